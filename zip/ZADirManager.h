@@ -31,6 +31,7 @@ struct TZADirItem {
   // the array and the current one may both refer to it; an owned stream is
   // freed with the last reference.
   std::shared_ptr<TStream> Stream;
+  bool OwnsStream = false;
   int64_t StreamPosition = 0;
   AnsiString SrcFileName;  // source of a member added from a file
   uint8_t CompressionMode = 0;

@@ -4,28 +4,17 @@
 
 #include <cstdint>
 #include <initializer_list>
-#include <variant>
 
 #include "rtl/Classes.h"
 #include "rtl/SysUtils.h"
-
-// An argument for the "%s"/"%d" places of an error text.
-struct TZAErrorArg {
-  std::variant<int64_t, AnsiString> Value;
-  TZAErrorArg(int32_t v) : Value(int64_t(v)) {}
-  TZAErrorArg(uint32_t v) : Value(int64_t(v)) {}
-  TZAErrorArg(int64_t v) : Value(v) {}
-  TZAErrorArg(uint64_t v) : Value(int64_t(v)) {}
-  TZAErrorArg(const AnsiString& v) : Value(v) {}
-  TZAErrorArg(const char* v) : Value(AnsiString(v)) {}
-};
 
 class EZAException : public Exception {
  public:
   // The message is the table text (prefixed with the component's name when
   // it has one), " - Native error: " and the number in five digits.
   explicit EZAException(int32_t nativeError, TComponent* component = nullptr);
-  EZAException(int32_t nativeError, std::initializer_list<TZAErrorArg> args,
+  // The table text is formatted with args first.
+  EZAException(int32_t nativeError, std::initializer_list<TVarRec> args,
                TComponent* component = nullptr);
 
   int32_t NativeError = 0;  // the number raised
