@@ -20,7 +20,8 @@
 //   fail=FN:RV      every call of function FN returns RV
 //   fail=FN#N:RV    only the N-th call (1-based) of FN returns RV
 //                   FN is a function name as in the journal (C_GetSlotList,
-//                   C_EX_CreateCertRequest, ...); RV a CKR_ name or a number.
+//                   C_EX_CreateCertRequest, ...); RV a CKR_ name or a
+//                   number other than CKR_OK.
 //                   An injected failure does nothing else. Repeatable.
 // An unknown key or a bad value makes C_GetFunctionList fail with
 // CKR_ARGUMENTS_BAD (journalled as "config error: ...").
@@ -36,7 +37,8 @@
 // ["CN", "Name", ...]. The line of C_Finalize carries outstandingBuffers=N,
 // the count of request buffers not yet released by C_EX_FreeBuffer.
 // Examples:
-//   C_GetSlotList(tokenPresent=1, pSlotList=NULL, count=0) -> CKR_OK count=1
+//   C_GetSlotList(tokenPresent=1, pSlotList=NULL) -> CKR_OK count=1
+//   C_GetSlotList(tokenPresent=1, pSlotList=ptr, count=1) -> CKR_OK count=1
 //   C_Login(hSession=1, userType=1, ulPinLen=8) -> CKR_PIN_INCORRECT
 //   C_Finalize(pReserved=NULL) -> CKR_OK outstandingBuffers=0
 #pragma once
