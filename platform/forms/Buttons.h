@@ -1,0 +1,43 @@
+// The speed button: windowless, never takes the focus.
+#pragma once
+
+#include "forms/Controls.h"
+
+enum TButtonState { bsUp, bsDisabled, bsDown, bsExclusive };
+
+class TSpeedButton : public TGraphicControl {
+ public:
+  explicit TSpeedButton(TComponent* AOwner);
+  ~TSpeedButton() override;
+  TBitmap* Glyph() { return &FGlyph; }
+  bool Flat() const { return FFlat; }
+  void SetFlat(bool Value);
+  bool Down() const { return FDown; }
+  void SetDown(bool Value);
+  int GroupIndex() const { return FGroupIndex; }
+  void SetGroupIndex(int Value) { FGroupIndex = Value; }
+  bool AllowAllUp() const { return FAllowAllUp; }
+  void SetAllowAllUp(bool Value) { FAllowAllUp = Value; }
+  TButtonState State() const { return FState; }
+  bool MouseInControl() const { return FMouseInControl; }
+
+ protected:
+  void Paint() override;
+  // The face: frame and background for the state.
+  virtual void PaintFrame(RECT& Rect);
+  // Glyph and caption, centred together in the rectangle.
+  void PaintContent(const RECT& Rect);
+  void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  void MouseMove(TShiftState Shift, int X, int Y) override;
+  void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  void MouseEnter() override;
+  void MouseLeave() override;
+  void WndProc(TMessage& Message) override;
+
+ private:
+  void UpdateExclusive();
+  TBitmap FGlyph;
+  bool FFlat = false, FDown = false, FAllowAllUp = false, FDragging = false;
+  int FGroupIndex = 0;
+  TButtonState FState = bsUp;
+};

@@ -1,0 +1,67 @@
+#include "FormsTestKit.h"
+
+#include <deque>
+#include <map>
+
+#include "forms/Forms.h"
+
+void PressKey(WORD Key, bool Shift) {
+  INPUT Inputs[4] = {};
+  int Count = 0;
+  auto Add = [&](WORD Vk, DWORD Flags) {
+    Inputs[Count].type = INPUT_KEYBOARD;
+    Inputs[Count].ki.wVk = Vk;
+    Inputs[Count].ki.dwFlags = Flags;
+    ++Count;
+  };
+  if (Shift) Add(VK_SHIFT, 0);
+  Add(Key, 0);
+  Add(Key, KEYEVENTF_KEYUP);
+  if (Shift) Add(VK_SHIFT, KEYEVENTF_KEYUP);
+  SendInput(Count, Inputs, sizeof(INPUT));
+}
+
+void TypeText(const char* Text) {
+  for (; *Text; ++Text) {
+    SHORT Code = VkKeyScanA(*Text);
+    PressKey(LOBYTE(Code), HIBYTE(Code) & 1);
+  }
+}
+
+bool PumpUntil(const std::function<bool()>& Done, int TimeoutMs) {
+  DWORD Start = GetTickCount();
+  while (!Done()) {
+    if (static_cast<int>(GetTickCount() - Start) > TimeoutMs) return false;
+    Application->ProcessMessages();
+    Sleep(5);
+  }
+  return true;
+}
+
+void PumpFor(int Ms) {
+  DWORD Start = GetTickCount();
+  while (static_cast<int>(GetTickCount() - Start) < Ms) {
+    Application->ProcessMessages();
+    Sleep(5);
+  }
+}
+
+namespace {
+
+std::map<UINT_PTR, std::function<void()>>& Pending() {
+  static std::map<UINT_PTR, std::function<void()>> Map;
+  return Map;
+}
+
+void CALLBACK RunPending(HWND, UINT, UINT_PTR Id, DWORD) {
+  KillTimer(nullptr, Id);
+  auto Action = std::move(Pending()[Id]);
+  Pending().erase(Id);
+  Action();
+}
+
+}  // namespace
+
+void Later(std::function<void()> Action, int DelayMs) {
+  Pending()[SetTimer(nullptr, 0, DelayMs, RunPending)] = std::move(Action);
+}

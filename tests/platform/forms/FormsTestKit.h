@@ -1,0 +1,18 @@
+// Helpers for driving real windows in tests: key strokes through the
+// system's input queue, pumping messages, and actions run from inside a
+// modal loop.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+
+// Types keys as a person would (down and up), through the input queue.
+void PressKey(WORD Key, bool Shift = false);
+void TypeText(const char* Text);
+// Handles messages until Done() or the time is up; false on time-out.
+bool PumpUntil(const std::function<bool()>& Done, int TimeoutMs = 2000);
+void PumpFor(int Ms);
+// Runs the action from the message loop once the current call waits for
+// messages (a modal dialog being up, for example).
+void Later(std::function<void()> Action, int DelayMs = 50);

@@ -1,0 +1,121 @@
+// Forms: the modal loop, closing, and the application's exception handling.
+#include "forms/Forms.h"
+
+#include <gtest/gtest.h>
+
+#include "FormsTestKit.h"
+#include "forms/ScriptedPrompts.h"
+#include "forms/StdCtrls.h"
+
+namespace {
+
+struct TDialog {
+  TForm* Form = new TForm(Application);
+  TEdit* Edit = new TEdit(Form);
+  TButton* Ok = new TButton(Form);
+  TButton* Cancel = new TButton(Form);
+  TDialog() {
+    Form->SetBorderStyle(bsDialog);
+    Edit->SetParent(Form);
+    Ok->SetParent(Form);
+    Ok->SetTop(40);
+    Ok->SetModalResult(mrOk);
+    Ok->SetDefault(true);
+    Cancel->SetParent(Form);
+    Cancel->SetBounds(100, 40, 75, 25);
+    Cancel->SetModalResult(mrCancel);
+    Cancel->SetCancel(true);
+  }
+  ~TDialog() { delete Form; }
+};
+
+TEST(FormsModal, EscReachesTheCancelButtonFromAFocusedEdit) {
+  TDialog D;
+  int CancelClicks = 0;
+  D.Cancel->OnClick = [&](TObject*) { ++CancelClicks; };
+  Later([&] { PressKey(VK_ESCAPE); });
+  EXPECT_EQ(D.Form->ShowModal(), mrCancel);
+  EXPECT_EQ(CancelClicks, 1);
+  EXPECT_FALSE(D.Form->Visible());
+}
+
+TEST(FormsModal, EnterReachesTheDefaultButtonAndTypedTextStays) {
+  TDialog D;
+  Later([&] {
+    TypeText("abc");
+    PressKey(VK_RETURN);
+  });
+  EXPECT_EQ(D.Form->ShowModal(), mrOk);
+  EXPECT_EQ(D.Edit->Text(), "abc");
+}
+
+TEST(FormsModal, TheCloseBoxGivesCancelAndOtherWindowsAreDisabledMeanwhile) {
+  TForm Main(Application);
+  Main.Show();
+  TDialog D;
+  bool MainWasEnabled = true;
+  Later([&] {
+    MainWasEnabled = IsWindowEnabled(Main.Handle());
+    PostMessageA(D.Form->Handle(), WM_CLOSE, 0, 0);
+  });
+  EXPECT_EQ(D.Form->ShowModal(), mrCancel);
+  EXPECT_FALSE(MainWasEnabled);
+  EXPECT_TRUE(IsWindowEnabled(Main.Handle()));
+}
+
+TEST(FormsModal, ACloseQueryThatRefusesKeepsTheDialogUp) {
+  TDialog D;
+  int Queries = 0;
+  D.Form->OnCloseQuery = [&](TObject*, bool& CanClose) { CanClose = ++Queries > 1; };
+  Later([&] {
+    PressKey(VK_ESCAPE);
+    Later([&] { PressKey(VK_RETURN); }, 100);
+  });
+  EXPECT_EQ(D.Form->ShowModal(), mrOk);
+  EXPECT_EQ(Queries, 2);
+}
+
+TEST(FormsApplication, ExceptionsInMessagesGoToOnExceptionAndAbortIsSilent) {
+  TDialog D;
+  std::vector<AnsiString> Shown;
+  TScriptedPrompts Script;
+  D.Ok->OnClick = [](TObject*) { throw EConvertError("плохое значение"); };
+  D.Cancel->OnClick = [](TObject*) { Abort(); };
+  D.Form->Show();
+  SendMessageA(D.Ok->Handle(), BM_CLICK, 0, 0);
+  SendMessageA(D.Cancel->Handle(), BM_CLICK, 0, 0);
+  ASSERT_EQ(Script.Asked.size(), 1u)
+      << "without a handler the application shows it; EAbort shows nothing";
+  EXPECT_EQ(Script.Asked[0].Kind, TPromptKind::MessageBox);
+  EXPECT_EQ(Script.Asked[0].Text, "плохое значение.");
+
+  Application->OnException = [&](TObject*, Exception* E) { Shown.push_back(E->Message()); };
+  SendMessageA(D.Ok->Handle(), BM_CLICK, 0, 0);
+  SendMessageA(D.Cancel->Handle(), BM_CLICK, 0, 0);
+  Application->OnException = nullptr;
+  EXPECT_EQ(Shown, std::vector<AnsiString>{"плохое значение"});
+  EXPECT_EQ(Script.Asked.size(), 1u);
+}
+
+TEST(FormsApplication, TerminateEndsRunAndAReleasedFormGoesAfterItsMessage) {
+  TApplication Local(nullptr);
+  TApplication* Saved = Application;
+  Application = &Local;
+  TForm* Main = nullptr;
+  Local.CreateForm(Main);
+  bool Destroyed = false;
+  auto* Other = new TForm(&Local);
+  Other->OnDestroy = [&](TObject*) { Destroyed = true; };
+  Other->Show();
+  Later([&] {
+    Other->Release();
+    EXPECT_FALSE(Destroyed);
+    Later([&] { Main->Close(); });
+  });
+  Local.Run();
+  Application = Saved;
+  EXPECT_TRUE(Destroyed);
+  EXPECT_TRUE(Local.Terminated());
+}
+
+}  // namespace
