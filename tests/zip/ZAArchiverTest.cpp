@@ -1,0 +1,577 @@
+#include "zip/ZAArchiver.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/zip/ZATestSupport.h"
+#include "zip/ZACrypto.h"
+
+namespace {
+
+constexpr uint32_t LOCAL = 0x04034B50;
+constexpr uint32_t CENTRAL = 0x02014B50;
+constexpr uint32_t END = 0x06054B50;
+
+// Entry names and CRCs of an archive, as the archiver reads them back.
+std::vector<std::pair<AnsiString, uint32_t>> Listing(const AnsiString& bytes) {
+  TStringStream stream(bytes);
+  TZipArchiver zip(nullptr);
+  zip.OpenArchive(&stream, false);
+  std::vector<std::pair<AnsiString, uint32_t>> entries;
+  const TZADirArray& items = zip.DirManager()->Items;
+  for (int32_t i = 0; i < items.Count(); ++i)
+    entries.emplace_back(items.Items(i).FileName, items.Items(i).Header.Crc32);
+  return entries;
+}
+
+uint32_t Crc(const AnsiString& text) { return ZACrc32(text.data(), int32_t(text.size())); }
+
+const std::vector<std::pair<AnsiString, AnsiString>> THREE = {
+    {"a.txt", "first member, first member, first member"},
+    {"b.txt", "second member"},
+    {"c.txt", AnsiString(3000, 'c')}};
+
+TEST(ZAArchiverTest, NewArchiveWithNothingAddedIsTheBareEndRecord) {
+  TMemoryStream stream;
+  TZipArchiver zip(nullptr);
+  zip.OpenArchive(&stream, true);
+  zip.CloseArchive();
+  AnsiString bytes = Content(&stream);
+  ASSERT_EQ(bytes.size(), 22u);
+  EXPECT_EQ(At32(bytes, 0), END);
+  EXPECT_EQ(bytes.substr(4), AnsiString(18, '\0'));
+}
+
+TEST(ZAArchiverTest, FiveByteTextIsOneDeflatedMemberAtLevelOne) {
+  const AnsiString bytes = MakeArchive({{"a.txt", "hello"}}, [](TZipArchiver& zip) {
+    zip.SetInMemory(true);
+    EXPECT_EQ(zip.CompressionMode(), 1);
+  });
+  ASSERT_EQ(At32(bytes, 0), LOCAL);
+  EXPECT_EQ(At16(bytes, 4), 0x0014);  // OEM names
+  EXPECT_EQ(At16(bytes, 6), 0);
+  EXPECT_EQ(At16(bytes, 8), ZA_METHOD_DEFLATE);
+  EXPECT_EQ(At32(bytes, 14), Crc("hello"));
+  EXPECT_EQ(At32(bytes, 22), 5u);
+  EXPECT_EQ(At16(bytes, 26), 5);
+  EXPECT_EQ(At16(bytes, 28), 0);
+  EXPECT_EQ(bytes.substr(30, 5), "a.txt");
+  const uint32_t packed = At32(bytes, 18);
+  const size_t central = 35 + packed;
+  ASSERT_EQ(At32(bytes, central), CENTRAL);
+  EXPECT_EQ(At16(bytes, central + 4), 0x0014);
+  EXPECT_EQ(At32(bytes, central + 42), 0u);
+  const size_t end = central + 46 + 5;
+  ASSERT_EQ(At32(bytes, end), END);
+  EXPECT_EQ(bytes.size(), end + 22);
+  EXPECT_EQ(At16(bytes, end + 10), 1);
+  EXPECT_EQ(At32(bytes, end + 12), 51u);
+  EXPECT_EQ(At32(bytes, end + 16), central);
+  EXPECT_EQ(bytes.find("PK\x06\x06"), AnsiString::npos);
+}
+
+TEST(ZAArchiverTest, MethodAndVersionFollowTheLevelTheSizeAndTheNames) {
+  struct Case {
+    TZACompressionLevel level;
+    AnsiString data;
+    bool oem;
+    uint16_t method, version;
+  } cases[] = {
+      {clNone, "abc", true, ZA_METHOD_STORED, 0x0014},
+      {clFastest, "", true, ZA_METHOD_STORED, 0x0014},
+      {clMax, "abc", false, ZA_METHOD_DEFLATE, 0x0B14},
+      {clNone, AnsiString(10, 'z'), false, ZA_METHOD_STORED, 0x0B14},
+  };
+  for (const Case& c : cases) {
+    const AnsiString bytes = MakeArchive({{"x", c.data}}, [&](TZipArchiver& zip) {
+      zip.SetCompressionLevel(c.level);
+      zip.Options()->OEMFileNames = c.oem;
+    });
+    SCOPED_TRACE(c.data);
+    EXPECT_EQ(At16(bytes, 8), c.method);
+    EXPECT_EQ(At16(bytes, 4), c.version);
+    const size_t central = 31 + At32(bytes, 18);
+    EXPECT_EQ(At16(bytes, central + 4), c.version);
+    EXPECT_EQ(At16(bytes, central + 6), c.version);
+    if (c.method == ZA_METHOD_STORED) {
+      EXPECT_EQ(bytes.substr(31, c.data.size()), c.data);
+    }
+    if (c.data.empty()) {
+      EXPECT_EQ(At32(bytes, 14), 0u);
+    }
+  }
+}
+
+TEST(ZAArchiverTest, OnlyTheOutermostEndUpdateWrites) {
+  TMemoryStream stream;
+  TZipArchiver zip(nullptr);
+  zip.OpenArchive(&stream, true);
+  zip.BeginUpdate();
+  zip.BeginUpdate();
+  zip.AddFromString("a.txt", "hello", ZA_TEST_DATE);
+  zip.EndUpdate();
+  EXPECT_EQ(stream.Size(), 22);
+  zip.EndUpdate();
+  zip.CloseArchive();
+  EXPECT_EQ(Listing(Content(&stream)).size(), 1u);
+}
+
+TEST(ZAArchiverTest, AddFromStreamTakesTheBytesFromThePositionOnAndRewindsThere) {
+  TStringStream source("XXXXhello");
+  source.SetPosition(4);
+  TMemoryStream stream;
+  TZipArchiver zip(nullptr);
+  zip.OpenArchive(&stream, true);
+  zip.AddFromStream("tail.txt", &source, ZA_TEST_DATE);
+  EXPECT_EQ(source.Position(), 4);
+  zip.AddFromStream("head.txt", &source, ZA_TEST_DATE, ZA_ATTR_ARCHIVE, 4, 0);
+  EXPECT_EQ(source.Position(), 0);
+  zip.AddFromStream("copy.txt", &source, ZA_TEST_DATE, ZA_ATTR_ARCHIVE, 2, 7, false, true);
+  zip.CloseArchive();
+  auto entries = Listing(Content(&stream));
+  ASSERT_EQ(entries.size(), 3u);
+  EXPECT_EQ(entries[0].second, Crc("hello"));
+  EXPECT_EQ(entries[1].second, Crc("XXXX"));
+  EXPECT_EQ(entries[2].second, Crc("lo"));
+}
+
+TEST(ZAArchiverTest, ASourceThatNeedsZip64IsRefusedWhileZip64IsOff) {
+  TMemoryStream stream;
+  TZipArchiver zip(nullptr);
+  zip.OpenArchive(&stream, true);
+  TShortSource huge(0xFFFFFFFFll, 0);
+  ExpectZAError(41, [&] { zip.AddFromStream("big", &huge, ZA_TEST_DATE); });
+  EXPECT_EQ(zip.DirManager()->Items.Count(), 0);
+  zip.CloseArchive();
+  EXPECT_EQ(stream.Size(), 22);
+}
+
+TEST(ZAArchiverTest, Zip64AlwaysPutsTheSizesAndOffsetsInZip64Fields) {
+  const AnsiString bytes =
+      MakeArchive({{"a.txt", "hello"}}, [](TZipArchiver& zip) { zip.SetZip64Mode(ZA_ZIP64_ALWAYS); });
+  EXPECT_EQ(At16(bytes, 4), 45);
+  EXPECT_EQ(At32(bytes, 18), 0xFFFFFFFFu);
+  EXPECT_EQ(At32(bytes, 22), 0xFFFFFFFFu);
+  EXPECT_EQ(At16(bytes, 28), 20);
+  TStringStream stream(bytes);
+  TZipArchiver zip(nullptr);
+  zip.OpenArchive(&stream, false);
+  const TZADirItem& item = zip.DirManager()->Items.Items(0);
+  EXPECT_TRUE(item.Zip64);
+  EXPECT_EQ(item.UncompressedSize(), 5u);
+  EXPECT_EQ(item.LocalHeaderOffset(), 0u);
+  EXPECT_EQ(item.Header.LocalHeaderOffset, 0xFFFFFFFFu);
+}
+
+TEST(ZAArchiverTest, AnEncryptedMemberCarriesItsTwelveByteHeader) {
+  const AnsiString bytes = MakeArchive({{"a.txt", "hello"}}, [](TZipArchiver& zip) {
+    zip.Password = "secret";
+    zip.SetCompressionLevel(clNone);
+  });
+  EXPECT_EQ(At16(bytes, 6), ZA_FLAG_ENCRYPTED);
+  EXPECT_EQ(At32(bytes, 18), 17u);
+  EXPECT_EQ(At32(bytes, 14), Crc("hello"));
+}
+
+TEST(ZAArchiverTest, OemNamesReadBackAsTheSameAnsiNames) {
+  const AnsiString name = "Папка/Подпись файла.txt";
+  const AnsiString bytes = MakeArchive({{name, "x"}});
+  EXPECT_EQ(bytes.substr(30, name.size()), AnsiToOem(name));
+  EXPECT_EQ(Listing(bytes).at(0).first, name);
+}
+
+class ZAArchiverFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ForceDirectories(Dir / "tmp");
+    Build(THREE);
+  }
+  void Build(const std::vector<std::pair<AnsiString, AnsiString>>& members) {
+    TZipArchiver zip(nullptr);
+    zip.FileName = Name;
+    zip.OpenArchive(ZA_MODE_CREATE);
+    zip.BeginUpdate();
+    for (const auto& [n, data] : members) zip.AddFromString(n, data, ZA_TEST_DATE);
+    zip.EndUpdate();
+    zip.CloseArchive();
+  }
+  // An archiver on the archive, with its temporary files kept apart.
+  std::unique_ptr<TZipArchiver> Open() {
+    auto zip = std::make_unique<TZipArchiver>(nullptr);
+    zip->FileName = Name;
+    zip->TempDir = Dir / "tmp";
+    zip->OpenArchive();
+    return zip;
+  }
+  TScratchDir Dir;
+  AnsiString Name = Dir / "a.zip";
+};
+
+TEST_F(ZAArchiverFileTest, ReplacingAMemberMovesOnlyTheMembersAfterIt) {
+  const AnsiString before = FileContent(Name);
+  auto zip = Open();
+  const uint64_t bAt = zip->DirManager()->Items.Items(1).LocalHeaderOffset();
+  const uint64_t cAt = zip->DirManager()->Items.Items(2).LocalHeaderOffset();
+  bool tempSeen = false;
+  zip->OnFileProgress = [&](TObject*, const AnsiString&, double, uint8_t op, TZAProgressPhase,
+                            bool&) {
+    EXPECT_EQ(op, ZA_OP_REPLACE);
+    tempSeen = !std::filesystem::is_empty(std::filesystem::path(Dir / "tmp"));
+  };
+  zip->AddFromString("B.TXT", "a longer second member", ZA_TEST_DATE);
+  const uint64_t newCAt = zip->DirManager()->Items.Items(2).LocalHeaderOffset();
+  zip->CloseArchive();
+  EXPECT_TRUE(tempSeen);
+  EXPECT_TRUE(std::filesystem::is_empty(std::filesystem::path(Dir / "tmp")));
+
+  const AnsiString after = FileContent(Name);
+  EXPECT_EQ(after.substr(0, bAt), before.substr(0, bAt));
+  // The third member moved unchanged, header and data.
+  const size_t cLength = 30 + 5 + At32(before, cAt + 18);
+  EXPECT_EQ(after.substr(newCAt, cLength), before.substr(cAt, cLength));
+  auto entries = Listing(after);
+  ASSERT_EQ(entries.size(), 3u);
+  EXPECT_EQ(entries[1].first, "B.TXT");
+  EXPECT_EQ(entries[1].second, Crc("a longer second member"));
+  EXPECT_EQ(entries[2].second, Crc(THREE[2].second));
+}
+
+TEST_F(ZAArchiverFileTest, AppendingKeepsEveryByteBeforeTheOldDirectoryAndNeedsNoTempFile) {
+  const AnsiString before = FileContent(Name);
+  auto zip = Open();
+  const int64_t directory = zip->DirManager()->DirectoryOffset;
+  zip->OnFileProgress = [&](TObject*, const AnsiString& name, double, uint8_t op,
+                            TZAProgressPhase, bool&) {
+    EXPECT_EQ(name, "sub\\d.txt");
+    EXPECT_EQ(op, ZA_OP_NEW);
+    EXPECT_TRUE(std::filesystem::is_empty(std::filesystem::path(Dir / "tmp")));
+  };
+  zip->AddFromString("sub\\d.txt", "fourth", ZA_TEST_DATE);
+  zip->CloseArchive();
+  const AnsiString after = FileContent(Name);
+  EXPECT_EQ(after.substr(0, directory), before.substr(0, directory));
+  auto entries = Listing(after);
+  ASSERT_EQ(entries.size(), 4u);
+  EXPECT_EQ(entries[3].first, "sub/d.txt");
+}
+
+TEST_F(ZAArchiverFileTest, AFailedOrCancelledUpdateLeavesTheArchiveByteIdentical) {
+  const AnsiString before = FileContent(Name);
+  struct Case {
+    const char* what;
+    std::function<void(TZipArchiver&)> update;
+    int32_t error;  // 0: cancelled (EAbort)
+  } cases[] = {
+      {"source ends early",
+       [](TZipArchiver& zip) {
+         zip.AddFromStream("b.txt", new TShortSource(100000, 5000), ZA_TEST_DATE,
+                           ZA_ATTR_ARCHIVE, -1, 0, true);
+       },
+       34},
+      {"cancel in file progress",
+       [](TZipArchiver& zip) {
+         zip.OnFileProgress = [](TObject*, const AnsiString&, double, uint8_t, TZAProgressPhase,
+                                 bool& cancel) { cancel = true; };
+         zip.AddFromString("a.txt", "new first", ZA_TEST_DATE);
+       },
+       0},
+      {"cancel before the pass",
+       [](TZipArchiver& zip) {
+         zip.OnOverallProgress = [](TObject*, double, uint8_t, TZAProgressPhase phase,
+                                    bool& cancel) { cancel = phase == ppStart; };
+         zip.AddFromString("e.txt", "new", ZA_TEST_DATE);
+       },
+       0},
+      {"cancel in the middle of a bracket",
+       [](TZipArchiver& zip) {
+         int calls = 0;
+         zip.OnFileProgress = [&calls](TObject*, const AnsiString&, double, uint8_t,
+                                       TZAProgressPhase, bool& cancel) { cancel = ++calls == 2; };
+         zip.BeginUpdate();
+         zip.AddFromString("b.txt", "replaced", ZA_TEST_DATE);
+         zip.AddFromString("z.txt", "added", ZA_TEST_DATE);
+         zip.EndUpdate();
+       },
+       0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto zip = Open();
+    try {
+      c.update(*zip);
+      ADD_FAILURE() << "not stopped";
+    } catch (const EZAException& e) {
+      EXPECT_EQ(e.NativeError, c.error) << e.Message();
+    } catch (const EAbort&) {
+      EXPECT_EQ(c.error, 0);
+    }
+    EXPECT_EQ(zip->DirManager()->Items.Count(), 3);
+    zip->CloseArchive();
+    EXPECT_EQ(FileContent(Name), before);
+    EXPECT_TRUE(std::filesystem::is_empty(std::filesystem::path(Dir / "tmp")));
+  }
+  // And the archive still takes changes.
+  auto zip = Open();
+  zip->AddFromString("b.txt", "after all", ZA_TEST_DATE);
+  zip->CloseArchive();
+  EXPECT_EQ(Listing(FileContent(Name)).at(1).second, Crc("after all"));
+}
+
+TEST_F(ZAArchiverFileTest, ReadOnlyModeBlocksUpdatesOfAFileArchive) {
+  TZipArchiver zip(nullptr);
+  zip.FileName = Name;
+  zip.OpenArchive(ZA_MODE_READ_ONLY);
+  EXPECT_EQ(zip.DirManager()->Items.Count(), 3);
+  ExpectZAError(32, [&] { zip.AddFromString("x", "y", ZA_TEST_DATE); });
+}
+
+TEST_F(ZAArchiverFileTest, InMemoryArchiveMovesToItsFileAndBack) {
+  TZipArchiver zip(nullptr);
+  zip.FileName = Dir / "m.zip";
+  zip.SetInMemory(true);
+  zip.OpenArchive();
+  zip.AddFromString("a.txt", "in memory", ZA_TEST_DATE);
+  EXPECT_FALSE(FileExists(zip.FileName));
+  zip.SetInMemory(false);
+  EXPECT_TRUE(zip.Active());
+  EXPECT_EQ(zip.DirManager()->Items.Count(), 1);
+  zip.CloseArchive();
+  EXPECT_EQ(Listing(FileContent(zip.FileName)).at(0).second, Crc("in memory"));
+}
+
+TEST(ZAArchiverTest, AFailedWriteIsRetriedOrReportedAsAWriteError) {
+  const AnsiString empty = MakeArchive({});
+  for (bool retry : {true, false}) {
+    SCOPED_TRACE(retry);
+    TFailingStream stream;
+    stream.WriteBuffer(empty.data(), int32_t(empty.size()));
+    TZipArchiver zip(nullptr);
+    zip.OpenArchive(&stream, false);
+    int asked = 0;
+    zip.OnDiskFull = [&](TObject*, int32_t, const AnsiString&, int64_t required, int64_t,
+                         bool& cancel) {
+      ++asked;
+      EXPECT_GT(required, 0);
+      EXPECT_TRUE(cancel);
+      cancel = !retry;
+    };
+    stream.FailAfter = 1;  // the local header goes through, the data does not
+    stream.Failing = retry ? 2 : 1;
+    if (retry) {
+      zip.AddFromString("a.txt", "hello", ZA_TEST_DATE);
+      EXPECT_EQ(asked, 2);
+      zip.CloseArchive();
+      EXPECT_EQ(Listing(Content(&stream)).at(0).second, Crc("hello"));
+    } else {
+      ExpectZAError(46, [&] { zip.AddFromString("a.txt", "hello", ZA_TEST_DATE); });
+      EXPECT_EQ(asked, 1);
+      zip.CloseArchive();
+      EXPECT_EQ(Content(&stream), empty);
+    }
+  }
+}
+
+TEST(ZAArchiverTest, CloseArchiveReportsAFailedUpdateAfterReleasingTheArchive) {
+  TMemoryStream stream;
+  {
+    TZipArchiver zip(nullptr);
+    zip.OpenArchive(&stream, true);
+    zip.BeginUpdate();
+    zip.AddFromStream("short", new TShortSource(1000, 10), ZA_TEST_DATE, ZA_ATTR_ARCHIVE, -1, 0,
+                      true);
+    ExpectZAError(34, [&] { zip.CloseArchive(); });
+    EXPECT_FALSE(zip.Active());
+    EXPECT_EQ(zip.DirManager(), nullptr);
+    EXPECT_EQ(stream.Size(), 22);
+
+    // The destructor has no one to tell.
+    zip.OpenArchive(&stream, false);
+    zip.BeginUpdate();
+    zip.AddFromStream("short", new TShortSource(1000, 10), ZA_TEST_DATE, ZA_ATTR_ARCHIVE, -1, 0,
+                      true);
+  }
+  EXPECT_EQ(stream.Size(), 22);
+}
+
+TEST(ZAArchiverTest, CancelUpdateDropsTheMembersNotWritten) {
+  TMemoryStream stream;
+  TZipArchiver zip(nullptr);
+  zip.OpenArchive(&stream, true);
+  zip.BeginUpdate();
+  zip.AddFromString("dropped", "x", ZA_TEST_DATE);
+  zip.CancelUpdate();
+  EXPECT_EQ(zip.DirManager()->Items.Count(), 0);
+  zip.AddFromString("kept", "y", ZA_TEST_DATE);
+  zip.CloseArchive();
+  auto entries = Listing(Content(&stream));
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].first, "kept");
+}
+
+TEST(ZAArchiverTest, ArgumentAndStateErrors) {
+  TScratchDir dir;
+  struct Case {
+    int32_t error;
+    std::function<void(TZipArchiver&)> action;
+  } cases[] = {
+      {9, [](TZipArchiver& zip) { zip.OpenArchive(); }},
+      {10, [](TZipArchiver& zip) { zip.OpenArchive(ZA_MODE_READ_ONLY); }},
+      {12,
+       [&](TZipArchiver& zip) {
+         zip.FileName = dir / "missing.zip";
+         zip.OpenArchive(ZA_MODE_READ_ONLY);
+       }},
+      {28,
+       [](TZipArchiver& zip) {
+         zip.SetInMemory(true);
+         zip.OpenArchive(ZA_MODE_READ_WRITE);
+       }},
+      {51,
+       [](TZipArchiver& zip) {
+         TMemoryStream stream;
+         zip.SetSpanningMode(smSplitting);
+         zip.OpenArchive(&stream, true);
+       }},
+      {13, [](TZipArchiver& zip) { zip.AddFromString("a", "b", ZA_TEST_DATE); }},
+      {5, [](TZipArchiver& zip) { zip.SetCompressionMode(10); }},
+      {29,
+       [](TZipArchiver& zip) {
+         zip.SetInMemory(true);
+         zip.OpenArchive();
+         zip.SetInMemory(false);
+       }},
+  };
+  for (const Case& c : cases) {
+    TZipArchiver zip(nullptr);
+    ExpectZAError(c.error, [&] { c.action(zip); });
+  }
+  TZipArchiver zip(nullptr);
+  zip.SetInMemory(true);
+  zip.OpenArchive();
+  try {
+    zip.SetSpanningMode(smSplitting);
+    ADD_FAILURE();
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message(), "Cannot set spanning mode on open archive");
+  }
+}
+
+// ---- Stub in front -----------------------------------------------------------
+
+TEST(ZAArchiverTest, AStubWrittenInFrontKeepsOffsetsFromTheFileStart) {
+  TScratchDir dir;
+  const AnsiString stub = "MZ" + AnsiString(998, 's');
+  WriteFile(dir / "stub.bin", stub);
+  {
+    TZipArchiver zip(nullptr);
+    zip.FileName = dir / "a.zip";
+    zip.SFXStub = dir / "stub.bin";
+    zip.OpenArchive();
+    zip.AddFromString("a.txt", "hello", ZA_TEST_DATE);
+    zip.CloseArchive();
+  }
+  const AnsiString bytes = FileContent(dir / "a.zip");
+  EXPECT_EQ(bytes.substr(0, 1000), stub);
+  EXPECT_EQ(At32(bytes, 1000), LOCAL);
+  TZipArchiver zip(nullptr);
+  zip.FileName = dir / "a.zip";
+  zip.OpenArchive();
+  EXPECT_EQ(zip.DirManager()->DataStart, 1000);
+  EXPECT_EQ(zip.DirManager()->Items.Items(0).LocalHeaderOffset(), 1000u);
+  zip.AddFromString("b.txt", "world", ZA_TEST_DATE);
+  zip.CloseArchive();
+  EXPECT_EQ(FileContent(dir / "a.zip").substr(0, 1000), stub);
+  EXPECT_EQ(Listing(FileContent(dir / "a.zip")).size(), 2u);
+}
+
+TEST(ZAArchiverTest, AStubPutInFrontLaterShiftsEveryOffset) {
+  TMemoryStream made;
+  {
+    TZipArchiver zip(nullptr);
+    zip.OpenArchive(&made, true);
+    zip.BeginUpdate();
+    zip.AddFromString("dir/", "", ZA_TEST_DATE, ZA_ATTR_DIRECTORY);
+    zip.AddFromString("a.txt", "hello", ZA_TEST_DATE);
+    zip.AddFromString("b.txt", "world", ZA_TEST_DATE);
+    zip.EndUpdate();
+  }
+  const AnsiString archive = Content(&made);
+  const AnsiString stub(777, '\x90');
+  TStringStream stream(stub + archive);
+  TZipArchiver zip(nullptr);
+  zip.OpenArchive(&stream, false);
+  const TZADirArray& items = zip.DirManager()->Items;
+  ASSERT_EQ(items.Count(), 3);
+  EXPECT_EQ(zip.DirManager()->DataStart, 777);
+  for (int32_t i = 0; i < items.Count(); ++i) {
+    const uint64_t at = items.Items(i).LocalHeaderOffset();
+    EXPECT_EQ(At32(stub + archive, at), LOCAL) << i;
+  }
+  zip.AddFromString("b.txt", "replaced", ZA_TEST_DATE);
+  zip.CloseArchive();
+  const AnsiString after = Content(&stream);
+  EXPECT_EQ(after.substr(0, 777 + 40), (stub + archive).substr(0, 777 + 40));
+  auto entries = Listing(after);
+  ASSERT_EQ(entries.size(), 3u);
+  EXPECT_EQ(entries[2].second, Crc("replaced"));
+}
+
+// ---- Malformed archives ----------------------------------------------------------
+
+AnsiString Patched(AnsiString bytes, size_t at, uint32_t value, int width) {
+  for (int i = 0; i < width; ++i) bytes[at + i] = char(value >> (8 * i));
+  return bytes;
+}
+
+// Opens bytes as an archive; the number of the archive error, 0 when it
+// opened, -1 for anything else.
+int32_t OpenError(const AnsiString& bytes, bool rebuild = true) {
+  TStringStream stream(bytes);
+  TZipArchiver zip(nullptr);
+  zip.SetRebuild(rebuild);
+  try {
+    zip.OpenArchive(&stream, false);
+    return 0;
+  } catch (const EZAException& e) {
+    return e.NativeError;
+  } catch (...) {
+    return -1;
+  }
+}
+
+TEST(ZAArchiverTest, MalformedArchivesGiveNumberedErrors) {
+  const AnsiString good = MakeArchive({{"a.txt", "hello"}, {"b.txt", "world"}});
+  const size_t end = good.size() - 22;
+  const size_t central = At32(good, end + 16);
+  struct Case {
+    const char* what;
+    AnsiString bytes;
+    bool rebuild;
+    int32_t error;
+  } cases[] = {
+      {"no archive at all", AnsiString(5000, 'q'), true, 35},
+      {"no end record, no rebuilding", good.substr(0, end), false, 48},
+      {"no end record, rebuilt", good.substr(0, end), true, 0},
+      {"entry count beyond the directory", Patched(good, end + 10, 0xFFF0, 2), false, 48},
+      {"entry count beyond the directory, rebuilt", Patched(good, end + 10, 0xFFF0, 2), true, 0},
+      {"extra field past the record", Patched(good, central + 30, 0xFFFF, 2), false, 48},
+      {"extra block past the extra field",
+       Patched(Patched(good, central + 30, 4, 2), central + 46 + 5, 0x00FF0009, 4), false, 48},
+      {"sizes beyond the stream", Patched(good, central + 20, 0x7FFFFFFF, 4), false, 57},
+      {"locator without a Zip64 end record",
+       good.substr(0, end) + Patched(AnsiString(20, '\0'), 0, 0x07064B50, 4) + good.substr(end),
+       true, 40},
+  };
+  for (const Case& c : cases) EXPECT_EQ(OpenError(c.bytes, c.rebuild), c.error) << c.what;
+
+  // Whatever single byte is spoilt, the outcome is an archive or an archive
+  // error.
+  for (bool rebuild : {true, false})
+    for (size_t i = 0; i < good.size(); ++i)
+      for (char value : {'\xFF', '\0', '\x7F'}) {
+        AnsiString spoilt = good;
+        spoilt[i] = value;
+        EXPECT_GE(OpenError(spoilt, rebuild), 0) << i;
+      }
+}
+
+}  // namespace

@@ -1,0 +1,30 @@
+// What the volume writer needs to know about the drive an archive is on.
+// The functions are replaceable, so that removable-disk spanning can be run
+// against a fake drive; ZADrive_win.cpp and ZADrive_posix.cpp give the real
+// ones.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "rtl/Types.h"
+
+enum TZADriveType { dtFixed, dtRemovable };
+
+struct TZADriveFunctions {
+  // Bytes free on the drive that holds path; -1 when unknown.
+  std::function<int64_t(const AnsiString& path)> FreeSpace;
+  std::function<TZADriveType(const AnsiString& path)> DriveType;
+  // Labels the disk in the drive that holds path; false when it cannot.
+  std::function<bool(const AnsiString& path, const AnsiString& label)> SetVolumeLabel;
+  // Forces a file's buffers out to the disk.
+  std::function<void(THandle handle)> FlushFile;
+};
+
+// The real functions.
+TZADriveFunctions ZAOsDriveFunctions();
+// The functions in use: the real ones until a test replaces them.
+inline TZADriveFunctions& ZADrive() {
+  static TZADriveFunctions functions = ZAOsDriveFunctions();
+  return functions;
+}

@@ -1,0 +1,21 @@
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include "rtl/SysUtils.h"
+#include "zip/ZADrive.h"
+
+TZADriveFunctions ZAOsDriveFunctions() {
+  TZADriveFunctions f;
+  f.FreeSpace = [](const AnsiString& path) -> int64_t {
+    AnsiString dir = ExtractFileDir(path);
+    struct statvfs st {};
+    if (statvfs(dir.empty() ? "." : dir.c_str(), &st) != 0) return -1;
+    return int64_t(st.f_bavail) * int64_t(st.f_frsize);
+  };
+  // No drive letters here: every path is on a fixed disk, and there is no
+  // disk label to set.
+  f.DriveType = [](const AnsiString&) { return dtFixed; };
+  f.SetVolumeLabel = [](const AnsiString&, const AnsiString&) { return false; };
+  f.FlushFile = [](THandle handle) { fsync(int(handle)); };
+  return f;
+}
