@@ -49,6 +49,9 @@ using TComponentState = TSet<TComponentStateItem>;
 enum TShiftStateItem { ssShift, ssAlt, ssCtrl, ssLeft, ssRight, ssMiddle, ssDouble };
 using TShiftState = TSet<TShiftStateItem>;
 
+// Text alignment: controls and dataset fields share it.
+enum TAlignment { taLeftJustify, taRightJustify, taCenter };
+
 class TComponent : public TPersistent {
  public:
   explicit TComponent(TComponent* owner);
