@@ -1,0 +1,226 @@
+// Archives written and updated by the library, checked by the standard
+// tools: unzip, 7z, zip and python's zipfile.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+
+#include "tests/zip/ZATestSupport.h"
+#include "zip/ZACrypto.h"
+
+namespace {
+
+struct TToolRun {
+  int Code;
+  std::string Output;
+};
+
+TToolRun RunTool(const std::string& command) {
+  std::string output;
+  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+  if (!pipe) return {-1, "cannot start " + command};
+  char buffer[4096];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
+  const int status = pclose(pipe);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+}
+
+std::string Quote(const std::string& text) { return "'" + text + "'"; }
+
+std::string Utf8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
+
+struct TMember {
+  std::string Name;  // as the tools show it (UTF-8)
+  AnsiString StoredName;
+  AnsiString Data;
+};
+
+// What python prints for the members.
+std::string Listing(const std::vector<TMember>& members) {
+  std::string text;
+  for (const TMember& m : members) {
+    char crc[16];
+    std::snprintf(crc, sizeof crc, "%08x", ZACrc32(m.Data.data(), int32_t(m.Data.size())));
+    text += m.Name + "\t" + std::to_string(m.Data.size()) + "\t" + crc + "\n";
+  }
+  return text;
+}
+
+void ExpectToolsAccept(const AnsiString& archive, const std::vector<TMember>& members,
+                       const AnsiString& password = "") {
+  const std::string pw = password.empty() ? "" : " -P " + Quote(password);
+  TToolRun unzip = RunTool("unzip -t -q" + pw + " " + Quote(archive));
+  EXPECT_EQ(unzip.Code, 0) << unzip.Output;
+  const std::string pw7 = password.empty() ? "" : " -p" + Quote(password);
+  TToolRun sevenZip = RunTool("7z t" + pw7 + " " + Quote(archive));
+  EXPECT_EQ(sevenZip.Code, 0) << sevenZip.Output;
+  TToolRun python = RunTool("python3 " + Quote(KS_ZIP_TEST_DIR "/zipcheck.py") + " list " +
+                        Quote(archive) + " " + Quote(password) + " cp866");
+  EXPECT_EQ(python.Code, 0) << python.Output;
+  EXPECT_EQ(python.Output, Listing(members));
+}
+
+// Text lines and pseudo-random bytes in turns, so that deflate has work of
+// both kinds.
+AnsiString Mixed(size_t size, uint32_t seed) {
+  AnsiString data;
+  data.reserve(size);
+  while (data.size() < size) {
+    for (int i = 0; i < 60 && data.size() < size; ++i)
+      data += "line " + IntToStr(int64_t(data.size())) + " of the mixed corpus\r\n";
+    for (int i = 0; i < 4096 && data.size() < size; ++i) {
+      seed = seed * 1103515245 + 12345;
+      data += char(seed >> 16);
+    }
+  }
+  data.resize(size);
+  return data;
+}
+
+const std::vector<TMember>& Members() {
+  static const std::vector<TMember> members = {
+      {"text.txt", "text.txt", Mixed(3000, 1)},
+      {"empty.txt", "empty.txt", ""},
+      {"dir/big.bin", "dir\\big.bin", Mixed(1300000, 2)},
+      {Utf8(u8"Подписи/Документ №1.sig"), "Подписи/Документ №1.sig", Mixed(700, 3)},
+  };
+  return members;
+}
+
+void Write(const AnsiString& fileName, const std::vector<TMember>& members,
+           const std::function<void(TZipArchiver&)>& setUp) {
+  TZipArchiver zip(nullptr);
+  zip.FileName = fileName;
+  setUp(zip);
+  zip.OpenArchive();
+  zip.BeginUpdate();
+  for (const TMember& m : members) zip.AddFromString(m.StoredName, m.Data, ZA_TEST_DATE);
+  zip.EndUpdate();
+  zip.CloseArchive();
+}
+
+TEST(ZAToolsTest, ArchivesOfTheLibraryPassTheTools) {
+  TScratchDir dir;
+  WriteFile(dir / "stub.bin", "MZ" + AnsiString(1000, '\x90'));
+  struct Variant {
+    std::string what;
+    std::function<void(TZipArchiver&)> setUp;
+    AnsiString password;
+  };
+  std::vector<Variant> variants = {
+      {"stored", [](TZipArchiver& zip) { zip.SetCompressionLevel(clNone); }, ""},
+      {"encrypted, stored",
+       [](TZipArchiver& zip) {
+         zip.SetCompressionLevel(clNone);
+         zip.Password = "Pa55 word";
+       },
+       "Pa55 word"},
+      {"encrypted, deflated", [](TZipArchiver& zip) { zip.Password = "Pa55 word"; },
+       "Pa55 word"},
+      {"Zip64 always", [](TZipArchiver& zip) { zip.SetZip64Mode(ZA_ZIP64_ALWAYS); }, ""},
+      {"stub in front", [&](TZipArchiver& zip) { zip.SFXStub = dir / "stub.bin"; }, ""},
+  };
+  for (uint8_t mode = 1; mode <= 9; ++mode)
+    variants.push_back({"deflate " + std::to_string(mode),
+                        [mode](TZipArchiver& zip) { zip.SetCompressionMode(mode); }, ""});
+  for (const Variant& v : variants) {
+    SCOPED_TRACE(v.what);
+    const AnsiString name = dir / "variant.zip";
+    DeleteFile(name);
+    Write(name, Members(), v.setUp);
+    ExpectToolsAccept(name, Members(), v.password);
+  }
+}
+
+TEST(ZAToolsTest, SixtyFiveThousandFiveHundredThirtySixEntriesGetZip64Records) {
+  TScratchDir dir;
+  std::vector<TMember> members;
+  for (int i = 0; i < 65536; ++i) {
+    AnsiString n = "f" + IntToStr(int64_t(i));
+    members.push_back({n, n, i % 1000 == 0 ? n : ""});
+  }
+  const AnsiString name = dir / "many.zip";
+  Write(name, members, [](TZipArchiver& zip) { zip.SetCompressionLevel(clNone); });
+  const AnsiString bytes = FileContent(name);
+  EXPECT_NE(bytes.rfind("PK\x06\x06"), AnsiString::npos);
+  EXPECT_NE(bytes.rfind("PK\x06\x07"), AnsiString::npos);
+  ExpectToolsAccept(name, members);
+
+  TZipArchiver zip(nullptr);
+  zip.FileName = name;
+  zip.OpenArchive();
+  EXPECT_EQ(zip.DirManager()->Items.Count(), 65536);
+  EXPECT_TRUE(zip.DirManager()->IsZip64);
+}
+
+// ---- Archives of other tools -------------------------------------------------------
+
+TEST(ZAToolsTest, ArchivesOfOtherToolsOpenUpdateAndStillPass) {
+  TScratchDir dir;
+  const std::vector<TMember> sources = {{"a.txt", "a.txt", Mixed(5000, 4)},
+                                        {"b.bin", "b.bin", Mixed(70000, 5)},
+                                        {"c.txt", "c.txt", "short one\n"}};
+  for (const TMember& m : sources) WriteFile(dir / m.StoredName, m.Data);
+  const std::string cd = "cd " + Quote(dir.Path) + " && ";
+  const std::string files = " a.txt b.bin c.txt";
+  struct Maker {
+    const char* name;
+    std::string command;
+  } makers[] = {
+      {"stored.zip", cd + "zip -q -0 stored.zip" + files},
+      {"deflated.zip", cd + "zip -q -9 deflated.zip" + files},
+      {"described.zip", cd + "zip -q -fd described.zip" + files},
+      {"streamed.zip", cd + "zip -q -" + files + " | cat > streamed.zip"},
+      {"python64.zip", "python3 " + Quote(KS_ZIP_TEST_DIR "/zipcheck.py") + " zip64 " +
+                           Quote(dir / "python64.zip") + " a.txt=alpha b.bin=beta c.txt=gamma"},
+  };
+  for (const Maker& m : makers) {
+    SCOPED_TRACE(m.name);
+    TToolRun made = RunTool(m.command);
+    ASSERT_EQ(made.Code, 0) << made.Output;
+    const AnsiString name = dir / m.name;
+    const AnsiString before = FileContent(name);
+
+    // A failing source leaves the archive as it was.
+    {
+      TZipArchiver zip(nullptr);
+      zip.FileName = name;
+      zip.OpenArchive();
+      ASSERT_EQ(zip.DirManager()->Items.Count(), 3);
+      ExpectZAError(34, [&] {
+        zip.AddFromStream("a.txt", new TShortSource(9000, 100), ZA_TEST_DATE, ZA_ATTR_ARCHIVE,
+                          -1, 0, true);
+      });
+    }
+    EXPECT_EQ(FileContent(name), before);
+
+    // Replacing the first member copies the others back, descriptors and all.
+    TToolRun listed = RunTool("python3 " + Quote(KS_ZIP_TEST_DIR "/zipcheck.py") + " list " +
+                          Quote(name));
+    ASSERT_EQ(listed.Code, 0) << listed.Output;
+    std::vector<TMember> expected;
+    {
+      TZipArchiver zip(nullptr);
+      zip.FileName = name;
+      zip.OpenArchive();
+      zip.BeginUpdate();
+      zip.AddFromString("a.txt", "replaced", ZA_TEST_DATE);
+      zip.AddFromString("new.txt", "added", ZA_TEST_DATE);
+      zip.EndUpdate();
+      zip.CloseArchive();
+    }
+    std::string listing = Listing({{"a.txt", "", "replaced"}});
+    listing += listed.Output.substr(listed.Output.find('\n') + 1);
+    listing += Listing({{"new.txt", "", "added"}});
+    TToolRun unzip = RunTool("unzip -t -q " + Quote(name));
+    EXPECT_EQ(unzip.Code, 0) << unzip.Output;
+    TToolRun sevenZip = RunTool("7z t " + Quote(name));
+    EXPECT_EQ(sevenZip.Code, 0) << sevenZip.Output;
+    TToolRun python = RunTool("python3 " + Quote(KS_ZIP_TEST_DIR "/zipcheck.py") + " list " +
+                          Quote(name));
+    EXPECT_EQ(python.Output, listing);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,47 @@
+"""Independent side of the archive tests, with python's zipfile.
+
+list ARCHIVE [PASSWORD] [ENCODING]
+    Tests every member and prints "name<TAB>size<TAB>crc32" per member (UTF-8).
+zip64 ARCHIVE NAME=TEXT...
+    Writes an archive whose members are forced into Zip64 records.
+"""
+import sys
+import zipfile
+import zlib
+
+
+def list_archive(path, password=None, encoding=None):
+    kwargs = {"metadata_encoding": encoding} if encoding else {}
+    with zipfile.ZipFile(path, **kwargs) as archive:
+        if password:
+            archive.setpassword(password.encode())
+        bad = archive.testzip()
+        if bad is not None:
+            print("BAD", bad)
+            return 1
+        for info in archive.infolist():
+            data = archive.read(info)
+            line = f"{info.filename}\t{len(data)}\t{zlib.crc32(data):08x}\n"
+            sys.stdout.buffer.write(line.encode("utf-8"))
+    return 0
+
+
+def make_zip64(path, members):
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as archive:
+        for member in members:
+            name, text = member.split("=", 1)
+            with archive.open(name, "w", force_zip64=True) as out:
+                out.write(text.encode() * 100)
+    return 0
+
+
+def main(args):
+    if args[0] == "list":
+        return list_archive(args[1], *(a or None for a in args[2:]))
+    if args[0] == "zip64":
+        return make_zip64(args[1], args[2:])
+    return 2
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
