@@ -1,11 +1,13 @@
 #include "common/uTools.h"
 
 #include "common/qorStrings.h"
+#include "rtl/Streams.h"
 #include "rtl/SysUtils.h"
 
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cmath>
 #include <filesystem>
 #include <functional>
 
@@ -139,6 +141,84 @@ TEST_F(LogTest, UnwritableLogMakesLoggingSilent) {
   fs::create_directory(path.c_str());
   EXPECT_NO_THROW(WriteEventLog("lost", ""));
   EXPECT_TRUE(DirectoryExists(path));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ToolsHelpers, SplitStringKeepsEmptyPiecesAndCutsTheLastOne) {
+  struct Case {
+    AnsiString Text;
+    std::vector<AnsiString> Parts;
+  } Cases[] = {
+      {"4.2.0.1", {"4", "2", "0", "1"}},
+      {"", {}},
+      {"a..b", {"a", "", "b"}},
+      {"abc", {"abc"}},
+      {".", {"", ""}},
+  };
+  for (const Case& C : Cases) {
+    std::vector<AnsiString> Parts{"stale"};
+    SplitString(C.Text, ".", Parts);
+    EXPECT_EQ(Parts, C.Parts) << C.Text;
+  }
+  std::vector<AnsiString> Parts;
+  SplitString("x." + AnsiString(10005, 'y'), ".", Parts);
+  ASSERT_EQ(Parts.size(), 2u);
+  EXPECT_EQ(Parts[1].size(), 10000u);
+}
+
+TEST(ToolsHelpers, PathAndPaddingHelpers) {
+  EXPECT_EQ(IncludeBackslash(""), "\\");
+  EXPECT_EQ(IncludeBackslash("C:\\"), "C:\\");
+  EXPECT_EQ(IncludeBackslash("C:\\Temp"), "C:\\Temp\\");
+  EXPECT_EQ(PadLeftTo("  7702468135 ", 12, '0'), "007702468135");
+  EXPECT_EQ(PadLeftTo(" 1234567890123 ", 12, '0'), "1234567890123");
+}
+
+// Zero and small positive values used to come back negated.
+TEST(ToolsHelpers, RoundToDigitsKeepsTheSign) {
+  struct Case {
+    int Digits;
+    double Value, Expected;
+  } Cases[] = {
+      {2, 2.345, 2.35}, {2, -2.345, -2.35}, {0, 2.4, 2.0},     {0, 2.5, 3.0},   {0, -2.5, -3.0},
+      {2, 0.0, 0.0},    {2, 5e-9, 0.0},     {9, 1e-8, 1.1e-8}, {-1, 7.49, 7.0}, {3, 1.0005, 1.001},
+  };
+  for (const Case& C : Cases) {
+    double Result = RoundToDigits(C.Digits, C.Value);
+    EXPECT_NEAR(Result, C.Expected, 1e-12) << C.Digits << " " << C.Value;
+    EXPECT_EQ(std::signbit(Result), std::signbit(C.Expected)) << C.Digits << " " << C.Value;
+  }
+}
+
+TEST(ToolsHelpers, UnixTimeGoesThroughThePackedDate) {
+  TDateTime T = UnixTimeToDateTime(999999999);
+  EXPECT_EQ(FormatDateTime("yyyy-mm-dd hh:nn:ss", T), "2001-09-09 01:46:38")
+      << "the odd second is dropped";
+  EXPECT_EQ(UnixTimeToDateTime(0), 0.0) << "1970 is outside the packed range";
+}
+
+TEST(ToolsHelpers, RaiseJoinedErrorJoinsWithLineFeedThenCarriageReturn) {
+  try {
+    RaiseJoinedError("Ошибочное обращение к запросной форме", "Не задан тип значения");
+    FAIL();
+  } catch (const Exception& E) {
+    EXPECT_EQ(E.Message(), "Ошибочное обращение к запросной форме\n\rНе задан тип значения");
+  }
+}
+
+TEST(ToolsHelpers, ReadFileToStringReadsEveryByte) {
+  const AnsiString Path = ExtractFilePath(ExeFileName()) + "tools_read.bin";
+  const AnsiString Bytes("a\0\xFF\r\nz", 6);
+  {
+    TFileStream File(Path, fmCreate);
+    File.WriteBuffer(Bytes.data(), static_cast<int32_t>(Bytes.size()));
+  }
+  EXPECT_EQ(ReadFileToString(Path), Bytes);
+  std::filesystem::remove(Path);
+  EXPECT_THROW(ReadFileToString(Path), EFOpenError);
 }
 
 }  // namespace
