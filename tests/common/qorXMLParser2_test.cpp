@@ -1,0 +1,314 @@
+#include "common/qorXMLParser2.h"
+
+#include "rtl/AnsiText.h"
+#include "rtl/OsShim.h"
+#include "rtl/Streams.h"
+#include "rtl/SysUtils.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// The tree in one line: name, attributes, "text" and children in braces.
+AnsiString Dump(const TqorXMLNode2& node) {
+  AnsiString s = node.Name();
+  for (int i = 0; i < node.Attributes().Count(); ++i)
+    s += " " + node.Attributes().Attribute(i)->Name + "=" + node.Attributes().Attribute(i)->Value;
+  if (!node.Text().empty()) s += " \"" + node.Text() + "\"";
+  if (node.Nodes().Count() > 0) {
+    s += " {";
+    for (int i = 0; i < node.Nodes().Count(); ++i)
+      s += (i ? ", " : "") + Dump(*node.Nodes().Node(i));
+    s += "}";
+  }
+  return s;
+}
+
+// The message part of LastError (before the context).
+AnsiString ErrorMessage(const TqorXMLParser2& parser) {
+  const int near = Pos(" near ", parser.LastError());
+  return near ? Copy(parser.LastError(), 1, near - 1) : parser.LastError();
+}
+
+TEST(TqorXMLParser2, BuildsTheTreeOfWellFormedAndSloppyDocuments) {
+  const struct {
+    const char* xml;
+    const char* tree;
+  } cases[] = {
+      {"<r/>", "r"},
+      {"<r a='1' b=\"2\"></r>", "r a=1 b=2"},
+      {"<?xml version=\"1.0\"?><r><a>x</a><b/></r>", "r {a \"x\", b}"},
+      // ">" inside a quoted value does not end the tag; a quote of the other
+      // kind is part of the value.
+      {"<r a=\"x>y\" b='say \"hi\"'/>", "r a=x>y b=say \"hi\""},
+      {"<r\n\ta = \"1\"\r\n\tb='2'>t</r>", "r a=1 b=2 \"t\""},
+      // Text is trimmed and kept as written; text after a child is not read.
+      {"<r>  before <a/> after </r>", "r \"before\" {a}"},
+      {"<r><a>&amp;lt;</a></r>", "r {a \"&amp;lt;\"}"},
+      {"<r><![CDATA[ a<b ]]></r>", "r \"a<b\""},
+      // The closing tag's name is not checked.
+      {"<r><a>1</b><c/></r>", "r {a \"1\", c}"},
+      // Two comments in a row, processing instructions and a document type
+      // before the root and among the children.
+      {"<!-- one --><!-- two --><r><!--a--><!--b--><a/></r>", "r {a}"},
+      {"<?xml version='1.0'?>\n<!DOCTYPE r [<!ELEMENT r (a)>]>\n<?pi x?><!--c--><r><?pi?><a/>"
+       "<!--x--><!--y--><?pi?><b/></r>",
+       "r {a, b}"},
+      // Mixed content after a child is skipped, CDATA included.
+      {"<r><a/><![CDATA[<b/>]]><c/></r>", "r {a, c}"},
+      {"<p:r xmlns:p='u'><p:a/></p:r>", "p:r xmlns:p=u {p:a}"},
+      // Anything after the root element is ignored.
+      {"<r/><s/>", "r"},
+      {"<r></r><s/>", "r"},
+  };
+  for (const auto& c : cases) {
+    TqorXMLParser2 parser;
+    parser.SetSource(c.xml);
+    EXPECT_EQ(parser.LastError(), "") << c.xml;
+    EXPECT_EQ(Dump(parser), c.tree) << c.xml;
+  }
+}
+
+TEST(TqorXMLParser2, ReportsMalformedInputInLastErrorWithoutRaising) {
+  const struct {
+    const char* xml;
+    const char* message;
+  } cases[] = {
+      {"", "Missing <"},
+      {"no tags", "Missing <"},
+      {"<r><a/>", "Missing <"},
+      {"<r", "Missing >"},
+      {"<r a='>'", "Missing >"},
+      {"<r>text", "Expected < when parsing text"},
+      {"<r><![CDATA[x</r>", "Expected ]]> when parsing CDATA section"},
+      {"<r><a/><![CDATA[x</r>", "Expected ]]> when parsing CDATA section"},
+      {"<!-- x -- ><r/>", "Missing comment terminator -->"},
+      {"<r><!-- a --><!-- b <a/></r>", "Missing comment terminator -->"},
+      {"<r><?pi <a/></r>", "Missing ?> in processing instruction"},
+      {"<!DOCTYPE r [<!ELEMENT r>", "Missing >"},
+      {"<r a></r>", "missing = when parsing attributes"},
+      {"<r a=1></r>", "missing value delimiter when parsing attributes"},
+      {"<r a=></r>", "missing value delimiter when parsing attributes"},
+      {"<r a'='></r>", "Expected closing ' when parsing attributes"},
+      {"<?xml version=1.0?><r/>", "missing value delimiter when parsing attributes"},
+  };
+  for (const auto& c : cases) {
+    TqorXMLParser2 parser;
+    EXPECT_NO_THROW(parser.SetSource(c.xml)) << c.xml;
+    EXPECT_EQ(ErrorMessage(parser), c.message) << c.xml;
+    EXPECT_NE(Pos(" near ", parser.LastError()), 0) << c.xml;
+  }
+}
+
+TEST(TqorXMLParser2, ErrorTextNamesThePlaceAndShowsWhatWasBuilt) {
+  TqorXMLParser2 parser;
+  const AnsiString xml = "<root><first>1</first><second a='x'><!-- never closed <third/>";
+  parser.SetSource(xml);
+  // The comment begins at 37; the context starts 20 characters before.
+  EXPECT_EQ(parser.LastError(),
+            "Missing comment terminator --> near " + Copy(xml, 17, 50) +
+                "\r\nError position=37\r\n"
+                "<?xml version='1.0' encoding='ISO-8859-1' ?>\r\n"
+                "<root>\r\n  <first>1</first>\r\n  <second a=\"x\"/>\r\n</root>");
+  // The tree keeps what was built before the error.
+  EXPECT_EQ(Dump(parser), "root {first \"1\", second a=x}");
+}
+
+TEST(TqorXMLParser2, UnterminatedDeclarationGivesItsOwnText) {
+  TqorXMLParser2 parser;
+  parser.SetSource("<?xml version='1.0'<r/>");
+  EXPECT_EQ(parser.LastError(), "Missing ?> in xml declaration.");
+}
+
+TEST(TqorXMLParser2, StopsAfter512000Tags) {
+  // <r>, n empty elements and </r>: n + 2 tags.
+  auto document = [](int n) {
+    AnsiString s = "<r>";
+    for (int i = 0; i < n; ++i) s += "<a/>";
+    return s + "</r>";
+  };
+  TqorXMLParser2 parser;
+  parser.SetSource(document(511998));
+  EXPECT_EQ(parser.LastError(), "");
+  EXPECT_EQ(parser.Nodes().Count(), 511998);
+  parser.SetSource(document(511999));
+  EXPECT_EQ(parser.LastError(), "recursive scan");
+}
+
+TEST(TqorXMLParser2, DeepNestingNeitherOverflowsTheStackNorBlowsUpTheText) {
+  const int depth = 100000;
+  AnsiString xml;
+  for (int i = 0; i < depth; ++i) xml += "<a>";
+  xml += "<leaf>x</leaf>";
+  for (int i = 0; i < depth; ++i) xml += "</a>";
+
+  auto parser = std::make_unique<TqorXMLParser2>();
+  parser->SetSource(xml);
+  ASSERT_EQ(parser->LastError(), "");
+  const TqorXMLNode2* leaf = parser->FindNode("leaf", false, true);
+  ASSERT_NE(leaf, nullptr);
+  EXPECT_EQ(leaf->Text(), "x");
+  int levels = 0;
+  for (const TqorXMLNode2* n = leaf; n->Parent(); n = n->Parent()) ++levels;
+  EXPECT_EQ(levels, depth);
+  // Indentation stops growing, so the text stays linear in the tree's size.
+  const AnsiString text = parser->GetXML();
+  EXPECT_LT(text.size(), 200u * depth);
+  EXPECT_NE(text.find("<leaf>x</leaf>"), AnsiString::npos);
+
+  // Unclosed, the error text carries the partial document all the same.
+  parser->SetSource(xml.substr(0, 3 * depth) + "<leaf>x</leaf>");
+  EXPECT_EQ(ErrorMessage(*parser), "Missing <");
+  parser.reset();  // frees 100,000 levels
+}
+
+TEST(TqorXMLParser2, ReadsValuesWithEntitiesDecodedOnce) {
+  TqorXMLParser2 parser;
+  parser.SetSource(
+      "<r a='&amp;lt;' b='&quot;q&quot;'><x>&amp;lt;b&amp;gt;</x><y>1 &lt; 2 &#xA;&amp; "
+      "&apos;3&apos;</y><z>AT&amp;T &copy;</z></r>");
+  ASSERT_EQ(parser.LastError(), "");
+  EXPECT_EQ(parser.GetAttribute("a"), "&lt;");
+  EXPECT_EQ(parser.GetAttribute(1), "\"q\"");
+  EXPECT_EQ(parser.GetChildText("x", false), "&lt;b&gt;");
+  EXPECT_EQ(parser.GetChildText("y", false), "1 < 2  & '3'");
+  EXPECT_EQ(parser.GetChildText("z", false), "AT&T &copy;");
+  EXPECT_EQ(parser.GetChildText("none", false), "");
+  EXPECT_EQ(parser.GetAttribute("none"), "");
+  EXPECT_EQ(parser.GetAttribute(2), "");
+  EXPECT_EQ(parser.GetAttribute(-1), "");
+}
+
+TEST(TqorXMLParser2, DecodeEntitiesTakesEachReferenceOnce) {
+  const struct {
+    const char* in;
+    const char* out;
+  } cases[] = {
+      {"&amp;lt;", "&lt;"},     {"&amp;amp;", "&amp;"},
+      {"&apos;&quot;&#xA;&amp;&lt;&gt;", "'\" &<>"},
+      {"&#xa; &#65;", "&#xa; &#65;"},  // only the references we know
+      {"a & b &", "a & b &"},   {"&amp", "&amp"},
+      {"", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(TqorXMLNode2::DecodeEntities(c.in), c.out) << c.in;
+}
+
+TEST(TqorXMLParser2, WritesIndentedTextWithDeclarationDefaults) {
+  TqorXMLParser2 parser;
+  parser.SetSource(
+      "<?xml version='1.1' encoding='windows-1251'?><r a='1'>top<b>t</b>lost<c/><d x='y'><e/></d>"
+      "<f><![CDATA[1 < 2]]></f></r>");
+  ASSERT_EQ(parser.LastError(), "");
+  EXPECT_EQ(parser.GetXML(),
+            "<?xml version='1.1' encoding='windows-1251' ?>\r\n"
+            "<r a=\"1\">top\r\n"
+            "  <b>t</b>\r\n"
+            "  <c/>\r\n"
+            "  <d x=\"y\">\r\n"
+            "    <e/>\r\n"
+            "  </d>\r\n"
+            "  <f><![CDATA[1 < 2]]></f>\r\n"
+            "</r>");
+
+  parser.SetSource("<r/>");  // a later load forgets the old declaration
+  EXPECT_EQ(parser.GetXML(), "<?xml version='1.0' encoding='ISO-8859-1' ?>\r\n<r/>");
+}
+
+TEST(TqorXMLParser2, WriterEscapesWhatWouldBreakTheMarkupAndReadsBackTheSame) {
+  TqorXMLParser2 parser;
+  parser.SetName("r");
+  parser.SetAttribute("q", "say \"hi\" & 'bye' <now>");
+  parser.SetText("Tom & Jerry's \"show\"");
+  auto* child = new TqorXMLNode2;
+  child->SetName("c");
+  child->SetText("x ]]> y");  // holds ">", but a section could not hold it
+  parser.Nodes().Add(child);
+  EXPECT_EQ(parser.GetXML(),
+            "<?xml version='1.0' encoding='ISO-8859-1' ?>\r\n"
+            "<r q=\"say &quot;hi&quot; &amp; &apos;bye&apos; &lt;now&gt;\">"
+            "Tom &amp; Jerry&apos;s &quot;show&quot;\r\n"
+            "  <c>x ]]&gt; y</c>\r\n"
+            "</r>");
+
+  TqorXMLParser2 again;
+  again.SetSource(parser.GetXML());
+  ASSERT_EQ(again.LastError(), "");
+  EXPECT_EQ(again.GetAttribute("q"), "say \"hi\" & 'bye' <now>");
+  EXPECT_EQ(TqorXMLNode2::DecodeEntities(again.Text()), "Tom & Jerry's \"show\"");
+  EXPECT_EQ(again.GetChildText("c", false), "x ]]> y");
+}
+
+TEST(TqorXMLParser2, ParsedReferencesAreWrittenBackUnchanged) {
+  const AnsiString body = "<r a=\"&lt;&amp;&gt;\">AT&amp;T &lt;b&gt; &#xA;\r\n  <c/>\r\n</r>";
+  TqorXMLParser2 parser;
+  parser.SetSource(body);
+  ASSERT_EQ(parser.LastError(), "");
+  EXPECT_EQ(parser.GetXML(), "<?xml version='1.0' encoding='ISO-8859-1' ?>\r\n" + body);
+}
+
+TEST(TqorXMLNode2, FindsChildrenByNameWithOrWithoutPrefixAndInDepth) {
+  TqorXMLParser2 parser;
+  parser.SetSource(
+      "<r><p:a n='1'><q:b n='2'><c n='3'/></q:b></p:a><b n='4'><c n='5'/></b><p:a n='6'/></r>");
+  ASSERT_EQ(parser.LastError(), "");
+  auto n = [](const TqorXMLNode2* node) { return node ? node->GetAttribute("n") : "null"; };
+  EXPECT_EQ(n(parser.FindNode("p:a", false, false)), "1");
+  EXPECT_EQ(n(parser.FindNode("a", false, false)), "null");
+  EXPECT_EQ(n(parser.FindNode("x:a", true, false)), "1");
+  EXPECT_EQ(n(parser.FindNode("b", false, false)), "4");
+  EXPECT_EQ(n(parser.FindNode("b", true, false)), "4");
+  // Depth first: the first child's descendants before the next child.
+  EXPECT_EQ(n(parser.FindNode("b", true, true)), "2");
+  EXPECT_EQ(n(parser.FindNode("c", false, true)), "3");
+  EXPECT_EQ(n(parser.FindNode("q:b", false, true)), "2");
+  EXPECT_EQ(n(parser.FindNode("r", false, true)), "null");  // not the node itself
+
+  const TqorXMLNode2* b = parser.FindNode("q:b", false, true);
+  EXPECT_EQ(b->Prefix(), "q");
+  EXPECT_EQ(b->Parent()->Name(), "p:a");
+  EXPECT_EQ(b->Owner(), &parser);
+  EXPECT_EQ(parser.Parent(), nullptr);
+}
+
+TEST(TqorXMLNode2, SetsAttributesByPositionAndByName) {
+  TqorXMLNode2 node;
+  node.SetAttribute("a", "1");
+  node.SetAttribute("b", "2");
+  node.SetAttribute("a", "3");  // replaced in place
+  node.SetAttribute(1, "4");
+  node.SetAttribute(2, "ignored");
+  node.SetAttribute(-1, "ignored");
+  EXPECT_EQ(Dump(node), " a=3 b=4");
+
+  node.SetName("x:y:z");
+  EXPECT_EQ(node.Prefix(), "x");
+  node.SetName("plain");
+  EXPECT_EQ(node.Prefix(), "");
+  node.SetText("a > b");
+  EXPECT_TRUE(node.IsCData());
+  node.SetText("a & b");
+  EXPECT_FALSE(node.IsCData());
+}
+
+TEST(TqorXMLParser2, LoadsAFileAndRaisesOnlyForAMissingOne) {
+  const AnsiString name = IncludeTrailingPathDelimiter(GetTempDir()) + "qorxml_test.xml";
+  {
+    TFileStream file(name, fmCreate);
+    const AnsiString xml = "<?xml version='1.0' encoding='windows-1251'?>\r\n"
+                           "<template><subject>CN=Иванов, Иван,INN=007707083893</subject>"
+                           "<subjectAltName><businessCategory>Директор</businessCategory>"
+                           "</subjectAltName></template>";
+    file.WriteBuffer(xml.data(), static_cast<int32_t>(xml.size()));
+  }
+  TqorXMLParser2 parser;
+  parser.LoadXML(name);
+  DeleteFile(name);
+  EXPECT_EQ(parser.LastError(), "");
+  EXPECT_EQ(parser.Declaration().GetAttribute("encoding"), "windows-1251");
+  EXPECT_EQ(parser.GetChildText("subject", false), "CN=Иванов, Иван,INN=007707083893");
+  EXPECT_EQ(parser.FindNode("subjectAltName", false, false)->GetChildText("businessCategory", false),
+            "Директор");
+  EXPECT_THROW(parser.LoadXML(name), EFOpenError);
+}
+
+}  // namespace
