@@ -3,13 +3,19 @@
 #include <dlfcn.h>
 
 #include <cstdlib>
+#include <string>
 
-// The shared-object build of the vendor module; tests may point elsewhere
-// through MORVEL_TOKEN_MODULE. A bare name is searched beside this library
-// (its run path is $ORIGIN).
+// The shared-object build of the vendor module, beside this library (named
+// with its folder: a bare name would not be searched there). Tests may name
+// another module through MORVEL_TOKEN_MODULE.
 TTokenModule LoadTokenModule() {
   const char* name = std::getenv("MORVEL_TOKEN_MODULE");
-  return dlopen(name && *name ? name : KS_TOKEN_MODULE_NAME, RTLD_NOW | RTLD_LOCAL);
+  if (name && *name) return dlopen(name, RTLD_NOW | RTLD_LOCAL);
+  Dl_info self{};
+  if (!dladdr(reinterpret_cast<void*>(&LoadTokenModule), &self) || !self.dli_fname) return nullptr;
+  std::string path = self.dli_fname;
+  path.erase(path.rfind('/') + 1);
+  return dlopen((path + KS_TOKEN_MODULE_NAME).c_str(), RTLD_NOW | RTLD_LOCAL);
 }
 
 void* FindTokenExport(TTokenModule module, const char* name) { return dlsym(module, name); }

@@ -1,0 +1,37 @@
+# Morvel.dll must export exactly its four entry points (DllMain may be listed
+# too) under undecorated names, and import nothing but Windows system DLLs.
+# Run: cmake -DOBJDUMP=<objdump> -DDLL=<Morvel.dll> -P CheckMorvelExports.cmake
+cmake_minimum_required(VERSION 3.25)
+execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "${OBJDUMP} -p ${DLL} failed")
+endif()
+
+# Square brackets would group CMake list items: take them out first.
+string(REPLACE "[" "<" dump "${dump}")
+string(REPLACE "]" ">" dump "${dump}")
+string(REGEX MATCH "<Ordinal/Name Pointer> Table\n([^\n]+\n)+" table "${dump}")
+string(REGEX MATCHALL "<[ 0-9]+> [^\n]+" entries "${table}")
+set(exports)
+foreach(entry IN LISTS entries)
+  string(REGEX REPLACE "^<[ 0-9]+> " "" name "${entry}")
+  if(NOT name STREQUAL "DllMain")
+    list(APPEND exports "${name}")
+  endif()
+endforeach()
+list(SORT exports)
+set(expected FreeBuffMemory GenCertRequests GenCertRequestsEKU InstallCertificate)
+if(NOT exports STREQUAL expected)
+  message(FATAL_ERROR "exports: '${exports}', expected '${expected}'")
+endif()
+
+set(system_dlls kernel32.dll msvcrt.dll ntdll.dll user32.dll advapi32.dll)
+string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
+foreach(import IN LISTS imports)
+  string(SUBSTRING "${import}" 10 -1 dll)
+  string(TOLOWER "${dll}" dll)
+  if(NOT dll IN_LIST system_dlls)
+    message(FATAL_ERROR "imports ${dll}, which is not a Windows system DLL")
+  endif()
+endforeach()
+message(STATUS "exports: ${exports}")
