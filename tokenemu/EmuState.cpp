@@ -116,10 +116,10 @@ void TEmuObject::SetFlag(CK_ATTRIBUTE_TYPE type, bool value) {
   Attributes[type] = TEmuBytes{value ? CK_TRUE : CK_FALSE};
 }
 
-TEmuObject& TEmuToken::AddObject() {
-  Objects.emplace_back();
-  Objects.back().Handle = NextHandle++;
-  return Objects.back();
+CK_OBJECT_HANDLE TEmuToken::AddObject(TEmuObject object) {
+  object.Handle = NextHandle++;
+  Objects.push_back(std::move(object));
+  return Objects.back().Handle;
 }
 
 const TEmuObject* TEmuToken::FindObject(CK_OBJECT_HANDLE handle) const {

@@ -51,7 +51,8 @@ struct TEmuToken {
   CK_OBJECT_HANDLE NextHandle = 1;
   std::vector<TEmuObject> Objects;
 
-  TEmuObject& AddObject();
+  // Stores the object under the next handle and returns that handle.
+  CK_OBJECT_HANDLE AddObject(TEmuObject object);
   const TEmuObject* FindObject(CK_OBJECT_HANDLE handle) const;
 };
 

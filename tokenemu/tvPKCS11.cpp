@@ -252,15 +252,11 @@ CK_RV GenerateKeyPair(CK_SESSION_HANDLE hSession, CK_MECHANISM_PTR pMechanism,
   priv.SetFlag(CKA_DERIVE, priv.Flag(CKA_DERIVE));
 
   TEmuToken changed = m.Token;
-  TEmuObject& newPublic = changed.AddObject();
-  pub.Handle = newPublic.Handle;
-  newPublic = pub;
-  TEmuObject& newPrivate = changed.AddObject();
-  priv.Handle = newPrivate.Handle;
-  newPrivate = priv;
+  CK_OBJECT_HANDLE publicHandle = changed.AddObject(std::move(pub));
+  CK_OBJECT_HANDLE privateHandle = changed.AddObject(std::move(priv));
   if (CK_RV rv = StoreToken(std::move(changed))) return rv;
-  *phPublic = pub.Handle;
-  *phPrivate = priv.Handle;
+  *phPublic = publicHandle;
+  *phPrivate = privateHandle;
   return CKR_OK;
 }
 
@@ -289,21 +285,22 @@ CK_RV CreateObject(CK_SESSION_HANDLE hSession, CK_ATTRIBUTE_PTR pTemplate, CK_UL
   if (cert.Flag(CKA_PRIVATE) && !m.LoggedIn) return CKR_USER_NOT_LOGGED_IN;
 
   TEmuToken changed = m.Token;
-  TEmuObject& added = changed.AddObject();
-  cert.Handle = added.Handle;
-  added = cert;
+  CK_OBJECT_HANDLE handle = changed.AddObject(std::move(cert));
   if (CK_RV rv = StoreToken(std::move(changed))) return rv;
-  *phObject = cert.Handle;
+  *phObject = handle;
   return CKR_OK;
 }
 
-// The key of the given class made on this token, or null.
+// The GOST key of the given class with everything a request takes from it,
+// or null (a state file may have been edited by hand).
 const TEmuObject* FindKey(CK_OBJECT_HANDLE handle, CK_OBJECT_CLASS keyClass) {
   const TEmuObject* key = Module().Token.FindObject(handle);
   CK_ULONG value = 0;
   if (!key || !key->Number(CKA_CLASS, value) || value != keyClass ||
-      !key->Number(CKA_KEY_TYPE, value) || value != CKK_GOSTR3410 || !key->Find(CKA_VALUE))
+      !key->Number(CKA_KEY_TYPE, value) || value != CKK_GOSTR3410 || !key->Find(CKA_VALUE) ||
+      !key->Find(CKA_GOSTR3410_PARAMS) || !key->Find(CKA_GOSTR3411_PARAMS))
     return nullptr;
+  if (keyClass == CKO_PRIVATE_KEY && !key->Find(kEmuAttrPairedPublic)) return nullptr;
   return key;
 }
 
@@ -336,8 +333,7 @@ CK_RV CreateCertRequest(CK_SESSION_HANDLE hSession, CK_OBJECT_HANDLE hPublicKey,
   const TEmuObject* priv = FindKey(hPrivateKey, CKO_PRIVATE_KEY);
   // The two keys must have been made together, or the request would carry
   // a public key its signature does not match.
-  if (!pub || !priv || !priv->Find(kEmuAttrPairedPublic) ||
-      *priv->Find(kEmuAttrPairedPublic) != *pub->Find(CKA_VALUE))
+  if (!pub || !priv || *priv->Find(kEmuAttrPairedPublic) != *pub->Find(CKA_VALUE))
     return CKR_KEY_HANDLE_INVALID;
 
   TEmuRequestKey key{*pub->Find(CKA_VALUE), *pub->Find(CKA_GOSTR3410_PARAMS),
@@ -346,6 +342,7 @@ CK_RV CreateCertRequest(CK_SESSION_HANDLE hSession, CK_OBJECT_HANDLE hPublicKey,
   if (CK_RV rv = MakeCertRequest(subject, extensionList, key, der)) return rv;
   TEmuBytes request = FormatCertRequest(der, m.Config.Output);
 
+  call.OutNum("requestLen", request.size());
   // One byte more, zero, so a PEM text is also a C string.
   auto* buffer = static_cast<CK_BYTE_PTR>(std::malloc(request.size() + 1));
   if (!buffer) return CKR_HOST_MEMORY;
@@ -359,7 +356,6 @@ CK_RV CreateCertRequest(CK_SESSION_HANDLE hSession, CK_OBJECT_HANDLE hPublicKey,
   }
   *ppRequest = buffer;
   *pulRequestLen = static_cast<CK_ULONG>(request.size());
-  call.OutNum("requestLen", *pulRequestLen);
   return CKR_OK;
 }
 

@@ -324,3 +324,19 @@ TEST_F(EmuRequestTest, KeysMustBeAPairMadeHere) {
   EXPECT_EQ(F->C_Logout(Session), CKR_OK);
   EXPECT_EQ(MakeRequest(Session, Keys, request), CKR_USER_NOT_LOGGED_IN);
 }
+
+TEST_F(EmuRequestTest, KeysMissingPartsInAnEditedStateFileAreRefused) {
+  const CK_ATTRIBUTE_TYPE removed[] = {CKA_GOSTR3410_PARAMS, CKA_GOSTR3411_PARAMS, CKA_VALUE,
+                                       kEmuAttrPairedPublic};
+  const TEmuToken original = Token();
+  for (CK_ATTRIBUTE_TYPE type : removed) {
+    SCOPED_TRACE(type);
+    TEmuToken edited = original;
+    for (TEmuObject& object : edited.Objects) object.Attributes.erase(type);
+    ASSERT_TRUE(SaveEmuToken(StateFile.string(), edited));
+    F->C_Finalize(nullptr);
+    Session = OpenLoggedIn();
+    TEmuBytes request;
+    EXPECT_EQ(MakeRequest(Session, Keys, request), CKR_KEY_HANDLE_INVALID);
+  }
+}

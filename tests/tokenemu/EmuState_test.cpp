@@ -8,15 +8,17 @@
 TEST(EmuState, FileTextIsFieldByFieldAndReadsBack) {
   TEmuToken token;
   token.Pin = "1234";
-  TEmuObject& cert = token.AddObject();
+  TEmuObject cert;
   cert.SetNumber(CKA_CLASS, CKO_CERTIFICATE);
   cert.SetFlag(CKA_TOKEN, true);
   cert.SetFlag(CKA_PRIVATE, false);
   cert.Attributes[CKA_ID] = {'7', '7'};
   cert.Attributes[CKA_LABEL] = {};
-  TEmuObject& key = token.AddObject();
+  EXPECT_EQ(token.AddObject(cert), 1u);
+  TEmuObject key;
   key.SetNumber(CKA_KEY_GEN_MECHANISM, 0xFFFFFFFFUL);
   key.Attributes[kEmuAttrPairedPublic] = {0x00, 0xAB};
+  EXPECT_EQ(token.AddObject(key), 2u);
 
   const std::string text = EmuTokenText(token);
   EXPECT_EQ(text,
