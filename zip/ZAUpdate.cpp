@@ -43,9 +43,13 @@ void ZAWriteCentralDirectory(TZADirManager& dir, TZAVolumes& out,
       startDisk = disk;
     }
   };
+  // Readers that find the directory's end from the end records want the
+  // last record on their volume: it is placed with room for them.
+  const int64_t largestGroup = TZAZip64EndRecord::Size + TZAZip64Locator::Size +
+                               TZAEndRecord::Size + int64_t(dir.ArchiveComment.size());
   for (int32_t i = 0; i < count; ++i) {
     TBytes record = dir.Items.Items(i).CentralRecordBytes(settings);
-    place(int64_t(record.size()));
+    place(int64_t(record.size()) + (i + 1 == count ? largestGroup : 0));
     out.WriteRecord(record);
     size += record.size();
     ++onDisk;

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <string>
 
 #include "rtl/Streams.h"
 #include "rtl/SysUtils.h"
@@ -128,3 +129,71 @@ inline AnsiString MakeArchive(const std::vector<std::pair<AnsiString, AnsiString
   zip.CloseArchive();
   return Content(&stream);
 }
+
+// Split archives whose volume edges fall on chosen records. Members are
+// stored, named "m0", "m1", ... (local header 32 bytes, central record 48),
+// and every volume holds 65536 bytes.
+struct TSplitCase {
+  const char* What;
+  std::vector<int32_t> Sizes;  // member data sizes
+  int32_t Volumes;
+  // Signature that opens a volume (0: member data goes on across the edge).
+  std::vector<uint32_t> Starts;
+  bool Joinable = true;  // zip -s 0 takes it
+};
+
+inline const std::vector<TSplitCase>& SplitCases() {
+  static const std::vector<TSplitCase> cases = {
+      {"edge on a local header", {65536 - 32 - 10, 10}, 2, {0x04034B50, 0x04034B50}},
+      {"edge on the first central record", {65536 - 32 - 20}, 2, {0x04034B50, 0x02014B50}},
+      {"edge inside the directory", {65536 - 32 - 33 - 48 - 30, 1}, 2, {0x04034B50, 0x02014B50}},
+      // The end records would fit no more; the last central record goes
+      // with them.
+      {"edge before the end group", {65536 - 32 - 48 - 10}, 2, {0x04034B50, 0x02014B50}},
+      {"member data across an edge", {100000, 5}, 2, {0x04034B50, 0}},
+      // zip -s 0 cannot join a member over three volumes, not even its own.
+      {"member data across two edges", {150000, 5}, 3, {0x04034B50, 0, 0}, false},
+  };
+  return cases;
+}
+
+// Writes the case into fileName (volumes beside it, ".Z01" naming).
+inline void WriteSplit(const AnsiString& fileName, const TSplitCase& c) {
+  TZipArchiver zip(nullptr);
+  zip.FileName = fileName;
+  zip.SetCompressionLevel(clNone);
+  zip.SetSpanningMode(smSplitting);
+  zip.SpanningOptions()->AdvancedNaming = false;
+  zip.SpanningOptions()->VolumeSize = vsCustom;
+  zip.SpanningOptions()->SetCustomVolumeSize(65536);
+  zip.OpenArchive();
+  zip.BeginUpdate();
+  for (size_t i = 0; i < c.Sizes.size(); ++i)
+    zip.AddFromString("m" + IntToStr(int64_t(i)), AnsiString(size_t(c.Sizes[i]), char('a' + i)),
+                      ZA_TEST_DATE);
+  zip.EndUpdate();
+  zip.CloseArchive();
+}
+
+#ifndef _WIN32
+#include <sys/wait.h>
+
+// Runs a shell command; its exit code and everything it printed.
+struct TToolRun {
+  int Code;
+  std::string Output;
+};
+
+inline TToolRun RunTool(const std::string& command) {
+  std::string output;
+  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+  if (!pipe) return {-1, "cannot start " + command};
+  char buffer[4096];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
+  const int status = pclose(pipe);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+}
+
+inline std::string Quote(const std::string& text) { return "'" + text + "'"; }
+#endif
