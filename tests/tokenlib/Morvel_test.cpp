@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -327,6 +328,18 @@ TEST_F(MorvelTest, InstallationStoresTheCertificateObjectAndIgnoresItsSecondArgu
     EXPECT_EQ(object.at(0x080), "0");           // CKA_CERTIFICATE_TYPE
     EXPECT_EQ(object.at(0x087), "1");           // CKA_CERTIFICATE_CATEGORY
   }
+}
+
+TEST_F(MorvelTest, CorruptTokenStateIsAPlainFailure) {
+  std::ofstream(StateFile, std::ios::binary) << "tvemu-token 1\nobject 1\n0x0 u";
+  // The module reads the token when a session is opened.
+  TResult r = Request();
+  EXPECT_EQ(r.Code, -5);
+  EXPECT_EQ(r.Request, &gUntouched);
+  EXPECT_EQ(Install(), -5);
+  auto calls = Calls();
+  ASSERT_FALSE(calls.empty());
+  EXPECT_EQ(calls.back(), Ok("C_Finalize"));
 }
 
 TEST_F(MorvelTest, NegativeCertificateLengthIsRefusedBeforeTheToken) {
