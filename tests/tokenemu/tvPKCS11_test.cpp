@@ -364,6 +364,25 @@ TEST_F(EmuTest, TokenSurvivesUnloadingTheModule) {
   EXPECT_EQ(Token().Objects.size(), 4u);
 }
 
+TEST_F(EmuTest, WithoutAStatePathTheTokenLivesBesideTheModule) {
+  // A copy of the module in the test's folder, so the default lands there.
+  Unload();
+  const std::filesystem::path copy = Dir / TVEMU_MODULE_NAME;
+  std::filesystem::copy_file(TVEMU_MODULE_PATH, copy);
+  SetProcessEnv("TVEMU_STATE", "");
+  void* module = LoadEmuModule(copy.string().c_str());
+  ASSERT_NE(module, nullptr);
+  auto getList = reinterpret_cast<CK_C_GetFunctionList>(FindEmuExport(module, "C_GetFunctionList"));
+  ASSERT_EQ(getList(&F), CKR_OK);
+  CK_SESSION_HANDLE session = OpenLoggedIn();
+  TKeyPair keys;
+  EXPECT_EQ(GenerateKeyPair(session, keys), CKR_OK);
+  EXPECT_EQ(F->C_Finalize(nullptr), CKR_OK);
+  F = nullptr;
+  FreeEmuModule(module);
+  EXPECT_TRUE(std::filesystem::exists(Dir / "tvPKCS11.token"));
+}
+
 TEST_F(EmuTest, CorruptStateFileGivesDeviceErrorAndStaysAsItWas) {
   const std::string good = "tvemu-token 1\npin 3430373135333832\nnext 2\nobject 1\n0x0 u 1\nend\n";
   const std::string cases[] = {
