@@ -1,5 +1,10 @@
 // Test configuration of the token emulator.
 //
+// The module: tvPKCS11.dll (Windows), tvPKCS11.so (native), in the build's
+// bin folder. Tests link the CMake target tvemu_module for the definitions
+// TVEMU_MODULE_NAME (file name) and TVEMU_MODULE_PATH (what to load), and
+// tvemu_state to read the token's file (LoadEmuToken, EmuState.h).
+//
 // Environment variables (read by the module; all optional):
 //   TVEMU_STATE    token state file. Default: "tvPKCS11.token" beside the
 //                  module. Rewritten atomically (new file, then rename) after
@@ -34,8 +39,11 @@
 // CKA_TOKEN=1, CKA_GOSTR3410_PARAMS=06072A850302022301, ...]: numbers for
 // class/type/category attributes, 0/1 for flags, printable text quoted, other
 // bytes as hex, values over 64 bytes as <N bytes>. String lists as
-// ["CN", "Name", ...]. The line of C_Finalize carries outstandingBuffers=N,
-// the count of request buffers not yet released by C_EX_FreeBuffer.
+// ["CN", "Name", ...]. Functions not offered show "(...)". Out-values:
+// count (list functions), hSession, hPublicKey and hPrivateKey, hObject,
+// requestLen; C_EX_FreeBuffer and C_Finalize carry outstandingBuffers=N, the
+// request buffers not yet released. Session handles start at 1 after each
+// C_Initialize; object handles continue from the token's file.
 // Examples:
 //   C_GetSlotList(tokenPresent=1, pSlotList=NULL) -> CKR_OK count=1
 //   C_GetSlotList(tokenPresent=1, pSlotList=ptr, count=1) -> CKR_OK count=1
