@@ -7,6 +7,7 @@
 
 #include "rtl/Streams.h"
 #include "rtl/Types.h"
+#include "zip/ZAFormat.h"
 
 enum TZACompressionLevel { clNone, clFastest, clNormal, clMax };
 
@@ -20,9 +21,9 @@ int32_t ZAModeBufferSize(uint8_t mode);
 
 // How one member is compressed: the values its entry took when it was added.
 struct TZAMemberParams {
-  uint16_t Method = 8;  // 0 stored, 8 deflate
-  uint8_t Mode = 1;     // zlib level 0-9
-  AnsiString Password;  // non-empty: the member is encrypted
+  uint16_t Method = ZA_METHOD_DEFLATE;  // or ZA_METHOD_STORED
+  uint8_t Mode = 1;                     // zlib level 0-9
+  AnsiString Password;                  // non-empty: the member is encrypted
 };
 
 // Where the member's bytes go and who may stop it.

@@ -156,6 +156,20 @@ struct TZAZip64Locator {
   void Load(const uint8_t* p);
 };
 
+// Copies the fields that a local header and a central header share, from
+// one kind to the other.
+template <class To, class From>
+void ZACopySharedFields(To& to, const From& from) {
+  to.VersionNeeded = from.VersionNeeded;
+  to.Flags = from.Flags;
+  to.Method = from.Method;
+  to.Time = from.Time;
+  to.Date = from.Date;
+  to.Crc32 = from.Crc32;
+  to.CompressedSize = from.CompressedSize;
+  to.UncompressedSize = from.UncompressedSize;
+}
+
 // Data descriptor with 32-bit sizes (signature included); only read, when
 // the directory is rebuilt from the local headers.
 struct TZADataDescriptor {

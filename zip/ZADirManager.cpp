@@ -1,0 +1,419 @@
+#include "zip/ZADirManager.h"
+
+#include <algorithm>
+#include <bit>
+
+#include "rtl/AnsiText.h"
+#include "rtl/SysUtils.h"
+#include "zip/ZACrypto.h"
+#include "zip/ZAErrors.h"
+
+namespace {
+
+constexpr int32_t MAX_GROW_STEP = 10000;
+constexpr int32_t MIN_HASH_BUCKETS = 1000;
+constexpr int32_t MAX_HASH_LOAD = 5;
+
+bool NeedsZip64(uint64_t value, const TZAFormatSettings& settings) {
+  return value >= ZA_ZIP64_VALUE32 || settings.Zip64Mode == ZA_ZIP64_ALWAYS;
+}
+
+AnsiString StoredForm(const AnsiString& name, const TZAFormatSettings& settings) {
+  return settings.OEMFileNames ? AnsiToOem(name) : name;
+}
+
+void Append(TBytes& bytes, const AnsiString& text) {
+  bytes.insert(bytes.end(), text.begin(), text.end());
+}
+
+uint64_t RealValue(uint32_t field, uint64_t wide) {
+  return field == ZA_ZIP64_VALUE32 ? wide : field;
+}
+
+// Puts value into its 32-bit field, or the Zip64 value there and the real
+// one beside it. Needing Zip64 with the mode off raises error.
+void SetField(TZADirItem& item, uint32_t& field, uint64_t& wide, uint64_t value,
+              const TZAFormatSettings& settings, int32_t error) {
+  if (!NeedsZip64(value, settings)) {
+    field = uint32_t(value);
+    return;
+  }
+  if (settings.Zip64Mode == ZA_ZIP64_OFF)
+    throw EZAException(error, {item.SrcFileName.empty() ? item.FileName : item.SrcFileName});
+  field = ZA_ZIP64_VALUE32;
+  wide = value;
+  item.Zip64 = true;
+}
+
+}  // namespace
+
+// ---- TZADirItem ----------------------------------------------------------------
+
+uint64_t TZADirItem::UncompressedSize() const {
+  return RealValue(Header.UncompressedSize, Zip64Values.UncompressedSize);
+}
+
+uint64_t TZADirItem::CompressedSize() const {
+  return RealValue(Header.CompressedSize, Zip64Values.CompressedSize);
+}
+
+uint64_t TZADirItem::LocalHeaderOffset() const {
+  return RealValue(Header.LocalHeaderOffset, Zip64Values.LocalHeaderOffset);
+}
+
+uint32_t TZADirItem::DiskNumber() const {
+  return Header.DiskNumberStart == ZA_ZIP64_VALUE16 ? Zip64Values.DiskNumber
+                                                    : Header.DiskNumberStart;
+}
+
+void TZADirItem::SetSourceSize(uint64_t size, const TZAFormatSettings& settings) {
+  SetField(*this, Header.UncompressedSize, Zip64Values.UncompressedSize, size, settings, 41);
+  Header.VersionNeeded = Header.VersionMadeBy = ZAVersionNeeded(Zip64, settings);
+  if (size == 0 && settings.StandardSignatures) Header.Method = ZA_METHOD_STORED;
+}
+
+void TZADirItem::SetResult(uint32_t crc32, uint64_t compressedSize, uint64_t uncompressedSize,
+                           const TZAFormatSettings& settings) {
+  Header.Crc32 = crc32;
+  SetField(*this, Header.CompressedSize, Zip64Values.CompressedSize, compressedSize, settings, 41);
+  SetField(*this, Header.UncompressedSize, Zip64Values.UncompressedSize, uncompressedSize, settings,
+           41);
+}
+
+void TZADirItem::SetLocation(uint32_t diskNumber, uint64_t offset,
+                             const TZAFormatSettings& settings) {
+  SetField(*this, Header.LocalHeaderOffset, Zip64Values.LocalHeaderOffset, offset, settings, 43);
+  if (diskNumber >= ZA_ZIP64_VALUE16) {
+    Header.DiskNumberStart = ZA_ZIP64_VALUE16;
+    Zip64Values.DiskNumber = diskNumber;
+    Zip64 = true;
+  } else {
+    Header.DiskNumberStart = uint16_t(diskNumber);
+  }
+}
+
+void TZADirItem::SetSource(TStream* stream, bool ownsStream, int64_t position) {
+  if (ownsStream)
+    Stream.reset(stream);
+  else
+    Stream.reset(stream, [](TStream*) {});
+  OwnsStream = ownsStream;
+  StreamPosition = position;
+}
+
+void TZADirItem::ReleaseSource() {
+  if (Stream && !OwnsStream) Stream->SetPosition(StreamPosition);
+  Stream.reset();
+  OwnsStream = false;
+}
+
+TBytes TZADirItem::LocalHeaderBytes(const TZAFormatSettings& settings) const {
+  const AnsiString name = StoredForm(FileName, settings);
+  const bool zip64Extra = Header.UncompressedSize == ZA_ZIP64_VALUE32;
+  TZALocalHeader local;
+  local.Signature = ZASignatures(settings.StandardSignatures).Local;
+  ZACopySharedFields(local, Header);
+  local.NameLength = uint16_t(name.size());
+  local.ExtraLength = zip64Extra ? ZA_LOCAL_ZIP64_EXTRA_SIZE : 0;
+  TBytes bytes(TZALocalHeader::Size);
+  local.Store(bytes.data());
+  Append(bytes, name);
+  if (zip64Extra) {
+    bytes.resize(bytes.size() + ZA_LOCAL_ZIP64_EXTRA_SIZE);
+    ZAStoreLocalZip64Extra(&bytes[bytes.size() - ZA_LOCAL_ZIP64_EXTRA_SIZE], UncompressedSize(),
+                           CompressedSize());
+  }
+  return bytes;
+}
+
+TBytes TZADirItem::CentralRecordBytes(const TZAFormatSettings& settings) const {
+  const AnsiString name = StoredForm(FileName, settings);
+  TBytes extra = ZAZip64CentralExtra(Header, Zip64Values);
+  for (const TZAExtraBlock& block : ExtraBlocks) {
+    const size_t at = extra.size();
+    extra.resize(at + 4);
+    ZAPut16(&extra[at], block.HeaderID);
+    ZAPut16(&extra[at + 2], uint16_t(block.Data.size()));
+    extra.insert(extra.end(), block.Data.begin(), block.Data.end());
+  }
+  TZACentralHeader central = Header;
+  central.Signature = ZASignatures(settings.StandardSignatures).Central;
+  central.NameLength = uint16_t(name.size());
+  central.ExtraLength = uint16_t(extra.size());
+  central.CommentLength = uint16_t(Comment.size());
+  TBytes bytes(TZACentralHeader::Size);
+  central.Store(bytes.data());
+  Append(bytes, name);
+  bytes.insert(bytes.end(), extra.begin(), extra.end());
+  Append(bytes, Comment);
+  return bytes;
+}
+
+bool TZADirItem::LoadExtraField(const uint8_t* data, size_t size) {
+  TZAExtraBlocks blocks;
+  if (!ZAParseExtraField(data, size, blocks)) return false;
+  ExtraBlocks.clear();
+  for (TZAExtraBlock& block : blocks) {
+    if (block.HeaderID != ZA_ZIP64_EXTRA_ID) {
+      ExtraBlocks.push_back(std::move(block));
+      continue;
+    }
+    // Rebuilt from the values when the entry is written.
+    if (!ZALoadZip64Extra(block.Data.data(), block.Data.size(), Header, Zip64Values)) return false;
+    Zip64 = true;
+  }
+  return true;
+}
+
+// ---- TZAStringHash ---------------------------------------------------------------
+
+TZAStringHash::TZAStringHash(int32_t bucketCount) : FBuckets(std::max(bucketCount, 1), nullptr) {}
+
+TZAStringHash::~TZAStringHash() { Clear(); }
+
+uint32_t TZAStringHash::HashOf(const AnsiString& key) {
+  uint32_t hash = 0;
+  for (char c : key) hash = std::rotl(hash, 2) ^ uint8_t(c);
+  return hash;
+}
+
+void TZAStringHash::Add(const AnsiString& key, int32_t value) {
+  TItem*& head = FBuckets[HashOf(key) % FBuckets.size()];
+  head = new TItem{head, key, value};
+}
+
+void TZAStringHash::Remove(const AnsiString& key) {
+  for (TItem** link = &FBuckets[HashOf(key) % FBuckets.size()]; *link; link = &(*link)->Next) {
+    if ((*link)->Key == key) {
+      TItem* item = *link;
+      *link = item->Next;
+      delete item;
+      return;
+    }
+  }
+}
+
+void TZAStringHash::Clear() {
+  for (TItem*& head : FBuckets) {
+    while (head) {
+      TItem* next = head->Next;
+      delete head;
+      head = next;
+    }
+  }
+}
+
+int32_t TZAStringHash::ValueOf(const AnsiString& key) const {
+  for (const TItem* item = FBuckets[HashOf(key) % FBuckets.size()]; item; item = item->Next)
+    if (item->Key == key) return item->Value;
+  return -1;
+}
+
+// ---- TZAHashedStringList -----------------------------------------------------------
+
+TZAHashedStringList::TZAHashedStringList() = default;
+TZAHashedStringList::~TZAHashedStringList() = default;
+
+const AnsiString& TZAHashedStringList::Strings(int32_t index) const { return FNames.at(index); }
+
+int32_t TZAHashedStringList::Add(const AnsiString& name) {
+  FNames.push_back(AnsiLowerCase(name));
+  const int32_t index = Count() - 1;
+  if (FHashValid) {
+    FHash->Add(FNames.back(), index);
+    // Too long chains: the next lookup builds a larger table.
+    if (Count() > MAX_HASH_LOAD * FHash->BucketCount()) {
+      FHash.reset();
+      FHashValid = false;
+    }
+  }
+  return index;
+}
+
+void TZAHashedStringList::Put(int32_t index, const AnsiString& name) {
+  AnsiString& slot = FNames.at(index);
+  const AnsiString lower = AnsiLowerCase(name);
+  if (FHashValid) {
+    FHash->Remove(slot);
+    FHash->Add(lower, index);
+  }
+  slot = lower;
+}
+
+void TZAHashedStringList::Delete(int32_t index) {
+  FNames.erase(FNames.begin() + index);
+  FHashValid = false;
+}
+
+void TZAHashedStringList::Clear() {
+  FNames.clear();
+  if (FHash) FHash->Clear();
+}
+
+void TZAHashedStringList::Truncate(int32_t count) {
+  if (count >= Count()) return;
+  FNames.resize(count);
+  FHashValid = false;
+}
+
+int32_t TZAHashedStringList::IndexOf(const AnsiString& name) {
+  if (!FHashValid) RebuildHash();
+  return FHash->ValueOf(AnsiLowerCase(name));
+}
+
+int32_t TZAHashedStringList::HashSize() const { return FHashValid ? FHash->BucketCount() : 0; }
+
+void TZAHashedStringList::RebuildHash() {
+  FHash = std::make_unique<TZAStringHash>(std::max(Count(), MIN_HASH_BUCKETS));
+  for (int32_t i = 0; i < Count(); ++i) FHash->Add(FNames[i], i);
+  FHashValid = true;
+}
+
+// ---- TZADirArray ---------------------------------------------------------------------
+
+void TZADirArray::SetCount(int32_t count) {
+  if (count == 0) {
+    std::vector<TZADirItem>().swap(FItems);
+    FCapacity = 0;
+    FNames.Clear();
+    return;
+  }
+  if (count > FCapacity) {
+    FGrowStep = std::min(FGrowStep * 2, MAX_GROW_STEP);
+    FCapacity = std::max(FCapacity + FGrowStep, count);
+    FItems.reserve(FCapacity);
+  }
+  FItems.resize(count);
+  FNames.Truncate(count);
+}
+
+void TZADirArray::CheckIndex(int32_t index, int32_t error) const {
+  if (index < 0 || index >= Count()) throw EZAException(error);
+}
+
+TZADirItem TZADirArray::GetItem(int32_t index) const {
+  CheckIndex(index, 2);
+  return FItems[index];
+}
+
+TZADirItem& TZADirArray::Items(int32_t index) {
+  CheckIndex(index, 3);
+  return FItems[index];
+}
+
+const TZADirItem& TZADirArray::Items(int32_t index) const {
+  CheckIndex(index, 3);
+  return FItems[index];
+}
+
+void TZADirArray::Assign(const TZADirArray& source) {
+  if (&source == this) return;
+  SetCount(0);
+  SetCount(source.Count());
+  std::copy(source.FItems.begin(), source.FItems.end(), FItems.begin());
+  for (int32_t i = 0; i < source.FNames.Count(); ++i) FNames.Add(source.FNames.Strings(i));
+}
+
+int32_t TZADirArray::Add(const TZADirItem& item) {
+  const int32_t index = Count();
+  SetCount(index + 1);
+  FItems[index] = item;
+  FNames.Add(item.FileName);
+  return index;
+}
+
+void TZADirArray::Delete(int32_t index) {
+  CheckIndex(index, 3);
+  FItems.erase(FItems.begin() + index);
+  if (index < FNames.Count()) FNames.Delete(index);
+}
+
+int32_t TZADirArray::Find(const AnsiString& name) {
+  const int32_t index = FNames.IndexOf(name);
+  return index < Count() ? index : -1;
+}
+
+void TZADirArray::Rename(int32_t index, const AnsiString& newName) {
+  TZADirItem& item = Items(index);
+  const int32_t registered = FNames.IndexOf(item.FileName);
+  if (registered < 0)
+    FNames.Add(newName);
+  else if (registered == index)
+    FNames.Put(index, newName);
+  else
+    throw EZAException(59);
+  item.FileName = newName;
+}
+
+// ---- TZADirManager ---------------------------------------------------------------------
+
+TZADirManager::TZADirManager(TStream* stream, TZADirOwner* owner) : Stream(stream), Owner(owner) {}
+
+int32_t TZADirManager::AddOrReplace(const AnsiString& name, TDateTime dateTime, uint32_t attributes,
+                                    bool isDirectory) {
+  return Place(name, uint32_t(DateTimeToFileDate(dateTime)), "", attributes, isDirectory);
+}
+
+int32_t TZADirManager::AddOrReplaceFile(const AnsiString& name, const AnsiString& srcFileName,
+                                        uint32_t attributes, bool isDirectory) {
+  const int32_t age = FileAge(srcFileName);
+  return Place(name, uint32_t(age == -1 ? DateTimeToFileDate(Now()) : age), srcFileName, attributes,
+               isDirectory);
+}
+
+int32_t TZADirManager::Place(const AnsiString& name, uint32_t dosDateTime,
+                             const AnsiString& srcFileName, uint32_t attributes, bool isDirectory) {
+  const AnsiString stored = ZAStoredName(name, isDirectory);
+  const TZANewEntrySettings settings = Owner->NewEntrySettings();
+  int32_t index = Items.Find(stored);
+  if (index >= 0) {
+    const TZADirItem& existing = Items.Items(index);
+    const uint32_t existingDate = uint32_t(existing.Header.Date) << 16 | existing.Header.Time;
+    bool replace = false;
+    switch (settings.OverwriteMode) {
+      case omPrompt:
+        replace = Owner->ConfirmOverwrite(existing, srcFileName.empty() ? stored : srcFileName);
+        break;
+      case omAlways:
+        replace = true;
+        break;
+      case omNever:
+        break;
+      case omIfNewer:
+        replace = dosDateTime > existingDate;
+        break;
+      case omIfOlder:
+        replace = dosDateTime < existingDate;
+        break;
+    }
+    if (!replace) return -1;
+  }
+
+  // A replaced member is built afresh too: nothing of the old entry (flags,
+  // method, password, extra blocks) may leak into the new data.
+  TZADirItem item;
+  TZACentralHeader& h = item.Header;
+  h.VersionNeeded = h.VersionMadeBy =
+      ZAVersionNeeded(settings.Format.Zip64Mode == ZA_ZIP64_ALWAYS, settings.Format);
+  if (isDirectory) {
+    h.Flags = ZA_FLAG_DIRECTORY;
+    h.Method = ZA_METHOD_STORED;
+  } else {
+    h.Flags = settings.Password.empty() ? 0 : ZA_FLAG_ENCRYPTED;
+    h.Method = settings.CompressionMethod;
+    item.Password = settings.Password;
+    item.CompressionMode = settings.CompressionMode;
+  }
+  h.Time = uint16_t(dosDateTime);
+  h.Date = uint16_t(dosDateTime >> 16);
+  h.Crc32 = ZA_CRC_START;
+  h.ExternalAttributes = attributes;
+  item.FileName = stored;
+  item.SrcFileName = srcFileName;
+  item.Pending = true;
+  if (index < 0) return Items.Add(item);
+  item.Operation = ZA_OP_REPLACE;
+  Items.Items(index) = item;
+  Items.Names().Put(index, stored);
+  return index;
+}
