@@ -19,11 +19,11 @@ class TPersistent : public TObject {
   // Copies from `source`; EConvertError "Cannot assign a X to a Y" when
   // neither side knows how.
   virtual void Assign(TPersistent* source);
+  // The object a collection or sub-object reports as its owner.
+  virtual TPersistent* GetOwner() { return nullptr; }
 
  protected:
   virtual void AssignTo(TPersistent* dest);
-  // The object a collection or sub-object reports as its owner.
-  virtual TPersistent* GetOwner() { return nullptr; }
 
  private:
   [[noreturn]] void AssignError(TPersistent* source);
@@ -62,6 +62,7 @@ class TComponent : public TPersistent {
   TComponent& operator=(const TComponent&) = delete;
 
   TComponent* Owner() const { return owner_; }
+  TPersistent* GetOwner() override { return owner_; }
   int ComponentCount() const { return static_cast<int>(components_.size()); }
   TComponent* Components(int index) const;
   int ComponentIndex() const;
@@ -94,7 +95,6 @@ class TComponent : public TPersistent {
   // free-notification partner. The base passes it on to the owned components.
   virtual void Notification(TComponent* component, TOperation operation);
   void SetComponentState(TComponentStateItem item, bool on);
-  TPersistent* GetOwner() override { return owner_; }
 
  private:
   void RemoveNotify(TComponent* component);
@@ -312,11 +312,11 @@ class TCollectionItem : public TPersistent {
   int Index() const;
   virtual void SetIndex(int index);
   virtual AnsiString DisplayName() const { return ClassName(); }
+  TPersistent* GetOwner() override;  // the collection
 
  protected:
   // Tells the collection (Update) unless it is inside BeginUpdate.
   void Changed(bool allItems);
-  TPersistent* GetOwner() override;
 
  private:
   friend class TCollection;
@@ -373,8 +373,6 @@ class TOwnedCollection : public TCollection {
  public:
   TOwnedCollection(TPersistent* owner, TCollectionItemClass itemClass)
       : TCollection(std::move(itemClass)), owner_(owner) {}
-
- protected:
   TPersistent* GetOwner() override { return owner_; }
 
  private:

@@ -2,6 +2,7 @@
 // paths, the format settings of the build, and the OS shim.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <random>
 #include <thread>
 
@@ -60,6 +61,7 @@ class FilesTest : public ::testing::Test {
     dir_ = GetTempDir() + "ks_rtl_files_" + IntToStr(rd()) + PathDelim;
     ASSERT_TRUE(ForceDirectories(dir_));
   }
+  void TearDown() override { std::filesystem::remove_all(dir_.c_str()); }
   AnsiString Make(const AnsiString& name) {
     AnsiString full = dir_ + name;
     TFileStream(full, fmCreate).WriteBuffer("x", 1);

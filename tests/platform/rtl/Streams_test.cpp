@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <random>
 
 namespace {
@@ -108,10 +109,7 @@ class FileStreamTest : public ::testing::Test {
     ASSERT_TRUE(ForceDirectories(dir_));
     name_ = dir_ + "файл.bin";
   }
-  void TearDown() override {
-    DeleteFile(name_);
-    DeleteFile(dir_ + "copy.bin");
-  }
+  void TearDown() override { std::filesystem::remove_all(dir_.c_str()); }
   void Make(const AnsiString& content) {
     TFileStream f(name_, fmCreate);
     f.WriteBuffer(content.data(), static_cast<int32_t>(content.size()));
