@@ -73,7 +73,7 @@ bool HasAmPm(const AnsiString& fmt) {
 
 class DateFormatter {
  public:
-  DateFormatter(TDateTime dt, const TFormatSettings& fs) : dt_(dt), fs_(fs) {
+  DateFormatter(TDateTime dt, const TFormatSettings& fs) : fs_(fs) {
     int64_t day, msecs;
     SplitDateTime(dt, day, msecs);
     CivilFromDays(day - kUnixDateDelta, year_, month_, day_);
@@ -180,7 +180,6 @@ class DateFormatter {
     return 1;
   }
 
-  TDateTime dt_;
   const TFormatSettings& fs_;
   int year_, month_, day_, dayOfWeek_, hour_, min_, sec_, msec_;
   bool hasTime_;
