@@ -9,7 +9,8 @@ struct TCkrInfo {
   const char* Name;
 };
 
-#define CKR_ENTRY(name) {name, #name}
+#define CKR_ENTRY(name) \
+  { name, #name }
 constexpr TCkrInfo kResults[] = {
     CKR_ENTRY(CKR_OK),
     CKR_ENTRY(CKR_CANCEL),
@@ -87,8 +88,7 @@ bool ParseFailRule(std::string_view text, TEmuFailRule& rule) {
 }
 
 bool ParseSetting(std::string_view key, std::string_view value, TEmuConfig& config) {
-  if (key == "slots")
-    return EmuParseNumber(value, config.SlotCount) && config.SlotCount <= 16;
+  if (key == "slots") return EmuParseNumber(value, config.SlotCount) && config.SlotCount <= 16;
   if (key == "token") return EmuParseNumber(value, config.TokenSlot);
   if (key == "mechanisms") {
     config.Mechanisms.clear();
@@ -106,10 +106,14 @@ bool ParseSetting(std::string_view key, std::string_view value, TEmuConfig& conf
     return true;
   }
   if (key == "output") {
-    if (value == "der") config.Output = TEmuOutput::Der;
-    else if (value == "pem-lf") config.Output = TEmuOutput::PemLf;
-    else if (value == "pem-crlf") config.Output = TEmuOutput::PemCrLf;
-    else return false;
+    if (value == "der")
+      config.Output = TEmuOutput::Der;
+    else if (value == "pem-lf")
+      config.Output = TEmuOutput::PemLf;
+    else if (value == "pem-crlf")
+      config.Output = TEmuOutput::PemCrLf;
+    else
+      return false;
     return true;
   }
   if (key == "fail") {

@@ -88,8 +88,8 @@ bool GostSign(const TEmuBytes& privateKey, const TEmuBytes& data, TEmuBytes& sig
     return false;
   TSexp key(built);
   // Without "(flags gost)" the library would make an ECDSA signature.
-  if (gcry_sexp_build(&built, nullptr, "(data (flags gost) (value %b))",
-                      static_cast<int>(kHalf), digest))
+  if (gcry_sexp_build(&built, nullptr, "(data (flags gost) (value %b))", static_cast<int>(kHalf),
+                      digest))
     return false;
   TSexp hash(built);
   gcry_sexp_t signed_ = nullptr;

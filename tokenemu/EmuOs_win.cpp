@@ -38,8 +38,8 @@ bool EmuWriteFileAtomic(const std::string& path, const std::string& data) {
   bool ok = WriteFile(file, data.data(), static_cast<DWORD>(data.size()), &written, nullptr) &&
             written == data.size() && FlushFileBuffers(file);
   ok = CloseHandle(file) && ok;
-  if (ok && MoveFileExA(temp.c_str(), path.c_str(),
-                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+  if (ok &&
+      MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     return true;
   DeleteFileA(temp.c_str());
   return false;

@@ -19,12 +19,12 @@ struct TStringRule {
 };
 
 constexpr TStringRule kStringRules[] = {
-    {"2.5.4.6", kDerPrintableString},              // country
-    {"1.2.643.3.131.1.1", kDerNumericString},      // INN
-    {"1.2.643.100.1", kDerNumericString},          // OGRN
-    {"1.2.643.100.5", kDerNumericString},          // OGRNIP
-    {"1.2.643.100.3", kDerNumericString},          // SNILS
-    {"1.2.840.113549.1.9.1", kDerIa5String},       // e-mail
+    {"2.5.4.6", kDerPrintableString},          // country
+    {"1.2.643.3.131.1.1", kDerNumericString},  // INN
+    {"1.2.643.100.1", kDerNumericString},      // OGRN
+    {"1.2.643.100.5", kDerNumericString},      // OGRNIP
+    {"1.2.643.100.3", kDerNumericString},      // SNILS
+    {"1.2.840.113549.1.9.1", kDerIa5String},   // e-mail
 };
 
 bool ValidUtf8(const std::string& text) {
@@ -56,7 +56,8 @@ bool FitsStringType(const std::string& value, uint8_t tag) {
         break;
       case kDerPrintableString:
         if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-              std::string_view(" '()+,-./:=?").find(static_cast<char>(c)) != std::string_view::npos))
+              std::string_view(" '()+,-./:=?").find(static_cast<char>(c)) !=
+                  std::string_view::npos))
           return false;
         break;
       case kDerIa5String:
@@ -159,9 +160,8 @@ bool EncodeAttributes(const std::vector<std::string>& extensions, TEmuBytes& att
   }
   TEmuBytes requestOid;
   DerOid(kOidExtensionRequest, requestOid);
-  attributes = DerTlv(
-      kDerContext0,
-      DerSequence({requestOid, DerTlv(kDerSet, DerTlv(kDerSequence, list))}));
+  attributes =
+      DerTlv(kDerContext0, DerSequence({requestOid, DerTlv(kDerSet, DerTlv(kDerSequence, list))}));
   return true;
 }
 
@@ -176,9 +176,9 @@ CK_RV MakeCertRequest(const std::vector<std::string>& dn,
   DerOid(kOidGost2012Key256, keyAlgorithm);
   DerOid(kOidGost2012Sign256, signAlgorithm);
 
-  TEmuBytes spki = DerSequence(
-      {DerSequence({keyAlgorithm, DerSequence({key.KeyParams, key.DigestParams})}),
-       DerBitString(DerTlv(kDerOctetString, key.PublicValue))});
+  TEmuBytes spki =
+      DerSequence({DerSequence({keyAlgorithm, DerSequence({key.KeyParams, key.DigestParams})}),
+                   DerBitString(DerTlv(kDerOctetString, key.PublicValue))});
   TEmuBytes info = DerSequence({DerTlv(kDerInteger, {0}), subject, spki, attributes});
   TEmuBytes signature;
   if (!GostSign(key.PrivateValue, info, signature)) return CKR_FUNCTION_FAILED;

@@ -8,10 +8,10 @@
 #include "tokenemu/EmuText.h"
 
 struct TEmuRequestKey {
-  TEmuBytes PublicValue;  // 64 bytes, x then y, little-endian
-  TEmuBytes KeyParams;    // DER OID of the GOST R 34.10 parameter set
-  TEmuBytes DigestParams; // DER OID of the GOST R 34.11 parameters
-  TEmuBytes PrivateValue; // 32 bytes, big-endian
+  TEmuBytes PublicValue;   // 64 bytes, x then y, little-endian
+  TEmuBytes KeyParams;     // DER OID of the GOST R 34.10 parameter set
+  TEmuBytes DigestParams;  // DER OID of the GOST R 34.11 parameters
+  TEmuBytes PrivateValue;  // 32 bytes, big-endian
 };
 
 // dn: attribute name then value; extensions: extension name then value.

@@ -135,9 +135,9 @@ std::string EmuStatePath() {
 
 std::string EmuTokenText(const TEmuToken& token) {
   std::ostringstream out;
-  out << "tvemu-token 1\npin " << EmuToHex(reinterpret_cast<const uint8_t*>(token.Pin.data()),
-                                           token.Pin.size())
-      << "\nnext " << token.NextHandle << "\n";
+  out << "tvemu-token 1\npin "
+      << EmuToHex(reinterpret_cast<const uint8_t*>(token.Pin.data()), token.Pin.size()) << "\nnext "
+      << token.NextHandle << "\n";
   for (const TEmuObject& object : token.Objects) {
     out << "object " << object.Handle << "\n";
     for (const auto& [type, value] : object.Attributes) {

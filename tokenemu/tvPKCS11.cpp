@@ -111,9 +111,7 @@ struct TUnsupported<Name, CK_RV(CK_CALL*)(Args...)> {
   }
 };
 
-CK_RV CheckInitialized() {
-  return Module().Initialized ? CKR_OK : CKR_CRYPTOKI_NOT_INITIALIZED;
-}
+CK_RV CheckInitialized() { return Module().Initialized ? CKR_OK : CKR_CRYPTOKI_NOT_INITIALIZED; }
 
 bool SlotExists(CK_SLOT_ID slot) { return slot >= 1 && slot <= Module().Config.SlotCount; }
 
@@ -277,9 +275,9 @@ CK_RV CreateObject(CK_SESSION_HANDLE hSession, CK_ATTRIBUTE_PTR pTemplate, CK_UL
       !cert.Find(CKA_TOKEN))
     return CKR_TEMPLATE_INCOMPLETE;
   CK_ULONG category = 0;
-  if (!NumberIs(cert, CKA_CLASS, CKO_CERTIFICATE) || !NumberIs(cert, CKA_CERTIFICATE_TYPE, CKC_X_509) ||
-      cert.Find(CKA_VALUE)->empty() || !cert.Flag(CKA_TOKEN) ||
-      (cert.Number(CKA_CERTIFICATE_CATEGORY, category) && category > 3))
+  if (!NumberIs(cert, CKA_CLASS, CKO_CERTIFICATE) ||
+      !NumberIs(cert, CKA_CERTIFICATE_TYPE, CKC_X_509) || cert.Find(CKA_VALUE)->empty() ||
+      !cert.Flag(CKA_TOKEN) || (cert.Number(CKA_CERTIFICATE_CATEGORY, category) && category > 3))
     return CKR_ATTRIBUTE_VALUE_INVALID;
   if (!session->ReadWrite) return CKR_SESSION_READ_ONLY;
   if (cert.Flag(CKA_PRIVATE) && !m.LoggedIn) return CKR_USER_NOT_LOGGED_IN;
@@ -324,8 +322,7 @@ CK_RV CreateCertRequest(CK_SESSION_HANDLE hSession, CK_OBJECT_HANDLE hPublicKey,
   if (CK_RV rv = FindSession(hSession, session)) return rv;
   std::vector<std::string> subject, extensionList;
   // Further request attributes are not supported: none may be given.
-  if (!ppRequest || !pulRequestLen || attributesCount ||
-      !ReadStrings(dn, dnCount, subject) ||
+  if (!ppRequest || !pulRequestLen || attributesCount || !ReadStrings(dn, dnCount, subject) ||
       !ReadStrings(extensions, extensionsCount, extensionList))
     return CKR_ARGUMENTS_BAD;
   if (!m.LoggedIn) return CKR_USER_NOT_LOGGED_IN;
@@ -369,8 +366,8 @@ CK_RV CK_CALL EmuInitialize(CK_VOID_PTR pInitArgs) {
     if (m.Initialized) return CKR_CRYPTOKI_ALREADY_INITIALIZED;
     if (pInitArgs) {
       auto* args = static_cast<CK_C_INITIALIZE_ARGS*>(pInitArgs);
-      int given = !!args->CreateMutex + !!args->DestroyMutex + !!args->LockMutex +
-                  !!args->UnlockMutex;
+      int given =
+          !!args->CreateMutex + !!args->DestroyMutex + !!args->LockMutex + !!args->UnlockMutex;
       if (args->pReserved || (given != 0 && given != 4)) return CKR_ARGUMENTS_BAD;
     }
     if (!EmuCryptoInit()) return CKR_GENERAL_ERROR;
@@ -500,7 +497,9 @@ CK_RV CK_CALL EmuLogout(CK_SESSION_HANDLE hSession) {
 CK_RV CK_CALL EmuCreateObject(CK_SESSION_HANDLE hSession, CK_ATTRIBUTE_PTR pTemplate,
                               CK_ULONG ulCount, CK_OBJECT_HANDLE_PTR phObject) {
   return Run("C_CreateObject", [&](TEmuCall& call) {
-    call.Num("hSession", hSession).Template("pTemplate", pTemplate, ulCount).Num("ulCount", ulCount);
+    call.Num("hSession", hSession)
+        .Template("pTemplate", pTemplate, ulCount)
+        .Num("ulCount", ulCount);
     if (CK_RV rv = Injected(call)) return rv;
     CK_RV rv = CreateObject(hSession, pTemplate, ulCount, phObject);
     if (rv == CKR_OK) call.OutNum("hObject", *phObject);
@@ -518,7 +517,8 @@ CK_RV CK_CALL EmuGenerateKeyPair(CK_SESSION_HANDLE hSession, CK_MECHANISM_PTR pM
   return Run("C_GenerateKeyPair", [&](TEmuCall& call) {
     call.Num("hSession", hSession);
     if (pMechanism)
-      call.Hex("mechanism", pMechanism->mechanism).Num("ulParameterLen", pMechanism->ulParameterLen);
+      call.Hex("mechanism", pMechanism->mechanism)
+          .Num("ulParameterLen", pMechanism->ulParameterLen);
     else
       call.Ptr("pMechanism", nullptr);
     call.Template("pPublicKeyTemplate", pPublicKeyTemplate, ulPublicKeyAttributeCount)
@@ -526,20 +526,19 @@ CK_RV CK_CALL EmuGenerateKeyPair(CK_SESSION_HANDLE hSession, CK_MECHANISM_PTR pM
         .Template("pPrivateKeyTemplate", pPrivateKeyTemplate, ulPrivateKeyAttributeCount)
         .Num("ulPrivateKeyAttributeCount", ulPrivateKeyAttributeCount);
     if (CK_RV rv = Injected(call)) return rv;
-    CK_RV rv = GenerateKeyPair(hSession, pMechanism, pPublicKeyTemplate, ulPublicKeyAttributeCount,
-                               pPrivateKeyTemplate, ulPrivateKeyAttributeCount, phPublicKey,
-                               phPrivateKey);
+    CK_RV rv =
+        GenerateKeyPair(hSession, pMechanism, pPublicKeyTemplate, ulPublicKeyAttributeCount,
+                        pPrivateKeyTemplate, ulPrivateKeyAttributeCount, phPublicKey, phPrivateKey);
     if (rv == CKR_OK) call.OutNum("hPublicKey", *phPublicKey).OutNum("hPrivateKey", *phPrivateKey);
     return rv;
   });
 }
 
 CK_RV CK_CALL EmuCreateCertRequest(CK_SESSION_HANDLE hSession, CK_OBJECT_HANDLE hPublicKey,
-                                   const char* const* dn, CK_ULONG dnCount,
-                                   CK_BYTE_PTR* ppRequest, CK_ULONG_PTR pulRequestLen,
-                                   CK_OBJECT_HANDLE hPrivateKey, const char* const* attributes,
-                                   CK_ULONG attributesCount, const char* const* extensions,
-                                   CK_ULONG extensionsCount) {
+                                   const char* const* dn, CK_ULONG dnCount, CK_BYTE_PTR* ppRequest,
+                                   CK_ULONG_PTR pulRequestLen, CK_OBJECT_HANDLE hPrivateKey,
+                                   const char* const* attributes, CK_ULONG attributesCount,
+                                   const char* const* extensions, CK_ULONG extensionsCount) {
   return Run("C_EX_CreateCertRequest", [&](TEmuCall& call) {
     call.Num("hSession", hSession).Num("hPublicKey", hPublicKey).Strings("dn", dn, dnCount);
     call.Num("dnCount", dnCount).Num("hPrivateKey", hPrivateKey);

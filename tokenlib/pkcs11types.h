@@ -287,8 +287,7 @@ using CK_C_InitToken = CK_RV(CK_CALL*)(CK_SLOT_ID slotID, CK_UTF8CHAR_PTR pPin, 
 using CK_C_InitPIN = CK_RV(CK_CALL*)(CK_SESSION_HANDLE hSession, CK_UTF8CHAR_PTR pPin,
                                      CK_ULONG ulPinLen);
 using CK_C_SetPIN = CK_RV(CK_CALL*)(CK_SESSION_HANDLE hSession, CK_UTF8CHAR_PTR pOldPin,
-                                    CK_ULONG ulOldLen, CK_UTF8CHAR_PTR pNewPin,
-                                    CK_ULONG ulNewLen);
+                                    CK_ULONG ulOldLen, CK_UTF8CHAR_PTR pNewPin, CK_ULONG ulNewLen);
 using CK_C_OpenSession = CK_RV(CK_CALL*)(CK_SLOT_ID slotID, CK_FLAGS flags,
                                          CK_VOID_PTR pApplication, CK_NOTIFY Notify,
                                          CK_SESSION_HANDLE_PTR phSession);
@@ -314,26 +313,22 @@ using CK_C_CopyObject = CK_RV(CK_CALL*)(CK_SESSION_HANDLE hSession, CK_OBJECT_HA
 using CK_C_DestroyObject = CK_RV(CK_CALL*)(CK_SESSION_HANDLE hSession, CK_OBJECT_HANDLE hObject);
 using CK_C_GetObjectSize = CK_RV(CK_CALL*)(CK_SESSION_HANDLE hSession, CK_OBJECT_HANDLE hObject,
                                            CK_ULONG_PTR pulSize);
-using CK_C_GetAttributeValue = CK_RV(CK_CALL*)(CK_SESSION_HANDLE hSession,
-                                               CK_OBJECT_HANDLE hObject,
+using CK_C_GetAttributeValue = CK_RV(CK_CALL*)(CK_SESSION_HANDLE hSession, CK_OBJECT_HANDLE hObject,
                                                CK_ATTRIBUTE_PTR pTemplate, CK_ULONG ulCount);
-using CK_C_SetAttributeValue = CK_RV(CK_CALL*)(CK_SESSION_HANDLE hSession,
-                                               CK_OBJECT_HANDLE hObject,
+using CK_C_SetAttributeValue = CK_RV(CK_CALL*)(CK_SESSION_HANDLE hSession, CK_OBJECT_HANDLE hObject,
                                                CK_ATTRIBUTE_PTR pTemplate, CK_ULONG ulCount);
-using CK_C_FindObjectsInit = CK_RV(CK_CALL*)(CK_SESSION_HANDLE hSession,
-                                             CK_ATTRIBUTE_PTR pTemplate, CK_ULONG ulCount);
-using CK_C_FindObjects = CK_RV(CK_CALL*)(CK_SESSION_HANDLE hSession,
-                                         CK_OBJECT_HANDLE_PTR phObject,
+using CK_C_FindObjectsInit = CK_RV(CK_CALL*)(CK_SESSION_HANDLE hSession, CK_ATTRIBUTE_PTR pTemplate,
+                                             CK_ULONG ulCount);
+using CK_C_FindObjects = CK_RV(CK_CALL*)(CK_SESSION_HANDLE hSession, CK_OBJECT_HANDLE_PTR phObject,
                                          CK_ULONG ulMaxObjectCount, CK_ULONG_PTR pulObjectCount);
 using CK_C_FindObjectsFinal = CK_RV(CK_CALL*)(CK_SESSION_HANDLE hSession);
 // Init calls of the cryptographic operations share one shape.
-using CK_C_OperationInit = CK_RV(CK_CALL*)(CK_SESSION_HANDLE hSession,
-                                           CK_MECHANISM_PTR pMechanism, CK_OBJECT_HANDLE hKey);
+using CK_C_OperationInit = CK_RV(CK_CALL*)(CK_SESSION_HANDLE hSession, CK_MECHANISM_PTR pMechanism,
+                                           CK_OBJECT_HANDLE hKey);
 using CK_C_EncryptInit = CK_C_OperationInit;
 // Single-part and update calls that produce output share one shape.
 using CK_C_Transform = CK_RV(CK_CALL*)(CK_SESSION_HANDLE hSession, CK_BYTE_PTR pIn,
-                                       CK_ULONG ulInLen, CK_BYTE_PTR pOut,
-                                       CK_ULONG_PTR pulOutLen);
+                                       CK_ULONG ulInLen, CK_BYTE_PTR pOut, CK_ULONG_PTR pulOutLen);
 using CK_C_Encrypt = CK_C_Transform;
 using CK_C_EncryptUpdate = CK_C_Transform;
 using CK_C_Final = CK_RV(CK_CALL*)(CK_SESSION_HANDLE hSession, CK_BYTE_PTR pOut,
@@ -372,11 +367,11 @@ using CK_C_DecryptVerifyUpdate = CK_C_Transform;
 using CK_C_GenerateKey = CK_RV(CK_CALL*)(CK_SESSION_HANDLE hSession, CK_MECHANISM_PTR pMechanism,
                                          CK_ATTRIBUTE_PTR pTemplate, CK_ULONG ulCount,
                                          CK_OBJECT_HANDLE_PTR phKey);
-using CK_C_GenerateKeyPair = CK_RV(CK_CALL*)(
-    CK_SESSION_HANDLE hSession, CK_MECHANISM_PTR pMechanism, CK_ATTRIBUTE_PTR pPublicKeyTemplate,
-    CK_ULONG ulPublicKeyAttributeCount, CK_ATTRIBUTE_PTR pPrivateKeyTemplate,
-    CK_ULONG ulPrivateKeyAttributeCount, CK_OBJECT_HANDLE_PTR phPublicKey,
-    CK_OBJECT_HANDLE_PTR phPrivateKey);
+using CK_C_GenerateKeyPair =
+    CK_RV(CK_CALL*)(CK_SESSION_HANDLE hSession, CK_MECHANISM_PTR pMechanism,
+                    CK_ATTRIBUTE_PTR pPublicKeyTemplate, CK_ULONG ulPublicKeyAttributeCount,
+                    CK_ATTRIBUTE_PTR pPrivateKeyTemplate, CK_ULONG ulPrivateKeyAttributeCount,
+                    CK_OBJECT_HANDLE_PTR phPublicKey, CK_OBJECT_HANDLE_PTR phPrivateKey);
 using CK_C_WrapKey = CK_RV(CK_CALL*)(CK_SESSION_HANDLE hSession, CK_MECHANISM_PTR pMechanism,
                                      CK_OBJECT_HANDLE hWrappingKey, CK_OBJECT_HANDLE hKey,
                                      CK_BYTE_PTR pWrappedKey, CK_ULONG_PTR pulWrappedKeyLen);

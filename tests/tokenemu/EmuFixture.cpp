@@ -64,8 +64,7 @@ void EmuTest::TearDown() {
 void EmuTest::Load() {
   Module = LoadEmuModule(TVEMU_MODULE_PATH);
   ASSERT_NE(Module, nullptr) << TVEMU_MODULE_PATH;
-  auto getList =
-      reinterpret_cast<CK_C_GetFunctionList>(FindEmuExport(Module, "C_GetFunctionList"));
+  auto getList = reinterpret_cast<CK_C_GetFunctionList>(FindEmuExport(Module, "C_GetFunctionList"));
   auto getExtended = reinterpret_cast<CK_C_EX_GetFunctionListExtended>(
       FindEmuExport(Module, "C_EX_GetFunctionListExtended"));
   ASSERT_TRUE(getList && getExtended);
@@ -106,8 +105,7 @@ CK_RV EmuTest::GenerateKeyPair(CK_SESSION_HANDLE session, TKeyPair& keys) {
   CK_MECHANISM mechanism{CKM_GOSTR3410_KEY_PAIR_GEN, nullptr, 0};
   return F->C_GenerateKeyPair(session, &mechanism, t.Public.data(),
                               static_cast<CK_ULONG>(t.Public.size()), t.Private.data(),
-                              static_cast<CK_ULONG>(t.Private.size()), &keys.Public,
-                              &keys.Private);
+                              static_cast<CK_ULONG>(t.Private.size()), &keys.Public, &keys.Private);
 }
 
 static std::vector<const char*> Pointers(const std::vector<std::string>& strings) {
@@ -122,10 +120,9 @@ CK_RV EmuTest::MakeRequest(CK_SESSION_HANDLE session, const TKeyPair& keys,
   std::vector<const char*> dnList = Pointers(dn), extList = Pointers(extensions);
   CK_BYTE_PTR buffer = nullptr;
   CK_ULONG size = 0;
-  CK_RV rv = X->C_EX_CreateCertRequest(session, keys.Public, dnList.data(),
-                                       static_cast<CK_ULONG>(dnList.size()), &buffer, &size,
-                                       keys.Private, nullptr, 0, extList.data(),
-                                       static_cast<CK_ULONG>(extList.size()));
+  CK_RV rv = X->C_EX_CreateCertRequest(
+      session, keys.Public, dnList.data(), static_cast<CK_ULONG>(dnList.size()), &buffer, &size,
+      keys.Private, nullptr, 0, extList.data(), static_cast<CK_ULONG>(extList.size()));
   if (rv == CKR_OK) {
     request.assign(buffer, buffer + size);
     EXPECT_EQ(X->C_EX_FreeBuffer(buffer), CKR_OK);

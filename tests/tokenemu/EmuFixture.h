@@ -31,8 +31,8 @@ class TKeyTemplates {
   std::string Label_, Id_;
 };
 
-extern const TEmuBytes kParamSetA;   // DER OID 1.2.643.2.2.35.1
-extern const TEmuBytes kDigest256;   // DER OID 1.2.643.7.1.1.2.2
+extern const TEmuBytes kParamSetA;  // DER OID 1.2.643.2.2.35.1
+extern const TEmuBytes kDigest256;  // DER OID 1.2.643.7.1.1.2.2
 extern const char* const kFactoryPin;
 
 class EmuTest : public ::testing::Test {
@@ -56,8 +56,8 @@ class EmuTest : public ::testing::Test {
   CK_RV GenerateKeyPair(CK_SESSION_HANDLE session, TKeyPair& keys);
   // Makes a request and copies it out, releasing the module's buffer.
   CK_RV MakeRequest(CK_SESSION_HANDLE session, const TKeyPair& keys,
-                    const std::vector<std::string>& dn,
-                    const std::vector<std::string>& extensions, TEmuBytes& request);
+                    const std::vector<std::string>& dn, const std::vector<std::string>& extensions,
+                    TEmuBytes& request);
   CK_RV MakeRequest(CK_SESSION_HANDLE session, const TKeyPair& keys, TEmuBytes& request);
 
   std::vector<std::string> Journal() const;

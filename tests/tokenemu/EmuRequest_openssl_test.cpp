@@ -56,12 +56,12 @@ TEST_F(EmuOpensslTest, RequestVerifiesAndAFlippedBitDoesNot) {
   // One bit in the subject's common name, in the public key, in the signature.
   const std::string text = Utf8(u8"Ромашка");
   const TEmuBytes name(text.begin(), text.end());
-  size_t inName = std::search(request.begin(), request.end(), name.begin(), name.end()) -
-                  request.begin();
+  size_t inName =
+      std::search(request.begin(), request.end(), name.begin(), name.end()) - request.begin();
   ASSERT_LT(inName, request.size());
   const TEmuBytes point = *Token().FindObject(keys.Public)->Find(CKA_VALUE);
-  size_t inKey = std::search(request.begin(), request.end(), point.begin(), point.end()) -
-                 request.begin();
+  size_t inKey =
+      std::search(request.begin(), request.end(), point.begin(), point.end()) - request.begin();
   ASSERT_LT(inKey, request.size());
   for (size_t at : {inName + 1, inKey + 10, request.size() - 5}) {
     SCOPED_TRACE(at);

@@ -108,7 +108,8 @@ class EmuRequestTest : public EmuTest {
     ASSERT_EQ(GenerateKeyPair(Session, Keys), CKR_OK);
   }
 
-  TEmuBytes Request(const std::vector<std::string>& dn, const std::vector<std::string>& extensions) {
+  TEmuBytes Request(const std::vector<std::string>& dn,
+                    const std::vector<std::string>& extensions) {
     TEmuBytes request;
     EXPECT_EQ(MakeRequest(Session, Keys, dn, extensions, request), CKR_OK);
     return request;
@@ -149,7 +150,8 @@ TEST_F(EmuRequestTest, CarriesSubjectKeyExtensionsAndSignatureInTheirPlaces) {
   ASSERT_EQ(keyInfo[1].Tag, 0x03);
   ASSERT_EQ(keyInfo[1].Content.at(0), 0);
   TDer point;
-  ASSERT_TRUE(TDer::Parse(TEmuBytes(keyInfo[1].Content.begin() + 1, keyInfo[1].Content.end()), point));
+  ASSERT_TRUE(
+      TDer::Parse(TEmuBytes(keyInfo[1].Content.begin() + 1, keyInfo[1].Content.end()), point));
   EXPECT_EQ(point.Tag, 0x04);
   EXPECT_EQ(point.Content, *Token().FindObject(Keys.Public)->Find(CKA_VALUE));
 

@@ -25,7 +25,8 @@ namespace {
 std::vector<void*> Entries(const void* list, size_t first, size_t count) {
   std::vector<void*> entries(count);
   const auto* bytes = static_cast<const unsigned char*>(list) + first;
-  for (size_t i = 0; i < count; ++i) std::memcpy(&entries[i], bytes + i * sizeof(void*), sizeof(void*));
+  for (size_t i = 0; i < count; ++i)
+    std::memcpy(&entries[i], bytes + i * sizeof(void*), sizeof(void*));
   return entries;
 }
 
@@ -47,7 +48,8 @@ TEST_F(EmuTest, FunctionListsHaveEveryEntryAndRefuseWhatIsNotOffered) {
   EXPECT_EQ(F->version.minor, 20);
   for (void* entry : Entries(F, offsetof(CK_FUNCTION_LIST, C_Initialize), 68))
     EXPECT_NE(entry, nullptr);
-  EXPECT_EQ(sizeof(CK_FUNCTION_LIST), offsetof(CK_FUNCTION_LIST, C_Initialize) + 68 * sizeof(void*));
+  EXPECT_EQ(sizeof(CK_FUNCTION_LIST),
+            offsetof(CK_FUNCTION_LIST, C_Initialize) + 68 * sizeof(void*));
   for (void* entry : Entries(X, offsetof(CK_FUNCTION_LIST_EXTENDED, reserved1), 11))
     EXPECT_NE(entry, nullptr);
   EXPECT_EQ(offsetof(CK_FUNCTION_LIST_EXTENDED, C_EX_CreateCertRequest),
@@ -245,18 +247,27 @@ TEST_F(EmuTest, KeyPairRequestsOutsideWhatMorvelSendsAreRefused) {
       {"other mechanism", [](TKeyTemplates&, CK_MECHANISM& m) { m.mechanism = CKM_GOSTR3410; },
        CKR_MECHANISM_INVALID},
       {"mechanism parameter",
-       [](TKeyTemplates&, CK_MECHANISM& m) { m = {CKM_GOSTR3410_KEY_PAIR_GEN, &parameter, 1}; },
+       [](TKeyTemplates&, CK_MECHANISM& m) {
+         m = {CKM_GOSTR3410_KEY_PAIR_GEN, &parameter, 1};
+       },
        CKR_MECHANISM_PARAM_INVALID},
       {"extra attribute",
-       [](TKeyTemplates& t, CK_MECHANISM&) { t.Public.push_back({CKA_VERIFY, (void*)&kFalse, 1}); },
+       [](TKeyTemplates& t, CK_MECHANISM&) {
+         t.Public.push_back({CKA_VERIFY, (void*)&kFalse, 1});
+       },
        CKR_ATTRIBUTE_TYPE_INVALID},
-      {"repeated attribute", [](TKeyTemplates& t, CK_MECHANISM&) { t.Private.push_back(t.Private[2]); },
+      {"repeated attribute",
+       [](TKeyTemplates& t, CK_MECHANISM&) { t.Private.push_back(t.Private[2]); },
        CKR_TEMPLATE_INCONSISTENT},
       {"public class of a private key",
-       [&](TKeyTemplates& t, CK_MECHANISM&) { set(t.Public, CKA_CLASS, &kPrivateClass, sizeof(CK_ULONG)); },
+       [&](TKeyTemplates& t, CK_MECHANISM&) {
+         set(t.Public, CKA_CLASS, &kPrivateClass, sizeof(CK_ULONG));
+       },
        CKR_TEMPLATE_INCONSISTENT},
       {"other key type",
-       [&](TKeyTemplates& t, CK_MECHANISM&) { set(t.Private, CKA_KEY_TYPE, &kOtherType, sizeof(CK_ULONG)); },
+       [&](TKeyTemplates& t, CK_MECHANISM&) {
+         set(t.Private, CKA_KEY_TYPE, &kOtherType, sizeof(CK_ULONG));
+       },
        CKR_TEMPLATE_INCONSISTENT},
       {"other curve",
        [&](TKeyTemplates& t, CK_MECHANISM&) {
@@ -264,9 +275,13 @@ TEST_F(EmuTest, KeyPairRequestsOutsideWhatMorvelSendsAreRefused) {
        },
        CKR_ATTRIBUTE_VALUE_INVALID},
       {"no curve",
-       [](TKeyTemplates& t, CK_MECHANISM&) { t.Public.pop_back(); t.Public.pop_back(); },
+       [](TKeyTemplates& t, CK_MECHANISM&) {
+         t.Public.pop_back();
+         t.Public.pop_back();
+       },
        CKR_TEMPLATE_INCOMPLETE},
-      {"session key", [&](TKeyTemplates& t, CK_MECHANISM&) { set(t.Private, CKA_TOKEN, &kFalse, 1); },
+      {"session key",
+       [&](TKeyTemplates& t, CK_MECHANISM&) { set(t.Private, CKA_TOKEN, &kFalse, 1); },
        CKR_ATTRIBUTE_VALUE_INVALID},
       {"flag of four bytes",
        [&](TKeyTemplates& t, CK_MECHANISM&) { set(t.Private, CKA_DERIVE, &kWide, 4); },
@@ -442,8 +457,9 @@ TEST_F(EmuTest, InjectedFailuresHitTheChosenCall) {
   EXPECT_EQ(F->C_GetSlotList(CK_TRUE, &slot, &count), CKR_OK);
   EXPECT_EQ(LastCall("C_GetSlotList"),
             "C_GetSlotList(tokenPresent=1, pSlotList=ptr, count=1) -> CKR_OK count=1");
-  EXPECT_EQ(Journal()[Journal().size() - 2],
-            "C_GetSlotList(tokenPresent=1, pSlotList=ptr, count=1) -> CKR_FUNCTION_FAILED injected");
+  EXPECT_EQ(
+      Journal()[Journal().size() - 2],
+      "C_GetSlotList(tokenPresent=1, pSlotList=ptr, count=1) -> CKR_FUNCTION_FAILED injected");
 
   // Every login fails, with the right PIN too, and logs nobody in.
   CK_SESSION_HANDLE session = 0;
@@ -476,9 +492,9 @@ TEST_F(EmuTest, InjectedFailureOfTheRequestLeavesNoBuffer) {
 }
 
 TEST_F(EmuTest, BadSettingsFailTheFunctionList) {
-  const char* cases[] = {"slots=x",           "slots=17",        "output=pem",
-                         "fail=C_Login",      "fail=C_Login#0:1", "fail=C_Login:CKR_NONSENSE",
-                         "fail=Login:1",      "colour=red",       "mechanisms=0x1200,,0x1201",
+  const char* cases[] = {"slots=x",      "slots=17",         "output=pem",
+                         "fail=C_Login", "fail=C_Login#0:1", "fail=C_Login:CKR_NONSENSE",
+                         "fail=Login:1", "colour=red",       "mechanisms=0x1200,,0x1201",
                          "token"};
   for (const char* settings : cases) {
     SCOPED_TRACE(settings);
@@ -523,12 +539,13 @@ TEST_F(EmuTest, JournalRecordsARequestRoadInOrder) {
 
   std::vector<std::string> lines = Journal();
   ASSERT_EQ(lines.size(), 17u);
-  std::string request = "C_EX_CreateCertRequest(hSession=1, hPublicKey=1, "
-                        "dn=[\"CN\", \"Test\", \"C\", \"RU\"], dnCount=4, hPrivateKey=2, "
-                        "attributes=NULL, attributesCount=0, extensions=[\"keyUsage\", "
-                        "\"digitalSignature\", \"extendedKeyUsage\", \"1.3.6.1.5.5.7.3.2\"], "
-                        "extensionsCount=4) -> CKR_OK requestLen=" +
-                        std::to_string(size);
+  std::string request =
+      "C_EX_CreateCertRequest(hSession=1, hPublicKey=1, "
+      "dn=[\"CN\", \"Test\", \"C\", \"RU\"], dnCount=4, hPrivateKey=2, "
+      "attributes=NULL, attributesCount=0, extensions=[\"keyUsage\", "
+      "\"digitalSignature\", \"extendedKeyUsage\", \"1.3.6.1.5.5.7.3.2\"], "
+      "extensionsCount=4) -> CKR_OK requestLen=" +
+      std::to_string(size);
   EXPECT_THAT(lines, ElementsAreArray(std::vector<std::string>{
                          "C_GetFunctionList(ppFunctionList=ptr) -> CKR_OK",
                          "C_EX_GetFunctionListExtended(ppFunctionList=ptr) -> CKR_OK",
