@@ -209,14 +209,8 @@ void TZAReader::RebuildByScanning() {
     TZADirItem item;
     TZACentralHeader& h = item.Header;
     h.Signature = FSignatures.Central;
-    h.VersionMadeBy = h.VersionNeeded = local.VersionNeeded;
-    h.Flags = local.Flags;
-    h.Method = local.Method;
-    h.Time = local.Time;
-    h.Date = local.Date;
-    h.Crc32 = local.Crc32;
-    h.CompressedSize = local.CompressedSize;
-    h.UncompressedSize = local.UncompressedSize;
+    ZACopySharedFields(h, local);
+    h.VersionMadeBy = local.VersionNeeded;
     const bool described = (local.Flags & ZA_FLAG_DATA_DESCRIPTOR) != 0;
     h.ExternalAttributes = local.UncompressedSize == 0 && !described ? ZA_ATTR_DIRECTORY
                                                                      : ZA_ATTR_ARCHIVE;

@@ -193,7 +193,9 @@ int64_t TZAUpdatePass::RestartPosition(int32_t first) {
 void TZAUpdatePass::SaveTail(int32_t first) {
   TStream* stream = FOut.Stream();
   const int64_t size = stream->Size();
-  if (size <= FRestart) return;
+  // A member or directory recorded beyond the end of the archive.
+  if (FRestart < 0 || FRestart > size) throw EZAException(48);
+  if (size == FRestart) return;
   if (first < FDir.SavedItems.Count()) {
     FTailFile = std::make_unique<TZATempFile>(A.TempDir);
     FTail = FTailFile->Stream();
@@ -267,7 +269,7 @@ void TZAUpdatePass::WriteNew(TZADirItem& item) {
   const TBytes header = item.LocalHeaderBytes(FSettings);
   WriteAll(target, header);
 
-  const AnsiString shownName = StringReplace(item.FileName, "/", "\\", {rfReplaceAll});
+  const AnsiString shownName = StringReplace(item.FileName, "/", "\\", rfReplaceAll);
   const int64_t size = int64_t(item.UncompressedSize());
   const int64_t processedBefore = A.FBytesProcessed;
   bool writeFailed = false;

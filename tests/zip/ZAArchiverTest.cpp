@@ -574,4 +574,20 @@ TEST(ZAArchiverTest, MalformedArchivesGiveNumberedErrors) {
       }
 }
 
+TEST(ZAArchiverTest, AMemberRecordedBeyondTheEndIsRefusedByAnUpdate) {
+  const AnsiString good =
+      MakeArchive({{"a.txt", "hello"}}, [](TZipArchiver& zip) { zip.SetZip64Mode(ZA_ZIP64_ALWAYS); });
+  const size_t central = At32(good, good.size() - 22 + 16);
+  // The Zip64 block's offset: after its header and the two sizes.
+  const AnsiString spoilt = Patched(Patched(good, central + 46 + 5 + 20, 0, 4), central + 46 + 5 + 24,
+                                    0x80, 4);
+  TStringStream stream(spoilt);
+  TZipArchiver zip(nullptr);
+  zip.OpenArchive(&stream, false);
+  EXPECT_EQ(zip.DirManager()->Items.Items(0).LocalHeaderOffset(), 0x8000000000u);
+  ExpectZAError(48, [&] { zip.AddFromString("b.txt", "more", ZA_TEST_DATE); });
+  zip.CloseArchive();
+  EXPECT_EQ(Content(&stream), spoilt);
+}
+
 }  // namespace
