@@ -26,7 +26,10 @@ TCustomForm::~TCustomForm() {
   if (Application->FMainForm == this) Application->FMainForm = nullptr;
 }
 
+// As after reading a form resource: every component is told it is set
+// up, then the form's OnCreate runs.
 void TCustomForm::DoCreate() {
+  for (int I = 0; I < ComponentCount(); ++I) Components(I)->Loaded();
   if (OnCreate) OnCreate(this);
 }
 
@@ -164,17 +167,27 @@ BOOL CALLBACK CollectEnabledWindow(HWND Wnd, LPARAM List) {
 
 }  // namespace
 
+std::vector<HWND> DisableTaskWindows(HWND Except) {
+  std::vector<HWND> Windows;
+  EnumThreadWindows(GetCurrentThreadId(), CollectEnabledWindow, reinterpret_cast<LPARAM>(&Windows));
+  std::erase(Windows, Except);
+  for (HWND Wnd : Windows) EnableWindow(Wnd, FALSE);
+  return Windows;
+}
+
+void EnableTaskWindows(const std::vector<HWND>& Windows) {
+  for (HWND Wnd : Windows)
+    if (IsWindow(Wnd)) EnableWindow(Wnd, TRUE);
+}
+
 int TCustomForm::ShowModal() {
   if (FVisible || FModal) throw EInvalidOperation("Cannot make a visible window modal");
   if (GetCapture()) SendMessageA(GetCapture(), WM_CANCELMODE, 0, 0);
   ReleaseCapture();
   HWND ActiveWindow = GetActiveWindow();
-  std::vector<HWND> Disabled;
-  EnumThreadWindows(GetCurrentThreadId(), CollectEnabledWindow,
-                    reinterpret_cast<LPARAM>(&Disabled));
-  for (HWND Wnd : Disabled) EnableWindow(Wnd, FALSE);
+  std::vector<HWND> Disabled = DisableTaskWindows();
   auto Restore = [&] {
-    for (HWND Wnd : Disabled) EnableWindow(Wnd, TRUE);
+    EnableTaskWindows(Disabled);
     Hide();
     FModal = false;
     if (ActiveWindow && IsWindow(ActiveWindow)) SetActiveWindow(ActiveWindow);

@@ -63,7 +63,7 @@ class TCustomForm : public TWinControl {
   void CreateParams(TCreateParams& Params) override;
   void AfterCreateWnd() override;
   // A concrete form calls this at the end of its constructor, once its
-  // components exist: it runs OnCreate.
+  // components exist: Loaded for each, then OnCreate.
   void DoCreate();
   virtual bool CloseQuery();
 
@@ -219,6 +219,11 @@ class TScreen : public TComponent {
   TCursor FCursor = crDefault;
   std::vector<TCustomForm*> FForms;
 };
+
+// Disables the program's other visible windows (all but Except) for a
+// modal dialog; the list enables them again.
+std::vector<HWND> DisableTaskWindows(HWND Except = nullptr);
+void EnableTaskWindows(const std::vector<HWND>& Windows);
 
 extern TApplication* Application;
 extern TScreen* Screen;
