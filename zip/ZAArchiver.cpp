@@ -16,9 +16,7 @@ TZAPrompts& ZAPrompts() {
 namespace {
 
 bool Confirm(const AnsiString& text) { return ZAPrompts().Confirm && ZAPrompts().Confirm(text); }
-bool OkCancel(const AnsiString& text) {
-  return ZAPrompts().OkCancel && ZAPrompts().OkCancel(text);
-}
+bool OkCancel(const AnsiString& text) { return ZAPrompts().OkCancel && ZAPrompts().OkCancel(text); }
 
 }  // namespace
 
@@ -113,8 +111,8 @@ TZAVolumeNaming TZABaseArchiver::VolumeNaming() const {
   naming.FileName = FileName;
   naming.Mode = FSpanningMode;
   naming.AdvancedNaming = FSpanningOptions->AdvancedNaming;
-  naming.HasStub = !SFXStub.empty() || ZAIsExeName(FileName) ||
-                   (FDirManager && FDirManager->DataStart > 0);
+  naming.HasStub =
+      !SFXStub.empty() || ZAIsExeName(FileName) || (FDirManager && FDirManager->DataStart > 0);
   naming.StandardSignatures = FStandardSignatures;
   return naming;
 }
@@ -194,7 +192,8 @@ void TZABaseArchiver::CreateArchive() {
   if (FInMemory) {
     FVolumes = std::make_unique<TZAVolumes>(new TMemoryStream(), true);
   } else if (FSpanningMode != smNone) {
-    FVolumes = std::make_unique<TZAVolumes>(static_cast<TZAVolumeHost*>(this), VolumeNaming(), *FSpanningOptions);
+    FVolumes = std::make_unique<TZAVolumes>(static_cast<TZAVolumeHost*>(this), VolumeNaming(),
+                                            *FSpanningOptions);
     FVolumes->CreateFirst();
   } else {
     FVolumes = std::make_unique<TZAVolumes>(new TFileStream(FileName, fmCreate), true);
@@ -245,7 +244,8 @@ void TZABaseArchiver::OpenExisting(uint32_t mode) {
     FVolumes = std::make_unique<TZAVolumes>(stream.release(), true);
   } else {
     stream.reset();
-    FVolumes = std::make_unique<TZAVolumes>(static_cast<TZAVolumeHost*>(this), VolumeNaming(), *FSpanningOptions);
+    FVolumes = std::make_unique<TZAVolumes>(static_cast<TZAVolumeHost*>(this), VolumeNaming(),
+                                            *FSpanningOptions);
     FVolumes->OpenExisting(last, last);
     // Volumes once written stay as they are.
     FVolumeUpdateDone = true;
@@ -320,9 +320,9 @@ void TZABaseArchiver::AddFromString(const AnsiString& fileName, const AnsiString
   AddFromStream(fileName, new TStringStream(text), dateTime, attributes, -1, 0, true, false);
 }
 
-void TZABaseArchiver::AddFromStream(const AnsiString& fileName, TStream* stream,
-                                    TDateTime dateTime, uint32_t attributes, int64_t count,
-                                    int64_t position, bool ownsStream, bool copyData) {
+void TZABaseArchiver::AddFromStream(const AnsiString& fileName, TStream* stream, TDateTime dateTime,
+                                    uint32_t attributes, int64_t count, int64_t position,
+                                    bool ownsStream, bool copyData) {
   std::unique_ptr<TStream> owned(ownsStream ? stream : nullptr);
   if (!FActive) throw EZAException(13);
   if (FSpanningMode != smNone && FDirManager->Items.Count() > 0 && FUpdateCount == 0)
@@ -370,8 +370,8 @@ bool TZABaseArchiver::DoOverallProgress(double progress, uint8_t operation,
   return cancel;
 }
 
-bool TZABaseArchiver::DoFileProgress(const AnsiString& fileName, double progress,
-                                     uint8_t operation, TZAProgressPhase phase) {
+bool TZABaseArchiver::DoFileProgress(const AnsiString& fileName, double progress, uint8_t operation,
+                                     TZAProgressPhase phase) {
   bool cancel = false;
   if (OnFileProgress) OnFileProgress(this, fileName, progress, operation, phase, cancel);
   return cancel;

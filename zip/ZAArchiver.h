@@ -167,8 +167,7 @@ class TZABaseArchiver : public TComponent, protected TZADirOwner, protected TZAV
                               TZAProgressPhase phase);
   virtual bool DoCopyTempFileProgress(double progress, TZAProgressPhase phase);
   // True: the member is replaced.
-  virtual bool DoConfirmOverwrite(const AnsiString& sourceFileName,
-                                  const AnsiString& destFileName);
+  virtual bool DoConfirmOverwrite(const AnsiString& sourceFileName, const AnsiString& destFileName);
   virtual bool DoRequestBlankVolume(int32_t number, const AnsiString& fileName);
   virtual bool DoRequestFirstVolume(const AnsiString& fileName);
   virtual bool DoRequestLastVolume(const AnsiString& fileName);

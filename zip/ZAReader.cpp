@@ -29,7 +29,8 @@ void TZAReader::ReadDirectory() {
 
   TZAFoundEnd found;
   if (!ZAFindEndRecord(Stream(), FSignatures.End, found) &&
-      !(FSignatures.End != ZA_END_SIGNATURE && ZAFindEndRecord(Stream(), ZA_END_SIGNATURE, found))) {
+      !(FSignatures.End != ZA_END_SIGNATURE &&
+        ZAFindEndRecord(Stream(), ZA_END_SIGNATURE, found))) {
     if (!A.FRebuild) throw EZAException(48);
     NoUsableEnd();
     return;
@@ -92,8 +93,8 @@ int64_t TZAReader::ReadZip64(const TZAFoundEnd& found) {
   FDir.Zip64Locator.Load(bytes);
   // Where the locator says, or, for an archive with bytes put in front of
   // it afterwards, right before the locator.
-  for (int64_t at : {int64_t(FDir.Zip64Locator.EndRecordOffset),
-                     locatorAt - TZAZip64EndRecord::Size}) {
+  for (int64_t at :
+       {int64_t(FDir.Zip64Locator.EndRecordOffset), locatorAt - TZAZip64EndRecord::Size}) {
     if (at < 0 || at > locatorAt - TZAZip64EndRecord::Size) continue;
     Stream()->SetPosition(at);
     if (Stream()->Read(bytes, TZAZip64EndRecord::Size) == TZAZip64EndRecord::Size &&
@@ -117,8 +118,7 @@ void TZAReader::ReadEntries(uint64_t count, int64_t position, uint64_t size, uin
   if (position < 0 || count > size / TZACentralHeader::Size) throw EZAException(48);
   Stream()->SetPosition(position);
   for (uint64_t i = 0; i < count; ++i) {
-    if (FVolumes.MultiVolume() &&
-        Stream()->Size() - Stream()->Position() < TZACentralHeader::Size)
+    if (FVolumes.MultiVolume() && Stream()->Size() - Stream()->Position() < TZACentralHeader::Size)
       FVolumes.OpenExisting(FVolumes.Number() + 1, int32_t(lastDisk));
     uint8_t fixed[TZACentralHeader::Size];
     Stream()->ReadBuffer(fixed, TZACentralHeader::Size);
@@ -212,8 +212,8 @@ void TZAReader::RebuildByScanning() {
     ZACopySharedFields(h, local);
     h.VersionMadeBy = local.VersionNeeded;
     const bool described = (local.Flags & ZA_FLAG_DATA_DESCRIPTOR) != 0;
-    h.ExternalAttributes = local.UncompressedSize == 0 && !described ? ZA_ATTR_DIRECTORY
-                                                                     : ZA_ATTR_ARCHIVE;
+    h.ExternalAttributes =
+        local.UncompressedSize == 0 && !described ? ZA_ATTR_DIRECTORY : ZA_ATTR_ARCHIVE;
     item.FileName = ReadText(local.NameLength);
     if (A.Options()->OEMFileNames) item.FileName = OemToAnsi(item.FileName);
     AnsiString extra = ReadText(local.ExtraLength);
@@ -223,7 +223,8 @@ void TZAReader::RebuildByScanning() {
     item.SetLocation(0, uint64_t(hit), settings);
     const int64_t dataStart = Stream()->Position();
     if (described && local.CompressedSize == 0) {
-      const int64_t descriptor = FindSignature(dataStart, ZA_DATA_DESCRIPTOR_SIGNATURE, SCAN_WINDOW);
+      const int64_t descriptor =
+          FindSignature(dataStart, ZA_DATA_DESCRIPTOR_SIGNATURE, SCAN_WINDOW);
       uint8_t bytes[TZADataDescriptor::Size];
       if (descriptor >= 0) {
         Stream()->SetPosition(descriptor);

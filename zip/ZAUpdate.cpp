@@ -238,15 +238,14 @@ void TZAUpdatePass::CopyBack(TZADirItem& item) {
   int64_t length = int64_t(item.CompressedSize());
   if (local.Flags & ZA_FLAG_DATA_DESCRIPTOR) {
     TZAExtraBlocks blocks;
-    ZAParseExtraField(&header[TZALocalHeader::Size + local.NameLength], local.ExtraLength,
-                      blocks);
+    ZAParseExtraField(&header[TZALocalHeader::Size + local.NameLength], local.ExtraLength, blocks);
     const bool wide = std::any_of(blocks.begin(), blocks.end(), [](const TZAExtraBlock& b) {
       return b.HeaderID == ZA_ZIP64_EXTRA_ID;
     });
     uint8_t signature[4] = {};
     FTail->SetPosition(at + int64_t(header.size()) + length);
-    const bool hasSignature = FTail->Read(signature, 4) == 4 &&
-                              ZAGet32(signature) == ZA_DATA_DESCRIPTOR_SIGNATURE;
+    const bool hasSignature =
+        FTail->Read(signature, 4) == 4 && ZAGet32(signature) == ZA_DATA_DESCRIPTOR_SIGNATURE;
     length += (hasSignature ? 4 : 0) + 4 + (wide ? 16 : 8);
   }
 

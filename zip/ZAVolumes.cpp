@@ -26,16 +26,26 @@ void TZASpanningOptions::Assign(TPersistent* source) {
 int64_t ZAVolumeSizeLimit(const TZASpanningOptions& options, int32_t volume) {
   if (volume == 0 && options.FirstVolumeSize > 0) return options.FirstVolumeSize;
   switch (options.VolumeSize) {
-    case vsAutoDetect: return 0;
-    case vsCustom: return std::max(options.CustomVolumeSize(), ZA_MIN_VOLUME_SIZE);
-    case vs1_44MB: return 1457664;
-    case vs100MB: return 104857600;
-    case vs200MB: return 209715200;
-    case vs250MB: return 262144000;
-    case vs600MB: return 629145600;
-    case vs650MB: return 681574400;
-    case vs700MB: return 734003200;
-    case vs4700MB: return 4928307200;
+    case vsAutoDetect:
+      return 0;
+    case vsCustom:
+      return std::max(options.CustomVolumeSize(), ZA_MIN_VOLUME_SIZE);
+    case vs1_44MB:
+      return 1457664;
+    case vs100MB:
+      return 104857600;
+    case vs200MB:
+      return 209715200;
+    case vs250MB:
+      return 262144000;
+    case vs600MB:
+      return 629145600;
+    case vs650MB:
+      return 681574400;
+    case vs700MB:
+      return 734003200;
+    case vs4700MB:
+      return 4928307200;
   }
   return 0;
 }
@@ -100,7 +110,7 @@ void TZAVolumes::SetStream(TStream* stream) {
 }
 
 void TZAVolumes::CreateFirst() {
-  FNumbers.SetFirst();
+  FNumber = 0;
   OpenForWriting();
 }
 
@@ -112,8 +122,8 @@ void TZAVolumes::OpenForWriting() {
     const AnsiString& name = FNaming.FileName;
     if (Mode() == smSpanning && !FHost->RequestBlankVolume(disk, name)) throw EZAException(45);
     int64_t free = ZADrive().FreeSpace(name);
-    if (free < 0 || (free > ZA_MIN_VOLUME_SIZE &&
-                     (limit == 0 || Mode() != smSpanning || free >= limit)))
+    if (free < 0 ||
+        (free > ZA_MIN_VOLUME_SIZE && (limit == 0 || Mode() != smSpanning || free >= limit)))
       break;
     if (FHost->DiskFull(disk, name, std::max(limit, ZA_MIN_VOLUME_SIZE), free))
       throw EZAException(45);
@@ -140,7 +150,7 @@ void TZAVolumes::NextVolume() {
     DeleteFile(numbered);
     if (!RenameFile(FNaming.FileName, numbered)) throw EZAException(19, {numbered});
   }
-  FNumbers.SetNumber(FNumbers.Current + 1);
+  ++FNumber;
   OpenForWriting();
 }
 
@@ -193,7 +203,7 @@ void TZAVolumes::Rewind(int64_t position) {
     AnsiString first = ZAVolumeFileName(FNaming, 0, false);
     if (first != FNaming.FileName && !RenameFile(first, FNaming.FileName))
       throw EZAException(19, {FNaming.FileName});
-    FNumbers.SetFirst();
+    FNumber = 0;
     SetStream(new TFileStream(FNaming.FileName, fmOpenReadWrite | fmShareDenyWrite));
   }
   FStream->SetPosition(position);
@@ -209,13 +219,12 @@ void TZAVolumes::OpenExisting(int32_t volume, int32_t last) {
   };
   AnsiString name = nameOf();
   while (!FileExists(name)) {
-    auto which = volume == 0       ? TZAVolumeHost::rqFirst
+    auto which = volume == 0      ? TZAVolumeHost::rqFirst
                  : volume == last ? TZAVolumeHost::rqLast
-                                   : TZAVolumeHost::rqMiddle;
+                                  : TZAVolumeHost::rqMiddle;
     if (!FHost->RequestVolume(which, volume + 1, name)) throw EZAException(45);
     name = nameOf();
   }
   SetStream(new TFileStream(name, fmOpenRead | fmShareDenyNone));
-  FNumbers.Last = uint32_t(last);
-  FNumbers.SetNumber(uint32_t(volume));
+  FNumber = volume;
 }

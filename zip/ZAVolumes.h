@@ -63,30 +63,6 @@ AnsiString ZAOtherVolumeFileName(TZAVolumeNaming naming, int32_t volume, bool la
 // An archive has a stub when its name's extension contains ".exe".
 bool ZAIsExeName(const AnsiString& fileName);
 
-// The current and the last volume number.
-class TZAVolumeNumberInfo {
- public:
-  static constexpr uint32_t Unknown = 0xFFFFFFFF;
-  int32_t State = 0;  // 0 none, 1 last volume known, 2 numbered
-  uint32_t Current = 0;
-  uint32_t Last = Unknown;
-
-  bool IsFirst() const { return Current == 0; }
-  bool IsLast() const { return Last != Unknown ? Current == Last : State == 1; }
-  void SetFirst() {
-    Current = 0;
-    State = 0;
-  }
-  void SetLast() {
-    Current = Last;
-    State = 1;
-  }
-  void SetNumber(uint32_t number) {
-    State = 2;
-    Current = number;
-  }
-};
-
 // What the volumes ask of the archiver that owns them.
 class TZAVolumeHost {
  public:
@@ -108,18 +84,16 @@ class TZAVolumes {
   // One stream and no volumes; it is freed here when owned.
   TZAVolumes(TStream* stream, bool ownsStream);
   // The volumes of a multi-volume archive; no volume is open yet.
-  TZAVolumes(TZAVolumeHost* host, const TZAVolumeNaming& naming,
-             const TZASpanningOptions& options);
+  TZAVolumes(TZAVolumeHost* host, const TZAVolumeNaming& naming, const TZASpanningOptions& options);
   ~TZAVolumes();
   TZAVolumes(const TZAVolumes&) = delete;
   TZAVolumes& operator=(const TZAVolumes&) = delete;
 
   bool MultiVolume() const { return FHost != nullptr; }
   TZASpanningMode Mode() const { return FNaming.Mode; }
-  const TZAVolumeNaming& Naming() const { return FNaming; }
   TStream* Stream() const { return FStream; }
-  TZAVolumeNumberInfo& Numbers() { return FNumbers; }
-  int32_t Number() const { return int32_t(FNumbers.Current); }
+  // The current volume, 0 for the first.
+  int32_t Number() const { return FNumber; }
   int64_t Position() const { return FStream->Position(); }
 
   // Writing. Every volume is written under the archive's FileName and gets
@@ -154,5 +128,5 @@ class TZAVolumes {
   TZASpanningOptions FOptions;
   TStream* FStream = nullptr;
   bool FOwnsStream = true;
-  TZAVolumeNumberInfo FNumbers;
+  int32_t FNumber = 0;
 };

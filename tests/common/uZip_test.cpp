@@ -29,8 +29,10 @@ TEST(uZipTest, OneEntryArchiveIsCompleteInMemory) {
   TToolRun unzip = RunTool("unzip -t -q " + Quote(dir / "sig.zip"));
   EXPECT_EQ(unzip.Code, 0) << unzip.Output;
   TToolRun python = RunTool(
-      "python3 -c 'import sys, zipfile; z = zipfile.ZipFile(sys.argv[1], metadata_encoding=\"cp866\"); "
-      "print(z.namelist()[0], len(z.read(z.namelist()[0])))' " + Quote(dir / "sig.zip"));
+      "python3 -c 'import sys, zipfile; z = zipfile.ZipFile(sys.argv[1], "
+      "metadata_encoding=\"cp866\"); "
+      "print(z.namelist()[0], len(z.read(z.namelist()[0])))' " +
+      Quote(dir / "sig.zip"));
   EXPECT_EQ(python.Output, reinterpret_cast<const char*>(u8"Подпись документа.txt.sig ") +
                                std::to_string(SIGNATURE.size()) + "\n");
 #endif

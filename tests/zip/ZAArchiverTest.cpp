@@ -146,8 +146,8 @@ TEST(ZAArchiverTest, ASourceThatNeedsZip64IsRefusedWhileZip64IsOff) {
 }
 
 TEST(ZAArchiverTest, Zip64AlwaysPutsTheSizesAndOffsetsInZip64Fields) {
-  const AnsiString bytes =
-      MakeArchive({{"a.txt", "hello"}}, [](TZipArchiver& zip) { zip.SetZip64Mode(ZA_ZIP64_ALWAYS); });
+  const AnsiString bytes = MakeArchive(
+      {{"a.txt", "hello"}}, [](TZipArchiver& zip) { zip.SetZip64Mode(ZA_ZIP64_ALWAYS); });
   EXPECT_EQ(At16(bytes, 4), 45);
   EXPECT_EQ(At32(bytes, 18), 0xFFFFFFFFu);
   EXPECT_EQ(At32(bytes, 22), 0xFFFFFFFFu);
@@ -239,8 +239,8 @@ TEST_F(ZAArchiverFileTest, AppendingKeepsEveryByteBeforeTheOldDirectoryAndNeedsN
   const AnsiString before = FileContent(Name);
   auto zip = Open();
   const int64_t directory = zip->DirManager()->DirectoryOffset;
-  zip->OnFileProgress = [&](TObject*, const AnsiString& name, double, uint8_t op,
-                            TZAProgressPhase, bool&) {
+  zip->OnFileProgress = [&](TObject*, const AnsiString& name, double, uint8_t op, TZAProgressPhase,
+                            bool&) {
     EXPECT_EQ(name, "sub\\d.txt");
     EXPECT_EQ(op, ZA_OP_NEW);
     EXPECT_TRUE(std::filesystem::is_empty(std::filesystem::path(Dir / "tmp")));
@@ -263,8 +263,8 @@ TEST_F(ZAArchiverFileTest, AFailedOrCancelledUpdateLeavesTheArchiveByteIdentical
   } cases[] = {
       {"source ends early",
        [](TZipArchiver& zip) {
-         zip.AddFromStream("b.txt", new TShortSource(100000, 5000), ZA_TEST_DATE,
-                           ZA_ATTR_ARCHIVE, -1, 0, true);
+         zip.AddFromStream("b.txt", new TShortSource(100000, 5000), ZA_TEST_DATE, ZA_ATTR_ARCHIVE,
+                           -1, 0, true);
        },
        34},
       {"cancel in file progress",
@@ -575,12 +575,12 @@ TEST(ZAArchiverTest, MalformedArchivesGiveNumberedErrors) {
 }
 
 TEST(ZAArchiverTest, AMemberRecordedBeyondTheEndIsRefusedByAnUpdate) {
-  const AnsiString good =
-      MakeArchive({{"a.txt", "hello"}}, [](TZipArchiver& zip) { zip.SetZip64Mode(ZA_ZIP64_ALWAYS); });
+  const AnsiString good = MakeArchive({{"a.txt", "hello"}},
+                                      [](TZipArchiver& zip) { zip.SetZip64Mode(ZA_ZIP64_ALWAYS); });
   const size_t central = At32(good, good.size() - 22 + 16);
   // The Zip64 block's offset: after its header and the two sizes.
-  const AnsiString spoilt = Patched(Patched(good, central + 46 + 5 + 20, 0, 4), central + 46 + 5 + 24,
-                                    0x80, 4);
+  const AnsiString spoilt =
+      Patched(Patched(good, central + 46 + 5 + 20, 0, 4), central + 46 + 5 + 24, 0x80, 4);
   TStringStream stream(spoilt);
   TZipArchiver zip(nullptr);
   zip.OpenArchive(&stream, false);
@@ -588,6 +588,30 @@ TEST(ZAArchiverTest, AMemberRecordedBeyondTheEndIsRefusedByAnUpdate) {
   ExpectZAError(48, [&] { zip.AddFromString("b.txt", "more", ZA_TEST_DATE); });
   zip.CloseArchive();
   EXPECT_EQ(Content(&stream), spoilt);
+}
+
+TEST(ZAArchiverTest, WithoutAHandlerTheOverwriteQuestionGoesToThePrompts) {
+  std::vector<AnsiString> asked;
+  bool answer = false;
+  ZAPrompts().Confirm = [&](const AnsiString& text) {
+    asked.push_back(text);
+    return answer;
+  };
+  TMemoryStream stream;
+  TZipArchiver zip(nullptr);
+  zip.Options()->OverwriteMode = omPrompt;
+  zip.OpenArchive(&stream, true);
+  zip.AddFromString("a.txt", "first", ZA_TEST_DATE);
+  zip.AddFromString("A.TXT", "second", ZA_TEST_DATE);
+  answer = true;
+  zip.AddFromString("a.txt", "third", ZA_TEST_DATE);
+  ZAPrompts().Confirm = nullptr;
+  zip.CloseArchive();
+  EXPECT_EQ(asked, (std::vector<AnsiString>{"Overwrite file \"a.txt\" with \"A.TXT\"",
+                                            "Overwrite file \"a.txt\" with \"a.txt\""}));
+  auto entries = Listing(Content(&stream));
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].second, Crc("third"));
 }
 
 }  // namespace

@@ -78,8 +78,9 @@ class TShortSource : public TStream {
   }
   int32_t Write(const void*, int32_t) override { return 0; }
   int64_t Seek(int64_t offset, TSeekOrigin origin) override {
-    FPosition = origin == soBeginning ? offset : origin == soCurrent ? FPosition + offset
-                                                                       : FSize + offset;
+    FPosition = origin == soBeginning ? offset
+                : origin == soCurrent ? FPosition + offset
+                                      : FSize + offset;
     return FPosition;
   }
   int64_t Size() override { return FSize; }

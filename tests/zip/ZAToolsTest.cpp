@@ -37,7 +37,7 @@ void ExpectToolsAccept(const AnsiString& archive, const std::vector<TMember>& me
   TToolRun sevenZip = RunTool("7z t" + pw7 + " " + Quote(archive));
   EXPECT_EQ(sevenZip.Code, 0) << sevenZip.Output;
   TToolRun python = RunTool("python3 " + Quote(KS_ZIP_TEST_DIR "/zipcheck.py") + " list " +
-                        Quote(archive) + " " + Quote(password) + " cp866");
+                            Quote(archive) + " " + Quote(password) + " cp866");
   EXPECT_EQ(python.Code, 0) << python.Output;
   EXPECT_EQ(python.Output, Listing(members));
 }
@@ -97,8 +97,7 @@ TEST(ZAToolsTest, ArchivesOfTheLibraryPassTheTools) {
          zip.Password = "Pa55 word";
        },
        "Pa55 word"},
-      {"encrypted, deflated", [](TZipArchiver& zip) { zip.Password = "Pa55 word"; },
-       "Pa55 word"},
+      {"encrypted, deflated", [](TZipArchiver& zip) { zip.Password = "Pa55 word"; }, "Pa55 word"},
       {"Zip64 always", [](TZipArchiver& zip) { zip.SetZip64Mode(ZA_ZIP64_ALWAYS); }, ""},
       {"stub in front", [&](TZipArchiver& zip) { zip.SFXStub = dir / "stub.bin"; }, ""},
   };
@@ -170,15 +169,15 @@ TEST(ZAToolsTest, ArchivesOfOtherToolsOpenUpdateAndStillPass) {
       zip.OpenArchive();
       ASSERT_EQ(zip.DirManager()->Items.Count(), 3);
       ExpectZAError(34, [&] {
-        zip.AddFromStream("a.txt", new TShortSource(9000, 100), ZA_TEST_DATE, ZA_ATTR_ARCHIVE,
-                          -1, 0, true);
+        zip.AddFromStream("a.txt", new TShortSource(9000, 100), ZA_TEST_DATE, ZA_ATTR_ARCHIVE, -1,
+                          0, true);
       });
     }
     EXPECT_EQ(FileContent(name), before);
 
     // Replacing the first member copies the others back, descriptors and all.
-    TToolRun listed = RunTool("python3 " + Quote(KS_ZIP_TEST_DIR "/zipcheck.py") + " list " +
-                          Quote(name));
+    TToolRun listed =
+        RunTool("python3 " + Quote(KS_ZIP_TEST_DIR "/zipcheck.py") + " list " + Quote(name));
     ASSERT_EQ(listed.Code, 0) << listed.Output;
     std::vector<TMember> expected;
     {
@@ -198,8 +197,8 @@ TEST(ZAToolsTest, ArchivesOfOtherToolsOpenUpdateAndStillPass) {
     EXPECT_EQ(unzip.Code, 0) << unzip.Output;
     TToolRun sevenZip = RunTool("7z t " + Quote(name));
     EXPECT_EQ(sevenZip.Code, 0) << sevenZip.Output;
-    TToolRun python = RunTool("python3 " + Quote(KS_ZIP_TEST_DIR "/zipcheck.py") + " list " +
-                          Quote(name));
+    TToolRun python =
+        RunTool("python3 " + Quote(KS_ZIP_TEST_DIR "/zipcheck.py") + " list " + Quote(name));
     EXPECT_EQ(python.Output, listing);
   }
 }

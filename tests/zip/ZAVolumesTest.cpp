@@ -59,9 +59,8 @@ TEST(ZAVolumesTest, VolumeSizes) {
   EXPECT_EQ(ZAVolumeSizeLimit(options, 0), 70000);
   EXPECT_EQ(ZAVolumeSizeLimit(options, 1), 100000);
   const std::pair<TZAVolumeSize, int64_t> sizes[] = {
-      {vs1_44MB, 1457664},    {vs100MB, 104857600}, {vs200MB, 209715200},
-      {vs250MB, 262144000},   {vs600MB, 629145600}, {vs650MB, 681574400},
-      {vs700MB, 734003200},   {vs4700MB, 4928307200}};
+      {vs1_44MB, 1457664},  {vs100MB, 104857600}, {vs200MB, 209715200}, {vs250MB, 262144000},
+      {vs600MB, 629145600}, {vs650MB, 681574400}, {vs700MB, 734003200}, {vs4700MB, 4928307200}};
   for (auto [size, bytes] : sizes) {
     options.VolumeSize = size;
     EXPECT_EQ(ZAVolumeSizeLimit(options, 1), bytes);
@@ -153,7 +152,8 @@ class ZASpanningTest : public ::testing::Test {
 
   int64_t Used() const {
     int64_t used = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(Dir / "drive")))
+    for (const auto& entry :
+         std::filesystem::directory_iterator(std::filesystem::path(Dir / "drive")))
       used += int64_t(entry.file_size());
     return used;
   }
@@ -161,15 +161,15 @@ class ZASpanningTest : public ::testing::Test {
   void Eject() {
     const AnsiString shelf = Dir / ("shelf" + IntToStr(int64_t(++Ejected)));
     ForceDirectories(shelf);
-    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(Dir / "drive")))
+    for (const auto& entry :
+         std::filesystem::directory_iterator(std::filesystem::path(Dir / "drive")))
       std::filesystem::rename(entry.path(), std::filesystem::path(shelf) / entry.path().filename());
   }
   void Configure(TZipArchiver& zip) {
     zip.FileName = Dir / "drive" + PathDelim + "a.zip";
     zip.SetCompressionLevel(clNone);
     zip.SetSpanningMode(smSpanning);
-    zip.OnRequestBlankVolume = [this](TObject*, int32_t number, const AnsiString& name,
-                                      bool&) {
+    zip.OnRequestBlankVolume = [this](TObject*, int32_t number, const AnsiString& name, bool&) {
       EXPECT_EQ(name, Dir / "drive" + PathDelim + "a.zip");
       Requests.push_back(number);
       if (number > 1) Eject();
@@ -204,9 +204,9 @@ TEST_F(ZASpanningTest, EachDiskTakesWhatFitsAndIsLabelled) {
 
   // Copied off the disks into one folder, the volumes read as a split
   // archive.
-  for (const AnsiString& n : {AnsiString("shelf1") + PathDelim + "a_001.zip",
-                              AnsiString("shelf2") + PathDelim + "a_002.zip",
-                              AnsiString("drive") + PathDelim + "a.zip"})
+  for (const AnsiString& n :
+       {AnsiString("shelf1") + PathDelim + "a_001.zip",
+        AnsiString("shelf2") + PathDelim + "a_002.zip", AnsiString("drive") + PathDelim + "a.zip"})
     WriteFile(Dir / ExtractFileName(n), FileContent(Dir / n));
   TZipArchiver reader(nullptr);
   reader.FileName = Dir / "a.zip";
@@ -240,6 +240,20 @@ TEST_F(ZASpanningTest, AFullDiskIsReportedUntilTheUserGivesUp) {
     cancel = true;
   };
   ExpectZAError(45, [&] { other.OpenArchive(ZA_MODE_CREATE); });
+}
+
+TEST_F(ZASpanningTest, WithoutAHandlerTheDiskRequestGoesToThePrompts) {
+  std::vector<AnsiString> asked;
+  ZAPrompts().OkCancel = [&](const AnsiString& text) {
+    asked.push_back(text);
+    return false;
+  };
+  TZipArchiver zip(nullptr);
+  Configure(zip);
+  zip.OnRequestBlankVolume = nullptr;
+  ExpectZAError(45, [&] { zip.OpenArchive(); });
+  ZAPrompts().OkCancel = nullptr;
+  EXPECT_EQ(asked, std::vector<AnsiString>{"Please insert a blank disk #1"});
 }
 
 }  // namespace
