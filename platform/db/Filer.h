@@ -1,0 +1,102 @@
+// The tagged value encoding of component streaming: a writer and a reader
+// of single values over a stream, buffered. Each value starts with a
+// one-byte tag (TValueType); integers take the smallest of the 1, 2 and 4
+// byte forms, floats are 80-bit extended numbers, all little-endian.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "rtl/Streams.h"
+#include "rtl/Types.h"
+
+enum TValueType : uint8_t {
+  vaNull = 0,  // end of a list
+  vaList = 1,
+  vaInt8 = 2,
+  vaInt16 = 3,
+  vaInt32 = 4,
+  vaExtended = 5,
+  vaString = 6,  // 1-byte length
+  vaIdent = 7,
+  vaFalse = 8,
+  vaTrue = 9,
+  vaBinary = 10,
+  vaSet = 11,
+  vaLString = 12  // 4-byte length
+};
+
+// The 10 bytes of the 80-bit extended number nearest to the double (exact:
+// every double is one), and back, rounding half to even; out of range
+// becomes infinity or zero.
+void DoubleToExtended(double Value, uint8_t Bytes[10]);
+double ExtendedToDouble(const uint8_t Bytes[10]);
+
+// Writes into the stream from its position; the buffer goes out when it is
+// full, on FlushBuffer and when the writer is destroyed.
+class TWriter {
+ public:
+  TWriter(TStream* Stream, int BufSize);
+  ~TWriter();
+  TWriter(const TWriter&) = delete;
+  TWriter& operator=(const TWriter&) = delete;
+
+  void WriteSignature();  // "TPF0"
+  void WriteListBegin();
+  void WriteListEnd();
+  void WriteInteger(int32_t Value);
+  void WriteFloat(double Value);
+  void WriteString(const AnsiString& Value);
+  void WriteBoolean(bool Value);
+  void Write(const void* Buffer, int32_t Count);
+  void FlushBuffer();
+  // The stream position of the next byte to be written.
+  int64_t Position() const { return FStreamPos + static_cast<int64_t>(FBuffer.size()); }
+
+ private:
+  void WriteValue(TValueType Value);
+
+  TStream* FStream;
+  std::vector<uint8_t> FBuffer;
+  size_t FBufSize;
+  int64_t FStreamPos;
+};
+
+// Reads ahead in blocks; when destroyed it puts the stream back at the end
+// of what was read. A value of the wrong kind raises EReadError "invalid
+// property value", a short stream the stream's read error.
+class TReader {
+ public:
+  TReader(TStream* Stream, int BufSize);
+  ~TReader();
+  TReader(const TReader&) = delete;
+  TReader& operator=(const TReader&) = delete;
+
+  // EReadError "invalid stream format" unless the next 4 bytes are "TPF0".
+  void ReadSignature();
+  // The tag of the next value, not consumed.
+  TValueType NextValue();
+  TValueType ReadValue();
+  bool EndOfList() { return NextValue() == vaNull; }
+  void ReadListBegin();
+  void ReadListEnd();
+  // Any of the integer tags.
+  int32_t ReadInteger();
+  // An extended value, or an integer.
+  double ReadFloat();
+  AnsiString ReadString();
+  bool ReadBoolean();
+  void Read(void* Buffer, int32_t Count);
+  // The stream position of the next byte to be read.
+  int64_t Position() const { return FStreamPos - static_cast<int64_t>(FBufEnd - FBufPos); }
+
+ private:
+  void CheckValue(TValueType Value);
+  [[noreturn]] void PropValueError();
+  void ReadBuffer();
+
+  TStream* FStream;
+  std::vector<uint8_t> FBuffer;
+  size_t FBufPos = 0, FBufEnd = 0;
+  int64_t FStreamPos;
+};
