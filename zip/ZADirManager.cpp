@@ -214,13 +214,10 @@ int32_t TZAStringHash::ValueOf(const AnsiString& key) const {
 TZAHashedStringList::TZAHashedStringList() = default;
 TZAHashedStringList::~TZAHashedStringList() = default;
 
-const AnsiString& TZAHashedStringList::Strings(int32_t index) const { return FNames.at(index); }
-
-int32_t TZAHashedStringList::Add(const AnsiString& name) {
-  FNames.push_back(AnsiLowerCase(name));
-  const int32_t index = Count() - 1;
+int TZAHashedStringList::AddObject(const AnsiString& s, TObject* object) {
+  const int index = TStringList::AddObject(AnsiLowerCase(s), object);
   if (FHashValid) {
-    FHash->Add(FNames.back(), index);
+    FHash->Add(Strings(index), index);
     // Too long chains: the next lookup builds a larger table.
     if (Count() > MAX_HASH_LOAD * FHash->BucketCount()) {
       FHash.reset();
@@ -230,42 +227,51 @@ int32_t TZAHashedStringList::Add(const AnsiString& name) {
   return index;
 }
 
-void TZAHashedStringList::Put(int32_t index, const AnsiString& name) {
-  AnsiString& slot = FNames.at(index);
-  const AnsiString lower = AnsiLowerCase(name);
+void TZAHashedStringList::Put(int index, const AnsiString& s) {
+  const AnsiString lower = AnsiLowerCase(s);
   if (FHashValid) {
-    FHash->Remove(slot);
+    FHash->Remove(Strings(index));
     FHash->Add(lower, index);
   }
-  slot = lower;
+  TStringList::Put(index, lower);
 }
 
-void TZAHashedStringList::Delete(int32_t index) {
-  FNames.erase(FNames.begin() + index);
+void TZAHashedStringList::Insert(int index, const AnsiString& s) {
+  TStringList::Insert(index, AnsiLowerCase(s));
+  FHashValid = false;
+}
+
+void TZAHashedStringList::Delete(int index) {
+  TStringList::Delete(index);
   FHashValid = false;
 }
 
 void TZAHashedStringList::Clear() {
-  FNames.clear();
+  TStringList::Clear();
   if (FHash) FHash->Clear();
 }
 
-void TZAHashedStringList::Truncate(int32_t count) {
-  if (count >= Count()) return;
-  FNames.resize(count);
+void TZAHashedStringList::Exchange(int index1, int index2) {
+  TStringList::Exchange(index1, index2);
   FHashValid = false;
 }
 
-int32_t TZAHashedStringList::IndexOf(const AnsiString& name) {
+void TZAHashedStringList::Truncate(int count) {
+  if (count >= Count()) return;
+  while (Count() > count) TStringList::Delete(Count() - 1);
+  FHashValid = false;
+}
+
+int TZAHashedStringList::IndexOf(const AnsiString& s) const {
   if (!FHashValid) RebuildHash();
-  return FHash->ValueOf(AnsiLowerCase(name));
+  return FHash->ValueOf(AnsiLowerCase(s));
 }
 
 int32_t TZAHashedStringList::HashSize() const { return FHashValid ? FHash->BucketCount() : 0; }
 
-void TZAHashedStringList::RebuildHash() {
+void TZAHashedStringList::RebuildHash() const {
   FHash = std::make_unique<TZAStringHash>(std::max(Count(), MIN_HASH_BUCKETS));
-  for (int32_t i = 0; i < Count(); ++i) FHash->Add(FNames[i], i);
+  for (int i = 0; i < Count(); ++i) FHash->Add(Strings(i), i);
   FHashValid = true;
 }
 

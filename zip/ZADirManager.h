@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "rtl/Classes.h"
 #include "rtl/Streams.h"
 #include "rtl/Types.h"
 #include "zip/ZAFormat.h"
@@ -103,31 +104,30 @@ class TZAStringHash {
 
 // Lower-cased entry names at their entries' indexes, with a hash index
 // built on the first lookup.
-class TZAHashedStringList {
+class TZAHashedStringList : public TStringList {
  public:
   TZAHashedStringList();
-  ~TZAHashedStringList();
+  ~TZAHashedStringList() override;
 
-  int32_t Count() const { return int32_t(FNames.size()); }
-  const AnsiString& Strings(int32_t index) const;
-  // Adds the lower-cased name; returns its index.
-  int32_t Add(const AnsiString& name);
-  // Replaces the name at index.
-  void Put(int32_t index, const AnsiString& name);
-  void Delete(int32_t index);
-  void Clear();
-  // Keeps the first count names.
-  void Truncate(int32_t count);
+  // Adds the lower-cased name (Add comes here too).
+  int AddObject(const AnsiString& s, TObject* object) override;
+  // Replaces the name at index with the lower-cased one.
+  void Put(int index, const AnsiString& s) override;
+  void Insert(int index, const AnsiString& s) override;
+  void Delete(int index) override;
+  void Clear() override;
+  void Exchange(int index1, int index2) override;
   // Index of the name (any letter case), or -1.
-  int32_t IndexOf(const AnsiString& name);
+  int IndexOf(const AnsiString& s) const override;
+  // Keeps the first count names.
+  void Truncate(int count);
   // Buckets of the hash index, 0 while it is not built.
   int32_t HashSize() const;
 
  private:
-  void RebuildHash();
-  std::vector<AnsiString> FNames;
-  std::unique_ptr<TZAStringHash> FHash;
-  bool FHashValid = false;
+  void RebuildHash() const;
+  mutable std::unique_ptr<TZAStringHash> FHash;
+  mutable bool FHashValid = false;
 };
 
 class TZADirArray {

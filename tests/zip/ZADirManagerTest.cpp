@@ -472,6 +472,12 @@ TEST(ZAHashedStringList, PutDeleteAndClearKeepLookupsRight) {
   names.Delete(0);
   EXPECT_EQ(names.IndexOf("delta"), 0);
   EXPECT_EQ(names.IndexOf("gamma"), 1);
+  names.Insert(0, "Omega");
+  EXPECT_EQ(names.IndexOf("OMEGA"), 0);
+  EXPECT_EQ(names.IndexOf("gamma"), 2);
+  names.Exchange(0, 2);
+  EXPECT_EQ(names.IndexOf("omega"), 2);
+  EXPECT_EQ(names.IndexOf("gamma"), 0);
   names.Clear();
   EXPECT_EQ(names.IndexOf("gamma"), -1);
   EXPECT_EQ(names.Add("x"), 0);
