@@ -935,6 +935,13 @@ void TWinControl::WndProc(TMessage& Message) {
         return;
       }
       break;
+    case WM_PRINTCLIENT:
+      if (FDefWndProc == DefWindowProcA) {
+        PaintWindow(reinterpret_cast<HDC>(Message.WParam));
+        PaintControls(reinterpret_cast<HDC>(Message.WParam));
+        return;
+      }
+      break;
     case WM_ERASEBKGND:
       if (FDefWndProc == DefWindowProcA) {
         RECT R;

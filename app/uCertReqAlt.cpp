@@ -1,0 +1,355 @@
+#include "app/uCertReqAlt.h"
+
+#include <windows.h>
+
+#include <memory>
+
+#include "app/uAddresses.h"
+#include "app/uMorvelBinding.h"
+#include "common/uTools.h"
+#include "common/uToolsGui.h"
+#include "forms/Prompts.h"
+#include "rtl/OsShim.h"
+
+namespace {
+
+// 2018-07-20 19:59:00, packed DOS date and time: older libraries cannot
+// make 2012 keys.
+constexpr uint32_t MorvelMinimumDate = 0x4CF49F60;
+
+TSButton* NewButton(TfCertRequestAlt* Form, TWinControl* Parent, const char* Name,
+                    const char* Caption, RECT Bounds) {
+  auto* Button = new TSButton(Form);
+  Button->SetName(Name);
+  Button->SetParent(Parent);
+  Button->SetCaption(Caption);
+  Button->SetBounds(Bounds.left, Bounds.top, Bounds.right, Bounds.bottom);
+  return Button;
+}
+
+TLabel* NewLabel(TfCertRequestAlt* Form, TWinControl* Parent, const char* Name, const char* Caption,
+                 int Left, int Top) {
+  auto* Label = new TLabel(Form);
+  Label->SetName(Name);
+  Label->SetParent(Parent);
+  Label->SetBounds(Left, Top, 0, 0);
+  Label->SetCaption(Caption);
+  return Label;
+}
+
+TTabSheet* NewPage(TfCertRequestAlt* Form, TPageControl* Pages, const char* Name,
+                   const char* Caption) {
+  auto* Page = new TTabSheet(Form);
+  Page->SetName(Name);
+  Page->SetPageControl(Pages);
+  Page->SetCaption(Caption);
+  return Page;
+}
+
+TOpenDialog* NewOpenDialog(TfCertRequestAlt* Form, const char* Name, const char* Filter,
+                           const char* Title) {
+  auto* Dialog = new TOpenDialog(Form);
+  Dialog->SetName(Name);
+  Dialog->Filter = Filter;
+  Dialog->Title = Title;
+  return Dialog;
+}
+
+TMenuItem* NewMenuItem(TfCertRequestAlt* Form, TPopupMenu* Menu, const char* Name,
+                       const char* Caption) {
+  auto* Item = new TMenuItem(Form);
+  Item->SetName(Name);
+  Item->SetCaption(Caption);
+  Menu->Items()->Add(Item);
+  return Item;
+}
+
+}  // namespace
+
+TStartupFiles TStartupFiles::Installed() {
+  AnsiString Folder = ExtractFilePath(ExeFileName());
+  return TStartupFiles{Folder + "Morvel.dll", MorvelLibraryName(), "tvMiniDrv.dll",
+                       Folder + "Velmora.pdf"};
+}
+
+AnsiString GetFileVersionString(const AnsiString& FileName) {
+  DWORD Handle = 0;
+  DWORD Size = GetFileVersionInfoSizeA(FileName.c_str(), &Handle);
+  if (Size == 0) return "";
+  std::unique_ptr<char[]> Buffer(new char[Size]);
+  VS_FIXEDFILEINFO* Info = nullptr;
+  UINT Length = 0;
+  if (!GetFileVersionInfoA(FileName.c_str(), 0, Size, Buffer.get()) ||
+      !VerQueryValueA(Buffer.get(), "\\", reinterpret_cast<void**>(&Info), &Length) || !Info)
+    return "";
+  return Format("%d.%d.%d.%d", {HIWORD(Info->dwFileVersionMS), LOWORD(Info->dwFileVersionMS),
+                                HIWORD(Info->dwFileVersionLS), LOWORD(Info->dwFileVersionLS)});
+}
+
+// 3.9, 1.5 and 0.3 used to pass on their minor number alone.
+bool MiniDriverVersionPasses(const AnsiString& Version) {
+  std::vector<AnsiString> Parts;
+  SplitString(Version, ".", Parts);
+  if (Parts.size() != 4) return false;
+  int Major = StrToIntDef(Parts[0], 0), Minor = StrToIntDef(Parts[1], 0);
+  return Major > 4 || (Major == 4 && Minor > 2);
+}
+
+TfCertRequestAlt::TfCertRequestAlt(TComponent* AOwner, const TStartupFiles& Files)
+    : TForm(AOwner), FFiles(Files) {
+  SetName("fCertRequestAlt");
+  SetBorderStyle(bsDialog);
+  SetPosition(poScreenCenter);
+  SetKeyPreview(true);
+  Font()->SetCharset(RUSSIAN_CHARSET);
+  SetClientSize(700, 554);
+
+  PageControl = new TPageControl(this);
+  PageControl->SetName("PageControl");
+  PageControl->SetParent(this);
+  PageControl->SetBounds(0, 0, 700, 505);
+  PageControl->SetAlign(alTop);
+  CreateRequestPage();
+  CreateInfoPage();
+  CreateInstallPage();
+  tsSignAndCrypt = NewPage(this, PageControl, "tsSignAndCrypt", "&3. Подпись и шифрование");
+  PageControl->SetActivePage(tsMain);
+
+  StatusBar = new TStatusBar(this);
+  StatusBar->SetName("StatusBar");
+  StatusBar->SetParent(this);
+  StatusBar->SetSimplePanel(true);
+
+  btnHelp = new TButton(this);
+  btnHelp->SetName("btnHelp");
+  btnHelp->SetParent(this);
+  btnHelp->SetBounds(8, 509, 90, 25);
+  btnHelp->SetCaption("Помощь");
+  btnHelp->SetModalResult(mrCancel);
+  Button2 = new TButton(this);
+  Button2->SetName("Button2");
+  Button2->SetParent(this);
+  Button2->SetBounds(602, 509, 90, 25);
+  Button2->SetCaption("За&крыть");
+  Button2->SetModalResult(mrCancel);
+
+  OpenDialog =
+      NewOpenDialog(this, "OpenDialog", "Сертификаты|*.cer", "Укажите файл с сертификатом");
+  OpenDialogXML =
+      NewOpenDialog(this, "OpenDialogXML", "xml-шаблон|*.xml", "Укажите файл с xml - шаблоном");
+  OpenDialogFile = NewOpenDialog(this, "OpenDialogFile", "", "Укажите подписываемый файл");
+  OpenDialogFile->Options = {ofHideReadOnly, ofPathMustExist, ofFileMustExist, ofEnableSizing};
+  PopupMenu1 = new TPopupMenu(this);
+  PopupMenu1->SetName("PopupMenu1");
+  Windows1 =
+      NewMenuItem(this, PopupMenu1, "Windows1", "Выбрать из \"хранилища\" сертификатов Windows");
+  N1 = NewMenuItem(this, PopupMenu1, "N1", "Выбрать из файла");
+  saltra1 = NewMenuItem(this, PopupMenu1, "saltra1", "Выбрать из сертификатов на устройстве");
+
+  OnCreate = [this](TObject* Sender) { FormCreate(Sender); };
+  OnShow = [this](TObject* Sender) { FormShow(Sender); };
+  OnKeyDown = [this](TObject* Sender, uint16_t& Key, TShiftState Shift) {
+    FormKeyDown(Sender, Key, Shift);
+  };
+  btnClearAll->OnClick = [this](TObject* Sender) { btnClearAllClick(Sender); };
+  btnHelp->OnClick = [this](TObject* Sender) { btnHelpClick(Sender); };
+  Button2->OnClick = [this](TObject* Sender) { Button2Click(Sender); };
+  DoCreate();
+}
+
+// The requisite fields take the space between the instruction and the
+// buttons.
+void TfCertRequestAlt::CreateRequestPage() {
+  tsMain = NewPage(this, PageControl, "tsMain", "&1. Генерация ключа и запроса на сертификат");
+  Label17 = NewLabel(
+      this, tsMain, "Label17",
+      "Заполните все обязательные поля (отмеченные красным подчеркиванием) вручную либо на "
+      "основе сертификата или xml-шаблона и нажмите кнопку \"Генерировать ключ ...\"",
+      8, 6);
+  Label17->Font()->SetColor(clMaroon);
+  Label17->Font()->SetStyle({fsBold});
+  Label17->SetBounds(8, 6, 676, 0);
+  Label17->SetWordWrap(true);
+  btnLoadFromCert = NewButton(this, tsMain, "btnLoadFromCert", "Заполнить поля из сертификата",
+                              {8, 364, 250, 22});
+  btnLoadFromXML = NewButton(this, tsMain, "btnLoadFromXML", "Заполнить поля из xml-шаблона",
+                             {266, 364, 250, 22});
+  btnOK = NewButton(this, tsMain, "btnOK", "", {8, 440, 540, 28});
+  btnOK->Font()->SetStyle({fsBold});
+  btnOK->SetEnabled(false);
+  btnClearAll = NewButton(this, tsMain, "btnClearAll", "Очистить все", {556, 440, 128, 28});
+
+  GroupBox1 = new TGroupBox(this);
+  GroupBox1->SetName("GroupBox1");
+  GroupBox1->SetParent(tsMain);
+  GroupBox1->SetBounds(8, 392, 676, 41);
+  GroupBox1->SetVisible(false);
+  GroupBox1->SetEnabled(false);
+  Label5 = NewLabel(this, GroupBox1, "Label5",
+                    "Срок действия запрашиваемого сертификата ключа ЭП:", 8, 16);
+  cbValidForMonths = new TComboBox(this);
+  cbValidForMonths->SetName("cbValidForMonths");
+  cbValidForMonths->SetParent(GroupBox1);
+  cbValidForMonths->SetBounds(310, 12, 200, 21);
+  cbValidForMonths->SetStyle(csDropDownList);
+  cbValidForMonths->SetEnabled(false);
+  for (const char* Item : {"15 месяцев (1 год и 3 месяца)", "14 месяцев (1 год и 2 месяца)",
+                           "13 месяцев (1 год и 1 месяц)", "12 месяцев (1 год)", "11 месяцев",
+                           "10 месяцев", "9 месяцев", "8 месяцев", "7 месяцев", "6 месяцев",
+                           "5 месяцев", "4 месяца", "3 месяца", "2 месяца", "1 месяц"})
+    cbValidForMonths->Items()->Add(Item);
+  Label7 = NewLabel(this, GroupBox1, "Label7", "- от момента выпуска на УЦ", 518, 16);
+}
+
+void TfCertRequestAlt::CreateInfoPage() {
+  tsInfo = NewPage(this, PageControl, "tsInfo", "Информация");
+  tsInfo->SetTabVisible(false);
+  NewLabel(this, tsInfo, "Label1",
+           "Генерация ключа и запроса на сертификат выполняется на устройстве Tokvel.", 8, 8);
+  reInfo = new TRichEdit(this);
+  reInfo->SetName("reInfo");
+  reInfo->SetParent(tsInfo);
+  reInfo->SetBounds(8, 32, 676, 400);
+  reInfo->SetVisible(false);
+}
+
+void TfCertRequestAlt::CreateInstallPage() {
+  tsInstallCert = NewPage(this, PageControl, "tsInstallCert", "&2. Установка готового сертификата");
+  Label9 = NewLabel(this, tsInstallCert, "Label9", "Имя файла с сертификатом:", 8, 12);
+  edtCertFileName = new TEdit(this);
+  edtCertFileName->SetName("edtCertFileName");
+  edtCertFileName->SetParent(tsInstallCert);
+  edtCertFileName->SetBounds(8, 30, 676, 21);
+  btnInstall =
+      NewButton(this, tsInstallCert, "btnInstall", "Установить сертификат", {8, 62, 330, 28});
+  btnFindInDir = NewButton(this, tsInstallCert, "btnFindInDir", "Найти сертификат в каталоге",
+                           {346, 62, 338, 28});
+  btnGetCertInfo = NewButton(this, tsInstallCert, "btnGetCertInfo", "Информация о сертификатах",
+                             {8, 98, 330, 28});
+  btnTestSign =
+      NewButton(this, tsInstallCert, "btnTestSign", "Тестовая подпись", {346, 98, 338, 28});
+}
+
+void TfCertRequestAlt::FormCreate(TObject*) {
+  Application->OnException = [this](TObject* Sender, Exception* E) { AppException(Sender, E); };
+  // From here on nothing may stop the program from coming up.
+  try {
+    for (int I = 0; I < 3; ++I) cbValidForMonths->Items()->Delete(0);
+    SetCaption(
+        "Генерация запроса на сертификат и установка готового сертификата на Tokvel ЭЦП 2.0 "
+        "(ГОСТ-2012)");
+    btnOK->SetCaption("Генерировать ключ на Tokvel и запрос на сертификат для передачи в УЦ");
+    tsInstallCert->SetCaption("&2. Установка готового сертификата на Tokvel");
+    btnInstall->SetCaption("Установить сертификат на Tokvel");
+    btnGetCertInfo->SetCaption("Информация о сертификатах на Tokvel");
+    btnTestSign->SetVisible(false);
+    btnFindInDir->SetVisible(false);
+    btnGetCertInfo->SetVisible(false);
+    if (!GroupBox1->Visible()) {
+      int H = GroupBox1->Height();
+      btnOK->SetBounds(btnOK->Left(), btnOK->Top() - H, btnOK->Width(),
+                       btnOK->Height() + btnOK->Height() / 2);
+      btnClearAll->SetBounds(btnClearAll->Left(), btnOK->Top(), btnClearAll->Width(),
+                             btnOK->Height());
+      PageControl->SetHeight(PageControl->Height() - H / 2);
+      btnHelp->SetTop(btnHelp->Top() - btnHelp->Height() + 2);
+      Button2->SetTop(btnHelp->Top());
+      SetClientHeight(ClientHeight() - H / 2);
+    }
+    CheckLibraryAndDriver();
+  } catch (...) {
+  }
+}
+
+void TfCertRequestAlt::CheckLibraryAndDriver() {
+  int32_t Age = FileAge(FFiles.MorvelPath);
+  if (Age == -1) {
+    MessageDlg("Не найдена библиотека Morvel.dll\r\nПродолжение работы невозможно!", mtError,
+               {mbCancel});
+    Application->Terminate();
+    return;
+  }
+  // Unsigned: dates from 2044 on have the top bit set.
+  if (static_cast<uint32_t>(Age) < MorvelMinimumDate) {
+    MessageDlg(
+        "Библиотека Morvel.dll устарела!\r\nГенерация ключа и запроса на сетификат по новому (2012 "
+        "г.) госту "
+        "невозможна!\r\nОбновите библиотеку Morvel.dll и запустите утилиту снова!",
+        mtError, {mbCancel});
+    tsMain->SetTabVisible(false);
+  }
+
+  AnsiString Version = GetFileVersionString(FFiles.MiniDriver);
+  if (!MiniDriverVersionPasses(Version)) {
+    AnsiString Text = AnsiString("Версия драйвера Tokvel: ") + Version +
+                      " устарела и НЕ ПОДХОДИТ для формирования ключа ЭП по новому ГОСТ 2012!\r\n" +
+                      "Необходимо установить актуальные драйвера, скачав их c официального сайта "
+                      "компании \"Токвел\".\r\n" +
+                      "После установки новых драйверов необходимо повторить формирование запроса "
+                      "на сертификат ЕГАИС!\r\n\r\n" +
+                      "Если по какой-то причине версия драйверов на вашем компьютере актуальная, а "
+                      "программа этого не смогла\r\n"
+                      "определить, то можно продолжить формировать запрос.\r\n" +
+                      "Но если запрос будет сформирован на старой версии драйверов, то "
+                      "удостоверяющий центр не будет\r\n"
+                      "его обрабатывать.";
+    int Answer = ShowMessageDialog(
+        Text, mtConfirmation, "Старые драйверы Токвел", {mbYes, mbNo, mbCancel}, mbYes,
+        {"Перейти на сайт с драйверами", "Продолжить формирование", "Отменить"});
+    if (Answer == mrYes) ShellOpen(DriverDownloadUrl);
+    if (Answer == mrYes || Answer == mrCancel) {
+      Application->Terminate();
+      return;
+    }
+  }
+
+  cbValidForMonths->SetItemIndex(0);
+  if (HasGenCertRequestsEKU()) {
+    GroupBox1->SetEnabled(true);
+    Label5->SetEnabled(true);
+    Label7->SetEnabled(true);
+    cbValidForMonths->SetEnabled(true);
+  }
+}
+
+bool TfCertRequestAlt::HasGenCertRequestsEKU() {
+  TModuleHandle Module = GetLoadedModule(FFiles.MorvelModule);
+  if (!Module) Module = LoadModule(FFiles.MorvelModule);
+  return Module && FindExport(Module, "GenCertRequestsEKU");
+}
+
+void TfCertRequestAlt::FormShow(TObject*) { tsSignAndCrypt->SetTabVisible(false); }
+
+void TfCertRequestAlt::FormKeyDown(TObject*, uint16_t& Key, TShiftState) {
+  if (Key != VK_RETURN) return;
+  auto* Combo = dynamic_cast<TCustomComboBox*>(ActiveControl());
+  if (Combo && Combo->DroppedDown()) return;
+  Key = 0;
+  SelectNext(ActiveControl(), true, true);
+}
+
+void TfCertRequestAlt::Button2Click(TObject*) { Close(); }
+
+void TfCertRequestAlt::btnClearAllClick(TObject*) {
+  for (int I = 0; I < ComponentCount(); ++I)
+    if (auto* Edit = dynamic_cast<TCustomEdit*>(Components(I))) Edit->SetText("");
+  cbValidForMonths->SetItemIndex(0);
+}
+
+void TfCertRequestAlt::btnHelpClick(TObject*) {
+  if (FileExists(FFiles.HelpFile)) {
+    ShellOpen(FFiles.HelpFile);
+    return;
+  }
+  if (ShowMessageDialog(
+          "Файла со справкой не обнаружен.\r\nЕго можно скачать с сайта компании в разделе "
+          "\"Скачать\" - \"Документация\" - \"ЕГАИС\".",
+          mtInformation, "Внимание!", {mbYes, mbNo}, mbYes,
+          {"Перейти на сайт", "Отменить"}) == mrYes)
+    ShellOpen(DocumentationUrl);
+}
+
+void TfCertRequestAlt::AppException(TObject*, Exception* E) {
+  if (dynamic_cast<EAbort*>(E)) return;
+  ShowMessageDialog(E->Message(), mtError, "Ошибка", {mbCancel}, mbCancel, {"Закрыть"});
+}

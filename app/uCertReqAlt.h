@@ -1,0 +1,84 @@
+#pragma once
+// The main form: pages for the request and for the installation of the
+// issued certificate, the start-up checks, keyboard handling, Clear all,
+// Help and the application-wide error box.
+
+#include "common/SButton.h"
+#include "forms/ComCtrls.h"
+#include "forms/Dialogs.h"
+#include "forms/ExtCtrls.h"
+#include "forms/Forms.h"
+#include "forms/Menus.h"
+#include "forms/StdCtrls.h"
+
+// Where the start-up checks look: the library beside the program, the
+// minidriver by the system's module search, and the help file.
+struct TStartupFiles {
+  AnsiString MorvelPath;    // its file date is checked
+  AnsiString MorvelModule;  // loaded for the GenCertRequestsEKU probe
+  AnsiString MiniDriver;    // its file version is checked
+  AnsiString HelpFile;
+  static TStartupFiles Installed();
+};
+
+class TfCertRequestAlt : public TForm {
+ public:
+  explicit TfCertRequestAlt(TComponent* AOwner,
+                            const TStartupFiles& Files = TStartupFiles::Installed());
+
+  TPageControl* PageControl;
+  TTabSheet* tsMain;
+  TLabel* Label17;
+  TSButton* btnLoadFromCert;
+  TSButton* btnLoadFromXML;
+  TSButton* btnOK;
+  TSButton* btnClearAll;
+  TGroupBox* GroupBox1;
+  TLabel* Label5;
+  TComboBox* cbValidForMonths;
+  TLabel* Label7;
+  TTabSheet* tsInfo;
+  TRichEdit* reInfo;
+  TTabSheet* tsInstallCert;
+  TLabel* Label9;
+  TEdit* edtCertFileName;
+  TSButton* btnInstall;
+  TSButton* btnFindInDir;
+  TSButton* btnGetCertInfo;
+  TSButton* btnTestSign;
+  TTabSheet* tsSignAndCrypt;
+  TStatusBar* StatusBar;
+  TButton* btnHelp;
+  TButton* Button2;
+  TOpenDialog* OpenDialog;
+  TOpenDialog* OpenDialogXML;
+  TOpenDialog* OpenDialogFile;
+  TPopupMenu* PopupMenu1;
+  TMenuItem* Windows1;
+  TMenuItem* N1;
+  TMenuItem* saltra1;
+
+  void FormCreate(TObject* Sender);
+  void FormShow(TObject* Sender);
+  void FormKeyDown(TObject* Sender, uint16_t& Key, TShiftState Shift);
+  void Button2Click(TObject* Sender);
+  void btnClearAllClick(TObject* Sender);
+  void btnHelpClick(TObject* Sender);
+  void AppException(TObject* Sender, Exception* E);
+  // Whether Morvel exports GenCertRequestsEKU; leaves the library loaded.
+  bool HasGenCertRequestsEKU();
+
+ private:
+  void CreateRequestPage();
+  void CreateInfoPage();
+  void CreateInstallPage();
+  void CheckLibraryAndDriver();
+  TStartupFiles FFiles;
+};
+
+// "%d.%d.%d.%d" of the file's fixed version information; empty when the
+// file has none.
+AnsiString GetFileVersionString(const AnsiString& FileName);
+// The minidriver rule: four parts, and major above 4 or major 4 with minor
+// above 2.
+bool MiniDriverVersionPasses(const AnsiString& Version);

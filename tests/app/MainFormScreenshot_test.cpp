@@ -1,0 +1,88 @@
+// A picture of the main form as the program starts it (the installed
+// Morvel and minidriver beside the executable): the form must have drawn
+// its pages and controls. The picture is left in mainform.bmp.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <set>
+#include <vector>
+
+#include "FormsTestKit.h"
+#include "app/uCertReqAlt.h"
+#include "forms/ScriptedPrompts.h"
+
+namespace {
+
+struct TPicture32 {
+  int Width = 0, Height = 0;
+  std::vector<uint32_t> Pixels;  // top row first
+};
+
+TPicture32 Capture(HWND Wnd) {
+  RECT R;
+  GetWindowRect(Wnd, &R);
+  TPicture32 Picture;
+  Picture.Width = R.right - R.left;
+  Picture.Height = R.bottom - R.top;
+  BITMAPINFO Info{};
+  Info.bmiHeader = {
+      sizeof(BITMAPINFOHEADER), Picture.Width, -Picture.Height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* Bits = nullptr;
+  HDC Memory = CreateCompatibleDC(nullptr);
+  HBITMAP Bitmap = CreateDIBSection(Memory, &Info, DIB_RGB_COLORS, &Bits, nullptr, 0);
+  HGDIOBJ Old = SelectObject(Memory, Bitmap);
+  // What the window shows, frame and children included.
+  RedrawWindow(Wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  HDC Window = GetWindowDC(Wnd);
+  BitBlt(Memory, 0, 0, Picture.Width, Picture.Height, Window, 0, 0, SRCCOPY);
+  ReleaseDC(Wnd, Window);
+  GdiFlush();
+  auto* Data = static_cast<const uint32_t*>(Bits);
+  Picture.Pixels.assign(Data, Data + Picture.Width * Picture.Height);
+  SelectObject(Memory, Old);
+  DeleteObject(Bitmap);
+  DeleteDC(Memory);
+  return Picture;
+}
+
+void SaveBmp(const TPicture32& Picture, const char* Path) {
+  BITMAPFILEHEADER File{};
+  BITMAPINFOHEADER Header{
+      sizeof Header, Picture.Width, -Picture.Height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  DWORD Size = static_cast<DWORD>(Picture.Pixels.size() * 4);
+  File.bfType = 0x4D42;
+  File.bfOffBits = sizeof File + sizeof Header;
+  File.bfSize = File.bfOffBits + Size;
+  if (FILE* Out = std::fopen(Path, "wb")) {
+    std::fwrite(&File, sizeof File, 1, Out);
+    std::fwrite(&Header, sizeof Header, 1, Out);
+    std::fwrite(Picture.Pixels.data(), 1, Size, Out);
+    std::fclose(Out);
+  }
+}
+
+TEST(MainFormScreenshot, TheShownFormIsNotBlank) {
+  TScriptedPrompts Script;
+  TfCertRequestAlt* Form = nullptr;
+  Application->CreateForm(Form);
+  ASSERT_TRUE(Script.Asked.empty()) << "the installed files pass the start-up checks";
+  Form->Show();
+  PumpFor(300);
+  TPicture32 Picture = Capture(Form->Handle());
+  SaveBmp(Picture, "mainform.bmp");
+  ASSERT_GT(Picture.Width, 600);
+  std::set<uint32_t> Colours;
+  size_t Background = 0;
+  uint32_t Face = Picture.Pixels[Picture.Width * (Picture.Height / 2) + Picture.Width - 20];
+  for (uint32_t Pixel : Picture.Pixels) {
+    Colours.insert(Pixel & 0xFFFFFF);
+    Background += Pixel == Face;
+  }
+  EXPECT_GE(Colours.size(), 6u) << "text, frames, tabs and buttons bring colours";
+  EXPECT_LT(Background, Picture.Pixels.size() * 98 / 100) << "more than an empty face";
+  delete Form;
+}
+
+}  // namespace
