@@ -13,6 +13,7 @@ PACKAGES=(
   zlib1g-dev libgcrypt20-dev libgcrypt-mingw-w64-dev libgpg-error-mingw-w64-dev
   openssl libssl-dev libengine-gost-openssl
   unzip zip p7zip-full
+  clang
 )
 
 missing=()
