@@ -614,4 +614,40 @@ TEST(ZAArchiverTest, WithoutAHandlerTheOverwriteQuestionGoesToThePrompts) {
   EXPECT_EQ(entries[0].second, Crc("third"));
 }
 
+TEST(ZAArchiverTest, MembersStoredOutOfDirectoryOrderSurviveAnUpdate) {
+  // Directory order c, a, b over members stored as a, b, c.
+  const AnsiString archive = MakeArchive(THREE);
+  const size_t end = archive.size() - 22;
+  std::vector<AnsiString> records;
+  for (size_t at = At32(archive, end + 16); at < end;) {
+    const size_t length =
+        46 + At16(archive, at + 28) + At16(archive, at + 30) + At16(archive, at + 32);
+    records.push_back(archive.substr(at, length));
+    at += length;
+  }
+  ASSERT_EQ(records.size(), 3u);
+  const AnsiString reordered = archive.substr(0, At32(archive, end + 16)) + records[2] +
+                               records[0] + records[1] + archive.substr(end);
+  TStringStream stream(reordered);
+  TZipArchiver zip(nullptr);
+  zip.OpenArchive(&stream, false);
+  zip.AddFromString("a.txt", "replaced first", ZA_TEST_DATE);
+  zip.CloseArchive();
+
+  // Every entry still finds its own local header.
+  const AnsiString after = Content(&stream);
+  TStringStream copy(after);
+  TZipArchiver check(nullptr);
+  check.OpenArchive(&copy, false);
+  const TZADirArray& items = check.DirManager()->Items;
+  ASSERT_EQ(items.Count(), 3);
+  const uint32_t crcs[] = {Crc(THREE[2].second), Crc("replaced first"), Crc(THREE[1].second)};
+  for (int32_t i = 0; i < items.Count(); ++i) {
+    const size_t at = items.Items(i).LocalHeaderOffset();
+    EXPECT_EQ(At32(after, at), LOCAL) << i;
+    EXPECT_EQ(At32(after, at + 14), crcs[i]) << i;
+    EXPECT_EQ(after.substr(at + 30, 5), items.Items(i).FileName) << i;
+  }
+}
+
 }  // namespace
