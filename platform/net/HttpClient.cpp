@@ -282,8 +282,8 @@ void THttpClient::Post(const AnsiString& url, TStream* source, TStream* response
   DoRequest("POST", url, body, response);
 }
 
-void THttpClient::DoRequest(const AnsiString& method, const AnsiString& url,
-                            const AnsiString& body, TStream* response) {
+void THttpClient::DoRequest(const AnsiString& method, const AnsiString& url, const AnsiString& body,
+                            TStream* response) {
   for (int logins = 0;; ++logins) {
     const TAnswer answer = Exchange(*this, method, url, body);
     if (answer.Code == 407 && InProcessAuth && OnProxyAuthorization && logins < kMaxProxyLogins) {
@@ -296,8 +296,7 @@ void THttpClient::DoRequest(const AnsiString& method, const AnsiString& url,
         continue;
       }
     }
-    if (answer.Code >= 300)
-      throw EHttpProtocolError(answer.Code, answer.StatusLine, answer.Body);
+    if (answer.Code >= 300) throw EHttpProtocolError(answer.Code, answer.StatusLine, answer.Body);
     if (response && !answer.Body.empty())
       response->WriteBuffer(answer.Body.data(), static_cast<int32_t>(answer.Body.size()));
     return;

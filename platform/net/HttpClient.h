@@ -15,7 +15,7 @@ class EHttpProtocolError : public ENetError {
  public:
   EHttpProtocolError(int errorCode, const AnsiString& statusLine, const AnsiString& errorMessage)
       : ENetError(statusLine), ErrorCode(errorCode), ErrorMessage(errorMessage) {}
-  int ErrorCode;           // the status, 404 say
+  int ErrorCode;            // the status, 404 say
   AnsiString ErrorMessage;  // the answer's body
 };
 

@@ -25,7 +25,8 @@ TNetWait Poll(int fd, short events, int timeoutMs) {
 
 // Connects one address; the socket, or -1 with errno set.
 int ConnectOne(const addrinfo& ai, int timeoutMs) {
-  const int fd = socket(ai.ai_family, ai.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, ai.ai_protocol);
+  const int fd =
+      socket(ai.ai_family, ai.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, ai.ai_protocol);
   if (fd < 0) return -1;
   if (connect(fd, ai.ai_addr, ai.ai_addrlen) == 0) return fd;
   if (errno == EINPROGRESS) {
@@ -69,7 +70,8 @@ TSocket NetConnect(const AnsiString& host, int port, int timeoutMs, AnsiString& 
 int32_t NetSend(TSocket socket, const void* buffer, int32_t count) {
   for (;;) {
     // A peer that went away must give an error, not SIGPIPE.
-    const ssize_t n = send(static_cast<int>(socket), buffer, static_cast<size_t>(count), MSG_NOSIGNAL);
+    const ssize_t n =
+        send(static_cast<int>(socket), buffer, static_cast<size_t>(count), MSG_NOSIGNAL);
     if (n >= 0) return static_cast<int32_t>(n);
     if (errno == EINTR) continue;
     return errno == EAGAIN || errno == EWOULDBLOCK ? kNetWouldBlock : kNetFailed;

@@ -46,8 +46,8 @@ SOCKET ConnectOne(const addrinfo& ai, int timeoutMs) {
       int len = sizeof soError;
       if (w == TNetWait::TimedOut) {
         WSASetLastError(WSAETIMEDOUT);
-      } else if (w == TNetWait::Ready &&
-                 getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&soError), &len) == 0) {
+      } else if (w == TNetWait::Ready && getsockopt(s, SOL_SOCKET, SO_ERROR,
+                                                    reinterpret_cast<char*>(&soError), &len) == 0) {
         if (soError == 0) return s;
         WSASetLastError(soError);
       }

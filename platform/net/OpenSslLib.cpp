@@ -16,7 +16,8 @@ constexpr const char* kSslLib = "libssl.so.3";
 TModuleHandle Load(const char* name) {
   TModuleHandle module = LoadModule(name);
   if (!module)
-    throw ETlsError(Format("Не удалось загрузить библиотеку TLS %s: %s", {name, LastOSErrorText()}));
+    throw ETlsError(
+        Format("Не удалось загрузить библиотеку TLS %s: %s", {name, LastOSErrorText()}));
   return module;
 }
 

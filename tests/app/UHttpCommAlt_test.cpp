@@ -60,8 +60,8 @@ TEST_F(SCommAltServerTest, PutsASlashBeforeThePathAndReturnsTheBody) {
   TLoopbackServer server([](const TRecordedRequest& r) {
     if (r.RequestLine().compare(0, 4, "GET ") == 0)
       return TReply{{"HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nbody"}};
-    return TReply{{"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n",
-                   "3\r\nYW5\r\n", "5\r\nzd2Vy\r\n0\r\n\r\n"}};
+    return TReply{{"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n", "3\r\nYW5\r\n",
+                   "5\r\nzd2Vy\r\n0\r\n\r\n"}};
   });
   TSCommAlt comm(BaseOf(server), false);
   const std::pair<const char*, const char*> targets[] = {
@@ -153,8 +153,9 @@ class SCommAltProxyTest : public SCommAltServerTest {
   TLoopbackServer proxy{[](const TRecordedRequest& r) {
     if (r.Header("Proxy-Authorization") == "Basic dXNlcjpwYXNz")
       return TReply{{"HTTP/1.1 200 OK\r\nContent-Length: 6\r\n\r\nsigned"}};
-    return TReply{{"HTTP/1.1 407 Proxy Authentication Required\r\n"
-                   "Proxy-Authenticate: Basic realm=\"test\"\r\nContent-Length: 0\r\n\r\n"}};
+    return TReply{
+        {"HTTP/1.1 407 Proxy Authentication Required\r\n"
+         "Proxy-Authenticate: Basic realm=\"test\"\r\nContent-Length: 0\r\n\r\n"}};
   }};
   TSCommAlt comm{"http://crypto.test:8080", false};
 

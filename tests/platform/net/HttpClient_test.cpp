@@ -57,8 +57,8 @@ TEST_F(HttpClientTest, SendsTheRequestLineAndHeadersItIsGiven) {
   const auto requests = server.Requests();
   ASSERT_EQ(requests.size(), 2u);
   const std::string host = "127.0.0.1:" + std::to_string(server.Port());
-  EXPECT_EQ(requests[0].Head, "GET /a/b?x=1 HTTP/1.1\r\nHost: " + host +
-                                  "\r\nAccept: */*\r\nConnection: close\r\n");
+  EXPECT_EQ(requests[0].Head,
+            "GET /a/b?x=1 HTTP/1.1\r\nHost: " + host + "\r\nAccept: */*\r\nConnection: close\r\n");
   EXPECT_EQ(requests[1].RequestLine(), "POST //ZELT/CRYPTFORRAR HTTP/1.1");
   EXPECT_EQ(requests[1].Header("Content-Length"), "8");
   EXPECT_EQ(requests[1].Body, body);
@@ -77,14 +77,15 @@ TEST_F(HttpClientTest, ReadsBodiesByLengthChunksOrClose) {
        "hello world"},
       {"length zero", {"HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"}, ""},
       {"chunked, extension, trailer, split sizes",
-       {"HTTP/1.1 200 OK\r\nTransfer-Encoding: Chunked\r\n\r\n5;name=x\r\nhel",
-        "lo\r\n1", "A\r\n0123456789ABCDEFGHIJKLMNOP\r\n0\r\nX-Sum: 1\r\n\r\n"},
+       {"HTTP/1.1 200 OK\r\nTransfer-Encoding: Chunked\r\n\r\n5;name=x\r\nhel", "lo\r\n1",
+        "A\r\n0123456789ABCDEFGHIJKLMNOP\r\n0\r\nX-Sum: 1\r\n\r\n"},
        "hello0123456789ABCDEFGHIJKLMNOP"},
       {"chunked wins over a length",
        {"HTTP/1.1 200 OK\r\nContent-Length: 3\r\nTransfer-Encoding: chunked\r\n\r\n"
         "2\r\nab\r\n0\r\n\r\n"},
        "ab"},
-      {"till close", {"HTTP/1.0 200 ok\r\nContent-type: text/plain\r\n\r\nline 1\n", "line 2\n"},
+      {"till close",
+       {"HTTP/1.0 200 ok\r\nContent-type: text/plain\r\n\r\nline 1\n", "line 2\n"},
        "line 1\nline 2\n"},
       {"interim answer skipped",
        {"HTTP/1.1 100 Continue\r\n\r\n", "HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nz"},
@@ -171,8 +172,9 @@ class ProxyTest : public HttpClientTest {
   // The server stands for a proxy that wants user "user", password "pass".
   static TReply Proxy(const TRecordedRequest& r) {
     if (r.Header("Proxy-Authorization") == "Basic dXNlcjpwYXNz") return TReply{{kOk}};
-    return TReply{{"HTTP/1.1 407 Proxy Authentication Required\r\n"
-                   "Proxy-Authenticate: Basic realm=\"test\"\r\nContent-Length: 6\r\n\r\ndenied"}};
+    return TReply{
+        {"HTTP/1.1 407 Proxy Authentication Required\r\n"
+         "Proxy-Authenticate: Basic realm=\"test\"\r\nContent-Length: 6\r\n\r\ndenied"}};
   }
   void AimProxy(const TLoopbackServer& server) {
     http.Host = "origin.test";
@@ -260,7 +262,8 @@ class TCountingIntercept : public TConnectionIntercept {
 };
 
 TEST_F(HttpClientTest, TheInterceptSeesEveryByteUntilItIsGone) {
-  const std::string answer = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\n\r\n";
+  const std::string answer =
+      "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\n\r\n";
   TLoopbackServer server([&](const TRecordedRequest&) {
     return TReply{{answer.substr(0, 20), answer.substr(20)}};
   });

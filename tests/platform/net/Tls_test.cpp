@@ -64,8 +64,8 @@ TEST_F(TlsTest, RefusesACertificateThatDoesNotPassNamingTheHost) {
     TTlsServer server(c.cert);
     Aim(c.host, server.Port());
     const std::string message = TlsFailure();
-    EXPECT_THAT(message, HasSubstr("Сертификат сервера " + std::string(c.host) +
-                                   " не прошёл проверку: "));
+    EXPECT_THAT(message,
+                HasSubstr("Сертификат сервера " + std::string(c.host) + " не прошёл проверку: "));
     EXPECT_THAT(message, HasSubstr(c.reason));
   }
 }
