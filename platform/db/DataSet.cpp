@@ -178,6 +178,16 @@ void TDataSet::UpdateCursorPos() {
   if (FRecordCount > 0) SetCurrentRecord(FActiveRecord);
 }
 
+TGetResult TDataSet::FetchRecord(TGetMode GetMode) {
+  try {
+    return GetRecord(FBuffers[static_cast<size_t>(FRecordCount)], GetMode, true);
+  } catch (...) {
+    // The cursor may have moved before the failure.
+    CursorPosChanged();
+    throw;
+  }
+}
+
 bool TDataSet::GetNextRecord() {
   TGetMode mode = gmNext;
   if (FRecordCount > 0) {
@@ -187,7 +197,7 @@ bool TDataSet::GetNextRecord() {
         GetBookmarkFlag(ActiveBuffer()) == bfCurrent)
       mode = gmCurrent;
   }
-  if (GetRecord(FBuffers[static_cast<size_t>(FRecordCount)], mode, true) != grOK) {
+  if (FetchRecord(mode) != grOK) {
     CursorPosChanged();
     return false;
   }
@@ -203,7 +213,7 @@ bool TDataSet::GetNextRecord() {
 
 bool TDataSet::GetPriorRecord() {
   if (FRecordCount > 0) SetCurrentRecord(0);
-  if (GetRecord(FBuffers[static_cast<size_t>(FRecordCount)], gmPrior, true) != grOK) {
+  if (FetchRecord(gmPrior) != grOK) {
     CursorPosChanged();
     return false;
   }
@@ -722,7 +732,16 @@ void TDataSet::GetCalcFields(TRecordBuffer Buffer) {
   if (FCalcFieldsSize == 0 && !FInternalCalcFields) return;
   TDataSetState saved = FState;
   FState = dsCalcFields;
-  RunFinally([&] { CalculateFields(Buffer); }, [&] { FState = saved; });
+  try {
+    CalculateFields(Buffer);
+  } catch (...) {
+    // Records are fetched while controls paint: the descendant decides
+    // whether a failing calculation stops the fetch.
+    FState = saved;
+    InternalHandleException();
+    return;
+  }
+  FState = saved;
 }
 
 void TDataSet::CalculateFields(TRecordBuffer Buffer) {

@@ -226,6 +226,8 @@ class TDataSet : public TComponent {
   virtual bool IsCursorOpen() const = 0;
   virtual void InternalInitRecord(TRecordBuffer Buffer) = 0;
   virtual void InternalDelete() = 0;
+  // Called inside the handler of an exception raised while calculated
+  // fields were computed; `throw;` passes it on, returning swallows it.
   virtual void InternalHandleException() = 0;
   // Checks the required fields; the descendant then stores the record.
   virtual void InternalPost();
@@ -331,6 +333,8 @@ class TDataSet : public TComponent {
   void AddDataSource(TDataSource* Source);
   void RemoveDataSource(TDataSource* Source);
   void MoveBuffer(int CurIndex, int NewIndex);
+  // GetRecord into the spare buffer.
+  TGetResult FetchRecord(TGetMode GetMode);
   void BeginInsertAppend();
   void EndInsertAppend();
   void CheckOperation(void (TDataSet::*Operation)(), const TDataSetErrorEvent& ErrorEvent);

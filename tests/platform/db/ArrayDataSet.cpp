@@ -190,6 +190,11 @@ void TArrayDataSet::InternalOpen() {
   FOpen = true;
 }
 
+void TArrayDataSet::InternalHandleException() {
+  ++CalcErrors;
+  if (!SwallowCalcErrors) throw;
+}
+
 void TArrayDataSet::InternalClose() {
   if (FFilterBuffer) FreeRecordBuffer(FFilterBuffer);
   if (FOldBuffer) FreeRecordBuffer(FOldBuffer);

@@ -49,6 +49,9 @@ class TArrayDataSet : public TDataSet {
   using TDataSet::Resync;
   int CursorRow() const { return FCursor; }
   int BlobCloses = 0;
+  // Errors of calculated fields are counted and swallowed when set.
+  bool SwallowCalcErrors = false;
+  int CalcErrors = 0;
 
  protected:
   TRecordBuffer AllocRecordBuffer() override;
@@ -69,7 +72,7 @@ class TArrayDataSet : public TDataSet {
   bool IsCursorOpen() const override { return FOpen; }
   void InternalInitRecord(TRecordBuffer Buffer) override;
   void InternalDelete() override;
-  void InternalHandleException() override {}
+  void InternalHandleException() override;
   void InternalPost() override;
   void InternalEdit() override { FPendingBlobs.clear(); }
   void InternalInsert() override { FPendingBlobs.clear(); }

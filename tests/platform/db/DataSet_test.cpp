@@ -255,6 +255,41 @@ TEST_F(PeopleTest, CalculatedFieldsFollowTheRecordAndItsEdits) {
   EXPECT_EQ("r#2", full->AsString());
 }
 
+TEST_F(PeopleTest, FailingCalculationsGoToTheDataSetsHandler) {
+  auto* upper = new TStringField(&People);
+  upper->SetFieldName("Upper");
+  upper->SetFieldKind(fkCalculated);
+  for (auto [name, type] : {std::pair{"Id", ftInteger}, {"Name", ftString}}) {
+    TField* field = DefaultFieldClass(type)(&People);
+    field->SetFieldName(name);
+    field->SetDataSet(&People);
+  }
+  upper->SetDataSet(&People);
+  People.FieldDefs()->Clear();
+  People.OnCalcFields = [](TDataSet* d) {
+    if (d->FieldByName("Id")->AsInteger() == 2) throw EConvertError("bad record");
+    d->FieldByName("Upper")->SetAsString(AnsiUpperCase(d->FieldByName("Name")->AsString()));
+  };
+  People.SwallowCalcErrors = true;
+  Fill(3);
+  EXPECT_EQ("P1", upper->AsString());
+  EXPECT_EQ(2, People.MoveBy(2));
+  EXPECT_EQ("P3", upper->AsString());
+  EXPECT_GT(People.CalcErrors, 0);
+  People.SwallowCalcErrors = false;
+  People.First();
+  EXPECT_THROW(People.Next(), EConvertError);
+  // The cursor moved before the failure; an edit still goes to record 1.
+  People.SwallowCalcErrors = true;
+  People.Edit();
+  People.FieldByName("Name")->SetAsString("edited");
+  People.Post();
+  People.First();
+  EXPECT_EQ("edited", People.FieldByName("Name")->AsString());
+  People.Next();
+  EXPECT_EQ("p2", People.FieldByName("Name")->AsString());
+}
+
 TEST_F(PeopleTest, LookupFieldsReadTheOtherDataSetWithoutMovingIt) {
   TArrayDataSet cities(nullptr);
   cities.FieldDefs()->Add("Code", ftInteger);

@@ -210,6 +210,19 @@ TEST_F(LinkTest, RandomOperationsKeepEverySliceConsistent) {
   }
 }
 
+TEST_F(LinkTest, DeletingEveryRecordLeavesAnEmptyActiveSlice) {
+  TRecordingLink link(&Source, 4);
+  Data.Last();
+  for (int i = 0; i < 20; ++i) Data.Delete();
+  EXPECT_TRUE(Data.IsEmpty());
+  EXPECT_TRUE(link.Active());
+  EXPECT_EQ(0, link.RecordCount());
+  EXPECT_EQ(0, link.ActiveRecord());
+  EXPECT_EQ("changed", link.Events.back());
+  AppendValues(&Data, {1, "again"});
+  EXPECT_EQ(Range(1, 1), Slice(link, Data));
+}
+
 TEST_F(LinkTest, DisableControlsNestsAndSendsOneDeferredEvent) {
   TRecordingLink link(&Source, 3);
   link.Events.clear();
