@@ -413,8 +413,9 @@ bool TZABaseArchiver::DoRequestFirstVolume(const AnsiString& fileName) {
   return RaiseVolumeEvent(OnRequestFirstVolume, this, 1, fileName, "Please insert the first disk");
 }
 
-bool TZABaseArchiver::DoRequestLastVolume(const AnsiString& fileName) {
-  return RaiseVolumeEvent(OnRequestLastVolume, this, 0, fileName, "Please insert the last disk");
+bool TZABaseArchiver::DoRequestLastVolume(int32_t number, const AnsiString& fileName) {
+  return RaiseVolumeEvent(OnRequestLastVolume, this, number, fileName,
+                          "Please insert the last disk");
 }
 
 bool TZABaseArchiver::DoRequestMiddleVolume(int32_t number, const AnsiString& fileName) {
@@ -469,7 +470,7 @@ bool TZABaseArchiver::RequestVolume(TRequest which, int32_t number, const AnsiSt
     case rqFirst:
       return !DoRequestFirstVolume(fileName);
     case rqLast:
-      return !DoRequestLastVolume(fileName);
+      return !DoRequestLastVolume(number, fileName);
     case rqMiddle:
       break;
   }

@@ -170,7 +170,7 @@ class TZABaseArchiver : public TComponent, protected TZADirOwner, protected TZAV
   virtual bool DoConfirmOverwrite(const AnsiString& sourceFileName, const AnsiString& destFileName);
   virtual bool DoRequestBlankVolume(int32_t number, const AnsiString& fileName);
   virtual bool DoRequestFirstVolume(const AnsiString& fileName);
-  virtual bool DoRequestLastVolume(const AnsiString& fileName);
+  virtual bool DoRequestLastVolume(int32_t number, const AnsiString& fileName);
   virtual bool DoRequestMiddleVolume(int32_t number, const AnsiString& fileName);
   virtual bool DoDiskFull(int32_t number, const AnsiString& fileName, int64_t required,
                           int64_t available);
