@@ -14,6 +14,12 @@
 
 extern char** environ;
 
+namespace {
+
+constexpr const char* kLifetime = "120";
+
+}  // namespace
+
 TChildProcess::TChildProcess(const std::vector<std::string>& argv, const std::string& dir,
                              const std::string& logName)
     : log_(dir + "/" + logName) {
@@ -23,17 +29,18 @@ TChildProcess::TChildProcess(const std::vector<std::string>& argv, const std::st
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 1, log_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   posix_spawn_file_actions_adddup2(&actions, 1, 2);
-  std::vector<char*> args;
+  // Under `timeout`, so a helper outlives no crashed test for long.
+  std::vector<char*> args{const_cast<char*>("timeout"), const_cast<char*>(kLifetime)};
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
   const int rc = posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) throw std::runtime_error("cannot start " + argv[0]);
+  if (rc != 0) throw std::runtime_error("cannot start " + argv.at(0));
 }
 
 TChildProcess::~TChildProcess() {
   if (pid_ < 0) return;
-  kill(pid_, SIGKILL);
+  kill(pid_, SIGTERM);  // `timeout` passes it on to the helper
   waitpid(pid_, nullptr, 0);
 }
 

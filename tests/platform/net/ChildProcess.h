@@ -1,6 +1,6 @@
 // A helper process for the native tests (openssl s_server, the test proxy):
 // started with its output going to a file, waited for by a line it prints,
-// and killed when the object goes.
+// and stopped when the object goes (or after two minutes at the latest).
 #pragma once
 
 #include <string>

@@ -72,7 +72,7 @@ TTlsServer::TTlsServer(const std::string& certName, const std::vector<std::strin
 TAuthProxy::TAuthProxy(const std::string& user, const std::string& password) {
   process_ = std::make_unique<TChildProcess>(
       std::vector<std::string>{"python3", KS_NET_TEST_DIR "/auth_proxy.py", "--user", user,
-                               "--password", password, "--lifetime", "60"},
+                               "--password", password},
       TTestCerts::Get().Dir, "proxy.log");
   port_ = process_->WaitForPort("PORT ", kStartTimeoutMs);
 }

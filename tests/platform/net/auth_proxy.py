@@ -2,7 +2,7 @@
 """A proxy for the HTTP client's tests: answers 407 until the client sends
 the Basic credentials it was given, then tunnels CONNECT to a port of
 127.0.0.1 (nowhere else). Prints "PORT <n>" once it listens on a loopback
-port of its own, and exits after --lifetime seconds at the latest."""
+port of its own; runs until it is stopped."""
 import argparse
 import base64
 import os
@@ -66,7 +66,6 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--user", required=True)
     parser.add_argument("--password", required=True)
-    parser.add_argument("--lifetime", type=float, default=60)
     args = parser.parse_args()
     socketserver.ThreadingTCPServer.daemon_threads = True
     server = socketserver.ThreadingTCPServer(("127.0.0.1", 0), Handler)
@@ -75,7 +74,7 @@ def main():
     server.expected = b"Basic " + base64.b64encode(credentials)
     threading.Thread(target=server.serve_forever, daemon=True).start()
     print("PORT", server.server_address[1], flush=True)
-    threading.Event().wait(args.lifetime)
+    threading.Event().wait()
 
 
 if __name__ == "__main__":
