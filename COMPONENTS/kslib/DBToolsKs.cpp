@@ -1,0 +1,164 @@
+#include "COMPONENTS/kslib/DBToolsKs.h"
+
+#include "forms/Controls.h"
+
+bool VarEqualsKs(const Variant& V1, const Variant& V2) {
+  try {
+    bool Array1 = VarIsArray(V1), Array2 = VarIsArray(V2);
+    if (Array1 != Array2) return false;
+    if (Array1) {
+      int Low = VarArrayLowBound(V1, 1), High = VarArrayHighBound(V1, 1);
+      if (VarArrayDimCount(V1) != VarArrayDimCount(V2) || Low != VarArrayLowBound(V2, 1) ||
+          High != VarArrayHighBound(V2, 1) || High < Low)
+        return false;
+      for (int I = Low; I <= High; ++I)
+        if (!VarEqualsKs(V1[I], V2[I])) return false;
+      return true;
+    }
+    if (V1.IsEmpty() != V2.IsEmpty()) return false;
+    return V1 == V2;
+  } catch (...) {
+    return false;
+  }
+}
+
+AnsiString StringsItemOrEmpty(TStrings* Strings, int Index) {
+  return Index >= 0 && Index < Strings->Count() ? Strings->Strings(Index) : AnsiString();
+}
+
+namespace {
+
+bool IsControlChar(char C) { return C >= 1 && C <= 31; }
+
+// Cells of a ";"-separated text; the text ends at its first zero character.
+void SplitCells(const AnsiString& Text, TStrings* Cells) {
+  size_t End = Text.find('\0');
+  if (End == AnsiString::npos) End = Text.size();
+  size_t I = 0;
+  auto SkipControls = [&] {
+    while (I < End && IsControlChar(Text[I])) ++I;
+  };
+  SkipControls();
+  while (I < End) {
+    AnsiString Item;
+    if (Text[I] == '"') {
+      // An unterminated quote runs to the end of the text.
+      for (++I; I < End; ++I) {
+        if (Text[I] != '"') {
+          Item += Text[I];
+        } else if (I + 1 < End && Text[I + 1] == '"') {
+          Item += '"';
+          ++I;
+        } else {
+          ++I;
+          break;
+        }
+      }
+    } else {
+      while (I < End && Text[I] != ';' && !IsControlChar(Text[I])) Item += Text[I++];
+    }
+    Cells->Add(Item);
+    SkipControls();
+    if (I < End && Text[I] == ';') {
+      ++I;
+      SkipControls();
+    }
+  }
+}
+
+}  // namespace
+
+TSpecRowKs::TSpecRowKs(TComponent* AOwner)
+    : FOwner(AOwner), FCells(new TStringList), FColor(clWindow) {
+  if (auto* Control = dynamic_cast<TControl*>(AOwner)) {
+    FColor = Control->Color();
+    FFont.Assign(Control->Font());
+  }
+  FFont.OnChange = [this](TObject*) {
+    if (FRefreshingFont) return;
+    FFontAssigned = true;
+    Changed();
+  };
+}
+
+TSpecRowKs::~TSpecRowKs() { delete FCells; }
+
+void TSpecRowKs::Changed() {
+  if (FUpdateCount == 0 && OnChanged) OnChanged(this);
+}
+
+void TSpecRowKs::EndUpdate() {
+  --FUpdateCount;
+  Changed();
+}
+
+void TSpecRowKs::Assign(TPersistent* Source) {
+  auto* Other = dynamic_cast<TSpecRowKs*>(Source);
+  if (!Other) {
+    TPersistent::Assign(Source);
+    return;
+  }
+  BeginUpdate();
+  SetCellsText(Other->FCellsText);
+  SetColor(Other->Color());
+  if (Other->FFontAssigned) SetFont(&Other->FFont);
+  SetShortCut(Other->FShortCut);
+  SetShowIfNotInKeyList(Other->FShowIfNotInKeyList);
+  SetValue(Other->FValue);
+  SetVisible(Other->FVisible);
+  EndUpdate();
+}
+
+void TSpecRowKs::SetCellsText(const AnsiString& Value) {
+  FCellsText = Value;
+  FCells->Clear();
+  SplitCells(Value, FCells);
+  Changed();
+}
+
+TColor TSpecRowKs::Color() const {
+  if (FColorAssigned) return FColor;
+  if (auto* Control = dynamic_cast<TControl*>(FOwner)) return Control->Color();
+  return FColor;
+}
+
+void TSpecRowKs::SetColor(TColor Value) {
+  FColorAssigned = true;
+  if (FColor == Value) return;
+  FColor = Value;
+  Changed();
+}
+
+TFont* TSpecRowKs::Font() {
+  auto* Control = dynamic_cast<TControl*>(FOwner);
+  if (!FFontAssigned && Control) {
+    FRefreshingFont = true;
+    FFont.Assign(Control->Font());
+    FRefreshingFont = false;
+  }
+  return &FFont;
+}
+
+void TSpecRowKs::SetShortCut(TShortCut Value) {
+  if (FShortCut == Value) return;
+  FShortCut = Value;
+  Changed();
+}
+
+void TSpecRowKs::SetShowIfNotInKeyList(bool Value) {
+  if (FShowIfNotInKeyList == Value) return;
+  FShowIfNotInKeyList = Value;
+  Changed();
+}
+
+void TSpecRowKs::SetValue(const Variant& Value) {
+  if (VarEqualsKs(FValue, Value)) return;
+  FValue = Value;
+  Changed();
+}
+
+void TSpecRowKs::SetVisible(bool Value) {
+  if (FVisible == Value) return;
+  FVisible = Value;
+  Changed();
+}

@@ -1,0 +1,129 @@
+// Variant equality, the special row's cells and settings.
+#include "COMPONENTS/kslib/DBToolsKs.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "forms/Forms.h"
+#include "forms/StdCtrls.h"
+
+namespace {
+
+TEST(VarEqualsKs, FollowsThePlatformsComparisonWithArraysAndFailuresMadeSafe) {
+  Variant Empty, Null = Variant::Null();
+  Variant One = VarArrayOf({1}), OtherOne = VarArrayOf({1}), Two = VarArrayOf({1, "x"});
+  Variant NoElements = VarArrayCreate(0, -1, varVariant);
+  Variant NoElements2 = VarArrayCreate(0, -1, varVariant);
+  Variant Shifted = VarArrayCreate(1, 1, varVariant);
+  Shifted[1] = 1;
+  struct Case {
+    const char* Name;
+    Variant A, B;
+    bool Equal;
+  } Cases[] = {
+      {"Null and Null", Null, Null, true},
+      {"empty and Null", Empty, Null, false},
+      {"empty and empty", Empty, Empty, true},
+      {"empty and 0", Empty, Variant(0), false},
+      {"number text and number", Variant("5"), Variant(5), true},
+      {"other number text", Variant("6"), Variant(5), false},
+      {"text that is no number", Variant("abc"), Variant(5), false},
+      {"texts", Variant("Москва"), Variant("Москва"), true},
+      {"integer and double", Variant(2), Variant(2.0), true},
+      {"array and scalar", One, Variant(1), false},
+      {"one-element arrays", One, OtherOne, true},
+      {"arrays of other lengths", One, Two, false},
+      {"arrays with other bounds", One, Shifted, false},
+      {"empty arrays", NoElements, NoElements2, false},
+      {"arrays with a failing element", VarArrayOf({"abc"}), VarArrayOf({5}), false},
+  };
+  for (const Case& C : Cases) {
+    EXPECT_EQ(VarEqualsKs(C.A, C.B), C.Equal) << C.Name;
+    EXPECT_EQ(VarEqualsKs(C.B, C.A), C.Equal) << C.Name << ", turned round";
+  }
+}
+
+std::vector<AnsiString> CellsOf(const AnsiString& Text) {
+  TSpecRowKs Row(nullptr);
+  Row.SetCellsText(Text);
+  std::vector<AnsiString> Result;
+  for (int I = 0; I < Row.Cells()->Count(); ++I) Result.push_back(Row.CellText(I));
+  return Result;
+}
+
+TEST(SpecRowKs, CellsTextSplitsAtSemicolonsOutsideQuotes) {
+  struct Case {
+    AnsiString Text;
+    std::vector<AnsiString> Cells;
+  } Cases[] = {
+      {"a;\"b;c\";d", {"a", "b;c", "d"}},
+      {"\"say \"\"hi\"\"\";x", {"say \"hi\"", "x"}},
+      {"\t\r\n(нет);  все", {"(нет)", "  все"}},
+      {"a;\r\nb\r\n", {"a", "b"}},
+      {"one;;three", {"one", "", "three"}},
+      {"\"unterminated;rest", {"unterminated;rest"}},
+      {"\"", {""}},
+      {"", {}},
+      {AnsiString("a;b\0c;d", 7), {"a", "b"}},
+  };
+  for (const Case& C : Cases) EXPECT_EQ(CellsOf(C.Text), C.Cells) << C.Text;
+  TSpecRowKs Row(nullptr);
+  Row.SetCellsText("x;y");
+  EXPECT_EQ(Row.CellText(-1), "");
+  EXPECT_EQ(Row.CellText(2), "");
+}
+
+TEST(SpecRowKs, ColourAndFontFollowTheOwnerUntilSetHere) {
+  TForm Form(Application);
+  TEdit* Edit = new TEdit(&Form);
+  Edit->SetColor(clYellow);
+  TSpecRowKs Row(Edit);
+  int Changes = 0;
+  Row.OnChanged = [&](TObject*) { ++Changes; };
+  EXPECT_EQ(Row.Color(), clYellow);
+  Edit->SetColor(clAqua);
+  EXPECT_EQ(Row.Color(), clAqua);
+  Edit->Font()->SetName("Tahoma");
+  EXPECT_EQ(Row.Font()->Name(), "Tahoma");
+  EXPECT_FALSE(Row.FontAssigned());
+  EXPECT_EQ(Changes, 0) << "following the owner is no change";
+  Row.SetColor(clRed);
+  Row.Font()->SetSize(14);
+  EXPECT_EQ(Changes, 2);
+  Edit->SetColor(clLime);
+  Edit->Font()->SetName("Arial");
+  EXPECT_EQ(Row.Color(), clRed);
+  EXPECT_EQ(Row.Font()->Name(), "Tahoma");
+  EXPECT_EQ(Row.ShortCut(), 0x802E);
+  EXPECT_TRUE(Row.ShowIfNotInKeyList());
+  EXPECT_TRUE(Row.Value().IsNull());
+  EXPECT_FALSE(Row.Visible());
+}
+
+TEST(SpecRowKs, AssignCopiesInsideOneUpdateAndTheFontOnlyWhenSet) {
+  TSpecRowKs Source(nullptr), Copy(nullptr);
+  Source.SetCellsText("(все);\"а;б\"");
+  Source.SetColor(clRed);
+  Source.SetShortCut(0x8041);
+  Source.SetShowIfNotInKeyList(false);
+  Source.SetValue(Variant(7));
+  Source.SetVisible(true);
+  Copy.Font()->SetName("Courier New");
+  int Changes = 0;
+  Copy.OnChanged = [&](TObject*) { ++Changes; };
+  Copy.Assign(&Source);
+  EXPECT_EQ(Changes, 1);
+  EXPECT_EQ(Copy.CellsText(), "(все);\"а;б\"");
+  EXPECT_EQ(Copy.CellText(1), "а;б");
+  EXPECT_EQ(Copy.Color(), clRed);
+  EXPECT_EQ(Copy.Font()->Name(), "Courier New") << "the source's font was never set";
+  EXPECT_EQ(Copy.ShortCut(), 0x8041);
+  EXPECT_FALSE(Copy.ShowIfNotInKeyList());
+  EXPECT_EQ(Copy.Value().AsInteger(), 7);
+  EXPECT_TRUE(Copy.Visible());
+  Copy.SetValue(Variant("7"));
+  EXPECT_EQ(Changes, 1) << "an equal value is no change";
+}
+
+}  // namespace
