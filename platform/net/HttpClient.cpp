@@ -216,6 +216,10 @@ AnsiString ProxyAuthorization(const THttpClient& http) {
 // proxy, or through a CONNECT tunnel of the proxy for TLS.
 TAnswer Exchange(const THttpClient& http, const AnsiString& method, const AnsiString& url,
                  const AnsiString& body) {
+  // A line break would smuggle headers or a second request into this one.
+  for (const AnsiString* text : {&url, &http.Host, &http.Accept})
+    if (text->find_first_of("\r\n") != AnsiString::npos)
+      throw ENetError(Format("Перевод строки в запросе к %s", {http.Host}));
   const TProxyConnectionInfo& proxy = http.ProxyParams;
   const bool proxied = !proxy.ProxyServer.empty();
   auto socket = std::make_unique<TSocketTransport>(proxied ? proxy.ProxyServer : http.Host,

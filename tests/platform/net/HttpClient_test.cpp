@@ -139,6 +139,16 @@ TEST_F(HttpClientTest, RefusesTruncatedAndMalformedAnswers) {
   }
 }
 
+TEST_F(HttpClientTest, RefusesLineBreaksThatWouldAddHeaders) {
+  TLoopbackServer server(kOk);
+  Aim(server);
+  EXPECT_THAT(GetFailure("/a HTTP/1.1\r\nX-Injected: 1\r\n"),
+              HasSubstr("Перевод строки в запросе к 127.0.0.1"));
+  http.Accept = "*/*\nX-Injected: 1";
+  EXPECT_THAT(GetFailure("/"), HasSubstr("Перевод строки"));
+  EXPECT_TRUE(server.Requests().empty());
+}
+
 TEST_F(HttpClientTest, AnErrorStatusRaisesWithStatusAndBody) {
   TLoopbackServer server("HTTP/1.1 404 Not Found\r\nContent-Length: 4\r\n\r\ngone");
   Aim(server);
