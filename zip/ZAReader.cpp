@@ -143,8 +143,9 @@ void TZAReader::FindDataStart(int64_t endPosition) {
     return;
   }
   const TZADirItem& first = FDir.Items.Items(0);
+  if (first.LocalHeaderOffset() >= uint64_t(FDir.DirectoryOffset)) return;
   const int64_t recorded = int64_t(first.LocalHeaderOffset());
-  for (int64_t from = recorded; from >= 0 && from < FDir.DirectoryOffset;) {
+  for (int64_t from = recorded; from < FDir.DirectoryOffset;) {
     const int64_t hit = FindSignature(from, FSignatures.Local, DATA_START_WINDOW);
     if (hit < 0 || hit >= FDir.DirectoryOffset) break;
     if (ZACheckLocalHeader(Stream(), hit, first.Header)) {
@@ -238,9 +239,9 @@ void TZAReader::RebuildByScanning() {
       }
     }
     FDir.Items.Add(item);
-    const int64_t next = dataStart + int64_t(item.CompressedSize());
-    if (next > from) from = next;
-    if (from >= size) break;
+    // Go on after the member's data, if it ends inside the stream at all.
+    if (item.CompressedSize() >= uint64_t(size - dataStart)) break;
+    from = std::max(from, dataStart + int64_t(item.CompressedSize()));
   }
   if (FDir.Items.Count() == 0) throw EZAException(35);
 }

@@ -219,8 +219,11 @@ void TZAUpdatePass::WriteEntries(int32_t first) {
 }
 
 void TZAUpdatePass::CopyBack(TZADirItem& item) {
-  const int64_t at = int64_t(item.LocalHeaderOffset()) - FRestart;
-  if (!FTail || at < 0 || at + TZALocalHeader::Size > FTail->Size()) throw EZAException(48);
+  const uint64_t offset = item.LocalHeaderOffset();
+  if (!FTail || offset < uint64_t(FRestart) ||
+      offset - uint64_t(FRestart) + TZALocalHeader::Size > uint64_t(FTail->Size()))
+    throw EZAException(48);
+  const int64_t at = int64_t(offset) - FRestart;
   TBytes header(TZALocalHeader::Size);
   FTail->SetPosition(at);
   FTail->ReadBuffer(header.data(), TZALocalHeader::Size);
@@ -235,6 +238,8 @@ void TZAUpdatePass::CopyBack(TZADirItem& item) {
   // The data, and the descriptor that follows it when the local header left
   // the CRC and sizes to one: with or without its signature, with 64-bit
   // sizes when the local header carries a Zip64 block.
+  // Data that would run past the saved tail is damage.
+  if (item.CompressedSize() > uint64_t(FTail->Size())) throw EZAException(48);
   int64_t length = int64_t(item.CompressedSize());
   if (local.Flags & ZA_FLAG_DATA_DESCRIPTOR) {
     TZAExtraBlocks blocks;

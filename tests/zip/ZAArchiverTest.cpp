@@ -561,6 +561,13 @@ TEST(ZAArchiverTest, MalformedArchivesGiveNumberedErrors) {
        good.substr(0, end) + Patched(AnsiString(20, '\0'), 0, 0x07064B50, 4) + good.substr(end),
        true, 40},
   };
+  // A local Zip64 block claiming nearly 2^63 bytes, met while rebuilding.
+  const AnsiString wide = MakeArchive({{"a.txt", "hello"}},
+                                      [](TZipArchiver& zip) { zip.SetZip64Mode(ZA_ZIP64_ALWAYS); });
+  const AnsiString huge =
+      Patched(Patched(wide, 30 + 5 + 4 + 8, 0xFFFFFFF0, 4), 30 + 5 + 4 + 12, 0x7FFFFFFF, 4)
+          .substr(0, At32(wide, wide.size() - 22 + 16));
+  EXPECT_EQ(OpenError(huge), 0);
   for (const Case& c : cases) EXPECT_EQ(OpenError(c.bytes, c.rebuild), c.error) << c.what;
 
   // Whatever single byte is spoilt, the outcome is an archive or an archive
