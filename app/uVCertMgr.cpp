@@ -253,7 +253,7 @@ void TVCertMgr::DecodeAltName(const AnsiString& Value, TCertAltName& Name) {
   // The other names we read, by the content bytes of their OIDs.
   static const struct {
     const char* oid;
-    AnsiString TCertAltName::* field;
+    AnsiString TCertAltName::*field;
   } kFields[] = {{"\x55\x04\x0A", &TCertAltName::Organization},
                  {"\x55\x04\x1A", &TCertAltName::RegisteredAddress},
                  {"\x55\x04\x04", &TCertAltName::Surname},

@@ -16,7 +16,8 @@ AnsiString BlobBytes(const BYTE* data, DWORD size) {
 // CertGetNameStringA with a buffer of the size it asks for.
 AnsiString NameString(PCCERT_CONTEXT context, DWORD type, bool issuer, const void* typePara) {
   const DWORD flags = issuer ? CERT_NAME_ISSUER_FLAG : 0;
-  const DWORD size = CertGetNameStringA(context, type, flags, const_cast<void*>(typePara), nullptr, 0);
+  const DWORD size =
+      CertGetNameStringA(context, type, flags, const_cast<void*>(typePara), nullptr, 0);
   if (size <= 1) return AnsiString();
   AnsiString text(size, '\0');
   const DWORD written =

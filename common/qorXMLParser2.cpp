@@ -343,7 +343,8 @@ int TqorXMLParser2::NextTag() {
     for (const TSkip& s : kSkips)
       if (StartsAt(source_, open, s.start)) skip = &s;
     if (skip) {
-      const int end = PosFrom(skip->end, source_, open + static_cast<int>(std::strlen(skip->start)));
+      const int end =
+          PosFrom(skip->end, source_, open + static_cast<int>(std::strlen(skip->start)));
       if (end == 0) ParseError(skip->error);
       position_ = end + static_cast<int>(std::strlen(skip->end));
     } else if (StartsAt(source_, open, "<!DOCTYPE")) {

@@ -90,12 +90,12 @@ TEST(DecodeDNEscapes, DecodesUtf8BytesFromTheFirstEscapeOn) {
       {"Иванов", "Иванов"},  // no escape: unchanged, not converted
       {"\\xD0\\x9E", "О"},
       {"x\\xd0\\x9ey", "xОy"},
-      {"a\\x00b", "ab"},      // a zero byte is dropped
-      {"a\\xZZb", "ab"},      // so is a pair that is not hexadecimal
-      {"ab\\x4", "ab\\x4"},   // too short to be an escape
+      {"a\\x00b", "ab"},     // a zero byte is dropped
+      {"a\\xZZb", "ab"},     // so is a pair that is not hexadecimal
+      {"ab\\x4", "ab\\x4"},  // too short to be an escape
       {"ab\\x", "ab\\x"},
-      {"ab\\xD0", "ab"},      // a cut sequence empties the decoded part
-      {"ab\\x41Ж", "ab"},     // cp1251 after an escape is not UTF-8
+      {"ab\\xD0", "ab"},   // a cut sequence empties the decoded part
+      {"ab\\x41Ж", "ab"},  // cp1251 after an escape is not UTF-8
       {"", ""},
   };
   for (const auto& c : cases) EXPECT_EQ(TVCertMgr::DecodeDNEscapes(c.in), c.out) << c.in;
@@ -163,9 +163,9 @@ TEST(CertDecodingSteps, KeyUsageFromTheFirstByte) {
   const struct {
     uint8_t bits;
     uint32_t usage;
-  } cases[] = {{0x00, 0},  {0x80, 1},    {0x40, 2},   {0x02, 64},
-               {0x01, 0},  // encipherOnly is not carried over
-               {0xF0, 15}, {0xFF, 127},  {0x86, 0x61}};
+  } cases[] = {{0x00, 0},  {0x80, 1},   {0x40, 2},
+               {0x02, 64}, {0x01, 0},  // encipherOnly is not carried over
+               {0xF0, 15}, {0xFF, 127}, {0x86, 0x61}};
   for (const auto& c : cases) EXPECT_EQ(TVCertMgr::MapKeyUsage(c.bits), c.usage) << int(c.bits);
 }
 
@@ -179,11 +179,11 @@ TEST(CertDecodingSteps, PrivateKeyUsagePeriodReadsOnlyWholeElements) {
       {Hex(("3022"s + before + after).c_str()), 1704067200, 1743508800},
       {Hex(("3011"s + after).c_str()), 0, 1743508800},
       {Hex(("3011"s + before).c_str()) + "trailing", 1704067200, 0},
-      {Hex("3005800F323032"), 0, 0},                     // [0] claims 15, holds 3
+      {Hex("3005800F323032"), 0, 0},                    // [0] claims 15, holds 3
       {Hex(("3023"s + before + after).c_str()), 0, 0},  // the SEQUENCE claims too much
       {Hex(("3084FFFFFFF0"s + before).c_str()), 0, 0},
-      {Hex(("3080"s + before + "0000").c_str()), 0, 0},  // indefinite length
-      {Hex("300E800C323032343031303130303030"), 0, 0},  // 12 digits are too few
+      {Hex(("3080"s + before + "0000").c_str()), 0, 0},       // indefinite length
+      {Hex("300E800C323032343031303130303030"), 0, 0},        // 12 digits are too few
       {Hex("3011800F32303234313330313030303030305A"), 0, 0},  // month 13
       {Hex("3011800F32303234303130313030303058305A"), 0, 0},  // not a digit
       {Hex("3111800F32303234303130313030303030305A"), 0, 0},  // not a SEQUENCE
@@ -246,8 +246,8 @@ TEST(DecodeAltName, PicksTheFourKindsAndSkipsWhatIsMalformed) {
   TVCertMgr::DecodeAltName(
       Tlv(0x30, Tlv(0x81, "a@b.ru") + OtherName(0x0A, abc) + OtherName(0x03, xyz) +
                     OtherName(0x1A, abc) + OtherName(0x0F, xyz) + OtherName(0x0A, xyz) +
-                    OtherName(0x1A, Hex("0C7F61")) +                  // malformed: kept "abc"
-                    Tlv(0xA0, Hex("0603550404") + abc) +              // value without [0]
+                    OtherName(0x1A, Hex("0C7F61")) +                 // malformed: kept "abc"
+                    Tlv(0xA0, Hex("0603550404") + abc) +             // value without [0]
                     Tlv(0xA0, Hex("0403550404") + Tlv(0xA0, abc))),  // type-id not an OID
       name);
   EXPECT_EQ(name.Organization, "xyz");  // the later one replaces the earlier
@@ -272,7 +272,9 @@ TEST(DecodeAltName, PicksTheFourKindsAndSkipsWhatIsMalformed) {
 
 TEST(CertDecodingSteps, ExtensionTailNeedsThirteenBytes) {
   EXPECT_EQ(TVCertMgr::ExtensionTail("0123456789AB"), "");
-  EXPECT_EQ(TVCertMgr::ExtensionTail("\x16" "0123456789AB"), "0123456789AB");
+  EXPECT_EQ(TVCertMgr::ExtensionTail("\x16"
+                                     "0123456789AB"),
+            "0123456789AB");
   EXPECT_EQ(TVCertMgr::ExtensionTail(""), "");
 }
 
@@ -294,7 +296,7 @@ TEST(DecodeCertInfo, LegalEntityFieldByField) {
   EXPECT_EQ(info.SignatureAlgorithm, "1.2.643.7.1.1.3.2");
   EXPECT_EQ(info.NotBefore, 1704067200);
   EXPECT_EQ(info.NotAfter, 2208988800);  // past 2038
-  EXPECT_EQ(info.KeyUsage, 15u);  // digitalSignature … dataEncipherment
+  EXPECT_EQ(info.KeyUsage, 15u);         // digitalSignature … dataEncipherment
   EXPECT_THAT(info.EnhancedKeyUsage,
               testing::ElementsAre("1.3.6.1.5.5.7.3.2", "1.3.6.1.5.5.7.3.4", "1.2.643.2.2.34.6"));
   EXPECT_THAT(info.Policies, testing::ElementsAre("1.2.643.100.113.1", "1.2.643.100.113.2"));
@@ -308,9 +310,9 @@ TEST(DecodeCertInfo, LegalEntityFieldByField) {
   EXPECT_EQ(info.PrivateKeyNotBefore, 1704067200);
   EXPECT_EQ(info.PrivateKeyNotAfter, 1743508800);
   EXPECT_EQ(info.PrivateExtensionTail, "CA/ver.1.0.3");
-  EXPECT_EQ(TVCertMgr::BytesToHex(AnsiString(info.Thumbprint.rbegin(), info.Thumbprint.rend()),
-                                  false),
-            HexOfFile("legal.sha1"));
+  EXPECT_EQ(
+      TVCertMgr::BytesToHex(AnsiString(info.Thumbprint.rbegin(), info.Thumbprint.rend()), false),
+      HexOfFile("legal.sha1"));
 
   TVCertMgr::FreeCertInfo(info);
   EXPECT_EQ(info.Flags, 0u);
@@ -387,8 +389,8 @@ TEST(DecodeCertInfo, MalformedExtensionValuesAreSkipped) {
 
 TEST(DecodeCertInfo, BytesThatAreNotACertificateLeaveTheRecordEmpty) {
   const AnsiString der = Fixture("legal.cer");
-  for (const AnsiString& bytes : {AnsiString(), "not a certificate"s, der.substr(0, der.size() / 2),
-                                  Fixture("legal.pem")}) {
+  for (const AnsiString& bytes :
+       {AnsiString(), "not a certificate"s, der.substr(0, der.size() / 2), Fixture("legal.pem")}) {
     TCertInfo info;
     info.Subject = "stale";
     TVCertMgr::GetCertInfoFromDER(bytes, kAllFields, info);

@@ -184,10 +184,12 @@ TEST(TqorXMLParser2, DecodeEntitiesTakesEachReferenceOnce) {
     const char* in;
     const char* out;
   } cases[] = {
-      {"&amp;lt;", "&lt;"},     {"&amp;amp;", "&amp;"},
+      {"&amp;lt;", "&lt;"},
+      {"&amp;amp;", "&amp;"},
       {"&apos;&quot;&#xA;&amp;&lt;&gt;", "'\" &<>"},
       {"&#xa; &#65;", "&#xa; &#65;"},  // only the references we know
-      {"a & b &", "a & b &"},   {"&amp", "&amp"},
+      {"a & b &", "a & b &"},
+      {"&amp", "&amp"},
       {"", ""},
   };
   for (const auto& c : cases) EXPECT_EQ(TqorXMLNode2::DecodeEntities(c.in), c.out) << c.in;
@@ -294,10 +296,11 @@ TEST(TqorXMLParser2, LoadsAFileAndRaisesOnlyForAMissingOne) {
   const AnsiString name = IncludeTrailingPathDelimiter(GetTempDir()) + "qorxml_test.xml";
   {
     TFileStream file(name, fmCreate);
-    const AnsiString xml = "<?xml version='1.0' encoding='windows-1251'?>\r\n"
-                           "<template><subject>CN=Иванов, Иван,INN=007707083893</subject>"
-                           "<subjectAltName><businessCategory>Директор</businessCategory>"
-                           "</subjectAltName></template>";
+    const AnsiString xml =
+        "<?xml version='1.0' encoding='windows-1251'?>\r\n"
+        "<template><subject>CN=Иванов, Иван,INN=007707083893</subject>"
+        "<subjectAltName><businessCategory>Директор</businessCategory>"
+        "</subjectAltName></template>";
     file.WriteBuffer(xml.data(), static_cast<int32_t>(xml.size()));
   }
   TqorXMLParser2 parser;
@@ -306,8 +309,9 @@ TEST(TqorXMLParser2, LoadsAFileAndRaisesOnlyForAMissingOne) {
   EXPECT_EQ(parser.LastError(), "");
   EXPECT_EQ(parser.Declaration().GetAttribute("encoding"), "windows-1251");
   EXPECT_EQ(parser.GetChildText("subject", false), "CN=Иванов, Иван,INN=007707083893");
-  EXPECT_EQ(parser.FindNode("subjectAltName", false, false)->GetChildText("businessCategory", false),
-            "Директор");
+  EXPECT_EQ(
+      parser.FindNode("subjectAltName", false, false)->GetChildText("businessCategory", false),
+      "Директор");
   EXPECT_THROW(parser.LoadXML(name), EFOpenError);
 }
 
