@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "FormsTestKit.h"
+#include "forms/Buttons.h"
 #include "forms/ExtCtrls.h"
 #include "forms/Forms.h"
 #include "forms/StdCtrls.h"
@@ -179,6 +180,57 @@ TEST(ControlsRouting, WindowlessControlsGetTheirMouseFromTheParent) {
   SendMessageA(Wnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 250));
   SendMessageA(Wnd, WM_LBUTTONUP, 0, MAKELPARAM(10, 250));
   EXPECT_EQ(Log, (std::vector<std::string>{"down 10,5", "click"}));
+}
+
+TEST(ControlsRouting, MouseEnterAndLeaveFollowTheMouseOverWindowlessControls) {
+  TTabForm T;
+  auto* Flat = new TSpeedButton(T.Form);
+  Flat->SetParent(T.Form);
+  Flat->SetBounds(200, 200, 80, 22);
+  Flat->SetFlat(true);
+  std::vector<std::string> Log;
+  Flat->OnMouseEnter = [&](TObject*) { Log.push_back("enter"); };
+  Flat->OnMouseLeave = [&](TObject*) { Log.push_back("leave"); };
+  T.Show();
+  HWND Wnd = T.Form->Handle();
+  SendMessageA(Wnd, WM_MOUSEMOVE, 0, MAKELPARAM(210, 210));
+  EXPECT_TRUE(Flat->MouseInControl());
+  SendMessageA(Wnd, WM_MOUSEMOVE, 0, MAKELPARAM(220, 212));
+  SendMessageA(Wnd, WM_MOUSEMOVE, 0, MAKELPARAM(10, 250));
+  EXPECT_FALSE(Flat->MouseInControl());
+  SendMessageA(Wnd, WM_MOUSEMOVE, 0, MAKELPARAM(210, 210));
+  SendMessageA(Wnd, WM_MOUSELEAVE, 0, 0);
+  EXPECT_EQ(Log, (std::vector<std::string>{"enter", "leave", "enter", "leave"}));
+}
+
+TEST(ControlsWindows, FontAndEnabledChangesReachTheChildren) {
+  TTabForm T;
+  T.Inner->Font()->SetStyle({fsItalic});
+  T.Show();
+  T.Form->Font()->SetName("Tahoma");
+  EXPECT_EQ(T.First->Font()->Name(), "Tahoma");
+  EXPECT_EQ(T.Panel->Font()->Name(), "Tahoma");
+  EXPECT_FALSE(T.Inner->ParentFont()) << "a font of its own stops the inheritance";
+  EXPECT_EQ(T.Inner->Font()->Name(), "MS Sans Serif");
+  LOGFONTA Font{};
+  GetObjectA(reinterpret_cast<HFONT>(SendMessageA(T.First->Handle(), WM_GETFONT, 0, 0)),
+             sizeof Font, &Font);
+  EXPECT_STREQ(Font.lfFaceName, "Tahoma") << "the window got the new font";
+  T.Button->SetEnabled(false);
+  EXPECT_FALSE(IsWindowEnabled(T.Button->Handle()));
+  EXPECT_FALSE(T.Button->CanFocus());
+}
+
+TEST(ControlsWindows, ATimerTicksFromTheMessageLoop) {
+  TTimer Timer(nullptr);
+  int Ticks = 0;
+  Timer.OnTimer = [&](TObject*) { ++Ticks; };
+  Timer.SetInterval(10);
+  EXPECT_TRUE(PumpUntil([&] { return Ticks >= 2; }));
+  Timer.SetEnabled(false);
+  int Seen = Ticks;
+  PumpFor(50);
+  EXPECT_EQ(Ticks, Seen);
 }
 
 TEST(ControlsWindows, RecreatingTheWindowKeepsTextAndState) {
