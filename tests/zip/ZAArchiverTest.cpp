@@ -518,8 +518,9 @@ TEST(ZAArchiverTest, AStubPutInFrontLaterShiftsEveryOffset) {
 // ---- Malformed archives ----------------------------------------------------------
 
 AnsiString Patched(AnsiString bytes, size_t at, uint32_t value, int width) {
-  for (int i = 0; i < width; ++i) bytes[at + i] = char(value >> (8 * i));
-  return bytes;
+  AnsiString field;
+  for (int i = 0; i < width; ++i) field += char(value >> (8 * i));
+  return bytes.replace(at, size_t(width), field);
 }
 
 // Opens bytes as an archive; the number of the archive error, 0 when it
