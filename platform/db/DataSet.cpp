@@ -121,7 +121,6 @@ void TDataSet::FreeBuffers() {
   for (TRecordBuffer& buffer : FBuffers)
     if (buffer) FreeRecordBuffer(buffer);
   FBuffers.clear();
-  if (FTempBuffer) FreeRecordBuffer(FTempBuffer);
   FBufferCount = 0;
   FCalcBuffer = nullptr;
 }
@@ -729,7 +728,7 @@ void TDataSet::InitRecord(TRecordBuffer Buffer) {
 void TDataSet::ClearCalcFields(TRecordBuffer) {}
 
 void TDataSet::GetCalcFields(TRecordBuffer Buffer) {
-  if (FCalcFieldsSize == 0 && !FInternalCalcFields) return;
+  if (FSkipCalcFields || (FCalcFieldsSize == 0 && !FInternalCalcFields)) return;
   TDataSetState saved = FState;
   FState = dsCalcFields;
   try {
@@ -837,21 +836,48 @@ void TDataSet::BindFields(bool Binding) {
 
 // ---- Searching ------------------------------------------------------------------------------
 
-bool TDataSet::ScanRecords(const std::function<bool()>& Match) {
-  if (!FTempBuffer) FTempBuffer = AllocRecordBuffer();
-  TRecordBuffer savedCalc = FCalcBuffer;
-  CursorPosChanged();
-  InternalFirst();
-  bool found = false;
-  while (!found && GetRecord(FTempBuffer, gmNext, true) == grOK) {
-    TDataSetState saved = SetTempState(dsCalcFields);
-    FCalcBuffer = FTempBuffer;
-    RunFinally([&] { found = Match(); },
-               [&] {
-                 RestoreState(saved);
-                 FCalcBuffer = savedCalc;
-               });
+bool TDataSet::ScanRecords(const std::vector<TField*>& Used, const std::function<bool()>& Match) {
+  // Inside a calculation (a lookup field of this very dataset) the cursor
+  // stands on the record being fetched or scanned; it goes back there.
+  TBookmark back;
+  if (FState == dsCalcFields && FCalcBuffer && GetBookmarkFlag(FCalcBuffer) == bfCurrent) {
+    back.assign(static_cast<size_t>(FBookmarkSize), '\0');
+    GetBookmarkData(FCalcBuffer, back.data());
   }
+  // Calculated fields are computed only when the search reads one: a lookup
+  // into the dataset itself would otherwise search again for every record.
+  bool calculate =
+      std::any_of(Used.begin(), Used.end(), [](TField* f) { return f->FieldKind() != fkData; });
+  bool skipped = FSkipCalcFields;
+  // A buffer of its own: scans nest that way.
+  TRecordBuffer buffer = AllocRecordBuffer();
+  TRecordBuffer savedCalc = FCalcBuffer;
+  bool found = false;
+  RunFinally(
+      [&] {
+        CursorPosChanged();
+        InternalFirst();
+        for (;;) {
+          FSkipCalcFields = true;
+          bool fetched = GetRecord(buffer, gmNext, true) == grOK;
+          FSkipCalcFields = skipped;
+          if (!fetched) break;
+          if (calculate) GetCalcFields(buffer);
+          TDataSetState saved = SetTempState(dsCalcFields);
+          FCalcBuffer = buffer;
+          RunFinally([&] { found = Match(); },
+                     [&] {
+                       RestoreState(saved);
+                       FCalcBuffer = savedCalc;
+                     });
+          if (found) break;
+        }
+      },
+      [&] {
+        FSkipCalcFields = skipped;
+        FreeRecordBuffer(buffer);
+        if (!back.empty()) InternalGotoBookmark(back.data());
+      });
   return found;
 }
 
@@ -884,7 +910,7 @@ bool TDataSet::Locate(const AnsiString& KeyFields, const Variant& KeyValues,
   std::vector<TField*> fields;
   GetFieldList(fields, KeyFields);
   DoBeforeScroll();
-  bool found = ScanRecords([&] { return RecordMatches(fields, KeyValues, Options); });
+  bool found = ScanRecords(fields, [&] { return RecordMatches(fields, KeyValues, Options); });
   SetFound(found);
   if (found) {
     Resync({rmExact, rmCenter});
@@ -898,8 +924,10 @@ Variant TDataSet::Lookup(const AnsiString& KeyFields, const Variant& KeyValues,
   CheckBrowseMode();
   std::vector<TField*> fields;
   GetFieldList(fields, KeyFields);
+  std::vector<TField*> used = fields;
+  GetFieldList(used, ResultFields);
   Variant result = Variant::Null();
-  bool found = ScanRecords([&] {
+  bool found = ScanRecords(used, [&] {
     if (!RecordMatches(fields, KeyValues, {})) return false;
     result = FieldValues(ResultFields);
     return true;

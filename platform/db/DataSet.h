@@ -160,6 +160,9 @@ class TDataSet : public TComponent {
 
   // Searching. These scan the records from the first with the descendant's
   // cursor, the window untouched; a descendant with an index does better.
+  // Inside a calculation (a lookup into the dataset itself) the cursor goes
+  // back to the record being calculated; a filter handler must not search
+  // its own dataset this way.
   // KeyValues: one value, or a variant array with one value per key field.
   virtual bool Locate(const AnsiString& KeyFields, const Variant& KeyValues,
                       TLocateOptions Options);
@@ -343,8 +346,9 @@ class TDataSet : public TComponent {
   bool UpdateCalcFields();
   void ShiftLinks(int Distance);
   // Runs the descendant's cursor over all records from the first, each in
-  // TempBuffer and in dsCalcFields; stops when Match answers true.
-  bool ScanRecords(const std::function<bool()>& Match);
+  // a buffer of the scan and in dsCalcFields; stops when Match answers true.
+  // Used: the fields the search reads.
+  bool ScanRecords(const std::vector<TField*>& Used, const std::function<bool()>& Match);
   bool RecordMatches(const std::vector<TField*>& Fields, const Variant& Values,
                      TLocateOptions Options) const;
   void DoInternalOpen();
@@ -368,10 +372,10 @@ class TDataSet : public TComponent {
   int FActiveRecord = 0;
   int FCurrentRecord = -1;
   TRecordBuffer FCalcBuffer = nullptr;
-  TRecordBuffer FTempBuffer = nullptr;
   int FBookmarkSize = 0;
   int FCalcFieldsSize = 0;
   bool FInternalCalcFields = false;
+  bool FSkipCalcFields = false;
   int FDisableCount = 0;
   TDataSetState FDisableState = dsInactive;
   TDataEvent FEnableEvent = deDataSetChange;

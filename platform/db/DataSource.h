@@ -41,12 +41,16 @@ class TDataSource : public TComponent {
   TDataChangeEvent OnDataChange;
   TNotifyEvent OnUpdateData;
 
+ protected:
+  // Passes a dataset's event on to the links (the record or data-set
+  // changes a descendant sends itself, too) and fires the source's events.
+  void DataEvent(TDataEvent Event, intptr_t Info);
+
  private:
   friend class TDataSet;
   friend class TDataLink;
   void AddDataLink(TDataLink* Link);
   void RemoveDataLink(TDataLink* Link);
-  void DataEvent(TDataEvent Event, intptr_t Info);
   void NotifyDataLinks(TDataEvent Event, intptr_t Info);
   void UpdateState();
 

@@ -260,7 +260,7 @@ void TField::Bind(bool Binding) {
     DatabaseErrorFmt(SLookupInfoError, {DisplayName()}, FDataSet);
   std::vector<TField*> fields;
   FDataSet->GetFieldList(fields, FKeyFields);
-  FLookupDataSet->Open();
+  if (FLookupDataSet != FDataSet) FLookupDataSet->Open();
   FLookupDataSet->GetFieldList(fields, FLookupKeyFields);
   FLookupDataSet->FieldByName(FLookupResultField);
 }

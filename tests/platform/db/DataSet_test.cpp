@@ -21,6 +21,29 @@ class PeopleTest : public ::testing::Test {
     People.First();
   }
   int Id() { return People.FieldByName("Id")->AsInteger(); }
+  // Persistent fields instead of the definitions: Id, Name, City.
+  void AddDataFields() {
+    AddField("Id", ftInteger);
+    AddField("Name", ftString, fkData, 20);
+    AddField("City", ftInteger);
+  }
+  TField* AddField(const char* Name, TFieldType Type, TFieldKind Kind = fkData, int Size = 0) {
+    TField* field = DefaultFieldClass(Type)(&People);
+    field->SetFieldName(Name);
+    field->SetFieldKind(Kind);
+    if (Size) field->SetSize(Size);
+    field->SetDataSet(&People);
+    return field;
+  }
+  TField* AddLookup(const char* Name, TDataSet* LookupDataSet, const char* KeyFields,
+                    const char* LookupKeyFields, const char* ResultField) {
+    TField* field = AddField(Name, ftString, fkLookup);
+    field->SetLookupDataSet(LookupDataSet);
+    field->SetKeyFields(KeyFields);
+    field->SetLookupKeyFields(LookupKeyFields);
+    field->SetLookupResultField(ResultField);
+    return field;
+  }
   std::vector<int> Ids() {
     std::vector<int> ids;
     for (People.First(); !People.Eof(); People.Next()) ids.push_back(Id());
@@ -209,19 +232,8 @@ TEST_F(PeopleTest, ReadOnlyDataSetsAndFieldsRefuseChanges) {
 }
 
 TEST_F(PeopleTest, CalculatedFieldsFollowTheRecordAndItsEdits) {
-  auto* full = new TStringField(&People);
-  full->SetFieldName("Full");
-  full->SetFieldKind(fkCalculated);
-  full->SetSize(40);
-  People.FieldDefs()->Clear();
-  for (auto [name, type, size] :
-       {std::tuple{"Id", ftInteger, 0}, {"Name", ftString, 20}, {"City", ftInteger, 0}}) {
-    TField* field = DefaultFieldClass(type)(&People);
-    field->SetFieldName(name);
-    if (size) field->SetSize(size);
-    field->SetDataSet(&People);
-  }
-  full->SetDataSet(&People);
+  AddDataFields();
+  TField* full = AddField("Full", ftString, fkCalculated, 40);
   int calculations = 0;
   People.OnCalcFields = [&](TDataSet* d) {
     ++calculations;
@@ -256,16 +268,8 @@ TEST_F(PeopleTest, CalculatedFieldsFollowTheRecordAndItsEdits) {
 }
 
 TEST_F(PeopleTest, FailingCalculationsGoToTheDataSetsHandler) {
-  auto* upper = new TStringField(&People);
-  upper->SetFieldName("Upper");
-  upper->SetFieldKind(fkCalculated);
-  for (auto [name, type] : {std::pair{"Id", ftInteger}, {"Name", ftString}}) {
-    TField* field = DefaultFieldClass(type)(&People);
-    field->SetFieldName(name);
-    field->SetDataSet(&People);
-  }
-  upper->SetDataSet(&People);
-  People.FieldDefs()->Clear();
+  AddDataFields();
+  TField* upper = AddField("Upper", ftString, fkCalculated);
   People.OnCalcFields = [](TDataSet* d) {
     if (d->FieldByName("Id")->AsInteger() == 2) throw EConvertError("bad record");
     d->FieldByName("Upper")->SetAsString(AnsiUpperCase(d->FieldByName("Name")->AsString()));
@@ -302,19 +306,8 @@ TEST_F(PeopleTest, LookupFieldsReadTheOtherDataSetWithoutMovingIt) {
   int cityScrolls = 0;
   cities.AfterScroll = [&](TDataSet*) { ++cityScrolls; };
 
-  for (auto [name, type] : {std::pair{"Id", ftInteger}, {"Name", ftString}, {"City", ftInteger}}) {
-    TField* field = DefaultFieldClass(type)(&People);
-    field->SetFieldName(name);
-    field->SetDataSet(&People);
-  }
-  auto* cityName = new TStringField(&People);
-  cityName->SetFieldName("CityName");
-  cityName->SetFieldKind(fkLookup);
-  cityName->SetLookupDataSet(&cities);
-  cityName->SetKeyFields("City");
-  cityName->SetLookupKeyFields("Code");
-  cityName->SetLookupResultField("Title");
-  cityName->SetDataSet(&People);
+  AddDataFields();
+  TField* cityName = AddLookup("CityName", &cities, "City", "Code", "Title");
   Fill(4);
   EXPECT_EQ("Тверь", cityName->AsString());
   People.Next();
@@ -328,13 +321,37 @@ TEST_F(PeopleTest, LookupFieldsReadTheOtherDataSetWithoutMovingIt) {
   EXPECT_EQ(0, cityScrolls);
   EXPECT_EQ("Псков", cities.FieldByName("Title")->AsString());
 
-  auto* broken = new TStringField(&People);
   People.Close();
-  broken->SetFieldName("Broken");
-  broken->SetFieldKind(fkLookup);
-  broken->SetDataSet(&People);
+  AddField("Broken", ftString, fkLookup);
   EXPECT_THROW(People.Open(), EDatabaseError);
   EXPECT_FALSE(People.Active());
+}
+
+TEST_F(PeopleTest, ALookupIntoItselfKeepsTheWindowInStep) {
+  AddDataFields();
+  TField* parent = AddLookup("Parent", &People, "City", "Id", "Name");
+  Fill(5);
+  TDataSource source(nullptr);
+  source.SetDataSet(&People);
+  TDataLink grid;
+  grid.SetBufferCount(5);
+  grid.SetDataSource(&source);
+  std::vector<std::string> rows;
+  for (int row = 0; row < grid.RecordCount(); ++row) {
+    grid.SetActiveRecord(row);
+    rows.push_back(People.FieldByName("Id")->AsString() + ":" + parent->AsString());
+  }
+  grid.SetActiveRecord(0);
+  EXPECT_EQ((std::vector<std::string>{"1:p1", "2:p2", "3:", "4:p1", "5:p2"}), rows);
+  People.MoveBy(3);
+  People.Edit();
+  People.FieldByName("Name")->SetAsString("four");
+  People.Post();
+  EXPECT_EQ(4, Id());
+  EXPECT_EQ("p1", parent->AsString());
+  People.MoveBy(-3);
+  EXPECT_EQ(1, Id());
+  EXPECT_EQ((std::vector<int>{1, 2, 3, 4, 5}), Ids());
 }
 
 TEST_F(PeopleTest, BlobStreamsWriteIntoTheRecordBeingEdited) {

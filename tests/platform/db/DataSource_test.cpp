@@ -332,6 +332,19 @@ TEST_F(LinkTest, VisualControlsHearEventsFirst) {
   EXPECT_EQ((std::vector<std::string>{"visual", "plain"}), order);
 }
 
+TEST_F(LinkTest, ADescendantSourceNotifiesItsLinks) {
+  struct TNotifyingSource : TDataSource {
+    using TDataSource::TDataSource;
+    void Notify(bool Everything) { DataEvent(Everything ? deDataSetChange : deRecordChange, 0); }
+  } source(nullptr);
+  source.SetDataSet(&Data);
+  TRecordingLink link(&source);
+  link.Events.clear();
+  source.Notify(false);
+  source.Notify(true);
+  EXPECT_EQ((std::vector<std::string>{"record", "changed"}), link.Events);
+}
+
 TEST_F(LinkTest, SourcesReportStateAndStopWithTheirDataSet) {
   TRecordingLink link(&Source);
   int stateChanges = 0;
