@@ -177,9 +177,9 @@ void TDataSet::UpdateCursorPos() {
   if (FRecordCount > 0) SetCurrentRecord(FActiveRecord);
 }
 
-TGetResult TDataSet::FetchRecord(TGetMode GetMode) {
+TGetResult TDataSet::FetchRecord(TGetMode GetMode, bool DoCheck) {
   try {
-    return GetRecord(FBuffers[static_cast<size_t>(FRecordCount)], GetMode, true);
+    return GetRecord(FBuffers[static_cast<size_t>(FRecordCount)], GetMode, DoCheck);
   } catch (...) {
     // The cursor may have moved before the failure.
     CursorPosChanged();
@@ -196,7 +196,7 @@ bool TDataSet::GetNextRecord() {
         GetBookmarkFlag(ActiveBuffer()) == bfCurrent)
       mode = gmCurrent;
   }
-  if (FetchRecord(mode) != grOK) {
+  if (FetchRecord(mode, true) != grOK) {
     CursorPosChanged();
     return false;
   }
@@ -212,7 +212,7 @@ bool TDataSet::GetNextRecord() {
 
 bool TDataSet::GetPriorRecord() {
   if (FRecordCount > 0) SetCurrentRecord(0);
-  if (FetchRecord(gmPrior) != grOK) {
+  if (FetchRecord(gmPrior, true) != grOK) {
     CursorPosChanged();
     return false;
   }
@@ -375,12 +375,11 @@ int TDataSet::MoveBy(int Distance) {
 }
 
 void TDataSet::Resync(TResyncMode Mode) {
-  TRecordBuffer spare = FBuffers[static_cast<size_t>(FRecordCount)];
   if (Mode.Contains(rmExact)) {
     CursorPosChanged();
-    if (GetRecord(spare, gmCurrent, true) != grOK) DatabaseError(SRecordNotFound, this);
-  } else if (GetRecord(spare, gmCurrent, false) != grOK &&
-             GetRecord(spare, gmNext, false) != grOK && GetRecord(spare, gmPrior, false) != grOK) {
+    if (FetchRecord(gmCurrent, true) != grOK) DatabaseError(SRecordNotFound, this);
+  } else if (FetchRecord(gmCurrent, false) != grOK && FetchRecord(gmNext, false) != grOK &&
+             FetchRecord(gmPrior, false) != grOK) {
     ClearBuffers();
     DataEvent(deDataSetChange, 0);
     return;

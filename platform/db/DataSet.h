@@ -7,9 +7,10 @@
 // * The window is an array of BufferCount buffers plus one spare. BufferCount
 //   is the largest BufferCount of all data links of all data sources on the
 //   dataset (at least 1); a grid of 20 rows asks for 20, an edit for 1. The
-//   first RecordCount buffers hold consecutive records of the cursor, in
-//   order; ActiveRecord indexes the current one. The buffer after them is
-//   the spare that GetRecord fills before it joins the window.
+//   first buffers hold consecutive records of the cursor, in order (as many
+//   as there are, up to BufferCount); ActiveRecord indexes the current one.
+//   The buffer after them is the spare that GetRecord fills before it joins
+//   the window.
 //
 // * The descendant owns a cursor that stands on one record (or before the
 //   first, or after the last). CurrentRecord says which buffer the cursor
@@ -25,7 +26,14 @@
 //   fills one buffer: the record's native field values, its bookmark data and
 //   flag, and its calculated fields (GetCalcFields). GetNextRecord appends
 //   the next record to the window (dropping the first when the window is
-//   full); GetPriorRecord prepends the prior one (dropping the last).
+//   full); GetPriorRecord prepends the prior one (dropping the last). When
+//   GetRecord raises, the cursor may have moved: CurrentRecord becomes -1.
+//
+// * Insert puts a new buffer at the active position (bookmark flag
+//   bfInserted, the bookmark data of the record it goes before; bfBOF in an
+//   empty dataset); Append refills the window with the last records and the
+//   new buffer after them (bfEOF). The descendant's InternalPost reads the
+//   flag to know where the record goes.
 //
 // * Resync(mode) refills the window around the cursor's record: rmExact
 //   requires that record (else "record not found"); otherwise the next and
@@ -337,7 +345,7 @@ class TDataSet : public TComponent {
   void RemoveDataSource(TDataSource* Source);
   void MoveBuffer(int CurIndex, int NewIndex);
   // GetRecord into the spare buffer.
-  TGetResult FetchRecord(TGetMode GetMode);
+  TGetResult FetchRecord(TGetMode GetMode, bool DoCheck);
   void BeginInsertAppend();
   void EndInsertAppend();
   void CheckOperation(void (TDataSet::*Operation)(), const TDataSetErrorEvent& ErrorEvent);

@@ -33,7 +33,8 @@ void DoubleToExtended(double Value, uint8_t Bytes[10]);
 double ExtendedToDouble(const uint8_t Bytes[10]);
 
 // Writes into the stream from its position; the buffer goes out when it is
-// full, on FlushBuffer and when the writer is destroyed.
+// full, on FlushBuffer and when the writer is destroyed. Call FlushBuffer
+// before the end: a destructor cannot report a failed write.
 class TWriter {
  public:
   TWriter(TStream* Stream, int BufSize);
