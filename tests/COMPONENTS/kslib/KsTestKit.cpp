@@ -1,5 +1,9 @@
 #include "KsTestKit.h"
 
+#include <vector>
+
+#include "FormsTestKit.h"
+
 TDibDC::TDibDC(int Width, int Height, COLORREF Fill) : FWidth(Width), FHeight(Height) {
   BITMAPINFO Info{};
   Info.bmiHeader.biSize = sizeof Info.bmiHeader;
@@ -49,4 +53,22 @@ bool TDibDC::SameAs(const TDibDC& Other) const {
 void PrintClient(HWND Wnd, TDibDC& Target) {
   SendMessageA(Wnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(Target.DC()),
                PRF_CLIENT | PRF_ERASEBKGND | PRF_CHILDREN);
+}
+
+void PressChord(std::initializer_list<WORD> Keys) {
+  std::vector<INPUT> Inputs;
+  auto Add = [&](WORD Key, DWORD Flags) {
+    INPUT Input{};
+    Input.type = INPUT_KEYBOARD;
+    Input.ki.wVk = Key;
+    Input.ki.dwFlags = Flags;
+    Inputs.push_back(Input);
+  };
+  for (WORD Key : Keys) Add(Key, 0);
+  for (auto It = std::rbegin(Keys); It != std::rend(Keys); ++It) Add(*It, KEYEVENTF_KEYUP);
+  SendInput(static_cast<UINT>(Inputs.size()), Inputs.data(), sizeof(INPUT));
+}
+
+bool PumpUntilFocused(HWND Wnd) {
+  return PumpUntil([Wnd] { return GetFocus() == Wnd; });
 }

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <initializer_list>
 
 class TDibDC {
  public:
@@ -26,6 +27,12 @@ class TDibDC {
   uint32_t* FBits = nullptr;
   int FWidth, FHeight;
 };
+
+// Presses the keys in order and lets them go in reverse (Alt+Down: {VK_MENU,
+// VK_DOWN}), through the system's input queue.
+void PressChord(std::initializer_list<WORD> Keys);
+// Handles messages until the focus is on the window.
+bool PumpUntilFocused(HWND Wnd);
 
 // The window's client area as the window paints it (WM_PRINTCLIENT).
 void PrintClient(HWND Wnd, TDibDC& Target);

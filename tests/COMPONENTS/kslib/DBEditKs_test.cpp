@@ -1,0 +1,507 @@
+// The data-aware edit: unbound and bound to a dataset, driven by real key
+// strokes through the forms layer's pre-processing; the required mark and
+// the painting checked on the pixels the control draws.
+#include "COMPONENTS/kslib/DBEditKs.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "FormsTestKit.h"
+#include "KsTestKit.h"
+#include "forms/Forms.h"
+#include "tests/platform/db/ArrayDataSet.h"
+
+namespace {
+
+struct TEditForm {
+  TForm* Form = new TForm(Application);
+  TDBEditKs* Edit = new TDBEditKs(Form);
+  TEdit* Other = new TEdit(Form);
+  TButton* Ok = new TButton(Form);
+  TButton* Cancel = new TButton(Form);
+  int OkClicks = 0, CancelClicks = 0, Changes = 0;
+
+  TEditForm() {
+    Form->SetBounds(100, 100, 400, 200);
+    Edit->SetParent(Form);
+    Edit->SetBounds(10, 10, 200, 21);
+    Other->SetParent(Form);
+    Other->SetBounds(10, 50, 100, 21);
+    Ok->SetParent(Form);
+    Ok->SetBounds(10, 100, 75, 25);
+    Ok->SetDefault(true);
+    Ok->OnClick = [this](TObject*) { ++OkClicks; };
+    Cancel->SetParent(Form);
+    Cancel->SetBounds(100, 100, 75, 25);
+    Cancel->SetCancel(true);
+    Cancel->OnClick = [this](TObject*) { ++CancelClicks; };
+    Edit->OnChange = [this](TObject*) { ++Changes; };
+  }
+  ~TEditForm() { delete Form; }
+  void Show(TWinControl* Focus = nullptr) {
+    Form->Show();
+    SetForegroundWindow(Form->Handle());
+    PumpFor(30);
+    if (!Focus) Focus = Edit;
+    Focus->SetFocus();
+    PumpUntilFocused(Focus->Handle());
+  }
+  // Types and waits until the text ends with what was typed.
+  void Type(const char* Text) {
+    AnsiString Typed = Text;
+    TypeText(Text);
+    PumpUntil([&] {
+      AnsiString Now = Edit->Text();
+      return Now.size() >= Typed.size() && Now.substr(Now.size() - Typed.size()) == Typed;
+    });
+  }
+};
+
+// Red pixels on the last client row and anywhere else.
+struct TMarkPixels {
+  int OnLastRow = 0, Elsewhere = 0, FirstX = -1, LastX = -1;
+};
+
+TMarkPixels MarkPixels(TCustomDBEditKs* Edit) {
+  RECT Client = Edit->ClientRect();
+  TDibDC Dib(Client.right, Client.bottom);
+  PrintClient(Edit->Handle(), Dib);
+  TMarkPixels Result;
+  for (int Y = 0; Y < Client.bottom; ++Y) {
+    for (int X = 0; X < Client.right; ++X) {
+      if (Dib.Pixel(X, Y) != RGB(255, 0, 0)) continue;
+      if (Y != Client.bottom - 1) {
+        ++Result.Elsewhere;
+        continue;
+      }
+      ++Result.OnLastRow;
+      if (Result.FirstX < 0) Result.FirstX = X;
+      Result.LastX = X;
+    }
+  }
+  return Result;
+}
+
+// --- Unbound
+
+TEST(DBEditKsUnbound, TextAndValueRoundTripWithOneChangeEach) {
+  TEditForm F;
+  F.Show();
+  F.Edit->SetText("abc");
+  EXPECT_EQ(F.Edit->Text(), "abc");
+  EXPECT_EQ(F.Edit->Value().AsString(), "abc");
+  EXPECT_EQ(F.Edit->DataLink()->DataIndependentValue().AsString(), "abc");
+  EXPECT_EQ(F.Changes, 1);
+  F.Edit->SetText("abc");
+  EXPECT_EQ(F.Changes, 1) << "the same text is no change";
+  F.Edit->SetValue(Variant(42));
+  EXPECT_EQ(F.Edit->Text(), "42");
+  EXPECT_EQ(F.Edit->Value().AsString(), "42");
+  EXPECT_EQ(F.Changes, 2);
+  F.Edit->SetValue(Variant::Null());
+  EXPECT_EQ(F.Edit->Text(), "");
+  EXPECT_EQ(F.Changes, 3);
+  EXPECT_FALSE(F.Edit->Modified()) << "a value set in code is committed";
+
+  TDBEditKs Windowless(nullptr);
+  int Changes = 0;
+  Windowless.OnChange = [&](TObject*) { ++Changes; };
+  Windowless.SetText("без окна");
+  EXPECT_EQ(Windowless.Text(), "без окна");
+  EXPECT_EQ(Changes, 1);
+}
+
+TEST(DBEditKsUnbound, TypedTextIsCommittedWhenLeaving) {
+  TEditForm F;
+  F.Show();
+  F.Type("xyz");
+  EXPECT_EQ(F.Changes, 3);
+  EXPECT_TRUE(F.Edit->DataLink()->DataIndependentValue().IsNull()) << "not before leaving";
+  PressKey(VK_TAB);
+  ASSERT_TRUE(PumpUntilFocused(F.Other->Handle()));
+  EXPECT_EQ(F.Edit->DataLink()->DataIndependentValue().AsString(), "xyz");
+  EXPECT_EQ(F.Edit->Text(), "xyz");
+}
+
+TEST(DBEditKsUnbound, EscUndoesTypingAndOtherwiseReachesTheCancelButton) {
+  TEditForm F;
+  F.Show();
+  F.Edit->SetText("keep");
+  F.Edit->SelectAll();
+  F.Type("new");
+  ASSERT_EQ(F.Edit->Text(), "new");
+  PressKey(VK_ESCAPE);
+  ASSERT_TRUE(PumpUntil([&] { return F.Edit->Text() == "keep"; }));
+  PumpFor(30);
+  EXPECT_EQ(F.CancelClicks, 0);
+  PressKey(VK_ESCAPE);
+  EXPECT_TRUE(PumpUntil([&] { return F.CancelClicks == 1; }));
+}
+
+TEST(DBEditKsUnbound, EnterAndTabGoToTheFormUnlessTheEditWantsThem) {
+  TEditForm F;
+  F.Show();
+  F.Type("a");
+  PressKey(VK_RETURN);
+  ASSERT_TRUE(PumpUntil([&] { return F.OkClicks == 1; }));
+  PumpFor(30);
+  EXPECT_EQ(F.Edit->Text(), "a") << "no line break in the text";
+  F.Edit->SetWantReturns(true);
+  F.Edit->SetWantTabs(true);
+  PressKey(VK_RETURN);
+  PressKey(VK_TAB);
+  PumpFor(80);
+  EXPECT_EQ(F.OkClicks, 1);
+  EXPECT_EQ(GetFocus(), F.Edit->Handle());
+  F.Edit->SetWantTabs(false);
+  PressKey(VK_TAB);
+  EXPECT_TRUE(PumpUntilFocused(F.Other->Handle()));
+}
+
+// --- The required mark
+
+TEST(DBEditKsRequiredMark, AppearsExactlyWhenTheHandlerSaysSo) {
+  TEditForm F;
+  F.Edit->SetHighlightRequired(true);
+  F.Show(F.Other);
+  TMarkPixels None = MarkPixels(F.Edit);
+  EXPECT_EQ(None.OnLastRow + None.Elsewhere, 0)
+      << "an unbound edit draws no mark unless its handler asks";
+  F.Edit->OnCheckDrawRequiredState = [&](TObject* Sender, bool& DrawState) {
+    auto* Edit = static_cast<TDBEditKs*>(Sender);
+    DrawState = Edit->HighlightRequired() && Edit->Text().size() != 4;
+  };
+  F.Edit->Invalidate();
+  TMarkPixels Mark = MarkPixels(F.Edit);
+  RECT Text = F.Edit->CalcEditRect();
+  EXPECT_GT(Mark.OnLastRow, 10);
+  EXPECT_EQ(Mark.Elsewhere, 0);
+  EXPECT_EQ(Mark.FirstX, Text.left + 2);
+  EXPECT_LT(Mark.LastX, Text.right - 3);
+  EXPECT_GE(Mark.LastX, Text.right - 6);
+
+  F.Edit->SetText("1234");
+  EXPECT_EQ(MarkPixels(F.Edit).OnLastRow, 0) << "a valid text has no mark";
+  UpdateWindow(F.Edit->Handle());
+  F.Edit->SetText("123");
+  RECT Client = F.Edit->ClientRect();
+  HRGN Update = CreateRectRgn(0, 0, 0, 0);
+  GetUpdateRgn(F.Edit->Handle(), Update, FALSE);
+  EXPECT_TRUE(PtInRegion(Update, Client.right - 5, Client.bottom - 1))
+      << "a change repaints the mark's row";
+  DeleteObject(Update);
+  EXPECT_GT(MarkPixels(F.Edit).OnLastRow, 10);
+  F.Edit->SetHighlightRequired(false);
+  EXPECT_EQ(MarkPixels(F.Edit).OnLastRow, 0);
+}
+
+TEST(DBEditKsRequiredMark, FollowsTypedText) {
+  TEditForm F;
+  F.Edit->SetHighlightRequired(true);
+  F.Edit->OnCheckDrawRequiredState = [&](TObject*, bool& DrawState) {
+    DrawState = F.Edit->Text().empty();
+  };
+  F.Show();
+  EXPECT_GT(MarkPixels(F.Edit).OnLastRow, 0);
+  F.Type("q");
+  PumpFor(20);
+  EXPECT_EQ(MarkPixels(F.Edit).OnLastRow, 0);
+  PressKey(VK_BACK);
+  ASSERT_TRUE(PumpUntil([&] { return F.Edit->Text().empty(); }));
+  EXPECT_GT(MarkPixels(F.Edit).OnLastRow, 0);
+}
+
+// --- Painting
+
+// Pixels of the text (or of its selection) in a range of columns.
+int InkPixels(const TDibDC& Dib, int From, int To) {
+  return (To - From) * Dib.Height() - Dib.Count(RECT{From, 0, To, Dib.Height()}, ColorToRGB(clWindow));
+}
+
+TEST(DBEditKsPaint, ARightAlignedEditShowsItsTextRightUnlessFocused) {
+  TEditForm F;
+  F.Edit->SetAlignment(taRightJustify);
+  F.Edit->SetText("WWW");
+  F.Show(F.Other);
+  RECT Client = F.Edit->ClientRect();
+  int Half = Client.right / 2;
+  {
+    TDibDC Dib(Client.right, Client.bottom);
+    PrintClient(F.Edit->Handle(), Dib);
+    EXPECT_EQ(InkPixels(Dib, 0, Half), 0);
+    EXPECT_GT(InkPixels(Dib, Half, Client.right), 10);
+  }
+  F.Edit->SetFocus();
+  PumpUntilFocused(F.Edit->Handle());
+  {
+    TDibDC Dib(Client.right, Client.bottom);
+    PrintClient(F.Edit->Handle(), Dib);
+    EXPECT_GT(InkPixels(Dib, 0, Half), 10);
+    EXPECT_EQ(InkPixels(Dib, Half, Client.right), 0);
+  }
+}
+
+// --- Buttons
+
+TEST(DBEditKsButtons, ButtonsSitAtTheRightAndTheTextStopsBeforeThem) {
+  TEditForm F;
+  F.Edit->EditButton()->SetVisible(true);
+  TEditButtonKs* Item = F.Edit->EditButtons()->Add();
+  Item->SetStyle(ebsEllipsisKs);
+  Item->SetWidth(20);
+  F.Show();
+  int CW = F.Edit->ClientWidth(), Scroll = GetSystemMetrics(SM_CXVSCROLL);
+  ASSERT_EQ(F.Edit->ButtonControlCount(), 2);
+  EXPECT_EQ(F.Edit->ButtonControl(1)->Left(), CW - 20);
+  EXPECT_EQ(F.Edit->ButtonControl(0)->Left(), CW - 20 - Scroll);
+  EXPECT_EQ(F.Edit->ButtonControl(0)->Width(), Scroll);
+  EXPECT_EQ(F.Edit->ButtonControl(1)->Style(), ebsEllipsisKs);
+  EXPECT_EQ(F.Edit->CalcEditRect().right, CW - 20 - Scroll);
+  RECT Format{};
+  SendMessageA(F.Edit->Handle(), EM_GETRECT, 0, reinterpret_cast<LPARAM>(&Format));
+  EXPECT_LE(Format.right, CW - 20 - Scroll) << "typed text never runs under the buttons";
+
+  F.Edit->SetFlat(true);
+  CW = F.Edit->ClientWidth();
+  EXPECT_EQ(F.Edit->ButtonControl(0)->Width(), FlatEditButtonWidth);
+  EXPECT_EQ(F.Edit->ButtonWidth(), 20 + 1 + FlatEditButtonWidth + 1) << "a line before each";
+  Item->SetVisible(false);
+  EXPECT_EQ(F.Edit->ButtonControl(0)->Left(), CW - FlatEditButtonWidth);
+  EXPECT_FALSE(F.Edit->ButtonControl(1)->Visible());
+  F.Edit->EditButtons()->Clear();
+  EXPECT_EQ(F.Edit->ButtonControlCount(), 1);
+}
+
+TEST(DBEditKsButtons, AltDownClicksTheFirstButtonThatHasIt) {
+  TEditForm F;
+  TEditButtonKs* First = F.Edit->EditButtons()->Add();
+  TEditButtonKs* Second = F.Edit->EditButtons()->Add();
+  std::vector<std::string> Seen;
+  First->OnDown = [&](TObject*, bool Top, bool&, bool&) {
+    Seen.push_back(Top ? "down top" : "down");
+  };
+  First->OnClick = [&](TObject*, bool&) { Seen.push_back("first"); };
+  Second->OnClick = [&](TObject*, bool&) { Seen.push_back("second"); };
+  F.Show();
+  F.Type("ab");
+  PressChord({VK_MENU, VK_DOWN});
+  ASSERT_TRUE(PumpUntil([&] { return Seen.size() >= 2; }));
+  PumpFor(30);
+  EXPECT_EQ(Seen, (std::vector<std::string>{"down", "first"}));
+  EXPECT_EQ(F.Edit->Text(), "ab");
+  EXPECT_EQ(GetFocus(), F.Edit->Handle());
+}
+
+TEST(DBEditKsButtons, APressOnTheMainButtonDropsDownAndTheNextClickClosesIt) {
+  TEditForm F;
+  F.Edit->EditButton()->SetVisible(true);
+  int Clicks = 0;
+  F.Edit->OnButtonClick = [&](TObject*, bool&) { ++Clicks; };
+  F.Show(F.Other);
+  TEditButtonControlKs* Button = F.Edit->ButtonControl(0);
+  LPARAM At = MAKELPARAM(Button->Left() + 3, Button->Top() + 3);
+  auto Click = [&] {
+    SendMessageA(F.Edit->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, At);
+    SendMessageA(F.Edit->Handle(), WM_LBUTTONUP, 0, At);
+  };
+  Click();
+  EXPECT_TRUE(F.Edit->DroppedDown());
+  EXPECT_TRUE(Button->Down());
+  EXPECT_EQ(Clicks, 1);
+  EXPECT_EQ(GetFocus(), F.Edit->Handle()) << "a press on a button focuses the edit";
+  Click();
+  EXPECT_FALSE(F.Edit->DroppedDown());
+  EXPECT_FALSE(Button->Down());
+  EXPECT_EQ(Clicks, 2);
+}
+
+// --- MRU list
+
+TEST(DBEditKsMRU, TypingShowsTheMatchesAndEnterChoosesWithoutPressingTheDefaultButton) {
+  TEditForm F;
+  TMRUListKs* MRU = F.Edit->MRUList();
+  MRU->SetActive(true);
+  for (const char* V : {"alpha", "beta", "alps"}) MRU->AddMRUItem(V);
+  F.Show();
+  F.Type("al");
+  ASSERT_TRUE(PumpUntil([&] { return MRU->DroppedDown(); }));
+  TMRUListboxKs* List = F.Edit->MRUListbox();
+  ASSERT_NE(List, nullptr);
+  EXPECT_TRUE(IsWindowVisible(List->Handle()));
+  EXPECT_EQ(List->Items()->Count(), 2);
+  EXPECT_EQ(List->Items()->Strings(0), "alpha") << "sorted";
+  EXPECT_EQ(GetFocus(), F.Edit->Handle()) << "the list never takes the focus";
+  PressKey(VK_DOWN);
+  ASSERT_TRUE(PumpUntil([&] { return List->ItemIndex() >= 0; }));
+  PressKey(VK_DOWN);
+  PumpFor(30);
+  int Chosen = List->ItemIndex();
+  AnsiString Expected = List->Items()->Strings(Chosen);
+  PressKey(VK_RETURN);
+  ASSERT_TRUE(PumpUntil([&] { return !MRU->DroppedDown(); }));
+  PumpFor(30);
+  EXPECT_EQ(F.Edit->Text(), Expected);
+  EXPECT_EQ(F.OkClicks, 0) << "Enter belonged to the list";
+  EXPECT_FALSE(IsWindowVisible(List->Handle()));
+
+  F.Edit->SelectAll();
+  F.Type("be");
+  ASSERT_TRUE(PumpUntil([&] { return MRU->DroppedDown(); }));
+  PressKey(VK_ESCAPE);
+  ASSERT_TRUE(PumpUntil([&] { return !MRU->DroppedDown(); }));
+  PumpFor(30);
+  EXPECT_EQ(F.Edit->Text(), "be");
+  EXPECT_EQ(F.CancelClicks, 0);
+  F.Type("x");
+  PumpFor(30);
+  EXPECT_FALSE(MRU->DroppedDown()) << "nothing matches";
+  PressKey(VK_TAB);
+  ASSERT_TRUE(PumpUntilFocused(F.Other->Handle()));
+  EXPECT_EQ(MRU->Items()->Strings(MRU->Items()->Count() - 1), "bex") << "a committed text is added";
+}
+
+// --- In-place holder
+
+struct THolder : TWinControl, IInplaceEditHolderKs {
+  using TWinControl::TWinControl;
+  bool Modifiable = true;
+  std::vector<char> Pressed;
+  bool InplaceEditCanModify(TControl*) override { return Modifiable; }
+  void GetMouseDownInfo(POINT& Pos, DWORD& Time) override {
+    Pos = POINT{-1000, -1000};
+    Time = 0;
+  }
+  bool InplaceEditWndProc(TControl*, TMessage&) override { return false; }
+  void InplaceEditKeyDown(TControl*, uint16_t&, TShiftState) override {}
+  void InplaceEditKeyPress(TControl*, char& Key) override {
+    Pressed.push_back(Key);
+    if (Key == 'q') Key = 0;
+  }
+  void InplaceEditKeyUp(TControl*, uint16_t&, TShiftState) override {}
+};
+
+TEST(DBEditKsHolder, TheHolderMustOfferTheInterfaceAndThenSeesKeysFirst) {
+  TEditForm F;
+  TPanel Plain(nullptr);
+  try {
+    F.Edit->SetInplaceEditHolder(&Plain);
+    FAIL() << "a holder without the interface is refused";
+  } catch (Exception& E) {
+    EXPECT_EQ(E.Message(), "InplaceEditHolder have to support IInplaceEditHolderKs interface");
+  }
+  auto* Holder = new THolder(F.Form);
+  F.Edit->SetInplaceEditHolder(Holder);
+  F.Show();
+  F.Type("aq");
+  PumpFor(30);
+  EXPECT_EQ(F.Edit->Text(), "a") << "the holder consumed q";
+  EXPECT_EQ(Holder->Pressed, (std::vector<char>{'a', 'q'}));
+  Holder->Modifiable = false;
+  F.Edit->DataLink()->Edit();
+  F.Edit->SetReadOnly(false);
+  EXPECT_TRUE(GetWindowLongA(F.Edit->Handle(), GWL_STYLE) & ES_READONLY)
+      << "the holder's answer makes it read-only";
+}
+
+// --- Bound to a dataset
+
+struct TBoundForm : TEditForm {
+  TArrayDataSet Data{nullptr};
+  TDataSource Source{nullptr};
+  TBoundForm(const char* FieldName = "Name") {
+    Data.FieldDefs()->Add("Id", ftInteger);
+    Data.FieldDefs()->Add("Name", ftString, 10);
+    Data.FieldDefs()->Add("Count", ftInteger);
+    Data.Open();
+    AppendValues(&Data, {1, "first", 5});
+    AppendValues(&Data, {2, "second", 7});
+    Data.First();
+    Source.SetDataSet(&Data);
+    Edit->SetDataSource(&Source);
+    Edit->SetDataField(FieldName);
+  }
+  ~TBoundForm() {
+    delete Form;
+    Form = nullptr;
+  }
+};
+
+TEST(DBEditKsBound, ShowsTheFieldWhoseSizeLimitsTheText) {
+  TBoundForm F;
+  F.Show(F.Other);
+  EXPECT_EQ(F.Edit->Text(), "first");
+  EXPECT_EQ(F.Edit->MaxLength(), 10);
+  F.Data.Next();
+  EXPECT_EQ(F.Edit->Text(), "second");
+
+  TDBEditKs Own(F.Form);
+  Own.SetMaxLength(4);
+  Own.SetDataSource(&F.Source);
+  Own.SetDataField("Name");
+  EXPECT_EQ(Own.MaxLength(), 4) << "a length of its own stays";
+  EXPECT_EQ(Own.Text(), "second");
+}
+
+TEST(DBEditKsBound, TypingAndLeavingWritesTheField) {
+  TBoundForm F;
+  F.Show();
+  F.Edit->SelectAll();
+  TypeText("abc");
+  ASSERT_TRUE(PumpUntil([&] { return F.Edit->Text() == "abc"; }));
+  EXPECT_EQ(F.Data.State(), dsEdit) << "the first key put the dataset into edit";
+  EXPECT_EQ(F.Data.FieldByName("Name")->AsString(), "first") << "not before leaving";
+  PressKey(VK_TAB);
+  ASSERT_TRUE(PumpUntilFocused(F.Other->Handle()));
+  EXPECT_EQ(F.Data.FieldByName("Name")->AsString(), "abc");
+  F.Data.Post();
+  F.Data.First();
+  EXPECT_EQ(F.Data.FieldByName("Name")->AsString(), "abc");
+}
+
+TEST(DBEditKsBound, ARejectedValueRereadsTheFieldAndKeepsTheFocus) {
+  TBoundForm F("Count");
+  TField* Count = F.Data.FieldByName("Count");
+  Count->OnValidate = [](TField* Sender) {
+    if (Sender->AsInteger() == 13) throw Exception("Несчастливое число");
+  };
+  std::vector<AnsiString> Errors;
+  Application->OnException = [&](TObject*, Exception* E) { Errors.push_back(E->Message()); };
+  F.Show();
+  F.Edit->SelectAll();
+  TypeText("1x3");
+  ASSERT_TRUE(PumpUntil([&] { return F.Edit->Text() == "13"; })) << "x is no digit";
+  PressKey(VK_TAB);
+  ASSERT_TRUE(PumpUntil([&] { return !Errors.empty(); }));
+  PumpFor(50);
+  Application->OnException = nullptr;
+  EXPECT_EQ(Errors, std::vector<AnsiString>{"Несчастливое число"});
+  EXPECT_EQ(GetFocus(), F.Edit->Handle());
+  EXPECT_EQ(F.Edit->Text(), "5");
+  EXPECT_EQ(Count->AsInteger(), 5);
+}
+
+TEST(DBEditKsBound, SettingTheTextEditsTheRecordAtOnce) {
+  TBoundForm F;
+  F.Show(F.Other);
+  F.Edit->SetText("zz");
+  EXPECT_EQ(F.Data.State(), dsEdit);
+  EXPECT_EQ(F.Data.FieldByName("Name")->AsString(), "zz");
+  F.Edit->SetValue(Variant("yy"));
+  EXPECT_EQ(F.Data.FieldByName("Name")->AsString(), "yy");
+}
+
+TEST(DBEditKsBound, TheRequiredMarkShowsForAnEmptyRequiredFieldOfANewRecord) {
+  TBoundForm F;
+  F.Data.FieldByName("Name")->SetRequired(true);
+  F.Edit->SetHighlightRequired(true);
+  F.Show(F.Other);
+  EXPECT_EQ(MarkPixels(F.Edit).OnLastRow, 0) << "not while browsing";
+  F.Data.Append();
+  EXPECT_GT(MarkPixels(F.Edit).OnLastRow, 0);
+  F.Edit->SetText("x");
+  EXPECT_EQ(MarkPixels(F.Edit).OnLastRow, 0);
+}
+
+}  // namespace
