@@ -85,6 +85,14 @@ TCustomDBEditKs::~TCustomDBEditKs() {
   FButtonControls.clear();
 }
 
+void TCustomDBEditKs::RecreateEditButton() {
+  TEditButtonKs* Old = FEditButton;
+  FEditButton = CreateEditButton();
+  FEditButton->OnChanged = [this](TObject*) { UpdateEditButtons(); };
+  delete Old;
+  UpdateEditButtons();
+}
+
 TFieldDataLinkKs* TCustomDBEditKs::CreateDataLink() { return new TFieldDataLinkKs; }
 
 TEditButtonKs* TCustomDBEditKs::CreateEditButton() { return new TEditButtonKs(this); }
@@ -673,11 +681,12 @@ void TCustomDBEditKs::KeyUp(uint16_t& Key, TShiftState Shift) {
 }
 
 // Enter and Tab reach the text only when wanted; a line feed never does.
-void TCustomDBEditKs::HandleChar(TMessage& Message) {
-  if (DoKeyPress(Message)) return;
+bool TCustomDBEditKs::HandleChar(TMessage& Message) {
+  if (DoKeyPress(Message)) return false;
   auto Char = static_cast<char>(Message.WParam);
-  if ((Char == '\r' && !FWantReturns) || (Char == '\t' && !FWantTabs) || Char == '\n') return;
+  if ((Char == '\r' && !FWantReturns) || (Char == '\t' && !FWantTabs) || Char == '\n') return false;
   DefaultHandler(Message);
+  return true;
 }
 
 // --- Focus
@@ -909,6 +918,10 @@ void TCustomDBEditKs::WndProc(TMessage& Message) {
         Message.Msg = WM_LBUTTONDBLCLK;
     }
   }
+  EditWndProc(Message);
+}
+
+void TCustomDBEditKs::EditWndProc(TMessage& Message) {
   switch (Message.Msg) {
     case WM_CHAR:
       HandleChar(Message);

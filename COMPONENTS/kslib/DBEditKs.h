@@ -179,6 +179,9 @@ class TCustomDBEditKs : public TCustomEdit {
   virtual void UpdateImageIndex();
   virtual void UserTextChanged();
 
+  // The control's own handling of a message, after the holder, the open
+  // MRU list and the mouse over the buttons had theirs.
+  virtual void EditWndProc(TMessage& Message);
   void CreateParams(TCreateParams& Params) override;
   void AfterCreateWnd() override;
   void Change() override;
@@ -200,6 +203,12 @@ class TCustomDBEditKs : public TCustomEdit {
   bool MRUListOpen() const { return FMRUList->DroppedDown(); }
   // Sets the text without treating it as the user's typing.
   void SetEditText(const AnsiString& Value);
+  // The constructor makes the main button with this class's CreateEditButton;
+  // a descendant with its own kind of main button calls this in its own.
+  void RecreateEditButton();
+  // A character: the key-press handling, then the edit unless dropped;
+  // true when the edit got it.
+  bool HandleChar(TMessage& Message);
   void MRUListCloseUp(bool Accept);
   bool InUpdateData() const { return FInUpdateData; }
   IInplaceEditHolderKs* Holder() const { return FHolder; }
@@ -225,7 +234,6 @@ class TCustomDBEditKs : public TCustomEdit {
   void InvalidateRequiredRow();
   bool OverButtonsOrImage(POINT Client);
   bool HandleMRUKeys(TMessage& Message);
-  void HandleChar(TMessage& Message);
 
   TFieldDataLinkKs* FDataLink = nullptr;
   TEditButtonKs* FEditButton = nullptr;

@@ -257,6 +257,7 @@ void TSizeGripKs::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) 
 TPopupListboxKs::TPopupListboxKs(TComponent* AOwner)
     : TWinControl(AOwner), FItems(new TStringList), FSizeGrip(new TSizeGripKs(this)) {
   FVisible = false;
+  FWidth = 121, FHeight = 97;
   SetColor(clWindow);
   FItems->OnChange = [this](TObject*) { FillList(); };
   FSizeGrip->SetParent(this);

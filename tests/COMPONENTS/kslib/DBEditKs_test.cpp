@@ -8,56 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "FormsTestKit.h"
-#include "KsTestKit.h"
-#include "forms/Forms.h"
+#include "EditorForm.h"
+#include "forms/ExtCtrls.h"
 #include "tests/platform/db/ArrayDataSet.h"
 
 namespace {
 
-struct TEditForm {
-  TForm* Form = new TForm(Application);
-  TDBEditKs* Edit = new TDBEditKs(Form);
-  TEdit* Other = new TEdit(Form);
-  TButton* Ok = new TButton(Form);
-  TButton* Cancel = new TButton(Form);
-  int OkClicks = 0, CancelClicks = 0, Changes = 0;
-
-  TEditForm() {
-    Form->SetBounds(100, 100, 400, 200);
-    Edit->SetParent(Form);
-    Edit->SetBounds(10, 10, 200, 21);
-    Other->SetParent(Form);
-    Other->SetBounds(10, 50, 100, 21);
-    Ok->SetParent(Form);
-    Ok->SetBounds(10, 100, 75, 25);
-    Ok->SetDefault(true);
-    Ok->OnClick = [this](TObject*) { ++OkClicks; };
-    Cancel->SetParent(Form);
-    Cancel->SetBounds(100, 100, 75, 25);
-    Cancel->SetCancel(true);
-    Cancel->OnClick = [this](TObject*) { ++CancelClicks; };
-    Edit->OnChange = [this](TObject*) { ++Changes; };
-  }
-  ~TEditForm() { delete Form; }
-  void Show(TWinControl* Focus = nullptr) {
-    Form->Show();
-    SetForegroundWindow(Form->Handle());
-    PumpFor(30);
-    if (!Focus) Focus = Edit;
-    Focus->SetFocus();
-    PumpUntilFocused(Focus->Handle());
-  }
-  // Types and waits until the text ends with what was typed.
-  void Type(const char* Text) {
-    AnsiString Typed = Text;
-    TypeText(Text);
-    PumpUntil([&] {
-      AnsiString Now = Edit->Text();
-      return Now.size() >= Typed.size() && Now.substr(Now.size() - Typed.size()) == Typed;
-    });
-  }
-};
+using TEditForm = TEditorForm<TDBEditKs>;
 
 // Red pixels on the last client row and anywhere else.
 struct TMarkPixels {

@@ -1,0 +1,235 @@
+// The data-aware combo box: completion from Items, key mode both ways,
+// stepping, the popup list driven by keys through the form's pre-processing
+// (Enter and Esc stay with the open list), and the list's width and rows.
+#include "COMPONENTS/kslib/DBComboBoxKs.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "EditorForm.h"
+#include "tests/platform/db/ArrayDataSet.h"
+
+namespace {
+
+using TComboForm = TEditorForm<TDBComboBoxKs>;
+
+void AddItems(TStrings* List, std::initializer_list<const char*> Items) {
+  for (const char* Item : Items) List->Add(Item);
+}
+
+TEST(DBComboBoxKsText, TypingCompletesFromItemsWithTheTailSelected) {
+  TComboForm F;
+  AddItems(F.Edit->Items(), {"Тверь", "Москва", "Мурманск"});
+  F.Show();
+  F.PostChars("Мо");
+  EXPECT_EQ(F.Edit->Text(), "Москва");
+  EXPECT_EQ(F.Edit->SelStart(), 2);
+  EXPECT_EQ(F.Edit->SelLength(), 4);
+  EXPECT_EQ(F.Edit->ItemIndex(), 1);
+  F.Edit->SetSelStart(1);
+  F.Edit->SetSelLength(5);
+  F.PostChars("у");
+  EXPECT_EQ(F.Edit->Text(), "Мурманск") << "typing over the tail completes anew";
+  EXPECT_EQ(F.Edit->ItemIndex(), 2);
+  PressKey(VK_BACK);
+  ASSERT_TRUE(PumpUntil([&] { return F.Edit->Text() == "Му"; }));
+  EXPECT_EQ(F.Edit->ItemIndex(), -1) << "deleting the tail leaves the item";
+  F.PostChars("х");
+  EXPECT_EQ(F.Edit->Text(), "Мух") << "a text in no item stays free";
+  EXPECT_EQ(F.Edit->ItemIndex(), -1);
+}
+
+TEST(DBComboBoxKsText, TheItemFollowsTextSetInCodeAndNotInListIsAsked) {
+  TComboForm F;
+  AddItems(F.Edit->Items(), {"a", "b"});
+  std::vector<AnsiString> NotInList;
+  F.Edit->OnNotInList = [&](TObject*, const AnsiString& Text, bool&) { NotInList.push_back(Text); };
+  F.Edit->SetText("b");
+  EXPECT_EQ(F.Edit->ItemIndex(), 1);
+  F.Edit->SetText("zz");
+  EXPECT_EQ(F.Edit->ItemIndex(), -1);
+  EXPECT_EQ(NotInList, std::vector<AnsiString>{"zz"});
+  F.Edit->SetItemValue(0);
+  EXPECT_EQ(F.Edit->Text(), "a");
+  EXPECT_EQ(F.Edit->Value().AsString(), "a");
+}
+
+TEST(DBComboBoxKsKeys, KeyModeMapsKeysAndItemsBothWays) {
+  TComboForm F;
+  AddItems(F.Edit->Items(), {"Да", "Нет", "Не знаю"});
+  AddItems(F.Edit->KeyItems(), {"1", "0"});
+  EXPECT_TRUE(F.Edit->KeyMode());
+  EXPECT_EQ(F.Edit->ItemCount(), 2) << "no more items than keys";
+  F.Edit->SetValue(Variant(0));
+  EXPECT_EQ(F.Edit->Text(), "Нет");
+  EXPECT_EQ(F.Edit->ItemIndex(), 1);
+  EXPECT_EQ(F.Edit->Value().AsInteger(), 0);
+  EXPECT_EQ(F.Edit->DataLink()->DataIndependentValue().AsInteger(), 0);
+  F.Edit->SetValue(Variant(5));
+  EXPECT_EQ(F.Edit->Text(), "");
+  EXPECT_EQ(F.Edit->ItemIndex(), -1);
+  F.Edit->SetText("да");
+  EXPECT_EQ(F.Edit->KeyValue().AsString(), "1");
+  F.Edit->SetText("Не знаю");
+  EXPECT_EQ(F.Edit->KeyValue().AsString(), "1") << "an item past the keys is not taken";
+  F.Edit->SetValue(Variant::Null());
+  EXPECT_TRUE(F.Edit->Value().IsNull());
+  EXPECT_EQ(F.Edit->Text(), "");
+}
+
+TEST(DBComboBoxKsKeys, TypingSearchesTheItemsAndDeleteClearsTheValue) {
+  TComboForm F;
+  AddItems(F.Edit->Items(), {"Да", "Нет"});
+  AddItems(F.Edit->KeyItems(), {"1", "0"});
+  F.Show();
+  F.PostChars("н");
+  EXPECT_EQ(F.Edit->Text(), "Нет");
+  EXPECT_EQ(F.Edit->Value().AsInteger(), 0);
+  F.PostChars("x");
+  EXPECT_EQ(F.Edit->Text(), "Нет") << "free text cannot be typed";
+  PressKey(VK_DELETE);
+  ASSERT_TRUE(PumpUntil([&] { return F.Edit->Value().IsNull(); }));
+  EXPECT_EQ(F.Edit->Text(), "");
+}
+
+TEST(DBComboBoxKsSteps, UpAndDownStepThroughTheItems) {
+  TComboForm F;
+  AddItems(F.Edit->Items(), {"a", "b", "c"});
+  F.Show();
+  struct Step {
+    WORD Key;
+    const char* Text;
+  } Steps[] = {{VK_DOWN, "a"}, {VK_DOWN, "b"}, {VK_DOWN, "c"}, {VK_DOWN, "c"},
+               {VK_UP, "b"},   {VK_UP, "a"},   {VK_UP, "a"}};
+  for (const Step& S : Steps) {
+    PressKey(S.Key);
+    PumpFor(40);
+    EXPECT_EQ(F.Edit->Text(), S.Text) << "after " << (S.Key == VK_UP ? "Up" : "Down");
+  }
+  F.Edit->SetText("");
+  PressKey(VK_UP);
+  EXPECT_TRUE(PumpUntil([&] { return F.Edit->Text() == "c"; })) << "Up with no item goes to the last";
+  EXPECT_EQ(F.OkClicks, 0);
+}
+
+TEST(DBComboBoxKsList, EnterWithTheListOpenChoosesAndNeverPressesTheDefaultButton) {
+  TComboForm F;
+  AddItems(F.Edit->Items(), {"alpha", "beta", "gamma"});
+  F.Show();
+  PressChord({VK_MENU, VK_DOWN});
+  ASSERT_TRUE(PumpUntil([&] { return F.Edit->ListVisible(); }));
+  TPopupListboxKs* List = F.Edit->PopupListbox();
+  EXPECT_TRUE(IsWindowVisible(List->Handle()));
+  EXPECT_EQ(GetFocus(), F.Edit->Handle()) << "the list never takes the focus";
+  EXPECT_TRUE(F.Edit->ButtonControl(0)->Down());
+  PressKey(VK_DOWN);
+  PressKey(VK_DOWN);
+  ASSERT_TRUE(PumpUntil([&] { return List->ItemIndex() == 1; }));
+  EXPECT_EQ(F.Edit->Text(), "") << "moving in the list chooses nothing yet";
+  PressKey(VK_RETURN);
+  ASSERT_TRUE(PumpUntil([&] { return !F.Edit->ListVisible(); }));
+  PumpFor(50);
+  EXPECT_EQ(F.Edit->Text(), "beta");
+  EXPECT_EQ(F.OkClicks, 0);
+  EXPECT_FALSE(IsWindowVisible(List->Handle()));
+  EXPECT_FALSE(F.Edit->ButtonControl(0)->Down());
+
+  PressChord({VK_MENU, VK_DOWN});
+  ASSERT_TRUE(PumpUntil([&] { return F.Edit->ListVisible(); }));
+  PressKey(VK_DOWN);
+  PressKey(VK_ESCAPE);
+  ASSERT_TRUE(PumpUntil([&] { return !F.Edit->ListVisible(); }));
+  PumpFor(50);
+  EXPECT_EQ(F.Edit->Text(), "beta");
+  EXPECT_EQ(F.CancelClicks, 0);
+  PressKey(VK_RETURN);
+  EXPECT_TRUE(PumpUntil([&] { return F.OkClicks == 1; })) << "with the list closed, Enter is the form's";
+}
+
+TEST(DBComboBoxKsList, AClickOnAnItemChoosesItAndClosesTheList) {
+  TComboForm F;
+  AddItems(F.Edit->Items(), {"alpha", "beta", "gamma"});
+  F.Show();
+  F.Edit->DropDown();
+  TPopupListboxKs* List = F.Edit->PopupListbox();
+  int Y = List->ItemHeight() * 2 + 2;
+  SendMessageA(List->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, Y));
+  SendMessageA(List->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(10, Y));
+  EXPECT_FALSE(F.Edit->ListVisible());
+  EXPECT_EQ(F.Edit->Text(), "gamma");
+  EXPECT_EQ(GetFocus(), F.Edit->Handle());
+}
+
+TEST(DBComboBoxKsList, WidthAndRowsFollowTheDropDownSettings) {
+  TComboForm F;
+  F.Show();
+  TCustomDBComboBoxKs* C = F.Edit;
+  TDropDownBoxKs* Box = C->DropDownBox();
+  EXPECT_EQ(Box->Rows(), 7);
+  auto Open = [&] {
+    C->CloseUp(false);
+    C->DropDown();
+    return C->PopupListbox();
+  };
+  for (int I = 0; I < 10; ++I) C->Items()->Add("item " + IntToStr(I));
+  TPopupListboxKs* List = Open();
+  EXPECT_EQ(List->RowCount(), 7);
+  EXPECT_EQ(List->Width(), C->Width()) << "width 0: the control's";
+  C->Items()->Clear();
+  AddItems(C->Items(), {"x", "y", "z"});
+  List = Open();
+  EXPECT_EQ(List->RowCount(), 3) << "fewer items than rows";
+  Box->SetWidth(300);
+  EXPECT_EQ(Open()->Width(), 300);
+  Box->SetWidth(50);
+  EXPECT_EQ(Open()->Width(), C->Width()) << "never narrower than the control";
+  Box->SetWidth(-1);
+  EXPECT_EQ(Open()->Width(), C->Width()) << "short items: still the control's width";
+  AnsiString Long = "an item much longer than the control is wide, to be sure";
+  C->Items()->Add(Long);
+  List = Open();
+  TWindowDC DC;
+  TSelectObject Font(DC.Get(), C->Font()->Handle());
+  SIZE Extent{};
+  GetTextExtentPoint32A(DC.Get(), Long.c_str(), static_cast<int>(Long.size()), &Extent);
+  EXPECT_EQ(List->ClientWidth(), Extent.cx + 5) << "width -1: the widest item plus 5";
+  EXPECT_FALSE(IsWindowVisible(List->SizeGrip()->Handle()));
+  Box->SetSizable(true);
+  List = Open();
+  EXPECT_TRUE(IsWindowVisible(List->SizeGrip()->Handle()));
+  List->SetBounds(List->Left(), List->Top(), 420, List->Height() + List->ItemHeight());
+  C->CloseUp(false);
+  EXPECT_EQ(Box->Rows(), 5) << "a resized list keeps its rows";
+  EXPECT_EQ(Box->Width(), 420);
+}
+
+TEST(DBComboBoxKsBound, KeyModeShowsTheItemOfTheFieldsKeyAndStoresTheKey) {
+  TComboForm F;
+  TArrayDataSet Data(nullptr);
+  TDataSource Source(nullptr);
+  Data.FieldDefs()->Add("Id", ftInteger);
+  Data.FieldDefs()->Add("Count", ftInteger);
+  Data.Open();
+  AppendValues(&Data, {1, 5});
+  AppendValues(&Data, {2, Variant::Null()});
+  Data.First();
+  Source.SetDataSet(&Data);
+  AddItems(F.Edit->Items(), {"пять", "семь"});
+  AddItems(F.Edit->KeyItems(), {"5", "7"});
+  F.Edit->SetDataSource(&Source);
+  F.Edit->SetDataField("Count");
+  EXPECT_EQ(F.Edit->Text(), "пять");
+  F.Edit->SetItemValue(1);
+  EXPECT_EQ(Data.State(), dsEdit);
+  EXPECT_EQ(Data.FieldByName("Count")->AsInteger(), 7);
+  Data.Post();
+  Data.Next();
+  EXPECT_EQ(F.Edit->Text(), "") << "a null field: no item";
+  EXPECT_EQ(F.Edit->ItemIndex(), -1);
+  F.Edit->SetDataSource(nullptr);
+  delete F.Form;
+  F.Form = nullptr;
+}
+
+}  // namespace
