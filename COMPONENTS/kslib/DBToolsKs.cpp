@@ -1,6 +1,7 @@
 #include "COMPONENTS/kslib/DBToolsKs.h"
 
 #include "forms/Controls.h"
+#include "rtl/AnsiText.h"
 
 bool VarEqualsKs(const Variant& V1, const Variant& V2) {
   try {
@@ -24,6 +25,18 @@ bool VarEqualsKs(const Variant& V1, const Variant& V2) {
 
 AnsiString StringsItemOrEmpty(TStrings* Strings, int Index) {
   return Index >= 0 && Index < Strings->Count() ? Strings->Strings(Index) : AnsiString();
+}
+
+std::vector<AnsiString> SplitNamesKs(const AnsiString& Names) {
+  std::vector<AnsiString> Result;
+  for (size_t Start = 0; Start <= Names.size();) {
+    size_t End = Names.find(';', Start);
+    if (End == AnsiString::npos) End = Names.size();
+    AnsiString Name = Trim(Names.substr(Start, End - Start));
+    if (!Name.empty()) Result.push_back(Name);
+    Start = End + 1;
+  }
+  return Result;
 }
 
 namespace {

@@ -4,6 +4,8 @@
 // one field takes in a dataset.
 #pragma once
 
+#include <vector>
+
 #include "forms/Graphics.h"
 #include "COMPONENTS/kslib/ToolCtrlsKs.h"
 #include "rtl/Classes.h"
@@ -16,6 +18,10 @@ bool VarEqualsKs(const Variant& V1, const Variant& V2);
 
 // The string at Index, or an empty string outside the list.
 AnsiString StringsItemOrEmpty(TStrings* Strings, int Index);
+
+// The entries of a ";"-separated list (field names, check-box values),
+// trimmed; empty ones are left out.
+std::vector<AnsiString> SplitNamesKs(const AnsiString& Names);
 
 // The special row of a lookup list: its cell texts, colours and value.
 class TSpecRowKs : public TPersistent {

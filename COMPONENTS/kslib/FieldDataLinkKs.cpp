@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "COMPONENTS/kslib/DBToolsKs.h"
 #include "db/DBConsts.h"
-#include "rtl/AnsiText.h"
 
 AnsiString VarToTextKs(const Variant& Value) {
   if (VarIsArray(Value)) return AnsiString();
@@ -66,12 +66,7 @@ void TFieldDataLinkKs::UpdateField() {
       Fields.push_back(FControl ? GetFieldProperty(Set, FControl, FFieldName)
                                 : Set->FieldByName(FFieldName));
     } else if (FControl) {
-      for (size_t Start = 0; Start <= FFieldName.size();) {
-        size_t End = FFieldName.find(';', Start);
-        if (End == AnsiString::npos) End = FFieldName.size();
-        AnsiString Name = Trim(FFieldName.substr(Start, End - Start));
-        Start = End + 1;
-        if (Name.empty()) continue;
+      for (const AnsiString& Name : SplitNamesKs(FFieldName)) {
         TField* Found = Set->FindField(Name);
         if (!Found) DatabaseErrorFmt(SFieldNotFound, {Name}, FControl);
         Fields.push_back(Found);
@@ -95,7 +90,9 @@ void TFieldDataLinkKs::UpdateEditing() {
 
 bool TFieldDataLinkKs::Edit() {
   if (FDataIndependent) {
-    if (!FEditing && !ReadOnly()) {
+    // A link made read-only while editing edits no more.
+    if (ReadOnly()) return false;
+    if (!FEditing) {
       FEditing = true;
       FModified = false;
       if (OnEditingChange) OnEditingChange(this);

@@ -30,7 +30,7 @@ struct TEditorForm {
     Cancel->SetBounds(100, 100, 75, 25);
     Cancel->SetCancel(true);
     Cancel->OnClick = [this](TObject*) { ++CancelClicks; };
-    Edit->OnChange = [this](TObject*) { ++Changes; };
+    if constexpr (requires { Edit->OnChange; }) Edit->OnChange = [this](TObject*) { ++Changes; };
   }
   ~TEditorForm() { delete Form; }
   TEditorForm(const TEditorForm&) = delete;
