@@ -1,5 +1,6 @@
 #include "COMPONENTS/kslib/DBToolsKs.h"
 
+#include "db/DBConsts.h"
 #include "forms/Controls.h"
 #include "rtl/AnsiText.h"
 
@@ -174,4 +175,100 @@ void TSpecRowKs::SetVisible(bool Value) {
   if (FVisible == Value) return;
   FVisible = Value;
   Changed();
+}
+
+// --- Field lists
+
+void GetFieldsByNames(std::vector<TField*>* List, TDataSet* DataSet, TComponent* Component,
+                      const AnsiString& FieldNames) {
+  for (const AnsiString& Name : SplitNamesKs(FieldNames)) {
+    TField* Field = DataSet->FindField(Name);
+    if (!Field) DatabaseErrorFmt(SFieldNotFound, {Name}, Component);
+    if (List) List->push_back(Field);
+  }
+}
+
+std::vector<TField*> GetFieldsArray(TDataSet* DataSet, TComponent* Component,
+                                    const AnsiString& FieldNames) {
+  std::vector<TField*> Fields;
+  GetFieldsByNames(&Fields, DataSet, Component, FieldNames);
+  return Fields;
+}
+
+void SetFieldsValues(TDataSet* DataSet, const AnsiString& FieldNames, const Variant& Value) {
+  if (!VarEqualsKs(Value, Variant::Null())) {
+    DataSet->SetFieldValues(FieldNames, Value);
+    return;
+  }
+  for (TField* Field : GetFieldsArray(DataSet, nullptr, FieldNames)) Field->Clear();
+}
+
+// --- TDataLinkKs
+
+void TDataLinkKs::DataEvent(TDataEvent Event, intptr_t Info) {
+  TDataLink::DataEvent(Event, Info);
+  if (OnDataEvent) OnDataEvent(Event, Info);
+}
+
+// --- TDatasetFieldValueListKs
+
+TDatasetFieldValueListKs::TDatasetFieldValueListKs()
+    : FValues(new TStringList), FDataSource(new TDataSource(nullptr)), FDataLink(new TDataLinkKs) {
+  FValues->SetSorted(true);
+  FValues->SetDuplicates(dupIgnore);
+  FDataLink->SetDataSource(FDataSource);
+  FDataLink->OnDataEvent = [this](TDataEvent Event, intptr_t) {
+    if (!FRefreshing &&
+        (Event == deDataSetChange || Event == dePropertyChange || Event == deFieldListChange))
+      FDirty = true;
+  };
+}
+
+TDatasetFieldValueListKs::~TDatasetFieldValueListKs() {
+  delete FDataLink;
+  delete FDataSource;
+  delete FValues;
+}
+
+void TDatasetFieldValueListKs::SetFieldName(const AnsiString& Value) {
+  FFieldName = Value;
+  FDirty = true;
+}
+
+void TDatasetFieldValueListKs::SetDataSet(TDataSet* Value) {
+  FDataSource->SetDataSet(Value);
+  FDirty = true;
+}
+
+TStrings* TDatasetFieldValueListKs::Values() {
+  if (FDirty) Refresh();
+  return FValues;
+}
+
+void TDatasetFieldValueListKs::Refresh() {
+  TDataSet* Set = DataSet();
+  // Moving an edited record would post it behind the user's back.
+  if (Set && Set->Active() && Set->State() != dsBrowse) return;
+  FValues->Clear();
+  // Without the field (or while closed) there is nothing to keep: the next
+  // call looks again.
+  TField* Field = Set && Set->Active() ? Set->FindField(FFieldName) : nullptr;
+  if (!Field) return;
+  FDirty = false;
+  FRefreshing = true;
+  TBookmark Position = Set->GetBookmark();
+  Set->DisableControls();
+  auto Restore = [&] {
+    if (!Position.empty() && Set->BookmarkValid(Position)) Set->GotoBookmark(Position);
+    Set->EnableControls();
+    FRefreshing = false;
+  };
+  try {
+    for (Set->First(); !Set->Eof(); Set->Next()) FValues->Add(Field->AsString());
+  } catch (...) {
+    Restore();
+    FDirty = true;
+    throw;
+  }
+  Restore();
 }

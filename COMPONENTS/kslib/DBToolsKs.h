@@ -6,8 +6,9 @@
 
 #include <vector>
 
-#include "forms/Graphics.h"
 #include "COMPONENTS/kslib/ToolCtrlsKs.h"
+#include "db/DB.h"
+#include "forms/Graphics.h"
 #include "rtl/Classes.h"
 #include "rtl/Variants.h"
 
@@ -71,3 +72,60 @@ class TSpecRowKs : public TPersistent {
   bool FColorAssigned = false, FFontAssigned = false, FRefreshingFont = false;
   int FUpdateCount = 0;
 };
+
+// The fields named in a ";"-separated list, in list order; an unknown name
+// raises the field-not-found error naming the component. List, when given,
+// gets the fields appended.
+void GetFieldsByNames(std::vector<TField*>* List, TDataSet* DataSet, TComponent* Component,
+                      const AnsiString& FieldNames);
+std::vector<TField*> GetFieldsArray(TDataSet* DataSet, TComponent* Component,
+                                    const AnsiString& FieldNames);
+// Null clears every named field; anything else goes to the dataset's
+// multi-field assignment (a variant array for several fields).
+void SetFieldsValues(TDataSet* DataSet, const AnsiString& FieldNames, const Variant& Value);
+inline void SetFieldValuesOrClear(TDataSet* DataSet, const AnsiString& FieldNames,
+                                  const Variant& Value) {
+  SetFieldsValues(DataSet, FieldNames, Value);
+}
+
+// A data link that passes every data event on, after its own handling.
+class TDataLinkKs : public TDataLink {
+ public:
+  std::function<void(TDataEvent Event, intptr_t Info)> OnDataEvent;
+
+ protected:
+  void DataEvent(TDataEvent Event, intptr_t Info) override;
+};
+
+// The sorted distinct string values one field takes in a dataset, read
+// again when the data, the field or the dataset changed.
+class TDatasetFieldValueListKs {
+ public:
+  TDatasetFieldValueListKs();
+  ~TDatasetFieldValueListKs();
+  TDatasetFieldValueListKs(const TDatasetFieldValueListKs&) = delete;
+  TDatasetFieldValueListKs& operator=(const TDatasetFieldValueListKs&) = delete;
+
+  const AnsiString& FieldName() const { return FFieldName; }
+  void SetFieldName(const AnsiString& Value);
+  TDataSet* DataSet() const { return FDataSource->DataSet(); }
+  void SetDataSet(TDataSet* Value);
+  // Read again first when something changed. The walk over the records
+  // keeps the dataset's position and runs only while it is browsing.
+  TStrings* Values();
+
+ private:
+  void Refresh();
+  TStringList* FValues;
+  TDataSource* FDataSource;
+  TDataLinkKs* FDataLink;
+  AnsiString FFieldName;
+  bool FDirty = true, FRefreshing = false;
+};
+
+inline void SetDataLinkFieldName(TDatasetFieldValueListKs* List, const AnsiString& FieldName) {
+  List->SetFieldName(FieldName);
+}
+inline void SetDataLinkDataSet(TDatasetFieldValueListKs* List, TDataSet* DataSet) {
+  List->SetDataSet(DataSet);
+}

@@ -3,9 +3,23 @@
 #include <algorithm>
 #include <vector>
 
+#include "db/DB.h"
 #include "rtl/AnsiText.h"
 
 void CompatNoOp() {}
+
+int CompareBookmarkStrs(TDataSet* DataSet, const AnsiString& Bookmark1,
+                        const AnsiString& Bookmark2) {
+  return DataSet->CompareBookmarks(Bookmark1, Bookmark2);
+}
+
+TDataSet* DataSetOfDataSourceProp(TComponent* Component, const AnsiString& PropName) {
+  auto* Set = dynamic_cast<TDataSet*>(Component);
+  if (!Set || (!SameText(PropName, "MasterSource") && !SameText(PropName, "DataSource")))
+    return nullptr;
+  TDataSource* Source = Set->DataSource();
+  return Source ? Source->DataSet() : nullptr;
+}
 
 int WinDrawTextStr(HDC DC, const AnsiString& Text, int Count, RECT& Rect, UINT Format) {
   return DrawTextA(DC, Text.c_str(), Count, &Rect, Format);

@@ -9,8 +9,19 @@
 #include "rtl/Types.h"
 #include "rtl/Variants.h"
 
+class TComponent;
+class TDataSet;
+
 // Does nothing; called before free notifications for compatibility.
 void CompatNoOp();
+
+// The dataset's own comparison of two bookmarks: negative, 0 or positive.
+int CompareBookmarkStrs(TDataSet* DataSet, const AnsiString& Bookmark1,
+                        const AnsiString& Bookmark2);
+// The dataset of the data source a component's data-source property holds
+// ("MasterSource" or "DataSource" of a dataset); null when the component
+// has no such property or it holds nothing.
+TDataSet* DataSetOfDataSourceProp(TComponent* Component, const AnsiString& PropName);
 
 // Text drawing on the string's characters. The rectangle is in-out, as
 // DT_CALCRECT widens it to the text. Results: the height of the text.

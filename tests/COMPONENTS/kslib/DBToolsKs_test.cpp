@@ -7,6 +7,7 @@
 
 #include "forms/Forms.h"
 #include "forms/StdCtrls.h"
+#include "tests/platform/db/ArrayDataSet.h"
 
 namespace {
 
@@ -124,6 +125,84 @@ TEST(SpecRowKs, AssignCopiesInsideOneUpdateAndTheFontOnlyWhenSet) {
   EXPECT_TRUE(Copy.Visible());
   Copy.SetValue(Variant("7"));
   EXPECT_EQ(Changes, 1) << "an equal value is no change";
+}
+
+// --- Field lists and values
+
+struct TPeople : ::testing::Test {
+  TArrayDataSet Data{nullptr};
+  void SetUp() override {
+    Data.FieldDefs()->Add("Id", ftInteger);
+    Data.FieldDefs()->Add("City", ftString, 20);
+    Data.FieldDefs()->Add("Name", ftString, 20);
+    Data.Open();
+    AppendValues(&Data, {1, "Тверь", "Анна"});
+    AppendValues(&Data, {2, "Москва", "Борис"});
+    AppendValues(&Data, {3, "Тверь", "Вера"});
+    AppendValues(&Data, {4, "Бежецк", "Глеб"});
+    Data.First();
+  }
+};
+
+TEST_F(TPeople, FieldListsKeepTheirOrderAndNameAnUnknownField) {
+  std::vector<TField*> Fields = GetFieldsArray(&Data, nullptr, "Name; Id");
+  ASSERT_EQ(Fields.size(), 2u);
+  EXPECT_EQ(Fields[0]->FieldName(), "Name");
+  EXPECT_EQ(Fields[1]->FieldName(), "Id");
+  TComponent Grid(nullptr);
+  Grid.SetName("Grid");
+  try {
+    GetFieldsArray(&Data, &Grid, "Id;Town");
+    FAIL() << "an unknown field raises";
+  } catch (EDatabaseError& E) {
+    EXPECT_NE(E.Message().find("Поле 'Town' не найдено"), AnsiString::npos) << E.Message();
+    EXPECT_NE(E.Message().find("Grid"), AnsiString::npos) << "the component is named";
+  }
+  std::vector<TField*> Appended{Fields[0]};
+  GetFieldsByNames(&Appended, &Data, nullptr, "City");
+  EXPECT_EQ(Appended.size(), 2u);
+  EXPECT_NO_THROW(GetFieldsByNames(nullptr, &Data, nullptr, "Id;City"));
+}
+
+TEST_F(TPeople, SettingFieldValuesTakesAnArrayAndNullClears) {
+  Data.Edit();
+  SetFieldsValues(&Data, "City;Name", VarArrayOf({"Ржев", "Дина"}));
+  EXPECT_EQ(Data.FieldByName("City")->AsString(), "Ржев");
+  EXPECT_EQ(Data.FieldByName("Name")->AsString(), "Дина");
+  SetFieldValuesOrClear(&Data, "City;Name", Variant::Null());
+  EXPECT_TRUE(Data.FieldByName("City")->IsNull());
+  EXPECT_TRUE(Data.FieldByName("Name")->IsNull());
+  SetFieldsValues(&Data, "Id", Variant(9));
+  EXPECT_EQ(Data.FieldByName("Id")->AsInteger(), 9);
+  Data.Cancel();
+}
+
+TEST_F(TPeople, TheValueListIsSortedDistinctAndKeepsThePosition) {
+  TDatasetFieldValueListKs List;
+  List.SetDataSet(&Data);
+  List.SetFieldName("City");
+  Data.Next();
+  Data.Next();
+  ASSERT_EQ(Data.FieldByName("Id")->AsInteger(), 3);
+  std::vector<AnsiString> Values;
+  for (int I = 0; I < List.Values()->Count(); ++I) Values.push_back(List.Values()->Strings(I));
+  EXPECT_EQ(Values, (std::vector<AnsiString>{"Бежецк", "Москва", "Тверь"}));
+  EXPECT_EQ(Data.FieldByName("Id")->AsInteger(), 3) << "the user stays on the record";
+  AppendValues(&Data, {5, "Ржев", "Дина"});
+  EXPECT_EQ(List.Values()->Count(), 4) << "a change of the data is seen";
+  EXPECT_EQ(Data.FieldByName("Id")->AsInteger(), 5);
+  List.SetFieldName("Name");
+  EXPECT_EQ(List.Values()->Strings(0), "Анна");
+  Data.Edit();
+  Data.FieldByName("Name")->SetAsString("Ефим");
+  List.SetFieldName("City");
+  List.Values();
+  EXPECT_EQ(Data.State(), dsEdit) << "an edited record is not moved off and posted";
+  EXPECT_EQ(Data.FieldByName("Name")->AsString(), "Ефим");
+  Data.Cancel();
+  EXPECT_EQ(List.Values()->Count(), 4);
+  List.SetFieldName("Nothing");
+  EXPECT_EQ(List.Values()->Count(), 0);
 }
 
 }  // namespace

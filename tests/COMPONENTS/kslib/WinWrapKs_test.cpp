@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "forms/Forms.h"
+#include "tests/platform/db/ArrayDataSet.h"
 
 namespace {
 
@@ -66,6 +67,29 @@ TEST(WinWrapKs, LocaleCaseAndComparisonWorkOnCyrillicText) {
   EXPECT_EQ(AnsiCompareTextWrap("Москва", "МОСКВА"), 0);
   EXPECT_NE(AnsiCompareStrWrap("Москва", "МОСКВА"), 0);
   EXPECT_LT(AnsiCompareTextWrap("абв", "абг"), 0);
+}
+
+TEST(WinWrapKs, BookmarksCompareByTheDatasetAndTheMasterIsFoundThroughItsSource) {
+  TArrayDataSet Master(nullptr), Detail(nullptr);
+  TDataSource MasterSource(nullptr);
+  Master.FieldDefs()->Add("Id", ftInteger);
+  Master.Open();
+  for (int Id : {1, 2}) AppendValues(&Master, {Id});
+  Master.First();
+  TBookmark First = Master.GetBookmark();
+  Master.Next();
+  TBookmark Second = Master.GetBookmark();
+  EXPECT_LT(CompareBookmarkStrs(&Master, First, Second), 0);
+  EXPECT_GT(CompareBookmarkStrs(&Master, Second, First), 0);
+  EXPECT_EQ(CompareBookmarkStrs(&Master, First, First), 0);
+
+  EXPECT_EQ(DataSetOfDataSourceProp(&Detail, "MasterSource"), nullptr) << "nothing set";
+  MasterSource.SetDataSet(&Master);
+  Detail.SetMasterSource(&MasterSource);
+  EXPECT_EQ(DataSetOfDataSourceProp(&Detail, "MasterSource"), &Master);
+  EXPECT_EQ(DataSetOfDataSourceProp(&Detail, "Name"), nullptr) << "not a data-source property";
+  EXPECT_EQ(DataSetOfDataSourceProp(&MasterSource, "MasterSource"), nullptr);
+  Detail.SetMasterSource(nullptr);
 }
 
 }  // namespace
