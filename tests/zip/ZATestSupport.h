@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <random>
 #include <functional>
 #include <string>
 
@@ -93,10 +94,11 @@ class TShortSource : public TStream {
 class TScratchDir {
  public:
   TScratchDir() {
-    static int counter = 0;
-    Path = GetTempDir() + "zatest_" + IntToStr(int64_t(DateTimeToUnix(Now()))) + "_" +
-           IntToStr(++counter) + PathDelim;
-    std::filesystem::remove_all(std::filesystem::path(Path));
+    // Test processes run in parallel: a random name keeps their folders apart.
+    std::random_device random;
+    do {
+      Path = GetTempDir() + "zatest_" + IntToHex(random(), 8) + IntToHex(random(), 8) + PathDelim;
+    } while (DirectoryExists(Path));
     ForceDirectories(Path);
   }
   ~TScratchDir() {
