@@ -21,6 +21,9 @@ enum class TPromptKind {
   MakeChoice,  // Options: the items; Default: 1-based default; Result: 1-based choice, 0 cancelled
   PickCertificate,  // Text: the store name; Result: 1-based index in the store, 0 cancelled
   ShellOpen,        // Text: the file or address; Value: the verb
+  Login,  // Text: the instruction; Value: the user name; Options: {the password}; Result: 1
+          // confirmed, 0 cancelled; the answer's Value, Options and Flags: the user name, {the
+          // password}, 1 to remember them
 };
 
 struct TPrompt {
@@ -38,6 +41,9 @@ struct TPrompt {
 struct TPromptAnswer {
   int Result = 0;
   AnsiString Value;
+  // Answers beyond Value, as the kind says.
+  std::vector<AnsiString> Options{};
+  int Flags = 0;
 };
 
 class IPrompts {

@@ -300,6 +300,8 @@ void THttpClient::DoRequest(const AnsiString& method, const AnsiString& url, con
         continue;
       }
     }
+    ResponseCode = answer.Code;
+    ResponseText = answer.StatusLine;
     if (answer.Code >= 300) throw EHttpProtocolError(answer.Code, answer.StatusLine, answer.Body);
     if (response && !answer.Body.empty())
       response->WriteBuffer(answer.Body.data(), static_cast<int32_t>(answer.Body.size()));

@@ -57,6 +57,9 @@ class THttpClient : public TComponent {
   // Ask OnProxyAuthorization after a 407 and retry; off, a 407 fails at once.
   bool InProcessAuth = false;
   TProxyAuthorizationEvent OnProxyAuthorization;
+  // The status and the status line of the last answer; 0 and "" before one.
+  int ResponseCode = 0;
+  AnsiString ResponseText;
 
   // TLS when set; not owned.
   TTlsHandler* IOHandler() const { return ioHandler_; }

@@ -164,6 +164,23 @@ TEST_F(HttpClientTest, AnErrorStatusRaisesWithStatusAndBody) {
   EXPECT_EQ(response.DataString(), "");
 }
 
+TEST_F(HttpClientTest, KeepsTheStatusOfTheLastAnswer) {
+  EXPECT_EQ(http.ResponseCode, 0);
+  TLoopbackServer server([](const TRecordedRequest& r) {
+    if (r.RequestLine().compare(0, 9, "GET /made") == 0)
+      return TReply{
+          {"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 201 Created\r\nContent-Length: 0\r\n\r\n"}};
+    return TReply{{"HTTP/1.1 503 Busy\r\nContent-Length: 0\r\n\r\n"}};
+  });
+  Aim(server);
+  Get("/made");
+  EXPECT_EQ(http.ResponseCode, 201);
+  EXPECT_EQ(http.ResponseText, "HTTP/1.1 201 Created");
+  EXPECT_THAT(GetFailure("/busy"), StartsWith("HTTP/1.1 503"));
+  EXPECT_EQ(http.ResponseCode, 503);
+  EXPECT_EQ(http.ResponseText, "HTTP/1.1 503 Busy");
+}
+
 TEST_F(HttpClientTest, WaitsNoLongerThanItsTimeouts) {
   TLoopbackServer server([](const TRecordedRequest&) { return TReply{{kOk}, 10000}; });
   Aim(server);
