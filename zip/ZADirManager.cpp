@@ -18,10 +18,6 @@ bool NeedsZip64(uint64_t value, const TZAFormatSettings& settings) {
   return value >= ZA_ZIP64_VALUE32 || settings.Zip64Mode == ZA_ZIP64_ALWAYS;
 }
 
-AnsiString StoredForm(const AnsiString& name, const TZAFormatSettings& settings) {
-  return settings.OEMFileNames ? AnsiToOem(name) : name;
-}
-
 void Append(TBytes& bytes, const AnsiString& text) {
   bytes.insert(bytes.end(), text.begin(), text.end());
 }
@@ -92,6 +88,14 @@ void TZADirItem::SetLocation(uint32_t diskNumber, uint64_t offset,
   }
 }
 
+AnsiString TZADirItem::RecordName(const TZAFormatSettings& settings) const {
+  return settings.OEMFileNames && !(Header.Flags & ZA_FLAG_UTF8) ? AnsiToOem(FileName) : FileName;
+}
+
+void TZADirItem::SetRecordName(const AnsiString& bytes, bool oemFileNames) {
+  FileName = oemFileNames && !(Header.Flags & ZA_FLAG_UTF8) ? OemToAnsi(bytes) : bytes;
+}
+
 void TZADirItem::SetSource(TStream* stream, bool ownsStream, int64_t position) {
   if (ownsStream)
     Stream.reset(stream);
@@ -108,7 +112,7 @@ void TZADirItem::ReleaseSource() {
 }
 
 TBytes TZADirItem::LocalHeaderBytes(const TZAFormatSettings& settings) const {
-  const AnsiString name = StoredForm(FileName, settings);
+  const AnsiString name = RecordName(settings);
   const bool zip64Extra = Header.UncompressedSize == ZA_ZIP64_VALUE32;
   TZALocalHeader local;
   local.Signature = ZASignatures(settings.StandardSignatures).Local;
@@ -127,7 +131,7 @@ TBytes TZADirItem::LocalHeaderBytes(const TZAFormatSettings& settings) const {
 }
 
 TBytes TZADirItem::CentralRecordBytes(const TZAFormatSettings& settings) const {
-  const AnsiString name = StoredForm(FileName, settings);
+  const AnsiString name = RecordName(settings);
   TBytes extra = ZAZip64CentralExtra(Header, Zip64Values);
   for (const TZAExtraBlock& block : ExtraBlocks) {
     const size_t at = extra.size();
@@ -349,6 +353,7 @@ void TZADirArray::Rename(int32_t index, const AnsiString& newName) {
   else
     throw EZAException(59);
   item.FileName = newName;
+  item.Header.Flags &= uint16_t(~ZA_FLAG_UTF8);
 }
 
 // ---- TZADirManager ---------------------------------------------------------------------

@@ -21,7 +21,7 @@ constexpr uint8_t ZA_OP_REPLACE = 3;
 // One member of the directory.
 struct TZADirItem {
   TZACentralHeader Header;
-  AnsiString FileName;  // stored name, "/" separators, ANSI
+  AnsiString FileName;  // stored name, "/" separators, ANSI (UTF-8 when flagged so)
   AnsiString Comment;
   TZAExtraBlocks ExtraBlocks;  // foreign blocks read from the archive
   bool Zip64 = false;
@@ -57,6 +57,13 @@ struct TZADirItem {
   // Where the member's local header went; an offset that needs Zip64 with
   // the mode off raises error 43.
   void SetLocation(uint32_t diskNumber, uint64_t offset, const TZAFormatSettings& settings);
+
+  // The name bytes of the records: with OEMFileNames the ANSI name in the
+  // OEM code page. A name read with the UTF-8 flag is not ANSI: it keeps its
+  // bytes both ways, so that rewriting the directory does not change it.
+  AnsiString RecordName(const TZAFormatSettings& settings) const;
+  // The name from a record's bytes; the flags must be in Header already.
+  void SetRecordName(const AnsiString& bytes, bool oemFileNames);
 
   // Takes over a stream as the member's source; an owned one is freed once
   // no entry refers to it.
@@ -154,8 +161,8 @@ class TZADirArray {
   void Delete(int32_t index);
   // Index of the entry with this name in any letter case, or -1.
   int32_t Find(const AnsiString& name);
-  // Gives the entry at index a new name, keeping the name index in step; a
-  // name registered at another index raises error 59.
+  // Gives the entry at index a new (ANSI) name, keeping the name index in
+  // step; a name registered at another index raises error 59.
   void Rename(int32_t index, const AnsiString& newName);
   TZAHashedStringList& Names() { return FNames; }
 

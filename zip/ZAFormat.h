@@ -61,6 +61,9 @@ constexpr uint8_t ZA_ZIP64_ALWAYS = 2;
 constexpr uint16_t ZA_FLAG_ENCRYPTED = 0x0001;
 constexpr uint16_t ZA_FLAG_DIRECTORY = 0x0002;
 constexpr uint16_t ZA_FLAG_DATA_DESCRIPTOR = 0x0008;
+// The name is UTF-8: never set on the library's own members, kept on the
+// members it reads.
+constexpr uint16_t ZA_FLAG_UTF8 = 0x0800;
 constexpr uint16_t ZA_METHOD_STORED = 0;
 constexpr uint16_t ZA_METHOD_DEFLATE = 8;
 constexpr uint32_t ZA_ATTR_DIRECTORY = 0x10;

@@ -127,8 +127,7 @@ void TZAReader::ReadEntries(uint64_t count, int64_t position, uint64_t size, uin
     if (item.Header.Signature != FSignatures.Central &&
         item.Header.Signature != ZA_CENTRAL_SIGNATURE)
       throw EZAException(48);
-    item.FileName = ReadText(item.Header.NameLength);
-    if (A.Options()->OEMFileNames) item.FileName = OemToAnsi(item.FileName);
+    item.SetRecordName(ReadText(item.Header.NameLength), A.Options()->OEMFileNames);
     AnsiString extra = ReadText(item.Header.ExtraLength);
     if (!item.LoadExtraField(reinterpret_cast<const uint8_t*>(extra.data()), extra.size()))
       throw EZAException(48);
@@ -215,8 +214,7 @@ void TZAReader::RebuildByScanning() {
     const bool described = (local.Flags & ZA_FLAG_DATA_DESCRIPTOR) != 0;
     h.ExternalAttributes =
         local.UncompressedSize == 0 && !described ? ZA_ATTR_DIRECTORY : ZA_ATTR_ARCHIVE;
-    item.FileName = ReadText(local.NameLength);
-    if (A.Options()->OEMFileNames) item.FileName = OemToAnsi(item.FileName);
+    item.SetRecordName(ReadText(local.NameLength), A.Options()->OEMFileNames);
     AnsiString extra = ReadText(local.ExtraLength);
     // A local Zip64 block holds both sizes; anything malformed is dropped.
     if (!item.LoadExtraField(reinterpret_cast<const uint8_t*>(extra.data()), extra.size()))

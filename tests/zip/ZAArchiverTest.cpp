@@ -622,17 +622,25 @@ TEST(ZAArchiverTest, WithoutAHandlerTheOverwriteQuestionGoesToThePrompts) {
   EXPECT_EQ(entries[0].second, Crc("third"));
 }
 
+// Offsets of the central records of an archive without a comment.
+std::vector<size_t> CentralRecords(const AnsiString& bytes) {
+  const size_t end = bytes.size() - 22;
+  std::vector<size_t> records;
+  for (size_t at = At32(bytes, end + 16); at < end;
+       at += 46 + At16(bytes, at + 28) + At16(bytes, at + 30) + At16(bytes, at + 32))
+    records.push_back(at);
+  return records;
+}
+
 TEST(ZAArchiverTest, MembersStoredOutOfDirectoryOrderSurviveAnUpdate) {
   // Directory order c, a, b over members stored as a, b, c.
   const AnsiString archive = MakeArchive(THREE);
   const size_t end = archive.size() - 22;
+  std::vector<size_t> at = CentralRecords(archive);
+  at.push_back(end);
   std::vector<AnsiString> records;
-  for (size_t at = At32(archive, end + 16); at < end;) {
-    const size_t length =
-        46 + At16(archive, at + 28) + At16(archive, at + 30) + At16(archive, at + 32);
-    records.push_back(archive.substr(at, length));
-    at += length;
-  }
+  for (size_t i = 0; i + 1 < at.size(); ++i)
+    records.push_back(archive.substr(at[i], at[i + 1] - at[i]));
   ASSERT_EQ(records.size(), 3u);
   const AnsiString reordered = archive.substr(0, At32(archive, end + 16)) + records[2] +
                                records[0] + records[1] + archive.substr(end);
@@ -655,6 +663,56 @@ TEST(ZAArchiverTest, MembersStoredOutOfDirectoryOrderSurviveAnUpdate) {
     EXPECT_EQ(At32(after, at), LOCAL) << i;
     EXPECT_EQ(At32(after, at + 14), crcs[i]) << i;
     EXPECT_EQ(after.substr(at + 30, 5), items.Items(i).FileName) << i;
+  }
+}
+
+// ---- Names flagged UTF-8 ------------------------------------------------------------
+
+TEST(ZAArchiverTest, NamesFlaggedUtf8KeepTheirBytesThroughAnUpdate) {
+  // What other tools write for a non-ASCII name: its UTF-8 bytes and flag
+  // bit 11, in the local header and in the central record.
+  const AnsiString utf8 = reinterpret_cast<const char*>(u8"Подписи/Документ №1.sig");
+  AnsiString flagged = MakeArchive({{"a.txt", "first"}, {utf8, "signed"}},
+                                   [](TZipArchiver& zip) { zip.Options()->OEMFileNames = false; });
+  const size_t central = CentralRecords(flagged).at(1);
+  const size_t local = At32(flagged, central + 42);
+  flagged = Patched(flagged, central + 8, ZA_FLAG_UTF8, 2);
+  flagged = Patched(flagged, local + 6, ZA_FLAG_UTF8, 2);
+  const size_t directory = At32(flagged, flagged.size() - 22 + 16);
+
+  const AnsiString added = "Новый.txt";
+  const std::vector<std::pair<AnsiString, uint32_t>> expected = {
+      {"a.txt", Crc("replaced, longer")}, {utf8, Crc("signed")}, {added, Crc("new")}};
+  for (const AnsiString& archive : {flagged, flagged.substr(0, directory)}) {
+    SCOPED_TRACE(archive == flagged ? "read from the directory" : "rebuilt from local headers");
+    TStringStream stream(archive);
+    {
+      // OEM names on: the fault converted the UTF-8 bytes both ways.
+      TZipArchiver zip(nullptr);
+      zip.OpenArchive(&stream, false);
+      EXPECT_EQ(zip.DirManager()->Items.Items(1).FileName, utf8);
+      zip.BeginUpdate();
+      zip.AddFromString("a.txt", "replaced, longer", ZA_TEST_DATE);  // moves the member
+      zip.AddFromString(added, "new", ZA_TEST_DATE);
+      zip.EndUpdate();
+      zip.CloseArchive();
+    }
+    const AnsiString after = Content(&stream);
+    EXPECT_EQ(Listing(after), expected);
+    const std::vector<size_t> records = CentralRecords(after);
+    ASSERT_EQ(records.size(), 3u);
+    struct Name {
+      AnsiString bytes;
+      uint16_t flags;
+    } names[] = {{"a.txt", 0}, {utf8, ZA_FLAG_UTF8}, {AnsiToOem(added), 0}};
+    for (size_t i = 0; i < 3; ++i) {
+      const size_t at = records[i];
+      const size_t localAt = At32(after, at + 42);
+      EXPECT_EQ(At16(after, at + 8), names[i].flags) << i;
+      EXPECT_EQ(after.substr(at + 46, At16(after, at + 28)), names[i].bytes) << i;
+      EXPECT_EQ(At16(after, localAt + 6), names[i].flags) << i;
+      EXPECT_EQ(after.substr(localAt + 30, At16(after, localAt + 26)), names[i].bytes) << i;
+    }
   }
 }
 

@@ -433,10 +433,13 @@ TEST(ZADirArray, RenameRegistersMovesOrRefusesTheName) {
   a.Rename(0, "Файл.txt");
   a.Rename(1, "other");
   EXPECT_EQ(a.Find("фАЙЛ.TXT"), 0);
+  // A name flagged UTF-8 gives way to an ANSI one.
+  a.Items(0).Header.Flags = ZA_FLAG_UTF8 | ZA_FLAG_ENCRYPTED;
   a.Rename(0, "new");
   EXPECT_EQ(a.Find("файл.txt"), -1);
   EXPECT_EQ(a.Find("NEW"), 0);
   EXPECT_EQ(a.Items(0).FileName, "new");
+  EXPECT_EQ(a.Items(0).Header.Flags, ZA_FLAG_ENCRYPTED);
   // Entry 1 carries a name that the list has at index 0.
   a.Items(1).FileName = "new";
   ExpectError(59, [&] { a.Rename(1, "x"); });

@@ -203,6 +203,35 @@ TEST(ZAToolsTest, ArchivesOfOtherToolsOpenUpdateAndStillPass) {
   }
 }
 
+TEST(ZAToolsTest, Utf8NamesOfPythonSurviveAnUpdate) {
+  TScratchDir dir;
+  const AnsiString name = dir / "utf8.zip";
+  const std::string cyrillic = Utf8(u8"Подписи/Документ №1.sig");
+  const std::string check = "python3 " + Quote(KS_ZIP_TEST_DIR "/zipcheck.py");
+  TToolRun made =
+      RunTool(check + " make " + Quote(name) + " " + Quote(cyrillic + "=signed") + " a.txt=alpha");
+  ASSERT_EQ(made.Code, 0) << made.Output;
+  ASSERT_EQ(At16(FileContent(name), 6) & ZA_FLAG_UTF8, ZA_FLAG_UTF8);
+  TToolRun before = RunTool(check + " list " + Quote(name));
+  ASSERT_EQ(before.Code, 0) << before.Output;
+
+  {
+    TZipArchiver zip(nullptr);
+    zip.FileName = name;
+    zip.OpenArchive();
+    zip.AddFromString("new.txt", "added", ZA_TEST_DATE);
+    zip.CloseArchive();
+  }
+  TToolRun after = RunTool(check + " list " + Quote(name));
+  EXPECT_EQ(after.Code, 0) << after.Output;
+  EXPECT_EQ(after.Output, before.Output + Listing({{"new.txt", "", "added"}}));
+  TToolRun unzip = RunTool("LC_ALL=C.UTF-8 unzip -l " + Quote(name));
+  EXPECT_EQ(unzip.Code, 0) << unzip.Output;
+  EXPECT_NE(unzip.Output.find(cyrillic), std::string::npos) << unzip.Output;
+  TToolRun tested = RunTool("unzip -t -q " + Quote(name));
+  EXPECT_EQ(tested.Code, 0) << tested.Output;
+}
+
 // ---- Split volumes ------------------------------------------------------------------
 
 TEST(ZAToolsTest, SplitVolumesPassTheToolsWhereverTheEdgesFall) {

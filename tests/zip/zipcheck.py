@@ -2,8 +2,11 @@
 
 list ARCHIVE [PASSWORD] [ENCODING]
     Tests every member and prints "name<TAB>size<TAB>crc32" per member (UTF-8).
+make ARCHIVE NAME=TEXT...
+    Writes a deflated archive of the members, each TEXT 100 times; python
+    flags non-ASCII names as UTF-8.
 zip64 ARCHIVE NAME=TEXT...
-    Writes an archive whose members are forced into Zip64 records.
+    The same with the members forced into Zip64 records.
 """
 import sys
 import zipfile
@@ -26,11 +29,11 @@ def list_archive(path, password=None, encoding=None):
     return 0
 
 
-def make_zip64(path, members):
+def make(path, members, force_zip64):
     with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as archive:
         for member in members:
             name, text = member.split("=", 1)
-            with archive.open(name, "w", force_zip64=True) as out:
+            with archive.open(name, "w", force_zip64=force_zip64) as out:
                 out.write(text.encode() * 100)
     return 0
 
@@ -38,8 +41,8 @@ def make_zip64(path, members):
 def main(args):
     if args[0] == "list":
         return list_archive(args[1], *(a or None for a in args[2:]))
-    if args[0] == "zip64":
-        return make_zip64(args[1], args[2:])
+    if args[0] in ("make", "zip64"):
+        return make(args[1], args[2:], args[0] == "zip64")
     return 2
 
 
