@@ -6,6 +6,7 @@
 
 #include "app/uAddresses.h"
 #include "app/uMorvelBinding.h"
+#include "app/uSignPage.h"
 #include "common/uTools.h"
 #include "common/uToolsGui.h"
 #include "forms/Prompts.h"
@@ -112,7 +113,7 @@ TfCertRequestAlt::TfCertRequestAlt(TComponent* AOwner, const TStartupFiles& File
   CreateRequestPage();
   CreateInfoPage();
   CreateInstallPage();
-  tsSignAndCrypt = NewPage(this, PageControl, "tsSignAndCrypt", "&3. Подпись и шифрование");
+  CreateSignPage();
   PageControl->SetActivePage(tsMain);
 
   StatusBar = new TStatusBar(this);
@@ -154,6 +155,7 @@ TfCertRequestAlt::TfCertRequestAlt(TComponent* AOwner, const TStartupFiles& File
   btnClearAll->OnClick = [this](TObject* Sender) { btnClearAllClick(Sender); };
   btnHelp->OnClick = [this](TObject* Sender) { btnHelpClick(Sender); };
   Button2->OnClick = [this](TObject* Sender) { Button2Click(Sender); };
+  BindSignPage();
   DoCreate();
 }
 
@@ -228,6 +230,42 @@ void TfCertRequestAlt::CreateInstallPage() {
                              {8, 98, 330, 28});
   btnTestSign =
       NewButton(this, tsInstallCert, "btnTestSign", "Тестовая подпись", {346, 98, 338, 28});
+}
+
+void TfCertRequestAlt::CreateSignPage() {
+  tsSignAndCrypt = NewPage(this, PageControl, "tsSignAndCrypt", "&3. Подпись и шифрование");
+  btnSignFile = NewButton(this, tsSignAndCrypt, "btnSignFile", "Подписать файл", {8, 12, 330, 28});
+  btnSignAndCrypt = NewButton(this, tsSignAndCrypt, "btnSignAndCrypt",
+                              "Подписать и зашифровать для портала", {346, 12, 338, 28});
+  btnCryptFile =
+      NewButton(this, tsSignAndCrypt, "btnCryptFile", "Зашифровать файл", {8, 48, 330, 28});
+  btnSignAndCrypt2 = NewButton(this, tsSignAndCrypt, "btnSignAndCrypt2",
+                               "Подписать и зашифровать файл", {346, 48, 338, 28});
+  btnDecrypt = NewButton(this, tsSignAndCrypt, "btnDecrypt", "Расшифровать файл", {8, 84, 330, 28});
+  btnCheckSign = NewButton(this, tsSignAndCrypt, "btnCheckSign", "Проверить присоединенную ЭП",
+                           {8, 120, 330, 28});
+  btnCheckDetachedSign = NewButton(this, tsSignAndCrypt, "btnCheckDetachedSign",
+                                   "Проверить отсоединенную ЭП", {346, 120, 338, 28});
+}
+
+// The page works with the status bar, the dialogs and the certificate file
+// field, which exist by now.
+void TfCertRequestAlt::BindSignPage() {
+  SignPage = new TSignPage(this, StatusBar, OpenDialogFile, OpenDialog, edtCertFileName);
+  const std::pair<TSButton*, void (TSignPage::*)(TObject*)> Handlers[] = {
+      {btnSignFile, &TSignPage::btnSignFileClick},
+      {btnSignAndCrypt, &TSignPage::btnSignAndCryptClick},
+      {btnCryptFile, &TSignPage::btnCryptFileClick},
+      {btnSignAndCrypt2, &TSignPage::btnSignAndCrypt2Click},
+      {btnDecrypt, &TSignPage::btnDecryptClick},
+      {btnCheckSign, &TSignPage::btnCheckSignClick},
+      {btnCheckDetachedSign, &TSignPage::btnCheckDetachedSignClick},
+      {btnFindInDir, &TSignPage::btnFindInDirClick},
+      {btnGetCertInfo, &TSignPage::btnGetCertInfoClick},
+      {btnTestSign, &TSignPage::btnTestSignClick},
+  };
+  for (auto [Button, Handler] : Handlers)
+    Button->OnClick = [this, Handler](TObject* Sender) { (SignPage->*Handler)(Sender); };
 }
 
 void TfCertRequestAlt::FormCreate(TObject*) {

@@ -3,6 +3,7 @@
 // issued certificate, the start-up checks, keyboard handling, Clear all,
 // Help and the application-wide error box.
 
+#include "app/uSignPage.h"
 #include "common/SButton.h"
 #include "forms/ComCtrls.h"
 #include "forms/Dialogs.h"
@@ -47,6 +48,13 @@ class TfCertRequestAlt : public TForm {
   TSButton* btnGetCertInfo;
   TSButton* btnTestSign;
   TTabSheet* tsSignAndCrypt;
+  TSButton* btnSignFile;
+  TSButton* btnSignAndCrypt;
+  TSButton* btnCryptFile;
+  TSButton* btnSignAndCrypt2;
+  TSButton* btnDecrypt;
+  TSButton* btnCheckSign;
+  TSButton* btnCheckDetachedSign;
   TStatusBar* StatusBar;
   TButton* btnHelp;
   TButton* Button2;
@@ -57,6 +65,8 @@ class TfCertRequestAlt : public TForm {
   TMenuItem* Windows1;
   TMenuItem* N1;
   TMenuItem* saltra1;
+  // The handlers of the signing page and of the three token buttons.
+  TSignPage* SignPage;
 
   void FormCreate(TObject* Sender);
   void FormShow(TObject* Sender);
@@ -72,6 +82,8 @@ class TfCertRequestAlt : public TForm {
   void CreateRequestPage();
   void CreateInfoPage();
   void CreateInstallPage();
+  void CreateSignPage();
+  void BindSignPage();
   void CheckLibraryAndDriver();
   TStartupFiles FFiles;
 };
