@@ -92,22 +92,6 @@ bool TokenCertificates(TStatusBar* Bar, const AnsiString& Status, bool Plain, TS
   return false;
 }
 
-// A certificate of the token, picked by the user; false when there is none
-// or the user cancels.
-bool ChooseTokenCertificate(TStatusBar* Bar, const AnsiString& Prompt, AnsiString& Cert) {
-  TStringList Certificates;
-  if (!TokenCertificates(Bar, "Подождите, идет анализ данных на устройстве ...", true,
-                         Certificates))
-    return false;
-  std::vector<AnsiString> Lines;
-  for (int I = 0; I < Certificates.Count(); ++I)
-    Lines.push_back(CertificateLine(Certificates.Strings(I)));
-  int Choice = MakeChoice(nullptr, Lines, "", 1, Prompt);
-  if (Choice == 0) return false;
-  Cert = Certificates.Strings(Choice - 1);
-  return true;
-}
-
 // The subject public key bits of a DER certificate, the last 64 bytes of a
 // longer value (a GOST key comes wrapped in an octet string); "" when the
 // bytes are not a certificate.
@@ -150,6 +134,20 @@ bool IsBase64Text(const AnsiString& Text) {
 }
 
 }  // namespace
+
+bool ChooseTokenCertificate(TStatusBar* Bar, const AnsiString& Prompt, AnsiString& Cert) {
+  TStringList Certificates;
+  if (!TokenCertificates(Bar, "Подождите, идет анализ данных на устройстве ...", true,
+                         Certificates))
+    return false;
+  std::vector<AnsiString> Lines;
+  for (int I = 0; I < Certificates.Count(); ++I)
+    Lines.push_back(CertificateLine(Certificates.Strings(I)));
+  int Choice = MakeChoice(nullptr, Lines, "", 1, Prompt);
+  if (Choice == 0) return false;
+  Cert = Certificates.Strings(Choice - 1);
+  return true;
+}
 
 struct TSignPage::TCryptJob {
   const char* Status;

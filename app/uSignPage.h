@@ -62,5 +62,10 @@ class TSignPage : public TComponent {
   TEdit* FedtCertFileName;
 };
 
+// A certificate of the token (its DER bytes), picked by the user from lines
+// "CN, действует с dd.mm.yyyy по dd.mm.yyyy" under Prompt; false when the
+// token has none (said so) or the user cancels.
+bool ChooseTokenCertificate(TStatusBar* Bar, const AnsiString& Prompt, AnsiString& Cert);
+
 // An in-memory ZIP archive with the one entry Name holding Data, dated now.
 AnsiString ZipString(const AnsiString& Data, const AnsiString& Name);
