@@ -120,7 +120,7 @@ void TSizeGripKs::SetPosition(TSizeGripPosition Value) {
   if (FPosition == Value) return;
   FPosition = Value;
   UpdateRegion();
-  UpdatePosition();
+  AlignSizeGrip();
   Invalidate();
 }
 
@@ -142,7 +142,7 @@ void TSizeGripKs::ChangePosition(TSizeGripChangePosition Change) {
   SetPosition(Moves[Change][FPosition]);
 }
 
-void TSizeGripKs::UpdatePosition() {
+void TSizeGripKs::AlignSizeGrip() {
   if (!Parent() || FAligning) return;
   FAligning = true;
   int X = OnRight() ? Parent()->ClientWidth() - Width() : 0;
@@ -242,7 +242,7 @@ void TSizeGripKs::MouseMove(TShiftState Shift, int X, int Y) {
   if ((Owner->ClientWidth() != OldClientWidth || Owner->ClientHeight() != OldClientHeight) &&
       OnParentResized)
     OnParentResized(this);
-  UpdatePosition();
+  AlignSizeGrip();
 }
 
 void TSizeGripKs::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
@@ -283,7 +283,7 @@ void TPopupListboxKs::AfterCreateWnd() {
   // The list never gets the focus; told it has it, it shows its selection
   // and keeps the focus where it is when clicked.
   SendMessageA(FHandle, WM_SETFOCUS, 0, 0);
-  FSizeGrip->UpdatePosition();
+  FSizeGrip->AlignSizeGrip();
 }
 
 void TPopupListboxKs::FillList() {
@@ -377,7 +377,7 @@ void TPopupListboxKs::ShowAt(POINT Position) {
 
 void TPopupListboxKs::Resize() {
   TWinControl::Resize();
-  FSizeGrip->UpdatePosition();
+  FSizeGrip->AlignSizeGrip();
   FSizedByUser = true;
   ContentChanged();
 }

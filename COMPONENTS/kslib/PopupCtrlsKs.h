@@ -48,12 +48,13 @@ class TSizeGripKs : public TCustomControl {
   explicit TSizeGripKs(TComponent* AOwner);
   TSizeGripPosition Position() const { return FPosition; }
   void SetPosition(TSizeGripPosition Value);
+  void SetSizeGripPosition(TSizeGripPosition Value) { SetPosition(Value); }
   // The window is the triangle of its corner.
   bool Triangle() const { return FTriangle; }
   void SetTriangle(bool Value);
   void ChangePosition(TSizeGripChangePosition Change);
   // Puts the grip into its corner of the parent's client area.
-  void UpdatePosition();
+  void AlignSizeGrip();
   void ShowSizeGripWindow(bool Show);
   void WndProc(TMessage& Message) override;
 

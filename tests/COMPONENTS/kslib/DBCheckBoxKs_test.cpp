@@ -45,7 +45,7 @@ TEST(DBCheckBoxKs, ABooleanFieldShowsItsValueAndGetsTheClickedStateWhenLeaving) 
   F.Click();
   EXPECT_EQ(F.Edit->State(), cbUnchecked);
   EXPECT_TRUE(F.Data.FieldByName("Flag")->AsBoolean()) << "not before leaving";
-  PressKey(VK_TAB);
+  PostKey(VK_TAB);
   ASSERT_TRUE(PumpUntilFocused(F.Other->Handle()));
   EXPECT_FALSE(F.Data.FieldByName("Flag")->AsBoolean());
   F.Data.Post();
@@ -89,7 +89,7 @@ TEST(DBCheckBoxKs, EachClickOrSpaceTogglesOnceAndGrayedOnlyWhenAllowed) {
   SendMessageA(F.Edit->Handle(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(5, 5));
   SendMessageA(F.Edit->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
   EXPECT_EQ(F.Edit->State(), cbUnchecked) << "the second click of a double click toggles once";
-  PressKey(VK_SPACE);
+  PostKey(VK_SPACE);
   ASSERT_TRUE(PumpUntil([&] { return F.Edit->State() == cbChecked; }));
   PumpFor(30);
   EXPECT_EQ(Clicks, 3);

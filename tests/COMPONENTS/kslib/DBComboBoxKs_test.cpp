@@ -32,7 +32,7 @@ TEST(DBComboBoxKsText, TypingCompletesFromItemsWithTheTailSelected) {
   F.PostChars("у");
   EXPECT_EQ(F.Edit->Text(), "Мурманск") << "typing over the tail completes anew";
   EXPECT_EQ(F.Edit->ItemIndex(), 2);
-  PressKey(VK_BACK);
+  PostKey(VK_BACK);
   ASSERT_TRUE(PumpUntil([&] { return F.Edit->Text() == "Му"; }));
   EXPECT_EQ(F.Edit->ItemIndex(), -1) << "deleting the tail leaves the item";
   F.PostChars("х");
@@ -88,7 +88,7 @@ TEST(DBComboBoxKsKeys, TypingSearchesTheItemsAndDeleteClearsTheValue) {
   EXPECT_EQ(F.Edit->Value().AsInteger(), 0);
   F.PostChars("x");
   EXPECT_EQ(F.Edit->Text(), "Нет") << "free text cannot be typed";
-  PressKey(VK_DELETE);
+  PostKey(VK_DELETE);
   ASSERT_TRUE(PumpUntil([&] { return F.Edit->Value().IsNull(); }));
   EXPECT_EQ(F.Edit->Text(), "");
 }
@@ -103,12 +103,12 @@ TEST(DBComboBoxKsSteps, UpAndDownStepThroughTheItems) {
   } Steps[] = {{VK_DOWN, "a"}, {VK_DOWN, "b"}, {VK_DOWN, "c"}, {VK_DOWN, "c"},
                {VK_UP, "b"},   {VK_UP, "a"},   {VK_UP, "a"}};
   for (const Step& S : Steps) {
-    PressKey(S.Key);
+    PostKey(S.Key);
     PumpFor(40);
     EXPECT_EQ(F.Edit->Text(), S.Text) << "after " << (S.Key == VK_UP ? "Up" : "Down");
   }
   F.Edit->SetText("");
-  PressKey(VK_UP);
+  PostKey(VK_UP);
   EXPECT_TRUE(PumpUntil([&] { return F.Edit->Text() == "c"; })) << "Up with no item goes to the last";
   EXPECT_EQ(F.OkClicks, 0);
 }
@@ -117,17 +117,17 @@ TEST(DBComboBoxKsList, EnterWithTheListOpenChoosesAndNeverPressesTheDefaultButto
   TComboForm F;
   AddItems(F.Edit->Items(), {"alpha", "beta", "gamma"});
   F.Show();
-  PressChord({VK_MENU, VK_DOWN});
+  PostKey(VK_DOWN, {VK_MENU});
   ASSERT_TRUE(PumpUntil([&] { return F.Edit->ListVisible(); }));
   TPopupListboxKs* List = F.Edit->PopupListbox();
   EXPECT_TRUE(IsWindowVisible(List->Handle()));
   EXPECT_EQ(GetFocus(), F.Edit->Handle()) << "the list never takes the focus";
   EXPECT_TRUE(F.Edit->ButtonControl(0)->Down());
-  PressKey(VK_DOWN);
-  PressKey(VK_DOWN);
+  PostKey(VK_DOWN);
+  PostKey(VK_DOWN);
   ASSERT_TRUE(PumpUntil([&] { return List->ItemIndex() == 1; }));
   EXPECT_EQ(F.Edit->Text(), "") << "moving in the list chooses nothing yet";
-  PressKey(VK_RETURN);
+  PostKey(VK_RETURN);
   ASSERT_TRUE(PumpUntil([&] { return !F.Edit->ListVisible(); }));
   PumpFor(50);
   EXPECT_EQ(F.Edit->Text(), "beta");
@@ -135,15 +135,15 @@ TEST(DBComboBoxKsList, EnterWithTheListOpenChoosesAndNeverPressesTheDefaultButto
   EXPECT_FALSE(IsWindowVisible(List->Handle()));
   EXPECT_FALSE(F.Edit->ButtonControl(0)->Down());
 
-  PressChord({VK_MENU, VK_DOWN});
+  PostKey(VK_DOWN, {VK_MENU});
   ASSERT_TRUE(PumpUntil([&] { return F.Edit->ListVisible(); }));
-  PressKey(VK_DOWN);
-  PressKey(VK_ESCAPE);
+  PostKey(VK_DOWN);
+  PostKey(VK_ESCAPE);
   ASSERT_TRUE(PumpUntil([&] { return !F.Edit->ListVisible(); }));
   PumpFor(50);
   EXPECT_EQ(F.Edit->Text(), "beta");
   EXPECT_EQ(F.CancelClicks, 0);
-  PressKey(VK_RETURN);
+  PostKey(VK_RETURN);
   EXPECT_TRUE(PumpUntil([&] { return F.OkClicks == 1; })) << "with the list closed, Enter is the form's";
 }
 

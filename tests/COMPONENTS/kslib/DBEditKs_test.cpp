@@ -76,7 +76,7 @@ TEST(DBEditKsUnbound, TypedTextIsCommittedWhenLeaving) {
   F.Type("xyz");
   EXPECT_EQ(F.Changes, 3);
   EXPECT_TRUE(F.Edit->DataLink()->DataIndependentValue().IsNull()) << "not before leaving";
-  PressKey(VK_TAB);
+  PostKey(VK_TAB);
   ASSERT_TRUE(PumpUntilFocused(F.Other->Handle()));
   EXPECT_EQ(F.Edit->DataLink()->DataIndependentValue().AsString(), "xyz");
   EXPECT_EQ(F.Edit->Text(), "xyz");
@@ -89,11 +89,11 @@ TEST(DBEditKsUnbound, EscUndoesTypingAndOtherwiseReachesTheCancelButton) {
   F.Edit->SelectAll();
   F.Type("new");
   ASSERT_EQ(F.Edit->Text(), "new");
-  PressKey(VK_ESCAPE);
+  PostKey(VK_ESCAPE);
   ASSERT_TRUE(PumpUntil([&] { return F.Edit->Text() == "keep"; }));
   PumpFor(30);
   EXPECT_EQ(F.CancelClicks, 0);
-  PressKey(VK_ESCAPE);
+  PostKey(VK_ESCAPE);
   EXPECT_TRUE(PumpUntil([&] { return F.CancelClicks == 1; }));
 }
 
@@ -101,19 +101,19 @@ TEST(DBEditKsUnbound, EnterAndTabGoToTheFormUnlessTheEditWantsThem) {
   TEditForm F;
   F.Show();
   F.Type("a");
-  PressKey(VK_RETURN);
+  PostKey(VK_RETURN);
   ASSERT_TRUE(PumpUntil([&] { return F.OkClicks == 1; }));
   PumpFor(30);
   EXPECT_EQ(F.Edit->Text(), "a") << "no line break in the text";
   F.Edit->SetWantReturns(true);
   F.Edit->SetWantTabs(true);
-  PressKey(VK_RETURN);
-  PressKey(VK_TAB);
+  PostKey(VK_RETURN);
+  PostKey(VK_TAB);
   PumpFor(80);
   EXPECT_EQ(F.OkClicks, 1);
   EXPECT_EQ(GetFocus(), F.Edit->Handle());
   F.Edit->SetWantTabs(false);
-  PressKey(VK_TAB);
+  PostKey(VK_TAB);
   EXPECT_TRUE(PumpUntilFocused(F.Other->Handle()));
 }
 
@@ -165,7 +165,7 @@ TEST(DBEditKsRequiredMark, FollowsTypedText) {
   F.Type("q");
   PumpFor(20);
   EXPECT_EQ(MarkPixels(F.Edit).OnLastRow, 0);
-  PressKey(VK_BACK);
+  PostKey(VK_BACK);
   ASSERT_TRUE(PumpUntil([&] { return F.Edit->Text().empty(); }));
   EXPECT_GT(MarkPixels(F.Edit).OnLastRow, 0);
 }
@@ -243,7 +243,7 @@ TEST(DBEditKsButtons, AltDownClicksTheFirstButtonThatHasIt) {
   Second->OnClick = [&](TObject*, bool&) { Seen.push_back("second"); };
   F.Show();
   F.Type("ab");
-  PressChord({VK_MENU, VK_DOWN});
+  PostKey(VK_DOWN, {VK_MENU});
   ASSERT_TRUE(PumpUntil([&] { return Seen.size() >= 2; }));
   PumpFor(30);
   EXPECT_EQ(Seen, (std::vector<std::string>{"down", "first"}));
@@ -290,13 +290,13 @@ TEST(DBEditKsMRU, TypingShowsTheMatchesAndEnterChoosesWithoutPressingTheDefaultB
   EXPECT_EQ(List->Items()->Count(), 2);
   EXPECT_EQ(List->Items()->Strings(0), "alpha") << "sorted";
   EXPECT_EQ(GetFocus(), F.Edit->Handle()) << "the list never takes the focus";
-  PressKey(VK_DOWN);
+  PostKey(VK_DOWN);
   ASSERT_TRUE(PumpUntil([&] { return List->ItemIndex() >= 0; }));
-  PressKey(VK_DOWN);
+  PostKey(VK_DOWN);
   PumpFor(30);
   int Chosen = List->ItemIndex();
   AnsiString Expected = List->Items()->Strings(Chosen);
-  PressKey(VK_RETURN);
+  PostKey(VK_RETURN);
   ASSERT_TRUE(PumpUntil([&] { return !MRU->DroppedDown(); }));
   PumpFor(30);
   EXPECT_EQ(F.Edit->Text(), Expected);
@@ -306,7 +306,7 @@ TEST(DBEditKsMRU, TypingShowsTheMatchesAndEnterChoosesWithoutPressingTheDefaultB
   F.Edit->SelectAll();
   F.Type("be");
   ASSERT_TRUE(PumpUntil([&] { return MRU->DroppedDown(); }));
-  PressKey(VK_ESCAPE);
+  PostKey(VK_ESCAPE);
   ASSERT_TRUE(PumpUntil([&] { return !MRU->DroppedDown(); }));
   PumpFor(30);
   EXPECT_EQ(F.Edit->Text(), "be");
@@ -314,7 +314,7 @@ TEST(DBEditKsMRU, TypingShowsTheMatchesAndEnterChoosesWithoutPressingTheDefaultB
   F.Type("x");
   PumpFor(30);
   EXPECT_FALSE(MRU->DroppedDown()) << "nothing matches";
-  PressKey(VK_TAB);
+  PostKey(VK_TAB);
   ASSERT_TRUE(PumpUntilFocused(F.Other->Handle()));
   EXPECT_EQ(MRU->Items()->Strings(MRU->Items()->Count() - 1), "bex") << "a committed text is added";
 }
@@ -405,11 +405,11 @@ TEST(DBEditKsBound, TypingAndLeavingWritesTheField) {
   TBoundForm F;
   F.Show();
   F.Edit->SelectAll();
-  TypeText("abc");
+  PostText("abc");
   ASSERT_TRUE(PumpUntil([&] { return F.Edit->Text() == "abc"; }));
   EXPECT_EQ(F.Data.State(), dsEdit) << "the first key put the dataset into edit";
   EXPECT_EQ(F.Data.FieldByName("Name")->AsString(), "first") << "not before leaving";
-  PressKey(VK_TAB);
+  PostKey(VK_TAB);
   ASSERT_TRUE(PumpUntilFocused(F.Other->Handle()));
   EXPECT_EQ(F.Data.FieldByName("Name")->AsString(), "abc");
   F.Data.Post();
@@ -427,9 +427,9 @@ TEST(DBEditKsBound, ARejectedValueRereadsTheFieldAndKeepsTheFocus) {
   Application->OnException = [&](TObject*, Exception* E) { Errors.push_back(E->Message()); };
   F.Show();
   F.Edit->SelectAll();
-  TypeText("1x3");
+  PostText("1x3");
   ASSERT_TRUE(PumpUntil([&] { return F.Edit->Text() == "13"; })) << "x is no digit";
-  PressKey(VK_TAB);
+  PostKey(VK_TAB);
   ASSERT_TRUE(PumpUntil([&] { return !Errors.empty(); }));
   PumpFor(50);
   Application->OnException = nullptr;

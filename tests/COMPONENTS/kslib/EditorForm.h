@@ -48,7 +48,7 @@ struct TEditorForm {
   // Types through the input queue and waits until the text ends with it.
   void Type(const char* Text) {
     AnsiString Typed = Text;
-    TypeText(Text);
+    PostText(Text);
     PumpUntil([&] {
       AnsiString Now = Edit->Text();
       return Now.size() >= Typed.size() && Now.substr(Now.size() - Typed.size()) == Typed;

@@ -1,8 +1,30 @@
 #include "KsTestKit.h"
 
+#include <gtest/gtest.h>
+
+#include <string>
 #include <vector>
 
 #include "FormsTestKit.h"
+
+namespace {
+
+// The test program works on a desktop of its own, made before its first
+// window: input that other programs send to the shared desktop (their
+// tests type too) never reaches these windows.
+class TPrivateDesktop : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    std::string Name = "kslib-tests-" + std::to_string(GetCurrentProcessId());
+    HDESK Desktop = CreateDesktopA(Name.c_str(), nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+    ASSERT_NE(Desktop, nullptr);
+    ASSERT_TRUE(SetThreadDesktop(Desktop));
+  }
+};
+
+const auto* const PrivateDesktop = ::testing::AddGlobalTestEnvironment(new TPrivateDesktop);
+
+}  // namespace
 
 TDibDC::TDibDC(int Width, int Height, COLORREF Fill) : FWidth(Width), FHeight(Height) {
   BITMAPINFO Info{};
@@ -55,18 +77,40 @@ void PrintClient(HWND Wnd, TDibDC& Target) {
                PRF_CLIENT | PRF_ERASEBKGND | PRF_CHILDREN);
 }
 
-void PressChord(std::initializer_list<WORD> Keys) {
-  std::vector<INPUT> Inputs;
-  auto Add = [&](WORD Key, DWORD Flags) {
-    INPUT Input{};
-    Input.type = INPUT_KEYBOARD;
-    Input.ki.wVk = Key;
-    Input.ki.dwFlags = Flags;
-    Inputs.push_back(Input);
+void PostKey(WORD Key, std::initializer_list<WORD> Modifiers) {
+  HWND Target = GetFocus();
+  BYTE State[256];
+  GetKeyboardState(State);
+  auto Hold = [&](BYTE Flag) {
+    for (WORD Modifier : Modifiers) State[Modifier] = Flag;
+    SetKeyboardState(State);
   };
-  for (WORD Key : Keys) Add(Key, 0);
-  for (auto It = std::rbegin(Keys); It != std::rend(Keys); ++It) Add(*It, KEYEVENTF_KEYUP);
-  SendInput(static_cast<UINT>(Inputs.size()), Inputs.data(), sizeof(INPUT));
+  Hold(0x80);
+  bool Alt = false;
+  for (WORD Modifier : Modifiers) Alt = Alt || Modifier == VK_MENU;
+  LPARAM Data = 1 | (static_cast<LPARAM>(MapVirtualKeyA(Key, MAPVK_VK_TO_VSC)) << 16) |
+                (Alt ? LPARAM{1} << 29 : 0);
+  PostMessageA(Target, Alt ? WM_SYSKEYDOWN : WM_KEYDOWN, Key, Data);
+  PostMessageA(Target, Alt ? WM_SYSKEYUP : WM_KEYUP, Key,
+               Data | (LPARAM{1} << 30) | static_cast<LPARAM>(1u << 31));
+  PumpFor(20);
+  Hold(0);
+}
+
+void PostText(const char* Text) {
+  for (; *Text; ++Text) {
+    SHORT Code = VkKeyScanA(*Text);
+    if (Code == -1) {
+      PostMessageA(GetFocus(), WM_CHAR, static_cast<uint8_t>(*Text), 1);
+      PumpFor(10);
+      continue;
+    }
+    if (HIBYTE(Code) & 1) {
+      PostKey(LOBYTE(Code), {VK_SHIFT});
+    } else {
+      PostKey(LOBYTE(Code));
+    }
+  }
 }
 
 bool PumpUntilFocused(HWND Wnd) {

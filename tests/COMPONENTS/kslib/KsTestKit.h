@@ -28,9 +28,15 @@ class TDibDC {
   int FWidth, FHeight;
 };
 
-// Presses the keys in order and lets them go in reverse (Alt+Down: {VK_MENU,
-// VK_DOWN}), through the system's input queue.
-void PressChord(std::initializer_list<WORD> Keys);
+// Keys as the focused window of this thread gets them: key-down and key-up
+// messages posted to it and handled by the application's loop (so the
+// form's pre-processing and the translation to characters take part), the
+// modifiers held in this thread's keyboard state meanwhile. Unlike input
+// sent to the desktop, nothing reaches another program's windows.
+void PostKey(WORD Key, std::initializer_list<WORD> Modifiers = {});
+// Each character by its key; characters without a key on the layout as
+// character messages.
+void PostText(const char* Text);
 // Handles messages until the focus is on the window.
 bool PumpUntilFocused(HWND Wnd);
 
