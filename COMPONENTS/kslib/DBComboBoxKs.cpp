@@ -541,7 +541,7 @@ void TCustomDBComboBoxKs::EditWndProc(TMessage& Message) {
     case CM_CANCELMODEKS: {
       auto* From = reinterpret_cast<TControl*>(Message.WParam);
       if (FListVisible && From != this && From != FListbox) CloseUp(false);
-      return;
+      break;
     }
     default:
       break;

@@ -1010,6 +1010,11 @@ void TCustomDBEditKs::EditWndProc(TMessage& Message) {
       return;
     case CM_SWALLOWBUTTONKS:
       return;
+    case CM_CANCELMODEKS: {
+      auto* From = reinterpret_cast<TControl*>(Message.WParam);
+      if (MRUListOpen() && From != this && From != FMRUListbox) FMRUList->CloseUp(false);
+      return;
+    }
     case CM_TEXTCHANGED:
       // A multi-line edit does not report text set in code.
       Change();

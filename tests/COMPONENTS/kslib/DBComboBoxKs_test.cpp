@@ -161,6 +161,24 @@ TEST(DBComboBoxKsList, AClickOnAnItemChoosesItAndClosesTheList) {
   EXPECT_EQ(GetFocus(), F.Edit->Handle());
 }
 
+TEST(DBComboBoxKsList, LeavingTheControlOrCancelModeElsewhereClosesWithoutChoosing) {
+  TComboForm F;
+  AddItems(F.Edit->Items(), {"alpha", "beta"});
+  F.Show();
+  F.Edit->DropDown();
+  F.Edit->PopupListbox()->SetItemIndex(1);
+  F.Edit->Perform(CM_CANCELMODEKS, reinterpret_cast<WPARAM>(F.Edit));
+  EXPECT_TRUE(F.Edit->ListVisible()) << "its own cancel mode keeps the list";
+  F.Edit->Perform(CM_CANCELMODEKS, reinterpret_cast<WPARAM>(F.Other));
+  EXPECT_FALSE(F.Edit->ListVisible());
+  F.Edit->DropDown();
+  F.Edit->PopupListbox()->SetItemIndex(1);
+  F.Other->SetFocus();
+  ASSERT_TRUE(PumpUntilFocused(F.Other->Handle()));
+  EXPECT_FALSE(F.Edit->ListVisible());
+  EXPECT_EQ(F.Edit->Text(), "");
+}
+
 TEST(DBComboBoxKsList, WidthAndRowsFollowTheDropDownSettings) {
   TComboForm F;
   F.Show();
