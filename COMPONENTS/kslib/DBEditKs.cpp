@@ -1016,8 +1016,9 @@ void TCustomDBEditKs::EditWndProc(TMessage& Message) {
       return;
     }
     case CM_TEXTCHANGED:
-      // A multi-line edit does not report text set in code.
-      Change();
+      // A multi-line edit does not report text set in code; a single-line
+      // one (a password) does, and so does no window.
+      if (!HandleAllocated() || (GetWindowLongA(FHandle, GWL_STYLE) & ES_MULTILINE)) Change();
       return;
     case CM_VISIBLECHANGED:
       if (FHolder) return;

@@ -62,6 +62,10 @@ TEST(DBEditKsUnbound, TextAndValueRoundTripWithOneChangeEach) {
   EXPECT_EQ(F.Changes, 3);
   EXPECT_FALSE(F.Edit->Modified()) << "a value set in code is committed";
 
+  F.Edit->SetPasswordChar('*');
+  F.Edit->SetText("secret");
+  EXPECT_EQ(F.Changes, 4) << "a single-line password edit reports its change once too";
+
   TDBEditKs Windowless(nullptr);
   int Changes = 0;
   Windowless.OnChange = [&](TObject*) { ++Changes; };
