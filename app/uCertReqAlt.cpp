@@ -7,6 +7,7 @@
 #include "app/uAddresses.h"
 #include "app/uMorvelBinding.h"
 #include "app/uSignPage.h"
+#include "app/uValidators.h"
 #include "common/uTools.h"
 #include "common/uToolsGui.h"
 #include "forms/Prompts.h"
@@ -14,18 +15,26 @@
 
 namespace {
 
+using Fields = std::initializer_list<TCustomDBEditKs*>;
+
 // 2018-07-20 19:59:00, packed DOS date and time: older libraries cannot
 // make 2012 keys.
 constexpr uint32_t MorvelMinimumDate = 0x4CF49F60;
 
+template <class T>
+T* NewControl(TfCertRequestAlt* Form, TWinControl* Parent, const char* Name, const char* Caption,
+              RECT Bounds) {
+  auto* Control = new T(Form);
+  Control->SetName(Name);
+  Control->SetParent(Parent);
+  Control->SetCaption(Caption);
+  Control->SetBounds(Bounds.left, Bounds.top, Bounds.right, Bounds.bottom);
+  return Control;
+}
+
 TSButton* NewButton(TfCertRequestAlt* Form, TWinControl* Parent, const char* Name,
                     const char* Caption, RECT Bounds) {
-  auto* Button = new TSButton(Form);
-  Button->SetName(Name);
-  Button->SetParent(Parent);
-  Button->SetCaption(Caption);
-  Button->SetBounds(Bounds.left, Bounds.top, Bounds.right, Bounds.bottom);
-  return Button;
+  return NewControl<TSButton>(Form, Parent, Name, Caption, Bounds);
 }
 
 TLabel* NewLabel(TfCertRequestAlt* Form, TWinControl* Parent, const char* Name, const char* Caption,
@@ -54,6 +63,23 @@ TOpenDialog* NewOpenDialog(TfCertRequestAlt* Form, const char* Name, const char*
   Dialog->Filter = Filter;
   Dialog->Title = Title;
   return Dialog;
+}
+
+// A requisite and its label "lbl" + the field's name without its prefix
+// (edtKPP: lblKPP), the label at LabelLeft, the field from FieldLeft.
+template <class T>
+T* NewRequisite(TfCertRequestAlt* Form, TGroupBox* Group, const char* Name, const char* Caption,
+                int Top, int LabelLeft, int FieldLeft, int Width, int MaxLength,
+                TLabel** Label = nullptr) {
+  TLabel* Title =
+      NewLabel(Form, Group, (AnsiString("lbl") + (Name + 3)).c_str(), Caption, LabelLeft, Top + 3);
+  if (Label) *Label = Title;
+  auto* Field = new T(Form);
+  Field->SetName(Name);
+  Field->SetParent(Group);
+  Field->SetBounds(FieldLeft, Top, Width, 21);
+  Field->SetMaxLength(MaxLength);
+  return Field;
 }
 
 TMenuItem* NewMenuItem(TfCertRequestAlt* Form, TPopupMenu* Menu, const char* Name,
@@ -152,6 +178,7 @@ TfCertRequestAlt::TfCertRequestAlt(TComponent* AOwner, const TStartupFiles& File
   OnKeyDown = [this](TObject* Sender, uint16_t& Key, TShiftState Shift) {
     FormKeyDown(Sender, Key, Shift);
   };
+  btnOK->OnClick = [this](TObject* Sender) { btnOKClick(Sender); };
   btnClearAll->OnClick = [this](TObject* Sender) { btnClearAllClick(Sender); };
   btnHelp->OnClick = [this](TObject* Sender) { btnHelpClick(Sender); };
   Button2->OnClick = [this](TObject* Sender) { Button2Click(Sender); };
@@ -163,6 +190,7 @@ TfCertRequestAlt::TfCertRequestAlt(TComponent* AOwner, const TStartupFiles& File
 // buttons.
 void TfCertRequestAlt::CreateRequestPage() {
   tsMain = NewPage(this, PageControl, "tsMain", "&1. Генерация ключа и запроса на сертификат");
+  CreateRequisiteFields();
   Label17 = NewLabel(
       this, tsMain, "Label17",
       "Заполните все обязательные поля (отмеченные красным подчеркиванием) вручную либо на "
@@ -201,6 +229,93 @@ void TfCertRequestAlt::CreateRequestPage() {
                            "5 месяцев", "4 месяца", "3 месяца", "2 месяца", "1 месяц"})
     cbValidForMonths->Items()->Add(Item);
   Label7 = NewLabel(this, GroupBox1, "Label7", "- от момента выпуска на УЦ", 518, 16);
+}
+
+void TfCertRequestAlt::CreateRequisiteFields() {
+  rgCertOwnerType = new TSRadioGroup(this);
+  rgCertOwnerType->SetName("rgCertOwnerType");
+  rgCertOwnerType->SetParent(tsMain);
+  rgCertOwnerType->SetBounds(8, 34, 676, 40);
+  rgCertOwnerType->SetCaption("Тип владельца сертификата");
+  rgCertOwnerType->SetColumns(2);
+  rgCertOwnerType->Items()->Add("Ю&ридическое лицо");
+  rgCertOwnerType->Items()->Add("И&ндивидуальный предприниматель");
+
+  gbSubject = NewControl<TGroupBox>(this, tsMain, "gbSubject", "Сведения о владельце сертификата",
+                                    {8, 78, 336, 162});
+  edtSN = NewRequisite<TDBEditKs>(this, gbSubject, "edtSN", "Фамилия", 18, 8, 90, 236, 64);
+  edtGN1 = NewRequisite<TDBEditKs>(this, gbSubject, "edtGN1", "Имя", 41, 8, 90, 236, 64);
+  edtGN2 = NewRequisite<TDBEditKs>(this, gbSubject, "edtGN2", "Отчество", 64, 8, 90, 236, 64);
+  edtSNILS = NewRequisite<TDBEditKs>(this, gbSubject, "edtSNILS", "СНИЛС", 87, 8, 90, 236, 11);
+  edtSNILS->SetHint("Укажите СНИЛС - только цифры (без знака \"минус\" и пробелов)");
+  edtSNILS->SetShowHint(true);
+  edtEMAIL = NewRequisite<TDBEditKs>(this, gbSubject, "edtEMAIL", "E-mail", 110, 8, 90, 236, 40);
+  dbeCategory =
+      NewRequisite<TDBComboBoxKs>(this, gbSubject, "dbeCategory", "Должность", 133, 8, 90, 236, 0);
+  dbeCategory->SetHint("Выберите должность из списка или введите вручную нужное значение");
+  dbeCategory->SetShowHint(true);
+  dbeCategory->DropDownBox()->SetRows(10);
+  dbeCategory->DropDownBox()->SetSizable(true);
+
+  gbAdrdess = NewControl<TGroupBox>(this, tsMain, "gbAdrdess", "Юридический адрес организации",
+                                    {348, 78, 336, 162});
+  edtST = NewRequisite<TDBComboBoxKs>(this, gbAdrdess, "edtST", "Область", 18, 8, 90, 236, 64);
+  edtL = NewRequisite<TDBComboBoxKs>(this, gbAdrdess, "edtL", "Город", 41, 8, 90, 236, 64);
+  for (auto [Combo, Presets] : {std::pair{dbeCategory, &PositionPresets},
+                                std::pair{edtST, &RegionPresets}, std::pair{edtL, &CityPresets}}) {
+    for (const char* Item : *Presets) Combo->Items()->Add(Item);
+    Combo->DropDownBox()->SetAutoDrop(true);
+  }
+  edtStreet =
+      NewRequisite<TDBEditKs>(this, gbAdrdess, "edtStreet", "Улица, дом", 64, 8, 90, 236, 128);
+
+  gbOrgSettings = NewControl<TGroupBox>(this, tsMain, "gbOrgSettings",
+                                        "Сведения об организации (Индивидуальном предпринимателе)",
+                                        {8, 244, 676, 116});
+  edtO = NewRequisite<TDBEditKs>(this, gbOrgSettings, "edtO", "Наименование", 18, 8, 150, 518, 0);
+  edtOU = NewRequisite<TComboBox>(this, gbOrgSettings, "edtOU", "Отдел / Обособ. подр.", 44, 8, 150,
+                                  250, 0);
+  for (const char* Item : {"Руководство", "Бухгалтерия", "Управление"}) edtOU->Items()->Add(Item);
+  TLabel* Note = NewLabel(this, gbOrgSettings, "lblOUNote",
+                          "для ЕГАИС необходимо ввести адрес точки продаж вручную (например, "
+                          "\"магазин на ул. Энтузиастов, 12\")",
+                          410, 42);
+  Note->SetBounds(410, 42, 258, 40);
+  Note->SetWordWrap(true);
+  Note->Font()->SetColor(clGreen);
+  edtOGRN =
+      NewRequisite<TDBEditKs>(this, gbOrgSettings, "edtOGRN", "ОГРН (ИП)", 84, 8, 150, 130, 15);
+  edtINN = NewRequisite<TDBEditKs>(this, gbOrgSettings, "edtINN", "ИНН", 84, 300, 334, 110, 12);
+  edtKPP =
+      NewRequisite<TDBEditKs>(this, gbOrgSettings, "edtKPP", "КПП", 84, 460, 494, 90, 9, &lblKPP);
+
+  // Handlers as the form resource binds them.
+  auto Bind = [this](auto Method) {
+    return [this, Method](auto&&... Args) { (this->*Method)(Args...); };
+  };
+  rgCertOwnerType->OnClick = Bind(&TfCertRequestAlt::rgCertOwnerTypeClick);
+  for (TCustomDBEditKs* Field : Fields{edtSN, edtGN1, edtGN2, edtSNILS, edtEMAIL, dbeCategory,
+                                       edtST, edtL, edtStreet, edtO, edtOGRN, edtINN, edtKPP}) {
+    Field->OnChange = Bind(&TfCertRequestAlt::edtSNChange);
+    Field->OnExit = Bind(&TfCertRequestAlt::edtSNExit);
+  }
+  edtOU->OnChange = Bind(&TfCertRequestAlt::edtSNChange);
+  edtOU->OnExit = Bind(&TfCertRequestAlt::edtSNExit);
+  edtINN->OnExit = Bind(&TfCertRequestAlt::edtINNExit);
+  for (TDBEditKs* Field : {edtSNILS, edtOGRN, edtINN, edtKPP})
+    Field->OnKeyPress = Bind(&TfCertRequestAlt::edtSNILSKeyPress);
+  for (TCustomDBEditKs* Field : Fields{edtSN, edtGN1, edtST, edtL, edtStreet})
+    Field->OnCheckDrawRequiredState = Bind(&TfCertRequestAlt::edtSNCheckDrawRequiredState);
+  for (TCustomDBEditKs* Field : Fields{dbeCategory, edtO})
+    Field->OnCheckDrawRequiredState = Bind(&TfCertRequestAlt::dbeCategoryCheckDrawRequiredState);
+  edtSNILS->OnCheckDrawRequiredState = Bind(&TfCertRequestAlt::edtSNILSCheckDrawRequiredState);
+  edtEMAIL->OnCheckDrawRequiredState = Bind(&TfCertRequestAlt::edtEMAILCheckDrawRequiredState);
+  edtOGRN->OnCheckDrawRequiredState = Bind(&TfCertRequestAlt::edtOGRNCheckDrawRequiredState);
+  edtINN->OnCheckDrawRequiredState = Bind(&TfCertRequestAlt::edtINNCheckDrawRequiredState);
+  edtKPP->OnCheckDrawRequiredState = Bind(&TfCertRequestAlt::edtKPPCheckDrawRequiredState);
+  for (TCustomDBEditKs* Field :
+       Fields{edtSN, edtGN1, edtSNILS, dbeCategory, edtST, edtL, edtStreet})
+    Field->SetHighlightRequired(true);
 }
 
 void TfCertRequestAlt::CreateInfoPage() {
@@ -356,12 +471,18 @@ bool TfCertRequestAlt::HasGenCertRequestsEKU() {
   return Module && FindExport(Module, "GenCertRequestsEKU");
 }
 
-void TfCertRequestAlt::FormShow(TObject*) { tsSignAndCrypt->SetTabVisible(false); }
+void TfCertRequestAlt::FormShow(TObject*) {
+  tsSignAndCrypt->SetTabVisible(false);
+  rgCertOwnerType->SetItemIndex(otLegalEntity);
+  rgCertOwnerTypeClick(rgCertOwnerType);
+}
 
 void TfCertRequestAlt::FormKeyDown(TObject*, uint16_t& Key, TShiftState) {
   if (Key != VK_RETURN) return;
   auto* Combo = dynamic_cast<TCustomComboBox*>(ActiveControl());
   if (Combo && Combo->DroppedDown()) return;
+  auto* Requisite = dynamic_cast<TCustomDBComboBoxKs*>(ActiveControl());
+  if (Requisite && Requisite->DroppedDown()) return;
   Key = 0;
   SelectNext(ActiveControl(), true, true);
 }
@@ -371,6 +492,7 @@ void TfCertRequestAlt::Button2Click(TObject*) { Close(); }
 void TfCertRequestAlt::btnClearAllClick(TObject*) {
   for (int I = 0; I < ComponentCount(); ++I)
     if (auto* Edit = dynamic_cast<TCustomEdit*>(Components(I))) Edit->SetText("");
+  rgCertOwnerType->SetItemIndex(otNone);
   cbValidForMonths->SetItemIndex(0);
 }
 
@@ -390,4 +512,259 @@ void TfCertRequestAlt::btnHelpClick(TObject*) {
 void TfCertRequestAlt::AppException(TObject*, Exception* E) {
   if (dynamic_cast<EAbort*>(E)) return;
   ShowMessageDialog(E->Message(), mtError, "Ошибка", {mbCancel}, mbCancel, {"Закрыть"});
+}
+
+// ---- The requisites ----------------------------------------------------------
+
+namespace {
+
+AnsiString T(TControl* Field) { return Trim(Field->Text()); }
+
+TCustomDBEditKs* Requisite(TObject* Sender) { return static_cast<TCustomDBEditKs*>(Sender); }
+
+// The hourglass and the status text for as long as the token works.
+class TBusyScope {
+ public:
+  TBusyScope(TStatusBar* Bar, const AnsiString& Text) : FBar(Bar) {
+    ::Screen->SetCursor(crHourGlass);
+    FBar->SetSimpleText(Text);
+    Application->ProcessMessages();
+    Sleep(0);
+  }
+  ~TBusyScope() {
+    ::Screen->SetCursor(crDefault);
+    FBar->SetSimpleText("");
+  }
+  TBusyScope(const TBusyScope&) = delete;
+  TBusyScope& operator=(const TBusyScope&) = delete;
+
+ private:
+  TStatusBar* FBar;
+};
+
+}  // namespace
+
+void TfCertRequestAlt::rgCertOwnerTypeClick(TObject*) {
+  ApplyOwnerTypeLayout();
+  gbOrgSettings->SetCaption(OwnerType() == otEntrepreneur
+                                ? "Сведения об индивидуальном предпринимателе"
+                                : "Сведения об организации");
+  btnOK->SetEnabled(AllRequiredFilled());
+}
+
+void TfCertRequestAlt::ApplyOwnerTypeLayout() {
+  FRequiredMask = 65;
+  if (OwnerType() == otLegalEntity) {
+    for (TWinControl* Field : std::initializer_list<TWinControl*>{edtO, edtOU, edtOGRN, edtKPP}) {
+      Field->SetEnabled(true);
+      Field->SetColor(clWindow);
+    }
+    for (TCustomDBEditKs* Field : Fields{edtO, dbeCategory, edtOGRN, edtINN})
+      Field->SetHighlightRequired(true);
+    edtKPP->SetVisible(true);
+    lblKPP->SetVisible(true);
+  } else if (OwnerType() == otEntrepreneur) {
+    edtO->SetText("");
+    edtO->SetHighlightRequired(false);
+    dbeCategory->SetHighlightRequired(false);
+    for (TDBEditKs* Field : {edtOGRN, edtINN}) {
+      Field->SetHighlightRequired(true);
+      Field->SetColor(clWindow);
+      Field->SetEnabled(true);
+    }
+    lblKPP->SetVisible(false);
+    edtKPP->SetVisible(false);
+    edtKPP->SetHighlightRequired(false);
+    edtKPP->SetEnabled(false);
+    edtKPP->SetColor(clBtnFace);
+    edtKPP->SetText("");
+  }
+  edtEMAIL->SetHighlightRequired(true);
+  for (int I = 0; I < ComponentCount(); ++I)
+    if (auto* Edit = dynamic_cast<TCustomEdit*>(Components(I))) Edit->Repaint();
+}
+
+void TfCertRequestAlt::edtSNCheckDrawRequiredState(TObject* Sender, bool& DrawState) {
+  DrawState = T(Requisite(Sender)).empty();
+}
+
+void TfCertRequestAlt::dbeCategoryCheckDrawRequiredState(TObject* Sender, bool& DrawState) {
+  DrawState = Requisite(Sender)->HighlightRequired() && T(Requisite(Sender)).empty();
+}
+
+void TfCertRequestAlt::edtSNILSCheckDrawRequiredState(TObject*, bool& DrawState) {
+  DrawState = !IsValidSNILS(T(edtSNILS));
+}
+
+void TfCertRequestAlt::edtEMAILCheckDrawRequiredState(TObject*, bool& DrawState) {
+  DrawState = edtEMAIL->HighlightRequired() && !IsValidEmail(T(edtEMAIL));
+}
+
+void TfCertRequestAlt::edtOGRNCheckDrawRequiredState(TObject*, bool& DrawState) {
+  AnsiString Ogrn = T(edtOGRN);
+  bool Valid = OwnerType() == otLegalEntity    ? IsValidOGRN(Ogrn)
+               : OwnerType() == otEntrepreneur ? IsValidOGRNIP(Ogrn)
+                                               : true;
+  DrawState = edtOGRN->HighlightRequired() && !Valid;
+}
+
+void TfCertRequestAlt::edtINNCheckDrawRequiredState(TObject*, bool& DrawState) {
+  DrawState = edtINN->HighlightRequired() && !IsValidINN(OwnerInn(T(edtINN), OwnerType()));
+}
+
+void TfCertRequestAlt::edtKPPCheckDrawRequiredState(TObject*, bool& DrawState) {
+  DrawState = edtKPP->HighlightRequired() && !IsValidKPP(T(edtKPP));
+}
+
+// Only a required field holding nothing but a line break holds Generate
+// back; an empty one is left to ValidateFields.
+bool TfCertRequestAlt::AllRequiredFilled() {
+  for (int I = 0; I < ComponentCount(); ++I) {
+    auto* Field = dynamic_cast<TCustomDBEditKs*>(Components(I));
+    if (!Field || static_cast<TComponent*>(Field) == edtCertFileName) continue;
+    AnsiString Text = Field->Text();
+    if (Field->HighlightRequired() && Trim(Text).empty() && Pos("\n", Text) && Pos("\r", Text))
+      return false;
+  }
+  return true;
+}
+
+void TfCertRequestAlt::edtSNChange(TObject*) { btnOK->SetEnabled(AllRequiredFilled()); }
+
+void TfCertRequestAlt::edtSNExit(TObject* Sender) {
+  auto* Field = static_cast<TControl*>(Sender);
+  Field->SetText(T(Field));
+  edtSNChange(Sender);
+}
+
+void TfCertRequestAlt::edtINNExit(TObject* Sender) {
+  AnsiString Inn = T(edtINN);
+  edtINN->SetText(Inn.size() == 10 ? PadLeftTo(Inn, 12, '0') : Inn);
+  edtSNChange(Sender);
+}
+
+void TfCertRequestAlt::edtSNILSKeyPress(TObject*, char& Key) {
+  if (Key != '\b' && Key != '.' && (Key < '0' || Key > '9')) Key = 0;
+}
+
+void TfCertRequestAlt::ValidateFields() {
+  // The message, with the page shown and the field focused first (none
+  // for Focus null).
+  auto Fail = [this](TWinControl* Focus, const AnsiString& Message) {
+    if (Focus) {
+      PageControl->SetActivePage(tsMain);
+      if (Focus->CanFocus()) Focus->SetFocus();
+    }
+    throw Exception(Message);
+  };
+  // Length first, then the sanitised text; Empty: the message for none.
+  auto CheckName = [&](TControl* Field, TWinControl* Focus, const AnsiString& Caption,
+                       const AnsiString& Empty) {
+    if (!Empty.empty() && T(Field).empty()) Fail(Focus, Empty);
+    int Length = static_cast<int>(Field->Text().size());
+    if (Length > MaxRequisiteLength) Fail(Focus, TooLongMessage(Caption, Length));
+    Field->SetText(SanitizeText(Field->Text()));
+  };
+  const AnsiString Q = "Для выпуска КВАЛИФИЦИРОВАННОГО сертификата для ЮР лиц требуется указывать ";
+  const AnsiString F = "Заполните ";
+  const AnsiString BadEmail = "Необходимо указать правильный e-mail";
+  TOwnerType Owner = OwnerType();
+  bool Legal = Owner == otLegalEntity;
+
+  if (Owner == otNone) Fail(rgCertOwnerType, "Не указан тип владельца сертификата!");
+  AnsiString Inn = OwnerInn(T(edtINN), Owner);
+  if (Inn.size() != (Legal ? 10u : 12u))
+    Fail(rgCertOwnerType,
+         Inn.empty() ? "Укажите ИНН!" : "Тип владельца сертификата не соответствует ИНН!");
+  if (T(edtSN).empty()) Fail(edtSN, Q + "Фамилия");
+  if (T(edtGN1).empty()) Fail(edtGN1, Q + "Имя");
+  if ((FRequiredMask & 1) && T(edtSNILS).empty()) Fail(edtSNILS, Q + "СНИЛС");
+  if (!T(edtSNILS).empty() && !IsValidSNILS(T(edtSNILS)))
+    Fail(edtSNILS, "Укажите правильное значение СНИЛС!");
+  AnsiString Email = T(edtEMAIL);
+  bool EmailBad = Email.empty() || Email == "0" || !IsValidEmail(edtEMAIL->Text());
+  if ((FRequiredMask & 64) && EmailBad) Fail(edtEMAIL, BadEmail);
+  CheckName(dbeCategory, dbeCategory, "Должность", "");
+  CheckName(edtST, edtST, "Область", F + "Область");
+  CheckName(edtL, edtL, "Город", F + "Город");
+  if ((FRequiredMask & 1) && T(edtStreet).empty()) Fail(edtStreet, Q + "Улица, дом");
+  if (Legal)
+    CheckName(edtO, edtO, "Наименование", F + "Наименование");
+  else
+    edtO->SetText("ИП " + Trim(edtSN->Text() + " " + T(edtGN1) + " " + edtGN2->Text()));
+  CheckName(edtOU, edtOU, "Отдел / Обособ. подр.", "");
+  if ((FRequiredMask & 1) && Legal && T(dbeCategory).empty()) Fail(dbeCategory, Q + "Должность");
+  AnsiString Ogrn = T(edtOGRN);
+  if (Ogrn.empty()) Fail(nullptr, Q + "ОГРН (ИП)");
+  if (!(Legal ? IsValidOGRN(Ogrn) : IsValidOGRNIP(Ogrn)))
+    Fail(edtOGRN, "Укажите правильный ОГРН(ИП)!");
+  if (!Inn.empty() && Inn != "0" && !IsValidINN(Inn))
+    Fail(edtINN, "Укажите правильное значение ИНН!");
+  if (!(FRequiredMask & 64) && !Email.empty() && Email != "0" && EmailBad) Fail(edtEMAIL, BadEmail);
+}
+
+void TfCertRequestAlt::btnOKClick(TObject*) {
+  ValidateFields();
+  GenerateRequest();
+}
+
+TRequisites TfCertRequestAlt::Requisites() {
+  TRequisites R;
+  R.OwnerType = OwnerType();
+  R.SN = edtSN->Text();
+  R.GN1 = edtGN1->Text();
+  R.GN2 = edtGN2->Text();
+  R.SNILS = edtSNILS->Text();
+  R.EMAIL = edtEMAIL->Text();
+  R.Category = dbeCategory->Text();
+  R.ST = edtST->Text();
+  R.L = edtL->Text();
+  R.Street = edtStreet->Text();
+  R.O = edtO->Text();
+  R.OU = edtOU->Text();
+  R.OGRN = edtOGRN->Text();
+  R.INN = edtINN->Text();
+  return R;
+}
+
+void TfCertRequestAlt::GenerateRequest() {
+  AnsiString Pin = "40715382";
+  if (!InputQuery("Укажите пин-код", "Ввод пин-кода", Pin)) return;
+  AnsiString Inn = T(edtINN);
+  // The UTF-8 texts live here until the call returns.
+  std::vector<AnsiString> Subject = RequestSubject(Requisites());
+  TDnArray Dn{};
+  for (size_t I = 0; I < Subject.size(); ++I) Dn[I] = Subject[I].c_str();
+  auto Count = static_cast<int32_t>(Subject.size());
+  AnsiString Request;
+  {
+    TBusyScope Busy(StatusBar,
+                    "Подождите немного, идет генерация ключа и запроса на сертификат ...");
+    if (!GroupBox1->Visible())
+      TokenGenCertRequestsEKU(Pin, Inn, Inn, RequestKeyUsages(12), Dn, Count, Request);
+    else if (cbValidForMonths->Enabled())
+      TokenGenCertRequestsEKU(
+          Pin, Inn, Inn,
+          RequestKeyUsages(cbValidForMonths->Items()->Count() - cbValidForMonths->ItemIndex()), Dn,
+          Count, Request);
+    else
+      TokenGenCertRequests(Pin, Inn, Inn, Dn, Count, Request);
+  }
+  Request = RequestToDer(Request);
+  MessageDlg("Запрос на сертификат успешно сформирован !", mtInformation, {mbOK});
+  Application->ProcessMessages();
+  Sleep(0);
+  SaveRequest(Request, Inn);
+}
+
+// The key pair is on the token already: a request not saved is asked
+// about rather than silently lost.
+void TfCertRequestAlt::SaveRequest(const AnsiString& Request, const AnsiString& Inn) {
+  TSaveDialog Dialog(nullptr);
+  Dialog.Title = "Укажите имя файла для сохранения запроса";
+  Dialog.FileName = RequestFileName(Inn, Now());
+  while (!Dialog.Execute() || !ConfirmOverwrite(Request, Dialog.FileName))
+    if (ShowMessageDialog("Запрос на сертификат не сохранен. Сохранить его в файл?", mtConfirmation,
+                          "", {mbYes, mbNo}, mbYes, {"Сохранить", "Не сохранять"}) != mrYes)
+      return;
 }

@@ -3,8 +3,11 @@
 // issued certificate, the start-up checks, keyboard handling, Clear all,
 // Help and the application-wide error box.
 
+#include "COMPONENTS/kslib/DBComboBoxKs.h"
+#include "app/uRequisites.h"
 #include "app/uSignPage.h"
 #include "common/SButton.h"
+#include "common/SRadioGroup.h"
 #include "forms/ComCtrls.h"
 #include "forms/Dialogs.h"
 #include "forms/ExtCtrls.h"
@@ -29,6 +32,26 @@ class TfCertRequestAlt : public TForm {
 
   TPageControl* PageControl;
   TTabSheet* tsMain;
+  // The requisites (unbound data-aware fields; edtOU is a plain combo box).
+  TSRadioGroup* rgCertOwnerType;
+  TGroupBox* gbSubject;
+  TDBEditKs* edtSN;
+  TDBEditKs* edtGN1;
+  TDBEditKs* edtGN2;
+  TDBEditKs* edtSNILS;
+  TDBEditKs* edtEMAIL;
+  TDBComboBoxKs* dbeCategory;
+  TGroupBox* gbAdrdess;
+  TDBComboBoxKs* edtST;
+  TDBComboBoxKs* edtL;
+  TDBEditKs* edtStreet;
+  TGroupBox* gbOrgSettings;
+  TDBEditKs* edtO;
+  TComboBox* edtOU;
+  TDBEditKs* edtOGRN;
+  TDBEditKs* edtINN;
+  TLabel* lblKPP;
+  TDBEditKs* edtKPP;
   TLabel* Label17;
   TSButton* btnLoadFromCert;
   TSButton* btnLoadFromXML;
@@ -75,6 +98,26 @@ class TfCertRequestAlt : public TForm {
   void btnClearAllClick(TObject* Sender);
   void btnHelpClick(TObject* Sender);
   void AppException(TObject* Sender, Exception* E);
+
+  // The requisites: owner type, required marks, filters, checks.
+  void rgCertOwnerTypeClick(TObject* Sender);
+  void edtSNCheckDrawRequiredState(TObject* Sender, bool& DrawState);
+  void dbeCategoryCheckDrawRequiredState(TObject* Sender, bool& DrawState);
+  void edtSNILSCheckDrawRequiredState(TObject* Sender, bool& DrawState);
+  void edtEMAILCheckDrawRequiredState(TObject* Sender, bool& DrawState);
+  void edtOGRNCheckDrawRequiredState(TObject* Sender, bool& DrawState);
+  void edtINNCheckDrawRequiredState(TObject* Sender, bool& DrawState);
+  void edtKPPCheckDrawRequiredState(TObject* Sender, bool& DrawState);
+  void edtSNChange(TObject* Sender);
+  void edtSNExit(TObject* Sender);
+  void edtINNExit(TObject* Sender);
+  void edtSNILSKeyPress(TObject* Sender, char& Key);
+  bool AllRequiredFilled();
+  // Raises on the first failure, with its page shown and its field focused.
+  void ValidateFields();
+  void btnOKClick(TObject* Sender);
+  // PIN, key pair and request on the token, the request saved as a file.
+  void GenerateRequest();
   // Whether Morvel exports GenCertRequestsEKU; leaves the library loaded.
   bool HasGenCertRequestsEKU();
 
@@ -85,7 +128,15 @@ class TfCertRequestAlt : public TForm {
   void CreateSignPage();
   void BindSignPage();
   void CheckLibraryAndDriver();
+  void CreateRequisiteFields();
+  void ApplyOwnerTypeLayout();
+  TOwnerType OwnerType() const { return static_cast<TOwnerType>(rgCertOwnerType->ItemIndex()); }
+  TRequisites Requisites();
+  void SaveRequest(const AnsiString& Request, const AnsiString& Inn);
   TStartupFiles FFiles;
+  // Bit 0: SNILS, street and a legal entity's position required; bit 6:
+  // the e-mail required.
+  int FRequiredMask = 0;
 };
 
 // "%d.%d.%d.%d" of the file's fixed version information; empty when the

@@ -50,9 +50,8 @@ AnsiString SanitizeText(const AnsiString& S) {
 }
 
 AnsiString TooLongMessage(const AnsiString& Caption, int Length) {
-  return "Длина поля " + Caption + " превосходит ограничение в  " +
-         IntToStr(MaxRequisiteLength) + " Пожалуйста сократите на " +
-         IntToStr(Length - MaxRequisiteLength) + " символов!";
+  return "Длина поля " + Caption + " превосходит ограничение в  " + IntToStr(MaxRequisiteLength) +
+         " Пожалуйста сократите на " + IntToStr(Length - MaxRequisiteLength) + " символов!";
 }
 
 std::vector<AnsiString> RequestSubject(const TRequisites& R) {

@@ -98,10 +98,12 @@ TEST(RequestSubject, EntrepreneurWithoutOptionalFields) {
   R.Street = "  ";
   R.OGRN = "304500116100020";
   R.INN = "500100732185";
-  std::vector<AnsiString> Expected = {
-      "CN", "Жуков Иван", "C", "RU", "2.5.4.8", "77 г. Москва", "2.5.4.7", "Москва",
-      "1.2.643.3.131.1.1", "500100732185", "1.2.643.100.5", "304500116100020",
-      "2.5.4.4", "Жуков", "2.5.4.42", "Иван"};
+  std::vector<AnsiString> Expected = {"CN",           "Жуков Иван",    "C",
+                                      "RU",           "2.5.4.8",       "77 г. Москва",
+                                      "2.5.4.7",      "Москва",        "1.2.643.3.131.1.1",
+                                      "500100732185", "1.2.643.100.5", "304500116100020",
+                                      "2.5.4.4",      "Жуков",         "2.5.4.42",
+                                      "Иван"};
   for (AnsiString& S : Expected) S = Utf8(S);
   EXPECT_EQ(RequestSubject(R), Expected);
 
@@ -122,7 +124,8 @@ TEST(RequestKeyUsages, TheLastArcIsTheValidityInMonths) {
 // A request-shaped DER element of the given content length.
 AnsiString Der(size_t ContentLength) {
   AnsiString Content(ContentLength, 'x');
-  if (ContentLength < 128) return AnsiString("\x30", 1) + static_cast<char>(ContentLength) + Content;
+  if (ContentLength < 128)
+    return AnsiString("\x30", 1) + static_cast<char>(ContentLength) + Content;
   return AnsiString("\x30\x82", 2) + static_cast<char>(ContentLength >> 8) +
          static_cast<char>(ContentLength & 0xFF) + Content;
 }
