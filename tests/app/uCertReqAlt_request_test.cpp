@@ -220,6 +220,20 @@ TEST_F(RequestPageTest, LeavingAFieldTrimsItAndAShortInnIsPadded) {
   EXPECT_EQ(Form->edtINN->Text(), "007707083893");
 }
 
+TEST_F(RequestPageTest, EnterInAnOpenListTakesTheItemAndThenMovesOn) {
+  Form->edtST->SetFocus();
+  ASSERT_TRUE(PumpUntil([&] { return GetFocus() == Form->edtST->Handle(); }));
+  TypeText("77");
+  ASSERT_TRUE(PumpUntil([&] { return Form->edtST->DroppedDown(); })) << "the list drops by itself";
+  PressKey(VK_RETURN);
+  ASSERT_TRUE(PumpUntil([&] { return !Form->edtST->DroppedDown(); }));
+  PumpFor(30);
+  EXPECT_EQ(Form->ActiveControl(), Form->edtST) << "Enter belonged to the open list";
+  EXPECT_EQ(Form->edtST->Text(), "77 г. Москва");
+  PressKey(VK_RETURN);
+  EXPECT_TRUE(PumpUntil([&] { return Form->ActiveControl() == Form->edtL; }));
+}
+
 TEST_F(RequestPageTest, ClearAllLeavesNoOwnerTypeAndKeepsTheDepartment) {
   FillLegalEntity();
   Form->edtOU->SetText("Бухгалтерия");
