@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "app/uAddresses.h"
+#include "app/uCertInstall.h"
 #include "app/uMorvelBinding.h"
 #include "app/uSignPage.h"
 #include "app/uValidators.h"
@@ -345,6 +346,7 @@ void TfCertRequestAlt::CreateInstallPage() {
                              {8, 98, 330, 28});
   btnTestSign =
       NewButton(this, tsInstallCert, "btnTestSign", "Тестовая подпись", {346, 98, 338, 28});
+  btnInstall->OnClick = [this](TObject* Sender) { btnInstallClick(Sender); };
 }
 
 void TfCertRequestAlt::CreateSignPage() {
@@ -767,4 +769,10 @@ void TfCertRequestAlt::SaveRequest(const AnsiString& Request, const AnsiString& 
     if (ShowMessageDialog("Запрос на сертификат не сохранен. Сохранить его в файл?", mtConfirmation,
                           "", {mbYes, mbNo}, mbYes, {"Сохранить", "Не сохранять"}) != mrYes)
       return;
+}
+
+// ---- The issued certificate --------------------------------------------------
+
+void TfCertRequestAlt::btnInstallClick(TObject*) {
+  InstallCertificateFile(edtCertFileName, OpenDialog, StatusBar);
 }

@@ -98,6 +98,8 @@ class TfCertRequestAlt : public TForm {
   void btnClearAllClick(TObject* Sender);
   void btnHelpClick(TObject* Sender);
   void AppException(TObject* Sender, Exception* E);
+  // The issued certificate onto the token.
+  void btnInstallClick(TObject* Sender);
 
   // The requisites: owner type, required marks, filters, checks.
   void rgCertOwnerTypeClick(TObject* Sender);
