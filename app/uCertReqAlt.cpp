@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "app/uAddresses.h"
+#include "app/uBusyStatus.h"
 #include "app/uCertInstall.h"
 #include "app/uMorvelBinding.h"
 #include "app/uSignPage.h"
@@ -524,26 +525,6 @@ AnsiString T(TControl* Field) { return Trim(Field->Text()); }
 
 TCustomDBEditKs* Requisite(TObject* Sender) { return static_cast<TCustomDBEditKs*>(Sender); }
 
-// The hourglass and the status text for as long as the token works.
-class TBusyScope {
- public:
-  TBusyScope(TStatusBar* Bar, const AnsiString& Text) : FBar(Bar) {
-    ::Screen->SetCursor(crHourGlass);
-    FBar->SetSimpleText(Text);
-    Application->ProcessMessages();
-    Sleep(0);
-  }
-  ~TBusyScope() {
-    ::Screen->SetCursor(crDefault);
-    FBar->SetSimpleText("");
-  }
-  TBusyScope(const TBusyScope&) = delete;
-  TBusyScope& operator=(const TBusyScope&) = delete;
-
- private:
-  TStatusBar* FBar;
-};
-
 }  // namespace
 
 void TfCertRequestAlt::rgCertOwnerTypeClick(TObject*) {
@@ -740,8 +721,8 @@ void TfCertRequestAlt::GenerateRequest() {
   auto Count = static_cast<int32_t>(Subject.size());
   AnsiString Request;
   {
-    TBusyScope Busy(StatusBar,
-                    "Подождите немного, идет генерация ключа и запроса на сертификат ...");
+    TBusyStatus Busy(StatusBar,
+                     "Подождите немного, идет генерация ключа и запроса на сертификат ...");
     if (!GroupBox1->Visible())
       TokenGenCertRequestsEKU(Pin, Inn, Inn, RequestKeyUsages(12), Dn, Count, Request);
     else if (cbValidForMonths->Enabled())

@@ -7,14 +7,11 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <memory>
 
-#include "../tokenlib/TokenEmuFixture.h"
 #include "FormsTestKit.h"
-#include "app/uCertReqAlt.h"
+#include "MainFormOnToken.h"
 #include "common/uTools.h"
 #include "common/uutf8.h"
-#include "forms/ScriptedPrompts.h"
 
 namespace {
 
@@ -22,25 +19,8 @@ using ::testing::HasSubstr;
 
 const AnsiString Q = "Для выпуска КВАЛИФИЦИРОВАННОГО сертификата для ЮР лиц требуется указывать ";
 
-// The form as the program shows it, on an emulated token of its own.
-class RequestPageTest : public TokenEmuFixture {
+class RequestPageTest : public MainFormOnToken {
  protected:
-  void SetUp() override {
-    TokenEmuFixture::SetUp();
-    Saved = Application;
-    Application = &Local;
-    Form = std::make_unique<TfCertRequestAlt>(Application);
-    ASSERT_TRUE(Script.Asked.empty()) << "the installed files pass the start-up checks";
-    Form->Show();
-    SetForegroundWindow(Form->Handle());
-    PumpFor(30);
-  }
-  void TearDown() override {
-    Form.reset();
-    Application = Saved;
-    TokenEmuFixture::TearDown();
-  }
-
   void ChooseOwner(int Index) {
     Form->rgCertOwnerType->SetItemIndex(Index);
     Form->rgCertOwnerTypeClick(Form->rgCertOwnerType);
@@ -70,19 +50,7 @@ class RequestPageTest : public TokenEmuFixture {
     Form->edtOGRN->SetText("304500116100020");
     Form->edtINN->SetText("500100732185");
   }
-  // A click on Generate through the page's window, so that an exception
-  // reaches the application's error box as it would for a person.
-  void PressGenerate() {
-    HWND Page = Form->tsMain->Handle();
-    LPARAM At = MAKELPARAM(Form->btnOK->Left() + 5, Form->btnOK->Top() + 5);
-    SendMessageA(Page, WM_LBUTTONDOWN, MK_LBUTTON, At);
-    SendMessageA(Page, WM_LBUTTONUP, 0, At);
-  }
-  std::vector<TPromptKind> Kinds() const {
-    std::vector<TPromptKind> Result;
-    for (const TPrompt& P : Script.Asked) Result.push_back(P.Kind);
-    return Result;
-  }
+  void PressGenerate() { Press(Form->btnOK); }
   AnsiString SavedAs(const char* Name) const { return (Dir / Name).string(); }
   // PIN accepted, success box closed, the file named.
   void AnswerTheRoad(const AnsiString& File) {
@@ -90,11 +58,6 @@ class RequestPageTest : public TokenEmuFixture {
     Script.Answer(IDOK);
     Script.Answer(1, File);
   }
-
-  TScriptedPrompts Script;
-  TApplication Local{nullptr};
-  TApplication* Saved = nullptr;
-  std::unique_ptr<TfCertRequestAlt> Form;
 };
 
 AnsiString Utf8(const AnsiString& Ansi) { return WideToUtf8(AnsiToWide(Ansi)); }
