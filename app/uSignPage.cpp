@@ -6,6 +6,7 @@
 
 #include "app/UHttpCommAlt.h"
 #include "app/UProxyLogin.h"
+#include "app/uBusyStatus.h"
 #include "app/uBase64.h"
 #include "app/uMorvelBinding.h"
 #include "app/uVCertMgr.h"
@@ -17,28 +18,6 @@
 #include "forms/StdCtrls.h"
 
 namespace {
-
-// The hourglass and a status text while the token or the server works; both
-// go back when the operation ends, however it ends.
-class TBusy {
- public:
-  // The status is painted before the work that follows holds the thread.
-  TBusy(TStatusBar* Bar, const AnsiString& Text) : FBar(Bar) {
-    Screen->SetCursor(crHourGlass);
-    FBar->SetSimpleText(Text);
-    Sleep(0);
-    Application->ProcessMessages();
-  }
-  ~TBusy() {
-    Screen->SetCursor(crDefault);
-    FBar->SetSimpleText("");
-  }
-  TBusy(const TBusy&) = delete;
-  TBusy& operator=(const TBusy&) = delete;
-
- private:
-  TStatusBar* FBar;
-};
 
 // A token session for one operation.
 class TSession {
@@ -84,7 +63,7 @@ AnsiString CertificateLine(const AnsiString& Der) {
 // The certificates on the token; says so and gives false when there are none.
 bool TokenCertificates(TStatusBar* Bar, const AnsiString& Status, bool Plain, TStringList& List) {
   {
-    TBusy Busy(Bar, Status);
+    TBusyStatus Busy(Bar, Status);
     TokenGetCertificates(&List, Plain);
   }
   if (List.Count() > 0) return true;
@@ -170,7 +149,7 @@ bool TSignPage::SignOnToken(const AnsiString& F, bool Detached, AnsiString& Sign
   if (!ChooseTokenCertificate(FStatusBar, "Укажите сертификат для установки ЭП", Cert) ||
       !AskPin(Pin))
     return false;
-  TBusy Busy(FStatusBar, "Подождите, идет установка ЭП ...");
+  TBusyStatus Busy(FStatusBar, "Подождите, идет установка ЭП ...");
   if (TokenGetSignEx(Pin, ReadFileToString(F), Cert, Detached, Signature)) return true;
   ErrorBox("Ошибка установки ЭП!");
   return false;
@@ -194,7 +173,7 @@ void TSignPage::btnSignAndCryptClick(TObject*) {
   AnsiString Signature;
   if (!SignOnToken(F, false, Signature)) return;
   const AnsiString Zip = ZipString(Signature, ExtractFileName(F) + ".sig");
-  TBusy Busy(FStatusBar, "Подождите, идет сеанс с крипто-сервером ...");
+  TBusyStatus Busy(FStatusBar, "Подождите, идет сеанс с крипто-сервером ...");
   const AnsiString Answer = PostToCryptoServer(EncodeBase64(Zip));
   WriteResult(DecodeBase64(Answer), F + ".sig.zip.enc",
               "Установка ЭП и шифрование успешно завершено!\r\nДанные записаны в файл: ");
@@ -223,7 +202,7 @@ void TSignPage::CryptFile(const TCryptJob& Job) {
   AnsiString Pin;
   if (!AskPin(Pin)) return;
   TSession Session(Pin);
-  TBusy Busy(FStatusBar, Job.Status);
+  TBusyStatus Busy(FStatusBar, Job.Status);
   AnsiString Out;
   if (!Job.Call(Data, Cert, Out)) {
     ErrorBox(Job.Failed);
@@ -253,7 +232,7 @@ void TSignPage::btnSignAndCrypt2Click(TObject*) {
   AnsiString Pin;
   if (!AskPin(Pin)) return;
   TSession Session(Pin);
-  TBusy Busy(FStatusBar, "Подождите, идет подписание и шифрование ...");
+  TBusyStatus Busy(FStatusBar, "Подождите, идет подписание и шифрование ...");
   // Unsigned data is never encrypted in place of signed data.
   AnsiString Signed, Encrypted;
   if (!TokenSignMem(Data, SignCert, false, Signed)) {
@@ -273,7 +252,7 @@ void TSignPage::btnCheckSignClick(TObject*) {
   AnsiString Pin;
   if (!AskPin(Pin)) return;
   TSession Session(Pin);
-  TBusy Busy(FStatusBar, "Подождите, идет проверка ...");
+  TBusyStatus Busy(FStatusBar, "Подождите, идет проверка ...");
   ShowMessage(TokenVerifySign(Signed) ? "Ok" : "Fail");
 }
 
@@ -285,14 +264,14 @@ void TSignPage::btnCheckDetachedSignClick(TObject*) {
   AnsiString Pin;
   if (!AskPin(Pin)) return;
   TSession Session(Pin);
-  TBusy Busy(FStatusBar, "Подождите, идет проверка ...");
+  TBusyStatus Busy(FStatusBar, "Подождите, идет проверка ...");
   ShowMessage(TokenVerifyDetachedSign(Data, Signature) ? "Ok" : "Fail");
 }
 
 void TSignPage::btnFindInDirClick(TObject*) {
   TStringList Keys;
   {
-    TBusy Busy(FStatusBar, "Подождите, идет анализ данных на устройстве saltra ...");
+    TBusyStatus Busy(FStatusBar, "Подождите, идет анализ данных на устройстве saltra ...");
     TokenGetPublicKeys(&Keys);
   }
   if (Keys.Count() == 0) {
@@ -301,7 +280,7 @@ void TSignPage::btnFindInDirClick(TObject*) {
   }
   AnsiString Folder = CurrentDirectory();
   if (!SelectFolder("Укажите каталог с выпущенными сертификатами", WideString(), Folder)) return;
-  TBusy Busy(FStatusBar, "Подождите, идет анализ данных в каталоге " + Folder);
+  TBusyStatus Busy(FStatusBar, "Подождите, идет анализ данных в каталоге " + Folder);
   std::vector<AnsiString> Names;
   ListFiles(Folder, "*.cer",
             FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
@@ -357,7 +336,7 @@ void TSignPage::btnTestSignClick(TObject*) {
   }
   AnsiString Pin;
   if (!AskPin(Pin)) return;
-  TBusy Busy(FStatusBar, "Подождите, идет проверка работоспособности сертификата ...");
+  TBusyStatus Busy(FStatusBar, "Подождите, идет проверка работоспособности сертификата ...");
   // A signature carries the certificate, so a real one is longer.
   AnsiString Signature;
   if (TokenGetSign(Pin, "TestData", Cert, Signature) && Signature.size() > Cert.size())
