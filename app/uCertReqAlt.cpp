@@ -7,6 +7,7 @@
 #include "app/uAddresses.h"
 #include "app/uBusyStatus.h"
 #include "app/uCertInstall.h"
+#include "app/uFillRequisites.h"
 #include "app/uMorvelBinding.h"
 #include "app/uSignPage.h"
 #include "app/uValidators.h"
@@ -181,6 +182,11 @@ TfCertRequestAlt::TfCertRequestAlt(TComponent* AOwner, const TStartupFiles& File
     FormKeyDown(Sender, Key, Shift);
   };
   btnOK->OnClick = [this](TObject* Sender) { btnOKClick(Sender); };
+  btnLoadFromCert->OnClick = [this](TObject* Sender) { btnLoadFromCertClick(Sender); };
+  btnLoadFromXML->OnClick = [this](TObject* Sender) { btnLoadFromXMLClick(Sender); };
+  Windows1->OnClick = [this](TObject* Sender) { Windows1Click(Sender); };
+  N1->OnClick = [this](TObject* Sender) { N1Click(Sender); };
+  saltra1->OnClick = [this](TObject* Sender) { saltra1Click(Sender); };
   btnClearAll->OnClick = [this](TObject* Sender) { btnClearAllClick(Sender); };
   btnHelp->OnClick = [this](TObject* Sender) { btnHelpClick(Sender); };
   Button2->OnClick = [this](TObject* Sender) { Button2Click(Sender); };
@@ -757,3 +763,18 @@ void TfCertRequestAlt::SaveRequest(const AnsiString& Request, const AnsiString& 
 void TfCertRequestAlt::btnInstallClick(TObject*) {
   InstallCertificateFile(edtCertFileName, OpenDialog, StatusBar);
 }
+
+// ---- The requisites from a certificate or a template -------------------------
+
+void TfCertRequestAlt::btnLoadFromCertClick(TObject*) {
+  POINT At = btnLoadFromCert->ClientToScreen({0, btnLoadFromCert->Height()});
+  PopupMenu1->Popup(At.x, At.y);
+}
+
+void TfCertRequestAlt::Windows1Click(TObject*) { FillFromStore(*this); }
+
+void TfCertRequestAlt::N1Click(TObject*) { FillFromFile(*this); }
+
+void TfCertRequestAlt::saltra1Click(TObject*) { FillFromToken(*this); }
+
+void TfCertRequestAlt::btnLoadFromXMLClick(TObject*) { FillFromTemplate(*this); }

@@ -100,6 +100,13 @@ class TfCertRequestAlt : public TForm {
   void AppException(TObject* Sender, Exception* E);
   // The issued certificate onto the token.
   void btnInstallClick(TObject* Sender);
+  // The requisites filled from a certificate (the menu's three sources) or
+  // from an XML template.
+  void btnLoadFromCertClick(TObject* Sender);
+  void Windows1Click(TObject* Sender);
+  void N1Click(TObject* Sender);
+  void saltra1Click(TObject* Sender);
+  void btnLoadFromXMLClick(TObject* Sender);
 
   // The requisites: owner type, required marks, filters, checks.
   void rgCertOwnerTypeClick(TObject* Sender);

@@ -151,6 +151,8 @@ PCCERT_CONTEXT CertificateAt(HCERTSTORE Store, int Index) {
   return nullptr;
 }
 
+BOOL WINAPI AcceptEveryCertificate(PCCERT_CONTEXT, BOOL*, void*) { return TRUE; }
+
 int IndexOfCertificate(HCERTSTORE Store, PCCERT_CONTEXT Wanted) {
   PCCERT_CONTEXT Context = nullptr;
   for (int Index = 0; (Context = CertEnumCertificatesInStore(Store, Context)) != nullptr; ++Index) {
@@ -164,25 +166,45 @@ int IndexOfCertificate(HCERTSTORE Store, PCCERT_CONTEXT Wanted) {
 
 }  // namespace
 
-PCCERT_CONTEXT SelectCertificate(HCERTSTORE Store, const AnsiString& StoreName,
-                                 const AnsiString& Title) {
-  TPromptAnswer Answer =
-      Prompts().Ask(TPrompt{TPromptKind::PickCertificate, Title, StoreName}, [&] {
-        // The picker's library has no import library here: bound by name.
-        using TSelect =
-            PCCERT_CONTEXT(WINAPI*)(HCERTSTORE, HWND, LPCWSTR, LPCWSTR, DWORD, DWORD, void*);
-        HMODULE Library = LoadLibraryA("cryptui.dll");
-        auto Select = reinterpret_cast<TSelect>(reinterpret_cast<void*>(
-            GetProcAddress(Library, "CryptUIDlgSelectCertificateFromStore")));
-        if (!Select) return TPromptAnswer{};
-        WideString WideTitle = AnsiToWide(Title);
-        PCCERT_CONTEXT Chosen =
-            Select(Store, GetActiveWindow(), reinterpret_cast<LPCWSTR>(WideTitle.c_str()), nullptr,
-                   0, 0, nullptr);
-        if (!Chosen) return TPromptAnswer{};
-        int Index = IndexOfCertificate(Store, Chosen);
-        CertFreeCertificateContext(Chosen);
-        return TPromptAnswer{Index + 1, {}};
-      });
+PCCERT_CONTEXT SelectCertificate(HCERTSTORE Store, const AnsiString& StoreName, HWND Owner) {
+  TPromptAnswer Answer = Prompts().Ask(TPrompt{TPromptKind::PickCertificate, {}, StoreName}, [&] {
+    // The picker's library has no import library or header here: bound by
+    // name, its structure written from the published layout.
+    struct TSelectCertificate {
+      DWORD dwSize;
+      HWND hwndParent;
+      DWORD dwFlags;
+      LPCSTR szTitle;
+      DWORD dwDontUseColumn;
+      LPCSTR szDisplayString;
+      BOOL(WINAPI* pFilterCallback)(PCCERT_CONTEXT, BOOL*, void*);
+      BOOL(WINAPI* pDisplayCallback)(PCCERT_CONTEXT, HWND, void*);
+      void* pvCallbackData;
+      DWORD cDisplayStores;
+      HCERTSTORE* rghDisplayStores;
+      DWORD cStores;
+      HCERTSTORE* rghStores;
+      DWORD cPropSheetPages;
+      const void* rgPropSheetPages;
+      HCERTSTORE hSelectedCertStore;
+    };
+    static_assert(sizeof(TSelectCertificate) == 64);
+    using TSelect = PCCERT_CONTEXT(WINAPI*)(const TSelectCertificate*);
+    HMODULE Library = LoadLibraryA("cryptui.dll");
+    auto Select = reinterpret_cast<TSelect>(
+        reinterpret_cast<void*>(GetProcAddress(Library, "CryptUIDlgSelectCertificateA")));
+    if (!Select) return TPromptAnswer{};
+    TSelectCertificate Dialog{};
+    Dialog.dwSize = sizeof Dialog;
+    Dialog.hwndParent = Owner;
+    Dialog.pFilterCallback = AcceptEveryCertificate;
+    Dialog.cDisplayStores = 1;
+    Dialog.rghDisplayStores = &Store;
+    PCCERT_CONTEXT Chosen = Select(&Dialog);
+    if (!Chosen) return TPromptAnswer{};
+    int Index = IndexOfCertificate(Store, Chosen);
+    CertFreeCertificateContext(Chosen);
+    return TPromptAnswer{Index + 1, {}};
+  });
   return Answer.Result > 0 ? CertificateAt(Store, Answer.Result - 1) : nullptr;
 }

@@ -71,7 +71,7 @@ class TSaveDialog : public TOpenDialog {
   bool Saving() const override { return true; }
 };
 
-// Lets the user pick a certificate of an open store; null when cancelled.
-// The caller frees the returned context.
-PCCERT_CONTEXT SelectCertificate(HCERTSTORE Store, const AnsiString& StoreName,
-                                 const AnsiString& Title);
+// Lets the user pick any certificate of an open store in the system's
+// selection dialog owned by Owner; null when cancelled. The caller frees
+// the returned context.
+PCCERT_CONTEXT SelectCertificate(HCERTSTORE Store, const AnsiString& StoreName, HWND Owner);

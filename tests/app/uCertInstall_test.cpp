@@ -10,6 +10,7 @@
 #include <fstream>
 #include <memory>
 
+#include "DialogAnswerer.h"
 #include "FormsTestKit.h"
 #include "MainFormOnToken.h"
 #include "app/uBase64.h"
@@ -41,57 +42,6 @@ AnsiString Pem(const AnsiString& Der) {
   for (size_t At = 0; At < Body.size(); At += 64) Text += Body.substr(At, 64) + "\n";
   return Text + "-----END CERTIFICATE-----\n";
 }
-
-// Answers real dialogs as they come up, from the message loops they run:
-// one step per dialog, found by its title among this thread's windows.
-class TDialogAnswerer {
- public:
-  struct TStep {
-    AnsiString Title;
-    std::function<void(HWND)> Act;
-  };
-  static std::shared_ptr<TDialogAnswerer> Start(std::vector<TStep> Steps) {
-    auto Answerer = std::make_shared<TDialogAnswerer>();
-    Answerer->FSteps = std::move(Steps);
-    Poll(Answerer);
-    return Answerer;
-  }
-  bool Done() const { return FNext == FSteps.size(); }
-  // The texts inside each dialog answered, in order.
-  std::vector<std::vector<AnsiString>> Seen;
-
- private:
-  static BOOL CALLBACK Collect(HWND Wnd, LPARAM Data) {
-    reinterpret_cast<std::vector<HWND>*>(Data)->push_back(Wnd);
-    return TRUE;
-  }
-  static AnsiString TextOf(HWND Wnd) {
-    char Buffer[512] = {};
-    GetWindowTextA(Wnd, Buffer, sizeof Buffer);
-    return Buffer;
-  }
-  // Gives up after half a minute, so no timer outlives the test for long.
-  static void Poll(const std::shared_ptr<TDialogAnswerer>& Self) {
-    if (Self->Done() || GetTickCount() - Self->FStarted > 30000) return;
-    std::vector<HWND> Windows;
-    EnumThreadWindows(GetCurrentThreadId(), Collect, reinterpret_cast<LPARAM>(&Windows));
-    for (HWND Wnd : Windows) {
-      if (!IsWindowVisible(Wnd) || TextOf(Wnd) != Self->FSteps[Self->FNext].Title) continue;
-      std::vector<HWND> Children;
-      EnumChildWindows(Wnd, Collect, reinterpret_cast<LPARAM>(&Children));
-      std::vector<AnsiString> Texts;
-      for (HWND Child : Children) Texts.push_back(TextOf(Child));
-      Self->Seen.push_back(Texts);
-      Self->FSteps[Self->FNext++].Act(Wnd);
-      break;
-    }
-    Later([Self] { Poll(Self); }, 50);
-  }
-
-  std::vector<TStep> FSteps;
-  size_t FNext = 0;
-  DWORD FStarted = GetTickCount();
-};
 
 TEST(CertificateObjectId, IsTheInnAndTheKppAfterItsKey) {
   struct Case {
@@ -305,20 +255,16 @@ TEST_F(InstallPageTest, TokenFailuresShowTheirTextsAndRestoreTheForm) {
 TEST_F(InstallPageTest, TheRealDialogsTakeTheUserToTheInstalledCertificate) {
   SetPrompts(nullptr);
   const AnsiString Path = Place("issued.cer", Fixture("legal.cer"));
-  auto Enter = [](HWND Dialog) {
-    SetForegroundWindow(Dialog);
-    PressKey(VK_RETURN);
-  };
   auto Answerer = TDialogAnswerer::Start({
-      {"Укажите файл с сертификатом",
+      {Titled("Укажите файл с сертификатом"),
        [&](HWND Dialog) {
          // The file name edit has the focus when the dialog opens.
          SetForegroundWindow(Dialog);
          TypeText(Path.c_str());
          PressKey(VK_RETURN);
        }},
-      {"Укажите пин-код", Enter},
-      {"Информация", Enter},
+      {Titled("Укажите пин-код"), PressEnterIn},
+      {Titled("Информация"), PressEnterIn},
   });
   Form->edtCertFileName->SetText("");
   PressInstall();
