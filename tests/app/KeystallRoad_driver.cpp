@@ -239,9 +239,20 @@ TEST_F(KeystallRoad, RequisitesTypedGenerateAndSave) {
   HWND Save = WaitForWindow(Pid(), "Укажите имя файла для сохранения запроса");
   ASSERT_TRUE(Save) << "no save dialog";
   AnsiString Proposed;
+  HWND Name = nullptr;
   for (HWND Wnd : Descendants(Save))
-    if (TextOf(Wnd).starts_with("007707083893_")) Proposed = TextOf(Wnd);
+    if (ClassOf(Wnd) == "Edit" && TextOf(Wnd).starts_with("007707083893_")) {
+      Name = Wnd;
+      Proposed = TextOf(Wnd);
+    }
   ASSERT_EQ(Proposed.size(), 32u) << "INN_yyyymmdd_hhnnss.req: " << Proposed;
+  // The dialog opens where this program saved last time; the name typed
+  // with its folder puts the file here.
+  SetForegroundWindow(Save);
+  ASSERT_TRUE(WaitFor([&] { return FocusOf(Thread()) == Name; }));
+  SendMessageA(Name, EM_SETSEL, 0, -1);
+  TypeUnicode(Here + Proposed);
+  ASSERT_TRUE(WaitFor([&] { return TextOf(Name) == Here + Proposed; }));
   Answer(Save, VK_RETURN);
   ASSERT_TRUE(WaitFor([&] { return FileExists(Here + Proposed); })) << Here + Proposed;
 
