@@ -32,6 +32,9 @@
 #       digitalSignature") replace the default end-entity profile. The
 #       certificate is written as DER, or as PEM when <out> ends in ".pem".
 #       KS_CERT_DAYS sets the validity (default 365 days from now).
+#       KS_CERT_SUBJECT_ADD adds attributes after the request's subject, one
+#       "name=value" a line, as an authority adds the KPP
+#       ("unstructuredName=INN=7707083893/КПП=773601001").
 set -euo pipefail
 HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 CA_KEY="$HERE/ca.key"
@@ -232,9 +235,35 @@ EOF
     -startdate 20240101000000Z -enddate 20250101000000Z
 }
 
+# The request's subject in the form of "openssl ca -subj", with the
+# attributes of KS_CERT_SUBJECT_ADD after it.
+subject_with_additions() {
+  local inform=PEM line subject=""
+  grep -q -- '-----BEGIN' "$1" || inform=DER
+  # One "name = value" line per attribute, in the request's order.
+  while IFS= read -r line; do
+    [[ "$line" == "    "* ]] || continue
+    line="${line#    }"
+    subject+="$(subject_part "${line%% = *}" "${line#* = }")"
+  done < <(ossl req -in "$1" -inform "$inform" -noout -subject \
+             -nameopt sep_multiline,sname,utf8,-esc_msb,space_eq)
+  while IFS= read -r line; do
+    [[ -n "$line" ]] && subject+="$(subject_part "${line%%=*}" "${line#*=}")"
+  done <<<"$KS_CERT_SUBJECT_ADD"
+  printf '%s' "$subject"
+}
+
+# "/name=value" with the backslashes and slashes of the value escaped.
+subject_part() {
+  local value="${2//\\/\\\\}"
+  printf '/%s=%s' "$1" "${value//\//\\/}"
+}
+
 issue() {
   local req="$1" out="$2"
   shift 2
+  local subject=()
+  [[ -n "${KS_CERT_SUBJECT_ADD:-}" ]] && subject=(-utf8 -subj "$(subject_with_additions "$req")")
   if (($#)); then
     printf '%s\n' "$@" >"$WORK/issue.ext"
   else
@@ -246,7 +275,7 @@ subjectKeyIdentifier = hash
 authorityKeyIdentifier = keyid
 EOF
   fi
-  sign "$req" "$out" "$WORK/issue.ext" -rand_serial -days "${KS_CERT_DAYS:-365}"
+  sign "$req" "$out" "$WORK/issue.ext" -rand_serial -days "${KS_CERT_DAYS:-365}" "${subject[@]}"
 }
 
 case "${1:-}" in
