@@ -341,10 +341,19 @@ void TfCertRequestAlt::CreateInfoPage() {
 void TfCertRequestAlt::CreateInstallPage() {
   tsInstallCert = NewPage(this, PageControl, "tsInstallCert", "&2. Установка готового сертификата");
   Label9 = NewLabel(this, tsInstallCert, "Label9", "Имя файла с сертификатом:", 8, 12);
-  edtCertFileName = new TEdit(this);
+  edtCertFileName = new TDBEditKs(this);
   edtCertFileName->SetName("edtCertFileName");
   edtCertFileName->SetParent(tsInstallCert);
   edtCertFileName->SetBounds(8, 30, 676, 21);
+  edtCertFileName->SetHighlightRequired(true);
+  TEditButtonKs* Browse = edtCertFileName->EditButtons()->Add();
+  Browse->SetStyle(ebsEllipsisKs);
+  Browse->OnClick = [this](TObject* Sender, bool& Handled) {
+    edtCertFileNameEditButtons0Click(Sender, Handled);
+  };
+  edtCertFileName->OnCheckDrawRequiredState = [this](TObject* Sender, bool& DrawState) {
+    edtCertFileNameCheckDrawRequiredState(Sender, DrawState);
+  };
   btnInstall =
       NewButton(this, tsInstallCert, "btnInstall", "Установить сертификат", {8, 62, 330, 28});
   btnFindInDir = NewButton(this, tsInstallCert, "btnFindInDir", "Найти сертификат в каталоге",
@@ -759,6 +768,14 @@ void TfCertRequestAlt::SaveRequest(const AnsiString& Request, const AnsiString& 
 }
 
 // ---- The issued certificate --------------------------------------------------
+
+void TfCertRequestAlt::edtCertFileNameEditButtons0Click(TObject*, bool&) {
+  if (OpenDialog->Execute()) edtCertFileName->SetText(OpenDialog->FileName);
+}
+
+void TfCertRequestAlt::edtCertFileNameCheckDrawRequiredState(TObject*, bool& DrawState) {
+  DrawState = !NamesExistingFile(edtCertFileName->Text());
+}
 
 void TfCertRequestAlt::btnInstallClick(TObject*) {
   InstallCertificateFile(edtCertFileName, OpenDialog, StatusBar);

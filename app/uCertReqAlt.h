@@ -65,7 +65,7 @@ class TfCertRequestAlt : public TForm {
   TRichEdit* reInfo;
   TTabSheet* tsInstallCert;
   TLabel* Label9;
-  TEdit* edtCertFileName;
+  TDBEditKs* edtCertFileName;
   TSButton* btnInstall;
   TSButton* btnFindInDir;
   TSButton* btnGetCertInfo;
@@ -99,6 +99,8 @@ class TfCertRequestAlt : public TForm {
   void btnHelpClick(TObject* Sender);
   void AppException(TObject* Sender, Exception* E);
   // The issued certificate onto the token.
+  void edtCertFileNameEditButtons0Click(TObject* Sender, bool& Handled);
+  void edtCertFileNameCheckDrawRequiredState(TObject* Sender, bool& DrawState);
   void btnInstallClick(TObject* Sender);
   // The requisites filled from a certificate (the menu's three sources) or
   // from an XML template.

@@ -137,7 +137,7 @@ struct TSignPage::TCryptJob {
 };
 
 TSignPage::TSignPage(TComponent* AOwner, TStatusBar* StatusBar, TOpenDialog* OpenDialogFile,
-                     TOpenDialog* OpenDialog, TEdit* edtCertFileName)
+                     TOpenDialog* OpenDialog, TCustomEdit* edtCertFileName)
     : TComponent(AOwner),
       FStatusBar(StatusBar),
       FOpenDialogFile(OpenDialogFile),

@@ -8,7 +8,7 @@
 
 // The forms' controls stay out of here: ZipString is built beside the
 // archive library, whose level names the colour names would clash with.
-class TEdit;
+class TCustomEdit;
 class TOpenDialog;
 class TStatusBar;
 
@@ -21,7 +21,7 @@ class TSignPage : public TComponent {
   // The main form's status bar, its dialogs for the file to work on and for
   // certificate files, and its certificate file field.
   TSignPage(TComponent* AOwner, TStatusBar* StatusBar, TOpenDialog* OpenDialogFile,
-            TOpenDialog* OpenDialog, TEdit* edtCertFileName);
+            TOpenDialog* OpenDialog, TCustomEdit* edtCertFileName);
 
   // Where the portal signature goes: the base address, and a proxy before
   // it ("host" or "host:port", empty for none; its login is asked for).
@@ -59,7 +59,7 @@ class TSignPage : public TComponent {
   TStatusBar* FStatusBar;
   TOpenDialog* FOpenDialogFile;
   TOpenDialog* FOpenDialog;
-  TEdit* FedtCertFileName;
+  TCustomEdit* FedtCertFileName;
 };
 
 // A certificate of the token (its DER bytes), picked by the user from lines

@@ -202,6 +202,39 @@ TEST_F(InstallPageTest, TheFileIsAskedForUntilOneExistsAndCancelEndsIt) {
   EXPECT_EQ(Certificates().size(), 1u);
 }
 
+TEST_F(InstallPageTest, TheFieldsButtonPicksTheFileAndItsMarkWantsAnExistingOne) {
+  TDBEditKs* Field = Form->edtCertFileName;
+  const AnsiString Chosen = Place("chosen.cer", Fixture("legal.cer"));
+  EXPECT_TRUE(Field->HighlightRequired());
+  const std::pair<AnsiString, bool> Marks[] = {{"", true},
+                                               {"  ", true},
+                                               {(Dir / "missing.cer").string(), true},
+                                               {" " + Chosen + " ", false}};
+  for (const auto& [Text, Marked] : Marks) {
+    Field->SetText(Text);
+    bool Mark = !Marked;
+    Field->OnCheckDrawRequiredState(Field, Mark);
+    EXPECT_EQ(Mark, Marked) << "'" << Text << "'";
+  }
+
+  TEditButtonControlKs* Browse = nullptr;
+  for (int I = 0; I < Field->ButtonControlCount(); ++I)
+    if (Field->ButtonControl(I)->Visible()) Browse = Field->ButtonControl(I);
+  ASSERT_NE(Browse, nullptr);
+  EXPECT_EQ(Browse->Style(), ebsEllipsisKs);
+  Field->SetText("C:\\before.cer");
+  Script.Answer(0);
+  Browse->Click();
+  EXPECT_EQ(Field->Text(), "C:\\before.cer") << "cancelled";
+  Script.Answer(1, Chosen);
+  Browse->Click();
+  EXPECT_EQ(Field->Text(), Chosen);
+  ASSERT_EQ(Kinds(), (std::vector<TPromptKind>{TPromptKind::OpenFile, TPromptKind::OpenFile}));
+  EXPECT_EQ(Script.Asked[0].Caption, "Укажите файл с сертификатом");
+  EXPECT_EQ(Script.Asked[0].Text, "Сертификаты|*.cer");
+  EXPECT_TRUE(JournalLines().empty());
+}
+
 TEST_F(InstallPageTest, AFileWithoutACertificateOrInnNeverReachesTheToken) {
   for (const auto& [Name, Bytes] : {std::pair<const char*, AnsiString>{"text.cer", "не сертификат"},
                                     {"no-inn.cer", WithoutInn()}}) {
