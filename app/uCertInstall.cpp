@@ -30,17 +30,15 @@ AnsiString CertificateObjectId(const AnsiString& Subject) {
 }
 
 TCertificateToInstall ReadCertificateToInstall(const AnsiString& FileName) {
-  TCertificateToInstall Cert;
-  Cert.Der = TVCertMgr::PemToDer(ReadFileToString(FileName));
-  TCertInfo Info;
-  TVCertMgr::GetCertInfoFromDER(Cert.Der, cifSubject, Info);
+  const AnsiString Der = TVCertMgr::PemToDer(ReadFileToString(FileName));
   // Bytes that are not a certificate decode to an empty subject.
-  if (!TVCertMgr::GetDNAttribute(Info.Subject, "INN").empty())
-    Cert.Id = CertificateObjectId(Info.Subject);
+  TCertInfo Info;
+  TVCertMgr::GetCertInfoFromDER(Der, cifSubject, Info);
+  const AnsiString Subject = Info.Subject;
   TVCertMgr::FreeCertInfo(Info);
-  if (Cert.Id.empty())
+  if (TVCertMgr::GetDNAttribute(Subject, "INN").empty())
     throw Exception("Файл не содержит сертификата или в сертификате не указан ИНН!");
-  return Cert;
+  return {Der, CertificateObjectId(Subject)};
 }
 
 bool NamesExistingFile(const AnsiString& Text) {
