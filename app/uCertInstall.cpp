@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "app/uBusyStatus.h"
+#include "app/uTokenWork.h"
 #include "app/uMorvelBinding.h"
 #include "app/uVCertMgr.h"
 #include "common/uTools.h"
@@ -56,8 +56,8 @@ bool ChooseCertificateFile(TCustomEdit* Field, TOpenDialog* Dialog) {
 
 void InstallCertificateFile(TCustomEdit* Field, TOpenDialog* Dialog, TStatusBar* StatusBar) {
   if (!ChooseCertificateFile(Field, Dialog)) return;
-  AnsiString Pin = "40715382";  // the token's factory user PIN
-  if (!InputQuery("Укажите пин-код", "Ввод пин-кода", Pin)) return;
+  AnsiString Pin;
+  if (!AskTokenPin(Pin)) return;
   TCertificateToInstall Cert = ReadCertificateToInstall(Trim(Field->Text()));
   {
     TBusyStatus Busy(StatusBar, "Подождите, идет установка сертификата");

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "app/uAddresses.h"
-#include "app/uBusyStatus.h"
+#include "app/uTokenWork.h"
 #include "app/uCertInstall.h"
 #include "app/uFillRequisites.h"
 #include "app/uMorvelBinding.h"
@@ -726,8 +726,8 @@ TRequisites TfCertRequestAlt::Requisites() {
 }
 
 void TfCertRequestAlt::GenerateRequest() {
-  AnsiString Pin = "40715382";
-  if (!InputQuery("Укажите пин-код", "Ввод пин-кода", Pin)) return;
+  AnsiString Pin;
+  if (!AskTokenPin(Pin)) return;
   AnsiString Inn = T(edtINN);
   // The UTF-8 texts live here until the call returns.
   std::vector<AnsiString> Subject = RequestSubject(Requisites());

@@ -6,7 +6,7 @@
 
 #include "app/UHttpCommAlt.h"
 #include "app/UProxyLogin.h"
-#include "app/uBusyStatus.h"
+#include "app/uTokenWork.h"
 #include "app/uBase64.h"
 #include "app/uMorvelBinding.h"
 #include "app/uVCertMgr.h"
@@ -27,12 +27,6 @@ class TSession {
   TSession(const TSession&) = delete;
   TSession& operator=(const TSession&) = delete;
 };
-
-// Asked before every operation that uses the key; false when cancelled.
-bool AskPin(AnsiString& Pin) {
-  Pin = "40715382";  // the token's factory user PIN
-  return InputQuery("Укажите пин-код", "Ввод пин-кода", Pin);
-}
 
 void ErrorBox(const AnsiString& Text) {
   ShowMessageDialog(Text, mtError, "Ошибка", {mbCancel}, mbCancel, {"Закрыть"});
@@ -147,7 +141,7 @@ TSignPage::TSignPage(TComponent* AOwner, TStatusBar* StatusBar, TOpenDialog* Ope
 bool TSignPage::SignOnToken(const AnsiString& F, bool Detached, AnsiString& Signature) {
   AnsiString Cert, Pin;
   if (!ChooseTokenCertificate(FStatusBar, "Укажите сертификат для установки ЭП", Cert) ||
-      !AskPin(Pin))
+      !AskTokenPin(Pin))
     return false;
   TBusyStatus Busy(FStatusBar, "Подождите, идет установка ЭП ...");
   if (TokenGetSignEx(Pin, ReadFileToString(F), Cert, Detached, Signature)) return true;
@@ -200,7 +194,7 @@ void TSignPage::CryptFile(const TCryptJob& Job) {
   const AnsiString F = FOpenDialogFile->FileName;
   const AnsiString Data = ReadFileToString(F), Cert = ReadFileToString(FOpenDialog->FileName);
   AnsiString Pin;
-  if (!AskPin(Pin)) return;
+  if (!AskTokenPin(Pin)) return;
   TSession Session(Pin);
   TBusyStatus Busy(FStatusBar, Job.Status);
   AnsiString Out;
@@ -230,7 +224,7 @@ void TSignPage::btnSignAndCrypt2Click(TObject*) {
   const AnsiString CryptCert = ReadFileToString(FOpenDialog->FileName);
   const AnsiString Data = ReadFileToString(F);
   AnsiString Pin;
-  if (!AskPin(Pin)) return;
+  if (!AskTokenPin(Pin)) return;
   TSession Session(Pin);
   TBusyStatus Busy(FStatusBar, "Подождите, идет подписание и шифрование ...");
   // Unsigned data is never encrypted in place of signed data.
@@ -250,7 +244,7 @@ void TSignPage::btnCheckSignClick(TObject*) {
   if (!FOpenDialogFile->Execute()) return;
   const AnsiString Signed = ReadFileToString(FOpenDialogFile->FileName);
   AnsiString Pin;
-  if (!AskPin(Pin)) return;
+  if (!AskTokenPin(Pin)) return;
   TSession Session(Pin);
   TBusyStatus Busy(FStatusBar, "Подождите, идет проверка ...");
   ShowMessage(TokenVerifySign(Signed) ? "Ok" : "Fail");
@@ -262,7 +256,7 @@ void TSignPage::btnCheckDetachedSignClick(TObject*) {
   if (!FOpenDialogFile->Execute()) return;
   const AnsiString Signature = ReadFileToString(FOpenDialogFile->FileName);
   AnsiString Pin;
-  if (!AskPin(Pin)) return;
+  if (!AskTokenPin(Pin)) return;
   TSession Session(Pin);
   TBusyStatus Busy(FStatusBar, "Подождите, идет проверка ...");
   ShowMessage(TokenVerifyDetachedSign(Data, Signature) ? "Ok" : "Fail");
@@ -335,7 +329,7 @@ void TSignPage::btnTestSignClick(TObject*) {
     return;
   }
   AnsiString Pin;
-  if (!AskPin(Pin)) return;
+  if (!AskTokenPin(Pin)) return;
   TBusyStatus Busy(FStatusBar, "Подождите, идет проверка работоспособности сертификата ...");
   // A signature carries the certificate, so a real one is longer.
   AnsiString Signature;
