@@ -761,7 +761,19 @@ void TfCertRequestAlt::SaveRequest(const AnsiString& Request, const AnsiString& 
   TSaveDialog Dialog(nullptr);
   Dialog.Title = "Укажите имя файла для сохранения запроса";
   Dialog.FileName = RequestFileName(Inn, Now());
-  while (!Dialog.Execute() || !ConfirmOverwrite(Request, Dialog.FileName))
+  // The key pair is already on the token, so a request that did not reach
+  // a file (dialog cancelled, overwrite declined, or the write failed) is
+  // offered again instead of being lost.
+  auto Saved = [&] {
+    if (!Dialog.Execute()) return false;
+    try {
+      return ConfirmOverwrite(Request, Dialog.FileName);
+    } catch (const Exception&) {
+      Application->HandleException(this);
+      return false;
+    }
+  };
+  while (!Saved())
     if (ShowMessageDialog("Запрос на сертификат не сохранен. Сохранить его в файл?", mtConfirmation,
                           "", {mbYes, mbNo}, mbYes, {"Сохранить", "Не сохранять"}) != mrYes)
       return;

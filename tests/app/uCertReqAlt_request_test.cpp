@@ -517,6 +517,23 @@ TEST_F(RequestPageTest, ARequestNotSavedIsAskedAbout) {
   EXPECT_EQ(Script.Asked.size(), 4u) << "dropped after the answer";
 }
 
+TEST_F(RequestPageTest, ARequestThatCannotBeWrittenIsShownAndAskedAbout) {
+  FillLegalEntity();
+  Script.Answer(1, "40715382");
+  Script.Answer(IDOK);
+  Script.Answer(1, SavedAs("no-such-folder\\x.req"));
+  Script.Answer(mrCancel);  // the error box
+  Script.Answer(mrYes);     // "Сохранить"
+  Script.Answer(1, SavedAs("written.req"));
+  PressGenerate();
+  ASSERT_EQ(Kinds(), (std::vector<TPromptKind>{TPromptKind::InputQuery, TPromptKind::MessageBox,
+                                               TPromptKind::SaveFile, TPromptKind::MessageDialog,
+                                               TPromptKind::MessageDialog, TPromptKind::SaveFile}));
+  EXPECT_EQ(Script.Asked[3].Caption, "Ошибка");
+  EXPECT_EQ(Script.Asked[4].Text, "Запрос на сертификат не сохранен. Сохранить его в файл?");
+  EXPECT_EQ(static_cast<uint8_t>(ReadFileToString(SavedAs("written.req"))[0]), 0x30);
+}
+
 TEST_F(RequestPageTest, AShownValidityGroupChoosesTheMonthsOrTheRequestWithoutUsages) {
   FillLegalEntity();
   Form->GroupBox1->SetVisible(true);
