@@ -49,7 +49,7 @@ void TEditButtonSeparatorKs::Paint() {
 
 // --- TCustomDBEditKs
 
-TCustomDBEditKs::TCustomDBEditKs(TComponent* AOwner) : TCustomEdit(AOwner) {
+TCustomDBEditKs::TCustomDBEditKs(TComponent* AOwner) : TCustomMaskEdit(AOwner) {
   FDataLink = CreateDataLink();
   FDataLink->SetControl(this);
   FDataLink->OnDataChange = [this](TObject*) { DataChanged(); };
@@ -122,7 +122,7 @@ TMRUListboxKs* TCustomDBEditKs::CreateMRUListbox() {
 
 void TCustomDBEditKs::SetEditText(const AnsiString& Value) {
   TFlagScope Setting(FSettingText);
-  TCustomEdit::SetText(Value);
+  TCustomMaskEdit::SetEditText(Value);
 }
 
 void TCustomDBEditKs::InternalSetText(const AnsiString& AText) { SetEditText(AText); }
@@ -154,6 +154,7 @@ void TCustomDBEditKs::AssignValue(const Variant& AValue) {
 Variant TCustomDBEditKs::GetVariantValue() { return Variant(Text()); }
 
 void TCustomDBEditKs::CommitValue() {
+  if (FFocused) ValidateEdit();
   bool Handled = false;
   if (OnUpdateData) {
     TFlagScope InUpdate(FInUpdateData);
@@ -165,7 +166,10 @@ void TCustomDBEditKs::CommitValue() {
     FMRUList->AddMRUItem(Text());
 }
 
-void TCustomDBEditKs::UpdateData() { FDataLink->SetText(Text()); }
+// Data-independent, the value keeps the mask's literals and blanks.
+void TCustomDBEditKs::UpdateData() {
+  FDataLink->SetText(IsDataIndependent() ? EditText() : Text());
+}
 
 // A value the field rejects leaves the field's own value in the control.
 void TCustomDBEditKs::LinkUpdateData() {
@@ -182,6 +186,11 @@ void TCustomDBEditKs::Reset() {
   SelectAll();
 }
 
+bool TCustomDBEditKs::EditCanModify() {
+  if (!FReadOnly) FDataLink->Edit();
+  return FDataLink->Editing();
+}
+
 bool TCustomDBEditKs::IsDataLinkActive() { return Enabled() && FDataLink->Active(); }
 
 bool TCustomDBEditKs::IsDataIndependent() { return FDataLink->DataIndependent(); }
@@ -194,7 +203,7 @@ void TCustomDBEditKs::DataChanged() {
   AnsiString Value;
   if (TField* F = Field()) {
     if (F->Alignment() != Alignment()) Invalidate();
-    if (!FEditMaskSet) FEditMask = F->EditMask();
+    if (!FEditMaskSet) TCustomMaskEdit::SetEditMask(F->EditMask());
     bool Text = F->DataType() == ftString || F->DataType() == ftWideString;
     if (Text && MaxLength() == 0) SetMaxLength(F->Size());
     bool Memo = F->DataType() == ftMemo;
@@ -206,7 +215,7 @@ void TCustomDBEditKs::DataChanged() {
     }
     Value = Memo ? F->AsString() : F->DisplayText();
   } else if (IsDataIndependent()) {
-    if (!FEditMaskSet) FEditMask.clear();
+    if (!FEditMaskSet) TCustomMaskEdit::SetEditMask("");
     Value = VarToTextKs(FDataLink->DataIndependentValue());
   }
   SetEditText(Value);
@@ -233,7 +242,7 @@ void TCustomDBEditKs::ResetMaxLength() {
 void TCustomDBEditKs::UpdateReadOnly() {
   bool Value = FReadOnly || (!FDataLink->Editing() && !OnUpdateData);
   if (!Value && FHolder) Value = !FHolder->InplaceEditCanModify(this);
-  TCustomEdit::SetReadOnly(Value);
+  TCustomMaskEdit::SetReadOnly(Value);
 }
 
 void TCustomDBEditKs::SetDataField(const AnsiString& Value) { FDataLink->SetFieldName(Value); }
@@ -264,8 +273,8 @@ void TCustomDBEditKs::SetAlignment(TAlignment Value) {
 AnsiString TCustomDBEditKs::DefaultEditMask() { return Field() ? Field()->EditMask() : ""; }
 
 void TCustomDBEditKs::SetEditMask(const AnsiString& Value) {
-  if (Value == FEditMask && FEditMaskSet) return;
-  FEditMask = Value;
+  if (Value == EditMask() && FEditMaskSet) return;
+  TCustomMaskEdit::SetEditMask(Value);
   FEditMaskSet = true;
   if (IsDataIndependent()) {
     UpdateData();
@@ -316,7 +325,7 @@ void TCustomDBEditKs::SetReadOnly(bool Value) {
 }
 
 void TCustomDBEditKs::Notification(TComponent* AComponent, TOperation Operation) {
-  TCustomEdit::Notification(AComponent, Operation);
+  TCustomMaskEdit::Notification(AComponent, Operation);
   if (Operation != opRemove) return;
   if (FEditImage && AComponent == FEditImage->Images()) FEditImage->SetImages(nullptr);
   if (FDataLink && AComponent == DataSource()) SetDataSource(nullptr);
@@ -348,7 +357,7 @@ void TCustomDBEditKs::SetInplaceEditHolder(TWinControl* Value) {
 
 void TCustomDBEditKs::SetVisible(bool Value) {
   if (!FHolder) {
-    TCustomEdit::SetVisible(Value);
+    TCustomMaskEdit::SetVisible(Value);
     return;
   }
   FVisible = Value;
@@ -628,7 +637,7 @@ void TCustomDBEditKs::KeyDown(uint16_t& Key, TShiftState Shift) {
     FHolder->InplaceEditKeyDown(this, Key, Shift);
     if (!Key) return;
   }
-  TCustomEdit::KeyDown(Key, Shift);
+  TCustomMaskEdit::KeyDown(Key, Shift);
   if (!Key) return;
   TShortCut Pressed = ShortCutKs(Key, Shift);
   for (size_t I = 0; I < FButtonControls.size() && Pressed; ++I) {
@@ -655,7 +664,7 @@ void TCustomDBEditKs::KeyPress(char& Key) {
     FHolder->InplaceEditKeyPress(this, Key);
     if (!Key) return;
   }
-  TCustomEdit::KeyPress(Key);
+  TCustomMaskEdit::KeyPress(Key);
   if (!Key) return;
   auto Code = static_cast<uint8_t>(Key);
   if (Field() && Code >= ' ' && !IsValidChar(Key)) {
@@ -677,7 +686,7 @@ void TCustomDBEditKs::KeyUp(uint16_t& Key, TShiftState Shift) {
     FHolder->InplaceEditKeyUp(this, Key, Shift);
     if (!Key) return;
   }
-  TCustomEdit::KeyUp(Key, Shift);
+  TCustomMaskEdit::KeyUp(Key, Shift);
 }
 
 // Enter and Tab reach the text only when wanted; a line feed never does.
@@ -694,19 +703,19 @@ bool TCustomDBEditKs::HandleChar(TMessage& Message) {
 void TCustomDBEditKs::SetFocused(bool Value) {
   if (FFocused == Value) return;
   FFocused = Value;
-  if (Alignment() != taLeftJustify && FEditMask.empty()) Invalidate();
+  if (Alignment() != taLeftJustify && EditMask().empty()) Invalidate();
   FDataLink->Reset();
   UpdateBorderState();
 }
 
 void TCustomDBEditKs::DoEnter() {
   SetFocused(true);
-  TCustomEdit::DoEnter();
+  TCustomMaskEdit::DoEnter();
   if (FAutoSelect && GetKeyState(VK_LBUTTON) >= 0) SelectAll();
 }
 
 void TCustomDBEditKs::DoExit() {
-  TCustomEdit::DoExit();
+  TCustomMaskEdit::DoExit();
   try {
     FDataLink->UpdateRecord();
   } catch (...) {
@@ -722,7 +731,7 @@ void TCustomDBEditKs::DoExit() {
 void TCustomDBEditKs::Change() {
   FDataLink->Modified();
   if (HandleAllocated()) SetModified(true);
-  TCustomEdit::Change();
+  TCustomMaskEdit::Change();
   UpdateImageIndex();
   InvalidateRequiredRow();
   if (!FSettingText) UserTextChanged();
@@ -769,12 +778,12 @@ void TCustomDBEditKs::AdjustHeight() {
 }
 
 void TCustomDBEditKs::Resize() {
-  TCustomEdit::Resize();
+  TCustomMaskEdit::Resize();
   UpdateEditButtons();
 }
 
 void TCustomDBEditKs::CreateParams(TCreateParams& Params) {
-  TCustomEdit::CreateParams(Params);
+  TCustomMaskEdit::CreateParams(Params);
   // A multi-line edit takes a formatting rectangle, which keeps the text
   // clear of the buttons and the image; a password needs a single line.
   if (!PasswordChar()) Params.Style |= ES_MULTILINE;
@@ -782,19 +791,19 @@ void TCustomDBEditKs::CreateParams(TCreateParams& Params) {
 }
 
 void TCustomDBEditKs::AfterCreateWnd() {
-  TCustomEdit::AfterCreateWnd();
+  TCustomMaskEdit::AfterCreateWnd();
   UpdateImageWidth();
   UpdateHeight();
   UpdateEditButtons();
 }
 
 void TCustomDBEditKs::MouseEnter() {
-  TCustomEdit::MouseEnter();
+  TCustomMaskEdit::MouseEnter();
   UpdateBorderState();
 }
 
 void TCustomDBEditKs::MouseLeave() {
-  TCustomEdit::MouseLeave();
+  TCustomMaskEdit::MouseLeave();
   UpdateBorderState();
 }
 
@@ -946,7 +955,7 @@ void TCustomDBEditKs::EditWndProc(TMessage& Message) {
     }
     case WM_PAINT:
       if (UseStandardPaint()) {
-        TCustomEdit::WndProc(Message);
+        TCustomMaskEdit::WndProc(Message);
         TWindowDC DC(FHandle);
         PaintOverlay(DC.Get());
       } else {
@@ -960,7 +969,7 @@ void TCustomDBEditKs::EditWndProc(TMessage& Message) {
       if (UseStandardPaint()) {
         // The edit leaves its own clipping on the context it was given.
         int Saved = SaveDC(DC);
-        TCustomEdit::WndProc(Message);
+        TCustomMaskEdit::WndProc(Message);
         RestoreDC(DC, Saved);
       } else {
         PaintCustom(DC);
@@ -1025,12 +1034,12 @@ void TCustomDBEditKs::EditWndProc(TMessage& Message) {
       break;
     case CM_FONTCHANGED:
     case CM_ENABLEDCHANGED:
-      TCustomEdit::WndProc(Message);
+      TCustomMaskEdit::WndProc(Message);
       UpdateHeight();
       UpdateEditButtons();
       return;
     default:
       break;
   }
-  TCustomEdit::WndProc(Message);
+  TCustomMaskEdit::WndProc(Message);
 }

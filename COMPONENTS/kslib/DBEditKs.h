@@ -11,7 +11,7 @@
 #include "COMPONENTS/kslib/FieldDataLinkKs.h"
 #include "COMPONENTS/kslib/PopupCtrlsKs.h"
 #include "COMPONENTS/kslib/ToolCtrlsKs.h"
-#include "forms/StdCtrls.h"
+#include "forms/Mask.h"
 
 // To a control whose popups should close (WParam: the control that starts
 // something else); the in-place holder gets it when its editor moves.
@@ -52,7 +52,7 @@ class TEditButtonSeparatorKs : public TGraphicControl {
   TCustomDBEditKs* FEditor;
 };
 
-class TCustomDBEditKs : public TCustomEdit {
+class TCustomDBEditKs : public TCustomMaskEdit {
  public:
   explicit TCustomDBEditKs(TComponent* AOwner);
   ~TCustomDBEditKs() override;
@@ -63,7 +63,7 @@ class TCustomDBEditKs : public TCustomEdit {
   Variant Value() { return GetVariantValue(); }
   void SetValue(const Variant& Value) { AssignValue(Value); }
   // Reads the value again and selects all.
-  void Reset();
+  void Reset() override;
 
   TFieldDataLinkKs* DataLink() const { return FDataLink; }
   const AnsiString& DataField() const { return FDataLink->FieldName(); }
@@ -81,8 +81,7 @@ class TCustomDBEditKs : public TCustomEdit {
   void SetAutoSelect(bool Value) { FAutoSelect = Value; }
   bool AutoSize() const { return FAutoSize; }
   virtual void SetAutoSize(bool Value);
-  // Kept as the field's until set here; input is not masked.
-  const AnsiString& EditMask() const { return FEditMask; }
+  // The field's mask until set here.
   void SetEditMask(const AnsiString& Value);
   TEditButtonKs* EditButton() const { return FEditButton; }
   void SetEditButton(TEditButtonKs* Value) { FEditButton->Assign(Value); }
@@ -185,6 +184,8 @@ class TCustomDBEditKs : public TCustomEdit {
   void CreateParams(TCreateParams& Params) override;
   void AfterCreateWnd() override;
   void Change() override;
+  // Puts the link into editing.
+  bool EditCanModify() override;
   void KeyDown(uint16_t& Key, TShiftState Shift) override;
   void KeyPress(char& Key) override;
   void KeyUp(uint16_t& Key, TShiftState Shift) override;
@@ -244,7 +245,6 @@ class TCustomDBEditKs : public TCustomEdit {
   std::vector<TButtonPair> FButtonControls;
   TWinControl* FInplaceHolder = nullptr;
   IInplaceEditHolderKs* FHolder = nullptr;
-  AnsiString FEditMask;
   TAlignment FAlignment = taLeftJustify;
   bool FAlignmentSet = false, FEditMaskSet = false;
   bool FAlwaysShowBorder = false, FAutoSelect = true, FAutoSize = true, FFlat = false;

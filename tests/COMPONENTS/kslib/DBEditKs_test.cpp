@@ -443,6 +443,47 @@ TEST(DBEditKsBound, ARejectedValueRereadsTheFieldAndKeepsTheFocus) {
   EXPECT_EQ(Count->AsInteger(), 5);
 }
 
+TEST(DBEditKsBound, TheFieldsEditMaskShapesTypingAndRefusesAnIncompleteDate) {
+  TEditForm F;
+  TArrayDataSet Data{nullptr};
+  TDataSource Source{nullptr};
+  Data.FieldDefs()->Add("Born", ftDate);
+  Data.Open();
+  TField* Born = Data.FieldByName("Born");
+  Born->SetEditMask("00.00.0000;1;_");
+  Data.Append();
+  Born->SetAsString("01.02.2024");
+  Data.Post();
+  Source.SetDataSet(&Data);
+  F.Edit->SetDataSource(&Source);
+  F.Edit->SetDataField("Born");
+  std::vector<AnsiString> Errors;
+  Application->OnException = [&](TObject*, Exception* E) { Errors.push_back(E->Message()); };
+  F.Show();
+  EXPECT_EQ(F.Edit->EditMask(), "00.00.0000;1;_");
+  EXPECT_EQ(F.Edit->EditText(), "01.02.2024");
+  F.Edit->SelectAll();
+  PostText("15x03");
+  ASSERT_TRUE(PumpUntil([&] { return F.Edit->EditText() == "15.03.____"; }))
+      << F.Edit->EditText() << ": the letter is refused, the dots stay";
+  EXPECT_EQ(Data.State(), dsEdit);
+  PostKey(VK_TAB);
+  ASSERT_TRUE(PumpUntil([&] { return !Errors.empty(); }));
+  PumpFor(50);
+  EXPECT_EQ(Errors, std::vector<AnsiString>{"Неверное значение. Нажмите Esc для отмены изменений"});
+  EXPECT_EQ(GetFocus(), F.Edit->Handle()) << "an incomplete date keeps the focus";
+  EXPECT_EQ(F.Edit->SelStart(), 6);
+  EXPECT_EQ(Born->AsString(), "01.02.2024");
+  PostText("2025");
+  ASSERT_TRUE(PumpUntil([&] { return F.Edit->EditText() == "15.03.2025"; }));
+  PostKey(VK_TAB);
+  ASSERT_TRUE(PumpUntilFocused(F.Other->Handle()));
+  Application->OnException = nullptr;
+  EXPECT_EQ(Errors.size(), 1u);
+  EXPECT_EQ(Born->AsString(), "15.03.2025");
+  F.Edit->SetDataSource(nullptr);
+}
+
 TEST(DBEditKsBound, SettingTheTextEditsTheRecordAtOnce) {
   TBoundForm F;
   F.Show(F.Other);
