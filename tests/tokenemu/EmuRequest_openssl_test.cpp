@@ -5,26 +5,15 @@
 #include <gmock/gmock.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <fstream>
 
 #include "EmuFixture.h"
+#include "tests/support/HostTools.h"
 
 using ::testing::HasSubstr;
 using ::testing::Not;
 
 namespace {
-
-std::string RunCommand(const std::string& command) {
-  std::string output;
-  if (std::FILE* pipe = popen((command + " 2>&1").c_str(), "r")) {
-    char buffer[512];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
-    pclose(pipe);
-  }
-  return output;
-}
 
 class EmuOpensslTest : public EmuTest {
  protected:
@@ -34,15 +23,14 @@ class EmuOpensslTest : public EmuTest {
     std::ofstream(file, std::ios::binary)
         .write(reinterpret_cast<const char*>(request.data()),
                static_cast<std::streamsize>(request.size()));
-    return RunCommand("openssl req -engine gost -inform " + std::string(form) + " -in '" +
-                      file.string() + "' -verify -noout");
+    return OpensslVerifyRequest(file, form);
   }
 };
 
 }  // namespace
 
 TEST_F(EmuOpensslTest, GostEngineIsThere) {
-  EXPECT_THAT(RunCommand("openssl engine gost"), HasSubstr("(gost)"));
+  EXPECT_THAT(RunTool("openssl engine gost").Output, HasSubstr("(gost)"));
 }
 
 TEST_F(EmuOpensslTest, RequestVerifiesAndAFlippedBitDoesNot) {

@@ -3,11 +3,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <fstream>
 #include <string>
 
 #include "TokenEmuFixture.h"
+#include "tests/support/HostTools.h"
 #include "tokenlib/Morvel.h"
 
 using ::testing::HasSubstr;
@@ -22,15 +22,7 @@ class MorvelOpensslTest : public TokenEmuFixture {
   std::string Verify(const std::string& der) {
     auto file = Dir / "request.der";
     std::ofstream(file, std::ios::binary).write(der.data(), der.size());
-    std::string command =
-        "openssl req -engine gost -inform DER -in '" + file.string() + "' -verify -noout 2>&1";
-    std::string output;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-      char chunk[512];
-      while (size_t n = fread(chunk, 1, sizeof(chunk), pipe)) output.append(chunk, n);
-      pclose(pipe);
-    }
-    return output;
+    return OpensslVerifyRequest(file);
   }
 };
 

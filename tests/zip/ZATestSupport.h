@@ -179,24 +179,5 @@ inline void WriteSplit(const AnsiString& fileName, const TSplitCase& c) {
 }
 
 #ifndef _WIN32
-#include <sys/wait.h>
-
-// Runs a shell command; its exit code and everything it printed.
-struct TToolRun {
-  int Code;
-  std::string Output;
-};
-
-inline TToolRun RunTool(const std::string& command) {
-  std::string output;
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (!pipe) return {-1, "cannot start " + command};
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
-  const int status = pclose(pipe);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
-}
-
-inline std::string Quote(const std::string& text) { return "'" + text + "'"; }
+#include "tests/support/HostTools.h"
 #endif
