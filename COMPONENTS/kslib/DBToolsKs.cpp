@@ -272,3 +272,9 @@ void TDatasetFieldValueListKs::Refresh() {
   }
   Restore();
 }
+
+std::unique_ptr<TDatasetFieldValueListKs> DataLinkOwnerCreate() {
+  return std::make_unique<TDatasetFieldValueListKs>();
+}
+
+IMemTableKs* GetMemTableIntf(TDataSet* DataSet) { return dynamic_cast<IMemTableKs*>(DataSet); }

@@ -4,6 +4,9 @@
 // one field takes in a dataset.
 #pragma once
 
+#include <windows.h>
+
+#include <memory>
 #include <vector>
 
 #include "COMPONENTS/kslib/ToolCtrlsKs.h"
@@ -123,9 +126,42 @@ class TDatasetFieldValueListKs {
   bool FDirty = true, FRefreshing = false;
 };
 
+// A new value list, as the filter row makes it for a cell.
+std::unique_ptr<TDatasetFieldValueListKs> DataLinkOwnerCreate();
+
 inline void SetDataLinkFieldName(TDatasetFieldValueListKs* List, const AnsiString& FieldName) {
   List->SetFieldName(FieldName);
 }
 inline void SetDataLinkDataSet(TDatasetFieldValueListKs* List, TDataSet* DataSet) {
   List->SetDataSet(DataSet);
 }
+
+// What a dataset that holds its records as a tree in memory offers the grid:
+// the rows of the expanded nodes and the node of the current record. The
+// grid asks its dataset for it; no dataset of this program offers it.
+class IMemTableKs {
+ public:
+  // {A8C3C87A-E556-4BDB-B8A7-5B33497D1624}
+  static constexpr GUID IID{0xA8C3C87A, 0xE556, 0x4BDB, {0xB8, 0xA7, 0x5B, 0x33, 0x49, 0x7D, 0x16, 0x24}};
+  // The rows of the expanded tree and the current record's among them (-1
+  // when it shows in none).
+  virtual int VisibleRowCount() = 0;
+  virtual int CurrentRow() = 0;
+  // How many rows the grid shows at once.
+  virtual void SetRowsInView(int Count) = 0;
+  // Whether moving through the dataset follows the tree.
+  virtual void SetTreeNavigation(bool Value) = 0;
+  // The current record's node: its depth (0 at the top), whether its
+  // ancestor at Level (its own level: the node) has a sibling after it,
+  // and whether it has children and shows them.
+  virtual int NodeLevel() = 0;
+  virtual bool NodeHasNextSibling(int Level) = 0;
+  virtual bool NodeHasChildren() = 0;
+  virtual bool NodeExpanded() = 0;
+
+ protected:
+  ~IMemTableKs() = default;
+};
+
+// The dataset's tree interface, or null when it offers none.
+IMemTableKs* GetMemTableIntf(TDataSet* DataSet);

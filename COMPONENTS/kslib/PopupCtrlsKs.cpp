@@ -156,6 +156,11 @@ void TSizeGripKs::ShowSizeGripWindow(bool Show) {
   if (HandleAllocated()) ShowWindow(Handle(), Show ? SW_SHOW : SW_HIDE);
 }
 
+void TSizeGripKs::SetSizeGripFlag(bool Value) {
+  SetVisible(Value);
+  Invalidate();
+}
+
 void TSizeGripKs::AfterCreateWnd() { UpdateRegion(); }
 
 void TSizeGripKs::UpdateRegion() {

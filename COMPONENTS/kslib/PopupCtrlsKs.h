@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <functional>
 
 #include "forms/Controls.h"
@@ -49,6 +50,8 @@ class TSizeGripKs : public TCustomControl {
   TSizeGripPosition Position() const { return FPosition; }
   void SetPosition(TSizeGripPosition Value);
   void SetSizeGripPosition(TSizeGripPosition Value) { SetPosition(Value); }
+  // Shows or hides the grip and repaints it.
+  void SetSizeGripFlag(bool Value);
   // The window is the triangle of its corner.
   bool Triangle() const { return FTriangle; }
   void SetTriangle(bool Value);
@@ -166,6 +169,9 @@ class TMRUListboxKs : public TPopupListboxKs {
   TPopupScrollBarKs* ScrollBar() { return FScrollBar; }
   // Places and sets the scroll bar for the rows shown.
   void UpdateMRUScrollBar();
+  // A pointer-sized value the editor keeps with its list.
+  intptr_t MRUListboxField() const { return FField; }
+  void SetMRUListboxField(intptr_t Value) { FField = Value; }
   void WndProc(TMessage& Message) override;
 
  protected:
@@ -174,6 +180,7 @@ class TMRUListboxKs : public TPopupListboxKs {
 
  private:
   TPopupScrollBarKs* FScrollBar;
+  intptr_t FField = 0;
   bool FPlacingScrollBar = false;
 };
 

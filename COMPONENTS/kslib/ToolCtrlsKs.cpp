@@ -147,6 +147,9 @@ void RenderFace(HDC DC, const RECT& Rect, const TButtonsBitmapCache::TKey& Key) 
     case bcsEllipsisKs:
       DrawEllipsis(DC, Face, Key);
       break;
+    case bcsGlyphKs:
+      DrawButtonFace(DC, Face, Key);
+      break;
     default:
       DrawSign(DC, Face, Key, Key.Style == bcsPlusKs);
       break;
@@ -514,9 +517,31 @@ void PaintButtonControlKs(HDC DC, RECT Rect, TColor BackColor, TCheckBoxState Ch
 }
 
 void PaintEditButton(HDC DC, const RECT& Rect, TColor BackColor, int DownPart, bool Enabled,
-                     bool Active, bool Flat, TEditButtonStyleKs Style) {
+                     bool Active, bool Flat, TBitmap* Glyph, TEditButtonStyleKs Style) {
+  if (Style != ebsGlyphKs) {
+    PaintButtonControlKs(DC, Rect, BackColor, cbUnchecked, Enabled, Active, Flat, DownPart,
+                         EditButtonDrawStyle(Style));
+    return;
+  }
   PaintButtonControlKs(DC, Rect, BackColor, cbUnchecked, Enabled, Active, Flat, DownPart,
-                       EditButtonDrawStyle(Style));
+                       bcsGlyphKs);
+  if (!Glyph || Glyph->Empty()) return;
+  int Shift = DownPart ? 1 : 0;
+  int X = Rect.left + (Width(Rect) - Glyph->Width()) / 2 + Shift;
+  int Y = Rect.top + (Height(Rect) - Glyph->Height()) / 2 + Shift;
+  HDC Source = Glyph->Canvas()->Handle();
+  int Saved = SaveDC(DC);
+  IntersectClipRect(DC, Rect.left, Rect.top, Rect.right, Rect.bottom);
+  TransparentBlt(DC, X, Y, Glyph->Width(), Glyph->Height(), Source, 0, 0, Glyph->Width(),
+                 Glyph->Height(), GetPixel(Source, 0, Glyph->Height() - 1));
+  RestoreDC(DC, Saved);
+}
+
+void PaintEditButtonsClipped(TWinControl* Control, HDC DC) {
+  for (int I = 0; I < Control->ControlCount(); ++I) {
+    auto* Button = dynamic_cast<TEditButtonControlKs*>(Control->Controls(I));
+    if (Button && Button->Visible()) Button->PaintInParent(DC);
+  }
 }
 
 void DrawImageCentered(HDC DC, const RECT& Rect, TImageList* ImageList, int ImageIndex,

@@ -34,7 +34,8 @@ enum TDrawButtonControlStyleKs {
   bcsUpDownKs,
   bcsCheckboxKs,
   bcsPlusKs,
-  bcsMinusKs
+  bcsMinusKs,
+  bcsGlyphKs  // the plain face an edit button's glyph is drawn on
 };
 
 // The face an edit-button style is drawn with (a glyph button paints its
@@ -216,9 +217,14 @@ void SetSpeedButtonToggle(TEditButtonControlKs* Button, bool Down);
 void PaintButtonControlKs(HDC DC, RECT Rect, TColor BackColor, TCheckBoxState CheckState,
                           bool Enabled, bool Active, bool Flat, int DownPart,
                           TDrawButtonControlStyleKs DrawStyle);
-// The same by edit-button style, as the grid paints its cell buttons.
+// The same by edit-button style, as the grid paints its cell buttons: the
+// glyph style shows Glyph (may be null) centred on a plain face, its
+// bottom-left colour left out.
 void PaintEditButton(HDC DC, const RECT& Rect, TColor BackColor, int DownPart, bool Enabled,
-                     bool Active, bool Flat, TEditButtonStyleKs Style);
+                     bool Active, bool Flat, TBitmap* Glyph, TEditButtonStyleKs Style);
+// Paints the edit-button controls of Control that lie in the clip region of
+// DC (a context of Control's client area).
+void PaintEditButtonsClipped(TWinControl* Control, HDC DC);
 void DrawImageCentered(HDC DC, const RECT& Rect, TImageList* ImageList, int ImageIndex,
                        bool Selected);
 void ClearButtonsBitmapCache();

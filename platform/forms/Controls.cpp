@@ -776,14 +776,7 @@ void TWinControl::PaintWindow(HDC) {}
 void TWinControl::PaintControls(HDC DC) {
   for (TControl* C : FControls) {
     auto* Graphic = dynamic_cast<TGraphicControl*>(C);
-    if (!Graphic || !Graphic->Visible()) continue;
-    RECT R = Graphic->BoundsRect();
-    if (!RectVisible(DC, &R)) continue;
-    int Saved = SaveDC(DC);
-    SetViewportOrgEx(DC, R.left, R.top, nullptr);
-    IntersectClipRect(DC, 0, 0, Graphic->Width(), Graphic->Height());
-    Graphic->PaintOn(DC);
-    RestoreDC(DC, Saved);
+    if (Graphic && Graphic->Visible()) Graphic->PaintInParent(DC);
   }
 }
 
@@ -1016,6 +1009,16 @@ void TGraphicControl::PaintOn(HDC DC) {
   FCanvas.Brush()->SetColor(Color());
   Paint();
   FCanvas.SetHandle(nullptr);
+}
+
+void TGraphicControl::PaintInParent(HDC DC) {
+  RECT R = BoundsRect();
+  if (!RectVisible(DC, &R)) return;
+  int Saved = SaveDC(DC);
+  SetViewportOrgEx(DC, R.left, R.top, nullptr);
+  IntersectClipRect(DC, 0, 0, Width(), Height());
+  PaintOn(DC);
+  RestoreDC(DC, Saved);
 }
 
 // --- TCustomControl

@@ -327,6 +327,9 @@ class TGraphicControl : public TControl {
   TCanvas* Canvas() { return &FCanvas; }
   // Called by the parent's paint with the parent's DC moved to this control.
   void PaintOn(HDC DC);
+  // Paints at its bounds on a context of the parent's client area, when
+  // they meet the context's clip region.
+  void PaintInParent(HDC DC);
 
  protected:
   virtual void Paint() {}

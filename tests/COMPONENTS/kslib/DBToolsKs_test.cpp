@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <memory>
 #include <vector>
 
 #include "forms/Forms.h"
@@ -203,6 +205,46 @@ TEST_F(TPeople, TheValueListIsSortedDistinctAndKeepsThePosition) {
   EXPECT_EQ(List.Values()->Count(), 4);
   List.SetFieldName("Nothing");
   EXPECT_EQ(List.Values()->Count(), 0);
+}
+
+TEST_F(TPeople, AValueListMadeForACellRereadsWhenItsFieldOrDatasetChanges) {
+  std::unique_ptr<TDatasetFieldValueListKs> List = DataLinkOwnerCreate();
+  EXPECT_EQ(List->Values()->Count(), 0) << "no dataset yet";
+  SetDataLinkDataSet(List.get(), &Data);
+  SetDataLinkFieldName(List.get(), "Name");
+  ASSERT_GT(List->Values()->Count(), 0);
+  EXPECT_EQ(List->Values()->Strings(0), "Анна");
+  SetDataLinkFieldName(List.get(), "City");
+  EXPECT_EQ(List->Values()->Strings(0), "Бежецк");
+  SetDataLinkDataSet(List.get(), nullptr);
+  EXPECT_EQ(List->Values()->Count(), 0);
+}
+
+// A dataset that offers the tree interface (none of the program does).
+struct TTreeDataSet : TArrayDataSet, IMemTableKs {
+  using TArrayDataSet::TArrayDataSet;
+  int VisibleRowCount() override { return 0; }
+  int CurrentRow() override { return -1; }
+  void SetRowsInView(int) override {}
+  void SetTreeNavigation(bool) override {}
+  int NodeLevel() override { return 0; }
+  bool NodeHasNextSibling(int) override { return false; }
+  bool NodeHasChildren() override { return false; }
+  bool NodeExpanded() override { return false; }
+};
+
+TEST(MemTableIntf, OnlyADatasetThatOffersTheTreeInterfaceAnswers) {
+  TArrayDataSet Plain(nullptr);
+  TTreeDataSet Tree(nullptr);
+  EXPECT_EQ(GetMemTableIntf(&Plain), nullptr);
+  EXPECT_EQ(GetMemTableIntf(&Tree), static_cast<IMemTableKs*>(&Tree));
+  EXPECT_EQ(GetMemTableIntf(nullptr), nullptr);
+  const GUID& Id = IMemTableKs::IID;
+  char Text[40];
+  snprintf(Text, sizeof Text, "{%08lX-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", Id.Data1,
+           Id.Data2, Id.Data3, Id.Data4[0], Id.Data4[1], Id.Data4[2], Id.Data4[3], Id.Data4[4],
+           Id.Data4[5], Id.Data4[6], Id.Data4[7]);
+  EXPECT_STREQ(Text, "{A8C3C87A-E556-4BDB-B8A7-5B33497D1624}");
 }
 
 }  // namespace

@@ -335,6 +335,12 @@ TEST(SizeGripKs, MovesToTheCornerItIsToldAndKeepsATriangleWindow) {
   Grip->SetTriangle(false);
   EXPECT_EQ(GetWindowRgn(Grip->Handle(), Region), ERROR) << "a whole square";
   DeleteObject(Region);
+  Grip->SetSizeGripFlag(false);
+  EXPECT_FALSE(Grip->Visible());
+  EXPECT_FALSE(IsWindowVisible(Grip->Handle()));
+  Grip->SetSizeGripFlag(true);
+  EXPECT_TRUE(Grip->Visible());
+  EXPECT_TRUE(GetUpdateRect(Grip->Handle(), nullptr, FALSE)) << "shown again, it repaints";
 }
 
 TEST(MRUListboxKs, TheScrollBarShowsWhenValuesDoNotFitAndMakesRoomForTheGrip) {

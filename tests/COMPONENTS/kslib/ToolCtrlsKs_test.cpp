@@ -224,6 +224,60 @@ TEST(ButtonPainter, FacesOfAnotherBackgroundAreNotTakenFromTheCache) {
   EXPECT_EQ(OnWhite.Pixel(0, 0), RGB(255, 255, 255));
 }
 
+// A glyph of 6 by 6: a red square of 4 on a white ground left out.
+void MakeGlyph(TBitmap& Glyph) {
+  Glyph.SetSize(6, 6);
+  TCanvas* C = Glyph.Canvas();
+  C->Brush()->SetColor(clWhite);
+  C->FillRect(RECT{0, 0, 6, 6});
+  C->Brush()->SetColor(clRed);
+  C->FillRect(RECT{1, 1, 5, 5});
+}
+
+TEST(ButtonPainter, AGlyphButtonShowsItsGlyphCentredOnAPlainFace) {
+  TBitmap Glyph;
+  MakeGlyph(Glyph);
+  RECT R{0, 0, 16, 20};
+  COLORREF Red = RGB(255, 0, 0);
+  TDibDC Up(16, 20), Pressed(16, 20), NoGlyph(16, 20), Spin(16, 20);
+  PaintEditButton(Up.DC(), R, clWindow, 0, true, false, false, &Glyph, ebsGlyphKs);
+  EXPECT_EQ(Up.Count(R, Red), 16);
+  EXPECT_EQ(Up.Count(RECT{6, 8, 10, 12}, Red), 16) << "centred: the glyph starts at (5, 7)";
+  EXPECT_EQ(Up.Pixel(5, 7), ColorToRGB(clBtnFace)) << "its ground is left out";
+  PaintEditButton(Pressed.DC(), R, clWindow, 1, true, false, false, &Glyph, ebsGlyphKs);
+  EXPECT_EQ(Pressed.Count(RECT{7, 9, 11, 13}, Red), 16) << "a pressed glyph moves a pixel";
+  PaintEditButton(NoGlyph.DC(), R, clWindow, 0, true, false, false, nullptr, ebsGlyphKs);
+  PaintEditButton(Spin.DC(), R, clWindow, 0, true, false, false, nullptr, ebsUpDownKs);
+  EXPECT_FALSE(NoGlyph.SameAs(Spin)) << "no spin arrows on a glyph button";
+  EXPECT_EQ(NoGlyph.Pixel(8, 10), ColorToRGB(clBtnFace));
+}
+
+TEST(ButtonPainter, EditButtonsArePaintedOnlyWithinTheClipRegion) {
+  TForm* Form = new TForm(Application);
+  std::vector<TEditButtonControlKs*> Buttons;
+  for (int I = 0; I < 2; ++I) {
+    auto* Button = new TEditButtonControlKs(Form);
+    Button->SetParent(Form);
+    Button->SetStyle(ebsPlusKs);
+    Button->SetBounds(10 + 20 * I, 10, 17, 17);
+    Buttons.push_back(Button);
+  }
+  auto* Hidden = new TEditButtonControlKs(Form);
+  Hidden->SetParent(Form);
+  Hidden->SetStyle(ebsPlusKs);
+  Hidden->SetBounds(50, 10, 17, 17);
+  Hidden->SetVisible(false);
+  TDibDC Target(80, 40);
+  IntersectClipRect(Target.DC(), 30, 0, 80, 40);
+  PaintEditButtonsClipped(Form, Target.DC());
+  COLORREF White = RGB(255, 255, 255);
+  EXPECT_EQ(Target.Count(RECT{10, 10, 27, 27}, White), 17 * 17) << "outside the clip region";
+  EXPECT_LT(Target.Count(RECT{30, 10, 47, 27}, White), 17 * 17);
+  EXPECT_EQ(Target.Pixel(38, 18), ColorToRGB(clBtnText)) << "the plus, at the button's place";
+  EXPECT_EQ(Target.Count(RECT{50, 10, 67, 27}, White), 17 * 17) << "a hidden button";
+  delete Form;
+}
+
 // --- Dotted lines and tree elements
 
 std::vector<int> DotsOnRow(const TDibDC& Target, int Y, int Width) {
