@@ -6,7 +6,7 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 PACKAGES=(
-  cmake ninja-build g++ make pkg-config python3 locales
+  cmake ninja-build g++ make pkg-config python3 python3-mpmath locales
   googletest
   g++-mingw-w64-i686 libz-mingw-w64-dev
   wine wine32:i386 xvfb xauth
