@@ -161,9 +161,23 @@ int32_t TakeRequest(TTokenCall& call, CK_BYTE* request, CK_ULONG requestLen, uin
   return MORVEL_OK;
 }
 
+// Arguments that would crash the module or this library are refused before
+// the module is loaded, with the code of the step that would use them, so no
+// key pair is left behind for a request that could never be returned.
+int32_t CheckRequestArguments(const char* pin, const char* label, const char* id,
+                              const char* const* dn, int32_t dnCount, uint8_t** request,
+                              int32_t* requestLen) {
+  if (!pin) return MORVEL_ERR_LOGIN;
+  if (!label || !id) return MORVEL_ERR_KEY_PAIR;
+  if (dnCount < 0 || (!dn && dnCount > 0) || !request || !requestLen) return MORVEL_ERR_REQUEST;
+  return MORVEL_OK;
+}
+
 int32_t GenerateRequest(const char* pin, const char* label, const char* id, const char* eku,
                         const char* const* dn, int32_t dnCount, uint8_t** request,
                         int32_t* requestLen) {
+  int32_t checked = CheckRequestArguments(pin, label, id, dn, dnCount, request, requestLen);
+  if (checked != MORVEL_OK) return checked;
   CK_ATTRIBUTE publicTemplate[] = {
       Attr(CKA_CLASS, kPublicKeyClass),
       TextAttr(CKA_LABEL, label),
@@ -229,9 +243,10 @@ int32_t MORVEL_CALL GenCertRequestsEKU(const char* Pin, const char* Label, const
 
 int32_t MORVEL_CALL InstallCertificate(const char* Pin, const char* /*Reserved*/, const char* Id,
                                        const uint8_t* Cert, int32_t CertLen) {
+  if (!Pin) return MORVEL_ERR_LOGIN;
   // A negative length cannot describe a certificate; it would reach the
   // module as a huge unsigned one.
-  if (CertLen < 0) return MORVEL_ERR_CERTIFICATE;
+  if (!Id || CertLen < 0 || (!Cert && CertLen > 0)) return MORVEL_ERR_CERTIFICATE;
   CK_ATTRIBUTE certTemplate[] = {
       Attr(CKA_VALUE, Cert, static_cast<CK_ULONG>(CertLen)),
       Attr(CKA_CLASS, kCertificateClass),

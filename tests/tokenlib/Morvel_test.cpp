@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -346,6 +347,61 @@ TEST_F(MorvelTest, NegativeCertificateLengthIsRefusedBeforeTheToken) {
   const uint8_t cert[] = {0x30, 0x00};
   EXPECT_EQ(InstallCertificate(kPin, "", kId, cert, -1), -10);
   EXPECT_TRUE(Calls().empty());
+}
+
+TEST_F(MorvelTest, ArgumentsThatCannotBeUsedAreRefusedBeforeTheToken) {
+  uint8_t* request = &gUntouched;
+  int32_t requestLen = -99;
+  struct {
+    const char* Name;
+    int32_t Code;
+    const char* Pin;
+    const char* Label;
+    const char* Id;
+    const char* const* Dn;
+    int32_t DnCount;
+    uint8_t** Request;
+    int32_t* RequestLen;
+  } requests[] = {
+      {"null PIN", -6, nullptr, kId, kId, kDn, kDnCount, &request, &requestLen},
+      {"null label", -7, kPin, nullptr, kId, kDn, kDnCount, &request, &requestLen},
+      {"null identifier", -7, kPin, kId, nullptr, kDn, kDnCount, &request, &requestLen},
+      {"negative string count", -8, kPin, kId, kId, kDn, -1, &request, &requestLen},
+      {"lowest string count", -8, kPin, kId, kId, kDn, INT32_MIN, &request, &requestLen},
+      {"null subject with strings", -8, kPin, kId, kId, nullptr, 2, &request, &requestLen},
+      {"null request pointer", -8, kPin, kId, kId, kDn, kDnCount, nullptr, &requestLen},
+      {"null length pointer", -8, kPin, kId, kId, kDn, kDnCount, &request, nullptr},
+  };
+  for (const auto& c : requests) {
+    SCOPED_TRACE(c.Name);
+    EXPECT_EQ(GenCertRequests(c.Pin, c.Label, c.Id, c.Dn, c.DnCount, c.Request, c.RequestLen),
+              c.Code);
+    EXPECT_EQ(GenCertRequestsEKU(c.Pin, c.Label, c.Id, "", c.Dn, c.DnCount, c.Request,
+                                 c.RequestLen),
+              c.Code);
+    EXPECT_EQ(request, &gUntouched);
+    EXPECT_EQ(requestLen, -99);
+  }
+
+  const uint8_t cert[] = {0x30, 0x00};
+  struct {
+    const char* Name;
+    int32_t Code;
+    const char* Pin;
+    const char* Id;
+    const uint8_t* Cert;
+  } installs[] = {
+      {"null PIN", -6, nullptr, kId, cert},
+      {"null identifier", -10, kPin, nullptr, cert},
+      {"null certificate", -10, kPin, kId, nullptr},
+  };
+  for (const auto& c : installs) {
+    SCOPED_TRACE(c.Name);
+    EXPECT_EQ(InstallCertificate(c.Pin, "", c.Id, c.Cert, sizeof(cert)), c.Code);
+  }
+
+  EXPECT_TRUE(Calls().empty());
+  EXPECT_TRUE(TokenObjects().empty());
 }
 
 TEST_F(MorvelTest, PinNeverReachesTheJournal) {
