@@ -4,8 +4,11 @@
 #include "rtl/AnsiText.h"
 #include "rtl/SysUtils.h"
 
+#include "common/uutf8.h"
+
 #include <algorithm>
 #include <cstring>
+#include <unordered_map>
 
 namespace {
 
@@ -27,6 +30,17 @@ const TEntity* EntityAt(const AnsiString& s, size_t at) {
   for (const TEntity& e : kEntities)
     if (s.compare(at, std::strlen(e.text), e.text) == 0) return &e;
   return nullptr;
+}
+
+// Single-byte encodings whose bytes we take as they are (our own writer
+// declares ISO-8859-1); UTF-8 is converted.
+constexpr const char* kByteEncodings[] = {"windows-1251", "cp1251", "ISO-8859-1", "us-ascii"};
+constexpr const char* kUtf8Encodings[] = {"UTF-8", "utf8"};
+
+template <size_t N>
+bool NamedIn(const AnsiString& encoding, const char* const (&names)[N]) {
+  return std::any_of(std::begin(names), std::end(names),
+                     [&](const char* name) { return SameText(encoding, name); });
 }
 
 bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
@@ -254,21 +268,41 @@ void TqorXMLParser2::Parse() {
   position_ = 1;
   lastError_.clear();
   try {
-    const int first = PosFrom("<", source_, 1);
-    if (first != 0 && StartsAt(source_, first, "<?xml")) {
-      const int end = PosFrom("?>", source_, first);
-      if (end == 0) {
-        lastError_ = "Missing ?> in xml declaration.";
-        return;
-      }
-      ParseAttributes(declaration_, Trim(Copy(source_, first + 6, end - first - 6)));
-      position_ = end + 2;
+    const bool utf8Mark = source_.starts_with("\xEF\xBB\xBF");
+    if (utf8Mark) source_.erase(0, 3);
+    if (source_.starts_with("\xFF\xFE") || source_.starts_with("\xFE\xFF"))
+      ParseError("Unsupported encoding UTF-16");
+    if (!ReadDeclaration()) return;
+    const AnsiString encoding = declaration_.GetAttribute("encoding");
+    if (utf8Mark || NamedIn(encoding, kUtf8Encodings)) {
+      // Everything after this reads cp1251, as the rest of the program does.
+      const AnsiString converted = Utf8ToAnsi(source_);
+      if (converted.empty() && !source_.empty()) ParseError("Malformed UTF-8 text");
+      source_ = converted;
+      position_ = 1;
+      ReadDeclaration();
+    } else if (!encoding.empty() && !NamedIn(encoding, kByteEncodings)) {
+      ParseError("Unsupported encoding " + encoding);
     }
     ScanTags();
   } catch (const Exception& e) {
     lastError_ = e.Message() + " near " + Copy(source_, std::max(1, position_ - 20), 50) + "\r\n" +
                  "Error position=" + IntToStr(position_) + "\r\n" + GetXML();
   }
+}
+
+bool TqorXMLParser2::ReadDeclaration() {
+  declaration_.attributes_.Clear();
+  const int first = PosFrom("<", source_, 1);
+  if (first == 0 || !StartsAt(source_, first, "<?xml")) return true;
+  const int end = PosFrom("?>", source_, first);
+  if (end == 0) {
+    lastError_ = "Missing ?> in xml declaration.";
+    return false;
+  }
+  ParseAttributes(declaration_, Trim(Copy(source_, first + 6, end - first - 6)));
+  position_ = end + 2;
+  return true;
 }
 
 void TqorXMLParser2::ScanTags() {
@@ -296,8 +330,9 @@ void TqorXMLParser2::ScanTags() {
     position_ = close + 1;
 
     if (!tag.empty() && tag[0] == '/') {
+      if (!parent) ParseError("Closing tag before the root element");
       // The closing tag's name is not checked.
-      if (!parent || !parent->parent_) return;
+      if (!parent->parent_) return;
       parent = parent->parent_;
       continue;
     }
@@ -381,6 +416,12 @@ void TqorXMLParser2::ReadText(TqorXMLNode2& node) {
 }
 
 void TqorXMLParser2::ParseAttributes(TqorXMLNode2& node, const AnsiString& text) {
+  // A repeated name replaces the value, as SetAttribute does; the index keeps
+  // an element with very many attributes linear.
+  TqorXMLNodeList2& attributes = node.attributes_;
+  std::unordered_map<AnsiString, TqorXMLAttribute2*> byName;
+  for (int i = 0; i < attributes.Count(); ++i)
+    byName.emplace(attributes.Attribute(i)->Name, attributes.Attribute(i));
   const size_t size = text.size();
   size_t at = 0;
   for (;;) {
@@ -396,7 +437,15 @@ void TqorXMLParser2::ParseAttributes(TqorXMLNode2& node, const AnsiString& text)
     const size_t close = text.find(quote, open + 1);
     if (close == AnsiString::npos)
       ParseError(AnsiString("Expected closing ") + quote + " when parsing attributes");
-    node.SetAttribute(Trim(text.substr(at, eq - at)), text.substr(open + 1, close - open - 1));
+    const AnsiString name = Trim(text.substr(at, eq - at));
+    AnsiString value = text.substr(open + 1, close - open - 1);
+    auto [found, added] = byName.emplace(name, nullptr);
+    if (added) {
+      found->second = new TqorXMLAttribute2;
+      found->second->Name = name;
+      attributes.Add(found->second);
+    }
+    found->second->Value = std::move(value);
     at = close + 1;
   }
 }

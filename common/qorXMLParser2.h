@@ -89,7 +89,9 @@ class TqorXMLParser2 : public TqorXMLNode2 {
 
   // Reads and parses the file. Malformed XML raises nothing: LastError then
   // holds the message, the place and what was built; a missing file raises
-  // the file-open error.
+  // the file-open error. A document in UTF-8 (declared, or marked by its
+  // byte-order mark) is read as cp1251; an encoding we cannot read is an
+  // error.
   void LoadXML(const AnsiString& FileName);
   // Setting the source parses it, as LoadXML does.
   const AnsiString& Source() const { return source_; }
@@ -103,6 +105,9 @@ class TqorXMLParser2 : public TqorXMLNode2 {
   AnsiString GetXML() const;
 
  private:
+  // Reads the XML declaration, when there is one, into Declaration and moves
+  // behind it; false (LastError set) when it is not terminated.
+  bool ReadDeclaration();
   void Parse();
   void ScanTags();
   // The position of the next "<" that opens an element or a closing tag,

@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <functional>
+
 namespace {
 
 // The tree in one line: name, attributes, "text" and children in braces.
@@ -91,6 +94,8 @@ TEST(TqorXMLParser2, ReportsMalformedInputInLastErrorWithoutRaising) {
       {"<r a=></r>", "missing value delimiter when parsing attributes"},
       {"<r a'='></r>", "Expected closing ' when parsing attributes"},
       {"<?xml version=1.0?><r/>", "missing value delimiter when parsing attributes"},
+      {"</r>", "Closing tag before the root element"},
+      {"<!-- c --></r><r/>", "Closing tag before the root element"},
   };
   for (const auto& c : cases) {
     TqorXMLParser2 parser;
@@ -160,6 +165,82 @@ TEST(TqorXMLParser2, DeepNestingNeitherOverflowsTheStackNorBlowsUpTheText) {
   parser->SetSource(xml.substr(0, 3 * depth) + "<leaf>x</leaf>");
   EXPECT_EQ(ErrorMessage(*parser), "Missing <");
   parser.reset();  // frees 100,000 levels
+}
+
+TEST(TqorXMLParser2, ReadsUtf8AsCp1251AndRefusesEncodingsItCannotRead) {
+  const AnsiString utf8Text = "\xD0\x9E\xD0\x9E\xD0\x9E \xC2\xAB\xD0\xAF\xC2\xBB";  // ООО «Я»
+  const struct {
+    AnsiString xml;
+    const char* tree;
+  } read[] = {
+      {"<?xml version='1.0' encoding='UTF-8'?><r a='\xD0\xAF'>" + utf8Text + "</r>",
+       "r a=Я \"ООО «Я»\""},
+      {"<?xml version=\"1.0\" encoding=\"utf-8\"?><r>" + utf8Text + "</r>", "r \"ООО «Я»\""},
+      {"\xEF\xBB\xBF<r>" + utf8Text + "</r>", "r \"ООО «Я»\""},
+      {"\xEF\xBB\xBF<?xml version='1.0'?>\r\n<r>" + utf8Text + "</r>", "r \"ООО «Я»\""},
+      // Single-byte documents are taken as they are.
+      {"<?xml version='1.0' encoding='windows-1251'?><r>ООО</r>", "r \"ООО\""},
+      {"<?xml version='1.0' encoding='ISO-8859-1'?><r>ООО</r>", "r \"ООО\""},
+      {"<r>ООО</r>", "r \"ООО\""},
+  };
+  for (const auto& c : read) {
+    TqorXMLParser2 parser;
+    parser.SetSource(c.xml);
+    EXPECT_EQ(parser.LastError(), "") << c.xml;
+    EXPECT_EQ(Dump(parser), c.tree) << c.xml;
+  }
+
+  const struct {
+    AnsiString xml;
+    const char* message;
+  } refused[] = {
+      {"<?xml version='1.0' encoding='KOI8-R'?><r>\xEF\xEF\xEF</r>", "Unsupported encoding KOI8-R"},
+      {"<?xml version='1.0' encoding='UTF-16'?><r/>", "Unsupported encoding UTF-16"},
+      {AnsiString("\xFF\xFE<\0r\0/\0>\0", 10), "Unsupported encoding UTF-16"},
+      {"<?xml version='1.0' encoding='UTF-8'?><r>ООО</r>", "Malformed UTF-8 text"},
+  };
+  for (const auto& c : refused) {
+    TqorXMLParser2 parser;
+    parser.SetSource(c.xml);
+    EXPECT_EQ(ErrorMessage(parser), c.message) << c.xml;
+    EXPECT_EQ(parser.Nodes().Count(), 0) << c.xml;
+  }
+}
+
+// Each shape of about a megabyte, which used to take seconds per document on
+// the user's thread, parses well inside a second.
+TEST(TqorXMLParser2, LargeDocumentsOfAnyShapeParseInLinearTime) {
+  const int n = 80000;
+  auto repeat = [](int count, const std::function<AnsiString(int)>& piece) {
+    AnsiString s;
+    for (int i = 0; i < count; ++i) s += piece(i);
+    return s;
+  };
+  const struct {
+    const char* shape;
+    AnsiString xml;
+    int children;
+  } documents[] = {
+      {"many attributes",
+       "<r " + repeat(n, [](int i) { return "a" + IntToStr(i) + "='v' "; }) + "/>", 0},
+      {"one attribute repeated", "<r " + repeat(n, [](int) { return AnsiString("a='v' "); }) + "/>",
+       0},
+      {"many elements", "<r>" + repeat(n, [](int) { return AnsiString("<e x='1'>t</e>"); }) + "</r>",
+       n},
+      {"many comments", "<r>" + repeat(n, [](int) { return AnsiString("<!-- c --><e/>"); }) + "</r>",
+       n},
+      {"long text", "<r>" + AnsiString(1 << 20, 'x') + "</r>", 0},
+      {"long value", "<r a='" + AnsiString(1 << 20, 'x') + "'/>", 0},
+  };
+  for (const auto& d : documents) {
+    SCOPED_TRACE(d.shape);
+    TqorXMLParser2 parser;
+    const auto started = std::chrono::steady_clock::now();
+    parser.SetSource(d.xml);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1));
+    EXPECT_EQ(parser.LastError(), "");
+    EXPECT_EQ(parser.Nodes().Count(), d.children);
+  }
 }
 
 TEST(TqorXMLParser2, ReadsValuesWithEntitiesDecodedOnce) {
