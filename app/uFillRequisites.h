@@ -5,6 +5,8 @@
 
 #include "app/uRequisites.h"
 
+#include <optional>
+
 #ifdef _WIN32
 struct _CERT_CONTEXT;
 using PCCERT_CONTEXT = const _CERT_CONTEXT*;
@@ -13,7 +15,9 @@ class TfCertRequestAlt;
 
 // Every field of the request page; what the source lacks is empty.
 struct TFilledRequisites : TRequisites {
-  AnsiString KPP;
+  // Only a source that names a KPP sets it; without one the field keeps
+  // what it holds.
+  std::optional<AnsiString> KPP;
 };
 
 // From a certificate's subject: a 10-digit INN or one starting "00" is a

@@ -34,9 +34,10 @@ void ShowRequisites(TfCertRequestAlt& Form, const TFilledRequisites& R) {
       {Form.edtGN2, R.GN2},       {Form.edtSNILS, R.SNILS}, {Form.edtOGRN, R.OGRN},
       {Form.edtEMAIL, R.EMAIL},   {Form.edtO, R.O},         {Form.edtL, R.L},
       {Form.edtST, R.ST},         {Form.edtOU, R.OU},       {Form.dbeCategory, R.Category},
-      {Form.edtStreet, R.Street}, {Form.edtKPP, R.KPP},
+      {Form.edtStreet, R.Street},
   };
   for (const auto& [Field, Text] : Fields) Field->SetText(Text);
+  if (R.KPP) Form.edtKPP->SetText(*R.KPP);
   Form.btnOK->SetEnabled(Form.AllRequiredFilled());
 }
 

@@ -50,6 +50,28 @@ size_t ValueEnd(const AnsiString& dn, size_t from) {
   return dn.size();
 }
 
+// A value as the flat string carries it. From the first character that
+// could be read as a separator or a key on, the value is written as
+// DecodeDNEscapes reads it: those characters and every non-ASCII one as
+// "\xHH" escapes of their UTF-8 bytes.
+AnsiString EscapeDNValue(const AnsiString& value) {
+  const size_t first = value.find_first_of(",=\\");
+  if (first == npos) return value;
+  static const char kDigits[] = "0123456789ABCDEF";
+  AnsiString escaped = value.substr(0, first);
+  for (const char c : WideToUtf8(AnsiToWide(value.substr(first)))) {
+    const auto byte = static_cast<uint8_t>(c);
+    if (byte < 0x80 && c != ',' && c != '=' && c != '\\') {
+      escaped += c;
+    } else {
+      escaped += "\\x";
+      escaped += kDigits[byte >> 4];
+      escaped += kDigits[byte & 0x0F];
+    }
+  }
+  return escaped;
+}
+
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
@@ -133,9 +155,11 @@ AnsiString TVCertMgr::GetDNAttribute(const AnsiString& DN, const AnsiString& Key
     if (eq == npos) break;
     size_t keyStart = eq;
     while (keyStart > rest && DN[keyStart - 1] != ',') --keyStart;
+    const bool separated = keyStart == 0 || DN[keyStart - 1] == ',';
     const AnsiString candidate = Trim(DN.substr(keyStart, eq - keyStart));
     rest = eq + 1;
-    if (candidate != Key) continue;
+    // An "=" inside a value ("unstructuredName=INN=…") does not make a key.
+    if (!separated || candidate != Key) continue;
     size_t end;
     if (Key == "unstructuredName" || Key == "1.2.840.113549.1.9.2") {
       // It carries "INN=…/КПП=…" and is written last.
@@ -204,11 +228,11 @@ void TVCertMgr::FreeCertInfo(TCertInfo& Info) { Info = TCertInfo(); }
 
 AnsiString TVCertMgr::MakeDNString(const AnsiString& DisplayName, bool Issuer,
                                    const std::function<AnsiString(const char* Oid)>& Attribute) {
-  AnsiString dn = "CN=" + DisplayName;
+  AnsiString dn = "CN=" + EscapeDNValue(DisplayName);
   for (const TDNKey& k : kDNKeys) {
     if (Issuer && !k.inIssuer) continue;
     const AnsiString value = Attribute(k.oid);
-    if (!value.empty()) dn += AnsiString(",") + k.key + "=" + value;
+    if (!value.empty()) dn += AnsiString(",") + k.key + "=" + EscapeDNValue(value);
   }
   return dn;
 }

@@ -243,6 +243,13 @@ TEST_F(FillPageTest, TemplatesFillTheFieldsWithoutClearingThePage) {
   EXPECT_EQ(Form->edtCertFileName->Text(), "C:\\issued.cer") << "the page is not cleared";
   EXPECT_TRUE(Form->btnOK->Enabled());
 
+  // A legal entity's template without a KPP leaves the field as it was.
+  Script.Answer(1, Place("no-kpp.xml",
+                         "<request><subject>CN=ООО Лютик,O=ООО Лютик,INN=007707083894</subject>"
+                         "</request>"));
+  Press(Form->btnLoadFromXML);
+  EXPECT_EQ(Page(), "owner 0; INN=007707083894; O=ООО Лютик; KPP=773601001");
+
   // Ten digits without the zeros choose an entrepreneur and stay as written.
   Script.Answer(1, Place("ip.xml",
                          "<request><subject>CN=Петров,SN=Петров,GN=Пётр,title=Глава,"

@@ -8,6 +8,8 @@
 #include <fstream>
 #include <random>
 
+#include "common/uutf8.h"
+#include "rtl/AnsiText.h"
 #include "rtl/OsShim.h"
 #include "rtl/Streams.h"
 
@@ -20,9 +22,10 @@ AnsiString Fields(const TFilledRequisites& R) {
       {"INN", R.INN},       {"SN", R.SN},     {"GN1", R.GN1},     {"GN2", R.GN2},
       {"SNILS", R.SNILS},   {"OGRN", R.OGRN}, {"EMAIL", R.EMAIL}, {"O", R.O},
       {"L", R.L},           {"ST", R.ST},     {"OU", R.OU},       {"T", R.Category},
-      {"Street", R.Street}, {"KPP", R.KPP}};
+      {"Street", R.Street}};
   for (const auto& [Name, Value] : Named)
     if (!Value.empty()) Line += AnsiString("; ") + Name + "=" + Value;
+  if (R.KPP) Line += "; KPP=" + *R.KPP;
   return Line;
 }
 
@@ -78,6 +81,8 @@ TEST(RequisitesFromTemplate, KeepTheInnAndTakeTheBusinessCategoryForAMissingPosi
       {"CN=X,title= ,E=a@b.c,T=Глава,INN=500100732259,GN=Пётр", "Директор",
        "owner 1; INN=500100732259; GN1=Пётр; T=Директор"},
       {"", "", "owner 1"},
+      // A KPP key without digits names an empty KPP; no key names none.
+      {"CN=X,INN=007707083893,unstructuredName=КПП=", "", "owner 0; INN=007707083893; KPP="},
   };
   for (const Case& C : Cases)
     EXPECT_EQ(Fields(RequisitesFromTemplate(C.Subject, C.BusinessCategory)), C.Fields) << C.Subject;
@@ -111,6 +116,31 @@ TEST_F(TemplateFileTest, TheSubjectAndTheBusinessCategoryAreReadWithEntitiesDeco
       ReadRequisiteTemplate(Write("<request><subjectAltName/><subject>INN=500100732185</subject>"
                                   "</request>"));
   EXPECT_EQ(Fields(R), "owner 1; INN=500100732185");
+}
+
+TEST_F(TemplateFileTest, AUtf8TemplateFillsTheSameFieldsAsACp1251One) {
+  const AnsiString Subject =
+      "CN=ООО Ромашка,O=ООО Ромашка,INN=007707083893,unstructuredName=INN=7707083893/КПП=773601001";
+  const AnsiString Category = "Директор";
+  const AnsiString Expected =
+      "owner 0; INN=007707083893; O=ООО Ромашка; T=Директор; KPP=773601001";
+  auto Cp1251 = [&](const AnsiString& Head) {
+    return Head + "<request><subject>" + Subject + "</subject><subjectAltName><businessCategory>" +
+           Category + "</businessCategory></subjectAltName></request>";
+  };
+  auto Utf8 = [&](const AnsiString& Head) { return WideToUtf8(AnsiToWide(Cp1251(Head))); };
+  for (const AnsiString& Xml :
+       {Utf8("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"), "\xEF\xBB\xBF" + Utf8(""),
+        "\xEF\xBB\xBF" + Utf8("<?xml version='1.0'?>\n"),
+        Cp1251("<?xml version='1.0' encoding='windows-1251'?>")})
+    EXPECT_EQ(Fields(ReadRequisiteTemplate(Write(Xml))), Expected) << Xml;
+
+  try {
+    ReadRequisiteTemplate(Write(Cp1251("<?xml version='1.0' encoding='KOI8-R'?>")));
+    ADD_FAILURE() << "a KOI8-R template was read";
+  } catch (const Exception& E) {
+    EXPECT_TRUE(E.Message().starts_with("Unsupported encoding KOI8-R near ")) << E.Message();
+  }
 }
 
 TEST_F(TemplateFileTest, ATemplateThatDoesNotParseRaisesTheParsersError) {

@@ -6,6 +6,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <map>
 #include <random>
 
@@ -34,28 +35,32 @@ const AnsiString kLegalSubject =
     "OGRN=1027700132195,SNILS=11223344595,streetAddress=ул. Тверская, д. 1, стр. 2,"
     "unstructuredName=INN=7707083893/КПП=773601001";
 
-TEST(GetDNAttribute, ReadsValuesWithInnerCommasAndEqualSigns) {
-  const struct {
-    const char* key;
-    const char* value;
-  } cases[] = {
-      {"CN", "Иванов, Иван Иванович"},  // inner comma and blank
-      {"O", "ООО \"Ромашка=Лютик\""},   // "=" inside the value
-      {"L", "Москва"},
-      {"GN", "Иван Иванович"},
-      {"INN", "007707083893"},
-      {"RNS-FSS", "7701234567"},
-      {"SNILS", "11223344595"},
-      {"streetAddress", "ул. Тверская, д. 1, стр. 2"},
-      {"unstructuredName", "INN=7707083893/КПП=773601001"},
-      {"OGRNIP", ""},  // absent
-      {"inn", ""},     // keys are case-sensitive
-      {"Москва", ""},  // a value is not a key
-      {"", ""},
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(TVCertMgr::GetDNAttribute(kLegalSubject, c.key), c.value) << c.key;
+// The values of legal.cer's subject.
+const struct {
+  const char* key;
+  const char* value;
+} kLegalFields[] = {
+    {"CN", "Иванов, Иван Иванович"},  // inner comma and blank
+    {"O", "ООО \"Ромашка=Лютик\""},   // "=" inside the value
+    {"L", "Москва"},
+    {"GN", "Иван Иванович"},
+    {"INN", "007707083893"},
+    {"RNS-FSS", "7701234567"},
+    {"SNILS", "11223344595"},
+    {"streetAddress", "ул. Тверская, д. 1, стр. 2"},
+    {"unstructuredName", "INN=7707083893/КПП=773601001"},
+    {"OGRNIP", ""},  // absent
+    {"inn", ""},     // keys are case-sensitive
+    {"Москва", ""},  // a value is not a key
+    {"", ""},
+};
+
+void ExpectLegalFields(const AnsiString& dn) {
+  for (const auto& f : kLegalFields)
+    EXPECT_EQ(TVCertMgr::GetDNAttribute(dn, f.key), f.value) << f.key;
 }
+
+TEST(GetDNAttribute, ReadsValuesWithInnerCommasAndEqualSigns) { ExpectLegalFields(kLegalSubject); }
 
 TEST(GetDNAttribute, EdgeCasesOfTheFlatString) {
   const struct {
@@ -77,6 +82,11 @@ TEST(GetDNAttribute, EdgeCasesOfTheFlatString) {
       {"", "CN", ""},
       {"no pairs here", "CN", ""},
       {",,,=,=", "CN", ""},
+      // A key only counts at the start or after a comma, not inside a value.
+      {"CN=x,unstructuredName=INN=7707083893/КПП=773601001", "INN", ""},
+      {"CN=x,unstructuredName=INN=7707083893/КПП=773601001", "КПП", ""},
+      {"CN=a INN=1", "INN", ""},
+      {"INN=1", "INN", "1"},
   };
   for (const auto& c : cases)
     EXPECT_EQ(TVCertMgr::GetDNAttribute(c.dn, c.key), c.value) << c.dn << " / " << c.key;
@@ -141,14 +151,39 @@ TEST(MakeDNString, WritesPresentAttributesInTheFixedOrder) {
     const auto found = name.find(oid);
     return found == name.end() ? AnsiString() : found->second;
   };
+  // Commas, "=" and backslashes in values are escaped, and from the first
+  // of them on so is every letter beyond ASCII (as UTF-8).
   EXPECT_EQ(TVCertMgr::MakeDNString("Иванов, Иван", false, attribute),
-            "CN=Иванов, Иван,O=ООО \"Ромашка, филиал\",E=a@b.ru,INN=007707083893,"
-            "RNS-FSS=7701234567,SNILS=11223344595,unstructuredName=INN=7707083893/КПП=773601001");
+            "CN=Иванов\\x2C \\xD0\\x98\\xD0\\xB2\\xD0\\xB0\\xD0\\xBD,"
+            "O=ООО \"Ромашка\\x2C \\xD1\\x84\\xD0\\xB8\\xD0\\xBB\\xD0\\xB8\\xD0\\xB0\\xD0\\xBB\","
+            "E=a@b.ru,INN=007707083893,RNS-FSS=7701234567,SNILS=11223344595,"
+            "unstructuredName=INN\\x3D7707083893/\\xD0\\x9A\\xD0\\x9F\\xD0\\x9F\\x3D773601001");
   // The issuer's string has no social-insurance numbers.
   EXPECT_EQ(TVCertMgr::MakeDNString("УЦ", true, attribute),
-            "CN=УЦ,O=ООО \"Ромашка, филиал\",E=a@b.ru,INN=007707083893,SNILS=11223344595,"
-            "unstructuredName=INN=7707083893/КПП=773601001");
+            "CN=УЦ,O=ООО \"Ромашка\\x2C \\xD1\\x84\\xD0\\xB8\\xD0\\xBB\\xD0\\xB8\\xD0\\xB0\\xD0\\xBB\","
+            "E=a@b.ru,INN=007707083893,SNILS=11223344595,"
+            "unstructuredName=INN\\x3D7707083893/\\xD0\\x9A\\xD0\\x9F\\xD0\\x9F\\x3D773601001");
   EXPECT_EQ(TVCertMgr::MakeDNString("", false, [](const char*) { return AnsiString(); }), "CN=");
+}
+
+TEST(MakeDNString, NoValueCanBeTakenForASeparatorOrAKey) {
+  const char* values[] = {
+      "Петров, INN=500100732259",  // a stranger's INN in the common name
+      "a,b=c",
+      "back\\slash \\x41 and \\xD0\\x9E",
+      "=,\\",
+      "ООО «Ромашка», ИНН=1",
+      "plain Иванов",
+  };
+  for (const char* value : values) {
+    SCOPED_TRACE(value);
+    const AnsiString dn = TVCertMgr::MakeDNString(value, false, [&](const char* oid) {
+      return AnsiString(std::strcmp(oid, "2.5.4.10") == 0 ? value : "");
+    });
+    EXPECT_EQ(TVCertMgr::GetDNAttribute(dn, "CN"), value);
+    EXPECT_EQ(TVCertMgr::GetDNAttribute(dn, "O"), value);
+    EXPECT_EQ(TVCertMgr::GetDNAttribute(dn, "INN"), "");
+  }
 }
 
 TEST(CertDecodingSteps, TimesAsUnixSecondsBeyond2038) {
@@ -288,7 +323,7 @@ TEST(DecodeCertInfo, LegalEntityFieldByField) {
   TCertInfo info;
   TVCertMgr::GetCertInfoFromDER(Fixture("legal.cer"), kAllFields, info);
   EXPECT_EQ(info.Flags, kAllFields);
-  EXPECT_EQ(info.Subject, kLegalSubject);
+  ExpectLegalFields(info.Subject);
   EXPECT_EQ(info.Issuer,
             "CN=Тестовый УЦ Keystall,O=ООО \"Тестовый УЦ Keystall\",L=Москва,ST=77 г. Москва,"
             "C=RU,E=ca@keystall.test,INN=007700000000,OGRN=1027700000001");
@@ -324,7 +359,7 @@ TEST(DecodeCertInfo, FillsOnlyWhatIsAskedFor) {
   TCertInfo info;
   TVCertMgr::GetCertInfoFromDER(Fixture("legal.cer"), cifSubject, info);
   EXPECT_EQ(info.Flags, uint32_t{cifSubject});
-  EXPECT_EQ(info.Subject, kLegalSubject);
+  ExpectLegalFields(info.Subject);
   EXPECT_EQ(info.Issuer, "");
   EXPECT_EQ(info.NotBefore, 0);
   EXPECT_EQ(info.KeyUsage, 0u);
