@@ -115,7 +115,8 @@ void DrawCheckBox(HDC DC, const RECT& Rect, const TButtonsBitmapCache::TKey& Key
   RECT Box{Left, Top, Left + Side, Top + Side};
   UINT Flags = DFCS_BUTTONCHECK | FrameFlags(Key);
   if (Key.CheckState == cbChecked) Flags |= DFCS_CHECKED;
-  if (Key.CheckState == cbGrayed) Flags |= DFCS_INACTIVE | DFCS_CHECKED;
+  // Grayed is the indeterminate box, not the dimmed one of a disabled control.
+  if (Key.CheckState == cbGrayed) Flags |= DFCS_BUTTON3STATE | DFCS_CHECKED;
   DrawFrameControl(DC, &Box, DFC_BUTTON, Flags);
   if (!Key.Flat) return;
   if (Key.Active) {

@@ -143,4 +143,27 @@ TEST(DBCheckBoxKs, PaintsItsBoxBesideTheCaption) {
   EXPECT_GT(Caption, 20) << "the caption right of the box";
 }
 
+TEST(DBCheckBoxKs, AGrayedBoxLooksIndeterminateNotDisabled) {
+  TCheckForm F;
+  F.Edit->SetAllowGrayed(true);
+  F.Show();
+  PostKey(VK_SPACE);
+  ASSERT_TRUE(PumpUntil([&] { return F.Edit->State() == cbGrayed; }));
+  RECT Client = F.Edit->ClientRect();
+  RECT Box = FitRectToMaxSize(Client, 0, 1);
+  auto Shot = [&] {
+    auto Dib = std::make_unique<TDibDC>(Client.right, Client.bottom);
+    PrintClient(F.Edit->Handle(), *Dib);
+    return Dib;
+  };
+  auto Grayed = Shot();
+  F.Edit->SetState(cbChecked);
+  F.Edit->SetEnabled(false);
+  auto Disabled = Shot();
+  int Differ = 0;
+  for (int Y = Box.top; Y < Box.bottom; ++Y)
+    for (int X = Box.left; X < Box.right; ++X) Differ += Grayed->Pixel(X, Y) != Disabled->Pixel(X, Y);
+  EXPECT_GT(Differ, 5) << "the grayed box must not look like a disabled checked one";
+}
+
 }  // namespace
