@@ -482,10 +482,22 @@ RECT TCustomDBEditKs::CalcEditRect() {
   return R;
 }
 
+// Keeps the typed text clear of the buttons and the image: a multi-line
+// edit through its formatting rectangle, a single-line one through margins
+// added to those its font gives.
 void TCustomDBEditKs::UpdateEditRect() {
   if (!HandleAllocated()) return;
   RECT R = CalcEditRect();
-  SendMessageA(FHandle, EM_SETRECTNP, 0, reinterpret_cast<LPARAM>(&R));
+  if (GetWindowLongA(FHandle, GWL_STYLE) & ES_MULTILINE) {
+    FFontMargins = static_cast<DWORD>(SendMessageA(FHandle, EM_GETMARGINS, 0, 0));
+    SendMessageA(FHandle, EM_SETRECTNP, 0, reinterpret_cast<LPARAM>(&R));
+  } else {
+    WPARAM Both = EC_LEFTMARGIN | EC_RIGHTMARGIN;
+    SendMessageA(FHandle, EM_SETMARGINS, Both, MAKELPARAM(EC_USEFONTINFO, EC_USEFONTINFO));
+    FFontMargins = static_cast<DWORD>(SendMessageA(FHandle, EM_GETMARGINS, 0, 0));
+    int Left = LOWORD(FFontMargins) + R.left, Right = HIWORD(FFontMargins) + ClientWidth() - R.right;
+    SendMessageA(FHandle, EM_SETMARGINS, Both, MAKELPARAM(Left, Right));
+  }
   SendMessageA(FHandle, EM_SCROLLCARET, 0, 0);
   Invalidate();
 }
@@ -784,10 +796,8 @@ void TCustomDBEditKs::Resize() {
 
 void TCustomDBEditKs::CreateParams(TCreateParams& Params) {
   TCustomMaskEdit::CreateParams(Params);
-  // A multi-line edit takes a formatting rectangle, which keeps the text
-  // clear of the buttons and the image; a password needs a single line.
-  if (!PasswordChar()) Params.Style |= ES_MULTILINE;
-  if (FWordWrap) Params.Style &= ~ES_AUTOHSCROLL;
+  // Single-line unless wrapping: a pasted line break then ends the text.
+  if (FWordWrap) Params.Style = (Params.Style | ES_MULTILINE) & ~ES_AUTOHSCROLL;
 }
 
 void TCustomDBEditKs::AfterCreateWnd() {
@@ -850,8 +860,7 @@ void TCustomDBEditKs::PaintCustom(HDC DC) {
   SetBkMode(DC, TRANSPARENT);
   AnsiString Shown = GetDisplayTextForPaintCopy();
   if (PasswordChar()) Shown.assign(Shown.size(), PasswordChar());
-  auto Margins = static_cast<DWORD>(SendMessageA(FHandle, EM_GETMARGINS, 0, 0));
-  int Margin = LOWORD(Margins) + 1;
+  int Margin = LOWORD(FFontMargins) + 1;
   RECT R = CalcEditRect();
   SIZE Extent{};
   GetTextExtentPoint32A(DC, Shown.c_str(), static_cast<int>(Shown.size()), &Extent);

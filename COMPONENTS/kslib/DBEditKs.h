@@ -252,6 +252,7 @@ class TCustomDBEditKs : public TCustomMaskEdit {
   bool FWordWrap = false, FBorderActive = false, FFocused = false;
   bool FInUpdateData = false, FSettingText = false, FUpdatingButtons = false;
   int FButtonWidth = 0, FImageWidth = 0;
+  DWORD FFontMargins = 0;
 };
 
 // The same, as forms use it.

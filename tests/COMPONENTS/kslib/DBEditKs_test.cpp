@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "EditorForm.h"
+#include "forms/Clipbrd.h"
 #include "forms/ExtCtrls.h"
 #include "tests/platform/db/ArrayDataSet.h"
 
@@ -99,6 +100,29 @@ TEST(DBEditKsUnbound, EscUndoesTypingAndOtherwiseReachesTheCancelButton) {
   EXPECT_EQ(F.CancelClicks, 0);
   PostKey(VK_ESCAPE);
   EXPECT_TRUE(PumpUntil([&] { return F.CancelClicks == 1; }));
+}
+
+TEST(DBEditKsUnbound, APastedCellKeepsItsTextUpToTheLineBreak) {
+  struct Case {
+    const char* Clip;
+    bool WithButton;
+    const char* Text;
+  } Cases[] = {
+      {"ООО Ромашка\r\n", false, "ООО Ромашка"},
+      {"ООО Ромашка\r\n", true, "ООО Ромашка"},
+      {"первая\r\nвторая", false, "первая"},
+      {"одна строка", false, "одна строка"},
+  };
+  for (const Case& C : Cases) {
+    TEditForm F;
+    F.Edit->EditButton()->SetVisible(C.WithButton);
+    F.Show();
+    Clipboard()->SetAsText(C.Clip);
+    PostKey('V', {VK_CONTROL});
+    PumpFor(30);
+    EXPECT_EQ(F.Edit->Text(), C.Text) << C.Clip;
+    EXPECT_EQ(F.Edit->Text().find_first_of("\r\n"), AnsiString::npos);
+  }
 }
 
 TEST(DBEditKsUnbound, EnterAndTabGoToTheFormUnlessTheEditWantsThem) {
