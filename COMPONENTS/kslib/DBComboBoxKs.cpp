@@ -264,8 +264,10 @@ bool TCustomDBComboBoxKs::LocateText(const AnsiString& AText, bool Partial) {
   return Old != FItemIndex;
 }
 
+// Typing, pasting and stepping are the user's changes: a read-only box
+// refuses them.
 bool TCustomDBComboBoxKs::ProcessSearchKey(const AnsiString& Key) {
-  if (!IsDataIndependent() && !Field()) return false;
+  if (ReadOnly() || (!IsDataIndependent() && !Field())) return false;
   if (!DataLink()->Edit()) return false;
   if (Key != "\b") {
     AnsiString Search = Text().substr(0, SelStart()) + Key;
@@ -280,7 +282,7 @@ bool TCustomDBComboBoxKs::ProcessSearchKey(const AnsiString& Key) {
 }
 
 void TCustomDBComboBoxKs::SelectNextItem(bool Up) {
-  if (!DataLink()->Edit()) return;
+  if (ReadOnly() || !DataLink()->Edit()) return;
   FillItems();
   int Old = FItemIndex;
   if (Up) {

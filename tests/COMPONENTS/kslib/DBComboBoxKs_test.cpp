@@ -5,9 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <vector>
 
 #include "EditorForm.h"
+#include "forms/Clipbrd.h"
 #include "tests/platform/db/ArrayDataSet.h"
 
 namespace {
@@ -91,6 +93,54 @@ TEST(DBComboBoxKsKeys, TypingSearchesTheItemsAndDeleteClearsTheValue) {
   PostKey(VK_DELETE);
   ASSERT_TRUE(PumpUntil([&] { return F.Edit->Value().IsNull(); }));
   EXPECT_EQ(F.Edit->Text(), "");
+}
+
+TEST(DBComboBoxKsKeys, AReadOnlyKeyModeBoxRefusesEveryChangeByTheUser) {
+  TComboForm F;
+  TArrayDataSet Data(nullptr);
+  TDataSource Source(nullptr);
+  Data.FieldDefs()->Add("Answer", ftInteger);
+  Data.Open();
+  AppendValues(&Data, {1});
+  Source.SetDataSet(&Data);
+  AddItems(F.Edit->Items(), {"Да", "Нет", "Не знаю"});
+  AddItems(F.Edit->KeyItems(), {"1", "0", "2"});
+  F.Edit->EditButton()->SetStyle(ebsUpDownKs);
+  F.Edit->SetDataSource(&Source);
+  F.Edit->SetDataField("Answer");
+  F.Edit->SetReadOnly(true);
+  F.Show();
+  TEditButtonControlKs* Spin = F.Edit->ButtonControl(0);
+  struct Case {
+    const char* Name;
+    std::function<void()> Act;
+  } Cases[] = {
+      {"typing", [&] { F.PostChars("н"); }},
+      {"backspace", [&] { PostKey(VK_BACK); }},
+      {"the lower half of the spin button",
+       [&] { PostClickOn(F.Edit->Handle(), POINT{Spin->Left() + 2, Spin->Height() - 2}); }},
+      {"the upper half of the spin button",
+       [&] { PostClickOn(F.Edit->Handle(), POINT{Spin->Left() + 2, 1}); }},
+      {"Down", [&] { PostKey(VK_DOWN); }},
+      {"Delete", [&] { PostKey(VK_DELETE); }},
+      {"the wheel", [&] { SendMessageA(F.Edit->Handle(), WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), 0); }},
+      {"pasting",
+       [&] {
+         Clipboard()->SetAsText("Нет");
+         PostKey('V', {VK_CONTROL});
+       }},
+  };
+  for (const Case& C : Cases) {
+    C.Act();
+    PumpFor(30);
+    EXPECT_EQ(F.Edit->Text(), "Да") << C.Name;
+    EXPECT_EQ(F.Edit->Value().AsInteger(), 1) << C.Name;
+    EXPECT_EQ(Data.State(), dsBrowse) << C.Name << " put the record into editing";
+    if (Data.State() != dsBrowse) Data.Cancel();
+  }
+  EXPECT_EQ(Data.FieldByName("Answer")->AsInteger(), 1);
+  delete F.Form;
+  F.Form = nullptr;
 }
 
 TEST(DBComboBoxKsSteps, UpAndDownStepThroughTheItems) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "FormsTestKit.h"
@@ -111,6 +112,21 @@ void PostText(const char* Text) {
       PostKey(LOBYTE(Code));
     }
   }
+}
+
+void PostClick(POINT Screen) {
+  for (auto [Msg, Keys] : {std::pair<UINT, WPARAM>{WM_LBUTTONDOWN, MK_LBUTTON}, {WM_LBUTTONUP, 0}}) {
+    HWND Target = GetCapture() ? GetCapture() : WindowFromPoint(Screen);
+    POINT P = Screen;
+    ScreenToClient(Target, &P);
+    PostMessageA(Target, Msg, Keys, MAKELPARAM(P.x, P.y));
+    PumpFor(20);
+  }
+}
+
+void PostClickOn(HWND Wnd, POINT Client) {
+  ClientToScreen(Wnd, &Client);
+  PostClick(Client);
 }
 
 bool PumpUntilFocused(HWND Wnd) {

@@ -37,6 +37,11 @@ void PostKey(WORD Key, std::initializer_list<WORD> Modifiers = {});
 // Each character by its key; characters without a key on the layout as
 // character messages.
 void PostText(const char* Text);
+// A left click at a screen point as the window system delivers it: to the
+// window holding the mouse capture, else to the window under the point.
+void PostClick(POINT Screen);
+// The same at a point of a control's client area.
+void PostClickOn(HWND Wnd, POINT Client);
 // Handles messages until the focus is on the window.
 bool PumpUntilFocused(HWND Wnd);
 
