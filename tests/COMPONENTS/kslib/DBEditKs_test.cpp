@@ -347,6 +347,20 @@ TEST(DBEditKsMRU, TypingShowsTheMatchesAndEnterChoosesWithoutPressingTheDefaultB
   EXPECT_EQ(MRU->Items()->Strings(MRU->Items()->Count() - 1), "bex") << "a committed text is added";
 }
 
+TEST(DBEditKsMRU, EnterWithNothingHighlightedIsTheFormsAndChoosesNothing) {
+  TEditForm F;
+  TMRUListKs* MRU = F.Edit->MRUList();
+  MRU->SetActive(true);
+  for (const char* V : {"alpha", "alps"}) MRU->AddMRUItem(V);
+  F.Show();
+  F.Type("al");
+  ASSERT_TRUE(PumpUntil([&] { return MRU->DroppedDown(); }));
+  ASSERT_EQ(F.Edit->MRUListbox()->ItemIndex(), -1);
+  PostKey(VK_RETURN);
+  EXPECT_TRUE(PumpUntil([&] { return F.OkClicks == 1; })) << "the default button is pressed";
+  EXPECT_EQ(F.Edit->Text(), "al") << "no value is taken from the list";
+}
+
 // --- In-place holder
 
 struct THolder : TWinControl, IInplaceEditHolderKs {
