@@ -25,3 +25,12 @@ function(ks_add_test name)
     set_tests_properties(${name} PROPERTIES ENVIRONMENT "${T_ENVIRONMENT}")
   endif()
 endfunction()
+
+# The folder of the test database templates, and the fixture that builds
+# them (tests/db). ks_uses_test_db(<test>) makes a test wait for it.
+set(KS_TEST_DB_DIR ${CMAKE_BINARY_DIR}/test-db)
+function(ks_uses_test_db name)
+  if(TARGET ${name})
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED ks_test_db)
+  endif()
+endfunction()

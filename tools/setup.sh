@@ -14,6 +14,7 @@ PACKAGES=(
   openssl libssl-dev libengine-gost-openssl
   unzip zip p7zip-full
   clang
+  firebird3.0-server-core firebird3.0-utils libfbclient2 firebird-dev
 )
 
 missing=()

@@ -1,0 +1,16 @@
+-- 100,000 rows for loading and the benchmark.
+SET TERM ^ ;
+EXECUTE BLOCK AS
+  DECLARE I INTEGER = 1;
+BEGIN
+  WHILE (I <= 100000) DO
+  BEGIN
+    INSERT INTO BIG_TABLE (SYS$ID, SYS$STATE, SYS$TIME, NAME, QTY, PRICE, RATE, DAY_DATE)
+    VALUES (:I, 1073741824, TIMESTAMP '2024-01-01 00:00:00' + :I / 86400.0,
+            'Строка ' || :I, MOD(:I, 1000), :I * 1.2345, :I / 7.0,
+            DATE '2000-01-01' + MOD(:I, 9000));
+    I = I + 1;
+  END
+END^
+SET TERM ; ^
+COMMIT;
