@@ -281,6 +281,8 @@ void TqorXMLParser2::Parse() {
       source_ = converted;
       position_ = 1;
       ReadDeclaration();
+      // What we hold, and would write back, is cp1251 now.
+      if (!encoding.empty()) declaration_.SetAttribute("encoding", "windows-1251");
     } else if (!encoding.empty() && !NamedIn(encoding, kByteEncodings)) {
       ParseError("Unsupported encoding " + encoding);
     }

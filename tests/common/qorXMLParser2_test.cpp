@@ -188,6 +188,11 @@ TEST(TqorXMLParser2, ReadsUtf8AsCp1251AndRefusesEncodingsItCannotRead) {
     parser.SetSource(c.xml);
     EXPECT_EQ(parser.LastError(), "") << c.xml;
     EXPECT_EQ(Dump(parser), c.tree) << c.xml;
+    // Written back, the document says what it now is and reads the same.
+    TqorXMLParser2 again;
+    again.SetSource(parser.GetXML());
+    EXPECT_EQ(Dump(again), c.tree) << c.xml;
+    EXPECT_EQ(Pos("UTF-8", UpperCase(parser.GetXML())), 0) << c.xml;
   }
 
   const struct {
