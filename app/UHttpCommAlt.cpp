@@ -66,6 +66,8 @@ void TSCommAlt::Prepare() {
   if (UseLongTimeouts) {
     http_->ReadTimeout = 900000;
     http_->ConnectTimeout = 120000;
+    // A long wait for the answer must not be cut by the whole request's bound.
+    http_->RequestTimeout = http_->ConnectTimeout + http_->ReadTimeout;
   }
   if (OnTraffic) {
     auto* counter = new TCountTrafficInterceptor(http_.get());

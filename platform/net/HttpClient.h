@@ -54,6 +54,11 @@ class THttpClient : public TComponent {
   // In ms; <= 0 waits without limit.
   int ConnectTimeout = 30000;
   int ReadTimeout = 60000;
+  // The whole of one exchange, in ms, however slowly its bytes come; <= 0
+  // without limit.
+  int RequestTimeout = 300000;
+  // The largest answer body taken into memory, in bytes.
+  int64_t MaxBodySize = 32 * 1024 * 1024;
   // Ask OnProxyAuthorization after a 407 and retry; off, a 407 fails at once.
   bool InProcessAuth = false;
   TProxyAuthorizationEvent OnProxyAuthorization;

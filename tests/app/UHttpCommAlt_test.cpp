@@ -134,6 +134,7 @@ TEST_F(SCommAltServerTest, TheFirstRequestAppliesProxyAndTimeoutSettings) {
     EXPECT_EQ(proxy.ProxyPassword, "p");
     EXPECT_EQ(comm.HTTP()->ReadTimeout, c.longTimeouts ? 900000 : defaults.ReadTimeout);
     EXPECT_EQ(comm.HTTP()->ConnectTimeout, c.longTimeouts ? 120000 : defaults.ConnectTimeout);
+    EXPECT_EQ(comm.HTTP()->RequestTimeout, c.longTimeouts ? 1020000 : defaults.RequestTimeout);
     EXPECT_EQ(comm.HTTP()->Intercept(), nullptr);
 
     comm.ProxyServer = "127.0.0.1:1";  // settings after the first request stay unread

@@ -91,6 +91,13 @@ TEST_F(HttpClientTest, ReadsBodiesByLengthChunksOrClose) {
        {"HTTP/1.1 100 Continue\r\n\r\n", "HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nz"},
        "z"},
       {"no content", {"HTTP/1.1 204 No Content\r\n\r\n"}, ""},
+      {"a few interim answers skipped",
+       {"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 102 Processing\r\n"
+        "\r\nHTTP/1.1 103 Early Hints\r\nLink: </a>\r\n\r\nHTTP/1.1 100 Continue\r\n\r\n"
+        "HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nz"},
+       "z"},
+      {"the same length twice",
+       {"HTTP/1.1 200 OK\r\nContent-Length: 2\r\nContent-Length: 2\r\n\r\nab"}, "ab"},
   };
   for (const BodyCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -128,6 +135,17 @@ TEST_F(HttpClientTest, RefusesTruncatedAndMalformedAnswers) {
       {"header without colon", "HTTP/1.1 200 OK\r\nbroken\r\n\r\n", "заголовок без двоеточия"},
       {"endless line", "HTTP/1.1 200 OK\r\nX: " + std::string(20000, 'a'),
        "слишком длинная строка"},
+      {"two lengths", "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nContent-Length: 3\r\n\r\nabc",
+       "разные длины содержимого"},
+      {"a coding that only contains chunked",
+       "HTTP/1.1 200 OK\r\nTransfer-Encoding: notchunked\r\n\r\n2\r\nab\r\n0\r\n\r\n",
+       "неизвестное кодирование передачи notchunked"},
+      {"compressed", "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip\r\n\r\nxyz",
+       "неизвестное кодирование передачи gzip"},
+      {"compressed, then chunked",
+       "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip\r\nTransfer-Encoding: chunked\r\n\r\n"
+       "2\r\nab\r\n0\r\n\r\n",
+       "неизвестное кодирование передачи gzip, chunked"},
   };
   for (const BadAnswerCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -192,6 +210,73 @@ TEST_F(HttpClientTest, WaitsNoLongerThanItsTimeouts) {
   http.Port = TLoopbackServer::ClosedPort();
   EXPECT_THAT(GetFailure("/"),
               StartsWith("Не удалось соединиться с 127.0.0.1:" + std::to_string(http.Port) + ": "));
+}
+
+std::vector<std::string> Repeat(int count, const std::string& piece) {
+  return std::vector<std::string>(static_cast<size_t>(count), piece);
+}
+
+// A server may not keep one request going: neither by trickling bytes (each
+// one restarting the read time-out), nor by endless interim answers, nor by
+// a body larger than memory. Each limit gives its own message.
+TEST_F(HttpClientTest, OneRequestIsBoundedInTimeInterimAnswersAndBodySize) {
+  // A server trickling its body one byte every 100 ms, and a silent one when
+  // the total time-out is shorter than the read time-out.
+  TReply drip{{"HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n"}};
+  drip.Pieces.resize(1000, "x");
+  drip.PauseMs = 100;
+  for (const TReply& reply : {drip, TReply{{kOk}, 10000}}) {
+    TLoopbackServer server([&](const TRecordedRequest&) { return reply; });
+    Aim(server);
+    http.RequestTimeout = 700;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_THAT(GetFailure("/"), HasSubstr("Превышено общее время запроса к 127.0.0.1:" +
+                                           std::to_string(server.Port()) + ": 700 мс"));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+  }
+  http.RequestTimeout = 5000;
+  {
+    TReply interim{Repeat(100000, "HTTP/1.1 100 Continue\r\n\r\n")};
+    interim.PauseMs = 0;
+    TLoopbackServer server([&](const TRecordedRequest&) { return interim; });
+    Aim(server);
+    EXPECT_THAT(GetFailure("/"), HasSubstr("больше 5 промежуточных ответов"));
+  }
+
+  http.MaxBodySize = 1000;
+  const std::string kTooLarge = "Превышен размер ответа от 127.0.0.1:";
+  const struct {
+    const char* name;
+    std::vector<std::string> pieces;
+    bool refused;
+  } bodies[] = {
+      {"length at the limit",
+       {"HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n", std::string(1000, 'a')}, false},
+      {"length over it, refused before the body",
+       {"HTTP/1.1 200 OK\r\nContent-Length: 1001\r\n\r\n"}, true},
+      {"a length of half a gigabyte", {"HTTP/1.1 200 OK\r\nContent-Length: 536870912\r\n\r\n"},
+       true},
+      {"chunks over it",
+       {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n", "3E8\r\n" +
+        std::string(1000, 'a') + "\r\n", "1\r\na\r\n0\r\n\r\n"},
+       true},
+      {"till close, over it", {"HTTP/1.1 200 OK\r\n\r\n", std::string(600, 'a'),
+        std::string(401, 'a')}, true},
+      {"till close, at the limit", {"HTTP/1.1 200 OK\r\n\r\n", std::string(600, 'a'),
+        std::string(400, 'a')}, false},
+      {"an error answer's body counts too",
+       {"HTTP/1.1 500 Error\r\nContent-Length: 5000\r\n\r\n"}, true},
+  };
+  for (const auto& c : bodies) {
+    SCOPED_TRACE(c.name);
+    TLoopbackServer server([&](const TRecordedRequest&) { return TReply{c.pieces}; });
+    Aim(server);
+    if (c.refused)
+      EXPECT_THAT(GetFailure("/"), HasSubstr(kTooLarge + std::to_string(server.Port()) +
+                                             ": больше 1000 байт"));
+    else
+      EXPECT_EQ(Get("/").size(), 1000u);
+  }
 }
 
 class ProxyTest : public HttpClientTest {

@@ -160,7 +160,7 @@ void TLoopbackServer::Serve(intptr_t client) {
   const TReply reply = handler_(request);
   if (reply.DelayMs > 0 && !Sleep(reply.DelayMs)) return;
   for (size_t i = 0; i < reply.Pieces.size(); ++i) {
-    if (i > 0 && !Sleep(5)) return;
+    if (i > 0 && !Sleep(reply.PauseMs)) return;
     const std::string& piece = reply.Pieces[i];
     if (send(client, piece.data(), static_cast<int>(piece.size()), kSendFlags) < 0) return;
     bytesSent_ += piece.size();

@@ -28,6 +28,8 @@ struct TReply {
   std::vector<std::string> Pieces;
   // Waits this long before answering (cut short when the server stops).
   int DelayMs = 0;
+  // The pause between two pieces.
+  int PauseMs = 5;
 };
 
 class TLoopbackServer {
