@@ -540,9 +540,9 @@ void TCustomDBComboBoxKs::EditWndProc(TMessage& Message) {
       if (FListVisible && reinterpret_cast<HWND>(Message.WParam) != FListbox->Handle())
         CloseUp(false);
       break;
-    case CM_CANCELMODEKS: {
+    case CM_CANCELMODE: {
       auto* From = reinterpret_cast<TControl*>(Message.WParam);
-      if (FListVisible && From != this && From != FListbox) CloseUp(false);
+      if (FListVisible && !ContainsControl(From) && From != FListbox) CloseUp(false);
       break;
     }
     default:

@@ -377,7 +377,7 @@ void TCustomDBEditKs::SetBoundsWithButtons(const RECT& Rect) {
     SetBounds(Rect.left, Rect.top, Rect.right - Rect.left, Rect.bottom - Rect.top);
     return;
   }
-  FInplaceHolder->Perform(CM_CANCELMODEKS, reinterpret_cast<WPARAM>(this));
+  FInplaceHolder->Perform(CM_CANCELMODE, reinterpret_cast<WPARAM>(this));
   if (IsRectEmpty(&Rect)) {
     SetVisible(false);
     return;
@@ -1028,9 +1028,9 @@ void TCustomDBEditKs::EditWndProc(TMessage& Message) {
       return;
     case CM_SWALLOWBUTTONKS:
       return;
-    case CM_CANCELMODEKS: {
+    case CM_CANCELMODE: {
       auto* From = reinterpret_cast<TControl*>(Message.WParam);
-      if (MRUListOpen() && From != this && From != FMRUListbox) FMRUList->CloseUp(false);
+      if (MRUListOpen() && !ContainsControl(From) && From != FMRUListbox) FMRUList->CloseUp(false);
       return;
     }
     case CM_TEXTCHANGED:

@@ -13,10 +13,6 @@
 #include "COMPONENTS/kslib/ToolCtrlsKs.h"
 #include "forms/Mask.h"
 
-// To a control whose popups should close (WParam: the control that starts
-// something else); the in-place holder gets it when its editor moves.
-constexpr UINT CM_CANCELMODEKS = CM_BASE + 0x111;
-
 // What a control offers that hosts a data-aware edit as its in-place editor.
 class IInplaceEditHolderKs {
  public:

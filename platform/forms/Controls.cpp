@@ -259,6 +259,7 @@ void TControl::WndProc(TMessage& Message) {
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN:
     case WM_LBUTTONDBLCLK: {
+      if (TCustomForm* Form = GetParentForm(this)) Form->SendCancelMode(this);
       POINT P = PointOf(Message.LParam);
       TMouseButton Button = Message.Msg == WM_RBUTTONDOWN   ? mbRight
                             : Message.Msg == WM_MBUTTONDOWN ? mbMiddle

@@ -29,6 +29,10 @@ enum : UINT {
   CM_DIALOGKEY,       // WParam: key; non-zero result: handled
   CM_WANTSPECIALKEY,  // WParam: key; non-zero result: the control keeps it
   CM_CONTROLCHANGE,   // WParam: the child control, LParam: 1 inserted, 0 removed
+  // To a form's active control: close what it has dropped down. WParam: the
+  // control the user pressed a mouse button on, or 0 when the form moved,
+  // was sized, lost the activation or closed.
+  CM_CANCELMODE,
 };
 constexpr UINT CN_BASE = 0xBC00;
 constexpr UINT CN_COMMAND = CN_BASE + WM_COMMAND, CN_NOTIFY = CN_BASE + WM_NOTIFY,

@@ -125,6 +125,8 @@ void TCustomForm::SetVisible(bool Value) {
     SetForegroundWindow(FHandle);
   } else {
     if (!FVisible) return;
+    // Drop-downs are windows of their own: they would outlive the form.
+    SendCancelMode(nullptr);
     if (OnHide) OnHide(this);
     FVisible = false;
     if (FHandle) ShowWindow(FHandle, SW_HIDE);
@@ -150,6 +152,10 @@ void TCustomForm::SetFocusedControl(TWinControl* Control) {
   FFocusedControl = Control;
   if (Old) Old->Perform(CM_EXIT);
   if (FFocusedControl == Control) Control->Perform(CM_ENTER);
+}
+
+void TCustomForm::SendCancelMode(TControl* Sender) {
+  if (FActiveControl) FActiveControl->Perform(CM_CANCELMODE, reinterpret_cast<WPARAM>(Sender));
 }
 
 void TCustomForm::ControlDestroyed(TWinControl* Control) {
@@ -285,9 +291,14 @@ void TCustomForm::WndProc(TMessage& Message) {
     case WM_CLOSE:
       Close();
       return;
+    case WM_MOVE:
+    case WM_SIZE:
+      SendCancelMode(nullptr);
+      break;
     case WM_ACTIVATE:
       DefaultHandler(Message);
       if (LOWORD(Message.WParam) == WA_INACTIVE) {
+        SendCancelMode(nullptr);
         if (OnDeactivate) OnDeactivate(this);
         return;
       }

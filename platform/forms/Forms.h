@@ -54,6 +54,8 @@ class TCustomForm : public TWinControl {
   void WndProc(TMessage& Message) override;
   // The control that last got the focus; gets enter/exit notifications.
   void SetFocusedControl(TWinControl* Control);
+  // Tells the active control to close its drop-downs (CM_CANCELMODE).
+  void SendCancelMode(TControl* Sender);
 
   TNotifyEvent OnCreate, OnShow, OnHide, OnActivate, OnDeactivate, OnDestroy;
   TCloseEvent OnClose;

@@ -217,9 +217,9 @@ TEST(DBComboBoxKsList, LeavingTheControlOrCancelModeElsewhereClosesWithoutChoosi
   F.Show();
   F.Edit->DropDown();
   F.Edit->PopupListbox()->SetItemIndex(1);
-  F.Edit->Perform(CM_CANCELMODEKS, reinterpret_cast<WPARAM>(F.Edit));
+  F.Edit->Perform(CM_CANCELMODE, reinterpret_cast<WPARAM>(F.Edit));
   EXPECT_TRUE(F.Edit->ListVisible()) << "its own cancel mode keeps the list";
-  F.Edit->Perform(CM_CANCELMODEKS, reinterpret_cast<WPARAM>(F.Other));
+  F.Edit->Perform(CM_CANCELMODE, reinterpret_cast<WPARAM>(F.Other));
   EXPECT_FALSE(F.Edit->ListVisible());
   F.Edit->DropDown();
   F.Edit->PopupListbox()->SetItemIndex(1);
@@ -227,6 +227,94 @@ TEST(DBComboBoxKsList, LeavingTheControlOrCancelModeElsewhereClosesWithoutChoosi
   ASSERT_TRUE(PumpUntilFocused(F.Other->Handle()));
   EXPECT_FALSE(F.Edit->ListVisible());
   EXPECT_EQ(F.Edit->Text(), "");
+}
+
+// A drop-down of the combo box: its own list, or the list of recent values
+// that typing opens.
+struct TDropDown {
+  const char* Name;
+  std::function<void(TComboForm&)> Open;
+  std::function<bool(TComboForm&)> IsOpen;
+  std::function<TWinControl*(TComboForm&)> Window;
+};
+
+const TDropDown DropDowns[] = {
+    {"the list", [](TComboForm&) { PostKey(VK_DOWN, {VK_MENU}); },
+     [](TComboForm& F) { return F.Edit->ListVisible(); },
+     [](TComboForm& F) -> TWinControl* { return F.Edit->PopupListbox(); }},
+    {"the recent values", [](TComboForm& F) { F.Type("ze"); },
+     [](TComboForm& F) { return F.Edit->MRUList()->DroppedDown(); },
+     [](TComboForm& F) -> TWinControl* { return F.Edit->MRUListbox(); }},
+};
+
+struct TComboWithDropDowns : TComboForm {
+  std::vector<bool> CloseUps;
+  TComboWithDropDowns() {
+    AddItems(Edit->Items(), {"alpha", "beta"});
+    Edit->MRUList()->SetActive(true);
+    for (const char* V : {"zeta", "zero"}) Edit->MRUList()->AddMRUItem(V);
+    Edit->OnCloseUp = [this](TObject*, bool Accept) { CloseUps.push_back(Accept); };
+  }
+};
+
+TEST(DBComboBoxKsList, DropDownsCloseOnAClickElsewhereAndWhenTheFormMovesOrGoes) {
+  struct Event {
+    const char* Name;
+    std::function<void(TComboForm&)> Act;
+  } Events[] = {
+      {"a click on the form's empty area",
+       [](TComboForm& F) { PostClickOn(F.Form->Handle(), POINT{300, 60}); }},
+      {"the form moved",
+       [](TComboForm& F) {
+         SetWindowPos(F.Form->Handle(), nullptr, 160, 130, 0, 0,
+                      SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+       }},
+      {"the form sized",
+       [](TComboForm& F) {
+         SetWindowPos(F.Form->Handle(), nullptr, 0, 0, 450, 260,
+                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+       }},
+      {"the form closed", [](TComboForm& F) { PostMessageA(F.Form->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0); }},
+      {"another form activated",
+       [](TComboForm& F) {
+         TForm* Another = new TForm(F.Form);
+         Another->SetBounds(500, 100, 100, 100);
+         Another->Show();
+       }},
+  };
+  for (const TDropDown& D : DropDowns) {
+    for (const Event& E : Events) {
+      TComboWithDropDowns F;
+      F.Show();
+      D.Open(F);
+      ASSERT_TRUE(PumpUntil([&] { return D.IsOpen(F); })) << D.Name;
+      E.Act(F);
+      PumpFor(50);
+      EXPECT_FALSE(D.IsOpen(F)) << D.Name << " after " << E.Name;
+      EXPECT_FALSE(IsWindowVisible(D.Window(F)->Handle())) << D.Name << " after " << E.Name;
+      EXPECT_NE(GetFocus(), D.Window(F)->Handle()) << D.Name << " after " << E.Name;
+      bool OwnList = D.Window(F) == F.Edit->PopupListbox();
+      if (OwnList) {
+        EXPECT_EQ(F.CloseUps, std::vector<bool>{false}) << E.Name;
+      }
+      EXPECT_EQ(F.Edit->Text(), OwnList ? "" : "ze") << D.Name << " after " << E.Name;
+    }
+  }
+}
+
+TEST(DBComboBoxKsList, ClosingAModalDialogClosesItsOpenList) {
+  TComboWithDropDowns F;
+  F.Form->SetVisible(false);
+  Later([&] {
+    F.Edit->SetFocus();
+    PostKey(VK_DOWN, {VK_MENU});
+    Later([&] { PostMessageA(F.Form->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0); });
+  });
+  EXPECT_EQ(F.Form->ShowModal(), mrCancel);
+  PumpFor(30);
+  EXPECT_FALSE(F.Edit->ListVisible());
+  EXPECT_FALSE(IsWindowVisible(F.Edit->PopupListbox()->Handle()));
+  EXPECT_EQ(F.CloseUps, std::vector<bool>{false});
 }
 
 TEST(DBComboBoxKsList, WidthAndRowsFollowTheDropDownSettings) {

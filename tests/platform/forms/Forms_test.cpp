@@ -1,7 +1,11 @@
-// Forms: the modal loop, closing, and the application's exception handling.
+// Forms: the modal loop, closing, the cancel mode for drop-downs, and the
+// application's exception handling.
 #include "forms/Forms.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <vector>
 
 #include "FormsTestKit.h"
 #include "forms/ScriptedPrompts.h"
@@ -73,6 +77,52 @@ TEST(FormsModal, ACloseQueryThatRefusesKeepsTheDialogUp) {
   });
   EXPECT_EQ(D.Form->ShowModal(), mrOk);
   EXPECT_EQ(Queries, 2);
+}
+
+TEST(FormsCancelMode, TheActiveControlHearsOfClicksElsewhereMovesAndClosing) {
+  TDialog D;
+  TLabel* Label = new TLabel(D.Form);
+  Label->SetParent(D.Form);
+  Label->SetBounds(200, 5, 60, 15);
+  std::vector<TControl*> EditHeard, OkHeard;
+  auto Record = [](std::vector<TControl*>& Heard) {
+    return [&Heard](TMessage& Message) {
+      if (Message.Msg == CM_CANCELMODE) Heard.push_back(reinterpret_cast<TControl*>(Message.WParam));
+      return false;
+    };
+  };
+  D.Edit->MessageHook = Record(EditHeard);
+  D.Ok->MessageHook = Record(OkHeard);
+  D.Form->SetBounds(100, 100, 300, 150);
+  D.Form->Show();
+  D.Edit->SetFocus();
+  PumpUntil([&] { return GetFocus() == D.Edit->Handle(); });
+  HWND Form = D.Form->Handle();
+  auto ClickAt = [](HWND Wnd, int X, int Y) {
+    PostMessageA(Wnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(X, Y));
+    PostMessageA(Wnd, WM_LBUTTONUP, 0, MAKELPARAM(X, Y));
+    PumpFor(20);
+  };
+  struct Case {
+    const char* Name;
+    std::function<void()> Act;
+    TControl* Sender;
+  } Cases[] = {
+      {"a click on the form", [&] { ClickAt(Form, 250, 90); }, D.Form},
+      {"a click on a label", [&] { ClickAt(Form, 210, 10); }, Label},
+      {"a click in the edit itself", [&] { ClickAt(D.Edit->Handle(), 3, 3); }, D.Edit},
+      {"a move", [&] { SetWindowPos(Form, nullptr, 120, 110, 0, 0, SWP_NOSIZE | SWP_NOZORDER); }, nullptr},
+      {"a new size", [&] { SetWindowPos(Form, nullptr, 0, 0, 320, 160, SWP_NOMOVE | SWP_NOZORDER); }, nullptr},
+      {"closing", [&] { D.Form->Close(); }, nullptr},
+  };
+  for (const Case& C : Cases) {
+    EditHeard.clear();
+    C.Act();
+    PumpFor(20);
+    ASSERT_FALSE(EditHeard.empty()) << C.Name;
+    EXPECT_EQ(EditHeard.back(), C.Sender) << C.Name;
+  }
+  EXPECT_TRUE(OkHeard.empty()) << "only the active control hears it";
 }
 
 TEST(FormsApplication, ExceptionsInMessagesGoToOnExceptionAndAbortIsSilent) {
