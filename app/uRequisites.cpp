@@ -93,9 +93,25 @@ AnsiString RequestKeyUsages(int Months) {
 // Only an answer that starts as PEM is PEM: a DER request may well carry
 // the word CERTIFICATE in its subject.
 AnsiString RequestToDer(const AnsiString& Answer) {
-  if (!Answer.starts_with("-----BEGIN")) return Answer;
+  const AnsiString Unreadable = "Токен вернул запрос на сертификат, который не удалось прочитать";
+  // A PEM text may come after a byte-order mark and blank lines.
+  size_t Text = 0;
+  for (;;) {
+    if (Answer.compare(Text, 3, "\xEF\xBB\xBF") == 0)
+      Text += 3;
+    else if (Text < Answer.size() && AnsiString(" \t\r\n").find(Answer[Text]) != AnsiString::npos)
+      ++Text;
+    else
+      break;
+  }
+  if (Answer.compare(Text, 10, "-----BEGIN") != 0) {
+    // Anything else must be the DER request itself: an empty or garbled
+    // answer is no request to save.
+    if (!IsDerSequence(Answer)) throw Exception(Unreadable);
+    return Answer;
+  }
   AnsiString Body;
-  for (size_t Start = 0; Start < Answer.size();) {
+  for (size_t Start = Text; Start < Answer.size();) {
     size_t End = Answer.find('\n', Start);
     if (End == AnsiString::npos) End = Answer.size();
     AnsiString Line = Answer.substr(Start, End - Start);
@@ -104,8 +120,7 @@ AnsiString RequestToDer(const AnsiString& Answer) {
     if (!IsArmourLine(Line)) Body += Line;
   }
   AnsiString Der = DecodeBase64(Body);
-  if (!IsDerSequence(Der))
-    throw Exception("Токен вернул запрос на сертификат, который не удалось прочитать");
+  if (!IsDerSequence(Der)) throw Exception(Unreadable);
   return Der;
 }
 

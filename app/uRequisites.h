@@ -38,9 +38,10 @@ std::vector<AnsiString> RequestSubject(const TRequisites& R);
 // period in months as its last arc.
 AnsiString RequestKeyUsages(int Months);
 
-// The request as the token answered it, as DER: a PEM answer loses its
-// armour lines and is decoded; anything else is taken as DER already.
-// Raises Exception when a PEM answer holds no DER structure.
+// The request as the token answered it, as DER: a PEM answer (after any
+// byte-order mark and white space) loses its armour lines and is decoded;
+// anything else is taken as DER already. Raises Exception unless the result
+// is one DER sequence covering it exactly (an empty answer too).
 AnsiString RequestToDer(const AnsiString& Answer);
 
 // "<INN>_yyyymmdd_hhnnss.req".

@@ -78,10 +78,11 @@ bool IsValidSNILS(const AnsiString& S) {
 bool IsValidEmail(const AnsiString& S) {
   const size_t at = S.find('@');
   if (at == AnsiString::npos || at == 0 || at == S.size() - 1) return false;
-  // Control characters, blanks and Cyrillic letters cannot be in an address.
+  // Control characters, blanks and anything beyond ASCII (Cyrillic letters,
+  // Ё, №) cannot be in an address: it goes into an IA5String.
   return std::none_of(S.begin(), S.end(), [](char c) {
     const auto b = static_cast<uint8_t>(c);
-    return b == 7 || b == 10 || b == 13 || b == ' ' || b >= 0xC0;
+    return b == 7 || b == 10 || b == 13 || b == ' ' || b >= 0x80;
   });
 }
 

@@ -106,15 +106,17 @@ bool ParseSetting(std::string_view key, std::string_view value, TEmuConfig& conf
     return true;
   }
   if (key == "output") {
-    if (value == "der")
-      config.Output = TEmuOutput::Der;
-    else if (value == "pem-lf")
-      config.Output = TEmuOutput::PemLf;
-    else if (value == "pem-crlf")
-      config.Output = TEmuOutput::PemCrLf;
-    else
-      return false;
-    return true;
+    static const std::pair<const char*, TEmuOutput> kOutputs[] = {
+        {"der", TEmuOutput::Der},          {"pem-lf", TEmuOutput::PemLf},
+        {"pem-crlf", TEmuOutput::PemCrLf}, {"pem-lead", TEmuOutput::PemLead},
+        {"pem-not-der", TEmuOutput::PemNotDer}, {"garbage", TEmuOutput::Garbage},
+        {"empty", TEmuOutput::Empty}};
+    for (const auto& [name, output] : kOutputs)
+      if (value == name) {
+        config.Output = output;
+        return true;
+      }
+    return false;
   }
   if (key == "fail") {
     TEmuFailRule rule;

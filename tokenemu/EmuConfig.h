@@ -21,7 +21,10 @@
 //   mechanisms=L    comma-separated mechanism numbers, hex "0x.." or decimal;
 //                   empty = none (default 0x1200,0x1201,0x1202,0x1210)
 //   pin=TEXT        the user PIN (default: the token's PIN, factory 40715382)
-//   output=F        request form: der | pem-lf | pem-crlf (default der)
+//   output=F        request form: der | pem-lf | pem-crlf (default der), or
+//                   for the caller's checks: pem-lead (CR LF PEM after a
+//                   byte-order mark, a blank and a line break), pem-not-der
+//                   (armour around text), garbage (text), empty (no bytes)
 //   fail=FN:RV      every call of function FN returns RV
 //   fail=FN#N:RV    only the N-th call (1-based) of FN returns RV
 //                   FN is a function name as in the journal (C_GetSlotList,
@@ -56,7 +59,7 @@
 
 #include "tokenlib/pkcs11types.h"
 
-enum class TEmuOutput { Der, PemLf, PemCrLf };
+enum class TEmuOutput { Der, PemLf, PemCrLf, PemLead, PemNotDer, Garbage, Empty };
 
 struct TEmuFailRule {
   std::string Function;

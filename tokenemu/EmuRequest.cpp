@@ -186,11 +186,11 @@ CK_RV MakeCertRequest(const std::vector<std::string>& dn,
   return CKR_OK;
 }
 
-TEmuBytes FormatCertRequest(const TEmuBytes& der, TEmuOutput output) {
-  if (output == TEmuOutput::Der) return der;
+namespace {
+
+std::string Pem(const TEmuBytes& der, const std::string& eol) {
   static const char kAlphabet[] =
       "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  const std::string eol = output == TEmuOutput::PemCrLf ? "\r\n" : "\n";
   std::string text = "-----BEGIN CERTIFICATE REQUEST-----" + eol;
   std::string line;
   for (size_t i = 0; i < der.size(); i += 3) {
@@ -206,6 +206,34 @@ TEmuBytes FormatCertRequest(const TEmuBytes& der, TEmuOutput output) {
       line.clear();
     }
   }
-  text += "-----END CERTIFICATE REQUEST-----" + eol;
+  return text + "-----END CERTIFICATE REQUEST-----" + eol;
+}
+
+}  // namespace
+
+TEmuBytes FormatCertRequest(const TEmuBytes& der, TEmuOutput output) {
+  const std::string kText = "this is not a certificate request";
+  std::string text;
+  switch (output) {
+    case TEmuOutput::Der:
+      return der;
+    case TEmuOutput::PemLf:
+      text = Pem(der, "\n");
+      break;
+    case TEmuOutput::PemCrLf:
+      text = Pem(der, "\r\n");
+      break;
+    case TEmuOutput::PemLead:
+      text = "\xEF\xBB\xBF \r\n" + Pem(der, "\r\n");
+      break;
+    case TEmuOutput::PemNotDer:
+      text = Pem(TEmuBytes(kText.begin(), kText.end()), "\n");
+      break;
+    case TEmuOutput::Garbage:
+      text = kText;
+      break;
+    case TEmuOutput::Empty:
+      break;
+  }
   return TEmuBytes(text.begin(), text.end());
 }

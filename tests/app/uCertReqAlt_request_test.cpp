@@ -431,6 +431,7 @@ TEST_F(RequestPageTest, PemAnswersAreSavedAsDerAndDerIsSavedAsItCame) {
   } Cases[] = {
       {"output=pem-lf", "ООО Ромашка"},
       {"output=pem-crlf", "ООО Ромашка"},
+      {"output=pem-lead", "ООО Ромашка"},  // after a byte-order mark and a blank
       // The old reading took any answer with this word for PEM.
       {"output=der", "CERTIFICATE REQUEST"},
   };
@@ -458,6 +459,36 @@ TEST_F(RequestPageTest, PemAnswersAreSavedAsDerAndDerIsSavedAsItCame) {
                   HasSubstr("requestLen=" + std::to_string(File.size())));
     }
   }
+}
+
+TEST_F(RequestPageTest, AnAnswerThatHoldsNoRequestIsShownAndNothingIsSaved) {
+  const char* Unreadable = "Токен вернул запрос на сертификат, который не удалось прочитать";
+  const struct {
+    const char* Output;
+    const char* Error;
+  } Cases[] = {
+      {"output=garbage", Unreadable},
+      {"output=pem-not-der", Unreadable},
+      {"output=empty", "Ошибка генерации запроса на сертификат"},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Output);
+    Configure(C.Output);
+    Script.Asked.clear();
+    FillLegalEntity();
+    Script.Answer(1, "40715382");
+    Script.Answer(mrCancel);  // the error box
+    PressGenerate();
+    // No success, no save dialog and no question about an unsaved request.
+    ASSERT_EQ(Kinds(),
+              (std::vector<TPromptKind>{TPromptKind::InputQuery, TPromptKind::MessageDialog}));
+    EXPECT_EQ(Script.Asked[1].Caption, "Ошибка");
+    EXPECT_EQ(Script.Asked[1].Text, C.Error);
+    EXPECT_EQ(Screen->Cursor(), crDefault);
+    EXPECT_EQ(Form->StatusBar->SimpleText(), "");
+  }
+  for (const auto& Entry : std::filesystem::directory_iterator(Dir))
+    EXPECT_NE(Entry.path().extension(), ".req");
 }
 
 TEST_F(RequestPageTest, CancellingThePinAsksNothingOfTheToken) {

@@ -157,6 +157,36 @@ TEST(RequestToDer, DerIsTakenAsItIsEvenWithTheWordInside) {
   EXPECT_EQ(RequestToDer(Bytes), Bytes);
 }
 
+TEST(RequestToDer, AnswersAreReadOnlyWhenTheyHoldOneWholeRequest) {
+  const AnsiString Bytes = Der(300);
+  const struct {
+    const char* Name;
+    AnsiString Answer;
+    bool Read;
+  } Cases[] = {
+      {"DER", Bytes, true},
+      {"PEM", Pem(Bytes, "\r\n"), true},
+      {"PEM after a blank", " " + Pem(Bytes, "\n"), true},
+      {"PEM after line breaks and tabs", "\r\n\t\n" + Pem(Bytes, "\r\n"), true},
+      {"PEM after a byte-order mark", "\xEF\xBB\xBF" + Pem(Bytes, "\r\n"), true},
+      {"PEM after a mark and a blank", "\xEF\xBB\xBF \r\n" + Pem(Bytes, "\r\n"), true},
+      {"empty", "", false},
+      {"blanks", " \r\n", false},
+      {"garbage", "this is not a certificate request", false},
+      {"DER with a tail", Bytes + "x", false},
+      {"DER cut short", Bytes.substr(0, 200), false},
+      {"DER after a blank", " " + Bytes, false},
+      {"PEM whose body is not DER", Pem("not a request", "\n"), false},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    if (C.Read)
+      EXPECT_EQ(RequestToDer(C.Answer), Bytes);
+    else
+      EXPECT_THROW(RequestToDer(C.Answer), Exception);
+  }
+}
+
 TEST(RequestToDer, PemThatHoldsNoRequestIsAnError) {
   AnsiString Truncated = Pem(Der(300), "\n");
   Truncated.erase(100, 40);

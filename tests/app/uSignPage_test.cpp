@@ -382,6 +382,39 @@ TEST_F(SignPageTest, SigningEndsWithNothingDoneWhereverTheUserCancels) {
   }
 }
 
+// Sees each question before the scripted answer is taken.
+class TStateAtQuestion : public IPrompts {
+ public:
+  explicit TStateAtQuestion(std::function<void(const TPrompt&)> See)
+      : FSee(std::move(See)), FScript(SetPrompts(this)) {}
+  ~TStateAtQuestion() override { SetPrompts(FScript); }
+  TPromptAnswer Ask(const TPrompt& Prompt, const std::function<TPromptAnswer()>& Show) override {
+    FSee(Prompt);
+    return FScript->Ask(Prompt, Show);
+  }
+
+ private:
+  std::function<void(const TPrompt&)> FSee;
+  IPrompts* FScript;
+};
+
+TEST_F(SignPageTest, TheCertificateIsChosenAfterTheTokenWorkHasEnded) {
+  PutCertificate(Fixture("legal.cer"));
+  AnsiString StatusAtChoice = "not asked";
+  TCursor CursorAtChoice = crHourGlass;
+  TStateAtQuestion State([&](const TPrompt& Prompt) {
+    if (Prompt.Kind != TPromptKind::MakeChoice) return;
+    StatusAtChoice = StatusBar->SimpleText();
+    CursorAtChoice = Screen->Cursor();
+  });
+  Script.Answer(1, Report);
+  Script.Answer(mrYes);
+  Script.Answer(0);  // the choice cancelled
+  Press(&TSignPage::btnSignFileClick);
+  EXPECT_EQ(StatusAtChoice, "");
+  EXPECT_EQ(CursorAtChoice, crDefault);
+}
+
 TEST_F(SignPageTest, WithoutCertificatesOnTheTokenNothingIsSigned) {
   for (THandler Handler : {&TSignPage::btnSignFileClick, &TSignPage::btnSignAndCryptClick}) {
     Script.Asked.clear();

@@ -93,6 +93,13 @@ TEST(Validators, Email) {
                               {"a\a@b", false},
                               {"a@b\n", false},
                               {"a\r@b", false},
+                              // No byte beyond ASCII, below the letters too.
+                              {"Ёлка@mail.ru", false},
+                              {"ёж@mail.ru", false},
+                              {"a№1@mail.ru", false},
+                              {"a@mail.ru\x80", false},
+                              {"a\xA0@b", false},
+                              {"a\xBF@b", false},
                           });
 }
 
