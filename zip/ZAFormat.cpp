@@ -212,18 +212,29 @@ bool ZAFindEndRecord(TStream* stream, uint32_t signature, TZAFoundEnd& found) {
   TBytes tail(span);
   stream->Seek(base, soBeginning);
   if (stream->Read(tail.data(), int32_t(span)) != span) return false;
+  // A record whose comment reaches the end wins; failing that, the last one
+  // whose comment fits and whose directory fits in front of it: other
+  // tools leave bytes after the archive (padding, a signature block).
+  int64_t fitting = -1;
   for (int64_t at = span - TZAEndRecord::Size; at >= 0; --at) {
     if (ZAGet32(&tail[at]) != signature) continue;
     TZAEndRecord record;
     record.Load(&tail[at]);
-    if (span - (at + TZAEndRecord::Size) != record.CommentLength) continue;
-    found.Record = record;
-    found.Position = base + at;
-    found.Comment.assign(reinterpret_cast<const char*>(&tail[at + TZAEndRecord::Size]),
-                         record.CommentLength);
-    return true;
+    const int64_t after = span - (at + TZAEndRecord::Size);
+    if (after == record.CommentLength) {
+      fitting = at;
+      break;
+    }
+    const bool directoryFits =
+        record.DirectorySize == ZA_ZIP64_VALUE32 || int64_t(record.DirectorySize) <= base + at;
+    if (fitting < 0 && after > record.CommentLength && directoryFits) fitting = at;
   }
-  return false;
+  if (fitting < 0) return false;
+  found.Record.Load(&tail[fitting]);
+  found.Position = base + fitting;
+  found.Comment.assign(reinterpret_cast<const char*>(&tail[fitting + TZAEndRecord::Size]),
+                       found.Record.CommentLength);
+  return true;
 }
 
 bool ZACheckLocalHeader(TStream* stream, int64_t offset, const TZACentralHeader& central) {

@@ -228,8 +228,8 @@ struct TZAFoundEnd {
 };
 
 // Looks for the end record with the given signature in the last 65600 bytes
-// of the stream; a candidate counts only when the comment length it gives
-// reaches exactly the end of the stream.
+// of the stream: the one whose comment reaches exactly the end of the
+// stream, else the last one followed by its comment and trailing bytes.
 bool ZAFindEndRecord(TStream* stream, uint32_t signature, TZAFoundEnd& found);
 
 // Whether the local header at offset agrees with its central header: it must

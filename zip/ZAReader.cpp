@@ -11,7 +11,37 @@ namespace {
 constexpr int32_t DATA_START_WINDOW = 10000;
 constexpr int32_t SCAN_WINDOW = 65535;
 
+uint64_t SaturatingAdd(uint64_t a, uint64_t b) { return a > UINT64_MAX - b ? UINT64_MAX : a + b; }
+
 }  // namespace
+
+TZASignatureScanner::TZASignatureScanner(TStream* stream, uint32_t signature, int32_t window)
+    : FStream(stream), FSignature(signature), FBuffer(window) {}
+
+int64_t TZASignatureScanner::Find(int64_t from) {
+  // Nothing lies between the last search's start and its hit (or the end).
+  if (FLastFrom >= 0 && from >= FLastFrom && (FLastHit < 0 || from <= FLastHit)) return FLastHit;
+  FLastFrom = from;
+  FLastHit = Scan(from);
+  return FLastHit;
+}
+
+int64_t TZASignatureScanner::Scan(int64_t from) {
+  const int64_t size = FStream->Size();
+  while (from + 4 <= size) {
+    if (from < FBufferStart || from + 4 > FBufferStart + FBufferLength) {
+      FStream->SetPosition(from);
+      FBufferStart = from;
+      FBufferLength = FStream->Read(FBuffer.data(), int32_t(FBuffer.size()));
+      if (FBufferLength < 4) return -1;
+    }
+    for (int64_t i = from - FBufferStart; i + 4 <= FBufferLength; ++i)
+      if (ZAGet32(&FBuffer[size_t(i)]) == FSignature) return FBufferStart + i;
+    // Overlap, so that a signature across the boundary is found.
+    from = FBufferStart + FBufferLength - 3;
+  }
+  return -1;
+}
 
 TZAReader::TZAReader(TZABaseArchiver& archiver)
     : A(archiver),
@@ -39,13 +69,12 @@ void TZAReader::ReadDirectory() {
   FDir.ArchiveComment = found.Comment;
   const int64_t zip64At = ReadZip64(found);
   const TZAEndRecord& end = found.Record;
-  if (!FDir.IsZip64 && end.TotalEntries == ZA_ZIP64_VALUE16) {
-    NoUsableEnd();
-    return;
-  }
 
   const TZAZip64EndRecord& z = FDir.Zip64EndRecord;
   const bool zip64 = FDir.IsZip64;
+  // Without Zip64 records, 65,535 entries or more leave the count at 0xFFFF:
+  // the directory is then read up to its recorded size.
+  const bool walk = !zip64 && end.TotalEntries == ZA_ZIP64_VALUE16;
   const uint64_t count = zip64 ? z.TotalEntries : end.TotalEntries;
   const uint64_t size = zip64 ? z.DirectorySize : end.DirectorySize;
   const uint32_t firstDisk =
@@ -60,8 +89,12 @@ void TZAReader::ReadDirectory() {
                          ? int64_t(zip64 ? z.DirectoryOffset : end.DirectoryOffset)
                          : endPosition - int64_t(std::min<uint64_t>(size, INT64_MAX / 2));
   try {
-    if (FVolumes.MultiVolume()) FVolumes.OpenExisting(int32_t(firstDisk), int32_t(lastDisk));
-    ReadEntries(count, position, size, lastDisk);
+    if (FVolumes.MultiVolume()) {
+      // Volume numbers count on from these; they must stay in range.
+      if (firstDisk > lastDisk || lastDisk >= uint32_t(INT32_MAX)) throw EZAException(48);
+      FVolumes.OpenExisting(int32_t(firstDisk), int32_t(lastDisk));
+    }
+    ReadEntries(count, walk, position, size, lastDisk);
   } catch (const Exception& e) {
     if (!A.FRebuild) {
       if (dynamic_cast<const EZAException*>(&e)) throw;
@@ -79,6 +112,7 @@ void TZAReader::ReadDirectory() {
     if (total > uint64_t(Stream()->Size())) throw EZAException(57);
   }
   FindDataStart(endPosition);
+  CheckOverlaps();
 }
 
 int64_t TZAReader::ReadZip64(const TZAFoundEnd& found) {
@@ -112,14 +146,19 @@ AnsiString TZAReader::ReadText(uint16_t length) {
   return text;
 }
 
-void TZAReader::ReadEntries(uint64_t count, int64_t position, uint64_t size, uint32_t lastDisk) {
+void TZAReader::ReadEntries(uint64_t count, bool walk, int64_t position, uint64_t size,
+                            uint32_t lastDisk) {
   // Every record takes at least its fixed part: a count the directory
   // cannot hold is damage, not something to allocate for.
   if (position < 0 || count > size / TZACentralHeader::Size) throw EZAException(48);
   Stream()->SetPosition(position);
-  for (uint64_t i = 0; i < count; ++i) {
-    if (FVolumes.MultiVolume() && Stream()->Size() - Stream()->Position() < TZACentralHeader::Size)
+  uint64_t read = 0;
+  for (uint64_t i = 0; walk ? read < size : i < count; ++i) {
+    if (FVolumes.MultiVolume() &&
+        Stream()->Size() - Stream()->Position() < TZACentralHeader::Size) {
+      if (FVolumes.Number() >= int32_t(lastDisk)) throw EZAException(48);
       FVolumes.OpenExisting(FVolumes.Number() + 1, int32_t(lastDisk));
+    }
     uint8_t fixed[TZACentralHeader::Size];
     Stream()->ReadBuffer(fixed, TZACentralHeader::Size);
     TZADirItem item;
@@ -133,7 +172,12 @@ void TZAReader::ReadEntries(uint64_t count, int64_t position, uint64_t size, uin
       throw EZAException(48);
     item.Comment = ReadText(item.Header.CommentLength);
     FDir.Items.Add(item);
+    read += TZACentralHeader::Size + item.Header.NameLength + item.Header.ExtraLength +
+            item.Header.CommentLength;
   }
+  // A walk ends exactly at the directory's end, with no fewer entries than
+  // the count field says.
+  if (walk && (read != size || FDir.Items.Count() < ZA_ZIP64_VALUE16)) throw EZAException(48);
 }
 
 void TZAReader::FindDataStart(int64_t endPosition) {
@@ -144,8 +188,9 @@ void TZAReader::FindDataStart(int64_t endPosition) {
   const TZADirItem& first = FDir.Items.Items(0);
   if (first.LocalHeaderOffset() >= uint64_t(FDir.DirectoryOffset)) return;
   const int64_t recorded = int64_t(first.LocalHeaderOffset());
+  TZASignatureScanner locals(Stream(), FSignatures.Local, DATA_START_WINDOW);
   for (int64_t from = recorded; from < FDir.DirectoryOffset;) {
-    const int64_t hit = FindSignature(from, FSignatures.Local, DATA_START_WINDOW);
+    const int64_t hit = locals.Find(from);
     if (hit < 0 || hit >= FDir.DirectoryOffset) break;
     if (ZACheckLocalHeader(Stream(), hit, first.Header)) {
       FDir.DataStart = hit;
@@ -165,6 +210,22 @@ void TZAReader::FindDataStart(int64_t endPosition) {
   }
 }
 
+void TZAReader::CheckOverlaps() {
+  // Each member takes at least its local header and its data; entries that
+  // share bytes would each be copied back by an update.
+  std::vector<std::pair<uint64_t, uint64_t>> spans;
+  spans.reserve(size_t(FDir.Items.Count()));
+  for (int32_t i = 0; i < FDir.Items.Count(); ++i) {
+    const TZADirItem& item = FDir.Items.Items(i);
+    const uint64_t offset = item.LocalHeaderOffset();
+    spans.emplace_back(
+        offset, SaturatingAdd(SaturatingAdd(offset, TZALocalHeader::Size), item.CompressedSize()));
+  }
+  std::sort(spans.begin(), spans.end());
+  for (size_t i = 1; i < spans.size(); ++i)
+    if (spans[i].first < spans[i - 1].second) throw EZAException(57);
+}
+
 void TZAReader::NoUsableEnd() {
   FDir.Items.Clear();
   FDir.EndRecord = TZAEndRecord();
@@ -175,28 +236,15 @@ void TZAReader::NoUsableEnd() {
   FDir.DirectoryOffset = Stream()->Size();
 }
 
-int64_t TZAReader::FindSignature(int64_t from, uint32_t signature, int32_t window) {
-  TBytes buffer(window);
-  const int64_t size = Stream()->Size();
-  while (from + 4 <= size) {
-    Stream()->SetPosition(from);
-    const int32_t got = Stream()->Read(buffer.data(), window);
-    if (got < 4) return -1;
-    for (int32_t i = 0; i + 4 <= got; ++i)
-      if (ZAGet32(&buffer[i]) == signature) return from + i;
-    // Overlap, so that a signature across the boundary is found.
-    from += got - 3;
-  }
-  return -1;
-}
-
 void TZAReader::RebuildByScanning() {
   const int64_t size = Stream()->Size();
   TZAFormatSettings settings = FSettings;
   settings.Zip64Mode = ZA_ZIP64_AS_NEEDED;
+  TZASignatureScanner locals(Stream(), FSignatures.Local, SCAN_WINDOW);
+  TZASignatureScanner descriptors(Stream(), ZA_DATA_DESCRIPTOR_SIGNATURE, SCAN_WINDOW);
   int64_t from = 0;
   for (;;) {
-    const int64_t hit = FindSignature(from, FSignatures.Local, SCAN_WINDOW);
+    const int64_t hit = locals.Find(from);
     if (hit < 0) break;
     from = hit + 4;
     uint8_t fixed[TZALocalHeader::Size];
@@ -222,8 +270,7 @@ void TZAReader::RebuildByScanning() {
     item.SetLocation(0, uint64_t(hit), settings);
     const int64_t dataStart = Stream()->Position();
     if (described && local.CompressedSize == 0) {
-      const int64_t descriptor =
-          FindSignature(dataStart, ZA_DATA_DESCRIPTOR_SIGNATURE, SCAN_WINDOW);
+      const int64_t descriptor = descriptors.Find(dataStart);
       uint8_t bytes[TZADataDescriptor::Size];
       if (descriptor >= 0) {
         Stream()->SetPosition(descriptor);

@@ -179,6 +179,65 @@ TEST(ZAArchiverTest, OemNamesReadBackAsTheSameAnsiNames) {
   EXPECT_EQ(Listing(bytes).at(0).first, name);
 }
 
+// An archive with an archive comment, a member comment and attributes that
+// a directory rebuilt from the local headers would not have.
+AnsiString Annotated(int32_t members) {
+  TMemoryStream stream;
+  TZipArchiver zip(nullptr);
+  zip.OpenArchive(&stream, true);
+  zip.BeginUpdate();
+  for (int32_t i = 0; i < members; ++i)
+    zip.AddFromString("m" + IntToStr(int64_t(i)), i == 0 ? "first" : "", ZA_TEST_DATE, 0x81A4);
+  zip.DirManager()->ArchiveComment = "archive note";
+  zip.DirManager()->Items.Items(0).Comment = "member note";
+  zip.EndUpdate();
+  zip.CloseArchive();
+  return Content(&stream);
+}
+
+TEST(ZAArchiverTest, ArchivesEndedTheWayOtherToolsEndThemAreReadFromTheirDirectory) {
+  const AnsiString small = Annotated(2);
+  // Our own 65,535 entries come with Zip64 records; other tools leave the
+  // count at 0xFFFF without them.
+  const AnsiString many = Annotated(65535);
+  const size_t manyEnd = many.size() - 22 - 12;
+  ASSERT_EQ(At32(many, manyEnd - 20), 0x07064B50u);
+  const size_t zip64At = manyEnd - 20 - 56;
+  struct Case {
+    const char* what;
+    AnsiString bytes;
+    int32_t entries;
+  } cases[] = {
+      {"100 trailing bytes", small + AnsiString(100, '\x5A'), 2},
+      {"65,535 entries, no Zip64 records", many.substr(0, zip64At) + many.substr(manyEnd), 65535},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TStringStream stream(c.bytes);
+    {
+      TZipArchiver zip(nullptr);
+      zip.SetRebuild(false);
+      zip.OpenArchive(&stream, false);
+      EXPECT_EQ(zip.DirManager()->Items.Count(), c.entries);
+      EXPECT_FALSE(zip.DirManager()->IsZip64);
+      zip.AddFromString("added.txt", "added", ZA_TEST_DATE);
+    }
+    TZipArchiver zip(nullptr);
+    zip.SetRebuild(false);
+    zip.OpenArchive(&stream, false);
+    TZADirManager& dir = *zip.DirManager();
+    ASSERT_EQ(dir.Items.Count(), c.entries + 1);
+    EXPECT_EQ(dir.ArchiveComment, "archive note");
+    EXPECT_EQ(dir.Items.Items(0).Comment, "member note");
+    EXPECT_EQ(dir.Items.Items(0).Header.ExternalAttributes, 0x81A4u);
+    EXPECT_EQ(dir.Items.Items(c.entries - 1).Header.ExternalAttributes, 0x81A4u);
+    EXPECT_EQ(dir.Items.Items(0).Header.Crc32, Crc("first"));
+    EXPECT_EQ(dir.Items.Items(c.entries).FileName, "added.txt");
+    // The new directory ends the file.
+    EXPECT_EQ(Content(&stream).substr(stream.Size() - 12), "archive note");
+  }
+}
+
 class ZAArchiverFileTest : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -207,13 +207,22 @@ TEST_F(ZAFindEnd, AcceptsARecordWhoseCommentReachesTheEnd) {
   EXPECT_EQ(found.Comment, "note");
 }
 
-TEST_F(ZAFindEnd, SkipsACandidateThatTrailingBytesDoNotFit) {
-  PutEnd("", 0);  // the real record, 3 bytes before the end
-  Put(stream, AnsiString("abc"));
-  EXPECT_FALSE(ZAFindEndRecord(&stream, ZA_END_SIGNATURE, found));
+TEST_F(ZAFindEnd, TrailingBytesAfterTheCommentAreSkipped) {
+  Put(stream, AnsiString(100, 'x'));
+  PutEnd("note", 4);
+  Put(stream, AnsiString(100, 't'));
+  ASSERT_TRUE(ZAFindEndRecord(&stream, ZA_END_SIGNATURE, found));
+  EXPECT_EQ(found.Position, 100);
+  EXPECT_EQ(found.Comment, "note");
 
-  // A record-like block inside a comment does not hide the real one.
+  // A comment that would run past the end is no record's.
   stream.Clear();
+  PutEnd("abc", 10);
+  EXPECT_FALSE(ZAFindEndRecord(&stream, ZA_END_SIGNATURE, found));
+}
+
+TEST_F(ZAFindEnd, ARecordWhoseCommentReachesTheEndWinsOverOneFurtherOn) {
+  // A record-like block inside a comment does not hide the real one.
   TZAEndRecord fake;
   fake.TotalEntries = 1;
   fake.CommentLength = 0;
