@@ -1,0 +1,47 @@
+// The database object of the server-backed datasets: a connection that
+// also owns the user session with its server functions, the local cache
+// manager and the list of list kinds.
+#pragma once
+
+#include <memory>
+
+#include "SCacheManager.h"
+#include "SUserSession.h"
+#include "ibclient/IBDatabase.h"
+#include "uListMng.h"
+
+class TSDatabase : public TIBDatabase {
+ public:
+  explicit TSDatabase(TComponent* AOwner);
+  // Disconnects first, while everything the disconnect step uses is still
+  // there; nothing raised leaves it (failures go to the log).
+  ~TSDatabase() override;
+
+  // Keep the column and index catalogue in memory tables.
+  bool MetadataCache = true;
+  // SQL condition narrowing the catalogue queries.
+  AnsiString MetadataCacheFilter;
+  // Keep cache files under TEMP.
+  bool LocalCache = false;
+  // The read-write transaction of the datasets' writing statements.
+  TIBTransaction* DefaultTransactionRW = nullptr;
+  // The current user's number; nothing in the workstation assigns it.
+  int UserNumber = -1;
+
+  TUserSession* Session() const { return FSession.get(); }
+  TCacheManager* CacheManager() const { return FCacheManager.get(); }
+  TListColletion* ListKinds() const { return FListKinds.get(); }
+
+ protected:
+  // After the attach: the cache folder and index, and the list kinds. When
+  // any of it fails the database disconnects before the error goes on.
+  void DoConnect() override;
+  // Ends a registered session (a failure is logged: the attachment goes
+  // anyway), detaches, writes the cache index and empties the list kinds.
+  void DoDisconnect() override;
+
+ private:
+  std::unique_ptr<TUserSession> FSession;
+  std::unique_ptr<TCacheManager> FCacheManager;
+  std::unique_ptr<TListColletion> FListKinds;
+};

@@ -1,0 +1,76 @@
+#pragma once
+// What the database-object tests share: a connected TSDatabase on a test
+// file with its default transaction, scripted prompts and a seam guard.
+
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "EIBSQL.h"
+#include "SDataPrompts.h"
+#include "SDatabase.h"
+#include "tests/db/TestDatabase.h"
+
+// Answers questions in order (no answer left: No) and records everything.
+class TScriptedDataPrompts : public IDataPrompts {
+ public:
+  TScriptedDataPrompts() : FPrevious(SetDataPrompts(this)) {}
+  ~TScriptedDataPrompts() override { SetDataPrompts(FPrevious); }
+  bool AskYesNo(const AnsiString& Text) override {
+    Questions.push_back(Text);
+    if (Answers.empty()) return false;
+    const bool answer = Answers.front();
+    Answers.pop_front();
+    return answer;
+  }
+  void ShowMessage(const AnsiString& Text) override { Messages.push_back(Text); }
+  void Beep() override { ++Beeps; }
+
+  std::deque<bool> Answers;
+  std::vector<AnsiString> Questions, Messages;
+  int Beeps = 0;
+
+ private:
+  IDataPrompts* FPrevious;
+};
+
+class TSeamGuard {
+ public:
+  explicit TSeamGuard(TIBCallSeam Seam) { SetIBCallSeam(std::move(Seam)); }
+  ~TSeamGuard() { SetIBCallSeam(nullptr); }
+};
+
+// A TSDatabase with a default transaction on a test file, connected.
+struct TSDatabaseOnFile {
+  explicit TSDatabaseOnFile(const TTestDatabase& File, bool Connect = true) {
+    Database = std::make_unique<TSDatabase>(nullptr);
+    Transaction = std::make_unique<TIBTransaction>(nullptr);
+    File.Configure(*Database);
+    Transaction->SetDefaultDatabase(Database.get());
+    Database->SetDefaultTransaction(Transaction.get());
+    if (Connect) Database->Open();
+  }
+  ~TSDatabaseOnFile() {
+    Database.reset();
+    Transaction.reset();
+  }
+  // Rows of a query in the internal transaction (the one the session's
+  // functions write their temporary tables in), columns joined by "|".
+  std::vector<AnsiString> Rows(const AnsiString& SQL) {
+    TIBSQL statement(nullptr);
+    statement.SetDatabase(Database.get());
+    statement.SetTransaction(Database->InternalTransaction());
+    if (!Database->InternalTransaction()->Active()) Database->InternalTransaction()->StartTransaction();
+    statement.SetSQLText(SQL);
+    std::vector<AnsiString> rows;
+    for (statement.ExecQuery(); !statement.Eof(); statement.Next()) {
+      AnsiString row;
+      for (int i = 0; i < statement.FieldCount(); ++i) row += (i ? "|" : "") + statement.Fields(i).AsString();
+      rows.push_back(row);
+    }
+    return rows;
+  }
+  std::unique_ptr<TSDatabase> Database;
+  std::unique_ptr<TIBTransaction> Transaction;
+};
