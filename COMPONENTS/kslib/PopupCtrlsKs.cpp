@@ -16,13 +16,6 @@ HWND PopupOwnerWindow(TComponent* Owner) {
   return Control ? GetAncestor(Control->Handle(), GA_ROOT) : nullptr;
 }
 
-void MakePopupParams(TCreateParams& Params, TComponent* Owner, bool Ctl3D) {
-  Params.Style &= ~(WS_CHILD | WS_VISIBLE | WS_TABSTOP);
-  Params.Style |= WS_POPUP | WS_CLIPCHILDREN | (Ctl3D ? 0 : WS_BORDER);
-  Params.ExStyle |= WS_EX_TOOLWINDOW;
-  Params.WndParent = PopupOwnerWindow(Owner);
-}
-
 // The 3-D frame of a popup: the border width taken from the client area on
 // each side (inside the styles' own frame), drawn as a raised outer and a
 // raised inner edge.
@@ -44,11 +37,6 @@ bool HandlePopupFrame(TWinControl* Popup, TMessage& Message, int BorderWidth) {
   return true;
 }
 
-void ShowPopupAt(TWinControl* Popup, POINT Position) {
-  SetWindowPos(Popup->Handle(), HWND_TOP, Position.x, Position.y, 0, 0,
-               SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
-}
-
 RECT WorkAreaOf(const RECT& Rect) {
   MONITORINFO Info{};
   Info.cbSize = sizeof Info;
@@ -57,6 +45,18 @@ RECT WorkAreaOf(const RECT& Rect) {
 }
 
 }  // namespace
+
+void MakePopupParams(TCreateParams& Params, TComponent* Owner, bool Ctl3D) {
+  Params.Style &= ~(WS_CHILD | WS_VISIBLE | WS_TABSTOP);
+  Params.Style |= WS_POPUP | WS_CLIPCHILDREN | (Ctl3D ? 0 : WS_BORDER);
+  Params.ExStyle |= WS_EX_TOOLWINDOW;
+  Params.WndParent = PopupOwnerWindow(Owner);
+}
+
+void ShowPopupAt(TWinControl* Popup, POINT Position) {
+  SetWindowPos(Popup->Handle(), HWND_TOP, Position.x, Position.y, 0, 0,
+               SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+}
 
 POINT AlignDropDownWindow(const RECT& R, TWinControl* DropDown, TDropDownAlign Align) {
   RECT A = WorkAreaOf(R);

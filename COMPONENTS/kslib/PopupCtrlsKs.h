@@ -30,6 +30,12 @@ constexpr UINT CM_SIZEGRIPCHANGEPOSITIONKS = CM_BASE + 0x100;
 // Posted by the calendar to itself when it lost the focus.
 constexpr UINT CM_CLOSEUPKS = CM_BASE + 0x101;
 
+// A top-level tool window over the form of the control that owns it; a
+// border only without the 3-D look, which paints its own frame.
+void MakePopupParams(TCreateParams& Params, TComponent* Owner, bool Ctl3D);
+// Shows the popup at the screen point without activating it.
+void ShowPopupAt(TWinControl* Popup, POINT Position);
+
 // The screen point for the drop-down's top-left corner next to the editor's
 // screen rectangle, inside the work area of the nearest monitor; the
 // drop-down's height and width may shrink to fit, and it is told where its
