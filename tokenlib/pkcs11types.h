@@ -3,8 +3,9 @@
 // and the token emulator (the module), so both sides see one layout.
 //
 // Platform conventions of the standard:
-// - Win32: cdecl entry points and 1-byte packing of every structure (the
-//   vendor module is built that way); CK_ULONG is a 32-bit unsigned long.
+// - Windows: cdecl entry points and 1-byte packing of every structure (the
+//   vendor module is built that way); CK_ULONG is a 32-bit unsigned long,
+//   also in the 64-bit test build, where only the pointers grow.
 // - elsewhere: natural packing, CK_ULONG is the native unsigned long.
 #pragma once
 
@@ -464,6 +465,11 @@ struct CK_FUNCTION_LIST {
 
 #if defined(_WIN32)
 #pragma pack(pop)
+#endif
+#if defined(_WIN64)
+static_assert(sizeof(CK_ATTRIBUTE) == 16 && sizeof(CK_MECHANISM) == 16);
+static_assert(sizeof(CK_FUNCTION_LIST) == 2 + 68 * 8);
+#elif defined(_WIN32)
 static_assert(sizeof(CK_ATTRIBUTE) == 12 && sizeof(CK_MECHANISM) == 12);
 static_assert(sizeof(CK_FUNCTION_LIST) == 2 + 68 * 4);
 #else

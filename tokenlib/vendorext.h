@@ -53,5 +53,5 @@ using CK_C_EX_GetFunctionListExtended =
 
 #if defined(_WIN32)
 #pragma pack(pop)
-static_assert(sizeof(CK_FUNCTION_LIST_EXTENDED) == 2 + 11 * 4);
+static_assert(sizeof(CK_FUNCTION_LIST_EXTENDED) == 2 + 11 * sizeof(void*));
 #endif

@@ -188,7 +188,7 @@ PCCERT_CONTEXT SelectCertificate(HCERTSTORE Store, const AnsiString& StoreName, 
       const void* rgPropSheetPages;
       HCERTSTORE hSelectedCertStore;
     };
-    static_assert(sizeof(TSelectCertificate) == 64);
+    static_assert(sizeof(TSelectCertificate) == (sizeof(void*) == 8 ? 128 : 64));
     using TSelect = PCCERT_CONTEXT(WINAPI*)(const TSelectCertificate*);
     HMODULE Library = LoadLibraryA("cryptui.dll");
     auto Select = reinterpret_cast<TSelect>(
