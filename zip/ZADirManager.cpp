@@ -18,8 +18,87 @@ bool NeedsZip64(uint64_t value, const TZAFormatSettings& settings) {
   return value >= ZA_ZIP64_VALUE32 || settings.Zip64Mode == ZA_ZIP64_ALWAYS;
 }
 
+// Lengths go into 16-bit fields of the records: a longer name raises
+// error 61, a longer extra field or comment error 8.
+uint16_t NameLength(const AnsiString& name) {
+  if (name.size() > 0xFFFF) throw EZAException(61, {name});
+  return uint16_t(name.size());
+}
+
+uint16_t FieldLength(size_t length) {
+  if (length > 0xFFFF) throw EZAException(8);
+  return uint16_t(length);
+}
+
 void Append(TBytes& bytes, const AnsiString& text) {
   bytes.insert(bytes.end(), text.begin(), text.end());
+}
+
+// Code points of bytes that stand for no character.
+constexpr char32_t RAW_BYTE = 0x110000;
+
+std::u32string DecodeUtf8(const AnsiString& bytes) {
+  std::u32string text;
+  for (size_t at = 0; at < bytes.size();) {
+    const uint8_t lead = uint8_t(bytes[at]);
+    const int length = lead < 0x80                   ? 1
+                       : lead >= 0xF0 && lead < 0xF5 ? 4
+                       : lead >= 0xE0                ? 3
+                       : lead >= 0xC2                ? 2
+                                                     : 0;
+    char32_t c = length == 1   ? lead
+                 : length == 2 ? lead & 0x1F
+                 : length == 3 ? lead & 0x0F
+                               : lead & 0x07;
+    bool valid = length > 0 && at + size_t(length) <= bytes.size();
+    for (int i = 1; valid && i < length; ++i) {
+      const uint8_t next = uint8_t(bytes[at + size_t(i)]);
+      valid = (next & 0xC0) == 0x80;
+      c = c << 6 | (next & 0x3F);
+    }
+    if (!valid) {
+      text += RAW_BYTE + lead;
+      ++at;
+      continue;
+    }
+    text += c;
+    at += size_t(length);
+  }
+  return text;
+}
+
+std::u32string DecodeAnsi(const AnsiString& name) {
+  std::u32string text;
+  for (char c : name) text += AnsiCharToWide(c);
+  return text;
+}
+
+std::u32string DecodeOem(const AnsiString& bytes) {
+  std::u32string text;
+  for (char byte : bytes) {
+    const char ansi = uint8_t(byte) < 0x80 ? byte : OemToAnsi(AnsiString(1, byte))[0];
+    text += ansi != '?' || byte == '?' ? char32_t(AnsiCharToWide(ansi)) : RAW_BYTE + uint8_t(byte);
+  }
+  return text;
+}
+
+// The name list's key of a name: its letters folded by the ANSI table where
+// the ANSI code page has them, every character beyond ASCII written as an
+// escape, so that folding never merges two different characters.
+AnsiString NameKey(const std::u32string& name) {
+  AnsiString key;
+  for (char32_t c : name) {
+    if (c < 0x80 && c != 0x01) {
+      key += char(c >= 'A' && c <= 'Z' ? c + 0x20 : c);
+      continue;
+    }
+    if (c < 0x10000) {
+      const AnsiString ansi = WideToAnsi(WideString(1, char16_t(c)));
+      if (ansi.size() == 1 && ansi[0] != '?') c = AnsiCharToWide(AnsiLowerChar(ansi[0]));
+    }
+    key += '\x01' + LowerCase(IntToHex(uint32_t(c), 6));
+  }
+  return key;
 }
 
 uint64_t RealValue(uint32_t field, uint64_t wide) {
@@ -89,11 +168,19 @@ void TZADirItem::SetLocation(uint32_t diskNumber, uint64_t offset,
 }
 
 AnsiString TZADirItem::RecordName(const TZAFormatSettings& settings) const {
+  if (!NameBytes.empty()) return NameBytes;
   return settings.OEMFileNames && !(Header.Flags & ZA_FLAG_UTF8) ? AnsiToOem(FileName) : FileName;
 }
 
 void TZADirItem::SetRecordName(const AnsiString& bytes, bool oemFileNames) {
-  FileName = oemFileNames && !(Header.Flags & ZA_FLAG_UTF8) ? OemToAnsi(bytes) : bytes;
+  NameBytes = bytes;
+  OemName = oemFileNames && !(Header.Flags & ZA_FLAG_UTF8);
+  FileName = OemName ? OemToAnsi(bytes) : bytes;
+}
+
+std::u32string TZADirItem::DecodedName() const {
+  if (Header.Flags & ZA_FLAG_UTF8) return DecodeUtf8(FileName);
+  return OemName ? DecodeOem(NameBytes) : DecodeAnsi(FileName);
 }
 
 void TZADirItem::SetSource(TStream* stream, bool ownsStream, int64_t position) {
@@ -117,7 +204,7 @@ TBytes TZADirItem::LocalHeaderBytes(const TZAFormatSettings& settings) const {
   TZALocalHeader local;
   local.Signature = ZASignatures(settings.StandardSignatures).Local;
   ZACopySharedFields(local, Header);
-  local.NameLength = uint16_t(name.size());
+  local.NameLength = NameLength(name);
   local.ExtraLength = zip64Extra ? ZA_LOCAL_ZIP64_EXTRA_SIZE : 0;
   TBytes bytes(TZALocalHeader::Size);
   local.Store(bytes.data());
@@ -142,9 +229,9 @@ TBytes TZADirItem::CentralRecordBytes(const TZAFormatSettings& settings) const {
   }
   TZACentralHeader central = Header;
   central.Signature = ZASignatures(settings.StandardSignatures).Central;
-  central.NameLength = uint16_t(name.size());
-  central.ExtraLength = uint16_t(extra.size());
-  central.CommentLength = uint16_t(Comment.size());
+  central.NameLength = NameLength(name);
+  central.ExtraLength = FieldLength(extra.size());
+  central.CommentLength = FieldLength(Comment.size());
   TBytes bytes(TZACentralHeader::Size);
   central.Store(bytes.data());
   Append(bytes, name);
@@ -213,6 +300,14 @@ int32_t TZAStringHash::ValueOf(const AnsiString& key) const {
   return -1;
 }
 
+std::vector<int32_t> TZAStringHash::ValuesOf(const AnsiString& key) const {
+  std::vector<int32_t> values;
+  for (const TItem* item = FBuckets[HashOf(key) % FBuckets.size()]; item; item = item->Next)
+    if (item->Key == key) values.push_back(item->Value);
+  std::sort(values.begin(), values.end());
+  return values;
+}
+
 // ---- TZAHashedStringList -----------------------------------------------------------
 
 TZAHashedStringList::TZAHashedStringList() = default;
@@ -269,6 +364,11 @@ void TZAHashedStringList::Truncate(int count) {
 int TZAHashedStringList::IndexOf(const AnsiString& s) const {
   if (!FHashValid) RebuildHash();
   return FHash->ValueOf(AnsiLowerCase(s));
+}
+
+std::vector<int32_t> TZAHashedStringList::IndexesOf(const AnsiString& s) const {
+  if (!FHashValid) RebuildHash();
+  return FHash->ValuesOf(AnsiLowerCase(s));
 }
 
 int32_t TZAHashedStringList::HashSize() const { return FHashValid ? FHash->BucketCount() : 0; }
@@ -328,7 +428,7 @@ int32_t TZADirArray::Add(const TZADirItem& item) {
   const int32_t index = Count();
   SetCount(index + 1);
   FItems[index] = item;
-  FNames.Add(item.FileName);
+  FNames.Add(NameKey(item.DecodedName()));
   return index;
 }
 
@@ -339,20 +439,31 @@ void TZADirArray::Delete(int32_t index) {
 }
 
 int32_t TZADirArray::Find(const AnsiString& name) {
-  const int32_t index = FNames.IndexOf(name);
-  return index < Count() ? index : -1;
+  const std::u32string decoded = DecodeAnsi(name);
+  int32_t found = -1;
+  for (int32_t index : FNames.IndexesOf(NameKey(decoded))) {
+    if (index >= Count()) continue;
+    if (FItems[index].DecodedName() == decoded) return index;
+    if (found < 0) found = index;
+  }
+  return found;
 }
 
 void TZADirArray::Rename(int32_t index, const AnsiString& newName) {
   TZADirItem& item = Items(index);
-  const int32_t registered = FNames.IndexOf(item.FileName);
-  if (registered < 0)
-    FNames.Add(newName);
-  else if (registered == index)
-    FNames.Put(index, newName);
+  const std::vector<int32_t> registered = FNames.IndexesOf(NameKey(item.DecodedName()));
+  const AnsiString key = NameKey(DecodeAnsi(newName));
+  const bool here = std::find(registered.begin(), registered.end(), index) != registered.end();
+  if (!here && !registered.empty()) throw EZAException(59);
+  // Names sit at their entries' indexes: the slot of an entry whose name is
+  // not found (its flags changed) is its own.
+  if (here || index < FNames.Count())
+    FNames.Put(index, key);
   else
-    throw EZAException(59);
+    FNames.Add(key);
   item.FileName = newName;
+  item.NameBytes.clear();
+  item.OemName = false;
   item.Header.Flags &= uint16_t(~ZA_FLAG_UTF8);
 }
 
@@ -375,6 +486,7 @@ int32_t TZADirManager::AddOrReplaceFile(const AnsiString& name, const AnsiString
 int32_t TZADirManager::Place(const AnsiString& name, uint32_t dosDateTime,
                              const AnsiString& srcFileName, uint32_t attributes, bool isDirectory) {
   const AnsiString stored = ZAStoredName(name, isDirectory);
+  NameLength(stored);
   const TZANewEntrySettings settings = Owner->NewEntrySettings();
   int32_t index = Items.Find(stored);
   if (index >= 0) {
@@ -423,8 +535,17 @@ int32_t TZADirManager::Place(const AnsiString& name, uint32_t dosDateTime,
   item.SrcFileName = srcFileName;
   item.Pending = true;
   if (index < 0) return Items.Add(item);
+  // The same name keeps the bytes and encoding it was stored with, so that
+  // other tools still show it as it was.
+  const TZADirItem& existing = Items.Items(index);
+  if (existing.DecodedName() == DecodeAnsi(stored)) {
+    item.FileName = existing.FileName;
+    item.NameBytes = existing.NameBytes;
+    item.OemName = existing.OemName;
+    h.Flags |= existing.Header.Flags & ZA_FLAG_UTF8;
+  }
   item.Operation = ZA_OP_REPLACE;
+  Items.Names().Put(index, NameKey(item.DecodedName()));
   Items.Items(index) = item;
-  Items.Names().Put(index, stored);
   return index;
 }

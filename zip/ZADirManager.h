@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "rtl/Classes.h"
@@ -22,6 +23,10 @@ constexpr uint8_t ZA_OP_REPLACE = 3;
 struct TZADirItem {
   TZACentralHeader Header;
   AnsiString FileName;  // stored name, "/" separators, ANSI (UTF-8 when flagged so)
+  // The name's bytes as read from the archive, written back as they are;
+  // empty for a name given here.
+  AnsiString NameBytes;
+  bool OemName = false;  // NameBytes are in the OEM code page
   AnsiString Comment;
   TZAExtraBlocks ExtraBlocks;  // foreign blocks read from the archive
   bool Zip64 = false;
@@ -58,12 +63,15 @@ struct TZADirItem {
   // the mode off raises error 43.
   void SetLocation(uint32_t diskNumber, uint64_t offset, const TZAFormatSettings& settings);
 
-  // The name bytes of the records: with OEMFileNames the ANSI name in the
-  // OEM code page. A name read with the UTF-8 flag is not ANSI: it keeps its
-  // bytes both ways, so that rewriting the directory does not change it.
+  // The name bytes of the records: those read from the archive, else with
+  // OEMFileNames the ANSI name in the OEM code page. A name read with the
+  // UTF-8 flag is not ANSI: it keeps its bytes both ways.
   AnsiString RecordName(const TZAFormatSettings& settings) const;
   // The name from a record's bytes; the flags must be in Header already.
   void SetRecordName(const AnsiString& bytes, bool oemFileNames);
+  // The name's characters, decoded as its flag and code page say; a byte
+  // that stands for no character stays a code of its own (above 0x10FFFF).
+  std::u32string DecodedName() const;
 
   // Takes over a stream as the member's source; an owned one is freed once
   // no entry refers to it.
@@ -98,6 +106,8 @@ class TZAStringHash {
   void Clear();
   // The value of key, or -1.
   int32_t ValueOf(const AnsiString& key) const;
+  // Every value of key, ascending.
+  std::vector<int32_t> ValuesOf(const AnsiString& key) const;
   int32_t BucketCount() const { return int32_t(FBuckets.size()); }
 
  private:
@@ -126,6 +136,8 @@ class TZAHashedStringList : public TStringList {
   void Exchange(int index1, int index2) override;
   // Index of the name (any letter case), or -1.
   int IndexOf(const AnsiString& s) const override;
+  // Every index of the name (any letter case), ascending.
+  std::vector<int32_t> IndexesOf(const AnsiString& s) const;
   // Keeps the first count names.
   void Truncate(int count);
   // Buckets of the hash index, 0 while it is not built.
@@ -159,7 +171,9 @@ class TZADirArray {
   int32_t Add(const TZADirItem& item);
   // Removes an entry and its name.
   void Delete(int32_t index);
-  // Index of the entry with this name in any letter case, or -1.
+  // Index of the entry with this (ANSI) name, or -1. Stored names are
+  // compared as their flag and code page decode them: an exact match
+  // first, else the first entry whose name differs in letter case only.
   int32_t Find(const AnsiString& name);
   // Gives the entry at index a new (ANSI) name, keeping the name index in
   // step; a name registered at another index raises error 59.

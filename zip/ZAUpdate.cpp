@@ -25,6 +25,8 @@ void WriteAll(TStream* stream, const TBytes& bytes) {
 
 void ZAWriteCentralDirectory(TZADirManager& dir, TZAVolumes& out,
                              const TZAFormatSettings& settings) {
+  // Its length goes into a 16-bit field.
+  if (dir.ArchiveComment.size() > 0xFFFF) throw EZAException(8);
   const int32_t count = dir.Items.Count();
   int64_t start = -1;
   uint32_t startDisk = 0;

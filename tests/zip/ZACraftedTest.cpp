@@ -114,6 +114,28 @@ const std::vector<TCraftedCase>& Cases() {
       {"OverlappingMembers", OverlappingMembers, ReplaceFirst, 57, 5},
       {"OverlappingMembersWithoutRebuild", OverlappingMembers, ReplaceFirst, 57, 5, false},
       {"DescriptorHeadersFilling3MB", DescriptorHeaders, Append, 0, 10},
+      {"NameOf65536Bytes", [] { return MakeArchive(THREE); },
+       [](TZipArchiver& zip) { zip.AddFromString(AnsiString(65536, 'n'), "x", ZA_TEST_DATE); }, 61,
+       5},
+      {"ArchiveCommentOf65536Bytes", [] { return MakeArchive(THREE); },
+       [](TZipArchiver& zip) {
+         zip.DirManager()->ArchiveComment = AnsiString(65536, 'c');
+         Append(zip);
+       },
+       8, 5},
+      {"MemberCommentOf65536Bytes", [] { return MakeArchive(THREE); },
+       [](TZipArchiver& zip) {
+         zip.DirManager()->Items.Items(1).Comment = AnsiString(65536, 'c');
+         Append(zip);
+       },
+       8, 5},
+      {"ExtraFieldOver65535Bytes", [] { return MakeArchive(THREE); },
+       [](TZipArchiver& zip) {
+         zip.DirManager()->Items.Items(1).ExtraBlocks = {{0x7777, TBytes(65000)},
+                                                         {0x7778, TBytes(600)}};
+         Append(zip);
+       },
+       8, 5},
       {"DiskNumber0x7FFFFFFF", HugeDiskNumber, Append, 44, 5},
   };
   return cases;

@@ -289,6 +289,74 @@ TEST_F(ZADirManagerTest, SameNameInAnyCaseIsReplacedInPlaceWithOverwriteAlways) 
   EXPECT_EQ(dir.Items.Find("LAST.TXT"), 2);
 }
 
+AnsiString Utf8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
+
+// An entry as read from another tool's archive.
+TZADirItem ReadEntry(const AnsiString& bytes, uint16_t flags) {
+  TZADirItem item;
+  item.Header.Flags = flags;
+  item.SetRecordName(bytes, true);
+  return item;
+}
+
+TEST_F(ZADirManagerTest, NamesCompareAsTheirFlagDecodesThemAndAnExactMatchWins) {
+  const AnsiString sdacha = Utf8(u8"сдача.txt");
+  for (const TZADirItem& item : {
+           ReadEntry("a.txt", 0),
+           ReadEntry("A.TXT", 0),
+           ReadEntry(sdacha, ZA_FLAG_UTF8),
+           ReadEntry(Utf8(u8"удача.txt"), ZA_FLAG_UTF8),
+           ReadEntry(Utf8(u8"Подпись.sig"), ZA_FLAG_UTF8),
+           ReadEntry(sdacha, 0),  // UTF-8 bytes without the flag: OEM
+           ReadEntry(AnsiToOem("Отчёт.doc"), 0),
+       })
+    dir.Items.Add(item);
+  const struct {
+    AnsiString name;
+    int32_t index;
+  } lookups[] = {
+      {"a.txt", 0},     {"A.TXT", 1},     {"A.txt", 0},       {"удача.txt", 3},
+      {"сдача.txt", 2}, {"УДАЧА.TXT", 3}, {"Подпись.sig", 4}, {"подпись.SIG", 4},
+      {"отчёт.DOC", 6}, {"дача.txt", -1}, {"Ѓ.txt", -1},
+  };
+  for (const auto& l : lookups) EXPECT_EQ(dir.Items.Find(l.name), l.index) << l.name;
+
+  // Read names keep their bytes, even where the code pages have no
+  // counterpart for them.
+  for (int32_t i = 0; i < dir.Items.Count(); ++i) {
+    const TZADirItem& item = dir.Items.Items(i);
+    EXPECT_EQ(item.RecordName(owner.Settings.Format), item.NameBytes) << i;
+  }
+
+  // Replaced under the same name, a member keeps its name's bytes and
+  // flag; under a name in other letters it takes the new name.
+  EXPECT_EQ(Add("Подпись.sig"), 4);
+  EXPECT_EQ(Add("A.TXT"), 1);
+  EXPECT_EQ(dir.Items.Count(), 7);
+  const TZADirItem& same = dir.Items.Items(4);
+  EXPECT_EQ(same.Operation, ZA_OP_REPLACE);
+  EXPECT_EQ(same.RecordName(owner.Settings.Format), Utf8(u8"Подпись.sig"));
+  EXPECT_EQ(same.Header.Flags & ZA_FLAG_UTF8, ZA_FLAG_UTF8);
+  EXPECT_EQ(Add("ПОДПИСЬ.SIG"), 4);
+  const TZADirItem& renamed = dir.Items.Items(4);
+  EXPECT_EQ(renamed.FileName, "ПОДПИСЬ.SIG");
+  EXPECT_EQ(renamed.RecordName(owner.Settings.Format), AnsiToOem("ПОДПИСЬ.SIG"));
+  EXPECT_EQ(renamed.Header.Flags & ZA_FLAG_UTF8, 0);
+  EXPECT_EQ(dir.Items.Find("подпись.sig"), 4);
+}
+
+TEST_F(ZADirManagerTest, ANameLongerThanItsSixteenBitFieldIsRefused) {
+  Add("first.txt");
+  const AnsiString longest(65535, 'n');
+  EXPECT_EQ(Add(longest), 1);
+  ExpectError(61, [&] { Add(longest + "n"); });
+  EXPECT_EQ(dir.Items.Count(), 2);
+  TZADirItem& item = dir.Items.Items(1);
+  EXPECT_EQ(item.LocalHeaderBytes(owner.Settings.Format).size(), 30u + 65535);
+  item.Comment = AnsiString(65536, 'c');
+  ExpectError(8, [&] { item.CentralRecordBytes(owner.Settings.Format); });
+}
+
 TEST_F(ZADirManagerTest, OverwriteModeDecidesWhetherTheEntryIsReplaced) {
   const TDateTime older = EncodeDate(2020, 1, 1), newer = EncodeDate(2022, 1, 1);
   struct Case {
