@@ -82,6 +82,42 @@ TEST(IBConnection, ServerErrorsCarryTheirCodesAndText) {
   EXPECT_THROW(unbound.ExecQuery(), EIBClientError);
 }
 
+TEST(IBConnection, BadConnectionAndTransactionSettingsAreRefusedAndLeaveNothingOpen) {
+  TTestDatabase file;
+  TIBDatabase database(nullptr);
+  EXPECT_THROW(database.Open(), EIBClientError);  // no name
+  database.SetDatabaseName(file.Path() + ".missing");
+  database.Params()->Add("user_name=SYSDBA");
+  try {
+    database.Open();
+    FAIL();
+  } catch (const EIBInterBaseError& e) {
+    EXPECT_NE(e.IBErrorCode, 0);
+    EXPECT_NE(e.Message().find(".missing"), AnsiString::npos) << e.Message();
+  }
+  EXPECT_FALSE(database.Connected());
+  database.SetDatabaseName(file.Path());
+  database.Params()->Add("no_such_option=1");
+  EXPECT_THROW(database.Open(), EIBClientError);
+  EXPECT_FALSE(database.Connected());
+  database.Params()->SetText("user_name=SYSDBA\nlc_ctype=WIN1251");
+  database.Open();
+  EXPECT_THROW(database.SetDatabaseName("other"), EIBClientError);
+
+  TIBTransaction transaction(nullptr);
+  transaction.SetDefaultDatabase(&database);
+  transaction.Params()->SetText("read\nsnapshot_please");
+  EXPECT_THROW(transaction.StartTransaction(), EIBClientError);
+  EXPECT_FALSE(transaction.Active());
+  EXPECT_THROW(transaction.Commit(), EIBClientError);
+  transaction.Params()->SetText("write\nconsistency\nnowait");
+  transaction.StartTransaction();
+  EXPECT_THROW(transaction.StartTransaction(), EIBClientError);
+  // Closing the database rolls back what is still active.
+  database.Close();
+  EXPECT_FALSE(transaction.Active());
+}
+
 TEST(IBConnection, ASecondAttachmentSeesCommittedDataOnly) {
   TTestDatabase file;
   TConnection writer(file);
