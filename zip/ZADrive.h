@@ -1,5 +1,6 @@
-// What the volume writer needs to know about the drive an archive is on.
-// The functions are replaceable, so that removable-disk spanning can be run
+// What the volume writer needs to know about the drive an archive is on,
+// and the exclusive creation of the update's temporary files. The drive
+// functions are replaceable, so that removable-disk spanning can be run
 // against a fake drive; ZADrive_win.cpp and ZADrive_posix.cpp give the real
 // ones.
 #pragma once
@@ -28,3 +29,8 @@ inline TZADriveFunctions& ZADrive() {
   static TZADriveFunctions functions = ZAOsDriveFunctions();
   return functions;
 }
+
+// Creates path as a new file open for reading and writing, never through
+// anything already there (a file, a folder, a link). InvalidHandle on
+// failure, with taken set when the name was in use.
+THandle ZACreateNewFile(const AnsiString& path, bool& taken);

@@ -1,5 +1,8 @@
+#include <fcntl.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include "rtl/SysUtils.h"
 #include "zip/ZADrive.h"
@@ -18,4 +21,10 @@ TZADriveFunctions ZAOsDriveFunctions() {
   f.SetVolumeLabel = [](const AnsiString&, const AnsiString&) { return false; };
   f.FlushFile = [](THandle handle) { fsync(int(handle)); };
   return f;
+}
+
+THandle ZACreateNewFile(const AnsiString& path, bool& taken) {
+  const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  taken = fd < 0 && errno == EEXIST;
+  return fd < 0 ? InvalidHandle : THandle(fd);
 }

@@ -41,3 +41,13 @@ TZADriveFunctions ZAOsDriveFunctions() {
   f.FlushFile = [](THandle handle) { FlushFileBuffers(reinterpret_cast<HANDLE>(handle)); };
   return f;
 }
+
+THandle ZACreateNewFile(const AnsiString& path, bool& taken) {
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                         FILE_ATTRIBUTE_TEMPORARY, nullptr);
+  const DWORD error = h == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+  // A folder of that name, or a file being deleted, answers access denied.
+  taken =
+      error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS || error == ERROR_ACCESS_DENIED;
+  return h == INVALID_HANDLE_VALUE ? InvalidHandle : reinterpret_cast<THandle>(h);
+}

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <atomic>
 
+#include "rtl/OsShim.h"
 #include "rtl/SysUtils.h"
 #include "zip/ZAArchiver.h"
 #include "zip/ZACrypto.h"
+#include "zip/ZADrive.h"
 #include "zip/ZAErrors.h"
 
 namespace {
@@ -13,6 +15,13 @@ namespace {
 constexpr int32_t COPY_BLOCK = 0x100000;
 
 double Percent(int64_t done, int64_t total) { return total > 0 ? done * 100.0 / total : 100.0; }
+
+// A stream over a file handle of its own, closed with it.
+class TOwnedHandleStream : public THandleStream {
+ public:
+  using THandleStream::THandleStream;
+  ~TOwnedHandleStream() override { FileClose(Handle()); }
+};
 
 void WriteAll(TStream* stream, const TBytes& bytes) {
   if (stream->Write(bytes.data(), int32_t(bytes.size())) != int32_t(bytes.size()))
@@ -102,10 +111,19 @@ void ZAWriteCentralDirectory(TZADirManager& dir, TZAVolumes& out,
 TZATempFile::TZATempFile(const AnsiString& dir) {
   static std::atomic<uint32_t> counter{uint32_t(DateTimeToUnix(Now()))};
   const AnsiString folder = dir.empty() ? GetTempDir() : IncludeTrailingPathDelimiter(dir);
-  do {
+  // Each of the 65,536 names at most once. Created exclusively, so that
+  // nothing planted under a name, a link above all, is written through.
+  for (uint32_t tries = 0; tries <= 0xFFFF; ++tries) {
     FFileName = folder + "FC" + IntToHex(uint32_t(counter++ & 0xFFFF), 4) + ".tmp";
-  } while (FileExists(FFileName));
-  FStream = std::make_unique<TFileStream>(FFileName, fmCreate);
+    bool taken = false;
+    const THandle handle = ZACreateNewFile(FFileName, taken);
+    if (handle != InvalidHandle) {
+      FStream = std::make_unique<TOwnedHandleStream>(handle);
+      return;
+    }
+    if (!taken) break;
+  }
+  throw EZAException(19, {FFileName});
 }
 
 TZATempFile::~TZATempFile() {

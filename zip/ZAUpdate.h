@@ -22,7 +22,8 @@ void ZAWriteCentralDirectory(TZADirManager& dir, TZAVolumes& out,
 // A temporary file of the update pass ("FC" prefix), deleted with it.
 class TZATempFile {
  public:
-  // In dir, or in the system's temporary folder when dir is empty.
+  // A new file in dir, or in the system's temporary folder when dir is
+  // empty; error 19 when every name is taken or the folder refuses.
   explicit TZATempFile(const AnsiString& dir);
   ~TZATempFile();
   TZATempFile(const TZATempFile&) = delete;
@@ -32,7 +33,7 @@ class TZATempFile {
 
  private:
   AnsiString FFileName;
-  std::unique_ptr<TFileStream> FStream;
+  std::unique_ptr<TStream> FStream;
 };
 
 class TZAUpdatePass {

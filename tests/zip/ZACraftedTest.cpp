@@ -96,6 +96,23 @@ struct TFolders {
   AnsiString Outside;  // where planted links point
 };
 
+#ifndef _WIN32
+AnsiString TempName(uint32_t number) { return "FC" + IntToHex(number, 4) + ".tmp"; }
+
+// Every temporary name the update may pick, but one, is a dangling link
+// into the outside folder.
+void PlantLinks(const TFolders& folders) {
+  for (uint32_t i = 0; i < 0x10000; ++i)
+    if (i != 0x4B50)
+      std::filesystem::create_symlink(std::string(folders.Outside + TempName(i)),
+                                      std::string(folders.Temp + TempName(i)));
+}
+
+void TakeEveryName(const TFolders& folders) {
+  for (uint32_t i = 0; i < 0x10000; ++i) WriteFile(folders.Temp + TempName(i), "");
+}
+#endif
+
 void ReplaceFirst(TZipArchiver& zip) { zip.AddFromString("a.txt", "replaced", ZA_TEST_DATE); }
 void Append(TZipArchiver& zip) { zip.AddFromString("new.txt", "added", ZA_TEST_DATE); }
 
@@ -137,6 +154,12 @@ const std::vector<TCraftedCase>& Cases() {
        },
        8, 5},
       {"DiskNumber0x7FFFFFFF", HugeDiskNumber, Append, 44, 5},
+#ifndef _WIN32
+      {"TempFolderWithPlantedLinks", [] { return MakeArchive(THREE); }, ReplaceFirst, 0, 20, true,
+       PlantLinks},
+      {"TempFolderWithEveryNameTaken", [] { return MakeArchive(THREE); }, ReplaceFirst, 19, 20,
+       true, TakeEveryName},
+#endif
   };
   return cases;
 }
