@@ -225,6 +225,7 @@ void TfCertRequestAlt::CreateRequestPage() {
   GroupBox1->SetEnabled(false);
   Label5 = NewLabel(this, GroupBox1, "Label5",
                     "Срок действия запрашиваемого сертификата ключа ЭП:", 8, 16);
+  Label5->SetEnabled(false);
   cbValidForMonths = new TComboBox(this);
   cbValidForMonths->SetName("cbValidForMonths");
   cbValidForMonths->SetParent(GroupBox1);
@@ -237,6 +238,7 @@ void TfCertRequestAlt::CreateRequestPage() {
                            "5 месяцев", "4 месяца", "3 месяца", "2 месяца", "1 месяц"})
     cbValidForMonths->Items()->Add(Item);
   Label7 = NewLabel(this, GroupBox1, "Label7", "- от момента выпуска на УЦ", 518, 16);
+  Label7->SetEnabled(false);
 }
 
 void TfCertRequestAlt::CreateRequisiteFields() {
@@ -356,6 +358,7 @@ void TfCertRequestAlt::CreateInstallPage() {
   };
   btnInstall =
       NewButton(this, tsInstallCert, "btnInstall", "Установить сертификат", {8, 62, 330, 28});
+  btnInstall->Font()->SetStyle({fsBold});
   btnFindInDir = NewButton(this, tsInstallCert, "btnFindInDir", "Найти сертификат в каталоге",
                            {346, 62, 338, 28});
   btnGetCertInfo = NewButton(this, tsInstallCert, "btnGetCertInfo", "Информация о сертификатах",

@@ -11,6 +11,8 @@
 
 #include "FormsTestKit.h"
 #include "app/uCertReqAlt.h"
+#include "common/SButton.h"
+#include "common/SRadioGroup.h"
 #include "forms/ScriptedPrompts.h"
 
 namespace {
@@ -85,4 +87,61 @@ TEST(MainFormScreenshot, TheShownFormIsNotBlank) {
   delete Form;
 }
 
+// The size of a caption in a control's font, "&" taken as the mark of the
+// underlined letter, as the controls draw it; word-wrapped within Width when
+// given.
+SIZE CaptionSize(TControl* Control, int WrapWidth = 0) {
+  TWindowDC DC;
+  TSelectObject Font(DC.Get(), Control->Font()->Handle());
+  const AnsiString Text = Control->Text();
+  RECT R{0, 0, WrapWidth, 0};
+  DrawTextA(DC.Get(), Text.c_str(), static_cast<int>(Text.size()), &R,
+            DT_CALCRECT | DT_EXPANDTABS | (WrapWidth ? DT_WORDBREAK : DT_SINGLELINE));
+  return {R.right, R.bottom};
+}
+
+// The room a control leaves its caption beside its frame, box or button.
+int CaptionRoom(TControl* Control) {
+  if (dynamic_cast<TRadioButton*>(Control) || dynamic_cast<TCheckBox*>(Control))
+    return Control->Width() - GetSystemMetrics(SM_CXMENUCHECK) - 4;
+  if (dynamic_cast<TCustomGroupBox*>(Control)) return Control->Width() - 16;
+  if (dynamic_cast<TButton*>(Control) || dynamic_cast<TSpeedButton*>(Control))
+    return Control->Width() - 8;
+  return Control->Width();
+}
+
+// Every caption of the shown form fits its control: nothing is cut at its
+// end as a person would see it.
+void ExpectCaptionsFit(TWinControl* Parent) {
+  for (int I = 0; I < Parent->ControlCount(); ++I) {
+    TControl* Control = Parent->Controls(I);
+    if (auto* Win = dynamic_cast<TWinControl*>(Control)) ExpectCaptionsFit(Win);
+    if (!Control->Visible() || Control->Text().empty() || dynamic_cast<TCustomEdit*>(Control) ||
+        dynamic_cast<TCustomComboBox*>(Control) || dynamic_cast<TTabSheet*>(Control))
+      continue;
+    SCOPED_TRACE(Control->Name() + " \"" + Control->Text() + "\"");
+    auto* Label = dynamic_cast<TCustomLabel*>(Control);
+    if (Label && Label->WordWrap()) {
+      EXPECT_LE(CaptionSize(Control, Control->Width()).cy, Control->Height());
+      continue;
+    }
+    const SIZE Size = CaptionSize(Control);
+    EXPECT_LE(Size.cx, CaptionRoom(Control));
+    EXPECT_LE(Size.cy, Control->Height());
+  }
+}
+
 }  // namespace
+
+TEST(MainFormScreenshot, EveryCaptionFits) {
+  TScriptedPrompts Script;
+  TfCertRequestAlt* Form = nullptr;
+  Application->CreateForm(Form);
+  Form->Show();
+  for (TTabSheet* Page : {Form->tsMain, Form->tsInstallCert}) {
+    Form->PageControl->SetActivePage(Page);
+    PumpFor(50);
+    ExpectCaptionsFit(Form);
+  }
+  delete Form;
+}

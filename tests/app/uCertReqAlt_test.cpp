@@ -2,6 +2,7 @@
 // Clear all, Help and error box.
 #include "app/uCertReqAlt.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -169,6 +170,8 @@ TEST_F(MainFormTest, TheValidityGroupIsEnabledOnlyWhenMorvelHasTheEkuEntry) {
   TfCertRequestAlt* F = Create();
   EXPECT_TRUE(F->GroupBox1->Enabled());
   EXPECT_TRUE(F->cbValidForMonths->Enabled());
+  EXPECT_TRUE(F->Label5->Enabled());
+  EXPECT_TRUE(F->Label7->Enabled());
   EXPECT_FALSE(F->GroupBox1->Visible());
   ASSERT_EQ(F->cbValidForMonths->Items()->Count(), 12);
   EXPECT_EQ(F->cbValidForMonths->Items()->Strings(0), "12 месяцев (1 год)");
@@ -178,6 +181,8 @@ TEST_F(MainFormTest, TheValidityGroupIsEnabledOnlyWhenMorvelHasTheEkuEntry) {
   F = Create();
   EXPECT_FALSE(F->GroupBox1->Enabled()) << "an older Morvel without GenCertRequestsEKU";
   EXPECT_FALSE(F->cbValidForMonths->Enabled());
+  EXPECT_FALSE(F->Label5->Enabled());
+  EXPECT_FALSE(F->Label7->Enabled());
 }
 
 TEST_F(MainFormTest, TheHiddenValidityGroupLeavesNoGap) {
@@ -196,6 +201,63 @@ TEST_F(MainFormTest, TheHiddenValidityGroupLeavesNoGap) {
   EXPECT_EQ(F->Caption(),
             "Генерация запроса на сертификат и установка готового сертификата на Tokvel ЭЦП 2.0 "
             "(ГОСТ-2012)");
+}
+
+TEST_F(MainFormTest, StartingRetitlesTheTokenButtonsAndKeepsTheHints) {
+  TfCertRequestAlt* F = Create();
+  EXPECT_EQ(F->btnOK->Caption(),
+            "Генерировать ключ на Tokvel и запрос на сертификат для передачи в УЦ");
+  EXPECT_EQ(F->tsInstallCert->Caption(), "&2. Установка готового сертификата на Tokvel");
+  EXPECT_EQ(F->btnInstall->Caption(), "Установить сертификат на Tokvel");
+  EXPECT_EQ(F->btnGetCertInfo->Caption(), "Информация о сертификатах на Tokvel");
+  // Generate and Install are the flat bold buttons.
+  for (TSButton* Button : {F->btnOK, F->btnInstall})
+    EXPECT_EQ(Button->Font()->Style(), TFontStyles{fsBold}) << Button->Name();
+  EXPECT_EQ(F->btnClearAll->Font()->Style(), TFontStyles{});
+  EXPECT_EQ(F->edtSNILS->Hint(), "Укажите СНИЛС - только цифры (без знака \"минус\" и пробелов)");
+  EXPECT_EQ(F->dbeCategory->Hint(),
+            "Выберите должность из списка или введите вручную нужное значение");
+  EXPECT_TRUE(F->edtSNILS->ShowHint());
+  EXPECT_TRUE(F->dbeCategory->ShowHint());
+}
+
+// Fails the first question it is asked, as a start-up step might fail.
+class TFailingPrompts : public IPrompts {
+ public:
+  TFailingPrompts() : FPrevious(SetPrompts(this)) {}
+  ~TFailingPrompts() override { SetPrompts(FPrevious); }
+  TPromptAnswer Ask(const TPrompt& Prompt, const std::function<TPromptAnswer()>&) override {
+    Asked.push_back(Prompt);
+    throw Exception("the box could not be shown");
+  }
+  std::vector<TPrompt> Asked;
+
+ private:
+  IPrompts* FPrevious;
+};
+
+TEST_F(MainFormTest, AnExceptionInsideFormCreateIsSwallowedWithoutAMessage) {
+  MorvelDated(2017, 12, 31, 23, 0, 0);  // the outdated-library box comes first
+  TfCertRequestAlt* F = nullptr;
+  {
+    TFailingPrompts Failing;
+    F = Create();
+    ASSERT_EQ(Failing.Asked.size(), 1u) << "nothing shown after the failure";
+    EXPECT_THAT(Failing.Asked[0].Text, ::testing::StartsWith("Библиотека Morvel.dll устарела!"));
+  }
+  EXPECT_TRUE(Script.Asked.empty());
+  EXPECT_FALSE(Local.Terminated());
+  // The steps after the failing one did not run: the validity group stays off.
+  EXPECT_FALSE(F->GroupBox1->Enabled());
+  // The error box is in place for what comes later.
+  F->btnClearAll->OnClick = [](TObject*) { throw Exception("later"); };
+  F->Show();
+  HWND Page = F->tsMain->Handle();
+  LPARAM At = MAKELPARAM(F->btnClearAll->Left() + 5, F->btnClearAll->Top() + 5);
+  SendMessageA(Page, WM_LBUTTONDOWN, MK_LBUTTON, At);
+  SendMessageA(Page, WM_LBUTTONUP, 0, At);
+  ASSERT_EQ(Script.Asked.size(), 1u);
+  EXPECT_EQ(Script.Asked[0].Text, "later");
 }
 
 TEST_F(MainFormTest, ShowingHidesTheSigningPage) {
