@@ -1,5 +1,6 @@
 #include "zynCommon.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -558,4 +559,70 @@ void TzynCommon::RecountDeleted() {
   for (int32_t slot = 0; slot < FRecords.Count(); ++slot)
     if (TzynRecord* record = Records(slot); record && record->UpdateStatus == usDeleted)
       ++DeletedCount;
+}
+
+// ---- Field values -------------------------------------------------------------
+
+int32_t FieldDataOffset(const TzynCommon* Common, const TField* Field) {
+  return Field->FieldNo() > 0 ? Common->FieldOffsets(Field->FieldNo() - 1)
+                              : Common->StartCalculated() + Field->Offset();
+}
+
+bool GetRecordValue(IzynMemTable* Table, const TzynRecord* Record, TField* Field, int32_t Offset,
+                    TzynValue& Value) {
+  TzynCommon* common = Table->Common;
+  int32_t fieldNo = Field->FieldNo();
+  if (fieldNo > 0 && common->IsOutOfLine(fieldNo - 1)) {
+    const uint8_t* buffer = common->ResolveOutOfLine(Record, fieldNo - 1);
+    if (!buffer) return false;
+    Value.Data = ValueBufferBytes(buffer);
+    Value.Length = ValueBufferLength(buffer);
+    if ((common->FieldFlags(fieldNo - 1) & zffCompressed) && Table->OnDecompressField) {
+      AnsiString stored(reinterpret_cast<const char*>(Value.Data),
+                        static_cast<size_t>(Value.Length));
+      Value.Holder.clear();
+      Table->OnDecompressField(Table->DataSet(), Field, stored, Value.Holder);
+      Value.Data = reinterpret_cast<const uint8_t*>(Value.Holder.data());
+      Value.Length = static_cast<int32_t>(Value.Holder.size());
+    }
+    return true;
+  }
+  const uint8_t* slot = Record->Data + Offset;
+  if (!slot[0]) return false;
+  Value.Data = slot + 1;
+  Value.Length = Field->DataSize();
+  return true;
+}
+
+void PutRecordValue(IzynMemTable* Table, TzynRecord* Record, TField* Field, const void* Data,
+                    int32_t Length) {
+  TzynCommon* common = Table->Common;
+  int32_t fieldNo = Field->FieldNo();
+  TFieldType type = Field->DataType();
+  bool text = type == ftString || type == ftFixedChar || type == ftGuid;
+  if (text && Length > Field->Size()) Length = Field->Size();
+  if (fieldNo > 0 && common->IsOutOfLine(fieldNo - 1)) {
+    int32_t entry = fieldNo - 1;
+    FreeValueBuffer(common->OutOfLineBuffer(Record, entry));
+    if (!Data) {
+      common->SetOutOfLine(Record, entry, 0, nullptr);
+      return;
+    }
+    // Text keeps its terminating zero.
+    AnsiString bytes(static_cast<const char*>(Data), static_cast<size_t>(Length));
+    if (text) bytes.push_back('\0');
+    if ((common->FieldFlags(entry) & zffCompressed) && Table->OnCompressField) {
+      AnsiString packed;
+      Table->OnCompressField(Table->DataSet(), Field, bytes, packed);
+      bytes.swap(packed);
+    }
+    common->SetOutOfLine(Record, entry, 2,
+                         MakeValueBuffer(bytes.data(), static_cast<int32_t>(bytes.size())));
+    return;
+  }
+  uint8_t* slot = Record->Data + FieldDataOffset(common, Field);
+  int32_t size = Field->DataSize();
+  std::memset(slot + 1, 0, static_cast<size_t>(size));
+  slot[0] = Data ? 1 : 0;
+  if (Data) FastMoveProc(Data, slot + 1, std::min(Length, text ? size - 1 : size));
 }

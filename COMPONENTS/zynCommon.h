@@ -47,6 +47,26 @@ void FreeValueBuffer(uint8_t* Buffer);
 int32_t InlineValueSize(TFieldType Type, int32_t Size);
 bool IsSupportedType(TFieldType Type);
 
+class TzynCommon;
+
+// A field's value as stored: into the record, or into Holder when a
+// decompress step made it.
+struct TzynValue {
+  const uint8_t* Data = nullptr;
+  int32_t Length = 0;
+  AnsiString Holder;
+};
+
+// Offset of the field's state byte in a record's data area.
+int32_t FieldDataOffset(const TzynCommon* Common, const TField* Field);
+// The field's value bytes (text with its terminating zero); false when null.
+bool GetRecordValue(IzynMemTable* Table, const TzynRecord* Record, TField* Field, int32_t Offset,
+                    TzynValue& Value);
+// Stores a value into the record: text without its zero, cut to the field's
+// size; out-of-line values through the compress step. Null Data clears.
+void PutRecordValue(IzynMemTable* Table, TzynRecord* Record, TField* Field, const void* Data,
+                    int32_t Length);
+
 class TzynCommon {
  public:
   explicit TzynCommon(IzynMemTable* AOwner);

@@ -7,37 +7,11 @@
 
 namespace {
 
-// A field's value as the compare sees it; Holder keeps decompressed bytes.
-struct TValueRef {
-  const uint8_t* Data = nullptr;
-  int32_t Length = 0;
-  AnsiString Holder;
-};
+using TValueRef = TzynValue;
 
-// False when the value is null.
 bool GetValue(IzynMemTable* Table, const TzynFieldList& List, int Entry, const TzynRecord* Record,
               TValueRef& Value) {
-  TzynCommon* common = Table->Common;
-  int32_t fieldNo = List.FieldNo[Entry];
-  if (fieldNo > 0 && common->IsOutOfLine(fieldNo - 1)) {
-    const uint8_t* buffer = common->ResolveOutOfLine(Record, fieldNo - 1);
-    if (!buffer) return false;
-    Value.Data = ValueBufferBytes(buffer);
-    Value.Length = ValueBufferLength(buffer);
-    if ((common->FieldFlags(fieldNo - 1) & zffCompressed) && Table->OnDecompressField) {
-      AnsiString stored(reinterpret_cast<const char*>(Value.Data),
-                        static_cast<size_t>(Value.Length));
-      Table->OnDecompressField(Table->DataSet(), List.Fields[Entry], stored, Value.Holder);
-      Value.Data = reinterpret_cast<const uint8_t*>(Value.Holder.data());
-      Value.Length = static_cast<int32_t>(Value.Holder.size());
-    }
-    return true;
-  }
-  const uint8_t* slot = Record->Data + List.FieldOfs[Entry];
-  if (!slot[0]) return false;
-  Value.Data = slot + 1;
-  Value.Length = List.Fields[Entry]->DataSize();
-  return true;
+  return GetRecordValue(Table, Record, List.Fields[Entry], List.FieldOfs[Entry], Value);
 }
 
 template <class T>

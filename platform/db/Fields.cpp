@@ -764,28 +764,10 @@ void TDateTimeField::SetDisplayFormat(const AnsiString& Value) {
 }
 
 bool TDateTimeField::GetValue(TDateTime& Value) const {
-  switch (DataType()) {
-    case ftDate: {
-      int32_t date = 0;
-      if (!GetData(&date)) return false;
-      Value = static_cast<double>(date - DateDelta);
-      return true;
-    }
-    case ftTime: {
-      int32_t time = 0;
-      if (!GetData(&time)) return false;
-      Value = static_cast<double>(time) / static_cast<double>(MSecsPerDay);
-      return true;
-    }
-    default: {
-      double msecs = 0;
-      if (!GetData(&msecs)) return false;
-      double days = std::floor(msecs / static_cast<double>(MSecsPerDay));
-      int64_t time = std::llround(msecs - days * static_cast<double>(MSecsPerDay));
-      Value = FromTimeStamp(static_cast<int32_t>(days), time);
-      return true;
-    }
-  }
+  uint8_t native[8];
+  if (!GetData(native)) return false;
+  Value = NativeToDateTime(DataType(), native);
+  return true;
 }
 
 TDateTime TDateTimeField::AsDateTime() const {
@@ -794,18 +776,46 @@ TDateTime TDateTimeField::AsDateTime() const {
 }
 
 void TDateTimeField::SetAsDateTime(TDateTime Value) {
+  uint8_t native[8];
+  DateTimeToNative(DataType(), Value, native);
+  SetData(native);
+}
+
+TDateTime NativeToDateTime(TFieldType Type, const void* Native) {
+  switch (Type) {
+    case ftDate: {
+      int32_t date;
+      std::memcpy(&date, Native, 4);
+      return static_cast<double>(date - DateDelta);
+    }
+    case ftTime: {
+      int32_t time;
+      std::memcpy(&time, Native, 4);
+      return static_cast<double>(time) / static_cast<double>(MSecsPerDay);
+    }
+    default: {
+      double msecs;
+      std::memcpy(&msecs, Native, 8);
+      double days = std::floor(msecs / static_cast<double>(MSecsPerDay));
+      int64_t time = std::llround(msecs - days * static_cast<double>(MSecsPerDay));
+      return FromTimeStamp(static_cast<int32_t>(days), time);
+    }
+  }
+}
+
+void DateTimeToNative(TFieldType Type, TDateTime Value, void* Native) {
   int32_t date = 0, time = 0;
   ToTimeStamp(Value, date, time);
-  switch (DataType()) {
+  switch (Type) {
     case ftDate:
-      SetData(&date);
+      std::memcpy(Native, &date, 4);
       break;
     case ftTime:
-      SetData(&time);
+      std::memcpy(Native, &time, 4);
       break;
     default: {
       double msecs = static_cast<double>(date) * static_cast<double>(MSecsPerDay) + time;
-      SetData(&msecs);
+      std::memcpy(Native, &msecs, 8);
     }
   }
 }

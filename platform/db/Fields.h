@@ -540,6 +540,11 @@ class TGraphicField : public TBlobField {
   const char* KindName() const override { return "GRAPHIC"; }
 };
 
+// A date, time or date-time field's native value and TDateTime (rounded to
+// the millisecond on the way in).
+TDateTime NativeToDateTime(TFieldType Type, const void* Native);
+void DateTimeToNative(TFieldType Type, TDateTime Value, void* Native);
+
 // The class a dataset creates for a field type by default; null for the
 // types no field class stands for here.
 TFieldClass DefaultFieldClass(TFieldType Type);

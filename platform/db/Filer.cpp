@@ -34,7 +34,148 @@ uint64_t ShiftRound(uint64_t Value, int Shift) {
   return kept;
 }
 
+// A 128-bit unsigned number, enough for a 64-bit mantissa times 10000 or
+// a Currency amount shifted to 79 bits.
+struct U128 {
+  uint64_t Hi = 0, Lo = 0;
+  int BitLength() const {
+    return Hi ? 128 - std::countl_zero(Hi) : (Lo ? 64 - std::countl_zero(Lo) : 0);
+  }
+  U128 ShiftLeft(int Count) const {
+    if (Count == 0) return *this;
+    if (Count >= 64) return {Lo << (Count - 64), 0};
+    return {Hi << Count | Lo >> (64 - Count), Lo << Count};
+  }
+  // Bit Index (0 = lowest).
+  bool Bit(int Index) const {
+    return Index >= 64 ? (Hi >> (Index - 64)) & 1 : (Lo >> Index) & 1;
+  }
+  // Whether any bit below Index is set.
+  bool AnyBelow(int Index) const {
+    if (Index <= 0) return false;
+    if (Index >= 128) return Hi || Lo;
+    if (Index > 64) return Lo || (Hi & ((uint64_t{1} << (Index - 64)) - 1));
+    return Index == 64 ? Lo != 0 : (Lo & ((uint64_t{1} << Index) - 1)) != 0;
+  }
+  // Shifted right by Count, rounded half to even; Sticky: more bits below.
+  U128 ShiftRightRound(int Count, bool Sticky = false) const {
+    if (Count <= 0) return *this;
+    if (Count > 128) return {};
+    bool half = Bit(Count - 1);
+    bool rest = AnyBelow(Count - 1) || Sticky;
+    U128 kept = Count >= 128  ? U128{}
+                : Count >= 64 ? U128{0, Hi >> (Count - 64)}
+                              : U128{Hi >> Count, Lo >> Count | Hi << (64 - Count)};
+    if (half && (rest || (kept.Lo & 1))) {
+      if (++kept.Lo == 0) ++kept.Hi;
+    }
+    return kept;
+  }
+};
+
+U128 MultiplySmall(uint64_t Value, uint32_t Factor) {
+  uint64_t low = (Value & 0xFFFFFFFF) * Factor;
+  uint64_t high = (Value >> 32) * Factor + (low >> 32);
+  return {high >> 32, high << 32 | (low & 0xFFFFFFFF)};
+}
+
+U128 DivideSmall(U128 Value, uint32_t Divisor, uint32_t& Remainder) {
+  uint32_t limbs[4] = {static_cast<uint32_t>(Value.Hi >> 32), static_cast<uint32_t>(Value.Hi),
+                       static_cast<uint32_t>(Value.Lo >> 32), static_cast<uint32_t>(Value.Lo)};
+  uint64_t rest = 0;
+  for (uint32_t& limb : limbs) {
+    uint64_t part = rest << 32 | limb;
+    limb = static_cast<uint32_t>(part / Divisor);
+    rest = part % Divisor;
+  }
+  Remainder = static_cast<uint32_t>(rest);
+  return {uint64_t{limbs[0]} << 32 | limbs[1], uint64_t{limbs[2]} << 32 | limbs[3]};
+}
+
+void PutExtended(uint8_t Bytes[10], bool Negative, int UnbiasedExponent, uint64_t Mantissa) {
+  PutLE(Bytes, Mantissa, 8);
+  unsigned biased = Mantissa ? static_cast<unsigned>(UnbiasedExponent + ExtendedBias) : 0;
+  PutLE(Bytes + 8, biased | (Negative && Mantissa ? 0x8000u : 0u), 2);
+}
+
+// The magnitude of a finite extended number as Mantissa * 2^Exponent.
+bool SplitExtended(const uint8_t Bytes[10], bool& Negative, uint64_t& Mantissa, int& Exponent) {
+  Mantissa = GetLE(Bytes, 8);
+  unsigned signExponent = static_cast<unsigned>(GetLE(Bytes + 8, 2));
+  Negative = signExponent & 0x8000;
+  int biased = static_cast<int>(signExponent & 0x7FFF);
+  if (biased == 0x7FFF) return false;
+  Exponent = (biased == 0 ? 1 : biased) - ExtendedBias - 63;
+  return true;
+}
+
+// A magnitude to a signed 64-bit value; false when it does not fit.
+bool ToSigned(U128 Magnitude, bool Negative, int64_t& Value) {
+  if (Magnitude.Hi || Magnitude.Lo > (Negative ? TopBit : TopBit - 1)) return false;
+  Value = Negative ? static_cast<int64_t>(~Magnitude.Lo + 1) : static_cast<int64_t>(Magnitude.Lo);
+  return true;
+}
+
+// Mantissa * 2^Exponent, rounded to an integer.
+bool ScaledToSigned(U128 Mantissa, int Exponent, bool Negative, int64_t& Value) {
+  if (Mantissa.BitLength() == 0) {
+    Value = 0;
+    return true;
+  }
+  if (Exponent >= 0) {
+    if (Mantissa.BitLength() + Exponent > 64) return false;
+    return ToSigned(Mantissa.ShiftLeft(Exponent), Negative, Value);
+  }
+  return ToSigned(Mantissa.ShiftRightRound(-Exponent), Negative, Value);
+}
+
+uint64_t Magnitude(int64_t Value) {
+  return Value < 0 ? ~static_cast<uint64_t>(Value) + 1 : static_cast<uint64_t>(Value);
+}
+
 }  // namespace
+
+void Int64ToExtended(int64_t Value, uint8_t Bytes[10]) {
+  uint64_t magnitude = Magnitude(Value);
+  int shift = magnitude ? std::countl_zero(magnitude) : 0;
+  PutExtended(Bytes, Value < 0, 63 - shift, magnitude << shift);
+}
+
+bool ExtendedToInt64(const uint8_t Bytes[10], int64_t& Value) {
+  bool negative;
+  uint64_t mantissa;
+  int exponent;
+  if (!SplitExtended(Bytes, negative, mantissa, exponent)) return false;
+  return ScaledToSigned({0, mantissa}, exponent, negative, Value);
+}
+
+void CurrencyToExtended(int64_t Scaled, uint8_t Bytes[10]) {
+  uint64_t magnitude = Magnitude(Scaled);
+  if (!magnitude) {
+    PutExtended(Bytes, false, 0, 0);
+    return;
+  }
+  // Shift to 79 bits so the quotient by 10000 has 65 or 66 of them.
+  int shift = 79 - (64 - std::countl_zero(magnitude));
+  uint32_t remainder;
+  U128 quotient = DivideSmall(U128{0, magnitude}.ShiftLeft(shift), 10000, remainder);
+  int drop = quotient.BitLength() - 64;
+  U128 mantissa = quotient.ShiftRightRound(drop, remainder != 0);
+  int exponent = 63 + drop - shift;
+  if (mantissa.Hi) {  // rounding carried into a 65th bit
+    mantissa = mantissa.ShiftRightRound(1);
+    ++exponent;
+  }
+  PutExtended(Bytes, Scaled < 0, exponent, mantissa.Lo);
+}
+
+bool ExtendedToCurrency(const uint8_t Bytes[10], int64_t& Scaled) {
+  bool negative;
+  uint64_t mantissa;
+  int exponent;
+  if (!SplitExtended(Bytes, negative, mantissa, exponent)) return false;
+  return ScaledToSigned(MultiplySmall(mantissa, 10000), exponent, negative, Scaled);
+}
 
 void DoubleToExtended(double Value, uint8_t Bytes[10]) {
   uint64_t bits = std::bit_cast<uint64_t>(Value);
@@ -158,6 +299,11 @@ void TWriter::WriteFloat(double Value) {
   Write(bytes, 10);
 }
 
+void TWriter::WriteExtended(const uint8_t Bytes[10]) {
+  WriteValue(vaExtended);
+  Write(Bytes, 10);
+}
+
 void TWriter::WriteString(const AnsiString& Value) {
   uint8_t length[4];
   PutLE(length, Value.size(), 4);
@@ -254,6 +400,15 @@ double TReader::ReadFloat() {
   uint8_t bytes[10];
   Read(bytes, 10);
   return ExtendedToDouble(bytes);
+}
+
+void TReader::ReadExtended(uint8_t Bytes[10]) {
+  if (NextValue() != vaExtended) {
+    Int64ToExtended(ReadInteger(), Bytes);
+    return;
+  }
+  ReadValue();
+  Read(Bytes, 10);
 }
 
 AnsiString TReader::ReadString() {

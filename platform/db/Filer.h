@@ -31,6 +31,15 @@ enum TValueType : uint8_t {
 // becomes infinity or zero.
 void DoubleToExtended(double Value, uint8_t Bytes[10]);
 double ExtendedToDouble(const uint8_t Bytes[10]);
+// Exact: every 64-bit integer is an extended number.
+void Int64ToExtended(int64_t Value, uint8_t Bytes[10]);
+// Rounded half to even; false for infinities, NaNs and values out of range.
+bool ExtendedToInt64(const uint8_t Bytes[10], int64_t& Value);
+// The extended number nearest to the amount Scaled / 10000 (a Currency),
+// and back: the amount times 10000 rounded half to even, without passing
+// through a double, so every Currency survives the trip.
+void CurrencyToExtended(int64_t Scaled, uint8_t Bytes[10]);
+bool ExtendedToCurrency(const uint8_t Bytes[10], int64_t& Scaled);
 
 // Writes into the stream from its position; the buffer goes out when it is
 // full, on FlushBuffer and when the writer is destroyed. Call FlushBuffer
@@ -47,6 +56,7 @@ class TWriter {
   void WriteListEnd();
   void WriteInteger(int32_t Value);
   void WriteFloat(double Value);
+  void WriteExtended(const uint8_t Bytes[10]);
   void WriteString(const AnsiString& Value);
   void WriteBoolean(bool Value);
   void Write(const void* Buffer, int32_t Count);
@@ -85,6 +95,8 @@ class TReader {
   int32_t ReadInteger();
   // An extended value, or an integer.
   double ReadFloat();
+  // An extended value's 10 bytes, or an integer made one.
+  void ReadExtended(uint8_t Bytes[10]);
   AnsiString ReadString();
   bool ReadBoolean();
   void Read(void* Buffer, int32_t Count);

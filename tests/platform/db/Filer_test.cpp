@@ -122,6 +122,64 @@ TEST(FilerTest, EveryDoubleSurvivesTheRoundTrip) {
   }
 }
 
+TEST(FilerTest, IntegersAndCurrencyAmountsTravelExactly) {
+  const int64_t integers[] = {0, 1, -1, 255, (int64_t{1} << 53) + 1, -((int64_t{1} << 53) + 1),
+                              INT64_MAX, -INT64_MAX, INT64_MIN};
+  for (int64_t value : integers) {
+    uint8_t bytes[10];
+    Int64ToExtended(value, bytes);
+    int64_t back = 0;
+    ASSERT_TRUE(ExtendedToInt64(bytes, back)) << value;
+    EXPECT_EQ(back, value);
+    if (std::abs(static_cast<double>(value)) < 0x1p53) {
+      EXPECT_EQ(AnsiString(reinterpret_cast<char*>(bytes), 10), Extended(static_cast<double>(value)));
+    }
+  }
+  std::mt19937_64 random(3);
+  for (int i = 0; i < 20000; ++i) {
+    int64_t scaled = static_cast<int64_t>(random()) >> (i % 60);
+    uint8_t bytes[10];
+    CurrencyToExtended(scaled, bytes);
+    int64_t back = 0;
+    ASSERT_TRUE(ExtendedToCurrency(bytes, back)) << scaled;
+    ASSERT_EQ(back, scaled);
+  }
+  // The amount's nearest extended number: where a double holds the amount
+  // exactly, the bytes are the double's.
+  for (int64_t scaled : {int64_t{15000}, int64_t{-2500}, int64_t{10000} << 40, int64_t{0}}) {
+    uint8_t bytes[10];
+    CurrencyToExtended(scaled, bytes);
+    EXPECT_EQ(AnsiString(reinterpret_cast<char*>(bytes), 10),
+              Extended(static_cast<double>(scaled) / 10000));
+  }
+  uint8_t bytes[10];
+  CurrencyToExtended(1, bytes);  // 0.0001
+  EXPECT_EQ(FromExtended(AnsiString(reinterpret_cast<char*>(bytes), 10)), 0.0001);
+}
+
+TEST(FilerTest, ExtendedValuesOutsideTheIntegersAreRefused) {
+  int64_t value = 0;
+  for (double refused : {0x1p63, -0x1p64, std::numeric_limits<double>::infinity(),
+                         std::numeric_limits<double>::quiet_NaN()}) {
+    uint8_t bytes[10];
+    DoubleToExtended(refused, bytes);
+    EXPECT_FALSE(ExtendedToInt64(bytes, value)) << refused;
+  }
+  struct Rounded {
+    double Value;
+    int64_t Integer, Scaled;
+  };
+  for (Rounded r : {Rounded{2.5, 2, 25000}, Rounded{3.5, 4, 35000}, Rounded{-2.5, -2, -25000},
+                    Rounded{1e-9, 0, 0}, Rounded{0x1p-20, 0, 0}}) {
+    uint8_t bytes[10];
+    DoubleToExtended(r.Value, bytes);
+    ASSERT_TRUE(ExtendedToInt64(bytes, value));
+    EXPECT_EQ(value, r.Integer) << r.Value;
+    ASSERT_TRUE(ExtendedToCurrency(bytes, value));
+    EXPECT_EQ(value, r.Scaled) << r.Value;
+  }
+}
+
 TEST(FilerTest, ReadsBackThroughSmallBuffersAndRestoresThePosition) {
   const double kWhen = 45322.75;  // a date and time
   TStringStream stream;

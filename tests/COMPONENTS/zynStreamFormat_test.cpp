@@ -1,0 +1,465 @@
+// The binary stream format: golden bytes, hand-assembled streams of older
+// versions, bit-for-bit round trips, and a table put back however a save or
+// a load ends.
+#include "zynStreamFormat.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <future>
+
+#include "zynCommon.h"
+#include "zynTestTable.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// Hand assembly of the tagged values, written from the format's table of tags.
+struct Assembler {
+  Bytes Out;
+  Assembler& Raw(std::initializer_list<int> b) {
+    for (int v : b) Out.push_back(static_cast<uint8_t>(v));
+    return *this;
+  }
+  Assembler& Sig() { return Raw({'T', 'P', 'F', '0'}); }
+  Assembler& List() { return Raw({1}); }
+  Assembler& End() { return Raw({0}); }
+  Assembler& Int(int32_t v) {
+    if (v >= -128 && v <= 127) return Raw({2, v & 0xFF});
+    if (v >= -32768 && v <= 32767) return Raw({3, v & 0xFF, (v >> 8) & 0xFF});
+    return Raw({4, v & 0xFF, (v >> 8) & 0xFF, (v >> 16) & 0xFF, (v >> 24) & 0xFF});
+  }
+  Assembler& Str(const std::string& s) {
+    Raw({6, static_cast<int>(s.size())});
+    Out.insert(Out.end(), s.begin(), s.end());
+    return *this;
+  }
+  Assembler& Bool(bool b) { return Raw({b ? 9 : 8}); }
+  // An extended value from its sign-exponent word and mantissa.
+  Assembler& Ext(int signExponent, uint64_t mantissa) {
+    Raw({5});
+    for (int i = 0; i < 8; ++i) Out.push_back(static_cast<uint8_t>(mantissa >> (8 * i)));
+    return Raw({signExponent & 0xFF, signExponent >> 8});
+  }
+  // Field definition of a given file version.
+  Assembler& Field(int version, const std::string& name, const std::string& type, int size) {
+    Str(name).Str(type).Int(size).Str(name).Str("").Int(10).Bool(false).Bool(false);
+    if (version >= 250) Str("Data");
+    if (version >= 251) Str("");
+    if (version >= 252) Bool(true);
+    return *this;
+  }
+};
+
+Bytes StreamBytes(TMemoryStream& Stream) {
+  auto* data = static_cast<uint8_t*>(Stream.Memory());
+  return Bytes(data, data + Stream.Size());
+}
+
+Bytes SaveBytes(TzynTestTable& Table, TzynCustomBinaryStreamFormat& Format) {
+  TMemoryStream stream;
+  Format.SaveToStream(&Table, &stream);
+  return StreamBytes(stream);
+}
+
+void LoadBytes(TzynTestTable& Table, const Bytes& Data,
+               TzynCustomBinaryStreamFormat* Format = nullptr) {
+  TBytesStream stream(TBytes(Data.begin(), Data.end()));
+  TzynBinaryStreamFormat own(nullptr);
+  (Format ? *Format : own).LoadFromStream(&Table, &stream);
+}
+
+std::string Text(TzynTestTable& Table, const char* Field) {
+  TField* field = Table.FieldByName(Field);
+  return field->IsNull() ? "<null>" : field->AsString();
+}
+
+TEST(TzynBinaryStreamFormat, WritesTheGoldenBytesOfASmallTable) {
+  TzynTestTable table;
+  table.FieldDefs()->Add("ID", ftInteger);
+  table.FieldDefs()->Add("NAME", ftString, 10);
+  table.Open();
+  table.Append();
+  table.FieldByName("ID")->SetAsInteger(300);
+  table.FieldByName("NAME")->SetAsString("Ёж");
+  table.Post();
+  table.Append();
+  table.FieldByName("ID")->SetAsInteger(-2);
+  table.Post();
+  TzynBinaryStreamFormat format(nullptr);
+  Assembler expected;
+  expected.Sig().Int(252).List()
+      .Field(252, "ID", "Integer", 0).Field(252, "NAME", "String", 10).End()
+      .List().End()
+      .List()
+      .List().Int(0).Bool(false).Int(300).Bool(false).Str("\xA8\xE6").End()
+      .List().Int(0).Bool(false).Int(-2).Bool(true).End()
+      .End();
+  Bytes bytes = SaveBytes(table, format);
+  ASSERT_EQ(Bytes(bytes.begin(), bytes.begin() + 8),
+            (Bytes{0x54, 0x50, 0x46, 0x30, 0x03, 0xFC, 0x00, 0x01}));
+  EXPECT_EQ(bytes, expected.Out);
+}
+
+// ---- Round trips -------------------------------------------------------------
+
+void DefineEveryType(TzynTestTable& Table) {
+  auto* defs = Table.FieldDefs();
+  defs->Add("S", ftString, 300);
+  defs->Add("SI", ftSmallint);
+  defs->Add("I", ftInteger);
+  defs->Add("W", ftWord);
+  defs->Add("B", ftBoolean);
+  defs->Add("F", ftFloat);
+  defs->Add("C", ftCurrency);
+  defs->Add("BCD", ftBCD, 4);
+  defs->Add("D", ftDate);
+  defs->Add("T", ftTime);
+  defs->Add("DT", ftDateTime);
+  defs->Add("BY", ftBytes, 4);
+  defs->Add("VB", ftVarBytes, 6);
+  defs->Add("AI", ftAutoInc);
+  defs->Add("BL", ftBlob);
+  defs->Add("M", ftMemo);
+  defs->Add("FC", ftFixedChar, 5);
+  defs->Add("L", ftLargeint);
+}
+
+struct TypedRow {
+  const char* S;
+  int16_t SI;
+  int32_t I;
+  uint16_t W;
+  bool B;
+  double F;
+  int64_t Scaled;
+  double DateTimeValue;
+  const char* Bytes4;
+  const char* VarBytes;
+  int32_t Auto;
+  std::string Blob;
+  int64_t Large;
+};
+
+void FillRow(TzynTestTable& Table, const TypedRow& Row, bool WithNulls) {
+  Table.Append();
+  TzynRecord* record = Table.ActiveRec();
+  auto put = [&](const char* name, const void* data, int32_t length) {
+    PutRecordValue(&Table, record, Table.FieldByName(name), data, length);
+  };
+  std::string longText = std::string(Row.S) + std::string(280, 'x');
+  put("S", longText.data(), static_cast<int32_t>(longText.size()));
+  put("SI", &Row.SI, 2);
+  put("I", &Row.I, 4);
+  put("W", &Row.W, 2);
+  int16_t b = Row.B;
+  put("B", &b, 2);
+  put("F", &Row.F, 8);
+  double c = Currency::FromScaled(Row.Scaled).ToDouble();
+  put("C", &c, 8);
+  TBcd bcd;
+  CurrToBCD(Currency::FromScaled(Row.Scaled), bcd);
+  put("BCD", &bcd, sizeof bcd);
+  for (const char* name : {"D", "T", "DT"}) {
+    uint8_t native[8];
+    DateTimeToNative(Table.FieldByName(name)->DataType(), Row.DateTimeValue, native);
+    put(name, native, 8);
+  }
+  put("BY", Row.Bytes4, 4);
+  uint16_t length = static_cast<uint16_t>(std::strlen(Row.VarBytes));
+  std::string vb(2, '\0');
+  std::memcpy(vb.data(), &length, 2);
+  vb += Row.VarBytes;
+  put("VB", vb.data(), static_cast<int32_t>(vb.size()));
+  put("AI", &Row.Auto, 4);
+  put("BL", Row.Blob.data(), static_cast<int32_t>(Row.Blob.size()));
+  put("M", "memo", 4);
+  put("FC", "abcde", 5);
+  put("L", &Row.Large, 8);
+  if (WithNulls)
+    for (const char* name : {"SI", "F", "D", "T", "BL", "L", "S"})
+      PutRecordValue(&Table, record, Table.FieldByName(name), nullptr, 0);
+  Table.Post();
+}
+
+const TypedRow TypedRows[] = {
+    {"Иванов", -32768, INT32_MIN, 65535, true, -1.5e-300, 92233720368547, 0.0, "\0\1\2\3", "a\0b",
+     1, std::string("\0blob\0", 6), INT64_MAX},
+    {"", 7, 0, 0, false, 0.1, -123456789, 45000.5, "abcd", "", 5, "", -INT64_MAX},
+    {"z", 1, 1, 1, true, 1e300, 1, 2958465.999, "\xFF\xFF\xFF\xFF", "123456", 7, "x",
+     (int64_t{1} << 53) + 1},
+};
+
+void FillTypedTable(TzynTestTable& Table, TzynPerformance Performance) {
+  DefineEveryType(Table);
+  Table.Common->Performance = Performance;
+  Table.Open();
+  for (int withNulls : {0, 1})
+    for (const TypedRow& row : TypedRows) FillRow(Table, row, withNulls);
+}
+
+TEST(TzynBinaryStreamFormat, EveryTypeReadsBackBitForBit) {
+  for (TzynPerformance performance : {mtpfFast, mtpfSmall}) {
+    TzynTestTable source;
+    FillTypedTable(source, performance);
+    source.IndexDefs()->Add("BY_I", "S;I", TIndexOptions{ixUnique, ixDescending});
+    source.IndexDefs()->Add("BY_S", "S;L", TIndexOptions{ixCaseInsensitive, ixNonMaintained});
+    TzynBinaryStreamFormat format(nullptr);
+    Bytes first = SaveBytes(source, format);
+
+    TzynTestTable copy;
+    copy.Common->Performance = performance;
+    LoadBytes(copy, first);
+    ASSERT_TRUE(copy.Active());
+    ASSERT_EQ(copy.RecordCount(), 6);
+    EXPECT_EQ(copy.IndexDefs()->Count(), 2);
+    EXPECT_NE(copy.Indexes->IndexByName("BY_S"), nullptr);
+    EXPECT_EQ(SaveBytes(copy, format), first) << performance;
+
+    copy.First();
+    EXPECT_EQ(copy.FieldByName("L")->AsString(), "9223372036854775807");
+    EXPECT_EQ(copy.FieldByName("T")->IsNull(), false);  // midnight is a time, not null
+    EXPECT_EQ(copy.FieldByName("S")->AsString().size(), 286u);
+    auto blob = copy.FieldByName("BL");
+    TzynRecord* record = copy.ActiveRec();
+    TzynValue value;
+    ASSERT_TRUE(GetRecordValue(&copy, record, blob, 0, value));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(value.Data), static_cast<size_t>(value.Length)),
+              std::string("\0blob\0", 6));
+    copy.Next();
+    EXPECT_EQ(copy.FieldByName("C")->AsCurrency().Scaled, -123456789);
+    EXPECT_EQ(copy.FieldByName("L")->AsString(), "-9223372036854775807");
+    EXPECT_EQ(copy.Common->AutoIncMax, 7);
+  }
+}
+
+TEST(TzynBinaryStreamFormat, VersionsTravelWithDeltasAndDeletedRecordsOnlyWithThem) {
+  TzynTestTable table;
+  table.FieldDefs()->Add("ID", ftInteger);
+  table.Open();
+  for (int id = 1; id <= 3; ++id) {
+    table.Append();
+    table.FieldByName("ID")->SetAsInteger(id);
+    table.Post();
+  }
+  TzynCommon* common = table.Common;
+  // Record 1 changed twice, record 2 deleted: three and two versions.
+  auto change = [&](int slot, TUpdateStatus status, int32_t value) {
+    TzynRecord* old = common->Records(slot);
+    TzynRecord* newer = common->DuplicateRecord(old, true);
+    old->Flag = 0;
+    newer->PrevRecordVersion = old;
+    newer->UpdateStatus = status;
+    PutRecordValue(&table, newer, table.FieldByName("ID"), &value, 4);
+    common->ReplaceRecord(newer);
+  };
+  change(0, usModified, 10);
+  change(0, usModified, 100);
+  change(1, usDeleted, 2);
+  ++common->DeletedCount;
+  common->RebuildIndexes();
+
+  TzynBinaryStreamFormat format(nullptr);
+  format.Flags.Include(sfSaveDeltas).Include(sfLoadDeltas);
+  Bytes withDeltas = SaveBytes(table, format);
+  TzynTestTable copy;
+  LoadBytes(copy, withDeltas, &format);
+  ASSERT_EQ(copy.Common->RecordCount(), 3);
+  EXPECT_EQ(copy.Common->DeletedCount, 1);
+  int versions = 0;
+  for (TzynRecord* r = copy.Common->Records(0); r; r = r->PrevRecordVersion) ++versions;
+  EXPECT_EQ(versions, 3);
+  EXPECT_EQ(SaveBytes(copy, format), withDeltas);
+
+  TzynBinaryStreamFormat plain(nullptr);
+  TzynTestTable current;
+  LoadBytes(current, SaveBytes(table, plain));
+  EXPECT_EQ(current.Common->RecordCount(), 2);
+  EXPECT_EQ(current.Common->DeletedCount, 0);
+  EXPECT_EQ(current.Common->Records(0)->PrevRecordVersion, nullptr);
+}
+
+// ---- Older versions ----------------------------------------------------------
+
+struct OldCase {
+  int Version;
+  std::vector<std::string> Expected;  // per record: "ID|DAY|TM|NAME|status"
+  int IndexDefs;
+};
+
+Bytes OldStream(int Version) {
+  Assembler a;
+  a.Sig();
+  if (Version != 100) a.Int(Version);
+  a.List().Field(Version, "ID", "Integer", 0).Field(Version, "DAY", "Date", 0)
+      .Field(Version, "TM", "Time", 0).Field(Version, "NAME", "String", 8).End();
+  if (Version >= 200) a.List().Str("IX").Str("NAME").Str("IX").Bool(false).Bool(true).Bool(false).Bool(false).End();
+  // Records: 7, day 0, midnight, "ab"; then 8 with a real date and time.
+  auto record = [&](int id, bool zeros, int status) {
+    a.List();
+    if (Version >= 230) a.Int(status);
+    auto value = [&](auto&& write) {
+      if (Version >= 249) a.Bool(false);
+      write();
+    };
+    value([&] { a.Int(id); });
+    value([&] { zeros ? a.Int(0) : a.Ext(0x400E, 0xAFC8000000000000ULL); });  // 45000
+    value([&] { zeros ? a.Int(0) : a.Ext(0x3FFE, 0x8000000000000000ULL); });  // 0.5
+    value([&] { a.Str(id == 7 ? "ab" : "cd"); });
+    a.End();
+  };
+  a.List();
+  record(7, true, 1);
+  record(8, false, 0);
+  a.End();
+  return a.Out;
+}
+
+TEST(TzynBinaryStreamFormat, HandAssembledOlderVersionsLoadAsTheirRulesSay) {
+  const OldCase cases[] = {
+      {100, {"7|<null>|<null>|ab|0", "8|15.03.2023|12:00:00|cd|0"}, 0},
+      {200, {"7|<null>|<null>|ab|0", "8|15.03.2023|12:00:00|cd|0"}, 1},
+      {230, {"7|<null>|<null>|ab|1", "8|15.03.2023|12:00:00|cd|0"}, 1},
+      // From null flags on, 0 is a value: the epoch day and midnight.
+      {249, {"7|30.12.1899|0:00:00|ab|1", "8|15.03.2023|12:00:00|cd|0"}, 1},
+      {250, {"7|30.12.1899|0:00:00|ab|1", "8|15.03.2023|12:00:00|cd|0"}, 1},
+      {251, {"7|30.12.1899|0:00:00|ab|1", "8|15.03.2023|12:00:00|cd|0"}, 1},
+  };
+  for (const OldCase& c : cases) {
+    TzynTestTable table;
+    TzynBinaryStreamFormat format(nullptr);
+    LoadBytes(table, OldStream(c.Version), &format);
+    EXPECT_EQ(format.StreamVersion(), c.Version);
+    ASSERT_TRUE(table.Active()) << c.Version;
+    std::vector<std::string> rows;
+    for (table.First(); !table.Eof(); table.Next())
+      rows.push_back(Text(table, "ID") + "|" + Text(table, "DAY") + "|" + Text(table, "TM") + "|" +
+                     Text(table, "NAME") + "|" + std::to_string(table.ActiveRec()->UpdateStatus));
+    EXPECT_EQ(rows, c.Expected) << c.Version;
+    EXPECT_EQ(table.IndexDefs()->Count(), c.IndexDefs) << c.Version;
+  }
+}
+
+TEST(TzynBinaryStreamFormat, AStreamWithAFieldListFillsFieldsByName) {
+  Assembler a;
+  a.Sig().Int(252).List().Field(252, "B", "String", 5).Field(252, "GONE", "Integer", 0)
+      .Field(252, "A", "Integer", 0).End().List().End()
+      .List().List().Int(0).Bool(false).Str("bee").Bool(false).Int(99).Bool(false).Int(1).End().End();
+  TzynTestTable table;
+  table.FieldDefs()->Add("A", ftInteger);
+  table.FieldDefs()->Add("B", ftString, 2);
+  table.Open();
+  LoadBytes(table, a.Out);
+  table.First();
+  EXPECT_EQ(Text(table, "A"), "1");
+  EXPECT_EQ(Text(table, "B"), "be");  // cut as the setter cuts
+}
+
+// ---- Errors --------------------------------------------------------------------
+
+bool LockIsFree(TzynCommon* Common) {
+  auto other = std::async(std::launch::async, [Common] {
+    Common->Enter();
+    Common->Leave();
+  });
+  return other.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+}
+
+// Fails on a write once Limit bytes went through.
+class TFailingStream : public TMemoryStream {
+ public:
+  explicit TFailingStream(int64_t Limit) : FLimit(Limit) {}
+  int32_t Write(const void* Buffer, int32_t Count) override {
+    if (Size() + Count > FLimit) throw EWriteError("disk full");
+    return TMemoryStream::Write(Buffer, Count);
+  }
+
+ private:
+  int64_t FLimit;
+};
+
+void ExpectPutBack(TzynTestTable& Table, const std::string& Context) {
+  EXPECT_FALSE(Table.ControlsDisabled()) << Context;
+  EXPECT_FALSE(Table.Loading) << Context;
+  EXPECT_TRUE(Table.EnableIndexes) << Context;
+  EXPECT_TRUE(Table.View.Filtered && Table.View.Ranged && Table.View.MasterDetail) << Context;
+  EXPECT_EQ(Table.CurrentRecordOverride, nullptr) << Context;
+  EXPECT_TRUE(LockIsFree(Table.Common)) << Context;
+}
+
+TEST(TzynBinaryStreamFormat, AFailedSaveOrLoadPutsTheTableBack) {
+  TzynTestTable table;
+  FillTypedTable(table, mtpfFast);
+  table.View = {true, true, true};
+  TzynBinaryStreamFormat format(nullptr);
+  Bytes good = SaveBytes(table, format);
+  ASSERT_TRUE(table.View.Filtered);
+
+  TFailingStream full(static_cast<int64_t>(good.size() / 2));
+  EXPECT_THROW(format.SaveToStream(&table, &full), EWriteError);
+  ExpectPutBack(table, "save");
+
+  // Every cut of a good stream either loads or raises; none crashes.
+  for (size_t cut = 0; cut < good.size(); cut += 7) {
+    TzynTestTable target;
+    target.View = {true, true, true};
+    Bytes part(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(cut));
+    try {
+      LoadBytes(target, part);
+    } catch (const Exception&) {
+    }
+    ExpectPutBack(target, "cut at " + std::to_string(cut));
+    if (::testing::Test::HasFailure()) return;
+  }
+}
+
+TEST(TzynBinaryStreamFormat, RefusesWhatItCannotRead) {
+  TzynTestTable table;
+  Assembler newer;
+  newer.Sig().Int(253).List().End();
+  EXPECT_THROW(LoadBytes(table, newer.Out), EMemTableError);
+  Assembler unknown;
+  unknown.Sig().Int(252).List().Field(252, "W", "WideString", 5).End();
+  try {
+    LoadBytes(table, unknown.Out);
+    FAIL();
+  } catch (const EMemTableError& e) {
+    EXPECT_EQ(e.Message(), "Неизвестный тип поля (WideString)");
+  }
+  EXPECT_THROW(LoadBytes(table, Bytes{'T', 'P', 'F', '1', 2, 0}), EReadError);
+  EXPECT_NO_THROW(LoadBytes(table, Bytes{}));
+  EXPECT_FALSE(table.Active());
+}
+
+TEST(TzynBinaryStreamFormat, LimitsProgressAndBufferSize) {
+  TzynTestTable table;
+  table.FieldDefs()->Add("ID", ftInteger);
+  table.Open();
+  for (int id = 1; id <= 250; ++id) {
+    table.Append();
+    table.FieldByName("ID")->SetAsInteger(id);
+    table.Post();
+  }
+  TzynBinaryStreamFormat format(nullptr);
+  format.SetBufferSize(1000);
+  EXPECT_EQ(format.BufferSize(), 16384);
+  table.ProgressCalls.clear();
+  Bytes all = SaveBytes(table, format);
+  EXPECT_EQ(table.ProgressCalls, (std::vector<std::pair<int, TzynProgressCode>>{
+                                     {0, mtpcSave}, {40, mtpcSave}, {80, mtpcSave}}));
+  table.SaveLimit = 10;
+  TzynTestTable few;
+  LoadBytes(few, SaveBytes(table, format));
+  EXPECT_FALSE(table.SavedCompletely);
+  EXPECT_EQ(few.RecordCount(), 10);
+
+  TzynTestTable limited;
+  limited.LoadLimit = 25;
+  LoadBytes(limited, all);
+  EXPECT_EQ(limited.RecordCount(), 25);
+  EXPECT_FALSE(limited.LoadedCompletely);
+}
+
+}  // namespace
