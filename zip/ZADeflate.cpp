@@ -85,6 +85,13 @@ int32_t ZAModeBufferSize(uint8_t mode) {
   }
 }
 
+uint64_t ZAMaxCompressedSize(uint64_t size, uint16_t method, bool encrypted) {
+  // Deflate falls back to stored blocks (5 bytes per 16 KiB at worst) and
+  // adds a few bytes per sync-flushed input block of 512 KiB or more.
+  const uint64_t growth = method == ZA_METHOD_DEFLATE ? size / 1024 + 1024 : 0;
+  return size + growth + (encrypted ? ZA_ENCRYPTION_HEADER_SIZE : 0);
+}
+
 TZACompressResult ZACompressMember(TStream* source, int64_t start, int64_t size,
                                    const TZAMemberParams& params, const TZAMemberSink& sink) {
   const int32_t blockSize = int32_t(std::min<int64_t>(ZAModeBufferSize(params.Mode), size));

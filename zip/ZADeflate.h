@@ -19,6 +19,9 @@ TZACompressionLevel ZAModeToLevel(uint8_t mode);
 // Size of the input blocks for a mode.
 int32_t ZAModeBufferSize(uint8_t mode);
 
+// An upper bound of a member's compressed size, encryption header included.
+uint64_t ZAMaxCompressedSize(uint64_t size, uint16_t method, bool encrypted);
+
 // How one member is compressed: the values its entry took when it was added.
 struct TZAMemberParams {
   uint16_t Method = ZA_METHOD_DEFLATE;  // or ZA_METHOD_STORED

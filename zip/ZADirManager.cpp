@@ -6,6 +6,7 @@
 #include "rtl/AnsiText.h"
 #include "rtl/SysUtils.h"
 #include "zip/ZACrypto.h"
+#include "zip/ZADeflate.h"
 #include "zip/ZAErrors.h"
 
 namespace {
@@ -143,6 +144,15 @@ uint32_t TZADirItem::DiskNumber() const {
 
 void TZADirItem::SetSourceSize(uint64_t size, const TZAFormatSettings& settings) {
   SetField(*this, Header.UncompressedSize, Zip64Values.UncompressedSize, size, settings, 41);
+  // The local header goes out before the data: data that may come out
+  // longer than 4 GiB needs the room for the Zip64 extra field now.
+  if (settings.Zip64Mode == ZA_ZIP64_AS_NEEDED &&
+      ZAMaxCompressedSize(size, Header.Method, Header.Flags & ZA_FLAG_ENCRYPTED) >=
+          ZA_ZIP64_VALUE32) {
+    Header.UncompressedSize = ZA_ZIP64_VALUE32;
+    Zip64Values.UncompressedSize = size;
+    Zip64 = true;
+  }
   Header.VersionNeeded = Header.VersionMadeBy = ZAVersionNeeded(Zip64, settings);
   if (size == 0 && settings.StandardSignatures) Header.Method = ZA_METHOD_STORED;
 }
@@ -151,8 +161,13 @@ void TZADirItem::SetResult(uint32_t crc32, uint64_t compressedSize, uint64_t unc
                            const TZAFormatSettings& settings) {
   Header.Crc32 = crc32;
   SetField(*this, Header.CompressedSize, Zip64Values.CompressedSize, compressedSize, settings, 41);
-  SetField(*this, Header.UncompressedSize, Zip64Values.UncompressedSize, uncompressedSize, settings,
-           41);
+  // A reserved Zip64 extra field stays: the local header keeps its length.
+  if (Header.UncompressedSize == ZA_ZIP64_VALUE32)
+    Zip64Values.UncompressedSize = uncompressedSize;
+  else
+    SetField(*this, Header.UncompressedSize, Zip64Values.UncompressedSize, uncompressedSize,
+             settings, 41);
+  Header.VersionNeeded = Header.VersionMadeBy = ZAVersionNeeded(Zip64, settings);
 }
 
 void TZADirItem::SetLocation(uint32_t diskNumber, uint64_t offset,

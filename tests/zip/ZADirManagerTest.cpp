@@ -134,6 +134,48 @@ TEST_F(ZADirManagerTest, Zip64AsNeededOnlyForValuesThatNeedIt) {
   EXPECT_EQ(big.UncompressedSize(), 0xFFFFFFFFu);
 }
 
+TEST_F(ZADirManagerTest, Zip64AsNeededReservesTheLocalExtraWhenTheDataMayOutgrow4GiB) {
+  owner.Settings.Format.Zip64Mode = ZA_ZIP64_AS_NEEDED;
+  const TZAFormatSettings& fs = owner.Settings.Format;
+  const struct {
+    const char* what;
+    uint16_t method;
+    AnsiString password;
+    uint64_t size;
+    uint64_t compressed;
+    bool reserved;
+  } cases[] = {
+      {"stored, the encryption header crosses", ZA_METHOD_STORED, "pw", 0xFFFFFFF8, 0x100000004,
+       true},
+      {"stored, as large as its source", ZA_METHOD_STORED, "", 0xFFFFFFF8, 0xFFFFFFF8, false},
+      {"deflated, may grow across", ZA_METHOD_DEFLATE, "", 0xFFF00000, 0x1000, true},
+      {"deflated, far below", ZA_METHOD_DEFLATE, "", 0xF0000000, 0xF0100000, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    owner.Settings.CompressionMethod = c.method;
+    owner.Settings.Password = c.password;
+    TZADirItem& item = dir.Items.Items(Add(c.what));
+    item.SetSourceSize(c.size, fs);
+    const size_t written = item.LocalHeaderBytes(fs).size();
+    item.SetLocation(0, 0, fs);
+    item.SetResult(1, c.compressed, c.size, fs);
+    const TBytes local = item.LocalHeaderBytes(fs);
+    // The final header fits the room the first one took.
+    EXPECT_EQ(local.size(), written);
+    const size_t name = strlen(c.what);
+    EXPECT_EQ(local.size(), 30 + name + (c.reserved ? 20 : 0));
+    EXPECT_EQ(item.Header.VersionNeeded, c.reserved ? 0x2D : 0x14);
+    EXPECT_EQ(item.Header.VersionMadeBy, item.Header.VersionNeeded);
+    EXPECT_EQ(item.UncompressedSize(), c.size);
+    EXPECT_EQ(item.CompressedSize(), c.compressed);
+    if (!c.reserved) continue;
+    EXPECT_EQ(ZAGet16(&local[30 + name]), ZA_ZIP64_EXTRA_ID);
+    EXPECT_EQ(ZAGet64(&local[30 + name + 4]), c.size);
+    EXPECT_EQ(ZAGet64(&local[30 + name + 12]), c.compressed);
+  }
+}
+
 TEST_F(ZADirManagerTest, SizesOrOffsetsBeyond32BitsWithZip64OffRaise) {
   const TZAFormatSettings& fs = owner.Settings.Format;
   TZADirItem& item = dir.Items.Items(Add("big.bin"));
