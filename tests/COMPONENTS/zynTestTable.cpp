@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "zynBlobStream.h"
+
 TzynTestTable::TzynTestTable(TComponent* AOwner) : TDataSet(AOwner) {
   Common = new TzynCommon(this);
   Common->AttachTable(this);
@@ -308,4 +310,8 @@ void TzynTestTable::InternalDelete() {
   TzynLock lock(Common);
   Common->ReflectChange(zcDelete, nullptr, this, CurRec, stored);
   Common->RemoveAndFreeRecord(stored);
+}
+
+std::unique_ptr<TStream> TzynTestTable::CreateBlobStream(TField* Field, TBlobStreamMode Mode) {
+  return std::make_unique<TzynBlobStream>(this, Field, Mode);
 }

@@ -82,6 +82,9 @@ class TzynTestTable : public TDataSet, public IzynMemTable {
   int GetRecordCount() override { return CurrentIndex->Count(); }
   int GetRecNo() const override;
 
+ public:
+  std::unique_ptr<TStream> CreateBlobStream(TField* Field, TBlobStreamMode Mode) override;
+
  private:
   TzynRecord* FieldRecord() const;
   uint8_t* BookmarkSlot(TRecordBuffer Buffer) const;
