@@ -147,9 +147,9 @@ TEST(ZAArchiverTest, ASourceThatNeedsZip64IsRefusedWhileZip64IsOff) {
 
 // An output that keeps only its first bytes and those from KeepFrom on, so
 // that a member of 4 GiB needs neither the memory nor the disk.
-class TEndsOnlyStream : public TStream {
+class TEndsOnlyStream : public TMadeUpStream {
  public:
-  explicit TEndsOnlyStream(int64_t keepFrom) : FKeepFrom(keepFrom) {}
+  explicit TEndsOnlyStream(int64_t keepFrom) : TMadeUpStream(0), FKeepFrom(keepFrom) {}
   int32_t Read(void* buffer, int32_t count) override {
     auto* out = static_cast<uint8_t*>(buffer);
     const int32_t n = int32_t(std::max<int64_t>(0, std::min<int64_t>(count, FSize - FPosition)));
@@ -159,19 +159,11 @@ class TEndsOnlyStream : public TStream {
   }
   int32_t Write(const void* buffer, int32_t count) override {
     const auto* in = static_cast<const uint8_t*>(buffer);
-    for (int32_t i = 0; i < count; ++i)
-      *At(FPosition + i) = in[i];
+    for (int32_t i = 0; i < count; ++i) *At(FPosition + i) = in[i];
     FPosition += count;
     FSize = std::max(FSize, FPosition);
     return count;
   }
-  int64_t Seek(int64_t offset, TSeekOrigin origin) override {
-    FPosition = origin == soBeginning ? offset
-                : origin == soCurrent ? FPosition + offset
-                                      : FSize + offset;
-    return FPosition;
-  }
-  int64_t Size() override { return FSize; }
   void SetSize(int64_t size) override { FSize = size; }
 
  private:
@@ -185,7 +177,7 @@ class TEndsOnlyStream : public TStream {
   }
   uint8_t FHead[4096] = {};
   TBytes FTail;
-  int64_t FKeepFrom, FSize = 0, FPosition = 0;
+  int64_t FKeepFrom;
 };
 
 // Heavy (a 4 GiB member is encrypted and written), so kept out of the

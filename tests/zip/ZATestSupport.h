@@ -67,17 +67,9 @@ class TFailingStream : public TMemoryStream {
   }
 };
 
-// A source that claims Size bytes but runs dry after Available of them.
-class TShortSource : public TStream {
+// A stream whose bytes a descendant makes up; it keeps position and size.
+class TMadeUpStream : public TStream {
  public:
-  TShortSource(int64_t size, int64_t available) : FSize(size), FAvailable(available) {}
-  int32_t Read(void* buffer, int32_t count) override {
-    const int64_t n = std::max<int64_t>(0, std::min<int64_t>(count, FAvailable - FPosition));
-    std::memset(buffer, 'x', size_t(n));
-    FPosition += n;
-    return int32_t(n);
-  }
-  int32_t Write(const void*, int32_t) override { return 0; }
   int64_t Seek(int64_t offset, TSeekOrigin origin) override {
     FPosition = origin == soBeginning ? offset
                 : origin == soCurrent ? FPosition + offset
@@ -86,8 +78,25 @@ class TShortSource : public TStream {
   }
   int64_t Size() override { return FSize; }
 
+ protected:
+  explicit TMadeUpStream(int64_t size) : FSize(size) {}
+  int64_t FSize, FPosition = 0;
+};
+
+// A source that claims Size bytes but runs dry after Available of them.
+class TShortSource : public TMadeUpStream {
+ public:
+  TShortSource(int64_t size, int64_t available) : TMadeUpStream(size), FAvailable(available) {}
+  int32_t Read(void* buffer, int32_t count) override {
+    const int64_t n = std::max<int64_t>(0, std::min<int64_t>(count, FAvailable - FPosition));
+    std::memset(buffer, 'x', size_t(n));
+    FPosition += n;
+    return int32_t(n);
+  }
+  int32_t Write(const void*, int32_t) override { return 0; }
+
  private:
-  int64_t FSize, FAvailable, FPosition = 0;
+  int64_t FAvailable;
 };
 
 // A fresh folder, removed with everything in it.
