@@ -232,6 +232,177 @@ TEST(ZAToolsTest, Utf8NamesOfPythonSurviveAnUpdate) {
   EXPECT_EQ(tested.Code, 0) << tested.Output;
 }
 
+// ---- Updates of other tools' archives ---------------------------------------------------
+
+// One member as its bytes lie in an archive: the central record with its
+// offset cleared, and everything from its local header to the next member
+// or the directory (data descriptor included).
+struct TRawMember {
+  AnsiString Central;
+  AnsiString Stored;
+};
+
+struct TRawArchive {
+  std::vector<TRawMember> Members;
+  AnsiString Comment;
+};
+
+// Read straight from the bytes, without the library: the last end record
+// whose comment fits, and the directory up to its recorded size.
+TRawArchive ReadRaw(const AnsiString& bytes) {
+  size_t end = bytes.rfind("PK\x05\x06");
+  while (end != AnsiString::npos && end + 22 + At16(bytes, end + 20) > bytes.size())
+    end = bytes.rfind("PK\x05\x06", end - 1);
+  TRawArchive raw;
+  if (end == AnsiString::npos) return raw;
+  raw.Comment = bytes.substr(end + 22, At16(bytes, end + 20));
+  const size_t directory = At32(bytes, end + 16);
+  const size_t directoryEnd = directory + At32(bytes, end + 12);
+  std::vector<size_t> offsets;
+  for (size_t at = directory; at + 46 <= directoryEnd;) {
+    const size_t length = 46 + At16(bytes, at + 28) + At16(bytes, at + 30) + At16(bytes, at + 32);
+    AnsiString central = bytes.substr(at, length);
+    central.replace(42, 4, 4, '\0');
+    offsets.push_back(At32(bytes, at + 42));
+    raw.Members.push_back({central, ""});
+    at += length;
+  }
+  std::vector<size_t> sorted = offsets;
+  sorted.push_back(directory);
+  std::sort(sorted.begin(), sorted.end());
+  for (size_t i = 0; i < offsets.size(); ++i) {
+    const size_t next = *std::upper_bound(sorted.begin(), sorted.end(), offsets[i]);
+    raw.Members[i].Stored = bytes.substr(offsets[i], next - offsets[i]);
+  }
+  return raw;
+}
+
+// A change an update makes: the name as the caller gives it (ANSI) and as
+// python lists it.
+struct TChange {
+  AnsiString Name;
+  std::string Listed;
+  AnsiString Data;
+};
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  for (size_t at = 0; at < text.size();) {
+    const size_t eol = text.find('\n', at);
+    lines.push_back(text.substr(at, eol - at + 1));
+    at = eol + 1;
+  }
+  return lines;
+}
+
+TEST(ZAToolsTest, UpdatesOfOtherToolsArchivesKeepEveryUntouchedMemberByteForByte) {
+  TScratchDir dir;
+  const std::string sdacha = Utf8(u8"сдача.txt");
+  const std::vector<TMember> sources = {{"a.txt", "a.txt", Mixed(5000, 4)},
+                                        {"b.bin", "b.bin", Mixed(70000, 5)},
+                                        {"c.txt", "c.txt", "short one\n"},
+                                        {sdacha, "", "one letter apart\n"}};
+  for (const TMember& m : sources) WriteFile(dir / m.Name, m.Data);
+  const std::string cd = "cd " + Quote(dir.Path) + " && ";
+  const std::string files = " a.txt b.bin c.txt " + Quote(sdacha);
+  const std::string python = "python3 " + Quote(KS_ZIP_TEST_DIR "/zipcheck.py");
+  const std::string pythonMembers = " a.txt=alpha b.bin=beta c.txt=gamma " + Quote(sdacha + "=s") +
+                                    " " + Quote(Utf8(u8"удача.txt") + "=u") + " " +
+                                    Quote(Utf8(u8"Подпись.sig") + "=sig");
+  struct Maker {
+    const char* name;
+    std::string command;
+    int trailing;
+  } makers[] = {
+      {"infozip.zip", cd + "zip -q -9 infozip.zip" + files, 0},
+      {"described.zip", cd + "zip -q -fd described.zip" + files, 0},
+      {"streamed.zip", cd + "zip -q -" + files + " | cat > streamed.zip", 0},
+      {"python.zip", python + " rich " + Quote(dir / "python.zip") + pythonMembers, 0},
+      {"trailing.zip", python + " rich " + Quote(dir / "trailing.zip") + pythonMembers, 100},
+      {"7zip.zip", cd + "7z a -tzip 7zip.zip" + files + " > /dev/null", 0},
+      {"many.zip", python + " many " + Quote(dir / "many.zip") + " 65535 a.txt=alpha c.txt=gamma",
+       0},
+  };
+  const struct {
+    const char* what;
+    std::vector<TChange> changes;
+  } updates[] = {
+      {"append", {{"new.txt", "new.txt", "appended"}}},
+      {"replace", {{"a.txt", "a.txt", "replaced a"}}},
+      {"several at once",
+       {{"c.txt", "c.txt", "replaced c"},
+        {"удача.txt", Utf8(u8"удача.txt"), "replaced one letter apart"},
+        {"Подпись.sig", Utf8(u8"Подпись.sig"), "replaced signature"},
+        {"dir\\new.txt", "dir/new.txt", "added"}}},
+  };
+  for (const Maker& m : makers) {
+    TToolRun made = RunTool(m.command);
+    ASSERT_EQ(made.Code, 0) << m.name << made.Output;
+    const AnsiString name = dir / m.name;
+    const AnsiString original = FileContent(name) + AnsiString(size_t(m.trailing), 'Z');
+    const TRawArchive before = ReadRaw(original);
+    WriteFile(name, original.substr(0, original.size() - size_t(m.trailing)));
+    TToolRun listed = RunTool(python + " list " + Quote(name) + " '' cp866");
+    ASSERT_EQ(listed.Code, 0) << m.name << listed.Output;
+    const std::vector<std::string> listing = Lines(listed.Output);
+    ASSERT_EQ(listing.size(), before.Members.size()) << m.name;
+
+    for (const auto& u : updates) {
+      SCOPED_TRACE(std::string(m.name) + ", " + u.what);
+      const AnsiString work = dir / "work.zip";
+      WriteFile(work, original);
+      {
+        TZipArchiver zip(nullptr);
+        zip.FileName = work;
+        zip.TempDir = dir.Path;
+        zip.OpenArchive();
+        zip.BeginUpdate();
+        for (const TChange& c : u.changes) zip.AddFromString(c.Name, c.Data, ZA_TEST_DATE);
+        zip.EndUpdate();
+        zip.CloseArchive();
+      }
+      TToolRun unzip = RunTool("unzip -t -q " + Quote(work));
+      EXPECT_EQ(unzip.Code, 0) << unzip.Output;
+      TToolRun sevenZip = RunTool("7z t " + Quote(work));
+      EXPECT_EQ(sevenZip.Code, 0) << sevenZip.Output;
+
+      // Replaced members in their places, new ones after all, no name twice.
+      std::string expected;
+      std::vector<bool> touched(listing.size(), false);
+      std::vector<const TChange*> added;
+      for (const TChange& c : u.changes) {
+        size_t i = 0;
+        while (i < listing.size() && listing[i].substr(0, listing[i].find('\t')) != c.Listed) ++i;
+        if (i < listing.size())
+          touched[i] = true;
+        else
+          added.push_back(&c);
+      }
+      for (size_t i = 0; i < listing.size(); ++i) {
+        const std::string member = listing[i].substr(0, listing[i].find('\t'));
+        const auto change = std::find_if(u.changes.begin(), u.changes.end(),
+                                         [&](const TChange& c) { return c.Listed == member; });
+        expected += touched[i] ? Listing({{member, "", change->Data}}) : listing[i];
+      }
+      for (const TChange* c : added) expected += Listing({{c->Listed, "", c->Data}});
+      TToolRun after = RunTool(python + " list " + Quote(work) + " '' cp866");
+      EXPECT_EQ(after.Code, 0) << after.Output;
+      EXPECT_EQ(after.Output, expected);
+
+      // Untouched members keep their name, header fields, comment,
+      // attributes and data to the byte; the archive keeps its comment.
+      const TRawArchive updated = ReadRaw(FileContent(work));
+      ASSERT_EQ(updated.Members.size(), before.Members.size() + added.size());
+      EXPECT_EQ(updated.Comment, before.Comment);
+      for (size_t i = 0; i < before.Members.size(); ++i) {
+        if (touched[i]) continue;
+        EXPECT_EQ(updated.Members[i].Central, before.Members[i].Central) << listing[i];
+        EXPECT_EQ(updated.Members[i].Stored, before.Members[i].Stored) << listing[i];
+      }
+    }
+  }
+}
+
 // ---- Split volumes ------------------------------------------------------------------
 
 TEST(ZAToolsTest, SplitVolumesPassTheToolsWhereverTheEdgesFall) {
