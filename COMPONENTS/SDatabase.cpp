@@ -17,6 +17,16 @@ TSDatabase::~TSDatabase() {
   }
 }
 
+void TSDatabase::SetDefaultTransactionRW(TIBTransaction* Value) {
+  FDefaultTransactionRW = Value;
+  if (Value) Value->FreeNotification(this);
+}
+
+void TSDatabase::Notification(TComponent* AComponent, TOperation Operation) {
+  TIBDatabase::Notification(AComponent, Operation);
+  if (Operation == opRemove && AComponent == FDefaultTransactionRW) FDefaultTransactionRW = nullptr;
+}
+
 void TSDatabase::DoConnect() {
   TIBDatabase::DoConnect();
   try {

@@ -23,8 +23,10 @@ class TSDatabase : public TIBDatabase {
   AnsiString MetadataCacheFilter;
   // Keep cache files under TEMP.
   bool LocalCache = false;
-  // The read-write transaction of the datasets' writing statements.
-  TIBTransaction* DefaultTransactionRW = nullptr;
+  // The read-write transaction of the datasets' writing statements;
+  // forgotten when that transaction is destroyed.
+  TIBTransaction* DefaultTransactionRW() const { return FDefaultTransactionRW; }
+  void SetDefaultTransactionRW(TIBTransaction* Value);
   // The current user's number; nothing in the workstation assigns it.
   int UserNumber = -1;
 
@@ -39,8 +41,10 @@ class TSDatabase : public TIBDatabase {
   // Ends a registered session (a failure is logged: the attachment goes
   // anyway), detaches, writes the cache index and empties the list kinds.
   void DoDisconnect() override;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
 
  private:
+  TIBTransaction* FDefaultTransactionRW = nullptr;
   std::unique_ptr<TUserSession> FSession;
   std::unique_ptr<TCacheManager> FCacheManager;
   std::unique_ptr<TListColletion> FListKinds;

@@ -44,6 +44,16 @@ void TIBDatabase::SetDatabaseName(const AnsiString& Value) {
   FDatabaseName = Value;
 }
 
+void TIBDatabase::SetDefaultTransaction(TIBTransaction* Value) {
+  FDefaultTransaction = Value;
+  if (Value) Value->FreeNotification(this);
+}
+
+void TIBDatabase::Notification(TComponent* AComponent, TOperation Operation) {
+  TComponent::Notification(AComponent, Operation);
+  if (Operation == opRemove && AComponent == FDefaultTransaction) FDefaultTransaction = nullptr;
+}
+
 void TIBDatabase::SetConnected(bool Value) {
   if (Value)
     Open();
@@ -129,7 +139,6 @@ void TIBTransaction::SetDefaultDatabase(TIBDatabase* Value) {
     Forget(FDatabase->FTransactions, this);
     for (TIBSQL* statement : FDatabase->FStatements)
       if (statement->FTransaction == this) statement->FTransaction = nullptr;
-    if (FDatabase->FDefaultTransaction == this) FDatabase->FDefaultTransaction = nullptr;
   }
   FDatabase = Value;
   if (FDatabase) FDatabase->FTransactions.push_back(this);

@@ -32,7 +32,8 @@ class TIBDatabase : public TComponent {
   void Close();
 
   TIBTransaction* DefaultTransaction() const { return FDefaultTransaction; }
-  void SetDefaultTransaction(TIBTransaction* Value) { FDefaultTransaction = Value; }
+  // Forgotten when that transaction is destroyed.
+  void SetDefaultTransaction(TIBTransaction* Value);
   // A transaction of the database's own, started by those who use it.
   TIBTransaction* InternalTransaction() const { return FInternalTransaction; }
 
@@ -44,6 +45,7 @@ class TIBDatabase : public TComponent {
   // The connect and disconnect steps, which descendants extend.
   virtual void DoConnect();
   virtual void DoDisconnect();
+  void Notification(TComponent* AComponent, TOperation Operation) override;
 
  private:
   friend class TIBTransaction;

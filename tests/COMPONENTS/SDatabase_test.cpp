@@ -45,6 +45,19 @@ TEST(SDatabase, CreatedDisconnectedWithItsDefaultsAndAReadOnlyInternalTransactio
   EXPECT_EQ(database.InternalTransaction()->Params()->Text(), "read\r\nread_committed\r\nrec_version\r\nnowait\r\n");
 }
 
+TEST(SDatabase, ForgetsItsTransactionsWhenTheyAreDestroyed) {
+  TSDatabase database(nullptr);
+  auto transaction = std::make_unique<TIBTransaction>(nullptr);
+  auto readWrite = std::make_unique<TIBTransaction>(nullptr);
+  database.SetDefaultTransaction(transaction.get());
+  database.SetDefaultTransactionRW(readWrite.get());
+  EXPECT_EQ(database.DefaultTransactionRW(), readWrite.get());
+  transaction.reset();
+  readWrite.reset();
+  EXPECT_EQ(database.DefaultTransaction(), nullptr);
+  EXPECT_EQ(database.DefaultTransactionRW(), nullptr);
+}
+
 TEST(SDatabase, AFailureAfterTheAttachLeavesItDisconnected) {
   TTestDatabase file;
   TSDatabaseOnFile db(file, false);
