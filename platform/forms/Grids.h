@@ -9,9 +9,8 @@
 #include <vector>
 
 #include "forms/Controls.h"
+#include "forms/GridErrors.h"
 #include "forms/Mask.h"
-
-KS_EXCEPTION(EInvalidGridOperation, Exception);
 
 // Bit order is part of the interface: descendants store sets as numbers.
 enum TGridOption {

@@ -1,0 +1,888 @@
+#include "COMPONENTS/kslib/DBGridKs.h"
+
+#include <algorithm>
+
+#include "COMPONENTS/kslib/ToolCtrlsKs.h"
+#include "forms/Forms.h"
+#include "forms/Menus.h"
+#include "forms/ScrollBar.h"
+
+namespace {
+
+int UnitUseCount = 0;
+
+constexpr TDBGridOptions DefaultOptions{
+    dgEditing,  dgTitles, dgIndicator,           dgColumnResize,  dgColLines,
+    dgRowLines, dgTabs,   dgAlwaysShowSelection, dgConfirmDelete, dgCancelOnExit};
+constexpr TDBGridKsOptions DefaultOptionsKs{
+    dghFixed3D,    dghHighlightFocus, dghClearSelection, dghMultiSortMarking,
+    dghEnterAsTab, dghIncSearch,      dghRowHighlight,   dghDblClickOptimizeColWidth,
+    dghDialogFind};
+// Option changes that need a new layout.
+constexpr TDBGridOptions LayoutOptions{dgEditing,   dgAlwaysShowEditor,   dgTitles,
+                                       dgIndicator, dgColLines,           dgRowLines,
+                                       dgRowSelect, dgAlwaysShowSelection};
+
+// Removes one pending message of the number; a WM_QUIT taken with it is
+// posted again.
+void KillMessage(HWND Wnd, UINT Msg) {
+  MSG M;
+  if (PeekMessageA(&M, Wnd, Msg, Msg, PM_REMOVE) && M.message == WM_QUIT)
+    PostQuitMessage(static_cast<int>(M.wParam));
+}
+
+}  // namespace
+
+void InitDBGridKsUnit() {
+  if (UnitUseCount++ > 0) return;
+  SetDefaultDBGridKsStyle(new TDBGridKsStyle);
+  SetDBGridKsDataService(new TDBGridKsDataService);
+}
+
+void DoneDBGridKsUnit() {
+  if (UnitUseCount == 0 || --UnitUseCount > 0) return;
+  delete DefaultDBGridKsStyle();
+  delete DBGridKsDataService();
+  SetDBGridKsDataService(nullptr);
+}
+
+// --- creation
+
+TCustomDBGridKs::TCustomDBGridKs(TComponent* AOwner) : TCustomGrid(AOwner) {
+  AttachDefaultStyle();
+  FOptions = DefaultOptions;
+  TCustomGrid::SetScrollBars(ssHorizontal);
+  TCustomGrid::SetOptions({goFixedVertLine, goFixedHorzLine, goVertLine, goHorzLine, goColSizing,
+                           goColMoving, goEditing, goTabs});
+  FColumnDefValues = CreateColumnDefValues();
+  FColumns = CreateColumns();
+  SetRowCount(2);
+  SetColCount(2);
+  FDataLink = std::make_unique<TGridDataLinkKs>(this);
+  SetColor(clWindow);
+  SetParentColor(false);
+  FTitleFont.OnChange = [this](TObject* Sender) { TitleFontChanged(Sender); };
+  FSelectedRows = std::make_unique<TBookmarkListKs>(this);
+  FHeadTree = std::make_unique<THeadTreeNode>();
+  FHorzScrollBar = CreateScrollBar(SB_HORZ);
+  FVertScrollBar = CreateScrollBar(SB_VERT);
+  FOptionsKs = DefaultOptionsKs;
+  FSelection = std::make_unique<TDBGridKsSelection>(this);
+  FAllowedOperations = {alopInsertKs, alopUpdateKs, alopDeleteKs, alopAppendKs};
+  FFooterFont.OnChange = [this](TObject* Sender) { FooterFontChanged(Sender); };
+  SetShowHint(true);
+}
+
+TCustomDBGridKs::~TCustomDBGridKs() {
+  Destroying();
+  FMemTableIntf = nullptr;
+  if (FStyle) FStyle->RemoveGrid(this);
+  FStyle = nullptr;
+  FSelection->Clear();
+  FVisibleColumns.clear();
+  FSortMarkedColumns.clear();
+  FColumns.reset();
+  FColumnDefValues.reset();
+  FDataLink.reset();
+  FHorzScrollBar.reset();
+  FVertScrollBar.reset();
+  FSelectedRows.reset();
+  FLeafNodes.clear();
+}
+
+std::unique_ptr<TDBGridColumnsKs> TCustomDBGridKs::CreateColumns() {
+  return std::make_unique<TDBGridColumnsKs>(this, CollectionItemClass<TDBGridColumnKs>());
+}
+
+std::unique_ptr<TColumnDefValuesKs> TCustomDBGridKs::CreateColumnDefValues() {
+  return std::make_unique<TDBGridKsColumnDefValuesKs>(this);
+}
+
+std::unique_ptr<TDBGridKsScrollBar> TCustomDBGridKs::CreateScrollBar(int Kind) {
+  if (Kind == SB_VERT) return std::make_unique<TVertDBGridKsScrollBar>(this, Kind);
+  return std::make_unique<TDBGridKsScrollBar>(this, Kind);
+}
+
+void TCustomDBGridKs::AttachDefaultStyle() {
+  TDBGridKsStyle* Default = DefaultDBGridKsStyle();
+  if (Default == FStyle) return;
+  if (!Default) {
+    LayoutChanged();
+    return;
+  }
+  FStyle = Default;
+  FStyle->AddGrid(this);
+}
+
+void TCustomDBGridKs::SetStyle(TDBGridKsStyle* Value) {
+  if (Value == FStyle) return;
+  if (FStyle) FStyle->RemoveGrid(this);
+  FStyle = Value;
+  if (Value) {
+    Value->AddGrid(this);
+  } else {
+    AttachDefaultStyle();
+  }
+}
+
+void TCustomDBGridKs::Loaded() {
+  TCustomGrid::Loaded();
+  if (FColumns->Count() > 0) {
+    SetColCount(FColumns->Count());
+    if (FAutoFitColWidths && !Designing()) {
+      FColumns->BeginUpdate();
+      for (int I = 0; I < FColumns->Count(); ++I)
+        FColumns->Items(I)->InitWidth = FColumns->Items(I)->Width();
+      FColumns->EndUpdate();
+      TCustomGrid::SetScrollBars(ssNone);
+    }
+  }
+  SetSortMarkersFromIndex();
+  LayoutChanged();
+  DeferLayout();
+}
+
+// Compared by address only: the component may be half destroyed.
+void TCustomDBGridKs::Notification(TComponent* AComponent, TOperation Operation) {
+  TCustomGrid::Notification(AComponent, Operation);
+  if (Operation != opRemove || !FColumns) return;
+  for (int I = 0; I < FColumns->Count(); ++I)
+    if (FColumns->Items(I)->PopupMenu() == AComponent) FColumns->Items(I)->SetPopupMenu(nullptr);
+  if (AComponent == FTitleImages) FTitleImages = nullptr;
+  for (TDBGridKsScrollBar* Bar : {FVertScrollBar.get(), FHorzScrollBar.get()}) {
+    if (Bar && Bar->ExtScrollBar() && AComponent == Bar->ExtScrollBar()) {
+      Bar->SetExtScrollBar(nullptr);
+      return;
+    }
+  }
+  if (!FDataLink) return;
+  if (DataSource() && AComponent == DataSource()) {
+    SetDataSource(nullptr);
+    return;
+  }
+  if (FDataLink->DataSet() && AComponent == FDataLink->DataSet()) {
+    UpdateMemTableIntf();
+    return;
+  }
+  std::vector<TColumnKs*> Bound;
+  for (int I = 0; I < FColumns->Count(); ++I)
+    if (FColumns->Items(I)->BoundField() && FColumns->Items(I)->BoundField() == AComponent)
+      Bound.push_back(FColumns->Items(I));
+  if (Bound.empty()) return;
+  BeginLayout();
+  for (TColumnKs* Column : Bound) {
+    Column->SetField(nullptr);
+    Column->ClearFieldCache();
+  }
+  TDataSet* Data = FDataLink->DataSet();
+  if (Data && !Data->ControlsDisabled()) {
+    EndLayout();
+  } else {
+    // This caller's layout is cancelled; a posted one follows.
+    CancelLayout();
+    DeferLayout();
+  }
+}
+
+void TCustomDBGridKs::ChangeScale(int M, int D) {
+  if (M == D) return;
+  if (!ParentFont()) {
+    FSelfChangingTitleFont = FSelfChangingFooterFont = true;
+    FTitleFont.SetSize(MulDiv(FTitleFont.Size(), M, D));
+    FFooterFont.SetSize(MulDiv(FFooterFont.Size(), M, D));
+    FSelfChangingTitleFont = FSelfChangingFooterFont = false;
+  }
+  FColumns->BeginUpdate();
+  int Sum = 0, Boundary = 0;
+  for (int I = 0; I < FColumns->Count(); ++I) {
+    TColumnKs* Column = FColumns->Items(I);
+    if (Column->FontStored()) Column->Font()->SetSize(MulDiv(Column->Font()->Size(), M, D));
+    if (Column->ExplicitValues().Contains(cvTitleFont))
+      Column->Title()->Font()->SetSize(MulDiv(Column->Title()->Font()->Size(), M, D));
+    Sum += Column->Width();
+    int Next = MulDiv(Sum, M, D);
+    Column->SetWidth(Next - Boundary);
+    Boundary = Next;
+  }
+  FColumns->EndUpdate();
+}
+
+// --- property writers
+
+void TCustomDBGridKs::SetDataSource(TDataSource* Value) {
+  if (Value == DataSource()) return;
+  ClearSelection();
+  FDataLink->SetDataSource(Value);
+  if (Value) Value->FreeNotification(this);
+  LinkActive(FDataLink->Active());
+}
+
+void TCustomDBGridKs::SetOptions(TDBGridOptions Value) {
+  if (Value == FOptions) return;
+  TGridOptions Base;
+  if (FRowSizingAllowed) Base.Include(goRowSizing);
+  if (Value.Contains(dgColLines)) Base.Include(goFixedVertLine).Include(goVertLine);
+  if (Value.Contains(dgRowLines)) Base.Include(goFixedHorzLine).Include(goHorzLine);
+  if (Value.Contains(dgColumnResize)) Base.Include(goColSizing).Include(goColMoving);
+  if (Value.Contains(dgTabs)) Base.Include(goTabs);
+  if (Value.Contains(dgRowSelect)) {
+    Base.Include(goRowSelect);
+    Value.Exclude(dgAlwaysShowEditor).Exclude(dgEditing);
+  }
+  if (Value.Contains(dgEditing)) Base.Include(goEditing);
+  if (Value.Contains(dgAlwaysShowEditor)) Base.Include(goAlwaysShowEditor);
+  TCustomGrid::SetOptions(Base);
+  if (FOptions.Contains(dgMultiSelect) && !Value.Contains(dgMultiSelect)) ClearSelection();
+  TDBGridOptions Changed = (FOptions - Value) + (Value - FOptions);
+  FOptions = Value;
+  if (!(Changed * LayoutOptions).Empty()) LayoutChanged();
+  if (EditorMode()) UpdateEditor();
+}
+
+void TCustomDBGridKs::SetOptionsKs(TDBGridKsOptions Value) {
+  if (Value == FOptionsKs) return;
+  if (FOptionsKs.Contains(dghMultiSortMarking) && !Value.Contains(dghMultiSortMarking)) {
+    TColumnsKsList Marked = FSortMarkedColumns;
+    FOptionsKs = Value;
+    for (size_t I = 1; I < Marked.size(); ++I) Marked[I]->Title()->SetSortMarker(smNoneKs);
+  }
+  FOptionsKs = Value;
+  LayoutChanged();
+}
+
+void TCustomDBGridKs::SetAllowedSelections(TDBGridKsAllowedSelections Value) {
+  if (Value == FAllowedSelections) return;
+  FAllowedSelections = Value;
+  TDBGridKsSelectionType Kind = FSelection->SelectionType();
+  if (Kind != gstNon && !Value.Contains(Kind)) FSelection->Clear();
+}
+
+void TCustomDBGridKs::SetAutoFitColWidths(bool Value) {
+  if (Value == FAutoFitColWidths) return;
+  FAutoFitColWidths = Value;
+  if (Designing()) return;
+  if (!Value) {
+    FColumns->BeginUpdate();
+    for (int I = 0; I < FColumns->Count(); ++I)
+      FColumns->Items(I)->SetWidth(FColumns->Items(I)->InitWidth);
+    FColumns->EndUpdate();
+    TCustomGrid::SetScrollBars(ssHorizontal);
+  } else {
+    if (!Loading())
+      for (int I = 0; I < FColumns->Count(); ++I)
+        FColumns->Items(I)->InitWidth = FColumns->Items(I)->Width();
+    TCustomGrid::SetScrollBars(ssNone);
+  }
+  LayoutChanged();
+}
+
+void TCustomDBGridKs::SetDrawMemoText(bool Value) {
+  FDrawMemoText = Value;
+  Invalidate();
+}
+
+void TCustomDBGridKs::SetFlat(bool Value) {
+  if (Value == FFlat) return;
+  FFlat = Value;
+  FInnerEdgeWidth = Value ? 2 : 4;
+  RecreateWnd();
+  LayoutChanged();
+}
+
+void TCustomDBGridKs::SetFooterColor(TColor Value) {
+  if (!Loading()) SetParentColor(false);
+  FFooterColor = Value;
+  if (FFooterRowCount >= 1) InvalidateFooterRows();
+}
+
+void TCustomDBGridKs::SetFooterRowCount(int Value) {
+  if (Value < 0 || Value == FFooterRowCount) return;
+  FFooterRowCount = Value;
+  UpdateMemTableIntf();
+  LayoutChanged();
+}
+
+void TCustomDBGridKs::SetFrozenCols(int Value) {
+  if (Value < 0 || Value == FFrozenCols) return;
+  FFrozenCols = Value;
+  LayoutChanged();
+}
+
+void TCustomDBGridKs::SetMinAutoFitWidth(int Value) {
+  FMinAutoFitWidth = Value;
+  LayoutChanged();
+}
+
+void TCustomDBGridKs::SetReadOnly(bool Value) {
+  if (Value == FReadOnly) return;
+  FReadOnly = Value;
+  LayoutChanged();
+  Invalidate();
+}
+
+void TCustomDBGridKs::SetRowHeight(int Value) {
+  if (Value == FRowHeight) return;
+  FRowHeight = std::max(Value, 0);
+  LayoutChanged();
+}
+
+void TCustomDBGridKs::SetRowLines(int Value) {
+  if (Value == FRowLines) return;
+  FRowLines = std::max(Value, 0);
+  LayoutChanged();
+}
+
+void TCustomDBGridKs::SetRowSizingAllowed(bool Value) {
+  if (Value == FRowSizingAllowed) return;
+  FRowSizingAllowed = Value;
+  TGridOptions Base = TCustomGrid::Options();
+  if (Value) {
+    Base.Include(goRowSizing);
+  } else {
+    Base.Exclude(goRowSizing);
+  }
+  TCustomGrid::SetOptions(Base);
+}
+
+void TCustomDBGridKs::SetTitleImages(TImageList* Value) {
+  FTitleImages = Value;
+  if (Value) Value->FreeNotification(this);
+  LayoutChanged();
+}
+
+void TCustomDBGridKs::SetUseMultiTitle(bool Value) {
+  FUseMultiTitle = Value;
+  LayoutChanged();
+}
+
+void TCustomDBGridKs::SetVTitleMargin(int Value) {
+  FVTitleMargin = Value;
+  LayoutChanged();
+}
+
+void TCustomDBGridKs::TitleFontChanged(TObject*) {
+  if (!FSelfChangingTitleFont && !Loading()) SetParentFont(false);
+  if (FOptions.Contains(dgTitles)) LayoutChanged();
+}
+
+void TCustomDBGridKs::FooterFontChanged(TObject*) {
+  if (!FSelfChangingFooterFont && !Loading()) SetParentFont(false);
+  if (FFooterRowCount >= 1) LayoutChanged();
+}
+
+// --- focus and selection
+
+bool TCustomDBGridKs::GridOrEditorFocused() {
+  HWND Focus = GetFocus();
+  if (!Focus) return false;
+  if (HandleAllocated() && Focus == Handle()) return true;
+  return InplaceEditor() && InplaceEditor()->HandleAllocated() &&
+         Focus == InplaceEditor()->Handle();
+}
+
+bool TCustomDBGridKs::AcquireFocus() {
+  bool Result = true;
+  if (AcquireFocusOnClick && CanFocus() && !Designing()) {
+    SetFocus();
+    Result = GridOrEditorFocused();
+    if (!Result && Screen->ActiveForm()) {
+      ::SetFocus(Handle());
+      Sleep(0);
+      Result = GridOrEditorFocused();
+    }
+  }
+  return Result;
+}
+
+bool TCustomDBGridKs::RowSelectHighlighted() {
+  return !Designing() && FOptions.Contains(dgRowSelect) && FDefaultDrawing && HandleAllocated() &&
+         GetFocus() == Handle();
+}
+
+bool TCustomDBGridKs::EditorAlwaysShown() { return FOptions.Contains(dgAlwaysShowEditor); }
+
+void TCustomDBGridKs::ShowCellEditor() { ShowEditor(); }
+
+void TCustomDBGridKs::ClearSelection() {
+  if (FSelection) FSelection->Clear();
+}
+
+void TCustomDBGridKs::InvalidateRowCells(int ARow) {
+  for (int C = 0; C < ColCount(); ++C) InvalidateCell(C, ARow);
+}
+
+void TCustomDBGridKs::InvalidateColumnCells(int DataCol) {
+  int Raw = DataToRawColumn(DataCol);
+  if (Raw >= 0 && Raw < ColCount()) InvalidateCol(Raw);
+}
+
+void TCustomDBGridKs::InvalidateSelection() {
+  switch (FSelection->SelectionType()) {
+    case gstRecordBookmarks:
+    case gstRectangle:
+    case gstColumns: {
+      TGridRect R;
+      FSelection->GetSelectionRect(R);
+      if (R.Left >= 0) InvalidateRect(R);
+      break;
+    }
+    case gstAll:
+      Invalidate();
+      break;
+    default:
+      break;
+  }
+  InvalidateRowCells(Row());
+}
+
+bool TCustomDBGridKs::CellInSelection(int ACol, int ARow, int DataCol, const AnsiString& Bookmark) {
+  TDBGridKsSelectionType Kind = FSelection->SelectionType();
+  if (Kind == gstAll) return true;
+  int DataBottom = RowCount() - (FFooterRowCount > 0 ? FFooterRowCount + 2 : 1);
+  bool DataRow = ARow >= FTitleOffset && ARow <= DataBottom;
+  if (ACol < FIndicatorOffset)
+    return DataRow && Kind == gstRecordBookmarks && FSelectedRows->IndexOf(Bookmark) >= 0;
+  if (!DataRow)
+    return Kind == gstColumns && DataCol < FColumns->Count() &&
+           FSelection->Columns()->IndexOf(FColumns->Items(DataCol)) >= 0;
+  return FSelection->DataCellSelected(DataCol, Bookmark);
+}
+
+TDataSet* TCustomDBGridKs::BookmarkDataSet() { return FDataLink ? FDataLink->DataSet() : nullptr; }
+
+void TCustomDBGridKs::BookmarksChanged() {
+  if (FSelection) FSelection->UpdateState();
+  Invalidate();
+}
+
+void TCustomDBGridKs::CurrentRowSelectionChanged() {
+  InvalidateRowCells(Row());
+  if (FSelection->SelectionType() != gstRecordBookmarks && FSelectedRows->Count() > 0) {
+    FSelection->Clear();
+    FSelection->SetSelectionType(gstRecordBookmarks);
+  }
+}
+
+// Sets the link's active record for reading one buffered record and puts
+// the old one back on every path.
+class TActiveRecordScope {
+ public:
+  TActiveRecordScope(TDataLink* Link, int Record) : FLink(Link), FSaved(Link->ActiveRecord()) {
+    Link->SetActiveRecord(Record);
+  }
+  ~TActiveRecordScope() { FLink->SetActiveRecord(FSaved); }
+  TActiveRecordScope(const TActiveRecordScope&) = delete;
+  TActiveRecordScope& operator=(const TActiveRecordScope&) = delete;
+
+ private:
+  TDataLink* FLink;
+  int FSaved;
+};
+
+TGridRect TCustomDBGridKs::BookmarksSelectionRect() {
+  TGridRect None{-1, -1, -1, -1};
+  if (!FDataLink->Active()) return None;
+  int First = -1, Last = -1;
+  TDataSet* Data = FDataLink->DataSet();
+  for (int I = 0; I < FDataLink->RecordCount(); ++I) {
+    TActiveRecordScope Scope(FDataLink.get(), I);
+    if (FSelectedRows->IndexOf(Data->GetBookmark()) < 0) continue;
+    if (First < 0) First = I;
+    Last = I;
+  }
+  if (First < 0) return None;
+  return TGridRect{0, FTitleOffset + First, ColCount() - 1, FTitleOffset + Last};
+}
+
+RECT TCustomDBGridKs::SelectionBox(int LeftCol, const AnsiString& Top, int RightCol,
+                                   const AnsiString& Bottom) {
+  int Count = FDataLink->RecordCount();
+  if (Count == 0) return RECT{0, 0, 0, 0};
+  TDataSet* Data = FDataLink->DataSet();
+  // Rows before the buffer map to the first data row, rows after it to the last.
+  auto RowOf = [&](const AnsiString& Bookmark, bool Upper) {
+    for (int I = 0; I < Count; ++I) {
+      TActiveRecordScope Scope(FDataLink.get(), I);
+      int C = Data->CompareBookmarks(Data->GetBookmark(), Bookmark);
+      if (C == 0) return I;
+      if (C > 0) return Upper ? I : std::max(I - 1, 0);
+    }
+    return Count - 1;
+  };
+  int TopRow = RowOf(Top, true), BottomRow = RowOf(Bottom, false);
+  RECT R = BoxRect(DataToRawColumn(LeftCol), FTitleOffset + TopRow, DataToRawColumn(RightCol),
+                   FTitleOffset + BottomRow);
+  R.right += GridLineWidth(), R.bottom += GridLineWidth();
+  return R;
+}
+
+// --- fields
+
+bool TCustomDBGridKs::FieldIsMapped(TField* Field) const {
+  if (!Field) return false;
+  for (int I = 0; I < FDataLink->FieldCount(); ++I)
+    if (FDataLink->GetFields(I) == Field) return true;
+  return false;
+}
+
+TField* TCustomDBGridKs::SelectedField() {
+  int I = SelectedIndex();
+  return I >= 0 && I < FColumns->Count() ? FColumns->Items(I)->Field() : nullptr;
+}
+
+void TCustomDBGridKs::SetSelectedField(TField* Value) {
+  if (!Value) return;
+  for (int I = 0; I < FColumns->Count(); ++I) {
+    if (FColumns->Items(I)->Field() != Value || !FColumns->Items(I)->Visible()) continue;
+    MoveColRow(DataToRawColumn(I), Row(), true, true);
+    return;
+  }
+}
+
+void TCustomDBGridKs::GetDatasetFields(std::vector<TField*>& List) {
+  TDataSet* Data = FDataLink->DataSet();
+  if (!Data) return;
+  for (int I = 0; I < Data->FieldCount(); ++I) List.push_back(Data->Fields()->Fields(I));
+}
+
+void TCustomDBGridKs::DefineFieldMap() {
+  if (FColumns->GetState() == csCustomized) {
+    FDataLink->SparseMap = true;
+    for (int I = 0; I < FColumns->Count(); ++I)
+      FDataLink->AddMapping(FColumns->Items(I)->FieldName());
+  } else {
+    FDataLink->SparseMap = false;
+    std::vector<TField*> Fields;
+    GetDatasetFields(Fields);
+    for (TField* F : Fields)
+      if (F->Visible()) FDataLink->AddMapping(F->FieldName());
+  }
+}
+
+// --- data link reactions
+
+void TCustomDBGridKs::LinkActive(bool Value) {
+  if (!Value) HideEditor();
+  FSelection->LinkActive(Value);
+  if (TreeModeNoFooter()) UpdateRowLayout();
+  LayoutChanged();
+  if (Value && EditorAlwaysShown()) ShowCellEditor();
+  UpdateScrollBars();
+  UpdateMemTableIntf();
+  FColumns->ClearFieldCaches();
+}
+
+void TCustomDBGridKs::SumListRecalcAndUpdate() {
+  if (!HandleAllocated()) return;
+  // The dataset's order may have changed (a sort, a posted key).
+  FSelectedRows->Refresh();
+  UpdateRowLayout();
+  bool Showed = FVertScrollBar->IsScrollBarShowing();
+  UpdateScrollBars();
+  if (Showed != FVertScrollBar->IsScrollBarShowing() && FAutoFitColWidths && !Designing())
+    DeferLayout();
+  RecordChanged();
+  UpdateEditor();
+  ValidateRect(Handle(), nullptr);
+  Invalidate();
+}
+
+void TCustomDBGridKs::RecordChanged() {
+  if (TreeModeNoFooter()) {
+    int Current = FMemTableIntf->CurrentRow();
+    MoveColRow(Col(), Current >= 0 ? FTitleOffset + Current : FixedRows(), false, false);
+    return;
+  }
+  if (!FDataLink->Active() || !HandleAllocated() || Loading()) return;
+  int Target = FDataLink->ActiveRecord() + FTitleOffset;
+  if (Target != Row() && Target >= 0 && Target < RowCount()) {
+    if (!FOptions.Contains(dgAlwaysShowEditor)) HideEditor();
+    MoveColRow(Col(), Target, false, false);
+    UpdateEditor();
+  }
+  TField* Field = SelectedField();
+  if (Field && Field->DisplayText() != FEditText) UpdateEditor();
+}
+
+void TCustomDBGridKs::Scroll(int) {
+  RecordChanged();
+  Invalidate();
+}
+
+void TCustomDBGridKs::UpdateScrollBars() { UpdateScrollRange(); }
+
+void TCustomDBGridKs::EditingChanged() {
+  if (FOptions.Contains(dgIndicator)) InvalidateCell(0, Row());
+}
+
+void TCustomDBGridKs::FieldValueChanged(TField* Field) {
+  if (!Field || Field == SelectedField()) UpdateEditor();
+  InvalidateRowCells(Row());
+}
+
+void TCustomDBGridKs::UpdateEditor() {
+  if (EditorMode() && InplaceEditor()) InplaceEditor()->UpdateContents();
+}
+
+void TCustomDBGridKs::UpdateMemTableIntf() {
+  IMemTableKs* Old = FMemTableIntf;
+  TDataSet* Data = FDataLink ? FDataLink->DataSet() : nullptr;
+  FMemTableIntf = TreeInterfaceEnabled && Data ? GetMemTableIntf(Data) : nullptr;
+  if (FMemTableIntf == Old) return;
+  if (FMemTableIntf) Data->FreeNotification(this);
+  LayoutChanged();
+}
+
+void TCustomDBGridKs::SetEditCellValue() {
+  TField* Field = SelectedField();
+  if (Field) Field->SetText(FEditText);
+}
+
+AnsiString TCustomDBGridKs::GetEditText(int ACol, int ARow) {
+  int DataCol = RawToDataColumn(ACol);
+  FEditText.clear();
+  if (DataCol >= 0 && DataCol < FColumns->Count() && FDataLink->Active()) {
+    TActiveRecordScope Scope(FDataLink.get(), ARow - FTitleOffset);
+    if (TField* F = FColumns->Items(DataCol)->Field()) FEditText = F->Text();
+  }
+  return FEditText;
+}
+
+void TCustomDBGridKs::SetEditText(int, int, const AnsiString& Value) {
+  FEditText = Value;
+  if (FDataLink->Active() && FDataLink->Edit()) FDataLink->Modified();
+}
+
+bool TCustomDBGridKs::CanEditShow() {
+  return TCustomGrid::CanEditShow() && FDataLink->Active() && !FReadOnly;
+}
+
+// --- positions and sorting
+
+void TCustomDBGridKs::SavePosition() {
+  TDataSet* Data = FDataLink->DataSet();
+  int Buffered = FDataLink->RecordCount();
+  FSavedOffset = FDataLink->ActiveRecord() - Buffered / 2 + (Buffered + 1) % 2;
+  Data->MoveBy(-FSavedOffset);
+  FSavedBookmark = Data->GetBookmark();
+  Data->MoveBy(FSavedOffset);
+}
+
+void TCustomDBGridKs::RestorePosition() {
+  TDataSet* Data = FDataLink->DataSet();
+  if (FSavedBookmark.empty() || !Data->BookmarkValid(FSavedBookmark)) return;
+  Data->GotoBookmark(FSavedBookmark);
+  Data->MoveBy(FSavedOffset);
+}
+
+void TCustomDBGridKs::SetSortMarkersFromIndex() {
+  FSortMarkedColumns.clear();
+  for (int I = 0; I < FColumns->Count(); ++I) {
+    TColumnKs* Column = FColumns->Items(I);
+    int Index = Column->Title()->SortIndex();
+    if (Index <= 0) continue;
+    if (static_cast<int>(FSortMarkedColumns.size()) < Index) FSortMarkedColumns.resize(Index);
+    FSortMarkedColumns[Index - 1] = Column;
+  }
+  std::erase(FSortMarkedColumns, nullptr);
+}
+
+bool TCustomDBGridKs::AllowedOperationsPermitEdit() {
+  if (!FDataLink->Active()) return false;
+  TDataSet* Data = FDataLink->DataSet();
+  bool Inserting = Data->State() == dsInsert;
+  if (!FAllowedOperations.Contains(alopUpdateKs) && !Inserting) return false;
+  return !Data->IsEmpty() || FAllowedOperations.Contains(alopInsertKs) ||
+         FAllowedOperations.Contains(alopAppendKs);
+}
+
+void TCustomDBGridKs::InvalidateFooterRows() {
+  for (int R = RowCount() - FFooterRowCount; R < RowCount(); ++R) InvalidateRowCells(R);
+}
+
+void TCustomDBGridKs::ApplyFilter() {
+  FInLayout = true;
+  try {
+    if (DBGridKsDataService()) DBGridKsDataService()->ApplyFilter(this);
+  } catch (...) {
+    FInLayout = false;
+    throw;
+  }
+  FInLayout = false;
+}
+
+void TCustomDBGridKs::ApplySorting() {
+  if (DBGridKsDataService()) DBGridKsDataService()->ApplySorting(this);
+}
+
+void TCustomDBGridKs::CheckTitleButton(int ACol, bool& Enabled) {
+  if (ACol < 0 || ACol >= FColumns->Count()) {
+    Enabled = false;
+  } else if (OnCheckButton) {
+    OnCheckButton(this, ACol, FColumns->Items(ACol), Enabled);
+  }
+}
+
+void TCustomDBGridKs::DoDropDown(TColumnKs* Column) {
+  if (OnDropDown) OnDropDown(this, Column);
+}
+
+void TCustomDBGridKs::DoCloseUp(TColumnKs* Column) {
+  if (OnCloseUp) OnCloseUp(this, Column);
+}
+
+void TCustomDBGridKs::ColumnMoved(int FromIndex, int ToIndex) {
+  int From = RawToDataColumn(FromIndex), To = RawToDataColumn(ToIndex);
+  if (From >= 0 && To >= 0 && From < FColumns->Count() && To < FColumns->Count())
+    FColumns->Items(From)->SetIndex(To);
+  if (OnColumnMoved) OnColumnMoved(this, FromIndex, ToIndex);
+}
+
+void TCustomDBGridKs::TopLeftChanged() {
+  TCustomGrid::TopLeftChanged();
+  UpdateHorzScrollBar();
+}
+
+// --- painting: text of each cell; the full painting is the painting unit's
+
+void TCustomDBGridKs::DrawCell(int ACol, int ARow, const RECT& ARect, TGridDrawState AState) {
+  TCanvas* C = Canvas();
+  int DataCol = RawToDataColumn(ACol);
+  TColumnKs* Column =
+      DataCol >= 0 && DataCol < FColumns->Count() ? FColumns->Items(DataCol) : nullptr;
+  AnsiString Text;
+  TColor Back = AState.Contains(gdFixed) ? FixedColor() : Color();
+  if (Column && ARow == 0 && FOptions.Contains(dgTitles)) {
+    Text = Column->Title()->Caption();
+  } else if (Column && !AState.Contains(gdFixed) && FDataLink->Active() &&
+             ARow - FTitleOffset < FDataLink->RecordCount()) {
+    TActiveRecordScope Scope(FDataLink.get(), ARow - FTitleOffset);
+    Text = Column->GetDisplayText();
+    Back = Column->Color();
+  }
+  if (FStyle && !AState.Contains(gdFixed) && Column)
+    FStyle->GetDataCellHighlight(this, ACol, C->Font(), Back, AState, ARow - FTitleOffset, DataCol,
+                                 ARow);
+  C->Brush()->SetColor(Back);
+  C->FillRect(ARect);
+  RECT R = ARect;
+  R.left += 2;
+  SetBkMode(C->Handle(), TRANSPARENT);
+  C->Font()->Assign(Font());
+  ::DrawTextA(C->Handle(), Text.c_str(), static_cast<int>(Text.size()), &R,
+              DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+}
+
+// --- window
+
+void TCustomDBGridKs::CreateParams(TCreateParams& Params) {
+  TCustomGrid::CreateParams(Params);
+  Params.Style |= WS_CLIPCHILDREN;
+  FFlatFrameWidth = 0;
+  if (FFlat) {
+    Params.Style &= ~WS_BORDER;
+    Params.ExStyle &= ~WS_EX_CLIENTEDGE;
+    if (BorderStyle() == bsSingle) FFlatFrameWidth = 1;
+  }
+}
+
+void TCustomDBGridKs::AfterCreateWnd() {
+  BeginUpdate();
+  TCustomGrid::AfterCreateWnd();
+  EndUpdate();
+  FEditButtonBaseWidth = FFlat ? FlatEditButtonWidth : GetSystemMetrics(SM_CXVSCROLL);
+  FEditButtonWidth = FEditButtonBaseWidth;
+  if (!FAutoFitColWidths) {
+    UpdateRowLayout();
+    RecordChanged();
+  } else {
+    LayoutChanged();
+  }
+  UpdateScrollBars();
+}
+
+void TCustomDBGridKs::GridSizeChanged() {
+  if (FAutoFitColWidths && !Loading()) {
+    LayoutChanged();
+    UpdateEditor();
+  } else {
+    UpdateRowLayout();
+    UpdateScrollBars();
+  }
+  UpdateHorzScrollBar();
+}
+
+void TCustomDBGridKs::ApplyPendingSize() {
+  FSizePending = false;
+  GridSizeChanged();
+}
+
+void TCustomDBGridKs::WndProc(TMessage& Message) {
+  switch (Message.Msg) {
+    case WM_DEFERRED_LAYOUT_KS:
+      if (AcquireLayoutLock()) {
+        EndLayout();
+      } else {
+        // The running update or layout covers it when it ends.
+        FLayoutPending = true;
+      }
+      return;
+    case WM_NCCALCSIZE:
+      TCustomGrid::WndProc(Message);
+      if (FFlatFrameWidth && Message.WParam) {
+        RECT& R = reinterpret_cast<NCCALCSIZE_PARAMS*>(Message.LParam)->rgrc[0];
+        InflateRect(&R, -FFlatFrameWidth, -FFlatFrameWidth);
+      }
+      return;
+    case WM_NCPAINT:
+      TCustomGrid::WndProc(Message);
+      if (FFlatFrameWidth) {
+        HDC DC = GetWindowDC(Handle());
+        RECT R;
+        GetWindowRect(Handle(), &R);
+        OffsetRect(&R, -R.left, -R.top);
+        FrameRect(DC, &R, GetSysColorBrush(COLOR_BTNSHADOW));
+        ReleaseDC(Handle(), DC);
+      }
+      return;
+    case WM_ERASEBKGND:
+      Message.Result = 1;
+      return;
+    case WM_GETDLGCODE:
+      TCustomGrid::WndProc(Message);
+      if (FOptionsKs.Contains(dghPreferIncSearch)) Message.Result |= DLGC_WANTCHARS;
+      return;
+    case WM_SIZE:
+      TCustomControl::WndProc(Message);
+      UpdateScrollRange();
+      if (FUpdateLock > 0) {
+        FSizePending = true;
+      } else {
+        GridSizeChanged();
+      }
+      return;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS: {
+      bool Was = FSelection && GridOrEditorFocused();
+      TCustomGrid::WndProc(Message);
+      if (FOptions.Contains(dgRowSelect)) InvalidateRowCells(Row());
+      if (Was != GridOrEditorFocused()) InvalidateSelection();
+      return;
+    }
+    case CM_FONTCHANGED:
+      TCustomGrid::WndProc(Message);
+      for (int I = 0; I < FColumns->Count(); ++I) FColumns->Items(I)->RefreshDefaultFont();
+      LayoutChanged();
+      return;
+    case CM_COLORCHANGED:
+      TCustomGrid::WndProc(Message);
+      if (ParentColor()) {
+        FFooterColor = Color();
+        Invalidate();
+      }
+      return;
+    default:
+      break;
+  }
+  TCustomGrid::WndProc(Message);
+}

@@ -1,0 +1,345 @@
+// The data grid: the records of one dataset as rows, its fields as
+// columns. Its parts: columns (DBGridKsColumns), the data link
+// (DBGridKsDataLink), the selection (DBGridKsSelection), the style, data
+// service and scroll-bar settings (DBGridKsStyle) and the title tree
+// (DBGridKsTitleTree); the layout is in DBGridKsLayout.cpp.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "COMPONENTS/kslib/DBGridKsBookmarks.h"
+#include "COMPONENTS/kslib/DBGridKsColumns.h"
+#include "COMPONENTS/kslib/DBGridKsDataLink.h"
+#include "COMPONENTS/kslib/DBGridKsSelection.h"
+#include "COMPONENTS/kslib/DBGridKsStyle.h"
+#include "COMPONENTS/kslib/DBGridKsTitleTree.h"
+#include "COMPONENTS/kslib/DBToolsKs.h"
+#include "forms/Grids.h"
+
+// Bit order is part of the interface (the sets are stored as numbers).
+enum TDBGridOption {
+  dgEditing,
+  dgAlwaysShowEditor,
+  dgTitles,
+  dgIndicator,
+  dgColumnResize,
+  dgColLines,
+  dgRowLines,
+  dgTabs,
+  dgRowSelect,
+  dgAlwaysShowSelection,
+  dgConfirmDelete,
+  dgCancelOnExit,
+  dgMultiSelect
+};
+using TDBGridOptions = TSet<TDBGridOption>;
+
+enum TDBGridKsOption {
+  dghFixed3D,
+  dghFrozen3D,
+  dghFooter3D,
+  dghData3D,
+  dghResizeWholeRightPart,
+  dghHighlightFocus,
+  dghClearSelection,
+  dghFitRowHeightToText,
+  dghAutoSortMarking,
+  dghMultiSortMarking,
+  dghEnterAsTab,
+  dghTraceColSizing,
+  dghIncSearch,
+  dghPreferIncSearch,
+  dghRowHighlight,
+  dghDblClickOptimizeColWidth,
+  dghDialogFind
+};
+using TDBGridKsOptions = TSet<TDBGridKsOption>;
+
+enum TDBGridKsAllowedOperation { alopInsertKs, alopUpdateKs, alopDeleteKs, alopAppendKs };
+using TDBGridKsAllowedOperations = TSet<TDBGridKsAllowedOperation>;
+using TDBGridKsAllowedSelections = TSet<TDBGridKsSelectionType>;
+enum TDBGridKsEditAction { geaCutKs, geaCopyKs, geaPasteKs, geaDeleteKs, geaSelectAllKs };
+using TDBGridKsEditActions = TSet<TDBGridKsEditAction>;
+
+// The number of a set of up to 64 members, and back.
+template <class E>
+uint64_t SetToBits(TSet<E> Set) {
+  uint64_t Bits = 0;
+  for (unsigned I = 0; I < 64; ++I)
+    if (Set.Contains(static_cast<E>(I))) Bits |= uint64_t{1} << I;
+  return Bits;
+}
+template <class E>
+TSet<E> BitsToSet(uint64_t Bits) {
+  TSet<E> Set;
+  for (unsigned I = 0; I < 64; ++I)
+    if (Bits >> I & 1) Set.Include(static_cast<E>(I));
+  return Set;
+}
+
+// The deferred layout: the window message the grid posts itself.
+constexpr UINT WM_DEFERRED_LAYOUT_KS = WM_USER + 100;
+
+using TDBGridKsClickEvent = std::function<void(TColumnKs* Column)>;
+using TCheckTitleKsBtnEvent =
+    std::function<void(TObject* Sender, int ACol, TColumnKs* Column, bool& Enabled)>;
+using TTitleKsClickEvent = std::function<void(TObject* Sender, int ACol, TColumnKs* Column)>;
+using TDropDownCloseUpEvent = std::function<void(TObject* Sender, TColumnKs* Column)>;
+
+class TCustomDBGridKs : public TCustomGrid, public TBookmarkListOwnerKs {
+ public:
+  explicit TCustomDBGridKs(TComponent* AOwner);
+  ~TCustomDBGridKs() override;
+
+  // Properties.
+  TDataSource* DataSource() const { return FDataLink->DataSource(); }
+  void SetDataSource(TDataSource* Value);
+  TDBGridOptions Options() const { return FOptions; }
+  void SetOptions(TDBGridOptions Value);
+  TDBGridKsOptions OptionsKs() const { return FOptionsKs; }
+  void SetOptionsKs(TDBGridKsOptions Value);
+  TDBGridKsAllowedOperations AllowedOperations() const { return FAllowedOperations; }
+  void SetAllowedOperations(TDBGridKsAllowedOperations Value) { FAllowedOperations = Value; }
+  TDBGridKsAllowedSelections AllowedSelections() const { return FAllowedSelections; }
+  void SetAllowedSelections(TDBGridKsAllowedSelections Value);
+  TDBGridKsEditActions EditActions() const { return FEditActions; }
+  void SetEditActions(TDBGridKsEditActions Value) { FEditActions = Value; }
+  bool AutoFitColWidths() const { return FAutoFitColWidths; }
+  void SetAutoFitColWidths(bool Value);
+  TDBGridColumnsKs* Columns() const { return FColumns.get(); }
+  void SetColumns(TDBGridColumnsKs* Value) { FColumns->Assign(Value); }
+  TColumnDefValuesKs* ColumnDefValues() const { return FColumnDefValues.get(); }
+  void SetColumnDefValues(TColumnDefValuesKs* Value) { FColumnDefValues->Assign(Value); }
+  bool DefaultDrawing() const { return FDefaultDrawing; }
+  void SetDefaultDrawing(bool Value) { FDefaultDrawing = Value; }
+  bool DrawMemoText() const { return FDrawMemoText; }
+  void SetDrawMemoText(bool Value);
+  bool Flat() const { return FFlat; }
+  void SetFlat(bool Value);
+  TColor FooterColor() const { return FFooterColor; }
+  void SetFooterColor(TColor Value);
+  TFont* FooterFont() { return &FFooterFont; }
+  void SetFooterFont(TFont* Value) { FFooterFont.Assign(Value); }
+  int FooterRowCount() const { return FFooterRowCount; }
+  void SetFooterRowCount(int Value);
+  int FrozenCols() const { return FFrozenCols; }
+  void SetFrozenCols(int Value);
+  TDBGridKsScrollBar* HorzScrollBar() const { return FHorzScrollBar.get(); }
+  TDBGridKsScrollBar* VertScrollBar() const { return FVertScrollBar.get(); }
+  int MinAutoFitWidth() const { return FMinAutoFitWidth; }
+  void SetMinAutoFitWidth(int Value);
+  bool ReadOnly() const { return FReadOnly; }
+  void SetReadOnly(bool Value);
+  int RowHeight() const { return FRowHeight; }
+  void SetRowHeight(int Value);
+  int RowLines() const { return FRowLines; }
+  void SetRowLines(int Value);
+  bool RowSizingAllowed() const { return FRowSizingAllowed; }
+  void SetRowSizingAllowed(bool Value);
+  TFont* TitleFont() { return &FTitleFont; }
+  void SetTitleFont(TFont* Value) { FTitleFont.Assign(Value); }
+  TImageList* TitleImages() const { return FTitleImages; }
+  void SetTitleImages(TImageList* Value);
+  bool UseMultiTitle() const { return FUseMultiTitle; }
+  void SetUseMultiTitle(bool Value);
+  int VTitleMargin() const { return FVTitleMargin; }
+  void SetVTitleMargin(int Value);
+  TDBGridKsStyle* Style() const { return FStyle; }
+  void SetStyle(TDBGridKsStyle* Value);
+
+  // State.
+  TGridDataLinkKs* DataLink() const { return FDataLink.get(); }
+  TBookmarkListKs* SelectedRows() const { return FSelectedRows.get(); }
+  TDBGridKsSelection* Selection() const { return FSelection.get(); }
+  TColumnsKsList& VisibleColumns() { return FVisibleColumns; }
+  TColumnsKsList& SortMarkedColumns() { return FSortMarkedColumns; }
+  THeadTreeNode* HeadTree() const { return FHeadTree.get(); }
+  int IndicatorOffset() const { return FIndicatorOffset; }
+  int TitleOffset() const { return FTitleOffset; }
+  int LayoutLock() const { return FLayoutLock; }
+  int UpdateLock() const { return FUpdateLock; }
+  bool InLayout() const { return FInLayout; }
+  bool LayoutFromDataset() const { return FLayoutFromDataset; }
+  int EditButtonWidth() const { return FEditButtonWidth; }
+  bool RowsTallerThanText() const { return FRowsTallerThanText; }
+  int TitleTextMargin() const { return FTitleTextMargin; }
+  int LevelRowCount() const { return FLevelRowCount; }
+  bool AcquireFocusOnClick = true;
+  bool TreeInterfaceEnabled = true;
+  IMemTableKs* MemTableIntf() const { return FMemTableIntf; }
+  bool TreeModeNoFooter() const { return FMemTableIntf && FFooterRowCount == 0; }
+  bool Loading() const { return ComponentState().Contains(csLoading); }
+  bool Designing() const { return ComponentState().Contains(csDesigning); }
+
+  // Columns and fields.
+  int GetFieldCount() const { return FDataLink->FieldCount(); }
+  TField* GetFields(int I) const { return FDataLink->GetFields(I); }
+  bool FieldIsMapped(TField* Field) const;
+  TField* SelectedField();
+  void SetSelectedField(TField* Value);
+  int SelectedIndex() const { return RawToDataColumn(Col()); }
+  int DataToRawColumn(int DataCol) const { return DataCol + FIndicatorOffset; }
+  int RawToDataColumn(int ACol) const { return ACol - FIndicatorOffset; }
+
+  // Layout.
+  void BeginUpdate();
+  void EndUpdate();
+  void BeginLayout();
+  void EndLayout();
+  void CancelLayout();
+  bool AcquireLayoutLock();
+  void DeferLayout();
+  virtual void LayoutChanged();
+  virtual void UpdateColumnAttributes();
+  virtual void UpdateRowLayout();
+  virtual int ExtraTitleRowCount() { return FLevelRowCount; }
+  virtual bool TitleRowShown() { return FOptions.Contains(dgTitles); }
+
+  // Focus and selection.
+  virtual bool AcquireFocus();
+  virtual bool RowSelectHighlighted();
+  virtual bool EditorAlwaysShown();
+  virtual bool GridOrEditorFocused();
+  virtual bool CellInSelection(int ACol, int ARow, int DataCol, const AnsiString& Bookmark);
+  virtual void InvalidateSelection();
+  virtual void ShowCellEditor();
+  void InvalidateRowCells(int ARow);
+  void InvalidateColumnCells(int DataCol);
+  void ClearSelection();
+  // The grid rows whose buffered records are selected.
+  TGridRect BookmarksSelectionRect();
+  // The data cells between two bookmarks and data columns, for repainting.
+  RECT SelectionBox(int LeftCol, const AnsiString& Top, int RightCol, const AnsiString& Bottom);
+
+  // Data link reactions.
+  virtual void LinkActive(bool Value);
+  virtual void SumListRecalcAndUpdate();
+  virtual void RecordChanged();
+  virtual void DefineFieldMap();
+  virtual void GetDatasetFields(std::vector<TField*>& List);
+  virtual void Scroll(int Distance);
+  virtual void UpdateScrollBars();
+  virtual void UpdateHorzScrollBar() {}
+  void EditingChanged();
+  void FieldValueChanged(TField* Field);
+  void UpdateEditor();
+  void UpdateMemTableIntf();
+  // Writes the edited text to the selected field.
+  void SetEditCellValue();
+
+  // Around walks over the dataset: the same record current and the same
+  // page shown afterwards.
+  void SavePosition();
+  void RestorePosition();
+  void SetSortMarkersFromIndex();
+  bool AllowedOperationsPermitEdit();
+  void InvalidateFooterRows();
+  virtual void ApplyFilter();
+  virtual void ApplySorting();
+  void CheckTitleButton(int ACol, bool& Enabled);
+  void DoDropDown(TColumnKs* Column);
+  void DoCloseUp(TColumnKs* Column);
+  void RaiseGridError(const AnsiString& Message) { throw EInvalidGridOperation(Message); }
+  // Scales fonts and column widths with the form.
+  void ChangeScale(int M, int D);
+  void Loaded() override;
+  void WndProc(TMessage& Message) override;
+
+  // The bookmark list's owner.
+  TDataSet* BookmarkDataSet() override;
+  void BookmarksChanged() override;
+  void CurrentRowSelectionChanged() override;
+
+  TNotifyEvent OnColEnter, OnColExit, OnColWidthsChanged, OnEditButtonClick, OnSortMarkingChanged;
+  TNotifyEvent OnApplyFilter;
+  TDBGridKsClickEvent OnCellClick, OnTitleClick;
+  TCheckTitleKsBtnEvent OnCheckButton;
+  TTitleKsClickEvent OnTitleBtnClick;
+  TDropDownCloseUpEvent OnDropDown, OnCloseUp;
+  std::function<void(TObject*, int FromIndex, int ToIndex)> OnColumnMoved;
+
+ protected:
+  friend class TGridDataLinkKs;
+  friend class TDBGridColumnsKs;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+  void CreateParams(TCreateParams& Params) override;
+  void AfterCreateWnd() override;
+  void DrawCell(int ACol, int ARow, const RECT& ARect, TGridDrawState AState) override;
+  void ColWidthsChanged() override;
+  void RowHeightsChanged() override;
+  void ColumnMoved(int FromIndex, int ToIndex) override;
+  void TopLeftChanged() override;
+  int TrailingFixedRows() override { return FFooterRowCount; }
+  AnsiString GetEditText(int ACol, int ARow) override;
+  void SetEditText(int ACol, int ARow, const AnsiString& Value) override;
+  bool CanEditShow() override;
+  virtual std::unique_ptr<TDBGridColumnsKs> CreateColumns();
+  virtual std::unique_ptr<TColumnDefValuesKs> CreateColumnDefValues();
+  virtual std::unique_ptr<TDBGridKsScrollBar> CreateScrollBar(int Kind);
+  virtual void GridSizeChanged();
+
+ private:
+  void InternalLayout();
+  void RunLayout();
+  void AutoFitColumns();
+  void CreateFieldTree();
+  int SetTitleHeights(THeadTreeNode* Node);
+  void TitleFontChanged(TObject*);
+  void FooterFontChanged(TObject*);
+  void AttachDefaultStyle();
+  void ApplyPendingSize();
+
+  std::unique_ptr<TGridDataLinkKs> FDataLink;
+  std::unique_ptr<TColumnDefValuesKs> FColumnDefValues;
+  std::unique_ptr<TDBGridColumnsKs> FColumns;
+  TColumnsKsList FVisibleColumns, FSortMarkedColumns;
+  std::unique_ptr<TBookmarkListKs> FSelectedRows;
+  std::unique_ptr<TDBGridKsSelection> FSelection;
+  TDBGridKsStyle* FStyle = nullptr;
+  TFont FTitleFont, FFooterFont;
+  std::unique_ptr<TDBGridKsScrollBar> FHorzScrollBar, FVertScrollBar;
+  std::unique_ptr<THeadTreeNode> FHeadTree;
+  std::vector<THeadTreeNode*> FLeafNodes;
+  IMemTableKs* FMemTableIntf = nullptr;
+  TImageList* FTitleImages = nullptr;
+
+  TDBGridOptions FOptions;
+  TDBGridKsOptions FOptionsKs;
+  TDBGridKsAllowedOperations FAllowedOperations;
+  TDBGridKsAllowedSelections FAllowedSelections;
+  TDBGridKsEditActions FEditActions;
+  int FIndicatorOffset = 1, FTitleOffset = 1, FLevelRowCount = 0;
+  int FLayoutLock = 0, FUpdateLock = 0;
+  bool FInLayout = false, FLayoutFromDataset = false;
+  // A layout asked for while another ran; it runs once the outer one ends.
+  bool FLayoutPending = false;
+  // A size change arrived inside an update.
+  bool FSizePending = false;
+  int FEditButtonBaseWidth = 0, FEditButtonWidth = 0;
+  int FTitleTextMargin = 4;
+  AnsiString FEditText;
+  bool FSelfChangingTitleFont = false, FSelfChangingFooterFont = false;
+  bool FUserRowResize = false;
+  bool FRowsTallerThanText = false;
+  bool FAutoFitColWidths = false, FDefaultDrawing = true, FDrawMemoText = false, FFlat = false;
+  bool FReadOnly = false, FRowSizingAllowed = false, FUseMultiTitle = false;
+  TColor FFooterColor = clWindow;
+  int FFooterRowCount = 0, FFrozenCols = 0, FMinAutoFitWidth = 0;
+  int FRowHeight = 0, FRowLines = 0, FVTitleMargin = 10;
+  int FInnerEdgeWidth = 4, FFlatFrameWidth = 0;
+  // The remembered position around walks.
+  AnsiString FSavedBookmark;
+  int FSavedOffset = 0;
+};
+
+class TDBGridKs : public TCustomDBGridKs {
+ public:
+  using TCustomDBGridKs::TCustomDBGridKs;
+};
+
+// The grid unit's shared objects, made by the first start-up and freed by
+// the last shut-down.
+void InitDBGridKsUnit();
+void DoneDBGridKsUnit();

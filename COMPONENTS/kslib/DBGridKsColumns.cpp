@@ -1,0 +1,800 @@
+#include "COMPONENTS/kslib/DBGridKsColumns.h"
+
+#include <algorithm>
+
+#include "COMPONENTS/kslib/DBGridKs.h"
+#include "forms/Menus.h"
+
+namespace {
+
+// The dataset layer's record-state field and its list-record bit.
+constexpr const char* StateFieldName = "SYS$STATE";
+constexpr int32_t ListStateBit = 0x40000000;
+
+std::vector<AnsiString> SplitNames(const AnsiString& Line) {
+  std::vector<AnsiString> Names;
+  size_t Start = 0;
+  while (true) {
+    size_t End = Line.find(';', Start);
+    Names.push_back(Line.substr(Start, End == AnsiString::npos ? AnsiString::npos : End - Start));
+    if (End == AnsiString::npos) return Names;
+    Start = End + 1;
+  }
+}
+
+bool NamesContain(const AnsiString& Line, const AnsiString& Text) {
+  for (const AnsiString& Name : SplitNames(Line))
+    if (AnsiCompareText(Name, Text) == 0) return true;
+  return false;
+}
+
+}  // namespace
+
+TFontMetricsKs MeasureFontKs(TFont* Font) {
+  TWindowDC DC;
+  TSelectObject Select(DC.Get(), Font->Handle());
+  TFontMetricsKs Result;
+  GetTextMetricsA(DC.Get(), &Result.Metrics);
+  SIZE Extent{};
+  GetTextExtentPoint32A(DC.Get(), "Wg", 2, &Extent);
+  Result.TextHeight = Extent.cy;
+  GetTextExtentPoint32A(DC.Get(), "0", 1, &Extent);
+  Result.ZeroWidth = Extent.cx;
+  return Result;
+}
+
+// --- grid-wide defaults
+
+TAlignment TColumnTitleDefValuesKs::FallbackAlignment() const {
+  return FGrid && FGrid->UseMultiTitle() ? taCenter : taLeftJustify;
+}
+
+TColor TColumnTitleDefValuesKs::FallbackColor() const {
+  return FGrid ? FGrid->FixedColor() : clBtnFace;
+}
+
+TAlignment TColumnTitleDefValuesKs::Alignment() const {
+  return FAlignmentSet ? FAlignment : FallbackAlignment();
+}
+
+void TColumnTitleDefValuesKs::SetAlignment(TAlignment Value) {
+  if (FAlignmentSet && FAlignment == Value) return;
+  FAlignment = Value, FAlignmentSet = true;
+  if (FGrid) FGrid->LayoutChanged();
+}
+
+TColor TColumnTitleDefValuesKs::Color() const { return FColorSet ? FColor : FallbackColor(); }
+
+void TColumnTitleDefValuesKs::SetColor(TColor Value) {
+  if (FColorSet && FColor == Value) return;
+  FColor = Value, FColorSet = true;
+  if (FGrid) FGrid->Invalidate();
+}
+
+void TColumnTitleDefValuesKs::SetEndEllipsis(bool Value) {
+  if (FEndEllipsis == Value) return;
+  FEndEllipsis = Value;
+  if (FGrid) FGrid->Invalidate();
+}
+
+void TColumnTitleDefValuesKs::SetOrientation(TTextOrientationKs Value) {
+  if (FOrientation == Value) return;
+  FOrientation = Value;
+  if (FGrid) FGrid->LayoutChanged();
+}
+
+void TColumnTitleDefValuesKs::Assign(TPersistent* Source) {
+  auto* S = dynamic_cast<TColumnTitleDefValuesKs*>(Source);
+  if (!S) return TPersistent::Assign(Source);
+  if (S->FAlignmentSet) SetAlignment(S->FAlignment);
+  if (S->FColorSet) SetColor(S->FColor);
+  SetEndEllipsis(S->FEndEllipsis);
+  FTitleButton = S->FTitleButton;
+  FToolTips = S->FToolTips;
+  SetOrientation(S->FOrientation);
+}
+
+void TColumnFooterDefValuesKs::Assign(TPersistent* Source) {
+  auto* S = dynamic_cast<TColumnFooterDefValuesKs*>(Source);
+  if (!S) return TPersistent::Assign(Source);
+  ToolTips = S->ToolTips;
+}
+
+TColumnDefValuesKs::TColumnDefValuesKs(TCustomDBGridKs* Grid) : FGrid(Grid), FTitle(Grid) {}
+
+void TColumnDefValuesKs::SetRepainting(bool& Field, bool Value) {
+  if (Field == Value) return;
+  Field = Value;
+  if (FGrid) FGrid->Invalidate();
+}
+
+void TColumnDefValuesKs::SetLayout(TTextLayout Value) {
+  if (FLayout == Value) return;
+  FLayout = Value;
+  if (FGrid) FGrid->Invalidate();
+}
+
+void TColumnDefValuesKs::Assign(TPersistent* Source) {
+  auto* S = dynamic_cast<TColumnDefValuesKs*>(Source);
+  if (!S) return TPersistent::Assign(Source);
+  FTitle.Assign(&S->FTitle);
+  SetAlwaysShowEditButton(S->FAlwaysShowEditButton);
+  SetEndEllipsis(S->FEndEllipsis);
+  FAutoDropDown = S->FAutoDropDown;
+  FDblClickNextVal = S->FDblClickNextVal;
+  FToolTips = S->FToolTips;
+  FDropDownSizing = S->FDropDownSizing;
+  FDropDownShowTitles = S->FDropDownShowTitles;
+}
+
+// --- title
+
+TColumnTitleKs::TColumnTitleKs(TColumnKs* Column) : FColumn(Column) {
+  FFont.OnChange = [this](TObject* Sender) { FontChanged(Sender); };
+}
+
+bool TColumnTitleKs::IsSet(TColumnKsValue Value) const {
+  return FColumn->FExplicit.Contains(Value);
+}
+
+void TColumnTitleKs::Set(TColumnKsValue Value) { FColumn->FExplicit.Include(Value); }
+
+void TColumnTitleKs::Changed() { FColumn->ColumnChanged(); }
+
+void TColumnTitleKs::FontChanged(TObject*) {
+  if (FApplyingFont) return;
+  Set(cvTitleFont);
+  FColumn->ColumnChanged(true);
+}
+
+AnsiString TColumnTitleKs::Caption() const {
+  if (IsSet(cvTitleCaption)) return FCaption;
+  if (TField* F = FColumn->Field()) return F->DisplayLabel();
+  return FColumn->FieldName();
+}
+
+void TColumnTitleKs::SetCaption(const AnsiString& Value) {
+  TCustomDBGridKs* Grid = FColumn->GetGrid();
+  if (FColumn->FollowsField() && Grid && Grid->DataLink()->Active()) {
+    if (TField* F = FColumn->Field()) {
+      F->SetDisplayLabel(Value);
+      return;
+    }
+  }
+  FColumn->SetExplicit(cvTitleCaption, FCaption, Value);
+}
+
+bool TColumnTitleKs::CaptionStored() const {
+  if (!IsSet(cvTitleCaption)) return false;
+  TField* F = FColumn->Field();
+  return FCaption != (F ? F->DisplayLabel() : FColumn->FieldName());
+}
+
+TAlignment TColumnTitleKs::Alignment() const {
+  if (IsSet(cvTitleAlignment)) return FAlignment;
+  TCustomDBGridKs* Grid = FColumn->GetGrid();
+  return Grid ? Grid->ColumnDefValues()->Title()->Alignment() : taLeftJustify;
+}
+
+void TColumnTitleKs::SetAlignment(TAlignment Value) {
+  FColumn->SetExplicit(cvTitleAlignment, FAlignment, Value);
+}
+
+bool TColumnTitleKs::AlignmentStored() const {
+  if (!IsSet(cvTitleAlignment)) return false;
+  TCustomDBGridKs* Grid = FColumn->GetGrid();
+  return FAlignment != (Grid ? Grid->ColumnDefValues()->Title()->Alignment() : taLeftJustify);
+}
+
+TColor TColumnTitleKs::Color() const {
+  if (IsSet(cvTitleColor)) return FColor;
+  TCustomDBGridKs* Grid = FColumn->GetGrid();
+  return Grid ? Grid->ColumnDefValues()->Title()->Color() : clBtnFace;
+}
+
+void TColumnTitleKs::SetColor(TColor Value) { FColumn->SetExplicit(cvTitleColor, FColor, Value); }
+
+bool TColumnTitleKs::ColorStored() const {
+  if (!IsSet(cvTitleColor)) return false;
+  TCustomDBGridKs* Grid = FColumn->GetGrid();
+  return FColor != (Grid ? Grid->ColumnDefValues()->Title()->Color() : clBtnFace);
+}
+
+TFont* TColumnTitleKs::Font() {
+  if (!IsSet(cvTitleFont)) {
+    TCustomDBGridKs* Grid = FColumn->GetGrid();
+    FApplyingFont = true;
+    FFont.Assign(Grid ? Grid->TitleFont() : FColumn->Font());
+    FApplyingFont = false;
+  }
+  return &FFont;
+}
+
+bool TColumnTitleKs::EndEllipsis() const {
+  if (IsSet(cvTitleEndEllipsis)) return FEndEllipsis;
+  TCustomDBGridKs* Grid = FColumn->GetGrid();
+  return Grid && Grid->ColumnDefValues()->Title()->EndEllipsis();
+}
+
+void TColumnTitleKs::SetEndEllipsis(bool Value) {
+  FColumn->SetExplicit(cvTitleEndEllipsis, FEndEllipsis, Value);
+}
+
+TTextOrientationKs TColumnTitleKs::Orientation() const {
+  if (IsSet(cvTitleOrientation)) return FOrientation;
+  TCustomDBGridKs* Grid = FColumn->GetGrid();
+  return Grid ? Grid->ColumnDefValues()->Title()->Orientation() : tohHorizontal;
+}
+
+void TColumnTitleKs::SetOrientation(TTextOrientationKs Value) {
+  FColumn->SetExplicit(cvTitleOrientation, FOrientation, Value);
+}
+
+bool TColumnTitleKs::TitleButton() const {
+  if (IsSet(cvTitleButton)) return FTitleButton;
+  TCustomDBGridKs* Grid = FColumn->GetGrid();
+  return Grid && Grid->ColumnDefValues()->Title()->TitleButton();
+}
+
+void TColumnTitleKs::SetTitleButton(bool Value) {
+  FColumn->SetExplicit(cvTitleButton, FTitleButton, Value);
+}
+
+bool TColumnTitleKs::ToolTips() const {
+  if (IsSet(cvTitleToolTips)) return FToolTips;
+  TCustomDBGridKs* Grid = FColumn->GetGrid();
+  return Grid && Grid->ColumnDefValues()->Title()->ToolTips();
+}
+
+void TColumnTitleKs::SetToolTips(bool Value) {
+  FColumn->SetExplicit(cvTitleToolTips, FToolTips, Value, false);
+}
+
+void TColumnTitleKs::SetImageIndex(int Value) {
+  FImageIndex = Value;
+  if (TCustomDBGridKs* Grid = FColumn->GetGrid()) Grid->LayoutChanged();
+}
+
+void TColumnTitleKs::SetSortMarker(TSortMarkerKs Value) {
+  if (FSortMarker == Value) return;
+  FSortMarker = Value;
+  auto* Columns = dynamic_cast<TDBGridColumnsKs*>(FColumn->Collection());
+  if (!Columns || Columns->UpdateCount() > 0) return;
+  TCustomDBGridKs* Grid = Columns->Grid();
+  TColumnsKsList* Marked = Grid ? &Grid->SortMarkedColumns() : nullptr;
+  if (!Grid || !Grid->OptionsKs().Contains(dghMultiSortMarking)) {
+    if (Value != smNoneKs) {
+      for (int I = 0; I < Columns->Count(); ++I)
+        if (Columns->Items(I) != FColumn) Columns->Items(I)->Title()->SetSortMarker(smNoneKs);
+      FSortIndex = 1;
+      if (Marked) Marked->assign(1, FColumn);
+    } else {
+      FSortIndex = 0;
+      if (Marked) Marked->clear();
+    }
+  } else if (Value != smNoneKs) {
+    if (FSortIndex == 0) {
+      int Count = 0;
+      for (int I = 0; I < Columns->Count(); ++I)
+        if (Columns->Items(I)->Title()->FSortIndex != 0) ++Count;
+      FSortIndex = Count + 1;
+      Marked->push_back(FColumn);
+    }
+  } else if (FSortIndex != 0) {
+    for (int I = 0; I < Columns->Count(); ++I) {
+      TColumnTitleKs* T = Columns->Items(I)->Title();
+      if (T->FSortIndex > FSortIndex) --T->FSortIndex;
+    }
+    Marked->Remove(FColumn);
+    FSortIndex = 0;
+  }
+  Changed();
+}
+
+void TColumnTitleKs::SetSortIndex(int Value) {
+  Value = std::max(Value, 0);
+  if (Value == FSortIndex) return;
+  auto* Columns = dynamic_cast<TDBGridColumnsKs*>(FColumn->Collection());
+  if (!Columns || Columns->UpdateCount() > 0) {
+    FSortIndex = Value;
+    return;
+  }
+  if (FSortMarker == smNoneKs) return;
+  for (int I = 0; I < Columns->Count(); ++I) {
+    TColumnTitleKs* Other = Columns->Items(I)->Title();
+    if (Other == this || Other->FSortIndex != Value) continue;
+    Other->FSortIndex = FSortIndex;
+    FSortIndex = Value;
+    if (TCustomDBGridKs* Grid = Columns->Grid()) {
+      TColumnsKsList& Marked = Grid->SortMarkedColumns();
+      auto A = std::find(Marked.begin(), Marked.end(), FColumn);
+      auto B = std::find(Marked.begin(), Marked.end(), Other->FColumn);
+      if (A != Marked.end() && B != Marked.end()) std::iter_swap(A, B);
+    }
+    Changed();
+    return;
+  }
+}
+
+void TColumnTitleKs::ClickSortMarker(bool Add) {
+  if (!Add) {
+    if (auto* Columns = dynamic_cast<TDBGridColumnsKs*>(FColumn->Collection()))
+      for (int I = 0; I < Columns->Count(); ++I)
+        if (Columns->Items(I) != FColumn) Columns->Items(I)->Title()->SetSortMarker(smNoneKs);
+  }
+  switch (FSortMarker) {
+    case smNoneKs:
+      SetSortMarker(smDownKs);
+      break;
+    case smDownKs:
+      SetSortMarker(smUpKs);
+      break;
+    case smUpKs:
+      SetSortMarker(Add ? smNoneKs : smDownKs);
+      break;
+  }
+}
+
+int TColumnTitleKs::SortMarkerWidth() { return FSortIndex == 0 ? 0 : 16; }
+
+void TColumnTitleKs::ResetTitle() {
+  for (TColumnKsValue V : {cvTitleColor, cvTitleCaption, cvTitleAlignment, cvTitleFont,
+                           cvTitleButton, cvTitleEndEllipsis, cvTitleToolTips, cvTitleOrientation})
+    FColumn->FExplicit.Exclude(V);
+  FCaption.clear();
+  Font();
+  Changed();
+}
+
+void TColumnTitleKs::Assign(TPersistent* Source) {
+  auto* S = dynamic_cast<TColumnTitleKs*>(Source);
+  if (!S) return TPersistent::Assign(Source);
+  if (S->IsSet(cvTitleAlignment)) SetAlignment(S->FAlignment);
+  if (S->IsSet(cvTitleColor)) SetColor(S->FColor);
+  if (S->IsSet(cvTitleCaption)) SetCaption(S->FCaption);
+  if (S->IsSet(cvTitleFont)) FFont.Assign(&S->FFont);
+  FHint = S->FHint;
+  FImageIndex = S->FImageIndex;
+  if (S->IsSet(cvTitleOrientation)) SetOrientation(S->FOrientation);
+  FSortIndex = S->FSortIndex;
+  FSortMarker = S->FSortMarker;
+  if (S->IsSet(cvTitleButton)) SetTitleButton(S->FTitleButton);
+  if (S->IsSet(cvTitleEndEllipsis)) SetEndEllipsis(S->FEndEllipsis);
+  if (S->IsSet(cvTitleToolTips)) SetToolTips(S->FToolTips);
+}
+
+// --- column
+
+TColumnKs::TColumnKs(TCollection* Collection) : TCollectionItem(Collection), FTitle(this) {
+  FFont.OnChange = [this](TObject* Sender) { DefaultFontChanged(Sender); };
+  FKeyList.OnChange = FPickList.OnChange = [this](TObject*) {
+    if (TCustomDBGridKs* Grid = GetGrid()) Grid->Invalidate();
+  };
+  RefreshDefaultFont();
+  FTitle.Font();
+  InitWidth = Width();
+}
+
+TColumnKs::~TColumnKs() {
+  if (TCustomDBGridKs* Grid = GetGrid()) {
+    Grid->SortMarkedColumns().Remove(this);
+    Grid->VisibleColumns().Remove(this);
+    if (Grid->Selection()) Grid->Selection()->Columns()->Remove(this);
+  }
+  if (FPopupMenu) FPopupMenu->RemoveFreeNotification(GetGrid());
+}
+
+TCustomDBGridKs* TColumnKs::GetGrid() const {
+  auto* Columns = dynamic_cast<TDBGridColumnsKs*>(Collection());
+  return Columns ? Columns->Grid() : nullptr;
+}
+
+template <class T>
+void TColumnKs::SetExplicit(TColumnKsValue Flag, T& Field, const T& Value, bool Notify) {
+  if (FExplicit.Contains(Flag) && Field == Value) return;
+  Field = Value;
+  FExplicit.Include(Flag);
+  if (Notify) ColumnChanged();
+}
+
+void TColumnKs::RefreshDefaultFont() {
+  TCustomDBGridKs* Grid = GetGrid();
+  if (!Grid || FExplicit.Contains(cvFont)) return;
+  FApplyingFont = true;
+  FFont.Assign(Grid->Font());
+  FApplyingFont = false;
+}
+
+void TColumnKs::DefaultFontChanged(TObject*) {
+  if (FApplyingFont) return;
+  FExplicit.Include(cvFont);
+  ColumnChanged();
+}
+
+AnsiString TColumnKs::DisplayName() const {
+  return FFieldName.empty() ? TCollectionItem::DisplayName() : FFieldName;
+}
+
+void TColumnKs::SetIndex(int Value) {
+  TCustomDBGridKs* Grid = GetGrid();
+  if (FollowsField() && Grid && Grid->DataLink()->Active()) {
+    TField* Own = Field();
+    TField* There = Grid->GetFields(Value);
+    if (Own && There && Own != There) Own->SetIndex(There->Index());
+  }
+  TCollectionItem::SetIndex(Value);
+}
+
+void TColumnKs::SetFieldName(const AnsiString& Value) {
+  FFieldName = Value;
+  TCustomDBGridKs* Grid = GetGrid();
+  TField* F = nullptr;
+  if (Grid && !Grid->Loading() && !Value.empty() && Grid->DataLink()->DataSet())
+    F = Grid->DataLink()->DataSet()->FindField(Value);
+  FField = nullptr;
+  SetField(F);
+  InitWidth = Width();
+  ColumnChanged();
+}
+
+TField* TColumnKs::Field() {
+  if (FField || FFieldName.empty()) return FField;
+  TCustomDBGridKs* Grid = GetGrid();
+  TDataSet* DataSet = Grid ? Grid->DataLink()->DataSet() : nullptr;
+  if (!DataSet || (!DataSet->Active() && DataSet->DefaultFields())) return nullptr;
+  if (TField* F = DataSet->FindField(FFieldName)) {
+    FField = F;
+    FFieldName = F->FieldName();
+  }
+  return FField;
+}
+
+void TColumnKs::SetField(TField* Value) {
+  if (FField == Value) return;
+  FField = Value;
+  if (Value) FFieldName = Value->FieldName();
+  if (FollowsField()) {
+    if (!Value) FFieldName.clear();
+    ResetToDefaults();
+    InitWidth = Width();
+  }
+  ColumnChanged();
+}
+
+TAlignment TColumnKs::Alignment() {
+  if (FExplicit.Contains(cvAlignment)) return FAlignment;
+  TField* F = Field();
+  return F ? F->Alignment() : taLeftJustify;
+}
+
+void TColumnKs::SetAlignment(TAlignment Value) {
+  if (FollowsField()) {
+    if (TField* F = Field()) {
+      F->SetAlignment(Value);
+      return;
+    }
+  }
+  SetExplicit(cvAlignment, FAlignment, Value);
+}
+
+bool TColumnKs::AlignmentStored() {
+  if (!FExplicit.Contains(cvAlignment)) return false;
+  TField* F = Field();
+  return FAlignment != (F ? F->Alignment() : taLeftJustify);
+}
+
+TColor TColumnKs::Color() const {
+  if (FExplicit.Contains(cvColor)) return FColor;
+  TCustomDBGridKs* Grid = GetGrid();
+  return Grid ? Grid->Color() : clWindow;
+}
+
+void TColumnKs::SetColor(TColor Value) { SetExplicit(cvColor, FColor, Value); }
+
+bool TColumnKs::ColorStored() const {
+  if (!FExplicit.Contains(cvColor)) return false;
+  TCustomDBGridKs* Grid = GetGrid();
+  return FColor != (Grid ? Grid->Color() : clWindow);
+}
+
+bool TColumnKs::ReadOnly() {
+  if (FExplicit.Contains(cvReadOnly)) return FReadOnly;
+  TCustomDBGridKs* Grid = GetGrid();
+  if (Grid && Grid->ReadOnly()) return true;
+  TField* F = Field();
+  return F && F->ReadOnly();
+}
+
+void TColumnKs::SetReadOnly(bool Value) { SetExplicit(cvReadOnly, FReadOnly, Value); }
+
+bool TColumnKs::ReadOnlyStored() {
+  if (!FExplicit.Contains(cvReadOnly)) return false;
+  bool Explicit = FReadOnly;
+  FExplicit.Exclude(cvReadOnly);
+  bool Fallback = ReadOnly();
+  FExplicit.Include(cvReadOnly);
+  return Explicit != Fallback;
+}
+
+void TColumnKs::SetVisible(bool Value) {
+  if (FVisible == Value) return;
+  FVisible = Value;
+  ColumnChanged(true);
+}
+
+int TColumnKs::DefaultWidth() {
+  TCustomDBGridKs* Grid = GetGrid();
+  if (!Grid) return 64;
+  TField* F = Field();
+  if (!F) return Grid->DefaultColWidth();
+  TFontMetricsKs W = MeasureFontKs(Font());
+  int Overhang = W.Metrics.tmOverhang;
+  return (W.ZeroWidth - Overhang) * F->DisplayWidth() + Overhang + 4;
+}
+
+int TColumnKs::Width() { return FExplicit.Contains(cvWidth) ? FWidth : DefaultWidth(); }
+
+void TColumnKs::SetWidth(int Value) {
+  TCustomDBGridKs* Grid = GetGrid();
+  if (FollowsField() && Grid) {
+    TField* F = Field();
+    if (Grid->HandleAllocated() && F && Value >= 0) {
+      TFontMetricsKs W = MeasureFontKs(Font());
+      if (W.ZeroWidth > 0)
+        F->SetDisplayWidth((W.Metrics.tmAveCharWidth / 2 + Value - W.Metrics.tmOverhang - 3) /
+                           W.ZeroWidth);
+    }
+    if (Grid->LayoutFromDataset() && !FExplicit.Contains(cvWidth)) return;
+  }
+  if ((!FExplicit.Contains(cvWidth) && Value == DefaultWidth()) || Value == -1) {
+    ColumnChanged();
+    return;
+  }
+  FWidth = Value;
+  FExplicit.Include(cvWidth);
+  if (FMaxWidth >= 1 && FMaxWidth < FWidth) FWidth = FMaxWidth;
+  if (FMinWidth > FWidth) FWidth = FMinWidth;
+  ColumnChanged();
+}
+
+bool TColumnKs::WidthStored() { return FExplicit.Contains(cvWidth) && FWidth != DefaultWidth(); }
+
+void TColumnKs::SetMinWidth(int Value) {
+  FMinWidth = Value;
+  if (Value > 0 && Width() < Value) SetWidth(Value);
+}
+
+void TColumnKs::SetMaxWidth(int Value) {
+  FMaxWidth = Value;
+  if (Value > 0 && Width() > Value) SetWidth(Value);
+}
+
+int TColumnKs::ClampWidth(int Value) const {
+  if (FMinWidth > 0 && FMinWidth > Value) return FMinWidth;
+  if (FMaxWidth > 0 && FMaxWidth < Value) return FMaxWidth;
+  return Value;
+}
+
+void TColumnKs::SetAutoFitColWidth(bool Value) {
+  FAutoFitColWidth = Value;
+  TCustomDBGridKs* Grid = GetGrid();
+  if (Grid && Grid->AutoFitColWidths() && !Grid->Loading() && !Grid->Designing())
+    SetWidth(InitWidth);
+  ColumnChanged();
+}
+
+bool TColumnKs::ToolTips() const {
+  if (FExplicit.Contains(cvToolTips)) return FToolTips;
+  TCustomDBGridKs* Grid = GetGrid();
+  return Grid && Grid->ColumnDefValues()->ToolTips();
+}
+
+void TColumnKs::SetToolTips(bool Value) { SetExplicit(cvToolTips, FToolTips, Value, false); }
+
+bool TColumnKs::Checkboxes() {
+  if (FExplicit.Contains(cvCheckboxes)) return FCheckboxes;
+  TField* F = Field();
+  return F && F->DataType() == ftBoolean;
+}
+
+void TColumnKs::SetCheckboxes(bool Value) { SetExplicit(cvCheckboxes, FCheckboxes, Value); }
+
+void TColumnKs::SetButtonStyle(TColumnButtonStyleKs Value) {
+  if (FButtonStyle == Value) return;
+  FButtonStyle = Value;
+  ColumnChanged();
+}
+
+void TColumnKs::SetNotInKeyListIndex(int Value) {
+  FNotInKeyListIndex = Value;
+  if (TCustomDBGridKs* Grid = GetGrid()) Grid->Invalidate();
+}
+
+void TColumnKs::SetPopupMenu(TPopupMenu* Value) {
+  TCustomDBGridKs* Grid = GetGrid();
+  if (FPopupMenu && Grid) FPopupMenu->RemoveFreeNotification(Grid);
+  FPopupMenu = Value;
+  if (Value && Grid) Value->FreeNotification(Grid);
+}
+
+int TColumnKs::GetColumnType() {
+  TField* F = Field();
+  if (Checkboxes()) return 5;
+  if (F && F->Lookup()) return 2;
+  if (FPickList.Count() > 0 && FKeyList.Count() == 0) return 1;
+  if (FKeyList.Count() > 0 && FPickList.Count() > 0) return 3;
+  return 0;
+}
+
+AnsiString TColumnKs::GetDisplayText() {
+  TField* F = Field();
+  if (!F) return "";
+  AnsiString Text;
+  TCustomDBGridKs* Grid = GetGrid();
+  if (FKeyList.Count() > 0) {
+    int I = FKeyList.IndexOf(F->Text());
+    if (I >= 0 && I < FPickList.Count()) {
+      Text = FPickList.Strings(I);
+    } else if (FNotInKeyListIndex >= 0 && FNotInKeyListIndex < FPickList.Count()) {
+      Text = FPickList.Strings(FNotInKeyListIndex);
+    }
+  } else if (Grid && Grid->DrawMemoText() && F->IsBlob()) {
+    Text = F->AsString();
+  } else {
+    Text = F->DisplayText();
+  }
+  if (F->FieldName() == StateFieldName)
+    Text = !F->IsNull() && !(F->AsInteger() & ListStateBit) ? "+" : "";
+  return Text;
+}
+
+TCheckBoxState TColumnKs::GetCheckboxState() {
+  TField* F = Field();
+  if (!F) return cbUnchecked;
+  if (F->IsNull()) return cbGrayed;
+  if (F->DataType() == ftBoolean) return F->AsBoolean() ? cbChecked : cbUnchecked;
+  // No first line names no checked value: grayed, as for any other text.
+  if (FKeyList.Count() == 0) return cbGrayed;
+  AnsiString Text = F->Text();
+  if (NamesContain(FKeyList.Strings(0), Text)) return cbChecked;
+  if (FKeyList.Count() < 2) return cbGrayed;
+  return NamesContain(FKeyList.Strings(1), Text) ? cbUnchecked : cbGrayed;
+}
+
+void TColumnKs::FillColCellParams(TColCellParamsKs* Params) {
+  Params->Row = Params->Col = -1;
+  Params->State = 0;
+  Params->Font = Font();
+  Params->Background = Color();
+  Params->Alignment = Alignment();
+  Params->ImageIndex = -1;
+  Params->Text = GetDisplayText();
+  Params->CheckboxState = GetCheckboxState();
+  Params->ReadOnly = ReadOnly();
+}
+
+void TColumnKs::ResetToDefaults() {
+  FTitle.ResetTitle();
+  FExplicit = {};
+  RefreshDefaultFont();
+  FPickList.Clear();
+  FKeyList.Clear();
+  FButtonStyle = cbsAuto;
+  ColumnChanged();
+}
+
+void TColumnKs::Assign(TPersistent* Source) {
+  auto* S = dynamic_cast<TColumnKs*>(Source);
+  if (!S) return TCollectionItem::Assign(Source);
+  TCollection* Owner = Collection();
+  if (Owner) Owner->BeginUpdate();
+  ResetToDefaults();
+  FFieldName = S->FFieldName;
+  FField = nullptr;
+  if (S->FExplicit.Contains(cvColor)) SetColor(S->FColor);
+  if (S->FExplicit.Contains(cvWidth)) SetWidth(S->FWidth);
+  if (S->FExplicit.Contains(cvFont)) FFont.Assign(&S->FFont);
+  if (S->FExplicit.Contains(cvAlignment)) SetExplicit(cvAlignment, FAlignment, S->FAlignment);
+  if (S->FExplicit.Contains(cvReadOnly)) SetReadOnly(S->FReadOnly);
+  if (S->FExplicit.Contains(cvCheckboxes)) SetCheckboxes(S->FCheckboxes);
+  FTitle.Assign(&S->FTitle);
+  FButtonStyle = S->FButtonStyle;
+  FPickList.Assign(&S->FPickList);
+  SetPopupMenu(S->FPopupMenu);
+  InitWidth = S->InitWidth;
+  FAutoFitColWidth = S->FAutoFitColWidth;
+  FKeyList.Assign(&S->FKeyList);
+  if (S->FExplicit.Contains(cvToolTips)) SetToolTips(S->FToolTips);
+  Tag = S->Tag;
+  FVisible = S->FVisible;
+  FNotInKeyListIndex = S->FNotInKeyListIndex;
+  FMinWidth = S->FMinWidth;
+  FMaxWidth = S->FMaxWidth;
+  OnGetCellParams = S->OnGetCellParams;
+  if (Owner) Owner->EndUpdate();
+}
+
+// --- lists and the collection
+
+int TColumnsKsList::IndexOf(TColumnKs* Column) const {
+  auto It = std::find(begin(), end(), Column);
+  return It == end() ? -1 : static_cast<int>(It - begin());
+}
+
+bool TColumnsKsList::Remove(TColumnKs* Column) {
+  auto It = std::find(begin(), end(), Column);
+  if (It == end()) return false;
+  erase(It);
+  return true;
+}
+
+TDBGridColumnsKs::TDBGridColumnsKs(TCustomDBGridKs* Grid, TCollectionItemClass ItemClass)
+    : TCollection(std::move(ItemClass)), FGrid(Grid) {}
+
+TColumnKs* TDBGridColumnsKs::Add() {
+  if (FGrid) FGrid->BeginLayout();
+  TColumnKs* Column = nullptr;
+  try {
+    Column = static_cast<TColumnKs*>(TCollection::Add());
+  } catch (...) {
+    if (FGrid) FGrid->CancelLayout();
+    throw;
+  }
+  if (FGrid) FGrid->EndLayout();
+  return Column;
+}
+
+TColumnKs* TDBGridColumnsKs::AddUnstored() {
+  TColumnKs* Column = Add();
+  Column->FPersistent = false;
+  return Column;
+}
+
+TDBGridColumnsState TDBGridColumnsKs::GetState() const {
+  return Count() > 0 && Items(0)->PersistentColumn() ? csCustomized : csDefault;
+}
+
+void TDBGridColumnsKs::ClearFieldCaches() {
+  for (int I = 0; I < Count(); ++I) Items(I)->ClearFieldCache();
+}
+
+void TDBGridColumnsKs::Update(TCollectionItem* Item) {
+  if (!FGrid || FGrid->Loading()) return;
+  if (auto* Column = static_cast<TColumnKs*>(Item)) {
+    int Raw = FGrid->DataToRawColumn(Column->Index());
+    if (Raw >= FGrid->ColCount()) return;
+    FGrid->InvalidateCol(Raw);
+    int GridWidth = FGrid->ColWidths(Raw);
+    if (!FGrid->AutoFitColWidths() || FGrid->Designing()) {
+      if (GridWidth == Column->Width()) {
+        if (FGrid->UseMultiTitle()) FGrid->LayoutChanged();
+      } else {
+        int Width = Column->Visible()                       ? Column->Width()
+                    : FGrid->Options().Contains(dgColLines) ? -1
+                                                            : 0;
+        FGrid->SetColWidths(Raw, Width);
+      }
+    } else if (GridWidth > 0) {
+      int Old = Column->InitWidth;
+      Column->InitWidth = MulDiv(Column->InitWidth, Column->Width(), GridWidth);
+      if (Column->Index() < Count() - 1) {
+        TColumnKs* Next = Items(Column->Index() + 1);
+        Next->InitWidth = std::max(Next->InitWidth + Old - Column->InitWidth, 0);
+      }
+      FGrid->LayoutChanged();
+    }
+  } else {
+    FGrid->SetSortMarkersFromIndex();
+    FGrid->LayoutChanged();
+  }
+  // A hidden current column gives way to the first visible one.
+  int Current = FGrid->SelectedIndex();
+  if (Current >= 0 && Current < Count() && !Items(Current)->Visible()) {
+    for (int I = 0; I < Count(); ++I) {
+      if (!Items(I)->Visible()) continue;
+      FGrid->SetCol(FGrid->DataToRawColumn(I));
+      break;
+    }
+  }
+  if (FGrid->LayoutLock() == 0) FGrid->UpdateEditor();
+}

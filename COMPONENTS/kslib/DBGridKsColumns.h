@@ -1,0 +1,366 @@
+// The grid's columns: each binds one field of the grid's dataset to one
+// grid column and says how it is shown. A visual property set on the
+// column itself is explicit (one flag per property); one that is not reads
+// the grid-wide defaults, then the grid, and is not stored.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "db/DB.h"
+#include "forms/Graphics.h"
+#include "forms/Menus.h"
+#include "forms/StdCtrls.h"
+
+class TCustomDBGridKs;
+class TColumnKs;
+class TDBGridColumnsKs;
+
+// A font's metrics on the screen's context (the grid may have no window
+// yet; its own context measures the same).
+struct TFontMetricsKs {
+  TEXTMETRICA Metrics{};
+  int TextHeight = 0;  // of "Wg"
+  int ZeroWidth = 0;   // of "0"
+};
+TFontMetricsKs MeasureFontKs(TFont* Font);
+
+enum TColumnButtonStyleKs { cbsAuto, cbsEllipsis, cbsNone, cbsUpDown, cbsDropDown };
+enum TSortMarkerKs { smNoneKs, smDownKs, smUpKs };
+enum TTextOrientationKs { tohHorizontal, tohVertical };
+enum TTextLayout { tlTop, tlCenter, tlBottom };
+
+// The explicit-value flags of a column, its title's among them.
+enum TColumnKsValue {
+  cvColor,
+  cvWidth,
+  cvFont,
+  cvAlignment,
+  cvReadOnly,
+  cvTitleColor,
+  cvTitleCaption,
+  cvTitleAlignment,
+  cvTitleFont,
+  cvTitleButton,
+  cvTitleEndEllipsis,
+  cvTitleToolTips,
+  cvTitleOrientation,
+  cvImeMode,
+  cvImeName,
+  cvWordWrap,
+  cvLookupDisplayFields,
+  cvCheckboxes,
+  cvAlwaysShowEditButton,
+  cvEndEllipsis,
+  cvAutoDropDown,
+  cvDblClickNextVal,
+  cvToolTips,
+  cvDropDownSizing,
+  cvDropDownShowTitles,
+  cvLayout,
+  cvHighlightRequired
+};
+using TColumnKsValues = TSet<TColumnKsValue>;
+
+// What a cell shows, filled by its column and handed to the events.
+class TColCellParamsKs : public TObject {
+ public:
+  TAlignment Alignment = taLeftJustify;
+  TColor Background = clWindow;
+  TCheckBoxState CheckboxState = cbUnchecked;
+  int Col = -1;
+  TFont* Font = nullptr;
+  int ImageIndex = -1;
+  bool ReadOnly = false;
+  int Row = -1;
+  int State = 0;  // the grid draw state's bits
+  AnsiString Text;
+};
+
+// The grid-wide defaults of titles.
+class TColumnTitleDefValuesKs : public TPersistent {
+ public:
+  explicit TColumnTitleDefValuesKs(TCustomDBGridKs* Grid) : FGrid(Grid) {}
+  void Assign(TPersistent* Source) override;
+  // Centred while the grid's multi-level titles are on, else left.
+  TAlignment Alignment() const;
+  void SetAlignment(TAlignment Value);
+  bool AlignmentStored() const { return FAlignmentSet && FAlignment != FallbackAlignment(); }
+  // The grid's FixedColor.
+  TColor Color() const;
+  void SetColor(TColor Value);
+  bool ColorStored() const { return FColorSet && FColor != FallbackColor(); }
+  bool EndEllipsis() const { return FEndEllipsis; }
+  void SetEndEllipsis(bool Value);
+  TTextOrientationKs Orientation() const { return FOrientation; }
+  void SetOrientation(TTextOrientationKs Value);
+  bool TitleButton() const { return FTitleButton; }
+  void SetTitleButton(bool Value) { FTitleButton = Value; }
+  bool ToolTips() const { return FToolTips; }
+  void SetToolTips(bool Value) { FToolTips = Value; }
+
+ private:
+  TAlignment FallbackAlignment() const;
+  TColor FallbackColor() const;
+  TCustomDBGridKs* FGrid;
+  TAlignment FAlignment = taLeftJustify;
+  TColor FColor = clBtnFace;
+  bool FAlignmentSet = false, FColorSet = false;
+  bool FEndEllipsis = false, FTitleButton = false, FToolTips = false;
+  TTextOrientationKs FOrientation = tohHorizontal;
+};
+
+class TColumnFooterDefValuesKs : public TPersistent {
+ public:
+  void Assign(TPersistent* Source) override;
+  bool ToolTips = false;
+};
+
+// The grid-wide column defaults.
+class TColumnDefValuesKs : public TPersistent {
+ public:
+  explicit TColumnDefValuesKs(TCustomDBGridKs* Grid);
+  void Assign(TPersistent* Source) override;
+  TCustomDBGridKs* Grid() const { return FGrid; }
+  TColumnTitleDefValuesKs* Title() { return &FTitle; }
+  TColumnFooterDefValuesKs* Footer() { return &FFooter; }
+
+  bool AlwaysShowEditButton() const { return FAlwaysShowEditButton; }
+  void SetAlwaysShowEditButton(bool Value) { SetRepainting(FAlwaysShowEditButton, Value); }
+  bool AutoDropDown() const { return FAutoDropDown; }
+  void SetAutoDropDown(bool Value) { FAutoDropDown = Value; }
+  bool DblClickNextVal() const { return FDblClickNextVal; }
+  void SetDblClickNextVal(bool Value) { FDblClickNextVal = Value; }
+  bool DropDownShowTitles() const { return FDropDownShowTitles; }
+  void SetDropDownShowTitles(bool Value) { FDropDownShowTitles = Value; }
+  bool DropDownSizing() const { return FDropDownSizing; }
+  void SetDropDownSizing(bool Value) { FDropDownSizing = Value; }
+  bool EndEllipsis() const { return FEndEllipsis; }
+  void SetEndEllipsis(bool Value) { SetRepainting(FEndEllipsis, Value); }
+  TTextLayout Layout() const { return FLayout; }
+  void SetLayout(TTextLayout Value);
+  bool HighlightRequired() const { return FHighlightRequired; }
+  void SetHighlightRequired(bool Value) { SetRepainting(FHighlightRequired, Value); }
+  bool ToolTips() const { return FToolTips; }
+  void SetToolTips(bool Value) { FToolTips = Value; }
+
+ private:
+  void SetRepainting(bool& Field, bool Value);
+  TCustomDBGridKs* FGrid;
+  TColumnTitleDefValuesKs FTitle;
+  TColumnFooterDefValuesKs FFooter;
+  bool FAlwaysShowEditButton = false, FAutoDropDown = true, FDblClickNextVal = false;
+  bool FDropDownShowTitles = true, FDropDownSizing = true, FEndEllipsis = true;
+  bool FHighlightRequired = true, FToolTips = true;
+  TTextLayout FLayout = tlTop;
+};
+
+class TDBGridKsColumnDefValuesKs : public TColumnDefValuesKs {
+ public:
+  using TColumnDefValuesKs::TColumnDefValuesKs;
+};
+
+// The title cell of one column and its place in the sort marking.
+class TColumnTitleKs : public TPersistent {
+ public:
+  explicit TColumnTitleKs(TColumnKs* Column);
+  void Assign(TPersistent* Source) override;
+  TColumnKs* Column() const { return FColumn; }
+
+  // The field's display label, else the column's field name.
+  AnsiString Caption() const;
+  virtual void SetCaption(const AnsiString& Value);
+  TAlignment Alignment() const;
+  void SetAlignment(TAlignment Value);
+  TColor Color() const;
+  void SetColor(TColor Value);
+  // The grid's TitleFont, else the column's font.
+  TFont* Font();
+  bool EndEllipsis() const;
+  void SetEndEllipsis(bool Value);
+  TTextOrientationKs Orientation() const;
+  void SetOrientation(TTextOrientationKs Value);
+  bool TitleButton() const;
+  void SetTitleButton(bool Value);
+  bool ToolTips() const;
+  void SetToolTips(bool Value);
+  const AnsiString& Hint() const { return FHint; }
+  void SetHint(const AnsiString& Value) { FHint = Value; }
+  int ImageIndex() const { return FImageIndex; }
+  void SetImageIndex(int Value);
+
+  TSortMarkerKs SortMarker() const { return FSortMarker; }
+  void SetSortMarker(TSortMarkerKs Value);
+  int SortIndex() const { return FSortIndex; }
+  void SetSortIndex(int Value);
+  // One title click: down, up, none (adding) or down again.
+  void ClickSortMarker(bool Add);
+  virtual void ResetTitle();
+  // The room the title keeps for its sort marker.
+  int SortMarkerWidth();
+
+  bool CaptionStored() const;
+  bool AlignmentStored() const;
+  bool ColorStored() const;
+
+ private:
+  friend class TColumnKs;
+  bool IsSet(TColumnKsValue Value) const;
+  void Set(TColumnKsValue Value);
+  void Changed();
+  void FontChanged(TObject*);
+  TColumnKs* FColumn;
+  AnsiString FCaption, FHint;
+  TAlignment FAlignment = taLeftJustify;
+  TColor FColor = clBtnFace;
+  TFont FFont;
+  bool FEndEllipsis = false, FTitleButton = false, FToolTips = false;
+  TTextOrientationKs FOrientation = tohHorizontal;
+  int FImageIndex = -1;
+  int FSortIndex = 0;
+  TSortMarkerKs FSortMarker = smNoneKs;
+  bool FApplyingFont = false;
+};
+
+class TColumnKs : public TCollectionItem {
+ public:
+  explicit TColumnKs(TCollection* Collection);
+  ~TColumnKs() override;
+  void Assign(TPersistent* Source) override;
+  AnsiString DisplayName() const override;
+  void SetIndex(int Value) override;
+
+  // The owning grid, or null outside a grid's collection.
+  TCustomDBGridKs* GetGrid() const;
+  TColumnKsValues ExplicitValues() const { return FExplicit; }
+  // Built from a field: writes follow the field.
+  bool PersistentColumn() const { return FPersistent; }
+  void SetPersistentColumn(bool Value) { FPersistent = Value; }
+  virtual bool FollowsField() const { return !FPersistent; }
+
+  const AnsiString& FieldName() const { return FFieldName; }
+  void SetFieldName(const AnsiString& Value);
+  // Resolved by name on demand.
+  TField* Field();
+  virtual void SetField(TField* Value);
+  void ClearFieldCache() { FField = nullptr; }
+  // The field bound now, without looking it up.
+  TField* BoundField() const { return FField; }
+
+  TAlignment Alignment();
+  virtual void SetAlignment(TAlignment Value);
+  bool AlignmentStored();
+  TColor Color() const;
+  void SetColor(TColor Value);
+  bool ColorStored() const;
+  TFont* Font() { return &FFont; }
+  bool FontStored() const { return FExplicit.Contains(cvFont); }
+  // Takes the grid's font again unless the column has its own.
+  void RefreshDefaultFont();
+  bool ReadOnly();
+  virtual void SetReadOnly(bool Value);
+  bool ReadOnlyStored();
+  bool Visible() const { return FVisible; }
+  void SetVisible(bool Value);
+  int Width();
+  virtual void SetWidth(int Value);
+  bool WidthStored();
+  // The width without the column's own: from the field and the font.
+  int DefaultWidth();
+  int MinWidth() const { return FMinWidth; }
+  void SetMinWidth(int Value);
+  int MaxWidth() const { return FMaxWidth; }
+  void SetMaxWidth(int Value);
+  int ClampWidth(int Value) const;
+  int InitWidth = 0;
+  int32_t Tag = 0;
+  bool AutoFitColWidth() const { return FAutoFitColWidth; }
+  virtual void SetAutoFitColWidth(bool Value);
+  bool ToolTips() const;
+  void SetToolTips(bool Value);
+  bool Checkboxes();
+  void SetCheckboxes(bool Value);
+  TColumnButtonStyleKs ButtonStyle() const { return FButtonStyle; }
+  void SetButtonStyle(TColumnButtonStyleKs Value);
+  TStrings* KeyList() { return &FKeyList; }
+  TStrings* PickList() { return &FPickList; }
+  int NotInKeyListIndex() const { return FNotInKeyListIndex; }
+  void SetNotInKeyListIndex(int Value);
+  TPopupMenu* PopupMenu() const { return FPopupMenu; }
+  void SetPopupMenu(TPopupMenu* Value);
+  TColumnTitleKs* Title() { return &FTitle; }
+
+  // The column's editing kind: 0 plain, 1 pick list, 2 lookup, 3 key
+  // list, 4 image, 5 check box.
+  int GetColumnType();
+  AnsiString GetDisplayText();
+  // 0 unchecked, 1 checked, 2 grayed.
+  TCheckBoxState GetCheckboxState();
+  void FillColCellParams(TColCellParamsKs* Params);
+  virtual void ResetToDefaults();
+
+  TNotifyEvent OnGetCellParams;
+
+ protected:
+  // Notifies the collection for this column alone, or for all.
+  void ColumnChanged(bool AllItems = false) { Changed(AllItems); }
+
+ private:
+  friend class TColumnTitleKs;
+  friend class TDBGridColumnsKs;
+  template <class T>
+  void SetExplicit(TColumnKsValue Flag, T& Field, const T& Value, bool Notify = true);
+  void DefaultFontChanged(TObject*);
+
+  TColumnKsValues FExplicit;
+  bool FPersistent = true;
+  AnsiString FFieldName;
+  TField* FField = nullptr;
+  TAlignment FAlignment = taLeftJustify;
+  TColor FColor = clWindow;
+  TFont FFont;
+  bool FReadOnly = false, FVisible = true, FToolTips = false, FCheckboxes = false;
+  int FWidth = 0;
+  int FMinWidth = 0, FMaxWidth = 0;
+  bool FAutoFitColWidth = true;
+  TColumnButtonStyleKs FButtonStyle = cbsAuto;
+  TStringList FKeyList, FPickList;
+  int FNotInKeyListIndex = -1;
+  TPopupMenu* FPopupMenu = nullptr;
+  TColumnTitleKs FTitle;
+  bool FApplyingFont = false;
+};
+
+class TDBGridColumnKs : public TColumnKs {
+ public:
+  using TColumnKs::TColumnKs;
+};
+
+// A list of columns that does not own them.
+class TColumnsKsList : public std::vector<TColumnKs*> {
+ public:
+  int IndexOf(TColumnKs* Column) const;
+  bool Remove(TColumnKs* Column);
+};
+
+enum TDBGridColumnsState { csDefault, csCustomized };
+
+class TDBGridColumnsKs : public TCollection {
+ public:
+  TDBGridColumnsKs(TCustomDBGridKs* Grid, TCollectionItemClass ItemClass);
+  TCustomDBGridKs* Grid() const { return FGrid; }
+  // Adds inside one layout of the grid.
+  TColumnKs* Add();
+  // A column built from a field.
+  TColumnKs* AddUnstored();
+  TColumnKs* Items(int Index) const { return static_cast<TColumnKs*>(TCollection::Items(Index)); }
+  // Customized when the first column is a persistent one.
+  TDBGridColumnsState GetState() const;
+  void ClearFieldCaches();
+
+ protected:
+  void Update(TCollectionItem* Item) override;
+
+ private:
+  TCustomDBGridKs* FGrid;
+};

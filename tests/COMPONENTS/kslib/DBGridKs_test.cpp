@@ -1,0 +1,549 @@
+// The data grid's core under Wine: defaults, options, scaling, the layout
+// protocol and geometry, the data link and field map, the selection, the
+// style and the window messages, over the goods fixture.
+#include "COMPONENTS/kslib/DBGridKs.h"
+
+#include <gtest/gtest.h>
+
+#include "GridForm.h"
+#include "forms/ScrollBar.h"
+
+namespace {
+
+const auto* const GridUnit = ::testing::AddGlobalTestEnvironment(new TGridUnitEnvironment);
+
+// Counts layout passes (each asks for the field map once) and can make
+// the next one fail, as a dataset error while the layout runs would.
+class TProbeGrid : public TDBGridKs {
+ public:
+  using TDBGridKs::SetEditText;
+  using TDBGridKs::TDBGridKs;
+  int Layouts = 0, FailLayouts = 0, SizeChanges = 0;
+  void DefineFieldMap() override {
+    ++Layouts;
+    if (FailLayouts > 0) {
+      --FailLayouts;
+      throw EDatabaseError("Набор данных недоступен");
+    }
+    TDBGridKs::DefineFieldMap();
+  }
+
+ protected:
+  void GridSizeChanged() override {
+    ++SizeChanges;
+    TDBGridKs::GridSizeChanged();
+  }
+};
+
+using TProbeForm = TGridForm<TProbeGrid>;
+
+void ExpectUnlocked(TCustomDBGridKs* Grid) {
+  EXPECT_EQ(Grid->LayoutLock(), 0);
+  EXPECT_EQ(Grid->UpdateLock(), 0);
+  EXPECT_FALSE(Grid->InLayout());
+}
+
+// --- core
+
+TEST(DBGridCore, ANewGridHasItsDefaults) {
+  TDBGridKs Grid(nullptr);
+  EXPECT_EQ(SetToBits(Grid.Options()), 3837u);
+  EXPECT_EQ(SetToBits(Grid.OptionsKs()), 120417u);
+  EXPECT_EQ(SetToBits(Grid.TCustomGrid::Options()), 3727u);
+  EXPECT_EQ(SetToBits(Grid.AllowedOperations()), 15u);
+  EXPECT_EQ(SetToBits(Grid.AllowedSelections()), 0u);
+  EXPECT_EQ(Grid.VTitleMargin(), 10);
+  EXPECT_TRUE(Grid.ShowHint());
+  EXPECT_EQ(Grid.RowCount(), 2);
+  EXPECT_EQ(Grid.ColCount(), 2);
+  EXPECT_EQ(Grid.IndicatorOffset(), 1);
+  EXPECT_EQ(Grid.Style(), DefaultDBGridKsStyle());
+  EXPECT_EQ(Grid.FooterColor(), clWindow);
+}
+
+TEST(DBGridCore, OptionWritesReLayOutOnlyForWhatShows) {
+  struct {
+    TDBGridOption Option;
+    bool ReLaysOut;
+  } Cases[] = {{dgEditing, true},        {dgAlwaysShowEditor, true},
+               {dgTitles, true},         {dgIndicator, true},
+               {dgColLines, true},       {dgRowLines, true},
+               {dgRowSelect, true},      {dgAlwaysShowSelection, true},
+               {dgConfirmDelete, false}, {dgCancelOnExit, false},
+               {dgColumnResize, false},  {dgTabs, false},
+               {dgMultiSelect, false}};
+  for (auto& C : Cases) {
+    TProbeForm F;
+    TDBGridOptions Options = F.Grid->Options();
+    if (Options.Contains(C.Option)) {
+      Options.Exclude(C.Option);
+    } else {
+      Options.Include(C.Option);
+    }
+    int Before = F.Grid->Layouts;
+    F.Grid->SetOptions(Options);
+    EXPECT_EQ(F.Grid->Layouts - Before, C.ReLaysOut ? 1 : 0) << "option " << C.Option;
+  }
+  TDBGridKs Grid(nullptr);
+  Grid.SetOptions(Grid.Options() + TDBGridOptions{dgRowSelect, dgAlwaysShowEditor});
+  EXPECT_FALSE(Grid.Options().Contains(dgEditing)) << "row select drops editing";
+  EXPECT_FALSE(Grid.Options().Contains(dgAlwaysShowEditor));
+  EXPECT_TRUE(Grid.TCustomGrid::Options().Contains(goRowSelect));
+  EXPECT_FALSE(Grid.TCustomGrid::Options().Contains(goEditing));
+}
+
+TEST(DBGridCore, ScalingKeepsTheColumnBoundariesRounded) {
+  struct {
+    int Width, M, D;
+    std::vector<int> Expected;
+  } Cases[] = {{25, 2, 1, {50, 50, 50}}, {3, 3, 2, {5, 4, 5}}};
+  for (auto& C : Cases) {
+    TDBGridKs Grid(nullptr);
+    for (int I = 0; I < 3; ++I) Grid.Columns()->Add()->SetWidth(C.Width);
+    Grid.ChangeScale(C.M, C.D);
+    std::vector<int> Widths;
+    for (int I = 0; I < 3; ++I) Widths.push_back(Grid.Columns()->Items(I)->Width());
+    EXPECT_EQ(Widths, C.Expected);
+  }
+}
+
+TEST(DBGridCore, RemovedComponentsAreLetGo) {
+  TProbeForm F;
+  auto* Source = new TDataSource(nullptr);
+  Source->SetDataSet(&F.Data);
+  F.Grid->SetDataSource(Source);
+  EXPECT_TRUE(F.Grid->DataLink()->Active());
+  delete Source;
+  EXPECT_EQ(F.Grid->DataSource(), nullptr);
+  EXPECT_FALSE(F.Grid->DataLink()->Active());
+  // Fields that go with a closing dataset unbind their columns.
+  F.Grid->SetDataSource(&F.Source);
+  ASSERT_NE(F.Grid->Columns()->Items(1)->Field(), nullptr);
+  F.Data.Close();
+  EXPECT_EQ(F.Grid->GetFields(1), nullptr);
+  ExpectUnlocked(F.Grid);
+  F.Data.Open();
+  EXPECT_EQ(F.Grid->Columns()->Count(), 4);
+  EXPECT_EQ(F.Grid->Columns()->Items(3)->Field(), F.Data.FieldByName("Qty"));
+}
+
+TEST(DBGridCore, StartUpTwiceSharesOneStyle) {
+  TDBGridKsStyle* Style = DefaultDBGridKsStyle();
+  InitDBGridKsUnit();
+  EXPECT_EQ(DefaultDBGridKsStyle(), Style) << "a second start-up makes nothing";
+  DoneDBGridKsUnit();
+  EXPECT_EQ(DefaultDBGridKsStyle(), Style) << "the first shut-down frees nothing";
+  EXPECT_NE(DBGridKsDataService(), nullptr);
+}
+
+// --- layout
+
+TEST(DBGridLayout, CaptionsMakeMultiLevelTitles) {
+  TGridForm<> F;
+  auto* Grid = F.Grid;
+  Grid->Columns()->Clear();
+  const char* Fields[] = {"Price", "Qty", "Name"};
+  const char* Captions[] = {"Sales|Q1", "Sales|Q2", "Cost"};
+  for (int I = 0; I < 3; ++I) {
+    TColumnKs* Column = Grid->Columns()->Add();
+    Column->SetFieldName(Fields[I]);
+    Column->Title()->SetCaption(Captions[I]);
+  }
+  int Single = Grid->RowHeights(0);
+  Grid->SetUseMultiTitle(true);
+  std::vector<THeadTreeNode*> Top = Grid->HeadTree()->Children();
+  ASSERT_EQ(Top.size(), 2u);
+  EXPECT_EQ(Top[0]->Text, "Sales");
+  EXPECT_EQ(Top[1]->Text, "Cost");
+  std::vector<THeadTreeNode*> Quarters = Top[0]->Children();
+  ASSERT_EQ(Quarters.size(), 2u);
+  EXPECT_EQ(Quarters[0]->Text, "Q1");
+  EXPECT_EQ(Top[1]->Height, Top[0]->Height + Quarters[0]->Height) << "Cost spans both levels";
+  EXPECT_GT(Grid->RowHeights(0), Single);
+  EXPECT_EQ(Grid->Columns()->Items(2)->Title()->Alignment(), taCenter)
+      << "multi-level titles are centred unless set";
+}
+
+TEST(DBGridLayout, RowGeometryFollowsLinesHeightAndText) {
+  TGridForm<> F;
+  TFontMetricsKs M = MeasureFontKs(F.Grid->Font());
+  int Line = M.Metrics.tmExternalLeading + M.Metrics.tmHeight;
+  int Extra = 3 + F.Grid->GridLineWidth();
+  int T = M.TextHeight;
+  struct {
+    int RowLines, RowHeight;
+    bool Fit;
+    int Expected;
+  } Cases[] = {
+      {0, 0, false, T + Extra},
+      {2, 0, false, Line * 2},
+      {2, 5, false, Line * 2 + 5},
+      {0, 40, false, 40},
+      {0, 40, true,
+       ((40 - Extra) % T > T / 2 ? (40 - Extra) / T + 1 : (40 - Extra) / T) * T + Extra},
+  };
+  for (auto& C : Cases) {
+    F.Grid->SetOptionsKs(F.Grid->OptionsKs() - TDBGridKsOptions{dghFitRowHeightToText});
+    F.Grid->SetRowLines(C.RowLines);
+    F.Grid->SetRowHeight(C.RowHeight);
+    if (C.Fit) F.Grid->SetOptionsKs(F.Grid->OptionsKs() + TDBGridKsOptions{dghFitRowHeightToText});
+    EXPECT_EQ(F.Grid->DefaultRowHeight(), C.Expected)
+        << C.RowLines << " lines, height " << C.RowHeight << (C.Fit ? ", fitted" : "");
+    if (C.Fit) {
+      EXPECT_EQ(F.Grid->RowHeight(), Extra);
+      EXPECT_EQ(F.Grid->RowLines(), (C.Expected - Extra) / T);
+    }
+  }
+}
+
+TEST(DBGridLayout, FootersTakeTheBottomBelowASpacerRow) {
+  TGridForm<> F(4);
+  F.Show();
+  F.Grid->SetFooterRowCount(2);
+  int Offset = F.Grid->TitleOffset();
+  ASSERT_EQ(F.Grid->RowCount(), Offset + 4 + 3);
+  int Step = F.Grid->DefaultRowHeight() + 1;
+  int Used = F.Grid->RowHeights(0) + 1 + 2 * Step + 1 + 4 * Step;
+  EXPECT_EQ(F.Grid->RowHeights(Offset + 4), F.Grid->ClientHeight() - Used);
+  RECT Footer = F.Grid->CellRect(1, F.Grid->RowCount() - 1);
+  EXPECT_EQ(Footer.bottom + 1, F.Grid->ClientHeight()) << "the last footer ends at the bottom";
+}
+
+TEST(DBGridLayout, HiddenColumnsHaveNoWidthAndNoTabStop) {
+  TGridForm<> F;
+  F.Grid->Columns()->Items(1)->SetVisible(false);
+  EXPECT_EQ(F.Grid->ColWidths(2), -1) << "with column lines";
+  EXPECT_FALSE(F.Grid->TabStops(2));
+  F.Grid->SetOptions(F.Grid->Options() - TDBGridOptions{dgColLines});
+  EXPECT_EQ(F.Grid->ColWidths(2), 0);
+  EXPECT_EQ(F.Grid->ColWidths(0), 11) << "the indicator";
+}
+
+TEST(DBGridLayout, AutoFitLaysColumnsOutForTheWiderOfClientAndMinimum) {
+  TGridForm<> F;
+  F.Show();
+  F.Grid->SetAutoFitColWidths(true);
+  auto Total = [&] {
+    int Sum = F.Grid->ColWidths(0) + 1;
+    for (int I = 0; I < F.Grid->Columns()->Count(); ++I)
+      Sum += F.Grid->Columns()->Items(I)->Width() + 1;
+    return Sum;
+  };
+  EXPECT_EQ(Total(), F.Grid->ClientWidth());
+  F.Grid->SetMinAutoFitWidth(1200);
+  EXPECT_EQ(Total(), 1200);
+  F.Grid->Columns()->Items(0)->SetMaxWidth(30);
+  F.Grid->LayoutChanged();
+  EXPECT_EQ(F.Grid->Columns()->Items(0)->Width(), 30);
+  EXPECT_EQ(Total(), 1200) << "the others take what the limited one leaves";
+}
+
+TEST(DBGridLayout, EveryPathLeavesTheLocksFreeAfterOneLayout) {
+  TProbeForm F;
+  F.Show();
+  auto* G = F.Grid;
+  // Nested brackets with requests inside: one pass at the outer end.
+  int Before = G->Layouts;
+  G->BeginLayout();
+  G->BeginLayout();
+  G->LayoutChanged();
+  G->EndLayout();
+  G->LayoutChanged();
+  G->EndLayout();
+  EXPECT_EQ(G->Layouts - Before, 1);
+  ExpectUnlocked(G);
+
+  // The deferred message arriving while a layout is open is covered by it.
+  Before = G->Layouts;
+  G->BeginLayout();
+  PostMessageA(G->Handle(), WM_DEFERRED_LAYOUT_KS, 0, 0);
+  PumpFor(30);
+  EXPECT_EQ(G->Layouts, Before);
+  G->EndLayout();
+  PumpFor(30);
+  EXPECT_EQ(G->Layouts - Before, 1);
+  ExpectUnlocked(G);
+
+  // Inside a plain update it runs once the update ends.
+  Before = G->Layouts;
+  G->BeginUpdate();
+  PostMessageA(G->Handle(), WM_DEFERRED_LAYOUT_KS, 0, 0);
+  PumpFor(30);
+  G->EndUpdate();
+  EXPECT_EQ(G->Layouts - Before, 1);
+  ExpectUnlocked(G);
+
+  // Fields leaving while the dataset's controls are disabled: deferred.
+  F.Data.DisableControls();
+  F.Data.Close();
+  ExpectUnlocked(G);
+  F.Data.Open();
+  F.Data.EnableControls();
+  PumpFor(30);
+  ExpectUnlocked(G);
+  EXPECT_EQ(G->Columns()->Count(), 4);
+
+  // A layout that fails gives everything back and lets the error through.
+  G->FailLayouts = 1;
+  EXPECT_THROW(G->LayoutChanged(), EDatabaseError);
+  ExpectUnlocked(G);
+  Before = G->Layouts;
+  G->LayoutChanged();
+  EXPECT_EQ(G->Layouts - Before, 1) << "the next request lays out again";
+}
+
+TEST(DBGridLayout, FrozenColumnsBeyondTheColumnsNeverRaise) {
+  TGridForm<> F;
+  EXPECT_NO_THROW(F.Grid->SetFrozenCols(10));
+  EXPECT_EQ(F.Grid->FrozenCols(), 10);
+  EXPECT_EQ(F.Grid->FixedCols(), F.Grid->ColCount() - 1);
+  F.Grid->SetFrozenCols(-1);
+  EXPECT_EQ(F.Grid->FrozenCols(), 10);
+}
+
+// --- data link
+
+TEST(DBGridDataLink, TheMapGrowsByDoublingAndKeepsItsEntries) {
+  TGridForm<> F;
+  TGridDataLinkKs* Link = F.Grid->DataLink();
+  Link->ClearMapping();
+  Link->SparseMap = true;
+  struct {
+    int Adds, Size;
+  } Steps[] = {{1, 8}, {8, 8}, {9, 16}, {16, 16}, {17, 32}};
+  int Added = 0;
+  for (auto& S : Steps) {
+    while (Added < S.Adds) Link->AddMapping(Added++ == 0 ? "Price" : "Missing");
+    EXPECT_EQ(Link->MapSize(), S.Size) << S.Adds << " entries";
+  }
+  EXPECT_EQ(Link->GetFields(0), F.Data.FieldByName("Price"));
+  EXPECT_EQ(Link->GetFields(1), nullptr);
+  EXPECT_FALSE(Link->DefaultFields()) << "a missing name in a sparse map";
+  Link->SparseMap = false;
+  EXPECT_THROW(Link->AddMapping("Missing"), EDatabaseError);
+}
+
+TEST(DBGridDataLink, CustomizedColumnsMayNameMissingFields) {
+  TGridForm<> F;
+  F.Grid->Columns()->Clear();
+  F.Grid->Columns()->Add()->SetFieldName("Name");
+  F.Grid->Columns()->Add()->SetFieldName("Gone");
+  F.Grid->LayoutChanged();
+  EXPECT_EQ(F.Grid->GetFields(0), F.Data.FieldByName("Name"));
+  EXPECT_EQ(F.Grid->GetFields(1), nullptr);
+  EXPECT_FALSE(F.Grid->DataLink()->DefaultFields());
+  EXPECT_EQ(F.Grid->Columns()->Items(1)->Field(), nullptr);
+}
+
+TEST(DBGridDataLink, ResetCancelsOnlyAnUnmarkedEdit) {
+  TProbeForm F;
+  TGridDataLinkKs* Link = F.Grid->DataLink();
+  F.Data.Edit();
+  Link->Reset();
+  EXPECT_EQ(F.Data.State(), dsBrowse);
+  F.Data.Edit();
+  Link->Modified();
+  Link->Reset();
+  EXPECT_EQ(F.Data.State(), dsEdit) << "a marked edit only refreshes the record";
+  EXPECT_FALSE(Link->IsModified());
+  F.Data.Cancel();
+}
+
+TEST(DBGridDataLink, AFailedWriteKeepsTheEditForTheNextPost) {
+  TProbeForm F;
+  F.Show();
+  TGridDataLinkKs* Link = F.Grid->DataLink();
+  F.Grid->SetCol(4);  // Qty, an integer
+  F.Grid->SetEditText(4, F.Grid->Row(), "abc");
+  ASSERT_TRUE(Link->IsModified());
+  EXPECT_THROW(F.Data.Post(), EDatabaseError);
+  EXPECT_FALSE(Link->InUpdateData());
+  EXPECT_TRUE(Link->IsModified()) << "the edit stays marked";
+  F.Grid->SetEditText(4, F.Grid->Row(), "77");
+  F.Data.Post();
+  EXPECT_EQ(F.Data.FieldByName("Qty")->AsInteger(), 77);
+  // A write that asks for the record's values again does not come back in.
+  int Writes = 0;
+  F.Data.FieldByName("Qty")->OnSetText = [&](TField* Field, const AnsiString& Text) {
+    ++Writes;
+    Field->SetAsString(Text);
+    F.Data.UpdateRecord();
+  };
+  F.Grid->SetEditText(4, F.Grid->Row(), "78");
+  F.Data.Post();
+  EXPECT_EQ(Writes, 1);
+  EXPECT_EQ(F.Data.FieldByName("Qty")->AsInteger(), 78);
+}
+
+// --- selection
+
+TEST(DBGridSelection, KindsReplaceEachOtherAndEmptyOnClose) {
+  TGridForm<> F;
+  F.Show();
+  auto* G = F.Grid;
+  TDBGridKsSelection* S = G->Selection();
+  F.Data.SetRecNo(2);
+  AnsiString Earlier = F.Data.GetBookmark();
+  F.Data.SetRecNo(5);
+  AnsiString Later = F.Data.GetBookmark();
+  S->Rect()->SelectRect(3, Later, false);
+  S->Rect()->SelectRect(1, Earlier, true);
+  EXPECT_EQ(S->SelectionType(), gstRectangle);
+  EXPECT_EQ(S->Rect()->GetTopRow(), Earlier);
+  EXPECT_EQ(S->Rect()->GetBottomRow(), Later);
+  EXPECT_EQ(S->Rect()->GetLeftCol(), 1);
+  EXPECT_EQ(S->Rect()->GetRightCol(), 3);
+  EXPECT_TRUE(S->DataCellSelected(2, F.Data.GetBookmark()));
+  EXPECT_FALSE(S->DataCellSelected(0, F.Data.GetBookmark()));
+
+  G->SelectedRows()->SetCurrentRowSelected(true);
+  EXPECT_EQ(S->SelectionType(), gstRecordBookmarks) << "a record selection replaces the rectangle";
+  EXPECT_EQ(S->Rect()->AnchorCol, -1);
+  G->SelectedRows()->SetCurrentRowSelected(false);
+  EXPECT_EQ(S->SelectionType(), gstNon) << "the last record unselected";
+
+  S->Rect()->SelectRect(2, Later, false);
+  S->Rect()->SelectRect(2, Later, true);
+  EXPECT_EQ(S->SelectionType(), gstNon) << "a rectangle of the anchor cell alone";
+
+  TDBGridColumnsKs* Columns = G->Columns();
+  S->Columns()->Select(Columns->Items(1), false);
+  S->Columns()->SelectRange(Columns->Items(3));
+  EXPECT_EQ(S->Columns()->size(), 3u);
+  S->Columns()->SelectRange(Columns->Items(2));
+  ASSERT_EQ(S->Columns()->size(), 2u) << "back toward the anchor";
+  EXPECT_EQ(S->Columns()->at(0), Columns->Items(1));
+  EXPECT_EQ(S->Columns()->at(1), Columns->Items(2));
+
+  F.Data.Close();
+  EXPECT_EQ(S->SelectionType(), gstNon);
+  EXPECT_TRUE(S->Columns()->empty());
+  try {
+    S->Rect()->GetLeftCol();
+    FAIL();
+  } catch (EInvalidGridOperation& E) {
+    EXPECT_EQ(E.Message(), AnsiString("Error in TDBGridKsSelectionRect.GetBottomRow"));
+  }
+}
+
+TEST(DBGridSelection, NarrowingTheAllowedKindsClearsOnlyWhatLeft) {
+  TGridForm<> F;
+  F.Show();
+  F.Grid->SelectedRows()->SetCurrentRowSelected(true);
+  F.Grid->SetAllowedSelections({gstRecordBookmarks, gstAll});
+  F.Grid->SetAllowedSelections({gstRecordBookmarks});
+  EXPECT_EQ(F.Grid->Selection()->SelectionType(), gstRecordBookmarks);
+  F.Grid->SetAllowedSelections({gstRectangle});
+  EXPECT_EQ(F.Grid->Selection()->SelectionType(), gstNon);
+  EXPECT_EQ(F.Grid->SelectedRows()->Count(), 0);
+}
+
+// --- style
+
+TEST(DBGridStyle, MixColorBlendsTowardTheTarget) {
+  EXPECT_EQ(ColorToRGB(MixColor(clWhite, clBlack, false)), RGB(186, 186, 186));
+  EXPECT_EQ(ColorToRGB(MixColor(clWhite, clBlack, true)), RGB(202, 202, 202));
+}
+
+TEST(DBGridStyle, UnfocusedSelectionBlendsOnlyOnTrueColour) {
+  TGridForm<> F;
+  F.Show();
+  F.Data.SetRecNo(3);
+  F.Grid->SelectedRows()->SetCurrentRowSelected(true);
+  F.Form->SetFocus();
+  SetFocus(nullptr);
+  TDBGridKsStyle* Style = F.Grid->Style();
+  TFont Font;
+  int Row = F.Grid->Row(), DataRow = Row - F.Grid->TitleOffset();
+  auto Background = [&](int ScreenColors) {
+    Style->ScreenColors = ScreenColors;
+    TColor Back = clWindow;
+    EXPECT_TRUE(Style->GetDataCellHighlight(F.Grid, 3, &Font, Back, {}, DataRow, 2, Row));
+    return Back;
+  };
+  TColor Blended = Background(-1);
+  TColor Plain = Background(256);
+  Style->UpdateScreenColors();
+  EXPECT_EQ(Plain, clBtnFace);
+  EXPECT_NE(Blended, clBtnFace);
+  EXPECT_EQ(ColorToRGB(Blended), ColorToRGB(MixColor(clWindow, clBtnShadow, false)));
+}
+
+TEST(DBGridStyle, AGridNeverKeepsADestroyedStyle) {
+  TDBGridKs Grid(nullptr);
+  auto* Own = new TDBGridKsStyle;
+  Grid.SetStyle(Own);
+  EXPECT_TRUE(Own->IsGridRegistered(&Grid));
+  EXPECT_FALSE(DefaultDBGridKsStyle()->IsGridRegistered(&Grid));
+  delete Own;
+  EXPECT_EQ(Grid.Style(), DefaultDBGridKsStyle());
+  EXPECT_TRUE(DefaultDBGridKsStyle()->IsGridRegistered(&Grid));
+}
+
+TEST(DBGridStyle, OneExternalScrollBarServesOneGrid) {
+  TGridForm<> F;
+  auto* Other = new TDBGridKs(F.Form);
+  auto* Bar = new TScrollBar(F.Form);
+  Bar->SetName("VBar");
+  Bar->SetParent(F.Form);
+  F.Grid->VertScrollBar()->SetExtScrollBar(Bar);
+  try {
+    Other->VertScrollBar()->SetExtScrollBar(Bar);
+    FAIL();
+  } catch (Exception& E) {
+    EXPECT_EQ(E.Message(), AnsiString("Possible VBar already attached to the other control."));
+  }
+  F.Grid->VertScrollBar()->SetVisible(false);
+  EXPECT_EQ(F.Grid->VertScrollBar()->VisibleMode(), sbNeverShowKs);
+  EXPECT_FALSE(Bar->Visible());
+  delete Bar;
+  EXPECT_EQ(F.Grid->VertScrollBar()->ExtScrollBar(), nullptr);
+}
+
+// --- window
+
+TEST(DBGridWindow, AFlatGridDrawsAOnePixelFrameInsteadOfTheEdge) {
+  TGridForm<> F;
+  F.Show();
+  F.Grid->SetFlat(true);
+  HWND Wnd = F.Grid->Handle();
+  EXPECT_FALSE(GetWindowLongA(Wnd, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+  RECT Window, Client;
+  GetWindowRect(Wnd, &Window);
+  GetClientRect(Wnd, &Client);
+  int Bar = GetWindowLongA(Wnd, GWL_STYLE) & WS_HSCROLL ? GetSystemMetrics(SM_CYHSCROLL) : 0;
+  EXPECT_EQ(Client.right, Window.right - Window.left - 2);
+  EXPECT_EQ(Client.bottom, Window.bottom - Window.top - 2 - Bar);
+}
+
+TEST(DBGridWindow, ASizeChangeInsideAnUpdateIsHandledOnceAtItsEnd) {
+  TProbeForm F;
+  F.Show();
+  int Before = F.Grid->SizeChanges;
+  F.Grid->BeginUpdate();
+  F.Grid->SetBounds(5, 5, 400, 200);
+  F.Grid->SetBounds(5, 5, 380, 180);
+  EXPECT_EQ(F.Grid->SizeChanges, Before);
+  F.Grid->EndUpdate();
+  EXPECT_EQ(F.Grid->SizeChanges - Before, 1);
+}
+
+TEST(DBGridWindow, SavedPositionComesBackAfterAWalk) {
+  TGridForm<> F(40);
+  F.Show();
+  TGridDataLinkKs* Link = F.Grid->DataLink();
+  int Rows = Link->RecordCount();
+  ASSERT_GT(Rows, 4);
+  F.Data.SetRecNo(20);
+  F.Data.MoveBy(2);
+  int Id = F.Data.FieldByName("Id")->AsInteger();
+  int Active = Link->ActiveRecord();
+  F.Grid->SavePosition();
+  for (F.Data.First(); !F.Data.Eof(); F.Data.Next()) {
+  }
+  F.Grid->RestorePosition();
+  EXPECT_EQ(F.Data.FieldByName("Id")->AsInteger(), Id);
+  EXPECT_EQ(Link->ActiveRecord(), Active) << "the same page";
+}
+
+}  // namespace
