@@ -23,15 +23,13 @@ constexpr TDBGridOptions LayoutOptions{dgEditing,   dgAlwaysShowEditor,   dgTitl
                                        dgIndicator, dgColLines,           dgRowLines,
                                        dgRowSelect, dgAlwaysShowSelection};
 
-// Removes one pending message of the number; a WM_QUIT taken with it is
-// posted again.
+}  // namespace
+
 void KillMessage(HWND Wnd, UINT Msg) {
   MSG M;
   if (PeekMessageA(&M, Wnd, Msg, Msg, PM_REMOVE) && M.message == WM_QUIT)
     PostQuitMessage(static_cast<int>(M.wParam));
 }
-
-}  // namespace
 
 void InitDBGridKsUnit() {
   if (UnitUseCount++ > 0) return;

@@ -339,6 +339,10 @@ class TDBGridKs : public TCustomDBGridKs {
   using TCustomDBGridKs::TCustomDBGridKs;
 };
 
+// Removes one pending message of the number from the window's queue; a
+// WM_QUIT taken with it is posted again.
+void KillMessage(HWND Wnd, UINT Msg);
+
 // The grid unit's shared objects, made by the first start-up and freed by
 // the last shut-down.
 void InitDBGridKsUnit();

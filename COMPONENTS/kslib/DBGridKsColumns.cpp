@@ -643,8 +643,10 @@ AnsiString TColumnKs::GetDisplayText() {
   } else {
     Text = F->DisplayText();
   }
-  if (F->FieldName() == StateFieldName)
-    Text = !F->IsNull() && !(F->AsInteger() & ListStateBit) ? "+" : "";
+  if (F->FieldName() == StateFieldName) {
+    bool Plus = !F->IsNull() && !(F->AsInteger() & ListStateBit);
+    Text.assign(Plus ? 1 : 0, '+');
+  }
   return Text;
 }
 

@@ -80,12 +80,7 @@ void TCustomDBGridKs::DeferLayout() {
 
 void TCustomDBGridKs::InternalLayout() {
   if (Loading()) return;
-  if (HandleAllocated()) {
-    MSG M;
-    if (PeekMessageA(&M, Handle(), WM_DEFERRED_LAYOUT_KS, WM_DEFERRED_LAYOUT_KS, PM_REMOVE) &&
-        M.message == WM_QUIT)
-      PostQuitMessage(static_cast<int>(M.wParam));
-  }
+  if (HandleAllocated()) KillMessage(Handle(), WM_DEFERRED_LAYOUT_KS);
   // This pass covers a deferred request that is waiting.
   FLayoutPending = false;
   struct TInLayout {
