@@ -65,6 +65,21 @@ int CompareText(const TValueRef& Key, const TValueRef& Row, uint8_t Options, boo
   return Sign(result, 0);
 }
 
+// Case-sensitive by code, in one pass: what CompareText gives without
+// partial keys, locale or case folding (a value ends at its zero or length).
+int CompareCodes(const TValueRef& Key, const TValueRef& Row) {
+  const uint8_t* a = Key.Data;
+  const uint8_t* b = Row.Data;
+  int32_t common = std::min(Key.Length, Row.Length);
+  for (int32_t i = 0; i < common; ++i) {
+    if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
+    if (a[i] == 0) return 0;
+  }
+  uint8_t restA = Key.Length > common ? a[common] : 0;
+  uint8_t restB = Row.Length > common ? b[common] : 0;
+  return Sign(restA, restB);
+}
+
 int CompareValues(TFieldType Type, const TValueRef& Key, const TValueRef& Row, uint8_t Options,
                   bool& Full) {
   int result;
@@ -72,7 +87,9 @@ int CompareValues(TFieldType Type, const TValueRef& Key, const TValueRef& Row, u
     case ftString:
     case ftFixedChar:
     case ftGuid:
-      result = CompareText(Key, Row, Options, Full);
+      result = (Options & (mtcoPartialKey | mtcoCaseInsensitive | mtcoIgnoreLocale))
+                   ? CompareText(Key, Row, Options, Full)
+                   : CompareCodes(Key, Row);
       break;
     case ftSmallint:
       result = Sign(Load<int16_t>(Key.Data), Load<int16_t>(Row.Data));
@@ -432,6 +449,8 @@ TzynSearchResult TzynIndex::Search(const TzynFieldList& List, const TzynRecord* 
     if (compare(mid, Nearest) <= 0) b = mid; else a = mid + 1;
   }
   int32_t blockFirst = a;
+  bool filter = RespectFilter && DataSet->FilteringNeeded();
+  if (First && !filter) return {0, true, blockFirst};
   // Rows past the halving's upper end may still be equal as partial keys.
   a = match + 1;
   b = Count();
@@ -440,7 +459,7 @@ TzynSearchResult TzynIndex::Search(const TzynFieldList& List, const TzynRecord* 
     if (compare(mid, Nearest) >= 0) a = mid + 1; else b = mid;
   }
   int32_t blockEnd = a;
-  if (RespectFilter && DataSet->FilteringNeeded()) {
+  if (filter) {
     // Only rows of the block count: the next shown row beyond it is no match.
     if (First) {
       for (int32_t row = blockFirst; row < blockEnd; ++row)

@@ -48,6 +48,14 @@ bool ValidDateTime(double Value) { return std::isfinite(Value) && Value >= -6935
 TzynCustomStreamFormat::TzynCustomStreamFormat(TComponent* AOwner) : TComponent(AOwner) {}
 TzynCustomStreamFormat::~TzynCustomStreamFormat() = default;
 
+void TzynCustomStreamFormat::Assign(TPersistent* Source) {
+  if (auto* other = dynamic_cast<TzynCustomStreamFormat*>(Source)) {
+    Flags = other->Flags;
+    return;
+  }
+  TComponent::Assign(Source);
+}
+
 void TzynCustomStreamFormat::DetermineSaveFields(IzynMemTable* Table) {
   FSaveFields.clear();
   TFields* fields = Table->DataSet()->Fields();

@@ -53,7 +53,8 @@ class TzynCustomStreamFormat : public TComponent {
 
   AnsiString Version() const { return GetVersion(); }
   TzynStreamFlags Flags = zynDefaultStreamFlags;
-  void Assign(const TzynCustomStreamFormat* Other) { Flags = Other->Flags; }
+  // Copies the flags of another format.
+  void Assign(TPersistent* Source) override;
 
   // A whole save or load. The table's switches and the lock are restored
   // before an error passes on.

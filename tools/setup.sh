@@ -16,6 +16,7 @@ PACKAGES=(
   openssl libssl-dev libengine-gost-openssl
   unzip zip p7zip-full
   clang
+  libsqlite3-dev
   firebird3.0-server-core firebird3.0-utils libfbclient2 firebird-dev
 )
 

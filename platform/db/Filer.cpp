@@ -322,7 +322,8 @@ void TWriter::WriteString(const AnsiString& Value) {
 TReader::TReader(TStream* Stream, int BufSize)
     : FStream(Stream),
       FBuffer(static_cast<size_t>(std::max(BufSize, 1))),
-      FStreamPos(Stream->Position()) {}
+      FStreamPos(Stream->Position()),
+      FStreamSize(Stream->Size()) {}
 
 TReader::~TReader() {
   try {
@@ -425,7 +426,7 @@ AnsiString TReader::ReadString() {
   }
   uint64_t length = GetLE(bytes, 4);
   // A damaged length must not make us allocate what the stream cannot hold.
-  if (static_cast<int64_t>(length) > FStream->Size() - Position())
+  if (static_cast<int64_t>(length) > FStreamSize - Position())
     throw EReadError("Ошибка чтения потока");
   AnsiString value(static_cast<size_t>(length), '\0');
   if (length) Read(value.data(), static_cast<int32_t>(length));

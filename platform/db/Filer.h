@@ -112,4 +112,6 @@ class TReader {
   std::vector<uint8_t> FBuffer;
   size_t FBufPos = 0, FBufEnd = 0;
   int64_t FStreamPos;
+  // Taken once: asking a file for its size on every string costs calls.
+  int64_t FStreamSize;
 };
