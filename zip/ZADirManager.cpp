@@ -57,7 +57,7 @@ std::u32string DecodeUtf8(const AnsiString& bytes) {
       valid = (next & 0xC0) == 0x80;
       c = c << 6 | (next & 0x3F);
     }
-    if (!valid) {
+    if (!valid || c >= RAW_BYTE) {
       text += RAW_BYTE + lead;
       ++at;
       continue;
