@@ -108,6 +108,21 @@ TEST(SDatabase, AFailedSessionEndStillDisconnects) {
   EXPECT_EQ(db.Database->Session()->Handle(), -1);
 }
 
+TEST(SDatabase, ALostAttachmentWithASessionClosesAndConnectsAgain) {
+  TTestDatabase file;
+  TSDatabaseOnFile db(file);
+  TSDatabaseOnFile killer(file);
+  db.Database->Session()->Register("A");
+  db.Database->Session()->LockRecord(3, false);
+  ExecCommitted(*killer.Database, "delete from MON$ATTACHMENTS where MON$ATTACHMENT_ID = " +
+                                      QueryValue(*db.Database, "select CURRENT_CONNECTION from RDB$DATABASE"));
+  EXPECT_THROW(db.Database->Session()->UnlockRecord(3), EIBSQLError);
+  EXPECT_NO_THROW(db.Database->Close());
+  EXPECT_EQ(db.Database->Session()->Handle(), -1);
+  db.Database->Open();
+  EXPECT_EQ(db.Database->ListKinds()->Count(), 2);
+}
+
 TEST(EIBSQLError, WrapsPrepareAndExecuteFailuresWithTheStatement) {
   TTestDatabase file;
   TSDatabaseOnFile db(file);
