@@ -693,12 +693,70 @@ void TPopupMonthCalendarKs::SetDate(TDateTime Value) {
   SendMessageA(FHandle, MCM_SETCURSEL, 0, reinterpret_cast<LPARAM>(&Time));
 }
 
+TPopupMonthCalendarKs::~TPopupMonthCalendarKs() {
+  if (FWatched) FWatched->MessageHook = std::move(FOwnerHook);
+}
+
+// An owner on its way out has no hook left to give back.
+void TPopupMonthCalendarKs::Notification(TComponent* AComponent, TOperation Operation) {
+  TWinControl::Notification(AComponent, Operation);
+  if (Operation == opRemove && AComponent == FWatched) FWatched = nullptr;
+}
+
 void TPopupMonthCalendarKs::ShowAt(POINT Position) {
   FVisible = true;
   ShowPopupAt(this, Position);
+  WatchOwner();
+  // A click outside then reaches the calendar, which closes.
+  SetCapture(FHandle);
 }
 
+void TPopupMonthCalendarKs::SetVisible(bool Value) {
+  if (!Value && HandleAllocated() && GetCapture() == FHandle) ReleaseCapture();
+  TWinControl::SetVisible(Value);
+}
+
+// From the first showing on, the calendar sees its owner's messages before
+// the owner's own hook; it stays, since a close runs inside it.
+void TPopupMonthCalendarKs::WatchOwner() {
+  if (FWatched) return;
+  FWatched = dynamic_cast<TWinControl*>(Owner());
+  if (!FWatched) return;
+  FWatched->FreeNotification(this);
+  FOwnerHook = std::move(FWatched->MessageHook);
+  FWatched->MessageHook = [this](TMessage& Message) {
+    return OwnerMessage(Message) || (FOwnerHook && FOwnerHook(Message));
+  };
+}
+
+bool TPopupMonthCalendarKs::OwnerMessage(TMessage& Message) {
+  if (!FVisible) return false;
+  if (Message.Msg == WM_KILLFOCUS) {
+    auto To = reinterpret_cast<HWND>(Message.WParam);
+    if (To != FHandle && !IsChild(FHandle, To)) PostMessageA(FHandle, CM_CLOSEUPKS, 0, 0);
+    return false;
+  }
+  if (Message.Msg != CN_KEYDOWN) return false;
+  switch (Message.WParam) {
+    case VK_RETURN:
+    case VK_ESCAPE:
+    case VK_LEFT:
+    case VK_RIGHT:
+    case VK_UP:
+    case VK_DOWN:
+    case VK_PRIOR:
+    case VK_NEXT:
+      SendMessageA(FHandle, WM_KEYDOWN, Message.WParam, Message.LParam);
+      Message.Result = 1;
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Only a shown calendar closes: a close posted before it was hidden is late.
 void TPopupMonthCalendarKs::CloseOwner(bool Accept) {
+  if (!FVisible) return;
   if (auto* PopupOwner = dynamic_cast<IPopupOwnerKs*>(Owner())) PopupOwner->CloseUp(Accept);
 }
 
@@ -739,6 +797,8 @@ void TPopupMonthCalendarKs::WndProc(TMessage& Message) {
       bool OnDate = (Hit.uHit & MCHT_CALENDARDATE) == MCHT_CALENDARDATE &&
                     Hit.uHit != MCHT_TITLEBTNNEXT && Hit.uHit != MCHT_TITLEBTNPREV;
       if (OnDate) CloseOwner(true);
+      // The calendar lets the mouse go after its own click; it takes it back.
+      if (FVisible && GetCapture() != FHandle) SetCapture(FHandle);
       return;
     }
     case WM_KILLFOCUS: {

@@ -245,25 +245,35 @@ class TMRUListKs : public TPersistent {
 };
 
 // A month calendar in a popup; its owner (an IPopupOwnerKs) hears Enter,
-// Esc, a click on a date, a click outside and the loss of the focus.
+// Esc, a click on a date, a click outside and the loss of the focus. The
+// owner is the control that keeps the focus: while the calendar shows, it
+// holds the mouse, and the owner's Enter, Esc and moving keys and its loss
+// of the focus come to the calendar.
 class TPopupMonthCalendarKs : public TWinControl {
  public:
   explicit TPopupMonthCalendarKs(TComponent* AOwner);
+  ~TPopupMonthCalendarKs() override;
   TDateTime Date();
   void SetDate(TDateTime Value);
   bool Ctl3D() const { return FCtl3D; }
   void SetCtl3D(bool Value);
   int BorderWidth() const { return FCtl3D ? 2 : 0; }
   void ShowAt(POINT Position);
+  void SetVisible(bool Value) override;
   void WndProc(TMessage& Message) override;
 
  protected:
   void CreateParams(TCreateParams& Params) override;
   void AfterCreateWnd() override;
   void KeyDown(uint16_t& Key, TShiftState Shift) override;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
 
  private:
   void CloseOwner(bool Accept);
+  void WatchOwner();
+  bool OwnerMessage(TMessage& Message);
   bool FCtl3D = true;
   TDateTime FDate = 0;
+  TWinControl* FWatched = nullptr;
+  std::function<bool(TMessage&)> FOwnerHook;
 };

@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <vector>
 
+#include "EditorForm.h"
 #include "FormsTestKit.h"
 #include "forms/Forms.h"
 #include "forms/StdCtrls.h"
@@ -399,6 +401,22 @@ struct TCalendarForm {
   ~TCalendarForm() { delete Owner; }
 };
 
+// A day of March shown by the calendar, other than the 15th; (-1, -1) when
+// none shows.
+POINT DayOfMarchOtherThan15(TPopupMonthCalendarKs* Calendar) {
+  RECT Client = Calendar->ClientRect();
+  for (int Y = Client.bottom - 1; Y > 0; Y -= 3) {
+    for (int X = 5; X < Client.right; X += 3) {
+      MCHITTESTINFO Hit{};
+      Hit.cbSize = sizeof Hit;
+      Hit.pt = POINT{X, Y};
+      SendMessageA(Calendar->Handle(), MCM_HITTEST, 0, reinterpret_cast<LPARAM>(&Hit));
+      if (Hit.uHit == MCHT_CALENDARDATE && Hit.st.wMonth == 3 && Hit.st.wDay != 15) return Hit.pt;
+    }
+  }
+  return POINT{-1, -1};
+}
+
 TEST(PopupMonthCalendarKs, SizesItselfKeepsItsDateAndNeverTakesTheFocus) {
   TCalendarForm F;
   RECT Min{};
@@ -423,24 +441,64 @@ TEST(PopupMonthCalendarKs, EnterAndADateAcceptWhileEscAndAClickOutsideCancel) {
   SendMessageA(Wnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(-5, -5));
   EXPECT_EQ(F.Owner->Closes, (std::vector<bool>{true, false, false}));
 
-  // A day of the month shown, other than the chosen one.
-  RECT Client = F.Calendar->ClientRect();
-  POINT Day{-1, -1};
-  for (int Y = Client.bottom - 1; Y > 0 && Day.x < 0; Y -= 3) {
-    for (int X = 5; X < Client.right && Day.x < 0; X += 3) {
-      MCHITTESTINFO Hit{};
-      Hit.cbSize = sizeof Hit;
-      Hit.pt = POINT{X, Y};
-      SendMessageA(Wnd, MCM_HITTEST, 0, reinterpret_cast<LPARAM>(&Hit));
-      if (Hit.uHit == MCHT_CALENDARDATE && Hit.st.wMonth == 3 && Hit.st.wDay != 15) Day = Hit.pt;
-    }
-  }
+  POINT Day = DayOfMarchOtherThan15(F.Calendar);
   ASSERT_GE(Day.x, 0);
   F.Owner->Closes.clear();
   SendMessageA(Wnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(Day.x, Day.y));
   SendMessageA(Wnd, WM_LBUTTONUP, 0, MAKELPARAM(Day.x, Day.y));
   EXPECT_EQ(F.Owner->Closes, std::vector<bool>{true});
   EXPECT_NE(F.Calendar->Date(), EncodeDate(2024, 3, 15));
+}
+
+// An editor that owns a calendar as the grid's editor does: it keeps the
+// focus, and its CloseUp hides the calendar.
+struct TCalendarEdit : TEdit, IPopupOwnerKs {
+  TPopupMonthCalendarKs* Calendar = new TPopupMonthCalendarKs(this);
+  std::vector<bool> Closes;
+  using TEdit::TEdit;
+  void CloseUp(bool Accept) override {
+    Closes.push_back(Accept);
+    Calendar->Hide();
+  }
+};
+
+TEST(PopupMonthCalendarKs, EachClosingIsReachedByTheUsersKeysAndMouse) {
+  struct Case {
+    const char* Name;
+    std::function<void(TEditorForm<TCalendarEdit>&)> Act;
+    bool Accept, KeepsFocus;
+  } Cases[] = {
+      {"Enter", [](auto&) { PostKey(VK_RETURN); }, true, true},
+      {"Esc", [](auto&) { PostKey(VK_ESCAPE); }, false, true},
+      {"a click outside", [](auto& F) { PostClickOn(F.Form->Handle(), POINT{350, 20}); }, false, true},
+      {"the focus moving on", [](auto&) { PostKey(VK_TAB); }, false, false},
+      {"a click on a date",
+       [](auto& F) {
+         POINT Day = DayOfMarchOtherThan15(F.Edit->Calendar);
+         PostClickOn(F.Edit->Calendar->Handle(), Day);
+       },
+       true, true},
+  };
+  for (const Case& C : Cases) {
+    TEditorForm<TCalendarEdit> F;
+    F.Show();
+    TPopupMonthCalendarKs* Calendar = F.Edit->Calendar;
+    Calendar->SetDate(EncodeDate(2024, 3, 15));
+    Calendar->ShowAt(F.Edit->ClientToScreen(POINT{0, F.Edit->Height()}));
+    PumpFor(20);
+    ASSERT_EQ(GetFocus(), F.Edit->Handle()) << C.Name;
+    C.Act(F);
+    PumpFor(50);
+    EXPECT_EQ(F.Edit->Closes, std::vector<bool>{C.Accept}) << C.Name;
+    EXPECT_FALSE(IsWindowVisible(Calendar->Handle())) << C.Name;
+    EXPECT_NE(GetCapture(), Calendar->Handle()) << C.Name << ": the mouse is let go";
+    EXPECT_EQ(GetFocus() == F.Edit->Handle(), C.KeepsFocus) << C.Name;
+    EXPECT_EQ(F.OkClicks + F.CancelClicks, 0) << C.Name << ": the keys were the calendar's";
+    F.Edit->Closes.clear();
+    PostKey(VK_RETURN);
+    PumpFor(30);
+    EXPECT_TRUE(F.Edit->Closes.empty()) << C.Name << ": closed, it lets the owner's keys be";
+  }
 }
 
 }  // namespace
