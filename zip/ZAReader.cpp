@@ -260,9 +260,11 @@ void TZAReader::RebuildByScanning() {
     ZACopySharedFields(h, local);
     h.VersionMadeBy = local.VersionNeeded;
     const bool described = (local.Flags & ZA_FLAG_DATA_DESCRIPTOR) != 0;
-    h.ExternalAttributes =
-        local.UncompressedSize == 0 && !described ? ZA_ATTR_DIRECTORY : ZA_ATTR_ARCHIVE;
     item.SetRecordName(ReadText(local.NameLength), A.Options()->OEMFileNames);
+    // An empty file is no folder: only a name ending in "/" makes one.
+    h.ExternalAttributes = local.UncompressedSize == 0 && !described && item.FileName.ends_with('/')
+                               ? ZA_ATTR_DIRECTORY
+                               : ZA_ATTR_ARCHIVE;
     AnsiString extra = ReadText(local.ExtraLength);
     // A local Zip64 block holds both sizes; anything malformed is dropped.
     if (!item.LoadExtraField(reinterpret_cast<const uint8_t*>(extra.data()), extra.size()))

@@ -706,6 +706,18 @@ TEST(ZAArchiverTest, MalformedArchivesGiveNumberedErrors) {
       }
 }
 
+TEST(ZAArchiverTest, ARebuiltDirectoryTellsEmptyFilesFromFolders) {
+  const AnsiString good = MakeArchive({{"dir/", ""}, {"empty.txt", ""}, {"a.txt", "hello"}});
+  TStringStream stream(good.substr(0, At32(good, good.size() - 22 + 16)));
+  TZipArchiver zip(nullptr);
+  zip.OpenArchive(&stream, false);
+  const TZADirArray& items = zip.DirManager()->Items;
+  ASSERT_EQ(items.Count(), 3);
+  EXPECT_EQ(items.Items(0).Header.ExternalAttributes, ZA_ATTR_DIRECTORY);
+  EXPECT_EQ(items.Items(1).Header.ExternalAttributes, ZA_ATTR_ARCHIVE);
+  EXPECT_EQ(items.Items(2).Header.ExternalAttributes, ZA_ATTR_ARCHIVE);
+}
+
 TEST(ZAArchiverTest, AMemberRecordedBeyondTheEndIsRefusedByAnUpdate) {
   const AnsiString good = MakeArchive({{"a.txt", "hello"}},
                                       [](TZipArchiver& zip) { zip.SetZip64Mode(ZA_ZIP64_ALWAYS); });
