@@ -3,7 +3,9 @@
 # It reads the file only, so it runs where the DLL's Wine cannot.
 # Run: cmake -DOBJDUMP=<objdump> -DDLL=<Morvel.dll> -P CheckMorvelExports.cmake
 cmake_minimum_required(VERSION 3.25)
-execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
+# objdump translates its headings: read them in the C locale.
+execute_process(COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump
+                RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "${OBJDUMP} -p ${DLL} failed")
 endif()
