@@ -80,9 +80,10 @@ AnsiString Decimal::Fraction(int count) const {
   return r;
 }
 
-// 18 significant digits of the exact binary value, like the platform's
-// extended-precision conversion; later rounding is half away from zero.
-Decimal ToDecimal(double value) {
+// 18 significant digits of the exact binary value (a double converts to
+// extended exactly), like the platform's extended-precision conversion;
+// later rounding is half away from zero.
+Decimal ToDecimal(long double value) {
   Decimal d;
   d.negative = std::signbit(value);
   char buf[64];
@@ -332,14 +333,14 @@ int64_t StrToInt64Def(const AnsiString& s, int64_t def) {
 
 // ---- Floats ------------------------------------------------------------------
 
-AnsiString FloatToStrF(double value, TFloatFormat format, int precision, int digits,
+AnsiString FloatToStrF(long double value, TFloatFormat format, int precision, int digits,
                        const TFormatSettings& settings) {
   if (std::isnan(value)) return "NAN";
   if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
   return ksnum::FormatDecimal(ksnum::ToDecimal(value), format, precision, digits, settings);
 }
 
-AnsiString FloatToStrF(double value, TFloatFormat format, int precision, int digits) {
+AnsiString FloatToStrF(long double value, TFloatFormat format, int precision, int digits) {
   return FloatToStrF(value, format, precision, digits, FormatSettings);
 }
 
@@ -349,6 +350,15 @@ AnsiString FloatToStr(double value, const TFormatSettings& settings) {
 
 AnsiString FloatToStr(double value) { return FloatToStr(value, FormatSettings); }
 
+namespace {
+
+// "[-]0.<digits>e<exponent>" of a parsed number that has digits.
+AnsiString ScientificText(const Decimal& d) {
+  return (d.negative ? "-0." : "0.") + d.digits + "e" + std::to_string(d.exponent);
+}
+
+}  // namespace
+
 bool TryStrToFloat(const AnsiString& s, double& value, const TFormatSettings& settings) {
   Decimal d;
   if (!ksnum::ParseNumber(s, settings.DecimalSeparator, d)) return false;
@@ -356,7 +366,7 @@ bool TryStrToFloat(const AnsiString& s, double& value, const TFormatSettings& se
     value = d.negative ? -0.0 : 0.0;
     return true;
   }
-  AnsiString text = (d.negative ? "-0." : "0.") + d.digits + "e" + std::to_string(d.exponent);
+  AnsiString text = ScientificText(d);
   double v;
   auto res = std::from_chars(text.data(), text.data() + text.size(), v);
   if (res.ec == std::errc::result_out_of_range) {
@@ -379,6 +389,35 @@ double StrToFloat(const AnsiString& s, const TFormatSettings& settings) {
 }
 
 double StrToFloat(const AnsiString& s) { return StrToFloat(s, FormatSettings); }
+
+// The C library's conversion rounds to extended correctly in both builds
+// (the MinGW runtime's own); the text carries '.', as the "C" locale reads.
+bool TryStrToFloat(const AnsiString& s, long double& value, const TFormatSettings& settings) {
+  Decimal d;
+  if (!ksnum::ParseNumber(s, settings.DecimalSeparator, d)) return false;
+  if (d.digits.empty()) {
+    value = d.negative ? -0.0L : 0.0L;
+    return true;
+  }
+  const AnsiString text = ScientificText(d);
+  const long double v = std::strtold(text.c_str(), nullptr);
+  if (std::isinf(v)) return false;
+  value = v;  // too small is zero, as the platform gives
+  return true;
+}
+
+bool TryStrToFloat(const AnsiString& s, long double& value) {
+  return TryStrToFloat(s, value, FormatSettings);
+}
+
+long double StrToFloatL(const AnsiString& s, const TFormatSettings& settings) {
+  long double v;
+  if (!TryStrToFloat(s, v, settings))
+    throw EConvertError(Format("'%s' не является числом с плавающей точкой", {s}));
+  return v;
+}
+
+long double StrToFloatL(const AnsiString& s) { return StrToFloatL(s, FormatSettings); }
 
 double StrToFloatDef(const AnsiString& s, double def, const TFormatSettings& settings) {
   double v;

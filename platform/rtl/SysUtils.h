@@ -185,8 +185,10 @@ int64_t StrToInt64Def(const AnsiString& s, int64_t def);
 bool TryStrToInt64(const AnsiString& s, int64_t& value);
 
 enum TFloatFormat { ffGeneral, ffExponent, ffFixed, ffNumber, ffCurrency };
-AnsiString FloatToStrF(double value, TFloatFormat format, int precision, int digits);
-AnsiString FloatToStrF(double value, TFloatFormat format, int precision, int digits,
+// Up to 18 significant digits, from extended precision (a double converts
+// exactly).
+AnsiString FloatToStrF(long double value, TFloatFormat format, int precision, int digits);
+AnsiString FloatToStrF(long double value, TFloatFormat format, int precision, int digits,
                        const TFormatSettings& settings);
 AnsiString FloatToStr(double value);
 AnsiString FloatToStr(double value, const TFormatSettings& settings);
@@ -200,6 +202,11 @@ double StrToFloatDef(const AnsiString& s, double def);
 double StrToFloatDef(const AnsiString& s, double def, const TFormatSettings& settings);
 bool TryStrToFloat(const AnsiString& s, double& value);
 bool TryStrToFloat(const AnsiString& s, double& value, const TFormatSettings& settings);
+// In extended precision; out of its range is an error, below it zero.
+long double StrToFloatL(const AnsiString& s);
+long double StrToFloatL(const AnsiString& s, const TFormatSettings& settings);
+bool TryStrToFloat(const AnsiString& s, long double& value);
+bool TryStrToFloat(const AnsiString& s, long double& value, const TFormatSettings& settings);
 
 AnsiString CurrToStr(Currency value);
 AnsiString CurrToStr(Currency value, const TFormatSettings& settings);

@@ -21,7 +21,7 @@ struct Decimal {
   AnsiString Fraction(int count) const;
 };
 
-Decimal ToDecimal(double value);
+Decimal ToDecimal(long double value);
 // Reads "d.ddde[+-]x" as written by std::to_chars.
 void ParseScientific(const AnsiString& text, Decimal& d);
 // [blanks][sign]digits[sep digits][e[sign]digits][blanks]

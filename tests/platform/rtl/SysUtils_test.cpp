@@ -87,6 +87,34 @@ TEST(StrToFloat, UsesOnlyTheSettingsDecimalSeparator) {
   EXPECT_EQ(StrToFloatDef("1,5", 9, WithPoint()), 9);
 }
 
+// Extended precision keeps the digits a double loses, in both directions.
+TEST(ExtendedFloat, FormatsAndReadsEighteenDigits) {
+  const TFormatSettings ru = Russian();
+  const long double third = 1.0L / 3;
+  EXPECT_EQ(FloatToStrF(third, ffGeneral, 18, 0, ru), "0,333333333333333333");
+  EXPECT_EQ(FloatToStrF(1.0 / 3, ffGeneral, 18, 0, ru), "0,333333333333333315");
+  EXPECT_EQ(FloatToStrF(third, ffFixed, 18, 4, ru), "0,3333");
+  EXPECT_EQ(FloatToStrF(2 / 3.0L, ffFixed, 18, 2, WithPoint()), "0.67");
+  EXPECT_EQ(FloatToStrF(123456789012345678.0L, ffFixed, 18, 2, ru), "123456789012345678,00");
+  EXPECT_EQ(FloatToStrF(1e30L, ffFixed, 18, 2, ru), "1E30") << "beyond the precision: general";
+
+  EXPECT_EQ(StrToFloatL("0,333333333333333333333", ru), third);
+  EXPECT_EQ(StrToFloatL("1.5", WithPoint()), 1.5L);
+  EXPECT_EQ(StrToFloatL("123456789012345678", ru), 123456789012345678.0L);
+  EXPECT_EQ(StrToFloatL("1e-5000", ru), 0);
+  EXPECT_EQ(StrToFloatL("1e4000", ru), 1e4000L);
+  long double v = 7;
+  EXPECT_FALSE(TryStrToFloat("1e5000", v, ru));
+  EXPECT_FALSE(TryStrToFloat("1.5", v, ru));
+  EXPECT_EQ(v, 7);
+  EXPECT_THROW(StrToFloatL("abc", ru), EConvertError);
+  // Half a unit of the 18th digit at most.
+  for (long double x : {third, 2 / 7.0L, -1e-20L / 3, 12345.678901234567891L}) {
+    const long double back = StrToFloatL(FloatToStrF(x, ffGeneral, 18, 0, ru), ru);
+    EXPECT_LE(std::fabs(back - x), std::fabs(x) * 5e-18L) << static_cast<double>(x);
+  }
+}
+
 TEST(FloatToStr, GeneralFormat) {
   struct {
     double v;
