@@ -11,7 +11,7 @@ PACKAGES=(
   cmake ninja-build g++ make pkg-config python3 python3-mpmath locales ccache
   googletest
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev
-  wine wine32:i386 wine64 xvfb xauth
+  wine wine32:i386 wine64 xvfb xauth x11-utils
   zlib1g-dev libgcrypt20-dev libgcrypt-mingw-w64-dev libgpg-error-mingw-w64-dev
   openssl libssl-dev libengine-gost-openssl
   unzip zip p7zip-full
