@@ -62,6 +62,14 @@ TCustomDBGridKs::TCustomDBGridKs(TComponent* AOwner) : TCustomGrid(AOwner) {
   FTitleFont.OnChange = [this](TObject* Sender) { TitleFontChanged(Sender); };
   FSelectedRows = std::make_unique<TBookmarkListKs>(this);
   FHeadTree = std::make_unique<THeadTreeNode>();
+  FSumList = std::make_unique<TDBGridKsSumList>(this);
+  FSumList->SumListChanged = [this](TObject*) { InvalidateFooterRows(); };
+  FSumList->OnRecalcAll = [this](TObject*) {
+    if (OnSumListRecalcAll) OnSumListRecalcAll(this);
+  };
+  FSumList->OnAfterRecalcAll = [this](TObject*) {
+    if (OnSumListAfterRecalcAll) OnSumListAfterRecalcAll(this);
+  };
   FHorzScrollBar = CreateScrollBar(SB_HORZ);
   FVertScrollBar = CreateScrollBar(SB_VERT);
   FOptionsKs = DefaultOptionsKs;
@@ -80,6 +88,7 @@ TCustomDBGridKs::~TCustomDBGridKs() {
   FVisibleColumns.clear();
   FSortMarkedColumns.clear();
   FColumns.reset();
+  FSumList.reset();
   FColumnDefValues.reset();
   FDataLink.reset();
   FHorzScrollBar.reset();
@@ -213,6 +222,7 @@ void TCustomDBGridKs::SetDataSource(TDataSource* Value) {
   FDataLink->SetDataSource(Value);
   if (Value) Value->FreeNotification(this);
   LinkActive(FDataLink->Active());
+  FSumList->SetDataSet(Value ? Value->DataSet() : nullptr);
 }
 
 void TCustomDBGridKs::SetOptions(TDBGridOptions Value) {
@@ -562,6 +572,7 @@ void TCustomDBGridKs::DefineFieldMap() {
 void TCustomDBGridKs::LinkActive(bool Value) {
   if (!Value) HideEditor();
   FSelection->LinkActive(Value);
+  FSumList->SetDataSet(DataSource() ? DataSource()->DataSet() : nullptr);
   if (TreeModeNoFooter()) UpdateRowLayout();
   LayoutChanged();
   if (Value && EditorAlwaysShown()) ShowCellEditor();
@@ -695,6 +706,7 @@ bool TCustomDBGridKs::AllowedOperationsPermitEdit() {
 }
 
 void TCustomDBGridKs::InvalidateFooterRows() {
+  if (!HandleAllocated()) return;
   for (int R = RowCount() - FFooterRowCount; R < RowCount(); ++R) InvalidateRowCells(R);
 }
 

@@ -12,9 +12,11 @@
 #include "COMPONENTS/kslib/DBGridKsBookmarks.h"
 #include "COMPONENTS/kslib/DBGridKsColumns.h"
 #include "COMPONENTS/kslib/DBGridKsDataLink.h"
+#include "COMPONENTS/kslib/DBGridKsFooters.h"
 #include "COMPONENTS/kslib/DBGridKsSelection.h"
 #include "COMPONENTS/kslib/DBGridKsStyle.h"
 #include "COMPONENTS/kslib/DBGridKsTitleTree.h"
+#include "COMPONENTS/kslib/DBSumLst.h"
 #include "COMPONENTS/kslib/DBToolsKs.h"
 #include "forms/Grids.h"
 
@@ -126,6 +128,8 @@ class TCustomDBGridKs : public TCustomGrid, public TBookmarkListOwnerKs {
   void SetFooterRowCount(int Value);
   int FrozenCols() const { return FFrozenCols; }
   void SetFrozenCols(int Value);
+  TDBGridKsSumList* SumList() const { return FSumList.get(); }
+  void SetSumList(TDBGridKsSumList* Value) { FSumList->Assign(Value); }
   TDBGridKsScrollBar* HorzScrollBar() const { return FHorzScrollBar.get(); }
   TDBGridKsScrollBar* VertScrollBar() const { return FVertScrollBar.get(); }
   int MinAutoFitWidth() const { return FMinAutoFitWidth; }
@@ -253,7 +257,7 @@ class TCustomDBGridKs : public TCustomGrid, public TBookmarkListOwnerKs {
   void CurrentRowSelectionChanged() override;
 
   TNotifyEvent OnColEnter, OnColExit, OnColWidthsChanged, OnEditButtonClick, OnSortMarkingChanged;
-  TNotifyEvent OnApplyFilter;
+  TNotifyEvent OnApplyFilter, OnSumListRecalcAll, OnSumListAfterRecalcAll;
   TDBGridKsClickEvent OnCellClick, OnTitleClick;
   TCheckTitleKsBtnEvent OnCheckButton;
   TTitleKsClickEvent OnTitleBtnClick;
@@ -300,6 +304,7 @@ class TCustomDBGridKs : public TCustomGrid, public TBookmarkListOwnerKs {
   TDBGridKsStyle* FStyle = nullptr;
   TFont FTitleFont, FFooterFont;
   std::unique_ptr<TDBGridKsScrollBar> FHorzScrollBar, FVertScrollBar;
+  std::unique_ptr<TDBGridKsSumList> FSumList;
   std::unique_ptr<THeadTreeNode> FHeadTree;
   std::vector<THeadTreeNode*> FLeafNodes;
   IMemTableKs* FMemTableIntf = nullptr;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "COMPONENTS/kslib/DBGridKs.h"
+#include "COMPONENTS/kslib/DBGridKsFooters.h"
 #include "forms/Menus.h"
 
 namespace {
@@ -372,7 +373,18 @@ TColumnKs::TColumnKs(TCollection* Collection) : TCollectionItem(Collection), FTi
   };
   RefreshDefaultFont();
   FTitle.Font();
+  FFooter = std::make_unique<TColumnFooterKs>(this);
+  FFooters = std::make_unique<TColumnFootersKs>(this);
   InitWidth = Width();
+}
+
+TColumnFooterKs* TColumnKs::GetFooter(int Index) const {
+  return Index >= 0 && Index < FFooters->Count() ? FFooters->Items(Index) : FFooter.get();
+}
+
+void TColumnKs::UpdateSumBindings() {
+  FFooter->UpdateSumBinding();
+  for (int I = 0; I < FFooters->Count(); ++I) FFooters->Items(I)->UpdateSumBinding();
 }
 
 TColumnKs::~TColumnKs() {
@@ -433,6 +445,7 @@ void TColumnKs::SetFieldName(const AnsiString& Value) {
     F = Grid->DataLink()->DataSet()->FindField(Value);
   FField = nullptr;
   SetField(F);
+  UpdateSumBindings();
   InitWidth = Width();
   ColumnChanged();
 }
@@ -445,6 +458,7 @@ TField* TColumnKs::Field() {
   if (TField* F = DataSet->FindField(FFieldName)) {
     FField = F;
     FFieldName = F->FieldName();
+    UpdateSumBindings();
   }
   return FField;
 }
@@ -458,6 +472,7 @@ void TColumnKs::SetField(TField* Value) {
     ResetToDefaults();
     InitWidth = Width();
   }
+  UpdateSumBindings();
   ColumnChanged();
 }
 
@@ -713,6 +728,8 @@ void TColumnKs::Assign(TPersistent* Source) {
   FMinWidth = S->FMinWidth;
   FMaxWidth = S->FMaxWidth;
   OnGetCellParams = S->OnGetCellParams;
+  FFooter->Assign(S->FFooter.get());
+  FFooters->Assign(S->FFooters.get());
   if (Owner) Owner->EndUpdate();
 }
 
@@ -799,4 +816,196 @@ void TDBGridColumnsKs::Update(TCollectionItem* Item) {
     }
   }
   if (FGrid->LayoutLock() == 0) FGrid->UpdateEditor();
+}
+
+// --- writing cells
+
+bool TColumnKs::Modifiable(bool Stepping) {
+  TCustomDBGridKs* Grid = GetGrid();
+  if (Grid && (Grid->ReadOnly() || !Grid->DataLink()->Active() || Grid->DataLink()->ReadOnly()))
+    return false;
+  TField* F = Field();
+  if (ReadOnly() || !F) return false;
+  TField* Tested = F;
+  if (F->Lookup()) {
+    if (F->KeyFields().empty()) return false;
+    std::vector<TField*> Keys;
+    F->DataSet()->GetFieldList(Keys, F->KeyFields());
+    if (Keys.empty()) return false;
+    for (TField* K : Keys)
+      if (!K->CanModify()) return false;
+    Tested = Keys[0];
+  }
+  if (!Tested->CanModify()) return false;
+  if (Tested->IsBlob() && !Tested->OnSetText &&
+      (Stepping || !(Tested->DataType() == ftMemo && Grid && Grid->DrawMemoText())))
+    return false;
+  return !Grid || Grid->AllowedOperationsPermitEdit();
+}
+
+bool TColumnKs::CanModify(bool TryEdit) {
+  if (!Modifiable(false)) return false;
+  TCustomDBGridKs* Grid = GetGrid();
+  if (!TryEdit || !Grid) return true;
+  TGridDataLinkKs* Link = Grid->DataLink();
+  Link->Edit();
+  if (!Link->Editing()) return false;
+  Link->Modified();
+  return true;
+}
+
+TDataSet* TColumnKs::GetLookupListDataSet() {
+  TField* F = Field();
+  TDataSet* List = F && F->Lookup() ? F->LookupDataSet() : nullptr;
+  if (List && !List->Active()) List->Open();
+  return List;
+}
+
+// The next line after the field's text, round at the ends; a text not in
+// the list steps to the first (next) or the last (previous).
+void TColumnKs::StepInList(TStrings* List, long double Step, bool AsText) {
+  int Count = List->Count();
+  if (Count == 0) return;
+  TField* F = Field();
+  int I = List->IndexOf(F->Text());
+  bool Next = Step == 1.0L;
+  AnsiString Line;
+  bool Wrapped = true;
+  if ((I == -1 || I == Count - 1) && Next) {
+    Line = List->Strings(0);
+  } else if ((I == -1 || I == 0) && !Next) {
+    Line = List->Strings(Count - 1);
+  } else {
+    Line = List->Strings(Next ? I + 1 : I - 1);
+    Wrapped = false;
+  }
+  if (!AsText) {
+    UpdateData(F->Text(), Variant(Line), false);
+  } else if (Wrapped) {
+    F->SetText(Line);
+  } else {
+    UpdateData(Line, Variant::Null(), true);
+  }
+}
+
+void TColumnKs::StepLookup(long double Step) {
+  TField* F = Field();
+  TDataSet* List = GetLookupListDataSet();
+  Variant Key = F->DataSet()->FieldValues(F->KeyFields());
+  bool Found = !Key.IsNull() && List->Locate(F->LookupKeyFields(), Key, {});
+  if (!Found) {
+    List->First();
+  } else if (Step == 1.0L) {
+    if (List->Eof()) {
+      List->First();
+    } else {
+      List->Next();
+      if (List->Eof()) List->First();
+    }
+  } else if (List->Bof()) {
+    List->Last();
+  } else {
+    List->Prior();
+    if (List->Bof()) List->Last();
+  }
+  UpdateData(F->Text(), List->FieldValues(F->LookupKeyFields()), false);
+}
+
+void TColumnKs::ApplyNextValue(long double Step) {
+  if (!Modifiable(true) || !CanModify(true)) return;
+  TField* F = Field();
+  TCustomDBGridKs* Grid = GetGrid();
+  TInplaceEdit* Editor = Grid ? Grid->InplaceEditor() : nullptr;
+  AnsiString Current = Editor && Editor->Visible() ? Editor->Text() : F->Text();
+  switch (GetColumnType()) {
+    case 5:
+      SetCheckboxState(GetCheckboxState() == cbChecked ? cbUnchecked : cbChecked);
+      return;
+    case 3:
+    case 4:
+      StepInList(&FKeyList, Step, false);
+      return;
+    case 1:
+      StepInList(&FPickList, Step, true);
+      return;
+    case 2:
+      if (GetLookupListDataSet()) {
+        StepLookup(Step);
+        return;
+      }
+      break;
+    default:
+      break;
+  }
+  switch (F->DataType()) {
+    case ftSmallint:
+    case ftInteger:
+    case ftWord:
+    case ftFloat:
+    case ftCurrency:
+    case ftBCD: {
+      long double Old = F->IsNull() ? -Step : static_cast<long double>(F->AsFloat());
+      try {
+        UpdateData(Current, Variant(static_cast<double>(Old + Step)), false);
+      } catch (EDatabaseError&) {
+        // The value stays as it was.
+      }
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void TColumnKs::SetCheckboxState(TCheckBoxState Value) {
+  TField* F = Field();
+  if (!F || !CanModify(true)) return;
+  if (Value == cbGrayed) {
+    UpdateData("", Variant::Null(), false);
+  } else if (F->DataType() == ftBoolean) {
+    UpdateData("", Variant(Value == cbChecked), false);
+  } else if (Value == cbChecked) {
+    // Without a first line there is no checked value to write.
+    if (FKeyList.Count() > 0) UpdateData(SplitNames(FKeyList.Strings(0))[0], Variant(), true);
+  } else {
+    AnsiString Line = FKeyList.Count() > 1 ? SplitNames(FKeyList.Strings(1))[0] : "";
+    UpdateData(Line, Variant(), true);
+  }
+}
+
+void TColumnKs::UpdateData(const AnsiString& AText, const Variant& AValue, bool AUseText) {
+  TCustomDBGridKs* Grid = GetGrid();
+  if (!Grid) return;
+  AnsiString Text = AText;
+  Variant Value = AValue;
+  bool UseText = AUseText, Handled = false;
+  if (OnUpdateData) {
+    OnUpdateData(this, Text, Value, UseText, Handled);
+    if (Handled) return;
+  }
+  TField* F = Field();
+  if (!F) return;
+  if (!UseText) {
+    if (F->Lookup() && !F->KeyFields().empty()) {
+      SetFieldValuesOrClear(F->DataSet(), F->KeyFields(), Value);
+    } else {
+      F->SetValue(Value);
+    }
+    return;
+  }
+  if (F->IsBlob() && Grid->DrawMemoText()) {
+    F->SetAsString(Text);
+  } else if (F->DataType() == ftDate || F->DataType() == ftDateTime) {
+    if (Trim(Text) == ".  .") {
+      F->SetText("");
+      return;
+    }
+    TDateTime Date = StrToDateTime(Text);
+    // A readable date the field cannot take is refused like an unreadable one.
+    if (Date <= 2.0 || Date >= 90000.0)
+      throw EConvertError(Format("'%s' не является корректным значением даты и времени", {Text}));
+    F->SetAsDateTime(Date);
+  } else {
+    F->SetText(Text);
+  }
 }

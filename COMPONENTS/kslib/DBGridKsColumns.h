@@ -15,6 +15,8 @@
 class TCustomDBGridKs;
 class TColumnKs;
 class TDBGridColumnsKs;
+class TColumnFooterKs;
+class TColumnFootersKs;
 
 // A font's metrics on the screen's context (the grid may have no window
 // yet; its own context measures the same).
@@ -63,6 +65,9 @@ enum TColumnKsValue {
 using TColumnKsValues = TSet<TColumnKsValue>;
 
 // What a cell shows, filled by its column and handed to the events.
+using TColCellUpdateDataEventKs = std::function<void(TColumnKs* Column, AnsiString& Text,
+                                                     Variant& Value, bool& UseText, bool& Handled)>;
+
 class TColCellParamsKs : public TObject {
  public:
   TAlignment Alignment = taLeftJustify;
@@ -289,6 +294,10 @@ class TColumnKs : public TCollectionItem {
   TPopupMenu* PopupMenu() const { return FPopupMenu; }
   void SetPopupMenu(TPopupMenu* Value);
   TColumnTitleKs* Title() { return &FTitle; }
+  TColumnFooterKs* Footer() const { return FFooter.get(); }
+  TColumnFootersKs* Footers() const { return FFooters.get(); }
+  // Footers[Index] while there is one, else the single Footer.
+  TColumnFooterKs* GetFooter(int Index) const;
 
   // The column's editing kind: 0 plain, 1 pick list, 2 lookup, 3 key
   // list, 4 image, 5 check box.
@@ -299,7 +308,18 @@ class TColumnKs : public TCollectionItem {
   void FillColCellParams(TColCellParamsKs* Params);
   virtual void ResetToDefaults();
 
+  // Writing a cell: whether it may change now (TryEdit puts the dataset
+  // into edit), stepping to the next (1.0) or previous value, the check
+  // box, and a typed text or a chosen value.
+  bool CanModify(bool TryEdit);
+  void ApplyNextValue(long double Step);
+  void SetCheckboxState(TCheckBoxState Value);
+  void UpdateData(const AnsiString& Text, const Variant& Value, bool UseText);
+  // The dataset a lookup column's list shows, opened.
+  TDataSet* GetLookupListDataSet();
+
   TNotifyEvent OnGetCellParams;
+  TColCellUpdateDataEventKs OnUpdateData;
 
  protected:
   // Notifies the collection for this column alone, or for all.
@@ -307,7 +327,13 @@ class TColumnKs : public TCollectionItem {
 
  private:
   friend class TColumnTitleKs;
+  friend class TColumnFooterKs;
   friend class TDBGridColumnsKs;
+  void UpdateSumBindings();
+  // CanModify's tests; Stepping refuses every blob without a text handler.
+  bool Modifiable(bool Stepping);
+  void StepInList(TStrings* List, long double Step, bool AsText);
+  void StepLookup(long double Step);
   template <class T>
   void SetExplicit(TColumnKsValue Flag, T& Field, const T& Value, bool Notify = true);
   void DefaultFontChanged(TObject*);
@@ -328,6 +354,8 @@ class TColumnKs : public TCollectionItem {
   int FNotInKeyListIndex = -1;
   TPopupMenu* FPopupMenu = nullptr;
   TColumnTitleKs FTitle;
+  std::unique_ptr<TColumnFooterKs> FFooter;
+  std::unique_ptr<TColumnFootersKs> FFooters;
   bool FApplyingFont = false;
 };
 
