@@ -167,17 +167,22 @@ void TzynCommon::LayoutRecord(int32_t FieldCount) {
       throw EMemTableError(Format(
           "Определение поля %s (%s) Тип данных %d не поддерживается.)",
           {def->Name(), def->DisplayName(), static_cast<int>(def->DataType())}));
-    uint8_t flags = IsOutOfLineType(def->DataType(), def->Size(), Performance) ? zffOutOfLine : 0;
-    if (flags && FOwner->OnSetupField) {
-      TField* field = dataSet->FieldByNumber(entry + 1);
-      if (field && !IsBlobType(field->DataType())) FOwner->OnSetupField(dataSet, field, flags);
-    }
+    // A field may be larger than its definition says (a string field of
+    // size 0 is made 20 wide): its slot must hold what it writes.
+    TField* field = dataSet->FieldByNumber(entry + 1);
+    int32_t size = def->Size();
+    if (field && field->DataType() == def->DataType()) size = std::max(size, field->Size());
+    uint8_t flags = IsOutOfLineType(def->DataType(), size, Performance) ? zffOutOfLine : 0;
+    if (flags && FOwner->OnSetupField && field && !IsBlobType(field->DataType()))
+      FOwner->OnSetupField(dataSet, field, flags);
     FFieldFlags[entry] = flags & (zffOutOfLine | zffCompressed);
     if (FFieldFlags[entry] & zffOutOfLine) {
       FFieldOffsets[entry] = -1;
     } else {
       FFieldOffsets[entry] = running;
-      running += InlineValueSize(def->DataType(), def->Size()) + 1;
+      int32_t valueSize = InlineValueSize(def->DataType(), size);
+      if (field && !field->IsBlob()) valueSize = std::max(valueSize, field->DataSize());
+      running += valueSize + 1;
     }
   });
   FStartCalculated = running;
@@ -280,6 +285,13 @@ void TzynCommon::CopyRecord(const TzynRecord* Source, TzynRecord* Dest) {
   FastMoveProc(Source->Data, Dest->Data, FFixedRecordSize);
   for (int32_t entry = 0; entry < FFieldCount; ++entry)
     if (IsOutOfLine(entry)) Dest->Data[FFieldOffsets[entry]] = Source->Data[FFieldOffsets[entry]];
+}
+
+void TzynCommon::FetchRecord(const TzynRecord* Stored, TzynRecord* Buffer, int32_t Row) {
+  ClearValues(Buffer);
+  ClearRecord(Buffer);
+  CopyRecord(Stored, Buffer);
+  Buffer->RecordNo = Row;
 }
 
 TzynRecord* TzynCommon::DuplicateRecord(const TzynRecord* Source, bool WithValues) {

@@ -92,6 +92,9 @@ class TzynCommon {
   void ClearValues(TzynRecord* Record);
   void FreeRecord(TzynRecord* Record, bool FreeValues, bool FreeVersions);
   void CopyRecord(const TzynRecord* Source, TzynRecord* Dest);
+  // A dataset buffer made a copy of the stored record at the index row; its
+  // out-of-line values are read from the stored record.
+  void FetchRecord(const TzynRecord* Stored, TzynRecord* Buffer, int32_t Row);
   TzynRecord* DuplicateRecord(const TzynRecord* Source, bool WithValues);
   void MoveRecord(TzynRecord* Source, TzynRecord* Dest);
   void AddRecord(TzynRecord* Record);

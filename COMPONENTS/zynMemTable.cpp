@@ -1,8 +1,14 @@
 #include "zynMemTable.h"
 
+#include <algorithm>
 #include <cstring>
+#include <random>
 
+#include "db/DBConsts.h"
+#include "zynBlobStream.h"
 #include "zynCommon.h"
+#include "zynIndexes.h"
+#include "zynStreamFormat.h"
 
 int32_t TzynFieldList::Add(TField* Field, TzynMemTableCompareOptions FieldOptions) {
   if (Count >= ZYN_MAX_FIELDS) throw EMemTableError(SzynTooManyFields);
@@ -58,3 +64,853 @@ int32_t CurrentRecordID(IzynMemTable* Table) {
   const auto* record = reinterpret_cast<const TzynRecord*>(dataSet->ActiveBuffer());
   return record ? record->UniqueRecordID : -1;
 }
+
+// ---- TzynCustomMemTable ----------------------------------------------------------
+
+namespace {
+
+constexpr int BookmarkBytes = 12;  // slot, identity, population stamp
+
+bool IsText(TFieldType Type) { return Type == ftString || Type == ftFixedChar || Type == ftGuid; }
+
+}  // namespace
+
+TzynCustomMemTable::TzynCustomMemTable(TComponent* AOwner)
+    : TDataSet(AOwner), FIndexDefs(std::make_unique<TIndexDefs>(this)) {
+  NewStorage();
+  FIndexes = std::make_unique<TzynIndexes>(this);
+  Indexes = FIndexes.get();
+  CurrentIndex = Indexes->RowOrderIndex();
+}
+
+TzynCustomMemTable::~TzynCustomMemTable() {
+  try {
+    Close();
+  } catch (...) {
+  }
+  if (OwnsStorage())
+    delete Common;
+  else if (Common)
+    Common->DetachTable(this);
+  Common = nullptr;
+}
+
+bool TzynCustomMemTable::OwnsStorage() const { return Common && Common->Owner() == this; }
+
+void TzynCustomMemTable::NewStorage() {
+  Common = new TzynCommon(this);
+  Common->AttachTable(this);
+}
+
+void TzynCustomMemTable::StorageDestroyed() {
+  FAttachedTo = nullptr;
+  NewStorage();
+}
+
+void TzynCustomMemTable::SetAttachedTo(TzynCustomMemTable* Value) {
+  if (Value == FAttachedTo) return;
+  CheckInactive();
+  TzynCommon* own = Common;
+  // Attach first: a refused attach leaves the table on its own records.
+  if (Value) {
+    own->DetachTable(this);
+    try {
+      Value->Common->AttachTable(this);
+    } catch (...) {
+      own->AttachTable(this);
+      throw;
+    }
+    Common = Value->Common;
+  } else {
+    own->DetachTable(this);
+    NewStorage();
+  }
+  if (own->Owner() == this) delete own;
+  FAttachedTo = Value;
+}
+
+int32_t TzynCustomMemTable::AttachMaxCount() const { return Common->AttachMaxCount(); }
+void TzynCustomMemTable::SetAttachMaxCount(int32_t Value) { Common->SetAttachMaxCount(Value); }
+bool TzynCustomMemTable::Standalone() const { return Common->Standalone(); }
+
+void TzynCustomMemTable::SetStandalone(bool Value) {
+  if (FCursorOpen) throw EMemTableError("Table must be closed for this operation.");
+  if (FAttachedTo) throw EMemTableError("Table is attached to another table.");
+  Common->SetStandalone(Value);
+}
+
+TzynPerformance TzynCustomMemTable::Performance() const { return Common->Performance; }
+void TzynCustomMemTable::SetPerformance(TzynPerformance Value) { Common->Performance = Value; }
+bool TzynCustomMemTable::EnableVersioning() const { return Common->EnableVersioning; }
+void TzynCustomMemTable::SetEnableVersioning(bool Value) { Common->EnableVersioning = Value; }
+TzynVersioningMode TzynCustomMemTable::VersioningMode() const { return Common->VersioningMode; }
+void TzynCustomMemTable::SetVersioningMode(TzynVersioningMode Value) { Common->VersioningMode = Value; }
+int32_t TzynCustomMemTable::LocaleID() const { return Common->LocaleID(); }
+void TzynCustomMemTable::SetLocaleID(int32_t Value) { Common->SetLocaleID(Value); }
+
+int32_t TzynCustomMemTable::TransactionLevel() const {
+  TzynLock lock(Common);
+  return Common->TransactionLevel();
+}
+
+bool TzynCustomMemTable::IsDataModified() const {
+  TzynLock lock(Common);
+  return Common->IsDataModified;
+}
+
+void TzynCustomMemTable::SetIsDataModified(bool Value) {
+  TzynLock lock(Common);
+  Common->IsDataModified = Value;
+}
+
+void TzynCustomMemTable::Lock() {
+  Common->Enter();
+  Common->LockedByTable = true;
+}
+
+void TzynCustomMemTable::Unlock() {
+  Common->LockedByTable = false;
+  Common->Leave();
+}
+
+void TzynCustomMemTable::Progress(int Percent, TzynProgressCode Code) {
+  if (OnProgress && ProgressFlags.Contains(Code)) OnProgress(this, Percent, Code);
+}
+
+// ---- Opening and closing ------------------------------------------------------------
+
+void TzynCustomMemTable::InternalInitFieldDefs() {
+  if (FAttachedTo) {
+    FieldDefs()->Clear();
+    TFieldDefs* source = FAttachedTo->FieldDefs();
+    for (int i = 0; i < source->Count(); ++i) {
+      TFieldDef* def = source->Items(i);
+      FieldDefs()->Add(def->Name(), def->DataType(), def->Size(), def->Required());
+    }
+  } else if (FieldCount() > 0) {
+    // Persistent fields decide the definitions.
+    FieldDefs()->Clear();
+    for (int i = 0; i < FieldCount(); ++i) {
+      TField* field = Fields()->Fields(i);
+      if (field->FieldKind() == fkData || field->FieldKind() == fkInternalCalc)
+        FieldDefs()->Add(field->FieldName(), field->DataType(), field->IsBlob() ? 0 : field->Size(),
+                         field->Required());
+    }
+  }
+  if (OwnsStorage()) Common->AutoIncMax = FAutoIncMinValue - 1;
+}
+
+void TzynCustomMemTable::InternalOpen() {
+  if (FAttachedTo && !FAttachedTo->Active()) FAttachedTo->Open();
+  TzynLock lock(Common);
+  InternalInitFieldDefs();
+  if (OwnsStorage() && FieldCount() == 0 && FieldDefs()->Count() == 0)
+    throw EMemTableError("Должно быть по крайней мере одно поле");
+  if (FieldDefs()->Count() > ZYN_MAX_FIELDS) throw EMemTableError(SzynTooManyFields);
+  if (FieldCount() == 0) {
+    CreateFields();
+    SetDefaultFields(true);
+  }
+  BindFields(true);
+  FAutoIncField = nullptr;
+  for (int i = 0; i < FieldCount() && !FAutoIncField; ++i)
+    if (Fields()->Fields(i)->DataType() == ftAutoInc) FAutoIncField = Fields()->Fields(i);
+  if (OwnsStorage()) Common->LayoutRecord(FieldDefs()->Count());
+  SetBookmarkSize(BookmarkBytes);
+  FCursorOpen = true;
+  CurRec = -1;
+  Indexes->Clear();
+  CurrentIndex = Indexes->RowOrderIndex();
+  for (int i = 0; i < FIndexDefs->Count(); ++i) Indexes->AddFromIndexDef(FIndexDefs->Items(i));
+  Indexes->RebuildAll();
+  TzynIndex* chosen = !FIndexFieldNames.empty() ? Indexes->IndexByFields(FIndexFieldNames)
+                      : !FIndexName.empty()     ? Indexes->IndexByName(FIndexName)
+                                                : nullptr;
+  if (!FIndexFieldNames.empty() && !chosen)
+    chosen = AddIndex(IntToStr(static_cast<int>(Common->UniqueRecordIDCounter())) + "_" +
+                          FIndexFieldNames,
+                      FIndexFieldNames, TIndexOptions());
+  if (chosen) CurrentIndex = chosen;
+}
+
+void TzynCustomMemTable::InternalClose() {
+  if (OwnsStorage()) {
+    // Tables on these records close before the records go.
+    Common->CloseOtherTables(this);
+    Common->Empty();
+    Common->ResetIdentities();
+  }
+  CurRec = -1;
+  Indexes->Clear();
+  Indexes->ClearAll();
+  FCursorOpen = false;
+  BindFields(false);
+  if (DefaultFields()) DestroyFields();
+  FAutoIncField = nullptr;
+}
+
+void TzynCustomMemTable::InternalHandleException() { throw; }
+
+// ---- Buffers ------------------------------------------------------------------------------
+
+TRecordBuffer TzynCustomMemTable::AllocRecordBuffer() {
+  return reinterpret_cast<TRecordBuffer>(Common->AllocateRecord());
+}
+
+void TzynCustomMemTable::FreeRecordBuffer(TRecordBuffer& Buffer) {
+  Common->FreeRecord(reinterpret_cast<TzynRecord*>(Buffer), true, false);
+  Buffer = nullptr;
+}
+
+int TzynCustomMemTable::GetRecordSize() const { return Common->RecordAllocSize(); }
+
+void TzynCustomMemTable::InternalInitRecord(TRecordBuffer Buffer) {
+  auto* record = reinterpret_cast<TzynRecord*>(Buffer);
+  Common->ClearValues(record);
+  Common->ClearRecord(record);
+}
+
+void TzynCustomMemTable::ClearCalcFields(TRecordBuffer Buffer) {
+  auto* record = reinterpret_cast<TzynRecord*>(Buffer);
+  std::memset(record->Data + Common->StartCalculated(), 0,
+              static_cast<size_t>(Common->CalcFieldsSize()));
+}
+
+void TzynCustomMemTable::GetBookmarkData(TRecordBuffer Buffer, void* Data) const {
+  auto* record = reinterpret_cast<TzynRecord*>(Buffer);
+  int32_t stamp = Common->TableID();
+  auto* out = static_cast<uint8_t*>(Data);
+  std::memcpy(out, &record->RecordID, 4);
+  std::memcpy(out + 4, &record->UniqueRecordID, 4);
+  std::memcpy(out + 8, &stamp, 4);
+}
+
+void TzynCustomMemTable::SetBookmarkData(TRecordBuffer Buffer, const void* Data) {
+  if (!Data) return;
+  auto* record = reinterpret_cast<TzynRecord*>(Buffer);
+  std::memcpy(&record->RecordID, Data, 4);
+  std::memcpy(&record->UniqueRecordID, static_cast<const uint8_t*>(Data) + 4, 4);
+}
+
+TBookmarkFlag TzynCustomMemTable::GetBookmarkFlag(TRecordBuffer Buffer) const {
+  auto* record = reinterpret_cast<TzynRecord*>(Buffer);
+  return static_cast<TBookmarkFlag>(
+      record->Data[Common->StartBookmarks() + AttachIndex * zynBookmarkSlotSize + 4]);
+}
+
+void TzynCustomMemTable::SetBookmarkFlag(TRecordBuffer Buffer, TBookmarkFlag Value) {
+  auto* record = reinterpret_cast<TzynRecord*>(Buffer);
+  uint8_t* slot = record->Data + Common->StartBookmarks() + AttachIndex * zynBookmarkSlotSize;
+  std::memcpy(slot, &record->RecordID, 4);
+  slot[4] = Value;
+}
+
+TzynRecord* TzynCustomMemTable::BookmarkRecord(const void* Bookmark) const {
+  TzynRecord key{};
+  int32_t stamp;
+  std::memcpy(&key.RecordID, Bookmark, 4);
+  std::memcpy(&key.UniqueRecordID, static_cast<const uint8_t*>(Bookmark) + 4, 4);
+  std::memcpy(&stamp, static_cast<const uint8_t*>(Bookmark) + 8, 4);
+  if (stamp != Common->TableID()) return nullptr;
+  return Common->StoredRecord(&key);
+}
+
+int32_t TzynCustomMemTable::ShownRow(TzynRecord* Stored) const {
+  if (!Stored) return -1;
+  int32_t row = CurrentIndex->FindRecordNumber(Stored);
+  if (row < 0) return -1;
+  auto* self = const_cast<TzynCustomMemTable*>(this);
+  return self->FilteringNeeded() && !self->PassesRecordFilter(Stored) ? -1 : row;
+}
+
+bool TzynCustomMemTable::BookmarkValid(const TBookmark& Bookmark) const {
+  if (!FCursorOpen || Bookmark.size() != BookmarkBytes) return false;
+  TzynLock lock(Common);
+  return BookmarkRecord(Bookmark.data()) != nullptr;
+}
+
+int TzynCustomMemTable::CompareBookmarks(const TBookmark& Bookmark1,
+                                         const TBookmark& Bookmark2) const {
+  if (!BookmarkValid(Bookmark1) || !BookmarkValid(Bookmark2)) return 0;
+  TzynLock lock(Common);
+  // The shown order, whatever the index.
+  int32_t a = CurrentIndex->FindRecordNumber(BookmarkRecord(Bookmark1.data()));
+  int32_t b = CurrentIndex->FindRecordNumber(BookmarkRecord(Bookmark2.data()));
+  return a < b ? -1 : (a > b ? 1 : 0);
+}
+
+void TzynCustomMemTable::InternalGotoBookmark(const void* Bookmark) {
+  if (!Bookmark) throw EMemTableError(Format("Закладка %d не найдена.", {-200}));
+  TzynLock lock(Common);
+  int32_t row = ShownRow(BookmarkRecord(Bookmark));
+  if (row < 0) DatabaseError(SBookmarkNotFound, this);
+  CurRec = row;
+}
+
+void TzynCustomMemTable::InternalSetToRecord(TRecordBuffer Buffer) {
+  if (!Buffer) return;
+  TzynLock lock(Common);
+  // By identity: other tables may have moved the rows since the fetch.
+  TzynRecord* stored = Common->StoredRecord(reinterpret_cast<TzynRecord*>(Buffer));
+  int32_t row = stored ? CurrentIndex->FindRecordNumber(stored) : -1;
+  if (row < 0) DatabaseError(SRecordNotFound, this);
+  CurRec = row;
+}
+
+// ---- The cursor ---------------------------------------------------------------------------
+
+bool TzynCustomMemTable::FilteringNeeded() const {
+  return !FFilterSuspended && Filtered() && static_cast<bool>(OnFilterRecord());
+}
+
+void TzynCustomMemTable::DoOnFilterRecord(TDataSet* DataSet, bool& Accept) {
+  if (OnFilterRecord()) OnFilterRecord()(DataSet, Accept);
+}
+
+bool TzynCustomMemTable::PassesRecordFilter(TzynRecord* Record) {
+  if (Record->UpdateStatus == usDeleted) return false;
+  if (!FilteringNeeded()) return true;
+  TzynRecord* saved = CurrentRecordOverride;
+  CurrentRecordOverride = Record;
+  TDataSetState state = SetTempState(dsFilter);
+  bool accept = true;
+  try {
+    CalcRecordFields(Record);
+    DoOnFilterRecord(this, accept);
+  } catch (...) {
+    RestoreState(state);
+    CurrentRecordOverride = saved;
+    throw;
+  }
+  RestoreState(state);
+  CurrentRecordOverride = saved;
+  return accept;
+}
+
+void TzynCustomMemTable::CalcRecordFields(TzynRecord* Record) {
+  if (CalcFieldsSize() == 0 || !OnCalcFields) return;
+  TzynRecord* saved = CurrentRecordOverride;
+  CurrentRecordOverride = Record;
+  TDataSetState state = SetTempState(dsCalcFields);
+  try {
+    DoOnCalcFields();
+  } catch (...) {
+    RestoreState(state);
+    CurrentRecordOverride = saved;
+    throw;
+  }
+  RestoreState(state);
+  CurrentRecordOverride = saved;
+}
+
+bool TzynCustomMemTable::MoveNextRecord(bool ForceFilter) {
+  int32_t rows = CurrentIndex->Count();
+  if (!ForceFilter && !FilteringNeeded()) {
+    if (CurRec + 1 >= rows) return false;
+    ++CurRec;
+    return true;
+  }
+  while (CurRec + 1 < rows) {
+    ++CurRec;
+    if (PassesRecordFilter(CurrentIndex->Rows(CurRec))) return true;
+  }
+  return false;
+}
+
+bool TzynCustomMemTable::MovePriorRecord(bool ForceFilter) {
+  if (!ForceFilter && !FilteringNeeded()) {
+    if (CurRec <= 0) return false;
+    --CurRec;
+    return true;
+  }
+  while (CurRec > 0) {
+    --CurRec;
+    if (PassesRecordFilter(CurrentIndex->Rows(CurRec))) return true;
+  }
+  return false;
+}
+
+TGetResult TzynCustomMemTable::GetRecord(TRecordBuffer Buffer, TGetMode GetMode, bool) {
+  TzynLock lock(Common);
+  int32_t rows = CurrentIndex->Count();
+  switch (GetMode) {
+    case gmCurrent:
+      if (CurRec < 0 || CurRec >= rows || (FilteringNeeded() && !PassesRecordFilter(CurrentIndex->Rows(CurRec))))
+        return grError;
+      break;
+    case gmNext:
+      if (CurRec < -1) CurRec = -1;
+      if (!MoveNextRecord(false)) {
+        CurRec = rows;
+        return grEOF;
+      }
+      break;
+    case gmPrior:
+      if (CurRec > rows) CurRec = rows;
+      if (!MovePriorRecord(false)) {
+        CurRec = -1;
+        return grBOF;
+      }
+      break;
+  }
+  Common->FetchRecord(CurrentIndex->Rows(CurRec), reinterpret_cast<TzynRecord*>(Buffer), CurRec);
+  SetBookmarkFlag(Buffer, bfCurrent);
+  GetCalcFields(Buffer);
+  return grOK;
+}
+
+int TzynCustomMemTable::GetRecordCount() {
+  if (!FCursorOpen) return 0;
+  TzynLock lock(Common);
+  if (!FilteringNeeded()) return CurrentIndex->Count();
+  int count = 0;
+  for (int32_t row = 0; row < CurrentIndex->Count(); ++row)
+    if (PassesRecordFilter(CurrentIndex->Rows(row))) ++count;
+  return count;
+}
+
+int TzynCustomMemTable::GetRecNo() const {
+  TRecordBuffer buffer = ActiveBuffer();
+  if (!TDataSet::Active() || !buffer || IsEmpty()) return -1;
+  auto* record = reinterpret_cast<TzynRecord*>(buffer);
+  if (record->RecordNo < 0 || GetBookmarkFlag(buffer) != bfCurrent) return -1;
+  if (!FilteringNeeded()) return record->RecordNo + 1;
+  // Shown records only.
+  auto* self = const_cast<TzynCustomMemTable*>(this);
+  TzynLock lock(Common);
+  int number = 0;
+  for (int32_t row = 0; row <= record->RecordNo && row < CurrentIndex->Count(); ++row)
+    if (self->PassesRecordFilter(CurrentIndex->Rows(row))) ++number;
+  return number;
+}
+
+void TzynCustomMemTable::SetRecNo(int Value) {
+  CheckBrowseMode();
+  if (Value == GetRecNo() || Value < 1 || Value > GetRecordCount()) return;
+  int32_t target = Value - 1;
+  if (FilteringNeeded()) {
+    TzynLock lock(Common);
+    int number = 0;
+    for (int32_t row = 0; row < CurrentIndex->Count(); ++row) {
+      if (!PassesRecordFilter(CurrentIndex->Rows(row))) continue;
+      if (++number == Value) {
+        target = row;
+        break;
+      }
+    }
+  }
+  DoBeforeScroll();
+  CurRec = target;
+  CursorPosChanged();
+  Resync({rmCenter});
+  DoAfterScroll();
+}
+
+bool TzynCustomMemTable::IsSequenced() const { return !FilteringNeeded(); }
+
+void TzynCustomMemTable::SetFiltered(bool Value) {
+  TDataSet::SetFiltered(Value);
+  if (TDataSet::Active()) First();
+}
+
+void TzynCustomMemTable::SetOnFilterRecord(const TFilterRecordEvent& Value) {
+  TDataSet::SetOnFilterRecord(Value);
+  if (TDataSet::Active() && Filtered()) First();
+}
+
+TzynViewSwitches TzynCustomMemTable::SuspendView(const TzynViewSwitches& SwitchOff) {
+  TzynViewSwitches saved;
+  saved.Filtered = FFilterSuspended;
+  if (SwitchOff.Filtered) FFilterSuspended = true;
+  return saved;
+}
+
+void TzynCustomMemTable::ResumeView(const TzynViewSwitches& Saved) {
+  FFilterSuspended = Saved.Filtered;
+}
+
+void TzynCustomMemTable::ResetCursor() { CurRec = -1; }
+
+void TzynCustomMemTable::ResyncCursor() {
+  if (!TDataSet::Active() || State() != dsBrowse) return;
+  CursorPosChanged();
+  Resync({});
+}
+
+void TzynCustomMemTable::RefreshIfBrowsing() {
+  if (TDataSet::Active() && State() == dsBrowse) Refresh();
+}
+
+// ---- Indexes ---------------------------------------------------------------------------------
+
+TzynIndex* TzynCustomMemTable::AddIndex(const AnsiString& Name, const AnsiString& Fields,
+                                        TIndexOptions Options) {
+  TzynLock lock(Common);
+  if (FIndexDefs->IndexOf(Name) < 0) FIndexDefs->Add(Name, Fields, Options);
+  FIndexDefs->SetUpdated(true);
+  if (TzynIndex* existing = Indexes->IndexByName(Name)) return existing;
+  if (!FCursorOpen) return nullptr;
+  TzynIndex* index = Indexes->Add(std::make_unique<TzynIndex>(
+      Name, false, true, IndexOptionsToCompareOptions(Options), Fields, this));
+  try {
+    index->Rebuild();
+  } catch (...) {
+    Indexes->Remove(index);
+    FIndexDefs->Delete(FIndexDefs->IndexOf(Name));
+    throw;
+  }
+  return index;
+}
+
+void TzynCustomMemTable::DeleteIndex(const AnsiString& Name) {
+  TzynLock lock(Common);
+  int at = FIndexDefs->IndexOf(Name);
+  if (at >= 0) FIndexDefs->Delete(at);
+  FIndexDefs->SetUpdated(true);
+  UpdateIndexes();
+}
+
+void TzynCustomMemTable::ClearIndexes() {
+  Indexes->Clear();
+  FIndexDefs->Clear();
+  FIndexFieldNames.clear();
+  FIndexName.clear();
+}
+
+void TzynCustomMemTable::UpdateIndexes() {
+  if (!FCursorOpen) return;
+  TzynLock lock(Common);
+  bool refresh = false;
+  for (int i = Indexes->Count(); i-- > 0;) {
+    TzynIndex* index = Indexes->Items(i);
+    if (index->IsRowOrder || FIndexDefs->IndexOf(index->Name) >= 0 ||
+        index->Name.rfind(zynAutoIndexPrefix, 0) == 0)
+      continue;
+    if (index == CurrentIndex) {
+      FIndexFieldNames.clear();
+      FIndexName.clear();
+      refresh = true;
+    }
+    Indexes->Remove(index);
+  }
+  for (int i = 0; i < FIndexDefs->Count(); ++i)
+    if (!Indexes->IndexByName(FIndexDefs->Items(i)->Name()))
+      Indexes->AddFromIndexDef(FIndexDefs->Items(i));
+  for (int i = 0; i < Indexes->Count(); ++i) {
+    TzynIndex* index = Indexes->Items(i);
+    if (index->IsOrdered) continue;
+    index->Rebuild();
+    if (index == CurrentIndex) refresh = true;
+  }
+  if (refresh && TDataSet::Active() && State() == dsBrowse) {
+    CursorPosChanged();
+    Resync({});
+  }
+}
+
+void TzynCustomMemTable::SwitchToIndex(TzynIndex* Index) {
+  if (!Index) Index = Indexes->RowOrderIndex();
+  if (Index == CurrentIndex) return;
+  bool open = TDataSet::Active();
+  TzynRecord* noted = nullptr;
+  if (open) {
+    CheckBrowseMode();
+    if (!IsEmpty()) noted = Common->StoredRecord(reinterpret_cast<TzynRecord*>(ActiveBuffer()));
+  }
+  if (!Index->IsOrdered) Index->Rebuild();
+  if (Index->IsRowOrder) {
+    FIndexFieldNames.clear();
+    FIndexName.clear();
+  } else {
+    FIndexFieldNames = Index->IndexFields;
+    FIndexName = Index->Name;
+  }
+  CurrentIndex = Index;
+  if (CurRec >= Index->Count()) CurRec = Index->Count() - 1;
+  if (!open) return;
+  // The current record stays current in the new order.
+  int32_t row = ShownRow(noted);
+  if (row >= 0) {
+    CurRec = row;
+    CursorPosChanged();
+    Resync({});
+  } else {
+    First();
+  }
+}
+
+bool TzynCustomMemTable::SettleIndexChoice(const AnsiString& Value, AnsiString& Chosen,
+                                           AnsiString& Other) {
+  if (!FCursorOpen) {
+    Chosen = Value;
+    if (!Value.empty()) Other.clear();
+    return true;
+  }
+  if (!Value.empty()) return false;
+  SwitchToIndex(nullptr);
+  return true;
+}
+
+void TzynCustomMemTable::SetIndexFieldNames(const AnsiString& Value) {
+  if (SettleIndexChoice(Value, FIndexFieldNames, FIndexName)) return;
+  TzynIndex* index = Indexes->IndexByFields(Value);
+  if (!index) {
+    std::mt19937 random{std::random_device{}()};
+    std::uniform_int_distribution<int32_t> draw(0, 2147483646);
+    AnsiString name;
+    do name = IntToStr(draw(random));
+    while (FIndexDefs->IndexOf(name) >= 0);
+    index = AddIndex(name, Value, TIndexOptions());
+  }
+  SwitchToIndex(index);
+}
+
+void TzynCustomMemTable::SetIndexName(const AnsiString& Value) {
+  if (SettleIndexChoice(Value, FIndexName, FIndexFieldNames)) return;
+  TzynIndex* index = Indexes->IndexByName(Value);
+  if (!index) DatabaseErrorFmt(SIndexNotFound, {Value}, this);
+  SwitchToIndex(index);
+}
+
+bool TzynCustomMemTable::GetIsIndexField(TField* Field) const {
+  return CurrentIndex->IndexFieldList.IndexOf(Field) >= 0;
+}
+
+// ---- Field values ------------------------------------------------------------------------
+
+TzynRecord* TzynCustomMemTable::StateRecord() const {
+  if (CurrentRecordOverride) return CurrentRecordOverride;
+  switch (State()) {
+    case dsBrowse:
+      return IsEmpty() ? nullptr : reinterpret_cast<TzynRecord*>(ActiveBuffer());
+    case dsEdit:
+    case dsInsert:
+    case dsNewValue:
+    case dsCurValue:
+    case dsBlockRead:
+      return reinterpret_cast<TzynRecord*>(ActiveBuffer());
+    case dsCalcFields:
+      return reinterpret_cast<TzynRecord*>(CalcBuffer());
+    case dsOldValue: {
+      auto* buffer = reinterpret_cast<TzynRecord*>(ActiveBuffer());
+      TzynRecord* stored = buffer ? Common->StoredRecord(buffer) : nullptr;
+      if (!stored) return buffer;
+      while (stored->PrevRecordVersion) stored = stored->PrevRecordVersion;
+      return stored;
+    }
+    default:
+      return nullptr;
+  }
+}
+
+bool TzynCustomMemTable::GetFieldData(TField* Field, void* Buffer) {
+  if (!FCursorOpen) return false;
+  TzynLock lock(Common);
+  TzynRecord* record = StateRecord();
+  if (!record) return false;
+  TzynValue value;
+  if (!GetRecordValue(this, record, Field, FieldDataOffset(Common, Field), value)) return false;
+  if (!Buffer || IsBlobType(Field->DataType())) return true;
+  auto size = static_cast<size_t>(Field->DataSize());
+  std::memset(Buffer, 0, size);
+  std::memcpy(Buffer, value.Data, std::min(size, static_cast<size_t>(value.Length)));
+  if (IsText(Field->DataType()) && size > 0) static_cast<char*>(Buffer)[size - 1] = '\0';
+  return true;
+}
+
+void TzynCustomMemTable::SetFieldData(TField* Field, const void* Buffer) {
+  if (!FCursorOpen) return;
+  TzynLock lock(Common);
+  TDataSetState state = State();
+  static constexpr TSet<TDataSetState> writable{dsEdit,   dsInsert,   dsSetKey,      dsCalcFields,
+                                                dsFilter, dsNewValue, dsInternalCalc};
+  if (!writable.Contains(state)) DatabaseError("Таблица не в режиме редактирования.", this);
+  if (state != dsSetKey && state != dsCalcFields && (FReadOnly || Field->ReadOnly()))
+    DatabaseErrorFmt("Поле %s только для чтения", {Field->DisplayName()}, this);
+  TFieldKind kind = Field->FieldKind();
+  if (state != dsSetKey && (kind == fkData || kind == fkCalculated || kind == fkInternalCalc))
+    Field->Validate(Buffer);
+  TzynRecord* record = StateRecord();
+  int32_t length = Field->DataSize();
+  if (Buffer && IsText(Field->DataType()))
+    length = static_cast<int32_t>(strnlen(static_cast<const char*>(Buffer), static_cast<size_t>(length)));
+  PutRecordValue(this, record, Field, Buffer, length);
+  if (Field->FieldNo() > 0) Common->SetFieldMark(Field->FieldNo() - 1);
+  if (state != dsCalcFields && state != dsFilter && state != dsNewValue)
+    DataEvent(deFieldChange, reinterpret_cast<intptr_t>(Field));
+}
+
+std::unique_ptr<TStream> TzynCustomMemTable::CreateBlobStream(TField* Field, TBlobStreamMode Mode) {
+  return std::make_unique<TzynBlobStream>(this, Field, Mode);
+}
+
+void TzynCustomMemTable::CloseBlob(TField* Field) {
+  if (!IsBlobType(Field->DataType()) || Field->FieldNo() <= 0) return;
+  TDataSetState state = State();
+  if (state == dsInactive || (state == dsEdit && CurRec >= 0 && CurRec < CurrentIndex->Count()))
+    return;
+  auto* record = reinterpret_cast<TzynRecord*>(ActiveBuffer());
+  if (!record) return;
+  FreeValueBuffer(Common->OutOfLineBuffer(record, Field->FieldNo() - 1));
+  Common->SetOutOfLine(record, Field->FieldNo() - 1, 0, nullptr);
+}
+
+TUpdateStatus TzynCustomMemTable::UpdateStatus() const {
+  if (!FCursorOpen) return TDataSet::UpdateStatus();
+  TzynLock lock(Common);
+  TzynRecord* record = StateRecord();
+  return record ? static_cast<TUpdateStatus>(record->UpdateStatus) : TDataSet::UpdateStatus();
+}
+
+// ---- Editing ---------------------------------------------------------------------------------
+
+void TzynCustomMemTable::DoOnNewRecord() {
+  for (int i = 0; i < FieldCount(); ++i) {
+    TField* field = Fields()->Fields(i);
+    const AnsiString& text = field->DefaultExpression();
+    if (text.empty()) continue;
+    // The text as it stands: never evaluated.
+    if (field->DataType() == ftLargeint)
+      field->SetAsString(text);
+    else
+      field->SetValue(Variant(text));
+  }
+  TDataSet::DoOnNewRecord();
+  if (FAutoIncField && !Loading) FAutoIncField->SetAsInteger(Common->AutoIncMax + 1);
+}
+
+void TzynCustomMemTable::DoBeforePost() {
+  TDataSet::DoBeforePost();
+  if (FAutoIncField && !FAutoIncField->IsNull()) {
+    TzynLock lock(Common);
+    int32_t value = FAutoIncField->AsInteger();
+    if (value > Common->AutoIncMax) Common->AutoIncMax = value;
+  }
+}
+
+void TzynCustomMemTable::DoAfterPost() {
+  if (AttachedAutoRefresh) Common->RefreshOtherTables(this);
+  TDataSet::DoAfterPost();
+}
+
+void TzynCustomMemTable::DoAfterDelete() {
+  if (AttachedAutoRefresh) Common->RefreshOtherTables(this);
+  TDataSet::DoAfterDelete();
+}
+
+void TzynCustomMemTable::InternalPost() {
+  TDataSet::InternalPost();
+  TzynLock lock(Common);
+  auto* buffer = reinterpret_cast<TzynRecord*>(ActiveBuffer());
+  if (State() == dsInsert) {
+    Indexes->CheckUniqueness(buffer, nullptr);
+    // Before the row of the record the insert began on; an append goes last.
+    int32_t hint = -1;
+    if (GetBookmarkFlag(ActiveBuffer()) == bfInserted)
+      if (TzynRecord* before = Common->StoredRecord(buffer))
+        hint = CurrentIndex->FindRecordNumber(before);
+    TzynRecord* record = Common->DuplicateRecord(buffer, true);
+    record->RecordNo = -1;
+    record->PrevRecordVersion = nullptr;
+    record->UpdateStatus = usUnmodified;
+    record->TransactionLevel = Common->TransactionLevel();
+    Common->AddRecord(record);
+    Common->ReflectChange(zcInsert, record, this, hint, nullptr);
+    Common->IsDataModified = true;
+  } else {
+    TzynRecord* stored = Common->StoredRecord(buffer);
+    if (!stored) throw EMemTableInvalidRecord("Некорректная запись ");
+    Indexes->CheckUniqueness(buffer, stored);
+    TzynRecord header = *stored;
+    TzynRecord* old = Common->DuplicateRecord(stored, true);
+    bool keep = Modified() && Common->EnableVersioning &&
+                (Common->VersioningMode == mtvmAllSinceCheckPoint ||
+                 stored->UpdateStatus == usUnmodified);
+    Common->MoveRecord(buffer, stored);
+    stored->RecordNo = header.RecordNo;
+    stored->Tag = header.Tag;
+    stored->PrevRecordVersion = header.PrevRecordVersion;
+    stored->UpdateStatus = header.UpdateStatus;
+    stored->Flag |= 1;
+    stored->TransactionLevel = Common->TransactionLevel();
+    if (Modified()) Common->IsDataModified = true;
+    try {
+      Common->ReflectChange(zcModify, stored, this, CurRec, old);
+    } catch (...) {
+      Common->FreeRecord(old, true, false);
+      throw;
+    }
+    if (keep) {
+      old->PrevRecordVersion = header.PrevRecordVersion;
+      stored->PrevRecordVersion = old;
+      stored->UpdateStatus = usModified;
+    } else {
+      Common->FreeRecord(old, true, false);
+    }
+  }
+  Common->ClearFieldMarks();
+}
+
+void TzynCustomMemTable::InternalCancel() { Common->ClearFieldMarks(); }
+
+void TzynCustomMemTable::InternalDelete() {
+  TzynLock lock(Common);
+  TzynRecord* stored = Common->StoredRecord(reinterpret_cast<TzynRecord*>(ActiveBuffer()));
+  if (!stored) throw EMemTableInvalidRecord("Некорректная запись ");
+  Common->ReflectChange(zcDelete, nullptr, this, CurRec, stored);
+  if (Common->EnableVersioning) {
+    TzynRecord* copy = Common->DuplicateRecord(stored, true);
+    copy->PrevRecordVersion = stored->PrevRecordVersion;
+    stored->PrevRecordVersion = copy;
+    stored->UpdateStatus = usDeleted;
+    stored->TransactionLevel = Common->TransactionLevel();
+    ++Common->DeletedCount;
+  } else {
+    Common->RemoveAndFreeRecord(stored);
+  }
+  Common->IsDataModified = true;
+}
+
+// ---- Transactions ----------------------------------------------------------------------------
+
+void TzynCustomMemTable::StartTransaction() {
+  CheckActive();
+  if (!Common->EnableVersioning || Common->VersioningMode != mtvmAllSinceCheckPoint)
+    throw EMemTableError("Транзакционирование требует мультиверсийное версионирование.");
+  TzynLock lock(Common);
+  Common->IncreaseTransactionLevel();
+}
+
+void TzynCustomMemTable::Commit() { EndTransactionLevel(true); }
+
+void TzynCustomMemTable::Rollback() { EndTransactionLevel(false); }
+
+void TzynCustomMemTable::EndTransactionLevel(bool Keep) {
+  if (!FCursorOpen) return;
+  CheckBrowseMode();
+  TzynLock lock(Common);
+  if (Common->TransactionLevel() <= 0) return;
+  if (Keep)
+    Common->CommitLevel();
+  else
+    Common->RollbackLevel();
+  Common->DecreaseTransactionLevel();
+  // Every table on the storage lists the records anew and re-reads its window.
+  Common->MarkIndexes();
+  Common->RebuildIndexes();
+  Common->Resynchronise();
+}
+
+// ---- Streams ---------------------------------------------------------------------------------
+
+void TzynCustomMemTable::SaveToStream(TStream* Stream) {
+  TzynBinaryStreamFormat format(nullptr);
+  format.SaveToStream(this, Stream);
+}
+
+void TzynCustomMemTable::LoadFromStream(TStream* Stream) {
+  TzynBinaryStreamFormat format(nullptr);
+  format.LoadFromStream(this, Stream);
+}
+
+void TzynCustomMemTable::CursorToEOF() { CurRec = CurrentIndex->Count(); }

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 #include "db/DB.h"
 
@@ -182,3 +183,173 @@ class IzynMemTable {
 
 // The UniqueRecordID of the table's active record, -1 when there is none.
 int32_t CurrentRecordID(IzynMemTable* Table);
+
+// ---- The table -----------------------------------------------------------------
+
+using TzynProgressCodes = TSet<TzynProgressCode>;
+using TzynProgressEvent =
+    std::function<void(TObject* Sender, int Percent, TzynProgressCode Code)>;
+
+// The in-memory dataset: records in a TzynCommon (its own, or that of the
+// table it is attached to), read in the order of one of its indexes.
+//
+// Bookmarks are (slot, identity, population stamp): valid while the slot
+// holds that record. A record buffer is a storage record; its bookmark slot
+// for this table holds the slot number and the bookmark flag.
+class TzynCustomMemTable : public TDataSet, public IzynMemTable {
+ public:
+  explicit TzynCustomMemTable(TComponent* AOwner);
+  ~TzynCustomMemTable() override;
+
+  // IzynMemTable.
+  TDataSet* DataSet() override { return this; }
+  TIndexDefs* IndexDefs() override { return FIndexDefs.get(); }
+  bool CursorOpen() const override { return FCursorOpen; }
+  bool FilteringNeeded() const override;
+  bool PassesRecordFilter(TzynRecord* Record) override;
+  void CalcRecordFields(TzynRecord* Record) override;
+  TzynIndex* AddIndex(const AnsiString& Name, const AnsiString& Fields,
+                      TIndexOptions Options) override;
+  void ResetCursor() override;
+  void ResyncCursor() override;
+  void RefreshIfBrowsing() override;
+  void StorageDestroyed() override;
+  TzynViewSwitches SuspendView(const TzynViewSwitches& SwitchOff) override;
+  void ResumeView(const TzynViewSwitches& Saved) override;
+  void UpdateIsFiltered() override {}
+  void Progress(int Percent, TzynProgressCode Code) override;
+  void ClearIndexes() override;
+  void UpdateIndexes() override;
+
+  // Storage settings.
+  TzynCustomMemTable* AttachedTo() const { return FAttachedTo; }
+  // Shares the other table's records (closed tables only); null: records
+  // of its own again.
+  void SetAttachedTo(TzynCustomMemTable* Value);
+  int32_t AttachMaxCount() const;
+  void SetAttachMaxCount(int32_t Value);
+  bool Standalone() const;
+  void SetStandalone(bool Value);
+  TzynPerformance Performance() const;
+  void SetPerformance(TzynPerformance Value);
+  bool EnableVersioning() const;
+  void SetEnableVersioning(bool Value);
+  TzynVersioningMode VersioningMode() const;
+  void SetVersioningMode(TzynVersioningMode Value);
+  int32_t AutoIncMinValue() const { return FAutoIncMinValue; }
+  void SetAutoIncMinValue(int32_t Value) { FAutoIncMinValue = Value; }
+  int32_t LocaleID() const;
+  void SetLocaleID(int32_t Value);
+  AnsiString Version() const { return "4.04"; }
+  void SetVersion(const AnsiString&) {}
+  bool ReadOnly() const { return FReadOnly; }
+  void SetReadOnly(bool Value) { FReadOnly = Value; }
+  TzynProgressCodes ProgressFlags;
+  TzynProgressEvent OnProgress;
+
+  // Indexes.
+  TzynIndexes* IndexList() const { return Indexes; }
+  TzynIndex* AddIndexOf(const AnsiString& Name, const AnsiString& Fields, TIndexOptions Options) {
+    return AddIndex(Name, Fields, Options);
+  }
+  void DeleteIndex(const AnsiString& Name);
+  const AnsiString& IndexFieldNames() const { return FIndexFieldNames; }
+  void SetIndexFieldNames(const AnsiString& Value);
+  const AnsiString& IndexName() const { return FIndexName; }
+  // An unknown name raises index-not-found.
+  void SetIndexName(const AnsiString& Value);
+
+  // Versions and transactions.
+  int32_t TransactionLevel() const;
+  bool IsDataModified() const;
+  void SetIsDataModified(bool Value);
+  virtual void StartTransaction();
+  virtual void Commit();
+  virtual void Rollback();
+
+  // Streams in the binary format.
+  void SaveToStream(TStream* Stream);
+  void LoadFromStream(TStream* Stream);
+
+  // TDataSet.
+  void SetRecNo(int Value) override;
+  bool IsSequenced() const override;
+  bool BookmarkValid(const TBookmark& Bookmark) const override;
+  int CompareBookmarks(const TBookmark& Bookmark1, const TBookmark& Bookmark2) const override;
+  TUpdateStatus UpdateStatus() const override;
+  std::unique_ptr<TStream> CreateBlobStream(TField* Field, TBlobStreamMode Mode) override;
+  void SetFiltered(bool Value) override;
+  void SetOnFilterRecord(const TFilterRecordEvent& Value) override;
+
+ protected:
+  TRecordBuffer AllocRecordBuffer() override;
+  void FreeRecordBuffer(TRecordBuffer& Buffer) override;
+  TGetResult GetRecord(TRecordBuffer Buffer, TGetMode GetMode, bool DoCheck) override;
+  int GetRecordSize() const override;
+  void GetBookmarkData(TRecordBuffer Buffer, void* Data) const override;
+  void SetBookmarkData(TRecordBuffer Buffer, const void* Data) override;
+  TBookmarkFlag GetBookmarkFlag(TRecordBuffer Buffer) const override;
+  void SetBookmarkFlag(TRecordBuffer Buffer, TBookmarkFlag Value) override;
+  void InternalGotoBookmark(const void* Bookmark) override;
+  void InternalSetToRecord(TRecordBuffer Buffer) override;
+  void InternalFirst() override { CursorToBOF(); }
+  void InternalLast() override { CursorToEOF(); }
+  void InternalInitFieldDefs() override;
+  void InternalOpen() override;
+  void InternalClose() override;
+  bool IsCursorOpen() const override { return FCursorOpen; }
+  void InternalInitRecord(TRecordBuffer Buffer) override;
+  void InternalDelete() override;
+  void InternalHandleException() override;
+  void InternalPost() override;
+  void InternalCancel() override;
+  bool GetFieldData(TField* Field, void* Buffer) override;
+  void SetFieldData(TField* Field, const void* Buffer) override;
+  bool GetCanModify() const override { return !FReadOnly; }
+  bool GetIsIndexField(TField* Field) const override;
+  int GetRecordCount() override;
+  int GetRecNo() const override;
+  void CloseBlob(TField* Field) override;
+  void ClearCalcFields(TRecordBuffer Buffer) override;
+  void DoOnNewRecord() override;
+  void DoBeforePost() override;
+  void DoAfterPost() override;
+  void DoAfterDelete() override;
+
+  // New operations.
+  virtual void CursorToBOF() { CurRec = -1; }
+  virtual void CursorToEOF();
+  virtual bool MoveNextRecord(bool ForceFilter);
+  virtual bool MovePriorRecord(bool ForceFilter);
+  virtual void DoOnFilterRecord(TDataSet* DataSet, bool& Accept);
+  virtual void Lock();
+  virtual void Unlock();
+
+ private:
+  TzynRecord* StateRecord() const;
+  bool OwnsStorage() const;
+  void NewStorage();
+  void SwitchToIndex(TzynIndex* Index);
+  // A closed table only stores the choice; an empty one goes to row order.
+  bool SettleIndexChoice(const AnsiString& Value, AnsiString& Chosen, AnsiString& Other);
+  // Commits (Keep) or rolls back the open level.
+  void EndTransactionLevel(bool Keep);
+  TzynRecord* BookmarkRecord(const void* Bookmark) const;
+  // Row of a stored record among the shown ones of the current index; -1.
+  int32_t ShownRow(TzynRecord* Stored) const;
+
+  bool FCursorOpen = false;
+  bool FReadOnly = false;
+  bool FFilterSuspended = false;
+  int32_t FAutoIncMinValue = 0;
+  TField* FAutoIncField = nullptr;
+  AnsiString FIndexFieldNames, FIndexName;
+  TzynCustomMemTable* FAttachedTo = nullptr;
+  std::unique_ptr<TzynIndexes> FIndexes;
+  std::unique_ptr<TIndexDefs> FIndexDefs;
+};
+
+class TzynMemTable : public TzynCustomMemTable {
+ public:
+  using TzynCustomMemTable::TzynCustomMemTable;
+};

@@ -263,6 +263,18 @@ TEST(TzynBinaryStreamFormat, AStreamWithAFieldListFillsFieldsByName) {
   EXPECT_EQ(Text(table, "B"), "be");  // cut as the setter cuts
 }
 
+TEST(TzynBinaryStreamFormat, AStringDefinitionWithoutASizeGetsRoomForItsField) {
+  // A string field made from a definition of size 0 is 20 wide.
+  Assembler a;
+  a.Sig().Int(252).List().Field(252, "S", "String", 0).Field(252, "M", "Memo", 0).End().List().End()
+      .List().List().Int(0).Bool(false).Str(std::string(30, 'x')).Bool(false).Str("memo").End().End();
+  TzynTestTable table;
+  LoadBytes(table, a.Out);
+  table.First();
+  EXPECT_EQ(Text(table, "S"), std::string(20, 'x'));
+  EXPECT_EQ(Text(table, "M"), "memo");
+}
+
 // ---- Errors --------------------------------------------------------------------
 
 bool LockIsFree(TzynCommon* Common) {

@@ -208,11 +208,7 @@ TGetResult TzynTestTable::GetRecord(TRecordBuffer Buffer, TGetMode GetMode, bool
       } while (!passes(CurRec));
       break;
   }
-  auto* record = reinterpret_cast<TzynRecord*>(Buffer);
-  Common->ClearValues(record);
-  Common->ClearRecord(record);
-  Common->CopyRecord(CurrentIndex->Rows(CurRec), record);
-  record->RecordNo = CurRec;
+  Common->FetchRecord(CurrentIndex->Rows(CurRec), reinterpret_cast<TzynRecord*>(Buffer), CurRec);
   SetBookmarkFlag(Buffer, bfCurrent);
   GetCalcFields(Buffer);
   return grOK;

@@ -1,0 +1,340 @@
+// The in-memory dataset against a plain model of the shown rows: random
+// scripts of appends, inserts, edits, deletes (with and without versions),
+// index switches, a filter, bookmarks, SetRecNo and moves; after each step
+// every data link's rows and active record, the counts, numbers and the
+// bookmark order are compared with the model.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <optional>
+#include <random>
+
+#include "db/DB.h"
+#include "zynCommon.h"
+#include "zynIndexes.h"
+#include "zynMemTable.h"
+
+namespace {
+
+struct ModelRecord {
+  int Id;
+  std::string Name;
+  int Slot;
+  bool Deleted = false;
+};
+
+class Model {
+ public:
+  std::vector<std::optional<ModelRecord>> Slots;
+  std::vector<int> FreeSlots;
+  std::vector<int> RowOrder;  // slots in row order
+  std::string Index;          // "", "NAME", "NAME:D", "ID"
+  bool Filtered = false;
+  bool Versioning = false;
+  int Current = -1;  // slot of the current record, -1 when none shown
+
+  bool Shown(int Slot) const {
+    const ModelRecord& r = *Slots[static_cast<size_t>(Slot)];
+    return !r.Deleted && (!Filtered || r.Id % 3 != 0);
+  }
+  // Every record the current index lists, in its order.
+  std::vector<int> Order() const {
+    std::vector<int> order = RowOrder;
+    if (Index.empty()) return order;
+    bool descending = Index == "NAME:D";
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+      const ModelRecord& x = *Slots[static_cast<size_t>(a)];
+      const ModelRecord& y = *Slots[static_cast<size_t>(b)];
+      int c = Index == "ID" ? (x.Id < y.Id ? -1 : x.Id > y.Id) : x.Name.compare(y.Name);
+      c = c < 0 ? -1 : c > 0;
+      if (descending) c = -c;
+      if (c) return c < 0;
+      return descending ? a > b : a < b;
+    });
+    return order;
+  }
+  std::vector<int> ShownOrder() const {
+    std::vector<int> shown;
+    for (int slot : Order())
+      if (Shown(slot)) shown.push_back(slot);
+    return shown;
+  }
+  // Where the cursor lands when the record at Position of the full order
+  // (or the one after a removed one) is not shown: the next shown, else the prior.
+  void Settle(const std::vector<int>& order, size_t Position) {
+    for (size_t i = Position; i < order.size(); ++i)
+      if (Shown(order[i])) {
+        Current = order[i];
+        return;
+      }
+    for (size_t i = std::min(Position, order.size()); i-- > 0;)
+      if (Shown(order[i])) {
+        Current = order[i];
+        return;
+      }
+    Current = -1;
+  }
+  void SettleOn(int Slot) {
+    std::vector<int> order = Order();
+    Settle(order, static_cast<size_t>(std::find(order.begin(), order.end(), Slot) - order.begin()));
+  }
+  int NewSlot() {
+    if (!FreeSlots.empty()) {
+      int slot = FreeSlots.back();
+      FreeSlots.pop_back();
+      return slot;
+    }
+    Slots.emplace_back();
+    return static_cast<int>(Slots.size()) - 1;
+  }
+};
+
+class Link : public TDataLink {
+ public:
+  // Ids of the link's rows and the index of its active one.
+  std::vector<int> Ids(TDataSet* DataSet) {
+    std::vector<int> ids;
+    int active = ActiveRecord();
+    for (int i = 0; i < RecordCount(); ++i) {
+      SetActiveRecord(i);
+      ids.push_back(DataSet->FieldByName("ID")->AsInteger());
+    }
+    SetActiveRecord(active);
+    return ids;
+  }
+};
+
+struct Harness {
+  TzynMemTable Table{nullptr};
+  TDataSource Source{nullptr};
+  Link Links[3];
+  Model M;
+  std::mt19937 Rng;
+  int NextId = 1;
+  std::vector<std::pair<TBookmark, int>> Bookmarks;
+
+  Harness(unsigned Seed, bool Versioning, TzynVersioningMode Mode) : Rng(Seed) {
+    Table.FieldDefs()->Add("ID", ftInteger);
+    Table.FieldDefs()->Add("NAME", ftString, 16);
+    Table.SetPerformance(Seed % 2 ? mtpfBalanced : mtpfFast);
+    Table.SetEnableVersioning(Versioning);
+    Table.SetVersioningMode(Mode);
+    M.Versioning = Versioning;
+    Table.SetOnFilterRecord([](TDataSet* d, bool& accept) {
+      accept = d->FieldByName("ID")->AsInteger() % 3 != 0;
+    });
+    Table.Open();
+    Source.SetDataSet(&Table);
+    int counts[3] = {7, 3, 1};
+    for (int i = 0; i < 3; ++i) {
+      Links[i].SetBufferCount(counts[i]);
+      Links[i].SetDataSource(&Source);
+    }
+  }
+  int Pick(int n) { return static_cast<int>(Rng() % static_cast<unsigned>(n)); }
+  std::string RandomName() {
+    static const char* const names[] = {"b", "a", "Иван", "иван", "c", "b", "ab", ""};
+    return names[Pick(8)];
+  }
+  int CurrentId() const {
+    return M.Current < 0 ? -1 : M.Slots[static_cast<size_t>(M.Current)]->Id;
+  }
+  ModelRecord& Rec(int Slot) { return *M.Slots[static_cast<size_t>(Slot)]; }
+
+  void Append(bool AtCursor) {
+    std::string name = RandomName();
+    int id = NextId++;
+    bool empty = Table.IsEmpty();
+    if (AtCursor)
+      Table.Insert();
+    else
+      Table.Append();
+    Table.FieldByName("ID")->SetAsInteger(id);
+    Table.FieldByName("NAME")->SetAsString(name);
+    Table.Post();
+    int slot = M.NewSlot();
+    M.Slots[static_cast<size_t>(slot)] = ModelRecord{id, name, slot};
+    if (AtCursor && !empty && M.Index.empty()) {
+      auto at = std::find(M.RowOrder.begin(), M.RowOrder.end(), M.Current);
+      M.RowOrder.insert(at, slot);
+    } else {
+      M.RowOrder.push_back(slot);
+    }
+    M.SettleOn(slot);
+  }
+  void EditCurrent() {
+    if (M.Current < 0) return;
+    std::string name = RandomName();
+    Table.Edit();
+    Table.FieldByName("NAME")->SetAsString(name);
+    bool changeId = Pick(4) == 0;
+    int id = NextId++;
+    if (changeId) Table.FieldByName("ID")->SetAsInteger(id);
+    Table.Post();
+    Rec(M.Current).Name = name;
+    if (changeId) Rec(M.Current).Id = id;
+    M.SettleOn(M.Current);
+  }
+  void DeleteCurrent() {
+    if (M.Current < 0) return;
+    std::vector<int> before = M.Order();
+    size_t position = static_cast<size_t>(std::find(before.begin(), before.end(), M.Current) - before.begin());
+    Table.Delete();
+    int slot = M.Current;
+    M.RowOrder.erase(std::find(M.RowOrder.begin(), M.RowOrder.end(), slot));
+    if (M.Versioning) {
+      Rec(slot).Deleted = true;
+    } else {
+      M.Slots[static_cast<size_t>(slot)].reset();
+      M.FreeSlots.push_back(slot);
+    }
+    M.Settle(M.Order(), position);
+  }
+  void SwitchIndex() {
+    static const char* const indexes[] = {"", "NAME", "NAME:D", "ID"};
+    std::string index = indexes[Pick(4)];
+    Table.SetIndexFieldNames(index);
+    M.Index = index;
+    std::vector<int> shown = M.ShownOrder();
+    if (M.Current < 0 || !M.Shown(M.Current)) M.Current = shown.empty() ? -1 : shown[0];
+  }
+  void ToggleFilter() {
+    M.Filtered = !M.Filtered;
+    Table.SetFiltered(M.Filtered);
+    std::vector<int> shown = M.ShownOrder();
+    M.Current = shown.empty() ? -1 : shown[0];
+  }
+  void Move() {
+    std::vector<int> shown = M.ShownOrder();
+    if (shown.empty()) return;
+    int at = static_cast<int>(std::find(shown.begin(), shown.end(), M.Current) - shown.begin());
+    switch (Pick(4)) {
+      case 0:
+        Table.First();
+        at = 0;
+        break;
+      case 1:
+        Table.Last();
+        at = static_cast<int>(shown.size()) - 1;
+        break;
+      case 2: {
+        int by = Pick(9) - 4;
+        Table.MoveBy(by);
+        at = std::clamp(at + by, 0, static_cast<int>(shown.size()) - 1);
+        break;
+      }
+      default: {
+        int n = Pick(static_cast<int>(shown.size()) + 2);
+        Table.SetRecNo(n);
+        if (n >= 1 && n <= static_cast<int>(shown.size())) at = n - 1;
+      }
+    }
+    M.Current = shown[static_cast<size_t>(at)];
+  }
+  void Bookmark() {
+    if (M.Current >= 0 && Pick(2)) {
+      Bookmarks.emplace_back(Table.GetBookmark(), M.Current);
+      return;
+    }
+    if (Bookmarks.empty()) return;
+    auto [bookmark, slot] = Bookmarks[static_cast<size_t>(Pick(static_cast<int>(Bookmarks.size())))];
+    bool alive = M.Slots.size() > static_cast<size_t>(slot) && M.Slots[static_cast<size_t>(slot)] &&
+                 Table.BookmarkValid(bookmark);
+    if (alive && M.Shown(slot)) {
+      Table.GotoBookmark(bookmark);
+      M.Current = slot;
+    } else if (Table.BookmarkValid(bookmark)) {
+      EXPECT_THROW(Table.GotoBookmark(bookmark), EDatabaseError);
+    }
+  }
+
+  void Check(const std::string& Context) {
+    std::vector<int> shown = M.ShownOrder();
+    std::vector<int> ids;
+    for (int slot : shown) ids.push_back(Rec(slot).Id);
+    ASSERT_EQ(Table.RecordCount(), static_cast<int>(shown.size())) << Context;
+    ASSERT_EQ(Table.IsSequenced(), !M.Filtered) << Context;
+    if (shown.empty()) {
+      ASSERT_TRUE(Table.IsEmpty()) << Context;
+      ASSERT_EQ(Table.RecNo(), -1) << Context;
+      ASSERT_TRUE(Table.Bof() && Table.Eof()) << Context;
+      return;
+    }
+    ASSERT_EQ(Table.FieldByName("ID")->AsInteger(), CurrentId()) << Context;
+    int at = static_cast<int>(std::find(shown.begin(), shown.end(), M.Current) - shown.begin());
+    ASSERT_EQ(Table.RecNo(), at + 1) << Context;
+    for (Link& link : Links) {
+      std::vector<int> rows = link.Ids(&Table);
+      ASSERT_EQ(static_cast<int>(rows.size()), std::min(link.BufferCount(), static_cast<int>(shown.size())))
+          << Context << " link of " << link.BufferCount();
+      ASSERT_EQ(rows[static_cast<size_t>(link.ActiveRecord())], CurrentId()) << Context;
+      auto first = std::find(ids.begin(), ids.end(), rows[0]);
+      ASSERT_TRUE(first != ids.end() && std::equal(rows.begin(), rows.end(), first))
+          << Context << " link of " << link.BufferCount() << " shows rows out of order";
+    }
+    // Bookmarks of shown records compare as the rows are shown.
+    for (int trial = 0; trial < 3 && Bookmarks.size() >= 2; ++trial) {
+      auto& [a, slotA] = Bookmarks[static_cast<size_t>(Pick(static_cast<int>(Bookmarks.size())))];
+      auto& [b, slotB] = Bookmarks[static_cast<size_t>(Pick(static_cast<int>(Bookmarks.size())))];
+      if (!Table.BookmarkValid(a) || !Table.BookmarkValid(b)) continue;
+      auto pa = std::find(shown.begin(), shown.end(), slotA), pb = std::find(shown.begin(), shown.end(), slotB);
+      if (pa == shown.end() || pb == shown.end()) continue;
+      int expected = pa < pb ? -1 : pa > pb ? 1 : 0;
+      ASSERT_EQ(Table.CompareBookmarks(a, b), expected) << Context;
+    }
+  }
+
+  void Run(int Steps) {
+    for (int step = 0; step < Steps; ++step) {
+      int action = Pick(20);
+      std::string what;
+      if (action < 5) {
+        what = "append";
+        Append(false);
+      } else if (action < 8) {
+        what = "insert";
+        Append(true);
+      } else if (action < 11) {
+        what = "edit";
+        EditCurrent();
+      } else if (action < 13) {
+        what = "delete";
+        DeleteCurrent();
+      } else if (action < 14) {
+        what = "index";
+        SwitchIndex();
+      } else if (action < 15) {
+        what = "filter";
+        ToggleFilter();
+      } else if (action < 17) {
+        what = "bookmark";
+        Bookmark();
+      } else {
+        what = "move";
+        Move();
+      }
+      Check("step " + std::to_string(step) + " " + what + " index '" + M.Index + "'");
+      if (::testing::Test::HasFatalFailure()) return;
+    }
+  }
+};
+
+TEST(TzynMemTableModel, RandomScriptsAgreeWithThePlainModel) {
+  for (unsigned seed = 1; seed <= 6; ++seed) {
+    Harness h(seed, false, mtvm1SinceCheckPoint);
+    h.Run(300);
+    if (::testing::Test::HasFatalFailure()) return;
+    // The scripts reach tables of some size, not just empty ones.
+    EXPECT_GT(h.Table.Common->RecordCount(), 40) << seed;
+  }
+}
+
+TEST(TzynMemTableModel, WithVersionsDeletedRecordsStayHidden) {
+  for (unsigned seed = 11; seed <= 14; ++seed) {
+    Harness h(seed, true, seed % 2 ? mtvmAllSinceCheckPoint : mtvm1SinceCheckPoint);
+    h.Run(300);
+    if (::testing::Test::HasFatalFailure()) return;
+  }
+}
+
+}  // namespace
