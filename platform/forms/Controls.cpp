@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "forms/DragManager.h"
 #include "forms/Forms.h"
 #include "forms/Menus.h"
 
@@ -247,6 +248,27 @@ void TControl::Notification(TComponent* AComponent, TOperation Operation) {
   if (Operation == opRemove && AComponent == FPopupMenu) FPopupMenu = nullptr;
 }
 
+void TControl::BeginDrag(bool Immediate, int Threshold) {
+  POINT Cursor;
+  GetCursorPos(&Cursor);
+  RunDrag(this, Immediate, Threshold, Cursor);
+}
+
+bool TControl::Dragging() const { return DragSource() == this; }
+
+void TControl::DragOver(TObject* Source, int X, int Y, TDragState State, bool& Accept) {
+  Accept = static_cast<bool>(OnDragOver);
+  if (OnDragOver) OnDragOver(this, Source, X, Y, State, Accept);
+}
+
+void TControl::DragDrop(TObject* Source, int X, int Y) {
+  if (OnDragDrop) OnDragDrop(this, Source, X, Y);
+}
+
+void TControl::DoEndDrag(TObject* Target, int X, int Y) {
+  if (OnEndDrag) OnEndDrag(this, Target, X, Y);
+}
+
 LRESULT TControl::Perform(UINT Msg, WPARAM WParam, LPARAM LParam) {
   TMessage Message{Msg, WParam, LParam, 0};
   WndProc(Message);
@@ -269,6 +291,10 @@ void TControl::WndProc(TMessage& Message) {
         Shift.Include(ssDouble);
         if (FClickOnMouseUp) DblClick();
       } else if (Message.Msg == WM_LBUTTONDOWN) {
+        if (FDragMode == dmAutomatic) {
+          RunDrag(this, false, -1, ClientToScreen(P));
+          return;
+        }
         FPressed = FClickOnMouseUp;
       }
       MouseDown(Button, Shift, P.x, P.y);

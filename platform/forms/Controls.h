@@ -73,6 +73,15 @@ using TMouseEvent =
     std::function<void(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
 using TMouseMoveEvent = std::function<void(TObject* Sender, TShiftState Shift, int X, int Y)>;
 
+// Dragging one control onto another with the mouse (DragManager).
+enum TDragMode { dmManual, dmAutomatic };
+enum TDragState { dsDragEnter, dsDragLeave, dsDragMove };
+using TDragOverEvent = std::function<void(TObject* Sender, TObject* Source, int X, int Y,
+                                          TDragState State, bool& Accept)>;
+using TDragDropEvent = std::function<void(TObject* Sender, TObject* Source, int X, int Y)>;
+// Target: the control that took the drop, or null when the drag was cancelled.
+using TEndDragEvent = std::function<void(TObject* Sender, TObject* Target, int X, int Y)>;
+
 TShiftState KeyboardShiftState();
 TShiftState MouseShiftState(WPARAM Keys);
 
@@ -165,6 +174,25 @@ class TControl : public TComponent {
   TMouseEvent OnMouseDown, OnMouseUp;
   TMouseMoveEvent OnMouseMove;
 
+  // An automatic drag starts with a press of the left button on the control.
+  TDragMode DragMode() const { return FDragMode; }
+  void SetDragMode(TDragMode Value) { FDragMode = Value; }
+  // Drags the control with the mouse until the button is released (a drop)
+  // or Esc, the right button or a loss of the capture cancels; without
+  // Immediate it starts once the mouse has moved Threshold pixels (-1: the
+  // system's drag distance).
+  void BeginDrag(bool Immediate, int Threshold = -1);
+  bool Dragging() const;
+  // Asked as the dragged Source moves over the control; it accepts when
+  // OnDragOver is assigned and leaves Accept set.
+  virtual void DragOver(TObject* Source, int X, int Y, TDragState State, bool& Accept);
+  virtual void DragDrop(TObject* Source, int X, int Y);
+  virtual void DoEndDrag(TObject* Target, int X, int Y);
+
+  TDragOverEvent OnDragOver;
+  TDragDropEvent OnDragDrop;
+  TEndDragEvent OnEndDrag;
+
  protected:
   void Notification(TComponent* AComponent, TOperation Operation) override;
   virtual void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y);
@@ -203,6 +231,7 @@ class TControl : public TComponent {
   bool FPressed = false;
   TPopupMenu* FPopupMenu = nullptr;
   TBiDiMode FBiDiMode = bdLeftToRight;
+  TDragMode FDragMode = dmManual;
 };
 
 struct TCreateParams {
