@@ -525,6 +525,14 @@ void TzynCommon::CommitLevel() {
   for (int32_t slot = 0; slot < FRecords.Count(); ++slot) {
     TzynRecord* record = Records(slot);
     if (!record || record->TransactionLevel != FTransactionLevel) continue;
+    if (FTransactionLevel > 1) {
+      // An inner level joins the outer one: the outer level's roll back
+      // still needs the versions from before it.
+      for (TzynRecord* version = record; version && version->TransactionLevel == FTransactionLevel;
+           version = version->PrevRecordVersion)
+        --version->TransactionLevel;
+      continue;
+    }
     if (TzynRecord* older = record->PrevRecordVersion) {
       older->Flag |= 1;
       FreeRecord(older, true, true);

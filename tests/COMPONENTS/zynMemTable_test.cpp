@@ -13,6 +13,9 @@
 #include "zynCommon.h"
 #include "zynIndexes.h"
 #include "zynMemTable.h"
+#include "zynStreamFormat.h"
+#include "zynTestTable.h"
+#include "zynTypedTable.h"
 
 namespace {
 
@@ -335,6 +338,165 @@ TEST(TzynMemTableModel, WithVersionsDeletedRecordsStayHidden) {
     h.Run(300);
     if (::testing::Test::HasFatalFailure()) return;
   }
+}
+
+}  // namespace
+
+namespace {
+
+class TableCases : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Table.FieldDefs()->Add("ID", ftInteger);
+    Table.FieldDefs()->Add("NAME", ftString, 10);
+  }
+  void Add(int Id, const char* Name) {
+    Table.Append();
+    Table.FieldByName("ID")->SetAsInteger(Id);
+    Table.FieldByName("NAME")->SetAsString(Name);
+    Table.Post();
+  }
+  void EditName(int Id, const char* Name) {
+    ASSERT_TRUE(Table.Locate("ID", Variant(Id), {}));
+    Table.Edit();
+    Table.FieldByName("NAME")->SetAsString(Name);
+    Table.Post();
+  }
+  // Shown rows in order, with each stored record's status and versions.
+  std::string Snapshot() {
+    std::string text;
+    for (Table.First(); !Table.Eof(); Table.Next())
+      text += Table.FieldByName("ID")->AsString() + ":" + Table.FieldByName("NAME")->AsString() + " ";
+    text += "|";
+    for (int32_t slot = 0; slot < Table.Common->RecordCount(); ++slot) {
+      int versions = 0;
+      TzynRecord* record = Table.Common->Records(slot);
+      for (TzynRecord* r = record; r; r = r->PrevRecordVersion) ++versions;
+      // A slot emptied by a roll back counts as no record.
+      if (record) text += " " + std::to_string(record->UpdateStatus) + "/" + std::to_string(versions);
+    }
+    return text + " deleted " + std::to_string(Table.Common->DeletedCount);
+  }
+  int Versions(int Slot) {
+    int versions = 0;
+    for (TzynRecord* r = Table.Common->Records(Slot); r; r = r->PrevRecordVersion) ++versions;
+    return versions;
+  }
+  TzynMemTable Table{nullptr};
+};
+
+TEST_F(TableCases, VersioningModesKeepOneOrEveryVersion) {
+  for (TzynVersioningMode mode : {mtvm1SinceCheckPoint, mtvmAllSinceCheckPoint}) {
+    Table.Close();
+    Table.SetEnableVersioning(true);
+    Table.SetVersioningMode(mode);
+    Table.Open();
+    Table.SetEnableVersioning(false);
+    Add(1, "a");
+    Table.SetEnableVersioning(true);
+    EditName(1, "b");
+    EditName(1, "c");
+    EXPECT_EQ(Versions(0), mode == mtvm1SinceCheckPoint ? 2 : 3);
+    EXPECT_EQ(Table.UpdateStatus(), usModified);
+    Table.Delete();
+    EXPECT_EQ(Table.RecordCount(), 0);
+    EXPECT_EQ(Table.Common->Records(0)->UpdateStatus, usDeleted);
+    EXPECT_EQ(Table.Common->DeletedCount, 1);
+  }
+}
+
+TEST_F(TableCases, NestedTransactionsRollBackEachLevelExactly) {
+  Table.SetEnableVersioning(true);
+  Table.Open();
+  EXPECT_THROW(
+      {
+        try {
+          Table.StartTransaction();
+        } catch (const EMemTableError& e) {
+          EXPECT_EQ(e.Message(), "Транзакционирование требует мультиверсийное версионирование.");
+          throw;
+        }
+      },
+      EMemTableError);
+  Table.Close();
+  Table.SetVersioningMode(mtvmAllSinceCheckPoint);
+  Table.Open();
+  Table.SetEnableVersioning(false);
+  for (int id = 1; id <= 4; ++id) Add(id, "n");
+  Table.SetEnableVersioning(true);
+  const std::string level0 = Snapshot();
+  Table.Rollback();  // nothing open: nothing happens
+  EXPECT_EQ(Snapshot(), level0);
+
+  Table.StartTransaction();
+  EditName(1, "x");
+  ASSERT_TRUE(Table.Locate("ID", Variant(2), {}));
+  Table.Delete();
+  Add(5, "new");
+  EditName(5, "newer");
+  const std::string level1 = Snapshot();
+
+  Table.StartTransaction();
+  EditName(1, "y");
+  EditName(3, "z");
+  ASSERT_TRUE(Table.Locate("ID", Variant(4), {}));
+  Table.Delete();
+  Add(6, "six");
+  EXPECT_EQ(Table.TransactionLevel(), 2);
+  Table.Rollback();
+  EXPECT_EQ(Snapshot(), level1);
+  Table.Rollback();
+  EXPECT_EQ(Table.TransactionLevel(), 0);
+  // The record inserted and edited in the level is gone with it.
+  std::string rows = Snapshot();
+  EXPECT_EQ(rows.substr(0, rows.find('|')), level0.substr(0, level0.find('|')));
+  EXPECT_EQ(Table.Common->DeletedCount, 0);
+
+  Table.StartTransaction();
+  EditName(3, "kept");
+  Table.StartTransaction();
+  EditName(4, "kept too");
+  Table.Commit();
+  const std::string committed = Snapshot();
+  EXPECT_EQ(Table.TransactionLevel(), 1);
+  EXPECT_NE(committed.find("4:kept too"), std::string::npos);
+  // The inner level's commit joined the outer level, which rolls back whole.
+  Table.Rollback();
+  EXPECT_EQ(Snapshot().substr(0, rows.find('|')), rows.substr(0, rows.find('|')));
+}
+
+TEST_F(TableCases, IndexChoiceErrorsAndTheFixedVersionText) {
+  Table.Open();
+  Add(2, "b");
+  Add(1, "a");
+  Table.SetIndexFieldNames("NAME");
+  Table.First();
+  EXPECT_EQ(Table.FieldByName("ID")->AsInteger(), 1);
+  EXPECT_THROW(Table.SetIndexName("NO_SUCH"), EDatabaseError);
+  EXPECT_EQ(Table.IndexFieldNames(), "NAME");
+  Table.SetVersion("9.99");
+  EXPECT_EQ(Table.Version(), "4.04");
+  // The current record stays current when the order changes.
+  Table.Last();
+  EXPECT_EQ(Table.FieldByName("ID")->AsInteger(), 2);
+  Table.SetIndexFieldNames("");
+  EXPECT_EQ(Table.FieldByName("ID")->AsInteger(), 2);
+  EXPECT_EQ(Table.RecNo(), 1);
+}
+
+TEST_F(TableCases, EngineStreamsLoadThroughTheTableAndSaveBackBitForBit) {
+  TzynTestTable source;
+  FillTypedTable(source, mtpfFast);
+  TBytesStream first;
+  TzynBinaryStreamFormat format(nullptr);
+  format.SaveToStream(&source, &first);
+  TzynMemTable table(nullptr);
+  first.SetPosition(0);
+  table.LoadFromStream(&first);
+  ASSERT_EQ(table.RecordCount(), 6);
+  TBytesStream second;
+  table.SaveToStream(&second);
+  EXPECT_EQ(second.Bytes(), first.Bytes());
 }
 
 }  // namespace
