@@ -1,5 +1,6 @@
 #include "zynIndexes.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "db/DBConsts.h"
@@ -334,6 +335,10 @@ void TzynIndex::Sort() {
   }
   if (DataSet->RecalcOnIndex && ListHasCalculated(IndexFieldList))
     for (int32_t i = 0; i < Count(); ++i) DataSet->CalcRecordFields(Rows(i));
+  if (SortByTextPrefix()) {
+    CheckUnique();
+    return;
+  }
   void** rows = References.List();
   auto less = [&](void* a, void* b) {
     return CompareRows(static_cast<TzynRecord*>(a), static_cast<TzynRecord*>(b)) < 0;
@@ -369,11 +374,52 @@ void TzynIndex::Sort() {
     }
     rows[j] = item;
   }
+  CheckUnique();
+}
+
+void TzynIndex::CheckUnique() {
   IsOrdered = true;
   if (CompareOptions & mtcoUnique)
     for (int32_t i = 1; i < Count(); ++i)
       if (CompareRecords(DataSet, IndexFieldList, Rows(i - 1), Rows(i)) == 0)
         throw EMemTableDupKey("Дублирующееся значение индекса. Операция прервана.");
+}
+
+bool TzynIndex::SortByTextPrefix() {
+  // Text compared by code sorts mostly on its first sixteen bytes, which are
+  // copied beside each row: the records themselves are read only for ties.
+  if (IndexFieldList.Count == 0 || DataSet->OnCompareFields) return false;
+  TField* field = IndexFieldList.Fields[0];
+  uint8_t options = IndexFieldList.Options[0];
+  TFieldType type = field->DataType();
+  if ((type != ftString && type != ftFixedChar && type != ftGuid) ||
+      (options & (mtcoCaseInsensitive | mtcoPartialKey)))
+    return false;
+  struct TKeyed {
+    uint8_t Rank;  // 0 null, 1 a value: nulls first in either direction
+    uint64_t Prefix[2];
+    TzynRecord* Record;
+  };
+  std::vector<TKeyed> keyed(static_cast<size_t>(Count()));
+  TzynValue value;
+  for (int32_t i = 0; i < Count(); ++i) {
+    TKeyed& k = keyed[static_cast<size_t>(i)];
+    k.Record = Rows(i);
+    k.Rank = GetRecordValue(DataSet, k.Record, field, IndexFieldList.FieldOfs[0], value) ? 1 : 0;
+    k.Prefix[0] = k.Prefix[1] = 0;
+    for (int32_t b = 0; k.Rank && b < 16 && b < value.Length && value.Data[b]; ++b)
+      k.Prefix[b / 8] |= static_cast<uint64_t>(value.Data[b]) << (56 - 8 * (b % 8));
+  }
+  bool descending = options & mtcoDescending;
+  std::sort(keyed.begin(), keyed.end(), [&](const TKeyed& a, const TKeyed& b) {
+    if (a.Rank != b.Rank) return a.Rank < b.Rank;
+    for (int half = 0; half < 2; ++half)
+      if (a.Prefix[half] != b.Prefix[half])
+        return descending ? a.Prefix[half] > b.Prefix[half] : a.Prefix[half] < b.Prefix[half];
+    return CompareRows(a.Record, b.Record) < 0;
+  });
+  for (int32_t i = 0; i < Count(); ++i) References.SetItems(i, keyed[static_cast<size_t>(i)].Record);
+  return true;
 }
 
 void TzynIndex::Rebuild() {

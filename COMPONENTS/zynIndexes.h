@@ -86,6 +86,8 @@ class TzynIndex {
                               bool RespectFilter);
 
  private:
+  bool SortByTextPrefix();
+  void CheckUnique();
   bool ListHasCalculated(const TzynFieldList& List) const;
 };
 
