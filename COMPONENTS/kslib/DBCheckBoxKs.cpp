@@ -279,6 +279,12 @@ void TCustomDBCheckBoxKs::WndProc(TMessage& Message) {
       DrawCheckBoxAndCaption(*reinterpret_cast<DRAWITEMSTRUCT*>(Message.LParam));
       Message.Result = 1;
       return;
+    case CM_DIALOGCHAR:
+      if (IsOwnAccel(Message)) {
+        SetFocus();
+        Toggle();
+      }
+      return;
     case WM_LBUTTONDBLCLK:
       // A second press is a press like any other: each click toggles once.
       Message.Msg = WM_LBUTTONDOWN;

@@ -145,6 +145,15 @@ void TPageControl::SetActivePage(TTabSheet* Page) {
 }
 
 void TPageControl::WndProc(TMessage& Message) {
+  if (Message.Msg == CM_DIALOGCHAR && CanFocus()) {
+    for (TTabSheet* Page : FPages) {
+      if (!Page->TabVisible() || !IsAccel(static_cast<char>(Message.WParam), Page->Text())) continue;
+      SetActivePage(Page);
+      if (OnChange) OnChange(this);
+      Message.Result = 1;
+      return;
+    }
+  }
   if (Message.Msg == CN_NOTIFY) {
     if (reinterpret_cast<NMHDR*>(Message.LParam)->code == static_cast<UINT>(TCN_SELCHANGE)) {
       int Selected = TabCtrl_GetCurSel(FHandle);

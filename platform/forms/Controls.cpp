@@ -5,6 +5,7 @@
 #include "forms/DragManager.h"
 #include "forms/Forms.h"
 #include "forms/Menus.h"
+#include "rtl/AnsiText.h"
 
 namespace {
 
@@ -73,6 +74,15 @@ TWinControl* FindBoundControl(HWND Wnd) {
 TCustomForm* GetParentForm(TControl* Control) {
   while (Control && Control->Parent()) Control = Control->Parent();
   return dynamic_cast<TCustomForm*>(Control);
+}
+
+bool IsAccel(char Key, const AnsiString& Caption) {
+  for (size_t I = 0; I + 1 < Caption.size(); ++I) {
+    if (Caption[I] != '&') continue;
+    if (Caption[I + 1] != '&') return AnsiSameText(AnsiString(1, Key), AnsiString(1, Caption[I + 1]));
+    ++I;  // "&&" is an ampersand
+  }
+  return false;
 }
 
 HCURSOR CursorHandle(TCursor Cursor) {
@@ -933,8 +943,15 @@ void TWinControl::WndProc(TMessage& Message) {
       DoExit();
       return;
     case CM_DIALOGKEY:
+    case CM_DIALOGCHAR:
       Broadcast(Message);
       return;
+    case WM_SYSCHAR:
+      // Alt with a character: the control whose caption marks it.
+      if (TCustomForm* Form = GetParentForm(this);
+          Form && Form->Perform(CM_DIALOGCHAR, Message.WParam))
+        return;
+      break;
     case CM_FONTCHANGED:
       if (FHandle)
         SendMessageA(FHandle, WM_SETFONT, reinterpret_cast<WPARAM>(Font()->Handle()), TRUE);

@@ -33,6 +33,9 @@ enum : UINT {
   // control the user pressed a mouse button on, or 0 when the form moved,
   // was sized, lost the activation or closed.
   CM_CANCELMODE,
+  // Broadcast through a form for Alt with a character. WParam: the
+  // character; non-zero result: a control took it.
+  CM_DIALOGCHAR,
 };
 constexpr UINT CN_BASE = 0xBC00;
 constexpr UINT CN_COMMAND = CN_BASE + WM_COMMAND, CN_NOTIFY = CN_BASE + WM_NOTIFY,
@@ -83,6 +86,9 @@ using TDragDropEvent = std::function<void(TObject* Sender, TObject* Source, int 
 using TEndDragEvent = std::function<void(TObject* Sender, TObject* Target, int X, int Y)>;
 
 TShiftState KeyboardShiftState();
+// Whether the caption marks the character as its accelerator: the one after
+// a single "&", in either case.
+bool IsAccel(char Key, const AnsiString& Caption);
 TShiftState MouseShiftState(WPARAM Keys);
 
 class TWinControl;

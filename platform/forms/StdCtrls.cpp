@@ -16,6 +16,27 @@ UINT TCustomLabel::DrawFlags() const {
   return DT_EXPANDTABS | Alignments[FAlignment] | (FWordWrap ? DT_WORDBREAK : 0);
 }
 
+void TCustomLabel::SetFocusControl(TWinControl* Value) {
+  if (FFocusControl) FFocusControl->RemoveFreeNotification(this);
+  FFocusControl = Value;
+  if (Value) Value->FreeNotification(this);
+}
+
+void TCustomLabel::Notification(TComponent* AComponent, TOperation Operation) {
+  TGraphicControl::Notification(AComponent, Operation);
+  if (Operation == opRemove && AComponent == FFocusControl) FFocusControl = nullptr;
+}
+
+void TCustomLabel::WndProc(TMessage& Message) {
+  if (Message.Msg == CM_DIALOGCHAR && FFocusControl &&
+      IsAccel(static_cast<char>(Message.WParam), Text()) && FFocusControl->CanFocus()) {
+    FFocusControl->SetFocus();
+    Message.Result = 1;
+    return;
+  }
+  TGraphicControl::WndProc(Message);
+}
+
 void TCustomLabel::Paint() {
   TCanvas* C = Canvas();
   RECT R = ClientRect();
@@ -70,6 +91,12 @@ void TButtonControl::CreateParams(TCreateParams& Params) {
   Params.SystemClass = true;
 }
 
+bool TButtonControl::IsOwnAccel(TMessage& Message) {
+  if (!IsAccel(static_cast<char>(Message.WParam), Text()) || !CanFocus()) return false;
+  Message.Result = 1;
+  return true;
+}
+
 TButton::TButton(TComponent* AOwner) : TButtonControl(AOwner) { FWidth = 75, FHeight = 25; }
 
 void TButton::CreateParams(TCreateParams& Params) {
@@ -91,6 +118,9 @@ void TButton::WndProc(TMessage& Message) {
   switch (Message.Msg) {
     case CN_COMMAND:
       if (HIWORD(Message.WParam) == BN_CLICKED) Click();
+      return;
+    case CM_DIALOGCHAR:
+      if (IsOwnAccel(Message)) Click();
       return;
     case CM_DIALOGKEY: {
       // Enter presses the focused button, or the default one when no
@@ -149,6 +179,13 @@ void TCustomCheckBox::WndProc(TMessage& Message) {
     if (HIWORD(Message.WParam) == BN_CLICKED) Toggle();
     return;
   }
+  if (Message.Msg == CM_DIALOGCHAR) {
+    if (IsOwnAccel(Message)) {
+      SetFocus();
+      Toggle();
+    }
+    return;
+  }
   TButtonControl::WndProc(Message);
 }
 
@@ -180,6 +217,13 @@ void TRadioButton::SetChecked(bool Value) {
 }
 
 void TRadioButton::WndProc(TMessage& Message) {
+  if (Message.Msg == CM_DIALOGCHAR) {
+    if (IsOwnAccel(Message)) {
+      SetFocus();
+      SetChecked(true);
+    }
+    return;
+  }
   if (Message.Msg == CN_COMMAND) {
     switch (HIWORD(Message.WParam)) {
       case BN_CLICKED:

@@ -15,13 +15,19 @@ class TCustomLabel : public TGraphicControl {
   void SetAlignment(TAlignment Value);
   bool Transparent() const { return FTransparent; }
   void SetTransparent(bool Value);
+  // Focused by Alt with the caption's accelerator.
+  TWinControl* FocusControl() const { return FFocusControl; }
+  void SetFocusControl(TWinControl* Value);
+  void WndProc(TMessage& Message) override;
 
  protected:
   void Paint() override;
   void AdjustSize() override;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
 
  private:
   UINT DrawFlags() const;
+  TWinControl* FFocusControl = nullptr;
   bool FAutoSize = true, FWordWrap = false, FTransparent = false;
   TAlignment FAlignment = taLeftJustify;
 };
@@ -37,6 +43,9 @@ class TButtonControl : public TWinControl {
 
  protected:
   void CreateParams(TCreateParams& Params) override;
+  // A CM_DIALOGCHAR with the caption's accelerator while the control can
+  // take the focus: marked handled, for the control to act on.
+  bool IsOwnAccel(TMessage& Message);
 };
 
 class TButton : public TButtonControl {

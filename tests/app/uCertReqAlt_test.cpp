@@ -354,4 +354,31 @@ TEST_F(MainFormTest, TheCloseButtonEndsTheProgram) {
   EXPECT_TRUE(Local.Terminated());
 }
 
+TEST_F(MainFormTest, AltWithACaptionsLetterSwitchesPagesChoosesTheOwnerTypeAndCloses) {
+  TfCertRequestAlt* F = nullptr;
+  Local.CreateForm(F);
+  F->Show();
+  F->rgCertOwnerType->SetItemIndex(-1);
+  HWND Form = F->Handle();
+  PressAlt('2');
+  EXPECT_TRUE(PumpUntil([&] { return F->PageControl->ActivePage() == F->tsInstallCert; }));
+  PostAltChar('н', Form);
+  PumpFor(50);
+  EXPECT_EQ(F->rgCertOwnerType->ItemIndex(), -1) << "a hidden page's controls keep still";
+  PressAlt('3');
+  PumpFor(50);
+  EXPECT_EQ(F->PageControl->ActivePage(), F->tsInstallCert) << "the hidden signing page stays hidden";
+  PressAlt('1');
+  EXPECT_TRUE(PumpUntil([&] { return F->PageControl->ActivePage() == F->tsMain; }));
+  PostAltChar('н', Form);
+  EXPECT_TRUE(PumpUntil([&] { return F->rgCertOwnerType->ItemIndex() == 1; }))
+      << "И&ндивидуальный предприниматель";
+  PostAltChar('Р', Form);
+  EXPECT_TRUE(PumpUntil([&] { return F->rgCertOwnerType->ItemIndex() == 0; }))
+      << "Ю&ридическое лицо";
+  EXPECT_FALSE(Local.Terminated());
+  PostAltChar('к', Form);
+  EXPECT_TRUE(PumpUntil([&] { return Local.Terminated(); })) << "За&крыть";
+}
+
 }  // namespace

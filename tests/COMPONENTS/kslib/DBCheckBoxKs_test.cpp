@@ -166,4 +166,17 @@ TEST(DBCheckBoxKs, AGrayedBoxLooksIndeterminateNotDisabled) {
   EXPECT_GT(Differ, 5) << "the grayed box must not look like a disabled checked one";
 }
 
+TEST(DBCheckBoxKs, AltWithItsAcceleratorTogglesItFromAnotherControl) {
+  TCheckForm F;
+  F.Edit->SetCaption("&Check");
+  F.Show(F.Other);
+  PostKey('C', {VK_MENU});
+  EXPECT_TRUE(PumpUntil([&] { return F.Edit->State() == cbChecked; }));
+  EXPECT_EQ(GetFocus(), F.Edit->Handle());
+  F.Edit->SetReadOnly(true);
+  PostKey('C', {VK_MENU});
+  PumpFor(30);
+  EXPECT_EQ(F.Edit->State(), cbChecked) << "a read-only box stays";
+}
+
 }  // namespace

@@ -28,6 +28,22 @@ void TypeText(const char* Text) {
   }
 }
 
+void PressAlt(WORD Key) {
+  INPUT Inputs[4] = {};
+  WORD Keys[] = {VK_MENU, Key, Key, VK_MENU};
+  for (int I = 0; I < 4; ++I) {
+    Inputs[I].type = INPUT_KEYBOARD;
+    Inputs[I].ki.wVk = Keys[I];
+    Inputs[I].ki.dwFlags = I < 2 ? 0 : KEYEVENTF_KEYUP;
+  }
+  SendInput(4, Inputs, sizeof(INPUT));
+}
+
+void PostAltChar(char Char, HWND Wnd) {
+  PostMessageA(GetFocus() ? GetFocus() : Wnd, WM_SYSCHAR, static_cast<uint8_t>(Char),
+               1 | (LPARAM{1} << 29));
+}
+
 bool PumpUntil(const std::function<bool()>& Done, int TimeoutMs) {
   DWORD Start = GetTickCount();
   while (!Done()) {

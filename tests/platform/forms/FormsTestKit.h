@@ -10,6 +10,11 @@
 // Types keys as a person would (down and up), through the input queue.
 void PressKey(WORD Key, bool Shift = false);
 void TypeText(const char* Text);
+// Alt with a key, through the input queue.
+void PressAlt(WORD Key);
+// Alt with a Cyrillic letter, as the focused window (else Wnd) gets it
+// under a Russian keyboard layout.
+void PostAltChar(char Char, HWND Wnd = nullptr);
 // Handles messages until Done() or the time is up; false on time-out.
 bool PumpUntil(const std::function<bool()>& Done, int TimeoutMs = 2000);
 void PumpFor(int Ms);

@@ -1,5 +1,5 @@
-// Forms: the modal loop, closing, the cancel mode for drop-downs, and the
-// application's exception handling.
+// Forms: the modal loop, closing, the cancel mode for drop-downs, the
+// accelerators of captions, and the application's exception handling.
 #include "forms/Forms.h"
 
 #include <gtest/gtest.h>
@@ -123,6 +123,54 @@ TEST(FormsCancelMode, TheActiveControlHearsOfClicksElsewhereMovesAndClosing) {
     EXPECT_EQ(EditHeard.back(), C.Sender) << C.Name;
   }
   EXPECT_TRUE(OkHeard.empty()) << "only the active control hears it";
+}
+
+// A control of the kind at its place on the form, with its caption.
+template <class T>
+T* Place(TForm* Form, RECT Bounds, const char* Caption) {
+  T* Control = new T(Form);
+  Control->SetParent(Form);
+  Control->SetBounds(Bounds.left, Bounds.top, Bounds.right, Bounds.bottom);
+  Control->SetCaption(Caption);
+  return Control;
+}
+
+TEST(FormsAccelerators, AltWithACaptionsLetterReachesItsControl) {
+  TDialog D;
+  auto* Name = Place<TLabel>(D.Form, {200, 5, 60, 15}, "&Имя");
+  auto* NameEdit = Place<TEdit>(D.Form, {200, 25, 80, 21}, "");
+  Name->SetFocusControl(NameEdit);
+  auto* Flag = Place<TCheckBox>(D.Form, {200, 70, 90, 17}, "&Флаг");
+  auto* Choice = Place<TRadioButton>(D.Form, {200, 90, 90, 17}, "В&ыбор");
+  auto* Ampersand = Place<TButton>(D.Form, {10, 80, 75, 25}, "A&&B");
+  auto* Off = Place<TButton>(D.Form, {10, 110, 75, 25}, "&Zoff");
+  Off->SetEnabled(false);
+  D.Ok->SetCaption("&Go");
+  int OkClicks = 0, OtherClicks = 0;
+  D.Ok->OnClick = [&](TObject*) { ++OkClicks; };
+  Ampersand->OnClick = Off->OnClick = [&](TObject*) { ++OtherClicks; };
+  D.Form->SetBounds(100, 100, 320, 190);
+  D.Form->Show();
+  D.Edit->SetFocus();
+  ASSERT_TRUE(PumpUntil([&] { return GetFocus() == D.Edit->Handle(); }));
+
+  PostAltChar('и');
+  EXPECT_TRUE(PumpUntil([&] { return GetFocus() == NameEdit->Handle(); })) << "the label's control";
+  PostAltChar('Ф');
+  EXPECT_TRUE(PumpUntil([&] { return Flag->Checked(); })) << "the check box toggles";
+  EXPECT_EQ(GetFocus(), Flag->Handle());
+  PostAltChar('ф');
+  EXPECT_TRUE(PumpUntil([&] { return !Flag->Checked(); })) << "in either case";
+  PostAltChar('ы');
+  EXPECT_TRUE(PumpUntil([&] { return Choice->Checked(); })) << "the radio button is chosen";
+  PressAlt('G');
+  EXPECT_TRUE(PumpUntil([&] { return OkClicks == 1; })) << "the button is pressed";
+  PressAlt('B');
+  PressAlt('Z');
+  PostAltChar('ж');
+  PumpFor(50);
+  EXPECT_EQ(OtherClicks, 0) << "no accelerator after a doubled &, none for a disabled button";
+  EXPECT_EQ(OkClicks, 1);
 }
 
 TEST(FormsApplication, ExceptionsInMessagesGoToOnExceptionAndAbortIsSilent) {
