@@ -109,7 +109,10 @@ void TzynCustomMemTable::StorageDestroyed() {
 
 void TzynCustomMemTable::SetAttachedTo(TzynCustomMemTable* Value) {
   if (Value == FAttachedTo) return;
-  CheckInactive();
+  if (Value == this) throw EMemTableError("Не могу подключить таблицу-в-памяти саму к себе.");
+  if (Value && Value->FAttachedTo)
+    throw EMemTableError("Не могу подключиться к другой таблице, которая сама уже подключена.");
+  Close();
   TzynCommon* own = Common;
   // Attach first: a refused attach leaves the table on its own records.
   if (Value) {
@@ -127,6 +130,96 @@ void TzynCustomMemTable::SetAttachedTo(TzynCustomMemTable* Value) {
   }
   if (own->Owner() == this) delete own;
   FAttachedTo = Value;
+  CurrentIndex = Indexes->RowOrderIndex();
+}
+
+void AttachAndOpen(TzynCustomMemTable* Table, TzynCustomMemTable* Source) {
+  if (Table->AttachedTo() != Source) Table->SetAttachedTo(Source);
+  if (Table->FieldDefs()->Count() == 0) {
+    TFieldDefs* defs = Source->FieldDefs();
+    for (int i = 0; i < defs->Count(); ++i) {
+      TFieldDef* def = defs->Items(i);
+      Table->FieldDefs()->Add(def->Name(), def->DataType(), def->Size(), def->Required());
+    }
+  }
+  for (int i = 0; i < Source->FieldCount(); ++i) {
+    TField* field = Source->Fields()->Fields(i);
+    TField* namesake = Table->FindField(field->FieldName());
+    if (namesake && namesake->FieldKind() == fkLookup)
+      namesake->SetLookupDataSet(field->LookupDataSet());
+  }
+  Table->Open();
+}
+
+int32_t TzynCustomMemTable::LocateRow(const AnsiString& KeyFields, const Variant& KeyValues,
+                                      TLocateOptions Options) {
+  if (VarArrayDimCount(KeyValues) > 1)
+    throw EMemTableError("Массив данных variant имеет недопустимую размерность");
+  CheckBrowseMode();
+  TzynLock lock(Common);
+  TzynFieldList list;
+  ParseIndexFields(this, KeyFields, list);
+  uint8_t options = (Options.Contains(loCaseInsensitive) ? mtcoCaseInsensitive : 0) |
+                    (Options.Contains(loPartialKey) ? mtcoPartialKey : 0);
+  for (int32_t i = 0; i < list.Count; ++i) list.Options[i] |= options;
+  if (list.Count == 0) throw EMemTableError("Должно быть по крайней мере одно поле");
+  bool array = KeyValues.IsArray();
+  if (!array && list.Count > 1) throw EMemTableError("Полей больше, чем данных");
+  TzynRecord* key = Common->AllocateRecord();
+  TzynRecord* saved = CurrentRecordOverride;
+  TDataSetState state = SetTempState(dsSetKey);
+  int32_t row = -1;
+  try {
+    CurrentRecordOverride = key;
+    int low = array ? VarArrayLowBound(KeyValues, 1) : 0;
+    for (int32_t i = 0; i < list.Count; ++i)
+      list.Fields[i]->SetValue(array ? KeyValues[low + i] : KeyValues);
+    CurrentRecordOverride = saved;
+    TzynFoundRow found = Indexes->Search(list, key, true, true, false);
+    if (found.Found) row = found.RowNo;
+  } catch (...) {
+    CurrentRecordOverride = saved;
+    RestoreState(state);
+    Common->FreeRecord(key, true, false);
+    throw;
+  }
+  RestoreState(state);
+  Common->FreeRecord(key, true, false);
+  return row;
+}
+
+bool TzynCustomMemTable::Locate(const AnsiString& KeyFields, const Variant& KeyValues,
+                                TLocateOptions Options) {
+  DoBeforeScroll();
+  int32_t row = LocateRow(KeyFields, KeyValues, Options);
+  SetFound(row >= 0);
+  if (row < 0) return false;
+  CurRec = row;
+  CursorPosChanged();
+  Resync({rmExact, rmCenter});
+  DoAfterScroll();
+  return true;
+}
+
+Variant TzynCustomMemTable::Lookup(const AnsiString& KeyFields, const Variant& KeyValues,
+                                   const AnsiString& ResultFields) {
+  int32_t row = LocateRow(KeyFields, KeyValues, {});
+  SetFound(row >= 0);
+  if (row < 0) return Variant::Null();
+  TzynLock lock(Common);
+  TzynRecord* record = CurrentIndex->Rows(row);
+  CalcRecordFields(record);
+  TzynRecord* saved = CurrentRecordOverride;
+  CurrentRecordOverride = record;
+  Variant result;
+  try {
+    result = FieldValues(ResultFields);
+  } catch (...) {
+    CurrentRecordOverride = saved;
+    throw;
+  }
+  CurrentRecordOverride = saved;
+  return result;
 }
 
 int32_t TzynCustomMemTable::AttachMaxCount() const { return Common->AttachMaxCount(); }
@@ -736,7 +829,8 @@ void TzynCustomMemTable::SetFieldData(TField* Field, const void* Buffer) {
     length = static_cast<int32_t>(strnlen(static_cast<const char*>(Buffer), static_cast<size_t>(length)));
   PutRecordValue(this, record, Field, Buffer, length);
   if (Field->FieldNo() > 0) Common->SetFieldMark(Field->FieldNo() - 1);
-  if (state != dsCalcFields && state != dsFilter && state != dsNewValue)
+  // Key records and records under test are the table's own business.
+  if (state != dsCalcFields && state != dsFilter && state != dsNewValue && !CurrentRecordOverride)
     DataEvent(deFieldChange, reinterpret_cast<intptr_t>(Field));
 }
 

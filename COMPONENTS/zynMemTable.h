@@ -277,6 +277,11 @@ class TzynCustomMemTable : public TDataSet, public IzynMemTable {
   bool BookmarkValid(const TBookmark& Bookmark) const override;
   int CompareBookmarks(const TBookmark& Bookmark1, const TBookmark& Bookmark2) const override;
   TUpdateStatus UpdateStatus() const override;
+  // Through the indexes, among the shown records.
+  bool Locate(const AnsiString& KeyFields, const Variant& KeyValues,
+              TLocateOptions Options) override;
+  Variant Lookup(const AnsiString& KeyFields, const Variant& KeyValues,
+                 const AnsiString& ResultFields) override;
   std::unique_ptr<TStream> CreateBlobStream(TField* Field, TBlobStreamMode Mode) override;
   void SetFiltered(bool Value) override;
   void SetOnFilterRecord(const TFilterRecordEvent& Value) override;
@@ -332,6 +337,8 @@ class TzynCustomMemTable : public TDataSet, public IzynMemTable {
   void SwitchToIndex(TzynIndex* Index);
   // A closed table only stores the choice; an empty one goes to row order.
   bool SettleIndexChoice(const AnsiString& Value, AnsiString& Chosen, AnsiString& Other);
+  // Row of the first shown record with the key values in the current index; -1.
+  int32_t LocateRow(const AnsiString& KeyFields, const Variant& KeyValues, TLocateOptions Options);
   // Commits (Keep) or rolls back the open level.
   void EndTransactionLevel(bool Keep);
   TzynRecord* BookmarkRecord(const void* Bookmark) const;
@@ -353,3 +360,8 @@ class TzynMemTable : public TzynCustomMemTable {
  public:
   using TzynCustomMemTable::TzynCustomMemTable;
 };
+
+// Attaches the table to the source's records (unless it is already), gives
+// it the source's field definitions when it has none and the source's
+// lookup data sets for its lookup fields, and opens it.
+void AttachAndOpen(TzynCustomMemTable* Table, TzynCustomMemTable* Source);

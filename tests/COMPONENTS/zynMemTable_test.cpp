@@ -500,3 +500,78 @@ TEST_F(TableCases, EngineStreamsLoadThroughTheTableAndSaveBackBitForBit) {
 }
 
 }  // namespace
+
+namespace {
+
+class LocateCases : public TableCases {
+ protected:
+  void SetUp() override {
+    TableCases::SetUp();
+    // Room for a clone while this table is open.
+    Table.SetAttachMaxCount(2);
+    Table.Open();
+    const char* names[] = {"Smith", "smith", "Иванов", "Smithson", "Petrov"};
+    // Enough rows that searches go through an index.
+    for (int id = 1; id <= 30; ++id) Add(id, names[id % 5]);
+    Table.AutoAddIndexes = true;
+  }
+};
+
+TEST_F(LocateCases, FindsShownRecordsByKeyWithTheLocateOptions) {
+  struct Case {
+    const char* Name;
+    TLocateOptions Options;
+    int Id;  // 0: not found
+  };
+  const Case cases[] = {
+      {"smith", {}, 1},
+      {"SMITH", {}, 0},
+      {"SMITH", {loCaseInsensitive}, 1},
+      {"Smiths", {loPartialKey}, 3},
+      {"иван", {loCaseInsensitive, loPartialKey}, 2},
+      {"Nobody", {}, 0},
+  };
+  for (const Case& c : cases) {
+    Table.First();
+    bool found = Table.Locate("NAME", Variant(AnsiString(c.Name)), c.Options);
+    EXPECT_EQ(found, c.Id != 0) << c.Name;
+    if (found) {
+      EXPECT_EQ(Table.FieldByName("ID")->AsInteger(), c.Id) << c.Name;
+    }
+  }
+  // Two key fields take an array of values.
+  EXPECT_TRUE(Table.Locate("NAME;ID", VarArrayOf({Variant(AnsiString("Petrov")), Variant(9)}), {}));
+  EXPECT_EQ(Table.RecNo(), 9);
+  EXPECT_THROW(Table.Locate("NAME;ID", Variant(AnsiString("Petrov")), {}), EMemTableError);
+  // A record the filter hides is not found.
+  Table.SetOnFilterRecord([](TDataSet* d, bool& accept) { accept = d->FieldByName("ID")->AsInteger() != 1; });
+  Table.SetFiltered(true);
+  EXPECT_TRUE(Table.Locate("NAME", Variant(AnsiString("smith")), {}));
+  EXPECT_EQ(Table.FieldByName("ID")->AsInteger(), 6);
+}
+
+TEST_F(LocateCases, LookupLeavesTheCursorWhereItWas) {
+  Table.First();
+  Table.MoveBy(4);
+  Variant value = Table.Lookup("NAME", Variant(AnsiString("Иванов")), "ID");
+  EXPECT_EQ(static_cast<int>(value.AsInteger()), 2);
+  EXPECT_EQ(Table.RecNo(), 5);
+  EXPECT_TRUE(Table.Lookup("NAME", Variant(AnsiString("Nobody")), "ID").IsNull());
+}
+
+TEST_F(LocateCases, AttachAndOpenShareTheRecords) {
+  TzynMemTable clone(nullptr);
+  AttachAndOpen(&clone, &Table);
+  EXPECT_EQ(clone.RecordCount(), 30);
+  EXPECT_EQ(clone.AttachedTo(), &Table);
+  clone.Last();
+  clone.Edit();
+  clone.FieldByName("NAME")->SetAsString("changed");
+  clone.Post();
+  EXPECT_TRUE(Table.Locate("NAME", Variant(AnsiString("changed")), {}));
+  EXPECT_THROW(Table.SetAttachedTo(&Table), EMemTableError);
+  TzynMemTable third(nullptr);
+  EXPECT_THROW(third.SetAttachedTo(&clone), EMemTableError);
+}
+
+}  // namespace
