@@ -46,9 +46,16 @@ TMenuItem* TMenuItem::FindCommand(UINT Command) {
   return It == Commands().end() ? nullptr : It->second;
 }
 
+void TMenuItem::SetChecked(bool Value) {
+  FChecked = Value;
+  if (FMenuHandle && IsMenu(FMenuHandle))
+    CheckMenuItem(FMenuHandle, FCommand, MF_BYCOMMAND | (Value ? MF_CHECKED : MF_UNCHECKED));
+}
+
 void TMenuItem::AppendTo(HMENU Menu) {
   for (TMenuItem* Item : FItems) {
     if (!Item->FVisible) continue;
+    Item->FMenuHandle = Menu;
     UINT Flags = (Item->FEnabled ? MF_ENABLED : MF_GRAYED) | (Item->FChecked ? MF_CHECKED : 0);
     if (Item->FCaption == "-") {
       AppendMenuA(Menu, MF_SEPARATOR, 0, nullptr);

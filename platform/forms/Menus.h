@@ -18,7 +18,8 @@ class TMenuItem : public TComponent {
   bool Visible() const { return FVisible; }
   void SetVisible(bool Value) { FVisible = Value; }
   bool Checked() const { return FChecked; }
-  void SetChecked(bool Value) { FChecked = Value; }
+  // Also checks the item of the menu bar it was put in.
+  void SetChecked(bool Value);
   void Add(TMenuItem* Item);
   void Remove(TMenuItem* Item);
   int Count() const { return static_cast<int>(FItems.size()); }
@@ -38,6 +39,7 @@ class TMenuItem : public TComponent {
   std::vector<TMenuItem*> FItems;
   TMenuItem* FParent = nullptr;
   UINT FCommand;
+  HMENU FMenuHandle = nullptr;
 };
 
 class TMenu : public TComponent {
