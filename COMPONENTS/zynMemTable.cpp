@@ -7,6 +7,7 @@
 #include "db/DBConsts.h"
 #include "zynBlobStream.h"
 #include "zynCommon.h"
+#include "zynExprEval.h"
 #include "zynIndexes.h"
 #include "zynStreamFormat.h"
 
@@ -311,6 +312,8 @@ void TzynCustomMemTable::InternalOpen() {
   if (OwnsStorage()) Common->LayoutRecord(FieldDefs()->Count());
   SetBookmarkSize(BookmarkBytes);
   FCursorOpen = true;
+  FFilterTree = Parse(Filter());
+  FExtraTree = Parse(FExtraFilterText);
   CurRec = -1;
   Indexes->Clear();
   CurrentIndex = Indexes->RowOrderIndex();
@@ -337,6 +340,8 @@ void TzynCustomMemTable::InternalClose() {
   Indexes->Clear();
   Indexes->ClearAll();
   FCursorOpen = false;
+  FFilterTree.reset();
+  FExtraTree.reset();
   BindFields(false);
   if (DefaultFields()) DestroyFields();
   FAutoIncField = nullptr;
@@ -453,7 +458,30 @@ void TzynCustomMemTable::InternalSetToRecord(TRecordBuffer Buffer) {
 // ---- The cursor ---------------------------------------------------------------------------
 
 bool TzynCustomMemTable::FilteringNeeded() const {
-  return !FFilterSuspended && Filtered() && static_cast<bool>(OnFilterRecord());
+  if (FFilterSuspended) return false;
+  return (Filtered() && (OnFilterRecord() || FFilterTree)) || FExtraTree;
+}
+
+std::unique_ptr<TzynExprEvaluator> TzynCustomMemTable::Parse(const AnsiString& Text) {
+  if (!FCursorOpen || Trim(Text).empty()) return nullptr;
+  return std::make_unique<TzynExprEvaluator>(this, Trim(Text), FilterOptions());
+}
+
+void TzynCustomMemTable::SetFilterText(const AnsiString& Value) {
+  if (FCursorOpen) CheckBrowseMode();
+  std::unique_ptr<TzynExprEvaluator> tree = Parse(Value);
+  TDataSet::SetFilterText(Value);
+  FFilterTree = std::move(tree);
+  if (TDataSet::Active() && Filtered()) First();
+}
+
+void TzynCustomMemTable::SetExtraFilterText(const AnsiString& Value) {
+  if (Value == FExtraFilterText) return;
+  if (FCursorOpen) CheckBrowseMode();
+  std::unique_ptr<TzynExprEvaluator> tree = Parse(Value);
+  FExtraFilterText = Value;
+  FExtraTree = std::move(tree);
+  if (TDataSet::Active()) First();
 }
 
 void TzynCustomMemTable::DoOnFilterRecord(TDataSet* DataSet, bool& Accept) {
@@ -469,7 +497,11 @@ bool TzynCustomMemTable::PassesRecordFilter(TzynRecord* Record) {
   bool accept = true;
   try {
     CalcRecordFields(Record);
-    DoOnFilterRecord(this, accept);
+    if (Filtered()) {
+      DoOnFilterRecord(this, accept);
+      if (accept && FFilterTree) accept = FFilterTree->Accepts();
+    }
+    if (accept && FExtraTree) accept = FExtraTree->Accepts();
   } catch (...) {
     RestoreState(state);
     CurrentRecordOverride = saved;

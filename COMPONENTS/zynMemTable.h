@@ -90,6 +90,7 @@ TzynMemTableCompareOptions IndexOptionsToCompareOptions(TIndexOptions Options);
 AnsiString ComponentPathName(const TComponent* Component);
 
 class TzynCommon;
+class TzynExprEvaluator;
 class TzynIndex;
 class TzynIndexes;
 struct TzynRecord;
@@ -285,6 +286,9 @@ class TzynCustomMemTable : public TDataSet, public IzynMemTable {
   std::unique_ptr<TStream> CreateBlobStream(TField* Field, TBlobStreamMode Mode) override;
   void SetFiltered(bool Value) override;
   void SetOnFilterRecord(const TFilterRecordEvent& Value) override;
+  // A second expression that applies whatever Filtered says.
+  const AnsiString& ExtraFilterText() const { return FExtraFilterText; }
+  void SetExtraFilterText(const AnsiString& Value);
 
  protected:
   TRecordBuffer AllocRecordBuffer() override;
@@ -315,6 +319,8 @@ class TzynCustomMemTable : public TDataSet, public IzynMemTable {
   int GetRecordCount() override;
   int GetRecNo() const override;
   void CloseBlob(TField* Field) override;
+  // Parses first: a text that does not parse leaves the filter as it was.
+  void SetFilterText(const AnsiString& Value) override;
   void ClearCalcFields(TRecordBuffer Buffer) override;
   void DoOnNewRecord() override;
   void DoBeforePost() override;
@@ -354,6 +360,10 @@ class TzynCustomMemTable : public TDataSet, public IzynMemTable {
   TzynCustomMemTable* FAttachedTo = nullptr;
   std::unique_ptr<TzynIndexes> FIndexes;
   std::unique_ptr<TIndexDefs> FIndexDefs;
+  AnsiString FExtraFilterText;
+  std::unique_ptr<TzynExprEvaluator> FFilterTree, FExtraTree;
+  // Null for an empty text (blanks and controls count as empty).
+  std::unique_ptr<TzynExprEvaluator> Parse(const AnsiString& Text);
 };
 
 class TzynMemTable : public TzynCustomMemTable {

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <cstring>
 #include <random>
 
 #include "db/DB.h"
@@ -572,6 +573,98 @@ TEST_F(LocateCases, AttachAndOpenShareTheRecords) {
   EXPECT_THROW(Table.SetAttachedTo(&Table), EMemTableError);
   TzynMemTable third(nullptr);
   EXPECT_THROW(third.SetAttachedTo(&clone), EMemTableError);
+}
+
+}  // namespace
+
+namespace {
+
+class FilterCases : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Table.FieldDefs()->Add("ID", ftInteger);
+    Table.FieldDefs()->Add("NAME", ftString, 12);
+    Table.FieldDefs()->Add("DAY", ftDate);
+    Table.Open();
+    struct Row {
+      int Id;
+      const char* Name;  // null: no value
+      int Day;           // 0: no value
+    };
+    const Row rows[] = {{1, "Иванов", 45000}, {2, "иванов", 45001}, {3, nullptr, 45002},
+                        {4, "Smith", 0},      {5, "smithson", 45000}};
+    for (const Row& r : rows) {
+      Table.Append();
+      Table.FieldByName("ID")->SetAsInteger(r.Id);
+      if (r.Name) Table.FieldByName("NAME")->SetAsString(r.Name);
+      if (r.Day) Table.FieldByName("DAY")->SetAsDateTime(r.Day);
+      Table.Post();
+    }
+  }
+  std::string Ids() {
+    std::string ids;
+    for (Table.First(); !Table.Eof(); Table.Next()) ids += Table.FieldByName("ID")->AsString();
+    return ids;
+  }
+  TzynMemTable Table{nullptr};
+};
+
+TEST_F(FilterCases, ExpressionsShowTheRecordsTheyAccept) {
+  struct Case {
+    const char* Text;
+    TFilterOptions Options;
+    const char* Ids;
+  };
+  const Case cases[] = {
+      {"NAME = 'Иванов'", {}, "1"},
+      {"NAME = 'ИВАНОВ'", {foCaseInsensitive}, "12"},
+      // Upper-casing touches a-z only: Cyrillic stays as it is.
+      {"UPPER(NAME) = 'ИВАНОВ'", {}, ""},
+      {"UPPER(NAME) = 'SMITH'", {}, "4"},
+      {"NAME = 'smith*'", {}, "5"},
+      {"NAME LIKE 'sm%'", {}, "45"},
+      // A null compares false both ways; only a blank test shows it.
+      {"NAME = 'x' OR NAME <> 'x'", {}, "1245"},
+      {"NAME IS NULL", {}, "3"},
+      {"DAY > '16.03.2023'", {}, "3"},
+      {"YEAR(DAY) = 2023 AND DAY < '17.03.2023'", {}, "125"},
+      {"ID IN (2, 4, 5) AND NOT (ID = 4)", {}, "25"},
+      {"ID * 2 - 1 >= 7", {}, "45"},
+      {"SUBSTRING(NAME, 2, 3) = 'mit'", {}, "45"},
+  };
+  Table.SetFiltered(true);
+  for (const Case& c : cases) {
+    Table.SetFilterOptions(c.Options);
+    Table.SetFilter(c.Text);
+    EXPECT_EQ(Ids(), c.Ids) << c.Text;
+    EXPECT_EQ(Table.RecordCount(), static_cast<int>(std::strlen(c.Ids))) << c.Text;
+  }
+}
+
+TEST_F(FilterCases, AnInListOfAHundred) {
+  std::string list = "ID IN (";
+  for (int i = 100; i >= 1; --i) list += std::to_string(i * 2) + (i > 1 ? ", " : ")");
+  Table.SetFilter(list);
+  Table.SetFiltered(true);
+  EXPECT_EQ(Ids(), "24");
+}
+
+TEST_F(FilterCases, ABadTextOrAFailingHandlerLeavesTheTableAsItWas) {
+  Table.SetFilter("ID > 3");
+  Table.SetFiltered(true);
+  EXPECT_THROW(Table.SetFilter("ID >"), EDatabaseError);
+  EXPECT_EQ(Table.Filter(), "ID > 3");
+  EXPECT_EQ(Ids(), "45");
+  EXPECT_THROW(Table.SetOnFilterRecord([](TDataSet*, bool&) { throw EMemTableError("handler"); }),
+               EMemTableError);
+  EXPECT_EQ(Table.State(), dsBrowse);
+  EXPECT_EQ(Table.CurrentRecordOverride, nullptr);
+  Table.SetOnFilterRecord(nullptr);
+  // The extra filter holds with Filtered off.
+  Table.SetFiltered(false);
+  Table.SetExtraFilterText("NAME LIKE '%ов'");
+  EXPECT_EQ(Ids(), "12");
+  EXPECT_FALSE(Table.IsSequenced());
 }
 
 }  // namespace
