@@ -340,6 +340,7 @@ void TzynCustomMemTable::InternalClose() {
   Indexes->Clear();
   Indexes->ClearAll();
   FCursorOpen = false;
+  FreeRangeRecords();
   FFilterTree.reset();
   FExtraTree.reset();
   BindFields(false);
@@ -459,7 +460,109 @@ void TzynCustomMemTable::InternalSetToRecord(TRecordBuffer Buffer) {
 
 bool TzynCustomMemTable::FilteringNeeded() const {
   if (FFilterSuspended) return false;
-  return (Filtered() && (OnFilterRecord() || FFilterTree)) || FExtraTree;
+  return (Filtered() && (OnFilterRecord() || FFilterTree)) || FExtraTree || FRangeActive;
+}
+
+TzynRecord* TzynCustomMemTable::KeyRecord(const std::vector<Variant>& Values, TzynRecord* Into) {
+  TzynRecord* key = Into ? Into : Common->AllocateRecord();
+  if (Into) {
+    Common->ClearValues(key);
+    Common->ClearRecord(key);
+  }
+  const TzynFieldList& fields = CurrentIndex->IndexFieldList;
+  TzynRecord* saved = CurrentRecordOverride;
+  TDataSetState state = SetTempState(dsSetKey);
+  try {
+    CurrentRecordOverride = key;
+    for (size_t i = 0; i < Values.size() && static_cast<int32_t>(i) < fields.Count; ++i)
+      fields.Fields[i]->SetValue(Values[i]);
+  } catch (...) {
+    CurrentRecordOverride = saved;
+    RestoreState(state);
+    if (!Into) Common->FreeRecord(key, true, false);
+    throw;
+  }
+  CurrentRecordOverride = saved;
+  RestoreState(state);
+  return key;
+}
+
+int32_t TzynCustomMemTable::SearchKey(const std::vector<Variant>& Values, bool Nearest) {
+  CheckBrowseMode();
+  TzynLock lock(Common);
+  TzynRecord* key = KeyRecord(Values);
+  // Only the given fields count: the rest would be null keys.
+  TzynFieldList list;
+  CurrentIndex->IndexFieldList.AssignTo(list);
+  list.Count = std::min<int32_t>(list.Count, static_cast<int32_t>(Values.size()));
+  TzynSearchResult found;
+  try {
+    found = CurrentIndex->Search(list, key, Nearest, true, true);
+  } catch (...) {
+    Common->FreeRecord(key, true, false);
+    throw;
+  }
+  Common->FreeRecord(key, true, false);
+  if (found.Found || (Nearest && found.Position < CurrentIndex->Count())) return found.Position;
+  return -1;
+}
+
+bool TzynCustomMemTable::FindKey(const std::vector<Variant>& Values) {
+  if (FIndexFieldNames.empty()) throw EMemTableError("Должно быть по крайней мере одно поле");
+  int32_t row = SearchKey(Values, false);
+  SetFound(row >= 0);
+  if (row < 0) return false;
+  CurRec = row;
+  CursorPosChanged();
+  Resync({rmExact, rmCenter});
+  DoAfterScroll();
+  return true;
+}
+
+void TzynCustomMemTable::FindNearest(const std::vector<Variant>& Values) {
+  int32_t row = SearchKey(Values, true);
+  if (row < 0) return;
+  CurRec = row;
+  CursorPosChanged();
+  Resync({rmCenter});
+  DoAfterScroll();
+}
+
+void TzynCustomMemTable::SetRange(const std::vector<Variant>& StartValues,
+                                  const std::vector<Variant>& EndValues) {
+  CheckBrowseMode();
+  TzynLock lock(Common);
+  FRangeStart = KeyRecord(StartValues, FRangeStart ? FRangeStart : Common->AllocateRecord());
+  FRangeEnd = KeyRecord(EndValues, FRangeEnd ? FRangeEnd : Common->AllocateRecord());
+  FRangeStartCount = static_cast<int>(StartValues.size());
+  FRangeEndCount = static_cast<int>(EndValues.size());
+  FRangeActive = true;
+  First();
+}
+
+void TzynCustomMemTable::CancelRange() {
+  if (!FRangeActive) return;
+  TzynRecord* noted = TDataSet::Active() && !IsEmpty()
+                          ? Common->StoredRecord(reinterpret_cast<TzynRecord*>(ActiveBuffer()))
+                          : nullptr;
+  FRangeActive = false;
+  if (!TDataSet::Active()) return;
+  int32_t row = ShownRow(noted);
+  if (row < 0) {
+    First();
+    return;
+  }
+  CurRec = row;
+  CursorPosChanged();
+  Resync({});
+}
+
+void TzynCustomMemTable::FreeRangeRecords() {
+  for (TzynRecord** record : {&FRangeStart, &FRangeEnd}) {
+    if (*record) Common->FreeRecord(*record, true, false);
+    *record = nullptr;
+  }
+  FRangeActive = false;
 }
 
 std::unique_ptr<TzynExprEvaluator> TzynCustomMemTable::Parse(const AnsiString& Text) {
@@ -497,7 +600,15 @@ bool TzynCustomMemTable::PassesRecordFilter(TzynRecord* Record) {
   bool accept = true;
   try {
     CalcRecordFields(Record);
-    if (Filtered()) {
+    if (FRangeActive) {
+      // Each bound over the fields it gives, strings as partial keys.
+      const TzynFieldList& fields = CurrentIndex->IndexFieldList;
+      accept = CompareRecords(this, fields, FRangeStart, Record, zcmAbove, false, true,
+                              FRangeStartCount) <= 0 &&
+               CompareRecords(this, fields, FRangeEnd, Record, zcmBelow, false, true,
+                              FRangeEndCount) >= 0;
+    }
+    if (accept && Filtered()) {
       DoOnFilterRecord(this, accept);
       if (accept && FFilterTree) accept = FFilterTree->Accepts();
     }
@@ -740,6 +851,8 @@ void TzynCustomMemTable::SwitchToIndex(TzynIndex* Index) {
   TzynRecord* noted = nullptr;
   if (open) {
     CheckBrowseMode();
+    // A range is over the old index's fields.
+    FRangeActive = false;
     if (!IsEmpty()) noted = Common->StoredRecord(reinterpret_cast<TzynRecord*>(ActiveBuffer()));
   }
   if (!Index->IsOrdered) Index->Rebuild();

@@ -260,6 +260,16 @@ class TzynCustomMemTable : public TDataSet, public IzynMemTable {
   // An unknown name raises index-not-found.
   void SetIndexName(const AnsiString& Value);
 
+  // Key searches over the current index: the values fill its first fields.
+  bool FindKey(const std::vector<Variant>& Values);
+  // To the first shown row whose key is not below the values.
+  void FindNearest(const std::vector<Variant>& Values);
+  // Shows the rows whose current index fields lie between the bounds; each
+  // bound holds over as many fields as it has values.
+  void SetRange(const std::vector<Variant>& StartValues, const std::vector<Variant>& EndValues);
+  void CancelRange();
+  bool RangeActive() const { return FRangeActive; }
+
   // Versions and transactions.
   int32_t TransactionLevel() const;
   bool IsDataModified() const;
@@ -361,6 +371,16 @@ class TzynCustomMemTable : public TDataSet, public IzynMemTable {
   std::unique_ptr<TzynIndexes> FIndexes;
   std::unique_ptr<TIndexDefs> FIndexDefs;
   AnsiString FExtraFilterText;
+  // The range bounds as key records, and how many fields each gives.
+  TzynRecord* FRangeStart = nullptr;
+  TzynRecord* FRangeEnd = nullptr;
+  int FRangeStartCount = 0, FRangeEndCount = 0;
+  bool FRangeActive = false;
+  // A key record holding the values in the current index's first fields.
+  TzynRecord* KeyRecord(const std::vector<Variant>& Values, TzynRecord* Into = nullptr);
+  // Searches the current index for the values; the row, or -1.
+  int32_t SearchKey(const std::vector<Variant>& Values, bool Nearest);
+  void FreeRangeRecords();
   std::unique_ptr<TzynExprEvaluator> FFilterTree, FExtraTree;
   // Null for an empty text (blanks and controls count as empty).
   std::unique_ptr<TzynExprEvaluator> Parse(const AnsiString& Text);

@@ -668,3 +668,57 @@ TEST_F(FilterCases, ABadTextOrAFailingHandlerLeavesTheTableAsItWas) {
 }
 
 }  // namespace
+
+namespace {
+
+class RangeCases : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Table.FieldDefs()->Add("SYS$ID", ftLargeint);
+    Table.FieldDefs()->Add("SYS$PID", ftLargeint);
+    Table.FieldDefs()->Add("NAME", ftString, 10);
+    Table.Open();
+    // Two levels: 1 and 2 at the top, their children below them.
+    const struct {
+      int Id, Pid;
+      const char* Name;
+    } rows[] = {{1, 0, "b"}, {2, 0, "a"}, {3, 1, "z"}, {4, 1, "y"}, {5, 2, "x"}, {6, 1, "w"}};
+    for (const auto& r : rows) {
+      Table.Append();
+      Table.FieldByName("SYS$ID")->SetAsString(std::to_string(r.Id));
+      Table.FieldByName("SYS$PID")->SetAsString(std::to_string(r.Pid));
+      Table.FieldByName("NAME")->SetAsString(r.Name);
+      Table.Post();
+    }
+    Table.SetIndexFieldNames("SYS$PID;NAME");
+  }
+  std::string Names() {
+    std::string names;
+    for (Table.First(); !Table.Eof(); Table.Next()) names += Table.FieldByName("NAME")->AsString();
+    return names;
+  }
+  TzynMemTable Table{nullptr};
+};
+
+TEST_F(RangeCases, ALevelRangeOverTheParentAloneShowsItsChildren) {
+  Table.SetRange({Variant(int64_t{1})}, {Variant(int64_t{1})});
+  EXPECT_EQ(Names(), "wyz");
+  EXPECT_EQ(Table.RecordCount(), 3);
+  EXPECT_FALSE(Table.IsSequenced());
+  Table.SetRange({Variant(int64_t{1}), Variant(AnsiString("x"))}, {Variant(int64_t{1})});
+  EXPECT_EQ(Names(), "yz");
+  Table.CancelRange();
+  EXPECT_EQ(Names(), "abwyzx");
+}
+
+TEST_F(RangeCases, FindKeyOnTheGivenFieldsAndFindNearest) {
+  EXPECT_TRUE(Table.FindKey({Variant(int64_t{2})}));
+  EXPECT_EQ(Table.FieldByName("NAME")->AsString(), "x");
+  EXPECT_TRUE(Table.FindKey({Variant(int64_t{1}), Variant(AnsiString("y"))}));
+  EXPECT_EQ(Table.FieldByName("SYS$ID")->AsString(), "4");
+  EXPECT_FALSE(Table.FindKey({Variant(int64_t{1}), Variant(AnsiString("q"))}));
+  Table.FindNearest({Variant(int64_t{1}), Variant(AnsiString("x"))});
+  EXPECT_EQ(Table.FieldByName("NAME")->AsString(), "y");
+}
+
+}  // namespace
