@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "COMPONENTS/kslib/DBGridKsInterceptors.h"
 #include "COMPONENTS/kslib/ToolCtrlsKs.h"
 #include "forms/Forms.h"
 #include "forms/Menus.h"
@@ -31,14 +32,69 @@ void KillMessage(HWND Wnd, UINT Msg) {
     PostQuitMessage(static_cast<int>(M.wParam));
 }
 
+TDBGridKsUnit DBGridKsUnit;
+
+namespace {
+
+TBitmap* LoadGridBitmap(TBitmap* Bitmap, const char* Name) {
+  Bitmap->LoadFromResourceName(GetModuleHandleA(nullptr), Name);
+  return Bitmap;
+}
+
+void LoadGridImageLists() {
+  TBitmap Work;
+  LoadGridBitmap(&Work, "DBGARROWKS");
+  DBGridKsUnit.IndicatorImages = new TImageList(nullptr, Work.Width(), Work.Height());
+  struct {
+    const char* Name;
+    TColor Mask;
+  } Indicators[] = {{"DBGARROWKS", clWhite},     {"DBEDITKS", clWhite},
+                    {"DBINSERTKS", clWhite},     {"DBMULTIDOTKS", clWhite},
+                    {"DBMULTIARROWKS", clWhite}, {"DBGARROWKSW", clTeal}};
+  for (auto& I : Indicators)
+    DBGridKsUnit.IndicatorImages->AddMasked(LoadGridBitmap(&Work, I.Name), I.Mask);
+  LoadGridBitmap(&Work, "DBSMDOWNKS");
+  DBGridKsUnit.SortMarkerImages = new TImageList(nullptr, Work.Width(), Work.Height());
+  DBGridKsUnit.SortMarkerImages->AddMasked(&Work, clFuchsia);
+  DBGridKsUnit.SortMarkerImages->AddMasked(LoadGridBitmap(&Work, "DBSMUPKS"), clFuchsia);
+}
+
+}  // namespace
+
 void InitDBGridKsUnit() {
   if (UnitUseCount++ > 0) return;
+  RegisterPropertyInterceptor<TColumnKs, TColumnKsPropertyInterceptor>();
+  RegisterPropertyInterceptor<TDBGridColumnsKs, TColumnsKsPropertyInterceptor>();
   SetDefaultDBGridKsStyle(new TDBGridKsStyle);
   SetDBGridKsDataService(new TDBGridKsDataService);
+  TDBGridKsUnit& U = DBGridKsUnit;
+  TBitmap Marker;
+  LoadGridBitmap(&Marker, "DBSMDOWNKS");
+  U.SmallTitleFont = new TFont;
+  U.SmallTitleFont->SetHeight(1 - Marker.Height());
+  U.SmallTitleFont->SetName("Arial");
+  HINSTANCE Instance = GetModuleHandleA(nullptr);
+  for (const char* Name : {"DOWNCURKS", "RIGHTCURKS", "LEFTCURKS"}) {
+    HCURSOR Cursor = LoadCursorA(Instance, Name);
+    if (!Cursor) throw EOutOfResources("Cannot load cursor resource");
+    U.Cursors.push_back(Cursor);
+  }
+  LoadGridImageLists();
+  U.CellParams = new TColCellParamsKs;
 }
 
 void DoneDBGridKsUnit() {
   if (UnitUseCount == 0 || --UnitUseCount > 0) return;
+  TDBGridKsUnit& U = DBGridKsUnit;
+  for (HCURSOR Cursor : U.Cursors) DestroyCursor(Cursor);
+  U.Cursors.clear();
+  delete U.IndicatorImages;
+  delete U.SortMarkerImages;
+  delete U.SmallTitleFont;
+  delete U.CellParams;
+  U.IndicatorImages = U.SortMarkerImages = nullptr;
+  U.SmallTitleFont = nullptr;
+  U.CellParams = nullptr;
   delete DefaultDBGridKsStyle();
   delete DBGridKsDataService();
   SetDBGridKsDataService(nullptr);

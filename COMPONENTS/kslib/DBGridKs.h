@@ -349,6 +349,27 @@ class TDBGridKs : public TCustomDBGridKs {
 void KillMessage(HWND Wnd, UINT Msg);
 
 // The grid unit's shared objects, made by the first start-up and freed by
-// the last shut-down.
+// the last shut-down (a use count guards both).
+struct TDBGridKsUnit {
+  TFont* SmallTitleFont = nullptr;
+  // Column selection, row selection left to right and right to left.
+  std::vector<HCURSOR> Cursors;
+  TImageList* IndicatorImages = nullptr;
+  TImageList* SortMarkerImages = nullptr;
+  TColCellParamsKs* CellParams = nullptr;
+  // Shortcuts in the platform's encoding (Ctrl 0x4000, Shift 0x2000).
+  int IncSearchShortCut = 0x4000 | 'F';
+  int NextMatchShortCut = 0x4000 | VK_RETURN;
+  int PriorMatchShortCut = 0x6000 | VK_RETURN;
+  int CopyAboveShortCut = 0x4000 | 222;
+  int FindDialogShortCut = 16498;
+  int IncSearchTimeout = 1500;
+  TColor SearchMatchColor = clYellow;
+  TColor SearchMatchTextColor = clBlack;
+};
+extern TDBGridKsUnit DBGridKsUnit;
+
+// EOutOfResources "Cannot load cursor resource" when the program lacks
+// the grid's cursors.
 void InitDBGridKsUnit();
 void DoneDBGridKsUnit();

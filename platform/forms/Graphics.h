@@ -13,6 +13,9 @@
 
 using TColor = int32_t;
 
+// A system drawing resource (cursor, bitmap) could not be had.
+KS_EXCEPTION(EOutOfResources, EOutOfMemory);
+
 // Colours are COLORREF values; system colours carry the high bit and the
 // system colour index in the low byte.
 constexpr TColor clSystemColor = static_cast<TColor>(0x80000000);
