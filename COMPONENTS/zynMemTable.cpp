@@ -189,17 +189,21 @@ int32_t TzynCustomMemTable::LocateRow(const AnsiString& KeyFields, const Variant
   return row;
 }
 
-bool TzynCustomMemTable::Locate(const AnsiString& KeyFields, const Variant& KeyValues,
-                                TLocateOptions Options) {
-  DoBeforeScroll();
-  int32_t row = LocateRow(KeyFields, KeyValues, Options);
-  SetFound(row >= 0);
-  if (row < 0) return false;
-  CurRec = row;
+bool TzynCustomMemTable::GoToFoundRow(int32_t Row) {
+  SetFound(Row >= 0);
+  if (Row < 0) return false;
+  CurRec = Row;
   CursorPosChanged();
   Resync({rmExact, rmCenter});
   DoAfterScroll();
   return true;
+}
+
+bool TzynCustomMemTable::Locate(const AnsiString& KeyFields, const Variant& KeyValues,
+                                TLocateOptions Options) {
+  DoBeforeScroll();
+  int32_t row = LocateRow(KeyFields, KeyValues, Options);
+  return GoToFoundRow(row);
 }
 
 Variant TzynCustomMemTable::Lookup(const AnsiString& KeyFields, const Variant& KeyValues,
@@ -510,13 +514,7 @@ int32_t TzynCustomMemTable::SearchKey(const std::vector<Variant>& Values, bool N
 bool TzynCustomMemTable::FindKey(const std::vector<Variant>& Values) {
   if (FIndexFieldNames.empty()) throw EMemTableError("Должно быть по крайней мере одно поле");
   int32_t row = SearchKey(Values, false);
-  SetFound(row >= 0);
-  if (row < 0) return false;
-  CurRec = row;
-  CursorPosChanged();
-  Resync({rmExact, rmCenter});
-  DoAfterScroll();
-  return true;
+  return GoToFoundRow(row);
 }
 
 void TzynCustomMemTable::FindNearest(const std::vector<Variant>& Values) {

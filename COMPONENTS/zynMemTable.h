@@ -381,6 +381,8 @@ class TzynCustomMemTable : public TDataSet, public IzynMemTable {
   // Searches the current index for the values; the row, or -1.
   int32_t SearchKey(const std::vector<Variant>& Values, bool Nearest);
   void FreeRangeRecords();
+  // Sets the found flag; on a row, goes there and fires the after-scroll event.
+  bool GoToFoundRow(int32_t Row);
   std::unique_ptr<TzynExprEvaluator> FFilterTree, FExtraTree;
   // Null for an empty text (blanks and controls count as empty).
   std::unique_ptr<TzynExprEvaluator> Parse(const AnsiString& Text);
