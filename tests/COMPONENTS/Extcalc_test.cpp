@@ -211,6 +211,16 @@ TEST_F(CalculatorTest, NewVariablesThroughTheInputBoxAndByDraggingTheResult) {
   EXPECT_EQ(F->edtVariable->Text(), "0,75") << "dropped on the value: the selected one's";
   GetNamedValue("Четверть, имя длинне", Value, NotFound);
   EXPECT_EQ(Value, 0.75L);
+
+  // Back into the expression: alone, or after the operator the picker gives.
+  F->edtExpression->SetText("");
+  F->btnToCalculator->Click();
+  EXPECT_EQ(Expression(), "0.75");
+  SetWhole(true);
+  F->edtExpression->SetText("1+2");
+  Later([] { PostText("/"); });
+  F->btnToCalculator->Click();
+  EXPECT_EQ(Expression(), "(1+2)/0.75");
 }
 
 TEST_F(CalculatorTest, MenuItemsTogglePanelsAndTheClientHeight) {

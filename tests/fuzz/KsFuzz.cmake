@@ -4,11 +4,11 @@
 #   cmake -S . -B build/fuzz -G Ninja -DKS_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 #         -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 #   cmake --build build/fuzz --target fuzz_xml_parser fuzz_cert_strings fuzz_zip_archive \
-#         fuzz_http_answer
+#         fuzz_http_answer fuzz_infix
 #   build/fuzz/bin/fuzz_xml_parser -max_total_time=600 <new corpus dir> tests/common/fuzz/xml
 #
 # Seed corpora: tests/common/fuzz/xml, tests/app/fuzz/cert, tests/zip/fuzz/archive,
-# tests/platform/net/fuzz/answer.
+# tests/platform/net/fuzz/answer, tests/COMPONENTS/fuzz/infix.
 #
 # The fuzzers and every library they link are built with AddressSanitizer,
 # UndefinedBehaviorSanitizer and the fuzzer's coverage. Clang has no
