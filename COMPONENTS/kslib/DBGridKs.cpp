@@ -804,6 +804,66 @@ void TCustomDBGridKs::ColumnMoved(int FromIndex, int ToIndex) {
   if (OnColumnMoved) OnColumnMoved(this, FromIndex, ToIndex);
 }
 
+bool TCustomDBGridKs::CellHint(int X, int Y, AnsiString& Text, RECT& TextRect) {
+  TGridCoord Cell = MouseCoord(X, Y);
+  int DataCol = RawToDataColumn(Cell.X);
+  if (Cell.X < 0 || Cell.Y < 0 || DataCol < 0 || DataCol >= FColumns->Count()) return false;
+  TColumnKs* Column = FColumns->Items(DataCol);
+  RECT Box = CellRect(Cell.X, Cell.Y);
+  bool Title = FOptions.Contains(dgTitles) && Cell.Y == 0;
+  bool Footer = FFooterRowCount > 0 && Cell.Y >= RowCount() - FFooterRowCount;
+  int Data = Cell.Y - FTitleOffset;
+  TFont* Font = nullptr;
+  int Room = Box.right - Box.left - 4;
+  if (Title) {
+    if (!Column->Title()->Hint().empty()) {
+      Text = Column->Title()->Hint();
+      TextRect = Box;
+      return true;
+    }
+    if (!Column->Title()->ToolTips()) return false;
+    Text = Column->Title()->Caption();
+    Font = Column->Title()->Font();
+    if (Column->Title()->SortMarkerWidth() > 2) Room -= Column->Title()->SortMarkerWidth() - 2;
+  } else if (Footer) {
+    TColumnFooterKs* F = Column->GetFooter(Cell.Y - (RowCount() - FFooterRowCount));
+    if (!F->ToolTips()) return false;
+    Text = F->ValueType() == fvtStaticText ? F->Value() : AnsiString();
+    if (TDBSum* Sum = F->SumItem()) Text = FloatToStr(Sum->SumValue / 10000.0);
+    Font = F->Font();
+  } else {
+    if (!FDataLink->Active() || !Column->ToolTips() || Data < 0 || Data >= FDataLink->RecordCount())
+      return false;
+    TActiveRecordScope Scope(FDataLink.get(), Data);
+    Text = Column->GetDisplayText();
+    Font = Column->Font();
+  }
+  TextRect = Box;
+  TextRect.left += 2;
+  TWindowDC DC;
+  TSelectObject Select(DC.Get(), Font->Handle());
+  SIZE Extent{};
+  GetTextExtentPoint32A(DC.Get(), Text.c_str(), static_cast<int>(Text.size()), &Extent);
+  // Check boxes show their value's text always.
+  return Column->GetColumnType() == 5 || Extent.cx > Room;
+}
+
+void TCustomDBGridKs::MouseMove(TShiftState Shift, int X, int Y) {
+  TCustomGrid::MouseMove(Shift, X, Y);
+  AnsiString Text;
+  RECT R;
+  bool Held = Shift.Contains(ssLeft) || Shift.Contains(ssRight) || Shift.Contains(ssMiddle);
+  if (Held || !ShowHint() || !CellHint(X, Y, Text, R)) {
+    if (FToolTips) FToolTips->ReleaseHandle();
+    return;
+  }
+  if (!FToolTips) FToolTips = new THintWindow(this);
+  POINT At = ClientToScreen(POINT{R.left, R.top});
+  RECT Need = FToolTips->CalcHintRect(Screen->Width(), Text);
+  OffsetRect(&Need, At.x, At.y);
+  FToolTips->ActivateHint(Need, Text);
+}
+
 void TCustomDBGridKs::TopLeftChanged() {
   TCustomGrid::TopLeftChanged();
   UpdateHorzScrollBar();

@@ -19,6 +19,7 @@
 #include "COMPONENTS/kslib/DBSumLst.h"
 #include "COMPONENTS/kslib/DBToolsKs.h"
 #include "forms/Grids.h"
+#include "forms/HintWindow.h"
 
 // Bit order is part of the interface (the sets are stored as numbers).
 enum TDBGridOption {
@@ -251,6 +252,12 @@ class TCustomDBGridKs : public TCustomGrid, public TBookmarkListOwnerKs {
   void Loaded() override;
   void WndProc(TMessage& Message) override;
 
+  // A hint for the cell under the point: the text and where it stands
+  // (client coordinates); false when the cell shows none, or its text fits.
+  bool CellHint(int X, int Y, AnsiString& Text, RECT& TextRect);
+  // The tool-tip window, made on the first hint.
+  THintWindow* ToolTipsWindow() const { return FToolTips; }
+
   // The bookmark list's owner.
   TDataSet* BookmarkDataSet() override;
   void BookmarksChanged() override;
@@ -274,6 +281,7 @@ class TCustomDBGridKs : public TCustomGrid, public TBookmarkListOwnerKs {
   void ColWidthsChanged() override;
   void RowHeightsChanged() override;
   void ColumnMoved(int FromIndex, int ToIndex) override;
+  void MouseMove(TShiftState Shift, int X, int Y) override;
   void TopLeftChanged() override;
   int TrailingFixedRows() override { return FFooterRowCount; }
   AnsiString GetEditText(int ACol, int ARow) override;
@@ -309,6 +317,7 @@ class TCustomDBGridKs : public TCustomGrid, public TBookmarkListOwnerKs {
   std::vector<THeadTreeNode*> FLeafNodes;
   IMemTableKs* FMemTableIntf = nullptr;
   TImageList* FTitleImages = nullptr;
+  THintWindow* FToolTips = nullptr;
 
   TDBGridOptions FOptions;
   TDBGridKsOptions FOptionsKs;

@@ -547,3 +547,74 @@ TEST(DBGridWindow, SavedPositionComesBackAfterAWalk) {
 }
 
 }  // namespace
+
+namespace {
+
+// A dataset offering the tree interface: seven rows shown, the third current.
+class TTreeGoods : public TGoodsDataSet, public IMemTableKs {
+ public:
+  TTreeGoods() : TGoodsDataSet(10) {}
+  int RowsInView = 0;
+  int VisibleRowCount() override { return 7; }
+  int CurrentRow() override { return 2; }
+  void SetRowsInView(int Count) override { RowsInView = Count; }
+  void SetTreeNavigation(bool) override {}
+  int NodeLevel() override { return 0; }
+  bool NodeHasNextSibling(int) override { return false; }
+  bool NodeHasChildren() override { return false; }
+  bool NodeExpanded() override { return false; }
+};
+
+TEST(DBGridTree, ATreeDatasetShowsItsVisibleRowsWithoutFooters) {
+  TTreeGoods Data;
+  TDataSource Source(nullptr);
+  Source.SetDataSet(&Data);
+  TForm* Form = new TForm(Application);
+  auto* Grid = new TDBGridKs(Form);
+  Grid->SetParent(Form);
+  Grid->SetBounds(0, 0, 400, 300);
+  Form->Show();
+  Grid->SetDataSource(&Source);
+  ASSERT_EQ(Grid->MemTableIntf(), static_cast<IMemTableKs*>(&Data));
+  EXPECT_TRUE(Grid->TreeModeNoFooter());
+  EXPECT_EQ(Grid->RowCount(), Grid->TitleOffset() + 7);
+  EXPECT_EQ(Grid->Row(), Grid->TitleOffset() + 2);
+  EXPECT_GT(Data.RowsInView, 0);
+  Grid->SetFooterRowCount(1);
+  EXPECT_FALSE(Grid->TreeModeNoFooter()) << "footers turn the tree rows off";
+  EXPECT_EQ(Grid->RowCount(), Grid->TitleOffset() + Grid->DataLink()->RecordCount() + 2);
+  Grid->SetFooterRowCount(0);
+  Grid->TreeInterfaceEnabled = false;
+  Grid->SetDataSource(nullptr);
+  Grid->SetDataSource(&Source);
+  EXPECT_EQ(Grid->MemTableIntf(), nullptr);
+  delete Form;
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DBGridWindow, AToolTipShowsOnlyWhenTheCellTextDoesNotFit) {
+  TGridForm<> F;
+  F.Show();
+  TColumnKs* Name = F.Grid->Columns()->Items(1);
+  auto Hover = [&](WPARAM Keys) {
+    RECT Cell = F.Grid->CellRect(2, F.Grid->TitleOffset());
+    PostMessageA(F.Grid->Handle(), WM_MOUSEMOVE, Keys,
+                 MAKELPARAM((Cell.left + Cell.right) / 2, (Cell.top + Cell.bottom) / 2));
+    PumpFor(30);
+    return F.Grid->ToolTipsWindow() && F.Grid->ToolTipsWindow()->Active();
+  };
+  Name->SetWidth(200);
+  EXPECT_FALSE(Hover(0)) << "the text fits";
+  Name->SetWidth(12);
+  EXPECT_TRUE(Hover(0));
+  EXPECT_EQ(F.Grid->ToolTipsWindow()->HintText(), "item1");
+  EXPECT_TRUE(IsWindowVisible(F.Grid->ToolTipsWindow()->Handle()));
+  EXPECT_FALSE(Hover(MK_LBUTTON)) << "not while a button is held";
+  Name->SetToolTips(false);
+  EXPECT_FALSE(Hover(0)) << "the column wants none";
+}
+
+}  // namespace

@@ -1,0 +1,25 @@
+// A small window that shows a hint text over other windows without taking
+// the focus.
+#pragma once
+
+#include "forms/Controls.h"
+
+class THintWindow : public TCustomControl {
+ public:
+  explicit THintWindow(TComponent* AOwner);
+  // The screen rectangle the text needs, at most MaxWidth wide (word wrap).
+  RECT CalcHintRect(int MaxWidth, const AnsiString& AHint);
+  // Shows the text in the rectangle (screen coordinates).
+  void ActivateHint(const RECT& Rect, const AnsiString& AHint);
+  void ReleaseHandle();
+  bool Active() const { return FActive; }
+  const AnsiString& HintText() const { return FHintText; }
+
+ protected:
+  void CreateParams(TCreateParams& Params) override;
+  void Paint() override;
+
+ private:
+  AnsiString FHintText;
+  bool FActive = false;
+};
