@@ -495,7 +495,8 @@ void TCustomDBEditKs::UpdateEditRect() {
     WPARAM Both = EC_LEFTMARGIN | EC_RIGHTMARGIN;
     SendMessageA(FHandle, EM_SETMARGINS, Both, MAKELPARAM(EC_USEFONTINFO, EC_USEFONTINFO));
     FFontMargins = static_cast<DWORD>(SendMessageA(FHandle, EM_GETMARGINS, 0, 0));
-    int Left = LOWORD(FFontMargins) + R.left, Right = HIWORD(FFontMargins) + ClientWidth() - R.right;
+    int Left = LOWORD(FFontMargins) + R.left,
+        Right = HIWORD(FFontMargins) + ClientWidth() - R.right;
     SendMessageA(FHandle, EM_SETMARGINS, Both, MAKELPARAM(Left, Right));
   }
   SendMessageA(FHandle, EM_SCROLLCARET, 0, 0);

@@ -142,7 +142,8 @@ inline void SetDataLinkDataSet(TDatasetFieldValueListKs* List, TDataSet* DataSet
 class IMemTableKs {
  public:
   // {A8C3C87A-E556-4BDB-B8A7-5B33497D1624}
-  static constexpr GUID IID{0xA8C3C87A, 0xE556, 0x4BDB, {0xB8, 0xA7, 0x5B, 0x33, 0x49, 0x7D, 0x16, 0x24}};
+  static constexpr GUID IID{
+      0xA8C3C87A, 0xE556, 0x4BDB, {0xB8, 0xA7, 0x5B, 0x33, 0x49, 0x7D, 0x16, 0x24}};
   // The rows of the expanded tree and the current record's among them (-1
   // when it shows in none).
   virtual int VisibleRowCount() = 0;

@@ -147,7 +147,8 @@ void TPageControl::SetActivePage(TTabSheet* Page) {
 void TPageControl::WndProc(TMessage& Message) {
   if (Message.Msg == CM_DIALOGCHAR && CanFocus()) {
     for (TTabSheet* Page : FPages) {
-      if (!Page->TabVisible() || !IsAccel(static_cast<char>(Message.WParam), Page->Text())) continue;
+      if (!Page->TabVisible() || !IsAccel(static_cast<char>(Message.WParam), Page->Text()))
+        continue;
       SetActivePage(Page);
       if (OnChange) OnChange(this);
       Message.Result = 1;

@@ -79,7 +79,8 @@ TCustomForm* GetParentForm(TControl* Control) {
 bool IsAccel(char Key, const AnsiString& Caption) {
   for (size_t I = 0; I + 1 < Caption.size(); ++I) {
     if (Caption[I] != '&') continue;
-    if (Caption[I + 1] != '&') return AnsiSameText(AnsiString(1, Key), AnsiString(1, Caption[I + 1]));
+    if (Caption[I + 1] != '&')
+      return AnsiSameText(AnsiString(1, Key), AnsiString(1, Caption[I + 1]));
     ++I;  // "&&" is an ampersand
   }
   return false;

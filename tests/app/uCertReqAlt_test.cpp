@@ -367,7 +367,8 @@ TEST_F(MainFormTest, AltWithACaptionsLetterSwitchesPagesChoosesTheOwnerTypeAndCl
   EXPECT_EQ(F->rgCertOwnerType->ItemIndex(), -1) << "a hidden page's controls keep still";
   PressAlt('3');
   PumpFor(50);
-  EXPECT_EQ(F->PageControl->ActivePage(), F->tsInstallCert) << "the hidden signing page stays hidden";
+  EXPECT_EQ(F->PageControl->ActivePage(), F->tsInstallCert)
+      << "the hidden signing page stays hidden";
   PressAlt('1');
   EXPECT_TRUE(PumpUntil([&] { return F->PageControl->ActivePage() == F->tsMain; }));
   PostAltChar('н', Form);

@@ -162,7 +162,8 @@ TEST(DBCheckBoxKs, AGrayedBoxLooksIndeterminateNotDisabled) {
   auto Disabled = Shot();
   int Differ = 0;
   for (int Y = Box.top; Y < Box.bottom; ++Y)
-    for (int X = Box.left; X < Box.right; ++X) Differ += Grayed->Pixel(X, Y) != Disabled->Pixel(X, Y);
+    for (int X = Box.left; X < Box.right; ++X)
+      Differ += Grayed->Pixel(X, Y) != Disabled->Pixel(X, Y);
   EXPECT_GT(Differ, 5) << "the grayed box must not look like a disabled checked one";
 }
 

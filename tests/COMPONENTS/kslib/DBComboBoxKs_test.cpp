@@ -118,12 +118,17 @@ TEST(DBComboBoxKsKeys, AReadOnlyKeyModeBoxRefusesEveryChangeByTheUser) {
       {"typing", [&] { F.PostChars("н"); }},
       {"backspace", [&] { PostKey(VK_BACK); }},
       {"the lower half of the spin button",
-       [&] { PostClickOn(F.Edit->Handle(), POINT{Spin->Left() + 2, Spin->Height() - 2}); }},
+       [&] {
+         PostClickOn(F.Edit->Handle(), POINT{Spin->Left() + 2, Spin->Height() - 2});
+       }},
       {"the upper half of the spin button",
-       [&] { PostClickOn(F.Edit->Handle(), POINT{Spin->Left() + 2, 1}); }},
+       [&] {
+         PostClickOn(F.Edit->Handle(), POINT{Spin->Left() + 2, 1});
+       }},
       {"Down", [&] { PostKey(VK_DOWN); }},
       {"Delete", [&] { PostKey(VK_DELETE); }},
-      {"the wheel", [&] { SendMessageA(F.Edit->Handle(), WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), 0); }},
+      {"the wheel",
+       [&] { SendMessageA(F.Edit->Handle(), WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), 0); }},
       {"pasting",
        [&] {
          Clipboard()->SetAsText("Нет");
@@ -263,7 +268,9 @@ TEST(DBComboBoxKsList, DropDownsCloseOnAClickElsewhereAndWhenTheFormMovesOrGoes)
     std::function<void(TComboForm&)> Act;
   } Events[] = {
       {"a click on the form's empty area",
-       [](TComboForm& F) { PostClickOn(F.Form->Handle(), POINT{300, 60}); }},
+       [](TComboForm& F) {
+         PostClickOn(F.Form->Handle(), POINT{300, 60});
+       }},
       {"the form moved",
        [](TComboForm& F) {
          SetWindowPos(F.Form->Handle(), nullptr, 160, 130, 0, 0,
@@ -274,7 +281,8 @@ TEST(DBComboBoxKsList, DropDownsCloseOnAClickElsewhereAndWhenTheFormMovesOrGoes)
          SetWindowPos(F.Form->Handle(), nullptr, 0, 0, 450, 260,
                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
        }},
-      {"the form closed", [](TComboForm& F) { PostMessageA(F.Form->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0); }},
+      {"the form closed",
+       [](TComboForm& F) { PostMessageA(F.Form->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0); }},
       {"another form activated",
        [](TComboForm& F) {
          TForm* Another = new TForm(F.Form);

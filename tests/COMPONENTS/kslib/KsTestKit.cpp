@@ -115,7 +115,8 @@ void PostText(const char* Text) {
 }
 
 void PostClick(POINT Screen) {
-  for (auto [Msg, Keys] : {std::pair<UINT, WPARAM>{WM_LBUTTONDOWN, MK_LBUTTON}, {WM_LBUTTONUP, 0}}) {
+  for (auto [Msg, Keys] :
+       {std::pair<UINT, WPARAM>{WM_LBUTTONDOWN, MK_LBUTTON}, {WM_LBUTTONUP, 0}}) {
     HWND Target = GetCapture() ? GetCapture() : WindowFromPoint(Screen);
     POINT P = Screen;
     ScreenToClient(Target, &P);

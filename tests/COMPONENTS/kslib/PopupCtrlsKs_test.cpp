@@ -470,7 +470,11 @@ TEST(PopupMonthCalendarKs, EachClosingIsReachedByTheUsersKeysAndMouse) {
   } Cases[] = {
       {"Enter", [](auto&) { PostKey(VK_RETURN); }, true, true},
       {"Esc", [](auto&) { PostKey(VK_ESCAPE); }, false, true},
-      {"a click outside", [](auto& F) { PostClickOn(F.Form->Handle(), POINT{350, 20}); }, false, true},
+      {"a click outside",
+       [](auto& F) {
+         PostClickOn(F.Form->Handle(), POINT{350, 20});
+       },
+       false, true},
       {"the focus moving on", [](auto&) { PostKey(VK_TAB); }, false, false},
       {"a click on a date",
        [](auto& F) {

@@ -87,7 +87,8 @@ TEST(FormsCancelMode, TheActiveControlHearsOfClicksElsewhereMovesAndClosing) {
   std::vector<TControl*> EditHeard, OkHeard;
   auto Record = [](std::vector<TControl*>& Heard) {
     return [&Heard](TMessage& Message) {
-      if (Message.Msg == CM_CANCELMODE) Heard.push_back(reinterpret_cast<TControl*>(Message.WParam));
+      if (Message.Msg == CM_CANCELMODE)
+        Heard.push_back(reinterpret_cast<TControl*>(Message.WParam));
       return false;
     };
   };
@@ -111,8 +112,17 @@ TEST(FormsCancelMode, TheActiveControlHearsOfClicksElsewhereMovesAndClosing) {
       {"a click on the form", [&] { ClickAt(Form, 250, 90); }, D.Form},
       {"a click on a label", [&] { ClickAt(Form, 210, 10); }, Label},
       {"a click in the edit itself", [&] { ClickAt(D.Edit->Handle(), 3, 3); }, D.Edit},
-      {"a move", [&] { SetWindowPos(Form, nullptr, 120, 110, 0, 0, SWP_NOSIZE | SWP_NOZORDER); }, nullptr},
-      {"a new size", [&] { SetWindowPos(Form, nullptr, 0, 0, 320, 160, SWP_NOMOVE | SWP_NOZORDER); }, nullptr},
+      {"a move", [&] { SetWindowPos(Form, nullptr, 120, 110, 0, 0, SWP_NOSIZE | SWP_NOZORDER); },
+       nullptr},
+      {"a new size",
+       [&] { SetWindowPos(Form, nullptr, 0, 0, 320, 160, SWP_NOMOVE | SWP_NOZORDER); }, nullptr},
+      {"another form activated",
+       [&] {
+         TForm* Another = new TForm(D.Form);
+         Another->SetBounds(500, 100, 100, 100);
+         Another->Show();
+       },
+       nullptr},
       {"closing", [&] { D.Form->Close(); }, nullptr},
   };
   for (const Case& C : Cases) {
