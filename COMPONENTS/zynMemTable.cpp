@@ -78,6 +78,9 @@ bool IsText(TFieldType Type) { return Type == ftString || Type == ftFixedChar ||
 
 TzynCustomMemTable::TzynCustomMemTable(TComponent* AOwner)
     : TDataSet(AOwner), FIndexDefs(std::make_unique<TIndexDefs>(this)) {
+  FMasterLink = std::make_unique<TMasterDataLink>(this);
+  FMasterLink->OnMasterChange = [this](TObject*) { ApplyMasterRange(); };
+  FMasterLink->OnMasterDisable = [this](TObject*) { MasterDisabled(); };
   NewStorage();
   FIndexes = std::make_unique<TzynIndexes>(this);
   Indexes = FIndexes.get();
@@ -331,6 +334,7 @@ void TzynCustomMemTable::InternalOpen() {
                           FIndexFieldNames,
                       FIndexFieldNames, TIndexOptions());
   if (chosen) CurrentIndex = chosen;
+  ApplyMasterRange();
 }
 
 void TzynCustomMemTable::InternalClose() {
@@ -345,6 +349,9 @@ void TzynCustomMemTable::InternalClose() {
   Indexes->ClearAll();
   FCursorOpen = false;
   FreeRangeRecords();
+  if (FMasterKey) Common->FreeRecord(FMasterKey, true, false);
+  FMasterKey = nullptr;
+  FMasterKeyList.Clear();
   FFilterTree.reset();
   FExtraTree.reset();
   BindFields(false);
@@ -464,7 +471,63 @@ void TzynCustomMemTable::InternalSetToRecord(TRecordBuffer Buffer) {
 
 bool TzynCustomMemTable::FilteringNeeded() const {
   if (FFilterSuspended) return false;
-  return (Filtered() && (OnFilterRecord() || FFilterTree)) || FExtraTree || FRangeActive;
+  return (Filtered() && (OnFilterRecord() || FFilterTree)) || FExtraTree || FRangeActive ||
+         MasterInForce();
+}
+
+TDataSource* TzynCustomMemTable::MasterSource() const { return FMasterLink->DataSource(); }
+
+void TzynCustomMemTable::SetMasterSource(TDataSource* Value) {
+  if (IsLinkedTo(Value)) DatabaseError("Недопустимы самоссылающиеся отношения master/detail.", this);
+  FMasterLink->SetDataSource(Value);
+}
+
+const AnsiString& TzynCustomMemTable::MasterFields() const { return FMasterLink->FieldNames(); }
+void TzynCustomMemTable::SetMasterFields(const AnsiString& Value) { FMasterLink->SetFieldNames(Value); }
+TDataSource* TzynCustomMemTable::GetDataSource() const { return FMasterLink->DataSource(); }
+
+bool TzynCustomMemTable::MasterInForce() const {
+  return FMasterKey && FMasterKeyList.Count > 0 && FMasterLink->Active() &&
+         !FMasterLink->Fields().empty();
+}
+
+void TzynCustomMemTable::TakeMasterValues(TzynRecord* Record) {
+  TzynRecord* saved = CurrentRecordOverride;
+  TDataSetState state = SetTempState(dsSetKey);
+  try {
+    CurrentRecordOverride = Record;
+    for (int32_t i = 0; i < FMasterKeyList.Count; ++i)
+      FMasterKeyList.Fields[i]->SetValue(FMasterLink->Fields()[static_cast<size_t>(i)]->Value());
+  } catch (...) {
+    CurrentRecordOverride = saved;
+    RestoreState(state);
+    throw;
+  }
+  CurrentRecordOverride = saved;
+  RestoreState(state);
+}
+
+void TzynCustomMemTable::ApplyMasterRange() {
+  if (!FCursorOpen) return;
+  FMasterKeyList.Clear();
+  if (!FMasterLink->Active() || FMasterLink->Fields().empty()) return;
+  if (FDetailFields.empty())
+    CurrentIndex->IndexFieldList.AssignTo(FMasterKeyList);
+  else
+    ParseIndexFields(this, FDetailFields, FMasterKeyList);
+  FMasterKeyList.Count =
+      std::min<int32_t>(FMasterKeyList.Count, static_cast<int32_t>(FMasterLink->Fields().size()));
+  if (FMasterKeyList.Count == 0) return;
+  TzynLock lock(Common);
+  if (!FMasterKey) FMasterKey = Common->AllocateRecord();
+  TakeMasterValues(FMasterKey);
+  if (!TDataSet::Active()) return;
+  CheckBrowseMode();
+  First();
+}
+
+void TzynCustomMemTable::MasterDisabled() {
+  if (TDataSet::Active()) First();
 }
 
 TzynRecord* TzynCustomMemTable::KeyRecord(const std::vector<Variant>& Values, TzynRecord* Into) {
@@ -606,6 +669,8 @@ bool TzynCustomMemTable::PassesRecordFilter(TzynRecord* Record) {
                CompareRecords(this, fields, FRangeEnd, Record, zcmBelow, false, true,
                               FRangeEndCount) >= 0;
     }
+    if (accept && MasterInForce())
+      accept = CompareRecords(this, FMasterKeyList, FMasterKey, Record) == 0;
     if (accept && Filtered()) {
       DoOnFilterRecord(this, accept);
       if (accept && FFilterTree) accept = FFilterTree->Accepts();
@@ -1012,6 +1077,8 @@ void TzynCustomMemTable::DoOnNewRecord() {
     else
       field->SetValue(Variant(text));
   }
+  // A new detail record belongs to the master record.
+  if (MasterInForce()) TakeMasterValues(reinterpret_cast<TzynRecord*>(ActiveBuffer()));
   TDataSet::DoOnNewRecord();
   if (FAutoIncField && !Loading) FAutoIncField->SetAsInteger(Common->AutoIncMax + 1);
 }

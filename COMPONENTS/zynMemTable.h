@@ -260,6 +260,15 @@ class TzynCustomMemTable : public TDataSet, public IzynMemTable {
   // An unknown name raises index-not-found.
   void SetIndexName(const AnsiString& Value);
 
+  // Master/detail: the table shows the records whose detail fields (else
+  // its index fields) equal the master fields of the master source's record.
+  TDataSource* MasterSource() const;
+  void SetMasterSource(TDataSource* Value);
+  const AnsiString& MasterFields() const;
+  void SetMasterFields(const AnsiString& Value);
+  const AnsiString& DetailFields() const { return FDetailFields; }
+  void SetDetailFields(const AnsiString& Value) { FDetailFields = Value; }
+
   // Key searches over the current index: the values fill its first fields.
   bool FindKey(const std::vector<Variant>& Values);
   // To the first shown row whose key is not below the values.
@@ -325,6 +334,7 @@ class TzynCustomMemTable : public TDataSet, public IzynMemTable {
   bool GetFieldData(TField* Field, void* Buffer) override;
   void SetFieldData(TField* Field, const void* Buffer) override;
   bool GetCanModify() const override { return !FReadOnly; }
+  TDataSource* GetDataSource() const override;
   bool GetIsIndexField(TField* Field) const override;
   int GetRecordCount() override;
   int GetRecNo() const override;
@@ -345,6 +355,9 @@ class TzynCustomMemTable : public TDataSet, public IzynMemTable {
   virtual void DoOnFilterRecord(TDataSet* DataSet, bool& Accept);
   virtual void Lock();
   virtual void Unlock();
+  // The master record changed: takes its key values and goes to the first record.
+  virtual void ApplyMasterRange();
+  virtual void MasterDisabled();
 
  private:
   TzynRecord* StateRecord() const;
@@ -381,6 +394,14 @@ class TzynCustomMemTable : public TDataSet, public IzynMemTable {
   // Searches the current index for the values; the row, or -1.
   int32_t SearchKey(const std::vector<Variant>& Values, bool Nearest);
   void FreeRangeRecords();
+  // Whether the master's key holds, and over how many fields.
+  bool MasterInForce() const;
+  // Writes the master link's values into the first key fields of a record.
+  void TakeMasterValues(TzynRecord* Record);
+  std::unique_ptr<TMasterDataLink> FMasterLink;
+  AnsiString FDetailFields;
+  TzynFieldList FMasterKeyList;
+  TzynRecord* FMasterKey = nullptr;
   // Sets the found flag; on a row, goes there and fires the after-scroll event.
   bool GoToFoundRow(int32_t Row);
   std::unique_ptr<TzynExprEvaluator> FFilterTree, FExtraTree;

@@ -722,3 +722,53 @@ TEST_F(RangeCases, FindKeyOnTheGivenFieldsAndFindNearest) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(TzynMemTableMasterDetail, TheDetailShowsTheMastersRecordsAndNewOnesJoinIt) {
+  TzynMemTable master(nullptr), detail(nullptr);
+  master.FieldDefs()->Add("ID", ftInteger);
+  master.Open();
+  for (int id = 1; id <= 3; ++id) {
+    master.Append();
+    master.FieldByName("ID")->SetAsInteger(id);
+    master.Post();
+  }
+  detail.FieldDefs()->Add("PID", ftInteger);
+  detail.FieldDefs()->Add("NAME", ftString, 8);
+  detail.Open();
+  const std::pair<int, const char*> rows[] = {{1, "a"}, {2, "b"}, {1, "c"}, {3, "d"}};
+  for (const auto& [pid, name] : rows) {
+    detail.Append();
+    detail.FieldByName("PID")->SetAsInteger(pid);
+    detail.FieldByName("NAME")->SetAsString(name);
+    detail.Post();
+  }
+  TDataSource source(nullptr);
+  source.SetDataSet(&master);
+  detail.SetDetailFields("PID");
+  detail.SetMasterFields("ID");
+  detail.SetMasterSource(&source);
+  auto names = [&] {
+    std::string text;
+    for (detail.First(); !detail.Eof(); detail.Next()) text += detail.FieldByName("NAME")->AsString();
+    return text;
+  };
+  master.First();
+  EXPECT_EQ(names(), "ac");
+  EXPECT_EQ(detail.RecordCount(), 2);
+  master.Next();
+  EXPECT_EQ(names(), "b");
+  detail.Append();
+  detail.FieldByName("NAME")->SetAsString("e");
+  detail.Post();
+  EXPECT_EQ(detail.FieldByName("PID")->AsInteger(), 2);
+  EXPECT_EQ(names(), "be");
+  TDataSource own(nullptr);
+  own.SetDataSet(&detail);
+  EXPECT_THROW(detail.SetMasterSource(&own), EDatabaseError);
+  detail.SetMasterSource(nullptr);
+  EXPECT_EQ(detail.RecordCount(), 5);
+}
+
+}  // namespace
