@@ -1,0 +1,466 @@
+#include "DbUtilsKs.h"
+
+#include <algorithm>
+#include <vector>
+
+const char* const FilterOperatorDisplayText[16] = {
+    "", "=", "<>", ">", "<", ">=", "<=", "~", "!~", "In", "!In", "Null", "Null", "AND", "OR", ""};
+const char* const FilterOperatorQueryText[16] = {
+    "",         "=",  "<>",     ">",       "<",           ">=",  "<=", "LIKE",
+    "NOT LIKE", "IN", "NOT IN", "IS NULL", "IS NOT NULL", "AND", "OR", ""};
+const char* const FilterMarker = "/*FILTER*/";
+
+TSTFilterOperandTypeKs FilterOperandTypeOf(TFieldType FieldType) {
+  switch (FieldType) {
+    case ftString:
+    case ftMemo:
+    case ftFmtMemo:
+    case ftFixedChar:
+    case ftWideString:
+    case ftGuid:
+      return fotString;
+    case ftSmallint:
+    case ftInteger:
+    case ftWord:
+    case ftFloat:
+    case ftCurrency:
+    case ftBCD:
+    case ftAutoInc:
+    case ftLargeint:
+      return fotNumber;
+    case ftDate:
+    case ftTime:
+    case ftDateTime:
+      return fotDateTime;
+    case ftBoolean:
+      return fotBoolean;
+    default:
+      return fotNone;
+  }
+}
+
+void ClearFilterExpression(TSTFilterExpressionKs& Expr) {
+  Expr.Operator1 = fopNone;
+  Expr.Operand1 = Variant::Null();
+  Expr.Relation = fopNone;
+  Expr.Operator2 = fopNone;
+  Expr.Operand2 = Variant::Null();
+}
+
+namespace {
+
+// Texts a translation may change; a keyword also matches its text here.
+const char* const NotText = "Not";
+const char* const AndText = "AND";
+const char* const OrText = "OR";
+const char* const LikeText = "";
+const char* const InText = "In";
+const char* const NullText = "Null";
+
+const char* const QuoteAbsentMsg = "Quote is absent: ";
+const char* const OpenExpectedMsg = "'(' expected: ";
+const char* const CloseExpectedMsg = "')' expected: ";
+const char* const ErrorInExpressionMsg = "Error in expression: ";
+const char* const BeforeNullMsg = "Unexpected expression before Null: ";
+const char* const AfterOperatorMsg = "Unexpected expression after operator: ";
+const char* const IncorrectExpressionMsg = "Incorrect expression: ";
+const char* const AndOrMsg = "Unexpected AND or OR: ";
+
+// What the symbol and keyword reader recognises.
+enum TLexeme {
+  lxNone,
+  lxEqual,
+  lxNotEqual,
+  lxGreater,
+  lxLess,
+  lxGreaterOrEqual,
+  lxLessOrEqual,
+  lxLike,
+  lxIn,
+  lxAnd,
+  lxOr,
+  lxNot,
+  lxOpen,
+  lxNull,
+};
+
+struct TKeyword {
+  const char* Name;
+  const char* const* Text;
+  TLexeme Lexeme;
+};
+const TKeyword Keywords[] = {
+    {"NOT", &NotText, lxNot},    {"AND", &AndText, lxAnd}, {"OR", &OrText, lxOr},
+    {"LIKE", &LikeText, lxLike}, {"IN", &InText, lxIn},    {"NULL", &NullText, lxNull},
+};
+
+struct TToken {
+  TSTFilterOperatorKs Code = fopNone;
+  Variant Value = Variant::Null();
+};
+
+bool IsWordChar(char c) {
+  static const AnsiString Stops = " !\"&'(),+-.<=>|~";
+  return static_cast<unsigned char>(c) >= 32 && Stops.find(c) == AnsiString::npos;
+}
+
+bool IsListOperator(TSTFilterOperatorKs Op) { return Op == fopIn || Op == fopNotIn; }
+
+class TFilterParser {
+ public:
+  TFilterParser(const AnsiString& Text, TSTFilterOperandTypeKs OperandType)
+      : S(Trim(Text)),
+        OperandType(OperandType),
+        ListByDefault(!(OperandType == fotNumber && FormatSettings.DecimalSeparator == ',')),
+        AllowList(ListByDefault) {}
+
+  void Parse(TSTFilterExpressionKs& Expr) {
+    if (S.empty()) return;
+    if (!ReadCondition(Expr.Operator1, Expr.Operand1)) Fail(ErrorInExpressionMsg);
+    SkipSpaces();
+    if (AtEnd()) return;
+    TToken Relation = ReadToken();
+    if (Relation.Code == fopNone) Fail(IncorrectExpressionMsg);
+    if (Relation.Code != fopAnd && Relation.Code != fopOr) Fail(AndOrMsg);
+    SkipSpaces();
+    // A relation with nothing after it joins nothing.
+    if (AtEnd()) return;
+    Expr.Relation = Relation.Code;
+    if (!ReadCondition(Expr.Operator2, Expr.Operand2)) Fail(IncorrectExpressionMsg);
+    // A third condition would be lost without a word.
+    SkipSpaces();
+    if (!AtEnd()) Fail(IncorrectExpressionMsg);
+  }
+
+  void TypeOperand(TSTFilterOperatorKs Op, Variant& Operand) const {
+    if (Op < fopEqual || Op > fopNotIn) {
+      Operand = Variant::Null();
+    } else if (Operand.IsArray()) {
+      for (int i = VarArrayLowBound(Operand, 1); i <= VarArrayHighBound(Operand, 1); ++i)
+        Operand[i] = Typed(Operand[i]);
+    } else {
+      Operand = Typed(Operand);
+    }
+  }
+
+ private:
+  const AnsiString S;
+  const TSTFilterOperandTypeKs OperandType;
+  const bool ListByDefault;
+  bool AllowList;
+  size_t Pos = 0;
+
+  bool AtEnd() const { return Pos >= S.size(); }
+
+  [[noreturn]] void Fail(const char* Message) const { throw Exception(Message + S); }
+
+  void SkipSpaces() { Pos = SpacesEnd(Pos); }
+  size_t SpacesEnd(size_t From) const {
+    size_t p = From;
+    while (p < S.size() && S[p] == ' ') ++p;
+    return p < S.size() ? p : From;
+  }
+
+  // The symbol or keyword at From, and the position after it.
+  TLexeme LexemeAt(size_t From, size_t& After) const {
+    After = From + 1;
+    auto next = [&](char c) {
+      if (From + 1 < S.size() && S[From + 1] == c) {
+        After = From + 2;
+        return true;
+      }
+      return false;
+    };
+    switch (S[From]) {
+      case '=':
+        return lxEqual;
+      case '!':
+        return next('=') ? lxNotEqual : lxNot;
+      case '&':
+        return lxAnd;
+      case '(':
+        return lxOpen;
+      case '<':
+        if (next('=')) return lxLessOrEqual;
+        return next('>') ? lxNotEqual : lxLess;
+      case '>':
+        return next('=') ? lxGreaterOrEqual : lxGreater;
+      case '|':
+        return lxOr;
+      case '~':
+        return lxLike;
+    }
+    After = From;
+    while (After < S.size() && IsWordChar(S[After])) ++After;
+    AnsiString Word = AnsiUpperCase(S.substr(From, After - From));
+    if (!Word.empty()) {
+      for (const TKeyword& Keyword : Keywords) {
+        if (Word == Keyword.Name || (**Keyword.Text && Word == AnsiUpperCase(*Keyword.Text)))
+          return Keyword.Lexeme;
+      }
+    }
+    After = From;
+    return lxNone;
+  }
+
+  // An unquoted value ends at a space before an operator or a relation.
+  bool OperatorFollows(size_t Space) const {
+    size_t From = SpacesEnd(Space);
+    if (From == Space) return false;
+    size_t After;
+    TLexeme Lexeme = LexemeAt(From, After);
+    return Lexeme != lxNone && Lexeme != lxOpen;
+  }
+
+  Variant ReadValue() {
+    if (AtEnd()) return Variant::Null();
+    if (S[Pos] == '\'') {
+      AnsiString Value;
+      for (size_t p = Pos + 1; p < S.size(); ++p) {
+        if (S[p] != '\'') {
+          Value += S[p];
+        } else if (p + 1 < S.size() && S[p + 1] == '\'') {
+          Value += '\'';
+          ++p;
+        } else {
+          Pos = p + 1;
+          return Value;
+        }
+      }
+      Fail(QuoteAbsentMsg);
+    }
+    size_t End = Pos;
+    while (End < S.size()) {
+      char c = S[End];
+      if (c == '(' || c == ')' || (c == ',' && AllowList) || (c == ' ' && OperatorFollows(End)))
+        break;
+      ++End;
+    }
+    Variant Value = S.substr(Pos, End - Pos);
+    Pos = End;
+    return Value;
+  }
+
+  Variant ReadValueList() {
+    std::vector<Variant> Values{ReadValue()};
+    while (AllowList && !Values.back().IsNull() && !AtEnd() && S[Pos] == ',') {
+      ++Pos;
+      Values.push_back(ReadValue());
+    }
+    if (Values.size() == 1) return Values.front();
+    Variant List = VarArrayCreate(0, static_cast<int>(Values.size()) - 1, varVariant);
+    for (size_t i = 0; i < Values.size(); ++i) List[static_cast<int>(i)] = Values[i];
+    return List;
+  }
+
+  TToken ReadToken() {
+    TToken Token;
+    if (AtEnd()) return Token;
+    size_t After;
+    TLexeme Lexeme = S[Pos] == '\'' ? lxNone : LexemeAt(Pos, After);
+    if (Lexeme == lxNone) {
+      Token.Value = ReadValueList();
+      Token.Code = Token.Value.IsNull() ? fopNone : fopValue;
+      return Token;
+    }
+    Pos = After;
+    SkipSpaces();
+    switch (Lexeme) {
+      case lxNot:
+        switch (ReadToken().Code) {
+          case fopLike:
+            Token.Code = fopNotLike;
+            break;
+          case fopIn:
+            Token.Code = fopNotIn;
+            break;
+          case fopIsNull:
+            Token.Code = fopIsNotNull;
+            break;
+          default:
+            break;
+        }
+        break;
+      case lxIn:
+        if (AtEnd() || S[Pos] != '(') Fail(OpenExpectedMsg);
+        ++Pos;
+        Token.Code = fopIn;
+        break;
+      case lxOpen:
+        break;
+      case lxNull:
+        Token.Code = fopIsNull;
+        break;
+      case lxAnd:
+        Token.Code = fopAnd;
+        break;
+      case lxOr:
+        Token.Code = fopOr;
+        break;
+      default:  // the comparisons are numbered as their operators
+        Token.Code = static_cast<TSTFilterOperatorKs>(Lexeme);
+        break;
+    }
+    return Token;
+  }
+
+  // False when no condition starts here.
+  bool ReadCondition(TSTFilterOperatorKs& Op, Variant& Operand) {
+    TToken First = ReadToken();
+    if (First.Code == fopValue) {
+      Op = First.Value.IsArray() ? fopIn : OperandType == fotString ? fopLike : fopEqual;
+      Operand = First.Value;
+      return true;
+    }
+    if (First.Code == fopNone || First.Code == fopAnd || First.Code == fopOr) return false;
+    Op = First.Code;
+    // Only a list operator takes a list; "= a,b" compares with "a,b".
+    AllowList = IsListOperator(Op);
+    SkipSpaces();
+    TToken Next = ReadToken();
+    AllowList = ListByDefault;
+    if (Next.Code == fopIsNull) {
+      if (Op == fopEqual)
+        Op = fopIsNull;
+      else if (Op == fopNotEqual)
+        Op = fopIsNotNull;
+      else
+        Fail(BeforeNullMsg);
+    } else if (Next.Code != fopValue) {
+      Fail(AfterOperatorMsg);
+    }
+    Operand = Next.Value;
+    if (IsListOperator(Op)) {
+      SkipSpaces();
+      if (AtEnd() || S[Pos] != ')') Fail(CloseExpectedMsg);
+      ++Pos;
+    }
+    return true;
+  }
+
+  Variant Typed(const Variant& Value) const {
+    switch (OperandType) {
+      case fotNumber:
+        return StrToFloat(VarToStr(Value));
+      case fotDateTime:
+        return VarFromDateTime(StrToDateTime(VarToStr(Value)));
+      default:
+        return Value;
+    }
+  }
+};
+
+AnsiString Quoted(const AnsiString& Text) {
+  AnsiString Result = "'";
+  for (char c : Text) {
+    if (c == '\'') Result += '\'';
+    Result += c;
+  }
+  return Result + "'";
+}
+
+bool IsFloat(const Variant& Value) {
+  TVarType Type = Value.VarType() & varTypeMask;
+  return !Value.IsArray() && (Type == varSingle || Type == varDouble);
+}
+
+// In a list every number is quoted: a decimal comma would split it.
+AnsiString Literal(const Variant& Value, bool InList) {
+  if (IsFloat(Value)) {
+    AnsiString Text = FloatToStr(Value.AsDouble());
+    return InList ? Quoted(Text) : Text;
+  }
+  if (Value.VarType() == varDate) return DateTimeToStr(Value.AsDateTime());
+  return Quoted(VarToStr(Value));
+}
+
+template <class TFunc>
+void ForEachElement(const Variant& Value, TFunc Func) {
+  if (!Value.IsArray()) return Func(Value);
+  for (int i = VarArrayLowBound(Value, 1); i <= VarArrayHighBound(Value, 1); ++i) Func(Value[i]);
+}
+
+AnsiString ConditionText(TSTFilterOperatorKs Op, const Variant& Operand) {
+  switch (Op) {
+    case fopIsNull:
+      return AnsiString("=") + FilterOperatorDisplayText[fopIsNull];
+    case fopIsNotNull:
+      return AnsiString("<>") + FilterOperatorDisplayText[fopIsNotNull];
+    case fopIn:
+    case fopNotIn: {
+      AnsiString Items;
+      ForEachElement(Operand, [&](const Variant& Item) {
+        Items += (Items.empty() ? "" : ",") + Literal(Item, true);
+      });
+      return FilterOperatorDisplayText[Op] + AnsiString(" (") + Items + ")";
+    }
+    default:
+      return FilterOperatorDisplayText[Op] + AnsiString(" ") + Literal(Operand, false);
+  }
+}
+
+}  // namespace
+
+void ParseFilterExpression(const AnsiString& Text, TSTFilterExpressionKs& Expr) {
+  TSTFilterExpressionKs Parsed;
+  Parsed.OperandType = Expr.OperandType;
+  TFilterParser Parser(Text, Expr.OperandType);
+  Parser.Parse(Parsed);
+  Parser.TypeOperand(Parsed.Operator1, Parsed.Operand1);
+  Parser.TypeOperand(Parsed.Operator2, Parsed.Operand2);
+  Expr = std::move(Parsed);
+}
+
+AnsiString FilterExpressionText(const TSTFilterExpressionKs& Expr, bool OperandOnly) {
+  if (Expr.OperandType == fotNone || Expr.Operator1 == fopNone) return "";
+  if (OperandOnly) {
+    if (!Expr.Operand1.IsArray()) return VarToStr(Expr.Operand1);
+    AnsiString Items;
+    ForEachElement(Expr.Operand1, [&](const Variant& Item) {
+      Items += (Items.empty() ? "" : ",") + Quoted(VarToStr(Item));
+    });
+    return Items;
+  }
+  AnsiString Text = ConditionText(Expr.Operator1, Expr.Operand1);
+  if (Expr.Relation != fopNone) {
+    Text += AnsiString(" ") + FilterOperatorDisplayText[Expr.Relation] + " " +
+            ConditionText(Expr.Operator2, Expr.Operand2);
+  }
+  return Text;
+}
+
+// ---- Dataset features -------------------------------------------------------
+
+namespace {
+
+struct TFeaturesEntry {
+  TDatasetClassTestKs Test;
+  int Depth;
+  std::unique_ptr<TDatasetFeaturesKs> Features;
+};
+
+std::vector<TFeaturesEntry>& Registry() {
+  static std::vector<TFeaturesEntry> Entries;
+  return Entries;
+}
+
+}  // namespace
+
+void RegisterDatasetFeatures(TDatasetClassTestKs Test, int Depth,
+                             std::unique_ptr<TDatasetFeaturesKs> Features) {
+  if (!Test || !Features) throw EListError("Dataset features need a class test and an object");
+  Registry().push_back({std::move(Test), Depth, std::move(Features)});
+}
+
+void UnregisterDatasetFeatures(TDatasetFeaturesKs* Features) {
+  std::erase_if(Registry(), [&](const TFeaturesEntry& Entry) { return Entry.Features.get() == Features; });
+}
+
+TDatasetFeaturesKs* FindDatasetFeatures(const TDataSet* DataSet) {
+  const TFeaturesEntry* Best = nullptr;
+  if (!DataSet) return nullptr;
+  for (const TFeaturesEntry& Entry : Registry()) {
+    if ((!Best || Entry.Depth > Best->Depth) && Entry.Test(DataSet)) Best = &Entry;
+  }
+  return Best ? Best->Features.get() : nullptr;
+}
