@@ -953,6 +953,22 @@ void TCustomDBGridKs::WndProc(TMessage& Message) {
         FLayoutPending = true;
       }
       return;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+      // An automatic drag starts only after the grid has taken the press.
+      if (DragMode() == dmAutomatic && !Designing()) {
+        SetDragMode(dmManual);
+        try {
+          TCustomGrid::WndProc(Message);
+        } catch (...) {
+          SetDragMode(dmAutomatic);
+          throw;
+        }
+        SetDragMode(dmAutomatic);
+        BeginDrag(true);
+        return;
+      }
+      break;
     case WM_NCCALCSIZE:
       TCustomGrid::WndProc(Message);
       if (FFlatFrameWidth && Message.WParam) {

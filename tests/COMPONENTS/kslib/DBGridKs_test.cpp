@@ -618,3 +618,35 @@ TEST(DBGridWindow, AToolTipShowsOnlyWhenTheCellTextDoesNotFit) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DBGridWindow, AnAutomaticDragStartsAfterThePressMovedTheGrid) {
+  TGridForm<> F;
+  auto* Target = new TEdit(F.Form);
+  Target->SetParent(F.Form);
+  Target->SetBounds(5, 262, 100, 21);
+  TObject* Dropped = nullptr;
+  Target->OnDragOver = [](TObject*, TObject*, int, int, TDragState, bool& Accept) {
+    Accept = true;
+  };
+  Target->OnDragDrop = [&](TObject*, TObject* Source, int, int) { Dropped = Source; };
+  F.Grid->SetDragMode(dmAutomatic);
+  F.Show();
+  RECT Cell = F.Grid->CellRect(2, F.Grid->TitleOffset() + 3);
+  auto Post = [&](UINT Msg, int X, int Y) {
+    PostMessageA(F.Grid->Handle(), Msg, Msg == WM_LBUTTONUP ? 0 : MK_LBUTTON, MAKELPARAM(X, Y));
+  };
+  Post(WM_LBUTTONDOWN, Cell.left + 5, Cell.top + 5);
+  POINT Over = F.Grid->ScreenToClient(Target->ClientToScreen(POINT{10, 5}));
+  Post(WM_MOUSEMOVE, Over.x, Over.y);
+  Post(WM_LBUTTONUP, Over.x, Over.y);
+  PumpFor(80);
+  EXPECT_EQ(F.Grid->Row(), F.Grid->TitleOffset() + 3) << "the press moved the grid first";
+  EXPECT_EQ(Dropped, F.Grid);
+  EXPECT_EQ(F.Grid->DragMode(), dmAutomatic);
+  EXPECT_EQ(F.Grid->GridState(), gsNormal);
+  EXPECT_EQ(GetCapture(), nullptr);
+}
+
+}  // namespace
