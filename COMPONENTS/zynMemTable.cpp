@@ -1207,14 +1207,85 @@ void TzynCustomMemTable::EndTransactionLevel(bool Keep) {
 
 // ---- Streams ---------------------------------------------------------------------------------
 
-void TzynCustomMemTable::SaveToStream(TStream* Stream) {
-  TzynBinaryStreamFormat format(nullptr);
-  format.SaveToStream(this, Stream);
+void TzynCustomMemTable::SaveToStreamViaFormat(TStream* Stream, TzynCustomStreamFormat* Format) {
+  if (!Format) throw EMemTableError("No format specified.");
+  Format->SaveToStream(this, Stream);
 }
 
+void TzynCustomMemTable::LoadFromStreamViaFormat(TStream* Stream, TzynCustomStreamFormat* Format) {
+  if (!Format) throw EMemTableError("No format specified.");
+  Format->LoadFromStream(this, Stream);
+}
+
+void TzynCustomMemTable::SaveToFile(const AnsiString& FileName, TzynCustomStreamFormat* Format) {
+  if (!Format) throw EMemTableError("No format specified.");
+  bool append = Format->Flags.Contains(sfSaveAppend) && FileExists(FileName);
+  TFileStream file(FileName, append ? fmOpenReadWrite | fmShareDenyWrite : fmCreate);
+  if (append) file.Seek(0, soEnd);
+  SaveToStreamViaFormat(&file, Format);
+}
+
+void TzynCustomMemTable::LoadFromFile(const AnsiString& FileName, TzynCustomStreamFormat* Format) {
+  if (!Format) throw EMemTableError("No format specified.");
+  TFileStream file(FileName, fmOpenRead | fmShareDenyWrite);
+  LoadFromStreamViaFormat(&file, Format);
+}
+
+TzynBinaryStreamFormat* TzynCustomMemTable::BinaryFormat() {
+  if (!FBinaryFormat) FBinaryFormat = std::make_unique<TzynBinaryStreamFormat>(nullptr);
+  return FBinaryFormat.get();
+}
+
+void TzynCustomMemTable::SaveToStream(TStream* Stream) { SaveToStreamViaFormat(Stream, BinaryFormat()); }
 void TzynCustomMemTable::LoadFromStream(TStream* Stream) {
-  TzynBinaryStreamFormat format(nullptr);
-  format.LoadFromStream(this, Stream);
+  LoadFromStreamViaFormat(Stream, BinaryFormat());
+}
+void TzynCustomMemTable::SaveToBinaryFile(const AnsiString& FileName) {
+  SaveToFile(FileName, BinaryFormat());
+}
+void TzynCustomMemTable::LoadFromBinaryFile(const AnsiString& FileName) {
+  LoadFromFile(FileName, BinaryFormat());
+}
+
+void TzynCustomMemTable::DoAfterOpen() {
+  FPersistentSaved = false;
+  if (Persistent && PersistentFormat && !PersistentFile.empty() && FileExists(PersistentFile)) {
+    Persistent = false;
+    try {
+      LoadFromFile(PersistentFile, PersistentFormat);
+    } catch (...) {
+      Persistent = true;
+      // What failed to load must not be replaced by what little was read.
+      FPersistentSaved = true;
+      throw;
+    }
+    Persistent = true;
+    First();
+  }
+  TDataSet::DoAfterOpen();
+}
+
+void TzynCustomMemTable::DoBeforeClose() {
+  if (FCursorOpen) SavePersistentFile();
+  TDataSet::DoBeforeClose();
+}
+
+void TzynCustomMemTable::SavePersistentFile() {
+  if (FPersistentSaved || !Persistent || PersistentFile.empty() || !PersistentFormat) return;
+  CheckBrowseMode();
+  // Written beside the file first: a failed write leaves the old file.
+  AnsiString work = ChangeFileExt(PersistentFile, ".$$$");
+  SaveToFile(work, PersistentFormat);
+  if (PersistentBackup) {
+    AnsiString backup = ChangeFileExt(PersistentFile, PersistentBackupExt);
+    DeleteFile(backup);
+    RenameFile(PersistentFile, backup);
+  } else {
+    DeleteFile(PersistentFile);
+  }
+  if (!RenameFile(work, PersistentFile))
+    throw EMemTableError(Format("Не удалось сохранить файл %s", {PersistentFile}));
+  FPersistentSaved = true;
 }
 
 void TzynCustomMemTable::CursorToEOF() { CurRec = CurrentIndex->Count(); }

@@ -90,6 +90,8 @@ TzynMemTableCompareOptions IndexOptionsToCompareOptions(TIndexOptions Options);
 AnsiString ComponentPathName(const TComponent* Component);
 
 class TzynCommon;
+class TzynCustomStreamFormat;
+class TzynBinaryStreamFormat;
 class TzynExprEvaluator;
 class TzynIndex;
 class TzynIndexes;
@@ -287,9 +289,24 @@ class TzynCustomMemTable : public TDataSet, public IzynMemTable {
   virtual void Commit();
   virtual void Rollback();
 
-  // Streams in the binary format.
+  // Streams and files through a format (EMemTableError without one).
+  virtual void SaveToStreamViaFormat(TStream* Stream, TzynCustomStreamFormat* Format);
+  virtual void LoadFromStreamViaFormat(TStream* Stream, TzynCustomStreamFormat* Format);
+  void SaveToFile(const AnsiString& FileName, TzynCustomStreamFormat* Format);
+  void LoadFromFile(const AnsiString& FileName, TzynCustomStreamFormat* Format);
+  // In the binary format.
   void SaveToStream(TStream* Stream);
   void LoadFromStream(TStream* Stream);
+  void SaveToBinaryFile(const AnsiString& FileName);
+  virtual void LoadFromBinaryFile(const AnsiString& FileName);
+
+  // The file the table is saved to when it closes and loaded from when it
+  // opens. A file that failed to load is not written over at close.
+  AnsiString PersistentFile;
+  bool Persistent = false;
+  bool PersistentBackup = false;
+  AnsiString PersistentBackupExt;
+  TzynCustomStreamFormat* PersistentFormat = nullptr;
 
   // TDataSet.
   void SetRecNo(int Value) override;
@@ -346,6 +363,8 @@ class TzynCustomMemTable : public TDataSet, public IzynMemTable {
   void DoBeforePost() override;
   void DoAfterPost() override;
   void DoAfterDelete() override;
+  void DoAfterOpen() override;
+  void DoBeforeClose() override;
 
   // New operations.
   virtual void CursorToBOF() { CurRec = -1; }
@@ -394,6 +413,11 @@ class TzynCustomMemTable : public TDataSet, public IzynMemTable {
   // Searches the current index for the values; the row, or -1.
   int32_t SearchKey(const std::vector<Variant>& Values, bool Nearest);
   void FreeRangeRecords();
+  void SavePersistentFile();
+  TzynBinaryStreamFormat* BinaryFormat();
+  std::unique_ptr<TzynBinaryStreamFormat> FBinaryFormat;
+  // Set once the persistent file is written, or when loading it failed.
+  bool FPersistentSaved = false;
   // Whether the master's key holds, and over how many fields.
   bool MasterInForce() const;
   // Writes the master link's values into the first key fields of a record.

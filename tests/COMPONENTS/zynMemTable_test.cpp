@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <filesystem>
 #include <optional>
 #include <cstring>
 #include <random>
@@ -769,6 +771,78 @@ TEST(TzynMemTableMasterDetail, TheDetailShowsTheMastersRecordsAndNewOnesJoinIt) 
   EXPECT_THROW(detail.SetMasterSource(&own), EDatabaseError);
   detail.SetMasterSource(nullptr);
   EXPECT_EQ(detail.RecordCount(), 5);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(TzynMemTablePersistence, ThePersistentFileIsWrittenAtCloseAndReadAtOpen) {
+  namespace fs = std::filesystem;
+  fs::path folder = fs::temp_directory_path() / ("zyn-persist-" + std::to_string(std::random_device{}()));
+  fs::create_directories(folder);
+  AnsiString file = (folder / "table.bin").string();
+  TzynBinaryStreamFormat format(nullptr);
+  auto make = [&](TzynMemTable& table) {
+    table.FieldDefs()->Add("ID", ftInteger);
+    table.PersistentFile = file;
+    table.Persistent = true;
+    table.PersistentFormat = &format;
+  };
+  {
+    TzynMemTable table(nullptr);
+    make(table);
+    table.Open();
+    for (int id = 1; id <= 3; ++id) {
+      table.Append();
+      table.FieldByName("ID")->SetAsInteger(id);
+      table.Post();
+    }
+    table.Close();
+    ASSERT_TRUE(FileExists(file));
+    table.Close();  // closed already: nothing written again
+  }
+  auto written = fs::last_write_time(file.c_str());
+  {
+    TzynMemTable table(nullptr);
+    make(table);
+    table.PersistentBackup = true;
+    table.PersistentBackupExt = ".bak";
+    table.Open();
+    EXPECT_EQ(table.RecordCount(), 3);
+    table.Append();
+    table.FieldByName("ID")->SetAsInteger(4);
+    table.Post();
+    // The work file's name taken by a folder: the old file stays.
+    fs::create_directory(folder / "table.$$$");
+    EXPECT_THROW(table.Close(), Exception);
+    EXPECT_EQ(fs::last_write_time(file.c_str()), written);
+    fs::remove(folder / "table.$$$");
+    table.Close();
+    EXPECT_TRUE(fs::exists(folder / "table.bak"));
+  }
+  {
+    TzynMemTable table(nullptr);
+    make(table);
+    table.Open();
+    EXPECT_EQ(table.RecordCount(), 4);
+  }
+  // A file that does not load is not written over at close.
+  {
+    std::FILE* f = std::fopen(file.c_str(), "wb");
+    std::fputs("TPF0 broken", f);
+    std::fclose(f);
+    TzynMemTable table(nullptr);
+    make(table);
+    EXPECT_THROW(table.Open(), Exception);
+    table.Close();
+  }
+  std::FILE* f = std::fopen(file.c_str(), "rb");
+  char head[12] = {};
+  ASSERT_EQ(std::fread(head, 1, 11, f), 11u);
+  std::fclose(f);
+  EXPECT_STREQ(head, "TPF0 broken");
+  fs::remove_all(folder);
 }
 
 }  // namespace
