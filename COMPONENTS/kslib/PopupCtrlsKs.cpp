@@ -736,6 +736,10 @@ bool TPopupMonthCalendarKs::OwnerMessage(TMessage& Message) {
     if (To != FHandle && !IsChild(FHandle, To)) PostMessageA(FHandle, CM_CLOSEUPKS, 0, 0);
     return false;
   }
+  if (Message.Msg == CM_CANCELMODE) {
+    if (!FWatched->ContainsControl(reinterpret_cast<TControl*>(Message.WParam))) CloseOwner(false);
+    return false;
+  }
   if (Message.Msg != CN_KEYDOWN) return false;
   switch (Message.WParam) {
     case VK_RETURN:

@@ -248,7 +248,7 @@ class TMRUListKs : public TPersistent {
 // Esc, a click on a date, a click outside and the loss of the focus. The
 // owner is the control that keeps the focus: while the calendar shows, it
 // holds the mouse, and the owner's Enter, Esc and moving keys and its loss
-// of the focus come to the calendar.
+// of the focus come to the calendar, and so does its cancel mode.
 class TPopupMonthCalendarKs : public TWinControl {
  public:
   explicit TPopupMonthCalendarKs(TComponent* AOwner);

@@ -476,6 +476,12 @@ TEST(PopupMonthCalendarKs, EachClosingIsReachedByTheUsersKeysAndMouse) {
        },
        false, true},
       {"the focus moving on", [](auto&) { PostKey(VK_TAB); }, false, false},
+      {"the form moving",
+       [](auto& F) {
+         SetWindowPos(F.Form->Handle(), nullptr, 150, 120, 0, 0,
+                      SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+       },
+       false, true},
       {"a click on a date",
        [](auto& F) {
          POINT Day = DayOfMarchOtherThan15(F.Edit->Calendar);
