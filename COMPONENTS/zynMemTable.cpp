@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <typeinfo>
 #include <random>
 
 #include "db/DBConsts.h"
@@ -1026,7 +1027,7 @@ void TzynCustomMemTable::SetFieldData(TField* Field, const void* Buffer) {
   static constexpr TSet<TDataSetState> writable{dsEdit,   dsInsert,   dsSetKey,      dsCalcFields,
                                                 dsFilter, dsNewValue, dsInternalCalc};
   if (!writable.Contains(state)) DatabaseError("Таблица не в режиме редактирования.", this);
-  if (state != dsSetKey && state != dsCalcFields && (FReadOnly || Field->ReadOnly()))
+  if (!FCopying && state != dsSetKey && state != dsCalcFields && (FReadOnly || Field->ReadOnly()))
     DatabaseErrorFmt("Поле %s только для чтения", {Field->DisplayName()}, this);
   TFieldKind kind = Field->FieldKind();
   if (state != dsSetKey && (kind == fkData || kind == fkCalculated || kind == fkInternalCalc))
@@ -1289,3 +1290,160 @@ void TzynCustomMemTable::SavePersistentFile() {
 }
 
 void TzynCustomMemTable::CursorToEOF() { CurRec = CurrentIndex->Count(); }
+
+// ---- Copies between datasets --------------------------------------------------------------
+
+void TzynCustomMemTable::EmptyTable() {
+  CheckActive();
+  CheckBrowseMode();
+  Common->Empty();
+  Common->Resynchronise();
+  First();
+}
+
+void TzynCustomMemTable::CreateTableAs(TDataSet* Source, int CopyFlags) {
+  Close();
+  if (!Source) return;
+  if (!Source->Active()) Source->FieldDefs()->Update();
+  TFieldDefs* defs = Source->FieldDefs();
+  if (defs->Count() > ZYN_MAX_FIELDS) throw EMemTableError(SzynTooManyFields);
+  FieldDefs()->Clear();
+  for (int i = 0; i < defs->Count(); ++i) {
+    TFieldDef* def = defs->Items(i);
+    TFieldType type = def->DataType() == ftWideString ? ftString : def->DataType();
+    if (!IsSupportedType(type) || !DefaultFieldClass(type)) continue;
+    if ((CopyFlags & cfSourceFieldsOnly) && Source->FieldCount() > 0 && !Source->FindField(def->Name()))
+      continue;
+    FieldDefs()->Add(def->Name(), type, def->Size(), def->Required());
+  }
+  DestroyFields();
+}
+
+int TzynCustomMemTable::CopyRecords(TDataSet* Source, TDataSet* Destination, int Limit) {
+  if (!Source || !Destination || Source == Destination) return 0;
+  // Each destination field with the source field of its name.
+  bool destinationEmpty = Destination->IsEmpty();
+  std::vector<std::pair<TField*, TField*>> map;
+  for (int i = 0; i < Destination->FieldCount(); ++i) {
+    TField* to = Destination->Fields()->Fields(i);
+    if (to->FieldKind() == fkLookup || to->FieldKind() == fkAggregate) continue;
+    if (!IsSupportedType(to->DataType())) continue;
+    if (to->DataType() == ftAutoInc && !destinationEmpty) continue;
+    if (TField* from = Source->FindField(to->FieldName())) map.emplace_back(to, from);
+  }
+  LoadedCompletely = true;
+  int count = 0;
+  for (; !Source->Eof(); Source->Next()) {
+    bool accept = true;
+    if (Source == this && OnSaveRecord) OnSaveRecord(this, accept);
+    if (!accept) continue;
+    Destination->Append();
+    for (auto& [to, from] : map) {
+      if (Source == this && OnSaveField) OnSaveField(this, from->Index(), from);
+      if (from->IsNull()) {
+        to->Clear();
+      } else if (const TField &a = *from, &b = *to;
+                 typeid(a) != typeid(b) || from->DataType() == ftLargeint) {
+        to->SetAsString(from->AsString());
+      } else {
+        // As the value itself: no text in between to lose digits or milliseconds.
+        to->SetValue(from->Value());
+      }
+      if (Destination == this && OnLoadField) OnLoadField(this, to->Index(), to);
+    }
+    accept = true;
+    if (Destination == this && OnLoadRecord) OnLoadRecord(this, accept);
+    if (accept) {
+      Destination->Post();
+      ++count;
+    } else {
+      Destination->Cancel();
+    }
+    if (Limit > 0 && count >= Limit) {
+      Source->Next();
+      LoadedCompletely = Source->Eof();
+      break;
+    }
+  }
+  return count;
+}
+
+void TzynCustomMemTable::LoadFromDataSet(TDataSet* Source, int CopyFlags) {
+  if (Source == this || !Source) return;
+  if ((CopyFlags & cfAppend) && (CopyFlags & cfStructure))
+    throw EMemTableError("Cannot both append and copy structure.");
+  if (CopyFlags & cfStructure)
+    CreateTableAs(Source, CopyFlags);
+  else if (!(CopyFlags & cfAppend) && TDataSet::Active())
+    EmptyTable();
+  bool filtered = Filtered();
+  TDataSource* master = MasterSource();
+  bool enableIndexes = EnableIndexes;
+  bool sourceWasOpen = Source->Active();
+  TBookmark place;
+  DisableControls();
+  Source->DisableControls();
+  // Whatever happens, both tables end as they were set.
+  auto restore = [&] {
+    FCopying = false;
+    EnableIndexes = enableIndexes;
+    if (FCursorOpen) {
+      Common->MarkIndexes();
+      Common->RebuildIndexes();
+    }
+    if (Filtered() != filtered) SetFiltered(filtered);
+    if (MasterSource() != master) SetMasterSource(master);
+    if (Source->Active() && !place.empty() && Source->BookmarkValid(place)) Source->GotoBookmark(place);
+    if (!sourceWasOpen) Source->Close();
+    Source->EnableControls();
+    if (TDataSet::Active()) First();
+    EnableControls();
+  };
+  try {
+    EnableIndexes = false;
+    FCopying = true;
+    if (!sourceWasOpen) Source->Open();
+    if (!Source->IsEmpty()) place = Source->GetBookmark();
+    SetFiltered(false);
+    SetMasterSource(nullptr);
+    Source->CheckBrowseMode();
+    if (!TDataSet::Active()) Open();
+    Source->First();
+    LoadCount = CopyRecords(Source, this, LoadLimit);
+  } catch (...) {
+    try {
+      if (State() == dsInsert) Cancel();
+      restore();
+    } catch (...) {
+    }
+    throw;
+  }
+  restore();
+}
+
+void TzynCustomMemTable::SaveToDataSet(TDataSet* Destination) {
+  if (!Destination || Destination == this) return;
+  bool destinationWasOpen = Destination->Active();
+  DisableControls();
+  Destination->DisableControls();
+  auto restore = [&] {
+    if (Destination->State() == dsInsert) Destination->Cancel();
+    if (Destination->Active()) Destination->First();
+    if (!destinationWasOpen) Destination->Close();
+    Destination->EnableControls();
+    EnableControls();
+  };
+  try {
+    if (!destinationWasOpen) Destination->Open();
+    Open();
+    First();
+    SaveCount = CopyRecords(this, Destination, SaveLimit);
+  } catch (...) {
+    try {
+      restore();
+    } catch (...) {
+    }
+    throw;
+  }
+  restore();
+}

@@ -300,6 +300,19 @@ class TzynCustomMemTable : public TDataSet, public IzynMemTable {
   void SaveToBinaryFile(const AnsiString& FileName);
   virtual void LoadFromBinaryFile(const AnsiString& FileName);
 
+  // Copies between datasets. Copy flags: 1 the structure, 2 only definitions
+  // the source has fields for, 32 append to the records present.
+  enum : int { cfStructure = 1, cfSourceFieldsOnly = 2, cfAppend = 32 };
+  virtual int CopyRecords(TDataSet* Source, TDataSet* Destination, int Limit);
+  virtual void LoadFromDataSet(TDataSet* Source, int CopyFlags);
+  virtual void SaveToDataSet(TDataSet* Destination);
+  // Takes the source's field definitions (without fields of types the
+  // table cannot hold); EMemTableError beyond ZYN_MAX_FIELDS.
+  void CreateTableAs(TDataSet* Source, int CopyFlags);
+  // Drops every record of the storage.
+  virtual void EmptyTable();
+  int LoadCount = 0, SaveCount = 0;
+
   // The file the table is saved to when it closes and loaded from when it
   // opens. A file that failed to load is not written over at close.
   AnsiString PersistentFile;
@@ -418,6 +431,8 @@ class TzynCustomMemTable : public TDataSet, public IzynMemTable {
   std::unique_ptr<TzynBinaryStreamFormat> FBinaryFormat;
   // Set once the persistent file is written, or when loading it failed.
   bool FPersistentSaved = false;
+  // Set while records are copied in: read-only fields take values.
+  bool FCopying = false;
   // Whether the master's key holds, and over how many fields.
   bool MasterInForce() const;
   // Writes the master link's values into the first key fields of a record.

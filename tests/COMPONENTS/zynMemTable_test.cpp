@@ -13,6 +13,7 @@
 #include <random>
 
 #include "db/DB.h"
+#include "tests/platform/db/ArrayDataSet.h"
 #include "zynCommon.h"
 #include "zynIndexes.h"
 #include "zynMemTable.h"
@@ -843,6 +844,93 @@ TEST(TzynMemTablePersistence, ThePersistentFileIsWrittenAtCloseAndReadAtOpen) {
   std::fclose(f);
   EXPECT_STREQ(head, "TPF0 broken");
   fs::remove_all(folder);
+}
+
+}  // namespace
+
+namespace {
+
+class CopyCases : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Source.FieldDefs()->Add("ID", ftInteger);
+    Source.FieldDefs()->Add("NAME", ftString, 10);
+    Source.FieldDefs()->Add("AMOUNT", ftFloat);
+    Source.FieldDefs()->Add("WHEN", ftDateTime);
+    Source.Open();
+    for (int id = 1; id <= 25; ++id) {
+      Source.Append();
+      Source.FieldByName("ID")->SetAsInteger(id);
+      Source.FieldByName("NAME")->SetAsString("n" + std::to_string(id));
+      Source.FieldByName("AMOUNT")->SetAsFloat(0.1 * id + 1e-13);
+      Source.FieldByName("WHEN")->SetAsDateTime(45000.123456789 + id);
+      Source.Post();
+    }
+  }
+  TArrayDataSet Source{nullptr};
+  TzynMemTable Table{nullptr};
+};
+
+TEST_F(CopyCases, LoadingAndSavingCopyValuesExactly) {
+  Table.LoadFromDataSet(&Source, TzynCustomMemTable::cfStructure);
+  ASSERT_EQ(Table.RecordCount(), 25);
+  EXPECT_EQ(Table.LoadCount, 25);
+  EXPECT_TRUE(Table.LoadedCompletely);
+  TArrayDataSet back(nullptr);
+  back.FieldDefs()->Add("ID", ftInteger);
+  back.FieldDefs()->Add("AMOUNT", ftFloat);
+  back.FieldDefs()->Add("WHEN", ftDateTime);
+  Table.SaveToDataSet(&back);
+  EXPECT_EQ(Table.SaveCount, 25);
+  ASSERT_FALSE(back.Active());
+  back.Open();
+  Source.First();
+  for (back.First(); !back.Eof(); back.Next(), Source.Next()) {
+    EXPECT_EQ(back.FieldByName("AMOUNT")->AsFloat(), Source.FieldByName("AMOUNT")->AsFloat());
+    EXPECT_EQ(back.FieldByName("WHEN")->AsDateTime(), Source.FieldByName("WHEN")->AsDateTime());
+  }
+}
+
+TEST_F(CopyCases, LimitsAndAppending) {
+  Table.LoadLimit = 10;
+  Table.LoadFromDataSet(&Source, TzynCustomMemTable::cfStructure);
+  EXPECT_EQ(Table.RecordCount(), 10);
+  EXPECT_FALSE(Table.LoadedCompletely);
+  Table.LoadLimit = 0;
+  Table.LoadFromDataSet(&Source, TzynCustomMemTable::cfAppend);
+  EXPECT_EQ(Table.RecordCount(), 35);
+  EXPECT_THROW(Table.LoadFromDataSet(&Source, TzynCustomMemTable::cfAppend | TzynCustomMemTable::cfStructure),
+               EMemTableError);
+}
+
+TEST_F(CopyCases, AFailureMidCopyPutsBothTablesBack) {
+  Table.LoadFromDataSet(&Source, TzynCustomMemTable::cfStructure);
+  Table.SetOnFilterRecord([](TDataSet*, bool& accept) { accept = true; });
+  Table.SetFiltered(true);
+  int seen = 0;
+  Table.FieldByName("NAME")->OnValidate = [&](TField*) {
+    if (++seen == 3) throw EMemTableError("refused");
+  };
+  Source.Close();
+  EXPECT_THROW(Table.LoadFromDataSet(&Source, 0), EMemTableError);
+  EXPECT_TRUE(Table.EnableIndexes);
+  EXPECT_TRUE(Table.Filtered());
+  EXPECT_FALSE(Table.ControlsDisabled());
+  EXPECT_EQ(Table.State(), dsBrowse);
+  EXPECT_FALSE(Source.Active());
+  EXPECT_FALSE(Source.ControlsDisabled());
+  EXPECT_EQ(Table.RecordCount(), 2);
+}
+
+TEST_F(CopyCases, MoreDefinitionsThanTheTableHoldsAreRefused) {
+  TArrayDataSet wide(nullptr);
+  for (int i = 0; i < 513; ++i) wide.FieldDefs()->Add("F" + std::to_string(i), ftInteger);
+  try {
+    Table.LoadFromDataSet(&wide, TzynCustomMemTable::cfStructure);
+    FAIL();
+  } catch (const EMemTableError& e) {
+    EXPECT_EQ(e.Message(), SzynTooManyFields);
+  }
 }
 
 }  // namespace
