@@ -223,6 +223,20 @@ TEST_F(CalculatorTest, NewVariablesThroughTheInputBoxAndByDraggingTheResult) {
   EXPECT_EQ(Expression(), "(1+2)/0.75");
 }
 
+TEST_F(CalculatorTest, KeysTypedInAnotherControlGoToTheExpression) {
+  if (!F->pnlHistory->Visible()) Command(F->miHistory);
+  F->btnClearHistory->SetFocus();
+  PumpUntilFocused(F->btnClearHistory->Handle());
+  Type("(1+2)*4");
+  PostKey(VK_BACK);
+  PumpFor(20);
+  EXPECT_EQ(Expression(), "(1+2)*");
+  Type("3=");
+  EXPECT_EQ(F->lblResult->Caption(), "9,00");
+  EXPECT_EQ(GetFocus(), F->btnClearHistory->Handle());
+  Command(F->miHistory);
+}
+
 TEST_F(CalculatorTest, MenuItemsTogglePanelsAndTheClientHeight) {
   for (auto [Item, Panel] : {std::pair{F->miButtons, F->pnlButtons},
                              std::pair{F->miHistory, F->pnlHistory},
