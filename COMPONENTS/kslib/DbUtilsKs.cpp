@@ -203,10 +203,8 @@ class TFilterParser {
     return lxNone;
   }
 
-  // An unquoted value ends at a space before an operator or a relation.
-  bool OperatorFollows(size_t Space) const {
-    size_t From = SpacesEnd(Space);
-    if (From == Space) return false;
+  // An unquoted value ends at spaces before an operator or a relation.
+  bool OperatorAt(size_t From) const {
     size_t After;
     TLexeme Lexeme = LexemeAt(From, After);
     return Lexeme != lxNone && Lexeme != lxOpen;
@@ -232,9 +230,20 @@ class TFilterParser {
     size_t End = Pos;
     while (End < S.size()) {
       char c = S[End];
-      if (c == '(' || c == ')' || (c == ',' && AllowList) || (c == ' ' && OperatorFollows(End)))
-        break;
-      ++End;
+      if (c == '(' || c == ')' || (c == ',' && AllowList)) break;
+      if (c != ' ') {
+        ++End;
+        continue;
+      }
+      // A run of spaces is looked past once, so long texts stay linear.
+      size_t Next = S.find_first_not_of(' ', End);
+      if (Next == AnsiString::npos) {
+        End = S.size();
+      } else if (!OperatorAt(Next)) {
+        End = Next;
+        continue;
+      }
+      break;
     }
     Variant Value = S.substr(Pos, End - Pos);
     Pos = End;
@@ -267,6 +276,8 @@ class TFilterParser {
     SkipSpaces();
     switch (Lexeme) {
       case lxNot:
+        // NOT NOT is never an operator; stop here rather than nest.
+        if (!AtEnd() && LexemeAt(Pos, After) == lxNot) break;
         switch (ReadToken().Code) {
           case fopLike:
             Token.Code = fopNotLike;

@@ -173,6 +173,15 @@ TEST(FilterExpressionParser, NamesEachErrorWithTheWholeText) {
   }
 }
 
+TEST(FilterExpressionParser, LongTextsAreReadInOnePass) {
+  const AnsiString Spaces(200000, ' ');
+  EXPECT_EQ(Describe(Parsed("a" + Spaces + "b", fotString)), "like 'a" + Spaces + "b'");
+  EXPECT_EQ(Describe(Parsed("a" + Spaces + "or b", fotString)), "like 'a' or like 'b'");
+  const AnsiString Nots(200000, '!');
+  EXPECT_THROW(Parsed(Nots + "~ x", fotString), Exception);
+  EXPECT_THROW(Parsed("= " + Nots + "~ x", fotString), Exception);
+}
+
 TEST(FilterExpressionParser, FailedParseLeavesTheExpressionAsItWas) {
   TSTFilterExpressionKs E = Parsed(">= 5 AND <= 10", fotNumber);
   const AnsiString Before = Describe(E);
