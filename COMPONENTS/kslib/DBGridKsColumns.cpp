@@ -492,11 +492,7 @@ void TColumnKs::SetAlignment(TAlignment Value) {
   SetExplicit(cvAlignment, FAlignment, Value);
 }
 
-bool TColumnKs::AlignmentStored() {
-  if (!FExplicit.Contains(cvAlignment)) return false;
-  TField* F = Field();
-  return FAlignment != (F ? F->Alignment() : taLeftJustify);
-}
+bool TColumnKs::AlignmentStored() { return Stored(cvAlignment); }
 
 TColor TColumnKs::Color() const {
   if (FExplicit.Contains(cvColor)) return FColor;
@@ -506,11 +502,7 @@ TColor TColumnKs::Color() const {
 
 void TColumnKs::SetColor(TColor Value) { SetExplicit(cvColor, FColor, Value); }
 
-bool TColumnKs::ColorStored() const {
-  if (!FExplicit.Contains(cvColor)) return false;
-  TCustomDBGridKs* Grid = GetGrid();
-  return FColor != (Grid ? Grid->Color() : clWindow);
-}
+bool TColumnKs::ColorStored() { return Stored(cvColor); }
 
 bool TColumnKs::ReadOnly() {
   if (FExplicit.Contains(cvReadOnly)) return FReadOnly;
@@ -522,14 +514,7 @@ bool TColumnKs::ReadOnly() {
 
 void TColumnKs::SetReadOnly(bool Value) { SetExplicit(cvReadOnly, FReadOnly, Value); }
 
-bool TColumnKs::ReadOnlyStored() {
-  if (!FExplicit.Contains(cvReadOnly)) return false;
-  bool Explicit = FReadOnly;
-  FExplicit.Exclude(cvReadOnly);
-  bool Fallback = ReadOnly();
-  FExplicit.Include(cvReadOnly);
-  return Explicit != Fallback;
-}
+bool TColumnKs::ReadOnlyStored() { return Stored(cvReadOnly); }
 
 void TColumnKs::SetVisible(bool Value) {
   if (FVisible == Value) return;
@@ -572,7 +557,7 @@ void TColumnKs::SetWidth(int Value) {
   ColumnChanged();
 }
 
-bool TColumnKs::WidthStored() { return FExplicit.Contains(cvWidth) && FWidth != DefaultWidth(); }
+bool TColumnKs::WidthStored() { return Stored(cvWidth); }
 
 void TColumnKs::SetMinWidth(int Value) {
   FMinWidth = Value;
@@ -605,6 +590,155 @@ bool TColumnKs::ToolTips() const {
 }
 
 void TColumnKs::SetToolTips(bool Value) { SetExplicit(cvToolTips, FToolTips, Value, false); }
+
+const TColumnDefValuesKs* TColumnKs::Defaults() const {
+  TCustomDBGridKs* Grid = GetGrid();
+  return Grid ? Grid->ColumnDefValues() : nullptr;
+}
+
+bool TColumnKs::AlwaysShowEditButton() const {
+  if (FExplicit.Contains(cvAlwaysShowEditButton)) return FAlwaysShowEditButton;
+  return Defaults() && Defaults()->AlwaysShowEditButton();
+}
+
+void TColumnKs::SetAlwaysShowEditButton(bool Value) {
+  SetExplicit(cvAlwaysShowEditButton, FAlwaysShowEditButton, Value);
+}
+
+bool TColumnKs::AutoDropDown() const {
+  if (FExplicit.Contains(cvAutoDropDown)) return FAutoDropDown;
+  return Defaults() && Defaults()->AutoDropDown();
+}
+
+void TColumnKs::SetAutoDropDown(bool Value) {
+  SetExplicit(cvAutoDropDown, FAutoDropDown, Value, false);
+}
+
+bool TColumnKs::DblClickNextVal() const {
+  if (FExplicit.Contains(cvDblClickNextVal)) return FDblClickNextVal;
+  return Defaults() && Defaults()->DblClickNextVal();
+}
+
+void TColumnKs::SetDblClickNextVal(bool Value) {
+  SetExplicit(cvDblClickNextVal, FDblClickNextVal, Value, false);
+}
+
+bool TColumnKs::DropDownShowTitles() const {
+  if (FExplicit.Contains(cvDropDownShowTitles)) return FDropDownShowTitles;
+  return Defaults() && Defaults()->DropDownShowTitles();
+}
+
+void TColumnKs::SetDropDownShowTitles(bool Value) {
+  SetExplicit(cvDropDownShowTitles, FDropDownShowTitles, Value, false);
+}
+
+bool TColumnKs::DropDownSizing() const {
+  if (FExplicit.Contains(cvDropDownSizing)) return FDropDownSizing;
+  return Defaults() && Defaults()->DropDownSizing();
+}
+
+void TColumnKs::SetDropDownSizing(bool Value) {
+  SetExplicit(cvDropDownSizing, FDropDownSizing, Value, false);
+}
+
+bool TColumnKs::EndEllipsis() const {
+  if (FExplicit.Contains(cvEndEllipsis)) return FEndEllipsis;
+  return Defaults() && Defaults()->EndEllipsis();
+}
+
+void TColumnKs::SetEndEllipsis(bool Value) { SetExplicit(cvEndEllipsis, FEndEllipsis, Value); }
+
+bool TColumnKs::HighlightRequired() const {
+  if (FExplicit.Contains(cvHighlightRequired)) return FHighlightRequired;
+  return Defaults() && Defaults()->HighlightRequired();
+}
+
+void TColumnKs::SetHighlightRequired(bool Value) {
+  SetExplicit(cvHighlightRequired, FHighlightRequired, Value);
+}
+
+TTextLayout TColumnKs::Layout() const {
+  if (FExplicit.Contains(cvLayout)) return FLayout;
+  return Defaults() ? Defaults()->Layout() : tlTop;
+}
+
+void TColumnKs::SetLayout(TTextLayout Value) { SetExplicit(cvLayout, FLayout, Value); }
+
+bool TColumnKs::WordWrap() {
+  if (FExplicit.Contains(cvWordWrap)) return FWordWrap;
+  TField* F = Field();
+  if (!F) return false;
+  TFieldType T = F->DataType();
+  return T == ftString || T == ftMemo || T == ftFmtMemo || T == ftWideString;
+}
+
+// A value equal to what the column reads anyway sets no flag, except while
+// the grid loads (the stored value is the column's own).
+void TColumnKs::SetWordWrap(bool Value) {
+  TCustomDBGridKs* Grid = GetGrid();
+  if (!FExplicit.Contains(cvWordWrap) && Value == WordWrap() && !(Grid && Grid->Loading())) return;
+  SetExplicit(cvWordWrap, FWordWrap, Value);
+}
+
+AnsiString TColumnKs::LookupDisplayFields() {
+  if (FExplicit.Contains(cvLookupDisplayFields)) return FLookupDisplayFields;
+  TField* F = Field();
+  return F && F->Lookup() ? F->LookupResultField() : AnsiString();
+}
+
+void TColumnKs::SetLookupDisplayFields(const AnsiString& Value) {
+  SetExplicit(cvLookupDisplayFields, FLookupDisplayFields, Value);
+}
+
+bool TColumnKs::Stored(TColumnKsValue Flag) {
+  if (!FExplicit.Contains(Flag)) return false;
+  // What the property reads with the flag and without it.
+  auto Differs = [&](auto Read) {
+    auto Own = Read();
+    FExplicit.Exclude(Flag);
+    auto Fallback = Read();
+    FExplicit.Include(Flag);
+    return !(Own == Fallback);
+  };
+  switch (Flag) {
+    case cvColor:
+      return Differs([&] { return Color(); });
+    case cvWidth:
+      return Differs([&] { return Width(); });
+    case cvFont:
+      return true;
+    case cvAlignment:
+      return Differs([&] { return Alignment(); });
+    case cvReadOnly:
+      return Differs([&] { return ReadOnly(); });
+    case cvWordWrap:
+      return Differs([&] { return WordWrap(); });
+    case cvLookupDisplayFields:
+      return Differs([&] { return LookupDisplayFields(); });
+    case cvCheckboxes:
+      return Differs([&] { return Checkboxes(); });
+    case cvAlwaysShowEditButton:
+      return Differs([&] { return AlwaysShowEditButton(); });
+    case cvEndEllipsis:
+      return Differs([&] { return EndEllipsis(); });
+    case cvAutoDropDown:
+      return Differs([&] { return AutoDropDown(); });
+    case cvDblClickNextVal:
+      return Differs([&] { return DblClickNextVal(); });
+    case cvToolTips:
+      return Differs([&] { return ToolTips(); });
+    case cvDropDownSizing:
+      return Differs([&] { return DropDownSizing(); });
+    case cvDropDownShowTitles:
+      return Differs([&] { return DropDownShowTitles(); });
+    case cvLayout:
+      return Differs([&] { return Layout(); });
+    case cvHighlightRequired:
+      return Differs([&] { return HighlightRequired(); });
+    default:
+      return true;
+  }
+}
 
 bool TColumnKs::Checkboxes() {
   if (FExplicit.Contains(cvCheckboxes)) return FCheckboxes;
@@ -721,7 +855,23 @@ void TColumnKs::Assign(TPersistent* Source) {
   InitWidth = S->InitWidth;
   FAutoFitColWidth = S->FAutoFitColWidth;
   FKeyList.Assign(&S->FKeyList);
-  if (S->FExplicit.Contains(cvToolTips)) SetToolTips(S->FToolTips);
+  // The grid-default properties the source has set.
+  auto Copy = [&](TColumnKsValue Flag, auto& Field, const auto& From) {
+    if (!S->FExplicit.Contains(Flag)) return;
+    Field = From;
+    FExplicit.Include(Flag);
+  };
+  Copy(cvToolTips, FToolTips, S->FToolTips);
+  Copy(cvLookupDisplayFields, FLookupDisplayFields, S->FLookupDisplayFields);
+  Copy(cvWordWrap, FWordWrap, S->FWordWrap);
+  Copy(cvEndEllipsis, FEndEllipsis, S->FEndEllipsis);
+  Copy(cvAutoDropDown, FAutoDropDown, S->FAutoDropDown);
+  Copy(cvAlwaysShowEditButton, FAlwaysShowEditButton, S->FAlwaysShowEditButton);
+  Copy(cvDblClickNextVal, FDblClickNextVal, S->FDblClickNextVal);
+  Copy(cvDropDownSizing, FDropDownSizing, S->FDropDownSizing);
+  Copy(cvDropDownShowTitles, FDropDownShowTitles, S->FDropDownShowTitles);
+  Copy(cvLayout, FLayout, S->FLayout);
+  Copy(cvHighlightRequired, FHighlightRequired, S->FHighlightRequired);
   Tag = S->Tag;
   FVisible = S->FVisible;
   FNotInKeyListIndex = S->FNotInKeyListIndex;

@@ -257,7 +257,7 @@ class TColumnKs : public TCollectionItem {
   bool AlignmentStored();
   TColor Color() const;
   void SetColor(TColor Value);
-  bool ColorStored() const;
+  bool ColorStored();
   TFont* Font() { return &FFont; }
   bool FontStored() const { return FExplicit.Contains(cvFont); }
   // Takes the grid's font again unless the column has its own.
@@ -283,6 +283,32 @@ class TColumnKs : public TCollectionItem {
   virtual void SetAutoFitColWidth(bool Value);
   bool ToolTips() const;
   void SetToolTips(bool Value);
+  // Grid-wide defaults while not set on the column.
+  bool AlwaysShowEditButton() const;
+  void SetAlwaysShowEditButton(bool Value);
+  bool AutoDropDown() const;
+  void SetAutoDropDown(bool Value);
+  bool DblClickNextVal() const;
+  void SetDblClickNextVal(bool Value);
+  bool DropDownShowTitles() const;
+  void SetDropDownShowTitles(bool Value);
+  bool DropDownSizing() const;
+  void SetDropDownSizing(bool Value);
+  bool EndEllipsis() const;
+  void SetEndEllipsis(bool Value);
+  bool HighlightRequired() const;
+  void SetHighlightRequired(bool Value);
+  TTextLayout Layout() const;
+  void SetLayout(TTextLayout Value);
+  // True for text fields.
+  bool WordWrap();
+  void SetWordWrap(bool Value);
+  // The lookup field's result field.
+  AnsiString LookupDisplayFields();
+  void SetLookupDisplayFields(const AnsiString& Value);
+  // Whether a property is stored: set on the column and not equal to what
+  // it would read otherwise.
+  bool Stored(TColumnKsValue Flag);
   bool Checkboxes();
   void SetCheckboxes(bool Value);
   TColumnButtonStyleKs ButtonStyle() const { return FButtonStyle; }
@@ -336,6 +362,7 @@ class TColumnKs : public TCollectionItem {
   void StepLookup(long double Step);
   template <class T>
   void SetExplicit(TColumnKsValue Flag, T& Field, const T& Value, bool Notify = true);
+  const TColumnDefValuesKs* Defaults() const;
   void DefaultFontChanged(TObject*);
 
   TColumnKsValues FExplicit;
@@ -346,6 +373,11 @@ class TColumnKs : public TCollectionItem {
   TColor FColor = clWindow;
   TFont FFont;
   bool FReadOnly = false, FVisible = true, FToolTips = false, FCheckboxes = false;
+  bool FAlwaysShowEditButton = false, FAutoDropDown = false, FDblClickNextVal = false;
+  bool FDropDownShowTitles = false, FDropDownSizing = false, FEndEllipsis = false;
+  bool FHighlightRequired = false, FWordWrap = false;
+  TTextLayout FLayout = tlTop;
+  AnsiString FLookupDisplayFields;
   int FWidth = 0;
   int FMinWidth = 0, FMaxWidth = 0;
   bool FAutoFitColWidth = true;

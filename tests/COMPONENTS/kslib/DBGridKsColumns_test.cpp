@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "COMPONENTS/kslib/DBGridKs.h"
 #include "GridForm.h"
 
@@ -337,6 +339,179 @@ TEST(GridColumnWrite, DatesAndHandledWrites) {
   Name->UpdateData("Другое", Variant(), true);
   EXPECT_EQ(G.Data.FieldByName("Name")->AsString(), "Анна");
   G.Data.Cancel();
+}
+
+}  // namespace
+
+namespace {
+
+// Each grid-default property: it follows the grid's defaults until set on
+// the column, is stored only when it differs from them, and a copied
+// column takes it with its flag.
+TEST(GridColumn, GridDefaultPropertiesFollowTheDefaultsUntilSet) {
+  struct TCase {
+    const char* Name;
+    TColumnKsValue Flag;
+    std::function<bool(TColumnKs*)> Read;
+    std::function<void(TColumnKs*, bool)> Write;
+    std::function<void(TColumnDefValuesKs*, bool)> Default;
+  };
+  TCase Cases[] = {
+      {"AlwaysShowEditButton", cvAlwaysShowEditButton,
+       [](TColumnKs* C) { return C->AlwaysShowEditButton(); },
+       [](TColumnKs* C, bool V) { C->SetAlwaysShowEditButton(V); },
+       [](TColumnDefValuesKs* D, bool V) { D->SetAlwaysShowEditButton(V); }},
+      {"AutoDropDown", cvAutoDropDown, [](TColumnKs* C) { return C->AutoDropDown(); },
+       [](TColumnKs* C, bool V) { C->SetAutoDropDown(V); },
+       [](TColumnDefValuesKs* D, bool V) { D->SetAutoDropDown(V); }},
+      {"DblClickNextVal", cvDblClickNextVal, [](TColumnKs* C) { return C->DblClickNextVal(); },
+       [](TColumnKs* C, bool V) { C->SetDblClickNextVal(V); },
+       [](TColumnDefValuesKs* D, bool V) { D->SetDblClickNextVal(V); }},
+      {"DropDownShowTitles", cvDropDownShowTitles,
+       [](TColumnKs* C) { return C->DropDownShowTitles(); },
+       [](TColumnKs* C, bool V) { C->SetDropDownShowTitles(V); },
+       [](TColumnDefValuesKs* D, bool V) { D->SetDropDownShowTitles(V); }},
+      {"DropDownSizing", cvDropDownSizing, [](TColumnKs* C) { return C->DropDownSizing(); },
+       [](TColumnKs* C, bool V) { C->SetDropDownSizing(V); },
+       [](TColumnDefValuesKs* D, bool V) { D->SetDropDownSizing(V); }},
+      {"EndEllipsis", cvEndEllipsis, [](TColumnKs* C) { return C->EndEllipsis(); },
+       [](TColumnKs* C, bool V) { C->SetEndEllipsis(V); },
+       [](TColumnDefValuesKs* D, bool V) { D->SetEndEllipsis(V); }},
+      {"HighlightRequired", cvHighlightRequired,
+       [](TColumnKs* C) { return C->HighlightRequired(); },
+       [](TColumnKs* C, bool V) { C->SetHighlightRequired(V); },
+       [](TColumnDefValuesKs* D, bool V) { D->SetHighlightRequired(V); }},
+      {"ToolTips", cvToolTips, [](TColumnKs* C) { return C->ToolTips(); },
+       [](TColumnKs* C, bool V) { C->SetToolTips(V); },
+       [](TColumnDefValuesKs* D, bool V) { D->SetToolTips(V); }},
+      {"Layout", cvLayout, [](TColumnKs* C) { return C->Layout() == tlBottom; },
+       [](TColumnKs* C, bool V) { C->SetLayout(V ? tlBottom : tlTop); },
+       [](TColumnDefValuesKs* D, bool V) { D->SetLayout(V ? tlBottom : tlTop); }},
+  };
+  for (TCase& K : Cases) {
+    TPeopleGrid G;
+    G.Grid.Columns()->Clear();
+    TColumnKs* C = G.Own("Name");
+    TColumnDefValuesKs* D = G.Grid.ColumnDefValues();
+    K.Default(D, false);
+    EXPECT_FALSE(K.Read(C)) << K.Name;
+    K.Default(D, true);
+    EXPECT_TRUE(K.Read(C)) << K.Name << " follows the defaults";
+    K.Write(C, true);
+    EXPECT_TRUE(C->ExplicitValues().Contains(K.Flag)) << K.Name;
+    EXPECT_FALSE(C->Stored(K.Flag)) << K.Name << " equal to the default: not stored";
+    K.Default(D, false);
+    EXPECT_TRUE(K.Read(C)) << K.Name << " keeps its own";
+    EXPECT_TRUE(C->Stored(K.Flag)) << K.Name;
+    TColumnKs* Copy = G.Grid.Columns()->Add();
+    Copy->Assign(C);
+    EXPECT_TRUE(K.Read(Copy)) << K.Name << " copied with its flag";
+    TCollection Loose(CollectionItemClass<TColumnKs>());
+    EXPECT_FALSE(K.Read(static_cast<TColumnKs*>(Loose.Add()))) << K.Name << " without a grid";
+  }
+}
+
+TEST(GridColumn, WordWrapAndLookupFieldsFollowTheField) {
+  TPeopleGrid G;
+  G.Grid.Columns()->Clear();
+  TColumnKs* Name = G.Own("Name");
+  TColumnKs* Id = G.Own("Id");
+  EXPECT_TRUE(Name->WordWrap()) << "a text field wraps";
+  EXPECT_FALSE(Id->WordWrap());
+  Name->SetWordWrap(true);
+  EXPECT_FALSE(Name->ExplicitValues().Contains(cvWordWrap)) << "the same as it reads: no flag";
+  Name->SetWordWrap(false);
+  EXPECT_FALSE(Name->WordWrap());
+  EXPECT_TRUE(Name->Stored(cvWordWrap));
+  EXPECT_EQ(Id->LookupDisplayFields(), "") << "not a lookup field";
+  Id->SetLookupDisplayFields("Name");
+  EXPECT_EQ(Id->LookupDisplayFields(), "Name");
+  EXPECT_TRUE(Id->Stored(cvLookupDisplayFields));
+}
+
+}  // namespace
+
+namespace {
+
+// People with a city code shown through a lookup field of cities.
+struct TCityGrid {
+  TArrayDataSet Cities{nullptr};
+  TArrayDataSet People{nullptr};
+  TDataSource Source{nullptr};
+  TForm* Form = new TForm(Application);
+  TDBGridKs* Grid = new TDBGridKs(Form);
+
+  TField* Add(const char* Name, TFieldType Type, TFieldKind Kind = fkData, int Size = 0) {
+    TField* F = DefaultFieldClass(Type)(&People);
+    F->SetFieldName(Name);
+    F->SetFieldKind(Kind);
+    if (Size) F->SetSize(Size);
+    F->SetDataSet(&People);
+    return F;
+  }
+  TCityGrid() {
+    Cities.FieldDefs()->Add("Code", ftInteger);
+    Cities.FieldDefs()->Add("Title", ftString, 20);
+    Cities.Open();
+    for (int I = 1; I <= 3; ++I) AppendValues(&Cities, {I * 10, "город" + std::to_string(I)});
+    Add("Id", ftInteger);
+    Add("Name", ftString, fkData, 20);
+    Add("CityId", ftInteger)->SetVisible(false);
+    TField* City = Add("City", ftString, fkLookup, 20);
+    City->SetLookupDataSet(&Cities);
+    City->SetKeyFields("CityId");
+    City->SetLookupKeyFields("Code");
+    City->SetLookupResultField("Title");
+    People.Open();
+    AppendValues(&People, {1, "Анна", 20});
+    AppendValues(&People, {2, "Борис", 30});
+    People.First();
+    Source.SetDataSet(&People);
+    Grid->SetParent(Form);
+    Grid->SetBounds(0, 0, 400, 200);
+    Grid->SetDataSource(&Source);
+    Form->Show();
+  }
+  ~TCityGrid() {
+    delete Form;
+    People.Close();
+    Cities.Close();
+  }
+  TCityGrid(const TCityGrid&) = delete;
+  TCityGrid& operator=(const TCityGrid&) = delete;
+};
+
+TEST(GridColumn, FocusOnAHiddenKeyFieldGoesToItsLookupColumn) {
+  TCityGrid G;
+  ASSERT_EQ(G.Grid->Columns()->Count(), 3) << "Id, Name and City; the code is hidden";
+  EXPECT_EQ(G.Grid->SelectedIndex(), 0);
+  G.People.FieldByName("CityId")->FocusControl();
+  PumpFor(20);
+  EXPECT_EQ(G.Grid->SelectedField(), G.People.FieldByName("City"));
+  EXPECT_TRUE(G.Grid->GridOrEditorFocused());
+}
+
+TEST(GridColumnWrite, ALookupColumnStepsThroughItsList) {
+  TCityGrid G;
+  TColumnKs* City = G.Grid->Columns()->Items(2);
+  ASSERT_EQ(City->GetColumnType(), 2);
+  struct {
+    int From;
+    long double Step;
+    int To;
+  } Steps[] = {{20, 1.0L, 30}, {30, 1.0L, 10}, {10, -1.0L, 30}, {20, -1.0L, 10}};
+  for (auto& S : Steps) {
+    G.People.Edit();
+    G.People.FieldByName("CityId")->SetAsInteger(S.From);
+    City->ApplyNextValue(S.Step);
+    EXPECT_EQ(G.People.FieldByName("CityId")->AsInteger(), S.To) << S.From;
+    G.People.Cancel();
+  }
+  G.People.Edit();
+  G.People.FieldByName("CityId")->Clear();
+  City->ApplyNextValue(1.0L);
+  EXPECT_EQ(G.People.FieldByName("CityId")->AsInteger(), 10) << "from no key: the first";
+  G.People.Cancel();
 }
 
 }  // namespace
