@@ -184,6 +184,41 @@ TEST_F(ColumnFilterTest, AListSourceGivesKeysTextsAndTheDropDown) {
   EXPECT_EQ(Name.Expression().Operator1, fopIsNull);
 }
 
+// A list whose records past the first cannot be read when armed.
+class TFailingList : public TArrayDataSet {
+ public:
+  TFailingList() : TArrayDataSet(nullptr) {
+    FieldDefs()->Add("Id", ftInteger);
+    FieldDefs()->Add("City", ftString, 20);
+    Open();
+    for (int I = 1; I <= 3; ++I) AppendValues(this, {I, "город" + std::to_string(I)});
+  }
+  ~TFailingList() override { Close(); }
+  bool FailPastFirst = false;
+
+ protected:
+  TGetResult GetRecord(TRecordBuffer Buffer, TGetMode GetMode, bool DoCheck) override {
+    if (FailPastFirst && GetMode == gmNext && CursorRow() >= 0)
+      throw EDatabaseError("список недоступен");
+    return TArrayDataSet::GetRecord(Buffer, GetMode, DoCheck);
+  }
+};
+
+TEST_F(ColumnFilterTest, AFailingListReadPutsTheListBack) {
+  TFailingList List;
+  TDataSource ListSource(nullptr);
+  ListSource.SetDataSet(&List);
+  List.Last();
+  List.FailPastFirst = true;
+  TSTColumnFilterKs Filter(Column("Id"));
+  Filter.SetKeyField("Id");
+  Filter.SetListField("City");
+  EXPECT_THROW(Filter.SetListSource(&ListSource), EDatabaseError);
+  EXPECT_FALSE(List.ControlsDisabled());
+  List.FailPastFirst = false;
+  EXPECT_EQ(List.FieldByName("Id")->AsInteger(), 1);
+}
+
 TEST_F(ColumnFilterTest, SettingsCopyAndSwitchesReLayOut) {
   TSTColumnFilterKs Source(Column("Amount"));
   Source.SetDataField("CityId");
