@@ -8,6 +8,7 @@
 #include <map>
 
 #include "tests/platform/db/ArrayDataSet.h"
+#include "zynMemTable.h"
 
 namespace {
 
@@ -128,6 +129,49 @@ TEST(BookmarkList, BookmarksOfDeletedRecordsAreDropped) {
   F.List.Delete();
   EXPECT_EQ(F.List.Count(), 0);
   EXPECT_EQ(F.Data.RecordCount(), 3);
+}
+
+}  // namespace
+
+namespace {
+
+// Over the in-memory table, whose bookmark order follows its index.
+TEST(BookmarkList, SelectionStaysThroughAnIndexChangeAndAKeyEdit) {
+  TzynMemTable Table(nullptr);
+  Table.FieldDefs()->Add("ID", ftInteger);
+  Table.FieldDefs()->Add("KEY", ftInteger);
+  Table.Open();
+  for (int Id = 1; Id <= 8; ++Id) AppendValues(&Table, {Id, Id * 5 % 9});
+  TOwner Owner;
+  Owner.DataSet = &Table;
+  TBookmarkListKs List(&Owner);
+  List.LinkActive(true);
+  auto Go = [&](int Id) { ASSERT_TRUE(Table.Locate("ID", Variant(Id), {})); };
+  auto Selected = [&](int Id) {
+    Go(Id);
+    return List.CurrentRowSelected();
+  };
+  for (int Id : {2, 5, 7}) {
+    Go(Id);
+    List.SetCurrentRowSelected(true);
+  }
+  Table.SetIndexFieldNames("KEY");
+  List.Refresh();
+  for (int Id = 1; Id <= 8; ++Id) EXPECT_EQ(Selected(Id), Id == 2 || Id == 5 || Id == 7) << Id;
+  // A posted key moves record 5 to the end of the index.
+  Go(5);
+  Table.Edit();
+  Table.FieldByName("KEY")->SetAsInteger(100);
+  Table.Post();
+  List.Refresh();
+  EXPECT_TRUE(Selected(5));
+  List.SetCurrentRowSelected(true);
+  EXPECT_EQ(List.Count(), 3) << "selected once";
+  List.SetCurrentRowSelected(false);
+  EXPECT_FALSE(Selected(5));
+  EXPECT_TRUE(Selected(2));
+  EXPECT_TRUE(Selected(7));
+  EXPECT_EQ(List.Count(), 2);
 }
 
 }  // namespace
