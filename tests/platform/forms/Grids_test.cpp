@@ -245,3 +245,23 @@ TEST(Grid, FixedCountsMustStayBelowTheCellCounts) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Grid, DraggingBelowTheCellsScrollsOnTheTimer) {
+  TGridForm F;
+  POINT P = F.Centre(2, 3);
+  F.Mouse(WM_LBUTTONDOWN, P.x, P.y, MK_LBUTTON);
+  EXPECT_EQ(F.Grid->GridState(), gsSelecting);
+  F.Mouse(WM_MOUSEMOVE, P.x, F.Grid->ClientHeight() + 20, MK_LBUTTON);
+  PumpFor(400);
+  EXPECT_GT(F.Grid->Row(), 5) << "each timer step moves one row down";
+  EXPECT_GT(F.Grid->TopRow(), 1);
+  int Reached = F.Grid->Row();
+  F.Mouse(WM_LBUTTONUP, P.x, F.Grid->ClientHeight() + 20);
+  PumpFor(150);
+  EXPECT_EQ(F.Grid->Row(), Reached) << "the release stops it";
+  EXPECT_EQ(F.Grid->GridState(), gsNormal);
+}
+
+}  // namespace
