@@ -464,7 +464,8 @@ void RegisterDatasetFeatures(TDatasetClassTestKs Test, int Depth,
 }
 
 void UnregisterDatasetFeatures(TDatasetFeaturesKs* Features) {
-  std::erase_if(Registry(), [&](const TFeaturesEntry& Entry) { return Entry.Features.get() == Features; });
+  std::erase_if(Registry(),
+                [&](const TFeaturesEntry& Entry) { return Entry.Features.get() == Features; });
 }
 
 TDatasetFeaturesKs* FindDatasetFeatures(const TDataSet* DataSet) {

@@ -47,7 +47,7 @@ enum TSTFilterOperatorKs : uint8_t {
 struct TSTFilterExpressionKs {
   TSTFilterOperandTypeKs OperandType = fotNone;
   TSTFilterOperatorKs Operator1 = fopNone;
-  Variant Operand1 = Variant::Null();  // a value or a variant array (in, not in)
+  Variant Operand1 = Variant::Null();      // a value or a variant array (in, not in)
   TSTFilterOperatorKs Relation = fopNone;  // fopNone, fopAnd or fopOr
   TSTFilterOperatorKs Operator2 = fopNone;
   Variant Operand2 = Variant::Null();
@@ -89,7 +89,9 @@ using TDatasetClassTestKs = std::function<bool(const TDataSet* DataSet)>;
 
 template <class TDataSetClass>
 TDatasetClassTestKs DatasetClassTest() {
-  return [](const TDataSet* DataSet) { return dynamic_cast<const TDataSetClass*>(DataSet) != nullptr; };
+  return [](const TDataSet* DataSet) {
+    return dynamic_cast<const TDataSetClass*>(DataSet) != nullptr;
+  };
 }
 
 // Depth is the class's number of ancestors: of the entries whose test a

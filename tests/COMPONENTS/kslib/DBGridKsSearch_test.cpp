@@ -33,8 +33,7 @@ class CellSearchTest : public testing::Test {
   }
   // "record:column" of the match, or "none" with the record the dataset is on.
   std::string Find(bool Reversed = false) {
-    if (!Search.Find(&Table, Reversed))
-      return "none at " + Table.FieldByName("Id")->AsString();
+    if (!Search.Find(&Table, Reversed)) return "none at " + Table.FieldByName("Id")->AsString();
     return Table.FieldByName("Id")->AsString() + ":" + std::to_string(Search.ColumnIndex());
   }
   void GoTo(int Id) { ASSERT_TRUE(Table.Locate("Id", Id, {})); }

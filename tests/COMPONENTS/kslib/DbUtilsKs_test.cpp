@@ -48,9 +48,9 @@ AnsiString DescribeValue(const Variant& V) {
   }
 }
 
-const char* const OperatorNames[16] = {"",     "=",      "<>",      ">",           "<",   ">=",
-                                       "<=",   "like",   "not like", "in",         "not in",
-                                       "is null", "is not null", "and", "or", "value"};
+const char* const OperatorNames[16] = {
+    "",         "=",  "<>",     ">",       "<",           ">=",  "<=", "like",
+    "not like", "in", "not in", "is null", "is not null", "and", "or", "value"};
 
 AnsiString DescribeCondition(TSTFilterOperatorKs Op, const Variant& Operand) {
   AnsiString Text = OperatorNames[Op];
@@ -213,11 +213,11 @@ TEST(FilterExpressionParser, ClearKeepsTheOperandType) {
 
 TEST(FilterExpressionParser, FieldTypesGiveOperandTypes) {
   const std::pair<TFieldType, TSTFilterOperandTypeKs> Cases[] = {
-      {ftString, fotString},   {ftMemo, fotString},      {ftFixedChar, fotString},
-      {ftGuid, fotString},     {ftSmallint, fotNumber},  {ftLargeint, fotNumber},
-      {ftBCD, fotNumber},      {ftAutoInc, fotNumber},   {ftCurrency, fotNumber},
-      {ftDate, fotDateTime},   {ftTime, fotDateTime},    {ftDateTime, fotDateTime},
-      {ftBoolean, fotBoolean}, {ftBlob, fotNone},        {ftBytes, fotNone}};
+      {ftString, fotString},   {ftMemo, fotString},     {ftFixedChar, fotString},
+      {ftGuid, fotString},     {ftSmallint, fotNumber}, {ftLargeint, fotNumber},
+      {ftBCD, fotNumber},      {ftAutoInc, fotNumber},  {ftCurrency, fotNumber},
+      {ftDate, fotDateTime},   {ftTime, fotDateTime},   {ftDateTime, fotDateTime},
+      {ftBoolean, fotBoolean}, {ftBlob, fotNone},       {ftBytes, fotNone}};
   for (auto [Field, Operand] : Cases) EXPECT_EQ(FilterOperandTypeOf(Field), Operand) << int(Field);
 }
 
@@ -299,8 +299,8 @@ class TExpressionMaker {
 
   Variant Value(TSTFilterOperandTypeKs Type) {
     static const char* const Texts[] = {
-        "abc", "New York", "O'Brien", "''", "Москва", "ёЁ и Й", "and", "In", "Null", "NOT x",
-        "a,b", "(x)", " lead", "trail ", "", "1,5", "=", "a | b", "'", "~!<>"};
+        "abc", "New York", "O'Brien", "''",     "Москва", "ёЁ и Й", "and", "In",    "Null", "NOT x",
+        "a,b", "(x)",      " lead",   "trail ", "",       "1,5",    "=",   "a | b", "'",    "~!<>"};
     switch (Type) {
       case fotNumber:
         return Pick(-100000, 100000) / static_cast<double>(Pick(0, 1) ? 1 : 1000);
