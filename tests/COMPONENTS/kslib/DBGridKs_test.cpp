@@ -650,3 +650,44 @@ TEST(DBGridWindow, AnAutomaticDragStartsAfterThePressMovedTheGrid) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DBGridLayout, DraggingABorderOfAFittedGridKeepsTheGridFitted) {
+  for (bool WholeRight : {false, true}) {
+    TGridForm<> F;
+    F.Show();
+    if (WholeRight)
+      F.Grid->SetOptionsKs(F.Grid->OptionsKs() + TDBGridKsOptions{dghResizeWholeRightPart});
+    F.Grid->SetAutoFitColWidths(true);
+    auto Widths = [&] {
+      std::vector<int> W;
+      for (int I = 0; I < 4; ++I) W.push_back(F.Grid->Columns()->Items(I)->Width());
+      return W;
+    };
+    auto Total = [&] {
+      int Sum = F.Grid->ColWidths(0) + 1;
+      for (int W : Widths()) Sum += W + 1;
+      return Sum;
+    };
+    std::vector<int> Before = Widths();
+    RECT Title = F.Grid->CellRect(2, 0);
+    PostMessageA(F.Grid->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(Title.right, 3));
+    PostMessageA(F.Grid->Handle(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(Title.right + 30, 3));
+    PostMessageA(F.Grid->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(Title.right + 30, 3));
+    PumpFor(50);
+    std::vector<int> After = Widths();
+    EXPECT_EQ(Total(), F.Grid->ClientWidth()) << "still fitted";
+    EXPECT_GT(After[1], Before[1]) << "the dragged column grew";
+    EXPECT_EQ(After[0], Before[0]) << "columns to the left stay";
+    if (WholeRight) {
+      EXPECT_LT(After[2], Before[2]);
+      EXPECT_LT(After[3], Before[3]) << "the whole right part gives way";
+    } else {
+      EXPECT_LT(After[2], Before[2]) << "the next column gives way";
+      EXPECT_EQ(After[3], Before[3]);
+    }
+  }
+}
+
+}  // namespace
