@@ -34,3 +34,11 @@ function(ks_uses_test_db name)
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED ks_test_db)
   endif()
 endfunction()
+
+# ks_uses_test_printer(<test>): the test prints on the PostScript test
+# printer, installed in the Wine prefix by a fixture (tests/platform/forms).
+function(ks_uses_test_printer name)
+  if(TARGET ${name})
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED ks_test_printer)
+  endif()
+endfunction()
