@@ -97,6 +97,7 @@ const TKeyword Keywords[] = {
 struct TToken {
   TSTFilterOperatorKs Code = fopNone;
   Variant Value = Variant::Null();
+  size_t Start = 0;
 };
 
 bool IsWordChar(char c) {
@@ -116,20 +117,20 @@ class TFilterParser {
 
   void Parse(TSTFilterExpressionKs& Expr) {
     if (S.empty()) return;
-    if (!ReadCondition(Expr.Operator1, Expr.Operand1)) Fail(ErrorInExpressionMsg);
+    ReadCondition(Expr.Operator1, Expr.Operand1, ErrorInExpressionMsg);
     SkipSpaces();
     if (AtEnd()) return;
     TToken Relation = ReadToken();
-    if (Relation.Code == fopNone) Fail(IncorrectExpressionMsg);
-    if (Relation.Code != fopAnd && Relation.Code != fopOr) Fail(AndOrMsg);
+    if (Relation.Code == fopNone) Fail(IncorrectExpressionMsg, Relation.Start);
+    if (Relation.Code != fopAnd && Relation.Code != fopOr) Fail(AndOrMsg, Relation.Start);
     SkipSpaces();
     // A relation with nothing after it joins nothing.
     if (AtEnd()) return;
     Expr.Relation = Relation.Code;
-    if (!ReadCondition(Expr.Operator2, Expr.Operand2)) Fail(IncorrectExpressionMsg);
+    ReadCondition(Expr.Operator2, Expr.Operand2, IncorrectExpressionMsg);
     // A third condition would be lost without a word.
     SkipSpaces();
-    if (!AtEnd()) Fail(IncorrectExpressionMsg);
+    if (!AtEnd()) Fail(IncorrectExpressionMsg, Pos);
   }
 
   void TypeOperand(TSTFilterOperatorKs Op, Variant& Operand) const {
@@ -152,7 +153,9 @@ class TFilterParser {
 
   bool AtEnd() const { return Pos >= S.size(); }
 
-  [[noreturn]] void Fail(const char* Message) const { throw Exception(Message + S); }
+  [[noreturn]] void Fail(const char* Message, size_t Where) const {
+    throw EFilterExpressionError(Message + S, static_cast<int>(Where) + 1);
+  }
 
   void SkipSpaces() { Pos = SpacesEnd(Pos); }
   size_t SpacesEnd(size_t From) const {
@@ -225,7 +228,7 @@ class TFilterParser {
           return Value;
         }
       }
-      Fail(QuoteAbsentMsg);
+      Fail(QuoteAbsentMsg, Pos);
     }
     size_t End = Pos;
     while (End < S.size()) {
@@ -264,6 +267,7 @@ class TFilterParser {
 
   TToken ReadToken() {
     TToken Token;
+    Token.Start = Pos;
     if (AtEnd()) return Token;
     size_t After;
     TLexeme Lexeme = S[Pos] == '\'' ? lxNone : LexemeAt(Pos, After);
@@ -293,7 +297,7 @@ class TFilterParser {
         }
         break;
       case lxIn:
-        if (AtEnd() || S[Pos] != '(') Fail(OpenExpectedMsg);
+        if (AtEnd() || S[Pos] != '(') Fail(OpenExpectedMsg, Pos);
         ++Pos;
         Token.Code = fopIn;
         break;
@@ -315,15 +319,16 @@ class TFilterParser {
     return Token;
   }
 
-  // False when no condition starts here.
-  bool ReadCondition(TSTFilterOperatorKs& Op, Variant& Operand) {
+  // Fails with NoCondition when no condition starts here.
+  void ReadCondition(TSTFilterOperatorKs& Op, Variant& Operand, const char* NoCondition) {
     TToken First = ReadToken();
     if (First.Code == fopValue) {
       Op = First.Value.IsArray() ? fopIn : OperandType == fotString ? fopLike : fopEqual;
       Operand = First.Value;
-      return true;
+      return;
     }
-    if (First.Code == fopNone || First.Code == fopAnd || First.Code == fopOr) return false;
+    if (First.Code == fopNone || First.Code == fopAnd || First.Code == fopOr)
+      Fail(NoCondition, First.Start);
     Op = First.Code;
     // Only a list operator takes a list; "= a,b" compares with "a,b".
     AllowList = IsListOperator(Op);
@@ -336,17 +341,16 @@ class TFilterParser {
       else if (Op == fopNotEqual)
         Op = fopIsNotNull;
       else
-        Fail(BeforeNullMsg);
+        Fail(BeforeNullMsg, Next.Start);
     } else if (Next.Code != fopValue) {
-      Fail(AfterOperatorMsg);
+      Fail(AfterOperatorMsg, Next.Start);
     }
     Operand = Next.Value;
     if (IsListOperator(Op)) {
       SkipSpaces();
-      if (AtEnd() || S[Pos] != ')') Fail(CloseExpectedMsg);
+      if (AtEnd() || S[Pos] != ')') Fail(CloseExpectedMsg, Pos);
       ++Pos;
     }
-    return true;
   }
 
   Variant Typed(const Variant& Value) const {

@@ -64,9 +64,20 @@ TSTFilterOperandTypeKs FilterOperandTypeOf(TFieldType FieldType);
 // Operators and operands to none and Null; OperandType is kept.
 void ClearFilterExpression(TSTFilterExpressionKs& Expr);
 
+// A syntax error in a filter text. Position is 1-based in the trimmed text:
+// where the offending token starts, or where a character was expected
+// (one past the end when the text ended too soon).
+class EFilterExpressionError : public Exception {
+ public:
+  EFilterExpressionError(const AnsiString& Message, int Position)
+      : Exception(Message), Position(Position) {}
+  int Position;
+};
+
 // Fills Expr from Text, typing operands by Expr.OperandType. A syntax error
-// raises Exception with the message and the trimmed text; an operand that
-// does not convert raises EConvertError. Either way Expr is left unchanged.
+// raises EFilterExpressionError with the message and the trimmed text; an
+// operand that does not convert raises EConvertError. Either way Expr is
+// left unchanged.
 void ParseFilterExpression(const AnsiString& Text, TSTFilterExpressionKs& Expr);
 
 // The text shown in the filter cell. OperandOnly shows just the operand

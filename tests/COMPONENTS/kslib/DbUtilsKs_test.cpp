@@ -139,36 +139,40 @@ TEST(FilterExpressionParser, TurnsTypedTextsIntoConditions) {
   }
 }
 
-TEST(FilterExpressionParser, NamesEachErrorWithTheWholeText) {
-  const TParseCase Cases[] = {
-      {fotString, ',', "'abc", "Quote is absent: 'abc"},
-      {fotString, ',', "a or 'b''", "Quote is absent: a or 'b''"},
-      {fotString, ',', " in 1,2 ", "'(' expected: in 1,2"},
-      {fotString, ',', "x in", "'(' expected: x in"},
-      {fotString, ',', "In ('a','b'", "')' expected: In ('a','b'"},
-      {fotString, ',', "(a)", "Error in expression: (a)"},
-      {fotString, ',', "NOT x", "Error in expression: NOT x"},
-      {fotString, ',', "AND a", "Error in expression: AND a"},
-      {fotString, ',', "> NULL", "Unexpected expression before Null: > NULL"},
-      {fotString, ',', "In (NULL)", "Unexpected expression before Null: In (NULL)"},
-      {fotString, ',', "=", "Unexpected expression after operator: ="},
-      {fotString, ',', "NOT NULL", "Unexpected expression after operator: NOT NULL"},
-      {fotString, ',', "= <> 5", "Unexpected expression after operator: = <> 5"},
-      {fotString, ',', "a and (", "Incorrect expression: a and ("},
-      {fotString, ',', "a (", "Incorrect expression: a ("},
-      {fotString, ',', "'a' b", "Unexpected AND or OR: 'a' b"},
-      {fotString, ',', "a = b", "Unexpected AND or OR: a = b"},
+TEST(FilterExpressionParser, NamesEachErrorWithTheWholeTextAndWhere) {
+  struct TCase {
+    const char* Text;
+    const char* Message;
+    int Position;
+  } Cases[] = {
+      {"'abc", "Quote is absent: 'abc", 1},
+      {"a or 'b''", "Quote is absent: a or 'b''", 6},
+      {" in 1,2 ", "'(' expected: in 1,2", 4},
+      {"x in", "'(' expected: x in", 5},
+      {"In ('a','b'", "')' expected: In ('a','b'", 12},
+      {"(a)", "Error in expression: (a)", 1},
+      {"NOT x", "Error in expression: NOT x", 1},
+      {"AND a", "Error in expression: AND a", 1},
+      {"> NULL", "Unexpected expression before Null: > NULL", 3},
+      {"In (NULL)", "Unexpected expression before Null: In (NULL)", 5},
+      {"=", "Unexpected expression after operator: =", 2},
+      {"NOT NULL", "Unexpected expression after operator: NOT NULL", 9},
+      {"= <> 5", "Unexpected expression after operator: = <> 5", 3},
+      {"a and (", "Incorrect expression: a and (", 7},
+      {"a (", "Incorrect expression: a (", 3},
+      {"'a' b", "Unexpected AND or OR: 'a' b", 5},
+      {"a = b", "Unexpected AND or OR: a = b", 3},
       // What follows a second condition is not dropped without a word.
-      {fotString, ',', "a and b and c", "Incorrect expression: a and b and c"},
-      {fotString, ',', "a or In ('x'", "')' expected: a or In ('x'"},
+      {"a and b and c", "Incorrect expression: a and b and c", 9},
+      {"a or In ('x'", "')' expected: a or In ('x'", 13},
   };
-  for (const TParseCase& C : Cases) {
-    TDecimalSeparator Separator(C.Separator);
+  for (const TCase& C : Cases) {
     try {
-      Parsed(C.Text, C.Type);
+      Parsed(C.Text, fotString);
       ADD_FAILURE() << "no error for " << C.Text;
-    } catch (const Exception& E) {
-      EXPECT_EQ(E.Message(), C.Expected);
+    } catch (const EFilterExpressionError& E) {
+      EXPECT_EQ(E.Message(), C.Message);
+      EXPECT_EQ(E.Position, C.Position) << C.Text;
     }
   }
 }
