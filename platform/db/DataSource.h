@@ -44,7 +44,9 @@ class TDataSource : public TComponent {
  protected:
   // Passes a dataset's event on to the links (the record or data-set
   // changes a descendant sends itself, too) and fires the source's events.
-  void DataEvent(TDataEvent Event, intptr_t Info);
+  // Every change of DataSet ends here with deUpdateState, also when the
+  // dataset is being destroyed.
+  virtual void DataEvent(TDataEvent Event, intptr_t Info);
 
  private:
   friend class TDataSet;

@@ -1,0 +1,61 @@
+// The data source through which the grid and the service actions reach a
+// dataset without knowing its class: the user's sort by columns, the filter
+// dialog's conditions, the record marker and record hierarchy levels.
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "FieldFilter.h"
+#include "RecordMarker.h"
+#include "db/DB.h"
+
+class TSDataSource;
+
+// The filter dialog, registered by its form unit: edits Filters for the
+// field in place, or leaves them as they were when cancelled.
+using TFilterDialogHook = std::function<void(TSDataSource* Source, TField* Field, TFilterArr& Filters)>;
+void SetFilterDialogHook(TFilterDialogHook Hook);
+
+class TSDataSource : public TDataSource {
+ public:
+  explicit TSDataSource(TComponent* AOwner);
+  ~TSDataSource() override;
+
+  TMemRecordMarker* Marker() const { return FMarker.get(); }
+  // Takes the marker over and binds it to this data source; the old one is freed.
+  void SetMarker(TMemRecordMarker* Value);
+
+  // The user's conditions; the condition filter is in the dataset while
+  // some remain.
+  const TFilterArr& Filters() const { return FFilters; }
+  void ShowFilterDialog(TField* Field);
+  void CancelFilter();
+
+  AnsiString GetFieldCaption(TField* Field) const { return Field->DisplayName(); }
+
+  // Every link hears a record change (deRecordChange) or a data-set change.
+  void NotifyLinks(TDataEvent Event);
+
+ protected:
+  void DataEvent(TDataEvent Event, intptr_t Info) override;
+  void Notification(TComponent* Component, TOperation Operation) override;
+
+ private:
+  // Shows "Не задан набор данных" and aborts silently without a dataset.
+  TDataSet* CheckDataSet() const;
+  void InstallConditionFilter();
+  void RemoveConditionFilter();
+  void FilterRecord(TDataSet* DataSet, bool& Accept);
+  bool Passes(const TFieldFilter& Filter);
+  // The dataset changed under this source (rebound, or freed).
+  void DataSetReplaced();
+
+  std::unique_ptr<TMemRecordMarker> FMarker;
+  TFilterArr FFilters;
+  // The dataset the condition filter is in, with what it replaced there.
+  TDataSet* FFilterDataSet = nullptr;
+  TFilterRecordEvent FSavedFilterRecord;
+  bool FSavedFiltered = false;
+  TDataSet* FBoundDataSet = nullptr;
+};
