@@ -565,3 +565,55 @@ void TCustomComboBox::WndProc(TMessage& Message) {
   }
   TWinControl::WndProc(Message);
 }
+
+// ---- TCustomListBox ----------------------------------------------------------
+
+TCustomListBox::TCustomListBox(TComponent* AOwner) : TWinControl(AOwner), FItems(new TStringList) {
+  FWidth = 121, FHeight = 97;
+  SetTabStop(true);
+  SetColor(clWindow);
+  FItems->OnChange = [this](TObject*) {
+    if (FItemIndex >= FItems->Count()) FItemIndex = -1;
+    if (FHandle) FillList();
+  };
+}
+
+TCustomListBox::~TCustomListBox() {
+  DestroyHandle();
+  delete FItems;
+}
+
+void TCustomListBox::CreateParams(TCreateParams& Params) {
+  TWinControl::CreateParams(Params);
+  Params.WinClassName = "LISTBOX";
+  Params.SystemClass = true;
+  Params.Style |= LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_BORDER;
+}
+
+void TCustomListBox::FillList() {
+  SendMessageA(FHandle, LB_RESETCONTENT, 0, 0);
+  for (int I = 0; I < FItems->Count(); ++I)
+    SendMessageA(FHandle, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(FItems->Strings(I).c_str()));
+  SendMessageA(FHandle, LB_SETCURSEL, FItemIndex, 0);
+}
+
+void TCustomListBox::AfterCreateWnd() { FillList(); }
+
+int TCustomListBox::ItemIndex() {
+  return FHandle ? static_cast<int>(SendMessageA(FHandle, LB_GETCURSEL, 0, 0)) : FItemIndex;
+}
+
+void TCustomListBox::SetItemIndex(int Value) {
+  if (Value < -1 || Value >= FItems->Count()) Value = -1;
+  FItemIndex = Value;
+  if (FHandle) SendMessageA(FHandle, LB_SETCURSEL, Value, 0);
+}
+
+void TCustomListBox::WndProc(TMessage& Message) {
+  if (Message.Msg == CN_COMMAND && HIWORD(Message.WParam) == LBN_SELCHANGE) {
+    FItemIndex = ItemIndex();
+    Click();
+    return;
+  }
+  TWinControl::WndProc(Message);
+}

@@ -217,3 +217,30 @@ class TComboBox : public TCustomComboBox {
  public:
   using TCustomComboBox::TCustomComboBox;
 };
+
+// A single-selection LISTBOX over its items; a click that changes the
+// selection fires OnClick.
+class TCustomListBox : public TWinControl {
+ public:
+  explicit TCustomListBox(TComponent* AOwner);
+  ~TCustomListBox() override;
+  TStrings* Items() { return FItems; }
+  int ItemIndex();
+  // -1 clears the selection.
+  void SetItemIndex(int Value);
+  void WndProc(TMessage& Message) override;
+
+ protected:
+  void CreateParams(TCreateParams& Params) override;
+  void AfterCreateWnd() override;
+
+ private:
+  void FillList();
+  TStringList* FItems;
+  int FItemIndex = -1;
+};
+
+class TListBox : public TCustomListBox {
+ public:
+  using TCustomListBox::TCustomListBox;
+};
