@@ -3,12 +3,26 @@
 #include <algorithm>
 
 #include "SDataPrompts.h"
+#include "zynMemTable.h"
 
 namespace {
 
 TFilterDialogHook& FilterDialogHook() {
   static TFilterDialogHook hook;
   return hook;
+}
+
+// The in-memory tables (the server-backed one too) sort by index field names.
+TzynCustomMemTable* SortableTable(TDataSet* DataSet) {
+  auto* table = dynamic_cast<TzynCustomMemTable*>(DataSet);
+  if (!table) throw Exception("Неподдерживаемый тип НД:" + DataSet->ClassName());
+  return table;
+}
+
+std::vector<TField*> FieldsOf(TDataSet* DataSet, const AnsiString& FieldNames) {
+  std::vector<TField*> fields;
+  DataSet->GetFieldList(fields, FieldNames);
+  return fields;
 }
 
 }  // namespace
@@ -105,6 +119,66 @@ bool TSDataSource::Passes(const TFieldFilter& Filter) {
   return FMarker && FMarker->IsMarked() != Filter.Unmarked;
 }
 
+// ---- Sorting -------------------------------------------------------------------------
+
+void TSDataSource::SortByField(const AnsiString& FieldNames) {
+  TDataSet* dataSet = CheckDataSet();
+  std::vector<TField*> sorted = FieldsOf(dataSet, FieldNames);
+  TzynCustomMemTable* table = SortableTable(dataSet);
+  AnsiString current = table->IndexFieldNames();
+  std::vector<TField*> sorting = FieldsOf(dataSet, current);
+  if (std::search(sorting.begin(), sorting.end(), sorted.begin(), sorted.end()) != sorting.end()) {
+    DataPrompts().Beep();
+    return;
+  }
+  if (!FSorted) {
+    FSavedIndexFieldNames = current;
+    table->SetIndexFieldNames(FieldNames);
+    FSorted = true;
+  } else {
+    table->SetIndexFieldNames(current.empty() ? FieldNames : current + ";" + FieldNames);
+  }
+  NotifyLinks(deDataSetChange);
+}
+
+void TSDataSource::CancelSort() {
+  TDataSet* dataSet = CheckDataSet();
+  // Without a sort of the user's, the names are the program's own.
+  if (!FSorted) return;
+  TzynCustomMemTable* table = SortableTable(dataSet);
+  AnsiString current = table->IndexFieldNames();
+  if (!current.empty()) {
+    size_t last = current.rfind(';');
+    if (last == AnsiString::npos) {
+      table->SetIndexFieldNames(FSavedIndexFieldNames);
+      FSorted = false;
+    } else {
+      table->SetIndexFieldNames(current.substr(0, last));
+    }
+  }
+  NotifyLinks(deDataSetChange);
+}
+
+uint8_t TSDataSource::GetFieldSortState(TField* Field) {
+  TDataSet* dataSet = DataSet();
+  if (!Field || !dataSet || Field->DataSet() != dataSet) return 4;
+  try {
+    TzynCustomMemTable* table = SortableTable(dataSet);
+    if (table->ReadOnly() || Field->ReadOnly()) return 1;
+    // Fields, not their names: ID is no part of a sort on PARENT_ID.
+    std::vector<TField*> keys = FieldsOf(dataSet, table->IndexFieldNames());
+    TIndexDefs* indexes = table->IndexDefs();
+    for (int i = 0; i < indexes->Count(); ++i)
+      if (indexes->Items(i)->Options().Contains(ixPrimary)) {
+        std::vector<TField*> primary = FieldsOf(dataSet, indexes->Items(i)->Fields());
+        keys.insert(keys.end(), primary.begin(), primary.end());
+      }
+    return std::find(keys.begin(), keys.end(), Field) != keys.end() ? 3 : 0;
+  } catch (const Exception&) {
+    return 4;
+  }
+}
+
 // ---- The dataset changing ----------------------------------------------------------
 
 void TSDataSource::DataEvent(TDataEvent Event, intptr_t Info) {
@@ -124,6 +198,8 @@ void TSDataSource::DataSetReplaced() {
   RemoveConditionFilter();
   // The conditions test fields of the previous dataset.
   FFilters.clear();
+  FSorted = false;
+  FSavedIndexFieldNames.clear();
   if (FMarker) FMarker->Bind();
 }
 

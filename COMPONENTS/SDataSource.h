@@ -32,6 +32,16 @@ class TSDataSource : public TDataSource {
   void ShowFilterDialog(TField* Field);
   void CancelFilter();
 
+  // The user's sort by column titles, over the dataset's index field names.
+  // Sorting by a field the sort already has only beeps.
+  void SortByField(const AnsiString& FieldNames);
+  // Drops the last field of the user's sort; the first sort's undo puts
+  // back the names the dataset had before.
+  void CancelSort();
+  // 4: not a field of the dataset, or a dataset of a class this source does
+  // not sort; 1: read-only; 3: in the current sort or a primary index; 0:
+  // free for group changes.
+  uint8_t GetFieldSortState(TField* Field);
   AnsiString GetFieldCaption(TField* Field) const { return Field->DisplayName(); }
 
   // Every link hears a record change (deRecordChange) or a data-set change.
@@ -58,4 +68,7 @@ class TSDataSource : public TDataSource {
   TFilterRecordEvent FSavedFilterRecord;
   bool FSavedFiltered = false;
   TDataSet* FBoundDataSet = nullptr;
+  // The dataset's index field names before the user's first sort.
+  AnsiString FSavedIndexFieldNames;
+  bool FSorted = false;
 };

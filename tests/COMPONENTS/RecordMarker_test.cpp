@@ -7,7 +7,7 @@
 #include "ScriptedDataPrompts.h"
 #include "SDataSource.h"
 #include "tests/platform/db/ArrayDataSet.h"
-#include "zynTestTable.h"
+#include "zynMemTable.h"
 
 namespace {
 
@@ -18,7 +18,7 @@ class RecordMarkerTest : public testing::Test {
     Source.SetDataSet(&Table);
     Marker().OnChange = [this](TObject*) { ++Changes; };
   }
-  static void Fill(TzynTestTable& Into) {
+  static void Fill(TzynMemTable& Into) {
     if (Into.FieldDefs()->Count() == 0) {
       Into.FieldDefs()->Add("ID", ftInteger);
       Into.FieldDefs()->Add("NAME", ftString, 20);
@@ -44,15 +44,15 @@ class RecordMarkerTest : public testing::Test {
     Table.GotoBookmark(noted);
     return ids;
   }
-  void SortByName() { Table.UseIndex(Table.AddIndexOn("NAME", "NAME")); }
+  void SortByName() { Table.SetIndexFieldNames("NAME"); }
   void HideId(int Id) {
-    // Identities follow the append order from 0.
-    Table.RecordFilter = [Id](TzynRecord* Record) { return Record->UniqueRecordID != Id - 1; };
-    Table.First();
+    Table.SetOnFilterRecord(
+        [Id](TDataSet* DataSet, bool& Accept) { Accept = DataSet->FieldByName("ID")->AsInteger() != Id; });
+    Table.SetFiltered(true);
   }
 
   TScriptedDataPrompts Prompts;
-  TzynTestTable Table;
+  TzynMemTable Table{nullptr};
   TSDataSource Source{nullptr};
   int Changes = 0;
 };
@@ -76,7 +76,7 @@ TEST_F(RecordMarkerTest, NoMarkWhileEditingOrOnAnEmptyTable) {
   Table.Cancel();
   EXPECT_TRUE(Marker().IsEmpty());
 
-  TzynTestTable empty;
+  TzynMemTable empty(nullptr);
   empty.FieldDefs()->Add("ID", ftInteger);
   empty.Open();
   Source.SetDataSet(&empty);
@@ -159,8 +159,7 @@ TEST_F(RecordMarkerTest, MarkedValuesComeInTheDatasetsOrder) {
   EXPECT_EQ(Marker().GetMarkedValues("NAME"), "a,c,d");
   HideId(5);
   EXPECT_EQ(Marker().GetMarkedValues("NAME"), "a,d");
-  Table.RecordFilter = nullptr;
-  Table.First();
+  Table.SetFiltered(false);
   EXPECT_EQ(Marker().GetMarkedValues("NAME"), "a,c,d") << "a hidden record kept its mark";
   Marker().KeyFieldName = "ID";
   EXPECT_EQ(Marker().GetMarkedValues(), "4,5,1");
@@ -201,7 +200,7 @@ TEST_F(RecordMarkerTest, MarksGoWhenTheStorageIsEmptied) {
 
 TEST_F(RecordMarkerTest, MarksGoWithTheDataset) {
   Toggle({1, 2});
-  TzynTestTable other;
+  TzynMemTable other(nullptr);
   Fill(other);
   Source.SetDataSet(&other);
   EXPECT_TRUE(Marker().IsEmpty());
@@ -212,7 +211,7 @@ TEST_F(RecordMarkerTest, MarksGoWithTheDataset) {
   EXPECT_TRUE(Marker().IsMarked());
 
   {
-    TzynTestTable shortLived;
+    TzynMemTable shortLived(nullptr);
     Fill(shortLived);
     Source.SetDataSet(&shortLived);
     Marker().ToggleMark();
