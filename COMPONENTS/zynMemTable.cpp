@@ -531,58 +531,85 @@ void TzynCustomMemTable::MasterDisabled() {
   if (TDataSet::Active()) First();
 }
 
-TzynRecord* TzynCustomMemTable::KeyRecord(const std::vector<Variant>& Values, TzynRecord* Into) {
-  TzynRecord* key = Into ? Into : Common->AllocateRecord();
-  if (Into) {
-    Common->ClearValues(key);
-    Common->ClearRecord(key);
+void TzynCustomMemTable::EditKeyBuffer(TzynKeyBuffer Which) {
+  CheckBrowseMode();
+  TzynLock lock(Common);
+  TzynRecord*& buffer = FKeyBuffers[Which];
+  if (buffer) {
+    Common->ClearValues(buffer);
+    Common->ClearRecord(buffer);
+  } else {
+    buffer = Common->AllocateRecord();
   }
+  FKeyCounts[Which] = 0;
+  FKeyPending[Which] = true;
+  FEditedKey = Which;
+  SetState(dsSetKey);
+  DataEvent(deDataSetChange, 0);
+}
+
+void TzynCustomMemTable::FillKeyBuffer(const std::vector<Variant>& Values) {
   const TzynFieldList& fields = CurrentIndex->IndexFieldList;
-  TzynRecord* saved = CurrentRecordOverride;
-  TDataSetState state = SetTempState(dsSetKey);
   try {
-    CurrentRecordOverride = key;
     for (size_t i = 0; i < Values.size() && static_cast<int32_t>(i) < fields.Count; ++i)
       fields.Fields[i]->SetValue(Values[i]);
   } catch (...) {
-    CurrentRecordOverride = saved;
-    RestoreState(state);
-    if (!Into) Common->FreeRecord(key, true, false);
+    Cancel();
     throw;
   }
-  CurrentRecordOverride = saved;
-  RestoreState(state);
-  return key;
 }
 
-int32_t TzynCustomMemTable::SearchKey(const std::vector<Variant>& Values, bool Nearest) {
+void TzynCustomMemTable::LeaveKeyState() {
+  SetState(dsBrowse);
+  DataEvent(deDataSetChange, 0);
+}
+
+void TzynCustomMemTable::Post() {
+  if (State() == dsSetKey)
+    LeaveKeyState();
+  else
+    TDataSet::Post();
+}
+
+void TzynCustomMemTable::Cancel() {
+  if (State() != dsSetKey) {
+    TDataSet::Cancel();
+    return;
+  }
+  // A range being edited stays as applied.
+  FKeyPending[FEditedKey] = false;
+  LeaveKeyState();
+}
+
+void TzynCustomMemTable::SetKey() { EditKeyBuffer(kbKey); }
+
+int32_t TzynCustomMemTable::SearchKeyBuffer(bool Nearest) {
   CheckBrowseMode();
+  TzynRecord* key = FKeyBuffers[kbKey];
+  if (!key) return -1;
   TzynLock lock(Common);
-  TzynRecord* key = KeyRecord(Values);
   // Only the given fields count: the rest would be null keys.
   TzynFieldList list;
   CurrentIndex->IndexFieldList.AssignTo(list);
-  list.Count = std::min<int32_t>(list.Count, static_cast<int32_t>(Values.size()));
-  TzynSearchResult found;
-  try {
-    found = CurrentIndex->Search(list, key, Nearest, true, true);
-  } catch (...) {
-    Common->FreeRecord(key, true, false);
-    throw;
-  }
-  Common->FreeRecord(key, true, false);
+  list.Count = std::min<int32_t>(list.Count, FKeyCounts[kbKey]);
+  TzynSearchResult found = CurrentIndex->Search(list, key, Nearest, true, true);
   if (found.Found || (Nearest && found.Position < CurrentIndex->Count())) return found.Position;
   return -1;
 }
 
+bool TzynCustomMemTable::GotoKey() { return GoToFoundRow(SearchKeyBuffer(false)); }
+
 bool TzynCustomMemTable::FindKey(const std::vector<Variant>& Values) {
   if (FIndexFieldNames.empty()) throw EMemTableError("Должно быть по крайней мере одно поле");
-  int32_t row = SearchKey(Values, false);
-  return GoToFoundRow(row);
+  SetKey();
+  FillKeyBuffer(Values);
+  return GotoKey();
 }
 
 void TzynCustomMemTable::FindNearest(const std::vector<Variant>& Values) {
-  int32_t row = SearchKey(Values, true);
+  SetKey();
+  FillKeyBuffer(Values);
+  int32_t row = SearchKeyBuffer(true);
   if (row < 0) return;
   CurRec = row;
   CursorPosChanged();
@@ -590,16 +617,31 @@ void TzynCustomMemTable::FindNearest(const std::vector<Variant>& Values) {
   DoAfterScroll();
 }
 
+void TzynCustomMemTable::SetRangeStart() { EditKeyBuffer(kbRangeStart); }
+
+void TzynCustomMemTable::SetRangeEnd() { EditKeyBuffer(kbRangeEnd); }
+
+void TzynCustomMemTable::ApplyRange() {
+  CheckBrowseMode();
+  // The bounds set since the last apply take over; the others stay.
+  for (int bound = 0; bound < 2; ++bound) {
+    auto which = static_cast<TzynKeyBuffer>(kbRangeStart + bound);
+    if (!FKeyPending[which]) continue;
+    std::swap(FRangeBounds[bound], FKeyBuffers[which]);
+    FRangeCounts[bound] = FKeyCounts[which];
+    FKeyPending[which] = false;
+  }
+  FRangeActive = FRangeBounds[0] && FRangeBounds[1];
+  First();
+}
+
 void TzynCustomMemTable::SetRange(const std::vector<Variant>& StartValues,
                                   const std::vector<Variant>& EndValues) {
-  CheckBrowseMode();
-  TzynLock lock(Common);
-  FRangeStart = KeyRecord(StartValues, FRangeStart ? FRangeStart : Common->AllocateRecord());
-  FRangeEnd = KeyRecord(EndValues, FRangeEnd ? FRangeEnd : Common->AllocateRecord());
-  FRangeStartCount = static_cast<int>(StartValues.size());
-  FRangeEndCount = static_cast<int>(EndValues.size());
-  FRangeActive = true;
-  First();
+  SetRangeStart();
+  FillKeyBuffer(StartValues);
+  SetRangeEnd();
+  FillKeyBuffer(EndValues);
+  ApplyRange();
 }
 
 void TzynCustomMemTable::CancelRange() {
@@ -620,10 +662,12 @@ void TzynCustomMemTable::CancelRange() {
 }
 
 void TzynCustomMemTable::FreeRangeRecords() {
-  for (TzynRecord** record : {&FRangeStart, &FRangeEnd}) {
+  for (TzynRecord** record : {&FKeyBuffers[0], &FKeyBuffers[1], &FKeyBuffers[2], &FRangeBounds[0],
+                              &FRangeBounds[1]}) {
     if (*record) Common->FreeRecord(*record, true, false);
     *record = nullptr;
   }
+  for (bool& pending : FKeyPending) pending = false;
   FRangeActive = false;
 }
 
@@ -665,10 +709,10 @@ bool TzynCustomMemTable::PassesRecordFilter(TzynRecord* Record) {
     if (FRangeActive) {
       // Each bound over the fields it gives, strings as partial keys.
       const TzynFieldList& fields = CurrentIndex->IndexFieldList;
-      accept = CompareRecords(this, fields, FRangeStart, Record, zcmAbove, false, true,
-                              FRangeStartCount) <= 0 &&
-               CompareRecords(this, fields, FRangeEnd, Record, zcmBelow, false, true,
-                              FRangeEndCount) >= 0;
+      accept = CompareRecords(this, fields, FRangeBounds[0], Record, zcmAbove, false, true,
+                              FRangeCounts[0]) <= 0 &&
+               CompareRecords(this, fields, FRangeBounds[1], Record, zcmBelow, false, true,
+                              FRangeCounts[1]) >= 0;
     }
     if (accept && MasterInForce())
       accept = CompareRecords(this, FMasterKeyList, FMasterKey, Record) == 0;
@@ -993,6 +1037,8 @@ TzynRecord* TzynCustomMemTable::StateRecord() const {
       return reinterpret_cast<TzynRecord*>(ActiveBuffer());
     case dsCalcFields:
       return reinterpret_cast<TzynRecord*>(CalcBuffer());
+    case dsSetKey:
+      return FKeyBuffers[FEditedKey];
     case dsOldValue: {
       auto* buffer = reinterpret_cast<TzynRecord*>(ActiveBuffer());
       TzynRecord* stored = buffer ? Common->StoredRecord(buffer) : nullptr;
@@ -1038,6 +1084,11 @@ void TzynCustomMemTable::SetFieldData(TField* Field, const void* Buffer) {
     length = static_cast<int32_t>(strnlen(static_cast<const char*>(Buffer), static_cast<size_t>(length)));
   PutRecordValue(this, record, Field, Buffer, length);
   if (Field->FieldNo() > 0) Common->SetFieldMark(Field->FieldNo() - 1);
+  if (state == dsSetKey && !CurrentRecordOverride) {
+    // A key holds over the index fields up to the last one given.
+    int32_t position = CurrentIndex->IndexFieldList.IndexOf(Field);
+    FKeyCounts[FEditedKey] = std::max(FKeyCounts[FEditedKey], position + 1);
+  }
   // Key records and records under test are the table's own business.
   if (state != dsCalcFields && state != dsFilter && state != dsNewValue && !CurrentRecordOverride)
     DataEvent(deFieldChange, reinterpret_cast<intptr_t>(Field));

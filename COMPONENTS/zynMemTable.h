@@ -271,10 +271,22 @@ class TzynCustomMemTable : public TDataSet, public IzynMemTable {
   const AnsiString& DetailFields() const { return FDetailFields; }
   void SetDetailFields(const AnsiString& Value) { FDetailFields = Value; }
 
-  // Key searches over the current index: the values fill its first fields.
+  // Key searches over the current index. SetKey puts the table in the
+  // set-key state with an empty key whose index fields take values through
+  // the fields; a key holds over its index fields up to the last one given.
+  // Post or any move leaves the state, Cancel too.
+  void SetKey();
+  bool GotoKey();
+  // The values fill the current index's first fields.
   bool FindKey(const std::vector<Variant>& Values);
   // To the first shown row whose key is not below the values.
   void FindNearest(const std::vector<Variant>& Values);
+  // A range's bounds are keys set as with SetKey; the shown records change
+  // only at ApplyRange, which takes the bounds set since the last one (a
+  // cancelled one stays as it was).
+  void SetRangeStart();
+  void SetRangeEnd();
+  void ApplyRange();
   // Shows the rows whose current index fields lie between the bounds; each
   // bound holds over as many fields as it has values.
   void SetRange(const std::vector<Variant>& StartValues, const std::vector<Variant>& EndValues);
@@ -321,7 +333,9 @@ class TzynCustomMemTable : public TDataSet, public IzynMemTable {
   AnsiString PersistentBackupExt;
   TzynCustomStreamFormat* PersistentFormat = nullptr;
 
-  // TDataSet.
+  // TDataSet. In the set-key state, Post and Cancel leave it.
+  void Post() override;
+  void Cancel() override;
   void SetRecNo(int Value) override;
   bool IsSequenced() const override;
   bool BookmarkValid(const TBookmark& Bookmark) const override;
@@ -416,15 +430,24 @@ class TzynCustomMemTable : public TDataSet, public IzynMemTable {
   std::unique_ptr<TzynIndexes> FIndexes;
   std::unique_ptr<TIndexDefs> FIndexDefs;
   AnsiString FExtraFilterText;
-  // The range bounds as key records, and how many fields each gives.
-  TzynRecord* FRangeStart = nullptr;
-  TzynRecord* FRangeEnd = nullptr;
-  int FRangeStartCount = 0, FRangeEndCount = 0;
+  enum TzynKeyBuffer { kbKey, kbRangeStart, kbRangeEnd };
+  // The keys being set, how many index fields each gives, and which range
+  // bounds were set since the last apply.
+  TzynRecord* FKeyBuffers[3] = {};
+  int32_t FKeyCounts[3] = {};
+  bool FKeyPending[3] = {};
+  TzynKeyBuffer FEditedKey = kbKey;
+  // The applied range's start and end, and the fields each gives.
+  TzynRecord* FRangeBounds[2] = {};
+  int32_t FRangeCounts[2] = {};
   bool FRangeActive = false;
-  // A key record holding the values in the current index's first fields.
-  TzynRecord* KeyRecord(const std::vector<Variant>& Values, TzynRecord* Into = nullptr);
-  // Searches the current index for the values; the row, or -1.
-  int32_t SearchKey(const std::vector<Variant>& Values, bool Nearest);
+  // Enters the set-key state with the key buffer emptied.
+  void EditKeyBuffer(TzynKeyBuffer Which);
+  // The values into the current index's first fields; a failure cancels.
+  void FillKeyBuffer(const std::vector<Variant>& Values);
+  void LeaveKeyState();
+  // Searches the current index for the key buffer; the row, or -1.
+  int32_t SearchKeyBuffer(bool Nearest);
   void FreeRangeRecords();
   void SavePersistentFile();
   TzynBinaryStreamFormat* BinaryFormat();

@@ -724,6 +724,57 @@ TEST_F(RangeCases, FindKeyOnTheGivenFieldsAndFindNearest) {
   EXPECT_EQ(Table.FieldByName("NAME")->AsString(), "y");
 }
 
+TEST_F(RangeCases, KeysAndRangeBoundsSetThroughTheFields) {
+  TField* Pid = Table.FieldByName("SYS$PID");
+  TField* Name = Table.FieldByName("NAME");
+  Table.SetKey();
+  EXPECT_EQ(Table.State(), dsSetKey);
+  Pid->SetAsString("1");
+  Name->SetAsString("w");
+  EXPECT_TRUE(Table.GotoKey());
+  EXPECT_EQ(Table.State(), dsBrowse);
+  EXPECT_EQ(Table.FieldByName("SYS$ID")->AsString(), "6");
+  Table.SetKey();
+  Pid->SetAsString("2");
+  EXPECT_TRUE(Table.GotoKey()) << "a key over the parent alone";
+  EXPECT_EQ(Name->AsString(), "x");
+  Table.SetKey();
+  Pid->SetAsString("7");
+  EXPECT_FALSE(Table.GotoKey());
+  EXPECT_FALSE(Table.Found());
+  EXPECT_EQ(Name->AsString(), "x") << "a key not found leaves the cursor";
+
+  Table.SetRangeStart();
+  Pid->SetAsString("1");
+  Table.SetRangeEnd();
+  Pid->SetAsString("1");
+  Name->SetAsString("y");
+  EXPECT_EQ(Table.State(), dsSetKey);
+  Table.ApplyRange();
+  EXPECT_EQ(Names(), "wy");
+  // A bound edited and cancelled, or edited and not applied, changes nothing.
+  Table.SetRangeEnd();
+  Pid->SetAsString("2");
+  Table.Cancel();
+  Table.ApplyRange();
+  EXPECT_EQ(Names(), "wy");
+  Table.SetRangeStart();
+  Pid->SetAsString("0");
+  Table.Post();
+  EXPECT_EQ(Names(), "wy");
+  Table.ApplyRange();
+  EXPECT_EQ(Names(), "abwy") << "the new start, the end as it was";
+  Table.CancelRange();
+  EXPECT_EQ(Names(), "abwyzx");
+
+  Table.SetKey();
+  EXPECT_THROW(Pid->SetAsString("no number"), EDatabaseError);
+  Table.Cancel();
+  EXPECT_EQ(Table.State(), dsBrowse);
+  EXPECT_FALSE(Table.FindKey({Variant(int64_t{9})}));
+  EXPECT_EQ(Table.State(), dsBrowse) << "a search leaves the set-key state";
+}
+
 }  // namespace
 
 namespace {
