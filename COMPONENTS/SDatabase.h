@@ -1,6 +1,7 @@
 // The database object of the server-backed datasets: a connection that
 // also owns the user session with its server functions, the local cache
-// manager and the list of list kinds.
+// manager, the server's column and index catalogue in memory tables and the
+// list of list kinds.
 #pragma once
 
 #include <memory>
@@ -9,6 +10,7 @@
 #include "SUserSession.h"
 #include "ibclient/IBDatabase.h"
 #include "uListMng.h"
+#include "zynMemTable.h"
 
 class TSDatabase : public TIBDatabase {
  public:
@@ -34,12 +36,24 @@ class TSDatabase : public TIBDatabase {
   TCacheManager* CacheManager() const { return FCacheManager.get(); }
   TListColletion* ListKinds() const { return FListKinds.get(); }
 
+  // The catalogue: the user columns and the index segments of the server,
+  // open while connected with MetadataCache on.
+  TzynMemTable* TablesCache() const { return FTablesCache.get(); }
+  TzynMemTable* IndexesCache() const { return FIndexesCache.get(); }
+  // Rebuilds the catalogue from the server and forgets the constraints.
+  void RefreshMetadataCache();
+  // The kind of the constraint behind an index: 3 primary key, 5 unique,
+  // 33 foreign key, 0 any other or none.
+  int ConstraintType(const AnsiString& IndexName);
+
  protected:
-  // After the attach: the cache folder and index, and the list kinds. When
-  // any of it fails the database disconnects before the error goes on.
+  // After the attach: the cache folder and index, the catalogue and the list
+  // kinds. When any of it fails the database disconnects before the error
+  // goes on.
   void DoConnect() override;
   // Ends a registered session (a failure is logged: the attachment goes
-  // anyway), detaches, writes the cache index and empties the list kinds.
+  // anyway), detaches, writes the catalogue's cache files and the cache
+  // index and empties the list kinds.
   void DoDisconnect() override;
   void Notification(TComponent* AComponent, TOperation Operation) override;
 
@@ -48,4 +62,18 @@ class TSDatabase : public TIBDatabase {
   std::unique_ptr<TUserSession> FSession;
   std::unique_ptr<TCacheManager> FCacheManager;
   std::unique_ptr<TListColletion> FListKinds;
+  std::unique_ptr<TzynMemTable> FTablesCache;
+  std::unique_ptr<TzynMemTable> FIndexesCache;
+  std::unique_ptr<TzynMemTable> FConstraintTable;
+  // The catalogue's cache files, known once the catalogue in memory is
+  // whole for the version they are registered with.
+  AnsiString FTablesCacheFile, FIndexesCacheFile;
+
+  // From the cache files when they hold the database's version, else
+  // from the server.
+  void LoadMetadataCache();
+  void BuildMetadataCache();
+  // Writes the catalogue to its cache files (with LocalCache) and closes it.
+  void SaveMetadataCache();
+  void BuildConstraintTable();
 };

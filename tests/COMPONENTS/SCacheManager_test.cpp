@@ -1,7 +1,6 @@
 // The cache folder, its index and the version questions.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -11,19 +10,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class SCacheManagerTest : public ::testing::Test {
+class SCacheManagerTest : public TTempFolderTest {
  protected:
   void SetUp() override {
-    Temp = fs::temp_directory_path() / ("ks-cache-" + std::to_string(::getpid()));
-    fs::remove_all(Temp);
-    fs::create_directories(Temp);
-    setenv("TEMP", Temp.c_str(), 1);
+    TTempFolderTest::SetUp();
     Database.SetDatabaseName("C:\\Data\\Base.gdb");
     Database.LocalCache = true;
-  }
-  void TearDown() override {
-    fs::remove_all(Temp);
-    unsetenv("TEMP");
   }
   TCacheManager& Cache() { return *Database.CacheManager(); }
   fs::path Folder() const { return Temp / "C$-DATA-BASE.GDB"; }
@@ -37,7 +29,6 @@ class SCacheManagerTest : public ::testing::Test {
     return hit;
   }
 
-  fs::path Temp;
   TSDatabase Database{nullptr};
 };
 

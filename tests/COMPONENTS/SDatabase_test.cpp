@@ -61,6 +61,7 @@ TEST(SDatabase, ForgetsItsTransactionsWhenTheyAreDestroyed) {
 TEST(SDatabase, AFailureAfterTheAttachLeavesItDisconnected) {
   TTestDatabase file;
   TSDatabaseOnFile db(file, false);
+  db.Database->MetadataCache = false;
   {
     // The list query fails to prepare.
     TSeamGuard guard([](const char* name) {
