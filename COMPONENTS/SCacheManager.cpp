@@ -1,6 +1,7 @@
 #include "SCacheManager.h"
 
 #include "SDatabase.h"
+#include "zynMemTable.h"
 #include "common/uTools.h"
 #include "rtl/SysUtils.h"
 
@@ -73,9 +74,10 @@ void TCacheManager::WriteIndex() {
   }
 }
 
-bool TCacheManager::Lookup(AnsiString& FileName, const AnsiString& Name, const AnsiString& Version,
-                           int64_t& Stamp) {
+bool TCacheManager::Lookup(TDataSet* DataSet, AnsiString& FileName, const AnsiString& Name,
+                           const AnsiString& Version, int64_t& Stamp) {
   Stamp = 0;
+  if (!dynamic_cast<TzynCustomMemTable*>(DataSet)) return false;
   FileName = FCacheDir + Name + ".CDS";
   const AnsiString line = Name + "=" + EscapeVersion(Version);
   AnsiString oldVersion;

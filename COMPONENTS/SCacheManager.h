@@ -7,6 +7,7 @@
 
 #include "rtl/Classes.h"
 
+class TDataSet;
 class TIBDatabase;
 
 class TCacheManager : public TObject {
@@ -23,8 +24,11 @@ class TCacheManager : public TObject {
   // exists; write errors are logged.
   void WriteIndex();
   // Records Version as the current version of Name, and tells whether the
-  // cache file (FileName) holds that version. Stamp is always 0.
-  bool Lookup(AnsiString& FileName, const AnsiString& Name, const AnsiString& Version, int64_t& Stamp);
+  // cache file (FileName) holds that version. Only in-memory tables are
+  // served: for any other dataset the answer is no and nothing changes.
+  // Stamp is always 0.
+  bool Lookup(TDataSet* DataSet, AnsiString& FileName, const AnsiString& Name,
+              const AnsiString& Version, int64_t& Stamp);
 
   const AnsiString& CacheDir() const { return FCacheDir; }
   const TStringList& CacheIndex() const { return FCacheIndex; }

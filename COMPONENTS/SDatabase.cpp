@@ -188,8 +188,10 @@ void TSDatabase::LoadMetadataCache() {
   const AnsiString prefix = CachePrefix();
   AnsiString tablesFile, indexesFile;
   int64_t stamp;
-  const bool tablesHit = FCacheManager->Lookup(tablesFile, prefix + "_TABLES", version, stamp);
-  const bool indexesHit = FCacheManager->Lookup(indexesFile, prefix + "_INDEXES", version, stamp);
+  const bool tablesHit =
+      FCacheManager->Lookup(FTablesCache.get(), tablesFile, prefix + "_TABLES", version, stamp);
+  const bool indexesHit =
+      FCacheManager->Lookup(FIndexesCache.get(), indexesFile, prefix + "_INDEXES", version, stamp);
   if (!hasVersion) {
     // Without a version nothing tells a file's catalogue from today's one:
     // no file may answer later either.

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "SDatabaseTestKit.h"
+#include "tests/platform/db/ArrayDataSet.h"
 
 namespace fs = std::filesystem;
 
@@ -23,13 +24,14 @@ class SCacheManagerTest : public TTempFolderTest {
   bool Lookup(const AnsiString& Name, const AnsiString& Version) {
     AnsiString fileName;
     int64_t stamp = -1;
-    const bool hit = Cache().Lookup(fileName, Name, Version, stamp);
+    const bool hit = Cache().Lookup(&Table, fileName, Name, Version, stamp);
     EXPECT_EQ(stamp, 0);
     EXPECT_EQ(fileName, (Folder() / (Name + ".CDS")).string());
     return hit;
   }
 
   TSDatabase Database{nullptr};
+  TzynMemTable Table{nullptr};
 };
 
 TEST(SCacheManager, FolderNamesFollowTheDatabasePath) {
@@ -83,9 +85,24 @@ TEST_F(SCacheManagerTest, VersionsDecideHitsAndTheIndexKeepsThemAcrossRuns) {
   next.CacheManager()->Prepare();
   AnsiString fileName;
   int64_t stamp;
-  EXPECT_TRUE(next.CacheManager()->Lookup(fileName, "T1", multiline, stamp));
-  EXPECT_TRUE(next.CacheManager()->Lookup(fileName, "T2", "V1", stamp));
-  EXPECT_FALSE(next.CacheManager()->Lookup(fileName, "T2", "v1", stamp));
+  EXPECT_TRUE(next.CacheManager()->Lookup(&Table, fileName, "T1", multiline, stamp));
+  EXPECT_TRUE(next.CacheManager()->Lookup(&Table, fileName, "T2", "V1", stamp));
+  EXPECT_FALSE(next.CacheManager()->Lookup(&Table, fileName, "T2", "v1", stamp));
+}
+
+TEST_F(SCacheManagerTest, OnlyInMemoryTablesAreServed) {
+  Cache().Prepare();
+  Touch(Folder() / "T.CDS");
+  TArrayDataSet other(nullptr);
+  AnsiString fileName = "as it was";
+  int64_t stamp = -1;
+  EXPECT_FALSE(Cache().Lookup(&other, fileName, "T", "", stamp));
+  EXPECT_FALSE(Cache().Lookup(nullptr, fileName, "T", "", stamp));
+  EXPECT_EQ(stamp, 0);
+  EXPECT_EQ(fileName, "as it was");
+  EXPECT_EQ(Cache().CacheIndex().Count(), 0);
+  // Still a first registration for a table.
+  EXPECT_TRUE(Lookup("T", ""));
 }
 
 TEST_F(SCacheManagerTest, WithoutAFolderNothingIsWrittenAndNothingRaises) {
@@ -99,7 +116,7 @@ TEST_F(SCacheManagerTest, WithoutAFolderNothingIsWrittenAndNothingRaises) {
     database.CacheManager()->Prepare();
     AnsiString fileName;
     int64_t stamp;
-    EXPECT_FALSE(database.CacheManager()->Lookup(fileName, "T", "", stamp));
+    EXPECT_FALSE(database.CacheManager()->Lookup(&Table, fileName, "T", "", stamp));
     EXPECT_NO_THROW(database.CacheManager()->WriteIndex());
   }  // the destructor writes nothing either
   EXPECT_TRUE(fs::is_regular_file(Temp / "file"));
@@ -110,7 +127,7 @@ TEST_F(SCacheManagerTest, AnIndexThatCannotBeWrittenIsLoggedAndTheOldOneStays) {
   fs::create_directories(Folder() / "cache.ini");  // in the way
   AnsiString fileName;
   int64_t stamp;
-  Cache().Lookup(fileName, "T", "v", stamp);
+  Cache().Lookup(&Table, fileName, "T", "v", stamp);
   EXPECT_NO_THROW(Cache().WriteIndex());
   EXPECT_TRUE(fs::is_directory(Folder() / "cache.ini"));
 }
