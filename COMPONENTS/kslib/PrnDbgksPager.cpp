@@ -26,7 +26,8 @@ void TPrintPagerKs::PrintRows(TPrintRowSequenceKs& Rows, TPrintBandPainterKs& Pa
       continue;
     }
     PrintBand(Rows, Painter, Start);
-    Position += std::accumulate(FBandHeights.begin(), FBandHeights.end(), 0) + FArea.LineWidth;
+    Position += FArea.TitlesHeight + std::accumulate(FBandHeights.begin(), FBandHeights.end(), 0) +
+                FArea.LineWidth;
     if (End.End) return;
     Position = 0;
     Start = End;

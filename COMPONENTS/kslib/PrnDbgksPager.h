@@ -57,6 +57,7 @@ class TPrintBandPainterKs {
 
 struct TPrintAreaKs {
   int Left = 0, Top = 0, Right = 0, Bottom = 0;  // where rows go on a page
+  int TitlesHeight = 0;                          // the title text and column titles just above Top
   int LineWidth = 0;
   int DefaultRowHeight = 0;
   bool RightToLeft = false;  // cells mirrored between Left and Right
@@ -73,7 +74,8 @@ class TPrintPagerKs {
   // text already on the page moves to the next page. No room for rows at all
   // raises EInvalidOperation before anything is printed; an abort raises EAbort.
   void PrintRows(TPrintRowSequenceKs& Rows, TPrintBandPainterKs& Painter);
-  // Below the top of the area; where the text after the grid goes.
+  // Below the top of the area, titles included: where the text after the
+  // grid goes.
   int Position = 0;
 
  private:

@@ -164,13 +164,15 @@ TEST(PrintPagerTest, NoRoomForRowsFailsBeforeAnyPage) {
 TEST(PrintPagerTest, AnEmptySequencePrintsTitlesOnly) {
   TRowList Rows(0, 0);
   TRecordingPainter Painter;
-  TPrintPagerKs Pager(Area(), {300}, {0});
+  TPrintAreaKs A = Area();
+  A.TitlesHeight = 30;
+  TPrintPagerKs Pager(A, {300}, {0});
   Pager.Position = 50;
   Pager.PrintRows(Rows, Painter);
   EXPECT_TRUE(Painter.Cells.empty());
   ASSERT_EQ(Painter.Titles.size(), 1u);
   EXPECT_EQ(Painter.Titles[0][3], 250);
-  EXPECT_EQ(Pager.Position, 52);
+  EXPECT_EQ(Pager.Position, 50 + 30 + 2);  // the text after the grid goes below the titles
 }
 
 TEST(PrintPagerTest, AnAbortStopsAtTheNextPageGroup) {
