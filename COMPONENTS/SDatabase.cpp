@@ -1,6 +1,7 @@
 #include "SDatabase.h"
 
 #include <span>
+#include <utility>
 
 #include "EIBSQL.h"
 #include "common/uTools.h"
@@ -264,9 +265,14 @@ void TSDatabase::SaveMetadataCache() {
 }
 
 void TSDatabase::RefreshMetadataCache() {
+  // Until the new catalogue is whole no cache file may take it.
+  const AnsiString tablesFile = std::exchange(FTablesCacheFile, {});
+  const AnsiString indexesFile = std::exchange(FIndexesCacheFile, {});
   FTablesCache->Close();
   FIndexesCache->Close();
   BuildMetadataCache();
+  FTablesCacheFile = tablesFile;
+  FIndexesCacheFile = indexesFile;
   FConstraintTable.reset();
 }
 

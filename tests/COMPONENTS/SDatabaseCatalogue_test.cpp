@@ -262,6 +262,31 @@ TEST_F(SDatabaseCatalogueTest, AFileThatWillNotLoadIsBuiltFromTheServerAndWritte
   }
 }
 
+TEST_F(SDatabaseCatalogueTest, AFailedRefreshLeavesTheCacheFilesAsTheyWere) {
+  TTestDatabase file;
+  const int base = PreparesWithoutCatalogue(file);
+  std::vector<AnsiString> cached;
+  {
+    auto db = Cached(file);
+    db->Database->Open();
+    cached = Dump(*db->Database->TablesCache());
+  }
+  {
+    auto db = Cached(file);
+    db->Database->Open();
+    {
+      TSeamGuard guard([](const char* name) {
+        if (std::string(name) == "isc_dsql_fetch") throw EIBInterBaseError(-902, 0, "cut");
+      });
+      EXPECT_THROW(db->Database->RefreshMetadataCache(), EIBInterBaseError);
+    }
+    db->Database->Close();
+  }
+  auto db = Cached(file);
+  EXPECT_EQ(PreparesToConnect(*db->Database), base + 1);
+  EXPECT_EQ(Dump(*db->Database->TablesCache()), cached);
+}
+
 TEST_F(SDatabaseCatalogueTest, ACacheFileThatCannotBeWrittenLeavesNoOldCatalogueToLoad) {
   TTestDatabase file;
   const int base = PreparesWithoutCatalogue(file);
