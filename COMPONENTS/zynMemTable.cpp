@@ -1368,13 +1368,86 @@ void TzynCustomMemTable::CreateTableAs(TDataSet* Source, int CopyFlags) {
     FieldDefs()->Add(def->Name(), type, def->Size(), def->Required());
   }
   DestroyFields();
+  if (!Source->DefaultFields() && Source->FieldCount() > 0)
+    for (int i = 0; i < FieldDefs()->Count(); ++i) FieldDefs()->Items(i)->CreateField(this);
+  CopyComputedFields(Source, CopyFlags);
+  if (CopyFlags & cfDisplayProperties) CopyFieldsProperties(Source);
 }
 
-int TzynCustomMemTable::CopyRecords(TDataSet* Source, TDataSet* Destination, int Limit) {
-  if (!Source || !Destination || Source == Destination) return 0;
-  // Each destination field with the source field of its name.
+void TzynCustomMemTable::CopyComputedFields(TDataSet* Source, int CopyFlags) {
+  for (int i = 0; i < Source->FieldCount(); ++i) {
+    TField* from = Source->Fields()->Fields(i);
+    bool wanted = (from->FieldKind() == fkLookup && (CopyFlags & cfLookupFields)) ||
+                  (from->FieldKind() == fkCalculated && (CopyFlags & cfCalculatedFields));
+    TFieldClass fieldClass = DefaultFieldClass(from->DataType());
+    if (!wanted || !fieldClass || !IsSupportedType(from->DataType())) continue;
+    TField* field = fieldClass(this);
+    field->SetFieldName(from->FieldName());
+    field->SetSize(from->Size());
+    field->SetFieldKind(from->FieldKind());
+    field->SetKeyFields(from->KeyFields());
+    field->SetLookupDataSet(from->LookupDataSet());
+    field->SetLookupKeyFields(from->LookupKeyFields());
+    field->SetLookupResultField(from->LookupResultField());
+    field->SetDataSet(this);
+    if (CopyFlags & cfSourceOrder) field->SetIndex(std::min(from->Index(), FieldCount() - 1));
+  }
+}
+
+void TzynCustomMemTable::CopyFieldsProperties(TDataSet* Source) {
+  for (int i = 0; i < FieldCount(); ++i) {
+    TField* field = Fields()->Fields(i);
+    CopyFieldProperties(Source->FindField(field->FieldName()), field);
+  }
+}
+
+void TzynCustomMemTable::CopyFieldProperties(TField* From, TField* To) {
+  if (!From || !To || From == To) return;
+  To->SetEditMask(From->EditMask());
+  To->SetDisplayWidth(From->DisplayWidth());
+  To->SetDisplayLabel(From->DisplayLabel());
+  To->SetReadOnly(From->ReadOnly());
+  To->SetVisible(From->Visible());
+  To->SetDefaultExpression(From->DefaultExpression());
+  To->SetAlignment(From->Alignment());
+  // The settings of each field class, when both fields are of it.
+  auto when = [&]<class TKind>(TKind*, auto Copy) {
+    auto *from = dynamic_cast<TKind*>(From), *to = dynamic_cast<TKind*>(To);
+    if (from && to) Copy(from, to);
+  };
+  auto limits = [](auto* F, auto* T) {
+    T->SetMinValue(F->MinValue());
+    T->SetMaxValue(F->MaxValue());
+  };
+  auto currency = [&](auto* F, auto* T) {
+    limits(F, T);
+    T->SetCurrency(F->IsCurrency());
+  };
+  when(static_cast<TNumericField*>(nullptr), [](auto* F, auto* T) {
+    T->SetDisplayFormat(F->DisplayFormat());
+    T->SetEditFormat(F->EditFormat());
+  });
+  when(static_cast<TIntegerField*>(nullptr), limits);
+  when(static_cast<TLargeintField*>(nullptr), limits);
+  when(static_cast<TFloatField*>(nullptr), [&](auto* F, auto* T) {
+    currency(F, T);
+    T->SetPrecision(F->Precision());
+  });
+  when(static_cast<TBCDField*>(nullptr), currency);
+  when(static_cast<TDateTimeField*>(nullptr),
+       [](auto* F, auto* T) { T->SetDisplayFormat(F->DisplayFormat()); });
+  when(static_cast<TBooleanField*>(nullptr),
+       [](auto* F, auto* T) { T->SetDisplayValues(F->DisplayValues()); });
+  when(static_cast<TStringField*>(nullptr),
+       [](auto* F, auto* T) { T->SetTransliterate(F->Transliterate()); });
+  when(static_cast<TBlobField*>(nullptr), [](auto* F, auto* T) { T->SetBlobType(F->BlobType()); });
+  if (OnSetupFieldProperties) OnSetupFieldProperties(this, To);
+}
+
+TzynCustomMemTable::TzynFieldMap TzynCustomMemTable::CopyFieldMap(TDataSet* Source,
+                                                                  TDataSet* Destination) {
   bool destinationEmpty = Destination->IsEmpty();
-  std::vector<std::pair<TField*, TField*>> map;
+  TzynFieldMap map;
   for (int i = 0; i < Destination->FieldCount(); ++i) {
     TField* to = Destination->Fields()->Fields(i);
     if (to->FieldKind() == fkLookup || to->FieldKind() == fkAggregate) continue;
@@ -1382,6 +1455,37 @@ int TzynCustomMemTable::CopyRecords(TDataSet* Source, TDataSet* Destination, int
     if (to->DataType() == ftAutoInc && !destinationEmpty) continue;
     if (TField* from = Source->FindField(to->FieldName())) map.emplace_back(to, from);
   }
+  return map;
+}
+
+bool TzynCustomMemTable::CopyRecordValues(const TzynFieldMap& Map, TDataSet* Source,
+                                          TDataSet* Destination) {
+  for (auto& [to, from] : Map) {
+    if (Source == this && OnSaveField) OnSaveField(this, from->Index(), from);
+    if (from->IsNull()) {
+      to->Clear();
+    } else if (const TField &a = *from, &b = *to;
+               typeid(a) != typeid(b) || from->DataType() == ftLargeint) {
+      to->SetAsString(from->AsString());
+    } else {
+      // As the value itself: no text in between to lose digits or milliseconds.
+      to->SetValue(from->Value());
+    }
+    if (Destination == this && OnLoadField) OnLoadField(this, to->Index(), to);
+  }
+  bool accept = true;
+  if (Destination == this && OnLoadRecord) OnLoadRecord(this, accept);
+  if (!accept) {
+    Destination->Cancel();
+    return false;
+  }
+  Destination->Post();
+  return true;
+}
+
+int TzynCustomMemTable::CopyRecords(TDataSet* Source, TDataSet* Destination, int Limit) {
+  if (!Source || !Destination || Source == Destination) return 0;
+  TzynFieldMap map = CopyFieldMap(Source, Destination);
   LoadedCompletely = true;
   int count = 0;
   for (; !Source->Eof(); Source->Next()) {
@@ -1389,27 +1493,7 @@ int TzynCustomMemTable::CopyRecords(TDataSet* Source, TDataSet* Destination, int
     if (Source == this && OnSaveRecord) OnSaveRecord(this, accept);
     if (!accept) continue;
     Destination->Append();
-    for (auto& [to, from] : map) {
-      if (Source == this && OnSaveField) OnSaveField(this, from->Index(), from);
-      if (from->IsNull()) {
-        to->Clear();
-      } else if (const TField &a = *from, &b = *to;
-                 typeid(a) != typeid(b) || from->DataType() == ftLargeint) {
-        to->SetAsString(from->AsString());
-      } else {
-        // As the value itself: no text in between to lose digits or milliseconds.
-        to->SetValue(from->Value());
-      }
-      if (Destination == this && OnLoadField) OnLoadField(this, to->Index(), to);
-    }
-    accept = true;
-    if (Destination == this && OnLoadRecord) OnLoadRecord(this, accept);
-    if (accept) {
-      Destination->Post();
-      ++count;
-    } else {
-      Destination->Cancel();
-    }
+    if (CopyRecordValues(map, Source, Destination)) ++count;
     if (Limit > 0 && count >= Limit) {
       Source->Next();
       LoadedCompletely = Source->Eof();
@@ -1421,7 +1505,7 @@ int TzynCustomMemTable::CopyRecords(TDataSet* Source, TDataSet* Destination, int
 
 void TzynCustomMemTable::LoadFromDataSet(TDataSet* Source, int CopyFlags) {
   if (Source == this || !Source) return;
-  if ((CopyFlags & cfAppend) && (CopyFlags & cfStructure))
+  if ((CopyFlags & cfAppend) && (CopyFlags & (cfStructure | cfDisplayProperties)))
     throw EMemTableError("Cannot both append and copy structure.");
   if (CopyFlags & cfStructure)
     CreateTableAs(Source, CopyFlags);
@@ -1459,6 +1543,7 @@ void TzynCustomMemTable::LoadFromDataSet(TDataSet* Source, int CopyFlags) {
     SetMasterSource(nullptr);
     Source->CheckBrowseMode();
     if (!TDataSet::Active()) Open();
+    if ((CopyFlags & cfDisplayProperties) && !(CopyFlags & cfAppend)) CopyFieldsProperties(Source);
     Source->First();
     LoadCount = CopyRecords(Source, this, LoadLimit);
   } catch (...) {
@@ -1472,13 +1557,12 @@ void TzynCustomMemTable::LoadFromDataSet(TDataSet* Source, int CopyFlags) {
   restore();
 }
 
-void TzynCustomMemTable::SaveToDataSet(TDataSet* Destination) {
-  if (!Destination || Destination == this) return;
+void TzynCustomMemTable::CopyToDataSet(TDataSet* Destination, const std::function<int()>& Copy) {
   bool destinationWasOpen = Destination->Active();
   DisableControls();
   Destination->DisableControls();
   auto restore = [&] {
-    if (Destination->State() == dsInsert) Destination->Cancel();
+    if (Destination->State() == dsEdit || Destination->State() == dsInsert) Destination->Cancel();
     if (Destination->Active()) Destination->First();
     if (!destinationWasOpen) Destination->Close();
     Destination->EnableControls();
@@ -1488,7 +1572,7 @@ void TzynCustomMemTable::SaveToDataSet(TDataSet* Destination) {
     if (!destinationWasOpen) Destination->Open();
     Open();
     First();
-    SaveCount = CopyRecords(this, Destination, SaveLimit);
+    SaveCount = Copy();
   } catch (...) {
     try {
       restore();
@@ -1497,4 +1581,32 @@ void TzynCustomMemTable::SaveToDataSet(TDataSet* Destination) {
     throw;
   }
   restore();
+}
+
+void TzynCustomMemTable::SaveToDataSet(TDataSet* Destination) {
+  if (!Destination || Destination == this) return;
+  CopyToDataSet(Destination, [&] { return CopyRecords(this, Destination, SaveLimit); });
+}
+
+void TzynCustomMemTable::UpdateToDataSet(TDataSet* Destination, const AnsiString& KeyFields,
+                                         int UpdateFlags) {
+  if (!Destination || Destination == this) return;
+  CopyToDataSet(Destination, [&] {
+    TzynFieldMap map = CopyFieldMap(this, Destination);
+    int count = 0;
+    for (; !Eof(); Next()) {
+      bool accept = true;
+      if (OnSaveRecord) OnSaveRecord(this, accept);
+      if (!accept) continue;
+      if (Destination->Locate(KeyFields, FieldValues(KeyFields), {})) {
+        if (!(UpdateFlags & ufUpdate)) continue;
+        Destination->Edit();
+      } else {
+        if (!(UpdateFlags & ufAppend)) continue;
+        Destination->Append();
+      }
+      if (CopyRecordValues(map, this, Destination)) ++count;
+    }
+    return count;
+  });
 }

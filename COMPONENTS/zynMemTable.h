@@ -313,14 +313,31 @@ class TzynCustomMemTable : public TDataSet, public IzynMemTable {
   virtual void LoadFromBinaryFile(const AnsiString& FileName);
 
   // Copies between datasets. Copy flags: 1 the structure, 2 only definitions
-  // the source has fields for, 32 append to the records present.
-  enum : int { cfStructure = 1, cfSourceFieldsOnly = 2, cfAppend = 32 };
+  // the source has fields for, 4 the fields' display properties, 8 the
+  // source's lookup fields, 16 its calculated fields, 32 append to the
+  // records present, 64 the new fields at the source fields' positions.
+  enum : int {
+    cfStructure = 1,
+    cfSourceFieldsOnly = 2,
+    cfDisplayProperties = 4,
+    cfLookupFields = 8,
+    cfCalculatedFields = 16,
+    cfAppend = 32,
+    cfSourceOrder = 64
+  };
   virtual int CopyRecords(TDataSet* Source, TDataSet* Destination, int Limit);
   virtual void LoadFromDataSet(TDataSet* Source, int CopyFlags);
   virtual void SaveToDataSet(TDataSet* Destination);
+  // Update flags: 1 the destination's records with this table's key values
+  // are updated, 2 records it lacks are appended. SaveCount: those posted.
+  enum : int { ufUpdate = 1, ufAppend = 2 };
+  virtual void UpdateToDataSet(TDataSet* Destination, const AnsiString& KeyFields,
+                               int UpdateFlags = ufUpdate | ufAppend);
   // Takes the source's field definitions (without fields of types the
   // table cannot hold); EMemTableError beyond ZYN_MAX_FIELDS.
   void CreateTableAs(TDataSet* Source, int CopyFlags);
+  // After a field took another's display properties.
+  std::function<void(TObject* Sender, TField* Field)> OnSetupFieldProperties;
   // Drops every record of the storage.
   virtual void EmptyTable();
   int LoadCount = 0, SaveCount = 0;
@@ -450,6 +467,20 @@ class TzynCustomMemTable : public TDataSet, public IzynMemTable {
   int32_t SearchKeyBuffer(bool Nearest);
   void FreeRangeRecords();
   void SavePersistentFile();
+  // Each destination field with the source field it is copied from.
+  using TzynFieldMap = std::vector<std::pair<TField*, TField*>>;
+  TzynFieldMap CopyFieldMap(TDataSet* Source, TDataSet* Destination);
+  // The mapped values into the destination's open record, and its post or
+  // cancel as OnLoadRecord decides; whether it was posted.
+  bool CopyRecordValues(const TzynFieldMap& Map, TDataSet* Source, TDataSet* Destination);
+  // Runs a copy from this table's first record into the destination, and
+  // puts the destination's state, openness and controls back whatever happens.
+  void CopyToDataSet(TDataSet* Destination, const std::function<int()>& Copy);
+  // Each field of the table with the source field of its name.
+  void CopyFieldsProperties(TDataSet* Source);
+  void CopyFieldProperties(TField* From, TField* To);
+  // The source's lookup or calculated fields, as the flags ask.
+  void CopyComputedFields(TDataSet* Source, int CopyFlags);
   TzynBinaryStreamFormat* BinaryFormat();
   std::unique_ptr<TzynBinaryStreamFormat> FBinaryFormat;
   // Set once the persistent file is written, or when loading it failed.

@@ -973,6 +973,136 @@ TEST_F(CopyCases, AFailureMidCopyPutsBothTablesBack) {
   EXPECT_EQ(Table.RecordCount(), 2);
 }
 
+TEST_F(CopyCases, UpdatingADataSetByKeyCopiesValuesExactlyAsTheFlagsAllow) {
+  Table.LoadFromDataSet(&Source, TzynCustomMemTable::cfStructure);
+  struct Case {
+    int Flags;
+    const char* Names;  // the destination's names by ID 1..4 afterwards
+    int Posted;
+  } Cases[] = {
+      {TzynCustomMemTable::ufUpdate, "old1 n2 n3 ", 2},
+      {TzynCustomMemTable::ufAppend, "old1 old2 old3 n4 ", 1},
+      {TzynCustomMemTable::ufUpdate | TzynCustomMemTable::ufAppend, "old1 n2 n3 n4 ", 3},
+  };
+  Table.SetIndexFieldNames("ID");
+  Table.SetRange({Variant(2)}, {Variant(4)});
+  for (const Case& c : Cases) {
+    TArrayDataSet destination(nullptr);
+    destination.FieldDefs()->Add("ID", ftInteger);
+    destination.FieldDefs()->Add("NAME", ftString, 10);
+    destination.FieldDefs()->Add("AMOUNT", ftFloat);
+    destination.FieldDefs()->Add("WHEN", ftDateTime);
+    destination.Open();
+    for (int id = 1; id <= 3; ++id) AppendValues(&destination, {id, "old" + std::to_string(id), 0.0, 0.0});
+    Table.UpdateToDataSet(&destination, "ID", c.Flags);
+    EXPECT_EQ(Table.SaveCount, c.Posted) << c.Flags;
+    std::string names;
+    for (destination.First(); !destination.Eof(); destination.Next()) {
+      names += destination.FieldByName("NAME")->AsString() + " ";
+      if (destination.FieldByName("NAME")->AsString()[0] != 'n') continue;
+      ASSERT_TRUE(Source.Locate("ID", destination.FieldByName("ID")->Value(), {}));
+      EXPECT_EQ(destination.FieldByName("AMOUNT")->AsFloat(), Source.FieldByName("AMOUNT")->AsFloat());
+      EXPECT_EQ(destination.FieldByName("WHEN")->AsDateTime(), Source.FieldByName("WHEN")->AsDateTime());
+    }
+    EXPECT_EQ(names, c.Names) << c.Flags;
+  }
+}
+
+TEST_F(CopyCases, AFailedUpdatePutsTheDestinationBack) {
+  Table.LoadFromDataSet(&Source, TzynCustomMemTable::cfStructure);
+  TArrayDataSet destination(nullptr);
+  destination.FieldDefs()->Add("ID", ftInteger);
+  destination.FieldDefs()->Add("NAME", ftString, 10);
+  destination.Open();
+  AppendValues(&destination, {1, "old"});
+  destination.FieldByName("NAME")->OnValidate = [](TField* Field) {
+    if (Field->AsString() == "n2") throw EMemTableError("refused");
+  };
+  EXPECT_THROW(Table.UpdateToDataSet(&destination, "ID"), EMemTableError);
+  EXPECT_EQ(destination.State(), dsBrowse);
+  EXPECT_FALSE(destination.ControlsDisabled());
+  EXPECT_FALSE(Table.ControlsDisabled());
+  EXPECT_EQ(destination.RecordCount(), 1) << "the refused record was not left appended";
+  EXPECT_EQ(destination.FieldByName("NAME")->AsString(), "n1");
+}
+
+TEST_F(CopyCases, TheStructureWithComputedFieldsDisplayPropertiesAndOrder) {
+  TArrayDataSet source(nullptr);
+  source.FieldDefs()->Add("ID", ftInteger);
+  source.FieldDefs()->Add("AMOUNT", ftFloat);
+  TField* calculated = DefaultFieldClass(ftInteger)(&source);
+  calculated->SetFieldName("DOUBLED");
+  calculated->SetFieldKind(fkCalculated);
+  calculated->SetDataSet(&source);
+  for (int i = 0; i < source.FieldDefs()->Count(); ++i) source.FieldDefs()->Items(i)->CreateField(&source);
+  TField* lookup = DefaultFieldClass(ftString)(&source);
+  lookup->SetFieldName("NAME");
+  lookup->SetSize(10);
+  lookup->SetFieldKind(fkLookup);
+  lookup->SetKeyFields("ID");
+  lookup->SetLookupDataSet(&Source);
+  lookup->SetLookupKeyFields("ID");
+  lookup->SetLookupResultField("NAME");
+  lookup->SetDataSet(&source);
+  lookup->SetIndex(1);
+  auto* amount = static_cast<TFloatField*>(source.FieldByName("AMOUNT"));
+  amount->SetDisplayFormat("0.00");
+  amount->SetDisplayLabel("Сумма");
+  amount->SetVisible(false);
+  amount->SetMaxValue(100);
+  source.FieldByName("ID")->SetEditMask("000;0;_");
+
+  auto shape = [](TDataSet* Data) {
+    std::string text;
+    for (int i = 0; i < Data->FieldCount(); ++i) {
+      TField* f = Data->Fields()->Fields(i);
+      text += f->FieldName() + ":" + std::to_string(f->FieldKind()) + " ";
+    }
+    return text;
+  };
+  struct Case {
+    int Flags;
+    std::string Shape;
+  } Cases[] = {
+      {0, "ID:0 AMOUNT:0 "},
+      {TzynCustomMemTable::cfCalculatedFields, "ID:0 AMOUNT:0 DOUBLED:1 "},
+      {TzynCustomMemTable::cfLookupFields | TzynCustomMemTable::cfCalculatedFields,
+       "ID:0 AMOUNT:0 DOUBLED:1 NAME:2 "},
+      {TzynCustomMemTable::cfLookupFields | TzynCustomMemTable::cfCalculatedFields |
+           TzynCustomMemTable::cfSourceOrder,
+       shape(&source)},
+  };
+  for (const Case& c : Cases) {
+    TzynMemTable table(nullptr);
+    table.CreateTableAs(&source, c.Flags);
+    EXPECT_EQ(shape(&table), c.Shape) << c.Flags;
+    EXPECT_EQ(table.FieldByName("AMOUNT")->DisplayLabel(), "AMOUNT") << "properties only when asked";
+  }
+  TzynMemTable table(nullptr);
+  table.CreateTableAs(&source, TzynCustomMemTable::cfLookupFields | TzynCustomMemTable::cfDisplayProperties);
+  std::vector<AnsiString> setUp;
+  table.OnSetupFieldProperties = [&](TObject*, TField* Field) { setUp.push_back(Field->FieldName()); };
+  auto* copied = static_cast<TFloatField*>(table.FieldByName("AMOUNT"));
+  EXPECT_EQ(copied->DisplayFormat(), "0.00");
+  EXPECT_EQ(copied->DisplayLabel(), "Сумма");
+  EXPECT_FALSE(copied->Visible());
+  EXPECT_EQ(copied->MaxValue(), 100);
+  EXPECT_EQ(table.FieldByName("ID")->EditMask(), "000;0;_");
+  source.Open();
+  source.Append();
+  source.FieldByName("ID")->SetAsInteger(7);
+  source.FieldByName("AMOUNT")->SetAsFloat(1.5);
+  source.Post();
+  table.LoadFromDataSet(&source, TzynCustomMemTable::cfDisplayProperties);
+  EXPECT_EQ(setUp, (std::vector<AnsiString>{"ID", "AMOUNT", "NAME"}));
+  ASSERT_EQ(table.RecordCount(), 1);
+  EXPECT_EQ(table.FieldByName("NAME")->AsString(), "n7") << "the lookup field works in the copy";
+  EXPECT_EQ(table.FieldByName("AMOUNT")->DisplayText(), source.FieldByName("AMOUNT")->DisplayText());
+  EXPECT_EQ(table.FieldByName("AMOUNT")->DisplayText().size(), 4u) << "two decimals";
+  EXPECT_THROW(table.LoadFromDataSet(&source, TzynCustomMemTable::cfAppend | TzynCustomMemTable::cfDisplayProperties),
+               EMemTableError);
+}
+
 TEST_F(CopyCases, MoreDefinitionsThanTheTableHoldsAreRefused) {
   TArrayDataSet wide(nullptr);
   for (int i = 0; i < 513; ++i) wide.FieldDefs()->Add("F" + std::to_string(i), ftInteger);
