@@ -1,8 +1,8 @@
 // The in-memory dataset against a plain model of the shown rows: random
 // scripts of appends, inserts, edits, deletes (with and without versions),
-// index switches, a filter, bookmarks, SetRecNo and moves; after each step
-// every data link's rows and active record, the counts, numbers and the
-// bookmark order are compared with the model.
+// index switches, a filter, ranges, master records, bookmarks, SetRecNo and
+// moves; after each step every data link's rows and active record, the
+// counts, numbers and the bookmark order are compared with the model.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -38,11 +38,21 @@ class Model {
   std::string Index;          // "", "NAME", "NAME:D", "ID"
   bool Filtered = false;
   bool Versioning = false;
+  // A range over ID, only under the ID index.
+  std::optional<std::pair<int, int>> Range;
+  // The master record's NAME that the detail shows.
+  std::optional<std::string> Master;
   int Current = -1;  // slot of the current record, -1 when none shown
 
   bool Shown(int Slot) const {
     const ModelRecord& r = *Slots[static_cast<size_t>(Slot)];
-    return !r.Deleted && (!Filtered || r.Id % 3 != 0);
+    return !r.Deleted && (!Filtered || r.Id % 3 != 0) &&
+           (!Range || (r.Id >= Range->first && r.Id <= Range->second)) && (!Master || r.Name == *Master);
+  }
+  bool Sequenced() const { return !Filtered && !Range && !Master; }
+  void ToFirst() {
+    std::vector<int> shown = ShownOrder();
+    Current = shown.empty() ? -1 : shown[0];
   }
   // Every record the current index lists, in its order.
   std::vector<int> Order() const {
@@ -114,11 +124,14 @@ class Link : public TDataLink {
 struct Harness {
   TzynMemTable Table{nullptr};
   TDataSource Source{nullptr};
+  TzynMemTable MasterTable{nullptr};
+  TDataSource MasterSource{nullptr};
   Link Links[3];
   Model M;
   std::mt19937 Rng;
   int NextId = 1;
   std::vector<std::pair<TBookmark, int>> Bookmarks;
+  int RangedSteps = 0, MasterSteps = 0;
 
   Harness(unsigned Seed, bool Versioning, TzynVersioningMode Mode) : Rng(Seed) {
     Table.FieldDefs()->Add("ID", ftInteger);
@@ -132,6 +145,16 @@ struct Harness {
     });
     Table.Open();
     Source.SetDataSet(&Table);
+    Table.SetMasterFields("NAME");
+    Table.SetDetailFields("NAME");
+    MasterTable.FieldDefs()->Add("NAME", ftString, 16);
+    MasterTable.Open();
+    for (const char* name : {"a", "b", "ab"}) {
+      MasterTable.Append();
+      MasterTable.FieldByName("NAME")->SetAsString(name);
+      MasterTable.Post();
+    }
+    MasterSource.SetDataSet(&MasterTable);
     int counts[3] = {7, 3, 1};
     for (int i = 0; i < 3; ++i) {
       Links[i].SetBufferCount(counts[i]);
@@ -201,6 +224,8 @@ struct Harness {
     static const char* const indexes[] = {"", "NAME", "NAME:D", "ID"};
     std::string index = indexes[Pick(4)];
     Table.SetIndexFieldNames(index);
+    // A range is over the index it was set on.
+    if (index != M.Index) M.Range.reset();
     M.Index = index;
     std::vector<int> shown = M.ShownOrder();
     if (M.Current < 0 || !M.Shown(M.Current)) M.Current = shown.empty() ? -1 : shown[0];
@@ -208,8 +233,44 @@ struct Harness {
   void ToggleFilter() {
     M.Filtered = !M.Filtered;
     Table.SetFiltered(M.Filtered);
-    std::vector<int> shown = M.ShownOrder();
-    M.Current = shown.empty() ? -1 : shown[0];
+    M.ToFirst();
+  }
+  void ChangeRange() {
+    if (M.Range && Pick(3) == 0) {
+      Table.CancelRange();
+      M.Range.reset();
+      if (M.Current < 0) M.ToFirst();
+      return;
+    }
+    if (M.Index != "ID") return;
+    int lo = Pick(NextId + 1), hi = lo + Pick(NextId / 2 + 1);
+    if (Pick(2)) {
+      Table.SetRange({Variant(lo)}, {Variant(hi)});
+    } else {
+      Table.SetRangeStart();
+      Table.FieldByName("ID")->SetAsInteger(lo);
+      Table.SetRangeEnd();
+      Table.FieldByName("ID")->SetAsInteger(hi);
+      Table.ApplyRange();
+    }
+    M.Range = std::make_pair(lo, hi);
+    M.ToFirst();
+  }
+  void ChangeMaster() {
+    if (M.Master && Pick(3) == 0) {
+      Table.SetMasterSource(nullptr);
+      M.Master.reset();
+      M.ToFirst();
+      return;
+    }
+    bool linked = Table.MasterSource() != nullptr;
+    if (!linked) Table.SetMasterSource(&MasterSource);
+    int row = 1 + Pick(MasterTable.RecordCount());
+    // Staying on the same master record changes nothing.
+    bool moves = !linked || MasterTable.RecNo() != row;
+    MasterTable.SetRecNo(row);
+    M.Master = MasterTable.FieldByName("NAME")->AsString();
+    if (moves) M.ToFirst();
   }
   void Move() {
     std::vector<int> shown = M.ShownOrder();
@@ -260,7 +321,7 @@ struct Harness {
     std::vector<int> ids;
     for (int slot : shown) ids.push_back(Rec(slot).Id);
     ASSERT_EQ(Table.RecordCount(), static_cast<int>(shown.size())) << Context;
-    ASSERT_EQ(Table.IsSequenced(), !M.Filtered) << Context;
+    ASSERT_EQ(Table.IsSequenced(), M.Sequenced()) << Context;
     if (shown.empty()) {
       ASSERT_TRUE(Table.IsEmpty()) << Context;
       ASSERT_EQ(Table.RecNo(), -1) << Context;
@@ -293,7 +354,7 @@ struct Harness {
 
   void Run(int Steps) {
     for (int step = 0; step < Steps; ++step) {
-      int action = Pick(20);
+      int action = Pick(22);
       std::string what;
       if (action < 5) {
         what = "append";
@@ -316,10 +377,18 @@ struct Harness {
       } else if (action < 17) {
         what = "bookmark";
         Bookmark();
+      } else if (action == 20) {
+        what = "range";
+        ChangeRange();
+      } else if (action == 21) {
+        what = "master";
+        ChangeMaster();
       } else {
         what = "move";
         Move();
       }
+      RangedSteps += M.Range.has_value();
+      MasterSteps += M.Master.has_value();
       Check("step " + std::to_string(step) + " " + what + " index '" + M.Index + "'");
       if (::testing::Test::HasFatalFailure()) return;
     }
@@ -327,13 +396,19 @@ struct Harness {
 };
 
 TEST(TzynMemTableModel, RandomScriptsAgreeWithThePlainModel) {
+  int ranged = 0, mastered = 0;
   for (unsigned seed = 1; seed <= 6; ++seed) {
     Harness h(seed, false, mtvm1SinceCheckPoint);
     h.Run(300);
     if (::testing::Test::HasFatalFailure()) return;
     // The scripts reach tables of some size, not just empty ones.
     EXPECT_GT(h.Table.Common->RecordCount(), 40) << seed;
+    ranged += h.RangedSteps;
+    mastered += h.MasterSteps;
   }
+  // Ranges and master records were in force for a good part of the steps.
+  EXPECT_GT(ranged, 100);
+  EXPECT_GT(mastered, 100);
 }
 
 TEST(TzynMemTableModel, WithVersionsDeletedRecordsStayHidden) {
