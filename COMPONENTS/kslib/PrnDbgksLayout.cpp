@@ -120,13 +120,3 @@ TPrintRowHeightKs DefaultPrintRowHeight(int RowHeight, int RowLines, int TextHei
   R.MultiLine = R.Height > CharHeightWithLeading + 2 * PadY || AutoStretch;
   return R;
 }
-
-void TPrintTotalKs::Add(double Value) {
-  if (FOverflow) return;
-  try {
-    const Currency Term(Value);
-    FOverflow = __builtin_add_overflow(FValue.Scaled, Term.Scaled, &FValue.Scaled);
-  } catch (EMathError&) {  // out of range, infinite or not a number
-    FOverflow = true;
-  }
-}

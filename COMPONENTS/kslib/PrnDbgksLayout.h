@@ -1,8 +1,7 @@
 // The arithmetic of a grid print run in printer pixels: page metrics from
 // the margins, screen-to-paper scaling, printed column widths, fitting to
-// the page width, horizontal page groups, the default row height, margin
-// units and the footer totals the printer keeps itself. Rounding is half to
-// even unless a routine says otherwise.
+// the page width, horizontal page groups, the default row height and
+// margin units. Rounding is half to even unless a routine says otherwise.
 #pragma once
 
 #include <cstdint>
@@ -81,18 +80,3 @@ struct TPrintRowHeightKs {
 TPrintRowHeightKs DefaultPrintRowHeight(int RowHeight, int RowLines, int TextHeightWg,
                                         int CharHeightWithLeading, double ScaleY, int PadY,
                                         bool AutoStretch);
-
-// A footer sum or count kept with four decimals, rounded at each addition.
-// A value or sum out of the 64-bit range marks it overflowed: it prints
-// nothing.
-class TPrintTotalKs {
- public:
-  void Add(double Value);
-  void Clear() { *this = TPrintTotalKs(); }
-  bool Overflow() const { return FOverflow; }
-  Currency Value() const { return FValue; }
-
- private:
-  Currency FValue;
-  bool FOverflow = false;
-};

@@ -3,9 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <limits>
-
 namespace {
 
 // The test printer: A4 at 600 dpi with an unprintable border of 150 pixels.
@@ -165,36 +162,6 @@ TEST(DefaultRowHeightTest, FromTextOrFromTheGridsSettings) {
     EXPECT_EQ(R.Height, C.Height) << C.RowHeight << " " << C.RowLines;
     EXPECT_EQ(R.MultiLine, C.MultiLine) << C.RowHeight << " " << C.RowLines;
   }
-}
-
-TEST(PrintTotalTest, ExactToFourDecimals) {
-  TPrintTotalKs Total;
-  for (int I = 0; I < 10; ++I) Total.Add(0.1);
-  Total.Add(-0.00005);  // rounds to even: -0.0000
-  EXPECT_EQ(Total.Value(), Currency(1.0));
-  EXPECT_FALSE(Total.Overflow());
-  Total.Clear();
-  EXPECT_EQ(Total.Value(), Currency());
-}
-
-TEST(PrintTotalTest, AValueOrSumBeyondRangeMarksItOverflowed) {
-  const double Cases[][2] = {
-      {1e15, 0},  // ×10000 leaves 64 bits
-      {9e14, 9e14},
-      {-9e14, -9e14},
-      {std::numeric_limits<double>::quiet_NaN(), 0},
-      {std::numeric_limits<double>::infinity(), 0},
-  };
-  for (const auto& C : Cases) {
-    TPrintTotalKs Total;
-    Total.Add(C[0]);
-    Total.Add(C[1]);
-    Total.Add(1);  // stays overflowed
-    EXPECT_TRUE(Total.Overflow()) << C[0] << " + " << C[1];
-  }
-  TPrintTotalKs Fits;
-  Fits.Add(9e14);
-  EXPECT_FALSE(Fits.Overflow());
 }
 
 }  // namespace
