@@ -218,3 +218,121 @@ void TRichEdit::CreateParams(TCreateParams& Params) {
   Params.WinClassName = "RichEdit20A";
   Params.Style = (Params.Style & ~ES_AUTOHSCROLL) | ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL;
 }
+
+// --- TCustomTreeView
+
+TCustomTreeView::TCustomTreeView(TComponent* AOwner) : TWinControl(AOwner) {
+  InitCommonControls(ICC_TREEVIEW_CLASSES);
+  FWidth = 121, FHeight = 97;
+  SetTabStop(true);
+  SetColor(clWindow);
+}
+
+void TCustomTreeView::CreateParams(TCreateParams& Params) {
+  TWinControl::CreateParams(Params);
+  Params.WinClassName = WC_TREEVIEWA;
+  Params.SystemClass = true;
+  Params.Style |= TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS | WS_BORDER;
+}
+
+HTREEITEM TCustomTreeView::AddChild(HTREEITEM Parent, const AnsiString& Text, LPARAM Data) {
+  TVINSERTSTRUCTA Insert{};
+  Insert.hParent = Parent ? Parent : TVI_ROOT;
+  Insert.hInsertAfter = TVI_LAST;
+  Insert.item.mask = TVIF_TEXT | TVIF_PARAM;
+  Insert.item.pszText = const_cast<char*>(Text.c_str());
+  Insert.item.lParam = Data;
+  return reinterpret_cast<HTREEITEM>(
+      SendMessageA(Handle(), TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&Insert)));
+}
+
+void TCustomTreeView::DeleteChildren(HTREEITEM Node) {
+  while (HTREEITEM Child = FirstChild(Node)) TreeView_DeleteItem(Handle(), Child);
+}
+
+void TCustomTreeView::Clear() { TreeView_DeleteAllItems(Handle()); }
+
+HTREEITEM TCustomTreeView::FirstChild(HTREEITEM Node) { return TreeView_GetChild(Handle(), Node); }
+
+HTREEITEM TCustomTreeView::NextSibling(HTREEITEM Node) { return TreeView_GetNextSibling(Handle(), Node); }
+
+HTREEITEM TCustomTreeView::ParentNode(HTREEITEM Node) { return TreeView_GetParent(Handle(), Node); }
+
+AnsiString TCustomTreeView::NodeText(HTREEITEM Node) {
+  char Text[1024] = "";
+  TVITEMA Item{};
+  Item.mask = TVIF_TEXT;
+  Item.hItem = Node;
+  Item.pszText = Text;
+  Item.cchTextMax = sizeof Text;
+  SendMessageA(Handle(), TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&Item));
+  return Text;
+}
+
+LPARAM TCustomTreeView::NodeData(HTREEITEM Node) {
+  TVITEMA Item{};
+  Item.mask = TVIF_PARAM;
+  Item.hItem = Node;
+  SendMessageA(Handle(), TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&Item));
+  return Item.lParam;
+}
+
+bool TCustomTreeView::HasChildren(HTREEITEM Node) {
+  TVITEMA Item{};
+  Item.mask = TVIF_CHILDREN;
+  Item.hItem = Node;
+  SendMessageA(Handle(), TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&Item));
+  return Item.cChildren != 0;
+}
+
+void TCustomTreeView::SetHasChildren(HTREEITEM Node, bool Value) {
+  TVITEMA Item{};
+  Item.mask = TVIF_CHILDREN;
+  Item.hItem = Node;
+  Item.cChildren = Value ? 1 : 0;
+  SendMessageA(Handle(), TVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&Item));
+}
+
+void TCustomTreeView::Expand(HTREEITEM Node) { TreeView_Expand(Handle(), Node, TVE_EXPAND); }
+
+bool TCustomTreeView::Expanded(HTREEITEM Node) {
+  return TreeView_GetItemState(Handle(), Node, TVIS_EXPANDED) & TVIS_EXPANDED;
+}
+
+HTREEITEM TCustomTreeView::Selected() { return TreeView_GetSelection(Handle()); }
+
+void TCustomTreeView::Select(HTREEITEM Node) { TreeView_SelectItem(Handle(), Node); }
+
+void TCustomTreeView::BeginUpdate() {
+  if (FUpdateCount++ == 0) SendMessageA(Handle(), WM_SETREDRAW, FALSE, 0);
+}
+
+void TCustomTreeView::EndUpdate() {
+  if (--FUpdateCount == 0) {
+    SendMessageA(Handle(), WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(Handle(), nullptr, TRUE);
+  }
+}
+
+bool TCustomTreeView::CanExpand(HTREEITEM) { return true; }
+
+void TCustomTreeView::Change(HTREEITEM Node) {
+  if (OnChange) OnChange(this, Node);
+}
+
+void TCustomTreeView::WndProc(TMessage& Message) {
+  if (Message.Msg == CN_NOTIFY) {
+    auto* Notify = reinterpret_cast<NMTREEVIEWA*>(Message.LParam);
+    switch (Notify->hdr.code) {
+      case TVN_ITEMEXPANDINGA:
+      case TVN_ITEMEXPANDINGW:
+        Message.Result = Notify->action & TVE_EXPAND && !CanExpand(Notify->itemNew.hItem);
+        return;
+      case TVN_SELCHANGEDA:
+      case TVN_SELCHANGEDW:
+        Change(Notify->itemNew.hItem);
+        return;
+    }
+  }
+  TWinControl::WndProc(Message);
+}

@@ -5,6 +5,8 @@
 
 #include "forms/StdCtrls.h"
 
+#include <commctrl.h>
+
 class TPageControl;
 
 class TTabSheet : public TWinControl {
@@ -83,4 +85,48 @@ class TRichEdit : public TCustomEdit {
 
  protected:
   void CreateParams(TCreateParams& Params) override;
+};
+
+// A tree view common control. Nodes are the control's own items; each
+// carries one pointer-sized value.
+class TCustomTreeView : public TWinControl {
+ public:
+  explicit TCustomTreeView(TComponent* AOwner);
+  // Parent null: a top-level node.
+  HTREEITEM AddChild(HTREEITEM Parent, const AnsiString& Text, LPARAM Data);
+  void DeleteChildren(HTREEITEM Node);
+  void Clear();
+  HTREEITEM FirstChild(HTREEITEM Node);
+  HTREEITEM NextSibling(HTREEITEM Node);
+  HTREEITEM ParentNode(HTREEITEM Node);
+  AnsiString NodeText(HTREEITEM Node);
+  LPARAM NodeData(HTREEITEM Node);
+  // Whether the node shows an expand button before its children are loaded.
+  bool HasChildren(HTREEITEM Node);
+  void SetHasChildren(HTREEITEM Node, bool Value);
+  void Expand(HTREEITEM Node);
+  bool Expanded(HTREEITEM Node);
+  HTREEITEM Selected();
+  void Select(HTREEITEM Node);
+  // Stops redrawing while items change; nests.
+  void BeginUpdate();
+  void EndUpdate();
+  void WndProc(TMessage& Message) override;
+
+  std::function<void(TObject* Sender, HTREEITEM Node)> OnChange;
+
+ protected:
+  void CreateParams(TCreateParams& Params) override;
+  // Asked before the user expands the node; false keeps it closed.
+  virtual bool CanExpand(HTREEITEM Node);
+  // The selection moved to the node.
+  virtual void Change(HTREEITEM Node);
+
+ private:
+  int FUpdateCount = 0;
+};
+
+class TTreeView : public TCustomTreeView {
+ public:
+  using TCustomTreeView::TCustomTreeView;
 };

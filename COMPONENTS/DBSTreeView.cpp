@@ -1,0 +1,100 @@
+#include "DBSTreeView.h"
+
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// Identities wider than 32 bits are compared by their low 32 bits.
+int32_t Identity(TField* Field) { return static_cast<int32_t>(Field->Value().AsInt64()); }
+
+// The tree is not redrawn while its items change.
+class TUpdateLock {
+ public:
+  explicit TUpdateLock(TCustomTreeView* Tree) : FTree(Tree) { FTree->BeginUpdate(); }
+  ~TUpdateLock() { FTree->EndUpdate(); }
+  TUpdateLock(const TUpdateLock&) = delete;
+  TUpdateLock& operator=(const TUpdateLock&) = delete;
+
+ private:
+  TCustomTreeView* FTree;
+};
+
+}  // namespace
+
+TDBSTreeView::TDBSTreeView(TComponent* AOwner) : TCustomTreeView(AOwner) {}
+
+TDBSTreeView::~TDBSTreeView() { FDataLink.SetDataSource(nullptr); }
+
+void TDBSTreeView::SetDataSource(TDataSource* Value) {
+  if (ComponentState().Contains(csLoading) && FDataLink.DataSourceFixed()) return;
+  FDataLink.SetDataSource(Value);
+  if (Value) Value->FreeNotification(this);
+}
+
+void TDBSTreeView::Notification(TComponent* Component, TOperation Operation) {
+  TCustomTreeView::Notification(Component, Operation);
+  if (Operation == opRemove && Component == DataSource()) SetDataSource(nullptr);
+}
+
+TDataSet* TDBSTreeView::OpenDataSet() const {
+  TDataSet* dataSet = FDataLink.DataSet();
+  return dataSet && dataSet->Active() ? dataSet : nullptr;
+}
+
+void TDBSTreeView::BuildTree(const AnsiString& RootText) {
+  TUpdateLock lock(this);
+  Clear();
+  HTREEITEM root = AddChild(nullptr, RootText, RootNodeID);
+  LoadChildren(root);
+  Expand(root);
+}
+
+void TDBSTreeView::LoadChildren(HTREEITEM Node) {
+  TDataSet* dataSet = OpenDataSet();
+  if (!dataSet) return;
+  DeleteChildren(Node);
+  int32_t parent = NodeID(Node);
+  TField* id = dataSet->FieldByName(IDNode);
+  TField* parentId = dataSet->FieldByName(IDParentNode);
+  TField* label = dataSet->FieldByName(DataField);
+  // A child gets an expand button when some record names it as parent,
+  // compared as the children are: by the low 32 bits.
+  std::unordered_set<int32_t> parents;
+  std::vector<std::pair<int32_t, AnsiString>> children;
+  TBookmark noted = dataSet->GetBookmark();
+  dataSet->DisableControls();
+  try {
+    for (dataSet->First(); !dataSet->Eof(); dataSet->Next()) {
+      parents.insert(Identity(parentId));
+      if (Identity(parentId) == parent) children.emplace_back(Identity(id), label->AsString());
+    }
+    dataSet->GotoBookmark(noted);
+  } catch (...) {
+    dataSet->EnableControls();
+    throw;
+  }
+  dataSet->EnableControls();
+  for (const auto& [child, text] : children)
+    SetHasChildren(AddChild(Node, text, child), parents.count(child) != 0);
+}
+
+void TDBSTreeView::GoToNode(HTREEITEM Node) {
+  if (TDataSet* dataSet = OpenDataSet()) dataSet->Locate(IDNode, NodeID(Node), {});
+}
+
+bool TDBSTreeView::CanExpand(HTREEITEM Node) {
+  bool result = TCustomTreeView::CanExpand(Node);
+  {
+    TUpdateLock lock(this);
+    LoadChildren(Node);
+  }
+  if (HTREEITEM selected = Selected()) GoToNode(selected);
+  return result;
+}
+
+void TDBSTreeView::Change(HTREEITEM Node) {
+  TCustomTreeView::Change(Node);
+  if (Node) GoToNode(Node);
+}
