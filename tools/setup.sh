@@ -17,7 +17,7 @@ PACKAGES=(
   unzip zip p7zip-full
   clang
   libsqlite3-dev
-  ghostscript poppler-utils
+  ghostscript poppler-utils unrtf pandoc
   firebird3.0-server-core firebird3.0-utils libfbclient2 firebird-dev
 )
 

@@ -1,0 +1,122 @@
+#pragma once
+// The grid's export formats over rows of cells that need no window: tab
+// separated text, CSV, an RTF table and the private binary format. The
+// Windows side turns columns, footers and events into these rows.
+
+#include <cstdint>
+#include <vector>
+
+#include "rtl/Classes.h"
+#include "rtl/Streams.h"
+#include "rtl/Types.h"
+
+struct TExportRgb {
+  uint8_t R = 0;
+  uint8_t G = 0;
+  uint8_t B = 0;
+  friend auto operator<=>(TExportRgb, TExportRgb) = default;
+};
+
+struct TExportFont {
+  AnsiString Name = "MS Sans Serif";
+  int Size = 8;
+  bool Bold = false;
+  bool Italic = false;
+  bool StrikeOut = false;
+  bool Underline = false;
+  TExportRgb Color;
+};
+
+// The tags of the binary format; a value's kind is its tag.
+enum class TExportValueKind : uint8_t {
+  NoField = 1,
+  Null = 2,
+  Integer = 3,
+  Float = 4,
+  String = 5,
+  Bytes = 6,
+};
+
+// A field's typed value as the binary format carries it.
+struct TExportValue {
+  TExportValueKind Kind = TExportValueKind::NoField;
+  int32_t Integer = 0;
+  double Float = 0;
+  AnsiString Bytes;  // the string value, or the value as a byte string
+};
+
+// Which cell borders an RTF cell keeps: a title spanning several cells keeps
+// only the borders on its outline.
+struct TExportBorders {
+  bool Left = true;
+  bool Top = true;
+  bool Bottom = true;
+  bool Right = true;
+};
+
+struct TExportCell {
+  AnsiString Text;
+  TExportFont Font;
+  TExportRgb Background{255, 255, 255};
+  TAlignment Alignment = taLeftJustify;
+  int WidthPixels = 64;
+  bool Visible = true;
+  TExportBorders Borders;
+  TExportValue Value;
+};
+
+using TExportRow = std::vector<TExportCell>;
+
+// Receives the rows of one export in order: prefix, titles, records, footers,
+// suffix. Each format writes what it needs and ignores the rest.
+class TGridExportWriter {
+ public:
+  explicit TGridExportWriter(TStream& Target) : FTarget(Target) {}
+  virtual ~TGridExportWriter() = default;
+
+  // The exported columns, one cell each, before anything else.
+  virtual void WritePrefix(const TExportRow&) {}
+  virtual void WriteTitle(const TExportRow&) {}
+  virtual void WriteRecord(const TExportRow&) {}
+  virtual void WriteFooter(const TExportRow&) {}
+  virtual void WriteSuffix() {}
+
+ protected:
+  void Write(const AnsiString& Text);
+  TStream& FTarget;
+};
+
+// Cells separated by TAB, rows by CR LF, with no CR LF after the last row and
+// the texts as they are.
+class TGridExportAsText : public TGridExportWriter {
+ public:
+  using TGridExportWriter::TGridExportWriter;
+  void WriteTitle(const TExportRow& Row) override;
+  void WriteRecord(const TExportRow& Row) override;
+  void WriteFooter(const TExportRow& Row) override;
+
+ protected:
+  virtual AnsiString CellSeparator() const { return "\t"; }
+  virtual AnsiString CellText(const AnsiString& Text) const { return Text; }
+
+ private:
+  void WriteRow(const TExportRow& Row);
+  bool FFirstRow = true;
+};
+
+// The separator used by CSV exporters created from now on.
+extern char CsvSeparator;
+
+// As text, with the separator character between cells and every text in
+// double quotes, inner quotes doubled.
+class TGridExportAsCSV : public TGridExportAsText {
+ public:
+  explicit TGridExportAsCSV(TStream& Target) : TGridExportAsText(Target), FSeparator(CsvSeparator) {}
+
+ protected:
+  AnsiString CellSeparator() const override { return AnsiString(1, FSeparator); }
+  AnsiString CellText(const AnsiString& Text) const override;
+
+ private:
+  char FSeparator;
+};
