@@ -273,4 +273,28 @@ TEST(ControlsWindows, AlignAndAnchorsFollowTheParentsSize) {
   EXPECT_EQ(R.bottom - R.top, 170) << "the window follows";
 }
 
+TEST(ControlsWindows, AListBoxKeepsItsItemsAndSelectionAcrossItsWindowAndClicksOnKeys) {
+  TForm Form(Application);
+  auto* List = new TListBox(&Form);
+  List->SetParent(&Form);
+  for (const char* Item : {"один", "два", "три"}) List->Items()->Add(Item);
+  List->SetItemIndex(1);
+  int Clicks = 0;
+  List->OnClick = [&](TObject*) { ++Clicks; };
+  Form.Show();
+  EXPECT_EQ(SendMessageA(List->Handle(), LB_GETCOUNT, 0, 0), 3);
+  EXPECT_EQ(List->ItemIndex(), 1);
+  List->SetFocus();
+  PressKey(VK_DOWN);
+  ASSERT_TRUE(PumpUntil([&] { return Clicks == 1; }));
+  EXPECT_EQ(List->ItemIndex(), 2);
+  List->SetItemIndex(0);
+  EXPECT_EQ(Clicks, 1) << "code that selects does not click";
+  List->Items()->Delete(2);
+  EXPECT_EQ(SendMessageA(List->Handle(), LB_GETCOUNT, 0, 0), 2);
+  EXPECT_EQ(List->ItemIndex(), 0);
+  List->SetItemIndex(5);
+  EXPECT_EQ(List->ItemIndex(), -1);
+}
+
 }  // namespace
