@@ -882,7 +882,18 @@ void TzynCustomMemTable::ResyncCursor() {
 }
 
 void TzynCustomMemTable::RefreshIfBrowsing() {
-  if (TDataSet::Active() && State() == dsBrowse) Refresh();
+  if (!TDataSet::Active() || State() != dsBrowse) return;
+  // Another table changed the rows: the cursor goes back to the shown
+  // record by its identity, or stays on its row when that record is gone.
+  if (!IsEmpty()) {
+    TzynLock lock(Common);
+    TzynRecord* stored = Common->StoredRecord(reinterpret_cast<TzynRecord*>(ActiveBuffer()));
+    int32_t row = stored ? CurrentIndex->FindRecordNumber(stored) : -1;
+    if (row >= 0) CurRec = row;
+  }
+  DoBeforeRefresh();
+  ResyncCursor();
+  DoAfterRefresh();
 }
 
 // ---- Indexes ---------------------------------------------------------------------------------

@@ -142,7 +142,7 @@ class IzynMemTable {
   virtual void ResetCursor() = 0;
   // Re-reads the window after other tables changed the records.
   virtual void ResyncCursor() = 0;
-  // Refreshes when in browse state.
+  // Refreshes when in browse state, keeping the shown record while it lasts.
   virtual void RefreshIfBrowsing() = 0;
   // The storage the table stood on is gone; it takes a fresh one.
   virtual void StorageDestroyed() = 0;

@@ -2,7 +2,8 @@
 // scripts of appends, inserts, edits, deletes (with and without versions),
 // index switches, a filter, ranges, master records, bookmarks, SetRecNo and
 // moves; after each step every data link's rows and active record, the
-// counts, numbers and the bookmark order are compared with the model.
+// counts, numbers and the bookmark order are compared with the model; and
+// again with two tables on the same records taking turns.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -121,19 +122,18 @@ class Link : public TDataLink {
   }
 };
 
-struct Harness {
+// One table on the records with its own view: data links, master table,
+// bookmarks and its model.
+struct TableUnderTest {
   TzynMemTable Table{nullptr};
   TDataSource Source{nullptr};
   TzynMemTable MasterTable{nullptr};
   TDataSource MasterSource{nullptr};
   Link Links[3];
   Model M;
-  std::mt19937 Rng;
-  int NextId = 1;
   std::vector<std::pair<TBookmark, int>> Bookmarks;
-  int RangedSteps = 0, MasterSteps = 0;
 
-  Harness(unsigned Seed, bool Versioning, TzynVersioningMode Mode) : Rng(Seed) {
+  TableUnderTest(TzynMemTable* Owner, unsigned Seed, bool Versioning, TzynVersioningMode Mode) {
     Table.FieldDefs()->Add("ID", ftInteger);
     Table.FieldDefs()->Add("NAME", ftString, 16);
     Table.SetPerformance(Seed % 2 ? mtpfBalanced : mtpfFast);
@@ -143,6 +143,10 @@ struct Harness {
     Table.SetOnFilterRecord([](TDataSet* d, bool& accept) {
       accept = d->FieldByName("ID")->AsInteger() % 3 != 0;
     });
+    if (Owner)
+      Table.SetAttachedTo(Owner);
+    else
+      Table.SetAttachMaxCount(2);
     Table.Open();
     Source.SetDataSet(&Table);
     Table.SetMasterFields("NAME");
@@ -161,178 +165,232 @@ struct Harness {
       Links[i].SetDataSource(&Source);
     }
   }
+};
+
+struct Harness {
+  std::mt19937 Rng;
+  // The records' owner, and a table attached to it when two take turns.
+  std::unique_ptr<TableUnderTest> Units[2];
+  int Turn = 0;
+  int NextId = 1;
+  int RangedSteps = 0, MasterSteps = 0;
+
+  Harness(unsigned Seed, bool Versioning, TzynVersioningMode Mode, bool Attached = false) : Rng(Seed) {
+    Units[0] = std::make_unique<TableUnderTest>(nullptr, Seed, Versioning, Mode);
+    if (Attached)
+      Units[1] = std::make_unique<TableUnderTest>(&Units[0]->Table, Seed + 1, Versioning, Mode);
+  }
+  TableUnderTest& U() const { return *Units[Turn]; }
   int Pick(int n) { return static_cast<int>(Rng() % static_cast<unsigned>(n)); }
   std::string RandomName() {
     static const char* const names[] = {"b", "a", "Иван", "иван", "c", "b", "ab", ""};
     return names[Pick(8)];
   }
   int CurrentId() const {
-    return M.Current < 0 ? -1 : M.Slots[static_cast<size_t>(M.Current)]->Id;
+    return U().M.Current < 0 ? -1 : U().M.Slots[static_cast<size_t>(U().M.Current)]->Id;
   }
-  ModelRecord& Rec(int Slot) { return *M.Slots[static_cast<size_t>(Slot)]; }
+  ModelRecord& Rec(int Slot) { return *U().M.Slots[static_cast<size_t>(Slot)]; }
 
   void Append(bool AtCursor) {
     std::string name = RandomName();
     int id = NextId++;
-    bool empty = Table.IsEmpty();
+    bool empty = U().Table.IsEmpty();
     if (AtCursor)
-      Table.Insert();
+      U().Table.Insert();
     else
-      Table.Append();
-    Table.FieldByName("ID")->SetAsInteger(id);
-    Table.FieldByName("NAME")->SetAsString(name);
-    Table.Post();
-    int slot = M.NewSlot();
-    M.Slots[static_cast<size_t>(slot)] = ModelRecord{id, name, slot};
-    if (AtCursor && !empty && M.Index.empty()) {
-      auto at = std::find(M.RowOrder.begin(), M.RowOrder.end(), M.Current);
-      M.RowOrder.insert(at, slot);
+      U().Table.Append();
+    U().Table.FieldByName("ID")->SetAsInteger(id);
+    U().Table.FieldByName("NAME")->SetAsString(name);
+    U().Table.Post();
+    int slot = U().M.NewSlot();
+    U().M.Slots[static_cast<size_t>(slot)] = ModelRecord{id, name, slot};
+    if (AtCursor && !empty && U().M.Index.empty()) {
+      auto at = std::find(U().M.RowOrder.begin(), U().M.RowOrder.end(), U().M.Current);
+      U().M.RowOrder.insert(at, slot);
     } else {
-      M.RowOrder.push_back(slot);
+      U().M.RowOrder.push_back(slot);
     }
-    M.SettleOn(slot);
+    U().M.SettleOn(slot);
   }
   void EditCurrent() {
-    if (M.Current < 0) return;
+    if (U().M.Current < 0) return;
     std::string name = RandomName();
-    Table.Edit();
-    Table.FieldByName("NAME")->SetAsString(name);
+    U().Table.Edit();
+    U().Table.FieldByName("NAME")->SetAsString(name);
     bool changeId = Pick(4) == 0;
     int id = NextId++;
-    if (changeId) Table.FieldByName("ID")->SetAsInteger(id);
-    Table.Post();
-    Rec(M.Current).Name = name;
-    if (changeId) Rec(M.Current).Id = id;
-    M.SettleOn(M.Current);
+    if (changeId) U().Table.FieldByName("ID")->SetAsInteger(id);
+    U().Table.Post();
+    Rec(U().M.Current).Name = name;
+    if (changeId) Rec(U().M.Current).Id = id;
+    U().M.SettleOn(U().M.Current);
   }
   void DeleteCurrent() {
-    if (M.Current < 0) return;
-    std::vector<int> before = M.Order();
-    size_t position = static_cast<size_t>(std::find(before.begin(), before.end(), M.Current) - before.begin());
-    Table.Delete();
-    int slot = M.Current;
-    M.RowOrder.erase(std::find(M.RowOrder.begin(), M.RowOrder.end(), slot));
-    if (M.Versioning) {
+    if (U().M.Current < 0) return;
+    std::vector<int> before = U().M.Order();
+    size_t position = static_cast<size_t>(std::find(before.begin(), before.end(), U().M.Current) - before.begin());
+    U().Table.Delete();
+    int slot = U().M.Current;
+    U().M.RowOrder.erase(std::find(U().M.RowOrder.begin(), U().M.RowOrder.end(), slot));
+    if (U().M.Versioning) {
       Rec(slot).Deleted = true;
     } else {
-      M.Slots[static_cast<size_t>(slot)].reset();
-      M.FreeSlots.push_back(slot);
+      U().M.Slots[static_cast<size_t>(slot)].reset();
+      U().M.FreeSlots.push_back(slot);
     }
-    M.Settle(M.Order(), position);
+    U().M.Settle(U().M.Order(), position);
   }
   void SwitchIndex() {
     static const char* const indexes[] = {"", "NAME", "NAME:D", "ID"};
     std::string index = indexes[Pick(4)];
-    Table.SetIndexFieldNames(index);
+    U().Table.SetIndexFieldNames(index);
     // A range is over the index it was set on.
-    if (index != M.Index) M.Range.reset();
-    M.Index = index;
-    std::vector<int> shown = M.ShownOrder();
-    if (M.Current < 0 || !M.Shown(M.Current)) M.Current = shown.empty() ? -1 : shown[0];
+    if (index != U().M.Index) U().M.Range.reset();
+    U().M.Index = index;
+    std::vector<int> shown = U().M.ShownOrder();
+    if (U().M.Current < 0 || !U().M.Shown(U().M.Current)) U().M.Current = shown.empty() ? -1 : shown[0];
   }
   void ToggleFilter() {
-    M.Filtered = !M.Filtered;
-    Table.SetFiltered(M.Filtered);
-    M.ToFirst();
+    U().M.Filtered = !U().M.Filtered;
+    U().Table.SetFiltered(U().M.Filtered);
+    U().M.ToFirst();
   }
   void ChangeRange() {
-    if (M.Range && Pick(3) == 0) {
-      Table.CancelRange();
-      M.Range.reset();
-      if (M.Current < 0) M.ToFirst();
+    if (U().M.Range && Pick(3) == 0) {
+      U().Table.CancelRange();
+      U().M.Range.reset();
+      if (U().M.Current < 0) U().M.ToFirst();
       return;
     }
-    if (M.Index != "ID") return;
+    if (U().M.Index != "ID") return;
     int lo = Pick(NextId + 1), hi = lo + Pick(NextId / 2 + 1);
     if (Pick(2)) {
-      Table.SetRange({Variant(lo)}, {Variant(hi)});
+      U().Table.SetRange({Variant(lo)}, {Variant(hi)});
     } else {
-      Table.SetRangeStart();
-      Table.FieldByName("ID")->SetAsInteger(lo);
-      Table.SetRangeEnd();
-      Table.FieldByName("ID")->SetAsInteger(hi);
-      Table.ApplyRange();
+      U().Table.SetRangeStart();
+      U().Table.FieldByName("ID")->SetAsInteger(lo);
+      U().Table.SetRangeEnd();
+      U().Table.FieldByName("ID")->SetAsInteger(hi);
+      U().Table.ApplyRange();
     }
-    M.Range = std::make_pair(lo, hi);
-    M.ToFirst();
+    U().M.Range = std::make_pair(lo, hi);
+    U().M.ToFirst();
   }
   void ChangeMaster() {
-    if (M.Master && Pick(3) == 0) {
-      Table.SetMasterSource(nullptr);
-      M.Master.reset();
-      M.ToFirst();
+    if (U().M.Master && Pick(3) == 0) {
+      U().Table.SetMasterSource(nullptr);
+      U().M.Master.reset();
+      U().M.ToFirst();
       return;
     }
-    bool linked = Table.MasterSource() != nullptr;
-    if (!linked) Table.SetMasterSource(&MasterSource);
-    int row = 1 + Pick(MasterTable.RecordCount());
+    bool linked = U().Table.MasterSource() != nullptr;
+    if (!linked) U().Table.SetMasterSource(&U().MasterSource);
+    int row = 1 + Pick(U().MasterTable.RecordCount());
     // Staying on the same master record changes nothing.
-    bool moves = !linked || MasterTable.RecNo() != row;
-    MasterTable.SetRecNo(row);
-    M.Master = MasterTable.FieldByName("NAME")->AsString();
-    if (moves) M.ToFirst();
+    bool moves = !linked || U().MasterTable.RecNo() != row;
+    U().MasterTable.SetRecNo(row);
+    U().M.Master = U().MasterTable.FieldByName("NAME")->AsString();
+    if (moves) U().M.ToFirst();
   }
   void Move() {
-    std::vector<int> shown = M.ShownOrder();
+    std::vector<int> shown = U().M.ShownOrder();
     if (shown.empty()) return;
-    int at = static_cast<int>(std::find(shown.begin(), shown.end(), M.Current) - shown.begin());
+    int at = static_cast<int>(std::find(shown.begin(), shown.end(), U().M.Current) - shown.begin());
     switch (Pick(4)) {
       case 0:
-        Table.First();
+        U().Table.First();
         at = 0;
         break;
       case 1:
-        Table.Last();
+        U().Table.Last();
         at = static_cast<int>(shown.size()) - 1;
         break;
       case 2: {
         int by = Pick(9) - 4;
-        Table.MoveBy(by);
+        U().Table.MoveBy(by);
         at = std::clamp(at + by, 0, static_cast<int>(shown.size()) - 1);
         break;
       }
       default: {
         int n = Pick(static_cast<int>(shown.size()) + 2);
-        Table.SetRecNo(n);
+        U().Table.SetRecNo(n);
         if (n >= 1 && n <= static_cast<int>(shown.size())) at = n - 1;
       }
     }
-    M.Current = shown[static_cast<size_t>(at)];
+    U().M.Current = shown[static_cast<size_t>(at)];
   }
   void Bookmark() {
-    if (M.Current >= 0 && Pick(2)) {
-      Bookmarks.emplace_back(Table.GetBookmark(), M.Current);
+    if (U().M.Current >= 0 && Pick(2)) {
+      U().Bookmarks.emplace_back(U().Table.GetBookmark(), U().M.Current);
       return;
     }
-    if (Bookmarks.empty()) return;
-    auto [bookmark, slot] = Bookmarks[static_cast<size_t>(Pick(static_cast<int>(Bookmarks.size())))];
-    bool alive = M.Slots.size() > static_cast<size_t>(slot) && M.Slots[static_cast<size_t>(slot)] &&
-                 Table.BookmarkValid(bookmark);
-    if (alive && M.Shown(slot)) {
-      Table.GotoBookmark(bookmark);
-      M.Current = slot;
-    } else if (Table.BookmarkValid(bookmark)) {
-      EXPECT_THROW(Table.GotoBookmark(bookmark), EDatabaseError);
+    if (U().Bookmarks.empty()) return;
+    auto [bookmark, slot] = U().Bookmarks[static_cast<size_t>(Pick(static_cast<int>(U().Bookmarks.size())))];
+    bool alive = U().M.Slots.size() > static_cast<size_t>(slot) && U().M.Slots[static_cast<size_t>(slot)] &&
+                 U().Table.BookmarkValid(bookmark);
+    if (alive && U().M.Shown(slot)) {
+      U().Table.GotoBookmark(bookmark);
+      U().M.Current = slot;
+    } else if (U().Table.BookmarkValid(bookmark)) {
+      EXPECT_THROW(U().Table.GotoBookmark(bookmark), EDatabaseError);
     }
   }
 
+  // The records as the acting table left them, into the other table's
+  // model: its rows list new records last; where its record went or now
+  // hides, it shows some other record, which the model takes.
+  void SyncOther() {
+    if (!Units[1]) return;
+    Model& from = Units[Turn]->M;
+    Model& to = Units[1 - Turn]->M;
+    to.Slots = from.Slots;
+    to.FreeSlots = from.FreeSlots;
+    std::erase_if(to.RowOrder, [&](int slot) {
+      return std::find(from.RowOrder.begin(), from.RowOrder.end(), slot) == from.RowOrder.end();
+    });
+    for (int slot : from.RowOrder)
+      if (std::find(to.RowOrder.begin(), to.RowOrder.end(), slot) == to.RowOrder.end())
+        to.RowOrder.push_back(slot);
+    bool gone = to.Current >= 0 && (!to.Slots[static_cast<size_t>(to.Current)] || !to.Shown(to.Current));
+    if (gone || (to.Current == -1 && !to.ShownOrder().empty())) to.Current = Unknown;
+  }
+  static constexpr int Unknown = -2;
+
   void Check(const std::string& Context) {
-    std::vector<int> shown = M.ShownOrder();
+    int acting = Turn;
+    for (Turn = 0; Turn < (Units[1] ? 2 : 1); ++Turn) {
+      CheckUnit(Context + (Units[1] ? " table " + std::to_string(Turn) : ""));
+      if (::testing::Test::HasFatalFailure()) break;
+    }
+    Turn = acting;
+  }
+
+  void CheckUnit(const std::string& Context) {
+    if (U().M.Current == Unknown) {
+      U().M.Current = -1;
+      if (!U().Table.IsEmpty()) {
+        int id = U().Table.FieldByName("ID")->AsInteger();
+        for (int slot : U().M.ShownOrder())
+          if (Rec(slot).Id == id) U().M.Current = slot;
+        ASSERT_GE(U().M.Current, 0) << Context << ": shows a record it should not";
+      }
+    }
+    std::vector<int> shown = U().M.ShownOrder();
     std::vector<int> ids;
     for (int slot : shown) ids.push_back(Rec(slot).Id);
-    ASSERT_EQ(Table.RecordCount(), static_cast<int>(shown.size())) << Context;
-    ASSERT_EQ(Table.IsSequenced(), M.Sequenced()) << Context;
+    ASSERT_EQ(U().Table.RecordCount(), static_cast<int>(shown.size())) << Context;
+    ASSERT_EQ(U().Table.IsSequenced(), U().M.Sequenced()) << Context;
     if (shown.empty()) {
-      ASSERT_TRUE(Table.IsEmpty()) << Context;
-      ASSERT_EQ(Table.RecNo(), -1) << Context;
-      ASSERT_TRUE(Table.Bof() && Table.Eof()) << Context;
+      ASSERT_TRUE(U().Table.IsEmpty()) << Context;
+      ASSERT_EQ(U().Table.RecNo(), -1) << Context;
+      ASSERT_TRUE(U().Table.Bof() && U().Table.Eof()) << Context;
       return;
     }
-    ASSERT_EQ(Table.FieldByName("ID")->AsInteger(), CurrentId()) << Context;
-    int at = static_cast<int>(std::find(shown.begin(), shown.end(), M.Current) - shown.begin());
-    ASSERT_EQ(Table.RecNo(), at + 1) << Context;
-    for (Link& link : Links) {
-      std::vector<int> rows = link.Ids(&Table);
+    ASSERT_EQ(U().Table.FieldByName("ID")->AsInteger(), CurrentId()) << Context;
+    int at = static_cast<int>(std::find(shown.begin(), shown.end(), U().M.Current) - shown.begin());
+    ASSERT_EQ(U().Table.RecNo(), at + 1) << Context;
+    for (Link& link : U().Links) {
+      std::vector<int> rows = link.Ids(&U().Table);
       ASSERT_EQ(static_cast<int>(rows.size()), std::min(link.BufferCount(), static_cast<int>(shown.size())))
           << Context << " link of " << link.BufferCount();
       ASSERT_EQ(rows[static_cast<size_t>(link.ActiveRecord())], CurrentId()) << Context;
@@ -340,20 +398,21 @@ struct Harness {
       ASSERT_TRUE(first != ids.end() && std::equal(rows.begin(), rows.end(), first))
           << Context << " link of " << link.BufferCount() << " shows rows out of order";
     }
-    // Bookmarks of shown records compare as the rows are shown.
-    for (int trial = 0; trial < 3 && Bookmarks.size() >= 2; ++trial) {
-      auto& [a, slotA] = Bookmarks[static_cast<size_t>(Pick(static_cast<int>(Bookmarks.size())))];
-      auto& [b, slotB] = Bookmarks[static_cast<size_t>(Pick(static_cast<int>(Bookmarks.size())))];
-      if (!Table.BookmarkValid(a) || !Table.BookmarkValid(b)) continue;
+    // U().Bookmarks of shown records compare as the rows are shown.
+    for (int trial = 0; trial < 3 && U().Bookmarks.size() >= 2; ++trial) {
+      auto& [a, slotA] = U().Bookmarks[static_cast<size_t>(Pick(static_cast<int>(U().Bookmarks.size())))];
+      auto& [b, slotB] = U().Bookmarks[static_cast<size_t>(Pick(static_cast<int>(U().Bookmarks.size())))];
+      if (!U().Table.BookmarkValid(a) || !U().Table.BookmarkValid(b)) continue;
       auto pa = std::find(shown.begin(), shown.end(), slotA), pb = std::find(shown.begin(), shown.end(), slotB);
       if (pa == shown.end() || pb == shown.end()) continue;
       int expected = pa < pb ? -1 : pa > pb ? 1 : 0;
-      ASSERT_EQ(Table.CompareBookmarks(a, b), expected) << Context;
+      ASSERT_EQ(U().Table.CompareBookmarks(a, b), expected) << Context;
     }
   }
 
   void Run(int Steps) {
     for (int step = 0; step < Steps; ++step) {
+      if (Units[1]) Turn = step % 2;
       int action = Pick(22);
       std::string what;
       if (action < 5) {
@@ -387,9 +446,11 @@ struct Harness {
         what = "move";
         Move();
       }
-      RangedSteps += M.Range.has_value();
-      MasterSteps += M.Master.has_value();
-      Check("step " + std::to_string(step) + " " + what + " index '" + M.Index + "'");
+      RangedSteps += U().M.Range.has_value();
+      MasterSteps += U().M.Master.has_value();
+      SyncOther();
+      Check("step " + std::to_string(step) + " " + what + " on table " + std::to_string(Turn) +
+            " index '" + U().M.Index + "'");
       if (::testing::Test::HasFatalFailure()) return;
     }
   }
@@ -402,13 +463,21 @@ TEST(TzynMemTableModel, RandomScriptsAgreeWithThePlainModel) {
     h.Run(300);
     if (::testing::Test::HasFatalFailure()) return;
     // The scripts reach tables of some size, not just empty ones.
-    EXPECT_GT(h.Table.Common->RecordCount(), 40) << seed;
+    EXPECT_GT(h.Units[0]->Table.Common->RecordCount(), 40) << seed;
     ranged += h.RangedSteps;
     mastered += h.MasterSteps;
   }
   // Ranges and master records were in force for a good part of the steps.
   EXPECT_GT(ranged, 100);
   EXPECT_GT(mastered, 100);
+}
+
+TEST(TzynMemTableModel, TwoAttachedTablesInTurnAgreeWithTheirModels) {
+  for (unsigned seed = 21; seed <= 24; ++seed) {
+    Harness h(seed, seed % 2 == 0, mtvm1SinceCheckPoint, true);
+    h.Run(300);
+    if (::testing::Test::HasFatalFailure()) return;
+  }
 }
 
 TEST(TzynMemTableModel, WithVersionsDeletedRecordsStayHidden) {
