@@ -1,9 +1,10 @@
 // The in-memory dataset against a plain model of the shown rows: random
 // scripts of appends, inserts, edits, deletes (with and without versions),
-// index switches, a filter, ranges, master records, bookmarks, SetRecNo and
-// moves; after each step every data link's rows and active record, the
-// counts, numbers and the bookmark order are compared with the model; and
-// again with two tables on the same records taking turns.
+// index switches, a filter, ranges, master records, bookmarks, SetRecNo,
+// Locate and moves, some with the controls disabled; after each step every
+// data link's rows and active record, the counts, numbers, the bookmark
+// order and the data events are compared with the model; and again with two
+// tables on the same records taking turns.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -119,6 +120,12 @@ class Link : public TDataLink {
     }
     SetActiveRecord(active);
     return ids;
+  }
+  // The dataset's events that reached the link.
+  std::vector<TDataEvent> Events;
+  void DataEvent(TDataEvent Event, intptr_t Info) override {
+    Events.push_back(Event);
+    TDataLink::DataEvent(Event, Info);
   }
 };
 
@@ -292,6 +299,17 @@ struct Harness {
     U().M.Master = U().MasterTable.FieldByName("NAME")->AsString();
     if (moves) U().M.ToFirst();
   }
+  void LocateAny() {
+    std::vector<int> slots;
+    for (const auto& r : U().M.Slots)
+      if (r) slots.push_back(r->Slot);
+    if (slots.empty()) return;
+    int slot = slots[static_cast<size_t>(Pick(static_cast<int>(slots.size())))];
+    // Only shown records are found; the cursor stays otherwise.
+    bool shown = U().M.Shown(slot);
+    ASSERT_EQ(U().Table.Locate("ID", Variant(Rec(slot).Id), {}), shown) << Rec(slot).Id;
+    if (shown) U().M.Current = slot;
+  }
   void Move() {
     std::vector<int> shown = U().M.ShownOrder();
     if (shown.empty()) return;
@@ -413,7 +431,15 @@ struct Harness {
   void Run(int Steps) {
     for (int step = 0; step < Steps; ++step) {
       if (Units[1]) Turn = step % 2;
-      int action = Pick(22);
+      // Some steps run with the controls disabled twice over: the links
+      // hear nothing until the outer enable, then one change.
+      bool quiet = Pick(6) == 0;
+      if (quiet) {
+        U().Table.DisableControls();
+        U().Table.DisableControls();
+        for (Link& link : U().Links) link.Events.clear();
+      }
+      int action = Pick(23);
       std::string what;
       if (action < 5) {
         what = "append";
@@ -442,12 +468,22 @@ struct Harness {
       } else if (action == 21) {
         what = "master";
         ChangeMaster();
+      } else if (action == 22) {
+        what = "locate";
+        LocateAny();
       } else {
         what = "move";
         Move();
       }
       RangedSteps += U().M.Range.has_value();
       MasterSteps += U().M.Master.has_value();
+      if (quiet) {
+        U().Table.EnableControls();
+        for (Link& link : U().Links) ASSERT_TRUE(link.Events.empty()) << "step " << step << " " << what;
+        U().Table.EnableControls();
+        for (Link& link : U().Links)
+          ASSERT_EQ(link.Events, std::vector<TDataEvent>{deDataSetChange}) << "step " << step << " " << what;
+      }
       SyncOther();
       Check("step " + std::to_string(step) + " " + what + " on table " + std::to_string(Turn) +
             " index '" + U().M.Index + "'");
