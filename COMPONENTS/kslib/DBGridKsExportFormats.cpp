@@ -1,5 +1,13 @@
 #include "DBGridKsExportFormats.h"
 
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "rtl/AnsiText.h"
+
 char CsvSeparator = ';';
 
 void TGridExportWriter::Write(const AnsiString& Text) {
@@ -27,3 +35,131 @@ AnsiString TGridExportAsCSV::CellText(const AnsiString& Text) const {
   }
   return quoted + '"';
 }
+
+TGridExportAsRTF::TGridExportAsRTF(TStream& Target, TExportRgb ButtonFace, int PixelsPerInch,
+                                   bool Flat)
+    : TGridExportWriter(Target), FPixelsPerInch(PixelsPerInch), FFlat(Flat) {
+  ColourIndex({0, 0, 0});
+  ColourIndex({255, 255, 255});
+  ColourIndex(ButtonFace);
+}
+
+int TGridExportAsRTF::ColourIndex(TExportRgb Colour) {
+  const auto found = std::find(FColours.begin(), FColours.end(), Colour);
+  if (found != FColours.end()) return static_cast<int>(found - FColours.begin());
+  FColours.push_back(Colour);
+  return static_cast<int>(FColours.size()) - 1;
+}
+
+int TGridExportAsRTF::FontIndex(const AnsiString& Name) {
+  const auto found = std::find(FFonts.begin(), FFonts.end(), Name);
+  if (found != FFonts.end()) return static_cast<int>(found - FFonts.begin());
+  FFonts.push_back(Name);
+  return static_cast<int>(FFonts.size()) - 1;
+}
+
+void TGridExportAsRTF::WriteTableRow(const TExportRow& Row) {
+  FBody += "\\trowd\\trgaph40\r\n";
+  long long x = 0;
+  for (const TExportCell& cell : Row) {
+    if (cell.Borders.Left) FBody += "\\clbrdrl\\brdrs\\brdrcf0\r\n";
+    if (cell.Borders.Top) FBody += "\\clbrdrt\\brdrs\\brdrcf0\r\n";
+    if (cell.Borders.Bottom) FBody += "\\clbrdrb\\brdrs\\brdrcf0\r\n";
+    if (cell.Borders.Right) FBody += "\\clbrdrr\\brdrs\\brdrcf0\r\n";
+    // Halves to even, as the processor rounds by default.
+    x += std::llrint(static_cast<double>(cell.WidthPixels) / FPixelsPerInch * 1440);
+    FBody += "\\clshdng10000\\clcfpat" + std::to_string(ColourIndex(cell.Background));
+    FBody += "\\cellx" + std::to_string(x) + "\r\n";
+  }
+  FBody += "{\\trrh0\r\n";
+  for (const TExportCell& cell : Row) WriteCell(cell);
+  FBody += "\\pard\\intbl\\row}\r\n";
+}
+
+void TGridExportAsRTF::WriteCell(const TExportCell& Cell) {
+  static const char* const alignments[] = {"\\ql", "\\qr", "\\qc"};
+  const char* const space = FFlat ? "12" : "24";
+  AnsiString cell = "\\pard\\intbl{";
+  cell += alignments[Cell.Alignment];
+  cell += AnsiString("\\sb") + space + "\\sa" + space;
+  cell += "\\fs" + std::to_string(Cell.Font.Size * 2);
+  if (Cell.Font.Bold) cell += "\\b";
+  if (Cell.Font.Italic) cell += "\\i";
+  if (Cell.Font.StrikeOut) cell += "\\strike";
+  if (Cell.Font.Underline) cell += "\\ul";
+  cell += "\\f" + std::to_string(FontIndex(Cell.Font.Name));
+  cell += "\\cf" + std::to_string(ColourIndex(Cell.Font.Color));
+  cell += "\\cb" + std::to_string(ColourIndex(Cell.Background));
+  cell += ' ';
+  for (char c : Cell.Text) {
+    const auto byte = static_cast<uint8_t>(c);
+    if (c == '\\' || c == '{' || c == '}') {
+      cell += '\\';
+      cell += c;
+    } else if (byte >= 0x80) {
+      char fallback[8];
+      std::snprintf(fallback, sizeof fallback, "\\'%02x", byte);
+      cell += "\\u" + std::to_string(static_cast<unsigned>(AnsiCharToWide(c))) + fallback;
+    } else {
+      cell += c;
+    }
+  }
+  FBody += cell + "\\cell}\r\n";
+}
+
+void TGridExportAsRTF::WriteSuffix() {
+  FBody += "}";
+  Write("{\\rtf0\\ansi\\ansicpg1251\\uc1\r\n");
+  Write("{\\colortbl");
+  for (TExportRgb colour : FColours)
+    Write("\\red" + std::to_string(colour.R) + "\\green" + std::to_string(colour.G) + "\\blue" +
+          std::to_string(colour.B) + ";");
+  Write("}\r\n");
+  Write("{\\fonttbl");
+  for (size_t i = 0; i < FFonts.size(); ++i)
+    Write("\\f" + std::to_string(i) + "\\fnil\\fcharset204 " + FFonts[i] + ";");
+  Write("}\r\n");
+  Write(FBody);
+}
+
+void TGridExportAsVCLDBIF::WriteByte(uint8_t Byte) { FTarget.WriteBuffer(&Byte, 1); }
+
+void TGridExportAsVCLDBIF::WriteLittleEndian(uint64_t Value, int Size) {
+  for (int i = 0; i < Size; ++i) WriteByte(static_cast<uint8_t>(Value >> (8 * i)));
+}
+
+void TGridExportAsVCLDBIF::WritePrefix(const TExportRow& Columns) {
+  Write("VCLDBIF");
+  WriteByte(1);
+  WriteLittleEndian(Columns.size(), 4);
+  for (const TExportCell& column : Columns) {
+    WriteByte(column.Visible ? 1 : 0);
+    WriteByte(0);
+  }
+}
+
+void TGridExportAsVCLDBIF::WriteRecord(const TExportRow& Row) {
+  for (const TExportCell& cell : Row) WriteValue(cell.Value);
+}
+
+void TGridExportAsVCLDBIF::WriteValue(const TExportValue& Value) {
+  WriteByte(static_cast<uint8_t>(Value.Kind));
+  switch (Value.Kind) {
+    case TExportValueKind::NoField:
+    case TExportValueKind::Null:
+      break;
+    case TExportValueKind::Integer:
+      WriteLittleEndian(static_cast<uint32_t>(Value.Integer), 4);
+      break;
+    case TExportValueKind::Float:
+      WriteLittleEndian(std::bit_cast<uint64_t>(Value.Float), 8);
+      break;
+    case TExportValueKind::String:
+    case TExportValueKind::Bytes:
+      WriteLittleEndian(Value.Bytes.size(), 4);
+      Write(Value.Bytes);
+      break;
+  }
+}
+
+void TGridExportAsVCLDBIF::WriteSuffix() { WriteByte(0); }

@@ -111,7 +111,8 @@ extern char CsvSeparator;
 // double quotes, inner quotes doubled.
 class TGridExportAsCSV : public TGridExportAsText {
  public:
-  explicit TGridExportAsCSV(TStream& Target) : TGridExportAsText(Target), FSeparator(CsvSeparator) {}
+  explicit TGridExportAsCSV(TStream& Target)
+      : TGridExportAsText(Target), FSeparator(CsvSeparator) {}
 
  protected:
   AnsiString CellSeparator() const override { return AnsiString(1, FSeparator); }
@@ -119,4 +120,51 @@ class TGridExportAsCSV : public TGridExportAsText {
 
  private:
   char FSeparator;
+};
+
+// An RTF table, one table row per grid row, with the colour and font tables
+// collected while the body is written. Texts are cp1251: the header names
+// the code page and each byte from 0x80 goes out as its Unicode character
+// with the cp1251 byte as the fallback, so readers that honour either one
+// show the Cyrillic.
+class TGridExportAsRTF : public TGridExportWriter {
+ public:
+  // ButtonFace: the button-face colour; PixelsPerInch: the grid canvas's
+  // horizontal resolution, for the cell positions; Flat: the grid's Flat,
+  // which narrows the space above and below each cell.
+  TGridExportAsRTF(TStream& Target, TExportRgb ButtonFace, int PixelsPerInch, bool Flat);
+
+  void WriteTitle(const TExportRow& Row) override { WriteTableRow(Row); }
+  void WriteRecord(const TExportRow& Row) override { WriteTableRow(Row); }
+  void WriteFooter(const TExportRow& Row) override { WriteTableRow(Row); }
+  // Closes the body and writes the header, the tables and the body.
+  void WriteSuffix() override;
+
+ private:
+  void WriteTableRow(const TExportRow& Row);
+  void WriteCell(const TExportCell& Cell);
+  int ColourIndex(TExportRgb Colour);
+  int FontIndex(const AnsiString& Name);
+
+  int FPixelsPerInch;
+  bool FFlat;
+  AnsiString FBody;
+  std::vector<TExportRgb> FColours;
+  std::vector<AnsiString> FFonts;
+};
+
+// The private binary format: a header naming the columns' count and
+// visibility, then one tagged value per column and record, then the end tag.
+// Integers little-endian, field by field.
+class TGridExportAsVCLDBIF : public TGridExportWriter {
+ public:
+  using TGridExportWriter::TGridExportWriter;
+  void WritePrefix(const TExportRow& Columns) override;
+  void WriteRecord(const TExportRow& Row) override;
+  void WriteSuffix() override;
+
+ private:
+  void WriteValue(const TExportValue& Value);
+  void WriteByte(uint8_t Byte);
+  void WriteLittleEndian(uint64_t Value, int Size);
 };

@@ -1,5 +1,6 @@
 // What other programs read back from our exports: python's csv module with
-// ";" and cp1251 reads the rows equal to the cell texts.
+// ";" and cp1251 reads the rows equal to the cell texts; unrtf and pandoc
+// read every RTF table cell back as its Unicode text, row by row.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -62,6 +63,59 @@ TEST(GridExportOracles, PythonCsvReadsTheCellTextsBack) {
   const TToolRun run = RunTool("python3 -c " + Quote(CsvReader) + " " + Quote(path.string()));
   ASSERT_EQ(run.Code, 0) << run.Output;
   EXPECT_EQ(run.Output, CodeUnits(rows));
+}
+
+// Rows of the HTML tables that unrtf or pandoc make of an RTF file, from
+// standard input, with each cell's whitespace runs made single spaces.
+const char* const HtmlTableReader =
+    "import html.parser,sys\n"
+    "class Tables(html.parser.HTMLParser):\n"
+    "  def __init__(self):\n"
+    "    super().__init__(); self.rows = []; self.cell = None\n"
+    "  def handle_starttag(self, tag, attrs):\n"
+    "    if tag == \"tr\": self.rows.append([])\n"
+    "    elif tag in (\"td\", \"th\"): self.cell = \"\"\n"
+    "  def handle_endtag(self, tag):\n"
+    "    if tag in (\"td\", \"th\") and self.cell is not None:\n"
+    "      self.rows[-1].append(\" \".join(self.cell.split())); self.cell = None\n"
+    "  def handle_data(self, data):\n"
+    "    if self.cell is not None: self.cell += data\n"
+    "tables = Tables(); tables.feed(sys.stdin.buffer.read().decode(\"utf-8\"))\n"
+    "for row in tables.rows:\n"
+    "  print(\"|\".join(\" \".join(\"%04x\" % ord(c) for c in cell) for cell in row))\n";
+
+TEST(GridExportOracles, UnrtfAndPandocReadEveryTableCellBack) {
+  // Two title levels: the upper title spans the first two columns, so its second
+  // cell is empty and the border between them is left out.
+  std::vector<TExportRow> titles = {TextRow({WideToAnsi(u"Сотрудник"), "", "Sum"}),
+                                    TextRow({WideToAnsi(u"Фамилия"), "Name", ""})};
+  titles[0][0].Borders.Right = false;
+  titles[0][1].Borders.Left = false;
+  titles[0][2].Borders.Bottom = false;
+  titles[1][2].Borders.Top = false;
+  const std::vector<TExportRow> records = {
+      TextRow({WideToAnsi(u"Иванов-Ёжиков"), "{x} \\ y", "12,50"}),
+      TextRow({WideToAnsi(u"«№»"), "", WideToAnsi(u"€ ъ Я")}),
+  };
+  const TExportRow footer = TextRow({"", "", "12,50"});
+
+  TStringStream stream;
+  TGridExportAsRTF writer(stream, {212, 208, 200}, 96, false);
+  for (const TExportRow& row : titles) writer.WriteTitle(row);
+  for (const TExportRow& row : records) writer.WriteRecord(row);
+  writer.WriteFooter(footer);
+  writer.WriteSuffix();
+  const auto path = SaveExport(stream.DataString(), "export.rtf");
+
+  std::vector<TExportRow> expected = titles;
+  expected.insert(expected.end(), records.begin(), records.end());
+  expected.push_back(footer);
+  for (const char* reader : {"unrtf --html ", "pandoc -f rtf -t html "}) {
+    const TToolRun run =
+        RunTool(reader + Quote(path.string()) + " | python3 -c " + Quote(HtmlTableReader));
+    ASSERT_EQ(run.Code, 0) << reader << run.Output;
+    EXPECT_EQ(run.Output, CodeUnits(expected)) << reader;
+  }
 }
 
 }  // namespace
