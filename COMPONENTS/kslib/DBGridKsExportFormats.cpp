@@ -15,12 +15,13 @@ void TGridExportWriter::Write(const AnsiString& Text) {
 }
 
 void TGridExportAsText::WriteRow(const TExportRow& Row) {
-  if (!FFirstRow) Write("\r\n");
+  AnsiString line = FFirstRow ? "" : "\r\n";
   FFirstRow = false;
   for (size_t i = 0; i < Row.size(); ++i) {
-    if (i > 0) Write(CellSeparator());
-    Write(CellText(Row[i].Text));
+    if (i > 0) line += CellSeparator();
+    line += CellText(Row[i].Text);
   }
+  Write(line);
 }
 
 void TGridExportAsText::WriteTitle(const TExportRow& Row) { WriteRow(Row); }
@@ -122,44 +123,49 @@ void TGridExportAsRTF::WriteSuffix() {
   Write(FBody);
 }
 
-void TGridExportAsVCLDBIF::WriteByte(uint8_t Byte) { FTarget.WriteBuffer(&Byte, 1); }
+namespace {
 
-void TGridExportAsVCLDBIF::WriteLittleEndian(uint64_t Value, int Size) {
-  for (int i = 0; i < Size; ++i) WriteByte(static_cast<uint8_t>(Value >> (8 * i)));
+void AppendLittleEndian(AnsiString& Out, uint64_t Value, int Size) {
+  for (int i = 0; i < Size; ++i) Out += static_cast<char>(Value >> (8 * i));
 }
 
-void TGridExportAsVCLDBIF::WritePrefix(const TExportRow& Columns) {
-  Write("VCLDBIF");
-  WriteByte(1);
-  WriteLittleEndian(Columns.size(), 4);
-  for (const TExportCell& column : Columns) {
-    WriteByte(column.Visible ? 1 : 0);
-    WriteByte(0);
-  }
-}
-
-void TGridExportAsVCLDBIF::WriteRecord(const TExportRow& Row) {
-  for (const TExportCell& cell : Row) WriteValue(cell.Value);
-}
-
-void TGridExportAsVCLDBIF::WriteValue(const TExportValue& Value) {
-  WriteByte(static_cast<uint8_t>(Value.Kind));
+void AppendValue(AnsiString& Out, const TExportValue& Value) {
+  Out += static_cast<char>(Value.Kind);
   switch (Value.Kind) {
     case TExportValueKind::NoField:
     case TExportValueKind::Null:
       break;
     case TExportValueKind::Integer:
-      WriteLittleEndian(static_cast<uint32_t>(Value.Integer), 4);
+      AppendLittleEndian(Out, static_cast<uint32_t>(Value.Integer), 4);
       break;
     case TExportValueKind::Float:
-      WriteLittleEndian(std::bit_cast<uint64_t>(Value.Float), 8);
+      AppendLittleEndian(Out, std::bit_cast<uint64_t>(Value.Float), 8);
       break;
     case TExportValueKind::String:
     case TExportValueKind::Bytes:
-      WriteLittleEndian(Value.Bytes.size(), 4);
-      Write(Value.Bytes);
+      AppendLittleEndian(Out, Value.Bytes.size(), 4);
+      Out += Value.Bytes;
       break;
   }
 }
 
-void TGridExportAsVCLDBIF::WriteSuffix() { WriteByte(0); }
+}  // namespace
+
+// Each part is put together in memory and written in one go.
+void TGridExportAsVCLDBIF::WritePrefix(const TExportRow& Columns) {
+  AnsiString header = "VCLDBIF\x01";
+  AppendLittleEndian(header, Columns.size(), 4);
+  for (const TExportCell& column : Columns) {
+    header += column.Visible ? '\x01' : '\x00';
+    header += '\x00';
+  }
+  Write(header);
+}
+
+void TGridExportAsVCLDBIF::WriteRecord(const TExportRow& Row) {
+  AnsiString record;
+  for (const TExportCell& cell : Row) AppendValue(record, cell.Value);
+  Write(record);
+}
+
+void TGridExportAsVCLDBIF::WriteSuffix() { Write(AnsiString(1, '\x00')); }

@@ -162,9 +162,4 @@ class TGridExportAsVCLDBIF : public TGridExportWriter {
   void WritePrefix(const TExportRow& Columns) override;
   void WriteRecord(const TExportRow& Row) override;
   void WriteSuffix() override;
-
- private:
-  void WriteValue(const TExportValue& Value);
-  void WriteByte(uint8_t Byte);
-  void WriteLittleEndian(uint64_t Value, int Size);
 };
