@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "COMPONENTS/kslib/DBGridKsCellText.h"
 #include "COMPONENTS/kslib/DBGridKsInterceptors.h"
 #include "COMPONENTS/kslib/ToolCtrlsKs.h"
 #include "forms/Forms.h"
@@ -34,33 +35,6 @@ void KillMessage(HWND Wnd, UINT Msg) {
 
 TDBGridKsUnit DBGridKsUnit;
 
-namespace {
-
-TBitmap* LoadGridBitmap(TBitmap* Bitmap, const char* Name) {
-  Bitmap->LoadFromResourceName(GetModuleHandleA(nullptr), Name);
-  return Bitmap;
-}
-
-void LoadGridImageLists() {
-  TBitmap Work;
-  LoadGridBitmap(&Work, "DBGARROWKS");
-  DBGridKsUnit.IndicatorImages = new TImageList(nullptr, Work.Width(), Work.Height());
-  struct {
-    const char* Name;
-    TColor Mask;
-  } Indicators[] = {{"DBGARROWKS", clWhite},     {"DBEDITKS", clWhite},
-                    {"DBINSERTKS", clWhite},     {"DBMULTIDOTKS", clWhite},
-                    {"DBMULTIARROWKS", clWhite}, {"DBGARROWKSW", clTeal}};
-  for (auto& I : Indicators)
-    DBGridKsUnit.IndicatorImages->AddMasked(LoadGridBitmap(&Work, I.Name), I.Mask);
-  LoadGridBitmap(&Work, "DBSMDOWNKS");
-  DBGridKsUnit.SortMarkerImages = new TImageList(nullptr, Work.Width(), Work.Height());
-  DBGridKsUnit.SortMarkerImages->AddMasked(&Work, clFuchsia);
-  DBGridKsUnit.SortMarkerImages->AddMasked(LoadGridBitmap(&Work, "DBSMUPKS"), clFuchsia);
-}
-
-}  // namespace
-
 void InitDBGridKsUnit() {
   if (UnitUseCount++ > 0) return;
   RegisterPropertyInterceptor<TColumnKs, TColumnKsPropertyInterceptor>();
@@ -69,7 +43,7 @@ void InitDBGridKsUnit() {
   SetDBGridKsDataService(new TDBGridKsDataService);
   TDBGridKsUnit& U = DBGridKsUnit;
   TBitmap Marker;
-  LoadGridBitmap(&Marker, "DBSMDOWNKS");
+  Marker.LoadFromResourceName(GetModuleHandleA(nullptr), "DBSMDOWNKS");
   U.SmallTitleFont = new TFont;
   U.SmallTitleFont->SetHeight(1 - Marker.Height());
   U.SmallTitleFont->SetName("Arial");
@@ -79,7 +53,7 @@ void InitDBGridKsUnit() {
     if (!Cursor) throw EOutOfResources("Cannot load cursor resource");
     U.Cursors.push_back(Cursor);
   }
-  LoadGridImageLists();
+  LoadGridImageLists(U.IndicatorImages, U.SortMarkerImages, U.SearchMatchColor);
   U.CellParams = new TColCellParamsKs;
 }
 
@@ -103,6 +77,7 @@ void DoneDBGridKsUnit() {
 // --- creation
 
 TCustomDBGridKs::TCustomDBGridKs(TComponent* AOwner) : TCustomGrid(AOwner) {
+  AcquireCellBitmap();
   AttachDefaultStyle();
   FOptions = DefaultOptions;
   TCustomGrid::SetScrollBars(ssHorizontal);
@@ -151,6 +126,7 @@ TCustomDBGridKs::~TCustomDBGridKs() {
   FVertScrollBar.reset();
   FSelectedRows.reset();
   FLeafNodes.clear();
+  ReleaseCellBitmap();
 }
 
 std::unique_ptr<TDBGridColumnsKs> TCustomDBGridKs::CreateColumns() {

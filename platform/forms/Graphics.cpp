@@ -61,6 +61,11 @@ void TFont::SetLogFont(const LOGFONTA& Font) {
   Modified();
 }
 
+void TFont::SetHandle(HFONT Font) {
+  FHandle.Reset(Font);
+  Changed();
+}
+
 void TFont::Modified() {
   FHandle.Reset();
   Changed();

@@ -126,6 +126,9 @@ class TFont : public TGraphicsObject {
   HFONT Handle();
   // Takes the description of a system font (the message font, ...).
   void SetLogFont(const LOGFONTA& Font);
+  // Draws with a font made elsewhere (a rotated one) until the next change;
+  // the font takes ownership. Null goes back to the font of the properties.
+  void SetHandle(HFONT Font);
 
   const AnsiString& Name() const { return FName; }
   void SetName(const AnsiString& Value);
@@ -215,11 +218,12 @@ class TCanvas : public TPersistent {
   void StretchDraw(const RECT& Rect, TGraphic* Graphic);
   TColor Pixels(int X, int Y);
   void SetPixel(int X, int Y, TColor Color);
+  // Selects the canvas's objects into the context before a raw GDI call.
+  void Prepare(bool Font, bool Brush, bool Pen);
 
  protected:
   // Called when a drawing call needs a context and none is set.
   virtual void CreateHandle() {}
-  void Prepare(bool Font, bool Brush, bool Pen);
   void Deselect();
 
  private:

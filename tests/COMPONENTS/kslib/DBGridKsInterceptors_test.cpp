@@ -31,7 +31,7 @@ TEST(GridUnit, StartUpTakesTheProgramsBitmapsAndCursors) {
   EXPECT_EQ(U.SmallTitleFont->Height(), 1 - 9) << "one pixel less than the sort marker";
   EXPECT_EQ(U.SmallTitleFont->Name(), "Arial");
   ASSERT_NE(U.IndicatorImages, nullptr);
-  EXPECT_EQ(U.IndicatorImages->Count(), 6);
+  EXPECT_EQ(U.IndicatorImages->Count(), 7) << "six bitmaps and the search-coloured arrow";
   EXPECT_EQ(U.IndicatorImages->Width(), 6);
   EXPECT_EQ(U.IndicatorImages->Height(), 11);
   EXPECT_EQ(U.SortMarkerImages->Count(), 2);
