@@ -2,7 +2,8 @@
 // columns. Its parts: columns (DBGridKsColumns), the data link
 // (DBGridKsDataLink), the selection (DBGridKsSelection), the style, data
 // service and scroll-bar settings (DBGridKsStyle) and the title tree
-// (DBGridKsTitleTree); the layout is in DBGridKsLayout.cpp.
+// (DBGridKsTitleTree); the layout is in DBGridKsLayout.cpp, the cell
+// texts in DBGridKsCellText.
 #pragma once
 
 #include <functional>
@@ -251,6 +252,14 @@ class TCustomDBGridKs : public TCustomGrid, public TBookmarkListOwnerKs {
   void ChangeScale(int M, int D);
   void Loaded() override;
   void WndProc(TMessage& Message) override;
+
+  // A cell's text on the grid's canvas; a right-to-left grid draws it on
+  // the unmirrored canvas with the alignment and margins turned round.
+  void WriteCellTextEx(RECT Rect, bool FillRect, int DX, int DY, const AnsiString& Text,
+                       TAlignment Alignment, TTextLayout Layout, bool MultiLine, bool EndEllipsis,
+                       int LeftMarg, int RightMarg);
+  // Mirrored: x runs from the client area's right edge to its left.
+  void MirrorCanvas(bool Mirrored);
 
   // A hint for the cell under the point: the text and where it stands
   // (client coordinates); false when the cell shows none, or its text fits.

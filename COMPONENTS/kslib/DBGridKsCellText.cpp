@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "COMPONENTS/kslib/DBGridKs.h"
 #include "COMPONENTS/kslib/WinWrapKs.h"
 #include "rtl/AnsiText.h"
 
@@ -205,6 +206,33 @@ HFONT CreateRotatedFont(const TFont& Font) {
   AnsiString Face = SameText(Font.Name(), "Default") ? TFont().Name() : Font.Name();
   lstrcpynA(LF.lfFaceName, Face.c_str(), LF_FACESIZE);
   return CreateFontIndirectA(&LF);
+}
+
+void TCustomDBGridKs::WriteCellTextEx(RECT Rect, bool FillRect, int DX, int DY,
+                                      const AnsiString& Text, TAlignment Alignment,
+                                      TTextLayout Layout, bool MultiLine, bool EndEllipsis,
+                                      int LeftMarg, int RightMarg) {
+  bool RightToLeft = BiDiMode() == bdRightToLeft;
+  if (RightToLeft) {
+    WinLPtoDPRect(Canvas()->Handle(), Rect);
+    std::swap(Rect.left, Rect.right);
+    MirrorCanvas(false);
+    if (Alignment != taCenter)
+      Alignment = Alignment == taLeftJustify ? taRightJustify : taLeftJustify;
+    std::swap(LeftMarg, RightMarg);
+  }
+  WriteCellText(Canvas(), Rect, FillRect, DX, DY, Text, Alignment, Layout, MultiLine, EndEllipsis,
+                LeftMarg, RightMarg, RightToLeft);
+  if (RightToLeft) MirrorCanvas(true);
+}
+
+void TCustomDBGridKs::MirrorCanvas(bool Mirrored) {
+  HDC DC = Canvas()->Handle();
+  int Width = ClientWidth(), Height = ClientHeight();
+  SetMapMode(DC, MM_ANISOTROPIC);
+  SetWindowOrgEx(DC, Mirrored ? Width : 0, 0, nullptr);
+  SetWindowExtEx(DC, Mirrored ? -Width : Width, Height, nullptr);
+  SetViewportExtEx(DC, Width, Height, nullptr);
 }
 
 namespace {

@@ -336,3 +336,26 @@ TEST(CellText, SearchArrowTakesTheSearchColourAndIsRemade) {
 }
 
 }  // namespace
+
+TEST(CellText, RightToLeftGridDrawsOnTheUnmirroredCanvasAndMirrorsAgain) {
+  TCellPair P;
+  TDBGridKs Grid(nullptr);
+  Grid.SetBounds(0, 0, 120, 60);
+  const int Width = Grid.ClientWidth();
+  Grid.SetBiDiMode(bdRightToLeft);
+  TCanvas* Canvas = Grid.Canvas();
+  Canvas->SetHandle(P.Actual.DC());
+  Canvas->Font()->Assign(P.Canvas.Font());
+  Canvas->Brush()->SetColor(clWhite);
+  Grid.MirrorCanvas(true);
+  // Left-aligned in a mirrored grid: at the cell's left on the screen,
+  // that is 3 px inside the right edge of the unmirrored cell.
+  Grid.WriteCellTextEx(RECT{10, 5, 60, 25}, false, 2, 1, "Ab", taLeftJustify, tlTop, false, false,
+                       0, 0);
+  POINT Origin{0, 0};
+  LPtoDP(P.Actual.DC(), &Origin, 1);
+  EXPECT_EQ(Origin.x, Width) << "mirrored again";
+  Canvas->SetHandle(nullptr);
+  P.Expect(RECT{Width - 60, 5, Width - 10, 25}, Width - 10 - P.Extent("Ab").cx - 3, 6, "Ab");
+  EXPECT_TRUE(P.Actual.SameAs(P.Expected));
+}
