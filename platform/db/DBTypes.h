@@ -125,6 +125,10 @@ using TIndexOptions = TSet<TIndexOption>;
 enum TFieldAttribute : uint8_t { faHiddenCol, faReadonly, faRequired, faLink, faUnNamed, faFixed };
 using TFieldAttributes = TSet<TFieldAttribute>;
 
+// How a field takes part in the statements that write changes back.
+enum TProviderFlag : uint8_t { pfInUpdate, pfInWhere, pfInKey, pfHidden };
+using TProviderFlags = TSet<TProviderFlag>;
+
 // What an OnEditError/OnPostError/OnDeleteError handler asks for.
 enum TDataAction : uint8_t { daFail, daAbort, daRetry };
 

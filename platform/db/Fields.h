@@ -87,6 +87,9 @@ class TField : public TComponent {
   void SetRequired(bool Value) { FRequired = Value; }
   bool ReadOnly() const { return FReadOnly; }
   void SetReadOnly(bool Value);
+  // Empty: the field is neither loaded from nor written to a server.
+  TProviderFlags ProviderFlags() const { return FProviderFlags; }
+  void SetProviderFlags(TProviderFlags Value) { FProviderFlags = Value; }
   // A field is writable when it is a stored one (or an index field while a
   // key is being set), not read-only, in a dataset that can be modified.
   virtual bool CanModify() const;
@@ -189,6 +192,7 @@ class TField : public TComponent {
   AnsiString FDefaultExpression;
   bool FRequired = false;
   bool FReadOnly = false;
+  TProviderFlags FProviderFlags{pfInUpdate, pfInWhere};
   TFieldChars FValidChars;
   TDataSet* FLookupDataSet = nullptr;
   AnsiString FLookupKeyFields;

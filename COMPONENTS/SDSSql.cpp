@@ -1,0 +1,339 @@
+#include "SDSSql.h"
+
+#include "rtl/AnsiText.h"
+#include "rtl/SysUtils.h"
+
+const char* const SDSColumnsQuery =
+    "Select R.RDB$FIELD_NAME, R.RDB$FIELD_POSITION, F.RDB$COMPUTED_BLR, F.RDB$DEFAULT_VALUE, "
+    "R.RDB$NULL_FLAG, F.RDB$FIELD_LENGTH, F.RDB$FIELD_SCALE, F.RDB$FIELD_TYPE, "
+    "F.RDB$FIELD_SUB_TYPE from RDB$RELATION_FIELDS R, RDB$FIELDS F "
+    "where R.RDB$RELATION_NAME = :TABLE_NAME and R.RDB$FIELD_SOURCE = F.RDB$FIELD_NAME "
+    "order by R.RDB$FIELD_POSITION";
+
+// Ordered so that an index's segments come together and in their order.
+const char* const SDSIndexesQuery =
+    "Select I.RDB$INDEX_NAME, I.RDB$UNIQUE_FLAG, S.RDB$FIELD_NAME "
+    "from RDB$INDICES I, RDB$INDEX_SEGMENTS S "
+    "where I.RDB$INDEX_NAME = S.RDB$INDEX_NAME and I.RDB$RELATION_NAME = :TABLE_NAME "
+    "order by I.RDB$INDEX_NAME, S.RDB$FIELD_POSITION";
+
+namespace {
+
+bool IsUpperLetter(char c) { return c >= 'A' && c <= 'Z'; }
+
+bool IsSqlBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+struct TWord {
+  size_t Pos;
+  AnsiString Upper;
+};
+
+// Words outside parentheses, quoted names and string literals.
+std::vector<TWord> TopLevelWords(const AnsiString& Text) {
+  std::vector<TWord> words;
+  int depth = 0;
+  size_t i = 0;
+  while (i < Text.size()) {
+    const char c = Text[i];
+    if (c == '"' || c == '\'') {
+      // A doubled quote inside stays inside; an unclosed one runs to the end.
+      size_t j = i + 1;
+      while (j < Text.size() && !(Text[j] == c && (j + 1 >= Text.size() || Text[j + 1] != c)))
+        j += Text[j] == c ? 2 : 1;
+      i = j + 1;
+    } else if (c == '(') {
+      ++depth;
+      ++i;
+    } else if (c == ')') {
+      if (depth > 0) --depth;
+      ++i;
+    } else if (IsSqlBlank(c)) {
+      ++i;
+    } else {
+      const size_t start = i;
+      while (i < Text.size() && !IsSqlBlank(Text[i]) && Text[i] != '(' && Text[i] != ')' &&
+             Text[i] != '"' && Text[i] != '\'')
+        ++i;
+      if (depth == 0) words.push_back({start, UpperCase(Text.substr(start, i - start))});
+    }
+  }
+  return words;
+}
+
+std::vector<AnsiString> SplitFieldList(const AnsiString& List) {
+  std::vector<AnsiString> names;
+  size_t start = 0;
+  while (start <= List.size()) {
+    const size_t end = std::min(List.find(';', start), List.size());
+    const AnsiString name = Trim(List.substr(start, end - start));
+    if (!name.empty()) names.push_back(name);
+    start = end + 1;
+  }
+  return names;
+}
+
+AnsiString Join(const std::vector<AnsiString>& Items, const char* Separator) {
+  AnsiString result;
+  for (const AnsiString& item : Items) {
+    if (!result.empty()) result += Separator;
+    result += item;
+  }
+  return result;
+}
+
+// BCD while the scale fits in four digits, else float.
+void SetScaledType(TFieldDef& Def, int Scale, int Precision) {
+  if (Scale >= -4) {
+    Def.SetDataType(ftBCD);
+    Def.SetPrecision(Precision);
+    Def.SetSize(-Scale);
+  } else {
+    Def.SetDataType(ftFloat);
+  }
+}
+
+struct TFieldLists {
+  std::vector<AnsiString> Select, InsertNames, InsertValues, Update, AllFields, OldValues;
+};
+
+TFieldLists BuildFieldLists(const TSDSSqlSource& Source, const AnsiString& Prefix) {
+  TFieldLists lists;
+  for (int i = 0; i < Source.FieldDefs->Count(); ++i) {
+    const TFieldDef* def = Source.FieldDefs->Items(i);
+    if (def->DataType() == ftUnknown || def->InternalCalcField() || def->Name() == SDSDBKeyField)
+      continue;
+    const TField* field = Source.Fields ? Source.Fields->FindField(def->Name()) : nullptr;
+    const TProviderFlags flags = field ? field->ProviderFlags() : TProviderFlags{pfInUpdate, pfInWhere};
+    const AnsiString name = QuoteIdentifier(def->Name());
+    if (!flags.Empty()) lists.Select.push_back(name);
+    if (def->Attributes().Contains(faReadonly) || !flags.Contains(pfInUpdate)) continue;
+    lists.InsertNames.push_back(name);
+    if (def->Name() == SDSTimeField) {
+      lists.InsertValues.push_back("'NOW'");
+      lists.Update.push_back(name + " = 'NOW'");
+      continue;
+    }
+    lists.InsertValues.push_back(SqlParam(def->Name()));
+    lists.Update.push_back(name + " = " + SqlParam(def->Name()));
+    if (IsBlobType(def->DataType())) continue;
+    lists.AllFields.push_back(Prefix + name + " = " + SqlParam(def->Name()));
+    lists.OldValues.push_back(Prefix + name + " = " + SqlParam(def->Name(), "old$"));
+  }
+  return lists;
+}
+
+AnsiString KeyCondition(const TSDSSqlSource& Source, const TFieldLists& Lists, const AnsiString& Prefix,
+                        bool OldValues) {
+  if (Source.KeyFields.empty()) return Join(OldValues ? Lists.OldValues : Lists.AllFields, " AND ");
+  std::vector<AnsiString> parts;
+  for (const AnsiString& key : SplitFieldList(Source.KeyFields))
+    parts.push_back(Prefix + QuoteIdentifier(key) + " = " + SqlParam(key, OldValues ? "old$" : ""));
+  return Join(parts, " AND ");
+}
+
+// Up to the first name that is not a writable field of the definitions.
+AnsiString OrderList(const TSDSSqlSource& Source, const AnsiString& IndexFields, const AnsiString& Prefix) {
+  std::vector<AnsiString> items;
+  for (const AnsiString& name : SplitFieldList(IndexFields)) {
+    if (Source.FieldDefs->IndexOf(name) < 0) break;
+    const TField* field = Source.Fields ? Source.Fields->FindField(name) : nullptr;
+    if (field && !field->ProviderFlags().Contains(pfInUpdate)) break;
+    items.push_back(Prefix + QuoteIdentifier(name));
+  }
+  return Join(items, ",");
+}
+
+AnsiString WhereOrAnd(const AnsiString& Command) { return HasTopLevelWhere(Command) ? " AND " : " WHERE "; }
+
+}  // namespace
+
+bool IsRegularName(const AnsiString& Name) {
+  if (Name.empty() || !IsUpperLetter(Name[0])) return false;
+  for (char c : Name)
+    if (!IsUpperLetter(c) && !(c >= '0' && c <= '9') && c != '_' && c != '$') return false;
+  return true;
+}
+
+AnsiString QuoteIdentifier(const AnsiString& Name) {
+  if (IsRegularName(Name)) return Name;
+  return "\"" + StringReplace(Name, "\"", "\"\"", rfReplaceAll) + "\"";
+}
+
+AnsiString SqlParam(const AnsiString& Name, const AnsiString& Prefix) {
+  return ":" + (IsRegularName(Name) ? Prefix + Name : QuoteIdentifier(Prefix + Name));
+}
+
+void ExtractQuotedToken(AnsiString& Text, char Separator, AnsiString& Token) {
+  bool quoted = false;
+  for (size_t i = 0; i < Text.size(); ++i) {
+    if (Text[i] == '"') {
+      quoted = !quoted;
+    } else if (Text[i] == Separator && !quoted) {
+      Token = Text.substr(0, i);
+      Text.erase(0, i + 1);
+      return;
+    }
+  }
+  Token = quoted ? AnsiString() : Text;
+  Text.clear();
+}
+
+bool HasTopLevelWhere(const AnsiString& Text) {
+  for (const TWord& word : TopLevelWords(Text))
+    if (word.Upper == "WHERE") return true;
+  return false;
+}
+
+AnsiString StripOrderBy(const AnsiString& Text) {
+  const std::vector<TWord> words = TopLevelWords(Text);
+  for (size_t i = 0; i + 1 < words.size(); ++i)
+    if (words[i].Upper == "ORDER" && words[i + 1].Upper == "BY") return TrimRight(Text.substr(0, words[i].Pos));
+  return Text;
+}
+
+AnsiString CommandOnOneLine(const AnsiString& Text) {
+  AnsiString result;
+  for (size_t i = 0; i < Text.size(); ++i) {
+    const bool pair = i + 1 < Text.size() && ((Text[i] == '\r' && Text[i + 1] == '\n') ||
+                                             (Text[i] == '\n' && Text[i + 1] == '\r'));
+    result += pair ? ' ' : Text[i];
+    if (pair) ++i;
+  }
+  return result;
+}
+
+void AddColumnFieldDef(TFieldDefs& Defs, const TSDSColumn& Column) {
+  TFieldDef* def = Defs.AddFieldDef();
+  def->SetName(TrimRight(Column.Name));
+  switch (Column.Type) {
+    case 7:
+      if (Column.Scale == 0) {
+        def->SetDataType(ftSmallint);
+      } else {
+        def->SetDataType(ftBCD);
+        def->SetPrecision(4);
+        def->SetSize(-Column.Scale);
+      }
+      break;
+    case 8:
+      if (Column.Scale == 0) def->SetDataType(ftInteger);
+      else SetScaledType(*def, Column.Scale, 9);
+      break;
+    case 16:
+      if (Column.Scale == 0) def->SetDataType(ftLargeint);
+      else SetScaledType(*def, Column.Scale, 18);
+      break;
+    case 9:
+      def->SetSize(8);
+      break;
+    case 10:
+    case 11:
+    case 27:
+      def->SetDataType(ftFloat);
+      break;
+    case 12:
+      def->SetDataType(ftDate);
+      break;
+    case 13:
+      def->SetDataType(ftTime);
+      break;
+    case 35:
+      def->SetDataType(ftDateTime);
+      break;
+    case 14:
+    case 37:
+      def->SetDataType(ftString);
+      def->SetSize(Column.Length);
+      break;
+    case 261:
+      def->SetDataType(Column.SubType == 1 ? ftMemo : ftBlob);
+      break;
+    default:
+      break;
+  }
+  if (Column.Computed) {
+    def->SetAttributes(def->Attributes() + TFieldAttributes{faReadonly});
+    def->SetInternalCalcField(true);
+  } else if (Column.NotNull && !Column.HasDefault && def->Name().rfind("SYS$", 0) != 0) {
+    def->SetRequired(true);
+  }
+}
+
+void AppendDBKeyFieldDef(TFieldDefs& Defs) {
+  if (Defs.IndexOf(SDSDBKeyField) >= 0) return;
+  TFieldDef* def = Defs.AddFieldDef();
+  def->SetName(SDSDBKeyField);
+  def->SetDataType(ftBytes);
+  def->SetSize(8);
+}
+
+TSDSIndexInfo IndexInfoFromRows(const std::vector<TSDSIndexRow>& Rows) {
+  TSDSIndexInfo info;
+  size_t i = 0;
+  while (i < Rows.size()) {
+    const AnsiString name = TrimRight(Rows[i].IndexName);
+    std::vector<AnsiString> fields;
+    const bool unique = Rows[i].Unique;
+    for (; i < Rows.size() && TrimRight(Rows[i].IndexName) == name; ++i)
+      fields.push_back(TrimRight(Rows[i].FieldName));
+    const AnsiString list = UpperCase(Join(fields, ";"));
+    const bool primary = name.rfind("RDB$PRIMARY", 0) == 0;
+    if ((primary || unique) && (info.KeyFields.empty() || primary)) info.KeyFields = list;
+    info.Names.push_back(name);
+    info.Fields.push_back(list);
+  }
+  return info;
+}
+
+AnsiString MasterDetailCondition(const AnsiString& DetailFields) {
+  std::vector<AnsiString> parts;
+  for (const AnsiString& name : SplitFieldList(DetailFields))
+    parts.push_back(QuoteIdentifier(name) + " = " + SqlParam(name, "MD_"));
+  return Join(parts, " AND ");
+}
+
+AnsiString ServerCondition(const AnsiString& MasterDetail, const AnsiString& ServerFilter) {
+  if (MasterDetail.empty()) return ServerFilter;
+  if (ServerFilter.empty()) return MasterDetail;
+  // The filter may hold an OR: it must not bind to the last master field.
+  return MasterDetail + " and (" + ServerFilter + ")";
+}
+
+TSDSStatements GenerateStatements(const TSDSSqlSource& Source) {
+  TSDSStatements sql;
+  if (Source.TableName.empty()) return sql;
+  const AnsiString table = QuoteIdentifier(Source.TableName);
+  const AnsiString command = CommandOnOneLine(Source.CommandText);
+  const AnsiString prefix = Source.ChangesResolved && !command.empty() ? table + "." : AnsiString();
+  const TFieldLists lists = BuildFieldLists(Source, prefix);
+  const AnsiString selectList = Source.LoadAllFields ? table + ".*" : Join(lists.Select, ",");
+  const AnsiString dbKeyColumn = "RDB$DB_KEY as IBX_INTERNAL_DBKEY from " + table;
+  const AnsiString rowKey = " where RDB$DB_KEY = :IBX_INTERNAL_DBKEY";
+
+  // A command's own ORDER BY stays last, behind any condition added here.
+  const AnsiString body = StripOrderBy(command);
+  const AnsiString ownOrder = Trim(command.substr(body.size()));
+  sql.Select = command.empty() ? "select " + selectList + ", " + dbKeyColumn : body;
+  sql.Insert = "insert into " + table + " (" + Join(lists.InsertNames, ", ") + ") values (" +
+               Join(lists.InsertValues, ", ") + ")";
+  if (command.empty())
+    sql.Refresh = "select " + table + ".*, " + dbKeyColumn + rowKey;
+  else if (Source.ChangesResolved || command.find(SDSDBKeyField) != AnsiString::npos)
+    sql.Refresh = body + "\n" + WhereOrAnd(body) + table + ".RDB$DB_KEY = :IBX_INTERNAL_DBKEY";
+  if (Source.ChangesResolved) {
+    const AnsiString key = KeyCondition(Source, lists, prefix, false);
+    sql.Delete = "delete from " + table + rowKey;
+    sql.Update = "update " + table + " set " + Join(lists.Update, ", ") + rowKey;
+    sql.DeleteByKey = "DELETE FROM " + table + " WHERE " + key;
+    sql.RefreshByKey = command.empty() ? "SELECT " + table + ".*, " + dbKeyColumn + " WHERE " + key
+                                       : body + WhereOrAnd(body) + key;
+    sql.UpdateByKey = "update " + table + " set " + Join(lists.Update, ", ") + " where " +
+                      KeyCondition(Source, lists, prefix, true);
+  }
+  if (!Source.ServerCondition.empty()) sql.Select += "\n" + WhereOrAnd(body) + Source.ServerCondition;
+  const AnsiString order =
+      OrderList(Source, Source.IndexFieldNames.empty() ? Source.KeyFields : Source.IndexFieldNames, prefix);
+  if (!ownOrder.empty()) sql.Select += "\n " + ownOrder;
+  else if (!order.empty()) sql.Select += "\n ORDER BY " + order;
+  return sql;
+}
