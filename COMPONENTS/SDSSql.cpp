@@ -10,11 +10,13 @@ const char* const SDSColumnsQuery =
     "where R.RDB$RELATION_NAME = :TABLE_NAME and R.RDB$FIELD_SOURCE = F.RDB$FIELD_NAME "
     "order by R.RDB$FIELD_POSITION";
 
-// Ordered so that an index's segments come together and in their order.
+// Ordered so that an index's segments come together and in their order; the
+// constraint tells a primary key whose index was given a name of its own.
 const char* const SDSIndexesQuery =
-    "Select I.RDB$INDEX_NAME, I.RDB$UNIQUE_FLAG, S.RDB$FIELD_NAME "
-    "from RDB$INDICES I, RDB$INDEX_SEGMENTS S "
-    "where I.RDB$INDEX_NAME = S.RDB$INDEX_NAME and I.RDB$RELATION_NAME = :TABLE_NAME "
+    "Select I.RDB$INDEX_NAME, I.RDB$UNIQUE_FLAG, S.RDB$FIELD_NAME, C.RDB$CONSTRAINT_TYPE "
+    "from RDB$INDICES I join RDB$INDEX_SEGMENTS S on I.RDB$INDEX_NAME = S.RDB$INDEX_NAME "
+    "left join RDB$RELATION_CONSTRAINTS C on C.RDB$INDEX_NAME = I.RDB$INDEX_NAME "
+    "where I.RDB$RELATION_NAME = :TABLE_NAME "
     "order by I.RDB$INDEX_NAME, S.RDB$FIELD_POSITION";
 
 namespace {
@@ -274,10 +276,11 @@ TSDSIndexInfo IndexInfoFromRows(const std::vector<TSDSIndexRow>& Rows) {
     const AnsiString name = TrimRight(Rows[i].IndexName);
     std::vector<AnsiString> fields;
     const bool unique = Rows[i].Unique;
+    const bool primary = Rows[i].Primary || name.rfind("RDB$PRIMARY", 0) == 0;
     for (; i < Rows.size() && TrimRight(Rows[i].IndexName) == name; ++i)
       fields.push_back(TrimRight(Rows[i].FieldName));
-    const AnsiString list = UpperCase(Join(fields, ";"));
-    const bool primary = name.rfind("RDB$PRIMARY", 0) == 0;
+    // As the catalogue has them: upper-casing would lose a quoted name.
+    const AnsiString list = Join(fields, ";");
     if ((primary || unique) && (info.KeyFields.empty() || primary)) info.KeyFields = list;
     info.Names.push_back(name);
     info.Fields.push_back(list);

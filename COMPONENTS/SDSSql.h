@@ -61,10 +61,12 @@ struct TSDSIndexRow {
   AnsiString IndexName;
   bool Unique = false;
   AnsiString FieldName;
+  // A primary key's index, whatever its name.
+  bool Primary = false;
 };
 struct TSDSIndexInfo {
-  // The primary key's fields, else the first unique index's; upper case,
-  // separated by ';'.
+  // The primary key's fields, else the first unique index's, separated by
+  // ';'.
   AnsiString KeyFields;
   std::vector<AnsiString> Names;
   std::vector<AnsiString> Fields;

@@ -83,9 +83,11 @@ TEST(SDSIndexInfo, PrimaryKeyWinsOverAnEarlierUniqueIndex) {
   });
   EXPECT_EQ(info.KeyFields, "ID1;ID2");
   EXPECT_EQ(info.Names, (std::vector<AnsiString>{"IDX_CODE", "IDX_NAME", "IDX_PAIR", "RDB$PRIMARY5", "UNQ_LATER"}));
-  EXPECT_EQ(info.Fields, (std::vector<AnsiString>{"CODE", "NAME", "A;B", "ID1;ID2", "X"}));
+  EXPECT_EQ(info.Fields, (std::vector<AnsiString>{"Code", "NAME", "A;B", "ID1;ID2", "X"}));
 
   EXPECT_EQ(IndexInfoFromRows({{"U1", true, "A"}, {"U2", true, "B"}}).KeyFields, "A");
+  // A primary key constraint with an index name of its own.
+  EXPECT_EQ(IndexInfoFromRows({{"A_U", true, "A"}, {"PK_T", true, "id", true}}).KeyFields, "id");
   EXPECT_EQ(IndexInfoFromRows({{"I1", false, "A"}}).KeyFields, "");
 }
 

@@ -1,0 +1,125 @@
+// The catalogue read from the server and from the metadata cache, turned
+// into definitions, keys and statements that the server accepts.
+#include "SDSCatalog.h"
+
+#include <gtest/gtest.h>
+
+#include "SDatabaseTestKit.h"
+
+namespace {
+
+AnsiString Describe(const std::vector<TSDSColumn>& Columns) {
+  TFieldDefs defs(nullptr, nullptr);
+  for (const TSDSColumn& column : Columns) AddColumnFieldDef(defs, column);
+  AppendDBKeyFieldDef(defs);
+  AnsiString text;
+  for (int i = 0; i < defs.Count(); ++i) {
+    const TFieldDef* def = defs.Items(i);
+    text += def->Name() + ":" + std::to_string(def->DataType()) + ":" + std::to_string(def->Size()) + ":" +
+            std::to_string(def->Precision()) + (def->Required() ? ":req" : "") +
+            (def->InternalCalcField() ? ":calc" : "") + "\n";
+  }
+  return text;
+}
+
+TSDSStatements Statements(const std::vector<TSDSColumn>& Columns, const TSDSIndexInfo& Indexes,
+                          const AnsiString& TableName) {
+  TFieldDefs defs(nullptr, nullptr);
+  for (const TSDSColumn& column : Columns) AddColumnFieldDef(defs, column);
+  AppendDBKeyFieldDef(defs);
+  TSDSSqlSource source;
+  source.FieldDefs = &defs;
+  source.TableName = TableName;
+  source.KeyFields = Indexes.KeyFields;
+  source.LoadAllFields = false;
+  return GenerateStatements(source);
+}
+
+void ExpectPrepares(TSDatabaseOnFile& Db, const TSDSStatements& Sql) {
+  if (!Db.Transaction->Active()) Db.Transaction->StartTransaction();
+  for (const AnsiString& text : {Sql.Select, Sql.Refresh, Sql.Insert, Sql.Update, Sql.Delete, Sql.RefreshByKey,
+                                 Sql.UpdateByKey, Sql.DeleteByKey}) {
+    TIBSQL statement(nullptr);
+    statement.SetDatabase(Db.Database.get());
+    statement.SetSQLText(text);
+    EXPECT_NO_THROW(statement.Prepare()) << text;
+  }
+}
+
+TEST(SDSCatalog, CacheAndServerAgreeAndTheStatementsPrepare) {
+  TTestDatabase file("nocomment");
+  TSDatabaseOnFile db(file);
+  for (const char* table :
+       {"SYS_USER", "SYS$LIST_KIND", "ALL_TYPES", "NO_KEY", "MASTER_T", "DETAIL_T", "BIG_TABLE"}) {
+    SCOPED_TRACE(table);
+    const std::vector<TSDSColumn> server = ServerColumns(*db.Database, table);
+    const std::vector<TSDSColumn> cached = CachedColumns(*db.Database, table);
+    ASSERT_FALSE(server.empty());
+    EXPECT_EQ(Describe(server), Describe(cached));
+    const TSDSIndexInfo serverIndexes = IndexInfoFromRows(ServerIndexRows(*db.Database, table));
+    const TSDSIndexInfo cachedIndexes = IndexInfoFromRows(CachedIndexRows(*db.Database, table));
+    EXPECT_EQ(serverIndexes.KeyFields, cachedIndexes.KeyFields);
+    EXPECT_EQ(serverIndexes.Names, cachedIndexes.Names);
+    EXPECT_EQ(serverIndexes.Fields, cachedIndexes.Fields);
+    const TSDSStatements sql = Statements(server, serverIndexes, table);
+    EXPECT_EQ(sql.UpdateByKey, Statements(cached, cachedIndexes, table).UpdateByKey);
+    ExpectPrepares(db, sql);
+  }
+  EXPECT_TRUE(ServerColumns(*db.Database, "NO_SUCH_TABLE").empty());
+  EXPECT_TRUE(CachedColumns(*db.Database, "NO_SUCH_TABLE").empty());
+}
+
+TEST(SDSCatalog, DefinitionsAndKeysOfTheTestTables) {
+  TTestDatabase file("nocomment");
+  TSDatabaseOnFile db(file);
+  const AnsiString allTypes = Describe(ServerColumns(*db.Database, "ALL_TYPES"));
+  for (const char* line : {"SYS$ID:25:0:0\n", "CODE:1:20:0\n", "F_NUM4_2:8:2:4\n", "F_NUM9_2:8:2:9\n",
+                           "F_NUM9_6:6:0:0\n", "F_NUM18_4:8:4:18\n", "F_NUM18_6:6:0:0\n", "F_CHAR:1:10:0\n",
+                           "F_MEMO:16:0:0\n", "F_BLOB:15:0:0\n", "F_CALC:25:0:0:calc\n", "F_REQ:3:0:0:req\n",
+                           "F_DOMDEF:3:0:0\n", "IBX_INTERNAL_DBKEY:12:8:0\n"})
+    EXPECT_NE(allTypes.find(line), AnsiString::npos) << line << allTypes;
+
+  // The unique index on CODE sorts first; the primary key still wins.
+  const TSDSIndexInfo all = IndexInfoFromRows(ServerIndexRows(*db.Database, "ALL_TYPES"));
+  EXPECT_EQ(all.KeyFields, "SYS$ID");
+  EXPECT_EQ(all.Names.front(), "A_ALL_TYPES_CODE");
+  const TSDSIndexInfo detail = IndexInfoFromRows(ServerIndexRows(*db.Database, "DETAIL_T"));
+  EXPECT_EQ(detail.KeyFields, "SYS$ID");
+  const auto line = std::find(detail.Names.begin(), detail.Names.end(), "DETAIL_T_LINE");
+  ASSERT_NE(line, detail.Names.end());
+  EXPECT_EQ(detail.Fields[line - detail.Names.begin()], "MASTER_ID;LINE_NO");
+  EXPECT_EQ(IndexInfoFromRows(ServerIndexRows(*db.Database, "NO_KEY")).KeyFields, "");
+}
+
+// Names that need quotes: a named primary key, a quote, a ';' and a blank.
+TEST(SDSCatalog, IrregularNamesRoundTripThroughTheGeneratedStatements) {
+  TTestDatabase file("nocomment");
+  TSDatabaseOnFile db(file);
+  ExecCommitted(*db.Database,
+                "CREATE TABLE \"Odd \"\"T\"\"\" (\"id\" INTEGER NOT NULL, \"a;b c\" VARCHAR(20), "
+                "SYS$TIME TIMESTAMP, CONSTRAINT \"pk odd\" PRIMARY KEY (\"id\"))");
+  db.Database->RefreshMetadataCache();
+  // The connect's snapshot predates the table.
+  if (db.Transaction->Active()) db.Transaction->Commit();
+  const AnsiString table = "Odd \"T\"";
+  const std::vector<TSDSColumn> columns = ServerColumns(*db.Database, table);
+  ASSERT_EQ(columns.size(), 3u);
+  const TSDSIndexInfo indexes = IndexInfoFromRows(ServerIndexRows(*db.Database, table));
+  EXPECT_EQ(indexes.KeyFields, "id");
+  const TSDSIndexInfo cached = IndexInfoFromRows(CachedIndexRows(*db.Database, table));
+  EXPECT_EQ(cached.KeyFields, indexes.KeyFields);
+  const TSDSStatements sql = Statements(columns, indexes, table);
+  EXPECT_EQ(sql.DeleteByKey, "DELETE FROM \"Odd \"\"T\"\"\" WHERE \"id\" = :\"id\"");
+  ExpectPrepares(db, sql);
+
+  TIBSQL insert(nullptr);
+  insert.SetDatabase(db.Database.get());
+  insert.SetSQLText(sql.Insert);
+  insert.ParamByName("id").SetAsInteger(7);
+  insert.ParamByName("a;b c").SetAsString("it's -- :x");
+  ExecSQL(insert);
+  db.Transaction->Commit();
+  EXPECT_EQ(QueryValue(*db.Database, "select \"a;b c\" from \"Odd \"\"T\"\"\" where \"id\" = 7"), "it's -- :x");
+}
+
+}  // namespace

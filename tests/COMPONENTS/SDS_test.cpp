@@ -1,0 +1,119 @@
+#include "SDS.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(SDSState, BitsOfTheStateWord) {
+  const struct {
+    uint32_t State;
+    bool Deleted, List;
+    int Owner;
+  } cases[] = {
+      {0, false, false, 0},
+      {0x80000005u, true, false, 5},
+      {0x4000FFFFu, false, true, 0xFFFF},
+      {0xC0120007u, true, true, 7},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(IsDeletedState(c.State), c.Deleted) << c.State;
+    EXPECT_EQ(IsListState(c.State), c.List) << c.State;
+    EXPECT_EQ(StateOwnerID(c.State), c.Owner) << c.State;
+  }
+  uint32_t state = 0x00120007u;
+  SetListState(state, false);
+  SetDeletedState(state, false);
+  EXPECT_EQ(state, 0x00120007u);
+  SetListState(state, true);
+  SetDeletedState(state, true);
+  EXPECT_EQ(state, 0xC0120007u);
+  SetDeletedState(state, false);
+  EXPECT_EQ(state, 0x40120007u);
+}
+
+TEST(SDSState, IdentitiesCompareAllEightBytes) {
+  const uint8_t a[8] = {1, 2, 3, 4, 5, 6, 7, 8}, b[8] = {1, 2, 3, 4, 5, 6, 7, 9};
+  EXPECT_TRUE(SameID(a, a));
+  EXPECT_FALSE(SameID(a, b));
+  EXPECT_THROW(RaiseHintError("Завершите ввод/корректировку головной записи."), EHintError);
+}
+
+TEST(SDSDataset, Defaults) {
+  TSDS sds(nullptr);
+  sds.SetName("Docs");
+  EXPECT_EQ(sds.Options(), (TSDSOptions{dsoChangesResolved, dsoLoadData, dsoLoadAllFields, dsoAutoCommit}));
+  EXPECT_EQ(sds.LevelMode(), dslmDefault);
+  EXPECT_EQ(sds.Performance(), mtpfSmall);
+  EXPECT_EQ(sds.DatasetKind(), dkUnknown);
+  EXPECT_EQ(sds.PublicName(), "Docs");
+  EXPECT_TRUE(sds.Standalone());
+}
+
+void DefineHierarchy(TSDS& Sds) {
+  Sds.FieldDefs()->Add("SYS$ID", ftLargeint);
+  Sds.FieldDefs()->Add("SYS$PID", ftInteger);
+  Sds.FieldDefs()->Add("SYS$STATE", ftInteger);
+  Sds.FieldDefs()->Add("SYS$TIME", ftDateTime);
+  Sds.FieldDefs()->Add("NAME", ftString, 20);
+}
+
+TEST(SDSDataset, WithoutTableOrCommandAPlainMemoryTable) {
+  TSDS sds(nullptr);
+  sds.SetOptions(sds.Options() + TSDSOptions{dsoSendNotification, dsoPessimisticLock, dsoAudit});
+  DefineHierarchy(sds);
+  sds.Open();
+  EXPECT_EQ(sds.Options(), (TSDSOptions{dsoAudit, dsoFieldsDefaultVisible}));
+  EXPECT_FALSE(sds.StructureReady());
+  EXPECT_FALSE(sds.DataLoaded());
+  EXPECT_TRUE(sds.FieldByName("NAME")->Visible());
+  const struct {
+    TField* Field;
+    const char* Name;
+  } bound[] = {{sds.IDField(), "SYS$ID"},
+               {sds.PIDField(), "SYS$PID"},
+               {sds.StateField(), "SYS$STATE"},
+               {sds.TimeField(), "SYS$TIME"},
+               {sds.AutoIncField(), "SYS$ID"}};
+  for (const auto& b : bound) {
+    ASSERT_NE(b.Field, nullptr) << b.Name;
+    EXPECT_EQ(b.Field->FieldName(), b.Name);
+    EXPECT_FALSE(b.Field->Visible()) << b.Name;
+  }
+  EXPECT_EQ(sds.DBKeyField(), nullptr);
+
+  sds.Append();
+  EXPECT_EQ(sds.PIDField()->AsInteger(), 0);
+  EXPECT_EQ(sds.StateField()->AsInteger(), 0);
+  sds.IDField()->SetValue(Variant(int64_t{5000000000}));
+  sds.FieldByName("NAME")->SetAsString("Первый");
+  sds.Post();
+  sds.First();
+  EXPECT_EQ(sds.RecordCount(), 1);
+  EXPECT_EQ(sds.IDField()->Value(), Variant(int64_t{5000000000}));
+  EXPECT_EQ(sds.FieldByName("NAME")->AsString(), "Первый");
+}
+
+TEST(SDSDataset, AutoIncFieldByNameLosesItsRequiredFlag) {
+  TSDS sds(nullptr);
+  DefineHierarchy(sds);
+  sds.FieldDefs()->Add("NUM", ftInteger, 0, true);
+  sds.SetAutoIncFieldName("NUM");
+  sds.Open();
+  ASSERT_EQ(sds.AutoIncField(), sds.FieldByName("NUM"));
+  EXPECT_FALSE(sds.AutoIncField()->Required());
+}
+
+TEST(SDSDataset, AnotherTableNameForgetsTheStructure) {
+  TSDS sds(nullptr);
+  sds.SetTableName("DOCS");
+  DefineHierarchy(sds);
+  sds.IndexDefs()->Add("BY_NAME", "NAME", {});
+  sds.SetTableName("DOCS");
+  EXPECT_EQ(sds.FieldDefs()->Count(), 5);
+  sds.SetTableName("LINES");
+  EXPECT_EQ(sds.TableName(), "LINES");
+  EXPECT_EQ(sds.FieldDefs()->Count(), 0);
+  EXPECT_EQ(sds.IndexDefs()->Count(), 0);
+}
+
+}  // namespace
