@@ -852,20 +852,29 @@ void TCustomDBGridKs::DrawCell(int ACol, int ARow, const RECT& ARect, TGridDrawS
   int DataCol = RawToDataColumn(ACol);
   TColumnKs* Column =
       DataCol >= 0 && DataCol < FColumns->Count() ? FColumns->Items(DataCol) : nullptr;
-  AnsiString Text;
-  TColor Back = AState.Contains(gdFixed) ? FixedColor() : Color();
-  if (Column && ARow == 0 && FOptions.Contains(dgTitles)) {
-    Text = Column->Title()->Caption();
-  } else if (Column && !AState.Contains(gdFixed) && FDataLink->Active() &&
-             ARow - FTitleOffset < FDataLink->RecordCount()) {
+  if (Column && !AState.Contains(gdFixed) && FDataLink->Active() &&
+      ARow - FTitleOffset < FDataLink->RecordCount()) {
     TActiveRecordScope Scope(FDataLink.get(), ARow - FTitleOffset);
-    Text = Column->GetDisplayText();
-    Back = Column->Color();
+    C->Font()->Assign(Column->Font());
+    TColCellParamsKs Params;
+    Params.Col = ACol;
+    Params.Row = ARow;
+    FillCellParams(Column, &Params, AState);
+    if (FStyle)
+      FStyle->GetDataCellHighlight(this, ACol, C->Font(), Params.Background, AState,
+                                   ARow - FTitleOffset, DataCol, ARow);
+    if (Column->HideDuplicates() && SameAsPriorRecord(Column, Params.Text, AState)) {
+      Params.Text.clear();
+      Params.ImageIndex = -1;
+    }
+    C->Brush()->SetColor(Params.Background);
+    WriteCellTextEx(ARect, true, 2, 2, Params.Text, Params.Alignment, Column->Layout(), false,
+                    Column->EndEllipsis(), 0, 0);
+    return;
   }
-  if (FStyle && !AState.Contains(gdFixed) && Column)
-    FStyle->GetDataCellHighlight(this, ACol, C->Font(), Back, AState, ARow - FTitleOffset, DataCol,
-                                 ARow);
-  C->Brush()->SetColor(Back);
+  AnsiString Text;
+  if (Column && ARow == 0 && FOptions.Contains(dgTitles)) Text = Column->Title()->Caption();
+  C->Brush()->SetColor(AState.Contains(gdFixed) ? FixedColor() : Color());
   C->FillRect(ARect);
   RECT R = ARect;
   R.left += 2;
@@ -873,6 +882,37 @@ void TCustomDBGridKs::DrawCell(int ACol, int ARow, const RECT& ARect, TGridDrawS
   C->Font()->Assign(Font());
   ::DrawTextA(C->Handle(), Text.c_str(), static_cast<int>(Text.size()), &R,
               DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+}
+
+void TCustomDBGridKs::GetCellParams(TColumnKs* Column, TFont* AFont, TColor& Background,
+                                    TGridDrawState State) {
+  if (OnGetCellParams) OnGetCellParams(this, Column, AFont, Background, State);
+}
+
+void TCustomDBGridKs::FillCellParams(TColumnKs* Column, TColCellParamsKs* Params,
+                                     TGridDrawState State) {
+  int Col = Params->Col, Row = Params->Row;
+  Column->FillColCellParams(Params);
+  Params->Col = Col;
+  Params->Row = Row;
+  Params->State = (State.Contains(gdSelected) ? 1 : 0) | (State.Contains(gdFocused) ? 2 : 0) |
+                  (State.Contains(gdFixed) ? 4 : 0);
+  Params->Font = Canvas()->Font();
+  GetCellParams(Column, Params->Font, Params->Background, State);
+  Column->GetColCellParams(false, Params);
+}
+
+// The record above is read through the link and the active record comes
+// back on every path: a handler that raises must not leave the dataset on
+// the other row, where the next edit would land.
+bool TCustomDBGridKs::SameAsPriorRecord(TColumnKs* Column, const AnsiString& Text,
+                                        TGridDrawState State) {
+  int Active = FDataLink->ActiveRecord();
+  if (Active == 0) return false;
+  TActiveRecordScope Prior(FDataLink.get(), Active - 1);
+  TColCellParamsKs* Params = DBGridKsUnit.CellParams;
+  FillCellParams(Column, Params, State);
+  return Params->Text == Text;
 }
 
 // --- window

@@ -90,6 +90,8 @@ using TDBGridKsClickEvent = std::function<void(TColumnKs* Column)>;
 using TCheckTitleKsBtnEvent =
     std::function<void(TObject* Sender, int ACol, TColumnKs* Column, bool& Enabled)>;
 using TTitleKsClickEvent = std::function<void(TObject* Sender, int ACol, TColumnKs* Column)>;
+using TGetCellKsParamsEvent = std::function<void(TObject* Sender, TColumnKs* Column, TFont* AFont,
+                                                 TColor& Background, TGridDrawState State)>;
 using TDropDownCloseUpEvent = std::function<void(TObject* Sender, TColumnKs* Column)>;
 
 class TCustomDBGridKs : public TCustomGrid, public TBookmarkListOwnerKs {
@@ -278,6 +280,7 @@ class TCustomDBGridKs : public TCustomGrid, public TBookmarkListOwnerKs {
   TCheckTitleKsBtnEvent OnCheckButton;
   TTitleKsClickEvent OnTitleBtnClick;
   TDropDownCloseUpEvent OnDropDown, OnCloseUp;
+  TGetCellKsParamsEvent OnGetCellParams;
   std::function<void(TObject*, int FromIndex, int ToIndex)> OnColumnMoved;
 
  protected:
@@ -300,8 +303,13 @@ class TCustomDBGridKs : public TCustomGrid, public TBookmarkListOwnerKs {
   virtual std::unique_ptr<TColumnDefValuesKs> CreateColumnDefValues();
   virtual std::unique_ptr<TDBGridKsScrollBar> CreateScrollBar(int Kind);
   virtual void GridSizeChanged();
+  virtual void GetCellParams(TColumnKs* Column, TFont* AFont, TColor& Background,
+                             TGridDrawState State);
 
  private:
+  // What a data cell of the column shows for the link's active record.
+  void FillCellParams(TColumnKs* Column, TColCellParamsKs* Params, TGridDrawState State);
+  bool SameAsPriorRecord(TColumnKs* Column, const AnsiString& Text, TGridDrawState State);
   void InternalLayout();
   void RunLayout();
   void AutoFitColumns();

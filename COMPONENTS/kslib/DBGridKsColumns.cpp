@@ -674,6 +674,16 @@ bool TColumnKs::WordWrap() {
 
 // A value equal to what the column reads anyway sets no flag, except while
 // the grid loads (the stored value is the column's own).
+void TColumnKs::SetHideDuplicates(bool Value) {
+  if (FHideDuplicates == Value) return;
+  FHideDuplicates = Value;
+  ColumnChanged();
+}
+
+void TColumnKs::GetColCellParams(bool EditMode, TColCellParamsKs* Params) {
+  if (OnGetCellParams) OnGetCellParams(this, EditMode, Params);
+}
+
 void TColumnKs::SetWordWrap(bool Value) {
   TCustomDBGridKs* Grid = GetGrid();
   if (!FExplicit.Contains(cvWordWrap) && Value == WordWrap() && !(Grid && Grid->Loading())) return;
@@ -877,6 +887,7 @@ void TColumnKs::Assign(TPersistent* Source) {
   FNotInKeyListIndex = S->FNotInKeyListIndex;
   FMinWidth = S->FMinWidth;
   FMaxWidth = S->FMaxWidth;
+  FHideDuplicates = S->FHideDuplicates;
   OnGetCellParams = S->OnGetCellParams;
   FFooter->Assign(S->FFooter.get());
   FFooters->Assign(S->FFooters.get());

@@ -82,6 +82,9 @@ class TColCellParamsKs : public TObject {
   AnsiString Text;
 };
 
+using TGetColCellParamsEventKs =
+    std::function<void(TColumnKs* Column, bool EditMode, TColCellParamsKs* Params)>;
+
 // The grid-wide defaults of titles.
 class TColumnTitleDefValuesKs : public TPersistent {
  public:
@@ -344,7 +347,13 @@ class TColumnKs : public TCollectionItem {
   // The dataset a lookup column's list shows, opened.
   TDataSet* GetLookupListDataSet();
 
-  TNotifyEvent OnGetCellParams;
+  // A cell that shows the same text as the record above it shows empty.
+  bool HideDuplicates() const { return FHideDuplicates; }
+  void SetHideDuplicates(bool Value);
+  // Lets OnGetCellParams change what a cell of the column shows.
+  void GetColCellParams(bool EditMode, TColCellParamsKs* Params);
+
+  TGetColCellParamsEventKs OnGetCellParams;
   TColCellUpdateDataEventKs OnUpdateData;
 
  protected:
@@ -375,7 +384,7 @@ class TColumnKs : public TCollectionItem {
   bool FReadOnly = false, FVisible = true, FToolTips = false, FCheckboxes = false;
   bool FAlwaysShowEditButton = false, FAutoDropDown = false, FDblClickNextVal = false;
   bool FDropDownShowTitles = false, FDropDownSizing = false, FEndEllipsis = false;
-  bool FHighlightRequired = false, FWordWrap = false;
+  bool FHighlightRequired = false, FWordWrap = false, FHideDuplicates = false;
   TTextLayout FLayout = tlTop;
   AnsiString FLookupDisplayFields;
   int FWidth = 0;

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "GridForm.h"
 #include "forms/ScrollBar.h"
 
@@ -691,3 +693,54 @@ TEST(DBGridLayout, DraggingABorderOfAFittedGridKeepsTheGridFitted) {
 }
 
 }  // namespace
+
+namespace {
+
+// DrawCell reachable from the tests, drawing into a DIB.
+class TPaintProbeGrid : public TDBGridKs {
+ public:
+  using TDBGridKs::TDBGridKs;
+  using TCustomDBGridKs::DrawCell;
+};
+
+// Pixels of a drawn data cell that are not the white background.
+int InkOfDataCell(TPaintProbeGrid* Grid, int DataRow) {
+  TDibDC Dib(100, 20);
+  Grid->Canvas()->SetHandle(Dib.DC());
+  Grid->DrawCell(Grid->DataToRawColumn(1), Grid->TitleOffset() + DataRow, RECT{0, 0, 100, 20},
+                 {});
+  Grid->Canvas()->SetHandle(nullptr);
+  return 100 * 20 - Dib.Count(RECT{0, 0, 100, 20}, RGB(255, 255, 255));
+}
+
+}  // namespace
+
+TEST(DBGridPainting, ACellWithTheTextOfTheRecordAboveShowsEmptyWithHideDuplicates) {
+  TGridForm<TPaintProbeGrid> F(5);
+  F.Form->Show();
+  TColumnKs* Name = F.Grid->Columns()->Items(1);
+  Name->OnGetCellParams = [](TColumnKs*, bool, TColCellParamsKs* Params) {
+    Params->Text = "same";
+  };
+  ASSERT_GT(InkOfDataCell(F.Grid, 1), 0);
+  Name->SetHideDuplicates(true);
+  EXPECT_GT(InkOfDataCell(F.Grid, 0), 0) << "the first row has nothing above it";
+  EXPECT_EQ(InkOfDataCell(F.Grid, 1), 0);
+  Name->OnGetCellParams = [](TColumnKs*, bool, TColCellParamsKs* Params) {
+    Params->Text += "!";
+  };
+  EXPECT_GT(InkOfDataCell(F.Grid, 1), 0) << "different texts both show";
+}
+
+TEST(DBGridPainting, AHandlerRaisingForTheRecordAboveLeavesTheCurrentRecordActive) {
+  TGridForm<TPaintProbeGrid> F(5);
+  F.Form->Show();
+  F.Grid->Columns()->Items(1)->SetHideDuplicates(true);
+  TField* Name = F.Data.FieldByName("Name");
+  F.Grid->OnGetCellParams = [&](TObject*, TColumnKs*, TFont*, TColor&, TGridDrawState) {
+    if (Name->AsString() == "item2") throw std::runtime_error("no colours for item2");
+  };
+  ASSERT_EQ(Name->AsString(), "item1");
+  EXPECT_THROW(InkOfDataCell(F.Grid, 2), std::runtime_error) << "while reading item2 above item3";
+  EXPECT_EQ(Name->AsString(), "item1") << "an edit now lands on the current record";
+}
