@@ -2,6 +2,11 @@
 
 #include <cstring>
 
+#include "SDSCatalog.h"
+#include "SDatabase.h"
+#include "ibclient/IBError.h"
+#include "ibclient/IBSQL.h"
+
 namespace {
 
 constexpr uint32_t DeletedBit = 0x80000000u;
@@ -29,15 +34,94 @@ TSDS::TSDS(TComponent* AOwner) : TzynCustomMemTable(AOwner) {
   SetStandalone(true);
   RecalcOnIndex = false;
   SetPerformance(mtpfSmall);
+  for (auto& statement : FStatements) statement = std::make_unique<TIBSQL>(this);
 }
 
 TSDS::~TSDS() { Close(); }
+
+TIBDatabase* TSDS::Database() const { return SelectSQL()->Database(); }
+
+void TSDS::SetDatabase(TIBDatabase* Value) {
+  for (auto& statement : FStatements) statement->SetDatabase(Value);
+  auto* database = dynamic_cast<TSDatabase*>(Value);
+  if (database && database->DefaultTransactionRW())
+    for (TIBSQL* statement : {DeleteSQL(), InsertSQL(), UpdateSQL(), DeleteByKeySQL(), UpdateByKeySQL()})
+      statement->SetTransaction(database->DefaultTransactionRW());
+}
+
+TIBTransaction* TSDS::Transaction() const { return SelectSQL()->Transaction(); }
+
+void TSDS::SetTransaction(TIBTransaction* Value) {
+  for (auto& statement : FStatements) statement->SetTransaction(Value);
+  auto* database = Value ? dynamic_cast<TSDatabase*>(Value->DefaultDatabase()) : nullptr;
+  if (database && database->DefaultTransactionRW())
+    for (TIBSQL* statement : {DeleteSQL(), InsertSQL(), UpdateSQL(), DeleteByKeySQL(), UpdateByKeySQL(),
+                              RefreshSQL(), RefreshByKeySQL()})
+      statement->SetTransaction(database->DefaultTransactionRW());
+}
+
+TSDatabase* TSDS::CachingDatabase() const {
+  auto* database = dynamic_cast<TSDatabase*>(Database());
+  return database && database->MetadataCache && database->TablesCache()->Active() ? database : nullptr;
+}
+
+void TSDS::ReadFieldDefs() {
+  if (!Database()) throw EIBClientError("Database not assigned");
+  if (FTableName.empty()) throw EIBClientError("Table name is missing");
+  std::vector<TSDSColumn> columns;
+  if (TSDatabase* database = CachingDatabase()) columns = CachedColumns(*database, FTableName);
+  if (columns.empty()) columns = ServerColumns(*Database(), FTableName);
+  if (columns.empty())
+    throw Exception(ComponentPathName(this) + ": не найдена информация о структуре таблицы " + FTableName);
+  FieldDefs()->BeginUpdate();
+  FieldDefs()->Clear();
+  for (const TSDSColumn& column : columns) AddColumnFieldDef(*FieldDefs(), column);
+  AppendDBKeyFieldDef(*FieldDefs());
+  FieldDefs()->EndUpdate();
+}
+
+void TSDS::ReadIndexDefs() {
+  std::vector<TSDSIndexRow> rows;
+  if (TSDatabase* database = CachingDatabase()) rows = CachedIndexRows(*database, FTableName);
+  if (rows.empty()) rows = ServerIndexRows(*Database(), FTableName);
+  TSDSIndexInfo info = IndexInfoFromRows(rows);
+  FKeyFields = info.KeyFields;
+  FServerIndexNames = std::move(info.Names);
+  FServerIndexFields = std::move(info.Fields);
+}
+
+AnsiString TSDS::ServerCondition() const {
+  const bool byServer = FOptions.Contains(dsoHandleMDBySQL) && HasMasterFields();
+  return ::ServerCondition(byServer ? MasterDetailCondition(DetailFields()) : AnsiString(), FServerFilter);
+}
+
+void TSDS::GenerateSQL() {
+  if (FTableName.empty()) return;
+  ReadIndexDefs();
+  TSDSSqlSource source;
+  source.FieldDefs = FieldDefs();
+  source.Fields = Fields();
+  source.TableName = FTableName;
+  source.CommandText = FCommandText;
+  source.KeyFields = FKeyFields;
+  source.IndexFieldNames = IndexFieldNames();
+  source.ServerCondition = ServerCondition();
+  source.ChangesResolved = FOptions.Contains(dsoChangesResolved);
+  source.LoadAllFields = FOptions.Contains(dsoLoadAllFields);
+  const TSDSStatements sql = GenerateStatements(source);
+  const AnsiString* texts[] = {&sql.Select, &sql.Refresh, &sql.Insert, &sql.Update,
+                               &sql.Delete, &sql.RefreshByKey, &sql.UpdateByKey, &sql.DeleteByKey};
+  for (size_t i = 0; i < FStatements.size(); ++i) FStatements[i]->SetSQLText(*texts[i]);
+}
 
 void TSDS::SetTableName(const AnsiString& Value) {
   if (!FTableName.empty() && Value != FTableName) {
     if (FDataLoaded && !FInternalLoading) Close();
     FieldDefs()->Clear();
     IndexDefs()->Clear();
+    FKeyFields.clear();
+    FServerIndexNames.clear();
+    FServerIndexFields.clear();
     ResetSystemFields();
   }
   FTableName = Value;

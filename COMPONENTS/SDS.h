@@ -3,10 +3,18 @@
 // Opened with neither a table nor a command it is a plain memory table.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <vector>
 
 #include "zynMemTable.h"
+
+class TIBDatabase;
+class TIBSQL;
+class TSDatabase;
+class TIBTransaction;
 
 enum TSDSOption : uint8_t {
   dsoChangesResolved,
@@ -71,6 +79,15 @@ class TSDS : public TzynCustomMemTable {
   explicit TSDS(TComponent* AOwner);
   ~TSDS() override;
 
+  // The database and transaction of the select statement. A TSDatabase
+  // with a read-write transaction gives it to the writing statements; a
+  // transaction set once that database is known gives it to the refreshes
+  // too.
+  TIBDatabase* Database() const;
+  void SetDatabase(TIBDatabase* Value);
+  TIBTransaction* Transaction() const;
+  void SetTransaction(TIBTransaction* Value);
+
   const AnsiString& TableName() const { return FTableName; }
   // Another table closes a loaded dataset and forgets its structure.
   void SetTableName(const AnsiString& Value);
@@ -92,6 +109,32 @@ class TSDS : public TzynCustomMemTable {
   void SetPublicName(const AnsiString& Value) { FPublicName = Value; }
   // Fired after a load; changes made by it stay in memory.
   std::function<void(TDataSet*)> AfterDataLoaded;
+
+  // The statements; GenerateSQL fills their texts.
+  TIBSQL* SelectSQL() const { return FStatements[0].get(); }
+  TIBSQL* RefreshSQL() const { return FStatements[1].get(); }
+  TIBSQL* InsertSQL() const { return FStatements[2].get(); }
+  TIBSQL* UpdateSQL() const { return FStatements[3].get(); }
+  TIBSQL* DeleteSQL() const { return FStatements[4].get(); }
+  TIBSQL* RefreshByKeySQL() const { return FStatements[5].get(); }
+  TIBSQL* UpdateByKeySQL() const { return FStatements[6].get(); }
+  TIBSQL* DeleteByKeySQL() const { return FStatements[7].get(); }
+
+  // The table's key (fields separated by ';') and its indexes, as read.
+  const AnsiString& KeyFields() const { return FKeyFields; }
+  const std::vector<AnsiString>& ServerIndexNames() const { return FServerIndexNames; }
+  const std::vector<AnsiString>& ServerIndexFields() const { return FServerIndexFields; }
+
+  // The table's columns from the metadata cache of a TSDatabase that holds
+  // it, else from the server, plus the row key.
+  void ReadFieldDefs();
+  // The key and index lists, from the same places.
+  void ReadIndexDefs();
+  // Reads the indexes and fills the statement texts (with a TableName).
+  void GenerateSQL();
+  // The master/detail condition with the server filter.
+  AnsiString ServerCondition() const;
+  bool HasMasterFields() const { return !MasterFields().empty(); }
 
   bool StructureReady() const { return FStructureReady; }
   bool DataLoaded() const { return FDataLoaded; }
@@ -120,6 +163,14 @@ class TSDS : public TzynCustomMemTable {
  private:
   void BindSystemFields();
   void ResetSystemFields();
+  // The TSDatabase whose catalogue cache is on, else null.
+  TSDatabase* CachingDatabase() const;
+
+  // Select, refresh, insert, update, delete, refresh, update and delete by key.
+  std::array<std::unique_ptr<TIBSQL>, 8> FStatements;
+  AnsiString FKeyFields;
+  std::vector<AnsiString> FServerIndexNames;
+  std::vector<AnsiString> FServerIndexFields;
 
   AnsiString FTableName;
   AnsiString FServerFilter;

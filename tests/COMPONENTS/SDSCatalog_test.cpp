@@ -1,5 +1,6 @@
 // The catalogue read from the server and from the metadata cache, turned
 // into definitions, keys and statements that the server accepts.
+#include "SDS.h"
 #include "SDSCatalog.h"
 
 #include <gtest/gtest.h>
@@ -120,6 +121,66 @@ TEST(SDSCatalog, IrregularNamesRoundTripThroughTheGeneratedStatements) {
   ExecSQL(insert);
   db.Transaction->Commit();
   EXPECT_EQ(QueryValue(*db.Database, "select \"a;b c\" from \"Odd \"\"T\"\"\" where \"id\" = 7"), "it's -- :x");
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<AnsiString> SelectedIDs(TSDS& Sds, int64_t Master) {
+  TIBSQL& select = *Sds.SelectSQL();
+  if (Sds.ServerCondition().find("MD_") != AnsiString::npos) select.ParamByName("MD_MASTER_ID").SetAsInt64(Master);
+  std::vector<AnsiString> ids;
+  for (ExecSQL(select); !select.Eof(); select.Next()) ids.push_back(select.FieldByName("SYS$ID").AsString());
+  select.Close();
+  return ids;
+}
+
+TEST(SDSDatasetSql, ReadsItsTableAndFillsTheStatements) {
+  TTestDatabase file("nocomment");
+  TSDatabaseOnFile db(file);
+  for (bool cache : {true, false}) {
+    SCOPED_TRACE(cache ? "cache" : "server");
+    db.Database->MetadataCache = cache;
+    TSDS sds(nullptr);
+    sds.SetDatabase(db.Database.get());
+    sds.SetTransaction(db.Transaction.get());
+    sds.SetTableName("DETAIL_T");
+    sds.ReadFieldDefs();
+    EXPECT_EQ(sds.FieldDefs()->Count(), 8);
+    EXPECT_EQ(sds.FieldDefs()->Items(7)->Name(), "IBX_INTERNAL_DBKEY");
+    sds.GenerateSQL();
+    EXPECT_EQ(sds.KeyFields(), "SYS$ID");
+    EXPECT_EQ(Trim(sds.DeleteByKeySQL()->SQL()->Text()), "DELETE FROM DETAIL_T WHERE SYS$ID = :SYS$ID");
+    EXPECT_EQ(SelectedIDs(sds, 0), (std::vector<AnsiString>{"100", "101", "102"}));
+
+    // The filter's OR stays inside the master's condition.
+    sds.SetOptions(sds.Options() + TSDSOptions{dsoHandleMDBySQL});
+    sds.SetMasterFields("SYS$ID");
+    sds.SetDetailFields("MASTER_ID");
+    sds.SetServerFilter("LINE_NO = 1 or LINE_NO = 2");
+    sds.GenerateSQL();
+    EXPECT_EQ(SelectedIDs(sds, 11), (std::vector<AnsiString>{"102"}));
+    EXPECT_EQ(SelectedIDs(sds, 10), (std::vector<AnsiString>{"100", "101"}));
+  }
+}
+
+TEST(SDSDatasetSql, MissingTableOrDatabase) {
+  TTestDatabase file("nocomment");
+  TSDatabaseOnFile db(file);
+  TSDS sds(nullptr);
+  sds.SetName("Lines");
+  sds.SetTableName("NO_SUCH");
+  EXPECT_THROW(sds.ReadFieldDefs(), EIBClientError);
+  sds.SetDatabase(db.Database.get());
+  try {
+    sds.ReadFieldDefs();
+    ADD_FAILURE() << "no error";
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message(), "Lines: не найдена информация о структуре таблицы NO_SUCH");
+  }
+  sds.SetTableName("");
+  EXPECT_THROW(sds.ReadFieldDefs(), EIBClientError);
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "SDatabase.h"
+#include "ibclient/IBSQL.h"
+
 namespace {
 
 TEST(SDSState, BitsOfTheStateWord) {
@@ -114,6 +117,32 @@ TEST(SDSDataset, AnotherTableNameForgetsTheStructure) {
   EXPECT_EQ(sds.TableName(), "LINES");
   EXPECT_EQ(sds.FieldDefs()->Count(), 0);
   EXPECT_EQ(sds.IndexDefs()->Count(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SDSDataset, ReadWriteTransactionGoesToTheWritingStatements) {
+  TSDatabase database(nullptr);
+  TIBTransaction readOnly(nullptr), readWrite(nullptr);
+  readOnly.SetDefaultDatabase(&database);
+  database.SetDefaultTransactionRW(&readWrite);
+
+  TSDS sds(nullptr);
+  sds.SetDatabase(&database);
+  for (TIBSQL* statement : {sds.InsertSQL(), sds.UpdateSQL(), sds.DeleteSQL(), sds.UpdateByKeySQL(),
+                            sds.DeleteByKeySQL()})
+    EXPECT_EQ(statement->Transaction(), &readWrite);
+  EXPECT_EQ(sds.RefreshSQL()->Transaction(), nullptr);
+
+  // Written after the database is known: the refreshes go read-write too,
+  // the select keeps the dataset's transaction.
+  sds.SetTransaction(&readOnly);
+  EXPECT_EQ(sds.Transaction(), &readOnly);
+  EXPECT_EQ(sds.Database(), &database);
+  for (TIBSQL* statement : {sds.RefreshSQL(), sds.RefreshByKeySQL(), sds.InsertSQL()})
+    EXPECT_EQ(statement->Transaction(), &readWrite);
 }
 
 }  // namespace
