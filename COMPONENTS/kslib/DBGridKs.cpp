@@ -872,6 +872,10 @@ void TCustomDBGridKs::DrawCell(int ACol, int ARow, const RECT& ARect, TGridDrawS
                     Column->EndEllipsis(), 0, 0);
     return;
   }
+  if (DataCol < 0 && ARow >= FTitleOffset) {
+    DrawIndicatorCell(ARow, ARect);
+    return;
+  }
   AnsiString Text;
   if (Column && ARow == 0 && FOptions.Contains(dgTitles)) Text = Column->Title()->Caption();
   C->Brush()->SetColor(AState.Contains(gdFixed) ? FixedColor() : Color());
@@ -882,6 +886,40 @@ void TCustomDBGridKs::DrawCell(int ACol, int ARow, const RECT& ARect, TGridDrawS
   C->Font()->Assign(Font());
   ::DrawTextA(C->Handle(), Text.c_str(), static_cast<int>(Text.size()), &R,
               DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+}
+
+void TCustomDBGridKs::DrawIndicatorCell(int ARow, const RECT& ARect) {
+  TCanvas* C = Canvas();
+  int DataRow = ARow - FTitleOffset;
+  bool SeparatorRow = FFooterRowCount > 0 && ARow == RowCount() - FFooterRowCount - 1;
+  TColor Background = SeparatorRow && !FOptionsKs.Contains(dghFrozen3D) ? Color() : FixedColor();
+  if (!FDataLink->Active()) {
+    C->Brush()->SetColor(Background);
+    C->FillRect(ARect);
+    return;
+  }
+  bool Selected = FSelection->SelectionType() == gstAll;
+  if (!Selected && DataRow < FDataLink->RecordCount()) {
+    TActiveRecordScope Scope(FDataLink.get(), DataRow);
+    Selected = FSelectedRows->CurrentRowSelected();
+  }
+  constexpr int IndicatorArea = 0, DataRowsArea = 2;
+  if (Selected && FStyle)
+    FStyle->GetFixedCellHighlight(this, C->Font(), Background, true,
+                                  IndicatorArea | DataRowsArea << 8);
+  C->Brush()->SetColor(Background);
+  C->FillRect(ARect);
+  if (DataRow != FDataLink->ActiveRecord()) return;
+  // Only the current row gets a picture: browsing shows where one stands,
+  // editing and inserting what happens to the record.
+  TDataSetState State = FDataLink->DataSet()->State();
+  enum { Arrow = 0, Edit = 1, Insert = 2, WhiteArrow = 5 };
+  int Image = State == dsEdit ? Edit : State == dsInsert ? Insert : Arrow;
+  if (State == dsBrowse && Selected) Image = WhiteArrow;
+  TImageList* Images = DBGridKsUnit.IndicatorImages;
+  constexpr int DX = 2;
+  Images->Draw(C, ARect.right - Images->Width() - DX,
+               (ARect.top + ARect.bottom - Images->Height()) / 2, Image);
 }
 
 void TCustomDBGridKs::GetCellParams(TColumnKs* Column, TFont* AFont, TColor& Background,

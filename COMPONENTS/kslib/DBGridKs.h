@@ -307,6 +307,9 @@ class TCustomDBGridKs : public TCustomGrid, public TBookmarkListOwnerKs {
                              TGridDrawState State);
 
  private:
+  // The row indicator: the current record's arrow, I-beam or asterisk,
+  // selected rows in the style's colours.
+  void DrawIndicatorCell(int ARow, const RECT& ARect);
   // What a data cell of the column shows for the link's active record.
   void FillCellParams(TColumnKs* Column, TColCellParamsKs* Params, TGridDrawState State);
   bool SameAsPriorRecord(TColumnKs* Column, const AnsiString& Text, TGridDrawState State);

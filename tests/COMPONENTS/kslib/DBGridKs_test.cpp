@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <stdexcept>
 
 #include "GridForm.h"
@@ -703,6 +704,13 @@ class TPaintProbeGrid : public TDBGridKs {
   using TCustomDBGridKs::DrawCell;
 };
 
+// The indicator cell of a data row drawn into a DIB of its size.
+void DrawIndicator(TPaintProbeGrid* Grid, TDibDC& Dib, int DataRow) {
+  Grid->Canvas()->SetHandle(Dib.DC());
+  Grid->DrawCell(0, Grid->TitleOffset() + DataRow, RECT{0, 0, Dib.Width(), Dib.Height()}, {});
+  Grid->Canvas()->SetHandle(nullptr);
+}
+
 // Pixels of a drawn data cell that are not the white background.
 int InkOfDataCell(TPaintProbeGrid* Grid, int DataRow) {
   TDibDC Dib(100, 20);
@@ -743,4 +751,46 @@ TEST(DBGridPainting, AHandlerRaisingForTheRecordAboveLeavesTheCurrentRecordActiv
   ASSERT_EQ(Name->AsString(), "item1");
   EXPECT_THROW(InkOfDataCell(F.Grid, 2), std::runtime_error) << "while reading item2 above item3";
   EXPECT_EQ(Name->AsString(), "item1") << "an edit now lands on the current record";
+}
+
+TEST(DBGridPainting, TheIndicatorShowsTheCurrentRowsStateAndTheSelectedRows) {
+  using TForm5 = TGridForm<TPaintProbeGrid>;
+  const COLORREF Selected = RGB(64, 64, 64);
+  struct {
+    const char* Name;
+    std::function<void(TForm5&)> Setup;
+    int DataRow;
+    bool Highlighted;
+    int Image;  // -1: none
+  } Cases[] = {
+      {"current row: black arrow", [](TForm5&) {}, 0, false, 0},
+      {"other row: nothing", [](TForm5&) {}, 1, false, -1},
+      {"selected current row: white arrow",
+       [](TForm5& F) { F.Grid->SelectedRows()->SetCurrentRowSelected(true); }, 0, true, 5},
+      {"selected row, not current: no picture",
+       [](TForm5& F) {
+         F.Grid->SelectedRows()->SetCurrentRowSelected(true);
+         F.Data.Next();
+       },
+       0, true, -1},
+      {"editing: I-beam", [](TForm5& F) { F.Data.Edit(); }, 0, false, 1},
+      {"inserting: asterisk", [](TForm5& F) { F.Data.Insert(); }, -1, false, 2},
+  };
+  for (auto& C : Cases) {
+    TForm5 F(5);
+    F.Form->Show();
+    C.Setup(F);
+    int DataRow = C.DataRow >= 0 ? C.DataRow : F.Grid->DataLink()->ActiveRecord();
+    TDibDC Actual(12, 18), Expected(12, 18, C.Highlighted ? Selected
+                                                          : ColorToRGB(F.Grid->FixedColor()));
+    DrawIndicator(F.Grid, Actual, DataRow);
+    if (C.Image >= 0) {
+      TCanvas Canvas;
+      Canvas.SetHandle(Expected.DC());
+      DBGridKsUnit.IndicatorImages->Draw(&Canvas, 12 - 6 - 2, (18 - 11) / 2, C.Image);
+      Canvas.SetHandle(nullptr);
+    }
+    EXPECT_TRUE(Actual.SameAs(Expected)) << C.Name;
+    if (F.Data.State() != dsBrowse) F.Data.Cancel();
+  }
 }
