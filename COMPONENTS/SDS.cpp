@@ -67,6 +67,10 @@ TSDatabase* TSDS::CachingDatabase() const {
 
 void TSDS::ReadFieldDefs() {
   if (!Database()) throw EIBClientError("Database not assigned");
+  if (!FCommandText.empty()) {
+    ReadCommandFieldDefs();
+    return;
+  }
   if (FTableName.empty()) throw EIBClientError("Table name is missing");
   std::vector<TSDSColumn> columns;
   if (TSDatabase* database = CachingDatabase()) columns = CachedColumns(*database, FTableName);
@@ -77,6 +81,26 @@ void TSDS::ReadFieldDefs() {
   FieldDefs()->Clear();
   for (const TSDSColumn& column : columns) AddColumnFieldDef(*FieldDefs(), column);
   AppendDBKeyFieldDef(*FieldDefs());
+  FieldDefs()->EndUpdate();
+}
+
+void TSDS::ReadCommandFieldDefs() {
+  TIBSQL& select = *SelectSQL();
+  select.Close();
+  if (TIBTransaction* transaction = select.TransactionInUse(); transaction && !transaction->Active())
+    transaction->StartTransaction();
+  const AnsiString command = CommandOnOneLine(FCommandText);
+  select.SetSQLText(FTableName.empty() ? AddCondition(command, FServerFilter) : command);
+  select.Prepare();
+  FieldDefs()->BeginUpdate();
+  FieldDefs()->Clear();
+  for (int i = 0; i < select.FieldCount(); ++i) {
+    const TIBSQLVar& column = select.Fields(i);
+    AddCommandFieldDef(*FieldDefs(),
+                       {column.Name(), column.SqlName(), column.RelName(), column.SQLType(), column.SQLSubtype(),
+                        column.Scale(), column.Size(), column.IsNullable()},
+                       FTableName, FOptions.Contains(dsoChangesResolved));
+  }
   FieldDefs()->EndUpdate();
 }
 

@@ -125,8 +125,9 @@ class TSDS : public TzynCustomMemTable {
   const std::vector<AnsiString>& ServerIndexNames() const { return FServerIndexNames; }
   const std::vector<AnsiString>& ServerIndexFields() const { return FServerIndexFields; }
 
-  // The table's columns from the metadata cache of a TSDatabase that holds
-  // it, else from the server, plus the row key.
+  // The prepared command's columns; else the table's columns from the
+  // metadata cache of a TSDatabase that holds it, else from the server,
+  // plus the row key.
   void ReadFieldDefs();
   // The key and index lists, from the same places.
   void ReadIndexDefs();
@@ -163,6 +164,7 @@ class TSDS : public TzynCustomMemTable {
  private:
   void BindSystemFields();
   void ResetSystemFields();
+  void ReadCommandFieldDefs();
   // The TSDatabase whose catalogue cache is on, else null.
   TSDatabase* CachingDatabase() const;
 

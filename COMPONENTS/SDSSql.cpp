@@ -1,5 +1,7 @@
 #include "SDSSql.h"
 
+#include <ibase.h>
+
 #include "rtl/AnsiText.h"
 #include "rtl/SysUtils.h"
 
@@ -83,9 +85,12 @@ AnsiString Join(const std::vector<AnsiString>& Items, const char* Separator) {
   return result;
 }
 
-// BCD while the scale fits in four digits, else float.
-void SetScaledType(TFieldDef& Def, int Scale, int Precision) {
-  if (Scale >= -4) {
+// An integer column: BCD for a scale down to -4 (any scale for a small
+// integer), float below.
+void SetIntegerType(TFieldDef& Def, TFieldType IntegerType, int Scale, int Precision) {
+  if (Scale == 0) {
+    Def.SetDataType(IntegerType);
+  } else if (Scale >= -4 || IntegerType == ftSmallint) {
     Def.SetDataType(ftBCD);
     Def.SetPrecision(Precision);
     Def.SetSize(-Scale);
@@ -93,6 +98,8 @@ void SetScaledType(TFieldDef& Def, int Scale, int Precision) {
     Def.SetDataType(ftFloat);
   }
 }
+
+bool IsSystemName(const AnsiString& Name) { return Name.rfind("SYS$", 0) == 0; }
 
 struct TFieldLists {
   std::vector<AnsiString> Select, InsertNames, InsertValues, Update, AllFields, OldValues;
@@ -145,8 +152,6 @@ AnsiString OrderList(const TSDSSqlSource& Source, const AnsiString& IndexFields,
   return Join(items, ",");
 }
 
-AnsiString WhereOrAnd(const AnsiString& Command) { return HasTopLevelWhere(Command) ? " AND " : " WHERE "; }
-
 }  // namespace
 
 bool IsRegularName(const AnsiString& Name) {
@@ -193,6 +198,33 @@ AnsiString StripOrderBy(const AnsiString& Text) {
   return Text;
 }
 
+AnsiString AddCondition(const AnsiString& Statement, const AnsiString& Condition) {
+  if (Condition.empty()) return Statement;
+  // The outer WHERE clause ends (or would stand) before the first clause
+  // that follows it; a condition after GROUP BY or ORDER BY is no SQL.
+  const std::vector<TWord> words = TopLevelWords(Statement);
+  size_t end = Statement.size();
+  const TWord* where = nullptr;
+  for (const TWord& word : words) {
+    if (word.Upper == "WHERE" && !where) where = &word;
+    if (word.Upper == "GROUP" || word.Upper == "HAVING" || word.Upper == "PLAN" || word.Upper == "ORDER" ||
+        word.Upper == "ROWS" || word.Upper == "UNION") {
+      end = word.Pos;
+      break;
+    }
+  }
+  AnsiString head = TrimRight(Statement.substr(0, end));
+  const AnsiString tail = Trim(Statement.substr(end));
+  if (where) {
+    // Both sides in parentheses: an OR on either must not escape the other.
+    const size_t clause = where->Pos + 5;
+    head = head.substr(0, clause) + " (" + Trim(head.substr(clause)) + ")\n AND (" + Condition + ")";
+  } else {
+    head += "\n WHERE " + Condition;
+  }
+  return tail.empty() ? head : head + "\n " + tail;
+}
+
 AnsiString CommandOnOneLine(const AnsiString& Text) {
   AnsiString result;
   for (size_t i = 0; i < Text.size(); ++i) {
@@ -209,21 +241,13 @@ void AddColumnFieldDef(TFieldDefs& Defs, const TSDSColumn& Column) {
   def->SetName(TrimRight(Column.Name));
   switch (Column.Type) {
     case 7:
-      if (Column.Scale == 0) {
-        def->SetDataType(ftSmallint);
-      } else {
-        def->SetDataType(ftBCD);
-        def->SetPrecision(4);
-        def->SetSize(-Column.Scale);
-      }
+      SetIntegerType(*def, ftSmallint, Column.Scale, 4);
       break;
     case 8:
-      if (Column.Scale == 0) def->SetDataType(ftInteger);
-      else SetScaledType(*def, Column.Scale, 9);
+      SetIntegerType(*def, ftInteger, Column.Scale, 9);
       break;
     case 16:
-      if (Column.Scale == 0) def->SetDataType(ftLargeint);
-      else SetScaledType(*def, Column.Scale, 18);
+      SetIntegerType(*def, ftLargeint, Column.Scale, 18);
       break;
     case 9:
       def->SetSize(8);
@@ -256,9 +280,54 @@ void AddColumnFieldDef(TFieldDefs& Defs, const TSDSColumn& Column) {
   if (Column.Computed) {
     def->SetAttributes(def->Attributes() + TFieldAttributes{faReadonly});
     def->SetInternalCalcField(true);
-  } else if (Column.NotNull && !Column.HasDefault && def->Name().rfind("SYS$", 0) != 0) {
+  } else if (Column.NotNull && !Column.HasDefault && !IsSystemName(def->Name())) {
     def->SetRequired(true);
   }
+}
+
+void AddCommandFieldDef(TFieldDefs& Defs, const TSDSCommandColumn& Column, const AnsiString& TableName,
+                        bool ChangesResolved) {
+  TFieldDef* def = Defs.AddFieldDef();
+  def->SetName(Column.Name);
+  const bool dbKey = Column.Name == SDSDBKeyField;
+  switch (Column.SQLType) {
+    case SQL_VARYING:
+    case SQL_TEXT:
+      def->SetDataType(dbKey && Column.SQLType == SQL_TEXT ? ftBytes : ftString);
+      def->SetSize(Column.Length);
+      break;
+    case SQL_FLOAT:
+    case SQL_DOUBLE:
+    case SQL_D_FLOAT:
+      def->SetDataType(ftFloat);
+      break;
+    case SQL_SHORT:
+      SetIntegerType(*def, ftSmallint, Column.Scale, 4);
+      break;
+    case SQL_LONG:
+      SetIntegerType(*def, ftInteger, Column.Scale, 9);
+      break;
+    case SQL_INT64:
+      SetIntegerType(*def, ftLargeint, Column.Scale, 18);
+      break;
+    case SQL_TIMESTAMP:
+      def->SetDataType(ftDateTime);
+      break;
+    case SQL_TYPE_DATE:
+      def->SetDataType(ftDate);
+      break;
+    case SQL_TYPE_TIME:
+      def->SetDataType(ftTime);
+      break;
+    case SQL_BLOB:
+      def->SetDataType(Column.SubType == 1 ? ftMemo : ftBlob);
+      break;
+    default:
+      break;
+  }
+  def->SetRequired(!Column.Nullable && !dbKey && !IsSystemName(Column.Name));
+  if (ChangesResolved && !TableName.empty() && (Column.RelName != TableName || Column.SqlName != Column.Name))
+    def->SetInternalCalcField(true);
 }
 
 void AppendDBKeyFieldDef(TFieldDefs& Defs) {
@@ -313,30 +382,27 @@ TSDSStatements GenerateStatements(const TSDSSqlSource& Source) {
   const AnsiString dbKeyColumn = "RDB$DB_KEY as IBX_INTERNAL_DBKEY from " + table;
   const AnsiString rowKey = " where RDB$DB_KEY = :IBX_INTERNAL_DBKEY";
 
-  // A command's own ORDER BY stays last, behind any condition added here.
   const AnsiString body = StripOrderBy(command);
-  const AnsiString ownOrder = Trim(command.substr(body.size()));
-  sql.Select = command.empty() ? "select " + selectList + ", " + dbKeyColumn : body;
+  sql.Select = AddCondition(command.empty() ? "select " + selectList + ", " + dbKeyColumn : command,
+                            Source.ServerCondition);
   sql.Insert = "insert into " + table + " (" + Join(lists.InsertNames, ", ") + ") values (" +
                Join(lists.InsertValues, ", ") + ")";
   if (command.empty())
     sql.Refresh = "select " + table + ".*, " + dbKeyColumn + rowKey;
   else if (Source.ChangesResolved || command.find(SDSDBKeyField) != AnsiString::npos)
-    sql.Refresh = body + "\n" + WhereOrAnd(body) + table + ".RDB$DB_KEY = :IBX_INTERNAL_DBKEY";
+    sql.Refresh = AddCondition(body, table + ".RDB$DB_KEY = :IBX_INTERNAL_DBKEY");
   if (Source.ChangesResolved) {
     const AnsiString key = KeyCondition(Source, lists, prefix, false);
     sql.Delete = "delete from " + table + rowKey;
     sql.Update = "update " + table + " set " + Join(lists.Update, ", ") + rowKey;
     sql.DeleteByKey = "DELETE FROM " + table + " WHERE " + key;
     sql.RefreshByKey = command.empty() ? "SELECT " + table + ".*, " + dbKeyColumn + " WHERE " + key
-                                       : body + WhereOrAnd(body) + key;
+                                       : AddCondition(body, key);
     sql.UpdateByKey = "update " + table + " set " + Join(lists.Update, ", ") + " where " +
                       KeyCondition(Source, lists, prefix, true);
   }
-  if (!Source.ServerCondition.empty()) sql.Select += "\n" + WhereOrAnd(body) + Source.ServerCondition;
   const AnsiString order =
       OrderList(Source, Source.IndexFieldNames.empty() ? Source.KeyFields : Source.IndexFieldNames, prefix);
-  if (!ownOrder.empty()) sql.Select += "\n " + ownOrder;
-  else if (!order.empty()) sql.Select += "\n ORDER BY " + order;
+  if (!order.empty() && body == command) sql.Select += "\n ORDER BY " + order;
   return sql;
 }

@@ -38,6 +38,10 @@ void ExtractQuotedToken(AnsiString& Text, char Separator, AnsiString& Token);
 bool HasTopLevelWhere(const AnsiString& Text);
 // Text before its outer ORDER BY (any letter case), or all of it.
 AnsiString StripOrderBy(const AnsiString& Text);
+// The condition on a line of its own at the end of the statement's outer
+// WHERE clause (joined by AND, both sides in parentheses) or as its WHERE,
+// ahead of any GROUP BY, HAVING, PLAN, ORDER BY, ROWS or UNION.
+AnsiString AddCondition(const AnsiString& Statement, const AnsiString& Condition);
 // CR LF and LF CR pairs become one blank, as commands are kept on one line.
 AnsiString CommandOnOneLine(const AnsiString& Text);
 
@@ -55,6 +59,22 @@ struct TSDSColumn {
 void AddColumnFieldDef(TFieldDefs& Defs, const TSDSColumn& Column);
 // The row-key definition, unless there is one.
 void AppendDBKeyFieldDef(TFieldDefs& Defs);
+
+// One output column of a prepared command.
+struct TSDSCommandColumn {
+  AnsiString Name;     // as the command outputs it
+  AnsiString SqlName;  // the column's own name
+  AnsiString RelName;
+  int SQLType = 0;  // without the null flag
+  int SubType = 0;
+  int Scale = 0;
+  int Length = 0;
+  bool Nullable = true;
+};
+// With ChangesResolved and a TableName, a column of another table or under
+// another name is internal-calc: only the table's own columns are written.
+void AddCommandFieldDef(TFieldDefs& Defs, const TSDSCommandColumn& Column, const AnsiString& TableName,
+                        bool ChangesResolved);
 
 // One row of SDSIndexesQuery.
 struct TSDSIndexRow {

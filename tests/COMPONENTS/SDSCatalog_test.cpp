@@ -165,6 +165,36 @@ TEST(SDSDatasetSql, ReadsItsTableAndFillsTheStatements) {
   }
 }
 
+TEST(SDSDatasetSql, ACommandWritesOnlyItsTablesOwnColumns) {
+  TTestDatabase file("nocomment");
+  TSDatabaseOnFile db(file);
+  TSDS sds(nullptr);
+  sds.SetDatabase(db.Database.get());
+  sds.SetTableName("DETAIL_T");
+  sds.SetCommandText(
+      "select DETAIL_T.SYS$ID, LINE_NO, AMOUNT, M.NAME as MASTER_NAME, DETAIL_T.RDB$DB_KEY as IBX_INTERNAL_DBKEY\r\n"
+      "from DETAIL_T join MASTER_T M on M.SYS$ID = DETAIL_T.MASTER_ID\r\n"
+      "where LINE_NO = 2 or LINE_NO = 1\r\norder by DETAIL_T.SYS$ID desc");
+  sds.ReadFieldDefs();
+  ASSERT_EQ(sds.FieldDefs()->Count(), 5);
+  EXPECT_TRUE(sds.FieldDefs()->Find("LINE_NO")->Required());
+  EXPECT_TRUE(sds.FieldDefs()->Find("MASTER_NAME")->InternalCalcField());
+  EXPECT_EQ(sds.FieldDefs()->Find("AMOUNT")->DataType(), ftBCD);
+  EXPECT_EQ(sds.FieldDefs()->Find("IBX_INTERNAL_DBKEY")->DataType(), ftBytes);
+
+  // Neither OR may escape the other condition.
+  sds.SetServerFilter("LINE_NO = 1 or LINE_NO = 3");
+  sds.GenerateSQL();
+  EXPECT_EQ(Trim(sds.UpdateByKeySQL()->SQL()->Text()),
+            "update DETAIL_T set SYS$ID = :SYS$ID, LINE_NO = :LINE_NO, AMOUNT = :AMOUNT "
+            "where DETAIL_T.SYS$ID = :old$SYS$ID");
+  EXPECT_EQ(SelectedIDs(sds, 0), (std::vector<AnsiString>{"102", "100"}));
+  TIBSQL& refresh = *sds.RefreshByKeySQL();
+  refresh.ParamByName("SYS$ID").SetAsInt64(101);
+  ExecSQL(refresh);
+  EXPECT_EQ(refresh.FieldByName("MASTER_NAME").AsString(), "Первый");
+}
+
 TEST(SDSDatasetSql, MissingTableOrDatabase) {
   TTestDatabase file("nocomment");
   TSDatabaseOnFile db(file);

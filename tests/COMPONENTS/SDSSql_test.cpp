@@ -1,6 +1,7 @@
 #include "SDSSql.h"
 
 #include <gtest/gtest.h>
+#include <ibase.h>
 
 namespace {
 
@@ -69,6 +70,52 @@ TEST(SDSColumnDefs, RowKeyAppendedOnceAfterTheColumns) {
   EXPECT_EQ(key->Size(), 8);
   EXPECT_FALSE(key->Required());
   EXPECT_EQ(key->FieldNo(), 2);
+}
+
+TEST(SDSColumnDefs, CommandColumnsBySqlType) {
+  const struct {
+    TSDSCommandColumn Column;
+    TFieldType DataType;
+    int Size, Precision;
+    bool Required, InternalCalc;
+  } cases[] = {
+      {{"NAME", "NAME", "DOCS", SQL_VARYING, 0, 0, 40, false}, ftString, 40, 0, true, false},
+      {{"CODE", "CODE", "DOCS", SQL_TEXT, 0, 0, 10, true}, ftString, 10, 0, false, false},
+      {{"IBX_INTERNAL_DBKEY", "DB_KEY", "DOCS", SQL_TEXT, 0, 0, 8, false}, ftBytes, 8, 0, false, true},
+      {{"RATE", "RATE", "DOCS", SQL_DOUBLE, 0, 0, 8, true}, ftFloat, 0, 0, false, false},
+      {{"F", "F", "DOCS", SQL_FLOAT, 0, 0, 4, true}, ftFloat, 0, 0, false, false},
+      {{"S", "S", "DOCS", SQL_SHORT, 0, -6, 2, true}, ftBCD, 6, 4, false, false},
+      {{"SUM", "SUM", "DOCS", SQL_LONG, 0, -2, 4, true}, ftBCD, 2, 9, false, false},
+      {{"SUM", "SUM", "DOCS", SQL_LONG, 0, -5, 4, true}, ftFloat, 0, 0, false, false},
+      {{"SYS$ID", "SYS$ID", "DOCS", SQL_INT64, 0, 0, 8, false}, ftLargeint, 0, 0, false, false},
+      {{"P", "P", "DOCS", SQL_INT64, 0, -4, 8, true}, ftBCD, 4, 18, false, false},
+      {{"T", "T", "DOCS", SQL_TIMESTAMP, 0, 0, 8, true}, ftDateTime, 0, 0, false, false},
+      {{"D", "D", "DOCS", SQL_TYPE_DATE, 0, 0, 4, true}, ftDate, 0, 0, false, false},
+      {{"TM", "TM", "DOCS", SQL_TYPE_TIME, 0, 0, 4, true}, ftTime, 0, 0, false, false},
+      {{"NOTE", "NOTE", "DOCS", SQL_BLOB, 1, 0, 8, true}, ftMemo, 0, 0, false, false},
+      {{"IMG", "IMG", "DOCS", SQL_BLOB, 0, 0, 8, true}, ftBlob, 0, 0, false, false},
+      {{"A", "A", "DOCS", SQL_ARRAY, 0, 0, 8, true}, ftUnknown, 0, 0, false, false},
+      // Another table's column, and a column under another name.
+      {{"MASTER_NAME", "NAME", "MASTERS", SQL_VARYING, 0, 0, 60, true}, ftString, 60, 0, false, true},
+      {{"TITLE", "NAME", "DOCS", SQL_VARYING, 0, 0, 60, true}, ftString, 60, 0, false, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Column.Name);
+    TFieldDefs defs(nullptr, nullptr);
+    AddCommandFieldDef(defs, c.Column, "DOCS", true);
+    const TFieldDef* def = defs.Items(0);
+    EXPECT_EQ(def->DataType(), c.DataType);
+    EXPECT_EQ(def->Size(), c.Size);
+    EXPECT_EQ(def->Precision(), c.Precision);
+    EXPECT_EQ(def->Required(), c.Required);
+    EXPECT_EQ(def->InternalCalcField(), c.InternalCalc);
+  }
+  // Without resolving changes, or without a table, nothing is left out.
+  TFieldDefs defs(nullptr, nullptr);
+  AddCommandFieldDef(defs, cases[16].Column, "DOCS", false);
+  AddCommandFieldDef(defs, cases[16].Column, "", true);
+  EXPECT_FALSE(defs.Items(0)->InternalCalcField());
+  EXPECT_FALSE(defs.Items(1)->InternalCalcField());
 }
 
 TEST(SDSIndexInfo, PrimaryKeyWinsOverAnEarlierUniqueIndex) {
@@ -173,6 +220,27 @@ TEST(SDSSqlText, StripOrderByAndOneLine) {
   EXPECT_EQ(CommandOnOneLine("select *\r\nfrom T\n\rwhere A\nB"), "select * from T where A\nB");
 }
 
+TEST(SDSSqlText, ConditionsGoBeforeTheOwnOrder) {
+  const struct {
+    const char* Statement;
+    const char* Condition;
+    const char* Result;
+  } cases[] = {
+      {"select * from T", "A = 1", "select * from T\n WHERE A = 1"},
+      {"select * from T where B = 2 order by C", "A = 1", "select * from T where (B = 2)\n AND (A = 1)\n order by C"},
+      {"select * from T where B = 1 or B = 2", "A = 1 or A = 2", "select * from T where (B = 1 or B = 2)\n AND (A = 1 or A = 2)"},
+      {"select A, count(*) from T where B = 2 group by A", "A = 1",
+       "select A, count(*) from T where (B = 2)\n AND (A = 1)\n group by A"},
+      {"select A from T group by A having count(*) > 1", "A = 1",
+       "select A from T\n WHERE A = 1\n group by A having count(*) > 1"},
+      {"select A from T where A in (select B from U where C = 1 order by B)", "A = 1",
+       "select A from T where (A in (select B from U where C = 1 order by B))\n AND (A = 1)"},
+      {"select * from T ORDER BY C desc", "A = 1", "select * from T\n WHERE A = 1\n ORDER BY C desc"},
+      {"select * from T where B = 2", "", "select * from T where B = 2"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(AddCondition(c.Statement, c.Condition), c.Result) << c.Statement;
+}
+
 TEST(SDSSqlText, ServerConditionParts) {
   EXPECT_EQ(MasterDetailCondition("DOC_ID;Kind"), "DOC_ID = :MD_DOC_ID AND \"Kind\" = :\"MD_Kind\"");
   EXPECT_EQ(MasterDetailCondition(""), "");
@@ -259,10 +327,10 @@ TEST_F(SDSStatementsTest, CommandWithItsOwnWhereAndOrder) {
   Source.KeyFields = "SYS$ID";
   Source.ServerCondition = "SYS$ID > 10";
   const TSDSStatements sql = GenerateStatements(Source);
-  const AnsiString body = "select D.*, RDB$DB_KEY as IBX_INTERNAL_DBKEY from DOCS D where D.NAME > ''";
-  EXPECT_EQ(sql.Select, body + "\n AND SYS$ID > 10\n order by D.NAME");
-  EXPECT_EQ(sql.Refresh, body + "\n AND DOCS.RDB$DB_KEY = :IBX_INTERNAL_DBKEY");
-  EXPECT_EQ(sql.RefreshByKey, body + " AND DOCS.SYS$ID = :SYS$ID");
+  const AnsiString body = "select D.*, RDB$DB_KEY as IBX_INTERNAL_DBKEY from DOCS D where (D.NAME > '')";
+  EXPECT_EQ(sql.Select, body + "\n AND (SYS$ID > 10)\n order by D.NAME");
+  EXPECT_EQ(sql.Refresh, body + "\n AND (DOCS.RDB$DB_KEY = :IBX_INTERNAL_DBKEY)");
+  EXPECT_EQ(sql.RefreshByKey, body + "\n AND (DOCS.SYS$ID = :SYS$ID)");
   EXPECT_EQ(sql.UpdateByKey.substr(sql.UpdateByKey.find(" where ")), " where DOCS.SYS$ID = :old$SYS$ID");
 
   Source.CommandText = "select * from DOCS";
