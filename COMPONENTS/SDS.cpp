@@ -1,6 +1,7 @@
 #include "SDS.h"
 
 #include <cstring>
+#include <utility>
 
 #include "SDSCatalog.h"
 #include "SDatabase.h"
@@ -37,7 +38,52 @@ TSDS::TSDS(TComponent* AOwner) : TzynCustomMemTable(AOwner) {
   for (auto& statement : FStatements) statement = std::make_unique<TIBSQL>(this);
 }
 
-TSDS::~TSDS() { Close(); }
+TSDS::~TSDS() {
+  Close();
+  SetMasterDataset(nullptr);
+}
+
+void TSDS::SetMasterDataset(TSDS* Value) {
+  if (Value == FMasterDataset || Value == this) return;
+  Close();
+  if (FMasterDataset) FMasterDataset->RemoveFreeNotification(this);
+  FMasterDataset = Value;
+  if (Value) Value->FreeNotification(this);
+  SetAttachedTo(Value);
+}
+
+void TSDS::Notification(TComponent* AComponent, TOperation Operation) {
+  TzynCustomMemTable::Notification(AComponent, Operation);
+  if (Operation == opRemove && AComponent == FMasterDataset) FMasterDataset = nullptr;
+}
+
+void TSDS::ClearRowKey() {
+  const uint8_t zero[8] = {};
+  if (FDBKeyField) FDBKeyField->SetData(zero);
+}
+
+void TSDS::PostQuietly() {
+  const TDataSetNotifyEvent beforePost = std::exchange(BeforePost, nullptr);
+  const TDataSetNotifyEvent afterPost = std::exchange(AfterPost, nullptr);
+  std::vector<TField*> required;
+  for (int i = 0; i < FieldCount(); ++i)
+    if (TField* field = Fields()->Fields(i); field->Required()) {
+      required.push_back(field);
+      field->SetRequired(false);
+    }
+  auto restore = [&] {
+    BeforePost = beforePost;
+    AfterPost = afterPost;
+    for (TField* field : required) field->SetRequired(true);
+  };
+  try {
+    Post();
+  } catch (...) {
+    restore();
+    throw;
+  }
+  restore();
+}
 
 TIBDatabase* TSDS::Database() const { return SelectSQL()->Database(); }
 

@@ -88,6 +88,11 @@ class TSDS : public TzynCustomMemTable {
   TIBTransaction* Transaction() const;
   void SetTransaction(TIBTransaction* Value);
 
+  // Another TSDS whose records this one shares (not a master/detail link);
+  // setting it closes this dataset, null detaches.
+  TSDS* MasterDataset() const { return FMasterDataset; }
+  void SetMasterDataset(TSDS* Value);
+
   const AnsiString& TableName() const { return FTableName; }
   // Another table closes a loaded dataset and forgets its structure.
   void SetTableName(const AnsiString& Value);
@@ -150,6 +155,12 @@ class TSDS : public TzynCustomMemTable {
   TField* StateField() const { return FStateField; }
   TField* AutoIncField() const { return FAutoIncField; }
 
+  static bool IDAssigned(int64_t ID) { return ID != 0; }
+  // Zeroes the current record's row key (a new record has no row yet).
+  void ClearRowKey();
+  // Posts with BeforePost, AfterPost and every required flag off.
+  void PostQuietly();
+
   // A field for every definition without one (visible only with
   // dsoFieldsDefaultVisible); a string field takes its definition's size.
   void CreateFieldsFromDefs();
@@ -160,6 +171,7 @@ class TSDS : public TzynCustomMemTable {
 
  protected:
   void DoOnNewRecord() override;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
 
  private:
   void BindSystemFields();
@@ -174,6 +186,7 @@ class TSDS : public TzynCustomMemTable {
   std::vector<AnsiString> FServerIndexNames;
   std::vector<AnsiString> FServerIndexFields;
 
+  TSDS* FMasterDataset = nullptr;
   AnsiString FTableName;
   AnsiString FServerFilter;
   AnsiString FCommandText;

@@ -146,3 +146,70 @@ TEST(SDSDataset, ReadWriteTransactionGoesToTheWritingStatements) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SDSDataset, PostQuietlySkipsThePostEventsAndRequiredFlagsAndPutsThemBack) {
+  TSDS sds(nullptr);
+  DefineHierarchy(sds);
+  sds.FieldDefs()->Add("CODE", ftInteger, 0, true);
+  sds.IndexDefs()->Add("BY_NAME", "NAME", {ixUnique});
+  sds.Open();
+  int events = 0;
+  sds.BeforePost = [&](TDataSet*) { ++events; };
+  sds.AfterPost = [&](TDataSet*) { ++events; };
+  sds.Append();
+  sds.FieldByName("NAME")->SetAsString("A");
+  sds.PostQuietly();
+  EXPECT_EQ(events, 0);
+  EXPECT_EQ(sds.RecordCount(), 1);
+
+  // A post that fails all the same leaves the events and flags as they were.
+  sds.Append();
+  sds.FieldByName("NAME")->SetAsString("A");
+  EXPECT_ANY_THROW(sds.PostQuietly());
+  sds.Cancel();
+  EXPECT_TRUE(sds.FieldByName("CODE")->Required());
+  sds.Append();
+  EXPECT_ANY_THROW(sds.Post());  // CODE is required again
+  EXPECT_EQ(events, 1);          // BeforePost ran
+}
+
+TEST(SDSDataset, ClearRowKeyZeroesTheEightBytes) {
+  TSDS sds(nullptr);
+  DefineHierarchy(sds);
+  sds.FieldDefs()->Add("IBX_INTERNAL_DBKEY", ftBytes, 8);
+  sds.Open();
+  ASSERT_NE(sds.DBKeyField(), nullptr);
+  sds.Append();
+  const uint8_t key[8] = {1, 2, 3, 4, 5, 6, 7, 8}, zero[8] = {};
+  sds.DBKeyField()->SetData(key);
+  uint8_t read[8];
+  sds.ClearRowKey();
+  ASSERT_TRUE(sds.DBKeyField()->GetData(read));
+  EXPECT_TRUE(SameID(read, zero));
+  EXPECT_FALSE(TSDS::IDAssigned(0));
+  EXPECT_TRUE(TSDS::IDAssigned(int64_t{1} << 40));
+}
+
+TEST(SDSDataset, MasterDatasetSharesTheRecordsAndIsForgottenWhenFreed) {
+  auto master = std::make_unique<TSDS>(nullptr);
+  DefineHierarchy(*master);
+  master->SetAttachMaxCount(8);
+  master->Open();
+  TSDS clone(nullptr);
+  DefineHierarchy(clone);
+  clone.SetMasterDataset(&clone);
+  EXPECT_EQ(clone.MasterDataset(), nullptr);
+  clone.SetMasterDataset(master.get());
+  EXPECT_EQ(clone.MasterDataset(), master.get());
+  EXPECT_EQ(clone.AttachedTo(), master.get());
+  clone.SetMasterDataset(nullptr);
+  EXPECT_EQ(clone.AttachedTo(), nullptr);
+
+  clone.SetMasterDataset(master.get());
+  master.reset();
+  EXPECT_EQ(clone.MasterDataset(), nullptr);
+}
+
+}  // namespace
