@@ -1,8 +1,10 @@
 #include "SDS.h"
 
 #include <cstring>
+#include <string>
 #include <utility>
 
+#include "EIBSQL.h"
 #include "SDSCatalog.h"
 #include "SDatabase.h"
 #include "ibclient/IBError.h"
@@ -55,6 +57,36 @@ void TSDS::SetMasterDataset(TSDS* Value) {
 void TSDS::Notification(TComponent* AComponent, TOperation Operation) {
   TzynCustomMemTable::Notification(AComponent, Operation);
   if (Operation == opRemove && AComponent == FMasterDataset) FMasterDataset = nullptr;
+}
+
+int64_t TSDS::NewIdentity(uint32_t Increment) {
+  if (Transaction() && !Transaction()->Active()) Transaction()->StartTransaction();
+  TIBSQL statement(nullptr);
+  statement.SetName(Name() + "_AI");
+  statement.SetDatabase(Database());
+  statement.SetTransaction(Transaction());
+  statement.SetSQLText("select gen_id(main_gen," + std::to_string(Increment) + ") from rdb$database");
+  ExecSQL(statement);
+  const int64_t id = statement.Fields(0).AsInt64();
+  statement.Close();
+  return id;
+}
+
+void TSDS::AssignIdentity(TField* Field, int64_t ID) {
+  const bool narrow = Field->DataType() != ftLargeint && Field->DataType() != ftFloat && Field->DataType() != ftBCD;
+  if (narrow && (ID < INT32_MIN || ID > INT32_MAX || (Field->DataType() == ftSmallint && (ID < -32768 || ID > 32767))))
+    DatabaseError("Значение " + std::to_string(ID) + " не помещается в поле " + Field->FieldName(), Field->DataSet());
+  const TFieldNotifyEvent onChange = std::exchange(Field->OnChange, nullptr);
+  const TFieldNotifyEvent onValidate = std::exchange(Field->OnValidate, nullptr);
+  try {
+    Field->SetValue(Variant(ID));
+  } catch (...) {
+    Field->OnChange = onChange;
+    Field->OnValidate = onValidate;
+    throw;
+  }
+  Field->OnChange = onChange;
+  Field->OnValidate = onValidate;
 }
 
 void TSDS::ClearRowKey() {
@@ -242,6 +274,19 @@ void TSDS::BindSystemFields() {
 void TSDS::DoOnNewRecord() {
   if (FInternalLoading) return;
   TzynCustomMemTable::DoOnNewRecord();
+  if (FOptions.Contains(dsoIncOnNewRecord) && FAutoIncField && FAutoIncField->IsNull())
+    AssignIdentity(FAutoIncField, NewIdentity());
+  const bool levels = FOptions.Contains(dsoLevels);
+  if (levels && !FPIDField) throw EAssertionFailed("Не вычислен индекс поля SYS$PID", "COMPONENTS/SDS", __LINE__);
+  // Until levels are entered every new record starts at the top.
   if (FPIDField) FPIDField->SetAsInteger(0);
-  if (FStateField) FStateField->SetAsInteger(0);
+  if (FStateField) {
+    auto* database = dynamic_cast<TSDatabase*>(Database());
+    const uint32_t high = static_cast<uint32_t>(FStateField->AsInteger()) & 0xFFFF0000u;
+    uint32_t state = database ? high | (static_cast<uint32_t>(database->UserNumber) & 0xFFFFu) : 0;
+    if (levels) SetListState(state, true);
+    FStateField->SetAsInteger(static_cast<int32_t>(state));
+  } else if (levels) {
+    throw EAssertionFailed("Не вычислен индекс поля SYS$STATE", "COMPONENTS/SDS", __LINE__);
+  }
 }

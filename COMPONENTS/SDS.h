@@ -156,6 +156,11 @@ class TSDS : public TzynCustomMemTable {
   TField* AutoIncField() const { return FAutoIncField; }
 
   static bool IDAssigned(int64_t ID) { return ID != 0; }
+  // The next value of the server generator main_gen, 64 bits wide.
+  int64_t NewIdentity(uint32_t Increment = 1);
+  // Puts an identity in the field with its change handlers detached; an
+  // integer field that cannot hold it raises and keeps its value.
+  static void AssignIdentity(TField* Field, int64_t ID);
   // Zeroes the current record's row key (a new record has no row yet).
   void ClearRowKey();
   // Posts with BeforePost, AfterPost and every required flag off.

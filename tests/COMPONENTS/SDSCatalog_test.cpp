@@ -214,3 +214,39 @@ TEST(SDSDatasetSql, MissingTableOrDatabase) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SDSDatasetSql, NewRecordsTakeIdentityAndOwnerFromTheServer) {
+  TTestDatabase file("nocomment");
+  TSDatabaseOnFile db(file);
+  db.Database->UserNumber = 7;
+  TSDS sds(nullptr);
+  sds.SetDatabase(db.Database.get());
+  sds.SetTransaction(db.Transaction.get());
+  sds.FieldDefs()->Add("SYS$ID", ftLargeint);
+  sds.FieldDefs()->Add("SYS$STATE", ftInteger);
+  sds.FieldDefs()->Add("NUM", ftInteger);
+  sds.SetOptions(sds.Options() + TSDSOptions{dsoIncOnNewRecord});
+  sds.Open();
+  sds.OnNewRecord = [&](TDataSet*) { sds.StateField()->SetAsInteger(0x00120000); };
+  const int64_t first = sds.NewIdentity();
+  sds.Append();
+  EXPECT_EQ(sds.IDField()->Value(), Variant(first + 1));
+  EXPECT_EQ(sds.StateField()->AsInteger(), 0x00120007);
+  sds.Cancel();
+
+  // Identities past 32 bits arrive whole; an integer field refuses them.
+  ExecCommitted(*db.Database, "ALTER SEQUENCE MAIN_GEN RESTART WITH 5000000000");
+  db.Transaction->Commit();
+  EXPECT_EQ(sds.NewIdentity(), 5000000001);
+  sds.Append();
+  EXPECT_EQ(sds.IDField()->Value(), Variant(int64_t{5000000002}));
+  EXPECT_THROW(TSDS::AssignIdentity(sds.FieldByName("NUM"), 5000000003), EDatabaseError);
+  EXPECT_TRUE(sds.FieldByName("NUM")->IsNull());
+  TSDS::AssignIdentity(sds.FieldByName("NUM"), 2000000000);
+  EXPECT_EQ(sds.FieldByName("NUM")->AsInteger(), 2000000000);
+  sds.Cancel();
+}
+
+}  // namespace

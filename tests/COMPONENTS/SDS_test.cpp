@@ -213,3 +213,24 @@ TEST(SDSDataset, MasterDatasetSharesTheRecordsAndIsForgottenWhenFreed) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SDSDataset, NewRecordUnderLevelsIsAListRecordAtTheTop) {
+  TSDS sds(nullptr);
+  DefineHierarchy(sds);
+  sds.Open();
+  sds.SetOptions(sds.Options() + TSDSOptions{dsoLevels});
+  sds.Append();
+  EXPECT_EQ(sds.PIDField()->AsInteger(), 0);
+  EXPECT_EQ(static_cast<uint32_t>(sds.StateField()->AsInteger()), 0x40000000u);
+  sds.Cancel();
+
+  TSDS noState(nullptr);
+  noState.FieldDefs()->Add("SYS$PID", ftInteger);
+  noState.Open();
+  noState.SetOptions(noState.Options() + TSDSOptions{dsoLevels});
+  EXPECT_THROW(noState.Append(), EAssertionFailed);
+}
+
+}  // namespace
