@@ -860,16 +860,21 @@ void TCustomDBGridKs::DrawCell(int ACol, int ARow, const RECT& ARect, TGridDrawS
     Params.Col = ACol;
     Params.Row = ARow;
     FillCellParams(Column, &Params, AState);
-    if (FStyle)
-      FStyle->GetDataCellHighlight(this, ACol, C->Font(), Params.Background, AState,
-                                   ARow - FTitleOffset, DataCol, ARow);
+    RECT Cell = ARect;
+    bool Has3D = CellHas3DFrame(ACol, ARow, AState, ARect);
+    if (Has3D) InflateRect(&Cell, -1, -1);
+    int DX = Has3D ? 1 : 2, DY = FFlat ? DX - 1 : DX;
+    bool Highlighted = FStyle && FStyle->GetDataCellHighlight(this, ACol, C->Font(),
+                                                               Params.Background, AState,
+                                                               ARow - FTitleOffset, DataCol, ARow);
     if (Column->HideDuplicates() && SameAsPriorRecord(Column, Params.Text, AState)) {
       Params.Text.clear();
       Params.ImageIndex = -1;
     }
     C->Brush()->SetColor(Params.Background);
-    WriteCellTextEx(ARect, true, 2, 2, Params.Text, Params.Alignment, Column->Layout(), false,
+    WriteCellTextEx(Cell, true, DX, DY, Params.Text, Params.Alignment, Column->Layout(), false,
                     Column->EndEllipsis(), 0, 0);
+    if (Has3D) Draw3DFrame(C, ARect, false, Highlighted, true, true);
     return;
   }
   if (DataCol < 0 && ARow >= FTitleOffset) {
@@ -920,6 +925,75 @@ void TCustomDBGridKs::DrawIndicatorCell(int ARow, const RECT& ARect) {
   constexpr int DX = 2;
   Images->Draw(C, ARect.right - Images->Width() - DX,
                (ARect.top + ARect.bottom - Images->Height()) / 2, Image);
+}
+
+int TCustomDBGridKs::GetCellType(int ACol, int ARow, int& AreaCol, int& AreaRow) {
+  enum { TitleRows, ExtraTitleRows, DataRows, SeparatorRow, FooterRows };
+  int ColumnArea = ACol < FIndicatorOffset ? 0 : 1;
+  AreaCol = ColumnArea == 0 ? ACol : ACol - FIndicatorOffset;
+  // With footers one separator row stands between the data and them.
+  int DataBottom = FFooterRowCount >= 1 ? RowCount() - FFooterRowCount - 2 : RowCount();
+  int TitleRowCount = FTitleOffset - ExtraTitleRowCount();
+  int RowArea;
+  if (ARow < 0) throw Exception("Algorithm error in TCustomDBGridKs.GetCellType");
+  if (ARow < TitleRowCount) {
+    RowArea = TitleRows, AreaRow = ARow;
+  } else if (ARow < FTitleOffset) {
+    RowArea = ExtraTitleRows, AreaRow = ARow - TitleRowCount;
+  } else if (FFooterRowCount == 0 || ARow <= DataBottom) {
+    RowArea = DataRows, AreaRow = ARow - FTitleOffset;
+  } else if (ARow == DataBottom + 1) {
+    RowArea = SeparatorRow, AreaRow = 0;
+  } else {
+    RowArea = FooterRows, AreaRow = ARow - (DataBottom + 1);
+  }
+  return ColumnArea | RowArea << 8;
+}
+
+bool TCustomDBGridKs::CellHas3DFrame(int ACol, int ARow, TGridDrawState State, const RECT&) {
+  int AreaCol, AreaRow;
+  int Kind = GetCellType(ACol, ARow, AreaCol, AreaRow);
+  int ColumnArea = Kind & 0xFF, RowArea = Kind >> 8;
+  bool Indicator = ColumnArea == 0, Separator = RowArea == 3, Footer = RowArea == 4;
+  bool Footers = FFooterRowCount >= 1;
+  const TDBGridKsOptions& O = FOptionsKs;
+  bool Fixed = State.Contains(gdFixed);
+  return (Fixed && O.Contains(dghFixed3D) && (Indicator || RowArea <= 1) &&
+          !(Indicator && Separator)) ||
+         (O.Contains(dghFooter3D) && Footers && Footer) ||
+         (O.Contains(dghData3D) && !Fixed && !Footer) ||
+         (O.Contains(dghFixed3D) && (O.Contains(dghData3D) || O.Contains(dghFrozen3D)) &&
+          Footers && Separator && Indicator) ||
+         (O.Contains(dghFrozen3D) && Fixed && !Indicator && RowArea == 2);
+}
+
+void TCustomDBGridKs::Draw3DFrame(TCanvas* ACanvas, const RECT& Rect, bool Pressed,
+                                  bool Highlighted, bool LeftSide, bool RightSide) {
+  HDC DC = ACanvas->Handle();
+  RECT R = Rect;
+  UINT Edge = Highlighted || Pressed ? BDR_SUNKENINNER : BDR_RAISEDINNER;
+  if (!FFlat) {
+    if (LeftSide && RightSide) {
+      DrawEdge(DC, &R, Edge, BF_RECT);
+      return;
+    }
+    DrawEdge(DC, &R, Edge, BF_TOP | (LeftSide ? BF_LEFT : 0));
+    DrawEdge(DC, &R, Edge, BF_BOTTOM | (RightSide ? BF_RIGHT : 0));
+    return;
+  }
+  // Flat: the cell's colour covers the bottom (and right) line; only the
+  // top edge shows.
+  TPen* Pen = ACanvas->Pen();
+  TColor OldColor = Pen->Color();
+  Pen->SetColor(ACanvas->Brush()->Color());
+  ACanvas->MoveTo(R.left, R.bottom - 1);
+  ACanvas->LineTo(R.right, R.bottom - 1);
+  if (RightSide) {
+    ACanvas->MoveTo(R.right - 1, R.top);
+    ACanvas->LineTo(R.right - 1, R.bottom);
+  }
+  Pen->SetColor(OldColor);
+  DrawEdge(DC, &R, Edge, BF_TOP | (LeftSide ? BF_LEFT : 0));
 }
 
 void TCustomDBGridKs::GetCellParams(TColumnKs* Column, TFont* AFont, TColor& Background,

@@ -262,6 +262,14 @@ class TCustomDBGridKs : public TCustomGrid, public TBookmarkListOwnerKs {
                        int LeftMarg, int RightMarg);
   // Mirrored: x runs from the client area's right edge to its left.
   void MirrorCanvas(bool Mirrored);
+  // The kind of a raw cell: the column area (0 indicator, 1 data) in the
+  // low byte, the row area (0 title, 1 extra title, 2 data, 3 separator
+  // above the footers, 4 footer) in the high one; the indexes inside them.
+  int GetCellType(int ACol, int ARow, int& AreaCol, int& AreaRow);
+  // Raised, or sunken when highlighted or pressed; flat grids keep only the
+  // top (and left) edge.
+  void Draw3DFrame(TCanvas* ACanvas, const RECT& Rect, bool Pressed, bool Highlighted,
+                   bool LeftSide, bool RightSide);
 
   // A hint for the cell under the point: the text and where it stands
   // (client coordinates); false when the cell shows none, or its text fits.
@@ -305,6 +313,7 @@ class TCustomDBGridKs : public TCustomGrid, public TBookmarkListOwnerKs {
   virtual void GridSizeChanged();
   virtual void GetCellParams(TColumnKs* Column, TFont* AFont, TColor& Background,
                              TGridDrawState State);
+  virtual bool CellHas3DFrame(int ACol, int ARow, TGridDrawState State, const RECT& Rect);
 
  private:
   // The row indicator: the current record's arrow, I-beam or asterisk,

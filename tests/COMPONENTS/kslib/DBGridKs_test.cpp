@@ -701,6 +701,7 @@ namespace {
 class TPaintProbeGrid : public TDBGridKs {
  public:
   using TDBGridKs::TDBGridKs;
+  using TCustomDBGridKs::CellHas3DFrame;
   using TCustomDBGridKs::DrawCell;
 };
 
@@ -793,4 +794,62 @@ TEST(DBGridPainting, TheIndicatorShowsTheCurrentRowsStateAndTheSelectedRows) {
     EXPECT_TRUE(Actual.SameAs(Expected)) << C.Name;
     if (F.Data.State() != dsBrowse) F.Data.Cancel();
   }
+}
+
+TEST(DBGridPainting, CellKindsAndTheirFramesWithFooters) {
+  TGridForm<TPaintProbeGrid> F(5);
+  F.Form->Show();
+  F.Grid->SetFooterRowCount(2);
+  F.Grid->SetOptionsKs(F.Grid->OptionsKs() + TDBGridKsOptions{dghFooter3D});
+  int Rows = F.Grid->RowCount(), Separator = Rows - 3;
+  struct {
+    int Col, Row;
+    int Kind, AreaCol, AreaRow;
+    TGridDrawState State;
+    bool Has3D;
+  } Cases[] = {
+      {0, 0, 0x000, 0, 0, {gdFixed}, true},             // corner
+      {2, 0, 0x001, 1, 0, {gdFixed}, true},             // title
+      {0, 1, 0x200, 0, 0, {gdFixed}, true},             // indicator of a data row
+      {2, 3, 0x201, 1, 2, {}, false},                   // data cell
+      {0, Separator, 0x300, 0, 0, {gdFixed}, false},    // the separator's indicator
+      {1, Separator, 0x301, 0, 0, {}, false},           // the separator row
+      {1, Separator + 1, 0x401, 0, 1, {gdFixed}, true},  // first footer row
+      {1, Rows - 1, 0x401, 0, 2, {gdFixed}, true},
+  };
+  for (auto& C : Cases) {
+    int AreaCol = -1, AreaRow = -1;
+    EXPECT_EQ(F.Grid->GetCellType(C.Col, C.Row, AreaCol, AreaRow), C.Kind) << C.Col << "," << C.Row;
+    EXPECT_EQ(AreaCol, C.AreaCol) << C.Col << "," << C.Row;
+    EXPECT_EQ(AreaRow, C.AreaRow) << C.Col << "," << C.Row;
+    EXPECT_EQ(F.Grid->CellHas3DFrame(C.Col, C.Row, C.State, RECT{}), C.Has3D)
+        << C.Col << "," << C.Row;
+  }
+  F.Grid->SetOptionsKs(F.Grid->OptionsKs() + TDBGridKsOptions{dghData3D});
+  EXPECT_TRUE(F.Grid->CellHas3DFrame(2, 3, {}, RECT{}));
+  EXPECT_TRUE(F.Grid->CellHas3DFrame(0, Separator, {gdFixed}, RECT{})) << "fixed and data 3D";
+}
+
+TEST(DBGridPainting, AFlat3DDataCellKeepsMarginsOfOneAndNone) {
+  TGridForm<TPaintProbeGrid> F(5);
+  F.Form->Show();
+  F.Grid->SetFlat(true);
+  F.Grid->SetOptionsKs(F.Grid->OptionsKs() + TDBGridKsOptions{dghData3D});
+  TColumnKs* Name = F.Grid->Columns()->Items(1);
+  const RECT Cell{0, 0, 100, 20};
+  TDibDC Actual(100, 20), Expected(100, 20, ColorToRGB(Name->Color()));
+  F.Grid->Canvas()->SetHandle(Actual.DC());
+  // The second row: not the current one, so not highlighted.
+  F.Grid->DrawCell(F.Grid->DataToRawColumn(1), F.Grid->TitleOffset() + 1, Cell, {});
+  F.Grid->Canvas()->SetHandle(nullptr);
+  {
+    TSelectObject Font(Expected.DC(), Name->Font()->Handle());
+    SetBkMode(Expected.DC(), TRANSPARENT);
+    SetTextColor(Expected.DC(), ColorToRGB(Name->Font()->Color()));
+    RECT Inner{1, 1, 99, 19};
+    ExtTextOutA(Expected.DC(), 1 + 1, 1 + 0, ETO_CLIPPED, &Inner, "item2", 5, nullptr);
+    RECT Frame = Cell;
+    DrawEdge(Expected.DC(), &Frame, BDR_RAISEDINNER, BF_TOP | BF_LEFT);
+  }
+  EXPECT_TRUE(Actual.SameAs(Expected));
 }
