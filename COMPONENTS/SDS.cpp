@@ -89,6 +89,24 @@ void TSDS::AssignIdentity(TField* Field, int64_t ID) {
   Field->OnValidate = onValidate;
 }
 
+void TSDS::CopyMasterStructure() {
+  if (!FMasterDataset || FieldCount() == 0) return;
+  FieldDefs()->Assign(FMasterDataset->FieldDefs());
+  CreateFieldsFromDefs();
+  for (int i = 0; i < FieldCount(); ++i) {
+    TField* field = Fields()->Fields(i);
+    if (!field->Calculated() && !field->Lookup() && !field->ProviderFlags().Empty()) continue;
+    const TField* master = FMasterDataset->FindField(field->FieldName());
+    const char* mismatch = !master                                   ? " которое отсутствует в master компоненте "
+                           : master->DataType() != field->DataType() ? " тип которого не совпадает с типом поля в master компоненте "
+                           : master->Size() != field->Size() ? " размер которого не совпадает с размером поля в master компоненте "
+                                                             : nullptr;
+    if (mismatch)
+      throw Exception("В компоненте " + ComponentPathName(this) + " присутствует поле " + field->FieldName() +
+                      mismatch + FMasterDataset->Name());
+  }
+}
+
 void TSDS::ClearRowKey() {
   const uint8_t zero[8] = {};
   if (FDBKeyField) FDBKeyField->SetData(zero);

@@ -166,6 +166,11 @@ class TSDS : public TzynCustomMemTable {
   // Posts with BeforePost, AfterPost and every required flag off.
   void PostQuietly();
 
+  // With persistent fields: the master dataset's definitions, fields for
+  // them, and every calculated, lookup or unloaded field checked against
+  // the master's field of its name (there, same type, same size).
+  void CopyMasterStructure();
+
   // A field for every definition without one (visible only with
   // dsoFieldsDefaultVisible); a string field takes its definition's size.
   void CreateFieldsFromDefs();

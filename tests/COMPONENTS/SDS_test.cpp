@@ -234,3 +234,65 @@ TEST(SDSDataset, NewRecordUnderLevelsIsAListRecordAtTheTop) {
 }
 
 }  // namespace
+
+namespace {
+
+TField* AddCalcField(TSDS& Sds, TField* Field, const char* Name, TFieldKind Kind, TProviderFlags Flags) {
+  Field->SetFieldName(Name);
+  Field->SetFieldKind(Kind);
+  Field->SetProviderFlags(Flags);
+  Field->SetDataSet(&Sds);
+  return Field;
+}
+
+TEST(SDSDataset, CopyMasterStructureChecksTheFieldsTheMasterMustHave) {
+  TSDS master(nullptr);
+  master.SetName("Docs");
+  DefineHierarchy(master);
+  master.FieldDefs()->Add("RAW", ftBytes, 8);
+  master.SetAttachMaxCount(8);
+  master.Open();
+
+  const struct {
+    const char* Name;
+    TFieldType Type;
+    TFieldKind Kind;
+    TProviderFlags Flags;
+    const char* Error;
+  } cases[] = {
+      {"NAME", ftString, fkData, {}, ""},
+      {"TOTAL", ftInteger, fkCalculated, {pfInUpdate}, " которое отсутствует в master компоненте "},
+      {"NAME", ftInteger, fkData, {}, " тип которого не совпадает с типом поля в master компоненте "},
+      {"RAW", ftBytes, fkData, {}, " размер которого не совпадает с размером поля в master компоненте "},
+      {"NAME", ftString, fkLookup, {pfInUpdate}, ""},  // takes the definition's size
+      {"SYS$PID", ftInteger, fkData, {pfInUpdate}, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TSDS clone(nullptr);
+    clone.SetName("Clone");
+    TField* field = c.Type == ftString  ? static_cast<TField*>(new TStringField(&clone))
+                    : c.Type == ftBytes ? static_cast<TField*>(new TBytesField(&clone))
+                                        : new TIntegerField(&clone);
+    field->SetSize(c.Type == ftInteger ? 0 : 5);
+    AddCalcField(clone, field, c.Name, c.Kind, c.Flags);
+    clone.SetMasterDataset(&master);
+    if (*c.Error) {
+      try {
+        clone.CopyMasterStructure();
+        ADD_FAILURE() << "no error";
+      } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), AnsiString("В компоненте Clone присутствует поле ") + c.Name + c.Error + "Docs");
+      }
+    } else {
+      clone.CopyMasterStructure();
+      EXPECT_EQ(clone.FieldDefs()->Count(), master.FieldDefs()->Count());
+      EXPECT_NE(clone.FindField("SYS$ID"), nullptr);
+      if (c.Type == ftString) {
+        EXPECT_EQ(clone.FieldByName("NAME")->Size(), 20);
+      }
+    }
+  }
+}
+
+}  // namespace
