@@ -849,36 +849,26 @@ void TCustomDBGridKs::TopLeftChanged() {
 
 void TCustomDBGridKs::DrawCell(int ACol, int ARow, const RECT& ARect, TGridDrawState AState) {
   TCanvas* C = Canvas();
+  if (ARect.right <= ARect.left) return;
+  if (Loading()) {
+    C->Brush()->SetColor(Color());
+    C->FillRect(ARect);
+    return;
+  }
   int DataCol = RawToDataColumn(ACol);
   TColumnKs* Column =
       DataCol >= 0 && DataCol < FColumns->Count() ? FColumns->Items(DataCol) : nullptr;
-  if (Column && !AState.Contains(gdFixed) && FDataLink->Active() &&
-      ARow - FTitleOffset < FDataLink->RecordCount()) {
-    TActiveRecordScope Scope(FDataLink.get(), ARow - FTitleOffset);
-    C->Font()->Assign(Column->Font());
-    TColCellParamsKs Params;
-    Params.Col = ACol;
-    Params.Row = ARow;
-    FillCellParams(Column, &Params, AState);
+  bool DataCell = Column && !AState.Contains(gdFixed) && FDataLink->Active() &&
+                  ARow - FTitleOffset < FDataLink->RecordCount();
+  bool IndicatorCell = DataCol < 0 && ARow >= FTitleOffset;
+  if (DataCell || IndicatorCell) {
     RECT Cell = ARect;
     bool Has3D = CellHas3DFrame(ACol, ARow, AState, ARect);
     if (Has3D) InflateRect(&Cell, -1, -1);
     int DX = Has3D ? 1 : 2, DY = FFlat ? DX - 1 : DX;
-    bool Highlighted = FStyle && FStyle->GetDataCellHighlight(this, ACol, C->Font(),
-                                                               Params.Background, AState,
-                                                               ARow - FTitleOffset, DataCol, ARow);
-    if (Column->HideDuplicates() && SameAsPriorRecord(Column, Params.Text, AState)) {
-      Params.Text.clear();
-      Params.ImageIndex = -1;
-    }
-    C->Brush()->SetColor(Params.Background);
-    WriteCellTextEx(Cell, true, DX, DY, Params.Text, Params.Alignment, Column->Layout(), false,
-                    Column->EndEllipsis(), 0, 0);
+    bool Highlighted = DataCell ? DrawColumnDataCell(Column, ACol, ARow, Cell, DX, DY, AState)
+                                : DrawIndicatorCell(ARow, Cell, DX);
     if (Has3D) Draw3DFrame(C, ARect, false, Highlighted, true, true);
-    return;
-  }
-  if (DataCol < 0 && ARow >= FTitleOffset) {
-    DrawIndicatorCell(ARow, ARect);
     return;
   }
   AnsiString Text;
@@ -893,7 +883,30 @@ void TCustomDBGridKs::DrawCell(int ACol, int ARow, const RECT& ARect, TGridDrawS
               DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
 }
 
-void TCustomDBGridKs::DrawIndicatorCell(int ARow, const RECT& ARect) {
+bool TCustomDBGridKs::DrawColumnDataCell(TColumnKs* Column, int ACol, int ARow, const RECT& Cell,
+                                         int DX, int DY, TGridDrawState AState) {
+  TCanvas* C = Canvas();
+  TActiveRecordScope Scope(FDataLink.get(), ARow - FTitleOffset);
+  C->Font()->Assign(Column->Font());
+  TColCellParamsKs Params;
+  Params.Col = ACol;
+  Params.Row = ARow;
+  FillCellParams(Column, &Params, AState);
+  bool Highlighted = FStyle && FStyle->GetDataCellHighlight(this, ACol, C->Font(),
+                                                             Params.Background, AState,
+                                                             ARow - FTitleOffset,
+                                                             RawToDataColumn(ACol), ARow);
+  if (Column->HideDuplicates() && SameAsPriorRecord(Column, Params.Text, AState)) {
+    Params.Text.clear();
+    Params.ImageIndex = -1;
+  }
+  C->Brush()->SetColor(Params.Background);
+  WriteCellTextEx(Cell, true, DX, DY, Params.Text, Params.Alignment, Column->Layout(), false,
+                  Column->EndEllipsis(), 0, 0);
+  return Highlighted;
+}
+
+bool TCustomDBGridKs::DrawIndicatorCell(int ARow, const RECT& ARect, int DX) {
   TCanvas* C = Canvas();
   int DataRow = ARow - FTitleOffset;
   bool SeparatorRow = FFooterRowCount > 0 && ARow == RowCount() - FFooterRowCount - 1;
@@ -901,7 +914,7 @@ void TCustomDBGridKs::DrawIndicatorCell(int ARow, const RECT& ARect) {
   if (!FDataLink->Active()) {
     C->Brush()->SetColor(Background);
     C->FillRect(ARect);
-    return;
+    return false;
   }
   bool Selected = FSelection->SelectionType() == gstAll;
   if (!Selected && DataRow < FDataLink->RecordCount()) {
@@ -914,7 +927,7 @@ void TCustomDBGridKs::DrawIndicatorCell(int ARow, const RECT& ARect) {
                                   IndicatorArea | DataRowsArea << 8);
   C->Brush()->SetColor(Background);
   C->FillRect(ARect);
-  if (DataRow != FDataLink->ActiveRecord()) return;
+  if (DataRow != FDataLink->ActiveRecord()) return Selected;
   // Only the current row gets a picture: browsing shows where one stands,
   // editing and inserting what happens to the record.
   TDataSetState State = FDataLink->DataSet()->State();
@@ -922,9 +935,9 @@ void TCustomDBGridKs::DrawIndicatorCell(int ARow, const RECT& ARect) {
   int Image = State == dsEdit ? Edit : State == dsInsert ? Insert : Arrow;
   if (State == dsBrowse && Selected) Image = WhiteArrow;
   TImageList* Images = DBGridKsUnit.IndicatorImages;
-  constexpr int DX = 2;
   Images->Draw(C, ARect.right - Images->Width() - DX,
                (ARect.top + ARect.bottom - Images->Height()) / 2, Image);
+  return Selected;
 }
 
 int TCustomDBGridKs::GetCellType(int ACol, int ARow, int& AreaCol, int& AreaRow) {

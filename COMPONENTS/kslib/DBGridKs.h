@@ -318,7 +318,11 @@ class TCustomDBGridKs : public TCustomGrid, public TBookmarkListOwnerKs {
  private:
   // The row indicator: the current record's arrow, I-beam or asterisk,
   // selected rows in the style's colours.
-  void DrawIndicatorCell(int ARow, const RECT& ARect);
+  // Both draw inside the cell's frame with the text margin DX and answer
+  // whether the cell came out highlighted.
+  bool DrawIndicatorCell(int ARow, const RECT& ARect, int DX);
+  bool DrawColumnDataCell(TColumnKs* Column, int ACol, int ARow, const RECT& Cell, int DX, int DY,
+                          TGridDrawState AState);
   // What a data cell of the column shows for the link's active record.
   void FillCellParams(TColumnKs* Column, TColCellParamsKs* Params, TGridDrawState State);
   bool SameAsPriorRecord(TColumnKs* Column, const AnsiString& Text, TGridDrawState State);

@@ -703,12 +703,14 @@ class TPaintProbeGrid : public TDBGridKs {
   using TDBGridKs::TDBGridKs;
   using TCustomDBGridKs::CellHas3DFrame;
   using TCustomDBGridKs::DrawCell;
+  void SetLoading(bool On) { SetComponentState(csLoading, On); }
 };
 
 // The indicator cell of a data row drawn into a DIB of its size.
 void DrawIndicator(TPaintProbeGrid* Grid, TDibDC& Dib, int DataRow) {
   Grid->Canvas()->SetHandle(Dib.DC());
-  Grid->DrawCell(0, Grid->TitleOffset() + DataRow, RECT{0, 0, Dib.Width(), Dib.Height()}, {});
+  Grid->DrawCell(0, Grid->TitleOffset() + DataRow, RECT{0, 0, Dib.Width(), Dib.Height()},
+                 {gdFixed});
   Grid->Canvas()->SetHandle(nullptr);
 }
 
@@ -785,12 +787,15 @@ TEST(DBGridPainting, TheIndicatorShowsTheCurrentRowsStateAndTheSelectedRows) {
     TDibDC Actual(12, 18), Expected(12, 18, C.Highlighted ? Selected
                                                           : ColorToRGB(F.Grid->FixedColor()));
     DrawIndicator(F.Grid, Actual, DataRow);
+    // Inside the 3D frame, 1 px from its right edge, centred vertically.
     if (C.Image >= 0) {
       TCanvas Canvas;
       Canvas.SetHandle(Expected.DC());
-      DBGridKsUnit.IndicatorImages->Draw(&Canvas, 12 - 6 - 2, (18 - 11) / 2, C.Image);
+      DBGridKsUnit.IndicatorImages->Draw(&Canvas, 11 - 6 - 1, (1 + 17 - 11) / 2, C.Image);
       Canvas.SetHandle(nullptr);
     }
+    RECT Frame{0, 0, 12, 18};
+    DrawEdge(Expected.DC(), &Frame, C.Highlighted ? BDR_SUNKENINNER : BDR_RAISEDINNER, BF_RECT);
     EXPECT_TRUE(Actual.SameAs(Expected)) << C.Name;
     if (F.Data.State() != dsBrowse) F.Data.Cancel();
   }
@@ -852,4 +857,21 @@ TEST(DBGridPainting, AFlat3DDataCellKeepsMarginsOfOneAndNone) {
     DrawEdge(Expected.DC(), &Frame, BDR_RAISEDINNER, BF_TOP | BF_LEFT);
   }
   EXPECT_TRUE(Actual.SameAs(Expected));
+}
+
+TEST(DBGridPainting, AnEmptyCellIsNotDrawnAndALoadingGridOnlyFillsItsColor) {
+  TGridForm<TPaintProbeGrid> F(5);
+  F.Form->Show();
+  const COLORREF Green = RGB(0, 255, 0);
+  TDibDC Dib(100, 20, Green);
+  F.Grid->Canvas()->SetHandle(Dib.DC());
+  F.Grid->DrawCell(F.Grid->DataToRawColumn(1), F.Grid->TitleOffset(), RECT{50, 0, 50, 20}, {});
+  EXPECT_EQ(Dib.Count(RECT{0, 0, 100, 20}, Green), 100 * 20) << "empty rectangle";
+  F.Grid->SetColor(clAqua);
+  F.Grid->SetLoading(true);
+  for (int Col : {0, 1})
+    F.Grid->DrawCell(Col, F.Grid->TitleOffset(), RECT{Col * 50, 0, Col * 50 + 50, 20}, {});
+  F.Grid->SetLoading(false);
+  F.Grid->Canvas()->SetHandle(nullptr);
+  EXPECT_EQ(Dib.Count(RECT{0, 0, 100, 20}, RGB(0, 255, 255)), 100 * 20) << "loading";
 }
