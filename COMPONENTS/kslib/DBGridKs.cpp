@@ -886,6 +886,7 @@ void TCustomDBGridKs::DrawCell(int ACol, int ARow, const RECT& ARect, TGridDrawS
 bool TCustomDBGridKs::DrawColumnDataCell(TColumnKs* Column, int ACol, int ARow, const RECT& Cell,
                                          int DX, int DY, TGridDrawState AState) {
   TCanvas* C = Canvas();
+  bool ActiveRow = ARow - FTitleOffset == FDataLink->ActiveRecord();
   TActiveRecordScope Scope(FDataLink.get(), ARow - FTitleOffset);
   C->Font()->Assign(Column->Font());
   TColCellParamsKs Params;
@@ -903,7 +904,28 @@ bool TCustomDBGridKs::DrawColumnDataCell(TColumnKs* Column, int ACol, int ARow, 
   C->Brush()->SetColor(Params.Background);
   WriteCellTextEx(Cell, true, DX, DY, Params.Text, Params.Alignment, Column->Layout(), false,
                   Column->EndEllipsis(), 0, 0);
+  if (ActiveRow) DrawRequiredMark(Column, Cell, Params.Text);
   return Highlighted;
+}
+
+void TCustomDBGridKs::DrawRequiredMark(TColumnKs* Column, const RECT& Cell,
+                                       const AnsiString& Text) {
+  if (!Column->HighlightRequired()) return;
+  TDataSetState State = FDataLink->DataSet()->State();
+  TField* Field = Column->Field();
+  bool Wanted = (State == dsEdit || State == dsInsert) && Field && Field->Required() &&
+                Field->IsNull();
+  if (Column->OnCheckDrawRequiredState) Column->OnCheckDrawRequiredState(this, Text, Wanted);
+  if (!Wanted) return;
+  TPen* Pen = Canvas()->Pen();
+  TColor OldColor = Pen->Color();
+  TPenStyle OldStyle = Pen->Style();
+  Pen->SetColor(clRed);
+  Pen->SetStyle(psDot);
+  Canvas()->MoveTo(Cell.left + 2, Cell.bottom - 1);
+  Canvas()->LineTo(Cell.right - 3, Cell.bottom - 1);
+  Pen->SetStyle(OldStyle);
+  Pen->SetColor(OldColor);
 }
 
 bool TCustomDBGridKs::DrawIndicatorCell(int ARow, const RECT& ARect, int DX) {

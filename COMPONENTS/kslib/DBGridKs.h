@@ -323,6 +323,8 @@ class TCustomDBGridKs : public TCustomGrid, public TBookmarkListOwnerKs {
   bool DrawIndicatorCell(int ARow, const RECT& ARect, int DX);
   bool DrawColumnDataCell(TColumnKs* Column, int ACol, int ARow, const RECT& Cell, int DX, int DY,
                           TGridDrawState AState);
+  // A dotted red line under an empty required field of the record in edit.
+  void DrawRequiredMark(TColumnKs* Column, const RECT& Cell, const AnsiString& Text);
   // What a data cell of the column shows for the link's active record.
   void FillCellParams(TColumnKs* Column, TColCellParamsKs* Params, TGridDrawState State);
   bool SameAsPriorRecord(TColumnKs* Column, const AnsiString& Text, TGridDrawState State);

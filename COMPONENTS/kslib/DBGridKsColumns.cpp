@@ -889,6 +889,7 @@ void TColumnKs::Assign(TPersistent* Source) {
   FMaxWidth = S->FMaxWidth;
   FHideDuplicates = S->FHideDuplicates;
   OnGetCellParams = S->OnGetCellParams;
+  OnCheckDrawRequiredState = S->OnCheckDrawRequiredState;
   FFooter->Assign(S->FFooter.get());
   FFooters->Assign(S->FFooters.get());
   if (Owner) Owner->EndUpdate();

@@ -82,6 +82,8 @@ class TColCellParamsKs : public TObject {
   AnsiString Text;
 };
 
+using TColCheckDrawRequiredStateEventKs =
+    std::function<void(TObject* Grid, const AnsiString& Text, bool& DrawState)>;
 using TGetColCellParamsEventKs =
     std::function<void(TColumnKs* Column, bool EditMode, TColCellParamsKs* Params)>;
 
@@ -355,6 +357,8 @@ class TColumnKs : public TCollectionItem {
 
   TGetColCellParamsEventKs OnGetCellParams;
   TColCellUpdateDataEventKs OnUpdateData;
+  // May change whether an empty required field's mark is drawn under Text.
+  TColCheckDrawRequiredStateEventKs OnCheckDrawRequiredState;
 
  protected:
   // Notifies the collection for this column alone, or for all.

@@ -875,3 +875,33 @@ TEST(DBGridPainting, AnEmptyCellIsNotDrawnAndALoadingGridOnlyFillsItsColor) {
   F.Grid->Canvas()->SetHandle(nullptr);
   EXPECT_EQ(Dib.Count(RECT{0, 0, 100, 20}, RGB(0, 255, 255)), 100 * 20) << "loading";
 }
+
+TEST(DBGridPainting, AnEmptyRequiredFieldOfTheInsertedRowIsMarkedWithADottedRedLine) {
+  TGridForm<TPaintProbeGrid> F(5);
+  F.Form->Show();
+  TColumnKs* Name = F.Grid->Columns()->Items(1);
+  Name->SetHighlightRequired(true);
+  F.Data.FieldByName("Name")->SetRequired(true);
+  auto RedUnderText = [&](int DataRow) {
+    TDibDC Dib(100, 20);
+    F.Grid->Canvas()->SetHandle(Dib.DC());
+    F.Grid->DrawCell(F.Grid->DataToRawColumn(1), F.Grid->TitleOffset() + DataRow,
+                     RECT{0, 0, 100, 20}, {});
+    F.Grid->Canvas()->SetHandle(nullptr);
+    EXPECT_EQ(Dib.Count(RECT{0, 0, 100, 19}, RGB(255, 0, 0)), 0) << "only the bottom line";
+    return Dib.Count(RECT{0, 19, 100, 20}, RGB(255, 0, 0));
+  };
+  EXPECT_EQ(RedUnderText(0), 0) << "browsing";
+  F.Data.Insert();
+  int Row = F.Grid->DataLink()->ActiveRecord();
+  int Red = RedUnderText(Row);
+  EXPECT_GT(Red, 20) << "from left + 2 to right - 3";
+  EXPECT_LT(Red, 95) << "dotted";
+  EXPECT_EQ(RedUnderText(Row == 0 ? 1 : 0), 0) << "another row";
+  Name->OnCheckDrawRequiredState = [](TObject*, const AnsiString&, bool& Draw) { Draw = false; };
+  EXPECT_EQ(RedUnderText(Row), 0) << "the column's handler decides last";
+  Name->OnCheckDrawRequiredState = nullptr;
+  F.Data.FieldByName("Name")->SetAsString("x");
+  EXPECT_EQ(RedUnderText(Row), 0) << "filled in";
+  F.Data.Cancel();
+}
