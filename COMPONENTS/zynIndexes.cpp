@@ -287,18 +287,11 @@ void TzynIndex::Clear() {
 bool TzynIndex::PassesFilter(TzynRecord* Record) {
   if (Record->UpdateStatus == usDeleted) return false;
   if (!HasOwnFilter() && !DataSet->OnFilterIndex) return true;
-  TzynRecord* saved = DataSet->CurrentRecordOverride;
-  DataSet->CurrentRecordOverride = Record;
+  TzynRecordOverride over(*DataSet, Record);
   bool accept = true;
-  try {
-    if (FilterEvent) FilterEvent(DataSet->DataSet(), this, accept);
-    if (accept && DataSet->OnFilterIndex) DataSet->OnFilterIndex(DataSet->DataSet(), this, accept);
-    if (accept && FilterExpression) accept = FilterExpression(Record);
-  } catch (...) {
-    DataSet->CurrentRecordOverride = saved;
-    throw;
-  }
-  DataSet->CurrentRecordOverride = saved;
+  if (FilterEvent) FilterEvent(DataSet->DataSet(), this, accept);
+  if (accept && DataSet->OnFilterIndex) DataSet->OnFilterIndex(DataSet->DataSet(), this, accept);
+  if (accept && FilterExpression) accept = FilterExpression(Record);
   return accept;
 }
 

@@ -171,24 +171,21 @@ int32_t TzynCustomMemTable::LocateRow(const AnsiString& KeyFields, const Variant
   bool array = KeyValues.IsArray();
   if (!array && list.Count > 1) throw EMemTableError("Полей больше, чем данных");
   TzynRecord* key = Common->AllocateRecord();
-  TzynRecord* saved = CurrentRecordOverride;
-  TDataSetState state = SetTempState(dsSetKey);
   int32_t row = -1;
   try {
-    CurrentRecordOverride = key;
-    int low = array ? VarArrayLowBound(KeyValues, 1) : 0;
-    for (int32_t i = 0; i < list.Count; ++i)
-      list.Fields[i]->SetValue(array ? KeyValues[low + i] : KeyValues);
-    CurrentRecordOverride = saved;
+    TTempState state(*this, dsSetKey);
+    {
+      TzynRecordOverride over(*this, key);
+      int low = array ? VarArrayLowBound(KeyValues, 1) : 0;
+      for (int32_t i = 0; i < list.Count; ++i)
+        list.Fields[i]->SetValue(array ? KeyValues[low + i] : KeyValues);
+    }
     TzynFoundRow found = Indexes->Search(list, key, true, true, false);
     if (found.Found) row = found.RowNo;
   } catch (...) {
-    CurrentRecordOverride = saved;
-    RestoreState(state);
     Common->FreeRecord(key, true, false);
     throw;
   }
-  RestoreState(state);
   Common->FreeRecord(key, true, false);
   return row;
 }
@@ -218,17 +215,8 @@ Variant TzynCustomMemTable::Lookup(const AnsiString& KeyFields, const Variant& K
   TzynLock lock(Common);
   TzynRecord* record = CurrentIndex->Rows(row);
   CalcRecordFields(record);
-  TzynRecord* saved = CurrentRecordOverride;
-  CurrentRecordOverride = record;
-  Variant result;
-  try {
-    result = FieldValues(ResultFields);
-  } catch (...) {
-    CurrentRecordOverride = saved;
-    throw;
-  }
-  CurrentRecordOverride = saved;
-  return result;
+  TzynRecordOverride over(*this, record);
+  return FieldValues(ResultFields);
 }
 
 int32_t TzynCustomMemTable::AttachMaxCount() const { return Common->AttachMaxCount(); }
@@ -493,19 +481,10 @@ bool TzynCustomMemTable::MasterInForce() const {
 }
 
 void TzynCustomMemTable::TakeMasterValues(TzynRecord* Record) {
-  TzynRecord* saved = CurrentRecordOverride;
-  TDataSetState state = SetTempState(dsSetKey);
-  try {
-    CurrentRecordOverride = Record;
-    for (int32_t i = 0; i < FMasterKeyList.Count; ++i)
-      FMasterKeyList.Fields[i]->SetValue(FMasterLink->Fields()[static_cast<size_t>(i)]->Value());
-  } catch (...) {
-    CurrentRecordOverride = saved;
-    RestoreState(state);
-    throw;
-  }
-  CurrentRecordOverride = saved;
-  RestoreState(state);
+  TTempState state(*this, dsSetKey);
+  TzynRecordOverride over(*this, Record);
+  for (int32_t i = 0; i < FMasterKeyList.Count; ++i)
+    FMasterKeyList.Fields[i]->SetValue(FMasterLink->Fields()[static_cast<size_t>(i)]->Value());
 }
 
 void TzynCustomMemTable::ApplyMasterRange() {
@@ -700,51 +679,33 @@ void TzynCustomMemTable::DoOnFilterRecord(TDataSet* DataSet, bool& Accept) {
 bool TzynCustomMemTable::PassesRecordFilter(TzynRecord* Record) {
   if (Record->UpdateStatus == usDeleted) return false;
   if (!FilteringNeeded()) return true;
-  TzynRecord* saved = CurrentRecordOverride;
-  CurrentRecordOverride = Record;
-  TDataSetState state = SetTempState(dsFilter);
+  TzynRecordOverride over(*this, Record);
+  TTempState state(*this, dsFilter);
+  CalcRecordFields(Record);
   bool accept = true;
-  try {
-    CalcRecordFields(Record);
-    if (FRangeActive) {
-      // Each bound over the fields it gives, strings as partial keys.
-      const TzynFieldList& fields = CurrentIndex->IndexFieldList;
-      accept = CompareRecords(this, fields, FRangeBounds[0], Record, zcmAbove, false, true,
-                              FRangeCounts[0]) <= 0 &&
-               CompareRecords(this, fields, FRangeBounds[1], Record, zcmBelow, false, true,
-                              FRangeCounts[1]) >= 0;
-    }
-    if (accept && MasterInForce())
-      accept = CompareRecords(this, FMasterKeyList, FMasterKey, Record) == 0;
-    if (accept && Filtered()) {
-      DoOnFilterRecord(this, accept);
-      if (accept && FFilterTree) accept = FFilterTree->Accepts();
-    }
-    if (accept && FExtraTree) accept = FExtraTree->Accepts();
-  } catch (...) {
-    RestoreState(state);
-    CurrentRecordOverride = saved;
-    throw;
+  if (FRangeActive) {
+    // Each bound over the fields it gives, strings as partial keys.
+    const TzynFieldList& fields = CurrentIndex->IndexFieldList;
+    accept = CompareRecords(this, fields, FRangeBounds[0], Record, zcmAbove, false, true,
+                            FRangeCounts[0]) <= 0 &&
+             CompareRecords(this, fields, FRangeBounds[1], Record, zcmBelow, false, true,
+                            FRangeCounts[1]) >= 0;
   }
-  RestoreState(state);
-  CurrentRecordOverride = saved;
+  if (accept && MasterInForce())
+    accept = CompareRecords(this, FMasterKeyList, FMasterKey, Record) == 0;
+  if (accept && Filtered()) {
+    DoOnFilterRecord(this, accept);
+    if (accept && FFilterTree) accept = FFilterTree->Accepts();
+  }
+  if (accept && FExtraTree) accept = FExtraTree->Accepts();
   return accept;
 }
 
 void TzynCustomMemTable::CalcRecordFields(TzynRecord* Record) {
   if (CalcFieldsSize() == 0 || !OnCalcFields) return;
-  TzynRecord* saved = CurrentRecordOverride;
-  CurrentRecordOverride = Record;
-  TDataSetState state = SetTempState(dsCalcFields);
-  try {
-    DoOnCalcFields();
-  } catch (...) {
-    RestoreState(state);
-    CurrentRecordOverride = saved;
-    throw;
-  }
-  RestoreState(state);
-  CurrentRecordOverride = saved;
+  TzynRecordOverride over(*this, Record);
+  TTempState state(*this, dsCalcFields);
+  DoOnCalcFields();
 }
 
 bool TzynCustomMemTable::MoveNextRecord(bool ForceFilter) {

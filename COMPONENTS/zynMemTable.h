@@ -193,6 +193,23 @@ using TzynProgressCodes = TSet<TzynProgressCode>;
 using TzynProgressEvent =
     std::function<void(TObject* Sender, int Percent, TzynProgressCode Code)>;
 
+// Points field reads at Record for the life of a scope; the record read
+// before comes back however the scope ends.
+class TzynRecordOverride {
+ public:
+  TzynRecordOverride(IzynMemTable& Table, TzynRecord* Record)
+      : FTable(Table), FSaved(Table.CurrentRecordOverride) {
+    Table.CurrentRecordOverride = Record;
+  }
+  ~TzynRecordOverride() { FTable.CurrentRecordOverride = FSaved; }
+  TzynRecordOverride(const TzynRecordOverride&) = delete;
+  TzynRecordOverride& operator=(const TzynRecordOverride&) = delete;
+
+ private:
+  IzynMemTable& FTable;
+  TzynRecord* FSaved;
+};
+
 // The in-memory dataset: records in a TzynCommon (its own, or that of the
 // table it is attached to), read in the order of one of its indexes.
 //
@@ -423,6 +440,21 @@ class TzynCustomMemTable : public TDataSet, public IzynMemTable {
   virtual void MasterDisabled();
 
  private:
+  // A temporary state (filter, key, calculated fields) that is left however
+  // the scope ends.
+  class TTempState {
+   public:
+    TTempState(TzynCustomMemTable& Table, TDataSetState State)
+        : FTable(Table), FSaved(Table.SetTempState(State)) {}
+    ~TTempState() { FTable.RestoreState(FSaved); }
+    TTempState(const TTempState&) = delete;
+    TTempState& operator=(const TTempState&) = delete;
+
+   private:
+    TzynCustomMemTable& FTable;
+    TDataSetState FSaved;
+  };
+
   TzynRecord* StateRecord() const;
   bool OwnsStorage() const;
   void NewStorage();
