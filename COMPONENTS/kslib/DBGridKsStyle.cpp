@@ -4,11 +4,19 @@
 #include <cmath>
 
 #include "COMPONENTS/kslib/DBGridKs.h"
+#include "COMPONENTS/kslib/DbUtilsKs.h"
 
 namespace {
 
 TDBGridKsStyle* TheDefaultStyle = nullptr;
 TDBGridKsDataService* TheDataService = nullptr;
+
+// The registry entry of the grid's dataset with that dataset, or none.
+TDatasetFeaturesKs* GridDatasetFeatures(TCustomDBGridKs* Grid, TDataSet*& DataSet) {
+  TDataSource* Source = Grid ? Grid->DataSource() : nullptr;
+  DataSet = Source ? Source->DataSet() : nullptr;
+  return FindDatasetFeatures(DataSet);
+}
 
 TColor NearestColor(TColor Color) {
   TWindowDC DC;
@@ -162,6 +170,18 @@ void TDBGridKsDataService::ApplySorting(TCustomDBGridKs* Grid) {
   } else {
     DefaultApplySorting(Grid);
   }
+}
+
+void TDBGridKsDataService::DefaultApplyFilter(TCustomDBGridKs* Grid) {
+  TDataSet* DataSet;
+  if (TDatasetFeaturesKs* Features = GridDatasetFeatures(Grid, DataSet))
+    Features->ApplyFilter(Grid, DataSet, true);
+}
+
+void TDBGridKsDataService::DefaultApplySorting(TCustomDBGridKs* Grid) {
+  TDataSet* DataSet;
+  if (TDatasetFeaturesKs* Features = GridDatasetFeatures(Grid, DataSet))
+    Features->ApplySorting(Grid, DataSet, true);
 }
 
 // --- scroll-bar settings

@@ -49,10 +49,10 @@ class TDBGridKsDataService : public TPersistent {
  public:
   virtual void ApplyFilter(TCustomDBGridKs* Grid);
   virtual void ApplySorting(TCustomDBGridKs* Grid);
-  // Without a handler: the dataset-features registry would apply them;
-  // there is none yet, so nothing happens.
-  virtual void DefaultApplyFilter(TCustomDBGridKs*) {}
-  virtual void DefaultApplySorting(TCustomDBGridKs*) {}
+  // Without a handler: the registry entry of the grid's dataset applies
+  // them; a dataset without one is left alone.
+  virtual void DefaultApplyFilter(TCustomDBGridKs* Grid);
+  virtual void DefaultApplySorting(TCustomDBGridKs* Grid);
   std::function<void(TCustomDBGridKs*Grid)> SortingHandler, FilterHandler;
 };
 

@@ -8,6 +8,7 @@
 #include <functional>
 #include <stdexcept>
 
+#include "COMPONENTS/kslib/DbUtilsKs.h"
 #include "GridForm.h"
 #include "forms/ScrollBar.h"
 
@@ -470,6 +471,49 @@ TEST(DBGridStyle, UnfocusedSelectionBlendsOnlyOnTrueColour) {
   EXPECT_EQ(Plain, clBtnFace);
   EXPECT_NE(Blended, clBtnFace);
   EXPECT_EQ(ColorToRGB(Blended), ColorToRGB(MixColor(clWindow, clBtnShadow, false)));
+}
+
+// Records what the data service asked of the registry entry.
+class TRecordingFeatures : public TDatasetFeaturesKs {
+ public:
+  std::vector<AnsiString>* Calls;
+  explicit TRecordingFeatures(std::vector<AnsiString>* Calls) : Calls(Calls) {}
+  void ApplySorting(TCustomDBGridKs* Grid, TDataSet* DataSet, bool Active) override {
+    Record("sort", Grid, DataSet, Active);
+  }
+  void ApplyFilter(TCustomDBGridKs* Grid, TDataSet* DataSet, bool Active) override {
+    Record("filter", Grid, DataSet, Active);
+  }
+
+ private:
+  void Record(const char* What, TCustomDBGridKs* Grid, TDataSet* DataSet, bool Active) {
+    Calls->push_back(AnsiString(What) +
+                     (DataSet == Grid->DataSource()->DataSet() ? " own-data" : " other-data") +
+                     (Active ? " on" : " off"));
+  }
+};
+
+TEST(DBGridDataService, WithoutHandlersTheDatasetsRegistryEntryAppliesSortAndFilter) {
+  std::vector<AnsiString> Calls;
+  auto Owned = std::make_unique<TRecordingFeatures>(&Calls);
+  TRecordingFeatures* Features = Owned.get();
+  RegisterDatasetFeatures(DatasetClassTest<TGoodsDataSet>(), 2, std::move(Owned));
+  TGridForm<> F;
+  TDBGridKs Unbound(nullptr);
+  Unbound.ApplyFilter();  // no data source: nothing to apply, nothing raised
+  F.Grid->ApplySorting();
+  F.Grid->ApplyFilter();
+  EXPECT_EQ(Calls, (std::vector<AnsiString>{"sort own-data on", "filter own-data on"}));
+
+  // A handler takes over from the registry.
+  int Handled = 0;
+  DBGridKsDataService()->FilterHandler = [&](TCustomDBGridKs*) { ++Handled; };
+  F.Grid->ApplyFilter();
+  DBGridKsDataService()->FilterHandler = nullptr;
+  UnregisterDatasetFeatures(Features);
+  F.Grid->ApplySorting();  // the entry is gone: a dataset of no class is left alone
+  EXPECT_EQ(Handled, 1);
+  EXPECT_EQ(Calls.size(), 2u);
 }
 
 TEST(DBGridStyle, AGridNeverKeepsADestroyedStyle) {
