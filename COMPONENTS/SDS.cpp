@@ -6,9 +6,11 @@
 
 #include "EIBSQL.h"
 #include "SDSCatalog.h"
+#include "SDSFieldTransfer.h"
 #include "SDatabase.h"
 #include "ibclient/IBError.h"
 #include "ibclient/IBSQL.h"
+#include "db/DataSource.h"
 
 namespace {
 
@@ -234,6 +236,173 @@ void TSDS::GenerateSQL() {
   for (size_t i = 0; i < FStatements.size(); ++i) FStatements[i]->SetSQLText(*texts[i]);
 }
 
+std::vector<std::pair<AnsiString, TField*>> TSDS::MasterPairs() const {
+  std::vector<std::pair<AnsiString, TField*>> pairs;
+  TDataSet* master = MasterSource() ? MasterSource()->DataSet() : nullptr;
+  if (!master) return pairs;
+  AnsiString masterNames = MasterFields(), detailNames = DetailFields();
+  while (!masterNames.empty() && !detailNames.empty()) {
+    AnsiString masterName, detailName;
+    ExtractQuotedToken(masterNames, ';', masterName);
+    ExtractQuotedToken(detailNames, ';', detailName);
+    pairs.emplace_back(detailName, master->FieldByName(masterName));
+  }
+  return pairs;
+}
+
+void TSDS::SetMasterParams(TIBSQL& Statement) {
+  for (const auto& [detail, master] : MasterPairs()) SetParamFromField(Statement.ParamByName("MD_" + detail), *master);
+}
+
+bool TSDS::MasterValuesChanged() {
+  TIBSQL& select = *SelectSQL();
+  if (!FOptions.Contains(dsoHandleMDBySQL) || !HasMasterFields() || !select.Prepared()) return true;
+  for (const auto& [detail, master] : MasterPairs()) {
+    const TIBSQLVar& param = select.ParamByName("MD_" + detail);
+    if (param.IsNull() != master->IsNull() || param.AsString() != master->AsString()) return true;
+  }
+  return false;
+}
+
+namespace {
+
+void StartIfInactive(TIBTransaction* Transaction) {
+  if (Transaction && !Transaction->Active()) Transaction->StartTransaction();
+}
+
+}  // namespace
+
+void TSDS::LoadAll() {
+  if (!FOptions.Contains(dsoLoadData)) return;
+  TIBSQL& select = *SelectSQL();
+  const bool autoReposition = std::exchange(AutoReposition, false);
+  const bool autoCalcFields = AutoCalcFields();
+  DisableControls();
+  auto restore = [&] {
+    SetAutoCalcFields(autoCalcFields);
+    AutoReposition = autoReposition;
+    UpdateIndexes();
+    if (HasMasterFields()) ApplyMasterRange();
+    EnableControls();
+  };
+  try {
+    TSDSFieldsUnlocked unlocked(*Fields());
+    if (FCommandText.empty()) {
+      select.Close();
+      StartIfInactive(select.TransactionInUse());
+      select.Prepare();
+    }
+    if (FOptions.Contains(dsoHandleMDBySQL) && HasMasterFields()) SetMasterParams(select);
+    StartIfInactive(select.TransactionInUse());
+    select.ExecQuery();
+    const TSDSFieldTransfer transfer(*Fields(), select, FOptions.Contains(dsoCalcLookupOnServer));
+    const auto calcOnce = [&] { SetAutoCalcFields(autoCalcFields); };
+    for (; !select.Eof(); select.Next()) {
+      SetAutoCalcFields(false);
+      Append();
+      try {
+        transfer.CopyRow(select, calcOnce);
+        if (OnRecordLoaded) {
+          OnRecordLoaded(this);
+          if (State() == dsBrowse) continue;
+        }
+        Post();
+      } catch (...) {
+        if (State() == dsInsert) Cancel();
+        throw;
+      }
+    }
+    select.Close();
+    if (!FOptions.Contains(dsoDontFreeSelectHandle)) select.Unprepare();
+  } catch (...) {
+    restore();
+    throw;
+  }
+  restore();
+}
+
+bool TSDS::OpenFromServer() {
+  const bool readOnly = ReadOnly();
+  SetReadOnly(false);
+  FStructureReady = false;
+  try {
+    ReadFieldDefs();
+    FStructureReady = true;
+    CreateFieldsFromDefs();
+    GenerateSQL();
+    TzynCustomMemTable::SetActive(true);
+    BindSystemFields();
+    FInternalLoading = true;
+    LoadAll();
+  } catch (...) {
+    FInternalLoading = false;
+    SetReadOnly(readOnly);
+    Close();
+    throw;
+  }
+  // Without records it only has its structure.
+  FDataLoaded = FOptions.Contains(dsoLoadData);
+  SetReadOnly(readOnly);
+  FInternalLoading = false;
+  return FDataLoaded;
+}
+
+void TSDS::OpenAttached() {
+  TSDS& master = *FMasterDataset;
+  const AnsiString indexFieldNames = IndexFieldNames(), indexName = IndexName();
+  const bool readOnly = ReadOnly();
+  master.Open();
+  FInternalLoading = true;
+  try {
+    CopyMasterStructure();
+    FStructureReady = master.FStructureReady;
+    FDataLoaded = master.FDataLoaded;
+    FTableName = master.FTableName;
+    FKeyFields = master.FKeyFields;
+    FServerIndexNames = master.FServerIndexNames;
+    FServerIndexFields = master.FServerIndexFields;
+    IndexDefs()->Clear();
+    SetIndexFieldNames("");
+    SetIndexName("");
+    AttachAndOpen(this, &master);
+    BindSystemFields();
+  } catch (...) {
+    FInternalLoading = false;
+    throw;
+  }
+  FInternalLoading = false;
+  if (!indexFieldNames.empty()) SetIndexFieldNames(indexFieldNames);
+  if (!indexName.empty()) SetIndexName(indexName);
+  for (size_t i = 0; i < FStatements.size(); ++i) {
+    TIBSQL& mine = *FStatements[i];
+    TIBSQL& theirs = *master.FStatements[i];
+    mine.Close();
+    mine.SetDatabase(theirs.Database());
+    mine.SetTransaction(theirs.Transaction());
+    mine.SetSQLText(theirs.SQL()->Text());
+  }
+  BindSystemFields();
+  if (!ReadOnly()) SetReadOnly(readOnly);
+  FDatasetKind = master.FDatasetKind;
+}
+
+void TSDS::FireAfterDataLoaded() {
+  if (!AfterDataLoaded) return;
+  const TSDSOptions options = FOptions;
+  const bool internalLoading = std::exchange(FInternalLoading, true);
+  FOptions = FOptions - TSDSOptions{dsoChangesResolved,   dsoAutoCommit,       dsoSendNotification,
+                                    dsoRefreshBeforeEdit, dsoRefreshAfterEdit, dsoPessimisticLock};
+  try {
+    AfterDataLoaded(this);
+  } catch (...) {
+    FOptions = options;
+    FInternalLoading = internalLoading;
+    throw;
+  }
+  FOptions = options;
+  FInternalLoading = internalLoading;
+}
+
 void TSDS::SetTableName(const AnsiString& Value) {
   if (!FTableName.empty() && Value != FTableName) {
     if (FDataLoaded && !FInternalLoading) Close();
@@ -266,12 +435,19 @@ void TSDS::SetActive(bool Value) {
     TzynCustomMemTable::SetActive(false);
     return;
   }
-  if (!FStructureReady && FTableName.empty() && FCommandText.empty()) {
+  bool loaded = false;
+  if (FMasterDataset) {
+    if (!FDataLoaded && !FInternalLoading) OpenAttached();
+  } else if (!FStructureReady && FTableName.empty() && FCommandText.empty()) {
     FOptions = FOptions - SDSServerOptions + TSDSOptions{dsoFieldsDefaultVisible};
     CreateFieldsFromDefs();
+  } else if (!FStructureReady) {
+    loaded = OpenFromServer();
   }
-  TzynCustomMemTable::SetActive(true);
+  if (!Active()) TzynCustomMemTable::SetActive(true);
+  if (FMasterDataset && HasMasterFields()) ApplyMasterRange();
   BindSystemFields();
+  if (loaded) FireAfterDataLoaded();
 }
 
 void TSDS::ResetSystemFields() {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "zynMemTable.h"
@@ -114,6 +115,9 @@ class TSDS : public TzynCustomMemTable {
   void SetPublicName(const AnsiString& Value) { FPublicName = Value; }
   // Fired after a load; changes made by it stay in memory.
   std::function<void(TDataSet*)> AfterDataLoaded;
+  // Fired for each appended record of a load, before it is posted; a
+  // handler that posts or cancels it decides for itself.
+  std::function<void(TDataSet*)> OnRecordLoaded;
 
   // The statements; GenerateSQL fills their texts.
   TIBSQL* SelectSQL() const { return FStatements[0].get(); }
@@ -141,6 +145,15 @@ class TSDS : public TzynCustomMemTable {
   // The master/detail condition with the server filter.
   AnsiString ServerCondition() const;
   bool HasMasterFields() const { return !MasterFields().empty(); }
+
+  // Loads every row of SelectSQL into the memory table (with dsoLoadData).
+  void LoadAll();
+  // The select's "MD_" + detail field parameters from the paired master
+  // fields, as the master/detail condition names them.
+  void SetMasterParams(TIBSQL& Statement);
+  // Whether the master's values differ from those the select last ran with
+  // (always with the master/detail link not on the server).
+  bool MasterValuesChanged();
 
   bool StructureReady() const { return FStructureReady; }
   bool DataLoaded() const { return FDataLoaded; }
@@ -186,6 +199,15 @@ class TSDS : public TzynCustomMemTable {
  private:
   void BindSystemFields();
   void ResetSystemFields();
+  // The structure from the server, and the records with dsoLoadData; true
+  // when it loaded them.
+  bool OpenFromServer();
+  // The structure, flags, index lists and statements of the master dataset,
+  // sharing its records.
+  void OpenAttached();
+  void FireAfterDataLoaded();
+  // Each detail field's name with its master field, in the link's order.
+  std::vector<std::pair<AnsiString, TField*>> MasterPairs() const;
   void ReadCommandFieldDefs();
   // The TSDatabase whose catalogue cache is on, else null.
   TSDatabase* CachingDatabase() const;

@@ -1,0 +1,224 @@
+// Opening a server-backed dataset against a real database file: the
+// structure and every row of its select, master/detail on the server, and
+// a dataset sharing another's records.
+#include <gtest/gtest.h>
+
+#include "SDS.h"
+#include "SDatabaseTestKit.h"
+#include "db/DataSource.h"
+
+namespace {
+
+struct TSDSOnFile : TSDatabaseOnFile {
+  using TSDatabaseOnFile::TSDatabaseOnFile;
+  std::unique_ptr<TSDS> Dataset(const AnsiString& TableName, TSDSOptions Extra = {}) {
+    auto sds = std::make_unique<TSDS>(nullptr);
+    sds->SetName("Sds");
+    sds->SetDatabase(Database.get());
+    sds->SetTransaction(Transaction.get());
+    sds->SetTableName(TableName);
+    sds->SetOptions(sds->Options() + Extra);
+    return sds;
+  }
+};
+
+int64_t ScaledOf(const TField* Field) { return Field->AsCurrency().Scaled; }
+
+// Written by isql-fb, so the reading side alone is under test.
+const char* const AllTypesRows = R"(
+INSERT INTO ALL_TYPES (SYS$ID, CODE, F_SMALL, F_INT, F_BIG, F_NUM4_2, F_NUM18_4, F_NUM18_6, F_DOUBLE, F_DATE,
+                       F_STAMP, F_CHAR, F_VARCHAR, F_MEMO, F_REQ)
+VALUES (1, 'Ёжик', -32768, 2147483647, 9223372036854775807, -99.99, 922337203685477.5807, 1.000001,
+        0.1, DATE '0001-01-01', TIMESTAMP '9999-12-31 23:59:59.999', 'Щ', 'кавычка '' -- :name',
+        'Съешь же ещё этих мягких французских булок', 1);
+INSERT INTO ALL_TYPES (SYS$ID, CODE, F_NUM18_4, F_REQ) VALUES (2, 'b', -922337203685477.5808, 2);
+INSERT INTO ALL_TYPES (SYS$ID, CODE, F_NUM18_4, F_REQ) VALUES (3, 'c', 123456789012.3456, 3);
+INSERT INTO ALL_TYPES (SYS$ID, F_REQ) VALUES (4, 4);
+COMMIT;
+)";
+
+TEST(SDSLoad, EveryColumnTypeLoadsExactlyAndNullsStayNull) {
+  TTestDatabase file("nocomment");
+  file.Isql(AllTypesRows);
+  TSDSOnFile db(file);
+  const std::string blob = std::string("\0\1\2", 3) + std::string(1 << 20, '\xFF');
+  ExecCommitted(*db.Database, "update ALL_TYPES set F_BLOB = x'00FF' where SYS$ID = 2");
+  {
+    if (!db.Transaction->Active()) db.Transaction->StartTransaction();
+    TIBSQL update(nullptr);
+    update.SetDatabase(db.Database.get());
+    update.SetSQLText("update ALL_TYPES set F_BLOB = :B where SYS$ID = 1");
+    update.ParamByName("B").SetAsString(blob);
+    update.ExecQuery();
+    db.Transaction->Commit();
+  }
+  auto sds = db.Dataset("ALL_TYPES");
+  sds->Open();
+  ASSERT_TRUE(sds->DataLoaded());
+  ASSERT_EQ(sds->RecordCount(), 4);
+  ASSERT_TRUE(sds->Locate("SYS$ID", Variant(int64_t{1}), {}));
+  EXPECT_EQ(sds->FieldByName("CODE")->AsString(), "Ёжик");
+  EXPECT_EQ(sds->FieldByName("F_SMALL")->AsInteger(), -32768);
+  EXPECT_EQ(sds->FieldByName("F_INT")->AsInteger(), 2147483647);
+  EXPECT_EQ(static_cast<TLargeintField*>(sds->FieldByName("F_BIG"))->AsLargeInt(), INT64_MAX);
+  EXPECT_EQ(ScaledOf(sds->FieldByName("F_NUM4_2")), -999900);
+  EXPECT_EQ(ScaledOf(sds->FieldByName("F_NUM18_4")), INT64_MAX);
+  EXPECT_DOUBLE_EQ(sds->FieldByName("F_NUM18_6")->AsFloat(), 1.000001);
+  EXPECT_DOUBLE_EQ(sds->FieldByName("F_DOUBLE")->AsFloat(), 0.1);
+  EXPECT_EQ(FormatDateTime("yyyy-mm-dd", sds->FieldByName("F_DATE")->AsDateTime()), "0001-01-01");
+  EXPECT_EQ(FormatDateTime("yyyy-mm-dd hh:nn:ss.zzz", sds->FieldByName("F_STAMP")->AsDateTime()),
+            "9999-12-31 23:59:59.999");
+  EXPECT_EQ(sds->FieldByName("F_CHAR")->AsString(), "Щ         ");  // CHAR comes padded
+  EXPECT_EQ(sds->FieldByName("F_VARCHAR")->AsString(), "кавычка ' -- :name");
+  EXPECT_EQ(sds->FieldByName("F_MEMO")->AsString(), "Съешь же ещё этих мягких французских булок");
+  EXPECT_TRUE(sds->FieldByName("F_BLOB")->AsString() == blob);
+  EXPECT_EQ(sds->FieldByName("F_CALC")->AsString(), "4294967294");
+  EXPECT_TRUE(sds->FieldByName("F_REQ")->Required());
+
+  const struct {
+    int64_t Id;
+    int64_t Scaled;
+  } numerics[] = {{2, INT64_MIN}, {3, 1234567890123456}};
+  for (const auto& n : numerics) {
+    ASSERT_TRUE(sds->Locate("SYS$ID", Variant(n.Id), {}));
+    EXPECT_EQ(ScaledOf(sds->FieldByName("F_NUM18_4")), n.Scaled) << n.Id;
+  }
+  ASSERT_TRUE(sds->Locate("SYS$ID", Variant(int64_t{2}), {}));
+  EXPECT_EQ(sds->FieldByName("F_BLOB")->AsString(), std::string("\0\xFF", 2));
+  EXPECT_TRUE(sds->FieldByName("F_MEMO")->AsString().empty());
+
+  ASSERT_TRUE(sds->Locate("SYS$ID", Variant(int64_t{4}), {}));
+  for (const char* name : {"CODE", "F_SMALL", "F_INT", "F_BIG", "F_NUM18_4", "F_DOUBLE", "F_DATE", "F_STAMP",
+                           "F_MEMO", "F_BLOB", "SYS$TIME"})
+    EXPECT_TRUE(sds->FieldByName(name)->IsNull()) << name;
+  uint8_t key[8] = {};
+  ASSERT_TRUE(sds->DBKeyField()->GetData(key));
+  EXPECT_NE(std::string(reinterpret_cast<char*>(key), 8), std::string(8, '\0'));
+}
+
+TEST(SDSLoad, OptionsAndEventsOfTheLoad) {
+  TTestDatabase file("nocomment");
+  TSDSOnFile db(file);
+  {
+    auto sds = db.Dataset("DETAIL_T");
+    sds->SetOptions(sds->Options() - TSDSOptions{dsoLoadData});
+    sds->Open();
+    EXPECT_TRUE(sds->StructureReady());
+    EXPECT_FALSE(sds->DataLoaded());
+    EXPECT_EQ(sds->RecordCount(), 0);
+    EXPECT_NE(sds->FindField("AMOUNT"), nullptr);
+  }
+  {
+    auto sds = db.Dataset("DETAIL_T", {dsoDontFreeSelectHandle});
+    int loadedEvents = 0;
+    // A handler that cancels leaves the row out; one that does nothing lets
+    // the load post it.
+    sds->OnRecordLoaded = [&](TDataSet* Sender) {
+      ++loadedEvents;
+      EXPECT_TRUE(static_cast<TSDS*>(Sender)->InternalLoading());
+      if (Sender->FieldByName("LINE_NO")->AsInteger() == 2) Sender->Cancel();
+    };
+    TSDSOptions optionsInHandler;
+    int afterLoaded = 0;
+    sds->AfterDataLoaded = [&](TDataSet* Sender) {
+      auto* self = static_cast<TSDS*>(Sender);
+      ++afterLoaded;
+      optionsInHandler = self->Options();
+      self->First();
+      self->Edit();
+      self->FieldByName("AMOUNT")->SetAsCurrency(Currency::FromScaled(1));
+      self->Post();
+    };
+    sds->Open();
+    EXPECT_EQ(loadedEvents, 3);
+    EXPECT_EQ(sds->RecordCount(), 2);
+    EXPECT_FALSE(sds->Locate("LINE_NO;MASTER_ID", VarArrayOf({2, int64_t{10}}), {}));
+    EXPECT_EQ(afterLoaded, 1);
+    EXPECT_FALSE(optionsInHandler.Contains(dsoChangesResolved));
+    EXPECT_FALSE(optionsInHandler.Contains(dsoAutoCommit));
+    EXPECT_EQ(sds->Options(), SDSDefaultOptions + TSDSOptions{dsoDontFreeSelectHandle});
+    EXPECT_FALSE(sds->InternalLoading());
+    EXPECT_TRUE(sds->SelectSQL()->Prepared());
+    // The handler's change stays in memory only.
+    EXPECT_EQ(QueryValue(*db.Database, "select count(*) from DETAIL_T where AMOUNT = 0.0001"), "0");
+  }
+  auto sds = db.Dataset("DETAIL_T");
+  sds->Open();
+  EXPECT_FALSE(sds->SelectSQL()->Prepared());
+  EXPECT_EQ(sds->RecordCount(), 3);
+}
+
+TEST(SDSLoad, AFailedOpenLeavesTheDatasetClosedWithItsFieldsAsTheyWere) {
+  TTestDatabase file("nocomment");
+  TSDSOnFile db(file);
+  auto sds = db.Dataset("");
+  sds->SetCommandText("select SYS$ID, NAME from MASTER_T");
+  sds->Open();
+  EXPECT_EQ(sds->RecordCount(), 2);
+  TField* name = sds->FieldByName("NAME");
+  name->SetRequired(true);
+  bool changed = false;
+  name->OnChange = [&](TField*) { changed = true; };
+  sds->Close();
+  sds->SetCommandText("select SYS$ID, NAME, 1/0 as BROKEN from MASTER_T");
+  EXPECT_THROW(sds->Open(), Exception);
+  EXPECT_FALSE(sds->Active());
+  EXPECT_FALSE(sds->InternalLoading());
+  EXPECT_TRUE(name->Required());
+  ASSERT_TRUE(name->OnChange);
+  EXPECT_FALSE(changed);
+}
+
+TEST(SDSLoad, MasterDetailOnTheServerBindsTheDetailFieldParameter) {
+  TTestDatabase file("nocomment");
+  TSDSOnFile db(file);
+  auto master = db.Dataset("MASTER_T");
+  master->Open();
+  ASSERT_TRUE(master->Locate("SYS$ID", Variant(int64_t{10}), {}));
+  TDataSource source(nullptr);
+  source.SetDataSet(master.get());
+  auto detail = db.Dataset("DETAIL_T", {dsoHandleMDBySQL});
+  detail->SetMasterSource(&source);
+  detail->SetMasterFields("SYS$ID");
+  detail->SetDetailFields("MASTER_ID");
+  detail->Open();
+  EXPECT_NE(detail->SelectSQL()->SQL()->Text().find(":MD_MASTER_ID"), AnsiString::npos);
+  EXPECT_EQ(detail->RecordCount(), 2);
+  detail->SetOptions(detail->Options() + TSDSOptions{dsoDontFreeSelectHandle});
+  detail->Close();
+  detail->Open();
+  EXPECT_FALSE(detail->MasterValuesChanged());
+  ASSERT_TRUE(master->Locate("SYS$ID", Variant(int64_t{11}), {}));
+  EXPECT_TRUE(detail->MasterValuesChanged());
+}
+
+TEST(SDSLoad, AnAttachedDatasetSharesTheMastersRecordsAndStatements) {
+  TTestDatabase file("nocomment");
+  TSDSOnFile db(file);
+  auto master = db.Dataset("DETAIL_T");
+  master->SetDatasetKind(dkLookup);
+  TSDS clone(nullptr);
+  clone.SetMasterDataset(master.get());
+  clone.SetReadOnly(true);
+  clone.Open();
+  EXPECT_TRUE(master->Active());
+  EXPECT_EQ(clone.RecordCount(), 3);
+  EXPECT_EQ(clone.TableName(), "DETAIL_T");
+  EXPECT_EQ(clone.KeyFields(), master->KeyFields());
+  EXPECT_EQ(clone.ServerIndexNames(), master->ServerIndexNames());
+  EXPECT_TRUE(clone.StructureReady());
+  EXPECT_TRUE(clone.DataLoaded());
+  EXPECT_EQ(clone.DatasetKind(), dkLookup);
+  EXPECT_TRUE(clone.ReadOnly());
+  EXPECT_EQ(clone.Database(), db.Database.get());
+  EXPECT_EQ(clone.UpdateSQL()->SQL()->Text(), master->UpdateSQL()->SQL()->Text());
+  EXPECT_NE(clone.IDField(), nullptr);
+  EXPECT_NE(clone.DBKeyField(), nullptr);
+  master->First();
+  master->Edit();
+  master->FieldByName("LINE_NO")->SetAsInteger(7);
+  master->Post();
+  EXPECT_TRUE(clone.Locate("LINE_NO", 7, {}));
+}
+
+}  // namespace
