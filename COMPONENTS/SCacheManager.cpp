@@ -1,5 +1,6 @@
 #include "SCacheManager.h"
 
+#include "SDS.h"
 #include "SDatabase.h"
 #include "zynMemTable.h"
 #include "common/uTools.h"
@@ -78,12 +79,15 @@ bool TCacheManager::Lookup(TDataSet* DataSet, AnsiString& FileName, const AnsiSt
                            const AnsiString& Version, int64_t& Stamp) {
   Stamp = 0;
   if (!dynamic_cast<TzynCustomMemTable*>(DataSet)) return false;
-  FileName = FCacheDir + Name + ".CDS";
-  const AnsiString line = Name + "=" + EscapeVersion(Version);
+  const auto* sds = dynamic_cast<TSDS*>(DataSet);
+  const AnsiString& name = sds && Name.empty() ? sds->TableName() : Name;
+  const AnsiString& version = sds && Version.empty() ? sds->ServerFilter() : Version;
+  FileName = FCacheDir + name + ".CDS";
+  const AnsiString line = name + "=" + EscapeVersion(version);
   AnsiString oldVersion;
   int found = -1;
   for (int i = 0; i < FCacheIndex.Count(); ++i) {
-    if (FCacheIndex.Strings(i).rfind(Name + "=", 0) == 0) {
+    if (FCacheIndex.Strings(i).rfind(name + "=", 0) == 0) {
       found = i;
       break;
     }
@@ -95,5 +99,5 @@ bool TCacheManager::Lookup(TDataSet* DataSet, AnsiString& FileName, const AnsiSt
   } else {
     FCacheIndex.Add(line);
   }
-  return oldVersion == EscapeVersion(Version) && FileExists(FileName);
+  return oldVersion == EscapeVersion(version) && FileExists(FileName);
 }

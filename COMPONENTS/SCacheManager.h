@@ -26,7 +26,8 @@ class TCacheManager : public TObject {
   // Records Version as the current version of Name, and tells whether the
   // cache file (FileName) holds that version. Only in-memory tables are
   // served: for any other dataset the answer is no and nothing changes.
-  // Stamp is always 0.
+  // For a TSDS an empty Name is its TableName and an empty Version its
+  // ServerFilter. Stamp is always 0.
   bool Lookup(TDataSet* DataSet, AnsiString& FileName, const AnsiString& Name,
               const AnsiString& Version, int64_t& Stamp);
 

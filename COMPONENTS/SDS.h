@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "ibclient/IBError.h"
 #include "zynMemTable.h"
 
 class TIBDatabase;
@@ -65,6 +66,19 @@ class EHintError : public Exception {
   using Exception::Exception;
 };
 [[noreturn]] void RaiseHintError(const AnsiString& Message);
+
+class TSDS;
+
+// A write statement failed: the server's error with the dataset, the
+// operation (1 insert, 0 update, 2 delete) and the statement's text.
+class ESDS_IBError : public EIBInterBaseError {
+ public:
+  ESDS_IBError(const EIBInterBaseError& E, TSDS* ADataSet, int AOperation, const AnsiString& ASQLText)
+      : EIBInterBaseError(E), DataSet(ADataSet), Operation(AOperation), SQLText(ASQLText) {}
+  TSDS* DataSet;
+  int Operation;
+  AnsiString SQLText;
+};
 
 // Record identities are 8 bytes compared as bytes.
 bool SameID(const void* A, const void* B);

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "EIBSQL.h"
+#include "SDS.h"
 #include "common/uTools.h"
 #include "ibclient/IBSQL.h"
 #include "rtl/OsShim.h"
@@ -121,6 +122,7 @@ TSDatabase::TSDatabase(TComponent* AOwner) : TIBDatabase(AOwner) {
   FListKinds = std::make_unique<TListColletion>(this);
   FTablesCache = std::make_unique<TzynMemTable>(nullptr);
   FIndexesCache = std::make_unique<TzynMemTable>(nullptr);
+  FUserTable = std::make_unique<TSDS>(nullptr);
   InternalTransaction()->Params()->SetText("read\r\nread_committed\r\nrec_version\r\nnowait");
 }
 
@@ -147,6 +149,7 @@ void TSDatabase::DoConnect() {
   try {
     if (LocalCache) FCacheManager->Prepare();
     if (MetadataCache) LoadMetadataCache();
+    BindUserTable();
     FListKinds->Fill();
   } catch (...) {
     try {
@@ -171,6 +174,15 @@ void TSDatabase::DoDisconnect() {
   if (MetadataCache) SaveMetadataCache();
   if (LocalCache) FCacheManager->WriteIndex();
   FListKinds->ClearAll();
+  FUserTable->Close();
+}
+
+void TSDatabase::BindUserTable() {
+  FUserTable->SetDatabase(this);
+  FUserTable->SetTableName("SYS_USER");
+  FUserTable->SetOptions(FUserTable->Options() + TSDSOptions{dsoVirtualDelete});
+  FUserTable->SetAttachMaxCount(4);
+  if (Connected()) FUserTable->Open();
 }
 
 void TSDatabase::LoadMetadataCache() {

@@ -12,6 +12,8 @@
 #include "uListMng.h"
 #include "zynMemTable.h"
 
+class TSDS;
+
 class TSDatabase : public TIBDatabase {
  public:
   explicit TSDatabase(TComponent* AOwner);
@@ -35,6 +37,11 @@ class TSDatabase : public TIBDatabase {
   TUserSession* Session() const { return FSession.get(); }
   TCacheManager* CacheManager() const { return FCacheManager.get(); }
   TListColletion* ListKinds() const { return FListKinds.get(); }
+  // The users (SYS_USER), open while connected.
+  TSDS* UserTable() const { return FUserTable.get(); }
+  // Puts the user table on this database (deleting only marks the rows)
+  // and opens it when connected.
+  void BindUserTable();
 
   // The catalogue: the user columns and the index segments of the server,
   // open while connected with MetadataCache on.
@@ -47,13 +54,13 @@ class TSDatabase : public TIBDatabase {
   int ConstraintType(const AnsiString& IndexName);
 
  protected:
-  // After the attach: the cache folder and index, the catalogue and the list
-  // kinds. When any of it fails the database disconnects before the error
+  // After the attach: the cache folder and index, the catalogue, the user
+  // table and the list kinds. When any of it fails the database disconnects before the error
   // goes on.
   void DoConnect() override;
   // Ends a registered session (a failure is logged: the attachment goes
   // anyway), detaches, writes the catalogue's cache files and the cache
-  // index and empties the list kinds.
+  // index, empties the list kinds and closes the user table.
   void DoDisconnect() override;
   void Notification(TComponent* AComponent, TOperation Operation) override;
 
@@ -65,6 +72,7 @@ class TSDatabase : public TIBDatabase {
   std::unique_ptr<TzynMemTable> FTablesCache;
   std::unique_ptr<TzynMemTable> FIndexesCache;
   std::unique_ptr<TzynMemTable> FConstraintTable;
+  std::unique_ptr<TSDS> FUserTable;
   // The catalogue's cache files, known once the catalogue in memory is
   // whole for the version they are registered with.
   AnsiString FTablesCacheFile, FIndexesCacheFile;

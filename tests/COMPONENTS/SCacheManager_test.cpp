@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "SDS.h"
 #include "SDatabaseTestKit.h"
 #include "tests/platform/db/ArrayDataSet.h"
 
@@ -103,6 +104,23 @@ TEST_F(SCacheManagerTest, OnlyInMemoryTablesAreServed) {
   EXPECT_EQ(Cache().CacheIndex().Count(), 0);
   // Still a first registration for a table.
   EXPECT_TRUE(Lookup("T", ""));
+}
+
+TEST_F(SCacheManagerTest, AServerBackedDatasetIsAskedForByItsTableAndServerFilter) {
+  Cache().Prepare();
+  TSDS sds(nullptr);
+  sds.SetTableName("DOCS");
+  sds.SetServerFilter("KIND = 1");
+  Touch(Folder() / "DOCS.CDS");
+  AnsiString fileName;
+  int64_t stamp = -1;
+  EXPECT_FALSE(Cache().Lookup(&sds, fileName, "", "", stamp));
+  EXPECT_EQ(fileName, (Folder() / "DOCS.CDS").string());
+  EXPECT_TRUE(Cache().Lookup(&sds, fileName, "", "", stamp));
+  EXPECT_FALSE(Cache().Lookup(&sds, fileName, "OTHER", "v", stamp));
+  EXPECT_EQ(fileName, (Folder() / "OTHER.CDS").string());
+  EXPECT_EQ(Cache().CacheIndex().Strings(0), "DOCS=KIND = 1");
+  EXPECT_EQ(Cache().CacheIndex().Strings(1), "OTHER=v");
 }
 
 TEST_F(SCacheManagerTest, WithoutAFolderNothingIsWrittenAndNothingRaises) {

@@ -2,6 +2,7 @@
 // the statement error, on real database files.
 #include <gtest/gtest.h>
 
+#include "SDS.h"
 #include "SDatabaseTestKit.h"
 
 namespace {
@@ -35,6 +36,23 @@ TEST(SDatabase, ConnectFillsTheListKindsOnceEachAndDisconnectEmptiesThem) {
   EXPECT_EQ(Names(*db.Database->ListKinds()), expected);
 }
 
+TEST(SDatabase, TheUserTableIsOpenWhileConnected) {
+  TTestDatabase file("nocomment");
+  TSDatabaseOnFile db(file);
+  TSDS& users = *db.Database->UserTable();
+  ASSERT_TRUE(users.Active());
+  EXPECT_EQ(users.Database(), db.Database.get());
+  EXPECT_EQ(users.TableName(), "SYS_USER");
+  EXPECT_TRUE(users.Options().Contains(dsoVirtualDelete));
+  EXPECT_EQ(users.AttachMaxCount(), 4);
+  EXPECT_EQ(users.RecordCount(), 2);
+  EXPECT_EQ(users.Lookup("SYS$ID", Variant(int64_t{2}), "NAME").AsString(), "Оператор");
+  db.Database->Close();
+  EXPECT_FALSE(users.Active());
+  db.Database->Open();
+  EXPECT_EQ(users.RecordCount(), 2);
+}
+
 TEST(SDatabase, CreatedDisconnectedWithItsDefaultsAndAReadOnlyInternalTransaction) {
   TSDatabase database(nullptr);
   EXPECT_FALSE(database.Connected());
@@ -62,10 +80,17 @@ TEST(SDatabase, AFailureAfterTheAttachLeavesItDisconnected) {
   TTestDatabase file;
   TSDatabaseOnFile db(file, false);
   db.Database->MetadataCache = false;
+  int prepares = 0;
   {
-    // The list query fails to prepare.
-    TSeamGuard guard([](const char* name) {
-      if (std::string(name) == "isc_dsql_prepare") throw EIBInterBaseError(-204, isc_dsql_error, "injected");
+    TSeamGuard counter([&](const char* name) { prepares += std::string(name) == "isc_dsql_prepare"; });
+    db.Database->Open();
+    db.Database->Close();
+  }
+  {
+    // The list query, the last one of the connect, fails to prepare.
+    TSeamGuard guard([&, seen = 0](const char* name) mutable {
+      if (std::string(name) == "isc_dsql_prepare" && ++seen == prepares)
+        throw EIBInterBaseError(-204, isc_dsql_error, "injected");
     });
     try {
       db.Database->Open();
