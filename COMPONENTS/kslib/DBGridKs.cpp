@@ -503,22 +503,6 @@ void TCustomDBGridKs::CurrentRowSelectionChanged() {
   }
 }
 
-// Sets the link's active record for reading one buffered record and puts
-// the old one back on every path.
-class TActiveRecordScope {
- public:
-  TActiveRecordScope(TDataLink* Link, int Record) : FLink(Link), FSaved(Link->ActiveRecord()) {
-    Link->SetActiveRecord(Record);
-  }
-  ~TActiveRecordScope() { FLink->SetActiveRecord(FSaved); }
-  TActiveRecordScope(const TActiveRecordScope&) = delete;
-  TActiveRecordScope& operator=(const TActiveRecordScope&) = delete;
-
- private:
-  TDataLink* FLink;
-  int FSaved;
-};
-
 TGridRect TCustomDBGridKs::BookmarksSelectionRect() {
   TGridRect None{-1, -1, -1, -1};
   if (!FDataLink->Active()) return None;

@@ -1,0 +1,941 @@
+#include "COMPONENTS/kslib/DBLookupGridsKs.h"
+
+#include <algorithm>
+
+#include "forms/Forms.h"
+
+std::function<uint32_t()> LookupGridTickCount = [] { return static_cast<uint32_t>(GetTickCount()); };
+
+namespace {
+
+// One clock for all lookup grids: typing into a second list within the
+// pause still extends the text.
+uint32_t LastSearchTick = 0;
+constexpr uint32_t SearchPause = 2000;
+constexpr size_t MaxSearchText = 32;
+constexpr UINT_PTR TrackTimerId = 7;
+constexpr UINT WM_SIZEGRIPCORNER = WM_USER + 100;
+
+const char* const CircularLinkMessage = "Циклические связи данных не разрешены";
+const char* const LookupFieldPropertyMessage =
+    "Свойство уже определено поисковым полем (lookup field)";
+const char* const FixedSourceMessage = "Операция не разрешена в DBCtrlGrid";
+
+AnsiString JoinFieldNames(const std::vector<TField*>& Fields) {
+  AnsiString Names;
+  for (TField* F : Fields) Names += (Names.empty() ? "" : ";") + F->FieldName();
+  return Names;
+}
+
+// Sets a flag for the duration of a call and puts it back on every path:
+// a key selection in progress, the user's own key or mouse action.
+class TFlagScope {
+ public:
+  explicit TFlagScope(bool& Flag) : FFlag(Flag), FSaved(Flag) { Flag = true; }
+  ~TFlagScope() { FFlag = FSaved; }
+  TFlagScope(const TFlagScope&) = delete;
+  TFlagScope& operator=(const TFlagScope&) = delete;
+
+ private:
+  bool& FFlag;
+  bool FSaved;
+};
+
+}  // namespace
+
+// --- data link of the edited record
+
+void TLookupGridDataLinkKs::ActiveChanged() { FGrid->UpdateDataFields(); }
+void TLookupGridDataLinkKs::LayoutChanged() { FGrid->UpdateDataFields(); }
+void TLookupGridDataLinkKs::RecordChanged(TField* Field) { FGrid->DataRecordChanged(Field); }
+
+void TLookupGridDataLinkKs::FocusControl(TField*& Field) {
+  if (Field && !FGrid->DataFields().empty() && Field == FGrid->DataFields()[0] &&
+      FGrid->CanFocus()) {
+    Field = nullptr;
+    FGrid->SetFocus();
+  }
+}
+
+// --- creation
+
+TDBLookupGridKs::TDBLookupGridKs(TComponent* AOwner) : TCustomDBGridKs(AOwner) {
+  SetParentColor(false);
+  FInternalSource = std::make_unique<TDataSource>(nullptr);
+  FDataLink = std::make_unique<TLookupGridDataLinkKs>(this);
+  FSpecRow = std::make_unique<TSpecRowKs>(this);
+  FSpecRow->OnChanged = [this](TObject*) { SpecRowChanged(); };
+  SetOptions({dgColumnResize, dgColLines, dgRowLines, dgRowSelect});
+  TDBGridKsOptions Ks = OptionsKs();
+  Ks.Include(dghTraceColSizing);
+  SetOptionsKs(Ks);
+  SetLookupOptions(7);
+  SetFlat(true);
+  SetDrawMemoText(true);
+  SetTabStop(false);
+  SetVTitleMargin(5);
+  HorzScrollBar()->Tracking = true;
+  VertScrollBar()->Tracking = true;
+}
+
+TDBLookupGridKs::~TDBLookupGridKs() {
+  StopTracking();
+  FDataLink->SetDataSource(nullptr);
+  TCustomDBGridKs::SetDataSource(nullptr);
+}
+
+void TDBLookupGridKs::Notification(TComponent* AComponent, TOperation Operation) {
+  TCustomDBGridKs::Notification(AComponent, Operation);
+  if (Operation == opRemove && FDataLink && AComponent == FDataLink->DataSource())
+    SetDataSource(nullptr);
+}
+
+void TDBLookupGridKs::CreateParams(TCreateParams& Params) {
+  TCustomDBGridKs::CreateParams(Params);
+  // The list scrolls by records, under the grid's own rule.
+  Params.Style |= WS_VSCROLL;
+}
+
+void TDBLookupGridKs::AfterCreateWnd() {
+  TCustomDBGridKs::AfterCreateWnd();
+  // The border is known only now.
+  SetRowCount(FRowCount);
+}
+
+// --- properties
+
+void TDBLookupGridKs::SetDataSource(TDataSource* Value) {
+  if (!(FDataLink->DataSourceFixed() && Loading())) FDataLink->SetDataSource(Value);
+  if (Value) Value->FreeNotification(this);
+}
+
+void TDBLookupGridKs::CheckNotLookupField() {
+  if (FLookupFieldMode) DatabaseError(LookupFieldPropertyMessage);
+  if (FDataLink->DataSourceFixed()) DatabaseError(FixedSourceMessage);
+}
+
+void TDBLookupGridKs::SetListSource(TDataSource* Value) {
+  CheckNotLookupField();
+  TCustomDBGridKs::SetDataSource(Value);
+}
+
+void TDBLookupGridKs::SetDataFieldNames(const AnsiString& Value) {
+  if (FDataFieldNames == Value) return;
+  FDataFieldNames = Value;
+  UpdateDataFields();
+}
+
+void TDBLookupGridKs::SetKeyFieldNames(const AnsiString& Value) {
+  CheckNotLookupField();
+  if (FKeyFieldNames == Value) return;
+  FKeyFieldNames = Value;
+  UpdateListFields();
+}
+
+void TDBLookupGridKs::SetListFieldNames(const AnsiString& Value) {
+  if (FListFieldNames == Value) return;
+  FListFieldNames = Value;
+  UpdateListFields();
+}
+
+void TDBLookupGridKs::SetListFieldIndex(int Value) {
+  if (FListFieldIndex == Value) return;
+  FListFieldIndex = Value;
+  UpdateListFields();
+}
+
+void TDBLookupGridKs::SetKeyValue(const Variant& Value) {
+  if (VarEqualsKs(FKeyValue, Value)) return;
+  FKeyValue = Value;
+  KeyValueChanged();
+}
+
+void TDBLookupGridKs::SetLookupOptions(uint8_t Value) {
+  FLookupOptions = Value;
+  TDBGridOptions O = Options();
+  auto Apply = [&](auto& Set, auto Option, int Bit) {
+    if (Value & Bit) {
+      Set.Include(Option);
+    } else {
+      Set.Exclude(Option);
+    }
+  };
+  Apply(O, dgColumnResize, 1);
+  Apply(O, dgColLines, 2);
+  Apply(O, dgRowLines, 4);
+  SetOptions(O);
+  TDBGridKsOptions Ks = OptionsKs();
+  Apply(Ks, dghAutoSortMarking, 8);
+  Apply(Ks, dghMultiSortMarking, 16);
+  SetOptionsKs(Ks);
+  SetRowCount(FRowCount);
+}
+
+void TDBLookupGridKs::SetShowTitles(bool Value) {
+  TDBGridOptions O = Options();
+  if (Value) {
+    O.Include(dgTitles);
+  } else {
+    O.Exclude(dgTitles);
+  }
+  SetOptions(O);
+  SetRowCount(FRowCount);
+}
+
+// --- heights
+
+int TDBLookupGridKs::BorderHeight() {
+  return HandleAllocated() ? Height() - ClientHeight() : 0;
+}
+
+int TDBLookupGridKs::DataRowHeight() {
+  return DefaultRowHeight() + (Options().Contains(dgRowLines) ? GridLineWidth() : 0);
+}
+
+int TDBLookupGridKs::SpecRowHeight() { return DataRowHeight(); }
+
+int TDBLookupGridKs::TitleHeight() {
+  return Options().Contains(dgTitles) ? RowHeights(0) : 0;
+}
+
+void TDBLookupGridKs::SetRowCount(int Value) {
+  FRowCount = std::clamp(Value, 1, 100);
+  int Lines = Options().Contains(dgRowLines) ? GridLineWidth() : 0;
+  int Spec = FSpecRow->Visible() ? SpecRowHeight() : 0;
+  SetHeight(TitleHeight() + Lines + FRowCount * DataRowHeight() + BorderHeight() + Spec);
+}
+
+void TDBLookupGridKs::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
+  // The base constructor places the control before the lookup parts exist.
+  if (!FSpecRow) {
+    TCustomDBGridKs::SetBounds(ALeft, ATop, AWidth, AHeight);
+    return;
+  }
+  int Spec = FSpecRow->Visible() ? SpecRowHeight() : 0;
+  int Row = std::max(DataRowHeight(), 1);
+  int Fixed = TitleHeight() + BorderHeight() + Spec;
+  FRowCount = std::max(1, (AHeight - Fixed) / Row);
+  int Lines = Options().Contains(dgRowLines) ? GridLineWidth() : 0;
+  TCustomDBGridKs::SetBounds(ALeft, ATop, AWidth, Fixed + FRowCount * Row + Lines);
+}
+
+int TDBLookupGridKs::ExtraTitleRowCount() {
+  return TCustomDBGridKs::ExtraTitleRowCount() + (FSpecRow && FSpecRow->Visible() ? 1 : 0);
+}
+
+int TDBLookupGridKs::SpecGridRow() {
+  if (!FSpecRow->Visible()) return -1;
+  return Options().Contains(dgTitles) ? 1 : 0;
+}
+
+int TDBLookupGridKs::VisibleDataRows() { return DataLink()->BufferCount(); }
+
+bool TDBLookupGridKs::IsDataOrSpecRow(int ARow) {
+  if (ARow < 0) return false;
+  if (ARow == SpecGridRow()) return true;
+  return DataLink()->Active() && ARow >= TitleOffset() &&
+         ARow < TitleOffset() + DataLink()->RecordCount();
+}
+
+void TDBLookupGridKs::SpecRowChanged() {
+  if (Loading()) return;
+  LayoutChanged();
+  SetRowCount(FRowCount);
+  Invalidate();
+}
+
+// --- fields
+
+void TDBLookupGridKs::UpdateDataFields() {
+  FDataKeyFieldNames.clear();
+  FDataFields.clear();
+  FDataKeyFields.clear();
+  TDataSet* Edited = FDataLink->DataSet();
+  if (FDataLink->Active() && !FDataFieldNames.empty()) {
+    if (ListSource() && ListSource()->IsLinkedTo(Edited)) DatabaseError(CircularLinkMessage);
+    GetFieldsByNames(&FDataFields, Edited, this, FDataFieldNames);
+    if (FDataFields.size() == 1 && FDataFields[0]->Lookup()) {
+      GetFieldsByNames(&FDataKeyFields, Edited, this, FDataFields[0]->KeyFields());
+    } else {
+      FDataKeyFields = FDataFields;
+    }
+    FDataKeyFieldNames = JoinFieldNames(FDataKeyFields);
+  }
+  bool Mode = FDataFields.size() == 1 && FDataFields[0]->Lookup();
+  if (Mode) {
+    TField* Field = FDataFields[0];
+    FLookupFieldMode = true;
+    FKeyFieldNames = Field->LookupKeyFields();
+    FInternalSource->SetDataSet(Field->LookupDataSet());
+    if (ListSource() == FInternalSource.get()) {
+      UpdateListFields();
+    } else {
+      TCustomDBGridKs::SetDataSource(FInternalSource.get());
+    }
+  } else if (FLookupFieldMode) {
+    FLookupFieldMode = false;
+    TCustomDBGridKs::SetDataSource(nullptr);
+    FKeyFieldNames.clear();
+    FInternalSource->SetDataSet(nullptr);
+  }
+  DataRecordChanged(nullptr);
+}
+
+void TDBLookupGridKs::DataRecordChanged(TField* Field) {
+  if (Field && std::find(FDataKeyFields.begin(), FDataKeyFields.end(), Field) ==
+                   FDataKeyFields.end())
+    return;
+  if (!FDataKeyFields.empty()) {
+    SetKeyValue(FDataLink->DataSet()->FieldValues(FDataKeyFieldNames));
+  } else {
+    SetKeyValue(Variant::Null());
+  }
+}
+
+void TDBLookupGridKs::UpdateListFields() {
+  FListActive = false;
+  FListField = nullptr;
+  FListFields.clear();
+  FKeyFields.clear();
+  TDataSet* List = DataLink()->DataSet();
+  if (DataLink()->Active() && !FKeyFieldNames.empty()) {
+    if (ListSource()->IsLinkedTo(FDataLink->DataSet())) DatabaseError(CircularLinkMessage);
+    GetFieldsByNames(&FKeyFields, List, this, FKeyFieldNames);
+    GetFieldsByNames(&FListFields, List, this, FListFieldNames);
+    if (FLookupFieldMode) {
+      FListField = List->FieldByName(FDataFields[0]->LookupResultField());
+      if (std::find(FListFields.begin(), FListFields.end(), FListField) == FListFields.end())
+        FListFields.insert(FListFields.begin(), FListField);
+    } else {
+      if (FListFields.empty()) FListFields = FKeyFields;
+      int Count = static_cast<int>(FListFields.size());
+      FListField = FListFields[FListFieldIndex >= 0 && FListFieldIndex < Count ? FListFieldIndex : 0];
+    }
+    FListActive = true;
+  }
+  LayoutChanged();
+  if (FListActive) {
+    KeyValueChanged();
+  } else {
+    UpdateListPosition();
+  }
+}
+
+void TDBLookupGridKs::GetDatasetFields(std::vector<TField*>& List) {
+  List.insert(List.end(), FListFields.begin(), FListFields.end());
+}
+
+void TDBLookupGridKs::DefineFieldMap() {
+  if (Columns()->GetState() == csCustomized || !FListActive) {
+    TCustomDBGridKs::DefineFieldMap();
+    return;
+  }
+  // The list names its fields: hidden ones show too.
+  DataLink()->SparseMap = false;
+  for (TField* F : FListFields) DataLink()->AddMapping(F->FieldName());
+}
+
+// --- key value
+
+bool TDBLookupGridKs::CanModifyKey() {
+  if (!FListActive || FDataLink->ReadOnly()) return false;
+  if (!FDataLink->DataSource()) return true;
+  return !FDataKeyFields.empty() &&
+         std::all_of(FDataKeyFields.begin(), FDataKeyFields.end(),
+                     [](TField* F) { return F->CanModify(); });
+}
+
+bool TDBLookupGridKs::KeyValueFitsFields(const std::vector<TField*>& Fields,
+                                         const Variant& Value) {
+  size_t N = Fields.size();
+  if (N == 1) return !Value.IsArray();
+  return N >= 2 && Value.IsArray() &&
+         VarArrayHighBound(Value, 1) - VarArrayLowBound(Value, 1) == static_cast<int>(N) - 1;
+}
+
+bool TDBLookupGridKs::LocateKey() {
+  TDataSet* List = ListDataSet();
+  if (!List || !List->Active() || !KeyValueFitsFields(FKeyFields, FKeyValue)) return false;
+  // The tree of a levelled list is keyed by its identity field only; any
+  // other key (a code) is an ordinary search.
+  return List->Locate(FKeyFieldNames, FKeyValue, {});
+}
+
+void TDBLookupGridKs::KeyValueChanged() {
+  bool Found = FSelectingKey;
+  if (FSpecRow->Visible()) {
+    FSpecRowSelected = VarEqualsKs(FKeyValue, FSpecRow->Value());
+    if (!FSelectingKey && !FSpecRowSelected && FSpecRow->ShowIfNotInKeyList()) {
+      Found = LocateKey();
+      if (Found) {
+        UpdateListPosition();
+      } else {
+        FSpecRowSelected = true;
+      }
+    }
+  } else {
+    FSpecRowSelected = false;
+  }
+  if (FListActive && !FSelectingKey) {
+    Found = LocateKey();
+    if (!Found && !FSpecRowSelected) {
+      ListDataSet()->First();
+    } else {
+      UpdateListPosition();
+    }
+  }
+  // A key that is not in the list shows nothing, not the name of whatever
+  // record the list stands on.
+  if (FSpecRowSelected) {
+    FDisplayText = FSpecRow->CellText(FListFieldIndex);
+  } else if (FListField && Found) {
+    FDisplayText = FListField->DisplayText();
+  } else {
+    FDisplayText.clear();
+  }
+  RecordChanged();
+  Invalidate();
+}
+
+void TDBLookupGridKs::UpdateListPosition() {
+  UpdateScrollBars();
+  Invalidate();
+}
+
+void TDBLookupGridKs::SelectKeyValue(const Variant& Value) {
+  if (FDataKeyFields.empty()) {
+    SetKeyValue(Value);
+  } else if (FDataLink->Edit()) {
+    SetFieldsValues(FDataLink->DataSet(), FDataKeyFieldNames, Value);
+  }
+  RecordChanged();
+  Invalidate();
+  Click();
+}
+
+void TDBLookupGridKs::SelectCurrentListRecord() {
+  TFlagScope Selecting(FSelectingKey);
+  Variant Value = ListDataSet()->FieldValues(FKeyFieldNames);
+  if (!VarEqualsKs(Value, FKeyValue)) SelectKeyValue(Value);
+}
+
+void TDBLookupGridKs::SelectSpecRow() {
+  {
+    TFlagScope Selecting(FSelectingKey);
+    if (!VarEqualsKs(FSpecRow->Value(), FKeyValue)) SelectKeyValue(FSpecRow->Value());
+  }
+  FSpecRowSelected = true;
+  FDisplayText = FSpecRow->CellText(FListFieldIndex);
+  Invalidate();
+}
+
+// --- incremental search
+
+void TDBLookupGridKs::ProcessSearchKey(char Key) {
+  if (!FListField || FListField->DataType() != ftString ||
+      (FListField->FieldKind() != fkData && FListField->FieldKind() != fkInternalCalc))
+    return;
+  if (Key == 8 || Key == 27) {
+    FSearchText.clear();
+    return;
+  }
+  if (static_cast<unsigned char>(Key) < 32 || !CanModifyKey()) return;
+  uint32_t Now = LookupGridTickCount();
+  if (Now - LastSearchTick > SearchPause) FSearchText.clear();
+  LastSearchTick = Now;
+  if (FSearchText.size() >= MaxSearchText) return;
+  AnsiString Text = FSearchText + Key;
+  TDataSet* List = ListDataSet();
+  if (!List->Locate(FListField->FieldName(), Text, {loCaseInsensitive, loPartialKey})) return;
+  SelectKeyValue(List->FieldValues(FKeyFieldNames));
+  FSearchText = Text;
+}
+
+// --- the list position
+
+int TDBLookupGridKs::KeyBufferRow() {
+  TGridDataLinkKs* Link = DataLink();
+  if (!FListActive || !Link->Active()) return -1;
+  for (int R = 0; R < Link->RecordCount(); ++R) {
+    TActiveRecordScope Scope(Link, R);
+    if (VarEqualsKs(Link->DataSet()->FieldValues(FKeyFieldNames), FKeyValue)) return R;
+  }
+  return -1;
+}
+
+void TDBLookupGridKs::RecordChanged() {
+  FKeyRowCurrent = false;
+  if (!FListActive || !HandleAllocated() || Loading()) return;
+  int Found = KeyBufferRow();
+  if (Found < 0) return;
+  int Target = Found + TitleOffset();
+  if (Target != Row() && Target < TCustomGrid::RowCount()) {
+    if (!Options().Contains(dgAlwaysShowEditor)) HideEditor();
+    MoveColRow(Col(), Target, false, false);
+    UpdateEditor();
+  }
+  FKeyRowCurrent = true;
+}
+
+void TDBLookupGridKs::LinkActive(bool Value) {
+  UpdateListFields();
+  TCustomDBGridKs::LinkActive(Value);
+}
+
+void TDBLookupGridKs::Scroll(int Distance) {
+  BeginUpdate();
+  try {
+    TCustomDBGridKs::Scroll(Distance);
+  } catch (...) {
+    EndUpdate();
+    throw;
+  }
+  EndUpdate();
+  UpdateListPosition();
+}
+
+void TDBLookupGridKs::UpdateRowLayout() {
+  if (FInRowLayout) return;
+  FInRowLayout = true;
+  try {
+    TCustomDBGridKs::UpdateRowLayout();
+  } catch (...) {
+    FInRowLayout = false;
+    throw;
+  }
+  FInRowLayout = false;
+  UpdateListPosition();
+}
+
+void TDBLookupGridKs::UpdateScrollBars() {
+  TCustomDBGridKs::UpdateScrollBars();
+  if (!HandleAllocated() || !DataLink()) return;
+  SCROLLINFO New{sizeof New, SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL, 0, 2, 0, 0, 0};
+  TDataSet* List = ListDataSet();
+  TGridDataLinkKs* Link = DataLink();
+  if (FListActive && List && List->Active()) {
+    New.nMax = 0;
+    if (List->IsSequenced()) {
+      New.nPage = static_cast<UINT>(Link->BufferCount());
+      New.nMax = std::max(List->RecordCount() - 1, 0);
+      if (List->State() < dsEdit) New.nPos = std::max(List->RecNo() - Link->ActiveRecord() - 1, 0);
+    } else if (Link->BufferCount() == Link->RecordCount()) {
+      New.nMax = 4;
+      New.nPos = List->Bof() ? 0 : List->Eof() ? 4 : 2;
+    }
+  }
+  SCROLLINFO Old{sizeof Old, SIF_ALL, 0, 0, 0, 0, 0};
+  GetScrollInfo(Handle(), SB_VERT, &Old);
+  if (Old.nMin != New.nMin || Old.nMax != New.nMax || Old.nPage != New.nPage ||
+      Old.nPos != New.nPos)
+    SetScrollInfo(Handle(), SB_VERT, &New, TRUE);
+}
+
+void TDBLookupGridKs::MoveList(int Distance, bool ToFirst, bool ToLast) {
+  TDataSet* List = ListDataSet();
+  if (!List || !List->Active()) return;
+  FSearchText.clear();
+  bool AtFirst = List->IsSequenced() ? List->RecNo() <= 1 : List->Bof();
+  if (Distance < 0 && (AtFirst || FSpecRowSelected)) {
+    if (FSpecRow->Visible()) SelectSpecRow();
+    List->First();
+    return;
+  }
+  if (ToFirst) {
+    List->First();
+  } else if (ToLast) {
+    List->Last();
+  } else if (FSpecRowSelected) {
+    // Down from the special row: its first step lands on the first record.
+    List->First();
+    --Distance;
+  } else {
+    int Found = KeyBufferRow();
+    if (Found < 0) {
+      KeyValueChanged();
+      return;
+    }
+    List->MoveBy(Found - DataLink()->ActiveRecord());
+  }
+  if (Distance != 0) List->MoveBy(Distance);
+  SelectCurrentListRecord();
+}
+
+// --- keyboard
+
+void TDBLookupGridKs::KeyDown(uint16_t& Key, TShiftState Shift) {
+  if (CanModifyKey()) {
+    auto HorzCanScroll = [&] {
+      SCROLLINFO SI{sizeof SI, SIF_RANGE, 0, 0, 0, 0, 0};
+      return (GetWindowLongPtrA(Handle(), GWL_STYLE) & WS_HSCROLL) &&
+             GetScrollInfo(Handle(), SB_HORZ, &SI) && SI.nMax > SI.nMin;
+    };
+    int Page = VisibleDataRows() - 1;
+    bool Moved = true;
+    switch (Key) {
+      case VK_PRIOR:
+        MoveList(-Page);
+        break;
+      case VK_NEXT:
+        MoveList(Page);
+        break;
+      case VK_END:
+        MoveList(0, false, true);
+        break;
+      case VK_HOME:
+        MoveList(0, true);
+        break;
+      case VK_LEFT:
+        Moved = !HorzCanScroll();
+        if (Moved) MoveList(-1);
+        break;
+      case VK_UP:
+        MoveList(-1);
+        break;
+      case VK_RIGHT:
+        Moved = !HorzCanScroll();
+        if (Moved) MoveList(1);
+        break;
+      case VK_DOWN:
+        MoveList(1);
+        break;
+      default:
+        Moved = false;
+    }
+    if (Moved) {
+      Key = 0;
+      return;
+    }
+  }
+  TCustomDBGridKs::KeyDown(Key, Shift);
+}
+
+void TDBLookupGridKs::KeyPress(char& Key) {
+  ProcessSearchKey(Key);
+  Key = 0;
+}
+
+// --- mouse
+
+void TDBLookupGridKs::SelectRowAtY(int Y) {
+  int Spec = SpecGridRow();
+  if (Spec >= 0) {
+    RECT R = CellRect(LeftCol(), Spec);
+    if (Y >= TitleHeight() && Y < R.bottom) {
+      SelectSpecRow();
+      return;
+    }
+  }
+  Y = std::min(Y, ClientHeight() - 1);
+  TGridCoord Cell = MouseCoord(CellRect(LeftCol(), TitleOffset()).left, Y);
+  TGridDataLinkKs* Link = DataLink();
+  if (!Link->Active() || Cell.Y < TitleOffset() || Cell.Y >= TitleOffset() + Link->RecordCount())
+    return;
+  ListDataSet()->MoveBy(Cell.Y - TitleOffset() - Link->ActiveRecord());
+  SelectCurrentListRecord();
+}
+
+void TDBLookupGridKs::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  TGridCoord Cell = MouseCoord(X, Y);
+  if (!IsDataOrSpecRow(Cell.Y) || Cell.X < 0) {
+    TCustomDBGridKs::MouseDown(Button, Shift, X, Y);
+    return;
+  }
+  if (OnMouseDown) OnMouseDown(this, Button, Shift, X, Y);
+  if (Button != mbLeft) return;
+  FSearchText.clear();
+  if (!PopupMode) {
+    SetFocus();
+    if (!Focused()) return;
+  }
+  if (CanModifyKey() && Cell.Y != SpecGridRow() &&
+      Cell.Y - TitleOffset() == DataLink()->ActiveRecord())
+    DblClick();
+  FTracking = true;
+  FTrackY = Y;
+  SetCapture(Handle());
+  SelectRowAtY(Y);
+}
+
+void TDBLookupGridKs::MouseMove(TShiftState Shift, int X, int Y) {
+  if (!FTracking) {
+    TCustomDBGridKs::MouseMove(Shift, X, Y);
+    return;
+  }
+  SelectRowAtY(Y);
+  FTrackY = Y;
+  TrackMouse();
+}
+
+void TDBLookupGridKs::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  if (!FTracking) {
+    TCustomDBGridKs::MouseUp(Button, Shift, X, Y);
+    return;
+  }
+  StopTracking();
+  if (Y >= TitleHeight()) SelectRowAtY(Y);
+  if (OnMouseUp) OnMouseUp(this, Button, Shift, X, Y);
+}
+
+void TDBLookupGridKs::StopTracking() {
+  if (!FTracking) return;
+  FTracking = false;
+  if (HandleAllocated()) {
+    KillTimer(Handle(), TrackTimerId);
+    if (GetCapture() == Handle()) ReleaseCapture();
+  }
+}
+
+void TDBLookupGridKs::TrackMouse() {
+  int Distance = 0, Direction = 0;
+  if (FTrackY < 0) {
+    Direction = -1;
+    Distance = -FTrackY;
+  } else if (FTrackY >= ClientHeight()) {
+    Direction = 1;
+    Distance = FTrackY - ClientHeight() + 1;
+  }
+  if (Direction == 0) {
+    KillTimer(Handle(), TrackTimerId);
+    return;
+  }
+  TDataSet* List = ListDataSet();
+  bool AtFirst = List->IsSequenced() ? List->RecNo() <= 1 : List->Bof();
+  if (Direction < 0 && FSpecRow->Visible() && AtFirst) {
+    SelectSpecRow();
+  } else if (List->MoveBy(Direction) != 0) {
+    SelectCurrentListRecord();
+  }
+  // Further from the edge, faster.
+  SetTimer(Handle(), TrackTimerId, static_cast<UINT>(std::max(0, 200 - 15 * Distance)), nullptr);
+}
+
+void TDBLookupGridKs::ScrollRequest(int Code, int Pos) {
+  FSearchText.clear();
+  TDataSet* List = ListDataSet();
+  if (!FListActive || !List || !List->Active()) return;
+  int Active = DataLink()->ActiveRecord(), Count = DataLink()->RecordCount();
+  switch (Code) {
+    case SB_LINEUP:
+      List->MoveBy(-(Active + 1));
+      break;
+    case SB_LINEDOWN:
+      List->MoveBy(Count - Active);
+      break;
+    case SB_PAGEUP:
+      List->MoveBy(-Active - Count + 1);
+      break;
+    case SB_PAGEDOWN:
+      List->MoveBy(2 * Count - Active - 2);
+      break;
+    case SB_THUMBPOSITION:
+      if (Pos == 0) List->First();
+      if (Pos == 1) List->MoveBy(-Active - Count + 1);
+      if (Pos == 3) List->MoveBy(2 * Count - Active - 2);
+      if (Pos == 4) List->Last();
+      break;
+    case SB_THUMBTRACK:
+      if (!List->IsSequenced()) return;
+      List->SetRecNo(Pos + 1);
+      break;
+    case SB_TOP:
+      List->First();
+      break;
+    default:
+      return;
+  }
+  SelectCurrentListRecord();
+}
+
+void TDBLookupGridKs::WndProc(TMessage& Message) {
+  switch (Message.Msg) {
+    case WM_GETDLGCODE:
+      Message.Result = DLGC_WANTARROWS | DLGC_WANTCHARS;
+      return;
+    case WM_SETFOCUS:
+      FSearchText.clear();
+      TCustomDBGridKs::WndProc(Message);
+      Invalidate();
+      return;
+    case WM_KILLFOCUS:
+      TCustomDBGridKs::WndProc(Message);
+      Invalidate();
+      return;
+    case WM_SETCURSOR: {
+      POINT P;
+      GetCursorPos(&P);
+      P = ScreenToClient(P);
+      if (SpecGridRow() >= 0 && MouseCoord(P.x, P.y).Y == SpecGridRow()) return;
+      break;
+    }
+    case WM_VSCROLL:
+      if (Message.LParam == 0) {
+        ScrollRequest(LOWORD(Message.WParam), static_cast<short>(HIWORD(Message.WParam)));
+        return;
+      }
+      break;
+    case WM_MOUSEWHEEL:
+      if (FListActive && ListDataSet()->Active()) {
+        int Active = DataLink()->ActiveRecord();
+        if (GET_WHEEL_DELTA_WPARAM(Message.WParam) < 0) {
+          ListDataSet()->MoveBy(DataLink()->RecordCount() - Active);
+        } else {
+          ListDataSet()->MoveBy(-(Active + 1));
+        }
+        SelectCurrentListRecord();
+      }
+      Message.Result = 1;
+      return;
+    case WM_TIMER:
+      if (Message.WParam == TrackTimerId) {
+        if (FTracking) TrackMouse();
+        return;
+      }
+      break;
+    case WM_CANCELMODE:
+      StopTracking();
+      break;
+    default:
+      break;
+  }
+  TCustomDBGridKs::WndProc(Message);
+}
+
+// --- painting
+
+void TDBLookupGridKs::GetCellParams(TColumnKs* Column, TFont* AFont, TColor& Background,
+                                   TGridDrawState State) {
+  TCustomDBGridKs::GetCellParams(Column, AFont, Background, State);
+  if (FKeyValue.IsNull() || !FListActive) return;
+  if (!VarEqualsKs(ListDataSet()->FieldValues(FKeyFieldNames), FKeyValue)) return;
+  Background = clHighlight;
+  AFont->SetColor(clHighlightText);
+}
+
+void TDBLookupGridKs::DrawCell(int ACol, int ARow, const RECT& ARect, TGridDrawState AState) {
+  if (ARow != SpecGridRow() || ARect.right <= ARect.left) {
+    TCustomDBGridKs::DrawCell(ACol, ARow, ARect, AState);
+    return;
+  }
+  int DataCol = RawToDataColumn(ACol);
+  TCanvas* C = Canvas();
+  TColumnKs* Column =
+      DataCol >= 0 && DataCol < Columns()->Count() ? Columns()->Items(DataCol) : nullptr;
+  C->Font()->Assign(FSpecRow->Font());
+  C->Brush()->SetColor(FSpecRow->Color());
+  if (FSpecRowSelected) {
+    C->Brush()->SetColor(clHighlight);
+    C->Font()->SetColor(clHighlightText);
+  }
+  TAlignment Alignment = Column ? Column->Alignment() : taLeftJustify;
+  WriteCellTextEx(ARect, true, 2, 1, FSpecRow->CellText(DataCol), Alignment, tlTop, false, false,
+                  0, 0);
+  if (FSpecRowSelected && ACol == ColCount() - 1) {
+    C->Font()->SetColor(clWindowText);
+    C->Brush()->SetColor(clWindow);
+    RECT Row = BoxRect(FixedCols(), ARow, ColCount() - 1, ARow);
+    DrawFocusRect(C->Handle(), &Row);
+  }
+}
+
+// --- popup
+
+TPopupDataGridKs::TPopupDataGridKs(TComponent* AOwner)
+    : TDBLookupGridKs(AOwner), FSizeGrip(new TSizeGripKs(this)) {
+  PopupMode = true;
+  FSizeGrip->SetParent(this);
+  FSizeGrip->SetVisible(true);
+  SetShowHint(true);
+  SetVisible(false);
+}
+
+void TPopupDataGridKs::CreateParams(TCreateParams& Params) {
+  TDBLookupGridKs::CreateParams(Params);
+  MakePopupParams(Params, Owner(), true);
+  Params.Style |= WS_CLIPSIBLINGS;
+}
+
+void TPopupDataGridKs::ShowAt(POINT Position) {
+  FVisible = true;
+  ShowPopupAt(this, Position);
+}
+
+void TPopupDataGridKs::KeyValueChanged() {
+  TDBLookupGridKs::KeyValueChanged();
+  if (FUserAction && OnUserKeyValueChange) OnUserKeyValueChange(this);
+}
+
+void TPopupDataGridKs::KeyDown(uint16_t& Key, TShiftState Shift) {
+  TFlagScope User(FUserAction);
+  TDBLookupGridKs::KeyDown(Key, Shift);
+}
+
+void TPopupDataGridKs::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  TFlagScope User(FUserAction);
+  TDBLookupGridKs::MouseDown(Button, Shift, X, Y);
+}
+
+void TPopupDataGridKs::MouseMove(TShiftState Shift, int X, int Y) {
+  TFlagScope User(FUserAction);
+  bool ButtonHeld = Shift.Contains(ssLeft) || Shift.Contains(ssRight) || Shift.Contains(ssMiddle);
+  if (!Tracking() && !ButtonHeld && !LookupDataLink()->ReadOnly() &&
+      IsDataOrSpecRow(MouseCoord(X, Y).Y)) {
+    // The selection follows the pointer.
+    SelectRowAtY(Y);
+    return;
+  }
+  TDBLookupGridKs::MouseMove(Shift, X, Y);
+}
+
+void TPopupDataGridKs::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  TFlagScope User(FUserAction);
+  bool Normal = GridState() == gsNormal;
+  TDBLookupGridKs::MouseUp(Button, Shift, X, Y);
+  if (!Normal) return;
+  RECT Client = ClientRect();
+  if (X < Client.left || X >= Client.right || Y < Client.top || Y >= Client.bottom) {
+    if (OnMouseCloseUp) OnMouseCloseUp(this, false);
+    return;
+  }
+  if (IsDataOrSpecRow(MouseCoord(X, Y).Y) && OnMouseCloseUp) OnMouseCloseUp(this, true);
+}
+
+void TPopupDataGridKs::WndProc(TMessage& Message) {
+  switch (Message.Msg) {
+    case WM_ERASEBKGND:
+      Message.Result = 1;
+      return;
+    case WM_MOUSEACTIVATE:
+      Message.Result = MA_NOACTIVATE;
+      return;
+    case WM_SIZEGRIPCORNER:
+      FSizeGrip->SetPosition(static_cast<TSizeGripPosition>(Message.WParam));
+      return;
+    case WM_SIZE:
+      TDBLookupGridKs::WndProc(Message);
+      FSizeGrip->SetPosition(sgpBottomRight);
+      FSizeGrip->AlignSizeGrip();
+      return;
+    case WM_WINDOWPOSCHANGING: {
+      auto* Pos = reinterpret_cast<WINDOWPOS*>(Message.LParam);
+      if (!(Pos->flags & SWP_NOSIZE)) {
+        Pos->cx = std::max(Pos->cx, GetSystemMetrics(SM_CXVSCROLL));
+        Pos->cy = std::max(Pos->cy, GetSystemMetrics(SM_CYVSCROLL));
+      }
+      break;
+    }
+    case WM_NCPAINT: {
+      TDBLookupGridKs::WndProc(Message);
+      HDC DC = GetWindowDC(Handle());
+      RECT R;
+      GetWindowRect(Handle(), &R);
+      OffsetRect(&R, -R.left, -R.top);
+      DrawEdge(DC, &R, BDR_RAISEDOUTER, BF_RECT);
+      ReleaseDC(Handle(), DC);
+      return;
+    }
+    default:
+      break;
+  }
+  TDBLookupGridKs::WndProc(Message);
+}

@@ -1,0 +1,193 @@
+// The lookup grid: the records of a list dataset, one of which the user
+// picks; the key fields of the picked record make the key value, held by
+// the grid or written into fields of an edited record. Its popup form is
+// the drop-down list of lookup columns and of the grid's cell editor.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "COMPONENTS/kslib/DBGridKs.h"
+#include "COMPONENTS/kslib/PopupCtrlsKs.h"
+
+class TDBLookupGridKs;
+
+// The link to the edited record.
+class TLookupGridDataLinkKs : public TDataLink {
+ public:
+  explicit TLookupGridDataLinkKs(TDBLookupGridKs* Grid) : FGrid(Grid) {}
+
+ protected:
+  void ActiveChanged() override;
+  void LayoutChanged() override;
+  void RecordChanged(TField* Field) override;
+  void FocusControl(TField*& Field) override;
+
+ private:
+  TDBLookupGridKs* FGrid;
+};
+
+// The tick count the incremental search reads (tests set their own).
+extern std::function<uint32_t()> LookupGridTickCount;
+
+class TDBLookupGridKs : public TCustomDBGridKs {
+ public:
+  explicit TDBLookupGridKs(TComponent* AOwner);
+  ~TDBLookupGridKs() override;
+
+  // The edited record's source (the list's is ListSource).
+  TDataSource* DataSource() const { return FDataLink->DataSource(); }
+  void SetDataSource(TDataSource* Value);
+  TLookupGridDataLinkKs* LookupDataLink() const { return FDataLink.get(); }
+  TDataSource* ListSource() const { return TCustomDBGridKs::DataSource(); }
+  void SetListSource(TDataSource* Value);
+  TDataSet* ListDataSet() const { return ListSource() ? ListSource()->DataSet() : nullptr; }
+
+  const AnsiString& DataFieldNames() const { return FDataFieldNames; }
+  void SetDataFieldNames(const AnsiString& Value);
+  const std::vector<TField*>& DataFields() const { return FDataFields; }
+  const AnsiString& DataKeyFieldNames() const { return FDataKeyFieldNames; }
+  const std::vector<TField*>& DataKeyFields() const { return FDataKeyFields; }
+  const AnsiString& KeyFieldNames() const { return FKeyFieldNames; }
+  void SetKeyFieldNames(const AnsiString& Value);
+  const std::vector<TField*>& KeyFields() const { return FKeyFields; }
+  const AnsiString& ListFieldNames() const { return FListFieldNames; }
+  void SetListFieldNames(const AnsiString& Value);
+  const std::vector<TField*>& ListFields() const { return FListFields; }
+  int ListFieldIndex() const { return FListFieldIndex; }
+  void SetListFieldIndex(int Value);
+  TField* ListField() const { return FListField; }
+  bool ListActive() const { return FListActive; }
+  bool LookupFieldMode() const { return FLookupFieldMode; }
+
+  const Variant& KeyValue() const { return FKeyValue; }
+  void SetKeyValue(const Variant& Value);
+  const AnsiString& SearchText() const { return FSearchText; }
+  const AnsiString& DisplayText() const { return FDisplayText; }
+  TSpecRowKs* SpecRow() const { return FSpecRow.get(); }
+  void SetSpecRow(TSpecRowKs* Value) { FSpecRow->Assign(Value); }
+  bool SpecRowSelected() const { return FSpecRowSelected; }
+  // Data rows the height shows, 1..100; the height follows.
+  int RowCount() const { return FRowCount; }
+  void SetRowCount(int Value);
+  // Bits: 1 column resize, 2 column lines, 4 row lines, 8 sort marking,
+  // 16 multi-column sort marking.
+  uint8_t LookupOptions() const { return FLookupOptions; }
+  void SetLookupOptions(uint8_t Value);
+  void SetShowTitles(bool Value);
+
+  virtual bool CanModifyKey();
+  virtual bool KeyValueFitsFields(const std::vector<TField*>& Fields, const Variant& Value);
+  virtual int BorderHeight();
+  virtual int SpecRowHeight();
+  virtual int DataRowHeight();
+  virtual void KeyValueChanged();
+  virtual void UpdateListPosition();
+  virtual void ProcessSearchKey(char Key);
+  virtual void SelectKeyValue(const Variant& Value);
+  virtual void SpecRowChanged();
+  virtual void UpdateDataFields();
+  virtual void UpdateListFields();
+  virtual bool LocateKey();
+
+  // The edited record changed (Field null: all of it).
+  void DataRecordChanged(TField* Field);
+  void SetBounds(int ALeft, int ATop, int AWidth, int AHeight) override;
+  void WndProc(TMessage& Message) override;
+
+  // Grid overrides.
+  void LinkActive(bool Value) override;
+  void RecordChanged() override;
+  void Scroll(int Distance) override;
+  void UpdateScrollBars() override;
+  void UpdateRowLayout() override;
+  void DefineFieldMap() override;
+  void GetDatasetFields(std::vector<TField*>& List) override;
+  int ExtraTitleRowCount() override;
+  bool RowSelectHighlighted() override { return FKeyRowCurrent; }
+
+ protected:
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+  void CreateParams(TCreateParams& Params) override;
+  void AfterCreateWnd() override;
+  void DrawCell(int ACol, int ARow, const RECT& ARect, TGridDrawState AState) override;
+  void GetCellParams(TColumnKs* Column, TFont* AFont, TColor& Background,
+                     TGridDrawState State) override;
+  void KeyDown(uint16_t& Key, TShiftState Shift) override;
+  void KeyPress(char& Key) override;
+  void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  void MouseMove(TShiftState Shift, int X, int Y) override;
+  void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+
+  // The list moves by Distance (Home and End by the first and last flags)
+  // and its current record becomes the key.
+  void MoveList(int Distance, bool ToFirst = false, bool ToLast = false);
+  void SelectCurrentListRecord();
+  void SelectSpecRow();
+  // The special row or the data row at the client Y becomes the key.
+  void SelectRowAtY(int Y);
+  // Data rows of the buffer and the grid row of the special row (-1 none).
+  int VisibleDataRows();
+  int SpecGridRow();
+  bool IsDataOrSpecRow(int ARow);
+  bool Tracking() const { return FTracking; }
+  void StopTracking();
+  bool PopupMode = false;
+
+ private:
+  void TrackMouse();
+  void ScrollRequest(int Code, int Pos);
+  void CheckNotLookupField();
+  void ApplyLookupOptions();
+  int TitleHeight();
+  // The buffer row holding the key, or -1.
+  int KeyBufferRow();
+
+  std::unique_ptr<TLookupGridDataLinkKs> FDataLink;
+  std::unique_ptr<TDataSource> FInternalSource;
+  std::unique_ptr<TSpecRowKs> FSpecRow;
+  AnsiString FDataFieldNames, FDataKeyFieldNames, FKeyFieldNames, FListFieldNames;
+  std::vector<TField*> FDataFields, FDataKeyFields, FKeyFields, FListFields;
+  TField* FListField = nullptr;
+  int FListFieldIndex = 0;
+  bool FListActive = false, FLookupFieldMode = false;
+  Variant FKeyValue = Variant::Null();
+  AnsiString FSearchText, FDisplayText;
+  bool FSpecRowSelected = false, FKeyRowCurrent = false, FSelectingKey = false;
+  int FRowCount = 7;
+  uint8_t FLookupOptions = 7;
+  bool FTracking = false;
+  int FTrackY = 0;
+  bool FInRowLayout = false;
+};
+
+// The drop-down form of lookup columns and of the cell editor: a borderless
+// popup with a size grip that never takes the focus from its editor.
+class TPopupDataGridKs : public TDBLookupGridKs {
+ public:
+  explicit TPopupDataGridKs(TComponent* AOwner);
+  TSizeGripKs* SizeGrip() const { return FSizeGrip; }
+  bool CanFocus() override { return false; }
+  void KeyValueChanged() override;
+  void WndProc(TMessage& Message) override;
+  // Shown at the screen point without activation.
+  void ShowAt(POINT Position);
+
+  // Accept: the user picked a row; false for a click outside.
+  std::function<void(TObject* Sender, bool Accept)> OnMouseCloseUp;
+  // The user, not code, changed the key value.
+  TNotifyEvent OnUserKeyValueChange;
+
+ protected:
+  void CreateParams(TCreateParams& Params) override;
+  void KeyDown(uint16_t& Key, TShiftState Shift) override;
+  void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  void MouseMove(TShiftState Shift, int X, int Y) override;
+  void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+
+ private:
+  TSizeGripKs* FSizeGrip;
+  bool FUserAction = false;
+};

@@ -1,0 +1,430 @@
+// The lookup grid on a form under Wine, over in-memory tables of cities and
+// orders, driven by real keys, clicks, wheel and scroll messages: the key
+// written is the chosen row's, the special row at both ends, incremental
+// search with its pause, keys that do not fit, lookup-field mode, the
+// errors, height snapping, and the popup dropped under an edit.
+#include "COMPONENTS/kslib/DBLookupGridsKs.h"
+
+#include <gtest/gtest.h>
+
+#include "EditorForm.h"
+#include "GridForm.h"
+#include "zynMemTable.h"
+
+namespace {
+
+const auto* const GridUnit = ::testing::AddGlobalTestEnvironment(new TGridUnitEnvironment);
+
+const char* const CityNames[] = {"Москва", "Мурманск", "Тверь",   "Тула",   "Омск",
+                                 "Орёл",   "Пермь",    "Псков",   "Самара", "Саратов",
+                                 "Томск",  "Уфа",      "Ярославль"};
+constexpr int CityCount = 13;
+int CodeOf(int Index) { return (Index + 1) * 10; }
+
+// A long name for the search limit.
+const AnsiString LongName(40, '\xE0');
+
+struct TLookupForm {
+  TzynMemTable Cities{nullptr};
+  TDataSource CitySource{nullptr};
+  TzynMemTable Orders{nullptr};
+  TDataSource OrderSource{nullptr};
+  TForm* Form = new TForm(Application);
+  TDBLookupGridKs* Grid = new TDBLookupGridKs(Form);
+
+  TLookupForm() {
+    Cities.FieldDefs()->Add("Code", ftInteger);
+    Cities.FieldDefs()->Add("Region", ftInteger);
+    Cities.FieldDefs()->Add("Name", ftString, 60);
+    Cities.Open();
+    // Narrow enough that no column scrolls sideways.
+    Cities.FieldByName("Name")->SetDisplayWidth(12);
+    for (int I = 0; I < CityCount; ++I) AppendValues(&Cities, {CodeOf(I), I % 3, CityNames[I]});
+    AppendValues(&Cities, {999, 9, LongName});
+    Cities.First();
+    CitySource.SetDataSet(&Cities);
+    Orders.FieldDefs()->Add("Id", ftInteger);
+    Orders.FieldDefs()->Add("CityCode", ftInteger);
+    Orders.FieldDefs()->Add("Region", ftInteger);
+    Orders.Open();
+    AppendValues(&Orders, {1, 20, 1});
+    Orders.First();
+    OrderSource.SetDataSet(&Orders);
+
+    Form->SetBounds(60, 60, 420, 360);
+    Grid->SetParent(Form);
+    Grid->SetBounds(10, 10, 380, 150);
+    Grid->SetListSource(&CitySource);
+    Grid->SetKeyFieldNames("Code");
+    Grid->SetListFieldNames("Name;Code");
+  }
+  ~TLookupForm() {
+    delete Form;
+    Orders.Close();
+    Cities.Close();
+  }
+  TLookupForm(const TLookupForm&) = delete;
+  TLookupForm& operator=(const TLookupForm&) = delete;
+
+  void Show() {
+    Form->Show();
+    SetForegroundWindow(Form->Handle());
+    PumpFor(30);
+    Grid->SetFocus();
+    PumpUntilFocused(Grid->Handle());
+  }
+  void Bind() {
+    Grid->SetDataSource(&OrderSource);
+    Grid->SetDataFieldNames("CityCode");
+  }
+  void Key(WORD Code, std::initializer_list<WORD> Modifiers = {}) {
+    PostKey(Code, Modifiers);
+    PumpFor(30);
+  }
+  void Text(const char* Typed) {
+    PostText(Typed);
+    PumpFor(30);
+  }
+  // The client point in the middle of a grid row.
+  POINT RowPoint(int GridRow) {
+    RECT R = Grid->CellRect(0, GridRow);
+    return POINT{(R.left + R.right) / 2, (R.top + R.bottom) / 2};
+  }
+  void ClickRow(int GridRow) {
+    PostClickOn(Grid->Handle(), RowPoint(GridRow));
+    PumpFor(50);
+  }
+  int BufferedRows() { return Grid->DataLink()->RecordCount(); }
+  // -1 for Null.
+  int OrderCity() {
+    TField* Field = Orders.FieldByName("CityCode");
+    return Field->IsNull() ? -1 : Field->AsInteger();
+  }
+};
+
+// The search clock, moved by the test.
+struct TSearchClock {
+  uint32_t Now = 100000;
+  std::function<uint32_t()> Saved = LookupGridTickCount;
+  TSearchClock() {
+    LookupGridTickCount = [this] { return Now; };
+  }
+  ~TSearchClock() { LookupGridTickCount = Saved; }
+};
+
+TEST(DBLookupGrid, HeightSnapsToWholeRowsAndRowCountIsClamped) {
+  TLookupForm F;
+  F.Show();
+  const struct {
+    int Asked, Rows;
+  } Cases[] = {{0, 1}, {101, 100}, {5, 5}, {1, 1}};
+  for (const auto& C : Cases) {
+    F.Grid->SetRowCount(C.Asked);
+    EXPECT_EQ(F.Grid->RowCount(), C.Rows) << C.Asked;
+  }
+  F.Grid->SetRowCount(5);
+  int Height = F.Grid->Height(), Row = F.Grid->DataRowHeight();
+  F.Grid->SetBounds(10, 10, 380, Height + Row / 2);
+  EXPECT_EQ(F.Grid->Height(), Height) << "a part of a row is cut off";
+  EXPECT_EQ(F.Grid->RowCount(), 5);
+  F.Grid->SetBounds(10, 10, 380, Height + Row);
+  EXPECT_EQ(F.Grid->RowCount(), 6);
+  EXPECT_EQ(F.Grid->Height(), Height + Row);
+  PumpFor(30);
+  EXPECT_EQ(F.BufferedRows(), 6) << "the rows the height shows are the list's buffer";
+
+  // The special row takes one row more of height, not one data row less.
+  F.Grid->SpecRow()->SetVisible(true);
+  EXPECT_EQ(F.Grid->RowCount(), 6);
+  EXPECT_EQ(F.Grid->Height(), Height + 2 * Row);
+}
+
+TEST(DBLookupGrid, LookupOptionsMapOntoTheGridsOptions) {
+  TDBLookupGridKs Grid(nullptr);
+  const struct {
+    uint8_t Bits;
+    bool Resize, ColLines, RowLines, AutoSort, MultiSort;
+  } Cases[] = {{0, false, false, false, false, false},
+               {7, true, true, true, false, false},
+               {2 | 8, false, true, false, true, false},
+               {4 | 16, false, false, true, false, true}};
+  for (const auto& C : Cases) {
+    Grid.SetLookupOptions(C.Bits);
+    EXPECT_EQ(Grid.Options().Contains(dgColumnResize), C.Resize) << int(C.Bits);
+    EXPECT_EQ(Grid.Options().Contains(dgColLines), C.ColLines) << int(C.Bits);
+    EXPECT_EQ(Grid.Options().Contains(dgRowLines), C.RowLines) << int(C.Bits);
+    EXPECT_EQ(Grid.OptionsKs().Contains(dghAutoSortMarking), C.AutoSort) << int(C.Bits);
+    EXPECT_EQ(Grid.OptionsKs().Contains(dghMultiSortMarking), C.MultiSort) << int(C.Bits);
+  }
+}
+
+TEST(DBLookupGrid, KeyValueLocatesTheListAndAnUnknownKeyShowsNoOtherRecordsText) {
+  TLookupForm F;
+  F.Show();
+  EXPECT_TRUE(F.Grid->KeyValue().IsNull());
+  F.Grid->SetKeyValue(30);
+  EXPECT_EQ(F.Cities.FieldByName("Code")->AsInteger(), 30);
+  EXPECT_EQ(F.Grid->DisplayText(), AnsiString("Тверь"));
+  EXPECT_TRUE(F.Grid->RowSelectHighlighted()) << "the key's row is the current row";
+
+  F.Grid->SetKeyValue(12345);
+  EXPECT_EQ(F.Cities.FieldByName("Code")->AsInteger(), 10) << "the list goes to its first record";
+  EXPECT_EQ(F.Grid->DisplayText(), AnsiString());
+  EXPECT_FALSE(F.Grid->RowSelectHighlighted());
+
+  // With a special row that shows for keys not in the list.
+  F.Grid->SpecRow()->SetCellsText("<нет>;");
+  F.Grid->SpecRow()->SetValue(0);
+  F.Grid->SpecRow()->SetVisible(true);
+  F.Grid->SetKeyValue(777);
+  EXPECT_TRUE(F.Grid->SpecRowSelected());
+  EXPECT_EQ(F.Grid->DisplayText(), AnsiString("<нет>"));
+  F.Grid->SetKeyValue(0);
+  EXPECT_TRUE(F.Grid->SpecRowSelected());
+  F.Grid->SetKeyValue(40);
+  EXPECT_FALSE(F.Grid->SpecRowSelected());
+  EXPECT_EQ(F.Grid->DisplayText(), AnsiString("Тула"));
+}
+
+TEST(DBLookupGrid, KeysMoveTheListAndWriteTheChosenRowsKey) {
+  TLookupForm F;
+  F.Bind();
+  F.Grid->SpecRow()->SetCellsText("(все)");
+  F.Grid->SpecRow()->SetVisible(true);
+  F.Show();
+  EXPECT_EQ(F.Grid->KeyValue(), Variant(20)) << "the edited record's key";
+  int Page = F.BufferedRows() - 1;
+  ASSERT_GT(Page, 1);
+  const struct {
+    WORD Key;
+    int Code;
+  } Steps[] = {{VK_DOWN, 30},
+               {VK_RIGHT, 40},
+               {VK_END, 999},
+               {VK_HOME, 10},
+               {VK_NEXT, 10 + Page * 10},
+               {VK_PRIOR, 10},
+               {VK_UP, -1},  // the special row: its value, Null
+               {VK_DOWN, 10},
+               {VK_LEFT, -1}};
+  for (const auto& S : Steps) {
+    F.Key(S.Key);
+    if (S.Code < 0) {
+      EXPECT_EQ(F.OrderCity(), -1) << S.Key;
+      EXPECT_TRUE(F.Grid->SpecRowSelected()) << S.Key;
+      EXPECT_EQ(F.Grid->DisplayText(), AnsiString("(все)"));
+    } else {
+      EXPECT_EQ(F.OrderCity(), S.Code) << S.Key;
+      EXPECT_EQ(F.Grid->KeyValue(), Variant(S.Code)) << S.Key;
+      EXPECT_EQ(F.Cities.FieldByName("Code")->AsInteger(), S.Code) << S.Key;
+    }
+  }
+  // A read-only link moves nothing.
+  F.Key(VK_DOWN);
+  F.Grid->LookupDataLink()->SetReadOnly(true);
+  F.Key(VK_DOWN);
+  EXPECT_EQ(F.OrderCity(), 10);
+}
+
+TEST(DBLookupGrid, IncrementalSearchExtendsTheTextWithinThePause) {
+  TSearchClock Clock;
+  TLookupForm F;
+  F.Bind();
+  F.Show();
+  F.Text("му");
+  EXPECT_EQ(F.OrderCity(), 20) << "Мурманск";
+  EXPECT_EQ(F.Grid->SearchText(), AnsiString("му"));
+  F.Text("х");  // nothing starts with it: the text stays
+  EXPECT_EQ(F.Grid->SearchText(), AnsiString("му"));
+  Clock.Now += 2001;
+  F.Text("т");
+  EXPECT_EQ(F.Grid->SearchText(), AnsiString("т")) << "after the pause a new search";
+  EXPECT_EQ(F.OrderCity(), 30) << "Тверь";
+  Clock.Now += 2000;
+  F.Text("у");
+  EXPECT_EQ(F.OrderCity(), 40) << "Тула: exactly the pause still extends";
+  F.Key(VK_BACK);
+  EXPECT_EQ(F.Grid->SearchText(), AnsiString());
+
+  Clock.Now += 5000;
+  F.Text(AnsiString(40, '\xE0').c_str());
+  EXPECT_EQ(F.Grid->SearchText().size(), 32u) << "the text stops growing at 32 characters";
+  EXPECT_EQ(F.OrderCity(), 999);
+
+  // A list field that is not a string does not search.
+  Clock.Now += 5000;
+  F.Grid->SetListFieldNames("Code;Name");
+  F.Text("1");
+  EXPECT_EQ(F.Grid->SearchText().size(), 32u);
+  EXPECT_EQ(F.OrderCity(), 999);
+}
+
+TEST(DBLookupGrid, ClicksWheelAndScrollRequestsPickTheRowUnderThem) {
+  TLookupForm F;
+  F.Bind();
+  F.Grid->SpecRow()->SetVisible(true);
+  F.Grid->SpecRow()->SetValue(-1);
+  F.Show();
+  F.Key(VK_HOME);  // the first record at the top
+  int Title = F.Grid->TitleOffset();
+  F.ClickRow(Title + 2);
+  EXPECT_EQ(F.OrderCity(), 30) << "the third row";
+  F.ClickRow(Title - 1);
+  EXPECT_TRUE(F.Grid->SpecRowSelected());
+  EXPECT_EQ(F.OrderCity(), -1);
+  F.ClickRow(Title);
+  EXPECT_EQ(F.OrderCity(), 10);
+
+  int Rows = F.BufferedRows();
+  SendMessageA(F.Grid->Handle(), WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)), 0);
+  EXPECT_EQ(F.OrderCity(), CodeOf(Rows)) << "one row below the last shown";
+  SendMessageA(F.Grid->Handle(), WM_VSCROLL, SB_TOP, 0);
+  EXPECT_EQ(F.OrderCity(), 10);
+  SendMessageA(F.Grid->Handle(), WM_VSCROLL, SB_LINEDOWN, 0);
+  EXPECT_EQ(F.OrderCity(), CodeOf(Rows));
+  SendMessageA(F.Grid->Handle(), WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 4), 0);
+  EXPECT_EQ(F.OrderCity(), 999);
+  SCROLLINFO SI{sizeof SI, SIF_ALL, 0, 0, 0, 0, 0};
+  GetScrollInfo(F.Grid->Handle(), SB_VERT, &SI);
+  EXPECT_EQ(SI.nMax, CityCount) << "records - 1";
+  EXPECT_EQ(static_cast<int>(SI.nPage), Rows);
+}
+
+TEST(DBLookupGrid, TwoKeyFieldsTakeAnArrayAndAKeyThatDoesNotFitIsNotLocated) {
+  TLookupForm F;
+  F.Show();
+  F.Grid->SetKeyFieldNames("Region;Code");
+  F.Grid->SetKeyValue(VarArrayOf({2, 60}));
+  EXPECT_EQ(F.Grid->DisplayText(), AnsiString("Орёл"));
+  F.Grid->SetKeyValue(60);
+  EXPECT_EQ(F.Grid->DisplayText(), AnsiString()) << "a scalar for two fields";
+  EXPECT_EQ(F.Cities.FieldByName("Code")->AsInteger(), 10);
+  F.Grid->SetKeyValue(VarArrayOf({2, 60, 1}));
+  EXPECT_EQ(F.Grid->DisplayText(), AnsiString()) << "three values for two fields";
+
+  // Written into two fields of the edited record.
+  F.Grid->SetDataSource(&F.OrderSource);
+  F.Grid->SetDataFieldNames("Region;CityCode");
+  EXPECT_EQ(F.Grid->DisplayText(), AnsiString("Мурманск")) << "the record's (1, 20)";
+  F.Key(VK_DOWN);
+  EXPECT_EQ(F.Orders.FieldByName("Region")->AsInteger(), 2);
+  EXPECT_EQ(F.OrderCity(), 30);
+}
+
+TEST(DBLookupGrid, ALookupFieldGivesTheListAndItsKeysAndLocksThem) {
+  TLookupForm F;
+  TArrayDataSet Orders(nullptr);
+  auto Add = [&](const char* Name, TFieldType Type, TFieldKind Kind) {
+    TField* Field = DefaultFieldClass(Type)(&Orders);
+    Field->SetFieldName(Name);
+    Field->SetFieldKind(Kind);
+    if (Type == ftString) Field->SetSize(60);
+    Field->SetDataSet(&Orders);
+    return Field;
+  };
+  Add("Id", ftInteger, fkData);
+  Add("CityCode", ftInteger, fkData);
+  TField* City = Add("City", ftString, fkLookup);
+  City->SetLookupDataSet(&F.Cities);
+  City->SetKeyFields("CityCode");
+  City->SetLookupKeyFields("Code");
+  City->SetLookupResultField("Name");
+  Orders.Open();
+  AppendValues(&Orders, {1, 50});
+  Orders.First();
+  TDataSource Source(nullptr);
+  Source.SetDataSet(&Orders);
+
+  auto* Grid = new TDBLookupGridKs(F.Form);
+  Grid->SetParent(F.Form);
+  Grid->SetBounds(10, 180, 380, 120);
+  Grid->SetDataSource(&Source);
+  Grid->SetDataFieldNames("City");
+  F.Show();
+  EXPECT_TRUE(Grid->LookupFieldMode());
+  EXPECT_EQ(Grid->KeyFieldNames(), AnsiString("Code"));
+  EXPECT_EQ(Grid->DataKeyFieldNames(), AnsiString("CityCode"));
+  EXPECT_EQ(Grid->ListField()->FieldName(), AnsiString("Name"));
+  EXPECT_EQ(Grid->DisplayText(), AnsiString("Омск"));
+
+  // The errors, each leaving the grid as it was.
+  const struct {
+    std::function<void()> Action;
+    const char* Message;
+  } Errors[] = {
+      {[&] { Grid->SetKeyFieldNames("Region"); },
+       "Свойство уже определено поисковым полем (lookup field)"},
+      {[&] { Grid->SetListSource(&F.CitySource); },
+       "Свойство уже определено поисковым полем (lookup field)"},
+  };
+  for (const auto& E : Errors) {
+    try {
+      E.Action();
+      ADD_FAILURE() << E.Message;
+    } catch (EDatabaseError& Error) {
+      EXPECT_EQ(Error.Message(), AnsiString(E.Message));
+    }
+    EXPECT_EQ(Grid->KeyFieldNames(), AnsiString("Code"));
+  }
+  Grid->SetDataFieldNames("CityCode");
+  EXPECT_FALSE(Grid->LookupFieldMode());
+  EXPECT_EQ(Grid->KeyFieldNames(), AnsiString());
+  delete Grid;
+  Orders.Close();
+}
+
+TEST(DBLookupGrid, AListLinkedToTheEditedRecordIsACircularLink) {
+  TLookupForm F;
+  F.Orders.SetMasterSource(&F.CitySource);
+  F.Grid->SetDataSource(&F.OrderSource);
+  try {
+    F.Grid->SetDataFieldNames("CityCode");
+    ADD_FAILURE();
+  } catch (EDatabaseError& Error) {
+    EXPECT_EQ(Error.Message(), AnsiString("Циклические связи данных не разрешены"));
+  }
+  F.Grid->LookupDataLink()->SetDataSourceFixed(true);
+  try {
+    F.Grid->SetKeyFieldNames("Name");
+    ADD_FAILURE();
+  } catch (EDatabaseError& Error) {
+    EXPECT_EQ(Error.Message(), AnsiString("Операция не разрешена в DBCtrlGrid"));
+  }
+  EXPECT_EQ(F.Grid->KeyFieldNames(), AnsiString("Code"));
+  F.Grid->LookupDataLink()->SetDataSourceFixed(false);
+}
+
+TEST(DBLookupGrid, ThePopupUnderAnEditNeverTakesTheFocus) {
+  TLookupForm Data;
+  TEditorForm<TEdit> F;
+  F.Show();
+  auto* Popup = new TPopupDataGridKs(F.Edit);
+  Popup->SetListSource(&Data.CitySource);
+  Popup->SetKeyFieldNames("Code");
+  Popup->SetListFieldNames("Name");
+  Popup->SetBounds(0, 0, 200, 120);
+  int Accepted = 0, Refused = 0, UserChanges = 0;
+  Popup->OnMouseCloseUp = [&](TObject*, bool Accept) { ++(Accept ? Accepted : Refused); };
+  Popup->OnUserKeyValueChange = [&](TObject*) { ++UserChanges; };
+  Popup->SetKeyValue(10);  // the first record at the top
+  EXPECT_EQ(UserChanges, 0) << "a change by code";
+  Popup->ShowAt(DropDownUnderControl(F.Edit, Popup, daLeft));
+  PumpFor(50);
+  EXPECT_TRUE(IsWindowVisible(Popup->Handle()));
+  EXPECT_EQ(GetWindowLongPtrA(Popup->Handle(), GWL_STYLE) & (WS_POPUP | WS_CHILD), WS_POPUP);
+  EXPECT_TRUE(GetWindowLongPtrA(Popup->Handle(), GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
+  EXPECT_FALSE(Popup->CanFocus());
+
+  RECT Cell = Popup->CellRect(0, Popup->TitleOffset() + 2);
+  PostClickOn(Popup->Handle(), POINT{Cell.left + 5, (Cell.top + Cell.bottom) / 2});
+  PumpFor(80);
+  EXPECT_EQ(GetFocus(), F.Edit->Handle()) << "the focus stays in the edit";
+  EXPECT_EQ(GetActiveWindow(), F.Form->Handle());
+  EXPECT_EQ(Popup->KeyValue(), Variant(30));
+  EXPECT_EQ(Accepted, 1);
+  EXPECT_EQ(Refused, 0);
+  EXPECT_GE(UserChanges, 1);
+  delete Popup;
+}
+
+}  // namespace
