@@ -22,3 +22,19 @@ class EIBSQLError : public EIBInterBaseError {
 // exceptions pass unchanged. ExecSQL prepares first when needed.
 void PrepareSQL(TIBSQL& Statement);
 void ExecSQL(TIBSQL& Statement);
+
+// Closes the statement on every way out, a failure to close kept in when
+// another error is already on its way.
+class TCloseAfterUse {
+ public:
+  explicit TCloseAfterUse(TIBSQL& Statement) : FStatement(Statement) {}
+  ~TCloseAfterUse() {
+    try {
+      FStatement.Close();
+    } catch (const std::exception&) {
+    }
+  }
+
+ private:
+  TIBSQL& FStatement;
+};

@@ -7,10 +7,11 @@
 #include "EIBSQL.h"
 #include "SDSCatalog.h"
 #include "SDSFieldTransfer.h"
+#include "SDSWriter.h"
 #include "SDatabase.h"
+#include "db/DataSource.h"
 #include "ibclient/IBError.h"
 #include "ibclient/IBSQL.h"
-#include "db/DataSource.h"
 
 namespace {
 
@@ -20,6 +21,15 @@ constexpr uint32_t ListBit = 0x40000000u;
 void SetStateBit(uint32_t& State, uint32_t Bit, bool On) { State = On ? State | Bit : State & ~Bit; }
 
 }  // namespace
+
+ESDS_IBError::ESDS_IBError(const std::exception& E, TSDS* ADataSet, int AOperation,
+                           const AnsiString& ASQLText)
+    : EIBInterBaseError(0, 0, E.what()), DataSet(ADataSet), Operation(AOperation), SQLText(ASQLText) {
+  if (const auto* server = dynamic_cast<const EIBInterBaseError*>(&E)) {
+    SQLCode = server->SQLCode;
+    IBErrorCode = server->IBErrorCode;
+  }
+}
 
 void RaiseHintError(const AnsiString& Message) { throw EHintError(Message); }
 
@@ -230,7 +240,9 @@ void TSDS::GenerateSQL() {
   source.ServerCondition = ServerCondition();
   source.ChangesResolved = FOptions.Contains(dsoChangesResolved);
   source.LoadAllFields = FOptions.Contains(dsoLoadAllFields);
-  const TSDSStatements sql = GenerateStatements(source);
+  TSDSStatements sql = GenerateStatements(source);
+  // The new row's key comes back from the insert itself.
+  if (!sql.Insert.empty()) sql.Insert += "\nreturning RDB$DB_KEY as IBX_INTERNAL_DBKEY";
   const AnsiString* texts[] = {&sql.Select, &sql.Refresh, &sql.Insert, &sql.Update,
                                &sql.Delete, &sql.RefreshByKey, &sql.UpdateByKey, &sql.DeleteByKey};
   for (size_t i = 0; i < FStatements.size(); ++i) FStatements[i]->SetSQLText(*texts[i]);
@@ -483,4 +495,165 @@ void TSDS::DoOnNewRecord() {
   } else if (levels) {
     throw EAssertionFailed("Не вычислен индекс поля SYS$STATE", "COMPONENTS/SDS", __LINE__);
   }
+}
+
+// ---- Writing changes -------------------------------------------------------------------------
+
+TAccess TSDS::GetAccess(unsigned Sources) const {
+  if ((Sources & (asMasterAccess | asMasterAccessTmp)) && !FMasterDataset)
+    throw EAssertionFailed("MasterDataSet must be defined.", "COMPONENTS/SDS", __LINE__);
+  TAccess result = acFull;
+  const auto ask = [&](const TSDSAccessEvent& Event) {
+    if (!Event) return;
+    TAccess access = acFull;
+    Event(this, access);
+    result = std::min(result, access);
+  };
+  if (Sources & asMasterAccess) ask(FMasterDataset->OnGetAccess);
+  if (Sources & asMasterAccessTmp) ask(FMasterDataset->OnGetAccessTmp);
+  if (Sources & asOwnAccess) ask(OnGetAccess);
+  return result;
+}
+
+void TSDS::CheckFullAccess() const {
+  if (GetAccess(asOwnAccess) != acFull) throw Exception("Операция блокирована доп. ограничением");
+}
+
+int64_t TSDS::DBKey() const {
+  uint8_t bytes[8] = {};
+  if (!FDBKeyField || !FDBKeyField->GetData(bytes)) return 0;
+  int64_t key = 0;
+  std::memcpy(&key, bytes, sizeof key);
+  return key;
+}
+
+void TSDS::CheckMasterInBrowse() const {
+  const TDataSource* master = MasterSource();
+  if (HasMasterFields() && master && master->State() != dsBrowse && !FOptions.Contains(dsoDontCheckMasterInBrowse))
+    RaiseHintError("Завершите ввод/корректировку головной записи.");
+}
+
+void TSDS::ReportCommittedFailure() {
+  if (std::exception_ptr failure = std::exchange(FCommittedFailure, nullptr)) std::rethrow_exception(failure);
+}
+
+void TSDS::DoBeforeInsert() {
+  if (FInternalLoading) return;
+  TzynCustomMemTable::DoBeforeInsert();
+  if (!HasMasterFields() || !MasterSource()) return;
+  CheckMasterInBrowse();
+  const TDataSet* master = MasterSource()->DataSet();
+  if (master && master->Bof() && master->Eof()) RaiseHintError("Нет головной записи !");
+}
+
+void TSDS::DoAfterInsert() {
+  if (!FInternalLoading) TzynCustomMemTable::DoAfterInsert();
+}
+
+void TSDS::DoBeforeEdit() {
+  if (FInternalLoading) return;
+  TzynCustomMemTable::DoBeforeEdit();
+  CheckFullAccess();
+  if (!FOptions.Contains(dsoChangesResolved) || !FDataLoaded) return;
+  CheckMasterInBrowse();
+  TSDSWriter(*this).LockForEdit();
+}
+
+void TSDS::InternalEdit() {
+  try {
+    TzynCustomMemTable::InternalEdit();
+  } catch (...) {
+    // The lock taken for this edit goes with it.
+    if (!FInternalLoading && FOptions.Contains(dsoChangesResolved) && FDataLoaded) TSDSWriter(*this).UnlockQuietly();
+    throw;
+  }
+}
+
+void TSDS::DoAfterEdit() {
+  if (FInternalLoading) return;
+  if (FOptions.Contains(dsoRefreshBeforeEdit)) {
+    try {
+      TSDSWriter(*this).RereadRecord();
+    } catch (const std::exception&) {
+      Cancel();
+      throw Exception(SRecordMaybeDeleted);
+    }
+  }
+  TzynCustomMemTable::DoAfterEdit();
+}
+
+void TSDS::DoBeforePost() {
+  if (FInternalLoading) return;
+  TzynCustomMemTable::DoBeforePost();
+  TSDSWriter writer(*this);
+  writer.PrepareRecord();
+  CheckFullAccess();
+  if (FOptions.Contains(dsoChangesResolved) && FDataLoaded) writer.Post();
+}
+
+void TSDS::DoAfterPost() {
+  if (FInternalLoading) return;
+  TzynCustomMemTable::DoAfterPost();
+  ReportCommittedFailure();
+}
+
+void TSDS::DoAfterCancel() {
+  if (FInternalLoading) return;
+  if (FOptions.Contains(dsoChangesResolved) && FDataLoaded) TzynCustomMemTable::DoAfterCancel();
+  TSDSWriter(*this).UnlockQuietly();
+}
+
+void TSDS::DoBeforeDelete() {
+  if (FInternalLoading) return;
+  TzynCustomMemTable::DoBeforeDelete();
+  CheckFullAccess();
+  CheckMasterInBrowse();
+  if (FOptions.Contains(dsoVirtualDelete)) {
+    VirtualDelete();
+    Abort();
+  }
+  TSDSWriter writer(*this);
+  if (!FOptions.Contains(dsoChangesResolved)) {
+    if (FOptions.Contains(dsoCascadeDeleteDetail)) writer.CascadeDelete();
+    return;
+  }
+  writer.Delete();
+}
+
+void TSDS::DoAfterDelete() {
+  if (FInternalLoading) return;
+  TzynCustomMemTable::DoAfterDelete();
+  ReportCommittedFailure();
+}
+
+void TSDS::DoBeforeScroll() {
+  if (!FInternalLoading) TzynCustomMemTable::DoBeforeScroll();
+}
+
+void TSDS::DoAfterScroll() {
+  if (!FInternalLoading) TzynCustomMemTable::DoAfterScroll();
+}
+
+void TSDS::VirtualDelete() {
+  if (!FStateField) throw EAssertionFailed("Не вычислен индекс поля STATE", "COMPONENTS/SDS", __LINE__);
+  if (FOptions.Contains(dsoCascadeDeleteDetail)) TSDSWriter(*this).CascadeDelete();
+  struct TSavedHandlers {
+    TSDS& DS;
+    TDataSetNotifyEvent BeforeEdit = std::exchange(DS.BeforeEdit, nullptr);
+    TDataSetNotifyEvent AfterEdit = std::exchange(DS.AfterEdit, nullptr);
+    TDataSetNotifyEvent BeforePost = std::exchange(DS.BeforePost, nullptr);
+    TDataSetNotifyEvent AfterPost = std::exchange(DS.AfterPost, nullptr);
+    ~TSavedHandlers() {
+      DS.BeforeEdit = BeforeEdit;
+      DS.AfterEdit = AfterEdit;
+      DS.BeforePost = BeforePost;
+      DS.AfterPost = AfterPost;
+    }
+  } saved{*this};
+  Edit();
+  uint32_t state = static_cast<uint32_t>(FStateField->AsInteger());
+  SetDeletedState(state, true);
+  FStateField->SetAsInteger(static_cast<int32_t>(state));
+  Post();
+  TzynCustomMemTable::DoAfterDelete();
 }

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <utility>
@@ -17,6 +18,8 @@ class TIBDatabase;
 class TIBSQL;
 class TSDatabase;
 class TIBTransaction;
+class TSDS;
+class TSDSWriter;
 
 enum TSDSOption : uint8_t {
   dsoChangesResolved,
@@ -67,7 +70,16 @@ class EHintError : public Exception {
 };
 [[noreturn]] void RaiseHintError(const AnsiString& Message);
 
-class TSDS;
+// Access levels; only full access lets a change through.
+enum TAccess : uint8_t { acNone, acPartial, acFull };
+// Whose access events GetAccess asks.
+enum TAccessSource : unsigned { asMasterAccess = 1, asMasterAccessTmp = 2, asOwnAccess = 4 };
+using TSDSAccessEvent = std::function<void(const TSDS* sds, TAccess& access)>;
+// OnLogEvent's operation: 0 insert, 1 update, 2 delete.
+using TLogEvent = std::function<void(const TSDS* sds, int OperationType)>;
+
+// The operation codes of ESDS_IBError and of change notifications.
+enum TSDSOperation : int { soUpdate = 0, soInsert = 1, soDelete = 2 };
 
 // A write statement failed: the server's error with the dataset, the
 // operation (1 insert, 0 update, 2 delete) and the statement's text.
@@ -75,6 +87,8 @@ class ESDS_IBError : public EIBInterBaseError {
  public:
   ESDS_IBError(const EIBInterBaseError& E, TSDS* ADataSet, int AOperation, const AnsiString& ASQLText)
       : EIBInterBaseError(E), DataSet(ADataSet), Operation(AOperation), SQLText(ASQLText) {}
+  // Any other failure of the write, the server's codes kept when it is one.
+  ESDS_IBError(const std::exception& E, TSDS* ADataSet, int AOperation, const AnsiString& ASQLText);
   TSDS* DataSet;
   int Operation;
   AnsiString SQLText;
@@ -132,6 +146,17 @@ class TSDS : public TzynCustomMemTable {
   // Fired for each appended record of a load, before it is posted; a
   // handler that posts or cancels it decides for itself.
   std::function<void(TDataSet*)> OnRecordLoaded;
+  // Asked before an edit, a post or a delete; anything below full access
+  // refuses it.
+  TSDSAccessEvent OnGetAccess;
+  TSDSAccessEvent OnGetAccessTmp;
+  // Fired when a change has been written.
+  TLogEvent OnLogEvent;
+
+  // The lowest level the asked sources' events leave (full without events).
+  TAccess GetAccess(unsigned Sources) const;
+  // The current record's row key as one 64-bit value; 0 for none.
+  int64_t DBKey() const;
 
   // The statements; GenerateSQL fills their texts.
   TIBSQL* SelectSQL() const { return FStatements[0].get(); }
@@ -208,9 +233,25 @@ class TSDS : public TzynCustomMemTable {
 
  protected:
   void DoOnNewRecord() override;
+  // Each change is written to the server before it is made in memory; a
+  // failure after the commit is reported once the memory post or delete is
+  // done. Nothing of this runs while the dataset changes itself.
+  void DoBeforeInsert() override;
+  void DoAfterInsert() override;
+  void DoBeforeEdit() override;
+  void InternalEdit() override;
+  void DoAfterEdit() override;
+  void DoBeforePost() override;
+  void DoAfterPost() override;
+  void DoAfterCancel() override;
+  void DoBeforeDelete() override;
+  void DoAfterDelete() override;
+  void DoBeforeScroll() override;
+  void DoAfterScroll() override;
   void Notification(TComponent* AComponent, TOperation Operation) override;
 
  private:
+  friend class TSDSWriter;
   void BindSystemFields();
   void ResetSystemFields();
   // The structure from the server, and the records with dsoLoadData; true
@@ -222,6 +263,13 @@ class TSDS : public TzynCustomMemTable {
   void FireAfterDataLoaded();
   // Each detail field's name with its master field, in the link's order.
   std::vector<std::pair<AnsiString, TField*>> MasterPairs() const;
+  void CheckFullAccess() const;
+  // The master/detail checks before an insert, edit or delete.
+  void CheckMasterInBrowse() const;
+  // Marks the record deleted through an update and keeps it in memory.
+  void VirtualDelete();
+  // Raises what failed after a change was committed, once.
+  void ReportCommittedFailure();
   void ReadCommandFieldDefs();
   // The TSDatabase whose catalogue cache is on, else null.
   TSDatabase* CachingDatabase() const;
@@ -250,4 +298,5 @@ class TSDS : public TzynCustomMemTable {
   TField* FPIDField = nullptr;
   TField* FStateField = nullptr;
   TField* FAutoIncField = nullptr;
+  std::exception_ptr FCommittedFailure;
 };

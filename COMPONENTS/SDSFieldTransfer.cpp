@@ -118,6 +118,33 @@ void SetParamFromField(TIBSQLVar& Param, const TField& Field) {
   }
 }
 
+void SetParamFromValue(TIBSQLVar& Param, const TField& Field, const Variant& Value) {
+  if (VarIsNull(Value) || VarIsEmpty(Value)) {
+    Param.Clear();
+    return;
+  }
+  switch (TransferOf(Field.DataType())) {
+    case TSDSTransfer::Integer:
+      Param.SetAsInteger(Value.AsInteger());
+      break;
+    case TSDSTransfer::Float:
+      Param.SetAsDouble(Value.AsDouble());
+      break;
+    case TSDSTransfer::Exact:
+      Param.SetAsCurrency(Value.AsCurrency());
+      break;
+    case TSDSTransfer::DateTime:
+      Param.SetAsDateTime(Value.AsDateTime());
+      break;
+    case TSDSTransfer::Int64:
+      Param.SetAsInt64(Value.AsInt64());
+      break;
+    default:
+      Param.SetAsString(VarToStr(Value));
+      break;
+  }
+}
+
 TSDSFieldsUnlocked::TSDSFieldsUnlocked(TFields& Fields) {
   FSaved.reserve(Fields.Count());
   for (int i = 0; i < Fields.Count(); ++i) {

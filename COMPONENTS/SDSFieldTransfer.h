@@ -51,6 +51,8 @@ class TSDSFieldTransfer {
 // A parameter takes the field's value by the field's type (null clears it);
 // scaled numbers exactly.
 void SetParamFromField(TIBSQLVar& Param, const TField& Field);
+// The same for a value of the field read another way (its old value).
+void SetParamFromValue(TIBSQLVar& Param, const TField& Field, const Variant& Value);
 
 // Every field not required, writable and without change and validate
 // events for the life of the scope, all put back however it ends.

@@ -8,22 +8,6 @@ namespace {
 
 constexpr size_t AuditTextLimit = 4000;
 
-// Closes the statement on every way out, a failure to close kept in when
-// another error is already on its way.
-class TCloseAfterUse {
- public:
-  explicit TCloseAfterUse(TIBSQL& Statement) : FStatement(Statement) {}
-  ~TCloseAfterUse() {
-    try {
-      FStatement.Close();
-    } catch (const std::exception&) {
-    }
-  }
-
- private:
-  TIBSQL& FStatement;
-};
-
 }  // namespace
 
 AnsiString KeyText(int64_t Key) {

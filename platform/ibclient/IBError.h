@@ -4,9 +4,11 @@
 
 #include <ibase.h>
 
+#include "db/DBTypes.h"
 #include "rtl/SysUtils.h"
 
-KS_EXCEPTION(EIBError, Exception);
+// A database error, so the datasets' error events take it.
+KS_EXCEPTION(EIBError, EDatabaseError);
 KS_EXCEPTION(EIBClientError, EIBError);
 
 class EIBInterBaseError : public EIBError {

@@ -277,6 +277,11 @@ TIBSQLVar& TIBSQL::Params(int Index) {
   return *FParams[static_cast<size_t>(Index)];
 }
 
+const AnsiString& TIBSQL::ParamName(int Index) const {
+  if (Index < 0 || Index >= ParamCount()) throw EIBClientError("Parameter index out of range");
+  return FParamNames[static_cast<size_t>(Index)];
+}
+
 TIBSQLVar& TIBSQL::ParamByName(const AnsiString& Name) {
   if (!FPrepared) Prepare();
   for (const AnsiString& candidate : {Name, UpperCase(Name)}) {

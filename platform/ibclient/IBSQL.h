@@ -45,6 +45,9 @@ class TIBSQL : public TComponent {
 
   int ParamCount() const { return static_cast<int>(FParams.size()); }
   TIBSQLVar& Params(int Index);
+  // The ":name" of a parameter as the text gives it (unquoted names in upper
+  // case); a repeated name's later places are set with its first.
+  const AnsiString& ParamName(int Index) const;
   // Every ":name" of the text answers to the same name; EIBClientError
   // for a name the text lacks.
   TIBSQLVar& ParamByName(const AnsiString& Name);

@@ -1,0 +1,387 @@
+#include "SDSWriter.h"
+
+#include <atomic>
+#include <utility>
+
+#include "EIBSQL.h"
+#include "SDSAudit.h"
+#include "SDSFieldTransfer.h"
+#include "SDSSql.h"
+#include "SDatabase.h"
+#include "common/uTools.h"
+#include "db/DataSource.h"
+#include "rtl/AnsiText.h"
+
+const char* const SRecordMaybeDeleted = "Текущая запись возможно удалена в базе.\n\rРекомендуется обновить набор данных !";
+
+namespace {
+
+// The change event the server gets for a written record.
+constexpr int ChangeEventKind = 10;
+
+void CloseQuietly(TIBSQL& Statement) noexcept {
+  try {
+    Statement.Close();
+  } catch (const std::exception&) {
+  }
+}
+
+// Runs the change handlers of a field only around other work.
+class TDetachedHandlers {
+ public:
+  explicit TDetachedHandlers(TField& Field)
+      : FField(Field),
+        FOnChange(std::exchange(Field.OnChange, nullptr)),
+        FOnValidate(std::exchange(Field.OnValidate, nullptr)) {}
+  ~TDetachedHandlers() {
+    FField.OnChange = FOnChange;
+    FField.OnValidate = FOnValidate;
+  }
+
+ private:
+  TField& FField;
+  TFieldNotifyEvent FOnChange, FOnValidate;
+};
+
+void SetEmptyValue(TField& Field) {
+  switch (Field.DataType()) {
+    case ftSmallint:
+    case ftInteger:
+      Field.SetAsInteger(0);
+      break;
+    case ftFloat:
+    case ftCurrency:
+    case ftBCD:
+      Field.SetAsFloat(0.0);
+      break;
+    case ftString:
+      Field.SetAsString("");
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace
+
+// ---- One write's transaction ---------------------------------------------------------------
+
+TSDSWriteScope::TSDSWriteScope(TIBSQL& Statement, const TIBTransaction* ReadTransaction, bool AutoCommit)
+    : FStatement(Statement),
+      FTransaction(Statement.TransactionInUse()),
+      FRetaining(FTransaction == ReadTransaction),
+      FAutoCommit(AutoCommit) {
+  if (!FTransaction) throw EIBClientError("Transaction not assigned");
+  if (!FTransaction->Active()) FTransaction->StartTransaction();
+  if (!FAutoCommit) {
+    // Each its own name: a cascade takes savepoints inside another write's.
+    static std::atomic<unsigned> counter{0};
+    FSavepoint = "SDS_WRITE_" + std::to_string(++counter);
+    Exec("SAVEPOINT " + FSavepoint);
+  }
+}
+
+TSDSWriteScope::~TSDSWriteScope() {
+  if (FDone) return;
+  try {
+    if (!FAutoCommit)
+      Exec("ROLLBACK TO SAVEPOINT " + FSavepoint);
+    else if (FRetaining)
+      FTransaction->RollbackRetaining();
+    else
+      FTransaction->Rollback();
+  } catch (const std::exception&) {
+    // The failure that undoes the write is the one to report.
+  }
+}
+
+void TSDSWriteScope::Commit() {
+  if (!FAutoCommit)
+    Exec("RELEASE SAVEPOINT " + FSavepoint + " ONLY");
+  else if (FRetaining)
+    FTransaction->CommitRetaining();
+  else
+    FTransaction->Commit();
+  FDone = true;
+}
+
+void TSDSWriteScope::Exec(const AnsiString& SQL) {
+  TIBSQL statement(nullptr);
+  statement.SetDatabase(FStatement.Database());
+  statement.SetTransaction(FTransaction);
+  statement.SetSQLText(SQL);
+  ExecSQL(statement);
+}
+
+void BindRecordParams(TIBSQL& Statement, const TDataSet& DataSet, TSDSBindMode Mode) {
+  for (int i = 0; i < Statement.ParamCount(); ++i) {
+    const AnsiString& name = Statement.ParamName(i);
+    // A repeated name is set with its first place.
+    if (name.empty() || &Statement.ParamByName(name) != &Statement.Params(i)) continue;
+    TIBSQLVar& param = Statement.Params(i);
+    if (Mode == TSDSBindMode::Update && name.size() > 4 && CompareText(name.substr(0, 4), "old$") == 0) {
+      const TField& field = *DataSet.FieldByName(name.substr(4));
+      const Variant old = field.OldValue();
+      if (field.DataType() == ftString && VarToStr(old).empty())
+        param.Clear();
+      else
+        SetParamFromValue(param, field, old);
+      continue;
+    }
+    const TField* field = Mode == TSDSBindMode::Strict ? DataSet.FieldByName(name) : DataSet.FindField(name);
+    if (!field) continue;
+    if (field->FieldName() == SDSDBKeyField) {
+      uint8_t key[8] = {};
+      field->GetData(key);
+      param.SetAsBytes(TBytes(key, key + 8));
+    } else {
+      SetParamFromField(param, *field);
+    }
+  }
+}
+
+void ExecuteOneRow(TIBSQL& Statement) {
+  ExecSQL(Statement);
+  const int rows = Statement.RowsAffected();
+  if (rows == 0) throw EDatabaseError(SRecordMaybeDeleted);
+  if (rows > 1)
+    throw EDatabaseError("Изменение затронуло бы несколько записей в базе (" + std::to_string(rows) +
+                         ") и отменено.");
+}
+
+// ---- Before the write ----------------------------------------------------------------------
+
+void TSDSWriter::PrepareRecord() {
+  const bool requiredOnly = Has(dsoInitRequiredFields);
+  const bool all = !requiredOnly && Has(dsoInitAllFields);
+  if (requiredOnly || all) {
+    for (int i = 0; i < DS.FieldDefs()->Count(); ++i) {
+      const TFieldDef* def = DS.FieldDefs()->Items(i);
+      if ((requiredOnly && !def->Required()) || def->Name() == SDSDBKeyField) continue;
+      TField* field = DS.FindField(def->Name());
+      if (!field || !field->IsNull()) continue;
+      TDetachedHandlers detached(*field);
+      if (all && def->Required() && (field->DataType() == ftDate || field->DataType() == ftDateTime))
+        field->SetAsString("01.01.0001");
+      else
+        SetEmptyValue(*field);
+    }
+  } else {
+    for (int i = 0; i < DS.FieldCount(); ++i) {
+      TField* field = DS.Fields()->Fields(i);
+      if (field->DataType() != ftString || field->IsNull() || field->Required() || !field->AsString().empty())
+        continue;
+      TDetachedHandlers detached(*field);
+      field->Clear();
+    }
+  }
+  TField* autoInc = DS.AutoIncField();
+  const bool inserting = DS.State() == dsInsert;
+  if (DS.DataLoaded() && autoInc && inserting != Has(dsoIncOnNewRecord) &&
+      (inserting || DS.State() == dsEdit) && autoInc->AsFloat() == 0)
+    TSDS::AssignIdentity(autoInc, DS.NewIdentity());
+}
+
+TSDatabase* TSDSWriter::SessionDatabase() const { return dynamic_cast<TSDatabase*>(DS.Database()); }
+
+// ---- Steps around the commit ---------------------------------------------------------------
+
+void TSDSWriter::BeforeCommit(int Operation, TIBSQL& Statement, const std::function<void()>& Step) {
+  try {
+    Step();
+  } catch (const EAbort&) {
+    CloseQuietly(Statement);
+    CloseQuietly(*DS.RefreshByKeySQL());
+    throw;
+  } catch (const std::exception& e) {
+    CloseQuietly(Statement);
+    CloseQuietly(*DS.RefreshByKeySQL());
+    if (const auto* written = dynamic_cast<const ESDS_IBError*>(&e)) throw *written;
+    throw ESDS_IBError(e, &DS, Operation, Statement.SQL()->Text());
+  }
+}
+
+void TSDSWriter::AfterCommit(const AnsiString& What, const std::function<void()>& Step) {
+  try {
+    Step();
+  } catch (const std::exception& e) {
+    WriteLogLine("ERROR", DS.PublicName(), What + ": " + e.what());
+    if (!DS.FCommittedFailure) DS.FCommittedFailure = std::current_exception();
+  }
+}
+
+void TSDSWriter::Audit(const AnsiString& Text) {
+  if (Text.empty()) return;
+  AfterCommit("audit", [&] {
+    try {
+      SessionDatabase()->Session()->WriteAuditMessage(Text);
+    } catch (const std::exception&) {
+      WriteLogLine("AUDIT", DS.PublicName(), Text);
+      throw;
+    }
+  });
+}
+
+void TSDSWriter::Notify(int Operation) {
+  TSDatabase* database = SessionDatabase();
+  if (!Has(dsoSendNotification) || !database || !DS.DBKeyField()) return;
+  AfterCommit("notification", [&] {
+    TSDS* announced = DS.MasterDataset() ? DS.MasterDataset() : &DS;
+    database->Session()->PostEvent(ChangeEventKind, 0, announced, DS.DBKey(), announced->TableName(), Operation);
+  });
+}
+
+void TSDSWriter::UnlockAfterWrite(const AnsiString& AuditText) {
+  TSDatabase* database = SessionDatabase();
+  if (!Has(dsoPessimisticLock) || !database) return;
+  const int64_t key = DS.DBKey();
+  // Apart, so a failed unlock does not lose the audit text, nor the reverse.
+  AfterCommit("unlock", [&] { database->Session()->UnlockRecord(key); });
+  Audit(AuditText);
+}
+
+void TSDSWriter::LockForEdit() {
+  TSDatabase* database = SessionDatabase();
+  if (!Has(dsoPessimisticLock) || !database) return;
+  if (const int64_t key = DS.DBKey(); TSDS::IDAssigned(key)) database->Session()->LockRecord(key, true);
+}
+
+void TSDSWriter::UnlockQuietly() noexcept {
+  try {
+    TSDatabase* database = SessionDatabase();
+    if (!Has(dsoPessimisticLock) || !database || !DS.DBKeyField()) return;
+    if (const int64_t key = DS.DBKey(); TSDS::IDAssigned(key)) database->Session()->UnlockRecord(key);
+  } catch (const std::exception&) {
+  }
+}
+
+// ---- Posting --------------------------------------------------------------------------------
+
+void TSDSWriter::Post() {
+  const bool inserting = DS.State() == dsInsert;
+  if (!inserting && DS.State() != dsEdit) Abort();
+  DS.FCommittedFailure = nullptr;
+  for (;;) {
+    try {
+      inserting ? Insert() : Update();
+      return;
+    } catch (ESDS_IBError& e) {
+      if (!DS.OnPostError) throw;
+      TDataAction action = daFail;
+      DS.OnPostError(&DS, e, action);
+      if (action == daFail) throw;
+      if (action == daAbort) Abort();
+    }
+  }
+}
+
+void TSDSWriter::Insert() {
+  TIBSQL& statement = *DS.InsertSQL();
+  BeforeCommit(soInsert, statement, [&] {
+    TSDSWriteScope scope(statement, DS.Transaction(), Has(dsoAutoCommit));
+    PrepareSQL(statement);
+    BindRecordParams(statement, DS, TSDSBindMode::Strict);
+    ExecuteOneRow(statement);
+    // The insert returns the new row's key, so the re-read finds that row
+    // even when others hold the same values.
+    DS.ClearRowKey();
+    CopyRow(statement);
+    statement.Close();
+    RereadRecord();
+    scope.Commit();
+  });
+  if (Has(dsoAudit) && SessionDatabase()) Audit(BuildAuditText(DS, aoInsert));
+  AfterCommit("OnLogEvent", [&] {
+    if (DS.OnLogEvent) DS.OnLogEvent(&DS, 0);
+  });
+  Notify(soInsert);
+}
+
+void TSDSWriter::Update() {
+  const bool audited = Has(dsoPessimisticLock) && Has(dsoAudit) && SessionDatabase();
+  AnsiString auditText;
+  const bool byRowKey = TSDS::IDAssigned(DS.DBKey());
+  TIBSQL& statement = byRowKey ? *DS.UpdateSQL() : *DS.UpdateByKeySQL();
+  BeforeCommit(soUpdate, statement, [&] {
+    if (audited) auditText = BuildAuditText(DS, aoUpdate);
+    TSDSWriteScope scope(statement, DS.Transaction(), Has(dsoAutoCommit));
+    PrepareSQL(statement);
+    BindRecordParams(statement, DS, TSDSBindMode::Update);
+    ExecuteOneRow(statement);
+    statement.Close();
+    if (DS.OnLogEvent) DS.OnLogEvent(&DS, 1);
+    if (Has(dsoRefreshAfterEdit) || !byRowKey) RereadRecord();
+    scope.Commit();
+  });
+  UnlockAfterWrite(auditText);
+  Notify(soUpdate);
+}
+
+// ---- Re-reading -----------------------------------------------------------------------------
+
+void TSDSWriter::RereadRecord() {
+  TIBSQL& statement = TSDS::IDAssigned(DS.DBKey()) ? *DS.RefreshSQL() : *DS.RefreshByKeySQL();
+  if (TIBTransaction* transaction = statement.TransactionInUse(); transaction && !transaction->Active())
+    transaction->StartTransaction();
+  PrepareSQL(statement);
+  TCloseAfterUse closer(statement);
+  BindRecordParams(statement, DS, TSDSBindMode::Update);
+  ExecSQL(statement);
+  if (statement.Eof()) throw EDatabaseError(SRecordMaybeDeleted);
+  CopyRow(statement);
+}
+
+void TSDSWriter::CopyRow(TIBSQL& Statement) {
+  TSDSFieldsUnlocked unlocked(*DS.Fields());
+  TSDSFieldTransfer(*DS.Fields(), Statement, false).CopyRow(Statement);
+}
+
+// ---- Deleting -------------------------------------------------------------------------------
+
+void TSDSWriter::Delete() {
+  DS.FCommittedFailure = nullptr;
+  const int64_t key = DS.DBKey();
+  TSDatabase* database = SessionDatabase();
+  const bool locking = Has(dsoPessimisticLock) && database;
+  AnsiString auditText;
+  for (;;) {
+    // A refused lock raises as it is: the delete does not start.
+    if (locking && TSDS::IDAssigned(key)) database->Session()->LockRecord(key, true);
+    try {
+      if (locking && Has(dsoAudit)) auditText = BuildAuditText(DS, aoDelete);
+      DeleteOnce(key);
+      break;
+    } catch (ESDS_IBError& e) {
+      if (locking) UnlockQuietly();
+      if (!DS.OnDeleteError) throw;
+      TDataAction action = daFail;
+      DS.OnDeleteError(&DS, e, action);
+      if (action == daFail) throw;
+      if (action == daAbort) Abort();
+    } catch (...) {
+      if (locking) UnlockQuietly();
+      throw;
+    }
+  }
+  AfterCommit("OnLogEvent", [&] {
+    if (DS.OnLogEvent) DS.OnLogEvent(&DS, 2);
+  });
+  UnlockAfterWrite(auditText);
+  Notify(soDelete);
+}
+
+void TSDSWriter::DeleteOnce(int64_t Key) {
+  const bool byRowKey = TSDS::IDAssigned(Key);
+  TIBSQL& statement = byRowKey ? *DS.DeleteSQL() : *DS.DeleteByKeySQL();
+  BeforeCommit(soDelete, statement, [&] {
+    TSDSWriteScope scope(statement, DS.Transaction(), Has(dsoAutoCommit));
+    if (Has(dsoCascadeDeleteDetail)) CascadeDelete();
+    PrepareSQL(statement);
+    BindRecordParams(statement, DS, byRowKey ? TSDSBindMode::Update : TSDSBindMode::Strict);
+    ExecuteOneRow(statement);
+    statement.Close();
+    scope.Commit();
+  });
+}
+
+void TSDSWriter::CascadeDelete() {}

@@ -1,0 +1,92 @@
+// How a server-backed dataset writes a posted or deleted record: the
+// statement runs once, with its parameters bound from the record, and
+// exactly one row must answer. Until the commit any failure undoes the
+// write (a rollback, or without auto-commit a return to the savepoint taken
+// before it) and fails the post or delete; what fails after the commit
+// (audit, unlock, log event, notification) is written to the log and
+// reported once the change is also made in memory, so a retry or a second
+// post never writes a change twice.
+#pragma once
+
+#include <functional>
+
+#include "SDS.h"
+#include "ibclient/IBSQL.h"
+
+extern const char* const SRecordMaybeDeleted;
+
+// One write's transaction: started when inactive; with AutoCommit ended by
+// a commit (retaining in the reading transaction), else a savepoint. Undone
+// on destruction unless committed; errors of the undo are kept in.
+class TSDSWriteScope {
+ public:
+  TSDSWriteScope(TIBSQL& Statement, const TIBTransaction* ReadTransaction, bool AutoCommit);
+  ~TSDSWriteScope();
+  TSDSWriteScope(const TSDSWriteScope&) = delete;
+  TSDSWriteScope& operator=(const TSDSWriteScope&) = delete;
+  void Commit();
+
+ private:
+  void Exec(const AnsiString& SQL);
+  TIBSQL& FStatement;
+  TIBTransaction* FTransaction;
+  bool FRetaining;
+  bool FAutoCommit;
+  AnsiString FSavepoint;
+  bool FDone = false;
+};
+
+// How a statement's parameters find their values.
+enum class TSDSBindMode {
+  // Every parameter names a field (insert, delete by values); one without a
+  // field raises.
+  Strict,
+  // The row key's 8 bytes, fields by name, "old$" + name from the field's
+  // old value (an empty old string as null); other parameters left alone.
+  Update
+};
+void BindRecordParams(TIBSQL& Statement, const TDataSet& DataSet, TSDSBindMode Mode);
+
+// Runs the statement and requires exactly one row changed: none means the
+// row is gone or was changed by someone else, more is refused.
+void ExecuteOneRow(TIBSQL& Statement);
+
+class TSDSWriter {
+ public:
+  explicit TSDSWriter(TSDS& DataSet) : DS(DataSet) {}
+  // The field initialisation and the identity a post gives the record.
+  void PrepareRecord();
+  // The insert or update of the record in insert or edit state, again for
+  // each retry answer of OnPostError.
+  void Post();
+  // The delete of the current record (its lock taken first), again for each
+  // retry answer of OnDeleteError.
+  void Delete();
+  // Reads the current record's row again into the record being edited.
+  void RereadRecord();
+  // Locks the current record for an edit when the dataset locks records.
+  void LockForEdit();
+  // Releases the current record's lock; errors are kept in.
+  void UnlockQuietly() noexcept;
+  // Deletes the records of each active server-backed detail dataset.
+  void CascadeDelete();
+
+ private:
+  TSDatabase* SessionDatabase() const;
+  bool Has(TSDSOption Option) const { return DS.Options().Contains(Option); }
+  void Insert();
+  void Update();
+  void DeleteOnce(int64_t Key);
+  // The statement's row into the record's fields of the same names.
+  void CopyRow(TIBSQL& Statement);
+  // Runs a step before the commit; a failure closes the statements and
+  // raises ESDS_IBError (EAbort passes as it is).
+  void BeforeCommit(int Operation, TIBSQL& Statement, const std::function<void()>& Step);
+  // Runs a step after the commit; a failure is logged and kept to report.
+  void AfterCommit(const AnsiString& What, const std::function<void()>& Step);
+  void Audit(const AnsiString& Text);
+  void Notify(int Operation);
+  void UnlockAfterWrite(const AnsiString& AuditText);
+
+  TSDS& DS;
+};
