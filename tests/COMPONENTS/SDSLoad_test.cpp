@@ -3,24 +3,10 @@
 // a dataset sharing another's records.
 #include <gtest/gtest.h>
 
-#include "SDS.h"
-#include "SDatabaseTestKit.h"
+#include "SDSTestKit.h"
 #include "db/DataSource.h"
 
 namespace {
-
-struct TSDSOnFile : TSDatabaseOnFile {
-  using TSDatabaseOnFile::TSDatabaseOnFile;
-  std::unique_ptr<TSDS> Dataset(const AnsiString& TableName, TSDSOptions Extra = {}) {
-    auto sds = std::make_unique<TSDS>(nullptr);
-    sds->SetName("Sds");
-    sds->SetDatabase(Database.get());
-    sds->SetTransaction(Transaction.get());
-    sds->SetTableName(TableName);
-    sds->SetOptions(sds->Options() + Extra);
-    return sds;
-  }
-};
 
 int64_t ScaledOf(const TField* Field) { return Field->AsCurrency().Scaled; }
 

@@ -1,6 +1,8 @@
 -- Stand-ins for the server functions of the user session. They run in the
 -- read-only internal transaction, so they write no table: lock owners live
--- in a pool of sequences (shared between attachments, outside transactions),
+-- in a pool of sequences (shared between attachments, outside transactions);
+-- a session is its attachment, so a lock whose attachment is gone counts as
+-- released, as on a real server;
 -- audit messages and events go to temporary tables of the attachment and to
 -- shared counters. A test makes a function answer a code or fail for a key
 -- by filling TEST_OUTCOME (RN NULL: any key).
@@ -14,7 +16,6 @@ CREATE TABLE TEST_OUTCOME (
   ERROR_TEXT VARCHAR(200)
 );
 
-CREATE SEQUENCE SESSION_GEN;
 CREATE SEQUENCE AUDIT_COUNT;
 CREATE SEQUENCE EVENT_COUNT;
 CREATE SEQUENCE LK_OWNER_0;
@@ -117,8 +118,12 @@ BEGIN
     EXECUTE PROCEDURE LOCK_SLOT(I) RETURNING_VALUES :OWNER, :K;
     IF (OWNER <> 0 AND K = RN) THEN
     BEGIN
-      SLOT = I;
-      EXIT;
+      IF (EXISTS (SELECT 1 FROM MON$ATTACHMENTS WHERE MON$ATTACHMENT_ID = :OWNER)) THEN
+      BEGIN
+        SLOT = I;
+        EXIT;
+      END
+      EXECUTE PROCEDURE SET_LOCK_SLOT(I, 0, 0);
     END
     I = I + 1;
   END
@@ -127,7 +132,7 @@ END^
 
 CREATE FUNCTION F_REGISTERUSERSESSION (USER_NAME VARCHAR(60)) RETURNS INTEGER AS
 BEGIN
-  RETURN GEN_ID(SESSION_GEN, 1);
+  RETURN CURRENT_CONNECTION;
 END^
 
 CREATE FUNCTION F_LOCKRECORD (HS INTEGER, RN BIGINT) RETURNS INTEGER AS
