@@ -379,15 +379,7 @@ void TCustomDBComboBoxKs::DropDown() {
   int Rows = std::min(FDropDownBox->Rows(), FItems->Count());
   int ListWidth = FDropDownBox->Width();
   if (ListWidth == -1) {
-    TWindowDC DC;
-    TSelectObject SelectedFont(DC.Get(), Font()->Handle());
-    int Widest = 0;
-    for (int I = 0; I < FItemCount; ++I) {
-      SIZE Extent{};
-      const AnsiString& Item = FItems->Strings(I);
-      GetTextExtentPoint32A(DC.Get(), Item.c_str(), static_cast<int>(Item.size()), &Extent);
-      Widest = std::max<int>(Widest, Extent.cx);
-    }
+    int Widest = WidestItemWidth(FItems, FItemCount, Font());
     ListWidth = Widest + 5 + (ImageList ? ImageList->Width() + 4 : 0) + List->NonClientSize().cx;
     if (FItemCount > Rows) ListWidth += GetSystemMetrics(SM_CXVSCROLL);
   } else if (ListWidth == 0) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "COMPONENTS/kslib/DBGridKsCellText.h"
+#include "COMPONENTS/kslib/DBGridKsInplaceEdit.h"
 #include "COMPONENTS/kslib/DBGridKsInterceptors.h"
 #include "COMPONENTS/kslib/ToolCtrlsKs.h"
 #include "forms/Forms.h"
@@ -187,6 +188,8 @@ void TCustomDBGridKs::Notification(TComponent* AComponent, TOperation Operation)
   if (Operation != opRemove || !FColumns) return;
   for (int I = 0; I < FColumns->Count(); ++I)
     if (FColumns->Items(I)->PopupMenu() == AComponent) FColumns->Items(I)->SetPopupMenu(nullptr);
+  for (int I = 0; I < FColumns->Count(); ++I)
+    if (FColumns->Items(I)->ImageList() == AComponent) FColumns->Items(I)->SetImageList(nullptr);
   if (AComponent == FTitleImages) FTitleImages = nullptr;
   for (TDBGridKsScrollBar* Bar : {FVertScrollBar.get(), FHorzScrollBar.get()}) {
     if (Bar && Bar->ExtScrollBar() && AComponent == Bar->ExtScrollBar()) {
@@ -677,6 +680,8 @@ void TCustomDBGridKs::SetEditText(int, int, const AnsiString& Value) {
   FEditText = Value;
   if (FDataLink->Active() && FDataLink->Edit()) FDataLink->Modified();
 }
+
+TInplaceEdit* TCustomDBGridKs::CreateEditor() { return new TDBGridInplaceEdit(this); }
 
 bool TCustomDBGridKs::CanEditShow() {
   return TCustomGrid::CanEditShow() && FDataLink->Active() && !FReadOnly;

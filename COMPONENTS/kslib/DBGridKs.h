@@ -294,6 +294,8 @@ class TCustomDBGridKs : public TCustomGrid, public TBookmarkListOwnerKs {
  protected:
   friend class TGridDataLinkKs;
   friend class TDBGridColumnsKs;
+  friend class TDBGridInplaceEdit;
+  TInplaceEdit* CreateEditor() override;
   void Notification(TComponent* AComponent, TOperation Operation) override;
   void CreateParams(TCreateParams& Params) override;
   void AfterCreateWnd() override;

@@ -375,6 +375,10 @@ TColumnKs::TColumnKs(TCollection* Collection) : TCollectionItem(Collection), FTi
   FTitle.Font();
   FFooter = std::make_unique<TColumnFooterKs>(this);
   FFooters = std::make_unique<TColumnFootersKs>(this);
+  FEditButtons = std::make_unique<TEditButtonsKs>(
+      nullptr, CollectionItemClass<TVisibleEditButtonKs>());
+  FEditButtons->OnChanged = [this](TObject*) { ColumnChanged(); };
+  FMRUList = std::make_unique<TMRUListKs>(nullptr);
   InitWidth = Width();
 }
 
@@ -769,6 +773,26 @@ void TColumnKs::SetNotInKeyListIndex(int Value) {
   if (TCustomDBGridKs* Grid = GetGrid()) Grid->Invalidate();
 }
 
+void TColumnKs::SetDropDownWidth(int Value) {
+  if (FDropDownWidth == Value) return;
+  FDropDownWidth = Value;
+  ColumnChanged();
+}
+
+void TColumnKs::SetImageList(TImageList* Value) {
+  TCustomDBGridKs* Grid = GetGrid();
+  if (FImageList && Grid) FImageList->RemoveFreeNotification(Grid);
+  FImageList = Value;
+  if (Value && Grid) Value->FreeNotification(Grid);
+  if (Grid) Grid->Invalidate();
+}
+
+void TColumnKs::SetShowImageAndText(bool Value) {
+  if (FShowImageAndText == Value) return;
+  FShowImageAndText = Value;
+  ColumnChanged();
+}
+
 void TColumnKs::SetPopupMenu(TPopupMenu* Value) {
   TCustomDBGridKs* Grid = GetGrid();
   if (FPopupMenu && Grid) FPopupMenu->RemoveFreeNotification(Grid);
@@ -781,6 +805,7 @@ int TColumnKs::GetColumnType() {
   if (Checkboxes()) return 5;
   if (F && F->Lookup()) return 2;
   if (FPickList.Count() > 0 && FKeyList.Count() == 0) return 1;
+  if (FImageList && !FShowImageAndText) return 4;
   if (FKeyList.Count() > 0 && FPickList.Count() > 0) return 3;
   return 0;
 }
@@ -890,6 +915,17 @@ void TColumnKs::Assign(TPersistent* Source) {
   FHideDuplicates = S->FHideDuplicates;
   OnGetCellParams = S->OnGetCellParams;
   OnCheckDrawRequiredState = S->OnCheckDrawRequiredState;
+  OnUpdateData = S->OnUpdateData;
+  OnEditButtonClick = S->OnEditButtonClick;
+  OnEditButtonDown = S->OnEditButtonDown;
+  OnNotInList = S->OnNotInList;
+  FEditButtons->Assign(S->FEditButtons.get());
+  FMRUList->Assign(S->FMRUList.get());
+  FIncrement = S->FIncrement;
+  FDropDownRows = S->FDropDownRows;
+  FDropDownWidth = S->FDropDownWidth;
+  SetImageList(S->FImageList);
+  FShowImageAndText = S->FShowImageAndText;
   FFooter->Assign(S->FFooter.get());
   FFooters->Assign(S->FFooters.get());
   if (Owner) Owner->EndUpdate();
@@ -1145,6 +1181,14 @@ void TColumnKs::UpdateData(const AnsiString& AText, const Variant& AValue, bool 
     OnUpdateData(this, Text, Value, UseText, Handled);
     if (Handled) return;
   }
+  WriteData(Text, Value, UseText);
+  TInplaceEdit* Editor = Grid->InplaceEditor();
+  if (FMRUList->Active() && FMRUList->AutoAdd() && Editor && Editor->Visible())
+    FMRUList->AddMRUItem(Text);
+}
+
+void TColumnKs::WriteData(const AnsiString& Text, const Variant& Value, bool UseText) {
+  TCustomDBGridKs* Grid = GetGrid();
   TField* F = Field();
   if (!F) return;
   if (!UseText) {

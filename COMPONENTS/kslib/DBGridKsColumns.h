@@ -11,6 +11,8 @@
 #include "forms/Graphics.h"
 #include "forms/Menus.h"
 #include "forms/StdCtrls.h"
+#include "COMPONENTS/kslib/PopupCtrlsKs.h"
+#include "COMPONENTS/kslib/ToolCtrlsKs.h"
 
 class TCustomDBGridKs;
 class TColumnKs;
@@ -81,6 +83,11 @@ class TColCellParamsKs : public TObject {
   int State = 0;  // the grid draw state's bits
   AnsiString Text;
 };
+
+// A typed or pasted text that no list entry matches; the handler may take it.
+using TColumnNotInListEventKs =
+    std::function<void(TObject* Sender, const AnsiString& NewText, Variant& NewValue, bool& Handled)>;
+using TColumnEditButtonClickEventKs = std::function<void(TObject* Sender, bool& Handled)>;
 
 using TColCheckDrawRequiredStateEventKs =
     std::function<void(TObject* Grid, const AnsiString& Text, bool& DrawState)>;
@@ -322,6 +329,20 @@ class TColumnKs : public TCollectionItem {
   TStrings* PickList() { return &FPickList; }
   int NotInKeyListIndex() const { return FNotInKeyListIndex; }
   void SetNotInKeyListIndex(int Value);
+  // What the in-place editor shows and drops down for the column.
+  TEditButtonsKs* EditButtons() const { return FEditButtons.get(); }
+  TMRUListKs* MRUList() const { return FMRUList.get(); }
+  long double Increment() const { return FIncrement; }
+  void SetIncrement(long double Value) { FIncrement = Value; }
+  int DropDownRows() const { return FDropDownRows; }
+  void SetDropDownRows(int Value) { FDropDownRows = Value; }
+  // -1: as wide as the list's columns.
+  int DropDownWidth() const { return FDropDownWidth; }
+  void SetDropDownWidth(int Value);
+  TImageList* ImageList() const { return FImageList; }
+  void SetImageList(TImageList* Value);
+  bool ShowImageAndText() const { return FShowImageAndText; }
+  void SetShowImageAndText(bool Value);
   TPopupMenu* PopupMenu() const { return FPopupMenu; }
   void SetPopupMenu(TPopupMenu* Value);
   TColumnTitleKs* Title() { return &FTitle; }
@@ -357,6 +378,9 @@ class TColumnKs : public TCollectionItem {
 
   TGetColCellParamsEventKs OnGetCellParams;
   TColCellUpdateDataEventKs OnUpdateData;
+  TColumnEditButtonClickEventKs OnEditButtonClick;
+  TButtonDownEventKs OnEditButtonDown;
+  TColumnNotInListEventKs OnNotInList;
   // May change whether an empty required field's mark is drawn under Text.
   TColCheckDrawRequiredStateEventKs OnCheckDrawRequiredState;
 
@@ -373,6 +397,7 @@ class TColumnKs : public TCollectionItem {
   bool Modifiable(bool Stepping);
   void StepInList(TStrings* List, long double Step, bool AsText);
   void StepLookup(long double Step);
+  void WriteData(const AnsiString& Text, const Variant& Value, bool UseText);
   template <class T>
   void SetExplicit(TColumnKsValue Flag, T& Field, const T& Value, bool Notify = true);
   const TColumnDefValuesKs* Defaults() const;
@@ -398,6 +423,12 @@ class TColumnKs : public TCollectionItem {
   TStringList FKeyList, FPickList;
   int FNotInKeyListIndex = -1;
   TPopupMenu* FPopupMenu = nullptr;
+  std::unique_ptr<TEditButtonsKs> FEditButtons;
+  std::unique_ptr<TMRUListKs> FMRUList;
+  long double FIncrement = 1.0L;
+  int FDropDownRows = 7, FDropDownWidth = -1;
+  TImageList* FImageList = nullptr;
+  bool FShowImageAndText = false;
   TColumnTitleKs FTitle;
   std::unique_ptr<TColumnFooterKs> FFooter;
   std::unique_ptr<TColumnFootersKs> FFooters;

@@ -562,6 +562,19 @@ void TMRUListboxKs::WndProc(TMessage& Message) {
   if (Message.Msg == CM_SIZEGRIPCHANGEPOSITIONKS) UpdateMRUScrollBar();
 }
 
+int WidestItemWidth(TStrings* Items, int Count, TFont* Font) {
+  TWindowDC DC;
+  TSelectObject SelectedFont(DC.Get(), Font->Handle());
+  int Widest = 0;
+  for (int I = 0; I < Count; ++I) {
+    SIZE Extent{};
+    const AnsiString& Item = Items->Strings(I);
+    GetTextExtentPoint32A(DC.Get(), Item.c_str(), static_cast<int>(Item.size()), &Extent);
+    Widest = std::max<int>(Widest, Extent.cx);
+  }
+  return Widest;
+}
+
 // --- TMRUListKs
 
 TMRUListKs::TMRUListKs(TComponent* AOwner) : FOwner(AOwner), FItems(new TStringList) {}

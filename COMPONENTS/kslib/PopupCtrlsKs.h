@@ -157,6 +157,9 @@ class TPopupListboxKs : public TWinControl {
   DWORD FSearchTime = 0;
 };
 
+// The width of the widest of the first Count items in the font.
+int WidestItemWidth(TStrings* Items, int Count, TFont* Font);
+
 // A vertical scroll bar whose notifications go to its parent as WM_VSCROLL.
 class TPopupScrollBarKs : public TWinControl {
  public:

@@ -1,0 +1,906 @@
+#include "COMPONENTS/kslib/DBGridKsInplaceEdit.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "COMPONENTS/kslib/DBGridKs.h"
+#include "rtl/AnsiText.h"
+#include "rtl/SysUtils.h"
+
+namespace {
+
+bool KeyFieldsModifiable(TField* Field, bool Designing) {
+  if (Field->KeyFields().empty() || !Field->DataSet()) return false;
+  std::vector<TField*> Keys;
+  Field->DataSet()->GetFieldList(Keys, Field->KeyFields());
+  return !Keys.empty() && std::all_of(Keys.begin(), Keys.end(), [Designing](TField* Key) {
+    return Key->CanModify() || Designing;
+  });
+}
+
+// The style for a column whose ButtonStyle is automatic. The editor's own
+// decision also asks the grid's allowed operations and, for pick lists,
+// whether the grid may be edited at all.
+TInplaceEditStyleKs AutoEditStyle(TColumnKs* Column, bool ForEditor) {
+  TField* Field = Column->Field();
+  if (!Field) return iesSimple;
+  TCustomDBGridKs* Grid = Column->GetGrid();
+  bool GridEditable =
+      Grid && !Grid->ReadOnly() && Grid->DataLink()->Active() && !Grid->DataLink()->ReadOnly();
+  if (Field->Lookup()) {
+    bool Designing = !ForEditor && Grid && Grid->Designing();
+    bool ColumnReadOnly = Column->ExplicitValues().Contains(cvReadOnly) && Column->ReadOnly();
+    bool OnlyDelete =
+        ForEditor && Grid && Grid->AllowedOperations() == TDBGridKsAllowedOperations{alopDeleteKs};
+    return KeyFieldsModifiable(Field, Designing) && !ColumnReadOnly && GridEditable && !OnlyDelete
+               ? iesDataList
+               : iesSimple;
+  }
+  if (Column->PickList()->Count() > 0 && !Column->ReadOnly() && (!ForEditor || GridEditable))
+    return iesPickList;
+  if ((Field->DataType() == ftDate || Field->DataType() == ftDateTime) && !Column->ReadOnly()) {
+    if (ForEditor) Column->SetAutoDropDown(false);
+    return iesDateCalendar;
+  }
+  return iesSimple;
+}
+
+TInplaceEditStyleKs StyleOfButton(TColumnKs* Column, bool ForEditor) {
+  switch (Column->ButtonStyle()) {
+    case cbsEllipsis:
+      return iesEllipsis;
+    case cbsNone:
+      return iesSimple;
+    case cbsUpDown:
+      return iesUpDown;
+    case cbsDropDown:
+      return iesDropDown;
+    case cbsAuto:
+      break;
+  }
+  return AutoEditStyle(Column, ForEditor);
+}
+
+bool IsNumberVariant(const Variant& Value) {
+  TVarType Type = VarType(Value);
+  return Type >= varSmallint && Type <= varCurrency;
+}
+
+}  // namespace
+
+TDBGridInplaceEdit::TDBGridInplaceEdit(TComponent* AOwner) : TInplaceEdit(AOwner) {
+  FButtons.push_back(CreateEditButtonControl());
+}
+
+TDBGridInplaceEdit::~TDBGridInplaceEdit() = default;
+
+TCustomDBGridKs* TDBGridInplaceEdit::DBGrid() const {
+  return dynamic_cast<TCustomDBGridKs*>(Grid());
+}
+
+TColumnKs* TDBGridInplaceEdit::Column() const {
+  TCustomDBGridKs* G = DBGrid();
+  if (!G) return nullptr;
+  int DataCol = G->SelectedIndex();
+  return DataCol >= 0 && DataCol < G->Columns()->Count() ? G->Columns()->Items(DataCol) : nullptr;
+}
+
+TInplaceEditStyleKs TDBGridInplaceEdit::GetEditStyle(TColumnKs* Column) {
+  return StyleOfButton(Column, false);
+}
+
+void TDBGridInplaceEdit::CreateParams(TCreateParams& Params) {
+  TInplaceEdit::CreateParams(Params);
+  if (FMultiLine) Params.Style = (Params.Style | ES_MULTILINE) & ~ES_AUTOHSCROLL;
+}
+
+void TDBGridInplaceEdit::AfterCreateWnd() {
+  TInplaceEdit::AfterCreateWnd();
+  TCustomDBGridKs* G = DBGrid();
+  FButtonsWidth = G && G->Flat() ? FlatEditButtonWidth + 1 : GetSystemMetrics(SM_CXVSCROLL);
+  ApplyEditRect();
+}
+
+// --- Style and contents
+
+void TDBGridInplaceEdit::SetEditStyle(TInplaceEditStyleKs Value) {
+  FEditStyle = Value;
+  TColumnKs* Col = Column();
+  switch (Value) {
+    case iesPickList:
+      if (!FPickList) {
+        FPickList = new TPopupListboxKs(this);
+        FPickList->SetVisible(false);
+        FPickList->OnMouseUp = [this](TObject*, TMouseButton, TShiftState, int X, int Y) {
+          RECT Client = FPickList->ClientRect();
+          CloseUp(PtInRect(&Client, POINT{X, Y}) != 0);
+        };
+      }
+      FPickList->SetImages(Col ? Col->ImageList() : nullptr);
+      FPickList->SetItemHeight(FPickList->ListboxTextHeight());
+      FActiveList = FPickList;
+      break;
+    case iesDateCalendar:
+      if (!FCalendar) {
+        FCalendar = new TPopupMonthCalendarKs(this);
+        FCalendar->SetVisible(false);
+      }
+      FActiveList = FCalendar;
+      break;
+    case iesDropDown:
+      FActiveList =
+          Col && dynamic_cast<TNumericField*>(Col->Field()) ? GetPopupCalculator() : nullptr;
+      break;
+    default:
+      // The lookup drop-down grid is not here yet: a data list opens nothing.
+      FActiveList = nullptr;
+      break;
+  }
+  if (Col) SetReadOnly(Col->ReadOnly());
+  LayoutButtons();
+  Invalidate();
+}
+
+TPopupCalculatorKs* TDBGridInplaceEdit::GetPopupCalculator() {
+  if (!FCalculator) {
+    FCalculator = new TPopupCalculatorKs(this);
+    FCalculator->SetVisible(false);
+  }
+  return FCalculator;
+}
+
+void TDBGridInplaceEdit::UpdateContents() {
+  TCustomDBGridKs* G = DBGrid();
+  TColumnKs* Col = Column();
+  if (FListVisible) CloseUp(false);
+  bool MultiLine = Col && G && Col->WordWrap() && G->RowsTallerThanText();
+  if (MultiLine != FMultiLine) {
+    FMultiLine = MultiLine;
+    if (HandleAllocated()) RecreateWnd();
+  }
+  SetEditStyle(Col ? StyleOfButton(Col, true) : iesSimple);
+  FLoading = true;
+  try {
+    if (Col) ApplyCellParams(Col);
+    TInplaceEdit::UpdateContents();
+  } catch (...) {
+    FLoading = false;
+    throw;
+  }
+  FLoading = false;
+  FMRUList = Col ? Col->MRUList() : nullptr;
+  if (FMRUListbox) FMRUListbox->SetMRUListboxField(reinterpret_cast<intptr_t>(FMRUList));
+  FTextChanged = false;
+}
+
+// The cell's colours, font and image as the grid and the column's events
+// paint the focused cell.
+void TDBGridInplaceEdit::ApplyCellParams(TColumnKs* Col) {
+  TCustomDBGridKs* G = DBGrid();
+  Font()->Assign(Col->Font());
+  TColCellParamsKs Params;
+  Col->FillColCellParams(&Params);
+  Params.Background = Col->Color();
+  Params.Font = Font();
+  Params.State = static_cast<int>(SetToBits(TGridDrawState{gdFocused}));
+  bool CannotModify = !Col->CanModify(false);
+  Params.ReadOnly = CannotModify;
+  G->GetCellParams(Col, Params.Font, Params.Background, TGridDrawState{gdFocused});
+  Col->GetColCellParams(true, &Params);
+  SetColor(Params.Background);
+  FImageIndex = Params.ImageIndex;
+  if (Params.ReadOnly != CannotModify) SetReadOnly(true);
+}
+
+// --- Buttons and the edit rectangle
+
+TEditButtonControlKs* TDBGridInplaceEdit::CreateEditButtonControl() {
+  auto* Control = new TEditButtonControlKs(this);
+  Control->SetBounds(0, 0, 10, 17);
+  Control->SetParent(this);
+  Control->OnClick = [this](TObject* Sender) { EditButtonClick(Sender); };
+  Control->OnDown = [this](TObject* Sender, bool Top, bool& AutoRepeat, bool& Handled) {
+    EditButtonMouseDown(Sender, Top, AutoRepeat, Handled);
+  };
+  return Control;
+}
+
+void TDBGridInplaceEdit::LayoutButtons() {
+  TCustomDBGridKs* G = DBGrid();
+  TColumnKs* Col = Column();
+  TEditButtonsKs* Extra = Col ? Col->EditButtons() : nullptr;
+  int Count = 1 + (Extra ? Extra->Count() : 0);
+  while (ButtonControlCount() > Count) {
+    delete FButtons.back();
+    FButtons.pop_back();
+  }
+  while (ButtonControlCount() < Count) FButtons.push_back(CreateEditButtonControl());
+  bool Flat = G && G->Flat();
+  int DefaultWidth = Flat ? FlatEditButtonWidth : GetSystemMetrics(SM_CXVSCROLL);
+  int ClientWidth = HandleAllocated() ? ClientRect().right : Width();
+  int ClientHeight = HandleAllocated() ? ClientRect().bottom : Height();
+  FButtonHeight = ClientHeight <= std::lround(DefaultWidth * 1.5) ? ClientHeight : DefaultWidth;
+  int X = ClientWidth, Total = 0;
+  for (int I = 0; I < Count; ++I) {
+    TEditButtonControlKs* Control = FButtons[I];
+    Control->Tag = I;
+    Control->SetFlat(Flat);
+    bool Visible;
+    int ButtonWidth = DefaultWidth;
+    if (I == 0) {
+      Visible = FEditStyle != iesSimple && FEditStyle != iesDateCalendar;
+      Control->SetStyle(FEditStyle == iesEllipsis ? ebsEllipsisKs
+                        : FEditStyle == iesUpDown ? ebsUpDownKs
+                                                  : ebsDropDownKs);
+    } else {
+      TEditButtonKs* Button = Extra->EditButtonsItem(I - 1);
+      Visible = Button->Visible();
+      Control->SetStyle(Button->Style());
+      Control->Glyph()->SetHandle(
+          Button->Glyph()->Handle()
+              ? static_cast<HBITMAP>(CopyImage(Button->Glyph()->Handle(), IMAGE_BITMAP, 0, 0, 0))
+              : nullptr);
+      Control->SetHint(Button->Hint());
+      if (Button->Width() >= 1) ButtonWidth = Button->Width();
+    }
+    Control->SetVisible(Visible);
+    if (!Visible) continue;
+    X -= ButtonWidth;
+    Total += ButtonWidth;
+    Control->SetBounds(X, 0, ButtonWidth, FButtonHeight);
+  }
+  FButtonsWidth = Total;
+}
+
+RECT TDBGridInplaceEdit::GetEditRect() {
+  TCustomDBGridKs* G = DBGrid();
+  int W = Width(), H = Height();
+  RECT R = G && G->Flat() ? RECT{2, 1, W - 2, H - 1} : RECT{2, 2, W - 2, H};
+  if (MeasureFontKs(Font()).TextHeight > R.bottom - R.top && R.bottom < H) ++R.bottom;
+  R.right -= FButtonsWidth;
+  TColumnKs* Col = Column();
+  if (Col && Col->ShowImageAndText() && Col->ImageList()) R.left += Col->ImageList()->Width() + 5;
+  return R;
+}
+
+// A single-line edit keeps its text clear of the buttons and the image
+// through its margins; a multi-line one through its formatting rectangle.
+void TDBGridInplaceEdit::ApplyEditRect() {
+  if (!HandleAllocated()) return;
+  RECT R = GetEditRect();
+  if (FMultiLine) {
+    SendMessageA(Handle(), EM_SETRECTNP, 0, reinterpret_cast<LPARAM>(&R));
+  } else {
+    SendMessageA(Handle(), EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN,
+                 MAKELPARAM(R.left, std::max<int>(0, Width() - R.right)));
+  }
+  SendMessageA(Handle(), EM_SCROLLCARET, 0, 0);
+}
+
+void TDBGridInplaceEdit::Resize() {
+  TInplaceEdit::Resize();
+  if (FInBoundsChange) return;
+  FInBoundsChange = true;
+  if (HandleAllocated()) KillMessage(Handle(), WM_EDITBUTTONMENUKS);
+  LayoutButtons();
+  ApplyEditRect();
+  FInBoundsChange = false;
+}
+
+void TDBGridInplaceEdit::Notification(TComponent* AComponent, TOperation Operation) {
+  TInplaceEdit::Notification(AComponent, Operation);
+  if (Operation != opRemove) return;
+  if (AComponent == FPickList) FPickList = nullptr;
+  if (AComponent == FCalendar) FCalendar = nullptr;
+  if (AComponent == FCalculator) FCalculator = nullptr;
+  if (AComponent == FMRUListbox) FMRUListbox = nullptr;
+  if (AComponent == FActiveList) FActiveList = nullptr;
+}
+
+void TDBGridInplaceEdit::UpdateEditImage() {
+  TColumnKs* Col = Column();
+  if (!Col || !Col->ImageList()) return;
+  int Index = -1;
+  if (Col->PickList()->Count() > 0) {
+    Index = Col->PickList()->IndexOf(Text());
+  } else if (TField* F = Col->Field();
+             F && (F->DataType() == ftSmallint || F->DataType() == ftInteger ||
+                   F->DataType() == ftWord)) {
+    Index = F->IsNull() ? -1 : F->AsInteger();
+  }
+  if (Index == -1) Index = Col->NotInKeyListIndex();
+  if (Index == FImageIndex) return;
+  FImageIndex = Index;
+  Invalidate();
+}
+
+// --- Buttons
+
+void TDBGridInplaceEdit::ButtonDown(bool IsDownButton) {
+  if (FEditStyle == iesUpDown) {
+    TColumnKs* Col = Column();
+    TField* F = Col ? Col->Field() : nullptr;
+    if (!F || !Col->CanModify(true)) return;
+    // A typed text goes into the field before the step.
+    if (Text() != F->DisplayText()) F->SetText(Text());
+    Col->ApplyNextValue(IsDownButton ? -Col->Increment() : Col->Increment());
+    return;
+  }
+  if (FButtonPressed) return;
+  DropDown();
+  FTracking = FListVisible;
+}
+
+void TDBGridInplaceEdit::EditButtonClick(TObject* Sender) {
+  auto* Control = dynamic_cast<TEditButtonControlKs*>(Sender);
+  TColumnKs* Col = Column();
+  if (!Control || !Col) return;
+  bool Handled = false;
+  if (Control->Tag == 0) {
+    if (FEditStyle == iesEllipsis || FEditStyle == iesDropDown) {
+      TCustomDBGridKs* G = DBGrid();
+      if (G && G->OnEditButtonClick) G->OnEditButtonClick(G);
+    }
+    if (Col->OnEditButtonClick) Col->OnEditButtonClick(Col, Handled);
+    return;
+  }
+  TEditButtonKs* Button = Col->EditButtons()->EditButtonsItem(static_cast<int>(Control->Tag) - 1);
+  if (Button->OnClick) Button->OnClick(Control, Handled);
+}
+
+void TDBGridInplaceEdit::EditButtonMouseDown(TObject* Sender, bool TopButton, bool& AutoRepeat,
+                                             bool& Handled) {
+  auto* Control = dynamic_cast<TEditButtonControlKs*>(Sender);
+  TColumnKs* Col = Column();
+  if (!Control || !Col) return;
+  if (HandleAllocated() && GetFocus() != Handle() && CanFocus()) SetFocus();
+  if (Control->Tag == 0) {
+    if (Col->OnEditButtonDown) Col->OnEditButtonDown(Col, TopButton, AutoRepeat, Handled);
+    if (Handled) return;
+    if (FListVisible) {
+      CloseUp(false);
+    } else {
+      ButtonDown(!TopButton);
+    }
+    Handled = true;
+    return;
+  }
+  TEditButtonKs* Button = Col->EditButtons()->EditButtonsItem(static_cast<int>(Control->Tag) - 1);
+  if (Button->OnDown) Button->OnDown(Control, TopButton, AutoRepeat, Handled);
+  if (Handled || !Button->DropdownMenu()) return;
+  PostMessageA(Handle(), WM_EDITBUTTONMENUKS, static_cast<WPARAM>(Control->Tag), 0);
+  Handled = true;
+}
+
+void TDBGridInplaceEdit::PopupButtonMenu(int Index) {
+  TColumnKs* Col = Column();
+  if (!Col || Index < 1 || Index >= ButtonControlCount()) return;
+  TEditButtonKs* Button = Col->EditButtons()->EditButtonsItem(Index - 1);
+  TEditButtonControlKs* Control = FButtons[Index];
+  // The button lets go before the menu takes the mouse.
+  Control->Perform(WM_LBUTTONUP, 0, MAKELPARAM(-1, -1));
+  if (TPopupMenu* Menu = Button->DropdownMenu()) {
+    POINT Corner = Control->ClientToScreen(POINT{0, Control->Height()});
+    Menu->Popup(Corner.x, Corner.y);
+  }
+}
+
+bool TDBGridInplaceEdit::EditButtonShortCut(uint16_t Key, TShiftState Shift) {
+  TColumnKs* Col = Column();
+  if (!Col) return false;
+  TShortCut Pressed = ShortCutKs(Key, Shift);
+  for (int I = 0; I < Col->EditButtons()->Count(); ++I) {
+    TEditButtonKs* Button = Col->EditButtons()->EditButtonsItem(I);
+    if (Button->ShortCut() != Pressed || I + 1 >= ButtonControlCount()) continue;
+    EditButtonClick(FButtons[I + 1]);
+    return true;
+  }
+  return false;
+}
+
+// --- Painting
+
+void TDBGridInplaceEdit::DrawRequiredState(HDC DC) {
+  TCustomDBGridKs* G = DBGrid();
+  TColumnKs* Col = Column();
+  TField* F = Col ? Col->Field() : nullptr;
+  TDataSet* Data = G && G->DataLink()->Active() ? G->DataLink()->DataSet() : nullptr;
+  bool Draw = Col && Col->HighlightRequired() && Data && Data->State() == dsInsert && F &&
+              F->Required() && F->IsNull();
+  if (Col && Col->OnCheckDrawRequiredState) Col->OnCheckDrawRequiredState(G, Text(), Draw);
+  if (!Draw) return;
+  RECT R = GetEditRect();
+  int Y = ClientRect().bottom - 1;
+  HPEN Pen = CreatePen(PS_DOT, 1, ColorToRGB(clRed));
+  HGDIOBJ Old = SelectObject(DC, Pen);
+  int OldMode = SetBkMode(DC, TRANSPARENT);
+  MoveToEx(DC, R.left + 2, Y, nullptr);
+  LineTo(DC, R.right - 3, Y);
+  SetBkMode(DC, OldMode);
+  SelectObject(DC, Old);
+  DeleteObject(Pen);
+}
+
+void TDBGridInplaceEdit::PaintOverlay(HDC DC) {
+  DrawRequiredState(DC);
+  TColumnKs* Col = Column();
+  if (Col && Col->ShowImageAndText() && Col->ImageList() && FImageIndex >= 0) {
+    TImageList* List = Col->ImageList();
+    RECT R = GetEditRect();
+    int X = R.left - List->Width() - 3;
+    int Y = (ClientRect().bottom - List->Height()) / 2;
+    ImageList_Draw(List->Handle(), FImageIndex, DC, X, Y, ILD_NORMAL);
+  }
+  PaintControls(DC);
+}
+
+// --- Keys
+
+bool TDBGridInplaceEdit::ListStyleActive() const {
+  return FEditStyle == iesPickList || FEditStyle == iesDataList || FEditStyle == iesDateCalendar ||
+         (FActiveList && FActiveList == FCalculator);
+}
+
+void TDBGridInplaceEdit::PassToGrid(uint16_t& Key, TShiftState Shift) {
+  if (TCustomDBGridKs* G = DBGrid()) G->KeyDown(Key, Shift);
+  Key = 0;
+}
+
+bool TDBGridInplaceEdit::KeyPickListColumn() {
+  TColumnKs* Col = Column();
+  return Col && Col->KeyList()->Count() > 0 && Col->PickList()->Count() > 0;
+}
+
+void TDBGridInplaceEdit::ListKeyDown(uint16_t& Key, TShiftState Shift) {
+  bool Alt = Shift.Contains(ssAlt);
+  bool ExactlyCtrl = Shift == TShiftState{ssCtrl};
+  if ((Key == VK_UP || Key == VK_DOWN) && Alt) {
+    if (FListVisible) {
+      CloseUp(true);
+    } else {
+      DropDown();
+    }
+    Key = 0;
+    return;
+  }
+  if (Key == VK_RETURN && ExactlyCtrl && !FListVisible) {
+    DropDown();
+    KillMessage(Handle(), WM_CHAR);
+    Key = 0;
+    return;
+  }
+  bool ListOpen = FListVisible && FActiveList != FCalculator;
+  if (!ListOpen || (Key != VK_RETURN && Key != VK_ESCAPE)) return;
+  CloseUp(Key == VK_RETURN);
+  if (FActiveList == FPickList) {
+    // The character that follows must not reach the grid.
+    KillMessage(Handle(), WM_CHAR);
+    Key = 0;
+  }
+}
+
+// Keys for an open list go to it; true when the message went there.
+bool TDBGridInplaceEdit::ForwardListKey(TMessage& Message) {
+  auto Code = static_cast<uint16_t>(Message.WParam);
+  bool Char = Message.Msg == WM_CHAR;
+  if (FActiveList == FCalculator) {
+    if (Code == VK_RETURN || Code == VK_ESCAPE || (Code >= 32 && Code <= 126)) {
+      SendMessageA(FCalculator->Handle(), Message.Msg, Message.WParam, Message.LParam);
+      // Closed by the key: its character stays out of the editor and the grid.
+      if (!FListVisible) KillMessage(Handle(), WM_CHAR);
+      return true;
+    }
+    return false;
+  }
+  if (Char || !FActiveList->HandleAllocated()) return false;
+  bool Ctrl = GetKeyState(VK_CONTROL) < 0, Shift = GetKeyState(VK_SHIFT) < 0;
+  bool Moving =
+      ((Code == VK_PRIOR || Code == VK_NEXT || Code == VK_UP || Code == VK_DOWN) && !Shift) ||
+      ((Code == VK_HOME || Code == VK_END) && Ctrl) ||
+      (FActiveList == FCalendar && (Code == VK_LEFT || Code == VK_RIGHT));
+  if (!Moving) return false;
+  SendMessageA(FActiveList->Handle(), Message.Msg, Message.WParam, Message.LParam);
+  if (FActiveList == FPickList) {
+    int Index = FPickList->ItemIndex();
+    if (Index >= 0 && FPickList->Items()->Strings(Index) != Text())
+      SetText(FPickList->Items()->Strings(Index));
+  }
+  return true;
+}
+
+void TDBGridInplaceEdit::KeyDown(uint16_t& Key, TShiftState Shift) {
+  TCustomDBGridKs* G = DBGrid();
+  TColumnKs* Col = Column();
+  if (!G || !Col) {
+    TInplaceEdit::KeyDown(Key, Shift);
+    return;
+  }
+  bool Alt = Shift.Contains(ssAlt), NoShift = Shift.Empty();
+  auto DropPendingChars = [this] {
+    KillMessage(Handle(), WM_CHAR);
+    KillMessage(Handle(), WM_SYSCHAR);
+  };
+  int Pressed = ShortCutKs(Key, Shift);
+  if (Key == VK_RETURN && Shift == TShiftState{ssCtrl} &&
+      (FEditStyle == iesEllipsis || FEditStyle == iesDropDown)) {
+    KillMessage(Handle(), WM_CHAR);
+    if (G->OnEditButtonClick) G->OnEditButtonClick(G);
+    Key = 0;
+  } else if (Key == VK_DELETE && NoShift && KeyPickListColumn() && Col->CanModify(false)) {
+    if (SelLength() == static_cast<int>(Text().size())) {
+      SetText("");
+    } else if (!Col->OnNotInList) {
+      // A part of a listed text would leave a text no entry has.
+      Key = 0;
+    }
+  } else if (Key == VK_BACK && Alt) {
+    SendMessageA(Handle(), EM_UNDO, 0, 0);
+    KillMessage(Handle(), WM_SYSCHAR);
+    Key = 0;
+  } else if ((Key == VK_UP || Key == VK_DOWN) && FMultiLine) {
+    auto Line = [this](LPARAM Pos) {
+      return static_cast<int>(SendMessageA(Handle(), EM_LINEFROMCHAR, Pos, 0));
+    };
+    int Lines = static_cast<int>(SendMessageA(Handle(), EM_GETLINECOUNT, 0, 0));
+    bool AtEdge = Key == VK_UP ? Line(-1) == 0 : Line(-1) == Lines - 1;
+    bool WholeSelected = SelLength() == static_cast<int>(Text().size());
+    if (G->Options().Contains(dgAlwaysShowEditor) && (AtEdge || WholeSelected)) {
+      PassToGrid(Key, Shift);
+    } else {
+      TCustomMaskEdit::KeyDown(Key, Shift);
+    }
+  } else if (Key == VK_RETURN && FEditStyle == iesPickList && Col->CanModify(false)) {
+    G->DataLink()->Edit();
+    G->SetEditText(G->Col(), G->Row(), Text());
+    PassToGrid(Key, Shift);
+  } else if (Key == VK_RETURN && G->OptionsKs().Contains(dghEnterAsTab) && !MRUListOpen()) {
+    PassToGrid(Key, Shift);
+  } else if (Pressed == DBGridKsUnit.CopyAboveShortCut ||
+             (Pressed == DBGridKsUnit.IncSearchShortCut && G->OptionsKs().Contains(dghIncSearch)) ||
+             (Pressed == DBGridKsUnit.FindDialogShortCut &&
+              G->OptionsKs().Contains(dghDialogFind))) {
+    PassToGrid(Key, Shift);
+  } else if (EditButtonShortCut(Key, Shift)) {
+    Key = 0;
+  } else if (Key >= VK_F1 && Key <= VK_F12) {
+    DropPendingChars();
+    PassToGrid(Key, Shift);
+  } else if (Alt &&
+             (Key == '8' || Key == VK_MULTIPLY || Key == VK_ADD || Key == VK_SEPARATOR ||
+              Key == VK_SUBTRACT || Key == VK_DIVIDE || Key == VK_OEM_MINUS || Key == VK_OEM_2)) {
+    DropPendingChars();
+    PassToGrid(Key, Shift);
+  }
+  if (Key) TInplaceEdit::KeyDown(Key, Shift);
+}
+
+void TDBGridInplaceEdit::KeyPress(char& Key) {
+  AnsiString Typed(1, Key);
+  IncrementalFilter(Typed);
+  if (Typed.empty()) {
+    Key = 0;
+    return;
+  }
+  if (Key == '\n' && !FMultiLine) {
+    Key = 0;
+    return;
+  }
+  TInplaceEdit::KeyPress(Key);
+}
+
+void TDBGridInplaceEdit::IncrementalFilter(AnsiString& Typed) {
+  if (Typed.size() == 1 && static_cast<uint8_t>(Typed[0]) < 32 && Typed[0] != '\b') return;
+  if (FEditStyle != iesPickList || !KeyPickListColumn() || !CellModifiable()) return;
+  TColumnKs* Col = Column();
+  AnsiString Before = Text().substr(0, static_cast<size_t>(std::max(0, SelStart())));
+  AnsiString NewText =
+      Typed == "\b" ? Before.substr(0, Before.empty() ? 0 : Before.size() - 1) : Before + Typed;
+  TStrings* Picks = Col->PickList();
+  int Count = std::min(Picks->Count(), Col->KeyList()->Count());
+  AnsiString Wanted = AnsiUpperCase(NewText);
+  for (int I = 0; I < Count; ++I) {
+    if (AnsiUpperCase(Picks->Strings(I)).compare(0, Wanted.size(), Wanted) != 0) continue;
+    PickListText(NewText, I);
+    Typed.clear();
+    return;
+  }
+  // Without a handler a text that no entry starts with is refused.
+  if (!Col->OnNotInList) Typed.clear();
+}
+
+// The entry completes the typed text; the completion stays selected.
+void TDBGridInplaceEdit::PickListText(const AnsiString& NewText, int Index) {
+  AnsiString Entry = Column()->PickList()->Strings(Index);
+  SetText(Entry);
+  SetSelStart(static_cast<int>(NewText.size()));
+  SetSelLength(static_cast<int>(Entry.size() - NewText.size()));
+  if (FListVisible && FActiveList == FPickList) FPickList->SetItemIndex(Index);
+  UpdateEditImage();
+}
+
+// --- Drop-downs
+
+void TDBGridInplaceEdit::FillPickList(TColumnKs* Col) {
+  TStrings* Items = FPickList->Items();
+  Items->BeginUpdate();
+  Items->Clear();
+  bool Keyed = Col->KeyList()->Count() > 0;
+  int Count = Keyed ? std::min(Col->KeyList()->Count(), Col->PickList()->Count())
+                    : Col->PickList()->Count();
+  for (int I = 0; I < Count; ++I) Items->Add(Col->PickList()->Strings(I));
+  Items->EndUpdate();
+  FPickList->SetRowCount(std::max(1, std::min(Col->DropDownRows(), Count)));
+  TField* F = Col->Field();
+  FPickList->SetItemIndex(!F || F->IsNull() ? -1 : Items->IndexOf(Text()));
+  int Widest = WidestItemWidth(Items, Count, Font());
+  FPickList->SetWidth(std::max<int>(Widest + FPickList->NonClientSize().cx, Width()));
+}
+
+void TDBGridInplaceEdit::DropDown() {
+  TCustomDBGridKs* G = DBGrid();
+  TColumnKs* Col = Column();
+  if (FListVisible || !FActiveList || !G || !Col) return;
+  POINT At;
+  if (FActiveList == FCalendar) {
+    FCalendar->Font()->Assign(Font());
+    FCalendar->SetColor(Color());
+    FCalendar->SetDate(Trim(Text()).empty() ? Date() : StrToDate(Text()));
+  } else if (FActiveList == FCalculator) {
+    FCalculator->SetValue(Text().empty() ? Variant::Null() : Variant(StrToFloat(Text())));
+    FCalculator->SetFlat(G->Flat());
+  } else {
+    G->DoDropDown(Col);
+    FPickList->Font()->Assign(Font());
+    FPickList->SetColor(Color());
+    FillPickList(Col);
+  }
+  if (MRUListOpen()) MRUListCloseUp(false);
+  At = DropDownUnderControl(this, FActiveList, daLeft);
+  if (FActiveList == FCalendar) {
+    FCalendar->ShowAt(At);
+  } else if (FActiveList == FCalculator) {
+    FCalculator->ShowAt(At);
+    HideCaret(Handle());
+    Deselect();
+  } else {
+    FPickList->ShowAt(At);
+    FPickList->SizeGrip()->ShowSizeGripWindow(Col->DropDownSizing());
+    FPickList->SetSizedByUser(false);
+  }
+  FListVisible = true;
+  Invalidate();
+  if (GetFocus() != Handle() && CanFocus()) SetFocus();
+  if (!FButtons.empty()) SetSpeedButtonToggle(FButtons[0], true);
+  FButtonPressed = true;
+}
+
+void TDBGridInplaceEdit::CloseUp(bool Accept) {
+  TWinControl* List = FActiveList;
+  HWND Focus = GetFocus();
+  if (List && List->HandleAllocated() && Focus &&
+      (Focus == List->Handle() || IsChild(List->Handle(), Focus)) && CanFocus())
+    SetFocus();
+  TColumnKs* Col = Column();
+  if (FListVisible && List && !FClosing) {
+    if (!FButtons.empty()) SetSpeedButtonToggle(FButtons[0], false);
+    FClosing = true;
+    try {
+      if (HWND Capture = GetCapture()) SendMessageA(Capture, WM_CANCELMODE, 0, 0);
+      int PickIndex = -1;
+      if (List == FPickList) {
+        PickIndex = FPickList->ItemIndex();
+        if (FPickList->SizedByUser() && Col) {
+          Col->SetDropDownRows(FPickList->RowCount());
+          Col->SetDropDownWidth(FPickList->Width());
+        }
+      }
+      List->SetVisible(false);
+      FButtonPressed = FListVisible = FTracking = false;
+      Invalidate();
+      if (List == FCalculator && HandleAllocated()) ShowCaret(Handle());
+      if (Accept) {
+        AcceptList(Col, List, PickIndex);
+      } else if (List == FPickList) {
+        SetText(DBGrid()->FEditText);
+      }
+    } catch (...) {
+      FClosing = false;
+      throw;
+    }
+    FClosing = false;
+  }
+  if (List && List == FPickList && Col) DBGrid()->DoCloseUp(Col);
+}
+
+void TDBGridInplaceEdit::AcceptList(TColumnKs* Col, TWinControl* List, int PickIndex) {
+  TCustomDBGridKs* G = DBGrid();
+  if (!Col || !G) return;
+  if (List == FCalendar) {
+    // Through the column, as the other lists write: a browsing record goes
+    // into edit, and read-only cells and the column's handler are heeded.
+    if (Col->CanModify(true)) Col->UpdateData("", VarFromDateTime(FCalendar->Date()), false);
+  } else if (List == FCalculator) {
+    Variant Value = FCalculator->GetValue();
+    if (!IsNumberVariant(Value)) return;
+    SetText(FloatToStr(Value.AsDouble()));
+    SelectAll();
+  } else if (PickIndex >= 0 && CellModifiable()) {
+    SetText(FPickList->Items()->Strings(PickIndex));
+    UpdateEditImage();
+    PostMessageA(G->Handle(), WM_KEYDOWN, VK_RETURN, 0);
+  }
+}
+
+// --- Recently used values
+
+TMRUListboxKs* TDBGridInplaceEdit::CreateMRUListbox() {
+  auto* List = new TMRUListboxKs(this);
+  List->SetVisible(false);
+  List->SetCtl3D(false);
+  List->SetSorted(true);
+  List->OnMouseUp = [this, List](TObject*, TMouseButton, TShiftState, int X, int Y) {
+    RECT Client = List->ClientRect();
+    MRUListCloseUp(PtInRect(&Client, POINT{X, Y}) != 0);
+  };
+  return List;
+}
+
+void TDBGridInplaceEdit::UpdateMRUList() {
+  if (Trim(Text()).empty()) {
+    if (MRUListOpen()) MRUListCloseUp(false);
+    return;
+  }
+  // The value just chosen does not open the list again.
+  bool Chosen = !FMRUChosen.empty() && Text() == FMRUChosen;
+  FMRUChosen.clear();
+  if (Chosen || !FMRUList || !FMRUList->Active() || !Showing() || FButtonPressed) return;
+  if (!FMRUListbox) {
+    FMRUListbox = CreateMRUListbox();
+    FMRUListbox->SetMRUListboxField(reinterpret_cast<intptr_t>(FMRUList));
+  }
+  if (!FMRUList->FilterMRUItems(Text(), FMRUListbox->Items())) return;
+  int Count = FMRUListbox->Items()->Count();
+  if (Count == 0) {
+    if (MRUListOpen()) MRUListCloseUp(false);
+    return;
+  }
+  FMRUListbox->Font()->Assign(Font());
+  FMRUListbox->SetItemHeight(FMRUListbox->ListboxTextHeight());
+  FMRUListbox->SetWidth(Width());
+  FMRUListbox->SetRowCount(std::min(Count, FMRUList->Rows()));
+  FMRUListbox->ShowAt(DropDownUnderControl(this, FMRUListbox, daLeft));
+  FMRUListbox->SizeGrip()->ShowSizeGripWindow(true);
+  FMRUList->SetDroppedDown(true);
+}
+
+void TDBGridInplaceEdit::MRUListCloseUp(bool Accept) {
+  if (!FMRUListbox || !FMRUList) return;
+  if (HWND Capture = GetCapture()) SendMessageA(Capture, WM_CANCELMODE, 0, 0);
+  bool HadFocus = FMRUListbox->HandleAllocated() && GetFocus() == FMRUListbox->Handle();
+  FMRUListbox->SetVisible(false);
+  if (HadFocus && CanFocus()) SetFocus();
+  FMRUList->SetDroppedDown(false);
+  int Index = FMRUListbox->ItemIndex();
+  if (Accept && Index >= 0 && CellModifiable()) {
+    FMRUChosen = FMRUListbox->Items()->Strings(Index);
+    SetText(FMRUChosen);
+    SelectAll();
+  }
+}
+
+// --- Messages
+
+void TDBGridInplaceEdit::Change() {
+  TInplaceEdit::Change();
+  if (FLoading) return;
+  FTextChanged = true;
+  UpdateEditImage();
+}
+
+void TDBGridInplaceEdit::WndProc(TMessage& Message) {
+  switch (Message.Msg) {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+    case WM_CHAR:
+      if (MRUListOpen() && FMRUListbox) {
+        auto Code = static_cast<uint16_t>(Message.WParam);
+        bool Alt = GetKeyState(VK_MENU) < 0, Ctrl = GetKeyState(VK_CONTROL) < 0;
+        if (Message.Msg == WM_CHAR && (Code == '\r' || Code == 27)) {
+          MRUListCloseUp(Code == '\r');
+          return;
+        }
+        if (Message.Msg != WM_CHAR &&
+            (((Code == VK_PRIOR || Code == VK_NEXT || Code == VK_UP || Code == VK_DOWN) && !Alt) ||
+             ((Code == VK_HOME || Code == VK_END) && Ctrl))) {
+          SendMessageA(FMRUListbox->Handle(), Message.Msg, Message.WParam, Message.LParam);
+          return;
+        }
+      }
+      if (ListStyleActive()) {
+        if (Message.Msg != WM_CHAR) {
+          auto Key = static_cast<uint16_t>(Message.WParam);
+          ListKeyDown(Key, KeyboardShiftState());
+          if (!Key) return;
+        }
+        if (Message.Msg == WM_CHAR && Message.WParam >= 32 && !FListVisible) {
+          TColumnKs* Col = Column();
+          if (Col && Col->AutoDropDown()) DropDown();
+        }
+        if (FListVisible && ForwardListKey(Message)) return;
+      }
+      break;
+    case WM_KILLFOCUS: {
+      auto To = reinterpret_cast<HWND>(Message.WParam);
+      auto Outside = [To](TWinControl* Popup) {
+        return !Popup || !Popup->HandleAllocated() ||
+               (To != Popup->Handle() && !IsChild(Popup->Handle(), To));
+      };
+      if (FListVisible && Outside(FActiveList)) CloseUp(false);
+      if (MRUListOpen() && Outside(FMRUListbox)) MRUListCloseUp(false);
+      break;
+    }
+    case WM_MOUSEWHEEL:
+      if (FListVisible) {
+        Message.Result = 1;
+        return;
+      }
+      break;
+    case WM_EDITBUTTONMENUKS:
+      PopupButtonMenu(static_cast<int>(Message.WParam));
+      return;
+    case WM_PAINT: {
+      TInplaceEdit::WndProc(Message);
+      HDC DC = GetDC(Handle());
+      PaintOverlay(DC);
+      ReleaseDC(Handle(), DC);
+      return;
+    }
+    case WM_PRINTCLIENT: {
+      auto DC = reinterpret_cast<HDC>(Message.WParam);
+      int Saved = SaveDC(DC);
+      TInplaceEdit::WndProc(Message);
+      RestoreDC(DC, Saved);
+      PaintOverlay(DC);
+      return;
+    }
+    case WM_SETCURSOR:
+      if (LOWORD(Message.LParam) == HTCLIENT) {
+        POINT P;
+        GetCursorPos(&P);
+        P = ScreenToClient(P);
+        RECT R = GetEditRect();
+        if (P.x < R.left || P.x >= R.right) {
+          ::SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+          Message.Result = 1;
+          return;
+        }
+      }
+      break;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+    case WM_MBUTTONDBLCLK: {
+      // Over the image and the buttons' strip the caret stays where it is.
+      POINT P{static_cast<short>(LOWORD(Message.LParam)),
+              static_cast<short>(HIWORD(Message.LParam))};
+      RECT R = GetEditRect();
+      bool InText = P.x >= R.left && P.x < R.right;
+      if (!InText && GetCapture() != Handle() && !ControlAtPos(P)) return;
+      break;
+    }
+    default:
+      break;
+  }
+  TInplaceEdit::WndProc(Message);
+  if (FTextChanged) {
+    FTextChanged = false;
+    UpdateMRUList();
+  }
+}

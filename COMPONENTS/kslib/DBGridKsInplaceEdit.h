@@ -1,0 +1,125 @@
+// The editor the data grid places over its current cell: the cell's text
+// with the column's edit buttons and image, and the column's drop-downs
+// (pick list with its key list, month calendar, popup calculator, recently
+// used values). The popups never take the focus: the editor keeps it and
+// hands them the keys they need.
+#pragma once
+
+#include <vector>
+
+#include "COMPONENTS/kslib/CalculatorKs.h"
+#include "COMPONENTS/kslib/DBGridKsColumns.h"
+#include "COMPONENTS/kslib/PopupCtrlsKs.h"
+#include "COMPONENTS/kslib/ToolCtrlsKs.h"
+#include "forms/Grids.h"
+
+class TCustomDBGridKs;
+
+// The numbers are part of the interface.
+enum TInplaceEditStyleKs {
+  iesSimple,
+  iesEllipsis,
+  iesPickList,
+  iesDataList,
+  iesDateCalendar,
+  iesUpDown,
+  iesDropDown
+};
+
+// Posted to itself: pops up an extra button's menu under the button
+// (WParam: the button's index among the controls).
+constexpr UINT WM_EDITBUTTONMENUKS = WM_USER + 102;
+
+class TDBGridInplaceEdit : public TInplaceEdit, public IPopupOwnerKs {
+ public:
+  explicit TDBGridInplaceEdit(TComponent* AOwner);
+  ~TDBGridInplaceEdit() override;
+
+  // The style a cell of the column is edited with, as the grid and the
+  // column draw its button.
+  static TInplaceEditStyleKs GetEditStyle(TColumnKs* Column);
+  TInplaceEditStyleKs EditStyle() const { return FEditStyle; }
+  void SetEditStyle(TInplaceEditStyleKs Value);
+  // Takes the style, looks and text of the grid's current cell.
+  void UpdateContents() override;
+
+  // Opens the style's list; nothing while one is open or the style has none.
+  void DropDown();
+  // Closes the open list, taking its value when accepting; a popup closes
+  // itself through it.
+  void CloseUp(bool Accept) override;
+  bool ListVisible() const { return FListVisible; }
+  TWinControl* ActiveList() const { return FActiveList; }
+  TPopupListboxKs* PickList() const { return FPickList; }
+  TPopupMonthCalendarKs* Calendar() const { return FCalendar; }
+  TPopupCalculatorKs* GetPopupCalculator();
+  TMRUListboxKs* MRUListbox() const { return FMRUListbox; }
+  bool MRUListOpen() const { return FMRUList && FMRUList->DroppedDown(); }
+
+  // The default button first, then one per column edit button.
+  TEditButtonControlKs* ButtonControl(int Index) const { return FButtons[Index]; }
+  int ButtonControlCount() const { return static_cast<int>(FButtons.size()); }
+  int ButtonsWidth() const { return FButtonsWidth; }
+  int ImageIndex() const { return FImageIndex; }
+  // The text area: the client area less the buttons and the image.
+  RECT GetEditRect();
+  void WndProc(TMessage& Message) override;
+
+ protected:
+  void CreateParams(TCreateParams& Params) override;
+  void AfterCreateWnd() override;
+  void Resize() override;
+  void Change() override;
+  void KeyDown(uint16_t& Key, TShiftState Shift) override;
+  void KeyPress(char& Key) override;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+
+  // The column image for the text: its pick-list line, or an integer field's value.
+  virtual void UpdateEditImage();
+  virtual TEditButtonControlKs* CreateEditButtonControl();
+  virtual TMRUListboxKs* CreateMRUListbox();
+  // The default button pressed: steps an up-down value, else opens the list.
+  virtual void ButtonDown(bool IsDownButton);
+  // A typed character in a key-list column; Typed is emptied when taken.
+  virtual void IncrementalFilter(AnsiString& Typed);
+  virtual void EditButtonClick(TObject* Sender);
+  virtual void EditButtonMouseDown(TObject* Sender, bool TopButton, bool& AutoRepeat,
+                                   bool& Handled);
+  virtual void DrawRequiredState(HDC DC);
+  // The keys of an open (or openable) list, before the editor's own.
+  void ListKeyDown(uint16_t& Key, TShiftState Shift);
+
+ private:
+  TCustomDBGridKs* DBGrid() const;
+  TColumnKs* Column() const;
+  bool ListStyleActive() const;
+  bool ForwardListKey(TMessage& Message);
+  void PassToGrid(uint16_t& Key, TShiftState Shift);
+  bool EditButtonShortCut(uint16_t Key, TShiftState Shift);
+  bool KeyPickListColumn();
+  bool CellModifiable() { return EditCanModify(); }
+  void ApplyCellParams(TColumnKs* Column);
+  void LayoutButtons();
+  void ApplyEditRect();
+  void PaintOverlay(HDC DC);
+  void FillPickList(TColumnKs* Column);
+  void AcceptList(TColumnKs* Column, TWinControl* List, int PickIndex);
+  void PickListText(const AnsiString& NewText, int Index);
+  void UpdateMRUList();
+  void MRUListCloseUp(bool Accept);
+  void PopupButtonMenu(int Index);
+
+  TInplaceEditStyleKs FEditStyle = iesSimple;
+  TWinControl* FActiveList = nullptr;
+  std::vector<TEditButtonControlKs*> FButtons;
+  int FButtonHeight = 0, FButtonsWidth = 0;
+  bool FButtonPressed = false, FListVisible = false, FClosing = false, FTracking = false;
+  bool FMultiLine = false, FTextChanged = false, FLoading = false, FInBoundsChange = false;
+  TPopupListboxKs* FPickList = nullptr;
+  TPopupCalculatorKs* FCalculator = nullptr;
+  TPopupMonthCalendarKs* FCalendar = nullptr;
+  TMRUListKs* FMRUList = nullptr;
+  TMRUListboxKs* FMRUListbox = nullptr;
+  AnsiString FMRUChosen;
+  int FImageIndex = -1;
+};

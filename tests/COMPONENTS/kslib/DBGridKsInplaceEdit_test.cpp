@@ -1,0 +1,328 @@
+// The grid's in-place editor under real keys: its style per column, the
+// buttons and the text area, the pick list with a key list, the calendar,
+// the calculator and the recently used values, the focus staying on the
+// editor while a list is open.
+#include "COMPONENTS/kslib/DBGridKsInplaceEdit.h"
+
+#include <gtest/gtest.h>
+
+#include "COMPONENTS/kslib/DBGridKs.h"
+#include "FormsTestKit.h"
+#include "KsTestKit.h"
+#include "forms/Forms.h"
+#include "rtl/SysUtils.h"
+#include "tests/platform/db/ArrayDataSet.h"
+
+namespace {
+
+class TGridUnitEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override { InitDBGridKsUnit(); }
+  void TearDown() override { DoneDBGridKsUnit(); }
+};
+const auto* const GridUnit = ::testing::AddGlobalTestEnvironment(new TGridUnitEnvironment);
+
+class TPeopleDataSet : public TArrayDataSet {
+ public:
+  TPeopleDataSet() : TArrayDataSet(nullptr) {
+    FieldDefs()->Add("Id", ftInteger);
+    FieldDefs()->Add("Name", ftString, 20);
+    FieldDefs()->Add("Price", ftFloat);
+    FieldDefs()->Add("Kind", ftString, 5);
+    FieldDefs()->Add("Born", ftDate);
+    Open();
+    AppendValues(this, {1, "Москва", 1.5, "1", EncodeDate(2020, 5, 17)});
+    AppendValues(this, {2, "Минск", 3.0, "2", Variant::Null()});
+    First();
+  }
+  ~TPeopleDataSet() override { Close(); }
+};
+
+enum { ColId, ColName, ColPrice, ColKind, ColBorn };
+
+struct TEditorGridForm {
+  TPeopleDataSet Data;
+  TDataSource Source{nullptr};
+  TForm* Form = new TForm(Application);
+  TDBGridKs* Grid = new TDBGridKs(Form);
+
+  TEditorGridForm() {
+    Source.SetDataSet(&Data);
+    Form->SetBounds(40, 40, 560, 300);
+    Grid->SetParent(Form);
+    Grid->SetBounds(5, 5, 540, 250);
+    Grid->SetDataSource(&Source);
+    Grid->SetAllowedOperations({alopInsertKs, alopUpdateKs, alopDeleteKs, alopAppendKs});
+    Grid->SetOptions(Grid->Options().Include(dgEditing));
+  }
+  ~TEditorGridForm() { delete Form; }
+  TEditorGridForm(const TEditorGridForm&) = delete;
+  TEditorGridForm& operator=(const TEditorGridForm&) = delete;
+
+  TColumnKs* Column(int Index) { return Grid->Columns()->Items(Index); }
+  TDBGridInplaceEdit* Editor() { return static_cast<TDBGridInplaceEdit*>(Grid->InplaceEditor()); }
+
+  // Shows the form and the editor over the column's cell of the first
+  // record, with the focus in it.
+  // The record goes into edit first: these tests are about the editor, not
+  // about how the grid starts editing.
+  TDBGridInplaceEdit* Edit(int DataCol) {
+    if (Data.State() == dsBrowse) Data.Edit();
+    Form->Show();
+    SetForegroundWindow(Form->Handle());
+    Grid->SetFocus();
+    PumpUntilFocused(Grid->Handle());
+    Grid->SetCol(Grid->DataToRawColumn(DataCol));
+    Grid->SetEditorMode(true);
+    PumpUntilFocused(Editor()->Handle());
+    return Editor();
+  }
+};
+
+// Characters as the window gets them, whatever the keyboard layout.
+void PostChars(HWND Wnd, const AnsiString& Chars) {
+  for (char C : Chars) PostMessageA(Wnd, WM_CHAR, static_cast<uint8_t>(C), 1);
+  PumpFor(40);
+}
+
+bool PopupShown(TWinControl* Popup) {
+  return Popup && Popup->HandleAllocated() && IsWindowVisible(Popup->Handle());
+}
+
+TEST(DBGridInplaceEditStyle, EachColumnKindGetsItsStyleAndList) {
+  TEditorGridForm F;
+  F.Column(ColKind)->PickList()->Add("one");
+  F.Column(ColPrice)->SetButtonStyle(cbsDropDown);
+  F.Column(ColName)->SetButtonStyle(cbsEllipsis);
+  struct TCase {
+    int Col;
+    TInplaceEditStyleKs Style;
+    bool HasList;
+  } Cases[] = {{ColId, iesSimple, false},
+               {ColName, iesEllipsis, false},
+               {ColPrice, iesDropDown, true},
+               {ColKind, iesPickList, true},
+               {ColBorn, iesDateCalendar, true}};
+  for (const TCase& C : Cases) {
+    TDBGridInplaceEdit* Editor = F.Edit(C.Col);
+    EXPECT_EQ(Editor->EditStyle(), C.Style) << C.Col;
+    EXPECT_EQ(Editor->ActiveList() != nullptr, C.HasList) << C.Col;
+    EXPECT_EQ(TDBGridInplaceEdit::GetEditStyle(F.Column(C.Col)), C.Style) << C.Col;
+  }
+  F.Column(ColId)->SetButtonStyle(cbsUpDown);
+  EXPECT_EQ(F.Edit(ColId)->EditStyle(), iesUpDown);
+  F.Column(ColName)->SetButtonStyle(cbsDropDown);
+  EXPECT_EQ(F.Edit(ColName)->ActiveList(), nullptr) << "a text field has no calculator";
+
+  // A read-only link keeps the cell's pick list in its drawing only.
+  F.Grid->DataLink()->SetReadOnly(true);
+  EXPECT_EQ(TDBGridInplaceEdit::GetEditStyle(F.Column(ColKind)), iesPickList);
+  EXPECT_EQ(F.Edit(ColKind)->EditStyle(), iesSimple);
+}
+
+TEST(DBGridInplaceEditButtons, TheTextAreaLeavesRoomForTheButtons) {
+  TEditorGridForm F;
+  TColumnKs* Name = F.Column(ColName);
+  Name->SetButtonStyle(cbsEllipsis);
+  int Clicks = 0, ExtraClicks = 0;
+  F.Grid->OnEditButtonClick = [&](TObject*) { ++Clicks; };
+  TEditButtonKs* Extra = Name->EditButtons()->Add();
+  Extra->SetWidth(12);
+  Extra->SetShortCut(ShortCutKs(VK_F5, {ssCtrl}));
+  Extra->OnClick = [&](TObject*, bool&) { ++ExtraClicks; };
+  TDBGridInplaceEdit* Editor = F.Edit(ColName);
+  int Default = GetSystemMetrics(SM_CXVSCROLL);
+  ASSERT_EQ(Editor->ButtonControlCount(), 2);
+  EXPECT_EQ(Editor->ButtonsWidth(), Default + 12);
+  EXPECT_EQ(Editor->GetEditRect().right, Editor->Width() - 2 - Default - 12);
+  EXPECT_EQ(Editor->ButtonControl(0)->Left(), Editor->ClientWidth() - Default);
+  EXPECT_EQ(Editor->ButtonControl(1)->Left(), Editor->ClientWidth() - Default - 12);
+
+  PostKey(VK_RETURN, {VK_CONTROL});
+  ASSERT_TRUE(PumpUntil([&] { return Clicks == 1; }));
+  PostKey(VK_F5, {VK_CONTROL});
+  ASSERT_TRUE(PumpUntil([&] { return ExtraClicks == 1; }));
+  EXPECT_EQ(Clicks, 1);
+  EXPECT_EQ(GetFocus(), Editor->Handle());
+
+  Name->SetButtonStyle(cbsNone);
+  Editor = F.Edit(ColName);
+  EXPECT_FALSE(Editor->ButtonControl(0)->Visible());
+  EXPECT_EQ(Editor->ButtonsWidth(), 12);
+}
+
+TEST(DBGridInplaceEditKeys, AltBackspaceUndoesWithoutReachingTheGrid) {
+  TEditorGridForm F;
+  TDBGridInplaceEdit* Editor = F.Edit(ColName);
+  int GridKeys = 0;
+  F.Grid->OnKeyDown = [&](TObject*, uint16_t&, TShiftState) { ++GridKeys; };
+  Editor->SelectAll();
+  PostText("abc");
+  ASSERT_TRUE(PumpUntil([&] { return Editor->Text() == "abc"; }));
+  PostKey(VK_BACK, {VK_MENU});
+  ASSERT_TRUE(PumpUntil([&] { return Editor->Text() == "Москва"; }));
+  EXPECT_EQ(GridKeys, 0);
+  EXPECT_EQ(GetFocus(), Editor->Handle());
+}
+
+TEST(DBGridInplaceEditPickList, KeyListShowsTheShorterCountAndEnterTakesTheEntry) {
+  TEditorGridForm F;
+  TColumnKs* Kind = F.Column(ColKind);
+  for (const char* Pick : {"one", "two", "three"}) Kind->PickList()->Add(Pick);
+  for (const char* Key : {"1", "2"}) Kind->KeyList()->Add(Key);
+  int DropDowns = 0, CloseUps = 0;
+  F.Grid->OnDropDown = [&](TObject*, TColumnKs*) { ++DropDowns; };
+  F.Grid->OnCloseUp = [&](TObject*, TColumnKs*) { ++CloseUps; };
+  TDBGridInplaceEdit* Editor = F.Edit(ColKind);
+  Editor->SetText("one");
+  PostKey(VK_DOWN, {VK_MENU});
+  ASSERT_TRUE(PumpUntil([&] { return PopupShown(Editor->PickList()); }));
+  EXPECT_EQ(DropDowns, 1);
+  EXPECT_EQ(Editor->PickList()->Items()->Count(), 2);
+  EXPECT_EQ(Editor->PickList()->ItemIndex(), 0);
+  EXPECT_EQ(GetFocus(), Editor->Handle());
+  PostKey(VK_DOWN);
+  ASSERT_TRUE(PumpUntil([&] { return Editor->Text() == "two"; }));
+  PostKey(VK_RETURN);
+  ASSERT_TRUE(PumpUntil([&] { return !PopupShown(Editor->PickList()); }));
+  EXPECT_EQ(CloseUps, 1);
+  EXPECT_EQ(Editor->Text(), "two");
+
+  // Esc closes without taking the entry: nothing reaches the grid.
+  Editor = F.Edit(ColKind);
+  PostKey(VK_DOWN, {VK_MENU});
+  ASSERT_TRUE(PumpUntil([&] { return PopupShown(Editor->PickList()); }));
+  PostKey(VK_ESCAPE);
+  ASSERT_TRUE(PumpUntil([&] { return !PopupShown(Editor->PickList()); }));
+  EXPECT_EQ(CloseUps, 2);
+  EXPECT_EQ(F.Data.State(), dsEdit);
+  EXPECT_EQ(GetFocus(), Editor->Handle());
+}
+
+TEST(DBGridInplaceEditPickList, TypingInAKeyListColumnCompletesOrIsRefused) {
+  TEditorGridForm F;
+  TColumnKs* Kind = F.Column(ColKind);
+  for (const char* Pick : {"один", "два"}) Kind->PickList()->Add(Pick);
+  for (const char* Key : {"1", "2"}) Kind->KeyList()->Add(Key);
+  TDBGridInplaceEdit* Editor = F.Edit(ColKind);
+  Editor->SelectAll();
+  PostMessageA(Editor->Handle(), WM_CHAR, static_cast<uint8_t>("д"[0]), 1);
+  ASSERT_TRUE(PumpUntil([&] { return Editor->Text() == "два"; }));
+  EXPECT_EQ(Editor->SelStart(), 1);
+  EXPECT_EQ(Editor->SelLength(), 2);
+  PostMessageA(Editor->Handle(), WM_CHAR, 'x', 1);
+  PumpFor(60);
+  EXPECT_EQ(Editor->Text(), "два") << "no entry starts with the text";
+
+  // With a handler the typed text stays.
+  Kind->OnNotInList = [](TObject*, const AnsiString&, Variant&, bool&) {};
+  Editor->SetSelStart(3);
+  PostMessageA(Editor->Handle(), WM_CHAR, 'x', 1);
+  ASSERT_TRUE(PumpUntil([&] { return Editor->Text() == "дваx"; }));
+}
+
+TEST(DBGridInplaceEditCalendar, AcceptingADateOnABrowsingRecordWritesThroughTheColumn) {
+  TEditorGridForm F;
+  TDBGridInplaceEdit* Editor = F.Edit(ColBorn);
+  F.Data.Cancel();
+  ASSERT_EQ(F.Data.State(), dsBrowse);
+  PostKey(VK_DOWN, {VK_MENU});
+  ASSERT_TRUE(PumpUntil([&] { return PopupShown(Editor->Calendar()); }));
+  EXPECT_EQ(Editor->Calendar()->Date(), EncodeDate(2020, 5, 17));
+  EXPECT_EQ(GetFocus(), Editor->Handle());
+  Editor->Calendar()->SetDate(EncodeDate(2021, 1, 2));
+  PostKey(VK_RETURN);
+  ASSERT_TRUE(PumpUntil([&] { return !PopupShown(Editor->Calendar()); }));
+  EXPECT_EQ(F.Data.State(), dsEdit);
+  EXPECT_EQ(F.Data.FieldByName("Born")->AsDateTime(), EncodeDate(2021, 1, 2));
+
+  // A handler that takes the write leaves the field alone.
+  F.Data.Cancel();
+  F.Data.Edit();
+  F.Column(ColBorn)->OnUpdateData = [](TColumnKs*, AnsiString&, Variant&, bool&, bool& Handled) {
+    Handled = true;
+  };
+  Editor = F.Edit(ColBorn);
+  PostKey(VK_DOWN, {VK_MENU});
+  ASSERT_TRUE(PumpUntil([&] { return PopupShown(Editor->Calendar()); }));
+  Editor->Calendar()->SetDate(EncodeDate(2022, 3, 4));
+  PostKey(VK_RETURN);
+  ASSERT_TRUE(PumpUntil([&] { return !PopupShown(Editor->Calendar()); }));
+  EXPECT_EQ(F.Data.FieldByName("Born")->AsDateTime(), EncodeDate(2020, 5, 17));
+}
+
+TEST(DBGridInplaceEditCalculator, EnterTakesTheResultAndEscLeavesTheCell) {
+  TEditorGridForm F;
+  F.Column(ColPrice)->SetButtonStyle(cbsDropDown);
+  TDBGridInplaceEdit* Editor = F.Edit(ColPrice);
+  AnsiString Before = Editor->Text();
+  PostKey(VK_DOWN, {VK_MENU});
+  TPopupCalculatorKs* Calculator = Editor->GetPopupCalculator();
+  ASSERT_TRUE(PumpUntil([&] { return PopupShown(Calculator); }))
+      << Editor->EditStyle() << " " << (Editor->ActiveList() == Calculator) << Editor->Text();
+  EXPECT_EQ(GetFocus(), Editor->Handle());
+  PostChars(Editor->Handle(), "*4");
+  PostKey(VK_ESCAPE);
+  ASSERT_TRUE(PumpUntil([&] { return !PopupShown(Calculator); }));
+  EXPECT_EQ(Editor->Text(), Before);
+
+  PostKey(VK_DOWN, {VK_MENU});
+  ASSERT_TRUE(PumpUntil([&] { return PopupShown(Calculator); }));
+  PostChars(Editor->Handle(), "*4");
+  PostKey(VK_RETURN);
+  PumpFor(40);
+  EXPECT_TRUE(PopupShown(Calculator)) << "the first Enter computes";
+  PostKey(VK_RETURN);
+  ASSERT_TRUE(PumpUntil([&] { return !PopupShown(Calculator); }));
+  EXPECT_EQ(Editor->Text(), "6");
+  EXPECT_EQ(GetFocus(), Editor->Handle());
+}
+
+TEST(DBGridInplaceEditMRU, TypingOffersTheMatchingValuesAndEnterTakesOne) {
+  TEditorGridForm F;
+  TMRUListKs* MRU = F.Column(ColName)->MRUList();
+  for (const char* Item : {"Омск", "Мурманск", "Магадан"}) MRU->Items()->Add(Item);
+  MRU->SetActive(true);
+  TDBGridInplaceEdit* Editor = F.Edit(ColName);
+  Editor->SelectAll();
+  PostChars(Editor->Handle(), "М");
+  ASSERT_TRUE(PumpUntil([&] { return PopupShown(Editor->MRUListbox()); }));
+  EXPECT_EQ(Editor->MRUListbox()->Items()->Count(), 2);
+  EXPECT_EQ(GetFocus(), Editor->Handle());
+  PostChars(Editor->Handle(), "у");
+  ASSERT_TRUE(PumpUntil([&] { return Editor->MRUListbox()->Items()->Count() == 1; }));
+  PostKey(VK_DOWN);
+  ASSERT_TRUE(PumpUntil([&] { return Editor->MRUListbox()->ItemIndex() == 0; }));
+  PostKey(VK_RETURN);
+  ASSERT_TRUE(PumpUntil([&] { return !PopupShown(Editor->MRUListbox()); }))
+      << Editor->MRUListOpen() << Editor->Text() << (GetFocus() == Editor->Handle());
+  EXPECT_EQ(Editor->Text(), "Мурманск");
+
+  PostChars(Editor->Handle(), "zz");
+  PumpFor(60);
+  EXPECT_FALSE(PopupShown(Editor->MRUListbox())) << "no value matches";
+}
+
+TEST(DBGridInplaceEditPaint, RequiredMarkUnderAnEmptyRequiredFieldWhileInserting) {
+  TEditorGridForm F;
+  F.Data.FieldByName("Name")->SetRequired(true);
+  F.Column(ColName)->SetHighlightRequired(true);
+  TDBGridInplaceEdit* Editor = F.Edit(ColName);
+  auto RedOnBottomLine = [&] {
+    TDibDC Dib(Editor->ClientWidth(), Editor->ClientHeight());
+    PrintClient(Editor->Handle(), Dib);
+    int Y = Editor->ClientHeight() - 1;
+    return Dib.Count(RECT{0, Y, Dib.Width(), Y + 1}, RGB(255, 0, 0));
+  };
+  EXPECT_EQ(RedOnBottomLine(), 0);
+  F.Data.Append();
+  F.Grid->SetEditorMode(true);
+  PumpFor(50);
+  Editor = F.Editor();
+  RECT Text = Editor->GetEditRect();
+  int Red = RedOnBottomLine();
+  EXPECT_GT(Red, 0);
+  EXPECT_LE(Red, (Text.right - 3 - (Text.left + 2) + 1) / 2 + 1) << "a dotted line";
+}
+
+}  // namespace
