@@ -1,11 +1,13 @@
 #include "SDS.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <utility>
 
 #include "EIBSQL.h"
 #include "SDSCatalog.h"
+#include "common/uTools.h"
 #include "SDSFieldTransfer.h"
 #include "SDSWriter.h"
 #include "SDatabase.h"
@@ -53,8 +55,19 @@ TSDS::TSDS(TComponent* AOwner) : TzynCustomMemTable(AOwner) {
 }
 
 TSDS::~TSDS() {
-  Close();
+  try {
+    SaveCache();
+    Close();
+  } catch (const std::exception& e) {
+    WriteLogLine("ERROR", PublicName(), e.what());
+  }
   SetMasterDataset(nullptr);
+}
+
+void TSDS::SaveCache() {
+  if (FMasterDataset || !FOptions.Contains(dsoLocalCachData) || FCacheFileName.empty() || !FDataLoaded) return;
+  if (!IsDataModified() && FileExists(FCacheFileName)) return;
+  TCacheManager::SaveReplacing(FCacheFileName, [this](const AnsiString& FileName) { SaveToBinaryFile(FileName); });
 }
 
 void TSDS::SetMasterDataset(TSDS* Value) {
@@ -345,7 +358,7 @@ bool TSDS::OpenFromServer() {
     TzynCustomMemTable::SetActive(true);
     BindSystemFields();
     FInternalLoading = true;
-    LoadAll();
+    LoadRecords();
   } catch (...) {
     FInternalLoading = false;
     SetReadOnly(readOnly);
@@ -357,6 +370,141 @@ bool TSDS::OpenFromServer() {
   SetReadOnly(readOnly);
   FInternalLoading = false;
   return FDataLoaded;
+}
+
+void TSDS::LoadRecords() {
+  auto* database = dynamic_cast<TSDatabase*>(Database());
+  int64_t stamp = 0;
+  if (FOptions.Contains(dsoLocalCachData) && database && database->LocalCache &&
+      database->CacheManager()->Lookup(this, FCacheFileName, FTableName, FServerFilter, stamp))
+    LoadCacheAndRefresh(FCacheFileName, 0);
+  else
+    LoadAll();
+}
+
+void TSDS::Reload() {
+  if (!Active() || !FStructureReady) return;
+  if (FMasterDataset) {
+    FMasterDataset->Reload();
+    UpdateIndexes();
+    return;
+  }
+  const bool readOnly = ReadOnly();
+  DisableControls();
+  FDataLoaded = false;
+  FInternalLoading = true;
+  SetReadOnly(false);
+  auto restore = [&] {
+    SetReadOnly(readOnly);
+    FInternalLoading = false;
+    EnableControls();
+  };
+  try {
+    EmptyTable();
+    LoadAll();
+    FDataLoaded = true;
+    FireAfterDataLoaded();
+  } catch (...) {
+    restore();
+    throw;
+  }
+  restore();
+}
+
+bool TSDS::HasChildren() {
+  if (!FOptions.Contains(dsoLevels) || !FIDField || !FPIDField || FIDField->IsNull()) return false;
+  const int64_t id = static_cast<TLargeintField*>(FIDField)->AsLargeInt();
+  // A parent number is an INTEGER: no record can point at a wider one.
+  if (id < INT32_MIN || id > INT32_MAX) return false;
+  return !TzynCustomMemTable::Lookup("SYS$PID", Variant(static_cast<int32_t>(id)), "SYS$PID").IsNull();
+}
+
+TDateTime TSDS::NewestTime() {
+  TDateTime newest = 0;
+  if (!FTimeField) return newest;
+  for (First(); !Eof(); Next())
+    if (!FTimeField->IsNull()) newest = std::max(newest, FTimeField->AsDateTime());
+  return newest;
+}
+
+void TSDS::IncrementalRefresh(TDateTime SinceTime) {
+  DisableControls();
+  FInternalLoading = true;
+  const AnsiString indexFieldNames = IndexFieldNames();
+  auto restore = [&] {
+    TzynCustomMemTable::SetIndexFieldNames(indexFieldNames);
+    EnableControls();
+  };
+  try {
+    // From the newest change itself: rows changed in that same instant count too.
+    if (SinceTime == 0) SinceTime = NewestTime();
+    if (FKeyFields.empty()) throw EAssertionFailed("Должен быть первичный индекс", "COMPONENTS/SDS", __LINE__);
+    // The key alone finds a record, whatever level or index is shown.
+    TzynCustomMemTable::SetIndexFieldNames(FKeyFields);
+    std::vector<TField*> keyFields;
+    GetFieldList(keyFields, FKeyFields);
+    TIBSQL statement(nullptr);
+    statement.SetDatabase(Database());
+    statement.SetTransaction(Transaction());
+    StartIfInactive(statement.TransactionInUse());
+    const AnsiString table = QuoteIdentifier(FTableName);
+    statement.SetSQLText(AddCondition("select " + table + ".*, RDB$DB_KEY as " + SDSDBKeyField + " from " + table +
+                                          " where SYS$TIME >= :SINCE$TIME",
+                                      ServerCondition()));
+    PrepareSQL(statement);
+    statement.ParamByName("SINCE$TIME").SetAsDateTime(SinceTime);
+    if (FOptions.Contains(dsoHandleMDBySQL) && HasMasterFields()) SetMasterParams(statement);
+    ExecSQL(statement);
+    if (!statement.Eof()) {
+      const TSDSFieldsUnlocked unlocked(*Fields());
+      const TSDSFieldTransfer row(*Fields(), statement, false);
+      const TSDSFieldTransfer key(keyFields, statement, true);
+      for (; !statement.Eof(); statement.Next()) {
+        SetKey();
+        key.CopyRow(statement);
+        if (GotoKey())
+          Edit();
+        else
+          Append();
+        row.CopyRow(statement);
+        Post();
+      }
+    }
+    statement.Close();
+  } catch (...) {
+    if (State() == dsEdit || State() == dsInsert || State() == dsSetKey) Cancel();
+    restore();
+    throw;
+  }
+  restore();
+}
+
+void TSDS::LoadCacheAndRefresh(const AnsiString& FileName, TDateTime SinceTime) {
+  if (!FileExists(FileName)) {
+    LoadAll();
+    return;
+  }
+  try {
+    LoadFromBinaryFile(FileName);
+    IncrementalRefresh(SinceTime);
+  } catch (const std::exception& e) {
+    WriteLogLine("ERROR", PublicName(), "Кэш " + FileName + ": " + e.what());
+    if (!Active()) TzynCustomMemTable::SetActive(true);
+    EmptyTable();
+    LoadAll();
+  }
+}
+
+void TSDS::LoadFromBinaryFile(const AnsiString& FileName) {
+  const TSDSOptions options = FOptions;
+  FOptions = FOptions - TSDSOptions{dsoLoadData};
+  try {
+    TzynCustomMemTable::LoadFromBinaryFile(FileName);
+  } catch (...) {
+    FOptions = options;
+    throw;
+  }
+  FOptions = options;
 }
 
 void TSDS::OpenAttached() {

@@ -194,6 +194,25 @@ class TSDS : public TzynCustomMemTable {
   // (always with the master/detail link not on the server).
   bool MasterValuesChanged();
 
+  // Empties the memory table and loads it again (a dataset sharing another's
+  // records reloads that one).
+  void Reload();
+  // Under levels: whether a record has the current one as its parent.
+  bool HasChildren();
+
+  // Brings the records up to date with the rows of the table (and of the
+  // dataset's server condition) changed from SinceTime on, 0 meaning the
+  // newest SYS$TIME held; rows not held are appended. Leaves InternalLoading
+  // set for its caller.
+  void IncrementalRefresh(TDateTime SinceTime);
+  // The records of a cache file brought up to date; any failure falls back
+  // to a load from the server, logged and not shown.
+  void LoadCacheAndRefresh(const AnsiString& FileName, TDateTime SinceTime);
+  // Loading a file never reads from the server.
+  void LoadFromBinaryFile(const AnsiString& FileName) override;
+  // This table's cache file, known once the cache manager was asked.
+  const AnsiString& CacheFileName() const { return FCacheFileName; }
+
   bool StructureReady() const { return FStructureReady; }
   bool DataLoaded() const { return FDataLoaded; }
   bool InternalLoading() const { return FInternalLoading; }
@@ -261,6 +280,13 @@ class TSDS : public TzynCustomMemTable {
   // sharing its records.
   void OpenAttached();
   void FireAfterDataLoaded();
+  // From the cache file when it holds this table's version, else from the
+  // server.
+  void LoadRecords();
+  // The newest SYS$TIME of the records; 0 without any.
+  TDateTime NewestTime();
+  // The records to the cache file when they changed or it does not exist.
+  void SaveCache();
   // Each detail field's name with its master field, in the link's order.
   std::vector<std::pair<AnsiString, TField*>> MasterPairs() const;
   void CheckFullAccess() const;
@@ -286,6 +312,7 @@ class TSDS : public TzynCustomMemTable {
   AnsiString FCommandText;
   AnsiString FAutoIncFieldName;
   AnsiString FPublicName;
+  AnsiString FCacheFileName;
   TSDSOptions FOptions = SDSDefaultOptions;
   TSDSLevelMode FLevelMode = dslmDefault;
   TDatasetKind FDatasetKind = dkUnknown;

@@ -28,10 +28,23 @@ TSDSTransfer TransferOf(TFieldType Type) {
   }
 }
 
-TSDSFieldTransfer::TSDSFieldTransfer(TFields& Fields, TIBSQL& Statement, bool WithUnflagged) {
-  FEntries.reserve(Fields.Count());
-  for (int i = 0; i < Fields.Count(); ++i) {
-    TField* field = Fields.Fields(i);
+namespace {
+
+std::vector<TField*> AllFields(TFields& Fields) {
+  std::vector<TField*> all;
+  all.reserve(Fields.Count());
+  for (int i = 0; i < Fields.Count(); ++i) all.push_back(Fields.Fields(i));
+  return all;
+}
+
+}  // namespace
+
+TSDSFieldTransfer::TSDSFieldTransfer(TFields& Fields, TIBSQL& Statement, bool WithUnflagged)
+    : TSDSFieldTransfer(AllFields(Fields), Statement, WithUnflagged) {}
+
+TSDSFieldTransfer::TSDSFieldTransfer(const std::vector<TField*>& Fields, TIBSQL& Statement, bool WithUnflagged) {
+  FEntries.reserve(Fields.size());
+  for (TField* field : Fields) {
     if (field->Calculated() || field->Lookup()) continue;
     if (field->ProviderFlags().Empty() && !WithUnflagged) continue;
     const TIBSQLVar* column = Statement.FindField(field->FieldName());

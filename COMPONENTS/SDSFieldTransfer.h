@@ -34,6 +34,8 @@ class TSDSFieldTransfer {
   // moved: calculated and lookup fields, and data fields with empty
   // ProviderFlags unless WithUnflagged; the row key only from an 8-byte column.
   TSDSFieldTransfer(TFields& Fields, TIBSQL& Statement, bool WithUnflagged);
+  // Only the given fields.
+  TSDSFieldTransfer(const std::vector<TField*>& Fields, TIBSQL& Statement, bool WithUnflagged);
   // A null column clears its field. BeforeLast runs just before the last
   // field is set (calculated fields are then worked out once).
   void CopyRow(TIBSQL& Statement, const std::function<void()>& BeforeLast = {}) const;

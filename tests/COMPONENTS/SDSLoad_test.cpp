@@ -8,6 +8,13 @@
 
 namespace {
 
+// Reads see what other attachments committed meanwhile, as the
+// workstation's transactions do.
+void ReadCommitted(TSDatabaseOnFile& Db) {
+  Db.Transaction->Params()->SetText("read_committed\r\nrec_version\r\nnowait");
+  if (Db.Transaction->Active()) Db.Transaction->Commit();
+}
+
 int64_t ScaledOf(const TField* Field) { return Field->AsCurrency().Scaled; }
 
 // Written by isql-fb, so the reading side alone is under test.
@@ -205,6 +212,100 @@ TEST(SDSLoad, AnAttachedDatasetSharesTheMastersRecordsAndStatements) {
   master->FieldByName("LINE_NO")->SetAsInteger(7);
   master->Post();
   EXPECT_TRUE(clone.Locate("LINE_NO", 7, {}));
+}
+
+TEST(SDSDataset, ReloadReadsTheServerAgainAlsoThroughASharingDataset) {
+  TTestDatabase file("nocomment");
+  TSDSOnFile db(file);
+  ReadCommitted(db);
+  auto sds = db.Dataset("DETAIL_T");
+  sds->SetAttachMaxCount(2);
+  int afterLoaded = 0;
+  sds->AfterDataLoaded = [&](TDataSet*) { ++afterLoaded; };
+  sds->SetReadOnly(true);
+  sds->Open();
+  TSDS clone(nullptr);
+  clone.SetMasterDataset(sds.get());
+  clone.Open();
+  ExecCommitted(*db.Database, "insert into DETAIL_T (SYS$ID, MASTER_ID, LINE_NO) values (103, 11, 2)");
+  ExecCommitted(*db.Database, "delete from DETAIL_T where SYS$ID = 100");
+  clone.Reload();
+  EXPECT_EQ(afterLoaded, 2);
+  EXPECT_EQ(sds->RecordCount(), 3);
+  EXPECT_TRUE(clone.Locate("SYS$ID", Variant(int64_t{103}), {}));
+  EXPECT_FALSE(clone.Locate("SYS$ID", Variant(int64_t{100}), {}));
+  EXPECT_TRUE(sds->DataLoaded());
+  EXPECT_FALSE(sds->InternalLoading());
+  EXPECT_TRUE(sds->ReadOnly());
+}
+
+TEST(SDSDataset, LookupByIdentityFindsAnyRecordAndKeepsTheCursor) {
+  TTestDatabase file("nocomment");
+  TSDSOnFile db(file);
+  auto sds = db.Dataset("DETAIL_T");
+  sds->Open();
+  sds->SetIndexFieldNames("LINE_NO");
+  sds->Last();
+  const int recNo = sds->RecNo();
+  EXPECT_EQ(sds->Lookup("SYS$ID", Variant(int64_t{101}), "LINE_NO").AsInteger(), 2);
+  EXPECT_EQ(sds->Lookup("SYS$ID", Variant(int64_t{102}), "AMOUNT").AsString(), "1");
+  EXPECT_TRUE(sds->Lookup("SYS$ID", Variant(int64_t{999}), "LINE_NO").IsNull());
+  EXPECT_EQ(sds->RecNo(), recNo);
+}
+
+TEST(SDSDataset, ChildrenAreRecordsNamingTheCurrentOneAsParent) {
+  TTestDatabase file("nocomment");
+  TSDSOnFile db(file);
+  ReadCommitted(db);
+  ExecCommitted(*db.Database, "insert into MASTER_T (SYS$ID, SYS$PID, NAME) values (12, 10, 'child')");
+  for (const bool levels : {false, true}) {
+    auto sds = db.Dataset("MASTER_T", levels ? TSDSOptions{dsoLevels} : TSDSOptions{});
+    sds->Open();
+    ASSERT_TRUE(sds->Locate("SYS$ID", Variant(int64_t{10}), {}));
+    EXPECT_EQ(sds->HasChildren(), levels);
+    ASSERT_TRUE(sds->Locate("SYS$ID", Variant(int64_t{11}), {}));
+    EXPECT_FALSE(sds->HasChildren());
+  }
+}
+
+TEST(SDSDataset, ADetailRecordWaitsForItsMastersEditToEnd) {
+  TTestDatabase file("nocomment");
+  TSDSOnFile db(file);
+  auto master = db.Dataset("MASTER_T");
+  master->Open();
+  TDataSource source(nullptr);
+  source.SetDataSet(master.get());
+  for (const bool skipCheck : {false, true}) {
+    auto detail = db.Dataset("DETAIL_T", skipCheck ? TSDSOptions{dsoDontCheckMasterInBrowse} : TSDSOptions{});
+    detail->Open();
+    detail->SetIndexFieldNames("MASTER_ID");
+    detail->SetMasterSource(&source);
+    detail->SetMasterFields("SYS$ID");
+    detail->SetDetailFields("MASTER_ID");
+    master->Edit();
+    if (skipCheck) {
+      detail->Edit();
+      detail->Cancel();
+    } else {
+      EXPECT_THROW(detail->Edit(), EHintError);
+      EXPECT_EQ(detail->State(), dsBrowse);
+    }
+    master->Cancel();
+    detail->Edit();
+    detail->Cancel();
+  }
+}
+
+TEST(SDSDataset, APessimisticEditLocksTheRowOnTheServer) {
+  TTestDatabase file("nocomment");
+  TSDSOnFile a(file), b(file);
+  a.Database->Session()->Register("A");
+  b.Database->Session()->Register("B");
+  auto sds = a.Dataset("MASTER_T", {dsoPessimisticLock});
+  sds->Open();
+  sds->Edit();
+  EXPECT_THROW(b.Database->Session()->LockRecord(sds->DBKey(), false), EAbort);
+  sds->Cancel();
 }
 
 }  // namespace

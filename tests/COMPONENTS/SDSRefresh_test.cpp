@@ -1,0 +1,134 @@
+// Bringing a server-backed dataset up to date: one record again from the
+// server, and a cache file's records with what changed since it was written.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "SDS.h"
+#include "SDSWriter.h"
+#include "SDatabaseTestKit.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class SDSRefreshTest : public TTempFolderTest {
+ protected:
+  // A cached database on the file: connected, reads committed data.
+  std::unique_ptr<TSDatabaseOnFile> Connect() {
+    auto db = std::make_unique<TSDatabaseOnFile>(File, false);
+    db->Database->LocalCache = true;
+    db->Transaction->Params()->SetText("read_committed\r\nrec_version\r\nnowait");
+    db->Database->Open();
+    return db;
+  }
+  std::unique_ptr<TSDS> Dataset(TSDatabaseOnFile& Db, TSDSOptions Extra = {}, const AnsiString& Filter = "") {
+    auto sds = std::make_unique<TSDS>(nullptr);
+    sds->SetName("Detail");
+    sds->SetDatabase(Db.Database.get());
+    sds->SetTransaction(Db.Transaction.get());
+    sds->SetTableName("DETAIL_T");
+    sds->SetServerFilter(Filter);
+    sds->SetOptions(sds->Options() + Extra);
+    sds->Open();
+    return sds;
+  }
+  // In units of 1/10000.
+  AnsiString Amount(TSDS& Sds, int64_t Id) {
+    if (!Sds.Locate("SYS$ID", Variant(Id), {})) return "<none>";
+    const TField* amount = Sds.FieldByName("AMOUNT");
+    return amount->IsNull() ? AnsiString("<null>") : std::to_string(amount->AsCurrency().Scaled);
+  }
+  fs::path CacheFile(TSDatabaseOnFile& Db) const {
+    return fs::path(Db.Database->CacheManager()->CacheDir()) / "DETAIL_T.CDS";
+  }
+
+  TTestDatabase File{"nocomment"};
+};
+
+TEST_F(SDSRefreshTest, ARecordIsReadAgainByRowKeyOrByKeyAndAGoneRowCancelsTheEdit) {
+  auto db = Connect();
+  auto sds = Dataset(*db, {dsoRefreshBeforeEdit});
+  ExecCommitted(*db->Database, "update DETAIL_T set AMOUNT = null, LINE_NO = 5 where SYS$ID = 100");
+  ExecCommitted(*db->Database, "update DETAIL_T set AMOUNT = 922337203685477.5807 where SYS$ID = 101");
+  ASSERT_TRUE(sds->Locate("SYS$ID", Variant(int64_t{100}), {}));
+  sds->Edit();
+  EXPECT_TRUE(sds->FieldByName("AMOUNT")->IsNull());
+  EXPECT_EQ(sds->FieldByName("LINE_NO")->AsInteger(), 5);
+  sds->Cancel();
+
+  // Without a row key the key fields find the row.
+  sds->SetOptions(sds->Options() - TSDSOptions{dsoRefreshBeforeEdit});
+  ASSERT_TRUE(sds->Locate("SYS$ID", Variant(int64_t{101}), {}));
+  sds->Edit();
+  sds->ClearRowKey();
+  TSDSWriter(*sds).RereadRecord();
+  EXPECT_EQ(sds->FieldByName("AMOUNT")->AsCurrency().Scaled, INT64_MAX);
+  EXPECT_NE(sds->DBKey(), 0);
+  sds->Cancel();
+
+  sds->SetOptions(sds->Options() + TSDSOptions{dsoRefreshBeforeEdit});
+  ExecCommitted(*db->Database, "delete from DETAIL_T where SYS$ID = 102");
+  ASSERT_TRUE(sds->Locate("SYS$ID", Variant(int64_t{102}), {}));
+  try {
+    sds->Edit();
+    FAIL() << "edited a deleted row";
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message(), "Текущая запись возможно удалена в базе.\n\rРекомендуется обновить набор данных !");
+  }
+  EXPECT_EQ(sds->State(), dsBrowse);
+}
+
+TEST_F(SDSRefreshTest, ACacheOpenTakesTheChangesFromItsNewestTimeOnNullsAndNewRowsIncluded) {
+  const AnsiString filter = "LINE_NO < 50";
+  {
+    auto db = Connect();
+    ExecCommitted(*db->Database, "update DETAIL_T set SYS$TIME = TIMESTAMP '2024-05-01 10:00:00' + SYS$ID / 86400.0");
+    auto sds = Dataset(*db, {dsoLocalCachData}, filter);
+    EXPECT_EQ(sds->CacheFileName(), CacheFile(*db).string());
+    EXPECT_FALSE(fs::exists(CacheFile(*db)));
+  }
+  auto db = Connect();
+  ASSERT_TRUE(fs::is_regular_file(CacheFile(*db)));
+  const char* changes[] = {
+      // At the newest time itself (10:01:42), unchanged or set to it.
+      "update DETAIL_T set AMOUNT = 99 where SYS$ID = 102",
+      "update DETAIL_T set AMOUNT = null, SYS$TIME = '2024-05-01 10:01:42' where SYS$ID = 100",
+      // Added by others, inside and outside the dataset's condition.
+      "insert into DETAIL_T (SYS$ID, SYS$TIME, MASTER_ID, LINE_NO, AMOUNT) "
+      "values (103, '2024-05-01 11:00:00', 10, 3, 123456789012.3456)",
+      "insert into DETAIL_T (SYS$ID, SYS$TIME, MASTER_ID, LINE_NO, AMOUNT) values (104, '2024-05-01 11:00:00', 11, 60, 4)",
+      // Older than the cache: the cache's value stays.
+      "update DETAIL_T set AMOUNT = 77, SYS$TIME = '2024-05-01 09:00:00' where SYS$ID = 101"};
+  for (const char* change : changes) ExecCommitted(*db->Database, change);
+  auto sds = Dataset(*db, {dsoLocalCachData}, filter);
+  EXPECT_TRUE(sds->DataLoaded());
+  EXPECT_FALSE(sds->InternalLoading());
+  EXPECT_EQ(sds->RecordCount(), 4);
+  EXPECT_EQ(Amount(*sds, 100), "<null>");
+  EXPECT_EQ(Amount(*sds, 101), "72500");
+  EXPECT_EQ(Amount(*sds, 102), "990000");
+  EXPECT_EQ(Amount(*sds, 103), "1234567890123456");
+  EXPECT_NE(sds->DBKey(), 0);
+  EXPECT_EQ(Amount(*sds, 104), "<none>");
+}
+
+TEST_F(SDSRefreshTest, ACacheFileThatWillNotLoadGivesAFullLoadAndAFailedSaveIsOnlyLogged) {
+  {
+    auto db = Connect();
+    Dataset(*db, {dsoLocalCachData});
+  }
+  auto db = Connect();
+  std::ofstream(CacheFile(*db), std::ios::trunc) << "not a table";
+  ExecCommitted(*db->Database, "update DETAIL_T set AMOUNT = 77 where SYS$ID = 101");
+  std::unique_ptr<TSDS> sds;
+  ASSERT_NO_THROW(sds = Dataset(*db, {dsoLocalCachData}));
+  EXPECT_EQ(sds->RecordCount(), 3);
+  EXPECT_EQ(Amount(*sds, 101), "770000");
+  // The cache folder is gone by the time the dataset goes.
+  fs::remove_all(Temp);
+  EXPECT_NO_THROW(sds.reset());
+}
+
+}  // namespace
