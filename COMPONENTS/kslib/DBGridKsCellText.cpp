@@ -177,6 +177,14 @@ void WriteCellText(TCanvas* Canvas, RECT Rect, bool FillRect, int DX, int DY,
   DrawTextExInCell(Canvas, Rect, Text, F);
 }
 
+void DrawCellTextEx(TCanvas* Canvas, const RECT& Rect, int DX, int DY, const AnsiString& Text,
+                    TAlignment Alignment, TTextLayout Layout, bool WordWrap, bool EndEllipsis,
+                    int LeftMarg, int RightMarg, bool RightToLeftReading) {
+  DrawTextExInCell(Canvas, Rect, Text,
+                   {DX, DY, Alignment, Layout, WordWrap, EndEllipsis, LeftMarg, RightMarg,
+                    RightToLeftReading});
+}
+
 AnsiString TrimTextWithEllipsis(const AnsiString& Text, TCanvas* Canvas, int MaxWidth) {
   if (Text.empty() || Canvas->TextWidth(Text) <= MaxWidth) return Text;
   // The cut is found by halving: a long memo costs a few measurements, not

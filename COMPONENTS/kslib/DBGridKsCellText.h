@@ -17,6 +17,13 @@ void WriteCellText(TCanvas* Canvas, RECT Rect, bool FillRect, int DX, int DY,
                    bool MultiLine, bool EndEllipsis, int LeftMarg, int RightMarg,
                    bool RightToLeftReading);
 
+// The word-wrapping drawing alone: DrawTextEx with the text margins, inside
+// Rect less DX and DY, placed by Layout; the background mode is the
+// caller's. Printing draws every text with it.
+void DrawCellTextEx(TCanvas* Canvas, const RECT& Rect, int DX, int DY, const AnsiString& Text,
+                    TAlignment Alignment, TTextLayout Layout, bool WordWrap, bool EndEllipsis,
+                    int LeftMarg, int RightMarg, bool RightToLeftReading);
+
 // Draws the text turned counter-clockwise (reading from bottom to top) and
 // returns its length along the baseline. A turned text is never shortened:
 // EndEllipsis is taken for the callers' sake only. CalcOnly just measures.

@@ -18,12 +18,17 @@ void TGraphicsObject::Changed() {
 
 // --- TFont
 
-TFont::TFont() : FName("MS Sans Serif"), FHeight(-MulDiv(8, ScreenPixelsPerInch(), 72)) {}
+TFont::TFont()
+    : FName("MS Sans Serif"),
+      FPixelsPerInch(ScreenPixelsPerInch()),
+      FHeight(-MulDiv(8, FPixelsPerInch, 72)) {}
 
 void TFont::Assign(TPersistent* Source) {
   if (auto* Other = dynamic_cast<TFont*>(Source)) {
     FName = Other->FName;
-    FHeight = Other->FHeight;
+    FHeight = FPixelsPerInch == Other->FPixelsPerInch
+                  ? Other->FHeight
+                  : MulDiv(Other->FHeight, FPixelsPerInch, Other->FPixelsPerInch);
     FStyle = Other->FStyle;
     FColor = Other->FColor;
     FCharset = Other->FCharset;
@@ -77,8 +82,8 @@ void TFont::SetName(const AnsiString& Value) {
 void TFont::SetHeight(int Value) {
   if (FHeight != Value) FHeight = Value, Modified();
 }
-int TFont::Size() const { return -MulDiv(FHeight, 72, ScreenPixelsPerInch()); }
-void TFont::SetSize(int Value) { SetHeight(-MulDiv(Value, ScreenPixelsPerInch(), 72)); }
+int TFont::Size() const { return -MulDiv(FHeight, 72, FPixelsPerInch); }
+void TFont::SetSize(int Value) { SetHeight(-MulDiv(Value, FPixelsPerInch, 72)); }
 void TFont::SetStyle(TFontStyles Value) {
   if (FStyle != Value) FStyle = Value, Modified();
 }

@@ -142,10 +142,16 @@ class TFont : public TGraphicsObject {
   void SetColor(TColor Value);
   uint8_t Charset() const { return FCharset; }
   void SetCharset(uint8_t Value);
+  // The device resolution Height counts in (the screen's by default; a
+  // printer's canvas sets its own). Assign keeps it and carries the size in
+  // points over, so a screen font comes out as large on paper.
+  int PixelsPerInch() const { return FPixelsPerInch; }
+  void SetPixelsPerInch(int Value) { FPixelsPerInch = Value; }
 
  private:
   void Modified();
   AnsiString FName;
+  int FPixelsPerInch;
   int FHeight;
   TFontStyles FStyle;
   TColor FColor = clWindowText;

@@ -7,7 +7,14 @@ class TPrinter::TPrinterCanvas : public TCanvas {
   explicit TPrinterCanvas(TPrinter* Printer) : FPrinter(Printer) {}
 
  protected:
-  void CreateHandle() override { SetHandle(FPrinter->Handle()); }
+  // Fonts keep their size in points on the printer's resolution.
+  void CreateHandle() override {
+    HDC DC = FPrinter->Handle();
+    const int Size = Font()->Size();
+    Font()->SetPixelsPerInch(GetDeviceCaps(DC, LOGPIXELSY));
+    Font()->SetSize(Size);
+    SetHandle(DC);
+  }
 
  private:
   TPrinter* FPrinter;
@@ -239,6 +246,9 @@ void TPrinter::BeginDoc() {
     Info.cbSize = sizeof Info;
     Info.lpszDocName = FTitle.c_str();
     Info.lpszOutput = FOutputFile.empty() ? nullptr : FOutputFile.c_str();
+    // Wine's spooler writes over a file without shortening it: the tail of
+    // a longer document before would stay behind this one.
+    if (!FOutputFile.empty()) EmptyOutputFile();
     if (StartDocA(DC, &Info) <= 0) RaiseLastOSError();
     StartPage(DC);
   } catch (...) {
@@ -248,6 +258,13 @@ void TPrinter::BeginDoc() {
   }
   FAborted = false;
   FPageNumber = 1;
+}
+
+void TPrinter::EmptyOutputFile() {
+  HANDLE File = CreateFileA(FOutputFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (File == INVALID_HANDLE_VALUE) RaiseLastOSError();
+  CloseHandle(File);
 }
 
 void TPrinter::NewPage() {

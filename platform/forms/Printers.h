@@ -90,6 +90,7 @@ class TPrinter : public TObject {
   template <typename F>
   auto WithDeviceMode(F Use);
   void FreeContext();
+  void EmptyOutputFile();
 
   std::vector<TPrinterEntry> FEntries;
   bool FLoaded = false;

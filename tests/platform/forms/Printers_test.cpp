@@ -76,6 +76,20 @@ TEST_F(PrinterTest, ADocumentOfThreePagesGoesToTheOutputFile) {
   DeleteFileA(File.c_str());
 }
 
+TEST_F(PrinterTest, AShorterDocumentReplacesTheFileWhole) {
+  const AnsiString File = TempFile("ks-printer-again.ps");
+  Printer.SetOutputFile(File);
+  for (int Pages : {3, 1}) {
+    Printer.BeginDoc();
+    for (int Page = 2; Page <= Pages; ++Page) Printer.NewPage();
+    Printer.EndDoc();
+  }
+  const AnsiString PostScript = ReadFile(File);
+  EXPECT_EQ(CountOf(PostScript, "%%Page:"), 1);
+  EXPECT_EQ(CountOf(PostScript, "%%EOF"), 1);
+  DeleteFileA(File.c_str());
+}
+
 TEST_F(PrinterTest, LandscapeTurnsThePage) {
   Printer.SetOrientation(poLandscape);
   EXPECT_EQ(Printer.Orientation(), poLandscape);

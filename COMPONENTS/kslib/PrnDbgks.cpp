@@ -1,0 +1,329 @@
+#include "COMPONENTS/kslib/PrnDbgks.h"
+
+#include <exception>
+
+#include "COMPONENTS/kslib/PrnDbgksRows.h"
+#include "forms/Forms.h"
+#include "forms/Metafiles.h"
+
+// One print run: the layout of the page and the paging over the rows, once
+// counting pages when a header or footer shows their number, then printing.
+class TPrintDBGridKs::TRun {
+ public:
+  TRun(TPrintDBGridKs* Owner, TVirtualPrinter* Printer, TDataSet* DataSet)
+      : FOwner(Owner),
+        FPrinter(Printer),
+        FDataSet(DataSet),
+        FGrid(Owner->FDBGridKs),
+        FCells(FGrid, &Owner->FCellParams),
+        FRows(DataSet, FGrid->FooterRowCount()) {
+    FCells.Columns = PrintedColumns(FGrid);
+    FCells.Options = Owner->FOptions;
+    FCells.PrintFontName = Owner->FPrintFontName;
+    FCells.TitleText = &Owner->FTitle;
+    FCells.OnNewPage = [this] { NewPage(); };
+    FCells.OnAborted = [this] { return FPrinter->GetAborted(); };
+    SelectRows();
+  }
+
+  void Print() {
+    FMacros.ComputeValues(1, Now());
+    FCanvas = FPrinter->GetCanvas();
+    FCells.Canvas = FCanvas;
+    Layout();
+    FCells.ClearTotals();
+    if (UsesPageCount()) CountPages();
+    DrawColontitle(true, false);
+    DrawColontitle(false, false);
+    TPrintPagerKs Pager(FArea, FGroups.ClippedWidths, FGroups.LastColumns);
+    Pager.PrintRows(FRows, FCells);
+  }
+
+ private:
+  void SelectRows() {
+    TDBGridKsSelection* Selection = FGrid->Selection();
+    if (Selection->SelectionType() == gstRecordBookmarks) {
+      TBookmarkListKs* List = FGrid->SelectedRows();
+      std::vector<AnsiString> Bookmarks;
+      for (int I = 0; I < List->Count(); ++I) Bookmarks.push_back(List->Items(I));
+      FRows.SelectRecords(std::move(Bookmarks));
+    } else if (Selection->SelectionType() == gstRectangle) {
+      FRows.SelectRange(Selection->Rect()->GetTopRow(), Selection->Rect()->GetBottomRow());
+    }
+  }
+
+  TPrintPageInputKs PageInput() {
+    TPrintPageInputKs In;
+    In.PageWidth = FPrinter->GetPageWidth();
+    In.PageHeight = FPrinter->GetPageHeight();
+    In.FullPageWidth = FPrinter->GetFullPageWidth();
+    In.FullPageHeight = FPrinter->GetFullPageHeight();
+    In.ScreenPpiX = In.ScreenPpiY = ScreenPixelsPerInch();
+    In.HasPrinter = FPrinter->GetPrinters()->Count() > 0;
+    if (In.HasPrinter) {
+      In.PrinterPpiX = FPrinter->GetPixelsPerInchX();
+      In.PrinterPpiY = FPrinter->GetPixelsPerInchY();
+    }
+    TPageParams* Page = FOwner->FPage.get();
+    In.LeftMargin = Page->LeftMargin();
+    In.TopMargin = Page->TopMargin();
+    In.RightMargin = Page->RightMargin();
+    In.BottomMargin = Page->BottomMargin();
+    In.Units = FOwner->FUnits;
+    In.Flat = FGrid->Flat();
+    return In;
+  }
+
+  void Layout() {
+    TPrintMetricsKs& M = FCells.Metrics;
+    M = ComputePrintMetrics(PageInput());
+    std::vector<int> Widths;
+    for (TColumnKs* Column : FCells.Columns)
+      Widths.push_back(PrintedColWidth(Column->Width(), M.ScaleX));
+    const TPrintDBGridKsOptions Options = FOwner->FOptions;
+    if (Options.Contains(pghFitGridToPageWidth)) {
+      if (Options.Contains(pghFitingByColWidths)) {
+        FitColWidths(Widths, M.Right - M.Left - M.LineWidth);
+      } else {
+        int GridWidth = M.LineWidth;
+        for (int W : Widths) GridWidth += W;
+        FMapped = FitPageToGridWidth(M, GridWidth, FMapping);
+      }
+    }
+    FGroups = SplitPageGroups(Widths, M.Left, M.Right, M.LineWidth);
+    FCells.Widths = FGroups.ClippedWidths;
+    SetUpCanvas();
+
+    FPageTop = M.Top;
+    FPageBottom = M.Bottom;
+    FHeaderHeight = DrawColontitle(true, true);
+    FFooterHeight = DrawColontitle(false, true);
+
+    AssignPrintFont(FCanvas->Font(), FGrid->Font(), FOwner->FPrintFontName);
+    TEXTMETRICA Font{};
+    FCanvas->Prepare(true, false, false);
+    GetTextMetricsA(FCanvas->Handle(), &Font);
+    const TPrintRowHeightKs Row = DefaultPrintRowHeight(
+        FGrid->RowHeight(), FGrid->RowLines(), FCanvas->TextHeight("Wg"),
+        Font.tmHeight + Font.tmExternalLeading, M.ScaleY, M.PadY,
+        Options.Contains(pghRowAutoStretch));
+    FCells.MultiLineRows = Row.MultiLine;
+    FCells.MeasureTitles();
+    SetUpCanvas();
+
+    const int Titles = FCells.TitleTextHeight() + FCells.TitlesHeight();
+    FArea.Left = M.Left;
+    FArea.Right = M.Right;
+    FArea.Top = FPageTop + FHeaderHeight + Titles;
+    FArea.Bottom = FPageBottom - FFooterHeight;
+    FArea.TitlesHeight = Titles;
+    FArea.LineWidth = M.LineWidth;
+    FArea.DefaultRowHeight = Row.Height;
+  }
+
+  // Pen, a solid white brush, the grid's font and the fitting's mapping.
+  void SetUpCanvas() {
+    const TPrintMetricsKs& M = FCells.Metrics;
+    FCanvas->Pen()->SetWidth(M.LineWidth);
+    FCanvas->Brush()->SetStyle(bsClear);
+    FCanvas->Brush()->SetColor(clWhite);
+    FCanvas->Brush()->SetStyle(bsSolid);
+    AssignPrintFont(FCanvas->Font(), FGrid->Font(), FOwner->FPrintFontName);
+    if (!FMapped) return;
+    HDC DC = FCanvas->Handle();
+    if (!SetMapMode(DC, FMapping.Isotropic ? MM_ISOTROPIC : MM_ANISOTROPIC))
+      throw Exception(" function SetMapMode(Handle, MM_ISOTROPIC) has returned 0 ");
+    SetWindowOrgEx(DC, 0, 0, nullptr);
+    SetWindowExtEx(DC, FMapping.WindowExtX, FMapping.WindowExtY, nullptr);
+    SetViewportExtEx(DC, FMapping.ViewportExtX, FMapping.ViewportExtY, nullptr);
+  }
+
+  bool UsesPageCount() {
+    TPageColontitle* Header = FOwner->FPageHeader.get();
+    TPageColontitle* Footer = FOwner->FPageFooter.get();
+    return TextsUsePageCount({Header->LeftText()->Text(), Header->CenterText()->Text(),
+                              Header->RightText()->Text(), Footer->LeftText()->Text(),
+                              Footer->CenterText()->Text(), Footer->RightText()->Text()});
+  }
+
+  // The whole run drawn on a metafile, only to count its pages.
+  void CountPages() {
+    const TCursor Cursor = Screen->Cursor();
+    Screen->SetCursor(crHourGlass);
+    try {
+      TMetafile Metafile;
+      TMetafileCanvas Canvas(&Metafile, FPrinter->GetHandle());
+      FCanvas = &Canvas;
+      FCells.Canvas = FCanvas;
+      FCells.Counting = true;
+      FPageCount = 1;
+      SetUpCanvas();
+      TPrintPagerKs Pager(FArea, FGroups.ClippedWidths, FGroups.LastColumns);
+      Pager.PrintRows(FRows, FCells);
+    } catch (...) {
+      EndCounting(Cursor);
+      throw;
+    }
+    EndCounting(Cursor);
+    FMacros.ComputeValues(FPageCount, Now());
+    FDataSet->First();
+    FCells.ClearTotals();
+  }
+
+  void EndCounting(TCursor Cursor) {
+    Screen->SetCursor(Cursor);
+    FCells.Counting = false;
+    FCanvas = FPrinter->GetCanvas();
+    FCells.Canvas = FCanvas;
+    SetUpCanvas();
+  }
+
+  void NewPage() {
+    if (FCells.Counting) {
+      ++FPageCount;
+      SetUpCanvas();
+      return;
+    }
+    FPrinter->NewPage();
+    FCanvas = FPrinter->GetCanvas();
+    FCells.Canvas = FCanvas;
+    SetUpCanvas();
+    DrawColontitle(true, false);
+    DrawColontitle(false, false);
+  }
+
+  // The header's or footer's height; drawn too unless MeasureOnly, or
+  // while counting.
+  int DrawColontitle(bool Header, bool MeasureOnly) {
+    TPageColontitle* Colontitle = Header ? FOwner->FPageHeader.get() : FOwner->FPageFooter.get();
+    const TPrintMetricsKs& M = FCells.Metrics;
+    MeasureOnly = MeasureOnly || FCells.Counting;
+    const int Height = Header ? FHeaderHeight : FFooterHeight;
+    const RECT Band{M.Left, Header ? FPageTop : FPageBottom - Height, M.Right,
+                    Header ? FPageTop + Height : FPageBottom};
+    AssignPrintFont(FCanvas->Font(), Colontitle->Font(), FOwner->FPrintFontName);
+    TStrings* Texts[] = {Colontitle->LeftText(), Colontitle->CenterText(),
+                         Colontitle->RightText()};
+    const TAlignment Alignments[] = {taLeftJustify, taCenter, taRightJustify};
+    int TextHeight = 0;
+    for (int I = 0; I < 3; ++I) {
+      AnsiString Text = Texts[I]->Text();
+      if (Text.size() >= 2) Text.resize(Text.size() - 2);
+      if (Text.empty()) continue;
+      TPrintTextKs T;
+      T.Rect = Band;
+      T.Text = FMacros.Substitute(Text, FPrinter->GetPageNumber());
+      T.Layout = Header ? tlTop : tlBottom;
+      T.Alignment = Alignments[I];
+      T.RightToLeftReading = FGrid->BiDiMode() == bdRightToLeft;
+      T.MeasureOnly = true;
+      TextHeight = std::max(TextHeight, PrintText(FCanvas, T));
+      if (MeasureOnly) continue;
+      T.MeasureOnly = false;
+      PrintText(FCanvas, T);
+    }
+    const int D20 = RoundHalfEven(M.PrinterPpiY / 20.0), D30 = RoundHalfEven(M.PrinterPpiY / 30.0);
+    if (TextHeight != 0) TextHeight += D20;
+    const TPageColontitleLineType Line = Colontitle->LineType();
+    if (Line == pcltNon) return TextHeight;
+    const int Direction = Header ? -1 : 1;  // away from the band's edge facing the grid
+    const int Edge = Header ? Band.bottom : Band.top;
+    if (!MeasureOnly) {
+      FCanvas->Pen()->SetColor(clBlack);
+      for (int Y : {Edge + Direction * D20, Edge + Direction * (D20 + D30)}) {
+        FCanvas->MoveTo(Band.left, Y);
+        FCanvas->LineTo(Band.right, Y);
+        if (Line == pcltSingleLine) break;
+      }
+    }
+    return TextHeight + D20 + (Line == pcltDoubleLine ? D30 : 0);
+  }
+
+  TPrintDBGridKs* FOwner;
+  TVirtualPrinter* FPrinter;
+  TDataSet* FDataSet;
+  TCustomDBGridKs* FGrid;
+  TPrintCellsKs FCells;
+  TDataSetPrintRowsKs FRows;
+  TPrintMacrosKs FMacros;
+  TCanvas* FCanvas = nullptr;
+  TPrintPageGroupsKs FGroups;
+  TPrintFitMappingKs FMapping;
+  bool FMapped = false;
+  TPrintAreaKs FArea;
+  int FPageTop = 0, FPageBottom = 0, FHeaderHeight = 0, FFooterHeight = 0;
+  int FPageCount = 1;
+};
+
+TPrintDBGridKs::TPrintDBGridKs(TComponent* AOwner)
+    : TComponent(AOwner),
+      FPage(std::make_unique<TPageParams>()),
+      FPageFooter(std::make_unique<TPageColontitle>()),
+      FPageHeader(std::make_unique<TPageColontitle>()) {}
+
+TPrintDBGridKs::~TPrintDBGridKs() { Destroying(); }
+
+void TPrintDBGridKs::SetDBGridKs(TCustomDBGridKs* Value) {
+  if (FDBGridKs == Value) return;
+  if (FDBGridKs) FDBGridKs->RemoveFreeNotification(this);
+  FDBGridKs = Value;
+  if (Value) Value->FreeNotification(this);
+}
+
+void TPrintDBGridKs::Notification(TComponent* AComponent, TOperation Operation) {
+  TComponent::Notification(AComponent, Operation);
+  if (Operation == opRemove && AComponent == FDBGridKs) FDBGridKs = nullptr;
+}
+
+void TPrintDBGridKs::SetUnits(TMeasureUnits Value) {
+  if (FUnits == Value) return;
+  FUnits = Value;
+  if (ComponentState().Contains(csLoading)) return;
+  FPage->SetLeftMargin(ConvertMargin(FPage->LeftMargin(), Value));
+  FPage->SetTopMargin(ConvertMargin(FPage->TopMargin(), Value));
+  FPage->SetRightMargin(ConvertMargin(FPage->RightMargin(), Value));
+  FPage->SetBottomMargin(ConvertMargin(FPage->BottomMargin(), Value));
+}
+
+void TPrintDBGridKs::Print() { PrintTo(DefaultVirtualPrinter()); }
+
+void TPrintDBGridKs::PrintTo(TVirtualPrinter* Printer) {
+  if (!FDBGridKs || !FDBGridKs->DataSource()) return;
+  TDataSet* DataSet = FDBGridKs->DataSource()->DataSet();
+  if (!DataSet || !DataSet->Active()) return;
+  TRun Run(this, Printer, DataSet);
+  Printer->BeginDoc();
+  const AnsiString Bookmark = DataSet->GetBookmark();
+  std::exception_ptr Error;
+  // Every finishing step runs whatever failed before; the first error wins.
+  auto Step = [&Error](auto&& Action) {
+    try {
+      Action();
+    } catch (...) {
+      if (!Error) Error = std::current_exception();
+    }
+  };
+  bool ControlsDisabled = false;
+  Step([&] {
+    if (OnBeforePrint) OnBeforePrint(this);
+    DataSet->DisableControls();
+    ControlsDisabled = true;
+    DataSet->First();
+    Printer->SetTitle("Табличная информация");
+    Run.Print();
+  });
+  Step([&] {
+    if (OnAfterPrint) OnAfterPrint(this);
+  });
+  Step([&] {
+    if (DataSet->BookmarkValid(Bookmark)) DataSet->GotoBookmark(Bookmark);
+  });
+  Step([&] {
+    if (ControlsDisabled) DataSet->EnableControls();
+  });
+  // An aborted document is gone already.
+  Step([&] {
+    if (Printer->GetPrinting()) Printer->EndDoc();
+  });
+  if (Error) std::rethrow_exception(Error);
+}

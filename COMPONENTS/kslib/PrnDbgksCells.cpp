@@ -1,0 +1,340 @@
+#include "COMPONENTS/kslib/PrnDbgksCells.h"
+
+#include <algorithm>
+
+#include "COMPONENTS/kslib/DBGridKsCellText.h"
+#include "COMPONENTS/kslib/DBGridKsFooters.h"
+#include "COMPONENTS/kslib/WinWrapKs.h"
+#include "forms/Forms.h"
+
+namespace {
+
+constexpr UINT AlignmentFormats[] = {DT_LEFT, DT_RIGHT, DT_CENTER};
+
+// A quarter of the width and a third of the height of the system's check
+// box bitmap, which holds the states side by side.
+SIZE SystemCheckBoxSize() {
+  static const SIZE Size = [] {
+    SIZE S{13, 13};
+    if (HBITMAP Bitmap = LoadBitmapA(nullptr, MAKEINTRESOURCEA(32759))) {  // OBM_CHECKBOXES
+      BITMAP Info{};
+      GetObjectA(Bitmap, sizeof Info, &Info);
+      S = {Info.bmWidth / 4, Info.bmHeight / 3};
+      DeleteObject(Bitmap);
+    }
+    return S;
+  }();
+  return Size;
+}
+
+TColumnFooterKs* FooterOf(TColumnKs* Column, int FooterRow) { return Column->GetFooter(FooterRow); }
+
+}  // namespace
+
+int PrintText(TCanvas* Canvas, const TPrintTextKs& T) {
+  RECT R = T.Rect;
+  if (T.MeasureOnly) {
+    InflateRect(&R, -T.DX, -T.DY);
+    UINT Format = DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS | (T.WordWrap ? DT_WORDBREAK : 0) |
+                  (T.RightToLeftReading ? DT_RTLREADING : 0) | AlignmentFormats[T.Alignment];
+    Canvas->Prepare(true, false, false);
+    WinDrawTextExStrNoParams(Canvas->Handle(), T.Text, static_cast<int>(T.Text.size()), R, Format);
+    TEXTMETRICA Metrics{};
+    GetTextMetricsA(Canvas->Handle(), &Metrics);
+    return R.bottom - R.top + Metrics.tmExternalLeading + 2 * T.DY;
+  }
+  if (T.Fill) Canvas->FillRect(R);
+  Canvas->Prepare(true, true, false);
+  const int OldMode = SetBkMode(Canvas->Handle(), TRANSPARENT);
+  DrawCellTextEx(Canvas, R, T.DX, T.DY, T.Text, T.Alignment, T.Layout, T.WordWrap, T.EndEllipsis,
+                 T.LeftMarg, T.RightMarg, T.RightToLeftReading);
+  SetBkMode(Canvas->Handle(), OldMode);
+  return 0;
+}
+
+void AssignPrintFont(TFont* Target, TFont* Source, const AnsiString& FaceName) {
+  Target->Assign(Source);
+  if (!FaceName.empty()) Target->SetName(FaceName);
+}
+
+std::vector<TColumnKs*> PrintedColumns(TCustomDBGridKs* Grid) {
+  TDBGridKsSelection* Selection = Grid->Selection();
+  const TColumnsKsList& Visible = Grid->VisibleColumns();
+  switch (Selection->SelectionType()) {
+    case gstRectangle: {
+      std::vector<TColumnKs*> Columns;
+      const int Last = std::min(Selection->Rect()->GetRightCol(), int(Visible.size()) - 1);
+      for (int I = std::max(Selection->Rect()->GetLeftCol(), 0); I <= Last; ++I)
+        Columns.push_back(Visible[I]);
+      return Columns;
+    }
+    case gstColumns:
+      return {Selection->Columns()->begin(), Selection->Columns()->end()};
+    default:
+      return {Visible.begin(), Visible.end()};
+  }
+}
+
+TPrintCellsKs::TPrintCellsKs(TCustomDBGridKs* Grid, TColCellParamsKs* CellParams)
+    : FGrid(Grid), FCellParams(CellParams) {}
+
+void TPrintCellsKs::MeasureTitles() {
+  const TPrintMetricsKs& M = Metrics;
+  int Height = 0;
+  for (TColumnKs* Column : Columns) {
+    AssignPrintFont(Canvas->Font(), Column->Title()->Font(), PrintFontName);
+    Height = std::max(Height, Canvas->TextHeight("Wg"));
+  }
+  if (Columns.empty()) {
+    AssignPrintFont(Canvas->Font(), FGrid->TitleFont(), PrintFontName);
+    Height = Canvas->TextHeight("Wg");
+  }
+  FTitlesHeight = Height + 2 * M.PadY;
+
+  FTitleTextHeight = 0;
+  if (TitleText && TitleText->Count() > 0) {
+    int Width = 0;
+    for (int W : Widths) Width += W;
+    AssignPrintFont(Canvas->Font(), FGrid->TitleFont(), PrintFontName);
+    TPrintTextKs T;
+    T.Rect = {0, 0, Width, 0};
+    T.Text = TitleText->Text().substr(0, TitleText->Text().size() - 2);
+    T.MeasureOnly = T.WordWrap = true;
+    T.Alignment = taCenter;
+    T.DX = M.PadX;
+    T.DY = FGrid->UseMultiTitle() ? RoundHalfEven(FGrid->VTitleMargin() * M.ScaleY / 2) : M.PadY;
+    FTitleTextHeight = PrintText(Canvas, T);
+  }
+}
+
+void TPrintCellsKs::ClearTotals() {
+  FTotals.assign(FGrid->FooterRowCount(), std::vector<TPrintTotalKs>(Columns.size()));
+  FLastTexts.clear();
+}
+
+TField* TPrintCellsKs::FooterField(TColumnFooterKs* Footer, TColumnKs* Column) {
+  if (Footer->FieldName().empty()) return Column->Field();
+  TDataSet* DataSet = FGrid->DataSource()->DataSet();
+  return DataSet ? DataSet->FindField(Footer->FieldName()) : nullptr;
+}
+
+void TPrintCellsKs::AddToTotals(const TPrintRowKs&) {
+  for (size_t Row = 0; Row < FTotals.size(); ++Row)
+    for (size_t Col = 0; Col < Columns.size(); ++Col) {
+      TColumnFooterKs* Footer = FooterOf(Columns[Col], int(Row));
+      if (Footer->ValueType() == fvtCount) {
+        FTotals[Row][Col].Add(1);
+      } else if (Footer->ValueType() == fvtSum) {
+        TField* Field = FooterField(Footer, Columns[Col]);
+        if (Field && !Field->IsNull()) FTotals[Row][Col].Add(Field->AsFloat());
+      }
+    }
+}
+
+int TPrintCellsKs::MeasureRow(const TPrintRowKs& Row) {
+  int Height = 0;
+  for (size_t Col = 0; Col < Columns.size(); ++Col) {
+    const RECT Cell{0, 0, Widths[Col], 0};
+    Height = std::max(Height, Row.Footer ? FooterCell(StrToInt(Row.Key), int(Col), Cell, true)
+                                         : DataCell(int(Col), Cell, false, true));
+  }
+  return Height;
+}
+
+void TPrintCellsKs::NewPage() {
+  if (OnNewPage) OnNewPage();
+}
+
+void TPrintCellsKs::FillCell(const RECT& Cell) {
+  if (Counting || ColorToRGB(Canvas->Brush()->Color()) == RGB(255, 255, 255)) return;
+  // White cells stay unpainted: nothing covers what the page has there.
+  const TColor Pen = Canvas->Pen()->Color();
+  Canvas->Pen()->SetColor(Canvas->Brush()->Color());
+  Canvas->Rectangle(Cell.left, Cell.top, Cell.right, Cell.bottom);
+  Canvas->Pen()->SetColor(Pen);
+}
+
+void TPrintCellsKs::DrawCheckBox(const RECT& TextRect, TCheckBoxState State) {
+  const SIZE Box = SystemCheckBoxSize();
+  const int Width = int(Box.cx * Metrics.ScaleX), Height = int(Box.cy * Metrics.ScaleY);
+  RECT R;
+  R.left = TextRect.left + std::max(0, int(TextRect.right - TextRect.left - Width) / 2);
+  R.top = TextRect.top + std::max(0, int(TextRect.bottom - TextRect.top - Height) / 2);
+  R.right = R.left + Width;
+  R.bottom = R.top + Height;
+  const UINT States[] = {0, DFCS_CHECKED, DFCS_CHECKED | DFCS_BUTTON3STATE};
+  Canvas->Prepare(false, true, true);
+  DrawFrameControl(Canvas->Handle(), &R, DFC_BUTTON, DFCS_BUTTONCHECK | States[State]);
+}
+
+int TPrintCellsKs::DataCell(int Col, const RECT& Cell, bool FirstOfBand, bool MeasureOnly) {
+  TColumnKs* Column = Columns[Col];
+  TColor Background = Options.Contains(pghColored) ? Column->Color() : clWhite;
+  AssignPrintFont(Canvas->Font(), Column->Font(), PrintFontName);
+  TColCellParamsKs* P = FCellParams;
+  Column->FillColCellParams(P);
+  P->Font = Canvas->Font();
+  if (!Options.Contains(pghDontAskGetCellParams) && FGrid->OnGetCellParams)
+    FGrid->OnGetCellParams(FGrid, Column, P->Font, Background, TGridDrawState());
+  P->Background = Background;
+  Column->GetColCellParams(false, P);
+  Canvas->Brush()->SetColor(P->Background);
+
+  if (!MeasureOnly && Column->HideDuplicates()) {
+    auto Last = FLastTexts.find(Column);
+    const bool Repeats = !FirstOfBand && Last != FLastTexts.end() && Last->second == P->Text;
+    FLastTexts[Column] = P->Text;
+    if (Repeats) P->Text.clear();
+  }
+  if (!MeasureOnly) FillCell(Cell);
+
+  const TPrintMetricsKs& M = Metrics;
+  if (Column->GetColumnType() == 5) {
+    if (!MeasureOnly && !Counting)
+      DrawCheckBox({Cell.left + M.PadX, Cell.top + M.PadY, Cell.right - M.PadX,
+                    Cell.bottom - M.PadY},
+                   P->CheckboxState);
+    return int(SystemCheckBoxSize().cy * M.ScaleY) + 2 * M.PadY;
+  }
+  TPrintTextKs T;
+  T.Rect = Cell;
+  T.Text = P->Text;
+  T.MeasureOnly = MeasureOnly;
+  T.WordWrap = MeasureOnly ? Options.Contains(pghRowAutoStretch) : MultiLineRows;
+  T.EndEllipsis = Column->EndEllipsis();
+  T.Layout = Column->Layout();
+  T.Alignment = P->Alignment;
+  T.DX = M.PadX;
+  T.DY = M.PadY;
+  T.RightToLeftReading = FGrid->BiDiMode() == bdRightToLeft;
+  return PrintText(Canvas, T);
+}
+
+AnsiString TPrintCellsKs::FooterText(TColumnFooterKs* Footer, int FooterRow, int Col) {
+  switch (Footer->ValueType()) {
+    case fvtSum:
+    case fvtCount:
+      return PrintedTotalText(Total(FooterRow, Col),
+                              Footer->ValueType() == fvtSum ? ptkSum : ptkCount,
+                              Footer->DisplayFormat(), FooterField(Footer, Columns[Col]));
+    case fvtStaticText:
+      return Footer->Value();
+    default:
+      return "";
+  }
+}
+
+int TPrintCellsKs::FooterCell(int FooterRow, int Col, const RECT& Cell, bool MeasureOnly) {
+  TColumnFooterKs* Footer = FooterOf(Columns[Col], FooterRow);
+  AssignPrintFont(Canvas->Font(), Footer->Font(), PrintFontName);
+  Canvas->Brush()->SetColor(Options.Contains(pghColored) ? Footer->Color() : clWhite);
+  if (!MeasureOnly) FillCell(Cell);
+  TPrintTextKs T;
+  T.Rect = Cell;
+  T.Text = FooterText(Footer, FooterRow, Col);
+  T.MeasureOnly = MeasureOnly;
+  T.EndEllipsis = Footer->EndEllipsis();
+  T.WordWrap = Footer->WordWrap();
+  T.Alignment = Footer->Alignment();
+  T.DX = Metrics.PadX;
+  T.DY = Metrics.PadY;
+  return PrintText(Canvas, T);
+}
+
+void TPrintCellsKs::DrawCell(const TPrintRowKs& Row, int Column, const TPrintRectKs& Cell,
+                             bool FirstOfBand) {
+  const RECT R{Cell.Left, Cell.Top, Cell.Right, Cell.Bottom};
+  if (Row.Footer)
+    FooterCell(StrToInt(Row.Key), Column, R, Counting);
+  else
+    DataCell(Column, R, FirstOfBand, Counting);
+  // A preview or print window may ask for an abort meanwhile.
+  if (!Counting) Application->ProcessMessages();
+}
+
+void TPrintCellsKs::AddBorders(const RECT& Cell) {
+  FTitleLines.push_back({{Cell.left, Cell.bottom},
+                         {Cell.left, Cell.top},
+                         {Cell.right, Cell.top},
+                         {Cell.right, Cell.bottom}});
+}
+
+void TPrintCellsKs::DrawTitles(int FirstColumn, int LastColumn, int RowsTop) {
+  const TPrintMetricsKs& M = Metrics;
+  const bool Colored = Options.Contains(pghColored);
+  int X = M.Left;
+  for (int Col = FirstColumn; Col <= LastColumn; ++Col) {
+    TColumnTitleKs* Title = Columns[Col]->Title();
+    const RECT Cell{X, RowsTop - FTitlesHeight, X + Widths[Col], RowsTop};
+    X += Widths[Col];
+    AddBorders(Cell);
+    AssignPrintFont(Canvas->Font(), Title->Font(), PrintFontName);
+    Canvas->Brush()->SetColor(Colored ? Title->Color() : clWhite);
+    if (Counting) continue;
+    const bool Image = FGrid->TitleImages() && Title->ImageIndex() != -1;
+    if (Image) {
+      if (Colored) Canvas->FillRect(Cell);
+      DrawImageInCell(FGrid->TitleImages(), nullptr, Canvas, Cell, Title->ImageIndex(), M.PadX,
+                      Title->Alignment());
+    } else if (Title->Orientation() == tohVertical) {
+      WriteRotatedText(Canvas, Cell, Colored, 2 * M.PadY, M.PadX, Title->Caption(),
+                       Title->Alignment(), tlBottom, false, false);
+    } else {
+      TPrintTextKs T;
+      T.Rect = Cell;
+      T.Text = Title->Caption();
+      T.Fill = Colored;
+      T.EndEllipsis = Title->EndEllipsis();
+      T.Alignment = Title->Alignment();
+      T.DX = M.PadX;
+      T.DY = M.PadY;
+      PrintText(Canvas, T);
+    }
+  }
+  if (FTitleTextHeight > 0) DrawTitleText(FirstColumn, LastColumn, RowsTop - FTitlesHeight);
+}
+
+void TPrintCellsKs::DrawTitleText(int FirstColumn, int LastColumn, int Top) {
+  const TPrintMetricsKs& M = Metrics;
+  int Before = 0, Group = 0, After = 0;
+  for (int Col = 0; Col < int(Widths.size()); ++Col)
+    (Col < FirstColumn ? Before : Col <= LastColumn ? Group : After) += Widths[Col];
+  const RECT Slice{M.Left, Top - FTitleTextHeight, M.Left + Group, Top};
+  FTitleLines.push_back({{Slice.left, Slice.bottom},
+                         {Slice.left, Slice.top},
+                         {Slice.right, Slice.top},
+                         {Slice.right, Slice.bottom}});
+  if (Counting) return;
+  AssignPrintFont(Canvas->Font(), FGrid->TitleFont(), PrintFontName);
+  Canvas->Brush()->SetColor(Options.Contains(pghColored) ? FGrid->FixedColor() : clWhite);
+  // The text is centred over the whole grid: the margins push the parts
+  // that belong to the other page groups out of this slice.
+  TPrintTextKs T;
+  T.Rect = Slice;
+  T.Text = TitleText->Text().substr(0, TitleText->Text().size() - 2);
+  T.Fill = Options.Contains(pghColored);
+  T.WordWrap = true;
+  T.Alignment = taCenter;
+  T.DX = M.PadX;
+  T.DY = FGrid->UseMultiTitle() ? RoundHalfEven(FGrid->VTitleMargin() * M.ScaleY / 2) : M.PadY;
+  T.LeftMarg = -Before;
+  T.RightMarg = -After;
+  PrintText(Canvas, T);
+}
+
+void TPrintCellsKs::DrawGridLines(const std::vector<TPrintLineKs>& Lines) {
+  std::vector<TPrintLineKs> All = std::move(FTitleLines);
+  FTitleLines.clear();
+  if (Counting) return;
+  All.insert(All.end(), Lines.begin(), Lines.end());
+  std::vector<POINT> Points;
+  std::vector<DWORD> Counts;
+  for (const TPrintLineKs& Line : All) {
+    for (const TPrintPointKs& P : Line) Points.push_back({P.X, P.Y});
+    Counts.push_back(DWORD(Line.size()));
+  }
+  Canvas->Pen()->SetColor(clBlack);
+  Canvas->Pen()->SetWidth(Metrics.LineWidth);
+  Canvas->Prepare(false, false, true);
+  PolyPolyline(Canvas->Handle(), Points.data(), Counts.data(), DWORD(Counts.size()));
+}

@@ -1,0 +1,103 @@
+// What a grid print run measures and draws inside the grid area: the
+// column titles, the title text above them, data cells and footer cells
+// with the totals the run keeps itself, and the one text routine every
+// printed text goes through.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <vector>
+
+#include "COMPONENTS/kslib/DBGridKs.h"
+#include "COMPONENTS/kslib/PrnDbgksLayout.h"
+#include "COMPONENTS/kslib/PrnDbgksPager.h"
+#include "COMPONENTS/kslib/PrnDbgksTotals.h"
+
+// Bit order is part of the interface (the set is stored as a number).
+enum TPrintDBGridKsOption {
+  pghFitGridToPageWidth,
+  pghColored,
+  pghRowAutoStretch,
+  pghFitingByColWidths,
+  pghOptimalColWidths,
+  pghDontAskGetCellParams
+};
+using TPrintDBGridKsOptions = TSet<TPrintDBGridKsOption>;
+
+// One printed text: drawn, or only measured, in Rect less the margins.
+struct TPrintTextKs {
+  RECT Rect{};
+  AnsiString Text;
+  bool Fill = false;  // the rectangle takes the brush first
+  bool RightToLeftReading = false;
+  bool MeasureOnly = false;
+  bool WordWrap = false, EndEllipsis = false;
+  TTextLayout Layout = tlTop;
+  TAlignment Alignment = taLeftJustify;
+  int DX = 0, DY = 0;               // horizontal and vertical margins
+  int LeftMarg = 0, RightMarg = 0;  // DrawTextEx's text margins
+};
+// The text's height with its margins and the font's leading when measuring;
+// 0 when drawing.
+int PrintText(TCanvas* Canvas, const TPrintTextKs& Text);
+
+// Target takes Source, with FaceName in place of its face when set.
+void AssignPrintFont(TFont* Target, TFont* Source, const AnsiString& FaceName);
+
+// The grid's columns a run prints: those of a rectangle or column
+// selection, else every visible column.
+std::vector<TColumnKs*> PrintedColumns(TCustomDBGridKs* Grid);
+
+// Titles, cells and footers of one run on its canvas. The run sets the
+// public fields before the paging loop starts.
+class TPrintCellsKs : public TPrintBandPainterKs {
+ public:
+  TPrintCellsKs(TCustomDBGridKs* Grid, TColCellParamsKs* CellParams);
+
+  TCanvas* Canvas = nullptr;
+  TPrintMetricsKs Metrics;
+  TPrintDBGridKsOptions Options;
+  AnsiString PrintFontName;
+  std::vector<TColumnKs*> Columns;
+  std::vector<int> Widths;  // clipped to the page
+  TStrings* TitleText = nullptr;
+  bool Counting = false;
+  bool MultiLineRows = false;
+  std::function<void()> OnNewPage;
+  std::function<bool()> OnAborted;
+
+  // TitlesHeight and TitleTextHeight for the columns and widths set.
+  void MeasureTitles();
+  int TitlesHeight() const { return FTitlesHeight; }
+  int TitleTextHeight() const { return FTitleTextHeight; }
+  void ClearTotals();
+  const TPrintTotalKs& Total(int FooterRow, int Column) const {
+    return FTotals.at(FooterRow).at(Column);
+  }
+
+  int MeasureRow(const TPrintRowKs& Row) override;
+  void AddToTotals(const TPrintRowKs& Row) override;
+  bool Aborted() override { return OnAborted && OnAborted(); }
+  void NewPage() override;
+  void DrawTitles(int FirstColumn, int LastColumn, int RowsTop) override;
+  void DrawCell(const TPrintRowKs& Row, int Column, const TPrintRectKs& Cell,
+                bool FirstOfBand) override;
+  void DrawGridLines(const std::vector<TPrintLineKs>& Lines) override;
+
+ private:
+  int DataCell(int Column, const RECT& Cell, bool FirstOfBand, bool MeasureOnly);
+  int FooterCell(int FooterRow, int Column, const RECT& Cell, bool MeasureOnly);
+  void FillCell(const RECT& Cell);
+  void DrawCheckBox(const RECT& TextRect, TCheckBoxState State);
+  AnsiString FooterText(TColumnFooterKs* Footer, int FooterRow, int Column);
+  TField* FooterField(TColumnFooterKs* Footer, TColumnKs* Column);
+  void DrawTitleText(int FirstColumn, int LastColumn, int Top);
+  void AddBorders(const RECT& Cell);
+
+  TCustomDBGridKs* FGrid;
+  TColCellParamsKs* FCellParams;
+  int FTitlesHeight = 0, FTitleTextHeight = 0;
+  std::vector<std::vector<TPrintTotalKs>> FTotals;  // footer row, column
+  std::map<TColumnKs*, AnsiString> FLastTexts;      // columns hiding duplicates
+  std::vector<TPrintLineKs> FTitleLines;
+};

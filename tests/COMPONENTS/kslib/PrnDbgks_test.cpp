@@ -1,0 +1,164 @@
+// Grid printing on the PostScript test printer. The documents are left in
+// the working folder as print-*.ps; check_printed_grid.py reads them back
+// through ghostscript and poppler.
+#include "COMPONENTS/kslib/PrnDbgks.h"
+
+#include <gtest/gtest.h>
+
+#include "COMPONENTS/kslib/DBGridKsFooters.h"
+#include "GridForm.h"
+
+namespace {
+
+const auto* const GridUnit = ::testing::AddGlobalTestEnvironment(new TGridUnitEnvironment);
+
+constexpr int RowCount = 120;
+
+// Rows "Строка 1" ... with amounts N × 1.5 and quantities N × 10.
+class TStockDataSet : public TArrayDataSet {
+ public:
+  TStockDataSet() : TArrayDataSet(nullptr) {
+    FieldDefs()->Add("Num", ftInteger);
+    FieldDefs()->Add("Name", ftString, 30);
+    FieldDefs()->Add("Amount", ftFloat);
+    FieldDefs()->Add("Qty", ftInteger);
+    FieldDefs()->Add("Done", ftBoolean);
+    Open();
+    for (int I = 1; I <= RowCount; ++I)
+      AppendValues(this, {I, "Строка " + std::to_string(I), I * 1.5, I * 10, I % 2 == 0});
+    First();
+  }
+  ~TStockDataSet() override { Close(); }
+};
+
+// Starts no document and tells when one would begin.
+class TCountingPrinter : public TVirtualPrinter {
+ public:
+  void BeginDoc() override { ++Documents; }
+  int Documents = 0;
+};
+
+class PrintGridTest : public ::testing::Test {
+ protected:
+  PrintGridTest() {
+    Source.SetDataSet(&Data);
+    Form->SetBounds(40, 40, 700, 300);
+    Grid->SetParent(Form);
+    Grid->SetBounds(5, 5, 680, 250);
+    Grid->SetDataSource(&Source);
+    Grid->SetFooterRowCount(1);
+    Grid->Columns()->Items(1)->Footer()->SetValueType(fvtCount);
+    Grid->Columns()->Items(2)->Footer()->SetValueType(fvtSum);
+    Grid->Columns()->Items(3)->Footer()->SetValueType(fvtSum);
+    Grid->Columns()->Items(4)->SetCheckboxes(true);
+    Grid->Columns()->Items(1)->Title()->SetCaption("Наименование");
+    Grid->Columns()->Items(1)->SetColor(clYellow);
+    // check_printed_grid.py expects these widths.
+    const int Widths[] = {60, 150, 80, 80, 50};
+    for (int I = 0; I < 5; ++I) Grid->Columns()->Items(I)->SetWidth(Widths[I]);
+    Print.SetDBGridKs(Grid);
+    Print.Title()->SetText("Остатки на складе");
+    Print.PageHeader()->LeftText()->SetText("Отчёт о ценах");
+    Print.PageHeader()->SetLineType(pcltSingleLine);
+    Print.PageFooter()->RightText()->SetText("Страница &[Page] из &[Pages]");
+    Data.SetRecNo(40);
+  }
+  ~PrintGridTest() override {
+    Printer()->SetOutputFile("");
+    Printer()->SetOrientation(poPortrait);
+    delete Form;
+  }
+
+  void PrintToFile(const char* Name) {
+    Printer()->SetOutputFile(Name);
+    Print.Print();
+  }
+
+  TStockDataSet Data;
+  TDataSource Source{nullptr};
+  TForm* Form = new TForm(Application);
+  TDBGridKs* Grid = new TDBGridKs(Form);
+  TPrintDBGridKs Print{nullptr};
+};
+
+TEST_F(PrintGridTest, PrintsTheGridAndComesBackToTheRecord) {
+  int Before = 0, After = 0;
+  Print.OnBeforePrint = [&](TObject*) {
+    ++Before;
+    EXPECT_TRUE(Data.ControlsDisabled() || After == 0);
+  };
+  Print.OnAfterPrint = [&](TObject*) { ++After; };
+  Print.SetOptions({pghColored});
+  PrintToFile("print-grid.ps");
+  EXPECT_EQ(Before, 1);
+  EXPECT_EQ(After, 1);
+  EXPECT_EQ(Data.RecNo(), 40);
+  EXPECT_FALSE(Data.ControlsDisabled());
+  EXPECT_FALSE(Printer()->Printing());
+  EXPECT_EQ(Printer()->Title(), "Табличная информация");
+}
+
+// The same grid, uncoloured, fitted, and on a landscape sheet.
+TEST_F(PrintGridTest, PrintsPlainFittedAndLandscape) {
+  PrintToFile("print-plain.ps");
+  for (int I = 0; I < Grid->Columns()->Count(); ++I)
+    Grid->Columns()->Items(I)->SetWidth(Grid->Columns()->Items(I)->Width() * 2);
+  Print.SetOptions({pghFitGridToPageWidth});
+  PrintToFile("print-fitted.ps");
+  Print.SetOptions({});
+  Printer()->SetOrientation(poLandscape);
+  PrintToFile("print-landscape.ps");
+  EXPECT_FALSE(Printer()->Printing());
+}
+
+TEST_F(PrintGridTest, AnInactiveDatasetStartsNoDocument) {
+  TCountingPrinter Counting;
+  bool Before = false;
+  Print.OnBeforePrint = [&](TObject*) { Before = true; };
+  Data.Close();
+  Print.PrintTo(&Counting);
+  Grid->SetDataSource(nullptr);
+  Print.PrintTo(&Counting);
+  EXPECT_EQ(Counting.Documents, 0);
+  EXPECT_FALSE(Before);
+}
+
+TEST_F(PrintGridTest, AnAbortIsSilentAndRestoresEverything) {
+  Print.OnBeforePrint = [&](TObject*) { Printer()->Abort(); };
+  Printer()->SetOutputFile("print-aborted.ps");
+  EXPECT_THROW(Print.Print(), EAbort);
+  EXPECT_EQ(Data.RecNo(), 40);
+  EXPECT_FALSE(Data.ControlsDisabled());
+  EXPECT_FALSE(Printer()->Printing());
+}
+
+// A failing finishing step leaves the others to run: the record that was
+// current is gone, and the after-print handler raises.
+TEST_F(PrintGridTest, AFailingFinishStepStillEndsTheDocument) {
+  Print.OnAfterPrint = [&](TObject*) {
+    Data.SetRecNo(40);
+    Data.Delete();
+    throw Exception("после печати");
+  };
+  Printer()->SetOutputFile("print-finish.ps");
+  try {
+    Print.Print();
+    ADD_FAILURE() << "no error";
+  } catch (const Exception& E) {
+    EXPECT_EQ(E.Message(), "после печати");
+  }
+  EXPECT_FALSE(Data.ControlsDisabled());
+  EXPECT_FALSE(Printer()->Printing());
+  EXPECT_EQ(Data.RecordCount(), RowCount - 1);
+}
+
+TEST_F(PrintGridTest, UnitsConvertTheMarginsBothWays) {
+  Print.SetUnits(Inches);
+  EXPECT_EQ(Print.Page()->TopMargin(), Currency(0.7874));
+  Print.SetUnits(Inches);
+  EXPECT_EQ(Print.Page()->LeftMargin(), Currency(0.7874));
+  Print.SetUnits(MM);
+  EXPECT_EQ(Print.Page()->BottomMargin(), Currency(2.0));
+}
+
+}  // namespace

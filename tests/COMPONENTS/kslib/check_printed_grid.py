@@ -1,0 +1,173 @@
+#!/usr/bin/env python3
+"""Reads back the documents kslib_print_grid_test printed (print-*.ps in the
+working folder) through ghostscript and poppler, as a reader of the paper
+would: page count, headers and footers on every page, every row once in
+order, the totals, column positions, fitting, orientation and colours."""
+
+import re
+import subprocess
+import sys
+import tempfile
+from pathlib import Path
+
+ROWS = 120
+# The fixture's screen widths of the columns, 96 dpi, printed at 600 dpi.
+SCREEN_WIDTHS = [60, 150, 80, 80, 50]
+POINTS_PER_PIXEL = 72 / 600
+
+failures = []
+
+
+def check(condition, message):
+    if not condition:
+        failures.append(message)
+
+
+def run(*args):
+    return subprocess.run(args, check=True, capture_output=True, text=True).stdout
+
+
+def to_pdf(name, folder):
+    pdf = folder / (name + ".pdf")
+    run("ps2pdf", "print-%s.ps" % name, str(pdf))
+    return pdf
+
+
+def pages_of(pdf):
+    """Each page as a list of (x_min, y_min, x_max, y_max, word)."""
+    html = run("pdftotext", "-bbox", str(pdf), "-")
+    pages = []
+    for page in re.split(r"<page ", html)[1:]:
+        words = re.findall(
+            r'<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>',
+            page)
+        pages.append([(float(a), float(b), float(c), float(d), w) for a, b, c, d, w in words])
+    return pages
+
+
+def info(pdf):
+    text = run("pdfinfo", str(pdf))
+    return dict(line.split(":", 1) for line in text.splitlines() if ":" in line)
+
+
+def row_numbers(page):
+    """Numbers after "Строка", top to bottom."""
+    found = []
+    for i, (_, y, _, _, word) in enumerate(page):
+        if word == "Строка" and i + 1 < len(page):
+            found.append((y, int(page[i + 1][4])))
+    return [n for _, n in sorted(found)]
+
+
+def first(page, word):
+    return next((w for w in page if w[4] == word), None)
+
+
+def check_document(name, pdf):
+    pages = pages_of(pdf)
+    count = int(info(pdf)["Pages"])
+    check(len(pages) == count, "%s: %d pages read of %d" % (name, len(pages), count))
+    rows = []
+    for number, page in enumerate(pages, 1):
+        words = [w[4] for w in page]
+        text = " ".join(words)
+        check("Отчёт о ценах" in text, "%s page %d: no header" % (name, number))
+        check("Страница %d из %d" % (number, count) in text,
+              "%s page %d: no footer with the page count %d" % (name, number, count))
+        check("Остатки на складе" in text, "%s page %d: no title text" % (name, number))
+        check("Наименование" in words, "%s page %d: no column titles" % (name, number))
+        rows += row_numbers(page)
+    check(rows == list(range(1, ROWS + 1)), "%s: rows not each once in order: %s" % (name, rows))
+    last = pages[-1]
+    last_row = max((w[1] for i, w in enumerate(last)
+                    if w[4] == "Строка" and last[i + 1][4] == str(ROWS)), default=None)
+    totals = [w[4] for w in sorted(last, key=lambda w: w[0])
+              if last_row is not None and last_row + 1 < w[1] and w[4] not in ("Страница", "из")]
+    check(totals[:3] == ["120", "10890", "72600"], "%s: totals %s" % (name, totals))
+    return pages
+
+
+def title_lefts(page):
+    return [first(page, word)[0] for word in ("Num", "Наименование", "Amount", "Qty", "Done")]
+
+
+def row_pitch(page):
+    ys = sorted(y for _, y, _, _, w in page if w == "Строка")
+    return (ys[-1] - ys[0]) / (len(ys) - 1)
+
+
+def pixel_rows(pdf, dpi):
+    """Page 1 as rows of (r, g, b)."""
+    with tempfile.TemporaryDirectory() as folder:
+        stem = Path(folder) / "page"
+        run("pdftoppm", "-r", str(dpi), "-f", "1", "-l", "1", str(pdf), str(stem))
+        data = next(Path(folder).glob("page*.ppm")).read_bytes()
+    header = re.match(rb"P6\s+(\d+)\s+(\d+)\s+255\s", data)
+    width, height = int(header.group(1)), int(header.group(2))
+    body = data[header.end():]
+    return [[tuple(body[(y * width + x) * 3:(y * width + x) * 3 + 3]) for x in range(width)]
+            for y in range(height)]
+
+
+def colour_in_name_cell(pdf, pages, dpi=72):
+    """The colour of the first row's name cell, between its text and the
+    next column, on page 1."""
+    page = pages[0]
+    word = next(w for w in page if w[4] == "Строка")
+    amount = first(page, "Amount")
+    image = pixel_rows(pdf, dpi)
+    return image[int((word[1] + word[3]) / 2)][int((word[2] + 20 + amount[0]) / 2)]
+
+
+def grid_line_at_left(pdf, pages, dpi=150):
+    """Whether the grid's left edge is drawn beside the first row."""
+    page = pages[0]
+    word = next(w for w in page if w[4] == "Строка")
+    left = first(page, "Num")[0] - 12 * POINTS_PER_PIXEL
+    image = pixel_rows(pdf, dpi)
+    y, x = int((word[1] + word[3]) / 2 * dpi / 72), int(left * dpi / 72)
+    return min(sum(image[y][i]) for i in range(x - 3, x + 4)) < 3 * 128
+
+
+def main():
+    with tempfile.TemporaryDirectory() as folder:
+        folder = Path(folder)
+        docs = {name: to_pdf(name, folder) for name in ("grid", "plain", "fitted", "landscape")}
+        pages = {name: check_document(name, pdf) for name, pdf in docs.items()}
+
+        # Columns stand where the screen widths put them at 600 dpi.
+        lefts = title_lefts(pages["plain"][0])
+        for i in range(len(SCREEN_WIDTHS) - 1):
+            expected = round((SCREEN_WIDTHS[i] + 1) * 6.25) * POINTS_PER_PIXEL
+            check(abs(lefts[i + 1] - lefts[i] - expected) < 0.5,
+                  "column %d is %.2f pt wide, not %.2f" % (i, lefts[i + 1] - lefts[i], expected))
+
+        # Twice as wide, fitted: the whole drawing shrinks by one factor.
+        fitted = title_lefts(pages["fitted"][0])
+        scale = (fitted[-1] - fitted[0]) / (2 * (lefts[-1] - lefts[0]))
+        pitch_ratio = row_pitch(pages["fitted"][0]) / row_pitch(pages["plain"][0])
+        check(scale < 1 and abs(pitch_ratio - scale) < 0.02,
+              "fitted grid: widths scaled by %.3f, rows by %.3f" % (scale, pitch_ratio))
+        check(max(w[2] for w in pages["fitted"][0]) < 595 - 56,
+              "fitted grid reaches past the right margin")
+
+        check(info(docs["landscape"]).get("Page rot", "").strip() == "90",
+              "landscape document is not turned")
+        check(len(pages["landscape"]) > len(pages["plain"]),
+              "landscape holds as many rows per page as portrait")
+
+        # Colour only with the colour option; white cells stay unpainted.
+        yellow = colour_in_name_cell(docs["grid"], pages["grid"])
+        white = colour_in_name_cell(docs["plain"], pages["plain"])
+        check(yellow[0] > 200 and yellow[1] > 200 and yellow[2] < 80,
+              "coloured cell is %s, not yellow" % (yellow,))
+        check(white == (255, 255, 255), "plain cell is %s, not white" % (white,))
+        check(grid_line_at_left(docs["plain"], pages["plain"]), "no grid line at the left")
+
+    for failure in failures:
+        print("FAIL:", failure)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
