@@ -3,7 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+
 #include "SDSTestKit.h"
+#include "rtl/OsShim.h"
 
 namespace {
 
@@ -45,6 +49,19 @@ TEST_F(SDSAuditTest, AnUpdateSendsTheKeyAndTheChangedFieldsWithTheLocksRelease) 
   ASSERT_EQ(sent.size(), 3u);
   EXPECT_EQ(sent[1], "<TABLE>PERSON</TABLE><UPDATE><ID>12</ID></UPDATE>");
   EXPECT_EQ(sent[2], "<TABLE>PERSON</TABLE><UPDATE><ID>12</ID><NAME><OLD>='Petr'<NEW>='O''Hara'</NAME></UPDATE>");
+}
+
+TEST_F(SDSAuditTest, AnUnsentTextGoesToTheLogAndTheChangeStays) {
+  ExecCommitted(*Db->Database, "insert into TEST_OUTCOME (FUNC_NAME, ERROR_TEXT) values ('F_WRITEAUDITMSG', 'сбой')");
+  Sds->Edit();
+  Sds->FieldByName("NAME")->SetAsString("Фёдор");
+  EXPECT_THROW(Sds->Post(), EIBSQLError);
+  EXPECT_EQ(Sds->State(), dsBrowse);
+  EXPECT_EQ(QueryValue(*Db->Database, "select NAME from PERSON"), "Фёдор");
+  std::ifstream log(ExtractFilePath(ExeFileName()) + "error.log", std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("<TABLE>PERSON</TABLE><UPDATE><ID>12</ID><NAME><OLD>='Ivan'<NEW>='Фёдор'</NAME></UPDATE>"),
+            std::string::npos);
 }
 
 TEST_F(SDSAuditTest, InsertsAndDeletesListEveryAuditedFieldWithoutQuotes) {

@@ -27,20 +27,6 @@ bool IsCommitCall(const std::string& Name) {
   return Name == "isc_commit_retaining" || Name == "isc_commit_transaction";
 }
 
-// Counts the server keeps outside transactions, so a lost attachment's
-// messages still count.
-int Counter(TIBDatabase& Database, const char* Sequence) {
-  return std::stoi(QueryValue(Database, std::string("select gen_id(") + Sequence + ", 0) from rdb$database"));
-}
-
-// Locks held by attachments that still exist.
-int LiveLocks(TIBDatabase& Database) {
-  std::string owners;
-  for (int i = 0; i < 16; ++i) owners += (i ? ", " : "") + std::string("gen_id(LK_OWNER_") + std::to_string(i) + ", 0)";
-  return std::stoi(QueryValue(
-      Database, "select count(*) from MON$ATTACHMENTS where MON$ATTACHMENT_ID in (" + owners + ")"));
-}
-
 class TFaultRun {
  public:
   TFaultRun(TOp Op, TFault Fault, TAnswer Answer) : FOp(Op), FFault(Fault), FAnswer(Answer) {

@@ -1,29 +1,314 @@
 // Writing a server-backed dataset's changes to a real database file.
+#include "SDSWriter.h"
+
 #include <gtest/gtest.h>
 
-#include "SDS.h"
-#include "SDSWriter.h"
 #include "SDSTestKit.h"
 
 namespace {
 
-TEST(SDSWrite, InsertUpdateDeleteReachTheServer) {
+Currency Scaled(int64_t Value) { return Currency::FromScaled(Value); }
+
+TEST(SDSWrite, ValuesTravelByteForByteAndScaledNumbersExactly) {
   TTestDatabase file("nocomment");
+  file.Isql("CREATE TABLE NOKEY_NUM (NAME VARCHAR(60), AMOUNT NUMERIC(18,4));\nCOMMIT;");
   TSDSOnFile db(file);
-  auto sds = db.Dataset("MASTER_T");
+  auto sds = db.Dataset("ALL_TYPES");
+  sds->Open();
+  const AnsiString tricky = "к'в\"ы -- :name /* ? */";
+  const AnsiString injection = "'); delete from MASTER_T; --";
+  sds->Append();
+  sds->FieldByName("SYS$ID")->SetAsInteger(1);
+  sds->FieldByName("CODE")->SetAsString("к'в -- :n");
+  sds->FieldByName("F_VARCHAR")->SetAsString(tricky + injection);
+  sds->FieldByName("F_MEMO")->SetAsString(tricky + injection);
+  sds->FieldByName("F_NUM18_4")->SetAsCurrency(Scaled(INT64_MAX));
+  sds->FieldByName("F_REQ")->SetAsInteger(7);
+  // The insert names every column: a null is written as null, not as the
+  // column's default.
+  sds->FieldByName("F_COLDEF")->SetAsInteger(5);
+  sds->FieldByName("F_DOMDEF")->SetAsInteger(0);
+  sds->Post();
+  const char* row = "select %s from ALL_TYPES where SYS$ID = 1";
+  const auto value = [&](const char* Column) {
+    char sql[128];
+    std::snprintf(sql, sizeof sql, row, Column);
+    return QueryValue(*db.Database, sql);
+  };
+  EXPECT_EQ(value("CODE"), "к'в -- :n");
+  EXPECT_EQ(value("F_VARCHAR"), tricky + injection);
+  EXPECT_EQ(value("F_MEMO"), tricky + injection);
+  EXPECT_EQ(value("F_NUM18_4"), "922337203685477.5807");
+  EXPECT_EQ(value("F_INT"), "");  // null stays null
+  EXPECT_EQ(QueryValue(*db.Database, "select count(*) from MASTER_T"), "2");
+
+  sds->Edit();
+  sds->FieldByName("F_NUM18_4")->SetAsCurrency(Scaled(1234567890123456));
+  sds->Post();
+  EXPECT_EQ(value("F_NUM18_4"), "123456789012.3456");
+
+  // Without a row key the update finds its row by the old values, so they
+  // must reach the server exactly as read.
+  auto noKey = db.Dataset("NOKEY_NUM");
+  noKey->Open();
+  noKey->Append();
+  noKey->FieldByName("NAME")->SetAsString(tricky);
+  noKey->FieldByName("AMOUNT")->SetAsCurrency(Scaled(INT64_MAX - 1));
+  noKey->Post();
+  noKey->Edit();
+  noKey->ClearRowKey();
+  noKey->FieldByName("NAME")->SetAsString("y");
+  noKey->Post();
+  EXPECT_NE(noKey->DBKey(), 0);  // read again by the new values
+  EXPECT_EQ(QueryValue(*db.Database, "select NAME || ' ' || AMOUNT from NOKEY_NUM"), "y 922337203685477.5806");
+}
+
+TEST(SDSWrite, AQuotedTableNameIsOneNameInEveryStatement) {
+  TTestDatabase file("nocomment");
+  file.Isql("CREATE TABLE \"Кв'ота\"\";--\" (ID BIGINT NOT NULL PRIMARY KEY, NAME VARCHAR(20));\nCOMMIT;");
+  TSDSOnFile db(file);
+  db.Database->Session()->Register("A");
+  auto sds = db.Dataset("Кв'ота\";--", {dsoPessimisticLock, dsoAudit, dsoSendNotification});
   sds->Open();
   sds->Append();
-  sds->FieldByName("SYS$ID")->SetAsInteger(50);
-  sds->FieldByName("NAME")->SetAsString("кавычка ' -- :name");
+  sds->FieldByName("ID")->SetAsInteger(1);
+  sds->FieldByName("NAME")->SetAsString("один");
   sds->Post();
-  EXPECT_NE(sds->DBKey(), 0);
-  EXPECT_EQ(QueryValue(*db.Database, "select NAME from MASTER_T where SYS$ID = 50"), "кавычка ' -- :name");
   sds->Edit();
-  sds->FieldByName("NAME")->SetAsString("Третий");
+  sds->FieldByName("NAME")->SetAsString("два");
   sds->Post();
-  EXPECT_EQ(QueryValue(*db.Database, "select NAME from MASTER_T where SYS$ID = 50"), "Третий");
+  EXPECT_EQ(QueryValue(*db.Database, "select NAME from \"Кв'ота\"\";--\""), "два");
   sds->Delete();
-  EXPECT_EQ(QueryValue(*db.Database, "select count(*) from MASTER_T where SYS$ID = 50"), "0");
+  EXPECT_EQ(QueryValue(*db.Database, "select count(*) from \"Кв'ота\"\";--\""), "0");
+  EXPECT_EQ(db.Rows("select TABLE_NAME from EVENT_LOG"),
+            (std::vector<AnsiString>(3, "Кв'ота\";--")));
+  EXPECT_EQ(db.Rows("select MSG from AUDIT_LOG")[0],
+            "<TABLE>Кв'ота\";--</TABLE><INSERT><ID>1</ID><NAME>один</NAME></INSERT>");
+
+  // A name that tries to end the statement names no table.
+  auto bad = db.Dataset("MASTER_T where 1=1; --");
+  EXPECT_THROW(bad->Open(), Exception);
+  EXPECT_EQ(QueryValue(*db.Database, "select count(*) from MASTER_T"), "2");
+}
+
+class SDSWriteTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    File.Isql(
+        "INSERT INTO MASTER_T (SYS$ID, NAME) VALUES (12, 'Третий');\n"
+        "INSERT INTO NO_KEY (NAME, AMOUNT) VALUES ('dup', 1);\n"
+        "INSERT INTO NO_KEY (NAME, AMOUNT) VALUES ('dup', 1);\n"
+        "INSERT INTO NO_KEY (NAME, AMOUNT) VALUES ('null', NULL);\nCOMMIT;");
+    A = std::make_unique<TSDSOnFile>(File);
+    B = std::make_unique<TSDSOnFile>(File);
+    // Each statement sees what others committed before it.
+    A->Transaction->Commit();
+    A->Transaction->Params()->SetText("read_committed\nrec_version\nnowait");
+  }
+  TIBDatabase& Server() { return *B->Database; }
+
+  TTestDatabase File{"nocomment"};
+  std::unique_ptr<TSDSOnFile> A, B;
+  TScriptedDataPrompts Prompts;
+};
+
+TEST_F(SDSWriteTest, AWriteMustChangeExactlyOneRow) {
+  auto sds = A->Dataset("MASTER_T");
+  sds->Open();
+  ExecCommitted(Server(), "delete from MASTER_T where SYS$ID = 12");
+  ASSERT_TRUE(sds->Locate("SYS$ID", Variant(12), {}));
+  sds->Edit();
+  sds->FieldByName("NAME")->SetAsString("x");
+  try {
+    sds->Post();
+    FAIL();
+  } catch (const ESDS_IBError& e) {
+    EXPECT_EQ(e.Message(), SRecordMaybeDeleted);
+    EXPECT_EQ(e.Operation, soUpdate);
+    EXPECT_EQ(e.SQLText, sds->UpdateSQL()->SQL()->Text());
+  }
+  EXPECT_EQ(sds->State(), dsEdit);
+  sds->Cancel();
+  EXPECT_EQ(QueryValue(Server(), "select count(*) from MASTER_T where SYS$ID = 12"), "0");
+
+  // Found by old values: a NULL among them matches no row, two equal rows
+  // would both change.
+  auto noKey = A->Dataset("NO_KEY");
+  noKey->Open();
+  const struct {
+    const char* Name;
+    const char* Message;
+  } cases[] = {{"null", SRecordMaybeDeleted}, {"dup", "Изменение затронуло бы несколько записей в базе (2) и отменено."}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    ASSERT_TRUE(noKey->Locate("NAME", Variant(AnsiString(c.Name)), {}));
+    noKey->Edit();
+    noKey->ClearRowKey();
+    noKey->FieldByName("AMOUNT")->SetAsInteger(5);
+    try {
+      noKey->Post();
+      ADD_FAILURE();
+    } catch (const ESDS_IBError& e) {
+      EXPECT_EQ(e.Message(), c.Message);
+    }
+    noKey->Cancel();
+  }
+  EXPECT_EQ(QueryValue(Server(), "select count(*) from NO_KEY where AMOUNT = 1"), "2");
+  EXPECT_EQ(QueryValue(Server(), "select count(*) from NO_KEY where AMOUNT is null"), "1");
+}
+
+TEST_F(SDSWriteTest, ALockStopsTheOtherSessionUntilPostCancelOrAFailedDelete) {
+  A->Database->Session()->Register("A");
+  B->Database->Session()->Register("B");
+  auto a = A->Dataset("MASTER_T", {dsoPessimisticLock});
+  auto b = B->Dataset("MASTER_T", {dsoPessimisticLock});
+  a->Open();
+  b->Open();
+  ASSERT_TRUE(a->Locate("SYS$ID", Variant(10), {}));
+  ASSERT_TRUE(b->Locate("SYS$ID", Variant(10), {}));
+  const auto bCanEdit = [&] {
+    b->Edit();
+    b->Cancel();
+  };
+
+  a->Edit();
+  EXPECT_THROW(b->Edit(), EAbort);
+  EXPECT_EQ(b->State(), dsBrowse);
+  EXPECT_EQ(Prompts.Questions,
+            (std::vector<AnsiString>{"Запись блокирована другим пользователем\n\rИнтересует дополнительная информация ?"}));
+  a->FieldByName("NAME")->SetAsString("от A");
+  a->Post();
+  EXPECT_NO_THROW(bCanEdit());
+  EXPECT_EQ(QueryValue(Server(), "select NAME from MASTER_T where SYS$ID = 10"), "от A");
+
+  a->Edit();
+  a->Cancel();
+  EXPECT_NO_THROW(bCanEdit());
+
+  // The detail rows refuse the delete; its lock goes with the failure.
+  EXPECT_THROW(a->Delete(), ESDS_IBError);
+  EXPECT_NO_THROW(bCanEdit());
+  EXPECT_TRUE(a->Locate("SYS$ID", Variant(10), {}));
+  EXPECT_EQ(LiveLocks(Server()), 0);
+}
+
+TEST_F(SDSWriteTest, ARefusedLockStopsTheEditOrDeleteWithItsMessage) {
+  A->Database->Session()->Register("A");
+  auto sds = A->Dataset("MASTER_T", {dsoPessimisticLock});
+  sds->Open();
+  ASSERT_TRUE(sds->Locate("SYS$ID", Variant(12), {}));
+  const struct {
+    const char* Code;
+    const char* Message;
+  } cases[] = {{"-100", "Ошибка блокировки (отсутствует память)"},
+               {"-400", "Ошибка блокировки (неизвестная сессия)"},
+               {"-450", "Ошибка блокировки (неизвестная база)"},
+               {"-1100", "Запись блокирована другим пользователем"},
+               {"3", "Ошибка блокировки"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Code);
+    ExecCommitted(Server(), "delete from TEST_OUTCOME");
+    ExecCommitted(Server(), std::string("insert into TEST_OUTCOME (FUNC_NAME, CODE) values ('F_LOCKRECORD', ") +
+                                c.Code + ")");
+    for (bool deleting : {false, true}) {
+      try {
+        deleting ? sds->Delete() : sds->Edit();
+        ADD_FAILURE();
+      } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), c.Message);
+      }
+      EXPECT_EQ(sds->State(), dsBrowse);
+    }
+  }
+  EXPECT_EQ(QueryValue(Server(), "select count(*) from MASTER_T where SYS$ID = 12"), "1");
+  EXPECT_TRUE(sds->Locate("SYS$ID", Variant(12), {}));
+}
+
+TEST_F(SDSWriteTest, ARetryOfAFailedDeleteRunsItAgain) {
+  auto sds = A->Dataset("MASTER_T");
+  sds->Open();
+  int calls = 0;
+  TDataAction answer = daRetry;
+  sds->OnDeleteError = [&](TDataSet*, EDatabaseError& E, TDataAction& Action) {
+    ++calls;
+    EXPECT_EQ(dynamic_cast<ESDS_IBError&>(E).Operation, soDelete);
+    ExecCommitted(Server(), "delete from DETAIL_T where MASTER_ID = 11");
+    Action = answer;
+  };
+  ASSERT_TRUE(sds->Locate("SYS$ID", Variant(11), {}));
+  sds->Delete();
+  EXPECT_EQ(calls, 1);
+  EXPECT_FALSE(sds->Locate("SYS$ID", Variant(11), {}));
+  EXPECT_EQ(QueryValue(Server(), "select count(*) from MASTER_T where SYS$ID = 11"), "0");
+
+  answer = daAbort;
+  ASSERT_TRUE(sds->Locate("SYS$ID", Variant(10), {}));
+  EXPECT_THROW(sds->Delete(), EAbort);
+  EXPECT_TRUE(sds->Locate("SYS$ID", Variant(10), {}));
+  EXPECT_EQ(QueryValue(Server(), "select count(*) from MASTER_T where SYS$ID = 10"), "1");
+}
+
+TEST_F(SDSWriteTest, WithoutAutoCommitAFailedWriteGoesBackToItsSavepoint) {
+  auto sds = A->Dataset("MASTER_T");
+  sds->SetOptions(sds->Options() - TSDSOptions{dsoAutoCommit});
+  sds->Open();
+  sds->Append();
+  sds->FieldByName("SYS$ID")->SetAsInteger(60);
+  sds->Post();
+  // The insert runs and the row's re-read fails: the insert goes, the
+  // earlier one stays in the transaction.
+  sds->Append();
+  sds->FieldByName("SYS$ID")->SetAsInteger(61);
+  {
+    int executes = 0;
+    TSeamGuard guard([&](const char* Entry) {
+      if (std::string(Entry) == "isc_dsql_execute2" && ++executes == 3) throw EIBClientError("injected");
+    });
+    EXPECT_THROW(sds->Post(), ESDS_IBError);
+  }
+  sds->Cancel();
+  A->Transaction->Commit();
+  EXPECT_EQ(QueryValue(Server(), "select list(SYS$ID) from MASTER_T where SYS$ID >= 60"), "60");
+}
+
+TEST_F(SDSWriteTest, AVirtualDeleteMarksTheRowAndKeepsIt) {
+  auto sds = A->Dataset("MASTER_T", {dsoVirtualDelete});
+  sds->Open();
+  int afterDelete = 0;
+  sds->AfterDelete = [&](TDataSet*) { ++afterDelete; };
+  ASSERT_TRUE(sds->Locate("SYS$ID", Variant(12), {}));
+  EXPECT_THROW(sds->Delete(), EAbort);
+  EXPECT_EQ(afterDelete, 1);
+  EXPECT_TRUE(IsDeletedState(static_cast<uint32_t>(sds->StateField()->AsInteger())));
+  EXPECT_EQ(QueryValue(Server(), "select count(*) from MASTER_T where SYS$ID = 12 and SYS$STATE < 0"), "1");
+}
+
+TEST_F(SDSWriteTest, OnlyFullAccessLetsAChangeThrough) {
+  auto sds = A->Dataset("MASTER_T");
+  sds->Open();
+  TAccess own = acFull;
+  sds->OnGetAccess = [&](const TSDS*, TAccess& Access) { Access = own; };
+  EXPECT_EQ(sds->GetAccess(asOwnAccess), acFull);
+  EXPECT_THROW(sds->GetAccess(asMasterAccess), EAssertionFailed);
+  for (TAccess level : {acNone, acPartial}) {
+    own = level;
+    EXPECT_EQ(sds->GetAccess(asOwnAccess), level);
+    for (auto change : {+[](TSDS& S) { S.Edit(); }, +[](TSDS& S) { S.Delete(); },
+                        +[](TSDS& S) {
+                          S.Append();
+                          S.FieldByName("SYS$ID")->SetAsInteger(90);
+                          S.Post();
+                        }}) {
+      try {
+        change(*sds);
+        ADD_FAILURE();
+      } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), "Операция блокирована доп. ограничением");
+      }
+      sds->Cancel();
+    }
+  }
+  EXPECT_EQ(QueryValue(Server(), "select count(*) from MASTER_T"), "3");
 }
 
 }  // namespace
