@@ -331,7 +331,12 @@ void TSDS::LoadAll() {
           OnRecordLoaded(this);
           if (State() == dsBrowse) continue;
         }
-        Post();
+        const bool asked = FDatasetKind == dkLookup || FDatasetKind == dkOperativka;
+        const bool denied = asked && GetAccess(asOwnAccess) == acNone;
+        if (denied && FDatasetKind == dkOperativka)
+          Cancel();
+        else
+          Post();
       } catch (...) {
         if (State() == dsInsert) Cancel();
         throw;

@@ -2,26 +2,12 @@
 // getters a load uses, and through the client library's own fetch loop.
 // Attaching is timed apart. Prints one table row per road.
 //   db_bench DATABASE
-#include <chrono>
 #include <cstdio>
 
+#include "BenchTable.h"
 #include "ibclient/IBSQL.h"
 
 extern "C" long long RawFetchAll(const char* database, double* checksum, double* seconds);
-
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-void Row(const char* road, long long rows, double seconds) {
-  std::printf("| %-34s | %9lld | %8.3f | %11.0f |\n", road, rows, seconds, rows / seconds);
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 2) {
@@ -35,7 +21,7 @@ int main(int argc, char** argv) {
   // The raw loop runs first, so its attach also loads the engine.
   double checksum = 0, rawSeconds = 0;
   const long long rawRows = RawFetchAll(path, &checksum, &rawSeconds);
-  Row("raw isc_dsql_fetch loop", rawRows, rawSeconds);
+  PrintBenchRow("raw isc_dsql_fetch loop", rawRows, rawSeconds);
 
   TIBDatabase database(nullptr);
   database.SetDatabaseName(path);
@@ -43,16 +29,16 @@ int main(int argc, char** argv) {
   TIBTransaction transaction(nullptr);
   transaction.SetDefaultDatabase(&database);
   database.SetDefaultTransaction(&transaction);
-  auto start = Clock::now();
+  auto start = BenchClock::now();
   database.Open();
-  const double attach = Seconds(start);
+  const double attach = SecondsSince(start);
   transaction.StartTransaction();
 
   TIBSQL query(nullptr);
   query.SetDatabase(&database);
   query.SetSQLText(
       "select SYS$ID, SYS$PID, SYS$STATE, SYS$TIME, NAME, QTY, PRICE, RATE, DAY_DATE from BIG_TABLE");
-  start = Clock::now();
+  start = BenchClock::now();
   long long rows = 0;
   double sum = 0;
   for (query.ExecQuery(); !query.Eof(); query.Next()) {
@@ -65,7 +51,7 @@ int main(int argc, char** argv) {
     sum += query.Fields(7).AsDouble() + query.Fields(8).AsDateTime();
     ++rows;
   }
-  Row("TIBSQL with typed getters", rows, Seconds(start));
+  PrintBenchRow("TIBSQL with typed getters", rows, SecondsSince(start));
   std::printf("| %-34s | %9s | %8.3f | %11s |\n", "attach (TIBDatabase.Open), 2nd", "", attach, "");
   std::fprintf(stderr, "checksums %.0f %.0f\n", checksum, sum);
   return rawRows == rows ? 0 : 1;

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Read benchmark of the database client: BIG_TABLE's 100,000 rows through
 # the layer's typed getters, through the client library's own fetch loop,
-# and through isql-fb (output to /dev/null; an empty select shows its
+# into a server-backed dataset (open, reload, cache file) and through isql-fb (output to /dev/null; an empty select shows its
 # start-up). One run, a Markdown table.
 #   tools/db-bench.sh [build dir, default build/bench-native]
 set -euo pipefail
@@ -11,7 +11,7 @@ WORK="$(mktemp -d)"
 trap 'rm -rf "$WORK"' EXIT
 
 cmake --preset native -B "$BUILD" >/dev/null
-cmake --build "$BUILD" --target db_bench >/dev/null
+cmake --build "$BUILD" --target db_bench sds_bench >/dev/null
 
 DB="$WORK/bench.fdb"
 start=$(date +%s.%N)
@@ -20,6 +20,7 @@ echo "test database built in $(echo "$(date +%s.%N) - $start" | bc) s"
 echo
 
 "$BUILD/bin/db_bench" "$DB"
+TEMP="$WORK" "$BUILD/bin/sds_bench" "$DB"
 
 isql_time() {
   echo "$1" >"$WORK/q.sql"

@@ -141,6 +141,29 @@ TEST(SDSLoad, OptionsAndEventsOfTheLoad) {
   EXPECT_EQ(sds->RecordCount(), 3);
 }
 
+TEST(SDSLoad, AnOperationalDatasetWithoutAccessLoadsNothing) {
+  TTestDatabase file("nocomment");
+  TSDSOnFile db(file);
+  const struct {
+    TDatasetKind Kind;
+    TAccess Access;
+    int Records, Asked;
+  } cases[] = {{dkOperativka, acNone, 0, 3}, {dkOperativka, acPartial, 3, 3}, {dkLookup, acNone, 3, 3},
+               {dkUnknown, acNone, 3, 0}};
+  for (const auto& c : cases) {
+    auto sds = db.Dataset("DETAIL_T");
+    sds->SetDatasetKind(c.Kind);
+    int asked = 0;
+    sds->OnGetAccess = [&](const TSDS*, TAccess& access) {
+      ++asked;
+      access = c.Access;
+    };
+    sds->Open();
+    EXPECT_EQ(sds->RecordCount(), c.Records) << c.Kind << " " << int{c.Access};
+    EXPECT_EQ(asked, c.Asked) << c.Kind;
+  }
+}
+
 TEST(SDSLoad, AFailedOpenLeavesTheDatasetClosedWithItsFieldsAsTheyWere) {
   TTestDatabase file("nocomment");
   TSDSOnFile db(file);
