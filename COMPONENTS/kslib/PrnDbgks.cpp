@@ -35,11 +35,46 @@ class TPrintDBGridKs::TRun {
     if (UsesPageCount()) CountPages();
     DrawColontitle(true, false);
     DrawColontitle(false, false);
-    TPrintPagerKs Pager(FArea, FGroups.ClippedWidths, FGroups.LastColumns);
-    Pager.PrintRows(FRows, FCells);
+    PrintPages();
   }
 
  private:
+  // The rich text before, the rows, the rich text after.
+  void PrintPages() {
+    FPosition = 0;
+    PrintRichText(FOwner->FBeforeGridText.get());
+    TPrintPagerKs Pager(FArea, FGroups.ClippedWidths, FGroups.LastColumns);
+    Pager.Position = FPosition;
+    Pager.PrintRows(FRows, FCells);
+    FPosition = Pager.Position;
+    FCanvas->Brush()->SetStyle(bsClear);
+    FCanvas->Brush()->SetColor(clWhite);
+    PrintRichText(FOwner->FAfterGridText.get());
+  }
+
+  // From the current position on, over as many pages as it takes. A page
+  // that takes nothing while fresh (a line taller than the area) ends it.
+  void PrintRichText(TRichEditStrings* Text) {
+    if (!Text || Text->Count() == 0) return;
+    const TRichDocumentKs Document = ReadRichText(Text->RichText());
+    const TPrintMetricsKs& M = FCells.Metrics;
+    const int Top = FPageTop + FHeaderHeight, Height = FPageBottom - FFooterHeight - Top;
+    int First = 0;
+    while (First < Document.Length()) {
+      TGdiRichMeasurer Measurer(FCanvas->Handle(), M.PrinterPpiY);
+      const TRichRangeKs Range = FormatRichRange(Document, First, M.Right - M.Left,
+                                                 Height - FPosition, M.PrinterPpiX, Measurer);
+      if (Range.NextChar == First && FPosition == 0) return;
+      if (!FCells.Counting) Measurer.Draw(Range, M.Left, Top + FPosition);
+      FPosition += Range.Height;
+      First = Range.NextChar;
+      if (First < Document.Length()) {
+        NewPage();
+        FPosition = 0;
+      }
+    }
+  }
+
   void SelectRows() {
     TDBGridKsSelection* Selection = FGrid->Selection();
     if (Selection->SelectionType() == gstRecordBookmarks) {
@@ -158,8 +193,7 @@ class TPrintDBGridKs::TRun {
       FCells.Counting = true;
       FPageCount = 1;
       SetUpCanvas();
-      TPrintPagerKs Pager(FArea, FGroups.ClippedWidths, FGroups.LastColumns);
-      Pager.PrintRows(FRows, FCells);
+      PrintPages();
     } catch (...) {
       EndCounting(Cursor);
       throw;
@@ -253,6 +287,7 @@ class TPrintDBGridKs::TRun {
   TPrintAreaKs FArea;
   int FPageTop = 0, FPageBottom = 0, FHeaderHeight = 0, FFooterHeight = 0;
   int FPageCount = 1;
+  int FPosition = 0;  // below the header, on the current page
 };
 
 TPrintDBGridKs::TPrintDBGridKs(TComponent* AOwner)
@@ -262,6 +297,59 @@ TPrintDBGridKs::TPrintDBGridKs(TComponent* AOwner)
       FPageHeader(std::make_unique<TPageColontitle>()) {}
 
 TPrintDBGridKs::~TPrintDBGridKs() { Destroying(); }
+
+namespace {
+
+void CopyRichText(TStrings* Source, TRichEditStrings* Target) {
+  TStringStream Stream;
+  if (auto* Rich = dynamic_cast<TRichEditStrings*>(Source))
+    Rich->SaveToStream(&Stream);
+  else
+    Source->SaveToStream(&Stream);
+  Stream.SetPosition(0);
+  Target->LoadFromStream(&Stream);
+}
+
+// The texts that substitutes change, kept to be put back after the run.
+class TSubstitutedTexts {
+ public:
+  TSubstitutedTexts(const TPrintSubstitutesKs& Substitutes,
+                    std::initializer_list<TRichEditStrings*> Texts) {
+    if (Substitutes.Empty()) return;
+    for (TRichEditStrings* Text : Texts)
+      if (Text && Text->Count() > 0) FSaved.push_back({Text, Text->RichText()});
+    for (auto& [Text, Saved] : FSaved) {
+      TRichEditSubstituteTarget Target(Text);
+      Substitutes.Apply(Target);
+    }
+  }
+  void Restore() {
+    for (auto& [Text, Saved] : FSaved) {
+      TStringStream Stream(Saved);
+      Text->LoadFromStream(&Stream);
+    }
+    FSaved.clear();
+  }
+
+ private:
+  std::vector<std::pair<TRichEditStrings*, AnsiString>> FSaved;
+};
+
+}  // namespace
+
+TRichEditStrings* TPrintDBGridKs::BeforeGridText() {
+  if (!FBeforeGridText) FBeforeGridText = std::make_unique<TRichEditStrings>();
+  return FBeforeGridText.get();
+}
+
+void TPrintDBGridKs::SetBeforeGridText(TStrings* Value) { CopyRichText(Value, BeforeGridText()); }
+
+TRichEditStrings* TPrintDBGridKs::AfterGridText() {
+  if (!FAfterGridText) FAfterGridText = std::make_unique<TRichEditStrings>();
+  return FAfterGridText.get();
+}
+
+void TPrintDBGridKs::SetAfterGridText(TStrings* Value) { CopyRichText(Value, AfterGridText()); }
 
 void TPrintDBGridKs::SetDBGridKs(TCustomDBGridKs* Value) {
   if (FDBGridKs == Value) return;
@@ -304,8 +392,12 @@ void TPrintDBGridKs::PrintTo(TVirtualPrinter* Printer) {
     }
   };
   bool ControlsDisabled = false;
+  std::unique_ptr<TSubstitutedTexts> Substituted;
   Step([&] {
     if (OnBeforePrint) OnBeforePrint(this);
+    Substituted = std::make_unique<TSubstitutedTexts>(
+        FSubstitutes, std::initializer_list<TRichEditStrings*>{FBeforeGridText.get(),
+                                                               FAfterGridText.get()});
     DataSet->DisableControls();
     ControlsDisabled = true;
     DataSet->First();
@@ -314,6 +406,9 @@ void TPrintDBGridKs::PrintTo(TVirtualPrinter* Printer) {
   });
   Step([&] {
     if (OnAfterPrint) OnAfterPrint(this);
+  });
+  Step([&] {
+    if (Substituted) Substituted->Restore();
   });
   Step([&] {
     if (DataSet->BookmarkValid(Bookmark)) DataSet->GotoBookmark(Bookmark);

@@ -6,6 +6,7 @@
 #include "COMPONENTS/kslib/PrnDbgksCells.h"
 #include "COMPONENTS/kslib/PrnDbgksMacros.h"
 #include "COMPONENTS/kslib/PrnDbgksPage.h"
+#include "COMPONENTS/kslib/PrnDbgksRichEdit.h"
 #include "COMPONENTS/kslib/PrntsKs.h"
 
 class TPrintDBGridKs : public TComponent {
@@ -13,6 +14,13 @@ class TPrintDBGridKs : public TComponent {
   explicit TPrintDBGridKs(TComponent* AOwner);
   ~TPrintDBGridKs() override;
 
+  // Rich texts before the grid and after its last row, made on first use.
+  // Assigning copies through a stream, formatting included when the
+  // source is a rich-text list too.
+  TRichEditStrings* BeforeGridText();
+  void SetBeforeGridText(TStrings* Value);
+  TRichEditStrings* AfterGridText();
+  void SetAfterGridText(TStrings* Value);
   TCustomDBGridKs* DBGridKs() const { return FDBGridKs; }
   void SetDBGridKs(TCustomDBGridKs* Value);
   TPrintDBGridKsOptions Options() const { return FOptions; }
@@ -32,6 +40,10 @@ class TPrintDBGridKs : public TComponent {
   TMeasureUnits Units() const { return FUnits; }
   // Converts the margins, except while the component is being loaded.
   void SetUnits(TMeasureUnits Value);
+
+  // Pairs of search text and replacement, replaced in both rich texts
+  // during each print run and put back afterwards.
+  void SetSubstitutes(const std::vector<AnsiString>& Pairs) { FSubstitutes.Set(Pairs); }
 
   // Prints on paper.
   void Print();
@@ -57,4 +69,6 @@ class TPrintDBGridKs : public TComponent {
   TStringList FTitle;
   TMeasureUnits FUnits = MM;
   TColCellParamsKs FCellParams;
+  std::unique_ptr<TRichEditStrings> FBeforeGridText, FAfterGridText;
+  TPrintSubstitutesKs FSubstitutes;
 };

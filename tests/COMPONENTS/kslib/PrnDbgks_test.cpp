@@ -152,6 +152,65 @@ TEST_F(PrintGridTest, AFailingFinishStepStillEndsTheDocument) {
   EXPECT_EQ(Data.RecordCount(), RowCount - 1);
 }
 
+AnsiString RichText(const AnsiString& Body) {
+  return "{\\rtf1\\ansi\\ansicpg1251{\\fonttbl{\\f0\\fswiss\\fcharset204 Arial;}}\\f0\\fs24 " +
+         Body + "}";
+}
+
+// Before the grid, bold Cyrillic longer than a page; after it, a line with
+// a substitute whose replacement holds its own search text.
+TEST_F(PrintGridTest, PrintsRichTextAroundTheGrid) {
+  AnsiString Long;
+  for (int I = 1; I <= 70; ++I)
+    Long += "\\b Вступление\\b0  абзац " + std::to_string(I) + "\\par ";
+  TStringStream Before(RichText(Long));
+  Print.BeforeGridText()->LoadFromStream(&Before);
+  TStringStream After(RichText("Подпись: [клиент]\\par"));
+  Print.AfterGridText()->LoadFromStream(&After);
+  const AnsiString Saved = Print.AfterGridText()->RichText();
+  Print.SetSubstitutes({"[клиент]", "ООО [клиент] Ромашка"});
+  PrintToFile("print-rich.ps");
+  EXPECT_EQ(Print.AfterGridText()->RichText(), Saved);
+  EXPECT_EQ(Print.AfterGridText()->Strings(0), "Подпись: [клиент]");
+}
+
+// A line taller than the page (a 1000-point letter) cannot be printed
+// anywhere: the text ends instead of starting pages for ever.
+TEST_F(PrintGridTest, ARichLineTallerThanThePageEndsTheText) {
+  TStringStream Big(RichText("\\fs2000 Я\\par"));
+  Print.AfterGridText()->LoadFromStream(&Big);
+  PrintToFile("print-tall.ps");
+  EXPECT_FALSE(Printer()->Printing());
+}
+
+TEST(RichEditStringsTest, IsALineListThatKeepsFormatting) {
+  TRichEditStrings Lines;
+  Lines.Add("один");
+  Lines.Add("три");
+  Lines.Insert(1, "два");
+  Lines.Insert(3, "четыре");
+  EXPECT_EQ(Lines.Text(), "один\r\nдва\r\nтри\r\nчетыре\r\n");
+  Lines.Put(2, "3");
+  Lines.Delete(0);
+  Lines.Delete(-1);
+  Lines.Put(-1, "x");
+  EXPECT_EQ(Lines.Text(), "два\r\n3\r\nчетыре\r\n");
+  EXPECT_EQ(Lines.Count(), 3);
+
+  TStringStream Bold(RichText("\\b жирный\\b0  текст\\par"));
+  Lines.LoadFromStream(&Bold);
+  EXPECT_EQ(Lines.Text(), "жирный текст\r\n");
+  TStringStream Copy;
+  Lines.SaveToStream(&Copy);
+  EXPECT_NE(Copy.DataString().find("\\b"), AnsiString::npos);
+
+  TStringStream Plain("строка 1\nстрока 2");
+  Lines.LoadFromStream(&Plain);
+  EXPECT_EQ(Lines.Text(), "строка 1\r\nстрока 2\r\n");
+  Lines.Clear();
+  EXPECT_EQ(Lines.Count(), 0);
+}
+
 TEST_F(PrintGridTest, UnitsConvertTheMarginsBothWays) {
   Print.SetUnits(Inches);
   EXPECT_EQ(Print.Page()->TopMargin(), Currency(0.7874));

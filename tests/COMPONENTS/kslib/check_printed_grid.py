@@ -129,6 +129,27 @@ def grid_line_at_left(pdf, pages, dpi=150):
     return min(sum(image[y][i]) for i in range(x - 3, x + 4)) < 3 * 128
 
 
+def check_rich_text(pdf):
+    """Bold Cyrillic before the grid over more than a page, the substituted
+    line after the totals, the page count in every footer."""
+    count = int(info(pdf)["Pages"])
+    text = run("pdftotext", "-layout", str(pdf), "-")
+    pages = text.split("\f")[:count]
+    for number, page in enumerate(pages, 1):
+        check("Страница %d из %d" % (number, count) in page, "rich page %d: no footer" % number)
+    lines = [line.strip() for line in text.splitlines()]
+    intro = [i for i, line in enumerate(lines) if line.startswith("Вступление абзац")]
+    check([lines[i] for i in intro] == ["Вступление абзац %d" % n for n in range(1, 71)],
+          "rich: the text before the grid is not whole")
+    first_row = next(i for i, line in enumerate(lines) if re.search(r"\bСтрока 1\b", line))
+    signature = [i for i, line in enumerate(lines) if line == "Подпись: ООО [клиент] Ромашка"]
+    check(intro and intro[-1] < first_row, "rich: the text before the grid is not before it")
+    check(len(signature) == 1 and signature[0] > first_row, "rich: no substituted text after the grid")
+    check("-Bold" in run("pdffonts", str(pdf)), "rich: no bold text")
+    check("Вступление абзац 1" not in pages[-1] and "Вступление абзац 70" not in pages[0],
+          "rich: the text before the grid takes one page")
+
+
 def main():
     with tempfile.TemporaryDirectory() as folder:
         folder = Path(folder)
@@ -150,6 +171,8 @@ def main():
               "fitted grid: widths scaled by %.3f, rows by %.3f" % (scale, pitch_ratio))
         check(max(w[2] for w in pages["fitted"][0]) < 595 - 56,
               "fitted grid reaches past the right margin")
+
+        check_rich_text(to_pdf("rich", folder))
 
         check(info(docs["landscape"]).get("Page rot", "").strip() == "90",
               "landscape document is not turned")

@@ -1,0 +1,364 @@
+#include "COMPONENTS/kslib/PrnDbgksRichText.h"
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+
+#include "rtl/AnsiText.h"
+
+int TRichParagraphKs::Length() const {
+  int Length = 1;
+  for (const TRichRunKs& Run : Runs) Length += static_cast<int>(Run.Text.size());
+  return Length;
+}
+
+int TRichDocumentKs::Length() const {
+  int Length = 0;
+  for (const TRichParagraphKs& P : Paragraphs) Length += P.Length();
+  return Length;
+}
+
+namespace {
+
+enum TDestination { dsText, dsFontTable, dsColorTable, dsSkip };
+
+struct TGroupState {
+  TDestination Destination = dsText;
+  TRichFormatKs Format;
+  int FontNumber = 0;
+  int UnicodeSkip = 1;
+};
+
+class TRichReader {
+ public:
+  explicit TRichReader(const AnsiString& Rtf) : FRtf(Rtf) {}
+
+  TRichDocumentKs Read() {
+    FStack.push_back({});
+    while (FAt < FRtf.size()) {
+      const char C = FRtf[FAt++];
+      if (C == '{') {
+        FStack.push_back(FStack.back());
+      } else if (C == '}') {
+        if (FStack.size() > 1) FStack.pop_back();
+      } else if (C == '\\') {
+        ControlSymbol();
+      } else if (C != '\r' && C != '\n') {
+        Char(C);
+      }
+    }
+    // Text after the last paragraph mark is the control's last paragraph.
+    if (!FRuns.empty()) EndParagraph();
+    return std::move(FDocument);
+  }
+
+ private:
+  TGroupState& State() { return FStack.back(); }
+
+  void ControlSymbol() {
+    if (FAt >= FRtf.size()) return;
+    const char C = FRtf[FAt];
+    if (std::isalpha(static_cast<unsigned char>(C))) return ControlWord();
+    ++FAt;
+    switch (C) {
+      case '\'': {
+        const AnsiString Hex = FRtf.substr(FAt, 2);
+        FAt += Hex.size();
+        Char(static_cast<char>(std::strtol(Hex.c_str(), nullptr, 16)));
+        break;
+      }
+      case '*':
+        State().Destination = dsSkip;
+        break;
+      case '~':
+        Char(' ');
+        break;
+      case '\r':
+      case '\n':
+        ParagraphMark();
+        break;
+      case '\\':
+      case '{':
+      case '}':
+        Char(C);
+        break;
+      default:
+        break;  // optional hyphens and the like
+    }
+  }
+
+  void ControlWord() {
+    size_t Start = FAt;
+    while (FAt < FRtf.size() && std::isalpha(static_cast<unsigned char>(FRtf[FAt]))) ++FAt;
+    const AnsiString Word = FRtf.substr(Start, FAt - Start);
+    bool HasValue = false;
+    int Value = 0;
+    Start = FAt;
+    if (FAt < FRtf.size() && (FRtf[FAt] == '-' || std::isdigit(static_cast<unsigned char>(FRtf[FAt])))) {
+      ++FAt;
+      while (FAt < FRtf.size() && std::isdigit(static_cast<unsigned char>(FRtf[FAt]))) ++FAt;
+      Value = std::atoi(FRtf.substr(Start, FAt - Start).c_str());
+      HasValue = true;
+    }
+    if (FAt < FRtf.size() && FRtf[FAt] == ' ') ++FAt;
+    Apply(Word, HasValue, Value);
+  }
+
+  void Apply(const AnsiString& Word, bool HasValue, int Value) {
+    TGroupState& S = State();
+    TRichFormatKs& F = S.Format;
+    const bool On = !HasValue || Value != 0;
+    if (FSkipCount > 0 && S.Destination == dsText) {
+      // A control word stands for one character of a \u fallback.
+      --FSkipCount;
+      return;
+    }
+    if (Word == "fonttbl") S.Destination = dsFontTable;
+    else if (Word == "colortbl") S.Destination = dsColorTable;
+    else if (Word == "stylesheet" || Word == "info" || Word == "pict" || Word == "header" ||
+             Word == "footer" || Word == "object" || Word == "listtable" ||
+             Word == "listoverridetable")
+      S.Destination = dsSkip;
+    else if (S.Destination == dsFontTable && Word == "f") S.FontNumber = Value;
+    else if (S.Destination == dsColorTable) ColorPart(Word, Value);
+    else if (Word == "par") ParagraphMark();
+    else if (Word == "pard") FParagraphFormat = TRichParagraphKs();
+    else if (Word == "line") Char('\v');
+    else if (Word == "tab") Char('\t');
+    else if (Word == "ql") FParagraphFormat.Alignment = raLeft;
+    else if (Word == "qr") FParagraphFormat.Alignment = raRight;
+    else if (Word == "qc") FParagraphFormat.Alignment = raCenter;
+    else if (Word == "qj") FParagraphFormat.Alignment = raJustify;
+    else if (Word == "li") FParagraphFormat.LeftIndent = Value;
+    else if (Word == "ri") FParagraphFormat.RightIndent = Value;
+    else if (Word == "fi") FParagraphFormat.FirstIndent = Value;
+    else if (Word == "sb") FParagraphFormat.SpaceBefore = Value;
+    else if (Word == "sa") FParagraphFormat.SpaceAfter = Value;
+    else if (Word == "plain") F = TRichFormatKs{FFonts[0]};
+    else if (Word == "f") F.Face = FFonts[Value];
+    else if (Word == "fs") F.HalfPoints = Value > 0 ? Value : 24;
+    else if (Word == "b") F.Bold = On;
+    else if (Word == "i") F.Italic = On;
+    else if (Word == "ul") F.Underline = On;
+    else if (Word == "ulnone") F.Underline = false;
+    else if (Word == "strike") F.StrikeOut = On;
+    else if (Word == "cf") F.Color = Value >= 0 && Value < int(FColors.size()) ? FColors[Value] : 0;
+    else if (Word == "uc") S.UnicodeSkip = Value;
+    else if (Word == "u") UnicodeChar(Value);
+  }
+
+  void ColorPart(const AnsiString& Word, int Value) {
+    const int Shift = Word == "red" ? 0 : Word == "green" ? 8 : Word == "blue" ? 16 : -1;
+    if (Shift >= 0) FColor |= uint32_t(Value & 0xFF) << Shift;
+  }
+
+  void UnicodeChar(int Value) {
+    const char16_t Wide = static_cast<char16_t>(Value < 0 ? Value + 65536 : Value);
+    const AnsiString Ansi = WideToAnsi(WideString(1, Wide));
+    for (char C : Ansi) Char(C);
+    FSkipCount = State().UnicodeSkip;
+  }
+
+  void Char(char C) {
+    TGroupState& S = State();
+    if (S.Destination == dsText && FSkipCount > 0) {
+      --FSkipCount;
+      return;
+    }
+    FSkipCount = 0;
+    switch (S.Destination) {
+      case dsFontTable:
+        if (C == ';')
+          FFonts[S.FontNumber] = Trim(FFontName), FFontName.clear();
+        else
+          FFontName += C;
+        break;
+      case dsColorTable:
+        if (C == ';') FColors.push_back(FColor), FColor = 0;
+        break;
+      case dsText:
+        if (FRuns.empty() || !(FRuns.back().Format == S.Format)) FRuns.push_back({S.Format, ""});
+        FRuns.back().Text += C;
+        break;
+      case dsSkip:
+        break;
+    }
+  }
+
+  void ParagraphMark() {
+    if (State().Destination != dsText) return;
+    EndParagraph();
+  }
+
+  void EndParagraph() {
+    TRichParagraphKs Paragraph = FParagraphFormat;
+    Paragraph.Runs = std::move(FRuns);
+    FRuns.clear();
+    Paragraph.EndFormat = State().Format;
+    FDocument.Paragraphs.push_back(std::move(Paragraph));
+  }
+
+  const AnsiString& FRtf;
+  size_t FAt = 0;
+  std::vector<TGroupState> FStack;
+  std::map<int, AnsiString> FFonts;
+  AnsiString FFontName;
+  std::vector<uint32_t> FColors;
+  uint32_t FColor = 0;
+  int FSkipCount = 0;
+  TRichParagraphKs FParagraphFormat;  // without runs
+  std::vector<TRichRunKs> FRuns;
+  TRichDocumentKs FDocument;
+};
+
+int Twips(int Value, int Dpi) { return static_cast<int>(int64_t{Value} * Dpi / 1440); }
+
+// One character of a paragraph with its format.
+struct TCharAt {
+  const TRichFormatKs* Format;
+  char C;
+};
+
+// Lays out the lines of one paragraph from character Offset on.
+class TParagraphLayout {
+ public:
+  TParagraphLayout(const TRichParagraphKs& P, int Width, int Dpi, TRichMeasurerKs& Measurer)
+      : FP(P), FWidth(Width), FDpi(Dpi), FMeasurer(Measurer) {
+    for (const TRichRunKs& Run : P.Runs)
+      for (char C : Run.Text) FChars.push_back({&Run.Format, C});
+  }
+
+  int CharCount() const { return static_cast<int>(FChars.size()); }
+
+  // The line starting at Offset: where the next one starts, its height and
+  // its pieces with their X (baselines relative to the line's top).
+  int Line(int Offset, int& Height, std::vector<TRichPieceKs>& Pieces) {
+    const bool First = Offset == 0;
+    const int Left = Twips(FP.LeftIndent + (First ? FP.FirstIndent : 0), FDpi);
+    const int Available = std::max(1, FWidth - Left - Twips(FP.RightIndent, FDpi));
+    // Whole words while they fit, each with the spaces after it.
+    int Fit = Offset;
+    for (;;) {
+      int WordEnd = Fit;
+      while (WordEnd < CharCount() && !IsBreak(WordEnd) && FChars[WordEnd].C != ' ') ++WordEnd;
+      const int Visible = WordEnd;
+      while (WordEnd < CharCount() && FChars[WordEnd].C == ' ') ++WordEnd;
+      if (WordEnd == Fit || Width(Offset, Visible) > Available) break;
+      Fit = WordEnd;
+    }
+    int End = Fit, Next = Fit;
+    if (Fit < CharCount() && IsBreak(Fit)) {
+      Next = Fit + 1;
+    } else if (Fit == Offset && Fit < CharCount()) {
+      // A word longer than the line breaks at the edge, one character at least.
+      End = Offset + 1;
+      while (End < CharCount() && !IsBreak(End) && Width(Offset, End + 1) <= Available) ++End;
+      Next = End;
+    }
+    int Ascent = 0, Descent = 0;
+    const auto Shown = Pieces.size();
+    const int X = EachPiece(Offset, End, [&](const TRichFormatKs& Format, const AnsiString& Text,
+                                             int At) {
+      const TRichMeasurerKs::TExtent E = FMeasurer.Measure(Format, Text);
+      Pieces.push_back({Left + At, 0, &Format, Text});
+      Ascent = std::max(Ascent, E.Ascent);
+      Descent = std::max(Descent, E.Descent);
+      return E.Width;
+    });
+    if (Pieces.size() == Shown) {  // an empty line: the height of the paragraph mark
+      const TRichMeasurerKs::TExtent E = FMeasurer.Measure(FP.EndFormat, " ");
+      Ascent = E.Ascent;
+      Descent = E.Descent;
+    }
+    int Trailing = X;
+    while (End > Offset && FChars[End - 1].C == ' ') --End;
+    if (End > Offset && Pieces.size() > Shown) Trailing = Width(Offset, End);
+    const int Shift = FP.Alignment == raRight    ? Available - Trailing
+                      : FP.Alignment == raCenter ? (Available - Trailing) / 2
+                                                 : 0;
+    for (size_t I = Shown; I < Pieces.size(); ++I) {
+      Pieces[I].X += std::max(0, Shift);
+      Pieces[I].Baseline = Ascent;
+    }
+    Height = Ascent + Descent;
+    return Next;
+  }
+
+ private:
+  bool IsBreak(int I) const { return FChars[I].C == '\v'; }
+
+  AnsiString Slice(int From, int To) const {
+    AnsiString Text;
+    for (int I = From; I < To; ++I) Text += FChars[I].C;
+    return Text;
+  }
+
+  // Calls Piece(format, text, x) for each run of one format between tabs
+  // in From..To, which answers the piece's width; returns the end's x.
+  template <class F>
+  int EachPiece(int From, int To, F Piece) {
+    int X = 0;
+    while (From < To) {
+      if (FChars[From].C == '\t') {  // to the next half inch
+        const int Step = std::max(1, FDpi / 2);
+        X = (X / Step + 1) * Step;
+        ++From;
+        continue;
+      }
+      int End = From;
+      while (End < To && FChars[End].Format == FChars[From].Format && FChars[End].C != '\t') ++End;
+      X += Piece(*FChars[From].Format, Slice(From, End), X);
+      From = End;
+    }
+    return X;
+  }
+
+  int Width(int From, int To) {
+    return EachPiece(From, To, [this](const TRichFormatKs& Format, const AnsiString& Text, int) {
+      return FMeasurer.Measure(Format, Text).Width;
+    });
+  }
+
+  const TRichParagraphKs& FP;
+  int FWidth, FDpi;
+  TRichMeasurerKs& FMeasurer;
+  std::vector<TCharAt> FChars;
+};
+
+}  // namespace
+
+TRichDocumentKs ReadRichText(const AnsiString& Rtf) { return TRichReader(Rtf).Read(); }
+
+TRichRangeKs FormatRichRange(const TRichDocumentKs& Document, int FirstChar, int Width,
+                             int Height, int Dpi, TRichMeasurerKs& Measurer) {
+  TRichRangeKs Range;
+  Range.NextChar = FirstChar;
+  int Start = 0;
+  for (const TRichParagraphKs& P : Document.Paragraphs) {
+    const int Length = P.Length();
+    if (FirstChar >= Start + Length) {
+      Start += Length;
+      continue;
+    }
+    TParagraphLayout Layout(P, Width, Dpi, Measurer);
+    int Offset = std::max(0, FirstChar - Start);
+    do {
+      int LineHeight = 0;
+      std::vector<TRichPieceKs> Pieces;
+      const int Next = Layout.Line(Offset, LineHeight, Pieces);
+      const bool Last = Next >= Layout.CharCount();
+      const int Before = Offset == 0 ? Twips(P.SpaceBefore, Dpi) : 0;
+      const int After = Last ? Twips(P.SpaceAfter, Dpi) : 0;
+      if (Range.Height + Before + LineHeight > Height) return Range;
+      for (TRichPieceKs& Piece : Pieces) {
+        Piece.Baseline += Range.Height + Before;
+        Range.Pieces.push_back(std::move(Piece));
+      }
+      Range.Height = std::min(Height, Range.Height + Before + LineHeight + After);
+      Offset = Next;
+      Range.NextChar = Start + (Last ? Length : Next);
+    } while (Offset < Layout.CharCount());
+    Start += Length;
+  }
+  return Range;
+}
