@@ -322,7 +322,12 @@ void TzynCustomMemTable::InternalOpen() {
     chosen = AddIndex(IntToStr(static_cast<int>(Common->UniqueRecordIDCounter())) + "_" +
                           FIndexFieldNames,
                       FIndexFieldNames, TIndexOptions());
-  if (chosen) CurrentIndex = chosen;
+  // The names follow the index chosen, so one chosen by name has its fields.
+  if (chosen) {
+    CurrentIndex = chosen;
+    FIndexFieldNames = chosen->IndexFields;
+    FIndexName = chosen->Name;
+  }
   ApplyMasterRange();
 }
 
@@ -579,7 +584,7 @@ int32_t TzynCustomMemTable::SearchKeyBuffer(bool Nearest) {
 bool TzynCustomMemTable::GotoKey() { return GoToFoundRow(SearchKeyBuffer(false)); }
 
 bool TzynCustomMemTable::FindKey(const std::vector<Variant>& Values) {
-  if (FIndexFieldNames.empty()) throw EMemTableError("Должно быть по крайней мере одно поле");
+  if (CurrentIndex->IndexFieldList.Count == 0) throw EMemTableError("Должно быть по крайней мере одно поле");
   SetKey();
   FillKeyBuffer(Values);
   return GotoKey();

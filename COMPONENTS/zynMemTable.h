@@ -273,11 +273,12 @@ class TzynCustomMemTable : public TDataSet, public IzynMemTable {
     return AddIndex(Name, Fields, Options);
   }
   void DeleteIndex(const AnsiString& Name);
-  const AnsiString& IndexFieldNames() const { return FIndexFieldNames; }
-  void SetIndexFieldNames(const AnsiString& Value);
-  const AnsiString& IndexName() const { return FIndexName; }
+  // Virtual: a server-backed table hides and adds its level prefix.
+  virtual AnsiString IndexFieldNames() const { return FIndexFieldNames; }
+  virtual void SetIndexFieldNames(const AnsiString& Value);
+  virtual AnsiString IndexName() const { return FIndexName; }
   // An unknown name raises index-not-found.
-  void SetIndexName(const AnsiString& Value);
+  virtual void SetIndexName(const AnsiString& Value);
 
   // Master/detail: the table shows the records whose detail fields (else
   // its index fields) equal the master fields of the master source's record.

@@ -904,6 +904,26 @@ TEST_F(RangeCases, FindKeyOnTheGivenFieldsAndFindNearest) {
   EXPECT_EQ(Table.FieldByName("NAME")->AsString(), "y");
 }
 
+TEST(TzynMemTableIndexChoice, AnIndexNamedBeforeOpenServesKeySearchesAfterIt) {
+  TzynMemTable table(nullptr);
+  table.FieldDefs()->Add("ID", ftInteger);
+  table.FieldDefs()->Add("NAME", ftString, 10);
+  table.IndexDefs()->Add("BY_NAME", "NAME", {});
+  table.SetIndexName("BY_NAME");
+  table.Open();
+  for (const char* name : {"b", "a", "c"}) {
+    table.Append();
+    table.FieldByName("NAME")->SetAsString(name);
+    table.Post();
+  }
+  EXPECT_EQ(table.IndexFieldNames(), "NAME");
+  EXPECT_EQ(table.IndexName(), "BY_NAME");
+  EXPECT_TRUE(table.FindKey({Variant(AnsiString("a"))}));
+  EXPECT_EQ(table.FieldByName("NAME")->AsString(), "a");
+  table.SetIndexFieldNames("");
+  EXPECT_THROW(table.FindKey({Variant(AnsiString("a"))}), EMemTableError) << "row order has no key fields";
+}
+
 TEST_F(RangeCases, KeysAndRangeBoundsSetThroughTheFields) {
   TField* Pid = Table.FieldByName("SYS$PID");
   TField* Name = Table.FieldByName("NAME");
