@@ -12,6 +12,7 @@
 #include "SDSWriter.h"
 #include "SDatabase.h"
 #include "db/DataSource.h"
+#include "zynIndexes.h"
 #include "ibclient/IBError.h"
 #include "ibclient/IBSQL.h"
 
@@ -52,6 +53,11 @@ TSDS::TSDS(TComponent* AOwner) : TzynCustomMemTable(AOwner) {
   RecalcOnIndex = false;
   SetPerformance(mtpfSmall);
   for (auto& statement : FStatements) statement = std::make_unique<TIBSQL>(this);
+  FLevelInfos = std::make_unique<TLevelInfos>();
+  FLevelInfos->Add();
+  OnFilterIndex = [this](TDataSet*, TzynIndex* Index, bool& Accept) {
+    if (FFilteredIndexes.count(Index->Name)) Accept = PassesIndexFilter();
+  };
 }
 
 TSDS::~TSDS() {
@@ -598,8 +604,16 @@ void TSDS::SetActive(bool Value) {
   if (!Value) {
     FStructureReady = FDataLoaded = FInternalLoading = false;
     TzynCustomMemTable::SetActive(false);
+    // Default fields die with the close.
+    ResetSystemFields();
     return;
   }
+  // The index chosen while closed is built once open and loaded, with the
+  // level prefix and the record filter the options ask for.
+  const AnsiString indexFields = TzynCustomMemTable::IndexFieldNames();
+  const AnsiString indexName = TzynCustomMemTable::IndexName();
+  TzynCustomMemTable::SetIndexFieldNames("");
+  TzynCustomMemTable::SetIndexName("");
   bool loaded = false;
   if (FMasterDataset) {
     if (!FDataLoaded && !FInternalLoading) OpenAttached();
@@ -612,6 +626,10 @@ void TSDS::SetActive(bool Value) {
   if (!Active()) TzynCustomMemTable::SetActive(true);
   if (FMasterDataset && HasMasterFields()) ApplyMasterRange();
   BindSystemFields();
+  if (!indexFields.empty() || (indexName.empty() && FTableName.empty()))
+    SetIndexFieldNames(indexFields);
+  else
+    SetIndexName(indexName);
   if (loaded) FireAfterDataLoaded();
 }
 
@@ -637,8 +655,8 @@ void TSDS::DoOnNewRecord() {
     AssignIdentity(FAutoIncField, NewIdentity());
   const bool levels = FOptions.Contains(dsoLevels);
   if (levels && !FPIDField) throw EAssertionFailed("Не вычислен индекс поля SYS$PID", "COMPONENTS/SDS", __LINE__);
-  // Until levels are entered every new record starts at the top.
-  if (FPIDField) FPIDField->SetAsInteger(0);
+  // In the level shown; outside navigation at the top.
+  if (FPIDField) FPIDField->SetAsInteger(NavigationMode() ? CurrentParentID() : 0);
   if (FStateField) {
     auto* database = dynamic_cast<TSDatabase*>(Database());
     const uint32_t high = static_cast<uint32_t>(FStateField->AsInteger()) & 0xFFFF0000u;

@@ -8,9 +8,11 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <set>
 #include <utility>
 #include <vector>
 
+#include "SDSLevels.h"
 #include "ibclient/IBError.h"
 #include "zynMemTable.h"
 
@@ -134,8 +136,11 @@ class TSDS : public TzynCustomMemTable {
   const AnsiString& AutoIncFieldName() const { return FAutoIncFieldName; }
   void SetAutoIncFieldName(const AnsiString& Value) { FAutoIncFieldName = Value; }
   TSDSOptions Options() const { return FOptions; }
-  void SetOptions(TSDSOptions Value) { FOptions = Value; }
+  // Switching dsoLevels on sets the level mode anew (stack and index
+  // prefix); switching navigation off drops the prefix and the level range.
+  void SetOptions(TSDSOptions Value);
   TSDSLevelMode LevelMode() const { return FLevelMode; }
+  void SetLevelMode(TSDSLevelMode Value);
   TDatasetKind DatasetKind() const { return FDatasetKind; }
   void SetDatasetKind(TDatasetKind Value) { FDatasetKind = Value; }
   // The display name; the component's Name when none was given.
@@ -246,6 +251,51 @@ class TSDS : public TzynCustomMemTable {
   // dsoFieldsDefaultVisible); a string field takes its definition's size.
   void CreateFieldsFromDefs();
 
+  // ---- Indexes. In navigation mode every index the dataset builds starts
+  // with SYS$PID, which the field names hide from readers. Indexes are
+  // built filtered (deleted records, level modes) when the options ask it.
+  AnsiString IndexFieldNames() const override;
+  void SetIndexFieldNames(const AnsiString& Value) override;
+  // Empty: the server index over the current fields, if one is.
+  AnsiString IndexName() const override;
+  // Empty on an open table of a server table: "PRIMARY_KEY", built from
+  // KeyFields; other names are built from the server index of that name.
+  void SetIndexName(const AnsiString& Value) override;
+  void GetIndexFieldList(std::vector<TField*>& List) const;
+  TSDS* LookupClone() const { return FLookupClone; }
+  bool IsLookupClone() const { return FMasterDataset && FMasterDataset->LookupClone() == this; }
+
+  // ---- Levels (SDSLevels.cpp): one level of the record tree at a time.
+  // dsoLevels with a mode that shows one level.
+  bool NavigationMode() const;
+  TLevelInfos* LevelInfos() const { return FLevelInfos.get(); }
+  int LevelCount() const { return FLevelInfos->Count(); }
+  // Into the children of the current record (not a list record); false
+  // and nothing changed when it cannot.
+  bool LevelDown();
+  // Back to the parent level, onto the record that was entered.
+  bool LevelUp();
+  // The view limited to the current level (navigation mode only).
+  void ApplyLevelRange();
+  // Key searches and ranges with the current level's parent put in front.
+  bool FindKeyInLevel(const std::vector<Variant>& Values);
+  void SetRangeInLevel(const std::vector<Variant>& StartValues, const std::vector<Variant>& EndValues);
+  bool GotoKeyInLevel();
+  // SYS$ID of the current record, all 64 bits; opens a closed dataset.
+  int64_t CurrentID();
+  // Makes the record with that SYS$ID current, or raises.
+  void GotoID(int64_t ID);
+  // For a dataset attached to a flat master: the level stack rebuilt down
+  // to the record, which becomes current. 0 shows the top level; false
+  // when the record or an ancestor is missing, or the parents loop.
+  bool LocateInTree(int64_t ID);
+  // Moves the current record under another parent, posted quietly. Itself
+  // or one of its descendants as the parent is refused.
+  void ChangeParent(int64_t NewParentID);
+  // Whether the current record has child records.
+  bool HasChildren();
+  TDataSetNotifyEvent OnLevelDown, OnLevelUp;
+
   // Closing forgets the loaded state. Opening without a table and without a
   // command makes a plain memory table that never writes to a server.
   void SetActive(bool Value) override;
@@ -268,6 +318,8 @@ class TSDS : public TzynCustomMemTable {
   void DoBeforeScroll() override;
   void DoAfterScroll() override;
   void Notification(TComponent* AComponent, TOperation Operation) override;
+  // The in-memory index filter: deleted records and the level modes.
+  bool PassesIndexFilter();
 
  private:
   friend class TSDSWriter;
@@ -299,6 +351,18 @@ class TSDS : public TzynCustomMemTable {
   void ReadCommandFieldDefs();
   // The TSDatabase whose catalogue cache is on, else null.
   TSDatabase* CachingDatabase() const;
+  // Builds an index over the fields (the level prefix added) under the
+  // name, filtered when the options ask it.
+  void BuildIndex(const AnsiString& Name, AnsiString Fields, TIndexOptions Options);
+  AnsiString WithLevelPrefix(const AnsiString& Fields) const;
+  // Whether the index takes the record filter, as the options now ask.
+  void MarkFiltered(const AnsiString& IndexName);
+  // The stack with the top level alone.
+  void ResetLevels();
+  // The parent of the level shown.
+  int32_t CurrentParentID() const;
+  // The record with that identity is the current one or below it.
+  bool IsInSubtree(int64_t ID, int64_t Root);
 
   // Select, refresh, insert, update, delete, refresh, update and delete by key.
   std::array<std::unique_ptr<TIBSQL>, 8> FStatements;
@@ -307,6 +371,11 @@ class TSDS : public TzynCustomMemTable {
   std::vector<AnsiString> FServerIndexFields;
 
   TSDS* FMasterDataset = nullptr;
+  TSDS* FLookupClone = nullptr;
+  std::unique_ptr<TLevelInfos> FLevelInfos;
+  // The indexes built with the record filter, by name: they are rebuilt
+  // from their definitions on every open.
+  std::set<AnsiString> FFilteredIndexes;
   AnsiString FTableName;
   AnsiString FServerFilter;
   AnsiString FCommandText;

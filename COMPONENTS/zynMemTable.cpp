@@ -977,15 +977,17 @@ bool TzynCustomMemTable::SettleIndexChoice(const AnsiString& Value, AnsiString& 
 void TzynCustomMemTable::SetIndexFieldNames(const AnsiString& Value) {
   if (SettleIndexChoice(Value, FIndexFieldNames, FIndexName)) return;
   TzynIndex* index = Indexes->IndexByFields(Value);
-  if (!index) {
-    std::mt19937 random{std::random_device{}()};
-    std::uniform_int_distribution<int32_t> draw(0, 2147483646);
-    AnsiString name;
-    do name = IntToStr(draw(random));
-    while (FIndexDefs->IndexOf(name) >= 0);
-    index = AddIndex(name, Value, TIndexOptions());
-  }
+  if (!index) index = AddIndex(UnusedIndexName(), Value, TIndexOptions());
   SwitchToIndex(index);
+}
+
+AnsiString TzynCustomMemTable::UnusedIndexName() const {
+  std::mt19937 random{std::random_device{}()};
+  std::uniform_int_distribution<int32_t> draw(0, 2147483646);
+  AnsiString name;
+  do name = IntToStr(draw(random));
+  while (FIndexDefs->IndexOf(name) >= 0);
+  return name;
 }
 
 void TzynCustomMemTable::SetIndexName(const AnsiString& Value) {

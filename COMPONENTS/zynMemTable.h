@@ -439,6 +439,8 @@ class TzynCustomMemTable : public TDataSet, public IzynMemTable {
   // The master record changed: takes its key values and goes to the first record.
   virtual void ApplyMasterRange();
   virtual void MasterDisabled();
+  // A decimal name drawn at random that no index definition has.
+  AnsiString UnusedIndexName() const;
 
  private:
   // A temporary state (filter, key, calculated fields) that is left however

@@ -1,4 +1,5 @@
 #include "SDS.h"
+#include "SDSPlainTable.h"
 
 #include <gtest/gtest.h>
 
@@ -50,14 +51,6 @@ TEST(SDSDataset, Defaults) {
   EXPECT_EQ(sds.DatasetKind(), dkUnknown);
   EXPECT_EQ(sds.PublicName(), "Docs");
   EXPECT_TRUE(sds.Standalone());
-}
-
-void DefineHierarchy(TSDS& Sds) {
-  Sds.FieldDefs()->Add("SYS$ID", ftLargeint);
-  Sds.FieldDefs()->Add("SYS$PID", ftInteger);
-  Sds.FieldDefs()->Add("SYS$STATE", ftInteger);
-  Sds.FieldDefs()->Add("SYS$TIME", ftDateTime);
-  Sds.FieldDefs()->Add("NAME", ftString, 20);
 }
 
 TEST(SDSDataset, WithoutTableOrCommandAPlainMemoryTable) {
