@@ -224,42 +224,6 @@ TEST_F(SDSLevels, HasChildrenInEveryMode) {
   }
 }
 
-TEST_F(SDSLevels, LocateInTreeRebuildsTheStackOfAnAttachedDataset) {
-  TSDS clone(nullptr);
-  DefineHierarchy(clone);
-  Tree.SetOptions(Tree.Options() - TSDSOptions{dsoLevels});
-  clone.SetMasterDataset(&Tree);
-  clone.SetOptions(clone.Options() + TSDSOptions{dsoLevels});
-  clone.SetIndexFieldNames("NAME");
-  clone.Open();
-
-  ASSERT_TRUE(clone.LocateInTree(6));
-  EXPECT_EQ(clone.FieldByName("NAME")->AsString(), "Сидоров");
-  ASSERT_EQ(clone.LevelCount(), 3);
-  EXPECT_EQ(clone.LevelInfos()->Items(1)->ParentID, 1);
-  EXPECT_EQ(clone.LevelInfos()->Items(2)->ParentID, 5);
-  EXPECT_EQ(clone.LevelInfos()->Items(2)->FieldValue("NAME").AsString(), "Цех");
-  EXPECT_EQ(clone.RecordCount(), 1);
-
-  EXPECT_FALSE(clone.LocateInTree(0));
-  EXPECT_EQ(clone.LevelCount(), 1);
-  EXPECT_EQ(clone.RecordCount(), 3);
-  ASSERT_TRUE(clone.LocateInTree(6));
-  EXPECT_FALSE(clone.LocateInTree(99)) << "missing: nothing changes";
-  EXPECT_EQ(clone.LevelCount(), 3);
-
-  // Parents in a loop: 8 under 9, 9 under 8.
-  AddRow(Tree, {8, 9, List, "Кольцо"});
-  AddRow(Tree, {9, 8, 0, "Петля"});
-  EXPECT_FALSE(clone.LocateInTree(8));
-  EXPECT_EQ(clone.LevelCount(), 1) << "the top level shown";
-  EXPECT_EQ(clone.RecordCount(), 3);
-
-  // A level master is refused.
-  Tree.SetOptions(Tree.Options() + TSDSOptions{dsoLevels});
-  EXPECT_FALSE(clone.LocateInTree(6));
-}
-
 TEST(SDSLevelModes, WithoutTheParentFieldAnOpenDatasetKeepsItsMode) {
   TSDS sds(nullptr);
   sds.FieldDefs()->Add("SYS$ID", ftLargeint);

@@ -1,0 +1,141 @@
+// The index choice and the record tree of server-backed datasets loaded
+// from a real database file.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "SDSTestKit.h"
+
+namespace {
+
+// 1 Отдел > 3 Иванов, 5 Цех > 6 Сидоров; 2 Склад > 7 Ящик; 8 deleted at
+// the top; 20 and 21 each other's parent.
+const char* const TreeRows = R"(
+DELETE FROM DETAIL_T;
+DELETE FROM MASTER_T;
+INSERT INTO MASTER_T (SYS$ID, SYS$PID, SYS$STATE, NAME) VALUES (1, 0, 0, 'Отдел');
+INSERT INTO MASTER_T (SYS$ID, SYS$PID, SYS$STATE, NAME) VALUES (2, 0, 0, 'Склад');
+INSERT INTO MASTER_T (SYS$ID, SYS$PID, SYS$STATE, NAME) VALUES (3, 1, 1073741824, 'Иванов');
+INSERT INTO MASTER_T (SYS$ID, SYS$PID, SYS$STATE, NAME) VALUES (5, 1, 0, 'Цех');
+INSERT INTO MASTER_T (SYS$ID, SYS$PID, SYS$STATE, NAME) VALUES (6, 5, 1073741824, 'Сидоров');
+INSERT INTO MASTER_T (SYS$ID, SYS$PID, SYS$STATE, NAME) VALUES (7, 2, 1073741824, 'Ящик');
+INSERT INTO MASTER_T (SYS$ID, SYS$PID, SYS$STATE, NAME) VALUES (8, 0, -2147483648, 'Удалён');
+INSERT INTO MASTER_T (SYS$ID, SYS$PID, SYS$STATE, NAME) VALUES (20, 21, 0, 'Кольцо');
+INSERT INTO MASTER_T (SYS$ID, SYS$PID, SYS$STATE, NAME) VALUES (21, 20, 0, 'Петля');
+INSERT INTO ALL_TYPES (SYS$ID, CODE, F_REQ) VALUES (1, 'в', 1);
+INSERT INTO ALL_TYPES (SYS$ID, CODE, F_REQ) VALUES (2, 'а', 2);
+INSERT INTO ALL_TYPES (SYS$ID, CODE, F_REQ) VALUES (3, 'б', 3);
+INSERT INTO NO_KEY (NAME, AMOUNT) VALUES ('б', 1);
+INSERT INTO NO_KEY (NAME, AMOUNT) VALUES ('а', 2);
+COMMIT;
+)";
+
+std::string Column(TDataSet& DataSet, const char* Field) {
+  std::string values;
+  for (DataSet.First(); !DataSet.Eof(); DataSet.Next())
+    values += (values.empty() ? "" : ",") + DataSet.FieldByName(Field)->AsString();
+  return values;
+}
+
+
+// Each test on a file of its own, filled before the first attachment.
+TTestDatabase& TreeFile(TTestDatabase& File) {
+  File.Isql(TreeRows);
+  return File;
+}
+
+class SDSOnTree : public ::testing::Test {
+ protected:
+  TTestDatabase File{"nocomment"};
+  TSDSOnFile Db{TreeFile(File)};
+};
+
+TEST_F(SDSOnTree, IndexNamesTakeThePrimaryKeyAndTheServerIndexes) {
+  auto sds = Db.Dataset("ALL_TYPES");
+  sds->Open();
+  EXPECT_EQ(sds->IndexName(), "PRIMARY_KEY") << "the default order";
+  EXPECT_EQ(sds->IndexFieldNames(), "SYS$ID");
+  EXPECT_EQ(Column(*sds, "CODE"), "в,а,б");
+  sds->SetIndexName("A_ALL_TYPES_CODE");
+  EXPECT_EQ(sds->IndexFieldNames(), "CODE");
+  EXPECT_EQ(Column(*sds, "CODE"), "а,б,в");
+  EXPECT_THROW(sds->SetIndexName("NO_SUCH"), EDatabaseError);
+  EXPECT_EQ(sds->IndexFieldNames(), "CODE");
+  sds->SetIndexName("");
+  EXPECT_EQ(sds->IndexName(), "PRIMARY_KEY");
+  // A key search over an index chosen by name.
+  EXPECT_TRUE(sds->FindKey({Variant(int64_t{3})}));
+  EXPECT_EQ(sds->FieldByName("CODE")->AsString(), "б");
+
+  // Chosen by its fields while closed, a server index answers by its name.
+  sds->Close();
+  sds->SetIndexFieldNames("CODE");
+  EXPECT_EQ(sds->IndexName(), "A_ALL_TYPES_CODE");
+  sds->Open();
+  EXPECT_EQ(Column(*sds, "CODE"), "а,б,в");
+
+  // Without a key nothing is chosen.
+  auto noKey = Db.Dataset("NO_KEY");
+  noKey->Open();
+  noKey->SetIndexName("");
+  EXPECT_EQ(noKey->IndexName(), "");
+  EXPECT_EQ(Column(*noKey, "NAME"), "б,а");
+}
+
+TEST_F(SDSOnTree, NavigationOverTheLoadedTree) {
+  auto sds = Db.Dataset("MASTER_T", {dsoLevels, dsoVirtualDelete});
+  sds->SetIndexFieldNames("NAME");
+  sds->Open();
+  EXPECT_EQ(sds->IndexFieldNames(), "NAME");
+  EXPECT_EQ(sds->TzynCustomMemTable::IndexFieldNames(), "SYS$PID;NAME");
+  EXPECT_EQ(Column(*sds, "NAME"), "Отдел,Склад") << "the deleted record is left out";
+  ASSERT_TRUE(sds->Locate("NAME", Variant("Отдел"), {}));
+  ASSERT_TRUE(sds->LevelDown());
+  EXPECT_EQ(Column(*sds, "NAME"), "Иванов,Цех");
+  ASSERT_TRUE(sds->Locate("NAME", Variant("Цех"), {}));
+  EXPECT_TRUE(sds->HasChildren());
+  ASSERT_TRUE(sds->LevelDown());
+  EXPECT_EQ(Column(*sds, "NAME"), "Сидоров");
+  ASSERT_TRUE(sds->LevelUp());
+  EXPECT_EQ(sds->FieldByName("NAME")->AsString(), "Цех");
+  sds->GotoID(7);
+  EXPECT_EQ(sds->FieldByName("NAME")->AsString(), "Ящик");
+
+  sds->SetOptions(sds->Options() + TSDSOptions{dsoShowDeleted});
+  sds->SetLevelMode(dslmShowAll);
+  sds->SetIndexFieldNames("SYS$ID");
+  EXPECT_EQ(Column(*sds, "SYS$ID"), "1,2,3,5,6,7,8,20,21");
+}
+
+TEST_F(SDSOnTree, LocateInTreeOnAnAttachedDatasetThreeLevelsDown) {
+  auto master = Db.Dataset("MASTER_T");
+  master->SetAttachMaxCount(4);
+  master->Open();
+  TSDS clone(nullptr);
+  clone.SetMasterDataset(master.get());
+  clone.SetOptions(clone.Options() + TSDSOptions{dsoLevels});
+  clone.SetIndexFieldNames("NAME");
+  clone.Open();
+
+  ASSERT_TRUE(clone.LocateInTree(6));
+  EXPECT_EQ(clone.FieldByName("NAME")->AsString(), "Сидоров");
+  ASSERT_EQ(clone.LevelCount(), 3);
+  EXPECT_EQ(clone.LevelInfos()->Items(1)->FieldValue("NAME").AsString(), "Отдел");
+  EXPECT_EQ(clone.LevelInfos()->Items(2)->FieldValue("NAME").AsString(), "Цех");
+
+  EXPECT_FALSE(clone.LocateInTree(99)) << "missing: nothing changes";
+  EXPECT_EQ(clone.LevelCount(), 3);
+
+  EXPECT_FALSE(clone.LocateInTree(20)) << "parents in a loop";
+  EXPECT_EQ(clone.LevelCount(), 1);
+  EXPECT_EQ(Column(clone, "NAME"), "Отдел,Склад,Удалён") << "the top level shown";
+  ASSERT_TRUE(clone.LocateInTree(6));
+  EXPECT_FALSE(clone.LocateInTree(0));
+  EXPECT_EQ(clone.LevelCount(), 1);
+
+  // A master with levels of its own is refused.
+  master->SetOptions(master->Options() + TSDSOptions{dsoLevels});
+  EXPECT_FALSE(clone.LocateInTree(6));
+}
+
+}  // namespace
