@@ -422,14 +422,6 @@ void TSDS::Reload() {
   restore();
 }
 
-bool TSDS::HasChildren() {
-  if (!FOptions.Contains(dsoLevels) || !FIDField || !FPIDField || FIDField->IsNull()) return false;
-  const int64_t id = static_cast<TLargeintField*>(FIDField)->AsLargeInt();
-  // A parent number is an INTEGER: no record can point at a wider one.
-  if (id < INT32_MIN || id > INT32_MAX) return false;
-  return !TzynCustomMemTable::Lookup("SYS$PID", Variant(static_cast<int32_t>(id)), "SYS$PID").IsNull();
-}
-
 TDateTime TSDS::NewestTime() {
   TDateTime newest = 0;
   if (!FTimeField) return newest;
@@ -441,9 +433,11 @@ TDateTime TSDS::NewestTime() {
 void TSDS::IncrementalRefresh(TDateTime SinceTime) {
   DisableControls();
   FInternalLoading = true;
-  const AnsiString indexFieldNames = IndexFieldNames();
+  // With the level prefix; set back through the dataset's own setter, which
+  // puts the level range back too.
+  const AnsiString indexFieldNames = TzynCustomMemTable::IndexFieldNames();
   auto restore = [&] {
-    TzynCustomMemTable::SetIndexFieldNames(indexFieldNames);
+    SetIndexFieldNames(indexFieldNames);
     EnableControls();
   };
   try {

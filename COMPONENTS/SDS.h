@@ -202,8 +202,6 @@ class TSDS : public TzynCustomMemTable {
   // Empties the memory table and loads it again (a dataset sharing another's
   // records reloads that one).
   void Reload();
-  // Under levels: whether a record has the current one as its parent.
-  bool HasChildren();
 
   // Brings the records up to date with the rows of the table (and of the
   // dataset's server condition) changed from SinceTime on, 0 meaning the
@@ -292,7 +290,8 @@ class TSDS : public TzynCustomMemTable {
   // Moves the current record under another parent, posted quietly. Itself
   // or one of its descendants as the parent is refused.
   void ChangeParent(int64_t NewParentID);
-  // Whether the current record has child records.
+  // Under levels: whether a record has the current one as its parent; in
+  // navigation, whether its level would show any record.
   bool HasChildren();
   TDataSetNotifyEvent OnLevelDown, OnLevelUp;
 
