@@ -138,6 +138,12 @@ std::unique_ptr<TColumnDefValuesKs> TCustomDBGridKs::CreateColumnDefValues() {
   return std::make_unique<TDBGridKsColumnDefValuesKs>(this);
 }
 
+void TCustomDBGridKs::RecreateColumns() {
+  FColumns.reset();
+  FColumnDefValues = CreateColumnDefValues();
+  FColumns = CreateColumns();
+}
+
 std::unique_ptr<TDBGridKsScrollBar> TCustomDBGridKs::CreateScrollBar(int Kind) {
   if (Kind == SB_VERT) return std::make_unique<TVertDBGridKsScrollBar>(this, Kind);
   return std::make_unique<TDBGridKsScrollBar>(this, Kind);

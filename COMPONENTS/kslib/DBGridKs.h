@@ -312,6 +312,9 @@ class TCustomDBGridKs : public TCustomGrid, public TBookmarkListOwnerKs {
   virtual std::unique_ptr<TDBGridColumnsKs> CreateColumns();
   virtual std::unique_ptr<TColumnDefValuesKs> CreateColumnDefValues();
   virtual std::unique_ptr<TDBGridKsScrollBar> CreateScrollBar(int Kind);
+  // Makes the columns and their defaults again, for a descendant's classes
+  // (the base constructor can only make its own).
+  void RecreateColumns();
   virtual void GridSizeChanged();
   virtual void GetCellParams(TColumnKs* Column, TFont* AFont, TColor& Background,
                              TGridDrawState State);

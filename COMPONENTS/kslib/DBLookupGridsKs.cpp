@@ -41,7 +41,112 @@ class TFlagScope {
   bool FSaved;
 };
 
+// The special row's cell texts written back: an item with a separator or a
+// quote goes in double quotes, a quote doubled.
+AnsiString JoinCellsText(const std::vector<AnsiString>& Texts) {
+  AnsiString Joined;
+  for (size_t I = 0; I < Texts.size(); ++I) {
+    const AnsiString& Text = Texts[I];
+    if (I > 0) Joined += ';';
+    if (Text.find_first_of(";\"") == AnsiString::npos) {
+      Joined += Text;
+      continue;
+    }
+    Joined += '"';
+    for (char C : Text) Joined += C == '"' ? AnsiString("\"\"") : AnsiString(1, C);
+    Joined += '"';
+  }
+  return Joined;
+}
+
 }  // namespace
+
+// --- special-row cell
+
+TGridColumnSpecCellKs::TGridColumnSpecCellKs(TColumnKs* Column) : FColumn(Column) {
+  FFont.OnChange = [this](TObject*) {
+    if (FRefreshingFont) return;
+    FFontAssigned = true;
+    Changed();
+  };
+}
+
+TSpecRowKs* TGridColumnSpecCellKs::SpecRow() const {
+  auto* Grid = FColumn ? dynamic_cast<TDBLookupGridKs*>(FColumn->GetGrid()) : nullptr;
+  return Grid && dynamic_cast<TDBLookupGridColumnKs*>(FColumn) ? Grid->SpecRow() : nullptr;
+}
+
+void TGridColumnSpecCellKs::Changed() {
+  if (TCustomDBGridKs* Grid = FColumn ? FColumn->GetGrid() : nullptr) Grid->Invalidate();
+}
+
+void TGridColumnSpecCellKs::Assign(TPersistent* Source) {
+  auto* Other = dynamic_cast<TGridColumnSpecCellKs*>(Source);
+  if (!Other) {
+    TPersistent::Assign(Source);
+    return;
+  }
+  SetText(Other->Text());
+  SetColor(Other->Color());
+  if (Other->FontAssigned()) SetFont(Other->Font());
+}
+
+AnsiString TGridColumnSpecCellKs::Text() const {
+  TSpecRowKs* Row = SpecRow();
+  return FTextAssigned || !Row ? FText : Row->CellText(FColumn->Index());
+}
+
+void TGridColumnSpecCellKs::SetText(const AnsiString& Value) {
+  FText = Value;
+  FTextAssigned = true;
+  Changed();
+}
+
+TColor TGridColumnSpecCellKs::Color() const {
+  TSpecRowKs* Row = SpecRow();
+  return FColorAssigned || !Row ? FColor : Row->Color();
+}
+
+void TGridColumnSpecCellKs::SetColor(TColor Value) {
+  FColor = Value;
+  FColorAssigned = true;
+  Changed();
+}
+
+TFont* TGridColumnSpecCellKs::Font() {
+  TSpecRowKs* Row = SpecRow();
+  if (!FFontAssigned && Row) {
+    FRefreshingFont = true;
+    FFont.Assign(Row->Font());
+    FRefreshingFont = false;
+  }
+  return &FFont;
+}
+
+// --- lookup column and its defaults
+
+TDBLookupGridColumnKs::TDBLookupGridColumnKs(TCollection* Collection)
+    : TColumnKs(Collection), FSpecCell(this) {}
+
+void TDBLookupGridColumnKs::Assign(TPersistent* Source) {
+  TColumnKs::Assign(Source);
+  if (auto* Other = dynamic_cast<TDBLookupGridColumnKs*>(Source)) FSpecCell.Assign(&Other->FSpecCell);
+}
+
+void TDBLookupGridColumnKs::SetIndex(int Value) {
+  auto* Grid = dynamic_cast<TDBLookupGridKs*>(GetGrid());
+  if (!Grid || !Grid->DataLink()->Active() || Value == Index()) {
+    TColumnKs::SetIndex(Value);
+    return;
+  }
+  Grid->MoveListColumn(this, Value);
+}
+
+TDBLookupGridColumnDefValuesKs::TDBLookupGridColumnDefValuesKs(TCustomDBGridKs* Grid)
+    : TColumnDefValuesKs(Grid) {
+  SetEndEllipsis(true);
+  SetToolTips(true);
+}
 
 // --- data link of the edited record
 
@@ -65,6 +170,7 @@ TDBLookupGridKs::TDBLookupGridKs(TComponent* AOwner) : TCustomDBGridKs(AOwner) {
   FDataLink = std::make_unique<TLookupGridDataLinkKs>(this);
   FSpecRow = std::make_unique<TSpecRowKs>(this);
   FSpecRow->OnChanged = [this](TObject*) { SpecRowChanged(); };
+  RecreateColumns();
   SetOptions({dgColumnResize, dgColLines, dgRowLines, dgRowSelect});
   TDBGridKsOptions Ks = OptionsKs();
   Ks.Include(dghTraceColSizing);
@@ -100,6 +206,14 @@ void TDBLookupGridKs::AfterCreateWnd() {
   TCustomDBGridKs::AfterCreateWnd();
   // The border is known only now.
   SetRowCount(FRowCount);
+}
+
+std::unique_ptr<TDBGridColumnsKs> TDBLookupGridKs::CreateColumns() {
+  return std::make_unique<TDBGridColumnsKs>(this, CollectionItemClass<TDBLookupGridColumnKs>());
+}
+
+std::unique_ptr<TColumnDefValuesKs> TDBLookupGridKs::CreateColumnDefValues() {
+  return std::make_unique<TDBLookupGridColumnDefValuesKs>(this);
 }
 
 // --- properties
@@ -333,6 +447,34 @@ void TDBLookupGridKs::DefineFieldMap() {
   // The list names its fields: hidden ones show too.
   DataLink()->SparseMap = false;
   for (TField* F : FListFields) DataLink()->AddMapping(F->FieldName());
+}
+
+void TDBLookupGridKs::MoveListColumn(TColumnKs* Column, int Value) {
+  BeginUpdate();
+  try {
+    TDBGridColumnsKs* Cols = Columns();
+    TColumnKs* ListFieldColumn = nullptr;
+    std::vector<AnsiString> Texts;
+    for (int I = 0; I < Cols->Count(); ++I) {
+      if (FListField && Cols->Items(I)->Field() == FListField) ListFieldColumn = Cols->Items(I);
+      Texts.push_back(FSpecRow->CellText(I));
+    }
+    int From = Column->Index();
+    AnsiString Moved = Texts[From];
+    Texts.erase(Texts.begin() + From);
+    Texts.insert(Texts.begin() + std::clamp(Value, 0, static_cast<int>(Texts.size())), Moved);
+    Column->TCollectionItem::SetIndex(Value);
+    if (ListFieldColumn) FListFieldIndex = ListFieldColumn->Index();
+    FSpecRow->SetCellsText(JoinCellsText(Texts));
+    AnsiString Names;
+    for (int I = 0; I < Cols->Count(); ++I)
+      Names += (I > 0 ? ";" : "") + Cols->Items(I)->FieldName();
+    SetListFieldNames(Names);
+  } catch (...) {
+    EndUpdate();
+    throw;
+  }
+  EndUpdate();
 }
 
 // --- key value
@@ -819,17 +961,19 @@ void TDBLookupGridKs::DrawCell(int ACol, int ARow, const RECT& ARect, TGridDrawS
   }
   int DataCol = RawToDataColumn(ACol);
   TCanvas* C = Canvas();
-  TColumnKs* Column =
-      DataCol >= 0 && DataCol < Columns()->Count() ? Columns()->Items(DataCol) : nullptr;
-  C->Font()->Assign(FSpecRow->Font());
-  C->Brush()->SetColor(FSpecRow->Color());
+  auto* Column = DataCol >= 0 && DataCol < Columns()->Count()
+                     ? dynamic_cast<TDBLookupGridColumnKs*>(Columns()->Items(DataCol))
+                     : nullptr;
+  TGridColumnSpecCellKs* Cell = Column ? Column->SpecCell() : nullptr;
+  C->Font()->Assign(Cell ? Cell->Font() : FSpecRow->Font());
+  C->Brush()->SetColor(Cell ? Cell->Color() : FSpecRow->Color());
   if (FSpecRowSelected) {
     C->Brush()->SetColor(clHighlight);
     C->Font()->SetColor(clHighlightText);
   }
   TAlignment Alignment = Column ? Column->Alignment() : taLeftJustify;
-  WriteCellTextEx(ARect, true, 2, 1, FSpecRow->CellText(DataCol), Alignment, tlTop, false, false,
-                  0, 0);
+  WriteCellTextEx(ARect, true, 2, 1, Cell ? Cell->Text() : AnsiString(), Alignment, tlTop, false,
+                  false, 0, 0);
   if (FSpecRowSelected && ACol == ColCount() - 1) {
     C->Font()->SetColor(clWindowText);
     C->Brush()->SetColor(clWindow);

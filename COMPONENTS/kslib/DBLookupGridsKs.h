@@ -29,6 +29,53 @@ class TLookupGridDataLinkKs : public TDataLink {
   TDBLookupGridKs* FGrid;
 };
 
+// The cell of one column in the special row. Values not set here are the
+// special row's; outside a lookup grid the cell's own.
+class TGridColumnSpecCellKs : public TPersistent {
+ public:
+  explicit TGridColumnSpecCellKs(TColumnKs* Column);
+  void Assign(TPersistent* Source) override;
+  TPersistent* GetOwner() override { return FColumn; }
+  AnsiString Text() const;
+  void SetText(const AnsiString& Value);
+  TColor Color() const;
+  void SetColor(TColor Value);
+  TFont* Font();
+  void SetFont(TFont* Value) { FFont.Assign(Value); }
+  bool TextAssigned() const { return FTextAssigned; }
+  bool ColorAssigned() const { return FColorAssigned; }
+  bool FontAssigned() const { return FFontAssigned; }
+
+ private:
+  TSpecRowKs* SpecRow() const;
+  void Changed();
+  TColumnKs* FColumn;
+  AnsiString FText;
+  TColor FColor = clWindow;
+  TFont FFont;
+  bool FTextAssigned = false, FColorAssigned = false, FFontAssigned = false;
+  bool FRefreshingFont = false;
+};
+
+// A column of a lookup grid: with its special-row cell; moving it takes the
+// list field names and the special row's texts along.
+class TDBLookupGridColumnKs : public TColumnKs {
+ public:
+  explicit TDBLookupGridColumnKs(TCollection* Collection);
+  void Assign(TPersistent* Source) override;
+  void SetIndex(int Value) override;
+  TGridColumnSpecCellKs* SpecCell() { return &FSpecCell; }
+  void SetSpecCell(TGridColumnSpecCellKs* Value) { FSpecCell.Assign(Value); }
+
+ private:
+  TGridColumnSpecCellKs FSpecCell;
+};
+
+class TDBLookupGridColumnDefValuesKs : public TColumnDefValuesKs {
+ public:
+  explicit TDBLookupGridColumnDefValuesKs(TCustomDBGridKs* Grid);
+};
+
 // The tick count the incremental search reads (tests set their own).
 extern std::function<uint32_t()> LookupGridTickCount;
 
@@ -94,6 +141,9 @@ class TDBLookupGridKs : public TCustomDBGridKs {
 
   // The edited record changed (Field null: all of it).
   void DataRecordChanged(TField* Field);
+  // A column moves from its index to Value: the list field, the special
+  // row's texts and the list field names follow the new order.
+  void MoveListColumn(TColumnKs* Column, int Value);
   void SetBounds(int ALeft, int ATop, int AWidth, int AHeight) override;
   void WndProc(TMessage& Message) override;
 
@@ -112,6 +162,8 @@ class TDBLookupGridKs : public TCustomDBGridKs {
   void Notification(TComponent* AComponent, TOperation Operation) override;
   void CreateParams(TCreateParams& Params) override;
   void AfterCreateWnd() override;
+  std::unique_ptr<TDBGridColumnsKs> CreateColumns() override;
+  std::unique_ptr<TColumnDefValuesKs> CreateColumnDefValues() override;
   void DrawCell(int ACol, int ARow, const RECT& ARect, TGridDrawState AState) override;
   void GetCellParams(TColumnKs* Column, TFont* AFont, TColor& Background,
                      TGridDrawState State) override;

@@ -394,6 +394,60 @@ TEST(DBLookupGrid, AListLinkedToTheEditedRecordIsACircularLink) {
   F.Grid->LookupDataLink()->SetDataSourceFixed(false);
 }
 
+TEST(DBLookupGrid, AColumnMoveTakesTheListFieldNamesAndSpecialTextsAlong) {
+  TLookupForm F;
+  F.Grid->SpecRow()->SetCellsText("\"<нет; никакого>\";0");
+  F.Grid->SpecRow()->SetVisible(true);
+  F.Show();
+  F.Grid->SetKeyValue(30);
+  auto* NameColumn = dynamic_cast<TDBLookupGridColumnKs*>(F.Grid->Columns()->Items(0));
+  ASSERT_NE(NameColumn, nullptr) << "the grid's columns are lookup columns";
+  EXPECT_EQ(NameColumn->SpecCell()->Text(), AnsiString("<нет; никакого>"));
+  NameColumn->SetIndex(1);
+  EXPECT_EQ(F.Grid->ListFieldNames(), AnsiString("Code;Name"));
+  EXPECT_EQ(F.Grid->SpecRow()->CellsText(), AnsiString("0;\"<нет; никакого>\""));
+  EXPECT_EQ(F.Grid->ListFieldIndex(), 1) << "it follows the list field's column";
+  EXPECT_EQ(F.Grid->ListField()->FieldName(), AnsiString("Name"));
+  EXPECT_EQ(F.Grid->DisplayText(), AnsiString("Тверь"));
+  auto* Moved = dynamic_cast<TDBLookupGridColumnKs*>(F.Grid->Columns()->Items(1));
+  EXPECT_EQ(Moved->FieldName(), AnsiString("Name"));
+  EXPECT_EQ(Moved->SpecCell()->Text(), AnsiString("<нет; никакого>"));
+  EXPECT_EQ(F.Grid->LayoutLock(), 0);
+  EXPECT_EQ(F.Grid->UpdateLock(), 0);
+
+  // A cell's own settings stand beside the row's.
+  Moved->SpecCell()->SetColor(clRed);
+  EXPECT_EQ(Moved->SpecCell()->Color(), clRed);
+  EXPECT_EQ(F.Grid->SpecRow()->Color(), F.Grid->Color());
+  Moved->SpecCell()->Font()->SetColor(clBlue);
+  EXPECT_TRUE(Moved->SpecCell()->FontAssigned());
+  EXPECT_NE(F.Grid->SpecRow()->Font()->Color(), clBlue);
+}
+
+TEST(DBLookupGrid, TheSelectedSpecialRowAndTheKeysRowAreDrawnHighlighted) {
+  TLookupForm F;
+  F.Grid->SpecRow()->SetCellsText("(все)");
+  F.Grid->SpecRow()->SetVisible(true);
+  F.Show();
+  SetFocus(nullptr);  // as in a popup: the highlight is the key's, not the focus's
+  COLORREF Highlight = ColorToRGB(clHighlight);
+  auto HighlightIn = [&](int GridRow) {
+    TDibDC Dib(F.Grid->ClientWidth(), F.Grid->ClientHeight());
+    PrintClient(F.Grid->Handle(), Dib);
+    RECT R = F.Grid->CellRect(0, GridRow);
+    return Dib.Count(R, Highlight) * 100 / std::max<int>(1, (R.right - R.left) * (R.bottom - R.top));
+  };
+  int Spec = F.Grid->TitleOffset() - 1, FirstData = F.Grid->TitleOffset();
+  F.Grid->SetKeyValue(10);
+  EXPECT_LT(HighlightIn(Spec), 5);
+  EXPECT_GT(HighlightIn(FirstData), 50) << "the key's row";
+  EXPECT_LT(HighlightIn(FirstData + 1), 5);
+  F.Grid->SetKeyValue(Variant::Null());
+  EXPECT_TRUE(F.Grid->SpecRowSelected());
+  EXPECT_GT(HighlightIn(Spec), 50);
+  EXPECT_LT(HighlightIn(FirstData), 5);
+}
+
 TEST(DBLookupGrid, ThePopupUnderAnEditNeverTakesTheFocus) {
   TLookupForm Data;
   TEditorForm<TEdit> F;
