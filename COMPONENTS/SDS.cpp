@@ -217,7 +217,7 @@ void TSDS::ReadCommandFieldDefs() {
   if (TIBTransaction* transaction = select.TransactionInUse(); transaction && !transaction->Active())
     transaction->StartTransaction();
   const AnsiString command = CommandOnOneLine(FCommandText);
-  select.SetSQLText(FTableName.empty() ? AddCondition(command, FServerFilter) : command);
+  select.SetSQLText(FTableName.empty() ? SelectText() : command);
   select.Prepare();
   FieldDefs()->BeginUpdate();
   FieldDefs()->Clear();
@@ -246,9 +246,7 @@ AnsiString TSDS::ServerCondition() const {
   return ::ServerCondition(byServer ? MasterDetailCondition(DetailFields()) : AnsiString(), FServerFilter);
 }
 
-void TSDS::GenerateSQL() {
-  if (FTableName.empty()) return;
-  ReadIndexDefs();
+TSDSSqlSource TSDS::SqlSource() const {
   TSDSSqlSource source;
   source.FieldDefs = FieldDefs();
   source.Fields = Fields();
@@ -259,7 +257,28 @@ void TSDS::GenerateSQL() {
   source.ServerCondition = ServerCondition();
   source.ChangesResolved = FOptions.Contains(dsoChangesResolved);
   source.LoadAllFields = FOptions.Contains(dsoLoadAllFields);
-  TSDSStatements sql = GenerateStatements(source);
+  return source;
+}
+
+AnsiString TSDS::SelectText() const {
+  if (FTableName.empty()) return AddCondition(CommandOnOneLine(FCommandText), FServerFilter);
+  return GenerateStatements(SqlSource()).Select;
+}
+
+void TSDS::SetServerFilter(const AnsiString& Value) {
+  if (FMasterDataset) throw Exception("Нельзя устанавливать ServerFilter у клона !");
+  if (Active() && FStructureReady && Value == FServerFilter) return;
+  FServerFilter = Value;
+  if (!Active() || !FStructureReady) return;
+  SelectSQL()->Close();
+  SelectSQL()->SetSQLText(SelectText());
+  Reload();
+}
+
+void TSDS::GenerateSQL() {
+  if (FTableName.empty()) return;
+  ReadIndexDefs();
+  TSDSStatements sql = GenerateStatements(SqlSource());
   // The new row's key comes back from the insert itself.
   if (!sql.Insert.empty()) sql.Insert += "\nreturning RDB$DB_KEY as IBX_INTERNAL_DBKEY";
   const AnsiString* texts[] = {&sql.Select, &sql.Refresh, &sql.Insert, &sql.Update,

@@ -17,6 +17,7 @@
 #include "zynMemTable.h"
 
 class TIBDatabase;
+struct TSDSSqlSource;
 class TIBSQL;
 class TSDatabase;
 class TIBTransaction;
@@ -129,7 +130,9 @@ class TSDS : public TzynCustomMemTable {
   void SetTableName(const AnsiString& Value);
   // SQL by contract: never built from user text.
   const AnsiString& ServerFilter() const { return FServerFilter; }
-  void SetServerFilter(const AnsiString& Value) { FServerFilter = Value; }
+  // On an open dataset another filter rebuilds the select from its parts
+  // and reloads; a dataset sharing another's records refuses any.
+  void SetServerFilter(const AnsiString& Value);
   const AnsiString& CommandText() const { return FCommandText; }
   void SetCommandText(const AnsiString& Value) { FCommandText = Value; }
   // Empty: SYS$ID.
@@ -350,6 +353,9 @@ class TSDS : public TzynCustomMemTable {
   void ReadCommandFieldDefs();
   // The TSDatabase whose catalogue cache is on, else null.
   TSDatabase* CachingDatabase() const;
+  TSDSSqlSource SqlSource() const;
+  // The load statement: the generated one, or the command with the filter.
+  AnsiString SelectText() const;
   // Builds an index over the fields (the level prefix added) under the
   // name, filtered when the options ask it.
   void BuildIndex(const AnsiString& Name, AnsiString Fields, TIndexOptions Options);

@@ -139,3 +139,61 @@ TEST_F(SDSOnTree, LocateInTreeOnAnAttachedDatasetThreeLevelsDown) {
 }
 
 }  // namespace
+
+namespace {
+
+int WhereCount(AnsiString Text) {
+  Text = AnsiUpperCase(Text);
+  int count = 0;
+  for (size_t at = Text.find("WHERE"); at != AnsiString::npos; at = Text.find("WHERE", at + 1)) ++count;
+  return count;
+}
+
+TEST_F(SDSOnTree, ServerFilterRebuildsTheLoadStatementAndReloads) {
+  auto sds = Db.Dataset("MASTER_T");
+  int loads = 0;
+  sds->AfterDataLoaded = [&](TDataSet*) { ++loads; };
+  sds->SetServerFilter("SYS$PID = 1");
+  EXPECT_EQ(loads, 0) << "closed: only kept";
+  sds->Open();
+  EXPECT_EQ(Column(*sds, "NAME"), "Иванов,Цех");
+  loads = 0;
+  sds->SetServerFilter("SYS$PID = 1");
+  EXPECT_EQ(loads, 0) << "the same filter reloads nothing";
+
+  sds->SetServerFilter("SYS$PID = 0 or SYS$ID = 7");
+  EXPECT_EQ(loads, 1);
+  EXPECT_EQ(Column(*sds, "SYS$ID"), "1,2,7,8");
+  const AnsiString text = sds->SelectSQL()->SQL()->Text();
+  EXPECT_EQ(WhereCount(text), 1) << text;
+  EXPECT_NE(AnsiUpperCase(text).find("ORDER BY"), AnsiString::npos) << "the order stays: " << text;
+
+  sds->SetServerFilter("");
+  EXPECT_EQ(WhereCount(sds->SelectSQL()->SQL()->Text()), 0);
+  EXPECT_EQ(sds->RecordCount(), 9);
+}
+
+TEST_F(SDSOnTree, ServerFilterJoinsACommandsOwnWhereAheadOfItsOrder) {
+  auto sds = Db.Dataset("");
+  sds->SetCommandText("select SYS$ID, NAME from MASTER_T\r\nwhere SYS$PID = 1 or SYS$PID = 5\r\norder by NAME desc");
+  sds->Open();
+  EXPECT_EQ(Column(*sds, "NAME"), "Цех,Сидоров,Иванов");
+  sds->SetServerFilter("NAME <> 'Цех'");
+  EXPECT_EQ(Column(*sds, "NAME"), "Сидоров,Иванов") << "both conditions, the order kept";
+  EXPECT_EQ(WhereCount(sds->SelectSQL()->SQL()->Text()), 1) << sds->SelectSQL()->SQL()->Text();
+}
+
+TEST_F(SDSOnTree, ADatasetSharingAnothersRecordsRefusesAServerFilter) {
+  auto master = Db.Dataset("MASTER_T");
+  TSDS clone(nullptr);
+  clone.SetMasterDataset(master.get());
+  try {
+    clone.SetServerFilter("SYS$ID = 1");
+    ADD_FAILURE() << "no error";
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message(), "Нельзя устанавливать ServerFilter у клона !");
+  }
+  EXPECT_EQ(clone.ServerFilter(), "");
+}
+
+}  // namespace
