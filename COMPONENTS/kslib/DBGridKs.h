@@ -93,6 +93,19 @@ using TTitleKsClickEvent = std::function<void(TObject* Sender, int ACol, TColumn
 using TGetCellKsParamsEvent = std::function<void(TObject* Sender, TColumnKs* Column, TFont* AFont,
                                                  TColor& Background, TGridDrawState State)>;
 using TDropDownCloseUpEvent = std::function<void(TObject* Sender, TColumnKs* Column)>;
+using TDrawColumnKsCellEvent = std::function<void(TObject* Sender, const RECT& Rect, int DataCol,
+                                                  TColumnKs* Column, TGridDrawState State)>;
+using TDrawDataCellEvent =
+    std::function<void(TObject* Sender, const RECT& Rect, TField* Field, TGridDrawState State)>;
+using TGetBtnKsParamsEvent =
+    std::function<void(TObject* Sender, TColumnKs* Column, TFont* AFont, TColor& Background,
+                       TSortMarkerKs& SortMarker, bool IsDown)>;
+using TGetFooterParamsEvent = std::function<void(
+    TObject* Sender, int DataCol, int Row, TColumnKs* Column, TFont* AFont, TColor& Background,
+    TAlignment& Alignment, TGridDrawState State, AnsiString& Text)>;
+using TDrawFooterCellEvent = std::function<void(TObject* Sender, int DataCol, int Row,
+                                                TColumnKs* Column, RECT& Rect,
+                                                TGridDrawState State)>;
 
 class TCustomDBGridKs : public TCustomGrid, public TBookmarkListOwnerKs {
  public:
@@ -270,6 +283,27 @@ class TCustomDBGridKs : public TCustomGrid, public TBookmarkListOwnerKs {
   // top (and left) edge.
   void Draw3DFrame(TCanvas* ACanvas, const RECT& Rect, bool Pressed, bool Highlighted,
                    bool LeftSide, bool RightSide);
+  // The colours of a highlighted data cell, through the style when there is
+  // one; true when the cell is highlighted.
+  virtual bool GetCellHighlight(int DataCol, int DataRow, const AnsiString& Text,
+                                TGridDrawState State, TColor& Background, TFont* AFont);
+  // The same for the cells outside the data: indicator, titles, footers.
+  virtual bool GetStyleCellColors(int ACol, int ARow, int AreaCol, int AreaRow, int CellKind,
+                                  TGridDrawState State, bool Highlight, TColor& Background,
+                                  TFont* AFont);
+  virtual void DrawExtraTitleCell(int ACol, int ARow, bool& Highlighted, TGridDrawState State,
+                                  const RECT& Rect, int CellKind, int AreaRow, int AreaCol);
+  // What a footer cell shows: its sum, count, field value or fixed text.
+  virtual void FooterValueText(int FooterIndex, TColumnKs* Column, AnsiString& Text);
+  // Pixels the first column's tree part takes; 0 without a tree.
+  int TreeIndentWidth();
+  // Set by the mouse: the raw column whose title button is being pressed,
+  // and whether it shows down.
+  int TrackedTitleCol = -1;
+  bool TitleButtonDown = false;
+  // Set by the keyboard while an incremental search runs: the typed text.
+  bool InIncSearch = false;
+  AnsiString IncSearchText;
 
   // A hint for the cell under the point: the text and where it stands
   // (client coordinates); false when the cell shows none, or its text fits.
@@ -290,6 +324,11 @@ class TCustomDBGridKs : public TCustomGrid, public TBookmarkListOwnerKs {
   TDropDownCloseUpEvent OnDropDown, OnCloseUp;
   TGetCellKsParamsEvent OnGetCellParams;
   std::function<void(TObject*, int FromIndex, int ToIndex)> OnColumnMoved;
+  TDrawColumnKsCellEvent OnDrawColumnCell;
+  TDrawDataCellEvent OnDrawDataCell;
+  TGetBtnKsParamsEvent OnGetBtnParams;
+  TGetFooterParamsEvent OnGetFooterParams;
+  TDrawFooterCellEvent OnDrawFooterCell;
 
  protected:
   friend class TGridDataLinkKs;
@@ -299,6 +338,8 @@ class TCustomDBGridKs : public TCustomGrid, public TBookmarkListOwnerKs {
   void Notification(TComponent* AComponent, TOperation Operation) override;
   void CreateParams(TCreateParams& Params) override;
   void AfterCreateWnd() override;
+  void Paint() override;
+  void GridLineColors(int ACol, int ARow, bool Fixed, TColor& Line, TColor& Back) override;
   void DrawCell(int ACol, int ARow, const RECT& ARect, TGridDrawState AState) override;
   void ColWidthsChanged() override;
   void RowHeightsChanged() override;
@@ -319,15 +360,35 @@ class TCustomDBGridKs : public TCustomGrid, public TBookmarkListOwnerKs {
   virtual void GetCellParams(TColumnKs* Column, TFont* AFont, TColor& Background,
                              TGridDrawState State);
   virtual bool CellHas3DFrame(int ACol, int ARow, TGridDrawState State, const RECT& Rect);
+  virtual void DrawColumnCell(const RECT& Rect, int DataCol, TColumnKs* Column,
+                              TGridDrawState State);
+  virtual void DrawDataCell(const RECT& Rect, TField* Field, TGridDrawState State);
+  virtual void GetFooterParams(int DataCol, int FooterIndex, TColumnKs* Column, TFont* AFont,
+                               TColor& Background, TAlignment& Alignment, TGridDrawState State,
+                               AnsiString& Text);
 
  private:
-  // The row indicator: the current record's arrow, I-beam or asterisk,
-  // selected rows in the style's colours.
-  // Both draw inside the cell's frame with the text margin DX and answer
+  // The cells by kind (DBGridKsPaint.cpp, DBGridKsTitlePaint.cpp). Each
+  // draws inside the cell's frame with the margins DX and DY and answers
   // whether the cell came out highlighted.
   bool DrawIndicatorCell(int ARow, const RECT& ARect, int DX);
-  bool DrawColumnDataCell(TColumnKs* Column, int ACol, int ARow, const RECT& Cell, int DX, int DY,
+  bool DrawColumnDataCell(TColumnKs* Column, int ACol, int ARow, RECT Cell, int DX, int DY,
                           TGridDrawState AState);
+  bool DrawFillerCell(int ACol, int ARow, const RECT& Cell, TGridDrawState AState);
+  bool DrawTitleCell(TColumnKs* Column, int ACol, const RECT& Cell, int DX, int DY,
+                     TGridDrawState AState, bool& Pressed);
+  void DrawTitleTreeNode(THeadTreeNode* Node, int NodeLeft, int NodeTop, const RECT& Cell,
+                         int DY, TGridDrawState AState);
+  bool DrawFooterCell(TColumnKs* Column, int ACol, int ARow, const RECT& Cell, int DX, int DY,
+                      TGridDrawState AState);
+  void DrawTreeCell(const RECT& Cell, TColor Background);
+  // Check box, image or text of a data cell.
+  void DrawCellContent(TColumnKs* Column, const TColCellParamsKs& Params, RECT Cell, int DX,
+                       int DY);
+  // The column's edit button standing in the cell, right of TextRight.
+  void DrawCellButton(TColumnKs* Column, const RECT& Cell, int TextRight, bool Has3D);
+  void DrawSearchMatch(TColumnKs* Column, const RECT& Cell, int DX, int DY,
+                       const TColCellParamsKs& Params, TGridDrawState AState);
   // A dotted red line under an empty required field of the record in edit.
   void DrawRequiredMark(TColumnKs* Column, const RECT& Cell, const AnsiString& Text);
   // What a data cell of the column shows for the link's active record.

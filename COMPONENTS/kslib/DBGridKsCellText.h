@@ -44,6 +44,24 @@ HFONT CreateRotatedFont(const TFont& Font);
 void DrawImageInCell(TImageList* ImageList, TGraphic* Graphic, TCanvas* Canvas,
                      const RECT& Rect, int ImageIndex, int DX, TAlignment Alignment);
 
+// Clips the context to a rectangle for the scope and puts back the clip
+// region it had (or none).
+class TCellClip {
+ public:
+  TCellClip(HDC DC, const RECT& Rect) : FDC(DC), FSaved(CreateRectRgn(0, 0, 0, 0)) {
+    FHadClip = GetClipRgn(DC, FSaved.Get()) == 1;
+    IntersectClipRect(DC, Rect.left, Rect.top, Rect.right, Rect.bottom);
+  }
+  TCellClip(const TCellClip&) = delete;
+  TCellClip& operator=(const TCellClip&) = delete;
+  ~TCellClip() { SelectClipRgn(FDC, FHadClip ? FSaved.Get() : nullptr); }
+
+ private:
+  HDC FDC;
+  TGdiHandle<HRGN> FSaved;
+  bool FHadClip;
+};
+
 // The bitmap all grids share, alive while a grid holds it.
 void AcquireCellBitmap();
 void ReleaseCellBitmap();

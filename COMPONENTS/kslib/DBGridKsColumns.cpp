@@ -8,6 +8,21 @@
 
 namespace {
 
+// The number types a column steps through and takes image indexes from.
+bool IsPlainNumber(TFieldType Type) {
+  switch (Type) {
+    case ftSmallint:
+    case ftInteger:
+    case ftWord:
+    case ftFloat:
+    case ftCurrency:
+    case ftBCD:
+      return true;
+    default:
+      return false;
+  }
+}
+
 // The dataset layer's record-state field and its list-record bit.
 constexpr const char* StateFieldName = "SYS$STATE";
 constexpr int32_t ListStateBit = 0x40000000;
@@ -336,7 +351,40 @@ void TColumnTitleKs::ClickSortMarker(bool Add) {
   }
 }
 
-int TColumnTitleKs::SortMarkerWidth() { return FSortIndex == 0 ? 0 : 16; }
+int TColumnTitleKs::SortMarkerWidth() {
+  if (FSortIndex == 0) return 0;
+  bool Marker, Index;
+  return SortMarkerReserve(FColumn->Width() - 4, Marker, Index);
+}
+
+int TColumnTitleKs::SortIndexWidth() {
+  TCustomDBGridKs* Grid = FColumn->GetGrid();
+  TFont* Font = DBGridKsUnit.SmallTitleFont;
+  if (!Grid || !Font || Grid->SortMarkedColumns().size() < 2) return 0;
+  AnsiString Text = std::to_string(FSortIndex);
+  TWindowDC DC;
+  TSelectObject Select(DC.Get(), Font->Handle());
+  SIZE Extent{};
+  GetTextExtentPoint32A(DC.Get(), Text.c_str(), static_cast<int>(Text.size()), &Extent);
+  return Extent.cx;
+}
+
+int TColumnTitleKs::SortMarkerReserve(int Room, bool& DrawMarker, bool& DrawIndex) {
+  constexpr int MarkerWidth = 16, MarkerGivenBack = 14;
+  int IndexWidth = SortIndexWidth();
+  DrawIndex = IndexWidth > 0;
+  DrawMarker = true;
+  int Reserve = MarkerWidth + IndexWidth;
+  if (Reserve > Room) {
+    Reserve -= MarkerGivenBack;
+    DrawMarker = false;
+  }
+  if (Reserve > Room) {
+    Reserve -= IndexWidth + 2;
+    DrawIndex = false;
+  }
+  return Reserve;
+}
 
 void TColumnTitleKs::ResetTitle() {
   for (TColumnKsValue V : {cvTitleColor, cvTitleCaption, cvTitleAlignment, cvTitleFont,
@@ -398,6 +446,7 @@ TColumnKs::~TColumnKs() {
     if (Grid->Selection()) Grid->Selection()->Columns()->Remove(this);
   }
   if (FPopupMenu) FPopupMenu->RemoveFreeNotification(GetGrid());
+  if (FImageList) FImageList->RemoveFreeNotification(GetGrid());
 }
 
 TCustomDBGridKs* TColumnKs::GetGrid() const {
@@ -800,6 +849,20 @@ void TColumnKs::SetPopupMenu(TPopupMenu* Value) {
   if (Value && Grid) Value->FreeNotification(Grid);
 }
 
+int TColumnKs::GetCellImageIndex() {
+  TField* F = Field();
+  if (!F) return FNotInKeyListIndex;
+  int Index = -1;
+  if (FKeyList.Count() > 0) {
+    Index = FKeyList.IndexOf(F->Text());
+  } else if (FPickList.Count() > 0) {
+    Index = FPickList.IndexOf(F->Text());
+  } else if (!F->IsNull() && IsPlainNumber(F->DataType())) {
+    Index = F->AsInteger();
+  }
+  return Index == -1 ? FNotInKeyListIndex : Index;
+}
+
 int TColumnKs::GetColumnType() {
   TField* F = Field();
   if (Checkboxes()) return 5;
@@ -853,7 +916,7 @@ void TColumnKs::FillColCellParams(TColCellParamsKs* Params) {
   Params->Font = Font();
   Params->Background = Color();
   Params->Alignment = Alignment();
-  Params->ImageIndex = -1;
+  Params->ImageIndex = GetCellImageIndex();
   Params->Text = GetDisplayText();
   Params->CheckboxState = GetCheckboxState();
   Params->ReadOnly = ReadOnly();
@@ -1135,23 +1198,12 @@ void TColumnKs::ApplyNextValue(long double Step) {
     default:
       break;
   }
-  switch (F->DataType()) {
-    case ftSmallint:
-    case ftInteger:
-    case ftWord:
-    case ftFloat:
-    case ftCurrency:
-    case ftBCD: {
-      long double Old = F->IsNull() ? -Step : static_cast<long double>(F->AsFloat());
-      try {
-        UpdateData(Current, Variant(static_cast<double>(Old + Step)), false);
-      } catch (EDatabaseError&) {
-        // The value stays as it was.
-      }
-      break;
-    }
-    default:
-      break;
+  if (!IsPlainNumber(F->DataType())) return;
+  long double Old = F->IsNull() ? -Step : static_cast<long double>(F->AsFloat());
+  try {
+    UpdateData(Current, Variant(static_cast<double>(Old + Step)), false);
+  } catch (EDatabaseError&) {
+    // The value stays as it was.
   }
 }
 

@@ -213,8 +213,15 @@ class TColumnTitleKs : public TPersistent {
   // One title click: down, up, none (adding) or down again.
   void ClickSortMarker(bool Add);
   virtual void ResetTitle();
-  // The room the title keeps for its sort marker.
+  // The room the title keeps for its sort marker: the marker and, while
+  // several columns are marked, the sort index after it. When the column is
+  // too narrow the marker goes first, then the index.
   int SortMarkerWidth();
+  // The same rule for a title with Room pixels to spare; what of the
+  // marker and the index is drawn.
+  int SortMarkerReserve(int Room, bool& DrawMarker, bool& DrawIndex);
+  // The sort index's width in the small marker font; 0 with one marked column.
+  int SortIndexWidth();
 
   bool CaptionStored() const;
   bool AlignmentStored() const;
@@ -345,6 +352,9 @@ class TColumnKs : public TCollectionItem {
   void SetShowImageAndText(bool Value);
   TPopupMenu* PopupMenu() const { return FPopupMenu; }
   void SetPopupMenu(TPopupMenu* Value);
+  // The value's place in KeyList, else in PickList, else a number field's
+  // value; NotInKeyListIndex when not found.
+  int GetCellImageIndex();
   TColumnTitleKs* Title() { return &FTitle; }
   TColumnFooterKs* Footer() const { return FFooter.get(); }
   TColumnFootersKs* Footers() const { return FFooters.get(); }

@@ -412,7 +412,7 @@ void TCustomDBGridKs::CreateFieldTree() {
     THeadTreeNode* Node =
         FHeadTree->AddChild(FHeadTree.get(), Column->Title()->Caption(), Width, Title);
     Node->Column = Column;
-    Node->Extra = Column->Title()->SortMarker() != smNoneKs ? 16 : 0;
+    Node->Extra = Column->Title()->SortMarker() != smNoneKs ? Column->Title()->SortMarkerWidth() : 0;
     Node->WIndent = Indent;
     FLeafNodes[I] = Node;
   }

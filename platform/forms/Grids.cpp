@@ -480,7 +480,7 @@ void TCustomGrid::PaintRegion(const TGridDrawInfo& Info, int ColFrom, int ColTo,
             State.Include(gdSelected);
         }
         if (W > 0 && H > 0) DrawCell(Cl, R, Cell, State);
-        DrawLines(Canvas(), Cell, Fixed);
+        DrawLines(Canvas(), Cl, R, Cell, Fixed);
       }
       X += W + HLW;
     }
@@ -488,14 +488,19 @@ void TCustomGrid::PaintRegion(const TGridDrawInfo& Info, int ColFrom, int ColTo,
   }
 }
 
-void TCustomGrid::DrawLines(TCanvas* C, const RECT& Cell, bool Fixed) {
+void TCustomGrid::GridLineColors(int, int, bool Fixed, TColor& Line, TColor& Back) {
+  Line = Fixed ? clBlack : clSilver;
+  Back = Fixed ? FFixedColor : Color();
+}
+
+void TCustomGrid::DrawLines(TCanvas* C, int ACol, int ARow, const RECT& Cell, bool Fixed) {
   bool Vert = FOptions.Contains(Fixed ? goFixedVertLine : goVertLine);
   bool Horz = FOptions.Contains(Fixed ? goFixedHorzLine : goHorzLine);
   bool AnyVert = FOptions.Contains(goFixedVertLine) || FOptions.Contains(goVertLine);
   bool AnyHorz = FOptions.Contains(goFixedHorzLine) || FOptions.Contains(goHorzLine);
   int LW = FGridLineWidth;
-  TColor LineColor = Fixed ? clBlack : clSilver;
-  TColor Back = Fixed ? FFixedColor : Color();
+  TColor LineColor, Back;
+  GridLineColors(ACol, ARow, Fixed, LineColor, Back);
   if (AnyVert && LW > 0) {
     C->Brush()->SetColor(Vert ? LineColor : Back);
     C->FillRect(RECT{Cell.right, Cell.top, Cell.right + LW, Cell.bottom + (AnyHorz ? LW : 0)});

@@ -174,6 +174,9 @@ class TCustomGrid : public TCustomControl {
   // How many of the last rows stay at the bottom as fixed rows.
   virtual int TrailingFixedRows() { return 0; }
   virtual void DrawCell(int ACol, int ARow, const RECT& ARect, TGridDrawState AState);
+  // The colours of the lines right of and under a cell: the line's, and the
+  // background's where lines of that kind are off.
+  virtual void GridLineColors(int ACol, int ARow, bool Fixed, TColor& Line, TColor& Back);
   // What a press at the point starts: sizing a column or row, or nothing.
   virtual void CalcSizingState(int X, int Y, TGridState& State, int& Index, int& SizingPos,
                                int& SizingOfs, TGridDrawInfo& FixedInfo);
@@ -228,7 +231,7 @@ class TCustomGrid : public TCustomControl {
   void ScrollMessage(UINT Msg, int Code, int Pos);
   void SetTopLeft(int ALeft, int ATop);
   void CountsChanged();
-  void DrawLines(TCanvas* Canvas, const RECT& Cell, bool Fixed);
+  void DrawLines(TCanvas* Canvas, int ACol, int ARow, const RECT& Cell, bool Fixed);
   void PaintRegion(const TGridDrawInfo& Info, int ColFrom, int ColTo, int XFrom, int RowFrom,
                    int RowTo, int YFrom, int YLimit, TGridDrawState Base);
   int AxisStart(const TGridAxisDrawInfo& Axis, int Index);

@@ -5,9 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <set>
-#include <vector>
 
 #include "FormsTestKit.h"
 #include "app/uCertReqAlt.h"
@@ -16,54 +14,6 @@
 #include "forms/ScriptedPrompts.h"
 
 namespace {
-
-struct TPicture32 {
-  int Width = 0, Height = 0;
-  std::vector<uint32_t> Pixels;  // top row first
-};
-
-TPicture32 Capture(HWND Wnd) {
-  RECT R;
-  GetWindowRect(Wnd, &R);
-  TPicture32 Picture;
-  Picture.Width = R.right - R.left;
-  Picture.Height = R.bottom - R.top;
-  BITMAPINFO Info{};
-  Info.bmiHeader = {
-      sizeof(BITMAPINFOHEADER), Picture.Width, -Picture.Height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  void* Bits = nullptr;
-  HDC Memory = CreateCompatibleDC(nullptr);
-  HBITMAP Bitmap = CreateDIBSection(Memory, &Info, DIB_RGB_COLORS, &Bits, nullptr, 0);
-  HGDIOBJ Old = SelectObject(Memory, Bitmap);
-  // What the window shows, frame and children included.
-  RedrawWindow(Wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-  HDC Window = GetWindowDC(Wnd);
-  BitBlt(Memory, 0, 0, Picture.Width, Picture.Height, Window, 0, 0, SRCCOPY);
-  ReleaseDC(Wnd, Window);
-  GdiFlush();
-  auto* Data = static_cast<const uint32_t*>(Bits);
-  Picture.Pixels.assign(Data, Data + Picture.Width * Picture.Height);
-  SelectObject(Memory, Old);
-  DeleteObject(Bitmap);
-  DeleteDC(Memory);
-  return Picture;
-}
-
-void SaveBmp(const TPicture32& Picture, const char* Path) {
-  BITMAPFILEHEADER File{};
-  BITMAPINFOHEADER Header{
-      sizeof Header, Picture.Width, -Picture.Height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  DWORD Size = static_cast<DWORD>(Picture.Pixels.size() * 4);
-  File.bfType = 0x4D42;
-  File.bfOffBits = sizeof File + sizeof Header;
-  File.bfSize = File.bfOffBits + Size;
-  if (FILE* Out = std::fopen(Path, "wb")) {
-    std::fwrite(&File, sizeof File, 1, Out);
-    std::fwrite(&Header, sizeof Header, 1, Out);
-    std::fwrite(Picture.Pixels.data(), 1, Size, Out);
-    std::fclose(Out);
-  }
-}
 
 TEST(MainFormScreenshot, TheShownFormIsNotBlank) {
   TScriptedPrompts Script;

@@ -822,6 +822,8 @@ TEST(DBGridPainting, TheIndicatorShowsTheCurrentRowsStateAndTheSelectedRows) {
        0, true, -1},
       {"editing: I-beam", [](TForm5& F) { F.Data.Edit(); }, 0, false, 1},
       {"inserting: asterisk", [](TForm5& F) { F.Data.Insert(); }, -1, false, 2},
+      {"incremental search: the arrow in the search colour",
+       [](TForm5& F) { F.Grid->InIncSearch = true; }, 0, false, 6},
   };
   for (auto& C : Cases) {
     TForm5 F(5);

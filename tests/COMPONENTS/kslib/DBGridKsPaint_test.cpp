@@ -1,0 +1,339 @@
+// The grid's painting as pixels: cells drawn into a DIB through DrawCell, or
+// the whole client area through WM_PRINTCLIENT, against what plain GDI and
+// the shared painters draw at the expected places.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <vector>
+
+#include "COMPONENTS/kslib/DBGridKsCellText.h"
+#include "COMPONENTS/kslib/ToolCtrlsKs.h"
+#include "GridForm.h"
+
+namespace {
+
+class TPaintGrid : public TDBGridKs {
+ public:
+  using TDBGridKs::TDBGridKs;
+  using TCustomDBGridKs::DrawCell;
+  // Level rows above the data, as the service grid shows them.
+  int LevelRows = 0;
+  int ExtraTitleRowCount() override { return LevelRows; }
+};
+
+using TForm5 = TGridForm<TPaintGrid>;
+
+// DrawCell of a raw cell into a DIB of the cell's size.
+void DrawInto(TPaintGrid* Grid, TDibDC& Dib, int ACol, int ARow, TGridDrawState State = {}) {
+  Grid->Canvas()->SetHandle(Dib.DC());
+  Grid->DrawCell(ACol, ARow, RECT{0, 0, Dib.Width(), Dib.Height()}, State);
+  Grid->Canvas()->SetHandle(nullptr);
+}
+
+// The box holding every pixel of the colour; empty when there is none.
+RECT InkBox(const TDibDC& Dib, const RECT& Area, COLORREF Ink) {
+  RECT Box{INT_MAX, INT_MAX, INT_MIN, INT_MIN};
+  for (int Y = Area.top; Y < Area.bottom; ++Y)
+    for (int X = Area.left; X < Area.right; ++X)
+      if (Dib.Pixel(X, Y) == Ink) {
+        Box.left = std::min<LONG>(Box.left, X), Box.right = std::max<LONG>(Box.right, X + 1);
+        Box.top = std::min<LONG>(Box.top, Y), Box.bottom = std::max<LONG>(Box.bottom, Y + 1);
+      }
+  if (Box.left > Box.right) return RECT{};
+  return Box;
+}
+
+COLORREF Nearest(TColor Color) {
+  TWindowDC DC;
+  return GetNearestColor(DC.Get(), ColorToRGB(Color));
+}
+
+}  // namespace
+
+TEST(DBGridPaint, DataCellColoursFollowFocusSelectionAndTheStyle) {
+  TDBGridKsStyle* Style = DefaultDBGridKsStyle();
+  const COLORREF Window = ColorToRGB(clWindow);
+  struct {
+    const char* Name;
+    int ScreenColors;  // the style's view of the display
+    bool WithStyle, Focused, SelectSecondRow;
+    int DataRow, DataCol;
+    COLORREF Background;
+  } Cases[] = {
+      {"selected, focused, true colour: mixed", -1, true, true, true, 1, 1,
+       Nearest(MixColor(clWindow, clHighlight, true))},
+      {"selected, focused, 256 colours: plain highlight", 256, true, true, true, 1, 1,
+       ColorToRGB(clHighlight)},
+      {"selected, unfocused, true colour: mixed with the shadow", -1, true, false, true, 1, 1,
+       Nearest(MixColor(clWindow, clBtnShadow, false))},
+      {"selected, unfocused, 256 colours: button face", 256, true, false, true, 1, 1,
+       ColorToRGB(clBtnFace)},
+      {"selected, focused, no style: plain highlight", -1, false, true, true, 1, 1,
+       ColorToRGB(clHighlight)},
+      {"current row without a selection: its other cells", -1, true, true, false, 0, 1,
+       Nearest(MixColor(clWindow, clHighlight, true))},
+      {"current row without a selection: not the current cell", -1, true, true, false, 0, 0,
+       Window},
+      {"another row without a selection", -1, true, true, false, 1, 1, Window},
+  };
+  int SavedColors = Style->ScreenColors;
+  for (auto& C : Cases) {
+    TForm5 F(5);
+    F.Show();
+    Style->ScreenColors = C.ScreenColors;
+    if (!C.WithStyle) {
+      // Without any style the grid decides itself.
+      SetDefaultDBGridKsStyle(nullptr);
+      F.Grid->SetStyle(nullptr);
+      SetDefaultDBGridKsStyle(Style);
+    }
+    if (C.SelectSecondRow) {
+      F.Data.Next();
+      F.Grid->SelectedRows()->SetCurrentRowSelected(true);
+      F.Data.First();
+    }
+    if (!C.Focused) SetFocus(nullptr);
+    TDibDC Dib(60, 18);
+    DrawInto(F.Grid, Dib, F.Grid->DataToRawColumn(C.DataCol), F.Grid->TitleOffset() + C.DataRow);
+    EXPECT_EQ(Dib.Pixel(5, 1), C.Background) << C.Name;
+  }
+  Style->ScreenColors = SavedColors;
+}
+
+TEST(DBGridPaint, ACheckBoxTakesTheSystemSizeOrTheWholeSmallerCell) {
+  TForm5 F(5);
+  F.Form->Show();
+  TColumnKs* Qty = F.Grid->Columns()->Items(3);
+  Qty->SetCheckboxes(true);
+  Qty->KeyList()->Add("10");  // checked: the first record
+  Qty->KeyList()->Add("20");  // unchecked: the second
+  F.Grid->SetOptionsKs(F.Grid->OptionsKs() - TDBGridKsOptions{dghData3D});
+  SIZE Box = CheckBoxGlyphSize;
+  struct {
+    int Width, Height;
+  } Cells[] = {{Box.cx + 20, Box.cy + 6}, {Box.cx - 4, Box.cy - 3}};
+  for (auto& Cell : Cells) {
+    TDibDC Actual(Cell.Width, Cell.Height), Expected(Cell.Width, Cell.Height, ColorToRGB(clWindow));
+    DrawInto(F.Grid, Actual, F.Grid->DataToRawColumn(3), F.Grid->TitleOffset() + 1);
+    RECT Whole{0, 0, Cell.Width, Cell.Height};
+    PaintButtonControlKs(Expected.DC(), FitRectToMaxSize(Whole, 2, 1), clWindow, cbUnchecked, true,
+                         false, false, 0, bcsCheckboxKs);
+    EXPECT_TRUE(Actual.SameAs(Expected)) << Cell.Width << "x" << Cell.Height << ": unchecked";
+  }
+  // The first row is current: highlighted, so only ask that a checked box differs.
+  TDibDC Checked(Box.cx + 20, Box.cy + 6), Unchecked(Box.cx + 20, Box.cy + 6);
+  F.Grid->SetOptionsKs(F.Grid->OptionsKs() - TDBGridKsOptions{dghRowHighlight});
+  DrawInto(F.Grid, Checked, F.Grid->DataToRawColumn(3), F.Grid->TitleOffset());
+  DrawInto(F.Grid, Unchecked, F.Grid->DataToRawColumn(3), F.Grid->TitleOffset() + 1);
+  EXPECT_FALSE(Checked.SameAs(Unchecked));
+}
+
+TEST(DBGridPaint, AnImageColumnShowsTheImageOfTheValueCentred) {
+  TForm5 F(5);
+  F.Form->Show();
+  TImageList Images(nullptr, 8, 8);
+  for (uint32_t Colour : {0xFF0000u, 0x00FF00u, 0x0000FFu}) {  // red, green, blue
+    std::vector<uint32_t> Pixels(8 * 8, Colour);
+    TBitmap Bitmap;
+    Bitmap.SetHandle(CreateBitmap(8, 8, 1, 32, Pixels.data()));
+    Images.AddMasked(&Bitmap, clFuchsia);
+  }
+  TColumnKs* Id = F.Grid->Columns()->Items(0);
+  Id->SetImageList(&Images);
+  // Id 2 on the second row: the third image, centred.
+  TDibDC Dib(40, 20);
+  DrawInto(F.Grid, Dib, F.Grid->DataToRawColumn(0), F.Grid->TitleOffset() + 1);
+  RECT Blue = InkBox(Dib, RECT{0, 0, 40, 20}, RGB(0, 0, 255));
+  EXPECT_EQ(Blue.left, 16);
+  EXPECT_EQ(Blue.top, 6);
+  EXPECT_EQ(Blue.right - Blue.left, 8);
+  EXPECT_EQ(Dib.Count(RECT{0, 0, 40, 20}, RGB(255, 0, 0)), 0);
+  Id->SetShowImageAndText(true);
+  DrawInto(F.Grid, Dib, F.Grid->DataToRawColumn(0), F.Grid->TitleOffset() + 1);
+  Blue = InkBox(Dib, RECT{0, 0, 40, 20}, RGB(0, 0, 255));
+  EXPECT_EQ(Blue.left, 2) << "centred in the image's part at the left";
+  EXPECT_GT(Dib.Count(RECT{13, 0, 40, 20}, RGB(0, 0, 0)), 0) << "the text after it";
+}
+
+TEST(DBGridPaint, SortMarkersAndIndexesStandAtTheTitlesRight) {
+  TForm5 F(5);
+  F.Form->Show();
+  F.Grid->SetOptionsKs(F.Grid->OptionsKs() - TDBGridKsOptions{dghFixed3D});
+  TImageList* Markers = DBGridKsUnit.SortMarkerImages;
+  const int H = 20, MarkerY = (H - Markers->Height()) / 2;
+  TColumnKs* Name = F.Grid->Columns()->Items(1);
+  TColumnKs* Price = F.Grid->Columns()->Items(2);
+  for (TColumnKs* Column : {Name, Price}) Column->Title()->SetCaption(" ");
+  auto IndexWidth = [](const char* Text) {
+    TWindowDC DC;
+    TSelectObject Font(DC.Get(), DBGridKsUnit.SmallTitleFont->Handle());
+    SIZE Extent{};
+    GetTextExtentPoint32A(DC.Get(), Text, 1, &Extent);
+    return static_cast<int>(Extent.cx);
+  };
+  struct {
+    const char* Name;
+    bool SecondMarked;
+    int Width;
+    bool Marker, Index;
+  } Cases[] = {
+      {"one marked column: the marker alone", false, 80, true, false},
+      {"two marked columns: the marker and the index", true, 80, true, true},
+      {"too narrow for both: the index stays, the marker goes", true, 18, false, true},
+  };
+  for (auto& C : Cases) {
+    Name->Title()->SetSortMarker(smDownKs);
+    if (C.SecondMarked) Price->Title()->SetSortMarker(smUpKs);
+    Name->SetWidth(C.Width);
+    int IW = C.Index ? IndexWidth("1") : 0;
+    TDibDC Actual(C.Width, H), Expected(C.Width, H, ColorToRGB(F.Grid->FixedColor()));
+    DrawInto(F.Grid, Actual, F.Grid->DataToRawColumn(1), 0, {gdFixed});
+    TCanvas Canvas;
+    Canvas.SetHandle(Expected.DC());
+    if (C.Marker) Markers->Draw(&Canvas, C.Width - Markers->Width() - 2 - IW, MarkerY, 0);
+    if (C.Index) {
+      Canvas.Font()->Assign(DBGridKsUnit.SmallTitleFont);
+      Canvas.Brush()->SetColor(F.Grid->FixedColor());
+      Canvas.TextOut(C.Width - IW - 2, MarkerY - 1, "1");
+    }
+    Canvas.SetHandle(nullptr);
+    EXPECT_TRUE(Actual.SameAs(Expected)) << C.Name;
+    Price->Title()->SetSortMarker(smNoneKs);
+    Name->Title()->SetSortMarker(smNoneKs);
+  }
+}
+
+TEST(DBGridPaint, APressedTitleShiftsItsCaption) {
+  const COLORREF Ink = ColorToRGB(clBtnText);
+  struct {
+    const char* Name;
+    bool MultiTitle;
+    int DX, DY;
+  } Cases[] = {{"one line", false, 1, 1}, {"multi-level", true, 2, -1}};
+  for (auto& C : Cases) {
+    TForm5 F(5);
+    F.Form->Show();
+    F.Grid->SetUseMultiTitle(C.MultiTitle);
+    int Col = F.Grid->DataToRawColumn(1);
+    RECT Cell = F.Grid->CellRect(Col, 0);
+    TDibDC Up(Cell.right - Cell.left, Cell.bottom - Cell.top), Down(Up.Width(), Up.Height());
+    DrawInto(F.Grid, Up, Col, 0, {gdFixed});
+    F.Grid->TrackedTitleCol = Col;
+    F.Grid->TitleButtonDown = true;
+    DrawInto(F.Grid, Down, Col, 0, {gdFixed});
+    RECT Inside{2, 2, Up.Width() - 2, Up.Height() - 2};
+    RECT A = InkBox(Up, Inside, Ink), B = InkBox(Down, Inside, Ink);
+    ASSERT_LT(A.left, A.right) << C.Name;
+    EXPECT_EQ(B.left - A.left, C.DX) << C.Name;
+    if (C.DY >= 0) {
+      EXPECT_EQ(B.top - A.top, C.DY) << C.Name;
+    }
+  }
+}
+
+TEST(DBGridPaint, AParentCaptionIsCentredOverItsColumnsInSlices) {
+  TForm5 F(5);
+  F.Grid->Columns()->Items(1)->Title()->SetCaption("Goods of the shop|Name");
+  F.Grid->Columns()->Items(2)->Title()->SetCaption("Goods of the shop|Price");
+  F.Grid->SetUseMultiTitle(true);
+  F.Form->Show();
+  TDibDC Dib(F.Grid->ClientWidth(), F.Grid->ClientHeight());
+  PrintClient(F.Grid->Handle(), Dib);
+  RECT Name = F.Grid->CellRect(F.Grid->DataToRawColumn(1), 0);
+  RECT Price = F.Grid->CellRect(F.Grid->DataToRawColumn(2), 0);
+  // The parent's band: the upper half of the title row.
+  RECT Band{Name.left + 3, Name.top + 3, Price.right - 3, (Name.top + Name.bottom) / 2};
+  RECT Ink = InkBox(Dib, Band, ColorToRGB(clBtnText));
+  ASSERT_LT(Ink.left, Ink.right);
+  EXPECT_LT(Ink.left, Name.right) << "starts in the first cell";
+  EXPECT_GT(Ink.right, Price.left) << "ends in the second";
+  int Centre = (Name.left + Price.right) / 2;
+  EXPECT_NEAR((Ink.left + Ink.right) / 2, Centre, 3);
+}
+
+TEST(DBGridPaint, FooterTextsBySumCountFieldAndFixedText) {
+  TForm5 F(5);
+  F.Form->Show();
+  F.Grid->SetFooterRowCount(1);
+  F.Grid->SumList()->SetActive(true);
+  TColumnKs* Qty = F.Grid->Columns()->Items(3);
+  TColumnKs* Price = F.Grid->Columns()->Items(2);
+  TColumnKs* Name = F.Grid->Columns()->Items(1);
+  TColumnKs* Id = F.Grid->Columns()->Items(0);
+  Qty->Footer()->SetValueType(fvtSum);
+  Price->Footer()->SetValueType(fvtSum);
+  Id->Footer()->SetValueType(fvtCount);
+  Name->Footer()->SetValueType(fvtFieldValue);
+  Name->Footer()->SetFieldName("Name");
+  auto Text = [&](TColumnKs* Column) {
+    AnsiString Result;
+    F.Grid->FooterValueText(0, Column, Result);
+    return Result;
+  };
+  AnsiString Comma(1, FormatSettings.DecimalSeparator);
+  EXPECT_EQ(Text(Qty), "150") << "10 + 20 + 30 + 40 + 50, an integer field";
+  Qty->Footer()->SetDisplayFormat("0.00");
+  EXPECT_EQ(Text(Qty), "150" + Comma + "00");
+  EXPECT_EQ(Text(Price), FloatToStr(22.5));
+  EXPECT_EQ(Text(Id), "5") << "a count as an integer";
+  EXPECT_EQ(Text(Name), "item1");
+  Name->Footer()->SetValueType(fvtStaticText);
+  Name->Footer()->SetValue("Итого");
+  EXPECT_EQ(Text(Name), "Итого");
+  Name->Footer()->SetValueType(fvtNon);
+  EXPECT_EQ(Text(Name), "");
+}
+
+TEST(DBGridPaint, ALevelRowOverAPlainDataSourceShowsOnlyItsBackground) {
+  TForm5 F(5);
+  F.Grid->LevelRows = 1;
+  F.Grid->LayoutChanged();
+  F.Form->Show();
+  ASSERT_EQ(F.Grid->TitleOffset(), 2);
+  F.Grid->Columns()->Items(1)->Title()->SetColor(clAqua);
+  F.Grid->SetOptionsKs(F.Grid->OptionsKs() - TDBGridKsOptions{dghFixed3D});
+  TDibDC Data(60, 18), Indicator(12, 18);
+  DrawInto(F.Grid, Data, F.Grid->DataToRawColumn(1), 1, {gdFixed});
+  DrawInto(F.Grid, Indicator, 0, 1, {gdFixed});
+  EXPECT_EQ(Data.Count(RECT{0, 0, 60, 18}, RGB(0, 255, 255)), 60 * 18);
+  EXPECT_EQ(Indicator.Count(RECT{0, 0, 12, 18}, ColorToRGB(F.Grid->FixedColor())), 12 * 18);
+}
+
+TEST(DBGridPaint, GridLinesTakeTheFlatAndSilverColours) {
+  struct {
+    bool Flat;
+    TColor Color;
+    COLORREF FixedLine, DataLine;
+  } Cases[] = {
+      {false, clWindow, RGB(0, 0, 0), RGB(0xC0, 0xC0, 0xC0)},
+      {true, clWindow, ColorToRGB(clBtnShadow), RGB(0xC0, 0xC0, 0xC0)},
+      {false, clSilver, RGB(0, 0, 0), RGB(0x80, 0x80, 0x80)},
+  };
+  for (auto& C : Cases) {
+    TForm5 F(5);
+    F.Grid->SetFlat(C.Flat);
+    F.Grid->SetColor(C.Color);
+    F.Form->Show();
+    TDibDC Dib(F.Grid->ClientWidth(), F.Grid->ClientHeight());
+    PrintClient(F.Grid->Handle(), Dib);
+    RECT Indicator = F.Grid->CellRect(0, F.Grid->TitleOffset() + 2);
+    RECT Data = F.Grid->CellRect(2, F.Grid->TitleOffset() + 2);
+    EXPECT_EQ(Dib.Pixel(Indicator.right, Indicator.top + 5), C.FixedLine) << C.Flat;
+    EXPECT_EQ(Dib.Pixel(Data.right, Data.top + 5), C.DataLine) << C.Flat;
+    EXPECT_EQ(Dib.Pixel(Data.left + 5, Data.bottom), C.DataLine) << C.Flat;
+  }
+}
+
+TEST(DBGridPaint, ARightToLeftGridPaintsItsIndicatorAtTheRight) {
+  TForm5 F(5);
+  F.Grid->SetBiDiMode(bdRightToLeft);
+  F.Form->Show();
+  TDibDC Dib(F.Grid->ClientWidth(), F.Grid->ClientHeight());
+  PrintClient(F.Grid->Handle(), Dib);
+  RECT Indicator = F.Grid->CellRect(0, F.Grid->TitleOffset() + 1);
+  int Width = Indicator.right - Indicator.left, Y = Indicator.top + 2;
+  COLORREF Face = ColorToRGB(F.Grid->FixedColor());
+  int Right = Dib.Width() - 1 - Indicator.left - Width / 2;
+  EXPECT_EQ(Dib.Pixel(Right, Y), Face) << "mirrored: the indicator at the right";
+  EXPECT_NE(Dib.Pixel(Indicator.left + Width / 2, Y), Face);
+}
