@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "RecordMarker.h"
+#include "SDataSource.h"
 #include "forms/Forms.h"
 
 std::function<uint32_t()> LookupGridTickCount = [] { return static_cast<uint32_t>(GetTickCount()); };
@@ -1009,8 +1011,30 @@ void TPopupDataGridKs::KeyValueChanged() {
   if (FUserAction && OnUserKeyValueChange) OnUserKeyValueChange(this);
 }
 
+TMemRecordMarker* TPopupDataGridKs::Marker() const {
+  auto* Source = dynamic_cast<TSDataSource*>(ListSource());
+  return FMarkRecordsMode && Source ? Source->Marker() : nullptr;
+}
+
+void TPopupDataGridKs::ToggleMarkAndShow() {
+  TMemRecordMarker* M = Marker();
+  M->ToggleMark();
+  if (auto* Editor = dynamic_cast<TWinControl*>(Owner()); Editor && ListField())
+    Editor->SetText(M->GetMarkedValues(ListField()->FieldName()));
+  Invalidate();
+}
+
 void TPopupDataGridKs::KeyDown(uint16_t& Key, TShiftState Shift) {
   TFlagScope User(FUserAction);
+  if (TMemRecordMarker* M = ListActive() ? Marker() : nullptr) {
+    if (Key == VK_SPACE) {
+      ToggleMarkAndShow();
+      Key = 0;
+      return;
+    }
+    // Enter takes the current record when nothing is marked yet.
+    if (Key == VK_RETURN && M->IsEmpty()) ToggleMarkAndShow();
+  }
   TDBLookupGridKs::KeyDown(Key, Shift);
 }
 

@@ -13,6 +13,7 @@
 #include "COMPONENTS/kslib/PopupCtrlsKs.h"
 
 class TDBLookupGridKs;
+class TMemRecordMarker;
 
 // The link to the edited record.
 class TLookupGridDataLinkKs : public TDataLink {
@@ -222,6 +223,10 @@ class TPopupDataGridKs : public TDBLookupGridKs {
   explicit TPopupDataGridKs(TComponent* AOwner);
   TSizeGripKs* SizeGrip() const { return FSizeGrip; }
   bool CanFocus() override { return false; }
+  // The space bar (and Enter on no marks) marks records of a list whose
+  // source keeps a record marker; the owner editor shows the marked texts.
+  bool MarkRecordsMode() const { return FMarkRecordsMode; }
+  void SetMarkRecordsMode(bool Value) { FMarkRecordsMode = Value; }
   void KeyValueChanged() override;
   void WndProc(TMessage& Message) override;
   // Shown at the screen point without activation.
@@ -240,6 +245,9 @@ class TPopupDataGridKs : public TDBLookupGridKs {
   void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
 
  private:
+  // The list source's marker in marking mode, else null.
+  TMemRecordMarker* Marker() const;
+  void ToggleMarkAndShow();
   TSizeGripKs* FSizeGrip;
-  bool FUserAction = false;
+  bool FUserAction = false, FMarkRecordsMode = false;
 };

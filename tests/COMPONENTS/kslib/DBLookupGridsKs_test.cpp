@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include "EditorForm.h"
+#include "RecordMarker.h"
+#include "SDataSource.h"
 #include "GridForm.h"
 #include "zynMemTable.h"
 
@@ -478,6 +480,46 @@ TEST(DBLookupGrid, ThePopupUnderAnEditNeverTakesTheFocus) {
   EXPECT_EQ(Accepted, 1);
   EXPECT_EQ(Refused, 0);
   EXPECT_GE(UserChanges, 1);
+  delete Popup;
+}
+
+TEST(DBLookupGrid, ThePopupMarksRecordsWithTheSpaceBarAndEnter) {
+  TLookupForm Data;
+  TSDataSource Source(nullptr);
+  Source.SetDataSet(&Data.Cities);
+  Source.SetMarker(new TMemRecordMarker);
+  TEditorForm<TEdit> F;
+  F.Show();
+  auto* Popup = new TPopupDataGridKs(F.Edit);
+  Popup->SetListSource(&Source);
+  Popup->SetKeyFieldNames("Code");
+  Popup->SetListFieldNames("Name");
+  Popup->SetBounds(0, 0, 200, 120);
+  Popup->SetMarkRecordsMode(true);
+  Popup->ShowAt(DropDownUnderControl(F.Edit, Popup, daLeft));
+  Popup->SetKeyValue(10);
+  // The editor hands its keys to the popup.
+  auto Key = [&](WORD Code) {
+    PostMessageA(Popup->Handle(), WM_KEYDOWN, Code, 0);
+    PumpFor(30);
+  };
+  Key(VK_RETURN);
+  EXPECT_EQ(F.Edit->Text(), AnsiString("Москва")) << "Enter on no marks takes the current one";
+  Key(VK_DOWN);
+  Key(VK_SPACE);
+  Key(VK_DOWN);
+  Key(VK_DOWN);
+  Key(VK_SPACE);
+  EXPECT_EQ(F.Edit->Text(), AnsiString("Москва,Мурманск,Тула"));
+  Key(VK_RETURN);
+  EXPECT_EQ(F.Edit->Text(), AnsiString("Москва,Мурманск,Тула")) << "Enter marks nothing more";
+  Key(VK_SPACE);
+  EXPECT_EQ(F.Edit->Text(), AnsiString("Москва,Мурманск")) << "the space bar unmarks";
+  EXPECT_EQ(GetFocus(), F.Edit->Handle());
+
+  Popup->SetMarkRecordsMode(false);
+  Key(VK_SPACE);
+  EXPECT_EQ(F.Edit->Text(), AnsiString("Москва,Мурманск")) << "marking is off";
   delete Popup;
 }
 
