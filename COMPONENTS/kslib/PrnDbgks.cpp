@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "COMPONENTS/kslib/PrnDbgksRows.h"
+#include "COMPONENTS/kslib/PrnDgDlg.h"
 #include "forms/Forms.h"
 #include "forms/Metafiles.h"
 
@@ -371,6 +372,41 @@ void TPrintDBGridKs::SetUnits(TMeasureUnits Value) {
   FPage->SetTopMargin(ConvertMargin(FPage->TopMargin(), Value));
   FPage->SetRightMargin(ConvertMargin(FPage->RightMargin(), Value));
   FPage->SetBottomMargin(ConvertMargin(FPage->BottomMargin(), Value));
+}
+
+bool TPrintDBGridKs::ShowPageSetupDialog() {
+  TfPrnDBGridKsSetupDialog* Dialog = PrnDBGridKsSetupDialog();
+  const std::vector<TEdit*> Edits = Dialog->MarginEdits();
+  using TMarginGetter = Currency (TPageParams::*)() const;
+  using TMarginSetter = void (TPageParams::*)(Currency);
+  const TMarginGetter Getters[] = {&TPageParams::TopMargin, &TPageParams::BottomMargin,
+                                   &TPageParams::LeftMargin, &TPageParams::RightMargin};
+  const TMarginSetter Setters[] = {&TPageParams::SetTopMargin, &TPageParams::SetBottomMargin,
+                                   &TPageParams::SetLeftMargin, &TPageParams::SetRightMargin};
+  for (size_t I = 0; I < Edits.size(); ++I)
+    Edits[I]->SetText(FloatToStr((FPage.get()->*Getters[I])().ToDouble()));
+  Dialog->cbFitWidthToPage->SetChecked(FOptions.Contains(pghFitGridToPageWidth));
+  Dialog->SetFitingType(FOptions.Contains(pghFitingByColWidths) ? 1 : 0);
+  Dialog->cbOptimalColWidths->SetChecked(FOptions.Contains(pghOptimalColWidths));
+  Dialog->cbAutoStretch->SetChecked(FOptions.Contains(pghRowAutoStretch));
+  Dialog->cbColored->SetChecked(FOptions.Contains(pghColored));
+  Dialog->ePrintFont->SetText(FPrintFontName);
+  if (Dialog->ShowModal() != mrOk) return false;
+  for (size_t I = 0; I < Edits.size(); ++I)
+    (FPage.get()->*Setters[I])(TfPrnDBGridKsSetupDialog::MarginOf(Edits[I]));
+  auto SetOption = [this](TPrintDBGridKsOption Option, bool On) {
+    if (On)
+      FOptions.Include(Option);
+    else
+      FOptions.Exclude(Option);
+  };
+  SetOption(pghFitGridToPageWidth, Dialog->cbFitWidthToPage->Checked());
+  FPrintFontName = Dialog->ePrintFont->Text();
+  SetOption(pghRowAutoStretch, Dialog->cbAutoStretch->Checked());
+  SetOption(pghColored, Dialog->cbColored->Checked());
+  SetOption(pghFitingByColWidths, Dialog->FitingType() == 1);
+  SetOption(pghOptimalColWidths, Dialog->cbOptimalColWidths->Checked());
+  return true;
 }
 
 void TPrintDBGridKs::Print() { PrintTo(DefaultVirtualPrinter()); }

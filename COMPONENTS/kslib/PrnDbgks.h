@@ -45,6 +45,10 @@ class TPrintDBGridKs : public TComponent {
   // during each print run and put back afterwards.
   void SetSubstitutes(const std::vector<AnsiString>& Pairs) { FSubstitutes.Set(Pairs); }
 
+  // The page-setup dialog over Page, Options and PrintFontName; true, with
+  // the values taken, when confirmed.
+  bool ShowPageSetupDialog();
+
   // Prints on paper.
   void Print();
   // Nothing at all without a grid over an open dataset. Whatever fails, the

@@ -24,6 +24,11 @@ enum class TPromptKind {
   Login,  // Text: the instruction; Value: the user name; Options: {the password}; Result: 1
           // confirmed, 0 cancelled; the answer's Value, Options and Flags: the user name, {the
           // password}, 1 to remember them
+  ChooseFont,    // Value: the face name; Result: 1 chosen, 0 cancelled
+  PrinterSetup,  // Text: the printer's name; Result: 1 confirmed (the process printer then
+                 // holds the choice), 0 cancelled
+  PrintPages,    // Default: the last page; Result: 1 printing, 0 cancelled; the answer's
+                 // Options: {first page, last page}
 };
 
 struct TPrompt {
