@@ -323,8 +323,7 @@ bool TCustomDBGridKs::DrawFillerCell(int ACol, int ARow, const RECT& Cell,
   int AreaCol, AreaRow;
   int Kind = GetCellType(ACol, ARow, AreaCol, AreaRow);
   bool Highlighted = CellInSelection(ACol, ARow, RawToDataColumn(ACol), "");
-  TColor Background = Canvas()->Brush()->Color();
-  if (ACol < FIndicatorOffset || ARow < FTitleOffset) Background = FixedColor();
+  TColor Background = AState.Contains(gdFixed) ? FixedColor() : Color();
   GetStyleCellColors(ACol, ARow, AreaCol, AreaRow, Kind, AState, Highlighted, Background,
                      Canvas()->Font());
   Canvas()->Brush()->SetColor(Background);

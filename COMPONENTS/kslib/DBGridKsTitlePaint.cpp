@@ -21,6 +21,8 @@ bool TCustomDBGridKs::DrawTitleCell(TColumnKs* Column, int ACol, const RECT& Cel
     Caption = Leaf->Text;
     TextRect.top = TextRect.bottom - Leaf->Height + 3;
   }
+  // The leaf's own part; the parents' captions stand above it.
+  int CaptionTop = TextRect.top;
   bool TitleImage = FTitleImages && Title->ImageIndex() != -1;
   int ImageWidth = TitleImage ? FTitleImages->Width() : 0;
   if (TitleImage) Caption.clear();
@@ -64,7 +66,7 @@ bool TCustomDBGridKs::DrawTitleCell(TColumnKs* Column, int ACol, const RECT& Cel
   if (Marker != smNoneKs) {
     TImageList* Images = DBGridKsUnit.SortMarkerImages;
     int X = Cell.right - Images->Width() - 2 - IndexWidth + Offset;
-    int Y = (Cell.top + Cell.bottom - Images->Height()) / 2 + Offset;
+    int Y = (CaptionTop + Cell.bottom - Images->Height()) / 2 + Offset;
     if (DrawMarker) Images->Draw(C, X, Y, Marker == smDownKs ? 0 : 1);
     if (DrawIndex) {
       C->Font()->Assign(DBGridKsUnit.SmallTitleFont);

@@ -1,0 +1,91 @@
+// Pictures of the test grid for a person to look at: multi-level titles,
+// sort markers with indexes, a selection, check boxes, images and footers
+// with sums, left in grid.bmp and grid-flat.bmp. The test asks only that
+// they were drawn.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <set>
+#include <vector>
+
+#include "GridForm.h"
+
+namespace {
+
+const auto* const GridUnit = ::testing::AddGlobalTestEnvironment(new TGridUnitEnvironment);
+
+// Three coloured squares with a dark frame.
+void AddSquares(TImageList& Images) {
+  for (uint32_t Colour : {0xE04040u, 0x40A040u, 0x4040E0u}) {
+    std::vector<uint32_t> Pixels(16 * 16, Colour);
+    for (int I = 0; I < 16; ++I)
+      Pixels[I] = Pixels[15 * 16 + I] = Pixels[I * 16] = Pixels[I * 16 + 15] = 0x202020;
+    TBitmap Bitmap;
+    Bitmap.SetHandle(CreateBitmap(16, 16, 1, 32, Pixels.data()));
+    Images.AddMasked(&Bitmap, clFuchsia);
+  }
+}
+
+void DressUp(TGridForm<>& F, TImageList& Images) {
+  TDBGridKs* Grid = F.Grid;
+  F.Form->SetBounds(40, 40, 560, 360);
+  Grid->SetBounds(5, 5, 540, 320);
+  Grid->SetOptionsKs(Grid->OptionsKs() + TDBGridKsOptions{dghFooter3D});
+  TDBGridColumnsKs* Columns = Grid->Columns();
+  Columns->Items(0)->Title()->SetCaption("Goods|Kind");
+  Columns->Items(1)->Title()->SetCaption("Goods|Name");
+  Columns->Items(2)->Title()->SetCaption("Money|Price");
+  Columns->Items(3)->Title()->SetCaption("Money|In stock");
+  Columns->Items(0)->SetImageList(&Images);
+  Columns->Items(0)->OnGetCellParams = [](TColumnKs*, bool, TColCellParamsKs* Params) {
+    Params->ImageIndex = std::atoi(Params->Text.c_str()) % 3;
+  };
+  Columns->Items(3)->SetCheckboxes(true);
+  Columns->Items(3)->KeyList()->Add("10;30;50;70;90");
+  Columns->Items(3)->KeyList()->Add("20;40;60;80;100");
+  Grid->SetUseMultiTitle(true);
+  Grid->SetFooterRowCount(2);
+  Grid->SumList()->SetActive(true);
+  // Two footer rows: a count and a text under the names, a sum and an
+  // average under the prices; the single footer of the stock in both.
+  TColumnFootersKs* Names = Columns->Items(1)->Footers();
+  Names->Add()->SetValueType(fvtCount);
+  Names->Add()->SetValueType(fvtStaticText);
+  Names->Items(1)->SetValue("Total");
+  TColumnFootersKs* Prices = Columns->Items(2)->Footers();
+  Prices->Add()->SetValueType(fvtSum);
+  Prices->Items(0)->SetDisplayFormat("0.00");
+  Prices->Add()->SetValueType(fvtAvg);
+  Columns->Items(3)->Footer()->SetValueType(fvtSum);
+  Columns->Items(1)->Title()->SetSortMarker(smDownKs);
+  Columns->Items(2)->Title()->SetSortMarker(smUpKs);
+  for (int I = 0; I < 3; ++I) {
+    F.Data.Next();
+    Grid->SelectedRows()->SetCurrentRowSelected(true);
+  }
+  F.Data.First();
+}
+
+void ExpectDrawn(const TPicture32& Picture) {
+  ASSERT_GT(Picture.Width, 500);
+  std::set<uint32_t> Colours;
+  for (uint32_t Pixel : Picture.Pixels) Colours.insert(Pixel & 0xFFFFFF);
+  EXPECT_GE(Colours.size(), 8u) << "text, lines, highlight, images and check boxes";
+}
+
+}  // namespace
+
+TEST(GridScreenshot, TheDressedGridIsDrawn) {
+  for (bool Flat : {false, true}) {
+    TGridForm<> F(20);
+    TImageList Images(nullptr, 16, 16);
+    AddSquares(Images);
+    DressUp(F, Images);
+    F.Grid->SetFlat(Flat);
+    F.Show();
+    PumpFor(200);
+    TPicture32 Picture = Capture(F.Form->Handle());
+    SaveBmp(Picture, Flat ? "grid-flat.bmp" : "grid.bmp");
+    ExpectDrawn(Picture);
+  }
+}
