@@ -947,18 +947,28 @@ void TDBLookupGridKs::WndProc(TMessage& Message) {
 
 // --- painting
 
-void TDBLookupGridKs::GetCellParams(TColumnKs* Column, TFont* AFont, TColor& Background,
-                                   TGridDrawState State) {
-  TCustomDBGridKs::GetCellParams(Column, AFont, Background, State);
-  if (FKeyValue.IsNull() || !FListActive) return;
-  if (!VarEqualsKs(ListDataSet()->FieldValues(FKeyFieldNames), FKeyValue)) return;
+bool TDBLookupGridKs::GetCellHighlight(int, int, const AnsiString&, TGridDrawState,
+                                       TColor& Background, TFont* AFont) {
+  // The key's row, not the focus, is what the list highlights; the painted
+  // record is the active one.
+  if (FKeyValue.IsNull() || !FListActive || !ListDataSet()->Active()) return false;
+  if (!VarEqualsKs(ListDataSet()->FieldValues(FKeyFieldNames), FKeyValue)) return false;
   Background = clHighlight;
   AFont->SetColor(clHighlightText);
+  return true;
 }
 
-void TDBLookupGridKs::DrawCell(int ACol, int ARow, const RECT& ARect, TGridDrawState AState) {
-  if (ARow != SpecGridRow() || ARect.right <= ARect.left) {
-    TCustomDBGridKs::DrawCell(ACol, ARow, ARect, AState);
+bool TDBLookupGridKs::CellHas3DFrame(int ACol, int ARow, TGridDrawState State, const RECT& Rect) {
+  if (FSpecRow->Visible() && ARow == TitleOffset() - 1) return false;
+  return TCustomDBGridKs::CellHas3DFrame(ACol, ARow, State, Rect);
+}
+
+void TDBLookupGridKs::DrawExtraTitleCell(int ACol, int ARow, bool& Highlighted,
+                                         TGridDrawState State, const RECT& Rect, int CellKind,
+                                         int AreaRow, int AreaCol) {
+  if (ARow != SpecGridRow()) {
+    TCustomDBGridKs::DrawExtraTitleCell(ACol, ARow, Highlighted, State, Rect, CellKind, AreaRow,
+                                        AreaCol);
     return;
   }
   int DataCol = RawToDataColumn(ACol);
@@ -969,12 +979,13 @@ void TDBLookupGridKs::DrawCell(int ACol, int ARow, const RECT& ARect, TGridDrawS
   TGridColumnSpecCellKs* Cell = Column ? Column->SpecCell() : nullptr;
   C->Font()->Assign(Cell ? Cell->Font() : FSpecRow->Font());
   C->Brush()->SetColor(Cell ? Cell->Color() : FSpecRow->Color());
+  Highlighted = FSpecRowSelected;
   if (FSpecRowSelected) {
     C->Brush()->SetColor(clHighlight);
     C->Font()->SetColor(clHighlightText);
   }
   TAlignment Alignment = Column ? Column->Alignment() : taLeftJustify;
-  WriteCellTextEx(ARect, true, 2, 1, Cell ? Cell->Text() : AnsiString(), Alignment, tlTop, false,
+  WriteCellTextEx(Rect, true, 2, 1, Cell ? Cell->Text() : AnsiString(), Alignment, tlTop, false,
                   false, 0, 0);
   if (FSpecRowSelected && ACol == ColCount() - 1) {
     C->Font()->SetColor(clWindowText);

@@ -165,9 +165,11 @@ class TDBLookupGridKs : public TCustomDBGridKs {
   void AfterCreateWnd() override;
   std::unique_ptr<TDBGridColumnsKs> CreateColumns() override;
   std::unique_ptr<TColumnDefValuesKs> CreateColumnDefValues() override;
-  void DrawCell(int ACol, int ARow, const RECT& ARect, TGridDrawState AState) override;
-  void GetCellParams(TColumnKs* Column, TFont* AFont, TColor& Background,
-                     TGridDrawState State) override;
+  bool GetCellHighlight(int DataCol, int DataRow, const AnsiString& Text, TGridDrawState State,
+                        TColor& Background, TFont* AFont) override;
+  bool CellHas3DFrame(int ACol, int ARow, TGridDrawState State, const RECT& Rect) override;
+  void DrawExtraTitleCell(int ACol, int ARow, bool& Highlighted, TGridDrawState State,
+                          const RECT& Rect, int CellKind, int AreaRow, int AreaCol) override;
   void KeyDown(uint16_t& Key, TShiftState Shift) override;
   void KeyPress(char& Key) override;
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;

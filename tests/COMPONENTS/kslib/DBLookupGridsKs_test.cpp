@@ -430,8 +430,7 @@ TEST(DBLookupGrid, TheSelectedSpecialRowAndTheKeysRowAreDrawnHighlighted) {
   TLookupForm F;
   F.Grid->SpecRow()->SetCellsText("(все)");
   F.Grid->SpecRow()->SetVisible(true);
-  F.Show();
-  SetFocus(nullptr);  // as in a popup: the highlight is the key's, not the focus's
+  F.Show();  // focused: still the key's row is highlighted, not the current one
   COLORREF Highlight = ColorToRGB(clHighlight);
   auto HighlightIn = [&](int GridRow) {
     TDibDC Dib(F.Grid->ClientWidth(), F.Grid->ClientHeight());
