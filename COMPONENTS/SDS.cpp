@@ -63,6 +63,7 @@ TSDS::TSDS(TComponent* AOwner) : TzynCustomMemTable(AOwner) {
 TSDS::~TSDS() {
   try {
     SaveCache();
+    FLookupClone.reset();
     Close();
   } catch (const std::exception& e) {
     WriteLogLine("ERROR", PublicName(), e.what());
@@ -74,6 +75,23 @@ void TSDS::SaveCache() {
   if (FMasterDataset || !FOptions.Contains(dsoLocalCachData) || FCacheFileName.empty() || !FDataLoaded) return;
   if (!IsDataModified() && FileExists(FCacheFileName)) return;
   TCacheManager::SaveReplacing(FCacheFileName, [this](const AnsiString& FileName) { SaveToBinaryFile(FileName); });
+}
+
+void TSDS::Loaded() {
+  TzynCustomMemTable::Loaded();
+  if (FOptions.Contains(dsoLookupClone) && !FMasterDataset) {
+    if (AttachMaxCount() == 1) SetAttachMaxCount(8);
+    FLookupClone = std::make_unique<TSDS>(nullptr);
+    FLookupClone->SetMasterDataset(this);
+    TSDSOptions options = FLookupClone->Options() - TSDSOptions{dsoLookupClone};
+    if (FindField("SYS$PID")) options = options + TSDSOptions{dsoLevels};
+    FLookupClone->SetOptions(options);
+  }
+  if (FMasterDataset) {
+    FTableName = FMasterDataset->TableName();
+    SetDatabase(FMasterDataset->Database());
+  }
+  if (FPublicName.empty()) FPublicName = Name();
 }
 
 void TSDS::SetMasterDataset(TSDS* Value) {

@@ -124,6 +124,9 @@ class TSDS : public TzynCustomMemTable {
   // setting it closes this dataset, null detaches.
   TSDS* MasterDataset() const { return FMasterDataset; }
   void SetMasterDataset(TSDS* Value);
+  // With dsoLookupClone: a second dataset sharing this one's records, made
+  // when the component has been read.
+  TSDS* LookupClone() const { return FLookupClone.get(); }
 
   const AnsiString& TableName() const { return FTableName; }
   // Another table closes a loaded dataset and forgets its structure.
@@ -263,7 +266,6 @@ class TSDS : public TzynCustomMemTable {
   // KeyFields; other names are built from the server index of that name.
   void SetIndexName(const AnsiString& Value) override;
   void GetIndexFieldList(std::vector<TField*>& List) const;
-  TSDS* LookupClone() const { return FLookupClone; }
   bool IsLookupClone() const { return FMasterDataset && FMasterDataset->LookupClone() == this; }
 
   // ---- Levels (SDSLevels.cpp): one level of the record tree at a time.
@@ -301,6 +303,9 @@ class TSDS : public TzynCustomMemTable {
   // Closing forgets the loaded state. Opening without a table and without a
   // command makes a plain memory table that never writes to a server.
   void SetActive(bool Value) override;
+  // After reading: the lookup clone; a dataset sharing another's records
+  // takes its table and database.
+  void Loaded() override;
 
  protected:
   void DoOnNewRecord() override;
@@ -376,7 +381,7 @@ class TSDS : public TzynCustomMemTable {
   std::vector<AnsiString> FServerIndexFields;
 
   TSDS* FMasterDataset = nullptr;
-  TSDS* FLookupClone = nullptr;
+  std::unique_ptr<TSDS> FLookupClone;
   std::unique_ptr<TLevelInfos> FLevelInfos;
   // The indexes built with the record filter, by name: they are rebuilt
   // from their definitions on every open.

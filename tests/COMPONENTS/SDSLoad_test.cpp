@@ -237,6 +237,37 @@ TEST(SDSLoad, AnAttachedDatasetSharesTheMastersRecordsAndStatements) {
   EXPECT_TRUE(clone.Locate("LINE_NO", 7, {}));
 }
 
+TEST(SDSDataset, AReadDatasetMakesItsLookupCloneAndASharingOneTakesItsMastersTable) {
+  TTestDatabase file("nocomment");
+  TSDSOnFile db(file);
+  for (const bool persistentParent : {false, true}) {
+    auto sds = db.Dataset("MASTER_T", {dsoLookupClone});
+    sds->SetName("Masters");
+    sds->SetAttachMaxCount(1);
+    if (persistentParent) {
+      sds->FieldDefs()->Add("SYS$PID", ftInteger);
+      sds->FieldDefs()->Items(0)->CreateField(sds.get());
+    }
+    sds->Loaded();
+    TSDS* clone = sds->LookupClone();
+    ASSERT_NE(clone, nullptr);
+    EXPECT_EQ(clone->MasterDataset(), sds.get());
+    EXPECT_EQ(sds->AttachMaxCount(), 8);
+    EXPECT_FALSE(clone->Options().Contains(dsoLookupClone));
+    EXPECT_EQ(clone->Options().Contains(dsoLevels), persistentParent);
+    EXPECT_EQ(sds->PublicName(), "Masters");
+    if (persistentParent) continue;
+    clone->Open();
+    EXPECT_EQ(clone->RecordCount(), 2);
+    TSDS sharing(nullptr);
+    sharing.SetMasterDataset(sds.get());
+    sharing.Loaded();
+    EXPECT_EQ(sharing.TableName(), "MASTER_T");
+    EXPECT_EQ(sharing.Database(), db.Database.get());
+    EXPECT_EQ(sharing.LookupClone(), nullptr);
+  }
+}
+
 TEST(SDSDataset, ReloadReadsTheServerAgainAlsoThroughASharingDataset) {
   TTestDatabase file("nocomment");
   TSDSOnFile db(file);
