@@ -292,6 +292,32 @@ TEST(DBLookupGrid, ClicksWheelAndScrollRequestsPickTheRowUnderThem) {
   EXPECT_EQ(static_cast<int>(SI.nPage), Rows);
 }
 
+TEST(DBLookupGrid, DraggingPastTheEdgesKeepsTheListMovingUntilTheRelease) {
+  TLookupForm F;
+  F.Bind();
+  F.Grid->SpecRow()->SetVisible(true);
+  F.Grid->SpecRow()->SetValue(-1);
+  F.Show();
+  F.Key(VK_HOME);
+  HWND Wnd = F.Grid->Handle();
+  POINT P = F.RowPoint(F.Grid->TitleOffset());
+  PostMessageA(Wnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(P.x, P.y));
+  PumpFor(30);
+  EXPECT_EQ(GetCapture(), Wnd);
+  int Below = F.Grid->ClientHeight() + 20;
+  PostMessageA(Wnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(P.x, Below));
+  EXPECT_TRUE(PumpUntil([&] { return F.OrderCity() == 999; }, 5000)) << F.OrderCity();
+  PostMessageA(Wnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(P.x, -30));
+  EXPECT_TRUE(PumpUntil([&] { return F.OrderCity() == -1; }, 5000))
+      << "above the first record the special row: " << F.OrderCity();
+  PostMessageA(Wnd, WM_LBUTTONUP, 0, MAKELPARAM(P.x, -30));
+  PumpFor(30);
+  EXPECT_NE(GetCapture(), Wnd);
+  F.Key(VK_DOWN);
+  PumpFor(300);
+  EXPECT_EQ(F.OrderCity(), 10) << "the release stopped the timer";
+}
+
 TEST(DBLookupGrid, TwoKeyFieldsTakeAnArrayAndAKeyThatDoesNotFitIsNotLocated) {
   TLookupForm F;
   F.Show();
