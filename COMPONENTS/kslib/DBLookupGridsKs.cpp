@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "RecordMarker.h"
+#include "SDS.h"
 #include "SDataSource.h"
 #include "forms/Forms.h"
 
@@ -500,8 +501,14 @@ bool TDBLookupGridKs::KeyValueFitsFields(const std::vector<TField*>& Fields,
 bool TDBLookupGridKs::LocateKey() {
   TDataSet* List = ListDataSet();
   if (!List || !List->Active() || !KeyValueFitsFields(FKeyFields, FKeyValue)) return false;
-  // The tree of a levelled list is keyed by its identity field only; any
-  // other key (a code) is an ordinary search.
+  // The tree of a levelled list is keyed by its identity field only: a
+  // list keyed by a code must not land on the record whose identity
+  // equals the code.
+  auto* Tree = dynamic_cast<TSDS*>(List);
+  if (Tree && Tree->Options().Contains(dsoLevels) &&
+      (Tree->LevelMode() == dslmDefault || Tree->LevelMode() == dslmShowOnlyLeveled) &&
+      FKeyFields.size() == 1 && FKeyFields[0] == Tree->IDField())
+    return Tree->LocateInTree(FKeyValue.IsNull() ? 0 : FKeyValue.AsInt64());
   return List->Locate(FKeyFieldNames, FKeyValue, {});
 }
 

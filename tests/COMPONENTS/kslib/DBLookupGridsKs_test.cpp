@@ -9,7 +9,9 @@
 
 #include "EditorForm.h"
 #include "RecordMarker.h"
+#include "SDS.h"
 #include "SDataSource.h"
+#include "tests/COMPONENTS/SDSPlainTable.h"
 #include "GridForm.h"
 #include "zynMemTable.h"
 
@@ -337,6 +339,64 @@ TEST(DBLookupGrid, TwoKeyFieldsTakeAnArrayAndAKeyThatDoesNotFitIsNotLocated) {
   F.Key(VK_DOWN);
   EXPECT_EQ(F.Orders.FieldByName("Region")->AsInteger(), 2);
   EXPECT_EQ(F.OrderCity(), 30);
+}
+
+// A levelled tree over a flat master; a top-level code equals a sublevel
+// record's identity.
+TEST(DBLookupGrid, OnlyAnIdentityKeyIsFoundInTheTreeOfALevelledList) {
+  TSDS Master(nullptr);
+  Master.SetName("Master");
+  DefineHierarchy(Master);
+  Master.FieldDefs()->Add("CODE", ftInteger);
+  Master.SetAttachMaxCount(4);
+  Master.Open();
+  constexpr uint32_t List = 0x40000000u;
+  const struct {
+    int64_t Id;
+    int32_t Pid;
+    uint32_t State;
+    const char* Name;
+    int Code;
+  } Rows[] = {{1, 0, 0, "Отдел", 100},      {2, 0, 0, "Склад", 200},  {4, 1, List, "Петров", 400},
+              {5, 1, 0, "Цех", 500},        {6, 5, List, "Сидоров", 600},
+              {7, 2, List, "Ящик", 700},    {5000000000, 0, 0, "Архив", 7}};
+  for (const auto& R : Rows) {
+    Master.Append();
+    Master.IDField()->SetValue(Variant(R.Id));
+    Master.PIDField()->SetAsInteger(R.Pid);
+    Master.FieldByName("SYS$STATE")->SetAsInteger(static_cast<int32_t>(R.State));
+    Master.FieldByName("NAME")->SetAsString(R.Name);
+    Master.FieldByName("CODE")->SetAsInteger(R.Code);
+    Master.Post();
+  }
+  TSDS Tree(nullptr);
+  Tree.SetMasterDataset(&Master);
+  Tree.SetOptions(Tree.Options() + TSDSOptions{dsoLevels});
+  Tree.SetIndexFieldNames("NAME");
+  Tree.Open();
+  TDataSource Source(nullptr);
+  Source.SetDataSet(&Tree);
+  TDBLookupGridKs Grid(nullptr);
+  Grid.SetListSource(&Source);
+  Grid.SetListFieldNames("NAME");
+
+  Grid.SetKeyFieldNames("CODE");
+  Grid.SetKeyValue(7);
+  EXPECT_EQ(Grid.DisplayText(), AnsiString("Архив")) << "by its code, not the record with SYS$ID 7";
+  Grid.SetKeyFieldNames("SYS$ID");
+  Grid.SetKeyValue(Variant(int64_t{6}));
+  EXPECT_EQ(Grid.DisplayText(), AnsiString("Сидоров")) << "the tree opened down to it";
+  EXPECT_EQ(Tree.LevelCount(), 3);
+  Grid.SetKeyValue(Variant(int64_t{5000000000}));
+  EXPECT_EQ(Grid.DisplayText(), AnsiString("Архив"));
+  EXPECT_EQ(Tree.LevelCount(), 1);
+
+  // Shown whole, the tree is searched like any list.
+  Tree.SetLevelMode(dslmShowAll);
+  Grid.SetKeyValue(600);
+  Grid.SetKeyFieldNames("CODE");
+  EXPECT_EQ(Grid.DisplayText(), AnsiString("Сидоров"));
+  Grid.SetListSource(nullptr);
 }
 
 TEST(DBLookupGrid, ALookupFieldGivesTheListAndItsKeysAndLocksThem) {
