@@ -164,7 +164,7 @@ TEST(SDSLoad, AnOperationalDatasetWithoutAccessLoadsNothing) {
   }
 }
 
-TEST(SDSLoad, AFailedOpenLeavesTheDatasetClosedWithItsFieldsAsTheyWere) {
+TEST(SDSLoad, FieldFlagsAndEventsAreOffForTheLoadAndBackAfterAFailedOne) {
   TTestDatabase file("nocomment");
   TSDSOnFile db(file);
   auto sds = db.Dataset("");
@@ -176,7 +176,15 @@ TEST(SDSLoad, AFailedOpenLeavesTheDatasetClosedWithItsFieldsAsTheyWere) {
   bool changed = false;
   name->OnChange = [&](TField*) { changed = true; };
   sds->Close();
-  sds->SetCommandText("select SYS$ID, NAME, 1/0 as BROKEN from MASTER_T");
+  // A required field whose column is null loads.
+  ExecCommitted(*db.Database, "update MASTER_T set NAME = null where SYS$ID = 10");
+  sds->Open();
+  EXPECT_EQ(sds->RecordCount(), 2);
+  EXPECT_TRUE(name->Required());
+  EXPECT_FALSE(changed);
+  sds->Close();
+  // The second row fails to fetch, after the first was appended.
+  sds->SetCommandText("select SYS$ID, NAME, 1 / (SYS$ID - 11) as BROKEN from MASTER_T order by SYS$ID");
   EXPECT_THROW(sds->Open(), Exception);
   EXPECT_FALSE(sds->Active());
   EXPECT_FALSE(sds->InternalLoading());
