@@ -20,19 +20,6 @@ POINT PointOf(LPARAM LParam) {
   return POINT{static_cast<short>(LOWORD(LParam)), static_cast<short>(HIWORD(LParam))};
 }
 
-// Restores a flag when the scope ends, also by an exception.
-class TFlagScope {
- public:
-  explicit TFlagScope(bool& Flag) : FFlag(Flag), FOld(Flag) { Flag = true; }
-  TFlagScope(const TFlagScope&) = delete;
-  TFlagScope& operator=(const TFlagScope&) = delete;
-  ~TFlagScope() { FFlag = FOld; }
-
- private:
-  bool& FFlag;
-  bool FOld;
-};
-
 }  // namespace
 
 // --- TEditButtonSeparatorKs

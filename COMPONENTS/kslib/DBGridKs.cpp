@@ -80,6 +80,7 @@ void DoneDBGridKsUnit() {
 TCustomDBGridKs::TCustomDBGridKs(TComponent* AOwner) : TCustomGrid(AOwner) {
   AcquireCellBitmap();
   AttachDefaultStyle();
+  FSTFilter = std::make_unique<TSTDBGridKsFilter>(this);
   FOptions = DefaultOptions;
   TCustomGrid::SetScrollBars(ssHorizontal);
   TCustomGrid::SetOptions({goFixedVertLine, goFixedHorzLine, goVertLine, goHorzLine, goColSizing,

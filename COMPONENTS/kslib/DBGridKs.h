@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "COMPONENTS/kslib/DBGridKsBookmarks.h"
+#include "COMPONENTS/kslib/DBEditKs.h"
 #include "COMPONENTS/kslib/DBGridKsColumns.h"
 #include "COMPONENTS/kslib/DBGridKsDataLink.h"
 #include "COMPONENTS/kslib/DBGridKsFooters.h"
@@ -19,6 +20,7 @@
 #include "COMPONENTS/kslib/DBGridKsTitleTree.h"
 #include "COMPONENTS/kslib/DBSumLst.h"
 #include "COMPONENTS/kslib/DBToolsKs.h"
+#include "COMPONENTS/kslib/DBGridKsFilter.h"
 #include "forms/Grids.h"
 #include "forms/HintWindow.h"
 
@@ -107,7 +109,11 @@ using TDrawFooterCellEvent = std::function<void(TObject* Sender, int DataCol, in
                                                 TColumnKs* Column, RECT& Rect,
                                                 TGridDrawState State)>;
 
-class TCustomDBGridKs : public TCustomGrid, public TBookmarkListOwnerKs {
+class TInplaceFilterEditKs;
+
+class TCustomDBGridKs : public TCustomGrid,
+                        public TBookmarkListOwnerKs,
+                        public IInplaceEditHolderKs {
  public:
   explicit TCustomDBGridKs(TComponent* AOwner);
   ~TCustomDBGridKs() override;
@@ -215,7 +221,7 @@ class TCustomDBGridKs : public TCustomGrid, public TBookmarkListOwnerKs {
   virtual void LayoutChanged();
   virtual void UpdateColumnAttributes();
   virtual void UpdateRowLayout();
-  virtual int ExtraTitleRowCount() { return FLevelRowCount; }
+  virtual int ExtraTitleRowCount() { return FLevelRowCount + (FSTFilter->Visible() ? 1 : 0); }
   virtual bool TitleRowShown() { return FOptions.Contains(dgTitles); }
 
   // Focus and selection.
@@ -311,6 +317,33 @@ class TCustomDBGridKs : public TCustomGrid, public TBookmarkListOwnerKs {
   // The tool-tip window, made on the first hint.
   THintWindow* ToolTipsWindow() const { return FToolTips; }
 
+  // The filter row (DBGridKsFilterRow.cpp): one filter cell at a time is
+  // edited in the filter editor.
+  TSTDBGridKsFilter* STFilter() const { return FSTFilter.get(); }
+  bool FilterRowEditing() const { return FFilterRowEditing; }
+  int FilterColumn() const { return FFilterColumn; }
+  TInplaceFilterEditKs* FilterEditor() const { return FFilterEditor; }
+  bool IsFilterRow(int ARow) const;
+  bool CanEditFilterCell(int DataCol);
+  void ShowFilterEditorInColumn(int DataCol);
+  virtual void ShowFilterEditor(int DataCol);
+  virtual void ApplyFilterRowText(int DataCol);
+  virtual bool FilterEditorActive();
+  void PlaceFilterEditor(bool Focus);
+  void HideFilterEditor();
+  void UpdateFilterEditor(bool Show);
+  void ApplyFilterRow();
+  void ClearFilter();
+  void MoveFilterCell(bool Forward, bool ToEnd);
+  virtual void SortMarkingChanged();
+  // The filter editor's holder.
+  bool InplaceEditCanModify(TControl* Sender) override;
+  void GetMouseDownInfo(POINT& Pos, DWORD& Time) override;
+  bool InplaceEditWndProc(TControl* Sender, TMessage& Message) override;
+  void InplaceEditKeyDown(TControl* Sender, uint16_t& Key, TShiftState Shift) override;
+  void InplaceEditKeyPress(TControl* Sender, char& Key) override;
+  void InplaceEditKeyUp(TControl* Sender, uint16_t& Key, TShiftState Shift) override;
+
   // The bookmark list's owner.
   TDataSet* BookmarkDataSet() override;
   void BookmarksChanged() override;
@@ -402,6 +435,11 @@ class TCustomDBGridKs : public TCustomGrid, public TBookmarkListOwnerKs {
   void TitleFontChanged(TObject*);
   void FooterFontChanged(TObject*);
   void AttachDefaultStyle();
+  TInplaceFilterEditKs* CreateFilterEditor();
+  void FilterValueChosen(bool& Accept);
+  void FilterEditorChanged(int Reason);
+  void FilterDropDown();
+  void FilterEditorKeyDown(uint16_t& Key, TShiftState Shift);
   void ApplyPendingSize();
 
   std::unique_ptr<TGridDataLinkKs> FDataLink;
@@ -419,6 +457,14 @@ class TCustomDBGridKs : public TCustomGrid, public TBookmarkListOwnerKs {
   IMemTableKs* FMemTableIntf = nullptr;
   TImageList* FTitleImages = nullptr;
   THintWindow* FToolTips = nullptr;
+  std::unique_ptr<TSTDBGridKsFilter> FSTFilter;
+  TInplaceFilterEditKs* FFilterEditor = nullptr;
+  bool FFilterRowEditing = false;
+  // The editor's text changes by the grid's own loading or applying.
+  bool FFilterRowBusy = false;
+  int FFilterColumn = -1;
+  // The tags of the filter list's first entries.
+  std::vector<int> FFilterTags;
 
   TDBGridOptions FOptions;
   TDBGridKsOptions FOptionsKs;

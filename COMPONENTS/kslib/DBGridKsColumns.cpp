@@ -427,6 +427,7 @@ TColumnKs::TColumnKs(TCollection* Collection) : TCollectionItem(Collection), FTi
       nullptr, CollectionItemClass<TVisibleEditButtonKs>());
   FEditButtons->OnChanged = [this](TObject*) { ColumnChanged(); };
   FMRUList = std::make_unique<TMRUListKs>(nullptr);
+  FSTFilter = std::make_unique<TSTColumnFilterKs>(this);
   InitWidth = Width();
 }
 
@@ -984,6 +985,7 @@ void TColumnKs::Assign(TPersistent* Source) {
   OnNotInList = S->OnNotInList;
   FEditButtons->Assign(S->FEditButtons.get());
   FMRUList->Assign(S->FMRUList.get());
+  FSTFilter->Assign(S->FSTFilter.get());
   FIncrement = S->FIncrement;
   FDropDownRows = S->FDropDownRows;
   FDropDownWidth = S->FDropDownWidth;

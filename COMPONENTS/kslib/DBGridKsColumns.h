@@ -19,6 +19,7 @@ class TColumnKs;
 class TDBGridColumnsKs;
 class TColumnFooterKs;
 class TColumnFootersKs;
+class TSTColumnFilterKs;
 
 // A font's metrics on the screen's context (the grid may have no window
 // yet; its own context measures the same).
@@ -339,6 +340,8 @@ class TColumnKs : public TCollectionItem {
   // What the in-place editor shows and drops down for the column.
   TEditButtonsKs* EditButtons() const { return FEditButtons.get(); }
   TMRUListKs* MRUList() const { return FMRUList.get(); }
+  // The column's cell in the grid's filter row.
+  TSTColumnFilterKs* STFilter() const { return FSTFilter.get(); }
   long double Increment() const { return FIncrement; }
   void SetIncrement(long double Value) { FIncrement = Value; }
   int DropDownRows() const { return FDropDownRows; }
@@ -435,6 +438,7 @@ class TColumnKs : public TCollectionItem {
   TPopupMenu* FPopupMenu = nullptr;
   std::unique_ptr<TEditButtonsKs> FEditButtons;
   std::unique_ptr<TMRUListKs> FMRUList;
+  std::unique_ptr<TSTColumnFilterKs> FSTFilter;
   long double FIncrement = 1.0L;
   int FDropDownRows = 7, FDropDownWidth = -1;
   TImageList* FImageList = nullptr;

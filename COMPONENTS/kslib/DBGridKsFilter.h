@@ -39,6 +39,8 @@ class TSTColumnFilterKs : public TPersistent {
   TStrings* KeyValues() const { return FKeyValues.get(); }
   const TSTFilterExpressionKs& Expression() const { return FExpression; }
   const AnsiString& FilterText() const { return FFilterText; }
+  // The drop-down list's size as the user left it (0: not yet).
+  int ListWidth = 0, ListRows = 0;
 
   // The cell's text for the current condition; for a value picked from a
   // list the value alone, so that applying the text again finds it again.

@@ -161,15 +161,11 @@ void TDBGridInplaceEdit::UpdateContents() {
     if (HandleAllocated()) RecreateWnd();
   }
   SetEditStyle(Col ? StyleOfButton(Col, true) : iesSimple);
-  FLoading = true;
-  try {
+  {
+    TFlagScope Loading(FLoading);
     if (Col) ApplyCellParams(Col);
     TInplaceEdit::UpdateContents();
-  } catch (...) {
-    FLoading = false;
-    throw;
   }
-  FLoading = false;
   FMRUList = Col ? Col->MRUList() : nullptr;
   if (FMRUListbox) FMRUListbox->SetMRUListboxField(reinterpret_cast<intptr_t>(FMRUList));
   FTextChanged = false;
@@ -282,11 +278,10 @@ void TDBGridInplaceEdit::ApplyEditRect() {
 void TDBGridInplaceEdit::Resize() {
   TInplaceEdit::Resize();
   if (FInBoundsChange) return;
-  FInBoundsChange = true;
+  TFlagScope Changing(FInBoundsChange);
   if (HandleAllocated()) KillMessage(Handle(), WM_EDITBUTTONMENUKS);
   LayoutButtons();
   ApplyEditRect();
-  FInBoundsChange = false;
 }
 
 void TDBGridInplaceEdit::Notification(TComponent* AComponent, TOperation Operation) {
@@ -685,31 +680,25 @@ void TDBGridInplaceEdit::CloseUp(bool Accept) {
   TColumnKs* Col = Column();
   if (FListVisible && List && !FClosing) {
     if (!FButtons.empty()) SetSpeedButtonToggle(FButtons[0], false);
-    FClosing = true;
-    try {
-      if (HWND Capture = GetCapture()) SendMessageA(Capture, WM_CANCELMODE, 0, 0);
-      int PickIndex = -1;
-      if (List == FPickList) {
-        PickIndex = FPickList->ItemIndex();
-        if (FPickList->SizedByUser() && Col) {
-          Col->SetDropDownRows(FPickList->RowCount());
-          Col->SetDropDownWidth(FPickList->Width());
-        }
+    TFlagScope Closing(FClosing);
+    if (HWND Capture = GetCapture()) SendMessageA(Capture, WM_CANCELMODE, 0, 0);
+    int PickIndex = -1;
+    if (List == FPickList) {
+      PickIndex = FPickList->ItemIndex();
+      if (FPickList->SizedByUser() && Col) {
+        Col->SetDropDownRows(FPickList->RowCount());
+        Col->SetDropDownWidth(FPickList->Width());
       }
-      List->SetVisible(false);
-      FButtonPressed = FListVisible = FTracking = false;
-      Invalidate();
-      if (List == FCalculator && HandleAllocated()) ShowCaret(Handle());
-      if (Accept) {
-        AcceptList(Col, List, PickIndex);
-      } else if (List == FPickList) {
-        SetText(DBGrid()->FEditText);
-      }
-    } catch (...) {
-      FClosing = false;
-      throw;
     }
-    FClosing = false;
+    List->SetVisible(false);
+    FButtonPressed = FListVisible = FTracking = false;
+    Invalidate();
+    if (List == FCalculator && HandleAllocated()) ShowCaret(Handle());
+    if (Accept) {
+      AcceptList(Col, List, PickIndex);
+    } else if (List == FPickList) {
+      SetText(DBGrid()->FEditText);
+    }
   }
   if (List && List == FPickList && Col) DBGrid()->DoCloseUp(Col);
 }

@@ -30,20 +30,6 @@ AnsiString JoinFieldNames(const std::vector<TField*>& Fields) {
   return Names;
 }
 
-// Sets a flag for the duration of a call and puts it back on every path:
-// a key selection in progress, the user's own key or mouse action.
-class TFlagScope {
- public:
-  explicit TFlagScope(bool& Flag) : FFlag(Flag), FSaved(Flag) { Flag = true; }
-  ~TFlagScope() { FFlag = FSaved; }
-  TFlagScope(const TFlagScope&) = delete;
-  TFlagScope& operator=(const TFlagScope&) = delete;
-
- private:
-  bool& FFlag;
-  bool FSaved;
-};
-
 // The special row's cell texts written back: an item with a separator or a
 // quote goes in double quotes, a quote doubled.
 AnsiString JoinCellsText(const std::vector<AnsiString>& Texts) {

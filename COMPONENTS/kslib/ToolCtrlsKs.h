@@ -42,6 +42,19 @@ enum TDrawButtonControlStyleKs {
 // glyph and never asks; it maps to the spin face).
 TDrawButtonControlStyleKs EditButtonDrawStyle(TEditButtonStyleKs Style);
 
+// Sets a flag for the duration of a call and puts it back on every path.
+class TFlagScope {
+ public:
+  explicit TFlagScope(bool& Flag) : FFlag(Flag), FSaved(Flag) { Flag = true; }
+  ~TFlagScope() { FFlag = FSaved; }
+  TFlagScope(const TFlagScope&) = delete;
+  TFlagScope& operator=(const TFlagScope&) = delete;
+
+ private:
+  bool& FFlag;
+  bool FSaved;
+};
+
 // A key with its shift keys, as menus and buttons store it.
 using TShortCut = uint16_t;
 constexpr TShortCut scShift = 0x2000, scCtrl = 0x4000, scAlt = 0x8000;

@@ -1,0 +1,177 @@
+// The grid's filter row under real keys: the entries of the filter list and
+// what choosing each does, Enter applying, Down leaving into the data, and
+// moving between filter cells round the row's ends.
+#include "COMPONENTS/kslib/DBGridKsFilterRow.h"
+
+#include <gtest/gtest.h>
+
+#include "COMPONENTS/kslib/DBGridKsFilter.h"
+#include "GridForm.h"
+
+namespace {
+
+enum { ColId, ColName, ColPrice, ColQty };
+
+struct TFilterRowForm : TGridForm<> {
+  int Applies = 0;
+
+  TFilterRowForm() {
+    Grid->STFilter()->SetVisible(true);
+    Grid->OnApplyFilter = [this](TObject*) { ++Applies; };
+    Grid->Columns()->Items(ColName)->STFilter()->SetListSource(&Source);
+  }
+  ~TFilterRowForm() { DefaultDBGridKsStyle()->FilterApplyTriggers = 0; }
+  TFilterRowForm(const TFilterRowForm&) = delete;
+  TFilterRowForm& operator=(const TFilterRowForm&) = delete;
+
+  TColumnKs* Column(int Index) { return Grid->Columns()->Items(Index); }
+  TInplaceFilterEditKs* Editor() { return Grid->FilterEditor(); }
+  TInplaceFilterEditKs* EditFilter(int DataCol) {
+    Show();
+    Grid->ShowFilterEditorInColumn(DataCol);
+    PumpUntilFocused(Editor()->Handle());
+    return Editor();
+  }
+  // Opens the list and chooses its entry with the text.
+  void Choose(const AnsiString& Entry) {
+    PostKey(VK_DOWN, {VK_MENU});
+    ASSERT_TRUE(PumpUntil([&] { return Editor()->ListVisible(); }));
+    int Index = Editor()->Items()->IndexOf(Entry);
+    ASSERT_GE(Index, 0) << Entry;
+    Editor()->PopupListbox()->SetItemIndex(Index);
+    PostKey(VK_RETURN);
+    ASSERT_TRUE(PumpUntil([&] { return !Editor()->ListVisible(); }));
+  }
+};
+
+const ::testing::Environment* const GridUnit =
+    ::testing::AddGlobalTestEnvironment(new TGridUnitEnvironment);
+
+TEST(DBGridKsFilterRow, TheEmptyEntryWritesNullAndAppliesOnlyWithTriggers) {
+  TFilterRowForm F;
+  TInplaceFilterEditKs* Editor = F.EditFilter(ColName);
+  EXPECT_EQ(F.Grid->FilterColumn(), ColName);
+  EXPECT_TRUE(F.Grid->IsFilterRow(F.Grid->TitleOffset() - 1));
+  F.Choose("(Пустые)");
+  EXPECT_EQ(Editor->Text(), "=Null");
+  EXPECT_EQ(F.Applies, 0);
+
+  DefaultDBGridKsStyle()->FilterApplyTriggers = 1;
+  F.Choose("(Не пустые)");
+  EXPECT_EQ(F.Applies, 1);
+  EXPECT_EQ(F.Column(ColName)->STFilter()->FilterText(), "<>Null");
+  EXPECT_EQ(GetFocus(), Editor->Handle());
+
+  // A value is the drop-down's own business: it becomes the text, nothing applies.
+  DefaultDBGridKsStyle()->FilterApplyTriggers = 0;
+  F.Choose("item2");
+  EXPECT_EQ(Editor->Text(), "item2");
+  EXPECT_EQ(F.Applies, 1);
+}
+
+TEST(DBGridKsFilterRow, ClearingEmptiesEveryColumnsFilterAndApplies) {
+  TFilterRowForm F;
+  F.Column(ColQty)->STFilter()->ApplyFilterText(">10");
+  F.Column(ColName)->STFilter()->ApplyFilterText("item1");
+  F.EditFilter(ColName);
+  F.Choose("(Очистить фильтр)");
+  EXPECT_EQ(F.Applies, 1);
+  EXPECT_EQ(F.Column(ColQty)->STFilter()->FilterText(), "");
+  EXPECT_EQ(F.Column(ColName)->STFilter()->FilterText(), "");
+  EXPECT_EQ(F.Editor()->Text(), "");
+}
+
+TEST(DBGridKsFilterRow, SortEntriesNeedSortMarkingAndATitleButtonAndClearOtherMarkers) {
+  TFilterRowForm F;
+  auto ShowsSortEntries = [&] {
+    PostKey(VK_DOWN, {VK_MENU});
+    EXPECT_TRUE(PumpUntil([&] { return F.Editor()->ListVisible(); }));
+    bool Shown = F.Editor()->Items()->IndexOf("(Сортировка по убыванию)") >= 0;
+    PostKey(VK_ESCAPE);
+    EXPECT_TRUE(PumpUntil([&] { return !F.Editor()->ListVisible(); }));
+    return Shown;
+  };
+  F.EditFilter(ColName);
+  EXPECT_FALSE(ShowsSortEntries());
+  F.Grid->SetOptionsKs(
+      F.Grid->OptionsKs().Include(dghAutoSortMarking).Exclude(dghMultiSortMarking));
+  EXPECT_FALSE(ShowsSortEntries()) << "the title has no button";
+  F.Column(ColName)->Title()->SetTitleButton(true);
+  EXPECT_TRUE(ShowsSortEntries());
+
+  F.Column(ColPrice)->Title()->SetSortMarker(smUpKs);
+  int Announced = 0;
+  F.Grid->OnSortMarkingChanged = [&](TObject*) { ++Announced; };
+  F.Choose("(Сортировка по убыванию)");
+  EXPECT_EQ(F.Column(ColName)->Title()->SortMarker(), smDownKs);
+  EXPECT_EQ(F.Column(ColPrice)->Title()->SortMarker(), smNoneKs);
+  EXPECT_EQ(Announced, 1);
+  EXPECT_EQ(F.Applies, 0);
+  EXPECT_EQ(F.Editor()->Text(), "") << "the entry's text is not taken";
+}
+
+TEST(DBGridKsFilterRow, EnterAppliesAndDownLeavesIntoTheData) {
+  TFilterRowForm F;
+  F.Show();
+  F.Data.MoveBy(3);
+  ASSERT_EQ(F.Grid->DataLink()->ActiveRecord(), 3);
+  TInplaceFilterEditKs* Editor = F.EditFilter(ColQty);
+  PostText(">20");
+  ASSERT_TRUE(PumpUntil([&] { return Editor->Text() == ">20"; }));
+  PostKey(VK_RETURN);
+  ASSERT_TRUE(PumpUntil([&] { return F.Applies == 1; }));
+  EXPECT_EQ(F.Column(ColQty)->STFilter()->FilterText(), ">20");
+  EXPECT_EQ(GetFocus(), Editor->Handle());
+
+  PostKey(VK_DOWN);
+  ASSERT_TRUE(PumpUntilFocused(F.Grid->Handle()));
+  EXPECT_FALSE(Editor->Visible());
+  EXPECT_FALSE(F.Grid->FilterRowEditing());
+  EXPECT_EQ(F.Grid->SelectedIndex(), ColQty);
+  EXPECT_EQ(F.Data.FieldByName("Id")->AsInteger(), 1) << "the first record shown";
+}
+
+TEST(DBGridKsFilterRow, MovingPastEitherEndWrapsWithAndWithoutTheIndicator) {
+  for (bool Indicator : {true, false}) {
+    TFilterRowForm F;
+    if (!Indicator) F.Grid->SetOptions(F.Grid->Options().Exclude(dgIndicator));
+    TInplaceFilterEditKs* Editor = F.EditFilter(ColId);
+    PostKey(VK_LEFT);
+    ASSERT_TRUE(PumpUntil([&] { return F.Grid->FilterColumn() == ColQty; })) << Indicator;
+    EXPECT_EQ(GetFocus(), Editor->Handle());
+    PostKey(VK_RIGHT);
+    ASSERT_TRUE(PumpUntil([&] { return F.Grid->FilterColumn() == ColId; })) << Indicator;
+    PostKey(VK_END, {VK_CONTROL});
+    ASSERT_TRUE(PumpUntil([&] { return F.Grid->FilterColumn() == ColQty; })) << Indicator;
+    PostKey(VK_HOME, {VK_CONTROL});
+    ASSERT_TRUE(PumpUntil([&] { return F.Grid->FilterColumn() == ColId; })) << Indicator;
+  }
+}
+
+TEST(DBGridKsFilterRow, CellsWithoutAVisibleFilterAreSkippedAndTextKeepsTheCaret) {
+  TFilterRowForm F;
+  F.Column(ColName)->STFilter()->SetVisible(false);
+  TInplaceFilterEditKs* Editor = F.EditFilter(ColId);
+  PostText("5");
+  ASSERT_TRUE(PumpUntil([&] { return Editor->Text() == "5"; }));
+  PostKey(VK_LEFT);
+  PostKey(VK_RIGHT);
+  PumpFor(40);
+  EXPECT_EQ(F.Grid->FilterColumn(), ColId) << "the caret moved inside the text";
+  PostKey(VK_RIGHT);
+  ASSERT_TRUE(PumpUntil([&] { return F.Grid->FilterColumn() == ColPrice; }));
+  EXPECT_EQ(F.Column(ColId)->STFilter()->FilterText(), "5") << "leaving the cell keeps its text";
+}
+
+TEST(DBGridKsFilterRow, NoPlacementWhileTheSettingsAreUpdated) {
+  TFilterRowForm F;
+  F.Show();
+  F.Grid->STFilter()->BeginUpdate();
+  F.Grid->ShowFilterEditorInColumn(ColName);
+  EXPECT_FALSE(F.Editor()->Visible());
+  F.Grid->STFilter()->EndUpdate();
+  F.Grid->PlaceFilterEditor(true);
+  EXPECT_TRUE(F.Editor()->Visible());
+}
+
+}  // namespace
