@@ -329,6 +329,8 @@ void TSDSWriter::RereadRecord() {
   ExecSQL(statement);
   if (statement.Eof()) throw EDatabaseError(SRecordMaybeDeleted);
   CopyRow(statement);
+  // As for a loaded record: a handler works out what the row gives.
+  if (DS.OnRecordLoaded) DS.OnRecordLoaded(&DS);
 }
 
 void TSDSWriter::CopyRow(TIBSQL& Statement) {

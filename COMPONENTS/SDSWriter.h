@@ -62,7 +62,8 @@ class TSDSWriter {
   // The delete of the current record (its lock taken first), again for each
   // retry answer of OnDeleteError.
   void Delete();
-  // Reads the current record's row again into the record being edited.
+  // Reads the current record's row again into the record being edited,
+  // then fires OnRecordLoaded.
   void RereadRecord();
   // Locks the current record for an edit when the dataset locks records.
   void LockForEdit();

@@ -52,11 +52,15 @@ TEST_F(SDSRefreshTest, ARecordIsReadAgainByRowKeyOrByKeyAndAGoneRowCancelsTheEdi
   auto sds = Dataset(*db, {dsoRefreshBeforeEdit});
   ExecCommitted(*db->Database, "update DETAIL_T set AMOUNT = null, LINE_NO = 5 where SYS$ID = 100");
   ExecCommitted(*db->Database, "update DETAIL_T set AMOUNT = 922337203685477.5807 where SYS$ID = 101");
+  std::vector<int> loadedLines;
+  sds->OnRecordLoaded = [&](TDataSet* Sender) { loadedLines.push_back(Sender->FieldByName("LINE_NO")->AsInteger()); };
   ASSERT_TRUE(sds->Locate("SYS$ID", Variant(int64_t{100}), {}));
   sds->Edit();
   EXPECT_TRUE(sds->FieldByName("AMOUNT")->IsNull());
   EXPECT_EQ(sds->FieldByName("LINE_NO")->AsInteger(), 5);
+  EXPECT_EQ(loadedLines, std::vector<int>{5});
   sds->Cancel();
+  sds->OnRecordLoaded = nullptr;
 
   // Without a row key the key fields find the row.
   sds->SetOptions(sds->Options() - TSDSOptions{dsoRefreshBeforeEdit});
