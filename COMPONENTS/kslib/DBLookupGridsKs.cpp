@@ -1069,7 +1069,16 @@ void TPopupDataGridKs::MouseUp(TMouseButton Button, TShiftState Shift, int X, in
     if (OnMouseCloseUp) OnMouseCloseUp(this, false);
     return;
   }
-  if (IsDataOrSpecRow(MouseCoord(X, Y).Y) && OnMouseCloseUp) OnMouseCloseUp(this, true);
+  if (!IsDataOrSpecRow(MouseCoord(X, Y).Y)) return;
+  if (auto* Tree = dynamic_cast<TSDS*>(ListDataSet())) {
+    // A node opens its children and the list stays; Ctrl picks the node.
+    if (!Shift.Contains(ssCtrl) && Tree->LevelDown()) return;
+    if (Marker()) {
+      ToggleMarkAndShow();
+      return;
+    }
+  }
+  if (OnMouseCloseUp) OnMouseCloseUp(this, true);
 }
 
 void TPopupDataGridKs::WndProc(TMessage& Message) {

@@ -116,6 +116,17 @@ struct TSearchClock {
   ~TSearchClock() { LookupGridTickCount = Saved; }
 };
 
+// A drop-down of the edit over the list, not shown yet.
+TPopupDataGridKs* NewPopup(TEdit* Edit, TDataSource* List, const char* KeyFields,
+                           const char* ListFields) {
+  auto* Popup = new TPopupDataGridKs(Edit);
+  Popup->SetListSource(List);
+  Popup->SetKeyFieldNames(KeyFields);
+  Popup->SetListFieldNames(ListFields);
+  Popup->SetBounds(0, 0, 200, 120);
+  return Popup;
+}
+
 TEST(DBLookupGrid, HeightSnapsToWholeRowsAndRowCountIsClamped) {
   TLookupForm F;
   F.Show();
@@ -342,42 +353,51 @@ TEST(DBLookupGrid, TwoKeyFieldsTakeAnArrayAndAKeyThatDoesNotFitIsNotLocated) {
 }
 
 // A levelled tree over a flat master; a top-level code equals a sublevel
-// record's identity.
-TEST(DBLookupGrid, OnlyAnIdentityKeyIsFoundInTheTreeOfALevelledList) {
-  TSDS Master(nullptr);
-  Master.SetName("Master");
-  DefineHierarchy(Master);
-  Master.FieldDefs()->Add("CODE", ftInteger);
-  Master.SetAttachMaxCount(4);
-  Master.Open();
-  constexpr uint32_t List = 0x40000000u;
-  const struct {
-    int64_t Id;
-    int32_t Pid;
-    uint32_t State;
-    const char* Name;
-    int Code;
-  } Rows[] = {{1, 0, 0, "Отдел", 100},      {2, 0, 0, "Склад", 200},  {4, 1, List, "Петров", 400},
-              {5, 1, 0, "Цех", 500},        {6, 5, List, "Сидоров", 600},
-              {7, 2, List, "Ящик", 700},    {5000000000, 0, 0, "Архив", 7}};
-  for (const auto& R : Rows) {
-    Master.Append();
-    Master.IDField()->SetValue(Variant(R.Id));
-    Master.PIDField()->SetAsInteger(R.Pid);
-    Master.FieldByName("SYS$STATE")->SetAsInteger(static_cast<int32_t>(R.State));
-    Master.FieldByName("NAME")->SetAsString(R.Name);
-    Master.FieldByName("CODE")->SetAsInteger(R.Code);
-    Master.Post();
+// record's identity. Top level by name: Архив, Отдел, Склад.
+struct TTreeList {
+  TSDS Master{nullptr};
+  TSDS Tree{nullptr};
+  TDataSource Source{nullptr};
+
+  TTreeList() {
+    Master.SetName("Master");
+    DefineHierarchy(Master);
+    Master.FieldDefs()->Add("CODE", ftInteger);
+    Master.SetAttachMaxCount(4);
+    Master.Open();
+    constexpr uint32_t List = 0x40000000u;
+    const struct {
+      int64_t Id;
+      int32_t Pid;
+      uint32_t State;
+      const char* Name;
+      int Code;
+    } Rows[] = {{1, 0, 0, "Отдел", 100},   {2, 0, 0, "Склад", 200},
+                {4, 1, List, "Петров", 400}, {5, 1, 0, "Цех", 500},
+                {6, 5, List, "Сидоров", 600}, {7, 2, List, "Ящик", 700},
+                {5000000000, 0, 0, "Архив", 7}};
+    for (const auto& R : Rows) {
+      Master.Append();
+      Master.IDField()->SetValue(Variant(R.Id));
+      Master.PIDField()->SetAsInteger(R.Pid);
+      Master.FieldByName("SYS$STATE")->SetAsInteger(static_cast<int32_t>(R.State));
+      Master.FieldByName("NAME")->SetAsString(R.Name);
+      Master.FieldByName("CODE")->SetAsInteger(R.Code);
+      Master.Post();
+    }
+    Tree.SetMasterDataset(&Master);
+    Tree.SetOptions(Tree.Options() + TSDSOptions{dsoLevels});
+    Tree.SetIndexFieldNames("NAME");
+    Tree.Open();
+    Source.SetDataSet(&Tree);
   }
-  TSDS Tree(nullptr);
-  Tree.SetMasterDataset(&Master);
-  Tree.SetOptions(Tree.Options() + TSDSOptions{dsoLevels});
-  Tree.SetIndexFieldNames("NAME");
-  Tree.Open();
-  TDataSource Source(nullptr);
-  Source.SetDataSet(&Tree);
+};
+
+TEST(DBLookupGrid, OnlyAnIdentityKeyIsFoundInTheTreeOfALevelledList) {
+  TTreeList List;
+  TSDS& Tree = List.Tree;
   TDBLookupGridKs Grid(nullptr);
-  Grid.SetListSource(&Source);
+  Grid.SetListSource(&List.Source);
   Grid.SetListFieldNames("NAME");
 
   Grid.SetKeyFieldNames("CODE");
@@ -539,11 +559,7 @@ TEST(DBLookupGrid, ThePopupUnderAnEditNeverTakesTheFocus) {
   TLookupForm Data;
   TEditorForm<TEdit> F;
   F.Show();
-  auto* Popup = new TPopupDataGridKs(F.Edit);
-  Popup->SetListSource(&Data.CitySource);
-  Popup->SetKeyFieldNames("Code");
-  Popup->SetListFieldNames("Name");
-  Popup->SetBounds(0, 0, 200, 120);
+  TPopupDataGridKs* Popup = NewPopup(F.Edit, &Data.CitySource, "Code", "Name");
   int Accepted = 0, Refused = 0, UserChanges = 0;
   Popup->OnMouseCloseUp = [&](TObject*, bool Accept) { ++(Accept ? Accepted : Refused); };
   Popup->OnUserKeyValueChange = [&](TObject*) { ++UserChanges; };
@@ -575,11 +591,7 @@ TEST(DBLookupGrid, ThePopupMarksRecordsWithTheSpaceBarAndEnter) {
   Source.SetMarker(new TMemRecordMarker);
   TEditorForm<TEdit> F;
   F.Show();
-  auto* Popup = new TPopupDataGridKs(F.Edit);
-  Popup->SetListSource(&Source);
-  Popup->SetKeyFieldNames("Code");
-  Popup->SetListFieldNames("Name");
-  Popup->SetBounds(0, 0, 200, 120);
+  TPopupDataGridKs* Popup = NewPopup(F.Edit, &Source, "Code", "Name");
   Popup->SetMarkRecordsMode(true);
   Popup->ShowAt(DropDownUnderControl(F.Edit, Popup, daLeft));
   Popup->SetKeyValue(10);
@@ -605,6 +617,37 @@ TEST(DBLookupGrid, ThePopupMarksRecordsWithTheSpaceBarAndEnter) {
   Popup->SetMarkRecordsMode(false);
   Key(VK_SPACE);
   EXPECT_EQ(F.Edit->Text(), AnsiString("Москва,Мурманск")) << "marking is off";
+  delete Popup;
+}
+
+TEST(DBLookupGrid, AClickInThePopupOpensANodeAndCtrlOrALeafPicksIt) {
+  TTreeList List;
+  TEditorForm<TEdit> F;
+  F.Show();
+  TPopupDataGridKs* Popup = NewPopup(F.Edit, &List.Source, "SYS$ID", "NAME");
+  std::vector<bool> CloseUps;
+  Popup->OnMouseCloseUp = [&](TObject*, bool Accept) { CloseUps.push_back(Accept); };
+  Popup->ShowAt(DropDownUnderControl(F.Edit, Popup, daLeft));
+  PumpFor(30);
+  auto Click = [&](int DataRow, WPARAM Keys = 0) {
+    RECT Cell = Popup->CellRect(0, Popup->TitleOffset() + DataRow);
+    LPARAM At = MAKELPARAM(Cell.left + 5, (Cell.top + Cell.bottom) / 2);
+    PostMessageA(Popup->Handle(), WM_LBUTTONDOWN, MK_LBUTTON | Keys, At);
+    PostMessageA(Popup->Handle(), WM_LBUTTONUP, Keys, At);
+    PumpFor(60);
+  };
+  Click(1);  // Отдел
+  EXPECT_EQ(List.Tree.LevelCount(), 2) << "its children shown";
+  EXPECT_TRUE(CloseUps.empty());
+  Click(0);  // Петров, a list record
+  EXPECT_EQ(CloseUps, std::vector<bool>{true});
+  EXPECT_EQ(Popup->DisplayText(), AnsiString("Петров"));
+  List.Tree.LevelUp();
+  Click(2, MK_CONTROL);  // Склад, picked with its children closed
+  EXPECT_EQ(List.Tree.LevelCount(), 1);
+  EXPECT_EQ(CloseUps, (std::vector<bool>{true, true}));
+  EXPECT_EQ(Popup->DisplayText(), AnsiString("Склад"));
+  EXPECT_EQ(GetFocus(), F.Edit->Handle());
   delete Popup;
 }
 
