@@ -25,14 +25,23 @@ TFont::TFont()
 
 void TFont::Assign(TPersistent* Source) {
   if (auto* Other = dynamic_cast<TFont*>(Source)) {
+    int Height = FPixelsPerInch == Other->FPixelsPerInch
+                     ? Other->FHeight
+                     : MulDiv(Other->FHeight, FPixelsPerInch, Other->FPixelsPerInch);
+    // The colour is not in the font object: painters that take a cell's
+    // font for every cell keep the handle while only the colour changes.
+    bool SameFace = FName == Other->FName && FHeight == Height && FStyle == Other->FStyle &&
+                    FCharset == Other->FCharset;
     FName = Other->FName;
-    FHeight = FPixelsPerInch == Other->FPixelsPerInch
-                  ? Other->FHeight
-                  : MulDiv(Other->FHeight, FPixelsPerInch, Other->FPixelsPerInch);
+    FHeight = Height;
     FStyle = Other->FStyle;
     FColor = Other->FColor;
     FCharset = Other->FCharset;
-    Modified();
+    if (SameFace) {
+      Changed();
+    } else {
+      Modified();
+    }
     return;
   }
   TPersistent::Assign(Source);
