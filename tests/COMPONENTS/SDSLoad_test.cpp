@@ -139,6 +139,14 @@ TEST(SDSLoad, OptionsAndEventsOfTheLoad) {
   sds->Open();
   EXPECT_FALSE(sds->SelectSQL()->Prepared());
   EXPECT_EQ(sds->RecordCount(), 3);
+  // A field kept away from the server loads only when asked to.
+  for (const bool calcOnServer : {false, true}) {
+    sds->Close();
+    sds->FieldByName("AMOUNT")->SetProviderFlags({});
+    sds->SetOptions(calcOnServer ? SDSDefaultOptions + TSDSOptions{dsoCalcLookupOnServer} : SDSDefaultOptions);
+    sds->Open();
+    EXPECT_EQ(sds->Lookup("SYS$ID", Variant(int64_t{100}), "AMOUNT").IsNull(), !calcOnServer);
+  }
 }
 
 TEST(SDSLoad, AnOperationalDatasetWithoutAccessLoadsNothing) {
