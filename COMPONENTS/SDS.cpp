@@ -322,6 +322,15 @@ void TSDS::SetMasterParams(TIBSQL& Statement) {
   for (const auto& [detail, master] : MasterPairs()) SetParamFromField(Statement.ParamByName("MD_" + detail), *master);
 }
 
+void TSDS::ApplyMasterRange() {
+  // A load positions the records itself.
+  if (!FInternalLoading && Active() && FOptions.Contains(dsoHandleMDBySQL) && HasMasterFields()) {
+    if (!MasterValuesChanged()) return;
+    Reload();
+  }
+  TzynCustomMemTable::ApplyMasterRange();
+}
+
 bool TSDS::MasterValuesChanged() {
   TIBSQL& select = *SelectSQL();
   if (!FOptions.Contains(dsoHandleMDBySQL) || !HasMasterFields() || !select.Prepared()) return true;

@@ -266,6 +266,8 @@ class TSDS : public TzynCustomMemTable {
   // KeyFields; other names are built from the server index of that name.
   void SetIndexName(const AnsiString& Value) override;
   void GetIndexFieldList(std::vector<TField*>& List) const;
+  // As the table's own: the cursor stays; by SYS$ID any record of the tree.
+  Variant Lookup(const AnsiString& KeyFields, const Variant& KeyValues, const AnsiString& ResultFields) override;
   bool IsLookupClone() const { return FMasterDataset && FMasterDataset->LookupClone() == this; }
 
   // ---- Levels (SDSLevels.cpp): one level of the record tree at a time.
@@ -309,6 +311,9 @@ class TSDS : public TzynCustomMemTable {
 
  protected:
   void DoOnNewRecord() override;
+  // On the server's side the detail rows are read again when the master's
+  // values changed since the load.
+  void ApplyMasterRange() override;
   // Each change is written to the server before it is made in memory; a
   // failure after the commit is reported once the memory post or delete is
   // done. Nothing of this runs while the dataset changes itself.

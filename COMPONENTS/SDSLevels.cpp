@@ -119,6 +119,20 @@ void TSDS::SetIndexName(const AnsiString& Value) {
 
 void TSDS::GetIndexFieldList(std::vector<TField*>& List) const { GetFieldList(List, IndexFieldNames()); }
 
+Variant TSDS::Lookup(const AnsiString& KeyFields, const Variant& KeyValues, const AnsiString& ResultFields) {
+  TzynViewSwitches off;
+  off.Ranged = NavigationMode() && AnsiSameText(KeyFields, "SYS$ID");
+  const TzynViewSwitches saved = SuspendView(off);
+  try {
+    Variant result = TzynCustomMemTable::Lookup(KeyFields, KeyValues, ResultFields);
+    ResumeView(saved);
+    return result;
+  } catch (...) {
+    ResumeView(saved);
+    throw;
+  }
+}
+
 void TSDS::BuildIndex(const AnsiString& Name, AnsiString Fields, TIndexOptions Options) {
   MarkFiltered(Name);
   AddIndex(Name, WithLevelPrefix(Fields), Options);
@@ -141,9 +155,9 @@ bool TSDS::PassesIndexFilter() {
   if (!state) return true;
   const auto word = static_cast<uint32_t>(state->AsInteger());
   if (!FOptions.Contains(dsoShowDeleted) && IsDeletedState(word)) return false;
-  if (FOptions.Contains(dsoLevels) && FLevelMode == dslmShowOnlyLeaf) return IsListState(word);
-  if (FOptions.Contains(dsoLevels) && FLevelMode == dslmShowOnlyLeveled) return !IsListState(word);
-  return true;
+  if (FOptions.Contains(dsoLevels) && FLevelMode == dslmShowOnlyLeaf && !IsListState(word)) return false;
+  if (FOptions.Contains(dsoLevels) && FLevelMode == dslmShowOnlyLeveled && IsListState(word)) return false;
+  return !IsLookupClone() || GetAccess(asMasterAccess | asMasterAccessTmp) == acFull;
 }
 
 // ---- Levels -----------------------------------------------------------------------------------

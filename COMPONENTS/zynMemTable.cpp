@@ -465,7 +465,7 @@ void TzynCustomMemTable::InternalSetToRecord(TRecordBuffer Buffer) {
 
 bool TzynCustomMemTable::FilteringNeeded() const {
   if (FFilterSuspended) return false;
-  return (Filtered() && (OnFilterRecord() || FFilterTree)) || FExtraTree || FRangeActive ||
+  return (Filtered() && (OnFilterRecord() || FFilterTree)) || FExtraTree || RangeInForce() ||
          MasterInForce();
 }
 
@@ -688,7 +688,7 @@ bool TzynCustomMemTable::PassesRecordFilter(TzynRecord* Record) {
   TTempState state(*this, dsFilter);
   CalcRecordFields(Record);
   bool accept = true;
-  if (FRangeActive) {
+  if (RangeInForce()) {
     // Each bound over the fields it gives, strings as partial keys.
     const TzynFieldList& fields = CurrentIndex->IndexFieldList;
     accept = CompareRecords(this, fields, FRangeBounds[0], Record, zcmAbove, false, true,
@@ -831,12 +831,15 @@ void TzynCustomMemTable::SetOnFilterRecord(const TFilterRecordEvent& Value) {
 TzynViewSwitches TzynCustomMemTable::SuspendView(const TzynViewSwitches& SwitchOff) {
   TzynViewSwitches saved;
   saved.Filtered = FFilterSuspended;
+  saved.Ranged = FRangeSuspended;
   if (SwitchOff.Filtered) FFilterSuspended = true;
+  if (SwitchOff.Ranged) FRangeSuspended = true;
   return saved;
 }
 
 void TzynCustomMemTable::ResumeView(const TzynViewSwitches& Saved) {
   FFilterSuspended = Saved.Filtered;
+  FRangeSuspended = Saved.Ranged;
 }
 
 void TzynCustomMemTable::ResetCursor() { CurRec = -1; }

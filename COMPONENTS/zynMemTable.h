@@ -493,6 +493,8 @@ class TzynCustomMemTable : public TDataSet, public IzynMemTable {
   TzynRecord* FRangeBounds[2] = {};
   int32_t FRangeCounts[2] = {};
   bool FRangeActive = false;
+  bool FRangeSuspended = false;
+  bool RangeInForce() const { return FRangeActive && !FRangeSuspended; }
   // Enters the set-key state with the key buffer emptied.
   void EditKeyBuffer(TzynKeyBuffer Which);
   // The values into the current index's first fields; a failure cancels.

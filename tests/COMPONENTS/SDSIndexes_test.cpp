@@ -197,3 +197,25 @@ TEST_F(SDSOnTree, ADatasetSharingAnothersRecordsRefusesAServerFilter) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(SDSOnTree, InNavigationTheRefreshReachesRowsOfOtherLevels) {
+  auto sds = Db.Dataset("MASTER_T", {dsoLevels});
+  sds->SetIndexFieldNames("NAME");
+  sds->Open();
+  ASSERT_TRUE(sds->Locate("NAME", Variant("Отдел"), {}));
+  ASSERT_TRUE(sds->LevelDown());
+  ExecCommitted(*Db.Database, "update MASTER_T set NAME = 'Коробка', SYS$TIME = current_timestamp where SYS$ID = 7");
+  ExecCommitted(*Db.Database,
+                "insert into MASTER_T (SYS$ID, SYS$PID, SYS$STATE, NAME, SYS$TIME) values (30, 2, 0, 'Полка', current_timestamp)");
+  Db.Transaction->Commit();  // a snapshot of its own would not see them
+  sds->IncrementalRefresh(0);
+  EXPECT_EQ(sds->Lookup("SYS$ID", Variant(7), "NAME").AsString(), "Коробка");
+  EXPECT_EQ(sds->Lookup("SYS$ID", Variant(30), "SYS$PID").AsInteger(), 2);
+  EXPECT_EQ(sds->LevelCount(), 2);
+  EXPECT_EQ(Column(*sds, "NAME"), "Иванов,Цех") << "the level shown stays";
+  EXPECT_EQ(sds->TzynCustomMemTable::IndexFieldNames(), "SYS$PID;NAME");
+}
+
+}  // namespace

@@ -175,6 +175,15 @@ TEST_F(SDSLevels, GotoIDFindsARecordOfAnyLevel) {
   }
 }
 
+TEST_F(SDSLevels, LookupByIdentitySeesEveryLevelAndKeepsTheCursor) {
+  GoTo("Склад");
+  EXPECT_EQ(Tree.Lookup("SYS$ID", Variant(6), "NAME").AsString(), "Сидоров");
+  EXPECT_EQ(Current(), "Склад");
+  EXPECT_TRUE(Tree.Lookup("SYS$ID", Variant(99), "NAME").IsNull());
+  EXPECT_TRUE(Tree.Lookup("NAME", Variant("Сидоров"), "SYS$ID").IsNull()) << "other fields: the level shown";
+  EXPECT_EQ(Names(), "Архив,Отдел,Склад") << "the level range holds again";
+}
+
 TEST_F(SDSLevels, KeySearchesInTheLevel) {
   EXPECT_FALSE(Tree.FindKeyInLevel({Variant("Цех")})) << "not on the top level";
   GoTo("Отдел");

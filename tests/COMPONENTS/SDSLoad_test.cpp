@@ -220,8 +220,21 @@ TEST(SDSLoad, MasterDetailOnTheServerBindsTheDetailFieldParameter) {
   detail->Close();
   detail->Open();
   EXPECT_FALSE(detail->MasterValuesChanged());
+  int loads = 0;
+  detail->AfterDataLoaded = [&](TDataSet*) { ++loads; };
+  // Another master record: its detail rows are read again; the same one
+  // changed elsewhere reads nothing.
   ASSERT_TRUE(master->Locate("SYS$ID", Variant(int64_t{11}), {}));
-  EXPECT_TRUE(detail->MasterValuesChanged());
+  EXPECT_EQ(loads, 1);
+  EXPECT_EQ(detail->RecordCount(), 1);
+  EXPECT_FALSE(detail->MasterValuesChanged());
+  master->Edit();
+  master->FieldByName("NAME")->SetAsString("Другое");
+  master->Post();
+  EXPECT_EQ(loads, 1);
+  ASSERT_TRUE(master->Locate("SYS$ID", Variant(int64_t{10}), {}));
+  EXPECT_EQ(loads, 2);
+  EXPECT_EQ(detail->RecordCount(), 2);
 }
 
 TEST(SDSLoad, AnAttachedDatasetSharesTheMastersRecordsAndStatements) {
