@@ -4,6 +4,7 @@
 
 #include "COMPONENTS/kslib/PrnDbgksRows.h"
 #include "COMPONENTS/kslib/PrnDgDlg.h"
+#include "COMPONENTS/kslib/PrvFrmKs.h"
 #include "forms/Forms.h"
 #include "forms/Metafiles.h"
 
@@ -410,6 +411,18 @@ bool TPrintDBGridKs::ShowPageSetupDialog() {
 }
 
 void TPrintDBGridKs::Print() { PrintTo(DefaultVirtualPrinter()); }
+
+void TPrintDBGridKs::Preview() {
+  TPrinterPreview* Preview = PrinterPreview();
+  if (OnPrinterSetupDialog)
+    Preview->OnSetupDialog = OnPrinterSetupDialog;
+  else
+    Preview->OnSetupDialog = [this](TObject*) {
+      if (ShowPageSetupDialog()) this->Preview();
+    };
+  Preview->SetPrintComponent(this);
+  PrintTo(Preview);
+}
 
 void TPrintDBGridKs::PrintTo(TVirtualPrinter* Printer) {
   if (!FDBGridKs || !FDBGridKs->DataSource()) return;

@@ -51,6 +51,10 @@ class TPrintDBGridKs : public TComponent {
 
   // Prints on paper.
   void Print();
+  // Prints into the shared preview, whose setup step runs
+  // OnPrinterSetupDialog, or else the page-setup dialog and, when that is
+  // confirmed, the preview again.
+  void Preview();
   // Nothing at all without a grid over an open dataset. Whatever fails, the
   // dataset returns to its record with its controls on and the document
   // ends; then the first error passes on (an abort silently).

@@ -13,16 +13,20 @@ class TMetafile : public TObject {
   HENHMETAFILE Handle() const { return FHandle; }
   // Takes ownership of the recording.
   void SetHandle(HENHMETAFILE Value);
+  // Plays the recording's frame into Rect (logical units of DC).
+  void Play(HDC DC, const RECT& Rect) const;
 
  private:
   HENHMETAFILE FHandle = nullptr;
 };
 
 // Records into Metafile until the canvas is freed. The font counts in the
-// reference device's resolution, keeping its size in points.
+// reference device's resolution, keeping its size in points. With a size,
+// the frame is Width × Height pixels of the reference device from its
+// origin (a page), else what the drawing covers.
 class TMetafileCanvas : public TCanvas {
  public:
-  TMetafileCanvas(TMetafile* Metafile, HDC Reference);
+  TMetafileCanvas(TMetafile* Metafile, HDC Reference, int Width = 0, int Height = 0);
   ~TMetafileCanvas() override;
   TMetafileCanvas(const TMetafileCanvas&) = delete;
   TMetafileCanvas& operator=(const TMetafileCanvas&) = delete;

@@ -174,6 +174,14 @@ def main():
 
         check_rich_text(to_pdf("rich", folder))
 
+        # Pages 2 and 3 printed from the preview carry those pages' text.
+        chosen = to_pdf("preview-pages", folder)
+        text = run("pdftotext", "-layout", str(chosen), "-")
+        check(int(info(chosen)["Pages"]) == 2, "preview: not two pages printed")
+        check("Страница 1 из 3" not in text and "Страница 2 из 3" in text
+              and "Страница 3 из 3" in text and "Строка 120" in text,
+              "preview: the printed pages are not pages 2 and 3")
+
         check(info(docs["landscape"]).get("Page rot", "").strip() == "90",
               "landscape document is not turned")
         check(len(pages["landscape"]) > len(pages["plain"]),

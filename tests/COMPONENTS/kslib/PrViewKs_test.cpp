@@ -1,0 +1,232 @@
+// The print preview: the grid recorded into it, its pages drawn, zoomed,
+// flipped and printed, through real window, mouse and timer messages.
+#include "COMPONENTS/kslib/PrvFrmKs.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "PrintGridForm.h"
+#include "forms/ScriptedPrompts.h"
+
+namespace {
+
+class PreviewTest : public PrintGridTest {
+ protected:
+  void Preview() {
+    Print.Preview();
+    Form = PreviewForm();
+    Box = Form->PreviewKs1;
+    Box->SetScaleMode(9);
+    Box->SetCurrentPage(1);
+  }
+  ~PreviewTest() override {
+    if (Form) Form->Hide();
+  }
+  TPreviewFormKs* Form = nullptr;
+  TPreviewBox* Box = nullptr;
+};
+
+// The pixels of a window drawn into a 32-bit DIB of its size.
+std::vector<uint32_t> Render(int Width, int Height, const std::function<void(HDC)>& Draw) {
+  BITMAPINFO Info{};
+  Info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  Info.bmiHeader.biWidth = Width;
+  Info.bmiHeader.biHeight = -Height;
+  Info.bmiHeader.biPlanes = 1;
+  Info.bmiHeader.biBitCount = 32;
+  void* Bits = nullptr;
+  HDC DC = CreateCompatibleDC(nullptr);
+  HBITMAP Bitmap = CreateDIBSection(DC, &Info, DIB_RGB_COLORS, &Bits, nullptr, 0);
+  HGDIOBJ Old = SelectObject(DC, Bitmap);
+  Draw(DC);
+  GdiFlush();
+  std::vector<uint32_t> Pixels(static_cast<uint32_t*>(Bits),
+                               static_cast<uint32_t*>(Bits) + Width * Height);
+  SelectObject(DC, Old);
+  DeleteObject(Bitmap);
+  DeleteDC(DC);
+  return Pixels;
+}
+
+void PostClick(HWND Wnd, int X, int Y) {
+  PostMessageA(Wnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(X, Y));
+  PostMessageA(Wnd, WM_LBUTTONUP, 0, MAKELPARAM(X, Y));
+  PumpFor(50);
+}
+
+TEST_F(PreviewTest, RecordsEveryPageAndTellsTheState) {
+  Preview();
+  TPrinterPreview* P = Box->Printer();
+  EXPECT_EQ(Box->PageCount(), 3);
+  EXPECT_EQ(P->Pages().size(), 3u);
+  EXPECT_FALSE(P->GetPrinting());
+  EXPECT_EQ(Form->stbMain->SimpleText(), "Страница 1 из 3");
+  EXPECT_EQ(Form->Caption(), "Предварительный просмотр - Табличная информация");
+  EXPECT_TRUE(Form->tbtPrint->Enabled());
+  EXPECT_TRUE(Form->tbClose->Enabled());
+  EXPECT_FALSE(Form->tbStop->Enabled());
+  EXPECT_FALSE(Form->tbtPrevPage->Enabled());
+  EXPECT_TRUE(Form->tbtNextPage->Enabled());
+  EXPECT_TRUE(Form->tbtPrinterSetupDialog->Enabled());
+  EXPECT_TRUE(Form->Visible());
+  EXPECT_TRUE(Form->ScaleItems[9]->Checked());
+  // The whole page is centred.
+  EXPECT_LE(std::abs(2 * Box->Page()->Left() + Box->Page()->Width() - Box->ClientWidth()), 1);
+  EXPECT_LE(std::abs(2 * Box->Page()->Top() + Box->Page()->Height() - Box->ClientHeight()), 1);
+  Box->SetCurrentPage(0);
+  EXPECT_EQ(Box->CurrentPage(), 1);
+  Box->SetCurrentPage(7);
+  EXPECT_EQ(Box->CurrentPage(), 3);
+  EXPECT_EQ(Form->stbMain->SimpleText(), "Страница 3 из 3");
+}
+
+// What the panel shows is the page's metafile under the sheet's mapping.
+TEST_F(PreviewTest, EachPageShowsItsMetafile) {
+  Preview();
+  TPrinterPreview* P = Box->Printer();
+  TDrawPanel* Panel = Box->Page();
+  const int W = Panel->Width(), H = Panel->Height();
+  std::vector<uint32_t> First;
+  for (int Page = 1; Page <= 3; ++Page) {
+    Box->SetCurrentPage(Page);
+    const auto Shown = Render(W, H, [&](HDC DC) {
+      SendMessageA(Panel->Handle(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(DC), PRF_CLIENT);
+    });
+    const auto Played = Render(W, H, [&](HDC DC) {
+      RECT All{0, 0, W, H};
+      FillRect(DC, &All, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+      const int FullW = P->GetFullPageWidth(), FullH = P->GetFullPageHeight();
+      SetMapMode(DC, MM_ANISOTROPIC);
+      SetWindowExtEx(DC, FullW, FullH, nullptr);
+      SetViewportExtEx(DC, W, H, nullptr);
+      SetViewportOrgEx(DC, P->PhysicalOffsetX() * W / FullW, P->PhysicalOffsetY() * H / FullH,
+                       nullptr);
+      PlayEnhMetaFile(DC, P->Pages()[Page - 1]->Handle(),
+                      std::data({RECT{0, 0, P->GetPageWidth(), P->GetPageHeight()}}));
+    });
+    EXPECT_TRUE(Shown == Played) << "page " << Page;
+    EXPECT_GT(std::count_if(Shown.begin(), Shown.end(),
+                            [](uint32_t Pixel) { return (Pixel & 0xFFFFFF) != 0xFFFFFF; }),
+              100)
+        << "page " << Page << " is blank";
+    if (Page == 1) First = Shown;
+    if (Page > 1) {
+      EXPECT_FALSE(Shown == First);
+    }
+  }
+}
+
+// A click on the whole page zooms to 150 % keeping the point under the
+// mouse; a second click goes back to the whole page.
+TEST_F(PreviewTest, AClickZoomsAroundThePoint) {
+  Preview();
+  TDrawPanel* Panel = Box->Page();
+  const int X = Panel->Width() / 2, Y = Panel->Height() / 3;
+  const int ScreenX = Panel->Left() + X, ScreenY = Panel->Top() + Y;
+  const int OldW = Panel->Width();
+  PostClick(Panel->Handle(), X, Y);
+  EXPECT_EQ(Box->ScaleMode(), 2);
+  EXPECT_EQ(Box->Scale(), 150);
+  EXPECT_TRUE(Form->ScaleItems[2]->Checked());
+  const int NewX = X * Panel->Width() / OldW;
+  EXPECT_LE(std::abs(Panel->Left() + NewX - ScreenX), 2);
+  EXPECT_LE(std::abs(Panel->Top() + Y * Panel->Width() / OldW - ScreenY), 2);
+  PostClick(Panel->Handle(), 10, 10);
+  EXPECT_EQ(Box->ScaleMode(), 9);
+}
+
+TEST_F(PreviewTest, WheelAndKeysMoveThroughPagesAndThePage) {
+  Preview();
+  auto Wheel = [&](int Delta) {
+    SendMessageA(Box->Handle(), WM_MOUSEWHEEL, MAKEWPARAM(0, Delta), 0);
+  };
+  for (int Expected : {2, 3, 3}) {
+    Wheel(-WHEEL_DELTA);
+    EXPECT_EQ(Box->CurrentPage(), Expected);
+  }
+  Wheel(WHEEL_DELTA);
+  EXPECT_EQ(Box->CurrentPage(), 2);
+  Box->SetScaleMode(2);  // taller than the box: the wheel scrolls
+  Wheel(-WHEEL_DELTA);
+  EXPECT_EQ(Box->CurrentPage(), 2);
+  EXPECT_GT(Box->VertScrollBar()->Position(), 0);
+  const int Before = Box->VertScrollBar()->Position();
+  Box->SetFocus();
+  SendMessageA(Box->Handle(), WM_KEYDOWN, VK_NEXT, 0);
+  EXPECT_EQ(Box->VertScrollBar()->Position(), Before + Box->ClientHeight() - 8);
+  SendMessageA(Box->Handle(), WM_KEYDOWN, VK_HOME, 0);
+  EXPECT_EQ(Box->HorzScrollBar()->Position(), 0);
+}
+
+// Held down, the next-page button flips after 400 ms, then every 100 ms;
+// its release adds no flip.
+TEST_F(PreviewTest, HoldingNextPageRepeats) {
+  Print.Page()->SetTopMargin(12.0);
+  Print.Page()->SetBottomMargin(12.0);
+  Preview();
+  ASSERT_GE(Box->PageCount(), 8);
+  HWND Button = Form->tbtNextPage->Handle();
+  const DWORD Start = GetTickCount();
+  PostMessageA(Button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  ASSERT_TRUE(PumpUntil([&] { return Box->CurrentPage() == 2; }, 3000));
+  EXPECT_GE(GetTickCount() - Start, 350u);  // timers never fire early
+  ASSERT_TRUE(PumpUntil([&] { return Box->CurrentPage() == 4; }, 3000));
+  PostMessageA(Button, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+  PumpFor(100);
+  const int Released = Box->CurrentPage();
+  PumpFor(400);
+  EXPECT_EQ(Box->CurrentPage(), Released);
+  EXPECT_FALSE(Form->Timer1->Enabled());
+  // A plain click flips one page again.
+  Form->Timer1->SetInterval(400);
+  PostClick(Button, 5, 5);
+  EXPECT_EQ(Box->CurrentPage(), Released + 1);
+}
+
+// Pages 2 and 3, chosen in the print dialog, go to the printer.
+TEST_F(PreviewTest, PrintsTheChosenPages) {
+  Preview();
+  TScriptedPrompts Prompts;
+  Prompts.Answers.push_back({1, "", {"2", "3"}});
+  Box->Printer()->OwnPrinter()->SetOutputFile("print-preview-pages.ps");
+  SendMessageA(Form->tbtPrint->Handle(), BM_CLICK, 0, 0);
+  Box->Printer()->OwnPrinter()->SetOutputFile("");
+  ASSERT_EQ(Prompts.Asked.size(), 1u);
+  EXPECT_EQ(Prompts.Asked[0].Kind, TPromptKind::PrintPages);
+  EXPECT_EQ(Prompts.Asked[0].Default, 3);
+  EXPECT_EQ(Printer(), SetPrinter(Printer()));  // the process printer is back
+}
+
+// Esc and closing while recording stop the job; a second job meanwhile is
+// refused and leaves the recording whole.
+TEST_F(PreviewTest, EscCloseAndASecondJobWhileRecording) {
+  Preview();
+  PostMessageA(Form->Handle(), WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_THROW(Print.Preview(), EAbort);
+  EXPECT_FALSE(Box->Printer()->GetPrinting());
+  EXPECT_TRUE(Form->Visible());
+  EXPECT_FALSE(Data.ControlsDisabled());
+
+  PostMessageA(Form->Handle(), WM_CLOSE, 0, 0);
+  EXPECT_THROW(Print.Preview(), EAbort);
+  PumpFor(50);
+  EXPECT_FALSE(Form->Visible());
+
+  TPrintDBGridKs Second{nullptr};
+  Second.SetDBGridKs(Grid);
+  bool Refused = false;
+  Print.OnBeforePrint = [&](TObject*) {
+    try {
+      Second.Preview();
+    } catch (const EPrinter&) {
+      Refused = true;
+    }
+  };
+  Print.Preview();
+  EXPECT_TRUE(Refused);
+  EXPECT_EQ(Box->PageCount(), 3);
+  EXPECT_EQ(Box->Printer()->Pages().size(), 3u);
+}
+
+}  // namespace
