@@ -73,7 +73,9 @@ TSDS::~TSDS() {
 
 void TSDS::SaveCache() {
   if (FMasterDataset || !FOptions.Contains(dsoLocalCachData) || FCacheFileName.empty() || !FDataLoaded) return;
-  if (!IsDataModified() && FileExists(FCacheFileName)) return;
+  // Records read from the server always go to the file: it may hold another
+  // version's rows, even when they are none.
+  if (FRecordsFromCache && !IsDataModified() && FileExists(FCacheFileName)) return;
   TCacheManager::SaveReplacing(FCacheFileName, [this](const AnsiString& FileName) { SaveToBinaryFile(FileName); });
 }
 
@@ -350,6 +352,7 @@ void StartIfInactive(TIBTransaction* Transaction) {
 }  // namespace
 
 void TSDS::LoadAll() {
+  FRecordsFromCache = false;
   if (!FOptions.Contains(dsoLoadData)) return;
   TIBSQL& select = *SelectSQL();
   const bool autoReposition = std::exchange(AutoReposition, false);
@@ -538,6 +541,7 @@ void TSDS::LoadCacheAndRefresh(const AnsiString& FileName, TDateTime SinceTime) 
   try {
     LoadFromBinaryFile(FileName);
     IncrementalRefresh(SinceTime);
+    FRecordsFromCache = true;
   } catch (const std::exception& e) {
     WriteLogLine("ERROR", PublicName(), "Кэш " + FileName + ": " + e.what());
     if (!Active()) TzynCustomMemTable::SetActive(true);

@@ -397,6 +397,8 @@ class TSDS : public TzynCustomMemTable {
   AnsiString FAutoIncFieldName;
   AnsiString FPublicName;
   AnsiString FCacheFileName;
+  // The records came from the cache file (and what changed since).
+  bool FRecordsFromCache = false;
   TSDSOptions FOptions = SDSDefaultOptions;
   TSDSLevelMode FLevelMode = dslmDefault;
   TDatasetKind FDatasetKind = dkUnknown;

@@ -118,6 +118,14 @@ TEST_F(SDSRefreshTest, ACacheOpenTakesTheChangesFromItsNewestTimeOnNullsAndNewRo
   EXPECT_EQ(Amount(*sds, 104), "<none>");
 }
 
+TEST_F(SDSRefreshTest, AnotherServerFilterWritesItsOwnRowsOverTheFileEvenWhenThereAreNone) {
+  auto db = Connect();
+  Dataset(*db, {dsoLocalCachData}, "LINE_NO < 50");
+  for (int open = 0; open < 2; ++open)
+    EXPECT_EQ(Dataset(*db, {dsoLocalCachData}, "LINE_NO > 50")->RecordCount(), 0) << open;
+  EXPECT_EQ(Dataset(*db, {dsoLocalCachData}, "LINE_NO < 50")->RecordCount(), 3);
+}
+
 TEST_F(SDSRefreshTest, ACacheFileThatWillNotLoadGivesAFullLoadAndAFailedSaveIsOnlyLogged) {
   {
     auto db = Connect();
