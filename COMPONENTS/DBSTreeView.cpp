@@ -4,6 +4,8 @@
 #include <utility>
 #include <vector>
 
+#include "SDS.h"
+
 namespace {
 
 // Identities wider than 32 bits are compared by their low 32 bits.
@@ -80,8 +82,15 @@ void TDBSTreeView::LoadChildren(HTREEITEM Node) {
     SetHasChildren(AddChild(Node, text, child), parents.count(child) != 0);
 }
 
-void TDBSTreeView::GoToNode(HTREEITEM Node) {
-  if (TDataSet* dataSet = OpenDataSet()) dataSet->Locate(IDNode, NodeID(Node), {});
+void TDBSTreeView::GoToNode(HTREEITEM Node, int32_t Skipped) {
+  TDataSet* dataSet = OpenDataSet();
+  if (!dataSet) return;
+  // A server-backed dataset finds the record in whatever level it lies.
+  auto* sds = dynamic_cast<TSDS*>(dataSet);
+  if (sds && NodeID(Node) != Skipped)
+    sds->GotoID(NodeID(Node));
+  else
+    dataSet->Locate(IDNode, NodeID(Node), {});
 }
 
 bool TDBSTreeView::CanExpand(HTREEITEM Node) {
@@ -90,11 +99,11 @@ bool TDBSTreeView::CanExpand(HTREEITEM Node) {
     TUpdateLock lock(this);
     LoadChildren(Node);
   }
-  if (HTREEITEM selected = Selected()) GoToNode(selected);
+  if (HTREEITEM selected = Selected()) GoToNode(selected, RootNodeID);
   return result;
 }
 
 void TDBSTreeView::Change(HTREEITEM Node) {
   TCustomTreeView::Change(Node);
-  if (Node) GoToNode(Node);
+  if (Node) GoToNode(Node, 0);
 }

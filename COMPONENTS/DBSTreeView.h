@@ -35,7 +35,9 @@ class TDBSTreeView : public TCustomTreeView {
  private:
   TDataSet* OpenDataSet() const;
   void LoadChildren(HTREEITEM Node);
-  void GoToNode(HTREEITEM Node);
+  // Through GotoID of a server-backed dataset unless the node's identity
+  // is the one skipped.
+  void GoToNode(HTREEITEM Node, int32_t Skipped);
 
   TDataLink FDataLink;
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "SDS.h"
 #include "SDataPrompts.h"
 #include "zynMemTable.h"
 
@@ -9,6 +10,11 @@ namespace {
 
 TFilterDialogHook& FilterDialogHook() {
   static TFilterDialogHook hook;
+  return hook;
+}
+
+TRecordAttrsHook& RecordAttrsHook() {
+  static TRecordAttrsHook hook;
   return hook;
 }
 
@@ -28,6 +34,8 @@ std::vector<TField*> FieldsOf(TDataSet* DataSet, const AnsiString& FieldNames) {
 }  // namespace
 
 void SetFilterDialogHook(TFilterDialogHook Hook) { FilterDialogHook() = std::move(Hook); }
+
+void SetRecordAttrsHook(TRecordAttrsHook Hook) { RecordAttrsHook() = std::move(Hook); }
 
 TSDataSource::TSDataSource(TComponent* AOwner)
     : TDataSource(AOwner), FMarker(std::make_unique<TMemRecordMarker>()) {
@@ -177,6 +185,28 @@ uint8_t TSDataSource::GetFieldSortState(TField* Field) {
   } catch (const Exception&) {
     return 4;
   }
+}
+
+// ---- Levels -------------------------------------------------------------------------
+
+bool TSDataSource::HasLevels() const {
+  auto* sds = dynamic_cast<TSDS*>(DataSet());
+  return sds && sds->Options().Contains(dsoLevels);
+}
+
+bool TSDataSource::LevelUp() {
+  auto* sds = dynamic_cast<TSDS*>(DataSet());
+  return sds && sds->LevelUp();
+}
+
+bool TSDataSource::LevelDown() {
+  auto* sds = dynamic_cast<TSDS*>(DataSet());
+  return sds && sds->LevelDown();
+}
+
+void TSDataSource::ShowRecordAttributes() {
+  auto* sds = dynamic_cast<TSDS*>(DataSet());
+  if (sds && sds->Active() && !(sds->Bof() && sds->Eof()) && RecordAttrsHook()) RecordAttrsHook()(this);
 }
 
 // ---- The dataset changing ----------------------------------------------------------

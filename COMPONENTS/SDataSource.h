@@ -16,6 +16,9 @@ class TSDataSource;
 // field in place, or leaves them as they were when cancelled.
 using TFilterDialogHook = std::function<void(TSDataSource* Source, TField* Field, TFilterArr& Filters)>;
 void SetFilterDialogHook(TFilterDialogHook Hook);
+// The record attributes dialog, registered by its form unit.
+using TRecordAttrsHook = std::function<void(TSDataSource* Source)>;
+void SetRecordAttrsHook(TRecordAttrsHook Hook);
 
 class TSDataSource : public TDataSource {
  public:
@@ -43,6 +46,14 @@ class TSDataSource : public TDataSource {
   // free for group changes.
   uint8_t GetFieldSortState(TField* Field);
   AnsiString GetFieldCaption(TField* Field) const { return Field->DisplayName(); }
+
+  // Record hierarchy levels of a server-backed dataset; false for others.
+  bool HasLevels() const;
+  bool LevelUp();
+  bool LevelDown();
+  // The attributes of the current record of a server-backed dataset that
+  // is not empty; nothing otherwise.
+  void ShowRecordAttributes();
 
   // Every link hears a record change (deRecordChange) or a data-set change.
   void NotifyLinks(TDataEvent Event);

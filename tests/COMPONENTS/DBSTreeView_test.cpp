@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "FormsTestKit.h"
+#include "SDS.h"
+#include "SDSPlainTable.h"
 #include "forms/Forms.h"
 #include "tests/platform/db/ArrayDataSet.h"
 #include "zynMemTable.h"
@@ -105,6 +107,59 @@ TEST_F(DBSTreeViewTest, AFreedDataSourceIsLetGo) {
   EXPECT_EQ(Tree->DataSource(), nullptr);
   Tree->BuildTree("Пусто");
   EXPECT_TRUE(Children(Tree->FirstChild(nullptr)).empty());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DBSTreeViewOverSDS, TheSelectionGoesToTheRecordByIdentityAndAMissingOneIsReported) {
+  TSDS tree(nullptr);
+  tree.SetName("Tree");
+  DefineHierarchy(tree);
+  tree.Open();
+  const struct {
+    int Id, Pid;
+    const char* Name;
+  } rows[] = {{1, 0, "Отдел"}, {2, 1, "Цех"}, {3, 0, "Склад"}};
+  for (const auto& r : rows) {
+    tree.Append();
+    tree.IDField()->SetAsInteger(r.Id);
+    tree.PIDField()->SetAsInteger(r.Pid);
+    tree.FieldByName("NAME")->SetAsString(r.Name);
+    tree.Post();
+  }
+  tree.SetOptions(tree.Options() + TSDSOptions{dsoLevels});
+  tree.SetLevelMode(dslmShowAll);
+  TDataSource source(nullptr);
+  source.SetDataSet(&tree);
+  TForm form(nullptr);
+  form.SetBounds(10, 10, 300, 300);
+  auto* view = new TDBSTreeView(&form);
+  view->SetParent(&form);
+  view->SetBounds(0, 0, 280, 280);
+  view->SetDataSource(&source);
+  view->DataField = "NAME";
+  view->IDNode = "SYS$ID";
+  view->IDParentNode = "SYS$PID";
+  form.Show();
+  view->BuildTree("Все");
+  HTREEITEM root = view->FirstChild(nullptr);
+  HTREEITEM store = view->NextSibling(view->FirstChild(root));
+  ASSERT_EQ(view->NodeText(store), "Склад");
+
+  AnsiString reported;
+  Application->OnException = [&](TObject*, Exception* E) { reported = E->Message(); };
+  view->SetFocus();
+  view->Select(store);
+  ASSERT_TRUE(PumpUntil([&] { return tree.FieldByName("NAME")->AsString() == "Склад"; }));
+  // The record goes; its node stays until the tree is built again.
+  tree.Delete();
+  view->Select(view->FirstChild(root));
+  view->Select(store);
+  ASSERT_TRUE(PumpUntil([&] { return !reported.empty(); }));
+  Application->OnException = nullptr;
+  EXPECT_EQ(reported, "Tree: ID 3 not founded !");
 }
 
 }  // namespace
