@@ -14,7 +14,7 @@
 
 #include "COMPONENTS/kslib/DBGridKs.h"
 #include "forms/Forms.h"
-#include "zynMemTable.h"
+#include "BenchMemTable.h"
 
 namespace {
 
@@ -22,19 +22,6 @@ constexpr int Rows = 30, Columns = 10, ClientWidth = 1000;
 
 std::string CellText(int Record, int Column) {
   return "r" + std::to_string(Record) + " c" + std::to_string(Column);
-}
-
-void Fill(TzynMemTable& Table, int Records) {
-  for (int C = 0; C < Columns; ++C) Table.FieldDefs()->Add("F" + std::to_string(C), ftString, 16);
-  Table.Open();
-  Table.DisableControls();
-  for (int R = 0; R < Records; ++R) {
-    Table.Append();
-    for (int C = 0; C < Columns; ++C) Table.Fields()->Fields(C)->SetAsString(CellText(R, C));
-    Table.Post();
-  }
-  Table.First();
-  Table.EnableControls();
 }
 
 // Milliseconds per PrintWindow of the window into a bitmap of its size.
@@ -60,7 +47,7 @@ double MsPerPage(HWND Wnd, int Pages) {
 
 double GridMsPerPage(int Records, int Pages) {
   TzynMemTable Table(nullptr);
-  Fill(Table, Records);
+  FillTextTable(Table, Records, Columns, 16, CellText);
   TDataSource Source(nullptr);
   Source.SetDataSet(&Table);
   TForm* Form = new TForm(Application);

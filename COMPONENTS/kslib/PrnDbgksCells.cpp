@@ -248,8 +248,11 @@ void TPrintCellsKs::DrawCell(const TPrintRowKs& Row, int Column, const TPrintRec
     FooterCell(StrToInt(Row.Key), Column, R, Counting);
   else
     DataCell(Column, R, FirstOfBand, Counting);
-  // A preview or print window may ask for an abort meanwhile.
-  if (!Counting) Application->ProcessMessages();
+  // A preview or print window may ask for an abort meanwhile. Each look
+  // at the queue costs a trip to the system, so it is taken every 20 ms.
+  if (Counting || GetTickCount() - FLastPump < 20) return;
+  Application->ProcessMessages();
+  FLastPump = GetTickCount();
 }
 
 void TPrintCellsKs::AddBorders(const RECT& Cell) {

@@ -100,4 +100,5 @@ class TPrintCellsKs : public TPrintBandPainterKs {
   std::vector<std::vector<TPrintTotalKs>> FTotals;  // footer row, column
   std::map<TColumnKs*, AnsiString> FLastTexts;      // columns hiding duplicates
   std::vector<TPrintLineKs> FTitleLines;
+  DWORD FLastPump = GetTickCount() - 20;  // the first cell looks at once
 };
