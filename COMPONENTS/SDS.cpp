@@ -435,11 +435,16 @@ bool TSDS::OpenFromServer() {
 void TSDS::LoadRecords() {
   auto* database = dynamic_cast<TSDatabase*>(Database());
   int64_t stamp = 0;
-  if (FOptions.Contains(dsoLocalCachData) && database && database->LocalCache &&
-      database->CacheManager()->Lookup(this, FCacheFileName, FTableName, FServerFilter, stamp))
-    LoadCacheAndRefresh(FCacheFileName, 0);
-  else
+  if (!FOptions.Contains(dsoLocalCachData) || !database || !database->LocalCache) {
     LoadAll();
+  } else if (database->CacheManager()->Lookup(this, FCacheFileName, FTableName, FServerFilter, stamp)) {
+    LoadCacheAndRefresh(FCacheFileName, 0);
+  } else {
+    // The index now names this version: a file of another one must not
+    // outlive a save that fails.
+    DeleteFile(FCacheFileName);
+    LoadAll();
+  }
 }
 
 void TSDS::Reload() {
