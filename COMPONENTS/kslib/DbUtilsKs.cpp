@@ -414,7 +414,53 @@ AnsiString ConditionText(TSTFilterOperatorKs Op, const Variant& Operand) {
   }
 }
 
+AnsiString DatasetConstant(const Variant& Value) {
+  // "x = NULL" is the dataset filter's test for null.
+  if (Value.IsNull()) return "NULL";
+  TVarType Type = Value.VarType() & varTypeMask;
+  if (IsFloat(Value) || Type == varCurrency) {
+    TFormatSettings Point = FormatSettings;
+    Point.DecimalSeparator = '.';
+    return FloatToStr(Value.AsDouble(), Point);
+  }
+  if (Type == varBoolean) return Value.AsBoolean() ? "TRUE" : "FALSE";
+  if (Type == varDate) return Quoted(DateTimeToStr(Value.AsDateTime()));
+  if (Type == varString) return Quoted(Value.AsString());
+  return VarToStr(Value);
+}
+
+AnsiString DatasetCondition(const AnsiString& Field, TSTFilterOperatorKs Op,
+                            const Variant& Operand) {
+  AnsiString Text = Field + " " + FilterOperatorQueryText[Op];
+  switch (Op) {
+    case fopIsNull:
+    case fopIsNotNull:
+      return Text;
+    case fopIn:
+    case fopNotIn: {
+      AnsiString Items;
+      ForEachElement(Operand, [&](const Variant& Item) {
+        Items += (Items.empty() ? "" : ", ") + DatasetConstant(Item);
+      });
+      return Text + " (" + Items + ")";
+    }
+    default:
+      return Text + " " + DatasetConstant(Operand);
+  }
+}
+
 }  // namespace
+
+AnsiString FilterExpressionAsDatasetFilter(const AnsiString& FieldName,
+                                           const TSTFilterExpressionKs& Expr) {
+  if (Expr.Operator1 == fopNone) return "";
+  const AnsiString Field = "[" + FieldName + "]";
+  AnsiString Text = "(" + DatasetCondition(Field, Expr.Operator1, Expr.Operand1);
+  if ((Expr.Relation == fopAnd || Expr.Relation == fopOr) && Expr.Operator2 != fopNone)
+    Text += AnsiString(" ") + FilterOperatorQueryText[Expr.Relation] + " " +
+            DatasetCondition(Field, Expr.Operator2, Expr.Operand2);
+  return Text + ")";
+}
 
 void ParseFilterExpression(const AnsiString& Text, TSTFilterExpressionKs& Expr) {
   TSTFilterExpressionKs Parsed;

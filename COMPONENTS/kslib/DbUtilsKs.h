@@ -85,6 +85,13 @@ void ParseFilterExpression(const AnsiString& Text, TSTFilterExpressionKs& Expr);
 // Empty unless both OperandType and Operator1 are set.
 AnsiString FilterExpressionText(const TSTFilterExpressionKs& Expr, bool OperandOnly);
 
+// The expression as a condition on the field in a dataset's own filter
+// syntax, in parentheses; empty unless Operator1 is set. Constants read
+// back the same whatever the user's separators: numbers with a point,
+// texts and dates quoted (dates in the user's format, with their time).
+AnsiString FilterExpressionAsDatasetFilter(const AnsiString& FieldName,
+                                           const TSTFilterExpressionKs& Expr);
+
 // ---- Dataset features -------------------------------------------------------
 
 // How datasets of one class take a grid's sort markers and filter row.

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "GridForm.h"
+#include "MemTableFeatures.h"
+#include "zynMemTable.h"
 
 namespace {
 
@@ -247,6 +249,44 @@ TEST_F(ColumnFilterTest, SettingsCopyAndSwitchesReLayOut) {
   Other.EndUpdate();
   EXPECT_EQ(Other.UpdateCount(), 1);
   EXPECT_THROW(Copy.Assign(&Row), EConvertError);
+}
+
+TEST(GridFilterRow, TheInMemoryTableTakesTheColumnConditionsAsItsFilter) {
+  TMemTableFeaturesEntry Entry;
+  TzynMemTable Orders(nullptr);
+  Orders.FieldDefs()->Add("Id", ftInteger);
+  Orders.FieldDefs()->Add("Amount", ftFloat);
+  Orders.Open();
+  for (int I = 1; I <= 6; ++I) AppendValues(&Orders, {I, I * 2.5});
+  TDataSource Source(nullptr);
+  Source.SetDataSet(&Orders);
+  TForm* Form = new TForm(Application);
+  auto* Grid = new TDBGridKs(Form);
+  Grid->SetParent(Form);
+  Grid->SetBounds(5, 5, 300, 200);
+  Grid->SetDataSource(&Source);
+  auto Ids = [&] {
+    AnsiString Text;
+    for (Orders.First(); !Orders.Eof(); Orders.Next())
+      Text += (Text.empty() ? "" : ",") + Orders.FieldByName("Id")->AsString();
+    return Text;
+  };
+  TSTColumnFilterKs* Amount = Grid->Columns()->Items(1)->STFilter();
+  TSTColumnFilterKs* Id = Grid->Columns()->Items(0)->STFilter();
+  ASSERT_TRUE(Amount && Id);
+  Amount->ApplyFilterText("> 5");
+  Grid->ApplyFilter();
+  EXPECT_EQ(Ids(), AnsiString("3,4,5,6"));
+  Id->ApplyFilterText("!In (4,5)");
+  Grid->ApplyFilter();
+  EXPECT_EQ(Ids(), AnsiString("3,6")) << "both columns' conditions";
+  Amount->ApplyFilterText("");
+  Id->ApplyFilterText("");
+  Grid->ApplyFilter();
+  EXPECT_FALSE(Orders.Filtered());
+  EXPECT_EQ(Ids(), AnsiString("1,2,3,4,5,6"));
+  delete Form;
+  Orders.Close();
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <random>
 
 #include "tests/platform/db/ArrayDataSet.h"
+#include "zynMemTable.h"
 
 namespace {
 
@@ -412,6 +413,61 @@ TEST_F(DatasetFeaturesTest, AnEmptyTestOrObjectIsRefused) {
                EListError);
   EXPECT_THROW(RegisterDatasetFeatures(DatasetClassTest<TTableA>(), 1, nullptr), EListError);
   EXPECT_STREQ(Found(&A), "none");
+}
+
+// The condition written for a dataset's own filter selects exactly the rows
+// the typed expression names.
+TEST(FilterExpressionAsDatasetFilter, SelectsTheRowsTheExpressionNames) {
+  TzynMemTable Table(nullptr);
+  Table.FieldDefs()->Add("Id", ftInteger);
+  Table.FieldDefs()->Add("Name", ftString, 20);
+  Table.FieldDefs()->Add("Price", ftFloat);
+  Table.FieldDefs()->Add("Day", ftDateTime);
+  Table.FieldDefs()->Add("Paid", ftBoolean);
+  Table.Open();
+  AppendValues(&Table, {1, "Москва", 1.5, VarFromDateTime(StrToDateTime("01.02.2024 10:30:00")), true});
+  AppendValues(&Table, {2, "Тверь", 2.25, VarFromDateTime(StrToDateTime("01.02.2024")), false});
+  AppendValues(&Table, {3, "O'Brien", 10.0, VarFromDateTime(StrToDateTime("03.02.2024 12:00:00")), true});
+  AppendValues(&Table, {4, Variant::Null(), 0.0, VarFromDateTime(StrToDateTime("05.02.2024")), false});
+  AppendValues(&Table, {5, "Мурманск", 7.5, VarFromDateTime(StrToDateTime("01.02.2024 23:59:00")), true});
+  const struct {
+    const char* Field;
+    TSTFilterOperandTypeKs Type;
+    char Separator;
+    const char* Typed;
+    const char* Ids;
+  } Cases[] = {
+      {"Name", fotString, ',', "Москва", "1"},
+      {"Name", fotString, ',', "Му%", "5"},
+      {"Name", fotString, ',', "'O''Brien','Тверь'", "2,3"},
+      {"Name", fotString, ',', "= null", "4"},
+      {"Name", fotString, ',', "<> null", "1,2,3,5"},
+      {"Name", fotString, ',', "!~ М%", "2,3,4"},  // an empty name is not like it
+      {"Id", fotNumber, ',', "! in (1,2)", "3,4,5"},
+      {"Id", fotNumber, ',', "= 1 or = 4", "1,4"},
+      {"Price", fotNumber, ',', "> 2", "2,3,5"},
+      {"Price", fotNumber, ',', ">= 1,5 and < 7,5", "1,2"},
+      {"Price", fotNumber, '.', ">= 1.5 and < 7.5", "1,2"},
+      {"Price", fotNumber, ',', "In ('1,5','10')", "1,3"},
+      {"Price", fotNumber, '.', "In (2.25,10)", "2,3"},
+      {"Day", fotDateTime, ',', ">= 01.02.2024 12:00:00", "3,4,5"},
+      {"Day", fotDateTime, ',', "01.02.2024", "2"},
+      {"Paid", fotBoolean, ',', "True", "1,3,5"},
+  };
+  for (const auto& C : Cases) {
+    TDecimalSeparator Separator(C.Separator);
+    AnsiString Filter = FilterExpressionAsDatasetFilter(C.Field, Parsed(C.Typed, C.Type));
+    Table.SetFiltered(false);
+    Table.SetFilter(Filter);
+    Table.SetFiltered(true);
+    AnsiString Ids;
+    for (Table.First(); !Table.Eof(); Table.Next())
+      Ids += (Ids.empty() ? "" : ",") + Table.FieldByName("Id")->AsString();
+    EXPECT_EQ(Ids, AnsiString(C.Ids)) << C.Field << " " << C.Typed << " as " << Filter;
+  }
+  Table.SetFiltered(false);
+  EXPECT_EQ(FilterExpressionAsDatasetFilter("Name", TSTFilterExpressionKs{}), AnsiString());
+  Table.Close();
 }
 
 }  // namespace
