@@ -418,8 +418,17 @@ class TCustomDBGridKs : public TCustomGrid,
   // Check box, image or text of a data cell.
   void DrawCellContent(TColumnKs* Column, const TColCellParamsKs& Params, RECT Cell, int DX,
                        int DY);
-  // The column's edit button standing in the cell, right of TextRight.
-  void DrawCellButton(TColumnKs* Column, const RECT& Cell, int TextRight, bool Has3D);
+  // The buttons standing in a cell: the column's edit style's, then its
+  // visible extra buttons; drawn left to right from TextRight.
+  struct TCellButton {
+    TEditButtonStyleKs Style;
+    TBitmap* Glyph;
+    int Width;
+  };
+  std::vector<TCellButton> CellButtons(TColumnKs* Column);
+  void DrawCellButtons(const std::vector<TCellButton>& Buttons, const RECT& Cell, int TextRight,
+                       bool Has3D, TColor Background);
+  void DrawCellButton(const RECT& Cell, RECT Button, const TCellButton& Kind, TColor Background);
   void DrawSearchMatch(TColumnKs* Column, const RECT& Cell, int DX, int DY,
                        const TColCellParamsKs& Params, TGridDrawState AState);
   // A dotted red line under an empty required field of the record in edit.

@@ -2,9 +2,11 @@
 // titles (indicator, data, filler rows); titles and footers are in
 // DBGridKsTitlePaint.cpp.
 #include <algorithm>
+#include <vector>
 
 #include "COMPONENTS/kslib/DBGridKs.h"
 #include "COMPONENTS/kslib/DBGridKsCellText.h"
+#include "COMPONENTS/kslib/DBGridKsInplaceEdit.h"
 #include "COMPONENTS/kslib/ToolCtrlsKs.h"
 #include "COMPONENTS/kslib/WinWrapKs.h"
 
@@ -114,7 +116,8 @@ bool TCustomDBGridKs::DrawColumnDataCell(TColumnKs* Column, int ACol, int ARow, 
     Cell.left += TreeIndentWidth();
   }
   RECT Full = Cell;
-  if (Column->AlwaysShowEditButton()) Cell.right -= FEditButtonWidth;
+  std::vector<TCellButton> Buttons = CellButtons(Column);
+  for (const TCellButton& Button : Buttons) Cell.right -= Button.Width;
   TColCellParamsKs Params;
   Params.Col = ACol;
   Params.Row = ARow;
@@ -128,7 +131,7 @@ bool TCustomDBGridKs::DrawColumnDataCell(TColumnKs* Column, int ACol, int ARow, 
   }
   C->Brush()->SetColor(Params.Background);
   if (FDefaultDrawing && Cell.right > Cell.left) DrawCellContent(Column, Params, Cell, DX, DY);
-  if (Column->AlwaysShowEditButton()) DrawCellButton(Column, Full, Cell.right, Has3D);
+  if (!Buttons.empty()) DrawCellButtons(Buttons, Full, Cell.right, Has3D, Column->Color());
   if (ActiveRow) DrawRequiredMark(Column, Cell, Params.Text);
   if (FColumns->GetState() == csDefault) DrawDataCell(Cell, Column->Field(), AState);
   DrawColumnCell(Cell, DataCol, Column, AState);
@@ -170,15 +173,30 @@ void TCustomDBGridKs::DrawCellContent(TColumnKs* Column, const TColCellParamsKs&
                   Column->EndEllipsis(), 0, 0);
 }
 
-void TCustomDBGridKs::DrawCellButton(TColumnKs* Column, const RECT& Cell, int TextRight,
-                                     bool Has3D) {
+std::vector<TCustomDBGridKs::TCellButton> TCustomDBGridKs::CellButtons(TColumnKs* Column) {
+  std::vector<TCellButton> Buttons;
+  if (!Column->AlwaysShowEditButton()) return Buttons;
+  int DefaultWidth = FEditButtonWidth + (FFlat ? 1 : 0);
+  TInplaceEditStyleKs Style = TDBGridInplaceEdit::GetEditStyle(Column);
+  if (Style != iesSimple)
+    Buttons.push_back({Style == iesEllipsis ? ebsEllipsisKs
+                       : Style == iesUpDown ? ebsUpDownKs
+                                            : ebsDropDownKs,
+                       nullptr, DefaultWidth});
+  TEditButtonsKs* Extra = Column->EditButtons();
+  for (int I = 0; I < Extra->Count(); ++I) {
+    TEditButtonKs* Button = Extra->EditButtonsItem(I);
+    if (!Button->Visible()) continue;
+    TBitmap* Glyph = Button->Glyph()->Handle() ? Button->Glyph() : nullptr;
+    Buttons.push_back({Button->Style(), Glyph, Button->Width() >= 1 ? Button->Width() : DefaultWidth});
+  }
+  return Buttons;
+}
+
+void TCustomDBGridKs::DrawCellButton(const RECT& Cell, RECT Button, const TCellButton& Kind,
+                                     TColor Background) {
   TCanvas* C = Canvas();
   HDC DC = C->Handle();
-  TColor Background = Column->Color();
-  int Width = FEditButtonWidth + (FFlat ? 1 : 0);
-  int Height = std::min(DefaultRowHeight(), static_cast<int>(Cell.bottom - Cell.top));
-  RECT Button{TextRight, Cell.top, TextRight + Width, Cell.top + Height};
-  if (Has3D) OffsetRect(&Button, 1, -1);
   TCellClip Clip(DC, Cell);
   if (FFlat) {
     // A line of the cell's colour keeps the button off the text.
@@ -186,13 +204,23 @@ void TCustomDBGridKs::DrawCellButton(TColumnKs* Column, const RECT& Cell, int Te
     C->FillRect(RECT{Button.left, Button.top, Button.left + 1, Button.bottom});
     ++Button.left;
   }
-  TEditButtonStyleKs Style = ebsDropDownKs;
-  if (Column->ButtonStyle() == cbsEllipsis) Style = ebsEllipsisKs;
-  if (Column->ButtonStyle() == cbsUpDown) Style = ebsUpDownKs;
-  PaintEditButton(DC, Button, Background, 0, FDataLink->Active(), false, FFlat, nullptr, Style);
-  if (Button.bottom < Cell.bottom) {
-    C->Brush()->SetColor(Background);
-    C->FillRect(RECT{TextRight, Button.bottom, Cell.right, Cell.bottom});
+  PaintEditButton(DC, Button, Background, 0, FDataLink->Active(), false, FFlat, Kind.Glyph,
+                  Kind.Glyph ? ebsGlyphKs : Kind.Style);
+}
+
+void TCustomDBGridKs::DrawCellButtons(const std::vector<TCellButton>& Buttons, const RECT& Cell,
+                                      int TextRight, bool Has3D, TColor Background) {
+  int Height = std::min(DefaultRowHeight(), static_cast<int>(Cell.bottom - Cell.top));
+  int X = TextRight;
+  for (const TCellButton& Kind : Buttons) {
+    RECT Button{X, Cell.top, X + Kind.Width, Cell.top + Height};
+    if (Has3D) OffsetRect(&Button, 1, -1);
+    DrawCellButton(Cell, Button, Kind, Background);
+    X += Kind.Width;
+  }
+  if (Cell.top + Height < Cell.bottom) {
+    Canvas()->Brush()->SetColor(Background);
+    Canvas()->FillRect(RECT{TextRight, Cell.top + Height, Cell.right, Cell.bottom});
   }
 }
 
@@ -362,6 +390,11 @@ bool TCustomDBGridKs::CellHas3DFrame(int ACol, int ARow, TGridDrawState State, c
   bool Footers = FFooterRowCount >= 1;
   const TDBGridKsOptions& O = FOptionsKs;
   bool Fixed = State.Contains(gdFixed);
+  // A filter cell with its drop-down button lies flat.
+  int DataCol = RawToDataColumn(ACol);
+  if (IsFilterRow(ARow) && DataCol >= 0 && DataCol < FColumns->Count() &&
+      FColumns->Items(DataCol)->STFilter()->Visible())
+    return false;
   return (Fixed && O.Contains(dghFixed3D) && (Indicator || RowArea <= ExtraTitleRows) &&
           !(Indicator && Separator)) ||
          (O.Contains(dghFooter3D) && Footers && Footer) ||

@@ -5,6 +5,7 @@
 
 #include "COMPONENTS/kslib/DBGridKs.h"
 #include "COMPONENTS/kslib/DBGridKsCellText.h"
+#include "COMPONENTS/kslib/ToolCtrlsKs.h"
 
 bool TCustomDBGridKs::DrawTitleCell(TColumnKs* Column, int ACol, const RECT& Cell, int DX,
                                     int DY, TGridDrawState AState, bool& Pressed) {
@@ -131,15 +132,47 @@ void TCustomDBGridKs::DrawTitleTreeNode(THeadTreeNode* Node, int NodeLeft, int N
     DrawTitleTreeNode(Parent, Box.left, Box.top, Cell, DY, AState);
 }
 
+namespace {
+
+// Each colour component c becomes c + c / 8, rounded, at most 255.
+TColor Brightened(TColor Color) {
+  COLORREF C = ColorToRGB(Color);
+  auto Up = [](int V) { return std::min(255, V + (V + 4) / 8); };
+  return static_cast<TColor>(RGB(Up(GetRValue(C)), Up(GetGValue(C)), Up(GetBValue(C))));
+}
+
+}  // namespace
+
 void TCustomDBGridKs::DrawExtraTitleCell(int ACol, int ARow, bool& Highlighted,
                                          TGridDrawState State, const RECT& Rect, int CellKind,
                                          int AreaRow, int AreaCol) {
-  // Level rows: a data source without levels shows only their background.
   TCanvas* C = Canvas();
   int DataCol = RawToDataColumn(ACol);
-  TColor Background = FixedColor();
-  if (DataCol >= 0 && DataCol < FColumns->Count())
-    Background = FColumns->Items(DataCol)->Title()->Color();
+  TColumnKs* Column =
+      DataCol >= 0 && DataCol < FColumns->Count() ? FColumns->Items(DataCol) : nullptr;
+  if (Column && IsFilterRow(ARow)) {
+    TSTColumnFilterKs* Filter = Column->STFilter();
+    RECT TextRect = Rect;
+    int ButtonWidth = FFlat ? FlatEditButtonWidth + 1 : GetSystemMetrics(SM_CXVSCROLL);
+    if (Filter->Visible()) TextRect.right -= ButtonWidth;
+    C->Font()->Assign(Font());
+    C->Font()->SetColor(clBlue);
+    TColor Background = Brightened(FixedColor());
+    GetStyleCellColors(ACol, ARow, AreaCol, AreaRow, CellKind, State, Highlighted, Background,
+                       C->Font());
+    C->Brush()->SetColor(Background);
+    if (!Filter->Visible()) {
+      C->FillRect(Rect);
+      return;
+    }
+    WriteCellTextEx(TextRect, true, 2, FFlat ? 1 : 2, Filter->GetExpressionAsString(),
+                    Column->Alignment(), Column->Layout(), false, false, 0, 0);
+    DrawCellButtons({TCellButton{ebsDropDownKs, nullptr, ButtonWidth}}, Rect, TextRect.right,
+                    false, Background);
+    return;
+  }
+  // Level rows: a data source without levels shows only their background.
+  TColor Background = Column ? Column->Title()->Color() : FixedColor();
   GetStyleCellColors(ACol, ARow, AreaCol, AreaRow, CellKind, State, Highlighted, Background,
                      C->Font());
   C->Brush()->SetColor(Background);

@@ -18,7 +18,7 @@ class TPaintGrid : public TDBGridKs {
   using TCustomDBGridKs::DrawCell;
   // Level rows above the data, as the service grid shows them.
   int LevelRows = 0;
-  int ExtraTitleRowCount() override { return LevelRows; }
+  int ExtraTitleRowCount() override { return TDBGridKs::ExtraTitleRowCount() + LevelRows; }
 };
 
 using TForm5 = TGridForm<TPaintGrid>;
@@ -336,4 +336,62 @@ TEST(DBGridPaint, ARightToLeftGridPaintsItsIndicatorAtTheRight) {
   int Right = Dib.Width() - 1 - Indicator.left - Width / 2;
   EXPECT_EQ(Dib.Pixel(Right, Y), Face) << "mirrored: the indicator at the right";
   EXPECT_NE(Dib.Pixel(Indicator.left + Width / 2, Y), Face);
+}
+
+TEST(DBGridPaint, AFilterCellShowsItsConditionInBlueOnTheBrightenedFixedColour) {
+  TForm5 F(5);
+  F.Grid->STFilter()->SetVisible(true);
+  F.Form->Show();
+  TColumnKs* Name = F.Grid->Columns()->Items(1);
+  Name->STFilter()->ApplyFilterText("item1");
+  int FilterRow = F.Grid->TitleOffset() - 1;
+  F.Grid->SetFixedColor(static_cast<TColor>(RGB(160, 200, 80)));
+  const COLORREF Bright = RGB(180, 225, 90);  // c + c / 8, rounded
+  int Button = GetSystemMetrics(SM_CXVSCROLL);
+  TDibDC Dib(100, F.Grid->DefaultRowHeight());
+  DrawInto(F.Grid, Dib, F.Grid->DataToRawColumn(1), FilterRow, {gdFixed});
+  EXPECT_EQ(Dib.Pixel(1, 1), Bright) << "no 3D frame beside the drop-down button";
+  EXPECT_GT(Dib.Count(RECT{0, 0, 100 - Button, Dib.Height()}, RGB(0, 0, 255)), 10);
+  TDibDC Face(Button, Dib.Height());
+  PaintEditButton(Face.DC(), RECT{0, 0, Button, Dib.Height()}, static_cast<TColor>(Bright), 0,
+                  true, false, false, nullptr, ebsDropDownKs);
+  EXPECT_EQ(Dib.Pixel(100 - Button / 2, Dib.Height() / 2), Face.Pixel(Button / 2, Dib.Height() / 2))
+      << "the drop-down button at the right";
+  Name->STFilter()->SetVisible(false);
+  DrawInto(F.Grid, Dib, F.Grid->DataToRawColumn(1), FilterRow, {gdFixed});
+  EXPECT_EQ(Dib.Count(RECT{0, 0, 100, Dib.Height()}, RGB(0, 0, 255)), 0) << "a hidden filter";
+}
+
+TEST(DBGridPaint, InCellButtonsStandRightOfTheText) {
+  TForm5 F(5);
+  F.Form->Show();
+  F.Grid->SetOptionsKs(F.Grid->OptionsKs() - TDBGridKsOptions{dghRowHighlight});
+  TColumnKs* Name = F.Grid->Columns()->Items(1);
+  Name->SetAlwaysShowEditButton(true);
+  Name->SetButtonStyle(cbsEllipsis);
+  TEditButtonKs* Extra = Name->EditButtons()->Add();
+  Extra->SetStyle(ebsPlusKs);
+  Extra->SetWidth(14);
+  const int W = 120, H = F.Grid->DefaultRowHeight();
+  const int Default = F.Grid->EditButtonWidth();
+  TDibDC Actual(W, H), Expected(W, H, ColorToRGB(clWindow));
+  DrawInto(F.Grid, Actual, F.Grid->DataToRawColumn(1), F.Grid->TitleOffset() + 1);
+  int TextRight = W - Default - 14;
+  int ButtonH = std::min(F.Grid->DefaultRowHeight(), H);
+  PaintEditButton(Expected.DC(), RECT{TextRight, 0, TextRight + Default, ButtonH}, clWindow, 0,
+                  true, false, false, nullptr, ebsEllipsisKs);
+  PaintEditButton(Expected.DC(), RECT{TextRight + Default, 0, W, ButtonH}, clWindow, 0, true,
+                  false, false, nullptr, ebsPlusKs);
+  for (int X : {TextRight + 2, TextRight + Default / 2, W - 7, W - 2})
+    for (int Y = 1; Y < ButtonH - 1; Y += 3)
+      EXPECT_EQ(Actual.Pixel(X, Y), Expected.Pixel(X, Y)) << X << "," << Y;
+  EXPECT_GT(100 * 20, Actual.Count(RECT{0, 0, TextRight, H}, ColorToRGB(clWindow)))
+      << "the text before them";
+  Extra->SetVisible(false);
+  DrawInto(F.Grid, Actual, F.Grid->DataToRawColumn(1), F.Grid->TitleOffset() + 1);
+  int Same = 0;
+  for (int X = 0; X < Default; ++X)
+    for (int Y = 0; Y < ButtonH; ++Y)
+      Same += Actual.Pixel(W - Default + X, Y) == Expected.Pixel(TextRight + X, Y);
+  EXPECT_EQ(Same, Default * ButtonH) << "a hidden extra button leaves the edit button at the right";
 }
