@@ -472,6 +472,10 @@ void ParseFilterExpression(const AnsiString& Text, TSTFilterExpressionKs& Expr) 
   Expr = std::move(Parsed);
 }
 
+AnsiString LookupLikeFilter(const AnsiString& FieldName, const AnsiString& Text) {
+  return FieldName + " LIKE " + Quoted("%" + AnsiUpperCase(Text) + "%");
+}
+
 AnsiString FilterExpressionText(const TSTFilterExpressionKs& Expr, bool OperandOnly) {
   if (Expr.OperandType == fotNone || Expr.Operator1 == fopNone) return "";
   if (OperandOnly) {

@@ -92,6 +92,11 @@ AnsiString FilterExpressionText(const TSTFilterExpressionKs& Expr, bool OperandO
 AnsiString FilterExpressionAsDatasetFilter(const AnsiString& FieldName,
                                            const TSTFilterExpressionKs& Expr);
 
+// The condition that narrows a lookup list to the records whose display
+// field contains the typed text: FieldName LIKE '%TEXT%', the text in
+// upper case (cp1251) with its quotes doubled.
+AnsiString LookupLikeFilter(const AnsiString& FieldName, const AnsiString& Text);
+
 // ---- Dataset features -------------------------------------------------------
 
 // How datasets of one class take a grid's sort markers and filter row.

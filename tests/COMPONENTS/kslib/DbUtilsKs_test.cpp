@@ -82,6 +82,19 @@ struct TParseCase {
   const char* Expected;
 };
 
+TEST(LookupLikeFilter, UpperCasesTheTextAndDoublesItsQuotes) {
+  const struct {
+    const char* Text;
+    const char* Condition;
+  } Cases[] = {
+      {"мо", "CITY LIKE '%МО%'"},
+      {"o'brien", "CITY LIKE '%O''BRIEN%'"},
+      {"ёж''", "CITY LIKE '%ЁЖ''''%'"},
+      {"", "CITY LIKE '%%'"},
+  };
+  for (const auto& C : Cases) EXPECT_EQ(LookupLikeFilter("CITY", C.Text), C.Condition) << C.Text;
+}
+
 TEST(FilterExpressionParser, TurnsTypedTextsIntoConditions) {
   const TParseCase Cases[] = {
       {fotString, ',', "abc", "like 'abc'"},
