@@ -8,6 +8,22 @@
 #include "forms/Forms.h"
 #include "forms/Metafiles.h"
 
+namespace {
+
+// The hourglass for a scope, the screen's cursor back afterwards.
+class THourGlass {
+ public:
+  THourGlass() : FOld(Screen->Cursor()) { Screen->SetCursor(crHourGlass); }
+  ~THourGlass() { Screen->SetCursor(FOld); }
+  THourGlass(const THourGlass&) = delete;
+  THourGlass& operator=(const THourGlass&) = delete;
+
+ private:
+  TCursor FOld;
+};
+
+}  // namespace
+
 // One print run: the layout of the page and the paging over the rows, once
 // counting pages when a header or footer shows their number, then printing.
 class TPrintDBGridKs::TRun {
@@ -114,10 +130,14 @@ class TPrintDBGridKs::TRun {
   void Layout() {
     TPrintMetricsKs& M = FCells.Metrics;
     M = ComputePrintMetrics(PageInput());
-    std::vector<int> Widths;
-    for (TColumnKs* Column : FCells.Columns)
-      Widths.push_back(PrintedColWidth(Column->Width(), M.ScaleX));
     const TPrintDBGridKsOptions Options = FOwner->FOptions;
+    std::vector<int> Widths;
+    if (Options.Contains(pghOptimalColWidths)) {
+      Widths = OptimalWidths();
+    } else {
+      for (TColumnKs* Column : FCells.Columns)
+        Widths.push_back(PrintedColWidth(Column->Width(), M.ScaleX));
+    }
     if (Options.Contains(pghFitGridToPageWidth)) {
       if (Options.Contains(pghFitingByColWidths)) {
         FitColWidths(Widths, M.Right - M.Left - M.LineWidth);
@@ -158,6 +178,25 @@ class TPrintDBGridKs::TRun {
     FArea.DefaultRowHeight = Row.Height;
   }
 
+  // Measured on a metafile made for the printer, never on the printer.
+  std::vector<int> OptimalWidths() {
+    THourGlass HourGlass;
+    TMetafile Metafile;
+    TMetafileCanvas Canvas(&Metafile, FPrinter->GetHandle());
+    FCells.Canvas = &Canvas;
+    FCells.ClearTotals();
+    std::vector<int> Widths;
+    try {
+      Widths = FCells.OptimalWidths(FRows);
+    } catch (...) {
+      FCells.Canvas = FCanvas;
+      throw;
+    }
+    FCells.Canvas = FCanvas;
+    FDataSet->First();
+    return Widths;
+  }
+
   // Pen, a solid white brush, the grid's font and the fitting's mapping.
   void SetUpCanvas() {
     const TPrintMetricsKs& M = FCells.Metrics;
@@ -185,29 +224,29 @@ class TPrintDBGridKs::TRun {
 
   // The whole run drawn on a metafile, only to count its pages.
   void CountPages() {
-    const TCursor Cursor = Screen->Cursor();
-    Screen->SetCursor(crHourGlass);
-    try {
+    {
+      THourGlass HourGlass;
       TMetafile Metafile;
       TMetafileCanvas Canvas(&Metafile, FPrinter->GetHandle());
       FCanvas = &Canvas;
       FCells.Canvas = FCanvas;
       FCells.Counting = true;
       FPageCount = 1;
-      SetUpCanvas();
-      PrintPages();
-    } catch (...) {
-      EndCounting(Cursor);
-      throw;
+      try {
+        SetUpCanvas();
+        PrintPages();
+      } catch (...) {
+        EndCounting();
+        throw;
+      }
     }
-    EndCounting(Cursor);
+    EndCounting();
     FMacros.ComputeValues(FPageCount, Now());
     FDataSet->First();
     FCells.ClearTotals();
   }
 
-  void EndCounting(TCursor Cursor) {
-    Screen->SetCursor(Cursor);
+  void EndCounting() {
     FCells.Counting = false;
     FCanvas = FPrinter->GetCanvas();
     FCells.Canvas = FCanvas;

@@ -112,6 +112,51 @@ void TPrintCellsKs::ClearTotals() {
   FLastTexts.clear();
 }
 
+int TPrintCellsKs::TextWidth(const AnsiString& Text) {
+  RECT R{0, 0, 0, 0};
+  Canvas->Prepare(true, false, false);
+  WinDrawTextExStrNoParams(Canvas->Handle(), Text, static_cast<int>(Text.size()), R,
+                           DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS);
+  return R.right - R.left;
+}
+
+std::vector<int> TPrintCellsKs::OptimalWidths(TPrintRowSequenceKs& Rows) {
+  const TPrintMetricsKs& M = Metrics;
+  std::vector<int> Widths(Columns.size(), 10);
+  auto Widen = [&](size_t Col, int Width) { Widths[Col] = std::max(Widths[Col], Width + 2 * M.PadX); };
+  for (size_t Col = 0; Col < Columns.size(); ++Col) {
+    TColumnTitleKs* Title = Columns[Col]->Title();
+    if (FGrid->TitleImages() && Title->ImageIndex() != -1) {
+      Widen(Col, RoundHalfEven(FGrid->TitleImages()->Width() * M.ScaleX));
+      continue;
+    }
+    AnsiString Caption = Title->Caption();
+    // A multi-level title's column holds only its last part.
+    const size_t Bar = Caption.rfind('|');
+    if (FGrid->UseMultiTitle() && Bar != AnsiString::npos && Bar + 1 < Caption.size())
+      Caption = Caption.substr(Bar + 1);
+    AssignPrintFont(Canvas->Font(), Title->Font(), PrintFontName);
+    Widen(Col, TextWidth(Caption));
+  }
+  for (TPrintRowKs Row = Rows.First(); !Row.End; Row = Rows.Next()) {
+    if (!Row.Footer) AddToTotals(Row);
+    for (size_t Col = 0; Col < Columns.size(); ++Col) {
+      TColumnKs* Column = Columns[Col];
+      if (Row.Footer) {
+        TColumnFooterKs* Footer = FooterOf(Column, StrToInt(Row.Key));
+        AssignPrintFont(Canvas->Font(), Footer->Font(), PrintFontName);
+        Widen(Col, TextWidth(FooterText(Footer, StrToInt(Row.Key), int(Col))));
+      } else if (Column->GetColumnType() == 5) {
+        Widen(Col, RoundHalfEven(SystemCheckBoxSize().cx * M.ScaleX));
+      } else {
+        AssignPrintFont(Canvas->Font(), Column->Font(), PrintFontName);
+        Widen(Col, TextWidth(CellParams(Column).Text));
+      }
+    }
+  }
+  return Widths;
+}
+
 TField* TPrintCellsKs::FooterField(TColumnFooterKs* Footer, TColumnKs* Column) {
   if (Footer->FieldName().empty()) return Column->Field();
   TDataSet* DataSet = FGrid->DataSource()->DataSet();
@@ -167,10 +212,8 @@ void TPrintCellsKs::DrawCheckBox(const RECT& TextRect, TCheckBoxState State) {
   DrawFrameControl(Canvas->Handle(), &R, DFC_BUTTON, DFCS_BUTTONCHECK | States[State]);
 }
 
-int TPrintCellsKs::DataCell(int Col, const RECT& Cell, bool FirstOfBand, bool MeasureOnly) {
-  TColumnKs* Column = Columns[Col];
+TColCellParamsKs& TPrintCellsKs::CellParams(TColumnKs* Column) {
   TColor Background = Options.Contains(pghColored) ? Column->Color() : clWhite;
-  AssignPrintFont(Canvas->Font(), Column->Font(), PrintFontName);
   TColCellParamsKs* P = FCellParams;
   Column->FillColCellParams(P);
   P->Font = Canvas->Font();
@@ -178,6 +221,13 @@ int TPrintCellsKs::DataCell(int Col, const RECT& Cell, bool FirstOfBand, bool Me
     FGrid->OnGetCellParams(FGrid, Column, P->Font, Background, TGridDrawState());
   P->Background = Background;
   Column->GetColCellParams(false, P);
+  return *P;
+}
+
+int TPrintCellsKs::DataCell(int Col, const RECT& Cell, bool FirstOfBand, bool MeasureOnly) {
+  TColumnKs* Column = Columns[Col];
+  AssignPrintFont(Canvas->Font(), Column->Font(), PrintFontName);
+  TColCellParamsKs* P = &CellParams(Column);
   Canvas->Brush()->SetColor(P->Background);
 
   if (!MeasureOnly && Column->HideDuplicates()) {

@@ -71,6 +71,9 @@ class TPrintCellsKs : public TPrintBandPainterKs {
   int TitlesHeight() const { return FTitlesHeight; }
   int TitleTextHeight() const { return FTitleTextHeight; }
   void ClearTotals();
+  // Each column as wide as its widest title, cell or footer text over the
+  // rows, on the current canvas; the rows' totals are kept for the footers.
+  std::vector<int> OptimalWidths(TPrintRowSequenceKs& Rows);
   const TPrintTotalKs& Total(int FooterRow, int Column) const {
     return FTotals.at(FooterRow).at(Column);
   }
@@ -93,6 +96,10 @@ class TPrintCellsKs : public TPrintBandPainterKs {
   TField* FooterField(TColumnFooterKs* Footer, TColumnKs* Column);
   void DrawTitleText(int FirstColumn, int LastColumn, int Top);
   void AddBorders(const RECT& Cell);
+  int TextWidth(const AnsiString& Text);
+  // What a data cell of the column shows for the current record, asked of
+  // the grid's and the column's handlers; the canvas font is the cell's.
+  TColCellParamsKs& CellParams(TColumnKs* Column);
 
   TCustomDBGridKs* FGrid;
   TColCellParamsKs* FCellParams;

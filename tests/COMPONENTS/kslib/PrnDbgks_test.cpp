@@ -48,6 +48,14 @@ TEST_F(PrintGridTest, PrintsPlainFittedAndLandscape) {
   EXPECT_FALSE(Printer()->Printing());
 }
 
+// Columns far too narrow on the screen print as wide as their texts.
+TEST_F(PrintGridTest, OptimalWidthsShowWholeTexts) {
+  for (int I = 0; I < Grid->Columns()->Count(); ++I) Grid->Columns()->Items(I)->SetWidth(8);
+  Print.SetOptions({pghOptimalColWidths});
+  PrintToFile("print-optimal.ps");
+  EXPECT_EQ(Data.RecNo(), 40);
+}
+
 TEST_F(PrintGridTest, AnInactiveDatasetStartsNoDocument) {
   TCountingPrinter Counting;
   bool Before = false;

@@ -174,6 +174,12 @@ def main():
 
         check_rich_text(to_pdf("rich", folder))
 
+        # Optimal widths: every text whole, the totals' column as wide as "72600".
+        optimal = check_document("optimal", to_pdf("optimal", folder))
+        lefts = title_lefts(optimal[0])
+        total = first(optimal[-1], "72600")
+        check(total is not None and total[2] <= lefts[4], "optimal: the total overlaps the next column")
+
         # Pages 2 and 3 printed from the preview carry those pages' text.
         chosen = to_pdf("preview-pages", folder)
         text = run("pdftotext", "-layout", str(chosen), "-")
