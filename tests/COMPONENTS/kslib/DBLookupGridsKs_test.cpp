@@ -581,6 +581,23 @@ TEST(DBLookupGrid, ThePopupUnderAnEditNeverTakesTheFocus) {
   EXPECT_EQ(Accepted, 1);
   EXPECT_EQ(Refused, 0);
   EXPECT_GE(UserChanges, 1);
+
+  // Without a button held the selection follows the pointer.
+  auto RowY = [&](int DataRow) {
+    RECT R = Popup->CellRect(0, Popup->TitleOffset() + DataRow);
+    return (R.top + R.bottom) / 2;
+  };
+  PostMessageA(Popup->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(5, RowY(1)));
+  PumpFor(40);
+  EXPECT_EQ(Popup->KeyValue(), Variant(20));
+  // A press inside let go outside refuses.
+  PostMessageA(Popup->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, RowY(0)));
+  PostMessageA(Popup->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(5, -40));
+  PumpFor(60);
+  EXPECT_EQ(Accepted, 1);
+  EXPECT_EQ(Refused, 1);
+  EXPECT_NE(GetCapture(), Popup->Handle());
+  EXPECT_EQ(GetFocus(), F.Edit->Handle());
   delete Popup;
 }
 
