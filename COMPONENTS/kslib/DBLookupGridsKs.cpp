@@ -233,12 +233,14 @@ void TDBLookupGridKs::SetKeyFieldNames(const AnsiString& Value) {
   if (FKeyFieldNames == Value) return;
   FKeyFieldNames = Value;
   UpdateListFields();
+  UpdateColumnWidths();
 }
 
 void TDBLookupGridKs::SetListFieldNames(const AnsiString& Value) {
   if (FListFieldNames == Value) return;
   FListFieldNames = Value;
   UpdateListFields();
+  UpdateColumnWidths();
 }
 
 void TDBLookupGridKs::SetListFieldIndex(int Value) {
@@ -283,6 +285,38 @@ void TDBLookupGridKs::SetShowTitles(bool Value) {
   }
   SetOptions(O);
   SetRowCount(FRowCount);
+}
+
+void TDBLookupGridKs::SetScrollBarHidden(bool Value) {
+  FScrollBarHidden = Value;
+  HorzScrollBar()->SetVisible(!Value);
+  SetRowCount(FRowCount);
+  UpdateScrollBars();
+  UpdateColumnWidths();
+}
+
+void TDBLookupGridKs::UpdateColumnWidths() {
+  if (FFittingWidths) return;
+  TFlagScope Fitting(FFittingWidths);
+  if (FScrollBarHidden) {
+    SetAutoFitColWidths(true);
+    FFittedWidths.clear();
+    for (int I = 0; I < Columns()->Count(); ++I)
+      FFittedWidths.push_back(Columns()->Items(I)->Width());
+    SetAutoFitColWidths(false);
+  }
+  SetRowCount(FRowCount);
+}
+
+int TDBLookupGridKs::GetColumnsWidth() {
+  int Line = Options().Contains(dgColLines) ? GridLineWidth() : 0, Total = 0;
+  for (int I = 0; I < Columns()->Count(); ++I) {
+    TColumnKs* Column = Columns()->Items(I);
+    if (!Column->Visible()) continue;
+    bool Fitted = FScrollBarHidden && I < static_cast<int>(FFittedWidths.size());
+    Total += (Fitted ? FFittedWidths[I] : Column->Width()) + Line;
+  }
+  return Total;
 }
 
 // --- heights
@@ -617,6 +651,7 @@ void TDBLookupGridKs::RecordChanged() {
 void TDBLookupGridKs::LinkActive(bool Value) {
   UpdateListFields();
   TCustomDBGridKs::LinkActive(Value);
+  UpdateColumnWidths();
 }
 
 void TDBLookupGridKs::Scroll(int Distance) {

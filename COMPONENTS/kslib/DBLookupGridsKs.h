@@ -125,6 +125,12 @@ class TDBLookupGridKs : public TCustomDBGridKs {
   uint8_t LookupOptions() const { return FLookupOptions; }
   void SetLookupOptions(uint8_t Value);
   void SetShowTitles(bool Value);
+  // No horizontal scroll bar: the columns are fitted to the client width
+  // once, and their fitted widths make the columns' total width.
+  bool ScrollBarHidden() const { return FScrollBarHidden; }
+  void SetScrollBarHidden(bool Value);
+  // The visible columns' total width with their lines.
+  int GetColumnsWidth();
 
   virtual bool CanModifyKey();
   virtual bool KeyValueFitsFields(const std::vector<TField*>& Fields, const Variant& Value);
@@ -136,6 +142,7 @@ class TDBLookupGridKs : public TCustomDBGridKs {
   virtual void ProcessSearchKey(char Key);
   virtual void SelectKeyValue(const Variant& Value);
   virtual void SpecRowChanged();
+  virtual void UpdateColumnWidths();
   virtual void UpdateDataFields();
   virtual void UpdateListFields();
   virtual bool LocateKey();
@@ -216,6 +223,9 @@ class TDBLookupGridKs : public TCustomDBGridKs {
   bool FTracking = false;
   int FTrackY = 0;
   bool FInRowLayout = false;
+  bool FScrollBarHidden = false, FFittingWidths = false;
+  // By column index, while the scroll bar is hidden.
+  std::vector<int> FFittedWidths;
 };
 
 // The drop-down form of lookup columns and of the cell editor: a borderless

@@ -154,6 +154,23 @@ TEST(DBLookupGrid, HeightSnapsToWholeRowsAndRowCountIsClamped) {
   EXPECT_EQ(F.Grid->Height(), Height + 2 * Row);
 }
 
+TEST(DBLookupGrid, AHiddenScrollBarFitsTheColumnsToTheClientWidth) {
+  TLookupForm F;
+  F.Cities.FieldByName("Name")->SetDisplayWidth(60);
+  F.Show();
+  int Wide = F.Grid->GetColumnsWidth();
+  ASSERT_GT(Wide, F.Grid->ClientWidth()) << "the columns need the scroll bar";
+  EXPECT_TRUE(GetWindowLongPtrA(F.Grid->Handle(), GWL_STYLE) & WS_HSCROLL);
+  F.Grid->SetScrollBarHidden(true);
+  PumpFor(30);
+  EXPECT_FALSE(GetWindowLongPtrA(F.Grid->Handle(), GWL_STYLE) & WS_HSCROLL);
+  int Fitted = F.Grid->GetColumnsWidth();
+  EXPECT_LE(Fitted, F.Grid->ClientWidth());
+  EXPECT_GT(Fitted, F.Grid->ClientWidth() / 2);
+  F.Grid->SetScrollBarHidden(false);
+  EXPECT_EQ(F.Grid->GetColumnsWidth(), Wide) << "the columns' own widths again";
+}
+
 TEST(DBLookupGrid, LookupOptionsMapOntoTheGridsOptions) {
   TDBLookupGridKs Grid(nullptr);
   const struct {
