@@ -98,6 +98,29 @@ TEST(DBGridFindDialog, TheGridLandsOnTheMatchedColumnWithAndWithoutCase) {
   F.Key(VK_ESCAPE);
 }
 
+TEST(DBGridFindDialog, ColumnChoicesReplaceTheGridsColumns) {
+  TFindForm F;
+  F.Show();
+  F.Data.SetRecNo(1);
+  TColumnKs* Name = F.Grid->Columns()->Items(1);
+  TColumnKs* Qty = F.Grid->Columns()->Items(3);
+  const TFindColumnChoicesKs Choices{{"Наименование", Name}, {"Количество", Qty}};
+  ExecuteDBGridKsFindDialog(F.Grid, "30", false, &Choices);
+  TDBGridKsFindDlg* Dialog = DBGridKsFindDlg();
+  PumpUntilFocused(Dialog->cbText->Handle());
+  TStrings* Items = Dialog->cbFindIn->Items();
+  ASSERT_EQ(Items->Count(), 3);
+  EXPECT_EQ(Items->Strings(0), AnsiString("Наименование"));
+  EXPECT_EQ(Items->Strings(2), AnsiString("<All>"));
+  const TColumnsKsList& Searched = Dialog->SearchColumns();
+  EXPECT_EQ(std::vector<TColumnKs*>(Searched.begin(), Searched.end()),
+            (std::vector<TColumnKs*>{Name, Qty}))
+      << "nothing chosen: all of them";
+  F.Key(VK_RETURN);
+  EXPECT_EQ(F.Cell(), "3:Qty") << "Id and Price are not searched";
+  F.Key(VK_ESCAPE);
+}
+
 TEST(DBGridFindDialog, AMissShowsItsMessageAndLeavesTheGridWhereItBegan) {
   TScriptedPrompts Prompts;
   TFindForm F;
