@@ -90,6 +90,19 @@ void TPrintCellsKs::MeasureTitles() {
     Height = Canvas->TextHeight("Wg");
   }
   FTitlesHeight = Height + 2 * M.PadY;
+  if (MultiTitle()) {
+    FTitlesHeight = FTitleTree.Layout(
+        FGrid->HeadTree(), Columns, Widths, [this, &M](THeadTreeNode* Node, int Width) {
+          AssignPrintFont(Canvas->Font(), Node->Column ? Node->Column->Title()->Font() : FGrid->TitleFont(),
+                          PrintFontName);
+          TPrintTextKs T;
+          T.Rect = {0, 0, Width - RoundHalfEven(4 * M.ScaleX), 0};
+          T.Text = Node->Text.empty() ? AnsiString(" ") : Node->Text;
+          T.MeasureOnly = T.WordWrap = true;
+          T.Alignment = taCenter;
+          return PrintText(Canvas, T) + RoundHalfEven(FGrid->VTitleMargin() * M.ScaleY);
+        });
+  }
 
   FTitleTextHeight = 0;
   if (TitleText && TitleText->Count() > 0) {
@@ -312,8 +325,39 @@ void TPrintCellsKs::AddBorders(const RECT& Cell) {
                          {Cell.right, Cell.bottom}});
 }
 
+void TPrintCellsKs::DrawTitleTree(int FirstColumn, int LastColumn, int RowsTop) {
+  const bool Colored = Options.Contains(pghColored);
+  for (const TPrintTitleCellKs& C : FTitleTree.Cells(FirstColumn, LastColumn, Metrics.Left, RowsTop)) {
+    AddBorders(C.Visible);
+    if (Counting) continue;
+    TColumnKs* Column = C.Node->Column;
+    AssignPrintFont(Canvas->Font(), Column ? Column->Title()->Font() : FGrid->TitleFont(),
+                    PrintFontName);
+    Canvas->Brush()->SetColor(!Colored ? clWhite : Column ? Column->Title()->Color() : FGrid->FixedColor());
+    if (Colored) Canvas->FillRect(C.Visible);
+    // Centred over the whole cell: the margins push the parts on other
+    // pages out of this one.
+    TPrintTextKs T;
+    T.Rect = C.Visible;
+    T.Text = C.Node->Text;
+    T.WordWrap = true;
+    T.Alignment = taCenter;
+    T.Layout = tlCenter;
+    T.DX = Metrics.PadX;
+    T.DY = Metrics.HalfPadY;
+    T.LeftMarg = C.Cell.left - C.Visible.left;
+    T.RightMarg = C.Visible.right - C.Cell.right;
+    PrintText(Canvas, T);
+  }
+}
+
 void TPrintCellsKs::DrawTitles(int FirstColumn, int LastColumn, int RowsTop) {
   const TPrintMetricsKs& M = Metrics;
+  if (MultiTitle()) {
+    DrawTitleTree(FirstColumn, LastColumn, RowsTop);
+    if (FTitleTextHeight > 0) DrawTitleText(FirstColumn, LastColumn, RowsTop - FTitlesHeight);
+    return;
+  }
   const bool Colored = Options.Contains(pghColored);
   int X = M.Left;
   for (int Col = FirstColumn; Col <= LastColumn; ++Col) {

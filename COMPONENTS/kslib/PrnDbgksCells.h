@@ -11,6 +11,7 @@
 #include "COMPONENTS/kslib/DBGridKs.h"
 #include "COMPONENTS/kslib/PrnDbgksLayout.h"
 #include "COMPONENTS/kslib/PrnDbgksPager.h"
+#include "COMPONENTS/kslib/PrnDbgksTitles.h"
 #include "COMPONENTS/kslib/PrnDbgksTotals.h"
 
 // Bit order is part of the interface (the set is stored as a number).
@@ -95,6 +96,8 @@ class TPrintCellsKs : public TPrintBandPainterKs {
   AnsiString FooterText(TColumnFooterKs* Footer, int FooterRow, int Column);
   TField* FooterField(TColumnFooterKs* Footer, TColumnKs* Column);
   void DrawTitleText(int FirstColumn, int LastColumn, int Top);
+  void DrawTitleTree(int FirstColumn, int LastColumn, int RowsTop);
+  bool MultiTitle() const { return FGrid->UseMultiTitle() && FGrid->HeadTree(); }
   void AddBorders(const RECT& Cell);
   int TextWidth(const AnsiString& Text);
   // What a data cell of the column shows for the current record, asked of
@@ -107,5 +110,6 @@ class TPrintCellsKs : public TPrintBandPainterKs {
   std::vector<std::vector<TPrintTotalKs>> FTotals;  // footer row, column
   std::map<TColumnKs*, AnsiString> FLastTexts;      // columns hiding duplicates
   std::vector<TPrintLineKs> FTitleLines;
+  TPrintTitleTreeKs FTitleTree;
   DWORD FLastPump = GetTickCount() - 20;  // the first cell looks at once
 };

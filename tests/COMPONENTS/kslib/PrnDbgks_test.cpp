@@ -56,6 +56,21 @@ TEST_F(PrintGridTest, OptimalWidthsShowWholeTexts) {
   EXPECT_EQ(Data.RecNo(), 40);
 }
 
+// "Товар" spans three columns, which do not fit one page: its caption stays
+// centred over the whole cell, so the second page group shows none of it.
+TEST_F(PrintGridTest, PrintsMultiLevelTitlesAcrossPageGroups) {
+  const char* Captions[] = {"Товар|Номер", "Товар|Наименование", "Товар|Сумма", "Кол-во",
+                            "Готово"};
+  const int Widths[] = {60, 400, 300, 60, 50};
+  for (int I = 0; I < 5; ++I) {
+    Grid->Columns()->Items(I)->Title()->SetCaption(Captions[I]);
+    Grid->Columns()->Items(I)->SetWidth(Widths[I]);
+  }
+  Grid->SetUseMultiTitle(true);
+  PrintToFile("print-multi.ps");
+  EXPECT_FALSE(Printer()->Printing());
+}
+
 TEST_F(PrintGridTest, AnInactiveDatasetStartsNoDocument) {
   TCountingPrinter Counting;
   bool Before = false;

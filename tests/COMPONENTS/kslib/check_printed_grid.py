@@ -150,6 +150,36 @@ def check_rich_text(pdf):
           "rich: the text before the grid takes one page")
 
 
+def check_multi_level_titles(pdf):
+    """Two page groups: "Товар" centred over its three columns on the first
+    group's pages, above their own captions; nothing of it on the second's.
+    The leaves' captions are centred in their cells, which gives the cells."""
+    pages = pages_of(pdf)
+    left = (472 - 150) * POINTS_PER_PIXEL  # the margin less the unprintable border
+    centre = lambda word: (word[0] + word[2]) / 2
+    first_group = [page for page in pages if first(page, "Номер")]
+    second_group = [page for page in pages if first(page, "Сумма")]
+    check(len(first_group) == len(second_group) == len(pages) / 2, "multi: not two page groups")
+    if not first_group or not second_group:
+        return
+    number = 2 * (centre(first(first_group[0], "Номер")) - left)
+    name = 2 * (centre(first(first_group[0], "Наименование")) - left - number)
+    amount = 2 * (centre(first(second_group[0], "Сумма")) - left)
+    expected = left + (number + name + amount) / 2
+    for page in first_group:
+        goods = first(page, "Товар")
+        check(goods is not None and abs(centre(goods) - expected) < 2,
+              "multi: the group caption is not centred over its columns")
+        check(goods is not None and goods[3] <= first(page, "Наименование")[1],
+              "multi: the group caption is not above its columns")
+    for page in second_group:
+        check(first(page, "Товар") is None, "multi: the second group shows the cut caption")
+    rows = []
+    for page in first_group:
+        rows += row_numbers(page)
+    check(rows == list(range(1, ROWS + 1)), "multi: rows not each once in order")
+
+
 def main():
     with tempfile.TemporaryDirectory() as folder:
         folder = Path(folder)
@@ -173,6 +203,8 @@ def main():
               "fitted grid reaches past the right margin")
 
         check_rich_text(to_pdf("rich", folder))
+
+        check_multi_level_titles(to_pdf("multi", folder))
 
         # Optimal widths: every text whole, the totals' column as wide as "72600".
         optimal = check_document("optimal", to_pdf("optimal", folder))
