@@ -319,6 +319,11 @@ int TDBLookupGridKs::GetColumnsWidth() {
   return Total;
 }
 
+void TDBLookupGridKs::SetUseMultiTitle(bool Value) {
+  TCustomDBGridKs::SetUseMultiTitle(Value);
+  SetRowCount(FRowCount);
+}
+
 // --- heights
 
 int TDBLookupGridKs::BorderHeight() {
@@ -652,6 +657,11 @@ void TDBLookupGridKs::LinkActive(bool Value) {
   UpdateListFields();
   TCustomDBGridKs::LinkActive(Value);
   UpdateColumnWidths();
+}
+
+void TDBLookupGridKs::SumListRecalcAndUpdate() {
+  TCustomDBGridKs::SumListRecalcAndUpdate();
+  UpdateListPosition();
 }
 
 void TDBLookupGridKs::Scroll(int Distance) {

@@ -125,6 +125,7 @@ class TDBLookupGridKs : public TCustomDBGridKs {
   uint8_t LookupOptions() const { return FLookupOptions; }
   void SetLookupOptions(uint8_t Value);
   void SetShowTitles(bool Value);
+  void SetUseMultiTitle(bool Value);
   // No horizontal scroll bar: the columns are fitted to the client width
   // once, and their fitted widths make the columns' total width.
   bool ScrollBarHidden() const { return FScrollBarHidden; }
@@ -157,6 +158,7 @@ class TDBLookupGridKs : public TCustomDBGridKs {
 
   // Grid overrides.
   void LinkActive(bool Value) override;
+  void SumListRecalcAndUpdate() override;
   void RecordChanged() override;
   void Scroll(int Distance) override;
   void UpdateScrollBars() override;

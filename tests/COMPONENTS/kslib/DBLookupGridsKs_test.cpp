@@ -152,6 +152,11 @@ TEST(DBLookupGrid, HeightSnapsToWholeRowsAndRowCountIsClamped) {
   F.Grid->SpecRow()->SetVisible(true);
   EXPECT_EQ(F.Grid->RowCount(), 6);
   EXPECT_EQ(F.Grid->Height(), Height + 2 * Row);
+  // So do titles, which a lookup list starts without.
+  EXPECT_FALSE(F.Grid->Options().Contains(dgTitles));
+  F.Grid->SetShowTitles(true);
+  EXPECT_EQ(F.Grid->RowCount(), 6);
+  EXPECT_EQ(F.Grid->Height(), Height + 2 * Row + F.Grid->RowHeights(0));
 }
 
 TEST(DBLookupGrid, AHiddenScrollBarFitsTheColumnsToTheClientWidth) {
