@@ -53,7 +53,6 @@ class PrintGridTest : public ::testing::Test {
   }
   ~PrintGridTest() override {
     Printer()->SetOutputFile("");
-    Printer()->SetOrientation(poPortrait);
     delete Form;
   }
 

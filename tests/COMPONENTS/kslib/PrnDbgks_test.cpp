@@ -45,6 +45,7 @@ TEST_F(PrintGridTest, PrintsPlainFittedAndLandscape) {
   Print.SetOptions({});
   Printer()->SetOrientation(poLandscape);
   PrintToFile("print-landscape.ps");
+  Printer()->SetOrientation(poPortrait);
   EXPECT_FALSE(Printer()->Printing());
 }
 
