@@ -219,3 +219,23 @@ TEST_F(SDSOnTree, InNavigationTheRefreshReachesRowsOfOtherLevels) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(SDSOnTree, ChangeParentWritesTheNewParentToTheServer) {
+  auto sds = Db.Dataset("MASTER_T", {dsoLevels});
+  sds->Open();
+  int posts = 0;
+  sds->BeforePost = [&](TDataSet*) { ++posts; };
+  ASSERT_TRUE(sds->Locate("NAME", Variant("Отдел"), {}));
+  EXPECT_THROW(sds->ChangeParent(6), EHintError) << "a descendant";
+  sds->ChangeParent(2);
+  EXPECT_EQ(posts, 0);
+  if (Db.Transaction->Active()) Db.Transaction->Commit();
+  EXPECT_EQ(QueryValue(*Db.Database, "select SYS$PID from MASTER_T where SYS$ID = 1"), "2");
+  ASSERT_TRUE(sds->Locate("NAME", Variant("Склад"), {}));
+  ASSERT_TRUE(sds->LevelDown());
+  EXPECT_EQ(Column(*sds, "NAME"), "Отдел,Ящик");
+}
+
+}  // namespace
