@@ -827,17 +827,25 @@ void TSDS::DoBeforeDelete() {
   if (FInternalLoading) return;
   TzynCustomMemTable::DoBeforeDelete();
   CheckFullAccess();
+  if (FOptions.Contains(dsoCheckChildRecordOnDelete) && FOptions.Contains(dsoLevels) && FStateField &&
+      !IsListState(static_cast<uint32_t>(FStateField->AsInteger())) && HasChildren())
+    RaiseHintError("Удаление невозможно - есть уровневые записи !");
   CheckMasterInBrowse();
   if (FOptions.Contains(dsoVirtualDelete)) {
     VirtualDelete();
     Abort();
   }
   TSDSWriter writer(*this);
-  if (!FOptions.Contains(dsoChangesResolved)) {
-    if (FOptions.Contains(dsoCascadeDeleteDetail)) writer.CascadeDelete();
-    return;
+  if (FOptions.Contains(dsoChangesResolved)) {
+    writer.Delete();
+  } else if (FOptions.Contains(dsoCascadeDeleteDetail)) {
+    try {
+      writer.CascadeDelete();
+    } catch (...) {
+      writer.ReloadDetails();
+      throw;
+    }
   }
-  writer.Delete();
 }
 
 void TSDS::DoAfterDelete() {
@@ -856,7 +864,19 @@ void TSDS::DoAfterScroll() {
 
 void TSDS::VirtualDelete() {
   if (!FStateField) throw EAssertionFailed("Не вычислен индекс поля STATE", "COMPONENTS/SDS", __LINE__);
-  if (FOptions.Contains(dsoCascadeDeleteDetail)) TSDSWriter(*this).CascadeDelete();
+  const bool cascade = FOptions.Contains(dsoCascadeDeleteDetail);
+  try {
+    if (cascade) TSDSWriter(*this).CascadeDelete();
+    MarkDeleted();
+  } catch (...) {
+    // The details' deletes went back with the failed update.
+    if (cascade) TSDSWriter(*this).ReloadDetails();
+    throw;
+  }
+  TzynCustomMemTable::DoAfterDelete();
+}
+
+void TSDS::MarkDeleted() {
   struct TSavedHandlers {
     TSDS& DS;
     TDataSetNotifyEvent BeforeEdit = std::exchange(DS.BeforeEdit, nullptr);
@@ -875,5 +895,4 @@ void TSDS::VirtualDelete() {
   SetDeletedState(state, true);
   FStateField->SetAsInteger(static_cast<int32_t>(state));
   Post();
-  TzynCustomMemTable::DoAfterDelete();
 }

@@ -358,6 +358,8 @@ class TSDS : public TzynCustomMemTable {
   void CheckMasterInBrowse() const;
   // Marks the record deleted through an update and keeps it in memory.
   void VirtualDelete();
+  // Sets the deleted bit and posts, without the edit and post events.
+  void MarkDeleted();
   // Raises what failed after a change was committed, once.
   void ReportCommittedFailure();
   void ReadCommandFieldDefs();

@@ -375,15 +375,75 @@ void TSDSWriter::Delete() {
 void TSDSWriter::DeleteOnce(int64_t Key) {
   const bool byRowKey = TSDS::IDAssigned(Key);
   TIBSQL& statement = byRowKey ? *DS.DeleteSQL() : *DS.DeleteByKeySQL();
-  BeforeCommit(soDelete, statement, [&] {
-    TSDSWriteScope scope(statement, DS.Transaction(), Has(dsoAutoCommit));
-    if (Has(dsoCascadeDeleteDetail)) CascadeDelete();
-    PrepareSQL(statement);
-    BindRecordParams(statement, DS, byRowKey ? TSDSBindMode::Update : TSDSBindMode::Strict);
-    ExecuteOneRow(statement);
-    statement.Close();
-    scope.Commit();
-  });
+  bool cascaded = false;
+  try {
+    BeforeCommit(soDelete, statement, [&] {
+      TSDSWriteScope scope(statement, DS.Transaction(), Has(dsoAutoCommit));
+      if (Has(dsoCascadeDeleteDetail)) {
+        cascaded = true;
+        CascadeDelete();
+      }
+      PrepareSQL(statement);
+      BindRecordParams(statement, DS, byRowKey ? TSDSBindMode::Update : TSDSBindMode::Strict);
+      ExecuteOneRow(statement);
+      statement.Close();
+      scope.Commit();
+    });
+  } catch (...) {
+    // The details' deletes went back with the undo.
+    if (cascaded) ReloadDetails();
+    throw;
+  }
 }
 
-void TSDSWriter::CascadeDelete() {}
+namespace {
+
+std::vector<TSDS*> ActiveDetails(const TSDS& Master) {
+  std::vector<TSDS*> details;
+  for (TDataSet* detail : Master.DetailDataSets())
+    if (auto* sds = dynamic_cast<TSDS*>(detail); sds && sds->Active()) details.push_back(sds);
+  return details;
+}
+
+}  // namespace
+
+void TSDSWriter::CascadeDelete() {
+  for (TSDS* detail : ActiveDetails(DS)) DeleteDetailRecords(*detail);
+}
+
+void TSDSWriter::DeleteDetailRecords(TSDS& Detail) {
+  const TSDSOptions options = Detail.Options();
+  Detail.SetOptions(options - TSDSOptions{dsoAutoCommit});
+  try {
+    // Marked first: a record deleted virtually stays in view.
+    std::vector<TBookmark> records;
+    for (Detail.First(); !Detail.Eof(); Detail.Next()) records.push_back(Detail.GetBookmark());
+    for (const TBookmark& record : records) {
+      Detail.GotoBookmark(record);
+      try {
+        Detail.Delete();
+      } catch (const EAbort&) {
+        // The virtual delete's silent end; any other abort stops the cascade.
+        const TField* state = Detail.StateField();
+        if (!Detail.Options().Contains(dsoVirtualDelete) || !state ||
+            !IsDeletedState(static_cast<uint32_t>(state->AsInteger())))
+          throw;
+      }
+    }
+  } catch (...) {
+    Detail.SetOptions(options);
+    throw;
+  }
+  Detail.SetOptions(options);
+}
+
+void TSDSWriter::ReloadDetails() noexcept {
+  for (TSDS* detail : ActiveDetails(DS)) {
+    try {
+      if (detail->State() != dsBrowse) detail->Cancel();
+      detail->Reload();
+    } catch (const std::exception& e) {
+      WriteLogLine("ERROR", detail->PublicName(), e.what());
+    }
+  }
+}

@@ -69,8 +69,12 @@ class TSDSWriter {
   void LockForEdit();
   // Releases the current record's lock; errors are kept in.
   void UnlockQuietly() noexcept;
-  // Deletes the records of each active server-backed detail dataset.
+  // Deletes each record of each active server-backed detail dataset once
+  // (a record marked deleted counts), without committing.
   void CascadeDelete();
+  // After a failed cascade has been undone on the server: the details are
+  // loaded again; failures are logged.
+  void ReloadDetails() noexcept;
 
  private:
   TSDatabase* SessionDatabase() const;
@@ -78,6 +82,7 @@ class TSDSWriter {
   void Insert();
   void Update();
   void DeleteOnce(int64_t Key);
+  void DeleteDetailRecords(TSDS& Detail);
   // The statement's row into the record's fields of the same names.
   void CopyRow(TIBSQL& Statement);
   // Runs a step before the commit; a failure closes the statements and

@@ -410,6 +410,14 @@ void TDataSet::Refresh() {
 
 bool TDataSet::FindRecord(bool, bool) { return false; }
 
+std::vector<TDataSet*> TDataSet::DetailDataSets() const {
+  std::vector<TDataSet*> details;
+  for (const TDataSource* source : FDataSources)
+    for (TDataLink* link : source->FDataLinks)
+      if (const auto* master = dynamic_cast<const TMasterDataLink*>(link)) details.push_back(master->DetailDataSet());
+  return details;
+}
+
 void TDataSet::SetRecNo(int) {}
 
 // ---- Editing -------------------------------------------------------------------------

@@ -194,6 +194,9 @@ class TDataSet : public TComponent {
 
   // The master data source of a detail dataset.
   TDataSource* DataSource() const { return GetDataSource(); }
+  // The datasets linked to this one as their master, in the order of its
+  // data sources and their links.
+  std::vector<TDataSet*> DetailDataSets() const;
   // Whether the data source leads to this dataset, through its dataset and
   // that dataset's master sources (a detail of this one, at any depth).
   bool IsLinkedTo(const TDataSource* Source) const;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "SDSTestKit.h"
+#include "db/DataSource.h"
 
 namespace {
 
@@ -282,6 +283,49 @@ TEST_F(SDSWriteTest, AVirtualDeleteMarksTheRowAndKeepsIt) {
   // Marked deleted, it leaves the dataset's indexes.
   EXPECT_FALSE(sds->Locate("SYS$ID", Variant(12), {}));
   EXPECT_EQ(QueryValue(Server(), "select count(*) from MASTER_T where SYS$ID = 12 and SYS$STATE < 0"), "1");
+}
+
+TEST_F(SDSWriteTest, ACascadeDeletesEachDetailRecordOnceOrNoneOfThem) {
+  auto master = A->Dataset("MASTER_T", {dsoCascadeDeleteDetail});
+  master->Open();
+  TDataSource source(nullptr);
+  source.SetDataSet(master.get());
+  auto detail = A->Dataset("DETAIL_T", {dsoVirtualDelete});
+  detail->SetMasterSource(&source);
+  detail->SetMasterFields("SYS$ID");
+  detail->SetDetailFields("MASTER_ID");
+  detail->Open();
+  std::vector<int> logged;
+  detail->OnLogEvent = [&](const TSDS*, int Operation) { logged.push_back(Operation); };
+  const auto deletedDetails = [&] {
+    return QueryValue(Server(), "select count(*) from DETAIL_T where MASTER_ID = 10 and SYS$STATE < 0");
+  };
+
+  // The details are only marked, so the master's row cannot go: the marks
+  // go back on the server and in memory.
+  ASSERT_TRUE(master->Locate("SYS$ID", Variant(10), {}));
+  EXPECT_THROW(master->Delete(), ESDS_IBError);
+  EXPECT_EQ(logged, (std::vector<int>{1, 1}));
+  EXPECT_EQ(deletedDetails(), "0");
+  EXPECT_EQ(detail->RecordCount(), 2);
+  for (detail->First(); !detail->Eof(); detail->Next())
+    EXPECT_FALSE(IsDeletedState(static_cast<uint32_t>(detail->StateField()->AsInteger())));
+
+  // A master that is only marked too: each detail once, all written.
+  logged.clear();
+  master->SetOptions(master->Options() + TSDSOptions{dsoVirtualDelete});
+  EXPECT_THROW(master->Delete(), EAbort);
+  EXPECT_EQ(logged, (std::vector<int>{1, 1}));
+  EXPECT_EQ(deletedDetails(), "2");
+  EXPECT_EQ(QueryValue(Server(), "select count(*) from MASTER_T where SYS$ID = 10 and SYS$STATE < 0"), "1");
+
+  // Details deleted for real go with their master.
+  master->SetOptions(master->Options() - TSDSOptions{dsoVirtualDelete});
+  detail->SetOptions(detail->Options() - TSDSOptions{dsoVirtualDelete});
+  ASSERT_TRUE(master->Locate("SYS$ID", Variant(11), {}));
+  master->Delete();
+  EXPECT_EQ(QueryValue(Server(), "select count(*) from DETAIL_T where MASTER_ID = 11"), "0");
+  EXPECT_EQ(QueryValue(Server(), "select count(*) from MASTER_T where SYS$ID = 11"), "0");
 }
 
 TEST_F(SDSWriteTest, OnlyFullAccessLetsAChangeThrough) {
