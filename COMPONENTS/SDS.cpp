@@ -823,14 +823,18 @@ void TSDS::DoAfterCancel() {
   TSDSWriter(*this).UnlockQuietly();
 }
 
-void TSDS::DoBeforeDelete() {
-  if (FInternalLoading) return;
+void TSDS::CheckDelete() {
   TzynCustomMemTable::DoBeforeDelete();
   CheckFullAccess();
   if (FOptions.Contains(dsoCheckChildRecordOnDelete) && FOptions.Contains(dsoLevels) && FStateField &&
       !IsListState(static_cast<uint32_t>(FStateField->AsInteger())) && HasChildren())
     RaiseHintError("Удаление невозможно - есть уровневые записи !");
   CheckMasterInBrowse();
+}
+
+void TSDS::DoBeforeDelete() {
+  if (FInternalLoading) return;
+  CheckDelete();
   if (FOptions.Contains(dsoVirtualDelete)) {
     VirtualDelete();
     Abort();

@@ -356,6 +356,8 @@ class TSDS : public TzynCustomMemTable {
   void CheckFullAccess() const;
   // The master/detail checks before an insert, edit or delete.
   void CheckMasterInBrowse() const;
+  // BeforeDelete and the checks that may refuse a delete.
+  void CheckDelete();
   // Marks the record deleted through an update and keeps it in memory.
   void VirtualDelete();
   // Sets the deleted bit and posts, without the edit and post events.

@@ -415,19 +415,18 @@ void TSDSWriter::DeleteDetailRecords(TSDS& Detail) {
   const TSDSOptions options = Detail.Options();
   Detail.SetOptions(options - TSDSOptions{dsoAutoCommit});
   try {
-    // Marked first: a record deleted virtually stays in view.
+    // Marked first: a record deleted virtually may stay in view.
     std::vector<TBookmark> records;
     for (Detail.First(); !Detail.Eof(); Detail.Next()) records.push_back(Detail.GetBookmark());
     for (const TBookmark& record : records) {
       Detail.GotoBookmark(record);
-      try {
+      if (Detail.Options().Contains(dsoVirtualDelete)) {
+        // Delete would end in the silent abort whether it marked the
+        // record or not: mark it here.
+        Detail.CheckDelete();
+        Detail.VirtualDelete();
+      } else {
         Detail.Delete();
-      } catch (const EAbort&) {
-        // The virtual delete's silent end; any other abort stops the cascade.
-        const TField* state = Detail.StateField();
-        if (!Detail.Options().Contains(dsoVirtualDelete) || !state ||
-            !IsDeletedState(static_cast<uint32_t>(state->AsInteger())))
-          throw;
       }
     }
   } catch (...) {

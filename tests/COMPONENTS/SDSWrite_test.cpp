@@ -290,7 +290,8 @@ TEST_F(SDSWriteTest, ACascadeDeletesEachDetailRecordOnceOrNoneOfThem) {
   master->Open();
   TDataSource source(nullptr);
   source.SetDataSet(master.get());
-  auto detail = A->Dataset("DETAIL_T", {dsoVirtualDelete});
+  // Marked records stay in view: each is still deleted once.
+  auto detail = A->Dataset("DETAIL_T", {dsoVirtualDelete, dsoShowDeleted});
   detail->SetMasterSource(&source);
   detail->SetMasterFields("SYS$ID");
   detail->SetDetailFields("MASTER_ID");
