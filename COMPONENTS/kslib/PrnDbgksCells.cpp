@@ -7,6 +7,8 @@
 #include "COMPONENTS/kslib/WinWrapKs.h"
 #include "forms/Forms.h"
 
+#include <commctrl.h>
+
 namespace {
 
 constexpr UINT AlignmentFormats[] = {DT_LEFT, DT_RIGHT, DT_CENTER};
@@ -259,8 +261,21 @@ int TPrintCellsKs::DataCell(int Col, const RECT& Cell, bool FirstOfBand, bool Me
                    P->CheckboxState);
     return int(SystemCheckBoxSize().cy * M.ScaleY) + 2 * M.PadY;
   }
+  RECT TextCell = Cell;
+  int ImageHeight = 0;
+  TImageList* Images = Column->ImageList();
+  if (Images && (Column->GetColumnType() == 4 || Column->ShowImageAndText())) {
+    // The image in a box of its printed width at the left, the text after it.
+    const SIZE Size{LONG(Images->Width() * M.ScaleX), LONG(Images->Height() * M.ScaleY)};
+    RECT Box{Cell.left + M.PadX, Cell.top, Cell.left + M.PadX + Size.cx, Cell.bottom};
+    if (Column->GetColumnType() == 4) Box = {Cell.left, Cell.top, Cell.right, Cell.bottom};
+    if (!MeasureOnly && !Counting) DrawImage(Images, P->ImageIndex, Box, Size, Cell, P->Background);
+    ImageHeight = Size.cy;
+    if (Column->GetColumnType() == 4) return ImageHeight;
+    TextCell.left = Box.right;
+  }
   TPrintTextKs T;
-  T.Rect = Cell;
+  T.Rect = TextCell;
   T.Text = P->Text;
   T.MeasureOnly = MeasureOnly;
   T.WordWrap = MeasureOnly ? Options.Contains(pghRowAutoStretch) : MultiLineRows;
@@ -270,7 +285,40 @@ int TPrintCellsKs::DataCell(int Col, const RECT& Cell, bool FirstOfBand, bool Me
   T.DX = M.PadX;
   T.DY = M.PadY;
   T.RightToLeftReading = FGrid->BiDiMode() == bdRightToLeft;
-  return PrintText(Canvas, T);
+  return std::max(PrintText(Canvas, T), ImageHeight);
+}
+
+void TPrintCellsKs::DrawImage(TImageList* Images, int Index, const RECT& Box, SIZE Size,
+                              const RECT& Cell, TColor Background) {
+  if (Index < 0 || Index >= Images->Count()) return;
+  // The image on the cell's colour, as a device-independent bitmap.
+  const int W = Images->Width(), H = Images->Height();
+  BITMAPINFO Info{};
+  Info.bmiHeader.biSize = sizeof Info.bmiHeader;
+  Info.bmiHeader.biWidth = W;
+  Info.bmiHeader.biHeight = H;
+  Info.bmiHeader.biPlanes = 1;
+  Info.bmiHeader.biBitCount = 24;
+  void* Bits = nullptr;
+  TGdiHandle<HBITMAP> Bitmap(CreateDIBSection(nullptr, &Info, DIB_RGB_COLORS, &Bits, nullptr, 0));
+  if (!Bitmap) return;
+  HDC Memory = CreateCompatibleDC(nullptr);
+  {
+    TSelectObject Selected(Memory, Bitmap.Get());
+    TGdiHandle<HBRUSH> Brush(CreateSolidBrush(ColorToRGB(Background)));
+    const RECT All{0, 0, W, H};
+    FillRect(Memory, &All, Brush.Get());
+    ImageList_Draw(Images->Handle(), Index, Memory, 0, 0, ILD_NORMAL);
+    GdiFlush();
+  }
+  DeleteDC(Memory);
+  HDC DC = Canvas->Handle();
+  const int Saved = SaveDC(DC);
+  IntersectClipRect(DC, Cell.left, Cell.top, Cell.right, Cell.bottom);
+  const int X = Box.left + (Box.right - Box.left - Size.cx) / 2;
+  const int Y = Box.top + (Box.bottom - Box.top - Size.cy) / 2;
+  StretchDIBits(DC, X, Y, Size.cx, Size.cy, 0, 0, W, H, Bits, &Info, DIB_RGB_COLORS, SRCCOPY);
+  RestoreDC(DC, Saved);
 }
 
 AnsiString TPrintCellsKs::FooterText(TColumnFooterKs* Footer, int FooterRow, int Col) {
@@ -280,10 +328,11 @@ AnsiString TPrintCellsKs::FooterText(TColumnFooterKs* Footer, int FooterRow, int
       return PrintedTotalText(Total(FooterRow, Col),
                               Footer->ValueType() == fvtSum ? ptkSum : ptkCount,
                               Footer->DisplayFormat(), FooterField(Footer, Columns[Col]));
-    case fvtStaticText:
-      return Footer->Value();
-    default:
-      return "";
+    default: {
+      AnsiString Text;
+      FGrid->FooterValueText(FooterRow, Columns[Col], Text);
+      return Text;
+    }
   }
 }
 

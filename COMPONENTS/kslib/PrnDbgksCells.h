@@ -93,6 +93,10 @@ class TPrintCellsKs : public TPrintBandPainterKs {
   int FooterCell(int FooterRow, int Column, const RECT& Cell, bool MeasureOnly);
   void FillCell(const RECT& Cell);
   void DrawCheckBox(const RECT& TextRect, TCheckBoxState State);
+  // Image Index of the list stretched to Size, centred in Box, clipped to
+  // Cell; none for an index outside the list.
+  void DrawImage(TImageList* Images, int Index, const RECT& Box, SIZE Size, const RECT& Cell,
+                 TColor Background);
   AnsiString FooterText(TColumnFooterKs* Footer, int FooterRow, int Column);
   TField* FooterField(TColumnFooterKs* Footer, TColumnKs* Column);
   void DrawTitleText(int FirstColumn, int LastColumn, int Top);

@@ -25,6 +25,16 @@ TEST_F(PrintGridTest, PrintsTheGridAndComesBackToTheRecord) {
     EXPECT_TRUE(Data.ControlsDisabled() || After == 0);
   };
   Print.OnAfterPrint = [&](TObject*) { ++After; };
+  // The number column shows image N beside N: only row 1 has one (blue).
+  TImageList Images(nullptr, 16, 16);
+  for (uint32_t Colour : {0xFF0000u, 0x0000FFu}) {  // red, blue
+    std::vector<uint32_t> Pixels(16 * 16, Colour);
+    TBitmap Image;
+    Image.SetHandle(CreateBitmap(16, 16, 1, 32, Pixels.data()));
+    Images.AddMasked(&Image, clFuchsia);
+  }
+  Grid->Columns()->Items(0)->SetImageList(&Images);
+  Grid->Columns()->Items(0)->SetShowImageAndText(true);
   Print.SetOptions({pghColored});
   PrintToFile("print-grid.ps");
   EXPECT_EQ(Before, 1);

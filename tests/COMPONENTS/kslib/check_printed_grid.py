@@ -180,6 +180,23 @@ def check_multi_level_titles(pdf):
     check(rows == list(range(1, ROWS + 1)), "multi: rows not each once in order")
 
 
+def images_in_number_column(pdf, pages, dpi=150):
+    """The rows of page 1 whose number cell shows blue left of the number."""
+    page = pages[0]
+    image = pixel_rows(pdf, dpi)
+    left = first(page, "Num")[0]
+    found = set()
+    for i, (x0, y0, x1, y1, word) in enumerate(page):
+        if word != "Строка":
+            continue
+        number = page[i - 1]  # the number column's text comes first
+        y = int((y0 + y1) / 2 * dpi / 72)
+        row = image[y][int(left * dpi / 72) + 1:int(number[0] * dpi / 72) - 1]
+        if any(b > 200 and r < 80 and g < 80 for r, g, b in row):
+            found.add(int(page[i + 1][4]))
+    return found
+
+
 def main():
     with tempfile.TemporaryDirectory() as folder:
         folder = Path(folder)
@@ -232,6 +249,8 @@ def main():
               "coloured cell is %s, not yellow" % (yellow,))
         check(white == (255, 255, 255), "plain cell is %s, not white" % (white,))
         check(grid_line_at_left(docs["plain"], pages["plain"]), "no grid line at the left")
+        images = images_in_number_column(docs["grid"], pages["grid"])
+        check(images == {1}, "images in the number column on rows %s, not on row 1 alone" % images)
 
     for failure in failures:
         print("FAIL:", failure)
