@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "COMPONENTS/kslib/PrnDgDlg.h"
 #include "PrintGridForm.h"
 #include "forms/ScriptedPrompts.h"
 
@@ -196,6 +197,26 @@ TEST_F(PreviewTest, PrintsTheChosenPages) {
   EXPECT_EQ(Prompts.Asked[0].Kind, TPromptKind::PrintPages);
   EXPECT_EQ(Prompts.Asked[0].Default, 3);
   EXPECT_EQ(Printer(), SetPrinter(Printer()));  // the process printer is back
+}
+
+// The preview's setup step is the page-setup dialog: confirmed, the
+// preview is made again with the new margins; cancelled, it stays.
+TEST_F(PreviewTest, TheSetupStepRebuildsThePreviewWhenConfirmed) {
+  Preview();
+  auto Setup = [&](bool Confirm) {
+    Later([Confirm] {
+      TfPrnDBGridKsSetupDialog* D = PrnDBGridKsSetupDialog();
+      D->seUpMargin->SetText("12");
+      D->seLowMargin->SetText("12");
+      SendMessageA((Confirm ? D->bOk : D->bCancel)->Handle(), BM_CLICK, 0, 0);
+    });
+    SendMessageA(Form->tbtPrinterSetupDialog->Handle(), BM_CLICK, 0, 0);
+  };
+  Setup(false);
+  EXPECT_EQ(Box->PageCount(), 3);
+  Setup(true);
+  EXPECT_GT(Box->PageCount(), 8);
+  EXPECT_EQ(Print.Page()->TopMargin(), Currency(12.0));
 }
 
 // Esc and closing while recording stop the job; a second job meanwhile is

@@ -82,6 +82,18 @@ TEST_F(PrintGridTest, PrintsMultiLevelTitlesAcrossPageGroups) {
   EXPECT_FALSE(Printer()->Printing());
 }
 
+// Every name reads "Группа" and repeats are hidden: each page shows it on
+// its first row only.
+TEST_F(PrintGridTest, HiddenDuplicatesShowOnEachPagesFirstRow) {
+  TColumnKs* Name = Grid->Columns()->Items(1);
+  Name->SetHideDuplicates(true);
+  Name->OnGetCellParams = [](TColumnKs*, bool, TColCellParamsKs* Params) {
+    Params->Text = "Группа";
+  };
+  PrintToFile("print-duplicates.ps");
+  EXPECT_FALSE(Printer()->Printing());
+}
+
 TEST_F(PrintGridTest, AnInactiveDatasetStartsNoDocument) {
   TCountingPrinter Counting;
   bool Before = false;

@@ -223,6 +223,13 @@ def main():
 
         check_multi_level_titles(to_pdf("multi", folder))
 
+        # Hidden duplicates: the repeated name once a page, on its first row.
+        for number, page in enumerate(pages_of(to_pdf("duplicates", folder)), 1):
+            shown = [w for w in page if w[4] == "Группа"]
+            numbers = [w for w in page if w[4].isdigit() and w[0] < first(page, "Наименование")[0]]
+            check(len(shown) == 1 and numbers and abs(shown[0][1] - min(w[1] for w in numbers)) < 1,
+                  "duplicates page %d: the name is not shown once, on the first row" % number)
+
         # Optimal widths: every text whole, the totals' column as wide as "72600".
         optimal = check_document("optimal", to_pdf("optimal", folder))
         lefts = title_lefts(optimal[0])
