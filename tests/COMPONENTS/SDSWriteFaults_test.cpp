@@ -4,6 +4,8 @@
 // event.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "SDSTestKit.h"
 
 namespace {
@@ -140,10 +142,20 @@ class TFaultRun {
     EXPECT_EQ(Counter(*B.Database, "AUDIT_COUNT") - Audits, written && !auditLost ? 1 : 0);
     EXPECT_EQ(Counter(*B.Database, "EVENT_COUNT") - Events, written && !eventLost ? 1 : 0);
     EXPECT_EQ(LiveLocks(*B.Database), 0);
+
+    // Loaded again, memory and server agree.
+    if (Killed && !Reconnected) Reconnect();
+    Sds->Reload();
+    std::vector<AnsiString> memory;
+    for (Sds->First(); !Sds->Eof(); Sds->Next())
+      memory.push_back(Sds->FieldByName("SYS$ID")->AsString() + "=" + Sds->FieldByName("NAME")->AsString());
+    std::sort(memory.begin(), memory.end());
+    EXPECT_EQ(memory, B.Rows("select SYS$ID || '=' || NAME from MASTER_T order by 1"));
   }
 
  private:
   void Reconnect() {
+    Reconnected = true;
     A.Database->Close();
     A.Database->Open();
     A.Database->Session()->Register("A");
@@ -157,7 +169,7 @@ class TFaultRun {
   std::unique_ptr<TSDS> Sds;
   AnsiString AttachmentA;
   TScriptedDataPrompts Prompts;
-  bool Armed = false, Killed = false;
+  bool Armed = false, Killed = false, Reconnected = false;
   int HandlerCalls = 0, Audits = 0, Events = 0;
   std::string Raised;
 };

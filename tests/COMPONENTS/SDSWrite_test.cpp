@@ -71,6 +71,8 @@ TEST(SDSWrite, AQuotedTableNameIsOneNameInEveryStatement) {
   db.Database->Session()->Register("A");
   auto sds = db.Dataset("Кв'ота\";--", {dsoPessimisticLock, dsoAudit, dsoSendNotification});
   sds->Open();
+  std::vector<int> logged;
+  sds->OnLogEvent = [&](const TSDS*, int Operation) { logged.push_back(Operation); };
   sds->Append();
   sds->FieldByName("ID")->SetAsInteger(1);
   sds->FieldByName("NAME")->SetAsString("один");
@@ -81,8 +83,10 @@ TEST(SDSWrite, AQuotedTableNameIsOneNameInEveryStatement) {
   EXPECT_EQ(QueryValue(*db.Database, "select NAME from \"Кв'ота\"\";--\""), "два");
   sds->Delete();
   EXPECT_EQ(QueryValue(*db.Database, "select count(*) from \"Кв'ота\"\";--\""), "0");
-  EXPECT_EQ(db.Rows("select TABLE_NAME from EVENT_LOG"),
-            (std::vector<AnsiString>(3, "Кв'ота\";--")));
+  // Insert, update, delete: 0, 1, 2 to the log event, 1, 0, 2 to the server.
+  EXPECT_EQ(logged, (std::vector<int>{0, 1, 2}));
+  EXPECT_EQ(db.Rows("select OP || ' ' || KIND || ' ' || TABLE_NAME from EVENT_LOG"),
+            (std::vector<AnsiString>{"1 10 Кв'ота\";--", "0 10 Кв'ота\";--", "2 10 Кв'ота\";--"}));
   EXPECT_EQ(db.Rows("select MSG from AUDIT_LOG")[0],
             "<TABLE>Кв'ота\";--</TABLE><INSERT><ID>1</ID><NAME>один</NAME></INSERT>");
 
@@ -327,6 +331,76 @@ TEST_F(SDSWriteTest, ACascadeDeletesEachDetailRecordOnceOrNoneOfThem) {
   master->Delete();
   EXPECT_EQ(QueryValue(Server(), "select count(*) from DETAIL_T where MASTER_ID = 11"), "0");
   EXPECT_EQ(QueryValue(Server(), "select count(*) from MASTER_T where SYS$ID = 11"), "0");
+}
+
+TEST_F(SDSWriteTest, APostFillsTheFieldsAndTheIdentityItsOptionsAsk) {
+  auto sds = A->Dataset("ALL_TYPES");
+  sds->Open();
+  const auto post = [&](TSDSOptions Options, int64_t Id) {
+    sds->SetOptions(SDSDefaultOptions + Options);
+    sds->Append();
+    if (Id) sds->FieldByName("SYS$ID")->SetAsInteger(static_cast<int32_t>(Id));
+    sds->FieldByName("CODE")->SetAsString(std::to_string(Id));
+    sds->FieldByName("F_VARCHAR")->SetAsString("");
+    sds->FieldByName("F_COLDEF")->SetAsInteger(1);
+    sds->FieldByName("F_DOMDEF")->SetAsInteger(1);
+    sds->Post();
+    return QueryValue(Server(), "select coalesce(F_VARCHAR, '<null>') || ' ' || coalesce(F_REQ, '<null>') || ' ' || "
+                                "coalesce(F_INT, '<null>') from ALL_TYPES where SYS$ID = " +
+                                    std::to_string(static_cast<TLargeintField*>(sds->IDField())->AsLargeInt()));
+  };
+  // A required field gets 0, every field 0 or '', otherwise an empty text
+  // is null; F_REQ alone is required.
+  EXPECT_EQ(post({dsoInitRequiredFields}, 1), " 0 <null>");
+  EXPECT_EQ(post({dsoInitAllFields}, 2), " 0 0");
+  sds->SetOptions(SDSDefaultOptions);
+  sds->Append();
+  sds->FieldByName("SYS$ID")->SetAsInteger(3);
+  sds->FieldByName("F_VARCHAR")->SetAsString("");
+  sds->FieldByName("F_REQ")->SetAsInteger(5);
+  sds->FieldByName("F_COLDEF")->SetAsInteger(1);
+  sds->FieldByName("F_DOMDEF")->SetAsInteger(1);
+  sds->Post();
+  EXPECT_EQ(QueryValue(Server(), "select coalesce(F_VARCHAR, '<null>') from ALL_TYPES where SYS$ID = 3"), "<null>");
+  // No identity given: the next one of main_gen.
+  sds->SetOptions(SDSDefaultOptions + TSDSOptions{dsoInitAllFields});
+  EXPECT_EQ(post({dsoInitAllFields}, 0), " 0 0");
+  EXPECT_EQ(std::to_string(static_cast<TLargeintField*>(sds->IDField())->AsLargeInt()),
+            QueryValue(Server(), "select gen_id(MAIN_GEN, 0) from RDB$DATABASE"));
+}
+
+TEST_F(SDSWriteTest, ADetailWaitsForItsMastersPostAndNeedsAMasterRecord) {
+  auto master = A->Dataset("MASTER_T");
+  master->SetServerFilter("SYS$ID < 0");
+  master->Open();
+  TDataSource source(nullptr);
+  source.SetDataSet(master.get());
+  auto detail = A->Dataset("DETAIL_T");
+  detail->SetMasterSource(&source);
+  detail->SetMasterFields("SYS$ID");
+  detail->SetDetailFields("MASTER_ID");
+  detail->Open();
+  try {
+    detail->Append();
+    FAIL();
+  } catch (const EHintError& e) {
+    EXPECT_EQ(e.Message(), "Нет головной записи !");
+  }
+  master->Close();
+  master->SetServerFilter("");
+  master->Open();
+  ASSERT_TRUE(master->Locate("SYS$ID", Variant(10), {}));
+  ASSERT_EQ(detail->RecordCount(), 2);
+  master->Edit();
+  for (auto change : {+[](TSDS& S) { S.Append(); }, +[](TSDS& S) { S.Edit(); }, +[](TSDS& S) { S.Delete(); }}) {
+    try {
+      change(*detail);
+      ADD_FAILURE();
+    } catch (const EHintError& e) {
+      EXPECT_EQ(e.Message(), "Завершите ввод/корректировку головной записи.");
+    }
+  }
+  master->Cancel();
 }
 
 TEST_F(SDSWriteTest, OnlyFullAccessLetsAChangeThrough) {
