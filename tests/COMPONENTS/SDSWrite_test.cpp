@@ -10,6 +10,26 @@ namespace {
 
 Currency Scaled(int64_t Value) { return Currency::FromScaled(Value); }
 
+// The message of the E that the change raises; "" when it raises none.
+template <typename E>
+AnsiString Refusal(void (*Change)(TSDS&), TSDS& Sds) {
+  try {
+    Change(Sds);
+  } catch (const E& e) {
+    return e.Message();
+  }
+  return "";
+}
+
+void AppendOne(TSDS& Sds) {
+  Sds.Append();
+  Sds.FieldByName("SYS$ID")->SetAsInteger(90);
+  Sds.Post();
+}
+void EditOne(TSDS& Sds) { Sds.Edit(); }
+void PostOne(TSDS& Sds) { Sds.Post(); }
+void DeleteOne(TSDS& Sds) { Sds.Delete(); }
+
 TEST(SDSWrite, ValuesTravelByteForByteAndScaledNumbersExactly) {
   TTestDatabase file("nocomment");
   file.Isql("CREATE TABLE NOKEY_NUM (NAME VARCHAR(60), AMOUNT NUMERIC(18,4));\nCOMMIT;");
@@ -150,12 +170,7 @@ TEST_F(SDSWriteTest, AWriteMustChangeExactlyOneRow) {
     noKey->Edit();
     noKey->ClearRowKey();
     noKey->FieldByName("AMOUNT")->SetAsInteger(5);
-    try {
-      noKey->Post();
-      ADD_FAILURE();
-    } catch (const ESDS_IBError& e) {
-      EXPECT_EQ(e.Message(), c.Message);
-    }
+    EXPECT_EQ(Refusal<ESDS_IBError>(PostOne, *noKey), c.Message);
     noKey->Cancel();
   }
   EXPECT_EQ(QueryValue(Server(), "select count(*) from NO_KEY where AMOUNT = 1"), "2");
@@ -215,13 +230,8 @@ TEST_F(SDSWriteTest, ARefusedLockStopsTheEditOrDeleteWithItsMessage) {
     ExecCommitted(Server(), "delete from TEST_OUTCOME");
     ExecCommitted(Server(), std::string("insert into TEST_OUTCOME (FUNC_NAME, CODE) values ('F_LOCKRECORD', ") +
                                 c.Code + ")");
-    for (bool deleting : {false, true}) {
-      try {
-        deleting ? sds->Delete() : sds->Edit();
-        ADD_FAILURE();
-      } catch (const Exception& e) {
-        EXPECT_EQ(e.Message(), c.Message);
-      }
+    for (auto change : {EditOne, DeleteOne}) {
+      EXPECT_EQ(Refusal<Exception>(change, *sds), c.Message);
       EXPECT_EQ(sds->State(), dsBrowse);
     }
   }
@@ -380,26 +390,15 @@ TEST_F(SDSWriteTest, ADetailWaitsForItsMastersPostAndNeedsAMasterRecord) {
   detail->SetMasterFields("SYS$ID");
   detail->SetDetailFields("MASTER_ID");
   detail->Open();
-  try {
-    detail->Append();
-    FAIL();
-  } catch (const EHintError& e) {
-    EXPECT_EQ(e.Message(), "Нет головной записи !");
-  }
+  EXPECT_EQ(Refusal<EHintError>(AppendOne, *detail), "Нет головной записи !");
   master->Close();
   master->SetServerFilter("");
   master->Open();
   ASSERT_TRUE(master->Locate("SYS$ID", Variant(10), {}));
   ASSERT_EQ(detail->RecordCount(), 2);
   master->Edit();
-  for (auto change : {+[](TSDS& S) { S.Append(); }, +[](TSDS& S) { S.Edit(); }, +[](TSDS& S) { S.Delete(); }}) {
-    try {
-      change(*detail);
-      ADD_FAILURE();
-    } catch (const EHintError& e) {
-      EXPECT_EQ(e.Message(), "Завершите ввод/корректировку головной записи.");
-    }
-  }
+  for (auto change : {AppendOne, EditOne, DeleteOne})
+    EXPECT_EQ(Refusal<EHintError>(change, *detail), "Завершите ввод/корректировку головной записи.");
   master->Cancel();
 }
 
@@ -413,18 +412,8 @@ TEST_F(SDSWriteTest, OnlyFullAccessLetsAChangeThrough) {
   for (TAccess level : {acNone, acPartial}) {
     own = level;
     EXPECT_EQ(sds->GetAccess(asOwnAccess), level);
-    for (auto change : {+[](TSDS& S) { S.Edit(); }, +[](TSDS& S) { S.Delete(); },
-                        +[](TSDS& S) {
-                          S.Append();
-                          S.FieldByName("SYS$ID")->SetAsInteger(90);
-                          S.Post();
-                        }}) {
-      try {
-        change(*sds);
-        ADD_FAILURE();
-      } catch (const Exception& e) {
-        EXPECT_EQ(e.Message(), "Операция блокирована доп. ограничением");
-      }
+    for (auto change : {EditOne, DeleteOne, AppendOne}) {
+      EXPECT_EQ(Refusal<Exception>(change, *sds), "Операция блокирована доп. ограничением");
       sds->Cancel();
     }
   }
