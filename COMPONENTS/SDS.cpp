@@ -779,16 +779,6 @@ void TSDS::DoBeforeEdit() {
   TSDSWriter(*this).LockForEdit();
 }
 
-void TSDS::InternalEdit() {
-  try {
-    TzynCustomMemTable::InternalEdit();
-  } catch (...) {
-    // The lock taken for this edit goes with it.
-    if (!FInternalLoading && FOptions.Contains(dsoChangesResolved) && FDataLoaded) TSDSWriter(*this).UnlockQuietly();
-    throw;
-  }
-}
-
 void TSDS::DoAfterEdit() {
   if (FInternalLoading) return;
   if (FOptions.Contains(dsoRefreshBeforeEdit)) {
@@ -806,8 +796,9 @@ void TSDS::DoBeforePost() {
   if (FInternalLoading) return;
   TzynCustomMemTable::DoBeforePost();
   TSDSWriter writer(*this);
-  writer.PrepareRecord();
+  writer.InitFields();
   CheckFullAccess();
+  writer.AssignIdentity();
   if (FOptions.Contains(dsoChangesResolved) && FDataLoaded) writer.Post();
 }
 

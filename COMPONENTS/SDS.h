@@ -320,7 +320,6 @@ class TSDS : public TzynCustomMemTable {
   void DoBeforeInsert() override;
   void DoAfterInsert() override;
   void DoBeforeEdit() override;
-  void InternalEdit() override;
   void DoAfterEdit() override;
   void DoBeforePost() override;
   void DoAfterPost() override;

@@ -151,7 +151,7 @@ void ExecuteOneRow(TIBSQL& Statement) {
 
 // ---- Before the write ----------------------------------------------------------------------
 
-void TSDSWriter::PrepareRecord() {
+void TSDSWriter::InitFields() {
   const bool requiredOnly = Has(dsoInitRequiredFields);
   const bool all = !requiredOnly && Has(dsoInitAllFields);
   if (requiredOnly || all) {
@@ -175,6 +175,9 @@ void TSDSWriter::PrepareRecord() {
       field->Clear();
     }
   }
+}
+
+void TSDSWriter::AssignIdentity() {
   TField* autoInc = DS.AutoIncField();
   const bool inserting = DS.State() == dsInsert;
   if (DS.DataLoaded() && autoInc && inserting != Has(dsoIncOnNewRecord) &&

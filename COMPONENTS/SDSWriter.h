@@ -54,8 +54,10 @@ void ExecuteOneRow(TIBSQL& Statement);
 class TSDSWriter {
  public:
   explicit TSDSWriter(TSDS& DataSet) : DS(DataSet) {}
-  // The field initialisation and the identity a post gives the record.
-  void PrepareRecord();
+  // The values a post gives empty fields, by the dataset's options.
+  void InitFields();
+  // A new identity for a record without one, when the options ask.
+  void AssignIdentity();
   // The insert or update of the record in insert or edit state, again for
   // each retry answer of OnPostError.
   void Post();

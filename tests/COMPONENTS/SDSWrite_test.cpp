@@ -209,6 +209,14 @@ TEST_F(SDSWriteTest, ALockStopsTheOtherSessionUntilPostCancelOrAFailedDelete) {
   EXPECT_THROW(a->Delete(), ESDS_IBError);
   EXPECT_NO_THROW(bCanEdit());
   EXPECT_TRUE(a->Locate("SYS$ID", Variant(10), {}));
+
+  // Locked, then the row is found gone when read again: the edit does not
+  // start and the lock goes.
+  a->SetOptions(a->Options() + TSDSOptions{dsoRefreshBeforeEdit});
+  ASSERT_TRUE(a->Locate("SYS$ID", Variant(12), {}));
+  ExecCommitted(Server(), "delete from MASTER_T where SYS$ID = 12");
+  EXPECT_EQ(Refusal<Exception>(EditOne, *a), SRecordMaybeDeleted);
+  EXPECT_EQ(a->State(), dsBrowse);
   EXPECT_EQ(LiveLocks(Server()), 0);
 }
 
