@@ -159,6 +159,40 @@ def arrow_cursor(direction):
     return [r[::-1] for r in right], (len(down) - 1 - 10, 7)
 
 
+MAGNIFIER = [
+    "    .....       ",
+    "   .#####.      ",
+    "  .#.....#.     ",
+    " .#.......#.    ",
+    " .#.......#.    ",
+    " .#.......#.    ",
+    " .#.......#.    ",
+    "  .#.....#.     ",
+    "   .######.     ",
+    "    .....##.    ",
+    "         .##.   ",
+    "          .##.  ",
+    "           .##. ",
+    "            ..  ",
+]
+HAND = [
+    "      ..        ",
+    "  .. .##...     ",
+    " .##..##.##.    ",
+    " .##..##.##...  ",
+    "  .##.##.##.##. ",
+    "  .##.##.##.##. ",
+    ".. .#######.##. ",
+    ".##.##########. ",
+    ".############.  ",
+    " .###########.  ",
+    "  .#########.   ",
+    "   .#######.    ",
+    "    .#####.     ",
+    "     .....      ",
+]
+
+
 def main():
     ind = {"#": BLACK}
     write_bmp("DBGARROWKS.bmp", picture(ARROW, ind, WHITE))
@@ -173,6 +207,8 @@ def main():
     for name, direction in (("DOWNCURKS", "down"), ("RIGHTCURKS", "right"), ("LEFTCURKS", "left")):
         rows, hotspot = arrow_cursor(direction)
         write_cur(name + ".cur", rows, hotspot)
+    write_cur("MAGNIFIERKS.cur", MAGNIFIER, (5, 5))
+    write_cur("HANDKS.cur", HAND, (8, 7))
 
 
 if __name__ == "__main__":

@@ -12,6 +12,24 @@ constexpr int Percents[] = {500, 200, 150, 100, 75, 50, 25, 10};
 
 }  // namespace
 
+TCursor LoadPreviewCursor(const AnsiString& Name) {
+  HCURSOR Cursor = LoadCursorA(GetModuleHandleA(nullptr), Name.c_str());
+  if (!Cursor) throw EOutOfResources("Cannot load cursor resource");
+  const HCURSOR Arrow = LoadCursorA(nullptr, IDC_ARROW);
+  for (int Slot = 1; Slot < 32768; ++Slot) {
+    if (Screen->Cursors(TCursor(Slot)) != Arrow) continue;
+    Screen->SetCursors(TCursor(Slot), Cursor);
+    return TCursor(Slot);
+  }
+  throw EOutOfResources("Too many user-defined cursors");
+}
+
+const TPreviewCursors& PreviewCursors() {
+  static const TPreviewCursors Cursors{LoadPreviewCursor("MAGNIFIERKS"),
+                                       LoadPreviewCursor("HANDKS")};
+  return Cursors;
+}
+
 // --- TPrinterPreview
 
 TPrinterPreview::~TPrinterPreview() { FCanvas.reset(); }
@@ -104,6 +122,7 @@ void TPrinterPreview::EndDoc() {
 
 TDrawPanel::TDrawPanel(TComponent* AOwner, TPreviewBox* Box) : TCustomControl(AOwner), FBox(Box) {
   SetColor(clWhite);
+  SetCursor(PreviewCursors().Magnifier);
 }
 
 void TDrawPanel::Paint() {
@@ -142,8 +161,8 @@ void TDrawPanel::MouseMove(TShiftState Shift, int X, int Y) {
   GetCursorPos(&At);
   if (At.x == FDown.x && At.y == FDown.y) return;
   FDragged = true;
-  SetCursor(crHandPoint);
-  ::SetCursor(CursorHandle(crHandPoint));
+  SetCursor(PreviewCursors().Hand);
+  ::SetCursor(CursorHandle(PreviewCursors().Hand));
   FBox->ScrollTo(FBox->HorzScrollBar()->Position() - (At.x - FDown.x),
                  FBox->VertScrollBar()->Position() - (At.y - FDown.y));
   FDown = At;
@@ -151,7 +170,7 @@ void TDrawPanel::MouseMove(TShiftState Shift, int X, int Y) {
 
 void TDrawPanel::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
   TCustomControl::MouseUp(Button, Shift, X, Y);
-  SetCursor(crDefault);
+  SetCursor(PreviewCursors().Magnifier);
   if (Button == mbLeft && !FDragged) FBox->ZoomAt(X, Y);
   FDragged = false;
 }

@@ -12,6 +12,17 @@
 
 class TPreviewBox;
 
+// Puts the program's cursor resource in the first screen cursor slot from 1
+// that still holds the arrow and returns the slot. EOutOfResources "Cannot
+// load cursor resource" when the program lacks it, "Too many user-defined
+// cursors" when no slot is free.
+TCursor LoadPreviewCursor(const AnsiString& Name);
+// The preview's magnifier and hand, loaded with the first preview box.
+struct TPreviewCursors {
+  TCursor Magnifier = crDefault, Hand = crHandPoint;
+};
+const TPreviewCursors& PreviewCursors();
+
 // Every printer property comes from a printer object of its own; without
 // an installed printer an A4 sheet at 600 dpi stands in.
 class TPrinterPreview : public TVirtualPrinter {
@@ -75,6 +86,17 @@ class TPrinterPreview : public TVirtualPrinter {
   void OpenCanvas();
 
   friend class TPreviewBox;
+
+// Puts the program's cursor resource in the first screen cursor slot from 1
+// that still holds the arrow and returns the slot. EOutOfResources "Cannot
+// load cursor resource" when the program lacks it, "Too many user-defined
+// cursors" when no slot is free.
+TCursor LoadPreviewCursor(const AnsiString& Name);
+// The preview's magnifier and hand, loaded with the first preview box.
+struct TPreviewCursors {
+  TCursor Magnifier = crDefault, Hand = crHandPoint;
+};
+const TPreviewCursors& PreviewCursors();
   TPreviewBox* FPreviewBox;
   TComponent* FPrintComponent = nullptr;
   TPrinter FPrinter;

@@ -87,6 +87,7 @@ bool IsAccel(char Key, const AnsiString& Caption) {
 }
 
 HCURSOR CursorHandle(TCursor Cursor) {
+  if (Cursor > 0 && Screen) return Screen->Cursors(Cursor);
   const char* Id = IDC_ARROW;
   switch (Cursor) {
     case crIBeam:

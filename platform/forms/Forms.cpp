@@ -613,6 +613,11 @@ void TScreen::SetCursor(TCursor Value) {
   ::SetCursor(CursorHandle(Value == crDefault ? crArrow : Value));
 }
 
+HCURSOR TScreen::Cursors(TCursor Index) const {
+  const auto Slot = FCursors.find(Index);
+  return Slot != FCursors.end() ? Slot->second : LoadCursorA(nullptr, IDC_ARROW);
+}
+
 RECT TScreen::WorkAreaRect() const {
   RECT R{0, 0, Width(), Height()};
   SystemParametersInfoA(SPI_GETWORKAREA, 0, &R, 0);

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <map>
 #include <vector>
 
 #include "forms/Controls.h"
@@ -208,6 +209,10 @@ class TScreen : public TComponent {
   explicit TScreen(TComponent* AOwner);
   TCursor Cursor() const { return FCursor; }
   void SetCursor(TCursor Value);
+  // The program's own cursors in slots from 1 up; an empty slot holds the
+  // arrow.
+  HCURSOR Cursors(TCursor Index) const;
+  void SetCursors(TCursor Index, HCURSOR Cursor) { FCursors[Index] = Cursor; }
   int Width() const { return GetSystemMetrics(SM_CXSCREEN); }
   int Height() const { return GetSystemMetrics(SM_CYSCREEN); }
   RECT WorkAreaRect() const;
@@ -219,6 +224,7 @@ class TScreen : public TComponent {
  private:
   friend class TCustomForm;
   TCursor FCursor = crDefault;
+  std::map<TCursor, HCURSOR> FCursors;
   std::vector<TCustomForm*> FForms;
 };
 

@@ -72,6 +72,7 @@ TEST_F(PreviewTest, RecordsEveryPageAndTellsTheState) {
   EXPECT_TRUE(Form->tbtPrinterSetupDialog->Enabled());
   EXPECT_TRUE(Form->Visible());
   EXPECT_TRUE(Form->ScaleItems[9]->Checked());
+  EXPECT_EQ(Box->Page()->Cursor(), PreviewCursors().Magnifier);
   // The whole page is centred.
   EXPECT_LE(std::abs(2 * Box->Page()->Left() + Box->Page()->Width() - Box->ClientWidth()), 1);
   EXPECT_LE(std::abs(2 * Box->Page()->Top() + Box->Page()->Height() - Box->ClientHeight()), 1);
@@ -80,6 +81,20 @@ TEST_F(PreviewTest, RecordsEveryPageAndTellsTheState) {
   Box->SetCurrentPage(7);
   EXPECT_EQ(Box->CurrentPage(), 3);
   EXPECT_EQ(Form->stbMain->SimpleText(), "Страница 3 из 3");
+}
+
+TEST(PreviewCursorsTest, LoadIntoFreeSlotsFromTheProgram) {
+  const TPreviewCursors& Cursors = PreviewCursors();
+  EXPECT_GE(Cursors.Magnifier, 1);
+  EXPECT_NE(Cursors.Hand, Cursors.Magnifier);
+  EXPECT_NE(Screen->Cursors(Cursors.Magnifier), LoadCursorA(nullptr, IDC_ARROW));
+  EXPECT_EQ(CursorHandle(Cursors.Hand), Screen->Cursors(Cursors.Hand));
+  try {
+    LoadPreviewCursor("NOSUCHCURSOR");
+    ADD_FAILURE() << "no error";
+  } catch (const EOutOfResources& E) {
+    EXPECT_EQ(E.Message(), "Cannot load cursor resource");
+  }
 }
 
 // What the panel shows is the page's metafile under the sheet's mapping.
