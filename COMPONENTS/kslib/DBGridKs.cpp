@@ -622,41 +622,8 @@ void TCustomDBGridKs::SumListRecalcAndUpdate() {
   Invalidate();
 }
 
-void TCustomDBGridKs::RecordChanged() {
-  if (TreeModeNoFooter()) {
-    int Current = FMemTableIntf->CurrentRow();
-    MoveColRow(Col(), Current >= 0 ? FTitleOffset + Current : FixedRows(), false, false);
-    return;
-  }
-  if (!FDataLink->Active() || !HandleAllocated() || Loading()) return;
-  int Target = FDataLink->ActiveRecord() + FTitleOffset;
-  if (Target != Row() && Target >= 0 && Target < RowCount()) {
-    if (!FOptions.Contains(dgAlwaysShowEditor)) HideEditor();
-    MoveColRow(Col(), Target, false, false);
-    UpdateEditor();
-  }
-  TField* Field = SelectedField();
-  if (Field && Field->DisplayText() != FEditText) UpdateEditor();
-}
-
-void TCustomDBGridKs::Scroll(int) {
-  RecordChanged();
-  Invalidate();
-}
-
-void TCustomDBGridKs::UpdateScrollBars() { UpdateScrollRange(); }
-
 void TCustomDBGridKs::EditingChanged() {
   if (FOptions.Contains(dgIndicator)) InvalidateCell(0, Row());
-}
-
-void TCustomDBGridKs::FieldValueChanged(TField* Field) {
-  if (!Field || Field == SelectedField()) UpdateEditor();
-  InvalidateRowCells(Row());
-}
-
-void TCustomDBGridKs::UpdateEditor() {
-  if (EditorMode() && InplaceEditor()) InplaceEditor()->UpdateContents();
 }
 
 void TCustomDBGridKs::UpdateMemTableIntf() {
@@ -668,31 +635,7 @@ void TCustomDBGridKs::UpdateMemTableIntf() {
   LayoutChanged();
 }
 
-void TCustomDBGridKs::SetEditCellValue() {
-  TField* Field = SelectedField();
-  if (Field) Field->SetText(FEditText);
-}
-
-AnsiString TCustomDBGridKs::GetEditText(int ACol, int ARow) {
-  int DataCol = RawToDataColumn(ACol);
-  FEditText.clear();
-  if (DataCol >= 0 && DataCol < FColumns->Count() && FDataLink->Active()) {
-    TActiveRecordScope Scope(FDataLink.get(), ARow - FTitleOffset);
-    if (TField* F = FColumns->Items(DataCol)->Field()) FEditText = F->Text();
-  }
-  return FEditText;
-}
-
-void TCustomDBGridKs::SetEditText(int, int, const AnsiString& Value) {
-  FEditText = Value;
-  if (FDataLink->Active() && FDataLink->Edit()) FDataLink->Modified();
-}
-
 TInplaceEdit* TCustomDBGridKs::CreateEditor() { return new TDBGridInplaceEdit(this); }
-
-bool TCustomDBGridKs::CanEditShow() {
-  return TCustomGrid::CanEditShow() && FDataLink->Active() && !FReadOnly;
-}
 
 // --- positions and sorting
 
@@ -821,7 +764,7 @@ bool TCustomDBGridKs::CellHint(int X, int Y, AnsiString& Text, RECT& TextRect) {
 }
 
 void TCustomDBGridKs::MouseMove(TShiftState Shift, int X, int Y) {
-  TCustomGrid::MouseMove(Shift, X, Y);
+  MouseMoveTracking(Shift, X, Y);
   AnsiString Text;
   RECT R;
   bool Held = Shift.Contains(ssLeft) || Shift.Contains(ssRight) || Shift.Contains(ssMiddle);
@@ -886,6 +829,7 @@ void TCustomDBGridKs::ApplyPendingSize() {
 }
 
 void TCustomDBGridKs::WndProc(TMessage& Message) {
+  if (InputMessage(Message)) return;
   switch (Message.Msg) {
     case WM_DEFERRED_LAYOUT_KS:
       if (AcquireLayoutLock()) {
@@ -934,6 +878,8 @@ void TCustomDBGridKs::WndProc(TMessage& Message) {
       return;
     case WM_GETDLGCODE:
       TCustomGrid::WndProc(Message);
+      // Enter and Esc are the grid's keys, never the form's buttons'.
+      Message.Result |= DLGC_WANTALLKEYS;
       if (FOptionsKs.Contains(dghPreferIncSearch)) Message.Result |= DLGC_WANTCHARS;
       return;
     case WM_SIZE:

@@ -344,6 +344,41 @@ class TCustomDBGridKs : public TCustomGrid,
   void InplaceEditKeyPress(TControl* Sender, char& Key) override;
   void InplaceEditKeyUp(TControl* Sender, uint16_t& Key, TShiftState Shift) override;
 
+  // Keyboard (DBGridKsKeyboard.cpp).
+  // Direction 0 from the first record, 1 from the next, 2 back from the prior.
+  void IncrementalSearch(const AnsiString& Text, int Timeout, int Direction);
+  void ClearSearch();
+  bool SearchActive() const { return FSearchActive; }
+  const AnsiString& SearchText() const { return FSearchText; }
+  bool IsSelectionTypeAllowed(TDBGridKsSelectionType Kind);
+  bool CanCopySelection();
+  bool CanCutSelection();
+  bool CanPasteIntoGrid();
+  bool CanDeleteSelection();
+  bool CanSelectAll();
+  void CopyFromRecordAbove();
+  // Direction -1 or +1 steps past columns of no width; 0 goes to RawCol.
+  void MoveCol(int RawCol, int Direction, bool Select);
+  virtual bool CanGridAcceptKey(uint16_t Key, TShiftState Shift);
+
+  // Mouse (DBGridKsMouse.cpp).
+  void StartTimer(int Interval);
+  void StopTimer();
+  void StopTracking();
+  // Timer 1's interval, -1 while it is stopped.
+  int TimerInterval() const { return FTimerInterval; }
+  virtual void TrackMouse();
+  virtual bool CellClickHandled(int X, int Y);
+  void OptimizeColsWidth(const TColumnsKsList& Columns);
+
+  // Scrolling (DBGridKsScrolling.cpp).
+  int VisibleDataRows();
+
+  // Editing (DBGridKsEditing.cpp).
+  bool FieldModifiable(TField* Field);
+  bool CanEditModifyCell();
+  const Variant& EditValue() const { return FEditValue; }
+
   // The bookmark list's owner.
   TDataSet* BookmarkDataSet() override;
   void BookmarksChanged() override;
@@ -380,6 +415,17 @@ class TCustomDBGridKs : public TCustomGrid,
   void MouseMove(TShiftState Shift, int X, int Y) override;
   void TopLeftChanged() override;
   int TrailingFixedRows() override { return FFooterRowCount; }
+  void KeyDown(uint16_t& Key, TShiftState Shift) override;
+  void KeyUp(uint16_t& Key, TShiftState Shift) override;
+  void KeyPress(char& Key) override;
+  void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  void TimedScroll(int Direction) override;
+  void DoExit() override;
+  bool CanEditAcceptKey(char Key) override;
+  bool CanEditModify() override;
+  AnsiString GetEditMask(int ACol, int ARow) override;
+  int GetEditLimit() override;
   AnsiString GetEditText(int ACol, int ARow) override;
   void SetEditText(int ACol, int ARow, const AnsiString& Value) override;
   bool CanEditShow() override;
@@ -499,6 +545,51 @@ class TCustomDBGridKs : public TCustomGrid,
   int FFooterRowCount = 0, FFrozenCols = 0, FMinAutoFitWidth = 0;
   int FRowHeight = 0, FRowLines = 0, FVTitleMargin = 10;
   int FInnerEdgeWidth = 4, FFlatFrameWidth = 0;
+  // Input: window messages of the keyboard, mouse and scroll bars.
+  bool InputMessage(TMessage& Message);
+  bool CharMessage(TMessage& Message);
+  bool MouseMessage(TMessage& Message);
+  bool ScrollMessage(TMessage& Message);
+  void KeyWithCtrl(uint16_t& Key, bool ShiftMulti);
+  void KeyWithoutCtrl(uint16_t& Key, TShiftState Shift, bool ShiftMulti);
+  bool ShortCutKey(uint16_t Key, TShiftState Shift);
+  void ClearKeySelection();
+  void DoSelection(bool Select, int Distance, bool RowWise, bool ToEnd);
+  void NextRow(bool Select);
+  void PriorRow(bool Select);
+  void Tab(bool Forward);
+  bool DeletePrompt();
+  void AppendClipboardToSearch();
+  void RestartSearchTimer();
+  void StopSearchTimer();
+  void AnnounceSortMarking();
+  bool EditorShowsList();
+  TColumnKs* CurrentColumn();
+  void SetCursorMessage(TMessage& Message);
+  void CancelTracking();
+  void MouseMoveTracking(TShiftState Shift, int X, int Y);
+  bool ColumnPopupUp(TMessage& Message);
+  HCURSOR SelectionCursorAt(int X, int Y);
+  // Keyboard state.
+  bool FKeepSelection = false, FSelecting = false, FAnchorWasSelected = false;
+  bool FKeyShift = false, FInColExit = false;
+  AnsiString FSelectionAnchor, FTypedChar;
+  bool FSearchActive = false, FSearchTimerRunning = false, FSearchBusy = false;
+  AnsiString FSearchText;
+  int FSearchTimeout = -1;
+  bool FSortMarkingPending = false;
+  Variant FEditValue;
+  // Mouse state: tracking kind 0 none, 1 rows, 2 columns, 3 rectangle.
+  int FTrackingKind = 0, FTimerInterval = -1, FPressedCol = -1;
+  bool FTracking = false, FHorzTracking = false, FRowDrag = false, FPressedLook = false;
+  bool FRightAsLeft = false;
+  POINT FMouseDownPoint{0, 0}, FMousePoint{0, 0};
+  TShiftState FMouseShift;
+  TGridCoord FCheckClickCell{-1, -1};
+  // Scrolling.
+  SCROLLINFO FLastVertInfo{};
+  int FLastVisibleMode = -1;
+  bool FThumbTracked = false;
   // The remembered position around walks.
   AnsiString FSavedBookmark;
   int FSavedOffset = 0;
@@ -508,6 +599,13 @@ class TDBGridKs : public TCustomDBGridKs {
  public:
   using TCustomDBGridKs::TCustomDBGridKs;
 };
+
+// What other units lend the grid, set at their start-up; the grid calls
+// each only when it is set.
+using TDBGridKsProc = std::function<void(TCustomDBGridKs* Grid)>;
+extern TDBGridKsProc ShowFindDialogProc;
+extern TDBGridKsProc CopyGridSelectionProc, CutGridSelectionProc, PasteIntoGridProc,
+    DeleteGridSelectionProc;
 
 // Removes one pending message of the number from the window's queue; a
 // WM_QUIT taken with it is posted again.

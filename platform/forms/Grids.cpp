@@ -9,8 +9,6 @@ constexpr UINT_PTR ScrollTimerId = 1;
 constexpr int SizingMargin = 2;
 constexpr int MoveThreshold = 4;
 
-enum : int { sdLeft = 1, sdRight = 2, sdUp = 4, sdDown = 8 };
-
 void CalcAxis(TGridAxisDrawInfo& Axis, const std::vector<int>& Extents, int FixedCount, int First,
               int TrailingCount, int ClientExtent, int LineWidth) {
   Axis.EffectiveLineWidth = LineWidth;
@@ -999,7 +997,7 @@ void TCustomGrid::MouseMove(TShiftState Shift, int X, int Y) {
     }
     default:
       if (FMoveIndex >= 0) {
-        if (FGridState != gsColMoving && std::abs(X - FMoveStartX) > MoveThreshold)
+        if (FGridState != gsColMoving && std::abs(X - FMoveStartX) >= MoveThreshold)
           FGridState = gsColMoving;
         if (FGridState == gsColMoving) {
           TGridCoord Cell = MouseCoord(X, 0);

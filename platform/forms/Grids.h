@@ -37,6 +37,8 @@ using TGridDrawState = TSet<TGridDrawStateItem>;
 
 enum TGridState { gsNormal, gsSelecting, gsRowSizing, gsColSizing, gsRowMoving, gsColMoving };
 enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
+// The direction bits of TimedScroll.
+enum : int { sdLeft = 1, sdRight = 2, sdUp = 4, sdDown = 8 };
 
 struct TGridCoord {
   int X = 0, Y = 0;

@@ -57,6 +57,9 @@ class TPopupMenu : public TMenu {
   using TMenu::TMenu;
   // Shows the menu at a screen point and runs the chosen item's click.
   virtual void Popup(int X, int Y);
+  // Whether a right click pops it up by itself; the control that did.
+  bool AutoPopup = true;
+  TComponent* PopupComponent = nullptr;
 
   TNotifyEvent OnPopup;
 };

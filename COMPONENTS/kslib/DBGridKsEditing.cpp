@@ -1,0 +1,216 @@
+// The grid's answers around the in-place editor: whether it shows, which
+// keys it takes, whether the cell may change, its text, mask and limit, and
+// where the edited text goes.
+#include "COMPONENTS/kslib/DBGridKs.h"
+#include "COMPONENTS/kslib/DBToolsKs.h"
+
+namespace {
+
+constexpr const char* DateEditMask = "00.00.00##";
+
+bool IsMemoText(TField* Field, bool DrawMemoText) { return DrawMemoText && Field->IsBlob(); }
+
+// Line breaks of a memo as the one-line editor shows them.
+AnsiString NormalizedLines(const AnsiString& Text) {
+  AnsiString Result;
+  for (size_t I = 0; I < Text.size(); ++I) {
+    char C = Text[I];
+    if (C == '\r' || C == '\n') {
+      Result += "\r\n";
+      if (C == '\r' && I + 1 < Text.size() && Text[I + 1] == '\n') ++I;
+    } else {
+      Result += C;
+    }
+  }
+  return Result;
+}
+
+}  // namespace
+
+TColumnKs* TCustomDBGridKs::CurrentColumn() {
+  int I = SelectedIndex();
+  return I >= 0 && I < FColumns->Count() ? FColumns->Items(I) : nullptr;
+}
+
+// Pick-list, lookup and key-list cells edit through a drop-down list.
+bool TCustomDBGridKs::EditorShowsList() {
+  TColumnKs* Column = CurrentColumn();
+  if (!Column) return false;
+  int Kind = Column->GetColumnType();
+  return Kind == 1 || Kind == 2 || Kind == 3;
+}
+
+bool TCustomDBGridKs::CanEditShow() {
+  if (FLayoutLock > 0) return false;
+  TColumnKs* Column = CurrentColumn();
+  bool Result = TCustomGrid::CanEditShow() && FDataLink->Active() && Column &&
+                Column->GetColumnType() != 4 && Column->GetColumnType() != 5 &&
+                (FSelection->SelectionType() == gstNon ||
+                 !(FOptionsKs.Contains(dghClearSelection) &&
+                   FAllowedSelections.Contains(gstRectangle)));
+  if (!Result && InplaceEditor() && InplaceEditor()->Visible()) HideEditor();
+  return Result;
+}
+
+bool TCustomDBGridKs::CanEditAcceptKey(char Key) {
+  TColumnKs* Column = CurrentColumn();
+  TField* Field = Column ? Column->Field() : nullptr;
+  bool EditorReadOnly = InplaceEditor() && InplaceEditor()->ReadOnly();
+  if (!FDataLink->Active() || !Field) return EditorShowsList() && !EditorReadOnly;
+  if (EditorShowsList()) {
+    if (EditorReadOnly) return false;
+    if (Column->KeyList()->Count() > 0) return true;
+  }
+  return Field->IsValidChar(Key);
+}
+
+bool TCustomDBGridKs::CanEditModify() {
+  TColumnKs* Column = CurrentColumn();
+  if (Column && Column->GetColumnType() == 5) return false;
+  return CanEditModifyCell();
+}
+
+// Every test runs before the dataset goes into edit, so a refused cell
+// leaves neither an edit nor a modified link behind.
+bool TCustomDBGridKs::CanEditModifyCell() {
+  if (EditorShowsList() && InplaceEditor() && InplaceEditor()->ReadOnly()) return false;
+  if (FReadOnly || !FDataLink->Active() || FDataLink->ReadOnly()) return false;
+  TColumnKs* Column = CurrentColumn();
+  TField* Field = Column ? Column->Field() : nullptr;
+  if (!Column || Column->ReadOnly() || !Field || !FieldModifiable(Field)) return false;
+  if (Field->IsBlob() && !Field->OnSetText && !IsMemoText(Field, FDrawMemoText)) return false;
+  if (!Column->CanModify(false)) return false;
+  FDataLink->Edit();
+  if (!FDataLink->Editing()) return false;
+  FDataLink->Modified();
+  return true;
+}
+
+bool TCustomDBGridKs::FieldModifiable(TField* Field) {
+  if (!Field->Lookup()) return Field->CanModify();
+  if (Field->KeyFields().empty()) return false;
+  std::vector<TField*> Keys = GetFieldsArray(Field->DataSet(), nullptr, Field->KeyFields());
+  for (TField* Key : Keys)
+    if (!Key->CanModify()) return false;
+  return true;
+}
+
+int TCustomDBGridKs::GetEditLimit() {
+  TColumnKs* Column = CurrentColumn();
+  if (!Column || Column->KeyList()->Count() > 0) return 0;
+  TField* Field = Column->Field();
+  return Field && Field->DataType() == ftString ? Field->Size() : 0;
+}
+
+AnsiString TCustomDBGridKs::GetEditMask(int ACol, int) {
+  if (!FDataLink->Active()) return "";
+  int DataCol = RawToDataColumn(ACol);
+  if (DataCol < 0 || DataCol >= FColumns->Count()) return "";
+  TColumnKs* Column = FColumns->Items(DataCol);
+  TField* Field = Column->Field();
+  AnsiString Mask;
+  if (Field && Column->KeyList()->Count() == 0) Mask = Field->EditMask();
+  if (Mask.empty() && Field && (Field->DataType() == ftDate || Field->DataType() == ftDateTime))
+    Mask = DateEditMask;
+  return Mask;
+}
+
+// The text the editor starts with for the column's field in the current
+// record: a key list shows the pick-list entry of the stored key.
+static AnsiString FieldEditText(TColumnKs* Column, TField* Field, bool DrawMemoText) {
+  if (Column->KeyList()->Count() > 0)
+    return StringsItemOrEmpty(Column->PickList(), Column->KeyList()->IndexOf(Field->Text()));
+  if (IsMemoText(Field, DrawMemoText)) return NormalizedLines(Field->AsString());
+  return Field->Text();
+}
+
+AnsiString TCustomDBGridKs::GetEditText(int ACol, int) {
+  FEditText.clear();
+  FEditValue = Variant::Null();
+  int DataCol = RawToDataColumn(ACol);
+  if (!FDataLink->Active() || DataCol < 0 || DataCol >= FColumns->Count()) return FEditText;
+  TColumnKs* Column = FColumns->Items(DataCol);
+  TField* Field = Column->Field();
+  if (!Field) return FEditText;
+  AnsiString Text = FieldEditText(Column, Field, FDrawMemoText);
+  if (Field->Lookup() && !Field->KeyFields().empty())
+    FEditValue = Field->DataSet()->FieldValues(Field->KeyFields());
+  TColCellParamsKs Params;
+  Params.Text = Text;
+  Params.Font = Canvas()->Font();
+  Column->GetColCellParams(true, &Params);
+  FEditText = Params.Text;
+  return FEditText;
+}
+
+void TCustomDBGridKs::SetEditText(int, int, const AnsiString& Value) {
+  FEditText = Value;
+  if (FDataLink->Active() && FDataLink->Edit()) FDataLink->Modified();
+}
+
+void TCustomDBGridKs::SetEditCellValue() {
+  TColumnKs* Column = CurrentColumn();
+  TField* Field = SelectedField();
+  if (!Column) return;
+  if (!Field) return Column->UpdateData(FEditText, Variant(FEditText), true);
+  if (Column->KeyList()->Count() > 0) {
+    int Index = Column->PickList()->IndexOf(FEditText);
+    FEditValue = Index >= 0 && Index < Column->KeyList()->Count()
+                     ? Variant(Column->KeyList()->Strings(Index))
+                     : Variant::Null();
+    return Column->UpdateData(FEditText, FEditValue, false);
+  }
+  if (Field->Lookup() && !Field->KeyFields().empty()) {
+    if (FieldModifiable(Field)) {
+      Field->DataSet()->Edit();
+      Column->UpdateData(FEditText, FEditValue, false);
+    }
+    return;
+  }
+  Column->UpdateData(FEditText, Variant(FEditText), true);
+}
+
+void TCustomDBGridKs::FieldValueChanged(TField* Field) {
+  if (!HandleAllocated()) return;
+  if (Field) {
+    for (int I = 0; I < FColumns->Count(); ++I)
+      if (FColumns->Items(I)->Field() == Field) InvalidateCell(DataToRawColumn(I), Row());
+  } else {
+    Invalidate();
+  }
+  TField* Selected = SelectedField();
+  if ((!Field || Field == Selected) && Selected &&
+      FieldEditText(CurrentColumn(), Selected, FDrawMemoText) != FEditText)
+    UpdateEditor();
+}
+
+void TCustomDBGridKs::UpdateEditor() {
+  if (EditorMode() && InplaceEditor()) InplaceEditor()->UpdateContents();
+}
+
+void TCustomDBGridKs::DoExit() {
+  if (FDataLink->Active()) {
+    TDataSet* Data = FDataLink->DataSet();
+    if (FOptions.Contains(dgCancelOnExit) && Data->State() == dsInsert && !Data->Modified() &&
+        !FDataLink->IsModified()) {
+      Data->Cancel();
+    } else {
+      FDataLink->UpdateRecord();
+    }
+  }
+  TCustomGrid::DoExit();
+}
+
+void TCustomDBGridKs::TimedScroll(int Direction) {
+  if (FDataLink->Active()) {
+    if (Direction & sdUp) {
+      FDataLink->DataSet()->MoveBy(-(FDataLink->ActiveRecord() + 1));
+      Direction &= ~sdUp;
+    }
+    if (Direction & sdDown) {
+      FDataLink->DataSet()->MoveBy(FDataLink->RecordCount() - FDataLink->ActiveRecord());
+      Direction &= ~sdDown;
+    }
+  }
+  if (Direction) TCustomGrid::TimedScroll(Direction);
+}

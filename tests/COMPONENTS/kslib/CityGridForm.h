@@ -1,0 +1,82 @@
+// The input tests' fixture: a grid on a form over an in-memory table of
+// cities (Name, Qty, Kind as a key, Born, Paid), shown with the focus on
+// the grid; keys and mouse messages go through the application's loop.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+
+#include "COMPONENTS/kslib/DBGridKs.h"
+#include "FormsTestKit.h"
+#include "KsTestKit.h"
+#include "forms/Forms.h"
+#include "zynMemTable.h"
+
+class TGridInputEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override { InitDBGridKsUnit(); }
+  void TearDown() override { DoneDBGridKsUnit(); }
+};
+
+struct TCityGridForm {
+  TzynMemTable Table{nullptr};
+  TDataSource Source{nullptr};
+  TForm* Form = new TForm(Application);
+  TDBGridKs* Grid = new TDBGridKs(Form);
+
+  // The first five cities, then "Город 6" and on up to Records.
+  explicit TCityGridForm(int Records = 30) {
+    Table.FieldDefs()->Add("Name", ftString, 20);
+    Table.FieldDefs()->Add("Qty", ftInteger);
+    Table.FieldDefs()->Add("Kind", ftInteger);
+    Table.FieldDefs()->Add("Born", ftDate);
+    Table.FieldDefs()->Add("Paid", ftBoolean);
+    Table.Open();
+    const char* Names[] = {"Москва", "Мурманск", "Тверь", "Омск", "Тула"};
+    for (int I = 1; I <= Records; ++I) {
+      Table.Append();
+      Table.FieldByName("Name")->SetAsString(I <= 5 ? AnsiString(Names[I - 1])
+                                                    : "Город " + std::to_string(I));
+      Table.FieldByName("Qty")->SetAsInteger(I * 10);
+      Table.FieldByName("Kind")->SetAsInteger(I % 2 + 1);
+      Table.FieldByName("Born")->SetAsString("01.02.1990");
+      Table.FieldByName("Paid")->SetAsBoolean(I % 2 == 0);
+      Table.Post();
+    }
+    Table.First();
+    Source.SetDataSet(&Table);
+    Form->SetBounds(40, 40, 460, 300);
+    Grid->SetParent(Form);
+    Grid->SetBounds(5, 5, 440, 250);
+    Grid->SetDataSource(&Source);
+  }
+  ~TCityGridForm() {
+    delete Form;
+    Table.Close();
+  }
+  TCityGridForm(const TCityGridForm&) = delete;
+  TCityGridForm& operator=(const TCityGridForm&) = delete;
+
+  void Show() {
+    Form->Show();
+    SetForegroundWindow(Form->Handle());
+    Grid->SetFocus();
+    PumpUntilFocused(Grid->Handle());
+  }
+  void Key(WORD Key, std::initializer_list<WORD> Modifiers = {}) {
+    PostKey(Key, Modifiers);
+    PumpFor(10);
+  }
+  // The current record's name and number.
+  AnsiString Name() { return Table.FieldByName("Name")->AsString(); }
+  int RecNo() { return Table.RecNo(); }
+  // Client point in the middle of a cell.
+  POINT CellCenter(int ACol, int ARow) {
+    RECT R = Grid->CellRect(ACol, ARow);
+    return POINT{(R.left + R.right) / 2, (R.top + R.bottom) / 2};
+  }
+  void Mouse(UINT Msg, POINT P, WPARAM Keys = 0) {
+    PostMessageA(Grid->Handle(), Msg, Keys, MAKELPARAM(P.x, P.y));
+  }
+};

@@ -1,0 +1,431 @@
+// The grid's keys under Wine, as real key messages through the
+// application's loop: moves, selection, insert, append and delete, the
+// shortcuts and the incremental search.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <stdexcept>
+#include <vector>
+
+#include "CityGridForm.h"
+#include "forms/Clipbrd.h"
+#include "forms/ScriptedPrompts.h"
+
+namespace {
+
+const auto* const Unit = ::testing::AddGlobalTestEnvironment(new TGridInputEnvironment);
+
+constexpr int NameCol = 1, QtyCol = 2, PaidCol = 5, LastCol = 5;
+
+TEST(DBGridKeys, MovesFollowTheKeyTable) {
+  struct TCase {
+    const char* Name;
+    std::function<void(TCityGridForm&)> Arrange;
+    WORD Key;
+    WORD Modifier;
+    int RecNo, Col;
+  };
+  auto At = [](int RecNo, int Col) {
+    return [=](TCityGridForm& F) {
+      F.Table.SetRecNo(RecNo);
+      F.Grid->SetCol(Col);
+    };
+  };
+  auto Page = [] {
+    TCityGridForm F;
+    F.Show();
+    return F.Grid->VisibleDataRows();
+  }();
+  const TCase Cases[] = {
+      {"Down", At(1, NameCol), VK_DOWN, 0, 2, NameCol},
+      {"Up at the top stays", At(1, NameCol), VK_UP, 0, 1, NameCol},
+      {"Up", At(3, NameCol), VK_UP, 0, 2, NameCol},
+      {"PgDn", At(1, NameCol), VK_NEXT, 0, 1 + Page, NameCol},
+      {"PgUp", At(20, NameCol), VK_PRIOR, 0, 20 - Page, NameCol},
+      {"Ctrl+End", At(3, NameCol), VK_END, VK_CONTROL, 30, NameCol},
+      {"Ctrl+Home", At(20, NameCol), VK_HOME, VK_CONTROL, 1, NameCol},
+      {"Home goes to the first column", At(3, QtyCol + 1), VK_HOME, 0, 3, NameCol},
+      {"End goes to the last column", At(3, NameCol), VK_END, 0, 3, LastCol},
+      {"Ctrl+Right", At(3, NameCol), VK_RIGHT, VK_CONTROL, 3, LastCol},
+      {"Ctrl+Left", At(3, LastCol), VK_LEFT, VK_CONTROL, 3, NameCol},
+      {"Right", At(3, NameCol), VK_RIGHT, 0, 3, QtyCol},
+      {"Left at the first column stays", At(3, NameCol), VK_LEFT, 0, 3, NameCol},
+      {"Tab", At(3, NameCol), VK_TAB, 0, 3, QtyCol},
+      {"Tab past the row end", At(3, LastCol), VK_TAB, 0, 4, NameCol},
+      {"Shift+Tab before the row start", At(3, NameCol), VK_TAB, VK_SHIFT, 2, LastCol},
+      {"Enter as Tab past the row end", At(3, LastCol), VK_RETURN, 0, 4, NameCol},
+  };
+  for (const TCase& C : Cases) {
+    TCityGridForm F;
+    F.Show();
+    C.Arrange(F);
+    if (C.Modifier) {
+      F.Key(C.Key, {C.Modifier});
+    } else {
+      F.Key(C.Key);
+    }
+    EXPECT_EQ(F.RecNo(), C.RecNo) << C.Name;
+    EXPECT_EQ(F.Grid->Col(), C.Col) << C.Name;
+    EXPECT_EQ(F.Table.State(), dsBrowse) << C.Name;
+  }
+}
+
+TEST(DBGridKeys, RowSelectScrollsTheColumnsWithoutMovingTheCell) {
+  TCityGridForm F;
+  F.Grid->SetOptions(F.Grid->Options() + TDBGridOptions{dgRowSelect});
+  for (int I = 0; I < 5; ++I) F.Grid->Columns()->Items(I)->SetWidth(150);
+  F.Show();
+  int Col = F.Grid->Col(), Left = F.Grid->LeftCol();
+  F.Key(VK_RIGHT);
+  EXPECT_EQ(F.Grid->LeftCol(), Left + 1);
+  EXPECT_EQ(F.Grid->Col(), Col);
+  F.Key(VK_LEFT);
+  F.Key(VK_LEFT);
+  EXPECT_EQ(F.Grid->LeftCol(), Left) << "never left of the fixed columns";
+  EXPECT_EQ(F.Grid->Col(), Col);
+}
+
+TEST(DBGridKeys, DownPastTheEndAppendsOnceAndUpDropsTheUntouchedRecord) {
+  TCityGridForm F;
+  F.Show();
+  F.Table.Last();
+  F.Key(VK_DOWN);
+  EXPECT_EQ(F.Table.State(), dsInsert);
+  F.Key(VK_DOWN);
+  EXPECT_EQ(F.Table.State(), dsInsert) << "an untouched new record at the end stays";
+  F.Key(VK_UP);
+  EXPECT_EQ(F.Table.State(), dsBrowse);
+  EXPECT_EQ(F.Table.RecordCount(), 30);
+  EXPECT_EQ(F.RecNo(), 30);
+
+  // Each append condition on its own keeps Down at the end.
+  for (int Case = 0; Case < 3; ++Case) {
+    TCityGridForm G;
+    if (Case == 0) G.Grid->SetAllowedOperations({alopInsertKs, alopUpdateKs, alopDeleteKs});
+    if (Case == 1) G.Grid->SetReadOnly(true);
+    if (Case == 2) G.Grid->SetOptions(G.Grid->Options() - TDBGridOptions{dgEditing});
+    G.Show();
+    G.Table.Last();
+    G.Key(VK_DOWN);
+    EXPECT_EQ(G.Table.State(), dsBrowse) << Case;
+  }
+}
+
+TEST(DBGridKeys, InsertTakesTheAllowedOperationAndEscDropsTheUntouchedRecord) {
+  TCityGridForm F;
+  F.Show();
+  F.Table.SetRecNo(3);
+  F.Key(VK_INSERT);
+  ASSERT_EQ(F.Table.State(), dsInsert);
+  F.Key(VK_ESCAPE);
+  EXPECT_EQ(F.Table.State(), dsBrowse);
+  EXPECT_EQ(F.Table.RecordCount(), 30);
+
+  F.Grid->SetAllowedOperations({alopUpdateKs, alopAppendKs});
+  F.Key(VK_INSERT);
+  EXPECT_EQ(F.Table.State(), dsInsert) << "appends instead";
+  F.Table.FieldByName("Name")->SetAsString("Новый");
+  F.Table.Post();
+  F.Table.Last();
+  EXPECT_EQ(F.Name(), "Новый") << "the new record went to the end";
+
+  F.Grid->SetAllowedOperations({alopUpdateKs});
+  F.Key(VK_INSERT);
+  EXPECT_EQ(F.Table.State(), dsBrowse);
+}
+
+TEST(DBGridKeys, ShiftStepsSelectRowsOrARectangle) {
+  TCityGridForm F;
+  F.Grid->SetOptions(F.Grid->Options() + TDBGridOptions{dgMultiSelect});
+  F.Grid->SetAllowedSelections({gstRecordBookmarks, gstAll});
+  F.Show();
+  F.Key(VK_DOWN, {VK_SHIFT});
+  F.Key(VK_DOWN, {VK_SHIFT});
+  EXPECT_EQ(F.Grid->SelectedRows()->Count(), 3);
+  F.Key(VK_UP, {VK_SHIFT});
+  EXPECT_EQ(F.Grid->SelectedRows()->Count(), 2) << "a step back gives the row up";
+  F.Key(VK_DOWN);
+  EXPECT_EQ(F.Grid->SelectedRows()->Count(), 0) << "a plain move clears";
+  F.Key('A', {VK_CONTROL});
+  EXPECT_EQ(F.Grid->Selection()->SelectionType(), gstNon) << "not an edit action of the grid";
+  F.Grid->SetEditActions({geaSelectAllKs});
+  F.Key('A', {VK_CONTROL});
+  EXPECT_EQ(F.Grid->Selection()->SelectionType(), gstAll);
+  F.Key(VK_DOWN);
+  F.Table.EmptyTable();
+  F.Key('A', {VK_CONTROL});
+  EXPECT_EQ(F.Grid->Selection()->SelectionType(), gstNon) << "nothing to select";
+
+  TCityGridForm R;
+  R.Grid->SetOptions(R.Grid->Options() + TDBGridOptions{dgMultiSelect});
+  R.Grid->SetAllowedSelections({gstRectangle});
+  R.Show();
+  R.Key(VK_DOWN, {VK_SHIFT});
+  R.Key(VK_RIGHT, {VK_SHIFT});
+  ASSERT_EQ(R.Grid->Selection()->SelectionType(), gstRectangle);
+  TDBGridKsSelectionRect* Rect = R.Grid->Selection()->Rect();
+  EXPECT_EQ(Rect->GetLeftCol(), 0);
+  EXPECT_EQ(Rect->GetRightCol(), 1);
+  EXPECT_EQ(R.RecNo(), 2);
+  EXPECT_FALSE(R.Grid->EditorMode()) << "no editor over a rectangle";
+}
+
+TEST(DBGridKeys, WithoutClearSelectionMovesKeepTheRowsAndShiftStepsToggle) {
+  TCityGridForm F;
+  F.Grid->SetOptions(F.Grid->Options() + TDBGridOptions{dgMultiSelect});
+  F.Grid->SetAllowedSelections({gstRecordBookmarks});
+  F.Grid->SetOptionsKs(F.Grid->OptionsKs() - TDBGridKsOptions{dghClearSelection});
+  F.Show();
+  F.Table.SetRecNo(3);
+  F.Grid->SelectedRows()->SetCurrentRowSelected(true);
+  F.Table.SetRecNo(2);
+  F.Key(VK_DOWN, {VK_SHIFT});
+  auto Selected = [&](int RecNo) {
+    F.Table.SetRecNo(RecNo);
+    return F.Grid->SelectedRows()->CurrentRowSelected();
+  };
+  EXPECT_TRUE(Selected(2)) << "the anchor toggled on";
+  EXPECT_FALSE(Selected(3)) << "the selected row toggled off";
+  F.Table.SetRecNo(5);
+  F.Key(VK_DOWN);
+  F.Key(VK_END, {VK_CONTROL});
+  EXPECT_TRUE(Selected(2)) << "moves keep the selection";
+}
+
+TEST(DBGridKeys, DeleteAsksFirstAndDeletesTheRecordOrTheSelectedRows) {
+  TCityGridForm F;
+  F.Grid->SetOptions(F.Grid->Options() + TDBGridOptions{dgMultiSelect});
+  F.Grid->SetAllowedSelections({gstRecordBookmarks});
+  F.Show();
+  {
+    TScriptedPrompts Script;
+    Script.Answer(IDCANCEL);
+    F.Key(VK_DELETE, {VK_CONTROL});
+    ASSERT_EQ(Script.Asked.size(), 1u);
+    EXPECT_EQ(Script.Asked[0].Text, "Удалить запись?");
+    EXPECT_EQ(Script.Asked[0].Flags & MB_TYPEMASK, MB_OKCANCEL);
+    EXPECT_EQ(F.Table.RecordCount(), 30) << "Cancel deletes nothing";
+    Script.Answer(IDOK);
+    F.Key(VK_DELETE, {VK_CONTROL});
+    EXPECT_EQ(F.Table.RecordCount(), 29);
+    EXPECT_EQ(F.Name(), "Мурманск");
+
+    F.Key(VK_DOWN, {VK_SHIFT});
+    Script.Answer(IDOK);
+    F.Key(VK_DELETE, {VK_CONTROL});
+    EXPECT_EQ(Script.Asked.back().Text, "Удалить все выбранные записи?");
+    EXPECT_EQ(F.Table.RecordCount(), 27);
+    EXPECT_EQ(F.Name(), "Омск");
+  }
+  // Without the option nobody is asked; without the right nothing goes.
+  F.Grid->SetOptions(F.Grid->Options() - TDBGridOptions{dgConfirmDelete});
+  {
+    TScriptedPrompts Script;
+    F.Key(VK_DELETE, {VK_CONTROL});
+    EXPECT_TRUE(Script.Asked.empty());
+    EXPECT_EQ(F.Table.RecordCount(), 26);
+    F.Grid->SetAllowedOperations({alopUpdateKs});
+    F.Key(VK_DELETE, {VK_CONTROL});
+    EXPECT_EQ(F.Table.RecordCount(), 26);
+  }
+}
+
+// Answers the first message box of this thread with OK.
+BOOL CALLBACK AnswerBox(HWND Wnd, LPARAM Seen) {
+  char Class[16] = {};
+  GetClassNameA(Wnd, Class, sizeof Class);
+  if (AnsiString(Class) != "#32770" || !IsWindowVisible(Wnd)) return TRUE;
+  *reinterpret_cast<bool*>(Seen) = true;
+  PostMessageA(Wnd, WM_COMMAND, IDOK, 0);
+  return FALSE;
+}
+
+// The system's own box, answered through its window.
+TEST(DBGridKeys, DeleteThroughTheRealConfirmationBox) {
+  TCityGridForm F;
+  F.Show();
+  bool Seen = false;
+  Later([&] { EnumThreadWindows(GetCurrentThreadId(), AnswerBox, reinterpret_cast<LPARAM>(&Seen)); },
+        150);
+  F.Key(VK_DELETE, {VK_CONTROL});
+  PumpUntil([&] { return F.Table.RecordCount() == 29; });
+  EXPECT_TRUE(Seen);
+  EXPECT_EQ(F.Table.RecordCount(), 29);
+}
+
+TEST(DBGridKeys, DeleteEmptiesACheckBoxCellUnlessRequired) {
+  TCityGridForm F;
+  F.Show();
+  F.Table.SetRecNo(2);
+  F.Grid->SetCol(PaidCol);
+  F.Key(VK_DELETE);
+  EXPECT_TRUE(F.Table.FieldByName("Paid")->IsNull());
+  F.Table.Post();
+  F.Table.SetRecNo(4);
+  F.Table.FieldByName("Paid")->SetRequired(true);
+  F.Key(VK_DELETE);
+  EXPECT_TRUE(F.Table.FieldByName("Paid")->AsBoolean());
+  F.Grid->SetCol(QtyCol);
+  F.Key(VK_DELETE);
+  EXPECT_EQ(F.Table.FieldByName("Qty")->AsInteger(), 40) << "a text cell is left to the editor";
+}
+
+TEST(DBGridKeys, SpaceStepsACheckBoxCellBackwardWithShift) {
+  TCityGridForm F;
+  F.Show();
+  F.Grid->SetCol(PaidCol);
+  F.Key(VK_SPACE);
+  EXPECT_TRUE(F.Table.FieldByName("Paid")->AsBoolean());
+  F.Key(VK_SPACE, {VK_SHIFT});
+  EXPECT_FALSE(F.Table.FieldByName("Paid")->AsBoolean());
+}
+
+TEST(DBGridKeys, CtrlQuoteCopiesTheValueOfTheRecordAbove) {
+  TCityGridForm F;
+  F.Show();
+  F.Table.SetRecNo(4);
+  F.Grid->SetCol(QtyCol);
+  F.Key(222, {VK_CONTROL});
+  EXPECT_EQ(F.Table.State(), dsEdit);
+  EXPECT_EQ(F.Table.FieldByName("Qty")->AsInteger(), 30);
+  EXPECT_EQ(F.Grid->DataLink()->ActiveRecord(), F.Grid->Row() - F.Grid->TitleOffset());
+  F.Table.Cancel();
+  F.Table.First();
+  F.Key(222, {VK_CONTROL});
+  EXPECT_EQ(F.Table.State(), dsBrowse) << "nothing above the first record in view";
+}
+
+TEST(DBGridSearch, TypedTextFindsThePrefixAsStoredAndBackspaceShortensIt) {
+  TCityGridForm F;
+  F.Grid->Columns()->Items(0)->SetReadOnly(true);
+  F.Show();
+  F.Table.SetRecNo(3);
+  PostText("мУ");
+  PumpFor(30);
+  EXPECT_TRUE(F.Grid->SearchActive());
+  EXPECT_EQ(F.Name(), "Мурманск");
+  EXPECT_EQ(F.Grid->SearchText(), "Му") << "spelled as in the record";
+  EXPECT_FALSE(F.Grid->EditorMode());
+  PostText("я");
+  PumpFor(30);
+  EXPECT_EQ(F.Grid->SearchText(), "Му") << "no match keeps the text";
+  EXPECT_EQ(F.Name(), "Мурманск") << "and the position";
+  F.Key(VK_BACK);
+  F.Key(VK_BACK);
+  EXPECT_TRUE(F.Grid->SearchActive());
+  EXPECT_EQ(F.Grid->SearchText(), "");
+  PostText("Т");
+  PumpFor(30);
+  EXPECT_EQ(F.Name(), "Тверь") << "starts again from an empty text";
+  F.Key(VK_RETURN, {VK_CONTROL});
+  EXPECT_EQ(F.Name(), "Тула") << "next match";
+  F.Key(VK_RETURN, {VK_CONTROL, VK_SHIFT});
+  EXPECT_EQ(F.Name(), "Тверь") << "prior match";
+  F.Key(VK_RIGHT);
+  EXPECT_FALSE(F.Grid->SearchActive()) << "a column move ends it";
+}
+
+TEST(DBGridSearch, TheSearchEndsOnItsTimer) {
+  TCityGridForm F;
+  F.Grid->Columns()->Items(0)->SetReadOnly(true);
+  F.Show();
+  PostText("Т");
+  PumpFor(30);
+  ASSERT_TRUE(F.Grid->SearchActive());
+  EXPECT_TRUE(PumpUntil([&] { return !F.Grid->SearchActive(); }, 5000));
+}
+
+TEST(DBGridSearch, ShortcutsStartTheSearchOrOpenTheFindDialogStandIn) {
+  TCityGridForm F;
+  F.Show();
+  int Finds = 0;
+  ShowFindDialogProc = [&](TCustomDBGridKs* Grid) {
+    EXPECT_EQ(Grid, F.Grid);
+    ++Finds;
+  };
+  F.Key('F', {VK_CONTROL});
+  EXPECT_TRUE(F.Grid->SearchActive()) << "Ctrl+F starts a search without a timeout";
+  PostText("Ом");
+  PumpFor(30);
+  EXPECT_EQ(F.Name(), "Омск");
+  F.Key('F', {VK_CONTROL});
+  EXPECT_EQ(Finds, 0) << "with the default shortcuts Ctrl+F restarts the search";
+  F.Key(VK_F3, {VK_CONTROL});
+  EXPECT_EQ(Finds, 1);
+  DBGridKsUnit.FindDialogShortCut = DBGridKsUnit.IncSearchShortCut;
+  F.Key('F', {VK_CONTROL});
+  EXPECT_EQ(Finds, 2);
+  EXPECT_FALSE(F.Grid->SearchActive());
+  DBGridKsUnit.FindDialogShortCut = 16498;
+  ShowFindDialogProc = nullptr;
+  F.Key(VK_F3, {VK_CONTROL});
+  EXPECT_EQ(Finds, 2) << "an empty hook does nothing";
+}
+
+TEST(DBGridSearch, CtrlVAddsTheClipboardText) {
+  TCityGridForm F;
+  F.Show();
+  Clipboard()->SetAsText("Тв");
+  F.Key('F', {VK_CONTROL});
+  F.Key('V', {VK_CONTROL});
+  EXPECT_EQ(F.Name(), "Тверь");
+  EXPECT_EQ(F.Grid->SearchText(), "Тв");
+}
+
+TEST(DBGridSearch, AFailingCellTextLeavesThePositionAndTheControlsAsTheyWere) {
+  TCityGridForm F;
+  F.Grid->Columns()->Items(0)->SetReadOnly(true);
+  F.Show();
+  F.Table.SetRecNo(2);
+  F.Table.FieldByName("Name")->OnGetText = [](TField* Sender, AnsiString& Text, bool) {
+    Text = Sender->AsString();
+    if (Text == "Тула") throw std::runtime_error("unreadable");
+  };
+  EXPECT_THROW(F.Grid->IncrementalSearch("Я", 1000, 0), std::runtime_error);
+  EXPECT_FALSE(F.Table.ControlsDisabled());
+  F.Table.FieldByName("Name")->OnGetText = nullptr;
+  EXPECT_EQ(F.Name(), "Мурманск");
+}
+
+TEST(DBGridKeys, ClipboardKeysCallTheStandIns) {
+  TCityGridForm F;
+  F.Grid->SetOptions(F.Grid->Options() + TDBGridOptions{dgMultiSelect});
+  F.Grid->SetAllowedSelections({gstRecordBookmarks, gstAll});
+  F.Grid->SetEditActions({geaCutKs, geaCopyKs, geaPasteKs, geaDeleteKs, geaSelectAllKs});
+  F.Show();
+  std::vector<AnsiString> Calls;
+  auto Record = [&](const char* Name) {
+    return [&Calls, Name](TCustomDBGridKs*) { Calls.push_back(Name); };
+  };
+  CopyGridSelectionProc = Record("copy");
+  CutGridSelectionProc = Record("cut");
+  PasteIntoGridProc = Record("paste");
+  DeleteGridSelectionProc = Record("delete");
+  F.Key('C', {VK_CONTROL});
+  EXPECT_TRUE(Calls.empty()) << "nothing selected to copy";
+  F.Key(VK_DOWN, {VK_SHIFT});
+  F.Key('C', {VK_CONTROL});
+  F.Key(VK_INSERT, {VK_CONTROL});
+  F.Key('X', {VK_CONTROL});
+  F.Key(VK_DELETE, {VK_SHIFT});
+  Clipboard()->SetAsText("x");
+  F.Key('V', {VK_CONTROL});
+  F.Key(VK_INSERT, {VK_SHIFT});
+  F.Key(VK_DELETE, {VK_CONTROL});
+  EXPECT_EQ(Calls, (std::vector<AnsiString>{"copy", "copy", "cut", "cut", "paste", "paste",
+                                            "delete"}));
+  CopyGridSelectionProc = CutGridSelectionProc = PasteIntoGridProc = DeleteGridSelectionProc =
+      nullptr;
+}
+
+TEST(DBGridKeys, EnterEscAndTabAreTheGridsKeysNotTheForms) {
+  TCityGridForm F;
+  LRESULT Code = 0;
+  F.Show();
+  Code = SendMessageA(F.Grid->Handle(), WM_GETDLGCODE, 0, 0);
+  EXPECT_TRUE(Code & DLGC_WANTALLKEYS);
+  EXPECT_TRUE(Code & DLGC_WANTARROWS);
+  EXPECT_TRUE(Code & DLGC_WANTTAB);
+}
+
+}  // namespace
