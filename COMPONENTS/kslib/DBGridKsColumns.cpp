@@ -441,13 +441,15 @@ void TColumnKs::UpdateSumBindings() {
 }
 
 TColumnKs::~TColumnKs() {
-  if (TCustomDBGridKs* Grid = GetGrid()) {
+  TCustomDBGridKs* Grid = GetGrid();
+  if (Grid) {
     Grid->SortMarkedColumns().Remove(this);
     Grid->VisibleColumns().Remove(this);
     if (Grid->Selection()) Grid->Selection()->Columns()->Remove(this);
   }
-  if (FPopupMenu) FPopupMenu->RemoveFreeNotification(GetGrid());
-  if (FImageList) FImageList->RemoveFreeNotification(GetGrid());
+  // A grid being destroyed is no longer found; it leaves the menu and list itself.
+  if (FPopupMenu && Grid) FPopupMenu->RemoveFreeNotification(Grid);
+  if (FImageList && Grid) FImageList->RemoveFreeNotification(Grid);
 }
 
 TCustomDBGridKs* TColumnKs::GetGrid() const {

@@ -322,7 +322,7 @@ void TCustomDBGridKs::TrackMouse() {
   BeginUpdate();
   try {
     if (VDir && FRowDrag && FTrackingKind != 3 && Rows > 0)
-      DoSelection(GetKeyState(VK_LBUTTON) < 0, VDir * Rows, true, false);
+      DoSelection(FMouseShift.Contains(ssLeft), VDir * Rows, true, false);
     if (HDir) {
       if (HDir > 0 && LeftCol() + VisibleColCount() < ColCount()) SetLeftCol(LeftCol() + 1);
       if (HDir < 0 && LeftCol() > FixedCols()) SetLeftCol(LeftCol() - 1);

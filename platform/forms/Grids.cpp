@@ -142,6 +142,9 @@ void TInplaceEdit::KeyDown(uint16_t& Key, TShiftState Shift) {
     case VK_END:
       if (Shift.Contains(ssCtrl)) ToGrid();
       break;
+    case VK_DELETE:
+      if (FGrid && !FGrid->CanEditModify()) Key = 0;
+      break;
     default:
       break;
   }
@@ -159,6 +162,12 @@ void TInplaceEdit::KeyPress(char& Key) {
     MessageBeep(0);
     return;
   }
+  // The grid decides whether the cell may change before the text does.
+  bool Changes = Key == '\b' || static_cast<uint8_t>(Key) >= ' ';
+  if (Changes && FGrid && !FGrid->CanEditModify()) {
+    Key = 0;
+    return;
+  }
   TCustomMaskEdit::KeyPress(Key);
 }
 
@@ -169,6 +178,10 @@ void TInplaceEdit::WndProc(TMessage& Message) {
     return;
   }
   TCustomMaskEdit::WndProc(Message);
+  // The focus leaving the editor for another control leaves the grid too.
+  if (Message.Msg == CM_EXIT && FGrid && FGrid->HandleAllocated() &&
+      GetFocus() != FGrid->Handle())
+    FGrid->Perform(CM_EXIT);
 }
 
 // --- TCustomGrid
@@ -1068,6 +1081,11 @@ void TCustomGrid::WndProc(TMessage& Message) {
       TCustomControl::WndProc(Message);
       InvalidateRect(Selection());
       return;
+    case CM_EXIT:
+      // The focus went to the grid's own editor: it stays within the grid.
+      if (FInplaceEdit && FInplaceEdit->HandleAllocated() && GetFocus() == FInplaceEdit->Handle())
+        return;
+      break;
     case WM_CANCELMODE:
       if (FGridState != gsNormal) {
         FGridState = gsNormal;

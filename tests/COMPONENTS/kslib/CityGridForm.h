@@ -19,14 +19,15 @@ class TGridInputEnvironment : public ::testing::Environment {
   void TearDown() override { DoneDBGridKsUnit(); }
 };
 
-struct TCityGridForm {
+template <class TGrid = TDBGridKs>
+struct TCityGridFormOf {
   TzynMemTable Table{nullptr};
   TDataSource Source{nullptr};
   TForm* Form = new TForm(Application);
-  TDBGridKs* Grid = new TDBGridKs(Form);
+  TGrid* Grid = new TGrid(Form);
 
   // The first five cities, then "Город 6" and on up to Records.
-  explicit TCityGridForm(int Records = 30) {
+  explicit TCityGridFormOf(int Records = 30) {
     Table.FieldDefs()->Add("Name", ftString, 20);
     Table.FieldDefs()->Add("Qty", ftInteger);
     Table.FieldDefs()->Add("Kind", ftInteger);
@@ -40,7 +41,7 @@ struct TCityGridForm {
                                                     : "Город " + std::to_string(I));
       Table.FieldByName("Qty")->SetAsInteger(I * 10);
       Table.FieldByName("Kind")->SetAsInteger(I % 2 + 1);
-      Table.FieldByName("Born")->SetAsString("01.02.1990");
+      Table.FieldByName("Born")->SetAsDateTime(EncodeDate(1990, 2, 1));
       Table.FieldByName("Paid")->SetAsBoolean(I % 2 == 0);
       Table.Post();
     }
@@ -51,12 +52,12 @@ struct TCityGridForm {
     Grid->SetBounds(5, 5, 440, 250);
     Grid->SetDataSource(&Source);
   }
-  ~TCityGridForm() {
+  ~TCityGridFormOf() {
     delete Form;
     Table.Close();
   }
-  TCityGridForm(const TCityGridForm&) = delete;
-  TCityGridForm& operator=(const TCityGridForm&) = delete;
+  TCityGridFormOf(const TCityGridFormOf&) = delete;
+  TCityGridFormOf& operator=(const TCityGridFormOf&) = delete;
 
   void Show() {
     Form->Show();
@@ -80,3 +81,5 @@ struct TCityGridForm {
     PostMessageA(Grid->Handle(), Msg, Keys, MAKELPARAM(P.x, P.y));
   }
 };
+
+using TCityGridForm = TCityGridFormOf<>;

@@ -1,0 +1,220 @@
+// The grid's mouse under Wine, as mouse messages through the application's
+// loop: title presses and sort marking, column moves and width fitting,
+// check-box cells, row selection and the drag that scrolls.
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "CityGridForm.h"
+
+namespace {
+
+const auto* const Unit = ::testing::AddGlobalTestEnvironment(new TGridInputEnvironment);
+
+constexpr int NameCol = 1, QtyCol = 2, PaidCol = 5;
+
+class TProbeGrid : public TDBGridKs {
+ public:
+  using TDBGridKs::TDBGridKs;
+  // Where the fully shown data rows end.
+  int DataBottom() {
+    TGridDrawInfo Info;
+    CalcDrawInfo(Info);
+    return Info.Vert.FullVisBoundary;
+  }
+};
+
+using TProbeForm = TCityGridFormOf<TProbeGrid>;
+
+void Click(TCityGridForm& F, POINT P, WPARAM Keys = 0) {
+  F.Mouse(WM_LBUTTONDOWN, P, MK_LBUTTON | Keys);
+  F.Mouse(WM_LBUTTONUP, P, Keys);
+  PumpFor(30);
+}
+
+TEST(DBGridMouse, TitleClicksMarkTheSortAndCtrlWaitsForItsRelease) {
+  TCityGridForm F;
+  F.Grid->SetOptionsKs(F.Grid->OptionsKs() + TDBGridKsOptions{dghAutoSortMarking});
+  for (int I = 0; I < 2; ++I) F.Grid->Columns()->Items(I)->Title()->SetTitleButton(true);
+  int Announced = 0, Clicked = 0;
+  F.Grid->OnSortMarkingChanged = [&](TObject*) { ++Announced; };
+  F.Grid->OnTitleBtnClick = [&](TObject*, int, TColumnKs*) { ++Clicked; };
+  F.Show();
+  TColumnTitleKs* Name = F.Grid->Columns()->Items(0)->Title();
+  TColumnTitleKs* Qty = F.Grid->Columns()->Items(1)->Title();
+  Click(F, F.CellCenter(NameCol, 0));
+  EXPECT_EQ(Clicked, 1);
+  EXPECT_NE(Name->SortMarker(), smNoneKs);
+  EXPECT_EQ(Announced, 1) << "announced at once without Ctrl";
+
+  BYTE State[256];
+  GetKeyboardState(State);
+  State[VK_CONTROL] = 0x80;
+  SetKeyboardState(State);
+  Click(F, F.CellCenter(QtyCol, 0), MK_CONTROL);
+  EXPECT_NE(Qty->SortMarker(), smNoneKs);
+  EXPECT_NE(Name->SortMarker(), smNoneKs) << "Ctrl adds to the marking";
+  EXPECT_EQ(Announced, 1) << "waits for Ctrl to go up";
+  State[VK_CONTROL] = 0;
+  SetKeyboardState(State);
+  PostMessageA(F.Grid->Handle(), WM_KEYUP, VK_CONTROL, 0xC0000001);
+  PumpFor(30);
+  EXPECT_EQ(Announced, 2);
+  EXPECT_EQ(F.Grid->GridState(), gsNormal);
+  EXPECT_EQ(GetCapture(), nullptr);
+}
+
+TEST(DBGridMouse, ThreePixelsStayATitlePressAndFourMoveTheColumn) {
+  for (bool Button : {true, false}) {
+    TCityGridForm F;
+    F.Grid->Columns()->Items(0)->Title()->SetTitleButton(Button);
+    int Clicked = 0;
+    F.Grid->OnTitleBtnClick = [&](TObject*, int, TColumnKs*) { ++Clicked; };
+    F.Show();
+    POINT Down = F.CellCenter(NameCol, 0);
+    for (int Dx : {3, 4}) {
+      F.Mouse(WM_LBUTTONDOWN, Down, MK_LBUTTON);
+      F.Mouse(WM_MOUSEMOVE, POINT{Down.x + Dx, Down.y}, MK_LBUTTON);
+      PumpFor(30);
+      EXPECT_EQ(F.Grid->GridState(), Dx == 3 ? gsNormal : gsColMoving) << Button << Dx;
+      F.Mouse(WM_LBUTTONUP, POINT{Down.x + Dx, Down.y});
+      PumpFor(30);
+    }
+    EXPECT_EQ(Clicked, Button ? 1 : 0) << "only the press that stayed clicks";
+    F.Mouse(WM_LBUTTONDOWN, Down, MK_LBUTTON);
+    F.Mouse(WM_MOUSEMOVE, POINT{Down.x + 10, Down.y}, MK_LBUTTON);
+    POINT To = F.CellCenter(QtyCol + 1, 0);
+    F.Mouse(WM_MOUSEMOVE, To, MK_LBUTTON);
+    F.Mouse(WM_LBUTTONUP, To);
+    PumpFor(30);
+    EXPECT_EQ(F.Grid->Columns()->Items(0)->FieldName(), "Qty") << Button;
+    EXPECT_EQ(F.Grid->Columns()->Items(2)->FieldName(), "Name") << Button;
+  }
+}
+
+int WidestText(TFont* Font, std::initializer_list<const char*> Texts) {
+  HDC DC = GetDC(nullptr);
+  HGDIOBJ Old = SelectObject(DC, Font->Handle());
+  int Widest = 0;
+  for (const char* Text : Texts) {
+    SIZE S{};
+    GetTextExtentPoint32A(DC, Text, static_cast<int>(strlen(Text)), &S);
+    Widest = std::max<int>(Widest, S.cx);
+  }
+  SelectObject(DC, Old);
+  ReleaseDC(nullptr, DC);
+  return Widest;
+}
+
+TEST(DBGridMouse, ADoubleClickOnATitleEdgeFitsTheColumnToItsWidestText) {
+  TCityGridForm F(8);
+  F.Show();
+  TColumnKs* Name = F.Grid->Columns()->Items(0);
+  Name->SetWidth(20);
+  F.Table.SetRecNo(4);
+  RECT Title = F.Grid->CellRect(NameCol, 0);
+  F.Mouse(WM_LBUTTONDOWN, POINT{Title.right, 5}, MK_LBUTTON);
+  F.Mouse(WM_LBUTTONUP, POINT{Title.right, 5});
+  F.Mouse(WM_LBUTTONDBLCLK, POINT{Title.right, 5}, MK_LBUTTON);
+  F.Mouse(WM_LBUTTONUP, POINT{Title.right, 5});
+  PumpFor(50);
+  int Widest = WidestText(Name->Font(), {"Москва", "Мурманск", "Тверь", "Омск", "Тула", "Город 6",
+                                          "Город 7", "Город 8"});
+  EXPECT_EQ(Name->Width(), Widest + 4);
+  EXPECT_EQ(F.RecNo(), 4) << "the walk came back";
+  EXPECT_FALSE(F.Table.ControlsDisabled());
+}
+
+TEST(DBGridMouse, AFailingFitLeavesTheDatasetAsItWas) {
+  TCityGridForm F(8);
+  F.Show();
+  int Scrolls = 0;
+  F.Table.AfterScroll = [&](TDataSet*) { ++Scrolls; };
+  F.Table.SetRecNo(3);
+  Scrolls = 0;
+  F.Table.FieldByName("Name")->OnGetText = [](TField* Sender, AnsiString& Text, bool) {
+    Text = Sender->AsString();
+    if (Text == "Тула") throw std::runtime_error("unreadable");
+  };
+  TColumnsKsList Columns;
+  Columns.push_back(F.Grid->Columns()->Items(0));
+  EXPECT_THROW(F.Grid->OptimizeColsWidth(Columns), std::runtime_error);
+  F.Table.FieldByName("Name")->OnGetText = nullptr;
+  EXPECT_EQ(F.RecNo(), 3);
+  EXPECT_FALSE(F.Table.ControlsDisabled());
+  EXPECT_EQ(Scrolls, 0) << "the walk did not reach the handler";
+  F.Table.Next();
+  EXPECT_EQ(Scrolls, 1) << "the handler is back";
+}
+
+TEST(DBGridMouse, ACheckBoxCellChangesOnReleaseOverTheSameCell) {
+  TCityGridForm F;
+  for (int I = 0; I < 5; ++I) F.Grid->Columns()->Items(I)->SetWidth(70);
+  F.Show();
+  TField* Paid = F.Table.FieldByName("Paid");
+  Click(F, F.CellCenter(PaidCol, 1));
+  EXPECT_TRUE(Paid->AsBoolean()) << "the first record was not paid";
+  F.Table.Post();
+  F.Mouse(WM_LBUTTONDOWN, F.CellCenter(PaidCol, 1), MK_LBUTTON);
+  F.Mouse(WM_LBUTTONUP, F.CellCenter(PaidCol, 2));
+  PumpFor(30);
+  F.Table.SetRecNo(1);
+  EXPECT_TRUE(Paid->AsBoolean()) << "released elsewhere";
+
+  F.Grid->Columns()->Items(4)->SetDblClickNextVal(true);
+  Click(F, F.CellCenter(PaidCol, 1));
+  EXPECT_TRUE(Paid->AsBoolean()) << "a single click does not change it";
+  F.Mouse(WM_LBUTTONDBLCLK, F.CellCenter(PaidCol, 1), MK_LBUTTON);
+  F.Mouse(WM_LBUTTONUP, F.CellCenter(PaidCol, 1));
+  PumpFor(30);
+  EXPECT_FALSE(Paid->AsBoolean());
+}
+
+TEST(DBGridMouse, ShiftClickOnTheIndicatorExtendsTheRows) {
+  TCityGridForm F;
+  F.Grid->SetOptions(F.Grid->Options() + TDBGridOptions{dgMultiSelect});
+  F.Grid->SetAllowedSelections({gstRecordBookmarks});
+  F.Show();
+  F.Table.SetRecNo(2);
+  BYTE State[256];
+  GetKeyboardState(State);
+  State[VK_SHIFT] = 0x80;
+  SetKeyboardState(State);
+  Click(F, F.CellCenter(0, F.Grid->TitleOffset() + 4), MK_SHIFT);
+  State[VK_SHIFT] = 0;
+  SetKeyboardState(State);
+  EXPECT_EQ(F.RecNo(), 5);
+  EXPECT_EQ(F.Grid->SelectedRows()->Count(), 4);
+  Click(F, F.CellCenter(0, F.Grid->TitleOffset() + 6));
+  EXPECT_EQ(F.Grid->SelectedRows()->Count(), 1) << "a plain click selects its row alone";
+}
+
+TEST(DBGridMouse, ADragBelowTheRowsScrollsFasterTheFartherItIs) {
+  TProbeForm F;
+  F.Grid->SetOptions(F.Grid->Options() + TDBGridOptions{dgMultiSelect});
+  F.Grid->SetAllowedSelections({gstRecordBookmarks});
+  F.Show();
+  auto Send = [&](UINT Msg, int X, int Y, WPARAM Keys) {
+    SendMessageA(F.Grid->Handle(), Msg, Keys, MAKELPARAM(X, Y));
+  };
+  POINT Start = F.CellCenter(NameCol, F.Grid->TitleOffset() + 1);
+  Send(WM_LBUTTONDOWN, Start.x, Start.y, MK_LBUTTON);
+  EXPECT_EQ(F.RecNo(), 2);
+  int Bottom = F.Grid->DataBottom();
+  Send(WM_MOUSEMOVE, Start.x, Bottom + 2, MK_LBUTTON);
+  int Reached = F.RecNo();
+  EXPECT_EQ(F.Grid->TimerInterval(), 200 - 15 * 3);
+  Send(WM_MOUSEMOVE, Start.x, Bottom + 2, MK_LBUTTON);
+  EXPECT_EQ(F.RecNo(), Reached) << "step 0 below 6 pixels";
+  Send(WM_MOUSEMOVE, Start.x, Bottom + 47, MK_LBUTTON);
+  EXPECT_EQ(F.RecNo(), Reached + 8);
+  EXPECT_EQ(F.Grid->TimerInterval(), 0);
+  EXPECT_EQ(F.Grid->SelectedRows()->Count(), F.RecNo() - 1) << "every row passed is selected";
+  Send(WM_LBUTTONUP, Start.x, Bottom + 47, 0);
+  EXPECT_EQ(F.Grid->TimerInterval(), -1);
+  int After = F.RecNo();
+  PumpFor(60);
+  EXPECT_EQ(F.RecNo(), After) << "no tick after the release";
+}
+
+}  // namespace
