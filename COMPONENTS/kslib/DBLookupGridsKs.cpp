@@ -163,6 +163,9 @@ TDBLookupGridKs::TDBLookupGridKs(TComponent* AOwner) : TCustomDBGridKs(AOwner) {
   SetOptions({dgColumnResize, dgColLines, dgRowLines, dgRowSelect});
   TDBGridKsOptions Ks = OptionsKs();
   Ks.Include(dghTraceColSizing);
+  // Enter takes the current record: as a Tab it would step the list to the
+  // next one first.
+  Ks.Exclude(dghEnterAsTab);
   SetOptionsKs(Ks);
   SetLookupOptions(7);
   SetFlat(true);
