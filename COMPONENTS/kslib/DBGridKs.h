@@ -348,8 +348,6 @@ class TCustomDBGridKs : public TCustomGrid,
   // Direction 0 from the first record, 1 from the next, 2 back from the prior.
   void IncrementalSearch(const AnsiString& Text, int Timeout, int Direction);
   void ClearSearch();
-  bool SearchActive() const { return FSearchActive; }
-  const AnsiString& SearchText() const { return FSearchText; }
   bool IsSelectionTypeAllowed(TDBGridKsSelectionType Kind);
   bool CanCopySelection();
   bool CanCutSelection();
@@ -553,6 +551,8 @@ class TCustomDBGridKs : public TCustomGrid,
   void KeyWithCtrl(uint16_t& Key, bool ShiftMulti);
   void KeyWithoutCtrl(uint16_t& Key, TShiftState Shift, bool ShiftMulti);
   bool ShortCutKey(uint16_t Key, TShiftState Shift);
+  void EnterFilterRowByKey(uint16_t& Key, TShiftState Shift);
+  void EndFilterEditing();
   void ClearKeySelection();
   void DoSelection(bool Select, int Distance, bool RowWise, bool ToEnd);
   void NextRow(bool Select);
@@ -562,7 +562,6 @@ class TCustomDBGridKs : public TCustomGrid,
   void AppendClipboardToSearch();
   void RestartSearchTimer();
   void StopSearchTimer();
-  void AnnounceSortMarking();
   bool EditorShowsList();
   TColumnKs* CurrentColumn();
   void SetCursorMessage(TMessage& Message);
@@ -574,14 +573,13 @@ class TCustomDBGridKs : public TCustomGrid,
   bool FKeepSelection = false, FSelecting = false, FAnchorWasSelected = false;
   bool FKeyShift = false, FInColExit = false;
   AnsiString FSelectionAnchor, FTypedChar;
-  bool FSearchActive = false, FSearchTimerRunning = false, FSearchBusy = false;
-  AnsiString FSearchText;
+  bool FSearchTimerRunning = false, FSearchBusy = false;
   int FSearchTimeout = -1;
   bool FSortMarkingPending = false;
   Variant FEditValue;
   // Mouse state: tracking kind 0 none, 1 rows, 2 columns, 3 rectangle.
-  int FTrackingKind = 0, FTimerInterval = -1, FPressedCol = -1;
-  bool FTracking = false, FHorzTracking = false, FRowDrag = false, FPressedLook = false;
+  int FTrackingKind = 0, FTimerInterval = -1;
+  bool FTracking = false, FHorzTracking = false, FRowDrag = false;
   bool FRightAsLeft = false;
   POINT FMouseDownPoint{0, 0}, FMousePoint{0, 0};
   TShiftState FMouseShift;

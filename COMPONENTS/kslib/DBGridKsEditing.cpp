@@ -43,7 +43,7 @@ bool TCustomDBGridKs::EditorShowsList() {
 bool TCustomDBGridKs::CanEditShow() {
   if (FLayoutLock > 0) return false;
   TColumnKs* Column = CurrentColumn();
-  bool Result = TCustomGrid::CanEditShow() && FDataLink->Active() && Column &&
+  bool Result = TCustomGrid::CanEditShow() && FDataLink->Active() && Column && !FFilterRowEditing &&
                 Column->GetColumnType() != 4 && Column->GetColumnType() != 5 &&
                 (FSelection->SelectionType() == gstNon ||
                  !(FOptionsKs.Contains(dghClearSelection) &&
@@ -66,7 +66,7 @@ bool TCustomDBGridKs::CanEditAcceptKey(char Key) {
 
 bool TCustomDBGridKs::CanEditModify() {
   TColumnKs* Column = CurrentColumn();
-  if (Column && Column->GetColumnType() == 5) return false;
+  if ((Column && Column->GetColumnType() == 5) || FFilterRowEditing) return false;
   return CanEditModifyCell();
 }
 
@@ -186,6 +186,7 @@ void TCustomDBGridKs::FieldValueChanged(TField* Field) {
 
 void TCustomDBGridKs::UpdateEditor() {
   if (EditorMode() && InplaceEditor()) InplaceEditor()->UpdateContents();
+  if (FFilterRowEditing) PlaceFilterEditor(false);
 }
 
 void TCustomDBGridKs::DoExit() {

@@ -1,6 +1,7 @@
 // The grid's keys: moving, selecting, inserting and deleting records, the
 // shortcuts, and the incremental search with its window timer.
 #include "COMPONENTS/kslib/DBGridKs.h"
+#include "COMPONENTS/kslib/DBGridKsFilterRow.h"
 #include "COMPONENTS/kslib/ToolCtrlsKs.h"
 #include "COMPONENTS/kslib/WinWrapKs.h"
 #include "forms/Clipbrd.h"
@@ -31,6 +32,8 @@ void TCustomDBGridKs::KeyDown(uint16_t& Key, TShiftState Shift) {
   FKeyShift = Shift.Contains(ssShift);
   TCustomControl::KeyDown(Key, Shift);
   if (!Key) return;
+  EnterFilterRowByKey(Key, Shift);
+  if (!Key) return;
   if (BiDiMode() == bdRightToLeft) {
     if (Key == VK_LEFT) {
       Key = VK_RIGHT;
@@ -54,6 +57,26 @@ void TCustomDBGridKs::KeyDown(uint16_t& Key, TShiftState Shift) {
     Column->UpdateData("", Variant(), false);
 }
 
+// Up on the first record, or with Ctrl, goes into the filter row: with row
+// select in the remembered column or the first editable one in view.
+void TCustomDBGridKs::EnterFilterRowByKey(uint16_t& Key, TShiftState Shift) {
+  if (Key != VK_UP || !FSTFilter->Visible() || !FDataLink->Active() ||
+      !(FDataLink->DataSet()->Bof() || Shift.Contains(ssCtrl)))
+    return;
+  Key = 0;
+  if (!FOptions.Contains(dgRowSelect)) return ShowFilterEditorInColumn(SelectedIndex());
+  int Count = FColumns->Count();
+  auto FirstEditable = [&](int From) {
+    while (From < Count && !CanEditFilterCell(From)) ++From;
+    return From;
+  };
+  int Col = FirstEditable(std::max(FFilterColumn, 0));
+  int Raw = DataToRawColumn(Col);
+  if (Col >= Count || Raw < LeftCol() || Raw >= LeftCol() + VisibleColCount())
+    Col = FirstEditable(RawToDataColumn(LeftCol()));
+  if (Col < Count) ShowFilterEditorInColumn(Col);
+}
+
 // The first matching shortcut runs; the key still goes through the table.
 bool TCustomDBGridKs::ShortCutKey(uint16_t Key, TShiftState Shift) {
   const TDBGridKsUnit& U = DBGridKsUnit;
@@ -61,7 +84,7 @@ bool TCustomDBGridKs::ShortCutKey(uint16_t Key, TShiftState Shift) {
   if (Short == U.CopyAboveShortCut) {
     CopyFromRecordAbove();
   } else if (Short == U.IncSearchShortCut && FOptionsKs.Contains(dghIncSearch)) {
-    if (FSearchActive && FOptionsKs.Contains(dghDialogFind) &&
+    if (InIncSearch && FOptionsKs.Contains(dghDialogFind) &&
         U.FindDialogShortCut == U.IncSearchShortCut) {
       ClearSearch();
       Call(ShowFindDialogProc, this);
@@ -70,15 +93,15 @@ bool TCustomDBGridKs::ShortCutKey(uint16_t Key, TShiftState Shift) {
     }
   } else if (Short == U.FindDialogShortCut && FOptionsKs.Contains(dghDialogFind)) {
     Call(ShowFindDialogProc, this);
-  } else if (FSearchActive) {
+  } else if (InIncSearch) {
     bool Plain = !Shift.Contains(ssShift) && !Shift.Contains(ssCtrl) && !Shift.Contains(ssAlt);
     if (Plain && (Key == VK_RETURN || Key == VK_ESCAPE || Key == VK_F2)) {
       ClearSearch();
     } else if (Plain && Key == VK_BACK) {
-      if (!FSearchText.empty()) {
+      if (!IncSearchText.empty()) {
         size_t Cut = 1;
-        if (FSearchText.size() >= 2 && IsDBCSLeadByte(FSearchText[FSearchText.size() - 2])) Cut = 2;
-        FSearchText.resize(FSearchText.size() - Cut);
+        if (IncSearchText.size() >= 2 && IsDBCSLeadByte(IncSearchText[IncSearchText.size() - 2])) Cut = 2;
+        IncSearchText.resize(IncSearchText.size() - Cut);
       }
       InvalidateRowCells(Row());
       RestartSearchTimer();
@@ -162,7 +185,7 @@ void TCustomDBGridKs::KeyWithCtrl(uint16_t& Key, bool ShiftMulti) {
       if (FEditActions.Contains(geaCutKs) && CanCutSelection()) Call(CutGridSelectionProc, this);
       break;
     case 'V':
-      if (FSearchActive) {
+      if (InIncSearch) {
         AppendClipboardToSearch();
       } else if (FEditActions.Contains(geaPasteKs) && CanPasteIntoGrid()) {
         Call(PasteIntoGridProc, this);
@@ -232,7 +255,7 @@ void TCustomDBGridKs::KeyWithoutCtrl(uint16_t& Key, TShiftState Shift, bool Shif
     }
     case VK_INSERT:
       if (Shift.Contains(ssShift)) {
-        if (FSearchActive) {
+        if (InIncSearch) {
           AppendClipboardToSearch();
         } else if (FEditActions.Contains(geaPasteKs) && CanPasteIntoGrid()) {
           Call(PasteIntoGridProc, this);
@@ -279,7 +302,7 @@ void TCustomDBGridKs::KeyWithoutCtrl(uint16_t& Key, TShiftState Shift, bool Shif
 void TCustomDBGridKs::KeyUp(uint16_t& Key, TShiftState Shift) {
   if (FSortMarkingPending && Key == VK_CONTROL) {
     FSortMarkingPending = false;
-    AnnounceSortMarking();
+    SortMarkingChanged();
   }
   TCustomGrid::KeyUp(Key, Shift);
 }
@@ -290,7 +313,7 @@ void TCustomDBGridKs::KeyPress(char& Key) {
   TColumnKs* Column = CurrentColumn();
   bool Editable = Column && Column->CanModify(false) && FOptions.Contains(dgEditing);
   bool EditorShown = InplaceEditor() && InplaceEditor()->Visible();
-  bool Search = FSearchActive || (FOptionsKs.Contains(dghIncSearch) && !Editable) ||
+  bool Search = InIncSearch || (FOptionsKs.Contains(dghIncSearch) && !Editable) ||
                 (FOptionsKs.Contains(dghPreferIncSearch) &&
                  !FOptions.Contains(dgAlwaysShowEditor) && !EditorShown);
   TDataSetState State = FDataLink->Active() ? FDataLink->DataSet()->State() : dsInactive;
@@ -300,7 +323,7 @@ void TCustomDBGridKs::KeyPress(char& Key) {
     TCustomControl::KeyPress(Key);
     if (!Key) return;
     AnsiString Typed = FTypedChar.empty() ? AnsiString(1, Key) : FTypedChar;
-    IncrementalSearch(Typed, FSearchActive ? FSearchTimeout : DBGridKsUnit.IncSearchTimeout, 0);
+    IncrementalSearch(Typed, InIncSearch ? FSearchTimeout : DBGridKsUnit.IncSearchTimeout, 0);
     Key = 0;
     return;
   }
@@ -312,6 +335,14 @@ void TCustomDBGridKs::KeyPress(char& Key) {
 bool TCustomDBGridKs::CharMessage(TMessage& Message) {
   if (Message.Msg != WM_CHAR) return false;
   char Key = static_cast<char>(Message.WParam);
+  if (FFilterRowEditing) {
+    if (Key == '\b' || static_cast<uint8_t>(Key) >= ' ') {
+      PlaceFilterEditor(true);
+      if (FFilterEditor && FFilterEditor->Visible())
+        PostMessageA(FFilterEditor->Handle(), WM_CHAR, Message.WParam, Message.LParam);
+    }
+    return true;
+  }
   FTypedChar = AnsiString(1, Key);
   MSG Trail;
   bool HasTrail = IsDBCSLeadByte(static_cast<BYTE>(Key)) &&
@@ -508,7 +539,7 @@ void TCustomDBGridKs::MoveCol(int RawCol, int Direction, bool Select) {
     if (OnColEnter) OnColEnter(this);
   }
   if (Rect) FSelection->Rect()->SelectRect(SelectedIndex(), Data->GetBookmark(), true);
-  if (FSearchActive) ClearSearch();
+  if (InIncSearch) ClearSearch();
 }
 
 bool TCustomDBGridKs::DeletePrompt() {
@@ -542,7 +573,7 @@ void TCustomDBGridKs::AppendClipboardToSearch() {
 void TCustomDBGridKs::IncrementalSearch(const AnsiString& Text, int Timeout, int Direction) {
   TColumnKs* Column = CurrentColumn();
   if (!FDataLink->Active()) return;
-  AnsiString Wanted = FSearchText + Text;
+  AnsiString Wanted = IncSearchText + Text;
   bool Found = false;
   if (!Wanted.empty() && Column) {
     TDataSet* Data = FDataLink->DataSet();
@@ -550,7 +581,7 @@ void TCustomDBGridKs::IncrementalSearch(const AnsiString& Text, int Timeout, int
     auto Matches = [&] {
       AnsiString Cut = Column->GetDisplayText().substr(0, Wanted.size());
       if (AnsiUpperCaseStr(Cut) != Upper) return false;
-      FSearchText = Cut;
+      IncSearchText = Cut;
       return true;
     };
     if (Direction == 0 && Matches()) {
@@ -584,7 +615,7 @@ void TCustomDBGridKs::IncrementalSearch(const AnsiString& Text, int Timeout, int
     }
   }
   HideEditor();
-  FSearchActive = true;
+  InIncSearch = true;
   InvalidateRowCells(Row());
   FSearchTimeout = Timeout;
   RestartSearchTimer();
@@ -592,8 +623,8 @@ void TCustomDBGridKs::IncrementalSearch(const AnsiString& Text, int Timeout, int
 
 void TCustomDBGridKs::ClearSearch() {
   StopSearchTimer();
-  FSearchActive = false;
-  FSearchText.clear();
+  InIncSearch = false;
+  IncSearchText.clear();
   InvalidateRowCells(Row());
   if (FOptions.Contains(dgAlwaysShowEditor) && CanEditShow()) ShowEditor();
 }

@@ -100,6 +100,7 @@ void TCustomDBGridKs::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
   int Index, Pos, Ofs;
   CalcSizingState(X, Y, State, Index, Pos, Ofs, Info);
   TGridCoord Cell = MouseCoord(X, Y);
+  if (FFilterRowEditing && Cell.Y >= FTitleOffset) EndFilterEditing();
   int DataCol = RawToDataColumn(Cell.X);
   TColumnKs* Column = DataCol >= 0 && DataCol < FColumns->Count() ? FColumns->Items(DataCol) : nullptr;
   if (Button == mbLeft && Shift.Contains(ssDouble)) {
@@ -153,8 +154,8 @@ void TCustomDBGridKs::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
     if (Pressable) {
       SetCapture(Handle());
       FTracking = true;
-      FPressedCol = Cell.X;
-      FPressedLook = true;
+      TrackedTitleCol = Cell.X;
+      TitleButtonDown = true;
       InvalidateCell(Cell.X, Cell.Y);
       return;
     }
@@ -233,7 +234,7 @@ void TCustomDBGridKs::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
 void TCustomDBGridKs::MouseMoveTracking(TShiftState Shift, int X, int Y) {
   FMousePoint = {X, Y};
   FMouseShift = Shift;
-  if (FTracking && FPressedCol >= 0) {
+  if (FTracking && TrackedTitleCol >= 0) {
     if (std::abs(X - FMouseDownPoint.x) > TitlePressSlack && FOptions.Contains(dgColumnResize)) {
       // The press becomes the platform's: a column move.
       POINT Down = FMouseDownPoint;
@@ -243,10 +244,10 @@ void TCustomDBGridKs::MouseMoveTracking(TShiftState Shift, int X, int Y) {
       return;
     }
     TGridCoord Cell = MouseCoord(X, Y);
-    bool On = Cell.X == FPressedCol && Cell.Y >= 0 && Cell.Y < FTitleOffset;
-    if (On != FPressedLook) {
-      FPressedLook = On;
-      InvalidateCell(FPressedCol, 0);
+    bool On = Cell.X == TrackedTitleCol && Cell.Y >= 0 && Cell.Y < FTitleOffset;
+    if (On != TitleButtonDown) {
+      TitleButtonDown = On;
+      InvalidateCell(TrackedTitleCol, 0);
     }
     return;
   }
@@ -347,8 +348,8 @@ void TCustomDBGridKs::MouseUp(TMouseButton Button, TShiftState Shift, int X, int
   FTrackingKind = 0;
   FSelecting = false;
   TGridCoord Cell = MouseCoord(X, Y);
-  if (FTracking && FPressedCol >= 0) {
-    int Pressed = FPressedCol;
+  if (FTracking && TrackedTitleCol >= 0) {
+    int Pressed = TrackedTitleCol;
     bool On = Cell.X == Pressed && Cell.Y >= 0 && Cell.Y < FTitleOffset;
     StopTracking();
     int DataCol = RawToDataColumn(Pressed);
@@ -358,7 +359,7 @@ void TCustomDBGridKs::MouseUp(TMouseButton Button, TShiftState Shift, int X, int
       if (OnTitleBtnClick) OnTitleBtnClick(this, DataCol, Column);
       if (Ctrl) FSortMarkingPending = true;
       if (FOptionsKs.Contains(dghAutoSortMarking)) Column->Title()->ClickSortMarker(Ctrl);
-      if (!Ctrl) AnnounceSortMarking();
+      if (!Ctrl) SortMarkingChanged();
     }
   } else if (FRightAsLeft) {
     FRightAsLeft = false;
@@ -390,16 +391,16 @@ void TCustomDBGridKs::MouseUp(TMouseButton Button, TShiftState Shift, int X, int
     Column->ApplyNextValue(Shift.Contains(ssShift) ? -1.0 : 1.0);
 }
 
-void TCustomDBGridKs::AnnounceSortMarking() {
-  if (OnSortMarkingChanged) {
-    OnSortMarkingChanged(this);
-  } else {
-    ApplySorting();
-  }
+// A press in the data leaves the filter row.
+void TCustomDBGridKs::EndFilterEditing() {
+  if (FSTFilter->UpdateCount() > 0) return;
+  HideFilterEditor();
+  FFilterRowEditing = false;
+  if (FOptions.Contains(dgAlwaysShowEditor)) ShowEditor();
 }
 
 void TCustomDBGridKs::CancelTracking() {
-  if (FTracking && FPressedCol >= 0) StopTracking();
+  if (FTracking && TrackedTitleCol >= 0) StopTracking();
   if (FTrackingKind) StopTimer();
   FTrackingKind = 0;
 }
@@ -439,11 +440,11 @@ void TCustomDBGridKs::StopTracking() {
   if (!FTracking) return;
   StopTimer();
   FRowDrag = false;
-  if (FPressedLook && FPressedCol >= 0) InvalidateCell(FPressedCol, 0);
-  FPressedLook = false;
+  if (TitleButtonDown && TrackedTitleCol >= 0) InvalidateCell(TrackedTitleCol, 0);
+  TitleButtonDown = false;
   FTracking = false;
   if (GetCapture() == Handle()) ReleaseCapture();
-  FPressedCol = -1;
+  TrackedTitleCol = -1;
   FHorzTracking = false;
   FTrackingKind = 0;
 }

@@ -9,7 +9,7 @@ int TCustomDBGridKs::VisibleDataRows() {
 }
 
 void TCustomDBGridKs::RecordChanged() {
-  if (FSearchActive && !FSearchBusy) ClearSearch();
+  if (InIncSearch && !FSearchBusy) ClearSearch();
   if (TreeModeNoFooter()) {
     int Current = FMemTableIntf->CurrentRow();
     MoveColRow(Col(), Current >= 0 ? FTitleOffset + Current : FixedRows(), false, false);

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "COMPONENTS/kslib/DBGridKsFilterRow.h"
 #include "CityGridForm.h"
 #include "forms/Clipbrd.h"
 #include "forms/ScriptedPrompts.h"
@@ -302,18 +303,18 @@ TEST(DBGridSearch, TypedTextFindsThePrefixAsStoredAndBackspaceShortensIt) {
   F.Table.SetRecNo(3);
   PostText("мУ");
   PumpFor(30);
-  EXPECT_TRUE(F.Grid->SearchActive());
+  EXPECT_TRUE(F.Grid->InIncSearch);
   EXPECT_EQ(F.Name(), "Мурманск");
-  EXPECT_EQ(F.Grid->SearchText(), "Му") << "spelled as in the record";
+  EXPECT_EQ(F.Grid->IncSearchText, "Му") << "spelled as in the record";
   EXPECT_FALSE(F.Grid->EditorMode());
   PostText("я");
   PumpFor(30);
-  EXPECT_EQ(F.Grid->SearchText(), "Му") << "no match keeps the text";
+  EXPECT_EQ(F.Grid->IncSearchText, "Му") << "no match keeps the text";
   EXPECT_EQ(F.Name(), "Мурманск") << "and the position";
   F.Key(VK_BACK);
   F.Key(VK_BACK);
-  EXPECT_TRUE(F.Grid->SearchActive());
-  EXPECT_EQ(F.Grid->SearchText(), "");
+  EXPECT_TRUE(F.Grid->InIncSearch);
+  EXPECT_EQ(F.Grid->IncSearchText, "");
   PostText("Т");
   PumpFor(30);
   EXPECT_EQ(F.Name(), "Тверь") << "starts again from an empty text";
@@ -322,7 +323,7 @@ TEST(DBGridSearch, TypedTextFindsThePrefixAsStoredAndBackspaceShortensIt) {
   F.Key(VK_RETURN, {VK_CONTROL, VK_SHIFT});
   EXPECT_EQ(F.Name(), "Тверь") << "prior match";
   F.Key(VK_RIGHT);
-  EXPECT_FALSE(F.Grid->SearchActive()) << "a column move ends it";
+  EXPECT_FALSE(F.Grid->InIncSearch) << "a column move ends it";
 }
 
 TEST(DBGridSearch, TheSearchEndsOnItsTimer) {
@@ -331,8 +332,8 @@ TEST(DBGridSearch, TheSearchEndsOnItsTimer) {
   F.Show();
   PostText("Т");
   PumpFor(30);
-  ASSERT_TRUE(F.Grid->SearchActive());
-  EXPECT_TRUE(PumpUntil([&] { return !F.Grid->SearchActive(); }, 5000));
+  ASSERT_TRUE(F.Grid->InIncSearch);
+  EXPECT_TRUE(PumpUntil([&] { return !F.Grid->InIncSearch; }, 5000));
 }
 
 TEST(DBGridSearch, ShortcutsStartTheSearchOrOpenTheFindDialogStandIn) {
@@ -344,7 +345,7 @@ TEST(DBGridSearch, ShortcutsStartTheSearchOrOpenTheFindDialogStandIn) {
     ++Finds;
   };
   F.Key('F', {VK_CONTROL});
-  EXPECT_TRUE(F.Grid->SearchActive()) << "Ctrl+F starts a search without a timeout";
+  EXPECT_TRUE(F.Grid->InIncSearch) << "Ctrl+F starts a search without a timeout";
   PostText("Ом");
   PumpFor(30);
   EXPECT_EQ(F.Name(), "Омск");
@@ -355,7 +356,7 @@ TEST(DBGridSearch, ShortcutsStartTheSearchOrOpenTheFindDialogStandIn) {
   DBGridKsUnit.FindDialogShortCut = DBGridKsUnit.IncSearchShortCut;
   F.Key('F', {VK_CONTROL});
   EXPECT_EQ(Finds, 2);
-  EXPECT_FALSE(F.Grid->SearchActive());
+  EXPECT_FALSE(F.Grid->InIncSearch);
   DBGridKsUnit.FindDialogShortCut = 16498;
   ShowFindDialogProc = nullptr;
   F.Key(VK_F3, {VK_CONTROL});
@@ -369,7 +370,7 @@ TEST(DBGridSearch, CtrlVAddsTheClipboardText) {
   F.Key('F', {VK_CONTROL});
   F.Key('V', {VK_CONTROL});
   EXPECT_EQ(F.Name(), "Тверь");
-  EXPECT_EQ(F.Grid->SearchText(), "Тв");
+  EXPECT_EQ(F.Grid->IncSearchText, "Тв");
 }
 
 TEST(DBGridSearch, AFailingCellTextLeavesThePositionAndTheControlsAsTheyWere) {
@@ -426,6 +427,39 @@ TEST(DBGridKeys, EnterEscAndTabAreTheGridsKeysNotTheForms) {
   EXPECT_TRUE(Code & DLGC_WANTALLKEYS);
   EXPECT_TRUE(Code & DLGC_WANTARROWS);
   EXPECT_TRUE(Code & DLGC_WANTTAB);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DBGridKeys, UpFromTheFirstRecordOrWithCtrlGoesIntoTheFilterRow) {
+  TCityGridForm F;
+  F.Grid->STFilter()->SetVisible(true);
+  F.Show();
+  F.Table.SetRecNo(3);
+  F.Key(VK_UP);
+  EXPECT_EQ(F.RecNo(), 2);
+  EXPECT_FALSE(F.Grid->FilterRowEditing());
+  F.Grid->SetCol(QtyCol);
+  F.Key(VK_UP, {VK_CONTROL});
+  EXPECT_TRUE(F.Grid->FilterRowEditing());
+  EXPECT_EQ(F.Grid->FilterColumn(), QtyCol - 1);
+  EXPECT_EQ(F.RecNo(), 2) << "the record stays";
+  EXPECT_EQ(GetFocus(), F.Grid->FilterEditor()->Handle());
+
+  // A press in the data leaves it.
+  F.Mouse(WM_LBUTTONDOWN, F.CellCenter(NameCol, F.Grid->TitleOffset() + 2), MK_LBUTTON);
+  F.Mouse(WM_LBUTTONUP, F.CellCenter(NameCol, F.Grid->TitleOffset() + 2));
+  PumpFor(30);
+  EXPECT_FALSE(F.Grid->FilterRowEditing());
+  EXPECT_FALSE(F.Grid->FilterEditor()->Visible());
+  F.Table.First();
+  F.Grid->SetFocus();
+  PumpUntilFocused(F.Grid->Handle());
+  F.Key(VK_UP);
+  EXPECT_TRUE(F.Grid->FilterRowEditing()) << "Up on the first record";
+  EXPECT_EQ(F.Grid->FilterColumn(), NameCol - 1);
 }
 
 }  // namespace
