@@ -410,6 +410,15 @@ TEST_F(SDSWriteTest, ADetailWaitsForItsMastersPostAndNeedsAMasterRecord) {
   master->Cancel();
 }
 
+TEST_F(SDSWriteTest, ARecordWithChildrenIsNotDeletedUnderLevels) {
+  ExecCommitted(Server(), "insert into MASTER_T (SYS$ID, SYS$PID, SYS$STATE, NAME) values (13, 10, 1073741824, 'дочь')");
+  auto sds = A->Dataset("MASTER_T", {dsoLevels, dsoCheckChildRecordOnDelete});
+  sds->Open();
+  ASSERT_TRUE(sds->Locate("SYS$ID", Variant(10), {}));
+  EXPECT_EQ(Refusal<EHintError>(DeleteOne, *sds), "Удаление невозможно - есть уровневые записи !");
+  EXPECT_EQ(QueryValue(Server(), "select count(*) from MASTER_T where SYS$ID = 10"), "1");
+}
+
 TEST_F(SDSWriteTest, OnlyFullAccessLetsAChangeThrough) {
   auto sds = A->Dataset("MASTER_T");
   sds->Open();
