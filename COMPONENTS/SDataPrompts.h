@@ -13,6 +13,9 @@ class IDataPrompts {
   // An information box with Yes and No; true for Yes.
   virtual bool AskYesNo(const AnsiString& Text) = 0;
   virtual void ShowMessage(const AnsiString& Text) = 0;
+  enum TBoxKind { bkInformation, bkWarning, bkError };
+  // A box of its kind: information with OK, warning and error with Cancel.
+  virtual void ShowBox(TBoxKind, const AnsiString& Text) { ShowMessage(Text); }
   virtual void Beep() = 0;
 };
 

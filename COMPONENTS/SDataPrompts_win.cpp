@@ -12,6 +12,12 @@ class TFormsDataPrompts : public IDataPrompts {
     return MessageDlg(Text, mtInformation, TMsgDlgButtons{mbYes, mbNo}) == mrYes;
   }
   void ShowMessage(const AnsiString& Text) override { ::ShowMessage(Text); }
+  void ShowBox(TBoxKind Kind, const AnsiString& Text) override {
+    if (Kind == bkInformation)
+      MessageDlg(Text, mtInformation, TMsgDlgButtons{mbOK});
+    else
+      MessageDlg(Text, Kind == bkWarning ? mtWarning : mtError, TMsgDlgButtons{mbCancel});
+  }
   void Beep() override { MessageBeep(0); }
 };
 

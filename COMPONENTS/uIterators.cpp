@@ -1,0 +1,327 @@
+#include "uIterators.h"
+
+#include <memory>
+#include <utility>
+
+#include "SDataPrompts.h"
+#include "SDataSource.h"
+#include "rtl/AnsiText.h"
+#include "rtl/SysUtils.h"
+
+bool GroupAllRecordsLocked = false;
+
+namespace {
+
+TPromptValueHook PromptValueHook;
+TScreenCursorHook ScreenCursorHook;
+
+constexpr int16_t crHourGlass = -11;
+constexpr uint16_t NoCursor = 0xFFFF;
+
+bool IsNumeric(TFieldType Type) {
+  switch (Type) {
+    case ftSmallint:
+    case ftInteger:
+    case ftWord:
+    case ftFloat:
+    case ftCurrency:
+    case ftBCD:
+      return true;
+    default:
+      return false;
+  }
+}
+
+class TIterator {
+ public:
+  TIterator(TSDataSource* Source, TField* Field, uint8_t Operation)
+      : FOperation(Operation), FDataSet(Source->DataSet()), FField(Field), FSource(Source) {
+    FAllRecords = !Source->Marker() || Source->Marker()->IsEmpty();
+  }
+  // Never raises: it runs while a step's error is on its way out.
+  virtual ~TIterator() {
+    try {
+      Finish();
+    } catch (...) {
+    }
+  }
+  TIterator(const TIterator&) = delete;
+  TIterator& operator=(const TIterator&) = delete;
+
+  bool AllRecords() const { return FAllRecords; }
+  virtual bool CanDisableControls() { return true; }
+  virtual void Prepare() {}
+  // The walk over the selected records; each is processed once, and the
+  // next record is found by its bookmark, as a step may move the current one.
+  virtual void Execute() {
+    Start();
+    if (FAccepted) Prepare();
+    if (!FAccepted) return;
+    FDataSet->First();
+    while (!FDataSet->Eof()) {
+      if (!Selected()) {
+        FDataSet->Next();
+        continue;
+      }
+      const TBookmark next = NextBookmark();
+      ProcessCurrent();
+      if (next.empty() || !FDataSet->BookmarkValid(next)) break;
+      FDataSet->GotoBookmark(next);
+    }
+  }
+  virtual void Process() {}
+
+ protected:
+  void Start() {
+    if (ScreenCursorHook) FSavedCursor = static_cast<uint16_t>(ScreenCursorHook(crHourGlass));
+    FControlsDisabled = CanDisableControls();
+    if (FControlsDisabled) FDataSet->DisableControls();
+    FAccepted = true;
+    FBookmark = FDataSet->GetBookmark();
+  }
+  void Finish() {
+    if (FSavedCursor != NoCursor) ScreenCursorHook(static_cast<int16_t>(std::exchange(FSavedCursor, NoCursor)));
+    if (std::exchange(FControlsDisabled, false)) FDataSet->EnableControls();
+    if (!FBookmark.empty() && FDataSet->BookmarkValid(FBookmark)) FDataSet->GotoBookmark(FBookmark);
+    FBookmark.clear();
+  }
+  bool Selected() { return FAllRecords || FSource->Marker()->IsMarked(); }
+  // The following record's bookmark, the cursor left where it was; empty
+  // on the last record.
+  TBookmark NextBookmark() {
+    FDataSet->Next();
+    if (FDataSet->Eof()) return {};
+    TBookmark next = FDataSet->GetBookmark();
+    FDataSet->Prior();
+    return next;
+  }
+  // A refused step leaves no edit behind: the starting record could not be
+  // gone back to, or would post the refused values again.
+  void ProcessCurrent() {
+    try {
+      Process();
+    } catch (...) {
+      if (FDataSet->State() == dsEdit || FDataSet->State() == dsInsert) FDataSet->Cancel();
+      throw;
+    }
+  }
+  const char* AllOr(const char* All, const char* Marked) const { return FAllRecords ? All : Marked; }
+
+  bool FControlsDisabled = false;
+  bool FAllRecords = true;
+  uint8_t FOperation;
+  bool FAccepted = false;
+  TDataSet* FDataSet;
+  TField* FField;
+  TSDataSource* FSource;
+  uint16_t FSavedCursor = NoCursor;
+  TBookmark FBookmark;
+};
+
+class TReplaceIterator : public TIterator {
+ public:
+  using TIterator::TIterator;
+  void Prepare() override {
+    FSampleValue = FField->Value();
+    const AnsiString caption = AnsiString("Заменить ") + AllOr("в ГРАФЕ", "в ПОМЕЧЕННЫХ строках") +
+                               (FOperation == goReplace ? " одно значение на другое" : " все значения на заданное");
+    if (PromptValue(caption, PromptType(FField->DataType()), FNewValue)) return;
+    FAccepted = false;
+    FNewValue = Variant();
+  }
+  void Process() override {
+    if (FOperation == goReplace && FField->Value() != FSampleValue) return;
+    FDataSet->Edit();
+    FField->SetValue(FNewValue);
+    FDataSet->Post();
+  }
+
+ private:
+  static uint8_t PromptType(TFieldType Type) {
+    switch (Type) {
+      case ftString:
+        return pvString;
+      case ftSmallint:
+      case ftInteger:
+        return pvInteger;
+      case ftFloat:
+      case ftBCD:
+        return pvFloat;
+      case ftDate:
+      case ftDateTime:
+        return pvDate;
+      default:
+        return pvNone;
+    }
+  }
+
+  Variant FSampleValue, FNewValue;
+};
+
+class TArifmeticIterator : public TIterator {
+ public:
+  using TIterator::TIterator;
+  void Prepare() override {
+    FAccepted = false;
+    if (!IsNumeric(FField->DataType())) return;
+    const AnsiString caption = AnsiString(FOperation == goAdd ? "Добавить значение(" : "Умножить на значение(") +
+                               AllOr("в графе", "в ПОМЕЧЕННЫХ строках") + ")";
+    Variant value;
+    FAccepted = PromptValue(caption, pvFloat, value);
+    if (FAccepted) FOperand = value.AsDouble();
+  }
+  // Variant arithmetic: a null field stays null.
+  void Process() override {
+    FDataSet->Edit();
+    const Variant operand(FOperand);
+    FField->SetValue(FOperation == goAdd ? FField->Value() + operand : FField->Value() * operand);
+    FDataSet->Post();
+  }
+
+ private:
+  double FOperand = 0;
+};
+
+class TRegIterator : public TIterator {
+ public:
+  using TIterator::TIterator;
+  void Prepare() override {
+    FAccepted = false;
+    if (FField->DataType() != ftString) return;
+    FAccepted = AskConfirmation(AnsiString("Заменить ") + AllOr("графу", "ПОМЕЧЕННЫЕ строки") +
+                                (FOperation == goLowerCase ? " малыми буквами ?" : " заглавными буквами ?"));
+  }
+  void Process() override {
+    FDataSet->Edit();
+    const AnsiString text = FField->AsString();
+    FField->SetAsString(FOperation == goLowerCase ? AnsiLowerCase(text) : AnsiUpperCase(text));
+    FDataSet->Post();
+  }
+};
+
+class TInfoIterator : public TIterator {
+ public:
+  using TIterator::TIterator;
+  void Execute() override {
+    Start();
+    if (!FAccepted) return;
+    if (FOperation == goSum && (!FField || !IsNumeric(FField->DataType()))) return;
+    for (FDataSet->First(); !FDataSet->Eof(); FDataSet->Next())
+      if (Selected()) Process();
+    Finish();
+    if (FOperation == goSum) {
+      const AnsiString caption = Trim(FSource->GetFieldCaption(FField));
+      const TFieldType type = FField->DataType();
+      const bool whole = type == ftSmallint || type == ftInteger || type == ftWord;
+      ShowInfoMessage("Итого " + AnsiString(AllOr("по ВСЕЙ графе ", "по ПОМЕЧЕННЫМ строкам в графе ")) + caption +
+                      "  " + FormatFloat(whole ? "#,##0" : "#,##0.00", FSum));
+    } else {
+      ShowInfoMessage("Количество " + AnsiString(AllOr("", "ПОМЕЧЕННЫХ")) + " строк = " + IntToStr(FCount));
+    }
+  }
+  void Process() override {
+    if (FOperation == goSum)
+      FSum += FField->AsFloat();
+    else
+      ++FCount;
+  }
+
+ private:
+  double FSum = 0;
+  int32_t FCount = 0;
+};
+
+class TDelIterator : public TIterator {
+ public:
+  using TIterator::TIterator;
+  // The position is not restored: the starting record may be gone.
+  void Prepare() override {
+    FBookmark.clear();
+    FAccepted = AskConfirmation(FAllRecords ? "Удалить все записи?" : "Удалить ПОМЕЧЕННЫЕ записи?");
+  }
+  // A virtual delete keeps the record (its delete ends in a silent abort),
+  // and so may a handler's abort: the walk goes on from the record that
+  // followed either way, so each chosen record is deleted once and the
+  // walk ends.
+  void Process() override {
+    try {
+      FDataSet->Delete();
+    } catch (const EAbort&) {
+    }
+  }
+};
+
+std::unique_ptr<TIterator> MakeIterator(TSDataSource* Source, TField* Field, uint8_t Operation) {
+  switch (Operation) {
+    case goReplace:
+    case goFill:
+      return std::make_unique<TReplaceIterator>(Source, Field, Operation);
+    case goSum:
+    case goCount:
+      return std::make_unique<TInfoIterator>(Source, Field, Operation);
+    case goAdd:
+    case goMultiply:
+      return std::make_unique<TArifmeticIterator>(Source, Field, Operation);
+    case goLowerCase:
+    case goUpperCase:
+      return std::make_unique<TRegIterator>(Source, Field, Operation);
+    case goDelete:
+      return std::make_unique<TDelIterator>(Source, Field, Operation);
+    default:
+      return nullptr;
+  }
+}
+
+const char* RatingError(uint8_t Rating) {
+  switch (Rating) {
+    case 1:
+      return "Поле НД не может быть изменено.";
+    case 2:
+      return "Поле Grid не может быть изменено.";
+    case 3:
+      return "Операция не применима к полям индекса и сортировки.";
+    default:
+      return "Поле не найдено.";
+  }
+}
+
+void Run(TDataSource* Source, TField* Field, uint8_t Operation) {
+  auto* source = dynamic_cast<TSDataSource*>(Source);
+  if (Source && !source) throw EInvalidCast("Invalid class typecast");
+  if (!source || !source->DataSet()) return ShowErrorMessage("Неинициализированный набор данных.");
+  if (source->DataSet()->State() != dsBrowse) return ShowErrorMessage("Набор данных не в режиме просмотра.");
+  if (Operation != goSum && Operation != goCount && Operation != goDelete) {
+    const uint8_t rating = source->GetFieldSortState(Field);
+    if (rating != 0) return ShowErrorMessage(RatingError(rating));
+  }
+  std::unique_ptr<TIterator> iterator = MakeIterator(source, Field, Operation);
+  if (!iterator) return;
+  if (iterator->AllRecords() && GroupAllRecordsLocked) {
+    ShowWarningMessage(
+        "Применение групповых операций ко ВСЕМ записям заблокировано, возможно - только к ВЫДЕЛЕННЫМ.");
+    Abort();
+  }
+  iterator->Execute();
+}
+
+}  // namespace
+
+void RunGroupOperation(TDataSource* Source, TField* Field, uint8_t Operation) {
+  struct TUnlock {
+    ~TUnlock() { GroupAllRecordsLocked = false; }
+  } unlock;
+  Run(Source, Field, Operation);
+}
+
+void SetPromptValueHook(TPromptValueHook Hook) { PromptValueHook = std::move(Hook); }
+
+bool PromptValue(const AnsiString& Caption, uint8_t ValueType, Variant& Value) {
+  return PromptValueHook && PromptValueHook(Caption, ValueType, Value);
+}
+
+void SetScreenCursorHook(TScreenCursorHook Hook) { ScreenCursorHook = std::move(Hook); }
+
+void ShowInfoMessage(const AnsiString& Text) { DataPrompts().ShowBox(IDataPrompts::bkInformation, Text); }
+void ShowWarningMessage(const AnsiString& Text) { DataPrompts().ShowBox(IDataPrompts::bkWarning, Text); }
+void ShowErrorMessage(const AnsiString& Text) { DataPrompts().ShowBox(IDataPrompts::bkError, Text); }
+bool AskConfirmation(const AnsiString& Text) { return DataPrompts().AskYesNo(Text); }

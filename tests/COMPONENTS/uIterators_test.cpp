@@ -1,0 +1,268 @@
+// Group operations over a server-backed dataset on a real database file:
+// what reaches the server, over all records and over marks, what the user
+// is asked and told, and that refusals and failures leave the data alone.
+#include "uIterators.h"
+
+#include <gtest/gtest.h>
+
+#include "SDSTestKit.h"
+#include "SDataSource.h"
+
+namespace {
+
+class GroupOperationTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    File.Isql(
+        "CREATE EXCEPTION E_REFUSED 'refused by the server';\n"
+        "CREATE TABLE GOODS (SYS$ID BIGINT NOT NULL PRIMARY KEY, SYS$STATE INTEGER DEFAULT 0 NOT NULL,\n"
+        "  NAME VARCHAR(20), QTY INTEGER, PRICE DOUBLE PRECISION, AMOUNT NUMERIC(9,2));\n"
+        "SET TERM ^ ;\n"
+        "CREATE TRIGGER GOODS_REFUSE FOR GOODS BEFORE UPDATE AS BEGIN\n"
+        "  IF (NEW.QTY = 13) THEN EXCEPTION E_REFUSED; END^\n"
+        "SET TERM ; ^\n"
+        "INSERT INTO GOODS VALUES (1, 0, 'Яблоко', 5, 1.5, 10.25);\n"
+        "INSERT INTO GOODS VALUES (2, 0, 'Груша', 5, NULL, 1000);\n"
+        "INSERT INTO GOODS VALUES (3, 0, 'слива', 3, 2, 0.5);\n"
+        "INSERT INTO GOODS VALUES (4, 0, 'Ёж', NULL, 3, NULL);\nCOMMIT;");
+    Db = std::make_unique<TSDSOnFile>(File);
+    SetPromptValueHook([this](const AnsiString& Caption, uint8_t Type, Variant& Value) {
+      Captions.push_back(Caption);
+      Types.push_back(Type);
+      if (Answer.IsEmpty()) return false;
+      Value = Answer;
+      return true;
+    });
+  }
+  void TearDown() override {
+    SetPromptValueHook(nullptr);
+    Source.reset();
+    Sds.reset();
+  }
+  void Open(TSDSOptions Extra = {}) {
+    Sds = Db->Dataset("GOODS", Extra);
+    Sds->Open();
+    Source = std::make_unique<TSDataSource>(nullptr);
+    Source->SetDataSet(Sds.get());
+  }
+  void GoTo(int Id) { ASSERT_TRUE(Sds->Locate("SYS$ID", Id, {})) << Id; }
+  void Mark(std::initializer_list<int> Ids) {
+    for (int id : Ids) {
+      GoTo(id);
+      Source->Marker()->ToggleMark();
+    }
+  }
+  void Run(const char* Field, uint8_t Operation) {
+    RunGroupOperation(Source.get(), Field ? Sds->FieldByName(Field) : nullptr, Operation);
+  }
+  // A column of every row on the server, by identity, null as "-".
+  std::string Column(const std::string& Name) {
+    return QueryValue(*Db->Database, "select list(V, ' ') from (select coalesce(cast(" + Name +
+                                         " as varchar(30)), '-') V from GOODS order by SYS$ID)");
+  }
+  std::string Count() { return QueryValue(*Db->Database, "select count(*) from GOODS"); }
+  // Rows set afresh through isql, which needs the file to itself.
+  void Refill(const std::string& Script) {
+    Source.reset();
+    Sds.reset();
+    Db.reset();
+    File.Isql(Script + "COMMIT;");
+    Db = std::make_unique<TSDSOnFile>(File);
+  }
+
+  TTestDatabase File{"nocomment"};
+  std::unique_ptr<TSDSOnFile> Db;
+  std::unique_ptr<TSDS> Sds;
+  std::unique_ptr<TSDataSource> Source;
+  TScriptedDataPrompts Prompts;
+  Variant Answer;
+  std::vector<AnsiString> Captions;
+  std::vector<uint8_t> Types;
+};
+
+TEST_F(GroupOperationTest, ChangesReachEveryRecordOrOnlyTheMarkedOnes) {
+  struct TCase {
+    const char* Field;
+    uint8_t Operation;
+    Variant Answer;
+    std::initializer_list<int> Marks;
+    const char* Caption;  // of the value prompt, or the question
+    uint8_t Type;
+    const char* Column;
+  } cases[] = {
+      // The record current at the start (1) gives the value to replace.
+      {"QTY", goReplace, 9, {}, "Заменить в ГРАФЕ одно значение на другое", pvInteger, "9 9 3 -"},
+      {"QTY", goReplace, 9, {2, 3}, "Заменить в ПОМЕЧЕННЫХ строках одно значение на другое", pvInteger,
+       "5 9 3 -"},
+      {"QTY", goFill, 0, {3, 4}, "Заменить в ПОМЕЧЕННЫХ строках все значения на заданное", pvInteger, "5 5 0 0"},
+      {"NAME", goFill, "Кот", {}, "Заменить в ГРАФЕ все значения на заданное", pvString, "Кот Кот Кот Кот"},
+      // A null stays null.
+      {"QTY", goAdd, 20.0, {}, "Добавить значение(в графе)", pvFloat, "25 25 23 -"},
+      {"QTY", goMultiply, 2.0, {1, 4}, "Умножить на значение(в ПОМЕЧЕННЫХ строках)", pvFloat, "10 5 3 -"},
+      {"NAME", goUpperCase, Variant(), {}, "Заменить графу заглавными буквами ?", 0, "ЯБЛОКО ГРУША СЛИВА ЁЖ"},
+      {"NAME", goLowerCase, Variant(), {2, 4}, "Заменить ПОМЕЧЕННЫЕ строки малыми буквами ?", 0,
+       "Яблоко груша слива ёж"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Caption);
+    Refill("UPDATE GOODS SET QTY = CASE SYS$ID WHEN 3 THEN 3 WHEN 4 THEN NULL ELSE 5 END,\n"
+           "  NAME = CASE SYS$ID WHEN 1 THEN 'Яблоко' WHEN 2 THEN 'Груша' WHEN 3 THEN 'слива' ELSE 'Ёж' END;\n");
+    Open();
+    Mark(c.Marks);
+    GoTo(1);
+    Answer = c.Answer;
+    Captions.clear();
+    Types.clear();
+    Prompts.Questions.clear();
+    Prompts.Answers = {true};
+    Run(c.Field, c.Operation);
+    if (c.Operation == goUpperCase || c.Operation == goLowerCase) {
+      EXPECT_EQ(Prompts.Questions, std::vector<AnsiString>{c.Caption});
+    } else {
+      EXPECT_EQ(Captions, std::vector<AnsiString>{c.Caption});
+      EXPECT_EQ(Types, std::vector<uint8_t>{c.Type});
+    }
+    EXPECT_EQ(Column(c.Field), c.Column);
+    // In browse on the starting record, the controls enabled again.
+    EXPECT_EQ(Sds->State(), dsBrowse);
+    EXPECT_EQ(Sds->FieldByName("SYS$ID")->AsInteger(), 1);
+    EXPECT_FALSE(Sds->ControlsDisabled());
+  }
+}
+
+TEST_F(GroupOperationTest, SumAndCountTellTheirTotals) {
+  Open();
+  const struct {
+    const char* Field;
+    uint8_t Operation;
+    std::initializer_list<int> Marks;
+    const char* Message;
+  } cases[] = {
+      {"QTY", goSum, {}, "Итого по ВСЕЙ графе QTY  13"},
+      {"PRICE", goSum, {1, 2}, "Итого по ПОМЕЧЕННЫМ строкам в графе PRICE  1,50"},
+      {"AMOUNT", goSum, {}, "Итого по ВСЕЙ графе AMOUNT  1\xA0" "010,75"},
+      {"NAME", goCount, {}, "Количество  строк = 4"},
+      {nullptr, goCount, {3, 4}, "Количество ПОМЕЧЕННЫХ строк = 2"},
+  };
+  for (const auto& c : cases) {
+    Source->Marker()->Clear();
+    Mark(c.Marks);
+    GoTo(2);
+    Prompts.Messages.clear();
+    Run(c.Field, c.Operation);
+    EXPECT_EQ(Prompts.Messages, std::vector<AnsiString>{c.Message});
+    EXPECT_EQ(Sds->FieldByName("SYS$ID")->AsInteger(), 2);
+  }
+  // A text column has no sum.
+  Prompts.Messages.clear();
+  Run("NAME", goSum);
+  EXPECT_TRUE(Prompts.Messages.empty());
+}
+
+TEST_F(GroupOperationTest, RefusalsCancelsAndNoChangeNothing) {
+  Open();
+  TSDS other(nullptr);
+  other.FieldDefs()->Add("QTY", ftInteger);
+  other.Open();
+  Sds->FieldByName("PRICE")->SetReadOnly(true);
+  const auto refused = [&](const char* Why, auto&& Act) {
+    SCOPED_TRACE(Why);
+    Prompts.Messages.clear();
+    Prompts.Questions.clear();
+    Captions.clear();
+    Act();
+    EXPECT_EQ(Column("QTY"), "5 5 3 -");
+    EXPECT_EQ(Column("NAME"), "Яблоко Груша слива Ёж");
+    EXPECT_EQ(Count(), "4");
+    return Prompts.Messages;
+  };
+  Answer = 1;
+  EXPECT_EQ(refused("no data source", [&] { RunGroupOperation(nullptr, nullptr, goFill); }),
+            std::vector<AnsiString>{"Неинициализированный набор данных."});
+  TDataSource plain(nullptr);
+  EXPECT_THROW(RunGroupOperation(&plain, nullptr, goFill), EInvalidCast);
+  Sds->Edit();
+  EXPECT_EQ(refused("editing", [&] { Run("QTY", goFill); }),
+            std::vector<AnsiString>{"Набор данных не в режиме просмотра."});
+  Sds->Cancel();
+  EXPECT_EQ(refused("read-only", [&] { Run("PRICE", goFill); }),
+            std::vector<AnsiString>{"Поле НД не может быть изменено."});
+  EXPECT_EQ(refused("primary key", [&] { Run("SYS$ID", goAdd); }),
+            std::vector<AnsiString>{"Операция не применима к полям индекса и сортировки."});
+  EXPECT_EQ(refused("another dataset", [&] { RunGroupOperation(Source.get(), other.FieldByName("QTY"), goFill); }),
+            std::vector<AnsiString>{"Поле не найдено."});
+
+  // The lock refuses all records once, silently to the caller.
+  GroupAllRecordsLocked = true;
+  refused("locked", [&] { EXPECT_THROW(Run("QTY", goFill), EAbort); });
+  EXPECT_EQ(Prompts.Messages, std::vector<AnsiString>{"Применение групповых операций ко ВСЕМ записям "
+                                                      "заблокировано, возможно - только к ВЫДЕЛЕННЫМ."});
+  EXPECT_FALSE(GroupAllRecordsLocked);
+
+  Answer = Variant();
+  refused("prompt cancelled", [&] { Run("QTY", goFill); });
+  EXPECT_EQ(Captions.size(), 1u);
+  refused("no to the case", [&] { Run("NAME", goUpperCase); });
+  refused("no to the delete", [&] { Run(nullptr, goDelete); });
+  EXPECT_EQ(Prompts.Questions, std::vector<AnsiString>{"Удалить все записи?"});
+  // The lock does not hold against marks.
+  Mark({3});
+  GroupAllRecordsLocked = true;
+  Answer = 8;
+  Run("QTY", goFill);
+  EXPECT_EQ(Column("QTY"), "5 5 8 -");
+  EXPECT_FALSE(Sds->ControlsDisabled());
+}
+
+TEST_F(GroupOperationTest, AStepTheServerRefusesStopsThereWithItsRecordUnchanged) {
+  Open();
+  GoTo(1);
+  Sds->Edit();
+  Sds->FieldByName("QTY")->SetAsInteger(2);
+  Sds->Post();
+  GoTo(2);
+  // 2 + 8 passes; 5 + 8 = 13 is what the trigger refuses.
+  Answer = 8.0;
+  EXPECT_THROW(Run("QTY", goAdd), Exception);
+  // Record 1 went to 10; record 2 (5 + 8) was refused and is 5 on both sides.
+  EXPECT_EQ(Column("QTY"), "10 5 3 -");
+  EXPECT_EQ(Sds->State(), dsBrowse);
+  EXPECT_EQ(Sds->FieldByName("SYS$ID")->AsInteger(), 2);
+  EXPECT_EQ(Sds->FieldByName("QTY")->AsInteger(), 5);
+  EXPECT_FALSE(Sds->ControlsDisabled());
+}
+
+TEST_F(GroupOperationTest, DeleteRemovesEachChosenRecordOnce) {
+  const struct {
+    const char* Why;
+    TSDSOptions Options;
+    std::initializer_list<int> Marks;
+    const char* Question;
+    const char* Count;    // rows left on the server
+    const char* States;   // SYS$STATE of every row there
+  } cases[] = {
+      {"real, marked", {}, {2, 4}, "Удалить ПОМЕЧЕННЫЕ записи?", "2", "0 0"},
+      {"real, all", {}, {}, "Удалить все записи?", "0", ""},
+      {"virtual, marked", {dsoVirtualDelete}, {1, 3}, "Удалить ПОМЕЧЕННЫЕ записи?", "4",
+       "-2147483648 0 -2147483648 0"},
+      {"virtual, shown", {dsoVirtualDelete, dsoShowDeleted}, {}, "Удалить все записи?", "4",
+       "-2147483648 -2147483648 -2147483648 -2147483648"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Why);
+    Refill("DELETE FROM GOODS;\n"
+           "INSERT INTO GOODS VALUES (1, 0, 'a', 1, 1, 1);\nINSERT INTO GOODS VALUES (2, 0, 'b', 1, 1, 1);\n"
+           "INSERT INTO GOODS VALUES (3, 0, 'c', 1, 1, 1);\nINSERT INTO GOODS VALUES (4, 0, 'd', 1, 1, 1);\n");
+    Open(c.Options);
+    Mark(c.Marks);
+    Prompts.Questions.clear();
+    Prompts.Answers = {true};
+    Run(nullptr, goDelete);
+    EXPECT_EQ(Prompts.Questions, std::vector<AnsiString>{c.Question});
+    EXPECT_EQ(Count(), c.Count);
+    EXPECT_EQ(Column("SYS$STATE"), c.States);
+    EXPECT_FALSE(Sds->ControlsDisabled());
+  }
+}
+
+}  // namespace
