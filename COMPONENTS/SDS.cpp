@@ -799,7 +799,11 @@ void TSDS::DoBeforePost() {
   writer.InitFields();
   CheckFullAccess();
   writer.AssignIdentity();
-  if (FOptions.Contains(dsoChangesResolved) && FDataLoaded) writer.Post();
+  if (!FOptions.Contains(dsoChangesResolved) || !FDataLoaded) return;
+  // The memory post checks these after the server has the row: a refusal
+  // then would make the next post write the row again.
+  CheckRequiredFields();
+  writer.Post();
 }
 
 void TSDS::DoAfterPost() {

@@ -387,6 +387,19 @@ TEST_F(SDSWriteTest, APostFillsTheFieldsAndTheIdentityItsOptionsAsk) {
             QueryValue(Server(), "select gen_id(MAIN_GEN, 0) from RDB$DATABASE"));
 }
 
+TEST_F(SDSWriteTest, ARequiredFieldLeftEmptyStopsThePostBeforeTheServer) {
+  auto sds = A->Dataset("MASTER_T");
+  sds->Open();
+  sds->FieldByName("NAME")->SetRequired(true);  // nullable on the server
+  sds->Append();
+  sds->FieldByName("SYS$ID")->SetAsInteger(80);
+  EXPECT_THROW(sds->Post(), EDatabaseError);
+  EXPECT_EQ(QueryValue(Server(), "select count(*) from MASTER_T where SYS$ID = 80"), "0");
+  sds->FieldByName("NAME")->SetAsString("есть");
+  sds->Post();
+  EXPECT_EQ(QueryValue(Server(), "select count(*) from MASTER_T where SYS$ID = 80"), "1");
+}
+
 TEST_F(SDSWriteTest, ADetailWaitsForItsMastersPostAndNeedsAMasterRecord) {
   auto master = A->Dataset("MASTER_T");
   master->SetServerFilter("SYS$ID < 0");
