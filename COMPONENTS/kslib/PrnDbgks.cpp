@@ -176,6 +176,7 @@ class TPrintDBGridKs::TRun {
     FArea.TitlesHeight = Titles;
     FArea.LineWidth = M.LineWidth;
     FArea.DefaultRowHeight = Row.Height;
+    FArea.RightToLeft = FGrid->BiDiMode() == bdRightToLeft;
   }
 
   // Measured on a metafile made for the printer, never on the printer.

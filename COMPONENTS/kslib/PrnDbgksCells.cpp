@@ -367,6 +367,14 @@ void TPrintCellsKs::DrawCell(const TPrintRowKs& Row, int Column, const TPrintRec
   FLastPump = GetTickCount();
 }
 
+RECT TPrintCellsKs::Mirrored(RECT R) const {
+  if (!RightToLeft()) return R;
+  const int Shift = Metrics.Left + Metrics.Right - (R.left + R.right);
+  R.left += Shift;
+  R.right += Shift;
+  return R;
+}
+
 void TPrintCellsKs::AddBorders(const RECT& Cell) {
   FTitleLines.push_back({{Cell.left, Cell.bottom},
                          {Cell.left, Cell.top},
@@ -376,7 +384,9 @@ void TPrintCellsKs::AddBorders(const RECT& Cell) {
 
 void TPrintCellsKs::DrawTitleTree(int FirstColumn, int LastColumn, int RowsTop) {
   const bool Colored = Options.Contains(pghColored);
-  for (const TPrintTitleCellKs& C : FTitleTree.Cells(FirstColumn, LastColumn, Metrics.Left, RowsTop)) {
+  for (TPrintTitleCellKs C : FTitleTree.Cells(FirstColumn, LastColumn, Metrics.Left, RowsTop)) {
+    C.Cell = Mirrored(C.Cell);
+    C.Visible = Mirrored(C.Visible);
     AddBorders(C.Visible);
     if (Counting) continue;
     TColumnKs* Column = C.Node->Column;
@@ -411,7 +421,7 @@ void TPrintCellsKs::DrawTitles(int FirstColumn, int LastColumn, int RowsTop) {
   int X = M.Left;
   for (int Col = FirstColumn; Col <= LastColumn; ++Col) {
     TColumnTitleKs* Title = Columns[Col]->Title();
-    const RECT Cell{X, RowsTop - FTitlesHeight, X + Widths[Col], RowsTop};
+    const RECT Cell = Mirrored({X, RowsTop - FTitlesHeight, X + Widths[Col], RowsTop});
     X += Widths[Col];
     AddBorders(Cell);
     AssignPrintFont(Canvas->Font(), Title->Font(), PrintFontName);
@@ -445,7 +455,7 @@ void TPrintCellsKs::DrawTitleText(int FirstColumn, int LastColumn, int Top) {
   int Before = 0, Group = 0, After = 0;
   for (int Col = 0; Col < int(Widths.size()); ++Col)
     (Col < FirstColumn ? Before : Col <= LastColumn ? Group : After) += Widths[Col];
-  const RECT Slice{M.Left, Top - FTitleTextHeight, M.Left + Group, Top};
+  const RECT Slice = Mirrored({M.Left, Top - FTitleTextHeight, M.Left + Group, Top});
   FTitleLines.push_back({{Slice.left, Slice.bottom},
                          {Slice.left, Slice.top},
                          {Slice.right, Slice.top},
@@ -463,8 +473,8 @@ void TPrintCellsKs::DrawTitleText(int FirstColumn, int LastColumn, int Top) {
   T.Alignment = taCenter;
   T.DX = M.PadX;
   T.DY = FGrid->UseMultiTitle() ? RoundHalfEven(FGrid->VTitleMargin() * M.ScaleY / 2) : M.PadY;
-  T.LeftMarg = -Before;
-  T.RightMarg = -After;
+  T.LeftMarg = -(RightToLeft() ? After : Before);
+  T.RightMarg = -(RightToLeft() ? Before : After);
   PrintText(Canvas, T);
 }
 

@@ -102,6 +102,9 @@ class TPrintCellsKs : public TPrintBandPainterKs {
   void DrawTitleText(int FirstColumn, int LastColumn, int Top);
   void DrawTitleTree(int FirstColumn, int LastColumn, int RowsTop);
   bool MultiTitle() const { return FGrid->UseMultiTitle() && FGrid->HeadTree(); }
+  // Right-to-left grids print their columns from the right edge leftwards.
+  bool RightToLeft() const { return FGrid->BiDiMode() == bdRightToLeft; }
+  RECT Mirrored(RECT R) const;
   void AddBorders(const RECT& Cell);
   int TextWidth(const AnsiString& Text);
   // What a data cell of the column shows for the current record, asked of

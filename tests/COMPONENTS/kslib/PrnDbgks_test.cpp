@@ -94,6 +94,12 @@ TEST_F(PrintGridTest, HiddenDuplicatesShowOnEachPagesFirstRow) {
   EXPECT_FALSE(Printer()->Printing());
 }
 
+TEST_F(PrintGridTest, ARightToLeftGridPrintsFromTheRight) {
+  Grid->SetBiDiMode(bdRightToLeft);
+  PrintToFile("print-rtl.ps");
+  EXPECT_FALSE(Printer()->Printing());
+}
+
 TEST_F(PrintGridTest, AnInactiveDatasetStartsNoDocument) {
   TCountingPrinter Counting;
   bool Before = false;

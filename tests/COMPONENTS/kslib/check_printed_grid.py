@@ -155,7 +155,7 @@ def check_multi_level_titles(pdf):
     group's pages, above their own captions; nothing of it on the second's.
     The leaves' captions are centred in their cells, which gives the cells."""
     pages = pages_of(pdf)
-    left = (472 - 150) * POINTS_PER_PIXEL  # the margin less the unprintable border
+    left = 472 * POINTS_PER_PIXEL  # the margin
     centre = lambda word: (word[0] + word[2]) / 2
     first_group = [page for page in pages if first(page, "Номер")]
     second_group = [page for page in pages if first(page, "Сумма")]
@@ -222,6 +222,21 @@ def main():
         check_rich_text(to_pdf("rich", folder))
 
         check_multi_level_titles(to_pdf("multi", folder))
+
+        # Right to left: the columns from the right edge leftwards, the same
+        # widths, every row once.
+        rtl = pages_of(to_pdf("rtl", folder))
+        rtl_lefts = title_lefts(rtl[0])
+        check(rtl_lefts == sorted(rtl_lefts, reverse=True), "rtl: columns not right to left")
+        # The printable area starts 150 pixels into the sheet.
+        right_edge = (4658 - (472 - 150) + 150) * POINTS_PER_PIXEL
+        name_right = right_edge - round(61 * 6.25) * POINTS_PER_PIXEL
+        check(abs(first(rtl[0], "Наименование")[0] - (name_right - round(151 * 6.25) * POINTS_PER_PIXEL) - 12 * POINTS_PER_PIXEL) < 0.5,
+              "rtl: the name column is not next to the number column at the right edge")
+        rtl_rows = []
+        for page in rtl:
+            rtl_rows += row_numbers(page)
+        check(rtl_rows == list(range(1, ROWS + 1)), "rtl: rows not each once in order")
 
         # Hidden duplicates: the repeated name once a page, on its first row.
         for number, page in enumerate(pages_of(to_pdf("duplicates", folder)), 1):
