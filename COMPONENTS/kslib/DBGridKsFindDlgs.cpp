@@ -211,3 +211,7 @@ void ExecuteDBGridKsFindDialog(TCustomDBGridKs* Grid, const AnsiString& Text, bo
   }
   TheDialog->Execute(Grid, Text, Modal, ColumnChoices);
 }
+
+void InstallFindDialogHook() {
+  ShowFindDialogProc = [](TCustomDBGridKs* Grid) { ExecuteDBGridKsFindDialog(Grid, "", true); };
+}

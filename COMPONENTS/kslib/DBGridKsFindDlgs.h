@@ -61,5 +61,8 @@ class TDBGridKsFindDlg : public TForm {
 // Creates the dialog on first use (owned by the application) and opens it.
 void ExecuteDBGridKsFindDialog(TCustomDBGridKs* Grid, const AnsiString& Text, bool Modal,
                                const TFindColumnChoicesKs* ColumnChoices = nullptr);
+// The dialog unit's start-up: the grid's find key opens the dialog, modal,
+// for the grid.
+void InstallFindDialogHook();
 // The dialog of the process, or null before the first call.
 TDBGridKsFindDlg* DBGridKsFindDlg();

@@ -136,7 +136,35 @@ TEST(DBGridFindDialog, AMissShowsItsMessageAndLeavesTheGridWhereItBegan) {
   F.Key(VK_ESCAPE);
 }
 
+TEST(DBGridFindDialog, TheGridsFindKeyOpensTheDialogOnceInstalled) {
+  TScriptedPrompts Prompts;  // a miss would otherwise wait on a real box
+  TFindForm F;
+  F.Show();
+  F.Data.SetRecNo(1);
+  F.Grid->SetCol(F.Grid->DataToRawColumn(1));
+  bool Opened = false;
+  Later([&] {
+    Opened = DBGridKsFindDlg() && IsWindowVisible(DBGridKsFindDlg()->Handle());
+    // Ctrl of the find key is let go before typing into the dialog.
+    BYTE State[256];
+    GetKeyboardState(State);
+    State[VK_CONTROL] = 0;
+    SetKeyboardState(State);
+    PostText("item5");
+    PostKey(VK_RETURN);
+    PostKey(VK_ESCAPE);
+  });
+  InstallFindDialogHook();
+  F.Key(VK_F3, {VK_CONTROL});
+  ShowFindDialogProc = nullptr;
+  EXPECT_TRUE(Opened);
+  EXPECT_TRUE(Prompts.Asked.empty());
+  EXPECT_EQ(F.Cell(), "5:Name");
+  EXPECT_FALSE(IsWindowVisible(DBGridKsFindDlg()->Handle()));
+}
+
 TEST(DBGridFindDialog, AModalDialogFindsAndClosesWithEscape) {
+  TScriptedPrompts Prompts;
   TFindForm F;
   F.Show();
   F.Data.SetRecNo(2);
