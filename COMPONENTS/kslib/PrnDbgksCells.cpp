@@ -367,6 +367,8 @@ void TPrintCellsKs::DrawCell(const TPrintRowKs& Row, int Column, const TPrintRec
   FLastPump = GetTickCount();
 }
 
+RECT ToRect(const TPrintRectKs& R) { return {R.Left, R.Top, R.Right, R.Bottom}; }
+
 RECT TPrintCellsKs::Mirrored(RECT R) const {
   if (!RightToLeft()) return R;
   const int Shift = Metrics.Left + Metrics.Right - (R.left + R.right);
@@ -384,28 +386,28 @@ void TPrintCellsKs::AddBorders(const RECT& Cell) {
 
 void TPrintCellsKs::DrawTitleTree(int FirstColumn, int LastColumn, int RowsTop) {
   const bool Colored = Options.Contains(pghColored);
-  for (TPrintTitleCellKs C : FTitleTree.Cells(FirstColumn, LastColumn, Metrics.Left, RowsTop)) {
-    C.Cell = Mirrored(C.Cell);
-    C.Visible = Mirrored(C.Visible);
-    AddBorders(C.Visible);
+  for (const TPrintTitleCellKs& Title :
+       FTitleTree.Cells(FirstColumn, LastColumn, Metrics.Left, RowsTop)) {
+    const RECT Cell = Mirrored(ToRect(Title.Cell)), Visible = Mirrored(ToRect(Title.Visible));
+    AddBorders(Visible);
     if (Counting) continue;
-    TColumnKs* Column = C.Node->Column;
+    TColumnKs* Column = Title.Node->Column;
     AssignPrintFont(Canvas->Font(), Column ? Column->Title()->Font() : FGrid->TitleFont(),
                     PrintFontName);
     Canvas->Brush()->SetColor(!Colored ? clWhite : Column ? Column->Title()->Color() : FGrid->FixedColor());
-    if (Colored) Canvas->FillRect(C.Visible);
+    if (Colored) Canvas->FillRect(Visible);
     // Centred over the whole cell: the margins push the parts on other
     // pages out of this one.
     TPrintTextKs T;
-    T.Rect = C.Visible;
-    T.Text = C.Node->Text;
+    T.Rect = Visible;
+    T.Text = Title.Node->Text;
     T.WordWrap = true;
     T.Alignment = taCenter;
     T.Layout = tlCenter;
     T.DX = Metrics.PadX;
     T.DY = Metrics.HalfPadY;
-    T.LeftMarg = C.Cell.left - C.Visible.left;
-    T.RightMarg = C.Visible.right - C.Cell.right;
+    T.LeftMarg = Cell.left - Visible.left;
+    T.RightMarg = Visible.right - Cell.right;
     PrintText(Canvas, T);
   }
 }

@@ -42,6 +42,8 @@ struct TPrintTextKs {
 // 0 when drawing.
 int PrintText(TCanvas* Canvas, const TPrintTextKs& Text);
 
+RECT ToRect(const TPrintRectKs& R);
+
 // Target takes Source, with FaceName in place of its face when set.
 void AssignPrintFont(TFont* Target, TFont* Source, const AnsiString& FaceName);
 

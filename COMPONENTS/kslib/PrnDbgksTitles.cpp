@@ -72,10 +72,11 @@ std::vector<TPrintTitleCellKs> TPrintTitleTreeKs::Cells(int FirstColumn, int Las
       int Start = Column;
       while (Start > 0 && IsBelow(FLeaves[Start - 1], Node)) --Start;
       const int X = Origin + LeafOffset(Start);
-      const RECT Cell{X, Bottom - Size.Total, X + Size.Width, Bottom - Size.Total + Size.Height};
-      RECT Visible = Cell;
-      Visible.left = std::max<LONG>(Visible.left, Left);
-      Visible.right = std::min<LONG>(Visible.right, Right);
+      const TPrintRectKs Cell{X, Bottom - Size.Total, X + Size.Width,
+                              Bottom - Size.Total + Size.Height};
+      TPrintRectKs Visible = Cell;
+      Visible.Left = std::max(Visible.Left, Left);
+      Visible.Right = std::min(Visible.Right, Right);
       Cells.push_back({Node, Cell, Visible});
     }
   }

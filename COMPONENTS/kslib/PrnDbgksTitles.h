@@ -8,14 +8,14 @@
 #include <vector>
 
 #include "COMPONENTS/kslib/DBGridKsTitleTree.h"
-#include "forms/Graphics.h"
+#include "COMPONENTS/kslib/PrnDbgksPager.h"
 
 class TColumnKs;
 
 struct TPrintTitleCellKs {
   THeadTreeNode* Node;
-  RECT Cell;     // the whole cell, maybe wider than the page group
-  RECT Visible;  // its part on this page
+  TPrintRectKs Cell;     // the whole cell, maybe wider than the page group
+  TPrintRectKs Visible;  // its part on this page
 };
 
 class TPrintTitleTreeKs {
