@@ -4,6 +4,7 @@
 
 #include "COMPONENTS/kslib/DBGridKs.h"
 #include "COMPONENTS/kslib/DBGridKsFooters.h"
+#include "COMPONENTS/kslib/DBLookupGridsKs.h"
 #include "forms/Menus.h"
 
 namespace {
@@ -423,8 +424,8 @@ TColumnKs::TColumnKs(TCollection* Collection) : TCollectionItem(Collection), FTi
   FTitle.Font();
   FFooter = std::make_unique<TColumnFooterKs>(this);
   FFooters = std::make_unique<TColumnFootersKs>(this);
-  FEditButtons = std::make_unique<TEditButtonsKs>(
-      nullptr, CollectionItemClass<TVisibleEditButtonKs>());
+  FEditButtons =
+      std::make_unique<TEditButtonsKs>(nullptr, CollectionItemClass<TVisibleEditButtonKs>());
   FEditButtons->OnChanged = [this](TObject*) { ColumnChanged(); };
   FMRUList = std::make_unique<TMRUListKs>(nullptr);
   FSTFilter = std::make_unique<TSTColumnFilterKs>(this);
@@ -450,6 +451,13 @@ TColumnKs::~TColumnKs() {
   // A grid being destroyed is no longer found; it leaves the menu and list itself.
   if (FPopupMenu && Grid) FPopupMenu->RemoveFreeNotification(Grid);
   if (FImageList && Grid) FImageList->RemoveFreeNotification(Grid);
+  delete FDropDownGrid;
+}
+
+TPopupDataGridKs* TColumnKs::DropDownGrid() {
+  // The grid owns the window too: its form is the popup's owner window.
+  if (!FDropDownGrid) FDropDownGrid = new TPopupDataGridKs(GetGrid());
+  return FDropDownGrid;
 }
 
 TCustomDBGridKs* TColumnKs::GetGrid() const {

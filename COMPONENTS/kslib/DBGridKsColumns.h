@@ -20,6 +20,7 @@ class TDBGridColumnsKs;
 class TColumnFooterKs;
 class TColumnFootersKs;
 class TSTColumnFilterKs;
+class TPopupDataGridKs;
 
 // A font's metrics on the screen's context (the grid may have no window
 // yet; its own context measures the same).
@@ -86,8 +87,8 @@ class TColCellParamsKs : public TObject {
 };
 
 // A typed or pasted text that no list entry matches; the handler may take it.
-using TColumnNotInListEventKs =
-    std::function<void(TObject* Sender, const AnsiString& NewText, Variant& NewValue, bool& Handled)>;
+using TColumnNotInListEventKs = std::function<void(TObject* Sender, const AnsiString& NewText,
+                                                   Variant& NewValue, bool& Handled)>;
 using TColumnEditButtonClickEventKs = std::function<void(TObject* Sender, bool& Handled)>;
 
 using TColCheckDrawRequiredStateEventKs =
@@ -340,6 +341,8 @@ class TColumnKs : public TCollectionItem {
   // What the in-place editor shows and drops down for the column.
   TEditButtonsKs* EditButtons() const { return FEditButtons.get(); }
   TMRUListKs* MRUList() const { return FMRUList.get(); }
+  // A lookup column's drop-down list, made on first use.
+  TPopupDataGridKs* DropDownGrid();
   // The column's cell in the grid's filter row.
   TSTColumnFilterKs* STFilter() const { return FSTFilter.get(); }
   long double Increment() const { return FIncrement; }
@@ -439,6 +442,7 @@ class TColumnKs : public TCollectionItem {
   std::unique_ptr<TEditButtonsKs> FEditButtons;
   std::unique_ptr<TMRUListKs> FMRUList;
   std::unique_ptr<TSTColumnFilterKs> FSTFilter;
+  TPopupDataGridKs* FDropDownGrid = nullptr;
   long double FIncrement = 1.0L;
   int FDropDownRows = 7, FDropDownWidth = -1;
   TImageList* FImageList = nullptr;

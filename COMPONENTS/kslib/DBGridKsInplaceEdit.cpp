@@ -6,6 +6,8 @@
 #include <cmath>
 
 #include "COMPONENTS/kslib/DBGridKs.h"
+#include "COMPONENTS/kslib/DBLookupGridsKs.h"
+#include "forms/Clipbrd.h"
 #include "rtl/AnsiText.h"
 #include "rtl/SysUtils.h"
 
@@ -70,11 +72,14 @@ bool IsNumberVariant(const Variant& Value) {
 
 }  // namespace
 
-TDBGridInplaceEdit::TDBGridInplaceEdit(TComponent* AOwner) : TInplaceEdit(AOwner) {
+TDBGridInplaceEdit::TDBGridInplaceEdit(TComponent* AOwner)
+    : TInplaceEdit(AOwner), FListSource(std::make_unique<TDataSource>(nullptr)) {
   FButtons.push_back(CreateEditButtonControl());
 }
 
-TDBGridInplaceEdit::~TDBGridInplaceEdit() = default;
+TDBGridInplaceEdit::~TDBGridInplaceEdit() {
+  if (FDataList) FDataList->RemoveFreeNotification(this);
+}
 
 TCustomDBGridKs* TDBGridInplaceEdit::DBGrid() const {
   return dynamic_cast<TCustomDBGridKs*>(Grid());
@@ -133,14 +138,27 @@ void TDBGridInplaceEdit::SetEditStyle(TInplaceEditStyleKs Value) {
       FActiveList =
           Col && dynamic_cast<TNumericField*>(Col->Field()) ? GetPopupCalculator() : nullptr;
       break;
+    case iesDataList:
+      SetDataList(Col ? Col->DropDownGrid() : nullptr);
+      FActiveList = FDataList;
+      break;
     default:
-      // The lookup drop-down grid is not here yet: a data list opens nothing.
       FActiveList = nullptr;
       break;
   }
   if (Col) SetReadOnly(Col->ReadOnly());
   LayoutButtons();
   Invalidate();
+}
+
+void TDBGridInplaceEdit::SetDataList(TPopupDataGridKs* List) {
+  if (List == FDataList) return;
+  if (FDataList) FDataList->RemoveFreeNotification(this);
+  FDataList = List;
+  if (!List) return;
+  List->SetVisible(false);
+  List->OnMouseCloseUp = [this](TObject*, bool Accept) { CloseUp(Accept); };
+  List->FreeNotification(this);
 }
 
 TPopupCalculatorKs* TDBGridInplaceEdit::GetPopupCalculator() {
@@ -154,13 +172,15 @@ TPopupCalculatorKs* TDBGridInplaceEdit::GetPopupCalculator() {
 void TDBGridInplaceEdit::UpdateContents() {
   TCustomDBGridKs* G = DBGrid();
   TColumnKs* Col = Column();
-  if (FListVisible) CloseUp(false);
   bool MultiLine = Col && G && Col->WordWrap() && G->RowsTallerThanText();
   if (MultiLine != FMultiLine) {
     FMultiLine = MultiLine;
     if (HandleAllocated()) RecreateWnd();
   }
-  SetEditStyle(Col ? StyleOfButton(Col, true) : iesSimple);
+  TInplaceEditStyleKs Style = Col ? StyleOfButton(Col, true) : iesSimple;
+  // An open list stays through a refresh of its own cell only.
+  if (FListVisible && (Style != FEditStyle || Col != FListColumn)) CloseUp(false);
+  SetEditStyle(Style);
   {
     TFlagScope Loading(FLoading);
     if (Col) ApplyCellParams(Col);
@@ -292,6 +312,10 @@ void TDBGridInplaceEdit::Notification(TComponent* AComponent, TOperation Operati
   if (AComponent == FCalculator) FCalculator = nullptr;
   if (AComponent == FMRUListbox) FMRUListbox = nullptr;
   if (AComponent == FActiveList) FActiveList = nullptr;
+  if (AComponent == FDataList) {
+    FDataList = nullptr;
+    FEditStyle = iesSimple;
+  }
 }
 
 void TDBGridInplaceEdit::UpdateEditImage() {
@@ -469,7 +493,7 @@ void TDBGridInplaceEdit::ListKeyDown(uint16_t& Key, TShiftState Shift) {
   bool ListOpen = FListVisible && FActiveList != FCalculator;
   if (!ListOpen || (Key != VK_RETURN && Key != VK_ESCAPE)) return;
   CloseUp(Key == VK_RETURN);
-  if (FActiveList == FPickList) {
+  if (FActiveList == FPickList || FActiveList == FDataList) {
     // The character that follows must not reach the grid.
     KillMessage(Handle(), WM_CHAR);
     Key = 0;
@@ -497,11 +521,14 @@ bool TDBGridInplaceEdit::ForwardListKey(TMessage& Message) {
       (FActiveList == FCalendar && (Code == VK_LEFT || Code == VK_RIGHT));
   if (!Moving) return false;
   SendMessageA(FActiveList->Handle(), Message.Msg, Message.WParam, Message.LParam);
-  if (FActiveList == FPickList) {
-    int Index = FPickList->ItemIndex();
-    if (Index >= 0 && FPickList->Items()->Strings(Index) != Text())
-      SetText(FPickList->Items()->Strings(Index));
+  // The record goes into edit before the text changes, as typing does.
+  AnsiString Shown = Text();
+  if (FActiveList == FDataList) {
+    Shown = FDataList->DisplayText();
+  } else if (FActiveList == FPickList && FPickList->ItemIndex() >= 0) {
+    Shown = FPickList->Items()->Strings(FPickList->ItemIndex());
   }
+  if (Shown != Text() && CellModifiable()) SetText(Shown);
   return true;
 }
 
@@ -523,9 +550,11 @@ void TDBGridInplaceEdit::KeyDown(uint16_t& Key, TShiftState Shift) {
     KillMessage(Handle(), WM_CHAR);
     if (G->OnEditButtonClick) G->OnEditButtonClick(G);
     Key = 0;
-  } else if (Key == VK_DELETE && NoShift && KeyPickListColumn() && Col->CanModify(false)) {
+  } else if (Key == VK_DELETE && NoShift && (FEditStyle == iesDataList || KeyPickListColumn()) &&
+             Col->CanModify(false)) {
     if (SelLength() == static_cast<int>(Text().size())) {
-      SetText("");
+      ClearLookupText();
+      Key = 0;
     } else if (!Col->OnNotInList) {
       // A part of a listed text would leave a text no entry has.
       Key = 0;
@@ -587,22 +616,90 @@ void TDBGridInplaceEdit::KeyPress(char& Key) {
 
 void TDBGridInplaceEdit::IncrementalFilter(AnsiString& Typed) {
   if (Typed.size() == 1 && static_cast<uint8_t>(Typed[0]) < 32 && Typed[0] != '\b') return;
-  if (FEditStyle != iesPickList || !KeyPickListColumn() || !CellModifiable()) return;
-  TColumnKs* Col = Column();
   AnsiString Before = Text().substr(0, static_cast<size_t>(std::max(0, SelStart())));
   AnsiString NewText =
       Typed == "\b" ? Before.substr(0, Before.empty() ? 0 : Before.size() - 1) : Before + Typed;
+  if (FEditStyle == iesDataList) {
+    if (!CellModifiable() || !DBGrid()->AllowedOperationsPermitEdit() ||
+        !Column()->GetLookupListDataSet())
+      return;
+    LookupText(NewText, true);
+    Typed.clear();
+    return;
+  }
+  if (FEditStyle != iesPickList || !KeyPickListColumn() || !CellModifiable()) return;
+  if (!PickListLookup(NewText)) Typed.clear();
+}
+
+// The first pick-list entry that starts with the text, completed; true
+// when none does and the column keeps texts outside its list.
+bool TDBGridInplaceEdit::PickListLookup(const AnsiString& NewText) {
+  TColumnKs* Col = Column();
   TStrings* Picks = Col->PickList();
   int Count = std::min(Picks->Count(), Col->KeyList()->Count());
   AnsiString Wanted = AnsiUpperCase(NewText);
   for (int I = 0; I < Count; ++I) {
     if (AnsiUpperCase(Picks->Strings(I)).compare(0, Wanted.size(), Wanted) != 0) continue;
     PickListText(NewText, I);
-    Typed.clear();
-    return;
+    return false;
   }
-  // Without a handler a text that no entry starts with is refused.
-  if (!Col->OnNotInList) Typed.clear();
+  return static_cast<bool>(Col->OnNotInList);
+}
+
+// A text typed or pasted into a lookup cell: the list record whose display
+// text starts with it gives the text and the key; with no such record only
+// a column with a not-in-list handler keeps the text, without a key.
+void TDBGridInplaceEdit::LookupText(const AnsiString& NewText, bool SelectRest) {
+  TCustomDBGridKs* G = DBGrid();
+  TColumnKs* Col = Column();
+  TField* F = Col->Field();
+  TDataSet* List = Col->GetLookupListDataSet();
+  bool Found = List->Locate(F->LookupResultField(), Variant(NewText),
+                            TLocateOptions{loCaseInsensitive, loPartialKey});
+  if (!Found && !Col->OnNotInList) return;
+  G->DataLink()->Edit();
+  G->DataLink()->Modified();
+  if (Found) {
+    G->FEditValue = List->FieldValues(F->LookupKeyFields());
+    SetText(VarToStr(List->FieldByName(F->LookupResultField())->Value()));
+    int Typed = SelectRest ? static_cast<int>(NewText.size()) : static_cast<int>(Text().size());
+    SetSelStart(Typed);
+    SetSelLength(static_cast<int>(Text().size()) - Typed);
+  } else {
+    G->FEditValue = Variant::Null();
+    SetText(NewText);
+    SetSelStart(static_cast<int>(NewText.size()));
+  }
+  if (FDataList && FListVisible) FDataList->SetKeyValue(G->FEditValue);
+}
+
+// Delete over the whole text: the cell loses its key.
+void TDBGridInplaceEdit::ClearLookupText() {
+  TCustomDBGridKs* G = DBGrid();
+  if (FEditStyle == iesDataList) {
+    TField* F = Column()->Field();
+    if (KeyFieldsModifiable(F, false)) G->DataLink()->Edit();
+    G->DataLink()->Modified();
+    G->FEditValue = Variant::Null();
+    if (FDataList) FDataList->SetKeyValue(Variant::Null());
+  }
+  SetText("");
+}
+
+// A paste into a lookup or key-list cell takes a listed text or, with a
+// not-in-list handler, the text as pasted; anything else is refused.
+void TDBGridInplaceEdit::PasteIntoList() {
+  AnsiString Current = Text();
+  auto Start = static_cast<size_t>(std::max(0, SelStart()));
+  auto Length = static_cast<size_t>(std::max(0, SelLength()));
+  AnsiString NewText = Current.substr(0, Start) + Clipboard()->AsText() +
+                       Current.substr(std::min(Current.size(), Start + Length));
+  if (FEditStyle == iesDataList) {
+    if (Column()->GetLookupListDataSet()) LookupText(NewText, false);
+  } else if (PickListLookup(NewText)) {
+    SetText(NewText);
+    SetSelStart(static_cast<int>(NewText.size()));
+  }
 }
 
 // The entry completes the typed text; the completion stays selected.
@@ -633,6 +730,35 @@ void TDBGridInplaceEdit::FillPickList(TColumnKs* Col) {
   FPickList->SetWidth(std::max<int>(Widest + FPickList->NonClientSize().cx, Width()));
 }
 
+// The data list over the column's list dataset; false without one.
+bool TDBGridInplaceEdit::PrepareDataList(TColumnKs* Col) {
+  TDataSet* ListData = Col->GetLookupListDataSet();
+  TField* F = Col->Field();
+  if (!ListData || !F) return false;
+  TCustomDBGridKs* G = DBGrid();
+  G->DoDropDown(Col);
+  FDataList->Font()->Assign(Font());
+  FDataList->SetColor(Color());
+  int Count = ListData->IsSequenced() ? ListData->RecordCount() : 0;
+  int Rows = Count >= 1 && Count < Col->DropDownRows() ? Count : Col->DropDownRows();
+  FListSource->SetDataSet(ListData);
+  FDataList->SetListSource(FListSource.get());
+  FDataList->SetKeyFieldNames(F->LookupKeyFields());
+  FDataList->SetListFieldNames(Col->LookupDisplayFields());
+  FDataList->SetShowTitles(Col->DropDownShowTitles());
+  FDataList->SetRowCount(Rows);
+  int ListWidth = Col->DropDownWidth();
+  if (ListWidth == -1) {
+    ListWidth = 2 * 2 + GetSystemMetrics(SM_CXVSCROLL);
+    for (TColumnKs* Shown : FDataList->VisibleColumns()) ListWidth += Shown->Width() + 1;
+  } else if (ListWidth <= 0) {
+    ListWidth = Width();
+  }
+  FDataList->SetWidth(std::max<int>(ListWidth, Width()));
+  FDataList->SetKeyValue(G->FEditValue);
+  return true;
+}
+
 void TDBGridInplaceEdit::DropDown() {
   TCustomDBGridKs* G = DBGrid();
   TColumnKs* Col = Column();
@@ -645,6 +771,8 @@ void TDBGridInplaceEdit::DropDown() {
   } else if (FActiveList == FCalculator) {
     FCalculator->SetValue(Text().empty() ? Variant::Null() : Variant(StrToFloat(Text())));
     FCalculator->SetFlat(G->Flat());
+  } else if (FActiveList == FDataList) {
+    if (!PrepareDataList(Col)) return;
   } else {
     G->DoDropDown(Col);
     FPickList->Font()->Assign(Font());
@@ -652,6 +780,7 @@ void TDBGridInplaceEdit::DropDown() {
     FillPickList(Col);
   }
   if (MRUListOpen()) MRUListCloseUp(false);
+  FDroppedText = Text();
   At = DropDownUnderControl(this, FActiveList, daLeft);
   if (FActiveList == FCalendar) {
     FCalendar->ShowAt(At);
@@ -659,12 +788,16 @@ void TDBGridInplaceEdit::DropDown() {
     FCalculator->ShowAt(At);
     HideCaret(Handle());
     Deselect();
+  } else if (FActiveList == FDataList) {
+    FDataList->ShowAt(At);
+    FDataList->SizeGrip()->ShowSizeGripWindow(Col->DropDownSizing());
   } else {
     FPickList->ShowAt(At);
     FPickList->SizeGrip()->ShowSizeGripWindow(Col->DropDownSizing());
     FPickList->SetSizedByUser(false);
   }
   FListVisible = true;
+  FListColumn = Col;
   Invalidate();
   if (GetFocus() != Handle() && CanFocus()) SetFocus();
   if (!FButtons.empty()) SetSpeedButtonToggle(FButtons[0], true);
@@ -683,7 +816,10 @@ void TDBGridInplaceEdit::CloseUp(bool Accept) {
     TFlagScope Closing(FClosing);
     if (HWND Capture = GetCapture()) SendMessageA(Capture, WM_CANCELMODE, 0, 0);
     int PickIndex = -1;
-    if (List == FPickList) {
+    if (List == FDataList) {
+      if (Col) DBGrid()->DoCloseUp(Col);
+      if (Accept) PostMessageA(DBGrid()->Handle(), WM_KEYDOWN, VK_RETURN, 0);
+    } else if (List == FPickList) {
       PickIndex = FPickList->ItemIndex();
       if (FPickList->SizedByUser() && Col) {
         Col->SetDropDownRows(FPickList->RowCount());
@@ -696,9 +832,12 @@ void TDBGridInplaceEdit::CloseUp(bool Accept) {
     if (List == FCalculator && HandleAllocated()) ShowCaret(Handle());
     if (Accept) {
       AcceptList(Col, List, PickIndex);
-    } else if (List == FPickList) {
-      SetText(DBGrid()->FEditText);
+    } else if (List == FPickList || List == FDataList) {
+      // Moving in the list changed the text, and the grid's edit text with
+      // it; the text the list opened on goes with the key that stays.
+      if (Text() != FDroppedText && CellModifiable()) SetText(FDroppedText);
     }
+    FListSource->SetDataSet(nullptr);
   }
   if (List && List == FPickList && Col) DBGrid()->DoCloseUp(Col);
 }
@@ -706,7 +845,12 @@ void TDBGridInplaceEdit::CloseUp(bool Accept) {
 void TDBGridInplaceEdit::AcceptList(TColumnKs* Col, TWinControl* List, int PickIndex) {
   TCustomDBGridKs* G = DBGrid();
   if (!Col || !G) return;
-  if (List == FCalendar) {
+  if (List == FDataList) {
+    if (!Col->CanModify(true)) return;
+    G->FEditValue = FDataList->KeyValue();
+    SetText(FDataList->DisplayText());
+    SelectAll();
+  } else if (List == FCalendar) {
     // Through the column, as the other lists write: a browsing record goes
     // into edit, and read-only cells and the column's handler are heeded.
     if (Col->CanModify(true)) Col->UpdateData("", VarFromDateTime(FCalendar->Date()), false);
@@ -836,6 +980,13 @@ void TDBGridInplaceEdit::WndProc(TMessage& Message) {
         return;
       }
       break;
+    case WM_PASTE:
+      if ((FEditStyle == iesDataList || KeyPickListColumn()) && CellModifiable() &&
+          Column()->CanModify(false)) {
+        PasteIntoList();
+        return;
+      }
+      break;
     case WM_EDITBUTTONMENUKS:
       PopupButtonMenu(static_cast<int>(Message.WParam));
       return;
@@ -882,6 +1033,12 @@ void TDBGridInplaceEdit::WndProc(TMessage& Message) {
       RECT R = GetEditRect();
       bool InText = P.x >= R.left && P.x < R.right;
       if (!InText && GetCapture() != Handle() && !ControlAtPos(P)) return;
+      TColumnKs* Col = Column();
+      if (Message.Msg == WM_LBUTTONDBLCLK && InText && Col && Col->DblClickNextVal()) {
+        long double Step = FEditStyle == iesUpDown ? Col->Increment() : 1.0L;
+        Col->ApplyNextValue(GetKeyState(VK_SHIFT) < 0 ? -Step : Step);
+        return;
+      }
       break;
     }
     default:

@@ -5,6 +5,7 @@
 // hands them the keys they need.
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "COMPONENTS/kslib/CalculatorKs.h"
@@ -14,6 +15,7 @@
 #include "forms/Grids.h"
 
 class TCustomDBGridKs;
+class TPopupDataGridKs;
 
 // The numbers are part of the interface.
 enum TInplaceEditStyleKs {
@@ -52,6 +54,8 @@ class TDBGridInplaceEdit : public TInplaceEdit, public IPopupOwnerKs {
   TWinControl* ActiveList() const { return FActiveList; }
   TPopupListboxKs* PickList() const { return FPickList; }
   TPopupMonthCalendarKs* Calendar() const { return FCalendar; }
+  // The lookup column's list (the column owns it).
+  TPopupDataGridKs* DataList() const { return FDataList; }
   TPopupCalculatorKs* GetPopupCalculator();
   TMRUListboxKs* MRUListbox() const { return FMRUListbox; }
   bool MRUListOpen() const { return FMRUList && FMRUList->DroppedDown(); }
@@ -105,6 +109,12 @@ class TDBGridInplaceEdit : public TInplaceEdit, public IPopupOwnerKs {
   void FillPickList(TColumnKs* Column);
   void AcceptList(TColumnKs* Column, TWinControl* List, int PickIndex);
   void PickListText(const AnsiString& NewText, int Index);
+  bool PickListLookup(const AnsiString& NewText);
+  void LookupText(const AnsiString& NewText, bool SelectRest);
+  void ClearLookupText();
+  void PasteIntoList();
+  void SetDataList(TPopupDataGridKs* List);
+  bool PrepareDataList(TColumnKs* Column);
   void UpdateMRUList();
   void MRUListCloseUp(bool Accept);
   void PopupButtonMenu(int Index);
@@ -118,8 +128,14 @@ class TDBGridInplaceEdit : public TInplaceEdit, public IPopupOwnerKs {
   TPopupListboxKs* FPickList = nullptr;
   TPopupCalculatorKs* FCalculator = nullptr;
   TPopupMonthCalendarKs* FCalendar = nullptr;
+  TPopupDataGridKs* FDataList = nullptr;
+  // The list dataset's source while the data list is open.
+  std::unique_ptr<TDataSource> FListSource;
   TMRUListKs* FMRUList = nullptr;
   TMRUListboxKs* FMRUListbox = nullptr;
   AnsiString FMRUChosen;
+  // The text and the column when the list opened.
+  AnsiString FDroppedText;
+  TColumnKs* FListColumn = nullptr;
   int FImageIndex = -1;
 };

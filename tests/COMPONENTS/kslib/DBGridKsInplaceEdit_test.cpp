@@ -7,8 +7,10 @@
 #include <gtest/gtest.h>
 
 #include "COMPONENTS/kslib/DBGridKs.h"
+#include "COMPONENTS/kslib/DBLookupGridsKs.h"
 #include "FormsTestKit.h"
 #include "KsTestKit.h"
+#include "forms/Clipbrd.h"
 #include "forms/Forms.h"
 #include "rtl/SysUtils.h"
 #include "tests/platform/db/ArrayDataSet.h"
@@ -149,6 +151,70 @@ TEST(DBGridInplaceEditButtons, TheTextAreaLeavesRoomForTheButtons) {
   Editor = F.Edit(ColName);
   EXPECT_FALSE(Editor->ButtonControl(0)->Visible());
   EXPECT_EQ(Editor->ButtonsWidth(), 12);
+}
+
+TEST(DBGridInplaceEditButtons, TheUpDownButtonStepsByTheColumnsIncrement) {
+  TEditorGridForm F;
+  TColumnKs* Price = F.Column(ColPrice);
+  Price->SetButtonStyle(cbsUpDown);
+  Price->SetIncrement(2);
+  TDBGridInplaceEdit* Editor = F.Edit(ColPrice);
+  TEditButtonControlKs* Button = Editor->ButtonControl(0);
+  auto Press = [&](bool Upper) {
+    POINT At{Button->Left() + Button->Width() / 2,
+             Button->Top() + (Upper ? 2 : Button->Height() - 3)};
+    PostClickOn(Editor->Handle(), At);
+    PumpFor(40);
+  };
+  Press(true);
+  ASSERT_TRUE(PumpUntil([&] { return F.Data.FieldByName("Price")->AsFloat() == 3.5; }));
+  Press(false);
+  Press(false);
+  ASSERT_TRUE(PumpUntil([&] { return F.Data.FieldByName("Price")->AsFloat() == -0.5; }));
+
+  // A typed text goes into the field before the step.
+  Editor = F.Editor();
+  Editor->SetText("10");
+  Press(true);
+  ASSERT_TRUE(PumpUntil([&] { return F.Data.FieldByName("Price")->AsFloat() == 12; }));
+}
+
+TEST(DBGridInplaceEditButtons, DoubleClickStepsToTheNextListEntryWhenTheColumnAsks) {
+  TEditorGridForm F;
+  TColumnKs* Name = F.Column(ColName);
+  for (const char* Pick : {"Москва", "Минск"}) Name->PickList()->Add(Pick);
+  TDBGridInplaceEdit* Editor = F.Edit(ColName);
+  RECT Text = Editor->GetEditRect();
+  LPARAM At = MAKELPARAM(Text.left + 3, Editor->ClientHeight() / 2);
+  auto DoubleClick = [&] {
+    PostMessageA(Editor->Handle(), WM_LBUTTONDBLCLK, MK_LBUTTON, At);
+    PostMessageA(Editor->Handle(), WM_LBUTTONUP, 0, At);
+    PumpFor(40);
+  };
+  DoubleClick();
+  EXPECT_EQ(F.Data.FieldByName("Name")->AsString(), "Москва") << "the column does not ask";
+  Name->SetDblClickNextVal(true);
+  DoubleClick();
+  ASSERT_TRUE(PumpUntil([&] { return F.Data.FieldByName("Name")->AsString() == "Минск"; }));
+  DoubleClick();
+  ASSERT_TRUE(PumpUntil([&] { return F.Data.FieldByName("Name")->AsString() == "Москва"; }));
+}
+
+TEST(DBGridInplaceEditKeys, DeleteInAKeyListColumnClearsOnlyTheWholeText) {
+  TEditorGridForm F;
+  TColumnKs* Kind = F.Column(ColKind);
+  for (const char* Pick : {"one", "two"}) Kind->PickList()->Add(Pick);
+  for (const char* Key : {"1", "2"}) Kind->KeyList()->Add(Key);
+  TDBGridInplaceEdit* Editor = F.Edit(ColKind);
+  Editor->SetText("two");
+  Editor->SetSelStart(1);
+  Editor->SetSelLength(1);
+  PostKey(VK_DELETE);
+  PumpFor(40);
+  EXPECT_EQ(Editor->Text(), "two") << "a part would leave an unlisted text";
+  Editor->SelectAll();
+  PostKey(VK_DELETE);
+  ASSERT_TRUE(PumpUntil([&] { return Editor->Text().empty(); }));
 }
 
 TEST(DBGridInplaceEditKeys, AltBackspaceUndoesWithoutReachingTheGrid) {
@@ -323,6 +389,128 @@ TEST(DBGridInplaceEditPaint, RequiredMarkUnderAnEmptyRequiredFieldWhileInserting
   int Red = RedOnBottomLine();
   EXPECT_GT(Red, 0);
   EXPECT_LE(Red, (Text.right - 3 - (Text.left + 2) + 1) / 2 + 1) << "a dotted line";
+}
+
+}  // namespace
+
+namespace {
+
+// Orders whose City is a lookup field over a list of cities.
+struct TLookupForm {
+  TArrayDataSet Cities{nullptr}, Orders{nullptr};
+  TDataSource OrderSource{nullptr};
+  TForm* Form = new TForm(Application);
+  TDBGridKs* Grid = new TDBGridKs(Form);
+
+  TLookupForm() {
+    Cities.FieldDefs()->Add("Id", ftInteger);
+    Cities.FieldDefs()->Add("City", ftString, 20);
+    Cities.Open();
+    for (auto [Id, Name] : {std::pair{1, "Москва"}, {2, "Тверь"}, {3, "O'Brien"}})
+      AppendValues(&Cities, {Id, Name});
+    Cities.First();
+    AddFieldObject(&Orders, "Id", ftInteger);
+    AddFieldObject(&Orders, "CityId", ftInteger);
+    AddLookupField(&Orders, "City", &Cities, "CityId", "Id", "City");
+    Orders.Open();
+    AppendValues(&Orders, {1, 1});
+    Orders.First();
+    OrderSource.SetDataSet(&Orders);
+    Form->SetBounds(40, 40, 460, 300);
+    Grid->SetParent(Form);
+    Grid->SetBounds(5, 5, 440, 250);
+    Grid->SetDataSource(&OrderSource);
+  }
+  ~TLookupForm() {
+    delete Form;
+    Orders.Close();
+  }
+  TLookupForm(const TLookupForm&) = delete;
+  TLookupForm& operator=(const TLookupForm&) = delete;
+
+  TColumnKs* City() { return Grid->Columns()->Items(2); }
+  int CityId() { return Orders.FieldByName("CityId")->AsInteger(); }
+  TDBGridInplaceEdit* Edit() {
+    Form->Show();
+    SetForegroundWindow(Form->Handle());
+    Grid->SetFocus();
+    PumpUntilFocused(Grid->Handle());
+    Grid->SetCol(Grid->DataToRawColumn(2));
+    Grid->SetEditorMode(true);
+    auto* Editor = static_cast<TDBGridInplaceEdit*>(Grid->InplaceEditor());
+    PumpUntilFocused(Editor->Handle());
+    return Editor;
+  }
+};
+
+TEST(DBGridInplaceEditDataList, TheListFollowsTheKeysAndEnterWritesTheKey) {
+  TLookupForm F;
+  TDBGridInplaceEdit* Editor = F.Edit();
+  ASSERT_EQ(Editor->EditStyle(), iesDataList);
+  EXPECT_EQ(Editor->Text(), "Москва");
+  PostKey(VK_DOWN, {VK_MENU});
+  ASSERT_TRUE(PumpUntil([&] { return PopupShown(Editor->DataList()); }));
+  EXPECT_EQ(Editor->DataList()->KeyValue().AsInteger(), 1);
+  EXPECT_EQ(GetFocus(), Editor->Handle());
+  PostKey(VK_DOWN);
+  ASSERT_TRUE(PumpUntil([&] { return Editor->Text() == "Тверь"; }));
+  PostKey(VK_ESCAPE);
+  ASSERT_TRUE(PumpUntil([&] { return !PopupShown(Editor->DataList()); }));
+  EXPECT_EQ(Editor->Text(), "Москва") << "Esc takes nothing";
+  EXPECT_EQ(F.CityId(), 1);
+
+  PostKey(VK_DOWN, {VK_MENU});
+  ASSERT_TRUE(PumpUntil([&] { return PopupShown(Editor->DataList()); }));
+  PostKey(VK_DOWN);
+  PostKey(VK_DOWN);
+  ASSERT_TRUE(PumpUntil([&] { return Editor->Text() == "O'Brien"; }));
+  PostKey(VK_RETURN);
+  ASSERT_TRUE(PumpUntil([&] { return !PopupShown(Editor->DataList()); }));
+  EXPECT_EQ(Editor->Text(), "O'Brien");
+  F.Orders.Post();
+  EXPECT_EQ(F.CityId(), 3);
+}
+
+TEST(DBGridInplaceEditDataList, TypedTextLocatesAndAnUnlistedTextIsRefused) {
+  TLookupForm F;
+  TDBGridInplaceEdit* Editor = F.Edit();
+  Editor->SelectAll();
+  PostChars(Editor->Handle(), "т");
+  ASSERT_TRUE(PumpUntil([&] { return Editor->Text() == "Тверь"; }));
+  EXPECT_EQ(Editor->SelStart(), 1);
+  EXPECT_EQ(Editor->SelLength(), 4);
+  PostChars(Editor->Handle(), "x");
+  EXPECT_EQ(Editor->Text(), "Тверь");
+  F.Orders.Post();
+  EXPECT_EQ(F.CityId(), 2);
+
+  // Whole text deleted: no city.
+  Editor = F.Edit();
+  Editor->SelectAll();
+  PostKey(VK_DELETE);
+  ASSERT_TRUE(PumpUntil([&] { return Editor->Text().empty(); }));
+  F.Orders.Post();
+  EXPECT_TRUE(F.Orders.FieldByName("CityId")->IsNull());
+}
+
+TEST(DBGridInplaceEditDataList, PasteTakesAListedTextOrIsRefused) {
+  TLookupForm F;
+  TDBGridInplaceEdit* Editor = F.Edit();
+  Editor->SelectAll();
+  Clipboard()->SetAsText("zz");
+  SendMessageA(Editor->Handle(), WM_PASTE, 0, 0);
+  EXPECT_EQ(Editor->Text(), "Москва") << "no city starts with it";
+  Clipboard()->SetAsText("o'b");
+  Editor->SelectAll();
+  SendMessageA(Editor->Handle(), WM_PASTE, 0, 0);
+  EXPECT_EQ(Editor->Text(), "O'Brien");
+
+  // A not-in-list handler takes the pasted text, without a key.
+  F.City()->OnNotInList = [](TObject*, const AnsiString&, Variant&, bool&) {};
+  Clipboard()->SetAsText("Рим");
+  Editor->SelectAll();
+  SendMessageA(Editor->Handle(), WM_PASTE, 0, 0);
+  EXPECT_EQ(Editor->Text(), "Рим");
 }
 
 }  // namespace

@@ -399,3 +399,24 @@ void AppendValues(TDataSet* DataSet, std::initializer_list<Variant> Values) {
   for (const Variant& value : Values) DataSet->Fields()->Fields(i++)->SetValue(value);
   DataSet->Post();
 }
+
+TField* AddFieldObject(TDataSet* DataSet, const AnsiString& Name, TFieldType Type,
+                       TFieldKind Kind) {
+  TField* Field = DefaultFieldClass(Type)(DataSet);
+  Field->SetFieldName(Name);
+  Field->SetFieldKind(Kind);
+  if (Type == ftString) Field->SetSize(20);
+  Field->SetDataSet(DataSet);
+  return Field;
+}
+
+TField* AddLookupField(TDataSet* DataSet, const AnsiString& Name, TDataSet* List,
+                       const AnsiString& KeyFields, const AnsiString& LookupKeyFields,
+                       const AnsiString& ResultField) {
+  TField* Field = AddFieldObject(DataSet, Name, ftString, fkLookup);
+  Field->SetLookupDataSet(List);
+  Field->SetKeyFields(KeyFields);
+  Field->SetLookupKeyFields(LookupKeyFields);
+  Field->SetLookupResultField(ResultField);
+  return Field;
+}

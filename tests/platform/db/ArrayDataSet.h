@@ -118,3 +118,12 @@ class TArrayDataSet : public TDataSet {
 
 // Appends a record with the values of the first fields, in field order.
 void AppendValues(TDataSet* DataSet, std::initializer_list<Variant> Values);
+
+// A field object of the type (strings 20 long) added to a closed dataset.
+TField* AddFieldObject(TDataSet* DataSet, const AnsiString& Name, TFieldType Type,
+                       TFieldKind Kind = fkData);
+// A string lookup field: KeyFields of the dataset found among LookupKeyFields
+// of List give ResultField.
+TField* AddLookupField(TDataSet* DataSet, const AnsiString& Name, TDataSet* List,
+                       const AnsiString& KeyFields, const AnsiString& LookupKeyFields,
+                       const AnsiString& ResultField);
