@@ -64,10 +64,12 @@ std::vector<TColumnKs*> PrintedColumns(TCustomDBGridKs* Grid) {
   const TColumnsKsList& Visible = Grid->VisibleColumns();
   switch (Selection->SelectionType()) {
     case gstRectangle: {
+      // The rectangle counts the grid's columns, hidden ones too.
       std::vector<TColumnKs*> Columns;
-      const int Last = std::min(Selection->Rect()->GetRightCol(), int(Visible.size()) - 1);
+      TDBGridColumnsKs* All = Grid->Columns();
+      const int Last = std::min(Selection->Rect()->GetRightCol(), All->Count() - 1);
       for (int I = std::max(Selection->Rect()->GetLeftCol(), 0); I <= Last; ++I)
-        Columns.push_back(Visible[I]);
+        if (All->Items(I)->Visible()) Columns.push_back(All->Items(I));
       return Columns;
     }
     case gstColumns:

@@ -100,6 +100,19 @@ TEST_F(PrintGridTest, ARightToLeftGridPrintsFromTheRight) {
   EXPECT_FALSE(Printer()->Printing());
 }
 
+// A rectangle over columns 1 to 3 (the amount hidden) and rows 5 to 9:
+// those cells only, totalled over those rows.
+TEST_F(PrintGridTest, PrintsASelectedRectangle) {
+  Grid->Columns()->Items(2)->SetVisible(false);
+  Data.SetRecNo(5);
+  Grid->Selection()->Rect()->SelectRect(1, Data.GetBookmark(), false);
+  Data.SetRecNo(9);
+  Grid->Selection()->Rect()->SelectRect(3, Data.GetBookmark(), true);
+  ASSERT_EQ(Grid->Selection()->SelectionType(), gstRectangle);
+  PrintToFile("print-rect.ps");
+  EXPECT_EQ(Data.RecNo(), 9);
+}
+
 TEST_F(PrintGridTest, AnInactiveDatasetStartsNoDocument) {
   TCountingPrinter Counting;
   bool Before = false;

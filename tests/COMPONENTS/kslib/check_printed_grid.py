@@ -238,6 +238,16 @@ def main():
             rtl_rows += row_numbers(page)
         check(rtl_rows == list(range(1, ROWS + 1)), "rtl: rows not each once in order")
 
+        # A selected rectangle: its columns and rows, totals of its rows.
+        rect = pages_of(to_pdf("rect", folder))
+        words = [w[4] for w in rect[0]]
+        check(len(rect) == 1 and row_numbers(rect[0]) == [5, 6, 7, 8, 9],
+              "rect: not rows 5 to 9 on one page")
+        check("Наименование" in words and "Qty" in words and "Amount" not in words
+              and "Num" not in words, "rect: not the rectangle's visible columns")
+        check("350" in words and words.index("350") > words.index("Строка"),
+              "rect: no total of the rectangle's rows")
+
         # Hidden duplicates: the repeated name once a page, on its first row.
         for number, page in enumerate(pages_of(to_pdf("duplicates", folder)), 1):
             shown = [w for w in page if w[4] == "Группа"]
