@@ -70,8 +70,9 @@ class TPrintDBGridKs::TRun {
     PrintRichText(FOwner->FAfterGridText.get());
   }
 
-  // From the current position on, over as many pages as it takes. A page
-  // that takes nothing while fresh (a line taller than the area) ends it.
+  // From the current position on, over as many pages as it takes. Where
+  // not even a fresh page takes anything (a line taller than the area), the
+  // text ends.
   void PrintRichText(TRichEditStrings* Text) {
     if (!Text || Text->Count() == 0) return;
     const TRichDocumentKs Document = ReadRichText(Text->RichText());
@@ -82,14 +83,20 @@ class TPrintDBGridKs::TRun {
       TGdiRichMeasurer Measurer(FCanvas->Handle(), M.PrinterPpiY);
       const TRichRangeKs Range = FormatRichRange(Document, First, M.Right - M.Left,
                                                  Height - FPosition, M.PrinterPpiX, Measurer);
-      if (Range.NextChar == First && FPosition == 0) return;
-      if (!FCells.Counting) Measurer.Draw(Range, M.Left, Top + FPosition);
-      FPosition += Range.Height;
-      First = Range.NextChar;
-      if (First < Document.Length()) {
-        NewPage();
-        FPosition = 0;
+      if (Range.NextChar == First) {
+        // Nothing fits below: a fresh page, unless that would take nothing either.
+        if (FPosition == 0 || FormatRichRange(Document, First, M.Right - M.Left, Height,
+                                              M.PrinterPpiX, Measurer)
+                                      .NextChar == First)
+          return;
+      } else {
+        if (!FCells.Counting) Measurer.Draw(Range, M.Left, Top + FPosition);
+        FPosition += Range.Height;
+        First = Range.NextChar;
+        if (First >= Document.Length()) return;
       }
+      NewPage();
+      FPosition = 0;
     }
   }
 

@@ -238,6 +238,9 @@ def main():
             rtl_rows += row_numbers(page)
         check(rtl_rows == list(range(1, ROWS + 1)), "rtl: rows not each once in order")
 
+        # A rich line taller than any page ends the text: no page more.
+        check(int(info(to_pdf("tall", folder))["Pages"]) == 3, "tall: pages added for an unprintable line")
+
         # A selected rectangle: its columns and rows, totals of its rows.
         rect = pages_of(to_pdf("rect", folder))
         words = [w[4] for w in rect[0]]
