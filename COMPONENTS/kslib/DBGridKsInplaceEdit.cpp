@@ -600,6 +600,12 @@ void TDBGridInplaceEdit::KeyDown(uint16_t& Key, TShiftState Shift) {
   if (Key) TInplaceEdit::KeyDown(Key, Shift);
 }
 
+void TDBGridInplaceEdit::KeyUp(uint16_t& Key, TShiftState Shift) {
+  if (Key == VK_CONTROL && FListVisible && FActiveList == FDataList)
+    SendMessageA(FDataList->Handle(), WM_KEYUP, Key, 0);
+  TInplaceEdit::KeyUp(Key, Shift);
+}
+
 void TDBGridInplaceEdit::KeyPress(char& Key) {
   AnsiString Typed(1, Key);
   IncrementalFilter(Typed);
@@ -678,7 +684,7 @@ void TDBGridInplaceEdit::ClearLookupText() {
   TCustomDBGridKs* G = DBGrid();
   if (FEditStyle == iesDataList) {
     TField* F = Column()->Field();
-    if (KeyFieldsModifiable(F, false)) G->DataLink()->Edit();
+    if (G->FieldModifiable(F)) G->DataLink()->Edit();
     G->DataLink()->Modified();
     G->FEditValue = Variant::Null();
     if (FDataList) FDataList->SetKeyValue(Variant::Null());

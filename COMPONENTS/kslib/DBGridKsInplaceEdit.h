@@ -75,6 +75,7 @@ class TDBGridInplaceEdit : public TInplaceEdit, public IPopupOwnerKs {
   void Resize() override;
   void Change() override;
   void KeyDown(uint16_t& Key, TShiftState Shift) override;
+  void KeyUp(uint16_t& Key, TShiftState Shift) override;
   void KeyPress(char& Key) override;
   void Notification(TComponent* AComponent, TOperation Operation) override;
 

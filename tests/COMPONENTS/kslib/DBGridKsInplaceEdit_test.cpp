@@ -151,6 +151,13 @@ TEST(DBGridInplaceEditButtons, TheTextAreaLeavesRoomForTheButtons) {
   Editor = F.Edit(ColName);
   EXPECT_FALSE(Editor->ButtonControl(0)->Visible());
   EXPECT_EQ(Editor->ButtonsWidth(), 12);
+
+  // An image beside the text takes its width and 5 more from the left.
+  TImageList Images(nullptr, 16, 16);
+  Name->SetImageList(&Images);
+  Name->SetShowImageAndText(true);
+  Editor = F.Edit(ColName);
+  EXPECT_EQ(Editor->GetEditRect().left, 2 + 16 + 5);
 }
 
 TEST(DBGridInplaceEditButtons, TheUpDownButtonStepsByTheColumnsIncrement) {
