@@ -1,0 +1,243 @@
+#include "ServiceActions.h"
+
+#include <memory>
+
+#include "DBEditKs.h"
+#include "SDS.h"
+#include "SDataSource.h"
+#include "ServiceModule.h"
+#include "forms/Dialogs.h"
+#include "forms/Forms.h"
+#include "uIterators.h"
+
+TAction *RecordMark, *RecordMarkAll, *RecordMarkGroup, *Find, *Sum, *RecordCount, *GroupDelete, *GroupReplace,
+    *GroupFill, *GroupAdd, *GroupMul, *Filter, *FilterCancel, *Sort, *SortCancel, *RecordEdit, *RecordPost,
+    *RecordInsert, *RecordDelete, *RecordDoubleField, *RecordDoubleRecord, *RecordAttributes, *StdPrint, *StdExcel,
+    *GridCustomize, *CallRef, *TougleLevels, *REditCopy, *REditPaste;
+TPopupMenu* SysEditPopupMenu;
+TColor ServiceMarkColor;
+bool ServiceMarkColorDeep;
+
+namespace {
+
+int StartCount = 0;
+std::unique_ptr<TServiceModule> Module;
+
+// The global references with the names of the actions they stand for.
+const struct {
+  TAction** Global;
+  const char* Name;
+} Globals[] = {
+    {&RecordMark, "RecordMarkAction1"},
+    {&RecordMarkAll, "RecordMarkAllAction1"},
+    {&RecordMarkGroup, "RecordMarkGroupAction1"},
+    {&Find, "FindAction1"},
+    {&Sum, "SumAction1"},
+    {&RecordCount, "RecordCountAction1"},
+    {&GroupDelete, "GroupDeleteAction1"},
+    {&GroupReplace, "GroupReplaceAction1"},
+    {&GroupFill, "GroupFillAction1"},
+    {&GroupAdd, "GroupAddAction1"},
+    {&GroupMul, "GroupMulAction1"},
+    {&Filter, "FilterAction1"},
+    {&FilterCancel, "FilterCancelAction1"},
+    {&Sort, "SortAction1"},
+    {&SortCancel, "SortCancelAction1"},
+    {&RecordEdit, "RecordEditAction1"},
+    {&RecordPost, "RecordPostAction1"},
+    {&RecordInsert, "RecordInsertAction1"},
+    {&RecordDelete, "RecordDeleteAction1"},
+    {&RecordDoubleField, "RecordDoubleFieldAction1"},
+    {&RecordDoubleRecord, "RecordDoubleRecordAction1"},
+    {&RecordAttributes, "RecordAttributesAction1"},
+    {&StdPrint, "StdPrintAction1"},
+    {&StdExcel, "StdExcelAction1"},
+    {&GridCustomize, "GridCustomizeAction1"},
+    {&CallRef, "CallRefAction1"},
+    {&TougleLevels, "TougleLevelsAction1"},
+    {&REditCopy, "REditCopy1"},
+    {&REditPaste, "REditPaste1"},
+};
+
+TCustomDBEditKs* ServiceEdit(TObject* Control) {
+  auto* edit = dynamic_cast<TCustomDBEditKs*>(Control);
+  return edit && dynamic_cast<TSDataSource*>(edit->DataSource()) ? edit : nullptr;
+}
+
+TDataSet* DataSetOf(TDataSource* Source) { return Source ? Source->DataSet() : nullptr; }
+
+}  // namespace
+
+TWinControl* ActiveServiceControl() {
+  TCustomForm* form = Screen->ActiveForm();
+  return form ? form->ActiveControl() : nullptr;
+}
+
+bool CanModifyDataSet(TDataSet* DataSet) {
+  if (!DataSet || !DataSet->Active()) return false;
+  auto* sds = dynamic_cast<TSDS*>(DataSet);
+  return !sds || !sds->ReadOnly();
+}
+
+bool TPelmServiceAction::HandlesTarget(TObject* Target) {
+  if (dynamic_cast<TSDataSource*>(Target)) return true;
+  return !FGridOnly && dynamic_cast<TCustomDBEditKs*>(Target);
+}
+
+TServiceAction::TServiceAction(TComponent* AOwner, TServiceActionKind Kind, uint8_t Operation)
+    : TPelmServiceAction(AOwner), FKind(Kind), FOperation(Operation) {
+  FGridOnly = Kind == sakDoubleField || Kind == sakDoubleRecord;
+}
+
+bool TServiceAction::HandlesTarget(TObject* Target) {
+  switch (FKind) {
+    case sakCaptionOnly:
+      return false;
+    case sakEdit:
+    case sakPaste:
+      return dynamic_cast<TCustomEdit*>(Target) != nullptr;
+    default:
+      return TPelmServiceAction::HandlesTarget(Target);
+  }
+}
+
+void TServiceAction::ExecuteTarget(TObject* Target) {
+  switch (FKind) {
+    case sakMark:
+    case sakMarkAll:
+    case sakMarkGroup:
+    case sakAttributes:
+    case sakLevels: {
+      TCustomDBEditKs* edit = ServiceEdit(Target);
+      auto* source = dynamic_cast<TSDataSource*>(edit ? edit->DataSource() : Target);
+      if (source && !(FKind == sakLevels && edit)) ExecuteOnSource(source);
+      return;
+    }
+    case sakRecordPost:
+      if (auto* source = dynamic_cast<TDataSource*>(Target)) {
+        TDataSet* dataSet = DataSetOf(source);
+        if (dataSet && (dataSet->State() == dsEdit || dataSet->State() == dsInsert)) dataSet->Post();
+        return;
+      }
+      break;
+    case sakEdit: {
+      // Cut, select all, undo, delete.
+      static const UINT Messages[] = {WM_CUT, EM_SETSEL, WM_UNDO, WM_CLEAR};
+      auto* edit = dynamic_cast<TCustomEdit*>(Target);
+      if (Messages[FOperation] == EM_SETSEL)
+        edit->SelectAll();
+      else
+        SendMessageA(edit->Handle(), Messages[FOperation], 0, 0);
+      return;
+    }
+    default:
+      break;
+  }
+  ExecuteOnControl();
+}
+
+void TServiceAction::ExecuteOnSource(TSDataSource* Source) {
+  switch (FKind) {
+    case sakMark:
+      Source->Marker()->ToggleMark();
+      break;
+    case sakMarkAll:
+      Source->Marker()->MarkAll();
+      break;
+    case sakMarkGroup:
+      Source->Marker()->MarkGroup();
+      break;
+    case sakAttributes:
+      Source->ShowRecordAttributes();
+      break;
+    default: {
+      auto* sds = dynamic_cast<TSDS*>(Source->DataSet());
+      if (!sds || !sds->Options().Contains(dsoLevels)) return;
+      if (sds->LevelMode() != dslmShowAll) return sds->SetLevelMode(dslmShowAll);
+      const Variant id = sds->FieldByName("SYS$ID")->Value();
+      sds->SetLevelMode(dslmDefault);
+      sds->Locate("SYS$ID", id, {});
+    }
+  }
+}
+
+// Acts on the active control: a data-aware edit over a data source adapter
+// (and, for some, any data source, or any text edit).
+void TServiceAction::ExecuteOnControl() {
+  TWinControl* control = ActiveServiceControl();
+  if (FKind == sakPaste) {
+    if (auto* edit = dynamic_cast<TCustomEdit*>(control)) PasteClipboardText(edit);
+    return;
+  }
+  auto* anyEdit = dynamic_cast<TCustomDBEditKs*>(control);
+  TDataSet* dataSet = anyEdit ? DataSetOf(anyEdit->DataSource()) : nullptr;
+  switch (FKind) {
+    case sakRecordPost:
+      if (dataSet && (dataSet->State() == dsEdit || dataSet->State() == dsInsert)) dataSet->Post();
+      return;
+    case sakRecordInsert:
+      if (!anyEdit) return;
+      if (!CanModifyDataSet(dataSet)) RaiseHintError("Добавление запрещено !");
+      dataSet->Insert();
+      return;
+    case sakRecordDelete:
+      if (!anyEdit) return;
+      if (!CanModifyDataSet(dataSet)) RaiseHintError("Удаление запрешено !");
+      if (MessageDlg("Удалить запись?", mtConfirmation, TMsgDlgButtons{mbOK, mbCancel}) != mrCancel)
+        dataSet->Delete();
+      return;
+    default:
+      break;
+  }
+  TCustomDBEditKs* edit = ServiceEdit(control);
+  if (!edit) return;
+  auto* source = static_cast<TSDataSource*>(edit->DataSource());
+  switch (FKind) {
+    case sakIterator:
+      RunGroupOperation(source, edit->Field(), FOperation);
+      break;
+    case sakFilter:
+      source->ShowFilterDialog(edit->Field());
+      break;
+    case sakFilterCancel:
+      source->CancelFilter();
+      break;
+    case sakSort:
+      if (edit->Field()) source->SortByField(edit->Field()->FieldName());
+      break;
+    case sakSortCancel:
+      source->CancelSort();
+      break;
+    case sakRecordEdit:
+      if (dataSet) dataSet->Edit();
+      break;
+    default:
+      break;
+  }
+}
+
+void InitServiceActionsUnit() {
+  if (StartCount++) return;
+  HDC screen = GetDC(nullptr);
+  ServiceMarkColorDeep = GetDeviceCaps(screen, BITSPIXEL) > 8;
+  ReleaseDC(nullptr, screen);
+  ServiceMarkColor = ServiceMarkColorDeep ? 0x00C0FFE0 : 0x0000FF00;
+  Module = std::make_unique<TServiceModule>(nullptr);
+  for (const auto& global : Globals) *global.Global = Module->Action(global.Name);
+  SysEditPopupMenu = Module->SysEditPopupMenu;
+  SetControlDataSource([](TWinControl* Control) -> TObject* {
+    auto* edit = dynamic_cast<TCustomDBEditKs*>(Control);
+    return edit ? edit->DataSource() : nullptr;
+  });
+}
+
+// Every global goes before the module, so none points at a freed object.
+void DoneServiceActionsUnit() {
+  if (StartCount == 0 || --StartCount) return;
+  for (const auto& global : Globals) *global.Global = nullptr;
+  SysEditPopupMenu = nullptr;
+  SetControlDataSource(nullptr);
+  Module.reset();
+}
+
+TServiceModule* ServiceModule() { return Module.get(); }

@@ -1,0 +1,144 @@
+// The service actions as TI holds them: start-up and shutdown, the targets
+// they take, what they do on a data source and on the active data-aware
+// edit, and the clipboard with the Russian locale.
+#include "ServiceActions.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "DBEditKs.h"
+#include "EditorForm.h"
+#include "SDS.h"
+#include "SDataSource.h"
+#include "ServiceModule.h"
+#include "ToolCtrlsKs.h"
+#include "tests/platform/db/ArrayDataSet.h"
+#include "uIterators.h"
+#include "zynMemTable.h"
+
+namespace {
+
+TEST(ServiceActionsUnit, CountedStartUpAndShutdownLeaveNoGlobalBehind) {
+  InitServiceActionsUnit();
+  InitServiceActionsUnit();
+  TServiceModule* module = ServiceModule();
+  ASSERT_NE(module, nullptr);
+  EXPECT_EQ(module->Actions.size(), 56u);
+  EXPECT_EQ(module->ActionList->ActionCount(), 56);
+  EXPECT_EQ(module->SysEditPopupMenu->Items()->Count(), 7);
+  // Keys the grid's key table and the menu read; no two service actions share one.
+  EXPECT_EQ(Find->ShortCut, 16498);
+  EXPECT_EQ(GroupAdd->ShortCut, scCtrl | VK_ADD);
+  std::map<TShortCut, AnsiString> keys;
+  for (TAction* action : module->Actions) {
+    if (action->Category == "PelmService" && action->ShortCut) {
+      EXPECT_TRUE(keys.emplace(action->ShortCut, action->Name()).second) << action->Name();
+    }
+  }
+  EXPECT_EQ(RecordMarkAll->Hint, "Отметить/НЕотметить ВСЕ строки ");
+  EXPECT_EQ(TougleLevels->Category, "PelmAppService");
+  EXPECT_TRUE(ServiceMarkColor == 0x00C0FFE0 || ServiceMarkColor == 0x0000FF00);
+
+  DoneServiceActionsUnit();
+  EXPECT_EQ(ServiceModule(), module);
+  EXPECT_NE(REditPaste, nullptr);
+  DoneServiceActionsUnit();
+  EXPECT_EQ(ServiceModule(), nullptr);
+  for (TAction* global : {RecordMark, RecordMarkAll, RecordMarkGroup, Find, Sum, RecordCount, GroupDelete,
+                          GroupReplace, GroupFill, GroupAdd, GroupMul, Filter, FilterCancel, Sort, SortCancel,
+                          RecordEdit, RecordPost, RecordInsert, RecordDelete, RecordDoubleField, RecordDoubleRecord,
+                          RecordAttributes, StdPrint, StdExcel, GridCustomize, CallRef, TougleLevels, REditCopy,
+                          REditPaste})
+    EXPECT_EQ(global, nullptr);
+  EXPECT_EQ(SysEditPopupMenu, nullptr);
+  DoneServiceActionsUnit();  // one too many does nothing
+}
+
+class ServiceActionsTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    InitServiceActionsUnit();
+    Table.FieldDefs()->Add("QTY", ftInteger);
+    Table.FieldDefs()->Add("NAME", ftString, 20);
+    Table.Open();
+    AppendValues(&Table, {1, AnsiString("a")});
+    AppendValues(&Table, {2, AnsiString("b")});
+    Table.First();
+    Source.SetDataSet(&Table);
+    Form.Edit->SetDataSource(&Source);
+    Form.Edit->SetDataField("QTY");
+  }
+  void TearDown() override {
+    SetPromptValueHook(nullptr);
+    DoneServiceActionsUnit();
+  }
+  std::vector<int> Quantities() {
+    std::vector<int> values;
+    for (Table.First(); !Table.Eof(); Table.Next()) values.push_back(Table.FieldByName("QTY")->AsInteger());
+    return values;
+  }
+
+  TzynMemTable Table{nullptr};
+  TSDataSource Source{nullptr};
+  TEditorForm<TDBEditKs> Form;
+};
+
+TEST_F(ServiceActionsTest, TargetsTakenAndRefused) {
+  TDataSource plain(nullptr);
+  EXPECT_TRUE(RecordMark->HandlesTarget(&Source));
+  EXPECT_TRUE(RecordMark->HandlesTarget(Form.Edit));
+  EXPECT_FALSE(RecordMark->HandlesTarget(Form.Other));
+  EXPECT_FALSE(RecordMark->HandlesTarget(&plain));
+  // Grid-only actions refuse the edit.
+  EXPECT_FALSE(RecordDoubleField->HandlesTarget(Form.Edit));
+  EXPECT_TRUE(RecordDoubleField->HandlesTarget(&Source));
+  EXPECT_FALSE(StdPrint->HandlesTarget(Form.Edit));
+  EXPECT_TRUE(REditPaste->HandlesTarget(Form.Other));
+}
+
+TEST_F(ServiceActionsTest, ExecutedOnTheActiveEditAndItsDataSource) {
+  Form.Show();
+  // The edit takes the mark for its data source's current record.
+  ASSERT_TRUE(RecordMark->Execute());
+  EXPECT_FALSE(Source.Marker()->IsEmpty());
+  EXPECT_TRUE(Source.Marker()->IsMarked());
+  Source.Marker()->Clear();
+
+  // A group operation runs on the edit's field.
+  SetPromptValueHook([](const AnsiString&, uint8_t, Variant& Value) {
+    Value = 9;
+    return true;
+  });
+  ASSERT_TRUE(GroupFill->Execute());
+  EXPECT_EQ(Quantities(), (std::vector<int>{9, 9}));
+
+  RecordEdit->Execute();
+  EXPECT_EQ(Table.State(), dsEdit);
+  Table.FieldByName("QTY")->SetAsInteger(4);
+  RecordPost->ExecuteTarget(&Source);
+  EXPECT_EQ(Table.State(), dsBrowse);
+  EXPECT_EQ(Table.FieldByName("QTY")->AsInteger(), 4);
+
+  // A closed table refuses an insert and a delete with the hint error.
+  Table.Close();
+  EXPECT_THROW(RecordInsert->Execute(), EHintError);
+  EXPECT_THROW(RecordDelete->Execute(), EHintError);
+}
+
+TEST_F(ServiceActionsTest, ClipboardTextTravelsWithTheRussianLocale) {
+  PutClipboardText("Привет");
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  HANDLE locale = GetClipboardData(CF_LOCALE);
+  const int32_t id = locale ? *static_cast<int32_t*>(GlobalLock(locale)) : 0;
+  if (locale) GlobalUnlock(locale);
+  CloseClipboard();
+  EXPECT_EQ(id, 1049);
+  EXPECT_EQ(ClipboardText(), "Привет");
+
+  Form.Show(Form.Other);
+  REditPaste->Execute();
+  EXPECT_EQ(Form.Other->Text(), "Привет");
+}
+
+}  // namespace
