@@ -980,6 +980,18 @@ void TDBGridInplaceEdit::WndProc(TMessage& Message) {
       if (MRUListOpen() && Outside(FMRUListbox)) MRUListCloseUp(false);
       break;
     }
+    case CM_CANCELMODE: {
+      // A press on another control of the form: its lists close.
+      auto* Sender = reinterpret_cast<TControl*>(Message.WParam);
+      auto Outside = [Sender](TWinControl* Popup) {
+        return !Popup || (Sender != Popup && !Popup->ContainsControl(Sender));
+      };
+      if (Sender != this && !ContainsControl(Sender)) {
+        if (FListVisible && Outside(FActiveList)) CloseUp(false);
+        if (MRUListOpen() && Outside(FMRUListbox)) MRUListCloseUp(false);
+      }
+      break;
+    }
     case WM_MOUSEWHEEL:
       if (FListVisible) {
         Message.Result = 1;

@@ -272,6 +272,17 @@ TEST(DBGridInplaceEditPickList, KeyListShowsTheShorterCountAndEnterTakesTheEntry
   EXPECT_EQ(GetFocus(), Editor->Handle());
 }
 
+TEST(DBGridInplaceEditPickList, APressElsewhereOnTheFormClosesTheList) {
+  TEditorGridForm F;
+  F.Column(ColKind)->PickList()->Add("one");
+  TDBGridInplaceEdit* Editor = F.Edit(ColKind);
+  PostKey(VK_DOWN, {VK_MENU});
+  ASSERT_TRUE(PumpUntil([&] { return PopupShown(Editor->PickList()); }));
+  PostClickOn(F.Form->Handle(), POINT{F.Form->ClientWidth() - 3, F.Form->ClientHeight() - 3});
+  ASSERT_TRUE(PumpUntil([&] { return !PopupShown(Editor->PickList()); }));
+  EXPECT_FALSE(Editor->ListVisible());
+}
+
 TEST(DBGridInplaceEditPickList, TypingInAKeyListColumnCompletesOrIsRefused) {
   TEditorGridForm F;
   TColumnKs* Kind = F.Column(ColKind);
