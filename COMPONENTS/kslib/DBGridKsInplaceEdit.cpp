@@ -681,12 +681,9 @@ void TDBGridInplaceEdit::LookupText(const AnsiString& NewText, bool SelectRest) 
 
 // Delete over the whole text: the cell loses its key.
 void TDBGridInplaceEdit::ClearLookupText() {
-  TCustomDBGridKs* G = DBGrid();
+  if (!CellModifiable()) return;
   if (FEditStyle == iesDataList) {
-    TField* F = Column()->Field();
-    if (G->FieldModifiable(F)) G->DataLink()->Edit();
-    G->DataLink()->Modified();
-    G->FEditValue = Variant::Null();
+    DBGrid()->FEditValue = Variant::Null();
     if (FDataList) FDataList->SetKeyValue(Variant::Null());
   }
   SetText("");
@@ -862,7 +859,7 @@ void TDBGridInplaceEdit::AcceptList(TColumnKs* Col, TWinControl* List, int PickI
     if (Col->CanModify(true)) Col->UpdateData("", VarFromDateTime(FCalendar->Date()), false);
   } else if (List == FCalculator) {
     Variant Value = FCalculator->GetValue();
-    if (!IsNumberVariant(Value)) return;
+    if (!IsNumberVariant(Value) || !CellModifiable()) return;
     SetText(FloatToStr(Value.AsDouble()));
     SelectAll();
   } else if (PickIndex >= 0 && CellModifiable()) {

@@ -66,10 +66,7 @@ struct TEditorGridForm {
 
   // Shows the form and the editor over the column's cell of the first
   // record, with the focus in it.
-  // The record goes into edit first: these tests are about the editor, not
-  // about how the grid starts editing.
   TDBGridInplaceEdit* Edit(int DataCol) {
-    if (Data.State() == dsBrowse) Data.Edit();
     Form->Show();
     SetForegroundWindow(Form->Handle());
     Grid->SetFocus();
@@ -213,9 +210,10 @@ TEST(DBGridInplaceEditKeys, DeleteInAKeyListColumnClearsOnlyTheWholeText) {
   for (const char* Pick : {"one", "two"}) Kind->PickList()->Add(Pick);
   for (const char* Key : {"1", "2"}) Kind->KeyList()->Add(Key);
   TDBGridInplaceEdit* Editor = F.Edit(ColKind);
-  Editor->SetText("two");
-  Editor->SetSelStart(1);
-  Editor->SetSelLength(1);
+  Editor->SelectAll();
+  PostChars(Editor->Handle(), "t");
+  ASSERT_EQ(Editor->Text(), "two");
+  ASSERT_EQ(Editor->SelLength(), 2);
   PostKey(VK_DELETE);
   PumpFor(40);
   EXPECT_EQ(Editor->Text(), "two") << "a part would leave an unlisted text";
@@ -499,6 +497,12 @@ TEST(DBGridInplaceEditDataList, TypedTextLocatesAndAnUnlistedTextIsRefused) {
   EXPECT_EQ(Editor->SelLength(), 4);
   PostChars(Editor->Handle(), "x");
   EXPECT_EQ(Editor->Text(), "Тверь");
+  PostChars(Editor->Handle(), "в");
+  EXPECT_EQ(Editor->SelStart(), 2);
+  PostKey(VK_BACK);
+  ASSERT_TRUE(PumpUntil([&] { return Editor->SelStart() == 1; }));
+  EXPECT_EQ(Editor->Text(), "Тверь") << "Backspace looks up the shorter text";
+  EXPECT_EQ(Editor->SelLength(), 4);
   F.Orders.Post();
   EXPECT_EQ(F.CityId(), 2);
 
