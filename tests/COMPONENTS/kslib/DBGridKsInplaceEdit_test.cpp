@@ -385,6 +385,29 @@ TEST(DBGridInplaceEditMRU, TypingOffersTheMatchingValuesAndEnterTakesOne) {
   EXPECT_FALSE(PopupShown(Editor->MRUListbox())) << "no value matches";
 }
 
+TEST(DBGridInplaceEditMRU, AWrittenTextJoinsTheListUnlessAHandlerTakesTheWrite) {
+  TEditorGridForm F;
+  TColumnKs* Name = F.Column(ColName);
+  Name->MRUList()->SetActive(true);
+  TDBGridInplaceEdit* Editor = F.Edit(ColName);
+  Editor->SelectAll();
+  PostChars(Editor->Handle(), "Рим ");
+  F.Data.Post();
+  EXPECT_EQ(F.Data.FieldByName("Name")->AsString(), "Рим ");
+  ASSERT_EQ(Name->MRUList()->Items()->Count(), 1);
+  EXPECT_EQ(Name->MRUList()->Items()->Strings(0), "Рим");
+
+  Name->OnUpdateData = [](TColumnKs*, AnsiString&, Variant&, bool&, bool& Handled) {
+    Handled = true;
+  };
+  Editor = F.Edit(ColName);
+  Editor->SelectAll();
+  PostChars(Editor->Handle(), "Ницца");
+  F.Data.Post();
+  EXPECT_EQ(F.Data.FieldByName("Name")->AsString(), "Рим ");
+  EXPECT_EQ(Name->MRUList()->Items()->Count(), 1);
+}
+
 TEST(DBGridInplaceEditPaint, RequiredMarkUnderAnEmptyRequiredFieldWhileInserting) {
   TEditorGridForm F;
   F.Data.FieldByName("Name")->SetRequired(true);
