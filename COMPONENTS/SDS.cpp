@@ -803,6 +803,7 @@ void TSDS::DoBeforePost() {
   // The memory post checks these after the server has the row: a refusal
   // then would make the next post write the row again.
   CheckRequiredFields();
+  CheckPostUniqueness();
   writer.Post();
 }
 

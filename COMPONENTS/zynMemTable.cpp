@@ -1136,6 +1136,13 @@ void TzynCustomMemTable::DoAfterDelete() {
   TDataSet::DoAfterDelete();
 }
 
+void TzynCustomMemTable::CheckPostUniqueness() {
+  TzynLock lock(Common);
+  auto* buffer = reinterpret_cast<TzynRecord*>(ActiveBuffer());
+  TzynRecord* stored = State() == dsInsert ? nullptr : Common->StoredRecord(buffer);
+  if (State() == dsInsert || stored) Indexes->CheckUniqueness(buffer, stored);
+}
+
 void TzynCustomMemTable::InternalPost() {
   TDataSet::InternalPost();
   TzynLock lock(Common);

@@ -409,6 +409,9 @@ class TzynCustomMemTable : public TDataSet, public IzynMemTable {
   void InternalDelete() override;
   void InternalHandleException() override;
   void InternalPost() override;
+  // EMemTableDupKey when a unique index holds another record with the key
+  // of the record being posted (InternalPost checks the same).
+  void CheckPostUniqueness();
   void InternalCancel() override;
   bool GetFieldData(TField* Field, void* Buffer) override;
   void SetFieldData(TField* Field, const void* Buffer) override;

@@ -387,13 +387,17 @@ TEST_F(SDSWriteTest, APostFillsTheFieldsAndTheIdentityItsOptionsAsk) {
             QueryValue(Server(), "select gen_id(MAIN_GEN, 0) from RDB$DATABASE"));
 }
 
-TEST_F(SDSWriteTest, ARequiredFieldLeftEmptyStopsThePostBeforeTheServer) {
+TEST_F(SDSWriteTest, WhatTheMemoryPostRefusesStopsThePostBeforeTheServer) {
   auto sds = A->Dataset("MASTER_T");
   sds->Open();
-  sds->FieldByName("NAME")->SetRequired(true);  // nullable on the server
+  // Neither is asked of the server's table.
+  sds->FieldByName("NAME")->SetRequired(true);
+  sds->AddIndexOf("BY_NAME", "NAME", {ixUnique});
   sds->Append();
   sds->FieldByName("SYS$ID")->SetAsInteger(80);
   EXPECT_THROW(sds->Post(), EDatabaseError);
+  sds->FieldByName("NAME")->SetAsString("Первый");
+  EXPECT_THROW(sds->Post(), EMemTableError);
   EXPECT_EQ(QueryValue(Server(), "select count(*) from MASTER_T where SYS$ID = 80"), "0");
   sds->FieldByName("NAME")->SetAsString("есть");
   sds->Post();
