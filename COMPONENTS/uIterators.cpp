@@ -124,13 +124,13 @@ class TReplaceIterator : public TIterator {
   void Prepare() override {
     FSampleValue = FField->Value();
     const AnsiString caption = AnsiString("Заменить ") + AllOr("в ГРАФЕ", "в ПОМЕЧЕННЫХ строках") +
-                               (FOperation == goReplace ? " одно значение на другое" : " все значения на заданное");
+                               (FOperation == grReplace ? " одно значение на другое" : " все значения на заданное");
     if (PromptValue(caption, PromptType(FField->DataType()), FNewValue)) return;
     FAccepted = false;
     FNewValue = Variant();
   }
   void Process() override {
-    if (FOperation == goReplace && FField->Value() != FSampleValue) return;
+    if (FOperation == grReplace && FField->Value() != FSampleValue) return;
     FDataSet->Edit();
     FField->SetValue(FNewValue);
     FDataSet->Post();
@@ -164,7 +164,7 @@ class TArifmeticIterator : public TIterator {
   void Prepare() override {
     FAccepted = false;
     if (!IsNumeric(FField->DataType())) return;
-    const AnsiString caption = AnsiString(FOperation == goAdd ? "Добавить значение(" : "Умножить на значение(") +
+    const AnsiString caption = AnsiString(FOperation == grAdd ? "Добавить значение(" : "Умножить на значение(") +
                                AllOr("в графе", "в ПОМЕЧЕННЫХ строках") + ")";
     Variant value;
     FAccepted = PromptValue(caption, pvFloat, value);
@@ -174,7 +174,7 @@ class TArifmeticIterator : public TIterator {
   void Process() override {
     FDataSet->Edit();
     const Variant operand(FOperand);
-    FField->SetValue(FOperation == goAdd ? FField->Value() + operand : FField->Value() * operand);
+    FField->SetValue(FOperation == grAdd ? FField->Value() + operand : FField->Value() * operand);
     FDataSet->Post();
   }
 
@@ -189,12 +189,12 @@ class TRegIterator : public TIterator {
     FAccepted = false;
     if (FField->DataType() != ftString) return;
     FAccepted = AskConfirmation(AnsiString("Заменить ") + AllOr("графу", "ПОМЕЧЕННЫЕ строки") +
-                                (FOperation == goLowerCase ? " малыми буквами ?" : " заглавными буквами ?"));
+                                (FOperation == grLowerCase ? " малыми буквами ?" : " заглавными буквами ?"));
   }
   void Process() override {
     FDataSet->Edit();
     const AnsiString text = FField->AsString();
-    FField->SetAsString(FOperation == goLowerCase ? AnsiLowerCase(text) : AnsiUpperCase(text));
+    FField->SetAsString(FOperation == grLowerCase ? AnsiLowerCase(text) : AnsiUpperCase(text));
     FDataSet->Post();
   }
 };
@@ -205,11 +205,11 @@ class TInfoIterator : public TIterator {
   void Execute() override {
     Start();
     if (!FAccepted) return;
-    if (FOperation == goSum && (!FField || !IsNumeric(FField->DataType()))) return;
+    if (FOperation == grSum && (!FField || !IsNumeric(FField->DataType()))) return;
     for (FDataSet->First(); !FDataSet->Eof(); FDataSet->Next())
       if (Selected()) Process();
     Finish();
-    if (FOperation == goSum) {
+    if (FOperation == grSum) {
       const AnsiString caption = Trim(FSource->GetFieldCaption(FField));
       const TFieldType type = FField->DataType();
       const bool whole = type == ftSmallint || type == ftInteger || type == ftWord;
@@ -220,7 +220,7 @@ class TInfoIterator : public TIterator {
     }
   }
   void Process() override {
-    if (FOperation == goSum)
+    if (FOperation == grSum)
       FSum += FField->AsFloat();
     else
       ++FCount;
@@ -253,19 +253,19 @@ class TDelIterator : public TIterator {
 
 std::unique_ptr<TIterator> MakeIterator(TSDataSource* Source, TField* Field, uint8_t Operation) {
   switch (Operation) {
-    case goReplace:
-    case goFill:
+    case grReplace:
+    case grFill:
       return std::make_unique<TReplaceIterator>(Source, Field, Operation);
-    case goSum:
-    case goCount:
+    case grSum:
+    case grCount:
       return std::make_unique<TInfoIterator>(Source, Field, Operation);
-    case goAdd:
-    case goMultiply:
+    case grAdd:
+    case grMultiply:
       return std::make_unique<TArifmeticIterator>(Source, Field, Operation);
-    case goLowerCase:
-    case goUpperCase:
+    case grLowerCase:
+    case grUpperCase:
       return std::make_unique<TRegIterator>(Source, Field, Operation);
-    case goDelete:
+    case grDelete:
       return std::make_unique<TDelIterator>(Source, Field, Operation);
     default:
       return nullptr;
@@ -290,7 +290,7 @@ void Run(TDataSource* Source, TField* Field, uint8_t Operation) {
   if (Source && !source) throw EInvalidCast("Invalid class typecast");
   if (!source || !source->DataSet()) return ShowErrorMessage("Неинициализированный набор данных.");
   if (source->DataSet()->State() != dsBrowse) return ShowErrorMessage("Набор данных не в режиме просмотра.");
-  if (Operation != goSum && Operation != goCount && Operation != goDelete) {
+  if (Operation != grSum && Operation != grCount && Operation != grDelete) {
     const uint8_t rating = source->GetFieldSortState(Field);
     if (rating != 0) return ShowErrorMessage(RatingError(rating));
   }

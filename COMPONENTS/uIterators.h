@@ -10,16 +10,16 @@
 #include "db/DB.h"
 #include "rtl/SysUtils.h"
 
-enum TGroupOperation : uint8_t {
-  goReplace,  // one value by another
-  goFill,
-  goSum,
-  goCount,
-  goAdd,
-  goMultiply,
-  goLowerCase,
-  goUpperCase,
-  goDelete
+enum TGroupOperationCode : uint8_t {
+  grReplace,  // one value by another
+  grFill,
+  grSum,
+  grCount,
+  grAdd,
+  grMultiply,
+  grLowerCase,
+  grUpperCase,
+  grDelete
 };
 
 // A data source of another class than TSDataSource.
@@ -29,7 +29,7 @@ KS_EXCEPTION(EInvalidCast, Exception);
 // every run clears it again.
 extern bool GroupAllRecordsLocked;
 
-// Source must be a TSDataSource (or null); codes above goDelete do nothing.
+// Source must be a TSDataSource (or null); codes above grDelete do nothing.
 // Refusals show their message and change nothing; a step's error stops the
 // walk there and reaches the caller, the records before it stay changed.
 void RunGroupOperation(TDataSource* Source, TField* Field, uint8_t Operation);

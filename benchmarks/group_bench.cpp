@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
     return true;
   });
   auto start = BenchClock::now();
-  RunGroupOperation(&source, sds.FieldByName("QTY"), goAdd);
+  RunGroupOperation(&source, sds.FieldByName("QTY"), grAdd);
   PrintBenchRow("group add over TSDS (auto-commit)", sds.RecordCount(), SecondsSince(start));
 
   start = BenchClock::now();

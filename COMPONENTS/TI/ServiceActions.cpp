@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "DBEditKs.h"
+#include "DBSGridKs.h"
 #include "SDS.h"
 #include "SDataSource.h"
 #include "ServiceModule.h"
@@ -80,7 +81,7 @@ bool CanModifyDataSet(TDataSet* DataSet) {
 }
 
 bool TPelmServiceAction::HandlesTarget(TObject* Target) {
-  if (dynamic_cast<TSDataSource*>(Target)) return true;
+  if (dynamic_cast<TSDataSource*>(Target) || dynamic_cast<TDBSGridKs*>(Target)) return true;
   return !FGridOnly && dynamic_cast<TCustomDBEditKs*>(Target);
 }
 
@@ -109,7 +110,11 @@ void TServiceAction::ExecuteTarget(TObject* Target) {
     case sakAttributes:
     case sakLevels: {
       TCustomDBEditKs* edit = ServiceEdit(Target);
-      auto* source = dynamic_cast<TSDataSource*>(edit ? edit->DataSource() : Target);
+      auto* grid = dynamic_cast<TDBSGridKs*>(Target);
+      // A grid takes marks only with its switch on.
+      if (grid && FKind != sakAttributes && (FKind == sakLevels || !grid->ServiceOptions.Contains(srvMarkRecord)))
+        return;
+      auto* source = grid ? grid->ServiceSource() : dynamic_cast<TSDataSource*>(edit ? edit->DataSource() : Target);
       if (source && !(FKind == sakLevels && edit)) ExecuteOnSource(source);
       return;
     }
@@ -161,54 +166,74 @@ void TServiceAction::ExecuteOnSource(TSDataSource* Source) {
   }
 }
 
-// Acts on the active control: a data-aware edit over a data source adapter
-// (and, for some, any data source, or any text edit).
+// Acts on the active control: the service grid or a data-aware edit (over
+// any data source for post, insert and delete; over a data source adapter
+// for the rest), or any text edit for paste.
 void TServiceAction::ExecuteOnControl() {
   TWinControl* control = ActiveServiceControl();
   if (FKind == sakPaste) {
     if (auto* edit = dynamic_cast<TCustomEdit*>(control)) PasteClipboardText(edit);
     return;
   }
+  auto* grid = dynamic_cast<TDBSGridKs*>(control);
   auto* anyEdit = dynamic_cast<TCustomDBEditKs*>(control);
-  TDataSet* dataSet = anyEdit ? DataSetOf(anyEdit->DataSource()) : nullptr;
+  if (!grid && !anyEdit) return;
+  TDataSource* anySource = grid ? grid->DataSource() : anyEdit->DataSource();
+  TDataSet* dataSet = DataSetOf(anySource);
   switch (FKind) {
+    case sakFind:
+      if (grid) grid->ShowFindDialog();
+      return;
     case sakRecordPost:
       if (dataSet && (dataSet->State() == dsEdit || dataSet->State() == dsInsert)) dataSet->Post();
       return;
     case sakRecordInsert:
-      if (!anyEdit) return;
-      if (!CanModifyDataSet(dataSet)) RaiseHintError("Добавление запрещено !");
-      dataSet->Insert();
+      if (grid ? !grid->CanInsertRecord() : !CanModifyDataSet(dataSet)) RaiseHintError("Добавление запрещено !");
+      if (grid)
+        grid->InsertAfterCurrent();
+      else
+        dataSet->Insert();
       return;
     case sakRecordDelete:
-      if (!anyEdit) return;
-      if (!CanModifyDataSet(dataSet)) RaiseHintError("Удаление запрешено !");
-      if (MessageDlg("Удалить запись?", mtConfirmation, TMsgDlgButtons{mbOK, mbCancel}) != mrCancel)
+      if (grid ? !grid->CanDeleteRecord() : !CanModifyDataSet(dataSet)) RaiseHintError("Удаление запрешено !");
+      if (dataSet && dataSet->Active() &&
+          MessageDlg("Удалить запись?", mtConfirmation, TMsgDlgButtons{mbOK, mbCancel}) != mrCancel)
         dataSet->Delete();
+      return;
+    case sakCopy:
+      if (grid) {
+        TInplaceEdit* editor = grid->InplaceEditor();
+        TField* field = grid->SelectedField();
+        PutClipboardText(editor && grid->EditorMode() ? editor->SelText()
+                         : field                      ? field->DisplayText()
+                                                      : AnsiString());
+      }
       return;
     default:
       break;
   }
-  TCustomDBEditKs* edit = ServiceEdit(control);
-  if (!edit) return;
-  auto* source = static_cast<TSDataSource*>(edit->DataSource());
+  auto* source = dynamic_cast<TSDataSource*>(anySource);
+  if (!source) return;
+  TField* field = grid ? grid->SelectedField() : anyEdit->Field();
+  const bool sorts = !grid || grid->ServiceOptions.Contains(srvSort);
   switch (FKind) {
     case sakIterator:
-      RunGroupOperation(source, edit->Field(), FOperation);
+      RunGroupOperation(source, field, FOperation);
       break;
     case sakFilter:
-      source->ShowFilterDialog(edit->Field());
+      source->ShowFilterDialog(field);
       break;
     case sakFilterCancel:
       source->CancelFilter();
       break;
     case sakSort:
-      if (edit->Field()) source->SortByField(edit->Field()->FieldName());
+      if (sorts && field) source->SortByField(field->FieldName());
       break;
     case sakSortCancel:
-      source->CancelSort();
+      if (sorts) source->CancelSort();
       break;
     case sakRecordEdit:
+      if (grid && !grid->CanEditRecord()) RaiseHintError("Корректировка записи запрешена !");
       if (dataSet) dataSet->Edit();
       break;
     default:

@@ -120,14 +120,14 @@ TEST_F(ValuePromptTest, AFillTakesOnlyAConvertedValue) {
     PressKey(VK_RETURN);
     PressKey(VK_ESCAPE);
   });
-  RunGroupOperation(&source, table.FieldByName("QTY"), goFill);
+  RunGroupOperation(&source, table.FieldByName("QTY"), grFill);
   Later([] {
     TypeText("7");
     PressKey(VK_RETURN);
   });
   std::vector<int> before;
   for (table.First(); !table.Eof(); table.Next()) before.push_back(table.FieldByName("QTY")->AsInteger());
-  RunGroupOperation(&source, table.FieldByName("QTY"), goFill);
+  RunGroupOperation(&source, table.FieldByName("QTY"), grFill);
   std::vector<int> after;
   for (table.First(); !table.Eof(); table.Next()) after.push_back(table.FieldByName("QTY")->AsInteger());
   EXPECT_EQ(before, (std::vector<int>{1, 2}));

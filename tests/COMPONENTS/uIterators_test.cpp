@@ -91,16 +91,16 @@ TEST_F(GroupOperationTest, ChangesReachEveryRecordOrOnlyTheMarkedOnes) {
     const char* Column;
   } cases[] = {
       // The record current at the start (1) gives the value to replace.
-      {"QTY", goReplace, 9, {}, "Заменить в ГРАФЕ одно значение на другое", pvInteger, "9 9 3 -"},
-      {"QTY", goReplace, 9, {2, 3}, "Заменить в ПОМЕЧЕННЫХ строках одно значение на другое", pvInteger,
+      {"QTY", grReplace, 9, {}, "Заменить в ГРАФЕ одно значение на другое", pvInteger, "9 9 3 -"},
+      {"QTY", grReplace, 9, {2, 3}, "Заменить в ПОМЕЧЕННЫХ строках одно значение на другое", pvInteger,
        "5 9 3 -"},
-      {"QTY", goFill, 0, {3, 4}, "Заменить в ПОМЕЧЕННЫХ строках все значения на заданное", pvInteger, "5 5 0 0"},
-      {"NAME", goFill, "Кот", {}, "Заменить в ГРАФЕ все значения на заданное", pvString, "Кот Кот Кот Кот"},
+      {"QTY", grFill, 0, {3, 4}, "Заменить в ПОМЕЧЕННЫХ строках все значения на заданное", pvInteger, "5 5 0 0"},
+      {"NAME", grFill, "Кот", {}, "Заменить в ГРАФЕ все значения на заданное", pvString, "Кот Кот Кот Кот"},
       // A null stays null.
-      {"QTY", goAdd, 20.0, {}, "Добавить значение(в графе)", pvFloat, "25 25 23 -"},
-      {"QTY", goMultiply, 2.0, {1, 4}, "Умножить на значение(в ПОМЕЧЕННЫХ строках)", pvFloat, "10 5 3 -"},
-      {"NAME", goUpperCase, Variant(), {}, "Заменить графу заглавными буквами ?", 0, "ЯБЛОКО ГРУША СЛИВА ЁЖ"},
-      {"NAME", goLowerCase, Variant(), {2, 4}, "Заменить ПОМЕЧЕННЫЕ строки малыми буквами ?", 0,
+      {"QTY", grAdd, 20.0, {}, "Добавить значение(в графе)", pvFloat, "25 25 23 -"},
+      {"QTY", grMultiply, 2.0, {1, 4}, "Умножить на значение(в ПОМЕЧЕННЫХ строках)", pvFloat, "10 5 3 -"},
+      {"NAME", grUpperCase, Variant(), {}, "Заменить графу заглавными буквами ?", 0, "ЯБЛОКО ГРУША СЛИВА ЁЖ"},
+      {"NAME", grLowerCase, Variant(), {2, 4}, "Заменить ПОМЕЧЕННЫЕ строки малыми буквами ?", 0,
        "Яблоко груша слива ёж"},
   };
   for (const TCase& c : cases) {
@@ -116,7 +116,7 @@ TEST_F(GroupOperationTest, ChangesReachEveryRecordOrOnlyTheMarkedOnes) {
     Prompts.Questions.clear();
     Prompts.Answers = {true};
     Run(c.Field, c.Operation);
-    if (c.Operation == goUpperCase || c.Operation == goLowerCase) {
+    if (c.Operation == grUpperCase || c.Operation == grLowerCase) {
       EXPECT_EQ(Prompts.Questions, std::vector<AnsiString>{c.Caption});
     } else {
       EXPECT_EQ(Captions, std::vector<AnsiString>{c.Caption});
@@ -138,11 +138,11 @@ TEST_F(GroupOperationTest, SumAndCountTellTheirTotals) {
     std::initializer_list<int> Marks;
     const char* Message;
   } cases[] = {
-      {"QTY", goSum, {}, "Итого по ВСЕЙ графе QTY  13"},
-      {"PRICE", goSum, {1, 2}, "Итого по ПОМЕЧЕННЫМ строкам в графе PRICE  1,50"},
-      {"AMOUNT", goSum, {}, "Итого по ВСЕЙ графе AMOUNT  1\xA0" "010,75"},
-      {"NAME", goCount, {}, "Количество  строк = 4"},
-      {nullptr, goCount, {3, 4}, "Количество ПОМЕЧЕННЫХ строк = 2"},
+      {"QTY", grSum, {}, "Итого по ВСЕЙ графе QTY  13"},
+      {"PRICE", grSum, {1, 2}, "Итого по ПОМЕЧЕННЫМ строкам в графе PRICE  1,50"},
+      {"AMOUNT", grSum, {}, "Итого по ВСЕЙ графе AMOUNT  1\xA0" "010,75"},
+      {"NAME", grCount, {}, "Количество  строк = 4"},
+      {nullptr, grCount, {3, 4}, "Количество ПОМЕЧЕННЫХ строк = 2"},
   };
   for (const auto& c : cases) {
     Source->Marker()->Clear();
@@ -155,7 +155,7 @@ TEST_F(GroupOperationTest, SumAndCountTellTheirTotals) {
   }
   // A text column has no sum.
   Prompts.Messages.clear();
-  Run("NAME", goSum);
+  Run("NAME", grSum);
   EXPECT_TRUE(Prompts.Messages.empty());
 }
 
@@ -177,39 +177,39 @@ TEST_F(GroupOperationTest, RefusalsCancelsAndNoChangeNothing) {
     return Prompts.Messages;
   };
   Answer = 1;
-  EXPECT_EQ(refused("no data source", [&] { RunGroupOperation(nullptr, nullptr, goFill); }),
+  EXPECT_EQ(refused("no data source", [&] { RunGroupOperation(nullptr, nullptr, grFill); }),
             std::vector<AnsiString>{"Неинициализированный набор данных."});
   TDataSource plain(nullptr);
-  EXPECT_THROW(RunGroupOperation(&plain, nullptr, goFill), EInvalidCast);
+  EXPECT_THROW(RunGroupOperation(&plain, nullptr, grFill), EInvalidCast);
   Sds->Edit();
-  EXPECT_EQ(refused("editing", [&] { Run("QTY", goFill); }),
+  EXPECT_EQ(refused("editing", [&] { Run("QTY", grFill); }),
             std::vector<AnsiString>{"Набор данных не в режиме просмотра."});
   Sds->Cancel();
-  EXPECT_EQ(refused("read-only", [&] { Run("PRICE", goFill); }),
+  EXPECT_EQ(refused("read-only", [&] { Run("PRICE", grFill); }),
             std::vector<AnsiString>{"Поле НД не может быть изменено."});
-  EXPECT_EQ(refused("primary key", [&] { Run("SYS$ID", goAdd); }),
+  EXPECT_EQ(refused("primary key", [&] { Run("SYS$ID", grAdd); }),
             std::vector<AnsiString>{"Операция не применима к полям индекса и сортировки."});
-  EXPECT_EQ(refused("another dataset", [&] { RunGroupOperation(Source.get(), other.FieldByName("QTY"), goFill); }),
+  EXPECT_EQ(refused("another dataset", [&] { RunGroupOperation(Source.get(), other.FieldByName("QTY"), grFill); }),
             std::vector<AnsiString>{"Поле не найдено."});
 
   // The lock refuses all records once, silently to the caller.
   GroupAllRecordsLocked = true;
-  refused("locked", [&] { EXPECT_THROW(Run("QTY", goFill), EAbort); });
+  refused("locked", [&] { EXPECT_THROW(Run("QTY", grFill), EAbort); });
   EXPECT_EQ(Prompts.Messages, std::vector<AnsiString>{"Применение групповых операций ко ВСЕМ записям "
                                                       "заблокировано, возможно - только к ВЫДЕЛЕННЫМ."});
   EXPECT_FALSE(GroupAllRecordsLocked);
 
   Answer = Variant();
-  refused("prompt cancelled", [&] { Run("QTY", goFill); });
+  refused("prompt cancelled", [&] { Run("QTY", grFill); });
   EXPECT_EQ(Captions.size(), 1u);
-  refused("no to the case", [&] { Run("NAME", goUpperCase); });
-  refused("no to the delete", [&] { Run(nullptr, goDelete); });
+  refused("no to the case", [&] { Run("NAME", grUpperCase); });
+  refused("no to the delete", [&] { Run(nullptr, grDelete); });
   EXPECT_EQ(Prompts.Questions, std::vector<AnsiString>{"Удалить все записи?"});
   // The lock does not hold against marks.
   Mark({3});
   GroupAllRecordsLocked = true;
   Answer = 8;
-  Run("QTY", goFill);
+  Run("QTY", grFill);
   EXPECT_EQ(Column("QTY"), "5 5 8 -");
   EXPECT_FALSE(Sds->ControlsDisabled());
 }
@@ -223,7 +223,7 @@ TEST_F(GroupOperationTest, AStepTheServerRefusesStopsThereWithItsRecordUnchanged
   GoTo(2);
   // 2 + 8 passes; 5 + 8 = 13 is what the trigger refuses.
   Answer = 8.0;
-  EXPECT_THROW(Run("QTY", goAdd), Exception);
+  EXPECT_THROW(Run("QTY", grAdd), Exception);
   // Record 1 went to 10; record 2 (5 + 8) was refused and is 5 on both sides.
   EXPECT_EQ(Column("QTY"), "10 5 3 -");
   EXPECT_EQ(Sds->State(), dsBrowse);
@@ -257,7 +257,7 @@ TEST_F(GroupOperationTest, DeleteRemovesEachChosenRecordOnce) {
     Mark(c.Marks);
     Prompts.Questions.clear();
     Prompts.Answers = {true};
-    Run(nullptr, goDelete);
+    Run(nullptr, grDelete);
     EXPECT_EQ(Prompts.Questions, std::vector<AnsiString>{c.Question});
     EXPECT_EQ(Count(), c.Count);
     EXPECT_EQ(Column("SYS$STATE"), c.States);

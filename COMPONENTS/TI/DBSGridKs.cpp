@@ -1,0 +1,268 @@
+#include "DBSGridKs.h"
+
+#include <utility>
+
+#include "SDS.h"
+#include "SDataPrompts.h"
+#include "SDataSource.h"
+#include "ServiceActions.h"
+#include "forms/Forms.h"
+#include "uIterators.h"
+
+namespace {
+
+uint16_t KeyOf(TAction* Action) { return Action ? Action->ShortCut : 0; }
+
+bool Editing(TDataSet* DataSet) { return DataSet->State() == dsEdit || DataSet->State() == dsInsert; }
+
+}  // namespace
+
+TDBSGridKs::TDBSGridKs(TComponent* AOwner) : TDBGridKs(AOwner) { SetFlat(true); }
+
+TSDataSource* TDBSGridKs::ServiceSource() const { return dynamic_cast<TSDataSource*>(DataSource()); }
+
+bool TDBSGridKs::CanModifyThrough() {
+  TDataSet* dataSet = DataSource() ? DataSource()->DataSet() : nullptr;
+  return CanModifyDataSet(dataSet) && !ReadOnly() && Options().Contains(dgEditing);
+}
+
+bool TDBSGridKs::CanEditRecord() { return CanModifyThrough() && AllowedOperations().Contains(alopUpdateKs); }
+
+bool TDBSGridKs::CanInsertRecord() {
+  return CanModifyThrough() &&
+         (AllowedOperations().Contains(alopAppendKs) || AllowedOperations().Contains(alopInsertKs));
+}
+
+bool TDBSGridKs::CanDeleteRecord() { return CanModifyThrough() && AllowedOperations().Contains(alopDeleteKs); }
+
+bool TDBSGridKs::IsLastRecord() {
+  TDataSet* dataSet = DataSource() ? DataSource()->DataSet() : nullptr;
+  if (!dataSet || !dataSet->Active()) return true;
+  struct TDetached {
+    TDataSet* DataSet;
+    TDataSource* Source;
+    TDataSetNotifyEvent Before = std::exchange(DataSet->BeforeScroll, nullptr);
+    TDataSetNotifyEvent After = std::exchange(DataSet->AfterScroll, nullptr);
+    TDataChangeEvent Change = std::exchange(Source->OnDataChange, nullptr);
+    ~TDetached() {
+      DataSet->EnableControls();
+      DataSet->BeforeScroll = Before;
+      DataSet->AfterScroll = After;
+      Source->OnDataChange = Change;
+    }
+  } detached{dataSet, DataSource()};
+  dataSet->DisableControls();
+  dataSet->Next();
+  if (dataSet->Eof()) return true;
+  dataSet->Prior();
+  return false;
+}
+
+int TDBSGridKs::LastVisibleColumnIndex() {
+  for (int i = Columns()->Count() - 1; i >= 0; --i)
+    if (Columns()->Items(i)->Visible()) return i;
+  return 0;
+}
+
+void TDBSGridKs::OpenCellEditor() {
+  SetEditorMode(true);
+  TInplaceEdit* editor = InplaceEditor();
+  TField* field = SelectedField();
+  if (!editor || !field) return;
+  const TFieldType type = field->DataType();
+  if (type == ftFloat || type == ftBCD) return;
+  const bool toStart = type == ftDate || type == ftTime || type == ftDateTime;
+  const LPARAM at = toStart ? 0 : GetWindowTextLengthA(editor->Handle());
+  SendMessageA(editor->Handle(), EM_SETSEL, at, at);
+  if (toStart) SendMessageA(editor->Handle(), EM_SCROLLCARET, 0, 0);
+}
+
+void TDBSGridKs::InsertAfterCurrent() {
+  TDataSet* dataSet = DataSource()->DataSet();
+  const bool last = IsLastRecord();
+  uint16_t key = last ? VK_DOWN : VK_INSERT;
+  if (!last) dataSet->Next();
+  TDBGridKs::KeyDown(key, {});
+  if (dataSet->State() == dsInsert) {
+    SetSelectedField(Columns()->Count() ? Columns()->Items(0)->Field() : nullptr);
+    OpenCellEditor();
+  } else if (!last) {
+    dataSet->Prior();
+  }
+}
+
+void TDBSGridKs::PriorTabColumn() {
+  for (int i = SelectedIndex() - 1; i >= 0; --i)
+    if (Columns()->Items(i)->Visible()) return SetSelectedField(Columns()->Items(i)->Field());
+}
+
+void TDBSGridKs::ShowFindDialog() {
+  if (ShowFindDialogProc) ShowFindDialogProc(this);
+}
+
+bool TDBSGridKs::Marked() {
+  TSDataSource* source = ServiceSource();
+  return source && source->Marker() && source->Marker()->IsMarked();
+}
+
+void TDBSGridKs::GetCellParams(TColumnKs* Column, TFont* AFont, TColor& Background, TGridDrawState State) {
+  if (!State.Contains(gdFocused) && Marked()) Background = ServiceMarkColor;
+  TDBGridKs::GetCellParams(Column, AFont, Background, State);
+}
+
+void TDBSGridKs::RunGroup(uint8_t Operation) { RunGroupOperation(DataSource(), SelectedField(), Operation); }
+
+void TDBSGridKs::ToggleLevels() {
+  auto* sds = dynamic_cast<TSDS*>(DataSource()->DataSet());
+  if (!sds || !sds->Options().Contains(dsoLevels)) return;
+  TField* selected = SelectedField();
+  if (sds->LevelMode() == dslmShowAll) {
+    const Variant id = sds->FieldByName("SYS$ID")->Value();
+    sds->SetLevelMode(dslmDefault);
+    sds->Locate("SYS$ID", id, {});
+  } else {
+    sds->SetLevelMode(dslmShowAll);
+  }
+  SetSelectedField(selected);
+}
+
+void TDBSGridKs::KeyDown(uint16_t& Key, TShiftState Shift) {
+  TDataSet* dataSet = DataSource() ? DataSource()->DataSet() : nullptr;
+  if (!dataSet) return TDBGridKs::KeyDown(Key, Shift);
+  const bool onlyCtrl = Shift == TShiftState{ssCtrl};
+  if (ServiceOptions.Contains(srvFrozenOnEdit) && dataSet->State() == dsBrowse &&
+      ((Key == VK_DOWN && !onlyCtrl) || (Key == VK_TAB && SelectedIndex() == Columns()->Count() - 1)) &&
+      IsLastRecord())
+    return;
+  if (Key == VK_LEFT && !Shift.Contains(ssCtrl) && Editing(dataSet)) {
+    PriorTabColumn();
+    return;
+  }
+  if (ServiceOptions.Contains(srvFrozenOnEdit) && Editing(dataSet) &&
+      (Key == VK_PRIOR || Key == VK_NEXT || Key == VK_UP || Key == VK_DOWN || Key == VK_INSERT))
+    return;
+  uint16_t shortCut = Key;
+  if (Shift.Contains(ssShift)) shortCut |= 0x2000;
+  if (Shift.Contains(ssCtrl)) shortCut |= 0x4000;
+  if (Shift.Contains(ssAlt)) shortCut |= 0x8000;
+  bool handled = false;
+  if (shortCut == KeyOf(RecordAttributes) && ServiceSource()) ServiceSource()->ShowRecordAttributes();
+  else
+    handled = Editing(dataSet) ? EditingKey(Key, Shift, shortCut) : BrowseKey(Key, Shift, shortCut);
+  if (handled) {
+    KillMessage(Handle(), WM_SYSCHAR);
+    KillMessage(Handle(), WM_CHAR);
+  }
+  TDBGridKs::KeyDown(Key, Shift);
+}
+
+bool TDBSGridKs::EditingKey(uint16_t& Key, TShiftState Shift, uint16_t ShortCut) {
+  TDataSet* dataSet = DataSource()->DataSet();
+  if (ShortCut == KeyOf(RecordPost)) {
+    dataSet->Post();
+    return true;
+  }
+  if (Key == VK_RETURN && Shift.Empty() && SelectedIndex() == LastVisibleColumnIndex()) {
+    dataSet->Post();
+    SetEditorMode(false);
+    Key = 0;
+    return true;
+  }
+  if (Key == VK_ESCAPE && Shift.Empty() &&
+      (dataSet->Modified() || (InplaceEditor() && !InplaceEditor()->Visible()))) {
+    if (!DataPrompts().AskYesNo("Отменить корректировку записи ?")) Key = 0;
+    return Key == 0;
+  }
+  return false;
+}
+
+// The first matching row swallows the key, also when its effect does not
+// apply.
+bool TDBSGridKs::BrowseKey(uint16_t& Key, TShiftState Shift, uint16_t ShortCut) {
+  TSDataSource* source = ServiceSource();
+  const auto take = [&](auto&& Effect) {
+    Effect();
+    Key = 0;
+    return true;
+  };
+  const bool groupEdit = ServiceOptions.Contains(srvGroupReplace) && CanEditRecord();
+  if (Key == VK_INSERT) {
+    if (!CanInsertRecord()) return false;
+    return take([&] { InsertAfterCurrent(); });
+  }
+  if (ShortCut == KeyOf(RecordEdit) && CanEditRecord())
+    return take([&] {
+      DataSource()->DataSet()->Edit();
+      OpenCellEditor();
+    });
+  if (ShortCut == KeyOf(RecordMark) && ServiceOptions.Contains(srvMarkRecord))
+    return take([&] {
+      if (source) source->Marker()->ToggleMark();
+    });
+  if (ShortCut == KeyOf(RecordMarkGroup) && ServiceOptions.Contains(srvMarkRecord))
+    return take([&] {
+      if (source) source->Marker()->MarkGroup();
+    });
+  if (ShortCut == KeyOf(Sum) && ServiceOptions.Contains(srvSum)) return take([&] { RunGroup(grSum); });
+  if (ShortCut == KeyOf(RecordCount) && ServiceOptions.Contains(srvCount)) return take([&] { RunGroup(grCount); });
+  if (ShortCut == KeyOf(Filter) && ServiceOptions.Contains(srvFilter))
+    return take([&] {
+      if (source) source->ShowFilterDialog(SelectedField());
+    });
+  if (ShortCut == KeyOf(Sort) && ServiceOptions.Contains(srvSort))
+    return take([&] {
+      if (source && SelectedField()) source->SortByField(SelectedField()->FieldName());
+    });
+  if (ShortCut == KeyOf(SortCancel) && ServiceOptions.Contains(srvSort))
+    return take([&] {
+      if (source) source->CancelSort();
+    });
+  if (ShortCut == KeyOf(FilterCancel) && ServiceOptions.Contains(srvFilter))
+    return take([&] {
+      if (source) source->CancelFilter();
+    });
+  if (ShortCut == KeyOf(TougleLevels) && ServiceOptions.Contains(srvHandleLevels) &&
+      !ServiceOptions.Contains(srvDontToggleLevels))
+    return take([&] { ToggleLevels(); });
+  if (Key == VK_RETURN && !Shift.Contains(ssCtrl)) {
+    if (ServiceOptions.Contains(srvHandleLevels) && source && source->HasLevels())
+      return take([&] { source->LevelDown(); });
+    if (ServiceOptions.Contains(srvDontAutoInsertAfterEnter) && SelectedIndex() == LastVisibleColumnIndex())
+      return take([] {});
+    return false;
+  }
+  if (Key == VK_ESCAPE && ServiceOptions.Contains(srvHandleLevels)) {
+    if (source && source->HasLevels()) return take([&] { source->LevelUp(); });
+    return false;
+  }
+  if (ShortCut == KeyOf(GroupDelete) && ServiceOptions.Contains(srvGroupDelete) && CanDeleteRecord())
+    return take([&] { RunGroup(grDelete); });
+  if (ShortCut == KeyOf(GroupReplace) && groupEdit) return take([&] { RunGroup(grReplace); });
+  if (ShortCut == KeyOf(GroupFill) && groupEdit) return take([&] { RunGroup(grFill); });
+  if (ShortCut == KeyOf(GroupAdd) && groupEdit) return take([&] { RunGroup(grAdd); });
+  if (ShortCut == KeyOf(GroupMul) && groupEdit) return take([&] { RunGroup(grMultiply); });
+  return false;
+}
+
+void TDBSGridKs::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  TDataSet* dataSet = DataSource() ? DataSource()->DataSet() : nullptr;
+  if (!dataSet) return TDBGridKs::MouseDown(Button, Shift, X, Y);
+  const TGridCoord cell = MouseCoord(X, Y);
+  if (Editing(dataSet)) {
+    if (cell.Y != Row() && ServiceOptions.Contains(srvFrozenOnEdit)) return;
+    if (cell.X == 0 && IndicatorOffset() > 0) return dataSet->Post();
+    return TDBGridKs::MouseDown(Button, Shift, X, Y);
+  }
+  TDBGridKs::MouseDown(Button, Shift, X, Y);
+  TSDataSource* source = ServiceSource();
+  if (dataSet->State() != dsBrowse || cell.X <= 0 || cell.Y <= 0 || Button != mbLeft ||
+      !Shift.Contains(ssDouble) || !source)
+    return;
+  if (source->HasLevels() && !Shift.Contains(ssCtrl)) {
+    if (source->LevelDown()) return;
+    if (ServiceOptions.Contains(srvHandleLevels) && ServiceOptions.Contains(srvMarkRecord))
+      source->Marker()->ToggleMark();
+  } else if (ServiceOptions.Contains(srvMarkRecord)) {
+    source->Marker()->ToggleMark();
+  }
+}

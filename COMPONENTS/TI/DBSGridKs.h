@@ -1,0 +1,73 @@
+// The grid of application forms over a TSDataSource: service switches,
+// service keys taken from TI's actions at each press, record marks in
+// their colour, level navigation and the editing rules of the framework.
+#pragma once
+
+#include "DBGridKs.h"
+
+enum TServiceOption {
+  srvMarkRecord,
+  srvDoubleField,
+  srvDoubleRecord,
+  srvPrint,
+  srvHandleLevels,
+  srvCalc,
+  srvSum,
+  srvCount,
+  srvFilter,
+  srvSort,
+  srvCallRef,
+  srvFrozenOnEdit,
+  srvGroupDelete,
+  srvGroupReplace,
+  srvDontToggleLevels,
+  srvDontCustomize,
+  srvDontCreatePopupMenu,
+  srvDontAutoInsertAfterEnter
+};
+using TServiceOptions = TSet<TServiceOption>;
+// Every switch up to group replace.
+inline constexpr TServiceOptions DefaultServiceOptions{
+    srvMarkRecord, srvDoubleField, srvDoubleRecord, srvPrint,      srvHandleLevels, srvCalc,         srvSum,
+    srvCount,      srvFilter,      srvSort,         srvCallRef,    srvFrozenOnEdit, srvGroupDelete, srvGroupReplace};
+
+class TSDataSource;
+
+class TDBSGridKs : public TDBGridKs {
+ public:
+  explicit TDBSGridKs(TComponent* AOwner);
+
+  TServiceOptions ServiceOptions = DefaultServiceOptions;
+
+  bool CanEditRecord();
+  bool CanInsertRecord();
+  bool CanDeleteRecord();
+  // Whether the current record is the last one (or there is no open
+  // dataset); the dataset's scroll events and the source's change event
+  // are detached meanwhile and put back on every path.
+  bool IsLastRecord();
+  int LastVisibleColumnIndex();
+  void OpenCellEditor();
+  // Appends after the last record, else inserts after the current one.
+  void InsertAfterCurrent();
+  TSDataSource* ServiceSource() const;
+  void ShowFindDialog();
+
+  void GetCellParams(TColumnKs* Column, TFont* AFont, TColor& Background, TGridDrawState State) override;
+
+ protected:
+  void KeyDown(uint16_t& Key, TShiftState Shift) override;
+  void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+
+ private:
+  // A dataset that can be modified, through an editing grid.
+  bool CanModifyThrough();
+  bool Marked();
+  // The editing-state and browse tables; true when the key was handled.
+  bool EditingKey(uint16_t& Key, TShiftState Shift, uint16_t ShortCut);
+  bool BrowseKey(uint16_t& Key, TShiftState Shift, uint16_t ShortCut);
+  void RunGroup(uint8_t Operation);
+  // To the nearest visible column on the left, if any.
+  void PriorTabColumn();
+  void ToggleLevels();
+};

@@ -1,0 +1,146 @@
+// The service grid over a data source adapter, driven by real key
+// messages through the application's loop: TI's shortcuts reach the marks,
+// the group operations and the editing rules.
+#include "DBSGridKs.h"
+
+#include <gtest/gtest.h>
+
+#include "GridForm.h"
+#include "SDataSource.h"
+#include "tests/COMPONENTS/ScriptedDataPrompts.h"
+#include "ServiceActions.h"
+#include "uIterators.h"
+#include "zynMemTable.h"
+
+namespace {
+
+class TServiceEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    InitDBGridKsUnit();
+    InitServiceActionsUnit();
+  }
+  void TearDown() override {
+    DoneServiceActionsUnit();
+    DoneDBGridKsUnit();
+  }
+};
+const auto* const Environment = ::testing::AddGlobalTestEnvironment(new TServiceEnvironment);
+
+class ServiceGridTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    Table.FieldDefs()->Add("NAME", ftString, 20);
+    Table.FieldDefs()->Add("QTY", ftInteger);
+    Table.Open();
+    for (int i = 1; i <= 4; ++i) AppendValues(&Table, {"n" + std::to_string(i), i});
+    Table.First();
+    Source.SetDataSet(&Table);
+    Grid->SetDataSource(&Source);
+    Form.Show();
+    SetPromptValueHook([this](const AnsiString&, uint8_t, Variant& Value) {
+      Value = Answer;
+      return true;
+    });
+  }
+  void TearDown() override { SetPromptValueHook(nullptr); }
+  std::vector<int> Quantities() {
+    std::vector<int> values;
+    const TBookmark at = Table.GetBookmark();
+    for (Table.First(); !Table.Eof(); Table.Next()) values.push_back(Table.FieldByName("QTY")->AsInteger());
+    Table.GotoBookmark(at);
+    return values;
+  }
+  void SelectQty() { Grid->SetSelectedField(Table.FieldByName("QTY")); }
+
+  TzynMemTable Table{nullptr};
+  TSDataSource Source{nullptr};
+  TGridForm<TDBSGridKs> Form{0, false};
+  TDBSGridKs* Grid = Form.Grid;
+  TScriptedDataPrompts Prompts;
+  Variant Answer;
+};
+
+TEST_F(ServiceGridTest, ServiceKeysMarkAndRunGroupOperations) {
+  SelectQty();
+  PostKey(VK_F3, {VK_SHIFT});
+  PostKey(VK_DOWN);
+  PostKey(VK_DOWN);
+  PostKey(VK_F3, {VK_SHIFT});
+  EXPECT_TRUE(Source.Marker()->IsMarked());
+  // A marked row's cells are in the mark colour unless focused.
+  TColor background = clWhite;
+  Grid->GetCellParams(Grid->Columns()->Items(0), Grid->Font(), background, {});
+  EXPECT_EQ(background, ServiceMarkColor);
+
+  Answer = 10;
+  PostKey(VK_F9, {VK_CONTROL});  // fill the marked rows
+  EXPECT_EQ(Quantities(), (std::vector<int>{10, 2, 10, 4}));
+  Answer = 5.0;
+  PostKey(VK_ADD, {VK_CONTROL});
+  EXPECT_EQ(Quantities(), (std::vector<int>{15, 2, 15, 4}));
+  Answer = 2.0;
+  PostKey(VK_MULTIPLY, {VK_CONTROL});
+  EXPECT_EQ(Quantities(), (std::vector<int>{30, 2, 30, 4}));
+  PostKey(VK_F4, {VK_SHIFT, VK_CONTROL});
+  EXPECT_EQ(Prompts.Messages, std::vector<AnsiString>{"Итого по ПОМЕЧЕННЫМ строкам в графе QTY  60"});
+  Prompts.Answers = {true};
+  PostKey(VK_F9, {VK_SHIFT});
+  EXPECT_EQ(Quantities(), (std::vector<int>{2, 4}));
+  EXPECT_EQ(Table.State(), dsBrowse);
+}
+
+TEST_F(ServiceGridTest, EditingKeysPostAskAndKeepTheRow) {
+  // Down on the last record appends nothing while browsing.
+  Table.Last();
+  PostKey(VK_DOWN);
+  EXPECT_EQ(Table.RecordCount(), 4);
+  EXPECT_EQ(Table.State(), dsBrowse);
+
+  Table.First();
+  SelectQty();
+  PostKey(VK_F2);
+  ASSERT_EQ(Table.State(), dsEdit);
+  PostKey(VK_DOWN);  // frozen on the row
+  EXPECT_EQ(Table.State(), dsEdit);
+  EXPECT_EQ(Table.FieldByName("QTY")->AsInteger(), 1);
+  // Enter on the last column posts what was typed.
+  PostText("7");
+  PostKey(VK_RETURN);
+  EXPECT_EQ(Table.State(), dsBrowse);
+  EXPECT_EQ(Quantities(), (std::vector<int>{17, 2, 3, 4}));
+
+  // Esc on a modified record, from the grid, asks; No keeps the edit, Yes
+  // cancels it.
+  PostKey(VK_F2);
+  ASSERT_EQ(Table.State(), dsEdit);
+  Table.FieldByName("QTY")->SetAsInteger(9);
+  Grid->SetEditorMode(false);
+  Grid->SetFocus();
+  PumpUntilFocused(Grid->Handle());
+  PostKey(VK_ESCAPE);
+  EXPECT_EQ(Prompts.Questions, std::vector<AnsiString>{"Отменить корректировку записи ?"});
+  EXPECT_EQ(Table.State(), dsEdit);
+  Prompts.Answers = {true};
+  PostKey(VK_ESCAPE);
+  EXPECT_EQ(Table.State(), dsBrowse);
+  EXPECT_EQ(Quantities(), (std::vector<int>{17, 2, 3, 4}));
+}
+
+TEST_F(ServiceGridTest, LastRecordCheckLeavesTheScrollEventsInPlace) {
+  int scrolls = 0;
+  Table.AfterScroll = [&](TDataSet*) { ++scrolls; };
+  Table.Last();
+  scrolls = 0;
+  EXPECT_TRUE(Grid->IsLastRecord());
+  Table.First();
+  scrolls = 0;
+  EXPECT_FALSE(Grid->IsLastRecord());
+  EXPECT_EQ(scrolls, 0);
+  EXPECT_EQ(Table.FieldByName("QTY")->AsInteger(), 1);
+  Table.Next();
+  EXPECT_EQ(scrolls, 1);
+  EXPECT_FALSE(Table.ControlsDisabled());
+}
+
+}  // namespace
