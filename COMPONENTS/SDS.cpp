@@ -499,7 +499,7 @@ void TSDS::IncrementalRefresh(TDateTime SinceTime) {
     if (SinceTime == 0) SinceTime = NewestTime();
     if (FKeyFields.empty()) throw EAssertionFailed("Должен быть первичный индекс", "COMPONENTS/SDS", __LINE__);
     // The key alone finds a record, whatever level or index is shown.
-    TzynCustomMemTable::SetIndexFieldNames(FKeyFields);
+    UseWholeKeyIndex();
     std::vector<TField*> keyFields;
     GetFieldList(keyFields, FKeyFields);
     TIBSQL statement(nullptr);

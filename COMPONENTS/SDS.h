@@ -373,6 +373,9 @@ class TSDS : public TzynCustomMemTable {
   // name, filtered when the options ask it.
   void BuildIndex(const AnsiString& Name, AnsiString Fields, TIndexOptions Options);
   AnsiString WithLevelPrefix(const AnsiString& Fields) const;
+  // Makes current an index over KeyFields that holds every record, also
+  // those the filtered indexes hide.
+  void UseWholeKeyIndex();
   // Whether the index takes the record filter, as the options now ask.
   void MarkFiltered(const AnsiString& IndexName);
   // The stack with the top level alone.

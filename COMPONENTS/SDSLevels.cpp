@@ -138,6 +138,19 @@ void TSDS::BuildIndex(const AnsiString& Name, AnsiString Fields, TIndexOptions O
   AddIndex(Name, WithLevelPrefix(Fields), Options);
 }
 
+void TSDS::UseWholeKeyIndex() {
+  for (int i = 0; i < Indexes->Count(); ++i) {
+    const TzynIndex* index = Indexes->Items(i);
+    if (!index->IsRowOrder && AnsiSameText(index->IndexFields, FKeyFields) && !FFilteredIndexes.count(index->Name)) {
+      TzynCustomMemTable::SetIndexName(index->Name);
+      return;
+    }
+  }
+  const AnsiString name = UnusedIndexName();
+  AddIndex(name, FKeyFields, {});
+  TzynCustomMemTable::SetIndexName(name);
+}
+
 void TSDS::MarkFiltered(const AnsiString& IndexName) {
   const bool filtered = FOptions.Contains(dsoPermissions) ||
                         (FOptions.Contains(dsoLevels) && FLevelMode == dslmShowOnlyLeaf) ||

@@ -239,3 +239,19 @@ TEST_F(SDSOnTree, ChangeParentWritesTheNewParentToTheServer) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(SDSOnTree, TheRefreshFindsARecordItsIndexesHideAsDeleted) {
+  auto sds = Db.Dataset("MASTER_T", {dsoVirtualDelete});
+  sds->Open();
+  ExecCommitted(*Db.Database, "update MASTER_T set NAME = 'Удалён снова', SYS$TIME = current_timestamp where SYS$ID = 8");
+  Db.Transaction->Commit();
+  sds->IncrementalRefresh(0);
+  sds->SetOptions(sds->Options() + TSDSOptions{dsoShowDeleted});
+  sds->SetIndexFieldNames("SYS$ID;NAME");
+  EXPECT_EQ(Column(*sds, "SYS$ID"), "1,2,3,5,6,7,8,20,21") << "no second record 8";
+  EXPECT_EQ(sds->Lookup("SYS$ID", Variant(8), "NAME").AsString(), "Удалён снова");
+}
+
+}  // namespace
