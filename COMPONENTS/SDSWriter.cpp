@@ -9,7 +9,6 @@
 #include "SDSSql.h"
 #include "SDatabase.h"
 #include "common/uTools.h"
-#include "db/DataSource.h"
 #include "rtl/AnsiText.h"
 
 const char* const SRecordMaybeDeleted = "Текущая запись возможно удалена в базе.\n\rРекомендуется обновить набор данных !";
@@ -26,7 +25,7 @@ void CloseQuietly(TIBSQL& Statement) noexcept {
   }
 }
 
-// Runs the change handlers of a field only around other work.
+// A field without its change and validate handlers while this lives.
 class TDetachedHandlers {
  public:
   explicit TDetachedHandlers(TField& Field)
