@@ -1,6 +1,9 @@
 #include "DBSGridKs.h"
 
+#include <cmath>
 #include <utility>
+
+#include "Extcalc.h"
 
 #include "SDS.h"
 #include "SDataPrompts.h"
@@ -14,6 +17,45 @@ namespace {
 uint16_t KeyOf(TAction* Action) { return Action ? Action->ShortCut : 0; }
 
 bool Editing(TDataSet* DataSet) { return DataSet->State() == dsEdit || DataSet->State() == dsInsert; }
+
+bool CalculatorServes(TField* Field) {
+  switch (Field ? Field->DataType() : ftUnknown) {
+    case ftString:
+    case ftSmallint:
+    case ftInteger:
+    case ftWord:
+    case ftFloat:
+    case ftCurrency:
+    case ftBCD:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool IsWholeNumber(TField* Field) {
+  const TFieldType type = Field->DataType();
+  return type == ftSmallint || type == ftInteger || type == ftWord;
+}
+
+char CalculatorOperator(uint16_t Key) {
+  switch (Key) {
+    case VK_ADD:
+    case VK_SEPARATOR:
+      return '+';
+    case VK_SUBTRACT:
+    case VK_OEM_MINUS:
+      return '-';
+    case VK_DIVIDE:
+    case VK_OEM_2:
+      return '/';
+    case VK_MULTIPLY:
+    case '8':
+      return '*';
+    default:
+      return 0;
+  }
+}
 
 }  // namespace
 
@@ -110,6 +152,78 @@ void TDBSGridKs::GetCellParams(TColumnKs* Column, TFont* AFont, TColor& Backgrou
   TDBGridKs::GetCellParams(Column, AFont, Background, State);
 }
 
+bool TDBSGridKs::CalculatorKey(uint16_t& Key) {
+  if (Key == VK_F1) {
+    ShowCalculator();
+    return false;
+  }
+  TInplaceEdit* editor = InplaceEditor();
+  const bool fromEditor = editor && editor->Focused() && DataSource()->DataSet()->State() != dsBrowse;
+  if (const char op = CalculatorOperator(Key)) {
+    TField* field = SelectedField();
+    ApplyCalcOperator(fromEditor ? editor->Text() : field ? field->Text() : AnsiString(), op);
+  } else if (Key == VK_RETURN) {
+    fromEditor ? ApplyCalcResultToEditor() : ApplyCalcResultToField();
+  } else {
+    return false;
+  }
+  Key = 0;
+  return true;
+}
+
+void TDBSGridKs::ApplyCalcOperator(const AnsiString& Operand, char Operator) {
+  if (!CalculatorServes(SelectedField())) return DataPrompts().Beep();
+  try {
+    CalculatorApplyOperation(Operand, Operator);
+  } catch (const Exception&) {
+    DataPrompts().Beep();
+  }
+}
+
+void TDBSGridKs::ApplyCalcResultToField() {
+  TField* field = SelectedField();
+  TDataSet* dataSet = DataSource()->DataSet();
+  const TDataSetState state = dataSet->State();
+  if (!CalculatorServes(field) || (state != dsBrowse && !Editing(dataSet))) return;
+  const long double result = CalculatorResult();
+  if (state != dsBrowse) return SetFieldFromCalc(field, result);
+  if (CalculatorAskConfirmation()) {
+    AnsiString title = field->DisplayName();
+    for (int i = 0; i < Columns()->Count(); ++i)
+      if (Columns()->Items(i)->Field() == field) title = Columns()->Items(i)->Title()->Caption();
+    if (!DataPrompts().AskYesNo(Format("Заменить значение поля \"%s\" на значение %f из калькулятора",
+                                       {title, static_cast<double>(result)})))
+      return;
+  }
+  dataSet->Edit();
+  SetFieldFromCalc(field, result);
+  dataSet->Post();
+}
+
+// A field the calculator does not serve keeps the editor as it was: an
+// emptied editor would clear the field at the post.
+void TDBSGridKs::ApplyCalcResultToEditor() {
+  TField* field = SelectedField();
+  if (!CalculatorServes(field)) return DataPrompts().Beep();
+  const long double result = CalculatorResult();
+  SetFieldFromCalc(field, result);
+  const AnsiString text =
+      IsWholeNumber(field) ? IntToStr(std::llround(result)) : FloatToStr(static_cast<double>(result));
+  InplaceEditor()->SetText(text);
+  InplaceEditor()->SetModified(true);
+  DataLink()->Modified();
+}
+
+void TDBSGridKs::SetFieldFromCalc(TField* Field, long double Result) {
+  if (Field->DataType() == ftString)
+    Field->SetAsString(FloatToStr(static_cast<double>(Result)));
+  else if (IsWholeNumber(Field))
+    // Rounded in 64 bits: the field's range check sees the real value.
+    Field->SetAsFloat(static_cast<double>(std::llround(Result)));
+  else
+    Field->SetAsFloat(static_cast<double>(Result));
+}
+
 void TDBSGridKs::RunGroup(uint8_t Operation) { RunGroupOperation(DataSource(), SelectedField(), Operation); }
 
 void TDBSGridKs::ToggleLevels() {
@@ -145,10 +259,13 @@ void TDBSGridKs::KeyDown(uint16_t& Key, TShiftState Shift) {
   if (Shift.Contains(ssShift)) shortCut |= 0x2000;
   if (Shift.Contains(ssCtrl)) shortCut |= 0x4000;
   if (Shift.Contains(ssAlt)) shortCut |= 0x8000;
-  bool handled = false;
-  if (shortCut == KeyOf(RecordAttributes) && ServiceSource()) ServiceSource()->ShowRecordAttributes();
-  else
-    handled = Editing(dataSet) ? EditingKey(Key, Shift, shortCut) : BrowseKey(Key, Shift, shortCut);
+  bool handled = Shift.Contains(ssAlt) && ServiceOptions.Contains(srvCalc) && CalculatorKey(Key);
+  if (!handled) {
+    if (shortCut == KeyOf(RecordAttributes) && ServiceSource())
+      ServiceSource()->ShowRecordAttributes();
+    else
+      handled = Editing(dataSet) ? EditingKey(Key, Shift, shortCut) : BrowseKey(Key, Shift, shortCut);
+  }
   if (handled) {
     KillMessage(Handle(), WM_SYSCHAR);
     KillMessage(Handle(), WM_CHAR);

@@ -67,6 +67,14 @@ class TDBSGridKs : public TDBGridKs {
   bool EditingKey(uint16_t& Key, TShiftState Shift, uint16_t ShortCut);
   bool BrowseKey(uint16_t& Key, TShiftState Shift, uint16_t ShortCut);
   void RunGroup(uint8_t Operation);
+  // The calculator keys (Alt with a key); true when one was handled.
+  bool CalculatorKey(uint16_t& Key);
+  void ApplyCalcOperator(const AnsiString& Operand, char Operator);
+  void ApplyCalcResultToField();
+  void ApplyCalcResultToEditor();
+  // Stores the calculator's result in the selected field; an integer field
+  // refuses a result beyond its range.
+  void SetFieldFromCalc(TField* Field, long double Result);
   // To the nearest visible column on the left, if any.
   void PriorTabColumn();
   void ToggleLevels();

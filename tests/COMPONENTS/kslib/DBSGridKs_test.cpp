@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "Extcalc.h"
+
 #include "GridForm.h"
 #include "SDataSource.h"
 #include "tests/COMPONENTS/ScriptedDataPrompts.h"
@@ -31,9 +33,10 @@ class ServiceGridTest : public testing::Test {
  protected:
   void SetUp() override {
     Table.FieldDefs()->Add("NAME", ftString, 20);
+    Table.FieldDefs()->Add("DAY", ftDate);
     Table.FieldDefs()->Add("QTY", ftInteger);
     Table.Open();
-    for (int i = 1; i <= 4; ++i) AppendValues(&Table, {"n" + std::to_string(i), i});
+    for (int i = 1; i <= 4; ++i) AppendValues(&Table, {"n" + std::to_string(i), VarFromDateTime(EncodeDate(2024, 1, i)), i});
     Table.First();
     Source.SetDataSet(&Table);
     Grid->SetDataSource(&Source);
@@ -55,8 +58,13 @@ class ServiceGridTest : public testing::Test {
 
   TzynMemTable Table{nullptr};
   TSDataSource Source{nullptr};
-  TGridForm<TDBSGridKs> Form{0, false};
-  TDBSGridKs* Grid = Form.Grid;
+  // The key handler within reach, for the keys the cell editor keeps.
+  struct TKeyedGrid : TDBSGridKs {
+    using TDBSGridKs::TDBSGridKs;
+    using TDBSGridKs::KeyDown;
+  };
+  TGridForm<TKeyedGrid> Form{0, false};
+  TKeyedGrid* Grid = Form.Grid;
   TScriptedDataPrompts Prompts;
   Variant Answer;
 };
@@ -141,6 +149,41 @@ TEST_F(ServiceGridTest, LastRecordCheckLeavesTheScrollEventsInPlace) {
   Table.Next();
   EXPECT_EQ(scrolls, 1);
   EXPECT_FALSE(Table.ControlsDisabled());
+}
+
+TEST_F(ServiceGridTest, AltEnterStoresTheCalculatorsResultOnlyWhereItFits) {
+  Calculator()->edtExpression->SetText("2+3");
+  SelectQty();
+  Prompts.Answers = {true};
+  uint16_t key = VK_RETURN;
+  Grid->KeyDown(key, {ssAlt});
+  EXPECT_EQ(Quantities(), (std::vector<int>{5, 2, 3, 4}));
+  EXPECT_EQ(Table.State(), dsBrowse);
+
+  // From the cell editor: a result beyond the integer field's range is
+  // refused by its range check, nothing is stored.
+  PostKey(VK_F2);
+  ASSERT_EQ(Table.State(), dsEdit);
+  ASSERT_TRUE(Grid->InplaceEditor() && Grid->InplaceEditor()->Focused());
+  Calculator()->edtExpression->SetText("3000000000");
+  key = VK_RETURN;
+  EXPECT_THROW(Grid->KeyDown(key, {ssAlt}), EDatabaseError);
+  EXPECT_EQ(Table.FieldByName("QTY")->AsInteger(), 5);
+  EXPECT_EQ(Grid->InplaceEditor()->Text(), "5");
+
+  // A field the calculator does not serve only beeps.
+  Table.Cancel();
+  Grid->SetSelectedField(Table.FieldByName("DAY"));
+  PostKey(VK_F2);
+  ASSERT_TRUE(Grid->InplaceEditor()->Focused());
+  const AnsiString shown = Grid->InplaceEditor()->Text();
+  const int beeps = Prompts.Beeps;
+  key = VK_RETURN;
+  Grid->KeyDown(key, {ssAlt});
+  EXPECT_EQ(Prompts.Beeps, beeps + 1);
+  EXPECT_EQ(Grid->InplaceEditor()->Text(), shown);
+  EXPECT_FALSE(Grid->InplaceEditor()->Modified());
+  EXPECT_FALSE(Table.FieldByName("DAY")->IsNull());
 }
 
 }  // namespace
