@@ -18,20 +18,6 @@ TScreenCursorHook ScreenCursorHook;
 constexpr int16_t crHourGlass = -11;
 constexpr uint16_t NoCursor = 0xFFFF;
 
-bool IsNumeric(TFieldType Type) {
-  switch (Type) {
-    case ftSmallint:
-    case ftInteger:
-    case ftWord:
-    case ftFloat:
-    case ftCurrency:
-    case ftBCD:
-      return true;
-    default:
-      return false;
-  }
-}
-
 class TIterator {
  public:
   TIterator(TSDataSource* Source, TField* Field, uint8_t Operation)
@@ -163,7 +149,7 @@ class TArifmeticIterator : public TIterator {
   using TIterator::TIterator;
   void Prepare() override {
     FAccepted = false;
-    if (!IsNumeric(FField->DataType())) return;
+    if (!IsGroupNumericType(FField->DataType())) return;
     const AnsiString caption = AnsiString(FOperation == grAdd ? "Добавить значение(" : "Умножить на значение(") +
                                AllOr("в графе", "в ПОМЕЧЕННЫХ строках") + ")";
     Variant value;
@@ -205,7 +191,7 @@ class TInfoIterator : public TIterator {
   void Execute() override {
     Start();
     if (!FAccepted) return;
-    if (FOperation == grSum && (!FField || !IsNumeric(FField->DataType()))) return;
+    if (FOperation == grSum && (!FField || !IsGroupNumericType(FField->DataType()))) return;
     for (FDataSet->First(); !FDataSet->Eof(); FDataSet->Next())
       if (Selected()) Process();
     Finish();
@@ -311,6 +297,20 @@ void RunGroupOperation(TDataSource* Source, TField* Field, uint8_t Operation) {
     ~TUnlock() { GroupAllRecordsLocked = false; }
   } unlock;
   Run(Source, Field, Operation);
+}
+
+bool IsGroupNumericType(TFieldType Type) {
+  switch (Type) {
+    case ftSmallint:
+    case ftInteger:
+    case ftWord:
+    case ftFloat:
+    case ftCurrency:
+    case ftBCD:
+      return true;
+    default:
+      return false;
+  }
 }
 
 void SetPromptValueHook(TPromptValueHook Hook) { PromptValueHook = std::move(Hook); }

@@ -47,6 +47,9 @@ bool PromptValue(const AnsiString& Caption, uint8_t ValueType, Variant& Value);
 using TScreenCursorHook = std::function<int16_t(int16_t Cursor)>;
 void SetScreenCursorHook(TScreenCursorHook Hook);
 
+// The field types a sum, an addition or a multiplication takes.
+bool IsGroupNumericType(TFieldType Type);
+
 // Through the dataset layer's prompts.
 void ShowInfoMessage(const AnsiString& Text);
 void ShowWarningMessage(const AnsiString& Text);

@@ -19,18 +19,7 @@ uint16_t KeyOf(TAction* Action) { return Action ? Action->ShortCut : 0; }
 bool Editing(TDataSet* DataSet) { return DataSet->State() == dsEdit || DataSet->State() == dsInsert; }
 
 bool CalculatorServes(TField* Field) {
-  switch (Field ? Field->DataType() : ftUnknown) {
-    case ftString:
-    case ftSmallint:
-    case ftInteger:
-    case ftWord:
-    case ftFloat:
-    case ftCurrency:
-    case ftBCD:
-      return true;
-    default:
-      return false;
-  }
+  return Field && (Field->DataType() == ftString || IsGroupNumericType(Field->DataType()));
 }
 
 bool IsWholeNumber(TField* Field) {

@@ -5,24 +5,13 @@
 #include "COMPONENTS/kslib/DBGridKs.h"
 #include "COMPONENTS/kslib/DBGridKsFooters.h"
 #include "COMPONENTS/kslib/DBLookupGridsKs.h"
+#include "COMPONENTS/uIterators.h"
 #include "forms/Menus.h"
 
 namespace {
 
 // The number types a column steps through and takes image indexes from.
-bool IsPlainNumber(TFieldType Type) {
-  switch (Type) {
-    case ftSmallint:
-    case ftInteger:
-    case ftWord:
-    case ftFloat:
-    case ftCurrency:
-    case ftBCD:
-      return true;
-    default:
-      return false;
-  }
-}
+bool IsPlainNumber(TFieldType Type) { return IsGroupNumericType(Type); }
 
 // The dataset layer's record-state field and its list-record bit.
 constexpr const char* StateFieldName = "SYS$STATE";
