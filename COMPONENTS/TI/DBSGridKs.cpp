@@ -3,6 +3,7 @@
 #include <cmath>
 #include <utility>
 
+#include "DBGridKsInplaceEdit.h"
 #include "Extcalc.h"
 
 #include "SDS.h"
@@ -211,6 +212,93 @@ void TDBSGridKs::SetFieldFromCalc(TField* Field, long double Result) {
     Field->SetAsFloat(static_cast<double>(std::llround(Result)));
   else
     Field->SetAsFloat(static_cast<double>(Result));
+}
+
+bool TDBSGridKs::EditorHoldsList() {
+  auto* editor = dynamic_cast<TDBGridInplaceEdit*>(InplaceEditor());
+  return editor && editor->Visible() &&
+         (editor->EditStyle() == iesPickList || editor->EditStyle() == iesDataList);
+}
+
+bool TDBSGridKs::UpdateAction(TAction* Action) {
+  auto* service = dynamic_cast<TServiceAction*>(Action);
+  if (!service) return false;
+  const bool active = DataLink()->Active(), editing = DataLink()->Editing();
+  const bool browsing = active && !editing;
+  const auto on = [this](TServiceOption Option) { return ServiceOptions.Contains(Option); };
+  TDataSet* dataSet = DataSource() ? DataSource()->DataSet() : nullptr;
+  bool& enabled = Action->Enabled;
+  switch (service->Kind()) {
+    case sakMark:
+    case sakMarkAll:
+    case sakMarkGroup:
+      enabled = browsing && on(srvMarkRecord);
+      break;
+    case sakFind:
+      enabled = browsing;
+      break;
+    case sakIterator:
+      switch (service->Operation()) {
+        case grSum:
+          enabled = browsing && on(srvSum);
+          break;
+        case grCount:
+          enabled = browsing && on(srvCount);
+          break;
+        case grDelete:
+          enabled = !editing && on(srvGroupDelete) && CanDeleteRecord();
+          break;
+        default:
+          enabled = !editing && on(srvGroupReplace) && CanEditRecord();
+      }
+      break;
+    case sakFilter:
+    case sakFilterCancel:
+      enabled = browsing && on(srvFilter);
+      break;
+    case sakSort:
+    case sakSortCancel:
+      enabled = browsing && on(srvSort);
+      break;
+    case sakRecordEdit:
+      enabled = browsing && CanEditRecord();
+      break;
+    case sakRecordPost:
+      enabled = active && editing;
+      break;
+    case sakRecordInsert:
+      enabled = browsing && CanInsertRecord();
+      break;
+    case sakRecordDelete:
+      enabled = active && CanDeleteRecord();
+      break;
+    case sakDoubleField:
+    case sakDoubleRecord:
+      enabled = active && editing && CanEditRecord();
+      break;
+    case sakAttributes:
+      enabled = active && !dataSet->IsEmpty();
+      break;
+    case sakLevels: {
+      auto* sds = dynamic_cast<TSDS*>(dataSet);
+      enabled = active && sds && sds->Options().Contains(dsoLevels);
+      break;
+    }
+    case sakCopy:
+      enabled = active;
+      break;
+    case sakPaste:
+      enabled = active && editing && CanEditRecord();
+      break;
+    default:
+      if (Action == StdPrint)
+        enabled = browsing && on(srvPrint);
+      else if (Action == CallRef)
+        enabled = active && EditorHoldsList();
+      else
+        return false;
+  }
+  return true;
 }
 
 void TDBSGridKs::RunGroup(uint8_t Operation) { RunGroupOperation(DataSource(), SelectedField(), Operation); }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "DBGridKs.h"
+#include "forms/ActnList.h"
 
 enum TServiceOption {
   srvMarkRecord,
@@ -53,6 +54,10 @@ class TDBSGridKs : public TDBGridKs {
   TSDataSource* ServiceSource() const;
   void ShowFindDialog();
 
+  // Enables the service actions by what the grid allows now; false for
+  // other actions.
+  bool UpdateAction(TAction* Action);
+
   void GetCellParams(TColumnKs* Column, TFont* AFont, TColor& Background, TGridDrawState State) override;
 
  protected:
@@ -62,6 +67,8 @@ class TDBSGridKs : public TDBGridKs {
  private:
   // A dataset that can be modified, through an editing grid.
   bool CanModifyThrough();
+  // The cell editor is up with a drop-down list.
+  bool EditorHoldsList();
   bool Marked();
   // The editing-state and browse tables; true when the key was handled.
   bool EditingKey(uint16_t& Key, TShiftState Shift, uint16_t ShortCut);

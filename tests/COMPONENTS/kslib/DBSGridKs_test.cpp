@@ -135,6 +135,36 @@ TEST_F(ServiceGridTest, EditingKeysPostAskAndKeepTheRow) {
   EXPECT_EQ(Quantities(), (std::vector<int>{17, 2, 3, 4}));
 }
 
+TEST_F(ServiceGridTest, ActionStatesFollowTheSwitchesAndTheState) {
+  const auto states = [&] {
+    std::vector<bool> enabled;
+    for (TAction* action : {RecordMark, Find, Sum, RecordCount, GroupReplace, GroupDelete, Filter, Sort, StdPrint,
+                            RecordEdit, RecordPost, RecordInsert, RecordDelete, RecordDoubleField, REditCopy,
+                            REditPaste, TougleLevels}) {
+      action->Enabled = !action->Enabled;  // each state is set, not kept
+      EXPECT_TRUE(Grid->UpdateAction(action)) << action->Name();
+      enabled.push_back(action->Enabled);
+    }
+    return enabled;
+  };
+  using V = std::vector<bool>;
+  //                   mark   find   sum    count  repl   gdel   filt   sort   print  edit   post   ins    del
+  //                   dup    copy   paste  levels
+  EXPECT_EQ(states(), (V{true, true, true, true, true, true, true, true, true, true, false, true, true,
+                         false, true, false, false}));
+  Grid->ServiceOptions = Grid->ServiceOptions - TServiceOptions{srvMarkRecord, srvSum, srvGroupReplace, srvPrint};
+  EXPECT_EQ(states(), (V{false, true, false, true, false, true, true, true, false, true, false, true, true,
+                         false, true, false, false}));
+  Grid->ServiceOptions = DefaultServiceOptions;
+  PostKey(VK_F2);
+  ASSERT_EQ(Table.State(), dsEdit);
+  EXPECT_EQ(states(), (V{false, false, false, false, false, false, false, false, false, false, true, false, true,
+                         true, true, true, false}));
+  Table.Cancel();
+  TAction other(nullptr);
+  EXPECT_FALSE(Grid->UpdateAction(&other));
+}
+
 TEST_F(ServiceGridTest, LastRecordCheckLeavesTheScrollEventsInPlace) {
   int scrolls = 0;
   Table.AfterScroll = [&](TDataSet*) { ++scrolls; };
