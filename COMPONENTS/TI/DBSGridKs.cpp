@@ -1,5 +1,7 @@
 #include "DBSGridKs.h"
 
+#include <windowsx.h>
+
 #include <cmath>
 #include <utility>
 
@@ -11,6 +13,7 @@
 #include "SDataSource.h"
 #include "ServiceActions.h"
 #include "forms/Forms.h"
+#include "forms/Menus.h"
 #include "uIterators.h"
 
 namespace {
@@ -459,4 +462,109 @@ void TDBSGridKs::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
   } else if (ServiceOptions.Contains(srvMarkRecord)) {
     source->Marker()->ToggleMark();
   }
+}
+
+void TDBSGridKs::WndProc(TMessage& Message) {
+  TDBGridKs::WndProc(Message);
+  if (Message.Msg == WM_RBUTTONDOWN && !ServiceOptions.Contains(srvDontCreatePopupMenu))
+    HookPopup(GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam));
+}
+
+// The menu that pops up next builds its service entries first.
+void TDBSGridKs::HookPopup(int X, int Y) {
+  const int column = MouseCoord(X, Y).X - IndicatorOffset();
+  ClickedColumn = column >= 0 && column < Columns()->Count() ? Columns()->Items(column) : nullptr;
+  if (!PopupMenu()) {
+    if (!FOwnPopupMenu) FOwnPopupMenu = new TPopupMenu(Owner());
+    SetPopupMenu(FOwnPopupMenu);
+  }
+  TPopupMenu* menu = ClickedColumn && ClickedColumn->PopupMenu() ? ClickedColumn->PopupMenu() : PopupMenu();
+  FSavedOnPopup = menu->OnPopup;
+  menu->OnPopup = [this](TObject* Sender) { ServicePopup(Sender); };
+}
+
+void TDBSGridKs::ServicePopup(TObject* Sender) {
+  auto* menu = static_cast<TPopupMenu*>(Sender);
+  RemoveServiceItems(menu->Items());
+  BuildServicePopupMenu(menu);
+  if (FSavedOnPopup) FSavedOnPopup(Sender);
+  menu->OnPopup = std::exchange(FSavedOnPopup, nullptr);
+}
+
+void TDBSGridKs::RemoveServiceItems(TMenuItem* Item) {
+  for (int i = Item->Count() - 1; i >= 0; --i)
+    if (TMenuItem* child = Item->Items(i); child->Tag == ServiceMenuTag) {
+      Item->Remove(child);
+      delete child;
+    }
+}
+
+TMenuItem* TDBSGridKs::AddMenuCaption(const AnsiString& Caption, TMenuItem* Parent) {
+  auto* item = new TMenuItem(Owner());
+  item->SetCaption(Caption);
+  item->Tag = ServiceMenuTag;
+  Parent->Add(item);
+  return item;
+}
+
+TMenuItem* TDBSGridKs::AddActionItem(TAction* Action, TMenuItem* Parent) {
+  TMenuItem* item = AddMenuCaption(Action->Caption, Parent);
+  UpdateAction(Action);
+  item->SetEnabled(Action->Enabled);
+  item->OnClick = [Action](TObject*) { Action->Execute(); };
+  return item;
+}
+
+void TDBSGridKs::BuildServicePopupMenu(TPopupMenu* Menu) {
+  TMenuItem* root = Menu->Items();
+  const auto separator = [&] { AddMenuCaption("-", root); };
+  if (root->Count()) separator();
+  root->Tag = ServiceMenuTag;
+  const auto on = [this](TServiceOption Option) { return ServiceOptions.Contains(Option); };
+  AddActionItem(REditCopy, root);
+  if (DataLink()->Editing()) {
+    separator();
+    for (TAction* action : {RecordPost, RecordDelete, RecordDoubleField, RecordDoubleRecord, RecordAttributes})
+      AddActionItem(action, root);
+    return;
+  }
+  TDataSet* dataSet = DataSource() ? DataSource()->DataSet() : nullptr;
+  if (CanInsertRecord()) AddActionItem(RecordInsert, root);
+  if (CanEditRecord()) AddActionItem(RecordEdit, root);
+  if (CanDeleteRecord()) AddActionItem(RecordDelete, root);
+  if (dataSet && dataSet->FindField("SYS$ID") && dataSet->FindField("SYS$STATE")) AddActionItem(RecordAttributes, root);
+  if (on(srvMarkRecord)) {
+    separator();
+    for (TAction* action : {RecordMark, RecordMarkGroup, RecordMarkAll}) AddActionItem(action, root);
+  }
+  separator();
+  AddActionItem(Find, root);
+  if (on(srvSum)) AddActionItem(Sum, root);
+  if (on(srvCount)) AddActionItem(RecordCount, root);
+  if (on(srvSort)) {
+    AddActionItem(Sort, root);
+    AddActionItem(SortCancel, root);
+  }
+  if (on(srvFilter)) {
+    AddActionItem(Filter, root);
+    AddActionItem(FilterCancel, root);
+  }
+  separator();
+  const bool groupDelete = on(srvGroupDelete) && CanDeleteRecord();
+  const bool groupEdit = on(srvGroupReplace) && CanEditRecord();
+  if (groupDelete || groupEdit) {
+    TMenuItem* group = AddMenuCaption("Групповые корректировки", root);
+    if (groupDelete) AddActionItem(GroupDelete, group);
+    if (groupEdit)
+      for (TAction* action : {GroupReplace, GroupFill, GroupAdd, GroupMul}) AddActionItem(action, group);
+  }
+  separator();
+  if (on(srvPrint)) {
+    AddActionItem(StdPrint, root);
+    AddActionItem(StdExcel, root);
+  }
+  separator();
+  auto* sds = dynamic_cast<TSDS*>(dataSet);
+  if (!on(srvDontToggleLevels) && sds && sds->Options().Contains(dsoLevels)) AddActionItem(TougleLevels, root);
+  if (!on(srvDontCustomize)) AddActionItem(GridCustomize, root);
 }

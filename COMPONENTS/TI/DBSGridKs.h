@@ -34,6 +34,9 @@ inline constexpr TServiceOptions DefaultServiceOptions{
 
 class TSDataSource;
 
+// The tag of a menu item the service grid added.
+constexpr intptr_t ServiceMenuTag = -12345678;
+
 class TDBSGridKs : public TDBGridKs {
  public:
   explicit TDBSGridKs(TComponent* AOwner);
@@ -54,6 +57,13 @@ class TDBSGridKs : public TDBGridKs {
   TSDataSource* ServiceSource() const;
   void ShowFindDialog();
 
+  // The column under the last right click; null for the indicator.
+  TColumnKs* ClickedColumn = nullptr;
+  // The service entries, after the menu's own, for the grid's state and
+  // switches; each added item carries ServiceMenuTag.
+  void BuildServicePopupMenu(TPopupMenu* Menu);
+  static void RemoveServiceItems(TMenuItem* Item);
+
   // Enables the service actions by what the grid allows now; false for
   // other actions.
   bool UpdateAction(TAction* Action);
@@ -61,10 +71,17 @@ class TDBSGridKs : public TDBGridKs {
   void GetCellParams(TColumnKs* Column, TFont* AFont, TColor& Background, TGridDrawState State) override;
 
  protected:
+  void WndProc(TMessage& Message) override;
   void KeyDown(uint16_t& Key, TShiftState Shift) override;
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
 
  private:
+  void HookPopup(int X, int Y);
+  void ServicePopup(TObject* Sender);
+  TMenuItem* AddMenuCaption(const AnsiString& Caption, TMenuItem* Parent);
+  TMenuItem* AddActionItem(TAction* Action, TMenuItem* Parent);
+  TPopupMenu* FOwnPopupMenu = nullptr;
+  TNotifyEvent FSavedOnPopup;
   // A dataset that can be modified, through an editing grid.
   bool CanModifyThrough();
   // The cell editor is up with a drop-down list.

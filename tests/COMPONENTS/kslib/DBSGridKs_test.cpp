@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "Extcalc.h"
+#include "forms/Menus.h"
 
 #include "GridForm.h"
 #include "SDataSource.h"
@@ -163,6 +166,52 @@ TEST_F(ServiceGridTest, ActionStatesFollowTheSwitchesAndTheState) {
   Table.Cancel();
   TAction other(nullptr);
   EXPECT_FALSE(Grid->UpdateAction(&other));
+}
+
+// Captions of a menu's items as a right click on a data cell of the
+// column leaves them when the menu opens.
+std::vector<AnsiString> OpenedMenu(TDBSGridKs* Grid, int Column, TPopupMenu* Menu) {
+  const RECT cell = Grid->CellRect(Grid->DataToRawColumn(Column), Grid->Row());
+  SendMessageA(Grid->Handle(), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(cell.left + 3, cell.top + 3));
+  Menu->OnPopup(Menu);
+  std::vector<AnsiString> captions;
+  for (int i = 0; i < Menu->Items()->Count(); ++i) captions.push_back(Menu->Items()->Items(i)->Caption());
+  return captions;
+}
+
+TEST_F(ServiceGridTest, RightClickBuildsTheServiceMenuOnce) {
+  TPopupMenu own(nullptr);
+  auto* mine = new TMenuItem(&own);
+  mine->SetCaption("Своё");
+  own.Items()->Add(mine);
+  int ownPopups = 0;
+  own.OnPopup = [&](TObject*) { ++ownPopups; };
+  Grid->SetPopupMenu(&own);
+  const std::vector<AnsiString> first = OpenedMenu(Grid, 1, &own);
+  EXPECT_EQ(first, OpenedMenu(Grid, 1, &own));
+  EXPECT_EQ(ownPopups, 2);
+  ASSERT_GT(first.size(), 10u);
+  EXPECT_EQ(first[0], "Своё");
+  EXPECT_EQ(first[1], "-");
+  EXPECT_EQ(first[2], "Копировать в буфер");
+  EXPECT_NE(std::find(first.begin(), first.end(), "Групповые корректировки"), first.end());
+
+  PostKey(VK_F2);
+  ASSERT_EQ(Table.State(), dsEdit);
+  EXPECT_EQ(OpenedMenu(Grid, 1, &own),
+            (std::vector<AnsiString>{"Своё", "-", "Копировать в буфер", "-", "Завершить ввод/корректировку",
+                                     "Удаление записи", "Дублирование поля", "Дублирование полей справа",
+                                     "Атрибуты записи"}));
+  Table.Cancel();
+
+  // A column's own menu takes the entries; the grid's stays as it was.
+  TPopupMenu columnMenu(nullptr);
+  Grid->Columns()->Items(0)->SetPopupMenu(&columnMenu);
+  const int gridItems = own.Items()->Count();
+  EXPECT_GT(OpenedMenu(Grid, 0, &columnMenu).size(), 10u);
+  EXPECT_EQ(own.Items()->Count(), gridItems);
+  Grid->Columns()->Items(0)->SetPopupMenu(nullptr);
+  Grid->SetPopupMenu(nullptr);
 }
 
 TEST_F(ServiceGridTest, LastRecordCheckLeavesTheScrollEventsInPlace) {
