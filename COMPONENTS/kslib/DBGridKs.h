@@ -358,6 +358,9 @@ class TCustomDBGridKs : public TCustomGrid,
   // Direction -1 or +1 steps past columns of no width; 0 goes to RawCol.
   void MoveCol(int RawCol, int Direction, bool Select);
   virtual bool CanGridAcceptKey(uint16_t Key, TShiftState Shift);
+  // The five edit actions, while the grid has the focus and allows them.
+  bool ExecuteAction(TBasicAction* Action) override;
+  bool UpdateAction(TBasicAction* Action) override;
 
   // Mouse (DBGridKsMouse.cpp).
   void StartTimer(int Interval);
@@ -552,6 +555,9 @@ class TCustomDBGridKs : public TCustomGrid,
   void KeyWithoutCtrl(uint16_t& Key, TShiftState Shift, bool ShiftMulti);
   bool ShortCutKey(uint16_t Key, TShiftState Shift);
   void EnterFilterRowByKey(uint16_t& Key, TShiftState Shift);
+  bool CanEditAction(TDBGridKsEditAction Kind);
+  void RunEditAction(TDBGridKsEditAction Kind);
+  bool TryEditAction(TDBGridKsEditAction Kind);
   void EndFilterEditing();
   void ClearKeySelection();
   void DoSelection(bool Select, int Distance, bool RowWise, bool ToEnd);

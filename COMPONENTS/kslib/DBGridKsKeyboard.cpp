@@ -4,6 +4,7 @@
 #include "COMPONENTS/kslib/DBGridKsFilterRow.h"
 #include "COMPONENTS/kslib/ToolCtrlsKs.h"
 #include "COMPONENTS/kslib/WinWrapKs.h"
+#include "forms/ActnList.h"
 #include "forms/Clipbrd.h"
 #include "forms/Forms.h"
 
@@ -19,9 +20,33 @@ void Call(const TDBGridKsProc& Proc, TCustomDBGridKs* Grid) {
   if (Proc) Proc(Grid);
 }
 
+// Which of the grid's edit actions the action is; false for another one.
+bool EditActionKind(TBasicAction* Action, TDBGridKsEditAction& Kind) {
+  if (dynamic_cast<TEditCopy*>(Action)) {
+    Kind = geaCopyKs;
+  } else if (dynamic_cast<TEditPaste*>(Action)) {
+    Kind = geaPasteKs;
+  } else if (dynamic_cast<TEditCut*>(Action)) {
+    Kind = geaCutKs;
+  } else if (dynamic_cast<TEditSelectAll*>(Action)) {
+    Kind = geaSelectAllKs;
+  } else if (dynamic_cast<TEditDelete*>(Action)) {
+    Kind = geaDeleteKs;
+  } else {
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool TCustomDBGridKs::InputMessage(TMessage& Message) {
+  if (Message.Msg == WM_IME_STARTCOMPOSITION) {
+    // The composed text goes into the cell's editor.
+    TCustomGrid::WndProc(Message);
+    ShowEditor();
+    return true;
+  }
   return CharMessage(Message) || MouseMessage(Message) || ScrollMessage(Message);
 }
 
@@ -165,7 +190,7 @@ void TCustomDBGridKs::KeyWithCtrl(uint16_t& Key, bool ShiftMulti) {
       break;
     case VK_DELETE:
       if (FEditActions.Contains(geaDeleteKs) && FSelection->SelectionType() != gstNon) {
-        if (CanDeleteSelection()) Call(DeleteGridSelectionProc, this);
+        if (CanDeleteSelection()) RunEditAction(geaDeleteKs);
       } else if (!FReadOnly && !Data->IsEmpty() && Data->CanModify() &&
                  FOptions.Contains(dgEditing) && FAllowedOperations.Contains(alopDeleteKs) &&
                  DeletePrompt()) {
@@ -178,21 +203,20 @@ void TCustomDBGridKs::KeyWithCtrl(uint16_t& Key, bool ShiftMulti) {
       break;
     case VK_INSERT:
     case 'C':
-      if (FEditActions.Contains(geaCopyKs) && CanCopySelection())
-        Call(CopyGridSelectionProc, this);
+      TryEditAction(geaCopyKs);
       break;
     case 'X':
-      if (FEditActions.Contains(geaCutKs) && CanCutSelection()) Call(CutGridSelectionProc, this);
+      TryEditAction(geaCutKs);
       break;
     case 'V':
       if (InIncSearch) {
         AppendClipboardToSearch();
-      } else if (FEditActions.Contains(geaPasteKs) && CanPasteIntoGrid()) {
-        Call(PasteIntoGridProc, this);
+      } else {
+        TryEditAction(geaPasteKs);
       }
       break;
     case 'A':
-      if (FEditActions.Contains(geaSelectAllKs) && CanSelectAll()) FSelection->SelectAll();
+      TryEditAction(geaSelectAllKs);
       break;
     default:
       return;
@@ -257,8 +281,8 @@ void TCustomDBGridKs::KeyWithoutCtrl(uint16_t& Key, TShiftState Shift, bool Shif
       if (Shift.Contains(ssShift)) {
         if (InIncSearch) {
           AppendClipboardToSearch();
-        } else if (FEditActions.Contains(geaPasteKs) && CanPasteIntoGrid()) {
-          Call(PasteIntoGridProc, this);
+        } else {
+          TryEditAction(geaPasteKs);
         }
       } else if (Data->CanModify() && !FReadOnly && FOptions.Contains(dgEditing)) {
         ClearKeySelection();
@@ -271,7 +295,7 @@ void TCustomDBGridKs::KeyWithoutCtrl(uint16_t& Key, TShiftState Shift, bool Shif
       break;
     case VK_DELETE:
       if (!Shift.Contains(ssShift)) return;
-      if (FEditActions.Contains(geaCutKs) && CanCutSelection()) Call(CutGridSelectionProc, this);
+      TryEditAction(geaCutKs);
       break;
     case VK_TAB:
       if (Shift.Contains(ssAlt)) return;
@@ -675,4 +699,57 @@ bool TCustomDBGridKs::CanDeleteSelection() {
     default:
       return false;
   }
+}
+
+bool TCustomDBGridKs::CanEditAction(TDBGridKsEditAction Kind) {
+  switch (Kind) {
+    case geaCopyKs:
+      return CanCopySelection();
+    case geaPasteKs:
+      return CanPasteIntoGrid();
+    case geaCutKs:
+      return CanCutSelection();
+    case geaSelectAllKs:
+      return CanSelectAll();
+    default:
+      return CanDeleteSelection();
+  }
+}
+
+void TCustomDBGridKs::RunEditAction(TDBGridKsEditAction Kind) {
+  switch (Kind) {
+    case geaCopyKs:
+      return Call(CopyGridSelectionProc, this);
+    case geaPasteKs:
+      return Call(PasteIntoGridProc, this);
+    case geaCutKs:
+      return Call(CutGridSelectionProc, this);
+    case geaSelectAllKs:
+      return FSelection->SelectAll();
+    default:
+      return Call(DeleteGridSelectionProc, this);
+  }
+}
+
+bool TCustomDBGridKs::TryEditAction(TDBGridKsEditAction Kind) {
+  if (!FEditActions.Contains(Kind) || !CanEditAction(Kind)) return false;
+  RunEditAction(Kind);
+  return true;
+}
+
+bool TCustomDBGridKs::ExecuteAction(TBasicAction* Action) {
+  TDBGridKsEditAction Kind;
+  if (HandleAllocated() && GetFocus() == Handle() && EditActionKind(Action, Kind) &&
+      TryEditAction(Kind))
+    return true;
+  return TCustomGrid::ExecuteAction(Action);
+}
+
+bool TCustomDBGridKs::UpdateAction(TBasicAction* Action) {
+  TDBGridKsEditAction Kind;
+  if (!HandleAllocated() || GetFocus() != Handle() || !EditActionKind(Action, Kind) ||
+      !FEditActions.Contains(Kind))
+    return TCustomGrid::UpdateAction(Action);
+  static_cast<TEditAction*>(Action)->Enabled = CanEditAction(Kind);
+  return true;
 }

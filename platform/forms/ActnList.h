@@ -21,10 +21,14 @@ class TBasicAction : public TComponent {
   using TComponent::TComponent;
   virtual bool HandlesTarget(TObject*) { return false; }
   virtual void ExecuteTarget(TObject*) {}
-  // OnExecute when assigned, else the first handled target; false when
-  // nothing ran.
+  virtual void UpdateTarget(TObject*) {}
+  // OnExecute when assigned, else the active control or one of its parents
+  // taking it (TControl::ExecuteAction), else the first handled target;
+  // false when nothing ran.
   virtual bool Execute();
-  TNotifyEvent OnExecute;
+  // The same way for the action's state: OnUpdate, UpdateAction, UpdateTarget.
+  virtual bool Update();
+  TNotifyEvent OnExecute, OnUpdate;
 };
 
 class TAction : public TBasicAction {
@@ -56,6 +60,50 @@ class TActionList : public TComponent {
  private:
   friend class TAction;
   std::vector<TAction*> FActions;
+};
+
+// Acts on a focused edit control by one of its messages, enabled by what
+// the message needs of it.
+class TEditAction : public TAction {
+ public:
+  enum TNeed { nSelection = 1, nWritable = 2, nClipboardText = 4, nText = 8 };
+  TEditAction(TComponent* AOwner, UINT Message, int Needs, LPARAM LParam = 0)
+      : TAction(AOwner), FMessage(Message), FNeeds(Needs), FLParam(LParam) {}
+  bool HandlesTarget(TObject* Target) override;
+  void ExecuteTarget(TObject* Target) override;
+  void UpdateTarget(TObject* Target) override;
+
+ private:
+  UINT FMessage;
+  int FNeeds;
+  LPARAM FLParam;
+};
+
+class TEditCut : public TEditAction {
+ public:
+  explicit TEditCut(TComponent* AOwner) : TEditAction(AOwner, WM_CUT, nSelection | nWritable) {}
+};
+
+class TEditCopy : public TEditAction {
+ public:
+  explicit TEditCopy(TComponent* AOwner) : TEditAction(AOwner, WM_COPY, nSelection) {}
+};
+
+class TEditPaste : public TEditAction {
+ public:
+  explicit TEditPaste(TComponent* AOwner)
+      : TEditAction(AOwner, WM_PASTE, nClipboardText | nWritable) {}
+};
+
+class TEditSelectAll : public TEditAction {
+ public:
+  explicit TEditSelectAll(TComponent* AOwner) : TEditAction(AOwner, EM_SETSEL, nText, -1) {}
+};
+
+class TEditDelete : public TEditAction {
+ public:
+  explicit TEditDelete(TComponent* AOwner)
+      : TEditAction(AOwner, WM_CLEAR, nSelection | nWritable) {}
 };
 
 // The data source of a data-aware control, for the targets an action is

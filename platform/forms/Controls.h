@@ -94,6 +94,7 @@ TShiftState MouseShiftState(WPARAM Keys);
 class TWinControl;
 class TCustomForm;
 class TPopupMenu;
+class TBasicAction;
 
 class TControl : public TComponent {
   friend class TWinControl;
@@ -175,6 +176,10 @@ class TControl : public TComponent {
   void BringToFront();
   virtual void Click();
   virtual void DblClick();
+  // An action offered to the control (ActnList.h): true when it carried it
+  // out, or set its state.
+  virtual bool ExecuteAction(TBasicAction*) { return false; }
+  virtual bool UpdateAction(TBasicAction*) { return false; }
 
   TNotifyEvent OnClick, OnDblClick, OnMouseEnter, OnMouseLeave, OnResize;
   TMouseEvent OnMouseDown, OnMouseUp;

@@ -9,6 +9,7 @@
 
 #include "COMPONENTS/kslib/DBGridKsFilterRow.h"
 #include "CityGridForm.h"
+#include "forms/ActnList.h"
 #include "forms/Clipbrd.h"
 #include "forms/ScriptedPrompts.h"
 
@@ -460,6 +461,50 @@ TEST(DBGridKeys, UpFromTheFirstRecordOrWithCtrlGoesIntoTheFilterRow) {
   F.Key(VK_UP);
   EXPECT_TRUE(F.Grid->FilterRowEditing()) << "Up on the first record";
   EXPECT_EQ(F.Grid->FilterColumn(), NameCol - 1);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DBGridKeys, EditActionsGoToTheGridWhileItHasTheFocus) {
+  TCityGridForm F;
+  F.Grid->SetOptions(F.Grid->Options() + TDBGridOptions{dgMultiSelect});
+  F.Grid->SetAllowedSelections({gstRecordBookmarks, gstAll});
+  F.Grid->SetEditActions({geaCopyKs, geaSelectAllKs});
+  F.Show();
+  int Copies = 0;
+  CopyGridSelectionProc = [&](TCustomDBGridKs*) { ++Copies; };
+  TEditCopy Copy(nullptr);
+  TEditSelectAll All(nullptr);
+  TEditCut Cut(nullptr);
+  EXPECT_TRUE(Copy.Update());
+  EXPECT_FALSE(Copy.Enabled) << "nothing selected";
+  EXPECT_FALSE(Copy.Execute());
+  F.Key(VK_DOWN, {VK_SHIFT});
+  EXPECT_TRUE(Copy.Update());
+  EXPECT_TRUE(Copy.Enabled);
+  EXPECT_TRUE(Copy.Execute());
+  EXPECT_EQ(Copies, 1);
+  EXPECT_FALSE(Cut.Execute()) << "not among the grid's edit actions";
+  EXPECT_TRUE(All.Execute());
+  EXPECT_EQ(F.Grid->Selection()->SelectionType(), gstAll);
+
+  // With the cell editor focused the actions work on its text.
+  F.Key(VK_DOWN);
+  F.Key(VK_F2);
+  ASSERT_EQ(GetFocus(), F.Grid->InplaceEditor()->Handle());
+  EXPECT_TRUE(Copy.Execute());
+  EXPECT_EQ(Copies, 1);
+  EXPECT_EQ(Clipboard()->AsText(), F.Name());
+  CopyGridSelectionProc = nullptr;
+}
+
+TEST(DBGridKeys, AnInputMethodCompositionOpensTheCellEditor) {
+  TCityGridForm F;
+  F.Show();
+  SendMessageA(F.Grid->Handle(), WM_IME_STARTCOMPOSITION, 0, 0);
+  EXPECT_TRUE(F.Grid->EditorMode());
 }
 
 }  // namespace
