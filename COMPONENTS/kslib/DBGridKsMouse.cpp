@@ -497,7 +497,14 @@ void TCustomDBGridKs::OptimizeColsWidth(const TColumnsKsList& Columns) {
   }
   if (!FAutoFitColWidths) BeginLayout();
   try {
-    for (size_t I = 0; I < Columns.size(); ++I) Columns[I]->SetWidth(Need[I]);
+    for (size_t I = 0; I < Columns.size(); ++I) {
+      for (int Footer = 0; Footer < FFooterRowCount; ++Footer) {
+        AnsiString Text;
+        FooterValueText(Footer, Columns[I], Text);
+        Need[I] = std::max(Need[I], TextWidth(Columns[I]->GetFooter(Footer)->Font(), Text) + 5);
+      }
+      Columns[I]->SetWidth(Need[I]);
+    }
   } catch (...) {
     if (!FAutoFitColWidths) EndLayout();
     throw;

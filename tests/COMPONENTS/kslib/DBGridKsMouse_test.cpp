@@ -125,6 +125,19 @@ TEST(DBGridMouse, ADoubleClickOnATitleEdgeFitsTheColumnToItsWidestText) {
   EXPECT_FALSE(F.Table.ControlsDisabled());
 }
 
+TEST(DBGridMouse, AFitTakesAWiderFooterText) {
+  TCityGridForm F(3);
+  F.Grid->SetFooterRowCount(1);
+  TColumnKs* Name = F.Grid->Columns()->Items(0);
+  Name->Footer()->SetValueType(fvtStaticText);
+  Name->Footer()->SetValue("Итого по всем городам");
+  F.Show();
+  TColumnsKsList Columns;
+  Columns.push_back(Name);
+  F.Grid->OptimizeColsWidth(Columns);
+  EXPECT_EQ(Name->Width(), WidestText(Name->Footer()->Font(), {"Итого по всем городам"}) + 5);
+}
+
 TEST(DBGridMouse, AFailingFitLeavesTheDatasetAsItWas) {
   TCityGridForm F(8);
   F.Show();
