@@ -3,9 +3,14 @@
 #include <windowsx.h>
 
 #include <cmath>
+#include <memory>
 #include <utility>
 
 #include "DBGridKsInplaceEdit.h"
+#include "PrnDbgks.h"
+#include "PrntsKs.h"
+#include "PrvFrmKs.h"
+#include "forms/Printers.h"
 #include "Extcalc.h"
 
 #include "SDS.h"
@@ -17,6 +22,13 @@
 #include "uIterators.h"
 
 namespace {
+
+std::unique_ptr<TPrintDBGridKs> SharedPrint;
+
+TPrintDBGridKs* SharedPrintMade() {
+  if (!SharedPrint) SharedPrint = std::make_unique<TPrintDBGridKs>(nullptr);
+  return SharedPrint.get();
+}
 
 uint16_t KeyOf(TAction* Action) { return Action ? Action->ShortCut : 0; }
 
@@ -418,6 +430,7 @@ bool TDBSGridKs::BrowseKey(uint16_t& Key, TShiftState Shift, uint16_t ShortCut) 
     return take([&] {
       if (source) source->CancelFilter();
     });
+  if (ShortCut == KeyOf(StdPrint) && ServiceOptions.Contains(srvPrint)) return take([&] { PrintGrid(); });
   if (ShortCut == KeyOf(TougleLevels) && ServiceOptions.Contains(srvHandleLevels) &&
       !ServiceOptions.Contains(srvDontToggleLevels))
     return take([&] { ToggleLevels(); });
@@ -567,4 +580,86 @@ void TDBSGridKs::BuildServicePopupMenu(TPopupMenu* Menu) {
   auto* sds = dynamic_cast<TSDS*>(dataSet);
   if (!on(srvDontToggleLevels) && sds && sds->Options().Contains(dsoLevels)) AddActionItem(TougleLevels, root);
   if (!on(srvDontCustomize)) AddActionItem(GridCustomize, root);
+}
+
+TPrintDBGridKs* SharedGridPrint() { return SharedPrint.get(); }
+
+void DoneServiceGridUnit() { SharedPrint.reset(); }
+
+bool TDBSGridKs::GridWiderThanPage() {
+  TVirtualPrinter* printer = DefaultVirtualPrinter();
+  const bool installed = Printer()->Printers()->Count() > 0;
+  const int screen = ScreenPixelsPerInch();
+  const int paper = installed ? printer->GetPixelsPerInchX() : 600;
+  const double scale = static_cast<double>(std::max(screen, paper)) / std::min(screen, paper);
+  const int fullWidth = installed ? printer->GetFullPageWidth() : 0;
+  const int printable = installed ? printer->GetPageWidth() : 0;
+  const int offset = (fullWidth - printable) / 2;
+  TPrintDBGridKs* print = SharedPrintMade();
+  const double unit = print->Units() == Inches ? 1.0 : 2.54;
+  const auto pixels = [&](Currency Margin) {
+    return static_cast<int>(std::lround(paper * (Margin.Scaled / 10000.0) / unit));
+  };
+  TPageParams* page = print->Page();
+  const int available = (offset + printable - pixels(page->RightMargin())) - (pixels(page->LeftMargin()) - offset) - 3;
+  long required = 0;
+  for (int i = 0; i < Columns()->Count(); ++i)
+    if (Columns()->Items(i)->Visible()) required += std::lround((Columns()->Items(i)->Width() + 1) * scale);
+  return required > available;
+}
+
+void TDBSGridKs::PrintGrid() {
+  // A recording preview is a job too: a second one would free its pages.
+  if (Printer()->Printing() || PrinterPreview()->GetPrinting()) return;
+  bool preview = true;
+  TPrintDBGridKs* print = SharedPrintMade();
+  print->SetDBGridKs(nullptr);
+  print->SetDBGridKs(this);
+  print->SetSubstitutes({"%[Today]", DateToStr(Date())});
+  if (GetPrintParams) {
+    const auto ask = [this](int ParamNo) {
+      Variant value;
+      GetPrintParams(this, ParamNo, value);
+      return value;
+    };
+    if (const Variant answer = ask(0); !answer.IsEmpty()) preview = answer.AsBoolean();
+    ask(1);
+    const AnsiString header = VarToStr(ask(10));
+    const AnsiString title = VarToStr(ask(100));
+    print->PageHeader()->LeftText()->SetText("&[ShortDate] " + header);
+    print->PageHeader()->RightText()->SetText("Стр. &[Page]");
+    print->Title()->SetText(title);
+    print->PageHeader()->CenterText()->Clear();
+    print->PageFooter()->LeftText()->Clear();
+    print->PageFooter()->CenterText()->Clear();
+    print->PageFooter()->RightText()->Clear();
+    print->AfterGridText()->Clear();
+    print->BeforeGridText()->Clear();
+    if (const AnsiString before = VarToStr(ask(120)); !before.empty()) print->BeforeGridText()->SetText(before);
+    if (const AnsiString after = VarToStr(ask(130)); !after.empty()) print->AfterGridText()->SetText(after);
+    print->SetOptions({pghFitGridToPageWidth, pghColored});
+    print->SetPrintFontName("");
+    Variant condensed;
+    try {
+      condensed = ask(7);
+    } catch (...) {
+    }
+    if (!condensed.IsEmpty() && condensed.AsBoolean()) {
+      print->SetPrintFontName("MonoCondensed");
+      print->SetOptions(print->Options() - TPrintDBGridKsOptions{pghColored} +
+                        TPrintDBGridKsOptions{pghDontAskGetCellParams});
+    }
+  }
+  const TPrinterOrientation orientation = GridWiderThanPage() ? poLandscape : poPortrait;
+  // Without a printer installed every printer refuses the setting; the
+  // preview then keeps its own sheet.
+  if (Printer()->Printers()->Count() > 0) {
+    PrinterPreview()->SetOrientation(orientation);
+    Printer()->SetOrientation(orientation);
+    DefaultVirtualPrinter()->SetOrientation(orientation);
+  }
+  if (preview)
+    print->Preview();
+  else
+    print->Print();
 }

@@ -28,11 +28,23 @@ enum TServiceOption {
 };
 using TServiceOptions = TSet<TServiceOption>;
 // Every switch up to group replace.
+class TPrintDBGridKs;
+// The print component all service grids share; null before the first print.
+TPrintDBGridKs* SharedGridPrint();
+// Frees the shared print component.
+void DoneServiceGridUnit();
+
 inline constexpr TServiceOptions DefaultServiceOptions{
     srvMarkRecord, srvDoubleField, srvDoubleRecord, srvPrint,      srvHandleLevels, srvCalc,         srvSum,
     srvCount,      srvFilter,      srvSort,         srvCallRef,    srvFrozenOnEdit, srvGroupDelete, srvGroupReplace};
 
 class TSDataSource;
+
+// The application's answers for printing: ParamNo 0 preview (Boolean), 10
+// the header's text, 100 the title, 120 and 130 the texts before and after
+// the grid, 7 monochrome condensed (Boolean); an unassigned value is no
+// answer.
+using TGetPrintParams = std::function<void(TObject* Sender, int ParamNo, Variant& ParamValue)>;
 
 // The tag of a menu item the service grid added.
 constexpr intptr_t ServiceMenuTag = -12345678;
@@ -63,6 +75,13 @@ class TDBSGridKs : public TDBGridKs {
   // switches; each added item carries ServiceMenuTag.
   void BuildServicePopupMenu(TPopupMenu* Menu);
   static void RemoveServiceItems(TMenuItem* Item);
+
+  TGetPrintParams GetPrintParams;
+  // Previews (or prints, as the application answers) the grid through the
+  // shared print component; nothing while a job prints or records.
+  void PrintGrid();
+  // Whether the visible columns need more than a portrait page's width.
+  bool GridWiderThanPage();
 
   // Enables the service actions by what the grid allows now; false for
   // other actions.

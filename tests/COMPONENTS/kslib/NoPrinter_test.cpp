@@ -4,6 +4,7 @@
 
 #include "COMPONENTS/kslib/PrnDgDlg.h"
 #include "COMPONENTS/kslib/PrvFrmKs.h"
+#include "COMPONENTS/TI/DBSGridKs.h"
 #include "FormsTestKit.h"
 #include "PrintGridForm.h"
 #include "TestPrinter.h"
@@ -55,6 +56,17 @@ TEST(NoPrinterSetupDialogTest, ThePrinterSetupIsDisabled) {
   });
   EXPECT_FALSE(Print.ShowPageSetupDialog());
   EXPECT_FALSE(Enabled);
+}
+
+// The service grid skips the orientation no printer would take; the
+// preview opens on its own sheet.
+TEST(ServiceGridNoPrinterTest, PrintGridOpensThePreview) {
+  TGridForm<TDBSGridKs> Form(5);
+  Form.Grid->PrintGrid();
+  EXPECT_TRUE(PreviewForm()->Visible());
+  EXPECT_FALSE(PreviewForm()->PreviewKs1->Printer()->PrinterInstalled());
+  PreviewForm()->Hide();
+  DoneServiceGridUnit();
 }
 
 }  // namespace
