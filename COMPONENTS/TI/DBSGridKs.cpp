@@ -43,6 +43,12 @@ bool IsWholeNumber(TField* Field) {
   return type == ftSmallint || type == ftInteger || type == ftWord;
 }
 
+// The field a column writes: a lookup column's key field.
+TField* WrittenField(TColumnKs* Column) {
+  TField* field = Column->Field();
+  return field && field->Lookup() ? field->DataSet()->FindField(field->KeyFields()) : field;
+}
+
 char CalculatorOperator(uint16_t Key) {
   switch (Key) {
     case VK_ADD:
@@ -145,6 +151,47 @@ void TDBSGridKs::PriorTabColumn() {
 
 void TDBSGridKs::ShowFindDialog() {
   if (ShowFindDialogProc) ShowFindDialogProc(this);
+}
+
+TColumnKs* TDBSGridKs::SelectedColumn() {
+  const int index = SelectedIndex();
+  return index >= 0 && index < static_cast<int>(VisibleColumns().size()) ? VisibleColumns()[index] : nullptr;
+}
+
+bool TDBSGridKs::CanDuplicate() {
+  TDataSet* dataSet = DataSource() ? DataSource()->DataSet() : nullptr;
+  return dataSet && Editing(dataSet) && DataLink()->ActiveRecord() > 0 && SelectedColumn();
+}
+
+Variant TDBSGridKs::ValueAbove(TField* Field) {
+  const int active = DataLink()->ActiveRecord();
+  DataLink()->SetActiveRecord(active - 1);
+  struct TBack {
+    TGridDataLinkKs* Link;
+    int Active;
+    ~TBack() { Link->SetActiveRecord(Active); }
+  } back{DataLink(), active};
+  return Field->Value();
+}
+
+void TDBSGridKs::DuplicateFieldFromPrevious() {
+  if (!CanDuplicate() || SelectedColumn()->ReadOnly()) return;
+  TField* field = WrittenField(SelectedColumn());
+  if (!field) return;
+  field->SetValue(ValueAbove(field));
+  const size_t next = SelectedIndex() + 1;
+  if (next < VisibleColumns().size()) SetSelectedField(VisibleColumns()[next]->Field());
+}
+
+void TDBSGridKs::DuplicateFieldsToRight() {
+  if (!CanDuplicate()) return;
+  std::vector<std::pair<TField*, Variant>> values;
+  for (size_t i = SelectedIndex(); i < VisibleColumns().size(); ++i) {
+    TColumnKs* column = VisibleColumns()[i];
+    TField* field = WrittenField(column);
+    if (field && !field->ReadOnly() && !column->ReadOnly()) values.emplace_back(field, ValueAbove(field));
+  }
+  for (const auto& [field, value] : values) field->SetValue(value);
 }
 
 bool TDBSGridKs::Marked() {
@@ -367,6 +414,16 @@ void TDBSGridKs::KeyDown(uint16_t& Key, TShiftState Shift) {
 
 bool TDBSGridKs::EditingKey(uint16_t& Key, TShiftState Shift, uint16_t ShortCut) {
   TDataSet* dataSet = DataSource()->DataSet();
+  if (ShortCut == KeyOf(RecordDoubleField) && ServiceOptions.Contains(srvDoubleField)) {
+    DuplicateFieldFromPrevious();
+    Key = 0;
+    return true;
+  }
+  if (ShortCut == KeyOf(RecordDoubleRecord) && ServiceOptions.Contains(srvDoubleRecord)) {
+    DuplicateFieldsToRight();
+    Key = 0;
+    return true;
+  }
   if (ShortCut == KeyOf(RecordPost)) {
     dataSet->Post();
     return true;

@@ -67,6 +67,12 @@ class TDBSGridKs : public TDBGridKs {
   // Appends after the last record, else inserts after the current one.
   void InsertAfterCurrent();
   TSDataSource* ServiceSource() const;
+  // While editing a record below another: the selected column's value from
+  // the row above, then the next column is selected.
+  void DuplicateFieldFromPrevious();
+  // The same for the selected column and every one to its right that can
+  // be written.
+  void DuplicateFieldsToRight();
   void ShowFindDialog();
 
   // The column under the last right click; null for the indicator.
@@ -101,6 +107,11 @@ class TDBSGridKs : public TDBGridKs {
   TMenuItem* AddActionItem(TAction* Action, TMenuItem* Parent);
   TPopupMenu* FOwnPopupMenu = nullptr;
   TNotifyEvent FSavedOnPopup;
+  // The selected column, of the visible ones; null without one.
+  TColumnKs* SelectedColumn();
+  // The row above's value of the column's field, the active row kept.
+  Variant ValueAbove(TField* Field);
+  bool CanDuplicate();
   // A dataset that can be modified, through an editing grid.
   bool CanModifyThrough();
   // The cell editor is up with a drop-down list.

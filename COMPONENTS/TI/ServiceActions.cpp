@@ -184,6 +184,12 @@ void TServiceAction::ExecuteOnControl() {
     case sakFind:
       if (grid) grid->ShowFindDialog();
       return;
+    case sakDoubleField:
+      if (grid) grid->DuplicateFieldFromPrevious();
+      return;
+    case sakDoubleRecord:
+      if (grid) grid->DuplicateFieldsToRight();
+      return;
     case sakRecordPost:
       if (dataSet && (dataSet->State() == dsEdit || dataSet->State() == dsInsert)) dataSet->Post();
       return;

@@ -214,6 +214,29 @@ TEST_F(ServiceGridTest, RightClickBuildsTheServiceMenuOnce) {
   Grid->SetPopupMenu(nullptr);
 }
 
+TEST_F(ServiceGridTest, DuplicatesTakeTheRowAbove) {
+  Table.Next();
+  Grid->SetSelectedField(Table.FieldByName("NAME"));
+  PostKey(VK_F2);
+  ASSERT_EQ(Table.State(), dsEdit);
+  PostKey(VK_F12);
+  EXPECT_EQ(Table.FieldByName("NAME")->AsString(), "n1");
+  EXPECT_EQ(Grid->SelectedField(), Table.FieldByName("DAY"));
+  EXPECT_EQ(Table.FieldByName("QTY")->AsInteger(), 2);
+  PostKey(VK_F12, {VK_CONTROL});
+  EXPECT_EQ(Table.FieldByName("DAY")->AsDateTime(), EncodeDate(2024, 1, 1));
+  EXPECT_EQ(Table.FieldByName("QTY")->AsInteger(), 1);
+  EXPECT_EQ(Table.FieldByName("NAME")->AsString(), "n1");
+  Table.Cancel();
+  // The first row has nothing above.
+  Table.First();
+  Table.Edit();
+  Grid->DuplicateFieldsToRight();
+  EXPECT_EQ(Table.FieldByName("QTY")->AsInteger(), 1);
+  EXPECT_FALSE(Table.Modified());
+  Table.Cancel();
+}
+
 TEST_F(ServiceGridTest, LastRecordCheckLeavesTheScrollEventsInPlace) {
   int scrolls = 0;
   Table.AfterScroll = [&](TDataSet*) { ++scrolls; };
