@@ -237,6 +237,24 @@ TEST_F(ServiceGridTest, DuplicatesTakeTheRowAbove) {
   Table.Cancel();
 }
 
+TEST_F(ServiceGridTest, InsertGoesAfterTheCurrentRecordOrAtTheEnd) {
+  Table.SetRecNo(2);
+  PostKey(VK_INSERT);
+  ASSERT_EQ(Table.State(), dsInsert);
+  EXPECT_EQ(Grid->SelectedIndex(), 0);
+  EXPECT_TRUE(Grid->EditorMode());
+  Table.FieldByName("QTY")->SetAsInteger(25);
+  Table.Post();
+  EXPECT_EQ(Quantities(), (std::vector<int>{1, 2, 25, 3, 4}));
+
+  Table.Last();
+  PostKey(VK_INSERT);
+  ASSERT_EQ(Table.State(), dsInsert);
+  Table.FieldByName("QTY")->SetAsInteger(50);
+  Table.Post();
+  EXPECT_EQ(Quantities(), (std::vector<int>{1, 2, 25, 3, 4, 50}));
+}
+
 TEST_F(ServiceGridTest, LastRecordCheckLeavesTheScrollEventsInPlace) {
   int scrolls = 0;
   Table.AfterScroll = [&](TDataSet*) { ++scrolls; };
