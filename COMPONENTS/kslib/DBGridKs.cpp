@@ -564,13 +564,12 @@ TField* TCustomDBGridKs::SelectedField() {
   return I >= 0 && I < FColumns->Count() ? FColumns->Items(I)->Field() : nullptr;
 }
 
+// With several columns over the field the last one stays current.
 void TCustomDBGridKs::SetSelectedField(TField* Value) {
   if (!Value) return;
-  for (int I = 0; I < FColumns->Count(); ++I) {
-    if (FColumns->Items(I)->Field() != Value || !FColumns->Items(I)->Visible()) continue;
-    MoveColRow(DataToRawColumn(I), Row(), true, true);
-    return;
-  }
+  for (int I = 0; I < FColumns->Count(); ++I)
+    if (FColumns->Items(I)->Field() == Value && FColumns->Items(I)->Visible())
+      MoveColRow(DataToRawColumn(I), Row(), true, true);
 }
 
 void TCustomDBGridKs::GetDatasetFields(std::vector<TField*>& List) {

@@ -569,7 +569,8 @@ void TCustomDBGridKs::MoveCol(int RawCol, int Direction, bool Select) {
 bool TCustomDBGridKs::DeletePrompt() {
   AnsiString Text = FSelectedRows->Count() < 2 ? "Удалить запись?" : "Удалить все выбранные записи?";
   if (!FOptions.Contains(dgConfirmDelete)) return true;
-  return Application->MessageBox(Text, "", MB_OKCANCEL | MB_ICONQUESTION) != IDCANCEL;
+  return Application->MessageBox(Text, Application->Title(), MB_OKCANCEL | MB_ICONQUESTION) !=
+         IDCANCEL;
 }
 
 // The active record is put back on every path, also when the read fails.

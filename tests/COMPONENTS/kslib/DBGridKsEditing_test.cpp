@@ -150,3 +150,19 @@ TEST(DBGridEditing, ARightReleaseOverAColumnWithItsOwnMenuShowsThatMenu) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DBGridEditing, SelectingAFieldEndsOnItsLastColumn) {
+  TCityGridForm F;
+  F.Grid->Columns()->Add()->SetFieldName("Qty");
+  F.Grid->Columns()->Add()->SetFieldName("Name");
+  F.Grid->Columns()->Add()->SetFieldName("Qty");
+  F.Show();
+  F.Grid->SetSelectedField(F.Table.FieldByName("Qty"));
+  EXPECT_EQ(F.Grid->SelectedIndex(), 2);
+  F.Grid->SetSelectedField(F.Table.FieldByName("Name"));
+  EXPECT_EQ(F.Grid->SelectedIndex(), 1);
+}
+
+}  // namespace
