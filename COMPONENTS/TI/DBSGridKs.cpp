@@ -534,6 +534,33 @@ void TDBSGridKs::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
   }
 }
 
+void TDBSGridKs::Loaded() {
+  TDBGridKs::Loaded();
+  if (Designing()) return;
+  if (ShowState) AddStateColumn();
+  if (!PopupMenu()) AssignOwnPopupMenu();
+}
+
+void TDBSGridKs::AssignOwnPopupMenu() {
+  if (!FOwnPopupMenu) FOwnPopupMenu = new TPopupMenu(Owner());
+  SetPopupMenu(FOwnPopupMenu);
+}
+
+void TDBSGridKs::AddStateColumn() {
+  for (int i = 0; i < Columns()->Count(); ++i)
+    if (SameText(Columns()->Items(i)->FieldName(), "SYS$STATE")) return;
+  Columns()->BeginUpdate();
+  TColumnKs* column = Columns()->Add();
+  column->SetFieldName("SYS$STATE");
+  column->SetReadOnly(true);
+  column->Title()->SetCaption("");
+  column->SetWidth(10);
+  column->SetToolTips(false);
+  column->SetIndex(0);
+  Columns()->EndUpdate();
+  SetFrozenCols(FrozenCols() + 1);
+}
+
 void TDBSGridKs::WndProc(TMessage& Message) {
   TDBGridKs::WndProc(Message);
   if (Message.Msg == WM_RBUTTONDOWN && !ServiceOptions.Contains(srvDontCreatePopupMenu))
@@ -544,10 +571,7 @@ void TDBSGridKs::WndProc(TMessage& Message) {
 void TDBSGridKs::HookPopup(int X, int Y) {
   const int column = MouseCoord(X, Y).X - IndicatorOffset();
   ClickedColumn = column >= 0 && column < Columns()->Count() ? Columns()->Items(column) : nullptr;
-  if (!PopupMenu()) {
-    if (!FOwnPopupMenu) FOwnPopupMenu = new TPopupMenu(Owner());
-    SetPopupMenu(FOwnPopupMenu);
-  }
+  if (!PopupMenu()) AssignOwnPopupMenu();
   TPopupMenu* menu = ClickedColumn && ClickedColumn->PopupMenu() ? ClickedColumn->PopupMenu() : PopupMenu();
   FSavedOnPopup = menu->OnPopup;
   menu->OnPopup = [this](TObject* Sender) { ServicePopup(Sender); };

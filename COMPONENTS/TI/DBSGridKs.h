@@ -54,6 +54,8 @@ class TDBSGridKs : public TDBGridKs {
   explicit TDBSGridKs(TComponent* AOwner);
 
   TServiceOptions ServiceOptions = DefaultServiceOptions;
+  // At load: a read-only record-state column in front of the others.
+  bool ShowState = false;
 
   bool CanEditRecord();
   bool CanInsertRecord();
@@ -96,12 +98,17 @@ class TDBSGridKs : public TDBGridKs {
   void GetCellParams(TColumnKs* Column, TFont* AFont, TColor& Background, TGridDrawState State) override;
 
  protected:
+  // Adds the state column when asked and the grid's own popup menu when
+  // it has none.
+  void Loaded() override;
   void WndProc(TMessage& Message) override;
   void KeyDown(uint16_t& Key, TShiftState Shift) override;
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
 
  private:
   void HookPopup(int X, int Y);
+  void AddStateColumn();
+  void AssignOwnPopupMenu();
   void ServicePopup(TObject* Sender);
   TMenuItem* AddMenuCaption(const AnsiString& Caption, TMenuItem* Parent);
   TMenuItem* AddActionItem(TAction* Action, TMenuItem* Parent);

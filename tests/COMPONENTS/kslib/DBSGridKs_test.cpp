@@ -65,6 +65,7 @@ class ServiceGridTest : public testing::Test {
   struct TKeyedGrid : TDBSGridKs {
     using TDBSGridKs::TDBSGridKs;
     using TDBSGridKs::KeyDown;
+    using TDBSGridKs::Loaded;
   };
   TGridForm<TKeyedGrid> Form{0, false};
   TKeyedGrid* Grid = Form.Grid;
@@ -253,6 +254,29 @@ TEST_F(ServiceGridTest, InsertGoesAfterTheCurrentRecordOrAtTheEnd) {
   Table.FieldByName("QTY")->SetAsInteger(50);
   Table.Post();
   EXPECT_EQ(Quantities(), (std::vector<int>{1, 2, 25, 3, 4, 50}));
+}
+
+TEST_F(ServiceGridTest, LoadingAddsOneStateColumnAndTheOwnMenu) {
+  TzynMemTable states(nullptr);
+  states.FieldDefs()->Add("SYS$STATE", ftInteger);
+  states.FieldDefs()->Add("NAME", ftString, 20);
+  states.Open();
+  TDataSource source(nullptr);
+  source.SetDataSet(&states);
+  Grid->SetDataSource(&source);
+  Grid->Columns()->Add()->SetFieldName("NAME");
+  Grid->ShowState = true;
+  Grid->Loaded();
+  ASSERT_EQ(Grid->Columns()->Count(), 2);
+  EXPECT_EQ(Grid->Columns()->Items(0)->FieldName(), "SYS$STATE");
+  EXPECT_TRUE(Grid->Columns()->Items(0)->ReadOnly());
+  EXPECT_EQ(Grid->FrozenCols(), 1);
+  ASSERT_NE(Grid->PopupMenu(), nullptr);
+  TPopupMenu* own = Grid->PopupMenu();
+  Grid->Loaded();  // a column bound to the field already: no second one
+  EXPECT_EQ(Grid->Columns()->Count(), 2);
+  EXPECT_EQ(Grid->PopupMenu(), own);
+  Grid->SetDataSource(&Source);
 }
 
 TEST_F(ServiceGridTest, LastRecordCheckLeavesTheScrollEventsInPlace) {
