@@ -14,6 +14,7 @@
 #include "SDataSource.h"
 #include "tests/COMPONENTS/ScriptedDataPrompts.h"
 #include "ServiceActions.h"
+#include "ServiceModule.h"
 #include "uIterators.h"
 #include "zynMemTable.h"
 
@@ -277,6 +278,18 @@ TEST_F(ServiceGridTest, LoadingAddsOneStateColumnAndTheOwnMenu) {
   EXPECT_EQ(Grid->Columns()->Count(), 2);
   EXPECT_EQ(Grid->PopupMenu(), own);
   Grid->SetDataSource(&Source);
+}
+
+TEST_F(ServiceGridTest, CopyTakesTheSelectedCellsTextAndSkipsAnEmptyOne) {
+  SelectQty();
+  ASSERT_TRUE(REditCopy->Execute());
+  EXPECT_EQ(ClipboardText(), "1");
+  Table.Edit();
+  Table.FieldByName("NAME")->Clear();
+  Table.Post();
+  Grid->SetSelectedField(Table.FieldByName("NAME"));
+  REditCopy->Execute();
+  EXPECT_EQ(ClipboardText(), "1");
 }
 
 TEST_F(ServiceGridTest, LastRecordCheckLeavesTheScrollEventsInPlace) {
