@@ -282,14 +282,14 @@ bool TDBSGridKs::EditorHoldsList() {
          (editor->EditStyle() == iesPickList || editor->EditStyle() == iesDataList);
 }
 
-bool TDBSGridKs::UpdateAction(TAction* Action) {
+bool TDBSGridKs::UpdateAction(TBasicAction* Action) {
   auto* service = dynamic_cast<TServiceAction*>(Action);
-  if (!service) return false;
+  if (!service) return TDBGridKs::UpdateAction(Action);
   const bool active = DataLink()->Active(), editing = DataLink()->Editing();
   const bool browsing = active && !editing;
   const auto on = [this](TServiceOption Option) { return ServiceOptions.Contains(Option); };
   TDataSet* dataSet = DataSource() ? DataSource()->DataSet() : nullptr;
-  bool& enabled = Action->Enabled;
+  bool& enabled = service->Enabled;
   switch (service->Kind()) {
     case sakMark:
     case sakMarkAll:
@@ -353,12 +353,12 @@ bool TDBSGridKs::UpdateAction(TAction* Action) {
       enabled = active && editing && CanEditRecord();
       break;
     default:
-      if (Action == StdPrint)
+      if (service == StdPrint)
         enabled = browsing && on(srvPrint);
-      else if (Action == CallRef)
+      else if (service == CallRef)
         enabled = active && EditorHoldsList();
       else
-        return false;
+        return TDBGridKs::UpdateAction(Action);
   }
   return true;
 }

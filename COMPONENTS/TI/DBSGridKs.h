@@ -91,9 +91,9 @@ class TDBSGridKs : public TDBGridKs {
   // Whether the visible columns need more than a portrait page's width.
   bool GridWiderThanPage();
 
-  // Enables the service actions by what the grid allows now; false for
-  // other actions.
-  bool UpdateAction(TAction* Action);
+  // Enables the service actions by what the grid allows now; other
+  // actions go to the grid's own update.
+  bool UpdateAction(TBasicAction* Action) override;
 
   void GetCellParams(TColumnKs* Column, TFont* AFont, TColor& Background, TGridDrawState State) override;
 

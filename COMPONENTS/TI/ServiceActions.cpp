@@ -94,7 +94,6 @@ bool TServiceAction::HandlesTarget(TObject* Target) {
   switch (FKind) {
     case sakCaptionOnly:
       return false;
-    case sakEdit:
     case sakPaste:
       return dynamic_cast<TCustomEdit*>(Target) != nullptr;
     default:
@@ -125,16 +124,6 @@ void TServiceAction::ExecuteTarget(TObject* Target) {
         return;
       }
       break;
-    case sakEdit: {
-      // Cut, select all, undo, delete.
-      static const UINT Messages[] = {WM_CUT, EM_SETSEL, WM_UNDO, WM_CLEAR};
-      auto* edit = dynamic_cast<TCustomEdit*>(Target);
-      if (Messages[FOperation] == EM_SETSEL)
-        edit->SelectAll();
-      else
-        SendMessageA(edit->Handle(), Messages[FOperation], 0, 0);
-      return;
-    }
     default:
       break;
   }

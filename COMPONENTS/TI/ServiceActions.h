@@ -47,6 +47,7 @@ enum TServiceActionKind : uint8_t {
   sakPaste,
   sakLevels,
   sakCaptionOnly,
+  // The forms layer's edit actions; the operation tells which.
   sakEdit
 };
 
@@ -56,8 +57,7 @@ class TServiceAction : public TPelmServiceAction {
   void ExecuteTarget(TObject* Target) override;
   bool HandlesTarget(TObject* Target) override;
   TServiceActionKind Kind() const { return FKind; }
-  // The group operation of an iterator action; of an edit action, its
-  // command: cut, select all, undo, delete.
+  // The group operation of an iterator action.
   uint8_t Operation() const { return FOperation; }
 
  private:

@@ -124,7 +124,7 @@ TServiceModule::TServiceModule(TComponent* AOwner) : TComponent(AOwner) {
   ActionList = new TActionList(this);
   ActionList->Images = ImageList;
   for (const TActionRow& row : Rows) {
-    auto* action = new TServiceAction(this, row.Kind, row.Operation);
+    TAction* action = row.Kind == sakEdit ? EditAction(row.Operation) : new TServiceAction(this, row.Kind, row.Operation);
     action->SetName(row.Name);
     action->Caption = row.Caption;
     action->Hint = row.Hint;
@@ -161,6 +161,21 @@ TServiceModule::TServiceModule(TComponent* AOwner) : TComponent(AOwner) {
       menuItem->OnClick = [this, click = item.Click](TObject* Sender) { (this->*click)(Sender); };
     }
     SysEditPopupMenu->Items()->Add(menuItem);
+  }
+}
+
+// The forms layer's actions on the focused edit control: cut, select all,
+// undo, delete.
+TAction* TServiceModule::EditAction(uint8_t Command) {
+  switch (Command) {
+    case 0:
+      return new TEditCut(this);
+    case 1:
+      return new TEditSelectAll(this);
+    case 2:
+      return new TEditAction(this, WM_UNDO, TEditAction::nWritable);
+    default:
+      return new TEditDelete(this);
   }
 }
 

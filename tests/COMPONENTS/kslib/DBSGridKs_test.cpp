@@ -168,6 +168,14 @@ TEST_F(ServiceGridTest, ActionStatesFollowTheSwitchesAndTheState) {
   Table.Cancel();
   TAction other(nullptr);
   EXPECT_FALSE(Grid->UpdateAction(&other));
+
+  // An action's update goes to the focused grid.
+  RecordPost->Enabled = true;
+  RecordEdit->Enabled = false;
+  EXPECT_TRUE(RecordPost->Update());
+  EXPECT_TRUE(RecordEdit->Update());
+  EXPECT_FALSE(RecordPost->Enabled);
+  EXPECT_TRUE(RecordEdit->Enabled);
 }
 
 // Captions of a menu's items as a right click on a data cell of the
