@@ -4,11 +4,12 @@
 #   cmake -S . -B build/fuzz -G Ninja -DKS_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 #         -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 #   cmake --build build/fuzz --target fuzz_xml_parser fuzz_cert_strings fuzz_zip_archive \
-#         fuzz_http_answer fuzz_infix
+#         fuzz_http_answer fuzz_infix fuzz_grid_import
 #   build/fuzz/bin/fuzz_xml_parser -max_total_time=600 <new corpus dir> tests/common/fuzz/xml
 #
 # Seed corpora: tests/common/fuzz/xml, tests/app/fuzz/cert, tests/zip/fuzz/archive,
-# tests/platform/net/fuzz/answer, tests/COMPONENTS/fuzz/infix.
+# tests/platform/net/fuzz/answer, tests/COMPONENTS/fuzz/infix,
+# tests/COMPONENTS/kslib/fuzz/import.
 #
 # The fuzzers and every library they link are built with AddressSanitizer,
 # UndefinedBehaviorSanitizer and the fuzzer's coverage. Clang has no

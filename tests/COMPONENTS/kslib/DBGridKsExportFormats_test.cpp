@@ -138,31 +138,6 @@ TEST(GridExportRTF, NoRowsStillNamesTheThreeFirstColoursAndFlatNarrowsTheSpacing
   EXPECT_NE(rtf.find("{\\ql\\sb12\\sa12\\fs16\\f0\\cf0\\cb1 x\\cell}"), AnsiString::npos) << rtf;
 }
 
-TExportValue Value(TExportValueKind Kind, AnsiString Bytes = {}) {
-  TExportValue value;
-  value.Kind = Kind;
-  value.Bytes = std::move(Bytes);
-  return value;
-}
-
-TExportValue IntegerValue(int32_t Integer) {
-  TExportValue value = Value(TExportValueKind::Integer);
-  value.Integer = Integer;
-  return value;
-}
-
-TExportValue FloatValue(double Float) {
-  TExportValue value = Value(TExportValueKind::Float);
-  value.Float = Float;
-  return value;
-}
-
-AnsiString Bytes(std::initializer_list<int> Values) {
-  AnsiString bytes;
-  for (int b : Values) bytes += static_cast<char>(b);
-  return bytes;
-}
-
 AnsiString ExportVCLDBIF(const TExportRow& Columns,
                          const std::vector<std::vector<TExportValue>>& Records) {
   TStringStream stream;

@@ -1,0 +1,180 @@
+// The import readers: text rows and cells by look-ahead, the end at the first
+// zero byte, the CR without LF; the binary format read back from the writer
+// with every tag, and hostile blocks refused before anything is allocated.
+#include "COMPONENTS/kslib/DBGridKsImportFormats.h"
+
+#include <gtest/gtest.h>
+
+#include "rtl/AnsiText.h"
+#include "tests/COMPONENTS/kslib/ExportRows.h"
+
+namespace {
+
+using TextRows = std::vector<std::vector<AnsiString>>;
+
+TextRows ReadText(TStream& Source) {
+  TGridImportAsText reader(Source);
+  reader.ReadPrefix();
+  TextRows rows;
+  while (!reader.EndOfData()) rows.push_back(reader.ReadRecord());
+  return rows;
+}
+
+TextRows ReadText(const AnsiString& Data) {
+  TStringStream stream(Data);
+  return ReadText(stream);
+}
+
+TEST(GridImportText, RowsAndCells) {
+  const struct {
+    AnsiString Data;
+    TextRows Rows;
+  } cases[] = {
+      {"", {}},
+      {"A\tB\r\n1\t2", {{"A", "B"}, {"1", "2"}}},
+      {"a\r\n", {{"a"}}},
+      {"\t\t", {{"", "", ""}}},
+      {"x\r\n\r\ny\t", {{"x"}, {""}, {"y", ""}}},
+      {"a\"b\t;\n", {{"a\"b", ";\n"}}},
+      // A clipboard block ends at its zero, whatever follows.
+      {AnsiString("a\tb\0junk\r\nmore", 15), {{"a", "b"}}},
+      {AnsiString("\0a", 2), {}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ReadText(c.Data), c.Rows) << c.Data;
+}
+
+TEST(GridImportText, ReadsBackWhatTheTextExportWrote) {
+  const AnsiString ivan = WideToAnsi(u"Иванов И.И.");
+  TStringStream stream;
+  TGridExportAsText writer(stream);
+  writer.WriteTitle(TextRow({"Name", ""}));
+  writer.WriteRecord(TextRow({ivan, "12,5"}));
+  writer.WriteFooter(TextRow({"", "7"}));
+  stream.SetPosition(0);
+  EXPECT_EQ(ReadText(stream), (TextRows{{"Name", ""}, {ivan, "12,5"}, {"", "7"}}));
+}
+
+TEST(GridImportText, CrWithoutLfIsTheFormatErrorAfterTheRowsBeforeIt) {
+  for (const AnsiString& data :
+       {AnsiString("ok\r\nbad\rrow"), AnsiString("ok\r\nbad\r"), AnsiString("ok\r\nbad\r\0", 9)}) {
+    TStringStream stream(data);
+    TGridImportAsText reader(stream);
+    reader.ReadPrefix();
+    EXPECT_EQ(reader.ReadRecord(), std::vector<AnsiString>{"ok"});
+    try {
+      reader.ReadRecord();
+      ADD_FAILURE() << data;
+    } catch (const Exception& e) {
+      EXPECT_EQ(e.Message(), WideToAnsi(u"TDBGridKsImportAsText.CheckState: Неверный формат текста"));
+    }
+  }
+}
+
+void ExpectValue(const TExportValue& Actual, const TExportValue& Expected) {
+  EXPECT_EQ(Actual.Kind, Expected.Kind);
+  EXPECT_EQ(Actual.Integer, Expected.Integer);
+  EXPECT_EQ(Actual.Float, Expected.Float);
+  EXPECT_EQ(Actual.Bytes, Expected.Bytes);
+}
+
+struct TBinaryRead {
+  std::vector<TGridImportColumn> Columns;
+  bool NamesPresent = false;
+  std::vector<std::vector<TExportValue>> Rows;
+};
+
+TBinaryRead ReadBinary(const AnsiString& Data) {
+  TStringStream stream(Data);
+  TGridImportAsVCLDBIF reader(stream);
+  reader.ReadPrefix();
+  TBinaryRead read{reader.Columns(), reader.NamesPresent(), {}};
+  while (!reader.EndOfData()) read.Rows.push_back(reader.ReadRecord());
+  return read;
+}
+
+const AnsiString Header3 = Bytes({'V', 'C', 'L', 'D', 'B', 'I', 'F', 1, 3, 0, 0, 0});
+
+TEST(GridImportVCLDBIF, ReadsBackEveryTagTheWriterWrote) {
+  TExportRow columns = TextRow({"a", "b", "c"});
+  columns[1].Visible = false;
+  const std::vector<std::vector<TExportValue>> records = {
+      {Value(TExportValueKind::Null), IntegerValue(-2), FloatValue(1.5)},
+      {Value(TExportValueKind::String, WideToAnsi(u"Иван") + Bytes({0}) + "x"),
+       Value(TExportValueKind::Bytes, Bytes({0, 1, 2})), Value(TExportValueKind::NoField)},
+      {IntegerValue(0x12345678), FloatValue(45000.25),
+       Value(TExportValueKind::String, "-9223372036854775807")},
+      {Value(TExportValueKind::String), Value(TExportValueKind::Bytes), FloatValue(-0.0)}};
+  TStringStream stream;
+  TGridExportAsVCLDBIF writer(stream);
+  writer.WritePrefix(columns);
+  for (const auto& values : records) {
+    TExportRow row = columns;
+    for (size_t i = 0; i < values.size(); ++i) row[i].Value = values[i];
+    writer.WriteRecord(row);
+  }
+  writer.WriteSuffix();
+
+  const TBinaryRead read = ReadBinary(stream.DataString() + "bytes after the end");
+  ASSERT_EQ(read.Columns.size(), 3u);
+  EXPECT_TRUE(read.Columns[0].Visible);
+  EXPECT_FALSE(read.Columns[1].Visible);
+  EXPECT_FALSE(read.NamesPresent);
+  ASSERT_EQ(read.Rows.size(), records.size());
+  for (size_t r = 0; r < records.size(); ++r)
+    for (size_t c = 0; c < 3; ++c) ExpectValue(read.Rows[r][c], records[r][c]);
+}
+
+TEST(GridImportVCLDBIF, NamesUnknownTagsAndAnEndWithinARow) {
+  const TBinaryRead read = ReadBinary(Header3 + Bytes({1, 0, 0, 'i', 'd', 0, 1, 0}) +
+                                      Bytes({9, 3, 7, 0, 0, 0, 2, 0, 'x'}));
+  EXPECT_EQ(read.Columns[1].Name, "id");
+  EXPECT_FALSE(read.Columns[1].Visible);
+  EXPECT_TRUE(read.NamesPresent);
+  ASSERT_EQ(read.Rows.size(), 1u);
+  ExpectValue(read.Rows[0][0], Value(TExportValueKind::NoField));
+  ExpectValue(read.Rows[0][1], IntegerValue(7));
+  ExpectValue(read.Rows[0][2], Value(TExportValueKind::Null));
+
+  // The end tag within the second row: its other values stay unassigned.
+  const TBinaryRead cut = ReadBinary(Header3 + Bytes({1, 0, 1, 0, 1, 0, 2, 2, 2, 2, 0, 2}));
+  ASSERT_EQ(cut.Rows.size(), 2u);
+  ExpectValue(cut.Rows[1][0], Value(TExportValueKind::Null));
+  ExpectValue(cut.Rows[1][1], Value(TExportValueKind::NoField));
+}
+
+TEST(GridImportVCLDBIF, NoColumnsIsNoRowsWhateverFollows) {
+  EXPECT_TRUE(ReadBinary(Bytes({'V', 'C', 'L', 'D', 'B', 'I', 'F', 7, 0, 0, 0, 0, 3, 1, 0, 0, 0}))
+                  .Rows.empty());
+}
+
+// Blocks another program could leave under the format's name.
+TEST(GridImportVCLDBIF, HostileBlocksAreTheFormatError) {
+  const AnsiString columns = Header3 + Bytes({1, 0, 1, 0, 1, 0});
+  const AnsiString cases[] = {
+      "",
+      "VCLDBIF\x01\x03",
+      Bytes({'V', 'C', 'L', 'D', 'B', 'X', 'F', 1, 0, 0, 0, 0, 0}),
+      // Counts and lengths announcing far more than the block holds.
+      Bytes({'V', 'C', 'L', 'D', 'B', 'I', 'F', 1, 0xFF, 0xFF, 0xFF, 0xFF, 1, 0}),
+      Bytes({'V', 'C', 'L', 'D', 'B', 'I', 'F', 1, 3, 0, 0, 0, 1, 0, 1, 0}),
+      columns + Bytes({5, 0xFF, 0xFF, 0xFF, 0x7F, 'a'}),
+      columns + Bytes({6, 0, 0, 0, 0x80}),
+      columns + Bytes({5, 3, 0, 0, 0, 'a', 'b'}),
+      // Truncated values, a name without its zero, a row without the end.
+      columns + Bytes({3, 1, 2}),
+      columns + Bytes({4, 1, 2, 3, 4, 5, 6, 7}),
+      columns + Bytes({2, 2, 2}),
+      Bytes({'V', 'C', 'L', 'D', 'B', 'I', 'F', 1, 1, 0, 0, 0, 1, 'a', 'b'}),
+  };
+  for (const AnsiString& data : cases) {
+    try {
+      ReadBinary(data);
+      ADD_FAILURE() << testing::PrintToString(data);
+    } catch (const Exception& e) {
+      EXPECT_EQ(e.Message(),
+                WideToAnsi(u"TDBGridKsImportAsVCLDBIF.ReadPrefix: Неверный формат VCLDBIF"));
+    }
+  }
+}
+
+}  // namespace
