@@ -193,6 +193,11 @@ class TCustomDBGridKs : public TCustomGrid,
   bool RowsTallerThanText() const { return FRowsTallerThanText; }
   int TitleTextMargin() const { return FTitleTextMargin; }
   int LevelRowCount() const { return FLevelRowCount; }
+  // Level rows, from the server dataset's level stack: the level a row
+  // shows (1 the topmost entered, 0 for other rows) and a column's text
+  // there (the value saved with that level, as the column shows values).
+  int LevelOfRow(int ARow) const;
+  AnsiString LevelCellText(int Level, TColumnKs* Column);
   bool AcquireFocusOnClick = true;
   bool TreeInterfaceEnabled = true;
   IMemTableKs* MemTableIntf() const { return FMemTableIntf; }
@@ -219,6 +224,7 @@ class TCustomDBGridKs : public TCustomGrid,
   bool AcquireLayoutLock();
   void DeferLayout();
   virtual void LayoutChanged();
+  void UpdateLevelRowCount();
   virtual void UpdateColumnAttributes();
   virtual void UpdateRowLayout();
   virtual int ExtraTitleRowCount() { return FLevelRowCount + (FSTFilter->Visible() ? 1 : 0); }

@@ -879,12 +879,7 @@ AnsiString TColumnKs::GetDisplayText() {
   AnsiString Text;
   TCustomDBGridKs* Grid = GetGrid();
   if (FKeyList.Count() > 0) {
-    int I = FKeyList.IndexOf(F->Text());
-    if (I >= 0 && I < FPickList.Count()) {
-      Text = FPickList.Strings(I);
-    } else if (FNotInKeyListIndex >= 0 && FNotInKeyListIndex < FPickList.Count()) {
-      Text = FPickList.Strings(FNotInKeyListIndex);
-    }
+    Text = PickedText(F->Text());
   } else if (Grid && Grid->DrawMemoText() && F->IsBlob()) {
     Text = F->AsString();
   } else {
@@ -895,6 +890,14 @@ AnsiString TColumnKs::GetDisplayText() {
     Text.assign(Plus ? 1 : 0, '+');
   }
   return Text;
+}
+
+AnsiString TColumnKs::PickedText(const AnsiString& Key) {
+  int I = FKeyList.IndexOf(Key);
+  if (I >= 0 && I < FPickList.Count()) return FPickList.Strings(I);
+  if (FNotInKeyListIndex >= 0 && FNotInKeyListIndex < FPickList.Count())
+    return FPickList.Strings(FNotInKeyListIndex);
+  return "";
 }
 
 TCheckBoxState TColumnKs::GetCheckboxState() {

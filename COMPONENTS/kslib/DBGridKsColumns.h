@@ -371,6 +371,9 @@ class TColumnKs : public TCollectionItem {
   // list, 4 image, 5 check box.
   int GetColumnType();
   AnsiString GetDisplayText();
+  // What a KeyList entry shows: its PickList line, else the line of
+  // NotInKeyListIndex, else nothing.
+  AnsiString PickedText(const AnsiString& Key);
   // 0 unchecked, 1 checked, 2 grayed.
   TCheckBoxState GetCheckboxState();
   void FillColCellParams(TColCellParamsKs* Params);

@@ -66,6 +66,7 @@ bool TCustomDBGridKs::AcquireLayoutLock() {
 
 void TCustomDBGridKs::LayoutChanged() {
   if (!FColumns || !FDataLink) return;  // still being made
+  UpdateLevelRowCount();
   if (AcquireLayoutLock()) EndLayout();
 }
 

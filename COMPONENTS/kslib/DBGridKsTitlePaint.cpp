@@ -6,6 +6,7 @@
 #include "COMPONENTS/kslib/DBGridKs.h"
 #include "COMPONENTS/kslib/DBGridKsCellText.h"
 #include "COMPONENTS/kslib/ToolCtrlsKs.h"
+#include "SDataSource.h"
 
 bool TCustomDBGridKs::DrawTitleCell(TColumnKs* Column, int ACol, const RECT& Cell, int DX,
                                     int DY, TGridDrawState AState, bool& Pressed) {
@@ -176,7 +177,13 @@ void TCustomDBGridKs::DrawExtraTitleCell(int ACol, int ARow, bool& Highlighted,
   GetStyleCellColors(ACol, ARow, AreaCol, AreaRow, CellKind, State, Highlighted, Background,
                      C->Font());
   C->Brush()->SetColor(Background);
-  C->FillRect(Rect);
+  int Level = LevelOfRow(ARow);
+  if (!Column || !Level || !dynamic_cast<TSDataSource*>(DataSource())) {
+    C->FillRect(Rect);
+    return;
+  }
+  WriteCellTextEx(Rect, true, 2, FFlat ? 1 : 2, LevelCellText(Level, Column), Column->Alignment(),
+                  Column->Layout(), false, false, 0, 0);
 }
 
 bool TCustomDBGridKs::DrawFooterCell(TColumnKs* Column, int ACol, int ARow, const RECT& Cell,

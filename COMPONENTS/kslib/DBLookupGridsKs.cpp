@@ -822,6 +822,15 @@ void TDBLookupGridKs::SelectRowAtY(int Y) {
 
 void TDBLookupGridKs::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
   TGridCoord Cell = MouseCoord(X, Y);
+  if (int Level = LevelOfRow(Cell.Y)) {
+    // The editor that owns the list climbs one level per Esc.
+    if (Parent())
+      for (int I = Level; I <= LevelRowCount(); ++I)
+        PostMessageA(Parent()->Handle(), WM_KEYDOWN, VK_ESCAPE, 0);
+    TCustomDBGridKs::MouseDown(Button, Shift, X, Y);
+    Invalidate();
+    return;
+  }
   if (!IsDataOrSpecRow(Cell.Y) || Cell.X < 0) {
     TCustomDBGridKs::MouseDown(Button, Shift, X, Y);
     return;
@@ -1007,6 +1016,10 @@ bool TDBLookupGridKs::CellHas3DFrame(int ACol, int ARow, TGridDrawState State, c
 void TDBLookupGridKs::DrawExtraTitleCell(int ACol, int ARow, bool& Highlighted,
                                          TGridDrawState State, const RECT& Rect, int CellKind,
                                          int AreaRow, int AreaCol) {
+  if (int Level = LevelOfRow(ARow)) {
+    DrawLevelCell(ACol, Level, Rect);
+    return;
+  }
   if (ARow != SpecGridRow()) {
     TCustomDBGridKs::DrawExtraTitleCell(ACol, ARow, Highlighted, State, Rect, CellKind, AreaRow,
                                         AreaCol);
@@ -1034,6 +1047,21 @@ void TDBLookupGridKs::DrawExtraTitleCell(int ACol, int ARow, bool& Highlighted,
     RECT Row = BoxRect(FixedCols(), ARow, ColCount() - 1, ARow);
     DrawFocusRect(C->Handle(), &Row);
   }
+}
+
+void TDBLookupGridKs::DrawLevelCell(int ACol, int Level, const RECT& Rect) {
+  int DataCol = RawToDataColumn(ACol);
+  TColumnKs* Column =
+      DataCol >= 0 && DataCol < Columns()->Count() ? Columns()->Items(DataCol) : nullptr;
+  TCanvas* C = Canvas();
+  C->Font()->Assign(Font());
+  C->Brush()->SetColor(clBtnFace);
+  if (!Column) {
+    C->FillRect(Rect);
+    return;
+  }
+  WriteCellTextEx(Rect, true, 2, 1, "+ " + LevelCellText(Level, Column), Column->Alignment(),
+                  Column->Layout(), false, false, 0, 0);
 }
 
 // --- popup

@@ -179,6 +179,7 @@ class TDBLookupGridKs : public TCustomDBGridKs {
   bool CellHas3DFrame(int ACol, int ARow, TGridDrawState State, const RECT& Rect) override;
   void DrawExtraTitleCell(int ACol, int ARow, bool& Highlighted, TGridDrawState State,
                           const RECT& Rect, int CellKind, int AreaRow, int AreaCol) override;
+  void DrawLevelCell(int ACol, int Level, const RECT& Rect);
   void KeyDown(uint16_t& Key, TShiftState Shift) override;
   void KeyPress(char& Key) override;
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
