@@ -98,14 +98,14 @@ void TGridImportRecordWriter::Store(const std::function<void()>& Assign) {
   }
 }
 
-void TGridImportRecordWriter::WriteText(const std::vector<TGridImportTarget*>& Targets,
-                                        const std::vector<AnsiString>& Cells) {
+void TGridImportRecordWriter::Write(const std::vector<TGridImportTarget*>& Targets,
+                                    const std::vector<AnsiString>& Cells) {
   for (size_t k = 0; k < Cells.size() && k < Targets.size(); ++k)
     Store([&] { ImportCellText(*Targets[k], Cells[k]); });
 }
 
-void TGridImportRecordWriter::WriteValues(const std::vector<TGridImportTarget*>& Targets,
-                                          const std::vector<TExportValue>& Values) {
+void TGridImportRecordWriter::Write(const std::vector<TGridImportTarget*>& Targets,
+                                    const std::vector<TExportValue>& Values) {
   for (size_t k = 0; k < Values.size() && k < Targets.size(); ++k)
     Store([&] { ImportCellValue(*Targets[k], Values[k]); });
 }

@@ -46,10 +46,9 @@ class TGridImportRecordWriter {
 
   // Cell k to target k while there are targets; further cells are dropped
   // and missing ones leave their columns as they are.
-  void WriteText(const std::vector<TGridImportTarget*>& Targets,
-                 const std::vector<AnsiString>& Cells);
-  void WriteValues(const std::vector<TGridImportTarget*>& Targets,
-                   const std::vector<TExportValue>& Values);
+  void Write(const std::vector<TGridImportTarget*>& Targets, const std::vector<AnsiString>& Cells);
+  void Write(const std::vector<TGridImportTarget*>& Targets,
+             const std::vector<TExportValue>& Values);
 
  private:
   void Store(const std::function<void()>& Assign);

@@ -110,7 +110,7 @@ class RecordWriterTest : public ImportCellTest {
       Questions.push_back(Message);
       return Answer;
     });
-    writer.WriteText(Targets, Cells);
+    writer.Write(Targets, Cells);
   }
   void SetUp() override {
     ImportCellTest::SetUp();
