@@ -1,0 +1,30 @@
+#pragma once
+// The grid's import from files and the clipboard, and deleting or clearing
+// its selection; the grid's keyboard reaches them through the procedure
+// variables the unit's start-up fills.
+
+#include "COMPONENTS/kslib/DBGridKs.h"
+#include "rtl/Streams.h"
+
+enum class TGridImportFormat { Text, VCLDBIF };
+
+// The grid's private clipboard format, registered by the start-up.
+extern UINT GridClipboardFormat;
+
+// Counted: the first registers the formats and fills the procedures.
+void InitDBGridKsImpExpUnit();
+void DoneDBGridKsImpExpUnit();
+
+// Rows into the grid's selection (with IsAll, into every record from the
+// first); the grid's position and the dataset's controls come back on
+// every path.
+void ImportDBGridKsFromStream(TCustomDBGridKs* Grid, TStream& Source, TGridImportFormat Format,
+                              bool IsAll);
+void ImportFromFile(TCustomDBGridKs* Grid, const AnsiString& FileName, TGridImportFormat Format,
+                    bool IsAll);
+
+// The binary format when the clipboard holds it, else its text.
+void PasteIntoGrid(TCustomDBGridKs* Grid, bool IsAll);
+// Deletes the selected or all records, or clears the selected cells, after
+// the question when the grid confirms deletes.
+void DeleteGridSelection(TCustomDBGridKs* Grid, bool IsAll);
