@@ -1,5 +1,8 @@
 #include "COMPONENTS/kslib/DBGridKsImpExp.h"
 
+#include <cstring>
+#include <memory>
+
 #include "COMPONENTS/kslib/DBGridKsBookmarks.h"
 #include "COMPONENTS/kslib/DBGridKsImportWalk.h"
 #include "COMPONENTS/kslib/DBGridKsSelection.h"
@@ -8,7 +11,7 @@
 #include "forms/Dialogs.h"
 #include "forms/Forms.h"
 
-UINT GridClipboardFormat = 0;
+UINT GridClipboardFormat = 0, CsvClipboardFormat = 0, RtfClipboardFormat = 0;
 
 namespace {
 
@@ -17,6 +20,7 @@ int UnitUses = 0;
 class TColumnTarget : public TGridImportTarget {
  public:
   explicit TColumnTarget(TColumnKs* Column) : FColumn(Column) {}
+  TColumnKs* Column() const { return FColumn; }
   bool AllowsChange() override { return FColumn->CanModify(false); }
   TField* Field() override { return FColumn->Field(); }
   bool HasKeyList() override { return FColumn->GetColumnType() == 3; }
@@ -138,6 +142,131 @@ void ImportClipboardFormat(TCustomDBGridKs* Grid, UINT Format, TGridImportFormat
   ImportDBGridKsFromStream(Grid, stream, As, IsAll);
 }
 
+TExportRgb Rgb(TColor Color) {
+  const COLORREF rgb = ColorToRGB(Color);
+  return {GetRValue(rgb), GetGValue(rgb), GetBValue(rgb)};
+}
+
+TExportCell StyledCell(const AnsiString& Text, TFont* Font, TColor Background,
+                       TAlignment Alignment, TColumnKs* Column) {
+  TExportCell cell;
+  cell.Text = Text;
+  cell.Font.Name = Font->Name();
+  cell.Font.Size = Font->Size();
+  cell.Font.Bold = Font->Style().Contains(fsBold);
+  cell.Font.Italic = Font->Style().Contains(fsItalic);
+  cell.Font.StrikeOut = Font->Style().Contains(fsStrikeOut);
+  cell.Font.Underline = Font->Style().Contains(fsUnderline);
+  cell.Font.Color = Rgb(Font->Color());
+  cell.Background = Rgb(Background);
+  cell.Alignment = Alignment;
+  cell.WidthPixels = Column->Width();
+  cell.Visible = Column->Visible();
+  return cell;
+}
+
+// The field's value as the binary format carries it; a lookup column
+// carries its key.
+TExportValue FieldValue(TColumnKs* Column) {
+  TExportValue value;
+  TField* field = Column->Field();
+  if (field && field->FieldKind() == fkLookup)
+    field = field->KeyFields().empty() ? nullptr : field->DataSet()->FindField(field->KeyFields());
+  if (field == nullptr) return value;
+  if (field->IsNull()) {
+    value.Kind = TExportValueKind::Null;
+    return value;
+  }
+  switch (field->DataType()) {
+    case ftSmallint:
+    case ftInteger:
+    case ftWord:
+    case ftAutoInc:
+      value.Kind = TExportValueKind::Integer;
+      value.Integer = field->AsInteger();
+      break;
+    case ftFloat:
+    case ftCurrency:
+    case ftBCD:
+    case ftDate:
+    case ftTime:
+    case ftDateTime:
+      value.Kind = TExportValueKind::Float;
+      value.Float = field->AsFloat();
+      break;
+    case ftString:
+    case ftBoolean:
+    case ftMemo:
+    case ftFixedChar:
+    case ftLargeint:
+    case ftOraClob:
+    case ftGuid:
+      value.Kind = TExportValueKind::String;
+      value.Bytes = field->AsString();
+      break;
+    case ftBytes:
+    case ftVarBytes:
+    case ftBlob:
+    case ftGraphic:
+    case ftFmtMemo:
+    case ftParadoxOle:
+    case ftDBaseOle:
+    case ftTypedBinary:
+    case ftWideString:
+    case ftOraBlob:
+      value.Kind = TExportValueKind::Bytes;
+      value.Bytes = field->AsString();
+      break;
+    default:
+      break;
+  }
+  return value;
+}
+
+std::unique_ptr<TGridExportWriter> CreateWriter(TCustomDBGridKs* Grid, TStream& Target,
+                                                TGridExportFormat Format) {
+  switch (Format) {
+    case TGridExportFormat::Text:
+      return std::make_unique<TGridExportAsText>(Target);
+    case TGridExportFormat::CSV:
+      return std::make_unique<TGridExportAsCSV>(Target);
+    case TGridExportFormat::RTF: {
+      HDC screen = GetDC(nullptr);
+      const int pixelsPerInch = GetDeviceCaps(screen, LOGPIXELSX);
+      ReleaseDC(nullptr, screen);
+      return std::make_unique<TGridExportAsRTF>(Target, Rgb(clBtnFace), pixelsPerInch,
+                                                Grid->Flat());
+    }
+    case TGridExportFormat::VCLDBIF:
+      break;
+  }
+  return std::make_unique<TGridExportAsVCLDBIF>(Target);
+}
+
+// A movable, shareable block of the bytes, handed to the open clipboard.
+void PutBytes(UINT Format, const void* Data, size_t Size) {
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, Size);
+  if (block == nullptr) RaiseLastOSError();
+  std::memcpy(GlobalLock(block), Data, Size);
+  GlobalUnlock(block);
+  Clipboard()->SetAsHandle(Format, block);
+}
+
+void PutStream(TMemoryStream& Stream, UINT Format) {
+  PutBytes(Format, Stream.Memory(), static_cast<size_t>(Stream.Size()));
+}
+
+// The stream's ANSI text, its zero included, as Unicode text.
+void PutUnicodeText(TMemoryStream& Stream) {
+  const auto* text = static_cast<const char*>(Stream.Memory());
+  const int length = static_cast<int>(Stream.Size());
+  std::vector<wchar_t> wide(
+      static_cast<size_t>(MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, text, length, nullptr, 0)));
+  MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, text, length, wide.data(),
+                      static_cast<int>(wide.size()));
+  PutBytes(CF_UNICODETEXT, wide.data(), wide.size() * sizeof(wchar_t));
+}
+
 bool ConfirmDelete(TCustomDBGridKs* Grid, const AnsiString& Question) {
   return !Grid->Options().Contains(dgConfirmDelete) ||
          Application->MessageBox(Question, Application->Title(), MB_OKCANCEL | MB_ICONQUESTION) !=
@@ -145,6 +274,74 @@ bool ConfirmDelete(TCustomDBGridKs* Grid, const AnsiString& Question) {
 }
 
 }  // namespace
+
+void ExportDBGridKsToStream(TCustomDBGridKs* Grid, TStream& Target, TGridExportFormat Format,
+                            bool IsAll) {
+  const TDBGridKsSelectionType kind = IsAll ? gstAll : Grid->Selection()->SelectionType();
+  if (kind == gstNon || !Grid->DataLink()->Active()) return;
+  TDataSet* data = Grid->DataLink()->DataSet();
+  const TGridTargets targets = SelectionTargets(Grid, kind);
+  std::vector<TColumnKs*> columns;
+  for (const TColumnTarget& target : targets.Columns) columns.push_back(target.Column());
+  const std::unique_ptr<TGridExportWriter> writer = CreateWriter(Grid, Target, Format);
+  TExportRow cells;
+  for (TColumnKs* column : columns)
+    cells.push_back(StyledCell(column->Title()->Caption(), column->Title()->Font(),
+                               column->Title()->Color(), column->Title()->Alignment(), column));
+  writer->WritePrefix(cells);
+  {
+    TGridWalkScope scope(Grid, true);
+    if (Grid->Options().Contains(dgTitles)) writer->WriteTitle(cells);
+    ForEachTargetRecord(*data, targets.Records, [&] {
+      TExportRow row;
+      for (TColumnKs* column : columns) {
+        row.push_back(StyledCell(column->GetDisplayText(), column->Font(), column->Color(),
+                                 column->Alignment(), column));
+        row.back().Value = FieldValue(column);
+      }
+      writer->WriteRecord(row);
+      return true;
+    });
+  }
+  writer->WriteSuffix();
+}
+
+void ExportToFile(TCustomDBGridKs* Grid, const AnsiString& FileName, TGridExportFormat Format,
+                  bool IsAll) {
+  TFileStream file(FileName, fmCreate);
+  ExportDBGridKsToStream(Grid, file, Format, IsAll);
+}
+
+void CopyGridSelection(TCustomDBGridKs* Grid, bool IsAll) {
+  TClipboard* clipboard = Clipboard();
+  clipboard->Open();
+  try {
+    const AnsiString zero(1, '\0');
+    TMemoryStream stream;
+    ExportDBGridKsToStream(Grid, stream, TGridExportFormat::Text, IsAll);
+    stream.WriteBuffer(zero.data(), 1);
+    PutUnicodeText(stream);
+    for (auto [format, id] : {std::pair{TGridExportFormat::CSV, CsvClipboardFormat},
+                              std::pair{TGridExportFormat::RTF, RtfClipboardFormat}}) {
+      stream.Clear();
+      ExportDBGridKsToStream(Grid, stream, format, IsAll);
+      stream.WriteBuffer(zero.data(), 1);
+      PutStream(stream, id);
+    }
+    stream.Clear();
+    ExportDBGridKsToStream(Grid, stream, TGridExportFormat::VCLDBIF, IsAll);
+    PutStream(stream, GridClipboardFormat);
+  } catch (...) {
+    clipboard->Close();
+    throw;
+  }
+  clipboard->Close();
+}
+
+void CutGridSelection(TCustomDBGridKs* Grid, bool IsAll) {
+  CopyGridSelection(Grid, IsAll);
+  DeleteGridSelection(Grid, IsAll);
+}
 
 void ImportDBGridKsFromStream(TCustomDBGridKs* Grid, TStream& Source, TGridImportFormat Format,
                               bool IsAll) {
@@ -217,12 +414,16 @@ void DeleteGridSelection(TCustomDBGridKs* Grid, bool IsAll) {
 void InitDBGridKsImpExpUnit() {
   if (UnitUses++ > 0) return;
   GridClipboardFormat = RegisterClipboardFormatA("VCLDBIF");
+  CsvClipboardFormat = RegisterClipboardFormatA("Csv");
+  RtfClipboardFormat = RegisterClipboardFormatA("Rich Text Format");
+  CopyGridSelectionProc = [](TCustomDBGridKs* Grid) { CopyGridSelection(Grid, false); };
+  CutGridSelectionProc = [](TCustomDBGridKs* Grid) { CutGridSelection(Grid, false); };
   PasteIntoGridProc = [](TCustomDBGridKs* Grid) { PasteIntoGrid(Grid, false); };
   DeleteGridSelectionProc = [](TCustomDBGridKs* Grid) { DeleteGridSelection(Grid, false); };
 }
 
 void DoneDBGridKsImpExpUnit() {
   if (--UnitUses > 0) return;
-  PasteIntoGridProc = nullptr;
-  DeleteGridSelectionProc = nullptr;
+  CopyGridSelectionProc = CutGridSelectionProc = PasteIntoGridProc = DeleteGridSelectionProc =
+      nullptr;
 }

@@ -1,19 +1,27 @@
 #pragma once
-// The grid's import from files and the clipboard, and deleting or clearing
-// its selection; the grid's keyboard reaches them through the procedure
-// variables the unit's start-up fills.
+// The grid's export and import through files and the clipboard, and
+// deleting or clearing its selection; the grid's keyboard reaches them
+// through the procedure variables the unit's start-up fills.
 
 #include "COMPONENTS/kslib/DBGridKs.h"
 #include "rtl/Streams.h"
 
 enum class TGridImportFormat { Text, VCLDBIF };
+enum class TGridExportFormat { Text, CSV, RTF, VCLDBIF };
 
-// The grid's private clipboard format, registered by the start-up.
-extern UINT GridClipboardFormat;
+// The grid's clipboard formats, registered by the start-up.
+extern UINT GridClipboardFormat, CsvClipboardFormat, RtfClipboardFormat;
 
 // Counted: the first registers the formats and fills the procedures.
 void InitDBGridKsImpExpUnit();
 void DoneDBGridKsImpExpUnit();
+
+// The selection's (with IsAll, every visible column's and record's) titles
+// and cells; nothing without a selection.
+void ExportDBGridKsToStream(TCustomDBGridKs* Grid, TStream& Target, TGridExportFormat Format,
+                            bool IsAll);
+void ExportToFile(TCustomDBGridKs* Grid, const AnsiString& FileName, TGridExportFormat Format,
+                  bool IsAll);
 
 // Rows into the grid's selection (with IsAll, into every record from the
 // first); the grid's position and the dataset's controls come back on
@@ -23,6 +31,10 @@ void ImportDBGridKsFromStream(TCustomDBGridKs* Grid, TStream& Source, TGridImpor
 void ImportFromFile(TCustomDBGridKs* Grid, const AnsiString& FileName, TGridImportFormat Format,
                     bool IsAll);
 
+// The four formats on the clipboard: text (as Unicode), CSV and RTF each
+// ending with a zero byte, the binary format as it is.
+void CopyGridSelection(TCustomDBGridKs* Grid, bool IsAll);
+void CutGridSelection(TCustomDBGridKs* Grid, bool IsAll);
 // The binary format when the clipboard holds it, else its text.
 void PasteIntoGrid(TCustomDBGridKs* Grid, bool IsAll);
 // Deletes the selected or all records, or clears the selected cells, after

@@ -1,6 +1,7 @@
-// Paste and delete on a grid through the real clipboard: the binary format
-// preferred, text alone, nothing without either, a hostile block refused
-// with nothing changed, text after its zero ignored; the delete questions.
+// Copy, cut, paste and delete on a grid through the real clipboard: the
+// four formats of a copy; the binary format preferred at a paste, text
+// alone, nothing without either, a hostile block refused with nothing
+// changed, text after its zero ignored; the delete questions.
 #include "COMPONENTS/kslib/DBGridKsImpExp.h"
 
 #include <cstring>
@@ -9,6 +10,7 @@
 #include "GridForm.h"
 #include "forms/Clipbrd.h"
 #include "forms/ScriptedPrompts.h"
+#include "COMPONENTS/kslib/DBGridKsImportFormats.h"
 #include "tests/COMPONENTS/kslib/ExportRows.h"
 
 namespace {
@@ -53,6 +55,19 @@ AnsiString BinaryRows(const std::vector<std::vector<TExportValue>>& Records) {
   return stream.DataString();
 }
 
+// A format's block as it is on the clipboard.
+AnsiString ClipboardBlock(UINT Format) {
+  TClipboard* clipboard = Clipboard();
+  clipboard->Open();
+  AnsiString bytes;
+  if (HANDLE block = clipboard->GetAsHandle(Format)) {
+    bytes.assign(static_cast<const char*>(GlobalLock(block)), GlobalSize(block));
+    GlobalUnlock(block);
+  }
+  clipboard->Close();
+  return bytes;
+}
+
 struct ImpExpTest : ::testing::Test {
   ImpExpTest() { F.Grid->SetSelectedField(F.Data.FieldByName("Name")); }
   std::vector<AnsiString> Names() {
@@ -63,6 +78,55 @@ struct ImpExpTest : ::testing::Test {
   }
   TGridForm<> F{3};
 };
+
+TEST_F(ImpExpTest, CopyPutsTheFourFormatsOfTheSelection) {
+  TDBGridKsSelection* selection = F.Grid->Selection();
+  F.Data.SetRecNo(2);
+  selection->Rect()->AnchorRow = F.Data.GetBookmark();
+  selection->Rect()->AnchorCol = 1;
+  F.Data.SetRecNo(3);
+  F.Data.Edit();
+  F.Data.FieldByName("Name")->SetAsString("Щука");
+  F.Data.Post();
+  selection->Rect()->ShiftRow = F.Data.GetBookmark();
+  selection->Rect()->ShiftCol = 3;
+  selection->SetSelectionType(gstRectangle);
+  CopyGridSelectionProc(F.Grid);
+
+  TStringStream text;
+  ExportDBGridKsToStream(F.Grid, text, TGridExportFormat::Text, false);
+  EXPECT_EQ(text.DataString().substr(0, 16), "Name\tPrice\tQty\r\n");
+  EXPECT_NE(text.DataString().find("Щука"), AnsiString::npos);
+  // The system offers the Unicode text as ANSI text too.
+  EXPECT_EQ(ClipboardBlock(CF_TEXT).substr(0, text.DataString().size() + 1),
+            text.DataString() + AnsiString(1, '\0'));
+  for (UINT format : {CsvClipboardFormat, RtfClipboardFormat}) {
+    const AnsiString block = ClipboardBlock(format);
+    ASSERT_FALSE(block.empty());
+    EXPECT_EQ(block.back(), '\0');
+  }
+  EXPECT_EQ(ClipboardBlock(RtfClipboardFormat).substr(0, 6), "{\\rtf0");
+
+  TStringStream binary(ClipboardBlock(GridClipboardFormat));
+  TGridImportAsVCLDBIF reader(binary);
+  reader.ReadPrefix();
+  ASSERT_EQ(reader.Columns().size(), 3u);
+  const std::vector<TExportValue> second = reader.ReadRecord();
+  EXPECT_EQ(second[0].Bytes, "item2");
+  EXPECT_EQ(second[1].Float, 3.0);
+  EXPECT_EQ(second[2].Integer, 20);
+  EXPECT_EQ(reader.ReadRecord()[0].Bytes, "Щука");
+  EXPECT_TRUE(reader.EndOfData());
+}
+
+TEST_F(ImpExpTest, CutCopiesThenDeletes) {
+  TScriptedPrompts script;
+  script.Answer(IDOK);
+  CutGridSelection(F.Grid, true);
+  EXPECT_EQ(script.Asked.size(), 1u);
+  EXPECT_TRUE(F.Data.IsEmpty());
+  EXPECT_EQ(ClipboardBlock(CF_TEXT).substr(0, 8), "Id\tName\t");
+}
 
 TEST_F(ImpExpTest, PasteTakesTheBinaryFormatBeforeTextAndTextAlone) {
   PutOnClipboard({{CF_TEXT, AnsiString("t1\r\nt2", 7)},
