@@ -119,6 +119,23 @@ TEST_F(ImpExpTest, CopyPutsTheFourFormatsOfTheSelection) {
   EXPECT_TRUE(reader.EndOfData());
 }
 
+TEST_F(ImpExpTest, AFileOfTheBinaryFormatPutsTheValuesBack) {
+  char folder[MAX_PATH];
+  GetTempPathA(MAX_PATH, folder);
+  const AnsiString file = AnsiString(folder) + "ks_grid_export.bin";
+  ExportToFile(F.Grid, file, TGridExportFormat::VCLDBIF, true);
+  F.Data.Last();
+  F.Data.Edit();
+  F.Data.FieldByName("Name")->SetAsString("changed");
+  F.Data.FieldByName("Price")->Clear();
+  F.Data.Post();
+  ImportFromFile(F.Grid, file, TGridImportFormat::VCLDBIF, true);
+  DeleteFileA(file.c_str());
+  EXPECT_EQ(Names(), (std::vector<AnsiString>{"item1", "item2", "item3"}));
+  F.Data.Last();
+  EXPECT_EQ(F.Data.FieldByName("Price")->AsFloat(), 4.5);
+}
+
 TEST_F(ImpExpTest, CutCopiesThenDeletes) {
   TScriptedPrompts script;
   script.Answer(IDOK);
