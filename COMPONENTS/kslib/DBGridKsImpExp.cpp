@@ -4,6 +4,8 @@
 #include <memory>
 
 #include "COMPONENTS/kslib/DBGridKsBookmarks.h"
+#include "COMPONENTS/kslib/DBGridKsExportTotals.h"
+#include "COMPONENTS/kslib/DBGridKsFooters.h"
 #include "COMPONENTS/kslib/DBGridKsImportWalk.h"
 #include "COMPONENTS/kslib/DBGridKsSelection.h"
 #include "forms/Clipbrd.h"
@@ -223,6 +225,59 @@ TExportValue FieldValue(TColumnKs* Column) {
   return value;
 }
 
+// The field a footer sums or counts: its own, else its column's.
+TField* FooterField(TDataSet* Data, TColumnKs* Column, TColumnFooterKs* Footer) {
+  return Data->FindField(!Footer->FieldName().empty() ? Footer->FieldName() : Column->FieldName());
+}
+
+void AddToTotals(TExportFooterTotals& Totals, TDataSet* Data, int FooterRows,
+                 const std::vector<TColumnKs*>& Columns) {
+  for (int row = 0; row < FooterRows; ++row)
+    for (size_t k = 0; k < Columns.size(); ++k) {
+      TColumnFooterKs* footer = Columns[k]->GetFooter(row);
+      TField* field = footer ? FooterField(Data, Columns[k], footer) : nullptr;
+      if (field == nullptr) continue;
+      // Only numbers are summed; a sum footer on a text shows nothing.
+      if (footer->ValueType() == fvtSum && !field->IsNull() &&
+          dynamic_cast<TNumericField*>(field) != nullptr)
+        Totals.AddValue(row, static_cast<int>(k), field->AsFloat());
+      else if (footer->ValueType() == fvtCount)
+        Totals.AddOne(row, static_cast<int>(k));
+    }
+}
+
+TExportRow FooterRow(TCustomDBGridKs* Grid, const TExportFooterTotals& Totals, int Row,
+                     const std::vector<TColumnKs*>& Columns) {
+  TDataSet* data = Grid->DataLink()->DataSet();
+  TExportRow cells;
+  for (size_t k = 0; k < Columns.size(); ++k) {
+    TColumnKs* column = Columns[k];
+    TColumnFooterKs* footer = column->GetFooter(Row);
+    TFont font;
+    TColor background = clWindow;
+    TAlignment alignment = taLeftJustify;
+    AnsiString text;
+    if (footer) {
+      font.Assign(footer->Font());
+      background = footer->Color();
+      alignment = footer->Alignment();
+      const std::optional<int64_t> total = Totals.Scaled(Row, static_cast<int>(k));
+      TField* field = FooterField(data, column, footer);
+      if (footer->ValueType() == fvtCount && total)
+        text = FooterCountText(*total);
+      else if (footer->ValueType() == fvtSum && total && field)
+        text = FooterSumText(field, *total);
+      else if (footer->ValueType() != fvtSum && footer->ValueType() != fvtCount)
+        Grid->FooterValueText(Row, column, text);
+    }
+    if (Grid->OnGetFooterParams)
+      Grid->OnGetFooterParams(Grid, column->Index(), Row, column, &font, background, alignment,
+                              TGridDrawState{}, text);
+    cells.push_back(StyledCell(text, &font, background, alignment, column));
+  }
+  return cells;
+}
+
 std::unique_ptr<TGridExportWriter> CreateWriter(TCustomDBGridKs* Grid, TStream& Target,
                                                 TGridExportFormat Format) {
   switch (Format) {
@@ -288,6 +343,8 @@ void ExportDBGridKsToStream(TCustomDBGridKs* Grid, TStream& Target, TGridExportF
   for (TColumnKs* column : columns)
     cells.push_back(StyledCell(column->Title()->Caption(), column->Title()->Font(),
                                column->Title()->Color(), column->Title()->Alignment(), column));
+  const int footerRows = Grid->FooterRowCount();
+  TExportFooterTotals totals(footerRows, static_cast<int>(columns.size()));
   writer->WritePrefix(cells);
   {
     TGridWalkScope scope(Grid, true);
@@ -300,8 +357,11 @@ void ExportDBGridKsToStream(TCustomDBGridKs* Grid, TStream& Target, TGridExportF
         row.back().Value = FieldValue(column);
       }
       writer->WriteRecord(row);
+      AddToTotals(totals, data, footerRows, columns);
       return true;
     });
+    for (int footer = 0; footer < footerRows; ++footer)
+      writer->WriteFooter(FooterRow(Grid, totals, footer, columns));
   }
   writer->WriteSuffix();
 }

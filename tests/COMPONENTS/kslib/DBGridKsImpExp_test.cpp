@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "COMPONENTS/kslib/DBGridKsFooters.h"
 #include "COMPONENTS/kslib/DBGridKsSelection.h"
 #include "GridForm.h"
 #include "forms/Clipbrd.h"
@@ -134,6 +135,17 @@ TEST_F(ImpExpTest, AFileOfTheBinaryFormatPutsTheValuesBack) {
   EXPECT_EQ(Names(), (std::vector<AnsiString>{"item1", "item2", "item3"}));
   F.Data.Last();
   EXPECT_EQ(F.Data.FieldByName("Price")->AsFloat(), 4.5);
+}
+
+TEST_F(ImpExpTest, FootersFollowTheRecordsWithTheirSumsAndCounts) {
+  F.Grid->SetFooterRowCount(1);
+  F.Grid->Columns()->Items(2)->Footer()->SetValueType(fvtSum);
+  F.Grid->Columns()->Items(3)->Footer()->SetValueType(fvtCount);
+  F.Grid->Columns()->Items(1)->Footer()->SetValueType(fvtSum);  // a string: no sum
+  TStringStream text;
+  ExportDBGridKsToStream(F.Grid, text, TGridExportFormat::Text, true);
+  const AnsiString exported = text.DataString();
+  EXPECT_EQ(exported.substr(exported.rfind("\r\n") + 2), "\t\t9\t3");
 }
 
 TEST_F(ImpExpTest, CutCopiesThenDeletes) {
