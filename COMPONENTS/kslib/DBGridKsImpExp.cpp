@@ -167,6 +167,20 @@ TExportCell StyledCell(const AnsiString& Text, TFont* Font, TColor Background,
   return cell;
 }
 
+// A record's cell as the grid shows it: the column's text and style after
+// the grid's and the column's cell-params events.
+TExportCell DataCell(TCustomDBGridKs* Grid, TColumnKs* Column) {
+  TColCellParamsKs params;
+  Column->FillColCellParams(&params);
+  TFont font;
+  font.Assign(Column->Font());
+  params.Font = &font;
+  if (Grid->OnGetCellParams)
+    Grid->OnGetCellParams(Grid, Column, params.Font, params.Background, TGridDrawState{});
+  Column->GetColCellParams(false, &params);
+  return StyledCell(params.Text, params.Font, params.Background, params.Alignment, Column);
+}
+
 // The field's value as the binary format carries it; a lookup column
 // carries its key.
 TExportValue FieldValue(TColumnKs* Column) {
@@ -352,8 +366,7 @@ void ExportDBGridKsToStream(TCustomDBGridKs* Grid, TStream& Target, TGridExportF
     ForEachTargetRecord(*data, targets.Records, [&] {
       TExportRow row;
       for (TColumnKs* column : columns) {
-        row.push_back(StyledCell(column->GetDisplayText(), column->Font(), column->Color(),
-                                 column->Alignment(), column));
+        row.push_back(DataCell(Grid, column));
         row.back().Value = FieldValue(column);
       }
       writer->WriteRecord(row);

@@ -148,6 +148,26 @@ TEST_F(ImpExpTest, FootersFollowTheRecordsWithTheirSumsAndCounts) {
   EXPECT_EQ(exported.substr(exported.rfind("\r\n") + 2), "\t\t9\t3");
 }
 
+TEST_F(ImpExpTest, CellsAreWhatTheCellParamsEventsMakeThem) {
+  F.Grid->OnGetCellParams = [](TObject*, TColumnKs* Column, TFont* Font, TColor& Background,
+                               TGridDrawState) {
+    if (Column->Field()->DataSet()->FieldByName("Price")->AsFloat() > 4) {
+      Font->SetStyle({fsBold});
+      Background = clRed;
+    }
+  };
+  F.Grid->Columns()->Items(3)->OnGetCellParams = [](TColumnKs*, bool, TColCellParamsKs* Params) {
+    Params->Text = "<" + Params->Text + ">";
+  };
+  TStringStream text, rtf;
+  ExportDBGridKsToStream(F.Grid, text, TGridExportFormat::Text, true);
+  EXPECT_NE(text.DataString().find("\t<30>"), AnsiString::npos) << text.DataString();
+  ExportDBGridKsToStream(F.Grid, rtf, TGridExportFormat::RTF, true);
+  const AnsiString exported = rtf.DataString();
+  EXPECT_NE(exported.find("\\red255\\green0\\blue0;"), AnsiString::npos);
+  EXPECT_NE(exported.find("\\b\\f0"), AnsiString::npos);
+}
+
 TEST_F(ImpExpTest, CutCopiesThenDeletes) {
   TScriptedPrompts script;
   script.Answer(IDOK);
