@@ -121,6 +121,9 @@ TCustomEdit* MenuEdit(TPopupMenu* Menu) { return dynamic_cast<TCustomEdit*>(Menu
 TServiceModule::TServiceModule(TComponent* AOwner) : TComponent(AOwner) {
   SetName("I");
   ImageList = new TImageList(this);
+  TBitmap images;
+  images.LoadFromResourceName(GetModuleHandleA(nullptr), "TIIMAGES");
+  ImageList->AddMasked(&images, clFuchsia);
   ActionList = new TActionList(this);
   ActionList->Images = ImageList;
   for (const TActionRow& row : Rows) {

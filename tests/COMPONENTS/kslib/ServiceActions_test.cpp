@@ -39,6 +39,18 @@ TEST(ServiceActionsUnit, CountedStartUpAndShutdownLeaveNoGlobalBehind) {
   EXPECT_EQ(RecordMarkAll->Hint, "Отметить/НЕотметить ВСЕ строки ");
   EXPECT_EQ(TougleLevels->Category, "PelmAppService");
   EXPECT_TRUE(ServiceMarkColor == 0x00C0FFE0 || ServiceMarkColor == 0x0000FF00);
+  // The drawn images: each action shows one of the list's or none, and the
+  // insert action's green plus is really there over a transparent corner.
+  ASSERT_EQ(module->ImageList->Count(), 44);
+  for (TAction* action : module->Actions)
+    EXPECT_TRUE(action->ImageIndex >= -1 && action->ImageIndex < 44) << action->Name();
+  TBitmap drawn;
+  drawn.SetSize(16, 16);
+  drawn.Canvas()->Brush()->SetColor(clYellow);
+  drawn.Canvas()->FillRect(RECT{0, 0, 16, 16});
+  module->ImageList->Draw(drawn.Canvas(), 0, 0, RecordInsert->ImageIndex);
+  EXPECT_EQ(drawn.Canvas()->Pixels(11, 11), TColor(0x008000));
+  EXPECT_EQ(drawn.Canvas()->Pixels(15, 0), clYellow);
 
   DoneServiceActionsUnit();
   EXPECT_EQ(ServiceModule(), module);
