@@ -59,4 +59,21 @@ TEST_F(ServiceGridPrintTest, AWideGridPrintsLandscape) {
   EXPECT_EQ(PrinterPreview()->GetOrientation(), poLandscape);
 }
 
+// Straight to the printer on the application's word; the documents are read
+// back by check_printed_service_grid.py.
+TEST_F(ServiceGridPrintTest, PrintsStraightToThePrinter) {
+  F.Grid->GetPrintParams = [](TObject*, int ParamNo, Variant& Value) {
+    if (ParamNo == 0) Value = false;
+    if (ParamNo == 10) Value = "Склад";
+    if (ParamNo == 100) Value = "Остатки";
+  };
+  Printer()->SetOutputFile("print-service.ps");
+  F.Grid->PrintGrid();
+  for (int i = 0; i < F.Grid->Columns()->Count(); ++i) F.Grid->Columns()->Items(i)->SetWidth(400);
+  Printer()->SetOutputFile("print-service-wide.ps");
+  F.Grid->PrintGrid();
+  Printer()->SetOutputFile("");
+  EXPECT_FALSE(PreviewForm()->Visible());
+}
+
 }  // namespace
