@@ -8,6 +8,7 @@
 #include "COMPONENTS/kslib/DBGridKsFooters.h"
 #include "COMPONENTS/kslib/DBGridKsImportWalk.h"
 #include "COMPONENTS/kslib/DBGridKsSelection.h"
+#include "common/uToolsGui.h"
 #include "forms/Clipbrd.h"
 #include "forms/Controls.h"
 #include "forms/Dialogs.h"
@@ -84,8 +85,9 @@ TGridTargets SelectionTargets(TCustomDBGridKs* Grid, TDBGridKsSelectionType Kind
 }
 
 TCellErrorAnswer AskCellError(const AnsiString& Message) {
-  switch (MessageDlg("Ошибка при вставки значения:\n" + Message + "\n\nИгнорировать ошибку?",
-                     mtError, TMsgDlgButtons{mbYes, mbNo, mbAll})) {
+  // The message dialog: a plain message box has no All button.
+  switch (ShowMessageDialog("Ошибка при вставки значения:\n" + Message + "\n\nИгнорировать ошибку?",
+                            mtError, "", TMsgDlgButtons{mbYes, mbNo, mbAll}, mbYes, {})) {
     case mrYes:
       return TCellErrorAnswer::Ignore;
     case mrAll:

@@ -213,6 +213,26 @@ TEST_F(ImpExpTest, AHostileBinaryBlockIsTheFormatErrorAndChangesNothing) {
   CloseClipboard();
 }
 
+TEST_F(ImpExpTest, ACellErrorAsksYesNoOrAll) {
+  F.Grid->SetSelectedField(F.Data.FieldByName("Id"));
+  PutOnClipboard({{CF_TEXT, AnsiString("x\ta\r\ny\tb\r\n7\tc", 17)}});
+  TScriptedPrompts script;
+  script.Answer(mrAll);
+  PasteIntoGrid(F.Grid, false);
+  ASSERT_EQ(script.Asked.size(), 1u) << "All: later errors ask nothing";
+  EXPECT_EQ(script.Asked[0].Kind, TPromptKind::MessageDialog);
+  EXPECT_EQ(script.Asked[0].Text.substr(0, 29), "Ошибка при вставки значения:\n");
+  EXPECT_EQ(script.Asked[0].Text.substr(script.Asked[0].Text.size() - 22),
+            "\n\nИгнорировать ошибку?");
+  EXPECT_EQ(Names(), (std::vector<AnsiString>{"a", "b", "c"}));
+
+  script.Answer(mrNo);
+  F.Data.First();
+  EXPECT_THROW(PasteIntoGrid(F.Grid, false), EAbort);
+  EXPECT_EQ(F.Data.State(), dsBrowse);
+  EXPECT_EQ(Names(), (std::vector<AnsiString>{"a", "b", "c"}));
+}
+
 TEST_F(ImpExpTest, PastingIntoAnInsertedRecordAddsEveryRow) {
   F.Data.Last();
   F.Data.Append();
