@@ -6,37 +6,11 @@
 
 #include "COMPONENTS/kslib/DBLookupGridsKs.h"
 #include "GridForm.h"
-#include "SDS.h"
-#include "tests/COMPONENTS/SDSPlainTable.h"
-#include "SDataSource.h"
+#include "LevelTree.h"
 
 namespace {
 
 const auto* const GridUnit = ::testing::AddGlobalTestEnvironment(new TGridUnitEnvironment);
-
-// 1 Отдел > 3 Иванов (list), 5 Цех > 6 Сидоров (list); 2 Склад > 9 Ящик.
-AnsiString FixturePath() { return StringReplace("Z:" KS_FIXTURES "/level-tree.zmt", "/", "\\", rfReplaceAll); }
-
-struct TTree {
-  TSDS Tree{nullptr};
-  TSDataSource Source{nullptr};
-  TTree() {
-    DefineHierarchy(Tree);
-    Tree.SetAttachMaxCount(4);
-    Tree.Open();
-    Tree.LoadFromBinaryFile(FixturePath());
-    for (const char* Name : {"SYS$PID", "SYS$STATE", "SYS$TIME"}) Tree.FieldByName(Name)->SetVisible(false);
-    Tree.SetOptions(Tree.Options() + TSDSOptions{dsoLevels});
-    Source.SetDataSet(&Tree);
-  }
-  // Into Отдел, then into its Цех.
-  void EnterTwoLevels() {
-    for (const char* Name : {"Отдел", "Цех"}) {
-      ASSERT_TRUE(Tree.Locate("NAME", Variant(Name), {})) << Name;
-      ASSERT_TRUE(Tree.LevelDown()) << Name;
-    }
-  }
-};
 
 int NameIndex(TCustomDBGridKs* Grid) {
   for (int I = 0; I < Grid->Columns()->Count(); ++I)

@@ -11,6 +11,7 @@
 #include "forms/Menus.h"
 
 #include "GridForm.h"
+#include "LevelTree.h"
 #include "SDataSource.h"
 #include "tests/COMPONENTS/ScriptedDataPrompts.h"
 #include "ServiceActions.h"
@@ -349,6 +350,36 @@ TEST_F(ServiceGridTest, AltEnterStoresTheCalculatorsResultOnlyWhereItFits) {
   EXPECT_EQ(Grid->InplaceEditor()->Text(), shown);
   EXPECT_FALSE(Grid->InplaceEditor()->Modified());
   EXPECT_FALSE(Table.FieldByName("DAY")->IsNull());
+}
+
+// Enter goes into the current record's level, Esc back out; the level key
+// shows every level at once and back, on the same top-level record.
+TEST(ServiceGridLevels, EnterDescendsEscClimbsAndTheLevelKeyShowsAll) {
+  TTree T;
+  TGridForm<TDBSGridKs> Form{0, false};
+  Form.Grid->SetDataSource(&T.Source);
+  Form.Show();
+  const int top = T.Tree.LevelCount();
+  ASSERT_TRUE(T.Tree.Locate("NAME", Variant("Отдел"), {}));
+  PostKey(VK_RETURN);
+  EXPECT_EQ(T.Tree.LevelCount(), top + 1);
+  ASSERT_TRUE(T.Tree.Locate("NAME", Variant("Цех"), {}));
+  PostKey(VK_RETURN);
+  EXPECT_EQ(T.Tree.LevelCount(), top + 2);
+  PostKey(VK_ESCAPE);
+  EXPECT_EQ(T.Tree.LevelCount(), top + 1);
+  EXPECT_EQ(T.Tree.FieldByName("NAME")->AsString(), "Цех");
+  PostKey(VK_F3);
+  EXPECT_EQ(T.Tree.LevelMode(), dslmShowAll);
+  ASSERT_TRUE(T.Tree.Locate("NAME", Variant("Склад"), {}));
+  PostKey(VK_F3);
+  EXPECT_EQ(T.Tree.LevelMode(), dslmDefault);
+  EXPECT_EQ(T.Tree.FieldByName("NAME")->AsString(), "Склад");
+
+  Form.Grid->ServiceOptions = Form.Grid->ServiceOptions - TServiceOptions{srvHandleLevels};
+  const int levels = T.Tree.LevelCount();
+  PostKey(VK_ESCAPE);
+  EXPECT_EQ(T.Tree.LevelCount(), levels) << "levels left alone without the switch";
 }
 
 }  // namespace
