@@ -520,8 +520,14 @@ void TDBSGridKs::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
     if (cell.X == 0 && IndicatorOffset() > 0) return dataSet->Post();
     return TDBGridKs::MouseDown(Button, Shift, X, Y);
   }
-  TDBGridKs::MouseDown(Button, Shift, X, Y);
   TSDataSource* source = ServiceSource();
+  // A level row climbs back to that level before the grid core sees the click.
+  if (const int level = LevelOfRow(cell.Y); level > 0 && source && ServiceOptions.Contains(srvHandleLevels) &&
+      dataSet->State() == dsBrowse && Button == mbLeft && GridState() != gsRowSizing &&
+      GridState() != gsColSizing && GridState() != gsRowMoving)
+    for (int up = LevelRowCount() - level + 1; up > 0; --up)
+      if (!source->LevelUp()) break;
+  TDBGridKs::MouseDown(Button, Shift, X, Y);
   if (dataSet->State() != dsBrowse || cell.X <= 0 || cell.Y <= 0 || Button != mbLeft ||
       !Shift.Contains(ssDouble) || !source)
     return;

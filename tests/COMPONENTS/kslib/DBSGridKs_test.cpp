@@ -352,13 +352,20 @@ TEST_F(ServiceGridTest, AltEnterStoresTheCalculatorsResultOnlyWhereItFits) {
   EXPECT_FALSE(Table.FieldByName("DAY")->IsNull());
 }
 
+// A shown service grid over the levelled tree.
+struct TServiceTree : TTree {
+  TGridForm<TDBSGridKs> Form{0, false};
+  TServiceTree() {
+    Form.Grid->SetDataSource(&Source);
+    Form.Show();
+  }
+};
+
 // Enter goes into the current record's level, Esc back out; the level key
 // shows every level at once and back, on the same top-level record.
 TEST(ServiceGridLevels, EnterDescendsEscClimbsAndTheLevelKeyShowsAll) {
-  TTree T;
-  TGridForm<TDBSGridKs> Form{0, false};
-  Form.Grid->SetDataSource(&T.Source);
-  Form.Show();
+  TServiceTree T;
+  TGridForm<TDBSGridKs>& Form = T.Form;
   const int top = T.Tree.LevelCount();
   ASSERT_TRUE(T.Tree.Locate("NAME", Variant("Отдел"), {}));
   PostKey(VK_RETURN);
@@ -380,6 +387,26 @@ TEST(ServiceGridLevels, EnterDescendsEscClimbsAndTheLevelKeyShowsAll) {
   const int levels = T.Tree.LevelCount();
   PostKey(VK_ESCAPE);
   EXPECT_EQ(T.Tree.LevelCount(), levels) << "levels left alone without the switch";
+}
+
+// A click on a level row climbs back to the level that row shows.
+TEST(ServiceGridLevels, AClickOnALevelRowClimbsToIt) {
+  TServiceTree T;
+  TGridForm<TDBSGridKs>& Form = T.Form;
+  const int top = T.Tree.LevelCount();
+  const auto clickLevelRow = [&](int Level) {
+    const RECT cell = Form.Grid->CellRect(1, Form.Grid->TitleOffset() - Form.Grid->LevelRowCount() + Level - 1);
+    PostClickOn(Form.Grid->Handle(), POINT{(cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2});
+  };
+  T.EnterTwoLevels();
+  ASSERT_EQ(Form.Grid->LevelRowCount(), 2);
+  clickLevelRow(2);
+  EXPECT_EQ(T.Tree.LevelCount(), top + 1);
+  clickLevelRow(1);
+  EXPECT_EQ(T.Tree.LevelCount(), top);
+  T.EnterTwoLevels();
+  clickLevelRow(1);
+  EXPECT_EQ(T.Tree.LevelCount(), top) << "two levels at once";
 }
 
 }  // namespace
