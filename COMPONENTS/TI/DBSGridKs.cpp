@@ -394,6 +394,18 @@ void TDBSGridKs::KeyDown(uint16_t& Key, TShiftState Shift) {
   if (ServiceOptions.Contains(srvFrozenOnEdit) && Editing(dataSet) &&
       (Key == VK_PRIOR || Key == VK_NEXT || Key == VK_UP || Key == VK_DOWN || Key == VK_INSERT))
     return;
+  // The reference key opens the cell's list, or at least its editor.
+  if (Key == KeyOf(CallRef) && Key && ServiceOptions.Contains(srvCallRef)) {
+    if (!InplaceEditor() || !InplaceEditor()->Visible()) ShowEditor();
+    if (auto* editor = dynamic_cast<TDBGridInplaceEdit*>(InplaceEditor()); editor && editor->Visible()) {
+      const TInplaceEditStyleKs style = editor->EditStyle();
+      if (style == iesPickList || style == iesDataList || style == iesDropDown) {
+        editor->DropDown();
+        Key = 0;
+      }
+      return;
+    }
+  }
   uint16_t shortCut = Key;
   if (Shift.Contains(ssShift)) shortCut |= 0x2000;
   if (Shift.Contains(ssCtrl)) shortCut |= 0x4000;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "DBGridKsInplaceEdit.h"
 #include "Extcalc.h"
 #include "forms/Menus.h"
 
@@ -223,6 +224,23 @@ TEST_F(ServiceGridTest, RightClickBuildsTheServiceMenuOnce) {
   EXPECT_EQ(own.Items()->Count(), gridItems);
   Grid->Columns()->Items(0)->SetPopupMenu(nullptr);
   Grid->SetPopupMenu(nullptr);
+}
+
+// The reference key opens a column's pick list, and at least the editor elsewhere.
+TEST_F(ServiceGridTest, ReferenceKeyOpensTheListOrTheEditor) {
+  Grid->SetSelectedField(Table.FieldByName("NAME"));
+  Grid->Columns()->Items(Grid->SelectedIndex())->PickList()->Add("n9");
+  PostKey(VK_F8);
+  auto* editor = dynamic_cast<TDBGridInplaceEdit*>(Grid->InplaceEditor());
+  ASSERT_NE(editor, nullptr);
+  EXPECT_TRUE(editor->Visible());
+  EXPECT_TRUE(editor->ListVisible());
+  editor->CloseUp(false);
+  Grid->SetEditorMode(false);
+  SelectQty();
+  PostKey(VK_F8);
+  EXPECT_TRUE(Grid->InplaceEditor()->Visible());
+  EXPECT_FALSE(editor->ListVisible());
 }
 
 TEST_F(ServiceGridTest, DuplicatesTakeTheRowAbove) {
