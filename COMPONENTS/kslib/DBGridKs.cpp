@@ -903,6 +903,17 @@ void TCustomDBGridKs::WndProc(TMessage& Message) {
       for (int I = 0; I < FColumns->Count(); ++I) FColumns->Items(I)->RefreshDefaultFont();
       LayoutChanged();
       return;
+    case CM_PARENTFONTCHANGED:
+      TCustomGrid::WndProc(Message);
+      if (ParentFont()) {
+        // Taken from the parent: the fonts stay the parent's.
+        FSelfChangingTitleFont = FSelfChangingFooterFont = true;
+        FTitleFont.Assign(Font());
+        FFooterFont.Assign(Font());
+        FSelfChangingTitleFont = FSelfChangingFooterFont = false;
+        LayoutChanged();
+      }
+      return;
     case CM_COLORCHANGED:
       TCustomGrid::WndProc(Message);
       if (ParentColor()) {

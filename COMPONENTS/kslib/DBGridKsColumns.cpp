@@ -6,6 +6,7 @@
 #include "COMPONENTS/kslib/DBGridKsFooters.h"
 #include "COMPONENTS/kslib/DBLookupGridsKs.h"
 #include "COMPONENTS/uIterators.h"
+#include "COMPONENTS/kslib/DbUtilsKs.h"
 #include "forms/Menus.h"
 
 namespace {
@@ -849,6 +850,28 @@ void TColumnKs::SetPopupMenu(TPopupMenu* Value) {
   if (Value && Grid) Value->FreeNotification(Grid);
 }
 
+void TColumnKs::SetDisplayFormat(const AnsiString& Value) {
+  if (FDisplayFormat == Value) return;
+  FDisplayFormat = Value;
+  ColumnChanged();
+}
+
+AnsiString FormatFieldText(TField* Field, const AnsiString& Format) {
+  if (Format.empty()) return Field->DisplayText();
+  if (Field->IsNull()) return "";
+  switch (FilterOperandTypeOf(Field->DataType())) {
+    case fotNumber:
+      return FormatFloat(Format, Field->AsFloat());
+    case fotDateTime: {
+      AnsiString Text;
+      DateTimeToString(Text, Format, Field->AsDateTime());
+      return Text;
+    }
+    default:
+      return "";
+  }
+}
+
 int TColumnKs::GetCellImageIndex() {
   TField* F = Field();
   if (!F) return FNotInKeyListIndex;
@@ -883,7 +906,7 @@ AnsiString TColumnKs::GetDisplayText() {
   } else if (Grid && Grid->DrawMemoText() && F->IsBlob()) {
     Text = F->AsString();
   } else {
-    Text = F->DisplayText();
+    Text = FormatFieldText(F, FDisplayFormat);
   }
   if (F->FieldName() == StateFieldName) {
     bool Plus = !F->IsNull() && !(F->AsInteger() & ListStateBit);
@@ -979,6 +1002,7 @@ void TColumnKs::Assign(TPersistent* Source) {
   FMinWidth = S->FMinWidth;
   FMaxWidth = S->FMaxWidth;
   FHideDuplicates = S->FHideDuplicates;
+  FDisplayFormat = S->FDisplayFormat;
   OnGetCellParams = S->OnGetCellParams;
   OnCheckDrawRequiredState = S->OnCheckDrawRequiredState;
   OnUpdateData = S->OnUpdateData;

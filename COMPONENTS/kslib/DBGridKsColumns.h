@@ -389,6 +389,9 @@ class TColumnKs : public TCollectionItem {
   // The dataset a lookup column's list shows, opened.
   TDataSet* GetLookupListDataSet();
 
+  // Numbers and dates show in this format; empty: the field's own text.
+  const AnsiString& DisplayFormat() const { return FDisplayFormat; }
+  void SetDisplayFormat(const AnsiString& Value);
   // A cell that shows the same text as the record above it shows empty.
   bool HideDuplicates() const { return FHideDuplicates; }
   void SetHideDuplicates(bool Value);
@@ -450,11 +453,17 @@ class TColumnKs : public TCollectionItem {
   int FDropDownRows = 7, FDropDownWidth = -1;
   TImageList* FImageList = nullptr;
   bool FShowImageAndText = false;
+  AnsiString FDisplayFormat;
   TColumnTitleKs FTitle;
   std::unique_ptr<TColumnFooterKs> FFooter;
   std::unique_ptr<TColumnFootersKs> FFooters;
   bool FApplyingFont = false;
 };
+
+// A field's text in a display format: numbers through FormatFloat, dates and
+// times through DateTimeToString; the field's own text without a format,
+// empty for a null field or another type.
+AnsiString FormatFieldText(TField* Field, const AnsiString& Format);
 
 class TDBGridColumnKs : public TColumnKs {
  public:

@@ -273,7 +273,8 @@ void TCustomDBGridKs::FooterValueText(int FooterIndex, TColumnKs* Column, AnsiSt
     }
     case fvtFieldValue:
       if (Data && Data->Active() && !Footer->FieldName().empty())
-        if (TField* Field = Data->FindField(Footer->FieldName())) Text = Field->DisplayText();
+        if (TField* Field = Data->FindField(Footer->FieldName()))
+          Text = FormatFieldText(Field, Column->DisplayFormat());
       return;
     case fvtStaticText:
       Text = Footer->Value();

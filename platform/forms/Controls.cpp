@@ -222,12 +222,7 @@ void TControl::SetParentFont(bool Value) {
   ParentFontChanged();
 }
 
-void TControl::ParentFontChanged() {
-  if (!FParentFont || !FParent) return;
-  FApplyingParentFont = true;
-  FFont.Assign(FParent->Font());
-  FApplyingParentFont = false;
-}
+void TControl::ParentFontChanged() { Perform(CM_PARENTFONTCHANGED); }
 
 void TControl::SetColor(TColor Value) {
   FParentColor = false;
@@ -340,6 +335,12 @@ void TControl::WndProc(TMessage& Message) {
     case CM_MOUSELEAVE:
       FMouseInControl = false;
       MouseLeave();
+      return;
+    case CM_PARENTFONTCHANGED:
+      if (!FParentFont || !FParent) return;
+      FApplyingParentFont = true;
+      FFont.Assign(FParent->Font());
+      FApplyingParentFont = false;
       return;
     default:
       break;

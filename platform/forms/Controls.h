@@ -36,6 +36,9 @@ enum : UINT {
   // Broadcast through a form for Alt with a character. WParam: the
   // character; non-zero result: a control took it.
   CM_DIALOGCHAR,
+  // The parent's font changed, or the control got a parent; a control
+  // with ParentFont takes the parent's font.
+  CM_PARENTFONTCHANGED,
 };
 constexpr UINT CN_BASE = 0xBC00;
 constexpr UINT CN_COMMAND = CN_BASE + WM_COMMAND, CN_NOTIFY = CN_BASE + WM_NOTIFY,

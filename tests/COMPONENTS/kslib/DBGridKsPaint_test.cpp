@@ -395,3 +395,30 @@ TEST(DBGridPaint, InCellButtonsStandRightOfTheText) {
       Same += Actual.Pixel(W - Default + X, Y) == Expected.Pixel(TextRight + X, Y);
   EXPECT_EQ(Same, Default * ButtonH) << "a hidden extra button leaves the edit button at the right";
 }
+
+TEST(DBGridPaint, ADisplayFormatShapesNumbersInCellsAndFieldFooters) {
+  TForm5 F(5);
+  F.Form->Show();
+  AnsiString Comma(1, FormatSettings.DecimalSeparator);
+  struct {
+    int Column;
+    const char* Format;
+    AnsiString Text;
+  } Cases[] = {
+      {2, "", "1" + Comma + "5"},           // the field's own text
+      {2, "0.000", "1" + Comma + "500"},    // a float
+      {0, "000", "001"},                    // an integer
+      {1, "0.00", ""},                      // a string has no number to format
+  };
+  for (auto& C : Cases) {
+    TColumnKs* Column = F.Grid->Columns()->Items(C.Column);
+    Column->SetDisplayFormat(C.Format);
+    EXPECT_EQ(Column->GetDisplayText(), C.Text) << C.Format;
+    Column->Footer()->SetValueType(fvtFieldValue);
+    Column->Footer()->SetFieldName(Column->FieldName());
+    AnsiString Footer;
+    F.Grid->FooterValueText(0, Column, Footer);
+    EXPECT_EQ(Footer, C.Text) << "footer, " << C.Format;
+    Column->SetDisplayFormat("");
+  }
+}

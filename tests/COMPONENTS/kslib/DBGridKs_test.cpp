@@ -131,6 +131,24 @@ TEST(DBGridCore, RemovedComponentsAreLetGo) {
   EXPECT_EQ(F.Grid->Columns()->Items(3)->Field(), F.Data.FieldByName("Qty"));
 }
 
+TEST(DBGridCore, TitleAndFooterFontsFollowTheParentUntilOneIsSet) {
+  TGridForm<> F(5);
+  F.Grid->SetFooterRowCount(1);
+  F.Form->Font()->SetName("Courier New");
+  F.Form->Font()->SetHeight(-17);
+  EXPECT_EQ(F.Grid->TitleFont()->Name(), "Courier New");
+  EXPECT_EQ(F.Grid->FooterFont()->Height(), -17);
+  EXPECT_TRUE(F.Grid->ParentFont()) << "taken from the parent, not set";
+  int TitleRow = F.Grid->RowHeights(0);
+  F.Form->Font()->SetHeight(-25);
+  EXPECT_GT(F.Grid->RowHeights(0), TitleRow) << "the titles re-laid out";
+  F.Grid->TitleFont()->SetHeight(-12);
+  EXPECT_FALSE(F.Grid->ParentFont());
+  F.Form->Font()->SetHeight(-30);
+  EXPECT_EQ(F.Grid->TitleFont()->Height(), -12);
+  EXPECT_EQ(F.Grid->FooterFont()->Height(), -25);
+}
+
 TEST(DBGridCore, StartUpTwiceSharesOneStyle) {
   TDBGridKsStyle* Style = DefaultDBGridKsStyle();
   InitDBGridKsUnit();
