@@ -134,6 +134,12 @@ class TRichReader {
     else if (Word == "fi") FParagraphFormat.FirstIndent = Value;
     else if (Word == "sb") FParagraphFormat.SpaceBefore = Value;
     else if (Word == "sa") FParagraphFormat.SpaceAfter = Value;
+    else if (Word == "tx") FParagraphFormat.TabStops.push_back(Value);
+    else if (Word == "trowd") FCellEdges.clear(), FCellGap = 0;
+    else if (Word == "trgaph") FCellGap = Value;
+    else if (Word == "cellx") FCellEdges.push_back(Value);
+    else if (Word == "cell") Char('\t');
+    else if (Word == "row") RowMark();
     else if (Word == "plain") F = TRichFormatKs{FFonts[0]};
     else if (Word == "f") F.Face = FFonts[Value];
     else if (Word == "fs") F.HalfPoints = Value > 0 ? Value : 24;
@@ -190,6 +196,17 @@ class TRichReader {
     EndParagraph();
   }
 
+  // A table row ends as a paragraph whose tabs lead to its cells.
+  void RowMark() {
+    if (State().Destination != dsText) return;
+    std::vector<int> Stops = std::move(FParagraphFormat.TabStops);
+    FParagraphFormat.TabStops.clear();
+    for (size_t I = 0; I + 1 < FCellEdges.size(); ++I)
+      FParagraphFormat.TabStops.push_back(FCellEdges[I] + FCellGap);
+    EndParagraph();
+    FParagraphFormat.TabStops = std::move(Stops);
+  }
+
   void EndParagraph() {
     TRichParagraphKs Paragraph = FParagraphFormat;
     Paragraph.Runs = std::move(FRuns);
@@ -206,6 +223,8 @@ class TRichReader {
   std::vector<uint32_t> FColors;
   uint32_t FColor = 0;
   int FSkipCount = 0;
+  std::vector<int> FCellEdges;  // of the table row being read
+  int FCellGap = 0;
   TRichParagraphKs FParagraphFormat;  // without runs
   std::vector<TRichRunKs> FRuns;
   TRichDocumentKs FDocument;
@@ -235,6 +254,7 @@ class TParagraphLayout {
   int Line(int Offset, int& Height, std::vector<TRichPieceKs>& Pieces) {
     const bool First = Offset == 0;
     const int Left = Twips(FP.LeftIndent + (First ? FP.FirstIndent : 0), FDpi);
+    FLeft = Left;
     const int Available = std::max(1, FWidth - Left - Twips(FP.RightIndent, FDpi));
     // Whole words while they fit, each with the spaces after it.
     int Fit = Offset;
@@ -247,7 +267,8 @@ class TParagraphLayout {
       Fit = WordEnd;
     }
     int End = Fit, Next = Fit;
-    if (Fit < CharCount() && IsBreak(Fit)) {
+    const bool Broken = Fit < CharCount() && IsBreak(Fit);
+    if (Broken) {
       Next = Fit + 1;
     } else if (Fit == Offset && Fit < CharCount()) {
       // A word longer than the line breaks at the edge, one character at least.
@@ -255,12 +276,17 @@ class TParagraphLayout {
       while (End < CharCount() && !IsBreak(End) && Width(Offset, End + 1) <= Available) ++End;
       Next = End;
     }
+    // A justified paragraph stretches the spaces of every line but its
+    // last and those ended by a line break.
+    const bool Justify = FP.Alignment == raJustify && !Broken && Next < CharCount();
     int Ascent = 0, Descent = 0;
     const auto Shown = Pieces.size();
-    const int X = EachPiece(Offset, End, [&](const TRichFormatKs& Format, const AnsiString& Text,
-                                             int At) {
+    std::vector<int> Starts;
+    const int X = EachPiece(Offset, End, Justify, [&](const TRichFormatKs& Format,
+                                                      const AnsiString& Text, int At, int From) {
       const TRichMeasurerKs::TExtent E = FMeasurer.Measure(Format, Text);
       Pieces.push_back({Left + At, 0, &Format, Text});
+      Starts.push_back(From);
       Ascent = std::max(Ascent, E.Ascent);
       Descent = std::max(Descent, E.Descent);
       return E.Width;
@@ -280,6 +306,7 @@ class TParagraphLayout {
       Pieces[I].X += std::max(0, Shift);
       Pieces[I].Baseline = Ascent;
     }
+    if (Justify) Stretch(Offset, End, std::max(0, Available - Trailing), Starts, Pieces.data() + Shown);
     Height = Ascent + Descent;
     return Next;
   }
@@ -293,34 +320,65 @@ class TParagraphLayout {
     return Text;
   }
 
-  // Calls Piece(format, text, x) for each run of one format between tabs
-  // in From..To, which answers the piece's width; returns the end's x.
+  // Spreads Extra over the spaces between From and To after the line's
+  // last tab, moving each piece (starting at Starts[i]) by its share.
+  void Stretch(int From, int To, int Extra, const std::vector<int>& Starts,
+               TRichPieceKs* Pieces) const {
+    for (int I = From; I < To; ++I)
+      if (FChars[I].C == '\t') From = I + 1;
+    auto SpacesBefore = [&](int At) {
+      int Count = 0;
+      for (int I = From; I < std::min(At, To); ++I) Count += FChars[I].C == ' ';
+      return Count;
+    };
+    const int Spaces = SpacesBefore(To);
+    if (Spaces == 0) return;
+    for (size_t I = 0; I < Starts.size(); ++I)
+      Pieces[I].X += Extra * SpacesBefore(Starts[I]) / Spaces;
+  }
+
+  // Calls Piece(format, text, x, first character) for each run of one
+  // format between tabs in From..To (with Words, for each word with the
+  // spaces after it), which answers the piece's width; returns the end's x.
   template <class F>
-  int EachPiece(int From, int To, F Piece) {
+  int EachPiece(int From, int To, bool Words, F Piece) {
     int X = 0;
     while (From < To) {
-      if (FChars[From].C == '\t') {  // to the next half inch
-        const int Step = std::max(1, FDpi / 2);
-        X = (X / Step + 1) * Step;
+      if (FChars[From].C == '\t') {
+        X = NextTab(X);
         ++From;
         continue;
       }
       int End = From;
-      while (End < To && FChars[End].Format == FChars[From].Format && FChars[End].C != '\t') ++End;
-      X += Piece(*FChars[From].Format, Slice(From, End), X);
+      while (End < To && FChars[End].Format == FChars[From].Format && FChars[End].C != '\t') {
+        ++End;
+        if (Words && FChars[End - 1].C == ' ' && End < To && FChars[End].C != ' ') break;
+      }
+      X += Piece(*FChars[From].Format, Slice(From, End), X, From);
       From = End;
     }
     return X;
   }
 
+  // The paragraph's next tab stop after X (from the line's left edge),
+  // else the next half inch from the margin.
+  int NextTab(int X) const {
+    for (int Stop : FP.TabStops)
+      if (Twips(Stop, FDpi) - FLeft > X) return Twips(Stop, FDpi) - FLeft;
+    const int Step = std::max(1, FDpi / 2);
+    return ((X + FLeft) / Step + 1) * Step - FLeft;
+  }
+
   int Width(int From, int To) {
-    return EachPiece(From, To, [this](const TRichFormatKs& Format, const AnsiString& Text, int) {
-      return FMeasurer.Measure(Format, Text).Width;
-    });
+    return EachPiece(From, To, false,
+                     [this](const TRichFormatKs& Format, const AnsiString& Text, int, int) {
+                       return FMeasurer.Measure(Format, Text).Width;
+                     });
   }
 
   const TRichParagraphKs& FP;
   int FWidth, FDpi;
+  int FLeft = 0;  // of the line being laid out
   TRichMeasurerKs& FMeasurer;
   std::vector<TCharAt> FChars;
 };

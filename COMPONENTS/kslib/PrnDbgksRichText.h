@@ -30,6 +30,9 @@ struct TRichParagraphKs {
   TRichAlignmentKs Alignment = raLeft;
   int LeftIndent = 0, RightIndent = 0, FirstIndent = 0;  // twips
   int SpaceBefore = 0, SpaceAfter = 0;                   // twips
+  // Rising, in twips from the left margin; a table row's are where its
+  // cells after the first begin.
+  std::vector<int> TabStops;
   std::vector<TRichRunKs> Runs;
   TRichFormatKs EndFormat;  // of the paragraph mark: an empty line's height
   int Length() const;       // characters, the paragraph mark included
@@ -40,9 +43,11 @@ struct TRichDocumentKs {
   int Length() const;
 };
 
-// Paragraphs, their alignment, indents and spacing; fonts, sizes, bold,
-// italic, underline, strike-out and colours; \'hh in the code page and \uN
-// characters. Unknown control words and destinations are passed over.
+// Paragraphs, their alignment, indents, spacing and tab stops; fonts,
+// sizes, bold, italic, underline, strike-out and colours; \'hh in the code
+// page and \uN characters; a table row as a paragraph whose cells follow
+// tabs to the cells' edges. Unknown control words and destinations are
+// passed over.
 TRichDocumentKs ReadRichText(const AnsiString& Rtf);
 
 // Sizes of text in device units on the device the range is laid out for.

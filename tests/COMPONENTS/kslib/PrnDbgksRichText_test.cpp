@@ -76,6 +76,54 @@ TEST(RichTextLayoutTest, WrapsWordsAndAlignsLines) {
   EXPECT_EQ(R.Pieces[1].Baseline, 18);
 }
 
+// Lines of a justified paragraph end at the right edge, their spaces
+// stretched; its last line and a line ended by a break stay left.
+TEST(RichTextLayoutTest, JustifiedLinesFillTheWidth) {
+  const TRichDocumentKs D =
+      ReadRichText(Rtf("\\qj\\fs24 aa bb cc dddd ee ff\\line f g\\par\\pard\\qj\\fs24 h i"));
+  TFixedMeasurer M;
+  const TRichRangeKs R = FormatRichRange(D, 0, 95, 1000, 1440, M);
+  std::vector<std::pair<AnsiString, int>> Placed;
+  for (const TRichPieceKs& P : R.Pieces) Placed.push_back({P.Text, P.X});
+  const std::vector<std::pair<AnsiString, int>> Expected = {
+      {"aa ", 0}, {"bb ", 37}, {"cc ", 75}, {"dddd ", 0}, {"ee ", 75},
+      {"ff", 0},  {"f g", 0},  {"h i", 0}};
+  EXPECT_EQ(Placed, Expected);
+}
+
+// A bulleted paragraph prints the bullet the control writes beside its
+// numbering, in the bullet's font, then a tab.
+TEST(RichTextReaderTest, BulletsReadAsTheTextWrittenForThem) {
+  const TRichDocumentKs D = ReadRichText(
+      "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}{\\f1\\fcharset2 Symbol;}}\\pard{\\pntext\\f1 \\'b7\\tab}"
+      "{\\*\\pn\\pnlvlblt\\pnf1\\pnindent0{\\pntxtb\\'b7}}\\li360\\fi360 \\f0 one\\par}");
+  ASSERT_EQ(D.Paragraphs.size(), 1u);
+  const auto& Runs = D.Paragraphs[0].Runs;
+  ASSERT_EQ(Runs.size(), 2u);
+  EXPECT_EQ(Runs[0].Format.Face, "Symbol");
+  EXPECT_EQ(Runs[0].Text, "\xB7\t");
+  EXPECT_EQ(Runs[1].Text, "one");
+}
+
+// A table row is a paragraph whose cells begin at the edges of the cells
+// before them (and the row's gap); tab stops of a paragraph hold too.
+TEST(RichTextLayoutTest, TableCellsAndTabsStartAtTheirStops) {
+  const TRichDocumentKs D = ReadRichText(
+      Rtf("\\trowd\\trgaph10\\cellx100\\cellx250\\fs24 x1\\cell y1\\cell \\row"
+          "\\trowd\\trgaph10\\cellx100\\cellx250 x2\\cell y2\\cell \\row"
+          "\\pard\\li20\\tx70\\tx200 a\\tab b\\tab c\\tab d\\par"));
+  ASSERT_EQ(D.Paragraphs.size(), 3u);
+  EXPECT_EQ(D.Paragraphs[0].TabStops, std::vector<int>{110});
+  EXPECT_EQ(D.Paragraphs[0].Runs[0].Text, "x1\ty1\t");
+  TFixedMeasurer M;
+  const TRichRangeKs R = FormatRichRange(D, 0, 1000, 1000, 1440, M);
+  std::vector<std::pair<AnsiString, int>> Placed;
+  for (const TRichPieceKs& P : R.Pieces) Placed.push_back({P.Text, P.X});
+  const std::vector<std::pair<AnsiString, int>> Expected = {
+      {"x1", 0}, {"y1", 110}, {"x2", 0}, {"y2", 110}, {"a", 20}, {"b", 70}, {"c", 200}, {"d", 720}};
+  EXPECT_EQ(Placed, Expected);
+}
+
 // Lines 100 wide, pages of 25 units take two lines each; every character shows once, in order.
 TEST(RichTextLayoutTest, RangesContinueWhereThePageEnded) {
   const TRichDocumentKs D = ReadRichText(Rtf("\\fs24 one two three four five\\par six\\line seven"));
