@@ -236,8 +236,9 @@ void TPreviewBox::LayoutPage() {
   const double Ratio = FPrinter->PageRatio();
   const int ClientW = ClientWidth(), ClientH = ClientHeight();
   int L = 8, T = 8, W, H;
-  if (FScaleMode >= 0 && FScaleMode <= 7) {
-    const int Percent = Percents[FScaleMode];
+  if (FScaleMode != 8 && FScaleMode != 9) {
+    // A mode beyond the menu's scales at 1 percent.
+    const int Percent = FScaleMode >= 0 && FScaleMode <= 7 ? Percents[FScaleMode] : 1;
     W = static_cast<int>(int64_t{FPrinter->GetPageWidth()} * Percent * FormPpi / Resolution / 100);
     H = static_cast<int>(W * Ratio);
     if (ClientW > W + 16) L = (ClientW - W) / 2;
@@ -256,7 +257,7 @@ void TPreviewBox::LayoutPage() {
     }
     L = (ClientW - W) / 2;
     T = (ClientH - H) / 2;
-    FScale = FScaleMode == 9 ? 100 : 1;
+    FScale = 100;
   }
   FPage->SetBounds(L, T, std::max(1, W), std::max(1, H));
   FShadow->SetBounds(L + 4, T + 4, std::max(1, W), std::max(1, H));

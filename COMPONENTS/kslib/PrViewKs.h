@@ -87,16 +87,6 @@ class TPrinterPreview : public TVirtualPrinter {
 
   friend class TPreviewBox;
 
-// Puts the program's cursor resource in the first screen cursor slot from 1
-// that still holds the arrow and returns the slot. EOutOfResources "Cannot
-// load cursor resource" when the program lacks it, "Too many user-defined
-// cursors" when no slot is free.
-TCursor LoadPreviewCursor(const AnsiString& Name);
-// The preview's magnifier and hand, loaded with the first preview box.
-struct TPreviewCursors {
-  TCursor Magnifier = crDefault, Hand = crHandPoint;
-};
-const TPreviewCursors& PreviewCursors();
   TPreviewBox* FPreviewBox;
   TComponent* FPrintComponent = nullptr;
   TPrinter FPrinter;

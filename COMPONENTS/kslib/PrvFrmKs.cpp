@@ -33,13 +33,17 @@ TPreviewFormKs::TPreviewFormKs(TComponent* AOwner) : TForm(AOwner) {
   SetBounds(0, 0, 800, 600);
   SetKeyPreview(true);
 
-  tbrMain = new TPanel(this);
+  tbrMain = new TToolBar(this);
+  tbrMain->SetName("tbrMain");
   tbrMain->SetParent(this);
-  tbrMain->SetAlign(alTop);
-  tbrMain->SetHeight(30);
-  tbrMain->SetCaption("");
+  tbrMain->SetShowCaptions(true);
+  imlMain = new TImageList(this, 32, 32);
+  imlMain->SetName("imlMain");
+  TBitmap Images;
+  Images.LoadFromResourceName(GetModuleHandleA(nullptr), "PRVIMAGESKS");
+  imlMain->AddMasked(&Images, clFuchsia);
   struct TButtonSpec {
-    TButton** Button;
+    TToolButton** Button;
     const char *Name, *Caption, *Hint;
   };
   const TButtonSpec Buttons[] = {
@@ -50,19 +54,22 @@ TPreviewFormKs::TPreviewFormKs(TComponent* AOwner) : TForm(AOwner) {
       {&tbtNextPage, "tbtNextPage", "Следующая", "Следующая страница"},
       {&tbStop, "tbStop", "Стоп", "Стоп"},
       {&tbClose, "tbClose", "Закрыть", "Закрыть окно предварительного просмотра"}};
-  int X = 2;
+  int Image = 0;
   for (const TButtonSpec& Spec : Buttons) {
-    TButton* Button = new TButton(this);
+    TToolButton* Button = new TToolButton(this);
     Button->SetName(Spec.Name);
-    Button->SetParent(tbrMain);
     Button->SetCaption(Spec.Caption);
     Button->SetHint(Spec.Hint);
-    Button->SetShowHint(true);
-    const int Width = Spec.Button == &tbtPrinterSetupDialog ? 130 : 90;
-    Button->SetBounds(X, 2, Width, 25);
-    X += Width + 2;
+    Button->SetImageIndex(Image++);
+    Button->SetToolBar(tbrMain);
     *Spec.Button = Button;
   }
+  Splitter = new TSplitter(this);
+  Splitter->SetName("Splitter");
+  Splitter->SetParent(this);
+  Splitter->OnCanResize = [this](TObject*, int& NewSize, bool& Accept) {
+    SplitterCanResize(NewSize, Accept);
+  };
   stbMain = new TStatusBar(this);
   stbMain->SetParent(this);
   stbMain->SetAlign(alBottom);
@@ -91,14 +98,10 @@ TPreviewFormKs::TPreviewFormKs(TComponent* AOwner) : TForm(AOwner) {
 
   tbtPrint->OnClick = [this](TObject*) { PrintClick(); };
   tbtPrinterSetupDialog->OnClick = [this](TObject*) { SetupClick(); };
-  tbtScale->OnClick = [this](TObject*) {
-    RECT R;
-    GetWindowRect(tbtScale->Handle(), &R);
-    pmnScale->Popup(R.left, R.bottom);
-  };
+  tbtScale->DropdownMenu = pmnScale;
   tbtPrevPage->OnClick = [this](TObject* Sender) { FlipClick(Sender, -1); };
   tbtNextPage->OnClick = [this](TObject* Sender) { FlipClick(Sender, 1); };
-  for (TButton* Button : {tbtPrevPage, tbtNextPage}) {
+  for (TToolButton* Button : {tbtPrevPage, tbtNextPage}) {
     Button->OnMouseDown = [this, Button](TObject*, TMouseButton, TShiftState, int, int) {
       StartRepeat(Button);
     };
@@ -153,7 +156,10 @@ void TPreviewFormKs::PreviewChanged() {
 
 void TPreviewFormKs::OpenPreviewer() {
   if (HandleAllocated() && IsIconic(Handle())) ShowWindow(Handle(), SW_RESTORE);
-  if (!Visible()) Show();
+  if (!Visible()) {
+    Show();
+    ShowWindow(Handle(), SW_MAXIMIZE);
+  }
   BringToFront();
 }
 
@@ -163,7 +169,25 @@ void TPreviewFormKs::FlipClick(TObject* Sender, int Step) {
   PreviewKs1->SetCurrentPage(PreviewKs1->CurrentPage() + Step);
 }
 
-void TPreviewFormKs::StartRepeat(TButton* Button) {
+void TPreviewFormKs::SplitterCanResize(int NewSize, bool& Accept) {
+  const bool Icons = tbrMain->Images() != nullptr, Captions = tbrMain->ShowCaptions();
+  if (NewSize < 25)
+    SetToolbarLook(false, true);
+  else if (NewSize >= 55)
+    SetToolbarLook(true, true);
+  else if ((NewSize >= 41 && !Icons) || (NewSize <= 41 && Icons && Captions))
+    SetToolbarLook(true, false);
+  // The toolbar keeps the height of its buttons.
+  Accept = false;
+}
+
+void TPreviewFormKs::SetToolbarLook(bool Icons, bool Captions) {
+  tbrMain->SetImages(Icons ? imlMain : nullptr);
+  tbrMain->SetButtonSize(Icons ? 38 : 0, Icons ? 39 : 0);
+  tbrMain->SetShowCaptions(Captions);
+}
+
+void TPreviewFormKs::StartRepeat(TToolButton* Button) {
   FHeldButton = Button;
   Timer1->SetInterval(400);
   Timer1->SetEnabled(true);
@@ -171,7 +195,7 @@ void TPreviewFormKs::StartRepeat(TButton* Button) {
 
 void TPreviewFormKs::RepeatTick() {
   Timer1->SetInterval(100);
-  if (!FHeldButton || GetCapture() != FHeldButton->Handle()) return;
+  if (!FHeldButton || tbrMain->PressedButton() != FHeldButton) return;
   FlipClick(nullptr, FHeldButton == tbtNextPage ? 1 : -1);
 }
 

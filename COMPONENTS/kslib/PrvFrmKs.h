@@ -5,17 +5,20 @@
 #include "COMPONENTS/kslib/PrViewKs.h"
 #include "forms/ComCtrls.h"
 #include "forms/Menus.h"
-#include "forms/StdCtrls.h"
+#include "forms/Splitter.h"
+#include "forms/ToolBar.h"
 
 class TPreviewFormKs : public TForm {
  public:
   explicit TPreviewFormKs(TComponent* AOwner);
 
-  TPanel* tbrMain;
-  TButton *tbtPrint, *tbtPrinterSetupDialog, *tbtScale, *tbtPrevPage, *tbtNextPage, *tbStop,
+  TToolBar* tbrMain;
+  TToolButton *tbtPrint, *tbtPrinterSetupDialog, *tbtScale, *tbtPrevPage, *tbtNextPage, *tbStop,
       *tbClose;
+  TSplitter* Splitter;
   TPreviewBox* PreviewKs1;
   TStatusBar* stbMain;
+  TImageList* imlMain;
   TPopupMenu* pmnScale;
   TMenuItem* ScaleItems[10];  // by scale mode
   TTimer* Timer1;
@@ -28,12 +31,15 @@ class TPreviewFormKs : public TForm {
   void SetupClick();
   // Sender is null for the auto-repeat's flips.
   void FlipClick(TObject* Sender, int Step);
-  void StartRepeat(TButton* Button);
+  void StartRepeat(TToolButton* Button);
   void RepeatTick();
   void PreviewChanged();
   void OpenPreviewer();
+  // The toolbar's look for the height the splitter is dragged to.
+  void SplitterCanResize(int NewSize, bool& Accept);
+  void SetToolbarLook(bool Icons, bool Captions);
 
-  TButton* FHeldButton = nullptr;
+  TToolButton* FHeldButton = nullptr;
   bool FClosePending = false;
 };
 

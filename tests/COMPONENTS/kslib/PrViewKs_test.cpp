@@ -56,6 +56,26 @@ void PostClick(HWND Wnd, int X, int Y) {
   PumpFor(50);
 }
 
+// The middle of a toolbar button, in the toolbar's client area.
+LPARAM Middle(TToolButton* Button) {
+  const RECT R = Button->BoundsRect();
+  return MAKELPARAM((R.left + R.right) / 2, (R.top + R.bottom) / 2);
+}
+
+// Pressed and released by the mouse, the toolbar clicking it meanwhile.
+void Press(TToolButton* Button) {
+  HWND Bar = Button->ToolBar()->Handle();
+  SendMessageA(Bar, WM_LBUTTONDOWN, MK_LBUTTON, Middle(Button));
+  SendMessageA(Bar, WM_LBUTTONUP, 0, Middle(Button));
+}
+
+// The toolbar control's command of its Index-th button.
+int Command(TToolBar* Bar, int Index) {
+  TBBUTTON Item{};
+  SendMessageA(Bar->Handle(), TB_GETBUTTON, Index, reinterpret_cast<LPARAM>(&Item));
+  return Item.idCommand;
+}
+
 TEST_F(PreviewTest, RecordsEveryPageAndTellsTheState) {
   Preview();
   TPrinterPreview* P = Box->Printer();
@@ -69,8 +89,19 @@ TEST_F(PreviewTest, RecordsEveryPageAndTellsTheState) {
   EXPECT_FALSE(Form->tbStop->Enabled());
   EXPECT_FALSE(Form->tbtPrevPage->Enabled());
   EXPECT_TRUE(Form->tbtNextPage->Enabled());
+  // The control shows the same states.
+  const struct {
+    int Index;
+    bool Enabled;
+  } States[] = {{0, true}, {3, false}, {4, true}, {5, false}, {6, true}};
+  for (const auto& State : States)
+    EXPECT_EQ(SendMessageA(Form->tbrMain->Handle(), TB_ISBUTTONENABLED,
+                           Command(Form->tbrMain, State.Index), 0) != 0,
+              State.Enabled)
+        << "button " << State.Index;
   EXPECT_TRUE(Form->tbtPrinterSetupDialog->Enabled());
   EXPECT_TRUE(Form->Visible());
+  EXPECT_TRUE(IsZoomed(Form->Handle()));
   EXPECT_TRUE(Form->ScaleItems[9]->Checked());
   EXPECT_EQ(Box->Page()->Cursor(), PreviewCursors().Magnifier);
   // The whole page is centred.
@@ -163,6 +194,10 @@ TEST_F(PreviewTest, WheelAndKeysMoveThroughPagesAndThePage) {
   }
   Wheel(WHEEL_DELTA);
   EXPECT_EQ(Box->CurrentPage(), 2);
+  Box->SetScaleMode(42);  // beyond the menu: 1 percent
+  EXPECT_EQ(Box->Scale(), 1);
+  EXPECT_EQ(Box->Page()->Width(),
+            Box->Printer()->GetPageWidth() * ScreenPixelsPerInch() / Box->Printer()->GetPixelsPerInchX() / 100);
   Box->SetScaleMode(2);  // taller than the box: the wheel scrolls
   Wheel(-WHEEL_DELTA);
   EXPECT_EQ(Box->CurrentPage(), 2);
@@ -182,22 +217,81 @@ TEST_F(PreviewTest, HoldingNextPageRepeats) {
   Print.Page()->SetBottomMargin(12.0);
   Preview();
   ASSERT_GE(Box->PageCount(), 8);
-  HWND Button = Form->tbtNextPage->Handle();
+  HWND Bar = Form->tbrMain->Handle();
+  const LPARAM At = Middle(Form->tbtNextPage);
   const DWORD Start = GetTickCount();
-  PostMessageA(Button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  PostMessageA(Bar, WM_LBUTTONDOWN, MK_LBUTTON, At);
   ASSERT_TRUE(PumpUntil([&] { return Box->CurrentPage() == 2; }, 3000));
   EXPECT_GE(GetTickCount() - Start, 350u);  // timers never fire early
   ASSERT_TRUE(PumpUntil([&] { return Box->CurrentPage() == 4; }, 3000));
-  PostMessageA(Button, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+  PostMessageA(Bar, WM_LBUTTONUP, 0, At);
   PumpFor(100);
   const int Released = Box->CurrentPage();
   PumpFor(400);
   EXPECT_EQ(Box->CurrentPage(), Released);
   EXPECT_FALSE(Form->Timer1->Enabled());
   // A plain click flips one page again.
-  Form->Timer1->SetInterval(400);
-  PostClick(Button, 5, 5);
+  PostClick(Bar, LOWORD(At), HIWORD(At));
   EXPECT_EQ(Box->CurrentPage(), Released + 1);
+}
+
+// The buttons carry their captions and hints; dragged down, the splitter
+// gives them images (from 41), then images with captions (from 55); dragged
+// up, the captions go (41 or less), then the images (below 25).
+TEST_F(PreviewTest, TheSplitterSizesTheToolbar) {
+  Preview();
+  TToolBar* Bar = Form->tbrMain;
+  const char* const Hints[] = {"Печатать",   "Настройка принтера",  "Масштаб", "Предыдущая страница",
+                               "Следующая страница", "Стоп", "Закрыть окно предварительного просмотра"};
+  for (int I = 0; I < Bar->ButtonCount(); ++I) {
+    NMTBGETINFOTIPA Tip{};
+    char Text[100] = "";
+    Tip.hdr = {Bar->Handle(), 0, TBN_GETINFOTIPA};
+    Tip.pszText = Text;
+    Tip.cchTextMax = sizeof Text;
+    Tip.iItem = Command(Bar, I);
+    SendMessageA(Form->Handle(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&Tip));
+    EXPECT_STREQ(Text, Hints[I]);
+    char Caption[100] = "";
+    SendMessageA(Bar->Handle(), TB_GETBUTTONTEXTA, Command(Bar, I), reinterpret_cast<LPARAM>(Caption));
+    EXPECT_EQ(AnsiString(Caption), Bar->Buttons(I)->Caption());
+  }
+  EXPECT_EQ(Form->tbtScale->DropdownMenu, Form->pmnScale);
+  EXPECT_EQ(Form->imlMain->Count(), 7);
+  EXPECT_EQ(Bar->Images(), nullptr);
+
+  const int Y = Form->Splitter->Top() + 1, Height = Bar->Height();
+  auto DragTo = [&](int NewSize) {
+    SendMessageA(Form->Handle(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(10, Y + NewSize - Height));
+  };
+  auto Look = [&] {
+    return std::make_pair(Bar->Images() == Form->imlMain, Bar->ShowCaptions());
+  };
+  SendMessageA(Form->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, Y));
+  DragTo(35);
+  EXPECT_EQ(Look(), std::make_pair(false, true));
+  DragTo(45);
+  EXPECT_EQ(Look(), std::make_pair(true, false));
+  const RECT Icon = Form->tbtPrint->BoundsRect();
+  EXPECT_EQ(Icon.right - Icon.left, 38);
+  EXPECT_EQ(Icon.bottom - Icon.top, 39);
+  EXPECT_EQ(Bar->Height(), Icon.bottom + 2);
+  EXPECT_EQ(Form->Splitter->Top(), Bar->Height());
+  // The images show, their background transparent.
+  const auto Pixels = Render(Bar->Width(), Bar->Height(), [&](HDC DC) {
+    SendMessageA(Bar->Handle(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(DC), PRF_CLIENT | PRF_ERASEBKGND);
+  });
+  EXPECT_GT(std::count(Pixels.begin(), Pixels.end(), 0xC00000u), 100);  // the blue arrows
+  EXPECT_EQ(std::count(Pixels.begin(), Pixels.end(), 0xFF00FFu), 0);
+  DragTo(60);
+  EXPECT_EQ(Look(), std::make_pair(true, true));
+  EXPECT_GT(Form->tbtPrint->BoundsRect().bottom, Icon.bottom);
+  DragTo(30);
+  EXPECT_EQ(Look(), std::make_pair(true, false));
+  DragTo(20);
+  EXPECT_EQ(Look(), std::make_pair(false, true));
+  SendMessageA(Form->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(10, Y));
+  EXPECT_EQ(Form->Splitter->Top(), Bar->Height());
 }
 
 // Pages 2 and 3, chosen in the print dialog, go to the printer.
@@ -206,7 +300,7 @@ TEST_F(PreviewTest, PrintsTheChosenPages) {
   TScriptedPrompts Prompts;
   Prompts.Answers.push_back({1, "", {"2", "3"}});
   Box->Printer()->OwnPrinter()->SetOutputFile("print-preview-pages.ps");
-  SendMessageA(Form->tbtPrint->Handle(), BM_CLICK, 0, 0);
+  Press(Form->tbtPrint);
   Box->Printer()->OwnPrinter()->SetOutputFile("");
   ASSERT_EQ(Prompts.Asked.size(), 1u);
   EXPECT_EQ(Prompts.Asked[0].Kind, TPromptKind::PrintPages);
@@ -225,7 +319,7 @@ TEST_F(PreviewTest, TheSetupStepRebuildsThePreviewWhenConfirmed) {
       D->seLowMargin->SetText("12");
       SendMessageA((Confirm ? D->bOk : D->bCancel)->Handle(), BM_CLICK, 0, 0);
     });
-    SendMessageA(Form->tbtPrinterSetupDialog->Handle(), BM_CLICK, 0, 0);
+    Press(Form->tbtPrinterSetupDialog);
   };
   Setup(false);
   EXPECT_EQ(Box->PageCount(), 3);
