@@ -824,9 +824,9 @@ void TDBLookupGridKs::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
   TGridCoord Cell = MouseCoord(X, Y);
   if (int Level = LevelOfRow(Cell.Y)) {
     // The editor that owns the list climbs one level per Esc.
-    if (Parent())
+    if (TWinControl* Target = LevelKeyTarget())
       for (int I = Level; I <= LevelRowCount(); ++I)
-        PostMessageA(Parent()->Handle(), WM_KEYDOWN, VK_ESCAPE, 0);
+        PostMessageA(Target->Handle(), WM_KEYDOWN, VK_ESCAPE, 0);
     TCustomDBGridKs::MouseDown(Button, Shift, X, Y);
     Invalidate();
     return;
@@ -1086,6 +1086,10 @@ void TPopupDataGridKs::ShowAt(POINT Position) {
   ShowPopupAt(this, Position);
 }
 
+TWinControl* TPopupDataGridKs::Editor() const {
+  return FEditor ? FEditor : dynamic_cast<TWinControl*>(Owner());
+}
+
 void TPopupDataGridKs::KeyValueChanged() {
   TDBLookupGridKs::KeyValueChanged();
   if (FUserAction && OnUserKeyValueChange) OnUserKeyValueChange(this);
@@ -1099,8 +1103,8 @@ TMemRecordMarker* TPopupDataGridKs::Marker() const {
 void TPopupDataGridKs::ToggleMarkAndShow() {
   TMemRecordMarker* M = Marker();
   M->ToggleMark();
-  if (auto* Editor = dynamic_cast<TWinControl*>(Owner()); Editor && ListField())
-    Editor->SetText(M->GetMarkedValues(ListField()->FieldName()));
+  if (TWinControl* Shown = Editor(); Shown && ListField())
+    Shown->SetText(M->GetMarkedValues(ListField()->FieldName()));
   Invalidate();
 }
 
@@ -1120,6 +1124,7 @@ void TPopupDataGridKs::KeyDown(uint16_t& Key, TShiftState Shift) {
 
 void TPopupDataGridKs::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
   TFlagScope User(FUserAction);
+  FLevelPress = LevelOfRow(MouseCoord(X, Y).Y) != 0;
   TDBLookupGridKs::MouseDown(Button, Shift, X, Y);
 }
 
@@ -1137,7 +1142,8 @@ void TPopupDataGridKs::MouseMove(TShiftState Shift, int X, int Y) {
 
 void TPopupDataGridKs::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
   TFlagScope User(FUserAction);
-  bool Normal = GridState() == gsNormal;
+  bool Normal = GridState() == gsNormal && !FLevelPress;
+  FLevelPress = false;
   TDBLookupGridKs::MouseUp(Button, Shift, X, Y);
   if (!Normal) return;
   RECT Client = ClientRect();

@@ -199,6 +199,8 @@ class TDBLookupGridKs : public TCustomDBGridKs {
   bool IsDataOrSpecRow(int ARow);
   bool Tracking() const { return FTracking; }
   void StopTracking();
+  // Gets an Esc per level climbed by a press on a level row.
+  virtual TWinControl* LevelKeyTarget() { return Parent(); }
   bool PopupMode = false;
 
  private:
@@ -246,6 +248,10 @@ class TPopupDataGridKs : public TDBLookupGridKs {
   void WndProc(TMessage& Message) override;
   // Shown at the screen point without activation.
   void ShowAt(POINT Position);
+  // The edit control the popup drops from: it gets the level keys and
+  // the marked texts. Unset, the owner when that is a control.
+  TWinControl* Editor() const;
+  void SetEditor(TWinControl* Value) { FEditor = Value; }
 
   // Accept: the user picked a row; false for a click outside.
   std::function<void(TObject* Sender, bool Accept)> OnMouseCloseUp;
@@ -258,11 +264,16 @@ class TPopupDataGridKs : public TDBLookupGridKs {
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
   void MouseMove(TShiftState Shift, int X, int Y) override;
   void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  TWinControl* LevelKeyTarget() override { return Editor(); }
 
  private:
   // The list source's marker in marking mode, else null.
   TMemRecordMarker* Marker() const;
   void ToggleMarkAndShow();
   TSizeGripKs* FSizeGrip;
+  TWinControl* FEditor = nullptr;
   bool FUserAction = false, FMarkRecordsMode = false;
+  // A press on a level row: its release chooses nothing (the rows have
+  // moved under the mouse by then).
+  bool FLevelPress = false;
 };
