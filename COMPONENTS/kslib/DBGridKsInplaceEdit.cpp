@@ -7,6 +7,8 @@
 
 #include "COMPONENTS/kslib/DBGridKs.h"
 #include "COMPONENTS/kslib/DBLookupGridsKs.h"
+#include "COMPONENTS/kslib/DbUtilsKs.h"
+#include "SDS.h"
 #include "forms/Clipbrd.h"
 #include "rtl/AnsiText.h"
 #include "rtl/SysUtils.h"
@@ -78,7 +80,10 @@ TDBGridInplaceEdit::TDBGridInplaceEdit(TComponent* AOwner)
 }
 
 TDBGridInplaceEdit::~TDBGridInplaceEdit() {
-  if (FDataList) FDataList->RemoveFreeNotification(this);
+  if (FDataList) {
+    FDataList->RemoveFreeNotification(this);
+    FDataList->SetEditor(nullptr);
+  }
 }
 
 TCustomDBGridKs* TDBGridInplaceEdit::DBGrid() const {
@@ -90,6 +95,11 @@ TColumnKs* TDBGridInplaceEdit::Column() const {
   if (!G) return nullptr;
   int DataCol = G->SelectedIndex();
   return DataCol >= 0 && DataCol < G->Columns()->Count() ? G->Columns()->Items(DataCol) : nullptr;
+}
+
+bool TDBGridInplaceEdit::RightToLeft() const {
+  TCustomDBGridKs* G = DBGrid();
+  return G && G->BiDiMode() == bdRightToLeft;
 }
 
 TInplaceEditStyleKs TDBGridInplaceEdit::GetEditStyle(TColumnKs* Column) {
@@ -153,10 +163,14 @@ void TDBGridInplaceEdit::SetEditStyle(TInplaceEditStyleKs Value) {
 
 void TDBGridInplaceEdit::SetDataList(TPopupDataGridKs* List) {
   if (List == FDataList) return;
-  if (FDataList) FDataList->RemoveFreeNotification(this);
+  if (FDataList) {
+    FDataList->RemoveFreeNotification(this);
+    FDataList->SetEditor(nullptr);
+  }
   FDataList = List;
   if (!List) return;
   List->SetVisible(false);
+  List->SetEditor(this);
   List->OnMouseCloseUp = [this](TObject*, bool Accept) { CloseUp(Accept); };
   List->FreeNotification(this);
 }
@@ -238,7 +252,9 @@ void TDBGridInplaceEdit::LayoutButtons() {
   int ClientWidth = HandleAllocated() ? ClientRect().right : Width();
   int ClientHeight = HandleAllocated() ? ClientRect().bottom : Height();
   FButtonHeight = ClientHeight <= std::lround(DefaultWidth * 1.5) ? ClientHeight : DefaultWidth;
-  int X = ClientWidth, Total = 0;
+  // Right to left the buttons stand at the left edge, the first outermost.
+  bool Mirrored = RightToLeft();
+  int X = Mirrored ? 0 : ClientWidth, Total = 0;
   for (int I = 0; I < Count; ++I) {
     TEditButtonControlKs* Control = FButtons[I];
     Control->Tag = I;
@@ -263,9 +279,10 @@ void TDBGridInplaceEdit::LayoutButtons() {
     }
     Control->SetVisible(Visible);
     if (!Visible) continue;
-    X -= ButtonWidth;
+    if (!Mirrored) X -= ButtonWidth;
     Total += ButtonWidth;
     Control->SetBounds(X, 0, ButtonWidth, FButtonHeight);
+    if (Mirrored) X += ButtonWidth;
   }
   FButtonsWidth = Total;
 }
@@ -275,9 +292,15 @@ RECT TDBGridInplaceEdit::GetEditRect() {
   int W = Width(), H = Height();
   RECT R = G && G->Flat() ? RECT{2, 1, W - 2, H - 1} : RECT{2, 2, W - 2, H};
   if (MeasureFontKs(Font()).TextHeight > R.bottom - R.top && R.bottom < H) ++R.bottom;
-  R.right -= FButtonsWidth;
   TColumnKs* Col = Column();
-  if (Col && Col->ShowImageAndText() && Col->ImageList()) R.left += Col->ImageList()->Width() + 5;
+  int Image = Col && Col->ShowImageAndText() && Col->ImageList() ? Col->ImageList()->Width() + 5 : 0;
+  if (RightToLeft()) {
+    R.left += FButtonsWidth;
+    R.right -= Image;
+  } else {
+    R.right -= FButtonsWidth;
+    R.left += Image;
+  }
   return R;
 }
 
@@ -448,7 +471,7 @@ void TDBGridInplaceEdit::PaintOverlay(HDC DC) {
   if (Col && Col->ShowImageAndText() && Col->ImageList() && FImageIndex >= 0) {
     TImageList* List = Col->ImageList();
     RECT R = GetEditRect();
-    int X = R.left - List->Width() - 3;
+    int X = RightToLeft() ? R.right + 3 : R.left - List->Width() - 3;
     int Y = (ClientRect().bottom - List->Height()) / 2;
     ImageList_Draw(List->Handle(), FImageIndex, DC, X, Y, ILD_NORMAL);
   }
@@ -491,8 +514,30 @@ void TDBGridInplaceEdit::ListKeyDown(uint16_t& Key, TShiftState Shift) {
     return;
   }
   bool ListOpen = FListVisible && FActiveList != FCalculator;
-  if (!ListOpen || (Key != VK_RETURN && Key != VK_ESCAPE)) return;
-  CloseUp(Key == VK_RETURN);
+  if (!ListOpen) return;
+  TSDS* Tree = FActiveList == FDataList ? dynamic_cast<TSDS*>(FListSource->DataSet()) : nullptr;
+  if (Tree && !Alt && (Key == VK_RETURN || Key == VK_ESCAPE || Key == VK_F3 || Key == VK_F4))
+    Tree->SetExtraFilterText("");
+  if (Tree && (Key == VK_F3 || Key == VK_F4)) {
+    if (Key == VK_F4) {
+      FFilterMode = !FFilterMode;
+    } else if (Tree->Options().Contains(dsoLevels)) {
+      Tree->SetLevelMode(Tree->LevelMode() == dslmShowOnlyLeaf ? dslmDefault : dslmShowOnlyLeaf);
+      FollowListRecord(Tree);
+    }
+    Key = 0;
+    return;
+  }
+  if (Key != VK_RETURN && Key != VK_ESCAPE) return;
+  bool Stepping = Tree && Tree->Options().Contains(dsoLevels) &&
+                  (Tree->LevelMode() == dslmDefault || Tree->LevelMode() == dslmShowOnlyLeveled);
+  if (Stepping && (Key == VK_ESCAPE || !Shift.Contains(ssCtrl)) &&
+      (Key == VK_RETURN ? Tree->LevelDown() : Tree->LevelUp())) {
+    // A level down or up: the list stays open on its new current record.
+    FollowListRecord(Tree);
+  } else {
+    CloseUp(Key == VK_RETURN);
+  }
   if (FActiveList == FPickList || FActiveList == FDataList) {
     // The character that follows must not reach the grid.
     KillMessage(Handle(), WM_CHAR);
@@ -586,6 +631,14 @@ void TDBGridInplaceEdit::KeyDown(uint16_t& Key, TShiftState Shift) {
              (Pressed == DBGridKsUnit.FindDialogShortCut &&
               G->OptionsKs().Contains(dghDialogFind))) {
     PassToGrid(Key, Shift);
+  } else if (FEditStyle == iesDataList && FDataList && FDataList->SpecRow()->Visible() &&
+             Pressed == FDataList->SpecRow()->ShortCut() && CellModifiable()) {
+    TSpecRowKs* Spec = FDataList->SpecRow();
+    G->FEditValue = Spec->Value();
+    SetText(Spec->CellText(FDataList->ListFieldIndex()));
+    FDataList->SetKeyValue(G->FEditValue);
+    SelectAll();
+    Key = 0;
   } else if (EditButtonShortCut(Key, Shift)) {
     Key = 0;
   } else if (Key >= VK_F1 && Key <= VK_F12) {
@@ -660,23 +713,53 @@ void TDBGridInplaceEdit::LookupText(const AnsiString& NewText, bool SelectRest) 
   TColumnKs* Col = Column();
   TField* F = Col->Field();
   TDataSet* List = Col->GetLookupListDataSet();
-  bool Found = List->Locate(F->LookupResultField(), Variant(NewText),
-                            TLocateOptions{loCaseInsensitive, loPartialKey});
-  if (!Found && !Col->OnNotInList) return;
+  auto* Tree = dynamic_cast<TSDS*>(List);
+  // Only an open list is filtered: its close-up puts the filter back.
+  if (Tree && FFilterMode && FListVisible && FActiveList == FDataList) {
+    AnsiString Saved = Tree->ExtraFilterText();
+    Tree->SetExtraFilterText(LookupLikeFilter(F->LookupResultField(), NewText));
+    if (Tree->IsEmpty()) {
+      Tree->SetExtraFilterText(Saved);
+      return;
+    }
+    TakeListRecord(List, SelectRest ? static_cast<int>(NewText.size()) : -1);
+    return;
+  }
+  if (List->Locate(F->LookupResultField(), Variant(NewText),
+                   TLocateOptions{loCaseInsensitive, loPartialKey})) {
+    TakeListRecord(List, SelectRest ? static_cast<int>(NewText.size()) : -1);
+    return;
+  }
+  if (!Col->OnNotInList) return;
+  // Not listed: the column's not-in-list handler gets the text, without a key.
   G->DataLink()->Edit();
   G->DataLink()->Modified();
-  if (Found) {
-    G->FEditValue = List->FieldValues(F->LookupKeyFields());
-    SetText(VarToStr(List->FieldByName(F->LookupResultField())->Value()));
-    int Typed = SelectRest ? static_cast<int>(NewText.size()) : static_cast<int>(Text().size());
-    SetSelStart(Typed);
-    SetSelLength(static_cast<int>(Text().size()) - Typed);
-  } else {
-    G->FEditValue = Variant::Null();
-    SetText(NewText);
-    SetSelStart(static_cast<int>(NewText.size()));
-  }
+  G->FEditValue = Variant::Null();
+  SetText(NewText);
+  SetSelStart(static_cast<int>(NewText.size()));
   if (FDataList && FListVisible) FDataList->SetKeyValue(G->FEditValue);
+}
+
+// The list's current record gives the cell its key and text; the text from
+// SelectFrom on is selected (-1: the caret at its end).
+void TDBGridInplaceEdit::TakeListRecord(TDataSet* List, int SelectFrom) {
+  TCustomDBGridKs* G = DBGrid();
+  TField* F = Column()->Field();
+  G->DataLink()->Edit();
+  G->DataLink()->Modified();
+  G->FEditValue = List->FieldValues(F->LookupKeyFields());
+  SetText(VarToStr(List->FieldByName(F->LookupResultField())->Value()));
+  int Size = static_cast<int>(Text().size());
+  int From = SelectFrom < 0 ? Size : std::min(SelectFrom, Size);
+  SetSelStart(From);
+  SetSelLength(Size - From);
+  if (FDataList && FListVisible) FDataList->SetKeyValue(G->FEditValue);
+}
+
+// A level step or a new level mode moved the open list: the key and the
+// text follow its current record where the cell may change.
+void TDBGridInplaceEdit::FollowListRecord(TDataSet* List) {
+  if (!List->IsEmpty() && CellModifiable()) TakeListRecord(List, 0);
 }
 
 // Delete over the whole text: the cell loses its key.
@@ -744,6 +827,16 @@ bool TDBGridInplaceEdit::PrepareDataList(TColumnKs* Col) {
   FDataList->SetColor(Color());
   int Count = ListData->IsSequenced() ? ListData->RecordCount() : 0;
   int Rows = Count >= 1 && Count < Col->DropDownRows() ? Count : Col->DropDownRows();
+  if (auto* Tree = dynamic_cast<TSDS*>(ListData)) {
+    // Typed text filters the list; what the program filtered comes back
+    // at every close-up.
+    FFilterMode = true;
+    FSavedExtraFilter = Tree->ExtraFilterText();
+    Tree->SetExtraFilterText("");
+    if (Tree->Options().Contains(dsoLevels)) Tree->SetLevelMode(dslmShowOnlyLeaf);
+  } else {
+    FFilterMode = false;
+  }
   FListSource->SetDataSet(ListData);
   FDataList->SetListSource(FListSource.get());
   FDataList->SetKeyFieldNames(F->LookupKeyFields());
@@ -830,6 +923,8 @@ void TDBGridInplaceEdit::CloseUp(bool Accept) {
       }
     }
     List->SetVisible(false);
+    if (auto* Tree = List == FDataList ? dynamic_cast<TSDS*>(FListSource->DataSet()) : nullptr)
+      Tree->SetExtraFilterText(FSavedExtraFilter);
     FButtonPressed = FListVisible = FTracking = false;
     Invalidate();
     if (List == FCalculator && HandleAllocated()) ShowCaret(Handle());
@@ -904,11 +999,17 @@ void TDBGridInplaceEdit::UpdateMRUList() {
   }
   FMRUListbox->Font()->Assign(Font());
   FMRUListbox->SetItemHeight(FMRUListbox->ListboxTextHeight());
-  FMRUListbox->SetWidth(Width());
+  FMRUListbox->SetWidth(FMRUList->Width() > 0 ? FMRUList->Width() : Width());
   FMRUListbox->SetRowCount(std::min(Count, FMRUList->Rows()));
   FMRUListbox->ShowAt(DropDownUnderControl(this, FMRUListbox, daLeft));
   FMRUListbox->SizeGrip()->ShowSizeGripWindow(true);
+  FMRUListbox->SetSizedByUser(false);
   FMRUList->SetDroppedDown(true);
+}
+
+void TDBGridInplaceEdit::SaveMRUListSize() {
+  FMRUList->SetRows(FMRUListbox->RowCount());
+  FMRUList->SetWidth(FMRUListbox->Width());
 }
 
 void TDBGridInplaceEdit::MRUListCloseUp(bool Accept) {
@@ -918,6 +1019,7 @@ void TDBGridInplaceEdit::MRUListCloseUp(bool Accept) {
   FMRUListbox->SetVisible(false);
   if (HadFocus && CanFocus()) SetFocus();
   FMRUList->SetDroppedDown(false);
+  if (FMRUListbox->SizedByUser()) SaveMRUListSize();
   int Index = FMRUListbox->ItemIndex();
   if (Accept && Index >= 0 && CellModifiable()) {
     FMRUChosen = FMRUListbox->Items()->Strings(Index);

@@ -91,12 +91,16 @@ class TDBGridInplaceEdit : public TInplaceEdit, public IPopupOwnerKs {
   virtual void EditButtonMouseDown(TObject* Sender, bool TopButton, bool& AutoRepeat,
                                    bool& Handled);
   virtual void DrawRequiredState(HDC DC);
+  // The recently used values' list as the user sized it: its rows and width.
+  virtual void SaveMRUListSize();
   // The keys of an open (or openable) list, before the editor's own.
   void ListKeyDown(uint16_t& Key, TShiftState Shift);
 
  private:
   TCustomDBGridKs* DBGrid() const;
   TColumnKs* Column() const;
+  // The grid draws right to left: buttons and image on the other side.
+  bool RightToLeft() const;
   bool ListStyleActive() const;
   bool ForwardListKey(TMessage& Message);
   void PassToGrid(uint16_t& Key, TShiftState Shift);
@@ -112,6 +116,8 @@ class TDBGridInplaceEdit : public TInplaceEdit, public IPopupOwnerKs {
   void PickListText(const AnsiString& NewText, int Index);
   bool PickListLookup(const AnsiString& NewText);
   void LookupText(const AnsiString& NewText, bool SelectRest);
+  void TakeListRecord(TDataSet* List, int SelectFrom);
+  void FollowListRecord(TDataSet* List);
   void ClearLookupText();
   void PasteIntoList();
   void SetDataList(TPopupDataGridKs* List);
@@ -138,5 +144,9 @@ class TDBGridInplaceEdit : public TInplaceEdit, public IPopupOwnerKs {
   // The text and the column when the list opened.
   AnsiString FDroppedText;
   TColumnKs* FListColumn = nullptr;
+  // Over a server dataset: typed text filters the open data list (else
+  // locates in it); the dataset's own extra filter while the list is open.
+  bool FFilterMode = false;
+  AnsiString FSavedExtraFilter;
   int FImageIndex = -1;
 };

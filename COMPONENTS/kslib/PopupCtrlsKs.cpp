@@ -591,6 +591,7 @@ void TMRUListKs::Assign(TPersistent* Source) {
   FItems->Assign(Other->FItems);
   SetLimit(Other->FLimit);
   FRows = Other->FRows;
+  FWidth = Other->FWidth;
   FCaseSensitive = Other->FCaseSensitive;
 }
 

@@ -217,6 +217,9 @@ class TMRUListKs : public TPersistent {
   void SetLimit(int Value);
   int Rows() const { return FRows; }
   void SetRows(int Value) { FRows = Value; }
+  // The drop-down's width the user left; 0: its editor's.
+  int Width() const { return FWidth; }
+  void SetWidth(int Value) { FWidth = Value; }
   bool CancelIfKeyInQueue() const { return FCancelIfKeyInQueue; }
   void SetCancelIfKeyInQueue(bool Value) { FCancelIfKeyInQueue = Value; }
   bool DroppedDown() const { return FDroppedDown; }
@@ -243,7 +246,7 @@ class TMRUListKs : public TPersistent {
   TComponent* FOwner;
   bool FActive = false, FAutoAdd = true, FCaseSensitive = false;
   TStringList* FItems;
-  int FLimit = 100, FRows = 7;
+  int FLimit = 100, FRows = 7, FWidth = 0;
   bool FCancelIfKeyInQueue = true, FDroppedDown = false;
 };
 

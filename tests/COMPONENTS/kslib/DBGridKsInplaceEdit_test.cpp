@@ -8,8 +8,7 @@
 
 #include "COMPONENTS/kslib/DBGridKs.h"
 #include "COMPONENTS/kslib/DBLookupGridsKs.h"
-#include "FormsTestKit.h"
-#include "KsTestKit.h"
+#include "GridEditorKit.h"
 #include "forms/Clipbrd.h"
 #include "forms/Forms.h"
 #include "rtl/SysUtils.h"
@@ -64,28 +63,15 @@ struct TEditorGridForm {
   TColumnKs* Column(int Index) { return Grid->Columns()->Items(Index); }
   TDBGridInplaceEdit* Editor() { return static_cast<TDBGridInplaceEdit*>(Grid->InplaceEditor()); }
 
-  // Shows the form and the editor over the column's cell of the first
-  // record, with the focus in it.
-  TDBGridInplaceEdit* Edit(int DataCol) {
-    Form->Show();
-    SetForegroundWindow(Form->Handle());
-    Grid->SetFocus();
-    PumpUntilFocused(Grid->Handle());
-    Grid->SetCol(Grid->DataToRawColumn(DataCol));
-    Grid->SetEditorMode(true);
-    PumpUntilFocused(Editor()->Handle());
-    return Editor();
-  }
+  TDBGridInplaceEdit* Edit(int DataCol) { return EditGridCell(Form, Grid, DataCol); }
 };
 
-// Characters as the window gets them, whatever the keyboard layout.
-void PostChars(HWND Wnd, const AnsiString& Chars) {
-  for (char C : Chars) PostMessageA(Wnd, WM_CHAR, static_cast<uint8_t>(C), 1);
-  PumpFor(40);
-}
-
-bool PopupShown(TWinControl* Popup) {
-  return Popup && Popup->HandleAllocated() && IsWindowVisible(Popup->Handle());
+// Recently used cities offered in the Name column.
+TMRUListKs* UseRecentCities(TEditorGridForm& F) {
+  TMRUListKs* MRU = F.Column(ColName)->MRUList();
+  for (const char* Item : {"Омск", "Мурманск", "Магадан"}) MRU->Items()->Add(Item);
+  MRU->SetActive(true);
+  return MRU;
 }
 
 TEST(DBGridInplaceEditStyle, EachColumnKindGetsItsStyleAndList) {
@@ -155,6 +141,16 @@ TEST(DBGridInplaceEditButtons, TheTextAreaLeavesRoomForTheButtons) {
   Name->SetShowImageAndText(true);
   Editor = F.Edit(ColName);
   EXPECT_EQ(Editor->GetEditRect().left, 2 + 16 + 5);
+
+  // Right to left: the buttons at the left edge, the image at the right.
+  F.Grid->SetBiDiMode(bdRightToLeft);
+  Name->SetButtonStyle(cbsEllipsis);
+  Editor = F.Edit(ColName);
+  EXPECT_EQ(Editor->ButtonControl(0)->Left(), 0);
+  EXPECT_EQ(Editor->ButtonControl(1)->Left(), Default);
+  RECT Text = Editor->GetEditRect();
+  EXPECT_EQ(Text.left, 2 + Default + 12);
+  EXPECT_EQ(Text.right, Editor->Width() - 2 - 16 - 5);
 }
 
 TEST(DBGridInplaceEditButtons, TheUpDownButtonStepsByTheColumnsIncrement) {
@@ -297,7 +293,7 @@ TEST(DBGridInplaceEditPickList, TypingInAKeyListColumnCompletesOrIsRefused) {
   EXPECT_EQ(Editor->Text(), "два") << "no entry starts with the text";
 
   // With a handler the typed text stays.
-  Kind->OnNotInList = [](TObject*, const AnsiString&, Variant&, bool&) {};
+  Kind->OnNotInList = [](TObject*, const AnsiString&, bool&) {};
   Editor->SetSelStart(3);
   PostMessageA(Editor->Handle(), WM_CHAR, 'x', 1);
   ASSERT_TRUE(PumpUntil([&] { return Editor->Text() == "дваx"; }));
@@ -362,9 +358,7 @@ TEST(DBGridInplaceEditCalculator, EnterTakesTheResultAndEscLeavesTheCell) {
 
 TEST(DBGridInplaceEditMRU, TypingOffersTheMatchingValuesAndEnterTakesOne) {
   TEditorGridForm F;
-  TMRUListKs* MRU = F.Column(ColName)->MRUList();
-  for (const char* Item : {"Омск", "Мурманск", "Магадан"}) MRU->Items()->Add(Item);
-  MRU->SetActive(true);
+  TMRUListKs* MRU = UseRecentCities(F);
   TDBGridInplaceEdit* Editor = F.Edit(ColName);
   Editor->SelectAll();
   PostChars(Editor->Handle(), "М");
@@ -383,6 +377,28 @@ TEST(DBGridInplaceEditMRU, TypingOffersTheMatchingValuesAndEnterTakesOne) {
   PostChars(Editor->Handle(), "zz");
   PumpFor(60);
   EXPECT_FALSE(PopupShown(Editor->MRUListbox())) << "no value matches";
+}
+
+TEST(DBGridInplaceEditMRU, TheListKeepsTheSizeTheUserGaveIt) {
+  TEditorGridForm F;
+  TMRUListKs* MRU = UseRecentCities(F);
+  TDBGridInplaceEdit* Editor = F.Edit(ColName);
+  Editor->SelectAll();
+  PostChars(Editor->Handle(), "М");
+  ASSERT_TRUE(PumpUntil([&] { return PopupShown(Editor->MRUListbox()); }));
+  TMRUListboxKs* List = Editor->MRUListbox();
+  EXPECT_EQ(List->Width(), Editor->Width()) << "nothing stored yet";
+  // As its size grip leaves it.
+  List->SetBounds(List->Left(), List->Top(), Editor->Width() + 60, List->Height());
+  PostChars(Editor->Handle(), "\x1b");
+  ASSERT_TRUE(PumpUntil([&] { return !PopupShown(List); }));
+  EXPECT_EQ(MRU->Width(), Editor->Width() + 60);
+  EXPECT_EQ(MRU->Rows(), List->RowCount());
+
+  Editor->SelectAll();
+  PostChars(Editor->Handle(), "М");
+  ASSERT_TRUE(PumpUntil([&] { return PopupShown(List); }));
+  EXPECT_EQ(List->Width(), Editor->Width() + 60);
 }
 
 TEST(DBGridInplaceEditMRU, AWrittenTextJoinsTheListUnlessAHandlerTakesTheWrite) {
@@ -469,17 +485,7 @@ struct TLookupForm {
 
   TColumnKs* City() { return Grid->Columns()->Items(2); }
   int CityId() { return Orders.FieldByName("CityId")->AsInteger(); }
-  TDBGridInplaceEdit* Edit() {
-    Form->Show();
-    SetForegroundWindow(Form->Handle());
-    Grid->SetFocus();
-    PumpUntilFocused(Grid->Handle());
-    Grid->SetCol(Grid->DataToRawColumn(2));
-    Grid->SetEditorMode(true);
-    auto* Editor = static_cast<TDBGridInplaceEdit*>(Grid->InplaceEditor());
-    PumpUntilFocused(Editor->Handle());
-    return Editor;
-  }
+  TDBGridInplaceEdit* Edit() { return EditGridCell(Form, Grid, 2); }
 };
 
 TEST(DBGridInplaceEditDataList, TheListFollowsTheKeysAndEnterWritesTheKey) {
@@ -538,6 +544,23 @@ TEST(DBGridInplaceEditDataList, TypedTextLocatesAndAnUnlistedTextIsRefused) {
   EXPECT_TRUE(F.Orders.FieldByName("CityId")->IsNull());
 }
 
+TEST(DBGridInplaceEditDataList, TheSpecialRowsShortcutTakesItsValueAndItsTextShowsForIt) {
+  TLookupForm F;
+  TSpecRowKs* Spec = F.City()->DropDownGrid()->SpecRow();
+  Spec->SetCellsText("(нет)");
+  Spec->SetVisible(true);
+  TDBGridInplaceEdit* Editor = F.Edit();
+  EXPECT_EQ(Editor->Text(), "Москва");
+  PostKey(VK_DELETE, {VK_MENU});
+  ASSERT_TRUE(PumpUntil([&] { return Editor->Text() == "(нет)"; }));
+  EXPECT_EQ(Editor->SelLength(), 5);
+  F.Orders.Post();
+  EXPECT_TRUE(F.Orders.FieldByName("CityId")->IsNull());
+
+  Editor = F.Edit();
+  EXPECT_EQ(Editor->Text(), "(нет)") << "the special row stands for the empty key";
+}
+
 TEST(DBGridInplaceEditDataList, PasteTakesAListedTextOrIsRefused) {
   TLookupForm F;
   TDBGridInplaceEdit* Editor = F.Edit();
@@ -551,7 +574,7 @@ TEST(DBGridInplaceEditDataList, PasteTakesAListedTextOrIsRefused) {
   EXPECT_EQ(Editor->Text(), "O'Brien");
 
   // A not-in-list handler takes the pasted text, without a key.
-  F.City()->OnNotInList = [](TObject*, const AnsiString&, Variant&, bool&) {};
+  F.City()->OnNotInList = [](TObject*, const AnsiString&, bool&) {};
   Clipboard()->SetAsText("Рим");
   Editor->SelectAll();
   SendMessageA(Editor->Handle(), WM_PASTE, 0, 0);
