@@ -427,6 +427,9 @@ class TCustomDBGridKs : public TCustomGrid,
   void KeyPress(char& Key) override;
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
   void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  // A column border inside a group title's box is no edge to size at.
+  void CalcSizingState(int X, int Y, TGridState& State, int& Index, int& SizingPos,
+                       int& SizingOfs, TGridDrawInfo& FixedInfo) override;
   void TimedScroll(int Direction) override;
   void DoExit() override;
   bool CanEditAcceptKey(char Key) override;
@@ -581,6 +584,21 @@ class TCustomDBGridKs : public TCustomGrid,
   void MouseMoveTracking(TShiftState Shift, int X, int Y);
   bool ColumnPopupUp(TMessage& Message);
   HCURSOR SelectionCursorAt(int X, int Y);
+  bool OnCellButton(TColumnKs* Column, TGridCoord Cell, int X);
+  bool PassPressToEditorButton(int X, int Y);
+  // A right edge of a group title in the title row: the group and the
+  // raw column it ends with.
+  struct TTitleEdge {
+    THeadTreeNode* Node = nullptr;
+    int Col = -1, X = 0;
+  };
+  TTitleEdge CalcTitleSizingState(int X, int Y);
+  // The title-tree node a column's title shows at the height (its leaf in
+  // the lowest part); null outside the title row.
+  THeadTreeNode* TitleNodeAt(int ACol, int Y);
+  void DrawTitleSizingLine();
+  // The group's visible columns share the new width by their widths.
+  void ApplyTitleSizing(int X);
   // Keyboard state.
   bool FKeepSelection = false, FSelecting = false, FAnchorWasSelected = false;
   bool FKeyShift = false, FInColExit = false;
@@ -589,8 +607,12 @@ class TCustomDBGridKs : public TCustomGrid,
   int FSearchTimeout = -1;
   bool FSortMarkingPending = false;
   Variant FEditValue;
-  // Mouse state: tracking kind 0 none, 1 rows, 2 columns, 3 rectangle.
+  // Mouse state: tracking kind 0 none, 1 rows, 2 columns, 3 rectangle,
+  // 6 sizing a group title by its right edge (the line shown at
+  // FSizingLineX, -1 while none is drawn).
   int FTrackingKind = 0, FTimerInterval = -1;
+  TTitleEdge FSizingEdge;
+  int FSizingLineX = -1, FSizingOfs = 0;
   bool FTracking = false, FHorzTracking = false, FRowDrag = false;
   bool FRightAsLeft = false;
   POINT FMouseDownPoint{0, 0}, FMousePoint{0, 0};

@@ -1003,6 +1003,7 @@ void TColumnKs::Assign(TPersistent* Source) {
   FMaxWidth = S->FMaxWidth;
   FHideDuplicates = S->FHideDuplicates;
   FDisplayFormat = S->FDisplayFormat;
+  EditMask = S->EditMask;
   OnGetCellParams = S->OnGetCellParams;
   OnCheckDrawRequiredState = S->OnCheckDrawRequiredState;
   OnUpdateData = S->OnUpdateData;

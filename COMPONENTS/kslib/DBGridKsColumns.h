@@ -87,8 +87,9 @@ class TColCellParamsKs : public TObject {
 };
 
 // A typed or pasted text that no list entry matches; the handler may take it.
-using TColumnNotInListEventKs = std::function<void(TObject* Sender, const AnsiString& NewText,
-                                                   Variant& NewValue, bool& Handled)>;
+// Setting RecheckInList looks the text up once more (the handler listed it).
+using TColumnNotInListEventKs =
+    std::function<void(TObject* Sender, const AnsiString& NewText, bool& RecheckInList)>;
 using TColumnEditButtonClickEventKs = std::function<void(TObject* Sender, bool& Handled)>;
 
 using TColCheckDrawRequiredStateEventKs =
@@ -392,6 +393,8 @@ class TColumnKs : public TCollectionItem {
   // Numbers and dates show in this format; empty: the field's own text.
   const AnsiString& DisplayFormat() const { return FDisplayFormat; }
   void SetDisplayFormat(const AnsiString& Value);
+  // The cell editor's mask; empty: the field's.
+  AnsiString EditMask;
   // A cell that shows the same text as the record above it shows empty.
   bool HideDuplicates() const { return FHideDuplicates; }
   void SetHideDuplicates(bool Value);

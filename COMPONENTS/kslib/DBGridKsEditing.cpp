@@ -1,7 +1,10 @@
 // The grid's answers around the in-place editor: whether it shows, which
 // keys it takes, whether the cell may change, its text, mask and limit, and
 // where the edited text goes.
+#include <functional>
+
 #include "COMPONENTS/kslib/DBGridKs.h"
+#include "COMPONENTS/kslib/DBLookupGridsKs.h"
 #include "COMPONENTS/kslib/DBToolsKs.h"
 
 namespace {
@@ -108,8 +111,8 @@ AnsiString TCustomDBGridKs::GetEditMask(int ACol, int) {
   if (DataCol < 0 || DataCol >= FColumns->Count()) return "";
   TColumnKs* Column = FColumns->Items(DataCol);
   TField* Field = Column->Field();
-  AnsiString Mask;
-  if (Field && Column->KeyList()->Count() == 0) Mask = Field->EditMask();
+  AnsiString Mask = Column->EditMask;
+  if (Mask.empty() && Field && Column->KeyList()->Count() == 0) Mask = Field->EditMask();
   if (Mask.empty() && Field && (Field->DataType() == ftDate || Field->DataType() == ftDateTime))
     Mask = DateEditMask;
   return Mask;
@@ -133,8 +136,16 @@ AnsiString TCustomDBGridKs::GetEditText(int ACol, int) {
   TField* Field = Column->Field();
   if (!Field) return FEditText;
   AnsiString Text = FieldEditText(Column, Field, FDrawMemoText);
-  if (Field->Lookup() && !Field->KeyFields().empty())
+  if (Field->Lookup() && !Field->KeyFields().empty()) {
     FEditValue = Field->DataSet()->FieldValues(Field->KeyFields());
+    // The list's special row stands for its value.
+    TPopupDataGridKs* List = Column->DropDownGrid();
+    TSpecRowKs* Spec = List->SpecRow();
+    if (Spec->Visible() && VarEqualsKs(Spec->Value(), FEditValue)) {
+      FEditValue = Spec->Value();
+      Text = Spec->CellText(List->ListFieldIndex());
+    }
+  }
   TColCellParamsKs Params;
   Params.Text = Text;
   Params.Font = Canvas()->Font();
@@ -148,25 +159,47 @@ void TCustomDBGridKs::SetEditText(int, int, const AnsiString& Value) {
   if (FDataLink->Active() && FDataLink->Edit()) FDataLink->Modified();
 }
 
+// An unlisted text goes to the column's not-in-list handler, which may list
+// it and have it looked up again; true when the second look-up finds it.
+static bool ListedAfterAsking(TColumnKs* Column, const AnsiString& Text,
+                              const std::function<bool()>& Find) {
+  if (Find()) return true;
+  bool Recheck = false;
+  Column->OnNotInList(Column, Text, Recheck);
+  return Recheck && Find();
+}
+
 void TCustomDBGridKs::SetEditCellValue() {
   TColumnKs* Column = CurrentColumn();
   TField* Field = SelectedField();
   if (!Column) return;
   if (!Field) return Column->UpdateData(FEditText, Variant(FEditText), true);
+  TStrings* Picks = Column->PickList();
   if (Column->KeyList()->Count() > 0) {
-    int Index = Column->PickList()->IndexOf(FEditText);
+    if (!FEditText.empty() && Column->OnNotInList)
+      ListedAfterAsking(Column, FEditText, [&] { return Picks->IndexOf(FEditText) >= 0; });
+    int Index = Picks->IndexOf(FEditText);
     FEditValue = Index >= 0 && Index < Column->KeyList()->Count()
                      ? Variant(Column->KeyList()->Strings(Index))
                      : Variant::Null();
     return Column->UpdateData(FEditText, FEditValue, false);
   }
   if (Field->Lookup() && !Field->KeyFields().empty()) {
+    TDataSet* List = FEditValue.IsNull() && !FEditText.empty() && Column->OnNotInList
+                         ? Column->GetLookupListDataSet()
+                         : nullptr;
+    if (List && ListedAfterAsking(Column, FEditText, [&] {
+          return List->Locate(Field->LookupResultField(), Variant(FEditText), {});
+        }))
+      FEditValue = List->FieldValues(Field->LookupKeyFields());
     if (FieldModifiable(Field)) {
       Field->DataSet()->Edit();
       Column->UpdateData(FEditText, FEditValue, false);
     }
     return;
   }
+  if (Picks->Count() > 0 && Column->OnNotInList)
+    ListedAfterAsking(Column, FEditText, [&] { return Picks->IndexOf(FEditText) >= 0; });
   Column->UpdateData(FEditText, Variant(FEditText), true);
 }
 

@@ -310,7 +310,8 @@ void TCustomDBGridKs::KeyWithoutCtrl(uint16_t& Key, TShiftState Shift, bool Shif
       ClearKeySelection();
       if (!FOptions.Contains(dgAlwaysShowEditor)) HideEditor();
       TGridState State = GridState();
-      if (State == gsRowSizing || State == gsColSizing || State == gsColMoving)
+      if (State == gsRowSizing || State == gsColSizing || State == gsColMoving ||
+          FTrackingKind == 6)
         Perform(WM_CANCELMODE);
       break;
     }

@@ -2,6 +2,7 @@
 // rectangles, check-box cells, fitting column widths, and the drag that
 // scrolls while the mouse is held outside the data (window timer 1).
 #include "COMPONENTS/kslib/DBGridKs.h"
+#include "COMPONENTS/kslib/DBGridKsInplaceEdit.h"
 #include "COMPONENTS/kslib/ToolCtrlsKs.h"
 
 namespace {
@@ -11,6 +12,8 @@ constexpr UINT_PTR TrackTimerId = 1, SearchTimerId = 2;
 constexpr int ColumnSelectZone = 7;
 // A title press becomes a column move past this many pixels.
 constexpr int TitlePressSlack = 3;
+// How near a group title's right edge a press sizes the group.
+constexpr int TitleEdgeMargin = 2;
 constexpr int CellMargin = 4;
 
 int TextWidth(TFont* Font, const AnsiString& Text) {
@@ -48,7 +51,9 @@ bool TCustomDBGridKs::MouseMessage(TMessage& Message) {
         POINT P;
         GetCursorPos(&P);
         P = ScreenToClient(P);
-        HCURSOR Cursor = SelectionCursorAt(P.x, P.y);
+        HCURSOR Cursor = FTrackingKind == 6 || CalcTitleSizingState(P.x, P.y).Node
+                             ? LoadCursorA(nullptr, IDC_SIZEWE)
+                             : SelectionCursorAt(P.x, P.y);
         if (!Cursor) return false;
         ::SetCursor(Cursor);
         Message.Result = 1;
@@ -103,6 +108,11 @@ void TCustomDBGridKs::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
   if (FFilterRowEditing && Cell.Y >= FTitleOffset) EndFilterEditing();
   int DataCol = RawToDataColumn(Cell.X);
   TColumnKs* Column = DataCol >= 0 && DataCol < FColumns->Count() ? FColumns->Items(DataCol) : nullptr;
+  TTitleEdge TitleEdge = Button == mbLeft ? CalcTitleSizingState(X, Y) : TTitleEdge{};
+  if (TitleEdge.Node) {
+    State = gsColSizing;
+    Index = TitleEdge.Col;
+  }
   if (Button == mbLeft && Shift.Contains(ssDouble)) {
     bool Fitted = false;
     if (State == gsColSizing && FOptionsKs.Contains(dghDblClickOptimizeColWidth)) {
@@ -120,6 +130,18 @@ void TCustomDBGridKs::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
     }
     if (!Fitted && OnDblClick) OnDblClick(this);
     TCustomControl::MouseDown(Button, Shift, X, Y);
+    return;
+  }
+  if (TitleEdge.Node) {
+    FTrackingKind = 6;
+    FSizingEdge = TitleEdge;
+    FSizingOfs = X - TitleEdge.X;
+    SetCapture(Handle());
+    FSizingLineX = -1;
+    if (!FOptionsKs.Contains(dghTraceColSizing)) {
+      FSizingLineX = TitleEdge.X;
+      DrawTitleSizingLine();
+    }
     return;
   }
   if (State != gsNormal) {
@@ -221,8 +243,11 @@ void TCustomDBGridKs::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
     FTrackingKind = 1;
   }
   if (Button == mbLeft) {
-    if (Column && (Cell == Prev || FOptions.Contains(dgAlwaysShowEditor)) && CanEditShow())
+    bool OnButton = Column && OnCellButton(Column, Cell, X);
+    if (Column && (Cell == Prev || OnButton || FOptions.Contains(dgAlwaysShowEditor)) &&
+        CanEditShow())
       ShowEditor();
+    if (Column && PassPressToEditorButton(X, Y)) return;
     if (Column && (Column->GetColumnType() == 4 || Column->GetColumnType() == 5))
       FCheckClickCell = Cell;
   } else {
@@ -231,9 +256,48 @@ void TCustomDBGridKs::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
   TCustomControl::MouseDown(Button, Shift, X, Y);
 }
 
+// Over the buttons a cell of the column shows beside its text.
+bool TCustomDBGridKs::OnCellButton(TColumnKs* Column, TGridCoord Cell, int X) {
+  int Width = 0;
+  for (const TCellButton& Button : CellButtons(Column)) Width += Button.Width;
+  RECT R = CellRect(Cell.X, Cell.Y);
+  return Width > 0 && X >= R.right - Width && X < R.right;
+}
+
+// A press on a button of the shown editor is that button's: the grid lets
+// the mouse go and the press goes on to the control under it.
+bool TCustomDBGridKs::PassPressToEditorButton(int X, int Y) {
+  auto* Editor = dynamic_cast<TDBGridInplaceEdit*>(InplaceEditor());
+  if (!Editor || !Editor->Visible() || !Editor->HandleAllocated()) return false;
+  POINT P{X - Editor->Left(), Y - Editor->Top()};
+  RECT Text = Editor->GetEditRect();
+  if (P.x < 0 || P.y < 0 || P.x >= Editor->Width() || P.y >= Editor->Height() ||
+      (P.x >= Text.left && P.x < Text.right))
+    return false;
+  StopTracking();
+  FTrackingKind = 0;
+  FSelecting = false;
+  POINT Screen = ClientToScreen(POINT{X, Y});
+  HWND Target = WindowFromPoint(Screen);
+  if (!Target || Target == Handle()) return false;
+  ::ScreenToClient(Target, &Screen);
+  PostMessageA(Target, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(Screen.x, Screen.y));
+  return true;
+}
+
 void TCustomDBGridKs::MouseMoveTracking(TShiftState Shift, int X, int Y) {
   FMousePoint = {X, Y};
   FMouseShift = Shift;
+  if (FTrackingKind == 6) {
+    if (FOptionsKs.Contains(dghTraceColSizing)) {
+      ApplyTitleSizing(X - FSizingOfs);
+    } else {
+      DrawTitleSizingLine();
+      FSizingLineX = X - FSizingOfs;
+      DrawTitleSizingLine();
+    }
+    return;
+  }
   if (FTracking && TrackedTitleCol >= 0) {
     if (std::abs(X - FMouseDownPoint.x) > TitlePressSlack && FOptions.Contains(dgColumnResize)) {
       // The press becomes the platform's: a column move.
@@ -343,6 +407,14 @@ void TCustomDBGridKs::TrackMouse() {
 }
 
 void TCustomDBGridKs::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  if (FTrackingKind == 6) {
+    DrawTitleSizingLine();
+    FSizingLineX = -1;
+    FTrackingKind = 0;
+    if (GetCapture() == Handle()) ReleaseCapture();
+    if (!FOptionsKs.Contains(dghTraceColSizing)) ApplyTitleSizing(X - FSizingOfs);
+    return;
+  }
   TGridState State = GridState();
   int Kind = FTrackingKind;
   FTrackingKind = 0;
@@ -400,6 +472,13 @@ void TCustomDBGridKs::EndFilterEditing() {
 }
 
 void TCustomDBGridKs::CancelTracking() {
+  if (FTrackingKind == 6) {
+    DrawTitleSizingLine();
+    FSizingLineX = -1;
+    FTrackingKind = 0;
+    if (GetCapture() == Handle()) ReleaseCapture();
+    return;
+  }
   if (FTracking && TrackedTitleCol >= 0) StopTracking();
   if (FTrackingKind) StopTimer();
   FTrackingKind = 0;
@@ -447,6 +526,95 @@ void TCustomDBGridKs::StopTracking() {
   TrackedTitleCol = -1;
   FHorzTracking = false;
   FTrackingKind = 0;
+}
+
+THeadTreeNode* TCustomDBGridKs::TitleNodeAt(int ACol, int Y) {
+  int DataCol = RawToDataColumn(ACol);
+  if (DataCol < 0 || DataCol >= static_cast<int>(FLeafNodes.size())) return nullptr;
+  RECT Cell = CellRect(ACol, 0);
+  if (Y < Cell.top || Y >= Cell.bottom) return nullptr;
+  THeadTreeNode* Node = FLeafNodes[DataCol];
+  int Line = FOptions.Contains(dgRowLines) ? 1 : 0;
+  // Each box up the tree stands on the one below it, a row line between,
+  // as the titles are painted.
+  int Top = Cell.bottom - Node->Height + 3;
+  while (Y < Top && Node->Host && Node->Host != FHeadTree.get()) {
+    Node = Node->Host;
+    Top -= Line + Node->Height;
+  }
+  return Node;
+}
+
+TCustomDBGridKs::TTitleEdge TCustomDBGridKs::CalcTitleSizingState(int X, int Y) {
+  TTitleEdge Edge;
+  if (!FUseMultiTitle || !FOptions.Contains(dgTitles) || !FOptions.Contains(dgColumnResize) ||
+      FLeafNodes.empty())
+    return Edge;
+  TGridDrawInfo Info;
+  CalcDrawInfo(Info);
+  for (int ACol = FIndicatorOffset; ACol < ColCount(); ++ACol) {
+    RECT Cell = CellRect(ACol, 0);
+    if (Cell.right <= Cell.left || X < Cell.right - TitleEdgeMargin ||
+        X > Cell.right + Info.Horz.EffectiveLineWidth + TitleEdgeMargin)
+      continue;
+    THeadTreeNode* Node = TitleNodeAt(ACol, Y);
+    // A leaf's edge is the platform's; a group's only where the group ends.
+    if (!Node || Node->Column || (ACol + 1 < ColCount() && TitleNodeAt(ACol + 1, Y) == Node))
+      continue;
+    Edge.Node = Node;
+    Edge.Col = ACol;
+    Edge.X = Cell.right;
+    return Edge;
+  }
+  return Edge;
+}
+
+void TCustomDBGridKs::CalcSizingState(int X, int Y, TGridState& State, int& Index,
+                                      int& SizingPos, int& SizingOfs, TGridDrawInfo& FixedInfo) {
+  TCustomGrid::CalcSizingState(X, Y, State, Index, SizingPos, SizingOfs, FixedInfo);
+  if (State != gsColSizing || !FUseMultiTitle) return;
+  THeadTreeNode* Node = TitleNodeAt(Index, Y);
+  if (Node && !Node->Column) State = gsNormal;
+}
+
+void TCustomDBGridKs::DrawTitleSizingLine() {
+  if (FSizingLineX < 0 || !HandleAllocated()) return;
+  HDC DC = GetDC(Handle());
+  PatBlt(DC, FSizingLineX, 0, 1, ClientHeight(), DSTINVERT);
+  ReleaseDC(Handle(), DC);
+}
+
+void TCustomDBGridKs::ApplyTitleSizing(int X) {
+  std::vector<TColumnKs*> Shown;
+  int Total = 0;
+  for (int ACol = FIndicatorOffset; ACol <= FSizingEdge.Col; ++ACol) {
+    int DataCol = RawToDataColumn(ACol);
+    THeadTreeNode* Leaf = FLeafNodes[DataCol];
+    THeadTreeNode* Up = Leaf;
+    while (Up && Up != FSizingEdge.Node) Up = Up->Host;
+    TColumnKs* Column = FColumns->Items(DataCol);
+    if (!Up || !Column->Visible()) continue;
+    Shown.push_back(Column);
+    Total += Column->Width();
+  }
+  if (Shown.empty() || Total <= 0) return;
+  int Wanted = std::max(Total + X - FSizingEdge.X, static_cast<int>(Shown.size()));
+  FSizingEdge.X += Wanted - Total;
+  BeginLayout();
+  try {
+    int Left = Wanted;
+    for (size_t I = 0; I + 1 < Shown.size(); ++I) {
+      int Width = std::max(1, static_cast<int>(static_cast<int64_t>(Shown[I]->Width()) * Wanted / Total));
+      Width = std::min(Width, Left - static_cast<int>(Shown.size() - I - 1));
+      Shown[I]->SetWidth(Width);
+      Left -= Width;
+    }
+    Shown.back()->SetWidth(Left);
+  } catch (...) {
+    EndLayout();
+    throw;
+  }
+  EndLayout();
 }
 
 // Every path restores the position, the controls and the scroll handlers.

@@ -47,9 +47,42 @@ TEST(DBGridEditing, ADateFieldGetsTheDateMaskAndOthersNone) {
   F.Key(VK_F2);
   EXPECT_EQ(F.Grid->InplaceEditor()->EditMask(), "!99/99/0000;1;_") << "the field's own wins";
   F.Key(VK_ESCAPE);
+  F.Grid->Columns()->Items(BornCol - 1)->EditMask = "00.00.0000";
+  F.Key(VK_F2);
+  EXPECT_EQ(F.Grid->InplaceEditor()->EditMask(), "00.00.0000") << "the column's before the field's";
+  F.Key(VK_ESCAPE);
   F.Grid->SetCol(QtyCol);
   F.Key(VK_F2);
   EXPECT_EQ(F.Grid->InplaceEditor()->EditMask(), "");
+}
+
+TEST(DBGridEditing, AnUnlistedTextIsWrittenWhenTheNotInListHandlerListsIt) {
+  TCityGridForm F;
+  UseKindNames(F);
+  TColumnKs* Kind = F.Grid->Columns()->Items(KindCol - 1);
+  std::vector<AnsiString> Asked;
+  bool Lists = false;
+  Kind->OnNotInList = [&](TObject*, const AnsiString& Text, bool& Recheck) {
+    Asked.push_back(Text);
+    if (!Lists) return;
+    Kind->PickList()->Add(Text);
+    Kind->KeyList()->Add("3");
+    Recheck = true;
+  };
+  F.Show();
+  F.Grid->SetCol(KindCol);
+  for (bool Listing : {false, true}) {
+    Lists = Listing;
+    F.Key(VK_F2);
+    ASSERT_TRUE(F.Grid->EditorMode());
+    F.Grid->InplaceEditor()->SelectAll();
+    PostText("three");
+    F.Key(VK_TAB);
+    EXPECT_EQ(F.Table.FieldByName("Kind")->IsNull(), !Listing) << Listing;
+    if (Listing) EXPECT_EQ(F.Table.FieldByName("Kind")->AsInteger(), 3);
+    F.Grid->SetCol(KindCol);
+  }
+  EXPECT_EQ(Asked, (std::vector<AnsiString>{"three", "three"}));
 }
 
 TEST(DBGridEditing, NoEditorOverARectangleThatKeysWouldClear) {

@@ -183,6 +183,86 @@ TEST(DBGridMouse, ACheckBoxCellChangesOnReleaseOverTheSameCell) {
   EXPECT_FALSE(Paid->AsBoolean());
 }
 
+TEST(DBGridMouse, APressOnACellsButtonClicksTheEditorsButton) {
+  TCityGridForm F;
+  F.Grid->SetOptions(F.Grid->Options() + TDBGridOptions{dgEditing});
+  TColumnKs* Qty = F.Grid->Columns()->Items(QtyCol - 1);
+  Qty->SetButtonStyle(cbsEllipsis);
+  Qty->SetAlwaysShowEditButton(true);
+  int Clicks = 0;
+  Qty->OnEditButtonClick = [&](TObject*, bool&) { ++Clicks; };
+  F.Show();
+  RECT Cell = F.Grid->CellRect(QtyCol, F.Grid->TitleOffset() + 2);
+  PostClickOn(F.Grid->Handle(), POINT{Cell.right - 4, (Cell.top + Cell.bottom) / 2});
+  PumpFor(30);
+  EXPECT_EQ(F.RecNo(), 3);
+  ASSERT_TRUE(F.Grid->EditorMode()) << "the editor shows for its button";
+  EXPECT_EQ(Clicks, 1) << "the press reached the editor's button";
+  EXPECT_EQ(GetCapture(), nullptr);
+
+  // Beside the button the press is the grid's: the editor does not open.
+  F.Grid->SetEditorMode(false);
+  Cell = F.Grid->CellRect(QtyCol, F.Grid->TitleOffset() + 4);
+  PostClickOn(F.Grid->Handle(), POINT{Cell.left + 4, (Cell.top + Cell.bottom) / 2});
+  PumpFor(30);
+  EXPECT_EQ(F.RecNo(), 5);
+  EXPECT_FALSE(F.Grid->EditorMode());
+  EXPECT_EQ(Clicks, 1);
+}
+
+class TTitleTreeGrid : public TDBGridKs {
+ public:
+  using TDBGridKs::TDBGridKs;
+  TGridState SizingStateAt(int X, int Y) {
+    TGridState State;
+    int Index, Pos, Ofs;
+    TGridDrawInfo Info;
+    CalcSizingState(X, Y, State, Index, Pos, Ofs, Info);
+    return State;
+  }
+};
+
+TEST(DBGridMouse, AGroupTitleIsSizedByItsRightEdgeOnly) {
+  TCityGridFormOf<TTitleTreeGrid> F;
+  TDBGridColumnsKs* Columns = F.Grid->Columns();
+  Columns->Items(0)->Title()->SetCaption("Город|Имя");
+  Columns->Items(1)->Title()->SetCaption("Город|Кол-во");
+  for (int I = 0; I < 2; ++I) Columns->Items(I)->SetWidth(60 + 40 * I);
+  F.Grid->SetUseMultiTitle(true);
+  F.Show();
+  RECT Name = F.Grid->CellRect(NameCol, 0), Qty = F.Grid->CellRect(QtyCol, 0);
+  const int Upper = Name.top + 3, Lower = Name.bottom - 3;
+  // Between the two columns: the border under the group is no edge.
+  EXPECT_EQ(F.Grid->SizingStateAt(Name.right, Upper), gsNormal);
+  EXPECT_EQ(F.Grid->SizingStateAt(Name.right, Lower), gsColSizing) << "the leaves' own border";
+  EXPECT_EQ(F.Grid->SizingStateAt(Qty.right, Upper), gsNormal) << "the group's: kind 6";
+
+  // Dragged 50 pixels right, the group's columns share them by their widths.
+  int KindWidth = Columns->Items(2)->Width();
+  F.Mouse(WM_LBUTTONDOWN, POINT{Qty.right, Upper}, MK_LBUTTON);
+  PumpFor(20);
+  EXPECT_EQ(GetCapture(), F.Grid->Handle());
+  EXPECT_EQ(F.Grid->GridState(), gsNormal) << "sized through the title tree, not the platform";
+  F.Mouse(WM_MOUSEMOVE, POINT{Qty.right + 50, Upper}, MK_LBUTTON);
+  F.Mouse(WM_LBUTTONUP, POINT{Qty.right + 50, Upper});
+  PumpFor(30);
+  EXPECT_EQ(GetCapture(), nullptr);
+  EXPECT_EQ(Columns->Items(0)->Width(), 78) << "60 of 160 take 50 of 210";
+  EXPECT_EQ(Columns->Items(1)->Width(), 132);
+  EXPECT_EQ(Columns->Items(2)->Width(), KindWidth) << "the next column is not touched";
+
+  // Esc cancels a sizing under way.
+  Qty = F.Grid->CellRect(QtyCol, 0);
+  F.Mouse(WM_LBUTTONDOWN, POINT{Qty.right, Upper}, MK_LBUTTON);
+  F.Mouse(WM_MOUSEMOVE, POINT{Qty.right - 40, Upper}, MK_LBUTTON);
+  PumpFor(20);
+  F.Key(VK_ESCAPE);
+  EXPECT_EQ(GetCapture(), nullptr);
+  F.Mouse(WM_LBUTTONUP, POINT{Qty.right - 40, Upper});
+  PumpFor(20);
+  EXPECT_EQ(Columns->Items(0)->Width() + Columns->Items(1)->Width(), 210);
+}
+
 TEST(DBGridMouse, ShiftClickOnTheIndicatorExtendsTheRows) {
   TCityGridForm F;
   F.Grid->SetOptions(F.Grid->Options() + TDBGridOptions{dgMultiSelect});
