@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "DBEditKs.h"
+#include "DBLookupGridsKs.h"
 #include "DBSGridKs.h"
 #include "SDS.h"
 #include "SDataSource.h"
@@ -245,6 +246,7 @@ void InitServiceActionsUnit() {
   Module = std::make_unique<TServiceModule>(nullptr);
   for (const auto& global : Globals) *global.Global = Module->Action(global.Name);
   SysEditPopupMenu = Module->SysEditPopupMenu;
+  PopupMarking = {RecordMark, RecordMarkGroup, ServiceMarkColor};
   SetControlDataSource([](TWinControl* Control) -> TObject* {
     auto* edit = dynamic_cast<TCustomDBEditKs*>(Control);
     return edit ? edit->DataSource() : nullptr;
@@ -256,6 +258,7 @@ void DoneServiceActionsUnit() {
   if (StartCount == 0 || --StartCount) return;
   for (const auto& global : Globals) *global.Global = nullptr;
   SysEditPopupMenu = nullptr;
+  PopupMarking = {};
   SetControlDataSource(nullptr);
   Module.reset();
 }

@@ -2,12 +2,15 @@
 
 #include <algorithm>
 
+#include "COMPONENTS/kslib/ToolCtrlsKs.h"
+
 #include "RecordMarker.h"
 #include "SDS.h"
 #include "SDataSource.h"
 #include "forms/Forms.h"
 
 std::function<uint32_t()> LookupGridTickCount = [] { return static_cast<uint32_t>(GetTickCount()); };
+TPopupMarkingKs PopupMarking;
 
 namespace {
 
@@ -18,6 +21,21 @@ constexpr uint32_t SearchPause = 2000;
 constexpr size_t MaxSearchText = 32;
 constexpr UINT_PTR TrackTimerId = 7;
 constexpr UINT WM_SIZEGRIPCORNER = WM_USER + 100;
+
+// The controls' class with the popup's styles: the screen under it is
+// saved and put back when it closes, instead of the windows below
+// repainting.
+const char* PopupGridClassName(const AnsiString& ControlClass) {
+  static const char* Name = [&] {
+    WNDCLASSA Class{};
+    GetClassInfoA(GetModuleHandleA(nullptr), ControlClass.c_str(), &Class);
+    Class.style = CS_SAVEBITS | CS_VREDRAW;
+    Class.lpszClassName = "KsPopupDataGrid";
+    RegisterClassA(&Class);
+    return "KsPopupDataGrid";
+  }();
+  return Name;
+}
 
 const char* const CircularLinkMessage = "Циклические связи данных не разрешены";
 const char* const LookupFieldPropertyMessage =
@@ -320,6 +338,18 @@ int TDBLookupGridKs::GetColumnsWidth() {
     Total += (Fitted ? FFittedWidths[I] : Column->Width()) + Line;
   }
   return Total;
+}
+
+void TDBLookupGridKs::ColWidthsChanged() {
+  TCustomDBGridKs::ColWidthsChanged();
+  // A list without a horizontal scroll bar widens and narrows with the
+  // column the user sizes, so no column is cut off.
+  if (!FScrollBarHidden || !HandleAllocated() || GridState() != gsColSizing || FFittingWidths)
+    return;
+  TFlagScope Fitting(FFittingWidths);
+  FFittedWidths.clear();
+  for (int I = 0; I < Columns()->Count(); ++I) FFittedWidths.push_back(Columns()->Items(I)->Width());
+  SetClientWidth(GetColumnsWidth());
 }
 
 void TDBLookupGridKs::SetUseMultiTitle(bool Value) {
@@ -853,7 +883,10 @@ void TDBLookupGridKs::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
 
 void TDBLookupGridKs::MouseMove(TShiftState Shift, int X, int Y) {
   if (!FTracking) {
+    bool Sizing = GridState() == gsColSizing;
     TCustomDBGridKs::MouseMove(Shift, X, Y);
+    // Without a scroll bar the list's width follows the column being sized.
+    if (Sizing && FScrollBarHidden) ColWidthsChanged();
     return;
   }
   SelectRowAtY(Y);
@@ -894,6 +927,10 @@ void TDBLookupGridKs::TrackMouse() {
     return;
   }
   TDataSet* List = ListDataSet();
+  if (!FListActive || !List || !List->Active()) {
+    KillTimer(Handle(), TrackTimerId);
+    return;
+  }
   bool AtFirst = List->IsSequenced() ? List->RecNo() <= 1 : List->Bof();
   if (Direction < 0 && FSpecRow->Visible() && AtFirst) {
     SelectSpecRow();
@@ -955,6 +992,12 @@ void TDBLookupGridKs::WndProc(TMessage& Message) {
       TCustomDBGridKs::WndProc(Message);
       Invalidate();
       return;
+    case WM_SIZE: {
+      // A new size keeps the fitted widths: they are fitted once.
+      TFlagScope Fitting(FFittingWidths);
+      TCustomDBGridKs::WndProc(Message);
+      return;
+    }
     case WM_SETCURSOR: {
       POINT P;
       GetCursorPos(&P);
@@ -1079,6 +1122,7 @@ void TPopupDataGridKs::CreateParams(TCreateParams& Params) {
   TDBLookupGridKs::CreateParams(Params);
   MakePopupParams(Params, Owner(), true);
   Params.Style |= WS_CLIPSIBLINGS;
+  Params.WinClassName = PopupGridClassName(Params.WinClassName);
 }
 
 void TPopupDataGridKs::ShowAt(POINT Position) {
@@ -1100,19 +1144,53 @@ TMemRecordMarker* TPopupDataGridKs::Marker() const {
   return FMarkRecordsMode && Source ? Source->Marker() : nullptr;
 }
 
-void TPopupDataGridKs::ToggleMarkAndShow() {
-  TMemRecordMarker* M = Marker();
-  M->ToggleMark();
+bool TPopupDataGridKs::RecordMarked() const {
+  TMemRecordMarker* M = ListActive() ? Marker() : nullptr;
+  return M && M->IsMarked();
+}
+
+void TPopupDataGridKs::ShowMarked() {
   if (TWinControl* Shown = Editor(); Shown && ListField())
-    Shown->SetText(M->GetMarkedValues(ListField()->FieldName()));
+    Shown->SetText(Marker()->GetMarkedValues(ListField()->FieldName()));
   Invalidate();
+}
+
+void TPopupDataGridKs::ToggleMarkAndShow() {
+  Marker()->ToggleMark();
+  ShowMarked();
+}
+
+void TPopupDataGridKs::GetCellParams(TColumnKs* Column, TFont* AFont, TColor& Background,
+                                     TGridDrawState State) {
+  if (!State.Contains(gdFocused) && RecordMarked()) Background = PopupMarking.MarkColor;
+  TDBLookupGridKs::GetCellParams(Column, AFont, Background, State);
+}
+
+bool TPopupDataGridKs::GetCellHighlight(int DataCol, int DataRow, const AnsiString& Text,
+                                        TGridDrawState State, TColor& Background, TFont* AFont) {
+  if (!TDBLookupGridKs::GetCellHighlight(DataCol, DataRow, Text, State, Background, AFont))
+    return false;
+  // A marked key row stays readable as marked.
+  if (!State.Contains(gdFocused) && RecordMarked()) {
+    Background = PopupMarking.MarkColor;
+    AFont->SetColor(clBlack);
+  }
+  return true;
 }
 
 void TPopupDataGridKs::KeyDown(uint16_t& Key, TShiftState Shift) {
   TFlagScope User(FUserAction);
   if (TMemRecordMarker* M = ListActive() ? Marker() : nullptr) {
-    if (Key == VK_SPACE) {
+    TShortCut Pressed = ShortCutKs(Key, Shift);
+    auto Is = [Pressed](TAction* Action) { return Action && Action->ShortCut == Pressed; };
+    if (Key == VK_SPACE || Is(PopupMarking.MarkAction)) {
       ToggleMarkAndShow();
+      Key = 0;
+      return;
+    }
+    if (Is(PopupMarking.MarkGroupAction)) {
+      M->MarkGroup();
+      ShowMarked();
       Key = 0;
       return;
     }
@@ -1181,7 +1259,9 @@ void TPopupDataGridKs::WndProc(TMessage& Message) {
       return;
     case WM_WINDOWPOSCHANGING: {
       auto* Pos = reinterpret_cast<WINDOWPOS*>(Message.LParam);
-      if (!(Pos->flags & SWP_NOSIZE)) {
+      TComponentState State = ComponentState();
+      if (!(Pos->flags & SWP_NOSIZE) && !State.Contains(csReading) &&
+          !State.Contains(csDestroying)) {
         Pos->cx = std::max(Pos->cx, GetSystemMetrics(SM_CXVSCROLL));
         Pos->cy = std::max(Pos->cy, GetSystemMetrics(SM_CYVSCROLL));
       }

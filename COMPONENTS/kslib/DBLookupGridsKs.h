@@ -11,6 +11,7 @@
 
 #include "COMPONENTS/kslib/DBGridKs.h"
 #include "COMPONENTS/kslib/PopupCtrlsKs.h"
+#include "forms/ActnList.h"
 
 class TDBLookupGridKs;
 class TMemRecordMarker;
@@ -79,6 +80,16 @@ class TDBLookupGridColumnDefValuesKs : public TColumnDefValuesKs {
 
 // The tick count the incremental search reads (tests set their own).
 extern std::function<uint32_t()> LookupGridTickCount;
+
+// What the service actions lend the popup's marking, set at their start-up:
+// the shortcuts of the record-mark and group-mark actions, and the colour
+// of marked records.
+struct TPopupMarkingKs {
+  TAction* MarkAction = nullptr;
+  TAction* MarkGroupAction = nullptr;
+  TColor MarkColor = static_cast<TColor>(0x00C0FFE0);
+};
+extern TPopupMarkingKs PopupMarking;
 
 class TDBLookupGridKs : public TCustomDBGridKs {
  public:
@@ -157,6 +168,7 @@ class TDBLookupGridKs : public TCustomDBGridKs {
   void WndProc(TMessage& Message) override;
 
   // Grid overrides.
+  void ColWidthsChanged() override;
   void LinkActive(bool Value) override;
   void SumListRecalcAndUpdate() override;
   void RecordChanged() override;
@@ -260,6 +272,10 @@ class TPopupDataGridKs : public TDBLookupGridKs {
 
  protected:
   void CreateParams(TCreateParams& Params) override;
+  void GetCellParams(TColumnKs* Column, TFont* AFont, TColor& Background,
+                     TGridDrawState State) override;
+  bool GetCellHighlight(int DataCol, int DataRow, const AnsiString& Text, TGridDrawState State,
+                        TColor& Background, TFont* AFont) override;
   void KeyDown(uint16_t& Key, TShiftState Shift) override;
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
   void MouseMove(TShiftState Shift, int X, int Y) override;
@@ -269,6 +285,10 @@ class TPopupDataGridKs : public TDBLookupGridKs {
  private:
   // The list source's marker in marking mode, else null.
   TMemRecordMarker* Marker() const;
+  // Whether the painted (current) record is marked.
+  bool RecordMarked() const;
+  // Shows the marked records' texts in the owner editor.
+  void ShowMarked();
   void ToggleMarkAndShow();
   TSizeGripKs* FSizeGrip;
   TWinControl* FEditor = nullptr;

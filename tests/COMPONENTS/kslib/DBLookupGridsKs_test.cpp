@@ -11,6 +11,7 @@
 #include "RecordMarker.h"
 #include "SDS.h"
 #include "SDataSource.h"
+#include "ServiceActions.h"
 #include "tests/COMPONENTS/SDSPlainTable.h"
 #include "GridForm.h"
 #include "zynMemTable.h"
@@ -174,6 +175,30 @@ TEST(DBLookupGrid, AHiddenScrollBarFitsTheColumnsToTheClientWidth) {
   EXPECT_GT(Fitted, F.Grid->ClientWidth() / 2);
   F.Grid->SetScrollBarHidden(false);
   EXPECT_EQ(F.Grid->GetColumnsWidth(), Wide) << "the columns' own widths again";
+
+}
+
+TEST(DBLookupGrid, WithoutTheScrollBarTheListsWidthFollowsAColumnSizedByHand) {
+  TLookupForm F;
+  F.Grid->SetShowTitles(true);
+  F.Show();
+  F.Grid->SetScrollBarHidden(true);
+  PumpFor(30);
+  int First = F.Grid->Columns()->Items(0)->Width();
+  RECT Title = F.Grid->CellRect(0, 0);
+  ASSERT_LT(Title.right, F.Grid->ClientWidth());
+  HWND Wnd = F.Grid->Handle();
+  int Y = (Title.top + Title.bottom) / 2;
+  PostMessageA(Wnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(Title.right, Y));
+  PostMessageA(Wnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(Title.right + 40, Y));
+  PumpFor(30);
+  EXPECT_EQ(F.Grid->GridState(), gsColSizing);
+  EXPECT_EQ(F.Grid->Columns()->Items(0)->Width(), First + 40) << "while the button is held";
+  EXPECT_EQ(F.Grid->ClientWidth(), F.Grid->GetColumnsWidth());
+  PostMessageA(Wnd, WM_LBUTTONUP, 0, MAKELPARAM(Title.right + 40, Y));
+  PumpFor(30);
+  EXPECT_EQ(F.Grid->Columns()->Items(0)->Width(), First + 40);
+  EXPECT_EQ(F.Grid->ClientWidth(), F.Grid->GetColumnsWidth()) << "and after the release";
 }
 
 TEST(DBLookupGrid, LookupOptionsMapOntoTheGridsOptions) {
@@ -592,6 +617,7 @@ TEST(DBLookupGrid, ThePopupUnderAnEditNeverTakesTheFocus) {
   EXPECT_TRUE(IsWindowVisible(Popup->Handle()));
   EXPECT_EQ(GetWindowLongPtrA(Popup->Handle(), GWL_STYLE) & (WS_POPUP | WS_CHILD), WS_POPUP);
   EXPECT_TRUE(GetWindowLongPtrA(Popup->Handle(), GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
+  EXPECT_EQ(GetClassLongPtrA(Popup->Handle(), GCL_STYLE), static_cast<ULONG_PTR>(CS_SAVEBITS | CS_VREDRAW));
   EXPECT_FALSE(Popup->CanFocus());
 
   RECT Cell = Popup->CellRect(0, Popup->TitleOffset() + 2);
@@ -623,22 +649,44 @@ TEST(DBLookupGrid, ThePopupUnderAnEditNeverTakesTheFocus) {
   delete Popup;
 }
 
-TEST(DBLookupGrid, ThePopupMarksRecordsWithTheSpaceBarAndEnter) {
+// A marking popup over the cities, dropped under an edit, on Москва.
+struct TMarkingPopup {
   TLookupForm Data;
-  TSDataSource Source(nullptr);
-  Source.SetDataSet(&Data.Cities);
-  Source.SetMarker(new TMemRecordMarker);
+  TSDataSource Source{nullptr};
   TEditorForm<TEdit> F;
-  F.Show();
-  TPopupDataGridKs* Popup = NewPopup(F.Edit, &Source, "Code", "Name");
-  Popup->SetMarkRecordsMode(true);
-  Popup->ShowAt(DropDownUnderControl(F.Edit, Popup, daLeft));
-  Popup->SetKeyValue(10);
-  // The editor hands its keys to the popup.
-  auto Key = [&](WORD Code) {
+  TPopupDataGridKs* Popup;
+
+  TMarkingPopup() {
+    Source.SetDataSet(&Data.Cities);
+    Source.SetMarker(new TMemRecordMarker);
+    F.Show();
+    Popup = NewPopup(F.Edit, &Source, "Code", "Name");
+    Popup->SetMarkRecordsMode(true);
+    Popup->SetKeyValue(10);
+    Popup->ShowAt(DropDownUnderControl(F.Edit, Popup, daLeft));
+    PumpFor(30);
+  }
+  ~TMarkingPopup() { delete Popup; }
+  TMarkingPopup(const TMarkingPopup&) = delete;
+  TMarkingPopup& operator=(const TMarkingPopup&) = delete;
+
+  // The editor hands its keys to the popup; Shift as held meanwhile.
+  void Key(WORD Code, bool Shift = false) {
+    BYTE State[256];
+    GetKeyboardState(State);
+    State[VK_SHIFT] = Shift ? 0x80 : 0;
+    SetKeyboardState(State);
     PostMessageA(Popup->Handle(), WM_KEYDOWN, Code, 0);
     PumpFor(30);
-  };
+    State[VK_SHIFT] = 0;
+    SetKeyboardState(State);
+  }
+};
+
+TEST(DBLookupGrid, ThePopupMarksRecordsWithTheSpaceBarAndEnter) {
+  TMarkingPopup M;
+  TEditorForm<TEdit>& F = M.F;
+  auto Key = [&](WORD Code) { M.Key(Code); };
   Key(VK_RETURN);
   EXPECT_EQ(F.Edit->Text(), AnsiString("Москва")) << "Enter on no marks takes the current one";
   Key(VK_DOWN);
@@ -653,10 +701,65 @@ TEST(DBLookupGrid, ThePopupMarksRecordsWithTheSpaceBarAndEnter) {
   EXPECT_EQ(F.Edit->Text(), AnsiString("Москва,Мурманск")) << "the space bar unmarks";
   EXPECT_EQ(GetFocus(), F.Edit->Handle());
 
-  Popup->SetMarkRecordsMode(false);
+  M.Popup->SetMarkRecordsMode(false);
   Key(VK_SPACE);
   EXPECT_EQ(F.Edit->Text(), AnsiString("Москва,Мурманск")) << "marking is off";
-  delete Popup;
+}
+
+TEST(DBLookupGrid, ThePopupMarksWithTheServiceShortcutsAndPaintsMarkedRowsInTheMarkColour) {
+  InitServiceActionsUnit();
+  ASSERT_EQ(PopupMarking.MarkAction, RecordMark);
+  ASSERT_EQ(PopupMarking.MarkGroupAction, RecordMarkGroup);
+  {
+    TMarkingPopup M;
+    TEditorForm<TEdit>& F = M.F;
+    TPopupDataGridKs* Popup = M.Popup;
+    auto Key = [&](WORD Code, bool Shift = false) { M.Key(Code, Shift); };
+    Key(VK_F3, true);
+    EXPECT_EQ(F.Edit->Text(), AnsiString("Москва"));
+    Key(VK_DOWN);
+    Key(VK_DOWN);
+    Key(VK_F4, true);  // the group from Тверь
+    Key(VK_DOWN);
+    Key(VK_DOWN);
+    Key(VK_F4, true);  // to Омск
+    EXPECT_EQ(F.Edit->Text(), AnsiString("Москва,Тверь,Тула,Омск"));
+    EXPECT_EQ(Popup->KeyValue(), Variant(50));
+    EXPECT_EQ(GetFocus(), F.Edit->Handle());
+
+    TDibDC Dib(Popup->ClientWidth(), Popup->ClientHeight());
+    PrintClient(Popup->Handle(), Dib);
+    // By the city's code: the list stands on Омск (50).
+    auto Share = [&](int Code, TColor Color) {
+      int DataRow = Popup->DataLink()->ActiveRecord() + (Code - 50) / 10;
+      RECT R = Popup->CellRect(0, Popup->TitleOffset() + DataRow);
+      return Dib.Count(R, ColorToRGB(Color)) * 100 / std::max<int>(1, (R.right - R.left) * (R.bottom - R.top));
+    };
+    EXPECT_LT(Share(20, PopupMarking.MarkColor), 5) << "Мурманск, not marked";
+    EXPECT_GT(Share(40, PopupMarking.MarkColor), 50) << "Тула, inside the group";
+    EXPECT_GT(Share(50, PopupMarking.MarkColor), 50) << "Омск, the key's row, marked";
+    EXPECT_LT(Share(50, clHighlight), 5);
+    EXPECT_GT(Share(60, clWindow), 50) << "Орёл";
+  }
+  DoneServiceActionsUnit();
+  EXPECT_EQ(PopupMarking.MarkAction, nullptr) << "no action outlives the shutdown";
+}
+
+TEST(DBLookupGrid, ClosingTheListWhileDraggingStopsTheTracking) {
+  TLookupForm F;
+  F.Bind();
+  F.Show();
+  HWND Wnd = F.Grid->Handle();
+  POINT P = F.RowPoint(F.Grid->TitleOffset());
+  PostMessageA(Wnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(P.x, P.y));
+  PostMessageA(Wnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(P.x, F.Grid->ClientHeight() + 20));
+  PumpFor(60);
+  F.Cities.Close();
+  PumpFor(300);  // timer ticks over the closed list
+  PostMessageA(Wnd, WM_LBUTTONUP, 0, MAKELPARAM(P.x, P.y));
+  PumpFor(30);
+  EXPECT_NE(GetCapture(), Wnd);
+  EXPECT_FALSE(F.Grid->ListActive());
 }
 
 TEST(DBLookupGrid, AClickInThePopupOpensANodeAndCtrlOrALeafPicksIt) {
