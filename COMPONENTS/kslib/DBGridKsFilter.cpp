@@ -1,6 +1,7 @@
 #include "DBGridKsFilter.h"
 
 #include "DBGridKs.h"
+#include "DBGridKsFilterRow.h"
 
 // Reads the list's texts whenever the list source opens.
 class TSTColumnFilterKs::TListLink : public TDataLink {
@@ -127,7 +128,14 @@ void TSTColumnFilterKs::BuildExpression(const AnsiString& Text) {
 
 void TSTColumnFilterKs::ApplyFilterText(const AnsiString& Text) {
   BuildExpression(Text);
-  if (TCustomDBGridKs* G = Grid()) G->Invalidate();
+  TCustomDBGridKs* G = Grid();
+  if (!G) return;
+  G->Invalidate();
+  // An open filter cell shows the condition as it now reads.
+  int Open = G->FilterColumn();
+  if (G->FilterEditor() && G->FilterEditor()->Visible() && Open >= 0 &&
+      Open < G->Columns()->Count())
+    G->ShowFilterEditor(Open);
 }
 
 void TSTColumnFilterKs::ClearValue() {
@@ -185,6 +193,10 @@ TPersistent* TSTDBGridKsFilter::GetOwner() { return FGrid; }
 
 void TSTDBGridKsFilter::SetVisible(bool Value) {
   if (FVisible == Value) return;
+  // The editor of a row that goes closes first, not left over the data.
+  if (!Value && FGrid) FGrid->HideFilterEditor();
   FVisible = Value;
-  if (FGrid) FGrid->LayoutChanged();
+  if (!FGrid) return;
+  FGrid->LayoutChanged();
+  if (FGrid->EditorMode()) FGrid->UpdateEditor();
 }

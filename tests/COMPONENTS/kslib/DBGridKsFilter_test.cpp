@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "DBGridKsFilterRow.h"
 #include "GridForm.h"
 #include "MemTableFeatures.h"
 #include "zynMemTable.h"
@@ -249,6 +250,24 @@ TEST_F(ColumnFilterTest, SettingsCopyAndSwitchesReLayOut) {
   Other.EndUpdate();
   EXPECT_EQ(Other.UpdateCount(), 1);
   EXPECT_THROW(Copy.Assign(&Row), EConvertError);
+}
+
+TEST_F(ColumnFilterTest, TheOpenCellShowsTheAppliedConditionAndHidingTheRowClosesIt) {
+  Form->Show();
+  Grid->STFilter()->SetVisible(true);
+  TColumnKs* Amount = Column("Amount");
+  Grid->ShowFilterEditorInColumn(Amount->Index());
+  PumpFor(30);
+  TInplaceFilterEditKs* Editor = Grid->FilterEditor();
+  ASSERT_TRUE(Editor && Editor->Visible());
+  Amount->STFilter()->ApplyFilterText(" >= 5 and <=10,5 ");
+  EXPECT_EQ(Editor->Text(), ">= 5 AND <= 10,5");
+  Column("Id")->STFilter()->ApplyFilterText("= 3");
+  EXPECT_EQ(Editor->Text(), ">= 5 AND <= 10,5") << "another column's condition stays in its cell";
+
+  Grid->STFilter()->SetVisible(false);
+  EXPECT_FALSE(Editor->Visible());
+  EXPECT_EQ(Amount->STFilter()->GetExpressionAsString(), ">= 5 AND <= 10,5");
 }
 
 TEST(GridFilterRow, TheInMemoryTableTakesTheColumnConditionsAsItsFilter) {
