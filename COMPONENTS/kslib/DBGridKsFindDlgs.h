@@ -61,8 +61,10 @@ class TDBGridKsFindDlg : public TForm {
 // Creates the dialog on first use (owned by the application) and opens it.
 void ExecuteDBGridKsFindDialog(TCustomDBGridKs* Grid, const AnsiString& Text, bool Modal,
                                const TFindColumnChoicesKs* ColumnChoices = nullptr);
-// The dialog unit's start-up: the grid's find key opens the dialog, modal,
-// for the grid.
+// The dialog unit's start-up, which a program that links the dialog calls
+// beside the grid unit's: from then on the grid's find key opens the dialog,
+// modal, for the grid. The grid works without it, and it without the
+// service actions. Calling it again changes nothing.
 void InstallFindDialogHook();
 // The dialog of the process, or null before the first call.
 TDBGridKsFindDlg* DBGridKsFindDlg();
