@@ -1,28 +1,68 @@
 // The find dialog's search over a small dataset: directions with and without
 // Ctrl, the order of cells, match kinds and case, empty texts, and the
-// position and controls after a miss or a failing cell.
+// position and controls after a miss or a failing cell. Built twice: over
+// an in-memory dataset, and natively over a server-backed dataset on a real
+// database file.
 #include "COMPONENTS/kslib/DBGridKsSearch.h"
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
+#ifdef KS_SEARCH_ON_SERVER
+#include "tests/COMPONENTS/SDSTestKit.h"
+#else
 #include "tests/platform/db/ArrayDataSet.h"
+#endif
 
 namespace {
+
+// Four records of an identity, a city and a street, in that order.
+#ifdef KS_SEARCH_ON_SERVER
+struct TSearchRows {
+  TTestDatabase File{"nocomment"};
+  std::unique_ptr<TSDSOnFile> Db;
+  std::unique_ptr<TSDS> Data;
+  const char* const Names[3] = {"SYS$ID", "CODE", "F_VARCHAR"};
+
+  TSearchRows() {
+    File.Isql(R"(
+INSERT INTO ALL_TYPES (SYS$ID, CODE, F_VARCHAR, F_REQ) VALUES (1, 'Москва', 'Тверская', 0);
+INSERT INTO ALL_TYPES (SYS$ID, CODE, F_VARCHAR, F_REQ) VALUES (2, 'Тверь', '', 0);
+INSERT INTO ALL_TYPES (SYS$ID, CODE, F_VARCHAR, F_REQ) VALUES (3, 'Казань', 'Московская', 0);
+INSERT INTO ALL_TYPES (SYS$ID, CODE, F_VARCHAR, F_REQ) VALUES (4, 'москва', 'Садовая', 0);
+COMMIT;
+)");
+    Db = std::make_unique<TSDSOnFile>(File);
+    Data = Db->Dataset("ALL_TYPES");
+    Data->SetIndexFieldNames("SYS$ID");
+    Data->Open();
+  }
+};
+#else
+struct TSearchRows {
+  std::unique_ptr<TArrayDataSet> Data = std::make_unique<TArrayDataSet>(nullptr);
+  const char* const Names[3] = {"Id", "City", "Street"};
+
+  TSearchRows() {
+    Data->FieldDefs()->Add(Names[0], ftInteger);
+    Data->FieldDefs()->Add(Names[1], ftString, 20);
+    Data->FieldDefs()->Add(Names[2], ftString, 20);
+    Data->Open();
+    AppendValues(Data.get(), {1, "Москва", "Тверская"});
+    AppendValues(Data.get(), {2, "Тверь", ""});
+    AppendValues(Data.get(), {3, "Казань", "Московская"});
+    AppendValues(Data.get(), {4, "москва", "Садовая"});
+  }
+};
+#endif
 
 class CellSearchTest : public testing::Test {
  protected:
   void SetUp() override {
-    Table.FieldDefs()->Add("Id", ftInteger);
-    Table.FieldDefs()->Add("City", ftString, 20);
-    Table.FieldDefs()->Add("Street", ftString, 20);
-    Table.Open();
-    AppendValues(&Table, {1, "Москва", "Тверская"});
-    AppendValues(&Table, {2, "Тверь", ""});
-    AppendValues(&Table, {3, "Казань", "Московская"});
-    AppendValues(&Table, {4, "москва", "Садовая"});
     Table.First();
     Search.ColumnCount = 3;
-    Search.CellText = [this](int Column) { return Table.Fields()->Fields(Column)->AsString(); };
+    Search.CellText = [this](int Column) { return Table.FieldByName(Rows.Names[Column])->AsString(); };
   }
 
   void Settings(const char* Text, TFindMatchKs Match, TFindDirectionKs Direction) {
@@ -31,14 +71,16 @@ class CellSearchTest : public testing::Test {
     Search.Direction = Direction;
     Search.Restart();
   }
+  int Id() { return Table.FieldByName(Rows.Names[0])->AsInteger(); }
   // "record:column" of the match, or "none" with the record the dataset is on.
   std::string Find(bool Reversed = false) {
-    if (!Search.Find(&Table, Reversed)) return "none at " + Table.FieldByName("Id")->AsString();
-    return Table.FieldByName("Id")->AsString() + ":" + std::to_string(Search.ColumnIndex());
+    if (!Search.Find(&Table, Reversed)) return "none at " + std::to_string(Id());
+    return std::to_string(Id()) + ":" + std::to_string(Search.ColumnIndex());
   }
-  void GoTo(int Id) { ASSERT_TRUE(Table.Locate("Id", Id, {})); }
+  void GoTo(int Id) { ASSERT_TRUE(Table.Locate(Rows.Names[0], Id, {})); }
 
-  TArrayDataSet Table{nullptr};
+  TSearchRows Rows;
+  TDataSet& Table = *Rows.Data;
   TCellSearchKs Search;
 };
 
@@ -130,11 +172,11 @@ TEST_F(CellSearchTest, AFailingCellTextLeavesNothingBehind) {
   GoTo(2);
   Settings("x", fmAnyPart, fdDown);
   Search.CellText = [this](int) -> AnsiString {
-    if (Table.FieldByName("Id")->AsInteger() == 4) throw EConvertError("нет текста");
+    if (Id() == 4) throw EConvertError("нет текста");
     return "";
   };
   EXPECT_THROW(Search.Find(&Table, false), EConvertError);
-  EXPECT_EQ(Table.FieldByName("Id")->AsInteger(), 2);
+  EXPECT_EQ(Id(), 2);
   EXPECT_FALSE(Table.ControlsDisabled());
   EXPECT_TRUE(Search.FirstSearch());
 }
