@@ -363,6 +363,14 @@ class TCustomDBGridKs : public TCustomGrid,
   void CopyFromRecordAbove();
   // Direction -1 or +1 steps past columns of no width; 0 goes to RawCol.
   void MoveCol(int RawCol, int Direction, bool Select);
+  // Around a column change: leaving the selected column, then entering the
+  // new one; a descendant may move on from there.
+  virtual void ColExit() {
+    if (OnColExit) OnColExit(this);
+  }
+  virtual void ColEnter() {
+    if (OnColEnter) OnColEnter(this);
+  }
   virtual bool CanGridAcceptKey(uint16_t Key, TShiftState Shift);
   // The five edit actions, while the grid has the focus and allows them.
   bool ExecuteAction(TBasicAction* Action) override;

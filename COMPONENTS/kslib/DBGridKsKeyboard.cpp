@@ -547,7 +547,7 @@ void TCustomDBGridKs::MoveCol(int RawCol, int Direction, bool Select) {
       int Before = Col();
       FInColExit = true;
       try {
-        if (OnColExit) OnColExit(this);
+        ColExit();
       } catch (...) {
         FInColExit = false;
         throw;
@@ -561,7 +561,7 @@ void TCustomDBGridKs::MoveCol(int RawCol, int Direction, bool Select) {
     if (Column && Column->GetColumnType() != 4 && Column->GetColumnType() != 5 &&
         FOptions.Contains(dgAlwaysShowEditor))
       ShowEditor();
-    if (OnColEnter) OnColEnter(this);
+    ColEnter();
   }
   if (Rect) FSelection->Rect()->SelectRect(SelectedIndex(), Data->GetBookmark(), true);
   if (InIncSearch) ClearSearch();
