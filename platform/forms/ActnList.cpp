@@ -7,6 +7,7 @@
 
 namespace {
 TControlDataSource ControlDataSource;
+std::vector<TActionList*> ActionLists;
 
 // The handler when assigned, else the active control or a parent taking the
 // action itself, else the first target the action handles.
@@ -58,8 +59,45 @@ void TAction::SetActionList(TActionList* Value) {
 
 bool TAction::Execute() { return Enabled && TBasicAction::Execute(); }
 
+TActionList::TActionList(TComponent* AOwner) : TComponent(AOwner) { ActionLists.push_back(this); }
+
 TActionList::~TActionList() {
+  ActionLists.erase(std::remove(ActionLists.begin(), ActionLists.end(), this), ActionLists.end());
   while (!FActions.empty()) FActions.back()->SetActionList(nullptr);
+}
+
+// By index: an update may free a list or an action.
+void UpdateActionLists() {
+  for (size_t l = 0; l < ActionLists.size(); ++l)
+    for (int i = 0; l < ActionLists.size() && i < ActionLists[l]->ActionCount(); ++i)
+      ActionLists[l]->Actions(i)->Update();
+}
+
+AnsiString ShortCutToText(TShortCut ShortCut) {
+  const uint8_t key = ShortCut & 0xFF;
+  AnsiString name;
+  if (key >= VK_F1 && key <= VK_F24) {
+    name = "F" + std::to_string(key - VK_F1 + 1);
+  } else if ((key >= '0' && key <= '9') || (key >= 'A' && key <= 'Z')) {
+    name = AnsiString(1, static_cast<char>(key));
+  } else if (key >= VK_NUMPAD0 && key <= VK_NUMPAD9) {
+    name = "Num " + std::to_string(key - VK_NUMPAD0);
+  } else {
+    static const std::pair<uint8_t, const char*> Names[] = {
+        {VK_BACK, "BkSp"},     {VK_TAB, "Tab"},      {VK_RETURN, "Enter"},  {VK_ESCAPE, "Esc"},
+        {VK_SPACE, "Space"},   {VK_PRIOR, "PgUp"},   {VK_NEXT, "PgDn"},     {VK_END, "End"},
+        {VK_HOME, "Home"},     {VK_LEFT, "Left"},    {VK_UP, "Up"},         {VK_RIGHT, "Right"},
+        {VK_DOWN, "Down"},     {VK_INSERT, "Ins"},   {VK_DELETE, "Del"},    {VK_MULTIPLY, "Num *"},
+        {VK_ADD, "Num +"},     {VK_SUBTRACT, "Num -"}, {VK_DECIMAL, "Num Del"}, {VK_DIVIDE, "Num /"}};
+    for (const auto& [code, text] : Names)
+      if (code == key) name = text;
+    if (name.empty()) return "";
+  }
+  AnsiString text;
+  if (ShortCut & 0x2000) text += "Shift+";
+  if (ShortCut & 0x4000) text += "Ctrl+";
+  if (ShortCut & 0x8000) text += "Alt+";
+  return text + name;
 }
 
 bool TEditAction::HandlesTarget(TObject* Target) {

@@ -13,6 +13,8 @@
 
 // A key with its shift keys in one word, the virtual key in the low byte.
 using TShortCut = uint16_t;
+// As menus show it: "Shift+Ctrl+F4", "Ctrl+Num +", "Ins".
+AnsiString ShortCutToText(TShortCut ShortCut);
 
 class TActionList;
 
@@ -40,6 +42,7 @@ class TAction : public TBasicAction {
   TShortCut ShortCut = 0;
   int ImageIndex = -1;
   bool Enabled = true;
+  bool Checked = false;
 
   TActionList* ActionList() const { return FActionList; }
   void SetActionList(TActionList* Value);
@@ -51,7 +54,7 @@ class TAction : public TBasicAction {
 
 class TActionList : public TComponent {
  public:
-  using TComponent::TComponent;
+  explicit TActionList(TComponent* AOwner);
   ~TActionList() override;
   int ActionCount() const { return static_cast<int>(FActions.size()); }
   TAction* Actions(int Index) const { return FActions[Index]; }
@@ -61,6 +64,10 @@ class TActionList : public TComponent {
   friend class TAction;
   std::vector<TAction*> FActions;
 };
+
+// The application's idle step: every action of every list brings its
+// state up to date, the active control asked first.
+void UpdateActionLists();
 
 // Acts on a focused edit control by one of its messages, enabled by what
 // the message needs of it.

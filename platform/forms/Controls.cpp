@@ -316,8 +316,9 @@ void TControl::WndProc(TMessage& Message) {
                                                           : mbLeft;
       MouseUp(Button, MouseShiftState(Message.WParam), P.x, P.y);
       if (Message.Msg == WM_LBUTTONUP) ClickCheck(P.x, P.y);
-      if (Message.Msg == WM_RBUTTONUP && FPopupMenu) {
+      if (Message.Msg == WM_RBUTTONUP && FPopupMenu && FPopupMenu->AutoPopup) {
         POINT S = ClientToScreen(P);
+        FPopupMenu->PopupComponent = this;
         FPopupMenu->Popup(S.x, S.y);
         return;
       }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "forms/ActnList.h"
 #include "forms/Menus.h"
 #include "forms/Prompts.h"
 
@@ -499,9 +500,16 @@ void TApplication::ProcessMessages() {
   }
 }
 
+// Nothing waiting: the actions bring their states up to date first.
 void TApplication::HandleMessage() {
   MSG Msg;
-  if (!ProcessMessage(Msg)) WaitMessage();
+  if (ProcessMessage(Msg)) return;
+  try {
+    UpdateActionLists();
+  } catch (...) {
+    HandleException(this);
+  }
+  WaitMessage();
 }
 
 bool TApplication::ProcessMessage(MSG& Msg) {

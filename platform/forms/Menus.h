@@ -7,19 +7,27 @@
 
 #include "rtl/Classes.h"
 
+class TAction;
+class TImageList;
+
+// An item bound to an action shows the action's state, shortcut, image
+// and, unless it has its own, caption; its click executes the action.
 class TMenuItem : public TComponent {
  public:
   explicit TMenuItem(TComponent* AOwner);
   ~TMenuItem() override;
-  const AnsiString& Caption() const { return FCaption; }
+  const AnsiString& Caption() const;
   void SetCaption(const AnsiString& Value) { FCaption = Value; }
-  bool Enabled() const { return FEnabled; }
+  bool Enabled() const;
   void SetEnabled(bool Value) { FEnabled = Value; }
   bool Visible() const { return FVisible; }
   void SetVisible(bool Value) { FVisible = Value; }
-  bool Checked() const { return FChecked; }
+  bool Checked() const;
   // Also checks the item of the menu bar it was put in.
   void SetChecked(bool Value);
+  TAction* Action() const { return FAction; }
+  void SetAction(TAction* Value);
+  int ImageIndex() const;
   void Add(TMenuItem* Item);
   void Remove(TMenuItem* Item);
   int Count() const { return static_cast<int>(FItems.size()); }
@@ -27,13 +35,18 @@ class TMenuItem : public TComponent {
   TMenuItem* Parent() const { return FParent; }
   UINT Command() const { return FCommand; }
   virtual void Click();
-  // Appends the visible sub-items to a Win32 menu.
-  void AppendTo(HMENU Menu);
+  // Appends the visible sub-items to a Win32 menu, with their images when
+  // a list is given; the bitmaps made for them are added to Bitmaps.
+  void AppendTo(HMENU Menu, TImageList* Images = nullptr, std::vector<HBITMAP>* Bitmaps = nullptr);
   static TMenuItem* FindCommand(UINT Command);
 
   TNotifyEvent OnClick;
 
+ protected:
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+
  private:
+  TAction* FAction = nullptr;
   AnsiString FCaption;
   bool FEnabled = true, FVisible = true, FChecked = false;
   std::vector<TMenuItem*> FItems;
@@ -60,6 +73,7 @@ class TPopupMenu : public TMenu {
   // Whether a right click pops it up by itself; the control that did.
   bool AutoPopup = true;
   TComponent* PopupComponent = nullptr;
+  TImageList* Images = nullptr;
 
   TNotifyEvent OnPopup;
 };

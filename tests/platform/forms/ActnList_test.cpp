@@ -7,6 +7,7 @@
 #include "FormsTestKit.h"
 #include "forms/Clipbrd.h"
 #include "forms/Forms.h"
+#include "forms/Menus.h"
 #include "forms/StdCtrls.h"
 
 namespace {
@@ -96,6 +97,108 @@ TEST(EditActions, AControlMayTakeTheActionItselfAndOtherwiseOnExecuteRuns) {
   Plain.OnExecute = [&](TObject*) { ++Runs; };
   EXPECT_TRUE(Plain.Execute());
   EXPECT_EQ(Runs, 1);
+}
+
+class TUpdatingEdit : public TEdit {
+ public:
+  using TEdit::TEdit;
+  std::vector<TBasicAction*> Asked;
+  bool UpdateAction(TBasicAction* Action) override {
+    Asked.push_back(Action);
+    return true;
+  }
+};
+
+// Once no message waits, every action of every list is updated, the
+// focused control asked first.
+TEST(ActionLists, TheIdleLoopUpdatesEveryActionThroughTheFocusedControl) {
+  TEditForm F;
+  auto* Updating = new TUpdatingEdit(F.Form);
+  Updating->SetParent(F.Form);
+  Updating->SetBounds(10, 40, 100, 21);
+  Updating->SetFocus();
+  PumpFor(20);
+  TActionList List(nullptr);
+  TAction First(nullptr), Second(nullptr);
+  First.SetActionList(&List);
+  Second.SetActionList(&List);
+  Application->ProcessMessages();
+  Later([] {}, 10);
+  Application->HandleMessage();
+  EXPECT_EQ(Updating->Asked, (std::vector<TBasicAction*>{&First, &Second}));
+
+  // The edit actions follow the focused edit's selection at idle.
+  F.Edit->SetFocus();
+  PumpFor(20);
+  TEditCopy Copy(nullptr);
+  Copy.SetActionList(&List);
+  F.Select(0, 0);
+  Application->ProcessMessages();
+  Later([] {}, 10);
+  Application->HandleMessage();
+  EXPECT_FALSE(Copy.Enabled);
+}
+
+TEST(ShortCuts, ReadAsMenusShowThem) {
+  const struct {
+    TShortCut Key;
+    const char* Text;
+  } cases[] = {{0x6000 | VK_F4, "Shift+Ctrl+F4"}, {0x4000 | VK_ADD, "Ctrl+Num +"}, {VK_INSERT, "Ins"},
+               {0x8000 | VK_BACK, "Alt+BkSp"},     {0x4000 | 'X', "Ctrl+X"},       {0, ""}};
+  for (const auto& c : cases) EXPECT_EQ(ShortCutToText(c.Key), c.Text) << c.Text;
+}
+
+// A menu item bound to an action shows the action as it is now and runs
+// it; the action's end unbinds it.
+TEST(MenuItems, FollowTheirAction) {
+  auto* Action = new TAction(nullptr);
+  Action->Caption = "Копия";
+  Action->ShortCut = 0x2000 | VK_F3;
+  Action->Enabled = false;
+  Action->Checked = true;
+  Action->ImageIndex = 0;
+  int Runs = 0;
+  Action->OnExecute = [&](TObject*) { ++Runs; };
+  TPopupMenu Menu(nullptr);
+  auto* Item = new TMenuItem(&Menu);
+  Menu.Items()->Add(Item);
+  Item->SetAction(Action);
+  EXPECT_EQ(Item->Caption(), "Копия");
+  EXPECT_FALSE(Item->Enabled());
+  EXPECT_TRUE(Item->Checked());
+  Item->Click();
+  EXPECT_EQ(Runs, 0) << "disabled";
+  Action->Caption = "Новая";
+  Action->Enabled = true;
+  Item->Click();
+  EXPECT_EQ(Runs, 1);
+
+  TImageList Images(nullptr);
+  TBitmap Picture;
+  Picture.SetSize(16, 16);
+  Images.AddMasked(&Picture, clFuchsia);
+  HMENU Handle = CreatePopupMenu();
+  std::vector<HBITMAP> Bitmaps;
+  Menu.Items()->AppendTo(Handle, &Images, &Bitmaps);
+  char Text[64] = {};
+  GetMenuStringA(Handle, 0, Text, sizeof Text, MF_BYPOSITION);
+  EXPECT_STREQ(Text, "Новая\tShift+F3");
+  EXPECT_EQ(GetMenuState(Handle, 0, MF_BYPOSITION) & (MF_GRAYED | MF_CHECKED), UINT{MF_CHECKED});
+  MENUITEMINFOA Info{};
+  Info.cbSize = sizeof(Info);
+  Info.fMask = MIIM_BITMAP;
+  GetMenuItemInfoA(Handle, 0, TRUE, &Info);
+  EXPECT_EQ(Bitmaps.size(), 1u);
+  EXPECT_NE(Info.hbmpItem, nullptr);
+  DestroyMenu(Handle);
+  for (HBITMAP Bitmap : Bitmaps) DeleteObject(Bitmap);
+
+  // An item's own caption stays.
+  Item->SetCaption("Своя");
+  EXPECT_EQ(Item->Caption(), "Своя");
+  delete Action;
+  EXPECT_EQ(Item->Action(), nullptr);
+  EXPECT_EQ(Item->Caption(), "Своя");
 }
 
 }  // namespace
