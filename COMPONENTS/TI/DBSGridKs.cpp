@@ -17,6 +17,7 @@
 #include "SDataPrompts.h"
 #include "SDataSource.h"
 #include "ServiceActions.h"
+#include "ServiceModule.h"
 #include "forms/Forms.h"
 #include "forms/Menus.h"
 #include "uIterators.h"
@@ -144,9 +145,73 @@ void TDBSGridKs::InsertAfterCurrent() {
   }
 }
 
+TColumnKs* TDBSGridKs::FindColumnByFieldName(const AnsiString& Name) {
+  for (int i = 0; i < Columns()->Count(); ++i)
+    if (SameText(Columns()->Items(i)->FieldName(), Name)) return Columns()->Items(i);
+  return nullptr;
+}
+
+bool TDBSGridKs::ColumnHoldsDefault(int Index) {
+  TDataSet* dataSet = DataSource() ? DataSource()->DataSet() : nullptr;
+  if (!dataSet || dataSet->State() != dsInsert || Index < 0 || Index >= Columns()->Count()) return false;
+  TField* field = WrittenField(Columns()->Items(Index));
+  return field && !field->IsNull() && !field->DefaultExpression().empty() &&
+         field->Text() == field->DefaultExpression();
+}
+
+bool TDBSGridKs::TakesCursor(int Index) {
+  return TabStops(DataToRawColumn(Index)) && Columns()->Items(Index)->Visible() && !ColumnHoldsDefault(Index);
+}
+
+// Straight to the cell: no column events, so a column entry can move on.
+void TDBSGridKs::SelectColumn(int Index) {
+  if (!EditorAlwaysShown()) HideEditor();
+  MoveColRow(DataToRawColumn(Index), Row(), true, true);
+}
+
+void TDBSGridKs::NextTabColumn() {
+  for (int i = SelectedIndex() + 1; i < Columns()->Count(); ++i)
+    if (TakesCursor(i)) return SelectColumn(i);
+}
+
 void TDBSGridKs::PriorTabColumn() {
   for (int i = SelectedIndex() - 1; i >= 0; --i)
-    if (Columns()->Items(i)->Visible()) return SetSelectedField(Columns()->Items(i)->Field());
+    if (TakesCursor(i)) return SelectColumn(i);
+}
+
+void TDBSGridKs::ColExit() {
+  TDBGridKs::ColExit();
+  LastExitedColumn = SelectedIndex();
+}
+
+void TDBSGridKs::ColEnter() {
+  TDBGridKs::ColEnter();
+  TDataSet* dataSet = DataSource() ? DataSource()->DataSet() : nullptr;
+  if (!dataSet || !Editing(dataSet)) return;
+  const auto passed = [this](int Index) { return !TabStops(DataToRawColumn(Index)) || ColumnHoldsDefault(Index); };
+  const int entered = SelectedIndex();
+  if (!TabStops(DataToRawColumn(entered)) || (entered > LastExitedColumn && ColumnHoldsDefault(entered)))
+    NextTabColumn();
+  if (SelectedIndex() == LastVisibleColumnIndex() && passed(SelectedIndex())) {
+    dataSet->Post();
+    SetEditorMode(false);
+  } else {
+    OpenCellEditor();
+  }
+}
+
+bool TDBSGridKs::CanEditAcceptKey(char Key) {
+  bool result = TDBGridKs::CanEditAcceptKey(Key);
+  if (OnCanEditTextCell && SelectedField())
+    if (TColumnKs* column = FindColumnByFieldName(SelectedField()->FieldName()))
+      OnCanEditTextCell(this, column, result);
+  return result;
+}
+
+void TDBSGridKs::DoEnter() {
+  TDBGridKs::DoEnter();
+  if (Application->MainForm())
+    PostThreadMessageA(GetCurrentThreadId(), WM_USER + 51, 1, reinterpret_cast<LPARAM>(this));
 }
 
 void TDBSGridKs::ShowFindDialog() {
@@ -366,16 +431,8 @@ bool TDBSGridKs::UpdateAction(TBasicAction* Action) {
 void TDBSGridKs::RunGroup(uint8_t Operation) { RunGroupOperation(DataSource(), SelectedField(), Operation); }
 
 void TDBSGridKs::ToggleLevels() {
-  auto* sds = dynamic_cast<TSDS*>(DataSource()->DataSet());
-  if (!sds || !sds->Options().Contains(dsoLevels)) return;
   TField* selected = SelectedField();
-  if (sds->LevelMode() == dslmShowAll) {
-    const Variant id = sds->FieldByName("SYS$ID")->Value();
-    sds->SetLevelMode(dslmDefault);
-    sds->Locate("SYS$ID", id, {});
-  } else {
-    sds->SetLevelMode(dslmShowAll);
-  }
+  ToggleLevelView(DataSource()->DataSet());
   SetSelectedField(selected);
 }
 
@@ -385,15 +442,21 @@ void TDBSGridKs::KeyDown(uint16_t& Key, TShiftState Shift) {
   const bool onlyCtrl = Shift == TShiftState{ssCtrl};
   if (ServiceOptions.Contains(srvFrozenOnEdit) && dataSet->State() == dsBrowse &&
       ((Key == VK_DOWN && !onlyCtrl) || (Key == VK_TAB && SelectedIndex() == Columns()->Count() - 1)) &&
-      IsLastRecord())
+      IsLastRecord()) {
+    Key = 0;
     return;
+  }
+  // A swallowed key is spent: the cell editor must not move its caret by it.
   if (Key == VK_LEFT && !Shift.Contains(ssCtrl) && Editing(dataSet)) {
     PriorTabColumn();
+    Key = 0;
     return;
   }
   if (ServiceOptions.Contains(srvFrozenOnEdit) && Editing(dataSet) &&
-      (Key == VK_PRIOR || Key == VK_NEXT || Key == VK_UP || Key == VK_DOWN || Key == VK_INSERT))
+      (Key == VK_PRIOR || Key == VK_NEXT || Key == VK_UP || Key == VK_DOWN || Key == VK_INSERT)) {
+    Key = 0;
     return;
+  }
   // The reference key opens the cell's list, or at least its editor.
   if (Key == KeyOf(CallRef) && Key && ServiceOptions.Contains(srvCallRef)) {
     if (!InplaceEditor() || !InplaceEditor()->Visible()) ShowEditor();
@@ -527,18 +590,33 @@ void TDBSGridKs::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
   TDataSet* dataSet = DataSource() ? DataSource()->DataSet() : nullptr;
   if (!dataSet) return TDBGridKs::MouseDown(Button, Shift, X, Y);
   const TGridCoord cell = MouseCoord(X, Y);
+  if (cell.X == 0 && cell.Y == 0 && IndicatorOffset() > 0) return OptimizeColsWidth(VisibleColumns());
   if (Editing(dataSet)) {
     if (cell.Y != Row() && ServiceOptions.Contains(srvFrozenOnEdit)) return;
     if (cell.X == 0 && IndicatorOffset() > 0) return dataSet->Post();
     return TDBGridKs::MouseDown(Button, Shift, X, Y);
   }
   TSDataSource* source = ServiceSource();
-  // A level row climbs back to that level before the grid core sees the click.
+  // A level row climbs back to that level, onto the record it was entered
+  // from. The rows above the data shrink at once, so the point now lies on
+  // a data row: the core must not take the click for one.
   if (const int level = LevelOfRow(cell.Y); level > 0 && source && ServiceOptions.Contains(srvHandleLevels) &&
       dataSet->State() == dsBrowse && Button == mbLeft && GridState() != gsRowSizing &&
-      GridState() != gsColSizing && GridState() != gsRowMoving)
+      GridState() != gsColSizing && GridState() != gsRowMoving) {
     for (int up = LevelRowCount() - level + 1; up > 0; --up)
       if (!source->LevelUp()) break;
+    if (CanFocus()) SetFocus();
+    return;
+  }
+  // A click on the indicator edits the record, or makes one in an empty
+  // dataset that may take one.
+  if (cell.X == 0 && cell.Y > 0 && IndicatorOffset() > 0 && dataSet->State() == dsBrowse && CanEditRecord()) {
+    TDBGridKs::MouseDown(Button, Shift, X, Y);
+    if (dataSet->Bof() && dataSet->Eof() && !AllowedOperations().Contains(alopAppendKs) &&
+        !AllowedOperations().Contains(alopInsertKs))
+      return;
+    return dataSet->Edit();
+  }
   TDBGridKs::MouseDown(Button, Shift, X, Y);
   if (dataSet->State() != dsBrowse || cell.X <= 0 || cell.Y <= 0 || Button != mbLeft ||
       !Shift.Contains(ssDouble) || !source)
@@ -620,15 +698,15 @@ TMenuItem* TDBSGridKs::AddMenuCaption(const AnsiString& Caption, TMenuItem* Pare
 }
 
 TMenuItem* TDBSGridKs::AddActionItem(TAction* Action, TMenuItem* Parent) {
-  TMenuItem* item = AddMenuCaption(Action->Caption, Parent);
+  TMenuItem* item = AddMenuCaption("", Parent);
+  item->SetAction(Action);
   UpdateAction(Action);
-  item->SetEnabled(Action->Enabled);
-  item->OnClick = [Action](TObject*) { Action->Execute(); };
   return item;
 }
 
 void TDBSGridKs::BuildServicePopupMenu(TPopupMenu* Menu) {
   TMenuItem* root = Menu->Items();
+  if (!Menu->Images && ServiceModule()) Menu->Images = ServiceModule()->ImageList;
   const auto separator = [&] { AddMenuCaption("-", root); };
   if (root->Count()) separator();
   root->Tag = ServiceMenuTag;
@@ -683,7 +761,35 @@ void TDBSGridKs::BuildServicePopupMenu(TPopupMenu* Menu) {
 
 TPrintDBGridKs* SharedGridPrint() { return SharedPrint.get(); }
 
-void DoneServiceGridUnit() { SharedPrint.reset(); }
+namespace {
+std::unique_ptr<TParentCloneGrid> CloneParent;
+}
+
+TParentCloneGrid::TParentCloneGrid() {
+  static const ATOM Class = [] {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "TParentCloneGrid";
+    return RegisterClassA(&wc);
+  }();
+  FHandle = CreateWindowExA(WS_EX_TOOLWINDOW, MAKEINTATOM(Class), "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                            GetModuleHandleA(nullptr), nullptr);
+}
+
+TParentCloneGrid::~TParentCloneGrid() { DestroyWindow(FHandle); }
+
+TParentCloneGrid* ParentCloneGrid() { return CloneParent.get(); }
+
+void InitServiceGridUnit() {
+  DBGridKsUnit.FindDialogShortCut = 16498;
+  if (!CloneParent) CloneParent = std::make_unique<TParentCloneGrid>();
+}
+
+void DoneServiceGridUnit() {
+  SharedPrint.reset();
+  CloneParent.reset();
+}
 
 bool TDBSGridKs::GridWiderThanPage() {
   TVirtualPrinter* printer = DefaultVirtualPrinter();

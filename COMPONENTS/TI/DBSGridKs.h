@@ -31,8 +31,26 @@ using TServiceOptions = TSet<TServiceOption>;
 class TPrintDBGridKs;
 // The print component all service grids share; null before the first print.
 TPrintDBGridKs* SharedGridPrint();
-// Frees the shared print component.
+// Start-up: the find dialog's key and the clone parent window; shutdown
+// frees them and the shared print component.
+void InitServiceGridUnit();
 void DoneServiceGridUnit();
+
+// A hidden utility window of its own, living from start-up to shutdown,
+// for grids cloned off their form.
+class TParentCloneGrid {
+ public:
+  TParentCloneGrid();
+  ~TParentCloneGrid();
+  TParentCloneGrid(const TParentCloneGrid&) = delete;
+  TParentCloneGrid& operator=(const TParentCloneGrid&) = delete;
+  HWND Handle() const { return FHandle; }
+
+ private:
+  HWND FHandle;
+};
+// Null outside start-up and shutdown.
+TParentCloneGrid* ParentCloneGrid();
 
 inline constexpr TServiceOptions DefaultServiceOptions{
     srvMarkRecord, srvDoubleField, srvDoubleRecord, srvPrint,      srvHandleLevels, srvCalc,         srvSum,
@@ -54,6 +72,11 @@ class TDBSGridKs : public TDBGridKs {
   explicit TDBSGridKs(TComponent* AOwner);
 
   TServiceOptions ServiceOptions = DefaultServiceOptions;
+  // Asked whether the selected cell takes typed text, after the grid's own
+  // answer.
+  std::function<void(TObject* Sender, TColumnKs* Column, bool& Result)> OnCanEditTextCell;
+  // The data column the cursor last left; -1 before any.
+  int LastExitedColumn = -1;
   // At load: a read-only record-state column in front of the others.
   bool ShowState = false;
 
@@ -65,6 +88,13 @@ class TDBSGridKs : public TDBGridKs {
   // are detached meanwhile and put back on every path.
   bool IsLastRecord();
   int LastVisibleColumnIndex();
+  TColumnKs* FindColumnByFieldName(const AnsiString& Name);
+  // While inserting: the column's field still shows its default expression.
+  bool ColumnHoldsDefault(int Index);
+  // To the nearest column on the right (left) that takes the cursor: a tab
+  // stop that does not hold its default; none found, the cursor stays.
+  void NextTabColumn();
+  void PriorTabColumn();
   void OpenCellEditor();
   // Appends after the last record, else inserts after the current one.
   void InsertAfterCurrent();
@@ -104,6 +134,13 @@ class TDBSGridKs : public TDBGridKs {
   void WndProc(TMessage& Message) override;
   void KeyDown(uint16_t& Key, TShiftState Shift) override;
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  // Tells the application's main form which grid took the focus.
+  void DoEnter() override;
+  void ColExit() override;
+  // While editing, the cursor passes columns that hold their default and
+  // the record posts on entering the last column that way.
+  void ColEnter() override;
+  bool CanEditAcceptKey(char Key) override;
 
  private:
   void HookPopup(int X, int Y);
@@ -136,7 +173,7 @@ class TDBSGridKs : public TDBGridKs {
   // Stores the calculator's result in the selected field; an integer field
   // refuses a result beyond its range.
   void SetFieldFromCalc(TField* Field, long double Result);
-  // To the nearest visible column on the left, if any.
-  void PriorTabColumn();
+  bool TakesCursor(int Index);
+  void SelectColumn(int Index);
   void ToggleLevels();
 };

@@ -1,6 +1,8 @@
 #include "ServiceActions.h"
 
 #include <memory>
+#include <set>
+#include <vector>
 
 #include "DBEditKs.h"
 #include "DBLookupGridsKs.h"
@@ -145,15 +147,30 @@ void TServiceAction::ExecuteOnSource(TSDataSource* Source) {
     case sakAttributes:
       Source->ShowRecordAttributes();
       break;
-    default: {
-      auto* sds = dynamic_cast<TSDS*>(Source->DataSet());
-      if (!sds || !sds->Options().Contains(dsoLevels)) return;
-      if (sds->LevelMode() != dslmShowAll) return sds->SetLevelMode(dslmShowAll);
-      const Variant id = sds->FieldByName("SYS$ID")->Value();
-      sds->SetLevelMode(dslmDefault);
-      sds->Locate("SYS$ID", id, {});
-    }
+    default:
+      ToggleLevelView(Source->DataSet());
   }
+}
+
+void ToggleLevelView(TDataSet* DataSet) {
+  auto* sds = dynamic_cast<TSDS*>(DataSet);
+  if (!sds || !sds->Options().Contains(dsoLevels)) return;
+  if (sds->LevelMode() != dslmShowAll) return sds->SetLevelMode(dslmShowAll);
+  // The record and its parents up to the top, read while every level is
+  // in view; a loop in the parents ends the walk.
+  std::vector<Variant> path;
+  std::set<int64_t> met;
+  if (!(sds->Bof() && sds->Eof()))
+    for (Variant id = sds->FieldByName("SYS$ID")->Value(); !id.IsNull() && id.AsInt64() != 0;
+         id = sds->FieldByName("SYS$PID")->Value()) {
+      if (!met.insert(id.AsInt64()).second) break;
+      path.push_back(id);
+      if (!sds->Locate("SYS$ID", id, {})) break;
+    }
+  sds->SetLevelMode(dslmDefault);
+  // Down the levels from the top onto the record itself.
+  for (auto step = path.rbegin(); step != path.rend(); ++step)
+    if (!sds->Locate("SYS$ID", *step, {}) || (step + 1 != path.rend() && !sds->LevelDown())) break;
 }
 
 // Acts on the active control: the service grid or a data-aware edit (over

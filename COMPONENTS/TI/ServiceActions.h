@@ -67,6 +67,10 @@ class TServiceAction : public TPelmServiceAction {
   uint8_t FOperation;
 };
 
+// A levelled server dataset between showing every level and its level
+// view, which comes back down onto the record that was current.
+void ToggleLevelView(TDataSet* DataSet);
+
 // The active control of the screen's active form; null without a form.
 TWinControl* ActiveServiceControl();
 // The dataset is open and, for a server-backed one, not read-only.

@@ -158,8 +158,7 @@ TServiceModule::TServiceModule(TComponent* AOwner) : TComponent(AOwner) {
     menuItem->SetName(item.Name);
     menuItem->SetCaption(item.Caption);
     if (item.Action) {
-      TAction* action = Action(item.Action);
-      menuItem->OnClick = [action](TObject*) { action->Execute(); };
+      menuItem->SetAction(Action(item.Action));
     } else if (item.Click) {
       menuItem->OnClick = [this, click = item.Click](TObject* Sender) { (this->*click)(Sender); };
     }

@@ -27,8 +27,10 @@ class TServiceEnvironment : public ::testing::Environment {
   void SetUp() override {
     InitDBGridKsUnit();
     InitServiceActionsUnit();
+    InitServiceGridUnit();
   }
   void TearDown() override {
+    DoneServiceGridUnit();
     DoneServiceActionsUnit();
     DoneDBGridKsUnit();
   }
@@ -67,6 +69,7 @@ class ServiceGridTest : public testing::Test {
   // The key handler within reach, for the keys the cell editor keeps.
   struct TKeyedGrid : TDBSGridKs {
     using TDBSGridKs::TDBSGridKs;
+    using TDBSGridKs::CanEditAcceptKey;
     using TDBSGridKs::KeyDown;
     using TDBSGridKs::Loaded;
   };
@@ -370,6 +373,113 @@ TEST_F(ServiceGridTest, AltEnterStoresTheCalculatorsResultOnlyWhereItFits) {
   EXPECT_FALSE(Table.FieldByName("DAY")->IsNull());
 }
 
+// While a record is inserted the cursor passes the columns that still hold
+// their default, both ways; entering the last column that way posts.
+TEST_F(ServiceGridTest, InsertingPassesDefaultColumnsAndPostsAtTheLast) {
+  TzynMemTable table(nullptr);
+  for (const char* name : {"NAME", "CODE", "QTY", "KIND"})
+    table.FieldDefs()->Add(name, std::string(name) == "QTY" ? ftInteger : ftString, 10);
+  table.Open();
+  AppendValues(&table, {"a", "К0", 1, "Y"});
+  table.FieldByName("CODE")->SetDefaultExpression("К1");
+  table.FieldByName("KIND")->SetDefaultExpression("Z");
+  TSDataSource source(nullptr);
+  source.SetDataSet(&table);
+  Grid->SetDataSource(&source);
+  const auto selected = [&] { return Grid->SelectedField()->FieldName(); };
+
+  PostKey(VK_INSERT);
+  ASSERT_EQ(table.State(), dsInsert);
+  ASSERT_EQ(selected(), "NAME");
+  PostText("b");
+  PostKey(VK_TAB);
+  EXPECT_EQ(selected(), "QTY") << "CODE holds its default";
+  EXPECT_TRUE(Grid->EditorMode());
+  Grid->PriorTabColumn();
+  EXPECT_EQ(selected(), "NAME");
+  PostKey(VK_TAB);
+  PostText("7");
+  PostKey(VK_TAB);
+  EXPECT_EQ(table.State(), dsBrowse) << "KIND, the last, holds its default";
+  EXPECT_EQ(table.RecordCount(), 2);
+  EXPECT_EQ(table.FieldByName("NAME")->AsString() + table.FieldByName("CODE")->AsString() +
+                table.FieldByName("QTY")->AsString() + table.FieldByName("KIND")->AsString(),
+            "bК17Z");
+
+  // An edited record has no defaults to pass.
+  Grid->SetSelectedField(table.FieldByName("NAME"));
+  table.Edit();
+  table.FieldByName("CODE")->SetAsString("К1");
+  PostKey(VK_TAB);
+  EXPECT_EQ(selected(), "CODE");
+  table.Cancel();
+  Grid->SetDataSource(&Source);
+}
+
+// Frozen columns are fixed: Home selects the first unfrozen column and
+// scrolls back to it.
+TEST_F(ServiceGridTest, HomeShowsTheFirstUnfrozenColumn) {
+  for (int i = 0; i < 3; ++i) Grid->Columns()->Items(i)->SetWidth(200);
+  Grid->SetFrozenCols(1);
+  SelectQty();
+  ASSERT_GT(Grid->LeftCol(), Grid->FixedCols());
+  PostKey(VK_HOME);
+  EXPECT_EQ(Grid->SelectedIndex(), 1);
+  EXPECT_EQ(Grid->LeftCol(), Grid->FixedCols());
+}
+
+// A click on the indicator edits that record, unless the dataset is empty
+// and may not take one; the top-left cell fits the columns to their text.
+TEST_F(ServiceGridTest, IndicatorClickEditsAndTheCornerFitsTheColumns) {
+  const RECT row = Grid->CellRect(0, Grid->TitleOffset() + 1);
+  PostClickOn(Grid->Handle(), POINT{(row.left + row.right) / 2, (row.top + row.bottom) / 2});
+  EXPECT_EQ(Table.State(), dsEdit);
+  EXPECT_EQ(Table.FieldByName("NAME")->AsString(), "n2");
+  PostClickOn(Grid->Handle(), POINT{(row.left + row.right) / 2, (row.top + row.bottom) / 2});
+  EXPECT_EQ(Table.State(), dsBrowse) << "the indicator posts an edited record";
+
+  Grid->Columns()->Items(0)->SetWidth(300);
+  const RECT corner = Grid->CellRect(0, 0);
+  PostClickOn(Grid->Handle(), POINT{(corner.left + corner.right) / 2, (corner.top + corner.bottom) / 2});
+  EXPECT_LT(Grid->Columns()->Items(0)->Width(), 300);
+  EXPECT_EQ(Table.State(), dsBrowse);
+
+  Table.EmptyTable();
+  Grid->SetAllowedOperations({alopUpdateKs, alopDeleteKs});
+  const RECT first = Grid->CellRect(0, Grid->TitleOffset());
+  PostClickOn(Grid->Handle(), POINT{(first.left + first.right) / 2, (first.top + first.bottom) / 2});
+  EXPECT_EQ(Table.State(), dsBrowse);
+}
+
+// The application decides which columns take typed text, after the grid.
+TEST_F(ServiceGridTest, CanEditTextCellAsksTheApplicationWithTheColumn) {
+  SelectQty();
+  EXPECT_TRUE(Grid->CanEditAcceptKey('5'));
+  EXPECT_FALSE(Grid->CanEditAcceptKey('x'));
+  std::vector<AnsiString> asked;
+  Grid->OnCanEditTextCell = [&](TObject*, TColumnKs* Column, bool& Result) {
+    asked.push_back(Column->FieldName());
+    Result = !Result;
+  };
+  EXPECT_FALSE(Grid->CanEditAcceptKey('5'));
+  EXPECT_TRUE(Grid->CanEditAcceptKey('x'));
+  EXPECT_EQ(asked, (std::vector<AnsiString>{"QTY", "QTY"}));
+  Grid->OnCanEditTextCell = nullptr;
+}
+
+// The clone parent is a hidden window from start-up to shutdown.
+TEST(ServiceGridUnit, TheCloneParentWindowLivesWithTheUnit) {
+  ASSERT_NE(ParentCloneGrid(), nullptr);
+  const HWND window = ParentCloneGrid()->Handle();
+  EXPECT_TRUE(IsWindow(window));
+  EXPECT_FALSE(IsWindowVisible(window));
+  DoneServiceGridUnit();
+  EXPECT_EQ(ParentCloneGrid(), nullptr);
+  EXPECT_FALSE(IsWindow(window));
+  InitServiceGridUnit();
+  EXPECT_EQ(DBGridKsUnit.FindDialogShortCut, 16498);
+}
+
 // A shown service grid over the levelled tree.
 struct TServiceTree : TTree {
   TGridForm<TDBSGridKs> Form{0, false};
@@ -400,6 +510,14 @@ TEST(ServiceGridLevels, EnterDescendsEscClimbsAndTheLevelKeyShowsAll) {
   PostKey(VK_F3);
   EXPECT_EQ(T.Tree.LevelMode(), dslmDefault);
   EXPECT_EQ(T.Tree.FieldByName("NAME")->AsString(), "Склад");
+  EXPECT_EQ(T.Tree.LevelCount(), top);
+  // A record two levels down comes back with its levels above it.
+  PostKey(VK_F3);
+  ASSERT_TRUE(T.Tree.Locate("NAME", Variant("Сидоров"), {}));
+  PostKey(VK_F3);
+  EXPECT_EQ(T.Tree.FieldByName("NAME")->AsString(), "Сидоров");
+  EXPECT_EQ(T.Tree.LevelCount(), top + 2);
+  EXPECT_EQ(Form.Grid->LevelRowCount(), 2);
 
   Form.Grid->ServiceOptions = Form.Grid->ServiceOptions - TServiceOptions{srvHandleLevels};
   const int levels = T.Tree.LevelCount();
@@ -420,8 +538,10 @@ TEST(ServiceGridLevels, AClickOnALevelRowClimbsToIt) {
   ASSERT_EQ(Form.Grid->LevelRowCount(), 2);
   clickLevelRow(2);
   EXPECT_EQ(T.Tree.LevelCount(), top + 1);
+  EXPECT_EQ(T.Tree.FieldByName("NAME")->AsString(), "Цех") << "on the record the level was entered from";
   clickLevelRow(1);
   EXPECT_EQ(T.Tree.LevelCount(), top);
+  EXPECT_EQ(T.Tree.FieldByName("NAME")->AsString(), "Отдел");
   T.EnterTwoLevels();
   clickLevelRow(1);
   EXPECT_EQ(T.Tree.LevelCount(), top) << "two levels at once";
