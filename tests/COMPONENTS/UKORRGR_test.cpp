@@ -7,6 +7,7 @@
 #include "FormsTestKit.h"
 #include "SDataSource.h"
 #include "forms/Prompts.h"
+#include "tests/COMPONENTS/ShowingPrompts.h"
 #include "tests/platform/db/ArrayDataSet.h"
 #include "uIterators.h"
 #include "zynMemTable.h"
@@ -14,23 +15,6 @@
 namespace {
 
 TFKORGR* Dialog() { return dynamic_cast<TFKORGR*>(Screen->ActiveForm()); }
-
-// Shows the value prompt for real; every other question is recorded and
-// answered OK without a window.
-class TShowingPrompts : public IPrompts {
- public:
-  TShowingPrompts() : FPrevious(SetPrompts(this)) {}
-  ~TShowingPrompts() override { SetPrompts(FPrevious); }
-  TPromptAnswer Ask(const TPrompt& Prompt, const std::function<TPromptAnswer()>& Show) override {
-    if (Prompt.Kind == TPromptKind::InputQuery) return Show();
-    Told.push_back(Prompt.Text);
-    return TPromptAnswer{mrOk, {}};
-  }
-  std::vector<AnsiString> Told;
-
- private:
-  IPrompts* FPrevious;
-};
 
 class ValuePromptTest : public testing::Test {
  protected:

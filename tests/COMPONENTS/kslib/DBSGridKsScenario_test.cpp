@@ -17,6 +17,7 @@
 #include "rtl/Classes.h"
 #include "tests/COMPONENTS/SDSPlainTable.h"
 #include "tests/COMPONENTS/ScriptedDataPrompts.h"
+#include "tests/COMPONENTS/ShowingPrompts.h"
 #include "zynMemTable.h"
 
 namespace {
@@ -60,23 +61,6 @@ void WriteFixture(TStream* Stream) {
                           Variant(), row.Name, row.Qty});
   table.SaveToStream(Stream);
 }
-
-// Shows the value prompt for real; any other question of the program is
-// recorded and answered OK without a window.
-class TShowingPrompts : public IPrompts {
- public:
-  TShowingPrompts() : FPrevious(SetPrompts(this)) {}
-  ~TShowingPrompts() override { SetPrompts(FPrevious); }
-  TPromptAnswer Ask(const TPrompt& Prompt, const std::function<TPromptAnswer()>& Show) override {
-    if (Prompt.Kind == TPromptKind::InputQuery) return Show();
-    Told.push_back(Prompt.Text);
-    return TPromptAnswer{mrOk, {}};
-  }
-  std::vector<AnsiString> Told;
-
- private:
-  IPrompts* FPrevious;
-};
 
 // Types into the dialog a service key opened: the key's modifiers are
 // still held in the thread's keyboard state while the dialog is up.
