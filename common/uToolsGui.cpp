@@ -9,6 +9,7 @@
 #include "common/RusClipboard.h"
 #include "common/uTools.h"
 #include "forms/ExtCtrls.h"
+#include "forms/LateBound.h"
 #include "forms/Prompts.h"
 #include "forms/StdCtrls.h"
 #include "rtl/Streams.h"
@@ -234,13 +235,21 @@ int CALLBACK SelectInitialFolder(HWND Wnd, UINT Msg, LPARAM, LPARAM Data) {
 }
 
 bool BrowseForFolder(const AnsiString& Caption, const WideString& Root, AnsiString& Directory) {
+  static auto* const GetMalloc = LateBound<decltype(SHGetMalloc)>("shell32.dll", "SHGetMalloc");
+  static auto* const GetDesktopFolder =
+      LateBound<decltype(SHGetDesktopFolder)>("shell32.dll", "SHGetDesktopFolder");
+  static auto* const Browse =
+      LateBound<decltype(SHBrowseForFolderA)>("shell32.dll", "SHBrowseForFolderA");
+  static auto* const PathFromItem =
+      LateBound<decltype(SHGetPathFromIDListA)>("shell32.dll", "SHGetPathFromIDListA");
   IMalloc* Allocator = nullptr;
-  if (SHGetMalloc(&Allocator) != S_OK) return false;
+  if (!GetMalloc || !GetDesktopFolder || !Browse || !PathFromItem || GetMalloc(&Allocator) != S_OK)
+    return false;
   auto* Buffer = static_cast<char*>(Allocator->Alloc(MAX_PATH));
   LPITEMIDLIST RootItem = nullptr;
   if (!Root.empty()) {
     IShellFolder* Desktop = nullptr;
-    if (SHGetDesktopFolder(&Desktop) == S_OK) {
+    if (GetDesktopFolder(&Desktop) == S_OK) {
       WideString Name = Root;
       Desktop->ParseDisplayName(Application->Handle(), nullptr,
                                 reinterpret_cast<LPWSTR>(Name.data()), nullptr, &RootItem, nullptr);
@@ -259,12 +268,12 @@ bool BrowseForFolder(const AnsiString& Caption, const WideString& Root, AnsiStri
   }
   std::vector<HWND> Disabled = DisableTaskWindows();
   UINT OldMode = SetErrorMode(SEM_FAILCRITICALERRORS);
-  LPITEMIDLIST Item = SHBrowseForFolderA(&Info);
+  LPITEMIDLIST Item = Browse(&Info);
   SetErrorMode(OldMode);
   EnableTaskWindows(Disabled);
   bool Chosen = Item != nullptr;
   if (Chosen) {
-    SHGetPathFromIDListA(Item, Buffer);
+    PathFromItem(Item, Buffer);
     Allocator->Free(Item);
     Directory = Buffer;
   }

@@ -3,6 +3,7 @@
 #include <commdlg.h>
 
 #include "forms/Forms.h"
+#include "forms/LateBound.h"
 #include "forms/Prompts.h"
 #include "forms/StdCtrls.h"
 
@@ -134,7 +135,12 @@ bool TOpenDialog::Execute() {
                                   OFN_CREATEPROMPT, OFN_ENABLESIZING};
     for (int Option = ofReadOnly; Option <= ofEnableSizing; ++Option)
       if (Options.Contains(static_cast<TOpenOption>(Option))) Dialog.Flags |= Flags[Option];
-    bool Chosen = Saving() ? GetSaveFileNameA(&Dialog) : GetOpenFileNameA(&Dialog);
+    static auto* const Save =
+        LateBound<decltype(GetSaveFileNameA)>("comdlg32.dll", "GetSaveFileNameA");
+    static auto* const Open =
+        LateBound<decltype(GetOpenFileNameA)>("comdlg32.dll", "GetOpenFileNameA");
+    auto* const Run = Saving() ? Save : Open;
+    bool Chosen = Run && Run(&Dialog);
     if (Chosen) FilterIndex = static_cast<int>(Dialog.nFilterIndex);
     return TPromptAnswer{Chosen ? 1 : 0, Buffer};
   });

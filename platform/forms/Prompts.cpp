@@ -4,6 +4,8 @@
 
 #include <shellapi.h>
 
+#include "forms/LateBound.h"
+
 namespace {
 
 class TRealPrompts : public IPrompts {
@@ -30,8 +32,11 @@ void ShellOpen(const AnsiString& Target, const AnsiString& Verb) {
   TPrompt Prompt{TPromptKind::ShellOpen, {}, Target};
   Prompt.Value = Verb;
   Prompts().Ask(Prompt, [&] {
-    auto Code = reinterpret_cast<INT_PTR>(ShellExecuteA(
-        GetActiveWindow(), Verb.c_str(), Target.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    static auto* const Execute = LateBound<decltype(ShellExecuteA)>("shell32.dll", "ShellExecuteA");
+    auto Code =
+        Execute ? reinterpret_cast<INT_PTR>(Execute(GetActiveWindow(), Verb.c_str(), Target.c_str(),
+                                                    nullptr, nullptr, SW_SHOWNORMAL))
+                : 0;
     return TPromptAnswer{Code > 32 ? 1 : 0, {}};
   });
 }

@@ -3,12 +3,9 @@
 # It reads the file only, so it runs where the DLL's Wine cannot.
 # Run: cmake -DOBJDUMP=<objdump> -DDLL=<Morvel.dll> -P CheckMorvelExports.cmake
 cmake_minimum_required(VERSION 3.25)
-# objdump translates its headings: read them in the C locale.
-execute_process(COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump
-                RESULT_VARIABLE rc)
-if(NOT rc EQUAL 0)
-  message(FATAL_ERROR "${OBJDUMP} -p ${DLL} failed")
-endif()
+include(${CMAKE_CURRENT_LIST_DIR}/../support/PeImports.cmake)
+pe_dump(${DLL} dump)
+pe_imports("${dump}" imports)
 
 # Square brackets would group CMake list items: take them out first.
 string(REPLACE "[" "<" dump "${dump}")
@@ -27,10 +24,7 @@ if(NOT exports STREQUAL expected)
 endif()
 
 set(system_dlls kernel32.dll msvcrt.dll)
-string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
-foreach(import IN LISTS imports)
-  string(SUBSTRING "${import}" 10 -1 dll)
-  string(TOLOWER "${dll}" dll)
+foreach(dll IN LISTS imports)
   if(NOT dll IN_LIST system_dlls)
     message(FATAL_ERROR "imports ${dll}; only KERNEL32 and msvcrt are allowed")
   endif()
