@@ -80,6 +80,8 @@ void DoneDBGridKsUnit() {
 TCustomDBGridKs::TCustomDBGridKs(TComponent* AOwner) : TCustomGrid(AOwner) {
   AcquireCellBitmap();
   AttachDefaultStyle();
+  // The grid draws every cell itself.
+  TCustomGrid::SetDefaultDrawing(false);
   FSTFilter = std::make_unique<TSTDBGridKsFilter>(this);
   FOptions = DefaultOptions;
   TCustomGrid::SetScrollBars(ssHorizontal);

@@ -490,13 +490,49 @@ void TCustomGrid::PaintRegion(const TGridDrawInfo& Info, int ColFrom, int ColTo,
                         FOptions.Contains(goDrawFocusSelected)))
             State.Include(gdSelected);
         }
-        if (W > 0 && H > 0) DrawCell(Cl, R, Cell, State);
+        if (W > 0 && H > 0) DrawDefaultCell(Cl, R, Cell, State);
         DrawLines(Canvas(), Cl, R, Cell, Fixed);
       }
       X += W + HLW;
     }
     Y += H + VLW;
   }
+}
+
+void TCustomGrid::DrawDefaultCell(int ACol, int ARow, const RECT& Cell, TGridDrawState State) {
+  TCanvas* C = Canvas();
+  bool Default = FDefaultDrawing || ComponentState().Contains(csDesigning);
+  if (Default) {
+    C->Font()->Assign(Font());
+    if (State.Contains(gdSelected)) {
+      C->Brush()->SetColor(clHighlight);
+      C->Font()->SetColor(clHighlightText);
+    } else {
+      C->Brush()->SetColor(State.Contains(gdFixed) ? FFixedColor : Color());
+    }
+    C->FillRect(Cell);
+  }
+  DrawCell(ACol, ARow, Cell, State);
+  if (!FDefaultDrawing) return;
+  // The layer's windows are always 3D: fixed cells stand out raised.
+  UINT Lines = (FOptions.Contains(goFixedVertLine) ? BF_LEFT | BF_RIGHT : 0) |
+               (FOptions.Contains(goFixedHorzLine) ? BF_TOP | BF_BOTTOM : 0);
+  if (State.Contains(gdFixed) && Lines) {
+    RECT Edge = Cell;
+    DrawEdge(C->Handle(), &Edge, BDR_RAISEDINNER, Lines);
+  }
+  bool EditorAlways = FOptions.Contains(goEditing) && FOptions.Contains(goAlwaysShowEditor);
+  if (State.Contains(gdFocused) && !ComponentState().Contains(csDesigning) && !EditorAlways &&
+      !FOptions.Contains(goRowSelect)) {
+    RECT Focus = Cell;
+    DrawFocusRect(C->Handle(), &Focus);
+  }
+}
+
+void TCustomGrid::SetDefaultDrawing(bool Value) {
+  if (FDefaultDrawing == Value) return;
+  FDefaultDrawing = Value;
+  Invalidate();
 }
 
 void TCustomGrid::GridLineColors(int, int, bool Fixed, TColor& Line, TColor& Back) {

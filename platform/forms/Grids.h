@@ -142,6 +142,11 @@ class TCustomGrid : public TCustomControl {
   void SetFixedColor(TColor Value);
   TBorderStyle BorderStyle() const { return FBorderStyle; }
   void SetBorderStyle(TBorderStyle Value);
+  // The loop fills each cell before DrawCell (the selection's colours, the
+  // fixed or the grid colour), frames fixed cells raised and marks the
+  // focused cell; a grid that draws everything itself turns it off.
+  bool DefaultDrawing() const { return FDefaultDrawing; }
+  void SetDefaultDrawing(bool Value);
 
   int Col() const { return FCurrent.X; }
   void SetCol(int Value) { FocusCell(Value, FCurrent.Y, true); }
@@ -234,6 +239,8 @@ class TCustomGrid : public TCustomControl {
   void SetTopLeft(int ALeft, int ATop);
   void CountsChanged();
   void DrawLines(TCanvas* Canvas, int ACol, int ARow, const RECT& Cell, bool Fixed);
+  // The default fill, DrawCell, then the fixed cells' edge and the focus.
+  void DrawDefaultCell(int ACol, int ARow, const RECT& Cell, TGridDrawState State);
   void PaintRegion(const TGridDrawInfo& Info, int ColFrom, int ColTo, int XFrom, int RowFrom,
                    int RowTo, int YFrom, int YLimit, TGridDrawState Base);
   int AxisStart(const TGridAxisDrawInfo& Axis, int Index);
@@ -250,6 +257,7 @@ class TCustomGrid : public TCustomControl {
   TScrollStyle FScrollBars = ssBoth;
   TColor FFixedColor = clBtnFace;
   TBorderStyle FBorderStyle = bsSingle;
+  bool FDefaultDrawing = true;
   TGridCoord FCurrent{1, 1}, FAnchor{1, 1}, FTopLeft{1, 1};
   TGridState FGridState = gsNormal;
   // Sizing and moving.

@@ -26,11 +26,14 @@ class TCoordGrid : public TCustomGrid {
   std::vector<std::pair<int, int>> Moves;
   int WidthChanges = 0, Painted = 0;
   TGridDrawState StateOf11;
+  // Off: the cells show only what the loop drew.
+  bool Draws = true;
 
  protected:
   void DrawCell(int ACol, int ARow, const RECT& ARect, TGridDrawState AState) override {
     ++Painted;
     if (ACol == 1 && ARow == 1) StateOf11 = AState;
+    if (!Draws) return;
     Canvas()->Brush()->SetColor(static_cast<TColor>(CellColor(ACol, ARow)));
     Canvas()->FillRect(ARect);
     Canvas()->TextRect(ARect, ARect.left + 2, ARect.top + 2, IntToStr(ACol) + "," + IntToStr(ARow));
@@ -82,6 +85,8 @@ struct TGridForm {
 
 TEST(Grid, EveryShownCellIsPaintedInItsCellRect) {
   TGridForm F;
+  // Without the fixed cells' edges and the focus mark over the corners.
+  F.Grid->SetDefaultDrawing(false);
   F.Grid->SetColWidths(2, 30);
   F.Grid->SetRowHeights(3, 35);
   TDibDC Dib(F.Grid->ClientWidth(), F.Grid->ClientHeight());
@@ -110,6 +115,41 @@ TEST(Grid, EveryShownCellIsPaintedInItsCellRect) {
   EXPECT_EQ(C, (TGridCoord{3, 2}));
   F.Grid->SetColCount(3);
   EXPECT_EQ(F.Grid->MouseCoord(F.Grid->ClientWidth() - 2, 5).X, -1);
+}
+
+TEST(Grid, DefaultDrawingFillsTheCellsRaisesTheFixedOnesAndMarksTheFocus) {
+  TGridForm F;
+  F.Grid->Draws = false;
+  F.Grid->SetFixedColor(clBtnFace);
+  F.Grid->SetOptions(F.Grid->Options() + TGridOptions{goRangeSelect});
+  F.Grid->MoveColRow(2, 2, true, true);
+  F.Grid->MoveColRow(3, 2, false, true);  // 2,2 .. 3,2 selected, 3,2 current
+  TDibDC Dib(F.Grid->ClientWidth(), F.Grid->ClientHeight());
+  PrintClient(F.Grid->Handle(), Dib);
+  auto Centre = [&](int Col, int Row) {
+    POINT P = F.Centre(Col, Row);
+    return Dib.Pixel(P.x, P.y);
+  };
+  EXPECT_EQ(Centre(4, 4), ColorToRGB(clWindow));
+  EXPECT_EQ(Centre(0, 4), ColorToRGB(clBtnFace));
+  EXPECT_EQ(Centre(2, 2), ColorToRGB(clHighlight)) << "selected";
+  EXPECT_EQ(Centre(3, 2), ColorToRGB(clWindow)) << "the current cell is not filled as selected";
+  RECT Fixed = F.Grid->CellRect(0, 4);
+  EXPECT_EQ(Dib.Pixel(Fixed.left, Fixed.top + 3), ColorToRGB(clBtnHighlight)) << "raised";
+  EXPECT_EQ(Dib.Pixel(Fixed.right - 1, Fixed.top + 3), ColorToRGB(clBtnShadow));
+  RECT Data = F.Grid->CellRect(4, 4);
+  EXPECT_EQ(Dib.Pixel(Data.left, Data.top + 3), ColorToRGB(clWindow)) << "data cells lie flat";
+  RECT Current = F.Grid->CellRect(3, 2);
+  int Marked = 0;
+  for (int X = Current.left; X < Current.right; ++X)
+    Marked += Dib.Pixel(X, Current.top) != ColorToRGB(clWindow);
+  EXPECT_GT(Marked, 5) << "the focus rectangle";
+
+  F.Grid->SetDefaultDrawing(false);
+  TDibDC Plain(F.Grid->ClientWidth(), F.Grid->ClientHeight(), RGB(1, 2, 3));
+  PrintClient(F.Grid->Handle(), Plain);
+  POINT P = F.Centre(2, 2);
+  EXPECT_EQ(Plain.Pixel(P.x, P.y), RGB(1, 2, 3)) << "nothing drawn but the cells' own drawing";
 }
 
 TEST(Grid, KeysMoveTheCurrentCellAndScrollItIntoView) {
