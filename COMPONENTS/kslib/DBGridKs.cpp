@@ -720,65 +720,120 @@ void TCustomDBGridKs::ColumnMoved(int FromIndex, int ToIndex) {
   if (OnColumnMoved) OnColumnMoved(this, FromIndex, ToIndex);
 }
 
-bool TCustomDBGridKs::CellHint(int X, int Y, AnsiString& Text, RECT& TextRect) {
-  TGridCoord Cell = MouseCoord(X, Y);
+TColumnKs* TCustomDBGridKs::HintColumn(int X, int Y, TGridCoord& Cell) {
+  Cell = MouseCoord(X, Y);
   int DataCol = RawToDataColumn(Cell.X);
-  if (Cell.X < 0 || Cell.Y < 0 || DataCol < 0 || DataCol >= FColumns->Count()) return false;
-  TColumnKs* Column = FColumns->Items(DataCol);
-  RECT Box = CellRect(Cell.X, Cell.Y);
-  bool Title = FOptions.Contains(dgTitles) && Cell.Y == 0;
-  bool Footer = FFooterRowCount > 0 && Cell.Y >= RowCount() - FFooterRowCount;
-  int Data = Cell.Y - FTitleOffset;
-  TFont* Font = nullptr;
-  int Room = Box.right - Box.left - 4;
-  if (Title) {
-    if (!Column->Title()->Hint().empty()) {
-      Text = Column->Title()->Hint();
-      TextRect = Box;
-      return true;
-    }
-    if (!Column->Title()->ToolTips()) return false;
-    Text = Column->Title()->Caption();
-    Font = Column->Title()->Font();
-    if (Column->Title()->SortMarkerWidth() > 2) Room -= Column->Title()->SortMarkerWidth() - 2;
-  } else if (Footer) {
-    TColumnFooterKs* F = Column->GetFooter(Cell.Y - (RowCount() - FFooterRowCount));
-    if (!F->ToolTips()) return false;
-    Text = F->ValueType() == fvtStaticText ? F->Value() : AnsiString();
-    if (TDBSum* Sum = F->SumItem()) Text = FloatToStr(Sum->SumValue / 10000.0);
-    Font = F->Font();
-  } else {
-    if (!FDataLink->Active() || !Column->ToolTips() || Data < 0 || Data >= FDataLink->RecordCount())
-      return false;
-    TActiveRecordScope Scope(FDataLink.get(), Data);
-    Text = Column->GetDisplayText();
-    Font = Column->Font();
-  }
-  TextRect = Box;
-  TextRect.left += 2;
-  TWindowDC DC;
-  TSelectObject Select(DC.Get(), Font->Handle());
-  SIZE Extent{};
-  GetTextExtentPoint32A(DC.Get(), Text.c_str(), static_cast<int>(Text.size()), &Extent);
-  // Check boxes show their value's text always.
-  return Column->GetColumnType() == 5 || Extent.cx > Room;
+  if (Cell.X < 0 || Cell.Y < 0 || DataCol < 0 || DataCol >= FColumns->Count()) return nullptr;
+  return FColumns->Items(DataCol);
 }
 
-void TCustomDBGridKs::MouseMove(TShiftState Shift, int X, int Y) {
-  MouseMoveTracking(Shift, X, Y);
-  AnsiString Text;
-  RECT R;
-  bool Held = Shift.Contains(ssLeft) || Shift.Contains(ssRight) || Shift.Contains(ssMiddle);
-  if (Held || !ShowHint() || !CellHint(X, Y, Text, R)) {
-    if (FToolTips) FToolTips->ReleaseHandle();
+bool TCustomDBGridKs::TipCell(TColumnKs* Column, TGridCoord Cell) {
+  int AreaCol, AreaRow;
+  int RowArea = GetCellType(Cell.X, Cell.Y, AreaCol, AreaRow) >> 8;
+  if (FOptions.Contains(dgTitles) && Cell.Y == 0) return Column->Title()->ToolTips();
+  if (RowArea == 4) return Column->GetFooter(AreaRow - 1)->ToolTips();
+  return RowArea == 2 && FDataLink->Active() && Column->ToolTips() &&
+         Cell.Y - FTitleOffset < FDataLink->RecordCount();
+}
+
+bool TCustomDBGridKs::CellHint(int X, int Y, TCellHintKs& Hint) {
+  TGridCoord Cell;
+  TColumnKs* Column = HintColumn(X, Y, Cell);
+  if (!Column) return false;
+  Hint.CellBox = CellRect(Cell.X, Cell.Y);
+  TColumnTitleKs* Title = Column->Title();
+  if (FOptions.Contains(dgTitles) && Cell.Y == 0 && !Title->Hint().empty()) {
+    Hint.Plain = true;
+    Hint.Text = Title->Hint();
+    return true;
+  }
+  if (!TipCell(Column, Cell)) return false;
+  int AreaCol, AreaRow;
+  int RowArea = GetCellType(Cell.X, Cell.Y, AreaCol, AreaRow) >> 8;
+  // The text's margin: 2, or a 3D frame's pixel and 1.
+  RECT Area = Hint.CellBox;
+  InflateRect(&Area, -2, -2);
+  bool Always = false;
+  if (Cell.Y == 0 && FOptions.Contains(dgTitles)) {
+    Hint.Text = FUseMultiTitle ? FLeafNodes[AreaCol]->Text : Title->Caption();
+    Hint.Font = Title->Font();
+    Hint.WordWrap = FUseMultiTitle;
+    if (Title->SortMarkerWidth() > 2) Area.right -= Title->SortMarkerWidth() - 2;
+  } else if (RowArea == 4) {
+    TColumnFooterKs* Footer = Column->GetFooter(AreaRow - 1);
+    FooterValueText(AreaRow - 1, Column, Hint.Text);
+    Hint.Font = Footer->Font();
+    Hint.WordWrap = Footer->WordWrap() && FRowsTallerThanText;
+  } else {
+    TActiveRecordScope Scope(FDataLink.get(), Cell.Y - FTitleOffset);
+    int Kind = Column->GetColumnType();
+    Hint.Text = Column->GetDisplayText();
+    if (Kind == 4 && Column->KeyList()->Count() == 0) {
+      int Line = Column->GetCellImageIndex();
+      if (Line >= 0 && Line < Column->PickList()->Count()) Hint.Text = Column->PickList()->Strings(Line);
+    }
+    Hint.Font = Column->Font();
+    Hint.WordWrap = Column->WordWrap() && FRowsTallerThanText;
+    // A picture or a box tells the value only through the hint.
+    Always = Kind == 4 || Kind == 5;
+    for (const TCellButton& Button : CellButtons(Column)) Area.right -= Button.Width;
+    if (AreaCol == 0) Area.left += TreeIndentWidth();
+    if (Column->ImageList() && Column->ShowImageAndText())
+      Area.left += Column->ImageList()->Width() + 4;
+  }
+  Hint.TextRect = Area;
+  if (Hint.Text.empty()) return false;
+  TWindowDC DC;
+  TSelectObject Select(DC.Get(), Hint.Font->Handle());
+  RECT Need{0, 0, std::max<int>(Area.right - Area.left, 1), 0};
+  UINT Format = DT_CALCRECT | DT_NOPREFIX | (Hint.WordWrap ? DT_WORDBREAK : DT_SINGLELINE);
+  DrawTextA(DC.Get(), Hint.Text.c_str(), static_cast<int>(Hint.Text.size()), &Need, Format);
+  Hint.Fits = !Always && Need.right <= Area.right - Area.left &&
+              Need.bottom <= Hint.CellBox.bottom - Hint.CellBox.top;
+  return true;
+}
+
+void TCustomDBGridKs::HintShowPause(TMessage& Message) {
+  POINT P = ScreenToClient(Application->HintCursorPos());
+  TGridCoord Cell;
+  TColumnKs* Column = HintColumn(P.x, P.y, Cell);
+  // A cell that tells its own text shows it at once.
+  if (Column && TipCell(Column, Cell)) *reinterpret_cast<int*>(Message.LParam) = 0;
+}
+
+void TCustomDBGridKs::HintShow(TMessage& Message) {
+  auto* Info = reinterpret_cast<THintInfo*>(Message.LParam);
+  TCellHintKs Hint;
+  bool Given = CellHint(Info->CursorPos.x, Info->CursorPos.y, Hint);
+  // Each cell is asked anew.
+  if (!IsRectEmpty(&Hint.CellBox)) Info->CursorRect = Hint.CellBox;
+  if (!Given) return;
+  if (Hint.Plain) {
+    Info->HintStr = Hint.Text;
     return;
   }
-  if (!FToolTips) FToolTips = new THintWindow(this);
-  POINT At = ClientToScreen(POINT{R.left, R.top});
-  RECT Need = FToolTips->CalcHintRect(Screen->Width(), Text);
-  OffsetRect(&Need, At.x, At.y);
-  FToolTips->ActivateHint(Need, Text);
+  bool Held = GetKeyState(VK_LBUTTON) < 0 || GetKeyState(VK_RBUTTON) < 0 ||
+              GetKeyState(VK_MBUTTON) < 0;
+  if (Hint.Fits || Held) {
+    Message.Result = 1;
+    return;
+  }
+  if (!FToolTips) FToolTips = new TToolTipsWindow(this);
+  Info->HintWindow = FToolTips;
+  Info->HintStr = Hint.Text;
+  Info->HintData = Hint.Font;
+  // Over the cell's own text.
+  Info->HintPos = ClientToScreen(POINT{Hint.TextRect.left - 3, Hint.TextRect.top - 1});
+  if (Hint.WordWrap) Info->HintMaxWidth = Hint.TextRect.right - Hint.TextRect.left - 4;
 }
+
+RECT TToolTipsWindow::CalcHintRect(int MaxWidth, const AnsiString& AHint, void* Data) {
+  if (Data) Font()->Assign(static_cast<TFont*>(Data));
+  Font()->SetColor(clWindowText);
+  return THintWindow::CalcHintRect(MaxWidth, AHint, Data);
+}
+
+void TCustomDBGridKs::MouseMove(TShiftState Shift, int X, int Y) { MouseMoveTracking(Shift, X, Y); }
 
 void TCustomDBGridKs::TopLeftChanged() {
   TCustomGrid::TopLeftChanged();
@@ -876,6 +931,14 @@ void TCustomDBGridKs::WndProc(TMessage& Message) {
       return;
     case WM_ERASEBKGND:
       Message.Result = 1;
+      return;
+    case CM_HINTSHOWPAUSE:
+      TCustomGrid::WndProc(Message);
+      HintShowPause(Message);
+      return;
+    case CM_HINTSHOW:
+      TCustomGrid::WndProc(Message);
+      if (Message.Result == 0) HintShow(Message);
       return;
     case WM_GETDLGCODE:
       TCustomGrid::WndProc(Message);

@@ -317,10 +317,17 @@ class TCustomDBGridKs : public TCustomGrid,
   bool InIncSearch = false;
   AnsiString IncSearchText;
 
-  // A hint for the cell under the point: the text and where it stands
-  // (client coordinates); false when the cell shows none, or its text fits.
-  bool CellHint(int X, int Y, AnsiString& Text, RECT& TextRect);
-  // The tool-tip window, made on the first hint.
+  // The hint of the cell under the point (client coordinates): a title's
+  // own hint text (Plain), else the text the cell shows, where it stands
+  // and in which font; false for a cell that gives no hint.
+  struct TCellHintKs {
+    AnsiString Text;
+    RECT CellBox{0, 0, 0, 0}, TextRect{0, 0, 0, 0};
+    TFont* Font = nullptr;
+    bool Plain = false, WordWrap = false, Fits = true;
+  };
+  bool CellHint(int X, int Y, TCellHintKs& Hint);
+  // The tool-tip window, made on the first cell hint.
   THintWindow* ToolTipsWindow() const { return FToolTips; }
 
   // The filter row (DBGridKsFilterRow.cpp): one filter cell at a time is
@@ -514,6 +521,12 @@ class TCustomDBGridKs : public TCustomGrid,
   void FilterDropDown();
   void FilterEditorKeyDown(uint16_t& Key, TShiftState Shift);
   void ApplyPendingSize();
+  // The data column of the cell under the point, or none.
+  TColumnKs* HintColumn(int X, int Y, TGridCoord& Cell);
+  // A title, data or footer cell whose tool tips are on.
+  bool TipCell(TColumnKs* Column, TGridCoord Cell);
+  void HintShowPause(TMessage& Message);
+  void HintShow(TMessage& Message);
 
   std::unique_ptr<TGridDataLinkKs> FDataLink;
   std::unique_ptr<TColumnDefValuesKs> FColumnDefValues;
@@ -633,6 +646,14 @@ class TCustomDBGridKs : public TCustomGrid,
   // The remembered position around walks.
   AnsiString FSavedBookmark;
   int FSavedOffset = 0;
+};
+
+// The cell tips: measured in the cell's font, handed over as the hint's
+// data.
+class TToolTipsWindow : public THintWindow {
+ public:
+  using THintWindow::THintWindow;
+  RECT CalcHintRect(int MaxWidth, const AnsiString& AHint, void* Data) override;
 };
 
 class TDBGridKs : public TCustomDBGridKs {

@@ -770,6 +770,8 @@ bool TWinControl::RouteMouse(TMessage& Message) {
     Application->SetMouseControl(Target ? Target : this);
     TRACKMOUSEEVENT Track{sizeof Track, TME_LEAVE, FHandle, 0};
     TrackMouseEvent(&Track);
+    POINT Pos = Target ? POINT{P.x - Target->Left(), P.y - Target->Top()} : P;
+    Application->HintMouseMessage(Target ? Target : this, Pos, Message.WParam);
   }
   if (!Target) return false;
   bool Down = Message.Msg == WM_LBUTTONDOWN || Message.Msg == WM_RBUTTONDOWN ||

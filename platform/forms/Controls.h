@@ -39,6 +39,12 @@ enum : UINT {
   // The parent's font changed, or the control got a parent; a control
   // with ParentFont takes the parent's font.
   CM_PARENTFONTCHANGED,
+  // The application's hint cycle asks the control under the mouse. LParam:
+  // the THintInfo to fill; a non-zero result refuses the hint.
+  CM_HINTSHOW,
+  // WParam: non-zero while a hint is shown; LParam: int*, the pause in ms
+  // before the hint shows, which the control may change.
+  CM_HINTSHOWPAUSE,
 };
 constexpr UINT CN_BASE = 0xBC00;
 constexpr UINT CN_COMMAND = CN_BASE + WM_COMMAND, CN_NOTIFY = CN_BASE + WM_NOTIFY,
@@ -48,6 +54,24 @@ constexpr UINT CN_COMMAND = CN_BASE + WM_COMMAND, CN_NOTIFY = CN_BASE + WM_NOTIF
                CN_CTLCOLORLISTBOX = CN_BASE + WM_CTLCOLORLISTBOX,
                CN_CTLCOLORBTN = CN_BASE + WM_CTLCOLORBTN,
                CN_CTLCOLORSTATIC = CN_BASE + WM_CTLCOLORSTATIC;
+
+class TControl;
+class THintWindow;
+
+// What the hint for the control under the mouse shows, and where.
+struct THintInfo {
+  TControl* HintControl = nullptr;
+  // The window to show it in; none: the application's own.
+  THintWindow* HintWindow = nullptr;
+  POINT HintPos{0, 0};  // screen: the window's top left
+  int HintMaxWidth = 0;
+  POINT CursorPos{0, 0};  // client
+  // Client: the hint stays while the mouse is inside.
+  RECT CursorRect{0, 0, 0, 0};
+  AnsiString HintStr;
+  // Handed to the hint window's measuring (a font for the grid's tips).
+  void* HintData = nullptr;
+};
 
 struct TMessage {
   UINT Msg;

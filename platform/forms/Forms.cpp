@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "forms/ActnList.h"
+#include "forms/HintWindow.h"
 #include "forms/Menus.h"
 #include "forms/Prompts.h"
 
@@ -476,7 +477,10 @@ TApplication::TApplication(TComponent* AOwner) : TComponent(AOwner) {
   FTitle = ChangeFileExt(Name, "");
 }
 
-TApplication::~TApplication() = default;
+TApplication::~TApplication() {
+  CancelHint();
+  delete FHintWindow;
+}
 
 HWND TApplication::Handle() const {
   return FMainForm && FMainForm->HandleAllocated() ? FMainForm->Handle() : nullptr;
@@ -518,6 +522,10 @@ bool TApplication::ProcessMessage(MSG& Msg) {
     FTerminated = true;
     return true;
   }
+  // A key or a press ends the hint.
+  if (Msg.message == WM_KEYDOWN || Msg.message == WM_SYSKEYDOWN || Msg.message == WM_LBUTTONDOWN ||
+      Msg.message == WM_RBUTTONDOWN || Msg.message == WM_MBUTTONDOWN)
+    CancelHint();
   try {
     bool Handled = false;
     if (OnMessage) OnMessage(Msg, Handled);
@@ -599,6 +607,7 @@ void TApplication::SetMouseControl(TControl* Control) {
   if (FMouseControl == Control) return;
   TControl* Old = FMouseControl;
   FMouseControl = Control;
+  if (Old && Old == FHintControl) CancelHint();
   if (Old) Old->Perform(CM_MOUSELEAVE);
   if (Control && FMouseControl == Control) Control->Perform(CM_MOUSEENTER);
 }
@@ -610,6 +619,93 @@ void TApplication::MouseLeftWindow(TWinControl* Control) {
 
 void TApplication::ControlDestroyed(TControl* Control) {
   if (FMouseControl == Control) FMouseControl = nullptr;
+  if (FShownHint == Control) FShownHint = nullptr;
+  if (FHintWindow == Control) FHintWindow = nullptr;
+  if (FHintControl == Control) CancelHint();
+}
+
+void TApplication::SetShowHint(bool Value) {
+  FShowHint = Value;
+  if (!Value) CancelHint();
+}
+
+// --- the hint cycle
+
+namespace {
+
+void CALLBACK HintTimerProc(HWND, UINT, UINT_PTR, DWORD) {
+  // Called from any message loop: nothing may leave through it.
+  try {
+    Application->HintTimerExpired();
+  } catch (...) {
+    Application->HandleException(Application);
+  }
+}
+
+RECT ScreenRect(TControl* Control, const RECT& R) {
+  POINT TopLeft = Control->ClientToScreen(POINT{R.left, R.top});
+  return RECT{TopLeft.x, TopLeft.y, TopLeft.x + (R.right - R.left), TopLeft.y + (R.bottom - R.top)};
+}
+
+}  // namespace
+
+void TApplication::CancelHint() {
+  if (FHintTimer) KillTimer(nullptr, FHintTimer);
+  FHintTimer = 0;
+  if (FShownHint) FShownHint->ReleaseHandle();
+  FShownHint = nullptr;
+  FHintControl = nullptr;
+}
+
+void TApplication::HintMouseMessage(TControl* Control, POINT Pos, WPARAM Keys) {
+  POINT At = Control->ClientToScreen(Pos);
+  FHintCursor = At;
+  bool Held = Keys & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON);
+  // A hint stays while the mouse stays in its area.
+  if (!Held && FShownHint && FHintControl == Control && PtInRect(&FHintCursorRect, At)) return;
+  bool WasShown = FShownHint != nullptr;
+  CancelHint();
+  if (!FShowHint || !Control->ShowHint() || Held) return;
+  FHintControl = Control;
+  int Pause = WasShown ? FHintShortPause : FHintPause;
+  Control->Perform(CM_HINTSHOWPAUSE, WasShown, reinterpret_cast<LPARAM>(&Pause));
+  if (Pause <= 0) {
+    HintTimerExpired();
+  } else {
+    FHintTimer = SetTimer(nullptr, 0, static_cast<UINT>(Pause), HintTimerProc);
+  }
+}
+
+void TApplication::HintTimerExpired() {
+  if (FHintTimer) KillTimer(nullptr, FHintTimer);
+  FHintTimer = 0;
+  TControl* Control = FHintControl;
+  if (!Control) return;
+  // The point of the last move: posted mouse messages move no cursor.
+  POINT Cursor = FHintCursor;
+  THintInfo Info;
+  Info.HintControl = Control;
+  Info.CursorPos = Control->ScreenToClient(Cursor);
+  Info.CursorRect = Control->ClientRect();
+  Info.HintStr = Control->Hint();
+  Info.HintMaxWidth = Screen->Width();
+  // Below the cursor's picture.
+  Info.HintPos = POINT{Cursor.x, Cursor.y + GetSystemMetrics(SM_CYCURSOR)};
+  if (Control->Perform(CM_HINTSHOW, 0, reinterpret_cast<LPARAM>(&Info)) != 0 ||
+      Info.HintStr.empty()) {
+    FHintControl = nullptr;
+    return;
+  }
+  THintWindow* Window = Info.HintWindow;
+  if (!Window) {
+    if (!FHintWindow) FHintWindow = new THintWindow(this);
+    Window = FHintWindow;
+  }
+  RECT R = Window->CalcHintRect(Info.HintMaxWidth, Info.HintStr, Info.HintData);
+  OffsetRect(&R, Info.HintPos.x, Info.HintPos.y);
+  Window->ActivateHint(R, Info.HintStr);
+  FShownHint = Window;
+  FHintCursorRect = ScreenRect(Control, Info.CursorRect);
 }
 
 // --- TScreen

@@ -180,7 +180,18 @@ class TApplication : public TComponent {
   const AnsiString& Title() const { return FTitle; }
   void SetTitle(const AnsiString& Value) { FTitle = Value; }
   bool ShowHint() const { return FShowHint; }
-  void SetShowHint(bool Value) { FShowHint = Value; }
+  void SetShowHint(bool Value);
+  // How long the mouse rests on a control before its hint shows, and
+  // before the next one shows while a hint is up (ms).
+  int HintPause() const { return FHintPause; }
+  void SetHintPause(int Value) { FHintPause = Value; }
+  int HintShortPause() const { return FHintShortPause; }
+  void SetHintShortPause(int Value) { FHintShortPause = Value; }
+  // Where the mouse stood at its last move over a hinted control (screen).
+  POINT HintCursorPos() const { return FHintCursor; }
+  // The hint window showing now, or none.
+  THintWindow* ShownHintWindow() const { return FShownHint; }
+  void CancelHint();
   TBiDiMode BiDiMode() const { return bdLeftToRight; }
   void Minimize();
   void Restore();
@@ -192,6 +203,10 @@ class TApplication : public TComponent {
   void SetMouseControl(TControl* Control);
   void MouseLeftWindow(TWinControl* Control);
   void ControlDestroyed(TControl* Control);
+  // The hint cycle: the mouse moved over the control (client point), with
+  // the message's key state.
+  void HintMouseMessage(TControl* Control, POINT Pos, WPARAM Keys);
+  void HintTimerExpired();
 
  private:
   bool ProcessMessage(MSG& Msg);
@@ -201,7 +216,16 @@ class TApplication : public TComponent {
   std::vector<TCustomForm*> FReleased;
   TControl* FMouseControl = nullptr;
   AnsiString FTitle;
-  bool FTerminated = false, FShowHint = false;
+  bool FTerminated = false, FShowHint = true;
+  // The hint cycle: the control waited on or showing a hint, where the
+  // shown hint stays (screen), the pause timer.
+  TControl* FHintControl = nullptr;
+  THintWindow* FHintWindow = nullptr;
+  THintWindow* FShownHint = nullptr;
+  RECT FHintCursorRect{0, 0, 0, 0};
+  POINT FHintCursor{0, 0};
+  UINT_PTR FHintTimer = 0;
+  int FHintPause = 500, FHintShortPause = 50;
 };
 
 class TScreen : public TComponent {

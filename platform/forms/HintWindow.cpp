@@ -12,7 +12,7 @@ void THintWindow::CreateParams(TCreateParams& Params) {
   Params.ExStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE;
 }
 
-RECT THintWindow::CalcHintRect(int MaxWidth, const AnsiString& AHint) {
+RECT THintWindow::CalcHintRect(int MaxWidth, const AnsiString& AHint, void*) {
   TWindowDC DC;
   TSelectObject Select(DC.Get(), Font()->Handle());
   RECT R{0, 0, MaxWidth, 0};
@@ -34,6 +34,16 @@ void THintWindow::ActivateHint(const RECT& Rect, const AnsiString& AHint) {
 void THintWindow::ReleaseHandle() {
   FActive = false;
   if (HandleAllocated()) ShowWindow(Handle(), SW_HIDE);
+}
+
+// The mouse goes through to the control below: a hint over its own cell
+// must not take the mouse from it.
+void THintWindow::WndProc(TMessage& Message) {
+  if (Message.Msg == WM_NCHITTEST) {
+    Message.Result = HTTRANSPARENT;
+    return;
+  }
+  TCustomControl::WndProc(Message);
 }
 
 void THintWindow::Paint() {

@@ -7,13 +7,15 @@
 class THintWindow : public TCustomControl {
  public:
   explicit THintWindow(TComponent* AOwner);
-  // The screen rectangle the text needs, at most MaxWidth wide (word wrap).
-  RECT CalcHintRect(int MaxWidth, const AnsiString& AHint);
+  // The rectangle the text needs, at most MaxWidth wide (word wrap), its
+  // top left at 0, 0; Data is the hint's data (THintInfo).
+  virtual RECT CalcHintRect(int MaxWidth, const AnsiString& AHint, void* Data);
   // Shows the text in the rectangle (screen coordinates).
   void ActivateHint(const RECT& Rect, const AnsiString& AHint);
   void ReleaseHandle();
   bool Active() const { return FActive; }
   const AnsiString& HintText() const { return FHintText; }
+  void WndProc(TMessage& Message) override;
 
  protected:
   void CreateParams(TCreateParams& Params) override;

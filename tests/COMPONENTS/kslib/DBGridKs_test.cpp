@@ -682,6 +682,52 @@ TEST(DBGridWindow, AToolTipShowsOnlyWhenTheCellTextDoesNotFit) {
   EXPECT_FALSE(Hover(0)) << "the column wants none";
 }
 
+TEST(DBGridWindow, TipCellsShowAtOnceAFooterTipReadsItsTextAndTitlesHaveTheirHints) {
+  TGridForm<> F(5);
+  F.Grid->SetFooterRowCount(1);
+  F.Grid->SumList()->SetActive(true);
+  TColumnKs* Qty = F.Grid->Columns()->Items(3);
+  Qty->Footer()->SetValueType(fvtSum);
+  Qty->Footer()->SetDisplayFormat("0.00");
+  Qty->Footer()->SetToolTips(true);
+  Qty->SetWidth(14);
+  F.Grid->SetHint("Товары");
+  F.Show();
+  Application->SetHintPause(150);
+  Application->SetHintShortPause(150);
+  auto Hover = [&](int Col, int Row, int Wait) {
+    RECT Cell = F.Grid->CellRect(Col, Row);
+    POINT At{(Cell.left + Cell.right) / 2, (Cell.top + Cell.bottom) / 2};
+    // The cursor itself too: leaving the window would end the hint.
+    POINT Screen = F.Grid->ClientToScreen(At);
+    SetCursorPos(Screen.x, Screen.y);
+    PostMessageA(F.Grid->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(At.x, At.y));
+    PumpFor(Wait);
+    THintWindow* Shown = Application->ShownHintWindow();
+    return Shown ? Shown->HintText() : AnsiString("-");
+  };
+  AnsiString Sum;
+  F.Grid->FooterValueText(0, Qty, Sum);
+  ASSERT_EQ(Sum, "150" + AnsiString(1, FormatSettings.DecimalSeparator) + "00");
+  EXPECT_EQ(Hover(F.Grid->DataToRawColumn(3), F.Grid->RowCount() - 1, 30), Sum)
+      << "the footer's text as painted, without the pause";
+  EXPECT_EQ(Application->ShownHintWindow(), F.Grid->ToolTipsWindow());
+
+  // A cell without tips shows the grid's own hint after the pause.
+  F.Grid->Columns()->Items(0)->SetToolTips(false);
+  EXPECT_EQ(Hover(F.Grid->DataToRawColumn(0), F.Grid->TitleOffset() + 1, 30), "-");
+  ASSERT_TRUE(PumpUntil([] { return Application->ShownHintWindow() != nullptr; }, 1000));
+  EXPECT_EQ(Application->ShownHintWindow()->HintText(), "Товары");
+
+  F.Grid->Columns()->Items(1)->Title()->SetHint("Наименование товара");
+  EXPECT_EQ(Hover(F.Grid->DataToRawColumn(1), 0, 30), "-");
+  ASSERT_TRUE(PumpUntil([] { return Application->ShownHintWindow() != nullptr; }, 1000));
+  EXPECT_EQ(Application->ShownHintWindow()->HintText(), "Наименование товара");
+  EXPECT_NE(Application->ShownHintWindow(), F.Grid->ToolTipsWindow()) << "an ordinary hint";
+  Application->SetHintPause(500);
+  Application->SetHintShortPause(50);
+}
+
 }  // namespace
 
 namespace {

@@ -1,5 +1,6 @@
 // Forms: the modal loop, closing, the cancel mode for drop-downs, the
-// accelerators of captions, and the application's exception handling.
+// accelerators of captions, the application's exception handling and its
+// hint cycle.
 #include "forms/Forms.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "FormsTestKit.h"
+#include "forms/HintWindow.h"
 #include "forms/ScriptedPrompts.h"
 #include "forms/StdCtrls.h"
 
@@ -224,6 +226,65 @@ TEST(FormsApplication, TerminateEndsRunAndAReleasedFormGoesAfterItsMessage) {
   Application = Saved;
   EXPECT_TRUE(Destroyed);
   EXPECT_TRUE(Local.Terminated());
+}
+
+}  // namespace
+
+namespace {
+
+// A control whose hint pause and hint the test decides.
+class THintedControl : public TCustomControl {
+ public:
+  using TCustomControl::TCustomControl;
+  int Pause = -1;  // -1: the application's
+  bool Refuse = false;
+  RECT Area{0, 0, 20, 20};
+  void WndProc(TMessage& Message) override {
+    if (Message.Msg == CM_HINTSHOWPAUSE && Pause >= 0) *reinterpret_cast<int*>(Message.LParam) = Pause;
+    if (Message.Msg == CM_HINTSHOW) {
+      reinterpret_cast<THintInfo*>(Message.LParam)->CursorRect = Area;
+      Message.Result = Refuse;
+      return;
+    }
+    TCustomControl::WndProc(Message);
+  }
+};
+
+TEST(FormsApplication, AHintShowsAfterThePauseStaysInItsAreaAndGoesWithAPress) {
+  TForm* Form = new TForm(Application);
+  Form->SetBounds(40, 40, 300, 200);
+  auto* Control = new THintedControl(Form);
+  Control->SetParent(Form);
+  Control->SetBounds(10, 10, 200, 100);
+  Control->SetHint("Подсказка");
+  Control->SetShowHint(true);
+  Form->Show();
+  Application->SetHintPause(150);
+  auto Move = [&](int X, int Y, WPARAM Keys = 0) {
+    PostMessageA(Control->Handle(), WM_MOUSEMOVE, Keys, MAKELPARAM(X, Y));
+    PumpFor(20);
+  };
+  auto Shown = [] { return Application->ShownHintWindow() != nullptr; };
+  Move(5, 5);
+  EXPECT_FALSE(Shown()) << "not before the pause";
+  EXPECT_TRUE(PumpUntil(Shown, 1000));
+  THintWindow* Window = Application->ShownHintWindow();
+  EXPECT_EQ(Window->HintText(), "Подсказка");
+  EXPECT_TRUE(IsWindowVisible(Window->Handle()));
+  Move(12, 12);
+  EXPECT_EQ(Application->ShownHintWindow(), Window) << "inside the hint's area";
+  Move(12, 12, MK_LBUTTON);
+  EXPECT_FALSE(Shown()) << "a held button ends it";
+  EXPECT_FALSE(IsWindowVisible(Window->Handle()));
+
+  Control->Pause = 0;
+  Move(30, 30);
+  EXPECT_TRUE(Shown()) << "a control may ask for no pause";
+  Control->Refuse = true;
+  Move(130, 60);
+  EXPECT_FALSE(Shown()) << "out of the area the control is asked again, and refuses";
+  Application->SetHintPause(500);
+  delete Form;
 }
 
 }  // namespace
