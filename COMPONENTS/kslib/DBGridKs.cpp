@@ -838,6 +838,8 @@ void TCustomDBGridKs::MouseMove(TShiftState Shift, int X, int Y) { MouseMoveTrac
 void TCustomDBGridKs::TopLeftChanged() {
   TCustomGrid::TopLeftChanged();
   UpdateHorzScrollBar();
+  // The filter editor goes with its cell.
+  PlaceFilterEditor(false);
 }
 
 // --- window
@@ -875,6 +877,7 @@ void TCustomDBGridKs::GridSizeChanged() {
   } else {
     UpdateRowLayout();
     UpdateScrollBars();
+    PlaceFilterEditor(false);
   }
   UpdateHorzScrollBar();
 }

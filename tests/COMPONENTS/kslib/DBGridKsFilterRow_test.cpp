@@ -174,4 +174,27 @@ TEST(DBGridKsFilterRow, NoPlacementWhileTheSettingsAreUpdated) {
   EXPECT_TRUE(F.Editor()->Visible());
 }
 
+TEST(DBGridKsFilterRow, ASizeChangePlacesTheEditorOverItsCellAgain) {
+  TFilterRowForm F;
+  F.EditFilter(ColName);
+  RECT Cell = F.Grid->CellRect(F.Grid->DataToRawColumn(ColName), F.Grid->TitleOffset() - 1);
+  ASSERT_EQ(F.Editor()->Left(), Cell.left);
+  F.Editor()->SetBounds(0, 0, 20, 10);
+  F.Grid->SetBounds(5, 5, 430, 240);
+  EXPECT_EQ(F.Editor()->Left(), Cell.left);
+  EXPECT_EQ(F.Editor()->Top(), Cell.top);
+}
+
+TEST(DBGridKsFilterRow, TheEditorGoesWithItsCellWhenTheColumnsScroll) {
+  TFilterRowForm F;
+  F.Grid->SetWidth(180);
+  F.EditFilter(ColName);
+  int Raw = F.Grid->DataToRawColumn(ColName);
+  int Before = F.Editor()->Left();
+  F.Grid->SetLeftCol(F.Grid->LeftCol() + 1);
+  int After = F.Grid->CellRect(Raw, F.Grid->TitleOffset() - 1).left;
+  ASSERT_LT(After, Before);
+  EXPECT_EQ(F.Editor()->Left(), After);
+}
+
 }  // namespace
