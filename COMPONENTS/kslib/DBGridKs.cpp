@@ -960,6 +960,15 @@ void TCustomDBGridKs::WndProc(TMessage& Message) {
       return;
     case WM_SETFOCUS:
     case WM_KILLFOCUS: {
+      // A marking held open by Ctrl would wait for a release the grid
+      // no longer hears.
+      HWND To = reinterpret_cast<HWND>(Message.WParam);
+      bool ToEditor = InplaceEditor() && InplaceEditor()->HandleAllocated() &&
+                      To == InplaceEditor()->Handle();
+      if (Message.Msg == WM_KILLFOCUS && FSortMarkingPending && !ToEditor) {
+        FSortMarkingPending = false;
+        SortMarkingChanged();
+      }
       bool Was = FSelection && GridOrEditorFocused();
       TCustomGrid::WndProc(Message);
       if (FOptions.Contains(dgRowSelect)) InvalidateRowCells(Row());

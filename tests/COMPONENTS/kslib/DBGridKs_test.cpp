@@ -732,6 +732,37 @@ TEST(DBGridWindow, TipCellsShowAtOnceAFooterTipReadsItsTextAndTitlesHaveTheirHin
 
 namespace {
 
+TEST(DBGridWindow, ASortMarkingHeldByCtrlIsAnnouncedWhenTheFocusLeaves) {
+  TGridForm<> F;
+  auto* Other = new TEdit(F.Form);
+  Other->SetParent(F.Form);
+  Other->SetBounds(5, 262, 100, 21);
+  F.Grid->Columns()->Items(1)->Title()->SetTitleButton(true);
+  int Announced = 0;
+  F.Grid->OnSortMarkingChanged = [&](TObject*) { ++Announced; };
+  F.Show();
+  RECT Title = F.Grid->CellRect(2, 0);
+  LPARAM At = MAKELPARAM((Title.left + Title.right) / 2, (Title.top + Title.bottom) / 2);
+  BYTE Keys[256];
+  GetKeyboardState(Keys);
+  Keys[VK_CONTROL] = 0x80;
+  SetKeyboardState(Keys);
+  PostMessageA(F.Grid->Handle(), WM_LBUTTONDOWN, MK_LBUTTON | MK_CONTROL, At);
+  PostMessageA(F.Grid->Handle(), WM_LBUTTONUP, MK_CONTROL, At);
+  PumpFor(40);
+  Keys[VK_CONTROL] = 0;
+  SetKeyboardState(Keys);
+  EXPECT_EQ(Announced, 0) << "Ctrl is still down";
+  Other->SetFocus();
+  ASSERT_TRUE(PumpUntilFocused(Other->Handle()));
+  EXPECT_EQ(Announced, 1) << "the release goes elsewhere";
+  F.Grid->SetFocus();
+  ASSERT_TRUE(PumpUntilFocused(F.Grid->Handle()));
+  Other->SetFocus();
+  ASSERT_TRUE(PumpUntilFocused(Other->Handle()));
+  EXPECT_EQ(Announced, 1) << "once";
+}
+
 TEST(DBGridWindow, AnAutomaticDragStartsAfterThePressMovedTheGrid) {
   TGridForm<> F;
   auto* Target = new TEdit(F.Form);
