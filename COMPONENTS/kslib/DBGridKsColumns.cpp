@@ -856,20 +856,31 @@ void TColumnKs::SetDisplayFormat(const AnsiString& Value) {
   ColumnChanged();
 }
 
-AnsiString FormatFieldText(TField* Field, const AnsiString& Format) {
-  if (Format.empty()) return Field->DisplayText();
-  if (Field->IsNull()) return "";
-  switch (FilterOperandTypeOf(Field->DataType())) {
+AnsiString FormatValueText(TFieldType Type, const Variant& Value, const AnsiString& Format) {
+  if (VarIsClear(Value) || VarIsNull(Value)) return "";
+  switch (FilterOperandTypeOf(Type)) {
     case fotNumber:
-      return FormatFloat(Format, Field->AsFloat());
+      return FormatFloat(Format, Value.AsDouble());
     case fotDateTime: {
       AnsiString Text;
-      DateTimeToString(Text, Format, Field->AsDateTime());
+      DateTimeToString(Text, Format, Value.AsDateTime());
       return Text;
     }
     default:
       return "";
   }
+}
+
+AnsiString FormatFieldText(TField* Field, const AnsiString& Format) {
+  if (Format.empty()) return Field->DisplayText();
+  return FormatValueText(Field->DataType(), Field->Value(), Format);
+}
+
+AnsiString TColumnKs::ValueDisplayText(const Variant& Value) {
+  TField* F = Field();
+  if (FKeyList.Count() > 0) return PickedText(VarToStr(Value));
+  if (!F || FDisplayFormat.empty()) return VarToStr(Value);
+  return FormatValueText(F->DataType(), Value, FDisplayFormat);
 }
 
 int TColumnKs::GetCellImageIndex() {

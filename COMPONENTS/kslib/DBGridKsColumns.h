@@ -375,6 +375,9 @@ class TColumnKs : public TCollectionItem {
   // What a KeyList entry shows: its PickList line, else the line of
   // NotInKeyListIndex, else nothing.
   AnsiString PickedText(const AnsiString& Key);
+  // A value other than the field's own (a saved level's) as a cell would
+  // show it: through the key list, else in the display format.
+  AnsiString ValueDisplayText(const Variant& Value);
   // 0 unchecked, 1 checked, 2 grayed.
   TCheckBoxState GetCheckboxState();
   void FillColCellParams(TColCellParamsKs* Params);
@@ -467,6 +470,8 @@ class TColumnKs : public TCollectionItem {
 // times through DateTimeToString; the field's own text without a format,
 // empty for a null field or another type.
 AnsiString FormatFieldText(TField* Field, const AnsiString& Format);
+// The same for a value of a field of the type.
+AnsiString FormatValueText(TFieldType Type, const Variant& Value, const AnsiString& Format);
 
 class TDBGridColumnKs : public TColumnKs {
  public:

@@ -28,7 +28,5 @@ int TCustomDBGridKs::LevelOfRow(int ARow) const {
 AnsiString TCustomDBGridKs::LevelCellText(int Level, TColumnKs* Column) {
   TSDS* Tree = LevelledDataSet(FDataLink.get());
   if (!Tree || !Column || !Column->Field() || Level < 1 || Level >= Tree->LevelCount()) return "";
-  Variant Value = Tree->LevelInfos()->Items(Level)->FieldValue(Column->FieldName());
-  if (Column->KeyList()->Count() > 0) return Column->PickedText(VarToStr(Value));
-  return VarToStr(Value);
+  return Column->ValueDisplayText(Tree->LevelInfos()->Items(Level)->FieldValue(Column->FieldName()));
 }

@@ -79,6 +79,17 @@ TEST(DBGridLevels, ALevelValueGoesThroughTheColumnsKeyList) {
   EXPECT_EQ(F.Grid->LevelCellText(2, Column), AnsiString("Other"));
 }
 
+TEST(DBGridLevels, ALevelValueTakesTheColumnsDisplayFormat) {
+  TLevelGridForm F;
+  F.EnterTwoLevels();
+  TColumnKs* Id = F.Grid->Columns()->Add();
+  Id->SetFieldName("SYS$ID");
+  EXPECT_EQ(F.Grid->LevelCellText(1, Id), AnsiString("1"));
+  Id->SetDisplayFormat("000");
+  EXPECT_EQ(F.Grid->LevelCellText(1, Id), AnsiString("001")) << "as the cells show it";
+  EXPECT_EQ(F.Grid->LevelCellText(2, Id), AnsiString("005"));
+}
+
 TEST(DBGridLevels, APlainDataSourceShowsTheLevelRowsEmptyAndAnotherDataSetHasNone) {
   TLevelGridForm F;
   F.EnterTwoLevels();
