@@ -959,6 +959,14 @@ void TColumnKs::FillColCellParams(TColCellParamsKs* Params) {
   Params->ReadOnly = ReadOnly();
 }
 
+void TColumnKs::OptimizeWidth() {
+  TCustomDBGridKs* Grid = GetGrid();
+  if (!Grid) return;
+  TColumnsKsList Only;
+  Only.push_back(this);
+  Grid->OptimizeColsWidth(Only);
+}
+
 void TColumnKs::ResetToDefaults() {
   FTitle.ResetTitle();
   FExplicit = {};

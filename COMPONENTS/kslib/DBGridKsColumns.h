@@ -382,6 +382,8 @@ class TColumnKs : public TCollectionItem {
   TCheckBoxState GetCheckboxState();
   void FillColCellParams(TColCellParamsKs* Params);
   virtual void ResetToDefaults();
+  // Fits the width to the title, the cells of every record and the footers.
+  void OptimizeWidth();
 
   // Writing a cell: whether it may change now (TryEdit puts the dataset
   // into edit), stepping to the next (1.0) or previous value, the check

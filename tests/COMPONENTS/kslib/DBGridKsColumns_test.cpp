@@ -121,6 +121,29 @@ TEST(GridColumn, WidthKeepsItsLimits) {
   }
 }
 
+TEST(GridColumn, OptimizeWidthFitsTheColumnAsTheGridsFitDoes) {
+  TPeopleGrid G;
+  TColumnKs* Name = G.Column("Name");
+  TColumnKs* Id = G.Column("Id");
+  Id->SetWidth(7);
+  Name->SetWidth(3);
+  Name->OptimizeWidth();
+  int Fitted = Name->Width();
+  EXPECT_GT(Fitted, 3);
+  EXPECT_EQ(Id->Width(), 7) << "only the column itself";
+  Name->SetWidth(3);
+  TColumnsKsList Only;
+  Only.push_back(Name);
+  G.Grid.OptimizeColsWidth(Only);
+  EXPECT_EQ(Name->Width(), Fitted);
+
+  TCollection Alone(CollectionItemClass<TColumnKs>());
+  auto* Loose = static_cast<TColumnKs*>(Alone.Add());
+  Loose->SetWidth(9);
+  Loose->OptimizeWidth();
+  EXPECT_EQ(Loose->Width(), 9) << "without a grid nothing to fit to";
+}
+
 TEST(GridColumn, ABuiltColumnWritesToItsField) {
   TPeopleGrid G;
   TColumnKs* C = G.Column("Name");
