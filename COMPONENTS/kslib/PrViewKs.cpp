@@ -105,7 +105,16 @@ void TPrinterPreview::NewPage() {
   ++FPageNumber;
   FPreviewBox->SetPageCount(static_cast<int>(FPages.size()) - 1);
   if (FPreviewBox->OnOpenPreviewer) FPreviewBox->OnOpenPreviewer(FPreviewBox);
-  FPreviewBox->Changed();
+  // Later pages change the count, not the page shown; telling it (the
+  // status bar repaints at once) costs more than a page, so every 100 ms.
+  if (FPages.size() == 2) {
+    FPreviewBox->Changed();
+  } else if (GetTickCount() - FLastNotice >= 100) {
+    if (FPreviewBox->OnPrinterPreviewChanged) FPreviewBox->OnPrinterPreviewChanged(FPreviewBox);
+  } else {
+    return;
+  }
+  FLastNotice = GetTickCount();
 }
 
 void TPrinterPreview::EndDoc() {

@@ -94,6 +94,7 @@ class TPrinterPreview : public TVirtualPrinter {
   std::unique_ptr<TMetafileCanvas> FCanvas;
   int FPageNumber = 0;
   bool FAborted = false, FPrinting = false;
+  DWORD FLastNotice = 0;  // tick of the last change told while recording
 };
 
 // The white page: the current page's metafile scaled onto it.
