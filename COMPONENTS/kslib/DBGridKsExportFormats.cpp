@@ -151,6 +151,59 @@ void AppendValue(AnsiString& Out, const TExportValue& Value) {
 
 }  // namespace
 
+TExportValue ExportFieldValue(TField* Field) {
+  TExportValue value;
+  if (Field == nullptr) return value;
+  if (Field->IsNull()) {
+    value.Kind = TExportValueKind::Null;
+    return value;
+  }
+  switch (Field->DataType()) {
+    case ftSmallint:
+    case ftInteger:
+    case ftWord:
+    case ftAutoInc:
+      value.Kind = TExportValueKind::Integer;
+      value.Integer = Field->AsInteger();
+      break;
+    case ftFloat:
+    case ftCurrency:
+    case ftBCD:
+    case ftDate:
+    case ftTime:
+    case ftDateTime:
+      value.Kind = TExportValueKind::Float;
+      value.Float = Field->AsFloat();
+      break;
+    case ftString:
+    case ftBoolean:
+    case ftMemo:
+    case ftFixedChar:
+    case ftLargeint:
+    case ftOraClob:
+    case ftGuid:
+      value.Kind = TExportValueKind::String;
+      value.Bytes = Field->AsString();
+      break;
+    case ftBytes:
+    case ftVarBytes:
+    case ftBlob:
+    case ftGraphic:
+    case ftFmtMemo:
+    case ftParadoxOle:
+    case ftDBaseOle:
+    case ftTypedBinary:
+    case ftWideString:
+    case ftOraBlob:
+      value.Kind = TExportValueKind::Bytes;
+      value.Bytes = Field->AsString();
+      break;
+    default:
+      break;
+  }
+  return value;
+}
+
 // Each part is put together in memory and written in one go.
 void TGridExportAsVCLDBIF::WritePrefix(const TExportRow& Columns) {
   AnsiString header = "VCLDBIF\x01";

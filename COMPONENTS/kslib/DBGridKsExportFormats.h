@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "db/DB.h"
 #include "rtl/Classes.h"
 #include "rtl/Streams.h"
 #include "rtl/Types.h"
@@ -44,6 +45,10 @@ struct TExportValue {
   double Float = 0;
   AnsiString Bytes;  // the string value, or the value as a byte string
 };
+
+// A field's value by its type; NoField without a field or for types the
+// format does not carry. Null before the type.
+TExportValue ExportFieldValue(TField* Field);
 
 // Which cell borders an RTF cell keeps: a title spanning several cells keeps
 // only the borders on its outline.

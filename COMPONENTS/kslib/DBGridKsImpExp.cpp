@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "COMPONENTS/kslib/DBGridKsBookmarks.h"
+#include "COMPONENTS/kslib/DBGridKsExportTitles.h"
 #include "COMPONENTS/kslib/DBGridKsExportTotals.h"
 #include "COMPONENTS/kslib/DBGridKsFooters.h"
 #include "COMPONENTS/kslib/DBGridKsImportWalk.h"
@@ -51,9 +52,10 @@ TGridTargets SelectionTargets(TCustomDBGridKs* Grid, TDBGridKsSelectionType Kind
   const TColumnsKsList& visible = Grid->VisibleColumns();
   switch (Kind) {
     case gstNon: {
-      TColumnKs* current = Grid->SelectedIndex() >= 0 && Grid->SelectedIndex() < Grid->Columns()->Count()
-                               ? Grid->Columns()->Items(Grid->SelectedIndex())
-                               : nullptr;
+      TColumnKs* current =
+          Grid->SelectedIndex() >= 0 && Grid->SelectedIndex() < Grid->Columns()->Count()
+              ? Grid->Columns()->Items(Grid->SelectedIndex())
+              : nullptr;
       const int from = std::max(visible.IndexOf(current), 0);
       for (size_t i = from; i < visible.size(); ++i) targets.Columns.emplace_back(visible[i]);
       return targets;
@@ -151,8 +153,8 @@ TExportRgb Rgb(TColor Color) {
   return {GetRValue(rgb), GetGValue(rgb), GetBValue(rgb)};
 }
 
-TExportCell StyledCell(const AnsiString& Text, TFont* Font, TColor Background,
-                       TAlignment Alignment, TColumnKs* Column) {
+TExportCell StyledCell(const AnsiString& Text, TFont* Font, TColor Background, TAlignment Alignment,
+                       TColumnKs* Column) {
   TExportCell cell;
   cell.Text = Text;
   cell.Font.Name = Font->Name();
@@ -183,62 +185,43 @@ TExportCell DataCell(TCustomDBGridKs* Grid, TColumnKs* Column) {
   return StyledCell(params.Text, params.Font, params.Background, params.Alignment, Column);
 }
 
+void CollectLeaves(THeadTreeNode* Node, std::vector<THeadTreeNode*>& Leaves) {
+  for (THeadTreeNode* child : Node->Children()) {
+    if (child->Column) Leaves.push_back(child);
+    CollectLeaves(child, Leaves);
+  }
+}
+
+// The RTF title rows of multi-level titles, one per level of the grid's
+// title tree; none when some column has no node in it.
+std::vector<TExportRow> MultiLevelTitles(TCustomDBGridKs* Grid,
+                                         const std::vector<TColumnKs*>& Columns) {
+  std::vector<THeadTreeNode*> all, leaves;
+  CollectLeaves(Grid->HeadTree(), all);
+  for (TColumnKs* column : Columns) {
+    const auto leaf = std::find_if(all.begin(), all.end(),
+                                   [&](THeadTreeNode* Node) { return Node->Column == column; });
+    if (leaf == all.end()) return {};
+    leaves.push_back(*leaf);
+  }
+  // Upper levels on the fixed colour; group captions centred as painted.
+  return TitleRows(TitleLevels(leaves), [&](THeadTreeNode* Node, size_t Column, bool Bottom) {
+    TColumnTitleKs* title = Columns[Column]->Title();
+    return Node->Column
+               ? StyledCell(Node->Text, title->Font(), Bottom ? title->Color() : Grid->FixedColor(),
+                            title->Alignment(), Columns[Column])
+               : StyledCell(Node->Text, Grid->TitleFont(), Grid->FixedColor(), taCenter,
+                            Columns[Column]);
+  });
+}
+
 // The field's value as the binary format carries it; a lookup column
 // carries its key.
 TExportValue FieldValue(TColumnKs* Column) {
-  TExportValue value;
   TField* field = Column->Field();
   if (field && field->FieldKind() == fkLookup)
     field = field->KeyFields().empty() ? nullptr : field->DataSet()->FindField(field->KeyFields());
-  if (field == nullptr) return value;
-  if (field->IsNull()) {
-    value.Kind = TExportValueKind::Null;
-    return value;
-  }
-  switch (field->DataType()) {
-    case ftSmallint:
-    case ftInteger:
-    case ftWord:
-    case ftAutoInc:
-      value.Kind = TExportValueKind::Integer;
-      value.Integer = field->AsInteger();
-      break;
-    case ftFloat:
-    case ftCurrency:
-    case ftBCD:
-    case ftDate:
-    case ftTime:
-    case ftDateTime:
-      value.Kind = TExportValueKind::Float;
-      value.Float = field->AsFloat();
-      break;
-    case ftString:
-    case ftBoolean:
-    case ftMemo:
-    case ftFixedChar:
-    case ftLargeint:
-    case ftOraClob:
-    case ftGuid:
-      value.Kind = TExportValueKind::String;
-      value.Bytes = field->AsString();
-      break;
-    case ftBytes:
-    case ftVarBytes:
-    case ftBlob:
-    case ftGraphic:
-    case ftFmtMemo:
-    case ftParadoxOle:
-    case ftDBaseOle:
-    case ftTypedBinary:
-    case ftWideString:
-    case ftOraBlob:
-      value.Kind = TExportValueKind::Bytes;
-      value.Bytes = field->AsString();
-      break;
-    default:
-      break;
-  }
-  return value;
+  return ExportFieldValue(field);
 }
 
 // The field a footer sums or counts: its own, else its column's.
@@ -364,7 +347,14 @@ void ExportDBGridKsToStream(TCustomDBGridKs* Grid, TStream& Target, TGridExportF
   writer->WritePrefix(cells);
   {
     TGridWalkScope scope(Grid, true);
-    if (Grid->Options().Contains(dgTitles)) writer->WriteTitle(cells);
+    if (Grid->Options().Contains(dgTitles)) {
+      const std::vector<TExportRow> levels =
+          Format == TGridExportFormat::RTF && Grid->UseMultiTitle()
+              ? MultiLevelTitles(Grid, columns)
+              : std::vector<TExportRow>{};
+      for (const TExportRow& row : levels.empty() ? std::vector<TExportRow>{cells} : levels)
+        writer->WriteTitle(row);
+    }
     ForEachTargetRecord(*data, targets.Records, [&] {
       TExportRow row;
       for (TColumnKs* column : columns) {
@@ -457,7 +447,8 @@ void DeleteGridSelection(TCustomDBGridKs* Grid, bool IsAll) {
       return;
     case gstRecordBookmarks: {
       const bool several = Grid->SelectedRows()->Count() >= 2;
-      if (!ConfirmDelete(Grid, several ? "Удалить все выбранные записи?" : "Удалить запись?")) return;
+      if (!ConfirmDelete(Grid, several ? "Удалить все выбранные записи?" : "Удалить запись?"))
+        return;
       const TGridTargets targets = SelectionTargets(Grid, kind);
       {
         TGridWalkScope scope(Grid, false);

@@ -1,6 +1,7 @@
 // What other programs read back from our exports: python's csv module with
 // ";" and cp1251 reads the rows equal to the cell texts; unrtf and pandoc
-// read every RTF table cell back as its Unicode text, row by row.
+// read every RTF table cell back as its Unicode text, row by row, the
+// levels of multi-level titles included.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -8,6 +9,7 @@
 #include <fstream>
 
 #include "COMPONENTS/kslib/DBGridKsExportFormats.h"
+#include "COMPONENTS/kslib/DBGridKsExportTitles.h"
 #include "rtl/AnsiText.h"
 #include "tests/COMPONENTS/kslib/ExportRows.h"
 #include "tests/support/HostTools.h"
@@ -85,14 +87,21 @@ const char* const HtmlTableReader =
     "  print(\"|\".join(\" \".join(\"%04x\" % ord(c) for c in cell) for cell in row))\n";
 
 TEST(GridExportOracles, UnrtfAndPandocReadEveryTableCellBack) {
-  // Two title levels: the upper title spans the first two columns, so its second
-  // cell is empty and the border between them is left out.
-  std::vector<TExportRow> titles = {TextRow({WideToAnsi(u"Сотрудник"), "", "Sum"}),
-                                    TextRow({WideToAnsi(u"Фамилия"), "Name", ""})};
-  titles[0][0].Borders.Right = false;
-  titles[0][1].Borders.Left = false;
-  titles[0][2].Borders.Bottom = false;
-  titles[1][2].Borders.Top = false;
+  // Two title levels: the upper title spans the first two columns, so its
+  // second cell is empty and the border between them is left out; "Sum"
+  // spans both levels.
+  THeadTreeNode root;
+  std::vector<THeadTreeNode*> leaves;
+  for (const char16_t* caption : {u"Сотрудник|Фамилия", u"Сотрудник|Name", u"Sum"})
+    leaves.push_back(root.AddChild(&root, WideToAnsi(caption), 64, 20));
+  GroupTitleCaptions(&root, leaves);
+  const std::vector<TExportRow> titles =
+      TitleRows(TitleLevels(leaves), [](THeadTreeNode* Node, size_t, bool) {
+        TExportCell cell;
+        cell.Text = Node->Text;
+        return cell;
+      });
+  ASSERT_EQ(titles.size(), 2u);
   const std::vector<TExportRow> records = {
       TextRow({WideToAnsi(u"Иванов-Ёжиков"), "{x} \\ y", "12,50"}),
       TextRow({WideToAnsi(u"«№»"), "", WideToAnsi(u"€ ъ Я")}),
@@ -107,7 +116,8 @@ TEST(GridExportOracles, UnrtfAndPandocReadEveryTableCellBack) {
   writer.WriteSuffix();
   const auto path = SaveExport(stream.DataString(), "export.rtf");
 
-  std::vector<TExportRow> expected = titles;
+  std::vector<TExportRow> expected = {TextRow({WideToAnsi(u"Сотрудник"), "", "Sum"}),
+                                      TextRow({WideToAnsi(u"Фамилия"), "Name", ""})};
   expected.insert(expected.end(), records.begin(), records.end());
   expected.push_back(footer);
   for (const char* reader : {"unrtf --html ", "pandoc -f rtf -t html "}) {

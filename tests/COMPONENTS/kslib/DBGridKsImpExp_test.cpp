@@ -1,10 +1,14 @@
 // Copy, cut, paste and delete on a grid through the real clipboard: the
-// four formats of a copy; the binary format preferred at a paste, text
-// alone, nothing without either, a hostile block refused with nothing
-// changed, text after its zero ignored; the delete questions.
+// four formats of a copy, and its blocks left as files for
+// check_clipboard_blocks.py to read as other programs do; the binary format
+// preferred at a paste, text alone, nothing without either, a hostile block
+// refused with nothing changed, text after its zero ignored; the delete
+// questions, once through the system's own box.
 #include "COMPONENTS/kslib/DBGridKsImpExp.h"
 
+#include <cstdio>
 #include <cstring>
+#include <fstream>
 
 #include "COMPONENTS/kslib/DBGridKsFooters.h"
 #include "COMPONENTS/kslib/DBGridKsSelection.h"
@@ -12,6 +16,7 @@
 #include "forms/Clipbrd.h"
 #include "forms/ScriptedPrompts.h"
 #include "COMPONENTS/kslib/DBGridKsImportFormats.h"
+#include "rtl/AnsiText.h"
 #include "tests/COMPONENTS/kslib/ExportRows.h"
 
 namespace {
@@ -69,6 +74,28 @@ AnsiString ClipboardBlock(UINT Format) {
   return bytes;
 }
 
+// Rows of cells as lines, cells split by "|", each cell as its UTF-16 code
+// units in hex, which is how check_clipboard_blocks.py compares them.
+void SaveCells(const char* FileName, const std::vector<std::vector<AnsiString>>& Rows) {
+  std::ofstream out(FileName, std::ios::binary);
+  for (const auto& row : Rows) {
+    for (size_t i = 0; i < row.size(); ++i) {
+      if (i > 0) out << '|';
+      const WideString wide = AnsiToWide(row[i]);
+      for (size_t k = 0; k < wide.size(); ++k) {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, k > 0 ? " %04x" : "%04x", static_cast<unsigned>(wide[k]));
+        out << hex;
+      }
+    }
+    out << '\n';
+  }
+}
+
+void SaveBlock(const char* FileName, const AnsiString& Block) {
+  std::ofstream(FileName, std::ios::binary) << Block;
+}
+
 struct ImpExpTest : ::testing::Test {
   ImpExpTest() { F.Grid->SetSelectedField(F.Data.FieldByName("Name")); }
   std::vector<AnsiString> Names() {
@@ -76,6 +103,12 @@ struct ImpExpTest : ::testing::Test {
     for (F.Data.First(); !F.Data.Eof(); F.Data.Next())
       names.push_back(F.Data.FieldByName("Name")->AsString());
     return names;
+  }
+  // Two title levels over the first two columns.
+  void UseTwoTitleLevels() {
+    const char* const captions[] = {"Товар|Код", "Товар|Название", "Цена", "Кол-во"};
+    for (int i = 0; i < 4; ++i) F.Grid->Columns()->Items(i)->Title()->SetCaption(captions[i]);
+    F.Grid->SetUseMultiTitle(true);
   }
   TGridForm<> F{3};
 };
@@ -118,6 +151,65 @@ TEST_F(ImpExpTest, CopyPutsTheFourFormatsOfTheSelection) {
   EXPECT_EQ(second[2].Integer, 20);
   EXPECT_EQ(reader.ReadRecord()[0].Bytes, "Щука");
   EXPECT_TRUE(reader.EndOfData());
+}
+
+// The blocks of a copy as files, with the cells each one must read back as:
+// the fixture of check_clipboard_blocks.py, run after this test.
+TEST_F(ImpExpTest, ACopyLeavesBlocksThatOtherProgramsRead) {
+  UseTwoTitleLevels();
+  const char* const names[] = {"Иванов \"Ёж\"; №5", "two\r\nlines", ""};
+  for (int i = 0; i < 3; ++i) {
+    F.Data.SetRecNo(i + 1);
+    F.Data.Edit();
+    F.Data.FieldByName("Name")->SetAsString(names[i]);
+    F.Data.Post();
+  }
+  CopyGridSelection(F.Grid, true);
+  const AnsiString csv = ClipboardBlock(CsvClipboardFormat);
+  const AnsiString rtf = ClipboardBlock(RtfClipboardFormat);
+  ASSERT_FALSE(csv.empty());
+  ASSERT_FALSE(rtf.empty());
+  SaveBlock("clipboard.csv", csv);
+  SaveBlock("clipboard.rtf", rtf);
+
+  std::vector<std::vector<AnsiString>> records;
+  for (F.Data.First(); !F.Data.Eof(); F.Data.Next()) {
+    records.emplace_back();
+    for (const char* field : {"Id", "Name", "Price", "Qty"})
+      records.back().push_back(F.Data.FieldByName(field)->DisplayText());
+  }
+  std::vector<std::vector<AnsiString>> csvCells = {
+      {"Товар|Код", "Товар|Название", "Цена", "Кол-во"}};
+  csvCells.insert(csvCells.end(), records.begin(), records.end());
+  SaveCells("clipboard-csv-cells.txt", csvCells);
+  // RTF readers drop the line breaks of the source text.
+  std::vector<std::vector<AnsiString>> rtfCells = {{"Товар", "", "Цена", "Кол-во"},
+                                                   {"Код", "Название", "", ""}};
+  for (auto row : records) {
+    row[1] = StringReplace(row[1], "\r\n", "", rfReplaceAll);
+    rtfCells.push_back(row);
+  }
+  SaveCells("clipboard-rtf-cells.txt", rtfCells);
+}
+
+TEST_F(ImpExpTest, RtfTitlesHaveARowPerTitleLevelAndTextOneRow) {
+  UseTwoTitleLevels();
+  TStringStream rtf, text;
+  ExportDBGridKsToStream(F.Grid, rtf, TGridExportFormat::RTF, true);
+  const AnsiString exported = rtf.DataString();
+  size_t rows = 0;
+  for (size_t at = exported.find("\\trowd"); at != AnsiString::npos;
+       at = exported.find("\\trowd", at + 1))
+    ++rows;
+  EXPECT_EQ(rows, 5u) << "two title levels and three records";
+  // "Товар" spans two cells: its first keeps no right border.
+  const size_t first = exported.find("\\trowd");
+  EXPECT_EQ(exported.substr(first, exported.find("\\clshdng", first) - first),
+            "\\trowd\\trgaph40\r\n\\clbrdrl\\brdrs\\brdrcf0\r\n\\clbrdrt\\brdrs\\brdrcf0\r\n"
+            "\\clbrdrb\\brdrs\\brdrcf0\r\n");
+  ExportDBGridKsToStream(F.Grid, text, TGridExportFormat::Text, true);
+  EXPECT_EQ(text.DataString().substr(0, text.DataString().find("\r\n")),
+            "Товар|Код\tТовар|Название\tЦена\tКол-во");
 }
 
 TEST_F(ImpExpTest, AFileOfTheBinaryFormatPutsTheValuesBack) {
@@ -179,8 +271,8 @@ TEST_F(ImpExpTest, CutCopiesThenDeletes) {
 
 TEST_F(ImpExpTest, PasteTakesTheBinaryFormatBeforeTextAndTextAlone) {
   PutOnClipboard({{CF_TEXT, AnsiString("t1\r\nt2", 7)},
-                  {GridClipboardFormat, BinaryRows({{Value(TExportValueKind::String, "b1"),
-                                                     FloatValue(7.5)}})}});
+                  {GridClipboardFormat,
+                   BinaryRows({{Value(TExportValueKind::String, "b1"), FloatValue(7.5)}})}});
   PasteIntoGridProc(F.Grid);
   EXPECT_EQ(Names(), (std::vector<AnsiString>{"b1", "item2", "item3"}));
   F.Data.First();
@@ -198,7 +290,8 @@ TEST_F(ImpExpTest, PasteTakesTheBinaryFormatBeforeTextAndTextAlone) {
 }
 
 TEST_F(ImpExpTest, AHostileBinaryBlockIsTheFormatErrorAndChangesNothing) {
-  const AnsiString hostile = BinaryRows({}).substr(0, 12) + Bytes({1, 0, 1, 0, 5, 0xFF, 0xFF, 0xFF, 0x7F});
+  const AnsiString hostile =
+      BinaryRows({}).substr(0, 12) + Bytes({1, 0, 1, 0, 5, 0xFF, 0xFF, 0xFF, 0x7F});
   PutOnClipboard({{GridClipboardFormat, hostile}, {CF_TEXT, AnsiString("t1", 3)}});
   try {
     PasteIntoGrid(F.Grid, true);
@@ -268,6 +361,45 @@ TEST_F(ImpExpTest, DeletesAskWithOkAndCancelWhenTheGridConfirms) {
   EXPECT_EQ(script.Asked[0].Text, "Очистить выделенные ячейки?");
   EXPECT_EQ(script.Asked[0].Flags & MB_TYPEMASK, MB_OKCANCEL);
   EXPECT_EQ(script.Asked[2].Text, "Удалить все записи?");
+}
+
+// Answers the system's message box of this thread by a key, once it shows
+// the question; the key goes through the input queue as a person's would.
+BOOL CALLBACK FindBox(HWND Wnd, LPARAM Found) {
+  char name[16] = {};
+  GetClassNameA(Wnd, name, sizeof name);
+  if (AnsiString(name) != "#32770" || !IsWindowVisible(Wnd)) return TRUE;
+  *reinterpret_cast<HWND*>(Found) = Wnd;
+  return FALSE;
+}
+
+AnsiString AnswerTheBox(WORD Key) {
+  HWND box = nullptr;
+  PumpUntil([&] {
+    EnumThreadWindows(GetCurrentThreadId(), FindBox, reinterpret_cast<LPARAM>(&box));
+    return box != nullptr;
+  });
+  if (box == nullptr) return "";
+  char question[256] = {};
+  GetDlgItemTextA(box, 0xFFFF, question, sizeof question);
+  SetForegroundWindow(box);
+  PressKey(Key);
+  return question;
+}
+
+TEST_F(ImpExpTest, DeletingAllAsksOnceThroughTheSystemsBox) {
+  F.Show();
+  F.Grid->SetOptions(F.Grid->Options() + TDBGridOptions{dgConfirmDelete});
+  AnsiString question;
+  Later([&] { question = AnswerTheBox(VK_ESCAPE); });
+  DeleteGridSelection(F.Grid, true);
+  EXPECT_EQ(question, "Удалить все записи?");
+  EXPECT_EQ(F.Data.RecordCount(), 3) << "Escape is Cancel";
+  question.clear();
+  Later([&] { question = AnswerTheBox(VK_RETURN); });
+  DeleteGridSelection(F.Grid, true);
+  EXPECT_EQ(question, "Удалить все записи?");
+  EXPECT_TRUE(F.Data.IsEmpty()) << "Enter is OK";
 }
 
 }  // namespace

@@ -1,0 +1,74 @@
+#!/usr/bin/env python3
+"""Reads the clipboard blocks kslib_grid_impexp_test left in the working
+folder as other programs read them: the CSV block through python's csv
+module (";", cp1251), the RTF block through unrtf and pandoc, each table
+cell as its Unicode text. Each block ends with a zero byte, which a reader
+of the clipboard stops at. The expected cells come in *-cells.txt: a row a
+line, cells split by "|", each cell as its UTF-16 code units in hex."""
+
+import csv
+import html.parser
+import io
+import subprocess
+import sys
+import tempfile
+from pathlib import Path
+
+failures = []
+
+
+def code_units(rows):
+    return "".join("|".join(" ".join("%04x" % ord(c) for c in cell) for cell in row) + "\n"
+                   for row in rows)
+
+
+def block(name):
+    data = Path(name).read_bytes()
+    if not data.endswith(b"\0"):
+        failures.append(name + ": no terminating zero byte")
+    return data[:-1]
+
+
+class Tables(html.parser.HTMLParser):
+    def __init__(self):
+        super().__init__()
+        self.rows = []
+        self.cell = None
+
+    def handle_starttag(self, tag, attrs):
+        if tag == "tr":
+            self.rows.append([])
+        elif tag in ("td", "th"):
+            self.cell = ""
+
+    def handle_endtag(self, tag):
+        if tag in ("td", "th") and self.cell is not None:
+            self.rows[-1].append(" ".join(self.cell.split()))
+            self.cell = None
+
+    def handle_data(self, data):
+        if self.cell is not None:
+            self.cell += data
+
+
+def compare(what, got, expected_file):
+    expected = Path(expected_file).read_text()
+    if got != expected:
+        failures.append("%s read:\n%s\nexpected:\n%s" % (what, got, expected))
+
+
+rows = csv.reader(io.StringIO(block("clipboard.csv").decode("cp1251"), newline=""), delimiter=";")
+compare("python csv", code_units(rows), "clipboard-csv-cells.txt")
+
+with tempfile.TemporaryDirectory() as folder:
+    rtf = Path(folder) / "clipboard.rtf"
+    rtf.write_bytes(block("clipboard.rtf"))
+    for reader in (["unrtf", "--html"], ["pandoc", "-f", "rtf", "-t", "html"]):
+        page = subprocess.run(reader + [str(rtf)], check=True, capture_output=True).stdout
+        tables = Tables()
+        tables.feed(page.decode("utf-8"))
+        compare(reader[0], code_units(tables.rows), "clipboard-rtf-cells.txt")
+
+for failure in failures:
+    print(failure)
+sys.exit(1 if failures else 0)
