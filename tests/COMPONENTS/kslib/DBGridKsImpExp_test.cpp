@@ -212,6 +212,33 @@ TEST_F(ImpExpTest, RtfTitlesHaveARowPerTitleLevelAndTextOneRow) {
             "Товар|Код\tТовар|Название\tЦена\tКол-во");
 }
 
+TEST_F(ImpExpTest, WithoutASelectionNoFormatWritesAnything) {
+  ASSERT_EQ(F.Grid->Selection()->SelectionType(), gstNon);
+  for (TGridExportFormat format : {TGridExportFormat::Text, TGridExportFormat::CSV,
+                                   TGridExportFormat::RTF, TGridExportFormat::VCLDBIF}) {
+    TStringStream stream;
+    ExportDBGridKsToStream(F.Grid, stream, format, false);
+    EXPECT_EQ(stream.Size(), 0) << static_cast<int>(format);
+  }
+}
+
+// The environment has started the unit once: another start-up registers
+// nothing anew, and its end leaves the procedures to the first one.
+TEST(ImpExpUnit, StartUpIsCountedAndRegistersTheFormatsOnce) {
+  const UINT binary = GridClipboardFormat, csv = CsvClipboardFormat, rtf = RtfClipboardFormat;
+  for (auto [format, name] :
+       {std::pair{binary, "VCLDBIF"}, std::pair{csv, "Csv"}, std::pair{rtf, "Rich Text Format"}}) {
+    char registered[64] = {};
+    GetClipboardFormatNameA(format, registered, sizeof registered);
+    EXPECT_STREQ(registered, name);
+  }
+  InitDBGridKsImpExpUnit();
+  EXPECT_EQ(GridClipboardFormat, binary);
+  DoneDBGridKsImpExpUnit();
+  EXPECT_TRUE(CopyGridSelectionProc && CutGridSelectionProc && PasteIntoGridProc &&
+              DeleteGridSelectionProc);
+}
+
 TEST_F(ImpExpTest, AFileOfTheBinaryFormatPutsTheValuesBack) {
   char folder[MAX_PATH];
   GetTempPathA(MAX_PATH, folder);
