@@ -390,6 +390,32 @@ TEST_F(ImpExpTest, DeletesAskWithOkAndCancelWhenTheGridConfirms) {
   EXPECT_EQ(script.Asked[2].Text, "Удалить все записи?");
 }
 
+TEST_F(ImpExpTest, DeletingRowsOrClearingColumnsAsksWhenTheGridConfirms) {
+  F.Grid->SetOptions(F.Grid->Options() + TDBGridOptions{dgConfirmDelete});
+  TScriptedPrompts script;
+  for (int recNo : {1, 3}) {
+    F.Data.SetRecNo(recNo);
+    F.Grid->SelectedRows()->SetCurrentRowSelected(true);
+  }
+  script.Answer(IDOK);
+  DeleteGridSelection(F.Grid, false);
+  EXPECT_EQ(Names(), (std::vector<AnsiString>{"item2"}));
+  EXPECT_EQ(F.Grid->Selection()->SelectionType(), gstNon);
+
+  F.Grid->Selection()->Columns()->Select(F.Grid->Columns()->Items(1), false);
+  ASSERT_EQ(F.Grid->Selection()->SelectionType(), gstColumns);
+  script.Answer(IDCANCEL);
+  DeleteGridSelection(F.Grid, false);
+  EXPECT_EQ(Names(), (std::vector<AnsiString>{"item2"}));
+  script.Answer(IDOK);
+  DeleteGridSelection(F.Grid, false);
+  EXPECT_EQ(Names(), (std::vector<AnsiString>{""}));
+
+  ASSERT_EQ(script.Asked.size(), 3u);
+  EXPECT_EQ(script.Asked[0].Text, "Удалить все выбранные записи?");
+  EXPECT_EQ(script.Asked[1].Text, "Очистить выделенные ячейки?");
+}
+
 // Answers the system's message box of this thread by a key, once it shows
 // the question; the key goes through the input queue as a person's would.
 BOOL CALLBACK FindBox(HWND Wnd, LPARAM Found) {
