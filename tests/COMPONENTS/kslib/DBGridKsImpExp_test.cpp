@@ -141,6 +141,10 @@ TEST_F(ImpExpTest, CopyPutsTheFourFormatsOfTheSelection) {
   }
   EXPECT_EQ(ClipboardBlock(RtfClipboardFormat).substr(0, 6), "{\\rtf0");
 
+  // The binary format as exported, with no zero after it.
+  TStringStream exported;
+  ExportDBGridKsToStream(F.Grid, exported, TGridExportFormat::VCLDBIF, false);
+  EXPECT_EQ(ClipboardBlock(GridClipboardFormat), exported.DataString());
   TStringStream binary(ClipboardBlock(GridClipboardFormat));
   TGridImportAsVCLDBIF reader(binary);
   reader.ReadPrefix();
