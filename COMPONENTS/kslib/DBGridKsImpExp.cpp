@@ -1,5 +1,6 @@
 #include "COMPONENTS/kslib/DBGridKsImpExp.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
