@@ -777,7 +777,7 @@ bool TCustomDBGridKs::CellHint(int X, int Y, TCellHintKs& Hint) {
     // A picture or a box tells the value only through the hint.
     Always = Kind == 4 || Kind == 5;
     for (const TCellButton& Button : CellButtons(Column)) Area.right -= Button.Width;
-    if (AreaCol == 0) Area.left += TreeIndentWidth();
+    if (IsTreeColumn(AreaCol)) Area.left += TreeIndentWidth();
     if (Column->ImageList() && Column->ShowImageAndText())
       Area.left += Column->ImageList()->Width() + 4;
   }
@@ -838,6 +838,7 @@ void TCustomDBGridKs::MouseMove(TShiftState Shift, int X, int Y) { MouseMoveTrac
 void TCustomDBGridKs::TopLeftChanged() {
   TCustomGrid::TopLeftChanged();
   UpdateHorzScrollBar();
+  if (TreeModeNoFooter()) UpdateTreeRows();
   // The filter editor goes with its cell.
   PlaceFilterEditor(false);
 }

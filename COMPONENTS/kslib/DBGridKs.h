@@ -227,6 +227,18 @@ class TCustomDBGridKs : public TCustomGrid,
   void UpdateLevelRowCount();
   virtual void UpdateColumnAttributes();
   virtual void UpdateRowLayout();
+  // Tree mode's rows (DBGridKsTree.cpp): one per visible tree row, the
+  // current one following the tree's current record.
+  void UpdateTreeRows();
+  // The tree's scroll codes and wheel move the top row, not the dataset.
+  void TreeVertScroll(int Code, int TrackPos);
+  void TreeMouseWheel(int Delta, WPARAM Keys);
+  // The dataset shows a tree and moves along it: numpad +, - and * open,
+  // close or toggle the current row's node, and their characters open no
+  // editor.
+  bool TreeNavigationOn();
+  bool TreeNodeChar(char Key);
+  bool TreeNodeKey(uint16_t Key);
   virtual int ExtraTitleRowCount() { return FLevelRowCount + (FSTFilter->Visible() ? 1 : 0); }
   virtual bool TitleRowShown() { return FOptions.Contains(dgTitles); }
 
@@ -307,8 +319,13 @@ class TCustomDBGridKs : public TCustomGrid,
                                   const RECT& Rect, int CellKind, int AreaRow, int AreaCol);
   // What a footer cell shows: its sum, count, field value or fixed text.
   virtual void FooterValueText(int FooterIndex, TColumnKs* Column, AnsiString& Text);
-  // Pixels the first column's tree part takes; 0 without a tree.
+  // The first visible column shows the tree: the active record's lines
+  // and node, TreeIndentWidth pixels wide (0 without a tree); per level an
+  // element kind of DrawTreeLineElement, -1 for none.
+  bool IsTreeColumn(int DataCol);
   int TreeIndentWidth();
+  std::vector<int> TreeLineKinds();
+  int TreeNodeButtonRow(int X, int Y);
   // Set by the mouse: the raw column whose title button is being pressed,
   // and whether it shows down.
   int TrackedTitleCol = -1;
@@ -485,7 +502,9 @@ class TCustomDBGridKs : public TCustomGrid,
                          int DY, TGridDrawState AState);
   bool DrawFooterCell(TColumnKs* Column, int ACol, int ARow, const RECT& Cell, int DX, int DY,
                       TGridDrawState AState);
-  void DrawTreeCell(const RECT& Cell, TColor Background);
+  // The tree lines and node button of the active record before the cell's
+  // text, on the grid's canvas or the editor's.
+  void DrawTreeCell(TCanvas* C, const RECT& Cell, TColor Background);
   // Check box, image or text of a data cell.
   void DrawCellContent(TColumnKs* Column, const TColCellParamsKs& Params, RECT Cell, int DX,
                        int DY);

@@ -258,6 +258,8 @@ void TCustomDBGridKs::FilterDropDown() {
     Items->AddStrings(Filter->ListValues());
   } else if (auto Values = Filter->FillValueList()) {
     Items->AddStrings(Values->Values());
+  } else if (TreeModeNoFooter()) {
+    FMemTableIntf->GetFieldValues(Column->FieldName(), Items);
   }
   Items->EndUpdate();
 }

@@ -102,6 +102,11 @@ bool TDBGridInplaceEdit::RightToLeft() const {
   return G && G->BiDiMode() == bdRightToLeft;
 }
 
+int TDBGridInplaceEdit::TreeIndent() const {
+  TCustomDBGridKs* G = DBGrid();
+  return G && G->IsTreeColumn(G->SelectedIndex()) ? G->TreeIndentWidth() : 0;
+}
+
 TInplaceEditStyleKs TDBGridInplaceEdit::GetEditStyle(TColumnKs* Column) {
   return StyleOfButton(Column, false);
 }
@@ -294,6 +299,7 @@ RECT TDBGridInplaceEdit::GetEditRect() {
   if (MeasureFontKs(Font()).TextHeight > R.bottom - R.top && R.bottom < H) ++R.bottom;
   TColumnKs* Col = Column();
   int Image = Col && Col->ShowImageAndText() && Col->ImageList() ? Col->ImageList()->Width() + 5 : 0;
+  if (int Indent = TreeIndent()) Image += Indent + 1;
   if (RightToLeft()) {
     R.left += FButtonsWidth;
     R.right -= Image;
@@ -466,6 +472,12 @@ void TDBGridInplaceEdit::DrawRequiredState(HDC DC) {
 }
 
 void TDBGridInplaceEdit::PaintOverlay(HDC DC) {
+  if (int Indent = TreeIndent()) {
+    TCanvas Canvas;
+    Canvas.SetHandle(DC);
+    DBGrid()->DrawTreeCell(&Canvas, RECT{0, 0, Indent, ClientRect().bottom}, Color());
+    Canvas.SetHandle(nullptr);
+  }
   DrawRequiredState(DC);
   TColumnKs* Col = Column();
   if (Col && Col->ShowImageAndText() && Col->ImageList() && FImageIndex >= 0) {
@@ -1149,6 +1161,12 @@ void TDBGridInplaceEdit::WndProc(TMessage& Message) {
               static_cast<short>(HIWORD(Message.LParam))};
       RECT R = GetEditRect();
       bool InText = P.x >= R.left && P.x < R.right;
+      // A click on the tree part opens or closes the current row's node.
+      if (Message.Msg == WM_LBUTTONDOWN && P.x < TreeIndent()) {
+        TCustomDBGridKs* G = DBGrid();
+        G->MemTableIntf()->ExpandRow(G->Row() - G->TitleOffset(), TTreeExpandKs::Toggle);
+        return;
+      }
       if (!InText && GetCapture() != Handle() && !ControlAtPos(P)) return;
       TColumnKs* Col = Column();
       if (Message.Msg == WM_LBUTTONDBLCLK && InText && Col && Col->DblClickNextVal()) {

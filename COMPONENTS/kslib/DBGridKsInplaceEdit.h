@@ -101,6 +101,9 @@ class TDBGridInplaceEdit : public TInplaceEdit, public IPopupOwnerKs {
   TColumnKs* Column() const;
   // The grid draws right to left: buttons and image on the other side.
   bool RightToLeft() const;
+  // The tree part's width left of the text when the grid shows its tree in
+  // this column, else 0.
+  int TreeIndent() const;
   bool ListStyleActive() const;
   bool ForwardListKey(TMessage& Message);
   void PassToGrid(uint16_t& Key, TShiftState Shift);

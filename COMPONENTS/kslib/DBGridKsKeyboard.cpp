@@ -318,6 +318,11 @@ void TCustomDBGridKs::KeyWithoutCtrl(uint16_t& Key, TShiftState Shift, bool Shif
     case VK_F2:
       SetEditorMode(true);
       break;
+    case VK_ADD:
+    case VK_SUBTRACT:
+    case VK_MULTIPLY:
+      if (!TreeNodeKey(Key)) return;
+      break;
     default:
       return;
   }
@@ -350,6 +355,10 @@ void TCustomDBGridKs::KeyPress(char& Key) {
     AnsiString Typed = FTypedChar.empty() ? AnsiString(1, Key) : FTypedChar;
     IncrementalSearch(Typed, InIncSearch ? FSearchTimeout : DBGridKsUnit.IncSearchTimeout, 0);
     Key = 0;
+    return;
+  }
+  if (TreeNodeChar(Key)) {
+    TCustomControl::KeyPress(Key);
     return;
   }
   TCustomGrid::KeyPress(Key);

@@ -257,8 +257,7 @@ void TCustomDBGridKs::UpdateRowLayout() {
   if (FOptions.Contains(dgTitles)) TCustomGrid::SetRowHeights(0, TitleHeight);
   int Client = ClientHeight();
   if (TreeModeNoFooter()) {
-    SetRowCount(FTitleOffset + std::max(FMemTableIntf->VisibleRowCount(), 1));
-    FMemTableIntf->SetRowsInView(std::max((Client - Used) / std::max(Step, 1), 1));
+    UpdateTreeRows();
   } else {
     SetTopRow(FixedRows());
     if (FDataLink->Active() && FDataLink->DataSet()->RecordCount() != 0 && HandleAllocated()) {

@@ -32,8 +32,6 @@ AnsiString LeafCaption(const AnsiString& Caption) {
 
 }  // namespace
 
-bool TCustomDBGridKs::CellClickHandled(int, int) { return false; }
-
 bool TCustomDBGridKs::MouseMessage(TMessage& Message) {
   switch (Message.Msg) {
     case WM_TIMER:
@@ -659,6 +657,7 @@ void TCustomDBGridKs::OptimizeColsWidth(const TColumnsKsList& Columns) {
                             : TextWidth(Column->Font(), Column->GetDisplayText());
       Width += CellMargin;
       if (Column->AlwaysShowEditButton()) Width += FEditButtonWidth;
+      if (IsTreeColumn(Column->Index())) Width += TreeIndentWidth();
       Need[I] = std::max(Need[I], Width);
     }
     if (Sequenced && FSumList->GetRecNo() >= Count) break;

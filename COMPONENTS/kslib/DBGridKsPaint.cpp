@@ -111,10 +111,9 @@ bool TCustomDBGridKs::DrawColumnDataCell(TColumnKs* Column, int ACol, int ARow, 
   TActiveRecordScope Scope(FDataLink.get(), DataRow);
   C->Font()->Assign(Column->Font());
   C->Brush()->SetColor(Column->Color());
-  if (DataCol == 0 && FMemTableIntf) {
-    DrawTreeCell(Cell, Column->Color());
-    Cell.left += TreeIndentWidth();
-  }
+  bool TreeCell = IsTreeColumn(DataCol);
+  RECT Tree = Cell;
+  if (TreeCell) Cell.left += TreeIndentWidth();
   RECT Full = Cell;
   std::vector<TCellButton> Buttons = CellButtons(Column);
   for (const TCellButton& Button : Buttons) Cell.right -= Button.Width;
@@ -125,6 +124,7 @@ bool TCustomDBGridKs::DrawColumnDataCell(TColumnKs* Column, int ACol, int ARow, 
   bool Highlighted =
       GetCellHighlight(DataCol, DataRow, Params.Text, AState, Params.Background, C->Font());
   if (Highlighted) AState.Include(gdSelected);
+  if (TreeCell) DrawTreeCell(C, Tree, Highlighted ? Params.Background : Column->Color());
   if (Column->HideDuplicates() && SameAsPriorRecord(Column, Params.Text, AState)) {
     Params.Text.clear();
     Params.ImageIndex = -1;
@@ -273,41 +273,6 @@ void TCustomDBGridKs::DrawRequiredMark(TColumnKs* Column, const RECT& Cell,
   Canvas()->LineTo(Cell.right - 3, Cell.bottom - 1);
   Pen->SetStyle(OldStyle);
   Pen->SetColor(OldColor);
-}
-
-int TCustomDBGridKs::TreeIndentWidth() {
-  constexpr int SlotWidth = 18;
-  return FMemTableIntf ? (FMemTableIntf->NodeLevel() + 1) * SlotWidth : 0;
-}
-
-void TCustomDBGridKs::DrawTreeCell(const RECT& Cell, TColor Background) {
-  constexpr int SlotWidth = 18;
-  enum { Node = 0, LastNode = 1, ClosedNode = 3, LastClosedNode = 4, Leaf = 6, LastLeaf = 7,
-         Line = 9 };
-  TCanvas* C = Canvas();
-  RECT Part{Cell.left, Cell.top, std::min(Cell.left + TreeIndentWidth(), Cell.right),
-            Cell.bottom};
-  C->Brush()->SetColor(Background);
-  C->FillRect(Part);
-  TCellClip Clip(C->Handle(), Part);
-  int Level = FMemTableIntf->NodeLevel();
-  for (int L = 0; L <= Level; ++L) {
-    RECT Slot{Cell.left + L * SlotWidth, Cell.top, Cell.left + (L + 1) * SlotWidth, Cell.bottom};
-    bool More = FMemTableIntf->NodeHasNextSibling(L);
-    if (L < Level) {
-      if (More) DrawTreeLineElement(C, Slot, Line, 1, 1, false);
-      continue;
-    }
-    int Kind;
-    if (!FMemTableIntf->NodeHasChildren()) {
-      Kind = More ? Leaf : LastLeaf;
-    } else if (FMemTableIntf->NodeExpanded()) {
-      Kind = More ? Node : LastNode;
-    } else {
-      Kind = More ? ClosedNode : LastClosedNode;
-    }
-    DrawTreeLineElement(C, Slot, Kind, 1, 1, false);
-  }
 }
 
 bool TCustomDBGridKs::DrawIndicatorCell(int ARow, const RECT& ARect, int DX) {

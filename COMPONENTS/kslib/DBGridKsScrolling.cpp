@@ -11,8 +11,7 @@ int TCustomDBGridKs::VisibleDataRows() {
 void TCustomDBGridKs::RecordChanged() {
   if (InIncSearch && !FSearchBusy) ClearSearch();
   if (TreeModeNoFooter()) {
-    int Current = FMemTableIntf->CurrentRow();
-    MoveColRow(Col(), Current >= 0 ? FTitleOffset + Current : FixedRows(), false, false);
+    UpdateTreeRows();
     return;
   }
   if (!FDataLink->Active() || !HandleAllocated() || Loading()) return;
@@ -28,8 +27,8 @@ void TCustomDBGridKs::RecordChanged() {
 
 void TCustomDBGridKs::Scroll(int Distance) {
   if (TreeModeNoFooter()) {
-    RecordChanged();
-    Invalidate();
+    UpdateTreeRows();
+    if (Distance != 0) Invalidate();
     return;
   }
   if (!HandleAllocated()) return;
@@ -127,9 +126,13 @@ bool TCustomDBGridKs::ScrollMessage(TMessage& Message) {
   }
   if (Message.Msg == WM_MOUSEWHEEL) {
     Message.Result = 1;
-    if (!FDataLink->Active() || FMemTableIntf) return true;
-    TDataSet* Data = FDataLink->DataSet();
+    if (!FDataLink->Active()) return true;
     int Delta = static_cast<short>(HIWORD(Message.WParam));
+    if (TreeModeNoFooter()) {
+      TreeMouseWheel(Delta, LOWORD(Message.WParam));
+      return true;
+    }
+    TDataSet* Data = FDataLink->DataSet();
     for (int Notch = std::max(std::abs(Delta) / WHEEL_DELTA, 1); Notch > 0; --Notch) {
       if (Delta < 0 && !Data->Eof()) Data->Next();
       if (Delta > 0 && !Data->Bof()) Data->Prior();
@@ -138,6 +141,12 @@ bool TCustomDBGridKs::ScrollMessage(TMessage& Message) {
   }
   if (Message.Msg != WM_VSCROLL) return false;
   if (!FDataLink->Active() || !AcquireFocus()) return true;
+  if (TreeModeNoFooter()) {
+    SCROLLINFO Track{sizeof Track, SIF_TRACKPOS, 0, 0, 0, 0, 0};
+    FVertScrollBar->GetScrollInfo(Track);
+    TreeVertScroll(LOWORD(Message.WParam), Track.nTrackPos);
+    return true;
+  }
   TDataSet* Data = FDataLink->DataSet();
   bool Sequenced = FSumList->IsSequenced();
   SCROLLINFO Info{sizeof Info, SIF_ALL, 0, 0, 0, 0, 0};

@@ -136,6 +136,9 @@ inline void SetDataLinkDataSet(TDatasetFieldValueListKs* List, TDataSet* DataSet
   List->SetDataSet(DataSet);
 }
 
+// How a node's children are shown: opened, closed, or the other way round.
+enum class TTreeExpandKs { Expand, Collapse, Toggle };
+
 // What a dataset that holds its records as a tree in memory offers the grid:
 // the rows of the expanded nodes and the node of the current record. The
 // grid asks its dataset for it; no dataset of this program offers it.
@@ -145,20 +148,29 @@ class IMemTableKs {
   static constexpr GUID IID{
       0xA8C3C87A, 0xE556, 0x4BDB, {0xB8, 0xA7, 0x5B, 0x33, 0x49, 0x7D, 0x16, 0x24}};
   // The rows of the expanded tree and the current record's among them (-1
-  // when it shows in none).
+  // when it shows in none). The dataset's records are these rows in this
+  // order: the grid buffers all of them, so its row N is the link's
+  // record N.
   virtual int VisibleRowCount() = 0;
   virtual int CurrentRow() = 0;
   // How many rows the grid shows at once.
   virtual void SetRowsInView(int Count) = 0;
-  // Whether moving through the dataset follows the tree.
+  // Whether moving through the dataset follows the tree; while it does,
+  // the grid's node keys open and close nodes.
+  virtual bool TreeNavigation() = 0;
   virtual void SetTreeNavigation(bool Value) = 0;
-  // The current record's node: its depth (0 at the top), whether its
-  // ancestor at Level (its own level: the node) has a sibling after it,
-  // and whether it has children and shows them.
+  // Opens or closes the node of a visible row; the records change.
+  virtual void ExpandRow(int Row, TTreeExpandKs How) = 0;
+  // The record the fields read (the link's active record): its depth (0
+  // at the top), whether its ancestor at Level (its own level: the node)
+  // has a sibling after it, and whether it has children and shows them.
   virtual int NodeLevel() = 0;
   virtual bool NodeHasNextSibling(int Level) = 0;
   virtual bool NodeHasChildren() = 0;
   virtual bool NodeExpanded() = 0;
+  // The field's distinct values over the whole tree, hidden rows too, in
+  // order, for a filter's list.
+  virtual void GetFieldValues(const AnsiString& FieldName, TStrings* Values) = 0;
 
  protected:
   ~IMemTableKs() = default;

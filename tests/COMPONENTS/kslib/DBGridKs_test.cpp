@@ -623,11 +623,14 @@ class TTreeGoods : public TGoodsDataSet, public IMemTableKs {
   int VisibleRowCount() override { return 7; }
   int CurrentRow() override { return 2; }
   void SetRowsInView(int Count) override { RowsInView = Count; }
+  bool TreeNavigation() override { return false; }
   void SetTreeNavigation(bool) override {}
+  void ExpandRow(int, TTreeExpandKs) override {}
   int NodeLevel() override { return 0; }
   bool NodeHasNextSibling(int) override { return false; }
   bool NodeHasChildren() override { return false; }
   bool NodeExpanded() override { return false; }
+  void GetFieldValues(const AnsiString&, TStrings*) override {}
 };
 
 TEST(DBGridTree, ATreeDatasetShowsItsVisibleRowsWithoutFooters) {

@@ -226,11 +226,14 @@ struct TTreeDataSet : TArrayDataSet, IMemTableKs {
   int VisibleRowCount() override { return 0; }
   int CurrentRow() override { return -1; }
   void SetRowsInView(int) override {}
+  bool TreeNavigation() override { return false; }
   void SetTreeNavigation(bool) override {}
+  void ExpandRow(int, TTreeExpandKs) override {}
   int NodeLevel() override { return 0; }
   bool NodeHasNextSibling(int) override { return false; }
   bool NodeHasChildren() override { return false; }
   bool NodeExpanded() override { return false; }
+  void GetFieldValues(const AnsiString&, TStrings*) override {}
 };
 
 TEST(MemTableIntf, OnlyADatasetThatOffersTheTreeInterfaceAnswers) {
