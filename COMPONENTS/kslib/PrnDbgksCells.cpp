@@ -4,6 +4,7 @@
 
 #include "COMPONENTS/kslib/DBGridKsCellText.h"
 #include "COMPONENTS/kslib/DBGridKsFooters.h"
+#include "COMPONENTS/kslib/ToolCtrlsKs.h"
 #include "COMPONENTS/kslib/WinWrapKs.h"
 #include "forms/Forms.h"
 
@@ -167,7 +168,9 @@ std::vector<int> TPrintCellsKs::OptimalWidths(TPrintRowSequenceKs& Rows) {
         Widen(Col, RoundHalfEven(SystemCheckBoxSize().cx * M.ScaleX));
       } else {
         AssignPrintFont(Canvas->Font(), Column->Font(), PrintFontName);
-        Widen(Col, TextWidth(CellParams(Column).Text));
+        const int Indent = Col == 0 ? FGrid->TreeIndentWidth() : 0;
+        Widen(Col, TextWidth(CellParams(Column).Text) +
+                       (Indent > 0 ? RoundHalfEven(Indent * M.ScaleX + M.ScaleX) : 0));
       }
     }
   }
@@ -256,6 +259,12 @@ int TPrintCellsKs::DataCell(int Col, const RECT& Cell, bool FirstOfBand, bool Me
   if (!MeasureOnly) FillCell(Cell);
 
   const TPrintMetricsKs& M = Metrics;
+  RECT TextCell = Cell;
+  // The first column of a tree shows the record's place in it.
+  if (const int Indent = Col == 0 ? FGrid->TreeIndentWidth() : 0; Indent > 0) {
+    if (!MeasureOnly && !Counting) DrawTreeLines(Cell);
+    TextCell.left += int(Indent * M.ScaleX);
+  }
   if (Column->GetColumnType() == 5) {
     if (!MeasureOnly && !Counting)
       DrawCheckBox({Cell.left + M.PadX, Cell.top + M.PadY, Cell.right - M.PadX,
@@ -263,7 +272,6 @@ int TPrintCellsKs::DataCell(int Col, const RECT& Cell, bool FirstOfBand, bool Me
                    P->CheckboxState);
     return int(SystemCheckBoxSize().cy * M.ScaleY) + 2 * M.PadY;
   }
-  RECT TextCell = Cell;
   int ImageHeight = 0;
   TImageList* Images = Column->ImageList();
   if (Images && (Column->GetColumnType() == 4 || Column->ShowImageAndText())) {
@@ -288,6 +296,17 @@ int TPrintCellsKs::DataCell(int Col, const RECT& Cell, bool FirstOfBand, bool Me
   T.DY = M.PadY;
   T.RightToLeftReading = FGrid->BiDiMode() == bdRightToLeft;
   return std::max(PrintText(Canvas, T), ImageHeight);
+}
+
+void TPrintCellsKs::DrawTreeLines(const RECT& Cell) {
+  const int Step = RoundHalfEven(18 * Metrics.ScaleX);
+  const std::vector<int> Kinds = FGrid->TreeLineKinds();
+  for (size_t Level = 0; Level < Kinds.size(); ++Level) {
+    const int Left = Cell.left + int(Level) * Step;
+    if (Kinds[Level] >= 0)
+      DrawTreeLineElement(Canvas, {Left, Cell.top, Left + Step, Cell.bottom}, Kinds[Level],
+                          Metrics.ScaleX, Metrics.ScaleY, false);
+  }
 }
 
 void TPrintCellsKs::DrawImage(TImageList* Images, int Index, const RECT& Box, SIZE Size,

@@ -92,6 +92,8 @@ class TPrintCellsKs : public TPrintBandPainterKs {
 
  private:
   int DataCell(int Column, const RECT& Cell, bool FirstOfBand, bool MeasureOnly);
+  // The record's tree lines at the cell's left, one scaled slot per level.
+  void DrawTreeLines(const RECT& Cell);
   int FooterCell(int FooterRow, int Column, const RECT& Cell, bool MeasureOnly);
   void FillCell(const RECT& Cell);
   void DrawCheckBox(const RECT& TextRect, TCheckBoxState State);

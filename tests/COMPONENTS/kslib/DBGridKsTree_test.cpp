@@ -1,6 +1,6 @@
 // The grid over a dataset that keeps its records as a tree: a grid row per
 // visible tree row, the view moving by itself, node keys and clicks, the
-// tree lines in cells and in the editor.
+// tree lines in cells, in the editor and on paper.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,6 +8,8 @@
 #include "COMPONENTS/kslib/DBGridKs.h"
 #include "COMPONENTS/kslib/DBGridKsFilterRow.h"
 #include "COMPONENTS/kslib/DBGridKsInplaceEdit.h"
+#include "COMPONENTS/kslib/PrnDbgksCells.h"
+#include "COMPONENTS/kslib/PrnDbgksRows.h"
 #include "COMPONENTS/kslib/ToolCtrlsKs.h"
 #include "GridForm.h"
 #include "TreeGoodsDataSet.h"
@@ -369,6 +371,35 @@ TEST(DBGridTreeSelection, SelectedRowsBelowTheFirstPageAreFound) {
   TGridRect Rect = F.Grid->BookmarksSelectionRect();
   EXPECT_EQ(Rect.Top, F.Grid->TitleOffset() + 20);
   EXPECT_EQ(Rect.Bottom, F.Grid->TitleOffset() + 22);
+}
+
+TEST(DBGridTreePrint, TheFirstPrintedColumnShowsTheScaledTreeLinesBeforeItsText) {
+  // Three levels of the same name: only the tree part tells their widths.
+  TTreeForm F({{1, 0, "wwwwwwww"}, {2, 1, "wwwwwwww"}, {3, 2, "wwwwwwww"}}, {1, 2});
+  TColCellParamsKs Params;
+  TPrintCellsKs Cells(F.Grid, &Params);
+  TDibDC Page(300, 40), Expected(300, 40);
+  TCanvas Canvas;
+  Canvas.SetHandle(Page.DC());
+  Cells.Canvas = &Canvas;
+  Cells.Metrics.ScaleX = Cells.Metrics.ScaleY = 2;
+  Cells.Metrics.PadX = 4;
+  Cells.Metrics.PadY = 2;
+  Cells.Columns = {F.Grid->Columns()->Items(0), F.Grid->Columns()->Items(1)};
+  Cells.Widths = {250, 40};
+  F.Data.Last();
+  Cells.DrawCell(TPrintRowKs{}, 0, TPrintRectKs{0, 0, 250, 40}, true);
+  DrawLines(Expected.DC(), {-1, -1, 7}, 36, 40, 2);
+  EXPECT_EQ(Differences(Page, Expected, RECT{0, 0, 108, 40}), 0);
+  EXPECT_GT(Differences(Page, Expected, RECT{108, 0, 250, 40}), 0) << "the text";
+
+  TDataSetPrintRowsKs Rows(&F.Data, 0);
+  std::vector<int> Tree = Cells.OptimalWidths(Rows);
+  F.Grid->SetFooterRowCount(1);
+  std::vector<int> Plain = Cells.OptimalWidths(Rows);
+  Canvas.SetHandle(nullptr);
+  EXPECT_EQ(Tree[0], Plain[0] + 110) << "the deepest row's indent, 3 x 18 x 2 + 2";
+  EXPECT_EQ(Tree[1], Plain[1]);
 }
 
 }  // namespace
