@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <climits>
+#include <cstdlib>
 #include <map>
 
 #include "rtl/AnsiText.h"
@@ -134,10 +136,13 @@ class TRichReader {
     else if (Word == "fi") FParagraphFormat.FirstIndent = Value;
     else if (Word == "sb") FParagraphFormat.SpaceBefore = Value;
     else if (Word == "sa") FParagraphFormat.SpaceAfter = Value;
+    else if (Word == "sl") FParagraphFormat.LineSpacing = Value;
+    else if (Word == "slmult") FParagraphFormat.LineMultiple = On;
     else if (Word == "tx") FParagraphFormat.TabStops.push_back(Value);
-    else if (Word == "trowd") FCellEdges.clear(), FCellGap = 0;
-    else if (Word == "trgaph") FCellGap = Value;
-    else if (Word == "cellx") FCellEdges.push_back(Value);
+    else if (Word == "trowd") FRow = TRichParagraphKs(), FInRow = true;
+    else if (Word == "trleft") FRow.RowLeft = Value;
+    else if (Word == "trgaph") FRow.CellGap = Value;
+    else if (Word == "cellx") FRow.CellEdges.push_back(Value);
     else if (Word == "cell") Char('\t');
     else if (Word == "row") RowMark();
     else if (Word == "plain") F = TRichFormatKs{FFonts[0]};
@@ -191,20 +196,21 @@ class TRichReader {
     }
   }
 
+  // Inside a row it only breaks the cell's line: the row is one paragraph.
   void ParagraphMark() {
     if (State().Destination != dsText) return;
+    if (FInRow) return Char('\v');
     EndParagraph();
   }
 
-  // A table row ends as a paragraph whose tabs lead to its cells.
   void RowMark() {
     if (State().Destination != dsText) return;
-    std::vector<int> Stops = std::move(FParagraphFormat.TabStops);
-    FParagraphFormat.TabStops.clear();
-    for (size_t I = 0; I + 1 < FCellEdges.size(); ++I)
-      FParagraphFormat.TabStops.push_back(FCellEdges[I] + FCellGap);
+    FParagraphFormat.CellEdges = FRow.CellEdges;
+    FParagraphFormat.RowLeft = FRow.RowLeft;
+    FParagraphFormat.CellGap = FRow.CellGap;
     EndParagraph();
-    FParagraphFormat.TabStops = std::move(Stops);
+    FParagraphFormat.CellEdges.clear();
+    FInRow = false;
   }
 
   void EndParagraph() {
@@ -223,8 +229,8 @@ class TRichReader {
   std::vector<uint32_t> FColors;
   uint32_t FColor = 0;
   int FSkipCount = 0;
-  std::vector<int> FCellEdges;  // of the table row being read
-  int FCellGap = 0;
+  TRichParagraphKs FRow;  // the cells of the table row being read
+  bool FInRow = false;
   TRichParagraphKs FParagraphFormat;  // without runs
   std::vector<TRichRunKs> FRuns;
   TRichDocumentKs FDocument;
@@ -238,24 +244,44 @@ struct TCharAt {
   char C;
 };
 
-// Lays out the lines of one paragraph from character Offset on.
+std::vector<TCharAt> CharsOf(const TRichParagraphKs& P) {
+  std::vector<TCharAt> Chars;
+  for (const TRichRunKs& Run : P.Runs)
+    for (char C : Run.Text) Chars.push_back({&Run.Format, C});
+  return Chars;
+}
+
+// Lays out the lines of a paragraph, or of a table cell's part of it,
+// between BoxLeft and BoxRight (from the range's left edge).
 class TParagraphLayout {
  public:
-  TParagraphLayout(const TRichParagraphKs& P, int Width, int Dpi, TRichMeasurerKs& Measurer)
-      : FP(P), FWidth(Width), FDpi(Dpi), FMeasurer(Measurer) {
-    for (const TRichRunKs& Run : P.Runs)
-      for (char C : Run.Text) FChars.push_back({&Run.Format, C});
-  }
+  TParagraphLayout(const TRichParagraphKs& P, std::vector<TCharAt> Chars, int BoxLeft,
+                   int BoxRight, int Dpi, TRichMeasurerKs& Measurer)
+      : FP(P), FBoxLeft(BoxLeft), FBoxRight(BoxRight), FDpi(Dpi), FMeasurer(Measurer),
+        FChars(std::move(Chars)) {}
 
   int CharCount() const { return static_cast<int>(FChars.size()); }
+
+  // Every line, one below the other from the top; answers their height.
+  int AllLines(std::vector<TRichPieceKs>& Pieces) {
+    int Top = 0, Offset = 0;
+    do {
+      int Height = 0;
+      const auto Shown = Pieces.size();
+      Offset = Line(Offset, Height, Pieces);
+      for (size_t I = Shown; I < Pieces.size(); ++I) Pieces[I].Baseline += Top;
+      Top += Height;
+    } while (Offset < CharCount());
+    return Top;
+  }
 
   // The line starting at Offset: where the next one starts, its height and
   // its pieces with their X (baselines relative to the line's top).
   int Line(int Offset, int& Height, std::vector<TRichPieceKs>& Pieces) {
     const bool First = Offset == 0;
-    const int Left = Twips(FP.LeftIndent + (First ? FP.FirstIndent : 0), FDpi);
+    const int Left = FBoxLeft + Twips(FP.LeftIndent + (First ? FP.FirstIndent : 0), FDpi);
     FLeft = Left;
-    const int Available = std::max(1, FWidth - Left - Twips(FP.RightIndent, FDpi));
+    const int Available = std::max(1, FBoxRight - Left - Twips(FP.RightIndent, FDpi));
     // Whole words while they fit, each with the spaces after it.
     int Fit = Offset;
     for (;;) {
@@ -302,17 +328,28 @@ class TParagraphLayout {
     const int Shift = FP.Alignment == raRight    ? Available - Trailing
                       : FP.Alignment == raCenter ? (Available - Trailing) / 2
                                                  : 0;
+    Height = Spaced(Ascent + Descent);
     for (size_t I = Shown; I < Pieces.size(); ++I) {
       Pieces[I].X += std::max(0, Shift);
-      Pieces[I].Baseline = Ascent;
+      Pieces[I].Baseline = Height - Descent;
     }
     if (Justify) Stretch(Offset, End, std::max(0, Available - Trailing), Starts, Pieces.data() + Shown);
-    Height = Ascent + Descent;
     return Next;
   }
 
  private:
   bool IsBreak(int I) const { return FChars[I].C == '\v'; }
+
+  // A line's height under the paragraph's line spacing; any room it adds
+  // lies above the text.
+  int Spaced(int Natural) const {
+    const int64_t Spacing = std::abs(int64_t{FP.LineSpacing});
+    if (FP.LineMultiple && Spacing > 0)
+      return static_cast<int>(std::min<int64_t>(Natural * Spacing / 240, INT_MAX / 4));
+    if (FP.LineSpacing > 0) return std::max(Natural, Twips(FP.LineSpacing, FDpi));
+    if (FP.LineSpacing < 0) return Twips(-FP.LineSpacing, FDpi);
+    return Natural;
+  }
 
   AnsiString Slice(int From, int To) const {
     AnsiString Text;
@@ -377,11 +414,35 @@ class TParagraphLayout {
   }
 
   const TRichParagraphKs& FP;
-  int FWidth, FDpi;
+  int FBoxLeft, FBoxRight, FDpi;
   int FLeft = 0;  // of the line being laid out
   TRichMeasurerKs& FMeasurer;
   std::vector<TCharAt> FChars;
 };
+
+// A table row's cells, each wrapped within its edges from the row's top;
+// answers the row's height, its tallest cell's.
+int RowLines(const TRichParagraphKs& P, int Width, int Dpi, TRichMeasurerKs& Measurer,
+             std::vector<TRichPieceKs>& Pieces) {
+  const std::vector<TCharAt> Chars = CharsOf(P);
+  const size_t Edges = P.CellEdges.size();
+  int Height = 0;
+  size_t From = 0, Cell = 0;
+  do {
+    size_t To = From;
+    while (To < Chars.size() && Chars[To].C != '\t') ++To;
+    // Cells past the last edge (more cells than edges) take the rest of the width.
+    const int LeftEdge = Cell == 0 ? P.RowLeft : P.CellEdges[std::min(Cell, Edges) - 1];
+    const int Left = Twips(LeftEdge + P.CellGap, Dpi);
+    const int Right = Cell < Edges ? Twips(P.CellEdges[Cell] - P.CellGap, Dpi) : Width;
+    TParagraphLayout Layout(P, {Chars.begin() + From, Chars.begin() + To}, Left, Right, Dpi,
+                            Measurer);
+    Height = std::max(Height, Layout.AllLines(Pieces));
+    From = To + 1;
+    ++Cell;
+  } while (From < Chars.size());
+  return Height;
+}
 
 }  // namespace
 
@@ -398,12 +459,18 @@ TRichRangeKs FormatRichRange(const TRichDocumentKs& Document, int FirstChar, int
       Start += Length;
       continue;
     }
-    TParagraphLayout Layout(P, Width, Dpi, Measurer);
-    int Offset = std::max(0, FirstChar - Start);
+    TParagraphLayout Layout(P, CharsOf(P), 0, Width, Dpi, Measurer);
+    // A table row is placed whole, like a single line.
+    const bool Row = !P.CellEdges.empty();
+    int Offset = Row ? 0 : std::max(0, FirstChar - Start);
     do {
       int LineHeight = 0;
       std::vector<TRichPieceKs> Pieces;
-      const int Next = Layout.Line(Offset, LineHeight, Pieces);
+      int Next = Layout.CharCount();
+      if (Row)
+        LineHeight = RowLines(P, Width, Dpi, Measurer, Pieces);
+      else
+        Next = Layout.Line(Offset, LineHeight, Pieces);
       const bool Last = Next >= Layout.CharCount();
       const int Before = Offset == 0 ? Twips(P.SpaceBefore, Dpi) : 0;
       const int After = Last ? Twips(P.SpaceAfter, Dpi) : 0;

@@ -30,9 +30,15 @@ struct TRichParagraphKs {
   TRichAlignmentKs Alignment = raLeft;
   int LeftIndent = 0, RightIndent = 0, FirstIndent = 0;  // twips
   int SpaceBefore = 0, SpaceAfter = 0;                   // twips
-  // Rising, in twips from the left margin; a table row's are where its
-  // cells after the first begin.
-  std::vector<int> TabStops;
+  // As written: 0 the tallest character's height; in twips at least that
+  // (above 0) or exactly that (below 0); with LineMultiple, in 240ths of it.
+  int LineSpacing = 0;
+  bool LineMultiple = false;
+  std::vector<int> TabStops;  // rising, in twips from the left margin
+  // A table row's: each cell's text ends with a tab; its right edge is the
+  // cell's edge (twips from the left margin), kept CellGap inside the edges.
+  std::vector<int> CellEdges;
+  int RowLeft = 0, CellGap = 0;
   std::vector<TRichRunKs> Runs;
   TRichFormatKs EndFormat;  // of the paragraph mark: an empty line's height
   int Length() const;       // characters, the paragraph mark included
@@ -43,11 +49,11 @@ struct TRichDocumentKs {
   int Length() const;
 };
 
-// Paragraphs, their alignment, indents, spacing and tab stops; fonts,
-// sizes, bold, italic, underline, strike-out and colours; \'hh in the code
-// page and \uN characters; a table row as a paragraph whose cells follow
-// tabs to the cells' edges. Unknown control words and destinations are
-// passed over.
+// Paragraphs, their alignment, indents, spacing, line spacing and tab
+// stops; fonts, sizes, bold, italic, underline, strike-out and colours; \'hh
+// in the code page and \uN characters; a table row as a paragraph of cells,
+// a paragraph end inside a cell as a line break. Unknown control words and
+// destinations are passed over.
 TRichDocumentKs ReadRichText(const AnsiString& Rtf);
 
 // Sizes of text in device units on the device the range is laid out for.
@@ -75,7 +81,9 @@ struct TRichRangeKs {
 };
 
 // The lines from FirstChar on that fit Width × Height device units at Dpi
-// (indents and spacing are in twips). When not even the first line fits,
-// nothing is placed and NextChar stays FirstChar.
+// (indents and spacing are in twips). A table row's cells wrap within their
+// edges and the row, as tall as its tallest cell, is placed whole or not at
+// all. When not even the first line or row fits, nothing is placed and
+// NextChar stays FirstChar.
 TRichRangeKs FormatRichRange(const TRichDocumentKs& Document, int FirstChar, int Width,
                              int Height, int Dpi, TRichMeasurerKs& Measurer);

@@ -105,23 +105,127 @@ TEST(RichTextReaderTest, BulletsReadAsTheTextWrittenForThem) {
   EXPECT_EQ(Runs[1].Text, "one");
 }
 
-// A table row is a paragraph whose cells begin at the edges of the cells
-// before them (and the row's gap); tab stops of a paragraph hold too.
-TEST(RichTextLayoutTest, TableCellsAndTabsStartAtTheirStops) {
+// Line spacing and table rows as the control writes them: a paragraph end
+// inside a row breaks the cell's line, a cell's text follows its edge
+// without a space.
+TEST(RichTextReaderTest, ReadsLineSpacingAndTableRows) {
   const TRichDocumentKs D = ReadRichText(
-      Rtf("\\trowd\\trgaph10\\cellx100\\cellx250\\fs24 x1\\cell y1\\cell \\row"
-          "\\trowd\\trgaph10\\cellx100\\cellx250 x2\\cell y2\\cell \\row"
-          "\\pard\\li20\\tx70\\tx200 a\\tab b\\tab c\\tab d\\par"));
+      Rtf("\\pard\\sl-240\\slmult1 a\\par"
+          "\\trowd\\trgaph108\\trleft-108\\cellx1000\\cellx3000a1\\par\r\na2\\cell b1\\cell \\row"
+          "\\pard\\sl300\\slmult0 c\\par"));
   ASSERT_EQ(D.Paragraphs.size(), 3u);
-  EXPECT_EQ(D.Paragraphs[0].TabStops, std::vector<int>{110});
-  EXPECT_EQ(D.Paragraphs[0].Runs[0].Text, "x1\ty1\t");
+  EXPECT_EQ(D.Paragraphs[0].LineSpacing, -240);
+  EXPECT_TRUE(D.Paragraphs[0].LineMultiple);
+  EXPECT_TRUE(D.Paragraphs[0].CellEdges.empty());
+  const TRichParagraphKs& Row = D.Paragraphs[1];
+  EXPECT_EQ(Row.CellEdges, (std::vector<int>{1000, 3000}));
+  EXPECT_EQ(Row.RowLeft, -108);
+  EXPECT_EQ(Row.CellGap, 108);
+  ASSERT_EQ(Row.Runs.size(), 1u);
+  EXPECT_EQ(Row.Runs[0].Text, "a1\va2\tb1\t");
+  EXPECT_EQ(D.Paragraphs[2].LineSpacing, 300);
+  EXPECT_FALSE(D.Paragraphs[2].LineMultiple);
+  EXPECT_TRUE(D.Paragraphs[2].CellEdges.empty());
+  EXPECT_EQ(D.Length(), 2 + 10 + 2);
+}
+
+// Tab stops of a paragraph hold; past the last one, stops lie every half
+// inch from the margin.
+TEST(RichTextLayoutTest, TabsStopAtTheParagraphsStops) {
+  const TRichDocumentKs D =
+      ReadRichText(Rtf("\\li20\\tx70\\tx200\\fs24 a\\tab b\\tab c\\tab d\\par"));
   TFixedMeasurer M;
   const TRichRangeKs R = FormatRichRange(D, 0, 1000, 1000, 1440, M);
   std::vector<std::pair<AnsiString, int>> Placed;
   for (const TRichPieceKs& P : R.Pieces) Placed.push_back({P.Text, P.X});
   const std::vector<std::pair<AnsiString, int>> Expected = {
-      {"x1", 0}, {"y1", 110}, {"x2", 0}, {"y2", 110}, {"a", 20}, {"b", 70}, {"c", 200}, {"d", 720}};
+      {"a", 20}, {"b", 70}, {"c", 200}, {"d", 720}};
   EXPECT_EQ(Placed, Expected);
+}
+
+struct TPlaced {
+  AnsiString Text;
+  int X, Baseline;
+  friend bool operator==(const TPlaced&, const TPlaced&) = default;
+  friend std::ostream& operator<<(std::ostream& S, const TPlaced& P) {
+    return S << "{" << P.Text << ", " << P.X << ", " << P.Baseline << "}";
+  }
+};
+
+std::vector<TPlaced> Placed(const TRichRangeKs& R) {
+  std::vector<TPlaced> Result;
+  for (const TRichPieceKs& P : R.Pieces) Result.push_back({P.Text, P.X, P.Baseline});
+  return Result;
+}
+
+// Cells 0..90, 110..240 and 260..390 wide: the first and the last wrap
+// (the last in a font twice the size), the row is as tall as the last and
+// the paragraph after it starts below.
+const AnsiString TableText =
+    "\\fs24 before\\par\\trowd\\trgaph10\\trleft-10\\cellx100\\cellx250\\cellx400"
+    "\\fs24 aaa bbb ccc\\cell y\\cell\\fs48 zz zz zz\\cell\\row\\pard\\fs24 after";
+
+TEST(RichTextLayoutTest, TableCellsWrapWithinTheirEdges) {
+  const TRichDocumentKs D = ReadRichText(Rtf(TableText));
+  TFixedMeasurer M;
+  const TRichRangeKs R = FormatRichRange(D, 0, 1000, 1000, 1440, M);
+  const std::vector<TPlaced> Expected = {
+      {"before", 0, 8}, {"aaa bbb ", 0, 18}, {"ccc", 0, 28},   {"y", 110, 18},
+      {"zz zz ", 260, 26}, {"zz", 260, 46},  {"after", 0, 58}};
+  EXPECT_EQ(Placed(R), Expected);
+  EXPECT_EQ(R.Height, 60);
+  EXPECT_EQ(R.NextChar, D.Length());
+}
+
+// Pages 45 high: the 40-high row does not fit below the first line, so it
+// starts the second page whole; a page lower than the row takes nothing.
+TEST(RichTextLayoutTest, ARowMovesWholeToTheNextRange) {
+  const TRichDocumentKs D = ReadRichText(Rtf(TableText));
+  const int RowStart = 7, RowEnd = RowStart + D.Paragraphs[1].Length();
+  TFixedMeasurer M;
+  std::vector<std::vector<TPlaced>> Pages;
+  std::vector<std::pair<int, int>> Ends;  // next character, height
+  for (int First = 0; First < D.Length() && Pages.size() < 5;) {
+    const TRichRangeKs R = FormatRichRange(D, First, 1000, 45, 1440, M);
+    Pages.push_back(Placed(R));
+    Ends.push_back({R.NextChar, R.Height});
+    First = R.NextChar;
+  }
+  ASSERT_EQ(Pages.size(), 3u);
+  EXPECT_EQ(Ends, (std::vector<std::pair<int, int>>{
+                      {RowStart, 10}, {RowEnd, 40}, {D.Length(), 10}}));
+  EXPECT_EQ(Pages[1].size(), 5u);
+  EXPECT_EQ(Pages[1].front(), (TPlaced{"aaa bbb ", 0, 8}));
+  EXPECT_EQ(Pages[2], (std::vector<TPlaced>{{"after", 0, 8}}));
+
+  const TRichRangeKs Low = FormatRichRange(D, RowStart, 1000, 39, 1440, M);
+  EXPECT_EQ(Low.NextChar, RowStart);
+  EXPECT_TRUE(Low.Pieces.empty());
+}
+
+// Two lines of 12 points (10 units, 8 above the baseline) at 144 dpi, where
+// 10 twips are one unit; any room added lies above the text.
+TEST(RichTextLayoutTest, LineSpacingSetsTheLinesHeight) {
+  struct TCase {
+    AnsiString Spacing;
+    int Height, Baseline;
+  };
+  const TCase Cases[] = {
+      {"", 10, 8},               {"\\sl-240\\slmult1", 10, 8},  // single, as the control writes it
+      {"\\sl360\\slmult1", 15, 13}, {"\\sl480\\slmult1", 20, 18},
+      {"\\sl150", 15, 13},          {"\\sl50", 10, 8},      // at least
+      {"\\sl-150", 15, 13},         {"\\sl-50", 5, 3},      // exactly
+  };
+  TFixedMeasurer M;
+  for (const TCase& C : Cases) {
+    SCOPED_TRACE(C.Spacing);
+    const TRichDocumentKs D = ReadRichText(Rtf(C.Spacing + "\\fs24 a\\line b"));
+    const TRichRangeKs R = FormatRichRange(D, 0, 1000, 1000, 144, M);
+    ASSERT_EQ(R.Pieces.size(), 2u);
+    EXPECT_EQ(R.Pieces[0].Baseline, C.Baseline);
+    EXPECT_EQ(R.Pieces[1].Baseline, C.Height + C.Baseline);
+    EXPECT_EQ(R.Height, 2 * C.Height);
+  }
 }
 
 // Lines 100 wide, pages of 25 units take two lines each; every character shows once, in order.

@@ -185,6 +185,18 @@ TEST_F(PrintGridTest, ARichLineTallerThanThePageEndsTheText) {
   EXPECT_FALSE(Printer()->Printing());
 }
 
+// A table row as the control writes it back: the first cell's long text
+// wraps within the cell, the paragraph after the row starts below it.
+TEST_F(PrintGridTest, PrintsRichTableCellsWrapped) {
+  TStringStream Table(
+      RichText("\\trowd\\trgaph108\\trleft-108\\cellx1800\\cellx4000\\pard\\intbl "
+               "Длинный текст в узкой ячейке переносится по словам\\cell\\pard\\intbl "
+               "Соседняя\\cell\\row\\pard Под таблицей\\par"));
+  Print.BeforeGridText()->LoadFromStream(&Table);
+  PrintToFile("print-table.ps");
+  EXPECT_FALSE(Printer()->Printing());
+}
+
 TEST(RichEditStringsTest, IsALineListThatKeepsFormatting) {
   TRichEditStrings Lines;
   Lines.Add("один");

@@ -150,6 +150,29 @@ def check_rich_text(pdf):
           "rich: the text before the grid takes one page")
 
 
+def check_rich_table(pdf):
+    """A table row before the grid: the first cell (text from the margin to
+    1800 - 108 twips) wraps its words over lines in order, the second cell
+    (from 1800 + 108) beside its first line, the next paragraph below both."""
+    page = pages_of(pdf)[0]
+    first_word, neighbour, after = first(page, "Длинный"), first(page, "Соседняя"), first(page, "Под")
+    if not (first_word and neighbour and after):
+        check(False, "table: a cell or the text after it is missing")
+        return
+    left = first_word[0]
+    cell = [w for w in page if first_word[1] - 1 < w[1] < after[1] - 1 and w[0] < neighbour[0]]
+    lines = sorted({round(w[1]) for w in cell})
+    text = " ".join(w[4] for w in sorted(cell, key=lambda w: (round(w[1]), w[0])))
+    check(text == "Длинный текст в узкой ячейке переносится по словам" and len(lines) >= 3,
+          "table: the cell reads %r on %d lines" % (text, len(lines)))
+    check(max(w[2] for w in cell) <= left + (1800 - 108) / 20 + 0.5,
+          "table: the cell's text passes its edge")
+    check(abs(neighbour[0] - left - (1800 + 108) / 20) < 1 and abs(neighbour[1] - first_word[1]) < 1,
+          "table: the second cell is not beside the first's first line")
+    check(after[1] > max(w[3] for w in cell) and abs(after[0] - left) < 1,
+          "table: the paragraph after the row is not below it")
+
+
 def check_multi_level_titles(pdf):
     """Two page groups: "Товар" centred over its three columns on the first
     group's pages, above their own captions; nothing of it on the second's.
@@ -222,6 +245,8 @@ def main():
         check_rich_text(to_pdf("rich", folder))
 
         check_multi_level_titles(to_pdf("multi", folder))
+
+        check_rich_table(to_pdf("table", folder))
 
         # Right to left: the columns from the right edge leftwards, the same
         # widths, every row once.
