@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdlib>
 #include <map>
+#include <optional>
 
 #include "rtl/AnsiText.h"
 
@@ -262,19 +263,6 @@ class TParagraphLayout {
 
   int CharCount() const { return static_cast<int>(FChars.size()); }
 
-  // Every line, one below the other from the top; answers their height.
-  int AllLines(std::vector<TRichPieceKs>& Pieces) {
-    int Top = 0, Offset = 0;
-    do {
-      int Height = 0;
-      const auto Shown = Pieces.size();
-      Offset = Line(Offset, Height, Pieces);
-      for (size_t I = Shown; I < Pieces.size(); ++I) Pieces[I].Baseline += Top;
-      Top += Height;
-    } while (Offset < CharCount());
-    return Top;
-  }
-
   // The line starting at Offset: where the next one starts, its height and
   // its pieces with their X (baselines relative to the line's top).
   int Line(int Offset, int& Height, std::vector<TRichPieceKs>& Pieces) {
@@ -420,29 +408,98 @@ class TParagraphLayout {
   std::vector<TCharAt> FChars;
 };
 
-// A table row's cells, each wrapped within its edges from the row's top;
-// answers the row's height, its tallest cell's.
-int RowLines(const TRichParagraphKs& P, int Width, int Dpi, TRichMeasurerKs& Measurer,
-             std::vector<TRichPieceKs>& Pieces) {
-  const std::vector<TCharAt> Chars = CharsOf(P);
-  const size_t Edges = P.CellEdges.size();
-  int Height = 0;
-  size_t From = 0, Cell = 0;
-  do {
-    size_t To = From;
-    while (To < Chars.size() && Chars[To].C != '\t') ++To;
-    // Cells past the last edge (more cells than edges) take the rest of the width.
-    const int LeftEdge = Cell == 0 ? P.RowLeft : P.CellEdges[std::min(Cell, Edges) - 1];
-    const int Left = Twips(LeftEdge + P.CellGap, Dpi);
-    const int Right = Cell < Edges ? Twips(P.CellEdges[Cell] - P.CellGap, Dpi) : Width;
-    TParagraphLayout Layout(P, {Chars.begin() + From, Chars.begin() + To}, Left, Right, Dpi,
-                            Measurer);
-    Height = std::max(Height, Layout.AllLines(Pieces));
-    From = To + 1;
-    ++Cell;
-  } while (From < Chars.size());
-  return Height;
-}
+// A table row's cells, each wrapped within its edges and stacked from the
+// row's top. Where a row does not fit, a range takes the lines ending at or
+// above a cut and the next range starts at the first line, in character
+// order, that ends below it. The cut is the lowest bottom of the lines
+// before that one, so its first character alone tells the cut again; it is
+// high enough that every line above it fits.
+class TRowLayout {
+ public:
+  TRowLayout(const TRichParagraphKs& P, int Width, int Dpi, TRichMeasurerKs& Measurer) {
+    const std::vector<TCharAt> Chars = CharsOf(P);
+    const size_t Edges = P.CellEdges.size();
+    size_t From = 0, Cell = 0;
+    do {
+      size_t To = From;
+      while (To < Chars.size() && Chars[To].C != '\t') ++To;
+      // Cells past the last edge (more cells than edges) take the rest of the width.
+      const int LeftEdge = Cell == 0 ? P.RowLeft : P.CellEdges[std::min(Cell, Edges) - 1];
+      const int Left = Twips(LeftEdge + P.CellGap, Dpi);
+      const int Right = Cell < Edges ? Twips(P.CellEdges[Cell] - P.CellGap, Dpi) : Width;
+      TParagraphLayout Layout(P, {Chars.begin() + From, Chars.begin() + To}, Left, Right, Dpi,
+                              Measurer);
+      int Offset = 0, Top = 0;
+      do {
+        TLine Line{static_cast<int>(From) + Offset, static_cast<int>(Cell), Top, Top,
+                   FPieces.size(), 0};
+        int Height = 0;
+        Offset = Layout.Line(Offset, Height, FPieces);
+        Line.Bottom = Top + Height;
+        Line.PiecesEnd = FPieces.size();
+        for (size_t I = Line.PiecesBegin; I < Line.PiecesEnd; ++I) FPieces[I].Baseline += Top;
+        FLines.push_back(Line);
+        Top = Line.Bottom;
+      } while (Offset < Layout.CharCount());
+      From = To + 1;
+      ++Cell;
+    } while (From < Chars.size());
+    FCells = Cell;
+    FLength = static_cast<int>(Chars.size());
+  }
+
+  // From Offset on (0, or where the last range stopped), the lines that fit
+  // Room, each cell's from the part's top: their pieces and height; Offset
+  // moves on, to the row's length when it is done. False when no line fits.
+  bool Place(int& Offset, int Room, int& Height, std::vector<TRichPieceKs>& Pieces) const {
+    size_t At = 0;
+    while (At + 1 < FLines.size() && FLines[At + 1].First <= Offset) ++At;
+    const int Placed = BottomBefore(At);  // lines ending above it went before
+    std::vector<int> Tops(FCells, INT_MAX);
+    for (const TLine& Line : FLines)
+      if (Line.Bottom > Placed) Tops[Line.Cell] = std::min(Tops[Line.Cell], Line.Top);
+    auto Fits = [&](const TLine& Line) { return Line.Bottom - Tops[Line.Cell] <= Room; };
+    int Over = INT_MAX;  // the highest bottom of a line that does not fit
+    for (const TLine& Line : FLines)
+      if (Line.Bottom > Placed && !Fits(Line)) Over = std::min(Over, Line.Bottom);
+    size_t Stop = 0;
+    while (Stop < FLines.size() && FLines[Stop].Bottom < Over) ++Stop;
+    const int Cut = Stop < FLines.size() ? BottomBefore(Stop) : INT_MAX;
+    Height = 0;
+    bool Any = false;
+    for (const TLine& Line : FLines) {
+      if (Line.Bottom <= Placed || Line.Bottom > Cut) continue;
+      Any = true;
+      const int Shift = Tops[Line.Cell];
+      Height = std::max(Height, Line.Bottom - Shift);
+      for (size_t I = Line.PiecesBegin; I < Line.PiecesEnd; ++I) {
+        Pieces.push_back(FPieces[I]);
+        Pieces.back().Baseline -= Shift;
+      }
+    }
+    if (Any) Offset = Stop < FLines.size() ? FLines[Stop].First : FLength;
+    return Any;
+  }
+
+ private:
+  struct TLine {
+    int First;  // character, from the row's start
+    int Cell, Top, Bottom;
+    size_t PiecesBegin, PiecesEnd;
+  };
+
+  // The lowest bottom of the lines before the line at Index.
+  int BottomBefore(size_t Index) const {
+    int Bottom = 0;
+    for (size_t I = 0; I < Index; ++I) Bottom = std::max(Bottom, FLines[I].Bottom);
+    return Bottom;
+  }
+
+  std::vector<TLine> FLines;  // in character order
+  std::vector<TRichPieceKs> FPieces;
+  size_t FCells = 0;
+  int FLength = 0;
+};
 
 }  // namespace
 
@@ -459,20 +516,23 @@ TRichRangeKs FormatRichRange(const TRichDocumentKs& Document, int FirstChar, int
       Start += Length;
       continue;
     }
-    TParagraphLayout Layout(P, CharsOf(P), 0, Width, Dpi, Measurer);
-    // A table row is placed whole, like a single line.
-    const bool Row = !P.CellEdges.empty();
-    int Offset = Row ? 0 : std::max(0, FirstChar - Start);
+    const int Chars = Length - 1;
+    std::optional<TParagraphLayout> Lines;
+    std::optional<TRowLayout> Cells;
+    if (P.CellEdges.empty())
+      Lines.emplace(P, CharsOf(P), 0, Width, Dpi, Measurer);
+    else
+      Cells.emplace(P, Width, Dpi, Measurer);
+    int Offset = std::max(0, FirstChar - Start);
     do {
-      int LineHeight = 0;
-      std::vector<TRichPieceKs> Pieces;
-      int Next = Layout.CharCount();
-      if (Row)
-        LineHeight = RowLines(P, Width, Dpi, Measurer, Pieces);
-      else
-        Next = Layout.Line(Offset, LineHeight, Pieces);
-      const bool Last = Next >= Layout.CharCount();
       const int Before = Offset == 0 ? Twips(P.SpaceBefore, Dpi) : 0;
+      int LineHeight = 0, Next = Offset;
+      std::vector<TRichPieceKs> Pieces;
+      if (Lines)
+        Next = Lines->Line(Offset, LineHeight, Pieces);
+      else if (!Cells->Place(Next, Height - Range.Height - Before, LineHeight, Pieces))
+        return Range;
+      const bool Last = Next >= Chars;
       const int After = Last ? Twips(P.SpaceAfter, Dpi) : 0;
       if (Range.Height + Before + LineHeight > Height) return Range;
       for (TRichPieceKs& Piece : Pieces) {
@@ -482,7 +542,9 @@ TRichRangeKs FormatRichRange(const TRichDocumentKs& Document, int FirstChar, int
       Range.Height = std::min(Height, Range.Height + Before + LineHeight + After);
       Offset = Next;
       Range.NextChar = Start + (Last ? Length : Next);
-    } while (Offset < Layout.CharCount());
+      // What is left of a row starts the next range.
+      if (Cells && !Last) return Range;
+    } while (Offset < Chars);
     Start += Length;
   }
   return Range;

@@ -82,8 +82,8 @@ struct TRichRangeKs {
 
 // The lines from FirstChar on that fit Width × Height device units at Dpi
 // (indents and spacing are in twips). A table row's cells wrap within their
-// edges and the row, as tall as its tallest cell, is placed whole or not at
-// all. When not even the first line or row fits, nothing is placed and
-// NextChar stays FirstChar.
+// edges, the row as tall as its tallest cell; a row that does not fit goes
+// on in the next range between lines, every cell where it stopped. When not
+// even the first line fits, nothing is placed and NextChar stays FirstChar.
 TRichRangeKs FormatRichRange(const TRichDocumentKs& Document, int FirstChar, int Width,
                              int Height, int Dpi, TRichMeasurerKs& Measurer);

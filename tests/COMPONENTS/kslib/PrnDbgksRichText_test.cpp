@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 namespace {
 
 class TFixedMeasurer : public TRichMeasurerKs {
@@ -158,49 +160,81 @@ std::vector<TPlaced> Placed(const TRichRangeKs& R) {
   return Result;
 }
 
-// Cells 0..90, 110..240 and 260..390 wide: the first and the last wrap
-// (the last in a font twice the size), the row is as tall as the last and
-// the paragraph after it starts below.
+// Cells 0..90, 110..240 and 260..390 wide, each wrapping over two lines in
+// its own font (lines 10, 15 and 20 high): the row is as tall as the last
+// cell and the paragraph after it starts below.
 const AnsiString TableText =
     "\\fs24 before\\par\\trowd\\trgaph10\\trleft-10\\cellx100\\cellx250\\cellx400"
-    "\\fs24 aaa bbb ccc\\cell y\\cell\\fs48 zz zz zz\\cell\\row\\pard\\fs24 after";
+    "\\fs24 aaa bbb ccc\\cell\\fs36 yyy yyy yyy\\cell\\fs48 zz zz zz\\cell\\row\\pard\\fs24 after";
 
 TEST(RichTextLayoutTest, TableCellsWrapWithinTheirEdges) {
   const TRichDocumentKs D = ReadRichText(Rtf(TableText));
   TFixedMeasurer M;
   const TRichRangeKs R = FormatRichRange(D, 0, 1000, 1000, 1440, M);
   const std::vector<TPlaced> Expected = {
-      {"before", 0, 8}, {"aaa bbb ", 0, 18}, {"ccc", 0, 28},   {"y", 110, 18},
-      {"zz zz ", 260, 26}, {"zz", 260, 46},  {"after", 0, 58}};
+      {"before", 0, 8},      {"aaa bbb ", 0, 18}, {"ccc", 0, 28},     {"yyy yyy ", 110, 22},
+      {"yyy", 110, 37},      {"zz zz ", 260, 26}, {"zz", 260, 46},    {"after", 0, 58}};
   EXPECT_EQ(Placed(R), Expected);
   EXPECT_EQ(R.Height, 60);
   EXPECT_EQ(R.NextChar, D.Length());
 }
 
-// Pages 45 high: the 40-high row does not fit below the first line, so it
-// starts the second page whole; a page lower than the row takes nothing.
-TEST(RichTextLayoutTest, ARowMovesWholeToTheNextRange) {
+// Pages 25 high. A page takes a row's lines down to the lowest bottom of
+// the lines before the first one that ends no higher than a line that does
+// not fit (with each cell's lines from the page's top); the next page starts
+// there.
+TEST(RichTextLayoutTest, ARowGoesOnInTheNextRangeBetweenLines) {
   const TRichDocumentKs D = ReadRichText(Rtf(TableText));
   const int RowStart = 7, RowEnd = RowStart + D.Paragraphs[1].Length();
   TFixedMeasurer M;
   std::vector<std::vector<TPlaced>> Pages;
   std::vector<std::pair<int, int>> Ends;  // next character, height
-  for (int First = 0; First < D.Length() && Pages.size() < 5;) {
-    const TRichRangeKs R = FormatRichRange(D, First, 1000, 45, 1440, M);
+  for (int First = 0; First < D.Length() && Pages.size() < 6;) {
+    const TRichRangeKs R = FormatRichRange(D, First, 1000, 25, 1440, M);
     Pages.push_back(Placed(R));
     Ends.push_back({R.NextChar, R.Height});
     First = R.NextChar;
   }
-  ASSERT_EQ(Pages.size(), 3u);
+  const std::vector<std::vector<TPlaced>> Expected = {
+      {{"before", 0, 8}, {"aaa bbb ", 0, 18}},
+      {{"ccc", 0, 8}, {"yyy yyy ", 110, 12}, {"zz zz ", 260, 16}},
+      {{"yyy", 110, 12}, {"zz", 260, 16}},
+      {{"after", 0, 8}}};
+  EXPECT_EQ(Pages, Expected);
   EXPECT_EQ(Ends, (std::vector<std::pair<int, int>>{
-                      {RowStart, 10}, {RowEnd, 40}, {D.Length(), 10}}));
-  EXPECT_EQ(Pages[1].size(), 5u);
-  EXPECT_EQ(Pages[1].front(), (TPlaced{"aaa bbb ", 0, 8}));
-  EXPECT_EQ(Pages[2], (std::vector<TPlaced>{{"after", 0, 8}}));
+                      {RowStart + 8, 20}, {RowStart + 20, 20}, {RowEnd, 20}, {D.Length(), 10}}));
 
-  const TRichRangeKs Low = FormatRichRange(D, RowStart, 1000, 39, 1440, M);
+  // Below the first line of the first cell nothing can be cut.
+  const TRichRangeKs Low = FormatRichRange(D, RowStart, 1000, 9, 1440, M);
   EXPECT_EQ(Low.NextChar, RowStart);
   EXPECT_TRUE(Low.Pieces.empty());
+}
+
+// Whatever the page height, each cell's lines come once and in order, and
+// no page is filled past its height.
+TEST(RichTextLayoutTest, RowsPagedAtAnyHeightKeepEveryLine) {
+  const TRichDocumentKs D = ReadRichText(Rtf(TableText));
+  TFixedMeasurer M;
+  auto ByColumn = [](std::map<int, std::vector<AnsiString>>& Columns, const TRichRangeKs& R) {
+    for (const TRichPieceKs& P : R.Pieces) Columns[P.X].push_back(P.Text);
+  };
+  std::map<int, std::vector<AnsiString>> Whole;
+  ByColumn(Whole, FormatRichRange(D, 0, 1000, 1000, 1440, M));
+  for (int Height = 20; Height <= 60; ++Height) {
+    SCOPED_TRACE(Height);
+    std::map<int, std::vector<AnsiString>> Paged;
+    for (int First = 0, Pages = 0; First < D.Length(); ++Pages) {
+      ASSERT_LT(Pages, 10);
+      const TRichRangeKs R = FormatRichRange(D, First, 1000, Height, 1440, M);
+      ASSERT_GT(R.NextChar, First);
+      EXPECT_LE(R.Height, Height);
+      for (const TRichPieceKs& P : R.Pieces)
+        EXPECT_LE(P.Baseline + M.Measure(*P.Format, P.Text).Descent, R.Height) << P.Text;
+      ByColumn(Paged, R);
+      First = R.NextChar;
+    }
+    EXPECT_EQ(Paged, Whole);
+  }
 }
 
 // Two lines of 12 points (10 units, 8 above the baseline) at 144 dpi, where
