@@ -185,13 +185,18 @@ TEST_F(PrintGridTest, ARichLineTallerThanThePageEndsTheText) {
   EXPECT_FALSE(Printer()->Printing());
 }
 
-// A table row as the control writes it back: the first cell's long text
-// wraps within the cell, the paragraph after the row starts below it.
+// Table rows as the control writes them back: the first cell's long text
+// wraps within the cell, the paragraph after the row starts below it; a
+// row taller than a page goes on over the next pages.
 TEST_F(PrintGridTest, PrintsRichTableCellsWrapped) {
-  TStringStream Table(
-      RichText("\\trowd\\trgaph108\\trleft-108\\cellx1800\\cellx4000\\pard\\intbl "
-               "Длинный текст в узкой ячейке переносится по словам\\cell\\pard\\intbl "
-               "Соседняя\\cell\\row\\pard Под таблицей\\par"));
+  AnsiString Words;
+  for (int I = 1; I <= 400; ++I) Words += " с" + std::to_string(I);
+  TStringStream Table(RichText(
+      "\\trowd\\trgaph108\\trleft-108\\cellx1800\\cellx4000\\pard\\intbl "
+      "Длинный текст в узкой ячейке переносится по словам\\cell\\pard\\intbl "
+      "Соседняя\\cell\\row\\pard Под таблицей\\par"
+      "\\trowd\\trgaph108\\trleft-108\\cellx1800\\cellx4000\\pard\\intbl" +
+      Words + "\\cell\\pard\\intbl Рядом\\cell\\row\\pard Конец\\par"));
   Print.BeforeGridText()->LoadFromStream(&Table);
   PrintToFile("print-table.ps");
   EXPECT_FALSE(Printer()->Printing());

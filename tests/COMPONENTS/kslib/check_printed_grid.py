@@ -172,6 +172,19 @@ def check_rich_table(pdf):
     check(after[1] > max(w[3] for w in cell) and abs(after[0] - left) < 1,
           "table: the paragraph after the row is not below it")
 
+    # The row taller than a page: its words once each, in order, over pages.
+    pages = pages_of(pdf)
+    words, end = [], None
+    for number, words_on_page in enumerate(pages):
+        for w in sorted(words_on_page, key=lambda w: (round(w[1]), w[0])):
+            if re.fullmatch(r"с\d+", w[4]):
+                words.append(int(w[4][1:]))
+            elif w[4] == "Конец" and end is None:
+                end = (number, len(words))
+    check(words == list(range(1, 401)), "table: the tall row's words are not each once in order")
+    check(end is not None and end[1] == 400 and end[0] > 0,
+          "table: the text after the tall row is missing or not after it")
+
 
 def check_multi_level_titles(pdf):
     """Two page groups: "Товар" centred over its three columns on the first
