@@ -172,17 +172,17 @@ TEST(RichTextLayoutTest, TableCellsWrapWithinTheirEdges) {
   TFixedMeasurer M;
   const TRichRangeKs R = FormatRichRange(D, 0, 1000, 1000, 1440, M);
   const std::vector<TPlaced> Expected = {
-      {"before", 0, 8},      {"aaa bbb ", 0, 18}, {"ccc", 0, 28},     {"yyy yyy ", 110, 22},
-      {"yyy", 110, 37},      {"zz zz ", 260, 26}, {"zz", 260, 46},    {"after", 0, 58}};
+      {"before", 0, 8}, {"aaa bbb ", 0, 18}, {"ccc", 0, 28},  {"yyy yyy ", 110, 22},
+      {"yyy", 110, 37}, {"zz zz ", 260, 26}, {"zz", 260, 46}, {"after", 0, 58}};
   EXPECT_EQ(Placed(R), Expected);
   EXPECT_EQ(R.Height, 60);
   EXPECT_EQ(R.NextChar, D.Length());
 }
 
-// Pages 25 high. A page takes a row's lines down to the lowest bottom of
-// the lines before the first one that ends no higher than a line that does
-// not fit (with each cell's lines from the page's top); the next page starts
-// there.
+// Pages 25 high. The first page takes only the first cell's first line:
+// the second cell's first line fits, but ends below that one, and the next
+// page must start at the first cell's second line, which does not fit.
+// Each cell goes on from the next page's top.
 TEST(RichTextLayoutTest, ARowGoesOnInTheNextRangeBetweenLines) {
   const TRichDocumentKs D = ReadRichText(Rtf(TableText));
   const int RowStart = 7, RowEnd = RowStart + D.Paragraphs[1].Length();
@@ -245,10 +245,14 @@ TEST(RichTextLayoutTest, LineSpacingSetsTheLinesHeight) {
     int Height, Baseline;
   };
   const TCase Cases[] = {
-      {"", 10, 8},               {"\\sl-240\\slmult1", 10, 8},  // single, as the control writes it
-      {"\\sl360\\slmult1", 15, 13}, {"\\sl480\\slmult1", 20, 18},
-      {"\\sl150", 15, 13},          {"\\sl50", 10, 8},      // at least
-      {"\\sl-150", 15, 13},         {"\\sl-50", 5, 3},      // exactly
+      {"", 10, 8},
+      {"\\sl-240\\slmult1", 10, 8},  // single, as the control writes it
+      {"\\sl360\\slmult1", 15, 13},
+      {"\\sl480\\slmult1", 20, 18},
+      {"\\sl150", 15, 13},  // at least
+      {"\\sl50", 10, 8},
+      {"\\sl-150", 15, 13},  // exactly
+      {"\\sl-50", 5, 3},
   };
   TFixedMeasurer M;
   for (const TCase& C : Cases) {
