@@ -116,6 +116,8 @@ class TRichReader {
       --FSkipCount;
       return;
     }
+    // A passed-over group (a nested table's rows, say) changes nothing of the text.
+    if (S.Destination == dsSkip) return;
     if (Word == "fonttbl") S.Destination = dsFontTable;
     else if (Word == "colortbl") S.Destination = dsColorTable;
     else if (Word == "stylesheet" || Word == "info" || Word == "pict" || Word == "header" ||

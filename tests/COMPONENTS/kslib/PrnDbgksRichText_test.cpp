@@ -109,11 +109,12 @@ TEST(RichTextReaderTest, BulletsReadAsTheTextWrittenForThem) {
 
 // Line spacing and table rows as the control writes them: a paragraph end
 // inside a row breaks the cell's line, a cell's text follows its edge
-// without a space.
+// without a space; rows in a passed-over group leave the row alone.
 TEST(RichTextReaderTest, ReadsLineSpacingAndTableRows) {
   const TRichDocumentKs D = ReadRichText(
       Rtf("\\pard\\sl-240\\slmult1 a\\par"
-          "\\trowd\\trgaph108\\trleft-108\\cellx1000\\cellx3000a1\\par\r\na2\\cell b1\\cell \\row"
+          "\\trowd\\trgaph108\\trleft-108\\cellx1000\\cellx3000a1\\par\r\na2\\cell b1\\cell "
+          "{\\*\\nesttableprops\\trowd\\cellx500\\nestrow}\\row"
           "\\pard\\sl300\\slmult0 c\\par"));
   ASSERT_EQ(D.Paragraphs.size(), 3u);
   EXPECT_EQ(D.Paragraphs[0].LineSpacing, -240);
