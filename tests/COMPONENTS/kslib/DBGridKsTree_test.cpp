@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 
 #include "COMPONENTS/kslib/DBGridKs.h"
 #include "COMPONENTS/kslib/DBGridKsFilterRow.h"
@@ -356,6 +357,34 @@ TEST(DBGridTreeColumn, TheTreePartWidensTheColumnAndNarrowsTheHintsTextArea) {
   ASSERT_TRUE(F.Grid->CellHint(Cell.left + 60, Cell.top + 3, Hint));
   EXPECT_EQ(Hint.Text, "Antonovka");
   EXPECT_EQ(Hint.TextRect.left, Cell.left + 2 + 54);
+  EXPECT_FALSE(Hint.Fits);
+}
+
+TEST(DBGridTreeColumn, OnlyATreeCellWhoseTextDoesNotFitBesideItsLinesShowsATip) {
+  TTreeForm F(Goods(), {1, 2});
+  TColumnKs* Name = F.Grid->Columns()->Items(0);
+  Name->SetToolTips(true);
+  auto Hover = [&](int DataRow) {
+    RECT Cell = F.Cell(0, DataRow);
+    POINT At{Cell.right - 4, (Cell.top + Cell.bottom) / 2};
+    POINT Screen = F.Grid->ClientToScreen(At);
+    SetCursorPos(Screen.x, Screen.y);
+    PostMessageA(F.Grid->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(At.x, At.y));
+    PumpFor(30);
+    THintWindow* Shown = Application->ShownHintWindow();
+    return Shown ? Shown->HintText() : AnsiString("-");
+  };
+  // Antonovka's lines take 54 pixels, its text's margins 4: one pixel
+  // short of that, only Antonovka overflows; shorter texts at any level fit.
+  int Exact = TextWidthIn(Name->Font(), "Antonovka") + 54 + 4;
+  const std::tuple<int, int, const char*, bool> Cases[] = {
+      {Exact - 1, 2, "Antonovka", true}, {Exact - 1, 3, "Ranet", false},
+      {Exact - 1, 6, "Bread", false},    {Exact - 1, 0, "Fruit", false},
+      {Exact - 1, 1, "Apples", false},   {Exact, 2, "Antonovka", false}};
+  for (const auto& [Width, Row, Text, Overflows] : Cases) {
+    Name->SetWidth(Width);
+    EXPECT_EQ(Hover(Row), Overflows ? AnsiString(Text) : AnsiString("-")) << Text << " " << Width;
+  }
 }
 
 TEST(DBGridTreeSelection, SelectedRowsBelowTheFirstPageAreFound) {
