@@ -9,15 +9,10 @@
 
 #include "COMPONENTS/kslib/DBGridKs.h"
 #include "FormsTestKit.h"
+#include "GridUnitEnvironment.h"
 #include "KsTestKit.h"
 #include "forms/Forms.h"
 #include "zynMemTable.h"
-
-class TGridInputEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override { InitDBGridKsUnit(); }
-  void TearDown() override { DoneDBGridKsUnit(); }
-};
 
 template <class TGrid = TDBGridKs>
 struct TCityGridFormOf {

@@ -9,7 +9,7 @@
 
 namespace {
 
-const auto* const Unit = ::testing::AddGlobalTestEnvironment(new TGridInputEnvironment);
+const auto* const Unit = ::testing::AddGlobalTestEnvironment(new TGridUnitEnvironment);
 
 constexpr int NameCol = 1, QtyCol = 2, KindCol = 3, BornCol = 4;
 

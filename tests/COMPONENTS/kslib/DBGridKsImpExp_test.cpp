@@ -21,17 +21,13 @@
 
 namespace {
 
+// After the grid unit, ended before it.
 class TImpExpEnvironment : public ::testing::Environment {
  public:
-  void SetUp() override {
-    InitDBGridKsUnit();
-    InitDBGridKsImpExpUnit();
-  }
-  void TearDown() override {
-    DoneDBGridKsImpExpUnit();
-    DoneDBGridKsUnit();
-  }
+  void SetUp() override { InitDBGridKsImpExpUnit(); }
+  void TearDown() override { DoneDBGridKsImpExpUnit(); }
 };
+const auto* const GridUnit = ::testing::AddGlobalTestEnvironment(new TGridUnitEnvironment);
 const auto* const Unit = ::testing::AddGlobalTestEnvironment(new TImpExpEnvironment);
 
 // Each block as the clipboard's new content.

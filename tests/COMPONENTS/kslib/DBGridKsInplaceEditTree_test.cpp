@@ -9,17 +9,13 @@
 #include "COMPONENTS/kslib/DBGridKsInplaceEdit.h"
 #include "COMPONENTS/kslib/DBLookupGridsKs.h"
 #include "GridEditorKit.h"
+#include "GridUnitEnvironment.h"
 #include "LevelTree.h"
 #include "forms/Forms.h"
 #include "tests/platform/db/ArrayDataSet.h"
 
 namespace {
 
-class TGridUnitEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override { InitDBGridKsUnit(); }
-  void TearDown() override { DoneDBGridKsUnit(); }
-};
 const auto* const GridUnit = ::testing::AddGlobalTestEnvironment(new TGridUnitEnvironment);
 
 constexpr const char* ProgramFilter = "NAME <> 'Нет такого'";

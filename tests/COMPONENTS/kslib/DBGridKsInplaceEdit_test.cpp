@@ -9,6 +9,7 @@
 #include "COMPONENTS/kslib/DBGridKs.h"
 #include "COMPONENTS/kslib/DBLookupGridsKs.h"
 #include "GridEditorKit.h"
+#include "GridUnitEnvironment.h"
 #include "forms/Clipbrd.h"
 #include "forms/Forms.h"
 #include "rtl/SysUtils.h"
@@ -16,11 +17,6 @@
 
 namespace {
 
-class TGridUnitEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override { InitDBGridKsUnit(); }
-  void TearDown() override { DoneDBGridKsUnit(); }
-};
 const auto* const GridUnit = ::testing::AddGlobalTestEnvironment(new TGridUnitEnvironment);
 
 class TPeopleDataSet : public TArrayDataSet {

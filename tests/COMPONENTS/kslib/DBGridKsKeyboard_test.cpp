@@ -15,7 +15,7 @@
 
 namespace {
 
-const auto* const Unit = ::testing::AddGlobalTestEnvironment(new TGridInputEnvironment);
+const auto* const Unit = ::testing::AddGlobalTestEnvironment(new TGridUnitEnvironment);
 
 constexpr int NameCol = 1, QtyCol = 2, PaidCol = 5, LastCol = 5;
 

@@ -7,7 +7,7 @@
 
 namespace {
 
-const auto* const Unit = ::testing::AddGlobalTestEnvironment(new TGridInputEnvironment);
+const auto* const Unit = ::testing::AddGlobalTestEnvironment(new TGridUnitEnvironment);
 
 void VScroll(TCityGridForm& F, int Code, int Pos = -1) {
   if (Pos >= 0) SetScrollPos(F.Grid->Handle(), SB_VERT, Pos, FALSE);

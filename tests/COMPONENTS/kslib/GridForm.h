@@ -7,15 +7,10 @@
 
 #include "COMPONENTS/kslib/DBGridKs.h"
 #include "FormsTestKit.h"
+#include "GridUnitEnvironment.h"
 #include "KsTestKit.h"
 #include "forms/Forms.h"
 #include "tests/platform/db/ArrayDataSet.h"
-
-class TGridUnitEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override { InitDBGridKsUnit(); }
-  void TearDown() override { DoneDBGridKsUnit(); }
-};
 
 class TGoodsDataSet : public TArrayDataSet {
  public:
