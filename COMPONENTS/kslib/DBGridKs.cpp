@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "COMPONENTS/kslib/DBGridKsCellText.h"
+#include "COMPONENTS/kslib/DBGridKsFilterRow.h"
 #include "COMPONENTS/kslib/DBGridKsInplaceEdit.h"
 #include "COMPONENTS/kslib/DBGridKsInterceptors.h"
 #include "COMPONENTS/kslib/ToolCtrlsKs.h"
@@ -13,6 +14,10 @@
 namespace {
 
 int UnitUseCount = 0;
+
+bool IsWindowOf(TWinControl* Control, HWND Wnd) {
+  return Control && Control->HandleAllocated() && Control->Handle() == Wnd;
+}
 
 constexpr TDBGridOptions DefaultOptions{
     dgEditing,  dgTitles, dgIndicator,           dgColumnResize,  dgColLines,
@@ -426,10 +431,7 @@ void TCustomDBGridKs::FooterFontChanged(TObject*) {
 
 bool TCustomDBGridKs::GridOrEditorFocused() {
   HWND Focus = GetFocus();
-  if (!Focus) return false;
-  if (HandleAllocated() && Focus == Handle()) return true;
-  return InplaceEditor() && InplaceEditor()->HandleAllocated() &&
-         Focus == InplaceEditor()->Handle();
+  return Focus && (IsWindowOf(this, Focus) || IsWindowOf(InplaceEditor(), Focus));
 }
 
 bool TCustomDBGridKs::AcquireFocus() {
@@ -485,6 +487,18 @@ void TCustomDBGridKs::InvalidateSelection() {
       break;
   }
   InvalidateRowCells(Row());
+  FLastFocusedPaint = GridOrEditorFocused();
+}
+
+// Selected cells are painted in other colours without the focus.
+void TCustomDBGridKs::RepaintSelectionOnFocusChange() {
+  if (FSelection && GridOrEditorFocused() != FLastFocusedPaint) InvalidateSelection();
+}
+
+// The editor shown (or always shown) comes back over the current cell with
+// its text, and takes the focus when the grid has it.
+void TCustomDBGridKs::RefreshEditor() {
+  if ((EditorMode() || FOptions.Contains(dgAlwaysShowEditor)) && CanEditShow()) ShowEditor();
 }
 
 bool TCustomDBGridKs::CellInSelection(int ACol, int ARow, int DataCol, const AnsiString& Bookmark) {
@@ -959,21 +973,29 @@ void TCustomDBGridKs::WndProc(TMessage& Message) {
         GridSizeChanged();
       }
       return;
-    case WM_SETFOCUS:
+    case WM_SETFOCUS: {
+      HWND From = reinterpret_cast<HWND>(Message.WParam);
+      if (FOptions.Contains(dgRowSelect)) InvalidateRowCells(Row());
+      TCustomGrid::WndProc(Message);
+      // Once the form holds the grid as its active control: a shown editor
+      // takes the focus on.
+      if (!IsWindowOf(InplaceEditor(), From)) RefreshEditor();
+      // A filter cell left open when the focus went elsewhere is done.
+      if (FFilterRowEditing && !IsWindowOf(FFilterEditor, From)) EndFilterEditing();
+      RepaintSelectionOnFocusChange();
+      return;
+    }
     case WM_KILLFOCUS: {
       // A marking held open by Ctrl would wait for a release the grid
       // no longer hears.
-      HWND To = reinterpret_cast<HWND>(Message.WParam);
-      bool ToEditor = InplaceEditor() && InplaceEditor()->HandleAllocated() &&
-                      To == InplaceEditor()->Handle();
-      if (Message.Msg == WM_KILLFOCUS && FSortMarkingPending && !ToEditor) {
+      bool ToEditor = IsWindowOf(InplaceEditor(), reinterpret_cast<HWND>(Message.WParam));
+      if (FSortMarkingPending && !ToEditor) {
         FSortMarkingPending = false;
         SortMarkingChanged();
       }
-      bool Was = FSelection && GridOrEditorFocused();
       TCustomGrid::WndProc(Message);
       if (FOptions.Contains(dgRowSelect)) InvalidateRowCells(Row());
-      if (Was != GridOrEditorFocused()) InvalidateSelection();
+      RepaintSelectionOnFocusChange();
       return;
     }
     case CM_FONTCHANGED:

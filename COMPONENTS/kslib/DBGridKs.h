@@ -540,6 +540,8 @@ class TCustomDBGridKs : public TCustomGrid,
   void FilterDropDown();
   void FilterEditorKeyDown(uint16_t& Key, TShiftState Shift);
   void ApplyPendingSize();
+  void RepaintSelectionOnFocusChange();
+  void RefreshEditor();
   // The data column of the cell under the point, or none.
   TColumnKs* HintColumn(int X, int Y, TGridCoord& Cell);
   // A title, data or footer cell whose tool tips are on.
@@ -583,6 +585,8 @@ class TCustomDBGridKs : public TCustomGrid,
   bool FLayoutPending = false;
   // A size change arrived inside an update.
   bool FSizePending = false;
+  // Whether the selection was last painted with the focus.
+  bool FLastFocusedPaint = false;
   int FEditButtonBaseWidth = 0, FEditButtonWidth = 0;
   int FTitleTextMargin = 4;
   AnsiString FEditText;

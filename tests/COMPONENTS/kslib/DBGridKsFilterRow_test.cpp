@@ -69,6 +69,40 @@ TEST(DBGridKsFilterRow, TheEmptyEntryWritesNullAndAppliesOnlyWithTriggers) {
   EXPECT_EQ(F.Applies, 1);
 }
 
+TEST(DBGridKsFilterRow, AFilterCellLeftOpenClosesWhenTheFocusComesBackFromElsewhere) {
+  // Without and with an editor that is always shown.
+  for (bool Always : {false, true}) {
+    TFilterRowForm F;
+    auto* Other = new TEdit(F.Form);
+    Other->SetParent(F.Form);
+    Other->SetBounds(5, 262, 100, 21);
+    if (Always) F.Grid->SetOptions(F.Grid->Options() + TDBGridOptions{dgAlwaysShowEditor});
+    TInplaceFilterEditKs* Editor = F.EditFilter(ColName);
+    PostText("item3");
+    PumpUntil([&] { return Editor->Text() == "item3"; });
+    PostClickOn(Other->Handle(), POINT{5, 5});
+    ASSERT_TRUE(PumpUntilFocused(Other->Handle()));
+    EXPECT_TRUE(Editor->Visible()) << "the form's other control leaves it alone";
+    // Back by a press on the grid beside its last title: no cell takes it.
+    RECT Last = F.Grid->CellRect(F.Grid->ColCount() - 1, 0);
+    ASSERT_LT(Last.right + 10, F.Grid->ClientWidth());
+    PostClickOn(F.Grid->Handle(), POINT{Last.right + 10, Last.top + 3});
+    ASSERT_TRUE(PumpUntil([&] { return GetFocus() != Other->Handle(); }));
+    PumpFor(20);
+    EXPECT_FALSE(Editor->Visible()) << Always;
+    EXPECT_FALSE(F.Grid->FilterRowEditing()) << Always;
+    EXPECT_EQ(F.Column(ColName)->STFilter()->FilterText(), "item3") << "the text is kept";
+    TInplaceEdit* CellEditor = F.Grid->InplaceEditor();
+    if (Always) {
+      ASSERT_TRUE(CellEditor && CellEditor->Visible());
+      EXPECT_EQ(GetFocus(), CellEditor->Handle());
+    } else {
+      EXPECT_EQ(GetFocus(), F.Grid->Handle());
+      EXPECT_FALSE(CellEditor && CellEditor->Visible());
+    }
+  }
+}
+
 TEST(DBGridKsFilterRow, ClearingEmptiesEveryColumnsFilterAndApplies) {
   TFilterRowForm F;
   F.Column(ColQty)->STFilter()->ApplyFilterText(">10");

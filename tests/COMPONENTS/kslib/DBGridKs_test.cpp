@@ -735,11 +735,19 @@ TEST(DBGridWindow, TipCellsShowAtOnceAFooterTipReadsItsTextAndTitlesHaveTheirHin
 
 namespace {
 
+// A grid and an edit after it in the tab order.
+struct TGridAndEditForm : TGridForm<> {
+  TEdit* Other = new TEdit(Form);
+
+  TGridAndEditForm() {
+    Other->SetParent(Form);
+    Other->SetBounds(5, 262, 100, 21);
+  }
+};
+
 TEST(DBGridWindow, ASortMarkingHeldByCtrlIsAnnouncedWhenTheFocusLeaves) {
-  TGridForm<> F;
-  auto* Other = new TEdit(F.Form);
-  Other->SetParent(F.Form);
-  Other->SetBounds(5, 262, 100, 21);
+  TGridAndEditForm F;
+  TEdit* Other = F.Other;
   F.Grid->Columns()->Items(1)->Title()->SetTitleButton(true);
   int Announced = 0;
   F.Grid->OnSortMarkingChanged = [&](TObject*) { ++Announced; };
@@ -764,6 +772,70 @@ TEST(DBGridWindow, ASortMarkingHeldByCtrlIsAnnouncedWhenTheFocusLeaves) {
   Other->SetFocus();
   ASSERT_TRUE(PumpUntilFocused(Other->Handle()));
   EXPECT_EQ(Announced, 1) << "once";
+}
+
+TEST(DBGridWindow, AnEditorOpenWhenTheFocusLeftTakesItBackWithTheGrid) {
+  // Opened by F2, or always shown.
+  for (bool Always : {false, true}) {
+    TGridAndEditForm F;
+    F.Show();
+    F.Grid->SetCol(2);
+    if (Always) {
+      F.Grid->SetOptions(F.Grid->Options() + TDBGridOptions{dgAlwaysShowEditor});
+    } else {
+      PostKey(VK_F2);
+    }
+    TInplaceEdit* Editor = F.Grid->InplaceEditor();
+    ASSERT_TRUE(Editor && PumpUntilFocused(Editor->Handle())) << Always;
+    PostClickOn(F.Other->Handle(), POINT{5, 5});
+    ASSERT_TRUE(PumpUntilFocused(F.Other->Handle()));
+    F.Data.Edit();
+    F.Data.FieldByName("Name")->SetAsString("moved");
+    F.Data.Post();
+    PostKey(VK_TAB, {VK_SHIFT});
+    ASSERT_TRUE(PumpUntil([&] { return GetFocus() != F.Other->Handle(); }));
+    PumpFor(20);
+    EXPECT_EQ(GetFocus(), Editor->Handle()) << Always;
+    EXPECT_TRUE(Editor->Visible()) << Always;
+    EXPECT_EQ(Editor->Text(), "moved") << Always;
+    // Keys edit the text instead of moving the grid.
+    PostKey(VK_END);
+    PostKey(VK_LEFT);
+    PostText("e");
+    PumpFor(30);
+    EXPECT_EQ(F.Grid->Col(), 2) << Always;
+    EXPECT_EQ(Editor->Text(), "moveed") << Always;
+  }
+}
+
+TEST(DBGridWindow, SelectedRowsRepaintWhenTheFocusLeavesAndComesBack) {
+  TGridAndEditForm F;
+  F.Grid->SetOptions(F.Grid->Options() + TDBGridOptions{dgMultiSelect});
+  F.Show();
+  for (int Row : {3, 5}) {
+    F.Data.First();
+    F.Data.MoveBy(Row);
+    F.Grid->SelectedRows()->SetCurrentRowSelected(true);
+  }
+  F.Data.First();
+  PumpFor(30);
+  RECT Selected = F.Grid->CellRect(2, F.Grid->TitleOffset() + 3);
+  POINT Middle{(Selected.left + Selected.right) / 2, (Selected.top + Selected.bottom) / 2};
+  // Asked before the loop paints: what the focus change left to repaint.
+  auto Invalid = [&] {
+    HRGN Region = CreateRectRgn(0, 0, 0, 0);
+    GetUpdateRgn(F.Grid->Handle(), Region, FALSE);
+    bool Inside = PtInRegion(Region, Middle.x, Middle.y);
+    DeleteObject(Region);
+    return Inside;
+  };
+  ASSERT_FALSE(Invalid());
+  F.Other->SetFocus();
+  EXPECT_TRUE(Invalid()) << "the rows lose the focus colours";
+  PumpFor(30);
+  ASSERT_FALSE(Invalid());
+  F.Grid->SetFocus();
+  EXPECT_TRUE(Invalid()) << "and take them back";
 }
 
 TEST(DBGridWindow, AnAutomaticDragStartsAfterThePressMovedTheGrid) {
