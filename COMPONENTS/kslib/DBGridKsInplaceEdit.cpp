@@ -529,7 +529,7 @@ void TDBGridInplaceEdit::ListKeyDown(uint16_t& Key, TShiftState Shift) {
   if (!ListOpen) return;
   TSDS* Tree = FActiveList == FDataList ? dynamic_cast<TSDS*>(FListSource->DataSet()) : nullptr;
   if (Tree && !Alt && (Key == VK_RETURN || Key == VK_ESCAPE || Key == VK_F3 || Key == VK_F4))
-    Tree->SetExtraFilterText("");
+    DropTypedFilter(Tree);
   if (Tree && (Key == VK_F3 || Key == VK_F4)) {
     if (Key == VK_F4) {
       FFilterMode = !FFilterMode;
@@ -555,6 +555,15 @@ void TDBGridInplaceEdit::ListKeyDown(uint16_t& Key, TShiftState Shift) {
     KillMessage(Handle(), WM_CHAR);
     Key = 0;
   }
+}
+
+// Unfiltered, the list would stand on its first record: it goes back to
+// the one chosen, which the key steps from.
+void TDBGridInplaceEdit::DropTypedFilter(TSDS* Tree) {
+  if (Tree->ExtraFilterText().empty()) return;
+  Tree->SetExtraFilterText("");
+  if (!FDataList->KeyValue().IsNull())
+    Tree->Locate(FDataList->KeyFieldNames(), FDataList->KeyValue(), {});
 }
 
 // Keys for an open list go to it; true when the message went there.

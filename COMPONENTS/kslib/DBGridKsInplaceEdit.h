@@ -16,6 +16,7 @@
 
 class TCustomDBGridKs;
 class TPopupDataGridKs;
+class TSDS;
 
 // The numbers are part of the interface.
 enum TInplaceEditStyleKs {
@@ -121,6 +122,7 @@ class TDBGridInplaceEdit : public TInplaceEdit, public IPopupOwnerKs {
   void LookupText(const AnsiString& NewText, bool SelectRest);
   void TakeListRecord(TDataSet* List, int SelectFrom);
   void FollowListRecord(TDataSet* List);
+  void DropTypedFilter(TSDS* Tree);
   void ClearLookupText();
   void PasteIntoList();
   void SetDataList(TPopupDataGridKs* List);

@@ -565,8 +565,11 @@ bool TDBLookupGridKs::LocateKey() {
   auto* Tree = dynamic_cast<TSDS*>(List);
   if (Tree && Tree->Options().Contains(dsoLevels) &&
       (Tree->LevelMode() == dslmDefault || Tree->LevelMode() == dslmShowOnlyLeveled) &&
-      FKeyFields.size() == 1 && FKeyFields[0] == Tree->IDField())
-    return Tree->LocateInTree(FKeyValue.IsNull() ? 0 : FKeyValue.AsInt64());
+      FKeyFields.size() == 1 && FKeyFields[0] == Tree->IDField() &&
+      Tree->LocateInTree(FKeyValue.IsNull() ? 0 : FKeyValue.AsInt64()))
+    return true;
+  // A tree without a flat master cannot be searched: the key is looked for
+  // among the records the list shows.
   return List->Locate(FKeyFieldNames, FKeyValue, {});
 }
 

@@ -60,6 +60,12 @@ struct TTreeLookupForm {
     PostKey(VK_DOWN, {VK_MENU});
     ASSERT_TRUE(PumpUntil([&] { return ListShown(Editor); }));
   }
+  // Open, stepping through the levels (F3 from the leaves alone).
+  void DropDownByLevels(TDBGridInplaceEdit* Editor) {
+    DropDown(Editor);
+    PostKey(VK_F3);
+    ASSERT_TRUE(PumpUntil([&] { return T.Tree.LevelMode() == dslmDefault; }));
+  }
 };
 
 TEST(DBGridInplaceEditTreeList, TypedTextFiltersTheOpenListAndEveryCloseUpPutsTheFilterBack) {
@@ -143,9 +149,7 @@ TEST(DBGridInplaceEditTreeList, EnterAndEscStepThroughTheLevelsAndF3SwitchesThei
   EXPECT_EQ(F.T.Tree.ExtraFilterText(), ProgramFilter);
 
   // A press on a level row of the open list climbs to that level.
-  F.DropDown(Editor);
-  PostKey(VK_F3);
-  ASSERT_TRUE(PumpUntil([&] { return F.T.Tree.LevelMode() == dslmDefault; }));
+  F.DropDownByLevels(Editor);
   F.T.EnterTwoLevels();
   TPopupDataGridKs* List = Editor->DataList();
   ASSERT_TRUE(PumpUntil([&] { return List->LevelRowCount() == 2; }));
@@ -158,6 +162,44 @@ TEST(DBGridInplaceEditTreeList, EnterAndEscStepThroughTheLevelsAndF3SwitchesThei
   EXPECT_EQ(F.T.Tree.LevelCount(), 1) << "the release opens nothing";
   EXPECT_TRUE(F.ListShown(Editor));
   EXPECT_EQ(GetFocus(), Editor->Handle());
+}
+
+// The tree has no flat master to look keys up in: what the list shows is
+// searched instead.
+TEST(DBGridInplaceEditTreeList, EnterStepsIntoOrTakesTheRecordTypedInsideALevel) {
+  TTreeLookupForm F;
+  TDBGridInplaceEdit* Editor = F.Edit();
+  F.DropDownByLevels(Editor);
+  auto ListId = [&] { return F.T.Tree.FieldByName("SYS$ID")->AsInteger(); };
+
+  // The second top record, typed: Enter opens it, not the first.
+  Editor->SelectAll();
+  PostChars(Editor->Handle(), "ск");
+  ASSERT_EQ(Editor->Text(), "Склад");
+  PostKey(VK_RETURN);
+  ASSERT_TRUE(PumpUntil([&] { return F.T.Tree.LevelCount() == 2; }));
+  EXPECT_EQ(ListId(), 9);
+  EXPECT_EQ(Editor->Text(), "Ящик");
+  PostKey(VK_ESCAPE);
+  ASSERT_TRUE(PumpUntil([&] { return F.T.Tree.LevelCount() == 1; }));
+  EXPECT_EQ(ListId(), 2) << "back on the record entered";
+  EXPECT_EQ(Editor->Text(), "Склад");
+
+  // A leaf typed in a level: Enter takes its text and key.
+  Editor->SelectAll();
+  PostChars(Editor->Handle(), "от");
+  PostKey(VK_RETURN);
+  ASSERT_TRUE(PumpUntil([&] { return F.T.Tree.LevelCount() == 2; }));
+  Editor->SelectAll();
+  PostChars(Editor->Handle(), "ив");
+  ASSERT_EQ(Editor->Text(), "Иванов");
+  PostKey(VK_RETURN);
+  ASSERT_TRUE(PumpUntil([&] { return !F.ListShown(Editor); }));
+  EXPECT_EQ(Editor->Text(), "Иванов");
+  EXPECT_EQ(F.T.Tree.ExtraFilterText(), ProgramFilter);
+  F.Orders.Post();
+  EXPECT_EQ(F.Orders.FieldByName("NodeId")->AsInteger(), 3);
+  EXPECT_EQ(F.Orders.FieldByName("Node")->AsString(), "Иванов");
 }
 
 }  // namespace
