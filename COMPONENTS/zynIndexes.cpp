@@ -772,10 +772,13 @@ void TzynIndexes::ReflectInIndex(TzynIndex* Index, TzynChange Operation, TzynRec
     return;
   }
   int32_t row = Index->FindRecordNumber(OldRecord);
-  bool unchanged = row >= 0 && !Index->HasOwnFilter() && !FTable->OnFilterIndex &&
-                   CompareRecords(FTable, Index->IndexFieldList, NewRecord, OldRecord) == 0;
-  if (unchanged) {
-    Index->References.SetItems(row, NewRecord);
+  // Equal keys keep the row in place, unless the record now fails the
+  // filter: moving it would cost two shifts of the whole list.
+  if (row >= 0 && CompareRecords(FTable, Index->IndexFieldList, NewRecord, OldRecord) == 0) {
+    if (Index->PassesFilter(NewRecord))
+      Index->References.SetItems(row, NewRecord);
+    else
+      Index->References.Delete(row);
     return;
   }
   if (row >= 0) Index->References.Delete(row);

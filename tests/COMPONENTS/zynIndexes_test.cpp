@@ -507,6 +507,35 @@ TEST_F(IndexCases, AFilteredBinarySearchStopsAtTheEndOfTheEqualRows) {
   EXPECT_FALSE(Table.Indexes->Search(list, k.Record, false, true, false).Found);
 }
 
+TEST_F(IndexCases, EditsLeaveAFilteredIndexAsARebuildWouldMakeIt) {
+  AddNames({"b", "a", "c", "a", "d"});
+  TzynIndex* index = Table.AddIndexOn("N", "NAME");
+  // A filter on another field than the key's.
+  index->FilterExpression = [&](TzynRecord* r) { return ReadRow(&Table, r).V[2] != Value(std::string("x")); };
+  index->Rebuild();
+  const struct {
+    const char* Why;
+    int Id;
+    const char* Field;
+    const char* Text;
+  } edits[] = {
+      {"another field", 2, "CITY", "city"}, {"fails the filter", 4, "CITY", "x"},
+      {"a new key, hidden", 4, "NAME", "b"}, {"passes again", 4, "CITY", "town"},
+      {"a new key", 1, "NAME", "e"},
+  };
+  for (const auto& edit : edits) {
+    SCOPED_TRACE(edit.Why);
+    for (Table.First(); Table.FieldByName("ID")->AsInteger() != edit.Id; Table.Next()) ASSERT_FALSE(Table.Eof());
+    Table.Edit();
+    Table.FieldByName(edit.Field)->SetAsString(edit.Text);
+    Table.Post();
+    const std::vector<TzynRecord*> kept = RowsOf(index);
+    index->Rebuild();
+    EXPECT_EQ(kept, RowsOf(index));
+  }
+  EXPECT_EQ(NamesIn(index), (std::vector<std::string>{"a", "b", "c", "d", "e"}));
+}
+
 TEST_F(IndexCases, ACaseSensitiveSearchDoesNotTrustACaseInsensitiveIndex) {
   for (int i = 0; i < 25; ++i) AddNames({i == 20 ? "smith" : "x" + std::to_string(i)});
   Table.AddIndexOn("CI", "NAME:C");
