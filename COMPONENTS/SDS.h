@@ -245,6 +245,12 @@ class TSDS : public TzynCustomMemTable {
   void ClearRowKey();
   // Posts with BeforePost, AfterPost and every required flag off.
   void PostQuietly();
+  // (SDSWriter.cpp) Runs Walk with the auto-commit writes' commits held and
+  // made together at its end, also when Walk raises: the writes before the
+  // failure stay. A write that has work after its commit (lock, audit,
+  // notification, log event) still commits by itself. When the end's
+  // commit fails, the server is rolled back and the records loaded again.
+  void WithCommitsHeld(const std::function<void()>& Walk);
 
   // With persistent fields: the master dataset's definitions, fields for
   // them, and every calculated, lookup or unloaded field checked against
@@ -363,6 +369,9 @@ class TSDS : public TzynCustomMemTable {
   void MarkDeleted();
   // Raises what failed after a change was committed, once.
   void ReportCommittedFailure();
+  // The held commits made; a failure undoes them and reloads, raising only
+  // when asked.
+  void CommitHeldWrites(bool RaiseFailure);
   void ReadCommandFieldDefs();
   // The TSDatabase whose catalogue cache is on, else null.
   TSDatabase* CachingDatabase() const;
@@ -418,4 +427,7 @@ class TSDS : public TzynCustomMemTable {
   TField* FStateField = nullptr;
   TField* FAutoIncField = nullptr;
   std::exception_ptr FCommittedFailure;
+  bool FHoldingCommits = false;
+  // The transactions that owe a held commit.
+  std::vector<TIBTransaction*> FHeldTransactions;
 };

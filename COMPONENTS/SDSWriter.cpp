@@ -1,5 +1,6 @@
 #include "SDSWriter.h"
 
+#include <algorithm>
 #include <atomic>
 #include <utility>
 
@@ -65,14 +66,15 @@ void SetEmptyValue(TField& Field) {
 
 // ---- One write's transaction ---------------------------------------------------------------
 
-TSDSWriteScope::TSDSWriteScope(TIBSQL& Statement, const TIBTransaction* ReadTransaction, bool AutoCommit)
+TSDSWriteScope::TSDSWriteScope(TIBSQL& Statement, const TIBTransaction* ReadTransaction,
+                               TSDSWriteEnd End)
     : FStatement(Statement),
       FTransaction(Statement.TransactionInUse()),
       FRetaining(FTransaction == ReadTransaction),
-      FAutoCommit(AutoCommit) {
+      FEnd(End) {
   if (!FTransaction) throw EIBClientError("Transaction not assigned");
   if (!FTransaction->Active()) FTransaction->StartTransaction();
-  if (!FAutoCommit) {
+  if (FEnd == TSDSWriteEnd::Savepoint) {
     // Each its own name: a cascade takes savepoints inside another write's.
     static std::atomic<unsigned> counter{0};
     FSavepoint = "SDS_WRITE_" + std::to_string(++counter);
@@ -81,9 +83,9 @@ TSDSWriteScope::TSDSWriteScope(TIBSQL& Statement, const TIBTransaction* ReadTran
 }
 
 TSDSWriteScope::~TSDSWriteScope() {
-  if (FDone) return;
+  if (FDone || FEnd == TSDSWriteEnd::Statement) return;
   try {
-    if (!FAutoCommit)
+    if (FEnd == TSDSWriteEnd::Savepoint)
       Exec("ROLLBACK TO SAVEPOINT " + FSavepoint);
     else if (FRetaining)
       FTransaction->RollbackRetaining();
@@ -95,12 +97,16 @@ TSDSWriteScope::~TSDSWriteScope() {
 }
 
 void TSDSWriteScope::Commit() {
-  if (!FAutoCommit)
-    Exec("RELEASE SAVEPOINT " + FSavepoint + " ONLY");
-  else if (FRetaining)
-    FTransaction->CommitRetaining();
-  else
-    FTransaction->Commit();
+  switch (FEnd) {
+    case TSDSWriteEnd::Commit:
+      FRetaining ? FTransaction->CommitRetaining() : FTransaction->Commit();
+      break;
+    case TSDSWriteEnd::Savepoint:
+      Exec("RELEASE SAVEPOINT " + FSavepoint + " ONLY");
+      break;
+    case TSDSWriteEnd::Statement:
+      break;
+  }
   FDone = true;
 }
 
@@ -185,6 +191,21 @@ void TSDSWriter::AssignIdentity() {
 }
 
 TSDatabase* TSDSWriter::SessionDatabase() const { return dynamic_cast<TSDatabase*>(DS.Database()); }
+
+TSDSWriteEnd TSDSWriter::WriteEnd(bool OneStatement) const {
+  // What follows a commit expects the row committed.
+  const bool held = DS.FHoldingCommits && !DS.OnLogEvent && !Has(dsoPessimisticLock) &&
+                    !Has(dsoSendNotification) && !Has(dsoAudit);
+  if (Has(dsoAutoCommit) && !held) return TSDSWriteEnd::Commit;
+  return OneStatement ? TSDSWriteEnd::Statement : TSDSWriteEnd::Savepoint;
+}
+
+void TSDSWriter::OweCommit(TSDSWriteEnd End, TIBSQL& Statement) {
+  if (End == TSDSWriteEnd::Commit || !Has(dsoAutoCommit)) return;
+  std::vector<TIBTransaction*>& held = DS.FHeldTransactions;
+  TIBTransaction* transaction = Statement.TransactionInUse();
+  if (std::find(held.begin(), held.end(), transaction) == held.end()) held.push_back(transaction);
+}
 
 // ---- Steps around the commit ---------------------------------------------------------------
 
@@ -279,8 +300,9 @@ void TSDSWriter::Post() {
 
 void TSDSWriter::Insert() {
   TIBSQL& statement = *DS.InsertSQL();
+  const TSDSWriteEnd end = WriteEnd(false);
   BeforeCommit(soInsert, statement, [&] {
-    TSDSWriteScope scope(statement, DS.Transaction(), Has(dsoAutoCommit));
+    TSDSWriteScope scope(statement, DS.Transaction(), end);
     PrepareSQL(statement);
     BindRecordParams(statement, DS, TSDSBindMode::Strict);
     ExecuteOneRow(statement);
@@ -292,6 +314,7 @@ void TSDSWriter::Insert() {
     RereadRecord();
     scope.Commit();
   });
+  OweCommit(end, statement);
   if (Has(dsoAudit) && SessionDatabase()) Audit(BuildAuditText(DS, aoInsert));
   AfterCommit("OnLogEvent", [&] {
     if (DS.OnLogEvent) DS.OnLogEvent(&DS, 0);
@@ -304,19 +327,65 @@ void TSDSWriter::Update() {
   AnsiString auditText;
   const bool byRowKey = TSDS::IDAssigned(DS.DBKey());
   TIBSQL& statement = byRowKey ? *DS.UpdateSQL() : *DS.UpdateByKeySQL();
+  const bool reread = Has(dsoRefreshAfterEdit) || !byRowKey;
+  // By the row key at most one row answers.
+  const TSDSWriteEnd end = WriteEnd(byRowKey && !reread && !DS.OnLogEvent);
   BeforeCommit(soUpdate, statement, [&] {
     if (audited) auditText = BuildAuditText(DS, aoUpdate);
-    TSDSWriteScope scope(statement, DS.Transaction(), Has(dsoAutoCommit));
+    TSDSWriteScope scope(statement, DS.Transaction(), end);
     PrepareSQL(statement);
     BindRecordParams(statement, DS, TSDSBindMode::Update);
     ExecuteOneRow(statement);
     statement.Close();
     if (DS.OnLogEvent) DS.OnLogEvent(&DS, 1);
-    if (Has(dsoRefreshAfterEdit) || !byRowKey) RereadRecord();
+    if (reread) RereadRecord();
     scope.Commit();
   });
+  OweCommit(end, statement);
   UnlockAfterWrite(auditText);
   Notify(soUpdate);
+}
+
+// ---- Held commits ---------------------------------------------------------------------------
+
+void TSDS::WithCommitsHeld(const std::function<void()>& Walk) {
+  if (FHoldingCommits || !FOptions.Contains(dsoAutoCommit)) return Walk();
+  FHoldingCommits = true;
+  try {
+    Walk();
+  } catch (...) {
+    CommitHeldWrites(false);
+    throw;
+  }
+  CommitHeldWrites(true);
+}
+
+void TSDS::CommitHeldWrites(bool RaiseFailure) {
+  FHoldingCommits = false;
+  const std::vector<TIBTransaction*> held = std::exchange(FHeldTransactions, {});
+  const auto end = [&](bool Commit) {
+    for (TIBTransaction* transaction : held) {
+      // Ended by someone else meanwhile: nothing is left to end.
+      if (!transaction->Active()) continue;
+      if (transaction != Transaction())
+        Commit ? transaction->Commit() : transaction->Rollback();
+      else
+        Commit ? transaction->CommitRetaining() : transaction->RollbackRetaining();
+    }
+  };
+  try {
+    end(true);
+  } catch (const std::exception& e) {
+    WriteLogLine("ERROR", PublicName(), AnsiString("commit: ") + e.what());
+    // The records hold changes the server does not: both go back.
+    try {
+      end(false);
+      Reload();
+    } catch (const std::exception& undo) {
+      WriteLogLine("ERROR", PublicName(), undo.what());
+    }
+    if (RaiseFailure) throw;
+  }
 }
 
 // ---- Re-reading -----------------------------------------------------------------------------
@@ -377,10 +446,11 @@ void TSDSWriter::Delete() {
 void TSDSWriter::DeleteOnce(int64_t Key) {
   const bool byRowKey = TSDS::IDAssigned(Key);
   TIBSQL& statement = byRowKey ? *DS.DeleteSQL() : *DS.DeleteByKeySQL();
+  const TSDSWriteEnd end = WriteEnd(byRowKey && !Has(dsoCascadeDeleteDetail));
   bool cascaded = false;
   try {
     BeforeCommit(soDelete, statement, [&] {
-      TSDSWriteScope scope(statement, DS.Transaction(), Has(dsoAutoCommit));
+      TSDSWriteScope scope(statement, DS.Transaction(), end);
       if (Has(dsoCascadeDeleteDetail)) {
         cascaded = true;
         CascadeDelete();
@@ -396,6 +466,7 @@ void TSDSWriter::DeleteOnce(int64_t Key) {
     if (cascaded) ReloadDetails();
     throw;
   }
+  OweCommit(end, statement);
 }
 
 namespace {

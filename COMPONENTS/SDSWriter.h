@@ -15,12 +15,21 @@
 
 extern const char* const SRecordMaybeDeleted;
 
-// One write's transaction: started when inactive; with AutoCommit ended by
-// a commit (retaining in the reading transaction), else a savepoint. Undone
-// on destruction unless committed; errors of the undo are kept in.
+// How one write ends.
+enum class TSDSWriteEnd {
+  // A commit of its own (retaining in the reading transaction).
+  Commit,
+  // Left in the transaction behind a savepoint of its own.
+  Savepoint,
+  // Left in the transaction: one statement, which undoes itself when it fails.
+  Statement
+};
+
+// One write's transaction: started when inactive, ended as asked. Undone on
+// destruction unless committed; errors of the undo are kept in.
 class TSDSWriteScope {
  public:
-  TSDSWriteScope(TIBSQL& Statement, const TIBTransaction* ReadTransaction, bool AutoCommit);
+  TSDSWriteScope(TIBSQL& Statement, const TIBTransaction* ReadTransaction, TSDSWriteEnd End);
   ~TSDSWriteScope();
   TSDSWriteScope(const TSDSWriteScope&) = delete;
   TSDSWriteScope& operator=(const TSDSWriteScope&) = delete;
@@ -31,7 +40,7 @@ class TSDSWriteScope {
   TIBSQL& FStatement;
   TIBTransaction* FTransaction;
   bool FRetaining;
-  bool FAutoCommit;
+  TSDSWriteEnd FEnd;
   AnsiString FSavepoint;
   bool FDone = false;
 };
@@ -81,6 +90,10 @@ class TSDSWriter {
  private:
   TSDatabase* SessionDatabase() const;
   bool Has(TSDSOption Option) const { return DS.Options().Contains(Option); }
+  // A write of one statement needs no savepoint to be undone.
+  TSDSWriteEnd WriteEnd(bool OneStatement) const;
+  // After a held write: its transaction owes the dataset's held commit.
+  void OweCommit(TSDSWriteEnd End, TIBSQL& Statement);
   void Insert();
   void Update();
   void DeleteOnce(int64_t Key);

@@ -3,6 +3,7 @@
 #include <memory>
 #include <utility>
 
+#include "SDS.h"
 #include "SDataPrompts.h"
 #include "SDataSource.h"
 #include "rtl/AnsiText.h"
@@ -39,10 +40,27 @@ class TIterator {
   virtual void Prepare() {}
   // The walk over the selected records; each is processed once, and the
   // next record is found by its bookmark, as a step may move the current one.
+  // A server-backed dataset commits the walk's writes once, at its end.
   virtual void Execute() {
     Start();
     if (FAccepted) Prepare();
     if (!FAccepted) return;
+    if (auto* sds = dynamic_cast<TSDS*>(FDataSet))
+      sds->WithCommitsHeld([this] { Walk(); });
+    else
+      Walk();
+  }
+  virtual void Process() {}
+
+ protected:
+  void Start() {
+    if (ScreenCursorHook) FSavedCursor = static_cast<uint16_t>(ScreenCursorHook(crHourGlass));
+    FControlsDisabled = CanDisableControls();
+    if (FControlsDisabled) FDataSet->DisableControls();
+    FAccepted = true;
+    FBookmark = FDataSet->GetBookmark();
+  }
+  void Walk() {
     FDataSet->First();
     while (!FDataSet->Eof()) {
       if (!Selected()) {
@@ -54,16 +72,6 @@ class TIterator {
       if (next.empty() || !FDataSet->BookmarkValid(next)) break;
       FDataSet->GotoBookmark(next);
     }
-  }
-  virtual void Process() {}
-
- protected:
-  void Start() {
-    if (ScreenCursorHook) FSavedCursor = static_cast<uint16_t>(ScreenCursorHook(crHourGlass));
-    FControlsDisabled = CanDisableControls();
-    if (FControlsDisabled) FDataSet->DisableControls();
-    FAccepted = true;
-    FBookmark = FDataSet->GetBookmark();
   }
   void Finish() {
     if (FSavedCursor != NoCursor) ScreenCursorHook(static_cast<int16_t>(std::exchange(FSavedCursor, NoCursor)));

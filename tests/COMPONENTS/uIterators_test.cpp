@@ -215,20 +215,95 @@ TEST_F(GroupOperationTest, RefusalsCancelsAndNoChangeNothing) {
 }
 
 TEST_F(GroupOperationTest, AStepTheServerRefusesStopsThereWithItsRecordUnchanged) {
+  const struct {
+    const char* Why;
+    TSDSOptions Options;
+    bool Logged;        // a log event follows each write, so each commits by itself
+    bool RefuseReread;  // record 2's re-read fails after its update ran
+    double Answer;
+    const char* Column;
+  } cases[] = {
+      // 2 + 8 passes; 5 + 8 = 13 is what the trigger refuses.
+      {"the update alone, at the end", {}, false, false, 8.0, "10 5 3 -"},
+      {"behind a savepoint, at the end", {dsoRefreshAfterEdit}, false, false, 8.0, "10 5 3 -"},
+      {"committed each", {}, true, false, 8.0, "10 5 3 -"},
+      {"the savepoint takes the update back", {dsoRefreshAfterEdit}, false, true, 1.0, "3 5 3 -"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Why);
+    Refill("UPDATE GOODS SET QTY = CASE SYS$ID WHEN 3 THEN 3 WHEN 4 THEN NULL ELSE 5 END;\n");
+    Open(c.Options);
+    if (c.Logged) Sds->OnLogEvent = [](const TSDS*, int) {};
+    if (c.RefuseReread)
+      Sds->OnRecordLoaded = [](TDataSet* DataSet) {
+        if (DataSet->FieldByName("SYS$ID")->AsInteger() == 2) throw Exception("refused on reading");
+      };
+    GoTo(1);
+    Sds->Edit();
+    Sds->FieldByName("QTY")->SetAsInteger(2);
+    Sds->Post();
+    GoTo(2);
+    Answer = c.Answer;
+    EXPECT_THROW(Run("QTY", grAdd), Exception);
+    // Record 1 changed; record 2 was refused and is 5 on both sides.
+    EXPECT_EQ(Column("QTY"), c.Column);
+    EXPECT_EQ(Sds->State(), dsBrowse);
+    EXPECT_EQ(Sds->FieldByName("SYS$ID")->AsInteger(), 2);
+    EXPECT_EQ(Sds->FieldByName("QTY")->AsInteger(), 5);
+    EXPECT_FALSE(Sds->ControlsDisabled());
+  }
+}
+
+TEST_F(GroupOperationTest, AWalkCommitsOnceAtItsEndUnlessWorkFollowsEachCommit) {
+  const struct {
+    const char* Why;
+    bool AutoCommit;
+    bool Logged;
+    int Commits;
+  } cases[] = {
+      {"auto-commit", true, false, 1},
+      {"a log event after each write", true, true, 4},
+      {"without auto-commit the application commits", false, false, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Why);
+    Refill("UPDATE GOODS SET QTY = CASE SYS$ID WHEN 3 THEN 3 WHEN 4 THEN NULL ELSE 5 END;\n");
+    Open();
+    if (!c.AutoCommit) Sds->SetOptions(Sds->Options() - TSDSOptions{dsoAutoCommit});
+    if (c.Logged) Sds->OnLogEvent = [](const TSDS*, int) {};
+    Answer = 1.0;
+    int commits = 0;
+    {
+      TSeamGuard guard([&](const char* Entry) {
+        const std::string entry = Entry;
+        commits += entry == "isc_commit_retaining" || entry == "isc_commit_transaction";
+      });
+      Run("QTY", grAdd);
+    }
+    EXPECT_EQ(commits, c.Commits);
+    if (!c.AutoCommit) Db->Transaction->Commit();
+    EXPECT_EQ(Column("QTY"), "6 6 4 -");
+  }
+}
+
+TEST_F(GroupOperationTest, AFailedCommitAtTheEndLeavesTheRecordsAsTheServerHasThem) {
   Open();
-  GoTo(1);
-  Sds->Edit();
-  Sds->FieldByName("QTY")->SetAsInteger(2);
-  Sds->Post();
   GoTo(2);
-  // 2 + 8 passes; 5 + 8 = 13 is what the trigger refuses.
-  Answer = 8.0;
-  EXPECT_THROW(Run("QTY", grAdd), Exception);
-  // Record 1 went to 10; record 2 (5 + 8) was refused and is 5 on both sides.
-  EXPECT_EQ(Column("QTY"), "10 5 3 -");
+  Answer = 1.0;
+  {
+    TSeamGuard guard([](const char* Entry) {
+      const std::string entry = Entry;
+      if (entry == "isc_commit_retaining" || entry == "isc_commit_transaction")
+        throw EIBClientError("injected");
+    });
+    EXPECT_THROW(Run("QTY", grAdd), EIBClientError);
+  }
+  EXPECT_EQ(Column("QTY"), "5 5 3 -");
   EXPECT_EQ(Sds->State(), dsBrowse);
-  EXPECT_EQ(Sds->FieldByName("SYS$ID")->AsInteger(), 2);
-  EXPECT_EQ(Sds->FieldByName("QTY")->AsInteger(), 5);
+  std::string inMemory;
+  for (Sds->First(); !Sds->Eof(); Sds->Next())
+    inMemory += Sds->FieldByName("QTY")->AsString() + ";";
+  EXPECT_EQ(inMemory, "5;5;3;;");
   EXPECT_FALSE(Sds->ControlsDisabled());
 }
 
