@@ -10,6 +10,7 @@
 #include "DBGridKsInplaceEdit.h"
 #include "Extcalc.h"
 #include "forms/Menus.h"
+#include "forms/StdCtrls.h"
 
 #include "GridForm.h"
 #include "LevelTree.h"
@@ -320,6 +321,36 @@ TEST_F(ServiceGridTest, CopyTakesTheSelectedCellsTextAndSkipsAnEmptyOne) {
   Grid->SetSelectedField(Table.FieldByName("NAME"));
   REditCopy->Execute();
   EXPECT_EQ(ClipboardText(), "1");
+}
+
+TEST_F(ServiceGridTest, EnteringTheGridPostsItsThreadMessageUnderAMainForm) {
+  TEdit* other = new TEdit(Form.Form);
+  other->SetParent(Form.Form);
+  other->SetBounds(5, 260, 100, 20);
+  using TPosted = std::vector<std::pair<WPARAM, LPARAM>>;
+  TPosted posted;
+  Application->OnMessage = [&](MSG& Msg, bool&) {
+    if (!Msg.hwnd && Msg.message == WM_USER + 51) posted.emplace_back(Msg.wParam, Msg.lParam);
+  };
+  struct TQuiet {
+    ~TQuiet() { Application->OnMessage = nullptr; }
+  } quiet;
+  for (const bool withMainForm : {false, true}) {
+    SCOPED_TRACE(withMainForm ? "a main form" : "no main form");
+    TForm* mainForm = nullptr;
+    if (withMainForm) Application->CreateForm(mainForm);
+    ASSERT_EQ(Application->MainForm() != nullptr, withMainForm);
+    other->SetFocus();
+    ASSERT_TRUE(PumpUntilFocused(other->Handle()));
+    posted.clear();
+    Grid->SetFocus();
+    ASSERT_TRUE(PumpUntilFocused(Grid->Handle()));
+    Application->ProcessMessages();
+    const TPosted expected =
+        withMainForm ? TPosted{{1, reinterpret_cast<LPARAM>(Grid)}} : TPosted{};
+    EXPECT_EQ(posted, expected);
+    delete mainForm;
+  }
 }
 
 TEST_F(ServiceGridTest, LastRecordCheckLeavesTheScrollEventsInPlace) {
