@@ -228,6 +228,12 @@ class TInfoIterator : public TIterator {
 class TDelIterator : public TIterator {
  public:
   using TIterator::TIterator;
+  // A server-backed master's details follow it only with its controls on,
+  // and its cascade deletes the details they show.
+  bool CanDisableControls() override {
+    auto* sds = dynamic_cast<TSDS*>(FDataSet);
+    return !sds || sds->DetailDataSets().empty();
+  }
   // The position is not restored: the starting record may be gone.
   void Prepare() override {
     FBookmark.clear();

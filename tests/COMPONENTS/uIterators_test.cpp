@@ -340,4 +340,48 @@ TEST_F(GroupOperationTest, DeleteRemovesEachChosenRecordOnce) {
   }
 }
 
+TEST_F(GroupOperationTest, DeletingMastersCascadesToTheDetailsOfEach) {
+  const struct {
+    const char* Why;
+    TSDSOptions Options;  // of both
+    const char* Details;  // SYS$ID:SYS$STATE of the detail rows left
+    const char* Masters;
+  } cases[] = {
+      {"virtual",
+       {dsoVirtualDelete},
+       "100:-2147483648 101:-2147483648 102:-2147483648",
+       "10:-2147483648 11:-2147483648"},
+      {"real", {}, "", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Why);
+    Refill("UPDATE DETAIL_T SET SYS$STATE = 0;\nUPDATE MASTER_T SET SYS$STATE = 0;\n");
+    auto master = Db->Dataset("MASTER_T", c.Options + TSDSOptions{dsoCascadeDeleteDetail});
+    master->Open();
+    TSDataSource source(nullptr);
+    source.SetDataSet(master.get());
+    auto detail = Db->Dataset("DETAIL_T", c.Options + TSDSOptions{dsoShowDeleted});
+    detail->SetMasterSource(&source);
+    detail->SetMasterFields("SYS$ID");
+    detail->SetDetailFields("MASTER_ID");
+    detail->Open();
+    // The details follow their master only while its controls are on.
+    bool disabled = false;
+    master->BeforeDelete = [&](TDataSet* DataSet) {
+      disabled = disabled || DataSet->ControlsDisabled();
+    };
+    Prompts.Answers = {true};
+    RunGroupOperation(&source, nullptr, grDelete);
+    EXPECT_FALSE(disabled);
+    const auto rows = [&](const char* Table) {
+      return QueryValue(
+          *Db->Database,
+          std::string("select list(SYS$ID || ':' || SYS$STATE, ' ') from (select * from ") + Table +
+              " order by SYS$ID)");
+    };
+    EXPECT_EQ(rows("DETAIL_T"), c.Details);
+    EXPECT_EQ(rows("MASTER_T"), c.Masters);
+  }
+}
+
 }  // namespace
