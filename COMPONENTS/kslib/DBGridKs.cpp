@@ -453,9 +453,18 @@ bool TCustomDBGridKs::RowSelectHighlighted() {
          GetFocus() == Handle();
 }
 
-bool TCustomDBGridKs::EditorAlwaysShown() { return FOptions.Contains(dgAlwaysShowEditor); }
+bool TCustomDBGridKs::EditorAlwaysShown() {
+  return FOptions.Contains(dgAlwaysShowEditor) && !FFilterRowEditing;
+}
 
-void TCustomDBGridKs::ShowCellEditor() { ShowEditor(); }
+// The cell editor cannot show while a filter cell is edited.
+void TCustomDBGridKs::ShowCellEditor() {
+  if (FFilterRowEditing) {
+    HideFilterEditor();
+    FFilterRowEditing = false;
+  }
+  ShowEditor();
+}
 
 void TCustomDBGridKs::ClearSelection() {
   if (FSelection) FSelection->Clear();

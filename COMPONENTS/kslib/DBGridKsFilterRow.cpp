@@ -295,8 +295,7 @@ void TCustomDBGridKs::FilterEditorKeyDown(uint16_t& Key, TShiftState Shift) {
       if (!(NoShiftKeys || CtrlAlone) || !FDataLink->Active()) return;
       SetCol(DataToRawColumn(FFilterColumn));
       if (NoShiftKeys) FDataLink->DataSet()->MoveBy(-FDataLink->ActiveRecord());
-      HideFilterEditor();
-      FFilterRowEditing = false;
+      EndFilterEditing();
       break;
     }
     case VK_F2:

@@ -461,7 +461,7 @@ void TCustomDBGridKs::MouseUp(TMouseButton Button, TShiftState Shift, int X, int
     Column->ApplyNextValue(Shift.Contains(ssShift) ? -1.0 : 1.0);
 }
 
-// A press in the data leaves the filter row.
+// A press or Down into the data leaves the filter row.
 void TCustomDBGridKs::EndFilterEditing() {
   if (FSTFilter->UpdateCount() > 0) return;
   HideFilterEditor();

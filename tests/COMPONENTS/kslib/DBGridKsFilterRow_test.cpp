@@ -165,6 +165,35 @@ TEST(DBGridKsFilterRow, EnterAppliesAndDownLeavesIntoTheData) {
   EXPECT_EQ(F.Data.FieldByName("Id")->AsInteger(), 1) << "the first record shown";
 }
 
+// Down into the data, or a field asking for the focus, closes the filter
+// cell with its text kept and brings the always-shown editor back.
+TEST(DBGridKsFilterRow, LeavingTheFilterRowShowsAnAlwaysShownEditorAgain) {
+  for (bool ByField : {false, true}) {
+    TFilterRowForm F;
+    F.Grid->SetOptions(F.Grid->Options() + TDBGridOptions{dgAlwaysShowEditor});
+    TInplaceFilterEditKs* Editor = F.EditFilter(ColQty);
+    EXPECT_FALSE(F.Grid->EditorAlwaysShown()) << "not while a filter cell is edited";
+    PostText(">20");
+    ASSERT_TRUE(PumpUntil([&] { return Editor->Text() == ">20"; }));
+    if (ByField) {
+      F.Data.FieldByName("Price")->FocusControl();
+    } else {
+      PostKey(VK_DOWN);
+    }
+    TInplaceEdit* Cell = nullptr;
+    ASSERT_TRUE(PumpUntil([&] {
+      Cell = F.Grid->InplaceEditor();
+      return Cell && Cell->Visible() && GetFocus() == Cell->Handle();
+    })) << ByField;
+    EXPECT_FALSE(Editor->Visible()) << ByField;
+    EXPECT_FALSE(F.Grid->FilterRowEditing()) << ByField;
+    EXPECT_TRUE(F.Grid->EditorAlwaysShown()) << ByField;
+    EXPECT_EQ(F.Column(ColQty)->STFilter()->FilterText(), ">20") << ByField;
+    EXPECT_EQ(F.Grid->SelectedIndex(), ByField ? ColPrice : ColQty);
+    EXPECT_EQ(Cell->Text(), F.Grid->SelectedField()->Text()) << ByField;
+  }
+}
+
 TEST(DBGridKsFilterRow, MovingPastEitherEndWrapsWithAndWithoutTheIndicator) {
   for (bool Indicator : {true, false}) {
     TFilterRowForm F;
