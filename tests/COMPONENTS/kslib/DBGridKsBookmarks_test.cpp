@@ -1,17 +1,34 @@
 // The selected-records list over a dataset whose order can change under
-// it, as an index change or a posted key does.
+// it, as an index change or a posted key does. The index change and the
+// key edit are built twice: over the in-memory table, and natively over a
+// server-backed dataset on a real database file.
 #include "COMPONENTS/kslib/DBGridKsBookmarks.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <map>
+#include <memory>
+#include <string>
 
+#ifdef KS_GRID_CORE_ON_SERVER
+#include "tests/COMPONENTS/SDSTestKit.h"
+#else
 #include "tests/platform/db/ArrayDataSet.h"
 #include "zynMemTable.h"
+#endif
 
 namespace {
 
+struct TOwner : TBookmarkListOwnerKs {
+  TDataSet* DataSet = nullptr;
+  int Changes = 0, RowChanges = 0;
+  TDataSet* BookmarkDataSet() override { return DataSet; }
+  void BookmarksChanged() override { ++Changes; }
+  void CurrentRowSelectionChanged() override { ++RowChanges; }
+};
+
+#ifndef KS_GRID_CORE_ON_SERVER
 // Ordered by a rank per record the test sets: the dataset's "index".
 class TRankedDataSet : public TArrayDataSet {
  public:
@@ -29,14 +46,6 @@ class TRankedDataSet : public TArrayDataSet {
     int RA = Of(A), RB = Of(B);
     return RA < RB ? -1 : RA > RB ? 1 : 0;
   }
-};
-
-struct TOwner : TBookmarkListOwnerKs {
-  TDataSet* DataSet = nullptr;
-  int Changes = 0, RowChanges = 0;
-  TDataSet* BookmarkDataSet() override { return DataSet; }
-  void BookmarksChanged() override { ++Changes; }
-  void CurrentRowSelectionChanged() override { ++RowChanges; }
 };
 
 struct TFixture {
@@ -131,22 +140,53 @@ TEST(BookmarkList, BookmarksOfDeletedRecordsAreDropped) {
   EXPECT_EQ(F.Data.RecordCount(), 3);
 }
 
-}  // namespace
+#endif
 
-namespace {
+// Eight records of an identity and a key, ordered by the identity; the
+// bookmark order follows the dataset's index.
+#ifdef KS_GRID_CORE_ON_SERVER
+struct TKeyedRows {
+  TTestDatabase File{"nocomment"};
+  std::unique_ptr<TSDSOnFile> Db;
+  std::unique_ptr<TSDS> Data;
+  const char* const Id = "SYS$ID";
+  const char* const Key = "F_INT";
 
-// Over the in-memory table, whose bookmark order follows its index.
+  TKeyedRows() {
+    std::string Rows;
+    for (int I = 1; I <= 8; ++I)
+      Rows += "INSERT INTO ALL_TYPES (SYS$ID, F_INT, F_REQ) VALUES (" + std::to_string(I) + ", " +
+              std::to_string(I * 5 % 9) + ", 0);\n";
+    File.Isql(Rows + "COMMIT;\n");
+    Db = std::make_unique<TSDSOnFile>(File);
+    Data = Db->Dataset("ALL_TYPES");
+    Data->SetIndexFieldNames(Id);
+    Data->Open();
+  }
+};
+#else
+struct TKeyedRows {
+  std::unique_ptr<TzynMemTable> Data = std::make_unique<TzynMemTable>(nullptr);
+  const char* const Id = "ID";
+  const char* const Key = "KEY";
+
+  TKeyedRows() {
+    Data->FieldDefs()->Add(Id, ftInteger);
+    Data->FieldDefs()->Add(Key, ftInteger);
+    Data->Open();
+    for (int I = 1; I <= 8; ++I) AppendValues(Data.get(), {I, I * 5 % 9});
+  }
+};
+#endif
+
 TEST(BookmarkList, SelectionStaysThroughAnIndexChangeAndAKeyEdit) {
-  TzynMemTable Table(nullptr);
-  Table.FieldDefs()->Add("ID", ftInteger);
-  Table.FieldDefs()->Add("KEY", ftInteger);
-  Table.Open();
-  for (int Id = 1; Id <= 8; ++Id) AppendValues(&Table, {Id, Id * 5 % 9});
+  TKeyedRows Rows;
+  TzynCustomMemTable& Table = *Rows.Data;
   TOwner Owner;
   Owner.DataSet = &Table;
   TBookmarkListKs List(&Owner);
   List.LinkActive(true);
-  auto Go = [&](int Id) { ASSERT_TRUE(Table.Locate("ID", Variant(Id), {})); };
+  auto Go = [&](int Id) { ASSERT_TRUE(Table.Locate(Rows.Id, Variant(Id), {})); };
   auto Selected = [&](int Id) {
     Go(Id);
     return List.CurrentRowSelected();
@@ -155,14 +195,18 @@ TEST(BookmarkList, SelectionStaysThroughAnIndexChangeAndAKeyEdit) {
     Go(Id);
     List.SetCurrentRowSelected(true);
   }
-  Table.SetIndexFieldNames("KEY");
+  Table.SetIndexFieldNames(Rows.Key);
+  Table.First();
+  ASSERT_EQ(Table.FieldByName(Rows.Id)->AsInteger(), 2) << "the order follows the key";
   List.Refresh();
   for (int Id = 1; Id <= 8; ++Id) EXPECT_EQ(Selected(Id), Id == 2 || Id == 5 || Id == 7) << Id;
   // A posted key moves record 5 to the end of the index.
   Go(5);
   Table.Edit();
-  Table.FieldByName("KEY")->SetAsInteger(100);
+  Table.FieldByName(Rows.Key)->SetAsInteger(100);
   Table.Post();
+  Table.Last();
+  ASSERT_EQ(Table.FieldByName(Rows.Id)->AsInteger(), 5);
   List.Refresh();
   EXPECT_TRUE(Selected(5));
   List.SetCurrentRowSelected(true);

@@ -172,6 +172,42 @@ TEST(DBGridKeys, ShiftStepsSelectRowsOrARectangle) {
   EXPECT_FALSE(R.Grid->EditorMode()) << "no editor over a rectangle";
 }
 
+// The table's order changes under the selected rows: a new index, then a
+// posted name that moves its record to the front.
+TEST(DBGridKeys, SelectedRowsStayOnceThroughASortAndAKeyEdit) {
+  TCityGridForm F(8);
+  F.Grid->SetOptions(F.Grid->Options() + TDBGridOptions{dgMultiSelect});
+  F.Grid->SetAllowedSelections({gstRecordBookmarks});
+  F.Show();
+  F.Key(VK_DOWN, {VK_SHIFT});
+  F.Key(VK_DOWN, {VK_SHIFT});
+  ASSERT_EQ(F.Grid->SelectedRows()->Count(), 3);
+  auto Selected = [&](const char* Name) {
+    EXPECT_TRUE(F.Table.Locate("Name", Variant(AnsiString(Name)), {})) << Name;
+    return F.Grid->SelectedRows()->CurrentRowSelected();
+  };
+  auto ExpectSelected = [&](std::vector<const char*> On, std::vector<const char*> Off,
+                            const char* Step) {
+    for (const char* Name : On) EXPECT_TRUE(Selected(Name)) << Name << ", " << Step;
+    for (const char* Name : Off) EXPECT_FALSE(Selected(Name)) << Name << ", " << Step;
+    EXPECT_EQ(F.Grid->SelectedRows()->Count(), static_cast<int>(On.size())) << Step;
+  };
+  F.Table.SetIndexFieldNames("Name");
+  PumpFor(20);
+  ExpectSelected({"Москва", "Мурманск", "Тверь"}, {"Омск", "Тула", "Город 6"}, "sorted");
+  ASSERT_TRUE(F.Table.Locate("Name", Variant(AnsiString("Тверь")), {}));
+  F.Table.Edit();
+  F.Table.FieldByName("Name")->SetAsString("Абакан");
+  F.Table.Post();
+  PumpFor(20);
+  ExpectSelected({"Москва", "Мурманск", "Абакан"}, {"Омск", "Тула"}, "moved by its key");
+  Selected("Абакан");
+  F.Grid->SelectedRows()->SetCurrentRowSelected(true);
+  EXPECT_EQ(F.Grid->SelectedRows()->Count(), 3) << "selected once";
+  F.Grid->SelectedRows()->SetCurrentRowSelected(false);
+  ExpectSelected({"Москва", "Мурманск"}, {"Абакан", "Омск"}, "unselected");
+}
+
 TEST(DBGridKeys, WithoutClearSelectionMovesKeepTheRowsAndShiftStepsToggle) {
   TCityGridForm F;
   F.Grid->SetOptions(F.Grid->Options() + TDBGridOptions{dgMultiSelect});

@@ -9,7 +9,7 @@
 
 #include <memory>
 
-#ifdef KS_SEARCH_ON_SERVER
+#ifdef KS_GRID_CORE_ON_SERVER
 #include "tests/COMPONENTS/SDSTestKit.h"
 #else
 #include "tests/platform/db/ArrayDataSet.h"
@@ -18,7 +18,7 @@
 namespace {
 
 // Four records of an identity, a city and a street, in that order.
-#ifdef KS_SEARCH_ON_SERVER
+#ifdef KS_GRID_CORE_ON_SERVER
 struct TSearchRows {
   TTestDatabase File{"nocomment"};
   std::unique_ptr<TSDSOnFile> Db;
