@@ -325,6 +325,31 @@ TEST(DBGridInplaceEditCalendar, AcceptingADateOnABrowsingRecordWritesThroughTheC
   EXPECT_EQ(F.Data.FieldByName("Born")->AsDateTime(), EncodeDate(2020, 5, 17));
 }
 
+// A grid that turned read-only, or stopped allowing updates, while the
+// calendar was open keeps the cell's date and the record browsing.
+TEST(DBGridInplaceEditCalendar, ADateAcceptedForARefusedCellIsNotWritten) {
+  for (bool ReadOnlyGrid : {true, false}) {
+    TEditorGridForm F;
+    TDBGridInplaceEdit* Editor = F.Edit(ColBorn);
+    F.Data.Cancel();
+    PostKey(VK_DOWN, {VK_MENU});
+    ASSERT_TRUE(PumpUntil([&] { return PopupShown(Editor->Calendar()); }));
+    if (ReadOnlyGrid) {
+      F.Grid->SetReadOnly(true);
+    } else {
+      F.Grid->SetAllowedOperations({alopInsertKs, alopDeleteKs, alopAppendKs});
+    }
+    ASSERT_TRUE(PopupShown(Editor->Calendar())) << ReadOnlyGrid;
+    Editor->Calendar()->SetDate(EncodeDate(2021, 1, 2));
+    PostKey(VK_RETURN);
+    ASSERT_TRUE(PumpUntil([&] { return !PopupShown(Editor->Calendar()); }));
+    EXPECT_EQ(F.Data.State(), dsBrowse) << ReadOnlyGrid;
+    EXPECT_FALSE(F.Grid->DataLink()->IsModified()) << ReadOnlyGrid;
+    EXPECT_EQ(F.Data.FieldByName("Id")->AsInteger(), 1) << ReadOnlyGrid;
+    EXPECT_EQ(F.Data.FieldByName("Born")->AsDateTime(), EncodeDate(2020, 5, 17)) << ReadOnlyGrid;
+  }
+}
+
 TEST(DBGridInplaceEditCalculator, EnterTakesTheResultAndEscLeavesTheCell) {
   TEditorGridForm F;
   F.Column(ColPrice)->SetButtonStyle(cbsDropDown);
