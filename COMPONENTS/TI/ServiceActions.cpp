@@ -26,6 +26,15 @@ namespace {
 
 int StartCount = 0;
 std::unique_ptr<TServiceModule> Module;
+TScreenDepthHook ScreenDepthHook;
+
+int ScreenDepth() {
+  if (ScreenDepthHook) return ScreenDepthHook();
+  HDC screen = GetDC(nullptr);
+  const int depth = GetDeviceCaps(screen, BITSPIXEL);
+  ReleaseDC(nullptr, screen);
+  return depth;
+}
 
 // The global references with the names of the actions they stand for.
 const struct {
@@ -256,9 +265,7 @@ void TServiceAction::ExecuteOnControl() {
 
 void InitServiceActionsUnit() {
   if (StartCount++) return;
-  HDC screen = GetDC(nullptr);
-  ServiceMarkColorDeep = GetDeviceCaps(screen, BITSPIXEL) > 8;
-  ReleaseDC(nullptr, screen);
+  ServiceMarkColorDeep = ScreenDepth() > 8;
   ServiceMarkColor = ServiceMarkColorDeep ? 0x00C0FFE0 : 0x0000FF00;
   Module = std::make_unique<TServiceModule>(nullptr);
   for (const auto& global : Globals) *global.Global = Module->Action(global.Name);
@@ -281,3 +288,5 @@ void DoneServiceActionsUnit() {
 }
 
 TServiceModule* ServiceModule() { return Module.get(); }
+
+void SetScreenDepthHook(TScreenDepthHook Hook) { ScreenDepthHook = std::move(Hook); }

@@ -5,6 +5,8 @@
 // globals here reach them between start-up and shutdown.
 #pragma once
 
+#include <functional>
+
 #include "forms/ActnList.h"
 #include "forms/Menus.h"
 
@@ -75,6 +77,11 @@ void ToggleLevelView(TDataSet* DataSet);
 TWinControl* ActiveServiceControl();
 // The dataset is open and, for a server-backed one, not read-only.
 bool CanModifyDataSet(TDataSet* DataSet);
+
+// The screen's bits per pixel as start-up reads them to choose the mark
+// colour; a test stands in another screen. Without one the screen is asked.
+using TScreenDepthHook = std::function<int()>;
+void SetScreenDepthHook(TScreenDepthHook Hook);
 
 // Counted: the first start-up creates TI and sets the globals, the last
 // shutdown clears every global before TI goes.

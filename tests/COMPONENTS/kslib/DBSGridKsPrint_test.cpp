@@ -52,6 +52,33 @@ TEST_F(ServiceGridPrintTest, TheApplicationsAnswersShapeThePreview) {
   EXPECT_EQ(print->Options(), (TPrintDBGridKsOptions{pghFitGridToPageWidth, pghDontAskGetCellParams}));
 }
 
+// The print key pressed again while the preview still records its pages
+// must leave that job alone: a second one would free the pages under it.
+TEST_F(ServiceGridPrintTest, PrintingAgainWhileThePreviewRecordsDoesNothing) {
+  int asked = 0;
+  F.Grid->GetPrintParams = [&](TObject*, int ParamNo, Variant&) { asked += ParamNo == 0; };
+  F.Grid->PrintGrid();
+  TPrintDBGridKs* print = SharedGridPrint();
+  ASSERT_NE(print, nullptr);
+  const int pages = PreviewForm()->PreviewKs1->PageCount();
+  PreviewForm()->Hide();
+  int nested = 0;
+  print->OnBeforePrint = [&](TObject*) {
+    ++nested;
+    F.Grid->PrintGrid();
+  };
+  struct TDetach {
+    TPrintDBGridKs* Print;
+    ~TDetach() { Print->OnBeforePrint = nullptr; }
+  } detach{print};
+  asked = 0;
+  EXPECT_NO_THROW(F.Grid->PrintGrid());
+  EXPECT_EQ(nested, 1);
+  EXPECT_EQ(asked, 1) << "the nested call asked the application again";
+  EXPECT_TRUE(PreviewForm()->Visible());
+  EXPECT_EQ(PreviewForm()->PreviewKs1->PageCount(), pages);
+}
+
 TEST_F(ServiceGridPrintTest, AWideGridPrintsLandscape) {
   for (int i = 0; i < F.Grid->Columns()->Count(); ++i) F.Grid->Columns()->Items(i)->SetWidth(400);
   EXPECT_TRUE(F.Grid->GridWiderThanPage());

@@ -8,6 +8,7 @@
 #include <map>
 
 #include "DBEditKs.h"
+#include "DBLookupGridsKs.h"
 #include "EditorForm.h"
 #include "SDS.h"
 #include "SDataSource.h"
@@ -65,6 +66,25 @@ TEST(ServiceActionsUnit, CountedStartUpAndShutdownLeaveNoGlobalBehind) {
     EXPECT_EQ(global, nullptr);
   EXPECT_EQ(SysEditPopupMenu, nullptr);
   DoneServiceActionsUnit();  // one too many does nothing
+}
+
+// A screen of 256 colours cannot show the pale mark colour: marks go bright
+// green there, in the grid and in the lookup lists alike.
+TEST(ServiceActionsUnit, TheMarkColourFollowsTheScreenDepth) {
+  const struct {
+    int Depth;
+    TColor Colour;
+  } cases[] = {{8, TColor(0x0000FF00)}, {4, TColor(0x0000FF00)}, {16, TColor(0x00C0FFE0)}, {32, TColor(0x00C0FFE0)}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Depth);
+    SetScreenDepthHook([&] { return c.Depth; });
+    InitServiceActionsUnit();
+    EXPECT_EQ(ServiceMarkColor, c.Colour);
+    EXPECT_EQ(ServiceMarkColorDeep, c.Depth > 8);
+    EXPECT_EQ(PopupMarking.MarkColor, c.Colour);
+    DoneServiceActionsUnit();
+  }
+  SetScreenDepthHook(nullptr);
 }
 
 class ServiceActionsTest : public testing::Test {
