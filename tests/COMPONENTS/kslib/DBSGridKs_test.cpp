@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "DBGridKsInplaceEdit.h"
+#include "FormsTestKit.h"
 #include "Extcalc.h"
 #include "forms/Menus.h"
 #include "forms/StdCtrls.h"
@@ -182,6 +183,70 @@ TEST_F(ServiceGridTest, ActionStatesFollowTheSwitchesAndTheState) {
   EXPECT_TRUE(RecordEdit->Update());
   EXPECT_FALSE(RecordPost->Enabled);
   EXPECT_TRUE(RecordEdit->Enabled);
+}
+
+// Each action given the focused grid as its target: the grid's switches
+// and allowed operations hold there as they do for its keys.
+TEST_F(ServiceGridTest, ActionsActOnTheFocusedGridWithinWhatItAllows) {
+  const auto refused = [&](TAction* Action, const char* Message) {
+    SCOPED_TRACE(Action->Name());
+    try {
+      Action->ExecuteTarget(Grid);
+      ADD_FAILURE() << "no hint error";
+    } catch (const EHintError& E) {
+      EXPECT_EQ(E.Message(), Message);
+    }
+    EXPECT_EQ(Table.State(), dsBrowse);
+    EXPECT_EQ(Table.RecordCount(), 4);
+  };
+  Grid->SetAllowedOperations({});
+  refused(RecordEdit, "Корректировка записи запрешена !");
+  refused(RecordInsert, "Добавление запрещено !");
+  refused(RecordDelete, "Удаление запрешено !");
+  Grid->SetAllowedOperations({alopInsertKs, alopUpdateKs, alopAppendKs, alopDeleteKs});
+
+  // Delete asks first; Cancel keeps the record.
+  Table.SetRecNo(2);
+  Later([] { PressKey(VK_ESCAPE); });
+  RecordDelete->ExecuteTarget(Grid);
+  EXPECT_EQ(Quantities(), (std::vector<int>{1, 2, 3, 4}));
+  Later([] { PressKey(VK_RETURN); });
+  RecordDelete->ExecuteTarget(Grid);
+  EXPECT_EQ(Quantities(), (std::vector<int>{1, 3, 4}));
+
+  // Marks and sorting only with their switches on.
+  Grid->ServiceOptions = Grid->ServiceOptions - TServiceOptions{srvMarkRecord, srvSort};
+  SelectQty();
+  Table.First();
+  Table.Edit();
+  Table.FieldByName("QTY")->SetAsInteger(9);
+  Table.Post();
+  RecordMark->ExecuteTarget(Grid);
+  Sort->ExecuteTarget(Grid);
+  EXPECT_TRUE(Source.Marker()->IsEmpty());
+  EXPECT_EQ(Quantities(), (std::vector<int>{9, 3, 4}));
+  Grid->ServiceOptions = DefaultServiceOptions;
+  RecordMark->ExecuteTarget(Grid);
+  Sort->ExecuteTarget(Grid);
+  EXPECT_FALSE(Source.Marker()->IsEmpty());
+  EXPECT_EQ(Quantities(), (std::vector<int>{3, 4, 9}));
+
+  // Find opens the focused grid's dialog whatever target it was given.
+  std::vector<TCustomDBGridKs*> found;
+  ShowFindDialogProc = [&](TCustomDBGridKs* Target) { found.push_back(Target); };
+  Find->ExecuteTarget(&Source);
+  ShowFindDialogProc = nullptr;
+  EXPECT_EQ(found, std::vector<TCustomDBGridKs*>{Grid});
+
+  // The edit action, then the duplicate and post actions on the edited row.
+  Table.SetRecNo(2);
+  Grid->SetSelectedField(Table.FieldByName("NAME"));
+  RecordEdit->ExecuteTarget(Grid);
+  ASSERT_EQ(Table.State(), dsEdit);
+  RecordDoubleField->ExecuteTarget(Grid);
+  EXPECT_EQ(Table.FieldByName("NAME")->AsString(), "n3");
+  RecordPost->ExecuteTarget(Grid);
+  EXPECT_EQ(Table.State(), dsBrowse);
 }
 
 // Captions of a menu's items as a right click on a data cell of the
@@ -369,7 +434,44 @@ TEST_F(ServiceGridTest, LastRecordCheckLeavesTheScrollEventsInPlace) {
   EXPECT_FALSE(Table.ControlsDisabled());
 }
 
-TEST_F(ServiceGridTest, AltEnterStoresTheCalculatorsResultOnlyWhereItFits) {
+// Alt with an operator key hands the cell's value to the calculator: the
+// field's in browse, the editor's text while editing; a field the
+// calculator does not serve only beeps, and without the switch the key is
+// the grid's. Alt+Enter brings the result back. One test: the calculator
+// is one window for the program, gone with the form it was opened over.
+TEST_F(ServiceGridTest, AltKeysExchangeValuesWithTheCalculator) {
+  Table.Next();
+  SelectQty();
+  const auto press = [&](uint16_t Key, const char* Expression) {
+    Calculator()->edtExpression->SetText(Expression);
+    Grid->KeyDown(Key, {ssAlt});
+    return Calculator()->edtExpression->Text();
+  };
+  const struct {
+    uint16_t Key;
+    const char* Expression;
+  } cases[] = {{VK_ADD, "10+2"},    {VK_SEPARATOR, "10+2"}, {VK_SUBTRACT, "10-2"}, {VK_OEM_MINUS, "10-2"},
+               {VK_DIVIDE, "10/2"}, {VK_OEM_2, "10/2"},     {VK_MULTIPLY, "10*2"}, {'8', "10*2"}};
+  for (const auto& c : cases) EXPECT_EQ(press(c.Key, "10"), c.Expression) << c.Key;
+
+  PostKey(VK_F2);
+  ASSERT_TRUE(Grid->InplaceEditor() && Grid->InplaceEditor()->Focused());
+  PostText("5");
+  EXPECT_EQ(press(VK_ADD, "10"), "10+25");
+  Table.Cancel();
+  Grid->SetEditorMode(false);
+
+  const int beepsBefore = Prompts.Beeps;
+  Grid->SetSelectedField(Table.FieldByName("DAY"));
+  EXPECT_EQ(press(VK_ADD, "10"), "10");
+  EXPECT_EQ(Prompts.Beeps, beepsBefore + 1);
+  SelectQty();
+  Grid->ServiceOptions = Grid->ServiceOptions - TServiceOptions{srvCalc};
+  EXPECT_EQ(press(VK_ADD, "10"), "10");
+  Grid->ServiceOptions = DefaultServiceOptions;
+
+  // Alt+Enter stores the result where it fits.
+  Table.First();
   Calculator()->edtExpression->SetText("2+3");
   SelectQty();
   Prompts.Answers = {true};

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <map>
+#include <string>
 
 #include "DBEditKs.h"
 #include "DBLookupGridsKs.h"
@@ -19,6 +21,17 @@
 #include "zynMemTable.h"
 
 namespace {
+
+std::wstring UnicodeClipboardText() {
+  std::wstring text;
+  if (!OpenClipboard(nullptr)) return text;
+  if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+    text = static_cast<const wchar_t*>(GlobalLock(data));
+    GlobalUnlock(data);
+  }
+  CloseClipboard();
+  return text;
+}
 
 TEST(ServiceActionsUnit, CountedStartUpAndShutdownLeaveNoGlobalBehind) {
   InitServiceActionsUnit();
@@ -167,10 +180,44 @@ TEST_F(ServiceActionsTest, ClipboardTextTravelsWithTheRussianLocale) {
   CloseClipboard();
   EXPECT_EQ(id, 1049);
   EXPECT_EQ(ClipboardText(), "Привет");
+  // A program reading Unicode gets the Cyrillic, not the code page's bytes.
+  EXPECT_EQ(UnicodeClipboardText(), L"Привет");
 
   Form.Show(Form.Other);
   REditPaste->Execute();
   EXPECT_EQ(Form.Other->Text(), "Привет");
+
+  // And text a Unicode program put there alone pastes as Cyrillic.
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  EmptyClipboard();
+  const std::wstring put = L"Мир";
+  HGLOBAL data = GlobalAlloc(GMEM_MOVEABLE, (put.size() + 1) * sizeof(wchar_t));
+  memcpy(GlobalLock(data), put.c_str(), (put.size() + 1) * sizeof(wchar_t));
+  GlobalUnlock(data);
+  SetClipboardData(CF_UNICODETEXT, data);
+  CloseClipboard();
+  Form.Other->SelectAll();
+  REditPaste->Execute();
+  EXPECT_EQ(Form.Other->Text(), "Мир");
+}
+
+// The edit menu's own copy and paste act on the edit it was opened over.
+TEST_F(ServiceActionsTest, TheEditMenuCopiesAndPastesThroughItsEdit) {
+  Form.Show(Form.Other);
+  Form.Other->SetText("Привет мир");
+  TMenuItem* items = SysEditPopupMenu->Items();
+  ASSERT_EQ(items->Items(3)->Caption(), "Копировать");
+  ASSERT_EQ(items->Items(4)->Caption(), "Вставить");
+  SysEditPopupMenu->PopupComponent = Form.Other;
+  Form.Other->SetSelStart(7);
+  Form.Other->SetSelLength(3);
+  items->Items(3)->Click();
+  EXPECT_EQ(ClipboardText(), "мир");
+  Form.Other->SetSelStart(0);
+  Form.Other->SetSelLength(6);
+  items->Items(4)->Click();
+  EXPECT_EQ(Form.Other->Text(), "мир мир");
+  SysEditPopupMenu->PopupComponent = nullptr;
 }
 
 }  // namespace
