@@ -438,9 +438,6 @@ TColumnKs::~TColumnKs() {
     Grid->VisibleColumns().Remove(this);
     if (Grid->Selection()) Grid->Selection()->Columns()->Remove(this);
   }
-  // A grid being destroyed is no longer found; it leaves the menu and list itself.
-  if (FPopupMenu && Grid) FPopupMenu->RemoveFreeNotification(Grid);
-  if (FImageList && Grid) FImageList->RemoveFreeNotification(Grid);
   delete FDropDownGrid;
 }
 
@@ -829,9 +826,10 @@ void TColumnKs::SetDropDownWidth(int Value) {
   ColumnChanged();
 }
 
+// The grid keeps hearing of a list or menu a column let go: another column
+// or the titles may still use it.
 void TColumnKs::SetImageList(TImageList* Value) {
   TCustomDBGridKs* Grid = GetGrid();
-  if (FImageList && Grid) FImageList->RemoveFreeNotification(Grid);
   FImageList = Value;
   if (Value && Grid) Value->FreeNotification(Grid);
   if (Grid) Grid->Invalidate();
@@ -845,7 +843,6 @@ void TColumnKs::SetShowImageAndText(bool Value) {
 
 void TColumnKs::SetPopupMenu(TPopupMenu* Value) {
   TCustomDBGridKs* Grid = GetGrid();
-  if (FPopupMenu && Grid) FPopupMenu->RemoveFreeNotification(Grid);
   FPopupMenu = Value;
   if (Value && Grid) Value->FreeNotification(Grid);
 }

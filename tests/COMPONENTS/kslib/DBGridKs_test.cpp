@@ -10,6 +10,7 @@
 
 #include "COMPONENTS/kslib/DbUtilsKs.h"
 #include "GridForm.h"
+#include "forms/Menus.h"
 #include "forms/ScrollBar.h"
 
 namespace {
@@ -129,6 +130,35 @@ TEST(DBGridCore, RemovedComponentsAreLetGo) {
   F.Data.Open();
   EXPECT_EQ(F.Grid->Columns()->Count(), 4);
   EXPECT_EQ(F.Grid->Columns()->Items(3)->Field(), F.Data.FieldByName("Qty"));
+}
+
+// A menu or image list of no owner, shared by two columns and the titles:
+// deleted after the first column took none or went, every user left
+// forgets it.
+TEST(DBGridCore, ASharedMenuOrImageListIsLetGoByEveryUser) {
+  for (bool ColumnGoes : {false, true}) {
+    TGridForm<> F;
+    auto* Images = new TImageList(nullptr, 16, 16);
+    auto* Menu = new TPopupMenu(nullptr);
+    TDBGridColumnsKs* Columns = F.Grid->Columns();
+    for (int I : {0, 1}) {
+      Columns->Items(I)->SetImageList(Images);
+      Columns->Items(I)->SetPopupMenu(Menu);
+    }
+    F.Grid->SetTitleImages(Images);
+    TColumnKs* Kept = Columns->Items(1);
+    if (ColumnGoes) {
+      Columns->Delete(0);
+    } else {
+      Columns->Items(0)->SetImageList(nullptr);
+      Columns->Items(0)->SetPopupMenu(nullptr);
+    }
+    delete Images;
+    delete Menu;
+    EXPECT_EQ(Kept->ImageList(), nullptr) << ColumnGoes;
+    EXPECT_EQ(Kept->PopupMenu(), nullptr) << ColumnGoes;
+    EXPECT_EQ(F.Grid->TitleImages(), nullptr) << ColumnGoes;
+  }
 }
 
 TEST(DBGridCore, TitleAndFooterFontsFollowTheParentUntilOneIsSet) {
