@@ -116,6 +116,31 @@ TEST(DBGridInplaceEditTreeList, TypedTextFiltersTheOpenListAndEveryCloseUpPutsTh
   EXPECT_EQ(F.Orders.FieldByName("NodeId")->AsInteger(), 9);
 }
 
+// The focus going to another control, or to another form, closes the list
+// filtered by typed text: the program's filter is back.
+TEST(DBGridInplaceEditTreeList, AListClosedByTheFocusLeavingPutsTheFilterBack) {
+  for (bool OtherForm : {false, true}) {
+    TTreeLookupForm F;
+    TDBGridInplaceEdit* Editor = F.Edit();
+    F.DropDown(Editor);
+    Editor->SelectAll();
+    PostChars(Editor->Handle(), "щ");
+    ASSERT_EQ(F.T.Tree.ExtraFilterText(), "NAME LIKE '%Щ%'");
+    TForm* Second = nullptr;
+    if (OtherForm) {
+      Second = new TForm(Application);
+      Second->SetBounds(520, 40, 200, 100);
+      Second->Show();
+      SetForegroundWindow(Second->Handle());
+    } else {
+      F.Other->SetFocus();
+    }
+    EXPECT_TRUE(PumpUntil([&] { return !F.ListShown(Editor); })) << OtherForm;
+    EXPECT_EQ(F.T.Tree.ExtraFilterText(), ProgramFilter) << OtherForm;
+    delete Second;
+  }
+}
+
 TEST(DBGridInplaceEditTreeList, EnterAndEscStepThroughTheLevelsAndF3SwitchesTheirMode) {
   TTreeLookupForm F;
   TDBGridInplaceEdit* Editor = F.Edit();
