@@ -9,6 +9,7 @@
 
 #include "COMPONENTS/kslib/DBGridKsFilterRow.h"
 #include "CityGridForm.h"
+#include "GridForm.h"
 #include "forms/ActnList.h"
 #include "forms/Clipbrd.h"
 #include "forms/ScriptedPrompts.h"
@@ -331,6 +332,40 @@ TEST(DBGridKeys, CtrlQuoteCopiesTheValueOfTheRecordAbove) {
   F.Table.First();
   F.Key(222, {VK_CONTROL});
   EXPECT_EQ(F.Table.State(), dsBrowse) << "nothing above the first record in view";
+}
+
+// A quantity that cannot be read on the record of the given name.
+class TGuardedQtyField : public TIntegerField {
+ public:
+  using TIntegerField::TIntegerField;
+  AnsiString Refused;
+  Variant Value() const override {
+    if (!Refused.empty() && DataSet()->FieldByName("Name")->AsString() == Refused)
+      throw EDatabaseError("Не читается");
+    return TIntegerField::Value();
+  }
+};
+
+TEST(DBGridKeys, AnUnreadableRecordAboveLeavesTheCurrentRecordActive) {
+  TGridForm<> F(0, false);
+  TArrayDataSet Data(nullptr);
+  AddFieldObject(&Data, "Name", ftString);
+  auto* Qty = new TGuardedQtyField(&Data);
+  Qty->SetFieldName("Qty");
+  Qty->SetDataSet(&Data);
+  Data.Open();
+  for (const char* Name : {"a", "b", "c"}) AppendValues(&Data, {Name, 1});
+  TDataSource Source(nullptr);
+  Source.SetDataSet(&Data);
+  F.Grid->SetDataSource(&Source);
+  F.Show();
+  F.Grid->SetCol(2);
+  Qty->Refused = "b";
+  EXPECT_THROW(F.Grid->CopyFromRecordAbove(), EDatabaseError);
+  EXPECT_EQ(Data.FieldByName("Name")->AsString(), "c") << "an edit lands on the current record";
+  EXPECT_EQ(F.Grid->DataLink()->ActiveRecord(), F.Grid->Row() - F.Grid->TitleOffset());
+  F.Grid->SetDataSource(nullptr);
+  Data.Close();
 }
 
 TEST(DBGridSearch, TypedTextFindsThePrefixAsStoredAndBackspaceShortensIt) {
