@@ -106,6 +106,22 @@ int WidestText(TFont* Font, std::initializer_list<const char*> Texts) {
   return Widest;
 }
 
+TEST(DBGridMouse, DraggingATitleEdgeSizesThatColumnOnly) {
+  TCityGridForm F;
+  F.Show();
+  TDBGridColumnsKs* Columns = F.Grid->Columns();
+  int Name = Columns->Items(0)->Width(), Qty = Columns->Items(1)->Width();
+  RECT Title = F.Grid->CellRect(NameCol, 0);
+  F.Mouse(WM_LBUTTONDOWN, POINT{Title.right, 3}, MK_LBUTTON);
+  F.Mouse(WM_MOUSEMOVE, POINT{Title.right + 30, 3}, MK_LBUTTON);
+  F.Mouse(WM_LBUTTONUP, POINT{Title.right + 30, 3});
+  PumpFor(40);
+  EXPECT_EQ(Columns->Items(0)->Width(), Name + 30);
+  EXPECT_EQ(Columns->Items(1)->Width(), Qty);
+  EXPECT_EQ(Columns->Items(0)->FieldName(), "Name") << "sized, not moved";
+  EXPECT_EQ(F.Grid->ColWidths(NameCol), Name + 30);
+}
+
 TEST(DBGridMouse, ADoubleClickOnATitleEdgeFitsTheColumnToItsWidestText) {
   TCityGridForm F(8);
   F.Show();
