@@ -639,7 +639,12 @@ void TDBSGridKs::Loaded() {
 
 void TDBSGridKs::AssignOwnPopupMenu() {
   if (!FOwnPopupMenu) FOwnPopupMenu = new TPopupMenu(Owner());
-  SetPopupMenu(FOwnPopupMenu);
+  TDBGridKs::SetPopupMenu(FOwnPopupMenu);
+}
+
+void TDBSGridKs::SetPopupMenu(TPopupMenu* Value) {
+  if (!Value && !ServiceOptions.Contains(srvDontCreatePopupMenu)) return AssignOwnPopupMenu();
+  TDBGridKs::SetPopupMenu(Value);
 }
 
 void TDBSGridKs::AddStateColumn() {

@@ -107,6 +107,9 @@ class TDBSGridKs : public TDBGridKs {
   void DuplicateFieldsToRight();
   void ShowFindDialog();
 
+  // None given, the grid's own menu takes the place, unless the grid must
+  // not make one: then the value is taken as given.
+  void SetPopupMenu(TPopupMenu* Value);
   // The column under the last right click; null for the indicator.
   TColumnKs* ClickedColumn = nullptr;
   // The service entries, after the menu's own, for the grid's state and

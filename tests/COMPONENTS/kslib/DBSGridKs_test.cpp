@@ -164,8 +164,9 @@ TEST_F(ServiceGridTest, ActionStatesFollowTheSwitchesAndTheState) {
   //                   dup    copy   paste  levels
   EXPECT_EQ(states(), (V{true, true, true, true, true, true, true, true, true, true, false, true, true,
                          false, true, false, false}));
-  Grid->ServiceOptions = Grid->ServiceOptions - TServiceOptions{srvMarkRecord, srvSum, srvGroupReplace, srvPrint};
-  EXPECT_EQ(states(), (V{false, true, false, true, false, true, true, true, false, true, false, true, true,
+  Grid->ServiceOptions =
+      Grid->ServiceOptions - TServiceOptions{srvMarkRecord, srvSum, srvCount, srvGroupReplace, srvPrint};
+  EXPECT_EQ(states(), (V{false, true, false, false, false, true, true, true, false, true, false, true, true,
                          false, true, false, false}));
   Grid->ServiceOptions = DefaultServiceOptions;
   PostKey(VK_F2);
@@ -247,6 +248,81 @@ TEST_F(ServiceGridTest, ActionsActOnTheFocusedGridWithinWhatItAllows) {
   EXPECT_EQ(Table.FieldByName("NAME")->AsString(), "n3");
   RecordPost->ExecuteTarget(Grid);
   EXPECT_EQ(Table.State(), dsBrowse);
+}
+
+// A key is whatever the action's shortcut is when it is pressed.
+TEST_F(ServiceGridTest, TheKeysAreTheActionsShortcutsAtEachPress) {
+  struct TRestore {
+    TShortCut Key = RecordMark->ShortCut;
+    ~TRestore() { RecordMark->ShortCut = Key; }
+  } restore;
+  RecordMark->ShortCut = scCtrl | 'M';
+  PostKey(VK_F3, {VK_SHIFT});
+  EXPECT_TRUE(Source.Marker()->IsEmpty());
+  PostKey('M', {VK_CONTROL});
+  EXPECT_TRUE(Source.Marker()->IsMarked());
+}
+
+// A double click on a data cell toggles the record's mark, with the switch.
+TEST_F(ServiceGridTest, ADoubleClickTogglesTheMark) {
+  const RECT cell = Grid->CellRect(Grid->DataToRawColumn(0), Grid->TitleOffset() + 1);
+  const LPARAM at = MAKELPARAM((cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2);
+  const auto doubleClick = [&] {
+    SendMessageA(Grid->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageA(Grid->Handle(), WM_LBUTTONUP, 0, at);
+    SendMessageA(Grid->Handle(), WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+    SendMessageA(Grid->Handle(), WM_LBUTTONUP, 0, at);
+    return Source.Marker()->IsMarked();
+  };
+  EXPECT_TRUE(doubleClick());
+  EXPECT_EQ(Table.FieldByName("NAME")->AsString(), "n2");
+  EXPECT_FALSE(doubleClick());
+  Grid->ServiceOptions = Grid->ServiceOptions - TServiceOptions{srvMarkRecord};
+  EXPECT_FALSE(doubleClick());
+  EXPECT_EQ(Table.State(), dsBrowse);
+}
+
+// F5 posts from the editor; Enter on the last column may be told to do
+// nothing while browsing.
+TEST_F(ServiceGridTest, F5PostsAndEnterOnTheLastColumnCanBeSwallowed) {
+  Table.Last();
+  SelectQty();
+  Grid->ServiceOptions = Grid->ServiceOptions + TServiceOptions{srvDontAutoInsertAfterEnter};
+  PostKey(VK_RETURN);
+  EXPECT_EQ(Table.State(), dsBrowse);
+  EXPECT_EQ(Table.RecordCount(), 4);
+  EXPECT_EQ(Table.RecNo(), 4);
+  EXPECT_EQ(Grid->SelectedField(), Table.FieldByName("QTY"));
+  EXPECT_FALSE(Grid->EditorMode());
+
+  PostKey(VK_F2);
+  ASSERT_EQ(Table.State(), dsEdit);
+  PostText("7");
+  PostKey(VK_F5);
+  EXPECT_EQ(Table.State(), dsBrowse);
+  EXPECT_EQ(Quantities(), (std::vector<int>{1, 2, 3, 47}));
+}
+
+// None given, the grid takes its own menu; a grid that must make none
+// takes the value as given, and a right click adds nothing to it.
+TEST_F(ServiceGridTest, APopupMenuWrittenAsNoneIsTheGridsOwn) {
+  TPopupMenu given(nullptr);
+  Grid->SetPopupMenu(nullptr);
+  TPopupMenu* own = Grid->PopupMenu();
+  ASSERT_NE(own, nullptr);
+  Grid->SetPopupMenu(&given);
+  EXPECT_EQ(Grid->PopupMenu(), &given);
+  Grid->SetPopupMenu(nullptr);
+  EXPECT_EQ(Grid->PopupMenu(), own);
+
+  Grid->ServiceOptions = Grid->ServiceOptions + TServiceOptions{srvDontCreatePopupMenu};
+  Grid->SetPopupMenu(nullptr);
+  EXPECT_EQ(Grid->PopupMenu(), nullptr);
+  Grid->SetPopupMenu(&given);
+  const RECT cell = Grid->CellRect(Grid->DataToRawColumn(1), Grid->Row());
+  SendMessageA(Grid->Handle(), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(cell.left + 3, cell.top + 3));
+  EXPECT_FALSE(given.OnPopup);
+  Grid->SetPopupMenu(nullptr);
 }
 
 // Captions of a menu's items as a right click on a data cell of the
@@ -656,6 +732,35 @@ TEST(ServiceGridLevels, EnterDescendsEscClimbsAndTheLevelKeyShowsAll) {
   const int levels = T.Tree.LevelCount();
   PostKey(VK_ESCAPE);
   EXPECT_EQ(T.Tree.LevelCount(), levels) << "levels left alone without the switch";
+}
+
+// A double click goes one level down; on a record with nothing below it,
+// or with Ctrl, it toggles the mark instead.
+TEST(ServiceGridLevels, ADoubleClickDescendsOrMarks) {
+  TServiceTree T;
+  TDBSGridKs* grid = T.Form.Grid;
+  const auto doubleClick = [&](const char* Name, WPARAM Keys = 0) {
+    EXPECT_TRUE(T.Tree.Locate("NAME", Variant(Name), {})) << Name;
+    const RECT cell = grid->CellRect(1, grid->Row());
+    const LPARAM at = MAKELPARAM((cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2);
+    SendMessageA(grid->Handle(), WM_LBUTTONDOWN, MK_LBUTTON | Keys, at);
+    SendMessageA(grid->Handle(), WM_LBUTTONUP, Keys, at);
+    SendMessageA(grid->Handle(), WM_LBUTTONDBLCLK, MK_LBUTTON | Keys, at);
+    SendMessageA(grid->Handle(), WM_LBUTTONUP, Keys, at);
+  };
+  const int top = T.Tree.LevelCount();
+  doubleClick("Отдел");
+  EXPECT_EQ(T.Tree.LevelCount(), top + 1);
+  EXPECT_TRUE(T.Source.Marker()->IsEmpty());
+  doubleClick("Иванов");
+  EXPECT_EQ(T.Tree.LevelCount(), top + 1);
+  EXPECT_EQ(T.Tree.FieldByName("NAME")->AsString(), "Иванов");
+  EXPECT_TRUE(T.Source.Marker()->IsMarked());
+  doubleClick("Цех", MK_CONTROL);
+  EXPECT_EQ(T.Tree.LevelCount(), top + 1);
+  EXPECT_TRUE(T.Source.Marker()->IsMarked());
+  doubleClick("Цех");
+  EXPECT_EQ(T.Tree.LevelCount(), top + 2);
 }
 
 // A click on a level row climbs back to the level that row shows.
