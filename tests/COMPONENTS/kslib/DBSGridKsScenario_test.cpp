@@ -22,10 +22,10 @@
 
 namespace {
 
+// After the grid unit, ended before it.
 class TScenarioEnvironment : public ::testing::Environment {
  public:
   void SetUp() override {
-    InitDBGridKsUnit();
     InitServiceActionsUnit();
     InitServiceGridUnit();
     InstallFilterDialog();
@@ -34,9 +34,9 @@ class TScenarioEnvironment : public ::testing::Environment {
   void TearDown() override {
     DoneServiceGridUnit();
     DoneServiceActionsUnit();
-    DoneDBGridKsUnit();
   }
 };
+const auto* const GridUnit = ::testing::AddGlobalTestEnvironment(new TGridUnitEnvironment);
 const auto* const Environment = ::testing::AddGlobalTestEnvironment(new TScenarioEnvironment);
 
 // Names and quantities under their parents (0 the top): four top-level

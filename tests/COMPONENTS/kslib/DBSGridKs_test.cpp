@@ -24,19 +24,19 @@
 
 namespace {
 
+// After the grid unit, ended before it.
 class TServiceEnvironment : public ::testing::Environment {
  public:
   void SetUp() override {
-    InitDBGridKsUnit();
     InitServiceActionsUnit();
     InitServiceGridUnit();
   }
   void TearDown() override {
     DoneServiceGridUnit();
     DoneServiceActionsUnit();
-    DoneDBGridKsUnit();
   }
 };
+const auto* const GridUnit = ::testing::AddGlobalTestEnvironment(new TGridUnitEnvironment);
 const auto* const Environment = ::testing::AddGlobalTestEnvironment(new TServiceEnvironment);
 
 class ServiceGridTest : public testing::Test {
