@@ -339,6 +339,8 @@ TEST(DBGridLayout, EveryPathLeavesTheLocksFreeAfterOneLayout) {
   G->FailLayouts = 1;
   EXPECT_THROW(G->LayoutChanged(), EDatabaseError);
   ExpectUnlocked(G);
+  G->Columns()->Items(0)->SetWidth(77);
+  EXPECT_EQ(G->ColWidths(1), 77) << "the columns are out of their update";
   Before = G->Layouts;
   G->LayoutChanged();
   EXPECT_EQ(G->Layouts - Before, 1) << "the next request lays out again";
