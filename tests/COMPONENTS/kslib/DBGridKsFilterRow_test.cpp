@@ -211,6 +211,37 @@ TEST(DBGridKsFilterRow, MovingPastEitherEndWrapsWithAndWithoutTheIndicator) {
   }
 }
 
+// Tab steps between filter cells; Up stays in the row; F2 puts the caret
+// after the text it selected.
+TEST(DBGridKsFilterRow, TabUpAndF2InAFilterCell) {
+  TFilterRowForm F;
+  TInplaceFilterEditKs* Editor = F.EditFilter(ColName);
+  PostKey(VK_TAB);
+  ASSERT_TRUE(PumpUntil([&] { return F.Grid->FilterColumn() == ColPrice; }));
+  PostKey(VK_TAB, {VK_SHIFT});
+  ASSERT_TRUE(PumpUntil([&] { return F.Grid->FilterColumn() == ColName; }));
+  EXPECT_EQ(GetFocus(), Editor->Handle());
+
+  PostText("item");
+  ASSERT_TRUE(PumpUntil([&] { return Editor->Text() == "item"; }));
+  Editor->SelectAll();
+  PostKey(VK_F2);
+  ASSERT_TRUE(PumpUntil([&] { return Editor->SelLength() == 0; }));
+  EXPECT_EQ(Editor->SelStart(), 4);
+  PostKey(VK_UP);
+  PumpFor(40);
+  EXPECT_TRUE(F.Grid->FilterRowEditing());
+  EXPECT_TRUE(Editor->Visible());
+  EXPECT_EQ(F.Grid->FilterColumn(), ColName);
+  EXPECT_EQ(Editor->Text(), "item");
+
+  F.Grid->SetOptions(F.Grid->Options() - TDBGridOptions{dgTabs});
+  F.EditFilter(ColName);
+  PostKey(VK_TAB);
+  PumpFor(40);
+  EXPECT_EQ(F.Grid->FilterColumn(), ColName) << "without grid tabs";
+}
+
 TEST(DBGridKsFilterRow, CellsWithoutAVisibleFilterAreSkippedAndTextKeepsTheCaret) {
   TFilterRowForm F;
   F.Column(ColName)->STFilter()->SetVisible(false);
