@@ -61,12 +61,16 @@ TEST(DBGridKsFilterRow, TheEmptyEntryWritesNullAndAppliesOnlyWithTriggers) {
   EXPECT_EQ(F.Applies, 1);
   EXPECT_EQ(F.Column(ColName)->STFilter()->FilterText(), "<>Null");
   EXPECT_EQ(GetFocus(), Editor->Handle());
+  F.Choose("(Все)");
+  EXPECT_EQ(Editor->Text(), "");
+  EXPECT_EQ(F.Applies, 2);
+  EXPECT_EQ(F.Column(ColName)->STFilter()->FilterText(), "");
 
   // A value is the drop-down's own business: it becomes the text, nothing applies.
   DefaultDBGridKsStyle()->FilterApplyTriggers = 0;
   F.Choose("item2");
   EXPECT_EQ(Editor->Text(), "item2");
-  EXPECT_EQ(F.Applies, 1);
+  EXPECT_EQ(F.Applies, 2);
 }
 
 TEST(DBGridKsFilterRow, AFilterCellLeftOpenClosesWhenTheFocusComesBackFromElsewhere) {
