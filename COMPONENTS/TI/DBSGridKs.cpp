@@ -92,6 +92,7 @@ bool TDBSGridKs::CanDeleteRecord() { return CanModifyThrough() && AllowedOperati
 bool TDBSGridKs::IsLastRecord() {
   TDataSet* dataSet = DataSource() ? DataSource()->DataSet() : nullptr;
   if (!dataSet || !dataSet->Active()) return true;
+  // The events come back last, after the controls, also when either fails.
   struct TDetached {
     TDataSet* DataSet;
     TDataSource* Source;
@@ -99,17 +100,25 @@ bool TDBSGridKs::IsLastRecord() {
     TDataSetNotifyEvent After = std::exchange(DataSet->AfterScroll, nullptr);
     TDataChangeEvent Change = std::exchange(Source->OnDataChange, nullptr);
     ~TDetached() {
-      DataSet->EnableControls();
       DataSet->BeforeScroll = Before;
       DataSet->AfterScroll = After;
       Source->OnDataChange = Change;
     }
   } detached{dataSet, DataSource()};
+  // Enabling the controls reads the records again and may raise: not from
+  // a destructor, where it would end the program.
   dataSet->DisableControls();
-  dataSet->Next();
-  if (dataSet->Eof()) return true;
-  dataSet->Prior();
-  return false;
+  bool last = false;
+  try {
+    dataSet->Next();
+    last = dataSet->Eof();
+    if (!last) dataSet->Prior();
+  } catch (...) {
+    dataSet->EnableControls();
+    throw;
+  }
+  dataSet->EnableControls();
+  return last;
 }
 
 int TDBSGridKs::LastVisibleColumnIndex() {

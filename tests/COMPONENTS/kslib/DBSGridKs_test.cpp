@@ -347,6 +347,7 @@ TEST_F(ServiceGridTest, RightClickBuildsTheServiceMenuOnce) {
   const std::vector<AnsiString> first = OpenedMenu(Grid, 1, &own);
   EXPECT_EQ(first, OpenedMenu(Grid, 1, &own));
   EXPECT_EQ(ownPopups, 2);
+  EXPECT_EQ(own.Images, ServiceModule()->ImageList) << "a menu without images shows the actions'";
   ASSERT_GT(first.size(), 10u);
   EXPECT_EQ(first[0], "Своё");
   EXPECT_EQ(first[1], "-");
@@ -508,6 +509,24 @@ TEST_F(ServiceGridTest, LastRecordCheckLeavesTheScrollEventsInPlace) {
   Table.Next();
   EXPECT_EQ(scrolls, 1);
   EXPECT_FALSE(Table.ControlsDisabled());
+
+  // Also when reading the records again fails once, as a fetch may.
+  bool refuse = false;
+  Table.SetOnFilterRecord([&](TDataSet* DataSet, bool&) {
+    if (refuse && DataSet->FieldByName("QTY")->AsInteger() == 2) {
+      refuse = false;
+      throw Exception("not now");
+    }
+  });
+  Table.SetFiltered(true);
+  Table.First();
+  refuse = true;
+  EXPECT_THROW(Grid->IsLastRecord(), Exception);
+  Table.SetFiltered(false);
+  EXPECT_FALSE(Table.ControlsDisabled());
+  scrolls = 0;
+  Table.Last();
+  EXPECT_EQ(scrolls, 1);
 }
 
 // Alt with an operator key hands the cell's value to the calculator: the

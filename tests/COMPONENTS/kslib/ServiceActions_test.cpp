@@ -142,6 +142,14 @@ TEST_F(ServiceActionsTest, TargetsTakenAndRefused) {
   EXPECT_TRUE(REditPaste->HandlesTarget(Form.Other));
 }
 
+// An action the focused edit refuses is offered to its data source next.
+TEST_F(ServiceActionsTest, WhatTheEditRefusesItsDataSourceTakes) {
+  Form.Show();
+  EXPECT_TRUE(RecordDoubleField->Execute());
+  Form.Show(Form.Other);
+  EXPECT_FALSE(RecordDoubleField->Execute());
+}
+
 TEST_F(ServiceActionsTest, ExecutedOnTheActiveEditAndItsDataSource) {
   Form.Show();
   // The edit takes the mark for its data source's current record.
