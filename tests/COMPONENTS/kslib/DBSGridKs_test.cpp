@@ -184,6 +184,13 @@ TEST_F(ServiceGridTest, ActionStatesFollowTheSwitchesAndTheState) {
   EXPECT_TRUE(RecordEdit->Update());
   EXPECT_FALSE(RecordPost->Enabled);
   EXPECT_TRUE(RecordEdit->Enabled);
+
+  // The record attributes need a record.
+  EXPECT_TRUE(RecordAttributes->Update());
+  EXPECT_TRUE(RecordAttributes->Enabled);
+  Table.EmptyTable();
+  EXPECT_TRUE(RecordAttributes->Update());
+  EXPECT_FALSE(RecordAttributes->Enabled);
 }
 
 // Each action given the focused grid as its target: the grid's switches
@@ -376,17 +383,25 @@ TEST_F(ServiceGridTest, RightClickBuildsTheServiceMenuOnce) {
 TEST_F(ServiceGridTest, ReferenceKeyOpensTheListOrTheEditor) {
   Grid->SetSelectedField(Table.FieldByName("NAME"));
   Grid->Columns()->Items(Grid->SelectedIndex())->PickList()->Add("n9");
+  const auto callRefEnabled = [&] {
+    CallRef->Enabled = !CallRef->Enabled;
+    EXPECT_TRUE(Grid->UpdateAction(CallRef));
+    return CallRef->Enabled;
+  };
+  EXPECT_FALSE(callRefEnabled());
   PostKey(VK_F8);
   auto* editor = dynamic_cast<TDBGridInplaceEdit*>(Grid->InplaceEditor());
   ASSERT_NE(editor, nullptr);
   EXPECT_TRUE(editor->Visible());
   EXPECT_TRUE(editor->ListVisible());
+  EXPECT_TRUE(callRefEnabled()) << "the editor shows a list";
   editor->CloseUp(false);
   Grid->SetEditorMode(false);
   SelectQty();
   PostKey(VK_F8);
   EXPECT_TRUE(Grid->InplaceEditor()->Visible());
   EXPECT_FALSE(editor->ListVisible());
+  EXPECT_FALSE(callRefEnabled()) << "an editor without a list";
 }
 
 TEST_F(ServiceGridTest, DuplicatesTakeTheRowAbove) {
@@ -746,6 +761,11 @@ TEST(ServiceGridLevels, EnterDescendsEscClimbsAndTheLevelKeyShowsAll) {
   EXPECT_EQ(T.Tree.FieldByName("NAME")->AsString(), "Сидоров");
   EXPECT_EQ(T.Tree.LevelCount(), top + 2);
   EXPECT_EQ(Form.Grid->LevelRowCount(), 2);
+
+  // The level action is there for a levelled dataset.
+  TougleLevels->Enabled = false;
+  EXPECT_TRUE(Form.Grid->UpdateAction(TougleLevels));
+  EXPECT_TRUE(TougleLevels->Enabled);
 
   Form.Grid->ServiceOptions = Form.Grid->ServiceOptions - TServiceOptions{srvHandleLevels};
   const int levels = T.Tree.LevelCount();
