@@ -98,7 +98,7 @@ TPreviewFormKs::TPreviewFormKs(TComponent* AOwner) : TForm(AOwner) {
 
   tbtPrint->OnClick = [this](TObject*) { PrintClick(); };
   tbtPrinterSetupDialog->OnClick = [this](TObject*) { SetupClick(); };
-  tbtScale->DropdownMenu = pmnScale;
+  tbtScale->SetDropdownMenu(pmnScale);
   tbtPrevPage->OnClick = [this](TObject* Sender) { FlipClick(Sender, -1); };
   tbtNextPage->OnClick = [this](TObject* Sender) { FlipClick(Sender, 1); };
   for (TToolButton* Button : {tbtPrevPage, tbtNextPage}) {
@@ -149,8 +149,9 @@ void TPreviewFormKs::PreviewChanged() {
   tbtNextPage->SetEnabled(PreviewKs1->CurrentPage() < PreviewKs1->PageCount());
   stbMain->SetSimpleText(Format("Страница %d из %d",
                                 {PreviewKs1->CurrentPage(), PreviewKs1->PageCount()}));
-  const int Mode = PreviewKs1->ScaleMode();
-  if (Mode >= 0 && Mode < 10) ScaleItems[Mode]->SetChecked(true);
+  // One check mark: the current mode's.
+  for (int Mode = 0; Mode < 10; ++Mode)
+    ScaleItems[Mode]->SetChecked(Mode == PreviewKs1->ScaleMode());
   SetCaption(AnsiString(PreviewCaption) + " - " + P->GetTitle());
 }
 

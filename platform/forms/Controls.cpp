@@ -99,6 +99,9 @@ HCURSOR CursorHandle(TCursor Cursor) {
     case crHandPoint:
       Id = IDC_HAND;
       break;
+    case crVSplit:
+      Id = IDC_SIZENS;
+      break;
     default:
       break;
   }
@@ -763,6 +766,17 @@ TControl* TWinControl::ControlAtPos(POINT Point) {
   return nullptr;
 }
 
+// A control without a window of its own shows its cursor over its part of
+// the parent's client area.
+TCursor TWinControl::CursorAtMouse(const TMessage& SetCursor) {
+  if (reinterpret_cast<HWND>(SetCursor.WParam) != FHandle) return Cursor();
+  POINT P;
+  GetCursorPos(&P);
+  ::ScreenToClient(FHandle, &P);
+  TControl* Child = FCaptureControl ? FCaptureControl : ControlAtPos(P);
+  return Child && Child->Cursor() != crDefault ? Child->Cursor() : Cursor();
+}
+
 bool TWinControl::RouteMouse(TMessage& Message) {
   POINT P = PointOf(Message.LParam);
   TControl* Target = FCaptureControl ? FCaptureControl : ControlAtPos(P);
@@ -1023,14 +1037,17 @@ void TWinControl::WndProc(TMessage& Message) {
     case WM_MOUSELEAVE:
       Application->MouseLeftWindow(this);
       break;
-    case WM_SETCURSOR:
+    case WM_SETCURSOR: {
+      const TCursor Shown =
+          Screen->Cursor() != crDefault ? Screen->Cursor() : CursorAtMouse(Message);
       if (Screen->Cursor() != crDefault ||
-          (Cursor() != crDefault && LOWORD(Message.LParam) == HTCLIENT)) {
-        ::SetCursor(CursorHandle(Screen->Cursor() != crDefault ? Screen->Cursor() : Cursor()));
+          (Shown != crDefault && LOWORD(Message.LParam) == HTCLIENT)) {
+        ::SetCursor(CursorHandle(Shown));
         Message.Result = 1;
         return;
       }
       break;
+    }
     default:
       if (IsClientMouseMessage(Message.Msg) && FHandle && RouteMouse(Message)) return;
       break;

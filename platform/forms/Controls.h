@@ -94,7 +94,9 @@ enum TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bs
 using TBorderStyle = TFormBorderStyle;
 
 using TCursor = int16_t;
-constexpr TCursor crDefault = 0, crArrow = -2, crIBeam = -4, crHourGlass = -11, crHandPoint = -21;
+// crVSplit: a bar between panes stacked one above the other.
+constexpr TCursor crDefault = 0, crArrow = -2, crIBeam = -4, crHourGlass = -11, crVSplit = -15,
+                  crHandPoint = -21;
 HCURSOR CursorHandle(TCursor Cursor);
 
 using TKeyEvent = std::function<void(TObject* Sender, uint16_t& Key, TShiftState Shift)>;
@@ -378,6 +380,8 @@ class TWinControl : public TControl {
              void (TWinControl::*Handler)(uint16_t&, TShiftState));
   void ReflectNotification(TMessage& Message);
   bool RouteMouse(TMessage& Message);
+  // For WM_SETCURSOR: the cursor of the control under the mouse.
+  TCursor CursorAtMouse(const TMessage& SetCursor);
   void ApplyAnchors(int OldClientWidth, int OldClientHeight);
   LRESULT ControlColor(TMessage& Message);
   void BrushChanged(TObject*);

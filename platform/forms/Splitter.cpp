@@ -5,6 +5,7 @@
 TSplitter::TSplitter(TComponent* AOwner) : TGraphicControl(AOwner) {
   FWidth = 100, FHeight = 3;
   SetAlign(alTop);
+  SetCursor(crVSplit);
 }
 
 // The visible control aligned on the splitter's side whose inner edge

@@ -44,6 +44,11 @@ void TToolButton::SetImageIndex(int Value) {
   if (FToolBar) FToolBar->UpdateButtons();
 }
 
+void TToolButton::SetDropdownMenu(TPopupMenu* Value) {
+  FDropdownMenu = Value;
+  if (FToolBar) FToolBar->UpdateButtons();
+}
+
 void TToolButton::SetEnabled(bool Value) {
   FEnabled = Value;
   if (FToolBar && FToolBar->HandleAllocated())
@@ -60,11 +65,11 @@ RECT TToolButton::BoundsRect() const {
 }
 
 void TToolButton::Click() {
-  if (DropdownMenu && FToolBar) {
+  if (FDropdownMenu && FToolBar) {
     const RECT R = BoundsRect();
     POINT At{R.left, R.bottom};
     ClientToScreen(FToolBar->Handle(), &At);
-    DropdownMenu->Popup(At.x, At.y);
+    FDropdownMenu->Popup(At.x, At.y);
   }
   if (OnClick) OnClick(this);
 }
@@ -138,7 +143,7 @@ void TToolBar::UpdateButtons() {
     Item.iBitmap = FImages ? Button->FImageIndex : I_IMAGENONE;
     Item.idCommand = Button->FCommand;
     Item.fsState = Button->FEnabled ? TBSTATE_ENABLED : 0;
-    Item.fsStyle = BTNS_BUTTON;
+    Item.fsStyle = Button->FDropdownMenu ? BTNS_WHOLEDROPDOWN : BTNS_BUTTON;
     Item.iString = FShowCaptions ? reinterpret_cast<INT_PTR>(Button->FCaption.c_str()) : -1;
     Items.push_back(Item);
   }
@@ -158,6 +163,12 @@ TToolButton* TToolBar::ButtonAt(LPARAM Point) const {
   return Button->FEnabled ? Button : nullptr;
 }
 
+TToolButton* TToolBar::ButtonOf(int Command) const {
+  for (TToolButton* Button : FButtons)
+    if (Button->FCommand == Command) return Button;
+  return nullptr;
+}
+
 TToolButton* TToolBar::PressedButton() const {
   return FHandle && GetCapture() == FHandle ? FDown : nullptr;
 }
@@ -165,19 +176,22 @@ TToolButton* TToolBar::PressedButton() const {
 void TToolBar::WndProc(TMessage& Message) {
   switch (Message.Msg) {
     case CN_COMMAND:
-      for (TToolButton* Button : FButtons)
-        if (Button->FCommand == LOWORD(Message.WParam)) {
-          Button->Click();
-          break;
-        }
+      if (TToolButton* Button = ButtonOf(LOWORD(Message.WParam))) Button->Click();
       return;
     case CN_NOTIFY: {
       auto* Header = reinterpret_cast<NMHDR*>(Message.LParam);
+      if (Header->code == TBN_DROPDOWN) {
+        // A drop-down button is pressed: no click follows.
+        if (TToolButton* Button = ButtonOf(reinterpret_cast<NMTOOLBARA*>(Message.LParam)->iItem))
+          Button->Click();
+        Message.Result = TBDDRET_DEFAULT;
+        return;
+      }
       if (Header->code != TBN_GETINFOTIPA) break;
       auto* Tip = reinterpret_cast<NMTBGETINFOTIPA*>(Message.LParam);
-      for (TToolButton* Button : FButtons)
-        if (Button->FCommand == Tip->iItem && Tip->pszText && Tip->cchTextMax > 0)
-          lstrcpynA(Tip->pszText, Button->FHint.c_str(), Tip->cchTextMax);
+      TToolButton* Button = ButtonOf(Tip->iItem);
+      if (Button && Tip->pszText && Tip->cchTextMax > 0)
+        lstrcpynA(Tip->pszText, Button->FHint.c_str(), Tip->cchTextMax);
       return;
     }
     case WM_LBUTTONDOWN: {

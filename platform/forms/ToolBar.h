@@ -29,8 +29,10 @@ class TToolButton : public TComponent {
   void SetImageIndex(int Value);
   bool Enabled() const { return FEnabled; }
   void SetEnabled(bool Value);
-  // Dropped down under the button by its click.
-  TPopupMenu* DropdownMenu = nullptr;
+  // Dropped down under the button when it is pressed anywhere; the button
+  // shows a drop-down arrow.
+  TPopupMenu* DropdownMenu() const { return FDropdownMenu; }
+  void SetDropdownMenu(TPopupMenu* Value);
   // The button's rectangle in the toolbar's client area.
   RECT BoundsRect() const;
   // Drops the menu down when there is one, then runs OnClick.
@@ -42,6 +44,7 @@ class TToolButton : public TComponent {
  private:
   int Command() const { return FCommand; }
   TToolBar* FToolBar = nullptr;
+  TPopupMenu* FDropdownMenu = nullptr;
   AnsiString FCaption, FHint;
   int FImageIndex = -1;
   bool FEnabled = true;
@@ -79,6 +82,7 @@ class TToolBar : public TWinControl {
   // takes the height of their row.
   void UpdateButtons();
   TToolButton* ButtonAt(LPARAM Point) const;
+  TToolButton* ButtonOf(int Command) const;
   std::vector<TToolButton*> FButtons;
   TImageList* FImages = nullptr;
   bool FShowCaptions = false;

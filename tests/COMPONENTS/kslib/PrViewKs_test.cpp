@@ -256,7 +256,7 @@ TEST_F(PreviewTest, TheSplitterSizesTheToolbar) {
     SendMessageA(Bar->Handle(), TB_GETBUTTONTEXTA, Command(Bar, I), reinterpret_cast<LPARAM>(Caption));
     EXPECT_EQ(AnsiString(Caption), Bar->Buttons(I)->Caption());
   }
-  EXPECT_EQ(Form->tbtScale->DropdownMenu, Form->pmnScale);
+  EXPECT_EQ(Form->tbtScale->DropdownMenu(), Form->pmnScale);
   EXPECT_EQ(Form->imlMain->Count(), 7);
   EXPECT_EQ(Bar->Images(), nullptr);
 
@@ -292,6 +292,53 @@ TEST_F(PreviewTest, TheSplitterSizesTheToolbar) {
   EXPECT_EQ(Look(), std::make_pair(false, true));
   SendMessageA(Form->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(10, Y));
   EXPECT_EQ(Form->Splitter->Top(), Bar->Height());
+}
+
+// Through the input queue, as a person moves it.
+void MoveMouse(POINT Screen) {
+  INPUT Move{};
+  Move.type = INPUT_MOUSE;
+  Move.mi.dx = MulDiv(Screen.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+  Move.mi.dy = MulDiv(Screen.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+  Move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  SendInput(1, &Move, sizeof Move);
+  PumpFor(50);
+}
+
+TEST_F(PreviewTest, TheSplitterShowsTheResizeCursor) {
+  Preview();
+  POINT OnSplitter{Form->Width() / 2, Form->Splitter->Top() + 1};
+  ClientToScreen(Form->Handle(), &OnSplitter);
+  MoveMouse(OnSplitter);
+  EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, IDC_SIZENS));
+  MoveMouse({OnSplitter.x, OnSplitter.y + 40});  // the page's box
+  EXPECT_NE(GetCursor(), LoadCursorA(nullptr, IDC_SIZENS));
+}
+
+// Pressed anywhere, the scale button drops its menu down under itself; the
+// item chosen sets the scale.
+TEST_F(PreviewTest, TheScaleButtonDropsItsMenu) {
+  Preview();
+  TToolBar* Bar = Form->tbrMain;
+  TBBUTTON Item{};
+  SendMessageA(Bar->Handle(), TB_GETBUTTON, 2, reinterpret_cast<LPARAM>(&Item));
+  EXPECT_EQ(Item.fsStyle & BTNS_WHOLEDROPDOWN, BTNS_WHOLEDROPDOWN) << "the arrow shows";
+  RECT Menu{};
+  Later([&] {
+    if (HWND Popup = FindWindowA("#32768", nullptr)) GetWindowRect(Popup, &Menu);
+    for (int I = 0; I < 6; ++I) PressKey(VK_DOWN);  // the sixth, 50 %
+    PressKey(VK_RETURN);
+  });
+  const RECT Button = Form->tbtScale->BoundsRect();
+  PostClick(Bar->Handle(), Button.right - 3, (Button.top + Button.bottom) / 2);
+  POINT Under{Button.left, Button.bottom};
+  ClientToScreen(Bar->Handle(), &Under);
+  EXPECT_EQ(Menu.left, Under.x);
+  EXPECT_EQ(Menu.top, Under.y);
+  EXPECT_EQ(Box->ScaleMode(), 5);
+  EXPECT_EQ(Box->Scale(), 50);
+  EXPECT_TRUE(Form->ScaleItems[5]->Checked());
+  EXPECT_FALSE(Form->ScaleItems[9]->Checked());
 }
 
 // Pages 2 and 3, chosen in the print dialog, go to the printer.
