@@ -32,6 +32,12 @@ SIZE SystemCheckBoxSize() {
 
 TColumnFooterKs* FooterOf(TColumnKs* Column, int FooterRow) { return Column->GetFooter(FooterRow); }
 
+// Empty texts and line breaks or tabs measure otherwise.
+bool IsOneLine(const AnsiString& Text) {
+  return !Text.empty() &&
+         std::none_of(Text.begin(), Text.end(), [](char C) { return uint8_t(C) < ' '; });
+}
+
 }  // namespace
 
 int PrintText(TCanvas* Canvas, const TPrintTextKs& T) {
@@ -47,7 +53,9 @@ int PrintText(TCanvas* Canvas, const TPrintTextKs& T) {
     return R.bottom - R.top + Metrics.tmExternalLeading + 2 * T.DY;
   }
   if (T.Fill) Canvas->FillRect(R);
-  Canvas->Prepare(true, true, false);
+  // The cell routine selects the font itself; the text draws transparent,
+  // so the brush is not selected for it: each selection is a record of the
+  // page's metafile.
   const int OldMode = SetBkMode(Canvas->Handle(), TRANSPARENT);
   DrawCellTextEx(Canvas, R, T.DX, T.DY, T.Text, T.Alignment, T.Layout, T.WordWrap, T.EndEllipsis,
                  T.LeftMarg, T.RightMarg, T.RightToLeftReading);
@@ -295,7 +303,23 @@ int TPrintCellsKs::DataCell(int Col, const RECT& Cell, bool FirstOfBand, bool Me
   T.DX = M.PadX;
   T.DY = M.PadY;
   T.RightToLeftReading = FGrid->BiDiMode() == bdRightToLeft;
+  if (MeasureOnly && !T.WordWrap && IsOneLine(T.Text))
+    return std::max(OneLineHeight(T), ImageHeight);
   return std::max(PrintText(Canvas, T), ImageHeight);
+}
+
+// Unwrapped, a line of text measures the font's line height whatever it
+// says; measuring it is a trip to the system per cell, so it is measured
+// once per font and canvas.
+int TPrintCellsKs::OneLineHeight(const TPrintTextKs& T) {
+  HDC DC = Canvas->Handle();
+  if (DC != FLineHeightsDC) {
+    FLineHeights.clear();
+    FLineHeightsDC = DC;
+  }
+  auto [Entry, Added] = FLineHeights.try_emplace(Canvas->Font()->Handle(), 0);
+  if (Added) Entry->second = PrintText(Canvas, T);
+  return Entry->second;
 }
 
 void TPrintCellsKs::DrawTreeLines(const RECT& Cell) {

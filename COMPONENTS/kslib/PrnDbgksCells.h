@@ -92,6 +92,7 @@ class TPrintCellsKs : public TPrintBandPainterKs {
 
  private:
   int DataCell(int Column, const RECT& Cell, bool FirstOfBand, bool MeasureOnly);
+  int OneLineHeight(const TPrintTextKs& Text);
   // The record's tree lines at the cell's left, one scaled slot per level.
   void DrawTreeLines(const RECT& Cell);
   int FooterCell(int FooterRow, int Column, const RECT& Cell, bool MeasureOnly);
@@ -120,6 +121,8 @@ class TPrintCellsKs : public TPrintBandPainterKs {
   int FTitlesHeight = 0, FTitleTextHeight = 0;
   std::vector<std::vector<TPrintTotalKs>> FTotals;  // footer row, column
   std::map<TColumnKs*, AnsiString> FLastTexts;      // columns hiding duplicates
+  HDC FLineHeightsDC = nullptr;
+  std::map<HFONT, int> FLineHeights;  // on FLineHeightsDC
   std::vector<TPrintLineKs> FTitleLines;
   TPrintTitleTreeKs FTitleTree;
   DWORD FLastPump = GetTickCount() - 20;  // the first cell looks at once

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "COMPONENTS/kslib/PrnDbgksCells.h"
+#include "KsTestKit.h"
 #include "PrintGridForm.h"
 
 namespace {
@@ -92,6 +94,55 @@ TEST_F(PrintGridTest, HiddenDuplicatesShowOnEachPagesFirstRow) {
   };
   PrintToFile("print-duplicates.ps");
   EXPECT_FALSE(Printer()->Printing());
+}
+
+// A row is as tall as its cell's text measures in the cell's font: one line
+// of another font, two lines, a tab, nothing, and the same again on a
+// context whose units are half as large.
+TEST_F(PrintGridTest, RowsAreAsTallAsTheirTextsMeasure) {
+  TColumnKs* Name = Grid->Columns()->Items(1);
+  const char* Text = "";
+  int Size = 8;
+  Name->OnGetCellParams = [&](TColumnKs*, bool, TColCellParamsKs* Params) {
+    Params->Text = Text;
+    Params->Font->SetSize(Size);
+  };
+  TColCellParamsKs Params;
+  TPrintCellsKs Cells(Grid, &Params);
+  Cells.Metrics.PadX = 4;
+  Cells.Metrics.PadY = 2;
+  Cells.Columns = {Name};
+  Cells.Widths = {300};
+  TDibDC Plain(10, 10), Halved(10, 10);
+  SetMapMode(Halved.DC(), MM_ISOTROPIC);
+  SetWindowExtEx(Halved.DC(), 2, 2, nullptr);
+  SetViewportExtEx(Halved.DC(), 1, 1, nullptr);
+  TCanvas Canvas;
+  Cells.Canvas = &Canvas;
+  const struct {
+    const char* Text;
+    int Size;
+  } Cases[] = {{"Строка", 8},        {"Другая строка", 8},    {"Строка", 20},
+               {"Две\r\nстроки", 8}, {"Через\tтабуляцию", 8}, {"", 8},
+               {"Строка", 8}};
+  for (HDC DC : {Plain.DC(), Halved.DC()}) {
+    Canvas.SetHandle(DC);
+    for (const auto& Case : Cases) {
+      Text = Case.Text;
+      Size = Case.Size;
+      AssignPrintFont(Canvas.Font(), Name->Font(), "");
+      Canvas.Font()->SetSize(Size);
+      TPrintTextKs Measured;
+      Measured.Rect = {0, 0, 300, 0};
+      Measured.Text = Text;
+      Measured.MeasureOnly = true;
+      Measured.DX = 4;
+      Measured.DY = 2;
+      EXPECT_EQ(Cells.MeasureRow(TPrintRowKs{}), PrintText(&Canvas, Measured))
+          << Text << " at " << Size << (DC == Halved.DC() ? ", halved" : "");
+    }
+  }
+  Canvas.SetHandle(nullptr);
 }
 
 TEST_F(PrintGridTest, ARightToLeftGridPrintsFromTheRight) {
