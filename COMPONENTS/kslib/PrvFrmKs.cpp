@@ -155,13 +155,16 @@ void TPreviewFormKs::PreviewChanged() {
   SetCaption(AnsiString(PreviewCaption) + " - " + P->GetTitle());
 }
 
+// Every recorded page asks: only a minimised or hidden window changes.
 void TPreviewFormKs::OpenPreviewer() {
-  if (HandleAllocated() && IsIconic(Handle())) ShowWindow(Handle(), SW_RESTORE);
+  if (HandleAllocated() && IsIconic(Handle())) {
+    ShowWindow(Handle(), SW_RESTORE);
+    BringToFront();
+  }
   if (!Visible()) {
     Show();
     ShowWindow(Handle(), SW_MAXIMIZE);
   }
-  BringToFront();
 }
 
 void TPreviewFormKs::FlipClick(TObject* Sender, int Step) {

@@ -379,12 +379,14 @@ void TControl::Update() {
 }
 
 void TControl::BringToFront() {
+  auto* Win = dynamic_cast<TWinControl*>(this);
+  if (Win && Win->HandleAllocated())
+    SetWindowPos(Win->Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  // A form is above the other windows now; a control also above its siblings.
   if (!FParent) return;
   auto& List = FParent->FControls;
   List.erase(std::find(List.begin(), List.end(), this));
   List.push_back(this);
-  if (auto* Win = dynamic_cast<TWinControl*>(this); Win && Win->HandleAllocated())
-    SetWindowPos(Win->Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   Invalidate();
 }
 

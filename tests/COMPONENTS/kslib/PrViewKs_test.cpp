@@ -341,6 +341,15 @@ TEST_F(PreviewTest, TheScaleButtonDropsItsMenu) {
   EXPECT_FALSE(Form->ScaleItems[9]->Checked());
 }
 
+// A job recorded into a minimised preview brings it back.
+TEST_F(PreviewTest, AMinimisedPreviewComesBack) {
+  Preview();
+  ShowWindow(Form->Handle(), SW_MINIMIZE);
+  Preview();
+  EXPECT_FALSE(IsIconic(Form->Handle()));
+  EXPECT_TRUE(IsWindowVisible(Form->Handle()));
+}
+
 // Pages 2 and 3, chosen in the print dialog, go to the printer.
 TEST_F(PreviewTest, PrintsTheChosenPages) {
   Preview();

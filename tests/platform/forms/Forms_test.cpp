@@ -185,6 +185,27 @@ TEST(FormsAccelerators, AltWithACaptionsLetterReachesItsControl) {
   EXPECT_EQ(OkClicks, 1);
 }
 
+// Brought to the front, a form is above the other windows and leaves the
+// active one active.
+TEST(FormsZOrder, BringToFrontRaisesAFormWithoutActivatingIt) {
+  TForm* Form = new TForm(Application);
+  Form->Show();
+  HWND Other = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 100, 100, nullptr,
+                               nullptr, nullptr, nullptr);
+  auto IsAbove = [](HWND Upper, HWND Lower) {
+    for (HWND W = GetWindow(Upper, GW_HWNDNEXT); W; W = GetWindow(W, GW_HWNDNEXT))
+      if (W == Lower) return true;
+    return false;
+  };
+  ASSERT_TRUE(IsAbove(Other, Form->Handle()));
+  const HWND Active = GetActiveWindow();
+  Form->BringToFront();
+  EXPECT_TRUE(IsAbove(Form->Handle(), Other));
+  EXPECT_EQ(GetActiveWindow(), Active);
+  DestroyWindow(Other);
+  delete Form;
+}
+
 TEST(FormsApplication, ExceptionsInMessagesGoToOnExceptionAndAbortIsSilent) {
   TDialog D;
   std::vector<AnsiString> Shown;
