@@ -310,16 +310,21 @@ int TPrintCellsKs::DataCell(int Col, const RECT& Cell, bool FirstOfBand, bool Me
 
 // Unwrapped, a line of text measures the font's line height whatever it
 // says; measuring it is a trip to the system per cell, so it is measured
-// once per font and canvas.
+// once per font and canvas. Fonts are told apart by what makes them, not by
+// handle: cells switching fonts free handles whose values come back.
 int TPrintCellsKs::OneLineHeight(const TPrintTextKs& T) {
   HDC DC = Canvas->Handle();
   if (DC != FLineHeightsDC) {
     FLineHeights.clear();
     FLineHeightsDC = DC;
   }
-  auto [Entry, Added] = FLineHeights.try_emplace(Canvas->Font()->Handle(), 0);
-  if (Added) Entry->second = PrintText(Canvas, T);
-  return Entry->second;
+  const TFont* F = Canvas->Font();
+  for (const TLineHeightKs& Known : FLineHeights)
+    if (Known.Name == F->Name() && Known.Height == F->Height() && Known.Style == F->Style() &&
+        Known.Charset == F->Charset())
+      return Known.Value;
+  FLineHeights.push_back({F->Name(), F->Height(), F->Style(), F->Charset(), PrintText(Canvas, T)});
+  return FLineHeights.back().Value;
 }
 
 void TPrintCellsKs::DrawTreeLines(const RECT& Cell) {

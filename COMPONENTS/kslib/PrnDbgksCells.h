@@ -121,8 +121,15 @@ class TPrintCellsKs : public TPrintBandPainterKs {
   int FTitlesHeight = 0, FTitleTextHeight = 0;
   std::vector<std::vector<TPrintTotalKs>> FTotals;  // footer row, column
   std::map<TColumnKs*, AnsiString> FLastTexts;      // columns hiding duplicates
+  struct TLineHeightKs {
+    AnsiString Name;
+    int Height;
+    TFontStyles Style;
+    uint8_t Charset;
+    int Value;
+  };
   HDC FLineHeightsDC = nullptr;
-  std::map<HFONT, int> FLineHeights;  // on FLineHeightsDC
+  std::vector<TLineHeightKs> FLineHeights;  // on FLineHeightsDC
   std::vector<TPrintLineKs> FTitleLines;
   TPrintTitleTreeKs FTitleTree;
   DWORD FLastPump = GetTickCount() - 20;  // the first cell looks at once
