@@ -49,12 +49,17 @@ LRESULT CALLBACK ControlWindowProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LPa
     }
   }
   if (!Control) return DefWindowProcA(Wnd, Msg, WParam, LParam);
+  // DestroyHandle unbinds first, so these come only when the window goes
+  // without it: keep what the window held, then forget it, so that the next
+  // use creates it again.
+  if (Msg == WM_DESTROY) Control->BeforeDestroyWnd();
   TMessage Message{Msg, WParam, LParam, 0};
   try {
     Control->WndProc(Message);
   } catch (...) {
     Application->HandleException(Control);
   }
+  if (Msg == WM_NCDESTROY) Control->WindowDestroyed();
   return Message.Result;
 }
 
@@ -489,19 +494,29 @@ void TWinControl::BeforeDestroyWnd() {
   if (Length) GetWindowTextA(FHandle, FText.data(), Length + 1);
 }
 
-// Stop dispatching, unsubclass, then destroy the window.
+// Unsubclass, stop dispatching, then destroy the window.
 void TWinControl::DestroyHandle() {
   if (!FHandle) return;
   for (TControl* Child : FControls)
     if (auto* Win = dynamic_cast<TWinControl*>(Child)) Win->DestroyHandle();
   BeforeDestroyWnd();
   HWND Wnd = FHandle;
-  RemovePropA(Wnd, MAKEINTATOM(BindingAtom()));
   if (FDefWndProc != DefWindowProcA)
     SetWindowLongPtrA(Wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FDefWndProc));
+  Unbind();
+  DestroyWindow(Wnd);
+}
+
+void TWinControl::Unbind() {
+  RemovePropA(FHandle, MAKEINTATOM(BindingAtom()));
   FHandle = nullptr;
   FCaptureControl = nullptr;
-  DestroyWindow(Wnd);
+}
+
+void TWinControl::WindowDestroyed() {
+  Unbind();
+  // A new top-level window starts hidden: Show must show it again.
+  if (!FParent) FVisible = false;
 }
 
 void TWinControl::RecreateWnd() {

@@ -379,6 +379,10 @@ class TWinControl : public TControl {
   bool DoKey(TMessage& Message, bool (TWinControl::*Preview)(TMessage&),
              void (TWinControl::*Handler)(uint16_t&, TShiftState));
   void ReflectNotification(TMessage& Message);
+  // Drops the binding to the window, which is going or gone.
+  void Unbind();
+  // The window went without DestroyHandle (with its owner, say).
+  void WindowDestroyed();
   bool RouteMouse(TMessage& Message);
   // For WM_SETCURSOR: the cursor of the control under the mouse.
   TCursor CursorAtMouse(const TMessage& SetCursor);

@@ -129,6 +129,27 @@ TEST_F(CalculatorTest, ApplyingAnOperationCombinesTheOperandIntoTheExpression) {
   EXPECT_EQ(Script.Asked[0].Text, "Неверное число: 12a");
 }
 
+// Its window made while another form was active is owned by that form and
+// goes with it; the calculator makes it again.
+TEST_F(CalculatorTest, OperationsStillWorkAfterTheFormItWasAboveIsFreed) {
+  F->Hide();
+  auto* Other = new TForm(Application);
+  Other->Show();
+  ASSERT_TRUE(PumpUntil([&] { return Other->Active(); }));
+  F->RecreateWnd();
+  ASSERT_EQ(GetWindow(F->Handle(), GW_OWNER), Other->Handle());
+  F->edtExpression->SetText("1+2");
+  delete Other;
+
+  CalculatorApplyOperation("2", '*');
+  EXPECT_EQ(Expression(), "(1+2)*2");
+  ShowCalculator();
+  EXPECT_TRUE(IsWindowVisible(F->Handle()));
+  char Shown[32] = {};
+  GetWindowTextA(F->edtExpression->Handle(), Shown, sizeof Shown);
+  EXPECT_STREQ(Shown, "(1+2)*2");
+}
+
 TEST_F(CalculatorTest, AFailedEvaluationShowsItsMessageAndKeepsEverything) {
   Type("2+3=");
   ASSERT_EQ(F->ResultValue(), 5);

@@ -249,6 +249,60 @@ TEST(FormsApplication, TerminateEndsRunAndAReleasedFormGoesAfterItsMessage) {
   EXPECT_TRUE(Local.Terminated());
 }
 
+// A secondary form is owned by the form active when its window was made,
+// and the system destroys owned windows with their owner.
+TEST(FormsOwnedWindows, ASecondaryFormOutlivesTheFormItWasCreatedAbove) {
+  auto* Owner = new TForm(Application);
+  Owner->Show();
+  ASSERT_TRUE(PumpUntil([&] { return Owner->Active(); }));
+  auto* Secondary = new TForm(Application);
+  auto* Edit = new TEdit(Secondary);
+  Edit->SetParent(Secondary);
+  Secondary->Show();
+  ASSERT_EQ(GetWindow(Secondary->Handle(), GW_OWNER), Owner->Handle());
+  Edit->SetText("1+2");
+  Secondary->Hide();
+
+  delete Owner;
+  EXPECT_FALSE(Secondary->HandleAllocated());
+  EXPECT_FALSE(Edit->HandleAllocated());
+  EXPECT_EQ(Edit->Text(), "1+2") << "the text outlives the window";
+  Edit->SetText("7*6");
+  EXPECT_EQ(Edit->Text(), "7*6");
+
+  Secondary->Show();
+  EXPECT_TRUE(Secondary->Showing());
+  EXPECT_TRUE(IsWindowVisible(Secondary->Handle()));
+  ASSERT_TRUE(Edit->HandleAllocated());
+  EXPECT_TRUE(IsChild(Secondary->Handle(), Edit->Handle()));
+  char Shown[16] = {};
+  GetWindowTextA(Edit->Handle(), Shown, sizeof Shown);
+  EXPECT_STREQ(Shown, "7*6");
+  Edit->SetText("5");
+  GetWindowTextA(Edit->Handle(), Shown, sizeof Shown);
+  EXPECT_STREQ(Shown, "5");
+  delete Secondary;
+}
+
+// Shown when its owner goes: hidden with it, and Show and ShowModal work
+// again.
+TEST(FormsOwnedWindows, AShownSecondaryFormGoesHiddenWithItsOwner) {
+  auto* Owner = new TForm(Application);
+  Owner->Show();
+  ASSERT_TRUE(PumpUntil([&] { return Owner->Active(); }));
+  TDialog D;
+  D.Form->Show();
+  ASSERT_EQ(GetWindow(D.Form->Handle(), GW_OWNER), Owner->Handle());
+
+  delete Owner;
+  EXPECT_FALSE(D.Form->Visible());
+  EXPECT_FALSE(D.Form->Showing());
+  Later([&] { PressKey(VK_RETURN); });
+  EXPECT_EQ(D.Form->ShowModal(), mrOk);
+  D.Form->Show();
+  EXPECT_TRUE(IsWindowVisible(D.Form->Handle()));
+}
+
 }  // namespace
 
 namespace {
