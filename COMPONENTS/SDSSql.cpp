@@ -140,6 +140,26 @@ AnsiString KeyCondition(const TSDSSqlSource& Source, const TFieldLists& Lists, c
   return Join(parts, " AND ");
 }
 
+// The record's own key beside its row key: the key fields, else SYS$ID;
+// none when the definitions lack one of them.
+std::vector<AnsiString> RecordKeyFields(const TSDSSqlSource& Source) {
+  std::vector<AnsiString> keys = SplitFieldList(Source.KeyFields);
+  if (keys.empty()) keys.push_back("SYS$ID");
+  for (const AnsiString& key : keys)
+    if (Source.FieldDefs->IndexOf(key) < 0) return {};
+  return keys;
+}
+
+// A row key holds within a transaction only: once a deleted row's garbage
+// is gone a new row can take its key. Naming the record's key as well, a
+// stale row key reaches no row instead of another one.
+AnsiString RowKeyCondition(const TSDSSqlSource& Source, const AnsiString& Prefix, const AnsiString& ParamPrefix) {
+  AnsiString condition = Prefix + "RDB$DB_KEY = :IBX_INTERNAL_DBKEY";
+  for (const AnsiString& key : RecordKeyFields(Source))
+    condition += " and " + Prefix + QuoteIdentifier(key) + " is not distinct from " + SqlParam(key, ParamPrefix);
+  return condition;
+}
+
 // Up to the first name that is not a writable field of the definitions.
 AnsiString OrderList(const TSDSSqlSource& Source, const AnsiString& IndexFields, const AnsiString& Prefix) {
   std::vector<AnsiString> items;
@@ -380,7 +400,7 @@ TSDSStatements GenerateStatements(const TSDSSqlSource& Source) {
   const TFieldLists lists = BuildFieldLists(Source, prefix);
   const AnsiString selectList = Source.LoadAllFields ? table + ".*" : Join(lists.Select, ",");
   const AnsiString dbKeyColumn = "RDB$DB_KEY as IBX_INTERNAL_DBKEY from " + table;
-  const AnsiString rowKey = " where RDB$DB_KEY = :IBX_INTERNAL_DBKEY";
+  const AnsiString rowKey = " where " + RowKeyCondition(Source, "", "");
 
   const AnsiString body = StripOrderBy(command);
   sql.Select = AddCondition(command.empty() ? "select " + selectList + ", " + dbKeyColumn : command,
@@ -390,11 +410,12 @@ TSDSStatements GenerateStatements(const TSDSSqlSource& Source) {
   if (command.empty())
     sql.Refresh = "select " + table + ".*, " + dbKeyColumn + rowKey;
   else if (Source.ChangesResolved || command.find(SDSDBKeyField) != AnsiString::npos)
-    sql.Refresh = AddCondition(body, table + ".RDB$DB_KEY = :IBX_INTERNAL_DBKEY");
+    sql.Refresh = AddCondition(body, RowKeyCondition(Source, table + ".", ""));
   if (Source.ChangesResolved) {
     const AnsiString key = KeyCondition(Source, lists, prefix, false);
     sql.Delete = "delete from " + table + rowKey;
-    sql.Update = "update " + table + " set " + Join(lists.Update, ", ") + rowKey;
+    sql.Update = "update " + table + " set " + Join(lists.Update, ", ") + " where " +
+                 RowKeyCondition(Source, "", "old$");
     sql.DeleteByKey = "DELETE FROM " + table + " WHERE " + key;
     sql.RefreshByKey = command.empty() ? "SELECT " + table + ".*, " + dbKeyColumn + " WHERE " + key
                                        : AddCondition(body, key);

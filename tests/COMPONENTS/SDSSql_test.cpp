@@ -283,12 +283,14 @@ TEST_F(SDSStatementsTest, TableStatementsByKey) {
   const TSDSStatements sql = GenerateStatements(Source);
   EXPECT_EQ(sql.Select, "select DOCS.*, RDB$DB_KEY as IBX_INTERNAL_DBKEY from DOCS\n ORDER BY SYS$ID");
   EXPECT_EQ(sql.Refresh,
-            "select DOCS.*, RDB$DB_KEY as IBX_INTERNAL_DBKEY from DOCS where RDB$DB_KEY = :IBX_INTERNAL_DBKEY");
+            "select DOCS.*, RDB$DB_KEY as IBX_INTERNAL_DBKEY from DOCS where RDB$DB_KEY = :IBX_INTERNAL_DBKEY "
+            "and SYS$ID is not distinct from :SYS$ID");
   EXPECT_EQ(sql.Insert, "insert into DOCS (SYS$ID, NAME, NOTE, SYS$TIME) values (:SYS$ID, :NAME, :NOTE, 'NOW')");
   EXPECT_EQ(sql.Update,
             "update DOCS set SYS$ID = :SYS$ID, NAME = :NAME, NOTE = :NOTE, SYS$TIME = 'NOW' "
-            "where RDB$DB_KEY = :IBX_INTERNAL_DBKEY");
-  EXPECT_EQ(sql.Delete, "delete from DOCS where RDB$DB_KEY = :IBX_INTERNAL_DBKEY");
+            "where RDB$DB_KEY = :IBX_INTERNAL_DBKEY and SYS$ID is not distinct from :old$SYS$ID");
+  EXPECT_EQ(sql.Delete,
+            "delete from DOCS where RDB$DB_KEY = :IBX_INTERNAL_DBKEY and SYS$ID is not distinct from :SYS$ID");
   EXPECT_EQ(sql.DeleteByKey, "DELETE FROM DOCS WHERE SYS$ID = :SYS$ID");
   EXPECT_EQ(sql.RefreshByKey,
             "SELECT DOCS.*, RDB$DB_KEY as IBX_INTERNAL_DBKEY from DOCS WHERE SYS$ID = :SYS$ID");
@@ -329,7 +331,8 @@ TEST_F(SDSStatementsTest, CommandWithItsOwnWhereAndOrder) {
   const TSDSStatements sql = GenerateStatements(Source);
   const AnsiString body = "select D.*, RDB$DB_KEY as IBX_INTERNAL_DBKEY from DOCS D where (D.NAME > '')";
   EXPECT_EQ(sql.Select, body + "\n AND (SYS$ID > 10)\n order by D.NAME");
-  EXPECT_EQ(sql.Refresh, body + "\n AND (DOCS.RDB$DB_KEY = :IBX_INTERNAL_DBKEY)");
+  EXPECT_EQ(sql.Refresh,
+            body + "\n AND (DOCS.RDB$DB_KEY = :IBX_INTERNAL_DBKEY and DOCS.SYS$ID is not distinct from :SYS$ID)");
   EXPECT_EQ(sql.RefreshByKey, body + "\n AND (DOCS.SYS$ID = :SYS$ID)");
   EXPECT_EQ(sql.UpdateByKey.substr(sql.UpdateByKey.find(" where ")), " where DOCS.SYS$ID = :old$SYS$ID");
 
@@ -349,7 +352,8 @@ TEST_F(SDSStatementsTest, CommandWithoutChangesResolved) {
 
   Source.CommandText = "select D.*, D.RDB$DB_KEY as IBX_INTERNAL_DBKEY from DOCS D";
   sql = GenerateStatements(Source);
-  EXPECT_EQ(sql.Refresh, Source.CommandText + "\n WHERE DOCS.RDB$DB_KEY = :IBX_INTERNAL_DBKEY");
+  EXPECT_EQ(sql.Refresh, Source.CommandText +
+                             "\n WHERE DOCS.RDB$DB_KEY = :IBX_INTERNAL_DBKEY and DOCS.SYS$ID is not distinct from :SYS$ID");
 }
 
 TEST_F(SDSStatementsTest, NamesWithQuotesCannotChangeTheStatement) {
@@ -357,7 +361,9 @@ TEST_F(SDSStatementsTest, NamesWithQuotesCannotChangeTheStatement) {
   AddColumnFieldDef(Defs, {"odd \"col\"", false, false, false, 8, 0, 8, 0});
   const TSDSStatements sql = GenerateStatements(Source);
   const AnsiString table = "\"T\"\" where 1=1 --\"";
-  EXPECT_EQ(sql.Delete, "delete from " + table + " where RDB$DB_KEY = :IBX_INTERNAL_DBKEY");
+  // Without a key SYS$ID names the record beside its row key.
+  EXPECT_EQ(sql.Delete, "delete from " + table +
+                            " where RDB$DB_KEY = :IBX_INTERNAL_DBKEY and SYS$ID is not distinct from :SYS$ID");
   EXPECT_EQ(sql.DeleteByKey,
             "DELETE FROM " + table + " WHERE SYS$ID = :SYS$ID AND NAME = :NAME AND "
             "\"odd \"\"col\"\"\" = :\"odd \"\"col\"\"\"");

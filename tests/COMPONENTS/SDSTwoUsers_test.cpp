@@ -1,0 +1,112 @@
+// Two users of one database: two attachments to one file, each with its
+// own server-backed dataset over the same table.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "SDSTestKit.h"
+#include "SDSWriter.h"
+
+namespace {
+
+// How a user's dataset reads: read-only read committed with the writes in
+// DefaultTransactionRW, read committed, or the default snapshot.
+enum class TReading { ReadOnlyAndRW, ReadCommitted, Snapshot };
+
+const char* Name(TReading Reading) {
+  const char* names[] = {"read-only + RW", "read committed", "snapshot"};
+  return names[static_cast<int>(Reading)];
+}
+
+struct TUser : TSDSOnFile {
+  TUser(const TTestDatabase& File, TReading Reading) : TSDSOnFile(File, false) {
+    if (Reading == TReading::ReadOnlyAndRW) {
+      Transaction->Params()->SetText("read\nread_committed\nrec_version\nnowait");
+      RW = std::make_unique<TIBTransaction>(nullptr);
+      RW->SetDefaultDatabase(Database.get());
+      RW->Params()->SetText("write\nread_committed\nrec_version\nnowait");
+      Database->SetDefaultTransactionRW(RW.get());
+    } else if (Reading == TReading::ReadCommitted) {
+      Transaction->Params()->SetText("read_committed\nrec_version\nnowait");
+    }
+    Database->Open();
+  }
+  ~TUser() {
+    Sds.reset();
+    Database.reset();
+    RW.reset();
+  }
+  TSDS& Open(const AnsiString& Table, TSDSOptions Extra = {}) {
+    Sds = Dataset(Table, Extra);
+    Sds->Open();
+    return *Sds;
+  }
+  std::unique_ptr<TIBTransaction> RW;
+  std::unique_ptr<TSDS> Sds;
+};
+
+AnsiString NameOf(TSDS& Sds, int Id) {
+  if (!Sds.Locate("SYS$ID", Variant(Id), {})) return "<none>";
+  return Sds.FieldByName("NAME")->AsString();
+}
+
+// The message of what the step raised; "" when it raised nothing.
+AnsiString Raised(const std::function<void()>& Step) {
+  try {
+    Step();
+  } catch (const Exception& e) {
+    return e.Message();
+  }
+  return "";
+}
+
+std::string Hex(int64_t Key) {
+  std::string hex;
+  const auto* bytes = reinterpret_cast<const uint8_t*>(&Key);
+  for (int i = 0; i < 8; ++i) hex += "0123456789ABCDEF"[bytes[i] >> 4], hex += "0123456789ABCDEF"[bytes[i] & 15];
+  return hex;
+}
+
+// B deletes a row A holds, the engine collects its garbage and B's next
+// insert takes the freed row key.
+void ReuseRowKey(TUser& B, int Gone, int New) {
+  ExecCommitted(*B.Database, "delete from MASTER_T where SYS$ID = " + std::to_string(Gone));
+  QueryValue(*B.Database, "select count(*) from MASTER_T");
+  ExecCommitted(*B.Database, "insert into MASTER_T (SYS$ID, NAME) values (" + std::to_string(New) + ", 'чужая')");
+}
+
+TEST(SDSTwoUsers, AStaleRowKeyNeverReachesAnotherRow) {
+  enum TWrite { Update, Delete, Refresh };
+  const char* writes[] = {"update", "delete", "refresh"};
+  for (TReading reading : {TReading::ReadOnlyAndRW, TReading::Snapshot})
+    for (TWrite write : {Update, Delete, Refresh}) {
+      SCOPED_TRACE(std::string(Name(reading)) + ", " + writes[write]);
+      TTestDatabase file("nocomment");
+      file.Isql("INSERT INTO MASTER_T (SYS$ID, NAME) VALUES (12, 'Третий');\nCOMMIT;");
+      TUser A(file, reading), B(file, TReading::ReadOnlyAndRW);
+      TSDS& sds = A.Open("MASTER_T", write == Refresh ? TSDSOptions{dsoRefreshBeforeEdit} : TSDSOptions{});
+      // The program ends its reading transaction: nothing keeps the garbage.
+      if (reading == TReading::Snapshot) A.Transaction->Commit();
+      ASSERT_TRUE(sds.Locate("SYS$ID", Variant(12), {}));
+      const int64_t staleKey = sds.DBKey();
+      ReuseRowKey(B, 12, 77);
+      ASSERT_EQ(QueryValue(*B.Database, "select SYS$ID from MASTER_T where RDB$DB_KEY = x'" + Hex(staleKey) + "'"), "77")
+          << "the engine gave the new row another key";
+      AnsiString message;
+      if (write == Delete) {
+        message = Raised([&] { sds.Delete(); });
+      } else {
+        message = Raised([&] {
+          sds.Edit();
+          sds.FieldByName("NAME")->SetAsString("моя");
+          sds.Post();
+        });
+        if (sds.State() != dsBrowse) sds.Cancel();
+      }
+      EXPECT_EQ(message, SRecordMaybeDeleted);
+      EXPECT_EQ(QueryValue(*B.Database, "select NAME from MASTER_T where SYS$ID = 77"), "чужая");
+      EXPECT_EQ(NameOf(sds, 77), "<none>");
+    }
+}
+
+}  // namespace
