@@ -29,6 +29,21 @@ size_t SkipQuoted(const AnsiString& s, size_t start) {
   return i;
 }
 
+// A literal of the form q'<delimiter>...<closing delimiter>' starts at
+// `start` (the q): brackets close with their pair, any other delimiter with
+// itself. Index just past it, or 0 when no such literal starts there.
+size_t SkipAlternativeQuoted(const AnsiString& s, size_t start) {
+  if (start > 0 && IsNameChar(s[start - 1])) return 0;
+  if (start + 2 >= s.size() || s[start + 1] != '\'' || s[start + 2] == ' ' || s[start + 2] == '\t' ||
+      s[start + 2] == '\r' || s[start + 2] == '\n')
+    return 0;
+  const char open = s[start + 2];
+  const char close = open == '(' ? ')' : open == '[' ? ']' : open == '{' ? '}' : open == '<' ? '>' : open;
+  for (size_t i = start + 3; i + 1 < s.size(); ++i)
+    if (s[i] == close && s[i + 1] == '\'') return i + 2;
+  return s.size();
+}
+
 }  // namespace
 
 TIBParsedSQL ParseParams(const AnsiString& SQL) {
@@ -40,6 +55,8 @@ TIBParsedSQL ParseParams(const AnsiString& SQL) {
     size_t next = i + 1;
     if (c == '\'' || c == '"') {
       next = SkipQuoted(s, i);
+    } else if (const size_t end = c == 'q' || c == 'Q' ? SkipAlternativeQuoted(s, i) : 0; end != 0) {
+      next = end;
     } else if (c == '-' && i + 1 < s.size() && s[i + 1] == '-') {
       next = s.find('\n', i);
       if (next == AnsiString::npos) next = s.size();

@@ -27,6 +27,15 @@ TEST(ParseParams, ReplacesNamesOutsideLiteralsQuotedNamesAndComments) {
       {"select 1 from T where A = :1 or B = ':", "select 1 from T where A = :1 or B = ':", {}},
       {"select A||:b||'x' from T", "select A||?||'x' from T", {"B"}},
       {"select * from T where A = :a -- unterminated", "select * from T where A = ? -- unterminated", {"A"}},
+      // Alternative quoting: the literal ends at its closing delimiter and a
+      // quote, whatever quotes or colons it holds.
+      {"select q'{it's :x}' from rdb$database", "select q'{it's :x}' from rdb$database", {}},
+      {"select Q'(a)'':b)', :c from T", "select Q'(a)'':b)', ? from T", {"C"}},
+      {"select q'[:x]', q'<'<:y>', q'!a'b:c!' from T where A=:a", "select q'[:x]', q'<'<:y>', q'!a'b:c!' from T where A=?",
+       {"A"}},
+      {"select q'{unterminated :x", "select q'{unterminated :x", {}},
+      // A name ending in q before a literal is not a q-literal.
+      {"select aq'x', :b from T", "select aq'x', ? from T", {"B"}},
   };
   for (const TCase& c : cases) {
     const TIBParsedSQL parsed = ParseParams(c.SQL);

@@ -202,6 +202,15 @@ TEST_F(IBSQLTest, RepeatedNamesTakeOneValueAndNamesMatchWithoutCase) {
   EXPECT_THROW(count.ParamByName("nope"), EIBClientError);
 }
 
+TEST_F(IBSQLTest, AlternativeQuotedLiteralsRunAsWritten) {
+  TIBSQL& select = Query("select q'{it's :x}', Q'(:y)' from rdb$database where 1 = :z");
+  select.ParamByName("z").SetAsInteger(1);
+  select.ExecQuery();
+  ASSERT_FALSE(select.Eof());
+  EXPECT_EQ(select.Fields(0).AsString(), "it's :x");
+  EXPECT_EQ(select.Fields(1).AsString(), ":y");
+}
+
 TEST_F(IBSQLTest, ColumnsTellTheirOutputNameColumnAndTable) {
   TIBSQL& select = Query("select D.AMOUNT as \"Сумма\", M.NAME, 1 + 1 as TWO from DETAIL_T D "
                          "join MASTER_T M on M.SYS$ID = D.MASTER_ID");
