@@ -8,8 +8,33 @@
 
 namespace {
 
+// A value or name holding markup would end its element early and forge
+// others; its markup characters go as references.
+AnsiString Escaped(const AnsiString& Text) {
+  AnsiString escaped;
+  escaped.reserve(Text.size());
+  for (char c : Text) {
+    switch (c) {
+      case '&':
+        escaped += "&amp;";
+        break;
+      case '<':
+        escaped += "&lt;";
+        break;
+      case '>':
+        escaped += "&gt;";
+        break;
+      default:
+        escaped += c;
+    }
+  }
+  return escaped;
+}
+
+// Value is escaped already (it may hold the old/new markers).
 void AddElement(AnsiString& Text, const AnsiString& Name, const AnsiString& Value) {
-  Text += "<" + Name + ">" + Value + "</" + Name + ">";
+  const AnsiString name = Escaped(UpperCase(Name));
+  Text += "<" + name + ">" + Value + "</" + name + ">";
 }
 
 bool IsQuotedType(TFieldType Type) { return Type == ftString || Type == ftDate || Type == ftDateTime; }
@@ -38,7 +63,7 @@ AnsiString ChangedFields(const TSDS& DataSet) {
         oldText = Quoted(oldText);
         newText = Quoted(newText);
       }
-      AddElement(text, UpperCase(field->FieldName()), "<OLD>=" + oldText + "<NEW>=" + newText);
+      AddElement(text, field->FieldName(), "<OLD>=" + Escaped(oldText) + "<NEW>=" + Escaped(newText));
     } catch (const std::exception&) {
       // A value that cannot be read leaves the field out of the message.
     }
@@ -63,8 +88,8 @@ AnsiString BuildAuditText(const TSDS& DataSet, int Operation) {
       if (TField* field = DataSet.Fields()->Fields(i); IsAuditedField(field)) listed.push_back(field);
   }
   const char* tag = Operation == aoUpdate ? "UPDATE" : Operation == aoInsert ? "INSERT" : "DELETE";
-  AnsiString text = "<TABLE>" + DataSet.TableName() + "</TABLE><" + AnsiString(tag) + ">";
-  for (const TField* field : listed) AddElement(text, UpperCase(field->FieldName()), field->AsString());
+  AnsiString text = "<TABLE>" + Escaped(DataSet.TableName()) + "</TABLE><" + AnsiString(tag) + ">";
+  for (const TField* field : listed) AddElement(text, field->FieldName(), Escaped(field->AsString()));
   if (Operation == aoUpdate) text += ChangedFields(DataSet);
   return text + "</" + tag + ">";
 }

@@ -1,6 +1,7 @@
 // The audit text of a change a server-backed dataset writes: the table, the
 // key (for an update) or every audited field (insert, delete), and for an
-// update the fields whose text changed, old and new.
+// update the fields whose text changed, old and new. Names and values have
+// their markup characters (& < >) written as references.
 #pragma once
 
 #include "rtl/Types.h"

@@ -89,6 +89,30 @@ TEST_F(SDSAuditTest, WithoutRecordLocksOnlyInsertsAreAudited) {
   EXPECT_EQ(Sent()[0].substr(0, 31), "<TABLE>PERSON</TABLE><INSERT><I");
 }
 
+TEST_F(SDSAuditTest, MarkupInValuesAndNamesIsEscaped) {
+  Sds.reset();
+  Db.reset();
+  File.Isql("CREATE TABLE \"A<B>&C\" (ID INTEGER NOT NULL PRIMARY KEY, \"N<&>\" VARCHAR(60));\nCOMMIT;");
+  Db = std::make_unique<TSDSOnFile>(File);
+  Db->Database->Session()->Register("A");
+  Sds = Db->Dataset("A<B>&C", {dsoPessimisticLock, dsoAudit});
+  Sds->Open();
+  const AnsiString forged = "x</NAME></UPDATE><DELETE><SYS$ID>11</SYS$ID></DELETE>";
+  Sds->Append();
+  Sds->FieldByName("ID")->SetAsInteger(1);
+  Sds->FieldByName("N<&>")->SetAsString(forged);
+  Sds->Post();
+  Sds->Edit();
+  Sds->FieldByName("N<&>")->SetAsString("a&amp;b");
+  Sds->Post();
+  const AnsiString escaped = "x&lt;/NAME&gt;&lt;/UPDATE&gt;&lt;DELETE&gt;&lt;SYS$ID&gt;11&lt;/SYS$ID&gt;&lt;/DELETE&gt;";
+  EXPECT_EQ(Sent(), (std::vector<AnsiString>{
+                        "<TABLE>A&lt;B&gt;&amp;C</TABLE><INSERT><ID>1</ID><N&lt;&amp;&gt;>" + escaped +
+                            "</N&lt;&amp;&gt;></INSERT>",
+                        "<TABLE>A&lt;B&gt;&amp;C</TABLE><UPDATE><ID>1</ID><N&lt;&amp;&gt;><OLD>='" + escaped +
+                            "'<NEW>='a&amp;amp;b'</N&lt;&amp;&gt;></UPDATE>"}));
+}
+
 TEST_F(SDSAuditTest, OldAndNewDatesAreQuoted) {
   Sds->Edit();
   Sds->FieldByName("BORN")->Clear();
