@@ -61,6 +61,31 @@ void TMemRecordMarker::CheckPopulation() {
   Changed();
 }
 
+// A deleted record leaves the storage, or stays there as an older version
+// only: either way its mark goes with it.
+void TMemRecordMarker::DropMarksOfDeleted() {
+  if (FMarks.empty() || !FTable || !FTable->Common) return;
+  CheckPopulation();
+  TzynCommon* common = FTable->Common;
+  std::unordered_set<int32_t> living;
+  {
+    TzynLock lock(common);
+    for (int32_t slot = 0; slot < common->RecordCount() && living.size() < FMarks.size(); ++slot) {
+      const TzynRecord* record = common->Records(slot);
+      if (record && record->UpdateStatus != usDeleted && FMarks.count(record->UniqueRecordID))
+        living.insert(record->UniqueRecordID);
+    }
+  }
+  if (living.size() == FMarks.size()) return;
+  FMarks.swap(living);
+  Changed();
+}
+
+bool TMemRecordMarker::IsEmpty() {
+  DropMarksOfDeleted();
+  return FMarks.empty();
+}
+
 int32_t TMemRecordMarker::CurrentID() const {
   // While the table filters, the record tested is not the active one.
   if (FTable->CurrentRecordOverride) return FTable->CurrentRecordOverride->UniqueRecordID;

@@ -24,7 +24,9 @@ class TMemRecordMarker : public TObject {
 
   // Whether the current record is marked. Runs for every painted row.
   bool IsMarked();
-  bool IsEmpty() const { return FMarks.empty(); }
+  // Whether no record that still lives is marked; the marks of deleted
+  // records are dropped first.
+  bool IsEmpty();
   void Clear();
   void ToggleMark();
   // Called at both ends of a group, in either order: the second call
@@ -45,6 +47,7 @@ class TMemRecordMarker : public TObject {
   bool NotAvailable() const;
   // Drops marks of a storage population that is gone.
   void CheckPopulation();
+  void DropMarksOfDeleted();
   int32_t CurrentID() const;
   void Changed();
   void NotifyLinks(TDataEvent Event);

@@ -1,5 +1,6 @@
 #include "uIterators.h"
 
+#include <cmath>
 #include <memory>
 #include <utility>
 
@@ -18,6 +19,8 @@ TScreenCursorHook ScreenCursorHook;
 
 constexpr int16_t crHourGlass = -11;
 constexpr uint16_t NoCursor = 0xFFFF;
+
+bool IsWholeNumberType(TFieldType Type) { return Type == ftSmallint || Type == ftInteger || Type == ftWord; }
 
 class TIterator {
  public:
@@ -119,7 +122,7 @@ class TReplaceIterator : public TIterator {
     FSampleValue = FField->Value();
     const AnsiString caption = AnsiString("Заменить ") + AllOr("в ГРАФЕ", "в ПОМЕЧЕННЫХ строках") +
                                (FOperation == grReplace ? " одно значение на другое" : " все значения на заданное");
-    if (PromptValue(caption, PromptType(FField->DataType()), FNewValue)) return;
+    if (PromptValue(caption, PromptType(FField->DataType()), FNewValue) && FitsField()) return;
     FAccepted = false;
     FNewValue = Variant();
   }
@@ -149,6 +152,15 @@ class TReplaceIterator : public TIterator {
     }
   }
 
+  // A text longer than the field would be stored cut in every record.
+  bool FitsField() {
+    if (FField->DataType() != ftString || VarToStr(FNewValue).size() <= static_cast<size_t>(FField->Size()))
+      return true;
+    ShowErrorMessage("Значение длиннее поля \"" + Trim(FSource->GetFieldCaption(FField)) + "\" (" +
+                     IntToStr(FField->Size()) + " символов).");
+    return false;
+  }
+
   Variant FSampleValue, FNewValue;
 };
 
@@ -164,11 +176,16 @@ class TArifmeticIterator : public TIterator {
     FAccepted = PromptValue(caption, pvFloat, value);
     if (FAccepted) FOperand = value.AsDouble();
   }
-  // Variant arithmetic: a null field stays null.
+  // Variant arithmetic: a null field stays null. A whole-number field
+  // takes the result rounded half away from zero, as the server's own
+  // arithmetic rounds it.
   void Process() override {
     FDataSet->Edit();
     const Variant operand(FOperand);
-    FField->SetValue(FOperation == grAdd ? FField->Value() + operand : FField->Value() * operand);
+    Variant result = FOperation == grAdd ? FField->Value() + operand : FField->Value() * operand;
+    if (!result.IsNull() && IsWholeNumberType(FField->DataType()))
+      result = Variant(std::round(result.AsDouble()));
+    FField->SetValue(result);
     FDataSet->Post();
   }
 
@@ -205,8 +222,7 @@ class TInfoIterator : public TIterator {
     Finish();
     if (FOperation == grSum) {
       const AnsiString caption = Trim(FSource->GetFieldCaption(FField));
-      const TFieldType type = FField->DataType();
-      const bool whole = type == ftSmallint || type == ftInteger || type == ftWord;
+      const bool whole = IsWholeNumberType(FField->DataType());
       ShowInfoMessage("Итого " + AnsiString(AllOr("по ВСЕЙ графе ", "по ПОМЕЧЕННЫМ строкам в графе ")) + caption +
                       "  " + FormatFloat(whole ? "#,##0" : "#,##0.00", FSum));
     } else {

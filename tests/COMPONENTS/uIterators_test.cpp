@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "SDSTestKit.h"
 #include "SDataSource.h"
 
@@ -212,6 +214,86 @@ TEST_F(GroupOperationTest, RefusalsCancelsAndNoChangeNothing) {
   Run("QTY", grFill);
   EXPECT_EQ(Column("QTY"), "5 5 8 -");
   EXPECT_FALSE(Sds->ControlsDisabled());
+}
+
+// Whole numbers take the result as the server's own arithmetic rounds it:
+// half away from zero, on both sides of zero.
+TEST_F(GroupOperationTest, ArithmeticOnWholeNumbersRoundsAsTheServerDoes) {
+  std::string rows = "DELETE FROM GOODS;\n";
+  for (int id = 1; id <= 12; ++id)
+    rows += "INSERT INTO GOODS VALUES (" + std::to_string(id) + ", 0, 'x', " + std::to_string(id - 6) +
+            ", NULL, NULL);\n";
+  for (const auto& [operation, operand, expression] :
+       {std::tuple{grAdd, 0.5, "QTY + 0.5"}, std::tuple{grMultiply, 1.5, "QTY * 1.5"},
+        std::tuple{grAdd, -0.5, "QTY - 0.5"}}) {
+    SCOPED_TRACE(expression);
+    Refill(rows);
+    const std::string server = Column(std::string("cast(") + expression + " as integer)");
+    Open();
+    Answer = operand;
+    Run("QTY", operation);
+    EXPECT_EQ(Column("QTY"), server);
+  }
+  EXPECT_EQ(Column("QTY"), "-6 -5 -4 -3 -2 -1 1 2 3 4 5 6") << "-5.5 .. 5.5 away from zero";
+}
+
+// A value longer than the text column is refused before any record
+// changes; one that fits fills every record.
+TEST_F(GroupOperationTest, AFillLongerThanTheTextFieldIsRefusedWithItsMessage) {
+  Open();
+  for (const uint8_t operation : {grFill, grReplace}) {
+    Answer = "Абрикосовый компот №1";  // 21 characters into VARCHAR(20)
+    Prompts.Messages.clear();
+    Run("NAME", operation);
+    EXPECT_EQ(Prompts.Messages, std::vector<AnsiString>{"Значение длиннее поля \"NAME\" (20 символов)."});
+    EXPECT_EQ(Column("NAME"), "Яблоко Груша слива Ёж");
+  }
+  Answer = "Абрикосовый компот 1";
+  Prompts.Messages.clear();
+  Run("NAME", grFill);
+  EXPECT_TRUE(Prompts.Messages.empty());
+  EXPECT_EQ(Column("NAME"), "Абрикосовый компот 1 Абрикосовый компот 1 Абрикосовый компот 1 Абрикосовый компот 1");
+}
+
+// Deleted records take their marks along: the count and a fill agree that
+// nothing is marked, whether the marked rows went by a group delete or
+// one by one.
+TEST_F(GroupOperationTest, MarksOfDeletedRecordsGoWithThem) {
+  for (const bool group : {true, false}) {
+    SCOPED_TRACE(group ? "group delete" : "one delete");
+    Refill("DELETE FROM GOODS;\n"
+           "INSERT INTO GOODS VALUES (1, 0, 'a', 1, 1, 1);\nINSERT INTO GOODS VALUES (2, 0, 'b', 1, 1, 1);\n"
+           "INSERT INTO GOODS VALUES (3, 0, 'c', 1, 1, 1);\nINSERT INTO GOODS VALUES (4, 0, 'd', 1, 1, 1);\n");
+    Open();
+    Mark({2, 4});
+    Prompts.Answers = {true};
+    if (group) {
+      Run(nullptr, grDelete);
+    } else {
+      for (int id : {2, 4}) {
+        GoTo(id);
+        Sds->Delete();
+      }
+    }
+    ASSERT_EQ(Count(), "2");
+    Prompts.Messages.clear();
+    Run(nullptr, grCount);
+    EXPECT_EQ(Prompts.Messages, std::vector<AnsiString>{"Количество  строк = 2"});
+    EXPECT_TRUE(Source->Marker()->IsEmpty());
+    Captions.clear();
+    Answer = 7;
+    Run("QTY", grFill);
+    EXPECT_EQ(Captions, std::vector<AnsiString>{"Заменить в ГРАФЕ все значения на заданное"});
+    EXPECT_EQ(Column("QTY"), "7 7");
+  }
+  // A mark on a record that stays is kept.
+  Mark({3});
+  GoTo(1);
+  Sds->Delete();
+  EXPECT_FALSE(Source->Marker()->IsEmpty());
+  Prompts.Messages.clear();
+  Run(nullptr, grCount);
+  EXPECT_EQ(Prompts.Messages, std::vector<AnsiString>{"Количество ПОМЕЧЕННЫХ строк = 1"});
 }
 
 TEST_F(GroupOperationTest, AStepTheServerRefusesStopsThereWithItsRecordUnchanged) {
