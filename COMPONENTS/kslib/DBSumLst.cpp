@@ -13,6 +13,7 @@ enum TEventKind {
   ekAfterOpen,
   ekAfterPost,
   ekAfterScroll,
+  ekBeforePost,
   ekBeforeDelete,
   ekAfterDelete,
   ekCount
@@ -36,6 +37,8 @@ TDataSetNotifyEvent& EventOf(TDataSet* D, int Kind) {
       return D->AfterScroll;
     case ekBeforeDelete:
       return D->BeforeDelete;
+    case ekBeforePost:
+      return D->BeforePost;
     default:
       return D->AfterDelete;
   }
@@ -43,20 +46,25 @@ TDataSetNotifyEvent& EventOf(TDataSet* D, int Kind) {
 
 // The handler that was there runs before the adjustment for these.
 bool SavedFirst(int Kind) {
-  return Kind == ekBeforeDelete || Kind == ekAfterCancel || Kind == ekAfterScroll;
+  return Kind == ekBeforeDelete || Kind == ekBeforePost || Kind == ekAfterCancel ||
+         Kind == ekAfterScroll;
 }
 
-// value × 10000, halves to even; false when it leaves the 64-bit range.
-bool Scaled(TField* Field, int64_t& Result) {
+// A record's part: value × 10000, halves to even; a value that is not
+// finite or leaves the 64-bit range has none.
+TDBSum::TTerm TermOf(TField* Field) {
+  TDBSum::TTerm Term;
+  if (!Field || Field->IsNull()) return Term;
   try {
-    Result = Field->AsCurrency().Scaled;
-    return true;
-  } catch (EOverflow&) {
-    return false;
+    Term.Value = Field->AsCurrency().Scaled;
+  } catch (EMathError&) {
+    Term.OutOfRange = true;
   }
+  return Term;
 }
 
-bool Add(int64_t& Sum, int64_t Value) { return !__builtin_add_overflow(Sum, Value, &Sum); }
+// A count's part: 10000 unless its field is null.
+TDBSum::TTerm CountTermOf(TField* Field) { return {!Field || !Field->IsNull() ? 10000 : 0, false}; }
 
 int64_t DivideHalfEven(int64_t Sum, int64_t Count) {
   if (Count == 0) return 0;
@@ -168,6 +176,9 @@ class TDataSetEventHub : public TComponent {
         case ekBeforeDelete:
           P->DoBeforeDelete();
           break;
+        case ekBeforePost:
+          P->DoBeforePost();
+          break;
         default:
           P->DoAfterDelete();
           break;
@@ -201,6 +212,44 @@ void TDBSum::Assign(TPersistent* Source) {
   FFieldName = S->FFieldName;
   FGroupOperation = S->FGroupOperation;
   Changed(false);
+}
+
+void TDBSum::Clear() {
+  SumValue = 0;
+  Overflow = false;
+  AvgCount = 0;
+  OldTerm = DeletedTerm = {};
+  FTotalLow = 0;
+  FTotalHigh = 0;
+  FOutOfRange = 0;
+}
+
+// Two's complement over both words; the upper one never comes near its end.
+void TDBSum::AddTerm(const TTerm& Term, int Sign) {
+  if (Term.OutOfRange) {
+    FOutOfRange += Sign;
+  } else {
+    const uint64_t Low = static_cast<uint64_t>(Term.Value), Before = FTotalLow;
+    const uint64_t High = Term.Value < 0 ? ~uint64_t{0} : 0;
+    uint64_t Top = static_cast<uint64_t>(FTotalHigh);
+    if (Sign > 0) {
+      FTotalLow += Low;
+      Top += High + (FTotalLow < Before ? 1 : 0);
+    } else {
+      FTotalLow -= Low;
+      Top -= High + (FTotalLow > Before ? 1 : 0);
+    }
+    FTotalHigh = static_cast<int64_t>(Top);
+  }
+  Settle();
+}
+
+void TDBSum::Settle() {
+  const bool Fits = (FTotalHigh == 0 && FTotalLow <= uint64_t{INT64_MAX}) ||
+                    (FTotalHigh == -1 && FTotalLow > uint64_t{INT64_MAX});
+  Overflow = FOutOfRange > 0 || !Fits;
+  const int64_t Total = static_cast<int64_t>(FTotalLow);
+  SumValue = Overflow ? 0 : FGroupOperation == goAvg ? DivideHalfEven(Total, AvgCount) : Total;
 }
 
 TDBSumCollection::TDBSumCollection(TDBSumListProducer* Producer)
@@ -327,10 +376,7 @@ void TDBSumListProducer::ReturnEvents() {
 
 void TDBSumListProducer::ClearSumValues() {
   for (int I = 0; I < FSumCollection.Count(); ++I) {
-    TDBSum* S = FSumCollection.Items(I);
-    S->SumValue = S->OldValue = S->AvgSum = 0;
-    S->AvgCount = 0;
-    S->Overflow = false;
+    FSumCollection.Items(I)->Clear();
   }
   Changed();
 }
@@ -355,22 +401,13 @@ void TDBSumListProducer::RecalcAll() {
       for (FDataSet->First(); !FDataSet->Eof(); FDataSet->Next()) {
         for (int I = 0; I < FSumCollection.Count(); ++I) {
           TDBSum* S = FSumCollection.Items(I);
-          if (!S->Counts() || S->Overflow) continue;
+          if (!S->Counts()) continue;
           TField* F = S->FieldName().empty() ? nullptr : FDataSet->FieldByName(S->FieldName());
-          int64_t V = 0;
-          switch (S->GroupOperation()) {
-            case goSum:
-              if (!F->IsNull()) S->Overflow = !Scaled(F, V) || !Add(S->SumValue, V);
-              break;
-            case goAvg:
-              if (!F->IsNull()) {
-                ++S->AvgCount;
-                S->Overflow = !Scaled(F, V) || !Add(S->AvgSum, V);
-              }
-              break;
-            case goCount:
-              if (!F || !F->IsNull()) S->Overflow = !Add(S->SumValue, 10000);
-              break;
+          if (S->GroupOperation() == goCount) {
+            S->AddTerm(CountTermOf(F), 1);
+          } else if (!F->IsNull()) {
+            if (S->GroupOperation() == goAvg) ++S->AvgCount;
+            S->AddTerm(TermOf(F), 1);
           }
         }
         if (Virtual) FBookmarks.push_back(FDataSet->GetBookmark());
@@ -380,11 +417,6 @@ void TDBSumListProducer::RecalcAll() {
       FCalculating = false;
       FDataSet->EnableControls();
       throw;
-    }
-    for (int I = 0; I < FSumCollection.Count(); ++I) {
-      TDBSum* S = FSumCollection.Items(I);
-      if (S->GroupOperation() == goAvg) S->SumValue = DivideHalfEven(S->AvgSum, S->AvgCount);
-      if (S->Overflow) S->SumValue = 0;
     }
     FDataSet->EnableControls();
     if (OnAfterRecalcAll) OnAfterRecalcAll(nullptr);
@@ -404,10 +436,9 @@ void TDBSumListProducer::DoAfterEdit() {
     if (!S->Counts()) continue;
     TField* F = S->FieldName().empty() ? nullptr : FDataSet->FindField(S->FieldName());
     if (S->GroupOperation() == goCount) {
-      S->OldValue = !F || !F->IsNull() ? 10000 : 0;
+      S->OldTerm = CountTermOf(F);
     } else if (F) {
-      S->OldValue = 0;
-      if (!F->IsNull() && !Scaled(F, S->OldValue)) S->Overflow = true;
+      S->OldTerm = TermOf(F);
       S->OldVariant = F->Value();
     }
   }
@@ -418,37 +449,41 @@ void TDBSumListProducer::DoAfterInsert() {
   if (!FActive) return;
   for (int I = 0; I < FSumCollection.Count(); ++I) {
     TDBSum* S = FSumCollection.Items(I);
-    S->OldValue = 0;
+    S->OldTerm = {};
     S->OldVariant = Variant::Null();
   }
   if (VirtualNumbering()) FBookmarksPending = true;
 }
 
+void TDBSumListProducer::DoBeforePost() {
+  if (!FActive) return;
+  const bool Inserting = FDataSet->State() == dsInsert;
+  FPostedBookmark = Inserting ? AnsiString() : FDataSet->GetBookmark();
+  FCountBeforeInsert = Inserting ? FDataSet->RecordCount() : -1;
+}
+
+// The posted record's part counts only while the dataset still shows it:
+// one that left the filter is current no more, and is taken away.
 void TDBSumListProducer::DoAfterPost() {
   if (!FActive) return;
+  const bool Shown = FCountBeforeInsert >= 0 ? FDataSet->RecordCount() > FCountBeforeInsert
+                     : FPostedBookmark.empty()  ? true
+                                                : FDataSet->GetBookmark() == FPostedBookmark;
   for (int I = 0; I < FSumCollection.Count(); ++I) {
     TDBSum* S = FSumCollection.Items(I);
-    if (!S->Counts() || S->Overflow) continue;
+    if (!S->Counts()) continue;
     TField* F = S->FieldName().empty() ? nullptr : FDataSet->FindField(S->FieldName());
-    int64_t New = 0;
-    switch (S->GroupOperation()) {
-      case goSum:
-        if (F && !F->IsNull() && !Scaled(F, New)) S->Overflow = true;
-        S->Overflow = S->Overflow || !Add(S->SumValue, New) || !Add(S->SumValue, -S->OldValue);
-        break;
-      case goAvg:
-        if (!F) break;
-        if (!F->IsNull() && S->OldVariant.IsNull()) ++S->AvgCount;
-        if (F->IsNull() && !S->OldVariant.IsNull()) --S->AvgCount;
-        if (!F->IsNull() && !Scaled(F, New)) S->Overflow = true;
-        S->Overflow = S->Overflow || !Add(S->AvgSum, New) || !Add(S->AvgSum, -S->OldValue);
-        S->SumValue = DivideHalfEven(S->AvgSum, S->AvgCount);
-        break;
-      case goCount:
-        S->SumValue += (F && F->IsNull() ? 0 : 10000) - S->OldValue;
-        break;
+    if (S->GroupOperation() != goCount && !F) continue;
+    if (S->GroupOperation() == goAvg) {
+      const bool Now = Shown && !F->IsNull(), Before = !S->OldVariant.IsNull();
+      S->AvgCount += (Now ? 1 : 0) - (Before ? 1 : 0);
     }
-    if (S->Overflow) S->SumValue = 0;
+    if (Shown) S->AddTerm(S->GroupOperation() == goCount ? CountTermOf(F) : TermOf(F), 1);
+    S->AddTerm(S->OldTerm, -1);
+  }
+  if (VirtualNumbering() && !Shown) {
+    std::erase(FBookmarks, FPostedBookmark);
+    FBookmarksPending = false;
   }
   if (VirtualNumbering() && FBookmarksPending) {
     AnsiString Bookmark = FDataSet->GetBookmark();
@@ -460,6 +495,8 @@ void TDBSumListProducer::DoAfterPost() {
     FBookmarks.insert(It, Bookmark);
     FBookmarksPending = false;
   }
+  FPostedBookmark.clear();
+  FCountBeforeInsert = -1;
   Changed();
 }
 
@@ -470,9 +507,7 @@ void TDBSumListProducer::DoBeforeDelete() {
     TDBSum* S = FSumCollection.Items(I);
     TField* F = S->FieldName().empty() ? nullptr : FDataSet->FindField(S->FieldName());
     S->DeletedNotNull = !F || !F->IsNull();
-    S->DeletedValue = 0;
-    if (F && !F->IsNull() && S->GroupOperation() != goCount && !Scaled(F, S->DeletedValue))
-      S->Overflow = true;
+    S->DeletedTerm = S->GroupOperation() == goCount ? CountTermOf(F) : TermOf(F);
   }
   if (VirtualNumbering()) FBookmarksPending = false;
   FDeletedBookmark = FDataSet->GetBookmark();
@@ -482,20 +517,9 @@ void TDBSumListProducer::DoAfterDelete() {
   if (!FActive) return;
   for (int I = 0; I < FSumCollection.Count(); ++I) {
     TDBSum* S = FSumCollection.Items(I);
-    if (!S->Counts() || S->Overflow) continue;
-    switch (S->GroupOperation()) {
-      case goSum:
-        S->SumValue -= S->DeletedValue;
-        break;
-      case goAvg:
-        S->AvgSum -= S->DeletedValue;
-        if (S->DeletedNotNull) --S->AvgCount;
-        S->SumValue = DivideHalfEven(S->AvgSum, S->AvgCount);
-        break;
-      case goCount:
-        if (S->DeletedNotNull) S->SumValue -= 10000;
-        break;
-    }
+    if (!S->Counts()) continue;
+    if (S->GroupOperation() == goAvg && S->DeletedNotNull) --S->AvgCount;
+    S->AddTerm(S->DeletedTerm, -1);
   }
   if (VirtualNumbering()) std::erase(FBookmarks, FDeletedBookmark);
   Changed();

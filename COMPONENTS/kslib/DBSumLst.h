@@ -27,18 +27,36 @@ class TDBSum : public TCollectionItem {
   // Whether the item takes part in walks and adjustments.
   bool Counts() const { return FGroupOperation == goCount || !FFieldName.empty(); }
 
-  // The result, scaled by 10000 (a count counts 10000 per record).
+  // The result, scaled by 10000 (a count counts 10000 per record); 0 while
+  // Overflow.
   int64_t SumValue = 0;
+  // Some value is not a finite number or leaves the fixed-point range, or
+  // the total does: the result is no number. It comes back when the values
+  // are in range again.
   bool Overflow = false;
-  int64_t OldValue = 0;
   int32_t AvgCount = 0;
-  int64_t AvgSum = 0;
   Variant OldVariant;
-  // What the record being deleted contributes, noted before the delete.
-  int64_t DeletedValue = 0;
+
+  // One record's part: its scaled value, or none that fits.
+  struct TTerm {
+    int64_t Value = 0;
+    bool OutOfRange = false;
+  };
+  // The record's part before the current edit, and the part of the record
+  // being deleted, noted before the delete.
+  TTerm OldTerm, DeletedTerm;
   bool DeletedNotNull = false;
 
+  // Adds (Sign 1) or takes away (Sign -1) a part, then settles the result.
+  void AddTerm(const TTerm& Term, int Sign);
+  void Clear();
+
  private:
+  // Totals past the 64-bit range stay exact: the upper word counts carries.
+  uint64_t FTotalLow = 0;
+  int64_t FTotalHigh = 0;
+  int32_t FOutOfRange = 0;
+  void Settle();
   AnsiString FFieldName;
   TGroupOperation FGroupOperation = goSum;
 };
@@ -94,6 +112,7 @@ class TDBSumListProducer : public TPersistent {
   virtual void DoAfterEdit();
   virtual void DoAfterInsert();
   virtual void DoAfterOpen();
+  virtual void DoBeforePost();
   virtual void DoAfterPost();
   virtual void DoAfterScroll();
   virtual void DoBeforeDelete();
@@ -124,6 +143,11 @@ class TDBSumListProducer : public TPersistent {
   int FVirtualIndex = -1;
   std::vector<AnsiString> FBookmarks;
   AnsiString FDeletedBookmark;
+  // The record being posted: an edited one's bookmark, or the record count
+  // before an insert (-1 when the dataset keeps none); a post may take the
+  // record out of the filter.
+  AnsiString FPostedBookmark;
+  int FCountBeforeInsert = -1;
 };
 
 // The grid's sum list: inactive until asked for.

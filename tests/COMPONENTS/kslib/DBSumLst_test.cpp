@@ -5,7 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <functional>
+#include <limits>
 #include <optional>
+
+#include "COMPONENTS/zynMemTable.h"
 
 #include "tests/platform/db/ArrayDataSet.h"
 
@@ -127,6 +132,148 @@ TEST(SumList, AValueBeyondTheRangeOverflowsItsAggregateOnly) {
   EXPECT_EQ(S.Sum->SumValue, 0);
   EXPECT_FALSE(S.CountAll->Overflow);
   EXPECT_EQ(S.CountAll->SumValue, 20000);
+}
+
+// What the footers must show: the shown records summed afresh, or nothing
+// (overflow) where some value is no number of the fixed-point range.
+struct TExpected {
+  std::optional<int64_t> Sum, Avg;
+  int64_t CountAll = 0, CountAmount = 0;
+};
+
+TExpected Recompute(TDataSet* Data) {
+  TExpected E;
+  long double Sum = 0;
+  int64_t Count = 0;
+  bool Out = false;
+  TBookmark Place = Data->GetBookmark();
+  for (Data->First(); !Data->Eof(); Data->Next()) {
+    E.CountAll += 10000;
+    TField* F = Data->FieldByName("Amount");
+    if (F->IsNull()) continue;
+    E.CountAmount += 10000;
+    ++Count;
+    const double V = F->AsFloat();
+    if (!std::isfinite(V) || std::fabs(V) >= 9.2e14) Out = true;
+    else Sum += std::nearbyint(static_cast<long double>(V) * 10000);
+  }
+  if (!Place.empty() && Data->BookmarkValid(Place)) Data->GotoBookmark(Place);
+  if (!Out && std::fabs(Sum) < 9.2e18L) {
+    E.Sum = static_cast<int64_t>(Sum);
+    E.Avg = Count ? static_cast<int64_t>(std::nearbyint(Sum / Count)) : 0;
+  }
+  return E;
+}
+
+void ExpectFootersMatch(TSums& S, TDataSet* Data, const char* Step) {
+  const TExpected E = Recompute(Data);
+  EXPECT_EQ(S.Sum->Overflow, !E.Sum) << Step;
+  EXPECT_EQ(S.Sum->SumValue, E.Sum.value_or(0)) << Step;
+  EXPECT_EQ(S.Avg->Overflow, !E.Avg) << Step;
+  EXPECT_EQ(S.Avg->SumValue, E.Avg.value_or(0)) << Step;
+  EXPECT_EQ(S.CountAll->SumValue, E.CountAll) << Step;
+  EXPECT_EQ(S.CountAmount->SumValue, E.CountAmount) << Step;
+}
+
+// The in-memory table the grid shows, and the tests' array dataset, each
+// hiding amounts from 1000 to 100000.
+std::unique_ptr<TDataSet> FilteredAmounts(bool MemTable) {
+  std::unique_ptr<TDataSet> Data;
+  if (MemTable) {
+    auto T = std::make_unique<TzynMemTable>(nullptr);
+    T->FieldDefs()->Add("Id", ftInteger);
+    T->FieldDefs()->Add("Amount", ftFloat);
+    T->Open();
+    Data = std::move(T);
+  } else {
+    Data = std::make_unique<TAmounts>(std::initializer_list<std::optional<double>>{});
+  }
+  for (int Id = 1; Id <= 5; ++Id) {
+    Data->Append();
+    Data->FieldByName("Id")->SetAsInteger(Id);
+    if (Id != 3) Data->FieldByName("Amount")->SetAsFloat(Id * 100.5);
+    Data->Post();
+  }
+  Data->SetOnFilterRecord([](TDataSet* D, bool& Accept) {
+    TField* F = D->FieldByName("Amount");
+    Accept = F->IsNull() || !(F->AsFloat() >= 1000 && F->AsFloat() < 1e5);
+  });
+  Data->SetFiltered(true);
+  Data->First();
+  return Data;
+}
+
+void SetAmount(TDataSet* Data, std::optional<double> Value) {
+  if (Value)
+    Data->FieldByName("Amount")->SetAsFloat(*Value);
+  else
+    Data->FieldByName("Amount")->Clear();
+}
+
+TEST(SumList, FootersEqualARecomputationAfterEveryStepUnderAFilter) {
+  const double Inf = std::numeric_limits<double>::infinity();
+  const double NaN = std::numeric_limits<double>::quiet_NaN();
+  struct TStep {
+    const char* Name;
+    std::function<void(TDataSet*)> Act;
+  };
+  auto EditId = [](int Id, std::optional<double> Value) {
+    return [=](TDataSet* D) {
+      Locate(D, Id);
+      D->Edit();
+      SetAmount(D, Value);
+      D->Post();
+    };
+  };
+  auto InsertId = [](int Id, std::optional<double> Value, bool Post) {
+    return [=](TDataSet* D) {
+      D->Insert();
+      D->FieldByName("Id")->SetAsInteger(Id);
+      SetAmount(D, Value);
+      if (Post) D->Post(); else D->Cancel();
+    };
+  };
+  const std::vector<TStep> Steps = {
+      {"an edit takes record 2 out of the filter", EditId(2, 5000.0)},
+      {"an edit within the filter", EditId(4, 7.25)},
+      {"an edit of a null amount out of the filter", EditId(3, 2000.0)},
+      {"an insert the filter hides", InsertId(10, 1e4, true)},
+      {"an insert the filter shows", InsertId(11, 1.5, true)},
+      {"a cancelled insert", InsertId(12, 3.0, false)},
+      {"a delete", [&](TDataSet* D) { Locate(D, 11); D->Delete(); }},
+      {"an infinite amount", EditId(4, Inf)},
+      {"a NaN beside it", EditId(5, NaN)},
+      {"the infinite amount back in range", EditId(4, 1.0)},
+      {"the NaN amount back in range", EditId(5, 2.0)},
+      {"an amount past the fixed-point range", EditId(1, -1e300)},
+      {"the same amount null", EditId(1, std::nullopt)},
+      {"totals beyond the range", [&](TDataSet* D) {
+         EditId(1, 9.0e14)(D);
+         EditId(4, 9.0e14)(D);
+       }},
+      {"the total back in range", EditId(4, -9.0e14)},
+      {"a record deleted out of an overflowed total", [&](TDataSet* D) {
+         EditId(4, 9.0e14)(D);
+         Locate(D, 4);
+         D->Delete();
+       }},
+  };
+  for (bool MemTable : {true, false}) {
+    SCOPED_TRACE(MemTable ? "in-memory table" : "array dataset");
+    std::unique_ptr<TDataSet> Data = FilteredAmounts(MemTable);
+    TSums S(Data.get());
+    ExpectFootersMatch(S, Data.get(), "the first walk");
+    for (const TStep& Step : Steps) {
+      EXPECT_NO_THROW(Step.Act(Data.get())) << Step.Name;
+      ExpectFootersMatch(S, Data.get(), Step.Name);
+    }
+    // The sums can be switched off and on over non-finite values.
+    Data->SetFiltered(false);
+    EditId(2, NaN)(Data.get());
+    S.List.SetActive(false);
+    EXPECT_NO_THROW(S.List.SetActive(true));
+    ExpectFootersMatch(S, Data.get(), "switched on again");
+  }
 }
 
 TEST(SumList, AFilterChangeRecalculatesOnTheNextScrollOnly) {
