@@ -1126,7 +1126,7 @@ void TDBGridColumnsKs::Update(TCollectionItem* Item) {
 
 // --- writing cells
 
-bool TColumnKs::Modifiable(bool Stepping) {
+bool TColumnKs::Modifiable(bool Stepping, bool WholeValue) {
   TCustomDBGridKs* Grid = GetGrid();
   if (Grid && (Grid->ReadOnly() || !Grid->DataLink()->Active() || Grid->DataLink()->ReadOnly()))
     return false;
@@ -1143,7 +1143,7 @@ bool TColumnKs::Modifiable(bool Stepping) {
     Tested = Keys[0];
   }
   if (!Tested->CanModify()) return false;
-  if (Tested->IsBlob() && !Tested->OnSetText &&
+  if (Tested->IsBlob() && !WholeValue && !Tested->OnSetText &&
       (Stepping || !(Tested->DataType() == ftMemo && Grid && Grid->DrawMemoText())))
     return false;
   return !Grid || Grid->AllowedOperationsPermitEdit();

@@ -389,6 +389,9 @@ class TColumnKs : public TCollectionItem {
   // into edit), stepping to the next (1.0) or previous value, the check
   // box, and a typed text or a chosen value.
   bool CanModify(bool TryEdit);
+  // Whether a whole value may be written, as an import does: CanModify's
+  // tests without refusing a blob field to typing.
+  bool ValueModifiable() { return Modifiable(false, true); }
   void ApplyNextValue(long double Step);
   void SetCheckboxState(TCheckBoxState Value);
   void UpdateData(const AnsiString& Text, const Variant& Value, bool UseText);
@@ -423,8 +426,9 @@ class TColumnKs : public TCollectionItem {
   friend class TColumnFooterKs;
   friend class TDBGridColumnsKs;
   void UpdateSumBindings();
-  // CanModify's tests; Stepping refuses every blob without a text handler.
-  bool Modifiable(bool Stepping);
+  // CanModify's tests; Stepping refuses every blob without a text handler,
+  // WholeValue none.
+  bool Modifiable(bool Stepping, bool WholeValue = false);
   void StepInList(TStrings* List, long double Step, bool AsText);
   void StepLookup(long double Step);
   void WriteData(const AnsiString& Text, const Variant& Value, bool UseText);

@@ -26,7 +26,9 @@ class TColumnTarget : public TGridImportTarget {
  public:
   explicit TColumnTarget(TColumnKs* Column) : FColumn(Column) {}
   TColumnKs* Column() const { return FColumn; }
-  bool AllowsChange() override { return FColumn->CanModify(false); }
+  bool AllowsChange(bool WholeValue) override {
+    return WholeValue ? FColumn->ValueModifiable() : FColumn->CanModify(false);
+  }
   TField* Field() override { return FColumn->Field(); }
   bool HasKeyList() override { return FColumn->GetColumnType() == 3; }
   const TStrings& PickList() override { return *FColumn->PickList(); }
@@ -142,8 +144,11 @@ void ImportClipboardFormat(TCustomDBGridKs* Grid, UINT Format, TGridImportFormat
   HANDLE block = Clipboard()->GetAsHandle(Format);
   const void* bytes = block ? GlobalLock(block) : nullptr;
   if (bytes == nullptr) return;
+  // A text ends at its zero; the block may be longer than that.
+  size_t size = GlobalSize(block);
+  if (As == TGridImportFormat::Text) size = strnlen(static_cast<const char*>(bytes), size);
   TMemoryStream stream;
-  stream.WriteBuffer(bytes, static_cast<int32_t>(GlobalSize(block)));
+  stream.WriteBuffer(bytes, static_cast<int32_t>(size));
   GlobalUnlock(block);
   stream.SetPosition(0);
   ImportDBGridKsFromStream(Grid, stream, As, IsAll);

@@ -12,13 +12,21 @@ TField* WrittenField(TField* Field) {
 
 // The field to write when the column allows it and its dataset is (put)
 // in edit or insert state, else none.
-TField* EditedField(TGridImportTarget& Target) {
-  if (!Target.AllowsChange()) return nullptr;
+TField* EditedField(TGridImportTarget& Target, bool WholeValue) {
+  if (!Target.AllowsChange(WholeValue)) return nullptr;
   TField* field = WrittenField(Target.Field());
   if (field == nullptr || !field->DataSet()->CanModify()) return nullptr;
   TDataSet* data = field->DataSet();
   data->Edit();
   return data->State() == dsEdit || data->State() == dsInsert ? field : nullptr;
+}
+
+// A string field would keep only its first Size characters of a longer
+// text, silently: that is the cell's error.
+void CheckLength(TField* Field, const AnsiString& Text) {
+  if (dynamic_cast<TStringField*>(Field) && Text.size() > static_cast<size_t>(Field->Size()))
+    throw Exception(Format("Значение длиннее поля '%s' (%d символов из %d)",
+                           {Field->DisplayName(), static_cast<int>(Text.size()), Field->Size()}));
 }
 
 void AssignLookup(TField* Lookup, TField* Key, const AnsiString& Text) {
@@ -49,7 +57,7 @@ Variant ValueOf(const TExportValue& Value) {
 }  // namespace
 
 void ImportCellText(TGridImportTarget& Target, const AnsiString& Text) {
-  TField* field = EditedField(Target);
+  TField* field = EditedField(Target, false);
   if (field == nullptr) return;
   if (Target.Field()->FieldKind() == fkLookup) {
     AssignLookup(Target.Field(), field, Text);
@@ -60,22 +68,26 @@ void ImportCellText(TGridImportTarget& Target, const AnsiString& Text) {
     else
       field->Clear();
   } else {
+    CheckLength(field, Text);
     field->SetAsString(Text);
   }
 }
 
 void ImportCellValue(TGridImportTarget& Target, const TExportValue& Value) {
   if (Value.Kind == TExportValueKind::NoField) return;
-  TField* field = EditedField(Target);
+  TField* field = EditedField(Target, true);
   if (field == nullptr) return;
-  if (Value.Kind == TExportValueKind::Null)
+  if (Value.Kind == TExportValueKind::Null) {
     field->Clear();
-  else
-    field->SetValue(ValueOf(Value));
+    return;
+  }
+  if (Value.Kind == TExportValueKind::String || Value.Kind == TExportValueKind::Bytes)
+    CheckLength(field, Value.Bytes);
+  field->SetValue(ValueOf(Value));
 }
 
 void ClearImportCell(TGridImportTarget& Target) {
-  if (TField* field = EditedField(Target)) field->Clear();
+  if (TField* field = EditedField(Target, false)) field->Clear();
 }
 
 void TGridImportRecordWriter::Store(const std::function<void()>& Assign) {

@@ -13,7 +13,9 @@
 class TGridImportTarget {
  public:
   virtual ~TGridImportTarget() = default;
-  virtual bool AllowsChange() = 0;
+  // WholeValue: a value of the binary format, which a blob field takes as
+  // well as any other.
+  virtual bool AllowsChange(bool WholeValue) = 0;
   virtual TField* Field() = 0;
   // A key-list column: the texts of its pick list stand for the values of
   // its key list.

@@ -14,15 +14,18 @@ namespace {
 
 }  // namespace
 
+// A broken character fails the row it begins or belongs to, not the one
+// before it.
 void TGridImportAsText::Next() {
-  if (FSource.Read(&FChar, 1) != 1 || FChar == '\0') {
+  if (FSource.Read(&FChar, 1) != 1) {
     FState = TState::End;
+  } else if (FChar == '\0') {
+    FState = TState::Broken;
   } else if (FChar == '\t') {
     FState = TState::CellEnd;
   } else if (FChar == '\r') {
     char following = 0;
-    if (FSource.Read(&following, 1) != 1 || following != '\n') TextFormatError();
-    FState = TState::RowEnd;
+    FState = FSource.Read(&following, 1) == 1 && following == '\n' ? TState::RowEnd : TState::Broken;
   } else {
     FState = TState::Data;
   }
@@ -45,6 +48,8 @@ std::vector<AnsiString> TGridImportAsText::ReadRecord() {
         return cells;
       case TState::End:
         return cells;
+      case TState::Broken:
+        TextFormatError();
     }
   }
 }
@@ -82,7 +87,17 @@ void TGridImportAsVCLDBIF::ReadPrefix() {
   }
   // Rows of no values would carry nothing and never reach the end tag.
   FEnd = FColumns.empty();
-  if (!FEnd) ReadValue();
+  if (!FEnd) ReadAhead();
+}
+
+// A row's first value, or the end. A broken one fails that row's reading,
+// not the row before it.
+void TGridImportAsVCLDBIF::ReadAhead() {
+  try {
+    ReadValue();
+  } catch (const Exception&) {
+    FBroken = true;
+  }
 }
 
 void TGridImportAsVCLDBIF::ReadValue() {
@@ -111,17 +126,23 @@ void TGridImportAsVCLDBIF::ReadValue() {
       FSource.ReadBuffer(FValue.Bytes.data(), static_cast<int32_t>(length));
       break;
     }
-    default:  // 1 and unknown tags: unassigned
+    case 1:
       break;
+    default:
+      BinaryFormatError();
   }
 }
 
 std::vector<TExportValue> TGridImportAsVCLDBIF::ReadRecord() {
+  if (FBroken) BinaryFormatError();
   std::vector<TExportValue> values(FColumns.size());
-  for (TExportValue& value : values) {
-    if (FEnd) break;
-    value = FValue;
+  values[0] = FValue;
+  for (size_t k = 1; k < values.size(); ++k) {
     ReadValue();
+    // The end comes between rows only.
+    if (FEnd) BinaryFormatError();
+    values[k] = FValue;
   }
+  ReadAhead();
   return values;
 }

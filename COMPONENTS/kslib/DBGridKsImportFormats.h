@@ -9,8 +9,9 @@
 #include "DBGridKsExportFormats.h"
 #include "rtl/Streams.h"
 
-// Cells separated by TAB, rows by CR LF; the data ends with the bytes or at
-// the first zero byte (a clipboard block may be longer than its text).
+// Cells separated by TAB, rows by CR LF; the data ends with the bytes. A
+// zero byte is the format error: a clipboard block's text is cut at its
+// zero before it comes here.
 class TGridImportAsText {
  public:
   explicit TGridImportAsText(TStream& Source) : FSource(Source) {}
@@ -23,7 +24,7 @@ class TGridImportAsText {
   std::vector<AnsiString> ReadRecord();
 
  private:
-  enum class TState { Data, CellEnd, RowEnd, End };
+  enum class TState { Data, CellEnd, RowEnd, End, Broken };
   void Next();
 
   TStream& FSource;
@@ -46,13 +47,14 @@ class TGridImportAsVCLDBIF {
   void ReadPrefix();
   const std::vector<TGridImportColumn>& Columns() const { return FColumns; }
   bool NamesPresent() const { return FNamesPresent; }
-  bool EndOfData() const { return FEnd; }
-  // One value per stored column. Values after an end tag within the row are
-  // unassigned (NoField), and nothing more is read.
+  bool EndOfData() const { return FEnd && !FBroken; }
+  // One value per stored column. An end tag within the row, an unknown tag
+  // or a short value is the format error, and the row is not handed out.
   std::vector<TExportValue> ReadRecord();
 
  private:
   void ReadValue();
+  void ReadAhead();
   uint8_t ReadByte();
   uint64_t ReadLittleEndian(int Size);
   int64_t BytesLeft();
@@ -61,5 +63,6 @@ class TGridImportAsVCLDBIF {
   std::vector<TGridImportColumn> FColumns;
   bool FNamesPresent = false;
   bool FEnd = true;
+  bool FBroken = false;
   TExportValue FValue;
 };

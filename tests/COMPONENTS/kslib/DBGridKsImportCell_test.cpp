@@ -13,7 +13,7 @@ namespace {
 
 struct TTestTarget : TGridImportTarget {
   explicit TTestTarget(TField* AField) : FieldObject(AField) {}
-  bool AllowsChange() override { return Allowed; }
+  bool AllowsChange(bool) override { return Allowed; }
   TField* Field() override { return FieldObject; }
   bool HasKeyList() override { return Keys.Count() > 0; }
   const TStrings& PickList() override { return Picks; }
@@ -132,6 +132,26 @@ TEST_F(RecordWriterTest, YesAndAllGoOnWithTheNextCells) {
   Write(TCellErrorAnswer::IgnoreAll, {"x", "c", "y"});
   EXPECT_EQ(Questions.size(), 1u);
   EXPECT_EQ(Field("Name")->AsString(), "c");
+}
+
+// The field would keep its first characters only, without a word.
+TEST_F(RecordWriterTest, ATextLongerThanItsFieldIsTheCellsError) {
+  const AnsiString fits(Field("Name")->Size(), 'a');
+  const AnsiString longer = fits + Ansi(u"я");
+  Write(TCellErrorAnswer::Ignore, {"", longer});
+  ASSERT_EQ(Questions.size(), 1u);
+  EXPECT_NE(Questions[0].find("Name"), AnsiString::npos) << Questions[0];
+  EXPECT_EQ(Field("Name")->AsString(), "a");
+  TGridImportRecordWriter values(People, [&](const AnsiString&) {
+    Questions.push_back("value");
+    return TCellErrorAnswer::Ignore;
+  });
+  values.Write(Targets, std::vector<TExportValue>{Value(TExportValueKind::NoField),
+                                                  Value(TExportValueKind::String, longer)});
+  EXPECT_EQ(Questions.size(), 2u);
+  Write(TCellErrorAnswer::Ignore, {"", fits});
+  EXPECT_EQ(Questions.size(), 2u);
+  EXPECT_EQ(Field("Name")->AsString(), fits);
 }
 
 TEST_F(RecordWriterTest, NoCancelsTheInterruptedRowAndKeepsThePostedOnes) {

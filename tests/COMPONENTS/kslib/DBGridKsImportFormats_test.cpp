@@ -1,9 +1,11 @@
-// The import readers: text rows and cells by look-ahead, the end at the first
-// zero byte, the CR without LF; the binary format read back from the writer
-// with every tag, and hostile blocks refused before anything is allocated.
+// The import readers: text rows and cells by look-ahead, the zero byte and
+// the CR without LF; the binary format read back from the writer with every
+// tag, and hostile blocks refused before anything is allocated.
 #include "COMPONENTS/kslib/DBGridKsImportFormats.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 #include "rtl/AnsiText.h"
 #include "tests/COMPONENTS/kslib/ExportRows.h"
@@ -36,9 +38,6 @@ TEST(GridImportText, RowsAndCells) {
       {"\t\t", {{"", "", ""}}},
       {"x\r\n\r\ny\t", {{"x"}, {""}, {"y", ""}}},
       {"a\"b\t;\n", {{"a\"b", ";\n"}}},
-      // A clipboard block ends at its zero, whatever follows.
-      {AnsiString("a\tb\0junk\r\nmore", 15), {{"a", "b"}}},
-      {AnsiString("\0a", 2), {}},
   };
   for (const auto& c : cases) EXPECT_EQ(ReadText(c.Data), c.Rows) << c.Data;
 }
@@ -54,9 +53,11 @@ TEST(GridImportText, ReadsBackWhatTheTextExportWrote) {
   EXPECT_EQ(ReadText(stream), (TextRows{{"Name", ""}, {ivan, "12,5"}, {"", "7"}}));
 }
 
-TEST(GridImportText, CrWithoutLfIsTheFormatErrorAfterTheRowsBeforeIt) {
+// A zero byte would drop the rest of a file without a word.
+TEST(GridImportText, CrWithoutLfAndZeroBytesAreTheFormatErrorAfterTheRowsBeforeIt) {
   for (const AnsiString& data :
-       {AnsiString("ok\r\nbad\rrow"), AnsiString("ok\r\nbad\r"), AnsiString("ok\r\nbad\r\0", 9)}) {
+       {AnsiString("ok\r\nbad\rrow"), AnsiString("ok\r\nbad\r"), AnsiString("ok\r\nbad\r\0", 9),
+        AnsiString("ok\r\nb\0ad\r\nmore", 15), AnsiString("ok\r\n\0", 5)}) {
     TStringStream stream(data);
     TGridImportAsText reader(stream);
     reader.ReadPrefix();
@@ -124,9 +125,9 @@ TEST(GridImportVCLDBIF, ReadsBackEveryTagTheWriterWrote) {
     for (size_t c = 0; c < 3; ++c) ExpectValue(read.Rows[r][c], records[r][c]);
 }
 
-TEST(GridImportVCLDBIF, NamesUnknownTagsAndAnEndWithinARow) {
+TEST(GridImportVCLDBIF, NamesAndUnassignedValues) {
   const TBinaryRead read = ReadBinary(Header3 + Bytes({1, 0, 0, 'i', 'd', 0, 1, 0}) +
-                                      Bytes({9, 3, 7, 0, 0, 0, 2, 0, 'x'}));
+                                      Bytes({1, 3, 7, 0, 0, 0, 2, 0, 'x'}));
   EXPECT_EQ(read.Columns[1].Name, "id");
   EXPECT_FALSE(read.Columns[1].Visible);
   EXPECT_TRUE(read.NamesPresent);
@@ -134,12 +135,57 @@ TEST(GridImportVCLDBIF, NamesUnknownTagsAndAnEndWithinARow) {
   ExpectValue(read.Rows[0][0], Value(TExportValueKind::NoField));
   ExpectValue(read.Rows[0][1], IntegerValue(7));
   ExpectValue(read.Rows[0][2], Value(TExportValueKind::Null));
+}
 
-  // The end tag within the second row: its other values stay unassigned.
-  const TBinaryRead cut = ReadBinary(Header3 + Bytes({1, 0, 1, 0, 1, 0, 2, 2, 2, 2, 0, 2}));
-  ASSERT_EQ(cut.Rows.size(), 2u);
-  ExpectValue(cut.Rows[1][0], Value(TExportValueKind::Null));
-  ExpectValue(cut.Rows[1][1], Value(TExportValueKind::NoField));
+void ExpectFormatError(const std::function<void()>& Read, const AnsiString& Data) {
+  try {
+    Read();
+    ADD_FAILURE() << testing::PrintToString(Data);
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message(), WideToAnsi(u"TDBGridKsImportAsVCLDBIF.ReadPrefix: Неверный формат VCLDBIF"))
+        << testing::PrintToString(Data);
+  }
+}
+
+// The rows before a broken one are handed out whole; the broken row is the
+// format error and nothing of it comes out.
+TEST(GridImportVCLDBIF, ABrokenRowIsTheFormatErrorAfterTheWholeRowsBeforeIt) {
+  const AnsiString columns = Header3 + Bytes({1, 0, 1, 0, 1, 0});
+  const AnsiString whole = Bytes({2, 3, 7, 0, 0, 0, 2});
+  const AnsiString broken[] = {
+      Bytes({2, 0}),           // the end within a row
+      Bytes({2, 2, 0, 2}),     // the end before the last value
+      Bytes({9, 0}),           // an unknown tag, then the end
+      Bytes({2, 7, 2}),        // an unknown tag within the row
+      Bytes({0xFF}),           // an unknown tag where a row begins
+  };
+  for (const AnsiString& row : broken) {
+    const AnsiString data = columns + whole + row + Bytes({0});
+    TStringStream stream(data);
+    TGridImportAsVCLDBIF reader(stream);
+    reader.ReadPrefix();
+    ASSERT_FALSE(reader.EndOfData());
+    EXPECT_EQ(reader.ReadRecord()[1].Integer, 7);
+    EXPECT_FALSE(reader.EndOfData()) << testing::PrintToString(data);
+    ExpectFormatError([&] { reader.ReadRecord(); }, data);
+  }
+  // Cut at every length: whole rows before the cut, then the error; only a
+  // cut right after the end tag reads to the end.
+  TStringStream written;
+  TGridExportAsVCLDBIF writer(written);
+  TExportRow row = TextRow({"a", "b"});
+  writer.WritePrefix(row);
+  row[0].Value = Value(TExportValueKind::String, "memo\r\n\tline");
+  row[1].Value = FloatValue(3e9);
+  writer.WriteRecord(row);
+  writer.WriteRecord(row);
+  writer.WriteSuffix();
+  const AnsiString full = written.DataString();
+  for (size_t length = 0; length < full.size(); ++length) {
+    const AnsiString data = full.substr(0, length);
+    ExpectFormatError([&] { ReadBinary(data); }, AnsiString("cut at ") + IntToStr(int(length)));
+  }
+  EXPECT_EQ(ReadBinary(full).Rows.size(), 2u);
 }
 
 TEST(GridImportVCLDBIF, NoColumnsIsNoRowsWhateverFollows) {

@@ -10,7 +10,7 @@
 namespace {
 
 struct TFieldTarget : TGridImportTarget {
-  bool AllowsChange() override { return true; }
+  bool AllowsChange(bool) override { return true; }
   TField* Field() override { return FieldObject; }
   bool HasKeyList() override { return false; }
   const TStrings& PickList() override { return None; }

@@ -43,7 +43,7 @@ const char* const Dump =
 
 struct TFieldTarget : TGridImportTarget {
   explicit TFieldTarget(TField* Field) : FieldObject(Field) {}
-  bool AllowsChange() override { return true; }
+  bool AllowsChange(bool) override { return true; }
   TField* Field() override { return FieldObject; }
   bool HasKeyList() override { return false; }
   const TStrings& PickList() override { return None; }
