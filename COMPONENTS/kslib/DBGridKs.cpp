@@ -255,6 +255,11 @@ void TCustomDBGridKs::ChangeScale(int M, int D) {
     if (Column->FontStored()) Column->Font()->SetSize(MulDiv(Column->Font()->Size(), M, D));
     if (Column->ExplicitValues().Contains(cvTitleFont))
       Column->Title()->Font()->SetSize(MulDiv(Column->Title()->Font()->Size(), M, D));
+    auto ScaleFooter = [M, D](TColumnFooterKs* Footer) {
+      if (Footer->FontStored()) Footer->Font()->SetSize(MulDiv(Footer->Font()->Size(), M, D));
+    };
+    ScaleFooter(Column->Footer());
+    for (int F = 0; F < Column->Footers()->Count(); ++F) ScaleFooter(Column->Footers()->Items(F));
     Sum += Column->Width();
     int Next = MulDiv(Sum, M, D);
     Column->SetWidth(Next - Boundary);
@@ -958,6 +963,11 @@ void TCustomDBGridKs::WndProc(TMessage& Message) {
       return;
     case WM_ERASEBKGND:
       Message.Result = 1;
+      return;
+    case CM_SYSCOLORCHANGE:
+      // Button faces are drawn again in the new colours.
+      TCustomGrid::WndProc(Message);
+      ClearButtonsBitmapCache();
       return;
     case CM_HINTSHOWPAUSE:
       TCustomGrid::WndProc(Message);

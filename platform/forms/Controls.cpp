@@ -981,8 +981,16 @@ void TWinControl::WndProc(TMessage& Message) {
       return;
     case CM_DIALOGKEY:
     case CM_DIALOGCHAR:
+    case CM_SYSCOLORCHANGE:
       Broadcast(Message);
       return;
+    case WM_SYSCOLORCHANGE: {
+      // Only top-level windows hear of it from the system.
+      DefaultHandler(Message);
+      TMessage Notice{CM_SYSCOLORCHANGE, 0, 0, 0};
+      Broadcast(Notice);
+      return;
+    }
     case WM_SYSCHAR:
       // Alt with a character: the control whose caption marks it.
       if (TCustomForm* Form = GetParentForm(this);

@@ -45,6 +45,9 @@ enum : UINT {
   // WParam: non-zero while a hint is shown; LParam: int*, the pause in ms
   // before the hint shows, which the control may change.
   CM_HINTSHOWPAUSE,
+  // The system colours changed: a form passes the system's notice on to
+  // every control in it.
+  CM_SYSCOLORCHANGE,
 };
 constexpr UINT CN_BASE = 0xBC00;
 constexpr UINT CN_COMMAND = CN_BASE + WM_COMMAND, CN_NOTIFY = CN_BASE + WM_NOTIFY,

@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "COMPONENTS/kslib/DbUtilsKs.h"
+#include "COMPONENTS/kslib/ToolCtrlsKs.h"
 #include "GridForm.h"
 #include "forms/Menus.h"
 #include "forms/ScrollBar.h"
@@ -110,6 +111,25 @@ TEST(DBGridCore, ScalingKeepsTheColumnBoundariesRounded) {
     for (int I = 0; I < 3; ++I) Widths.push_back(Grid.Columns()->Items(I)->Width());
     EXPECT_EQ(Widths, C.Expected);
   }
+}
+
+// The fonts the grid and its columns hold of their own grow with the
+// scale; a footer that follows the grid's footer font follows it there.
+TEST(DBGridCore, ScalingScalesTheFootersFonts) {
+  TDBGridKs Grid(nullptr);
+  Grid.SetParentFont(false);
+  Grid.FooterFont()->SetSize(8);
+  TColumnKs* Column = Grid.Columns()->Add();
+  Column->Footer()->Font()->SetSize(10);
+  TColumnFooterKs* Own = Column->Footers()->Add();
+  Own->Font()->SetSize(12);
+  TColumnFooterKs* Following = Column->Footers()->Add();
+  Grid.ChangeScale(3, 2);
+  EXPECT_EQ(Grid.FooterFont()->Size(), 12);
+  EXPECT_EQ(Column->Footer()->Font()->Size(), 15);
+  EXPECT_EQ(Own->Font()->Size(), 18);
+  EXPECT_EQ(Following->Font()->Size(), 12);
+  EXPECT_FALSE(Following->FontStored());
 }
 
 TEST(DBGridCore, RemovedComponentsAreLetGo) {
@@ -611,6 +631,26 @@ TEST(DBGridWindow, AFlatGridDrawsAOnePixelFrameInsteadOfTheEdge) {
   int Bar = GetWindowLongA(Wnd, GWL_STYLE) & WS_HSCROLL ? GetSystemMetrics(SM_CYHSCROLL) : 0;
   EXPECT_EQ(Client.right, Window.right - Window.left - 2);
   EXPECT_EQ(Client.bottom, Window.bottom - Window.top - 2 - Bar);
+}
+
+// The system tells the form; the grid on it drops the button faces drawn
+// in the old colours.
+TEST(DBGridWindow, NewSystemColoursDropTheCachedButtonFaces) {
+  TGridForm<> F;
+  F.Show();
+  HDC Screen = GetDC(nullptr);
+  HDC DC = CreateCompatibleDC(Screen);
+  HBITMAP Bitmap = CreateCompatibleBitmap(Screen, 20, 20);
+  HGDIOBJ Old = SelectObject(DC, Bitmap);
+  PaintEditButton(DC, RECT{0, 0, 17, 17}, clBtnFace, 0, true, false, false, nullptr,
+                  ebsEllipsisKs);
+  SelectObject(DC, Old);
+  DeleteObject(Bitmap);
+  DeleteDC(DC);
+  ReleaseDC(nullptr, Screen);
+  ASSERT_GT(ButtonsBitmapCache.Count(), 0);
+  SendMessageA(F.Form->Handle(), WM_SYSCOLORCHANGE, 0, 0);
+  EXPECT_EQ(ButtonsBitmapCache.Count(), 0);
 }
 
 TEST(DBGridWindow, ASizeChangeInsideAnUpdateIsHandledOnceAtItsEnd) {
