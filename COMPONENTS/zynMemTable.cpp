@@ -681,9 +681,11 @@ void TzynCustomMemTable::DoOnFilterRecord(TDataSet* DataSet, bool& Accept) {
   if (OnFilterRecord()) OnFilterRecord()(DataSet, Accept);
 }
 
-bool TzynCustomMemTable::PassesRecordFilter(TzynRecord* Record) {
+bool TzynCustomMemTable::PassesRecordFilter(TzynRecord* Record) { return RecordFilter(Record, false); }
+
+bool TzynCustomMemTable::RecordFilter(TzynRecord* Record, bool Force) {
   if (Record->UpdateStatus == usDeleted) return false;
-  if (!FilteringNeeded()) return true;
+  if (!Force && !FilteringNeeded()) return true;
   TzynRecordOverride over(*this, Record);
   TTempState state(*this, dsFilter);
   CalcRecordFields(Record);
@@ -698,7 +700,7 @@ bool TzynCustomMemTable::PassesRecordFilter(TzynRecord* Record) {
   }
   if (accept && MasterInForce())
     accept = CompareRecords(this, FMasterKeyList, FMasterKey, Record) == 0;
-  if (accept && Filtered()) {
+  if (accept && (Force || Filtered())) {
     DoOnFilterRecord(this, accept);
     if (accept && FFilterTree) accept = FFilterTree->Accepts();
   }
@@ -722,7 +724,7 @@ bool TzynCustomMemTable::MoveNextRecord(bool ForceFilter) {
   }
   while (CurRec + 1 < rows) {
     ++CurRec;
-    if (PassesRecordFilter(CurrentIndex->Rows(CurRec))) return true;
+    if (RecordFilter(CurrentIndex->Rows(CurRec), ForceFilter)) return true;
   }
   return false;
 }
@@ -735,9 +737,34 @@ bool TzynCustomMemTable::MovePriorRecord(bool ForceFilter) {
   }
   while (CurRec > 0) {
     --CurRec;
-    if (PassesRecordFilter(CurrentIndex->Rows(CurRec))) return true;
+    if (RecordFilter(CurrentIndex->Rows(CurRec), ForceFilter)) return true;
   }
   return false;
+}
+
+bool TzynCustomMemTable::FindRecord(bool Restart, bool GoForward) {
+  CheckBrowseMode();
+  DoBeforeScroll();
+  SetFound(false);
+  UpdateCursorPos();
+  bool found;
+  {
+    TzynLock lock(Common);
+    if (Restart) {
+      if (GoForward) CursorToBOF(); else CursorToEOF();
+    }
+    // The filter text applies whether Filtered is on or not.
+    found = GoForward ? MoveNextRecord(true) : MovePriorRecord(true);
+  }
+  if (!found) {
+    CursorPosChanged();
+    return false;
+  }
+  CursorPosChanged();
+  Resync({rmExact, rmCenter});
+  SetFound(true);
+  DoAfterScroll();
+  return true;
 }
 
 TGetResult TzynCustomMemTable::GetRecord(TRecordBuffer Buffer, TGetMode GetMode, bool) {

@@ -373,6 +373,8 @@ class TzynCustomMemTable : public TDataSet, public IzynMemTable {
   void Cancel() override;
   void SetRecNo(int Value) override;
   bool IsSequenced() const override;
+  // Searches with the filter text and OnFilterRecord, applied or not.
+  bool FindRecord(bool Restart, bool GoForward) override;
   bool BookmarkValid(const TBookmark& Bookmark) const override;
   int CompareBookmarks(const TBookmark& Bookmark1, const TBookmark& Bookmark2) const override;
   TUpdateStatus UpdateStatus() const override;
@@ -462,6 +464,8 @@ class TzynCustomMemTable : public TDataSet, public IzynMemTable {
   };
 
   TzynRecord* StateRecord() const;
+  // Force: the filter text and OnFilterRecord apply even when not Filtered.
+  bool RecordFilter(TzynRecord* Record, bool Force);
   bool OwnsStorage() const;
   void NewStorage();
   void SwitchToIndex(TzynIndex* Index);

@@ -824,6 +824,39 @@ TEST_F(FilterCases, ExpressionsShowTheRecordsTheyAccept) {
   }
 }
 
+TEST_F(FilterCases, FindFirstNextLastPriorApplyTheFilterThatIsNotOn) {
+  Table.SetFilter("ID > 2");
+  ASSERT_FALSE(Table.Filtered());
+  auto id = [&] { return Table.FieldByName("ID")->AsInteger(); };
+  int afterScroll = 0;
+  Table.AfterScroll = [&](TDataSet*) { ++afterScroll; };
+  EXPECT_TRUE(Table.FindFirst());
+  EXPECT_TRUE(Table.Found());
+  EXPECT_EQ(id(), 3);
+  EXPECT_TRUE(Table.FindNext());
+  EXPECT_EQ(id(), 4);
+  EXPECT_TRUE(Table.FindLast());
+  EXPECT_EQ(id(), 5);
+  EXPECT_FALSE(Table.FindNext());
+  EXPECT_FALSE(Table.Found());
+  EXPECT_EQ(id(), 5);
+  EXPECT_TRUE(Table.FindPrior());
+  EXPECT_EQ(id(), 4);
+  EXPECT_EQ(afterScroll, 4);
+  // A plain move after a failed search starts from the shown record.
+  Table.SetFilter("ID = 1");
+  EXPECT_TRUE(Table.FindFirst());
+  EXPECT_FALSE(Table.FindNext());
+  Table.Next();
+  EXPECT_EQ(id(), 2);
+  // The handler counts as well, and every record is still shown.
+  Table.SetFilter("");
+  Table.SetOnFilterRecord([](TDataSet* D, bool& Accept) { Accept = D->FieldByName("ID")->AsInteger() % 2 == 0; });
+  EXPECT_TRUE(Table.FindLast());
+  EXPECT_EQ(id(), 4);
+  EXPECT_EQ(Table.RecordCount(), 5);
+}
+
 TEST_F(FilterCases, AnInListOfAHundred) {
   std::string list = "ID IN (";
   for (int i = 100; i >= 1; --i) list += std::to_string(i * 2) + (i > 1 ? ", " : ")");
