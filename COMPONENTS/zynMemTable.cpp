@@ -6,6 +6,7 @@
 #include <random>
 
 #include "db/DBConsts.h"
+#include "rtl/OsShim.h"
 #include "zynBlobStream.h"
 #include "zynCommon.h"
 #include "zynExprEval.h"
@@ -1285,12 +1286,35 @@ void TzynCustomMemTable::LoadFromStreamViaFormat(TStream* Stream, TzynCustomStre
   Format->LoadFromStream(this, Stream);
 }
 
-void TzynCustomMemTable::SaveToFile(const AnsiString& FileName, TzynCustomStreamFormat* Format) {
+AnsiString TzynCustomMemTable::SaveToWorkFile(const AnsiString& FileName,
+                                              TzynCustomStreamFormat* Format) {
   if (!Format) throw EMemTableError("No format specified.");
-  bool append = Format->Flags.Contains(sfSaveAppend) && FileExists(FileName);
-  TFileStream file(FileName, append ? fmOpenReadWrite | fmShareDenyWrite : fmCreate);
-  if (append) file.Seek(0, soEnd);
-  SaveToStreamViaFormat(&file, Format);
+  AnsiString work = ChangeFileExt(FileName, ".$$$");
+  if (work == FileName) work += ".$$$";
+  try {
+    TFileStream file(work, fmCreate);
+    // An appending save adds to a copy of the present file.
+    if (Format->Flags.Contains(sfSaveAppend) && FileExists(FileName)) {
+      TFileStream present(FileName, fmOpenRead | fmShareDenyWrite);
+      file.CopyFrom(&present, 0);
+    }
+    SaveToStreamViaFormat(&file, Format);
+  } catch (...) {
+    DeleteFile(work);
+    throw;
+  }
+  return work;
+}
+
+void TzynCustomMemTable::ReplaceWithWorkFile(const AnsiString& Work, const AnsiString& FileName) {
+  if (!OsReplaceFile(Work, FileName)) {
+    DeleteFile(Work);
+    throw EMemTableError(Format("Не удалось сохранить файл %s", {FileName}));
+  }
+}
+
+void TzynCustomMemTable::SaveToFile(const AnsiString& FileName, TzynCustomStreamFormat* Format) {
+  ReplaceWithWorkFile(SaveToWorkFile(FileName, Format), FileName);
 }
 
 void TzynCustomMemTable::LoadFromFile(const AnsiString& FileName, TzynCustomStreamFormat* Format) {
@@ -1341,18 +1365,13 @@ void TzynCustomMemTable::DoBeforeClose() {
 void TzynCustomMemTable::SavePersistentFile() {
   if (FPersistentSaved || !Persistent || PersistentFile.empty() || !PersistentFormat) return;
   CheckBrowseMode();
-  // Written beside the file first: a failed write leaves the old file.
-  AnsiString work = ChangeFileExt(PersistentFile, ".$$$");
-  SaveToFile(work, PersistentFormat);
+  AnsiString work = SaveToWorkFile(PersistentFile, PersistentFormat);
   if (PersistentBackup) {
     AnsiString backup = ChangeFileExt(PersistentFile, PersistentBackupExt);
     DeleteFile(backup);
     RenameFile(PersistentFile, backup);
-  } else {
-    DeleteFile(PersistentFile);
   }
-  if (!RenameFile(work, PersistentFile))
-    throw EMemTableError(Format("Не удалось сохранить файл %s", {PersistentFile}));
+  ReplaceWithWorkFile(work, PersistentFile);
   FPersistentSaved = true;
 }
 

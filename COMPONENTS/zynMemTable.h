@@ -511,6 +511,11 @@ class TzynCustomMemTable : public TDataSet, public IzynMemTable {
   int32_t SearchKeyBuffer(bool Nearest);
   void FreeRangeRecords();
   void SavePersistentFile();
+  // Saves into a file beside FileName (the name with ".$$$"), which a failed
+  // save removes; ReplaceWithWorkFile then puts it in FileName's place, so
+  // the file is never left half written.
+  AnsiString SaveToWorkFile(const AnsiString& FileName, TzynCustomStreamFormat* Format);
+  void ReplaceWithWorkFile(const AnsiString& Work, const AnsiString& FileName);
   // Each destination field with the source field it is copied from.
   using TzynFieldMap = std::vector<std::pair<TField*, TField*>>;
   TzynFieldMap CopyFieldMap(TDataSet* Source, TDataSet* Destination);

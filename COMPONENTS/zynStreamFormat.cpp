@@ -34,9 +34,6 @@ class TRestorer {
 
 bool IsTextType(TFieldType Type) { return Type == ftString || Type == ftFixedChar || Type == ftGuid; }
 
-// Dates from 0001-01-01 to 9999-12-31.
-bool ValidDateTime(double Value) { return std::isfinite(Value) && Value >= -693594 && Value < 2958466; }
-
 [[noreturn]] void BadValue(const TField* Field) {
   throw EMemTableError(Format("Недопустимое значение поля %s", {Field->DisplayName()}));
 }
@@ -680,7 +677,7 @@ void TzynCustomBinaryStreamFormat::StoreValue(IzynMemTable* Table, TzynRecord* R
       double v = floating();
       // Files before null flags marked an empty date with 0.
       if (FVersion < 249 && v == 0) break;
-      if (!ValidDateTime(v)) BadValue(Field);
+      if (!DateTimeInRange(v)) BadValue(Field);
       uint8_t native[8];
       DateTimeToNative(Field->DataType(), v, native);
       put(native, 8);

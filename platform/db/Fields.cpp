@@ -28,6 +28,9 @@ void ToTimeStamp(TDateTime value, int32_t& date, int32_t& time) {
   time = static_cast<int32_t>(ms);
 }
 
+// 9999-12-31 as a native day.
+constexpr int32_t MaxNativeDate = 3652059;
+
 TDateTime FromTimeStamp(int32_t date, int64_t time) {
   return ComposeDateTime(static_cast<double>(date - DateDelta),
                          static_cast<double>(time) / static_cast<double>(MSecsPerDay));
@@ -533,6 +536,19 @@ void TLargeintField::GetText(AnsiString& Text, bool DisplayText) const {
   Text = format.empty() ? IntToStr(v) : FormatFloat(format, static_cast<double>(v));
 }
 
+namespace {
+
+bool FitsCurrency(double Value) {
+  try {
+    Currency amount(Value);
+  } catch (const EMathError&) {
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 TFloatField::TFloatField(TComponent* AOwner) : TFloatField(AOwner, ftFloat) {}
 
 TFloatField::TFloatField(TComponent* AOwner, TFieldType Type) : TNumericField(AOwner) {
@@ -579,6 +595,11 @@ double TFloatField::AsFloat() const {
 void TFloatField::SetAsFloat(double Value) {
   if ((FMinValue != 0 || FMaxValue != 0) && (Value < FMinValue || Value > FMaxValue))
     RangeError(FloatToStr(Value), FloatToStr(FMinValue), FloatToStr(FMaxValue));
+  // A currency field holds what a Currency amount holds: datasets store
+  // and stream it as one.
+  if (DataType() == ftCurrency && !FitsCurrency(Value))
+    RangeError(FloatToStr(Value), CurrToStr(Currency::FromScaled(INT64_MIN)),
+               CurrToStr(Currency::FromScaled(INT64_MAX)));
   SetData(&Value);
 }
 
@@ -776,6 +797,8 @@ TDateTime TDateTimeField::AsDateTime() const {
 }
 
 void TDateTimeField::SetAsDateTime(TDateTime Value) {
+  if (!DateTimeInRange(Value))
+    RangeError(FloatToStr(Value), DateToStr(1 - DateDelta), DateToStr(MaxNativeDate - DateDelta));
   uint8_t native[8];
   DateTimeToNative(DataType(), Value, native);
   SetData(native);
@@ -801,6 +824,14 @@ TDateTime NativeToDateTime(TFieldType Type, const void* Native) {
       return FromTimeStamp(static_cast<int32_t>(days), time);
     }
   }
+}
+
+bool DateTimeInRange(TDateTime Value) {
+  // Far outside, the day would not fit its 32 bits.
+  if (!(Value > -DateDelta - 1.0 && Value < MaxNativeDate - DateDelta + 1.0)) return false;
+  int32_t date = 0, time = 0;
+  ToTimeStamp(Value, date, time);
+  return date >= 1 && date <= MaxNativeDate;
 }
 
 void DateTimeToNative(TFieldType Type, TDateTime Value, void* Native) {

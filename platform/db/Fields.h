@@ -548,6 +548,9 @@ class TGraphicField : public TBlobField {
 // the millisecond on the way in).
 TDateTime NativeToDateTime(TFieldType Type, const void* Native);
 void DateTimeToNative(TFieldType Type, TDateTime Value, void* Native);
+// Whether the value falls on a calendar day from 0001-01-01 to 9999-12-31
+// once rounded to the millisecond: what date fields hold.
+bool DateTimeInRange(TDateTime Value);
 
 // The class a dataset creates for a field type by default; null for the
 // types no field class stands for here.

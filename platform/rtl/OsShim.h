@@ -79,6 +79,8 @@ bool OsDirectoryExists(const AnsiString& name);
 bool OsCreateDirectory(const AnsiString& name);
 bool OsDeleteFile(const AnsiString& name);
 bool OsRenameFile(const AnsiString& from, const AnsiString& to);
+// Puts from in the place of to, an existing to included, in one step.
+bool OsReplaceFile(const AnsiString& from, const AnsiString& to);
 // Modification time in local time.
 bool GetFileModTime(const AnsiString& name, TLocalTime& time);
 bool GetHandleModTime(THandle handle, TLocalTime& time);

@@ -190,6 +190,10 @@ bool OsRenameFile(const AnsiString& from, const AnsiString& to) {
   return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
+bool OsReplaceFile(const AnsiString& from, const AnsiString& to) {
+  return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
 bool GetFileModTime(const AnsiString& name, TLocalTime& time) {
   struct stat st;
   return ::stat(name.c_str(), &st) == 0 && FromTimespec(st.st_mtim, time);

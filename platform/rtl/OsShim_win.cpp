@@ -155,6 +155,10 @@ bool OsRenameFile(const AnsiString& from, const AnsiString& to) {
   return MoveFileA(from.c_str(), to.c_str());
 }
 
+bool OsReplaceFile(const AnsiString& from, const AnsiString& to) {
+  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+}
+
 bool GetFileModTime(const AnsiString& name, TLocalTime& time) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   return GetFileAttributesExA(name.c_str(), GetFileExInfoStandard, &data) &&

@@ -1130,6 +1130,73 @@ TEST(TzynMemTablePersistence, ThePersistentFileIsWrittenAtCloseAndReadAtOpen) {
   fs::remove_all(folder);
 }
 
+TEST(TzynMemTablePersistence, AFailedSaveLeavesThePreviousFileByteForByte) {
+  namespace fs = std::filesystem;
+  fs::path folder = fs::temp_directory_path() / ("zyn-save-" + std::to_string(std::random_device{}()));
+  fs::create_directories(folder);
+  AnsiString file = (folder / "table.bin").string();
+  auto bytes = [&] {
+    std::FILE* f = std::fopen(file.c_str(), "rb");
+    std::string data;
+    for (int c; f && (c = std::fgetc(f)) != EOF;) data += static_cast<char>(c);
+    if (f) std::fclose(f);
+    return data;
+  };
+  auto onlyTheFile = [&] {
+    int entries = 0;
+    for (const auto& entry : fs::directory_iterator(folder)) entries += entry.path().filename() != "table.bin";
+    return entries == 0;
+  };
+  TzynBinaryStreamFormat format(nullptr);
+  TzynMemTable table(nullptr);
+  table.FieldDefs()->Add("ID", ftInteger);
+  table.Open();
+  for (int id = 1; id <= 3; ++id) {
+    table.Append();
+    table.FieldByName("ID")->SetAsInteger(id);
+    table.Post();
+  }
+  table.SaveToBinaryFile(file);
+  std::string previous = bytes();
+  ASSERT_GT(previous.size(), 20u);
+  table.Append();
+  table.FieldByName("ID")->SetAsInteger(4);
+  table.Post();
+  int saved = 0;
+  table.OnSaveRecord = [&](TDataSet*, bool&) {
+    if (++saved == 2) throw EMemTableError("disk full");
+  };
+  EXPECT_THROW(table.SaveToBinaryFile(file), EMemTableError);
+  EXPECT_EQ(bytes(), previous);
+  EXPECT_TRUE(onlyTheFile());
+  // An appending save adds to the file only once it is complete.
+  TzynBinaryStreamFormat appending(nullptr);
+  appending.Flags.Include(sfSaveAppend);
+  saved = 0;
+  EXPECT_THROW(table.SaveToFile(file, &appending), EMemTableError);
+  EXPECT_EQ(bytes(), previous);
+  EXPECT_TRUE(onlyTheFile());
+  // Closing a persistent table that cannot be saved keeps it open, the file as it was.
+  table.PersistentFile = file;
+  table.PersistentFormat = &format;
+  table.Persistent = true;
+  saved = 0;
+  EXPECT_THROW(table.Close(), EMemTableError);
+  EXPECT_TRUE(table.Active());
+  EXPECT_EQ(bytes(), previous);
+  EXPECT_TRUE(onlyTheFile());
+  table.OnSaveRecord = nullptr;
+  table.SaveToFile(file, &appending);
+  EXPECT_EQ(bytes().substr(0, previous.size()), previous);
+  EXPECT_GT(bytes().size(), previous.size());
+  table.Close();
+  EXPECT_FALSE(table.Active());
+  TzynMemTable back(nullptr);
+  back.LoadFromBinaryFile(file);
+  EXPECT_EQ(back.RecordCount(), 4);
+  fs::remove_all(folder);
+}
+
 }  // namespace
 
 namespace {

@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
+#include <functional>
+#include <limits>
 #include <cstring>
 #include <future>
 
@@ -138,6 +141,143 @@ TEST(TzynBinaryStreamFormat, EveryTypeReadsBackBitForBit) {
     EXPECT_EQ(copy.FieldByName("C")->AsCurrency().Scaled, -123456789);
     EXPECT_EQ(copy.FieldByName("L")->AsString(), "-9223372036854775807");
     EXPECT_EQ(copy.Common->AutoIncMax, 7);
+  }
+}
+
+// Currency, BCD and Largeint values go into the stream as exact 80-bit
+// numbers; the expected bytes are the nearest extended values worked out
+// with exact fractions, not through a double.
+TEST(TzynBinaryStreamFormat, CurrencyAndLargeintTravelAsExactExtendedBytes) {
+  TzynTestTable table;
+  table.FieldDefs()->Add("C", ftCurrency);
+  table.FieldDefs()->Add("B", ftBCD, 4);
+  table.FieldDefs()->Add("L", ftLargeint);
+  table.Open();
+  const Currency amount = Currency::FromScaled(12345678);
+  struct Row {
+    Currency C;
+    Currency B;
+    int64_t L;
+  };
+  const Row rows[] = {{amount, amount, 1234567890123456789},
+                      {Currency::FromScaled(-12345678), Currency::FromScaled(INT64_MAX), INT64_MAX},
+                      {Currency(922337203685477.0), Currency::FromScaled(INT64_MIN), INT64_MIN}};
+  for (const Row& r : rows) {
+    table.Append();
+    table.FieldByName("C")->SetAsCurrency(r.C);
+    table.FieldByName("B")->SetAsCurrency(r.B);
+    static_cast<TLargeintField*>(table.FieldByName("L"))->SetAsLargeInt(r.L);
+    table.Post();
+  }
+  Assembler records;
+  records.List()
+      .List().Int(0).Bool(false).Ext(0x4009, 0x9a522b6ae7d566cf).Bool(false)
+      .Ext(0x4009, 0x9a522b6ae7d566cf).Bool(false).Ext(0x403b, 0x891087a3ef4c08a8).End()
+      .List().Int(0).Bool(false).Ext(0xc009, 0x9a522b6ae7d566cf).Bool(false)
+      .Ext(0x4030, 0xd1b71758e219652a).Bool(false).Ext(0x403d, 0xfffffffffffffffe).End()
+      .List().Int(0).Bool(false).Ext(0x4030, 0xd1b71758e2194000).Bool(false)
+      .Ext(0xc030, 0xd1b71758e219652c).Bool(false).Ext(0xc03e, 0x8000000000000000).End()
+      .End();
+  TzynBinaryStreamFormat format(nullptr);
+  Bytes bytes = SaveBytes(table, format);
+  ASSERT_GT(bytes.size(), records.Out.size());
+  EXPECT_EQ(Bytes(bytes.end() - static_cast<std::ptrdiff_t>(records.Out.size()), bytes.end()), records.Out);
+  TzynTestTable copy;
+  LoadBytes(copy, bytes);
+  copy.First();
+  for (const Row& r : rows) {
+    EXPECT_EQ(copy.FieldByName("C")->AsCurrency().Scaled, r.C.Scaled);
+    EXPECT_EQ(copy.FieldByName("B")->AsCurrency().Scaled, r.B.Scaled);
+    EXPECT_EQ(static_cast<TLargeintField*>(copy.FieldByName("L"))->AsLargeInt(), r.L);
+    copy.Next();
+  }
+}
+
+// Each value at or beyond what its field holds is refused by the setter or
+// comes back from the stream exactly.
+TEST(TzynBinaryStreamFormat, ValueExtremesAreRefusedOrComeBackEqual) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  struct Case {
+    TFieldType Type;
+    const char* What;
+    std::function<void(TField*)> Set;
+    bool Refused;
+  };
+  auto asFloat = [](double v) { return [v](TField* f) { f->SetAsFloat(v); }; };
+  auto asCurrency = [](Currency v) { return [v](TField* f) { f->SetAsCurrency(v); }; };
+  auto asLarge = [](int64_t v) {
+    return [v](TField* f) { static_cast<TLargeintField*>(f)->SetAsLargeInt(v); };
+  };
+  const Currency maxCurrency = Currency::FromScaled(INT64_MAX);
+  const Currency minCurrency = Currency::FromScaled(INT64_MIN);
+  const Case cases[] = {
+      {ftCurrency, "1e18", asFloat(1e18), true},
+      {ftCurrency, "the largest Currency (no double holds it)", asCurrency(maxCurrency), true},
+      {ftCurrency, "-1e15", asFloat(-1e15), true},
+      {ftCurrency, "922337203685477", asFloat(922337203685477.0), false},
+      {ftCurrency, "-922337203685477.5", asFloat(-922337203685477.5), false},
+      {ftCurrency, "Inf", asFloat(inf), true},
+      {ftCurrency, "NaN", asFloat(nan), true},
+      {ftBCD, "the largest Currency", asCurrency(maxCurrency), false},
+      {ftBCD, "the smallest Currency", asCurrency(minCurrency), false},
+      {ftBCD, "1e18", asFloat(1e18), true},
+      {ftBCD, "NaN", asFloat(nan), true},
+      {ftLargeint, "2^63-1", asLarge(INT64_MAX), false},
+      {ftLargeint, "-2^63", asLarge(INT64_MIN), false},
+      {ftLargeint, "9.3e18", asFloat(9.3e18), true},
+      {ftLargeint, "NaN", asFloat(nan), true},
+      {ftDate, "0001-01-01", asFloat(-693593), false},
+      {ftDate, "9999-12-31", asFloat(2958465), false},
+      {ftDate, "10000-01-01", asFloat(2958466), true},
+      {ftDate, "0000-12-31", asFloat(-693594), true},
+      {ftDate, "3,000,000", asFloat(3000000), true},
+      {ftDate, "-700,000", asFloat(-700000), true},
+      {ftDate, "Inf", asFloat(inf), true},
+      {ftTime, "23:59:59.999", asFloat(0.99999998), false},
+      {ftTime, "a time on 9999-12-31", asFloat(2958465.25), false},
+      {ftTime, "3,000,000", asFloat(3000000), true},
+      {ftTime, "NaN", asFloat(nan), true},
+      {ftDateTime, "0001-01-01 12:00", asFloat(-693593.5), false},
+      {ftDateTime, "9999-12-31 23:59:59.999", asFloat(2958465.99999998), false},
+      {ftDateTime, "a millisecond that rounds into 10000", asFloat(2958465.9999999999), true},
+      {ftDateTime, "-Inf", asFloat(-inf), true},
+      {ftDateTime, "NaN", asFloat(nan), true},
+      {ftFloat, "Inf", asFloat(inf), false},
+      {ftFloat, "-Inf", asFloat(-inf), false},
+      {ftFloat, "NaN", asFloat(nan), false},
+      {ftFloat, "the largest double", asFloat(std::numeric_limits<double>::max()), false},
+      {ftFloat, "the least denormal", asFloat(std::numeric_limits<double>::denorm_min()), false},
+  };
+  // The exact value a field holds.
+  auto held = [](TField* f) -> std::string {
+    if (f->DataType() == ftBCD) return std::to_string(f->AsCurrency().Scaled);
+    if (f->DataType() == ftLargeint) return std::to_string(static_cast<TLargeintField*>(f)->AsLargeInt());
+    double v = f->AsFloat();
+    if (std::isnan(v)) return "nan";
+    uint64_t bits;
+    std::memcpy(&bits, &v, 8);
+    return std::to_string(bits);
+  };
+  for (const Case& c : cases) {
+    TzynTestTable table;
+    table.FieldDefs()->Add("V", c.Type, c.Type == ftBCD ? 4 : 0);
+    table.Open();
+    table.Append();
+    TField* field = table.FieldByName("V");
+    if (c.Refused) {
+      EXPECT_THROW(c.Set(field), Exception) << c.What;
+      EXPECT_TRUE(field->IsNull()) << c.What;
+      table.Cancel();
+      continue;
+    }
+    ASSERT_NO_THROW(c.Set(field)) << c.What;
+    table.Post();
+    TzynBinaryStreamFormat format(nullptr);
+    TzynTestTable copy;
+    ASSERT_NO_THROW(LoadBytes(copy, SaveBytes(table, format))) << c.What;
+    ASSERT_EQ(copy.RecordCount(), 1) << c.What;
+    EXPECT_EQ(held(copy.FieldByName("V")), held(field)) << c.What;
   }
 }
 
