@@ -771,22 +771,26 @@ void TSDS::DoAfterInsert() {
 }
 
 void TSDS::DoBeforeEdit() {
+  FLockedForEdit = false;
   if (FInternalLoading) return;
   TzynCustomMemTable::DoBeforeEdit();
   CheckFullAccess();
   if (!FOptions.Contains(dsoChangesResolved) || !FDataLoaded) return;
   CheckMasterInBrowse();
-  TSDSWriter(*this).LockForEdit();
+  FLockedForEdit = TSDSWriter(*this).LockForEdit();
 }
 
 void TSDS::DoAfterEdit() {
   if (FInternalLoading) return;
-  if (FOptions.Contains(dsoRefreshBeforeEdit)) {
+  // A lock protects nothing when the edit starts from values another user
+  // changed before it was taken: the locked record is read again too.
+  if (FOptions.Contains(dsoRefreshBeforeEdit) || std::exchange(FLockedForEdit, false)) {
     try {
       TSDSWriter(*this).RereadRecord();
     } catch (const std::exception&) {
+      // A row found gone says so; a lost connection says what it is.
       Cancel();
-      throw Exception(SRecordMaybeDeleted);
+      throw;
     }
   }
   TzynCustomMemTable::DoAfterEdit();

@@ -420,6 +420,8 @@ class TSDS : public TzynCustomMemTable {
   bool FStructureReady = false;
   bool FDataLoaded = false;
   bool FInternalLoading = false;
+  // The edit starting took the record's lock.
+  bool FLockedForEdit = false;
   TField* FDBKeyField = nullptr;
   TField* FTimeField = nullptr;
   TField* FIDField = nullptr;

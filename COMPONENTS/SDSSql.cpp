@@ -123,7 +123,8 @@ TFieldLists BuildFieldLists(const TSDSSqlSource& Source, const AnsiString& Prefi
       continue;
     }
     lists.InsertValues.push_back(SqlParam(def->Name()));
-    lists.Update.push_back(name + " = " + SqlParam(def->Name()));
+    if (!Source.WrittenFields || Source.WrittenFields->count(def->Name()))
+      lists.Update.push_back(name + " = " + SqlParam(def->Name()));
     if (IsBlobType(def->DataType())) continue;
     lists.AllFields.push_back(Prefix + name + " = " + SqlParam(def->Name()));
     lists.OldValues.push_back(Prefix + name + " = " + SqlParam(def->Name(), "old$"));
@@ -397,7 +398,10 @@ TSDSStatements GenerateStatements(const TSDSSqlSource& Source) {
   const AnsiString table = QuoteIdentifier(Source.TableName);
   const AnsiString command = CommandOnOneLine(Source.CommandText);
   const AnsiString prefix = Source.ChangesResolved && !command.empty() ? table + "." : AnsiString();
-  const TFieldLists lists = BuildFieldLists(Source, prefix);
+  TFieldLists lists = BuildFieldLists(Source, prefix);
+  // Nothing to set: a column to itself still finds the row.
+  if (lists.Update.empty() && !lists.InsertNames.empty())
+    lists.Update.push_back(lists.InsertNames[0] + " = " + lists.InsertNames[0]);
   const AnsiString selectList = Source.LoadAllFields ? table + ".*" : Join(lists.Select, ",");
   const AnsiString dbKeyColumn = "RDB$DB_KEY as IBX_INTERNAL_DBKEY from " + table;
   const AnsiString rowKey = " where " + RowKeyCondition(Source, "", "");

@@ -12,6 +12,7 @@
 // never build them from user text.
 #pragma once
 
+#include <set>
 #include <vector>
 
 #include "db/FieldDefs.h"
@@ -109,6 +110,8 @@ struct TSDSSqlSource {
   AnsiString ServerCondition;
   bool ChangesResolved = true;
   bool LoadAllFields = true;
+  // The fields the updates set (SYS$TIME always); null: every one.
+  const std::set<AnsiString>* WrittenFields = nullptr;
 };
 
 // Statement texts, lines separated by '\n'; empty when not generated.

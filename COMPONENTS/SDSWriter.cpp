@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <set>
 #include <utility>
 
 #include "EIBSQL.h"
@@ -42,6 +43,14 @@ class TDetachedHandlers {
   TField& FField;
   TFieldNotifyEvent FOnChange, FOnValidate;
 };
+
+// Whether the record being posted changes the field: text byte for byte.
+bool IsChanged(const TField& Field) {
+  const Variant now = Field.Value(), old = Field.OldValue();
+  if (now.IsNull() || old.IsNull()) return now.IsNull() != old.IsNull();
+  if (TransferOf(Field.DataType()) == TSDSTransfer::String) return now.AsString() != old.AsString();
+  return now != old;
+}
 
 void SetEmptyValue(TField& Field) {
   switch (Field.DataType()) {
@@ -85,10 +94,10 @@ TSDSWriteScope::TSDSWriteScope(TIBSQL& Statement, const TIBTransaction* ReadTran
 TSDSWriteScope::~TSDSWriteScope() {
   if (FDone || FEnd == TSDSWriteEnd::Statement) return;
   try {
+    // A full rollback also of the reading transaction: its snapshot goes
+    // too, so the reload a conflict asks for shows the row as it is now.
     if (FEnd == TSDSWriteEnd::Savepoint)
       Exec("ROLLBACK TO SAVEPOINT " + FSavepoint);
-    else if (FRetaining)
-      FTransaction->RollbackRetaining();
     else
       FTransaction->Rollback();
   } catch (const std::exception&) {
@@ -263,10 +272,13 @@ void TSDSWriter::UnlockAfterWrite(const AnsiString& AuditText) {
   Audit(AuditText);
 }
 
-void TSDSWriter::LockForEdit() {
+bool TSDSWriter::LockForEdit() {
   TSDatabase* database = SessionDatabase();
-  if (!Has(dsoPessimisticLock) || !database) return;
-  if (const int64_t key = DS.DBKey(); TSDS::IDAssigned(key)) database->Session()->LockRecord(key, true);
+  if (!Has(dsoPessimisticLock) || !database) return false;
+  const int64_t key = DS.DBKey();
+  if (!TSDS::IDAssigned(key)) return false;
+  database->Session()->LockRecord(key, true);
+  return true;
 }
 
 void TSDSWriter::UnlockQuietly() noexcept {
@@ -327,6 +339,7 @@ void TSDSWriter::Update() {
   AnsiString auditText;
   const bool byRowKey = TSDS::IDAssigned(DS.DBKey());
   TIBSQL& statement = byRowKey ? *DS.UpdateSQL() : *DS.UpdateByKeySQL();
+  SetChangedColumns(statement, byRowKey);
   const bool reread = Has(dsoRefreshAfterEdit) || !byRowKey;
   // By the row key at most one row answers.
   const TSDSWriteEnd end = WriteEnd(byRowKey && !reread && !DS.OnLogEvent);
@@ -344,6 +357,20 @@ void TSDSWriter::Update() {
   OweCommit(end, statement);
   UnlockAfterWrite(auditText);
   Notify(soUpdate);
+}
+
+void TSDSWriter::SetChangedColumns(TIBSQL& Statement, bool ByRowKey) {
+  std::set<AnsiString> changed;
+  for (int i = 0; i < DS.FieldCount(); ++i)
+    if (const TField* field = DS.Fields()->Fields(i); field->FieldKind() == fkData && IsChanged(*field))
+      changed.insert(field->FieldName());
+  TSDSSqlSource source = DS.SqlSource();
+  source.WrittenFields = &changed;
+  const TSDSStatements sql = GenerateStatements(source);
+  TStringList text;
+  text.SetText(ByRowKey ? sql.Update : sql.UpdateByKey);
+  // The same columns as the last post keep the statement prepared.
+  if (text.Text() != Statement.SQL()->Text()) Statement.SetSQLText(text.Text());
 }
 
 // ---- Held commits ---------------------------------------------------------------------------

@@ -76,8 +76,9 @@ class TSDSWriter {
   // Reads the current record's row again into the record being edited,
   // then fires OnRecordLoaded.
   void RereadRecord();
-  // Locks the current record for an edit when the dataset locks records.
-  void LockForEdit();
+  // Locks the current record for an edit when the dataset locks records;
+  // true when it did.
+  bool LockForEdit();
   // Releases the current record's lock; errors are kept in.
   void UnlockQuietly() noexcept;
   // Deletes each record of each active server-backed detail dataset once
@@ -96,6 +97,9 @@ class TSDSWriter {
   void OweCommit(TSDSWriteEnd End, TIBSQL& Statement);
   void Insert();
   void Update();
+  // The update sets only the columns the post changes: a column another
+  // user changed since the load keeps that change.
+  void SetChangedColumns(TIBSQL& Statement, bool ByRowKey);
   void DeleteOnce(int64_t Key);
   void DeleteDetailRecords(TSDS& Detail);
   // The statement's row into the record's fields of the same names.

@@ -110,3 +110,49 @@ TEST(SDSTwoUsers, AStaleRowKeyNeverReachesAnotherRow) {
 }
 
 }  // namespace
+
+TEST(SDSTwoUsers, NoPostRevertsAnotherSessionsCommittedChange) {
+  for (TReading reading : {TReading::ReadOnlyAndRW, TReading::ReadCommitted, TReading::Snapshot})
+    for (bool locks : {false, true}) {
+      SCOPED_TRACE(std::string(Name(reading)) + (locks ? ", record locks" : ", no locks"));
+      TTestDatabase file("nocomment");
+      TUser A(file, reading), B(file, TReading::ReadCommitted);
+      A.Database->Session()->Register("A");
+      B.Database->Session()->Register("B");
+      const TSDSOptions options = locks ? TSDSOptions{dsoPessimisticLock} : TSDSOptions{};
+      TSDS& a = A.Open("DETAIL_T", options);
+      TSDS& b = B.Open("DETAIL_T", options);
+      // B changes the line after A has loaded it; A then changes the amount.
+      ASSERT_TRUE(b.Locate("SYS$ID", Variant(100), {}));
+      b.Edit();
+      b.FieldByName("LINE_NO")->SetAsInteger(5);
+      b.Post();
+      ASSERT_TRUE(a.Locate("SYS$ID", Variant(100), {}));
+      const auto changeAmount = [&] {
+        a.Edit();
+        a.FieldByName("AMOUNT")->SetAsInteger(99);
+        a.Post();
+      };
+      const AnsiString message = Raised(changeAmount);
+      if (reading == TReading::Snapshot) {
+        // The snapshot cannot write over a change it does not see: refused,
+        // and a reload shows the row as it is now, which can be edited.
+        EXPECT_NE(message, "");
+        a.Cancel();
+        EXPECT_EQ(QueryValue(*B.Database, "select LINE_NO || ' ' || AMOUNT from DETAIL_T where SYS$ID = 100"),
+                  "5 12.5000");
+        a.Reload();
+        ASSERT_TRUE(a.Locate("SYS$ID", Variant(100), {}));
+        EXPECT_EQ(a.FieldByName("LINE_NO")->AsInteger(), 5);
+        EXPECT_EQ(Raised(changeAmount), "");
+      } else {
+        EXPECT_EQ(message, "");
+      }
+      // A lock's edit starts from the row as it is.
+      if (locks && reading != TReading::Snapshot) {
+        EXPECT_EQ(a.FieldByName("LINE_NO")->AsInteger(), 5);
+      }
+      EXPECT_EQ(QueryValue(*B.Database, "select LINE_NO || ' ' || AMOUNT from DETAIL_T where SYS$ID = 100"),
+                "5 99.0000");
+    }
+}
