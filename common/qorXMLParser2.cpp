@@ -49,6 +49,14 @@ bool StartsAt(const AnsiString& s, int pos, const char* what) {
   return s.compare(static_cast<size_t>(pos - 1), std::strlen(what), what) == 0;
 }
 
+// A processing instruction whose target is "xml" in any case: an XML
+// declaration, which only the very start of a document may hold.
+bool DeclarationAt(const AnsiString& s, int pos) {
+  if (!StartsAt(s, pos, "<?") || !SameText(Copy(s, pos + 2, 3), "xml")) return false;
+  const size_t after = static_cast<size_t>(pos) + 4;
+  return after >= s.size() || IsBlank(s[after]) || s[after] == '?';
+}
+
 // The part after the first ":" (the whole name without one).
 AnsiString LocalName(const AnsiString& name) {
   const size_t colon = name.find(':');
@@ -272,8 +280,16 @@ void TqorXMLParser2::Parse() {
     if (utf8Mark) source_.erase(0, 3);
     if (source_.starts_with("\xFF\xFE") || source_.starts_with("\xFE\xFF"))
       ParseError("Unsupported encoding UTF-16");
+    // No text we read holds a NUL: these are the bytes of a wider encoding
+    // that came without its mark.
+    if (const size_t nul = source_.find('\0'); nul != AnsiString::npos) {
+      position_ = static_cast<int>(nul) + 1;
+      ParseError("Unsupported encoding: NUL bytes in the text");
+    }
     if (!ReadDeclaration()) return;
     const AnsiString encoding = declaration_.GetAttribute("encoding");
+    if (utf8Mark && !encoding.empty() && !NamedIn(encoding, kUtf8Encodings))
+      ParseError("Encoding " + encoding + " contradicts the UTF-8 byte-order mark");
     if (utf8Mark || NamedIn(encoding, kUtf8Encodings)) {
       // Everything after this reads cp1251, as the rest of the program does.
       const AnsiString converted = Utf8ToAnsi(source_);
@@ -295,14 +311,14 @@ void TqorXMLParser2::Parse() {
 
 bool TqorXMLParser2::ReadDeclaration() {
   declaration_.attributes_.Clear();
-  const int first = PosFrom("<", source_, 1);
-  if (first == 0 || !StartsAt(source_, first, "<?xml")) return true;
-  const int end = PosFrom("?>", source_, first);
+  // Anywhere later the scan refuses it.
+  if (!DeclarationAt(source_, 1)) return true;
+  const int end = PosFrom("?>", source_, 1);
   if (end == 0) {
     lastError_ = "Missing ?> in xml declaration.";
     return false;
   }
-  ParseAttributes(declaration_, Trim(Copy(source_, first + 6, end - first - 6)));
+  ParseAttributes(declaration_, Trim(Copy(source_, 7, end - 7)));
   position_ = end + 2;
   return true;
 }
@@ -376,6 +392,12 @@ int TqorXMLParser2::NextTag() {
   for (;;) {
     const int open = PosFrom("<", source_, position_);
     if (open == 0) ParseError("Missing <");
+    if (DeclarationAt(source_, open)) {
+      // A declaration after a comment or blanks would be read too late:
+      // the bytes before it were taken in another encoding.
+      position_ = open;
+      ParseError("xml declaration not at the start of the document");
+    }
     const TSkip* skip = nullptr;
     for (const TSkip& s : kSkips)
       if (StartsAt(source_, open, s.start)) skip = &s;

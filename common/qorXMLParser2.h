@@ -90,8 +90,9 @@ class TqorXMLParser2 : public TqorXMLNode2 {
   // Reads and parses the file. Malformed XML raises nothing: LastError then
   // holds the message, the place and what was built; a missing file raises
   // the file-open error. A document in UTF-8 (declared, or marked by its
-  // byte-order mark) is read as cp1251; an encoding we cannot read is an
-  // error.
+  // byte-order mark) is read as cp1251; an encoding we cannot read, or
+  // cannot tell, is an error. Only the very start of the document may
+  // declare its encoding: a declaration anywhere else is an error.
   void LoadXML(const AnsiString& FileName);
   // Setting the source parses it, as LoadXML does.
   const AnsiString& Source() const { return source_; }
@@ -105,8 +106,9 @@ class TqorXMLParser2 : public TqorXMLNode2 {
   AnsiString GetXML() const;
 
  private:
-  // Reads the XML declaration, when there is one, into Declaration and moves
-  // behind it; false (LastError set) when it is not terminated.
+  // Reads the XML declaration, when the document starts with one, into
+  // Declaration and moves behind it; false (LastError set) when it is not
+  // terminated.
   bool ReadDeclaration();
   void Parse();
   void ScanTags();

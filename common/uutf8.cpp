@@ -8,7 +8,9 @@ namespace {
 
 // Decodes the sequence starting at src[at] and moves `at` past it; false for
 // a malformed or cut sequence. Lead bytes 10xxxxxx (a stray continuation) and
-// 1111xxxx (four bytes and more, outside the plane we carry) are malformed.
+// 1111xxxx (four bytes and more, outside the plane we carry) are malformed,
+// and so are overlong forms and surrogates: a longer form of "," or "=" must
+// not pass for one, and half a pair is no character.
 bool DecodeNext(const uint8_t* src, unsigned size, unsigned& at, char16_t& ch) {
   const uint8_t lead = src[at++];
   if (lead < 0x80) {
@@ -24,6 +26,8 @@ bool DecodeNext(const uint8_t* src, unsigned size, unsigned& at, char16_t& ch) {
     if ((next & 0xC0) != 0x80) return false;
     code = code << 6 | (next & 0x3F);
   }
+  if (code < (continuations == 2 ? 0x800u : 0x80u)) return false;
+  if (code >= 0xD800 && code <= 0xDFFF) return false;
   ch = static_cast<char16_t>(code);
   return true;
 }

@@ -1,7 +1,8 @@
 #pragma once
 // UTF-8 <-> UTF-16 for the Basic Multilingual Plane (one- to three-byte
 // sequences), and UTF-8 -> ANSI through UTF-16. A surrogate pair is written as
-// two three-byte sequences; a four-byte sequence is malformed input.
+// two three-byte sequences; reading, a four-byte sequence, an overlong form
+// and an encoded surrogate are malformed input.
 
 #include "rtl/Types.h"
 

@@ -266,6 +266,31 @@ TEST_F(FillPageTest, ATemplateThatDoesNotParseShowsTheErrorAndChangesNoField) {
   EXPECT_THAT(ErrorShown(), StartsWith("Missing < near "));
   EXPECT_EQ(Page(), Typed);
 
+  // An INN planted by an overlong "," and "=", and a KOI8-R template whose
+  // declaration follows a comment: refused alike.
+  const struct {
+    const char* File;
+    AnsiString Xml;
+    const char* Error;
+  } Hostile[] = {
+      {"planted.xml",
+       "<?xml version='1.0' encoding='UTF-8'?><request><subject>CN=Ivan\xC0\xACINN\xC0\xBD"
+       "123456789012</subject></request>",
+       "Malformed UTF-8 text near "},
+      {"koi8.xml",
+       "<!-- c --><?xml version='1.0' encoding='KOI8-R'?><request><subject>CN=\xEF\xEF\xEF,"
+       "INN=007707083893</subject></request>",
+       "xml declaration not at the start of the document near "},
+  };
+  for (const auto& H : Hostile) {
+    SCOPED_TRACE(H.File);
+    Script.Asked.clear();
+    Script.Answer(1, Place(H.File, H.Xml));
+    Press(Form->btnLoadFromXML);
+    EXPECT_THAT(ErrorShown(), StartsWith(H.Error));
+    EXPECT_EQ(Page(), Typed);
+  }
+
   Script.Answer(0);
   Press(Form->btnLoadFromXML);
   EXPECT_EQ(Page(), Typed) << "cancelled";

@@ -143,6 +143,57 @@ TEST_F(TemplateFileTest, AUtf8TemplateFillsTheSameFieldsAsACp1251One) {
   }
 }
 
+// What a UTF-8 template cannot say by an overlong form, a surrogate or a
+// code point beyond U+10FFFF, and a declaration read too late, are refused
+// with the parser's message: nothing comes back to fill the page with.
+TEST_F(TemplateFileTest, HostileTemplatesAreRefusedWithTheParsersMessage) {
+  const AnsiString Utf8Head = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
+  auto Template = [](const AnsiString& Head, const AnsiString& Subject) {
+    return Head + "<request><subject>" + Subject + "</subject></request>";
+  };
+  const char* Malformed = "Malformed UTF-8 text near ";
+  const char* Misplaced = "xml declaration not at the start of the document near ";
+  const struct {
+    const char* Name;
+    AnsiString Xml;
+    const char* Message;
+  } Cases[] = {
+      {"overlong / in two bytes",
+       Template(Utf8Head, "CN=X,unstructuredName=INN=7707083893\xC0\xAF\xD0\x9A\xD0\x9F\xD0\x9F=1"),
+       Malformed},
+      {"overlong / in three bytes", Template(Utf8Head, "CN=X,L=a\xE0\x80\xAF,INN=007707083893"),
+       Malformed},
+      // The comma and the "=" of a planted INN.
+      {"overlong , and = in two bytes",
+       Template(Utf8Head, AnsiString("CN=Ivan\xC0\xACINN\xC0\xBD") + "123456789012"), Malformed},
+      {"overlong , and = in three bytes",
+       Template(Utf8Head, AnsiString("CN=Ivan\xE0\x80\xACINN\xE0\x80\xBD") + "123456789012"),
+       Malformed},
+      {"overlong , after a byte-order mark",
+       Template("\xEF\xBB\xBF", "CN=Ivan\xC0\xACINN=123456789012"), Malformed},
+      {"lone surrogate", Template(Utf8Head, "CN=\xED\xA0\x80,INN=007707083893"), Malformed},
+      {"beyond U+10FFFF", Template(Utf8Head, "CN=\xF4\x90\x80\x80,INN=007707083893"), Malformed},
+      {"KOI8-R declaration after a comment",
+       Template("<!-- from the authority --><?xml version='1.0' encoding='KOI8-R'?>",
+                "CN=\xEF\xEF\xEF,INN=007707083893"),
+       Misplaced},
+      {"comment before a declaration",
+       Template("<!-- c -->\r\n<?xml version='1.0' encoding='windows-1251'?>",
+                "CN=ООО,INN=007707083893"),
+       Misplaced},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    try {
+      TFilledRequisites R = ReadRequisiteTemplate(Write(C.Xml));
+      ADD_FAILURE() << "read as " << Fields(R);
+    } catch (const Exception& E) {
+      EXPECT_TRUE(E.Message().starts_with(C.Message)) << E.Message();
+      EXPECT_NE(Pos("\r\nError position=", E.Message()), 0) << E.Message();
+    }
+  }
+}
+
 TEST_F(TemplateFileTest, ATemplateThatDoesNotParseRaisesTheParsersError) {
   for (const char* Xml : {"<request><subject>INN=007707083893</subject>",
                           "<request><!-- <subject>INN=007707083893</subject></request>", ""}) {

@@ -104,8 +104,10 @@ TEST(DecodeDNEscapes, DecodesUtf8BytesFromTheFirstEscapeOn) {
       {"a\\xZZb", "ab"},     // so is a pair that is not hexadecimal
       {"ab\\x4", "ab\\x4"},  // too short to be an escape
       {"ab\\x", "ab\\x"},
-      {"ab\\xD0", "ab"},   // a cut sequence empties the decoded part
-      {"ab\\x41Ж", "ab"},  // cp1251 after an escape is not UTF-8
+      {"ab\\xD0", "ab"},            // a cut sequence empties the decoded part
+      {"ab\\x41Ж", "ab"},           // cp1251 after an escape is not UTF-8
+      {"ab\\xC0\\xAC", "ab"},       // nor is an overlong ","
+      {"ab\\xED\\xA0\\x80", "ab"},  // nor a surrogate
       {"", ""},
   };
   for (const auto& c : cases) EXPECT_EQ(TVCertMgr::DecodeDNEscapes(c.in), c.out) << c.in;

@@ -60,6 +60,8 @@ TEST(TqorXMLParser2, BuildsTheTreeOfWellFormedAndSloppyDocuments) {
       // Mixed content after a child is skipped, CDATA included.
       {"<r><a/><![CDATA[<b/>]]><c/></r>", "r {a, c}"},
       {"<p:r xmlns:p='u'><p:a/></p:r>", "p:r xmlns:p=u {p:a}"},
+      // Targets that merely start with the declaration's letters.
+      {"<?xml-stylesheet href='a'?><r><?xmlx?></r>", "r"},
       // Anything after the root element is ignored.
       {"<r/><s/>", "r"},
       {"<r></r><s/>", "r"},
@@ -203,6 +205,13 @@ TEST(TqorXMLParser2, ReadsUtf8AsCp1251AndRefusesEncodingsItCannotRead) {
       {"<?xml version='1.0' encoding='UTF-16'?><r/>", "Unsupported encoding UTF-16"},
       {AnsiString("\xFF\xFE<\0r\0/\0>\0", 10), "Unsupported encoding UTF-16"},
       {"<?xml version='1.0' encoding='UTF-8'?><r>ООО</r>", "Malformed UTF-8 text"},
+      {"<?xml version='1.0' encoding='UTF-8'?><r>\xC0\xAC</r>", "Malformed UTF-8 text"},
+      {"\xEF\xBB\xBF<r>\xED\xA0\x80</r>", "Malformed UTF-8 text"},
+      // Without a mark, UTF-16 shows as NUL bytes.
+      {AnsiString("<\0r\0/\0>\0", 8), "Unsupported encoding: NUL bytes in the text"},
+      {AnsiString("\0<\0r\0/\0>", 8), "Unsupported encoding: NUL bytes in the text"},
+      {"\xEF\xBB\xBF<?xml version='1.0' encoding='windows-1251'?><r/>",
+       "Encoding windows-1251 contradicts the UTF-8 byte-order mark"},
   };
   for (const auto& c : refused) {
     TqorXMLParser2 parser;
@@ -210,6 +219,32 @@ TEST(TqorXMLParser2, ReadsUtf8AsCp1251AndRefusesEncodingsItCannotRead) {
     EXPECT_EQ(ErrorMessage(parser), c.message) << c.xml;
     EXPECT_EQ(parser.Nodes().Count(), 0) << c.xml;
   }
+}
+
+TEST(TqorXMLParser2, OnlyTheVeryStartMayDeclareTheEncoding) {
+  const char* misplaced[] = {
+      // Read late, these would have taken KOI8-R or UTF-8 bytes as cp1251.
+      "<!-- c --><?xml version='1.0' encoding='KOI8-R'?><r>\xEF\xEF\xEF</r>",
+      "<!-- c --><?xml version='1.0' encoding='UTF-8'?><r/>",
+      "<!-- c --><?xml version='1.0' encoding='windows-1251'?><r/>",
+      " <?xml version='1.0'?><r/>",
+      "\r\n<?xml version='1.0'?><r/>",
+      "\xEF\xBB\xBF\n<?xml version='1.0'?><r/>",
+      "<?pi?><?xml version='1.0'?><r/>",
+      "<!DOCTYPE r><?xml version='1.0'?><r/>",
+      "<?xml version='1.0'?><?xml version='1.0' encoding='KOI8-R'?><r/>",
+      "<!--c--><?XML version='1.0'?><r/>",
+      "<r><?xml version='1.0'?><a/></r>",
+  };
+  for (const char* xml : misplaced) {
+    TqorXMLParser2 parser;
+    parser.SetSource(xml);
+    EXPECT_EQ(ErrorMessage(parser), "xml declaration not at the start of the document") << xml;
+    EXPECT_EQ(parser.Nodes().Count(), 0) << xml;
+  }
+  TqorXMLParser2 parser;
+  parser.SetSource("<!-- c --><?xml version='1.0' encoding='KOI8-R'?><r/>");
+  EXPECT_NE(Pos("\r\nError position=11\r\n", parser.LastError()), 0) << parser.LastError();
 }
 
 // Each shape of about a megabyte, which used to take tens of seconds when

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 namespace {
 
 using namespace std::string_literals;
@@ -20,6 +22,12 @@ TEST(Utf8, DecodesOneToThreeByteSequences) {
       {"A\xC3\xA9\xE2\x84\x96z", u"A\u00E9\u2116z"},
       {"\xEF\xBF\xBF", u"\uFFFF"},
       {"a\x00z"s, u"a\0z"s},
+      // The shortest form of each length, and the characters around the
+      // surrogates.
+      {"\xC2\x80", u"\u0080"},
+      {"\xE0\xA0\x80", u"\u0800"},
+      {"\xED\x9F\xBF", u"\uD7FF"},
+      {"\xEE\x80\x80", u"\uE000"},
   };
   for (const auto& c : cases) EXPECT_EQ(Utf8ToWide(c.utf8), c.wide) << c.utf8;
 }
@@ -35,8 +43,31 @@ TEST(Utf8, OneMalformedSequenceEmptiesTheWholeText) {
       "a\xBF!",
       "\xD0!",  // bad continuation byte
       "\xE2\x82!",
+      // Overlong forms of "/", "," and "=", and of the last character of
+      // the one- and two-byte ranges.
+      "\xC0\xAF",
+      "\xE0\x80\xAF",
+      "\xC0\xAC",
+      "\xE0\x80\xAC",
+      "\xC0\xBD",
+      "\xE0\x80\xBD",
+      "\xC1\xBF",
+      "\xE0\x9F\xBF",
+      "CN=Ivan\xC0\xACINN\xC0\xBD"
+      "123456789012",
+      // Surrogates, alone or as a pair of three-byte sequences.
+      "\xED\xA0\x80",
+      "\xED\xBF\xBF",
+      "a\xED\xA0\xBD\xED\xB8\x80z",
+      // Beyond U+10FFFF.
+      "\xF4\x90\x80\x80",
+      "\xF7\xBF\xBF\xBF",
+      "\xF8\x88\x80\x80\x80",
   };
-  for (const char* c : cases) EXPECT_EQ(Utf8ToWide(c), u"") << c;
+  for (const char* c : cases) {
+    EXPECT_EQ(Utf8ToWide(c), u"") << c;
+    EXPECT_EQ(Utf8ToWideBuffer(nullptr, 0, c, static_cast<unsigned>(std::strlen(c))), -1) << c;
+  }
 }
 
 TEST(Utf8, EncodesEveryCharacterWhateverItsLength) {
@@ -58,10 +89,13 @@ TEST(Utf8, EncodesEveryCharacterWhateverItsLength) {
 
 TEST(Utf8, EveryCharacterOfThePlaneRoundTrips) {
   WideString all;
-  for (char32_t ch = 0; ch <= 0xFFFF; ++ch) all += static_cast<char16_t>(ch);
+  for (char32_t ch = 0; ch <= 0xFFFF; ++ch)
+    if (ch < 0xD800 || ch > 0xDFFF) all += static_cast<char16_t>(ch);
   const AnsiString utf8 = WideToUtf8(all);
-  EXPECT_EQ(utf8.size(), 0x80 + (0x800 - 0x80) * 2 + (0x10000 - 0x800) * 3u);
+  EXPECT_EQ(utf8.size(), 0x80 + (0x800 - 0x80) * 2 + (0x10000 - 0x800 - 0x800) * 3u);
   EXPECT_EQ(Utf8ToWide(utf8), all);
+  // A surrogate is written, as the pair's halves are, but is not read back.
+  EXPECT_EQ(Utf8ToWide(WideToUtf8(WideString(1, char16_t{0xD800}))), u"");
 }
 
 TEST(Utf8, ToAnsiGivesCp1251) {
