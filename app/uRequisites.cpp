@@ -1,6 +1,7 @@
 #include "app/uRequisites.h"
 
 #include "app/uBase64.h"
+#include "app/uDerReader.h"
 #include "common/uTools.h"
 #include "common/uutf8.h"
 #include "rtl/SysUtils.h"
@@ -17,18 +18,21 @@ bool IsArmourLine(const AnsiString& Line) {
   return Line.size() >= 10 && Line.starts_with("-----") && Line.ends_with("-----");
 }
 
-// One DER element covering the bytes exactly, as a request is.
-bool IsDerSequence(const AnsiString& Bytes) {
-  if (Bytes.size() < 2 || static_cast<uint8_t>(Bytes[0]) != 0x30) return false;
-  size_t Length = static_cast<uint8_t>(Bytes[1]), Header = 2;
-  if (Length & 0x80) {
-    size_t Count = Length & 0x7F;
-    if (Count == 0 || Count > 4 || Bytes.size() < 2 + Count) return false;
-    Length = 0;
-    for (size_t I = 0; I < Count; ++I) Length = Length << 8 | static_cast<uint8_t>(Bytes[2 + I]);
-    Header += Count;
-  }
-  return Header + Length == Bytes.size();
+// One PKCS#10 request in DER: a SEQUENCE of the request info (a SEQUENCE),
+// the signature algorithm (a SEQUENCE) and the signature (a BIT STRING),
+// minimal lengths throughout and nothing left over.
+bool IsDerCertRequest(const AnsiString& Bytes) {
+  if (!IsDerThroughout(Bytes)) return false;
+  TDerReader Whole(Bytes);
+  uint8_t Tag;
+  const uint8_t* Content;
+  size_t Length;
+  if (!Whole.Next(Tag, Content, Length) || Tag != 0x30 || !Whole.AtEnd()) return false;
+  TDerReader Parts(Content, Length);
+  for (const uint8_t Expected : {uint8_t{0x30}, uint8_t{0x30}, uint8_t{0x03}})
+    if (!Parts.Next(Tag, Content, Length) || Tag != Expected) return false;
+  // The signature's first byte counts the unused bits of its last byte.
+  return Parts.AtEnd() && Length >= 1 && Content[0] <= 7 && (Length > 1 || Content[0] == 0);
 }
 
 }  // namespace
@@ -107,7 +111,7 @@ AnsiString RequestToDer(const AnsiString& Answer) {
   if (Answer.compare(Text, 10, "-----BEGIN") != 0) {
     // Anything else must be the DER request itself: an empty or garbled
     // answer is no request to save.
-    if (!IsDerSequence(Answer)) throw Exception(Unreadable);
+    if (!IsDerCertRequest(Answer)) throw Exception(Unreadable);
     return Answer;
   }
   AnsiString Body;
@@ -120,7 +124,7 @@ AnsiString RequestToDer(const AnsiString& Answer) {
     if (!IsArmourLine(Line)) Body += Line;
   }
   AnsiString Der = DecodeBase64(Body);
-  if (!IsDerSequence(Der)) throw Exception(Unreadable);
+  if (!IsDerCertRequest(Der)) throw Exception(Unreadable);
   return Der;
 }
 

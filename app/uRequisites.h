@@ -41,7 +41,7 @@ AnsiString RequestKeyUsages(int Months);
 // The request as the token answered it, as DER: a PEM answer (after any
 // byte-order mark and white space) loses its armour lines and is decoded;
 // anything else is taken as DER already. Raises Exception unless the result
-// is one DER sequence covering it exactly (an empty answer too).
+// is exactly one PKCS#10 request in DER (an empty answer too).
 AnsiString RequestToDer(const AnsiString& Answer);
 
 // "<INN>_yyyymmdd_hhnnss.req".

@@ -1,6 +1,7 @@
 #include "app/uVCertMgr.h"
 
 #include "app/uBase64.h"
+#include "app/uDerReader.h"
 #include "common/uutf8.h"
 #include "rtl/AnsiText.h"
 #include "rtl/SysUtils.h"
@@ -78,41 +79,6 @@ int HexDigit(char c) {
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   return -1;
 }
-
-// Reads DER elements one after another, each only when its header and
-// content lie wholly inside the data.
-class TDerReader {
- public:
-  TDerReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-  explicit TDerReader(const AnsiString& data)
-      : TDerReader(reinterpret_cast<const uint8_t*>(data.data()), data.size()) {}
-
-  bool Next(uint8_t& tag, const uint8_t*& content, size_t& length) {
-    const size_t left = size_ - at_;
-    if (left < 2) return false;
-    tag = data_[at_];
-    if ((tag & 0x1F) == 0x1F) return false;  // multi-byte tags: none of ours
-    size_t header = 2;
-    uint64_t len = data_[at_ + 1];
-    if (len & 0x80) {
-      const size_t count = len & 0x7F;
-      if (count == 0 || count > 4 || left < 2 + count) return false;  // indefinite or absurd
-      len = 0;
-      for (size_t i = 0; i < count; ++i) len = len << 8 | data_[at_ + 2 + i];
-      header += count;
-    }
-    if (len > left - header) return false;
-    content = data_ + at_ + header;
-    length = static_cast<size_t>(len);
-    at_ += header + length;
-    return true;
-  }
-
- private:
-  const uint8_t* data_;
-  size_t size_;
-  size_t at_ = 0;
-};
 
 // The elements of the SEQUENCE that `value` holds; none when it does not
 // hold a whole one.

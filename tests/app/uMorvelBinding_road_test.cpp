@@ -7,7 +7,9 @@
 #include <type_traits>
 
 #include "../tokenlib/TokenEmuFixture.h"
+#include "app/uBase64.h"
 #include "app/uMorvelBinding.h"
+#include "app/uRequisites.h"
 #include "rtl/SysUtils.h"
 #include "tokenlib/Morvel.h"
 
@@ -38,6 +40,30 @@ TEST_F(MorvelRoadTest, RequestAndInstallationThroughTheBinding) {
   TokenInstallCertificate("40715382", "007707083893", "007707083893", AnsiString("\x30\x00", 2));
   UnloadTokenLibrary();
   EXPECT_THAT(CallLine("C_CreateObject"), ::testing::HasSubstr("CKA_VALUE=3000,"));
+}
+
+// The token's answer, DER or PEM, is read as the request it holds.
+TEST_F(MorvelRoadTest, TheTokensRequestsAreReadInEveryFormItAnswers) {
+  TDnArray dn{};
+  const char* subject[] = {"CN", "\xD0\x9E\xD0\x9E\xD0\x9E", "1.2.643.3.131.1.1", "007707083893"};
+  std::copy(std::begin(subject), std::end(subject), dn.begin());
+  for (const char* output : {"der", "pem-lf", "pem-crlf", "pem-lead"}) {
+    SCOPED_TRACE(output);
+    Configure(std::string("output=") + output);
+    AnsiString answer;
+    TokenGenCertRequestsEKU("40715382", "007707083893", "007707083893", "1.2.643.3.6.0.12", dn, 4,
+                            answer);
+    AnsiString der;
+    ASSERT_NO_THROW(der = RequestToDer(answer));
+    if (std::string(output) == "der") {
+      EXPECT_EQ(der, answer);
+    } else {
+      AnsiString body;
+      for (char c : answer)
+        if (c != '\r' && c != '\n') body += c;
+      EXPECT_THAT(body, ::testing::HasSubstr(EncodeBase64(der)));
+    }
+  }
 }
 
 TEST_F(MorvelRoadTest, FailingResultReachesTheCallerAsItsText) {

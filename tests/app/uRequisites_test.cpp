@@ -11,6 +11,8 @@
 
 namespace {
 
+using namespace std::string_literals;
+
 TEST(SanitizeText, ForbiddenCharactersBecomeSingleBlanks) {
   struct Case {
     AnsiString In, Out;
@@ -121,13 +123,28 @@ TEST(RequestKeyUsages, TheLastArcIsTheValidityInMonths) {
   EXPECT_TRUE(RequestKeyUsages(3).ends_with(",1.2.643.3.6.0.3"));
 }
 
-// A request-shaped DER element of the given content length.
-AnsiString Der(size_t ContentLength) {
-  AnsiString Content(ContentLength, 'x');
-  if (ContentLength < 128)
-    return AnsiString("\x30", 1) + static_cast<char>(ContentLength) + Content;
-  return AnsiString("\x30\x82", 2) + static_cast<char>(ContentLength >> 8) +
-         static_cast<char>(ContentLength & 0xFF) + Content;
+// A DER element, its length in the fewest bytes.
+AnsiString Tlv(char Tag, const AnsiString& Content) {
+  AnsiString Length;
+  for (size_t N = Content.size(); N; N >>= 8) Length.insert(0, 1, static_cast<char>(N & 0xFF));
+  if (Content.size() < 0x80)
+    Length = AnsiString(1, static_cast<char>(Content.size()));
+  else
+    Length.insert(0, 1, static_cast<char>(0x80 | Length.size()));
+  return Tag + Length + Content;
+}
+
+// The parts of a request: the info (a version and a name of Text), the
+// signature algorithm and the signature.
+AnsiString Info(const AnsiString& Text) {
+  return Tlv('\x30', Tlv('\x02', "\0"s) + Tlv('\x0C', Text));
+}
+const AnsiString Algorithm = Tlv('\x30', Tlv('\x06', "\x2A\x85\x03\x07\x01\x01\x03\x02"));
+const AnsiString Signature = Tlv('\x03', "\0"s + AnsiString(64, 's'));
+
+// A request whose info carries a text of the given length.
+AnsiString Der(size_t TextLength) {
+  return Tlv('\x30', Info(AnsiString(TextLength, 'x')) + Algorithm + Signature);
 }
 
 AnsiString Pem(const AnsiString& Bytes, const AnsiString& Eol) {
@@ -184,6 +201,59 @@ TEST(RequestToDer, AnswersAreReadOnlyWhenTheyHoldOneWholeRequest) {
       EXPECT_EQ(RequestToDer(C.Answer), Bytes);
     else
       EXPECT_THROW(RequestToDer(C.Answer), Exception);
+  }
+}
+
+// Only one request in DER is saved: a SEQUENCE of exactly two SEQUENCEs and
+// a BIT STRING, every length in the fewest bytes. Each answer is tried as
+// it came and in PEM.
+TEST(RequestToDer, OnlyOneDerEncodedRequestIsRead) {
+  const AnsiString Parts = Info("x") + Algorithm + Signature;
+  ASSERT_LT(Parts.size(), 0x80u);
+  const AnsiString PartsWithLongInfo = Info(AnsiString(150, 'x')) + Algorithm + Signature;
+  ASSERT_GE(PartsWithLongInfo.size(), 0x80u);
+  ASSERT_LT(PartsWithLongInfo.size(), 0x100u);
+  const AnsiString InfoContent = Info("x").substr(2);
+  const struct {
+    const char* Name;
+    AnsiString Answer;
+    bool Read;
+  } Cases[] = {
+      {"short lengths", Der(1), true},
+      {"a one-byte long length", Der(100), true},
+      {"a two-byte long length", Der(300), true},
+      {"an empty sequence", "\x30\x00"s, false},
+      {"a sequence of junk", "\x30\x03\xFF\xFF\xFF"s, false},
+      {"a sequence of text", "0\x03"s + "abc", false},
+      {"a long length for a short request", "\x30\x81"s + char(Parts.size()) + Parts, false},
+      {"four length bytes for a short request",
+       "\x30\x84\x00\x00\x00"s + char(Parts.size()) + Parts, false},
+      {"a long length with a leading zero",
+       "\x30\x82\x00"s + char(PartsWithLongInfo.size()) + PartsWithLongInfo, false},
+      {"a long length inside",
+       Tlv('\x30', "\x30\x81"s + char(InfoContent.size()) + InfoContent + Algorithm + Signature),
+       false},
+      {"an indefinite length", "\x30\x80"s + Parts + "\0\0"s, false},
+      {"an element cut inside the info",
+       Tlv('\x30', Tlv('\x30', "\x02\x05\x00"s) + Algorithm + Signature), false},
+      {"no signature", Tlv('\x30', Info("x") + Algorithm), false},
+      {"a fourth element", Tlv('\x30', Parts + Tlv('\x05', "")), false},
+      {"the algorithm a bare identifier",
+       Tlv('\x30', Info("x") + Tlv('\x06', "\x2A\x85\x03"s) + Signature), false},
+      {"the signature an octet string",
+       Tlv('\x30', Info("x") + Algorithm + Tlv('\x04', AnsiString(64, 's'))), false},
+      {"an empty bit string", Tlv('\x30', Info("x") + Algorithm + Tlv('\x03', "")), false},
+      {"eight unused bits", Tlv('\x30', Info("x") + Algorithm + Tlv('\x03', "\x08s")), false},
+      {"two requests", Der(1) + Der(1), false},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    for (const AnsiString& Answer : {C.Answer, Pem(C.Answer, "\n")}) {
+      if (C.Read)
+        EXPECT_EQ(RequestToDer(Answer), C.Answer);
+      else
+        EXPECT_THROW(RequestToDer(Answer), Exception);
+    }
   }
 }
 
