@@ -92,9 +92,17 @@ void TGridExportAsRTF::WriteCell(const TExportCell& Cell) {
   cell += "\\cf" + std::to_string(ColourIndex(Cell.Font.Color));
   cell += "\\cb" + std::to_string(ColourIndex(Cell.Background));
   cell += ' ';
-  for (char c : Cell.Text) {
+  const AnsiString& text = Cell.Text;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
     const auto byte = static_cast<uint8_t>(c);
-    if (c == '\\' || c == '{' || c == '}') {
+    // Readers drop a line break or a tab written as it is.
+    if (c == '\r' || c == '\n') {
+      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      cell += "\\line ";
+    } else if (c == '\t') {
+      cell += "\\tab ";
+    } else if (c == '\\' || c == '{' || c == '}') {
       cell += '\\';
       cell += c;
     } else if (byte >= 0x80) {

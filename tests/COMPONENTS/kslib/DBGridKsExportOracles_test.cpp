@@ -77,6 +77,7 @@ const char* const HtmlTableReader =
     "  def handle_starttag(self, tag, attrs):\n"
     "    if tag == \"tr\": self.rows.append([])\n"
     "    elif tag in (\"td\", \"th\"): self.cell = \"\"\n"
+    "    elif tag == \"br\" and self.cell is not None: self.cell += \"\\n\"\n"
     "  def handle_endtag(self, tag):\n"
     "    if tag in (\"td\", \"th\") and self.cell is not None:\n"
     "      self.rows[-1].append(\" \".join(self.cell.split())); self.cell = None\n"
@@ -105,6 +106,7 @@ TEST(GridExportOracles, UnrtfAndPandocReadEveryTableCellBack) {
   const std::vector<TExportRow> records = {
       TextRow({WideToAnsi(u"Иванов-Ёжиков"), "{x} \\ y", "12,50"}),
       TextRow({WideToAnsi(u"«№»"), "", WideToAnsi(u"€ ъ Я")}),
+      TextRow({"first\r\nsecond\nthird", "a\tb", "x"}),
   };
   const TExportRow footer = TextRow({"", "", "12,50"});
 
@@ -118,7 +120,9 @@ TEST(GridExportOracles, UnrtfAndPandocReadEveryTableCellBack) {
 
   std::vector<TExportRow> expected = {TextRow({WideToAnsi(u"Сотрудник"), "", "Sum"}),
                                       TextRow({WideToAnsi(u"Фамилия"), "Name", ""})};
-  expected.insert(expected.end(), records.begin(), records.end());
+  expected.insert(expected.end(), records.begin(), records.end() - 1);
+  // Line breaks and tabs come back as white space between the words.
+  expected.push_back(TextRow({"first second third", "a b", "x"}));
   expected.push_back(footer);
   for (const char* reader : {"unrtf --html ", "pandoc -f rtf -t html "}) {
     const TToolRun run =

@@ -40,6 +40,8 @@ class Tables(html.parser.HTMLParser):
             self.rows.append([])
         elif tag in ("td", "th"):
             self.cell = ""
+        elif tag == "br" and self.cell is not None:
+            self.cell += "\n"
 
     def handle_endtag(self, tag):
         if tag in ("td", "th") and self.cell is not None:
