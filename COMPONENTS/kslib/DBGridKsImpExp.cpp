@@ -377,10 +377,25 @@ void ExportDBGridKsToStream(TCustomDBGridKs* Grid, TStream& Target, TGridExportF
   writer->WriteSuffix();
 }
 
+// Into a new file beside the target, which takes its place only once the
+// export is whole: a failed export leaves no part and the old file as it was.
 void ExportToFile(TCustomDBGridKs* Grid, const AnsiString& FileName, TGridExportFormat Format,
                   bool IsAll) {
-  TFileStream file(FileName, fmCreate);
-  ExportDBGridKsToStream(Grid, file, Format, IsAll);
+  AnsiString folder = ExtractFileDir(FileName);
+  char part[MAX_PATH];
+  if (GetTempFileNameA(folder.empty() ? "." : folder.c_str(), "ksx", 0, part) == 0)
+    RaiseLastOSError();
+  try {
+    {
+      TFileStream file(part, fmCreate);
+      ExportDBGridKsToStream(Grid, file, Format, IsAll);
+    }
+    if (!MoveFileExA(part, FileName.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
+      RaiseLastOSError();
+  } catch (...) {
+    DeleteFileA(part);
+    throw;
+  }
 }
 
 void CopyGridSelection(TCustomDBGridKs* Grid, bool IsAll) {

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 
 #include "COMPONENTS/kslib/DBGridKsFooters.h"
 #include "COMPONENTS/kslib/DBGridKsSelection.h"
@@ -182,11 +183,11 @@ TEST_F(ImpExpTest, ACopyLeavesBlocksThatOtherProgramsRead) {
       {"Товар|Код", "Товар|Название", "Цена", "Кол-во"}};
   csvCells.insert(csvCells.end(), records.begin(), records.end());
   SaveCells("clipboard-csv-cells.txt", csvCells);
-  // RTF readers drop the line breaks of the source text.
+  // RTF readers give a line break as white space between the lines.
   std::vector<std::vector<AnsiString>> rtfCells = {{"Товар", "", "Цена", "Кол-во"},
                                                    {"Код", "Название", "", ""}};
   for (auto row : records) {
-    row[1] = StringReplace(row[1], "\r\n", "", rfReplaceAll);
+    row[1] = StringReplace(row[1], "\r\n", " ", rfReplaceAll);
     rtfCells.push_back(row);
   }
   SaveCells("clipboard-rtf-cells.txt", rtfCells);
@@ -254,6 +255,41 @@ TEST_F(ImpExpTest, AFileOfTheBinaryFormatPutsTheValuesBack) {
   EXPECT_EQ(Names(), (std::vector<AnsiString>{"item1", "item2", "item3"}));
   F.Data.Last();
   EXPECT_EQ(F.Data.FieldByName("Price")->AsFloat(), 4.5);
+}
+
+// Every format fails at its last record: the file keeps its old bytes and
+// no part of the export is left beside it.
+TEST_F(ImpExpTest, AFailedExportLeavesThePreviousFileAndNoPart) {
+  char folder[MAX_PATH];
+  GetTempPathA(MAX_PATH, folder);
+  const AnsiString dir = AnsiString(folder) + "ks_failed_export";
+  CreateDirectoryA(dir.c_str(), nullptr);
+  const AnsiString file = dir + "\\grid.txt";
+  F.Grid->OnGetCellParams = [](TObject*, TColumnKs* Column, TFont*, TColor&, TGridDrawState) {
+    if (Column->Field()->DataSet()->RecNo() == 3) throw Exception("cell failed");
+  };
+  for (TGridExportFormat format : {TGridExportFormat::Text, TGridExportFormat::CSV,
+                                   TGridExportFormat::RTF, TGridExportFormat::VCLDBIF}) {
+    SaveBlock(file.c_str(), "previous");
+    EXPECT_THROW(ExportToFile(F.Grid, file, format, true), Exception);
+    std::ifstream in(file.c_str(), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "previous");
+    in.close();
+    WIN32_FIND_DATAA found;
+    int files = 0;
+    HANDLE search = FindFirstFileA((dir + "\\*").c_str(), &found);
+    do files += !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    while (FindNextFileA(search, &found));
+    FindClose(search);
+    EXPECT_EQ(files, 1) << static_cast<int>(format);
+  }
+  F.Grid->OnGetCellParams = nullptr;
+  ExportToFile(F.Grid, file, TGridExportFormat::Text, true);
+  std::ifstream in(file.c_str(), std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}).substr(0, 8), "Id\tName\t");
+  in.close();
+  DeleteFileA(file.c_str());
+  RemoveDirectoryA(dir.c_str());
 }
 
 TEST_F(ImpExpTest, FootersFollowTheRecordsWithTheirSumsAndCounts) {
