@@ -741,6 +741,25 @@ void TColumnKs::SetWordWrap(bool Value) {
   SetExplicit(cvWordWrap, FWordWrap, Value);
 }
 
+TImeMode TColumnKs::ImeMode() const {
+  if (FExplicit.Contains(cvImeMode)) return FImeMode;
+  TCustomDBGridKs* Grid = GetGrid();
+  return Grid ? Grid->ImeMode() : imDontCare;
+}
+
+void TColumnKs::SetImeMode(TImeMode Value) {
+  if (!FExplicit.Contains(cvImeMode) && Value == ImeMode()) return;
+  SetExplicit(cvImeMode, FImeMode, Value);
+}
+
+AnsiString TColumnKs::ImeName() const {
+  if (FExplicit.Contains(cvImeName)) return FImeName;
+  TCustomDBGridKs* Grid = GetGrid();
+  return Grid ? Grid->ImeName() : AnsiString();
+}
+
+void TColumnKs::SetImeName(const AnsiString& Value) { SetExplicit(cvImeName, FImeName, Value); }
+
 AnsiString TColumnKs::LookupDisplayFields() {
   if (FExplicit.Contains(cvLookupDisplayFields)) return FLookupDisplayFields;
   TField* F = Field();
@@ -774,6 +793,10 @@ bool TColumnKs::Stored(TColumnKsValue Flag) {
       return Differs([&] { return ReadOnly(); });
     case cvWordWrap:
       return Differs([&] { return WordWrap(); });
+    case cvImeMode:
+      return Differs([&] { return ImeMode(); });
+    case cvImeName:
+      return Differs([&] { return ImeName(); });
     case cvLookupDisplayFields:
       return Differs([&] { return LookupDisplayFields(); });
     case cvCheckboxes:
@@ -1001,6 +1024,8 @@ void TColumnKs::Assign(TPersistent* Source) {
     Field = From;
     FExplicit.Include(Flag);
   };
+  Copy(cvImeMode, FImeMode, S->FImeMode);
+  Copy(cvImeName, FImeName, S->FImeName);
   Copy(cvToolTips, FToolTips, S->FToolTips);
   Copy(cvLookupDisplayFields, FLookupDisplayFields, S->FLookupDisplayFields);
   Copy(cvWordWrap, FWordWrap, S->FWordWrap);

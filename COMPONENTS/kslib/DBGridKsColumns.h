@@ -325,6 +325,12 @@ class TColumnKs : public TCollectionItem {
   // True for text fields.
   bool WordWrap();
   void SetWordWrap(bool Value);
+  // The grid's input method while not set on the column; kept and stored
+  // only, as no input method runs here.
+  TImeMode ImeMode() const;
+  virtual void SetImeMode(TImeMode Value);
+  AnsiString ImeName() const;
+  virtual void SetImeName(const AnsiString& Value);
   // The lookup field's result field.
   AnsiString LookupDisplayFields();
   void SetLookupDisplayFields(const AnsiString& Value);
@@ -450,6 +456,8 @@ class TColumnKs : public TCollectionItem {
   bool FHighlightRequired = false, FWordWrap = false, FHideDuplicates = false;
   TTextLayout FLayout = tlTop;
   AnsiString FLookupDisplayFields;
+  TImeMode FImeMode = imDontCare;
+  AnsiString FImeName;
   int FWidth = 0;
   int FMinWidth = 0, FMaxWidth = 0;
   bool FAutoFitColWidth = true;

@@ -123,6 +123,21 @@ TShiftState KeyboardShiftState();
 bool IsAccel(char Key, const AnsiString& Caption);
 TShiftState MouseShiftState(WPARAM Keys);
 
+enum TImeMode {
+  imDisable,
+  imClose,
+  imOpen,
+  imDontCare,
+  imSAlpha,
+  imAlpha,
+  imHira,
+  imSKata,
+  imKata,
+  imChinese,
+  imSHanguel,
+  imHanguel
+};
+
 class TWinControl;
 class TCustomForm;
 class TPopupMenu;
@@ -312,6 +327,12 @@ class TWinControl : public TControl {
   void SetTabOrder(int Value);
   bool TabStop() const { return FTabStop; }
   void SetTabStop(bool Value);
+  // The input method the control asks for; only kept, as no input method
+  // runs here (the default name is the system's, none).
+  TImeMode ImeMode() const { return FImeMode; }
+  void SetImeMode(TImeMode Value) { FImeMode = Value; }
+  const AnsiString& ImeName() const { return FImeName; }
+  void SetImeName(const AnsiString& Value) { FImeName = Value; }
   // This control's windowed children at any depth, in tab order.
   void GetTabOrderList(std::vector<TWinControl*>& List);
   TWinControl* FindNextControl(TWinControl* Current, bool GoForward, bool CheckTabStop,
@@ -395,6 +416,8 @@ class TWinControl : public TControl {
   std::vector<TControl*> FControls;
   std::vector<TWinControl*> FTabList;
   bool FTabStop = false;
+  TImeMode FImeMode = imDontCare;
+  AnsiString FImeName;
   TBrush FBrush;
   TControl* FCaptureControl = nullptr;
   int FAlignLevel = 0;

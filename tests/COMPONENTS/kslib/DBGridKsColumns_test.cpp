@@ -98,6 +98,45 @@ TEST(GridColumn, ExplicitValuesFallBackAndAreStoredOnlyWhenTheyDiffer) {
   EXPECT_EQ(Alone->GetGrid(), nullptr);
 }
 
+// No input method runs here, yet a column keeps what the program asks of
+// it, stores it only where it differs from the grid's, and copies it.
+TEST(GridColumn, InputMethodSettingsFollowTheGridUntilSet) {
+  TPeopleGrid G;
+  G.Grid.Columns()->Clear();
+  TColumnKs* C = G.Own("Name");
+  G.Grid.SetImeMode(imOpen);
+  G.Grid.SetImeName("Grid IME");
+  EXPECT_EQ(C->ImeMode(), imOpen);
+  EXPECT_EQ(C->ImeName(), "Grid IME");
+  C->SetImeMode(imOpen);
+  EXPECT_FALSE(C->ExplicitValues().Contains(cvImeMode)) << "the grid's value sets no flag";
+  C->SetImeName("Grid IME");
+  EXPECT_TRUE(C->ExplicitValues().Contains(cvImeName));
+  EXPECT_FALSE(C->Stored(cvImeName)) << "equal to the grid's";
+  C->SetImeMode(imHira);
+  C->SetImeName("Column IME");
+  EXPECT_EQ(C->ImeMode(), imHira);
+  EXPECT_EQ(C->ImeName(), "Column IME");
+  EXPECT_TRUE(C->Stored(cvImeMode));
+  EXPECT_TRUE(C->Stored(cvImeName));
+  G.Grid.SetImeMode(imHira);
+  EXPECT_FALSE(C->Stored(cvImeMode));
+
+  TColumnKs* Copy = G.Own("Id");
+  Copy->Assign(C);
+  EXPECT_EQ(Copy->ImeMode(), imHira);
+  EXPECT_EQ(Copy->ImeName(), "Column IME");
+  Copy->ResetToDefaults();
+  G.Grid.SetImeMode(imClose);
+  EXPECT_EQ(Copy->ImeMode(), imClose);
+  EXPECT_EQ(Copy->ImeName(), "Grid IME");
+
+  TCollection Loose(CollectionItemClass<TColumnKs>());
+  auto* Alone = static_cast<TColumnKs*>(Loose.Add());
+  EXPECT_EQ(Alone->ImeMode(), imDontCare);
+  EXPECT_EQ(Alone->ImeName(), "");
+}
+
 TEST(GridColumn, WidthKeepsItsLimits) {
   TPeopleGrid G;
   G.Grid.Columns()->Clear();
