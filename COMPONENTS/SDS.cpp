@@ -486,12 +486,13 @@ TDateTime TSDS::NewestTime() {
 
 void TSDS::IncrementalRefresh(TDateTime SinceTime) {
   DisableControls();
-  FInternalLoading = true;
+  const bool internalLoading = std::exchange(FInternalLoading, true);
   // With the level prefix; set back through the dataset's own setter, which
   // puts the level range back too.
   const AnsiString indexFieldNames = TzynCustomMemTable::IndexFieldNames();
   auto restore = [&] {
     SetIndexFieldNames(indexFieldNames);
+    FInternalLoading = internalLoading;
     EnableControls();
   };
   try {
@@ -895,8 +896,14 @@ void TSDS::MarkDeleted() {
     }
   } saved{*this};
   Edit();
-  uint32_t state = static_cast<uint32_t>(FStateField->AsInteger());
-  SetDeletedState(state, true);
-  FStateField->SetAsInteger(static_cast<int32_t>(state));
-  Post();
+  try {
+    uint32_t state = static_cast<uint32_t>(FStateField->AsInteger());
+    SetDeletedState(state, true);
+    FStateField->SetAsInteger(static_cast<int32_t>(state));
+    Post();
+  } catch (...) {
+    // Left in edit, the next move would post the mark.
+    Cancel();
+    throw;
+  }
 }

@@ -211,8 +211,7 @@ class TSDS : public TzynCustomMemTable {
 
   // Brings the records up to date with the rows of the table (and of the
   // dataset's server condition) changed from SinceTime on, 0 meaning the
-  // newest SYS$TIME held; rows not held are appended. Leaves InternalLoading
-  // set for its caller.
+  // newest SYS$TIME held; rows not held are appended.
   void IncrementalRefresh(TDateTime SinceTime);
   // The records of a cache file brought up to date; any failure falls back
   // to a load from the server, logged and not shown.
@@ -249,7 +248,8 @@ class TSDS : public TzynCustomMemTable {
   // made together at its end, also when Walk raises: the writes before the
   // failure stay. A write that has work after its commit (lock, audit,
   // notification, log event) still commits by itself. When the end's
-  // commit fails, the server is rolled back and the records loaded again.
+  // commit fails, the server is rolled back and the records loaded again;
+  // when they cannot be, the dataset is closed (the reason is logged).
   void WithCommitsHeld(const std::function<void()>& Walk);
 
   // With persistent fields: the master dataset's definitions, fields for

@@ -394,22 +394,31 @@ void TSDS::CommitHeldWrites(bool RaiseFailure) {
     for (TIBTransaction* transaction : held) {
       // Ended by someone else meanwhile: nothing is left to end.
       if (!transaction->Active()) continue;
-      if (transaction != Transaction())
-        Commit ? transaction->Commit() : transaction->Rollback();
+      // A full rollback: the reload then reads past a snapshot's start.
+      if (!Commit)
+        transaction->Rollback();
+      else if (transaction != Transaction())
+        transaction->Commit();
       else
-        Commit ? transaction->CommitRetaining() : transaction->RollbackRetaining();
+        transaction->CommitRetaining();
     }
   };
   try {
     end(true);
   } catch (const std::exception& e) {
     WriteLogLine("ERROR", PublicName(), AnsiString("commit: ") + e.what());
-    // The records hold changes the server does not: both go back.
+    // The records hold changes the server does not: both go back, or,
+    // when the records cannot be read again, they go with the dataset.
     try {
       end(false);
-      Reload();
     } catch (const std::exception& undo) {
-      WriteLogLine("ERROR", PublicName(), undo.what());
+      WriteLogLine("ERROR", PublicName(), AnsiString("rollback: ") + undo.what());
+    }
+    try {
+      Reload();
+    } catch (const std::exception& reload) {
+      WriteLogLine("ERROR", PublicName(), AnsiString("reload: ") + reload.what());
+      Close();
     }
     if (RaiseFailure) throw;
   }

@@ -187,3 +187,107 @@ TEST(SDSWriteFaults, EachChangeIsWrittenOnceOrNotAtAll) {
 }
 
 }  // namespace
+
+namespace {
+
+// The attachment of A cut at one client call of an operation: afterwards
+// the dataset is in browse, once reconnected its records equal the rows on
+// the server, and moving through them writes nothing.
+enum class TCutOp { VirtualDelete, ReadBeforeEdit, GroupCommit, IncrementalRefresh };
+
+struct TCutCase {
+  const char* Name;
+  TCutOp Op;
+  // The client call cut, and the how-manieth of its kind.
+  const char* Entry;
+  int Nth;
+  TSDSOptions Options;
+};
+
+std::vector<AnsiString> MemoryRows(TSDS& Sds) {
+  std::vector<AnsiString> rows;
+  for (Sds.First(); !Sds.Eof(); Sds.Next())
+    rows.push_back(Sds.FieldByName("SYS$ID")->AsString() + "|" + Sds.FieldByName("NAME")->AsString() + "|" +
+                   Sds.FieldByName("SYS$STATE")->AsString());
+  std::sort(rows.begin(), rows.end());
+  return rows;
+}
+
+TEST(SDSWriteFaults, ACutConnectionLeavesMemoryAsTheServerHasIt) {
+  const TCutCase cases[] = {
+      {"virtual delete", TCutOp::VirtualDelete, "isc_dsql_execute2", 1, {dsoVirtualDelete}},
+      {"read before an edit", TCutOp::ReadBeforeEdit, "isc_dsql_execute2", 1, {dsoRefreshBeforeEdit}},
+      {"group walk's end commit", TCutOp::GroupCommit, "isc_commit_retaining", 1, {}},
+      {"incremental refresh", TCutOp::IncrementalRefresh, "isc_dsql_execute2", 1, {}},
+  };
+  for (const TCutCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TTestDatabase file("nocomment");
+    TSDSOnFile A(file), B(file);
+    ExecCommitted(*B.Database, "update MASTER_T set SYS$STATE = 0, SYS$TIME = '2024-05-01 10:00:00'");
+    A.Transaction->Commit();
+    A.Transaction->Params()->SetText("read_committed\nrec_version\nnowait");
+    const AnsiString attachment = QueryValue(*A.Database, "select CURRENT_CONNECTION from RDB$DATABASE");
+    auto sds = A.Dataset("MASTER_T", c.Options);
+    sds->Open();
+    ASSERT_TRUE(sds->Locate("SYS$ID", Variant(10), {}));
+
+    bool armed = true, cut = false;
+    int calls = 0;
+    TSeamGuard guard([&](const char* Entry) {
+      if (!armed || cut || Entry != std::string(c.Entry) || ++calls != c.Nth) return;
+      cut = true;
+      ExecCommitted(*B.Database, "delete from MON$ATTACHMENTS where MON$ATTACHMENT_ID = " + attachment);
+    });
+    AnsiString raised;
+    try {
+      switch (c.Op) {
+        case TCutOp::VirtualDelete:
+          sds->Delete();
+          break;
+        case TCutOp::ReadBeforeEdit:
+          sds->Edit();
+          break;
+        case TCutOp::GroupCommit:
+          sds->WithCommitsHeld([&] {
+            for (sds->First(); !sds->Eof(); sds->Next()) {
+              sds->Edit();
+              sds->FieldByName("NAME")->SetAsString("группа");
+              sds->Post();
+            }
+          });
+          break;
+        case TCutOp::IncrementalRefresh:
+          sds->IncrementalRefresh(0);
+          break;
+      }
+    } catch (const Exception& e) {
+      raised = e.Message();
+    }
+    armed = false;
+    ASSERT_TRUE(cut);
+    EXPECT_NE(raised.find("connection shutdown"), AnsiString::npos) << raised;
+    EXPECT_FALSE(sds->InternalLoading());
+    if (sds->Active()) {
+      EXPECT_EQ(sds->State(), dsBrowse);
+    }
+
+    A.Database->Close();
+    A.Database->Open();
+    const std::vector<AnsiString> server = B.Rows("select SYS$ID || '|' || NAME || '|' || SYS$STATE from MASTER_T");
+    if (!sds->Active()) sds->Open();
+    EXPECT_EQ(MemoryRows(*sds), server);
+    EXPECT_EQ(B.Rows("select SYS$ID || '|' || NAME || '|' || SYS$STATE from MASTER_T"), server);
+    // What is in memory is written as any change is.
+    if (!sds->Locate("SYS$ID", Variant(10), {})) {
+      ADD_FAILURE() << "record 10 is not shown";
+      continue;
+    }
+    sds->Edit();
+    sds->FieldByName("NAME")->SetAsString("потом");
+    sds->Post();
+    EXPECT_EQ(QueryValue(*B.Database, "select NAME from MASTER_T where SYS$ID = 10"), "потом");
+  }
+}
+
+}  // namespace
