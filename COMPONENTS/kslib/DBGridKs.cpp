@@ -422,6 +422,18 @@ void TCustomDBGridKs::SetVTitleMargin(int Value) {
   LayoutChanged();
 }
 
+void TCustomDBGridKs::SetTitleHeight(int Value) {
+  if (Value == FTitleHeight) return;
+  FTitleHeight = Value;
+  LayoutChanged();
+}
+
+void TCustomDBGridKs::SetTitleLines(int Value) {
+  if (Value == FTitleLines) return;
+  FTitleLines = Value;
+  LayoutChanged();
+}
+
 void TCustomDBGridKs::TitleFontChanged(TObject*) {
   if (!FSelfChangingTitleFont && !Loading()) SetParentFont(false);
   if (FOptions.Contains(dgTitles)) LayoutChanged();

@@ -173,6 +173,14 @@ class TCustomDBGridKs : public TCustomGrid,
   void SetUseMultiTitle(bool Value);
   int VTitleMargin() const { return FVTitleMargin; }
   void SetVTitleMargin(int Value);
+  // One-level titles of a set height: TitleLines lines of the title font
+  // and TitleHeight more pixels, written centred and word-wrapped. Both 0:
+  // one line.
+  int TitleHeight() const { return FTitleHeight; }
+  void SetTitleHeight(int Value);
+  int TitleLines() const { return FTitleLines; }
+  void SetTitleLines(int Value);
+  bool TitleSizeSet() const { return FTitleHeight != 0 || FTitleLines != 0; }
   TDBGridKsStyle* Style() const { return FStyle; }
   void SetStyle(TDBGridKsStyle* Value);
 
@@ -598,6 +606,7 @@ class TCustomDBGridKs : public TCustomGrid,
   TColor FFooterColor = clWindow;
   int FFooterRowCount = 0, FFrozenCols = 0, FMinAutoFitWidth = 0;
   int FRowHeight = 0, FRowLines = 0, FVTitleMargin = 10;
+  int FTitleHeight = 0, FTitleLines = 0;
   int FInnerEdgeWidth = 4, FFlatFrameWidth = 0;
   // Input: window messages of the keyboard, mouse and scroll bars.
   bool InputMessage(TMessage& Message);

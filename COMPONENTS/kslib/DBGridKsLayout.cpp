@@ -185,11 +185,19 @@ void TCustomDBGridKs::RunLayout() {
                             M.Metrics.tmInternalLeading + FTitleTextMargin <
                         DefaultRowHeight();
   if (FOptions.Contains(dgTitles) && !FUseMultiTitle) {
-    int H = 0;
-    for (int I = 0; I < FColumns->Count(); ++I)
-      H = std::max(H, MeasureFontKs(FColumns->Items(I)->Title()->Font()).TextHeight);
-    if (FColumns->Count() == 0) H = MeasureFontKs(&FTitleFont).TextHeight;
-    TCustomGrid::SetRowHeights(0, H + FTitleTextMargin);
+    // The tallest title font sets the height.
+    TFontMetricsKs Tallest = MeasureFontKs(&FTitleFont);
+    for (int I = 0; I < FColumns->Count(); ++I) {
+      TFontMetricsKs Title = MeasureFontKs(FColumns->Items(I)->Title()->Font());
+      if (I == 0 || Title.TextHeight > Tallest.TextHeight) Tallest = Title;
+    }
+    if (TitleSizeSet()) {
+      TCustomGrid::SetRowHeights(0, FTitleLines * Tallest.Metrics.tmHeight +
+                                        Tallest.Metrics.tmExternalLeading + FTitleTextMargin +
+                                        FTitleHeight);
+    } else {
+      TCustomGrid::SetRowHeights(0, Tallest.TextHeight + FTitleTextMargin);
+    }
   }
 
   TScrollStyle Bars = ssNone;

@@ -31,7 +31,8 @@ bool TCustomDBGridKs::DrawTitleCell(TColumnKs* Column, int ACol, const RECT& Cel
   TSortMarkerKs Marker = Title->SortMarker();
   if (Column->Field() && OnGetBtnParams)
     OnGetBtnParams(this, Column, C->Font(), Background, Marker, Pressed);
-  int Offset = Pressed ? (FUseMultiTitle ? 2 : 1) : 0;
+  bool Wrapped = FUseMultiTitle || TitleSizeSet();
+  int Offset = Pressed ? (Wrapped ? 2 : 1) : 0;
   bool DrawMarker = false, DrawIndex = false;
   int IndexWidth = 0;
   if (Marker != smNoneKs) {
@@ -53,9 +54,10 @@ bool TCustomDBGridKs::DrawTitleCell(TColumnKs* Column, int ACol, const RECT& Cel
     WriteRotatedText(C, TextRect, FUseMultiTitle, DX, DY + 2, Caption,
                      FUseMultiTitle ? taCenter : Title->Alignment(), tlBottom,
                      Title->EndEllipsis(), false);
-  } else if (FUseMultiTitle) {
+  } else if (Wrapped) {
     TextRect.top += Offset;
-    WriteCellTextEx(TextRect, true, DX, DY, Caption, taCenter, tlCenter, true,
+    WriteCellTextEx(TextRect, true, DX, DY, Caption,
+                    FUseMultiTitle ? taCenter : Title->Alignment(), tlCenter, true,
                     Title->EndEllipsis(), Offset, -Offset);
   } else {
     OffsetRect(&TextRect, Offset, Offset);

@@ -369,7 +369,7 @@ int TDBLookupGridKs::DataRowHeight() {
 
 int TDBLookupGridKs::SpecRowHeight() { return DataRowHeight(); }
 
-int TDBLookupGridKs::TitleHeight() {
+int TDBLookupGridKs::TitleRowHeight() {
   return Options().Contains(dgTitles) ? RowHeights(0) : 0;
 }
 
@@ -377,7 +377,7 @@ void TDBLookupGridKs::SetRowCount(int Value) {
   FRowCount = std::clamp(Value, 1, 100);
   int Lines = Options().Contains(dgRowLines) ? GridLineWidth() : 0;
   int Spec = FSpecRow->Visible() ? SpecRowHeight() : 0;
-  SetHeight(TitleHeight() + Lines + FRowCount * DataRowHeight() + BorderHeight() + Spec);
+  SetHeight(TitleRowHeight() + Lines + FRowCount * DataRowHeight() + BorderHeight() + Spec);
 }
 
 void TDBLookupGridKs::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
@@ -388,7 +388,7 @@ void TDBLookupGridKs::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
   }
   int Spec = FSpecRow->Visible() ? SpecRowHeight() : 0;
   int Row = std::max(DataRowHeight(), 1);
-  int Fixed = TitleHeight() + BorderHeight() + Spec;
+  int Fixed = TitleRowHeight() + BorderHeight() + Spec;
   FRowCount = std::max(1, (AHeight - Fixed) / Row);
   int Lines = Options().Contains(dgRowLines) ? GridLineWidth() : 0;
   TCustomDBGridKs::SetBounds(ALeft, ATop, AWidth, Fixed + FRowCount * Row + Lines);
@@ -839,7 +839,7 @@ void TDBLookupGridKs::SelectRowAtY(int Y) {
   int Spec = SpecGridRow();
   if (Spec >= 0) {
     RECT R = CellRect(LeftCol(), Spec);
-    if (Y >= TitleHeight() && Y < R.bottom) {
+    if (Y >= TitleRowHeight() && Y < R.bottom) {
       SelectSpecRow();
       return;
     }
@@ -903,7 +903,7 @@ void TDBLookupGridKs::MouseUp(TMouseButton Button, TShiftState Shift, int X, int
     return;
   }
   StopTracking();
-  if (Y >= TitleHeight()) SelectRowAtY(Y);
+  if (Y >= TitleRowHeight()) SelectRowAtY(Y);
   if (OnMouseUp) OnMouseUp(this, Button, Shift, X, Y);
 }
 

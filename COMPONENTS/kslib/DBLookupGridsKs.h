@@ -220,7 +220,7 @@ class TDBLookupGridKs : public TCustomDBGridKs {
   void ScrollRequest(int Code, int Pos);
   void CheckNotLookupField();
   void ApplyLookupOptions();
-  int TitleHeight();
+  int TitleRowHeight();
   // The buffer row holding the key, or -1.
   int KeyBufferRow();
 

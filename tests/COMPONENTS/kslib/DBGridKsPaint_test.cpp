@@ -209,11 +209,15 @@ TEST(DBGridPaint, APressedTitleShiftsItsCaption) {
     const char* Name;
     bool MultiTitle;
     int DX, DY;
-  } Cases[] = {{"one line", false, 1, 1}, {"multi-level", true, 2, -1}};
+    int TitleLines;
+  } Cases[] = {{"one line", false, 1, 1, 0}, {"multi-level", true, 2, -1, 0},
+               // The top moves by 2; centred, the text by half of it.
+               {"two set lines", false, 2, 1, 2}};
   for (auto& C : Cases) {
     TForm5 F(5);
     F.Form->Show();
     F.Grid->SetUseMultiTitle(C.MultiTitle);
+    F.Grid->SetTitleLines(C.TitleLines);
     int Col = F.Grid->DataToRawColumn(1);
     RECT Cell = F.Grid->CellRect(Col, 0);
     TDibDC Up(Cell.right - Cell.left, Cell.bottom - Cell.top), Down(Up.Width(), Up.Height());
@@ -229,6 +233,45 @@ TEST(DBGridPaint, APressedTitleShiftsItsCaption) {
       EXPECT_EQ(B.top - A.top, C.DY) << C.Name;
     }
   }
+}
+
+// A title row of set lines and pixels: the caption wraps onto the lines,
+// and a vertical caption has the room to stand up in.
+TEST(DBGridPaint, TitlesOfASetHeightWrapTheirCaptionsAndStandVerticalOnesUp) {
+  const COLORREF Ink = ColorToRGB(clBtnText);
+  TForm5 F(5);
+  F.Form->Show();
+  TColumnKs* Name = F.Grid->Columns()->Items(1);
+  TColumnKs* Price = F.Grid->Columns()->Items(2);
+  Name->Title()->SetCaption("Name of the goods");
+  Name->SetWidth(70);
+  Price->Title()->SetOrientation(tohVertical);
+  EXPECT_EQ(F.Grid->TitleHeight(), 0);
+  EXPECT_EQ(F.Grid->TitleLines(), 0);
+  TFontMetricsKs M = MeasureFontKs(F.Grid->TitleFont());
+  EXPECT_EQ(F.Grid->RowHeights(0), M.TextHeight + F.Grid->TitleTextMargin()) << "one line";
+
+  F.Grid->SetTitleLines(2);
+  EXPECT_EQ(F.Grid->RowHeights(0),
+            2 * M.Metrics.tmHeight + M.Metrics.tmExternalLeading + F.Grid->TitleTextMargin());
+  int Col = F.Grid->DataToRawColumn(1);
+  RECT Cell = F.Grid->CellRect(Col, 0);
+  TDibDC Wrapped(Cell.right - Cell.left, Cell.bottom - Cell.top);
+  DrawInto(F.Grid, Wrapped, Col, 0, {gdFixed});
+  RECT Text = InkBox(Wrapped, RECT{1, 1, Wrapped.Width() - 1, Wrapped.Height() - 1}, Ink);
+  EXPECT_GT(Text.bottom - Text.top, M.TextHeight) << "two lines of caption";
+  EXPECT_LE(Text.right, Wrapped.Width() - 1) << "wrapped inside the cell";
+
+  F.Grid->SetTitleLines(0);
+  F.Grid->SetTitleHeight(60);
+  EXPECT_EQ(F.Grid->RowHeights(0), M.Metrics.tmExternalLeading + F.Grid->TitleTextMargin() + 60);
+  Col = F.Grid->DataToRawColumn(2);
+  Cell = F.Grid->CellRect(Col, 0);
+  TDibDC Vertical(Cell.right - Cell.left, Cell.bottom - Cell.top);
+  DrawInto(F.Grid, Vertical, Col, 0, {gdFixed});
+  RECT Up = InkBox(Vertical, RECT{1, 1, Vertical.Width() - 1, Vertical.Height() - 1}, Ink);
+  ASSERT_LT(Up.top, Up.bottom);
+  EXPECT_GT(Up.bottom - Up.top, 2 * (Up.right - Up.left)) << "the caption reads upwards";
 }
 
 TEST(DBGridPaint, AParentCaptionIsCentredOverItsColumnsInSlices) {
