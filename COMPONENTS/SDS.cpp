@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <set>
 #include <string>
 #include <utility>
 
@@ -19,6 +20,9 @@
 namespace {
 
 constexpr uint32_t DeletedBit = 0x80000000u;
+// How long before the newest change held the incremental refresh looks for
+// changes committed late: an hour.
+constexpr TDateTime LateCommitWindow = 1.0 / 24;
 constexpr uint32_t ListBit = 0x40000000u;
 
 void SetStateBit(uint32_t& State, uint32_t Bit, bool On) { State = On ? State | Bit : State & ~Bit; }
@@ -496,25 +500,19 @@ void TSDS::IncrementalRefresh(TDateTime SinceTime) {
     EnableControls();
   };
   try {
-    // From the newest change itself: rows changed in that same instant count too.
-    if (SinceTime == 0) SinceTime = NewestTime();
+    // A change is stamped when it is made but seen when committed: a window
+    // before the newest change held finds those committed late.
+    if (SinceTime == 0) SinceTime = std::max(NewestTime() - LateCommitWindow, TDateTime{0});
     if (FKeyFields.empty()) throw EAssertionFailed("Должен быть первичный индекс", "COMPONENTS/SDS", __LINE__);
     // The key alone finds a record, whatever level or index is shown.
     UseWholeKeyIndex();
     std::vector<TField*> keyFields;
     GetFieldList(keyFields, FKeyFields);
     TIBSQL statement(nullptr);
-    statement.SetDatabase(Database());
-    statement.SetTransaction(Transaction());
-    StartIfInactive(statement.TransactionInUse());
     const AnsiString table = QuoteIdentifier(FTableName);
-    statement.SetSQLText(AddCondition("select " + table + ".*, RDB$DB_KEY as " + SDSDBKeyField + " from " + table +
-                                          " where SYS$TIME >= :SINCE$TIME",
-                                      ServerCondition()));
-    PrepareSQL(statement);
-    statement.ParamByName("SINCE$TIME").SetAsDateTime(SinceTime);
-    if (FOptions.Contains(dsoHandleMDBySQL) && HasMasterFields()) SetMasterParams(statement);
-    ExecSQL(statement);
+    RunOwnRows(statement, "select " + table + ".*, RDB$DB_KEY as " + SDSDBKeyField + " from " + table +
+                              " where SYS$TIME >= :SINCE$TIME",
+               [&] { statement.ParamByName("SINCE$TIME").SetAsDateTime(SinceTime); });
     if (!statement.Eof()) {
       const TSDSFieldsUnlocked unlocked(*Fields());
       const TSDSFieldTransfer row(*Fields(), statement, false);
@@ -531,12 +529,56 @@ void TSDS::IncrementalRefresh(TDateTime SinceTime) {
       }
     }
     statement.Close();
+    DropRowsGoneFromServer(keyFields);
   } catch (...) {
     if (State() == dsEdit || State() == dsInsert || State() == dsSetKey) Cancel();
     restore();
     throw;
   }
   restore();
+}
+
+void TSDS::RunOwnRows(TIBSQL& Statement, const AnsiString& Select, const std::function<void()>& SetParams) {
+  Statement.SetDatabase(Database());
+  Statement.SetTransaction(Transaction());
+  StartIfInactive(Statement.TransactionInUse());
+  Statement.SetSQLText(AddCondition(Select, ServerCondition()));
+  PrepareSQL(Statement);
+  if (SetParams) SetParams();
+  if (FOptions.Contains(dsoHandleMDBySQL) && HasMasterFields()) SetMasterParams(Statement);
+  ExecSQL(Statement);
+}
+
+namespace {
+
+AnsiString KeyText(const std::vector<TField*>& KeyFields) {
+  AnsiString text;
+  for (const TField* field : KeyFields) text += field->AsString() + '\x01';
+  return text;
+}
+
+}  // namespace
+
+void TSDS::DropRowsGoneFromServer(const std::vector<TField*>& KeyFields) {
+  AnsiString columns;
+  for (const TField* field : KeyFields) columns += (columns.empty() ? "" : ", ") + QuoteIdentifier(field->FieldName());
+  TIBSQL statement(nullptr);
+  RunOwnRows(statement, "select " + columns + " from " + QuoteIdentifier(FTableName), {});
+  // The records the server still has, each key read as the record shows it.
+  std::set<AnsiString> kept;
+  const TSDSFieldTransfer key(KeyFields, statement, true);
+  for (; !statement.Eof(); statement.Next()) {
+    SetKey();
+    key.CopyRow(statement);
+    if (GotoKey()) kept.insert(KeyText(KeyFields));
+  }
+  statement.Close();
+  for (First(); !Eof();) {
+    if (kept.count(KeyText(KeyFields)))
+      Next();
+    else
+      Delete();
+  }
 }
 
 void TSDS::LoadCacheAndRefresh(const AnsiString& FileName, TDateTime SinceTime) {

@@ -210,8 +210,10 @@ class TSDS : public TzynCustomMemTable {
   void Reload();
 
   // Brings the records up to date with the rows of the table (and of the
-  // dataset's server condition) changed from SinceTime on, 0 meaning the
-  // newest SYS$TIME held; rows not held are appended.
+  // dataset's server condition) changed from SinceTime on, 0 meaning an hour
+  // before the newest SYS$TIME held (changes committed late); rows not held
+  // are appended, records whose rows the server no longer has (or no longer
+  // gives the condition) are dropped.
   void IncrementalRefresh(TDateTime SinceTime);
   // The records of a cache file brought up to date; any failure falls back
   // to a load from the server, logged and not shown.
@@ -354,6 +356,12 @@ class TSDS : public TzynCustomMemTable {
   void LoadRecords();
   // The newest SYS$TIME of the records; 0 without any.
   TDateTime NewestTime();
+  // Runs a select of this table's rows with the dataset's server condition
+  // added, on the reading transaction.
+  void RunOwnRows(TIBSQL& Statement, const AnsiString& Select, const std::function<void()>& SetParams);
+  // Drops the records whose keys the server no longer lists; the key index
+  // is the current one.
+  void DropRowsGoneFromServer(const std::vector<TField*>& KeyFields);
   // The records to the cache file when they changed or it does not exist.
   void SaveCache();
   // Each detail field's name with its master field, in the link's order.

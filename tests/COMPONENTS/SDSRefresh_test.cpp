@@ -103,8 +103,9 @@ TEST_F(SDSRefreshTest, ACacheOpenTakesTheChangesFromItsNewestTimeOnNullsAndNewRo
       "insert into DETAIL_T (SYS$ID, SYS$TIME, MASTER_ID, LINE_NO, AMOUNT) "
       "values (103, '2024-05-01 11:00:00', 10, 3, 123456789012.3456)",
       "insert into DETAIL_T (SYS$ID, SYS$TIME, MASTER_ID, LINE_NO, AMOUNT) values (104, '2024-05-01 11:00:00', 11, 60, 4)",
-      // Older than the cache: the cache's value stays.
-      "update DETAIL_T set AMOUNT = 77, SYS$TIME = '2024-05-01 09:00:00' where SYS$ID = 101"};
+      // Stamped more than the late-commit hour before the cache's newest
+      // change: the cache's value stays.
+      "update DETAIL_T set AMOUNT = 77, SYS$TIME = '2024-05-01 08:59:00' where SYS$ID = 101"};
   for (const char* change : changes) ExecCommitted(*db->Database, change);
   auto sds = Dataset(*db, {dsoLocalCachData}, filter);
   EXPECT_TRUE(sds->DataLoaded());
@@ -146,6 +147,52 @@ TEST_F(SDSRefreshTest, ACacheFileThatWillNotLoadGivesAFullLoadAndAFailedSaveIsOn
   // The cache folder is gone by the time the dataset goes.
   fs::remove_all(Temp);
   EXPECT_NO_THROW(sds.reset());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(SDSRefreshTest, ALateCommitAndARowDeletedElsewhereAreFoundByTheRefreshAndTheNextCachedOpen) {
+  for (bool reopen : {false, true}) {
+    SCOPED_TRACE(reopen ? "next open of the cached table" : "incremental refresh");
+    fs::remove_all(Temp);
+    fs::create_directories(Temp);
+    TTestDatabase file("nocomment");
+    auto connect = [&] {
+      auto db = std::make_unique<TSDatabaseOnFile>(file, false);
+      db->Database->LocalCache = true;
+      db->Transaction->Params()->SetText("read_committed\nrec_version\nnowait");
+      db->Database->Open();
+      return db;
+    };
+    auto db = connect();
+    ExecCommitted(*db->Database,
+                  "update DETAIL_T set SYS$TIME = dateadd(SYS$ID - 100 second to timestamp '2024-05-01 10:01:40')");
+    auto sds = Dataset(*db, {dsoLocalCachData});
+    // Stamped before the newest change held (10:01:42), committed after the
+    // load; and a row deleted by another user.
+    ExecCommitted(*db->Database, "update DETAIL_T set AMOUNT = 55, SYS$TIME = '2024-05-01 10:01:30' where SYS$ID = 101");
+    ExecCommitted(*db->Database, "delete from DETAIL_T where SYS$ID = 100");
+    if (reopen) {
+      sds.reset();
+      db = connect();
+      sds = Dataset(*db, {dsoLocalCachData});
+    } else {
+      sds->IncrementalRefresh(0);
+    }
+    EXPECT_FALSE(sds->InternalLoading());
+    EXPECT_EQ(sds->RecordCount(), 2);
+    EXPECT_EQ(Amount(*sds, 100), "<none>");
+    EXPECT_EQ(Amount(*sds, 101), "550000");
+    EXPECT_EQ(Amount(*sds, 102), "10000");
+    // Still writing to the server.
+    ASSERT_TRUE(sds->Locate("SYS$ID", Variant(int64_t{102}), {}));
+    sds->Edit();
+    sds->FieldByName("AMOUNT")->SetAsInteger(3);
+    sds->Post();
+    EXPECT_EQ(QueryValue(*db->Database, "select AMOUNT from DETAIL_T where SYS$ID = 102"), "3");
+  }
 }
 
 }  // namespace
