@@ -908,6 +908,7 @@ void TDBGridInplaceEdit::DropDown() {
   } else if (FActiveList == FDataList) {
     FDataList->ShowAt(At);
     FDataList->SizeGrip()->ShowSizeGripWindow(Col->DropDownSizing());
+    FDataList->SetSizedByUser(false);
   } else {
     FPickList->ShowAt(At);
     FPickList->SizeGrip()->ShowSizeGripWindow(Col->DropDownSizing());
@@ -934,6 +935,10 @@ void TDBGridInplaceEdit::CloseUp(bool Accept) {
     if (HWND Capture = GetCapture()) SendMessageA(Capture, WM_CANCELMODE, 0, 0);
     int PickIndex = -1;
     if (List == FDataList) {
+      if (FDataList->SizedByUser() && Col) {
+        Col->SetDropDownRows(FDataList->RowCount());
+        Col->SetDropDownWidth(FDataList->Width());
+      }
       if (Col) DBGrid()->DoCloseUp(Col);
       if (Accept) PostMessageA(DBGrid()->Handle(), WM_KEYDOWN, VK_RETURN, 0);
     } else if (List == FPickList) {

@@ -1117,6 +1117,7 @@ TPopupDataGridKs::TPopupDataGridKs(TComponent* AOwner)
   PopupMode = true;
   FSizeGrip->SetParent(this);
   FSizeGrip->SetVisible(true);
+  FSizeGrip->OnParentResized = [this](TObject*) { FSizedByUser = true; };
   SetShowHint(true);
   SetVisible(false);
 }

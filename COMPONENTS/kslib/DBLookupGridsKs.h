@@ -264,6 +264,9 @@ class TPopupDataGridKs : public TDBLookupGridKs {
   // the marked texts. Unset, the owner when that is a control.
   TWinControl* Editor() const;
   void SetEditor(TWinControl* Value) { FEditor = Value; }
+  // The user dragged the size grip since it was last cleared.
+  bool SizedByUser() const { return FSizedByUser; }
+  void SetSizedByUser(bool Value) { FSizedByUser = Value; }
 
   // Accept: the user picked a row; false for a click outside.
   std::function<void(TObject* Sender, bool Accept)> OnMouseCloseUp;
@@ -292,7 +295,7 @@ class TPopupDataGridKs : public TDBLookupGridKs {
   void ToggleMarkAndShow();
   TSizeGripKs* FSizeGrip;
   TWinControl* FEditor = nullptr;
-  bool FUserAction = false, FMarkRecordsMode = false;
+  bool FUserAction = false, FMarkRecordsMode = false, FSizedByUser = false;
   // A press on a level row: its release chooses nothing (the rows have
   // moved under the mouse by then).
   bool FLevelPress = false;

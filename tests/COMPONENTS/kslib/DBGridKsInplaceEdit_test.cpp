@@ -537,6 +537,60 @@ TEST(DBGridInplaceEditDataList, TheListFollowsTheKeysAndEnterWritesTheKey) {
   EXPECT_EQ(F.CityId(), 3);
 }
 
+// The left button pressed at one screen point and released at another,
+// through the input queue.
+void DragMouse(POINT From, POINT To) {
+  auto At = [](POINT P, DWORD Flags) {
+    INPUT In{};
+    In.type = INPUT_MOUSE;
+    In.mi.dx = MulDiv(P.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    In.mi.dy = MulDiv(P.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    In.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | Flags;
+    SendInput(1, &In, sizeof In);
+    PumpFor(50);
+  };
+  At(From, 0);
+  At(From, MOUSEEVENTF_LEFTDOWN);
+  At(POINT{(From.x + To.x) / 2, (From.y + To.y) / 2}, 0);
+  At(To, 0);
+  At(To, MOUSEEVENTF_LEFTUP);
+}
+
+// Sized by its grip, the list keeps its rows and width in the column and
+// opens with them the next time.
+TEST(DBGridInplaceEditDataList, TheListKeepsTheSizeTheUserGaveIt) {
+  TLookupForm F;
+  TDBGridInplaceEdit* Editor = F.Edit();
+  TPopupDataGridKs* List = Editor->DataList();
+  PressAlt(VK_DOWN);
+  ASSERT_TRUE(PumpUntil([&] { return PopupShown(List); }));
+  PressKey(VK_ESCAPE);
+  ASSERT_TRUE(PumpUntil([&] { return !PopupShown(List); }));
+  EXPECT_EQ(F.City()->DropDownWidth(), -1) << "closing an unsized list stores nothing";
+  EXPECT_EQ(F.City()->DropDownRows(), 7);
+
+  PressAlt(VK_DOWN);
+  ASSERT_TRUE(PumpUntil([&] { return PopupShown(List); }));
+  int Width = List->Width(), Rows = List->RowCount();
+  RECT Grip;
+  GetWindowRect(List->SizeGrip()->Handle(), &Grip);
+  POINT From{Grip.right - 3, Grip.bottom - 3};
+  DragMouse(From, POINT{From.x + 80, From.y + 2 * List->DataRowHeight() + 4});
+  ASSERT_GT(List->Width(), Width);
+  ASSERT_GT(List->RowCount(), Rows);
+  int SizedWidth = List->Width(), SizedRows = List->RowCount();
+  PressKey(VK_ESCAPE);
+  ASSERT_TRUE(PumpUntil([&] { return !PopupShown(List); }));
+  EXPECT_EQ(F.City()->DropDownWidth(), SizedWidth);
+  EXPECT_EQ(F.City()->DropDownRows(), SizedRows);
+
+  PressAlt(VK_DOWN);
+  ASSERT_TRUE(PumpUntil([&] { return PopupShown(List); }));
+  EXPECT_EQ(List->Width(), SizedWidth);
+  PressKey(VK_ESCAPE);
+  ASSERT_TRUE(PumpUntil([&] { return !PopupShown(List); }));
+}
+
 TEST(DBGridInplaceEditDataList, TypedTextLocatesAndAnUnlistedTextIsRefused) {
   TLookupForm F;
   TDBGridInplaceEdit* Editor = F.Edit();
