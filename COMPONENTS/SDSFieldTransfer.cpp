@@ -1,6 +1,7 @@
 #include "SDSFieldTransfer.h"
 
 #include "SDSSql.h"
+#include "db/DBConsts.h"
 #include "ibclient/IBSQL.h"
 
 TSDSTransfer TransferOf(TFieldType Type) {
@@ -15,8 +16,9 @@ TSDSTransfer TransferOf(TFieldType Type) {
     case ftFloat:
       return TSDSTransfer::Float;
     case ftCurrency:
-    case ftBCD:
       return TSDSTransfer::Exact;
+    case ftBCD:
+      return TSDSTransfer::Bcd;
     case ftDate:
     case ftTime:
     case ftDateTime:
@@ -29,6 +31,25 @@ TSDSTransfer TransferOf(TFieldType Type) {
 }
 
 namespace {
+
+// Through the column's exact text (SQL's decimal point): a NUMERIC(18,2)
+// value beyond Currency loads whole.
+void SetBcdFromColumn(TBCDField& Field, const TIBSQLVar& Column) {
+  const AnsiString text = Column.AsString();
+  TBcd bcd;
+  if (!TryStrToBCD(text, '.', bcd))
+    DatabaseErrorFmt(SInvalidFloatValue, {text, Field.DisplayName()});
+  Field.SetAsBCD(bcd);
+}
+
+// At the field's scale, where every value it holds fits.
+void SetParamFromBcd(TIBSQLVar& Param, const TField& Field, const TBcd& Value) {
+  int64_t scaled = 0;
+  if (!BCDToScaled(Value, Field.Size(), scaled))
+    DatabaseErrorFmt(SInvalidFloatValue,
+                     {BCDToStr(Value, FormatSettings.DecimalSeparator), Field.DisplayName()});
+  Param.SetScaled(scaled, static_cast<short>(-Field.Size()));
+}
 
 std::vector<TField*> AllFields(TFields& Fields) {
   std::vector<TField*> all;
@@ -53,7 +74,8 @@ TSDSFieldTransfer::TSDSFieldTransfer(const std::vector<TField*>& Fields, TIBSQL&
     if (field->FieldName() == SDSDBKeyField) {
       if (column->Size() != 8) continue;
       code = TSDSTransfer::RowKey;
-    } else if (code == TSDSTransfer::Int64 && !dynamic_cast<TLargeintField*>(field)) {
+    } else if ((code == TSDSTransfer::Int64 && !dynamic_cast<TLargeintField*>(field)) ||
+               (code == TSDSTransfer::Bcd && !dynamic_cast<TBCDField*>(field))) {
       code = TSDSTransfer::Variant;
     }
     int index = 0;
@@ -84,6 +106,9 @@ void TSDSFieldTransfer::CopyRow(TIBSQL& Statement, const std::function<void()>& 
         break;
       case TSDSTransfer::Exact:
         field->SetAsCurrency(column.AsCurrency());
+        break;
+      case TSDSTransfer::Bcd:
+        SetBcdFromColumn(*static_cast<TBCDField*>(field), column);
         break;
       case TSDSTransfer::DateTime:
         field->SetAsDateTime(column.AsDateTime());
@@ -116,6 +141,13 @@ void SetParamFromField(TIBSQLVar& Param, const TField& Field) {
     case TSDSTransfer::Exact:
       Param.SetAsCurrency(Field.AsCurrency());
       break;
+    case TSDSTransfer::Bcd:
+      if (const auto* bcd = dynamic_cast<const TBCDField*>(&Field)) {
+        SetParamFromBcd(Param, Field, bcd->AsBCD());
+        break;
+      }
+      Param.SetAsString(Field.AsString());
+      break;
     case TSDSTransfer::DateTime:
       Param.SetAsDateTime(Field.AsDateTime());
       break;
@@ -146,6 +178,13 @@ void SetParamFromValue(TIBSQLVar& Param, const TField& Field, const Variant& Val
     case TSDSTransfer::Exact:
       Param.SetAsCurrency(Value.AsCurrency());
       break;
+    case TSDSTransfer::Bcd: {
+      TBcd bcd;
+      if (!VarToBCD(Value, bcd))
+        DatabaseErrorFmt(SInvalidFloatValue, {VarToStr(Value), Field.DisplayName()});
+      SetParamFromBcd(Param, Field, bcd);
+      break;
+    }
     case TSDSTransfer::DateTime:
       Param.SetAsDateTime(Value.AsDateTime());
       break;

@@ -18,8 +18,10 @@ enum class TSDSTransfer : int8_t {
   Float = 3,
   DateTime = 4,
   Int64 = 5,
-  // Scaled integers moved exactly, never through a double.
+  // Scaled integers moved exactly, never through a double: Currency, and
+  // BCD with every digit its scale holds.
   Exact = 6,
+  Bcd = 7,
   Variant = 99,
   // The 8 bytes of RDB$DB_KEY as they are.
   RowKey = 100

@@ -115,13 +115,9 @@ int CompareValues(TFieldType Type, const TValueRef& Key, const TValueRef& Row, u
     case ftDateTime:
       result = Sign(Load<double>(Key.Data), Load<double>(Row.Data));
       break;
-    case ftBCD: {
-      Currency a, b;
-      result = BCDToCurr(Load<TBcd>(Key.Data), a) && BCDToCurr(Load<TBcd>(Row.Data), b)
-                   ? Sign(a, b)
-                   : 0;
+    case ftBCD:
+      result = BCDCompare(Load<TBcd>(Key.Data), Load<TBcd>(Row.Data));
       break;
-    }
     default:
       result = 0;
   }

@@ -1,75 +1,207 @@
 #include "db/Bcd.h"
 
-#include <cstdlib>
+#include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <limits>
+
+#include "rtl/SysUtilsNumbers.h"
 
 namespace {
 
 constexpr int CurrencyPlaces = 4;
+constexpr int MaxDigits = 64;
+constexpr int MaxPlaces = 63;
 
 int DigitAt(const TBcd& bcd, int i) {
   uint8_t b = bcd.Fraction[i / 2];
   return i % 2 == 0 ? b >> 4 : b & 0x0F;
 }
 
-}  // namespace
+int PlacesOf(const TBcd& bcd) { return bcd.SignSpecialPlaces & 0x3F; }
+bool IsNegative(const TBcd& bcd) { return (bcd.SignSpecialPlaces & 0x80) != 0; }
 
-void CurrToBCD(Currency value, TBcd& bcd) {
-  bcd = TBcd{};
-  // The magnitude as unsigned, so that the most negative amount works too.
-  uint64_t magnitude = value.Scaled < 0 ? 0 - static_cast<uint64_t>(value.Scaled)
-                                        : static_cast<uint64_t>(value.Scaled);
-  char digits[24];
-  int count = 0;
-  do {
-    digits[count++] = static_cast<char>(magnitude % 10);
-    magnitude /= 10;
-  } while (magnitude != 0);
-  // At least one integer digit before the four decimals.
-  while (count < CurrencyPlaces + 1) digits[count++] = 0;
-  bcd.Precision = static_cast<uint8_t>(count);
-  bcd.SignSpecialPlaces = static_cast<uint8_t>(CurrencyPlaces | (value.Scaled < 0 ? 0x80 : 0));
-  for (int i = 0; i < count; ++i) {
-    int digit = digits[count - 1 - i];
-    bcd.Fraction[i / 2] |= static_cast<uint8_t>(i % 2 == 0 ? digit << 4 : digit);
-  }
+bool WellFormed(const TBcd& bcd) {
+  if (bcd.Precision > MaxDigits || PlacesOf(bcd) > bcd.Precision) return false;
+  for (int i = 0; i < bcd.Precision; ++i)
+    if (DigitAt(bcd, i) > 9) return false;
+  return true;
 }
 
-bool BCDToCurr(const TBcd& bcd, Currency& value) {
-  int precision = bcd.Precision;
-  int places = bcd.SignSpecialPlaces & 0x3F;
-  if (precision > 64 || places > precision) return false;
-  int integerDigits = precision - places;
-  // Accumulate the integer digits and the first four decimals as a scaled
-  // magnitude; keep the rest for rounding.
-  uint64_t scaled = 0;
-  constexpr uint64_t limit = uint64_t{std::numeric_limits<int64_t>::max()} + 1;
-  int kept = integerDigits + (places < CurrencyPlaces ? places : CurrencyPlaces);
-  for (int i = 0; i < kept; ++i) {
-    int d = DigitAt(bcd, i);
-    if (d > 9) return false;
-    if (scaled > (limit - static_cast<uint64_t>(d)) / 10) return false;
-    scaled = scaled * 10 + static_cast<uint64_t>(d);
+// Digits (values 0..9, most significant first) of which the last Places
+// are decimals; a zero is never negative.
+void Pack(const uint8_t* Digits, int Count, int Places, bool Negative, TBcd& bcd) {
+  bcd = TBcd{};
+  bool nonZero = false;
+  for (int i = 0; i < Count; ++i) {
+    bcd.Fraction[i / 2] |= static_cast<uint8_t>(i % 2 == 0 ? Digits[i] << 4 : Digits[i]);
+    nonZero |= Digits[i] != 0;
   }
-  for (int i = places; i < CurrencyPlaces; ++i) {
+  bcd.Precision = static_cast<uint8_t>(Count);
+  bcd.SignSpecialPlaces = static_cast<uint8_t>(Places | (Negative && nonZero ? 0x80 : 0));
+}
+
+// value = 0.digits * 10^exponent, with as many decimals as it has (as fit).
+bool FromDecimal(ksnum::Decimal d, TBcd& bcd) {
+  const int whole = std::max(1, d.exponent);
+  if (whole > MaxDigits) return false;
+  const int places =
+      std::min(std::max(0, static_cast<int>(d.digits.size()) - d.exponent), MaxDigits - whole);
+  d.Round(d.exponent + places);
+  uint8_t digits[MaxDigits];
+  for (int i = 0; i < whole + places; ++i)
+    digits[i] = static_cast<uint8_t>(d.DigitAt(d.exponent - whole + i) - '0');
+  Pack(digits, whole + places, places, d.negative, bcd);
+  return true;
+}
+
+// The value times 10^Places; the dropped digits round half to even or half
+// away from zero.
+bool ToScaled(const TBcd& bcd, int Places, bool HalfEven, int64_t& Value) {
+  if (!WellFormed(bcd)) return false;
+  const int own = PlacesOf(bcd);
+  const int kept = bcd.Precision - own + std::min(own, Places);
+  constexpr uint64_t limit = uint64_t{std::numeric_limits<int64_t>::max()} + 1;
+  uint64_t scaled = 0;
+  for (int i = 0; i < kept; ++i) {
+    const auto d = static_cast<uint64_t>(DigitAt(bcd, i));
+    if (scaled > (limit - d) / 10) return false;
+    scaled = scaled * 10 + d;
+  }
+  for (int i = own; i < Places; ++i) {
     if (scaled > limit / 10) return false;
     scaled *= 10;
   }
-  // Rounding on the dropped digits: above half, or exactly half with an odd last digit.
-  int first = 0;
+  const int first = kept < bcd.Precision ? DigitAt(bcd, kept) : 0;
   bool restNonZero = false;
-  for (int i = kept; i < precision; ++i) {
-    int d = DigitAt(bcd, i);
-    if (d > 9) return false;
-    if (i == kept)
-      first = d;
-    else if (d != 0)
-      restNonZero = true;
-  }
-  if (first > 5 || (first == 5 && (restNonZero || scaled % 2 == 1))) ++scaled;
-  bool negative = (bcd.SignSpecialPlaces & 0x80) != 0;
-  if (scaled == limit && !negative) return false;
-  if (scaled > limit) return false;
-  value.Scaled = negative ? static_cast<int64_t>(0 - scaled) : static_cast<int64_t>(scaled);
+  for (int i = kept + 1; i < bcd.Precision; ++i) restNonZero |= DigitAt(bcd, i) != 0;
+  if (first > 5 || (first == 5 && (!HalfEven || restNonZero || scaled % 2 == 1))) ++scaled;
+  const bool negative = IsNegative(bcd);
+  if (scaled > limit || (scaled == limit && !negative)) return false;
+  Value = negative ? static_cast<int64_t>(0 - scaled) : static_cast<int64_t>(scaled);
   return true;
+}
+
+// Index of the first significant integer digit (the integer digits' count
+// when there is none).
+int FirstSignificant(const TBcd& bcd) {
+  const int whole = bcd.Precision - PlacesOf(bcd);
+  int i = 0;
+  while (i < whole && DigitAt(bcd, i) == 0) ++i;
+  return i;
+}
+
+bool IsZero(const TBcd& bcd) {
+  for (int i = 0; i < bcd.Precision; ++i)
+    if (DigitAt(bcd, i) != 0) return false;
+  return true;
+}
+
+int CompareMagnitude(const TBcd& a, const TBcd& b) {
+  const int wholeA = a.Precision - PlacesOf(a), wholeB = b.Precision - PlacesOf(b);
+  const int leadA = FirstSignificant(a), leadB = FirstSignificant(b);
+  if (wholeA - leadA != wholeB - leadB) return wholeA - leadA < wholeB - leadB ? -1 : 1;
+  for (int i = 0; i < wholeA - leadA; ++i)
+    if (int d = DigitAt(a, leadA + i) - DigitAt(b, leadB + i); d != 0) return d < 0 ? -1 : 1;
+  for (int j = 0; j < std::max(PlacesOf(a), PlacesOf(b)); ++j) {
+    const int da = j < PlacesOf(a) ? DigitAt(a, wholeA + j) : 0;
+    const int db = j < PlacesOf(b) ? DigitAt(b, wholeB + j) : 0;
+    if (da != db) return da < db ? -1 : 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+void CurrToBCD(Currency value, TBcd& bcd) { ScaledToBCD(value.Scaled, CurrencyPlaces, bcd); }
+
+bool BCDToCurr(const TBcd& bcd, Currency& value) {
+  return ToScaled(bcd, CurrencyPlaces, true, value.Scaled);
+}
+
+void ScaledToBCD(int64_t Value, int Places, TBcd& bcd) {
+  Places = std::clamp(Places, 0, MaxPlaces);
+  // The magnitude as unsigned, so that the most negative value works too.
+  uint64_t magnitude = Value < 0 ? 0 - static_cast<uint64_t>(Value) : static_cast<uint64_t>(Value);
+  uint8_t reversed[MaxDigits];
+  int count = 0;
+  do {
+    reversed[count++] = static_cast<uint8_t>(magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  // At least one integer digit before the decimals.
+  while (count < Places + 1) reversed[count++] = 0;
+  uint8_t digits[MaxDigits];
+  std::reverse_copy(reversed, reversed + count, digits);
+  Pack(digits, count, Places, Value < 0, bcd);
+}
+
+bool BCDToScaled(const TBcd& bcd, int Places, int64_t& Value) {
+  return ToScaled(bcd, Places, false, Value);
+}
+
+bool TryStrToBCD(const AnsiString& Text, char DecimalSeparator, TBcd& bcd) {
+  ksnum::Decimal d;
+  return ksnum::ParseNumber(Text, DecimalSeparator, d) && FromDecimal(d, bcd);
+}
+
+bool DoubleToBCD(double Value, TBcd& bcd) {
+  if (!std::isfinite(Value)) return false;
+  char buf[64];
+  auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(Value), std::chars_format::scientific);
+  ksnum::Decimal d;
+  ksnum::ParseScientific(AnsiString(buf, res.ptr), d);
+  d.negative = Value < 0;
+  return FromDecimal(d, bcd);
+}
+
+bool VarToBCD(const Variant& Value, TBcd& bcd) {
+  switch (VarType(Value) & varTypeMask) {
+    case varString:
+    case varOleStr:
+      return TryStrToBCD(VarToStr(Value), FormatSettings.DecimalSeparator, bcd);
+    case varSingle:
+    case varDouble:
+      return DoubleToBCD(Value.AsDouble(), bcd);
+    default:
+      CurrToBCD(Value.AsCurrency(), bcd);
+      return true;
+  }
+}
+
+AnsiString BCDToStr(const TBcd& bcd, char DecimalSeparator) {
+  if (!WellFormed(bcd)) return {};
+  const int whole = bcd.Precision - PlacesOf(bcd);
+  AnsiString text = IsNegative(bcd) && !IsZero(bcd) ? "-" : "";
+  const int lead = std::min(FirstSignificant(bcd), whole - 1);
+  for (int i = std::max(lead, 0); i < whole; ++i) text += static_cast<char>('0' + DigitAt(bcd, i));
+  if (whole <= 0) text += '0';
+  int last = bcd.Precision;
+  while (last > whole && DigitAt(bcd, last - 1) == 0) --last;
+  if (last > whole) {
+    text += DecimalSeparator;
+    for (int i = whole; i < last; ++i) text += static_cast<char>('0' + DigitAt(bcd, i));
+  }
+  return text;
+}
+
+double BCDToDouble(const TBcd& bcd) {
+  static const TFormatSettings point = [] {
+    TFormatSettings s;
+    s.DecimalSeparator = '.';
+    return s;
+  }();
+  double value = 0;
+  return TryStrToFloat(BCDToStr(bcd, '.'), value, point) ? value : 0;
+}
+
+int BCDCompare(const TBcd& a, const TBcd& b) {
+  const auto sign = [](const TBcd& x) {
+    return !WellFormed(x) || IsZero(x) ? 0 : IsNegative(x) ? -1 : 1;
+  };
+  const int signA = sign(a), signB = sign(b);
+  if (signA != signB) return signA < signB ? -1 : 1;
+  if (signA == 0) return 0;
+  const int magnitude = CompareMagnitude(a, b);
+  return signA < 0 ? -magnitude : magnitude;
 }

@@ -649,9 +649,43 @@ bool TBCDField::GetValue(Currency& Value) const {
   return true;
 }
 
+TBcd TBCDField::AsBCD() const {
+  TBcd bcd;
+  return GetData(&bcd) ? bcd : TBcd{1, 0, {}};
+}
+
+void TBCDField::Limits(TBcd& Low, TBcd& High) const {
+  if (FMinValue.Scaled != 0 || FMaxValue.Scaled != 0) {
+    CurrToBCD(FMinValue, Low);
+    CurrToBCD(FMaxValue, High);
+  } else {
+    ScaledToBCD(std::numeric_limits<int64_t>::min(), Size(), Low);
+    ScaledToBCD(std::numeric_limits<int64_t>::max(), Size(), High);
+  }
+}
+
+void TBCDField::BcdRangeError(const AnsiString& Value) const {
+  TBcd low, high;
+  Limits(low, high);
+  RangeError(Value, BCDToStr(low, FormatSettings.DecimalSeparator),
+             BCDToStr(high, FormatSettings.DecimalSeparator));
+}
+
+void TBCDField::SetAsBCD(const TBcd& Value) {
+  int64_t scaled = 0;
+  if (!BCDToScaled(Value, Size(), scaled))
+    BcdRangeError(BCDToStr(Value, FormatSettings.DecimalSeparator));
+  TBcd bcd, low, high;
+  ScaledToBCD(scaled, Size(), bcd);
+  Limits(low, high);
+  if (BCDCompare(bcd, low) < 0 || BCDCompare(bcd, high) > 0)
+    BcdRangeError(BCDToStr(bcd, FormatSettings.DecimalSeparator));
+  SetData(&bcd);
+}
+
 AnsiString TBCDField::AsString() const {
-  Currency c;
-  return GetValue(c) ? CurrToStr(c) : AnsiString();
+  TBcd bcd;
+  return GetData(&bcd) ? BCDToStr(bcd, FormatSettings.DecimalSeparator) : AnsiString();
 }
 
 void TBCDField::SetAsString(const AnsiString& Value) {
@@ -659,18 +693,29 @@ void TBCDField::SetAsString(const AnsiString& Value) {
     Clear();
     return;
   }
-  Currency c;
-  if (!TryStrToCurr(Value, c, FormatSettings))
+  TBcd bcd;
+  if (!TryStrToBCD(Value, FormatSettings.DecimalSeparator, bcd))
     DatabaseErrorFmt(SInvalidFloatValue, {Value, DisplayName()});
-  SetAsCurrency(c);
+  SetAsBCD(bcd);
 }
 
 int32_t TBCDField::AsInteger() const { return Variant(AsCurrency()).AsInteger(); }
 void TBCDField::SetAsInteger(int32_t Value) {
-  SetAsCurrency(Currency::FromScaled(int64_t{Value} * 10000));
+  TBcd bcd;
+  ScaledToBCD(Value, 0, bcd);
+  SetAsBCD(bcd);
 }
-double TBCDField::AsFloat() const { return AsCurrency().ToDouble(); }
-void TBCDField::SetAsFloat(double Value) { SetAsCurrency(Currency(Value)); }
+
+double TBCDField::AsFloat() const {
+  TBcd bcd;
+  return GetData(&bcd) ? BCDToDouble(bcd) : 0;
+}
+
+void TBCDField::SetAsFloat(double Value) {
+  TBcd bcd;
+  if (!DoubleToBCD(Value, bcd)) BcdRangeError(FloatToStr(Value));
+  SetAsBCD(bcd);
+}
 
 Currency TBCDField::AsCurrency() const {
   Currency c;
@@ -678,34 +723,38 @@ Currency TBCDField::AsCurrency() const {
 }
 
 void TBCDField::SetAsCurrency(Currency Value) {
-  if ((FMinValue.Scaled != 0 || FMaxValue.Scaled != 0) && (Value < FMinValue || Value > FMaxValue))
-    RangeError(CurrToStr(Value), CurrToStr(FMinValue), CurrToStr(FMaxValue));
   TBcd bcd;
   CurrToBCD(Value, bcd);
-  SetData(&bcd);
+  SetAsBCD(bcd);
 }
 
 Variant TBCDField::Value() const {
+  TBcd bcd;
+  if (!GetData(&bcd)) return Variant::Null();
   Currency c;
-  return GetValue(c) ? Variant(c) : Variant::Null();
+  return BCDToCurr(bcd, c) ? Variant(c) : Variant(BCDToStr(bcd, FormatSettings.DecimalSeparator));
 }
 
-void TBCDField::SetVarValue(const Variant& Value) { SetAsCurrency(Value.AsCurrency()); }
+void TBCDField::SetVarValue(const Variant& Value) {
+  TBcd bcd;
+  if (!VarToBCD(Value, bcd)) DatabaseErrorFmt(SInvalidFloatValue, {VarToStr(Value), DisplayName()});
+  SetAsBCD(bcd);
+}
 
 void TBCDField::GetText(AnsiString& Text, bool DisplayText) const {
-  Currency c;
-  if (!GetValue(c)) {
+  TBcd bcd;
+  if (!GetData(&bcd)) {
     Text.clear();
     return;
   }
   const AnsiString& format = TextFormat(DisplayText);
   if (!format.empty())
-    Text = FormatFloat(format, c.ToDouble());
+    Text = FormatFloat(format, BCDToDouble(bcd));
   else if (FCurrency)
-    Text = FloatToStrF(c.ToDouble(), DisplayText ? ffCurrency : ffFixed, 18,
+    Text = FloatToStrF(BCDToDouble(bcd), DisplayText ? ffCurrency : ffFixed, 18,
                        FormatSettings.CurrencyDecimals);
   else
-    Text = CurrToStr(c);
+    Text = BCDToStr(bcd, FormatSettings.DecimalSeparator);
 }
 
 // ---- TBooleanField ----------------------------------------------------------------

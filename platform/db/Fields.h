@@ -373,7 +373,11 @@ class TCurrencyField : public TFloatField {
   explicit TCurrencyField(TComponent* AOwner);
 };
 
-// Size is the number of decimal places (0..4).
+// Size is the number of decimal places (0..4). Every value it is given is
+// rounded to them half away from zero, as the server stores it; it holds
+// what a 64-bit integer holds at that scale (a NUMERIC(18,2) column's
+// values beyond Currency too: Value gives those as their exact text, and
+// AsCurrency refuses them naming the field).
 class TBCDField : public TNumericField {
  public:
   explicit TBCDField(TComponent* AOwner);
@@ -387,6 +391,9 @@ class TBCDField : public TNumericField {
   Currency MaxValue() const { return FMaxValue; }
   void SetMaxValue(Currency Value) { FMaxValue = Value; }
 
+  // The exact value (zero when null).
+  TBcd AsBCD() const;
+  void SetAsBCD(const TBcd& Value);
   AnsiString AsString() const override;
   void SetAsString(const AnsiString& Value) override;
   int32_t AsInteger() const override;
@@ -403,6 +410,10 @@ class TBCDField : public TNumericField {
   bool GetValue(Currency& Value) const;
 
  private:
+  // MinValue..MaxValue when either is set, else what the field holds.
+  void Limits(TBcd& Low, TBcd& High) const;
+  [[noreturn]] void BcdRangeError(const AnsiString& Value) const;
+
   bool FCurrency = false;
   int FPrecision = 0;
   Currency FMinValue, FMaxValue;

@@ -1,5 +1,5 @@
-// Internal to the runtime library: decimal digits of numbers, shared by the
-// number conversions, Format and FormatFloat.
+// Internal to the platform layer: decimal digits of numbers, shared by the
+// number conversions, Format, FormatFloat and the BCD values of db.
 #pragma once
 
 #include "rtl/SysUtils.h"

@@ -161,6 +161,26 @@ TEST_F(GroupOperationTest, SumAndCountTellTheirTotals) {
   EXPECT_TRUE(Prompts.Messages.empty());
 }
 
+TEST_F(GroupOperationTest, AMultiplyKeepsTheColumnsScaleSoMemoryAndSumMatchTheServer) {
+  // Each product ends in a half cent, which the server rounds away from zero.
+  Refill(
+      "UPDATE GOODS SET AMOUNT = CASE SYS$ID WHEN 1 THEN 0.03 WHEN 2 THEN 0.05 WHEN 3 THEN 0.07 "
+      "END;\n");
+  Open();
+  Answer = 1.5;
+  Run("AMOUNT", grMultiply);
+  EXPECT_EQ(Column("AMOUNT"), "0.05 0.08 0.11 -");
+  AnsiString memory;
+  for (Sds->First(); !Sds->Eof(); Sds->Next())
+    memory += (memory.empty() ? "" : " ") +
+              (Sds->FieldByName("AMOUNT")->IsNull() ? "-" : Sds->FieldByName("AMOUNT")->AsString());
+  EXPECT_EQ(memory, "0,05 0,08 0,11 -");
+  EXPECT_EQ(QueryValue(*Db->Database, "select sum(AMOUNT) from GOODS"), "0.24");
+  Prompts.Messages.clear();
+  Run("AMOUNT", grSum);
+  EXPECT_EQ(Prompts.Messages, std::vector<AnsiString>{"Итого по ВСЕЙ графе AMOUNT  0,24"});
+}
+
 TEST_F(GroupOperationTest, RefusalsCancelsAndNoChangeNothing) {
   Open();
   TSDS other(nullptr);

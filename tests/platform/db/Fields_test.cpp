@@ -2,7 +2,9 @@
 // events; the field list, definitions and the visible numbers.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
+#include <functional>
 
 #include "ArrayDataSet.h"
 
@@ -21,6 +23,7 @@ class FieldsTest : public ::testing::Test {
     defs->Add("F", ftFloat);
     defs->Add("C", ftCurrency);
     defs->Add("B", ftBCD, 4);
+    defs->Add("Cents", ftBCD, 2);
     defs->Add("Flag", ftBoolean);
     defs->Add("D", ftDate);
     defs->Add("T", ftTime);
@@ -194,6 +197,99 @@ TEST_F(FieldsTest, BcdKeepsCurrencyExactly) {
   EXPECT_EQ(Variant(Currency::FromScaled(-123456789012345)), b->Value());
   b->SetAsInteger(7);
   EXPECT_DOUBLE_EQ(7.0, b->AsFloat());
+}
+
+TEST_F(FieldsTest, BcdRoundsToItsPlacesHalfAwayFromZero) {
+  auto* b = static_cast<TBCDField*>(F("Cents"));
+  struct Case {
+    std::function<void()> set;
+    const char* text;
+  };
+  const Case cases[] = {
+      {[&] { b->SetAsFloat(1.005); }, "1,01"},  // the double is a little below 1.005
+      {[&] { b->SetAsFloat(-1.005); }, "-1,01"},
+      {[&] { b->SetAsFloat(2.675); }, "2,68"},
+      {[&] { b->SetAsString("0,125"); }, "0,13"},
+      {[&] { b->SetAsString("-0,004"); }, "0"},
+      {[&] { b->SetAsCurrency(Currency::FromScaled(-1250)); }, "-0,13"},
+      {[&] { b->SetValue(Variant(1.005)); }, "1,01"},
+      {[&] { b->SetValue(Variant(Currency::FromScaled(12345)) * Variant(1.5)); }, "1,85"},
+      {[&] { b->SetAsInteger(-7); }, "-7"},
+  };
+  for (const Case& c : cases) {
+    c.set();
+    EXPECT_EQ(c.text, b->AsString());
+    EXPECT_EQ(c.text, b->DisplayText());
+  }
+  // Memory keeps the places the field has, nothing more.
+  b->SetAsFloat(1.005);
+  EXPECT_EQ(Currency::FromScaled(10100), b->AsCurrency());
+  EXPECT_EQ(2, b->AsBCD().SignSpecialPlaces);
+}
+
+TEST_F(FieldsTest, BcdHoldsEverySixtyFourBitValueAtItsScaleExactly) {
+  auto* b = static_cast<TBCDField*>(F("Cents"));
+  for (const char* text :
+       {"92233720368547758,07", "-92233720368547758,08", "1234567890123456,78", "-0,01"}) {
+    b->SetAsString(text);
+    EXPECT_EQ(text, b->AsString());
+    EXPECT_EQ(text, b->DisplayText());
+    int64_t scaled = 0;
+    ASSERT_TRUE(BCDToScaled(b->AsBCD(), 2, scaled));
+    EXPECT_EQ(text, BCDToStr(b->AsBCD(), ','));
+  }
+  // Beyond Currency: Value is the exact text, AsCurrency refuses naming the field.
+  b->SetAsString("1234567890123456,78");
+  EXPECT_EQ(Variant(AnsiString("1234567890123456,78")), b->Value());
+  EXPECT_DOUBLE_EQ(1234567890123456.78, b->AsFloat());
+  try {
+    b->AsCurrency();
+    ADD_FAILURE() << "no error";
+  } catch (const EDatabaseError& e) {
+    EXPECT_NE(std::string(e.Message()).find("Cents"), std::string::npos) << e.Message();
+  }
+  b->SetValue(b->Value());
+  EXPECT_EQ("1234567890123456,78", b->AsString());
+  // One step past either end is refused with the field named, and the value stays.
+  for (const char* text : {"92233720368547758,08", "-92233720368547758,09", "1e30"}) {
+    try {
+      b->SetAsString(text);
+      ADD_FAILURE() << text;
+    } catch (const EDatabaseError& e) {
+      EXPECT_NE(std::string(e.Message()).find("Cents"), std::string::npos) << e.Message();
+    }
+  }
+  EXPECT_THROW(b->SetAsFloat(1e20), EDatabaseError);
+  EXPECT_EQ("1234567890123456,78", b->AsString());
+}
+
+TEST(BcdTest, ComparesAndConvertsWhateverThePlaces) {
+  auto bcd = [](const char* text) {
+    TBcd value;
+    EXPECT_TRUE(TryStrToBCD(text, '.', value)) << text;
+    return value;
+  };
+  EXPECT_EQ(0, BCDCompare(bcd("1.5"), bcd("1.500")));
+  EXPECT_EQ(0, BCDCompare(bcd("-0.00"), bcd("0")));
+  EXPECT_EQ(-1, BCDCompare(bcd("-2"), bcd("-1.99")));
+  EXPECT_EQ(1, BCDCompare(bcd("1.50"), bcd("1.4999999999")));
+  EXPECT_EQ(1, BCDCompare(bcd("10"), bcd("9.9999")));
+  EXPECT_EQ(1, BCDCompare(bcd("92233720368547758.07"), bcd("922337203685477.5807")));
+  EXPECT_EQ(-1, BCDCompare(bcd("0.01"), bcd("0.1")));
+  EXPECT_EQ("1200", BCDToStr(bcd("1.2e3"), ','));
+  EXPECT_EQ("0,5", BCDToStr(bcd("5e-1"), ','));
+  EXPECT_EQ("-0,000001", BCDToStr(bcd("-1e-6"), ','));
+  int64_t scaled = 0;
+  ASSERT_TRUE(BCDToScaled(bcd("-2.5"), 0, scaled));
+  EXPECT_EQ(-3, scaled);
+  TBcd big = bcd("92233720368547758.08");
+  EXPECT_FALSE(BCDToScaled(big, 2, scaled));
+  TBcd tiny;
+  ASSERT_TRUE(DoubleToBCD(1e-70, tiny));
+  ASSERT_TRUE(BCDToScaled(tiny, 4, scaled));
+  EXPECT_EQ(0, scaled);
+  EXPECT_FALSE(DoubleToBCD(std::nan(""), tiny));
+  EXPECT_FALSE(DoubleToBCD(1e70, tiny));
 }
 
 TEST(BcdTest, ConvertsBothWaysAndRoundsExtraPlaces) {
