@@ -1,12 +1,15 @@
 // The in-memory table engine beside SQLite's :memory: database, same data,
 // one run: inserts of a 6-field record, an index on a string field, key
 // searches, a filtered scan that reads each row, stream save and load to
-// memory and to a file, and memory per record. Prints a Markdown table.
+// memory (beside SQLite encoding and decoding every row, and beside its page
+// image) and to a file, memory per record, and runs of deletes at 50,000,
+// 100,000 and 200,000 records. Prints Markdown tables.
 //   memtable_bench [records, default 1000000] [folder for the files]
 #include <malloc.h>
 #include <sqlite3.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <random>
@@ -53,6 +56,10 @@ std::vector<Row> MakeRows(int Count) {
 // The filter both sides apply: on columns without an index.
 bool Passes(double Amount, int32_t Day) { return Amount > 5000 && Day < 42000; }
 
+// Amounts are whole cents: summed as integers, the totals agree exactly
+// whatever order the rows come in.
+int64_t Cents(double Amount) { return std::llround(Amount * 100); }
+
 size_t HeapInUse() { return mallinfo2().uordblks; }
 
 struct Result {
@@ -82,6 +89,76 @@ void DefineFields(TFieldDefs* Defs) {
   Defs->Add("AMOUNT", ftFloat);
   Defs->Add("DAY", ftDate);
   Defs->Add("FLAG", ftBoolean);
+}
+
+const char* const TableSql =
+    "create table T (ID integer, NAME text, CITY text, AMOUNT real, DAY integer, FLAG integer)";
+
+// SQLite doing the stream's work row by row: every value of every row
+// encoded into one buffer (a type byte, then 8 bytes of a number or a
+// 4-byte length and the text), and decoded and inserted in one transaction.
+std::string EncodeRows(sqlite3* Db) {
+  std::string out;
+  sqlite3_stmt* select;
+  sqlite3_prepare_v2(Db, "select * from T", -1, &select, nullptr);
+  int columns = sqlite3_column_count(select);
+  while (sqlite3_step(select) == SQLITE_ROW) {
+    for (int c = 0; c < columns; ++c) {
+      int type = sqlite3_column_type(select, c);
+      out += static_cast<char>(type);
+      if (type == SQLITE_INTEGER) {
+        sqlite3_int64 v = sqlite3_column_int64(select, c);
+        out.append(reinterpret_cast<const char*>(&v), 8);
+      } else if (type == SQLITE_FLOAT) {
+        double v = sqlite3_column_double(select, c);
+        out.append(reinterpret_cast<const char*>(&v), 8);
+      } else if (type == SQLITE_TEXT) {
+        const char* text = reinterpret_cast<const char*>(sqlite3_column_text(select, c));
+        uint32_t length = static_cast<uint32_t>(sqlite3_column_bytes(select, c));
+        out.append(reinterpret_cast<const char*>(&length), 4);
+        out.append(text, length);
+      }
+    }
+  }
+  sqlite3_finalize(select);
+  return out;
+}
+
+// The rows inserted.
+int64_t DecodeRows(sqlite3* Db, const std::string& In) {
+  sqlite3_exec(Db, TableSql, nullptr, nullptr, nullptr);
+  sqlite3_exec(Db, "begin", nullptr, nullptr, nullptr);
+  sqlite3_stmt* insert;
+  sqlite3_prepare_v2(Db, "insert into T values (?, ?, ?, ?, ?, ?)", -1, &insert, nullptr);
+  int64_t rows = 0;
+  for (size_t at = 0; at < In.size(); ++rows) {
+    for (int c = 1; c <= 6; ++c) {
+      int type = In[at++];
+      if (type == SQLITE_INTEGER) {
+        sqlite3_int64 v;
+        std::memcpy(&v, In.data() + at, 8);
+        sqlite3_bind_int64(insert, c, v);
+        at += 8;
+      } else if (type == SQLITE_FLOAT) {
+        double v;
+        std::memcpy(&v, In.data() + at, 8);
+        sqlite3_bind_double(insert, c, v);
+        at += 8;
+      } else if (type == SQLITE_TEXT) {
+        uint32_t length;
+        std::memcpy(&length, In.data() + at, 4);
+        sqlite3_bind_text(insert, c, In.data() + at + 4, static_cast<int>(length), SQLITE_STATIC);
+        at += 4 + length;
+      } else {
+        sqlite3_bind_null(insert, c);
+      }
+    }
+    sqlite3_step(insert);
+    sqlite3_reset(insert);
+  }
+  sqlite3_finalize(insert);
+  sqlite3_exec(Db, "commit", nullptr, nullptr, nullptr);
+  return rows;
 }
 
 class Engine {
@@ -114,6 +191,84 @@ class Engine {
   TField* Fields[6];
 };
 
+// Deleting every record from the front through the dataset, in row order
+// and under an index on the string field, beside SQLite deleting each row
+// by its key in one transaction (in the same order, with the same index).
+void DeleteRuns() {
+  std::printf("\nDeleting every record from the front:\n\n");
+  std::printf("| %-44s | %12s | %12s | %7s |\n", "records, order", "engine, s", "SQLite, s", "ratio");
+  std::printf("|%s|%s|%s|%s|\n", std::string(46, '-').c_str(), std::string(14, '-').c_str(),
+              std::string(14, '-').c_str(), std::string(9, '-').c_str());
+  for (int count : {50000, 100000, 200000}) {
+    std::vector<Row> rows = MakeRows(count);
+    for (bool byName : {false, true}) {
+      TzynMemTable table(nullptr);
+      DefineFields(table.FieldDefs());
+      table.Open();
+      TField* f[6];
+      for (int i = 0; i < 6; ++i) f[i] = table.Fields()->Fields(i);
+      table.DisableControls();
+      for (const Row& r : rows) {
+        table.Append();
+        f[0]->SetAsInteger(r.Id);
+        f[1]->SetAsString(r.Name);
+        f[2]->SetAsString(r.City);
+        f[3]->SetAsFloat(r.Amount);
+        f[4]->SetAsDateTime(r.Day);
+        f[5]->SetAsBoolean(r.Flag);
+        table.Post();
+      }
+      if (byName) table.SetIndexFieldNames("NAME");
+      // The keys in the order the engine deletes them.
+      std::vector<int32_t> order;
+      for (table.First(); !table.Eof(); table.Next()) order.push_back(f[0]->AsInteger());
+      auto t = Clock::now();
+      for (table.First(); !table.Eof();) table.Delete();
+      double engine = Seconds(t);
+      table.EnableControls();
+
+      sqlite3* db = nullptr;
+      sqlite3_open(":memory:", &db);
+      sqlite3_exec(db,
+                   "create table T (ID integer primary key, NAME text, CITY text, AMOUNT real, "
+                   "DAY integer, FLAG integer)",
+                   nullptr, nullptr, nullptr);
+      if (byName) sqlite3_exec(db, "create index BY_NAME on T (NAME)", nullptr, nullptr, nullptr);
+      sqlite3_exec(db, "begin", nullptr, nullptr, nullptr);
+      sqlite3_stmt* insert;
+      sqlite3_prepare_v2(db, "insert into T values (?, ?, ?, ?, ?, ?)", -1, &insert, nullptr);
+      for (const Row& r : rows) {
+        sqlite3_bind_int(insert, 1, r.Id);
+        sqlite3_bind_text(insert, 2, r.Name.data(), static_cast<int>(r.Name.size()), SQLITE_STATIC);
+        sqlite3_bind_text(insert, 3, r.City.data(), static_cast<int>(r.City.size()), SQLITE_STATIC);
+        sqlite3_bind_double(insert, 4, r.Amount);
+        sqlite3_bind_int(insert, 5, r.Day);
+        sqlite3_bind_int(insert, 6, r.Flag);
+        sqlite3_step(insert);
+        sqlite3_reset(insert);
+      }
+      sqlite3_finalize(insert);
+      sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
+      t = Clock::now();
+      sqlite3_exec(db, "begin", nullptr, nullptr, nullptr);
+      sqlite3_stmt* remove;
+      sqlite3_prepare_v2(db, "delete from T where ID = ?", -1, &remove, nullptr);
+      for (int32_t id : order) {
+        sqlite3_bind_int(remove, 1, id);
+        sqlite3_step(remove);
+        sqlite3_reset(remove);
+      }
+      sqlite3_finalize(remove);
+      sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
+      double sqlite = Seconds(t);
+      sqlite3_close(db);
+      std::string what = std::to_string(count) + (byName ? ", index on the string field" : ", row order");
+      std::printf("| %-44s | %12.3f | %12.3f | %6.2fx |%s\n", what.c_str(), engine, sqlite,
+                  sqlite / engine, table.RecordCount() == 0 ? "" : " NOT ALL DELETED");
+    }
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -138,8 +293,7 @@ int main(int argc, char** argv) {
   Engine engine(mtpfFast);
   sqlite3* db = nullptr;
   sqlite3_open(":memory:", &db);
-  sqlite3_exec(db, "create table T (ID integer, NAME text, CITY text, AMOUNT real, DAY integer, FLAG integer)",
-               nullptr, nullptr, nullptr);
+  sqlite3_exec(db, TableSql, nullptr, nullptr, nullptr);
 
   auto t = Clock::now();
   engine.Insert(rows);
@@ -221,21 +375,21 @@ int main(int argc, char** argv) {
   };
   TzynIndex* scan = engine.Table.Indexes->Add(std::move(filtered));
   scan->Rebuild();
-  double engineTotal = 0;
+  int64_t engineTotal = 0;
   TzynValue value;
   for (int32_t i = 0; i < scan->Count(); ++i) {
     GetRecordValue(&engine.Table, scan->Rows(i), engine.Fields[3], amountAt, value);
     double amount;
     std::memcpy(&amount, value.Data, 8);
-    engineTotal += amount;
+    engineTotal += Cents(amount);
   }
   double engineScan = Seconds(t);
   t = Clock::now();
   sqlite3_stmt* select;
   sqlite3_prepare_v2(db, "select AMOUNT from T where AMOUNT > 5000 and DAY < 42000", -1, &select,
                      nullptr);
-  double sqliteTotal = 0;
-  while (sqlite3_step(select) == SQLITE_ROW) sqliteTotal += sqlite3_column_double(select, 0);
+  int64_t sqliteTotal = 0;
+  while (sqlite3_step(select) == SQLITE_ROW) sqliteTotal += Cents(sqlite3_column_double(select, 0));
   sqlite3_finalize(select);
   results.push_back({"filtered scan reading each row", engineScan, Seconds(t)});
   engine.Table.Indexes->Remove(scan);
@@ -250,8 +404,12 @@ int main(int argc, char** argv) {
   sqlite3_int64 serializedSize = 0;
   t = Clock::now();
   unsigned char* serialized = sqlite3_serialize(db, "main", &serializedSize, 0);
-  double sqliteSave = Seconds(t);
-  results.push_back({"save to memory", engineSave, sqliteSave});
+  double sqliteImageSave = Seconds(t);
+  t = Clock::now();
+  std::string encoded = EncodeRows(db);
+  double sqliteRowSave = Seconds(t);
+  results.push_back({"save to memory (SQLite row by row)", engineSave, sqliteRowSave});
+  results.push_back({"save to memory (SQLite page image)", engineSave, sqliteImageSave});
 
   TzynTestTable loaded;
   t = Clock::now();
@@ -269,7 +427,15 @@ int main(int argc, char** argv) {
   sqlite3_prepare_v2(copy, "select count(*) from T", -1, &countRows, nullptr);
   if (sqlite3_step(countRows) == SQLITE_ROW) copied = sqlite3_column_int64(countRows, 0);
   sqlite3_finalize(countRows);
-  results.push_back({"load from memory", engineLoad, Seconds(t)});
+  double sqliteImageLoad = Seconds(t);
+  sqlite3* decoded = nullptr;
+  sqlite3_open(":memory:", &decoded);
+  t = Clock::now();
+  int64_t decodedRows = DecodeRows(decoded, encoded);
+  double sqliteRowLoad = Seconds(t);
+  sqlite3_close(decoded);
+  results.push_back({"load from memory (SQLite row by row)", engineLoad, sqliteRowLoad});
+  results.push_back({"load from memory (SQLite page image)", engineLoad, sqliteImageLoad});
 
   std::string engineFile = folder + "/memtable_bench.bin", sqliteFile = folder + "/memtable_bench.sqlite";
   t = Clock::now();
@@ -345,9 +511,9 @@ int main(int argc, char** argv) {
     t = Clock::now();
     table.SetFilter("AMOUNT > 5000 AND DAY < 42000");
     table.SetFiltered(true);
-    double total = 0;
+    int64_t total = 0;
     table.DisableControls();
-    for (table.First(); !table.Eof(); table.Next()) total += f[3]->AsFloat();
+    for (table.First(); !table.Eof(); table.Next()) total += Cents(f[3]->AsFloat());
     table.EnableControls();
     road.push_back({"Filter scan reading a field", Seconds(t), results[3].Sqlite});
     if (total != sqliteTotal) std::printf("filter totals DIFFER\n");
@@ -355,12 +521,12 @@ int main(int argc, char** argv) {
     TMemoryStream stream;
     t = Clock::now();
     table.SaveToStream(&stream);
-    road.push_back({"save to memory", Seconds(t), results[4].Sqlite});
+    road.push_back({"save to memory (SQLite row by row)", Seconds(t), sqliteRowSave});
     TzynMemTable copy(nullptr);
     stream.SetPosition(0);
     t = Clock::now();
     copy.LoadFromStream(&stream);
-    road.push_back({"load from memory", Seconds(t), results[5].Sqlite});
+    road.push_back({"load from memory (SQLite row by row)", Seconds(t), sqliteRowLoad});
   }
 
   Print(results, count, perRecord[0], perRecord[1], sqliteBytes);
@@ -368,11 +534,14 @@ int main(int argc, char** argv) {
   for (const Result& r : road)
     std::printf("| %-44s | %12.3f | %12.3f | %6.2fx |\n", r.What, r.Engine, r.Sqlite,
                 r.Sqlite / r.Engine);
-  std::printf("\nchecks: searches %s, scan %s, loaded %d/%lld/%d records, stream %lld bytes, image %lld bytes\n",
+  std::printf("\nchecks: searches %s, scan %s, loaded %d/%lld/%lld/%d records, stream %lld bytes, "
+              "row buffer %lld bytes, image %lld bytes\n",
               engineSum == sqliteSum ? "agree" : "DIFFER",
               engineTotal == sqliteTotal ? "agrees" : "DIFFERS", loaded.RecordCount(),
-              static_cast<long long>(copied), fromFile.RecordCount(),
-              static_cast<long long>(memory.Size()), static_cast<long long>(serializedSize));
+              static_cast<long long>(copied), static_cast<long long>(decodedRows),
+              fromFile.RecordCount(), static_cast<long long>(memory.Size()),
+              static_cast<long long>(encoded.size()), static_cast<long long>(serializedSize));
+  DeleteRuns();
   sqlite3_free(serialized);
   sqlite3_close(copy);
   sqlite3_close(copy2);
