@@ -276,8 +276,63 @@ TzynIndex::TzynIndex(const AnsiString& AName, bool RowOrder, bool ASortOnRebuild
 }
 
 void TzynIndex::Clear() {
-  References.Clear();
+  FRows.Clear();
+  FGapAt = FGapLength = 0;
+  FLeaving.clear();
   IsOrdered = false;
+}
+
+void TzynIndex::MoveGap(int32_t Row) const {
+  if (FGapLength == 0) {
+    FGapAt = Row;
+    return;
+  }
+  void** items = FRows.List();
+  if (Row < FGapAt)
+    std::memmove(items + Row + FGapLength, items + Row, sizeof(void*) * static_cast<size_t>(FGapAt - Row));
+  else if (Row > FGapAt)
+    std::memmove(items + FGapAt, items + FGapAt + FGapLength,
+                 sizeof(void*) * static_cast<size_t>(Row - FGapAt));
+  FGapAt = Row;
+}
+
+void TzynIndex::CloseGap() const {
+  if (FGapLength == 0) return;
+  MoveGap(FRows.Count() - FGapLength);
+  FRows.SetCount(FRows.Count() - FGapLength);
+  FGapAt = FGapLength = 0;
+}
+
+void TzynIndex::DropLeaving() const {
+  CloseGap();
+  void** items = FRows.List();
+  int32_t kept = 0;
+  for (int32_t i = 0; i < FRows.Count(); ++i)
+    if (!FLeaving.count(static_cast<const TzynRecord*>(items[i]))) items[kept++] = items[i];
+  FRows.SetCount(kept);
+  FLeaving.clear();
+}
+
+void TzynIndex::InsertRow(int32_t Row, TzynRecord* Record) {
+  Settle();
+  CloseGap();
+  FRows.Insert(Row, Record);
+}
+
+void TzynIndex::SetRow(int32_t Row, TzynRecord* Record) {
+  Settle();
+  FRows.SetItems(Row < FGapAt ? Row : Row + FGapLength, Record);
+}
+
+void TzynIndex::DeleteRow(int32_t Row) {
+  Settle();
+  // The row just after the gap, or just before it, joins the gap.
+  if (FGapLength > 0 && Row == FGapAt - 1) {
+    --FGapAt;
+  } else if (FGapLength == 0 || Row != FGapAt) {
+    MoveGap(Row);
+  }
+  ++FGapLength;
 }
 
 bool TzynIndex::PassesFilter(TzynRecord* Record) {
@@ -295,10 +350,10 @@ void TzynIndex::LoadReferences() {
   Clear();
   TzynCommon* common = DataSet->Common;
   TzynLock lock(common);
-  References.SetCapacity(IsFiltered ? 100 : common->RecordCount());
+  FRows.SetCapacity(IsFiltered ? 100 : common->RecordCount());
   for (int32_t slot = 0; slot < common->RecordCount(); ++slot) {
     TzynRecord* record = common->Records(slot);
-    if (record && PassesFilter(record)) References.Add(record);
+    if (record && PassesFilter(record)) FRows.Add(record);
   }
 }
 
@@ -328,7 +383,9 @@ void TzynIndex::Sort() {
     CheckUnique();
     return;
   }
-  void** rows = References.List();
+  Settle();
+  CloseGap();
+  void** rows = FRows.List();
   auto less = [&](void* a, void* b) {
     return CompareRows(static_cast<TzynRecord*>(a), static_cast<TzynRecord*>(b)) < 0;
   };
@@ -407,7 +464,7 @@ bool TzynIndex::SortByTextPrefix() {
         return descending ? a.Prefix[half] > b.Prefix[half] : a.Prefix[half] < b.Prefix[half];
     return CompareRows(a.Record, b.Record) < 0;
   });
-  for (int32_t i = 0; i < Count(); ++i) References.SetItems(i, keyed[static_cast<size_t>(i)].Record);
+  for (int32_t i = 0; i < Count(); ++i) SetRow(i, keyed[static_cast<size_t>(i)].Record);
   return true;
 }
 
@@ -730,10 +787,18 @@ void TzynIndexes::ReflectInIndex(TzynIndex* Index, TzynChange Operation, TzynRec
   bool current = Index == FTable->CurrentIndex;
   if (Operation == zcDelete) {
     // Every index lets go of the record, kept up to date or not: none may
-    // keep a row on a record about to be freed.
-    int32_t row = Index->FindRecordNumber(OldRecord);
-    if (row >= 0) Index->References.Delete(row);
-    if (current) FTable->CurRec = row >= 0 ? row : FTable->CurRec;
+    // keep a row on a record about to be freed. Only the cursor's index
+    // needs the row now.
+    if (!current) {
+      Index->LeaveLater(OldRecord);
+      return;
+    }
+    bool atHint = Position >= 0 && Position < Index->Count() && Index->Rows(Position) == OldRecord;
+    int32_t row = atHint ? Position : Index->FindRecordNumber(OldRecord);
+    if (row >= 0) {
+      Index->DeleteRow(row);
+      FTable->CurRec = row;
+    }
     return;
   }
   bool maintained = !(Index->CompareOptions & mtcoNonMaintained) && FTable->EnableIndexes &&
@@ -741,7 +806,7 @@ void TzynIndexes::ReflectInIndex(TzynIndex* Index, TzynChange Operation, TzynRec
   if (Operation == zcModify && Index->IsRowOrder) {
     if (OldRecord != NewRecord) {
       int32_t row = Index->FindRecordNumber(OldRecord);
-      if (row >= 0) Index->References.SetItems(row, NewRecord);
+      if (row >= 0) Index->SetRow(row, NewRecord);
     }
     return;
   }
@@ -757,7 +822,7 @@ void TzynIndexes::ReflectInIndex(TzynIndex* Index, TzynChange Operation, TzynRec
     } else {
       row = Index->InsertPosition(record);
     }
-    Index->References.Insert(row, record);
+    Index->InsertRow(row, record);
     if (current) {
       FTable->CurRec = row;
       record->RecordNo = row;
@@ -772,11 +837,11 @@ void TzynIndexes::ReflectInIndex(TzynIndex* Index, TzynChange Operation, TzynRec
   // filter: moving it would cost two shifts of the whole list.
   if (row >= 0 && CompareRecords(FTable, Index->IndexFieldList, NewRecord, OldRecord) == 0) {
     if (Index->PassesFilter(NewRecord))
-      Index->References.SetItems(row, NewRecord);
+      Index->SetRow(row, NewRecord);
     else
-      Index->References.Delete(row);
+      Index->DeleteRow(row);
     return;
   }
-  if (row >= 0) Index->References.Delete(row);
+  if (row >= 0) Index->DeleteRow(row);
   place(NewRecord);
 }

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <memory>
+#include <unordered_set>
 #include <vector>
 
 #include "FastList.h"
@@ -44,8 +45,21 @@ class TzynIndex {
   TzynIndex(const TzynIndex&) = delete;
   TzynIndex& operator=(const TzynIndex&) = delete;
 
-  int32_t Count() const { return References.Count(); }
-  TzynRecord* Rows(int32_t Row) const { return static_cast<TzynRecord*>(References.Items(Row)); }
+  int32_t Count() const {
+    Settle();
+    return FRows.Count() - FGapLength;
+  }
+  TzynRecord* Rows(int32_t Row) const {
+    Settle();
+    return static_cast<TzynRecord*>(FRows.Items(Row < FGapAt ? Row : Row + FGapLength));
+  }
+  void InsertRow(int32_t Row, TzynRecord* Record);
+  void SetRow(int32_t Row, TzynRecord* Record);
+  // A run of deletes near one another moves only the rows between them.
+  void DeleteRow(int32_t Row);
+  // Drops the record's row before the rows are next read: deletes in an
+  // index the cursor does not walk cost no search and no shift each.
+  void LeaveLater(const TzynRecord* Record) { FLeaving.insert(Record); }
 
   void Clear();
   void LoadReferences();
@@ -67,7 +81,6 @@ class TzynIndex {
   int32_t InsertPosition(const TzynRecord* Record);
 
   AnsiString Name;
-  TFastList References;
   IzynMemTable* DataSet;
   AnsiString IndexFields;
   TzynFieldList IndexFieldList;
@@ -86,6 +99,17 @@ class TzynIndex {
                               bool RespectFilter);
 
  private:
+  // The rows are FRows less a gap of FGapLength slots before row FGapAt,
+  // and less the records that are leaving.
+  mutable TFastList FRows;
+  mutable int32_t FGapAt = 0, FGapLength = 0;
+  mutable std::unordered_set<const TzynRecord*> FLeaving;
+  void Settle() const {
+    if (!FLeaving.empty()) DropLeaving();
+  }
+  void DropLeaving() const;
+  void MoveGap(int32_t Row) const;
+  void CloseGap() const;
   bool SortByTextPrefix();
   void CheckUnique();
   bool ListHasCalculated(const TzynFieldList& List) const;
