@@ -164,10 +164,17 @@ void TMemRecordMarker::MarkAll() {
   if (!DataPrompts().AskYesNo(marking ? "Отметить все записи ?"
                                       : "Сделать все записи неотмеченными ?"))
     return;
-  if (marking)
-    ForEachShownRecord(BoundDataSet(), [this] { FMarks.insert(CurrentID()); });
-  else
+  if (marking) {
+    // Marked only after the walk: under a filter on the marks, marking
+    // would take the records from under it.
+    std::vector<int32_t> shown;
+    ForEachShownRecord(BoundDataSet(), [&] { shown.push_back(CurrentID()); });
+    FMarks.insert(shown.begin(), shown.end());
+  } else {
     FMarks.clear();
+  }
+  // A filter on the marks may hide the record the cursor stands on now.
+  FTable->RefreshIfBrowsing();
   NotifyLinks(deDataSetChange);
   Changed();
 }

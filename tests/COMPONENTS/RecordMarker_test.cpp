@@ -152,6 +152,54 @@ TEST_F(RecordMarkerTest, MarkAllAsksFirstAndMarksOnlyWhatShows) {
                                      "Сделать все записи неотмеченными ?"}));
 }
 
+// Marking all under the filter that shows unmarked records empties what
+// the walk shows; unmarking all under the one that shows marked records
+// does the same. Each ends on a record the dataset still shows (or on an
+// empty dataset) and tells OnChange once.
+TEST_F(RecordMarkerTest, MarkAllUnderAFilterOnTheMarksEndsOnAShownRecord) {
+  struct Case {
+    bool Unmarked;
+    std::vector<int> Premarked;
+    int At;
+    std::vector<int> MarkedAfter;
+    int ShownAfter;  // 0: none
+  };
+  const Case cases[] = {
+      {true, {}, 3, {1, 2, 3, 4, 5}, 0},
+      // Some marked: all are unmarked, and all show.
+      {true, {1, 4}, 3, {}, 3},
+      {false, {2, 4}, 4, {}, 0},
+  };
+  for (const Case& c : cases) {
+    Source.CancelFilter();
+    Marker().Clear();
+    for (int id : c.Premarked) {
+      GoTo(id);
+      Marker().ToggleMark();
+    }
+    bool unmarked = c.Unmarked;
+    SetFilterDialogHook([unmarked](TSDataSource*, TField*, TFilterArr& Filters) {
+      Filters.clear();
+      auto marks = std::make_unique<TFieldFilter>();
+      marks->Unmarked = unmarked;
+      Filters.push_back(std::move(marks));
+    });
+    Source.ShowFilterDialog(Table.FieldByName("ID"));
+    GoTo(c.At);
+    Changes = 0;
+    Prompts.Answers = {true};
+    EXPECT_NO_THROW(Marker().MarkAll());
+    EXPECT_EQ(Changes, 1);
+    if (c.ShownAfter)
+      EXPECT_EQ(Table.FieldByName("ID")->AsInteger(), c.ShownAfter);
+    else
+      EXPECT_TRUE(Table.IsEmpty());
+    Source.CancelFilter();
+    EXPECT_EQ(Marked(), c.MarkedAfter);
+  }
+  SetFilterDialogHook(nullptr);
+}
+
 TEST_F(RecordMarkerTest, MarkedValuesComeInTheDatasetsOrder) {
   Toggle({5, 1, 4});
   EXPECT_EQ(Marker().GetMarkedValues("NAME"), "d,a,c");
