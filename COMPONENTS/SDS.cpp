@@ -27,6 +27,10 @@ constexpr uint32_t ListBit = 0x40000000u;
 
 void SetStateBit(uint32_t& State, uint32_t Bit, bool On) { State = On ? State | Bit : State & ~Bit; }
 
+void StartIfInactive(TIBTransaction* Transaction) {
+  if (Transaction && !Transaction->Active()) Transaction->StartTransaction();
+}
+
 }  // namespace
 
 ESDS_IBError::ESDS_IBError(const std::exception& E, TSDS* ADataSet, int AOperation,
@@ -235,6 +239,24 @@ void TSDS::ReadFieldDefs() {
   FieldDefs()->EndUpdate();
 }
 
+bool TSDS::DefsMatchServer() {
+  TIBSQL statement(nullptr);
+  statement.SetDatabase(Database());
+  statement.SetTransaction(Transaction());
+  StartIfInactive(statement.TransactionInUse());
+  statement.SetSQLText("select * from " + QuoteIdentifier(FTableName));
+  PrepareSQL(statement);
+  int columns = 0;
+  for (int i = 0; i < FieldDefs()->Count(); ++i) {
+    const TFieldDef* def = FieldDefs()->Items(i);
+    if (def->Name() == SDSDBKeyField) continue;
+    const TIBSQLVar* column = statement.FindField(def->Name());
+    if (!column || (def->DataType() == ftString && column->Size() != def->Size())) return false;
+    ++columns;
+  }
+  return columns == statement.FieldCount();
+}
+
 void TSDS::ReadCommandFieldDefs() {
   TIBSQL& select = *SelectSQL();
   select.Close();
@@ -347,14 +369,6 @@ bool TSDS::MasterValuesChanged() {
   return false;
 }
 
-namespace {
-
-void StartIfInactive(TIBTransaction* Transaction) {
-  if (Transaction && !Transaction->Active()) Transaction->StartTransaction();
-}
-
-}  // namespace
-
 void TSDS::LoadAll() {
   FRecordsFromCache = false;
   if (!FOptions.Contains(dsoLoadData)) return;
@@ -416,6 +430,13 @@ bool TSDS::OpenFromServer() {
   FStructureReady = false;
   try {
     ReadFieldDefs();
+    // The catalogue may predate a change of the table: a column taken at its
+    // old size would load cut and be written back so, a dropped one would
+    // fail every write.
+    if (TSDatabase* database = CachingDatabase(); database && FCommandText.empty() && !DefsMatchServer()) {
+      database->RefreshMetadataCache();
+      ReadFieldDefs();
+    }
     FStructureReady = true;
     CreateFieldsFromDefs();
     GenerateSQL();

@@ -381,6 +381,9 @@ class TSDS : public TzynCustomMemTable {
   // when asked.
   void CommitHeldWrites(bool RaiseFailure);
   void ReadCommandFieldDefs();
+  // Whether the definitions name the table's columns with the sizes the
+  // server describes now.
+  bool DefsMatchServer();
   // The TSDatabase whose catalogue cache is on, else null.
   TSDatabase* CachingDatabase() const;
   TSDSSqlSource SqlSource() const;

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "SDS.h"
 #include "SDatabaseTestKit.h"
 #include "rtl/SysUtils.h"
 
@@ -57,11 +58,12 @@ class SDatabaseCatalogueTest : public TTempFolderTest {
     return prepares;
   }
   // What a connect costs without a catalogue at all, less the two catalogue
-  // queries the user table then runs for itself.
+  // queries the user table then runs for itself, plus the description of
+  // its columns that it checks a catalogue against.
   int PreparesWithoutCatalogue(const TTestDatabase& File) {
     auto db = Cached(File);
     db->Database->MetadataCache = false;
-    return PreparesToConnect(*db->Database) - 2;
+    return PreparesToConnect(*db->Database) - 2 + 1;
   }
   fs::path Folder(const TTestDatabase& File) const {
     return Temp / TCacheManager::DirectoryName(File.Path()).c_str();
@@ -307,6 +309,55 @@ TEST_F(SDatabaseCatalogueTest, ACacheFileThatCannotBeWrittenLeavesNoOldCatalogue
   EXPECT_FALSE(fs::exists(Folder(file) / (Tables + ".CDS")));
   auto db = Cached(file);
   EXPECT_EQ(PreparesToConnect(*db->Database), base + 3);
+}
+
+TEST_F(SDatabaseCatalogueTest, AColumnChangedSinceTheCatalogueIsLoadedAsTheServerHasIt) {
+  const AnsiString wide(60, 'w');
+  for (bool localCache : {true, false}) {
+    SCOPED_TRACE(localCache ? "catalogue from the cache file, comment unchanged" : "changed after connecting");
+    TTestDatabase file;
+    file.Isql(
+        "CREATE TABLE NARROW (SYS$ID BIGINT NOT NULL PRIMARY KEY, NAME VARCHAR(10), NOTE VARCHAR(10), GONE INTEGER);\n"
+        "INSERT INTO NARROW VALUES (1, 'a', 'b', 3);\nCOMMIT;");
+    auto db = Cached(file);
+    db->Database->LocalCache = localCache;
+    db->Transaction->Params()->SetText("read_committed\nrec_version\nnowait");
+    db->Database->Open();
+    const auto change = [&] {
+      ExecCommitted(*db->Database, "alter table NARROW alter NAME type varchar(60)");
+      ExecCommitted(*db->Database, "alter table NARROW drop GONE");
+      ExecCommitted(*db->Database, "update NARROW set NAME = '" + wide + "'");
+    };
+    if (localCache) {
+      change();
+      db->Database->Close();
+      db->Database->Open();
+    } else {
+      change();
+    }
+    {
+      TSDS sds(nullptr);
+      sds.SetDatabase(db->Database.get());
+      sds.SetTransaction(db->Transaction.get());
+      sds.SetTableName("NARROW");
+      sds.Open();
+      EXPECT_EQ(sds.FieldByName("NAME")->AsString(), wide);
+      EXPECT_EQ(sds.FindField("GONE"), nullptr);
+      sds.Edit();
+      sds.FieldByName("NOTE")->SetAsString("c");
+      EXPECT_NO_THROW(sds.Post());
+    }
+    EXPECT_EQ(QueryValue(*db->Database, "select NAME || NOTE from NARROW"), wide + "c");
+    db->Database->Close();
+    if (localCache) {
+      // The cache file took the server's catalogue.
+      db->Database->Open();
+      TzynMemTable& columns = *db->Database->TablesCache();
+      ASSERT_TRUE(columns.Locate("RDB$RELATION_NAME;RDB$FIELD_NAME", VarArrayOf({"NARROW", "NAME"}), {}));
+      EXPECT_EQ(columns.FieldByName("RDB$FIELD_LENGTH")->AsInteger(), 60);
+      EXPECT_FALSE(HasColumn(*db->Database, "NARROW", "GONE"));
+    }
+  }
 }
 
 }  // namespace
