@@ -294,17 +294,6 @@ TEST_F(PreviewTest, TheSplitterSizesTheToolbar) {
   EXPECT_EQ(Form->Splitter->Top(), Bar->Height());
 }
 
-// Through the input queue, as a person moves it.
-void MoveMouse(POINT Screen) {
-  INPUT Move{};
-  Move.type = INPUT_MOUSE;
-  Move.mi.dx = MulDiv(Screen.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
-  Move.mi.dy = MulDiv(Screen.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
-  Move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-  SendInput(1, &Move, sizeof Move);
-  PumpFor(50);
-}
-
 TEST_F(PreviewTest, TheSplitterShowsTheResizeCursor) {
   Preview();
   POINT OnSplitter{Form->Width() / 2, Form->Splitter->Top() + 1};

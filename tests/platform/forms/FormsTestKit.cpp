@@ -1,25 +1,76 @@
 #include "FormsTestKit.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <deque>
 #include <map>
 
 #include "forms/Forms.h"
 
+namespace {
+
+void SendKeys(std::initializer_list<WORD> Modifiers, bool Down) {
+  std::vector<INPUT> Inputs;
+  for (WORD Key : Modifiers) {
+    INPUT& Input = Inputs.emplace_back();
+    Input.type = INPUT_KEYBOARD;
+    Input.ki.wVk = Key;
+    Input.ki.dwFlags = Down ? 0 : KEYEVENTF_KEYUP;
+  }
+  if (!Down) std::reverse(Inputs.begin(), Inputs.end());
+  if (!Inputs.empty()) SendInput(static_cast<UINT>(Inputs.size()), Inputs.data(), sizeof(INPUT));
+}
+
+INPUT MouseInput(POINT Screen, DWORD Flags) {
+  INPUT Input{};
+  Input.type = INPUT_MOUSE;
+  Input.mi.dx = MulDiv(Screen.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+  Input.mi.dy = MulDiv(Screen.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+  Input.mi.dwFlags = Flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  return Input;
+}
+
+}  // namespace
+
+void PressKeys(WORD Key, std::initializer_list<WORD> Modifiers) {
+  SendKeys(Modifiers, true);
+  SendKeys({Key}, true);
+  SendKeys({Key}, false);
+  SendKeys(Modifiers, false);
+}
+
 void PressKey(WORD Key, bool Shift) {
-  INPUT Inputs[4] = {};
-  int Count = 0;
-  auto Add = [&](WORD Vk, DWORD Flags) {
-    Inputs[Count].type = INPUT_KEYBOARD;
-    Inputs[Count].ki.wVk = Vk;
-    Inputs[Count].ki.dwFlags = Flags;
-    ++Count;
-  };
-  if (Shift) Add(VK_SHIFT, 0);
-  Add(Key, 0);
-  Add(Key, KEYEVENTF_KEYUP);
-  if (Shift) Add(VK_SHIFT, KEYEVENTF_KEYUP);
-  SendInput(Count, Inputs, sizeof(INPUT));
+  if (Shift) {
+    PressKeys(Key, {VK_SHIFT});
+  } else {
+    PressKeys(Key, {});
+  }
+}
+
+void MoveMouse(POINT Screen) {
+  INPUT Move = MouseInput(Screen, 0);
+  SendInput(1, &Move, sizeof Move);
+  PumpFor(50);
+}
+
+void PressMouse(POINT Screen, bool Down, bool Right) {
+  DWORD Flags = Right ? (Down ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_RIGHTUP)
+                      : (Down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP);
+  INPUT Press = MouseInput(Screen, Flags);
+  SendInput(1, &Press, sizeof Press);
+}
+
+void ClickAt(POINT Screen, std::initializer_list<WORD> Modifiers, bool Right) {
+  SendKeys(Modifiers, true);
+  PressMouse(Screen, true, Right);
+  PressMouse(Screen, false, Right);
+  SendKeys(Modifiers, false);
+  PumpFor(30);
+}
+
+void ClickOn(HWND Wnd, POINT Client, std::initializer_list<WORD> Modifiers) {
+  ClientToScreen(Wnd, &Client);
+  ClickAt(Client, Modifiers);
 }
 
 void TypeText(const char* Text) {

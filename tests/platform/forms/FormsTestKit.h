@@ -7,16 +7,26 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <vector>
 
 // Types keys as a person would (down and up), through the input queue.
 void PressKey(WORD Key, bool Shift = false);
+// The key with the modifiers held down around it.
+void PressKeys(WORD Key, std::initializer_list<WORD> Modifiers);
 void TypeText(const char* Text);
 // Alt with a key, through the input queue.
 void PressAlt(WORD Key);
 // Alt with a Cyrillic letter, as the focused window (else Wnd) gets it
 // under a Russian keyboard layout.
 void PostAltChar(char Char, HWND Wnd = nullptr);
+// The mouse through the input queue, as a person moves and presses it, at
+// a screen point; the modifiers are held down around a click.
+void MoveMouse(POINT Screen);
+void PressMouse(POINT Screen, bool Down, bool Right = false);
+void ClickAt(POINT Screen, std::initializer_list<WORD> Modifiers = {}, bool Right = false);
+// The same at a point of a window's client area.
+void ClickOn(HWND Wnd, POINT Client, std::initializer_list<WORD> Modifiers = {});
 // Handles messages until Done() or the time is up; false on time-out.
 bool PumpUntil(const std::function<bool()>& Done, int TimeoutMs = 2000);
 void PumpFor(int Ms);
