@@ -547,6 +547,7 @@ class TCustomDBGridKs : public TCustomGrid,
   void FilterEditorChanged(int Reason);
   void FilterDropDown();
   void FilterEditorKeyDown(uint16_t& Key, TShiftState Shift);
+  bool FilterCellPress(TMessage& Message);
   void ApplyPendingSize();
   void RepaintSelectionOnFocusChange();
   void RefreshEditor();
@@ -578,6 +579,9 @@ class TCustomDBGridKs : public TCustomGrid,
   // The editor's text changes by the grid's own loading or applying.
   bool FFilterRowBusy = false;
   int FFilterColumn = -1;
+  // The press that opened the filter editor, for telling a double click.
+  POINT FFilterPressPoint{0, 0};
+  DWORD FFilterPressTime = 0;
   // The tags of the filter list's first entries.
   std::vector<int> FFilterTags;
 

@@ -96,13 +96,13 @@ void TCustomDBGridKs::PlaceFilterEditor(bool Focus) {
     HideFilterEditor();
     return;
   }
+  // Over its cell before the text comes: a text selected in a narrower
+  // editor stays scrolled out of sight once it grows.
+  FFilterEditor->SetBoundsWithButtons(Cell);
   if (Focus) {
-    FFilterEditor->SetBoundsWithButtons(RECT{});
-    FFilterEditor->SetVisible(true);
     ShowFilterEditor(FFilterColumn);
     FFilterEditor->SelectAll();
   }
-  FFilterEditor->SetBoundsWithButtons(Cell);
   SendMessageA(FFilterEditor->Handle(), EM_SCROLLCARET, 0, 0);
   if (Focus && FFilterEditor->CanFocus()) FFilterEditor->SetFocus();
 }
@@ -308,13 +308,35 @@ void TCustomDBGridKs::FilterEditorKeyDown(uint16_t& Key, TShiftState Shift) {
   Key = 0;
 }
 
+// A press on a filter cell opens the filter editor there instead of acting
+// as a title press; a left press goes on to the editor.
+bool TCustomDBGridKs::FilterCellPress(TMessage& Message) {
+  if (Designing() || !FSTFilter->Visible()) return false;
+  POINT P{static_cast<short>(LOWORD(Message.LParam)), static_cast<short>(HIWORD(Message.LParam))};
+  TGridCoord Cell = MouseCoord(P.x, P.y);
+  int DataCol = RawToDataColumn(Cell.X);
+  if (!IsFilterRow(Cell.Y) || Cell.X < FIndicatorOffset || !CanEditFilterCell(DataCol))
+    return false;
+  FSelection->Clear();
+  ShowFilterEditorInColumn(DataCol);
+  FFilterPressPoint = ClientToScreen(P);
+  FFilterPressTime = static_cast<DWORD>(GetMessageTime());
+  if (Message.Msg == WM_LBUTTONDOWN && FFilterEditor && FFilterEditor->Visible()) {
+    POINT InEditor{P.x - FFilterEditor->Left(), P.y - FFilterEditor->Top()};
+    SendMessageA(FFilterEditor->Handle(), WM_LBUTTONDOWN, Message.WParam,
+                 MAKELPARAM(InEditor.x, InEditor.y));
+  }
+  Message.Result = 0;
+  return true;
+}
+
 // --- The filter editor's holder
 
 bool TCustomDBGridKs::InplaceEditCanModify(TControl*) { return true; }
 
 void TCustomDBGridKs::GetMouseDownInfo(POINT& Pos, DWORD& Time) {
-  GetCursorPos(&Pos);
-  Time = static_cast<DWORD>(GetMessageTime());
+  Pos = FFilterPressPoint;
+  Time = FFilterPressTime;
 }
 
 bool TCustomDBGridKs::InplaceEditWndProc(TControl*, TMessage&) { return false; }

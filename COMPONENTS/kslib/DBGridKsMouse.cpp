@@ -61,6 +61,9 @@ bool TCustomDBGridKs::MouseMessage(TMessage& Message) {
     case CM_CANCELMODE:
       CancelTracking();
       return false;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+      return FilterCellPress(Message);
     case WM_RBUTTONUP:
       return ColumnPopupUp(Message);
     default:

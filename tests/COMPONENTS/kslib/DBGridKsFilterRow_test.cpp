@@ -169,6 +169,57 @@ TEST(DBGridKsFilterRow, EnterAppliesAndDownLeavesIntoTheData) {
   EXPECT_EQ(F.Data.FieldByName("Id")->AsInteger(), 1) << "the first record shown";
 }
 
+// A press on a filter cell, left or right, opens the filter editor in that
+// column; the title's sort marking is left alone.
+TEST(DBGridKsFilterRow, APressOnAFilterCellOpensItsEditorWithoutSorting) {
+  for (bool Right : {false, true}) {
+    TFilterRowForm F;
+    F.Grid->SetOptionsKs(F.Grid->OptionsKs() + TDBGridKsOptions{dghAutoSortMarking});
+    F.Column(ColQty)->Title()->SetTitleButton(true);
+    int Announced = 0;
+    F.Grid->OnSortMarkingChanged = [&](TObject*) { ++Announced; };
+    F.Show();
+    RECT Cell = F.Grid->CellRect(F.Grid->DataToRawColumn(ColQty), F.Grid->TitleOffset() - 1);
+    POINT At = F.Grid->ClientToScreen(POINT{Cell.left + 8, (Cell.top + Cell.bottom) / 2});
+    // The release of a right press lands on the editor, which offers its menu.
+    bool Menu = false;
+    if (Right) Later([&] {
+      Menu = FindWindowA("#32768", nullptr) != nullptr;
+      if (Menu) PressKey(VK_ESCAPE);
+    }, 200);
+    ClickAt(At, {}, Right);
+    ASSERT_TRUE(PumpUntil([&] { return F.Editor() && GetFocus() == F.Editor()->Handle(); }))
+        << Right;
+    EXPECT_TRUE(F.Editor()->Visible()) << Right;
+    EXPECT_EQ(F.Grid->FilterColumn(), ColQty) << Right;
+    EXPECT_EQ(F.Column(ColQty)->Title()->SortMarker(), smNoneKs) << Right;
+    EXPECT_EQ(Announced, 0) << Right;
+    if (Right) {
+      PumpUntil([&] { return Menu; }, 500);
+      EXPECT_TRUE(Menu) << "the editor's own menu";
+    }
+  }
+}
+
+// Enter applies the typed condition and leaves it in view in the editor,
+// which stays open.
+TEST(DBGridKsFilterRow, TheAppliedConditionStaysInView) {
+  TFilterRowForm F;
+  TInplaceFilterEditKs* Editor = F.EditFilter(ColQty);
+  TypeText("> 990");
+  ASSERT_TRUE(PumpUntil([&] { return Editor->Text() == "> 990"; }));
+  PressKey(VK_RETURN);
+  ASSERT_TRUE(PumpUntil([&] { return F.Applies == 1; }));
+  PumpFor(30);
+  EXPECT_TRUE(Editor->Visible());
+  EXPECT_EQ(Editor->Text(), "> 990");
+  auto X = [&](int Char) {
+    return static_cast<short>(LOWORD(SendMessageA(Editor->Handle(), EM_POSFROMCHAR, Char, 0)));
+  };
+  EXPECT_GE(X(0), 0) << "the text starts inside the editor";
+  EXPECT_LT(X(4), Editor->ClientWidth());
+}
+
 // Down into the data, or a field asking for the focus, closes the filter
 // cell with its text kept and brings the always-shown editor back.
 TEST(DBGridKsFilterRow, LeavingTheFilterRowShowsAnAlwaysShownEditorAgain) {
