@@ -130,6 +130,7 @@ void TInplaceEdit::KeyDown(uint16_t& Key, TShiftState Shift) {
     case VK_NEXT:
     case VK_TAB:
     case VK_F2:
+    case VK_ESCAPE:
       ToGrid();
       break;
     case VK_LEFT:

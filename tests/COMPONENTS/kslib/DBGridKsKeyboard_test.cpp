@@ -137,6 +137,36 @@ TEST(DBGridKeys, InsertTakesTheAllowedOperationAndEscDropsTheUntouchedRecord) {
   EXPECT_EQ(F.Table.State(), dsBrowse);
 }
 
+// Typed into a cell, the first Esc gives the cell its value back and the
+// second cancels the record's edit, with the editor shown on demand or
+// always.
+TEST(DBGridKeys, TheFirstEscUndoesTheCellAndTheSecondCancelsTheEdit) {
+  for (bool Always : {false, true}) {
+    TCityGridForm F;
+    if (Always) F.Grid->SetOptions(F.Grid->Options() + TDBGridOptions{dgAlwaysShowEditor});
+    F.Show();
+    F.Table.SetRecNo(3);
+    F.Grid->SetCol(QtyCol);
+    PressKey('7');
+    ASSERT_TRUE(PumpUntil([&] {
+      TInplaceEdit* Editor = F.Grid->InplaceEditor();
+      return Editor && Editor->Visible() && Editor->Text().find('7') != AnsiString::npos;
+    })) << Always;
+    ASSERT_EQ(F.Table.State(), dsEdit) << Always;
+    PressKey(VK_ESCAPE);
+    PumpFor(30);
+    EXPECT_EQ(F.Table.State(), dsEdit) << "the record stays in edit " << Always;
+    EXPECT_EQ(F.Table.FieldByName("Qty")->AsInteger(), 30) << Always;
+    if (Always) {
+      EXPECT_EQ(F.Grid->InplaceEditor()->Text(), "30");
+    }
+    PressKey(VK_ESCAPE);
+    PumpFor(30);
+    EXPECT_EQ(F.Table.State(), dsBrowse) << "the second Esc cancels " << Always;
+    EXPECT_EQ(F.Table.FieldByName("Qty")->AsInteger(), 30) << Always;
+  }
+}
+
 TEST(DBGridKeys, ShiftStepsSelectRowsOrARectangle) {
   TCityGridForm F;
   F.Grid->SetOptions(F.Grid->Options() + TDBGridOptions{dgMultiSelect});
