@@ -575,6 +575,7 @@ class TCustomDBGridKs : public TCustomGrid,
   THintWindow* FToolTips = nullptr;
   std::unique_ptr<TSTDBGridKsFilter> FSTFilter;
   TInplaceFilterEditKs* FFilterEditor = nullptr;
+  bool FPassingWheel = false;
   bool FFilterRowEditing = false;
   // The editor's text changes by the grid's own loading or applying.
   bool FFilterRowBusy = false;
@@ -617,6 +618,7 @@ class TCustomDBGridKs : public TCustomGrid,
   bool CharMessage(TMessage& Message);
   bool MouseMessage(TMessage& Message);
   bool ScrollMessage(TMessage& Message);
+  bool WheelToEditors(TMessage& Message);
   void KeyWithCtrl(uint16_t& Key, bool ShiftMulti);
   void KeyWithoutCtrl(uint16_t& Key, TShiftState Shift, bool ShiftMulti);
   bool ShortCutKey(uint16_t Key, TShiftState Shift);

@@ -1118,7 +1118,10 @@ void TDBGridInplaceEdit::WndProc(TMessage& Message) {
       break;
     }
     case WM_MOUSEWHEEL:
+      // The open list moves; the grid under it stays.
       if (FListVisible) {
+        if (FActiveList && FActiveList->HandleAllocated())
+          SendMessageA(FActiveList->Handle(), Message.Msg, Message.WParam, Message.LParam);
         Message.Result = 1;
         return;
       }

@@ -1,6 +1,9 @@
 // How the window over the dataset moves: the data link's scroll, the
 // vertical bar in records of the dataset, the scroll messages and the wheel.
 #include "COMPONENTS/kslib/DBGridKs.h"
+#include "COMPONENTS/kslib/DBGridKsFilterRow.h"
+#include "COMPONENTS/kslib/DBGridKsInplaceEdit.h"
+#include "COMPONENTS/kslib/ToolCtrlsKs.h"
 #include "forms/ScrollBar.h"
 
 int TCustomDBGridKs::VisibleDataRows() {
@@ -116,6 +119,24 @@ void TCustomDBGridKs::UpdateScrollBars() {
   }
 }
 
+// An open drop-down list of the cell editor, else an active filter editor,
+// takes the wheel before the grid scrolls. What the filter editor passes
+// back to its parent scrolls the grid.
+bool TCustomDBGridKs::WheelToEditors(TMessage& Message) {
+  if (FPassingWheel) return false;
+  TFlagScope Passing(FPassingWheel);
+  auto* Editor = dynamic_cast<TDBGridInplaceEdit*>(InplaceEditor());
+  if (Editor && Editor->ListVisible() && Editor->ActiveList()) {
+    Editor->Perform(Message.Msg, Message.WParam, Message.LParam);
+    return true;
+  }
+  if (FilterEditorActive() && FFilterEditor && FFilterEditor->Visible()) {
+    FFilterEditor->Perform(Message.Msg, Message.WParam, Message.LParam);
+    return true;
+  }
+  return false;
+}
+
 bool TCustomDBGridKs::ScrollMessage(TMessage& Message) {
   if (Message.Msg == WM_HSCROLL) {
     if (FHorzScrollBar->Tracking && LOWORD(Message.WParam) == SB_THUMBTRACK)
@@ -126,6 +147,7 @@ bool TCustomDBGridKs::ScrollMessage(TMessage& Message) {
   }
   if (Message.Msg == WM_MOUSEWHEEL) {
     Message.Result = 1;
+    if (WheelToEditors(Message)) return true;
     if (!FDataLink->Active()) return true;
     int Delta = static_cast<short>(HIWORD(Message.WParam));
     if (TreeModeNoFooter()) {

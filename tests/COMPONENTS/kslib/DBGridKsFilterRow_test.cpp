@@ -73,6 +73,27 @@ TEST(DBGridKsFilterRow, TheEmptyEntryWritesNullAndAppliesOnlyWithTriggers) {
   EXPECT_EQ(F.Applies, 2);
 }
 
+// A wheel that reaches the grid while a filter cell is edited is the
+// filter editor's; what that editor leaves (with Ctrl) scrolls the grid once.
+TEST(DBGridKsFilterRow, TheWheelGoesToTheFilterEditorBeforeTheGridScrolls) {
+  TFilterRowForm F;
+  TInplaceFilterEditKs* Editor = F.EditFilter(ColName);
+  auto Wheel = [&](WPARAM Keys) {
+    SendMessageA(F.Grid->Handle(), WM_MOUSEWHEEL, MAKEWPARAM(Keys, -WHEEL_DELTA),
+                 MAKELPARAM(100, 100));
+  };
+  PostKey(VK_DOWN, {VK_MENU});
+  ASSERT_TRUE(PumpUntil([&] { return Editor->ListVisible(); }));
+  int Top = Editor->PopupListbox()->TopIndex();
+  Wheel(0);
+  EXPECT_EQ(F.Data.RecNo(), 1) << "the grid stays";
+  EXPECT_EQ(Editor->PopupListbox()->TopIndex(), Top + 1) << "the open list scrolls";
+  PostKey(VK_ESCAPE);
+  ASSERT_TRUE(PumpUntil([&] { return !Editor->ListVisible(); }));
+  Wheel(MK_CONTROL);
+  EXPECT_EQ(F.Data.RecNo(), 2);
+}
+
 TEST(DBGridKsFilterRow, AFilterCellLeftOpenClosesWhenTheFocusComesBackFromElsewhere) {
   // Without and with an editor that is always shown.
   for (bool Always : {false, true}) {

@@ -591,6 +591,38 @@ TEST(DBGridInplaceEditDataList, TheListKeepsTheSizeTheUserGaveIt) {
   ASSERT_TRUE(PumpUntil([&] { return !PopupShown(List); }));
 }
 
+// The wheel moves the open list, whether it reaches the editor (through
+// the input queue) or the grid; the grid's record stays.
+TEST(DBGridInplaceEditDataList, TheWheelMovesTheOpenListNotTheGrid) {
+  TLookupForm F;
+  AppendValues(&F.Orders, {2, 2});
+  F.Orders.First();
+  TDBGridInplaceEdit* Editor = F.Edit();
+  TPopupDataGridKs* List = Editor->DataList();
+  PressAlt(VK_DOWN);
+  ASSERT_TRUE(PumpUntil([&] { return PopupShown(List); }));
+  ASSERT_EQ(List->KeyValue().AsInteger(), 1);
+  RECT Cell;
+  GetWindowRect(Editor->Handle(), &Cell);
+  INPUT In{};
+  In.type = INPUT_MOUSE;
+  In.mi.dx = MulDiv(Cell.left + 5, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+  In.mi.dy = MulDiv(Cell.top + 5, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+  In.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  SendInput(1, &In, sizeof In);
+  In.mi.dwFlags = MOUSEEVENTF_WHEEL;
+  In.mi.mouseData = static_cast<DWORD>(-WHEEL_DELTA);
+  SendInput(1, &In, sizeof In);
+  // A notch moves past the rows shown, all three here: to the last.
+  EXPECT_TRUE(PumpUntil([&] { return List->KeyValue().AsInteger() == 3; }));
+  SendMessageA(F.Grid->Handle(), WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), 0);
+  EXPECT_EQ(List->KeyValue().AsInteger(), 1);
+  EXPECT_TRUE(PopupShown(List));
+  EXPECT_EQ(F.Orders.FieldByName("Id")->AsInteger(), 1) << "the grid stays on its record";
+  PressKey(VK_ESCAPE);
+  ASSERT_TRUE(PumpUntil([&] { return !PopupShown(List); }));
+}
+
 TEST(DBGridInplaceEditDataList, TypedTextLocatesAndAnUnlistedTextIsRefused) {
   TLookupForm F;
   TDBGridInplaceEdit* Editor = F.Edit();
