@@ -9,7 +9,7 @@
 namespace {
 
 // Identities wider than 32 bits are compared by their low 32 bits.
-int32_t Identity(TField* Field) { return static_cast<int32_t>(Field->Value().AsInt64()); }
+int32_t Low32(int64_t Identity) { return static_cast<int32_t>(Identity); }
 
 // The tree is not redrawn while its items change.
 class TUpdateLock {
@@ -45,10 +45,22 @@ TDataSet* TDBSTreeView::OpenDataSet() const {
   return dataSet && dataSet->Active() ? dataSet : nullptr;
 }
 
+int64_t TDBSTreeView::NodeIdentity(HTREEITEM Node) const {
+  auto found = FIdentities.find(Node);
+  return found != FIdentities.end() ? found->second : 0;
+}
+
+HTREEITEM TDBSTreeView::AddNode(HTREEITEM Parent, const AnsiString& Text, int64_t Identity) {
+  HTREEITEM node = AddChild(Parent, Text, Low32(Identity));
+  FIdentities[node] = Identity;
+  return node;
+}
+
 void TDBSTreeView::BuildTree(const AnsiString& RootText) {
   TUpdateLock lock(this);
   Clear();
-  HTREEITEM root = AddChild(nullptr, RootText, RootNodeID);
+  FIdentities.clear();
+  HTREEITEM root = AddNode(nullptr, RootText, RootNodeID);
   LoadChildren(root);
   Expand(root);
 }
@@ -62,15 +74,17 @@ void TDBSTreeView::LoadChildren(HTREEITEM Node) {
   TField* parentId = dataSet->FieldByName(IDParentNode);
   TField* label = dataSet->FieldByName(DataField);
   // A child gets an expand button when some record names it as parent,
-  // compared as the children are: by the low 32 bits.
+  // compared as the children are: by the low 32 bits. A record without a
+  // parent lies under the root.
   std::unordered_set<int32_t> parents;
-  std::vector<std::pair<int32_t, AnsiString>> children;
+  std::vector<std::pair<int64_t, AnsiString>> children;
   TBookmark noted = dataSet->GetBookmark();
   dataSet->DisableControls();
   try {
     for (dataSet->First(); !dataSet->Eof(); dataSet->Next()) {
-      parents.insert(Identity(parentId));
-      if (Identity(parentId) == parent) children.emplace_back(Identity(id), label->AsString());
+      int32_t of = parentId->IsNull() ? RootNodeID : Low32(parentId->Value().AsInt64());
+      parents.insert(of);
+      if (of == parent) children.emplace_back(id->Value().AsInt64(), label->AsString());
     }
     dataSet->GotoBookmark(noted);
   } catch (...) {
@@ -79,7 +93,7 @@ void TDBSTreeView::LoadChildren(HTREEITEM Node) {
   }
   dataSet->EnableControls();
   for (const auto& [child, text] : children)
-    SetHasChildren(AddChild(Node, text, child), parents.count(child) != 0);
+    SetHasChildren(AddNode(Node, text, child), parents.count(Low32(child)) != 0);
 }
 
 void TDBSTreeView::GoToNode(HTREEITEM Node, int32_t Skipped) {
@@ -87,10 +101,11 @@ void TDBSTreeView::GoToNode(HTREEITEM Node, int32_t Skipped) {
   if (!dataSet) return;
   // A server-backed dataset finds the record in whatever level it lies.
   auto* sds = dynamic_cast<TSDS*>(dataSet);
-  if (sds && NodeID(Node) != Skipped)
-    sds->GotoID(NodeID(Node));
+  int64_t identity = NodeIdentity(Node);
+  if (sds && identity != Skipped)
+    sds->GotoID(identity);
   else
-    dataSet->Locate(IDNode, NodeID(Node), {});
+    dataSet->Locate(IDNode, Variant(static_cast<long long>(identity)), {});
 }
 
 bool TDBSTreeView::CanExpand(HTREEITEM Node) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <unordered_map>
 
 #include "db/DB.h"
 #include "forms/ComCtrls.h"
@@ -24,8 +25,10 @@ class TDBSTreeView : public TCustomTreeView {
 
   // Clears the tree and shows the root, with the text, and its children.
   void BuildTree(const AnsiString& RootText);
-  // The record identity a node stands for.
+  // The record identity a node stands for, by its low 32 bits (what the
+  // node itself carries), and whole.
   int32_t NodeID(HTREEITEM Node) { return static_cast<int32_t>(NodeData(Node)); }
+  int64_t NodeIdentity(HTREEITEM Node) const;
 
  protected:
   bool CanExpand(HTREEITEM Node) override;
@@ -39,5 +42,9 @@ class TDBSTreeView : public TCustomTreeView {
   // is the one skipped.
   void GoToNode(HTREEITEM Node, int32_t Skipped);
 
+  HTREEITEM AddNode(HTREEITEM Parent, const AnsiString& Text, int64_t Identity);
+
   TDataLink FDataLink;
+  // Each node's whole record identity, beside its 32-bit slot.
+  std::unordered_map<HTREEITEM, int64_t> FIdentities;
 };

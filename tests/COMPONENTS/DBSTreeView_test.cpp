@@ -21,15 +21,17 @@ class DBSTreeViewTest : public testing::Test {
     Places.FieldDefs()->Add("PARENT_ID", ftLargeint);
     Places.FieldDefs()->Add("NAME", ftString, 30);
     Places.Open();
-    // A parent beyond 32 bits is known by its low 32 bits (7).
+    // A parent beyond 32 bits is known by its low 32 bits (7), which
+    // "Алматы" shares with "Далеко"; "Ничей" has no parent (-1: null).
     const struct {
       int64_t Id, Parent;
       const char* Name;
     } rows[] = {{1, 0, "Россия"},       {2, 1, "Москва"},    {3, 1, "Тверь"},
                 {4, 0, "Казахстан"},    {5, 2, "Арбат"},     {0x100000007LL, 0, "Далеко"},
-                {8, 0x200000007LL, "Близко"}};
+                {8, 0x200000007LL, "Близко"}, {7, 4, "Алматы"}, {9, -1, "Ничей"}};
     for (const auto& row : rows)
-      AppendValues(&Places, {Variant(static_cast<long long>(row.Id)), Variant(static_cast<long long>(row.Parent)),
+      AppendValues(&Places, {Variant(static_cast<long long>(row.Id)),
+                             row.Parent < 0 ? Variant::Null() : Variant(static_cast<long long>(row.Parent)),
                              AnsiString(row.Name)});
     Source.SetDataSet(&Places);
     Form.SetBounds(10, 10, 300, 300);
@@ -68,8 +70,25 @@ class DBSTreeViewTest : public testing::Test {
 TEST_F(DBSTreeViewTest, TheRootShowsTheTopRecordsWithButtonsOnlyOverChildren) {
   EXPECT_EQ(Tree->NodeText(Root), "Все");
   EXPECT_TRUE(Tree->Expanded(Root));
-  EXPECT_EQ(Children(Root), (std::vector<AnsiString>{"Россия +", "Казахстан", "Далеко +"}));
+  EXPECT_EQ(Children(Root), (std::vector<AnsiString>{"Россия +", "Казахстан +", "Далеко +", "Ничей"}));
   EXPECT_EQ(Tree->NodeID(Child(Root, 2)), 7);
+  EXPECT_EQ(Tree->NodeIdentity(Child(Root, 2)), 0x100000007LL);
+}
+
+TEST_F(DBSTreeViewTest, ChoosingANodeMovesTheDatasetToItsRecordByTheWholeIdentity) {
+  Tree->SetFocus();
+  Tree->Select(Child(Root, 3));
+  ASSERT_TRUE(PumpUntil([&] { return CurrentName() == "Ничей"; }));
+  // "Далеко" and "Алматы" share their low 32 bits.
+  Tree->Select(Child(Root, 2));
+  ASSERT_TRUE(PumpUntil([&] { return CurrentName() != "Ничей"; }));
+  EXPECT_EQ(CurrentName(), "Далеко");
+  PressKey(VK_RIGHT);
+  ASSERT_TRUE(PumpUntil([&] { return Tree->Expanded(Child(Root, 2)); }));
+  EXPECT_EQ(Children(Child(Root, 2)), (std::vector<AnsiString>{"Близко"}));
+  EXPECT_EQ(CurrentName(), "Далеко");
+  PressKey(VK_DOWN);
+  ASSERT_TRUE(PumpUntil([&] { return CurrentName() == "Близко"; }));
 }
 
 TEST_F(DBSTreeViewTest, KeysExpandANodeAndMoveTheDatasetWithTheSelection) {
