@@ -75,6 +75,11 @@ void TCacheManager::WriteIndex() {
   }
 }
 
+void TCacheManager::Forget(const AnsiString& Name) {
+  for (int i = FCacheIndex.Count() - 1; i >= 0; --i)
+    if (FCacheIndex.Strings(i).rfind(Name + "=", 0) == 0) FCacheIndex.Delete(i);
+}
+
 bool TCacheManager::Lookup(TDataSet* DataSet, AnsiString& FileName, const AnsiString& Name,
                            const AnsiString& Version, int64_t& Stamp) {
   Stamp = 0;

@@ -31,6 +31,10 @@ class TCacheManager : public TObject {
   bool Lookup(TDataSet* DataSet, AnsiString& FileName, const AnsiString& Name,
               const AnsiString& Version, int64_t& Stamp);
 
+  // Drops the index line of Name: its file was not written, so no version
+  // may answer for what the file still holds.
+  void Forget(const AnsiString& Name);
+
   const AnsiString& CacheDir() const { return FCacheDir; }
   const TStringList& CacheIndex() const { return FCacheIndex; }
 

@@ -265,9 +265,10 @@ void TSDatabase::SaveMetadataCache() {
         TCacheManager::SaveReplacing(
             *file, [table](const AnsiString& name) { table->SaveToBinaryFile(name); });
       } catch (const Exception& e) {
-        // The index will give this file the new version: an old one must not stay.
+        // Neither an old file nor its name in the index may claim the new version.
         WriteLogLine("ERROR", "TSDatabase", *file + ": " + e.Message());
         DeleteFile(*file);
+        FCacheManager->Forget(ChangeFileExt(ExtractFileName(*file), ""));
       }
       file->clear();
     }

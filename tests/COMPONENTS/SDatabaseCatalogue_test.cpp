@@ -2,6 +2,7 @@
 // server, kept in cache files between connects, and the constraint kinds.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -358,6 +359,37 @@ TEST_F(SDatabaseCatalogueTest, AColumnChangedSinceTheCatalogueIsLoadedAsTheServe
       EXPECT_FALSE(HasColumn(*db->Database, "NARROW", "GONE"));
     }
   }
+}
+
+TEST_F(SDatabaseCatalogueTest, ACacheFileThatCannotBeReplacedKeepsNoVersionForItsOldCatalogue) {
+  TTestDatabase file;
+  Cached(file)->Database->Open();
+  const fs::path tables = Folder(file) / (Tables + ".CDS");
+  // An immutable file can be neither replaced nor removed, as one held open
+  // or read-only elsewhere.
+  if (std::system(("chattr +i '" + tables.string() + "' 2>/dev/null").c_str()) != 0)
+    GTEST_SKIP() << "no immutable files here";
+  struct TMutableAgain {
+    std::string Path;
+    ~TMutableAgain() { std::system(("chattr -i '" + Path + "'").c_str()); }
+  } mutableAgain{tables.string()};
+  {
+    auto db = Cached(file);
+    db->Database->Open();
+    ExecCommitted(*db->Database, "alter table MASTER_T add EXTRA integer");
+    ExecCommitted(*db->Database, "comment on database is 'schema 2'");
+  }
+  {
+    auto db = Cached(file);
+    db->Database->Open();
+    EXPECT_TRUE(HasColumn(*db->Database, "MASTER_T", "EXTRA"));
+    EXPECT_NO_THROW(db->Database->Close());
+  }
+  // Its index line does not claim the new version for the old file.
+  EXPECT_EQ(IndexLines(file), (std::vector<std::string>{Indexes + "=schema 2"}));
+  auto db = Cached(file);
+  db->Database->Open();
+  EXPECT_TRUE(HasColumn(*db->Database, "MASTER_T", "EXTRA"));
 }
 
 }  // namespace
