@@ -227,6 +227,13 @@ void TSDS::ReadFieldDefs() {
     return;
   }
   if (FTableName.empty()) throw EIBClientError("Table name is missing");
+  if (DefsFromPersistentFields()) {
+    FieldDefs()->BeginUpdate();
+    FieldDefsFromFields();
+    AppendDBKeyFieldDef(*FieldDefs());
+    FieldDefs()->EndUpdate();
+    return;
+  }
   std::vector<TSDSColumn> columns;
   if (TSDatabase* database = CachingDatabase()) columns = CachedColumns(*database, FTableName);
   if (columns.empty()) columns = ServerColumns(*Database(), FTableName);
@@ -433,7 +440,8 @@ bool TSDS::OpenFromServer() {
     // The catalogue may predate a change of the table: a column taken at its
     // old size would load cut and be written back so, a dropped one would
     // fail every write.
-    if (TSDatabase* database = CachingDatabase(); database && FCommandText.empty() && !DefsMatchServer()) {
+    if (TSDatabase* database = CachingDatabase();
+        database && FCommandText.empty() && !DefsFromPersistentFields() && !DefsMatchServer()) {
       database->RefreshMetadataCache();
       ReadFieldDefs();
     }
@@ -547,6 +555,7 @@ void TSDS::IncrementalRefresh(TDateTime SinceTime) {
           Append();
         row.CopyRow(statement);
         Post();
+        if (OnSyncRecord) OnSyncRecord(this);
       }
     }
     statement.Close();

@@ -163,6 +163,9 @@ class TSDS : public TzynCustomMemTable {
   TSDSAccessEvent OnGetAccessTmp;
   // Fired when a change has been written.
   TLogEvent OnLogEvent;
+  // Fired for a record just brought up to date from its row on the server
+  // (read again, or by the incremental refresh), the cursor on it.
+  TDataSetNotifyEvent OnSyncRecord;
 
   // The lowest level the asked sources' events leave (full without events).
   TAccess GetAccess(unsigned Sources) const;
@@ -184,9 +187,10 @@ class TSDS : public TzynCustomMemTable {
   const std::vector<AnsiString>& ServerIndexNames() const { return FServerIndexNames; }
   const std::vector<AnsiString>& ServerIndexFields() const { return FServerIndexFields; }
 
-  // The prepared command's columns; else the table's columns from the
-  // metadata cache of a TSDatabase that holds it, else from the server,
-  // plus the row key.
+  // The prepared command's columns; else, without dsoLoadAllFields, the
+  // persistent fields' (when there are any); else the table's columns from
+  // the metadata cache of a TSDatabase that holds it, else from the
+  // server; plus the row key.
   void ReadFieldDefs();
   // The key and index lists, from the same places.
   void ReadIndexDefs();
@@ -195,6 +199,7 @@ class TSDS : public TzynCustomMemTable {
   // The master/detail condition with the server filter.
   AnsiString ServerCondition() const;
   bool HasMasterFields() const { return !MasterFields().empty(); }
+  bool HasDetailDataSets() const { return !DetailDataSets().empty(); }
 
   // Loads every row of SelectSQL into the memory table (with dsoLoadData).
   void LoadAll();
@@ -381,6 +386,11 @@ class TSDS : public TzynCustomMemTable {
   // when asked.
   void CommitHeldWrites(bool RaiseFailure);
   void ReadCommandFieldDefs();
+  // Without dsoLoadAllFields the persistent fields (when there are any)
+  // choose the columns that are read and written.
+  bool DefsFromPersistentFields() const {
+    return !FOptions.Contains(dsoLoadAllFields) && FieldCount() > 0;
+  }
   // Whether the definitions name the table's columns with the sizes the
   // server describes now.
   bool DefsMatchServer();

@@ -438,6 +438,7 @@ void TSDSWriter::RereadRecord() {
   CopyRow(statement);
   // As for a loaded record: a handler works out what the row gives.
   if (DS.OnRecordLoaded) DS.OnRecordLoaded(&DS);
+  if (DS.OnSyncRecord) DS.OnSyncRecord(&DS);
 }
 
 void TSDSWriter::CopyRow(TIBSQL& Statement) {

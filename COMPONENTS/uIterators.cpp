@@ -248,7 +248,7 @@ class TDelIterator : public TIterator {
   // and its cascade deletes the details they show.
   bool CanDisableControls() override {
     auto* sds = dynamic_cast<TSDS*>(FDataSet);
-    return !sds || sds->DetailDataSets().empty();
+    return !sds || !sds->HasDetailDataSets();
   }
   // The position is not restored: the starting record may be gone.
   void Prepare() override {

@@ -270,6 +270,16 @@ void TzynCustomMemTable::Progress(int Percent, TzynProgressCode Code) {
 
 // ---- Opening and closing ------------------------------------------------------------
 
+void TzynCustomMemTable::FieldDefsFromFields() {
+  FieldDefs()->Clear();
+  for (int i = 0; i < FieldCount(); ++i) {
+    TField* field = Fields()->Fields(i);
+    if (field->FieldKind() == fkData || field->FieldKind() == fkInternalCalc)
+      FieldDefs()->Add(field->FieldName(), field->DataType(), field->IsBlob() ? 0 : field->Size(),
+                       field->Required());
+  }
+}
+
 void TzynCustomMemTable::InternalInitFieldDefs() {
   if (FAttachedTo) {
     FieldDefs()->Clear();
@@ -280,13 +290,7 @@ void TzynCustomMemTable::InternalInitFieldDefs() {
     }
   } else if (FieldCount() > 0) {
     // Persistent fields decide the definitions.
-    FieldDefs()->Clear();
-    for (int i = 0; i < FieldCount(); ++i) {
-      TField* field = Fields()->Fields(i);
-      if (field->FieldKind() == fkData || field->FieldKind() == fkInternalCalc)
-        FieldDefs()->Add(field->FieldName(), field->DataType(), field->IsBlob() ? 0 : field->Size(),
-                         field->Required());
-    }
+    FieldDefsFromFields();
   }
   if (OwnsStorage()) Common->AutoIncMax = FAutoIncMinValue - 1;
 }

@@ -404,6 +404,8 @@ class TzynCustomMemTable : public TDataSet, public IzynMemTable {
   void InternalFirst() override { CursorToBOF(); }
   void InternalLast() override { CursorToEOF(); }
   void InternalInitFieldDefs() override;
+  // The definitions made anew from the data and internal calculated fields.
+  void FieldDefsFromFields();
   void InternalOpen() override;
   void InternalClose() override;
   bool IsCursorOpen() const override { return FCursorOpen; }

@@ -89,6 +89,51 @@ TEST(SDSLoad, EveryColumnTypeLoadsExactlyAndNullsStayNull) {
   EXPECT_NE(std::string(reinterpret_cast<char*>(key), 8), std::string(8, '\0'));
 }
 
+TEST(SDSLoad, WithoutLoadAllFieldsThePersistentFieldsChooseTheColumnsReadAndWritten) {
+  TTestDatabase file("nocomment");
+  TSDSOnFile db(file);
+  ReadCommitted(db);
+  auto sds = db.Dataset("MASTER_T");
+  sds->SetOptions(sds->Options() - TSDSOptions{dsoLoadAllFields});
+  auto* id = new TLargeintField(sds.get());
+  id->SetFieldName("SYS$ID");
+  id->SetDataSet(sds.get());
+  auto* name = new TStringField(sds.get());
+  name->SetFieldName("NAME");
+  name->SetSize(60);
+  name->SetDataSet(sds.get());
+  ExecCommitted(*db.Database, "update MASTER_T set SYS$STATE = 5");
+  sds->Open();
+  std::vector<AnsiString> defs;
+  for (int i = 0; i < sds->FieldDefs()->Count(); ++i)
+    defs.push_back(sds->FieldDefs()->Items(i)->Name());
+  EXPECT_EQ(defs, (std::vector<AnsiString>{"SYS$ID", "NAME", "IBX_INTERNAL_DBKEY"}));
+  EXPECT_EQ(sds->FieldCount(), 3);
+  const AnsiString select = sds->SelectSQL()->SQL()->Text();
+  EXPECT_EQ(select.find("SYS$STATE"), AnsiString::npos) << select;
+  ASSERT_EQ(sds->RecordCount(), 2);
+  ASSERT_TRUE(sds->Locate("SYS$ID", Variant(int64_t{11}), {}));
+  EXPECT_EQ(name->AsString(), "Второй");
+  sds->Edit();
+  name->SetAsString("Второй'");
+  sds->Post();
+  sds->Append();
+  id->SetAsLargeInt(12);
+  name->SetAsString("Третий");
+  sds->Post();
+  // The other columns are the server's own: untouched, or their defaults.
+  EXPECT_EQ(
+      QueryValue(*db.Database,
+                 "select list(SYS$ID || ':' || NAME || ':' || coalesce(SYS$STATE, '-') || ':' || "
+                 "SYS$PID, ' ') from (select * from MASTER_T order by SYS$ID)"),
+      "10:Первый:5:0 11:Второй':5:0 12:Третий:-:0");
+  // Reopened, the same fields are read again.
+  sds->Close();
+  sds->Open();
+  EXPECT_EQ(sds->FieldCount(), 3);
+  EXPECT_EQ(sds->RecordCount(), 3);
+}
+
 TEST(SDSLoad, OptionsAndEventsOfTheLoad) {
   TTestDatabase file("nocomment");
   TSDSOnFile db(file);

@@ -84,6 +84,31 @@ TEST_F(SDSRefreshTest, ARecordIsReadAgainByRowKeyOrByKeyAndAGoneRowCancelsTheEdi
   EXPECT_EQ(sds->State(), dsBrowse);
 }
 
+TEST_F(SDSRefreshTest, EveryRecordBroughtUpToDateFromItsRowFiresOnSyncRecord) {
+  auto db = Connect();
+  auto sds = Dataset(*db, {dsoRefreshBeforeEdit});
+  std::vector<AnsiString> synced;
+  sds->OnSyncRecord = [&](TDataSet* Sender) {
+    synced.push_back(Sender->FieldByName("SYS$ID")->AsString() + ":" +
+                     Sender->FieldByName("LINE_NO")->AsString());
+  };
+  ExecCommitted(*db->Database, "update DETAIL_T set LINE_NO = 7 where SYS$ID = 100");
+  ASSERT_TRUE(sds->Locate("SYS$ID", Variant(int64_t{100}), {}));
+  sds->Edit();
+  sds->Cancel();
+  EXPECT_EQ(synced, std::vector<AnsiString>{"100:7"});
+  synced.clear();
+  ExecCommitted(
+      *db->Database,
+      "update DETAIL_T set LINE_NO = 8, SYS$TIME = '2030-01-01' where SYS$ID in (101, 102)");
+  sds->IncrementalRefresh(EncodeDate(2029, 1, 1));
+  EXPECT_EQ(synced, (std::vector<AnsiString>{"101:8", "102:8"}));
+  // A plain load synchronises nothing record by record.
+  synced.clear();
+  sds->Reload();
+  EXPECT_TRUE(synced.empty());
+}
+
 TEST_F(SDSRefreshTest, ACacheOpenTakesTheChangesFromItsNewestTimeOnNullsAndNewRowsIncluded) {
   const AnsiString filter = "LINE_NO < 50";
   {

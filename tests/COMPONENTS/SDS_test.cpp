@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "SDatabase.h"
+#include "db/DataSource.h"
 #include "ibclient/IBSQL.h"
 
 namespace {
@@ -166,6 +167,18 @@ TEST(SDSDataset, PostQuietlySkipsThePostEventsAndRequiredFlagsAndPutsThemBack) {
   sds.Append();
   EXPECT_ANY_THROW(sds.Post());  // CODE is required again
   EXPECT_EQ(events, 1);          // BeforePost ran
+}
+
+TEST(SDSDataset, HasDetailDataSetsWhileADatasetIsLinkedToItAsMaster) {
+  TSDS master(nullptr), detail(nullptr);
+  TDataSource source(nullptr);
+  source.SetDataSet(&master);
+  EXPECT_FALSE(master.HasDetailDataSets());
+  detail.SetMasterSource(&source);
+  EXPECT_TRUE(master.HasDetailDataSets());
+  EXPECT_FALSE(detail.HasDetailDataSets());
+  detail.SetMasterSource(nullptr);
+  EXPECT_FALSE(master.HasDetailDataSets());
 }
 
 TEST(SDSDataset, ClearRowKeyZeroesTheEightBytes) {
