@@ -346,6 +346,7 @@ void TSDSWriter::Update() {
   BeforeCommit(soUpdate, statement, [&] {
     if (audited) auditText = BuildAuditText(DS, aoUpdate);
     TSDSWriteScope scope(statement, DS.Transaction(), end);
+    CheckParentOnServer(statement);
     PrepareSQL(statement);
     BindRecordParams(statement, DS, TSDSBindMode::Update);
     ExecuteOneRow(statement);
@@ -357,6 +358,32 @@ void TSDSWriter::Update() {
   OweCommit(end, statement);
   UnlockAfterWrite(auditText);
   Notify(soUpdate);
+}
+
+void TSDSWriter::CheckParentOnServer(TIBSQL& Write) {
+  const TField* pid = DS.PIDField();
+  const TField* id = DS.IDField();
+  if (!pid || !id || pid->IsNull() || id->IsNull() || !IsChanged(*pid)) return;
+  const int64_t self = id->Value().AsInt64(), newParent = pid->Value().AsInt64();
+  TIBSQL parent(nullptr);
+  parent.SetDatabase(Write.Database());
+  parent.SetTransaction(Write.TransactionInUse());
+  parent.SetSQLText("select SYS$PID, SYS$STATE from " + QuoteIdentifier(DS.TableName()) +
+                    " where SYS$ID = :ID with lock");
+  std::set<int64_t> met;
+  for (int64_t at = newParent; at != 0 && met.insert(at).second;) {
+    if (at == self) RaiseHintError("Запись нельзя перенести в неё саму или в подчинённую ей запись");
+    parent.ParamByName("ID").SetAsInt64(at);
+    ExecSQL(parent);
+    TCloseAfterUse closer(parent);
+    if (parent.Eof()) {
+      if (at == newParent) RaiseHintError("Родительская запись " + std::to_string(at) + " не найдена в базе");
+      break;
+    }
+    if (at == newParent && !parent.Fields(1).IsNull() && IsListState(static_cast<uint32_t>(parent.Fields(1).AsInteger())))
+      RaiseHintError("Листовая запись " + std::to_string(at) + " не может быть родителем");
+    at = parent.Fields(0).IsNull() ? 0 : parent.Fields(0).AsInt64();
+  }
 }
 
 void TSDSWriter::SetChangedColumns(TIBSQL& Statement, bool ByRowKey) {

@@ -100,6 +100,11 @@ class TSDSWriter {
   // The update sets only the columns the post changes: a column another
   // user changed since the load keeps that change.
   void SetChangedColumns(TIBSQL& Statement, bool ByRowKey);
+  // A new parent checked against the server in the write's transaction:
+  // there, not a list record, and neither the record nor below it. The
+  // rows walked are locked, so another user's move of one of them
+  // conflicts instead of closing a loop beside this one.
+  void CheckParentOnServer(TIBSQL& Write);
   void DeleteOnce(int64_t Key);
   void DeleteDetailRecords(TSDS& Detail);
   // The statement's row into the record's fields of the same names.

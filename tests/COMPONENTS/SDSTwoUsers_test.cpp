@@ -109,7 +109,6 @@ TEST(SDSTwoUsers, AStaleRowKeyNeverReachesAnotherRow) {
     }
 }
 
-}  // namespace
 
 TEST(SDSTwoUsers, NoPostRevertsAnotherSessionsCommittedChange) {
   for (TReading reading : {TReading::ReadOnlyAndRW, TReading::ReadCommitted, TReading::Snapshot})
@@ -156,3 +155,38 @@ TEST(SDSTwoUsers, NoPostRevertsAnotherSessionsCommittedChange) {
                 "5 99.0000");
     }
 }
+
+TEST(SDSTwoUsers, RecordsMovedUnderEachOtherNeverMakeALoop) {
+  for (TReading reading : {TReading::ReadOnlyAndRW, TReading::ReadCommitted, TReading::Snapshot}) {
+    SCOPED_TRACE(Name(reading));
+    TTestDatabase file("nocomment");
+    file.Isql(
+        "INSERT INTO MASTER_T (SYS$ID, SYS$PID, SYS$STATE, NAME) VALUES (50, 0, 0, 'пятьдесят');\n"
+        "INSERT INTO MASTER_T (SYS$ID, SYS$PID, SYS$STATE, NAME) VALUES (51, 0, 0, 'пятьдесят один');\n"
+        "INSERT INTO MASTER_T (SYS$ID, SYS$PID, SYS$STATE, NAME) VALUES (52, 0, 1073741824, 'лист');\n"
+        "INSERT INTO MASTER_T (SYS$ID, SYS$PID, SYS$STATE, NAME) VALUES (53, 0, 0, 'удалят');\nCOMMIT;");
+    TUser A(file, TReading::ReadCommitted), B(file, reading);
+    TSDS& a = A.Open("MASTER_T", {dsoLevels});
+    TSDS& b = B.Open("MASTER_T", {dsoLevels});
+    // A list record takes no children; a parent must be there.
+    const auto moveA = [&](int64_t Parent) {
+      return Raised([&] {
+        a.GotoID(50);
+        a.ChangeParent(Parent);
+      });
+    };
+    EXPECT_EQ(moveA(52), "Листовая запись 52 не может быть родителем");
+    ExecCommitted(*A.Database, "delete from MASTER_T where SYS$ID = 53");
+    EXPECT_EQ(moveA(53), "Родительская запись 53 не найдена в базе");
+    EXPECT_EQ(a.State(), dsBrowse);
+    EXPECT_EQ(moveA(51), "");
+    // B still holds 50 at the top.
+    b.GotoID(51);
+    EXPECT_NE(Raised([&] { b.ChangeParent(50); }), "");
+    EXPECT_EQ(b.State(), dsBrowse);
+    EXPECT_EQ(A.Rows("select SYS$ID || ':' || SYS$PID from MASTER_T where SYS$ID in (50, 51) order by 1"),
+              (std::vector<AnsiString>{"50:51", "51:0"}));
+  }
+}
+
+}  // namespace
