@@ -268,16 +268,13 @@ void TColumnTitleKs::SetSortMarker(TSortMarkerKs Value) {
   auto* Columns = dynamic_cast<TDBGridColumnsKs*>(FColumn->Collection());
   if (!Columns || Columns->UpdateCount() > 0) return;
   TCustomDBGridKs* Grid = Columns->Grid();
-  TColumnsKsList* Marked = Grid ? &Grid->SortMarkedColumns() : nullptr;
   if (!Grid || !Grid->OptionsKs().Contains(dghMultiSortMarking)) {
     if (Value != smNoneKs) {
       for (int I = 0; I < Columns->Count(); ++I)
         if (Columns->Items(I) != FColumn) Columns->Items(I)->Title()->SetSortMarker(smNoneKs);
       FSortIndex = 1;
-      if (Marked) Marked->assign(1, FColumn);
     } else {
       FSortIndex = 0;
-      if (Marked) Marked->clear();
     }
   } else if (Value != smNoneKs) {
     if (FSortIndex == 0) {
@@ -285,19 +282,27 @@ void TColumnTitleKs::SetSortMarker(TSortMarkerKs Value) {
       for (int I = 0; I < Columns->Count(); ++I)
         if (Columns->Items(I)->Title()->FSortIndex != 0) ++Count;
       FSortIndex = Count + 1;
-      Marked->push_back(FColumn);
     }
-  } else if (FSortIndex != 0) {
-    for (int I = 0; I < Columns->Count(); ++I) {
-      TColumnTitleKs* T = Columns->Items(I)->Title();
-      if (T->FSortIndex > FSortIndex) --T->FSortIndex;
-    }
-    Marked->Remove(FColumn);
-    FSortIndex = 0;
+  } else {
+    LeaveSortOrder();
   }
+  if (Grid) Grid->SetSortMarkersFromIndex();
   Changed();
 }
 
+// The columns sorted after this one move up a place.
+void TColumnTitleKs::LeaveSortOrder() {
+  if (FSortIndex == 0) return;
+  if (TCollection* Columns = FColumn->Collection()) {
+    for (int I = 0; I < Columns->Count(); ++I) {
+      TColumnTitleKs* T = static_cast<TColumnKs*>(Columns->Items(I))->Title();
+      if (T->FSortIndex > FSortIndex) --T->FSortIndex;
+    }
+  }
+  FSortIndex = 0;
+}
+
+// Only a marked column's index is another's to swap with.
 void TColumnTitleKs::SetSortIndex(int Value) {
   Value = std::max(Value, 0);
   if (Value == FSortIndex) return;
@@ -306,18 +311,13 @@ void TColumnTitleKs::SetSortIndex(int Value) {
     FSortIndex = Value;
     return;
   }
-  if (FSortMarker == smNoneKs) return;
+  if (FSortMarker == smNoneKs || Value == 0) return;
   for (int I = 0; I < Columns->Count(); ++I) {
     TColumnTitleKs* Other = Columns->Items(I)->Title();
-    if (Other == this || Other->FSortIndex != Value) continue;
+    if (Other == this || Other->FSortMarker == smNoneKs || Other->FSortIndex != Value) continue;
     Other->FSortIndex = FSortIndex;
     FSortIndex = Value;
-    if (TCustomDBGridKs* Grid = Columns->Grid()) {
-      TColumnsKsList& Marked = Grid->SortMarkedColumns();
-      auto A = std::find(Marked.begin(), Marked.end(), FColumn);
-      auto B = std::find(Marked.begin(), Marked.end(), Other->FColumn);
-      if (A != Marked.end() && B != Marked.end()) std::iter_swap(A, B);
-    }
+    if (TCustomDBGridKs* Grid = Columns->Grid()) Grid->SetSortMarkersFromIndex();
     Changed();
     return;
   }
@@ -434,6 +434,7 @@ void TColumnKs::UpdateSumBindings() {
 TColumnKs::~TColumnKs() {
   TCustomDBGridKs* Grid = GetGrid();
   if (Grid) {
+    if (!Grid->ComponentState().Contains(csDestroying)) FTitle.LeaveSortOrder();
     Grid->SortMarkedColumns().Remove(this);
     Grid->VisibleColumns().Remove(this);
     if (Grid->Selection()) Grid->Selection()->Columns()->Remove(this);

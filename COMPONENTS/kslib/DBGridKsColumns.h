@@ -233,6 +233,7 @@ class TColumnTitleKs : public TPersistent {
  private:
   friend class TColumnKs;
   bool IsSet(TColumnKsValue Value) const;
+  void LeaveSortOrder();
   void Set(TColumnKsValue Value);
   void Changed();
   void FontChanged(TObject*);

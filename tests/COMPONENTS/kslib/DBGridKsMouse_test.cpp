@@ -3,7 +3,9 @@
 // check-box cells, row selection and the drag that scrolls.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <stdexcept>
+#include <vector>
 
 #include "CityGridForm.h"
 
@@ -62,6 +64,62 @@ TEST(DBGridMouse, TitleClicksMarkTheSortAndCtrlWaitsForItsRelease) {
   EXPECT_EQ(Announced, 2);
   EXPECT_EQ(F.Grid->GridState(), gsNormal);
   EXPECT_EQ(GetCapture(), nullptr);
+}
+
+// Titles marked by Ctrl+clicks keep their order without gaps or repeats:
+// through a marked column's deletion and through every SortIndex write.
+TEST(DBGridMouse, SortMarksStayInOrderThroughADeletionAndIndexWrites) {
+  TCityGridForm F;
+  TDBGridKs* Grid = F.Grid;
+  Grid->SetOptionsKs(Grid->OptionsKs() + TDBGridKsOptions{dghAutoSortMarking});
+  ASSERT_TRUE(Grid->OptionsKs().Contains(dghMultiSortMarking));
+  TDBGridColumnsKs* Columns = Grid->Columns();
+  for (int I = 0; I < Columns->Count(); ++I) Columns->Items(I)->Title()->SetTitleButton(true);
+  F.Show();
+  auto CtrlClickTitle = [&](TColumnKs* Column) {
+    POINT P = F.CellCenter(Grid->DataToRawColumn(Column->Index()), 0);
+    ClickAt(Grid->ClientToScreen(P), {VK_CONTROL});
+  };
+  // The marked columns in sort order, and their indexes 1, 2, 3 ...
+  auto ExpectMarked = [&](std::vector<TColumnKs*> Expected, const char* Step) {
+    std::vector<TColumnKs*> Marked(Grid->SortMarkedColumns().begin(),
+                                   Grid->SortMarkedColumns().end());
+    EXPECT_EQ(Marked, Expected) << Step;
+    for (size_t I = 0; I < Expected.size(); ++I)
+      EXPECT_EQ(Expected[I]->Title()->SortIndex(), static_cast<int>(I) + 1) << Step;
+    for (int I = 0; I < Columns->Count(); ++I) {
+      TColumnKs* Column = Columns->Items(I);
+      bool Unmarked = std::find(Expected.begin(), Expected.end(), Column) == Expected.end();
+      if (Unmarked) {
+        EXPECT_EQ(Column->Title()->SortIndex(), 0) << Step << " " << Column->FieldName();
+      }
+    }
+  };
+  TColumnKs *Name = Columns->Items(0), *Qty = Columns->Items(1), *Kind = Columns->Items(2),
+            *Born = Columns->Items(3), *Paid = Columns->Items(4);
+  for (TColumnKs* Column : {Name, Qty, Kind}) CtrlClickTitle(Column);
+  ExpectMarked({Name, Qty, Kind}, "three marked");
+  delete Qty;
+  ExpectMarked({Name, Kind}, "the second deleted");
+  CtrlClickTitle(Born);
+  ExpectMarked({Name, Kind, Born}, "one more marked");
+
+  struct TWrite {
+    TColumnKs* Column;
+    int Index;
+    std::vector<TColumnKs*> Then;
+    const char* Step;
+  } Writes[] = {
+      {Name, 0, {Name, Kind, Born}, "0 is nobody's place"},
+      {Name, 3, {Born, Kind, Name}, "3 swaps with its holder"},
+      {Name, 5, {Born, Kind, Name}, "nobody holds 5"},
+      {Paid, 1, {Born, Kind, Name}, "an unmarked column has no place to swap"},
+      {Kind, -2, {Born, Kind, Name}, "a negative index is 0"},
+  };
+  for (const TWrite& W : Writes) {
+    W.Column->Title()->SetSortIndex(W.Index);
+    ExpectMarked(W.Then, W.Step);
+  }
 }
 
 TEST(DBGridMouse, ThreePixelsStayATitlePressAndFourMoveTheColumn) {
