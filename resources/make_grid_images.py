@@ -7,7 +7,7 @@ Run once by hand when a drawing changes; the files are kept in the tree.
 import struct
 
 WHITE, BLACK = (255, 255, 255), (0, 0, 0)
-TEAL, FUCHSIA = (128, 128, 0), (255, 0, 255)  # (r, g, b) of 0x808000, 0xFF00FF
+TEAL, FUCHSIA = (0, 128, 128), (255, 0, 255)  # clTeal and clFuchsia as (r, g, b)
 GREY = (128, 128, 128)
 
 

@@ -356,6 +356,48 @@ TEST(DBGridMouse, ShiftClickOnTheIndicatorExtendsTheRows) {
   EXPECT_EQ(F.Grid->SelectedRows()->Count(), 1) << "a plain click selects its row alone";
 }
 
+// The current row's indicator arrow, white on a selected row and in the
+// search colour during a typed search, stands on the indicator's own
+// background: no box of the bitmap's mask colour around it.
+TEST(DBGridMouse, IndicatorArrowsStandOnTheIndicatorsBackground) {
+  for (bool Search : {false, true}) {
+    TCityGridForm F;
+    F.Grid->SetOptions(F.Grid->Options() + TDBGridOptions{dgMultiSelect} -
+                       TDBGridOptions{dgEditing});
+    F.Grid->SetAllowedSelections({gstRecordBookmarks});
+    F.Show();
+    F.Table.SetRecNo(3);
+    int Row = F.Grid->Row();
+    COLORREF Arrow = RGB(255, 255, 255);
+    if (Search) {
+      F.Grid->SetCol(QtyCol);
+      PressKey('3');
+      ASSERT_TRUE(PumpUntil([&] { return F.Grid->InIncSearch; }));
+      Arrow = ColorToRGB(DBGridKsUnit.SearchMatchColor);
+    } else {
+      ClickAt(F.Grid->ClientToScreen(F.CellCenter(0, Row)));
+      ASSERT_TRUE(F.Grid->SelectedRows()->CurrentRowSelected());
+    }
+    ASSERT_EQ(F.RecNo(), 3) << Search;
+    PumpFor(30);
+    TDibDC Client(F.Grid->ClientWidth(), F.Grid->ClientHeight());
+    PrintClient(F.Grid->Handle(), Client);
+    // Inside the cell's raised frame.
+    RECT Cell = F.Grid->CellRect(0, Row);
+    InflateRect(&Cell, -1, -1);
+    COLORREF Back = Client.Pixel(Cell.left + 1, Cell.top + 1);
+    int Others = 0;
+    for (int Y = Cell.top; Y < Cell.bottom; ++Y)
+      for (int X = Cell.left; X < Cell.right; ++X)
+        if (Client.Pixel(X, Y) != Back && Client.Pixel(X, Y) != Arrow) ++Others;
+    const COLORREF Olive = RGB(128, 128, 0);
+    EXPECT_EQ(Client.Count(Cell, Olive), 0) << "no box " << Search;
+    EXPECT_EQ(Others, 0) << Search;
+    EXPECT_GT(Client.Count(Cell, Arrow), 10) << "the arrow shows " << Search;
+    EXPECT_NE(Back, Arrow) << Search;
+  }
+}
+
 TEST(DBGridMouse, ADragBelowTheRowsScrollsFasterTheFartherItIs) {
   TProbeForm F;
   F.Grid->SetOptions(F.Grid->Options() + TDBGridOptions{dgMultiSelect});
