@@ -204,6 +204,9 @@ void TCustomDBGridKs::Notification(TComponent* AComponent, TOperation Operation)
     if (FColumns->Items(I)->PopupMenu() == AComponent) FColumns->Items(I)->SetPopupMenu(nullptr);
   for (int I = 0; I < FColumns->Count(); ++I)
     if (FColumns->Items(I)->ImageList() == AComponent) FColumns->Items(I)->SetImageList(nullptr);
+  for (int I = 0; I < FColumns->Count(); ++I)
+    if (FColumns->Items(I)->DropDownBox()->ListSource() == AComponent)
+      FColumns->Items(I)->DropDownBox()->SetListSource(nullptr);
   if (AComponent == FTitleImages) FTitleImages = nullptr;
   for (TDBGridKsScrollBar* Bar : {FVertScrollBar.get(), FHorzScrollBar.get()}) {
     if (Bar && Bar->ExtScrollBar() && AComponent == Bar->ExtScrollBar()) {

@@ -89,14 +89,7 @@ TSet<E> BitsToSet(uint64_t Bits) {
 constexpr UINT WM_DEFERRED_LAYOUT_KS = WM_USER + 100;
 
 using TDBGridKsClickEvent = std::function<void(TColumnKs* Column)>;
-using TCheckTitleKsBtnEvent =
-    std::function<void(TObject* Sender, int ACol, TColumnKs* Column, bool& Enabled)>;
-using TTitleKsClickEvent = std::function<void(TObject* Sender, int ACol, TColumnKs* Column)>;
-using TGetCellKsParamsEvent = std::function<void(TObject* Sender, TColumnKs* Column, TFont* AFont,
-                                                 TColor& Background, TGridDrawState State)>;
 using TDropDownCloseUpEvent = std::function<void(TObject* Sender, TColumnKs* Column)>;
-using TDrawColumnKsCellEvent = std::function<void(TObject* Sender, const RECT& Rect, int DataCol,
-                                                  TColumnKs* Column, TGridDrawState State)>;
 using TDrawDataCellEvent =
     std::function<void(TObject* Sender, const RECT& Rect, TField* Field, TGridDrawState State)>;
 using TGetBtnKsParamsEvent =

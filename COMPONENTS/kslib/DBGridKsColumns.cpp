@@ -419,6 +419,9 @@ TColumnKs::TColumnKs(TCollection* Collection) : TCollectionItem(Collection), FTi
   FEditButtons->OnChanged = [this](TObject*) { ColumnChanged(); };
   FMRUList = std::make_unique<TMRUListKs>(nullptr);
   FSTFilter = std::make_unique<TSTColumnFilterKs>(this);
+  FDropDownBox = std::make_unique<TColumnDropDownBoxKs>(this);
+  FDropDownSpecRow = std::make_unique<TSpecRowKs>(nullptr);
+  FDropDownSpecRow->OnChanged = [this](TObject*) { SpecRowChanged(); };
   InitWidth = Width();
 }
 
@@ -444,8 +447,50 @@ TColumnKs::~TColumnKs() {
 
 TPopupDataGridKs* TColumnKs::DropDownGrid() {
   // The grid owns the window too: its form is the popup's owner window.
-  if (!FDropDownGrid) FDropDownGrid = new TPopupDataGridKs(GetGrid());
+  if (!FDropDownGrid) {
+    FDropDownGrid = new TPopupDataGridKs(GetGrid());
+    FDropDownGrid->SetSpecRow(FDropDownSpecRow.get());
+  }
   return FDropDownGrid;
+}
+
+void TColumnKs::SetDropDownSpecRow(TSpecRowKs* Value) { FDropDownSpecRow->Assign(Value); }
+
+void TColumnKs::SpecRowChanged() {
+  ColumnChanged();
+  if (FDropDownGrid) FDropDownGrid->SetSpecRow(FDropDownSpecRow.get());
+}
+
+TCheckTitleKsBtnEvent& TColumnKs::OnDropDownBoxCheckButton() {
+  return DropDownGrid()->OnCheckButton;
+}
+
+TDrawColumnKsCellEvent& TColumnKs::OnDropDownBoxDrawColumnCell() {
+  return DropDownGrid()->OnDrawColumnCell;
+}
+
+TGetCellKsParamsEvent& TColumnKs::OnDropDownBoxGetCellParams() {
+  return DropDownGrid()->OnGetCellParams;
+}
+
+TNotifyEvent& TColumnKs::OnDropDownBoxSortMarkingChanged() {
+  return DropDownGrid()->OnSortMarkingChanged;
+}
+
+TTitleKsClickEvent& TColumnKs::OnDropDownBoxTitleBtnClick() {
+  return DropDownGrid()->OnTitleBtnClick;
+}
+
+void TColumnKs::SetListSource(TDataSource* Value) {
+  if (TCustomDBGridKs* Grid = GetGrid(); Grid && Value) Value->FreeNotification(Grid);
+}
+
+TDBLookupGridKsOptions TColumnKs::GetLookupOptions() {
+  return BitsToSet<TDBLookupGridKsOption>(DropDownGrid()->LookupOptions());
+}
+
+void TColumnKs::SetLookupOptions(TDBLookupGridKsOptions Value) {
+  DropDownGrid()->SetLookupOptions(static_cast<uint8_t>(SetToBits(Value)));
 }
 
 TCustomDBGridKs* TColumnKs::GetGrid() const {
@@ -1053,6 +1098,8 @@ void TColumnKs::Assign(TPersistent* Source) {
   OnEditButtonDown = S->OnEditButtonDown;
   OnNotInList = S->OnNotInList;
   FEditButtons->Assign(S->FEditButtons.get());
+  FDropDownBox->Assign(S->FDropDownBox.get());
+  FDropDownSpecRow->Assign(S->FDropDownSpecRow.get());
   FMRUList->Assign(S->FMRUList.get());
   FSTFilter->Assign(S->FSTFilter.get());
   FIncrement = S->FIncrement;
@@ -1188,7 +1235,10 @@ bool TColumnKs::CanModify(bool TryEdit) {
 
 TDataSet* TColumnKs::GetLookupListDataSet() {
   TField* F = Field();
-  TDataSet* List = F && F->Lookup() ? F->LookupDataSet() : nullptr;
+  TDataSource* Box = FDropDownBox->ListSource();
+  TDataSet* List = Box && Box->DataSet() ? Box->DataSet()
+                   : F && F->Lookup()    ? F->LookupDataSet()
+                                         : nullptr;
   if (List && !List->Active()) List->Open();
   return List;
 }

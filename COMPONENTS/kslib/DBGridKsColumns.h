@@ -9,8 +9,10 @@
 
 #include "db/DB.h"
 #include "forms/Graphics.h"
+#include "forms/Grids.h"
 #include "forms/Menus.h"
 #include "forms/StdCtrls.h"
+#include "COMPONENTS/kslib/DBGridKsDropDownBox.h"
 #include "COMPONENTS/kslib/PopupCtrlsKs.h"
 #include "COMPONENTS/kslib/ToolCtrlsKs.h"
 
@@ -21,6 +23,7 @@ class TColumnFooterKs;
 class TColumnFootersKs;
 class TSTColumnFilterKs;
 class TPopupDataGridKs;
+class TSpecRowKs;
 
 // A font's metrics on the screen's context (the grid may have no window
 // yet; its own context measures the same).
@@ -94,6 +97,14 @@ using TColumnEditButtonClickEventKs = std::function<void(TObject* Sender, bool& 
 
 using TColCheckDrawRequiredStateEventKs =
     std::function<void(TObject* Grid, const AnsiString& Text, bool& DrawState)>;
+// The grid's events that a column's drop-down list has too.
+using TCheckTitleKsBtnEvent =
+    std::function<void(TObject* Sender, int ACol, TColumnKs* Column, bool& Enabled)>;
+using TTitleKsClickEvent = std::function<void(TObject* Sender, int ACol, TColumnKs* Column)>;
+using TGetCellKsParamsEvent = std::function<void(TObject* Sender, TColumnKs* Column, TFont* AFont,
+                                                 TColor& Background, TGridDrawState State)>;
+using TDrawColumnKsCellEvent = std::function<void(TObject* Sender, const RECT& Rect, int DataCol,
+                                                  TColumnKs* Column, TGridDrawState State)>;
 using TGetColCellParamsEventKs =
     std::function<void(TColumnKs* Column, bool EditMode, TColCellParamsKs* Params)>;
 
@@ -250,7 +261,7 @@ class TColumnTitleKs : public TPersistent {
   bool FApplyingFont = false;
 };
 
-class TColumnKs : public TCollectionItem {
+class TColumnKs : public TCollectionItem, public IDropDownBoxOwner {
  public:
   explicit TColumnKs(TCollection* Collection);
   ~TColumnKs() override;
@@ -351,6 +362,25 @@ class TColumnKs : public TCollectionItem {
   TMRUListKs* MRUList() const { return FMRUList.get(); }
   // A lookup column's drop-down list, made on first use.
   TPopupDataGridKs* DropDownGrid();
+  // What the drop-down list shows: its source, columns and options.
+  TColumnDropDownBoxKs* DropDownBox() const { return FDropDownBox.get(); }
+  void SetDropDownBox(TColumnDropDownBoxKs* Value) { FDropDownBox->Assign(Value); }
+  // The special row the drop-down list shows.
+  TSpecRowKs* DropDownSpecRow() const { return FDropDownSpecRow.get(); }
+  void SetDropDownSpecRow(TSpecRowKs* Value);
+  // Hands the special row to the drop-down list.
+  virtual void SpecRowChanged();
+  // The drop-down list's events (reaching one makes the list).
+  TCheckTitleKsBtnEvent& OnDropDownBoxCheckButton();
+  TDrawColumnKsCellEvent& OnDropDownBoxDrawColumnCell();
+  TGetCellKsParamsEvent& OnDropDownBoxGetCellParams();
+  TNotifyEvent& OnDropDownBoxSortMarkingChanged();
+  TTitleKsClickEvent& OnDropDownBoxTitleBtnClick();
+  // The box's owner interface.
+  void SetListSource(TDataSource* Value) override;
+  TPopupDataGridKs* GetLookupGrid() override { return DropDownGrid(); }
+  TDBLookupGridKsOptions GetLookupOptions() override;
+  void SetLookupOptions(TDBLookupGridKsOptions Value) override;
   // The column's cell in the grid's filter row.
   TSTColumnFilterKs* STFilter() const { return FSTFilter.get(); }
   long double Increment() const { return FIncrement; }
@@ -470,6 +500,8 @@ class TColumnKs : public TCollectionItem {
   std::unique_ptr<TMRUListKs> FMRUList;
   std::unique_ptr<TSTColumnFilterKs> FSTFilter;
   TPopupDataGridKs* FDropDownGrid = nullptr;
+  std::unique_ptr<TColumnDropDownBoxKs> FDropDownBox;
+  std::unique_ptr<TSpecRowKs> FDropDownSpecRow;
   long double FIncrement = 1.0L;
   int FDropDownRows = 7, FDropDownWidth = -1;
   TImageList* FImageList = nullptr;

@@ -863,6 +863,9 @@ bool TDBGridInplaceEdit::PrepareDataList(TColumnKs* Col) {
   FDataList->SetKeyFieldNames(F->LookupKeyFields());
   FDataList->SetListFieldNames(Col->LookupDisplayFields());
   FDataList->SetShowTitles(Col->DropDownShowTitles());
+  FDataList->SetSpecRow(Col->DropDownSpecRow());
+  FDataList->SetUseMultiTitle(Col->DropDownBox()->UseMultiTitle());
+  FDataList->SetAutoFitColWidths(Col->DropDownBox()->AutoFitColWidths());
   FDataList->SetRowCount(Rows);
   int ListWidth = Col->DropDownWidth();
   if (ListWidth == -1) {

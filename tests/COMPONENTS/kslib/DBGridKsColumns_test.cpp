@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "COMPONENTS/kslib/DBGridKs.h"
+#include "COMPONENTS/kslib/DBLookupGridsKs.h"
 #include "GridForm.h"
 
 namespace {
@@ -135,6 +136,44 @@ TEST(GridColumn, InputMethodSettingsFollowTheGridUntilSet) {
   auto* Alone = static_cast<TColumnKs*>(Loose.Add());
   EXPECT_EQ(Alone->ImeMode(), imDontCare);
   EXPECT_EQ(Alone->ImeName(), "");
+}
+
+// A column's drop-down box copies with the column: its settings, and its
+// list's columns only while customized. A box whose owner is no column
+// does nothing.
+TEST(GridColumn, TheDropDownBoxCopiesWithItsColumn) {
+  TPeopleGrid G;
+  G.Grid.Columns()->Clear();
+  TColumnKs* From = G.Own("Name");
+  TColumnDropDownBoxKs* Box = From->DropDownBox();
+  Box->SetListSource(&G.Source);
+  Box->SetOptions({dlgRowLinesKs, dlgAutoSortMarkingKs});
+  Box->SetUseMultiTitle(true);
+  Box->SetAutoFitColWidths(false);
+  Box->Columns()->Add()->SetFieldName("Name");
+  From->DropDownSpecRow()->SetCellsText("(все)");
+
+  TColumnKs* To = G.Own("Id");
+  To->DropDownBox()->Columns()->Add()->SetFieldName("Id");
+  To->Assign(From);
+  TColumnDropDownBoxKs* Copy = To->DropDownBox();
+  EXPECT_EQ(Copy->ListSource(), &G.Source);
+  EXPECT_EQ(Copy->Options(), (TDBLookupGridKsOptions{dlgRowLinesKs, dlgAutoSortMarkingKs}));
+  EXPECT_TRUE(Copy->UseMultiTitle());
+  EXPECT_FALSE(Copy->AutoFitColWidths());
+  ASSERT_EQ(Copy->Columns()->Count(), 1);
+  EXPECT_EQ(Copy->Columns()->Items(0)->FieldName(), "Name");
+  EXPECT_EQ(To->DropDownSpecRow()->CellsText(), "(все)");
+  EXPECT_EQ(To->DropDownGrid()->SpecRow()->CellsText(), "(все)") << "handed to the list";
+
+  Box->Columns()->Clear();
+  To->Assign(From);
+  EXPECT_FALSE(Copy->ColumnsStored()) << "default columns clear the copy's";
+
+  TColumnDropDownBoxKs Loose(nullptr);
+  Loose.SetListSource(&G.Source);
+  EXPECT_EQ(Loose.Columns(), nullptr);
+  EXPECT_TRUE(Loose.Options().Empty());
 }
 
 TEST(GridColumn, WidthKeepsItsLimits) {

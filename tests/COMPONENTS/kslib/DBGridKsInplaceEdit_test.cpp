@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "COMPONENTS/kslib/DBGridKs.h"
 #include "COMPONENTS/kslib/DBLookupGridsKs.h"
 #include "GridEditorKit.h"
@@ -623,6 +625,68 @@ TEST(DBGridInplaceEditDataList, TheWheelMovesTheOpenListNotTheGrid) {
   ASSERT_TRUE(PumpUntil([&] { return !PopupShown(List); }));
 }
 
+// A drop-down box of its own: the list opens under the cell over the box's
+// source with the box's columns, lines and special row, fires the box's
+// events, and the key chosen there is written.
+TEST(DBGridInplaceEditDataList, ADropDownBoxShowsItsOwnListAndWritesTheChosenKey) {
+  TLookupForm F;
+  TArrayDataSet Towns(nullptr);
+  Towns.FieldDefs()->Add("Id", ftInteger);
+  Towns.FieldDefs()->Add("City", ftString, 20);
+  Towns.FieldDefs()->Add("Region", ftString, 20);
+  Towns.Open();
+  for (auto [Id, Name, Region] : {std::tuple{10, "Казань", "Татарстан"},
+                                  {20, "Самара", "Самарская"}, {30, "Уфа", "Башкортостан"}})
+    AppendValues(&Towns, {Id, Name, Region});
+  Towns.First();
+  auto* TownSource = new TDataSource(nullptr);
+  TownSource->SetDataSet(&Towns);
+  TColumnKs* City = F.City();
+  TColumnDropDownBoxKs* Box = City->DropDownBox();
+  EXPECT_EQ(Box->Options(), (TDBLookupGridKsOptions{dlgColumnResizeKs, dlgColLinesKs,
+                                                     dlgRowLinesKs}));
+  EXPECT_FALSE(Box->ColumnsStored());
+  Box->SetListSource(TownSource);
+  Box->SetOptions({dlgColLinesKs});
+  for (const char* Name : {"City", "Region"}) Box->Columns()->Add()->SetFieldName(Name);
+  Box->Columns()->Items(1)->Title()->SetCaption("Регион");
+  EXPECT_TRUE(Box->ColumnsStored());
+  City->DropDownSpecRow()->SetCellsText("(нет);");
+  City->DropDownSpecRow()->SetVisible(true);
+  int Painted = 0;
+  City->OnDropDownBoxGetCellParams() = [&](TObject*, TColumnKs*, TFont*, TColor&,
+                                           TGridDrawState) { ++Painted; };
+
+  TDBGridInplaceEdit* Editor = F.Edit();
+  TPopupDataGridKs* List = Editor->DataList();
+  PressAlt(VK_DOWN);
+  ASSERT_TRUE(PumpUntil([&] { return PopupShown(List); }));
+  RECT Cell, Drop;
+  GetWindowRect(Editor->Handle(), &Cell);
+  GetWindowRect(List->Handle(), &Drop);
+  EXPECT_EQ(Drop.top, Cell.bottom) << "under its cell";
+  EXPECT_EQ(Drop.left, Cell.left);
+  EXPECT_EQ(List->ListDataSet(), &Towns);
+  ASSERT_EQ(List->Columns()->Count(), 2);
+  EXPECT_EQ(List->Columns()->Items(1)->Title()->Caption(), "Регион");
+  EXPECT_EQ(List->LookupOptions(), 2) << "column lines only";
+  EXPECT_TRUE(List->SpecRow()->Visible());
+  EXPECT_EQ(List->SpecRow()->CellText(0), "(нет)");
+  EXPECT_TRUE(PumpUntil([&] { return Painted > 0; })) << "the box's cell event paints the list";
+
+  PressKey(VK_DOWN);
+  PressKey(VK_DOWN);
+  ASSERT_TRUE(PumpUntil([&] { return Editor->Text() == "Самара"; }));
+  PressKey(VK_RETURN);
+  ASSERT_TRUE(PumpUntil([&] { return !PopupShown(List); }));
+  F.Orders.Post();
+  EXPECT_EQ(F.CityId(), 20);
+
+  delete TownSource;
+  EXPECT_EQ(Box->ListSource(), nullptr) << "a source that goes is let go";
+  EXPECT_EQ(City->GetLookupListDataSet(), &F.Cities);
+}
+
 TEST(DBGridInplaceEditDataList, TypedTextLocatesAndAnUnlistedTextIsRefused) {
   TLookupForm F;
   TDBGridInplaceEdit* Editor = F.Edit();
@@ -653,7 +717,7 @@ TEST(DBGridInplaceEditDataList, TypedTextLocatesAndAnUnlistedTextIsRefused) {
 
 TEST(DBGridInplaceEditDataList, TheSpecialRowsShortcutTakesItsValueAndItsTextShowsForIt) {
   TLookupForm F;
-  TSpecRowKs* Spec = F.City()->DropDownGrid()->SpecRow();
+  TSpecRowKs* Spec = F.City()->DropDownSpecRow();
   Spec->SetCellsText("(нет)");
   Spec->SetVisible(true);
   TDBGridInplaceEdit* Editor = F.Edit();
