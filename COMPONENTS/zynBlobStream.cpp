@@ -90,11 +90,13 @@ void TzynBlobStream::WriteBack() {
 
 // ---- Delta handler ------------------------------------------------------------
 
-TzynCustomDeltaHandler::~TzynCustomDeltaHandler() { SetDataSet(nullptr); }
+// The free notices stay in both directions: the table may hold this
+// handler as its DeltaHandler, and a notice between components that no
+// longer refer to each other clears nothing.
+TzynCustomDeltaHandler::~TzynCustomDeltaHandler() = default;
 
 void TzynCustomDeltaHandler::SetDataSet(IzynMemTable* Value) {
   if (Value == FDataSet) return;
-  if (FDataSetComponent) FDataSetComponent->RemoveFreeNotification(this);
   FDataSet = Value;
   FDataSetComponent = Value ? Value->DataSet() : nullptr;
   if (FDataSetComponent) FDataSetComponent->FreeNotification(this);

@@ -101,6 +101,34 @@ TzynCustomMemTable::~TzynCustomMemTable() {
   Common = nullptr;
 }
 
+void TzynCustomMemTable::SetDeltaHandler(TzynCustomDeltaHandler* Value) {
+  if (Value == FDeltaHandler) return;
+  if (TzynCustomDeltaHandler* old = FDeltaHandler) {
+    FDeltaHandler = nullptr;
+    if (old->DataSet() == this) old->SetDataSet(nullptr);
+  }
+  FDeltaHandler = Value;
+  if (Value) {
+    Value->FreeNotification(this);
+    Value->SetDataSet(this);
+  }
+}
+
+// Free notices stay when a reference is let go: another may hold the same
+// component, and a notice for one no longer held clears nothing.
+void TzynCustomMemTable::SetFormat(TzynCustomStreamFormat*& Format, TzynCustomStreamFormat* Value) {
+  Format = Value;
+  if (Value) Value->FreeNotification(this);
+}
+
+void TzynCustomMemTable::Notification(TComponent* AComponent, TOperation Operation) {
+  TDataSet::Notification(AComponent, Operation);
+  if (Operation != opRemove || !AComponent) return;
+  if (AComponent == FDeltaHandler) FDeltaHandler = nullptr;
+  for (TzynCustomStreamFormat** format : {&FDefaultFormat, &FCommaTextFormat, &FAllDataFormat})
+    if (AComponent == *format) *format = nullptr;
+}
+
 bool TzynCustomMemTable::OwnsStorage() const { return Common && Common->Owner() == this; }
 
 void TzynCustomMemTable::NewStorage() {
@@ -797,7 +825,7 @@ TGetResult TzynCustomMemTable::GetRecord(TRecordBuffer Buffer, TGetMode GetMode,
   }
   Common->FetchRecord(CurrentIndex->Rows(CurRec), reinterpret_cast<TzynRecord*>(Buffer), CurRec);
   SetBookmarkFlag(Buffer, bfCurrent);
-  GetCalcFields(Buffer);
+  if (RecalcOnFetch) GetCalcFields(Buffer);
   return grOK;
 }
 
@@ -901,6 +929,27 @@ void TzynCustomMemTable::RefreshIfBrowsing() {
 
 TzynIndex* TzynCustomMemTable::AddIndex(const AnsiString& Name, const AnsiString& Fields,
                                         TIndexOptions Options) {
+  return AddIndexWith(Name, Fields, Options, nullptr);
+}
+
+TzynIndex* TzynCustomMemTable::AddFilteredIndex(const AnsiString& Name, const AnsiString& Fields,
+                                                TIndexOptions Options, const AnsiString& FilterText,
+                                                TFilterOptions FilterOptions,
+                                                const TzynFilterIndexEvent& FilterEvent) {
+  // Parsed first: a text that does not parse adds nothing.
+  std::shared_ptr<TzynExprEvaluator> tree;
+  if (FCursorOpen && !Trim(FilterText).empty())
+    tree = std::make_shared<TzynExprEvaluator>(this, Trim(FilterText), FilterOptions);
+  return AddIndexWith(Name, Fields, Options, [&](TzynIndex* Index) {
+    Index->IsFiltered = true;
+    if (tree) Index->FilterExpression = [tree](TzynRecord*) { return tree->Accepts(); };
+    Index->FilterEvent = FilterEvent;
+  });
+}
+
+TzynIndex* TzynCustomMemTable::AddIndexWith(const AnsiString& Name, const AnsiString& Fields,
+                                            TIndexOptions Options,
+                                            const std::function<void(TzynIndex*)>& Prepare) {
   TzynLock lock(Common);
   if (FIndexDefs->IndexOf(Name) < 0) FIndexDefs->Add(Name, Fields, Options);
   FIndexDefs->SetUpdated(true);
@@ -909,6 +958,7 @@ TzynIndex* TzynCustomMemTable::AddIndex(const AnsiString& Name, const AnsiString
   TzynIndex* index = Indexes->Add(std::make_unique<TzynIndex>(
       Name, false, true, IndexOptionsToCompareOptions(Options), Fields, this));
   try {
+    if (Prepare) Prepare(index);
     index->Rebuild();
   } catch (...) {
     Indexes->Remove(index);
@@ -1302,6 +1352,7 @@ AnsiString TzynCustomMemTable::SaveToWorkFile(const AnsiString& FileName,
       TFileStream present(FileName, fmOpenRead | fmShareDenyWrite);
       file.CopyFrom(&present, 0);
     }
+    if (OnSave) OnSave(this, mtskFile, &file);
     SaveToStreamViaFormat(&file, Format);
   } catch (...) {
     DeleteFile(work);
@@ -1324,6 +1375,7 @@ void TzynCustomMemTable::SaveToFile(const AnsiString& FileName, TzynCustomStream
 void TzynCustomMemTable::LoadFromFile(const AnsiString& FileName, TzynCustomStreamFormat* Format) {
   if (!Format) throw EMemTableError("No format specified.");
   TFileStream file(FileName, fmOpenRead | fmShareDenyWrite);
+  if (OnLoad) OnLoad(this, mtskFile, &file);
   LoadFromStreamViaFormat(&file, Format);
 }
 
@@ -1546,6 +1598,7 @@ void TzynCustomMemTable::LoadFromDataSet(TDataSet* Source, int CopyFlags) {
   if (Source == this || !Source) return;
   if ((CopyFlags & cfAppend) && (CopyFlags & (cfStructure | cfDisplayProperties)))
     throw EMemTableError("Cannot both append and copy structure.");
+  if (OnLoad) OnLoad(this, mtskDataSet, nullptr);
   if (CopyFlags & cfStructure)
     CreateTableAs(Source, CopyFlags);
   else if (!(CopyFlags & cfAppend) && TDataSet::Active())
@@ -1597,6 +1650,7 @@ void TzynCustomMemTable::LoadFromDataSet(TDataSet* Source, int CopyFlags) {
 }
 
 void TzynCustomMemTable::CopyToDataSet(TDataSet* Destination, const std::function<int()>& Copy) {
+  if (OnSave) OnSave(this, mtskDataSet, nullptr);
   bool destinationWasOpen = Destination->Active();
   DisableControls();
   Destination->DisableControls();

@@ -210,6 +210,13 @@ class TzynRecordOverride {
   TzynRecord* FSaved;
 };
 
+class TzynCustomDeltaHandler;
+
+// Where a save goes or a load comes from, as OnSave and OnLoad tell it.
+enum TzynStorageKind : uint8_t { mtskDataSet = 0, mtskForm = 1, mtskFile = 3 };
+// The stream is null for a dataset.
+using TzynStorageEvent = std::function<void(TObject* Sender, TzynStorageKind Kind, TStream* Stream)>;
+
 // The in-memory dataset: records in a TzynCommon (its own, or that of the
 // table it is attached to), read in the order of one of its indexes.
 //
@@ -266,12 +273,39 @@ class TzynCustomMemTable : public TDataSet, public IzynMemTable {
   void SetReadOnly(bool Value) { FReadOnly = Value; }
   TzynProgressCodes ProgressFlags;
   TzynProgressEvent OnProgress;
+  // Calculated fields are computed each time a record is fetched into a
+  // buffer; off, a buffer shows what the stored record holds.
+  bool RecalcOnFetch = true;
+  // Kept for the application; the table does not read them.
+  AnsiString SortFields;
+  TzynMemTableCompareOptions SortOptions = 0;
+  // Before a file is written or read (the stream: the file), and before
+  // records are copied to or from a dataset (no stream).
+  TzynStorageEvent OnSave, OnLoad;
+
+  // The handler that resolves this table's changes: setting it links it
+  // back to the table and lets go of the one before. Null once it is freed.
+  TzynCustomDeltaHandler* DeltaHandler() const { return FDeltaHandler; }
+  void SetDeltaHandler(TzynCustomDeltaHandler* Value);
+  // Formats kept for the application (null once freed); the table saves
+  // with PersistentFormat and its own binary format.
+  TzynCustomStreamFormat* DefaultFormat() const { return FDefaultFormat; }
+  void SetDefaultFormat(TzynCustomStreamFormat* Value) { SetFormat(FDefaultFormat, Value); }
+  TzynCustomStreamFormat* CommaTextFormat() const { return FCommaTextFormat; }
+  void SetCommaTextFormat(TzynCustomStreamFormat* Value) { SetFormat(FCommaTextFormat, Value); }
+  TzynCustomStreamFormat* AllDataFormat() const { return FAllDataFormat; }
+  void SetAllDataFormat(TzynCustomStreamFormat* Value) { SetFormat(FAllDataFormat, Value); }
 
   // Indexes.
   TzynIndexes* IndexList() const { return Indexes; }
   TzynIndex* AddIndexOf(const AnsiString& Name, const AnsiString& Fields, TIndexOptions Options) {
     return AddIndex(Name, Fields, Options);
   }
+  // An index that holds only the records that pass its own filter: the
+  // text (with the options; none when empty) and the event.
+  TzynIndex* AddFilteredIndex(const AnsiString& Name, const AnsiString& Fields,
+                              TIndexOptions Options, const AnsiString& FilterText,
+                              TFilterOptions FilterOptions, const TzynFilterIndexEvent& FilterEvent);
   void DeleteIndex(const AnsiString& Name);
   // Virtual: a server-backed table hides and adds its level prefix.
   virtual AnsiString IndexFieldNames() const { return FIndexFieldNames; }
@@ -434,6 +468,7 @@ class TzynCustomMemTable : public TDataSet, public IzynMemTable {
   void DoAfterDelete() override;
   void DoAfterOpen() override;
   void DoBeforeClose() override;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
 
   // New operations.
   virtual void CursorToBOF() { CurRec = -1; }
@@ -466,6 +501,14 @@ class TzynCustomMemTable : public TDataSet, public IzynMemTable {
   };
 
   TzynRecord* StateRecord() const;
+  // Prepare runs on the new index before its rows are loaded.
+  TzynIndex* AddIndexWith(const AnsiString& Name, const AnsiString& Fields, TIndexOptions Options,
+                          const std::function<void(TzynIndex*)>& Prepare);
+  void SetFormat(TzynCustomStreamFormat*& Format, TzynCustomStreamFormat* Value);
+  TzynCustomDeltaHandler* FDeltaHandler = nullptr;
+  TzynCustomStreamFormat* FDefaultFormat = nullptr;
+  TzynCustomStreamFormat* FCommaTextFormat = nullptr;
+  TzynCustomStreamFormat* FAllDataFormat = nullptr;
   // Force: the filter text and OnFilterRecord apply even when not Filtered.
   bool RecordFilter(TzynRecord* Record, bool Force);
   bool OwnsStorage() const;

@@ -16,6 +16,7 @@
 
 #include "db/DB.h"
 #include "tests/platform/db/ArrayDataSet.h"
+#include "zynBlobStream.h"
 #include "zynCommon.h"
 #include "zynIndexes.h"
 #include "zynMemTable.h"
@@ -1061,6 +1062,125 @@ TEST(TzynMemTableMasterDetail, TheDetailShowsTheMastersRecordsAndNewOnesJoinIt) 
 }  // namespace
 
 namespace {
+
+class MemberCases : public TableCases {
+ protected:
+  void SetUp() override {
+    TableCases::SetUp();
+    Table.Open();
+    const char* names[] = {"d", "b", "e", "a", "c"};
+    for (int id = 1; id <= 5; ++id) Add(id, names[id - 1]);
+  }
+  std::string Ids() {
+    std::string ids;
+    for (Table.First(); !Table.Eof(); Table.Next()) ids += Table.FieldByName("ID")->AsString();
+    return ids;
+  }
+};
+
+TEST_F(MemberCases, AFilteredIndexHoldsWhatItsTextAndEventAccept) {
+  EXPECT_THROW(Table.AddFilteredIndex("BAD", "NAME", {}, "ID >", {}, nullptr), EDatabaseError);
+  EXPECT_EQ(Table.IndexDefs()->IndexOf("BAD"), -1);
+  TzynIndex* index = Table.AddFilteredIndex(
+      "SOME", "NAME", {}, "ID > 1", {},
+      [](TDataSet* D, TzynIndex*, bool& Accept) { Accept = D->FieldByName("ID")->AsInteger() != 4; });
+  ASSERT_NE(index, nullptr);
+  EXPECT_TRUE(index->IsFiltered);
+  Table.SetIndexName("SOME");
+  EXPECT_EQ(Ids(), "253");
+  // Records come and go with the filter as they are posted.
+  Add(6, "aa");
+  EditName(5, "z");
+  EXPECT_EQ(Ids(), "6235");
+  ASSERT_TRUE(Table.Locate("ID", Variant(2), {}));
+  Table.Edit();
+  Table.FieldByName("ID")->SetAsInteger(1);
+  Table.Post();
+  EXPECT_EQ(Ids(), "635");
+  // No text: the event alone.
+  Table.AddFilteredIndex("EVENT", "ID", {}, "", {},
+                         [](TDataSet* D, TzynIndex*, bool& Accept) { Accept = D->FieldByName("ID")->AsInteger() % 2; });
+  Table.SetIndexName("EVENT");
+  EXPECT_EQ(Ids(), "1135");
+}
+
+TEST_F(MemberCases, RecalcOnFetchDecidesWhetherAFetchComputesTheCalculatedFields) {
+  Table.Close();
+  for (int i = 0; i < Table.FieldDefs()->Count(); ++i) Table.FieldDefs()->Items(i)->CreateField(&Table);
+  TField* doubled = DefaultFieldClass(ftInteger)(&Table);
+  doubled->SetFieldName("DOUBLED");
+  doubled->SetFieldKind(fkCalculated);
+  doubled->SetDataSet(&Table);
+  int calculations = 0;
+  Table.OnCalcFields = [&](TDataSet* D) {
+    ++calculations;
+    D->FieldByName("DOUBLED")->SetAsInteger(D->FieldByName("ID")->AsInteger() * 2);
+  };
+  EXPECT_TRUE(Table.RecalcOnFetch);
+  Table.Open();
+  Add(1, "a");
+  Add(2, "b");
+  calculations = 0;
+  Table.First();
+  EXPECT_GT(calculations, 0);
+  EXPECT_EQ(Table.FieldByName("DOUBLED")->AsInteger(), 2);
+  Table.RecalcOnFetch = false;
+  calculations = 0;
+  Table.Last();
+  Table.First();
+  EXPECT_EQ(calculations, 0);
+  // What the stored record holds: the values computed when it was posted.
+  EXPECT_EQ(Table.FieldByName("DOUBLED")->AsInteger(), 2);
+}
+
+TEST_F(MemberCases, TheDeltaHandlerAndTheFormatsAreLinkedAndLetGo) {
+  TzynCustomDeltaHandler first(nullptr);
+  auto second = std::make_unique<TzynCustomDeltaHandler>(nullptr);
+  Table.SetDeltaHandler(&first);
+  EXPECT_EQ(first.DataSet(), static_cast<IzynMemTable*>(&Table));
+  Table.SetDeltaHandler(second.get());
+  EXPECT_EQ(first.DataSet(), nullptr);
+  EXPECT_EQ(second->DataSet(), static_cast<IzynMemTable*>(&Table));
+  EXPECT_NO_THROW(second->Resolve());
+  second.reset();
+  EXPECT_EQ(Table.DeltaHandler(), nullptr);
+
+  auto format = std::make_unique<TzynBinaryStreamFormat>(nullptr);
+  TzynBinaryStreamFormat other(nullptr);
+  Table.SetDefaultFormat(format.get());
+  Table.SetCommaTextFormat(&other);
+  Table.SetAllDataFormat(format.get());
+  EXPECT_EQ(Table.DefaultFormat(), format.get());
+  format.reset();
+  EXPECT_EQ(Table.DefaultFormat(), nullptr);
+  EXPECT_EQ(Table.AllDataFormat(), nullptr);
+  EXPECT_EQ(Table.CommaTextFormat(), &other);
+  EXPECT_TRUE(Table.SortFields.empty());
+  EXPECT_EQ(Table.SortOptions, 0);
+}
+
+TEST_F(MemberCases, OnSaveAndOnLoadTellFilesAndDataSetsApart) {
+  namespace fs = std::filesystem;
+  std::string file = (fs::temp_directory_path() / ("zyn-kinds-" + std::to_string(std::random_device{}()) + ".bin")).string();
+  std::vector<std::string> told;
+  auto tell = [&](const char* What) {
+    return [&told, What](TObject*, TzynStorageKind Kind, TStream* Stream) {
+      told.push_back(std::string(What) + " " + std::to_string(Kind) + (Stream ? " stream" : ""));
+    };
+  };
+  Table.OnSave = tell("save");
+  Table.OnLoad = tell("load");
+  Table.SaveToBinaryFile(file);
+  Table.LoadFromBinaryFile(file);
+  TzynMemTable other(nullptr);
+  other.FieldDefs()->Add("ID", ftInteger);
+  other.FieldDefs()->Add("NAME", ftString, 10);
+  Table.SaveToDataSet(&other);
+  Table.UpdateToDataSet(&other, "ID");
+  Table.LoadFromDataSet(&other, 0);
+  EXPECT_EQ(told, (std::vector<std::string>{"save 3 stream", "load 3 stream", "save 0", "save 0", "load 0"}));
+  std::remove(file.c_str());
+}
 
 TEST(TzynMemTablePersistence, ThePersistentFileIsWrittenAtCloseAndReadAtOpen) {
   namespace fs = std::filesystem;
