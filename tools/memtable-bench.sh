@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The in-memory table engine beside SQLite's :memory: database, one run,
-# a Markdown table (not a test).
+# Markdown tables (not a test); the runs of deletes are always at 50,000,
+# 100,000 and 200,000 records.
 #   tools/memtable-bench.sh [records, default 1000000] [build dir, default build/bench-native]
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
