@@ -876,6 +876,8 @@ bool TDBGridInplaceEdit::PrepareDataList(TColumnKs* Col) {
   }
   FDataList->SetWidth(std::max<int>(ListWidth, Width()));
   FDataList->SetKeyValue(G->FEditValue);
+  FListColumnsMoved = false;
+  FDataList->OnColumnMoved = [this](TObject*, int, int) { FListColumnsMoved = true; };
   return true;
 }
 
@@ -942,6 +944,9 @@ void TDBGridInplaceEdit::CloseUp(bool Accept) {
         Col->SetDropDownRows(FDataList->RowCount());
         Col->SetDropDownWidth(FDataList->Width());
       }
+      // The special row's texts follow the columns' new order.
+      if (FListColumnsMoved && Col)
+        Col->DropDownSpecRow()->SetCellsText(FDataList->SpecRow()->CellsText());
       if (Col) DBGrid()->DoCloseUp(Col);
       if (Accept) PostMessageA(DBGrid()->Handle(), WM_KEYDOWN, VK_RETURN, 0);
     } else if (List == FPickList) {

@@ -149,6 +149,8 @@ class TDBGridInplaceEdit : public TInplaceEdit, public IPopupOwnerKs {
   // The text and the column when the list opened.
   AnsiString FDroppedText;
   TColumnKs* FListColumn = nullptr;
+  // The user moved the data list's columns while it was open.
+  bool FListColumnsMoved = false;
   // Over a server dataset: typed text filters the open data list (else
   // locates in it); the dataset's own extra filter while the list is open.
   bool FFilterMode = false;

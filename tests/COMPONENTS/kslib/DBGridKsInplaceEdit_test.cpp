@@ -651,7 +651,7 @@ TEST(DBGridInplaceEditDataList, ADropDownBoxShowsItsOwnListAndWritesTheChosenKey
   for (const char* Name : {"City", "Region"}) Box->Columns()->Add()->SetFieldName(Name);
   Box->Columns()->Items(1)->Title()->SetCaption("Регион");
   EXPECT_TRUE(Box->ColumnsStored());
-  City->DropDownSpecRow()->SetCellsText("(нет);");
+  City->DropDownSpecRow()->SetCellsText("(нет);(любой)");
   City->DropDownSpecRow()->SetVisible(true);
   int Painted = 0;
   City->OnDropDownBoxGetCellParams() = [&](TObject*, TColumnKs*, TFont*, TColor&,
@@ -681,6 +681,23 @@ TEST(DBGridInplaceEditDataList, ADropDownBoxShowsItsOwnListAndWritesTheChosenKey
   ASSERT_TRUE(PumpUntil([&] { return !PopupShown(List); }));
   F.Orders.Post();
   EXPECT_EQ(F.CityId(), 20);
+
+  // Its columns moved by their titles, the list leaves the special row's
+  // texts in their new order to the column.
+  Box->SetOptions({dlgColumnResizeKs, dlgColLinesKs});
+  Editor = F.Edit();
+  PressAlt(VK_DOWN);
+  ASSERT_TRUE(PumpUntil([&] { return PopupShown(List); }));
+  RECT First = List->CellRect(0, 0), Second = List->CellRect(1, 0);
+  POINT From{(Second.left + Second.right) / 2, (Second.top + Second.bottom) / 2};
+  POINT To{First.left + 4, From.y};
+  ClientToScreen(List->Handle(), &From);
+  ClientToScreen(List->Handle(), &To);
+  DragMouse(From, To);
+  ASSERT_EQ(List->Columns()->Items(0)->FieldName(), "Region");
+  PressKey(VK_ESCAPE);
+  ASSERT_TRUE(PumpUntil([&] { return !PopupShown(List); }));
+  EXPECT_EQ(City->DropDownSpecRow()->CellsText(), "(любой);(нет)");
 
   delete TownSource;
   EXPECT_EQ(Box->ListSource(), nullptr) << "a source that goes is let go";
