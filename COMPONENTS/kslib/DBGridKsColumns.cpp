@@ -957,8 +957,11 @@ int TColumnKs::GetCellImageIndex() {
     Index = FKeyList.IndexOf(F->Text());
   } else if (FPickList.Count() > 0) {
     Index = FPickList.IndexOf(F->Text());
-  } else if (!F->IsNull() && IsPlainNumber(F->DataType())) {
-    Index = F->AsInteger();
+  } else if (FImageList && !F->IsNull() && IsPlainNumber(F->DataType())) {
+    // Only a column with images reads a number as one; a number beyond
+    // the indexes shows none.
+    const double Value = F->AsFloat();
+    if (Value >= INT32_MIN && Value <= INT32_MAX) Index = F->AsInteger();
   }
   return Index == -1 ? FNotInKeyListIndex : Index;
 }

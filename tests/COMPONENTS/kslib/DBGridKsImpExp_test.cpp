@@ -292,6 +292,70 @@ TEST_F(ImpExpTest, AFailedExportLeavesThePreviousFileAndNoPart) {
   RemoveDirectoryA(dir.c_str());
 }
 
+// Amounts up to the fields' limits, in columns with and without images:
+// the grid paints them, and every format carries them.
+TEST(ImpExpLargeNumbers, AmountsUpToTheFieldsLimitsPaintAndExport) {
+  TArrayDataSet data(nullptr);
+  data.FieldDefs()->Add("Big", ftFloat);
+  data.FieldDefs()->Add("Amount", ftBCD, 4);
+  data.Open();
+  const double floats[] = {3e9, -3e9, 1e300, -1e300, 922337203685477.0};
+  // NUMERIC(18,4) at both ends.
+  const int64_t amounts[] = {999999999999999999, -999999999999999999, 30000000000000,
+                             -30000000000000, 1};
+  for (int i = 0; i < 5; ++i) {
+    data.Append();
+    data.FieldByName("Big")->SetAsFloat(floats[i]);
+    data.FieldByName("Amount")->SetAsCurrency(Currency::FromScaled(amounts[i]));
+    data.Post();
+  }
+  TDataSource source(nullptr);
+  source.SetDataSet(&data);
+  TForm* form = new TForm(Application);
+  TDBGridKs* grid = new TDBGridKs(form);
+  grid->SetParent(form);
+  grid->SetBounds(0, 0, 400, 200);
+  grid->SetDataSource(&source);
+  form->Show();
+  TImageList images(nullptr, 8, 8);
+  std::vector<AnsiString> errors;
+  Application->OnException = [&](TObject*, Exception* E) { errors.push_back(E->Message()); };
+  for (bool withImages : {false, true}) {
+    grid->Columns()->Items(0)->SetImageList(withImages ? &images : nullptr);
+    TDibDC dib(400, 200);
+    PrintClient(grid->Handle(), dib);
+    grid->Invalidate();
+    grid->Update();
+    EXPECT_EQ(errors, std::vector<AnsiString>{}) << withImages;
+  }
+  Application->OnException = nullptr;
+  grid->Columns()->Items(0)->SetImageList(nullptr);
+
+  std::vector<AnsiString> texts;
+  for (data.First(); !data.Eof(); data.Next())
+    for (const char* field : {"Big", "Amount"}) texts.push_back(data.FieldByName(field)->DisplayText());
+  for (TGridExportFormat format : {TGridExportFormat::Text, TGridExportFormat::CSV,
+                                   TGridExportFormat::RTF}) {
+    TStringStream stream;
+    ExportDBGridKsToStream(grid, stream, format, true);
+    for (const AnsiString& text : texts)
+      EXPECT_NE(stream.DataString().find(text), AnsiString::npos) << int(format) << " " << text;
+  }
+  TStringStream binary;
+  ExportDBGridKsToStream(grid, binary, TGridExportFormat::VCLDBIF, true);
+  binary.SetPosition(0);
+  TGridImportAsVCLDBIF reader(binary);
+  reader.ReadPrefix();
+  data.First();
+  for (int i = 0; i < 5; ++i, data.Next()) {
+    const std::vector<TExportValue> values = reader.ReadRecord();
+    EXPECT_EQ(values[0].Float, floats[i]);
+    EXPECT_EQ(values[1].Float, data.FieldByName("Amount")->AsFloat());
+  }
+  EXPECT_TRUE(reader.EndOfData());
+  delete form;
+}
+
 TEST_F(ImpExpTest, FootersFollowTheRecordsWithTheirSumsAndCounts) {
   F.Grid->SetFooterRowCount(1);
   F.Grid->Columns()->Items(2)->Footer()->SetValueType(fvtSum);
