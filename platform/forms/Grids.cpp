@@ -491,8 +491,10 @@ void TCustomGrid::PaintRegion(const TGridDrawInfo& Info, int ColFrom, int ColTo,
                         FOptions.Contains(goDrawFocusSelected)))
             State.Include(gdSelected);
         }
-        if (W > 0 && H > 0) DrawDefaultCell(Cl, R, Cell, State);
+        // Lines first: a cell may paint over its own right line, as a
+        // caption spanning several columns does.
         DrawLines(Canvas(), Cl, R, Cell, Fixed);
+        if (W > 0 && H > 0) DrawDefaultCell(Cl, R, Cell, State);
       }
       X += W + HLW;
     }

@@ -1,7 +1,7 @@
 // Pictures of the test grid for a person to look at: multi-level titles,
 // sort markers with indexes, a selection, check boxes, images and footers
-// with sums, left in grid.bmp and grid-flat.bmp. The test asks only that
-// they were drawn.
+// with sums, left in grid.bmp and grid-flat.bmp. The test asks that they
+// were drawn and that the group captions are not cut by column lines.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -73,6 +73,39 @@ void ExpectDrawn(const TPicture32& Picture) {
   EXPECT_GE(Colours.size(), 8u) << "text, lines, highlight, images and check boxes";
 }
 
+// A group caption spans its columns unbroken: where the rows of its box
+// show no text beside the line between two of its columns, the line is
+// not drawn either.
+void ExpectCaptionUnbroken(TGridForm<>& F, const TPicture32& Picture, const AnsiString& Group,
+                           int FirstCol) {
+  TDBGridKs* Grid = F.Grid;
+  THeadTreeNode* Node = nullptr;
+  for (THeadTreeNode* N : Grid->HeadTree()->Children())
+    if (N->Text == Group) Node = N;
+  ASSERT_TRUE(Node) << Group;
+  RECT Window;
+  GetWindowRect(F.Form->Handle(), &Window);
+  POINT Origin = Grid->ClientToScreen(POINT{0, 0});
+  auto Pixel = [&](int X, int Y) {
+    return Picture.Pixels[(Y + Origin.y - Window.top) * Picture.Width + X + Origin.x - Window.left] &
+           0xFFFFFF;
+  };
+  COLORREF Face = ColorToRGB(Grid->FixedColor());
+  uint32_t Back = GetRValue(Face) << 16 | GetGValue(Face) << 8 | GetBValue(Face);
+  RECT Cell = Grid->CellRect(Grid->DataToRawColumn(FirstCol), 0);
+  int Line = Cell.right, Plain = 0, Cut = 0;
+  for (int Y = Cell.top + 3; Y < Cell.top + Node->Height - 3; ++Y) {
+    bool Blank = true;
+    for (int X = Line - 4; X <= Line + 4; ++X)
+      if (X != Line && Pixel(X, Y) != Back) Blank = false;
+    if (!Blank) continue;
+    ++Plain;
+    if (Pixel(Line, Y) != Back) ++Cut;
+  }
+  EXPECT_GT(Plain, 2) << Group << ": rows of the box without text";
+  EXPECT_EQ(Cut, 0) << Group << ": the column line runs through the caption";
+}
+
 }  // namespace
 
 TEST(GridScreenshot, TheDressedGridIsDrawn) {
@@ -87,5 +120,7 @@ TEST(GridScreenshot, TheDressedGridIsDrawn) {
     TPicture32 Picture = Capture(F.Form->Handle());
     SaveBmp(Picture, Flat ? "grid-flat.bmp" : "grid.bmp");
     ExpectDrawn(Picture);
+    ExpectCaptionUnbroken(F, Picture, "Goods", 0);
+    ExpectCaptionUnbroken(F, Picture, "Money", 2);
   }
 }
