@@ -437,6 +437,25 @@ bool TDBSGridKs::UpdateAction(TBasicAction* Action) {
   return true;
 }
 
+bool TDBSGridKs::ExecuteAction(TBasicAction* Action) {
+  const bool browsing = DataLink()->Active() && !DataLink()->Editing() && HandleAllocated() && GetFocus() == Handle();
+  if (browsing && Action == RecordEdit && CanEditRecord()) {
+    EditCurrentRecord();
+    return true;
+  }
+  if (browsing && Action == TougleLevels && ServiceOptions.Contains(srvHandleLevels) &&
+      !ServiceOptions.Contains(srvDontToggleLevels)) {
+    ToggleLevels();
+    return true;
+  }
+  return TDBGridKs::ExecuteAction(Action);
+}
+
+void TDBSGridKs::EditCurrentRecord() {
+  DataSource()->DataSet()->Edit();
+  OpenCellEditor();
+}
+
 void TDBSGridKs::RunGroup(uint8_t Operation) { RunGroupOperation(DataSource(), SelectedField(), Operation); }
 
 void TDBSGridKs::ToggleLevels() {
@@ -536,15 +555,12 @@ bool TDBSGridKs::BrowseKey(uint16_t& Key, TShiftState Shift, uint16_t ShortCut) 
     return true;
   };
   const bool groupEdit = ServiceOptions.Contains(srvGroupReplace) && CanEditRecord();
-  if (Key == VK_INSERT) {
+  // Shift+Ins and Ctrl+Ins are the clipboard's keys.
+  if (Key == VK_INSERT && !Shift.Contains(ssShift) && !Shift.Contains(ssCtrl)) {
     if (!CanInsertRecord()) return false;
     return take([&] { InsertAfterCurrent(); });
   }
-  if (ShortCut == KeyOf(RecordEdit) && CanEditRecord())
-    return take([&] {
-      DataSource()->DataSet()->Edit();
-      OpenCellEditor();
-    });
+  if (ShortCut == KeyOf(RecordEdit) && CanEditRecord()) return take([&] { EditCurrentRecord(); });
   if (ShortCut == KeyOf(RecordMark) && ServiceOptions.Contains(srvMarkRecord))
     return take([&] {
       if (source) source->Marker()->ToggleMark();

@@ -127,6 +127,9 @@ class TDBSGridKs : public TDBGridKs {
   // Enables the service actions by what the grid allows now; other
   // actions go to the grid's own update.
   bool UpdateAction(TBasicAction* Action) override;
+  // The record edit and level toggle actions on the focused grid do what
+  // the grid's own keys for them do.
+  bool ExecuteAction(TBasicAction* Action) override;
 
   void GetCellParams(TColumnKs* Column, TFont* AFont, TColor& Background, TGridDrawState State) override;
 
@@ -179,4 +182,6 @@ class TDBSGridKs : public TDBGridKs {
   bool TakesCursor(int Index);
   void SelectColumn(int Index);
   void ToggleLevels();
+  // Into edit state with the cell editor open.
+  void EditCurrentRecord();
 };

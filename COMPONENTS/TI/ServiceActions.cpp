@@ -108,6 +108,10 @@ bool TServiceAction::HandlesTarget(TObject* Target) {
       return false;
     case sakPaste:
       return dynamic_cast<TCustomEdit*>(Target) != nullptr;
+    case sakCopy:
+      return dynamic_cast<TDBSGridKs*>(Target) != nullptr;
+    case sakLevels:
+      return dynamic_cast<TSDataSource*>(Target) != nullptr;
     default:
       return TPelmServiceAction::HandlesTarget(Target);
   }
@@ -123,10 +127,9 @@ void TServiceAction::ExecuteTarget(TObject* Target) {
       TCustomDBEditKs* edit = ServiceEdit(Target);
       auto* grid = dynamic_cast<TDBSGridKs*>(Target);
       // A grid takes marks only with its switch on.
-      if (grid && FKind != sakAttributes && (FKind == sakLevels || !grid->ServiceOptions.Contains(srvMarkRecord)))
-        return;
+      if (grid && FKind != sakAttributes && !grid->ServiceOptions.Contains(srvMarkRecord)) return;
       auto* source = grid ? grid->ServiceSource() : dynamic_cast<TSDataSource*>(edit ? edit->DataSource() : Target);
-      if (source && !(FKind == sakLevels && edit)) ExecuteOnSource(source);
+      if (source) ExecuteOnSource(source);
       return;
     }
     case sakRecordPost:

@@ -57,7 +57,11 @@ class TServiceAction : public TPelmServiceAction {
  public:
   TServiceAction(TComponent* AOwner, TServiceActionKind Kind, uint8_t Operation = 0);
   void ExecuteTarget(TObject* Target) override;
+  // Copy takes a service grid only, the level toggle a data source adapter
+  // only: a target they would leave alone must not take their key.
   bool HandlesTarget(TObject* Target) override;
+  // A target without rules of its own for the action's state enables it.
+  void UpdateTarget(TObject*) override { Enabled = true; }
   TServiceActionKind Kind() const { return FKind; }
   // The group operation of an iterator action.
   uint8_t Operation() const { return FOperation; }

@@ -1001,6 +1001,9 @@ void TCustomDBEditKs::EditWndProc(TMessage& Message) {
     case WM_PASTE:
     case WM_CUT:
     case WM_UNDO:
+    // A text put in for the selection, as a paste of the clipboard's text
+    // with its locale does.
+    case EM_REPLACESEL:
       if (!FReadOnly) FDataLink->Edit();
       break;
     case WM_KILLFOCUS:

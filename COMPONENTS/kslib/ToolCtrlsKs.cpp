@@ -4,6 +4,8 @@
 #include <cmath>
 #include <vector>
 
+#include "forms/ActnList.h"
+
 int FlatEditButtonWidth = 0;
 TButtonsBitmapCache ButtonsBitmapCache;
 SIZE CheckBoxGlyphSize{0, 0};
@@ -194,14 +196,7 @@ TDrawButtonControlStyleKs EditButtonDrawStyle(TEditButtonStyleKs Style) {
   }
 }
 
-TShortCut ShortCutKs(uint16_t Key, TShiftState Shift) {
-  if (Key & 0xFF00) return 0;
-  TShortCut Result = Key;
-  if (Shift.Contains(ssShift)) Result |= scShift;
-  if (Shift.Contains(ssCtrl)) Result |= scCtrl;
-  if (Shift.Contains(ssAlt)) Result |= scAlt;
-  return Result;
-}
+TShortCut ShortCutKs(uint16_t Key, TShiftState Shift) { return KeyToShortCut(Key, Shift); }
 
 // --- TEditButtonKs
 

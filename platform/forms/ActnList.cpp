@@ -59,6 +59,45 @@ void TAction::SetActionList(TActionList* Value) {
 
 bool TAction::Execute() { return Enabled && TBasicAction::Execute(); }
 
+bool TAction::HandleShortCut() {
+  Update();
+  return Enabled && Execute();
+}
+
+// By index: an action run may free others.
+bool TActionList::IsShortCut(TShortCut ShortCut) {
+  for (int i = 0; i < ActionCount(); ++i)
+    if (TAction* action = Actions(i); action->ShortCut == ShortCut && action->HandleShortCut()) return true;
+  return false;
+}
+
+namespace {
+
+TCustomForm* OwningForm(TComponent* Component) {
+  while (Component && !dynamic_cast<TCustomForm*>(Component)) Component = Component->Owner();
+  return static_cast<TCustomForm*>(Component);
+}
+
+}  // namespace
+
+bool ExecuteShortCut(TCustomForm* Form, TShortCut ShortCut) {
+  if ((ShortCut & 0xFF) == 0) return false;
+  TCustomForm* main = Application->MainForm();
+  std::vector<TCustomForm*> owners;
+  if (Form) owners.push_back(Form);
+  if (main && main != Form && main->HandleAllocated() && IsWindowEnabled(main->Handle())) owners.push_back(main);
+  owners.push_back(nullptr);
+  for (TCustomForm* owner : owners) {
+    // A copy: an update may free a list.
+    const std::vector<TActionList*> lists = ActionLists;
+    for (TActionList* list : lists)
+      if (std::find(ActionLists.begin(), ActionLists.end(), list) != ActionLists.end() &&
+          OwningForm(list) == owner && list->IsShortCut(ShortCut))
+        return true;
+  }
+  return false;
+}
+
 TActionList::TActionList(TComponent* AOwner) : TComponent(AOwner) { ActionLists.push_back(this); }
 
 TActionList::~TActionList() {
@@ -71,6 +110,15 @@ void UpdateActionLists() {
   for (size_t l = 0; l < ActionLists.size(); ++l)
     for (int i = 0; l < ActionLists.size() && i < ActionLists[l]->ActionCount(); ++i)
       ActionLists[l]->Actions(i)->Update();
+}
+
+TShortCut KeyToShortCut(uint16_t Key, TShiftState Shift) {
+  if (Key & 0xFF00) return 0;
+  TShortCut result = Key;
+  if (Shift.Contains(ssShift)) result |= 0x2000;
+  if (Shift.Contains(ssCtrl)) result |= 0x4000;
+  if (Shift.Contains(ssAlt)) result |= 0x8000;
+  return result;
 }
 
 AnsiString ShortCutToText(TShortCut ShortCut) {

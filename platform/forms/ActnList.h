@@ -13,6 +13,8 @@
 
 // A key with its shift keys in one word, the virtual key in the low byte.
 using TShortCut = uint16_t;
+// A key with the shift keys held; 0 for a code beyond one byte.
+TShortCut KeyToShortCut(uint16_t Key, TShiftState Shift);
 // As menus show it: "Shift+Ctrl+F4", "Ctrl+Num +", "Ins".
 AnsiString ShortCutToText(TShortCut ShortCut);
 
@@ -30,6 +32,9 @@ class TBasicAction : public TComponent {
   virtual bool Execute();
   // The same way for the action's state: OnUpdate, UpdateAction, UpdateTarget.
   virtual bool Update();
+  // Its shortcut was pressed: true when the action ran and the key goes no
+  // further.
+  virtual bool HandleShortCut() { return false; }
   TNotifyEvent OnExecute, OnUpdate;
 };
 
@@ -47,6 +52,8 @@ class TAction : public TBasicAction {
   TActionList* ActionList() const { return FActionList; }
   void SetActionList(TActionList* Value);
   bool Execute() override;
+  // Brought up to date first: a disabled action lets the key through.
+  bool HandleShortCut() override;
 
  private:
   TActionList* FActionList = nullptr;
@@ -59,11 +66,20 @@ class TActionList : public TComponent {
   int ActionCount() const { return static_cast<int>(FActions.size()); }
   TAction* Actions(int Index) const { return FActions[Index]; }
   TImageList* Images = nullptr;
+  // The first action with the shortcut that runs takes the key.
+  bool IsShortCut(TShortCut ShortCut);
 
  private:
   friend class TAction;
   std::vector<TAction*> FActions;
 };
+
+class TCustomForm;
+// A key press as users of such programs expect: offered, before the
+// focused control of the form sees it, to the form's action lists, then
+// the main form's while it takes input, then the lists no form owns (those
+// of data modules). True when an action took it.
+bool ExecuteShortCut(TCustomForm* Form, TShortCut ShortCut);
 
 // The application's idle step: every action of every list brings its
 // state up to date, the active control asked first.
@@ -79,6 +95,9 @@ class TEditAction : public TAction {
   bool HandlesTarget(TObject* Target) override;
   void ExecuteTarget(TObject* Target) override;
   void UpdateTarget(TObject* Target) override;
+  // Its keys are the edit's own, which the edit handles by its own rules
+  // (a data-aware edit puts its record into edit first): the key goes on.
+  bool HandleShortCut() override { return false; }
 
  private:
   UINT FMessage;

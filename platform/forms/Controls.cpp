@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "forms/ActnList.h"
 #include "forms/DragManager.h"
 #include "forms/Forms.h"
 #include "forms/Menus.h"
@@ -856,6 +857,7 @@ void TWinControl::PaintControls(HDC DC) {
 
 bool TWinControl::PreprocessKey(TMessage& Message) {
   auto Key = static_cast<uint16_t>(Message.WParam);
+  if (ExecuteShortCut(GetParentForm(this), KeyToShortCut(Key, KeyboardShiftState()))) return true;
   DWORD Mask = 0;
   switch (Key) {
     case VK_TAB:

@@ -15,6 +15,7 @@
 
 #include "GridForm.h"
 #include "LevelTree.h"
+#include "ServiceEnvironment.h"
 #include "SDataSource.h"
 #include "tests/COMPONENTS/ScriptedDataPrompts.h"
 #include "ServiceActions.h"
@@ -24,18 +25,6 @@
 
 namespace {
 
-// After the grid unit, ended before it.
-class TServiceEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    InitServiceActionsUnit();
-    InitServiceGridUnit();
-  }
-  void TearDown() override {
-    DoneServiceGridUnit();
-    DoneServiceActionsUnit();
-  }
-};
 const auto* const GridUnit = ::testing::AddGlobalTestEnvironment(new TGridUnitEnvironment);
 const auto* const Environment = ::testing::AddGlobalTestEnvironment(new TServiceEnvironment);
 

@@ -80,6 +80,27 @@ void TypeText(const char* Text) {
   }
 }
 
+void PressShortCut(uint16_t ShortCut) {
+  std::vector<WORD> Held;
+  if (ShortCut & 0x2000) Held.push_back(VK_SHIFT);
+  if (ShortCut & 0x4000) Held.push_back(VK_CONTROL);
+  if (ShortCut & 0x8000) Held.push_back(VK_MENU);
+  std::vector<INPUT> Inputs;
+  auto Add = [&](WORD Vk, DWORD Flags) {
+    INPUT Input{};
+    Input.type = INPUT_KEYBOARD;
+    Input.ki.wVk = Vk;
+    Input.ki.dwFlags = Flags;
+    Inputs.push_back(Input);
+  };
+  for (WORD Vk : Held) Add(Vk, 0);
+  Add(ShortCut & 0xFF, 0);
+  Add(ShortCut & 0xFF, KEYEVENTF_KEYUP);
+  for (auto Vk = Held.rbegin(); Vk != Held.rend(); ++Vk) Add(*Vk, KEYEVENTF_KEYUP);
+  SendInput(static_cast<UINT>(Inputs.size()), Inputs.data(), sizeof(INPUT));
+  PumpFor(60);
+}
+
 void PressAlt(WORD Key) {
   INPUT Inputs[4] = {};
   WORD Keys[] = {VK_MENU, Key, Key, VK_MENU};

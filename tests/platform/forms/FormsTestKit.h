@@ -15,6 +15,10 @@ void PressKey(WORD Key, bool Shift = false);
 // The key with the modifiers held down around it.
 void PressKeys(WORD Key, std::initializer_list<WORD> Modifiers);
 void TypeText(const char* Text);
+// A shortcut as the menus write it (the key in the low byte, Shift 0x2000,
+// Ctrl 0x4000, Alt 0x8000), held and let go through the input queue; the
+// messages it makes are handled before it returns.
+void PressShortCut(uint16_t ShortCut);
 // Alt with a key, through the input queue.
 void PressAlt(WORD Key);
 // Alt with a Cyrillic letter, as the focused window (else Wnd) gets it
