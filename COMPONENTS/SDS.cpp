@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <set>
+#include <unordered_set>
 #include <string>
 #include <utility>
 
@@ -581,30 +582,69 @@ void TSDS::RunOwnRows(TIBSQL& Statement, const AnsiString& Select, const std::fu
 
 namespace {
 
+// A record's key as text, each value as its field shows it.
 AnsiString KeyText(const std::vector<TField*>& KeyFields) {
   AnsiString text;
   for (const TField* field : KeyFields) text += field->AsString() + '\x01';
   return text;
 }
 
+// Integer keys are compared as their values, read straight from the
+// columns; others as their fields show them.
+bool IntegerKeys(const std::vector<TField*>& KeyFields) {
+  return std::all_of(KeyFields.begin(), KeyFields.end(), [](const TField* Field) {
+    const TSDSTransfer code = TransferOf(Field->DataType());
+    return code == TSDSTransfer::Integer || code == TSDSTransfer::Int64;
+  });
+}
+
+template <typename TValue>
+AnsiString PackedKey(size_t Count, const TValue& Value) {
+  AnsiString key;
+  for (size_t i = 0; i < Count; ++i) {
+    const int64_t value = Value(i);
+    key.append(reinterpret_cast<const char*>(&value), sizeof value);
+  }
+  return key;
+}
+
 }  // namespace
 
 void TSDS::DropRowsGoneFromServer(const std::vector<TField*>& KeyFields) {
+  TIBSQL statement(nullptr);
+  // As many rows as records: none went (a row gone and one never fetched at
+  // once is beyond what the refresh sees either way).
+  RunOwnRows(statement, "select count(*) from " + QuoteIdentifier(FTableName), {});
+  const int64_t rows = statement.Fields(0).AsInt64();
+  statement.Close();
+  if (rows == RecordCount()) return;
   AnsiString columns;
   for (const TField* field : KeyFields) columns += (columns.empty() ? "" : ", ") + QuoteIdentifier(field->FieldName());
-  TIBSQL statement(nullptr);
   RunOwnRows(statement, "select " + columns + " from " + QuoteIdentifier(FTableName), {});
-  // The records the server still has, each key read as the record shows it.
-  std::set<AnsiString> kept;
+  const size_t count = KeyFields.size();
+  const bool integers = IntegerKeys(KeyFields);
+  const auto recordKey = [&] {
+    return integers ? PackedKey(count, [&](size_t i) { return KeyFields[i]->IsNull() ? 0 : KeyFields[i]->Value().AsInt64(); })
+                    : KeyText(KeyFields);
+  };
+  // The keys the server still has.
+  std::unordered_set<AnsiString> kept;
   const TSDSFieldTransfer key(KeyFields, statement, true);
   for (; !statement.Eof(); statement.Next()) {
+    if (integers) {
+      kept.insert(PackedKey(count, [&](size_t i) {
+        const TIBSQLVar& column = statement.Fields(static_cast<int>(i));
+        return column.IsNull() ? 0 : column.AsInt64();
+      }));
+      continue;
+    }
     SetKey();
     key.CopyRow(statement);
-    if (GotoKey()) kept.insert(KeyText(KeyFields));
+    if (GotoKey()) kept.insert(recordKey());
   }
   statement.Close();
   for (First(); !Eof();) {
-    if (kept.count(KeyText(KeyFields)))
+    if (kept.count(recordKey()))
       Next();
     else
       Delete();

@@ -2,6 +2,7 @@
 // server, and a cache file's records with what changed since it was written.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -218,6 +219,31 @@ TEST_F(SDSRefreshTest, ALateCommitAndARowDeletedElsewhereAreFoundByTheRefreshAnd
     sds->Post();
     EXPECT_EQ(QueryValue(*db->Database, "select AMOUNT from DETAIL_T where SYS$ID = 102"), "3");
   }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(SDSRefreshTest, RowsDeletedElsewhereGoWhateverTheKeysType) {
+  File.Isql(
+      "CREATE TABLE CODES (CODE VARCHAR(10) NOT NULL, DAY_DATE DATE NOT NULL, SYS$TIME TIMESTAMP, NAME VARCHAR(20),\n"
+      "  PRIMARY KEY (CODE, DAY_DATE));\n"
+      "INSERT INTO CODES VALUES ('а б', '2024-01-31', NULL, 'один');\n"
+      "INSERT INTO CODES VALUES ('а б', '2024-02-01', NULL, 'два');\n"
+      "INSERT INTO CODES VALUES ('в', '2024-01-31', NULL, 'три');\nCOMMIT;");
+  auto db = Connect();
+  TSDS sds(nullptr);
+  sds.SetDatabase(db->Database.get());
+  sds.SetTransaction(db->Transaction.get());
+  sds.SetTableName("CODES");
+  sds.Open();
+  ExecCommitted(*db->Database, "delete from CODES where CODE = 'а б' and DAY_DATE = '2024-01-31'");
+  sds.IncrementalRefresh(0);
+  std::vector<AnsiString> names;
+  for (sds.First(); !sds.Eof(); sds.Next()) names.push_back(sds.FieldByName("NAME")->AsString());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<AnsiString>{"два", "три"}));
 }
 
 }  // namespace
