@@ -114,6 +114,22 @@ void TSDS::SetMasterDataset(TSDS* Value) {
   SetAttachedTo(Value);
 }
 
+void TSDS::CalculateFields(TRecordBuffer Buffer) {
+  if (!FOptions.Contains(dsoCalcLookupOnServer)) return TzynCustomMemTable::CalculateFields(Buffer);
+  // Each lookup value with its null flag, as the record holds it.
+  std::vector<std::pair<uint8_t*, AnsiString>> kept;
+  auto* record = reinterpret_cast<TzynRecord*>(Buffer);
+  for (int i = 0; i < FieldCount(); ++i) {
+    if (const TField* field = Fields()->Fields(i); field->Lookup()) {
+      uint8_t* slot = record->Data + FieldDataOffset(Common, field);
+      kept.emplace_back(slot, AnsiString(reinterpret_cast<const char*>(slot),
+                                         static_cast<size_t>(field->DataSize()) + 1));
+    }
+  }
+  TzynCustomMemTable::CalculateFields(Buffer);
+  for (const auto& [slot, bytes] : kept) std::memcpy(slot, bytes.data(), bytes.size());
+}
+
 void TSDS::Notification(TComponent* AComponent, TOperation Operation) {
   TzynCustomMemTable::Notification(AComponent, Operation);
   if (Operation == opRemove && AComponent == FMasterDataset) FMasterDataset = nullptr;
@@ -469,9 +485,12 @@ bool TSDS::OpenFromServer() {
 void TSDS::LoadRecords() {
   auto* database = dynamic_cast<TSDatabase*>(Database());
   int64_t stamp = 0;
-  if (!FOptions.Contains(dsoLocalCachData) || !database || !database->LocalCache) {
+  // A cache file holds no lookup values: only the server gives those.
+  if (!FOptions.Contains(dsoLocalCachData) || FOptions.Contains(dsoCalcLookupOnServer) ||
+      !database || !database->LocalCache) {
     LoadAll();
-  } else if (database->CacheManager()->Lookup(this, FCacheFileName, FTableName, FServerFilter, stamp)) {
+  } else if (database->CacheManager()->Lookup(this, FCacheFileName, FTableName, FServerFilter,
+                                              stamp)) {
     LoadCacheAndRefresh(FCacheFileName, 0);
   } else {
     // The index now names this version: a file of another one must not

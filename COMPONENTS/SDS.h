@@ -324,6 +324,9 @@ class TSDS : public TzynCustomMemTable {
 
  protected:
   void DoOnNewRecord() override;
+  // With dsoCalcLookupOnServer a lookup field keeps what the server gave it
+  // with its record instead of being worked out here.
+  void CalculateFields(TRecordBuffer Buffer) override;
   // On the server's side the detail rows are read again when the master's
   // values changed since the load.
   void ApplyMasterRange() override;

@@ -60,14 +60,15 @@ std::vector<TField*> AllFields(TFields& Fields) {
 
 }  // namespace
 
-TSDSFieldTransfer::TSDSFieldTransfer(TFields& Fields, TIBSQL& Statement, bool WithUnflagged)
-    : TSDSFieldTransfer(AllFields(Fields), Statement, WithUnflagged) {}
+TSDSFieldTransfer::TSDSFieldTransfer(TFields& Fields, TIBSQL& Statement, bool ByServer)
+    : TSDSFieldTransfer(AllFields(Fields), Statement, ByServer) {}
 
-TSDSFieldTransfer::TSDSFieldTransfer(const std::vector<TField*>& Fields, TIBSQL& Statement, bool WithUnflagged) {
+TSDSFieldTransfer::TSDSFieldTransfer(const std::vector<TField*>& Fields, TIBSQL& Statement,
+                                     bool ByServer) {
   FEntries.reserve(Fields.size());
   for (TField* field : Fields) {
-    if (field->Calculated() || field->Lookup()) continue;
-    if (field->ProviderFlags().Empty() && !WithUnflagged) continue;
+    if (field->Calculated() || (field->Lookup() && !ByServer)) continue;
+    if (field->ProviderFlags().Empty() && !ByServer) continue;
     const TIBSQLVar* column = Statement.FindField(field->FieldName());
     if (!column) continue;
     TSDSTransfer code = TransferOf(field->DataType());

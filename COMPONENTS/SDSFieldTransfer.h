@@ -33,11 +33,12 @@ TSDSTransfer TransferOf(TFieldType Type);
 class TSDSFieldTransfer {
  public:
   // The fields with a column of their name in the statement's output. Not
-  // moved: calculated and lookup fields, and data fields with empty
-  // ProviderFlags unless WithUnflagged; the row key only from an 8-byte column.
-  TSDSFieldTransfer(TFields& Fields, TIBSQL& Statement, bool WithUnflagged);
+  // moved: calculated fields, and lookup fields and data fields with empty
+  // ProviderFlags unless the server works them out (ByServer); the row key
+  // only from an 8-byte column.
+  TSDSFieldTransfer(TFields& Fields, TIBSQL& Statement, bool ByServer);
   // Only the given fields.
-  TSDSFieldTransfer(const std::vector<TField*>& Fields, TIBSQL& Statement, bool WithUnflagged);
+  TSDSFieldTransfer(const std::vector<TField*>& Fields, TIBSQL& Statement, bool ByServer);
   // A null column clears its field. BeforeLast runs just before the last
   // field is set (calculated fields are then worked out once).
   void CopyRow(TIBSQL& Statement, const std::function<void()>& BeforeLast = {}) const;

@@ -470,7 +470,7 @@ void TSDSWriter::RereadRecord() {
 
 void TSDSWriter::CopyRow(TIBSQL& Statement) {
   TSDSFieldsUnlocked unlocked(*DS.Fields());
-  TSDSFieldTransfer(*DS.Fields(), Statement, false).CopyRow(Statement);
+  TSDSFieldTransfer(*DS.Fields(), Statement, Has(dsoCalcLookupOnServer)).CopyRow(Statement);
 }
 
 // ---- Deleting -------------------------------------------------------------------------------

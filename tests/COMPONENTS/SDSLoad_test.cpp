@@ -134,6 +134,61 @@ TEST(SDSLoad, WithoutLoadAllFieldsThePersistentFieldsChooseTheColumnsReadAndWrit
   EXPECT_EQ(sds->RecordCount(), 3);
 }
 
+TEST(SDSLoad, ALookupFieldTheServerWorksOutKeepsTheServersValue) {
+  TTestDatabase file("nocomment");
+  TSDSOnFile db(file);
+  ReadCommitted(db);
+  // The names the client would look up differ from the server's.
+  TzynMemTable names(nullptr);
+  names.FieldDefs()->Add("SYS$ID", ftLargeint);
+  names.FieldDefs()->Add("NAME", ftString, 20);
+  names.Open();
+  for (int id : {10, 11}) {
+    names.Append();
+    names.FieldByName("SYS$ID")->SetAsInteger(id);
+    names.FieldByName("NAME")->SetAsString("клиент " + std::to_string(id));
+    names.Post();
+  }
+  for (const bool byServer : {false, true}) {
+    SCOPED_TRACE(byServer);
+    auto sds =
+        db.Dataset("DETAIL_T", byServer ? TSDSOptions{dsoCalcLookupOnServer, dsoRefreshAfterEdit}
+                                        : TSDSOptions{dsoRefreshAfterEdit});
+    sds->SetCommandText(
+        "select DETAIL_T.SYS$ID, MASTER_ID, LINE_NO, M.NAME as MASTER_NAME, DETAIL_T.RDB$DB_KEY as "
+        "IBX_INTERNAL_DBKEY from DETAIL_T join MASTER_T M on M.SYS$ID = DETAIL_T.MASTER_ID");
+    auto* lookup = new TStringField(sds.get());
+    lookup->SetFieldName("MASTER_NAME");
+    lookup->SetSize(60);
+    lookup->SetFieldKind(fkLookup);
+    lookup->SetKeyFields("MASTER_ID");
+    lookup->SetLookupDataSet(&names);
+    lookup->SetLookupKeyFields("SYS$ID");
+    lookup->SetLookupResultField("NAME");
+    lookup->SetDataSet(sds.get());
+    sds->Open();
+    auto shown = [&] {
+      AnsiString text;
+      for (sds->First(); !sds->Eof(); sds->Next()) text += lookup->AsString() + ";";
+      return text;
+    };
+    EXPECT_EQ(shown(), byServer ? "Первый;Первый;Второй;" : "клиент 10;клиент 10;клиент 11;");
+    // An edit keeps it; a new key takes the server's answer when the row is
+    // read again.
+    ASSERT_TRUE(sds->Locate("SYS$ID", Variant(int64_t{101}), {}));
+    sds->Edit();
+    sds->FieldByName("LINE_NO")->SetAsInteger(5);
+    EXPECT_EQ(lookup->AsString(), byServer ? "Первый" : "клиент 10");
+    sds->FieldByName("MASTER_ID")->SetAsInteger(11);
+    sds->Post();
+    EXPECT_EQ(lookup->AsString(), byServer ? "Второй" : "клиент 11");
+    EXPECT_EQ(shown(), byServer ? "Первый;Второй;Второй;" : "клиент 10;клиент 11;клиент 11;");
+    ExecCommitted(*db.Database,
+                  "update DETAIL_T set MASTER_ID = 10, LINE_NO = 2 where SYS$ID = 101");
+    EXPECT_EQ(lookup->FieldKind(), fkLookup);
+  }
+}
+
 TEST(SDSLoad, OptionsAndEventsOfTheLoad) {
   TTestDatabase file("nocomment");
   TSDSOnFile db(file);
