@@ -379,13 +379,39 @@ bool IsFloat(const Variant& Value) {
   return !Value.IsArray() && (Type == varSingle || Type == varDouble);
 }
 
+// The fewest significant digits, from 15 to 17, that read back as the same
+// number: the typed number, never a neighbour of it.
+AnsiString ExactFloatText(double Value, const TFormatSettings& Settings) {
+  for (int Digits = 15;; ++Digits) {
+    AnsiString Text = FloatToStrF(Value, ffGeneral, Digits, 0, Settings);
+    double Back = 0;
+    if (Digits == 17 || (TryStrToFloat(Text, Back, Settings) && Back == Value)) return Text;
+  }
+}
+
+bool HasMilliseconds(TDateTime Value) {
+  int Hour, Min, Sec, MSec;
+  DecodeTime(Value, Hour, Min, Sec, MSec);
+  return MSec != 0;
+}
+
+// As DateTimeToStr, with the milliseconds when there are any, which the
+// date reader takes after the decimal separator.
+AnsiString ExactDateTimeText(TDateTime Value) {
+  if (!HasMilliseconds(Value)) return DateTimeToStr(Value);
+  return FormatDateTime("c'" + AnsiString(1, FormatSettings.DecimalSeparator) + "'zzz", Value);
+}
+
 // In a list every number is quoted: a decimal comma would split it.
 AnsiString Literal(const Variant& Value, bool InList) {
   if (IsFloat(Value)) {
-    AnsiString Text = FloatToStr(Value.AsDouble());
+    AnsiString Text = ExactFloatText(Value.AsDouble(), FormatSettings);
     return InList ? Quoted(Text) : Text;
   }
-  if (Value.VarType() == varDate) return DateTimeToStr(Value.AsDateTime());
+  // Quoted with its milliseconds: a decimal comma would split it.
+  if (Value.VarType() == varDate && !HasMilliseconds(Value.AsDateTime()))
+    return DateTimeToStr(Value.AsDateTime());
+  if (Value.VarType() == varDate) return Quoted(ExactDateTimeText(Value.AsDateTime()));
   return Quoted(VarToStr(Value));
 }
 
@@ -421,10 +447,10 @@ AnsiString DatasetConstant(const Variant& Value) {
   if (IsFloat(Value) || Type == varCurrency) {
     TFormatSettings Point = FormatSettings;
     Point.DecimalSeparator = '.';
-    return FloatToStr(Value.AsDouble(), Point);
+    return ExactFloatText(Value.AsDouble(), Point);
   }
   if (Type == varBoolean) return Value.AsBoolean() ? "TRUE" : "FALSE";
-  if (Type == varDate) return Quoted(DateTimeToStr(Value.AsDateTime()));
+  if (Type == varDate) return Quoted(ExactDateTimeText(Value.AsDateTime()));
   if (Type == varString) return Quoted(Value.AsString());
   return VarToStr(Value);
 }

@@ -270,6 +270,40 @@ TEST(FilterExpressionText, WritesWhatParsesBack) {
   }
 }
 
+// The shown text is the typed value exactly, not one of its neighbours.
+TEST(FilterExpressionText, NumbersOf15To17DigitsAndFractionsOfASecondParseBackExactly) {
+  struct TCase {
+    TSTFilterOperandTypeKs Type;
+    char Separator;
+    const char* Typed;
+    const char* Shown;
+  } Cases[] = {
+      {fotNumber, ',', "= 1234567890123456", "= 1234567890123456"},
+      {fotNumber, '.', "= 12345678901234567", "= 12345678901234568"},
+      {fotNumber, ',', "< 0,1", "< 0,1"},
+      {fotNumber, ',', "1,5000000000000002", "= 1,5000000000000002"},
+      {fotNumber, '.', "In (9007199254740993,0.30000000000000004)",
+       "In ('9007199254740992','0.30000000000000004')"},
+      {fotNumber, ',', "= 123456789012345", "= 123456789012345"},
+      {fotDateTime, ',', "'01.02.2024 10:30:05,250'", "= '01.02.2024 10:30:05,250'"},
+      {fotDateTime, '.', "> 01.02.2024 0:00:00.001", "> '01.02.2024 0:00:00.001'"},
+  };
+  for (const TCase& C : Cases) {
+    TDecimalSeparator Separator(C.Separator);
+    TSTFilterExpressionKs E = Parsed(C.Typed, C.Type);
+    const AnsiString Shown = FilterExpressionText(E, false);
+    EXPECT_EQ(Shown, C.Shown) << C.Typed;
+    const Variant Back = Parsed(Shown, C.Type).Operand1;
+    ASSERT_EQ(Back.IsArray(), E.Operand1.IsArray()) << C.Typed;
+    const int Count = E.Operand1.IsArray() ? VarArrayHighBound(E.Operand1, 1) + 1 : 1;
+    for (int I = 0; I < Count; ++I) {
+      const Variant A = E.Operand1.IsArray() ? E.Operand1[I] : E.Operand1;
+      const Variant B = Back.IsArray() ? Back[I] : Back;
+      EXPECT_EQ(A.AsDouble(), B.AsDouble()) << C.Typed << " shown as " << Shown;
+    }
+  }
+}
+
 TEST(FilterExpressionText, OperandAloneForValuesPickedFromAList) {
   TSTFilterExpressionKs E = Parsed("In ('a','O''Brien')", fotString);
   EXPECT_EQ(FilterExpressionText(E, true), "'a','O''Brien'");
@@ -465,6 +499,9 @@ TEST(FilterExpressionAsDatasetFilter, SelectsTheRowsTheExpressionNames) {
       {"Price", fotNumber, '.', "In (2.25,10)", "2,3"},
       {"Day", fotDateTime, ',', ">= 01.02.2024 12:00:00", "3,4,5"},
       {"Day", fotDateTime, ',', "01.02.2024", "2"},
+      // Typed values are applied exactly: 17 digits, a fraction of a second.
+      {"Price", fotNumber, ',', "< 1,5000000000000002", "1,4"},
+      {"Day", fotDateTime, ',', ">= '01.02.2024 10:30:00,5'", "3,4,5"},
       {"Paid", fotBoolean, ',', "True", "1,3,5"},
   };
   for (const auto& C : Cases) {
