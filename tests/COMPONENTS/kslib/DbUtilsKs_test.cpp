@@ -260,24 +260,7 @@ TEST(FilterExpressionText, WritesWhatParsesBack) {
       {fotDateTime, ',', "01.02.2024", "= 01.02.2024"},
       {fotDateTime, ',', "01.02.2024 10:30:05", "= 01.02.2024 10:30:05"},
       {fotString, ',', "", ""},
-  };
-  for (const TCase& C : Cases) {
-    TDecimalSeparator Separator(C.Separator);
-    TSTFilterExpressionKs E = Parsed(C.Typed, C.Type);
-    AnsiString Shown = FilterExpressionText(E, false);
-    EXPECT_EQ(Shown, C.Shown) << C.Typed;
-    EXPECT_EQ(Describe(Parsed(Shown, C.Type)), Describe(E)) << C.Typed;
-  }
-}
-
-// The shown text is the typed value exactly, not one of its neighbours.
-TEST(FilterExpressionText, NumbersOf15To17DigitsAndFractionsOfASecondParseBackExactly) {
-  struct TCase {
-    TSTFilterOperandTypeKs Type;
-    char Separator;
-    const char* Typed;
-    const char* Shown;
-  } Cases[] = {
+      // The typed value exactly, not one of its neighbours.
       {fotNumber, ',', "= 1234567890123456", "= 1234567890123456"},
       {fotNumber, '.', "= 12345678901234567", "= 12345678901234568"},
       {fotNumber, ',', "< 0,1", "< 0,1"},
@@ -291,16 +274,9 @@ TEST(FilterExpressionText, NumbersOf15To17DigitsAndFractionsOfASecondParseBackEx
   for (const TCase& C : Cases) {
     TDecimalSeparator Separator(C.Separator);
     TSTFilterExpressionKs E = Parsed(C.Typed, C.Type);
-    const AnsiString Shown = FilterExpressionText(E, false);
+    AnsiString Shown = FilterExpressionText(E, false);
     EXPECT_EQ(Shown, C.Shown) << C.Typed;
-    const Variant Back = Parsed(Shown, C.Type).Operand1;
-    ASSERT_EQ(Back.IsArray(), E.Operand1.IsArray()) << C.Typed;
-    const int Count = E.Operand1.IsArray() ? VarArrayHighBound(E.Operand1, 1) + 1 : 1;
-    for (int I = 0; I < Count; ++I) {
-      const Variant A = E.Operand1.IsArray() ? E.Operand1[I] : E.Operand1;
-      const Variant B = Back.IsArray() ? Back[I] : Back;
-      EXPECT_EQ(A.AsDouble(), B.AsDouble()) << C.Typed << " shown as " << Shown;
-    }
+    EXPECT_EQ(Describe(Parsed(Shown, C.Type)), Describe(E)) << C.Typed;
   }
 }
 
