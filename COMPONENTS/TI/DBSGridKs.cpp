@@ -278,6 +278,16 @@ void TDBSGridKs::GetCellParams(TColumnKs* Column, TFont* AFont, TColor& Backgrou
   TDBGridKs::GetCellParams(Column, AFont, Background, State);
 }
 
+bool TDBSGridKs::GetCellHighlight(int DataCol, int DataRow, const AnsiString& Text, TGridDrawState State,
+                                  TColor& Background, TFont* AFont) {
+  if (!TDBGridKs::GetCellHighlight(DataCol, DataRow, Text, State, Background, AFont)) return false;
+  if (!State.Contains(gdFocused) && Marked()) {
+    AFont->SetColor(clBlack);
+    Background = ServiceMarkColor;
+  }
+  return true;
+}
+
 bool TDBSGridKs::CalculatorKey(uint16_t& Key) {
   if (Key == VK_F1) {
     ShowCalculator();

@@ -191,6 +191,25 @@ TEST_F(ServiceGridScenario, MarksSortFilterAndGroupOperationsThroughKeysAndWindo
   EXPECT_EQ(Windows.Told, std::vector<AnsiString>{});
 }
 
+// Marking the current row shows at once in its cells but the focused one,
+// with the current row highlighted or not.
+TEST_F(ServiceGridScenario, TheMarkedCurrentRowShowsTheMarkAtOnce) {
+  Select("QTY");
+  for (const bool rowHighlight : {true, false}) {
+    SCOPED_TRACE(rowHighlight ? "row highlight" : "no row highlight");
+    TDBSGridKs* grid = Form.Grid;
+    grid->SetOptionsKs(rowHighlight ? grid->OptionsKs() + TDBGridKsOptions{dghRowHighlight}
+                                    : grid->OptionsKs() - TDBGridKsOptions{dghRowHighlight});
+    const COLORREF unmarked = CellColour(0, "NAME");
+    PostKey(VK_F3, {VK_SHIFT});
+    ASSERT_TRUE(Source.Marker()->IsMarked());
+    EXPECT_EQ(CellColour(0, "NAME"), ServiceMarkColor);
+    EXPECT_NE(CellColour(0, "QTY"), ServiceMarkColor) << "the focused cell";
+    PostKey(VK_F3, {VK_SHIFT});
+    EXPECT_EQ(CellColour(0, "NAME"), unmarked);
+  }
+}
+
 // Levels by Enter, Esc, the level key and a click on a level row; then the
 // editing keys on the records below.
 TEST_F(ServiceGridScenario, LevelsAndEditingKeys) {
