@@ -778,12 +778,45 @@ void TPopupMonthCalendarKs::CloseOwner(bool Accept) {
   if (auto* PopupOwner = dynamic_cast<IPopupOwnerKs*>(Owner())) PopupOwner->CloseUp(Accept);
 }
 
+namespace {
+
+// A month on or back; a day the month lacks becomes its last.
+TDateTime StepMonth(TDateTime Date, int Months) {
+  int Year, Month, Day;
+  DecodeDate(Date, Year, Month, Day);
+  int Index = Year * 12 + Month - 1 + Months;
+  Year = Index / 12;
+  Month = Index % 12 + 1;
+  return EncodeDate(Year, Month, std::min(Day, DaysInMonth(Year, Month)));
+}
+
+}  // namespace
+
+// The system calendar here ignores the moving keys: they step the date
+// themselves, as the wheel does.
 void TPopupMonthCalendarKs::KeyDown(uint16_t& Key, TShiftState Shift) {
   TWinControl::KeyDown(Key, Shift);
-  if (Key == VK_RETURN || Key == VK_ESCAPE) {
-    CloseOwner(Key == VK_RETURN);
-    Key = 0;
+  switch (Key) {
+    case VK_RETURN:
+    case VK_ESCAPE:
+      CloseOwner(Key == VK_RETURN);
+      break;
+    case VK_LEFT:
+    case VK_RIGHT:
+      SetDate(Date() + (Key == VK_LEFT ? -1 : 1));
+      break;
+    case VK_UP:
+    case VK_DOWN:
+      SetDate(Date() + (Key == VK_UP ? -7 : 7));
+      break;
+    case VK_PRIOR:
+    case VK_NEXT:
+      SetDate(StepMonth(Date(), Key == VK_PRIOR ? -1 : 1));
+      break;
+    default:
+      return;
   }
+  Key = 0;
 }
 
 void TPopupMonthCalendarKs::WndProc(TMessage& Message) {

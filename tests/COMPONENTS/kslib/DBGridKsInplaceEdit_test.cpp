@@ -327,6 +327,36 @@ TEST(DBGridInplaceEditCalendar, AcceptingADateOnABrowsingRecordWritesThroughTheC
   EXPECT_EQ(F.Data.FieldByName("Born")->AsDateTime(), EncodeDate(2020, 5, 17));
 }
 
+// The moving keys step the open calendar's date, by a day, a week or a
+// month, and Enter writes it.
+TEST(DBGridInplaceEditCalendar, TheMovingKeysStepTheDate) {
+  struct TCase {
+    WORD Key;
+    TDateTime From, To;
+  } Cases[] = {
+      {VK_LEFT, EncodeDate(2020, 5, 17), EncodeDate(2020, 5, 16)},
+      {VK_RIGHT, EncodeDate(2020, 5, 31), EncodeDate(2020, 6, 1)},
+      {VK_UP, EncodeDate(2020, 5, 17), EncodeDate(2020, 5, 10)},
+      {VK_DOWN, EncodeDate(2020, 5, 17), EncodeDate(2020, 5, 24)},
+      {VK_PRIOR, EncodeDate(2020, 3, 31), EncodeDate(2020, 2, 29)},
+      {VK_NEXT, EncodeDate(2020, 12, 17), EncodeDate(2021, 1, 17)},
+  };
+  for (const TCase& C : Cases) {
+    TEditorGridForm F;
+    F.Data.Edit();
+    F.Data.FieldByName("Born")->SetAsDateTime(C.From);
+    F.Data.Post();
+    TDBGridInplaceEdit* Editor = F.Edit(ColBorn);
+    PressKeys(VK_DOWN, {VK_MENU});
+    ASSERT_TRUE(PumpUntil([&] { return PopupShown(Editor->Calendar()); })) << C.Key;
+    PressKey(C.Key);
+    EXPECT_TRUE(PumpUntil([&] { return Editor->Calendar()->Date() == C.To; }, 500)) << C.Key;
+    PressKey(VK_RETURN);
+    ASSERT_TRUE(PumpUntil([&] { return !PopupShown(Editor->Calendar()); })) << C.Key;
+    EXPECT_EQ(F.Data.FieldByName("Born")->AsDateTime(), C.To) << C.Key;
+  }
+}
+
 // A grid that turned read-only, or stopped allowing updates, while the
 // calendar was open keeps the cell's date and the record browsing.
 TEST(DBGridInplaceEditCalendar, ADateAcceptedForARefusedCellIsNotWritten) {
