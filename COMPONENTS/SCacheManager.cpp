@@ -76,8 +76,11 @@ void TCacheManager::WriteIndex() {
 }
 
 void TCacheManager::Forget(const AnsiString& Name) {
-  for (int i = FCacheIndex.Count() - 1; i >= 0; --i)
-    if (FCacheIndex.Strings(i).rfind(Name + "=", 0) == 0) FCacheIndex.Delete(i);
+  // A lone backslash: every version is written with its backslashes doubled.
+  const AnsiString line = Name + "=\\";
+  for (int i = 0; i < FCacheIndex.Count(); ++i)
+    if (FCacheIndex.Strings(i).rfind(Name + "=", 0) == 0) return FCacheIndex.Put(i, line);
+  FCacheIndex.Add(line);
 }
 
 bool TCacheManager::Lookup(TDataSet* DataSet, AnsiString& FileName, const AnsiString& Name,

@@ -31,8 +31,9 @@ class TCacheManager : public TObject {
   bool Lookup(TDataSet* DataSet, AnsiString& FileName, const AnsiString& Name,
               const AnsiString& Version, int64_t& Stamp);
 
-  // Drops the index line of Name: its file was not written, so no version
-  // may answer for what the file still holds.
+  // Name's file was not written: the index keeps for it a version that no
+  // question asks, so what the file still holds never answers (an empty
+  // version would match a missing line).
   void Forget(const AnsiString& Name);
 
   const AnsiString& CacheDir() const { return FCacheDir; }

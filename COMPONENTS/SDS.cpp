@@ -85,7 +85,15 @@ void TSDS::SaveCache() {
   // Records read from the server always go to the file: it may hold another
   // version's rows, even when they are none.
   if (FRecordsFromCache && !IsDataModified() && FileExists(FCacheFileName)) return;
-  TCacheManager::SaveReplacing(FCacheFileName, [this](const AnsiString& FileName) { SaveToBinaryFile(FileName); });
+  try {
+    TCacheManager::SaveReplacing(FCacheFileName, [this](const AnsiString& FileName) { SaveToBinaryFile(FileName); });
+  } catch (...) {
+    // The index names this version: a file that could not be replaced
+    // holds another.
+    DeleteFile(FCacheFileName);
+    if (auto* database = dynamic_cast<TSDatabase*>(Database())) database->CacheManager()->Forget(FTableName);
+    throw;
+  }
 }
 
 void TSDS::Loaded() {

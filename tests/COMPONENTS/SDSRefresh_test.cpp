@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -244,6 +245,27 @@ TEST_F(SDSRefreshTest, RowsDeletedElsewhereGoWhateverTheKeysType) {
   for (sds.First(); !sds.Eof(); sds.Next()) names.push_back(sds.FieldByName("NAME")->AsString());
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<AnsiString>{"два", "три"}));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(SDSRefreshTest, ACacheFileThatCannotBeReplacedNeverAnswersForAnotherFilter) {
+  auto db = Connect();
+  Dataset(*db, {dsoLocalCachData}, "LINE_NO = 1");
+  // An immutable file can be neither replaced nor removed, as one held open
+  // or read-only elsewhere.
+  const std::string cache = CacheFile(*db).string();
+  if (std::system(("chattr +i '" + cache + "' 2>/dev/null").c_str()) != 0) GTEST_SKIP() << "no immutable files here";
+  struct TMutableAgain {
+    std::string Path;
+    ~TMutableAgain() { std::system(("chattr -i '" + Path + "'").c_str()); }
+  } mutableAgain{cache};
+  EXPECT_EQ(Dataset(*db, {dsoLocalCachData}, "LINE_NO < 50")->RecordCount(), 3);
+  // The file still holds the first filter's two rows.
+  EXPECT_EQ(Dataset(*db, {dsoLocalCachData}, "LINE_NO < 50")->RecordCount(), 3);
+  EXPECT_EQ(Dataset(*db, {dsoLocalCachData}, "LINE_NO = 1")->RecordCount(), 2);
 }
 
 }  // namespace

@@ -386,7 +386,7 @@ TEST_F(SDatabaseCatalogueTest, ACacheFileThatCannotBeReplacedKeepsNoVersionForIt
     EXPECT_NO_THROW(db->Database->Close());
   }
   // Its index line does not claim the new version for the old file.
-  EXPECT_EQ(IndexLines(file), (std::vector<std::string>{Indexes + "=schema 2"}));
+  EXPECT_EQ(IndexLines(file), (std::vector<std::string>{Tables + "=\\", Indexes + "=schema 2"}));
   auto db = Cached(file);
   db->Database->Open();
   EXPECT_TRUE(HasColumn(*db->Database, "MASTER_T", "EXTRA"));
