@@ -61,6 +61,11 @@ TEST(SDSFieldTransfer, NumericsLoadAndPostExactlyAtBothEndsOfTheirRange) {
     EXPECT_EQ(sds->FieldByName("N15_2")->DisplayText(), "-2,68");
     EXPECT_EQ(ServerRow(db, c.Id + 10), dotted(c.N18_2) + " " + dotted(c.N18_4) + " -2.68");
   }
+  // An index orders them by value, also beyond Currency.
+  sds->SetIndexFieldNames("N18_2");
+  AnsiString order;
+  for (sds->First(); !sds->Eof(); sds->Next()) order += sds->FieldByName("ID")->AsString() + " ";
+  EXPECT_EQ(order, "2 12 3 13 1 11 ");
   // A value past the column's end is refused in memory with the column named.
   sds->Edit();
   try {
