@@ -43,11 +43,15 @@ void Pack(const uint8_t* Digits, int Count, int Places, bool Negative, TBcd& bcd
 
 // value = 0.digits * 10^exponent, with as many decimals as it has (as fit).
 bool FromDecimal(ksnum::Decimal d, TBcd& bcd) {
-  const int whole = std::max(1, d.exponent);
-  if (whole > MaxDigits) return false;
-  const int places =
-      std::min(std::max(0, static_cast<int>(d.digits.size()) - d.exponent), MaxDigits - whole);
+  if (d.exponent > MaxDigits) return false;
+  int places = std::min(std::max(0, static_cast<int>(d.digits.size()) - d.exponent),
+                        MaxDigits - std::max(1, d.exponent));
   d.Round(d.exponent + places);
+  // A carry into another integer digit leaves zeros behind it: one place
+  // fewer loses nothing.
+  const int whole = std::max(1, d.exponent);
+  places = std::min(places, MaxDigits - whole);
+  if (places < 0) return false;
   uint8_t digits[MaxDigits];
   for (int i = 0; i < whole + places; ++i)
     digits[i] = static_cast<uint8_t>(d.DigitAt(d.exponent - whole + i) - '0');

@@ -279,6 +279,11 @@ TEST(BcdTest, ComparesAndConvertsWhateverThePlaces) {
   EXPECT_EQ("1200", BCDToStr(bcd("1.2e3"), ','));
   EXPECT_EQ("0,5", BCDToStr(bcd("5e-1"), ','));
   EXPECT_EQ("-0,000001", BCDToStr(bcd("-1e-6"), ','));
+  // Beyond 64 digits the last decimals round away, carrying when they must.
+  const AnsiString nines(40, '9');
+  EXPECT_EQ("1" + AnsiString(40, '0'), BCDToStr(bcd((nines + "." + nines).c_str()), ','));
+  EXPECT_EQ(nines + "," + AnsiString(24, '9'),
+            BCDToStr(bcd((nines + "." + AnsiString(24, '9')).c_str()), ','));
   int64_t scaled = 0;
   ASSERT_TRUE(BCDToScaled(bcd("-2.5"), 0, scaled));
   EXPECT_EQ(-3, scaled);
