@@ -645,8 +645,10 @@ void TBCDField::SetCurrency(bool Value) {
 bool TBCDField::GetValue(Currency& Value) const {
   TBcd bcd;
   if (!GetData(&bcd)) return false;
-  if (!BCDToCurr(bcd, Value)) DatabaseErrorFmt(SFieldAccessError, {DisplayName(), "Currency"});
-  return true;
+  if (BCDToCurr(bcd, Value)) return true;
+  // Beyond Currency's range, as a float field's value would be.
+  if (!BCDToStr(bcd, '.').empty()) throw EOverflow("Переполнение при операции с плавающей точкой");
+  DatabaseErrorFmt(SFieldAccessError, {DisplayName(), "Currency"});
 }
 
 TBcd TBCDField::AsBCD() const {

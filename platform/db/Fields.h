@@ -377,7 +377,7 @@ class TCurrencyField : public TFloatField {
 // rounded to them half away from zero, as the server stores it; it holds
 // what a 64-bit integer holds at that scale (a NUMERIC(18,2) column's
 // values beyond Currency too: Value gives those as their exact text, and
-// AsCurrency refuses them naming the field).
+// AsCurrency raises EOverflow for them, as for a float field's).
 class TBCDField : public TNumericField {
  public:
   explicit TBCDField(TComponent* AOwner);
