@@ -38,7 +38,14 @@ bool TCustomDBGridKs::MouseMessage(TMessage& Message) {
       if (Message.WParam == SearchTimerId) {
         ClearSearch();
       } else if (Message.WParam == TrackTimerId) {
-        if (FRowDrag || FHorzTracking || FTrackingKind == 2) TrackMouse();
+        if (FRowDrag || FHorzTracking || FTrackingKind == 2) {
+          // No move arrives from past the window's edge: each tick reads
+          // where the cursor is.
+          POINT P;
+          GetCursorPos(&P);
+          FMousePoint = ScreenToClient(P);
+          TrackMouse();
+        }
       } else {
         return false;
       }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <stdexcept>
 #include <vector>
 
@@ -396,6 +397,69 @@ TEST(DBGridMouse, IndicatorArrowsStandOnTheIndicatorsBackground) {
     EXPECT_GT(Client.Count(Cell, Arrow), 10) << "the arrow shows " << Search;
     EXPECT_NE(Back, Arrow) << Search;
   }
+}
+
+// Moves the cursor through the input queue with no mouse message reaching
+// the program, as past a window's edge here.
+void MoveCursorOnly(POINT Screen) {
+  SendMouse(Screen);
+  MSG Dropped;
+  DWORD Start = GetTickCount();
+  while (GetTickCount() - Start < 50) {
+    while (PeekMessageA(&Dropped, nullptr, WM_MOUSEMOVE, WM_MOUSEMOVE, PM_REMOVE)) {
+    }
+    Sleep(5);
+  }
+}
+
+// Handles one message at a time until Done(): a timer of 0 ms never leaves
+// the queue empty for the application's pump to return.
+bool HandleEachUntil(const std::function<bool()>& Done, int TimeoutMs) {
+  DWORD Start = GetTickCount();
+  MSG Msg;
+  while (!Done()) {
+    if (static_cast<int>(GetTickCount() - Start) > TimeoutMs) return false;
+    if (PeekMessageA(&Msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&Msg);
+      DispatchMessageA(&Msg);
+    } else {
+      Sleep(1);
+    }
+  }
+  return true;
+}
+
+// Dragged just below the rows and on past the window's edge, where no
+// move arrives, the grid reads the cursor on each tick: 8 rows a step at
+// 48 pixels or more below the rows.
+TEST(DBGridMouse, ADragPastTheWindowsEdgeStepsByWhereTheCursorIs) {
+  TCityGridFormOf<TProbeGrid> F(1000);
+  F.Grid->SetOptions(F.Grid->Options() + TDBGridOptions{dgMultiSelect});
+  F.Grid->SetAllowedSelections({gstRecordBookmarks});
+  F.Show();
+  int X = F.CellCenter(NameCol, 1).x;
+  POINT Start = F.Grid->ClientToScreen(F.CellCenter(NameCol, F.Grid->TitleOffset() + 1));
+  POINT Near = F.Grid->ClientToScreen(POINT{X, F.Grid->DataBottom() + 8});
+  POINT Far{Near.x, Near.y + 52};
+  RECT Window;
+  GetWindowRect(F.Form->Handle(), &Window);
+  ASSERT_GT(Far.y, Window.bottom) << "past the window's edge";
+  MoveMouse(Start);
+  PressMouse(Start, true);
+  ASSERT_TRUE(PumpUntil([&] { return GetCapture() == F.Grid->Handle(); }));
+  MoveMouse(Near);
+  MoveCursorOnly(Far);
+  int From = F.RecNo();
+  DWORD Began = GetTickCount();
+  bool Reached = HandleEachUntil([&] { return F.RecNo() >= From + 80; }, 1000);
+  int Moved = F.RecNo() - From;
+  DWORD Took = GetTickCount() - Began;
+  PressMouse(Far, false);
+  HandleEachUntil([&] { return GetCapture() != F.Grid->Handle(); }, 500);
+  ASSERT_LT(F.RecNo(), 1000) << "not stopped by the last record";
+  EXPECT_TRUE(Reached) << Moved << " rows in " << Took << " ms";
+  EXPECT_EQ(Moved % 8, 0) << "whole steps of 8 rows: " << Moved;
+  EXPECT_EQ(F.Grid->SelectedRows()->Count(), F.RecNo() - 1) << "every row passed is selected";
 }
 
 TEST(DBGridMouse, ADragBelowTheRowsScrollsFasterTheFartherItIs) {

@@ -21,15 +21,6 @@ void SendKeys(std::initializer_list<WORD> Modifiers, bool Down) {
   if (!Inputs.empty()) SendInput(static_cast<UINT>(Inputs.size()), Inputs.data(), sizeof(INPUT));
 }
 
-INPUT MouseInput(POINT Screen, DWORD Flags) {
-  INPUT Input{};
-  Input.type = INPUT_MOUSE;
-  Input.mi.dx = MulDiv(Screen.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
-  Input.mi.dy = MulDiv(Screen.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
-  Input.mi.dwFlags = Flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-  return Input;
-}
-
 }  // namespace
 
 void PressKeys(WORD Key, std::initializer_list<WORD> Modifiers) {
@@ -47,17 +38,23 @@ void PressKey(WORD Key, bool Shift) {
   }
 }
 
+void SendMouse(POINT Screen, DWORD Flags) {
+  INPUT Input{};
+  Input.type = INPUT_MOUSE;
+  Input.mi.dx = MulDiv(Screen.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+  Input.mi.dy = MulDiv(Screen.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+  Input.mi.dwFlags = Flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  SendInput(1, &Input, sizeof Input);
+}
+
 void MoveMouse(POINT Screen) {
-  INPUT Move = MouseInput(Screen, 0);
-  SendInput(1, &Move, sizeof Move);
+  SendMouse(Screen);
   PumpFor(50);
 }
 
 void PressMouse(POINT Screen, bool Down, bool Right) {
-  DWORD Flags = Right ? (Down ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_RIGHTUP)
-                      : (Down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP);
-  INPUT Press = MouseInput(Screen, Flags);
-  SendInput(1, &Press, sizeof Press);
+  SendMouse(Screen, Right ? (Down ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_RIGHTUP)
+                          : (Down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP));
 }
 
 void ClickAt(POINT Screen, std::initializer_list<WORD> Modifiers, bool Right) {

@@ -27,6 +27,8 @@ void PostAltChar(char Char, HWND Wnd = nullptr);
 // The mouse through the input queue, as a person moves and presses it, at
 // a screen point; the modifiers are held down around a click.
 void MoveMouse(POINT Screen);
+// The input alone (MOUSEEVENTF_* flags besides the move), nothing handled.
+void SendMouse(POINT Screen, DWORD Flags = 0);
 void PressMouse(POINT Screen, bool Down, bool Right = false);
 void ClickAt(POINT Screen, std::initializer_list<WORD> Modifiers = {}, bool Right = false);
 // The same at a point of a window's client area.
