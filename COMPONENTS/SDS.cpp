@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <set>
 #include <unordered_set>
 #include <string>
 #include <utility>
@@ -21,10 +20,10 @@
 namespace {
 
 constexpr uint32_t DeletedBit = 0x80000000u;
+constexpr uint32_t ListBit = 0x40000000u;
 // How long before the newest change held the incremental refresh looks for
 // changes committed late: an hour.
 constexpr TDateTime LateCommitWindow = 1.0 / 24;
-constexpr uint32_t ListBit = 0x40000000u;
 
 void SetStateBit(uint32_t& State, uint32_t Bit, bool On) { State = On ? State | Bit : State & ~Bit; }
 
@@ -651,8 +650,11 @@ void TSDS::DropRowsGoneFromServer(const std::vector<TField*>& KeyFields) {
   const size_t count = KeyFields.size();
   const bool integers = IntegerKeys(KeyFields);
   const auto recordKey = [&] {
-    return integers ? PackedKey(count, [&](size_t i) { return KeyFields[i]->IsNull() ? 0 : KeyFields[i]->Value().AsInt64(); })
-                    : KeyText(KeyFields);
+    if (!integers) return KeyText(KeyFields);
+    return PackedKey(count, [&](size_t i) {
+      const TField* field = KeyFields[i];
+      return field->IsNull() ? 0 : field->Value().AsInt64();
+    });
   };
   // The keys the server still has.
   std::unordered_set<AnsiString> kept;

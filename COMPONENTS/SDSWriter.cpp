@@ -380,7 +380,8 @@ void TSDSWriter::CheckParentOnServer(TIBSQL& Write) {
       if (at == newParent) RaiseHintError("Родительская запись " + std::to_string(at) + " не найдена в базе");
       break;
     }
-    if (at == newParent && !parent.Fields(1).IsNull() && IsListState(static_cast<uint32_t>(parent.Fields(1).AsInteger())))
+    const TIBSQLVar& state = parent.Fields(1);
+    if (at == newParent && !state.IsNull() && IsListState(static_cast<uint32_t>(state.AsInteger())))
       RaiseHintError("Листовая запись " + std::to_string(at) + " не может быть родителем");
     at = parent.Fields(0).IsNull() ? 0 : parent.Fields(0).AsInt64();
   }

@@ -63,7 +63,8 @@ AnsiString Raised(const std::function<void()>& Step) {
 std::string Hex(int64_t Key) {
   std::string hex;
   const auto* bytes = reinterpret_cast<const uint8_t*>(&Key);
-  for (int i = 0; i < 8; ++i) hex += "0123456789ABCDEF"[bytes[i] >> 4], hex += "0123456789ABCDEF"[bytes[i] & 15];
+  for (int i = 0; i < 8; ++i)
+    hex += "0123456789ABCDEF"[bytes[i] >> 4], hex += "0123456789ABCDEF"[bytes[i] & 15];
   return hex;
 }
 
@@ -72,7 +73,8 @@ std::string Hex(int64_t Key) {
 void ReuseRowKey(TUser& B, int Gone, int New) {
   ExecCommitted(*B.Database, "delete from MASTER_T where SYS$ID = " + std::to_string(Gone));
   QueryValue(*B.Database, "select count(*) from MASTER_T");
-  ExecCommitted(*B.Database, "insert into MASTER_T (SYS$ID, NAME) values (" + std::to_string(New) + ", 'чужая')");
+  ExecCommitted(*B.Database, "insert into MASTER_T (SYS$ID, NAME) values (" + std::to_string(New) +
+                                 ", 'чужая')");
 }
 
 TEST(SDSTwoUsers, AStaleRowKeyNeverReachesAnotherRow) {
@@ -84,13 +86,16 @@ TEST(SDSTwoUsers, AStaleRowKeyNeverReachesAnotherRow) {
       TTestDatabase file("nocomment");
       file.Isql("INSERT INTO MASTER_T (SYS$ID, NAME) VALUES (12, 'Третий');\nCOMMIT;");
       TUser A(file, reading), B(file, TReading::ReadOnlyAndRW);
-      TSDS& sds = A.Open("MASTER_T", write == Refresh ? TSDSOptions{dsoRefreshBeforeEdit} : TSDSOptions{});
+      TSDS& sds =
+          A.Open("MASTER_T", write == Refresh ? TSDSOptions{dsoRefreshBeforeEdit} : TSDSOptions{});
       // The program ends its reading transaction: nothing keeps the garbage.
       if (reading == TReading::Snapshot) A.Transaction->Commit();
       ASSERT_TRUE(sds.Locate("SYS$ID", Variant(12), {}));
       const int64_t staleKey = sds.DBKey();
       ReuseRowKey(B, 12, 77);
-      ASSERT_EQ(QueryValue(*B.Database, "select SYS$ID from MASTER_T where RDB$DB_KEY = x'" + Hex(staleKey) + "'"), "77")
+      ASSERT_EQ(QueryValue(*B.Database, "select SYS$ID from MASTER_T where RDB$DB_KEY = x'" +
+                                            Hex(staleKey) + "'"),
+                "77")
           << "the engine gave the new row another key";
       AnsiString message;
       if (write == Delete) {
@@ -108,7 +113,6 @@ TEST(SDSTwoUsers, AStaleRowKeyNeverReachesAnotherRow) {
       EXPECT_EQ(NameOf(sds, 77), "<none>");
     }
 }
-
 
 TEST(SDSTwoUsers, NoPostRevertsAnotherSessionsCommittedChange) {
   for (TReading reading : {TReading::ReadOnlyAndRW, TReading::ReadCommitted, TReading::Snapshot})
@@ -138,7 +142,8 @@ TEST(SDSTwoUsers, NoPostRevertsAnotherSessionsCommittedChange) {
         // and a reload shows the row as it is now, which can be edited.
         EXPECT_NE(message, "");
         a.Cancel();
-        EXPECT_EQ(QueryValue(*B.Database, "select LINE_NO || ' ' || AMOUNT from DETAIL_T where SYS$ID = 100"),
+        EXPECT_EQ(QueryValue(*B.Database,
+                             "select LINE_NO || ' ' || AMOUNT from DETAIL_T where SYS$ID = 100"),
                   "5 12.5000");
         a.Reload();
         ASSERT_TRUE(a.Locate("SYS$ID", Variant(100), {}));
@@ -151,7 +156,8 @@ TEST(SDSTwoUsers, NoPostRevertsAnotherSessionsCommittedChange) {
       if (locks && reading != TReading::Snapshot) {
         EXPECT_EQ(a.FieldByName("LINE_NO")->AsInteger(), 5);
       }
-      EXPECT_EQ(QueryValue(*B.Database, "select LINE_NO || ' ' || AMOUNT from DETAIL_T where SYS$ID = 100"),
+      EXPECT_EQ(QueryValue(*B.Database,
+                           "select LINE_NO || ' ' || AMOUNT from DETAIL_T where SYS$ID = 100"),
                 "5 99.0000");
     }
 }
@@ -162,9 +168,12 @@ TEST(SDSTwoUsers, RecordsMovedUnderEachOtherNeverMakeALoop) {
     TTestDatabase file("nocomment");
     file.Isql(
         "INSERT INTO MASTER_T (SYS$ID, SYS$PID, SYS$STATE, NAME) VALUES (50, 0, 0, 'пятьдесят');\n"
-        "INSERT INTO MASTER_T (SYS$ID, SYS$PID, SYS$STATE, NAME) VALUES (51, 0, 0, 'пятьдесят один');\n"
-        "INSERT INTO MASTER_T (SYS$ID, SYS$PID, SYS$STATE, NAME) VALUES (52, 0, 1073741824, 'лист');\n"
-        "INSERT INTO MASTER_T (SYS$ID, SYS$PID, SYS$STATE, NAME) VALUES (53, 0, 0, 'удалят');\nCOMMIT;");
+        "INSERT INTO MASTER_T (SYS$ID, SYS$PID, SYS$STATE, NAME) VALUES (51, 0, 0, 'пятьдесят "
+        "один');\n"
+        "INSERT INTO MASTER_T (SYS$ID, SYS$PID, SYS$STATE, NAME) VALUES (52, 0, 1073741824, "
+        "'лист');\n"
+        "INSERT INTO MASTER_T (SYS$ID, SYS$PID, SYS$STATE, NAME) VALUES (53, 0, 0, "
+        "'удалят');\nCOMMIT;");
     TUser A(file, TReading::ReadCommitted), B(file, reading);
     TSDS& a = A.Open("MASTER_T", {dsoLevels});
     TSDS& b = B.Open("MASTER_T", {dsoLevels});
@@ -184,8 +193,9 @@ TEST(SDSTwoUsers, RecordsMovedUnderEachOtherNeverMakeALoop) {
     b.GotoID(51);
     EXPECT_NE(Raised([&] { b.ChangeParent(50); }), "");
     EXPECT_EQ(b.State(), dsBrowse);
-    EXPECT_EQ(A.Rows("select SYS$ID || ':' || SYS$PID from MASTER_T where SYS$ID in (50, 51) order by 1"),
-              (std::vector<AnsiString>{"50:51", "51:0"}));
+    EXPECT_EQ(
+        A.Rows("select SYS$ID || ':' || SYS$PID from MASTER_T where SYS$ID in (50, 51) order by 1"),
+        (std::vector<AnsiString>{"50:51", "51:0"}));
   }
 }
 
