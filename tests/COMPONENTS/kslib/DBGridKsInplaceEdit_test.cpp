@@ -573,12 +573,7 @@ TEST(DBGridInplaceEditDataList, TheListFollowsTheKeysAndEnterWritesTheKey) {
 // through the input queue.
 void DragMouse(POINT From, POINT To) {
   auto At = [](POINT P, DWORD Flags) {
-    INPUT In{};
-    In.type = INPUT_MOUSE;
-    In.mi.dx = MulDiv(P.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
-    In.mi.dy = MulDiv(P.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
-    In.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | Flags;
-    SendInput(1, &In, sizeof In);
+    SendMouse(P, Flags);
     PumpFor(50);
   };
   At(From, 0);
