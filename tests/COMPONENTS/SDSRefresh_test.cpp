@@ -115,7 +115,7 @@ TEST_F(SDSRefreshTest, ACacheOpenTakesTheChangesFromItsNewestTimeOnNullsAndNewRo
   const AnsiString filter = "LINE_NO < 50";
   {
     auto db = Connect();
-    ExecCommitted(*db->Database, "update DETAIL_T set SYS$TIME = TIMESTAMP '2024-05-01 10:00:00' + SYS$ID / 86400.0");
+    ExecCommitted(*db->Database, "update DETAIL_T set SYS$TIME = dateadd(SYS$ID second to timestamp '2024-05-01 10:00:00')");
     auto sds = Dataset(*db, {dsoLocalCachData}, filter);
     EXPECT_EQ(sds->CacheFileName(), CacheFile(*db).string());
     EXPECT_FALSE(fs::exists(CacheFile(*db)));
@@ -194,8 +194,7 @@ TEST_F(SDSRefreshTest, ALateCommitAndARowDeletedElsewhereAreFoundByTheRefreshAnd
       return db;
     };
     auto db = connect();
-    ExecCommitted(*db->Database,
-                  "update DETAIL_T set SYS$TIME = dateadd(SYS$ID - 100 second to timestamp '2024-05-01 10:01:40')");
+    ExecCommitted(*db->Database, "update DETAIL_T set SYS$TIME = dateadd(SYS$ID second to timestamp '2024-05-01 10:00:00')");
     auto sds = Dataset(*db, {dsoLocalCachData});
     // Stamped before the newest change held (10:01:42), committed after the
     // load; and a row deleted by another user.
