@@ -159,8 +159,10 @@ TExportRgb Rgb(TColor Color) {
   return {GetRValue(rgb), GetGValue(rgb), GetBValue(rgb)};
 }
 
+// Width: the column's, which a column without its own width measures in
+// its font, a trip to the system that a record's cells take once per export.
 TExportCell StyledCell(const AnsiString& Text, TFont* Font, TColor Background, TAlignment Alignment,
-                       TColumnKs* Column) {
+                       TColumnKs* Column, int Width) {
   TExportCell cell;
   cell.Text = Text;
   cell.Font.Name = Font->Name();
@@ -172,14 +174,14 @@ TExportCell StyledCell(const AnsiString& Text, TFont* Font, TColor Background, T
   cell.Font.Color = Rgb(Font->Color());
   cell.Background = Rgb(Background);
   cell.Alignment = Alignment;
-  cell.WidthPixels = Column->Width();
+  cell.WidthPixels = Width;
   cell.Visible = Column->Visible();
   return cell;
 }
 
 // A record's cell as the grid shows it: the column's text and style after
 // the grid's and the column's cell-params events.
-TExportCell DataCell(TCustomDBGridKs* Grid, TColumnKs* Column) {
+TExportCell DataCell(TCustomDBGridKs* Grid, TColumnKs* Column, int Width) {
   TColCellParamsKs params;
   Column->FillColCellParams(&params);
   TFont font;
@@ -188,7 +190,7 @@ TExportCell DataCell(TCustomDBGridKs* Grid, TColumnKs* Column) {
   if (Grid->OnGetCellParams)
     Grid->OnGetCellParams(Grid, Column, params.Font, params.Background, TGridDrawState{});
   Column->GetColCellParams(false, &params);
-  return StyledCell(params.Text, params.Font, params.Background, params.Alignment, Column);
+  return StyledCell(params.Text, params.Font, params.Background, params.Alignment, Column, Width);
 }
 
 void CollectLeaves(THeadTreeNode* Node, std::vector<THeadTreeNode*>& Leaves) {
@@ -213,11 +215,12 @@ std::vector<TExportRow> MultiLevelTitles(TCustomDBGridKs* Grid,
   // Upper levels on the fixed colour; group captions centred as painted.
   return TitleRows(TitleLevels(leaves), [&](THeadTreeNode* Node, size_t Column, bool Bottom) {
     TColumnTitleKs* title = Columns[Column]->Title();
+    const int width = Columns[Column]->Width();
     return Node->Column
                ? StyledCell(Node->Text, title->Font(), Bottom ? title->Color() : Grid->FixedColor(),
-                            title->Alignment(), Columns[Column])
+                            title->Alignment(), Columns[Column], width)
                : StyledCell(Node->Text, Grid->TitleFont(), Grid->FixedColor(), taCenter,
-                            Columns[Column]);
+                            Columns[Column], width);
   });
 }
 
@@ -278,7 +281,7 @@ TExportRow FooterRow(TCustomDBGridKs* Grid, const TExportFooterTotals& Totals, i
     if (Grid->OnGetFooterParams)
       Grid->OnGetFooterParams(Grid, column->Index(), Row, column, &font, background, alignment,
                               TGridDrawState{}, text);
-    cells.push_back(StyledCell(text, &font, background, alignment, column));
+    cells.push_back(StyledCell(text, &font, background, alignment, column, column->Width()));
   }
   return cells;
 }
@@ -345,9 +348,13 @@ void ExportDBGridKsToStream(TCustomDBGridKs* Grid, TStream& Target, TGridExportF
   for (const TColumnTarget& target : targets.Columns) columns.push_back(target.Column());
   const std::unique_ptr<TGridExportWriter> writer = CreateWriter(Grid, Target, Format);
   TExportRow cells;
-  for (TColumnKs* column : columns)
+  std::vector<int> widths;
+  for (TColumnKs* column : columns) {
+    widths.push_back(column->Width());
     cells.push_back(StyledCell(column->Title()->Caption(), column->Title()->Font(),
-                               column->Title()->Color(), column->Title()->Alignment(), column));
+                               column->Title()->Color(), column->Title()->Alignment(), column,
+                               widths.back()));
+  }
   const int footerRows = Grid->FooterRowCount();
   TExportFooterTotals totals(footerRows, static_cast<int>(columns.size()));
   writer->WritePrefix(cells);
@@ -363,9 +370,9 @@ void ExportDBGridKsToStream(TCustomDBGridKs* Grid, TStream& Target, TGridExportF
     }
     ForEachTargetRecord(*data, targets.Records, [&] {
       TExportRow row;
-      for (TColumnKs* column : columns) {
-        row.push_back(DataCell(Grid, column));
-        row.back().Value = FieldValue(column);
+      for (size_t k = 0; k < columns.size(); ++k) {
+        row.push_back(DataCell(Grid, columns[k], widths[k]));
+        row.back().Value = FieldValue(columns[k]);
       }
       writer->WriteRecord(row);
       AddToTotals(totals, data, footerRows, columns);
