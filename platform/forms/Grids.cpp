@@ -158,7 +158,9 @@ void TInplaceEdit::KeyPress(char& Key) {
     Key = 0;
     return;
   }
-  if (FGrid && !FGrid->CanEditAcceptKey(Key)) {
+  // Control characters (the clipboard keys among them) are no input for
+  // the field's character check.
+  if (FGrid && static_cast<uint8_t>(Key) >= ' ' && !FGrid->CanEditAcceptKey(Key)) {
     Key = 0;
     MessageBeep(0);
     return;
@@ -178,6 +180,10 @@ void TInplaceEdit::WndProc(TMessage& Message) {
     if (FGrid && FGrid->Options().Contains(goTabs)) Message.Result |= DLGC_WANTTAB;
     return;
   }
+  // A paste or a cut changes the cell: the grid decides first, as for a key.
+  if ((Message.Msg == WM_PASTE || Message.Msg == WM_CUT || Message.Msg == WM_CLEAR) &&
+      !EditCanModify())
+    return;
   TCustomMaskEdit::WndProc(Message);
   // The focus leaving the editor for another control leaves the grid too.
   if (Message.Msg == CM_EXIT && FGrid && FGrid->HandleAllocated() &&

@@ -230,6 +230,34 @@ TEST(DBGridInplaceEditKeys, AltBackspaceUndoesWithoutReachingTheGrid) {
   EXPECT_EQ(GetFocus(), Editor->Handle());
 }
 
+// The field's character check takes no control characters: the clipboard
+// keys copy, cut and paste in a number's column as in a text's.
+TEST(DBGridInplaceEditKeys, ClipboardKeysWorkInNumberAndTextColumns) {
+  for (int Col : {ColPrice, ColId, ColName}) {
+    TEditorGridForm F;
+    TDBGridInplaceEdit* Editor = F.Edit(Col);
+    const AnsiString Before = Editor->Text();
+    Editor->SelectAll();
+    Clipboard()->SetAsText("");
+    PressKeys('C', {VK_CONTROL});
+    ASSERT_TRUE(PumpUntil([&] { return Clipboard()->AsText() == Before; })) << Col;
+    PressKeys('X', {VK_CONTROL});
+    ASSERT_TRUE(PumpUntil([&] { return Editor->Text().empty(); })) << Col;
+    EXPECT_EQ(Clipboard()->AsText(), Before);
+    Clipboard()->SetAsText(Col == ColName ? "Тверь" : "42");
+    PressKeys('V', {VK_CONTROL});
+    PressKeys('V', {VK_CONTROL});
+    ASSERT_TRUE(PumpUntil([&] { return Editor->Text() == Clipboard()->AsText() + Clipboard()->AsText(); }))
+        << Col << " " << Editor->Text();
+    EXPECT_EQ(F.Data.State(), dsEdit) << Col;
+    const AnsiString Pasted = Editor->Text();
+    PressKey(VK_RETURN);
+    PumpFor(40);
+    F.Data.Post();
+    EXPECT_EQ(F.Data.Fields()->Fields(Col)->AsString(), Pasted) << Col;
+  }
+}
+
 TEST(DBGridInplaceEditPickList, KeyListShowsTheShorterCountAndEnterTakesTheEntry) {
   TEditorGridForm F;
   TColumnKs* Kind = F.Column(ColKind);
