@@ -356,6 +356,58 @@ TEST(ImpExpLargeNumbers, AmountsUpToTheFieldsLimitsPaintAndExport) {
   delete form;
 }
 
+// Memos and blobs through real columns, which refuse them to typing: a
+// cut and a paste of the binary format put back every value as it was.
+TEST(ImpExpMemos, CutAndPasteKeepMemosBlobsAndNulls) {
+  TArrayDataSet data(nullptr);
+  data.FieldDefs()->Add("Id", ftInteger);
+  data.FieldDefs()->Add("Note", ftMemo);
+  data.FieldDefs()->Add("Data", ftBlob);
+  data.Open();
+  AnsiString memo;
+  while (memo.size() < 20000) memo += WideToAnsi(u"Строка\tс табуляцией\r\nи переводом; ");
+  memo.resize(20000);
+  AnsiString bytes;
+  for (int i = 0; i < 256; ++i) bytes += static_cast<char>(i);
+  const std::vector<std::pair<Variant, Variant>> values = {
+      {Variant(memo), Variant(bytes)},
+      {Variant::Null(), Variant::Null()},
+      {Variant(WideToAnsi(u"две\nстроки")), Variant(AnsiString(1, '\0'))}};
+  for (size_t i = 0; i < values.size(); ++i)
+    AppendValues(&data, {static_cast<int>(i), values[i].first, values[i].second});
+  TDataSource source(nullptr);
+  source.SetDataSet(&data);
+  TForm* form = new TForm(Application);
+  TDBGridKs* grid = new TDBGridKs(form);
+  grid->SetParent(form);
+  grid->SetDataSource(&source);
+  grid->SetOptions(grid->Options().Include(dgEditing));
+  grid->SetAllowedOperations({alopInsertKs, alopUpdateKs, alopDeleteKs, alopAppendKs});
+  for (int i = 1; i <= 2; ++i) grid->Selection()->Columns()->Select(grid->Columns()->Items(i), true);
+  ASSERT_EQ(grid->Selection()->SelectionType(), gstColumns);
+  TScriptedPrompts script;
+  script.Answer(IDOK);
+  CutGridSelection(grid, false);
+  for (data.First(); !data.Eof(); data.Next()) {
+    data.Edit();
+    data.FieldByName("Note")->SetAsString("changed");
+    data.FieldByName("Data")->Clear();
+    data.Post();
+  }
+  PasteIntoGrid(grid, false);
+  size_t row = 0;
+  for (data.First(); !data.Eof(); data.Next(), ++row) {
+    for (int k = 0; k < 2; ++k) {
+      TField* field = data.FieldByName(k == 0 ? "Note" : "Data");
+      const Variant& expected = k == 0 ? values[row].first : values[row].second;
+      EXPECT_EQ(field->IsNull(), expected.IsNull()) << row << " " << k;
+      if (!expected.IsNull()) EXPECT_EQ(field->AsString(), expected.AsString()) << row << " " << k;
+    }
+  }
+  EXPECT_EQ(row, values.size());
+  delete form;
+}
+
 TEST_F(ImpExpTest, FootersFollowTheRecordsWithTheirSumsAndCounts) {
   F.Grid->SetFooterRowCount(1);
   F.Grid->Columns()->Items(2)->Footer()->SetValueType(fvtSum);
