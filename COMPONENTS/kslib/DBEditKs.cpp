@@ -644,9 +644,7 @@ void TCustomDBEditKs::KeyDown(uint16_t& Key, TShiftState Shift) {
     TEditButtonKs* Button = ButtonOf(FButtonControls[I].Button);
     if (!Button || !Button->Visible() || Button->ShortCut() != Pressed) continue;
     TEditButtonControlKs* Control = FButtonControls[I].Button;
-    bool AutoRepeat = false, Handled = false;
-    FireEditButtonEvent(Control, false, AutoRepeat, Handled);
-    Control->Click();
+    if (!FireEditButtonEvent(Control)) Control->Click();
     Key = 0;
     return;
   }

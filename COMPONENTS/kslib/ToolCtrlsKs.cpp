@@ -522,14 +522,26 @@ void PaintEditButton(HDC DC, const RECT& Rect, TColor BackColor, int DownPart, b
   PaintButtonControlKs(DC, Rect, BackColor, cbUnchecked, Enabled, Active, Flat, DownPart,
                        bcsGlyphKs);
   if (!Glyph || Glyph->Empty()) return;
+  // A strip of square images: the first is the button's, the second its
+  // disabled look; without one a disabled glyph is painted grey.
+  int Count = Glyph->Width() % Glyph->Height() == 0 ? std::max(1, Glyph->Width() / Glyph->Height()) : 1;
+  int W = Glyph->Width() / Count, H = Glyph->Height();
+  int Image = !Enabled && Count > 1 ? 1 : 0;
   int Shift = DownPart ? 1 : 0;
-  int X = Rect.left + (Width(Rect) - Glyph->Width()) / 2 + Shift;
-  int Y = Rect.top + (Height(Rect) - Glyph->Height()) / 2 + Shift;
+  int X = Rect.left + (Width(Rect) - W) / 2 + Shift;
+  int Y = Rect.top + (Height(Rect) - H) / 2 + Shift;
   HDC Source = Glyph->Canvas()->Handle();
+  COLORREF Transparent = GetPixel(Source, 0, H - 1);
   int Saved = SaveDC(DC);
   IntersectClipRect(DC, Rect.left, Rect.top, Rect.right, Rect.bottom);
-  TransparentBlt(DC, X, Y, Glyph->Width(), Glyph->Height(), Source, 0, 0, Glyph->Width(),
-                 Glyph->Height(), GetPixel(Source, 0, Glyph->Height() - 1));
+  if (Enabled || Count > 1) {
+    TransparentBlt(DC, X, Y, W, H, Source, Image * W, 0, W, H, Transparent);
+  } else {
+    COLORREF Grey = ColorToRGB(clBtnShadow);
+    for (int GY = 0; GY < H; ++GY)
+      for (int GX = 0; GX < W; ++GX)
+        if (GetPixel(Source, GX, GY) != Transparent) SetPixel(DC, X + GX, Y + GY, Grey);
+  }
   RestoreDC(DC, Saved);
 }
 
@@ -609,9 +621,10 @@ void DrawTreeElement(TCanvas* Canvas, const RECT& Rect, int Kind, double ScaleX,
   }
 }
 
-void FireEditButtonEvent(TEditButtonControlKs* Control, bool TopButton, bool& AutoRepeat,
-                         bool& Handled) {
-  if (Control->OnDown) Control->OnDown(Control, TopButton, AutoRepeat, Handled);
+bool FireEditButtonEvent(TEditButtonControlKs* Control) {
+  bool AutoRepeat = false, Handled = false;
+  if (Control->OnDown) Control->OnDown(Control, false, AutoRepeat, Handled);
+  return Handled;
 }
 
 RECT FitRectToMaxSize(const RECT& Rect, int HorzAlign, int VertAlign) {

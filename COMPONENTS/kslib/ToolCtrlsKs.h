@@ -232,7 +232,8 @@ void PaintButtonControlKs(HDC DC, RECT Rect, TColor BackColor, TCheckBoxState Ch
                           TDrawButtonControlStyleKs DrawStyle);
 // The same by edit-button style, as the grid paints its cell buttons: the
 // glyph style shows Glyph (may be null) centred on a plain face, its
-// bottom-left colour left out.
+// bottom-left colour left out: one image of a strip of square ones, the
+// second when disabled, or the first in grey without a second.
 void PaintEditButton(HDC DC, const RECT& Rect, TColor BackColor, int DownPart, bool Enabled,
                      bool Active, bool Flat, TBitmap* Glyph, TEditButtonStyleKs Style);
 // Paints the edit-button controls of Control that lie in the clip region of
@@ -251,8 +252,9 @@ inline void DrawTreeLineElement(TCanvas* Canvas, const RECT& Rect, int Kind, dou
                                 double ScaleY, bool Parity) {
   DrawTreeElement(Canvas, Rect, Kind, ScaleX, ScaleY, Parity);
 }
-void FireEditButtonEvent(TEditButtonControlKs* Control, bool TopButton, bool& AutoRepeat,
-                         bool& Handled);
+// The control's press handler, when it has one; true when it handled the
+// press, so no click follows.
+bool FireEditButtonEvent(TEditButtonControlKs* Control);
 // Cuts the rectangle to the check-box glyph size. HorzAlign: 0 left, 1
 // right, 2 centre; VertAlign: 0 top, 1 centre, 2 bottom.
 RECT FitRectToMaxSize(const RECT& Rect, int HorzAlign, int VertAlign);

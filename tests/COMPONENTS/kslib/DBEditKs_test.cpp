@@ -277,6 +277,15 @@ TEST(DBEditKsButtons, AltDownClicksTheFirstButtonThatHasIt) {
   EXPECT_EQ(Seen, (std::vector<std::string>{"down", "first"}));
   EXPECT_EQ(F.Edit->Text(), "ab");
   EXPECT_EQ(GetFocus(), F.Edit->Handle());
+  // A press its handler took is not clicked as well.
+  First->OnDown = [&](TObject*, bool, bool&, bool& Handled) {
+    Seen.push_back("taken");
+    Handled = true;
+  };
+  Seen.clear();
+  PostKey(VK_DOWN, {VK_MENU});
+  PumpFor(50);
+  EXPECT_EQ(Seen, (std::vector<std::string>{"taken"}));
 }
 
 TEST(DBEditKsButtons, APressOnTheMainButtonDropsDownAndTheNextClickClosesIt) {

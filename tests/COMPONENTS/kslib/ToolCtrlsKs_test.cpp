@@ -252,6 +252,34 @@ TEST(ButtonPainter, AGlyphButtonShowsItsGlyphCentredOnAPlainFace) {
   EXPECT_EQ(NoGlyph.Pixel(8, 10), ColorToRGB(clBtnFace));
 }
 
+// A strip of two square images shows one: the first, or the second when
+// the button is disabled; a single image is greyed when disabled.
+TEST(ButtonPainter, AGlyphStripShowsTheImageOfTheButtonsState) {
+  TBitmap Strip;
+  Strip.SetSize(12, 6);
+  TCanvas* C = Strip.Canvas();
+  C->Brush()->SetColor(clWhite);
+  C->FillRect(RECT{0, 0, 12, 6});
+  C->Brush()->SetColor(clRed);
+  C->FillRect(RECT{1, 1, 5, 5});
+  C->Brush()->SetColor(clBlue);
+  C->FillRect(RECT{7, 1, 11, 5});
+  RECT R{0, 0, 16, 20};
+  const COLORREF Red = RGB(255, 0, 0), Blue = RGB(0, 0, 255), Grey = ColorToRGB(clBtnShadow);
+  TDibDC Enabled(16, 20), Disabled(16, 20), Single(16, 20);
+  PaintEditButton(Enabled.DC(), R, clWindow, 0, true, false, false, &Strip, ebsGlyphKs);
+  EXPECT_EQ(Enabled.Count(RECT{6, 8, 10, 12}, Red), 16);
+  EXPECT_EQ(Enabled.Count(R, Blue), 0);
+  PaintEditButton(Disabled.DC(), R, clWindow, 0, false, false, false, &Strip, ebsGlyphKs);
+  EXPECT_EQ(Disabled.Count(RECT{6, 8, 10, 12}, Blue), 16);
+  EXPECT_EQ(Disabled.Count(R, Red), 0);
+  TBitmap Glyph;
+  MakeGlyph(Glyph);
+  PaintEditButton(Single.DC(), R, clWindow, 0, false, false, false, &Glyph, ebsGlyphKs);
+  EXPECT_EQ(Single.Count(R, Red), 0);
+  EXPECT_GE(Single.Count(RECT{6, 8, 10, 12}, Grey), 16);
+}
+
 TEST(ButtonPainter, EditButtonsArePaintedOnlyWithinTheClipRegion) {
   TForm* Form = new TForm(Application);
   std::vector<TEditButtonControlKs*> Buttons;
