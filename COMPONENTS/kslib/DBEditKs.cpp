@@ -941,7 +941,9 @@ void TCustomDBEditKs::EditWndProc(TMessage& Message) {
     }
     case CM_WANTSPECIALKEY: {
       bool CloseKey = Message.WParam == VK_RETURN || Message.WParam == VK_ESCAPE;
-      if (MRUListOpen() && FMRUListbox && CloseKey && FMRUListbox->ItemIndex() >= 0) {
+      // An open list takes Enter and Esc to close, as a system combo box's
+      // does, whether or not an entry is highlighted.
+      if (MRUListOpen() && FMRUListbox && CloseKey) {
         Message.Result = 1;
         return;
       }

@@ -202,6 +202,21 @@ TEST(DBComboBoxKsList, EnterWithTheListOpenChoosesAndNeverPressesTheDefaultButto
   EXPECT_TRUE(PumpUntil([&] { return F.OkClicks == 1; })) << "with the list closed, Enter is the form's";
 }
 
+// Dropped with nothing chosen, Enter closes the list and the dialog stays.
+TEST(DBComboBoxKsList, EnterWithNothingChosenClosesTheListOnly) {
+  TComboForm F;
+  AddItems(F.Edit->Items(), {"alpha", "beta"});
+  F.Show();
+  PostKey(VK_DOWN, {VK_MENU});
+  ASSERT_TRUE(PumpUntil([&] { return F.Edit->ListVisible(); }));
+  ASSERT_EQ(F.Edit->PopupListbox()->ItemIndex(), -1);
+  PostKey(VK_RETURN);
+  ASSERT_TRUE(PumpUntil([&] { return !F.Edit->ListVisible(); }));
+  PumpFor(50);
+  EXPECT_EQ(F.OkClicks, 0);
+  EXPECT_EQ(F.Edit->Text(), "");
+}
+
 TEST(DBComboBoxKsList, AClickOnAnItemChoosesItAndClosesTheList) {
   TComboForm F;
   AddItems(F.Edit->Items(), {"alpha", "beta", "gamma"});
