@@ -12,6 +12,7 @@
 #include "SDataSource.h"
 #include "ServiceActions.h"
 #include "UKORRGR.h"
+#include "uIterators.h"
 #include "forms/Menus.h"
 #include "forms/Prompts.h"
 #include "rtl/Classes.h"
@@ -208,6 +209,29 @@ TEST_F(ServiceGridScenario, TheMarkedCurrentRowShowsTheMarkAtOnce) {
     PostKey(VK_F3, {VK_SHIFT});
     EXPECT_EQ(CellColour(0, "NAME"), unmarked);
   }
+}
+
+// A marked row deleted by its key takes its mark along: no row shows one,
+// the count covers every row and a fill asks about the whole column.
+TEST_F(ServiceGridScenario, AMarkedRowDeletedByItsKeyTakesItsMarkAlong) {
+  Select("QTY");
+  PostKey(VK_DOWN);
+  PostKey(VK_F3, {VK_SHIFT});
+  ASSERT_FALSE(Source.Marker()->IsEmpty());
+  PostKey(VK_DELETE, {VK_CONTROL});
+  EXPECT_EQ(Windows.Told, std::vector<AnsiString>{"Удалить запись?"});
+  ASSERT_EQ(Shown(), (TRows{{"Отдел", 10}, {"Цех", 30}, {"Касса", 40}}));
+  for (int row = 0; row < 3; ++row) EXPECT_NE(CellColour(row, "NAME"), ServiceMarkColor) << row;
+  PostKey(VK_F5, {VK_CONTROL});
+  EXPECT_EQ(Prompts.Messages, std::vector<AnsiString>{"Количество  строк = 3"});
+  std::vector<AnsiString> asked;
+  SetPromptValueHook([&](const AnsiString& Caption, uint8_t, Variant&) {
+    asked.push_back(Caption);
+    return false;
+  });
+  PostKey(VK_F9, {VK_CONTROL});
+  InstallValuePrompt();
+  EXPECT_EQ(asked, std::vector<AnsiString>{"Заменить в ГРАФЕ все значения на заданное"});
 }
 
 // Levels by Enter, Esc, the level key and a click on a level row; then the
