@@ -770,12 +770,34 @@ TColumnKs* TCustomDBGridKs::HintColumn(int X, int Y, TGridCoord& Cell) {
   return FColumns->Items(DataCol);
 }
 
+bool TCustomDBGridKs::NumberCell(TColumnKs* Column, int FooterIndex) {
+  if (FooterIndex < 0)
+    return Column->GetColumnType() == 0 && !Column->EndEllipsis() &&
+           !(Column->WordWrap() && FRowsTallerThanText) &&
+           dynamic_cast<TNumericField*>(Column->Field());
+  TColumnFooterKs* Footer = Column->GetFooter(FooterIndex);
+  if (Footer->EndEllipsis() || (Footer->WordWrap() && FRowsTallerThanText)) return false;
+  switch (Footer->ValueType()) {
+    case fvtSum:
+    case fvtAvg:
+    case fvtCount:
+      return true;
+    case fvtFieldValue: {
+      TDataSet* Data = FDataLink->DataSet();
+      return Data && dynamic_cast<TNumericField*>(Data->FindField(Footer->FieldName()));
+    }
+    default:
+      return false;
+  }
+}
+
 bool TCustomDBGridKs::TipCell(TColumnKs* Column, TGridCoord Cell) {
   int AreaCol, AreaRow;
   int RowArea = GetCellType(Cell.X, Cell.Y, AreaCol, AreaRow) >> 8;
   if (FOptions.Contains(dgTitles) && Cell.Y == 0) return Column->Title()->ToolTips();
-  if (RowArea == 4) return Column->GetFooter(AreaRow - 1)->ToolTips();
-  return RowArea == 2 && FDataLink->Active() && Column->ToolTips() &&
+  if (RowArea == 4)
+    return Column->GetFooter(AreaRow - 1)->ToolTips() || NumberCell(Column, AreaRow - 1);
+  return RowArea == 2 && FDataLink->Active() && (Column->ToolTips() || NumberCell(Column, -1)) &&
          Cell.Y - FTitleOffset < FDataLink->RecordCount();
 }
 

@@ -546,8 +546,12 @@ class TCustomDBGridKs : public TCustomGrid,
   void RefreshEditor();
   // The data column of the cell under the point, or none.
   TColumnKs* HintColumn(int X, int Y, TGridCoord& Cell);
-  // A title, data or footer cell whose tool tips are on.
+  // A title, data or footer cell whose tool tips are on, or a number's cell,
+  // whose tip tells the whole number that does not fit.
   bool TipCell(TColumnKs* Column, TGridCoord Cell);
+  // Whether a one-line data cell (FooterIndex -1) or footer shows a number,
+  // which shows "#" rather than cut digits.
+  bool NumberCell(TColumnKs* Column, int FooterIndex);
   void HintShowPause(TMessage& Message);
   void HintShow(TMessage& Message);
 

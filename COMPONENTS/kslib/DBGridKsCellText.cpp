@@ -201,6 +201,12 @@ AnsiString TrimTextWithEllipsis(const AnsiString& Text, TCanvas* Canvas, int Max
   return Cut(Fits);
 }
 
+AnsiString FitNumberText(const AnsiString& Text, TCanvas* Canvas, int Width) {
+  if (Canvas->TextWidth(Text) <= Width) return Text;
+  const int Mark = std::max(Canvas->TextWidth("#"), 1);
+  return AnsiString(static_cast<size_t>(std::max(Width / Mark, 1)), '#');
+}
+
 HFONT CreateRotatedFont(const TFont& Font) {
   LOGFONTA LF{};
   LF.lfHeight = Font.Height();

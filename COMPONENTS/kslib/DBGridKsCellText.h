@@ -36,6 +36,11 @@ int WriteRotatedText(TCanvas* Canvas, RECT Rect, bool FillRect, int DX, int DY,
 // when it fits, and "..." alone when nothing else does (even if that does not).
 AnsiString TrimTextWithEllipsis(const AnsiString& Text, TCanvas* Canvas, int MaxWidth);
 
+// A number's text as one line of a cell shows it: itself when it fits
+// Width, else "#" filling it. A number cut at either end would read as
+// another one.
+AnsiString FitNumberText(const AnsiString& Text, TCanvas* Canvas, int Width);
+
 // A new font like Font, turned by 90 degrees; the caller owns it.
 HFONT CreateRotatedFont(const TFont& Font);
 

@@ -208,6 +208,8 @@ bool TCustomDBGridKs::DrawFooterCell(TColumnKs* Column, int ACol, int ARow, cons
     GetStyleCellColors(ACol, ARow, AreaCol, AreaRow, Kind, AState, Highlighted, Background,
                        C->Font());
     C->Brush()->SetColor(Background);
+    if (NumberCell(Column, FooterIndex))
+      Text = FitNumberText(Text, C, Cell.right - Cell.left - DX - 3);
     WriteCellTextEx(Cell, true, DX, DY, Text, Alignment, Column->Layout(),
                     Footer->WordWrap() && FRowsTallerThanText, Footer->EndEllipsis(), 0, 0);
   }
@@ -229,6 +231,9 @@ void TCustomDBGridKs::GetFooterParams(int DataCol, int FooterIndex, TColumnKs* C
 namespace {
 
 // A sum or average by its field's type, or in the footer's format.
+// What a footer shows for a sum or count beyond the fixed-point range.
+constexpr const char* SumOverflowMark = "###";
+
 AnsiString SumText(TField* Field, int64_t Scaled, const AnsiString& Format) {
   Currency Value = Currency::FromScaled(Scaled);
   if (!Format.empty()) return FormatFloat(Format, Value.ToDouble());
@@ -264,11 +269,18 @@ void TCustomDBGridKs::FooterValueText(int FooterIndex, TColumnKs* Column, AnsiSt
       TDBSum* Sum = FSumList->SumCollection()->FindSum(
           Footer->ValueType() == fvtSum ? goSum : goAvg, FieldName);
       TField* Field = Data ? Data->FindField(FieldName) : nullptr;
-      Text = Sum && Field ? SumText(Field, Sum->SumValue, Format) : AnsiString("0");
+      // An overflowed sum is no number: its mark, never a wrong one.
+      Text = Sum && Sum->Overflow ? AnsiString(SumOverflowMark)
+             : Sum && Field       ? SumText(Field, Sum->SumValue, Format)
+                                  : AnsiString("0");
       return;
     }
     case fvtCount: {
       TDBSum* Sum = FSumList->SumCollection()->FindSum(goCount, "");
+      if (Sum && Sum->Overflow) {
+        Text = SumOverflowMark;
+        return;
+      }
       double Count = Sum ? Currency::FromScaled(Sum->SumValue).ToDouble() : 0;
       Text = Format.empty() ? FloatToStr(Count) : FormatFloat(Format, Count);
       return;

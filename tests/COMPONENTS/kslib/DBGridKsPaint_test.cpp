@@ -327,6 +327,78 @@ TEST(DBGridPaint, FooterTextsBySumCountFieldAndFixedText) {
   EXPECT_EQ(Text(Name), "");
 }
 
+// A number wider than its cell is never shown cut (which would read as
+// another number): it shows "#", and its tip tells the whole value; an
+// overflowed sum shows its mark.
+TEST(DBGridPaint, ANumberWiderThanItsCellShowsHashesAndItsTipTheWholeValue) {
+  TForm5 F(5);
+  F.Form->Show();
+  for (F.Data.First(); !F.Data.Eof(); F.Data.Next()) {
+    F.Data.Edit();
+    F.Data.FieldByName("Price")->SetAsFloat(99999000.25);
+    F.Data.Post();
+  }
+  F.Data.First();
+  F.Grid->SetFooterRowCount(1);
+  F.Grid->SumList()->SetActive(true);
+  TColumnKs* Price = F.Grid->Columns()->Items(2);
+  Price->Footer()->SetValueType(fvtSum);
+  const AnsiString Sum = FloatToStr(499995001.25);
+  AnsiString Text;
+  F.Grid->FooterValueText(0, Price, Text);
+  ASSERT_EQ(Text, Sum);
+  const int Col = F.Grid->DataToRawColumn(2);
+  const int Footer = F.Grid->RowCount() - 1, Data = F.Grid->TitleOffset();
+  // What the footer and the first cell show, as the text a footer event
+  // would give them.
+  auto Drawn = [&](int Row, const AnsiString* Given) {
+    F.Grid->OnGetFooterParams = nullptr;
+    F.Grid->Columns()->Items(2)->OnGetCellParams = nullptr;
+    if (Given && Row == Footer)
+      F.Grid->OnGetFooterParams = [=](TObject*, int, int, TColumnKs*, TFont*, TColor&, TAlignment&,
+                                      TGridDrawState, AnsiString& T) { T = *Given; };
+    if (Given && Row == Data)
+      Price->OnGetCellParams = [=](TColumnKs*, bool, TColCellParamsKs* P) { P->Text = *Given; };
+    RECT Cell = F.Grid->CellRect(Col, Row);
+    TDibDC Dib(Cell.right - Cell.left, Cell.bottom - Cell.top);
+    DrawInto(F.Grid, Dib, Col, Row);
+    std::vector<COLORREF> Pixels;
+    for (int Y = 0; Y < Dib.Height(); ++Y)
+      for (int X = 0; X < Dib.Width(); ++X) Pixels.push_back(Dib.Pixel(X, Y));
+    return Pixels;
+  };
+  // Cells cut with an ellipsis unless told not to; then they fill with "#".
+  Price->SetEndEllipsis(false);
+  Price->SetWidth(40);
+  for (int Row : {Footer, Data}) {
+    const AnsiString Whole = Row == Footer ? Sum : F.Data.FieldByName("Price")->DisplayText();
+    // The cell shows a row of "#" and nothing else.
+    const std::vector<COLORREF> Shown = Drawn(Row, nullptr);
+    int Hashes = 0;
+    for (int N = 1; N <= 12 && !Hashes; ++N) {
+      const AnsiString Given(N, '#');
+      if (Drawn(Row, &Given) == Shown) Hashes = N;
+    }
+    EXPECT_GT(Hashes, 1) << Row;
+    RECT Cell = F.Grid->CellRect(Col, Row);
+    TDBGridKs::TCellHintKs Hint;
+    ASSERT_TRUE(F.Grid->CellHint(Cell.left + 5, Cell.top + 3, Hint)) << Row;
+    EXPECT_EQ(Hint.Text, Whole);
+    EXPECT_FALSE(Hint.Fits);
+  }
+  Price->SetWidth(200);
+  for (int Row : {Footer, Data}) {
+    const AnsiString Whole = Row == Footer ? Sum : F.Data.FieldByName("Price")->DisplayText();
+    EXPECT_EQ(Drawn(Row, nullptr), Drawn(Row, &Whole)) << "a number that fits shows itself";
+  }
+  // A sum beyond the fixed-point range shows its mark.
+  F.Data.Edit();
+  F.Data.FieldByName("Price")->SetAsFloat(1e300);
+  F.Data.Post();
+  F.Grid->FooterValueText(0, Price, Text);
+  EXPECT_EQ(Text, "###");
+}
+
 TEST(DBGridPaint, ALevelRowOverAPlainDataSourceShowsOnlyItsBackground) {
   TForm5 F(5);
   F.Grid->LevelRows = 1;
