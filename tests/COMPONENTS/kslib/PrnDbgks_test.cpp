@@ -47,6 +47,20 @@ TEST_F(PrintGridTest, PrintsTheGridAndComesBackToTheRecord) {
   EXPECT_EQ(Printer()->Title(), "Табличная информация");
 }
 
+// Amounts up to the fields' limits print; check_printed_grid.py finds them
+// on paper.
+TEST_F(PrintGridTest, PrintsAmountsUpToTheFieldsLimits) {
+  const double Amounts[] = {3e9, -3e9, 1e300, 922337203685477.0};
+  for (int I = 0; I < 4; ++I) {
+    Data.SetRecNo(I + 1);
+    Data.Edit();
+    Data.FieldByName("Amount")->SetAsFloat(Amounts[I]);
+    Data.Post();
+  }
+  EXPECT_NO_THROW(PrintToFile("print-large.ps"));
+  EXPECT_FALSE(Printer()->Printing());
+}
+
 // The same grid, uncoloured, fitted, and on a landscape sheet.
 TEST_F(PrintGridTest, PrintsPlainFittedAndLandscape) {
   PrintToFile("print-plain.ps");

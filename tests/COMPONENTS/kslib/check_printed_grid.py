@@ -325,6 +325,14 @@ def main():
         images = images_in_number_column(docs["grid"], pages["grid"])
         check(images == {1}, "images in the number column on rows %s, not on row 1 alone" % images)
 
+        # Amounts up to the fields' limits, each on paper as the grid shows
+        # it; the widest cut with an ellipsis, as the column's cells are.
+        large = run("pdftotext", "-layout", str(to_pdf("large", folder)), "-")
+        for amount in ("3000000000", "-3000000000", "1E300", "922337203..."):
+            check(re.search(r"(^|\s)%s(\s|$)" % re.escape(amount), large, re.M),
+                  "large: %s is not on paper" % amount)
+        check(large.count("Строка") == ROWS, "large: not every row printed")
+
     for failure in failures:
         print("FAIL:", failure)
     return 1 if failures else 0
