@@ -468,21 +468,39 @@ TEST_F(ImpExpTest, PasteTakesTheBinaryFormatBeforeTextAndTextAlone) {
   EXPECT_EQ(Names(), (std::vector<AnsiString>{"t1", "t2", "item3"}));
 }
 
-TEST_F(ImpExpTest, AHostileBinaryBlockIsTheFormatErrorAndChangesNothing) {
-  const AnsiString hostile =
-      BinaryRows({}).substr(0, 12) + Bytes({1, 0, 1, 0, 5, 0xFF, 0xFF, 0xFF, 0x7F});
-  PutOnClipboard({{GridClipboardFormat, hostile}, {CF_TEXT, AnsiString("t1", 3)}});
-  try {
-    PasteIntoGrid(F.Grid, true);
-    ADD_FAILURE();
-  } catch (const Exception& e) {
-    EXPECT_EQ(e.Message(), "TDBGridKsImportAsVCLDBIF.ReadPrefix: Неверный формат VCLDBIF");
+// Blocks another program could leave: nothing of a broken row is written,
+// whole rows before it are.
+TEST_F(ImpExpTest, AHostileBinaryBlockIsTheFormatErrorAndWritesNoBrokenRow) {
+  const AnsiString header = BinaryRows({}).substr(0, 16);
+  AnsiString whole = BinaryRows({{Value(TExportValueKind::String, "b1"), FloatValue(7.5)}});
+  whole.pop_back();  // its end tag
+  const struct {
+    AnsiString Block;
+    std::vector<AnsiString> Names;
+  } cases[] = {
+      {header + Bytes({5, 0xFF, 0xFF, 0xFF, 0x7F}), {"item1", "item2", "item3"}},
+      {whole + Bytes({5, 2, 0, 0, 0, 'b', '2', 0}), {"b1", "item2", "item3"}},
+      {whole + Bytes({9, 0}), {"b1", "item2", "item3"}},
+      {whole + Bytes({2, 7, 0}), {"b1", "item2", "item3"}},
+  };
+  for (const auto& c : cases) {
+    F.Data.First();
+    F.Data.Edit();
+    F.Data.FieldByName("Name")->SetAsString("item1");
+    F.Data.Post();
+    PutOnClipboard({{GridClipboardFormat, c.Block}, {CF_TEXT, AnsiString("t1", 3)}});
+    try {
+      PasteIntoGrid(F.Grid, false);
+      ADD_FAILURE();
+    } catch (const Exception& e) {
+      EXPECT_EQ(e.Message(), "TDBGridKsImportAsVCLDBIF.ReadPrefix: Неверный формат VCLDBIF");
+    }
+    EXPECT_EQ(Names(), c.Names);
+    EXPECT_EQ(F.Data.State(), dsBrowse);
+    // The clipboard was closed on the way out.
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    CloseClipboard();
   }
-  EXPECT_EQ(Names(), (std::vector<AnsiString>{"item1", "item2", "item3"}));
-  EXPECT_EQ(F.Data.State(), dsBrowse);
-  // The clipboard was closed on the way out.
-  ASSERT_TRUE(OpenClipboard(nullptr));
-  CloseClipboard();
 }
 
 TEST_F(ImpExpTest, ACellErrorAsksYesNoOrAll) {
