@@ -439,6 +439,9 @@ class TCustomDBGridKs : public TCustomGrid,
   TDrawFooterCellEvent OnDrawFooterCell;
 
  protected:
+  // The character message being handled: one byte, or a double-byte
+  // character whose trail message waits (and goes when the key is taken).
+  const AnsiString& TypedChar() const { return FTypedChar; }
   friend class TGridDataLinkKs;
   friend class TDBGridColumnsKs;
   friend class TDBGridInplaceEdit;
@@ -573,6 +576,8 @@ class TCustomDBGridKs : public TCustomGrid,
   std::unique_ptr<TSTDBGridKsFilter> FSTFilter;
   TInplaceFilterEditKs* FFilterEditor = nullptr;
   bool FPassingWheel = false;
+  // The next character message is the trail byte of a lead passed on.
+  bool FTrailNext = false;
   bool FFilterRowEditing = false;
   // The editor's text changes by the grid's own loading or applying.
   bool FFilterRowBusy = false;

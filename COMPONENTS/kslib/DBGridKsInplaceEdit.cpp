@@ -681,12 +681,26 @@ void TDBGridInplaceEdit::KeyUp(uint16_t& Key, TShiftState Shift) {
 }
 
 void TDBGridInplaceEdit::KeyPress(char& Key) {
+  // A double-byte character is typed whole: its trail byte waits as the
+  // next character message, and comes on its own when the lead went on.
+  if (FTrailNext) {
+    FTrailNext = false;
+    TInplaceEdit::KeyPress(Key);
+    return;
+  }
   AnsiString Typed(1, Key);
+  MSG Trail;
+  if (SysLocaleFarEast() && IsLeadByte(Key) &&
+      PeekMessageA(&Trail, Handle(), WM_CHAR, WM_CHAR, PM_NOREMOVE) && Trail.message == WM_CHAR)
+    Typed += static_cast<char>(Trail.wParam);
+  bool Pair = Typed.size() == 2;
   IncrementalFilter(Typed);
   if (Typed.empty()) {
     Key = 0;
+    if (Pair) KillMessage(Handle(), WM_CHAR);
     return;
   }
+  FTrailNext = Pair;
   if (Key == '\n' && !FMultiLine) {
     Key = 0;
     return;
@@ -697,8 +711,7 @@ void TDBGridInplaceEdit::KeyPress(char& Key) {
 void TDBGridInplaceEdit::IncrementalFilter(AnsiString& Typed) {
   if (Typed.size() == 1 && static_cast<uint8_t>(Typed[0]) < 32 && Typed[0] != '\b') return;
   AnsiString Before = Text().substr(0, static_cast<size_t>(std::max(0, SelStart())));
-  AnsiString NewText =
-      Typed == "\b" ? Before.substr(0, Before.empty() ? 0 : Before.size() - 1) : Before + Typed;
+  AnsiString NewText = Typed == "\b" ? WithoutLastChar(Before) : Before + Typed;
   if (FEditStyle == iesDataList) {
     if (!CellModifiable() || !DBGrid()->AllowedOperationsPermitEdit() ||
         !Column()->GetLookupListDataSet())

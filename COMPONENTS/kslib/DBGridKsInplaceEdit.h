@@ -151,6 +151,8 @@ class TDBGridInplaceEdit : public TInplaceEdit, public IPopupOwnerKs {
   TColumnKs* FListColumn = nullptr;
   // The user moved the data list's columns while it was open.
   bool FListColumnsMoved = false;
+  // The next character message is the trail byte of a lead passed on.
+  bool FTrailNext = false;
   // Over a server dataset: typed text filters the open data list (else
   // locates in it); the dataset's own extra filter while the list is open.
   bool FFilterMode = false;

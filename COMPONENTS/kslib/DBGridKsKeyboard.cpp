@@ -123,11 +123,7 @@ bool TCustomDBGridKs::ShortCutKey(uint16_t Key, TShiftState Shift) {
     if (Plain && (Key == VK_RETURN || Key == VK_ESCAPE || Key == VK_F2)) {
       ClearSearch();
     } else if (Plain && Key == VK_BACK) {
-      if (!IncSearchText.empty()) {
-        size_t Cut = 1;
-        if (IncSearchText.size() >= 2 && IsDBCSLeadByte(IncSearchText[IncSearchText.size() - 2])) Cut = 2;
-        IncSearchText.resize(IncSearchText.size() - Cut);
-      }
+      IncSearchText = WithoutLastChar(IncSearchText);
       InvalidateRowCells(Row());
       RestartSearchTimer();
     } else if (Short == U.NextMatchShortCut) {
@@ -379,7 +375,10 @@ bool TCustomDBGridKs::CharMessage(TMessage& Message) {
   }
   FTypedChar = AnsiString(1, Key);
   MSG Trail;
-  bool HasTrail = IsDBCSLeadByte(static_cast<BYTE>(Key)) &&
+  // The trail of a lead passed on is no lead of its own.
+  bool TrailByte = FTrailNext;
+  FTrailNext = false;
+  bool HasTrail = !TrailByte && SysLocaleFarEast() && IsLeadByte(Key) &&
                   PeekMessageA(&Trail, Handle(), WM_CHAR, WM_CHAR, PM_NOREMOVE) &&
                   Trail.message != WM_QUIT;
   if (HasTrail) FTypedChar += static_cast<char>(Trail.wParam);
@@ -397,7 +396,11 @@ bool TCustomDBGridKs::CharMessage(TMessage& Message) {
   } Clear{FTypedChar};
   if (Stepped) return true;
   TCustomGrid::WndProc(Message);
-  if (HasTrail && Message.WParam == 0) KillMessage(Handle(), WM_CHAR);
+  if (HasTrail && Message.WParam == 0) {
+    KillMessage(Handle(), WM_CHAR);
+  } else if (HasTrail) {
+    FTrailNext = true;
+  }
   return true;
 }
 

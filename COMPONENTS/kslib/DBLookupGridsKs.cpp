@@ -655,8 +655,23 @@ void TDBLookupGridKs::ProcessSearchKey(char Key) {
   uint32_t Now = LookupGridTickCount();
   if (Now - LastSearchTick > SearchPause) FSearchText.clear();
   LastSearchTick = Now;
+  // A lead byte searches with its trail: the character message being
+  // handled holds it, else it is taken from the queue here.
+  AnsiString Typed(1, Key);
+  if (SysLocaleFarEast() && IsLeadByte(Key)) {
+    MSG Trail;
+    if (TypedChar().size() == 2 && TypedChar()[0] == Key) {
+      Typed = TypedChar();
+    } else if (PeekMessageA(&Trail, Handle(), WM_CHAR, WM_CHAR, PM_REMOVE)) {
+      if (Trail.message == WM_QUIT) {
+        PostQuitMessage(static_cast<int>(Trail.wParam));
+        return;
+      }
+      Typed += static_cast<char>(Trail.wParam);
+    }
+  }
   if (FSearchText.size() >= MaxSearchText) return;
-  AnsiString Text = FSearchText + Key;
+  AnsiString Text = FSearchText + Typed;
   TDataSet* List = ListDataSet();
   if (!List->Locate(FListField->FieldName(), Text, {loCaseInsensitive, loPartialKey})) return;
   SelectKeyValue(List->FieldValues(FKeyFieldNames));

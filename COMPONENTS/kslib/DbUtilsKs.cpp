@@ -194,7 +194,8 @@ class TFilterParser {
         return lxLike;
     }
     After = From;
-    while (After < S.size() && IsWordChar(S[After])) ++After;
+    // By characters: a double-byte one is never split.
+    while (After < S.size() && IsWordChar(S[After])) After += CharLength(S, After);
     AnsiString Word = AnsiUpperCase(S.substr(From, After - From));
     if (!Word.empty()) {
       for (const TKeyword& Keyword : Keywords) {

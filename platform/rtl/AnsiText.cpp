@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "rtl/OsShim.h"
+
 namespace {
 
 using Table256 = std::array<uint8_t, 256>;
@@ -265,3 +267,29 @@ AnsiString IntToHex(int32_t value, int digits) { return ToHex(static_cast<uint32
 AnsiString IntToHex(uint32_t value, int digits) { return ToHex(value, digits); }
 AnsiString IntToHex(int64_t value, int digits) { return ToHex(static_cast<uint64_t>(value), digits); }
 AnsiString IntToHex(uint64_t value, int digits) { return ToHex(value, digits); }
+
+unsigned FarEastCodePage = SystemDoubleByteCodePage();
+
+bool IsLeadByte(char c) {
+  auto b = static_cast<uint8_t>(c);
+  switch (FarEastCodePage) {
+    case 932:  // Japanese
+      return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+    case 936:  // Simplified Chinese
+    case 949:  // Korean
+    case 950:  // Traditional Chinese
+      return b >= 0x81 && b <= 0xFE;
+    default:
+      return false;
+  }
+}
+
+size_t CharLength(const AnsiString& s, size_t index) {
+  return index + 1 < s.size() && IsLeadByte(s[index]) ? 2 : 1;
+}
+
+AnsiString WithoutLastChar(const AnsiString& s) {
+  size_t last = 0;
+  for (size_t i = 0; i < s.size(); i += CharLength(s, i)) last = i;
+  return s.substr(0, last);
+}

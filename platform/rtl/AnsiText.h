@@ -62,3 +62,16 @@ AnsiString IntToHex(int32_t value, int digits);
 AnsiString IntToHex(uint32_t value, int digits);
 AnsiString IntToHex(int64_t value, int digits);
 AnsiString IntToHex(uint64_t value, int digits);
+
+// The platform's Far-East test: the system's characters may take two bytes,
+// in the code page FarEastCodePage (0: one byte each). Tests may stand in a
+// double-byte code page.
+extern unsigned FarEastCodePage;
+inline bool SysLocaleFarEast() { return FarEastCodePage != 0; }
+// A lead byte of a double-byte character in a Far-East locale.
+bool IsLeadByte(char c);
+// The bytes of the character at the 0-based index: 2 for a lead byte with
+// a byte after it, else 1; stepping by it never splits a character.
+size_t CharLength(const AnsiString& s, size_t index);
+// The text less its last character (both bytes of a double-byte one).
+AnsiString WithoutLastChar(const AnsiString& s);

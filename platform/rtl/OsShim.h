@@ -61,6 +61,9 @@ struct TLocaleFormats {
   AnsiString ShortDateFormat;
 };
 bool ReadUserLocaleFormats(TLocaleFormats& formats);
+// The system's ANSI code page when its characters may take two bytes (a
+// Far-East system), else 0 (always 0 in the native build).
+unsigned SystemDoubleByteCodePage();
 
 // Files by handle. Open modes and share modes are the fm* values of
 // Streams.h. All return InvalidHandle / -1 on failure, with the OS error set.

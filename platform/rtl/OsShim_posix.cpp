@@ -118,6 +118,8 @@ TLocalTime LocalTimeNow() {
 
 bool ReadUserLocaleFormats(TLocaleFormats&) { return false; }
 
+unsigned SystemDoubleByteCodePage() { return 0; }
+
 THandle FileOpen(const AnsiString& name, uint32_t mode) {
   static const int kAccess[3] = {O_RDONLY, O_WRONLY, O_RDWR};
   const uint32_t access = mode & 3;

@@ -86,6 +86,8 @@ TLocalTime LocalTimeNow() {
   return t;
 }
 
+unsigned SystemDoubleByteCodePage() { return GetSystemMetrics(SM_DBCSENABLED) ? GetACP() : 0; }
+
 bool ReadUserLocaleFormats(TLocaleFormats& formats) {
   formats.DecimalSeparator = LocaleChar(LOCALE_SDECIMAL);
   formats.ThousandSeparator = LocaleChar(LOCALE_STHOUSAND);

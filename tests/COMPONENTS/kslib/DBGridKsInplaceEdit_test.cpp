@@ -802,6 +802,30 @@ TEST(DBGridInplaceEditDataList, TheSpecialRowsShortcutTakesItsValueAndItsTextSho
   EXPECT_EQ(Editor->Text(), "(нет)") << "the special row stands for the empty key";
 }
 
+// Typed into a lookup cell, a double-byte character is looked up whole:
+// one that no entry starts with is refused even where its lead byte alone
+// would find one, and a found one leaves no trail byte behind.
+TEST(DBGridInplaceEditDataList, ADoubleByteCharacterIsLookedUpWhole) {
+  TFarEastScope FarEast;
+  TLookupForm F;
+  AppendValues(&F.Cities, {4, "\x82\xA0x"});
+  F.Cities.First();
+  TDBGridInplaceEdit* Editor = F.Edit();
+  Editor->SelectAll();
+  auto Type = [&](char Lead, char Trail) {
+    PostMessageA(Editor->Handle(), WM_CHAR, static_cast<uint8_t>(Lead), 1);
+    PostMessageA(Editor->Handle(), WM_CHAR, static_cast<uint8_t>(Trail), 1);
+    PumpFor(40);
+  };
+  Type('\x82', '\xA2');  // い
+  EXPECT_EQ(Editor->Text(), "Москва") << "refused whole";
+  Type('\x82', '\xA0');  // あ
+  EXPECT_EQ(Editor->Text(), "\x82\xA0x");
+  EXPECT_EQ(Editor->SelStart(), 2);
+  F.Orders.Post();
+  EXPECT_EQ(F.CityId(), 4);
+}
+
 TEST(DBGridInplaceEditDataList, PasteTakesAListedTextOrIsRefused) {
   TLookupForm F;
   TDBGridInplaceEdit* Editor = F.Edit();

@@ -428,6 +428,28 @@ TEST(DBGridSearch, TypedTextFindsThePrefixAsStoredAndBackspaceShortensIt) {
   EXPECT_FALSE(F.Grid->InIncSearch) << "a column move ends it";
 }
 
+// A double-byte character searches whole, and Backspace takes it whole.
+TEST(DBGridSearch, ADoubleByteCharacterIsSearchedAndRemovedWhole) {
+  TFarEastScope FarEast;
+  TCityGridForm F;
+  for (const char* Name : {"\x82\xA0x", "\x82\xA2y"}) {
+    F.Table.Edit();
+    F.Table.FieldByName("Name")->SetAsString(Name);
+    F.Table.Post();
+    F.Table.Next();
+  }
+  F.Table.First();
+  F.Grid->Columns()->Items(0)->SetReadOnly(true);
+  F.Show();
+  for (char Byte : {'\x82', '\xA2'}) PostMessageA(F.Grid->Handle(), WM_CHAR, static_cast<uint8_t>(Byte), 1);
+  PumpFor(30);
+  EXPECT_EQ(F.Name(), "\x82\xA2y");
+  EXPECT_EQ(F.Grid->IncSearchText, "\x82\xA2");
+  F.Key(VK_BACK);
+  EXPECT_TRUE(F.Grid->InIncSearch);
+  EXPECT_EQ(F.Grid->IncSearchText, "") << "no lead byte left behind";
+}
+
 TEST(DBGridSearch, TheSearchEndsOnItsTimer) {
   TCityGridForm F;
   F.Grid->Columns()->Items(0)->SetReadOnly(true);

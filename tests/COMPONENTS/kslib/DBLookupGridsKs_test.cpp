@@ -321,6 +321,29 @@ TEST(DBLookupGrid, IncrementalSearchExtendsTheTextWithinThePause) {
   EXPECT_EQ(F.OrderCity(), 999);
 }
 
+// A double-byte character searches whole: a character that no name
+// starts with finds nothing even where its lead byte alone would, leaves
+// no lead byte in the search text, and its trail is taken once.
+TEST(DBLookupGrid, ADoubleByteCharacterSearchesWhole) {
+  TFarEastScope FarEast;
+  TSearchClock Clock;
+  TLookupForm F;
+  AppendValues(&F.Cities, {500, 5, "\x82\xA0x"});
+  F.Cities.First();
+  F.Bind();
+  F.Show();
+  for (char Byte : {'\x82', '\xA2', '\xCC'})  // い, then a Cyrillic М
+    PostMessageA(F.Grid->Handle(), WM_CHAR, static_cast<uint8_t>(Byte), 1);
+  PumpFor(30);
+  EXPECT_EQ(F.OrderCity(), 10) << "Москва: the character after the pair searched";
+  EXPECT_EQ(F.Grid->SearchText(), "\xCC");
+  Clock.Now += 5000;
+  for (char Byte : {'\x82', '\xA0'}) PostMessageA(F.Grid->Handle(), WM_CHAR, static_cast<uint8_t>(Byte), 1);
+  PumpFor(30);
+  EXPECT_EQ(F.OrderCity(), 500);
+  EXPECT_EQ(F.Grid->SearchText(), "\x82\xA0");
+}
+
 TEST(DBLookupGrid, ClicksWheelAndScrollRequestsPickTheRowUnderThem) {
   TLookupForm F;
   F.Bind();

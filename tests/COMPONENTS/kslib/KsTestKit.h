@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <initializer_list>
 
+#include "rtl/AnsiText.h"
+
 class TDibDC {
  public:
   TDibDC(int Width, int Height, COLORREF Fill = RGB(255, 255, 255));
@@ -47,3 +49,18 @@ bool PumpUntilFocused(HWND Wnd);
 
 // The window's client area as the window paints it (WM_PRINTCLIENT).
 void PrintClient(HWND Wnd, TDibDC& Target);
+
+// For the scope the platform's Far-East test answers yes, with the lead
+// bytes of code page 932. This system's own code page has no double-byte
+// characters, so no key makes one: the tests post a character's lead and
+// trail bytes as character messages, as such a system delivers them.
+class TFarEastScope {
+ public:
+  TFarEastScope() { FarEastCodePage = 932; }
+  ~TFarEastScope() { FarEastCodePage = FSaved; }
+  TFarEastScope(const TFarEastScope&) = delete;
+  TFarEastScope& operator=(const TFarEastScope&) = delete;
+
+ private:
+  unsigned FSaved = FarEastCodePage;
+};

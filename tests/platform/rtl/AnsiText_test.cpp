@@ -185,6 +185,35 @@ TEST(AnsiText, StringReplace) {
   EXPECT_EQ(StringReplace("abc", "", "x", rfReplaceAll), "abc");
 }
 
+// Characters of a double-byte code page: steps never split one, and
+// outside a Far-East locale every byte is a character. "\x83\x7C" is one
+// Japanese character whose trail byte is '|'.
+TEST(AnsiText, DoubleByteCharactersStayWhole) {
+  unsigned Saved = FarEastCodePage;
+  FarEastCodePage = 932;
+  EXPECT_TRUE(SysLocaleFarEast());
+  EXPECT_TRUE(IsLeadByte('\x82'));
+  EXPECT_TRUE(IsLeadByte('\xE0'));
+  EXPECT_FALSE(IsLeadByte('\xA0')) << "a half-width character of one byte";
+  EXPECT_FALSE(IsLeadByte('a'));
+  const AnsiString Mixed = "a\x83\x7C|\x82";
+  EXPECT_EQ(CharLength(Mixed, 0), 1u);
+  EXPECT_EQ(CharLength(Mixed, 1), 2u);
+  EXPECT_EQ(CharLength(Mixed, 3), 1u);
+  EXPECT_EQ(CharLength(Mixed, 4), 1u) << "a lead byte at the end stands alone";
+  EXPECT_EQ(WithoutLastChar("a\x83\x7C"), "a");
+  EXPECT_EQ(WithoutLastChar("\x83\x7C|"), "\x83\x7C");
+  EXPECT_EQ(WithoutLastChar(""), "");
+  FarEastCodePage = 936;
+  EXPECT_TRUE(IsLeadByte('\xA0'));
+  FarEastCodePage = 0;
+  EXPECT_FALSE(SysLocaleFarEast());
+  EXPECT_FALSE(IsLeadByte('\x82'));
+  EXPECT_EQ(CharLength("\x83\x7C", 0), 1u);
+  EXPECT_EQ(WithoutLastChar("a\x83\x7C"), "a\x83");
+  FarEastCodePage = Saved;
+}
+
 TEST(AnsiText, IntToHex) {
   EXPECT_EQ(IntToHex(255, 4), "00FF");
   EXPECT_EQ(IntToHex(0, 0), "0");
