@@ -332,8 +332,20 @@ TEST(ImpExpLargeNumbers, AmountsUpToTheFieldsLimitsPaintAndExport) {
   grid->Columns()->Items(0)->SetImageList(nullptr);
 
   std::vector<AnsiString> texts;
-  for (data.First(); !data.Eof(); data.Next())
-    for (const char* field : {"Big", "Amount"}) texts.push_back(data.FieldByName(field)->DisplayText());
+  std::vector<std::vector<AnsiString>> cells = {{"Big", "Amount"}};
+  for (data.First(); !data.Eof(); data.Next()) {
+    cells.emplace_back();
+    for (const char* field : {"Big", "Amount"}) {
+      texts.push_back(data.FieldByName(field)->DisplayText());
+      cells.back().push_back(texts.back());
+    }
+  }
+  // For check_clipboard_blocks.py: python's csv, unrtf and pandoc read them.
+  CopyGridSelection(grid, true);
+  SaveBlock("large.csv", ClipboardBlock(CsvClipboardFormat));
+  SaveBlock("large.rtf", ClipboardBlock(RtfClipboardFormat));
+  SaveCells("large-csv-cells.txt", cells);
+  SaveCells("large-rtf-cells.txt", cells);
   for (TGridExportFormat format : {TGridExportFormat::Text, TGridExportFormat::CSV,
                                    TGridExportFormat::RTF}) {
     TStringStream stream;

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Reads the clipboard blocks kslib_grid_impexp_test left in the working
-folder as other programs read them: the CSV block through python's csv
+folder (those of a copy and those of a grid of large amounts) as other
+programs read them: the CSV block through python's csv
 module (";", cp1251), the RTF block through unrtf and pandoc, each table
 cell as its Unicode text. Each block ends with a zero byte, which a reader
 of the clipboard stops at. The expected cells come in *-cells.txt: a row a
@@ -59,17 +60,18 @@ def compare(what, got, expected_file):
         failures.append("%s read:\n%s\nexpected:\n%s" % (what, got, expected))
 
 
-rows = csv.reader(io.StringIO(block("clipboard.csv").decode("cp1251"), newline=""), delimiter=";")
-compare("python csv", code_units(rows), "clipboard-csv-cells.txt")
+for name in ("clipboard", "large"):
+    rows = csv.reader(io.StringIO(block(name + ".csv").decode("cp1251"), newline=""), delimiter=";")
+    compare(name + ": python csv", code_units(rows), name + "-csv-cells.txt")
 
-with tempfile.TemporaryDirectory() as folder:
-    rtf = Path(folder) / "clipboard.rtf"
-    rtf.write_bytes(block("clipboard.rtf"))
-    for reader in (["unrtf", "--html"], ["pandoc", "-f", "rtf", "-t", "html"]):
-        page = subprocess.run(reader + [str(rtf)], check=True, capture_output=True).stdout
-        tables = Tables()
-        tables.feed(page.decode("utf-8"))
-        compare(reader[0], code_units(tables.rows), "clipboard-rtf-cells.txt")
+    with tempfile.TemporaryDirectory() as folder:
+        rtf = Path(folder) / (name + ".rtf")
+        rtf.write_bytes(block(name + ".rtf"))
+        for reader in (["unrtf", "--html"], ["pandoc", "-f", "rtf", "-t", "html"]):
+            page = subprocess.run(reader + [str(rtf)], check=True, capture_output=True).stdout
+            tables = Tables()
+            tables.feed(page.decode("utf-8"))
+            compare(name + ": " + reader[0], code_units(tables.rows), name + "-rtf-cells.txt")
 
 for failure in failures:
     print(failure)
