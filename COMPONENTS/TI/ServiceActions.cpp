@@ -117,6 +117,17 @@ bool TServiceAction::HandlesTarget(TObject* Target) {
   }
 }
 
+void TServiceAction::UpdateTarget(TObject* Target) {
+  auto* edit = dynamic_cast<TCustomDBEditKs*>(Target);
+  if (!edit || FKind == sakPaste) {
+    Enabled = true;
+    return;
+  }
+  TDataSource* source = edit->DataSource();
+  const bool anySource = FKind == sakRecordPost || FKind == sakRecordInsert || FKind == sakRecordDelete;
+  Enabled = anySource ? source && source->DataSet() : dynamic_cast<TSDataSource*>(source) != nullptr;
+}
+
 void TServiceAction::ExecuteTarget(TObject* Target) {
   switch (FKind) {
     case sakMark:

@@ -60,8 +60,10 @@ class TServiceAction : public TPelmServiceAction {
   // Copy takes a service grid only, the level toggle a data source adapter
   // only: a target they would leave alone must not take their key.
   bool HandlesTarget(TObject* Target) override;
-  // A target without rules of its own for the action's state enables it.
-  void UpdateTarget(TObject*) override { Enabled = true; }
+  // A target without rules of its own for the action's state enables it;
+  // a data-aware edit only when bound as the action needs, so an unbound
+  // one keeps its own keys.
+  void UpdateTarget(TObject* Target) override;
   TServiceActionKind Kind() const { return FKind; }
   // The group operation of an iterator action.
   uint8_t Operation() const { return FOperation; }

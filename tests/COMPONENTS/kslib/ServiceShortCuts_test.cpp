@@ -299,4 +299,25 @@ TEST_F(ServiceShortCuts, EveryServiceKeyOnADataAwareEditRunsItsActionOrNothingWh
   }
 }
 
+// An edit bound to nothing is no record's: the record keys are its own.
+TEST_F(ServiceShortCuts, AnUnboundEditKeepsItsOwnKeys) {
+  Edit->SetDataSource(nullptr);
+  Edit->SetDataField("");
+  Focus(Edit);
+  Edit->SetText("abc def");
+  Edit->SetSelStart(0);
+  Edit->SetSelLength(0);
+  EXPECT_EQ(Edit->Text(), "abc def");
+  for (TAction* action : {RecordInsert, RecordMark, RecordEdit, Sum}) {
+    Press(action, true);
+    EXPECT_EQ(Edit->Text(), "abc def") << action->Name();
+  }
+  Edit->SetSelStart(4);
+  PressShortCut(RecordDelete->ShortCut);  // the edit's Ctrl+Del: to the end of the line
+  EXPECT_EQ(Edit->Text(), "abc ");
+  EXPECT_TRUE(Dialogs.Asked.empty());
+  EXPECT_TRUE(Data.Messages.empty());
+  EXPECT_TRUE(Journal.empty());
+}
+
 }  // namespace
