@@ -547,11 +547,11 @@ TDataSet* TCustomDBGridKs::BookmarkDataSet() { return FDataLink ? FDataLink->Dat
 
 void TCustomDBGridKs::BookmarksChanged() {
   if (FSelection) FSelection->UpdateState();
-  Invalidate();
+  if (!FSelectionWalk) Invalidate();
 }
 
 void TCustomDBGridKs::CurrentRowSelectionChanged() {
-  InvalidateRowCells(Row());
+  if (!FSelectionWalk) InvalidateRowCells(Row());
   if (FSelection->SelectionType() != gstRecordBookmarks && FSelectedRows->Count() > 0) {
     FSelection->Clear();
     FSelection->SetSelectionType(gstRecordBookmarks);

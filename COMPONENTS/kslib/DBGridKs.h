@@ -662,6 +662,8 @@ class TCustomDBGridKs : public TCustomGrid,
   void ApplyTitleSizing(int X);
   // Keyboard state.
   bool FKeepSelection = false, FSelecting = false, FAnchorWasSelected = false;
+  // A walk selecting rows to an end: the grid repaints once, after it.
+  bool FSelectionWalk = false;
   bool FKeyShift = false, FInColExit = false;
   AnsiString FSelectionAnchor, FTypedChar;
   bool FSearchTimerRunning = false, FSearchBusy = false;

@@ -31,16 +31,23 @@ bool TBookmarkListKs::Find(const AnsiString& Item, int& Index) {
     Index = FCacheIndex;
     return FCacheFound;
   }
-  int L = 0, H = Count() - 1;
-  bool Result = false;
-  while (L <= H) {
-    int I = (L + H) >> 1;
-    int C = CompareBookmarks(FList[I], Item);
-    if (C < 0) {
-      L = I + 1;
-    } else {
-      H = I - 1;
-      if (C == 0) Result = true, L = I;
+  int Last = Count() > 0 ? CompareBookmarks(FList.back(), Item) : 1;
+  bool Result = Last == 0;
+  int L = 0;
+  if (Last <= 0) {
+    // A walk to an end meets each bookmark at or after the last one.
+    L = Result ? Count() - 1 : Count();
+  } else {
+    int H = Count() - 2;
+    while (L <= H) {
+      int I = (L + H) >> 1;
+      int C = CompareBookmarks(FList[I], Item);
+      if (C < 0) {
+        L = I + 1;
+      } else {
+        H = I - 1;
+        if (C == 0) Result = true, L = I;
+      }
     }
   }
   Index = L;

@@ -456,6 +456,26 @@ void TCustomDBGridKs::DoSelection(bool Select, int Distance, bool RowWise, bool 
   }
   Select = Select && IsSelectionTypeAllowed(gstRecordBookmarks);
   bool Multi = FOptions.Contains(dgMultiSelect) && FDataLink->Active();
+  // A walk to an end may pass a million records: the controls wait for
+  // its end and the grid repaints once.
+  struct TWalk {
+    TCustomDBGridKs* Grid;
+    TDataSet* Data;
+    bool Quiet;
+    TWalk(TCustomDBGridKs* G, TDataSet* D, bool Q) : Grid(G), Data(D), Quiet(Q) {
+      if (!Quiet) return;
+      Data->DisableControls();
+      Grid->FSelectionWalk = true;
+    }
+    ~TWalk() {
+      if (!Quiet) return;
+      Grid->FSelectionWalk = false;
+      Data->EnableControls();
+      Grid->BookmarksChanged();
+    }
+    TWalk(const TWalk&) = delete;
+    TWalk& operator=(const TWalk&) = delete;
+  } Walk(this, Data, ToEnd);
   int Step = Distance > 0 ? 1 : -1;
   auto Mark = [&] {
     FSelectedRows->SetCurrentRowSelected(FKeepSelection ? !FSelectedRows->CurrentRowSelected()

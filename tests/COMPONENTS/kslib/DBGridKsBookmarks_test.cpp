@@ -90,6 +90,24 @@ TEST(BookmarkList, SelectsEachRecordOnceInDatasetOrder) {
   EXPECT_EQ(F.List.Count(), 0);
 }
 
+// Before, at and after the last bookmark, and between the others.
+TEST(BookmarkList, FindAnswersThePlaceOfEachRecord) {
+  TFixture F;
+  for (int RecNo : {5, 2, 4}) F.Select(RecNo);
+  struct {
+    int RecNo;
+    bool Found;
+    int Index;
+  } Cases[] = {{1, false, 0}, {2, true, 0}, {3, false, 1},
+               {4, true, 1},  {5, true, 2}, {6, false, 3}};
+  for (const auto& C : Cases) {
+    F.Data.SetRecNo(C.RecNo);
+    int Index = -1;
+    EXPECT_EQ(F.List.Find(F.Data.GetBookmark(), Index), C.Found) << C.RecNo;
+    EXPECT_EQ(Index, C.Index) << C.RecNo;
+  }
+}
+
 TEST(BookmarkList, ClosedDatasetRefusesTheCurrentRow) {
   TFixture F;
   F.Select(1);

@@ -3,6 +3,9 @@
 // shortcuts and the incremental search.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <functional>
 #include <stdexcept>
 #include <vector>
@@ -165,6 +168,53 @@ TEST(DBGridKeys, TheFirstEscUndoesTheCellAndTheSecondCancelsTheEdit) {
     EXPECT_EQ(F.Table.State(), dsBrowse) << "the second Esc cancels " << Always;
     EXPECT_EQ(F.Table.FieldByName("Qty")->AsInteger(), 30) << Always;
   }
+}
+
+// Shift+Ctrl+End and Shift+Ctrl+Home select every record to an end of a
+// hundred thousand in a walk with the controls disabled and one repaint:
+// well under a second and within 50 times a plain walk over the records.
+TEST(DBGridKeys, ShiftCtrlEndAndHomeSelectAHundredThousandRecordsInOneWalk) {
+  constexpr int Records = 100000;
+  TCityGridForm F(Records);
+  F.Grid->SetOptions(F.Grid->Options() + TDBGridOptions{dgMultiSelect, dgRowSelect});
+  F.Grid->SetAllowedSelections({gstRecordBookmarks});
+  F.Show();
+  using TClock = std::chrono::steady_clock;
+  auto Seconds = [](TClock::duration Time) { return std::chrono::duration<double>(Time).count(); };
+  TClock::time_point Began = TClock::now();
+  F.Table.DisableControls();
+  int Walked = 0;
+  for (F.Table.First(); !F.Table.Eof(); F.Table.Next()) ++Walked;
+  F.Table.First();
+  F.Table.EnableControls();
+  double Plain = Seconds(TClock::now() - Began);
+  ASSERT_EQ(Walked, Records);
+  F.Table.MoveBy(4);
+  PumpFor(30);
+  int Paints = 0;
+  F.Grid->MessageHook = [&](TMessage& Message) {
+    if (Message.Msg == WM_PAINT) ++Paints;
+    return false;
+  };
+  struct TCase {
+    WORD Key;
+    int RecNo, Selected;
+  } Cases[] = {{VK_END, Records, Records - 4}, {VK_HOME, 1, 5}};
+  for (const TCase& C : Cases) {
+    Paints = 0;
+    Began = TClock::now();
+    PressKeys(C.Key, {VK_SHIFT, VK_CONTROL});
+    ASSERT_TRUE(PumpUntil([&] { return F.RecNo() == C.RecNo; }, 20000)) << C.Key;
+    double Took = Seconds(TClock::now() - Began);
+    PumpFor(30);
+    std::printf("Shift+Ctrl+%s in %d records: %.3f s; a plain walk of them: %.3f s (%.1f times)\n",
+                C.Key == VK_END ? "End" : "Home", Records, Took, Plain, Took / Plain);
+    EXPECT_EQ(F.Grid->SelectedRows()->Count(), C.Selected) << C.Key;
+    EXPECT_LT(Took, 1.0) << C.Key;
+    EXPECT_LT(Took, 50 * Plain) << C.Key;
+    EXPECT_LE(Paints, 2) << C.Key;
+  }
+  F.Grid->MessageHook = nullptr;
 }
 
 TEST(DBGridKeys, ShiftStepsSelectRowsOrARectangle) {
