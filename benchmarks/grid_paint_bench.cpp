@@ -1,7 +1,9 @@
 // What painting one page of the grid costs: 30 rows by 10 columns over an
 // in-memory table of 1,000 and of 1,000,000 records, beside a system list
 // view in report mode showing the same texts, each drawn through
-// PrintWindow into a bitmap. Prints milliseconds per page.
+// PrintWindow into a bitmap. Prints milliseconds per page, and where the
+// grid's page goes: its title, indicator and data cells, the rest of its
+// paint (grid lines, clipping) and what PrintWindow costs around it.
 //   grid_paint_bench [pages per measurement, default 200]
 #include <windows.h>
 
@@ -24,6 +26,33 @@ std::string CellText(int Record, int Column) {
   return "r" + std::to_string(Record) + " c" + std::to_string(Column);
 }
 
+double Now() {
+  return std::chrono::duration<double, std::milli>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// The grid with its paint and its cells timed, by kind of cell.
+class TTimedGrid : public TDBGridKs {
+ public:
+  using TDBGridKs::TDBGridKs;
+  double PaintMs = 0, TitleMs = 0, IndicatorMs = 0, DataMs = 0;
+  void Reset() { PaintMs = TitleMs = IndicatorMs = DataMs = 0; }
+
+ protected:
+  void Paint() override {
+    double Start = Now();
+    TDBGridKs::Paint();
+    PaintMs += Now() - Start;
+  }
+  void DrawCell(int ACol, int ARow, const RECT& ARect, TGridDrawState AState) override {
+    double Start = Now();
+    TDBGridKs::DrawCell(ACol, ARow, ARect, AState);
+    double& Kind = ARow < TitleOffset() ? TitleMs : ACol < IndicatorOffset() ? IndicatorMs : DataMs;
+    Kind += Now() - Start;
+  }
+};
+
 // Milliseconds per PrintWindow of the window into a bitmap of its size.
 double MsPerPage(HWND Wnd, int Pages) {
   RECT R;
@@ -45,13 +74,16 @@ double MsPerPage(HWND Wnd, int Pages) {
   return Ms / Pages;
 }
 
-double GridMsPerPage(int Records, int Pages) {
+std::string NoText(int, int) { return ""; }
+
+double GridMsPerPage(int Records, int Pages, bool Breakdown,
+                     std::string (*Text)(int, int) = CellText) {
   TzynMemTable Table(nullptr);
-  FillTextTable(Table, Records, Columns, 16, CellText);
+  FillTextTable(Table, Records, Columns, 16, Text);
   TDataSource Source(nullptr);
   Source.SetDataSet(&Table);
   TForm* Form = new TForm(Application);
-  auto* Grid = new TDBGridKs(Form);
+  auto* Grid = new TTimedGrid(Form);
   Grid->SetParent(Form);
   Grid->SetDataSource(&Source);
   Form->Show();
@@ -62,6 +94,22 @@ double GridMsPerPage(int Records, int Pages) {
   double Ms = MsPerPage(Grid->Handle(), Pages);
   std::printf("grid: %d rows x %d columns shown\n", Grid->VisibleRowCount(),
               Grid->VisibleColCount());
+  if (Breakdown) {
+    // Timing each cell costs a little itself: measured apart from the page.
+    // The counters take the warm-up page too.
+    Grid->Reset();
+    double Timed = MsPerPage(Grid->Handle(), Pages);
+    double Painted = Pages + 1;
+    double Cells = (Grid->TitleMs + Grid->IndicatorMs + Grid->DataMs) / Painted;
+    std::printf("| where a page over %d records goes | ms per page |\n", Records);
+    std::printf("|---|---|\n");
+    std::printf("| title cells (%d) | %.3f |\n", Columns + 1, Grid->TitleMs / Painted);
+    std::printf("| indicator cells (%d) | %.3f |\n", Rows, Grid->IndicatorMs / Painted);
+    std::printf("| data cells (%d) | %.3f |\n", Rows * Columns, Grid->DataMs / Painted);
+    std::printf("| rest of the grid's paint | %.3f |\n", Grid->PaintMs / Painted - Cells);
+    std::printf("| PrintWindow around the paint | %.3f |\n", Timed - Grid->PaintMs / Painted);
+    std::printf("| page with the timing | %.3f |\n\n", Timed);
+  }
   delete Form;
   Source.SetDataSet(nullptr);
   return Ms;
@@ -103,8 +151,10 @@ double ListViewMsPerPage(int Pages) {
 int main(int argc, char** argv) {
   int Pages = argc > 1 ? std::atoi(argv[1]) : 200;
   InitDBGridKsUnit();
-  double Small = GridMsPerPage(1000, Pages);
-  double Large = GridMsPerPage(1000000, Pages);
+  double Small = GridMsPerPage(1000, Pages, false);
+  double Large = GridMsPerPage(1000000, Pages, true);
+  // The same cells with nothing to write: what the texts cost.
+  GridMsPerPage(1000, Pages, true, NoText);
   double List = ListViewMsPerPage(Pages);
   std::printf("| page of %d x %d through PrintWindow | ms per page |\n", Rows, Columns);
   std::printf("|---|---|\n");
