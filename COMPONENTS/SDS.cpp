@@ -566,12 +566,18 @@ void TSDS::IncrementalRefresh(TDateTime SinceTime) {
     GetFieldList(keyFields, FKeyFields);
     TIBSQL statement(nullptr);
     const AnsiString table = QuoteIdentifier(FTableName);
-    RunOwnRows(statement, "select " + table + ".*, RDB$DB_KEY as " + SDSDBKeyField + " from " + table +
-                              " where SYS$TIME >= :SINCE$TIME",
-               [&] { statement.ParamByName("SINCE$TIME").SetAsDateTime(SinceTime); });
+    const bool byServer = FOptions.Contains(dsoCalcLookupOnServer);
+    // The lookup values the server works out are the command's columns: the
+    // rows come through it, as in the full load.
+    const AnsiString rows =
+        byServer && !FCommandText.empty()
+            ? AddCondition(StripOrderBy(CommandOnOneLine(FCommandText)), table + ".SYS$TIME >= :SINCE$TIME")
+            : "select " + table + ".*, RDB$DB_KEY as " + SDSDBKeyField + " from " + table +
+                  " where SYS$TIME >= :SINCE$TIME";
+    RunOwnRows(statement, rows, [&] { statement.ParamByName("SINCE$TIME").SetAsDateTime(SinceTime); });
     if (!statement.Eof()) {
       const TSDSFieldsUnlocked unlocked(*Fields());
-      const TSDSFieldTransfer row(*Fields(), statement, false);
+      const TSDSFieldTransfer row(*Fields(), statement, byServer);
       const TSDSFieldTransfer key(keyFields, statement, true);
       for (; !statement.Eof(); statement.Next()) {
         SetKey();
@@ -681,20 +687,30 @@ void TSDS::DropRowsGoneFromServer(const std::vector<TField*>& KeyFields) {
 }
 
 void TSDS::LoadCacheAndRefresh(const AnsiString& FileName, TDateTime SinceTime) {
-  if (!FileExists(FileName)) {
-    LoadAll();
-    return;
-  }
+  // The records are the server's already: posted to memory only, also when
+  // the dataset is not being opened.
+  const bool internalLoading = std::exchange(FInternalLoading, true);
   try {
-    LoadFromBinaryFile(FileName);
-    IncrementalRefresh(SinceTime);
-    FRecordsFromCache = true;
-  } catch (const std::exception& e) {
-    WriteLogLine("ERROR", PublicName(), "Кэш " + FileName + ": " + e.what());
-    if (!Active()) TzynCustomMemTable::SetActive(true);
-    EmptyTable();
-    LoadAll();
+    // Lookup values worked out by the server come from the server alone.
+    if (FOptions.Contains(dsoCalcLookupOnServer) || !FileExists(FileName)) {
+      LoadAll();
+    } else {
+      try {
+        LoadFromBinaryFile(FileName);
+        IncrementalRefresh(SinceTime);
+        FRecordsFromCache = true;
+      } catch (const std::exception& e) {
+        WriteLogLine("ERROR", PublicName(), "Кэш " + FileName + ": " + e.what());
+        if (!Active()) TzynCustomMemTable::SetActive(true);
+        EmptyTable();
+        LoadAll();
+      }
+    }
+  } catch (...) {
+    FInternalLoading = internalLoading;
+    throw;
   }
+  FInternalLoading = internalLoading;
 }
 
 void TSDS::LoadFromBinaryFile(const AnsiString& FileName) {

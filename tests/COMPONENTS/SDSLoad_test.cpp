@@ -138,34 +138,15 @@ TEST(SDSLoad, ALookupFieldTheServerWorksOutKeepsTheServersValue) {
   TTestDatabase file("nocomment");
   TSDSOnFile db(file);
   ReadCommitted(db);
-  // The names the client would look up differ from the server's.
   TzynMemTable names(nullptr);
-  names.FieldDefs()->Add("SYS$ID", ftLargeint);
-  names.FieldDefs()->Add("NAME", ftString, 20);
-  names.Open();
-  for (int id : {10, 11}) {
-    names.Append();
-    names.FieldByName("SYS$ID")->SetAsInteger(id);
-    names.FieldByName("NAME")->SetAsString("клиент " + std::to_string(id));
-    names.Post();
-  }
+  OpenClientNames(names);
   for (const bool byServer : {false, true}) {
     SCOPED_TRACE(byServer);
     auto sds =
         db.Dataset("DETAIL_T", byServer ? TSDSOptions{dsoCalcLookupOnServer, dsoRefreshAfterEdit}
                                         : TSDSOptions{dsoRefreshAfterEdit});
-    sds->SetCommandText(
-        "select DETAIL_T.SYS$ID, MASTER_ID, LINE_NO, M.NAME as MASTER_NAME, DETAIL_T.RDB$DB_KEY as "
-        "IBX_INTERNAL_DBKEY from DETAIL_T join MASTER_T M on M.SYS$ID = DETAIL_T.MASTER_ID");
-    auto* lookup = new TStringField(sds.get());
-    lookup->SetFieldName("MASTER_NAME");
-    lookup->SetSize(60);
-    lookup->SetFieldKind(fkLookup);
-    lookup->SetKeyFields("MASTER_ID");
-    lookup->SetLookupDataSet(&names);
-    lookup->SetLookupKeyFields("SYS$ID");
-    lookup->SetLookupResultField("NAME");
-    lookup->SetDataSet(sds.get());
+    sds->SetCommandText(DetailWithMasterName);
+    TField* lookup = AddMasterNameLookup(*sds, names, "MASTER_NAME");
     sds->Open();
     auto shown = [&] {
       AnsiString text;

@@ -9,7 +9,7 @@
 
 #include "SDS.h"
 #include "SDSWriter.h"
-#include "SDatabaseTestKit.h"
+#include "SDSTestKit.h"
 
 namespace fs = std::filesystem;
 
@@ -25,7 +25,8 @@ class SDSRefreshTest : public TTempFolderTest {
     db->Database->Open();
     return db;
   }
-  std::unique_ptr<TSDS> Dataset(TSDatabaseOnFile& Db, TSDSOptions Extra = {}, const AnsiString& Filter = "") {
+  // Not opened.
+  std::unique_ptr<TSDS> NewDataset(TSDatabaseOnFile& Db, TSDSOptions Extra = {}, const AnsiString& Filter = "") {
     auto sds = std::make_unique<TSDS>(nullptr);
     sds->SetName("Detail");
     sds->SetDatabase(Db.Database.get());
@@ -33,6 +34,10 @@ class SDSRefreshTest : public TTempFolderTest {
     sds->SetTableName("DETAIL_T");
     sds->SetServerFilter(Filter);
     sds->SetOptions(sds->Options() + Extra);
+    return sds;
+  }
+  std::unique_ptr<TSDS> Dataset(TSDatabaseOnFile& Db, TSDSOptions Extra = {}, const AnsiString& Filter = "") {
+    auto sds = NewDataset(Db, Extra, Filter);
     sds->Open();
     return sds;
   }
@@ -268,3 +273,39 @@ TEST_F(SDSRefreshTest, ACacheFileThatCannotBeReplacedNeverAnswersForAnotherFilte
 }
 
 }  // namespace
+
+
+TEST_F(SDSRefreshTest, TheRefreshBringsTheLookupValuesTheServerWorksOut) {
+  auto db = Connect();
+  TSDatabaseOnFile other(File);
+  TzynMemTable names(nullptr);
+  OpenClientNames(names);
+  auto sds = NewDataset(*db, {dsoCalcLookupOnServer});
+  sds->SetCommandText(DetailWithMasterName);
+  AddMasterNameLookup(*sds, names, "MASTER_NAME");
+  sds->Open();
+  auto shown = [&] {
+    AnsiString text;
+    for (int64_t id : {100, 101, 102, 103})
+      if (sds->Locate("SYS$ID", Variant(id), {}))
+        text += std::to_string(id) + ":" + sds->FieldByName("MASTER_NAME")->AsString() + " ";
+    return text;
+  };
+  EXPECT_EQ(shown(), "100:Первый 101:Первый 102:Второй ");
+  const AnsiString file = (Temp / "detail.cds").string();
+  sds->SaveToBinaryFile(file);
+  // Changed and added by another user.
+  ExecCommitted(*other.Database,
+                "update DETAIL_T set MASTER_ID = 11, LINE_NO = 3, SYS$TIME = 'NOW' where SYS$ID = 100");
+  ExecCommitted(*other.Database,
+                "insert into DETAIL_T (SYS$ID, SYS$TIME, MASTER_ID, LINE_NO) values (103, 'NOW', 10, 9)");
+  sds->IncrementalRefresh(0);
+  EXPECT_EQ(shown(), "100:Второй 101:Первый 102:Второй 103:Первый ");
+  // A file holds no such values: the records come from the server, and go
+  // to memory only.
+  ExecCommitted(*other.Database, "update DETAIL_T set MASTER_ID = 10, SYS$TIME = 'NOW' where SYS$ID = 102");
+  sds->EmptyTable();
+  sds->LoadCacheAndRefresh(file, 0);
+  EXPECT_EQ(shown(), "100:Второй 101:Первый 102:Первый 103:Первый ");
+  EXPECT_EQ(QueryValue(*other.Database, "select count(*) from DETAIL_T"), "4");
+}
