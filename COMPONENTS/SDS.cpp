@@ -59,6 +59,8 @@ void SetListState(uint32_t& State, bool List) { SetStateBit(State, ListBit, List
 TSDS::TSDS(TComponent* AOwner) : TzynCustomMemTable(AOwner) {
   SetStandalone(true);
   RecalcOnIndex = false;
+  // RecalcOnFetch stays on: records read from a cache file hold no
+  // calculated values, and a client lookup follows the dataset it reads.
   SetPerformance(mtpfSmall);
   for (auto& statement : FStatements) statement = std::make_unique<TIBSQL>(this);
   FLevelInfos = std::make_unique<TLevelInfos>();

@@ -275,6 +275,42 @@ TEST_F(SDSRefreshTest, ACacheFileThatCannotBeReplacedNeverAnswersForAnotherFilte
 }  // namespace
 
 
+TEST_F(SDSRefreshTest, CalculatedAndLookupFieldsAreWorkedOutForRecordsFromTheServerAndFromTheCache) {
+  TzynMemTable names(nullptr);
+  OpenClientNames(names);
+  for (const bool fromCache : {false, true}) {
+    SCOPED_TRACE(fromCache);
+    auto db = Connect();
+    auto sds = NewDataset(*db, {dsoLocalCachData});
+    auto* doubled = new TIntegerField(sds.get());
+    doubled->SetFieldName("DOUBLED");
+    doubled->SetFieldKind(fkCalculated);
+    doubled->SetDataSet(sds.get());
+    sds->OnCalcFields = [](TDataSet* D) {
+      D->FieldByName("DOUBLED")->SetAsInteger(D->FieldByName("LINE_NO")->AsInteger() * 2);
+    };
+    TField* master = AddMasterNameLookup(*sds, names, "MASTER_NAME");
+    sds->Open();
+    EXPECT_EQ(fs::exists(CacheFile(*db)), fromCache);
+    auto shown = [&] {
+      AnsiString text;
+      for (sds->First(); !sds->Eof(); sds->Next())
+        text += sds->FieldByName("SYS$ID")->AsString() + ":" + doubled->AsString() + ":" + master->AsString() + " ";
+      return text;
+    };
+    EXPECT_EQ(shown(), "100:2:клиент 10 101:4:клиент 10 102:2:клиент 11 ");
+    // A lookup follows the record it looks up.
+    ASSERT_TRUE(names.Locate("SYS$ID", Variant(int64_t{11}), {}));
+    names.Edit();
+    names.FieldByName("NAME")->SetAsString("другой");
+    names.Post();
+    EXPECT_EQ(shown(), "100:2:клиент 10 101:4:клиент 10 102:2:другой ");
+    names.Edit();
+    names.FieldByName("NAME")->SetAsString("клиент 11");
+    names.Post();
+  }
+}
+
 TEST_F(SDSRefreshTest, TheRefreshBringsTheLookupValuesTheServerWorksOut) {
   auto db = Connect();
   TSDatabaseOnFile other(File);
