@@ -459,7 +459,9 @@ void TDBSumListProducer::DoBeforePost() {
   if (!FActive) return;
   const bool Inserting = FDataSet->State() == dsInsert;
   FPostedBookmark = Inserting ? AnsiString() : FDataSet->GetBookmark();
-  FCountBeforeInsert = Inserting ? FDataSet->RecordCount() : -1;
+  // Counting may walk the shown records: only where a filter can hide the
+  // new one.
+  FCountBeforeInsert = Inserting && FDataSet->Filtered() ? FDataSet->RecordCount() : -1;
 }
 
 // The posted record's part counts only while the dataset still shows it:

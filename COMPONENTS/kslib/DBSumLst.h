@@ -144,7 +144,7 @@ class TDBSumListProducer : public TPersistent {
   std::vector<AnsiString> FBookmarks;
   AnsiString FDeletedBookmark;
   // The record being posted: an edited one's bookmark, or the record count
-  // before an insert (-1 when the dataset keeps none); a post may take the
+  // before an insert into a filtered dataset (else -1); a post may take the
   // record out of the filter.
   AnsiString FPostedBookmark;
   int FCountBeforeInsert = -1;
