@@ -89,6 +89,9 @@ TSet<E> BitsToSet(uint64_t Bits) {
 constexpr UINT WM_DEFERRED_LAYOUT_KS = WM_USER + 100;
 
 using TDBGridKsClickEvent = std::function<void(TColumnKs* Column)>;
+// A wheel notch; Handled stops the grid's own handling.
+using TMouseWheelUpDownEvent =
+    std::function<void(TObject* Sender, TShiftState Shift, POINT MousePos, bool& Handled)>;
 using TDropDownCloseUpEvent = std::function<void(TObject* Sender, TColumnKs* Column)>;
 using TDrawDataCellEvent =
     std::function<void(TObject* Sender, const RECT& Rect, TField* Field, TGridDrawState State)>;
@@ -233,7 +236,7 @@ class TCustomDBGridKs : public TCustomGrid,
   void UpdateTreeRows();
   // The tree's scroll codes and wheel move the top row, not the dataset.
   void TreeVertScroll(int Code, int TrackPos);
-  void TreeMouseWheel(int Delta, WPARAM Keys);
+  void TreeMouseWheel(int Delta, WPARAM Keys, POINT MousePos);
   // The dataset shows a tree and moves along it: numpad +, - and * open,
   // close or toggle the current row's node, and their characters open no
   // editor.
@@ -428,6 +431,8 @@ class TCustomDBGridKs : public TCustomGrid,
   TNotifyEvent OnApplyFilter, OnSumListRecalcAll, OnSumListAfterRecalcAll;
   TDBGridKsClickEvent OnCellClick, OnTitleClick;
   TCheckTitleKsBtnEvent OnCheckButton;
+  // Asked first for each notch in tree mode.
+  TMouseWheelUpDownEvent OnMouseWheelDown, OnMouseWheelUp;
   TTitleKsClickEvent OnTitleBtnClick;
   TDropDownCloseUpEvent OnDropDown, OnCloseUp;
   TGetCellKsParamsEvent OnGetCellParams;

@@ -1,6 +1,9 @@
 // How the window over the dataset moves: the data link's scroll, the
 // vertical bar in records of the dataset, the scroll messages and the wheel.
 #include "COMPONENTS/kslib/DBGridKs.h"
+
+#include <windowsx.h>
+
 #include "COMPONENTS/kslib/DBGridKsFilterRow.h"
 #include "COMPONENTS/kslib/DBGridKsInplaceEdit.h"
 #include "COMPONENTS/kslib/ToolCtrlsKs.h"
@@ -151,7 +154,8 @@ bool TCustomDBGridKs::ScrollMessage(TMessage& Message) {
     if (!FDataLink->Active()) return true;
     int Delta = static_cast<short>(HIWORD(Message.WParam));
     if (TreeModeNoFooter()) {
-      TreeMouseWheel(Delta, LOWORD(Message.WParam));
+      TreeMouseWheel(Delta, LOWORD(Message.WParam),
+                     POINT{GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)});
       return true;
     }
     TDataSet* Data = FDataLink->DataSet();

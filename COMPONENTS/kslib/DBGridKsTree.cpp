@@ -140,12 +140,16 @@ void TCustomDBGridKs::TreeVertScroll(int Code, int TrackPos) {
   }
 }
 
-// Shift moves the record (Ctrl with it by a page); otherwise the rows
-// scroll, by a page with Ctrl.
-void TCustomDBGridKs::TreeMouseWheel(int Delta, WPARAM Keys) {
+// The program's wheel event first; then Shift moves the record (Ctrl with
+// it by a page); otherwise the rows scroll, by a page with Ctrl.
+void TCustomDBGridKs::TreeMouseWheel(int Delta, WPARAM Keys, POINT MousePos) {
   bool Shift = Keys & MK_SHIFT, Ctrl = Keys & MK_CONTROL;
   int Step = Ctrl ? VisibleDataRows() : 1;
+  TMouseWheelUpDownEvent& Event = Delta < 0 ? OnMouseWheelDown : OnMouseWheelUp;
   for (int Notch = std::max(std::abs(Delta) / WHEEL_DELTA, 1); Notch > 0; --Notch) {
+    bool Handled = false;
+    if (Event) Event(this, MouseShiftState(Keys), MousePos, Handled);
+    if (Handled) continue;
     int Distance = Delta < 0 ? Step : -Step;
     if (Shift) {
       FDataLink->DataSet()->MoveBy(Distance);

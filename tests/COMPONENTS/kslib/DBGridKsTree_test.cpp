@@ -249,6 +249,36 @@ TEST(DBGridTreeScrolling, TheWheelScrollsTheRowsAndWithShiftMovesTheRecord) {
   EXPECT_EQ(F.DataRow(), Page - 1) << "a notch a record";
 }
 
+// The program's wheel events come first, once a notch, and may keep the
+// grid from scrolling.
+TEST(DBGridTreeScrolling, TheWheelEventsAreAskedFirst) {
+  TTreeForm F(Crates(20), {1, 5});
+  std::vector<std::pair<bool, TShiftState>> Asked;
+  bool Handle = true;
+  auto Event = [&](bool Down) {
+    return [&, Down](TObject* Sender, TShiftState Shift, POINT, bool& Handled) {
+      EXPECT_EQ(Sender, F.Grid);
+      Asked.push_back({Down, Shift});
+      Handled = Handle;
+    };
+  };
+  F.Grid->OnMouseWheelDown = Event(true);
+  F.Grid->OnMouseWheelUp = Event(false);
+  const int Top = F.Grid->TopRow();
+  SendMessageA(F.Grid->Handle(), WM_MOUSEWHEEL, MAKEWPARAM(MK_SHIFT, -2 * WHEEL_DELTA), 0);
+  ASSERT_EQ(Asked.size(), 2u);
+  EXPECT_TRUE(Asked[0].first);
+  EXPECT_TRUE(Asked[0].second.Contains(ssShift));
+  EXPECT_EQ(F.DataRow(), 0) << "handled: the record stays";
+  Handle = false;
+  SendMessageA(F.Grid->Handle(), WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), 0);
+  EXPECT_EQ(F.Grid->TopRow(), Top + 1) << "left to the grid";
+  SendMessageA(F.Grid->Handle(), WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), 0);
+  ASSERT_EQ(Asked.size(), 4u);
+  EXPECT_FALSE(Asked[3].first) << "up asks the up event";
+  EXPECT_EQ(F.Grid->TopRow(), Top);
+}
+
 TEST(DBGridTreeKeys, NumpadKeysOpenCloseAndToggleTheNodeWhileTheTreeNavigates) {
   TTreeForm F(Goods(), {});
   auto Key = [&](WORD Key) {
