@@ -101,7 +101,8 @@ double GridMsPerPage(int Records, int Pages, bool Breakdown,
     double Timed = MsPerPage(Grid->Handle(), Pages);
     double Painted = Pages + 1;
     double Cells = (Grid->TitleMs + Grid->IndicatorMs + Grid->DataMs) / Painted;
-    std::printf("| where a page over %d records goes | ms per page |\n", Records);
+    std::printf("| where a page over %d records%s goes | ms per page |\n", Records,
+                Text == NoText ? " with empty texts" : "");
     std::printf("|---|---|\n");
     std::printf("| title cells (%d) | %.3f |\n", Columns + 1, Grid->TitleMs / Painted);
     std::printf("| indicator cells (%d) | %.3f |\n", Rows, Grid->IndicatorMs / Painted);
