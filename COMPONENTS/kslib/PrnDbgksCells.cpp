@@ -94,15 +94,28 @@ TPrintCellsKs::TPrintCellsKs(TCustomDBGridKs* Grid, TColCellParamsKs* CellParams
 void TPrintCellsKs::MeasureTitles() {
   const TPrintMetricsKs& M = Metrics;
   int Height = 0;
+  TFont* Tallest = FGrid->TitleFont();
   for (TColumnKs* Column : Columns) {
     AssignPrintFont(Canvas->Font(), Column->Title()->Font(), PrintFontName);
-    Height = std::max(Height, Canvas->TextHeight("Wg"));
+    int Wg = Canvas->TextHeight("Wg");
+    if (Wg > Height) Tallest = Column->Title()->Font();
+    Height = std::max(Height, Wg);
   }
   if (Columns.empty()) {
     AssignPrintFont(Canvas->Font(), FGrid->TitleFont(), PrintFontName);
     Height = Canvas->TextHeight("Wg");
   }
   FTitlesHeight = Height + 2 * M.PadY;
+  if (FGrid->TitleSizeSet()) {
+    // The grid's set lines of the tallest title font and its set pixels.
+    AssignPrintFont(Canvas->Font(), Tallest, PrintFontName);
+    TEXTMETRICA Text{};
+    Canvas->Prepare(true, false, false);
+    GetTextMetricsA(Canvas->Handle(), &Text);
+    FTitlesHeight = FGrid->TitleLines() * Text.tmHeight + Text.tmExternalLeading + M.PadY +
+                    RoundHalfEven(FGrid->TitleHeight() * M.ScaleY) +
+                    (FGrid->Options().Contains(dgRowLines) ? M.HalfPadY : 0);
+  }
   if (MultiTitle()) {
     FTitlesHeight = FTitleTree.Layout(
         FGrid->HeadTree(), Columns, Widths, [this, &M](THeadTreeNode* Node, int Width) {

@@ -159,6 +159,41 @@ TEST_F(PrintGridTest, RowsAreAsTallAsTheirTextsMeasure) {
   Canvas.SetHandle(nullptr);
 }
 
+// Titles of a set height print as tall as the grid's lines of the title
+// font and its pixels, scaled; without them one line of the tallest font.
+TEST_F(PrintGridTest, TitlesOfASetHeightPrintThatTall) {
+  TColumnKs* Name = Grid->Columns()->Items(1);
+  TColCellParamsKs Params;
+  TPrintCellsKs Cells(Grid, &Params);
+  Cells.Metrics.ScaleY = 2;
+  Cells.Metrics.PadY = 4;
+  Cells.Metrics.HalfPadY = 2;
+  Cells.Columns = {Name};
+  Cells.Widths = {300};
+  TDibDC Page(10, 10);
+  TCanvas Canvas;
+  Canvas.SetHandle(Page.DC());
+  Cells.Canvas = &Canvas;
+  AssignPrintFont(Canvas.Font(), Name->Title()->Font(), "");
+  const int Wg = Canvas.TextHeight("Wg");
+  TEXTMETRICA Text{};
+  GetTextMetricsA(Page.DC(), &Text);
+  const int Lines = Grid->Options().Contains(dgRowLines) ? 2 : 0;
+  const struct {
+    int TitleLines, TitleHeight, Expected;
+  } Cases[] = {{0, 0, Wg + 8},
+               {2, 0, 2 * Text.tmHeight + Text.tmExternalLeading + 4 + Lines},
+               {0, 15, Text.tmExternalLeading + 4 + 30 + Lines},
+               {1, 5, Text.tmHeight + Text.tmExternalLeading + 4 + 10 + Lines}};
+  for (const auto& Case : Cases) {
+    Grid->SetTitleLines(Case.TitleLines);
+    Grid->SetTitleHeight(Case.TitleHeight);
+    Cells.MeasureTitles();
+    EXPECT_EQ(Cells.TitlesHeight(), Case.Expected) << Case.TitleLines << " " << Case.TitleHeight;
+  }
+  Canvas.SetHandle(nullptr);
+}
+
 TEST_F(PrintGridTest, ARightToLeftGridPrintsFromTheRight) {
   Grid->SetBiDiMode(bdRightToLeft);
   PrintToFile("print-rtl.ps");
