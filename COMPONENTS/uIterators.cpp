@@ -20,7 +20,9 @@ TScreenCursorHook ScreenCursorHook;
 constexpr int16_t crHourGlass = -11;
 constexpr uint16_t NoCursor = 0xFFFF;
 
-bool IsWholeNumberType(TFieldType Type) { return Type == ftSmallint || Type == ftInteger || Type == ftWord; }
+bool IsWholeNumberType(TFieldType Type) {
+  return Type == ftSmallint || Type == ftInteger || Type == ftWord;
+}
 
 class TIterator {
  public:
@@ -154,7 +156,8 @@ class TReplaceIterator : public TIterator {
 
   // A text longer than the field would be stored cut in every record.
   bool FitsField() {
-    if (FField->DataType() != ftString || VarToStr(FNewValue).size() <= static_cast<size_t>(FField->Size()))
+    if (FField->DataType() != ftString ||
+        VarToStr(FNewValue).size() <= static_cast<size_t>(FField->Size()))
       return true;
     ShowErrorMessage("Значение длиннее поля \"" + Trim(FSource->GetFieldCaption(FField)) + "\" (" +
                      IntToStr(FField->Size()) + " символов).");

@@ -278,8 +278,8 @@ void TDBSGridKs::GetCellParams(TColumnKs* Column, TFont* AFont, TColor& Backgrou
   TDBGridKs::GetCellParams(Column, AFont, Background, State);
 }
 
-bool TDBSGridKs::GetCellHighlight(int DataCol, int DataRow, const AnsiString& Text, TGridDrawState State,
-                                  TColor& Background, TFont* AFont) {
+bool TDBSGridKs::GetCellHighlight(int DataCol, int DataRow, const AnsiString& Text,
+                                  TGridDrawState State, TColor& Background, TFont* AFont) {
   if (!TDBGridKs::GetCellHighlight(DataCol, DataRow, Text, State, Background, AFont)) return false;
   if (!State.Contains(gdFocused) && Marked()) {
     AFont->SetColor(clBlack);
@@ -448,7 +448,8 @@ bool TDBSGridKs::UpdateAction(TBasicAction* Action) {
 }
 
 bool TDBSGridKs::ExecuteAction(TBasicAction* Action) {
-  const bool browsing = DataLink()->Active() && !DataLink()->Editing() && HandleAllocated() && GetFocus() == Handle();
+  const bool browsing =
+      DataLink()->Active() && !DataLink()->Editing() && HandleAllocated() && GetFocus() == Handle();
   if (browsing && Action == RecordEdit && CanEditRecord()) {
     EditCurrentRecord();
     return true;

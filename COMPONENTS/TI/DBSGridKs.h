@@ -134,8 +134,8 @@ class TDBSGridKs : public TDBGridKs {
   void GetCellParams(TColumnKs* Column, TFont* AFont, TColor& Background, TGridDrawState State) override;
   // A highlighted cell of a marked record, but the focused one, shows the
   // mark: black on the mark colour.
-  bool GetCellHighlight(int DataCol, int DataRow, const AnsiString& Text, TGridDrawState State, TColor& Background,
-                        TFont* AFont) override;
+  bool GetCellHighlight(int DataCol, int DataRow, const AnsiString& Text, TGridDrawState State,
+                        TColor& Background, TFont* AFont) override;
 
  protected:
   // Adds the state column when asked and the grid's own popup menu when

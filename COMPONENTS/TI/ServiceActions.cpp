@@ -124,8 +124,10 @@ void TServiceAction::UpdateTarget(TObject* Target) {
     return;
   }
   TDataSource* source = edit->DataSource();
-  const bool anySource = FKind == sakRecordPost || FKind == sakRecordInsert || FKind == sakRecordDelete;
-  Enabled = anySource ? source && source->DataSet() : dynamic_cast<TSDataSource*>(source) != nullptr;
+  const bool anySource =
+      FKind == sakRecordPost || FKind == sakRecordInsert || FKind == sakRecordDelete;
+  Enabled =
+      anySource ? source && source->DataSet() : dynamic_cast<TSDataSource*>(source) != nullptr;
 }
 
 void TServiceAction::ExecuteTarget(TObject* Target) {

@@ -524,7 +524,8 @@ void PaintEditButton(HDC DC, const RECT& Rect, TColor BackColor, int DownPart, b
   if (!Glyph || Glyph->Empty()) return;
   // A strip of square images: the first is the button's, the second its
   // disabled look; without one a disabled glyph is painted grey.
-  int Count = Glyph->Width() % Glyph->Height() == 0 ? std::max(1, Glyph->Width() / Glyph->Height()) : 1;
+  int Count =
+      Glyph->Width() % Glyph->Height() == 0 ? std::max(1, Glyph->Width() / Glyph->Height()) : 1;
   int W = Glyph->Width() / Count, H = Glyph->Height();
   int Image = !Enabled && Count > 1 ? 1 : 0;
   int Shift = DownPart ? 1 : 0;

@@ -67,7 +67,8 @@ bool TAction::HandleShortCut() {
 // By index: an action run may free others.
 bool TActionList::IsShortCut(TShortCut ShortCut) {
   for (int i = 0; i < ActionCount(); ++i)
-    if (TAction* action = Actions(i); action->ShortCut == ShortCut && action->HandleShortCut()) return true;
+    if (TAction* action = Actions(i); action->ShortCut == ShortCut && action->HandleShortCut())
+      return true;
   return false;
 }
 
@@ -85,7 +86,8 @@ bool ExecuteShortCut(TCustomForm* Form, TShortCut ShortCut) {
   TCustomForm* main = Application->MainForm();
   std::vector<TCustomForm*> owners;
   if (Form) owners.push_back(Form);
-  if (main && main != Form && main->HandleAllocated() && IsWindowEnabled(main->Handle())) owners.push_back(main);
+  if (main && main != Form && main->HandleAllocated() && IsWindowEnabled(main->Handle()))
+    owners.push_back(main);
   owners.push_back(nullptr);
   for (TCustomForm* owner : owners) {
     // A copy: an update may free a list.

@@ -12,6 +12,14 @@
 
 namespace {
 
+// Four rows a to d of one of each.
+constexpr const char* FourRows =
+    "DELETE FROM GOODS;\n"
+    "INSERT INTO GOODS VALUES (1, 0, 'a', 1, 1, 1);\n"
+    "INSERT INTO GOODS VALUES (2, 0, 'b', 1, 1, 1);\n"
+    "INSERT INTO GOODS VALUES (3, 0, 'c', 1, 1, 1);\n"
+    "INSERT INTO GOODS VALUES (4, 0, 'd', 1, 1, 1);\n";
+
 class GroupOperationTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -241,8 +249,8 @@ TEST_F(GroupOperationTest, RefusalsCancelsAndNoChangeNothing) {
 TEST_F(GroupOperationTest, ArithmeticOnWholeNumbersRoundsAsTheServerDoes) {
   std::string rows = "DELETE FROM GOODS;\n";
   for (int id = 1; id <= 12; ++id)
-    rows += "INSERT INTO GOODS VALUES (" + std::to_string(id) + ", 0, 'x', " + std::to_string(id - 6) +
-            ", NULL, NULL);\n";
+    rows += "INSERT INTO GOODS VALUES (" + std::to_string(id) + ", 0, 'x', " +
+            std::to_string(id - 6) + ", NULL, NULL);\n";
   for (const auto& [operation, operand, expression] :
        {std::tuple{grAdd, 0.5, "QTY + 0.5"}, std::tuple{grMultiply, 1.5, "QTY * 1.5"},
         std::tuple{grAdd, -0.5, "QTY - 0.5"}}) {
@@ -265,14 +273,16 @@ TEST_F(GroupOperationTest, AFillLongerThanTheTextFieldIsRefusedWithItsMessage) {
     Answer = "Абрикосовый компот №1";  // 21 characters into VARCHAR(20)
     Prompts.Messages.clear();
     Run("NAME", operation);
-    EXPECT_EQ(Prompts.Messages, std::vector<AnsiString>{"Значение длиннее поля \"NAME\" (20 символов)."});
+    EXPECT_EQ(Prompts.Messages,
+              std::vector<AnsiString>{"Значение длиннее поля \"NAME\" (20 символов)."});
     EXPECT_EQ(Column("NAME"), "Яблоко Груша слива Ёж");
   }
   Answer = "Абрикосовый компот 1";
   Prompts.Messages.clear();
   Run("NAME", grFill);
   EXPECT_TRUE(Prompts.Messages.empty());
-  EXPECT_EQ(Column("NAME"), "Абрикосовый компот 1 Абрикосовый компот 1 Абрикосовый компот 1 Абрикосовый компот 1");
+  EXPECT_EQ(Column("NAME"),
+            "Абрикосовый компот 1 Абрикосовый компот 1 Абрикосовый компот 1 Абрикосовый компот 1");
 }
 
 // Deleted records take their marks along: the count and a fill agree that
@@ -281,9 +291,7 @@ TEST_F(GroupOperationTest, AFillLongerThanTheTextFieldIsRefusedWithItsMessage) {
 TEST_F(GroupOperationTest, MarksOfDeletedRecordsGoWithThem) {
   for (const bool group : {true, false}) {
     SCOPED_TRACE(group ? "group delete" : "one delete");
-    Refill("DELETE FROM GOODS;\n"
-           "INSERT INTO GOODS VALUES (1, 0, 'a', 1, 1, 1);\nINSERT INTO GOODS VALUES (2, 0, 'b', 1, 1, 1);\n"
-           "INSERT INTO GOODS VALUES (3, 0, 'c', 1, 1, 1);\nINSERT INTO GOODS VALUES (4, 0, 'd', 1, 1, 1);\n");
+    Refill(FourRows);
     Open();
     Mark({2, 4});
     Prompts.Answers = {true};
@@ -427,9 +435,7 @@ TEST_F(GroupOperationTest, DeleteRemovesEachChosenRecordOnce) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Why);
-    Refill("DELETE FROM GOODS;\n"
-           "INSERT INTO GOODS VALUES (1, 0, 'a', 1, 1, 1);\nINSERT INTO GOODS VALUES (2, 0, 'b', 1, 1, 1);\n"
-           "INSERT INTO GOODS VALUES (3, 0, 'c', 1, 1, 1);\nINSERT INTO GOODS VALUES (4, 0, 'd', 1, 1, 1);\n");
+    Refill(FourRows);
     Open(c.Options);
     Mark(c.Marks);
     Prompts.Questions.clear();

@@ -371,7 +371,8 @@ TEST(DBEditKsMRU, EnterWithNothingHighlightedClosesTheListOnlyAndChoosesNothing)
   EXPECT_EQ(F.OkClicks, 0) << "the dialog stays";
   EXPECT_EQ(F.Edit->Text(), "al") << "no value is taken from the list";
   PostKey(VK_RETURN);
-  EXPECT_TRUE(PumpUntil([&] { return F.OkClicks == 1; })) << "with the list closed, Enter is the form's";
+  EXPECT_TRUE(PumpUntil([&] { return F.OkClicks == 1; }))
+      << "with the list closed, Enter is the form's";
 }
 
 // --- In-place holder

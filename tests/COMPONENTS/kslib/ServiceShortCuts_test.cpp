@@ -36,7 +36,10 @@ struct TRow {
   const char* Name;
   int Qty;
 };
-constexpr TRow Rows[] = {{1, 0, "Цех", 30}, {2, 0, "Отдел", 10}, {3, 0, "Склад", 20}, {5, 1, "Иванов", 5},
+constexpr TRow Rows[] = {{1, 0, "Цех", 30},
+                         {2, 0, "Отдел", 10},
+                         {3, 0, "Склад", 20},
+                         {5, 1, "Иванов", 5},
                          {6, 1, "Петров", 6}};
 
 class ServiceShortCuts : public testing::Test {
@@ -46,8 +49,10 @@ class ServiceShortCuts : public testing::Test {
     Tree.FieldDefs()->Add("QTY", ftInteger);
     Tree.Open();
     for (const TRow& row : Rows)
-      AppendValues(&Tree, {Variant(row.ID), row.PID, row.PID ? 0x40000000 : 0, Variant(), row.Name, row.Qty});
-    for (const char* name : {"SYS$ID", "SYS$PID", "SYS$STATE", "SYS$TIME"}) Tree.FieldByName(name)->SetVisible(false);
+      AppendValues(&Tree, {Variant(row.ID), row.PID, row.PID ? 0x40000000 : 0, Variant(), row.Name,
+                           row.Qty});
+    for (const char* name : {"SYS$ID", "SYS$PID", "SYS$STATE", "SYS$TIME"})
+      Tree.FieldByName(name)->SetVisible(false);
     Tree.SetOptions(Tree.Options() + TSDSOptions{dsoLevels});
     Tree.First();
     Source.SetDataSet(&Tree);
@@ -62,7 +67,8 @@ class ServiceShortCuts : public testing::Test {
     Form->Show();
     SetForegroundWindow(Form->Handle());
 
-    SetFilterDialogHook([this](TSDataSource*, TField* Field, TFilterArr&) { Did("filter " + Field->FieldName()); });
+    SetFilterDialogHook(
+        [this](TSDataSource*, TField* Field, TFilterArr&) { Did("filter " + Field->FieldName()); });
     SetRecordAttrsHook([this](TSDataSource*) { Did("attributes"); });
     ShowFindDialogProc = [this](TCustomDBGridKs*) { Did("find"); };
     SetPromptValueHook([this](const AnsiString& Caption, uint8_t, Variant&) {
@@ -111,7 +117,8 @@ class ServiceShortCuts : public testing::Test {
       // Unseen by the edit, which would lose its selection.
       Tree.DisableControls();
       for (Tree.First(); !Tree.Eof(); Tree.Next())
-        seen += " " + Tree.FieldByName("NAME")->AsString() + (Source.Marker()->IsMarked() ? "*" : "");
+        seen +=
+            " " + Tree.FieldByName("NAME")->AsString() + (Source.Marker()->IsMarked() ? "*" : "");
       Tree.GotoBookmark(at);
       Tree.EnableControls();
     }
@@ -155,14 +162,16 @@ struct TPress {
 
 TEST_F(ServiceShortCuts, EveryServiceKeyOnTheGridRunsItsActionOrNothingWhenItIsOff) {
   TAction* const app = ServiceModule()->Action("TabGridAction1");
-  ASSERT_EQ(Grid->AllowedOperations(), (TDBGridKsAllowedOperations{alopInsertKs, alopUpdateKs, alopDeleteKs, alopAppendKs}));
+  ASSERT_EQ(Grid->AllowedOperations(),
+            (TDBGridKsAllowedOperations{alopInsertKs, alopUpdateKs, alopDeleteKs, alopAppendKs}));
   const struct {
     TPress Press;
     // What turns the action off on this grid; its key then does nothing.
     std::function<void()> Off;
   } cases[] = {
       {{RecordMark, "Цех* Отдел Склад"}, [&] { Grid->ServiceOptions.Exclude(srvMarkRecord); }},
-      {{RecordMarkGroup, "Цех* Отдел* Склад", [&] {
+      {{RecordMarkGroup, "Цех* Отдел* Склад",
+        [&] {
           PressShortCut(RecordMarkGroup->ShortCut);
           Tree.Next();
         }},
@@ -170,15 +179,25 @@ TEST_F(ServiceShortCuts, EveryServiceKeyOnTheGridRunsItsActionOrNothingWhenItIsO
       {{Sum, "!Итого по ВСЕЙ графе QTY  60"}, [&] { Grid->ServiceOptions.Exclude(srvSum); }},
       {{RecordCount, "!Количество  строк = 3"}, [&] { Grid->ServiceOptions.Exclude(srvCount); }},
       {{Filter, "filter QTY"}, [&] { Grid->ServiceOptions.Exclude(srvFilter); }},
-      {{Sort, "Отдел Склад Цех", [&] { Select("NAME"); }}, [&] { Grid->ServiceOptions.Exclude(srvSort); }},
+      {{Sort, "Отдел Склад Цех", [&] { Select("NAME"); }},
+       [&] { Grid->ServiceOptions.Exclude(srvSort); }},
       {{SortCancel, "Цех Отдел Склад", [&] { Source.SortByField("NAME"); }},
        [&] { Grid->ServiceOptions.Exclude(srvSort); }},
-      {{RecordEdit, "|2"}, [&] { Grid->SetAllowedOperations(Grid->AllowedOperations() - TDBGridKsAllowedOperations{alopUpdateKs}); }},
-      {{RecordInsert, "|3"}, [&] {
-         Grid->SetAllowedOperations(Grid->AllowedOperations() - TDBGridKsAllowedOperations{alopInsertKs, alopAppendKs});
+      {{RecordEdit, "|2"},
+       [&] {
+         Grid->SetAllowedOperations(Grid->AllowedOperations() -
+                                    TDBGridKsAllowedOperations{alopUpdateKs});
+       }},
+      {{RecordInsert, "|3"},
+       [&] {
+         Grid->SetAllowedOperations(Grid->AllowedOperations() -
+                                    TDBGridKsAllowedOperations{alopInsertKs, alopAppendKs});
        }},
       {{RecordDelete, "?Удалить запись?", [&] { Dialogs.Answer(mrCancel); }},
-       [&] { Grid->SetAllowedOperations(Grid->AllowedOperations() - TDBGridKsAllowedOperations{alopDeleteKs}); }},
+       [&] {
+         Grid->SetAllowedOperations(Grid->AllowedOperations() -
+                                    TDBGridKsAllowedOperations{alopDeleteKs});
+       }},
       {{RecordAttributes, "attributes"}, nullptr},
       {{Find, "find"}, nullptr},
       {{REditCopy, "clip=Отдел", [&] { Tree.Next(), Select("NAME"); }}, nullptr},
@@ -188,13 +207,16 @@ TEST_F(ServiceShortCuts, EveryServiceKeyOnTheGridRunsItsActionOrNothingWhenItIsO
       {{RecordDoubleField, nullptr}, nullptr},
       {{RecordDoubleRecord, nullptr}, nullptr},
       {{REditPaste, nullptr}, nullptr},
-      {{GroupDelete, "?Удалить все записи?"}, [&] { Grid->ServiceOptions.Exclude(srvGroupDelete); }},
+      {{GroupDelete, "?Удалить все записи?"},
+       [&] { Grid->ServiceOptions.Exclude(srvGroupDelete); }},
       {{GroupReplace, "Заменить в ГРАФЕ одно значение на другое"},
        [&] { Grid->ServiceOptions.Exclude(srvGroupReplace); }},
       {{GroupFill, "Заменить в ГРАФЕ все значения на заданное"},
        [&] { Grid->ServiceOptions.Exclude(srvGroupReplace); }},
-      {{GroupAdd, "Добавить значение(в графе)"}, [&] { Grid->ServiceOptions.Exclude(srvGroupReplace); }},
-      {{GroupMul, "Умножить на значение(в графе)"}, [&] { Grid->ServiceOptions.Exclude(srvGroupReplace); }},
+      {{GroupAdd, "Добавить значение(в графе)"},
+       [&] { Grid->ServiceOptions.Exclude(srvGroupReplace); }},
+      {{GroupMul, "Умножить на значение(в графе)"},
+       [&] { Grid->ServiceOptions.Exclude(srvGroupReplace); }},
       {{TougleLevels, "Иванов Петров |2"},
        [&] { Grid->ServiceOptions.Include(srvDontToggleLevels); }},
       {{StdPrint, "print"}, [&] { Grid->ServiceOptions.Exclude(srvPrint); }},
@@ -240,7 +262,8 @@ TEST_F(ServiceShortCuts, EveryServiceKeyOnADataAwareEditRunsItsActionOrNothingWh
     const char* OffDoes = nullptr;
   } cases[] = {
       {{RecordMark, "Цех* Отдел Склад"}},
-      {{RecordMarkGroup, "Цех* Отдел* Склад", [&] {
+      {{RecordMarkGroup, "Цех* Отдел* Склад",
+        [&] {
           PressShortCut(RecordMarkGroup->ShortCut);
           Tree.Next();
         }}},
@@ -253,7 +276,9 @@ TEST_F(ServiceShortCuts, EveryServiceKeyOnADataAwareEditRunsItsActionOrNothingWh
       {{RecordPost, "|1 Цех", [&] { Tree.Edit(); }}},
       {{RecordInsert, "|3"}},
       // Ctrl+Del deletes the word to the right in an edit.
-      {{RecordDelete, "?Удалить запись?", [&] { Dialogs.Answer(mrCancel); }}, true, "|2 |1 |clip=- |edit="},
+      {{RecordDelete, "?Удалить запись?", [&] { Dialogs.Answer(mrCancel); }},
+       true,
+       "|2 |1 |clip=- |edit="},
       {{RecordAttributes, "attributes"}},
       {{GroupDelete, "?Удалить все записи?"}},
       {{GroupReplace, "Заменить в ГРАФЕ одно значение на другое"}},
@@ -261,10 +286,13 @@ TEST_F(ServiceShortCuts, EveryServiceKeyOnADataAwareEditRunsItsActionOrNothingWh
       {{GroupAdd, "Добавить значение(в графе)"}},
       {{GroupMul, "Умножить на значение(в графе)"}},
       // The edit pastes by itself too.
-      {{REditPaste, "|2 |1 |clip=7 |edit=7", [&] {
+      {{REditPaste, "|2 |1 |clip=7 |edit=7",
+        [&] {
           PutClipboardText("7");
           Edit->SelectAll();
-        }}, true, "|2 |1 |clip=7 |edit=7"},
+        }},
+       true,
+       "|2 |1 |clip=7 |edit=7"},
       {{TougleLevels, "Иванов Петров |2"}},
       {{action("CalcAction1"), "CalcAction1"}},
       {{action("PascalScriptAction1"), "PascalScriptAction1"}},

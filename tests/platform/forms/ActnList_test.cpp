@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <tuple>
+#include <vector>
+
 #include "FormsTestKit.h"
 #include "forms/Clipbrd.h"
 #include "forms/Forms.h"
@@ -199,6 +203,43 @@ TEST(MenuItems, FollowTheirAction) {
   delete Action;
   EXPECT_EQ(Item->Action(), nullptr);
   EXPECT_EQ(Item->Caption(), "Своя");
+}
+
+// A key press goes first to the actions of the focused control's form,
+// then to those of lists no form owns; a disabled action lets it through
+// to the control, and an action that ran keeps it from the control.
+TEST(ShortCuts, TheFormsActionsComeFirstAndADisabledOneLetsTheKeyThrough) {
+  TEditForm F;
+  F.Select(6, 0);
+  std::vector<std::string> Ran;
+  auto* FormList = new TActionList(F.Form);
+  auto* FormAction = new TAction(F.Form);
+  TActionList Shared(nullptr);
+  TAction SharedAction(nullptr);
+  for (auto [Action, List, Name] :
+       {std::tuple{FormAction, FormList, "form"}, std::tuple{&SharedAction, &Shared, "shared"}}) {
+    Action->ShortCut = 'X';
+    Action->SetActionList(List);
+    Action->OnExecute = [&Ran, Name = Name](TObject*) { Ran.push_back(Name); };
+  }
+  const struct {
+    bool FormEnabled, SharedEnabled;
+    const char* Ran;  // null: none
+    const char* Text;
+  } Cases[] = {
+      {true, true, "form", "abcdef"},
+      {false, true, "shared", "abcdef"},
+      {false, false, nullptr, "abcdefx"},
+  };
+  for (const auto& C : Cases) {
+    Ran.clear();
+    FormAction->Enabled = C.FormEnabled;
+    SharedAction.Enabled = C.SharedEnabled;
+    PressKey('X');
+    PumpFor(50);
+    EXPECT_EQ(Ran, C.Ran ? std::vector<std::string>{C.Ran} : std::vector<std::string>{});
+    EXPECT_EQ(F.Edit->Text(), C.Text);
+  }
 }
 
 }  // namespace
