@@ -346,6 +346,16 @@ TEST(ImpExpLargeNumbers, AmountsUpToTheFieldsLimitsPaintAndExport) {
   SaveBlock("large.rtf", ClipboardBlock(RtfClipboardFormat));
   SaveCells("large-csv-cells.txt", cells);
   SaveCells("large-rtf-cells.txt", cells);
+  SaveBlock("large.bin", ClipboardBlock(GridClipboardFormat));
+  {
+    std::ofstream values("large-bin-values.txt", std::ios::binary);
+    for (data.First(); !data.Eof(); data.Next()) {
+      char line[80];
+      std::snprintf(line, sizeof line, "%.17g|%.17g\n", data.FieldByName("Big")->AsFloat(),
+                    data.FieldByName("Amount")->AsFloat());
+      values << line;
+    }
+  }
   for (TGridExportFormat format : {TGridExportFormat::Text, TGridExportFormat::CSV,
                                    TGridExportFormat::RTF}) {
     TStringStream stream;
