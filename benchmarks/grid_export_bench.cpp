@@ -3,10 +3,11 @@
 // record's cells built from its fields as the grid's export does, beside
 // python's csv.writer writing the same rows (cp1251, ";") in the same run;
 // MB/s of the bytes written. Under Wine, every format through a real grid
-// over 100,000 records of 4 columns (integer, text, float, date) beside a
-// loop reading the same cells' display texts, and the binary format's
-// import through the grid beside a loop appending the same records. One
-// run; the smallest of three of each.
+// over 100,000 records of 4 columns (integer, text, float, date), and a
+// clipboard copy, which writes all four, beside a loop reading the same
+// cells' display texts; and the binary format's import through the grid
+// beside a loop appending the same records. One run; the smallest of three
+// of each.
 //   grid_export_bench [records, default 100000 under Wine]
 #include <algorithm>
 #include <chrono>
@@ -135,6 +136,10 @@ int GridBench(int Records) {
     std::printf("| %s | %.2f | %.2f | %.1f |\n", name, exporting / Records * 1e6,
                 reading / Records * 1e6, exporting / reading);
   }
+
+  const double copying = Seconds([&] { CopyGridSelection(grid, true); });
+  std::printf("| clipboard copy, all four | %.2f | %.2f | %.1f |\n", copying / Records * 1e6,
+              reading / Records * 1e6, copying / reading);
 
   auto emptyTarget = [&] {
     target.DisableControls();
