@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 
 #include "DBEditKs.h"
+#include "DBGridKsInplaceEdit.h"
 #include "DBSGridKs.h"
 #include "FormsTestKit.h"
 #include "GridUnitEnvironment.h"
@@ -67,8 +69,7 @@ class ServiceShortCuts : public testing::Test {
     Form->Show();
     SetForegroundWindow(Form->Handle());
 
-    SetFilterDialogHook(
-        [this](TSDataSource*, TField* Field, TFilterArr&) { Did("filter " + Field->FieldName()); });
+    NoteFilterDialog();
     SetRecordAttrsHook([this](TSDataSource*) { Did("attributes"); });
     ShowFindDialogProc = [this](TCustomDBGridKs*) { Did("find"); };
     SetPromptValueHook([this](const AnsiString& Caption, uint8_t, Variant&) {
@@ -95,6 +96,20 @@ class ServiceShortCuts : public testing::Test {
     delete Form;
   }
   void Did(const AnsiString& What) { Journal += (Journal.empty() ? "" : "; ") + What; }
+  void NoteFilterDialog() {
+    SetFilterDialogHook(
+        [this](TSDataSource*, TField* Field, TFilterArr&) { Did("filter " + Field->FieldName()); });
+  }
+  // The current record marked, and only the marked ones shown through the
+  // filter dialog.
+  void FilterMarked() {
+    Source.Marker()->ToggleMark();
+    SetFilterDialogHook([](TSDataSource*, TField*, TFilterArr& Filters) {
+      Filters.push_back(std::make_unique<TFieldFilter>());
+    });
+    Source.ShowFilterDialog(Tree.FieldByName("QTY"));
+    NoteFilterDialog();
+  }
   void Focus(TWinControl* Control) {
     Control->SetFocus();
     ASSERT_TRUE(PumpUntilFocused(Control->Handle()));
@@ -126,6 +141,8 @@ class ServiceShortCuts : public testing::Test {
     for (const AnsiString& text : Data.Questions) seen += " ?" + text;
     for (const AnsiString& text : Data.Messages) seen += " !" + text;
     for (const TPrompt& asked : Dialogs.Asked) seen += " ?" + asked.Text;
+    auto* cellEditor = dynamic_cast<TDBGridInplaceEdit*>(Grid->InplaceEditor());
+    if (cellEditor && cellEditor->ListVisible()) seen += " |list";
     return seen + " |clip=" + ClipboardText() + " |edit=" + Edit->Text();
   }
   // Back to the first record in browse, nothing noted.
@@ -133,6 +150,7 @@ class ServiceShortCuts : public testing::Test {
     if (Tree.State() != dsBrowse) Tree.Cancel();
     if (Tree.LevelMode() != dslmDefault) Tree.SetLevelMode(dslmDefault);
     Source.CancelSort();
+    Source.CancelFilter();
     Source.Marker()->Clear();
     Tree.First();
     Journal.clear();
@@ -183,6 +201,15 @@ TEST_F(ServiceShortCuts, EveryServiceKeyOnTheGridRunsItsActionOrNothingWhenItIsO
        [&] { Grid->ServiceOptions.Exclude(srvSort); }},
       {{SortCancel, "Цех Отдел Склад", [&] { Source.SortByField("NAME"); }},
        [&] { Grid->ServiceOptions.Exclude(srvSort); }},
+      {{FilterCancel, "Цех* Отдел Склад", [&] { FilterMarked(); }},
+       [&] { Grid->ServiceOptions.Exclude(srvFilter); }},
+      {{CallRef, "|list",
+        [&] {
+          Select("NAME");
+          TColumnKs* column = Grid->Columns()->Items(Grid->SelectedIndex());
+          if (column->PickList()->Count() == 0) column->PickList()->Add("n9");
+        }},
+       [&] { Grid->ServiceOptions.Exclude(srvCallRef); }},
       {{RecordEdit, "|2"},
        [&] {
          Grid->SetAllowedOperations(Grid->AllowedOperations() -
@@ -270,6 +297,7 @@ TEST_F(ServiceShortCuts, EveryServiceKeyOnADataAwareEditRunsItsActionOrNothingWh
       {{Sum, "!Итого по ВСЕЙ графе QTY  60"}},
       {{RecordCount, "!Количество  строк = 3"}},
       {{Filter, "filter QTY"}},
+      {{FilterCancel, "Цех* Отдел Склад", [&] { FilterMarked(); }}},
       {{Sort, "Отдел Склад Цех"}},
       {{SortCancel, "Цех Отдел Склад", [&] { Source.SortByField("QTY"); }}},
       {{RecordEdit, "|2"}},
@@ -294,6 +322,15 @@ TEST_F(ServiceShortCuts, EveryServiceKeyOnADataAwareEditRunsItsActionOrNothingWh
        true,
        "|2 |1 |clip=7 |edit=7"},
       {{TougleLevels, "Иванов Петров |2"}},
+      // Keys whose actions act on a grid only: taken, and nothing happens.
+      {{Find, nullptr}},
+      {{RecordDoubleField, nullptr}},
+      {{RecordDoubleRecord, nullptr}},
+      // The application's keys without a handler go on to the edit.
+      {{StdPrint, nullptr}},
+      {{CallRef, nullptr}},
+      // The edit copies by itself: the grid's copy is not its.
+      {{REditCopy, "|clip=30", [&] { Edit->SelectAll(); }}, false},
       {{action("CalcAction1"), "CalcAction1"}},
       {{action("PascalScriptAction1"), "PascalScriptAction1"}},
       {{action("CloseAppFormAction1"), "CloseAppFormAction1"}},
