@@ -24,6 +24,9 @@ TInplaceFilterEditKs::TInplaceFilterEditKs(TComponent* AOwner) : TDBComboBoxKs(A
 void TInplaceFilterEditKs::SetFilterText(const Variant& Value, const AnsiString& Text) {
   InternalSetValue(Value);
   TCustomDBEditKs::SetEditText(Text);
+  // Taking the focus shows the editor's own value again: the text becomes
+  // it, not what was typed into another cell.
+  UpdateData();
 }
 
 // --- The grid's filter row
@@ -318,6 +321,8 @@ bool TCustomDBGridKs::FilterCellPress(TMessage& Message) {
   if (!IsFilterRow(Cell.Y) || Cell.X < FIndicatorOffset || !CanEditFilterCell(DataCol))
     return false;
   FSelection->Clear();
+  // The cell left keeps what was typed into it.
+  if (FFilterColumn != DataCol) HideFilterEditor();
   ShowFilterEditorInColumn(DataCol);
   FFilterPressPoint = ClientToScreen(P);
   FFilterPressTime = static_cast<DWORD>(GetMessageTime());

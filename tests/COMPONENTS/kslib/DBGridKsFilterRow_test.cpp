@@ -222,6 +222,29 @@ TEST(DBGridKsFilterRow, APressOnAFilterCellOpensItsEditorWithoutSorting) {
   }
 }
 
+// Moving to another filter cell, by a press on it or by Tab, keeps the
+// text typed into the first as its filter and shows the other's own.
+TEST(DBGridKsFilterRow, AnotherFilterCellShowsItsOwnTextAndTheFirstKeepsWhatWasTyped) {
+  for (bool ByTab : {false, true}) {
+    TFilterRowForm F;
+    TInplaceFilterEditKs* Editor = F.EditFilter(ColName);
+    TypeText("item3");
+    ASSERT_TRUE(PumpUntil([&] { return Editor->Text() == "item3"; })) << ByTab;
+    int Next = ByTab ? ColPrice : ColQty;
+    if (ByTab) {
+      PressKey(VK_TAB);
+    } else {
+      RECT Cell = F.Grid->CellRect(F.Grid->DataToRawColumn(Next), F.Grid->TitleOffset() - 1);
+      ClickAt(F.Grid->ClientToScreen(POINT{Cell.left + 8, (Cell.top + Cell.bottom) / 2}));
+    }
+    ASSERT_TRUE(PumpUntil([&] { return F.Grid->FilterColumn() == Next; })) << ByTab;
+    PumpFor(30);
+    EXPECT_EQ(F.Column(ColName)->STFilter()->FilterText(), "item3") << ByTab;
+    EXPECT_EQ(Editor->Text(), "") << ByTab;
+    EXPECT_EQ(GetFocus(), Editor->Handle()) << ByTab;
+  }
+}
+
 // Enter applies the typed condition and leaves it in view in the editor,
 // which stays open.
 TEST(DBGridKsFilterRow, TheAppliedConditionStaysInView) {
