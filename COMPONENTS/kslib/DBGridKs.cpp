@@ -772,11 +772,8 @@ TColumnKs* TCustomDBGridKs::HintColumn(int X, int Y, TGridCoord& Cell) {
 
 bool TCustomDBGridKs::NumberCell(TColumnKs* Column, int FooterIndex) {
   if (FooterIndex < 0)
-    return Column->GetColumnType() == 0 && !Column->EndEllipsis() &&
-           !(Column->WordWrap() && FRowsTallerThanText) &&
-           dynamic_cast<TNumericField*>(Column->Field());
+    return Column->GetColumnType() == 0 && dynamic_cast<TNumericField*>(Column->Field());
   TColumnFooterKs* Footer = Column->GetFooter(FooterIndex);
-  if (Footer->EndEllipsis() || (Footer->WordWrap() && FRowsTallerThanText)) return false;
   switch (Footer->ValueType()) {
     case fvtSum:
     case fvtAvg:
@@ -791,13 +788,29 @@ bool TCustomDBGridKs::NumberCell(TColumnKs* Column, int FooterIndex) {
   }
 }
 
+bool TCustomDBGridKs::FillsNumberWithHashes(TColumnKs* Column, int FooterIndex) {
+  if (!NumberCell(Column, FooterIndex)) return false;
+  if (FooterIndex < 0)
+    return !Column->EndEllipsis() && !(Column->WordWrap() && FRowsTallerThanText);
+  TColumnFooterKs* Footer = Column->GetFooter(FooterIndex);
+  return !Footer->EndEllipsis() && !(Footer->WordWrap() && FRowsTallerThanText);
+}
+
 bool TCustomDBGridKs::TipCell(TColumnKs* Column, TGridCoord Cell) {
   int AreaCol, AreaRow;
   int RowArea = GetCellType(Cell.X, Cell.Y, AreaCol, AreaRow) >> 8;
   if (FOptions.Contains(dgTitles) && Cell.Y == 0) return Column->Title()->ToolTips();
-  if (RowArea == 4)
-    return Column->GetFooter(AreaRow - 1)->ToolTips() || NumberCell(Column, AreaRow - 1);
-  return RowArea == 2 && FDataLink->Active() && (Column->ToolTips() || NumberCell(Column, -1)) &&
+  if (RowArea == 4) return Column->GetFooter(AreaRow - 1)->ToolTips();
+  return RowArea == 2 && FDataLink->Active() && Column->ToolTips() &&
+         Cell.Y - FTitleOffset < FDataLink->RecordCount();
+}
+
+bool TCustomDBGridKs::NumberTipCell(TColumnKs* Column, TGridCoord Cell) {
+  int AreaCol, AreaRow;
+  int RowArea = GetCellType(Cell.X, Cell.Y, AreaCol, AreaRow) >> 8;
+  if (FOptions.Contains(dgTitles) && Cell.Y == 0) return false;
+  if (RowArea == 4) return NumberCell(Column, AreaRow - 1);
+  return RowArea == 2 && FDataLink->Active() && NumberCell(Column, -1) &&
          Cell.Y - FTitleOffset < FDataLink->RecordCount();
 }
 
@@ -812,7 +825,8 @@ bool TCustomDBGridKs::CellHint(int X, int Y, TCellHintKs& Hint) {
     Hint.Text = Title->Hint();
     return true;
   }
-  if (!TipCell(Column, Cell)) return false;
+  const bool Tips = TipCell(Column, Cell);
+  if (!Tips && !NumberTipCell(Column, Cell)) return false;
   int AreaCol, AreaRow;
   int RowArea = GetCellType(Cell.X, Cell.Y, AreaCol, AreaRow) >> 8;
   // The text's margin: 2, or a 3D frame's pixel and 1.
@@ -855,7 +869,8 @@ bool TCustomDBGridKs::CellHint(int X, int Y, TCellHintKs& Hint) {
   DrawTextA(DC.Get(), Hint.Text.c_str(), static_cast<int>(Hint.Text.size()), &Need, Format);
   Hint.Fits = !Always && Need.right <= Area.right - Area.left &&
               Need.bottom <= Hint.CellBox.bottom - Hint.CellBox.top;
-  return true;
+  // A number that fits needs no tip of its own.
+  return Tips || !Hint.Fits;
 }
 
 void TCustomDBGridKs::HintShowPause(TMessage& Message) {

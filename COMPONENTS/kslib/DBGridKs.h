@@ -554,12 +554,15 @@ class TCustomDBGridKs : public TCustomGrid,
   void RefreshEditor();
   // The data column of the cell under the point, or none.
   TColumnKs* HintColumn(int X, int Y, TGridCoord& Cell);
-  // A title, data or footer cell whose tool tips are on, or a number's cell,
-  // whose tip tells the whole number that does not fit.
+  // A title, data or footer cell whose tool tips are on.
   bool TipCell(TColumnKs* Column, TGridCoord Cell);
-  // Whether a one-line data cell (FooterIndex -1) or footer shows a number,
-  // which shows "#" rather than cut digits.
+  // A data or footer cell of a number, whose tip tells the whole number
+  // when it does not fit, whatever the tool tips setting.
+  bool NumberTipCell(TColumnKs* Column, TGridCoord Cell);
+  // Whether a data cell (FooterIndex -1) or a footer shows a number; one
+  // that does not fit shows "#" unless it ends with an ellipsis.
   bool NumberCell(TColumnKs* Column, int FooterIndex);
+  bool FillsNumberWithHashes(TColumnKs* Column, int FooterIndex);
   void HintShowPause(TMessage& Message);
   void HintShow(TMessage& Message);
 

@@ -208,7 +208,7 @@ bool TCustomDBGridKs::DrawFooterCell(TColumnKs* Column, int ACol, int ARow, cons
     GetStyleCellColors(ACol, ARow, AreaCol, AreaRow, Kind, AState, Highlighted, Background,
                        C->Font());
     C->Brush()->SetColor(Background);
-    if (NumberCell(Column, FooterIndex))
+    if (FillsNumberWithHashes(Column, FooterIndex))
       Text = FitNumberText(Text, C, Cell.right - Cell.left - DX - 3);
     WriteCellTextEx(Cell, true, DX, DY, Text, Alignment, Column->Layout(),
                     Footer->WordWrap() && FRowsTallerThanText, Footer->EndEllipsis(), 0, 0);

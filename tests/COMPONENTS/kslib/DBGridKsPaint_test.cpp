@@ -367,9 +367,17 @@ TEST(DBGridPaint, ANumberWiderThanItsCellShowsHashesAndItsTipTheWholeValue) {
       for (int X = 0; X < Dib.Width(); ++X) Pixels.push_back(Dib.Pixel(X, Y));
     return Pixels;
   };
-  // Cells cut with an ellipsis unless told not to; then they fill with "#".
-  Price->SetEndEllipsis(false);
+  // Cells are cut with an ellipsis unless told not to, and then fill with
+  // "#"; either way the tip tells the whole number.
   Price->SetWidth(40);
+  {
+    RECT Cell = F.Grid->CellRect(Col, Data);
+    TDBGridKs::TCellHintKs Hint;
+    ASSERT_TRUE(F.Grid->CellHint(Cell.left + 5, Cell.top + 3, Hint));
+    EXPECT_EQ(Hint.Text, F.Data.FieldByName("Price")->DisplayText());
+    EXPECT_FALSE(Hint.Fits);
+  }
+  Price->SetEndEllipsis(false);
   for (int Row : {Footer, Data}) {
     const AnsiString Whole = Row == Footer ? Sum : F.Data.FieldByName("Price")->DisplayText();
     // The cell shows a row of "#" and nothing else.
