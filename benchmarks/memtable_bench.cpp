@@ -94,6 +94,25 @@ void DefineFields(TFieldDefs* Defs) {
 const char* const TableSql =
     "create table T (ID integer, NAME text, CITY text, AMOUNT real, DAY integer, FLAG integer)";
 
+// The rows inserted into T in one transaction.
+void InsertRows(sqlite3* Db, const std::vector<Row>& Rows) {
+  sqlite3_exec(Db, "begin", nullptr, nullptr, nullptr);
+  sqlite3_stmt* insert;
+  sqlite3_prepare_v2(Db, "insert into T values (?, ?, ?, ?, ?, ?)", -1, &insert, nullptr);
+  for (const Row& r : Rows) {
+    sqlite3_bind_int(insert, 1, r.Id);
+    sqlite3_bind_text(insert, 2, r.Name.data(), static_cast<int>(r.Name.size()), SQLITE_STATIC);
+    sqlite3_bind_text(insert, 3, r.City.data(), static_cast<int>(r.City.size()), SQLITE_STATIC);
+    sqlite3_bind_double(insert, 4, r.Amount);
+    sqlite3_bind_int(insert, 5, r.Day);
+    sqlite3_bind_int(insert, 6, r.Flag);
+    sqlite3_step(insert);
+    sqlite3_reset(insert);
+  }
+  sqlite3_finalize(insert);
+  sqlite3_exec(Db, "commit", nullptr, nullptr, nullptr);
+}
+
 // SQLite doing the stream's work row by row: every value of every row
 // encoded into one buffer (a type byte, then 8 bytes of a number or a
 // 4-byte length and the text), and decoded and inserted in one transaction.
@@ -234,21 +253,7 @@ void DeleteRuns() {
                    "DAY integer, FLAG integer)",
                    nullptr, nullptr, nullptr);
       if (byName) sqlite3_exec(db, "create index BY_NAME on T (NAME)", nullptr, nullptr, nullptr);
-      sqlite3_exec(db, "begin", nullptr, nullptr, nullptr);
-      sqlite3_stmt* insert;
-      sqlite3_prepare_v2(db, "insert into T values (?, ?, ?, ?, ?, ?)", -1, &insert, nullptr);
-      for (const Row& r : rows) {
-        sqlite3_bind_int(insert, 1, r.Id);
-        sqlite3_bind_text(insert, 2, r.Name.data(), static_cast<int>(r.Name.size()), SQLITE_STATIC);
-        sqlite3_bind_text(insert, 3, r.City.data(), static_cast<int>(r.City.size()), SQLITE_STATIC);
-        sqlite3_bind_double(insert, 4, r.Amount);
-        sqlite3_bind_int(insert, 5, r.Day);
-        sqlite3_bind_int(insert, 6, r.Flag);
-        sqlite3_step(insert);
-        sqlite3_reset(insert);
-      }
-      sqlite3_finalize(insert);
-      sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
+      InsertRows(db, rows);
       t = Clock::now();
       sqlite3_exec(db, "begin", nullptr, nullptr, nullptr);
       sqlite3_stmt* remove;
@@ -299,21 +304,7 @@ int main(int argc, char** argv) {
   engine.Insert(rows);
   double engineInsert = Seconds(t);
   t = Clock::now();
-  sqlite3_exec(db, "begin", nullptr, nullptr, nullptr);
-  sqlite3_stmt* insert;
-  sqlite3_prepare_v2(db, "insert into T values (?, ?, ?, ?, ?, ?)", -1, &insert, nullptr);
-  for (const Row& r : rows) {
-    sqlite3_bind_int(insert, 1, r.Id);
-    sqlite3_bind_text(insert, 2, r.Name.data(), static_cast<int>(r.Name.size()), SQLITE_STATIC);
-    sqlite3_bind_text(insert, 3, r.City.data(), static_cast<int>(r.City.size()), SQLITE_STATIC);
-    sqlite3_bind_double(insert, 4, r.Amount);
-    sqlite3_bind_int(insert, 5, r.Day);
-    sqlite3_bind_int(insert, 6, r.Flag);
-    sqlite3_step(insert);
-    sqlite3_reset(insert);
-  }
-  sqlite3_finalize(insert);
-  sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
+  InsertRows(db, rows);
   results.push_back({"insert, one transaction", engineInsert, Seconds(t)});
   double sqliteBytes = static_cast<double>(sqlite3_memory_used()) / count;
 
