@@ -94,6 +94,22 @@ void DefineFields(TFieldDefs* Defs) {
 const char* const TableSql =
     "create table T (ID integer, NAME text, CITY text, AMOUNT real, DAY integer, FLAG integer)";
 
+// The rows appended and posted through the table's field setters.
+void AppendRows(TzynMemTable& Table, const std::vector<Row>& Rows) {
+  TField* f[6];
+  for (int i = 0; i < 6; ++i) f[i] = Table.Fields()->Fields(i);
+  for (const Row& r : Rows) {
+    Table.Append();
+    f[0]->SetAsInteger(r.Id);
+    f[1]->SetAsString(r.Name);
+    f[2]->SetAsString(r.City);
+    f[3]->SetAsFloat(r.Amount);
+    f[4]->SetAsDateTime(r.Day);
+    f[5]->SetAsBoolean(r.Flag);
+    Table.Post();
+  }
+}
+
 // The rows inserted into T in one transaction.
 void InsertRows(sqlite3* Db, const std::vector<Row>& Rows) {
   sqlite3_exec(Db, "begin", nullptr, nullptr, nullptr);
@@ -224,23 +240,12 @@ void DeleteRuns() {
       TzynMemTable table(nullptr);
       DefineFields(table.FieldDefs());
       table.Open();
-      TField* f[6];
-      for (int i = 0; i < 6; ++i) f[i] = table.Fields()->Fields(i);
       table.DisableControls();
-      for (const Row& r : rows) {
-        table.Append();
-        f[0]->SetAsInteger(r.Id);
-        f[1]->SetAsString(r.Name);
-        f[2]->SetAsString(r.City);
-        f[3]->SetAsFloat(r.Amount);
-        f[4]->SetAsDateTime(r.Day);
-        f[5]->SetAsBoolean(r.Flag);
-        table.Post();
-      }
+      AppendRows(table, rows);
       if (byName) table.SetIndexFieldNames("NAME");
       // The keys in the order the engine deletes them.
       std::vector<int32_t> order;
-      for (table.First(); !table.Eof(); table.Next()) order.push_back(f[0]->AsInteger());
+      for (table.First(); !table.Eof(); table.Next()) order.push_back(table.Fields()->Fields(0)->AsInteger());
       auto t = Clock::now();
       for (table.First(); !table.Eof();) table.Delete();
       double engine = Seconds(t);
@@ -474,29 +479,20 @@ int main(int argc, char** argv) {
     TzynMemTable table(nullptr);
     DefineFields(table.FieldDefs());
     table.Open();
-    TField* f[6];
-    for (int i = 0; i < 6; ++i) f[i] = table.Fields()->Fields(i);
     t = Clock::now();
     table.DisableControls();
-    for (const Row& r : rows) {
-      table.Append();
-      f[0]->SetAsInteger(r.Id);
-      f[1]->SetAsString(r.Name);
-      f[2]->SetAsString(r.City);
-      f[3]->SetAsFloat(r.Amount);
-      f[4]->SetAsDateTime(r.Day);
-      f[5]->SetAsBoolean(r.Flag);
-      table.Post();
-    }
+    AppendRows(table, rows);
     table.EnableControls();
     road.push_back({"Append/Post through field setters", Seconds(t), results[0].Sqlite});
     t = Clock::now();
     table.SetIndexFieldNames("NAME");
     road.push_back({"IndexFieldNames on the string field", Seconds(t), results[1].Sqlite});
+    TField* id = table.Fields()->Fields(0);
+    TField* amount = table.Fields()->Fields(3);
     int64_t sum = 0;
     t = Clock::now();
     for (const std::string& name : keys)
-      if (table.Locate("NAME", Variant(AnsiString(name)), {})) sum += f[0]->AsInteger();
+      if (table.Locate("NAME", Variant(AnsiString(name)), {})) sum += id->AsInteger();
     road.push_back({"100,000 Locate", Seconds(t), results[2].Sqlite});
     if (sum != sqliteSum) std::printf("Locate sums DIFFER\n");
     t = Clock::now();
@@ -504,7 +500,7 @@ int main(int argc, char** argv) {
     table.SetFiltered(true);
     int64_t total = 0;
     table.DisableControls();
-    for (table.First(); !table.Eof(); table.Next()) total += Cents(f[3]->AsFloat());
+    for (table.First(); !table.Eof(); table.Next()) total += Cents(amount->AsFloat());
     table.EnableControls();
     road.push_back({"Filter scan reading a field", Seconds(t), results[3].Sqlite});
     if (total != sqliteTotal) std::printf("filter totals DIFFER\n");
