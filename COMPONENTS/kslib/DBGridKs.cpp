@@ -788,12 +788,9 @@ bool TCustomDBGridKs::NumberCell(TColumnKs* Column, int FooterIndex) {
   }
 }
 
-bool TCustomDBGridKs::FillsNumberWithHashes(TColumnKs* Column, int FooterIndex) {
-  if (!NumberCell(Column, FooterIndex)) return false;
-  if (FooterIndex < 0)
-    return !Column->EndEllipsis() && !(Column->WordWrap() && FRowsTallerThanText);
-  TColumnFooterKs* Footer = Column->GetFooter(FooterIndex);
-  return !Footer->EndEllipsis() && !(Footer->WordWrap() && FRowsTallerThanText);
+bool TCustomDBGridKs::FillsNumberWithHashes(TColumnKs* Column, int FooterIndex, bool MultiLine) {
+  if (MultiLine || !NumberCell(Column, FooterIndex)) return false;
+  return FooterIndex < 0 ? !Column->EndEllipsis() : !Column->GetFooter(FooterIndex)->EndEllipsis();
 }
 
 bool TCustomDBGridKs::TipCell(TColumnKs* Column, TGridCoord Cell) {

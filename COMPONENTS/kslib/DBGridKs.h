@@ -195,6 +195,10 @@ class TCustomDBGridKs : public TCustomGrid,
   bool LayoutFromDataset() const { return FLayoutFromDataset; }
   int EditButtonWidth() const { return FEditButtonWidth; }
   bool RowsTallerThanText() const { return FRowsTallerThanText; }
+  // Whether a data cell (FooterIndex -1) or a footer, laid out on one line
+  // unless MultiLine, fills a number that does not fit with "#": it shows a
+  // number and does not end with an ellipsis. Screen and paper both ask.
+  bool FillsNumberWithHashes(TColumnKs* Column, int FooterIndex, bool MultiLine);
   int TitleTextMargin() const { return FTitleTextMargin; }
   int LevelRowCount() const { return FLevelRowCount; }
   // Level rows, from the server dataset's level stack: the level a row
@@ -562,7 +566,6 @@ class TCustomDBGridKs : public TCustomGrid,
   // Whether a data cell (FooterIndex -1) or a footer shows a number; one
   // that does not fit shows "#" unless it ends with an ellipsis.
   bool NumberCell(TColumnKs* Column, int FooterIndex);
-  bool FillsNumberWithHashes(TColumnKs* Column, int FooterIndex);
   void HintShowPause(TMessage& Message);
   void HintShow(TMessage& Message);
 

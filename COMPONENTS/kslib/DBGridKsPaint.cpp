@@ -169,7 +169,7 @@ void TCustomDBGridKs::DrawCellContent(TColumnKs* Column, const TColCellParamsKs&
     Cell.left = ImageRect.right + 1;
   }
   bool MultiLine = Column->WordWrap() && FRowsTallerThanText;
-  const AnsiString Text = FillsNumberWithHashes(Column, -1)
+  const AnsiString Text = FillsNumberWithHashes(Column, -1, MultiLine)
                               ? FitNumberText(Params.Text, C, Cell.right - Cell.left - DX - 3)
                               : Params.Text;
   WriteCellTextEx(Cell, true, DX, DY, Text, Params.Alignment, Column->Layout(), MultiLine,

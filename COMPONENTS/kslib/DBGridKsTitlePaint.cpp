@@ -208,10 +208,11 @@ bool TCustomDBGridKs::DrawFooterCell(TColumnKs* Column, int ACol, int ARow, cons
     GetStyleCellColors(ACol, ARow, AreaCol, AreaRow, Kind, AState, Highlighted, Background,
                        C->Font());
     C->Brush()->SetColor(Background);
-    if (FillsNumberWithHashes(Column, FooterIndex))
+    const bool MultiLine = Footer->WordWrap() && FRowsTallerThanText;
+    if (FillsNumberWithHashes(Column, FooterIndex, MultiLine))
       Text = FitNumberText(Text, C, Cell.right - Cell.left - DX - 3);
-    WriteCellTextEx(Cell, true, DX, DY, Text, Alignment, Column->Layout(),
-                    Footer->WordWrap() && FRowsTallerThanText, Footer->EndEllipsis(), 0, 0);
+    WriteCellTextEx(Cell, true, DX, DY, Text, Alignment, Column->Layout(), MultiLine,
+                    Footer->EndEllipsis(), 0, 0);
   }
   if (OnDrawFooterCell) {
     RECT R = Cell;

@@ -318,6 +318,7 @@ int TPrintCellsKs::DataCell(int Col, const RECT& Cell, bool FirstOfBand, bool Me
   T.RightToLeftReading = FGrid->BiDiMode() == bdRightToLeft;
   if (MeasureOnly && !T.WordWrap && IsOneLine(T.Text))
     return std::max(OneLineHeight(T), ImageHeight);
+  if (!MeasureOnly) FitNumber(T, FGrid->FillsNumberWithHashes(Column, -1, T.WordWrap));
   return std::max(PrintText(Canvas, T), ImageHeight);
 }
 
@@ -399,6 +400,12 @@ AnsiString TPrintCellsKs::FooterText(TColumnFooterKs* Footer, int FooterRow, int
   }
 }
 
+// A number cut at either end would read as another one: as on the screen,
+// one that does not fit is "#" across the cell.
+void TPrintCellsKs::FitNumber(TPrintTextKs& T, bool Hashes) {
+  if (Hashes) T.Text = FitNumberText(T.Text, Canvas, T.Rect.right - T.Rect.left - 2 * T.DX);
+}
+
 int TPrintCellsKs::FooterCell(int FooterRow, int Col, const RECT& Cell, bool MeasureOnly) {
   TColumnFooterKs* Footer = FooterOf(Columns[Col], FooterRow);
   AssignPrintFont(Canvas->Font(), Footer->Font(), PrintFontName);
@@ -413,6 +420,7 @@ int TPrintCellsKs::FooterCell(int FooterRow, int Col, const RECT& Cell, bool Mea
   T.Alignment = Footer->Alignment();
   T.DX = Metrics.PadX;
   T.DY = Metrics.PadY;
+  if (!MeasureOnly) FitNumber(T, FGrid->FillsNumberWithHashes(Columns[Col], FooterRow, T.WordWrap));
   return PrintText(Canvas, T);
 }
 

@@ -96,6 +96,8 @@ class TPrintCellsKs : public TPrintBandPainterKs {
   // The record's tree lines at the cell's left, one scaled slot per level.
   void DrawTreeLines(const RECT& Cell);
   int FooterCell(int FooterRow, int Column, const RECT& Cell, bool MeasureOnly);
+  // T's text, a number, as "#" when it does not fit and Hashes is set.
+  void FitNumber(TPrintTextKs& T, bool Hashes);
   void FillCell(const RECT& Cell);
   void DrawCheckBox(const RECT& TextRect, TCheckBoxState State);
   // Image Index of the list stretched to Size, centred in Box, clipped to

@@ -61,6 +61,23 @@ TEST_F(PrintGridTest, PrintsAmountsUpToTheFieldsLimits) {
   EXPECT_FALSE(Printer()->Printing());
 }
 
+// Amounts wider than the column and a sum wider than its footer, neither
+// ending with an ellipsis: check_printed_grid.py finds each whole or as
+// "#" on paper, never cut to another number.
+TEST_F(PrintGridTest, AWideAmountPrintsWholeOrAsHashes) {
+  TColumnKs* Amount = Grid->Columns()->Items(2);
+  Amount->SetEndEllipsis(false);
+  Amount->Footer()->SetEndEllipsis(false);
+  for (int I = 1; I <= 3; ++I) {
+    Data.SetRecNo(I);
+    Data.Edit();
+    Data.FieldByName("Amount")->SetAsFloat(987654321098.25 * I);
+    Data.Post();
+  }
+  PrintToFile("print-wide.ps");
+  EXPECT_FALSE(Printer()->Printing());
+}
+
 // The same grid, uncoloured, fitted, and on a landscape sheet.
 TEST_F(PrintGridTest, PrintsPlainFittedAndLandscape) {
   PrintToFile("print-plain.ps");

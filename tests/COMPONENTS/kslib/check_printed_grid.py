@@ -233,6 +233,32 @@ def images_in_number_column(pdf, pages, dpi=150):
     return found
 
 
+def number_text(value):
+    """A float as the grid prints it: 15 significant digits, a comma."""
+    return ("%.15g" % value).replace(".", ",")
+
+
+def check_wide_amounts(pdf):
+    """Each amount, and the amounts' total, either whole or "#" across the
+    cell: a number cut to another one fails."""
+    wide = [987654321098.25 * n for n in (1, 2, 3)]
+    amounts = wide + [n * 1.5 for n in range(4, ROWS + 1)]
+    text = run("pdftotext", "-layout", str(pdf), "-")
+    shown = {int(m.group(1)): m.group(2)
+             for m in re.finditer(r"^\s*(\d+) Строка \1\s+(\S+)\s+\d+\s*$", text, re.M)}
+    check(sorted(shown) == list(range(1, ROWS + 1)), "wide: rows %s" % sorted(shown))
+    for row, amount in enumerate(amounts, 1):
+        printed = shown.get(row, "")
+        check(printed == number_text(amount) or (printed and set(printed) == {"#"}),
+              "wide: row %d shows %s for %s" % (row, printed, number_text(amount)))
+    total = re.search(r"^\s*%d\s+(\S+)\s+72600\s*$" % ROWS, text, re.M)
+    printed = total.group(1) if total else ""
+    check(printed == number_text(sum(amounts)) or (printed and set(printed) == {"#"}),
+          "wide: the total shows %s for %s" % (printed, number_text(sum(amounts))))
+    check(any(set(shown.get(row, "")) == {"#"} for row in (1, 2, 3)),
+          "wide: no amount is too wide for its cell")
+
+
 def main():
     with tempfile.TemporaryDirectory() as folder:
         folder = Path(folder)
@@ -332,6 +358,7 @@ def main():
             check(re.search(r"(^|\s)%s(\s|$)" % re.escape(amount), large, re.M),
                   "large: %s is not on paper" % amount)
         check(large.count("Строка") == ROWS, "large: not every row printed")
+        check_wide_amounts(to_pdf("wide", folder))
 
     for failure in failures:
         print("FAIL:", failure)
