@@ -716,6 +716,12 @@ void TzynCustomMemTable::DoOnFilterRecord(TDataSet* DataSet, bool& Accept) {
 
 bool TzynCustomMemTable::PassesRecordFilter(TzynRecord* Record) { return RecordFilter(Record, false); }
 
+std::optional<bool> TzynCustomMemTable::ShowsActiveRecord() {
+  if (!FCursorOpen || !ActiveBuffer()) return std::nullopt;
+  TzynLock lock(Common);
+  return PassesRecordFilter(reinterpret_cast<TzynRecord*>(ActiveBuffer()));
+}
+
 bool TzynCustomMemTable::RecordFilter(TzynRecord* Record, bool Force) {
   if (Record->UpdateStatus == usDeleted) return false;
   if (!Force && !FilteringNeeded()) return true;

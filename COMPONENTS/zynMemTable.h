@@ -407,6 +407,8 @@ class TzynCustomMemTable : public TDataSet, public IzynMemTable {
   void Cancel() override;
   void SetRecNo(int Value) override;
   bool IsSequenced() const override;
+  // Filter, range and master restriction on the buffer's values.
+  std::optional<bool> ShowsActiveRecord() override;
   // Searches with the filter text and OnFilterRecord, applied or not.
   bool FindRecord(bool Restart, bool GoForward) override;
   bool BookmarkValid(const TBookmark& Bookmark) const override;

@@ -459,18 +459,22 @@ void TDBSumListProducer::DoBeforePost() {
   if (!FActive) return;
   const bool Inserting = FDataSet->State() == dsInsert;
   FPostedBookmark = Inserting ? AnsiString() : FDataSet->GetBookmark();
-  // Counting may walk the shown records: only where a filter can hide the
-  // new one.
-  FCountBeforeInsert = Inserting && FDataSet->Filtered() ? FDataSet->RecordCount() : -1;
+  // Where a filter can hide the new record, the dataset tells whether it
+  // will show it; else the record count before and after tells, which may
+  // walk the shown records.
+  FInsertShown = Inserting && FDataSet->Filtered() ? FDataSet->ShowsActiveRecord() : std::nullopt;
+  FCountBeforeInsert =
+      Inserting && FDataSet->Filtered() && !FInsertShown ? FDataSet->RecordCount() : -1;
 }
 
 // The posted record's part counts only while the dataset still shows it:
 // one that left the filter is current no more, and is taken away.
 void TDBSumListProducer::DoAfterPost() {
   if (!FActive) return;
-  const bool Shown = FCountBeforeInsert >= 0 ? FDataSet->RecordCount() > FCountBeforeInsert
-                     : FPostedBookmark.empty()  ? true
-                                                : FDataSet->GetBookmark() == FPostedBookmark;
+  const bool Shown = FInsertShown              ? *FInsertShown
+                     : FCountBeforeInsert >= 0 ? FDataSet->RecordCount() > FCountBeforeInsert
+                     : FPostedBookmark.empty() ? true
+                                               : FDataSet->GetBookmark() == FPostedBookmark;
   for (int I = 0; I < FSumCollection.Count(); ++I) {
     TDBSum* S = FSumCollection.Items(I);
     if (!S->Counts()) continue;
@@ -498,6 +502,7 @@ void TDBSumListProducer::DoAfterPost() {
     FBookmarksPending = false;
   }
   FPostedBookmark.clear();
+  FInsertShown.reset();
   FCountBeforeInsert = -1;
   Changed();
 }

@@ -7,6 +7,7 @@
 // 64-bit range marks its aggregate as overflowed instead.
 #pragma once
 
+#include <optional>
 #include <vector>
 
 #include "db/DB.h"
@@ -143,10 +144,12 @@ class TDBSumListProducer : public TPersistent {
   int FVirtualIndex = -1;
   std::vector<AnsiString> FBookmarks;
   AnsiString FDeletedBookmark;
-  // The record being posted: an edited one's bookmark, or the record count
-  // before an insert into a filtered dataset (else -1); a post may take the
-  // record out of the filter.
+  // The record being posted: an edited one's bookmark; for an insert into a
+  // filtered dataset whether the dataset shows it, or, when it cannot tell,
+  // the record count before (else -1). A post may take the record out of
+  // the filter.
   AnsiString FPostedBookmark;
+  std::optional<bool> FInsertShown;
   int FCountBeforeInsert = -1;
 };
 

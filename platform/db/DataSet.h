@@ -66,6 +66,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "db/DBTypes.h"
@@ -117,6 +118,10 @@ class TDataSet : public TComponent {
   bool FindPrior() { return FindRecord(false, false); }
   bool Found() const { return FFound; }
   int RecordCount() { return GetRecordCount(); }
+  // Whether the record in the active buffer, an edited or inserted one too,
+  // passes what the dataset shows (its filter and the like); none when the
+  // dataset cannot tell without walking its records.
+  virtual std::optional<bool> ShowsActiveRecord() { return std::nullopt; }
   int RecNo() const { return GetRecNo(); }
   virtual void SetRecNo(int Value);
   virtual bool IsSequenced() const { return true; }
