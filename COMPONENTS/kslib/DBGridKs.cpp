@@ -450,7 +450,7 @@ void TCustomDBGridKs::FooterFontChanged(TObject*) {
 // --- focus and selection
 
 bool TCustomDBGridKs::GridOrEditorFocused() {
-  HWND Focus = GetFocus();
+  HWND Focus = FocusedWindow();
   return Focus && (IsWindowOf(this, Focus) || IsWindowOf(InplaceEditor(), Focus));
 }
 

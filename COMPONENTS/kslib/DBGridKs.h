@@ -255,6 +255,9 @@ class TCustomDBGridKs : public TCustomGrid,
   virtual bool RowSelectHighlighted();
   virtual bool EditorAlwaysShown();
   virtual bool GridOrEditorFocused();
+  // The window with the focus; asked once a paint, as asking the system
+  // for every cell costs a round trip each.
+  HWND FocusedWindow() const { return FPainting ? FPaintFocus : GetFocus(); }
   virtual bool CellInSelection(int ACol, int ARow, int DataCol, const AnsiString& Bookmark);
   virtual void InvalidateSelection();
   virtual void ShowCellEditor();
@@ -587,6 +590,8 @@ class TCustomDBGridKs : public TCustomGrid,
   std::unique_ptr<TSTDBGridKsFilter> FSTFilter;
   TInplaceFilterEditKs* FFilterEditor = nullptr;
   bool FPassingWheel = false;
+  bool FPainting = false;
+  HWND FPaintFocus = nullptr;
   // The next character message is the trail byte of a lead passed on.
   bool FTrailNext = false;
   bool FFilterRowEditing = false;

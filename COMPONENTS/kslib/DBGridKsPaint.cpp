@@ -17,6 +17,8 @@ enum TRowArea { TitleRows, ExtraTitleRows, DataRows, SeparatorRow, FooterRows };
 }  // namespace
 
 void TCustomDBGridKs::Paint() {
+  FPaintFocus = GetFocus();
+  TFlagScope Painting(FPainting);
   bool RightToLeft = BiDiMode() == bdRightToLeft;
   if (RightToLeft) MirrorCanvas(true);
   try {

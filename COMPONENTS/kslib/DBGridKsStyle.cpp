@@ -103,7 +103,7 @@ bool TDBGridKsStyle::GetDataCellHighlight(TCustomDBGridKs* Grid, int ACol, TFont
   bool CurrentRow = ARow == Grid->Row();
   bool CurrentCell = CurrentRow && (ACol == Grid->Col() || RowSelect);
   if (!Selected) {
-    bool F = Grid->HandleAllocated() && GetFocus() == Grid->Handle() &&
+    bool F = Grid->HandleAllocated() && Grid->FocusedWindow() == Grid->Handle() &&
              Grid->OptionsKs().Contains(dghHighlightFocus);
     if (Grid->OptionsKs().Contains(dghRowHighlight) &&
         Grid->TitleOffset() + DataRow == Grid->Row() &&
