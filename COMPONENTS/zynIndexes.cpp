@@ -577,12 +577,13 @@ int32_t TzynIndex::InsertPosition(const TzynRecord* Record) {
   return lo;
 }
 
-int32_t TzynIndex::FindRecordNumber(const TzynRecord* Record) {
+int32_t TzynIndex::FindRecordNumber(const TzynRecord* Record, int32_t Hint) {
   TzynLock lock(DataSet->Common);
   auto same = [Record](const TzynRecord* row) {
     return row->RecordID == Record->RecordID && row->UniqueRecordID == Record->UniqueRecordID;
   };
   int32_t n = Count();
+  if (Hint >= 0 && Hint < n && same(Rows(Hint))) return Hint;
   if (IsOrdered && n > 5) {
     int32_t lo = 0, hi = n;
     if (IsRowOrder) {
@@ -793,8 +794,7 @@ void TzynIndexes::ReflectInIndex(TzynIndex* Index, TzynChange Operation, TzynRec
       Index->LeaveLater(OldRecord);
       return;
     }
-    bool atHint = Position >= 0 && Position < Index->Count() && Index->Rows(Position) == OldRecord;
-    int32_t row = atHint ? Position : Index->FindRecordNumber(OldRecord);
+    int32_t row = Index->FindRecordNumber(OldRecord, Position);
     if (row >= 0) {
       Index->DeleteRow(row);
       FTable->CurRec = row;
@@ -805,7 +805,7 @@ void TzynIndexes::ReflectInIndex(TzynIndex* Index, TzynChange Operation, TzynRec
                     Index->Enabled && Index->IsOrdered;
   if (Operation == zcModify && Index->IsRowOrder) {
     if (OldRecord != NewRecord) {
-      int32_t row = Index->FindRecordNumber(OldRecord);
+      int32_t row = Index->FindRecordNumber(OldRecord, Position);
       if (row >= 0) Index->SetRow(row, NewRecord);
     }
     return;
@@ -832,7 +832,7 @@ void TzynIndexes::ReflectInIndex(TzynIndex* Index, TzynChange Operation, TzynRec
     place(NewRecord);
     return;
   }
-  int32_t row = Index->FindRecordNumber(OldRecord);
+  int32_t row = Index->FindRecordNumber(OldRecord, Position);
   // Equal keys keep the row in place, unless the record now fails the
   // filter: moving it would cost two shifts of the whole list.
   if (row >= 0 && CompareRecords(FTable, Index->IndexFieldList, NewRecord, OldRecord) == 0) {

@@ -74,7 +74,9 @@ class TzynIndex {
   TzynSearchResult Search(const TzynFieldList& List, const TzynRecord* Key, bool Nearest,
                           bool RespectFilter, bool First);
   // Row of the stored record with the record's slot and identity; -1.
-  int32_t FindRecordNumber(const TzynRecord* Record);
+  // Hint: the row the caller last knew the record at, checked first, so a
+  // run of edits at the cursor costs no search each.
+  int32_t FindRecordNumber(const TzynRecord* Record, int32_t Hint = -1);
   // Key, then slot: the order of the rows.
   int CompareRows(const TzynRecord* A, const TzynRecord* B);
   // Where a record goes among the rows.

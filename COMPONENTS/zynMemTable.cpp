@@ -460,6 +460,10 @@ int32_t TzynCustomMemTable::ShownRow(TzynRecord* Stored) const {
   return self->FilteringNeeded() && !self->PassesRecordFilter(Stored) ? -1 : row;
 }
 
+int32_t TzynCustomMemTable::KnownRow(const TzynRecord* Buffer) const {
+  return Buffer->RecordNo >= 0 ? Buffer->RecordNo : CurRec;
+}
+
 bool TzynCustomMemTable::BookmarkValid(const TBookmark& Bookmark) const {
   if (!FCursorOpen || Bookmark.size() != BookmarkBytes) return false;
   TzynLock lock(Common);
@@ -488,8 +492,9 @@ void TzynCustomMemTable::InternalSetToRecord(TRecordBuffer Buffer) {
   if (!Buffer) return;
   TzynLock lock(Common);
   // By identity: other tables may have moved the rows since the fetch.
-  TzynRecord* stored = Common->StoredRecord(reinterpret_cast<TzynRecord*>(Buffer));
-  int32_t row = stored ? CurrentIndex->FindRecordNumber(stored) : -1;
+  auto* record = reinterpret_cast<TzynRecord*>(Buffer);
+  TzynRecord* stored = Common->StoredRecord(record);
+  int32_t row = stored ? CurrentIndex->FindRecordNumber(stored, KnownRow(record)) : -1;
   if (row < 0) DatabaseError(SRecordNotFound, this);
   CurRec = row;
 }
@@ -922,8 +927,9 @@ void TzynCustomMemTable::RefreshIfBrowsing() {
   // record by its identity, or stays on its row when that record is gone.
   if (!IsEmpty()) {
     TzynLock lock(Common);
-    TzynRecord* stored = Common->StoredRecord(reinterpret_cast<TzynRecord*>(ActiveBuffer()));
-    int32_t row = stored ? CurrentIndex->FindRecordNumber(stored) : -1;
+    auto* record = reinterpret_cast<TzynRecord*>(ActiveBuffer());
+    TzynRecord* stored = Common->StoredRecord(record);
+    int32_t row = stored ? CurrentIndex->FindRecordNumber(stored, KnownRow(record)) : -1;
     if (row >= 0) CurRec = row;
   }
   DoBeforeRefresh();
@@ -1241,7 +1247,7 @@ void TzynCustomMemTable::InternalPost() {
     int32_t hint = -1;
     if (GetBookmarkFlag(ActiveBuffer()) == bfInserted)
       if (TzynRecord* before = Common->StoredRecord(buffer))
-        hint = CurrentIndex->FindRecordNumber(before);
+        hint = CurrentIndex->FindRecordNumber(before, CurRec);
     TzynRecord* record = Common->DuplicateRecord(buffer, true);
     record->RecordNo = -1;
     record->PrevRecordVersion = nullptr;

@@ -525,6 +525,10 @@ class TzynCustomMemTable : public TDataSet, public IzynMemTable {
   TzynRecord* BookmarkRecord(const void* Bookmark) const;
   // Row of a stored record among the shown ones of the current index; -1.
   int32_t ShownRow(TzynRecord* Stored) const;
+  // Where the buffer's record was last seen in the current index: the row
+  // it was fetched from, else (an insert buffer, naming the record the
+  // insert began on) the cursor's row.
+  int32_t KnownRow(const TzynRecord* Buffer) const;
 
   bool FCursorOpen = false;
   bool FReadOnly = false;
