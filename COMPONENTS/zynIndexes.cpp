@@ -313,10 +313,23 @@ void TzynIndex::DropLeaving() const {
   FLeaving.clear();
 }
 
+void TzynIndex::OpenGap(int32_t Row) const {
+  int32_t count = FRows.Count();
+  int32_t length = std::max(16, count / 8);
+  FRows.SetCount(count + length);
+  void** items = FRows.List();
+  std::memmove(items + Row + length, items + Row, sizeof(void*) * static_cast<size_t>(count - Row));
+  FGapAt = Row;
+  FGapLength = length;
+}
+
 void TzynIndex::InsertRow(int32_t Row, TzynRecord* Record) {
   Settle();
-  CloseGap();
-  FRows.Insert(Row, Record);
+  // The gap's first slot takes the row: a run of inserts near one another
+  // moves only the rows between them, and the whole list once a gap's worth.
+  if (FGapLength == 0) OpenGap(Row); else MoveGap(Row);
+  FRows.SetItems(FGapAt++, Record);
+  --FGapLength;
 }
 
 void TzynIndex::SetRow(int32_t Row, TzynRecord* Record) {

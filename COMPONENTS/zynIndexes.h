@@ -53,9 +53,10 @@ class TzynIndex {
     Settle();
     return static_cast<TzynRecord*>(FRows.Items(Row < FGapAt ? Row : Row + FGapLength));
   }
+  // A run of inserts or deletes near one another moves only the rows
+  // between them.
   void InsertRow(int32_t Row, TzynRecord* Record);
   void SetRow(int32_t Row, TzynRecord* Record);
-  // A run of deletes near one another moves only the rows between them.
   void DeleteRow(int32_t Row);
   // Drops the record's row before the rows are next read: deletes in an
   // index the cursor does not walk cost no search and no shift each.
@@ -111,6 +112,8 @@ class TzynIndex {
   }
   void DropLeaving() const;
   void MoveGap(int32_t Row) const;
+  // A gap of free slots before the row, an eighth of the rows or more.
+  void OpenGap(int32_t Row) const;
   void CloseGap() const;
   bool SortByTextPrefix();
   void CheckUnique();
