@@ -3,7 +3,8 @@
 // group operation or an import of many rows does, beside the same inserts
 // without the sum list, and without the filter either. Every other row is
 // hidden by the filter. The footers should add a like time a row whatever
-// the table's size. One run per size.
+// the table's size, and so should the table. One run per size; the program
+// fails when a row costs three times as much at the largest size.
 //   sumlist_bench [largest rows, default 40000]   (also the half and the quarter)
 #include <cstdio>
 #include <cstdlib>
@@ -48,11 +49,21 @@ double InsertRows(int Rows, bool Filtered, bool Footers) {
 int main(int argc, char** argv) {
   const int Largest = argc > 1 ? std::atoi(argv[1]) : 40000;
   std::printf("| rows | us a row: filtered, footers | filtered | neither |\n");
+  double First[3] = {}, Last[3] = {};
   for (int Rows : {Largest / 4, Largest / 2, Largest}) {
     const double Footers = InsertRows(Rows, true, true), Filtered = InsertRows(Rows, true, false),
                  Neither = InsertRows(Rows, false, false);
-    std::printf("| %6d | %8.1f | %8.1f | %8.1f |\n", Rows, Footers / Rows * 1e6,
-                Filtered / Rows * 1e6, Neither / Rows * 1e6);
+    const double PerRow[3] = {Footers / Rows * 1e6, Filtered / Rows * 1e6, Neither / Rows * 1e6};
+    std::printf("| %6d | %8.1f | %8.1f | %8.1f |\n", Rows, PerRow[0], PerRow[1], PerRow[2]);
+    for (int Column = 0; Column < 3; ++Column) {
+      if (Rows == Largest / 4) First[Column] = PerRow[Column];
+      Last[Column] = PerRow[Column];
+    }
   }
-  return 0;
+  // A row should cost about the same at four times the rows; three times as
+  // much leaves room for a noisy machine but not for a cost that grows.
+  bool Linear = true;
+  for (int Column = 0; Column < 3; ++Column) Linear = Linear && Last[Column] <= 3 * First[Column];
+  std::printf("check: a row costs %s at four times the rows\n", Linear ? "about the same" : "MORE");
+  return Linear ? 0 : 1;
 }
