@@ -101,7 +101,7 @@ void TCustomDBGridKs::PlaceFilterEditor(bool Focus) {
   }
   // Over its cell before the text comes: a text selected in a narrower
   // editor stays scrolled out of sight once it grows.
-  FFilterEditor->SetBoundsWithButtons(Cell);
+  FFilterEditor->SetBoundsWithButtons(MirroredRect(Cell));
   if (Focus) {
     ShowFilterEditor(FFilterColumn);
     FFilterEditor->SelectAll();

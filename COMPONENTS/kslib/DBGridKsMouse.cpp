@@ -143,7 +143,7 @@ void TCustomDBGridKs::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
   if (TitleEdge.Node) {
     FTrackingKind = 6;
     FSizingEdge = TitleEdge;
-    FSizingOfs = X - TitleEdge.X;
+    FSizingOfs = MirroredX(X) - TitleEdge.X;
     SetCapture(Handle());
     FSizingLineX = -1;
     if (!FOptionsKs.Contains(dghTraceColSizing)) {
@@ -269,6 +269,7 @@ bool TCustomDBGridKs::OnCellButton(TColumnKs* Column, TGridCoord Cell, int X) {
   int Width = 0;
   for (const TCellButton& Button : CellButtons(Column)) Width += Button.Width;
   RECT R = CellRect(Cell.X, Cell.Y);
+  X = MirroredX(X);
   return Width > 0 && X >= R.right - Width && X < R.right;
 }
 
@@ -298,10 +299,10 @@ void TCustomDBGridKs::MouseMoveTracking(TShiftState Shift, int X, int Y) {
   FMouseShift = Shift;
   if (FTrackingKind == 6) {
     if (FOptionsKs.Contains(dghTraceColSizing)) {
-      ApplyTitleSizing(X - FSizingOfs);
+      ApplyTitleSizing(MirroredX(X) - FSizingOfs);
     } else {
       DrawTitleSizingLine();
-      FSizingLineX = X - FSizingOfs;
+      FSizingLineX = MirroredX(X) - FSizingOfs;
       DrawTitleSizingLine();
     }
     return;
@@ -334,7 +335,8 @@ void TCustomDBGridKs::MouseMoveTracking(TShiftState Shift, int X, int Y) {
                   Cell.Y >= FTitleOffset;
     if (InRows && Cell.Y != Row())
       DoSelection(Shift.Contains(ssLeft), Cell.Y - Row(), FTrackingKind != 3, false);
-    bool InCols = X >= Info.Horz.FixedBoundary && X < Info.Horz.GridBoundary;
+    int LX = MirroredX(X);
+    bool InCols = LX >= Info.Horz.FixedBoundary && LX < Info.Horz.GridBoundary;
     if (FHorzTracking && InCols && Cell.X >= FIndicatorOffset && Cell.X != Col()) {
       MoveCol(Cell.X, 0, false);
       if (FTrackingKind == 3)
@@ -420,7 +422,7 @@ void TCustomDBGridKs::MouseUp(TMouseButton Button, TShiftState Shift, int X, int
     FSizingLineX = -1;
     FTrackingKind = 0;
     if (GetCapture() == Handle()) ReleaseCapture();
-    if (!FOptionsKs.Contains(dghTraceColSizing)) ApplyTitleSizing(X - FSizingOfs);
+    if (!FOptionsKs.Contains(dghTraceColSizing)) ApplyTitleSizing(MirroredX(X) - FSizingOfs);
     return;
   }
   TGridState State = GridState();
@@ -558,6 +560,7 @@ TCustomDBGridKs::TTitleEdge TCustomDBGridKs::CalcTitleSizingState(int X, int Y) 
   if (!FUseMultiTitle || !FOptions.Contains(dgTitles) || !FOptions.Contains(dgColumnResize) ||
       FLeafNodes.empty())
     return Edge;
+  X = MirroredX(X);
   TGridDrawInfo Info;
   CalcDrawInfo(Info);
   for (int ACol = FIndicatorOffset; ACol < ColCount(); ++ACol) {
@@ -588,7 +591,7 @@ void TCustomDBGridKs::CalcSizingState(int X, int Y, TGridState& State, int& Inde
 void TCustomDBGridKs::DrawTitleSizingLine() {
   if (FSizingLineX < 0 || !HandleAllocated()) return;
   HDC DC = GetDC(Handle());
-  PatBlt(DC, FSizingLineX, 0, 1, ClientHeight(), DSTINVERT);
+  PatBlt(DC, MirroredX(FSizingLineX), 0, 1, ClientHeight(), DSTINVERT);
   ReleaseDC(Handle(), DC);
 }
 

@@ -32,7 +32,7 @@ void TCustomDBGridKs::Paint() {
     for (THeadTreeNode* Leaf : FLeafNodes)
       for (THeadTreeNode* N = Leaf; N && N != FHeadTree.get(); N = N->Host) N->Drawn = false;
   if (RowSelectHighlighted() && FStyle && FStyle->FocusFrame) {
-    RECT Box = BoxRect(FIndicatorOffset, Row(), ColCount() - 1, Row());
+    RECT Box = MirroredRect(BoxRect(FIndicatorOffset, Row(), ColCount() - 1, Row()));
     DrawFocusRect(Canvas()->Handle(), &Box);
   }
 }

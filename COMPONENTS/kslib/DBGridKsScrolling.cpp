@@ -38,7 +38,7 @@ void TCustomDBGridKs::Scroll(int Distance) {
     return;
   }
   if (!HandleAllocated()) return;
-  RECT OldRow = BoxRect(0, Row(), ColCount() - 1, Row());
+  RECT OldRow = MirroredRect(BoxRect(0, Row(), ColCount() - 1, Row()));
   if (FDataLink->ActiveRecord() >= RowCount() - FTitleOffset - FFooterRowCount) UpdateRowLayout();
   bool Showed = FVertScrollBar->IsScrollBarShowing();
   UpdateScrollBars();

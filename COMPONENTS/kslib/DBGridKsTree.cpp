@@ -71,6 +71,7 @@ int TCustomDBGridKs::TreeNodeButtonRow(int X, int Y) {
     return -1;
   TActiveRecordScope Scope(FDataLink.get(), DataRow);
   int Left = CellRect(Cell.X, Cell.Y).left + FMemTableIntf->NodeLevel() * SlotWidth;
+  X = MirroredX(X);
   return FMemTableIntf->NodeHasChildren() && X >= Left && X < Left + SlotWidth ? DataRow : -1;
 }
 

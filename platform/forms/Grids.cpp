@@ -392,7 +392,18 @@ RECT TCustomGrid::BoxRect(int ALeft, int ATop, int ARight, int ABottom) {
 
 RECT TCustomGrid::CellRect(int ACol, int ARow) { return BoxRect(ACol, ARow, ACol, ARow); }
 
+int TCustomGrid::MirroredX(int X) {
+  return BiDiMode() == bdRightToLeft ? ClientWidth() - 1 - X : X;
+}
+
+RECT TCustomGrid::MirroredRect(RECT R) {
+  if (BiDiMode() != bdRightToLeft) return R;
+  int Width = ClientWidth();
+  return RECT{Width - R.right, R.top, Width - R.left, R.bottom};
+}
+
 TGridCoord TCustomGrid::MouseCoord(int X, int Y) {
+  X = MirroredX(X);
   TGridDrawInfo Info;
   CalcDrawInfo(Info);
   TGridCoord Result{CellAt(Info.Horz, X), CellAt(Info.Vert, Y)};
@@ -723,6 +734,7 @@ void TCustomGrid::InvalidateRect(const TGridRect& ARect) {
   RECT R = BoxRect(ARect.Left, ARect.Top, ARect.Right, ARect.Bottom);
   // The lines right and below belong to the cells too.
   R.right += FGridLineWidth, R.bottom += FGridLineWidth;
+  R = MirroredRect(R);
   ::InvalidateRect(Handle(), &R, FALSE);
 }
 
@@ -795,7 +807,7 @@ void TCustomGrid::ShowEditor() {
     FInplaceEdit->SetVisible(false);
     return;
   }
-  FInplaceEdit->Move(R);
+  FInplaceEdit->Move(MirroredRect(R));
   if (HadFocus) ::SetFocus(FInplaceEdit->Handle());
 }
 
@@ -830,7 +842,7 @@ void TCustomGrid::InvalidateEditor() {
     FEditorMode = true;
     return;
   }
-  FInplaceEdit->Move(R);
+  FInplaceEdit->Move(MirroredRect(R));
 }
 
 // --- keyboard
@@ -941,6 +953,7 @@ void TCustomGrid::CalcSizingState(int X, int Y, TGridState& State, int& Index, i
                                   int& SizingOfs, TGridDrawInfo& FixedInfo) {
   State = gsNormal;
   Index = -1;
+  X = MirroredX(X);
   CalcDrawInfo(FixedInfo);
   auto Border = [&](const TGridAxisDrawInfo& Axis, int Pos) {
     int Last = LastShownCell(Axis);
@@ -966,6 +979,7 @@ void TCustomGrid::CalcSizingState(int X, int Y, TGridState& State, int& Index, i
 }
 
 int TCustomGrid::ScrollDirection(int X, int Y) {
+  X = MirroredX(X);
   TGridDrawInfo Info;
   CalcDrawInfo(Info);
   int Direction = 0;
@@ -1030,7 +1044,7 @@ void TCustomGrid::MouseMove(TShiftState Shift, int X, int Y) {
       CalcDrawInfo(Info);
       int Start = AxisStart(Info.Horz, FSizingIndex);
       if (Start >= 0) {
-        FColWidths[FSizingIndex] = std::max(X - FSizingOfs - Start, 0);
+        FColWidths[FSizingIndex] = std::max(MirroredX(X) - FSizingOfs - Start, 0);
         UpdateScrollRange();
         InvalidateGrid();
       }

@@ -165,6 +165,10 @@ class TCustomGrid : public TCustomControl {
   RECT CellRect(int ACol, int ARow);
   // The cell under the point; -1 for a coordinate outside every cell.
   TGridCoord MouseCoord(int X, int Y);
+  // A right-to-left grid paints its cells mirrored: these turn a client x
+  // or a cell rectangle into where it shows, and a shown x back.
+  int MirroredX(int X);
+  RECT MirroredRect(RECT R);
   void MouseToCell(int X, int Y, int& ACol, int& ARow);
 
   bool EditorMode() const { return FEditorMode; }

@@ -60,6 +60,14 @@ struct TCityGridFormOf {
     Grid->SetFocus();
     PumpUntilFocused(Grid->Handle());
   }
+  // Name (60 px) and Qty (100 px) under one group title "Город".
+  void GroupNameAndQty() {
+    TDBGridColumnsKs* Columns = Grid->Columns();
+    Columns->Items(0)->Title()->SetCaption("Город|Имя");
+    Columns->Items(1)->Title()->SetCaption("Город|Кол-во");
+    for (int I = 0; I < 2; ++I) Columns->Items(I)->SetWidth(60 + 40 * I);
+    Grid->SetUseMultiTitle(true);
+  }
   void Key(WORD Key, std::initializer_list<WORD> Modifiers = {}) {
     PostKey(Key, Modifiers);
     PumpFor(10);

@@ -300,10 +300,7 @@ class TTitleTreeGrid : public TDBGridKs {
 TEST(DBGridMouse, AGroupTitleIsSizedByItsRightEdgeOnly) {
   TCityGridFormOf<TTitleTreeGrid> F;
   TDBGridColumnsKs* Columns = F.Grid->Columns();
-  Columns->Items(0)->Title()->SetCaption("Город|Имя");
-  Columns->Items(1)->Title()->SetCaption("Город|Кол-во");
-  for (int I = 0; I < 2; ++I) Columns->Items(I)->SetWidth(60 + 40 * I);
-  F.Grid->SetUseMultiTitle(true);
+  F.GroupNameAndQty();
   F.Show();
   RECT Name = F.Grid->CellRect(NameCol, 0), Qty = F.Grid->CellRect(QtyCol, 0);
   const int Upper = Name.top + 3, Lower = Name.bottom - 3;
