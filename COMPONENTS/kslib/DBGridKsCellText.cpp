@@ -241,8 +241,10 @@ void TCustomDBGridKs::WriteCellTextEx(RECT Rect, bool FillRect, int DX, int DY,
 }
 
 void TCustomDBGridKs::MirrorCanvas(bool Mirrored) {
-  HDC DC = Canvas()->Handle();
-  int Width = ClientWidth(), Height = ClientHeight();
+  MirrorDC(Canvas()->Handle(), ClientWidth(), ClientHeight(), Mirrored);
+}
+
+void MirrorDC(HDC DC, int Width, int Height, bool Mirrored) {
   SetMapMode(DC, MM_ANISOTROPIC);
   SetWindowOrgEx(DC, Mirrored ? Width : 0, 0, nullptr);
   SetWindowExtEx(DC, Mirrored ? -Width : Width, Height, nullptr);

@@ -17,6 +17,10 @@ void WriteCellText(TCanvas* Canvas, RECT Rect, bool FillRect, int DX, int DY,
                    bool MultiLine, bool EndEllipsis, int LeftMarg, int RightMarg,
                    bool RightToLeftReading);
 
+// Maps the DC so that x runs from the right edge of a Width-wide area to
+// its left (right-to-left painting), or back to plain pixels.
+void MirrorDC(HDC DC, int Width, int Height, bool Mirrored);
+
 // The word-wrapping drawing alone: DrawTextEx with the text margins, inside
 // Rect less DX and DY, placed by Layout; the background mode is the
 // caller's. Printing draws every text with it.

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "COMPONENTS/kslib/DBGridKs.h"
+#include "COMPONENTS/kslib/DBGridKsCellText.h"
 #include "COMPONENTS/kslib/DBLookupGridsKs.h"
 #include "COMPONENTS/kslib/DbUtilsKs.h"
 #include "SDS.h"
@@ -473,10 +474,16 @@ void TDBGridInplaceEdit::DrawRequiredState(HDC DC) {
 
 void TDBGridInplaceEdit::PaintOverlay(HDC DC) {
   if (int Indent = TreeIndent()) {
+    // Right to left the tree part stands at the right edge, mirrored as
+    // the grid's cells show it.
+    RECT Client = ClientRect();
+    bool Mirrored = RightToLeft();
+    if (Mirrored) MirrorDC(DC, Client.right, Client.bottom, true);
     TCanvas Canvas;
     Canvas.SetHandle(DC);
-    DBGrid()->DrawTreeCell(&Canvas, RECT{0, 0, Indent, ClientRect().bottom}, Color());
+    DBGrid()->DrawTreeCell(&Canvas, RECT{0, 0, Indent, Client.bottom}, Color());
     Canvas.SetHandle(nullptr);
+    if (Mirrored) MirrorDC(DC, Client.right, Client.bottom, false);
   }
   DrawRequiredState(DC);
   TColumnKs* Col = Column();
@@ -1200,7 +1207,8 @@ void TDBGridInplaceEdit::WndProc(TMessage& Message) {
       RECT R = GetEditRect();
       bool InText = P.x >= R.left && P.x < R.right;
       // A click on the tree part opens or closes the current row's node.
-      if (Message.Msg == WM_LBUTTONDOWN && P.x < TreeIndent()) {
+      int TreeX = RightToLeft() ? ClientWidth() - 1 - P.x : P.x;
+      if (Message.Msg == WM_LBUTTONDOWN && TreeX < TreeIndent()) {
         TCustomDBGridKs* G = DBGrid();
         G->MemTableIntf()->ExpandRow(G->Row() - G->TitleOffset(), TTreeExpandKs::Toggle);
         return;

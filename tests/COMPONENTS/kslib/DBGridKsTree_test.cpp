@@ -7,6 +7,7 @@
 #include <tuple>
 
 #include "COMPONENTS/kslib/DBGridKs.h"
+#include "COMPONENTS/kslib/DBGridKsCellText.h"
 #include "COMPONENTS/kslib/DBGridKsFilterRow.h"
 #include "COMPONENTS/kslib/DBGridKsInplaceEdit.h"
 #include "COMPONENTS/kslib/PrnDbgksCells.h"
@@ -339,6 +340,39 @@ TEST(DBGridTreeEditor, TheEditorKeepsTheTreePartAndAClickThereToggles) {
   DrawLines(Expected.DC(), {9, 3}, 18, H, 1);
   EXPECT_EQ(Differences(Actual, Expected, RECT{0, 0, 36, H}), 0);
   PostClickOn(Editor->Handle(), POINT{27, H / 2});
+  ASSERT_TRUE(PumpUntil([&] { return F.Data.IsExpanded(2); }));
+  EXPECT_EQ(F.Data.CurrentId(), 2);
+}
+
+// Right to left the tree part shows mirrored at the right edge, in the
+// cells and in the editor, and a click there reaches it.
+TEST(DBGridTreeRightToLeft, TheTreePartStandsAtTheRightAndTakesClicksThere) {
+  {
+    TTreeForm F(Goods(), {});
+    F.Grid->SetBiDiMode(bdRightToLeft);
+    // Fruit, Vegetables, Bread: Vegetables' button, shown mirrored.
+    RECT Cell = F.Cell(0, 1);
+    POINT Button{F.Grid->ClientWidth() - 1 - (Cell.left + 9), (Cell.top + Cell.bottom) / 2};
+    ClickAt(F.Grid->ClientToScreen(Button));
+    ASSERT_TRUE(PumpUntil([&] { return F.Data.IsExpanded(6); }));
+    EXPECT_EQ(F.DataRow(), 0) << "Fruit stays current";
+  }
+  TTreeForm F(Goods(), {1});
+  F.Grid->SetBiDiMode(bdRightToLeft);
+  // Fruit, Apples, Pears, Vegetables, Bread: Apples at level 1, closed.
+  F.Data.Locate("Id", 2, {});
+  F.Grid->SetEditorMode(true);
+  auto* Editor = dynamic_cast<TDBGridInplaceEdit*>(F.Grid->InplaceEditor());
+  ASSERT_TRUE(Editor && Editor->Visible());
+  const int W = Editor->ClientWidth(), H = Editor->ClientHeight();
+  EXPECT_EQ(Editor->GetEditRect().right, W - 2 - 36 - 1);
+  TDibDC Actual(W, H), Expected(W, H, ColorToRGB(Editor->Color()));
+  PrintClient(Editor->Handle(), Actual);
+  // Drawn as the grid draws its cells right to left.
+  MirrorDC(Expected.DC(), W, H, true);
+  DrawLines(Expected.DC(), {9, 3}, 18, H, 1);
+  EXPECT_EQ(Differences(Actual, Expected, RECT{W - 36, 0, W, H}), 0);
+  ClickAt(Editor->ClientToScreen(POINT{W - 1 - 27, H / 2}));
   ASSERT_TRUE(PumpUntil([&] { return F.Data.IsExpanded(2); }));
   EXPECT_EQ(F.Data.CurrentId(), 2);
 }
