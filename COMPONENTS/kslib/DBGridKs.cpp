@@ -883,7 +883,7 @@ void TCustomDBGridKs::HintShow(TMessage& Message) {
   TCellHintKs Hint;
   bool Given = CellHint(Info->CursorPos.x, Info->CursorPos.y, Hint);
   // Each cell is asked anew.
-  if (!IsRectEmpty(&Hint.CellBox)) Info->CursorRect = Hint.CellBox;
+  if (!IsRectEmpty(&Hint.CellBox)) Info->CursorRect = MirroredRect(Hint.CellBox);
   if (!Given) return;
   if (Hint.Plain) {
     Info->HintStr = Hint.Text;
@@ -899,8 +899,9 @@ void TCustomDBGridKs::HintShow(TMessage& Message) {
   Info->HintWindow = FToolTips;
   Info->HintStr = Hint.Text;
   Info->HintData = Hint.Font;
-  // Over the cell's own text.
-  Info->HintPos = ClientToScreen(POINT{Hint.TextRect.left - 3, Hint.TextRect.top - 1});
+  // Over the cell's own text, where it shows.
+  RECT Text = MirroredRect(Hint.TextRect);
+  Info->HintPos = ClientToScreen(POINT{Text.left - 3, Text.top - 1});
   if (Hint.WordWrap) Info->HintMaxWidth = Hint.TextRect.right - Hint.TextRect.left - 4;
 }
 

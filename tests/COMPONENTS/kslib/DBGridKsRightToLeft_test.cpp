@@ -2,6 +2,8 @@
 // clicks, title presses, edge drags and the editor follow the picture.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "CityGridForm.h"
 
 namespace {
@@ -83,6 +85,25 @@ TEST(DBGridRightToLeft, TitlePressesAndTheIndicatorFollowThePicture) {
   PumpFor(40);
   EXPECT_EQ(F.RecNo(), 6);
   EXPECT_EQ(F.Grid->SelectedRows()->Count(), 3);
+}
+
+// A text too wide for its cell shows in a tip over the cell as shown.
+TEST(DBGridRightToLeft, ATipShowsOverTheCellShownUnderTheCursor) {
+  TMirroredForm F;
+  TColumnKs* Name = F.Grid->Columns()->Items(0);
+  Name->SetWidth(30);
+  Name->SetToolTips(true);
+  F.Show();
+  RECT Cell = F.Grid->CellRect(NameCol, F.Grid->TitleOffset() + 1);
+  POINT Center = F.ShownCenter(NameCol, F.Grid->TitleOffset() + 1);
+  MoveMouse(Center);
+  PumpFor(30);
+  ASSERT_TRUE(PumpUntil([&] { return F.Grid->ToolTipsWindow() && F.Grid->ToolTipsWindow()->Active(); }));
+  EXPECT_EQ(F.Grid->ToolTipsWindow()->HintText(), "Мурманск");
+  RECT Tip;
+  GetWindowRect(F.Grid->ToolTipsWindow()->Handle(), &Tip);
+  int ShownLeft = Center.x - (Cell.right - Cell.left) / 2;
+  EXPECT_LE(std::abs(Tip.left - ShownLeft), 6) << Tip.left << " " << ShownLeft;
 }
 
 // A column's edge shows at its left: dragged further left, the column
