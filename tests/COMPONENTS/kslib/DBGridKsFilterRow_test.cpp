@@ -222,6 +222,23 @@ TEST(DBGridKsFilterRow, APressOnAFilterCellOpensItsEditorWithoutSorting) {
   }
 }
 
+// Right to left the press reaches the filter cell shown under the cursor
+// and its editor opens over that cell.
+TEST(DBGridKsFilterRow, ARightToLeftGridOpensTheFilterCellShownUnderThePress) {
+  TFilterRowForm F;
+  F.Grid->SetBiDiMode(bdRightToLeft);
+  F.Show();
+  RECT Cell = F.Grid->CellRect(F.Grid->DataToRawColumn(ColQty), F.Grid->TitleOffset() - 1);
+  POINT At = F.Grid->ClientToScreen(
+      POINT{F.Grid->ClientWidth() - 1 - (Cell.left + 8), (Cell.top + Cell.bottom) / 2});
+  ClickAt(At);
+  ASSERT_TRUE(PumpUntil([&] { return F.Editor() && GetFocus() == F.Editor()->Handle(); }));
+  EXPECT_EQ(F.Grid->FilterColumn(), ColQty);
+  RECT Editor;
+  GetWindowRect(F.Editor()->Handle(), &Editor);
+  EXPECT_TRUE(PtInRect(&Editor, At)) << Editor.left << ".." << Editor.right << " " << At.x;
+}
+
 // Moving to another filter cell, by a press on it or by Tab, keeps the
 // text typed into the first as its filter and shows the other's own.
 TEST(DBGridKsFilterRow, AnotherFilterCellShowsItsOwnTextAndTheFirstKeepsWhatWasTyped) {
