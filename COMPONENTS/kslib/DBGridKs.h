@@ -534,7 +534,7 @@ class TCustomDBGridKs : public TCustomGrid,
   std::vector<TCellButton> CellButtons(TColumnKs* Column);
   void DrawCellButtons(const std::vector<TCellButton>& Buttons, const RECT& Cell, int TextRight,
                        bool Has3D, TColor Background);
-  void DrawCellButton(const RECT& Cell, RECT Button, const TCellButton& Kind, TColor Background);
+  void DrawCellButton(RECT Cell, RECT Button, const TCellButton& Kind, TColor Background);
   void DrawSearchMatch(TColumnKs* Column, const RECT& Cell, int DX, int DY,
                        const TColCellParamsKs& Params, TGridDrawState AState);
   // A dotted red line under an empty required field of the record in edit.

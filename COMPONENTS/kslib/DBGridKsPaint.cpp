@@ -198,19 +198,35 @@ std::vector<TCustomDBGridKs::TCellButton> TCustomDBGridKs::CellButtons(TColumnKs
   return Buttons;
 }
 
-void TCustomDBGridKs::DrawCellButton(const RECT& Cell, RECT Button, const TCellButton& Kind,
+void TCustomDBGridKs::DrawCellButton(RECT Cell, RECT Button, const TCellButton& Kind,
                                      TColor Background) {
+  // Right to left the button is drawn unmirrored where it shows: its edges
+  // and glyph look as they do left to right.
+  bool RightToLeft = BiDiMode() == bdRightToLeft;
+  if (RightToLeft) {
+    Cell = MirroredRect(Cell);
+    Button = MirroredRect(Button);
+    MirrorCanvas(false);
+  }
   TCanvas* C = Canvas();
   HDC DC = C->Handle();
-  TCellClip Clip(DC, Cell);
-  if (FFlat) {
-    // A line of the cell's colour keeps the button off the text.
-    C->Brush()->SetColor(Background);
-    C->FillRect(RECT{Button.left, Button.top, Button.left + 1, Button.bottom});
-    ++Button.left;
+  {
+    TCellClip Clip(DC, Cell);
+    if (FFlat) {
+      // A line of the cell's colour keeps the button off the text.
+      C->Brush()->SetColor(Background);
+      if (RightToLeft) {
+        C->FillRect(RECT{Button.right - 1, Button.top, Button.right, Button.bottom});
+        --Button.right;
+      } else {
+        C->FillRect(RECT{Button.left, Button.top, Button.left + 1, Button.bottom});
+        ++Button.left;
+      }
+    }
+    PaintEditButton(DC, Button, Background, 0, FDataLink->Active(), false, FFlat, Kind.Glyph,
+                    Kind.Glyph ? ebsGlyphKs : Kind.Style);
   }
-  PaintEditButton(DC, Button, Background, 0, FDataLink->Active(), false, FFlat, Kind.Glyph,
-                  Kind.Glyph ? ebsGlyphKs : Kind.Style);
+  if (RightToLeft) MirrorCanvas(true);
 }
 
 void TCustomDBGridKs::DrawCellButtons(const std::vector<TCellButton>& Buttons, const RECT& Cell,

@@ -519,6 +519,39 @@ TEST(DBGridPaint, InCellButtonsStandRightOfTheText) {
   EXPECT_EQ(Same, Default * ButtonH) << "a hidden extra button leaves the edit button at the right";
 }
 
+// Right to left the buttons stand at the cell's left, drawn as they are
+// drawn left to right: their light comes from the top left all the same.
+TEST(DBGridPaint, ARightToLeftGridDrawsItsCellButtonsUnmirrored) {
+  for (bool Flat : {false, true}) {
+    TForm5 F(5);
+    F.Grid->SetBiDiMode(bdRightToLeft);
+    F.Grid->SetFlat(Flat);
+    F.Grid->SetOptionsKs(F.Grid->OptionsKs() - TDBGridKsOptions{dghRowHighlight});
+    TColumnKs* Name = F.Grid->Columns()->Items(1);
+    Name->SetAlwaysShowEditButton(true);
+    Name->SetButtonStyle(cbsDropDown);
+    F.Form->Show();
+    const int W = F.Grid->ClientWidth(), H = F.Grid->ClientHeight();
+    TDibDC Actual(W, H), Expected(W, H, ColorToRGB(clWindow));
+    PrintClient(F.Grid->Handle(), Actual);
+    RECT Cell = F.Grid->CellRect(F.Grid->DataToRawColumn(1), F.Grid->TitleOffset() + 1);
+    // A flat button takes one pixel more: its line beside the text.
+    const int Width = F.Grid->EditButtonWidth() + (Flat ? 1 : 0);
+    const int ButtonH = std::min(F.Grid->DefaultRowHeight(), static_cast<int>(Cell.bottom - Cell.top));
+    // The cell's right end, where its buttons are, shows at the left; flat,
+    // a line of the cell's colour keeps the button off the text at its right.
+    RECT Button{W - Cell.right, Cell.top, W - Cell.right + Width, Cell.top + ButtonH};
+    RECT Face = Button;
+    if (Flat) --Face.right;
+    PaintEditButton(Expected.DC(), Face, clWindow, 0, true, false, Flat, nullptr, ebsDropDownKs);
+    int Mismatches = 0;
+    for (int Y = Button.top; Y < Button.bottom; ++Y)
+      for (int X = Button.left; X < Button.right; ++X)
+        Mismatches += Actual.Pixel(X, Y) != Expected.Pixel(X, Y);
+    EXPECT_EQ(Mismatches, 0) << Flat;
+  }
+}
+
 TEST(DBGridPaint, ADisplayFormatShapesNumbersInCellsAndFieldFooters) {
   TForm5 F(5);
   F.Form->Show();
