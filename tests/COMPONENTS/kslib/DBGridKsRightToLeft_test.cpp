@@ -85,6 +85,11 @@ TEST(DBGridRightToLeft, TitlePressesAndTheIndicatorFollowThePicture) {
   PumpFor(40);
   EXPECT_EQ(F.RecNo(), 6);
   EXPECT_EQ(F.Grid->SelectedRows()->Count(), 3);
+
+  // A title dragged onto the one shown two columns on moves there.
+  F.Drag(F.ShownCenter(NameCol, 0), F.ShownCenter(QtyCol + 1, 0));
+  EXPECT_EQ(F.Grid->Columns()->Items(0)->FieldName(), "Qty");
+  EXPECT_EQ(F.Grid->Columns()->Items(2)->FieldName(), "Name");
 }
 
 // A text too wide for its cell shows in a tip over the cell as shown.
