@@ -365,6 +365,10 @@ void TCustomDBGridKs::TrackMouse() {
   if (FTrackingKind == 2) {
     GetCursorPos(&P);
     P = ScreenToClient(P);
+  }
+  // Against the cells as painted: mirrored in a right-to-left grid.
+  P.x = MirroredX(P.x);
+  if (FTrackingKind == 2) {
     int Beyond = 0;
     if (P.x >= Info.Horz.GridBoundary) {
       if (LeftCol() + VisibleColCount() < ColCount()) SetLeftCol(LeftCol() + 1);

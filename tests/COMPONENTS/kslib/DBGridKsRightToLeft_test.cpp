@@ -92,6 +92,26 @@ TEST(DBGridRightToLeft, TitlePressesAndTheIndicatorFollowThePicture) {
   EXPECT_EQ(F.Grid->Columns()->Items(2)->FieldName(), "Name");
 }
 
+// Dragged past the grid's left edge, where the later columns lie, the
+// columns scroll on towards them.
+TEST(DBGridRightToLeft, ADragPastTheLeftEdgeScrollsToTheLaterColumns) {
+  TMirroredForm F;
+  F.Grid->SetWidth(200);
+  F.Show();
+  ASSERT_EQ(F.Grid->LeftCol(), 1);
+  POINT Start = F.ShownCenter(NameCol, F.Grid->TitleOffset() + 1);
+  POINT Past = F.Grid->ClientToScreen(POINT{-10, F.CellCenter(NameCol, F.Grid->TitleOffset() + 1).y});
+  MoveMouse(Start);
+  PressMouse(Start, true);
+  ASSERT_TRUE(PumpUntil([&] { return GetCapture() == F.Grid->Handle(); }));
+  MoveMouse(Past);
+  bool Scrolled = PumpUntil([&] { return F.Grid->LeftCol() > 1; }, 1500);
+  PressMouse(Past, false);
+  PumpFor(40);
+  EXPECT_TRUE(Scrolled) << F.Grid->LeftCol();
+  EXPECT_GT(F.Grid->Col(), NameCol) << "the current column went along";
+}
+
 // A text too wide for its cell shows in a tip over the cell as shown.
 TEST(DBGridRightToLeft, ATipShowsOverTheCellShownUnderTheCursor) {
   TMirroredForm F;
