@@ -15,6 +15,7 @@
 #include "forms/Controls.h"
 #include "forms/Dialogs.h"
 #include "forms/Forms.h"
+#include "rtl/OsShim.h"
 
 UINT GridClipboardFormat = 0, CsvClipboardFormat = 0, RtfClipboardFormat = 0;
 
@@ -397,8 +398,7 @@ void ExportToFile(TCustomDBGridKs* Grid, const AnsiString& FileName, TGridExport
       TFileStream file(part, fmCreate);
       ExportDBGridKsToStream(Grid, file, Format, IsAll);
     }
-    if (!MoveFileExA(part, FileName.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
-      RaiseLastOSError();
+    if (!OsReplaceFile(part, FileName)) RaiseLastOSError();
   } catch (...) {
     DeleteFileA(part);
     throw;
