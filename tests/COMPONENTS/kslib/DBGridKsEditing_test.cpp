@@ -79,7 +79,9 @@ TEST(DBGridEditing, AnUnlistedTextIsWrittenWhenTheNotInListHandlerListsIt) {
     PostText("three");
     F.Key(VK_TAB);
     EXPECT_EQ(F.Table.FieldByName("Kind")->IsNull(), !Listing) << Listing;
-    if (Listing) EXPECT_EQ(F.Table.FieldByName("Kind")->AsInteger(), 3);
+    if (Listing) {
+      EXPECT_EQ(F.Table.FieldByName("Kind")->AsInteger(), 3);
+    }
     F.Grid->SetCol(KindCol);
   }
   EXPECT_EQ(Asked, (std::vector<AnsiString>{"three", "three"}));

@@ -423,7 +423,9 @@ TEST(ImpExpMemos, CutAndPasteKeepMemosBlobsAndNulls) {
       TField* field = data.FieldByName(k == 0 ? "Note" : "Data");
       const Variant& expected = k == 0 ? values[row].first : values[row].second;
       EXPECT_EQ(field->IsNull(), expected.IsNull()) << row << " " << k;
-      if (!expected.IsNull()) EXPECT_EQ(field->AsString(), expected.AsString()) << row << " " << k;
+      if (!expected.IsNull()) {
+        EXPECT_EQ(field->AsString(), expected.AsString()) << row << " " << k;
+      }
     }
   }
   EXPECT_EQ(row, values.size());

@@ -439,7 +439,7 @@ TEST(DBGridInplaceEditCalculator, EnterTakesTheResultAndEscLeavesTheCell) {
 
 TEST(DBGridInplaceEditMRU, TypingOffersTheMatchingValuesAndEnterTakesOne) {
   TEditorGridForm F;
-  TMRUListKs* MRU = UseRecentCities(F);
+  UseRecentCities(F);
   TDBGridInplaceEdit* Editor = F.Edit(ColName);
   Editor->SelectAll();
   PostChars(Editor->Handle(), "М");

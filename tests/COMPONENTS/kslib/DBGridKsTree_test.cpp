@@ -266,7 +266,8 @@ TEST(DBGridTreeScrolling, TheWheelEventsAreAskedFirst) {
   F.Grid->OnMouseWheelDown = Event(true);
   F.Grid->OnMouseWheelUp = Event(false);
   const int Top = F.Grid->TopRow();
-  SendMessageA(F.Grid->Handle(), WM_MOUSEWHEEL, MAKEWPARAM(MK_SHIFT, -2 * WHEEL_DELTA), 0);
+  SendMessageA(F.Grid->Handle(), WM_MOUSEWHEEL,
+               MAKEWPARAM(MK_SHIFT, static_cast<WORD>(-2 * WHEEL_DELTA)), 0);
   ASSERT_EQ(Asked.size(), 2u);
   EXPECT_TRUE(Asked[0].first);
   EXPECT_TRUE(Asked[0].second.Contains(ssShift));
