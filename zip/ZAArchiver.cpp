@@ -17,6 +17,15 @@ namespace {
 
 bool Confirm(const AnsiString& text) { return ZAPrompts().Confirm && ZAPrompts().Confirm(text); }
 bool OkCancel(const AnsiString& text) { return ZAPrompts().OkCancel && ZAPrompts().OkCancel(text); }
+bool Input(const AnsiString& caption, const AnsiString& prompt, AnsiString& value) {
+  return ZAPrompts().Input && ZAPrompts().Input(caption, prompt, value);
+}
+void Message(const AnsiString& text) {
+  if (ZAPrompts().Message) ZAPrompts().Message(text);
+}
+AnsiString ShownName(const AnsiString& fileName) {
+  return StringReplace(fileName, "/", "\\", rfReplaceAll);
+}
 
 }  // namespace
 
@@ -392,6 +401,32 @@ bool TZABaseArchiver::DoConfirmOverwrite(const AnsiString& sourceFileName,
   return confirm;
 }
 
+bool TZABaseArchiver::DoConfirmProcessFile(const AnsiString& fileName, uint8_t operation) {
+  bool confirm = true;
+  if (OnConfirmProcessFile) OnConfirmProcessFile(this, fileName, operation, confirm);
+  return confirm;
+}
+
+bool TZABaseArchiver::DoPassword(const AnsiString& fileName, AnsiString& password) {
+  password.clear();
+  if (!OnPassword)
+    return Input(Format("Password for \"%s\"", {fileName}), "Enter password: ", password);
+  bool skip = false;
+  OnPassword(this, fileName, password, skip);
+  return !skip;
+}
+
+TZAFailureAction TZABaseArchiver::DoProcessFileFailure(const AnsiString& fileName,
+                                                       uint8_t operation,
+                                                       const EZAException& error) {
+  TZAFailureAction action = fxIgnore;
+  if (OnProcessFileFailure)
+    OnProcessFileFailure(this, fileName, operation, error, action);
+  else
+    Message(Format("%s. File processing error, possibly disk is full", {error.Message()}));
+  return action;
+}
+
 namespace {
 
 bool RaiseVolumeEvent(const TZAVolumeEvent& event, TObject* sender, int32_t number,
@@ -433,6 +468,14 @@ bool TZABaseArchiver::DoDiskFull(int32_t number, const AnsiString& fileName, int
   bool cancel = true;
   OnDiskFull(this, number, fileName, required, available, cancel);
   return cancel;
+}
+
+void TZABaseArchiver::DoStoreFile(const AnsiString& fileName) {
+  if (OnStoreFile) OnStoreFile(this, ShownName(fileName));
+}
+
+void TZABaseArchiver::DoExtractFile(const AnsiString& fileName) {
+  if (OnExtractFile) OnExtractFile(this, ShownName(fileName));
 }
 
 bool TZABaseArchiver::RetryWrite(int64_t required) {

@@ -12,13 +12,18 @@
 #include "rtl/Types.h"
 #include "zip/ZADeflate.h"
 #include "zip/ZADirManager.h"
+#include "zip/ZAErrors.h"
 #include "zip/ZAVolumes.h"
 
 // The questions the default event handlers ask. The forms layer puts its
-// prompts here; while a hook is unset the answer is no (cancel).
+// prompts here; while a hook is unset the answer is no (cancel), and a
+// message goes unseen.
 struct TZAPrompts {
   std::function<bool(const AnsiString& text)> Confirm;   // yes / no
   std::function<bool(const AnsiString& text)> OkCancel;  // OK / cancel
+  // An input box; true with value set when accepted.
+  std::function<bool(const AnsiString& caption, const AnsiString& prompt, AnsiString& value)> Input;
+  std::function<void(const AnsiString& text)> Message;  // OK only
 };
 TZAPrompts& ZAPrompts();
 
@@ -60,6 +65,21 @@ using TZACopyTempFileProgressEvent =
 using TZAConfirmOverwriteEvent =
     std::function<void(TObject* Sender, const AnsiString& SourceFileName,
                        const AnsiString& DestFileName, bool& Confirm)>;
+// Confirm starts True; False leaves the file alone.
+using TZAConfirmProcessFileEvent = std::function<void(TObject* Sender, const AnsiString& FileName,
+                                                      uint8_t Operation, bool& Confirm)>;
+// NewPassword starts empty; SkipFile starts False.
+using TZAPasswordEvent = std::function<void(TObject* Sender, const AnsiString& FileName,
+                                            AnsiString& NewPassword, bool& SkipFile)>;
+// What to do after a file failed: stop handling further files, try it
+// again, or go on with the next one.
+enum TZAFailureAction { fxAbort, fxRetry, fxIgnore };
+// Action starts as fxIgnore.
+using TZAProcessFileFailureEvent =
+    std::function<void(TObject* Sender, const AnsiString& FileName, uint8_t Operation,
+                       const EZAException& Error, TZAFailureAction& Action)>;
+// A member's name, with "\" between folders.
+using TZAFileNameEvent = std::function<void(TObject* Sender, const AnsiString& FileName)>;
 // VolumeNumber counts from 1. Cancel starts True for OnDiskFull only.
 using TZAVolumeEvent = std::function<void(TObject* Sender, int32_t VolumeNumber,
                                           const AnsiString& VolumeFileName, bool& Cancel)>;
@@ -112,12 +132,17 @@ class TZABaseArchiver : public TComponent, protected TZADirOwner, protected TZAV
   TZAFileProgressEvent OnFileProgress;
   TZACopyTempFileProgressEvent OnCopyTempFileProgress;
   TZAConfirmOverwriteEvent OnConfirmOverwrite;
+  TZAConfirmProcessFileEvent OnConfirmProcessFile;
   TNotifyEvent AfterOpen;
+  TZAPasswordEvent OnPassword;
+  TZAProcessFileFailureEvent OnProcessFileFailure;
   TZAVolumeEvent OnRequestBlankVolume;
   TZAVolumeEvent OnRequestFirstVolume;
   TZAVolumeEvent OnRequestLastVolume;
   TZAVolumeEvent OnRequestMiddleVolume;
   TZADiskFullEvent OnDiskFull;
+  TZAFileNameEvent OnStoreFile;
+  TZAFileNameEvent OnExtractFile;
 
   // Not published: 0 off, 1 as needed, 2 always (ZA_ZIP64_*).
   uint8_t Zip64Mode() const { return FZip64Mode; }
@@ -168,12 +193,21 @@ class TZABaseArchiver : public TComponent, protected TZADirOwner, protected TZAV
   virtual bool DoCopyTempFileProgress(double progress, TZAProgressPhase phase);
   // True: the member is replaced.
   virtual bool DoConfirmOverwrite(const AnsiString& sourceFileName, const AnsiString& destFileName);
+  // True: the file is to be processed.
+  virtual bool DoConfirmProcessFile(const AnsiString& fileName, uint8_t operation);
+  // True with password set when one was given; false: skip the file.
+  virtual bool DoPassword(const AnsiString& fileName, AnsiString& password);
+  virtual TZAFailureAction DoProcessFileFailure(const AnsiString& fileName, uint8_t operation,
+                                                const EZAException& error);
   virtual bool DoRequestBlankVolume(int32_t number, const AnsiString& fileName);
   virtual bool DoRequestFirstVolume(const AnsiString& fileName);
   virtual bool DoRequestLastVolume(int32_t number, const AnsiString& fileName);
   virtual bool DoRequestMiddleVolume(int32_t number, const AnsiString& fileName);
   virtual bool DoDiskFull(int32_t number, const AnsiString& fileName, int64_t required,
                           int64_t available);
+  // Members by their stored names ("/" between folders).
+  virtual void DoStoreFile(const AnsiString& fileName);
+  virtual void DoExtractFile(const AnsiString& fileName);
 
   bool FStandardSignatures = false;
   uint16_t FCompressionMethod = 0xFFFF;

@@ -17,6 +17,8 @@ enum TZAOverwriteMode { omPrompt, omAlways, omNever, omIfNewer, omIfOlder };
 
 // Operation bytes of an entry.
 constexpr uint8_t ZA_OP_NEW = 0;
+// The source files go once the archive holds them.
+constexpr uint8_t ZA_OP_MOVE = 1;
 constexpr uint8_t ZA_OP_REPLACE = 3;
 
 // One member of the directory.

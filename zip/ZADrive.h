@@ -34,3 +34,6 @@ inline TZADriveFunctions& ZADrive() {
 // anything already there (a file, a folder, a link). InvalidHandle on
 // failure, with taken set when the name was in use.
 THandle ZACreateNewFile(const AnsiString& path, bool& taken);
+
+// Removes an empty folder; false when it cannot (not empty, missing, in use).
+bool ZARemoveFolder(const AnsiString& path);

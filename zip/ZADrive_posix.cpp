@@ -28,3 +28,5 @@ THandle ZACreateNewFile(const AnsiString& path, bool& taken) {
   taken = fd < 0 && errno == EEXIST;
   return fd < 0 ? InvalidHandle : THandle(fd);
 }
+
+bool ZARemoveFolder(const AnsiString& path) { return rmdir(path.c_str()) == 0; }

@@ -51,3 +51,5 @@ THandle ZACreateNewFile(const AnsiString& path, bool& taken) {
       error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS || error == ERROR_ACCESS_DENIED;
   return h == INVALID_HANDLE_VALUE ? InvalidHandle : reinterpret_cast<THandle>(h);
 }
+
+bool ZARemoveFolder(const AnsiString& path) { return RemoveDirectoryA(path.c_str()) != 0; }

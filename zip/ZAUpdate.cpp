@@ -13,6 +13,8 @@
 namespace {
 
 constexpr int32_t COPY_BLOCK = 0x100000;
+// A source file's name must stay below the system's path limit.
+constexpr size_t MAX_SOURCE_NAME = 260;
 
 double Percent(int64_t done, int64_t total) { return total > 0 ? done * 100.0 / total : 100.0; }
 
@@ -163,6 +165,8 @@ void TZAUpdatePass::Run() {
     rewritten = true;
     WriteEntries(first);
     ZAWriteCentralDirectory(FDir, FOut, FSettings);
+    FTail = nullptr;
+    FTailFile.reset();
   } catch (...) {
     ReleaseSources();
     FDir.Items.Assign(FDir.SavedItems);
@@ -175,7 +179,46 @@ void TZAUpdatePass::Run() {
     }
     throw;
   }
+  DeleteMovedSources();
   A.DoOverallProgress(100, operation, ppEnd);
+}
+
+bool TZAUpdatePass::Attempt(const AnsiString& name, int32_t error,
+                            const std::function<bool()>& action) {
+  for (;;) {
+    if (action()) return true;
+    switch (A.DoProcessFileFailure(name, ZA_OP_MOVE, EZAException(error, {name}))) {
+      case fxRetry:
+        continue;
+      case fxIgnore:
+        return true;
+      case fxAbort:
+        return false;
+    }
+  }
+}
+
+void TZAUpdatePass::DeleteMovedSources() {
+  std::vector<AnsiString> folders;
+  for (int32_t i = 0; i < FDir.Items.Count(); ++i) {
+    const TZADirItem& item = FDir.Items.Items(i);
+    // Only what this pass wrote: a member moved in an earlier one is gone.
+    if (!item.Pending || item.Operation != ZA_OP_MOVE || item.SrcFileName.empty()) continue;
+    if (item.Header.Flags & ZA_FLAG_DIRECTORY) {
+      folders.push_back(ExcludeTrailingPathDelimiter(item.SrcFileName));
+      continue;
+    }
+    if (!Attempt(item.SrcFileName, 27, [&] { return DeleteFile(item.SrcFileName); })) return;
+  }
+  // A folder empties only once the folders inside it are gone.
+  const auto depth = [](const AnsiString& folder) {
+    return std::count_if(folder.begin(), folder.end(),
+                         [](char c) { return c == '/' || c == '\\'; });
+  };
+  std::stable_sort(folders.begin(), folders.end(),
+                   [&](const AnsiString& a, const AnsiString& b) { return depth(a) > depth(b); });
+  for (const AnsiString& folder : folders)
+    if (!Attempt(folder, 60, [&] { return ZARemoveFolder(folder); })) return;
 }
 
 int32_t TZAUpdatePass::FirstChanged() {
@@ -281,8 +324,29 @@ void TZAUpdatePass::CopyBack(TZADirItem& item) {
   CopyOut(FTail, length, false);
 }
 
+void TZAUpdatePass::OpenSource(TZADirItem& item) {
+  if (item.Stream) return;
+  if (item.Header.Flags & ZA_FLAG_DIRECTORY) {
+    item.SetSource(new TMemoryStream(), true, 0);
+  } else {
+    if (item.SrcFileName.empty()) throw EZAException(6);
+    if (item.SrcFileName.size() >= MAX_SOURCE_NAME) throw EZAException(61, {item.SrcFileName});
+    std::unique_ptr<TStream> file;
+    try {
+      file = std::make_unique<TFileStream>(
+          item.SrcFileName, fmOpenRead | (uint32_t(A.FOptions->ShareMode) * fmShareExclusive));
+    } catch (const EStreamError&) {
+      throw EZAException(33, {item.SrcFileName});
+    }
+    item.SetSource(file.release(), true, 0);
+  }
+  item.SetSourceSize(uint64_t(item.Stream->Size()), FSettings);
+  // The totals knew nothing of its size before.
+  A.FBytesToProcess += item.Stream->Size();
+}
+
 void TZAUpdatePass::WriteNew(TZADirItem& item) {
-  if (!item.Stream) throw EZAException(6);
+  OpenSource(item);
   const bool viaTemp = FOut.MultiVolume();
   std::unique_ptr<TZATempFile> temp;
   if (viaTemp) temp = std::make_unique<TZATempFile>(A.TempDir);
@@ -337,6 +401,7 @@ void TZAUpdatePass::WriteNew(TZADirItem& item) {
   target->Seek(0, soEnd);
   if (viaTemp) CopyThroughVolumes(item, target, int32_t(header.size()));
   item.ReleaseSource();
+  A.DoStoreFile(item.FileName);
 }
 
 void TZAUpdatePass::CopyThroughVolumes(TZADirItem& item, TStream* member, int32_t headerSize) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "rtl/Streams.h"
@@ -50,6 +51,9 @@ class TZAUpdatePass {
   void SaveTail(int32_t first);
   void WriteEntries(int32_t first);
   void CopyBack(TZADirItem& item);
+  // A member's source: its stream, else its file opened for reading, or
+  // nothing for a folder.
+  void OpenSource(TZADirItem& item);
   void WriteNew(TZADirItem& item);
   void CopyThroughVolumes(TZADirItem& item, TStream* member, int32_t headerSize);
   // Copies count bytes from source's position to the output; false when a
@@ -57,6 +61,13 @@ class TZAUpdatePass {
   bool CopyOut(TStream* source, int64_t count, bool reportProgress);
   void Restore();
   void ReleaseSources();
+  // Once the archive is complete, the sources of the members moved into it
+  // go, folders after the files in them. A failure is reported and the
+  // next one is tried.
+  void DeleteMovedSources();
+  // Runs action until it succeeds or the failure operation lets it be;
+  // false when that asks to stop altogether.
+  bool Attempt(const AnsiString& name, int32_t error, const std::function<bool()>& action);
 
   TZABaseArchiver& A;
   TZADirManager& FDir;

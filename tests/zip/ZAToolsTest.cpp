@@ -113,6 +113,26 @@ TEST(ZAToolsTest, ArchivesOfTheLibraryPassTheTools) {
   }
 }
 
+TEST(ZAToolsTest, MembersMovedInFromFilesPassTheTools) {
+  TScratchDir dir;
+  TZipArchiver zip(nullptr);
+  zip.FileName = dir / "moved.zip";
+  zip.Password = "Pa55 word";
+  zip.OpenArchive();
+  zip.BeginUpdate();
+  for (size_t i = 0; i < Members().size(); ++i) {
+    const AnsiString source = dir / ("source" + IntToStr(int64_t(i)));
+    WriteFile(source, Members()[i].Data);
+    const int32_t index =
+        zip.DirManager()->AddOrReplaceFile(Members()[i].StoredName, source, ZA_ATTR_ARCHIVE, false);
+    zip.DirManager()->Items.Items(index).Operation = ZA_OP_MOVE;
+  }
+  zip.EndUpdate();
+  zip.CloseArchive();
+  EXPECT_EQ(dir.Files(), std::vector<AnsiString>{"moved.zip"});
+  ExpectToolsAccept(dir / "moved.zip", Members(), "Pa55 word");
+}
+
 TEST(ZAToolsTest, SixtyFiveThousandFiveHundredThirtySixEntriesGetZip64Records) {
   TScratchDir dir;
   std::vector<TMember> members;
