@@ -159,6 +159,29 @@ void TqorXMLNodeList2::ExtractAll(std::vector<TObject*>& items) {
   SetOwnsObjects(true);
 }
 
+// ---- TqorXPathParserList2 ------------------------------------------------------
+
+TqorXPathParserList2::~TqorXPathParserList2() { Clear(); }
+
+void TqorXPathParserList2::PutObject(int index, TObject* object) {
+  TObject* old = Objects(index);
+  TStringList::PutObject(index, object);
+  if (old != object) delete old;
+}
+
+void TqorXPathParserList2::Delete(int index) {
+  TObject* old = Objects(index);
+  TStringList::Delete(index);
+  delete old;
+}
+
+void TqorXPathParserList2::Clear() {
+  std::vector<TObject*> owned;
+  for (int i = 0; i < Count(); ++i) owned.push_back(Objects(i));
+  TStringList::Clear();
+  for (TObject* object : owned) delete object;
+}
+
 // ---- TqorXMLNode2 ----------------------------------------------------------------
 
 TqorXMLNode2::~TqorXMLNode2() { ClearNodes(); }
@@ -270,6 +293,7 @@ void TqorXMLParser2::SetSource(const AnsiString& Value) {
 void TqorXMLParser2::Parse() {
   attributes_.Clear();
   ClearNodes();
+  xpathParserList_.Clear();
   declaration_.attributes_.Clear();
   SetName("");
   SetText("");

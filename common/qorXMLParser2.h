@@ -18,6 +18,19 @@ class TqorXMLNodeList2 : public TObjectList {
   void ExtractAll(std::vector<TObject*>& items);
 };
 
+// A string list that owns its objects: an object goes with its line, when
+// the list is cleared or destroyed, and when another takes its place.
+class TqorXPathParserList2 : public TStringList {
+ public:
+  TqorXPathParserList2() = default;
+  ~TqorXPathParserList2() override;
+  TqorXPathParserList2(const TqorXPathParserList2&) = delete;
+  TqorXPathParserList2& operator=(const TqorXPathParserList2&) = delete;
+  void PutObject(int index, TObject* object) override;
+  void Delete(int index) override;
+  void Clear() override;
+};
+
 class TqorXMLAttribute2 : public TObject {
  public:
   AnsiString Name;
@@ -100,6 +113,8 @@ class TqorXMLParser2 : public TqorXMLNode2 {
   const AnsiString& LastError() const { return lastError_; }
   // The attributes of the XML declaration ("version", "encoding").
   TqorXMLNode2& Declaration() { return declaration_; }
+  // Emptied at each load; the parser itself keeps nothing in it.
+  TqorXPathParserList2& XPathParserList() { return xpathParserList_; }
 
   // The document as indented text with CR LF line ends. "&" not starting one
   // of the entities we read, "<", ">" and quotes are escaped.
@@ -122,4 +137,5 @@ class TqorXMLParser2 : public TqorXMLNode2 {
   int position_ = 1;
   AnsiString lastError_;
   TqorXMLNode2 declaration_;
+  TqorXPathParserList2 xpathParserList_;
 };

@@ -438,4 +438,55 @@ TEST(TqorXMLParser2, LoadsAFileAndRaisesOnlyForAMissingOne) {
   EXPECT_THROW(parser.LoadXML(name), EFOpenError);
 }
 
+// Notes its name in a log when it is freed.
+class TNoted : public TObject {
+ public:
+  TNoted(std::vector<AnsiString>& log, AnsiString name) : log_(log), name_(std::move(name)) {}
+  ~TNoted() override { log_.push_back(name_); }
+
+ private:
+  std::vector<AnsiString>& log_;
+  AnsiString name_;
+};
+
+TEST(TqorXPathParserList2, FreesEachObjectOnceWhenItLeavesTheList) {
+  std::vector<AnsiString> freed;
+  {
+    TqorXPathParserList2 list;
+    for (const char* name : {"a", "b", "c", "d"}) list.AddObject(name, new TNoted(freed, name));
+    list.Add("no object");
+
+    list.Delete(1);
+    EXPECT_EQ(freed, std::vector<AnsiString>{"b"});
+    TObject* c = list.Objects(1);
+    list.PutObject(1, c);  // the same object stays
+    list.PutObject(2, new TNoted(freed, "d2"));
+    EXPECT_EQ(freed, (std::vector<AnsiString>{"b", "d"}));
+    list.Exchange(0, 1);  // moving lines frees nothing
+    list.Delete(3);       // a line without an object
+    EXPECT_EQ(list.Count(), 3);
+    EXPECT_EQ(list.Strings(0), "c");
+  }
+  // The rest went with the list.
+  EXPECT_EQ(freed, (std::vector<AnsiString>{"b", "d", "c", "a", "d2"}));
+}
+
+TEST(TqorXPathParserList2, IsEmptiedByEveryLoadAndFreedWithTheParser) {
+  std::vector<AnsiString> freed;
+  {
+    TqorXMLParser2 parser;
+    parser.XPathParserList().AddObject("/a", new TNoted(freed, "first"));
+    parser.SetSource("<a/>");
+    EXPECT_EQ(parser.XPathParserList().Count(), 0);
+    EXPECT_EQ(freed, std::vector<AnsiString>{"first"});
+    // A load that fails empties it too.
+    parser.XPathParserList().AddObject("/a", new TNoted(freed, "second"));
+    parser.SetSource("<a><!-- open");
+    EXPECT_NE(parser.LastError(), "");
+    EXPECT_EQ(freed, (std::vector<AnsiString>{"first", "second"}));
+    parser.XPathParserList().AddObject("/b", new TNoted(freed, "third"));
+  }
+  EXPECT_EQ(freed, (std::vector<AnsiString>{"first", "second", "third"}));
+}
+
 }  // namespace
