@@ -515,7 +515,8 @@ void TzynCommon::ReflectChange(TzynChange Operation, TzynRecord* Record, IzynMem
   TzynLock lock(this);
   for (IzynMemTable* table : FTables)
     if (table && table->CursorOpen())
-      table->Indexes->ReflectChange(Operation, OldRecord, table == Table ? Position : -1, Record);
+      table->Indexes->ReflectChange(Operation, OldRecord, table == Table ? Position : -1, Record,
+                                    table == Table);
 }
 
 // ---- Transactions -----------------------------------------------------------

@@ -789,11 +789,34 @@ void TzynIndexes::CheckUniqueness(const TzynRecord* Record, const TzynRecord* Ac
 }
 
 void TzynIndexes::ReflectChange(TzynChange Operation, TzynRecord* OldRecord, int32_t Position,
-                                TzynRecord* NewRecord) {
+                                TzynRecord* NewRecord, bool Own) {
   TzynLock lock(FTable->Common);
+  TzynIndex* current = FTable->CurrentIndex;
+  int32_t at = FTable->CurRec, rows = current->Count();
+  // The record this table's cursor stands on when another table makes the
+  // change: the cursor stays with it, however the rows shift under it.
+  TzynRecord* standing = !Own && at >= 0 && at < rows ? current->Rows(at) : nullptr;
   for (const auto& index : FIndexes)
-    ReflectInIndex(index.get(), Operation, OldRecord, index.get() == FTable->CurrentIndex ? Position : -1,
+    ReflectInIndex(index.get(), Operation, OldRecord, index.get() == current ? Position : -1,
                    NewRecord);
+  if (Own) return;
+  int32_t count = current->Count();
+  if (!standing) {
+    // Before the first or after the last it stays there.
+    FTable->CurRec = at < 0 ? -1 : count;
+    return;
+  }
+  // A deleted record's row passes to the record after it.
+  if (Operation == zcDelete && standing == OldRecord) {
+    FTable->CurRec = std::min(at, count);
+    return;
+  }
+  if (Operation == zcModify && standing == OldRecord) standing = NewRecord;
+  int32_t row = -1;
+  for (int32_t hint : {at, at + 1, at - 1})
+    if (hint >= 0 && hint < count && current->Rows(hint) == standing) row = hint;
+  if (row < 0) row = current->FindRecordNumber(standing);
+  FTable->CurRec = row >= 0 ? row : std::min(at, count);
 }
 
 void TzynIndexes::ReflectInIndex(TzynIndex* Index, TzynChange Operation, TzynRecord* OldRecord,

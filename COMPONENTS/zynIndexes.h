@@ -154,8 +154,9 @@ class TzynIndexes {
                       bool RespectFilter, bool Nearest);
   // EMemTableDupKey when a unique index holds another record with the key.
   void CheckUniqueness(const TzynRecord* Record, const TzynRecord* ActualRecord);
+  // Own: this collection's table made the change; the position hint is its.
   void ReflectChange(TzynChange Operation, TzynRecord* OldRecord, int32_t Position,
-                     TzynRecord* NewRecord);
+                     TzynRecord* NewRecord, bool Own);
 
  private:
   TzynIndex* FindSearchIndex(const TzynFieldList& List) const;

@@ -495,7 +495,12 @@ void TzynCustomMemTable::InternalSetToRecord(TRecordBuffer Buffer) {
   auto* record = reinterpret_cast<TzynRecord*>(Buffer);
   TzynRecord* stored = Common->StoredRecord(record);
   int32_t row = stored ? CurrentIndex->FindRecordNumber(stored, KnownRow(record)) : -1;
-  if (row < 0) DatabaseError(SRecordNotFound, this);
+  if (row < 0) {
+    // An insert begun on a record that another table deleted since: the
+    // cursor stays on the row that took the record's place.
+    if (GetBookmarkFlag(Buffer) == bfInserted) return;
+    DatabaseError(SRecordNotFound, this);
+  }
   CurRec = row;
 }
 
@@ -867,18 +872,24 @@ int TzynCustomMemTable::GetRecNo() const {
 
 void TzynCustomMemTable::SetRecNo(int Value) {
   CheckBrowseMode();
-  if (Value == GetRecNo() || Value < 1 || Value > GetRecordCount()) return;
+  if (Value < 1 || Value > GetRecordCount()) return;
   int32_t target = Value - 1;
-  if (FilteringNeeded()) {
+  {
     TzynLock lock(Common);
-    int number = 0;
-    for (int32_t row = 0; row < CurrentIndex->Count(); ++row) {
-      if (!PassesRecordFilter(CurrentIndex->Rows(row))) continue;
-      if (++number == Value) {
-        target = row;
-        break;
+    if (FilteringNeeded()) {
+      int number = 0;
+      for (int32_t row = 0; row < CurrentIndex->Count(); ++row) {
+        if (!PassesRecordFilter(CurrentIndex->Rows(row))) continue;
+        if (++number == Value) {
+          target = row;
+          break;
+        }
       }
     }
+    // Where the shown record is now: another table may have moved the rows
+    // since it was read, which its record number does not tell.
+    auto* shown = reinterpret_cast<TzynRecord*>(ActiveBuffer());
+    if (!IsEmpty() && target == ShownRow(Common->StoredRecord(shown))) return;
   }
   DoBeforeScroll();
   CurRec = target;
@@ -1245,9 +1256,12 @@ void TzynCustomMemTable::InternalPost() {
     Indexes->CheckUniqueness(buffer, nullptr);
     // Before the row of the record the insert began on; an append goes last.
     int32_t hint = -1;
-    if (GetBookmarkFlag(ActiveBuffer()) == bfInserted)
-      if (TzynRecord* before = Common->StoredRecord(buffer))
-        hint = CurrentIndex->FindRecordNumber(before, CurRec);
+    if (GetBookmarkFlag(ActiveBuffer()) == bfInserted) {
+      TzynRecord* before = Common->StoredRecord(buffer);
+      // That record gone, the place it left.
+      hint = before ? CurrentIndex->FindRecordNumber(before, CurRec)
+                    : std::clamp(CurRec, -1, CurrentIndex->Count());
+    }
     TzynRecord* record = Common->DuplicateRecord(buffer, true);
     record->RecordNo = -1;
     record->PrevRecordVersion = nullptr;

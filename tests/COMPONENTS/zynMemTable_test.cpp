@@ -798,6 +798,116 @@ TEST_F(LocateCases, AttachAndOpenShareTheRecords) {
   EXPECT_THROW(third.SetAttachedTo(&clone), EMemTableError);
 }
 
+// Two tables on one set of records, the second in NAME order; whether the
+// first refreshes the second after its changes is the parameter. Without
+// the refresh the second still shows what it read, and its own edits,
+// inserts and moves must still reach the records they mean.
+class AttachedCases : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override {
+    A.FieldDefs()->Add("ID", ftInteger);
+    A.FieldDefs()->Add("NAME", ftString, 10);
+    A.SetAttachMaxCount(2);
+    A.Open();
+    for (auto [id, name] : {std::pair{1, "b"}, {2, "d"}, {3, "f"}}) Add(A, id, name);
+    A.AttachedAutoRefresh = GetParam();
+    B.SetAttachedTo(&A);
+    B.Open();
+    B.SetIndexFieldNames("NAME");
+  }
+  static void Add(TzynMemTable& Table, int Id, const char* Name) {
+    Table.Append();
+    Table.FieldByName("ID")->SetAsInteger(Id);
+    Table.FieldByName("NAME")->SetAsString(Name);
+    Table.Post();
+  }
+  static std::string Names(TzynMemTable& Table) {
+    std::string text;
+    for (Table.First(); !Table.Eof(); Table.Next()) text += Table.FieldByName("NAME")->AsString();
+    return text;
+  }
+  static int Id(TzynMemTable& Table) { return Table.FieldByName("ID")->AsInteger(); }
+  TzynMemTable A{nullptr}, B{nullptr};
+};
+
+TEST_P(AttachedCases, AnInsertBegunOnARecordTheOtherTableDeletedIsPosted) {
+  for (const char* index : {"", "NAME"}) {
+    SCOPED_TRACE(index);
+    B.SetIndexFieldNames(index);
+    ASSERT_TRUE(B.Locate("ID", Variant(2), {}));
+    ASSERT_TRUE(A.Locate("ID", Variant(2), {}));
+    A.Delete();
+    B.Insert();
+    B.FieldByName("ID")->SetAsInteger(4);
+    B.FieldByName("NAME")->SetAsString("c");
+    EXPECT_NO_THROW(B.Post());
+    EXPECT_EQ(B.State(), dsBrowse);
+    EXPECT_EQ(Id(B), 4);
+    EXPECT_EQ(B.FieldByName("NAME")->AsString(), "c");
+    // In row order it takes the place of the record it was begun on.
+    EXPECT_EQ(Names(B), "bcf");
+    A.Refresh();
+    EXPECT_TRUE(A.Locate("ID", Variant(4), {}));
+    // Back to the three records for the next round.
+    A.Edit();
+    A.FieldByName("ID")->SetAsInteger(2);
+    A.FieldByName("NAME")->SetAsString("d");
+    A.Post();
+    B.Refresh();
+  }
+}
+
+TEST_P(AttachedCases, AnEditOrCancelStaysOnItsRecordAfterTheOtherTableAppends) {
+  struct Case {
+    const char* NewName;  // null: cancelled
+    const char* After;
+  };
+  const Case cases[] = {{"e", "abef"}, {"d", "abdf"}, {"a", "aabf"}, {nullptr, "abdf"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.NewName ? c.NewName : "cancel");
+    ASSERT_TRUE(B.Locate("ID", Variant(2), {}));
+    // Sorts before B's record: B's record moves down a row.
+    Add(A, 9, "a");
+    B.Edit();
+    B.FieldByName("NAME")->SetAsString(c.NewName ? c.NewName : "z");
+    if (c.NewName)
+      B.Post();
+    else
+      B.Cancel();
+    EXPECT_EQ(Id(B), 2);
+    EXPECT_EQ(B.FieldByName("NAME")->AsString(), c.NewName ? c.NewName : "d");
+    EXPECT_EQ(Names(B), c.After);
+    // Back to the three records for the next case.
+    ASSERT_TRUE(B.Locate("ID", Variant(9), {}));
+    B.Delete();
+    ASSERT_TRUE(B.Locate("ID", Variant(2), {}));
+    B.Edit();
+    B.FieldByName("NAME")->SetAsString("d");
+    B.Post();
+    A.Refresh();
+  }
+}
+
+TEST_P(AttachedCases, SetRecNoGoesToTheRowAfterTheOtherTableMovedTheRecords) {
+  B.First();
+  ASSERT_EQ(B.FieldByName("NAME")->AsString(), "b");
+  Add(A, 9, "a");
+  B.SetRecNo(1);
+  EXPECT_EQ(B.FieldByName("NAME")->AsString(), "a");
+  EXPECT_EQ(B.RecNo(), 1);
+  B.SetRecNo(3);
+  EXPECT_EQ(B.FieldByName("NAME")->AsString(), "d");
+  // The other table deleting the shown record does not stop a move.
+  ASSERT_TRUE(A.Locate("ID", Variant(2), {}));
+  A.Delete();
+  B.SetRecNo(2);
+  EXPECT_EQ(B.FieldByName("NAME")->AsString(), "b");
+  EXPECT_EQ(Names(B), "abf");
+}
+
+INSTANTIATE_TEST_SUITE_P(Refresh, AttachedCases, ::testing::Bool(),
+                         [](const auto& Info) { return Info.param ? "On" : "Off"; });
+
 }  // namespace
 
 namespace {
