@@ -421,6 +421,7 @@ void TCustomDBEditKs::UpdateEditButtons() {
     Control->Glyph()->SetHandle(Button->Glyph()->Handle() ? static_cast<HBITMAP>(CopyImage(
                                     Button->Glyph()->Handle(), IMAGE_BITMAP, 0, 0, 0))
                                                          : nullptr);
+    Control->SetNumGlyphs(Button->NumGlyphs());
     Control->SetHint(Button->Hint());
     Control->SetFlat(FFlat);
     Control->SetEnabled(Enabled());

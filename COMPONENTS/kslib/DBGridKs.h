@@ -530,6 +530,7 @@ class TCustomDBGridKs : public TCustomGrid,
     TEditButtonStyleKs Style;
     TBitmap* Glyph;
     int Width;
+    int NumGlyphs = 1;
   };
   std::vector<TCellButton> CellButtons(TColumnKs* Column);
   void DrawCellButtons(const std::vector<TCellButton>& Buttons, const RECT& Cell, int TextRight,

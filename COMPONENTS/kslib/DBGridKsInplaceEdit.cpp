@@ -280,6 +280,7 @@ void TDBGridInplaceEdit::LayoutButtons() {
           Button->Glyph()->Handle()
               ? static_cast<HBITMAP>(CopyImage(Button->Glyph()->Handle(), IMAGE_BITMAP, 0, 0, 0))
               : nullptr);
+      Control->SetNumGlyphs(Button->NumGlyphs());
       Control->SetHint(Button->Hint());
       if (Button->Width() >= 1) ButtonWidth = Button->Width();
     }

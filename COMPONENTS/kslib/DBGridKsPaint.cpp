@@ -193,7 +193,9 @@ std::vector<TCustomDBGridKs::TCellButton> TCustomDBGridKs::CellButtons(TColumnKs
     TEditButtonKs* Button = Extra->EditButtonsItem(I);
     if (!Button->Visible()) continue;
     TBitmap* Glyph = Button->Glyph()->Handle() ? Button->Glyph() : nullptr;
-    Buttons.push_back({Button->Style(), Glyph, Button->Width() >= 1 ? Button->Width() : DefaultWidth});
+    Buttons.push_back({Button->Style(), Glyph,
+                       Button->Width() >= 1 ? Button->Width() : DefaultWidth,
+                       Button->NumGlyphs()});
   }
   return Buttons;
 }
@@ -224,7 +226,7 @@ void TCustomDBGridKs::DrawCellButton(RECT Cell, RECT Button, const TCellButton& 
       }
     }
     PaintEditButton(DC, Button, Background, 0, FDataLink->Active(), false, FFlat, Kind.Glyph,
-                    Kind.Glyph ? ebsGlyphKs : Kind.Style);
+                    Kind.Glyph ? ebsGlyphKs : Kind.Style, Kind.NumGlyphs);
   }
   if (RightToLeft) MirrorCanvas(true);
 }

@@ -513,7 +513,8 @@ void PaintButtonControlKs(HDC DC, RECT Rect, TColor BackColor, TCheckBoxState Ch
 }
 
 void PaintEditButton(HDC DC, const RECT& Rect, TColor BackColor, int DownPart, bool Enabled,
-                     bool Active, bool Flat, TBitmap* Glyph, TEditButtonStyleKs Style) {
+                     bool Active, bool Flat, TBitmap* Glyph, TEditButtonStyleKs Style,
+                     int NumGlyphs) {
   if (Style != ebsGlyphKs) {
     PaintButtonControlKs(DC, Rect, BackColor, cbUnchecked, Enabled, Active, Flat, DownPart,
                          EditButtonDrawStyle(Style));
@@ -522,27 +523,13 @@ void PaintEditButton(HDC DC, const RECT& Rect, TColor BackColor, int DownPart, b
   PaintButtonControlKs(DC, Rect, BackColor, cbUnchecked, Enabled, Active, Flat, DownPart,
                        bcsGlyphKs);
   if (!Glyph || Glyph->Empty()) return;
-  // A strip of square images: the first is the button's, the second its
-  // disabled look; without one a disabled glyph is painted grey.
-  int Count =
-      Glyph->Width() % Glyph->Height() == 0 ? std::max(1, Glyph->Width() / Glyph->Height()) : 1;
-  int W = Glyph->Width() / Count, H = Glyph->Height();
-  int Image = !Enabled && Count > 1 ? 1 : 0;
   int Shift = DownPart ? 1 : 0;
-  int X = Rect.left + (Width(Rect) - W) / 2 + Shift;
-  int Y = Rect.top + (Height(Rect) - H) / 2 + Shift;
-  HDC Source = Glyph->Canvas()->Handle();
-  COLORREF Transparent = GetPixel(Source, 0, H - 1);
+  int X = Rect.left + (Width(Rect) - ButtonGlyphWidth(Glyph, NumGlyphs)) / 2 + Shift;
+  int Y = Rect.top + (Height(Rect) - Glyph->Height()) / 2 + Shift;
   int Saved = SaveDC(DC);
   IntersectClipRect(DC, Rect.left, Rect.top, Rect.right, Rect.bottom);
-  if (Enabled || Count > 1) {
-    TransparentBlt(DC, X, Y, W, H, Source, Image * W, 0, W, H, Transparent);
-  } else {
-    COLORREF Grey = ColorToRGB(clBtnShadow);
-    for (int GY = 0; GY < H; ++GY)
-      for (int GX = 0; GX < W; ++GX)
-        if (GetPixel(Source, GX, GY) != Transparent) SetPixel(DC, X + GX, Y + GY, Grey);
-  }
+  DrawButtonGlyph(DC, X, Y, Glyph, NumGlyphs,
+                  !Enabled ? bsDisabled : DownPart ? bsDown : bsUp);
   RestoreDC(DC, Saved);
 }
 

@@ -231,11 +231,11 @@ void PaintButtonControlKs(HDC DC, RECT Rect, TColor BackColor, TCheckBoxState Ch
                           bool Enabled, bool Active, bool Flat, int DownPart,
                           TDrawButtonControlStyleKs DrawStyle);
 // The same by edit-button style, as the grid paints its cell buttons: the
-// glyph style shows Glyph (may be null) centred on a plain face, its
-// bottom-left colour left out: one image of a strip of square ones, the
-// second when disabled, or the first in grey without a second.
+// glyph style shows the image of Glyph (may be null) for the button's state
+// centred on a plain face, as a speed button with NumGlyphs images does.
 void PaintEditButton(HDC DC, const RECT& Rect, TColor BackColor, int DownPart, bool Enabled,
-                     bool Active, bool Flat, TBitmap* Glyph, TEditButtonStyleKs Style);
+                     bool Active, bool Flat, TBitmap* Glyph, TEditButtonStyleKs Style,
+                     int NumGlyphs = 1);
 // Paints the edit-button controls of Control that lie in the clip region of
 // DC (a context of Control's client area).
 void PaintEditButtonsClipped(TWinControl* Control, HDC DC);

@@ -1,5 +1,7 @@
 #include "forms/Buttons.h"
 
+#include <algorithm>
+
 namespace {
 // Sent to the siblings when a grouped button goes down.
 constexpr UINT CM_BUTTONPRESSED = CM_BASE + 0x40;
@@ -15,6 +17,13 @@ TSpeedButton::~TSpeedButton() = default;
 
 void TSpeedButton::SetFlat(bool Value) {
   FFlat = Value;
+  Invalidate();
+}
+
+void TSpeedButton::SetNumGlyphs(int Value) {
+  Value = std::clamp(Value, 1, 4);
+  if (FNumGlyphs == Value) return;
+  FNumGlyphs = Value;
   Invalidate();
 }
 
@@ -122,12 +131,14 @@ void TSpeedButton::PaintContent(const RECT& Rect) {
   if (!Content.empty())
     DrawTextA(C->Handle(), Content.c_str(), static_cast<int>(Content.size()), &TextBox,
               DT_SINGLELINE | DT_CALCRECT);
-  int GlyphWidth = FGlyph.Empty() ? 0 : FGlyph.Width();
+  int GlyphWidth = FGlyph.Empty() ? 0 : ButtonGlyphWidth(&FGlyph, FNumGlyphs);
   int Spacing = GlyphWidth && !Content.empty() ? 4 : 0;
   int Total = GlyphWidth + Spacing + TextBox.right;
   int X = Rect.left + (Rect.right - Rect.left - Total + 1) / 2 + Offset;
   int MidY = (Rect.top + Rect.bottom) / 2 + Offset;
-  if (GlyphWidth) C->Draw(X, MidY - FGlyph.Height() / 2, &FGlyph);
+  if (GlyphWidth)
+    DrawButtonGlyph(C->Handle(), X, MidY - FGlyph.Height() / 2, &FGlyph, FNumGlyphs,
+                    Enabled() ? FState : bsDisabled);
   if (Content.empty()) return;
   RECT Place{X + GlyphWidth + Spacing, MidY - TextBox.bottom / 2, X + Total,
              MidY - TextBox.bottom / 2 + TextBox.bottom};
@@ -151,4 +162,26 @@ void TSpeedButton::Paint() {
   RECT R{0, 0, Width(), Height()};
   PaintFrame(R);
   PaintContent(R);
+}
+
+int ButtonGlyphWidth(TBitmap* Glyph, int NumGlyphs) {
+  return Glyph->Width() / std::clamp(NumGlyphs, 1, 4);
+}
+
+void DrawButtonGlyph(HDC DC, int X, int Y, TBitmap* Glyph, int NumGlyphs, TButtonState State) {
+  if (!Glyph || Glyph->Empty()) return;
+  NumGlyphs = std::clamp(NumGlyphs, 1, 4);
+  int W = ButtonGlyphWidth(Glyph, NumGlyphs), H = Glyph->Height();
+  if (W <= 0) return;
+  int Image = State < NumGlyphs ? static_cast<int>(State) : 0;
+  HDC Source = Glyph->Canvas()->Handle();
+  COLORREF Transparent = GetPixel(Source, 0, H - 1);
+  if (State != bsDisabled || Image != 0) {
+    TransparentBlt(DC, X, Y, W, H, Source, Image * W, 0, W, H, Transparent);
+    return;
+  }
+  COLORREF Grey = ColorToRGB(clBtnShadow);
+  for (int GY = 0; GY < H; ++GY)
+    for (int GX = 0; GX < W; ++GX)
+      if (GetPixel(Source, GX, GY) != Transparent) SetPixel(DC, X + GX, Y + GY, Grey);
 }

@@ -10,6 +10,10 @@ class TSpeedButton : public TGraphicControl {
   explicit TSpeedButton(TComponent* AOwner);
   ~TSpeedButton() override;
   TBitmap* Glyph() { return &FGlyph; }
+  // Images side by side in the glyph: up, disabled, down, staying down.
+  int NumGlyphs() const { return FNumGlyphs; }
+  // Kept within 1 to 4.
+  void SetNumGlyphs(int Value);
   bool Flat() const { return FFlat; }
   void SetFlat(bool Value);
   bool Down() const { return FDown; }
@@ -38,6 +42,13 @@ class TSpeedButton : public TGraphicControl {
   void UpdateExclusive();
   TBitmap FGlyph;
   bool FFlat = false, FDown = false, FAllowAllUp = false, FDragging = false;
-  int FGroupIndex = 0;
+  int FGroupIndex = 0, FNumGlyphs = 1;
   TButtonState FState = bsUp;
 };
+
+// The width of one image of a glyph of NumGlyphs images.
+int ButtonGlyphWidth(TBitmap* Glyph, int NumGlyphs);
+// Draws the image of the glyph that shows State, the first where the glyph
+// has none for it, with the bottom-left colour left out; a disabled button
+// without an image of its own shows the first in grey.
+void DrawButtonGlyph(HDC DC, int X, int Y, TBitmap* Glyph, int NumGlyphs, TButtonState State);

@@ -259,6 +259,40 @@ TEST(DBEditKsButtons, ButtonsSitAtTheRightAndTheTextStopsBeforeThem) {
   EXPECT_EQ(F.Edit->ButtonControlCount(), 1);
 }
 
+// A glyph of two images, red then blue squares on white, as an edit
+// button's glyph with NumGlyphs 2: the button shows the red one, and the
+// blue one while the edit is disabled.
+TEST(DBEditKsButtons, AGlyphButtonShowsOneImageOfItsStripAndTheSecondWhenDisabled) {
+  TEditForm F;
+  TEditButtonKs* Item = F.Edit->EditButtons()->Add();
+  Item->SetStyle(ebsGlyphKs);
+  Item->SetWidth(20);
+  TBitmap Strip;
+  MakeGlyphStrip(Strip, 8, {clRed, clBlue});
+  Item->SetGlyph(&Strip);
+  Item->SetNumGlyphs(2);
+  F.Show(F.Other);
+  TEditButtonControlKs* Button = F.Edit->ButtonControl(1);
+  RECT Client = F.Edit->ClientRect();
+  RECT Face{Button->Left(), Button->Top(), Button->Left() + Button->Width(),
+            Button->Top() + Button->Height()};
+  auto Shown = [&](COLORREF Color) {
+    TDibDC Dib(Client.right, Client.bottom);
+    PrintClient(F.Edit->Handle(), Dib);
+    return Dib.Count(Face, Color);
+  };
+  EXPECT_EQ(Shown(RGB(255, 0, 0)), 36);
+  EXPECT_EQ(Shown(RGB(0, 0, 255)), 0);
+  F.Edit->SetEnabled(false);
+  EXPECT_EQ(Shown(RGB(255, 0, 0)), 0);
+  EXPECT_EQ(Shown(RGB(0, 0, 255)), 36);
+  // Told it is one image, the glyph shows whole.
+  F.Edit->SetEnabled(true);
+  Item->SetNumGlyphs(1);
+  EXPECT_EQ(Shown(RGB(255, 0, 0)), 36);
+  EXPECT_EQ(Shown(RGB(0, 0, 255)), 36);
+}
+
 TEST(DBEditKsButtons, AltDownClicksTheFirstButtonThatHasIt) {
   TEditForm F;
   TEditButtonKs* First = F.Edit->EditButtons()->Add();

@@ -73,6 +73,19 @@ bool TDibDC::SameAs(const TDibDC& Other) const {
   return true;
 }
 
+void MakeGlyphStrip(TBitmap& Strip, int Side, std::initializer_list<TColor> Colors) {
+  Strip.SetSize(Side * static_cast<int>(Colors.size()), Side);
+  TCanvas* C = Strip.Canvas();
+  C->Brush()->SetColor(clWhite);
+  C->FillRect(RECT{0, 0, Strip.Width(), Side});
+  int X = 0;
+  for (TColor Color : Colors) {
+    C->Brush()->SetColor(Color);
+    C->FillRect(RECT{X + 1, 1, X + Side - 1, Side - 1});
+    X += Side;
+  }
+}
+
 void PrintClient(HWND Wnd, TDibDC& Target) {
   SendMessageA(Wnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(Target.DC()),
                PRF_CLIENT | PRF_ERASEBKGND | PRF_CHILDREN);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <initializer_list>
 
+#include "forms/Graphics.h"
 #include "rtl/AnsiText.h"
 
 class TDibDC {
@@ -29,6 +30,10 @@ class TDibDC {
   uint32_t* FBits = nullptr;
   int FWidth, FHeight;
 };
+
+// A button glyph of square images of Side pixels side by side, each a
+// square of its colour one pixel inside a white ground.
+void MakeGlyphStrip(TBitmap& Strip, int Side, std::initializer_list<TColor> Colors);
 
 // Keys as the focused window of this thread gets them: key-down and key-up
 // messages posted to it and handled by the application's loop (so the

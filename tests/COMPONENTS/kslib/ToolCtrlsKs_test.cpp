@@ -252,32 +252,48 @@ TEST(ButtonPainter, AGlyphButtonShowsItsGlyphCentredOnAPlainFace) {
   EXPECT_EQ(NoGlyph.Pixel(8, 10), ColorToRGB(clBtnFace));
 }
 
-// A strip of two square images shows one: the first, or the second when
-// the button is disabled; a single image is greyed when disabled.
-TEST(ButtonPainter, AGlyphStripShowsTheImageOfTheButtonsState) {
-  TBitmap Strip;
-  Strip.SetSize(12, 6);
-  TCanvas* C = Strip.Canvas();
-  C->Brush()->SetColor(clWhite);
-  C->FillRect(RECT{0, 0, 12, 6});
-  C->Brush()->SetColor(clRed);
-  C->FillRect(RECT{1, 1, 5, 5});
-  C->Brush()->SetColor(clBlue);
-  C->FillRect(RECT{7, 1, 11, 5});
-  RECT R{0, 0, 16, 20};
-  const COLORREF Red = RGB(255, 0, 0), Blue = RGB(0, 0, 255), Grey = ColorToRGB(clBtnShadow);
-  TDibDC Enabled(16, 20), Disabled(16, 20), Single(16, 20);
-  PaintEditButton(Enabled.DC(), R, clWindow, 0, true, false, false, &Strip, ebsGlyphKs);
-  EXPECT_EQ(Enabled.Count(RECT{6, 8, 10, 12}, Red), 16);
-  EXPECT_EQ(Enabled.Count(R, Blue), 0);
-  PaintEditButton(Disabled.DC(), R, clWindow, 0, false, false, false, &Strip, ebsGlyphKs);
-  EXPECT_EQ(Disabled.Count(RECT{6, 8, 10, 12}, Blue), 16);
-  EXPECT_EQ(Disabled.Count(R, Red), 0);
-  TBitmap Glyph;
-  MakeGlyph(Glyph);
-  PaintEditButton(Single.DC(), R, clWindow, 0, false, false, false, &Glyph, ebsGlyphKs);
-  EXPECT_EQ(Single.Count(R, Red), 0);
-  EXPECT_GE(Single.Count(RECT{6, 8, 10, 12}, Grey), 16);
+// The glyph holds NumGlyphs images (up, disabled, down); the button shows
+// the one of its state, the first where there is none, and a disabled
+// button without its own image greys the first. One wide image is not cut.
+TEST(ButtonPainter, AGlyphShowsTheImageOfTheButtonsStateOutOfNumGlyphs) {
+  const COLORREF Red = RGB(255, 0, 0), Blue = RGB(0, 0, 255), Green = RGB(0, 255, 0),
+                 Grey = ColorToRGB(clBtnShadow);
+  TBitmap Two, Three;
+  MakeGlyphStrip(Two, 6, {clRed, clBlue});
+  MakeGlyphStrip(Three, 6, {clRed, clBlue, clLime});
+  struct {
+    TBitmap* Glyph;
+    int NumGlyphs, DownPart;
+    bool Enabled;
+    COLORREF Shown;
+    int Pixels;  // of Shown, all in the centred image
+    const char* Why;
+  } Cases[] = {
+      {&Two, 2, 0, true, Red, 16, "up: the first"},
+      {&Two, 2, 0, false, Blue, 16, "disabled: the second"},
+      {&Two, 2, 1, true, Red, 16, "pressed without a third: the first"},
+      {&Three, 3, 1, true, Green, 16, "pressed: the third"},
+      {&Three, 3, 0, false, Blue, 16, "disabled of three: the second"},
+      {&Two, 1, 0, true, Red, 16, "one wide image shows whole"},
+      {&Two, 1, 0, false, Grey, 32, "one wide image greyed whole"},
+  };
+  for (const auto& Case : Cases) {
+    SCOPED_TRACE(Case.Why);
+    RECT R{0, 0, 20, 20};
+    TDibDC Dib(20, 20);
+    PaintEditButton(Dib.DC(), R, clWindow, Case.DownPart, Case.Enabled, false, false, Case.Glyph,
+                    ebsGlyphKs, Case.NumGlyphs);
+    int ImageWidth = Case.Glyph->Width() / Case.NumGlyphs, Shift = Case.DownPart ? 1 : 0;
+    RECT Image{(20 - ImageWidth) / 2 + Shift, 7 + Shift, 0, 0};
+    Image.right = Image.left + ImageWidth;
+    Image.bottom = Image.top + 6;
+    EXPECT_GE(Dib.Count(Image, Case.Shown), Case.Pixels);
+    for (COLORREF Other : {Red, Blue, Green}) {
+      if (Other == Case.Shown) continue;
+      bool WholeWide = Case.NumGlyphs == 1 && Case.Enabled && Other == Blue;
+      EXPECT_EQ(Dib.Count(R, Other), WholeWide ? 16 : 0) << std::hex << Other;
+    }
+  }
 }
 
 TEST(ButtonPainter, EditButtonsArePaintedOnlyWithinTheClipRegion) {
