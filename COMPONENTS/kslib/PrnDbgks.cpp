@@ -359,29 +359,30 @@ void CopyRichText(TStrings* Source, TRichEditStrings* Target) {
   Target->LoadFromStream(&Stream);
 }
 
-// The texts that substitutes change, kept to be put back after the run.
+// The texts that substitutes change, with the replacements made in them to
+// be put back after the run. They are put back in place: the text streamed
+// back into the control would lose its tables.
 class TSubstitutedTexts {
  public:
   TSubstitutedTexts(const TPrintSubstitutesKs& Substitutes,
                     std::initializer_list<TRichEditStrings*> Texts) {
     if (Substitutes.Empty()) return;
-    for (TRichEditStrings* Text : Texts)
-      if (Text && Text->Count() > 0) FSaved.push_back({Text, Text->RichText()});
-    for (auto& [Text, Saved] : FSaved) {
+    for (TRichEditStrings* Text : Texts) {
+      if (!Text || Text->Count() == 0) continue;
       TRichEditSubstituteTarget Target(Text);
-      Substitutes.Apply(Target);
+      FMade.push_back({Text, Substitutes.Apply(Target)});
     }
   }
   void Restore() {
-    for (auto& [Text, Saved] : FSaved) {
-      TStringStream Stream(Saved);
-      Text->LoadFromStream(&Stream);
+    for (auto& [Text, Made] : FMade) {
+      TRichEditSubstituteTarget Target(Text);
+      TPrintSubstitutesKs::Revert(Target, Made);
     }
-    FSaved.clear();
+    FMade.clear();
   }
 
  private:
-  std::vector<std::pair<TRichEditStrings*, AnsiString>> FSaved;
+  std::vector<std::pair<TRichEditStrings*, std::vector<TSubstitutionKs>>> FMade;
 };
 
 }  // namespace

@@ -55,14 +55,21 @@ void TPrintSubstitutesKs::Set(const std::vector<AnsiString>& Pairs) {
   }
 }
 
-void TPrintSubstitutesKs::Apply(TSubstituteTargetKs& Target) const {
+std::vector<TSubstitutionKs> TPrintSubstitutesKs::Apply(TSubstituteTargetKs& Target) const {
+  std::vector<TSubstitutionKs> Made;
   for (size_t I = 0; I < FSearches.size(); ++I) {
     const AnsiString& Search = FSearches[I];
     if (Search.empty()) continue;  // found everywhere: nothing to replace
     const int Length = static_cast<int>(Search.size());
-    for (int At = Target.Find(Search, 0); At >= 0;
-         At = Target.Find(Search, At + static_cast<int>(FReplacements[I].size()))) {
-      Target.Replace(At, Length, FReplacements[I]);
-    }
+    const int NewLength = static_cast<int>(FReplacements[I].size());
+    for (int At = Target.Find(Search, 0); At >= 0; At = Target.Find(Search, At + NewLength))
+      Made.push_back({At, NewLength, Target.Replace(At, Length, FReplacements[I])});
   }
+  return Made;
+}
+
+void TPrintSubstitutesKs::Revert(TSubstituteTargetKs& Target,
+                                 const std::vector<TSubstitutionKs>& Made) {
+  for (auto It = Made.rbegin(); It != Made.rend(); ++It)
+    Target.Replace(It->Start, It->Length, It->Replaced);
 }

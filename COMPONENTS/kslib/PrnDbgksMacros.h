@@ -38,8 +38,17 @@ class TSubstituteTargetKs {
   virtual ~TSubstituteTargetKs() = default;
   // Start of the first case-insensitive occurrence at or after From; -1 when none.
   virtual int Find(const AnsiString& Text, int From) = 0;
-  // Replaces Length characters at Start, keeping the formatting there.
-  virtual void Replace(int Start, int Length, const AnsiString& Replacement) = 0;
+  // Replaces Length characters at Start, keeping the formatting there;
+  // returns the text replaced.
+  virtual AnsiString Replace(int Start, int Length, const AnsiString& Replacement) = 0;
+};
+
+// One replacement made in a target: Length characters at Start now stand
+// where Replaced stood.
+struct TSubstitutionKs {
+  int Start = 0;
+  int Length = 0;
+  AnsiString Replaced;
 };
 
 // Search texts and their replacements, set in pairs.
@@ -49,8 +58,12 @@ class TPrintSubstitutesKs {
   void Set(const std::vector<AnsiString>& Pairs);
   // Every occurrence of each search text replaced in Target. The search goes
   // on after each inserted replacement, so a replacement holding its own
-  // search text is not found again.
-  void Apply(TSubstituteTargetKs& Target) const;
+  // search text is not found again. Returns the replacements in the order
+  // they were made.
+  std::vector<TSubstitutionKs> Apply(TSubstituteTargetKs& Target) const;
+  // Puts back in place what Apply replaced, the last replacement first, so
+  // that the rest of the text (tables above all) is not touched.
+  static void Revert(TSubstituteTargetKs& Target, const std::vector<TSubstitutionKs>& Made);
   bool Empty() const { return FSearches.empty(); }
 
  private:

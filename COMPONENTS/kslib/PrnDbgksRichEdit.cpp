@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include "rtl/AnsiText.h"
+
 namespace {
 
 struct TStreamData {
@@ -80,12 +82,19 @@ int TRichEditStrings::GetCount() const {
   return Count;
 }
 
+AnsiString TRichEditStrings::Range(int Start, int End) const {
+  if (End < 0) End = TextLength();
+  if (End <= Start) return "";
+  AnsiString Text(static_cast<size_t>(End - Start) + 1, '\0');
+  TEXTRANGEA Range{{Start, End}, Text.data()};
+  Text.resize(SendMessageA(FEdit, EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&Range)));
+  return Text;
+}
+
 AnsiString TRichEditStrings::Get(int Index) const {
   const int Start = LineStart(Index);
   if (Start < 0) return "";
-  AnsiString Text(static_cast<size_t>(LineLength(Start)) + 1, '\0');
-  TEXTRANGEA Range{{Start, Start + static_cast<LONG>(Text.size()) - 1}, Text.data()};
-  Text.resize(SendMessageA(FEdit, EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&Range)));
+  AnsiString Text = Range(Start, Start + LineLength(Start) + 1);
   while (!Text.empty() && (Text.back() == '\r' || Text.back() == '\n')) Text.pop_back();
   return Text;
 }
@@ -163,17 +172,21 @@ void TRichEditStrings::SaveToStream(TStream* Stream) {
   Stream->WriteBuffer(Data.data(), static_cast<int32_t>(Data.size()));
 }
 
+// The control's own find folds only Latin letters under Wine: the text is
+// searched here, by the same letter-case tables as everywhere else.
 int TRichEditSubstituteTarget::Find(const AnsiString& Text, int From) {
-  FINDTEXTEXA Find{{From, -1}, Text.c_str(), {0, 0}};
-  return static_cast<int>(
-      SendMessageA(FStrings->Handle(), EM_FINDTEXTEX, FR_DOWN, reinterpret_cast<LPARAM>(&Find)));
+  const size_t At = AnsiUpperCase(FStrings->Range(From, -1)).find(AnsiUpperCase(Text));
+  return At == AnsiString::npos ? -1 : From + static_cast<int>(At);
 }
 
-void TRichEditSubstituteTarget::Replace(int Start, int Length, const AnsiString& Replacement) {
+AnsiString TRichEditSubstituteTarget::Replace(int Start, int Length,
+                                              const AnsiString& Replacement) {
+  const AnsiString Replaced = FStrings->Range(Start, Start + Length);
   CHARRANGE Range{Start, Start + Length};
   SendMessageA(FStrings->Handle(), EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&Range));
   SendMessageA(FStrings->Handle(), EM_REPLACESEL, FALSE,
                reinterpret_cast<LPARAM>(Replacement.c_str()));
+  return Replaced;
 }
 
 HFONT TGdiRichMeasurer::Font(const TRichFormatKs& Format) {

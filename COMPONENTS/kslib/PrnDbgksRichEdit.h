@@ -33,6 +33,9 @@ class TRichEditStrings : public TStrings {
   void SaveToStream(TStream* Stream);
   // What SaveToStream writes.
   AnsiString RichText();
+  // The characters from Start up to End (-1: the end), a paragraph end as
+  // "\r", at the positions selections and finds use.
+  AnsiString Range(int Start, int End) const;
   HWND Handle() const { return FEdit; }
 
  protected:
@@ -56,7 +59,7 @@ class TRichEditSubstituteTarget : public TSubstituteTargetKs {
  public:
   explicit TRichEditSubstituteTarget(TRichEditStrings* Strings) : FStrings(Strings) {}
   int Find(const AnsiString& Text, int From) override;
-  void Replace(int Start, int Length, const AnsiString& Replacement) override;
+  AnsiString Replace(int Start, int Length, const AnsiString& Replacement) override;
 
  private:
   TRichEditStrings* FStrings;

@@ -59,8 +59,10 @@ class TTextTarget : public TSubstituteTargetKs {
     const size_t At = AnsiUpperCase(Text).find(AnsiUpperCase(What), From);
     return At == AnsiString::npos ? -1 : static_cast<int>(At);
   }
-  void Replace(int Start, int Length, const AnsiString& Replacement) override {
+  AnsiString Replace(int Start, int Length, const AnsiString& Replacement) override {
+    const AnsiString Replaced = Text.substr(Start, Length);
     Text.replace(Start, Length, Replacement);
+    return Replaced;
   }
   AnsiString Text;
   int Finds = 0;
@@ -81,6 +83,33 @@ TEST(PrintSubstitutesTest, AReplacementHoldingItsSearchTextEnds) {
   Substitutes.Apply(Target);
   EXPECT_EQ(Target.Text, "xABx-xABx-xABx");
   EXPECT_EQ(Target.Finds, 4);
+}
+
+// What a run replaced goes back in place as it was found, letter case
+// included, also where a later pair replaced inside an earlier one's
+// replacement.
+TEST(PrintSubstitutesTest, RevertPutsBackExactlyWhatWasReplaced) {
+  const struct {
+    std::vector<AnsiString> Pairs;
+    AnsiString Text, Substituted;
+  } Cases[] = {
+      {{"[Отдел]", "Бухгалтерия"}, "Отчёт: [отдел]. Итого по [ОТДЕЛ]",
+       "Отчёт: Бухгалтерия. Итого по Бухгалтерия"},
+      {{"ab", "xABx"}, "ab-ab-AB", "xABx-xABx-xABx"},
+      {{"a", "bb", "b", "c"}, "ab", "ccc"},
+      {{"долгий текст", "", "x", "yyy"}, "x Долгий текст x", "yyy  yyy"},
+      {{"нет", "да"}, "ничего", "ничего"},
+  };
+  for (const auto& Case : Cases) {
+    SCOPED_TRACE(Case.Text);
+    TPrintSubstitutesKs Substitutes;
+    Substitutes.Set(Case.Pairs);
+    TTextTarget Target(Case.Text);
+    const std::vector<TSubstitutionKs> Made = Substitutes.Apply(Target);
+    EXPECT_EQ(Target.Text, Case.Substituted);
+    TPrintSubstitutesKs::Revert(Target, Made);
+    EXPECT_EQ(Target.Text, Case.Text);
+  }
 }
 
 TEST(PrintSubstitutesTest, PairsReplaceTheFormerListAndAnOddCountIsRefused) {

@@ -319,6 +319,40 @@ TEST_F(PrintGridTest, PrintsRichTableCellsWrapped) {
   EXPECT_FALSE(Printer()->Printing());
 }
 
+// The cells' texts of the table rows of a rich text, each row's in one
+// line, cells ended by tabs; other paragraphs' texts as they are, but for
+// the NUL the control streams out after the text.
+std::vector<AnsiString> Paragraphs(TRichEditStrings* Text) {
+  std::vector<AnsiString> Result;
+  for (const TRichParagraphKs& Paragraph : ReadRichText(Text->RichText()).Paragraphs) {
+    AnsiString Line = Paragraph.CellEdges.empty() ? "" : "row: ";
+    for (const TRichRunKs& Run : Paragraph.Runs) Line += Run.Text;
+    if (Line.find_first_not_of('\0') != AnsiString::npos) Result.push_back(Line);
+  }
+  return Result;
+}
+
+// Substitutes in a table's cells, in any letter case: printed replaced
+// (check_printed_grid.py reads the cells), and the table is whole again
+// after the run, each cell's text apart.
+TEST_F(PrintGridTest, ATableKeepsItsCellsThroughAPrintWithSubstitutes) {
+  TStringStream Table(RichText(
+      "Счёт для [КЛИЕНТ]\\par"
+      "\\trowd\\trgaph108\\trleft-108\\cellx2500\\cellx5000\\pard\\intbl "
+      "\\b Покупатель\\b0\\cell\\pard\\intbl [клиент]\\cell\\row"
+      "\\trowd\\trgaph108\\trleft-108\\cellx2500\\cellx5000\\pard\\intbl "
+      "Адрес\\cell\\pard\\intbl г. [Город]\\cell\\row\\pard Итого\\par"));
+  Print.BeforeGridText()->LoadFromStream(&Table);
+  const AnsiString Saved = Print.BeforeGridText()->RichText();
+  const std::vector<AnsiString> Cells = {"Счёт для [КЛИЕНТ]", "row: Покупатель\t[клиент]\t",
+                                         "row: Адрес\tг. [Город]\t", "Итого"};
+  ASSERT_EQ(Paragraphs(Print.BeforeGridText()), Cells);
+  Print.SetSubstitutes({"[клиент]", "ООО Ромашка", "[город]", "Тверь"});
+  PrintToFile("print-table-substituted.ps");
+  EXPECT_EQ(Paragraphs(Print.BeforeGridText()), Cells);
+  EXPECT_EQ(Print.BeforeGridText()->RichText(), Saved);
+}
+
 TEST(RichEditStringsTest, IsALineListThatKeepsFormatting) {
   TRichEditStrings Lines;
   Lines.Add("один");

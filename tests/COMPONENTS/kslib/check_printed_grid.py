@@ -287,6 +287,14 @@ def main():
 
         check_rich_table(to_pdf("table", folder))
 
+        # Substitutes inside table cells: each cell printed with its
+        # replacement, beside the cell before it.
+        substituted = run("pdftotext", "-layout", str(to_pdf("table-substituted", folder)), "-")
+        rows = [line.split() for line in substituted.splitlines()]
+        for row in (["Счёт", "для", "ООО", "Ромашка"], ["Покупатель", "ООО", "Ромашка"],
+                    ["Адрес", "г.", "Тверь"]):
+            check(row in rows, "table-substituted: no line %r" % " ".join(row))
+
         # Right to left: the columns from the right edge leftwards, the same
         # widths, every row once.
         rtl = pages_of(to_pdf("rtl", folder))
