@@ -1262,14 +1262,7 @@ void TzynCustomMemTable::InternalPost() {
       hint = before ? CurrentIndex->FindRecordNumber(before, CurRec)
                     : std::clamp(CurRec, -1, CurrentIndex->Count());
     }
-    TzynRecord* record = Common->DuplicateRecord(buffer, true);
-    record->RecordNo = -1;
-    record->PrevRecordVersion = nullptr;
-    record->UpdateStatus = usUnmodified;
-    record->TransactionLevel = Common->TransactionLevel();
-    Common->AddRecord(record);
-    Common->ReflectChange(zcInsert, record, this, hint, nullptr);
-    Common->IsDataModified = true;
+    StoreNewRecord(buffer, hint);
   } else {
     TzynRecord* stored = Common->StoredRecord(buffer);
     if (!stored) throw EMemTableInvalidRecord("Некорректная запись ");
@@ -1301,6 +1294,25 @@ void TzynCustomMemTable::InternalPost() {
       Common->FreeRecord(old, true, false);
     }
   }
+  Common->ClearFieldMarks();
+}
+
+void TzynCustomMemTable::StoreNewRecord(TzynRecord* Buffer, int32_t Position) {
+  TzynRecord* record = Common->DuplicateRecord(Buffer, true);
+  record->RecordNo = -1;
+  record->PrevRecordVersion = nullptr;
+  record->UpdateStatus = usUnmodified;
+  record->TransactionLevel = Common->TransactionLevel();
+  Common->AddRecord(record);
+  Common->ReflectChange(zcInsert, record, this, Position, nullptr);
+  Common->IsDataModified = true;
+}
+
+void TzynCustomMemTable::InternalAddRecord(TRecordBuffer Buffer, bool Append) {
+  TzynLock lock(Common);
+  auto* buffer = reinterpret_cast<TzynRecord*>(Buffer);
+  Indexes->CheckUniqueness(buffer, nullptr);
+  StoreNewRecord(buffer, Append ? -1 : std::clamp(CurRec, -1, CurrentIndex->Count()));
   Common->ClearFieldMarks();
 }
 

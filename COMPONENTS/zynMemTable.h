@@ -452,6 +452,9 @@ class TzynCustomMemTable : public TDataSet, public IzynMemTable {
   // EMemTableDupKey when a unique index holds another record with the key
   // of the record being posted (InternalPost checks the same).
   void CheckPostUniqueness();
+  // Unique keys checked, the record after the last (Append) or before the
+  // cursor's row.
+  void InternalAddRecord(TRecordBuffer Buffer, bool Append) override;
   void InternalCancel() override;
   bool GetFieldData(TField* Field, void* Buffer) override;
   void SetFieldData(TField* Field, const void* Buffer) override;
@@ -503,6 +506,9 @@ class TzynCustomMemTable : public TDataSet, public IzynMemTable {
   };
 
   TzynRecord* StateRecord() const;
+  // A copy of the buffer joins the records, placed in every open table's
+  // indexes; Position: the row-order hint for this table.
+  void StoreNewRecord(TzynRecord* Buffer, int32_t Position);
   // Prepare runs on the new index before its rows are loaded.
   TzynIndex* AddIndexWith(const AnsiString& Name, const AnsiString& Fields, TIndexOptions Options,
                           const std::function<void(TzynIndex*)>& Prepare);

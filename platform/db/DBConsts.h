@@ -13,6 +13,8 @@ inline constexpr const char* SNotEditing = "Набор данных не в ре
 inline constexpr const char* SDataSetReadOnly =
     "Набор данных только для чтения: изменение невозможно";
 inline constexpr const char* SRecordNotFound = "Запись не найдена";
+inline constexpr const char* SAddRecordUnsupported =
+    "Набор данных не добавляет записи целиком";
 inline constexpr const char* SBookmarkNotFound = "Закладка не найдена";
 inline constexpr const char* SFieldRequired = "Поле '%s' должно иметь значение";
 inline constexpr const char* SFieldReadOnly = "Поле '%s' не может быть изменено";

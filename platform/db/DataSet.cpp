@@ -507,6 +507,57 @@ void TDataSet::Append() {
   EndInsertAppend();
 }
 
+void TDataSet::AddRecord(const std::vector<Variant>& Values, bool Append) {
+  BeginInsertAppend();
+  if (!Append) UpdateCursorPos();
+  DisableControls();
+  RunFinally(
+      [&] {
+        // The spare buffer takes the active position for the new record.
+        MoveBuffer(FRecordCount, FActiveRecord);
+        try {
+          TRecordBuffer buffer = ActiveBuffer();
+          InitRecord(buffer);
+          SetState(dsInsert);
+          RunFinally(
+              [&] {
+                DoOnNewRecord();
+                DoAfterInsert();
+                SetFields(Values);
+                DoBeforePost();
+                CheckRequiredFields();
+                InternalAddRecord(buffer, Append);
+              },
+              [&] {
+                FreeFieldBuffers();
+                SetState(dsBrowse);
+              });
+        } catch (...) {
+          MoveBuffer(FActiveRecord, FRecordCount);
+          // The cursor stood on the new record's buffer.
+          CursorPosChanged();
+          throw;
+        }
+        Resync({});
+        DoAfterPost();
+      },
+      [&] { EnableControls(); });
+}
+
+void TDataSet::SetFields(const std::vector<Variant>& Values) {
+  if (!IsWriteState(FState)) DatabaseError(SNotEditing, this);
+  if (Values.size() > static_cast<size_t>(FFields->Count())) DatabaseError(SFieldIndexError, this);
+  for (size_t i = 0; i < Values.size(); ++i) {
+    TField* field = FFields->Fields(static_cast<int>(i));
+    if (Values[i].IsNull() || Values[i].IsEmpty())
+      field->Clear();
+    else
+      field->SetValue(Values[i]);
+  }
+}
+
+void TDataSet::InternalAddRecord(TRecordBuffer, bool) { DatabaseError(SAddRecordUnsupported, this); }
+
 void TDataSet::Post() {
   UpdateRecord();
   if (!IsEditState(FState)) return;

@@ -133,6 +133,14 @@ class TDataSet : public TComponent {
   virtual void Post();
   virtual void Cancel();
   void Delete();
+  // A whole record in one step: the values go into the fields in order
+  // (Null or Empty clears one; fields past the values keep their new-record
+  // values) and the record is stored through InternalAddRecord, before the
+  // current record or after the last; the cursor ends on it.
+  void InsertRecord(const std::vector<Variant>& Values) { AddRecord(Values, false); }
+  void AppendRecord(const std::vector<Variant>& Values) { AddRecord(Values, true); }
+  // The values into the fields in order, in an edit state.
+  void SetFields(const std::vector<Variant>& Values);
   // Posts a modified record, cancels an unmodified one.
   void CheckBrowseMode();
   // Asks the controls to write their pending values into the record.
@@ -250,6 +258,9 @@ class TDataSet : public TComponent {
   virtual void InternalHandleException() = 0;
   // Checks the required fields; the descendant then stores the record.
   virtual void InternalPost();
+  // Stores the new record in Buffer, after the last record with Append,
+  // else before the cursor's.
+  virtual void InternalAddRecord(TRecordBuffer Buffer, bool Append);
   virtual void InternalEdit() {}
   virtual void InternalInsert() {}
   virtual void InternalCancel() {}
@@ -356,6 +367,7 @@ class TDataSet : public TComponent {
   TGetResult FetchRecord(TGetMode GetMode, bool DoCheck);
   void BeginInsertAppend();
   void EndInsertAppend();
+  void AddRecord(const std::vector<Variant>& Values, bool Append);
   void CheckOperation(void (TDataSet::*Operation)(), const TDataSetErrorEvent& ErrorEvent);
   void FreeFieldBuffers();
   // Recomputes the calculated fields of a record being edited; true when it did.

@@ -689,6 +689,85 @@ TEST_F(TableCases, NestedTransactionsRollBackEachLevelExactly) {
   EXPECT_EQ(Snapshot().substr(0, rows.find('|')), rows.substr(0, rows.find('|')));
 }
 
+// A whole record in one call: before the current record or after the last,
+// in the order of the current index, the cursor on it afterwards.
+TEST_F(TableCases, InsertRecordAndAppendRecordStoreAWholeRecordWhereThePostWould) {
+  Table.Open();
+  for (int id = 1; id <= 3; ++id) Add(id, "n");
+  std::string events;
+  Table.BeforeInsert = [&](TDataSet*) { events += "bi "; };
+  Table.AfterPost = [&](TDataSet*) { events += "ap "; };
+  ASSERT_TRUE(Table.Locate("ID", Variant(2), {}));
+  Table.InsertRecord({Variant(4), Variant(AnsiString("x"))});
+  EXPECT_EQ(Table.State(), dsBrowse);
+  EXPECT_EQ(Table.FieldByName("ID")->AsInteger(), 4);
+  EXPECT_EQ(events, "bi ap ");
+  Table.AppendRecord({Variant(5)});
+  EXPECT_EQ(Table.FieldByName("ID")->AsInteger(), 5);
+  EXPECT_TRUE(Table.FieldByName("NAME")->IsNull());
+  EXPECT_EQ(Snapshot(), "1:n 4:x 2:n 3:n 5: | 0/1 0/1 0/1 0/1 0/1 deleted 0");
+  EXPECT_TRUE(Table.IsDataModified());
+  // Under a key index both go where the key sorts.
+  Table.SetIndexFieldNames("NAME;ID");
+  Table.First();
+  Table.InsertRecord({Variant(6), Variant(AnsiString("m"))});
+  Table.AppendRecord({Variant(0), Variant(AnsiString("a"))});
+  EXPECT_EQ(Table.FieldByName("ID")->AsInteger(), 0);
+  EXPECT_EQ(Table.RecNo(), 2);
+  EXPECT_EQ(Snapshot().substr(0, 23), "5: 0:a 6:m 1:n 2:n 3:n ");
+}
+
+TEST_F(TableCases, ARecordAddedWholeThatIsRefusedLeavesTheTableAsItWas) {
+  Table.FieldDefs()->Items(1)->SetRequired(true);
+  Table.Open();
+  Add(1, "a");
+  Add(2, "b");
+  Table.AddIndex("UNIQUE_NAME", "NAME", {ixUnique});
+  Table.SetIndexName("");
+  // A window of three rows, as a grid has.
+  TDataSource source(nullptr);
+  source.SetDataSet(&Table);
+  Link link;
+  link.SetBufferCount(3);
+  link.SetDataSource(&source);
+  struct Case {
+    const char* What;
+    std::vector<Variant> Values;
+  };
+  const Case cases[] = {
+      {"duplicate key", {Variant(3), Variant(AnsiString("b"))}},
+      {"required field null", {Variant(3), Variant::Null()}},
+      {"more values than fields", {Variant(3), Variant(AnsiString("c")), Variant(1)}},
+      {"value of the wrong type", {Variant(AnsiString("three")), Variant(AnsiString("c"))}},
+  };
+  for (const Case& c : cases) {
+    for (bool append : {false, true}) {
+      SCOPED_TRACE(c.What);
+      Table.First();
+      if (append)
+        EXPECT_THROW(Table.AppendRecord(c.Values), Exception);
+      else
+        EXPECT_THROW(Table.InsertRecord(c.Values), Exception);
+      EXPECT_EQ(Table.State(), dsBrowse);
+      EXPECT_EQ(Table.FieldByName("ID")->AsInteger(), 1);
+      EXPECT_EQ(link.Ids(&Table), (std::vector<int>{1, 2}));
+      EXPECT_EQ(Snapshot(), "1:a 2:b | 0/1 0/1 deleted 0");
+    }
+  }
+}
+
+TEST_F(TableCases, ARecordAddedWholeIsAVersionedInsertOfItsLevel) {
+  Table.SetEnableVersioning(true);
+  Table.SetVersioningMode(mtvmAllSinceCheckPoint);
+  Table.Open();
+  Table.StartTransaction();
+  Table.AppendRecord({Variant(1), Variant(AnsiString("a"))});
+  EXPECT_EQ(Table.UpdateStatus(), usInserted);
+  EXPECT_EQ(Table.Common->Records(0)->TransactionLevel, 1);
+  Table.Rollback();
+  EXPECT_EQ(Table.RecordCount(), 0);
+}
+
 TEST_F(TableCases, IndexChoiceErrorsAndTheFixedVersionText) {
   Table.Open();
   Add(2, "b");

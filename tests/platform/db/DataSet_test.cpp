@@ -112,6 +112,18 @@ TEST_F(PeopleTest, InsertGoesBeforeTheCurrentRecordAndCancelPutsItBack) {
   EXPECT_EQ((std::vector<int>{1, 2, 30, 3, 4, 5, 60}), Ids());
 }
 
+// A dataset that cannot store a whole record says so and stays as it was.
+TEST_F(PeopleTest, ADataSetWithoutWholeRecordAddsRefusesThem) {
+  Fill(3);
+  People.Next();
+  EXPECT_THROW(People.InsertRecord({Variant(9)}), EDatabaseError);
+  EXPECT_THROW(People.AppendRecord({Variant(9)}), EDatabaseError);
+  EXPECT_EQ(dsBrowse, People.State());
+  EXPECT_EQ(2, Id());
+  EXPECT_EQ((std::vector<int>{1, 2, 3}), Ids());
+  EXPECT_THROW(People.SetFields({Variant(9)}), EDatabaseError);
+}
+
 TEST_F(PeopleTest, DeleteMovesToTheNextRecordOrTheNewLast) {
   Fill(4);
   People.Next();
