@@ -110,6 +110,9 @@ class TqorXMLParser2 : public TqorXMLNode2 {
   // Setting the source parses it, as LoadXML does.
   const AnsiString& Source() const { return source_; }
   void SetSource(const AnsiString& Value);
+  // The 1-based place in Source the scan reached: where it stopped on an
+  // error.
+  int Position() const { return position_; }
   const AnsiString& LastError() const { return lastError_; }
   // The attributes of the XML declaration ("version", "encoding").
   TqorXMLNode2& Declaration() { return declaration_; }

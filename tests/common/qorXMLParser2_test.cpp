@@ -117,6 +117,7 @@ TEST(TqorXMLParser2, ErrorTextNamesThePlaceAndShowsWhatWasBuilt) {
                 "\r\nError position=37\r\n"
                 "<?xml version='1.0' encoding='ISO-8859-1' ?>\r\n"
                 "<root>\r\n  <first>1</first>\r\n  <second a=\"x\"/>\r\n</root>");
+  EXPECT_EQ(parser.Position(), 37);
   // The tree keeps what was built before the error.
   EXPECT_EQ(Dump(parser), "root {first \"1\", second a=x}");
 }
