@@ -84,8 +84,8 @@ double Seconds(TTableMaker Make, int Records,
     TDBGridKs* grid = ShownGrid(source);
     const auto start = std::chrono::steady_clock::now();
     Work(*table, grid);
-    best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start)
-                              .count());
+    best = std::min(
+        best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     delete grid->Owner();
     if (table->RecordCount() != Records) {
       std::fprintf(stderr, "%d records instead of %d\n", table->RecordCount(), Records);
@@ -125,7 +125,8 @@ int main(int argc, char** argv) {
       {"platform dataset", &EmptyTable<TArrayDataSet>},
       {"in-memory table", &EmptyTable<TzynMemTable>}};
   std::printf("us per record; ratio to the append loop\n\n");
-  std::printf("| dataset | records | append loop | binary import | ratio | text import | ratio |\n");
+  std::printf(
+      "| dataset | records | append loop | binary import | ratio | text import | ratio |\n");
   std::printf("|---|---|---|---|---|---|---|\n");
   for (int records : counts) {
     const std::vector<TRow> rows = MakeRows(records);

@@ -53,7 +53,8 @@ class TGridImportRecordWriter {
              const std::vector<TExportValue>& Values);
 
  private:
-  void Store(const std::function<void()>& Assign);
+  template <typename TAssign>
+  void Store(const TAssign& Assign);
 
   TDataSet& FDataSet;
   TQuestion FAsk;

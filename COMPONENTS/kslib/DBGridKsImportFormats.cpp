@@ -1,6 +1,8 @@
 #include "DBGridKsImportFormats.h"
 
+#include <algorithm>
 #include <bit>
+#include <cstring>
 
 namespace {
 
@@ -12,12 +14,48 @@ namespace {
   throw Exception("TDBGridKsImportAsVCLDBIF.ReadPrefix: Неверный формат VCLDBIF");
 }
 
+// Large enough that the calls to the stream no longer count.
+constexpr size_t SourceBlock = 64 * 1024;
+
 }  // namespace
+
+TGridImportSource::TGridImportSource(TStream& Stream)
+    : FStream(Stream), FStreamLeft(std::max<int64_t>(Stream.Size() - Stream.Position(), 0)) {}
+
+TGridImportSource::~TGridImportSource() {
+  if (FNext == FEnd) return;
+  try {
+    FStream.Seek(-static_cast<int64_t>(FEnd - FNext), soCurrent);
+  } catch (const Exception&) {
+    // A stream that cannot seek back stays where the reading left it.
+  }
+}
+
+bool TGridImportSource::Fill() {
+  FBuffer.resize(SourceBlock);
+  FNext = 0;
+  FEnd = static_cast<size_t>(
+      std::max(FStream.Read(FBuffer.data(), static_cast<int32_t>(SourceBlock)), 0));
+  FStreamLeft = std::max<int64_t>(FStreamLeft - static_cast<int64_t>(FEnd), 0);
+  return FEnd > 0;
+}
+
+int64_t TGridImportSource::Read(void* Buffer, int64_t Count) {
+  auto* out = static_cast<char*>(Buffer);
+  int64_t done = 0;
+  while (done < Count && (FNext < FEnd || Fill())) {
+    const size_t part = std::min(FEnd - FNext, static_cast<size_t>(Count - done));
+    std::memcpy(out + done, FBuffer.data() + FNext, part);
+    FNext += part;
+    done += static_cast<int64_t>(part);
+  }
+  return done;
+}
 
 // A broken character fails the row it begins or belongs to, not the one
 // before it.
 void TGridImportAsText::Next() {
-  if (FSource.Read(&FChar, 1) != 1) {
+  if (!FSource.ReadByte(FChar)) {
     FState = TState::End;
   } else if (FChar == '\0') {
     FState = TState::Broken;
@@ -25,41 +63,39 @@ void TGridImportAsText::Next() {
     FState = TState::CellEnd;
   } else if (FChar == '\r') {
     char following = 0;
-    FState = FSource.Read(&following, 1) == 1 && following == '\n' ? TState::RowEnd : TState::Broken;
+    FState = FSource.ReadByte(following) && following == '\n' ? TState::RowEnd : TState::Broken;
   } else {
     FState = TState::Data;
   }
 }
 
-std::vector<AnsiString> TGridImportAsText::ReadRecord() {
-  std::vector<AnsiString> cells(1);
+const std::vector<AnsiString>& TGridImportAsText::ReadRecord() {
+  FCells.assign(1, AnsiString());
   for (;;) {
     switch (FState) {
       case TState::Data:
-        cells.back() += FChar;
+        FCells.back() += FChar;
         Next();
         break;
       case TState::CellEnd:
-        cells.emplace_back();
+        FCells.emplace_back();
         Next();
         break;
       case TState::RowEnd:
         Next();
-        return cells;
+        return FCells;
       case TState::End:
-        return cells;
+        return FCells;
       case TState::Broken:
         TextFormatError();
     }
   }
 }
 
-int64_t TGridImportAsVCLDBIF::BytesLeft() { return FSource.Size() - FSource.Position(); }
-
 uint8_t TGridImportAsVCLDBIF::ReadByte() {
-  uint8_t byte = 0;
-  if (FSource.Read(&byte, 1) != 1) BinaryFormatError();
-  return byte;
+  char byte = 0;
+  if (!FSource.ReadByte(byte)) BinaryFormatError();
+  return static_cast<uint8_t>(byte);
 }
 
 uint64_t TGridImportAsVCLDBIF::ReadLittleEndian(int Size) {
@@ -72,13 +108,12 @@ uint64_t TGridImportAsVCLDBIF::ReadLittleEndian(int Size) {
 
 void TGridImportAsVCLDBIF::ReadPrefix() {
   char header[12];
-  if (FSource.Read(header, sizeof header) != sizeof header ||
-      AnsiString(header, 7) != "VCLDBIF")
+  if (FSource.Read(header, sizeof header) != sizeof header || AnsiString(header, 7) != "VCLDBIF")
     BinaryFormatError();
   uint32_t count = 0;
   for (int i = 11; i >= 8; --i) count = count << 8 | static_cast<uint8_t>(header[i]);
   // Each column takes at least its flag and the name's zero.
-  if (count > BytesLeft() / 2) BinaryFormatError();
+  if (count > FSource.BytesLeft() / 2) BinaryFormatError();
   FColumns.assign(count, {});
   for (TGridImportColumn& column : FColumns) {
     column.Visible = ReadByte() != 0;
@@ -120,10 +155,12 @@ void TGridImportAsVCLDBIF::ReadValue() {
     case 5:
     case 6: {
       const uint64_t length = ReadLittleEndian(4);
-      if (length > static_cast<uint64_t>(BytesLeft())) BinaryFormatError();
+      if (length > static_cast<uint64_t>(FSource.BytesLeft())) BinaryFormatError();
       FValue.Kind = static_cast<TExportValueKind>(tag);
       FValue.Bytes.resize(length);
-      FSource.ReadBuffer(FValue.Bytes.data(), static_cast<int32_t>(length));
+      if (FSource.Read(FValue.Bytes.data(), static_cast<int64_t>(length)) !=
+          static_cast<int64_t>(length))
+        BinaryFormatError();
       break;
     }
     case 1:
@@ -133,16 +170,16 @@ void TGridImportAsVCLDBIF::ReadValue() {
   }
 }
 
-std::vector<TExportValue> TGridImportAsVCLDBIF::ReadRecord() {
+const std::vector<TExportValue>& TGridImportAsVCLDBIF::ReadRecord() {
   if (FBroken) BinaryFormatError();
-  std::vector<TExportValue> values(FColumns.size());
-  values[0] = FValue;
-  for (size_t k = 1; k < values.size(); ++k) {
+  FValues.resize(FColumns.size());
+  FValues[0] = std::move(FValue);
+  for (size_t k = 1; k < FValues.size(); ++k) {
     ReadValue();
     // The end comes between rows only.
     if (FEnd) BinaryFormatError();
-    values[k] = FValue;
+    FValues[k] = std::move(FValue);
   }
   ReadAhead();
-  return values;
+  return FValues;
 }

@@ -9,6 +9,37 @@
 #include "DBGridKsExportFormats.h"
 #include "rtl/Streams.h"
 
+// The readers' bytes, taken from their stream a block at a time: a file
+// stream pays a system call per read. The bytes taken but not read go back
+// to the stream when the source goes, so the stream stands after the last
+// byte read, as it would after reading byte by byte.
+class TGridImportSource {
+ public:
+  explicit TGridImportSource(TStream& Stream);
+  ~TGridImportSource();
+  TGridImportSource(const TGridImportSource&) = delete;
+  TGridImportSource& operator=(const TGridImportSource&) = delete;
+
+  // Reads one byte; false at the end.
+  bool ReadByte(char& Byte) {
+    if (FNext == FEnd && !Fill()) return false;
+    Byte = FBuffer[FNext++];
+    return true;
+  }
+  // Up to Count bytes; returns how many were read.
+  int64_t Read(void* Buffer, int64_t Count);
+  int64_t BytesLeft() const { return FStreamLeft + static_cast<int64_t>(FEnd - FNext); }
+
+ private:
+  bool Fill();
+
+  TStream& FStream;
+  int64_t FStreamLeft;
+  std::vector<char> FBuffer;
+  size_t FNext = 0;
+  size_t FEnd = 0;
+};
+
 // Cells separated by TAB, rows by CR LF; the data ends with the bytes. A
 // zero byte is the format error: a clipboard block's text is cut at its
 // zero before it comes here.
@@ -19,17 +50,19 @@ class TGridImportAsText {
   // Reads the first character.
   void ReadPrefix() { Next(); }
   bool EndOfData() const { return FState == TState::End; }
-  // The cells of the current row; then the first character of the next one
-  // is read. A CR not followed by LF is the format error.
-  std::vector<AnsiString> ReadRecord();
+  // The cells of the current row, valid until the next call; then the first
+  // character of the next one is read. A CR not followed by LF is the
+  // format error.
+  const std::vector<AnsiString>& ReadRecord();
 
  private:
   enum class TState { Data, CellEnd, RowEnd, End, Broken };
   void Next();
 
-  TStream& FSource;
+  TGridImportSource FSource;
   TState FState = TState::End;
   char FChar = 0;
+  std::vector<AnsiString> FCells;
 };
 
 struct TGridImportColumn {
@@ -48,21 +81,22 @@ class TGridImportAsVCLDBIF {
   const std::vector<TGridImportColumn>& Columns() const { return FColumns; }
   bool NamesPresent() const { return FNamesPresent; }
   bool EndOfData() const { return FEnd && !FBroken; }
-  // One value per stored column. An end tag within the row, an unknown tag
-  // or a short value is the format error, and the row is not handed out.
-  std::vector<TExportValue> ReadRecord();
+  // One value per stored column, valid until the next call. An end tag
+  // within the row, an unknown tag or a short value is the format error,
+  // and the row is not handed out.
+  const std::vector<TExportValue>& ReadRecord();
 
  private:
   void ReadValue();
   void ReadAhead();
   uint8_t ReadByte();
   uint64_t ReadLittleEndian(int Size);
-  int64_t BytesLeft();
 
-  TStream& FSource;
+  TGridImportSource FSource;
   std::vector<TGridImportColumn> FColumns;
   bool FNamesPresent = false;
   bool FEnd = true;
   bool FBroken = false;
   TExportValue FValue;
+  std::vector<TExportValue> FValues;
 };

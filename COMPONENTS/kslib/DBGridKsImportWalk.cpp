@@ -25,7 +25,8 @@ void ImportRows(TDataSet& DataSet, TReader& Reader, const TGridTargetRecords& Re
   const bool inserting = DataSet.State() == dsInsert;
   bool atEnd = DataSet.Eof();
   Reader.ReadPrefix();
-  const auto writeRow = [&] {
+  // Made a function object once, not once per row.
+  const std::function<bool()> writeRow = [&] {
     Writer.Write(Targets, Reader.ReadRecord());
     return !Reader.EndOfData();
   };
@@ -85,7 +86,8 @@ void ImportRecords(TDataSet& DataSet, TGridImportAsText& Reader, const TGridTarg
 
 void ImportRecords(TDataSet& DataSet, TGridImportAsVCLDBIF& Reader,
                    const TGridTargetRecords& Records, bool AppendRest,
-                   const std::vector<TGridImportTarget*>& Targets, TGridImportRecordWriter& Writer) {
+                   const std::vector<TGridImportTarget*>& Targets,
+                   TGridImportRecordWriter& Writer) {
   ImportRows(DataSet, Reader, Records, AppendRest, Targets, Writer);
 }
 

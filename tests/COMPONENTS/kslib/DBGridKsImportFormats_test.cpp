@@ -71,6 +71,28 @@ TEST(GridImportText, CrWithoutLfAndZeroBytesAreTheFormatErrorAfterTheRowsBeforeI
   }
 }
 
+// Counts the reads the import asks of its stream.
+class TCountingStream : public TStringStream {
+ public:
+  using TStringStream::TStringStream;
+  int32_t Read(void* Buffer, int32_t Count) override {
+    ++Reads;
+    return TStringStream::Read(Buffer, Count);
+  }
+  int Reads = 0;
+};
+
+// A file is read in blocks, not a byte per read (a system call each): a
+// row's CR LF may be split between two blocks, wherever they end.
+TEST(GridImportText, ReadsInBlocksWithRowsAcrossTheirEnds) {
+  for (size_t length : {4095, 8191, 16383, 32767, 65535, 131071}) {
+    const AnsiString first(length, 'a');
+    TCountingStream stream(first + "\r\nb\tc\r\n" + first + "\tz");
+    EXPECT_EQ(ReadText(stream), (TextRows{{first}, {"b", "c"}, {first, "z"}})) << length;
+    EXPECT_LE(stream.Reads, static_cast<int>(length / 2048 + 2)) << length;
+  }
+}
+
 void ExpectValue(const TExportValue& Actual, const TExportValue& Expected) {
   EXPECT_EQ(Actual.Kind, Expected.Kind);
   EXPECT_EQ(Actual.Integer, Expected.Integer);
@@ -123,6 +145,38 @@ TEST(GridImportVCLDBIF, ReadsBackEveryTagTheWriterWrote) {
   ASSERT_EQ(read.Rows.size(), records.size());
   for (size_t r = 0; r < records.size(); ++r)
     for (size_t c = 0; c < 3; ++c) ExpectValue(read.Rows[r][c], records[r][c]);
+}
+
+// Values across the ends of the blocks the reader takes from its stream; it
+// leaves the stream right after the end tag, where other data may follow.
+TEST(GridImportVCLDBIF, ReadsInBlocksAndStopsAfterTheEndTag) {
+  TExportRow row = TextRow({"a", "b", "c"});
+  TStringStream written;
+  TGridExportAsVCLDBIF writer(written);
+  writer.WritePrefix(row);
+  std::vector<std::vector<TExportValue>> records;
+  for (int r = 0; r < 3000; ++r) {
+    records.push_back({Value(TExportValueKind::String, AnsiString(r % 97, char('a' + r % 26))),
+                       IntegerValue(r), FloatValue(r / 7.0)});
+    for (size_t c = 0; c < 3; ++c) row[c].Value = records.back()[c];
+    writer.WriteRecord(row);
+  }
+  writer.WriteSuffix();
+  const AnsiString data = written.DataString();
+
+  TCountingStream stream(data + "after");
+  {
+    TGridImportAsVCLDBIF reader(stream);
+    reader.ReadPrefix();
+    for (const auto& values : records) {
+      ASSERT_FALSE(reader.EndOfData());
+      const std::vector<TExportValue>& read = reader.ReadRecord();
+      for (size_t c = 0; c < 3; ++c) ExpectValue(read[c], values[c]);
+    }
+    EXPECT_TRUE(reader.EndOfData());
+  }
+  EXPECT_LE(stream.Reads, static_cast<int>(data.size() / 2048 + 2));
+  EXPECT_EQ(stream.Position(), static_cast<int64_t>(data.size()));
 }
 
 TEST(GridImportVCLDBIF, NamesAndUnassignedValues) {
