@@ -229,7 +229,8 @@ bool TCustomDBComboBoxKs::IsValidChar(char Key) {
 AnsiString TCustomDBComboBoxKs::GetDisplayTextForPaintCopy() {
   if (!FKeyMode || !Field()) return TCustomDBEditKs::GetDisplayTextForPaintCopy();
   int Found = FKeyItems->IndexOf(Field()->Text());
-  return Found >= 0 && Found < FItemCount ? FItems->Strings(Found) : AnsiString();
+  return Found >= 0 && Found < FItemCount ? ApplyCharCase(FItems->Strings(Found), CharCase())
+                                          : AnsiString();
 }
 
 void TCustomDBComboBoxKs::UpdateImageIndex() {

@@ -265,6 +265,17 @@ void TCustomGroupBox::Paint() {
 
 // --- TCustomEdit
 
+AnsiString ApplyCharCase(const AnsiString& Text, TEditCharCase CharCase) {
+  switch (CharCase) {
+    case ecUpperCase:
+      return AnsiUpperCase(Text);
+    case ecLowerCase:
+      return AnsiLowerCase(Text);
+    default:
+      return Text;
+  }
+}
+
 TCustomEdit::TCustomEdit(TComponent* AOwner) : TWinControl(AOwner) {
   FWidth = 121, FHeight = 21;
   FClickOnMouseUp = true;
@@ -279,6 +290,8 @@ void TCustomEdit::CreateParams(TCreateParams& Params) {
   Params.Style |= ES_AUTOHSCROLL | ES_LEFT;
   if (FReadOnly) Params.Style |= ES_READONLY;
   if (FPasswordChar) Params.Style |= ES_PASSWORD;
+  if (FCharCase == ecUpperCase) Params.Style |= ES_UPPERCASE;
+  if (FCharCase == ecLowerCase) Params.Style |= ES_LOWERCASE;
   if (FBorderStyle == bsSingle) Params.ExStyle |= WS_EX_CLIENTEDGE;
 }
 
@@ -300,6 +313,13 @@ void TCustomEdit::SetReadOnly(bool Value) {
 
 void TCustomEdit::SetPasswordChar(char Value) {
   FPasswordChar = Value;
+  RecreateWnd();
+}
+
+void TCustomEdit::SetCharCase(TEditCharCase Value) {
+  if (FCharCase == Value) return;
+  FCharCase = Value;
+  // A new window turns the text it is made with.
   RecreateWnd();
 }
 

@@ -127,9 +127,18 @@ class TGroupBox : public TCustomGroupBox {
   using TCustomGroupBox::TCustomGroupBox;
 };
 
+enum TEditCharCase { ecNormal, ecUpperCase, ecLowerCase };
+
+// The text in the letter case given, by the system's code page.
+AnsiString ApplyCharCase(const AnsiString& Text, TEditCharCase CharCase);
+
 class TCustomEdit : public TWinControl {
  public:
   explicit TCustomEdit(TComponent* AOwner);
+  // The edit turns what is typed or set into the case; the text it holds
+  // is turned at once.
+  TEditCharCase CharCase() const { return FCharCase; }
+  void SetCharCase(TEditCharCase Value);
   int MaxLength() const { return FMaxLength; }
   void SetMaxLength(int Value);
   bool ReadOnly() const { return FReadOnly; }
@@ -161,6 +170,7 @@ class TCustomEdit : public TWinControl {
   bool FReadOnly = false;
   char FPasswordChar = 0;
   TBorderStyle FBorderStyle = bsSingle;
+  TEditCharCase FCharCase = ecNormal;
 };
 
 class TEdit : public TCustomEdit {

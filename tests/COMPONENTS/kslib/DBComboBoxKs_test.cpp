@@ -411,4 +411,44 @@ TEST(DBComboBoxKsBound, KeyModeShowsTheItemOfTheFieldsKeyAndStoresTheKey) {
   F.Form = nullptr;
 }
 
+// A key-mode box that paints its own text shows the item of the field's key
+// in the box's letter case.
+TEST(DBComboBoxKsBound, KeyModePaintsTheItemInTheBoxsCase) {
+  TComboForm F;
+  TArrayDataSet Data(nullptr);
+  TDataSource Source(nullptr);
+  Data.FieldDefs()->Add("Count", ftInteger);
+  Data.Open();
+  AppendValues(&Data, {7});
+  Source.SetDataSet(&Data);
+  AddItems(F.Edit->Items(), {"пять", "семь"});
+  AddItems(F.Edit->KeyItems(), {"5", "7"});
+  F.Edit->SetCharCase(ecUpperCase);
+  F.Edit->SetAlignment(taRightJustify);
+  F.Edit->SetDataSource(&Source);
+  F.Edit->SetDataField("Count");
+  F.Show(F.Other);
+  RECT Client = F.Edit->ClientRect();
+  RECT Text = F.Edit->CalcEditRect();
+  TDibDC Shown(Client.right, Client.bottom);
+  PrintClient(F.Edit->Handle(), Shown);
+  // The same text drawn at the same place by hand.
+  TDibDC Expected(Client.right, Client.bottom);
+  PrintClient(F.Edit->Handle(), Expected);
+  HBRUSH Back = CreateSolidBrush(ColorToRGB(F.Edit->Color()));
+  FillRect(Expected.DC(), &Text, Back);
+  DeleteObject(Back);
+  TSelectObject Font(Expected.DC(), F.Edit->Font()->Handle());
+  SetBkMode(Expected.DC(), TRANSPARENT);
+  SetTextColor(Expected.DC(), ColorToRGB(F.Edit->Font()->Color()));
+  SetTextAlign(Expected.DC(), TA_RIGHT);
+  DWORD Margins = static_cast<DWORD>(SendMessageA(F.Edit->Handle(), EM_GETMARGINS, 0, 0));
+  int Margin = LOWORD(Margins) + 1;
+  ExtTextOutA(Expected.DC(), Text.right - Margin, Margin, ETO_CLIPPED, &Text, "СЕМЬ", 4, nullptr);
+  EXPECT_TRUE(Shown.SameAs(Expected));
+  F.Edit->SetDataSource(nullptr);
+  delete F.Form;
+  F.Form = nullptr;
+}
+
 }  // namespace

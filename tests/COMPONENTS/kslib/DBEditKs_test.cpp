@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "EditorForm.h"
@@ -205,6 +206,28 @@ int InkPixels(const TDibDC& Dib, int From, int To) {
   return (To - From) * Dib.Height() - Dib.Count(RECT{From, 0, To, Dib.Height()}, ColorToRGB(clWindow));
 }
 
+// The first and last columns with ink in the client area, as painted.
+std::pair<int, int> InkColumns(TCustomDBEditKs* Edit) {
+  RECT Client = Edit->ClientRect();
+  TDibDC Dib(Client.right, Client.bottom);
+  PrintClient(Edit->Handle(), Dib);
+  int First = -1, Last = -1;
+  for (int X = 0; X < Client.right; ++X) {
+    if (InkPixels(Dib, X, X + 1) == 0) continue;
+    if (First < 0) First = X;
+    Last = X;
+  }
+  return {First, Last};
+}
+
+int TextWidth(TCustomDBEditKs* Edit, const AnsiString& Text) {
+  TDibDC Dib(1, 1);
+  TSelectObject Font(Dib.DC(), Edit->Font()->Handle());
+  SIZE Extent{};
+  GetTextExtentPoint32A(Dib.DC(), Text.c_str(), static_cast<int>(Text.size()), &Extent);
+  return Extent.cx;
+}
+
 TEST(DBEditKsPaint, ARightAlignedEditShowsItsTextRightUnlessFocused) {
   TEditForm F;
   F.Edit->SetAlignment(taRightJustify);
@@ -226,6 +249,39 @@ TEST(DBEditKsPaint, ARightAlignedEditShowsItsTextRightUnlessFocused) {
     EXPECT_GT(InkPixels(Dib, 0, Half), 10);
     EXPECT_EQ(InkPixels(Dib, Half, Client.right), 0);
   }
+}
+
+// The letter case turns typed text, text set in code and the text the edit
+// held when the case was set.
+TEST(DBEditKsCharCase, TypedAndSetTextTakeTheCase) {
+  struct {
+    TEditCharCase Case;
+    const char *Typed, *Shown, *Set, *SetShown;
+  } Cases[] = {
+      {ecUpperCase, "aBв", "ABВ", "ёж", "ЁЖ"},
+      {ecLowerCase, "AbВ", "abв", "ЁЖ", "ёж"},
+      {ecNormal, "aBв", "aBв", "ёЖ", "ёЖ"},
+  };
+  for (const auto& Case : Cases) {
+    SCOPED_TRACE(Case.Shown);
+    TEditForm F;
+    F.Edit->SetCharCase(Case.Case);
+    F.Show();
+    F.Type(Case.Shown);
+    PostKey(VK_TAB);
+    ASSERT_TRUE(PumpUntilFocused(F.Other->Handle()));
+    EXPECT_EQ(F.Edit->Text(), Case.Shown);
+    EXPECT_EQ(F.Edit->Value().AsString(), Case.Shown) << "committed as shown";
+    F.Edit->SetText(Case.Set);
+    EXPECT_EQ(F.Edit->Text(), Case.SetShown);
+    EXPECT_EQ(F.Edit->DataLink()->DataIndependentValue().AsString(), Case.SetShown);
+  }
+  TEditForm F;
+  F.Show();
+  F.Edit->SetText("Смена");
+  F.Edit->SetCharCase(ecUpperCase);
+  EXPECT_EQ(F.Edit->Text(), "СМЕНА");
+  EXPECT_EQ(F.Edit->IsFocused(), true) << "the new window keeps the focus";
 }
 
 // --- Buttons
@@ -489,6 +545,24 @@ TEST(DBEditKsBound, ShowsTheFieldWhoseSizeLimitsTheText) {
   Own.SetDataField("Name");
   EXPECT_EQ(Own.MaxLength(), 4) << "a length of its own stays";
   EXPECT_EQ(Own.Text(), "second");
+}
+
+// An edit that paints its own text (right-aligned, unfocused) shows the
+// field in the letter case of the edit.
+TEST(DBEditKsBound, ThePaintedTextOfTheFieldHasTheEditsCase) {
+  TBoundForm F;
+  F.Edit->SetCharCase(ecUpperCase);
+  F.Edit->SetAlignment(taRightJustify);
+  F.Show(F.Other);
+  EXPECT_EQ(F.Edit->Text(), "FIRST");
+  auto [First, Last] = InkColumns(F.Edit);
+  int Upper = TextWidth(F.Edit, "FIRST"), Lower = TextWidth(F.Edit, "first");
+  ASSERT_GT(Upper - Lower, 4) << "the two cases tell apart by width";
+  EXPECT_GT(First, F.Edit->ClientWidth() / 2) << "painted right-aligned";
+  EXPECT_NEAR(Last - First + 1, Upper, 2);
+  F.Data.Next();
+  EXPECT_EQ(F.Edit->Text(), "SECOND");
+  EXPECT_EQ(F.Data.FieldByName("Name")->AsString(), "second") << "the field keeps its case";
 }
 
 TEST(DBEditKsBound, TypingAndLeavingWritesTheField) {
