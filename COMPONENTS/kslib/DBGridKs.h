@@ -414,7 +414,9 @@ class TCustomDBGridKs : public TCustomGrid,
   // Mouse (DBGridKsMouse.cpp).
   void StartTimer(int Interval);
   void StopTimer();
+  void RearmTimer(int Elapsed);
   void StopTracking();
+  void EndDrag();
   // Timer 1's interval, -1 while it is stopped.
   int TimerInterval() const { return FTimerInterval; }
   virtual void TrackMouse();
@@ -695,6 +697,7 @@ class TCustomDBGridKs : public TCustomGrid,
   int FSizingLineX = -1, FSizingOfs = 0;
   bool FTracking = false, FHorzTracking = false, FRowDrag = false;
   bool FRightAsLeft = false;
+  TMouseButton FTrackButton = mbLeft;
   POINT FMouseDownPoint{0, 0}, FMousePoint{0, 0};
   TShiftState FMouseShift;
   TGridCoord FCheckClickCell{-1, -1};

@@ -15,6 +15,15 @@ constexpr int TitlePressSlack = 3;
 // How near a group title's right edge a press sizes the group.
 constexpr int TitleEdgeMargin = 2;
 constexpr int CellMargin = 4;
+// The shortest tick of the drag timer: the system's own floor for a timer.
+constexpr int MinTrackInterval = USER_TIMER_MINIMUM;
+
+// Read from the system, not from the messages: the release of a drag's
+// button may never reach the grid, or reach it after a tick.
+bool ButtonHeld(TMouseButton Button) {
+  bool Swapped = GetSystemMetrics(SM_SWAPBUTTON) != 0;
+  return GetAsyncKeyState((Button == mbRight) != Swapped ? VK_RBUTTON : VK_LBUTTON) < 0;
+}
 
 int TextWidth(TFont* Font, const AnsiString& Text) {
   TWindowDC DC;
@@ -39,12 +48,18 @@ bool TCustomDBGridKs::MouseMessage(TMessage& Message) {
         ClearSearch();
       } else if (Message.WParam == TrackTimerId) {
         if (FRowDrag || FHorzTracking || FTrackingKind == 2) {
+          if (!ButtonHeld(FTrackButton)) {
+            EndDrag();
+            return true;
+          }
+          DWORD Began = GetTickCount();
           // No move arrives from past the window's edge: each tick reads
           // where the cursor is.
           POINT P;
           GetCursorPos(&P);
           FMousePoint = ScreenToClient(P);
           TrackMouse();
+          RearmTimer(static_cast<int>(GetTickCount() - Began));
         }
       } else {
         return false;
@@ -105,6 +120,7 @@ HCURSOR TCustomDBGridKs::SelectionCursorAt(int X, int Y) {
 
 void TCustomDBGridKs::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
   if (Button == mbRight) SetCapture(Handle());
+  FTrackButton = Button;
   FCheckClickCell = {-1, -1};
   FMouseDownPoint = {X, Y};
   if (!AcquireFocus()) return;
@@ -518,10 +534,28 @@ bool TCustomDBGridKs::ColumnPopupUp(TMessage& Message) {
 
 void TCustomDBGridKs::StartTimer(int Interval) {
   if (!HandleAllocated()) return;
+  Interval = std::max(Interval, MinTrackInterval);
   if (FTimerInterval == Interval) return;
   if (FTimerInterval != -1) KillTimer(Handle(), TrackTimerId);
   SetTimer(Handle(), TrackTimerId, Interval, nullptr);
   FTimerInterval = Interval;
+}
+
+// After a tick the next one is due its interval after this one began, but
+// never at once: a tick slower than its interval would leave a timer
+// message always due, and no message loop would find the queue empty.
+void TCustomDBGridKs::RearmTimer(int Elapsed) {
+  if (FTimerInterval == -1 || !HandleAllocated()) return;
+  SetTimer(Handle(), TrackTimerId, std::max(FTimerInterval - Elapsed, MinTrackInterval), nullptr);
+}
+
+// The button went up without its release reaching the grid.
+void TCustomDBGridKs::EndDrag() {
+  FTrackingKind = 0;
+  FSelecting = false;
+  StopTracking();
+  StopTimer();
+  if (GetCapture() == Handle()) ReleaseCapture();
 }
 
 void TCustomDBGridKs::StopTimer() {

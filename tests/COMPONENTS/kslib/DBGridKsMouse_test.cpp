@@ -25,6 +25,13 @@ class TProbeGrid : public TDBGridKs {
     CalcDrawInfo(Info);
     return Info.Vert.FullVisBoundary;
   }
+  // Drag ticks since the count was last cleared; a tick loop that would
+  // never let the message loop return is cut off here.
+  int Ticks = 0;
+  void TrackMouse() override {
+    if (++Ticks > 50) StopTimer();
+    TDBGridKs::TrackMouse();
+  }
 };
 
 using TProbeForm = TCityGridFormOf<TProbeGrid>;
@@ -409,8 +416,7 @@ void MoveCursorOnly(POINT Screen) {
   }
 }
 
-// Handles one message at a time until Done(): a timer of 0 ms never leaves
-// the queue empty for the application's pump to return.
+// Handles one message at a time until Done().
 bool HandleEachUntil(const std::function<bool()>& Done, int TimeoutMs) {
   DWORD Start = GetTickCount();
   MSG Msg;
@@ -426,26 +432,49 @@ bool HandleEachUntil(const std::function<bool()>& Done, int TimeoutMs) {
   return true;
 }
 
+// A row drag pressed on the second row and held 60 pixels below the rows,
+// past the window's edge, where no move reaches the grid.
+struct TFarDrag {
+  TCityGridFormOf<TProbeGrid> F{1000};
+  POINT Far{};
+  TFarDrag() {
+    F.Grid->SetOptions(F.Grid->Options() + TDBGridOptions{dgMultiSelect});
+    F.Grid->SetAllowedSelections({gstRecordBookmarks});
+    F.Show();
+    int X = F.CellCenter(NameCol, 1).x;
+    POINT Start = F.Grid->ClientToScreen(F.CellCenter(NameCol, F.Grid->TitleOffset() + 1));
+    POINT Near = F.Grid->ClientToScreen(POINT{X, F.Grid->DataBottom() + 8});
+    Far = {Near.x, Near.y + 52};
+    RECT Window;
+    GetWindowRect(F.Form->Handle(), &Window);
+    EXPECT_GT(Far.y, Window.bottom) << "past the window's edge";
+    MoveMouse(Start);
+    PressMouse(Start, true);
+    EXPECT_TRUE(PumpUntil([&] { return GetCapture() == F.Grid->Handle(); }));
+    MoveMouse(Near);
+    MoveCursorOnly(Far);
+  }
+  // The application's own loop, called again and again as a long walk
+  // calls it, until Done() or the time is up; the most ticks one call ran.
+  int ProcessUntil(const std::function<bool()>& Done, int TimeoutMs) {
+    DWORD Began = GetTickCount();
+    int Most = 0;
+    while (!Done() && static_cast<int>(GetTickCount() - Began) < TimeoutMs) {
+      F.Grid->Ticks = 0;
+      Application->ProcessMessages();
+      Most = std::max(Most, F.Grid->Ticks);
+    }
+    return Most;
+  }
+};
+
 // Dragged just below the rows and on past the window's edge, where no
 // move arrives, the grid reads the cursor on each tick: 8 rows a step at
 // 48 pixels or more below the rows.
 TEST(DBGridMouse, ADragPastTheWindowsEdgeStepsByWhereTheCursorIs) {
-  TCityGridFormOf<TProbeGrid> F(1000);
-  F.Grid->SetOptions(F.Grid->Options() + TDBGridOptions{dgMultiSelect});
-  F.Grid->SetAllowedSelections({gstRecordBookmarks});
-  F.Show();
-  int X = F.CellCenter(NameCol, 1).x;
-  POINT Start = F.Grid->ClientToScreen(F.CellCenter(NameCol, F.Grid->TitleOffset() + 1));
-  POINT Near = F.Grid->ClientToScreen(POINT{X, F.Grid->DataBottom() + 8});
-  POINT Far{Near.x, Near.y + 52};
-  RECT Window;
-  GetWindowRect(F.Form->Handle(), &Window);
-  ASSERT_GT(Far.y, Window.bottom) << "past the window's edge";
-  MoveMouse(Start);
-  PressMouse(Start, true);
-  ASSERT_TRUE(PumpUntil([&] { return GetCapture() == F.Grid->Handle(); }));
-  MoveMouse(Near);
-  MoveCursorOnly(Far);
+  TFarDrag D;
+  TCityGridFormOf<TProbeGrid>& F = D.F;
+  POINT Far = D.Far;
   int From = F.RecNo();
   DWORD Began = GetTickCount();
   bool Reached = HandleEachUntil([&] { return F.RecNo() >= From + 80; }, 1000);
@@ -457,6 +486,52 @@ TEST(DBGridMouse, ADragPastTheWindowsEdgeStepsByWhereTheCursorIs) {
   EXPECT_TRUE(Reached) << Moved << " rows in " << Took << " ms";
   EXPECT_EQ(Moved % 8, 0) << "whole steps of 8 rows: " << Moved;
   EXPECT_EQ(F.Grid->SelectedRows()->Count(), F.RecNo() - 1) << "every row passed is selected";
+}
+
+TEST(DBGridMouse, ADragHeldBelowTheGridLetsTheMessageLoopReturnBetweenTicks) {
+  TFarDrag D;
+  int From = D.F.RecNo();
+  DWORD Began = GetTickCount();
+  int Most = D.ProcessUntil([&] { return D.F.RecNo() >= From + 80; }, 1000);
+  DWORD Took = GetTickCount() - Began;
+  int Moved = D.F.RecNo() - From;
+  PressMouse(D.Far, false);
+  D.ProcessUntil([&] { return GetCapture() != D.F.Grid->Handle(); }, 500);
+  EXPECT_GE(Moved, 80) << "as fast as before: " << Moved << " rows in " << Took << " ms";
+  EXPECT_LE(Most, 2) << "the loop returns between ticks";
+  EXPECT_EQ(D.F.Grid->TimerInterval(), -1);
+  EXPECT_EQ(D.F.Grid->SelectedRows()->Count(), D.F.RecNo() - 1) << "every row passed is selected";
+}
+
+// The button goes up while the cursor is past the edge: its release is
+// lost, or reaches the grid only after a tick; the tick finds the button up
+// and the drag ends there.
+TEST(DBGridMouse, ADragEndsWhenItsButtonIsFoundReleased) {
+  for (bool Lost : {true, false}) {
+    SCOPED_TRACE(Lost ? "the release lost" : "the release late");
+    TFarDrag D;
+    int From = D.F.RecNo();
+    D.ProcessUntil([&] { return D.F.RecNo() >= From + 16; }, 1000);
+    SendMouse(D.Far, MOUSEEVENTF_LEFTUP);
+    MSG Msg;
+    DWORD Began = GetTickCount();
+    while (GetTickCount() - Began < 150) {
+      if (Lost) {
+        while (PeekMessageA(&Msg, nullptr, WM_LBUTTONUP, WM_LBUTTONUP, PM_REMOVE)) {
+        }
+      }
+      // Only the timer's messages, the release left waiting behind them.
+      while (PeekMessageA(&Msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE)) DispatchMessageA(&Msg);
+      Sleep(5);
+    }
+    int Stopped = D.F.RecNo();
+    EXPECT_EQ(D.F.Grid->TimerInterval(), -1) << "no more ticks";
+    EXPECT_NE(GetCapture(), D.F.Grid->Handle()) << "the mouse let go";
+    D.ProcessUntil([] { return false; }, 200);
+    EXPECT_EQ(D.F.RecNo(), Stopped) << "not one row after the button went up";
+    EXPECT_LT(D.F.RecNo(), 1000) << "not run through the table";
+    EXPECT_EQ(D.F.Grid->SelectedRows()->Count(), D.F.RecNo() - 1);
+  }
 }
 
 TEST(DBGridMouse, ADragBelowTheRowsScrollsFasterTheFartherItIs) {
@@ -478,7 +553,7 @@ TEST(DBGridMouse, ADragBelowTheRowsScrollsFasterTheFartherItIs) {
   EXPECT_EQ(F.RecNo(), Reached) << "step 0 below 6 pixels";
   Send(WM_MOUSEMOVE, Start.x, Bottom + 47, MK_LBUTTON);
   EXPECT_EQ(F.RecNo(), Reached + 8);
-  EXPECT_EQ(F.Grid->TimerInterval(), 0);
+  EXPECT_EQ(F.Grid->TimerInterval(), USER_TIMER_MINIMUM) << "the shortest tick, never 0";
   EXPECT_EQ(F.Grid->SelectedRows()->Count(), F.RecNo() - 1) << "every row passed is selected";
   Send(WM_LBUTTONUP, Start.x, Bottom + 47, 0);
   EXPECT_EQ(F.Grid->TimerInterval(), -1);
