@@ -15,9 +15,9 @@
 #include "zip/ZAErrors.h"
 #include "zip/ZAVolumes.h"
 
-// The questions the default event handlers ask. The forms layer puts its
-// prompts here; while a hook is unset the answer is no (cancel), and a
-// message goes unseen.
+// The questions the default event handlers ask. A program that can ask its
+// user puts its prompts here, tests their scripted answers; while a hook is
+// unset the answer is no (cancel), and a message goes unseen.
 struct TZAPrompts {
   std::function<bool(const AnsiString& text)> Confirm;   // yes / no
   std::function<bool(const AnsiString& text)> OkCancel;  // OK / cancel
