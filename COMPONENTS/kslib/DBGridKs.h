@@ -676,6 +676,7 @@ class TCustomDBGridKs : public TCustomGrid,
   // The title-tree node a column's title shows at the height (its leaf in
   // the lowest part); null outside the title row.
   THeadTreeNode* TitleNodeAt(int ACol, int Y);
+  bool OnOwnTitle(TGridCoord Cell, int Y);
   void DrawTitleSizingLine();
   // The group's visible columns share the new width by their widths.
   void ApplyTitleSizing(int X);

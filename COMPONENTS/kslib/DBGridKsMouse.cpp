@@ -190,7 +190,7 @@ void TCustomDBGridKs::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
     return;
   }
   bool Title = Cell.Y >= 0 && Cell.Y < FTitleOffset;
-  if (Title && Column && !Designing()) {
+  if (OnOwnTitle(Cell, Y) && Column && !Designing()) {
     if (Button == mbRight && FOptions.Contains(dgColumnResize)) {
       FRightAsLeft = true;
       Button = mbLeft;
@@ -280,6 +280,15 @@ void TCustomDBGridKs::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
   TCustomControl::MouseDown(Button, Shift, X, Y);
 }
 
+// A column's own title: the first title row, below any group caption over
+// it; the rows under it (filter, levels) and the group captions are not.
+bool TCustomDBGridKs::OnOwnTitle(TGridCoord Cell, int Y) {
+  if (Cell.Y != 0 || Cell.X < FIndicatorOffset || !TitleRowShown()) return false;
+  if (!FUseMultiTitle) return true;
+  THeadTreeNode* Node = TitleNodeAt(Cell.X, Y);
+  return !Node || Node->Column;
+}
+
 // Over the buttons a cell of the column shows beside its text.
 bool TCustomDBGridKs::OnCellButton(TColumnKs* Column, TGridCoord Cell, int X) {
   int Width = 0;
@@ -333,7 +342,7 @@ void TCustomDBGridKs::MouseMoveTracking(TShiftState Shift, int X, int Y) {
       return;
     }
     TGridCoord Cell = MouseCoord(X, Y);
-    bool On = Cell.X == TrackedTitleCol && Cell.Y >= 0 && Cell.Y < FTitleOffset;
+    bool On = Cell.X == TrackedTitleCol && OnOwnTitle(Cell, Y);
     if (On != TitleButtonDown) {
       TitleButtonDown = On;
       InvalidateCell(TrackedTitleCol, 0);
@@ -452,7 +461,7 @@ void TCustomDBGridKs::MouseUp(TMouseButton Button, TShiftState Shift, int X, int
   TGridCoord Cell = MouseCoord(X, Y);
   if (FTracking && TrackedTitleCol >= 0) {
     int Pressed = TrackedTitleCol;
-    bool On = Cell.X == Pressed && Cell.Y >= 0 && Cell.Y < FTitleOffset;
+    bool On = Cell.X == Pressed && OnOwnTitle(Cell, Y);
     StopTracking();
     int DataCol = RawToDataColumn(Pressed);
     if (On && DataCol >= 0 && DataCol < FColumns->Count()) {

@@ -130,6 +130,48 @@ TEST(DBGridMouse, SortMarksStayInOrderThroughADeletionAndIndexWrites) {
   }
 }
 
+// Only a column's own title is its button: a press on the filter row under
+// it (a cell with no filter to edit) or on a group caption over it neither
+// clicks the button nor sorts.
+TEST(DBGridMouse, OnlyTheFirstTitleRowPressesATitleButton) {
+  struct TCase {
+    const char* Where;
+    bool Grouped;
+    int Row, Y;  // the cell's row; pixels below its top, above its bottom when negative, 0 its middle
+    int Clicks;
+  } Cases[] = {
+      {"the title", false, 0, 0, 1},
+      {"the filter cell under it", false, 1, 0, 0},
+      {"the group caption over it", true, 0, 3, 0},
+      {"its own part under the group caption", true, 0, -4, 1},
+  };
+  for (const TCase& C : Cases) {
+    SCOPED_TRACE(C.Where);
+    TCityGridForm F;
+    if (C.Grouped) {
+      F.GroupNameAndQty();
+    } else {
+      F.Grid->STFilter()->SetVisible(true);
+      F.Grid->Columns()->Items(0)->STFilter()->SetVisible(false);
+    }
+    F.Grid->SetOptionsKs(F.Grid->OptionsKs() + TDBGridKsOptions{dghAutoSortMarking});
+    TColumnTitleKs* Title = F.Grid->Columns()->Items(0)->Title();
+    Title->SetTitleButton(true);
+    int Clicks = 0;
+    F.Grid->OnTitleBtnClick = [&](TObject*, int, TColumnKs*) { ++Clicks; };
+    F.Show();
+    RECT R = F.Grid->CellRect(NameCol, C.Row);
+    POINT P = F.CellCenter(NameCol, C.Row);
+    if (C.Y > 0) P.y = R.top + C.Y;
+    if (C.Y < 0) P.y = R.bottom + C.Y;
+    ClickAt(F.Grid->ClientToScreen(P));
+    PumpFor(30);
+    EXPECT_EQ(Clicks, C.Clicks);
+    EXPECT_EQ(Title->SortMarker() != smNoneKs, C.Clicks > 0) << "sorted";
+    EXPECT_EQ(GetCapture(), nullptr);
+  }
+}
+
 TEST(DBGridMouse, ThreePixelsStayATitlePressAndFourMoveTheColumn) {
   for (bool Button : {true, false}) {
     TCityGridForm F;
