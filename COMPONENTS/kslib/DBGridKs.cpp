@@ -934,6 +934,17 @@ void TCustomDBGridKs::CreateParams(TCreateParams& Params) {
   }
 }
 
+// The flat grid's own one-pixel border, sunken as the 3-D one it replaces.
+void TCustomDBGridKs::PaintNonClientEdges() {
+  if (!FFlatFrameWidth) return;
+  HDC DC = GetWindowDC(Handle());
+  RECT R;
+  GetWindowRect(Handle(), &R);
+  OffsetRect(&R, -R.left, -R.top);
+  DrawEdge(DC, &R, BDR_SUNKENOUTER, BF_RECT);
+  ReleaseDC(Handle(), DC);
+}
+
 void TCustomDBGridKs::AfterCreateWnd() {
   BeginUpdate();
   TCustomGrid::AfterCreateWnd();
@@ -1002,14 +1013,7 @@ void TCustomDBGridKs::WndProc(TMessage& Message) {
       return;
     case WM_NCPAINT:
       TCustomGrid::WndProc(Message);
-      if (FFlatFrameWidth) {
-        HDC DC = GetWindowDC(Handle());
-        RECT R;
-        GetWindowRect(Handle(), &R);
-        OffsetRect(&R, -R.left, -R.top);
-        FrameRect(DC, &R, GetSysColorBrush(COLOR_BTNSHADOW));
-        ReleaseDC(Handle(), DC);
-      }
+      PaintNonClientEdges();
       return;
     case WM_ERASEBKGND:
       Message.Result = 1;

@@ -318,6 +318,8 @@ class TCustomDBGridKs : public TCustomGrid,
   // top (and left) edge.
   void Draw3DFrame(TCanvas* ACanvas, const RECT& Rect, bool Pressed, bool Highlighted,
                    bool LeftSide, bool RightSide);
+  // The border of a flat grid with a single border.
+  virtual void PaintNonClientEdges();
   // The colours of a highlighted data cell, through the style when there is
   // one; true when the cell is highlighted.
   virtual bool GetCellHighlight(int DataCol, int DataRow, const AnsiString& Text,

@@ -406,6 +406,14 @@ void TCustomDBGridKs::Draw3DFrame(TCanvas* ACanvas, const RECT& Rect, bool Press
     DrawEdge(DC, &R, Edge, BF_BOTTOM | (RightSide ? BF_RIGHT : 0));
     return;
   }
+  // Right to left the sides change places: drawn unmirrored where the cell
+  // shows, the light edge stays on the left as the other edges have it.
+  bool Mirrored = FPainting && BiDiMode() == bdRightToLeft;
+  if (Mirrored) {
+    R = MirroredRect(Rect);
+    std::swap(LeftSide, RightSide);
+    MirrorDC(DC, ClientWidth(), ClientHeight(), false);
+  }
   // Flat: the cell's colour covers the bottom (and right) line; only the
   // top edge shows.
   TPen* Pen = ACanvas->Pen();
@@ -419,6 +427,7 @@ void TCustomDBGridKs::Draw3DFrame(TCanvas* ACanvas, const RECT& Rect, bool Press
   }
   Pen->SetColor(OldColor);
   DrawEdge(DC, &R, Edge, BF_TOP | (LeftSide ? BF_LEFT : 0));
+  if (Mirrored) MirrorDC(DC, ClientWidth(), ClientHeight(), true);
 }
 
 bool TCustomDBGridKs::GetCellHighlight(int DataCol, int DataRow, const AnsiString&,

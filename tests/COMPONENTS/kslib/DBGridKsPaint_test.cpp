@@ -447,6 +447,55 @@ TEST(DBGridPaint, GridLinesTakeTheFlatAndSilverColours) {
   }
 }
 
+// A flat raised cell frame shows its light edge on the left and the cell's
+// colour over its right line, right to left as well: there the frame is
+// drawn where the mirrored cell shows.
+TEST(DBGridPaint, AFlatFrameKeepsItsLightEdgeLeftInBothDirections) {
+  const COLORREF Cell = RGB(200, 220, 240);
+  for (bool RightToLeft : {false, true}) {
+    SCOPED_TRACE(RightToLeft ? "right to left" : "left to right");
+    TForm5 F(5);
+    F.Grid->SetFlat(true);
+    F.Grid->SetOptionsKs(F.Grid->OptionsKs() + TDBGridKsOptions{dghData3D});
+    F.Grid->SetColor(static_cast<TColor>(Cell));
+    if (RightToLeft) F.Grid->SetBiDiMode(bdRightToLeft);
+    F.Form->Show();
+    TDibDC Dib(F.Grid->ClientWidth(), F.Grid->ClientHeight());
+    PrintClient(F.Grid->Handle(), Dib);
+    RECT R = F.Grid->CellRect(2, F.Grid->TitleOffset() + 2);
+    if (RightToLeft) R = RECT{Dib.Width() - R.right, R.top, Dib.Width() - R.left, R.bottom};
+    int Y = (R.top + R.bottom) / 2, X = (R.left + R.right) / 2;
+    COLORREF Light = ColorToRGB(clBtnHighlight);
+    EXPECT_EQ(Dib.Pixel(R.left, Y), Light) << "the left edge";
+    EXPECT_EQ(Dib.Pixel(X, R.top), Light) << "the top edge";
+    EXPECT_EQ(Dib.Pixel(R.right - 1, Y), Cell) << "the right line covered";
+    EXPECT_EQ(Dib.Pixel(X, R.bottom - 1), Cell) << "the bottom line covered";
+  }
+}
+
+// A flat grid with a single border draws it one pixel wide and sunken:
+// dark at the top and left, light at the bottom and right.
+TEST(DBGridPaint, AFlatGridsBorderIsSunken) {
+  TForm5 F(5);
+  F.Grid->SetFlat(true);
+  F.Form->Show();
+  TPicture32 P = Capture(F.Grid->Handle());
+  POINT Client = F.Grid->ClientToScreen(POINT{0, 0});
+  RECT Window;
+  GetWindowRect(F.Grid->Handle(), &Window);
+  ASSERT_EQ(Client.x - Window.left, 1) << "a one-pixel frame";
+  auto At = [&](int X, int Y) {
+    uint32_t V = P.Pixels[Y * P.Width + X];
+    return RGB((V >> 16) & 0xFF, (V >> 8) & 0xFF, V & 0xFF);
+  };
+  COLORREF Dark = ColorToRGB(clBtnShadow), Light = ColorToRGB(clBtnHighlight);
+  int MidX = P.Width / 2, MidY = P.Height / 2;
+  EXPECT_EQ(At(MidX, 0), Dark) << "top";
+  EXPECT_EQ(At(0, MidY), Dark) << "left";
+  EXPECT_EQ(At(MidX, P.Height - 1), Light) << "bottom";
+  EXPECT_EQ(At(P.Width - 1, MidY), Light) << "right";
+}
+
 TEST(DBGridPaint, ARightToLeftGridPaintsItsIndicatorAtTheRight) {
   TForm5 F(5);
   F.Grid->SetBiDiMode(bdRightToLeft);
