@@ -372,6 +372,9 @@ class TCustomDBGridKs : public TCustomGrid,
   virtual void ShowFilterEditor(int DataCol);
   virtual void ApplyFilterRowText(int DataCol);
   virtual bool FilterEditorActive();
+  // The in-place editor as the options want it when no filter editor is in
+  // its way.
+  void RestoreInplaceEditor();
   void PlaceFilterEditor(bool Focus);
   void HideFilterEditor();
   void UpdateFilterEditor(bool Show);

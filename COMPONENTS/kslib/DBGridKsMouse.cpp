@@ -507,7 +507,15 @@ void TCustomDBGridKs::EndFilterEditing() {
   if (FSTFilter->UpdateCount() > 0) return;
   HideFilterEditor();
   FFilterRowEditing = false;
-  if (FOptions.Contains(dgAlwaysShowEditor)) ShowEditor();
+  RestoreInplaceEditor();
+}
+
+void TCustomDBGridKs::RestoreInplaceEditor() {
+  if (FOptions.Contains(dgAlwaysShowEditor) && !FilterEditorActive()) {
+    ShowEditor();
+  } else {
+    HideEditor();
+  }
 }
 
 void TCustomDBGridKs::CancelTracking() {

@@ -407,4 +407,35 @@ TEST(DBGridKsFilterRow, TheEditorGoesWithItsCellWhenTheColumnsScroll) {
   EXPECT_EQ(F.Editor()->Left(), After);
 }
 
+// After the filter row the cell editor comes back only where the options
+// keep it always shown and no filter editor is open.
+TEST(DBGridKsFilterRow, TheCellEditorComesBackOnlyWhenAlwaysShownAndNoFilterIsEdited) {
+  struct TCase {
+    const char* Name;
+    bool AlwaysShow, FilterOpen;
+    bool Shown;
+  } Cases[] = {
+      {"always shown", true, false, true},
+      {"always shown, a filter being edited", true, true, false},
+      {"shown by F2 only", false, false, false},
+  };
+  for (const TCase& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    TFilterRowForm F;
+    if (C.AlwaysShow) F.Grid->SetOptions(F.Grid->Options() + TDBGridOptions{dgAlwaysShowEditor});
+    if (C.FilterOpen) {
+      F.EditFilter(ColName);
+    } else {
+      F.Show();
+      PostKey(VK_F2);
+      PumpFor(20);
+      ASSERT_TRUE(F.Grid->InplaceEditor() && F.Grid->InplaceEditor()->Visible());
+    }
+    F.Grid->RestoreInplaceEditor();
+    PumpFor(20);
+    TInplaceEdit* Editor = F.Grid->InplaceEditor();
+    EXPECT_EQ(Editor && Editor->Visible(), C.Shown);
+  }
+}
+
 }  // namespace
