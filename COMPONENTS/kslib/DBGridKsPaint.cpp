@@ -29,8 +29,7 @@ void TCustomDBGridKs::Paint() {
   }
   if (RightToLeft) MirrorCanvas(false);
   if (FOptions.Contains(dgTitles) && FUseMultiTitle)
-    for (THeadTreeNode* Leaf : FLeafNodes)
-      for (THeadTreeNode* N = Leaf; N && N != FHeadTree.get(); N = N->Host) N->Drawn = false;
+    FHeadTree->ForEach([](THeadTreeNode* Node) { Node->Drawn = false; });
   if (RowSelectHighlighted() && FStyle && FStyle->FocusFrame) {
     RECT Box = MirroredRect(BoxRect(FIndicatorOffset, Row(), ColCount() - 1, Row()));
     DrawFocusRect(Canvas()->Handle(), &Box);

@@ -37,6 +37,13 @@ std::vector<THeadTreeNode*> THeadTreeNode::Children() const {
   return Result;
 }
 
+void THeadTreeNode::ForEach(const std::function<void(THeadTreeNode*)>& Proc) {
+  for (THeadTreeNode* C : Children()) {
+    Proc(C);
+    C->ForEach(Proc);
+  }
+}
+
 bool THeadTreeNode::Find(THeadTreeNode* Node) {
   if (this == Node) return true;
   for (THeadTreeNode* C : Children())

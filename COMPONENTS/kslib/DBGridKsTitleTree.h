@@ -4,6 +4,7 @@
 // one's Next is the host's first child; a lone root points to itself.
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include "rtl/SysUtils.h"
@@ -33,6 +34,9 @@ class THeadTreeNode {
   void Union(THeadTreeNode* From, THeadTreeNode* To, int AHeight, const AnsiString& AText);
   // The children of this node, in ring order.
   std::vector<THeadTreeNode*> Children() const;
+  // Every node below this one, depth first: each child, then its own
+  // children, before the next child.
+  void ForEach(const std::function<void(THeadTreeNode*)>& Proc);
 
   THeadTreeNode* Child = nullptr;
   TColumnKs* Column = nullptr;

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -40,6 +42,23 @@ TEST(TitleTree, CaptionsGroupByTheirLeadingParts) {
       {{"Cost", "Sales|Q1", "Sales|Q2", "Sales"}, "Cost Sales(Q1 Q2 )"},
   };
   for (auto& C : Cases) EXPECT_EQ(Grouped(C.Captions), C.Shape);
+}
+
+TEST(TitleTree, ForEachVisitsEveryNodeBelowDepthFirst) {
+  THeadTreeNode Root;
+  std::vector<THeadTreeNode*> Leaves;
+  for (const char* Caption : {"A|B|C", "A|B|D", "A|E", "F"})
+    Leaves.push_back(Root.AddChild(&Root, Caption, 50, 20));
+  GroupTitleCaptions(&Root, Leaves);
+  std::string Visited;
+  Root.ForEach([&](THeadTreeNode* Node) { Visited += Node->Text; });
+  EXPECT_EQ(Visited, "ABCDEF") << "each child, then its children, before the next child";
+  Visited.clear();
+  Leaves[0]->Host->ForEach([&](THeadTreeNode* Node) { Visited += Node->Text; });
+  EXPECT_EQ(Visited, "CD") << "below the node only";
+  Visited.clear();
+  Leaves[3]->ForEach([&](THeadTreeNode* Node) { Visited += Node->Text; });
+  EXPECT_EQ(Visited, "") << "a leaf has none";
 }
 
 TEST(TitleTree, UnionGroupsSiblingsWithTheirWidthsAndHeights) {
