@@ -405,6 +405,12 @@ int TDBLookupGridKs::SpecGridRow() {
 
 int TDBLookupGridKs::VisibleDataRows() { return DataLink()->BufferCount(); }
 
+RECT TDBLookupGridKs::GetDataRowsRect() {
+  TGridDrawInfo Info;
+  CalcDrawInfo(Info);
+  return RECT{0, Info.Vert.FixedBoundary, ClientWidth(), Info.Vert.ScrollLimit()};
+}
+
 bool TDBLookupGridKs::IsDataOrSpecRow(int ARow) {
   if (ARow < 0) return false;
   if (ARow == SpecGridRow()) return true;

@@ -143,6 +143,9 @@ class TDBLookupGridKs : public TCustomDBGridKs {
   void SetScrollBarHidden(bool Value);
   // The visible columns' total width with their lines.
   int GetColumnsWidth();
+  // The client area of the data rows: below the titles and the special
+  // row, above the footer rows.
+  RECT GetDataRowsRect();
 
   virtual bool CanModifyKey();
   virtual bool KeyValueFitsFields(const std::vector<TField*>& Fields, const Variant& Value);

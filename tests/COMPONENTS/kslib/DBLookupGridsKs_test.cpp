@@ -160,6 +160,34 @@ TEST(DBLookupGrid, HeightSnapsToWholeRowsAndRowCountIsClamped) {
   EXPECT_EQ(F.Grid->Height(), Height + 2 * Row + F.Grid->RowHeights(0));
 }
 
+// The data rows' area starts under the titles and the special row and ends
+// where the footer rows start.
+TEST(DBLookupGrid, TheDataRowsRectLiesBetweenTheTitlesAndTheFooters) {
+  struct {
+    bool Titles, Spec;
+    int Footers;
+  } Cases[] = {
+      {false, false, 0}, {true, false, 0}, {true, true, 0}, {true, true, 1}, {false, true, 2},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(::testing::Message() << C.Titles << C.Spec << C.Footers);
+    TLookupForm F;
+    F.Grid->SetShowTitles(C.Titles);
+    F.Grid->SpecRow()->SetVisible(C.Spec);
+    F.Grid->SetFooterRowCount(C.Footers);
+    F.Grid->SetRowCount(6);
+    F.Show();
+    RECT Rows = F.Grid->GetDataRowsRect();
+    int First = F.Grid->TitleOffset();
+    EXPECT_EQ(First, (C.Titles ? 1 : 0) + (C.Spec ? 1 : 0));
+    EXPECT_EQ(Rows.left, 0);
+    EXPECT_EQ(Rows.right, F.Grid->ClientWidth());
+    EXPECT_EQ(Rows.top, F.Grid->CellRect(1, First).top);
+    int FirstFooter = F.Grid->TCustomDBGridKs::RowCount() - C.Footers;
+    EXPECT_EQ(Rows.bottom, C.Footers ? F.Grid->CellRect(1, FirstFooter).top : F.Grid->ClientHeight());
+  }
+}
+
 TEST(DBLookupGrid, AHiddenScrollBarFitsTheColumnsToTheClientWidth) {
   TLookupForm F;
   F.Cities.FieldByName("Name")->SetDisplayWidth(60);
