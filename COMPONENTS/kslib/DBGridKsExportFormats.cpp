@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <bit>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <string>
 
 #include "rtl/AnsiText.h"
@@ -59,6 +59,19 @@ int TGridExportAsRTF::FontIndex(const AnsiString& Name) {
   return static_cast<int>(FFonts.size()) - 1;
 }
 
+namespace {
+
+// Numbers go straight into the body, without a string each: a cell has
+// several, and the body is most of an RTF export's work.
+void AppendNumber(AnsiString& Out, long long Value) {
+  char digits[24];
+  Out.append(digits, std::to_chars(digits, digits + sizeof digits, Value).ptr);
+}
+
+constexpr size_t BodyBlock = 1 << 20;
+
+}  // namespace
+
 void TGridExportAsRTF::WriteTableRow(const TExportRow& Row) {
   FBody += "\\trowd\\trgaph40\r\n";
   long long x = 0;
@@ -69,29 +82,41 @@ void TGridExportAsRTF::WriteTableRow(const TExportRow& Row) {
     if (cell.Borders.Right) FBody += "\\clbrdrr\\brdrs\\brdrcf0\r\n";
     // Halves to even, as the processor rounds by default.
     x += std::llrint(static_cast<double>(cell.WidthPixels) / FPixelsPerInch * 1440);
-    FBody += "\\clshdng10000\\clcfpat" + std::to_string(ColourIndex(cell.Background));
-    FBody += "\\cellx" + std::to_string(x) + "\r\n";
+    FBody += "\\clshdng10000\\clcfpat";
+    AppendNumber(FBody, ColourIndex(cell.Background));
+    FBody += "\\cellx";
+    AppendNumber(FBody, x);
+    FBody += "\r\n";
   }
   FBody += "{\\trrh0\r\n";
   for (const TExportCell& cell : Row) WriteCell(cell);
   FBody += "\\pard\\intbl\\row}\r\n";
+  if (FBody.size() >= BodyBlock) {
+    FBodyBlocks.push_back(std::move(FBody));
+    FBody = AnsiString();
+    FBody.reserve(2 * BodyBlock);
+  }
 }
 
 void TGridExportAsRTF::WriteCell(const TExportCell& Cell) {
   static const char* const alignments[] = {"\\ql", "\\qr", "\\qc"};
-  const char* const space = FFlat ? "12" : "24";
-  AnsiString cell = "\\pard\\intbl{";
-  cell += alignments[Cell.Alignment];
-  cell += AnsiString("\\sb") + space + "\\sa" + space;
-  cell += "\\fs" + std::to_string(Cell.Font.Size * 2);
-  if (Cell.Font.Bold) cell += "\\b";
-  if (Cell.Font.Italic) cell += "\\i";
-  if (Cell.Font.StrikeOut) cell += "\\strike";
-  if (Cell.Font.Underline) cell += "\\ul";
-  cell += "\\f" + std::to_string(FontIndex(Cell.Font.Name));
-  cell += "\\cf" + std::to_string(ColourIndex(Cell.Font.Color));
-  cell += "\\cb" + std::to_string(ColourIndex(Cell.Background));
-  cell += ' ';
+  static const char hex[] = "0123456789abcdef";
+  FBody += "\\pard\\intbl{";
+  FBody += alignments[Cell.Alignment];
+  FBody += FFlat ? "\\sb12\\sa12" : "\\sb24\\sa24";
+  FBody += "\\fs";
+  AppendNumber(FBody, Cell.Font.Size * 2);
+  if (Cell.Font.Bold) FBody += "\\b";
+  if (Cell.Font.Italic) FBody += "\\i";
+  if (Cell.Font.StrikeOut) FBody += "\\strike";
+  if (Cell.Font.Underline) FBody += "\\ul";
+  FBody += "\\f";
+  AppendNumber(FBody, FontIndex(Cell.Font.Name));
+  FBody += "\\cf";
+  AppendNumber(FBody, ColourIndex(Cell.Font.Color));
+  FBody += "\\cb";
+  AppendNumber(FBody, ColourIndex(Cell.Background));
+  FBody += ' ';
   const AnsiString& text = Cell.Text;
   for (size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
@@ -99,21 +124,24 @@ void TGridExportAsRTF::WriteCell(const TExportCell& Cell) {
     // Readers drop a line break or a tab written as it is.
     if (c == '\r' || c == '\n') {
       if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-      cell += "\\line ";
+      FBody += "\\line ";
     } else if (c == '\t') {
-      cell += "\\tab ";
+      FBody += "\\tab ";
     } else if (c == '\\' || c == '{' || c == '}') {
-      cell += '\\';
-      cell += c;
+      FBody += '\\';
+      FBody += c;
     } else if (byte >= 0x80) {
-      char fallback[8];
-      std::snprintf(fallback, sizeof fallback, "\\'%02x", byte);
-      cell += "\\u" + std::to_string(static_cast<unsigned>(AnsiCharToWide(c))) + fallback;
+      // Its Unicode character, then the cp1251 byte for readers without.
+      FBody += "\\u";
+      AppendNumber(FBody, static_cast<unsigned>(AnsiCharToWide(c)));
+      FBody += "\\'";
+      FBody += hex[byte >> 4];
+      FBody += hex[byte & 0xF];
     } else {
-      cell += c;
+      FBody += c;
     }
   }
-  FBody += cell + "\\cell}\r\n";
+  FBody += "\\cell}\r\n";
 }
 
 void TGridExportAsRTF::WriteSuffix() {
@@ -128,6 +156,7 @@ void TGridExportAsRTF::WriteSuffix() {
   for (size_t i = 0; i < FFonts.size(); ++i)
     Write("\\f" + std::to_string(i) + "\\fnil\\fcharset204 " + FFonts[i] + ";");
   Write("}\r\n");
+  for (const AnsiString& block : FBodyBlocks) Write(block);
   Write(FBody);
 }
 

@@ -153,6 +153,9 @@ class TGridExportAsRTF : public TGridExportWriter {
 
   int FPixelsPerInch;
   bool FFlat;
+  // The body in blocks, the last one being written: one growing string
+  // would copy itself over and over.
+  std::vector<AnsiString> FBodyBlocks;
   AnsiString FBody;
   std::vector<TExportRgb> FColours;
   std::vector<AnsiString> FFonts;

@@ -138,6 +138,31 @@ TEST(GridExportRTF, NoRowsStillNamesTheThreeFirstColoursAndFlatNarrowsTheSpacing
   EXPECT_NE(rtf.find("{\\ql\\sb12\\sa12\\fs16\\f0\\cf0\\cb1 x\\cell}"), AnsiString::npos) << rtf;
 }
 
+// The body is kept in blocks: megabytes of it come out whole and in order,
+// each row as a table of one row alone would have it.
+TEST(GridExportRTF, ALongBodyComesOutWholeAndInOrder) {
+  const auto exportRows = [](int Count) {
+    TStringStream stream;
+    TGridExportAsRTF writer(stream, ButtonFace, 96, false);
+    for (int i = 0; i < Count; ++i) writer.WriteRecord(TextRow({"row " + std::to_string(i)}));
+    writer.WriteSuffix();
+    return stream.DataString();
+  };
+  const AnsiString one = exportRows(1);
+  const size_t body = one.find("\\trowd"), text = one.find(" row 0\\cell}");
+  ASSERT_NE(text, AnsiString::npos) << one;
+  const AnsiString before = one.substr(body, text + 1 - body);
+  const AnsiString after = one.substr(text + 6, one.size() - 1 - (text + 6));
+  AnsiString expected = one.substr(0, body);
+  const int rows = 30000;
+  for (int i = 0; i < rows; ++i) expected += before + "row " + std::to_string(i) + after;
+  expected += "}";
+  const AnsiString all = exportRows(rows);
+  ASSERT_GT(all.size(), 4u << 20);
+  EXPECT_EQ(all.size(), expected.size());
+  EXPECT_TRUE(all == expected);
+}
+
 AnsiString ExportVCLDBIF(const TExportRow& Columns,
                          const std::vector<std::vector<TExportValue>>& Records) {
   TStringStream stream;
