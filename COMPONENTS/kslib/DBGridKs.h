@@ -409,6 +409,7 @@ class TCustomDBGridKs : public TCustomGrid,
     if (OnColExit) OnColExit(this);
   }
   virtual void ColEnter() {
+    UpdateIme();
     if (OnColEnter) OnColEnter(this);
   }
   virtual bool CanGridAcceptKey(uint16_t Key, TShiftState Shift);
@@ -435,6 +436,13 @@ class TCustomDBGridKs : public TCustomGrid,
   bool FieldModifiable(TField* Field);
   bool CanEditModifyCell();
   const Variant& EditValue() const { return FEditValue; }
+  // The input method of the current column where it has one of its own,
+  // else the grid's as it was first asked: for the grid and its editor,
+  // switched at once for whichever has the focus.
+  void UpdateIme();
+  // The grid's own input method, whatever a column put on its window.
+  TImeMode OwnImeMode() const { return FImeSaved ? FSavedImeMode : ImeMode(); }
+  AnsiString OwnImeName() const { return FImeSaved ? FSavedImeName : ImeName(); }
 
   // The bookmark list's owner.
   TDataSet* BookmarkDataSet() override;
@@ -695,6 +703,10 @@ class TCustomDBGridKs : public TCustomGrid,
   int FSearchTimeout = -1;
   bool FSortMarkingPending = false;
   Variant FEditValue;
+  // The grid's own input method, before a column's replaced it.
+  bool FImeSaved = false;
+  TImeMode FSavedImeMode = imDontCare;
+  AnsiString FSavedImeName;
   // Mouse state: tracking kind 0 none, 1 rows, 2 columns, 3 rectangle,
   // 6 sizing a group title by its right edge (the line shown at
   // FSizingLineX, -1 while none is drawn).

@@ -7,6 +7,7 @@
 #include "COMPONENTS/kslib/DBLookupGridsKs.h"
 #include "COMPONENTS/uIterators.h"
 #include "COMPONENTS/kslib/DbUtilsKs.h"
+#include "SDS.h"
 #include "forms/Menus.h"
 
 namespace {
@@ -790,7 +791,7 @@ void TColumnKs::SetWordWrap(bool Value) {
 TImeMode TColumnKs::ImeMode() const {
   if (FExplicit.Contains(cvImeMode)) return FImeMode;
   TCustomDBGridKs* Grid = GetGrid();
-  return Grid ? Grid->ImeMode() : imDontCare;
+  return Grid ? Grid->OwnImeMode() : imDontCare;
 }
 
 void TColumnKs::SetImeMode(TImeMode Value) {
@@ -801,7 +802,7 @@ void TColumnKs::SetImeMode(TImeMode Value) {
 AnsiString TColumnKs::ImeName() const {
   if (FExplicit.Contains(cvImeName)) return FImeName;
   TCustomDBGridKs* Grid = GetGrid();
-  return Grid ? Grid->ImeName() : AnsiString();
+  return Grid ? Grid->OwnImeName() : AnsiString();
 }
 
 void TColumnKs::SetImeName(const AnsiString& Value) { SetExplicit(cvImeName, FImeName, Value); }
@@ -944,6 +945,7 @@ AnsiString FormatFieldText(TField* Field, const AnsiString& Format) {
 
 AnsiString TColumnKs::ValueDisplayText(const Variant& Value) {
   TField* F = Field();
+  if (F && F->FieldName() == StateFieldName) return StateText(Value);
   if (FKeyList.Count() > 0) return PickedText(VarToStr(Value));
   if (!F || FDisplayFormat.empty()) return VarToStr(Value);
   return FormatValueText(F->DataType(), Value, FDisplayFormat);
@@ -978,21 +980,30 @@ int TColumnKs::GetColumnType() {
 
 AnsiString TColumnKs::GetDisplayText() {
   TField* F = Field();
-  if (!F) return "";
-  AnsiString Text;
+  if (!F || GetColumnType() == 4) return "";
+  if (F->FieldName() == StateFieldName) return StateText(F->Value());
   TCustomDBGridKs* Grid = GetGrid();
-  if (FKeyList.Count() > 0) {
-    Text = PickedText(F->Text());
-  } else if (Grid && Grid->DrawMemoText() && F->IsBlob()) {
-    Text = F->AsString();
-  } else {
-    Text = FormatFieldText(F, FDisplayFormat);
-  }
-  if (F->FieldName() == StateFieldName) {
-    bool Plus = !F->IsNull() && !(F->AsInteger() & ListStateBit);
-    Text.assign(Plus ? 1 : 0, '+');
-  }
-  return Text;
+  if (FKeyList.Count() > 0) return PickedText(F->Text());
+  if (Grid && Grid->DrawMemoText() && F->IsBlob()) return F->AsString();
+  if (SpecRowStandsFor(F)) return FDropDownSpecRow->CellText(0);
+  return FormatFieldText(F, FDisplayFormat);
+}
+
+// A lookup cell shows the special row's text for the row's value, and for
+// no value at all unless the row keeps to the key list.
+bool TColumnKs::SpecRowStandsFor(TField* F) {
+  if (!F->Lookup() || !FDropDownSpecRow->Visible()) return false;
+  TDataSet* Keys = F->DataSet();
+  if (!F->KeyFields().empty() && Keys &&
+      VarEqualsKs(FDropDownSpecRow->Value(), Keys->FieldValues(F->KeyFields())))
+    return true;
+  TDataSet* List = F->LookupDataSet();
+  return FDropDownSpecRow->ShowIfNotInKeyList() && (F->IsNull() || !List || !List->Active());
+}
+
+AnsiString StateText(const Variant& Value) {
+  bool Plus = !VarIsClear(Value) && !VarIsNull(Value) && !(Value.AsInteger() & ListStateBit);
+  return Plus ? "+" : "";
 }
 
 AnsiString TColumnKs::PickedText(const AnsiString& Key) {
@@ -1242,6 +1253,11 @@ TDataSet* TColumnKs::GetLookupListDataSet() {
   TDataSet* List = Box && Box->DataSet() ? Box->DataSet()
                    : F && F->Lookup()    ? F->LookupDataSet()
                                          : nullptr;
+  // A server dataset with a lookup clone lists through the clone: its own
+  // cursor, filters and levels stay as its program left them.
+  if (auto* Server = dynamic_cast<TSDS*>(List);
+      Server && Server->Options().Contains(dsoLookupClone) && Server->LookupClone())
+    List = Server->LookupClone();
   if (List && !List->Active()) List->Open();
   return List;
 }

@@ -337,8 +337,8 @@ class TColumnKs : public TCollectionItem, public IDropDownBoxOwner {
   // True for text fields.
   bool WordWrap();
   void SetWordWrap(bool Value);
-  // The grid's input method while not set on the column; kept and stored
-  // only, as no input method runs here.
+  // The grid's input method while not set on the column; the grid's editor
+  // switches to it in the column.
   TImeMode ImeMode() const;
   virtual void SetImeMode(TImeMode Value);
   AnsiString ImeName() const;
@@ -413,7 +413,8 @@ class TColumnKs : public TCollectionItem, public IDropDownBoxOwner {
   // NotInKeyListIndex, else nothing.
   AnsiString PickedText(const AnsiString& Key);
   // A value other than the field's own (a saved level's) as a cell would
-  // show it: through the key list, else in the display format.
+  // show it: through the key list, else in the display format; a state
+  // field's as a node's "+".
   AnsiString ValueDisplayText(const Variant& Value);
   // 0 unchecked, 1 checked, 2 grayed.
   TCheckBoxState GetCheckboxState();
@@ -432,7 +433,8 @@ class TColumnKs : public TCollectionItem, public IDropDownBoxOwner {
   void ApplyNextValue(long double Step);
   void SetCheckboxState(TCheckBoxState Value);
   void UpdateData(const AnsiString& Text, const Variant& Value, bool UseText);
-  // The dataset a lookup column's list shows, opened.
+  // The dataset a lookup column's list shows, opened: the drop-down box's
+  // source, else the lookup field's dataset, or that one's lookup clone.
   TDataSet* GetLookupListDataSet();
 
   // Numbers and dates show in this format; empty: the field's own text.
@@ -463,6 +465,7 @@ class TColumnKs : public TCollectionItem, public IDropDownBoxOwner {
   friend class TColumnFooterKs;
   friend class TDBGridColumnsKs;
   void UpdateSumBindings();
+  bool SpecRowStandsFor(TField* F);
   // CanModify's tests; Stepping refuses every blob without a text handler,
   // WholeValue none.
   bool Modifiable(bool Stepping, bool WholeValue = false);
@@ -519,6 +522,9 @@ class TColumnKs : public TCollectionItem, public IDropDownBoxOwner {
 AnsiString FormatFieldText(TField* Field, const AnsiString& Format);
 // The same for a value of a field of the type.
 AnsiString FormatValueText(TFieldType Type, const Variant& Value, const AnsiString& Format);
+// A record-state value as a cell shows it: "+" for a node, empty for a
+// list record or no value.
+AnsiString StateText(const Variant& Value);
 
 class TDBGridColumnKs : public TColumnKs {
  public:

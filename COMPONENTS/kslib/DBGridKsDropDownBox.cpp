@@ -2,6 +2,13 @@
 
 #include "COMPONENTS/kslib/DBLookupGridsKs.h"
 
+TColumnDropDownBoxKs::TColumnDropDownBoxKs(TPersistent* Owner)
+    : FOwner(Owner), FSpecRow(std::make_unique<TSpecRowKs>(nullptr)) {}
+
+TColumnDropDownBoxKs::~TColumnDropDownBoxKs() = default;
+
+void TColumnDropDownBoxKs::SetSpecRow(TSpecRowKs* Value) { FSpecRow->Assign(Value); }
+
 TDBGridColumnsKs* TColumnDropDownBoxKs::Columns() {
   IDropDownBoxOwner* Owner = Intf();
   return Owner ? Owner->GetLookupGrid()->Columns() : nullptr;
@@ -46,6 +53,7 @@ void TColumnDropDownBoxKs::Assign(TPersistent* Source) {
   SetListSource(S->ListSource());
   SetOptions(S->Options());
   SetUseMultiTitle(S->UseMultiTitle());
+  SetSpecRow(S->SpecRow());
   if (S->ColumnsStored()) {
     SetColumns(S->Columns());
   } else if (TDBGridColumnsKs* Own = Columns()) {

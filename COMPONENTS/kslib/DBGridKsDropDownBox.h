@@ -5,10 +5,13 @@
 // for an owner without one.
 #pragma once
 
+#include <memory>
+
 #include "rtl/Classes.h"
 #include "rtl/Types.h"
 
 class TDataSource;
+class TSpecRowKs;
 class TDBGridColumnsKs;
 class TColumnDefValuesKs;
 class TPopupDataGridKs;
@@ -37,7 +40,8 @@ class IDropDownBoxOwner {
 
 class TColumnDropDownBoxKs : public TPersistent {
  public:
-  explicit TColumnDropDownBoxKs(TPersistent* Owner) : FOwner(Owner) {}
+  explicit TColumnDropDownBoxKs(TPersistent* Owner);
+  ~TColumnDropDownBoxKs() override;
   void Assign(TPersistent* Source) override;
   TPersistent* GetOwner() override { return FOwner; }
 
@@ -57,10 +61,14 @@ class TColumnDropDownBoxKs : public TPersistent {
   void SetOptions(TDBLookupGridKsOptions Value);
   bool UseMultiTitle() const { return FUseMultiTitle; }
   void SetUseMultiTitle(bool Value) { FUseMultiTitle = Value; }
+  // The box's own special row, kept and copied with it.
+  TSpecRowKs* SpecRow() const { return FSpecRow.get(); }
+  void SetSpecRow(TSpecRowKs* Value);
 
  private:
   IDropDownBoxOwner* Intf() const { return dynamic_cast<IDropDownBoxOwner*>(FOwner); }
   TPersistent* FOwner;
   TDataSource* FListSource = nullptr;
   bool FAutoFitColWidths = true, FUseMultiTitle = false;
+  std::unique_ptr<TSpecRowKs> FSpecRow;
 };

@@ -6,6 +6,8 @@
 #include "COMPONENTS/kslib/DBGridKs.h"
 #include "COMPONENTS/kslib/DBLookupGridsKs.h"
 #include "COMPONENTS/kslib/DBToolsKs.h"
+#include "forms/Ime.h"
+#include "rtl/AnsiText.h"
 
 namespace {
 
@@ -247,4 +249,29 @@ void TCustomDBGridKs::TimedScroll(int Direction) {
     }
   }
   if (Direction) TCustomGrid::TimedScroll(Direction);
+}
+
+void TCustomDBGridKs::UpdateIme() {
+  if (!SysLocaleFarEast()) return;
+  TImeMode Mode = OwnImeMode();
+  AnsiString Name = OwnImeName();
+  if (!FImeSaved) {
+    FImeSaved = true;
+    FSavedImeMode = Mode;
+    FSavedImeName = Name;
+  }
+  if (TColumnKs* Column = CurrentColumn()) {
+    if (Column->ExplicitValues().Contains(cvImeMode)) Mode = Column->ImeMode();
+    if (Column->ExplicitValues().Contains(cvImeName)) Name = Column->ImeName();
+  }
+  SetImeMode(Mode);
+  SetImeName(Name);
+  TInplaceEdit* Editor = InplaceEditor();
+  if (Editor) {
+    Editor->SetImeMode(Mode);
+    Editor->SetImeName(Name);
+  }
+  HWND Focus = GetFocus();
+  bool EditorFocused = Editor && Editor->HandleAllocated() && Focus == Editor->Handle();
+  if (EditorFocused || (HandleAllocated() && Focus == Handle())) SetImeOfWindow(Focus, Mode, Name);
 }

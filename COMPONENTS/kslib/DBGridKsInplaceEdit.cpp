@@ -1,6 +1,7 @@
 #include "COMPONENTS/kslib/DBGridKsInplaceEdit.h"
 
 #include <commctrl.h>
+#include <imm.h>
 
 #include <algorithm>
 #include <cmath>
@@ -11,6 +12,7 @@
 #include "COMPONENTS/kslib/DbUtilsKs.h"
 #include "SDS.h"
 #include "forms/Clipbrd.h"
+#include "forms/Ime.h"
 #include "rtl/AnsiText.h"
 #include "rtl/SysUtils.h"
 
@@ -68,6 +70,11 @@ TInplaceEditStyleKs StyleOfButton(TColumnKs* Column, bool ForEditor) {
   return AutoEditStyle(Column, ForEditor);
 }
 
+bool OverWindow(TWinControl* Control, POINT Screen) {
+  RECT R;
+  return Control->HandleAllocated() && GetWindowRect(Control->Handle(), &R) && PtInRect(&R, Screen);
+}
+
 bool IsNumberVariant(const Variant& Value) {
   TVarType Type = VarType(Value);
   return Type >= varSmallint && Type <= varCurrency;
@@ -103,6 +110,9 @@ bool TDBGridInplaceEdit::RightToLeft() const {
   return G && G->BiDiMode() == bdRightToLeft;
 }
 
+// Right to left a list hangs from the cell's right edge.
+TDropDownAlign TDBGridInplaceEdit::ListAlign() const { return RightToLeft() ? daRight : daLeft; }
+
 int TDBGridInplaceEdit::TreeIndent() const {
   TCustomDBGridKs* G = DBGrid();
   return G && G->IsTreeColumn(G->SelectedIndex()) ? G->TreeIndentWidth() : 0;
@@ -115,6 +125,11 @@ TInplaceEditStyleKs TDBGridInplaceEdit::GetEditStyle(TColumnKs* Column) {
 void TDBGridInplaceEdit::CreateParams(TCreateParams& Params) {
   TInplaceEdit::CreateParams(Params);
   if (FMultiLine) Params.Style = (Params.Style | ES_MULTILINE) & ~ES_AUTOHSCROLL;
+  // Right to left the text starts at the right edge and reads that way.
+  if (FMirrored) {
+    Params.Style |= ES_RIGHT;
+    Params.ExStyle |= WS_EX_RTLREADING;
+  }
 }
 
 void TDBGridInplaceEdit::AfterCreateWnd() {
@@ -193,8 +208,9 @@ void TDBGridInplaceEdit::UpdateContents() {
   TCustomDBGridKs* G = DBGrid();
   TColumnKs* Col = Column();
   bool MultiLine = Col && G && Col->WordWrap() && G->RowsTallerThanText();
-  if (MultiLine != FMultiLine) {
+  if (MultiLine != FMultiLine || RightToLeft() != FMirrored) {
     FMultiLine = MultiLine;
+    FMirrored = RightToLeft();
     if (HandleAllocated()) RecreateWnd();
   }
   TInplaceEditStyleKs Style = Col ? StyleOfButton(Col, true) : iesSimple;
@@ -209,6 +225,7 @@ void TDBGridInplaceEdit::UpdateContents() {
   FMRUList = Col ? Col->MRUList() : nullptr;
   if (FMRUListbox) FMRUListbox->SetMRUListboxField(reinterpret_cast<intptr_t>(FMRUList));
   FTextChanged = false;
+  if (G) G->UpdateIme();
 }
 
 // The cell's colours, font and image as the grid and the column's events
@@ -240,6 +257,11 @@ TEditButtonControlKs* TDBGridInplaceEdit::CreateEditButtonControl() {
   Control->OnDown = [this](TObject* Sender, bool Top, bool& AutoRepeat, bool& Handled) {
     EditButtonMouseDown(Sender, Top, AutoRepeat, Handled);
   };
+  Control->OnMouseMove = [this](TObject* Sender, TShiftState Shift, int X, int Y) {
+    ButtonMouseMove(Sender, Shift, X, Y);
+  };
+  Control->OnMouseUp = [this](TObject* Sender, TMouseButton Button, TShiftState Shift, int X,
+                              int Y) { ButtonMouseLeave(Sender, Button, Shift, X, Y); };
   return Control;
 }
 
@@ -333,6 +355,18 @@ void TDBGridInplaceEdit::Resize() {
   if (HandleAllocated()) KillMessage(Handle(), WM_EDITBUTTONMENUKS);
   LayoutButtons();
   ApplyEditRect();
+  PlaceCompositionWindow();
+}
+
+// An input method composes over the text area.
+void TDBGridInplaceEdit::PlaceCompositionWindow() {
+  if (!HandleAllocated() || !SysLocaleFarEast()) return;
+  HIMC Context = ImmGetContext(Handle());
+  if (!Context) return;
+  RECT R = GetEditRect();
+  COMPOSITIONFORM Form{CFS_RECT, POINT{R.left, R.top}, R};
+  ImmSetCompositionWindow(Context, &Form);
+  ImmReleaseContext(Handle(), Context);
 }
 
 void TDBGridInplaceEdit::Notification(TComponent* AComponent, TOperation Operation) {
@@ -422,6 +456,44 @@ void TDBGridInplaceEdit::EditButtonMouseDown(TObject* Sender, bool TopButton, bo
   if (Handled || !Button->DropdownMenu()) return;
   PostMessageA(Handle(), WM_EDITBUTTONMENUKS, static_cast<WPARAM>(Control->Tag), 0);
   Handled = true;
+}
+
+void TDBGridInplaceEdit::ButtonMouseMove(TObject* Sender, TShiftState Shift, int X, int Y) {
+  auto* Control = dynamic_cast<TControl*>(Sender);
+  TWinControl* List = FActiveList;
+  if (!FTracking || !FListVisible || !Shift.Contains(ssLeft) || !Control || !List ||
+      (List != FPickList && List != FDataList))
+    return;
+  POINT Screen = Control->ClientToScreen(POINT{X, Y});
+  if (!OverWindow(List, Screen)) return;
+  POINT InList = List->ScreenToClient(Screen);
+  if (List == FPickList) {
+    // A press would give the list box the focus: it follows the mouse as
+    // it does with no button held, and the release picks.
+    SendMessageA(List->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(InList.x, InList.y));
+    return;
+  }
+  // The data list takes the press over, scrolling past its edges and
+  // opening nodes as its own press does. The button lets go without a
+  // click, and the editor its capture.
+  FTracking = false;
+  Perform(WM_LBUTTONUP, 0, MAKELPARAM(-1, -1));
+  SendMessageA(List->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(InList.x, InList.y));
+}
+
+void TDBGridInplaceEdit::ButtonMouseLeave(TObject* Sender, TMouseButton, TShiftState, int X,
+                                          int Y) {
+  auto* Control = dynamic_cast<TControl*>(Sender);
+  if (!Control || (X >= 0 && Y >= 0 && X < Control->Width() && Y < Control->Height())) return;
+  bool WasTracking = FTracking;
+  FTracking = false;
+  if (!WasTracking || !FListVisible) return;
+  POINT Screen = Control->ClientToScreen(POINT{X, Y});
+  if (FActiveList == FPickList && OverWindow(FPickList, Screen)) {
+    CloseUp(true);
+  } else if (OverWindow(this, Screen)) {
+    CloseUp(false);
+  }
 }
 
 void TDBGridInplaceEdit::PopupButtonMenu(int Index) {
@@ -867,6 +939,8 @@ bool TDBGridInplaceEdit::PrepareDataList(TColumnKs* Col) {
   G->DoDropDown(Col);
   FDataList->Font()->Assign(Font());
   FDataList->SetColor(Color());
+  // The list reads as its grid does.
+  FDataList->SetBiDiMode(G->BiDiMode());
   int Count = ListData->IsSequenced() ? ListData->RecordCount() : 0;
   int Rows = Count >= 1 && Count < Col->DropDownRows() ? Count : Col->DropDownRows();
   if (auto* Tree = dynamic_cast<TSDS*>(ListData)) {
@@ -924,7 +998,7 @@ void TDBGridInplaceEdit::DropDown() {
   }
   if (MRUListOpen()) MRUListCloseUp(false);
   FDroppedText = Text();
-  At = DropDownUnderControl(this, FActiveList, daLeft);
+  At = DropDownUnderControl(this, FActiveList, ListAlign());
   if (FActiveList == FCalendar) {
     FCalendar->ShowAt(At);
   } else if (FActiveList == FCalculator) {
@@ -1056,7 +1130,7 @@ void TDBGridInplaceEdit::UpdateMRUList() {
   FMRUListbox->SetItemHeight(FMRUListbox->ListboxTextHeight());
   FMRUListbox->SetWidth(FMRUList->Width() > 0 ? FMRUList->Width() : Width());
   FMRUListbox->SetRowCount(std::min(Count, FMRUList->Rows()));
-  FMRUListbox->ShowAt(DropDownUnderControl(this, FMRUListbox, daLeft));
+  FMRUListbox->ShowAt(DropDownUnderControl(this, FMRUListbox, ListAlign()));
   FMRUListbox->SizeGrip()->ShowSizeGripWindow(true);
   FMRUListbox->SetSizedByUser(false);
   FMRUList->SetDroppedDown(true);
@@ -1132,6 +1206,13 @@ void TDBGridInplaceEdit::WndProc(TMessage& Message) {
       };
       if (FListVisible && Outside(FActiveList)) CloseUp(false);
       if (MRUListOpen() && Outside(FMRUListbox)) MRUListCloseUp(false);
+      // The input method in use comes back with the focus; other windows
+      // type on the program's own keyboard.
+      if (SysLocaleFarEast()) {
+        SetImeName(CurrentImeName());
+        TCustomDBGridKs* G = DBGrid();
+        if (!G || !G->HandleAllocated() || To != G->Handle()) RestoreDefaultKeyboardLayout();
+      }
       break;
     }
     case CM_CANCELMODE: {

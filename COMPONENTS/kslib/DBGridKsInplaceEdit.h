@@ -91,6 +91,14 @@ class TDBGridInplaceEdit : public TInplaceEdit, public IPopupOwnerKs {
   virtual void EditButtonClick(TObject* Sender);
   virtual void EditButtonMouseDown(TObject* Sender, bool TopButton, bool& AutoRepeat,
                                    bool& Handled);
+  // The mouse held on the default button after it opened the list: moved
+  // into the list, the list takes the press over and tracks the rows, and
+  // the release there picks one.
+  virtual void ButtonMouseMove(TObject* Sender, TShiftState Shift, int X, int Y);
+  // The button let go outside itself: no longer tracking; over the editor
+  // the open list closes taking nothing.
+  virtual void ButtonMouseLeave(TObject* Sender, TMouseButton Button, TShiftState Shift, int X,
+                                int Y);
   virtual void DrawRequiredState(HDC DC);
   // The recently used values' list as the user sized it: its rows and width.
   virtual void SaveMRUListSize();
@@ -102,6 +110,7 @@ class TDBGridInplaceEdit : public TInplaceEdit, public IPopupOwnerKs {
   TColumnKs* Column() const;
   // The grid draws right to left: buttons and image on the other side.
   bool RightToLeft() const;
+  TDropDownAlign ListAlign() const;
   // The tree part's width left of the text when the grid shows its tree in
   // this column, else 0.
   int TreeIndent() const;
@@ -114,6 +123,7 @@ class TDBGridInplaceEdit : public TInplaceEdit, public IPopupOwnerKs {
   void ApplyCellParams(TColumnKs* Column);
   void LayoutButtons();
   void ApplyEditRect();
+  void PlaceCompositionWindow();
   void PaintOverlay(HDC DC);
   void FillPickList(TColumnKs* Column);
   void AcceptList(TColumnKs* Column, TWinControl* List, int PickIndex);
@@ -135,8 +145,12 @@ class TDBGridInplaceEdit : public TInplaceEdit, public IPopupOwnerKs {
   TWinControl* FActiveList = nullptr;
   std::vector<TEditButtonControlKs*> FButtons;
   int FButtonHeight = 0, FButtonsWidth = 0;
-  bool FButtonPressed = false, FListVisible = false, FClosing = false, FTracking = false;
+  bool FButtonPressed = false, FListVisible = false, FClosing = false;
+  // The default button opened the list and is still held.
+  bool FTracking = false;
   bool FMultiLine = false, FTextChanged = false, FLoading = false, FInBoundsChange = false;
+  // The window was made for a right-to-left grid.
+  bool FMirrored = false;
   TPopupListboxKs* FPickList = nullptr;
   TPopupCalculatorKs* FCalculator = nullptr;
   TPopupMonthCalendarKs* FCalendar = nullptr;

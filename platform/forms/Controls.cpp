@@ -5,6 +5,7 @@
 #include "forms/ActnList.h"
 #include "forms/DragManager.h"
 #include "forms/Forms.h"
+#include "forms/Ime.h"
 #include "forms/Menus.h"
 #include "rtl/AnsiText.h"
 
@@ -974,6 +975,7 @@ void TWinControl::WndProc(TMessage& Message) {
     case WM_SETFOCUS:
       if (TCustomForm* Form = GetParentForm(this); Form && Form != this)
         Form->SetFocusedControl(this);
+      SetImeOfWindow(FHandle, FImeMode, FImeName);
       break;
     case CM_ENTER:
       DoEnter();

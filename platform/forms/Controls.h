@@ -327,8 +327,8 @@ class TWinControl : public TControl {
   void SetTabOrder(int Value);
   bool TabStop() const { return FTabStop; }
   void SetTabStop(bool Value);
-  // The input method the control asks for; only kept, as no input method
-  // runs here (the default name is the system's, none).
+  // The input method the control asks for, switched to when it gets the
+  // focus (the default name is the system's, none).
   TImeMode ImeMode() const { return FImeMode; }
   void SetImeMode(TImeMode Value) { FImeMode = Value; }
   const AnsiString& ImeName() const { return FImeName; }

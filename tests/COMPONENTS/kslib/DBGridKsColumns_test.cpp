@@ -99,8 +99,8 @@ TEST(GridColumn, ExplicitValuesFallBackAndAreStoredOnlyWhenTheyDiffer) {
   EXPECT_EQ(Alone->GetGrid(), nullptr);
 }
 
-// No input method runs here, yet a column keeps what the program asks of
-// it, stores it only where it differs from the grid's, and copies it.
+// A column keeps the input method the program asks of it, stores it only
+// where it differs from the grid's, and copies it.
 TEST(GridColumn, InputMethodSettingsFollowTheGridUntilSet) {
   TPeopleGrid G;
   G.Grid.Columns()->Clear();
@@ -151,6 +151,8 @@ TEST(GridColumn, TheDropDownBoxCopiesWithItsColumn) {
   Box->SetUseMultiTitle(true);
   Box->SetAutoFitColWidths(false);
   Box->Columns()->Add()->SetFieldName("Name");
+  Box->SpecRow()->SetCellsText("(нет)");
+  Box->SpecRow()->SetVisible(true);
   From->DropDownSpecRow()->SetCellsText("(все)");
 
   TColumnKs* To = G.Own("Id");
@@ -163,6 +165,8 @@ TEST(GridColumn, TheDropDownBoxCopiesWithItsColumn) {
   EXPECT_FALSE(Copy->AutoFitColWidths());
   ASSERT_EQ(Copy->Columns()->Count(), 1);
   EXPECT_EQ(Copy->Columns()->Items(0)->FieldName(), "Name");
+  EXPECT_EQ(Copy->SpecRow()->CellsText(), "(нет)");
+  EXPECT_TRUE(Copy->SpecRow()->Visible());
   EXPECT_EQ(To->DropDownSpecRow()->CellsText(), "(все)");
   EXPECT_EQ(To->DropDownGrid()->SpecRow()->CellsText(), "(все)") << "handed to the list";
 
@@ -268,6 +272,10 @@ TEST(GridColumn, KindsTextsAndCheckBoxes) {
     G.Data.SetRecNo(S.RecNo);
     EXPECT_EQ(State->GetDisplayText(), S.Text) << "record " << S.RecNo;
   }
+  // The same for a state value other than the record's (a saved level's).
+  EXPECT_EQ(State->ValueDisplayText(Variant(5)), "+");
+  EXPECT_EQ(State->ValueDisplayText(Variant(0x40000005)), "");
+  EXPECT_EQ(State->ValueDisplayText(Variant::Null()), "");
 
   // Check boxes over a text field: any of the first line's names, any case.
   Flag->KeyList()->SetText("Y;Yes\nN");
@@ -590,6 +598,42 @@ TEST(GridColumn, FocusOnAHiddenKeyFieldGoesToItsLookupColumn) {
   PumpFor(20);
   EXPECT_EQ(G.Grid->SelectedField(), G.People.FieldByName("City"));
   EXPECT_TRUE(G.Grid->GridOrEditorFocused());
+}
+
+// A lookup cell shows the special row's first text for the row's value,
+// and for a key the list lacks unless the row keeps to the listed keys; an
+// image column's cells have no text.
+TEST(GridColumn, ALookupCellShowsTheSpecialRowForItsValue) {
+  TCityGrid G;
+  TColumnKs* City = G.Grid->Columns()->Items(2);
+  TSpecRowKs* Spec = City->DropDownSpecRow();
+  Spec->SetCellsText("(все);x");
+  Spec->SetValue(Variant(20));
+  EXPECT_EQ(City->GetDisplayText(), "город2") << "a hidden row stands for nothing";
+  Spec->SetVisible(true);
+  struct {
+    Variant Key;
+    bool ShowIfNotInKeyList;
+    const char* Text;
+  } Cases[] = {{Variant(20), false, "(все)"}, {Variant(30), true, "город3"},
+               {Variant(99), true, "(все)"},  {Variant(99), false, ""},
+               {Variant::Null(), true, "(все)"}};
+  for (auto& C : Cases) {
+    Spec->SetShowIfNotInKeyList(C.ShowIfNotInKeyList);
+    G.People.Edit();
+    G.People.FieldByName("CityId")->SetValue(C.Key);
+    EXPECT_EQ(City->GetDisplayText(), C.Text) << VarToStr(C.Key) << C.ShowIfNotInKeyList;
+    G.People.Cancel();
+  }
+
+  TColumnKs* Name = G.Grid->Columns()->Items(1);
+  TImageList Images(nullptr, 16, 16);
+  Name->SetImageList(&Images);
+  ASSERT_EQ(Name->GetColumnType(), 4);
+  EXPECT_EQ(Name->GetDisplayText(), "");
+  Name->SetShowImageAndText(true);
+  EXPECT_EQ(Name->GetDisplayText(), "Анна");
+  Name->SetImageList(nullptr);
 }
 
 TEST(GridColumnWrite, ALookupColumnStepsThroughItsList) {

@@ -227,4 +227,49 @@ TEST(DBGridInplaceEditTreeList, EnterStepsIntoOrTakesTheRecordTypedInsideALevel)
   EXPECT_EQ(F.Orders.FieldByName("Node")->AsString(), "Иванов");
 }
 
+// Over a dataset that keeps a lookup clone the list shows the clone: the
+// typed filter and the leaf-only mode act there, the dataset's own cursor,
+// filter and level mode stay as its program left them, and a record the
+// dataset's access check refuses is not offered.
+TEST(DBGridInplaceEditTreeList, AListOverALookupCloneLeavesTheDatasetAsItWas) {
+  TTreeLookupForm F;
+  TSDS& Master = F.T.Tree;
+  Master.SetOptions(Master.Options() + TSDSOptions{dsoLookupClone});
+  Master.Loaded();
+  TSDS* Clone = Master.LookupClone();
+  ASSERT_NE(Clone, nullptr);
+  // Sorted by name, as a list is read.
+  Clone->Open();
+  Clone->SetIndexFieldNames("NAME");
+  Master.OnGetAccess = [](const TSDS* Sds, TAccess& Access) {
+    if (const_cast<TSDS*>(Sds)->FieldByName("NAME")->AsString() == "Сидоров") Access = acNone;
+  };
+  ASSERT_TRUE(Master.Locate("NAME", Variant("Склад"), {}));
+  const TSDSLevelMode Mode = Master.LevelMode();
+  auto MasterAsItWas = [&] {
+    return Master.FieldByName("NAME")->AsString() == "Склад" &&
+           Master.ExtraFilterText() == ProgramFilter && Master.LevelMode() == Mode;
+  };
+
+  TDBGridInplaceEdit* Editor = F.Edit();
+  F.DropDown(Editor);
+  EXPECT_EQ(Editor->DataList()->ListDataSet(), Clone);
+  EXPECT_EQ(Clone->LevelMode(), dslmShowOnlyLeaf);
+  EXPECT_TRUE(MasterAsItWas());
+  Editor->SelectAll();
+  PostChars(Editor->Handle(), "с");
+  EXPECT_EQ(Editor->Text(), "Иванов") << "Сидоров is refused to the list";
+  PostChars(Editor->Handle(), "щ");
+  EXPECT_EQ(Editor->Text(), "Ящик");
+  EXPECT_EQ(Clone->ExtraFilterText(), "NAME LIKE '%Щ%'");
+  EXPECT_TRUE(MasterAsItWas());
+  PostKey(VK_RETURN);
+  ASSERT_TRUE(PumpUntil([&] { return !F.ListShown(Editor); }));
+  EXPECT_EQ(Clone->ExtraFilterText(), "");
+  EXPECT_TRUE(MasterAsItWas());
+  F.Orders.Post();
+  EXPECT_EQ(F.Orders.FieldByName("NodeId")->AsInteger(), 9);
+  EXPECT_EQ(F.Orders.FieldByName("Node")->AsString(), "Ящик");
+}
+
 }  // namespace

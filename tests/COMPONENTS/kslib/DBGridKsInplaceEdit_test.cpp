@@ -5,7 +5,10 @@
 #include "COMPONENTS/kslib/DBGridKsInplaceEdit.h"
 
 #include <gtest/gtest.h>
+#include <imm.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <tuple>
 
 #include "COMPONENTS/kslib/DBGridKs.h"
@@ -14,6 +17,8 @@
 #include "GridUnitEnvironment.h"
 #include "forms/Clipbrd.h"
 #include "forms/Forms.h"
+#include "forms/Ime.h"
+#include "forms/StdCtrls.h"
 #include "rtl/SysUtils.h"
 #include "tests/platform/db/ArrayDataSet.h"
 
@@ -149,6 +154,40 @@ TEST(DBGridInplaceEditButtons, TheTextAreaLeavesRoomForTheButtons) {
   RECT Text = Editor->GetEditRect();
   EXPECT_EQ(Text.left, 2 + Default + 12);
   EXPECT_EQ(Text.right, Editor->Width() - 2 - 16 - 5);
+}
+
+// The editor of a right-to-left grid shows its text from the right edge of
+// the text area; a left-to-right one from the left. The text's dark pixels
+// tell where it stands.
+TEST(DBGridInplaceEditButtons, ARightToLeftGridsEditorShowsItsTextFromTheRight) {
+  TEditorGridForm F;
+  F.Column(ColName)->SetButtonStyle(cbsEllipsis);
+  for (bool Mirrored : {false, true, false}) {
+    F.Grid->SetBiDiMode(Mirrored ? bdRightToLeft : bdLeftToRight);
+    TDBGridInplaceEdit* Editor = F.Edit(ColName);
+    Editor->SetSelLength(0);
+    RECT Text = Editor->GetEditRect();
+    TDibDC Dib(Editor->ClientWidth(), Editor->ClientHeight());
+    PrintClient(Editor->Handle(), Dib);
+    int Left = Dib.Width(), Right = -1;
+    for (int Y = 0; Y < Dib.Height(); ++Y) {
+      for (int X = Text.left; X < Text.right; ++X) {
+        COLORREF C = Dib.Pixel(X, Y);
+        if (GetRValue(C) + GetGValue(C) + GetBValue(C) >= 3 * 128) continue;
+        Left = std::min(Left, X);
+        Right = std::max(Right, X);
+      }
+    }
+    ASSERT_GT(Right, Left) << Mirrored << " no text painted";
+    if (Mirrored) {
+      EXPECT_GE(Right, Text.right - 6) << "the text ends at the right edge";
+      EXPECT_GT(Left, Text.left + 20);
+    } else {
+      EXPECT_LE(Left, Text.left + 5) << "the text starts at the left edge";
+      EXPECT_LT(Right, Text.right - 20);
+    }
+    EXPECT_EQ((GetWindowLongA(Editor->Handle(), GWL_EXSTYLE) & WS_EX_RTLREADING) != 0, Mirrored);
+  }
 }
 
 TEST(DBGridInplaceEditButtons, TheUpDownButtonStepsByTheColumnsIncrement) {
@@ -527,6 +566,80 @@ TEST(DBGridInplaceEditPaint, RequiredMarkUnderAnEmptyRequiredFieldWhileInserting
   EXPECT_LE(Red, (Text.right - 3 - (Text.left + 2) + 1) / 2 + 1) << "a dotted line";
 }
 
+// Wine's null graphics driver has no input method and gives windows no
+// input context; its X11 driver has both, and the tests run there too
+// (where KS_EXPECT_IME is set).
+bool InputContextsHere() {
+  HWND Wnd = CreateWindowA("EDIT", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  HIMC Context = ImmGetContext(Wnd);
+  if (Context) ImmReleaseContext(Wnd, Context);
+  DestroyWindow(Wnd);
+  return Context != nullptr;
+}
+
+#define SKIP_WITHOUT_INPUT_CONTEXTS()                                              \
+  if (!InputContextsHere()) {                                                      \
+    if (getenv("KS_EXPECT_IME")) FAIL() << "no input context under this driver";  \
+    GTEST_SKIP() << "no input context under this driver";                         \
+  }
+
+// -1 without an input context, else whether it is open.
+int OpenStatus(HWND Wnd) {
+  HIMC Context = ImmGetContext(Wnd);
+  if (!Context) return -1;
+  int Open = ImmGetOpenStatus(Context) ? 1 : 0;
+  ImmReleaseContext(Wnd, Context);
+  return Open;
+}
+
+// The input method a column asks for, else the grid's, is switched on for
+// the editor shown in the column: its input context opened, closed or
+// taken away; and the one in use is kept when the focus leaves.
+TEST(DBGridInplaceEditIme, TheColumnsElseTheGridsInputMethodReachesTheEditor) {
+  SKIP_WITHOUT_INPUT_CONTEXTS();
+  TFarEastScope FarEast;
+  TEditorGridForm F;
+  F.Grid->SetImeMode(imOpen);
+  F.Column(ColId)->SetImeMode(imClose);
+  F.Column(ColKind)->SetImeMode(imDisable);
+  struct TCase {
+    int Col;
+    int Open;  // -1: no input context
+  } Cases[] = {{ColName, 1}, {ColId, 0}, {ColPrice, 1}, {ColKind, -1}, {ColName, 1}, {ColId, 0}};
+  for (const TCase& C : Cases) {
+    TDBGridInplaceEdit* Editor = F.Edit(C.Col);
+    EXPECT_EQ(OpenStatus(Editor->Handle()), C.Open) << C.Col;
+  }
+  EXPECT_EQ(F.Column(ColName)->ImeMode(), imOpen) << "the grid's own mode, not the last column's";
+
+  // Moved by the keyboard, the editor that keeps the focus switches too.
+  F.Grid->SetOptions(F.Grid->Options().Include(dgAlwaysShowEditor));
+  TDBGridInplaceEdit* Editor = F.Edit(ColId);
+  ASSERT_EQ(OpenStatus(Editor->Handle()), 0);
+  PressKey(VK_TAB);
+  ASSERT_TRUE(PumpUntil([&] { return F.Grid->SelectedIndex() == ColName; }));
+  Editor = F.Editor();
+  ASSERT_TRUE(PumpUntil([&] { return GetFocus() == Editor->Handle(); }));
+  EXPECT_EQ(OpenStatus(Editor->Handle()), 1);
+
+  auto* Other = new TEdit(F.Form);
+  Other->SetParent(F.Form);
+  Other->SetBounds(5, 258, 80, 20);
+  Other->SetFocus();
+  ASSERT_TRUE(PumpUntilFocused(Other->Handle()));
+  EXPECT_EQ(Editor->ImeName(), CurrentImeName()) << "the input method in use, for the way back";
+}
+
+// Without a Far East locale there is no input method to switch: the
+// editor's context stays as the system keeps it.
+TEST(DBGridInplaceEditIme, WithoutInputMethodsTheContextIsLeftAlone) {
+  SKIP_WITHOUT_INPUT_CONTEXTS();
+  TEditorGridForm F;
+  F.Column(ColKind)->SetImeMode(imDisable);
+  TDBGridInplaceEdit* Editor = F.Edit(ColKind);
+  EXPECT_NE(OpenStatus(Editor->Handle()), -1);
+}
+
 }  // namespace
 
 namespace {
@@ -609,6 +722,102 @@ void DragMouse(POINT From, POINT To) {
   At(POINT{(From.x + To.x) / 2, (From.y + To.y) / 2}, 0);
   At(To, 0);
   At(To, MOUSEEVENTF_LEFTUP);
+}
+
+// The left button pressed at the point and held while the messages are handled.
+void PressAndHold(POINT At) {
+  SendMouse(At);
+  PumpFor(50);
+  SendMouse(At, MOUSEEVENTF_LEFTDOWN);
+  PumpFor(80);
+}
+
+// Moves the held mouse through the points and lets go at the last one.
+void DragOnTo(std::initializer_list<POINT> Path) {
+  POINT Last{};
+  for (POINT P : Path) {
+    SendMouse(P);
+    PumpFor(50);
+    Last = P;
+  }
+  SendMouse(Last, MOUSEEVENTF_LEFTUP);
+  PumpFor(80);
+}
+
+POINT ScreenCentre(TControl* Control) {
+  return Control->ClientToScreen(POINT{Control->Width() / 2, Control->Height() / 2});
+}
+
+// The editor's button held down opens the list; dragged into it the list
+// follows the mouse, and the row released on is the cell's; a release back
+// over the editor's text takes nothing.
+TEST(DBGridInplaceEditDataList, ADragFromTheButtonIntoTheListPicksTheRowReleasedOn) {
+  TLookupForm F;
+  TDBGridInplaceEdit* Editor = F.Edit();
+  TPopupDataGridKs* List = Editor->DataList();
+  TEditButtonControlKs* Button = Editor->ButtonControl(0);
+  ASSERT_TRUE(Button->Visible());
+  PressAndHold(ScreenCentre(Button));
+  ASSERT_TRUE(PumpUntil([&] { return PopupShown(List); }));
+  auto RowCentre = [&](int DataRow) {
+    RECT R = List->CellRect(List->IndicatorOffset(), List->TitleOffset() + DataRow);
+    return List->ClientToScreen(POINT{(R.left + R.right) / 2, (R.top + R.bottom) / 2});
+  };
+  POINT Second = RowCentre(1), Third = RowCentre(2);
+  SendMouse(Second);
+  PumpFor(60);
+  EXPECT_EQ(List->KeyValue().AsInteger(), 2) << "the list follows the held mouse";
+  DragOnTo({Third});
+  ASSERT_TRUE(PumpUntil([&] { return !PopupShown(List); }));
+  EXPECT_EQ(Editor->Text(), "O'Brien");
+  EXPECT_EQ(GetFocus(), Editor->Handle());
+  EXPECT_FALSE(Button->Down());
+  F.Orders.Post();
+  EXPECT_EQ(F.CityId(), 3);
+
+  Editor = F.Edit();
+  Button = Editor->ButtonControl(0);
+  PressAndHold(ScreenCentre(Button));
+  ASSERT_TRUE(PumpUntil([&] { return PopupShown(List); }));
+  RECT Text = Editor->GetEditRect();
+  DragOnTo({Editor->ClientToScreen(POINT{Text.left + 3, Editor->Height() / 2})});
+  ASSERT_TRUE(PumpUntil([&] { return !PopupShown(List); }));
+  EXPECT_EQ(Editor->Text(), "O'Brien");
+
+  // A click on the button leaves the list open for a pick of its own.
+  ClickAt(ScreenCentre(Button));
+  ASSERT_TRUE(PumpUntil([&] { return PopupShown(List); }));
+  PumpFor(60);
+  EXPECT_TRUE(PopupShown(List));
+  ClickAt(RowCentre(0));
+  ASSERT_TRUE(PumpUntil([&] { return !PopupShown(List); }));
+  EXPECT_EQ(Editor->Text(), "Москва");
+}
+
+// The same drag picks an entry of a pick list.
+TEST(DBGridInplaceEditPickList, ADragFromTheButtonIntoTheListPicksTheEntryReleasedOn) {
+  TEditorGridForm F;
+  TColumnKs* Name = F.Column(ColName);
+  for (const char* Pick : {"Омск", "Тверь", "Уфа"}) Name->PickList()->Add(Pick);
+  TDBGridInplaceEdit* Editor = F.Edit(ColName);
+  ASSERT_EQ(Editor->EditStyle(), iesPickList);
+  PressAndHold(ScreenCentre(Editor->ButtonControl(0)));
+  TPopupListboxKs* List = Editor->PickList();
+  ASSERT_TRUE(PumpUntil([&] { return PopupShown(List); }));
+  auto ItemCentre = [&](int Index) {
+    RECT Item{};
+    SendMessageA(List->Handle(), LB_GETITEMRECT, Index, reinterpret_cast<LPARAM>(&Item));
+    return List->ClientToScreen(POINT{Item.left + 5, (Item.top + Item.bottom) / 2});
+  };
+  SendMouse(ItemCentre(1));
+  PumpFor(60);
+  EXPECT_EQ(List->ItemIndex(), 1) << "the list follows the held mouse";
+  DragOnTo({ItemCentre(2)});
+  ASSERT_TRUE(PumpUntil([&] { return !PopupShown(List); }));
+  EXPECT_EQ(Editor->Text(), "Уфа");
+  EXPECT_TRUE(F.Grid->GridOrEditorFocused()) << "the list never took the focus";
+  F.Data.Post();
+  EXPECT_EQ(F.Data.FieldByName("Name")->AsString(), "Уфа");
 }
 
 // Sized by its grip, the list keeps its rows and width in the column and
