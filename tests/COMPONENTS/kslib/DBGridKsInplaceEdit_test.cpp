@@ -794,6 +794,41 @@ TEST(DBGridInplaceEditDataList, ADragFromTheButtonIntoTheListPicksTheRowReleased
   EXPECT_EQ(Editor->Text(), "Москва");
 }
 
+// A right-to-left grid's data list hangs from the cell's right edge and
+// reads right to left: a row's text stands in the list's right half.
+TEST(DBGridInplaceEditDataList, ARightToLeftGridsListHangsFromTheRightAndReadsThatWay) {
+  for (bool Mirrored : {false, true}) {
+    TLookupForm F;
+    F.Grid->SetBiDiMode(Mirrored ? bdRightToLeft : bdLeftToRight);
+    TDBGridInplaceEdit* Editor = F.Edit();
+    TPopupDataGridKs* List = Editor->DataList();
+    PressAlt(VK_DOWN);
+    ASSERT_TRUE(PumpUntil([&] { return PopupShown(List); })) << Mirrored;
+    RECT Cell, Drop;
+    GetWindowRect(Editor->Handle(), &Cell);
+    GetWindowRect(List->Handle(), &Drop);
+    EXPECT_EQ(Drop.top, Cell.bottom) << Mirrored;
+    EXPECT_EQ(Mirrored ? Drop.right : Drop.left, Mirrored ? Cell.right : Cell.left) << Mirrored;
+    TDibDC Dib(List->ClientWidth(), List->ClientHeight());
+    PrintClient(List->Handle(), Dib);
+    // Тверь, below the key's row.
+    RECT Row = List->CellRect(List->IndicatorOffset(), List->TitleOffset() + 1);
+    long Sum = 0, Count = 0;
+    for (int Y = Row.top; Y < Row.bottom; ++Y) {
+      for (int X = 0; X < Dib.Width(); ++X) {
+        COLORREF C = Dib.Pixel(X, Y);
+        if (GetRValue(C) + GetGValue(C) + GetBValue(C) >= 3 * 100) continue;
+        Sum += X;
+        ++Count;
+      }
+    }
+    ASSERT_GT(Count, 0) << Mirrored;
+    EXPECT_EQ(Sum / Count > Dib.Width() / 2, Mirrored) << Sum / Count << " of " << Dib.Width();
+    PressKey(VK_ESCAPE);
+    ASSERT_TRUE(PumpUntil([&] { return !PopupShown(List); }));
+  }
+}
+
 // The same drag picks an entry of a pick list.
 TEST(DBGridInplaceEditPickList, ADragFromTheButtonIntoTheListPicksTheEntryReleasedOn) {
   TEditorGridForm F;
