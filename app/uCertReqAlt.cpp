@@ -617,6 +617,19 @@ void TfCertRequestAlt::edtKPPCheckDrawRequiredState(TObject*, bool& DrawState) {
   DrawState = edtKPP->HighlightRequired() && !IsValidKPP(T(edtKPP));
 }
 
+void TfCertRequestAlt::edtFSSNomCheckDrawRequiredState(TObject* Sender, bool& DrawState) {
+  DrawState = Requisite(Sender)->HighlightRequired() && !IsValidFSSRegNum(T(Requisite(Sender)));
+}
+
+void TfCertRequestAlt::edtFSSDepCodeCheckDrawRequiredState(TObject* Sender, bool& DrawState) {
+  DrawState = Requisite(Sender)->HighlightRequired() && T(Requisite(Sender)).size() != 4;
+}
+
+void TfCertRequestAlt::edtPFNomCheckDrawRequiredState(TObject* Sender, bool& DrawState) {
+  DrawState = Requisite(Sender)->HighlightRequired() &&
+              !IsValidPFRRegNum(FormatPFRRegNum(Requisite(Sender)->Text()));
+}
+
 // Only a required field holding nothing but a line break holds Generate
 // back; an empty one is left to ValidateFields.
 bool TfCertRequestAlt::AllRequiredFilled() {

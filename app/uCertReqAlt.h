@@ -119,6 +119,10 @@ class TfCertRequestAlt : public TForm {
   void edtOGRNCheckDrawRequiredState(TObject* Sender, bool& DrawState);
   void edtINNCheckDrawRequiredState(TObject* Sender, bool& DrawState);
   void edtKPPCheckDrawRequiredState(TObject* Sender, bool& DrawState);
+  // The FSS and PF numbers' marks, for fields that ask with them.
+  void edtFSSNomCheckDrawRequiredState(TObject* Sender, bool& DrawState);
+  void edtFSSDepCodeCheckDrawRequiredState(TObject* Sender, bool& DrawState);
+  void edtPFNomCheckDrawRequiredState(TObject* Sender, bool& DrawState);
   void edtSNChange(TObject* Sender);
   void edtSNExit(TObject* Sender);
   void edtINNExit(TObject* Sender);

@@ -155,6 +155,48 @@ TEST_F(RequestPageTest, EachFieldAsksTheFormWhetherToDrawItsMark) {
   }
 }
 
+// The FSS and PF numbers have no field on this form; a field that asks
+// with their handlers is marked by its own flag and text.
+TEST_F(RequestPageTest, TheFssAndPfHandlersMarkTheFieldThatAsks) {
+  using THandler = void (TfCertRequestAlt::*)(::TObject*, bool&);
+  const THandler FssNumber = &TfCertRequestAlt::edtFSSNomCheckDrawRequiredState;
+  const THandler FssCode = &TfCertRequestAlt::edtFSSDepCodeCheckDrawRequiredState;
+  const THandler PfNumber = &TfCertRequestAlt::edtPFNomCheckDrawRequiredState;
+  struct Case {
+    THandler Handler;
+    bool Required;
+    AnsiString Text;
+    bool Mark;
+  } Cases[] = {
+      {FssNumber, true, "1234567890", false},
+      {FssNumber, true, " 1234567890\t", false},
+      {FssNumber, true, "123456789", true},
+      {FssNumber, true, "12345678a0", true},
+      {FssNumber, true, "", true},
+      {FssNumber, false, "", false},
+      {FssCode, true, "1234", false},
+      {FssCode, true, " 12a4 ", false},  // only its length counts
+      {FssCode, true, "123", true},
+      {FssCode, true, "12345", true},
+      {FssCode, false, "1", false},
+      {PfNumber, true, "087-109-012345", false},
+      {PfNumber, true, " 087109012345 ", false},  // the dashes are put in
+      {PfNumber, true, "08710901234", true},
+      {PfNumber, true, "087-10901-2345", true},
+      {PfNumber, true, "", true},
+      {PfNumber, false, "123", false},
+  };
+  auto* Field = new TDBEditKs(Form.get());
+  Field->SetParent(Form->gbOrgSettings);
+  for (const Case& C : Cases) {
+    Field->SetHighlightRequired(C.Required);
+    Field->SetText(C.Text);
+    bool Mark = !C.Mark;
+    (Form.get()->*C.Handler)(Field, Mark);
+    EXPECT_EQ(Mark, C.Mark) << C.Required << " '" << C.Text << "'";
+  }
+}
+
 TEST_F(RequestPageTest, OnlyALineBreakInARequiredFieldHoldsGenerateBack) {
   Form->edtSN->SetText("");
   EXPECT_TRUE(Form->btnOK->Enabled()) << "an empty field is left to the checks";
