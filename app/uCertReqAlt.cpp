@@ -658,7 +658,10 @@ void TfCertRequestAlt::edtINNExit(TObject* Sender) {
 }
 
 void TfCertRequestAlt::edtSNILSKeyPress(TObject*, char& Key) {
-  if (Key != '\b' && Key != '.' && (Key < '0' || Key > '9')) Key = 0;
+  // Ctrl+C, Ctrl+V, Ctrl+X and Ctrl+Z come as characters too: the edit's
+  // clipboard and undo keys.
+  static const AnsiString Passing = "\b.\x03\x16\x18\x1A";
+  if (Passing.find(Key) == AnsiString::npos && (Key < '0' || Key > '9')) Key = 0;
 }
 
 void TfCertRequestAlt::ValidateFields() {
@@ -789,9 +792,11 @@ void TfCertRequestAlt::SaveRequest(const AnsiString& Request, const AnsiString& 
       return false;
     }
   };
+  // Only an explicit "no" drops it: neither Esc nor the close box answers.
   while (!Saved())
     if (ShowMessageDialog("Запрос на сертификат не сохранен. Сохранить его в файл?", mtConfirmation,
-                          "", {mbYes, mbNo}, mbYes, {"Сохранить", "Не сохранять"}) != mrYes)
+                          "", {mbYes, mbNo}, mbYes, {"Сохранить", "Не сохранять"},
+                          false) != mrYes)
       return;
 }
 

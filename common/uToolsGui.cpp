@@ -181,7 +181,7 @@ TMessageForm* BuildMessageForm(const AnsiString& Msg, TMsgDlgType DlgType, TMsgD
 
 int ShowMessageDialog(const AnsiString& Msg, TMsgDlgType DlgType, const AnsiString& Caption,
                       TMsgDlgButtons Buttons, TMsgDlgBtn DefaultButton,
-                      const std::vector<AnsiString>& Captions) {
+                      const std::vector<AnsiString>& Captions, bool EscapeAnswers) {
   TPrompt Question(TPromptKind::MessageDialog, Caption, Msg);
   Question.Options = Captions;
   Question.Flags = DlgType;
@@ -192,6 +192,14 @@ int ShowMessageDialog(const AnsiString& Msg, TMsgDlgType DlgType, const AnsiStri
              TMessageForm* Form =
                  BuildMessageForm(Msg, DlgType, Buttons, DefaultButton, Captions, {});
              if (!Caption.empty()) Form->SetCaption(Caption);
+             if (!EscapeAnswers) {
+               for (int I = 0; I < Form->ComponentCount(); ++I)
+                 if (auto* Button = dynamic_cast<TButton*>(Form->Components(I)))
+                   Button->SetCancel(false);
+               Form->OnCloseQuery = [Form](TObject*, bool& CanClose) {
+                 CanClose = Form->ModalResult() != mrCancel;
+               };
+             }
              BringApplicationToFront();
              TPromptAnswer Answer;
              try {

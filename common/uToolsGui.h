@@ -24,10 +24,13 @@ TMessageForm* BuildMessageForm(const AnsiString& Msg, TMsgDlgType DlgType, TMsgD
                                const std::vector<AnsiString>& Hints);
 // Shows the dialog modally and returns the modal result of the button
 // pressed (6 yes, 7 no, 1 OK, 2 cancel, ...); Caption replaces the title
-// when not empty.
+// when not empty. Esc and the close box answer with the cancel button, or
+// with no when there is none, unless EscapeAnswers is false: a question
+// whose no loses data is answered by its buttons only, as the system's
+// yes/no box is.
 int ShowMessageDialog(const AnsiString& Msg, TMsgDlgType DlgType, const AnsiString& Caption,
                       TMsgDlgButtons Buttons, TMsgDlgBtn DefaultButton,
-                      const std::vector<AnsiString>& Captions);
+                      const std::vector<AnsiString>& Captions, bool EscapeAnswers = true);
 
 void CopyTextToClipboard(const AnsiString& Text);
 // Writes Data to the file, asking first when it exists; false when the

@@ -318,6 +318,16 @@ void TCustomDBComboBoxKs::AfterChar(char Char) {
 void TCustomDBComboBoxKs::KeyDown(uint16_t& Key, TShiftState Shift) {
   TCustomDBEditKs::KeyDown(Key, Shift);
   if (!Key) return;
+  if (Key == VK_F4 && Shift.Empty()) {
+    // F4 opens and closes the list, as a system combo box's does.
+    if (FListVisible) {
+      CloseUp(false);
+    } else {
+      DropDown();
+    }
+    Key = 0;
+    return;
+  }
   if ((Key == VK_UP || Key == VK_DOWN) && !FListVisible && !ReadOnly() && !Shift.Contains(ssAlt)) {
     bool AtEnd = SelStart() == static_cast<int>(Text().size());
     if (!WordWrap() || AtEnd) {
@@ -526,6 +536,13 @@ void TCustomDBComboBoxKs::EditWndProc(TMessage& Message) {
     case WM_PASTE:
       if (FKeyMode) {
         if (Clipboard()->HasFormat(CF_TEXT)) ProcessSearchKey(Clipboard()->AsText());
+        return;
+      }
+      break;
+    case WM_CONTEXTMENU:
+      // In key mode the text is the list's, never edited.
+      if (FKeyMode) {
+        TCustomMaskEdit::WndProc(Message);
         return;
       }
       break;

@@ -649,13 +649,7 @@ void TCustomDBEditKs::KeyDown(uint16_t& Key, TShiftState Shift) {
     Key = 0;
     return;
   }
-  if (Key == 'A' && Shift == TShiftState{ssCtrl}) {
-    SelectAll();
-    Key = 0;
-    return;
-  }
-  bool Deletes = Key == VK_DELETE || (Key == VK_INSERT && Shift.Contains(ssShift));
-  if (Deletes && !FReadOnly) FDataLink->Edit();
+  if (Key == VK_DELETE && !FReadOnly) FDataLink->Edit();
 }
 
 void TCustomDBEditKs::KeyPress(char& Key) {
@@ -676,7 +670,8 @@ void TCustomDBEditKs::KeyPress(char& Key) {
     Key = 0;
     return;
   }
-  bool Edits = Code == VK_BACK || Code == 22 || Code == 24 || Code >= ' ';
+  // Backspace, Ctrl+V, Ctrl+X, Ctrl+Z and the characters change the text.
+  bool Edits = Code == VK_BACK || Code == 22 || Code == 24 || Code == 26 || Code >= ' ';
   if (Edits && !FReadOnly) FDataLink->Edit();
 }
 
@@ -1001,11 +996,24 @@ void TCustomDBEditKs::EditWndProc(TMessage& Message) {
       break;
     case WM_PASTE:
     case WM_CUT:
+    case WM_CLEAR:
     case WM_UNDO:
     // A text put in for the selection, as a paste of the clipboard's text
     // with its locale does.
     case EM_REPLACESEL:
       if (!FReadOnly) FDataLink->Edit();
+      break;
+    case WM_CONTEXTMENU:
+      // The edit's own menu greys what a read-only window refuses, and the
+      // window is read-only until editing starts; each change the menu
+      // makes starts it (above), so it is shown as for an edit under way.
+      if (TCustomEdit::ReadOnly() && !FReadOnly && !FDataLink->ReadOnly() &&
+          FDataLink->CanModify()) {
+        SendMessageA(FHandle, EM_SETREADONLY, FALSE, 0);
+        TCustomMaskEdit::WndProc(Message);
+        UpdateReadOnly();
+        return;
+      }
       break;
     case WM_KILLFOCUS:
       if (MRUListOpen() && FMRUListbox &&

@@ -66,6 +66,8 @@ bool RunInputForm(const AnsiString& Caption, const AnsiString& Prompt, AnsiStrin
   Edit->SetParent(&Form);
   Edit->SetBounds(8, Label->Top() + Label->Height() + 6, Width, 21);
   Edit->SetText(Value);
+  // Typing replaces the value offered; Enter keeps it.
+  Edit->SelectAll();
   int ButtonTop = Edit->Top() + Edit->Height() + 12;
   auto* Ok = new TButton(&Form);
   Ok->SetParent(&Form);

@@ -282,9 +282,6 @@ void TCustomMaskEdit::KeyDown(uint16_t& Key, TShiftState Shift) {
       DeleteChar(false);
     }
     Key = 0;
-  } else if (Key == VK_INSERT && Shift.Contains(ssShift)) {
-    Perform(WM_PASTE);
-    Key = 0;
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "forms/Clipbrd.h"
 #include "forms/Forms.h"
 
 // --- TCustomLabel
@@ -360,8 +361,48 @@ void TCustomEdit::Change() {
   if (OnChange) OnChange(this);
 }
 
+namespace {
+
+bool IsSelectAllKey(uint16_t Key, TShiftState Shift) {
+  return Key == 'A' && Shift == TShiftState{ssCtrl};
+}
+
+}  // namespace
+
+void TCustomEdit::KeyDown(uint16_t& Key, TShiftState Shift) {
+  TWinControl::KeyDown(Key, Shift);
+  if (IsSelectAllKey(Key, Shift)) {
+    SelectAll();
+    Key = 0;
+  } else if (Key == VK_INSERT && Shift == TShiftState{ssShift}) {
+    // The system edit pastes Shift+Ins without a WM_PASTE, past any filter.
+    Perform(WM_PASTE);
+    Key = 0;
+  }
+}
+
+void TCustomEdit::PasteFiltered() {
+  AnsiString Text = Clipboard()->AsText();
+  // A single line: the paste ends at a line break, as the system's does.
+  Text = Text.substr(0, Text.find_first_of("\r\n"));
+  AnsiString Kept;
+  for (char Char : Text) {
+    OnKeyPress(this, Char);
+    if (static_cast<uint8_t>(Char) >= ' ') Kept += Char;
+  }
+  // Nothing of it passes: the selection stays, as for a refused key.
+  if (Kept.empty()) return;
+  SendMessageA(Handle(), EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(Kept.c_str()));
+}
+
 void TCustomEdit::WndProc(TMessage& Message) {
   switch (Message.Msg) {
+    case WM_PASTE:
+      if (OnKeyPress && !FReadOnly && FHandle) {
+        PasteFiltered();
+        return;
+      }
+      break;
     case CN_COMMAND:
       if (HIWORD(Message.WParam) == EN_CHANGE) Change();
       return;
@@ -396,6 +437,10 @@ LRESULT CALLBACK ComboEditWindowProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM L
       case WM_KEYDOWN:
       case WM_SYSKEYDOWN:
         if (Combo->DoKeyDown(Message)) return 0;
+        if (IsSelectAllKey(static_cast<uint16_t>(Message.WParam), KeyboardShiftState())) {
+          SendMessageA(Wnd, EM_SETSEL, 0, -1);
+          return 0;
+        }
         break;
       case WM_KEYUP:
       case WM_SYSKEYUP:

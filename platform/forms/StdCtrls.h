@@ -164,8 +164,13 @@ class TCustomEdit : public TWinControl {
   void CreateParams(TCreateParams& Params) override;
   void AfterCreateWnd() override;
   virtual void Change();
+  // Ctrl+A selects all; Shift+Ins pastes through WM_PASTE, as Ctrl+V does.
+  void KeyDown(uint16_t& Key, TShiftState Shift) override;
 
  private:
+  // The clipboard's text, kept to what the typing filter (OnKeyPress)
+  // lets through.
+  void PasteFiltered();
   int FMaxLength = 0;
   bool FReadOnly = false;
   char FPasswordChar = 0;

@@ -105,21 +105,6 @@ HWND FocusOf(DWORD Thread) {
   return GetGUIThreadInfo(Thread, &Info) ? Info.hwndFocus : nullptr;
 }
 
-// Characters as the keyboard would send them, whatever the layout.
-void TypeUnicode(const AnsiString& Text) {
-  for (char16_t C : AnsiToWide(Text)) {
-    INPUT Inputs[2] = {};
-    for (INPUT& Input : Inputs) {
-      Input.type = INPUT_KEYBOARD;
-      Input.ki.wScan = C;
-      Input.ki.dwFlags = KEYEVENTF_UNICODE;
-    }
-    Inputs[1].ki.dwFlags |= KEYEVENTF_KEYUP;
-    SendInput(2, Inputs, sizeof(INPUT));
-    Sleep(5);
-  }
-}
-
 void Click(HWND Wnd, int X, int Y) {
   PostMessageA(Wnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(X, Y));
   PostMessageA(Wnd, WM_LBUTTONUP, 0, MAKELPARAM(X, Y));
@@ -251,7 +236,7 @@ TEST_F(KeystallRoad, RequisitesTypedGenerateAndSave) {
   SetForegroundWindow(Save);
   ASSERT_TRUE(WaitFor([&] { return FocusOf(Thread()) == Name; }));
   SendMessageA(Name, EM_SETSEL, 0, -1);
-  TypeUnicode(Here + Proposed);
+  TypeUnicode((Here + Proposed).c_str());
   ASSERT_TRUE(WaitFor([&] { return TextOf(Name) == Here + Proposed; }));
   Answer(Save, VK_RETURN);
   ASSERT_TRUE(WaitFor([&] { return FileExists(Here + Proposed); })) << Here + Proposed;

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "forms/Forms.h"
+#include "rtl/AnsiText.h"
 
 namespace {
 
@@ -74,6 +75,20 @@ void TypeText(const char* Text) {
   for (; *Text; ++Text) {
     SHORT Code = VkKeyScanA(*Text);
     PressKey(LOBYTE(Code), HIBYTE(Code) & 1);
+  }
+}
+
+void TypeUnicode(const char* Text) {
+  for (char16_t C : AnsiToWide(Text)) {
+    INPUT Inputs[2] = {};
+    for (INPUT& Input : Inputs) {
+      Input.type = INPUT_KEYBOARD;
+      Input.ki.wScan = C;
+      Input.ki.dwFlags = KEYEVENTF_UNICODE;
+    }
+    Inputs[1].ki.dwFlags |= KEYEVENTF_KEYUP;
+    SendInput(2, Inputs, sizeof(INPUT));
+    Sleep(5);
   }
 }
 

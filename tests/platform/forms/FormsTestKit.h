@@ -15,6 +15,9 @@ void PressKey(WORD Key, bool Shift = false);
 // The key with the modifiers held down around it.
 void PressKeys(WORD Key, std::initializer_list<WORD> Modifiers);
 void TypeText(const char* Text);
+// Characters (Windows-1251) as the keyboard sends them, whatever the
+// layout: each as its Unicode character through the input queue.
+void TypeUnicode(const char* Text);
 // A shortcut as the menus write it (the key in the low byte, Shift 0x2000,
 // Ctrl 0x4000, Alt 0x8000), held and let go through the input queue; the
 // messages it makes are handled before it returns.
