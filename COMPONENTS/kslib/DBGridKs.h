@@ -220,6 +220,7 @@ class TCustomDBGridKs : public TCustomGrid,
   TField* SelectedField();
   void SetSelectedField(TField* Value);
   int SelectedIndex() const { return RawToDataColumn(Col()); }
+  void SetSelectedIndex(int Value) { SetCol(DataToRawColumn(Value)); }
   int DataToRawColumn(int DataCol) const { return DataCol + FIndicatorOffset; }
   int RawToDataColumn(int ACol) const { return ACol - FIndicatorOffset; }
 

@@ -4,6 +4,7 @@
 
 #include "COMPONENTS/kslib/DBGridKs.h"
 #include "COMPONENTS/kslib/DBGridKsFooters.h"
+#include "COMPONENTS/kslib/DBGridKsInplaceEdit.h"
 #include "COMPONENTS/kslib/DBLookupGridsKs.h"
 #include "COMPONENTS/uIterators.h"
 #include "COMPONENTS/kslib/DbUtilsKs.h"
@@ -453,6 +454,14 @@ TPopupDataGridKs* TColumnKs::DropDownGrid() {
     FDropDownGrid->SetSpecRow(FDropDownSpecRow.get());
   }
   return FDropDownGrid;
+}
+
+void TColumnKs::DropDown() {
+  TCustomDBGridKs* Grid = GetGrid();
+  auto* Editor = Grid && Grid->EditorMode()
+                     ? dynamic_cast<TDBGridInplaceEdit*>(Grid->InplaceEditor())
+                     : nullptr;
+  if (Editor) Editor->DropDown();
 }
 
 void TColumnKs::SetDropDownSpecRow(TSpecRowKs* Value) { FDropDownSpecRow->Assign(Value); }
@@ -1204,7 +1213,7 @@ void TDBGridColumnsKs::Update(TCollectionItem* Item) {
   if (Current >= 0 && Current < Count() && !Items(Current)->Visible()) {
     for (int I = 0; I < Count(); ++I) {
       if (!Items(I)->Visible()) continue;
-      FGrid->SetCol(FGrid->DataToRawColumn(I));
+      FGrid->SetSelectedIndex(I);
       break;
     }
   }

@@ -362,6 +362,8 @@ class TColumnKs : public TCollectionItem, public IDropDownBoxOwner {
   TMRUListKs* MRUList() const { return FMRUList.get(); }
   // A lookup column's drop-down list, made on first use.
   TPopupDataGridKs* DropDownGrid();
+  // Opens the list of the grid's cell editor while the grid edits.
+  void DropDown();
   // What the drop-down list shows: its source, columns and options.
   TColumnDropDownBoxKs* DropDownBox() const { return FDropDownBox.get(); }
   void SetDropDownBox(TColumnDropDownBoxKs* Value) { FDropDownBox->Assign(Value); }

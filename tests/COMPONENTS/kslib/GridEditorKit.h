@@ -15,7 +15,7 @@ inline TDBGridInplaceEdit* EditGridCell(TForm* Form, TDBGridKs* Grid, int DataCo
   SetForegroundWindow(Form->Handle());
   Grid->SetFocus();
   PumpUntilFocused(Grid->Handle());
-  Grid->SetCol(Grid->DataToRawColumn(DataCol));
+  Grid->SetSelectedIndex(DataCol);
   Grid->SetEditorMode(true);
   auto* Editor = static_cast<TDBGridInplaceEdit*>(Grid->InplaceEditor());
   PumpUntilFocused(Editor->Handle());
