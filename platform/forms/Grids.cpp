@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <utility>
 
 namespace {
 
@@ -210,6 +211,9 @@ void TCustomGrid::CreateParams(TCreateParams& Params) {
   if (FScrollBars == ssHorizontal || FScrollBars == ssBoth) Params.Style |= WS_HSCROLL;
   if (FScrollBars == ssVertical || FScrollBars == ssBoth) Params.Style |= WS_VSCROLL;
   if (FBorderStyle == bsSingle) Params.ExStyle |= WS_EX_CLIENTEDGE;
+  // Right to left the vertical bar stands at the left, where the rows
+  // begin; the horizontal one runs from the right (HorzBarPos).
+  if (BiDiMode() == bdRightToLeft) Params.ExStyle |= WS_EX_LEFTSCROLLBAR;
 }
 
 void TCustomGrid::AfterCreateWnd() {
@@ -673,16 +677,34 @@ void TCustomGrid::UpdateScrollRange() {
   UpdateScrollPos();
 }
 
+// The horizontal bar's position of a scroll position, and back: right to
+// left the first columns show at the right, and so does the bar's thumb.
+int TCustomGrid::HorzBarPos(int Pos) {
+  return BiDiMode() == bdRightToLeft ? CalcMaxTopLeft().X - FFixedCols - Pos : Pos;
+}
+
 void TCustomGrid::UpdateScrollPos() {
   if (!HandleAllocated()) return;
   if (FScrollBars == ssHorizontal || FScrollBars == ssBoth)
-    SetScrollPos(Handle(), SB_HORZ, FTopLeft.X - FFixedCols, TRUE);
+    SetScrollPos(Handle(), SB_HORZ, HorzBarPos(FTopLeft.X - FFixedCols), TRUE);
   if (FScrollBars == ssVertical || FScrollBars == ssBoth)
     SetScrollPos(Handle(), SB_VERT, FTopLeft.Y - FFixedRows, TRUE);
 }
 
 void TCustomGrid::ScrollMessage(UINT Msg, int Code, int Pos) {
   bool Horz = Msg == WM_HSCROLL;
+  if (Horz && BiDiMode() == bdRightToLeft) {
+    // The bar runs from the right: its left arrow goes on to later columns.
+    static const std::pair<int, int> Mirrored[] = {
+        {SB_LINEUP, SB_LINEDOWN}, {SB_PAGEUP, SB_PAGEDOWN}, {SB_TOP, SB_BOTTOM}};
+    for (auto [A, B] : Mirrored) {
+      if (Code == A || Code == B) {
+        Code = Code == A ? B : A;
+        break;
+      }
+    }
+    Pos = HorzBarPos(Pos);
+  }
   TGridCoord MaxTL = CalcMaxTopLeft();
   int Fixed = Horz ? FFixedCols : FFixedRows;
   int Current = Horz ? FTopLeft.X : FTopLeft.Y;

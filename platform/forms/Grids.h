@@ -232,6 +232,7 @@ class TCustomGrid : public TCustomControl {
   RECT BoxRect(int ALeft, int ATop, int ARight, int ABottom);
   void UpdateScrollRange();
   void UpdateScrollPos();
+  int HorzBarPos(int Pos);
   // The last LeftCol and TopRow that still fill the window.
   TGridCoord CalcMaxTopLeft();
   bool IsActiveControl();

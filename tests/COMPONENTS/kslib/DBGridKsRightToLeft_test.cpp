@@ -112,6 +112,49 @@ TEST(DBGridRightToLeft, ADragPastTheLeftEdgeScrollsToTheLaterColumns) {
   EXPECT_GT(F.Grid->Col(), NameCol) << "the current column went along";
 }
 
+// Right to left the vertical bar stands at the left and the horizontal one
+// runs from the right: its thumb starts there, and its left arrow and the
+// room left of the thumb go on to the later columns shown at the left.
+TEST(DBGridRightToLeft, TheScrollBarsRunFromTheRight) {
+  for (bool RightToLeft : {false, true}) {
+    SCOPED_TRACE(RightToLeft ? "right to left" : "left to right");
+    TCityGridForm F(60);
+    if (RightToLeft) F.Grid->SetBiDiMode(bdRightToLeft);
+    F.Grid->SetWidth(200);
+    F.Show();
+    HWND Grid = F.Grid->Handle();
+    SCROLLBARINFO Vert{}, Horz{};
+    Vert.cbSize = Horz.cbSize = sizeof Vert;
+    ASSERT_TRUE(GetScrollBarInfo(Grid, OBJID_VSCROLL, &Vert));
+    ASSERT_TRUE(GetScrollBarInfo(Grid, OBJID_HSCROLL, &Horz));
+    ASSERT_FALSE(Vert.rgstate[0] & STATE_SYSTEM_INVISIBLE) << "the rows scroll";
+    ASSERT_FALSE(Horz.rgstate[0] & STATE_SYSTEM_INVISIBLE) << "the columns scroll";
+    POINT Client = F.Grid->ClientToScreen(POINT{0, 0});
+    if (RightToLeft) {
+      EXPECT_LE(Vert.rcScrollBar.right, Client.x) << "left of the cells";
+    } else {
+      EXPECT_GE(Vert.rcScrollBar.left, Client.x + F.Grid->ClientWidth()) << "right of the cells";
+    }
+    SCROLLINFO Info{sizeof Info, SIF_ALL, 0, 0, 0, 0, 0};
+    GetScrollInfo(Grid, SB_HORZ, &Info);
+    ASSERT_GT(Info.nMax, Info.nMin);
+    EXPECT_EQ(Info.nPos, RightToLeft ? Info.nMax : Info.nMin) << "the thumb where the first columns are";
+    // The arrow at the left, then the room right of the thumb.
+    SendMessageA(Grid, WM_HSCROLL, SB_LINELEFT, 0);
+    EXPECT_EQ(F.Grid->LeftCol(), RightToLeft ? 2 : 1);
+    SendMessageA(Grid, WM_HSCROLL, SB_PAGERIGHT, 0);
+    EXPECT_EQ(F.Grid->LeftCol() > 1, !RightToLeft) << "right to left back to the first";
+    int Shown = F.Grid->LeftCol();
+    GetScrollInfo(Grid, SB_HORZ, &Info);
+    EXPECT_EQ(Info.nPos, RightToLeft ? Info.nMax - (Shown - 1) : Shown - 1);
+    // The thumb dropped at the left end shows the last columns right to left.
+    SendMessageA(Grid, WM_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, Info.nMin), 0);
+    GetScrollInfo(Grid, SB_HORZ, &Info);
+    EXPECT_EQ(Info.nPos, Info.nMin);
+    EXPECT_EQ(F.Grid->LeftCol() > 1, RightToLeft);
+  }
+}
+
 // A text too wide for its cell shows in a tip over the cell as shown.
 TEST(DBGridRightToLeft, ATipShowsOverTheCellShownUnderTheCursor) {
   TMirroredForm F;
