@@ -38,7 +38,10 @@ Variant ConvertPromptText(const AnsiString& Text, uint8_t ValueType) {
     case pvInteger:
       return Variant(StrToInt(Text));
     case pvFloat:
-      return Variant(StrToFloat(Text));
+      // The text itself, once it reads as a number: money is computed on
+      // the digits typed, which a double does not keep.
+      StrToFloat(Text);
+      return Variant(Trim(Text));
     case pvDate:
       return VarFromDateTime(StrToDate(Text));
     default:

@@ -27,8 +27,8 @@ class TFKORGR : public TForm {
   void Accept();
 };
 
-// The edit's text as a value of the prompt type; raises EConvertError when
-// it does not convert.
+// The edit's text as a value of the prompt type (a number as its trimmed
+// text); raises EConvertError when it does not convert.
 Variant ConvertPromptText(const AnsiString& Text, uint8_t ValueType);
 
 // Makes this window the group operations' value prompt (asked through the

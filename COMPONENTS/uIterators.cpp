@@ -1,12 +1,12 @@
 #include "uIterators.h"
 
-#include <cmath>
 #include <memory>
 #include <utility>
 
 #include "SDS.h"
 #include "SDataPrompts.h"
 #include "SDataSource.h"
+#include "db/DBConsts.h"
 #include "rtl/AnsiText.h"
 #include "rtl/SysUtils.h"
 
@@ -22,6 +22,20 @@ constexpr uint16_t NoCursor = 0xFFFF;
 
 bool IsWholeNumberType(TFieldType Type) {
   return Type == ftSmallint || Type == ftInteger || Type == ftWord;
+}
+
+// The decimals a numeric field holds exactly; -1 for a float field.
+int DecimalPlaces(TField* Field) {
+  switch (Field->DataType()) {
+    case ftCurrency:
+      return 4;
+    case ftBCD:
+      return Field->Size();
+    case ftFloat:
+      return -1;
+    default:
+      return 0;
+  }
 }
 
 class TIterator {
@@ -176,24 +190,38 @@ class TArifmeticIterator : public TIterator {
     const AnsiString caption = AnsiString(FOperation == grAdd ? "Добавить значение(" : "Умножить на значение(") +
                                AllOr("в графе", "в ПОМЕЧЕННЫХ строках") + ")";
     Variant value;
-    FAccepted = PromptValue(caption, pvFloat, value);
-    if (FAccepted) FOperand = value.AsDouble();
+    if (!PromptValue(caption, pvFloat, value)) return;
+    if (!VarToBCD(value, FOperand)) DatabaseErrorFmt(SInvalidFloatValue, {VarToStr(value), FField->DisplayName()});
+    FAccepted = true;
   }
-  // Variant arithmetic: a null field stays null. A whole-number field
-  // takes the result rounded half away from zero, as the server's own
-  // arithmetic rounds it.
+  // A null field stays null. Money and whole numbers are computed exactly
+  // on the operand's decimal digits and rounded once to the field's places,
+  // half away from zero, as the server's own arithmetic rounds them; a
+  // float field computes in floating point.
   void Process() override {
     FDataSet->Edit();
-    const Variant operand(FOperand);
-    Variant result = FOperation == grAdd ? FField->Value() + operand : FField->Value() * operand;
-    if (!result.IsNull() && IsWholeNumberType(FField->DataType()))
-      result = Variant(std::round(result.AsDouble()));
-    FField->SetValue(result);
+    if (!FField->IsNull()) {
+      const int places = DecimalPlaces(FField);
+      if (places < 0) {
+        const double operand = BCDToDouble(FOperand), value = FField->AsFloat();
+        FField->SetAsFloat(FOperation == grAdd ? value + operand : value * operand);
+      } else {
+        TBcd value, result;
+        if (!VarToBCD(FField->Value(), value) ||
+            !(FOperation == grAdd ? BCDAdd(value, FOperand, places, result)
+                                  : BCDMultiply(value, FOperand, places, result)))
+          throw EOverflow("Переполнение при операции с плавающей точкой");
+        if (auto* bcd = dynamic_cast<TBCDField*>(FField))
+          bcd->SetAsBCD(result);
+        else
+          FField->SetAsFloat(BCDToDouble(result));
+      }
+    }
     FDataSet->Post();
   }
 
  private:
-  double FOperand = 0;
+  TBcd FOperand;
 };
 
 class TRegIterator : public TIterator {
@@ -225,22 +253,29 @@ class TInfoIterator : public TIterator {
     Finish();
     if (FOperation == grSum) {
       const AnsiString caption = Trim(FSource->GetFieldCaption(FField));
-      const bool whole = IsWholeNumberType(FField->DataType());
+      const char* format = IsWholeNumberType(FField->DataType()) ? "#,##0" : "#,##0.00";
       ShowInfoMessage("Итого " + AnsiString(AllOr("по ВСЕЙ графе ", "по ПОМЕЧЕННЫМ строкам в графе ")) + caption +
-                      "  " + FormatFloat(whole ? "#,##0" : "#,##0.00", FSum));
+                      "  " + (DecimalPlaces(FField) < 0 ? FormatFloat(format, FSum) : FormatBCD(format, FExactSum)));
     } else {
       ShowInfoMessage("Количество " + AnsiString(AllOr("", "ПОМЕЧЕННЫХ")) + " строк = " + IntToStr(FCount));
     }
   }
+  // Money and whole numbers add up exactly.
   void Process() override {
-    if (FOperation == grSum)
-      FSum += FField->AsFloat();
-    else
+    if (FOperation != grSum) {
       ++FCount;
+    } else if (DecimalPlaces(FField) < 0) {
+      FSum += FField->AsFloat();
+    } else if (!FField->IsNull()) {
+      TBcd value;
+      if (!VarToBCD(FField->Value(), value) || !BCDAdd(FExactSum, value, DecimalPlaces(FField), FExactSum))
+        throw EOverflow("Переполнение при операции с плавающей точкой");
+    }
   }
 
  private:
   double FSum = 0;
+  TBcd FExactSum{1, 0, {}};
   int32_t FCount = 0;
 };
 

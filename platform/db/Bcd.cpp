@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "rtl/SysUtilsNumbers.h"
 
@@ -115,6 +116,91 @@ int CompareMagnitude(const TBcd& a, const TBcd& b) {
   return 0;
 }
 
+
+ksnum::Decimal DecimalOf(const TBcd& bcd) {
+  ksnum::Decimal d;
+  d.negative = IsNegative(bcd);
+  for (int i = 0; i < bcd.Precision; ++i) d.digits += static_cast<char>('0' + DigitAt(bcd, i));
+  d.exponent = bcd.Precision - PlacesOf(bcd);
+  d.Normalize();
+  return d;
+}
+
+// A value as its digits (values 0..9, most significant first), the last
+// Places of them decimals: what exact arithmetic works on.
+struct TDigits {
+  bool Negative = false;
+  std::vector<uint8_t> Digits;
+  int Places = 0;
+
+  int Whole() const { return static_cast<int>(Digits.size()) - Places; }
+};
+
+TDigits Unpack(const TBcd& bcd) {
+  TDigits d{IsNegative(bcd), {}, PlacesOf(bcd)};
+  for (int i = 0; i < bcd.Precision; ++i) d.Digits.push_back(static_cast<uint8_t>(DigitAt(bcd, i)));
+  return d;
+}
+
+// At least Count integer digits, zeros in front.
+void PadWhole(TDigits& d, int Count) {
+  if (d.Whole() < Count) d.Digits.insert(d.Digits.begin(), Count - d.Whole(), 0);
+}
+
+// Exactly Places decimals; the dropped digits round half away from zero.
+void RoundTo(TDigits& d, int Places) {
+  if (d.Places <= Places) {
+    d.Digits.insert(d.Digits.end(), Places - d.Places, 0);
+    d.Places = Places;
+    return;
+  }
+  PadWhole(d, 1);
+  const size_t keep = d.Digits.size() - (d.Places - Places);
+  const bool up = d.Digits[keep] >= 5;
+  d.Digits.resize(keep);
+  d.Places = Places;
+  for (size_t i = keep; up && i-- > 0;) {
+    if (d.Digits[i] < 9) {
+      ++d.Digits[i];
+      return;
+    }
+    d.Digits[i] = 0;
+  }
+  if (up) d.Digits.insert(d.Digits.begin(), 1);
+}
+
+// Leading zeros go; false when the digits do not fit.
+bool PackDigits(TDigits d, TBcd& bcd) {
+  PadWhole(d, 1);
+  const size_t lead = std::min<size_t>(d.Whole() - 1, std::find_if(d.Digits.begin(), d.Digits.end(),
+                                                                   [](uint8_t x) { return x != 0; }) -
+                                                          d.Digits.begin());
+  d.Digits.erase(d.Digits.begin(), d.Digits.begin() + static_cast<std::ptrdiff_t>(lead));
+  if (d.Digits.size() > MaxDigits) return false;
+  Pack(d.Digits.data(), static_cast<int>(d.Digits.size()), d.Places, d.Negative, bcd);
+  return true;
+}
+
+// a - b for magnitudes of equal length, a not below b.
+void SubtractMagnitude(std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+  int borrow = 0;
+  for (size_t i = a.size(); i-- > 0;) {
+    int x = a[i] - b[i] - borrow;
+    borrow = x < 0;
+    a[i] = static_cast<uint8_t>(x + (borrow ? 10 : 0));
+  }
+}
+
+void AddMagnitude(std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+  int carry = 0;
+  for (size_t i = a.size(); i-- > 0;) {
+    int x = a[i] + b[i] + carry;
+    carry = x >= 10;
+    a[i] = static_cast<uint8_t>(x % 10);
+  }
+  if (carry) a.insert(a.begin(), 1);
+}
+
 }  // namespace
 
 void CurrToBCD(Currency value, TBcd& bcd) { ScaledToBCD(value.Scaled, CurrencyPlaces, bcd); }
@@ -208,4 +294,51 @@ int BCDCompare(const TBcd& a, const TBcd& b) {
   if (signA == 0) return 0;
   const int magnitude = CompareMagnitude(a, b);
   return signA < 0 ? -magnitude : magnitude;
+}
+
+bool BCDAdd(const TBcd& a, const TBcd& b, int Places, TBcd& Result) {
+  if (!WellFormed(a) || !WellFormed(b) || Places < 0 || Places > MaxPlaces) return false;
+  TDigits x = Unpack(a), y = Unpack(b);
+  const int places = std::max(x.Places, y.Places), whole = std::max({x.Whole(), y.Whole(), 1});
+  for (TDigits* d : {&x, &y}) {
+    RoundTo(*d, places);
+    PadWhole(*d, whole);
+  }
+  if (x.Negative == y.Negative) {
+    AddMagnitude(x.Digits, y.Digits);
+  } else {
+    if (x.Digits < y.Digits) std::swap(x, y);
+    SubtractMagnitude(x.Digits, y.Digits);
+  }
+  RoundTo(x, Places);
+  return PackDigits(std::move(x), Result);
+}
+
+bool BCDMultiply(const TBcd& a, const TBcd& b, int Places, TBcd& Result) {
+  if (!WellFormed(a) || !WellFormed(b) || Places < 0 || Places > MaxPlaces) return false;
+  const TDigits x = Unpack(a), y = Unpack(b);
+  // Column sums, least significant first.
+  std::vector<int> columns(x.Digits.size() + y.Digits.size() + 1, 0);
+  for (size_t i = 0; i < x.Digits.size(); ++i)
+    for (size_t j = 0; j < y.Digits.size(); ++j)
+      columns[i + j] += x.Digits[x.Digits.size() - 1 - i] * y.Digits[y.Digits.size() - 1 - j];
+  TDigits product{x.Negative != y.Negative, {}, x.Places + y.Places};
+  int carry = 0;
+  for (int& column : columns) {
+    column += carry;
+    carry = column / 10;
+    column %= 10;
+  }
+  for (size_t i = columns.size(); i-- > 0;) product.Digits.push_back(static_cast<uint8_t>(columns[i]));
+  RoundTo(product, Places);
+  return PackDigits(std::move(product), Result);
+}
+
+AnsiString FormatBCD(const AnsiString& Format, const TBcd& bcd) {
+  return WellFormed(bcd) ? ksnum::FormatPicture(Format, DecimalOf(bcd), FormatSettings) : AnsiString();
+}
+
+AnsiString BCDToStrF(const TBcd& bcd, TFloatFormat Format, int Precision, int Digits) {
+  return WellFormed(bcd) ? ksnum::FormatDecimal(DecimalOf(bcd), Format, Precision, Digits, FormatSettings)
+                         : AnsiString();
 }

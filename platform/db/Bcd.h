@@ -46,3 +46,12 @@ double BCDToDouble(const TBcd& bcd);
 // -1, 0 or 1 by value, whatever the places of either; a malformed value
 // counts as zero.
 int BCDCompare(const TBcd& a, const TBcd& b);
+// The exact sum or product, rounded once to Places decimals (0..63) half
+// away from zero, as the server's cast rounds it; false for a malformed
+// operand or a result of more than 64 digits.
+bool BCDAdd(const TBcd& a, const TBcd& b, int Places, TBcd& Result);
+bool BCDMultiply(const TBcd& a, const TBcd& b, int Places, TBcd& Result);
+// The exact value through a FormatFloat picture ("" for a malformed value).
+AnsiString FormatBCD(const AnsiString& Format, const TBcd& bcd);
+// The exact value as FloatToStrF writes a number.
+AnsiString BCDToStrF(const TBcd& bcd, TFloatFormat Format, int Precision, int Digits);

@@ -751,10 +751,9 @@ void TBCDField::GetText(AnsiString& Text, bool DisplayText) const {
   }
   const AnsiString& format = TextFormat(DisplayText);
   if (!format.empty())
-    Text = FormatFloat(format, BCDToDouble(bcd));
+    Text = FormatBCD(format, bcd);
   else if (FCurrency)
-    Text = FloatToStrF(BCDToDouble(bcd), DisplayText ? ffCurrency : ffFixed, 18,
-                       FormatSettings.CurrencyDecimals);
+    Text = BCDToStrF(bcd, DisplayText ? ffCurrency : ffFixed, 18, FormatSettings.CurrencyDecimals);
   else
     Text = BCDToStr(bcd, FormatSettings.DecimalSeparator);
 }

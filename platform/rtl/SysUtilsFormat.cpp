@@ -340,17 +340,20 @@ AnsiString Format(const AnsiString& format, std::initializer_list<TVarRec> args)
   return Format(format, args, FormatSettings);
 }
 
-AnsiString FormatFloat(const AnsiString& format, double value, const TFormatSettings& settings) {
-  if (format.empty() || !std::isfinite(value)) return FloatToStr(value, settings);
+AnsiString ksnum::FormatPicture(const AnsiString& format, const Decimal& d, const TFormatSettings& settings) {
   const std::vector<AnsiString> sections = SplitSections(format);
-  const Decimal d = ksnum::ToDecimal(value);
   // A negative value takes the second section (which shows its own sign)
   // when there is one; a value that rounds to zero takes the third.
-  size_t index = value < 0 && sections.size() > 1 && !sections[1].empty() ? 1 : 0;
+  size_t index = d.negative && !d.digits.empty() && sections.size() > 1 && !sections[1].empty() ? 1 : 0;
   FloatPicture picture(sections[index], d, settings);
   if (picture.IsZero() && sections.size() > 2 && !sections[2].empty())
     return FloatPicture(sections[2], d, settings).Render(false);
   return picture.Render(index == 0);
+}
+
+AnsiString FormatFloat(const AnsiString& format, double value, const TFormatSettings& settings) {
+  if (format.empty() || !std::isfinite(value)) return FloatToStr(value, settings);
+  return ksnum::FormatPicture(format, ksnum::ToDecimal(value), settings);
 }
 
 AnsiString FormatFloat(const AnsiString& format, double value) {

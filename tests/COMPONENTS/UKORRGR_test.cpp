@@ -38,7 +38,9 @@ TEST_F(ValuePromptTest, OnlyAConvertedTextIsAccepted) {
     Variant Expected;
   } cases[] = {
       {pvInteger, "42", 42},
-      {pvFloat, "2,5", 2.5},
+      // A number is kept as typed: money is computed on its digits.
+      {pvFloat, "2,5", "2,5"},
+      {pvFloat, "0,10000000000000001", "0,10000000000000001"},
       {pvDate, "01.02.2024", VarFromDateTime(EncodeDate(2024, 2, 1))},
       {pvString, "  two words ", "two words"},
   };

@@ -5,10 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <tuple>
 
 #include "SDSTestKit.h"
 #include "SDataSource.h"
+#include "tests/platform/db/ArrayDataSet.h"
+#include "zynMemTable.h"
 
 namespace {
 
@@ -49,8 +52,8 @@ class GroupOperationTest : public ::testing::Test {
     Source.reset();
     Sds.reset();
   }
-  void Open(TSDSOptions Extra = {}) {
-    Sds = Db->Dataset("GOODS", Extra);
+  void Open(TSDSOptions Extra = {}, const char* Table = "GOODS") {
+    Sds = Db->Dataset(Table, Extra);
     Sds->Open();
     Source = std::make_unique<TSDataSource>(nullptr);
     Source->SetDataSet(Sds.get());
@@ -187,6 +190,142 @@ TEST_F(GroupOperationTest, AMultiplyKeepsTheColumnsScaleSoMemoryAndSumMatchTheSe
   Prompts.Messages.clear();
   Run("AMOUNT", grSum);
   EXPECT_EQ(Prompts.Messages, std::vector<AnsiString>{"Итого по ВСЕЙ графе AMOUNT  0,24"});
+}
+
+// Money as the server and exact decimal arithmetic have it: scaled
+// integers, wide enough for an 18-digit value times an operand.
+using TWide = __int128;
+
+TWide RoundHalfAway(TWide Value, TWide Divisor) {
+  const TWide magnitude = (Value < 0 ? -Value : Value) + Divisor / 2;
+  return (Value < 0 ? -1 : 1) * (magnitude / Divisor);
+}
+
+TWide PowerOfTen(int Exponent) {
+  TWide p = 1;
+  while (Exponent-- > 0) p *= 10;
+  return p;
+}
+
+// As the server writes a NUMERIC: every decimal, a point. With Thousands
+// (the sum's message), rounded to two decimals and grouped as "#,##0.00".
+std::string MoneyText(TWide Scaled, int Scale, char Point = '.', const char* Thousands = nullptr) {
+  if (Thousands && Scale > 2) {
+    Scaled = RoundHalfAway(Scaled, PowerOfTen(Scale - 2));
+    Scale = 2;
+  }
+  const bool negative = Scaled < 0;
+  TWide magnitude = negative ? -Scaled : Scaled;
+  std::string digits;
+  do {
+    digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(magnitude % 10)));
+    magnitude /= 10;
+  } while (magnitude != 0);
+  if (static_cast<int>(digits.size()) <= Scale) digits.insert(0, Scale + 1 - digits.size(), '0');
+  std::string whole = digits.substr(0, digits.size() - Scale);
+  if (Thousands)
+    for (int i = static_cast<int>(whole.size()) - 3; i > 0; i -= 3) whole.insert(i, Thousands);
+  return (negative ? "-" : "") + whole + (Scale ? Point + digits.substr(digits.size() - Scale) : "");
+}
+
+// A group multiply and a group add over 60 marked rows of NUMERIC(15,2) and
+// NUMERIC(18,4) columns, each value chosen so the exact result ends in a
+// half: the server, the dataset's memory and the reported sum all hold the
+// exact result rounded half away from zero, as the server's own cast does.
+// Through a binary double 13031.90 * 1.15 came out a cent short.
+TEST_F(GroupOperationTest, MoneyIsComputedExactlyAndRoundedHalfAwayFromZero) {
+  constexpr int Rows = 64, Marked = 60, NullRow = 30;
+  const struct {
+    const char* Column;
+    int Scale;
+    uint8_t Operation;
+    const char* Operand;  // as typed, and as the server reads it
+    const char* ServerOperand;
+    int64_t OperandDigits;
+    int OperandScale;
+    std::function<int64_t(int)> Value;  // of row 1..64, scaled
+  } cases[] = {
+      // A cent count of 10 modulo 20 makes a product ending in half a cent.
+      {"A", 2, grMultiply, "1,15", "1.15", 115, 2,
+       [](int Row) { return (Row % 3 ? 1 : -1) * (int64_t{1303190} + 20 * (Row - 1)); }},
+      {"A", 2, grAdd, "0,005", "0.005", 5, 3,
+       [](int Row) { return (Row % 4 ? 1 : -1) * (int64_t{1303190} + 7 * Row); }},
+      {"A", 2, grAdd, "-0,005", "-0.005", -5, 3,
+       [](int Row) { return (Row % 2 ? 1 : -1) * (int64_t{99999999999} + 13 * Row); }},
+      // 17 digits: the largest whose product the server itself computes.
+      {"B", 4, grMultiply, "1,15", "1.15", 115, 2,
+       [](int Row) {
+         return (Row % 3 ? 1 : -1) * ((Row % 2 ? int64_t{70000000000000010} : int64_t{130319010}) +
+                                      20 * int64_t{1234567} * Row);
+       }},
+      {"B", 4, grMultiply, "0,5", "0.5", 5, 1,
+       [](int Row) { return (Row % 2 ? 1 : -1) * (int64_t{1} + 2 * int64_t{98765432101} * Row); }},
+      // 18 digits.
+      {"B", 4, grAdd, "0,00005", "0.00005", 5, 5,
+       [](int Row) { return (Row % 3 ? 1 : -1) * (int64_t{123456789012345678} - 3 * Row); }},
+  };
+  for (const auto& c : cases) {
+    const std::string expression = std::string(c.Column) + (c.Operation == grAdd ? " + " : " * ") + c.ServerOperand;
+    SCOPED_TRACE(expression);
+    std::string rows =
+        "RECREATE TABLE MONEY (SYS$ID BIGINT NOT NULL PRIMARY KEY, SYS$STATE INTEGER DEFAULT 0 NOT NULL,\n"
+        "  A NUMERIC(15,2), B NUMERIC(18,4));\nCOMMIT;\n";
+    std::vector<TWide> expected;
+    TWide sum = 0;
+    for (int row = 1; row <= Rows; ++row) {
+      const TWide value = c.Value(row);
+      const std::string text = row == NullRow ? "NULL" : MoneyText(value, c.Scale);
+      rows += "INSERT INTO MONEY (SYS$ID, " + std::string(c.Column) + ") VALUES (" + std::to_string(row) + ", " +
+              text + ");\n";
+      TWide result = value;
+      if (row <= Marked && c.Operation == grMultiply) {
+        result = RoundHalfAway(value * c.OperandDigits, PowerOfTen(c.OperandScale));
+      } else if (row <= Marked) {
+        const TWide shift = PowerOfTen(c.OperandScale - c.Scale);
+        result = RoundHalfAway(value * shift + c.OperandDigits, shift);
+      }
+      expected.push_back(result);
+      if (row <= Marked && row != NullRow) sum += result;
+    }
+    Refill(rows);
+    // What the server's own arithmetic makes of the marked rows.
+    const std::string type = c.Scale == 2 ? "numeric(15,2)" : "numeric(18,4)";
+    const std::string server = QueryValue(
+        *Db->Database, "select list(coalesce(cast(iif(SYS$ID <= " + std::to_string(Marked) + ", cast(" +
+                           expression + " as " + type + "), " + c.Column +
+                           ") as varchar(30)), '-'), ' ') from (select * from MONEY order by SYS$ID)");
+    Open({}, "MONEY");
+    for (int row = 1; row <= Marked; ++row) Mark({row});
+    Answer = c.Operand;
+    Run(c.Column, c.Operation);
+
+    std::string exact;
+    for (size_t i = 0; i < expected.size(); ++i)
+      exact += (i ? " " : "") + (i + 1 == NullRow ? std::string("-") : MoneyText(expected[i], c.Scale));
+    EXPECT_EQ(QueryValue(*Db->Database, "select list(coalesce(cast(" + std::string(c.Column) +
+                                            " as varchar(30)), '-'), ' ') from (select * from MONEY order by SYS$ID)"),
+              exact);
+    EXPECT_EQ(server, exact);
+    auto* field = dynamic_cast<TBCDField*>(Sds->FieldByName(c.Column));
+    ASSERT_NE(field, nullptr);
+    for (int row = 1; row <= Rows; ++row) {
+      GoTo(row);
+      if (row == NullRow) {
+        EXPECT_TRUE(field->IsNull());
+        continue;
+      }
+      int64_t scaled = 0;
+      ASSERT_TRUE(BCDToScaled(field->AsBCD(), c.Scale, scaled));
+      EXPECT_EQ(scaled, static_cast<int64_t>(expected[row - 1])) << "row " << row;
+    }
+    EXPECT_EQ(QueryValue(*Db->Database, "select cast(sum(" + std::string(c.Column) + ") as varchar(30)) from MONEY where SYS$ID <= " +
+                                            std::to_string(Marked)),
+              MoneyText(sum, c.Scale));
+    Prompts.Messages.clear();
+    Run(c.Column, grSum);
+    EXPECT_EQ(Prompts.Messages, std::vector<AnsiString>{"Итого по ПОМЕЧЕННЫМ строкам в графе " + std::string(c.Column) +
+                                                        "  " + MoneyText(sum, c.Scale, ',', "\xA0")});
+  }
 }
 
 TEST_F(GroupOperationTest, RefusalsCancelsAndNoChangeNothing) {
@@ -490,6 +629,65 @@ TEST_F(GroupOperationTest, DeletingMastersCascadesToTheDetailsOfEach) {
     EXPECT_EQ(rows("DETAIL_T"), c.Details);
     EXPECT_EQ(rows("MASTER_T"), c.Masters);
   }
+}
+
+// The in-memory table's Currency and whole-number fields and a BCD field
+// take the exact result rounded once, half away from zero, to the places
+// each holds (four, none, its own); a result the field does not hold is
+// refused with the field's range error and the record keeps its value.
+TEST(GroupOperationInMemoryTest, MoneyAndWholeNumbersAreComputedExactly) {
+  TScriptedDataPrompts prompts;
+  const struct {
+    TFieldType Type;
+    int Size;
+    uint8_t Operation;
+    const char* Operand;
+    std::initializer_list<Variant> Values;
+    const char* Expected;  // the values after, or the refused value's message part
+  } cases[] = {
+      // Doubles made 0.50005 a half that went to even, and 10 * 1.15 just below 11.5.
+      {ftCurrency, 0, grMultiply, "0,5", {1.0001, -1.0003, 2.5}, "0,5001 -0,5002 1,25"},
+      {ftCurrency, 0, grAdd, "0,00005", {13031.9, -0.0001, 0.0}, "13031,9001 -0,0001 0,0001"},
+      {ftCurrency, 0, grMultiply, "1,15", {13031.9}, "14986,685"},
+      {ftInteger, 0, grMultiply, "1,15", {10, -10, 30, 3}, "12 -12 35 3"},
+      {ftSmallint, 0, grAdd, "0,5", {0, -1, 2}, "1 -1 3"},
+      {ftWord, 0, grMultiply, "2,5", {1, 3}, "3 8"},
+      {ftBCD, 2, grMultiply, "1,15", {Variant(Currency::FromScaled(130319000))}, "14986,69"},
+      {ftBCD, 4, grMultiply, "1,0001", {Variant(Currency::FromScaled(5))}, "0,0005"},
+      {ftSmallint, 0, grMultiply, "1000", {100}, "100000"},
+      {ftInteger, 0, grAdd, "1", {2147483647}, "2147483648"},
+      {ftBCD, 2, grMultiply, "2", {"92233720368547758,07"}, "184467440737095516,14"},
+      {ftCurrency, 0, grMultiply, "10", {922337203685477.0}, "9,22337203685477E15"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(FieldTypeNames[c.Type]) + " " + c.Operand);
+    TzynMemTable table(nullptr);
+    table.FieldDefs()->Add("V", c.Type, c.Size);
+    table.Open();
+    for (const Variant& value : c.Values) AppendValues(&table, {value});
+    const auto values = [&] {
+      AnsiString all;
+      for (table.First(); !table.Eof(); table.Next()) all += (all.empty() ? "" : " ") + table.Fields()->Fields(0)->AsString();
+      return all;
+    };
+    const AnsiString before = values();
+    TSDataSource source(nullptr);
+    source.SetDataSet(&table);
+    SetPromptValueHook([&](const AnsiString&, uint8_t, Variant& Value) {
+      Value = c.Operand;
+      return true;
+    });
+    try {
+      RunGroupOperation(&source, table.Fields()->Fields(0), c.Operation);
+      EXPECT_EQ(values(), c.Expected);
+    } catch (const EDatabaseError& e) {
+      EXPECT_NE(std::string(e.Message()).find(std::string(c.Expected) + " - недопустимое значение для поля 'V'"),
+                std::string::npos)
+          << e.Message();
+      EXPECT_EQ(values(), before);
+    }
+  }
+  SetPromptValueHook(nullptr);
 }
 
 }  // namespace

@@ -227,6 +227,37 @@ TEST_F(FieldsTest, BcdRoundsToItsPlacesHalfAwayFromZero) {
   EXPECT_EQ(2, b->AsBCD().SignSpecialPlaces);
 }
 
+// A display format or the currency flag shows the exact value: the
+// nearest double of 1.0050 lies below the half and of 18 digits loses some.
+TEST_F(FieldsTest, BcdShowsItsExactValueThroughFormats) {
+  auto* b = static_cast<TBCDField*>(F("B"));
+  const struct {
+    const char* Value;
+    const char* Format;
+    bool Currency;
+    const char* Display;
+  } cases[] = {
+      {"1,005", "0.00", false, "1,01"},
+      {"-1,005", "#,##0.00;(#,##0.00)", false, "(1,01)"},
+      {"12345678901234,5678", "#,##0.000", false, "12\xA0" "345\xA0" "678\xA0" "901\xA0" "234,568"},
+      {"1,005", "", true, "1,01 р."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Value);
+    b->SetAsString(c.Value);
+    b->SetDisplayFormat(c.Format);
+    b->SetCurrency(c.Currency);
+    EXPECT_EQ(c.Display, b->DisplayText());
+  }
+  b->SetCurrency(false);
+  b->SetDisplayFormat("");
+  auto* cents = static_cast<TBCDField*>(F("Cents"));
+  cents->SetAsString("1234567890123456,78");
+  cents->SetCurrency(true);
+  EXPECT_EQ("1234567890123456,78", cents->Text());
+  cents->SetCurrency(false);
+}
+
 TEST_F(FieldsTest, BcdHoldsEverySixtyFourBitValueAtItsScaleExactly) {
   auto* b = static_cast<TBCDField*>(F("Cents"));
   for (const char* text :
