@@ -10,10 +10,12 @@ void TExportFooterTotals::Add(int FooterRow, int Column, int64_t Scaled) {
   if (!total.Overflow) total.Overflow = __builtin_add_overflow(total.Scaled, Scaled, &total.Scaled);
 }
 
-void TExportFooterTotals::AddValue(int FooterRow, int Column, double Value) {
+void TExportFooterTotals::AddValue(int FooterRow, int Column, const Variant& Value) {
   try {
-    Add(FooterRow, Column, Currency(Value).Scaled);
+    Add(FooterRow, Column, Value.AsCurrency().Scaled);
   } catch (EMathError&) {  // out of range, or not finite
+    FTotals[Column + FColumns * FooterRow].Overflow = true;
+  } catch (EVariantError&) {  // out of range
     FTotals[Column + FColumns * FooterRow].Overflow = true;
   }
 }
@@ -39,14 +41,14 @@ AnsiString FooterSumText(TField* Field, int64_t Scaled) {
     case ftAutoInc: {
       const auto* numeric = static_cast<TNumericField*>(Field);
       if (!numeric->DisplayFormat().empty())
-        return FormatFloat(numeric->DisplayFormat(), total.ToDouble());
+        return FormatCurr(numeric->DisplayFormat(), total);
       return IntToStr(Scaled / 10000);
     }
     case ftFloat:
     case ftCurrency: {
       const auto* number = static_cast<TFloatField*>(Field);
       if (!number->DisplayFormat().empty())
-        return FormatFloat(number->DisplayFormat(), total.ToDouble());
+        return FormatCurr(number->DisplayFormat(), total);
       if (number->IsCurrency())
         return FloatToStrF(total.ToDouble(), ffCurrency, number->Precision(),
                            FormatSettings.CurrencyDecimals);
@@ -55,9 +57,9 @@ AnsiString FooterSumText(TField* Field, int64_t Scaled) {
     case ftBCD: {
       const auto* number = static_cast<TBCDField*>(Field);
       if (!number->DisplayFormat().empty())
-        return FormatFloat(number->DisplayFormat(), total.ToDouble());
+        return FormatCurr(number->DisplayFormat(), total);
       if (number->IsCurrency())
-        return FloatToStrF(total.ToDouble(), ffCurrency, 18, FormatSettings.CurrencyDecimals);
+        return CurrToStrF(total, ffCurrency, FormatSettings.CurrencyDecimals);
       return CurrToStr(total);
     }
     default:

@@ -14,7 +14,8 @@ class TExportFooterTotals {
   // All totals zero.
   TExportFooterTotals(int FooterRows, int Columns);
 
-  void AddValue(int FooterRow, int Column, double Value);
+  // A field's value, exactly where it is money.
+  void AddValue(int FooterRow, int Column, const Variant& Value);
   void AddOne(int FooterRow, int Column);
   // The total × 10000; none once it has overflowed.
   std::optional<int64_t> Scaled(int FooterRow, int Column) const;

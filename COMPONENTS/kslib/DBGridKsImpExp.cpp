@@ -249,7 +249,7 @@ void AddToTotals(TExportFooterTotals& Totals, TDataSet* Data, int FooterRows,
       // Only numbers are summed; a sum footer on a text shows nothing.
       if (footer->ValueType() == fvtSum && !field->IsNull() &&
           dynamic_cast<TNumericField*>(field) != nullptr)
-        Totals.AddValue(row, static_cast<int>(k), field->AsFloat());
+        Totals.AddValue(row, static_cast<int>(k), field->Value());
       else if (footer->ValueType() == fvtCount)
         Totals.AddOne(row, static_cast<int>(k));
     }

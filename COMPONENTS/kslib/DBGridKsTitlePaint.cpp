@@ -237,7 +237,7 @@ constexpr const char* SumOverflowMark = "###";
 
 AnsiString SumText(TField* Field, int64_t Scaled, const AnsiString& Format) {
   Currency Value = Currency::FromScaled(Scaled);
-  if (!Format.empty()) return FormatFloat(Format, Value.ToDouble());
+  if (!Format.empty()) return FormatCurr(Format, Value);
   switch (Field->DataType()) {
     case ftSmallint:
     case ftInteger:

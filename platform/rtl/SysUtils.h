@@ -210,6 +210,10 @@ bool TryStrToFloat(const AnsiString& s, long double& value, const TFormatSetting
 
 AnsiString CurrToStr(Currency value);
 AnsiString CurrToStr(Currency value, const TFormatSettings& settings);
+// As FloatToStrF and FormatFloat write the exact amount (all its digits,
+// where a double would keep 15 to 17).
+AnsiString CurrToStrF(Currency value, TFloatFormat format, int digits);
+AnsiString FormatCurr(const AnsiString& format, Currency value);
 Currency StrToCurr(const AnsiString& s);
 Currency StrToCurr(const AnsiString& s, const TFormatSettings& settings);
 bool TryStrToCurr(const AnsiString& s, Currency& value, const TFormatSettings& settings);

@@ -359,3 +359,12 @@ AnsiString FormatFloat(const AnsiString& format, double value, const TFormatSett
 AnsiString FormatFloat(const AnsiString& format, double value) {
   return FormatFloat(format, value, FormatSettings);
 }
+
+AnsiString FormatCurr(const AnsiString& format, Currency value) {
+  if (format.empty()) return CurrToStr(value);
+  return ksnum::FormatPicture(format, CurrencyDecimal(value.Scaled), FormatSettings);
+}
+
+AnsiString CurrToStrF(Currency value, TFloatFormat format, int digits) {
+  return ksnum::FormatDecimal(CurrencyDecimal(value.Scaled), format, 18, digits, FormatSettings);
+}

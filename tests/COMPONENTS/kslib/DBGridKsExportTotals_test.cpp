@@ -26,6 +26,18 @@ TEST(ExportFooterTotals, SumsAreExactAndEachEntryIsItsOwn) {
   EXPECT_EQ(totals.Scaled(1, 1), 30000);
 }
 
+// A BCD field's value is added as the field holds it: an 18-digit amount
+// exactly, one beyond the fixed-point range (given as its text) not at all.
+TEST(ExportFooterTotals, MoneyAddsUpExactly) {
+  TExportFooterTotals totals(1, 2);
+  totals.AddValue(0, 0, Currency::FromScaled(123456789012345678));
+  totals.AddValue(0, 0, Currency::FromScaled(1));
+  const AnsiString beyond = "1234567890123456" + AnsiString(1, FormatSettings.DecimalSeparator) + "78";
+  totals.AddValue(0, 1, beyond);
+  EXPECT_EQ(totals.Scaled(0, 0), 123456789012345679);
+  EXPECT_EQ(totals.Scaled(0, 1), std::nullopt);
+}
+
 TEST(ExportFooterTotals, OutOfRangeOrNotFiniteLeavesNoTotal) {
   const double inf = std::numeric_limits<double>::infinity();
   const struct {
@@ -64,6 +76,14 @@ TEST(ExportFooterTotals, TextsByFieldType) {
   EXPECT_EQ(FooterSumText(&text, 10000), "");
   integer.SetDisplayFormat("0.00");
   EXPECT_EQ(FooterSumText(&integer, 1230000), "123" + comma + "00");
+
+  // Money is written from the exact total, which a double of 1.005 is not.
+  bcd.SetDisplayFormat("0.00");
+  EXPECT_EQ(FooterSumText(&bcd, 10050), "1" + comma + "01");
+  bcd.SetDisplayFormat("");
+  bcd.SetCurrency(true);
+  EXPECT_EQ(FooterSumText(&bcd, 123456789012345675),
+            "12\xA0" "345\xA0" "678\xA0" "901\xA0" "234" + comma + "57 р.");
 
   EXPECT_EQ(FooterCountText(30000), "3");
   EXPECT_EQ(FooterCountText(0), "0");

@@ -325,6 +325,15 @@ TEST(DBGridPaint, FooterTextsBySumCountFieldAndFixedText) {
   EXPECT_EQ(Text(Name), "Итого");
   Name->Footer()->SetValueType(fvtNon);
   EXPECT_EQ(Text(Name), "");
+  // A format shows the exact total: 5 × 0.201 = 1.005 has two decimals
+  // 1.01, where the nearest double of 1.005 lies below the half.
+  for (F.Data.First(); !F.Data.Eof(); F.Data.Next()) {
+    F.Data.Edit();
+    F.Data.FieldByName("Price")->SetAsFloat(0.201);
+    F.Data.Post();
+  }
+  Price->Footer()->SetDisplayFormat("0.00");
+  EXPECT_EQ(Text(Price), "1" + Comma + "01");
 }
 
 // A number wider than its cell is never shown cut (which would read as

@@ -279,6 +279,29 @@ TEST(Currency, TextConversions) {
   EXPECT_EQ(CurrToStr(Currency::FromScaled(INT64_MIN), ru), "-922337203685477,5808");
 }
 
+// An amount is written from its own digits: 1.005 and 19-digit amounts,
+// which a double does not hold, come out exact.
+TEST(FormatCurr, WritesTheExactAmount) {
+  const struct {
+    const char* format;
+    int64_t scaled;
+    const char* text;
+  } cases[] = {
+      {"0.00", 10050, "1,01"},
+      {"0.00", -10050, "-1,01"},
+      {"0.00;(0.00)", -10050, "(1,01)"},
+      {"0.00", -40, "0,00"},
+      {"#,##0.00", INT64_MAX, "922\xA0" "337\xA0" "203\xA0" "685\xA0" "477,58"},
+      {"0.0000", INT64_MIN, "-922337203685477,5808"},
+      {"", 12345, "1,2345"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(FormatCurr(c.format, Currency::FromScaled(c.scaled)), c.text) << c.format << " " << c.scaled;
+  EXPECT_EQ(CurrToStrF(Currency::FromScaled(10050), ffFixed, 2), "1,01");
+  EXPECT_EQ(CurrToStrF(Currency::FromScaled(-10050), ffCurrency, 2), "-1,01 р.");
+  EXPECT_EQ(CurrToStrF(Currency::FromScaled(123456789012345675), ffFixed, 2), "12345678901234,57");
+}
+
 TEST(Exceptions, MessagesAndHierarchy) {
   EAssertionFailed a("Проверка", "uTools", 12);
   EXPECT_EQ(a.Message(), "Проверка (uTools, line 12)");
