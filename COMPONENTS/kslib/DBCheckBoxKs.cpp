@@ -231,6 +231,11 @@ void TCustomDBCheckBoxKs::DrawCaption(HDC DC, RECT Rect, bool Focused) {
   Place.bottom = Place.top + Height;
   Place.right = Place.left + (Measured.right - Measured.left);
   UINT Flags = DT_SINGLELINE;
+  // Read from the right, the caption stands at the right of its area.
+  if (UseRightToLeftReading()) {
+    OffsetRect(&Place, Rect.right - Place.right, 0);
+    Flags |= DT_RTLREADING;
+  }
   if (Enabled()) {
     SetTextColor(DC, ColorToRGB(Font()->Color()));
     DrawTextA(DC, Caption.c_str(), static_cast<int>(Caption.size()), &Place, Flags);
@@ -255,7 +260,8 @@ void TCustomDBCheckBoxKs::DrawCheckBoxAndCaption(const DRAWITEMSTRUCT& Item) {
   RECT Client = Item.rcItem;
   TGdiHandle<HBRUSH> Back(CreateSolidBrush(ColorToRGB(Color())));
   FillRect(DC, &Client, Back.Get());
-  bool BoxLeft = FAlignment == taRightJustify;
+  // Right to left the sides change places.
+  bool BoxLeft = (FAlignment == taRightJustify) != UseRightToLeftReading();
   RECT Box = FitRectToMaxSize(Client, BoxLeft ? 0 : 1, 1);
   bool Pressed = Item.itemState & ODS_SELECTED;
   bool Focused = Item.itemState & ODS_FOCUS;
@@ -278,6 +284,9 @@ void TCustomDBCheckBoxKs::WndProc(TMessage& Message) {
     case CN_DRAWITEM:
       DrawCheckBoxAndCaption(*reinterpret_cast<DRAWITEMSTRUCT*>(Message.LParam));
       Message.Result = 1;
+      return;
+    case CM_BIDIMODECHANGED:
+      RecreateWnd();
       return;
     case CM_DIALOGCHAR:
       if (IsOwnAccel(Message)) {

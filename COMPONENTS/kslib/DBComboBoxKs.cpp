@@ -374,8 +374,7 @@ void TCustomDBComboBoxKs::DropDown() {
   if (OnDropDown) OnDropDown(this);
   TPopupListboxKs* List = PopupListbox();
   FillItems();
-  List->SetColor(Color());
-  List->Font()->Assign(Font());
+  TDropDownAlign Align = PrepareDropDown(List, FDropDownBox->Align());
   TImageList* ImageList = Images();
   List->SetImages(ImageList);
   int ItemHeight = List->ListboxTextHeight();
@@ -398,7 +397,7 @@ void TCustomDBComboBoxKs::DropDown() {
   }
   List->SetWidth(std::max(ListWidth, Width()));
   List->SetRowCount(Rows);
-  POINT P = DropDownUnderControl(this, List, FDropDownBox->Align());
+  POINT P = DropDownUnderControl(this, List, Align);
   List->ShowAt(P);
   List->SizeGrip()->ShowSizeGripWindow(FDropDownBox->Sizable());
   FListVisible = true;

@@ -435,22 +435,25 @@ void TCustomDBEditKs::UpdateEditButtons() {
                                                                : ClientHeight;
     Height = std::min(Height, ButtonHeight);
   }
-  // From the right edge leftwards: the last item first, the main button last.
-  int X = Client.right;
+  // From the right edge leftwards: the last item first, the main button
+  // last, each with its line on the text side; right to left the same
+  // mirrored, from the left edge.
+  bool Mirrored = UseRightToLeftAlignment();
+  int Taken = 0;
+  auto Place = [&](TControl* Control, int Width) {
+    Taken += Width;
+    Control->SetBounds(Mirrored ? Taken - Width : Client.right - Taken, 0, Width, Height);
+  };
   for (int I = Count - 1; I >= 0; --I) {
     TButtonPair& Pair = FButtonControls[I];
     bool Visible = ButtonAt(I)->Visible();
     Pair.Button->SetVisible(Visible);
     Pair.Line->SetVisible(Visible && FFlat);
     if (!Visible) continue;
-    X -= Widths[I];
-    Pair.Button->SetBounds(X, 0, Widths[I], Height);
-    if (FFlat) {
-      X -= 1;
-      Pair.Line->SetBounds(X, 0, 1, Height);
-    }
+    Place(Pair.Button, Widths[I]);
+    if (FFlat) Place(Pair.Line, 1);
   }
-  FButtonWidth = Client.right - X;
+  FButtonWidth = Taken;
   UpdateEditRect();
 }
 
@@ -465,9 +468,21 @@ void TCustomDBEditKs::UpdateImageWidth() {
 
 RECT TCustomDBEditKs::CalcEditRect() {
   RECT R = ClientRect();
-  R.right -= FButtonWidth;
-  R.left += FImageWidth;
+  if (UseRightToLeftAlignment()) {
+    R.left += FButtonWidth;
+    R.right -= FImageWidth;
+  } else {
+    R.right -= FButtonWidth;
+    R.left += FImageWidth;
+  }
   return R;
+}
+
+bool TCustomDBEditKs::UseRightToLeftAlignment() {
+  // As other data controls: a text that keeps to the left turns to the
+  // right; numbers and what the field aligns itself keep their side.
+  return TCustomMaskEdit::UseRightToLeftAlignment() &&
+         (!Field() || Field()->Alignment() == taLeftJustify);
 }
 
 // Keeps the typed text clear of the buttons and the image: a multi-line
@@ -559,6 +574,14 @@ void TCustomDBEditKs::EditButtonMouseUp(TObject* Sender, TMouseButton, TShiftSta
 
 // --- MRU list
 
+TDropDownAlign TCustomDBEditKs::PrepareDropDown(TPopupListboxKs* List, TDropDownAlign Align) {
+  List->SetColor(Color());
+  List->Font()->Assign(Font());
+  List->SetBiDiMode(BiDiMode());
+  if (!UseRightToLeftAlignment() || Align == daCenter) return Align;
+  return Align == daLeft ? daRight : daLeft;
+}
+
 void TCustomDBEditKs::MRUListDropDown() {
   if (!FMRUListbox) FMRUListbox = CreateMRUListbox();
   TMRUListboxKs* List = FMRUListbox;
@@ -567,8 +590,7 @@ void TCustomDBEditKs::MRUListDropDown() {
     if (MRUListOpen()) FMRUList->CloseUp(false);
     return;
   }
-  List->SetColor(Color());
-  List->Font()->Assign(Font());
+  TDropDownAlign Align = PrepareDropDown(List, daLeft);
   List->SetItemHeight(List->ListboxTextHeight());
   List->SetItemIndex(-1);
   RECT R{};
@@ -578,7 +600,7 @@ void TCustomDBEditKs::MRUListDropDown() {
     List->SetWidth(R.right - R.left);
     List->SetRowCount(std::min(FMRUList->Rows(), List->Items()->Count()));
   }
-  POINT P = AlignDropDownWindow(R, List, daLeft);
+  POINT P = AlignDropDownWindow(R, List, Align);
   List->ShowAt(P);
   List->SizeGrip()->ShowSizeGripWindow(true);
   FMRUList->SetDroppedDown(true);
@@ -846,13 +868,19 @@ void TCustomDBEditKs::PaintCustom(HDC DC) {
   RECT R = CalcEditRect();
   SIZE Extent{};
   GetTextExtentPoint32A(DC, Shown.c_str(), static_cast<int>(Shown.size()), &Extent);
+  // Right to left a right-justified text stands at the left, as the
+  // window shows a left-justified one at the right.
+  TAlignment Side = Alignment();
+  if (UseRightToLeftAlignment() && Side != taCenter)
+    Side = Side == taRightJustify ? taLeftJustify : taRightJustify;
   int X = R.left + Margin;
-  if (Alignment() == taRightJustify) {
+  if (Side == taRightJustify) {
     X = R.right - Extent.cx - Margin;
-  } else if (Alignment() == taCenter) {
+  } else if (Side == taCenter) {
     X = (R.right - Extent.cx) / 2;
   }
-  ExtTextOutA(DC, X, Margin, ETO_CLIPPED, &R, Shown.c_str(), static_cast<UINT>(Shown.size()),
+  UINT Options = ETO_CLIPPED | (UseRightToLeftReading() ? ETO_RTLREADING : 0);
+  ExtTextOutA(DC, X, Margin, Options, &R, Shown.c_str(), static_cast<UINT>(Shown.size()),
               nullptr);
 }
 
@@ -861,6 +889,7 @@ void TCustomDBEditKs::PaintOverlay(HDC DC) {
   TImageList* List = FEditImage->Images();
   if (FImageWidth > 0 && List) {
     RECT Area{0, 0, FImageWidth, ClientHeight()};
+    if (UseRightToLeftAlignment()) OffsetRect(&Area, ClientWidth() - FImageWidth, 0);
     TGdiHandle<HBRUSH> Back(CreateSolidBrush(ColorToRGB(Color())));
     FillRect(DC, &Area, Back.Get());
     if (FEditImage->ImageIndex() >= 0)
@@ -896,8 +925,8 @@ void TCustomDBEditKs::InvalidateRequiredRow() {
 }
 
 bool TCustomDBEditKs::OverButtonsOrImage(POINT Client) {
-  RECT R = ClientRect();
-  return Client.x >= R.right - FButtonWidth || Client.x < FImageWidth;
+  RECT R = CalcEditRect();
+  return Client.x < R.left || Client.x >= R.right;
 }
 
 // --- Messages
@@ -948,6 +977,8 @@ void TCustomDBEditKs::EditWndProc(TMessage& Message) {
     }
     case WM_PAINT:
       if (UseStandardPaint()) {
+        // The window shows its text by the styles it was made with.
+        if (!RightToLeftStylesAgree()) PostMessageA(FHandle, CM_RECREATEWND, 0, 0);
         TCustomMaskEdit::WndProc(Message);
         TWindowDC DC(FHandle);
         PaintOverlay(DC.Get());
@@ -1027,6 +1058,9 @@ void TCustomDBEditKs::EditWndProc(TMessage& Message) {
       UpdateEditButtons();
       return;
     case CM_SWALLOWBUTTONKS:
+      return;
+    case CM_GETDATALINK:
+      Message.Result = reinterpret_cast<LRESULT>(FDataLink);
       return;
     case CM_CANCELMODE: {
       auto* From = reinterpret_cast<TControl*>(Message.WParam);

@@ -107,8 +107,11 @@ class TCustomDBEditKs : public TCustomMaskEdit {
   // Set on enter, cleared on exit.
   bool IsFocused() const { return FFocused; }
 
-  // The text area: the client area less the buttons and the image.
+  // The text area: the client area less the buttons and the image (right
+  // to left, the buttons at the left and the image at the right).
   RECT CalcEditRect();
+  // Right to left, when the field (if any) keeps its text to the left.
+  bool UseRightToLeftAlignment() override;
   int ButtonWidth() const { return FButtonWidth; }
   // Without a holder the bounds; with one, the window is moved (an empty
   // rectangle hides it).
@@ -198,6 +201,9 @@ class TCustomDBEditKs : public TCustomMaskEdit {
     return FButtonControls.empty() ? nullptr : FButtonControls[0].Button;
   }
   bool MRUListOpen() const { return FMRUList->DroppedDown(); }
+  // Gives a drop-down list the control's colour, font and reading order;
+  // answers Align, mirrored right to left (the list opens from the right).
+  TDropDownAlign PrepareDropDown(TPopupListboxKs* List, TDropDownAlign Align);
   // Sets the text without treating it as the user's typing.
   void SetEditText(const AnsiString& Value);
   // The constructor makes the main button with this class's CreateEditButton;

@@ -78,6 +78,9 @@ void TFieldDataLinkKs::UpdateField() {
   FFields = Fields;
   UpdateEditing();
   RecordChanged(nullptr);
+  // A control's right-to-left alignment may follow its field's.
+  auto* Control = dynamic_cast<TWinControl*>(FControl);
+  if (Control && !Control->RightToLeftStylesAgree()) Control->Perform(CM_RECREATEWND);
 }
 
 void TFieldDataLinkKs::UpdateEditing() {

@@ -424,22 +424,36 @@ void TPopupListboxKs::DrawItem(const DRAWITEMSTRUCT& Item) {
   bool Selected = Item.itemState & ODS_SELECTED;
   int Index = static_cast<int>(Item.itemID);
   TGdiHandle<HBRUSH> Back(CreateSolidBrush(ColorToRGB(Selected ? clHighlight : Color())));
+  // Right to left the image stands at the right and the text ends left of it.
+  bool Mirrored = UseRightToLeftAlignment();
   int ImageArea = FImages ? FImages->Width() + 4 : 0;
+  RECT TextRect = R;
   if (FImages) {
-    RECT Square{R.left, R.top, R.left + ImageArea, R.bottom};
+    RECT Square = R;
+    if (Mirrored) {
+      Square.left = TextRect.right = R.right - ImageArea;
+    } else {
+      Square.right = TextRect.left = R.left + ImageArea;
+    }
     FillRect(DC, &Square, Back.Get());
     int Image = Index;
     if (OnGetItemImageIndex) OnGetItemImageIndex(this, Index, Image);
     if (Image >= 0) DrawImageCentered(DC, Square, FImages, Image, Selected);
   }
-  RECT TextRect{R.left + ImageArea, R.top, R.right, R.bottom};
   TSelectObject Font(DC, this->Font()->Handle());
   SetTextColor(DC, ColorToRGB(Selected ? clHighlightText : this->Font()->Color()));
   SetBkColor(DC, ColorToRGB(Selected ? clHighlight : Color()));
   AnsiString Text = Index < FItems->Count() ? FItems->Strings(Index) : AnsiString();
   int X = FImages ? R.left + FImages->Width() + 5 : R.left + 2;
-  ExtTextOutA(DC, X, R.top, ETO_CLIPPED | ETO_OPAQUE, &TextRect, Text.c_str(),
-              static_cast<UINT>(Text.size()), nullptr);
+  UINT Options = ETO_CLIPPED | ETO_OPAQUE;
+  if (Mirrored) {
+    SIZE Extent{};
+    GetTextExtentPoint32A(DC, Text.c_str(), static_cast<int>(Text.size()), &Extent);
+    X = TextRect.right - 2 - Extent.cx;
+  }
+  if (UseRightToLeftReading()) Options |= ETO_RTLREADING;
+  ExtTextOutA(DC, X, R.top, Options, &TextRect, Text.c_str(), static_cast<UINT>(Text.size()),
+              nullptr);
   if (Item.itemState & ODS_FOCUS) DrawFocusRect(DC, &TextRect);
 }
 

@@ -210,6 +210,12 @@ void TControl::SetEnabled(bool Value) {
   Invalidate();
 }
 
+void TControl::SetBiDiMode(TBiDiMode Value) {
+  if (FBiDiMode == Value) return;
+  FBiDiMode = Value;
+  Perform(CM_BIDIMODECHANGED);
+}
+
 AnsiString TControl::Text() { return FText; }
 
 void TControl::SetText(const AnsiString& Value) {
@@ -455,8 +461,17 @@ void TWinControl::CreateParams(TCreateParams& Params) {
   if (FVisible && FParent) Params.Style |= WS_VISIBLE;
   if (!FEnabled) Params.Style |= WS_DISABLED;
   if (FTabStop) Params.Style |= WS_TABSTOP;
+  if (UseRightToLeftReading()) Params.ExStyle |= WS_EX_RTLREADING;
+  if (UseRightToLeftAlignment()) Params.ExStyle |= WS_EX_RIGHT;
   Params.X = FLeft, Params.Y = FTop, Params.Width = FWidth, Params.Height = FHeight;
   Params.WinClassName = OwnClassName();
+}
+
+bool TWinControl::RightToLeftStylesAgree() {
+  if (!FHandle) return true;
+  auto ExStyle = static_cast<DWORD>(GetWindowLongA(FHandle, GWL_EXSTYLE));
+  return ((ExStyle & WS_EX_RTLREADING) != 0) == UseRightToLeftReading() &&
+         ((ExStyle & WS_EX_RIGHT) != 0) == UseRightToLeftAlignment();
 }
 
 void TWinControl::CreateWnd() {
@@ -956,6 +971,9 @@ void TWinControl::WndProc(TMessage& Message) {
     case CN_CTLCOLORBTN:
     case CN_CTLCOLORSTATIC:
       Message.Result = ControlColor(Message);
+      return;
+    case CM_RECREATEWND:
+      RecreateWnd();
       return;
     case CN_KEYDOWN:
     case CN_SYSKEYDOWN:

@@ -48,6 +48,12 @@ enum : UINT {
   // The system colours changed: a form passes the system's notice on to
   // every control in it.
   CM_SYSCOLORCHANGE,
+  // The control's BiDiMode changed.
+  CM_BIDIMODECHANGED,
+  // Makes the control's window anew, its styles from the present state.
+  CM_RECREATEWND,
+  // To a data-aware control: the result is its data link, or 0.
+  CM_GETDATALINK,
 };
 constexpr UINT CN_BASE = 0xBC00;
 constexpr UINT CN_COMMAND = CN_BASE + WM_COMMAND, CN_NOTIFY = CN_BASE + WM_NOTIFY,
@@ -210,7 +216,11 @@ class TControl : public TComponent {
   TPopupMenu* PopupMenu() const { return FPopupMenu; }
   void SetPopupMenu(TPopupMenu* Value);
   TBiDiMode BiDiMode() const { return FBiDiMode; }
-  void SetBiDiMode(TBiDiMode Value) { FBiDiMode = Value; }
+  void SetBiDiMode(TBiDiMode Value);
+  // Text read from right to left.
+  bool UseRightToLeftReading() const { return FBiDiMode == bdRightToLeft; }
+  // Text and parts laid out from the right edge.
+  virtual bool UseRightToLeftAlignment() { return FBiDiMode == bdRightToLeft; }
 
   LRESULT Perform(UINT Msg, WPARAM WParam = 0, LPARAM LParam = 0);
   // Every message of the control passes here; derived controls handle what
@@ -311,6 +321,9 @@ class TWinControl : public TControl {
   // The window is made on first need, with its parents'.
   HWND Handle();
   bool HandleAllocated() const { return FHandle != nullptr; }
+  // The window's right-to-left extended styles are those a window made now
+  // would get (true without a window).
+  bool RightToLeftStylesAgree();
   void HandleNeeded() { Handle(); }
   // Destroys and remakes the window, keeping the control's properties.
   void RecreateWnd();

@@ -410,6 +410,10 @@ void TCustomEdit::WndProc(TMessage& Message) {
       // With a window, the edit's own notification reports the change.
       if (!FHandle) Change();
       return;
+    case CM_BIDIMODECHANGED:
+      // The edit takes its reading order and alignment when it is made.
+      RecreateWnd();
+      return;
     default:
       break;
   }

@@ -143,6 +143,42 @@ TEST(DBCheckBoxKs, PaintsItsBoxBesideTheCaption) {
   EXPECT_GT(Caption, 20) << "the caption right of the box";
 }
 
+// Read from the right, the box and its caption change sides: the box at
+// the right and the caption next to it.
+TEST(DBCheckBoxKs, RightToLeftTheBoxStandsRightOfItsCaption) {
+  TCheckForm F;
+  F.Edit->SetCaption("Флажок");
+  F.Edit->SetBiDiMode(bdRightToLeft);
+  F.Show(F.Other);
+  RECT Client = F.Edit->ClientRect();
+  auto Paint = [&](TCheckBoxState State) {
+    F.Edit->SetState(State);
+    auto Dib = std::make_unique<TDibDC>(Client.right, Client.bottom);
+    PrintClient(F.Edit->Handle(), *Dib);
+    return Dib;
+  };
+  auto Unchecked = Paint(cbUnchecked), Checked = Paint(cbChecked);
+  int W = CheckBoxGlyphSize.cx, BoxLeft = Client.right - W;
+  int Differ = 0, Elsewhere = 0;
+  for (int Y = 0; Y < Client.bottom; ++Y)
+    for (int X = 0; X < Client.right; ++X)
+      (X >= BoxLeft ? Differ : Elsewhere) += Unchecked->Pixel(X, Y) != Checked->Pixel(X, Y);
+  EXPECT_GT(Differ, 5) << "the check mark in the box at the right";
+  EXPECT_EQ(Elsewhere, 0);
+  COLORREF Back = Unchecked->Pixel(0, 0);
+  int Last = -1, First = -1;
+  for (int X = 0; X < BoxLeft; ++X) {
+    bool Ink = false;
+    for (int Y = 0; Y < Client.bottom; ++Y) Ink = Ink || Unchecked->Pixel(X, Y) != Back;
+    if (!Ink) continue;
+    if (First < 0) First = X;
+    Last = X;
+  }
+  EXPECT_GT(First, Client.right / 2) << "the caption keeps to the box";
+  EXPECT_LE(Last, BoxLeft - 5);
+  EXPECT_GE(Last, BoxLeft - 8);
+}
+
 TEST(DBCheckBoxKs, AGrayedBoxLooksIndeterminateNotDisabled) {
   TCheckForm F;
   F.Edit->SetAllowGrayed(true);

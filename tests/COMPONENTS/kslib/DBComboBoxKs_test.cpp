@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -381,6 +382,55 @@ TEST(DBComboBoxKsList, WidthAndRowsFollowTheDropDownSettings) {
   C->CloseUp(false);
   EXPECT_EQ(Box->Rows(), 5) << "a resized list keeps its rows";
   EXPECT_EQ(Box->Width(), 420);
+}
+
+// Right to left the list opens from the box's right edge and shows each
+// item's image at its right with the text ending left of it.
+TEST(DBComboBoxKsList, ARightToLeftListOpensFromTheRightWithItsImagesAtTheRight) {
+  TComboForm F;
+  TImageList Images(F.Form, 8, 8);
+  for (uint32_t Colour : {0xFF0000u, 0x0000FFu}) {  // red, blue
+    std::vector<uint32_t> Pixels(8 * 8, Colour);
+    TBitmap Bitmap;
+    Bitmap.SetHandle(CreateBitmap(8, 8, 1, 32, Pixels.data()));
+    Images.AddMasked(&Bitmap, clFuchsia);
+  }
+  F.Edit->SetBiDiMode(bdRightToLeft);
+  AddItems(F.Edit->Items(), {"один", "два"});
+  F.Edit->SetImages(&Images);
+  F.Edit->DropDownBox()->SetWidth(300);
+  F.Show();
+  F.Edit->DropDown();
+  TPopupListboxKs* List = F.Edit->PopupListbox();
+  RECT Box, Dropped;
+  GetWindowRect(F.Edit->Handle(), &Box);
+  GetWindowRect(List->Handle(), &Dropped);
+  EXPECT_EQ(Dropped.right, Box.right) << "opens from the right edge";
+  EXPECT_EQ(Dropped.right - Dropped.left, 300);
+  RECT Client = List->ClientRect();
+  TDibDC Dib(Client.right, Client.bottom);
+  PrintClient(List->Handle(), Dib);
+  // The second row, with the second image: the first has the focus rectangle.
+  int Top = List->ItemHeight(), Bottom = 2 * Top, ImageArea = 8 + 4;
+  RECT Square{Client.right - ImageArea, Top, Client.right, Bottom};
+  EXPECT_EQ(Dib.Count(Square, RGB(0, 0, 255)), 64) << "the image at the right";
+  EXPECT_EQ(Dib.Count(RECT{0, Top, Client.right - ImageArea, Bottom}, RGB(0, 0, 255)), 0);
+  COLORREF Back = ColorToRGB(F.Edit->Color());
+  int First = -1, Last = -1;
+  for (int X = 0; X < Client.right - ImageArea; ++X) {
+    if (Dib.Count(RECT{X, Top, X + 1, Bottom}, Back) == Bottom - Top) continue;
+    if (First < 0) First = X;
+    Last = X;
+  }
+  TWindowDC DC;
+  TSelectObject Font(DC.Get(), F.Edit->Font()->Handle());
+  SIZE Extent{};
+  GetTextExtentPoint32A(DC.Get(), "два", 3, &Extent);
+  int TextEnd = Client.right - ImageArea - 2;
+  EXPECT_GE(Last, TextEnd - 3) << "the text ends 2 pixels left of the image";
+  EXPECT_LT(Last, TextEnd);
+  EXPECT_NEAR(First, TextEnd - Extent.cx, 2);
+  F.Edit->CloseUp(false);
 }
 
 TEST(DBComboBoxKsBound, KeyModeShowsTheItemOfTheFieldsKeyAndStoresTheKey) {

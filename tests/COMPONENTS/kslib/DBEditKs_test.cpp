@@ -206,13 +206,13 @@ int InkPixels(const TDibDC& Dib, int From, int To) {
   return (To - From) * Dib.Height() - Dib.Count(RECT{From, 0, To, Dib.Height()}, ColorToRGB(clWindow));
 }
 
-// The first and last columns with ink in the client area, as painted.
+// The first and last columns with ink in the text area, as painted.
 std::pair<int, int> InkColumns(TCustomDBEditKs* Edit) {
-  RECT Client = Edit->ClientRect();
+  RECT Client = Edit->ClientRect(), Text = Edit->CalcEditRect();
   TDibDC Dib(Client.right, Client.bottom);
   PrintClient(Edit->Handle(), Dib);
   int First = -1, Last = -1;
-  for (int X = 0; X < Client.right; ++X) {
+  for (int X = Text.left; X < Text.right; ++X) {
     if (InkPixels(Dib, X, X + 1) == 0) continue;
     if (First < 0) First = X;
     Last = X;
@@ -347,6 +347,48 @@ TEST(DBEditKsButtons, AGlyphButtonShowsOneImageOfItsStripAndTheSecondWhenDisable
   Item->SetNumGlyphs(1);
   EXPECT_EQ(Shown(RGB(255, 0, 0)), 36);
   EXPECT_EQ(Shown(RGB(0, 0, 255)), 36);
+}
+
+// Right to left the strip of buttons is mirrored from the left edge and the
+// text keeps to the right; made left to right again, the edit turns back.
+TEST(DBEditKsButtons, ARightToLeftEditHasItsButtonsLeftAndItsTextRight) {
+  TEditForm F;
+  F.Edit->SetBiDiMode(bdRightToLeft);
+  F.Edit->EditButton()->SetVisible(true);
+  TEditButtonKs* Item = F.Edit->EditButtons()->Add();
+  Item->SetStyle(ebsEllipsisKs);
+  Item->SetWidth(20);
+  F.Show();
+  F.Type("WWW");
+  int CW = F.Edit->ClientWidth(), Scroll = GetSystemMetrics(SM_CXVSCROLL);
+  auto ExStyle = [&] { return GetWindowLongA(F.Edit->Handle(), GWL_EXSTYLE); };
+  EXPECT_EQ(ExStyle() & (WS_EX_RTLREADING | WS_EX_RIGHT), WS_EX_RTLREADING | WS_EX_RIGHT);
+  EXPECT_EQ(F.Edit->ButtonControl(1)->Left(), 0) << "the last button outermost";
+  EXPECT_EQ(F.Edit->ButtonControl(0)->Left(), 20);
+  RECT Text = F.Edit->CalcEditRect();
+  EXPECT_EQ(Text.left, 20 + Scroll);
+  EXPECT_EQ(Text.right, CW);
+  RECT Format{};
+  SendMessageA(F.Edit->Handle(), EM_GETRECT, 0, reinterpret_cast<LPARAM>(&Format));
+  EXPECT_GE(Format.left, Text.left) << "typed text never runs under the buttons";
+  auto Ink = [&](int From, int To) {
+    TDibDC Dib(CW, F.Edit->ClientHeight());
+    PrintClient(F.Edit->Handle(), Dib);
+    return InkPixels(Dib, From, To);
+  };
+  int Middle = (Text.left + Text.right) / 2;
+  EXPECT_EQ(Ink(Text.left, Middle), 0);
+  EXPECT_GT(Ink(Middle, Text.right), 10) << "the typed text at the right";
+
+  F.Edit->SetBiDiMode(bdLeftToRight);
+  EXPECT_EQ(ExStyle() & (WS_EX_RTLREADING | WS_EX_RIGHT), 0);
+  EXPECT_EQ(GetFocus(), F.Edit->Handle());
+  EXPECT_EQ(F.Edit->Text(), "WWW");
+  EXPECT_EQ(F.Edit->ButtonControl(1)->Left(), CW - 20);
+  Text = F.Edit->CalcEditRect();
+  Middle = (Text.left + Text.right) / 2;
+  EXPECT_GT(Ink(Text.left, Middle), 10);
+  EXPECT_EQ(Ink(Middle, Text.right), 0);
 }
 
 TEST(DBEditKsButtons, AltDownClicksTheFirstButtonThatHasIt) {
@@ -535,6 +577,9 @@ TEST(DBEditKsBound, ShowsTheFieldWhoseSizeLimitsTheText) {
   TBoundForm F;
   F.Show(F.Other);
   EXPECT_EQ(F.Edit->Text(), "first");
+  EXPECT_EQ(SendMessageA(F.Edit->Handle(), CM_GETDATALINK, 0, 0),
+            reinterpret_cast<LRESULT>(F.Edit->DataLink()))
+      << "asked for its link, the edit answers it";
   EXPECT_EQ(F.Edit->MaxLength(), 10);
   F.Data.Next();
   EXPECT_EQ(F.Edit->Text(), "second");
@@ -563,6 +608,33 @@ TEST(DBEditKsBound, ThePaintedTextOfTheFieldHasTheEditsCase) {
   F.Data.Next();
   EXPECT_EQ(F.Edit->Text(), "SECOND");
   EXPECT_EQ(F.Data.FieldByName("Name")->AsString(), "second") << "the field keeps its case";
+}
+
+// Right to left a text field's edit turns to the right and a number
+// field's keeps its side; a new field makes the window anew when the side
+// changes. A text the edit aligns right itself is painted at the left.
+TEST(DBEditKsBound, ARightToLeftEditTurnsItsSideByTheField) {
+  TBoundForm F;
+  F.Edit->SetBiDiMode(bdRightToLeft);
+  F.Edit->EditButton()->SetVisible(true);
+  F.Show(F.Other);
+  auto Right = [&] { return (GetWindowLongA(F.Edit->Handle(), GWL_EXSTYLE) & WS_EX_RIGHT) != 0; };
+  EXPECT_TRUE(Right());
+  EXPECT_EQ(F.Edit->ButtonControl(0)->Left(), 0);
+  F.Edit->SetDataField("Count");
+  EXPECT_FALSE(Right()) << "a number keeps its side";
+  EXPECT_TRUE(GetWindowLongA(F.Edit->Handle(), GWL_EXSTYLE) & WS_EX_RTLREADING);
+  EXPECT_EQ(F.Edit->ButtonControl(0)->Left(),
+            F.Edit->ClientWidth() - F.Edit->ButtonControl(0)->Width());
+  EXPECT_EQ(F.Edit->Text(), "5");
+  F.Edit->SetDataField("Name");
+  EXPECT_TRUE(Right());
+  F.Edit->SetAlignment(taRightJustify);
+  RECT Text = F.Edit->CalcEditRect();
+  auto [First, Last] = InkColumns(F.Edit);
+  EXPECT_GE(First, Text.left);
+  EXPECT_LE(First, Text.left + 4);
+  EXPECT_LT(Last, (Text.left + Text.right) / 2) << "mirrored: at the left";
 }
 
 TEST(DBEditKsBound, TypingAndLeavingWritesTheField) {
