@@ -308,12 +308,27 @@ void TDBGridInplaceEdit::LayoutButtons() {
     }
     Control->SetVisible(Visible);
     if (!Visible) continue;
-    if (!Mirrored) X -= ButtonWidth;
-    Total += ButtonWidth;
-    Control->SetBounds(X, 0, ButtonWidth, FButtonHeight);
-    if (Mirrored) X += ButtonWidth;
+    // A flat button keeps a line to the text side of it (painted over).
+    int Room = ButtonWidth + (Flat ? 1 : 0);
+    if (!Mirrored) X -= Room;
+    Total += Room;
+    Control->SetBounds(Mirrored ? X : X + Room - ButtonWidth, 0, ButtonWidth, FButtonHeight);
+    if (Mirrored) X += Room;
   }
   FButtonsWidth = Total;
+}
+
+// The line between a flat button and the text, in the buttons' colour.
+void TDBGridInplaceEdit::PaintButtonLines(HDC DC) {
+  TCustomDBGridKs* G = DBGrid();
+  if (!G || !G->Flat()) return;
+  TGdiHandle<HBRUSH> Face(CreateSolidBrush(ColorToRGB(clBtnFace)));
+  for (TEditButtonControlKs* Control : FButtons) {
+    if (!Control->Visible()) continue;
+    int X = RightToLeft() ? Control->Left() + Control->Width() : Control->Left() - 1;
+    RECT Line{X, 0, X + 1, Control->Height()};
+    FillRect(DC, &Line, Face.Get());
+  }
 }
 
 RECT TDBGridInplaceEdit::GetEditRect() {
@@ -559,6 +574,7 @@ void TDBGridInplaceEdit::PaintOverlay(HDC DC) {
     if (Mirrored) MirrorDC(DC, Client.right, Client.bottom, false);
   }
   DrawRequiredState(DC);
+  PaintButtonLines(DC);
   TColumnKs* Col = Column();
   if (Col && Col->ShowImageAndText() && Col->ImageList() && FImageIndex >= 0) {
     TImageList* List = Col->ImageList();

@@ -125,6 +125,7 @@ class TDBGridInplaceEdit : public TInplaceEdit, public IPopupOwnerKs {
   void ApplyEditRect();
   void PlaceCompositionWindow();
   void PaintOverlay(HDC DC);
+  void PaintButtonLines(HDC DC);
   void FillPickList(TColumnKs* Column);
   void AcceptList(TColumnKs* Column, TWinControl* List, int PickIndex);
   void PickListText(const AnsiString& NewText, int Index);

@@ -190,6 +190,31 @@ TEST(DBGridInplaceEditButtons, ARightToLeftGridsEditorShowsItsTextFromTheRight) 
   }
 }
 
+// A flat grid's editor keeps a line of the buttons' colour on the text
+// side of each flat button, either way round.
+TEST(DBGridInplaceEditButtons, AFlatGridsButtonsHaveALineOnTheTextSide) {
+  TEditorGridForm F;
+  F.Grid->SetFlat(true);
+  TColumnKs* Name = F.Column(ColName);
+  Name->SetButtonStyle(cbsEllipsis);
+  Name->EditButtons()->Add()->SetWidth(12);
+  for (bool Mirrored : {false, true}) {
+    F.Grid->SetBiDiMode(Mirrored ? bdRightToLeft : bdLeftToRight);
+    TDBGridInplaceEdit* Editor = F.Edit(ColName);
+    EXPECT_EQ(Editor->ButtonsWidth(), FlatEditButtonWidth + 1 + 12 + 1) << Mirrored;
+    TDibDC Dib(Editor->ClientWidth(), Editor->ClientHeight());
+    PrintClient(Editor->Handle(), Dib);
+    for (int I = 0; I < 2; ++I) {
+      TEditButtonControlKs* Button = Editor->ButtonControl(I);
+      int X = Mirrored ? Button->Left() + Button->Width() : Button->Left() - 1;
+      RECT Line{X, 0, X + 1, Button->Height()};
+      EXPECT_EQ(Dib.Count(Line, ColorToRGB(clBtnFace)), Button->Height()) << Mirrored << I;
+    }
+    RECT Text = Editor->GetEditRect();
+    EXPECT_EQ(Mirrored ? Text.left : Editor->Width() - Text.right, 2 + Editor->ButtonsWidth());
+  }
+}
+
 TEST(DBGridInplaceEditButtons, TheUpDownButtonStepsByTheColumnsIncrement) {
   TEditorGridForm F;
   TColumnKs* Price = F.Column(ColPrice);
