@@ -34,15 +34,16 @@ class TPeopleDataSet : public TArrayDataSet {
     FieldDefs()->Add("Price", ftFloat);
     FieldDefs()->Add("Kind", ftString, 5);
     FieldDefs()->Add("Born", ftDate);
+    FieldDefs()->Add("Amount", ftBCD, 2);
     Open();
-    AppendValues(this, {1, "Москва", 1.5, "1", EncodeDate(2020, 5, 17)});
-    AppendValues(this, {2, "Минск", 3.0, "2", Variant::Null()});
+    AppendValues(this, {1, "Москва", 1.5, "1", EncodeDate(2020, 5, 17), Currency::FromScaled(130319000)});
+    AppendValues(this, {2, "Минск", 3.0, "2", Variant::Null(), Variant::Null()});
     First();
   }
   ~TPeopleDataSet() override { Close(); }
 };
 
-enum { ColId, ColName, ColPrice, ColKind, ColBorn };
+enum { ColId, ColName, ColPrice, ColKind, ColBorn, ColAmount };
 
 struct TEditorGridForm {
   TPeopleDataSet Data;
@@ -500,6 +501,26 @@ TEST(DBGridInplaceEditCalculator, EnterTakesTheResultAndEscLeavesTheCell) {
   ASSERT_TRUE(PumpUntil([&] { return !PopupShown(Calculator); }));
   EXPECT_EQ(Editor->Text(), "6");
   EXPECT_EQ(GetFocus(), Editor->Handle());
+}
+
+// A result goes into a money cell as the calculator shows it, rounded once
+// to the cell's places: 13031.9 × 1.15 shows 14986.685 and is stored
+// 14986.69, where its double (14986.68499...) would lose the cent.
+TEST(DBGridInplaceEditCalculator, AResultGoesIntoAMoneyCellAsShown) {
+  TEditorGridForm F;
+  F.Column(ColAmount)->SetButtonStyle(cbsDropDown);
+  TDBGridInplaceEdit* Editor = F.Edit(ColAmount);
+  PostKey(VK_DOWN, {VK_MENU});
+  TPopupCalculatorKs* Calculator = Editor->GetPopupCalculator();
+  ASSERT_TRUE(PumpUntil([&] { return PopupShown(Calculator); }));
+  PostChars(Editor->Handle(), "*1,15");
+  PostKey(VK_RETURN);
+  PumpFor(40);
+  PostKey(VK_RETURN);
+  ASSERT_TRUE(PumpUntil([&] { return !PopupShown(Calculator); }));
+  EXPECT_EQ(Editor->Text(), "14986,685");
+  F.Data.Post();
+  EXPECT_EQ(F.Data.FieldByName("Amount")->AsString(), "14986,69");
 }
 
 TEST(DBGridInplaceEditMRU, TypingOffersTheMatchingValuesAndEnterTakesOne) {
