@@ -105,8 +105,10 @@ void TCustomDBGridKs::DrawTitleTreeNode(THeadTreeNode* Node, int NodeLeft, int N
   bool LastColumn = Cell.right >= ClientWidth();
   if (RightOver != 0 && !LastColumn) ++R.right;
   bool Fixed3D = AState.Contains(gdFixed) && FOptionsKs.Contains(dghFixed3D);
-  if (Fixed3D) InflateRect(&R, 0, -1);
+  // The frame takes the box's whole height, over the column line too: the
+  // line between two of the group's columns shows nowhere in its caption.
   RECT Slice = R;
+  if (Fixed3D) InflateRect(&R, 0, -1);
   constexpr int EdgeStrip = 2;
   if (LeftOver == 0) {
     C->FillRect(RECT{R.left, R.top, R.left + EdgeStrip, R.bottom});

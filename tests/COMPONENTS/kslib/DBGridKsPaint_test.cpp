@@ -431,6 +431,47 @@ TEST(DBGridPaint, ALevelRowOverAPlainDataSourceShowsOnlyItsBackground) {
   EXPECT_EQ(Indicator.Count(RECT{0, 0, 12, 18}, ColorToRGB(F.Grid->FixedColor())), 12 * 18);
 }
 
+// The line between two columns under one group caption stops at the
+// caption: not one pixel of it shows in the caption's band, up to the top
+// of the title row.
+TEST(DBGridPaint, AGroupCaptionIsWholeOverTheLinesOfItsColumns) {
+  struct {
+    bool Flat, Fixed3D;
+  } Cases[] = {{false, true}, {false, false}, {true, true}, {true, false}};
+  for (auto& C : Cases) {
+    SCOPED_TRACE(::testing::Message() << "flat " << C.Flat << ", 3-D " << C.Fixed3D);
+    TForm5 F(5);
+    F.Grid->SetFlat(C.Flat);
+    TDBGridKsOptions Options = F.Grid->OptionsKs();
+    if (C.Fixed3D) {
+      Options.Include(dghFixed3D);
+    } else {
+      Options.Exclude(dghFixed3D);
+    }
+    F.Grid->SetOptionsKs(Options);
+    // The caption's one letter stands well off the line between the two.
+    F.Grid->Columns()->Items(1)->Title()->SetCaption("G|Name");
+    F.Grid->Columns()->Items(2)->Title()->SetCaption("G|Price");
+    F.Grid->Columns()->Items(1)->SetWidth(100);
+    F.Grid->Columns()->Items(2)->SetWidth(40);
+    F.Grid->SetUseMultiTitle(true);
+    F.Form->Show();
+    TDibDC Dib(F.Grid->ClientWidth(), F.Grid->ClientHeight());
+    PrintClient(F.Grid->Handle(), Dib);
+    RECT Name = F.Grid->CellRect(F.Grid->DataToRawColumn(1), 0);
+    COLORREF Line = ColorToRGB(C.Flat ? clBtnShadow : clBlack);
+    // The caption's band: down to the line under it.
+    COLORREF Below = ColorToRGB(C.Flat ? clGray : clBlack);
+    int Under = Name.top + 2;
+    while (Under < Name.bottom && Dib.Pixel(Name.left + 3, Under) != Below) ++Under;
+    ASSERT_LT(Under, Name.bottom - 4) << "a line under the caption";
+    std::string Shown;
+    for (int Y = Name.top; Y < Under; ++Y)
+      if (Dib.Pixel(Name.right, Y) == Line) Shown += " " + std::to_string(Y - Name.top);
+    EXPECT_EQ(Shown, "") << "rows of the caption's band where the column line shows";
+  }
+}
+
 TEST(DBGridPaint, GridLinesTakeTheFlatAndSilverColours) {
   struct {
     bool Flat;
