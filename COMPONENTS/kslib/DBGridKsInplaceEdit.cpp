@@ -955,7 +955,7 @@ bool TDBGridInplaceEdit::PrepareDataList(TColumnKs* Col) {
   G->DoDropDown(Col);
   FDataList->Font()->Assign(Font());
   FDataList->SetColor(Color());
-  // The list reads as its grid does.
+  // The lists read as their grid does.
   FDataList->SetBiDiMode(G->BiDiMode());
   int Count = ListData->IsSequenced() ? ListData->RecordCount() : 0;
   int Rows = Count >= 1 && Count < Col->DropDownRows() ? Count : Col->DropDownRows();
@@ -1010,6 +1010,7 @@ void TDBGridInplaceEdit::DropDown() {
     G->DoDropDown(Col);
     FPickList->Font()->Assign(Font());
     FPickList->SetColor(Color());
+    FPickList->SetBiDiMode(G->BiDiMode());
     FillPickList(Col);
   }
   if (MRUListOpen()) MRUListCloseUp(false);
@@ -1143,6 +1144,7 @@ void TDBGridInplaceEdit::UpdateMRUList() {
     return;
   }
   FMRUListbox->Font()->Assign(Font());
+  FMRUListbox->SetBiDiMode(DBGrid()->BiDiMode());
   FMRUListbox->SetItemHeight(FMRUListbox->ListboxTextHeight());
   FMRUListbox->SetWidth(FMRUList->Width() > 0 ? FMRUList->Width() : Width());
   FMRUListbox->SetRowCount(std::min(Count, FMRUList->Rows()));

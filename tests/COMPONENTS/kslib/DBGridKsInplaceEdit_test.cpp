@@ -8,6 +8,7 @@
 #include <imm.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <tuple>
 
@@ -69,6 +70,28 @@ struct TEditorGridForm {
 
   TDBGridInplaceEdit* Edit(int DataCol) { return EditGridCell(Form, Grid, DataCol); }
 };
+
+// Where the dark (text) pixels of an area lie: their leftmost, rightmost
+// and mean x; Count 0 when there are none.
+struct TDarkSpan {
+  int Left = INT_MAX, Right = -1, Count = 0;
+  long Sum = 0;
+  int Centre() const { return Count ? static_cast<int>(Sum / Count) : -1; }
+};
+TDarkSpan DarkSpan(const TDibDC& Dib, const RECT& Area) {
+  TDarkSpan Span;
+  for (int Y = Area.top; Y < Area.bottom; ++Y) {
+    for (int X = Area.left; X < Area.right; ++X) {
+      COLORREF C = Dib.Pixel(X, Y);
+      if (GetRValue(C) + GetGValue(C) + GetBValue(C) >= 3 * 100) continue;
+      Span.Left = std::min(Span.Left, X);
+      Span.Right = std::max(Span.Right, X);
+      Span.Sum += X;
+      ++Span.Count;
+    }
+  }
+  return Span;
+}
 
 // Recently used cities offered in the Name column.
 TMRUListKs* UseRecentCities(TEditorGridForm& F) {
@@ -170,22 +193,14 @@ TEST(DBGridInplaceEditButtons, ARightToLeftGridsEditorShowsItsTextFromTheRight) 
     RECT Text = Editor->GetEditRect();
     TDibDC Dib(Editor->ClientWidth(), Editor->ClientHeight());
     PrintClient(Editor->Handle(), Dib);
-    int Left = Dib.Width(), Right = -1;
-    for (int Y = 0; Y < Dib.Height(); ++Y) {
-      for (int X = Text.left; X < Text.right; ++X) {
-        COLORREF C = Dib.Pixel(X, Y);
-        if (GetRValue(C) + GetGValue(C) + GetBValue(C) >= 3 * 128) continue;
-        Left = std::min(Left, X);
-        Right = std::max(Right, X);
-      }
-    }
-    ASSERT_GT(Right, Left) << Mirrored << " no text painted";
+    TDarkSpan Span = DarkSpan(Dib, RECT{Text.left, 0, Text.right, Dib.Height()});
+    ASSERT_GT(Span.Count, 0) << Mirrored << " no text painted";
     if (Mirrored) {
-      EXPECT_GE(Right, Text.right - 6) << "the text ends at the right edge";
-      EXPECT_GT(Left, Text.left + 20);
+      EXPECT_GE(Span.Right, Text.right - 6) << "the text ends at the right edge";
+      EXPECT_GT(Span.Left, Text.left + 20);
     } else {
-      EXPECT_LE(Left, Text.left + 5) << "the text starts at the left edge";
-      EXPECT_LT(Right, Text.right - 20);
+      EXPECT_LE(Span.Left, Text.left + 5) << "the text starts at the left edge";
+      EXPECT_LT(Span.Right, Text.right - 20);
     }
     EXPECT_EQ((GetWindowLongA(Editor->Handle(), GWL_EXSTYLE) & WS_EX_RTLREADING) != 0, Mirrored);
   }
@@ -356,6 +371,34 @@ TEST(DBGridInplaceEditPickList, KeyListShowsTheShorterCountAndEnterTakesTheEntry
   EXPECT_EQ(CloseUps, 2);
   EXPECT_EQ(F.Data.State(), dsEdit);
   EXPECT_EQ(GetFocus(), Editor->Handle());
+}
+
+// A right-to-left grid's pick list hangs from the cell's right edge and
+// shows its entries from the right.
+TEST(DBGridInplaceEditPickList, ARightToLeftGridsListHangsFromTheRightAndReadsThatWay) {
+  for (bool Mirrored : {false, true}) {
+    TEditorGridForm F;
+    F.Grid->SetBiDiMode(Mirrored ? bdRightToLeft : bdLeftToRight);
+    TColumnKs* Kind = F.Column(ColKind);
+    for (const char* Pick : {"один", "два"}) Kind->PickList()->Add(Pick);
+    TDBGridInplaceEdit* Editor = F.Edit(ColKind);
+    PostKey(VK_DOWN, {VK_MENU});
+    TPopupListboxKs* List = Editor->PickList();
+    ASSERT_TRUE(PumpUntil([&] { return PopupShown(List); })) << Mirrored;
+    RECT Cell, Drop;
+    GetWindowRect(Editor->Handle(), &Cell);
+    GetWindowRect(List->Handle(), &Drop);
+    EXPECT_EQ(Mirrored ? Drop.right : Drop.left, Mirrored ? Cell.right : Cell.left) << Mirrored;
+    TDibDC Dib(List->ClientWidth(), List->ClientHeight());
+    PrintClient(List->Handle(), Dib);
+    RECT Item{};
+    SendMessageA(List->Handle(), LB_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&Item));
+    TDarkSpan Span = DarkSpan(Dib, Item);
+    ASSERT_GT(Span.Count, 0) << Mirrored;
+    EXPECT_EQ(Span.Centre() > Dib.Width() / 2, Mirrored) << Span.Centre() << " of " << Dib.Width();
+    PostKey(VK_ESCAPE);
+    ASSERT_TRUE(PumpUntil([&] { return !PopupShown(List); }));
+  }
 }
 
 TEST(DBGridInplaceEditPickList, APressElsewhereOnTheFormClosesTheList) {
@@ -860,17 +903,9 @@ TEST(DBGridInplaceEditDataList, ARightToLeftGridsListHangsFromTheRightAndReadsTh
     PrintClient(List->Handle(), Dib);
     // Тверь, below the key's row.
     RECT Row = List->CellRect(List->IndicatorOffset(), List->TitleOffset() + 1);
-    long Sum = 0, Count = 0;
-    for (int Y = Row.top; Y < Row.bottom; ++Y) {
-      for (int X = 0; X < Dib.Width(); ++X) {
-        COLORREF C = Dib.Pixel(X, Y);
-        if (GetRValue(C) + GetGValue(C) + GetBValue(C) >= 3 * 100) continue;
-        Sum += X;
-        ++Count;
-      }
-    }
-    ASSERT_GT(Count, 0) << Mirrored;
-    EXPECT_EQ(Sum / Count > Dib.Width() / 2, Mirrored) << Sum / Count << " of " << Dib.Width();
+    TDarkSpan Span = DarkSpan(Dib, RECT{0, Row.top, Dib.Width(), Row.bottom});
+    ASSERT_GT(Span.Count, 0) << Mirrored;
+    EXPECT_EQ(Span.Centre() > Dib.Width() / 2, Mirrored) << Span.Centre() << " of " << Dib.Width();
     PressKey(VK_ESCAPE);
     ASSERT_TRUE(PumpUntil([&] { return !PopupShown(List); }));
   }
