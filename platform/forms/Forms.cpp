@@ -516,6 +516,21 @@ void TApplication::HandleMessage() {
   WaitMessage();
 }
 
+namespace {
+
+// The system's default handling tells from the keys it saw whether Alt
+// was pressed alone, and then opens the window menu when Alt is let go;
+// a key that a control takes with Alt held never reaches it, and the
+// menu would take the keys that follow. So it sees such a key first (not
+// F4, with which it closes the window).
+void ShowAltChordToTheSystem(const MSG& Msg) {
+  bool WithAlt = Msg.message == WM_SYSKEYDOWN && (Msg.lParam & (LPARAM{1} << 29));
+  if (WithAlt && Msg.wParam != VK_MENU && Msg.wParam != VK_F4)
+    DefWindowProcA(Msg.hwnd, Msg.message, Msg.wParam, Msg.lParam);
+}
+
+}  // namespace
+
 bool TApplication::ProcessMessage(MSG& Msg) {
   if (!PeekMessageA(&Msg, nullptr, 0, 0, PM_REMOVE)) return false;
   if (Msg.message == WM_QUIT) {
@@ -526,6 +541,7 @@ bool TApplication::ProcessMessage(MSG& Msg) {
   if (Msg.message == WM_KEYDOWN || Msg.message == WM_SYSKEYDOWN || Msg.message == WM_LBUTTONDOWN ||
       Msg.message == WM_RBUTTONDOWN || Msg.message == WM_MBUTTONDOWN)
     CancelHint();
+  ShowAltChordToTheSystem(Msg);
   try {
     bool Handled = false;
     if (OnMessage) OnMessage(Msg, Handled);
