@@ -1348,9 +1348,19 @@ void TColumnKs::ApplyNextValue(long double Step) {
       break;
   }
   if (!IsPlainNumber(F->DataType())) return;
-  long double Old = F->IsNull() ? -Step : static_cast<long double>(F->AsFloat());
+  Variant Next;
+  TBcd StepBcd, Sum;
+  auto* Bcd = dynamic_cast<TBCDField*>(F);
+  if (Bcd && !F->IsNull()) {
+    // Exactly: a double does not hold an 18-digit amount.
+    if (!DoubleToBCD(static_cast<double>(Step), StepBcd) || !BCDAdd(Bcd->AsBCD(), StepBcd, Bcd->Size(), Sum)) return;
+    Next = BCDToStr(Sum, FormatSettings.DecimalSeparator);
+  } else {
+    const long double Old = F->IsNull() ? -Step : static_cast<long double>(F->AsFloat());
+    Next = static_cast<double>(Old + Step);
+  }
   try {
-    UpdateData(Current, Variant(static_cast<double>(Old + Step)), false);
+    UpdateData(Current, Next, false);
   } catch (EDatabaseError&) {
     // The value stays as it was.
   }

@@ -212,7 +212,7 @@ void TPrintCellsKs::AddToTotals(const TPrintRowKs&) {
         FTotals[Row][Col].Add(1);
       } else if (Footer->ValueType() == fvtSum) {
         TField* Field = FooterField(Footer, Columns[Col]);
-        if (Field && !Field->IsNull()) FTotals[Row][Col].Add(Field->AsFloat());
+        if (Field && !Field->IsNull()) FTotals[Row][Col].Add(Field->Value());
       }
     }
 }

@@ -1,11 +1,13 @@
 #include "COMPONENTS/kslib/PrnDbgksTotals.h"
 
-void TPrintTotalKs::Add(double Value) {
+void TPrintTotalKs::Add(const Variant& Value) {
   if (FOverflow) return;
   try {
-    const Currency Term(Value);
+    const Currency Term = Value.AsCurrency();
     FOverflow = __builtin_add_overflow(FValue.Scaled, Term.Scaled, &FValue.Scaled);
-  } catch (EMathError&) {  // out of range, infinite or not a number
+  } catch (EMathError&) {  // infinite or not a number
+    FOverflow = true;
+  } catch (EVariantError&) {  // out of range
     FOverflow = true;
   }
 }
@@ -25,8 +27,7 @@ AnsiString PlainSumText(Currency Sum, TField* Field) {
                : FloatToStrF(Value, ffGeneral, Float->Precision(), 0);
   }
   auto* Bcd = dynamic_cast<TBCDField*>(Field);
-  return Bcd->IsCurrency() ? FloatToStrF(Value, ffCurrency, 18, FormatSettings.CurrencyDecimals)
-                           : CurrToStr(Sum);
+  return Bcd->IsCurrency() ? CurrToStrF(Sum, ffCurrency, FormatSettings.CurrencyDecimals) : CurrToStr(Sum);
 }
 
 }  // namespace
@@ -42,5 +43,5 @@ AnsiString PrintedTotalText(const TPrintTotalKs& Total, TPrintTotalKindKs Kind,
   if (!Summable) return "";
   const AnsiString& Format =
       FooterFormat.empty() ? static_cast<TNumericField*>(Field)->DisplayFormat() : FooterFormat;
-  return Format.empty() ? PlainSumText(Total.Value(), Field) : FormatFloat(Format, Value);
+  return Format.empty() ? PlainSumText(Total.Value(), Field) : FormatCurr(Format, Total.Value());
 }

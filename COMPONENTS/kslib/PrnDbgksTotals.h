@@ -4,11 +4,12 @@
 
 #include "db/Fields.h"
 
-// A total kept with four decimals, rounded at each addition. A value or sum
-// out of the 64-bit range marks it overflowed: it prints nothing.
+// A total kept with four decimals, rounded at each addition (a field's
+// money value adds exactly). A value or sum out of the 64-bit range marks
+// it overflowed: it prints nothing.
 class TPrintTotalKs {
  public:
-  void Add(double Value);
+  void Add(const Variant& Value);
   void Clear() { *this = TPrintTotalKs(); }
   bool Overflow() const { return FOverflow; }
   Currency Value() const { return FValue; }

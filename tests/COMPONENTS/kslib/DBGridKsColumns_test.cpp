@@ -21,8 +21,9 @@ class TPeople : public TArrayDataSet {
     FieldDefs()->Add("Born", ftDate);
     FieldDefs()->Add("Amount", ftFloat);
     FieldDefs()->Add("SYS$STATE", ftInteger);
+    FieldDefs()->Add("Cents", ftBCD, 4);
     Open();
-    AppendValues(this, {1, "Анна", "Y", 30000.0, 5.0, 0});
+    AppendValues(this, {1, "Анна", "Y", 30000.0, 5.0, 0, "12345678901234,5678"});
     AppendValues(this, {2, "Борис", "n", 31000.0, Variant::Null(), 0x40000000});
     AppendValues(this, {3, "Вера", Variant::Null(), Variant::Null(), 2.5, Variant::Null()});
     First();
@@ -421,6 +422,13 @@ TEST(GridColumnWrite, SteppingWrapsAroundListsAndCountsNumbers) {
   Amount->ApplyNextValue(1.0L);
   EXPECT_EQ(G.Data.FieldByName("Amount")->AsFloat(), 6.0);
   G.Data.Cancel();
+  // An 18-digit amount steps exactly, where a double would lose its last digits.
+  TColumnKs* Cents = G.Column("Cents");
+  for (const auto& [Step, To] : {std::pair{1.0L, "12345678901235,5678"}, std::pair{-0.0001L, "12345678901234,5677"}}) {
+    Cents->ApplyNextValue(Step);
+    EXPECT_EQ(G.Data.FieldByName("Cents")->AsString(), To) << double(Step);
+    G.Data.Cancel();
+  }
 }
 
 TEST(GridColumnWrite, DatesAndHandledWrites) {

@@ -83,6 +83,25 @@ TEST(PrintedTotalTextTest, ByTheFootersFormatElseTheFieldsTypeAndFormat) {
   }
 }
 
+// A BCD field's value adds as the field holds it and its total prints
+// from its own digits: 18 digits, and a half cent that a double of 1.005
+// would lose.
+TEST(PrintedTotalTextTest, MoneyAddsAndPrintsExactly) {
+  TTotalFields Fields;
+  TPrintTotalKs Total;
+  Total.Add(Currency::FromScaled(123456789012345678));
+  Total.Add(Currency::FromScaled(1));
+  TField* Bcd = Fields.FieldByName("Bcd");
+  EXPECT_EQ(PrintedTotalText(Total, ptkSum, "", Bcd), "12345678901234,5679");
+  EXPECT_EQ(PrintedTotalText(Total, ptkSum, "0.000", Bcd), "12345678901234,568");
+  EXPECT_EQ(PrintedTotalText(TotalOf(1.005), ptkSum, "0.00", Bcd), "1,01");
+  static_cast<TBCDField*>(Bcd)->SetCurrency(true);
+  EXPECT_EQ(PrintedTotalText(Total, ptkSum, "", Bcd), "12\xA0" "345\xA0" "678\xA0" "901\xA0" "234,57 р.");
+  TPrintTotalKs Beyond;
+  Beyond.Add("1234567890123456" + AnsiString(1, FormatSettings.DecimalSeparator) + "78");
+  EXPECT_TRUE(Beyond.Overflow());
+}
+
 TEST(PrintedTotalTextTest, AnOverflowedTotalPrintsNothing) {
   TTotalFields Fields;
   const TPrintTotalKs Overflowed = TotalOf(1e16);
