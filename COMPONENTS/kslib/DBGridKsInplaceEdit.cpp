@@ -1226,13 +1226,21 @@ void TDBGridInplaceEdit::WndProc(TMessage& Message) {
       if (MRUListOpen() && Outside(FMRUListbox)) MRUListCloseUp(false);
       // The input method in use comes back with the focus; other windows
       // type on the program's own keyboard.
+      TCustomDBGridKs* G = DBGrid();
       if (SysLocaleFarEast()) {
         SetImeName(CurrentImeName());
-        TCustomDBGridKs* G = DBGrid();
         if (!G || !G->HandleAllocated() || To != G->Handle()) RestoreDefaultKeyboardLayout();
       }
-      break;
+      TInplaceEdit::WndProc(Message);
+      // The grid's selection shows whether the grid or its editor has the
+      // focus; the editor's own moves do not reach the grid.
+      if (G) G->RepaintSelectionOnFocusChange();
+      return;
     }
+    case WM_SETFOCUS:
+      TInplaceEdit::WndProc(Message);
+      if (TCustomDBGridKs* G = DBGrid()) G->RepaintSelectionOnFocusChange();
+      return;
     case CM_CANCELMODE: {
       // A press on another control of the form: its lists close.
       auto* Sender = reinterpret_cast<TControl*>(Message.WParam);

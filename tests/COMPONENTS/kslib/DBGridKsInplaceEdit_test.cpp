@@ -634,6 +634,33 @@ TEST(DBGridInplaceEditMRU, AWrittenTextJoinsTheListUnlessAHandlerTakesTheWrite) 
   EXPECT_EQ(Name->MRUList()->Items()->Count(), 1);
 }
 
+// The grid paints its selected records one way while it or its editor
+// has the focus and another without it: the focus leaving the editor for
+// another control, and coming back, repaints them.
+TEST(DBGridInplaceEditPaint, TheFocusLeavingTheEditorRepaintsTheGridsSelection) {
+  TEditorGridForm F;
+  auto* Other = new TEdit(F.Form);
+  Other->SetParent(F.Form);
+  Other->SetBounds(5, 258, 80, 20);
+  F.Data.Next();
+  F.Grid->SelectedRows()->SetCurrentRowSelected(true);
+  F.Data.First();
+  TDBGridInplaceEdit* Editor = F.Edit(ColName);
+  RECT Selected = F.Grid->CellRect(F.Grid->DataToRawColumn(ColId), F.Grid->TitleOffset() + 1);
+  auto RepaintsSelected = [&](TWinControl* Focus) {
+    PumpFor(40);
+    ValidateRect(F.Grid->Handle(), nullptr);
+    Focus->SetFocus();
+    RECT Update{};
+    bool Pending = GetUpdateRect(F.Grid->Handle(), &Update, FALSE);
+    RECT Common;
+    return Pending && IntersectRect(&Common, &Update, &Selected);
+  };
+  EXPECT_TRUE(RepaintsSelected(Other)) << "the focus leaves";
+  EXPECT_TRUE(RepaintsSelected(Editor)) << "the focus comes back";
+  EXPECT_EQ(GetFocus(), Editor->Handle());
+}
+
 TEST(DBGridInplaceEditPaint, RequiredMarkUnderAnEmptyRequiredFieldWhileInserting) {
   TEditorGridForm F;
   F.Data.FieldByName("Name")->SetRequired(true);
