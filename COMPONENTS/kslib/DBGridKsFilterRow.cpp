@@ -68,6 +68,7 @@ void TCustomDBGridKs::ShowFilterEditorInColumn(int DataCol) {
   if (FDataLink->Active()) FDataLink->DataSet()->CheckBrowseMode();
   if (!FFilterEditor) FFilterEditor = CreateFilterEditor();
   FFilterEditor->SetFlat(FFlat);
+  FFilterEditor->SetBiDiMode(BiDiMode());
   HideEditor();
   FFilterColumn = DataCol;
   FFilterRowEditing = true;

@@ -237,6 +237,9 @@ TEST(DBGridKsFilterRow, ARightToLeftGridOpensTheFilterCellShownUnderThePress) {
   RECT Editor;
   GetWindowRect(F.Editor()->Handle(), &Editor);
   EXPECT_TRUE(PtInRect(&Editor, At)) << Editor.left << ".." << Editor.right << " " << At.x;
+  // Its text reads as the grid's does.
+  auto ExStyle = static_cast<DWORD>(GetWindowLongA(F.Editor()->Handle(), GWL_EXSTYLE));
+  EXPECT_EQ(ExStyle & (WS_EX_RTLREADING | WS_EX_RIGHT), DWORD{WS_EX_RTLREADING | WS_EX_RIGHT});
 }
 
 // Moving to another filter cell, by a press on it or by Tab, keeps the
