@@ -328,6 +328,22 @@ TEST_F(GroupOperationTest, MoneyIsComputedExactlyAndRoundedHalfAwayFromZero) {
   }
 }
 
+// A fill takes the amount as typed: all 18 digits reach the server, which a
+// double would have cut to 17.
+TEST_F(GroupOperationTest, AFillOfMoneyKeepsEveryDigitTyped) {
+  Refill(
+      "RECREATE TABLE MONEY (SYS$ID BIGINT NOT NULL PRIMARY KEY, SYS$STATE INTEGER DEFAULT 0 NOT NULL,\n"
+      "  A NUMERIC(15,2), B NUMERIC(18,4));\nCOMMIT;\n"
+      "INSERT INTO MONEY (SYS$ID, B) VALUES (1, 1);\nINSERT INTO MONEY (SYS$ID, B) VALUES (2, NULL);\n");
+  Open({}, "MONEY");
+  Answer = "-12345678901234,5678";
+  Run("B", grFill);
+  EXPECT_EQ(QueryValue(*Db->Database, "select list(B, ' ') from (select * from MONEY order by SYS$ID)"),
+            "-12345678901234.5678 -12345678901234.5678");
+  GoTo(2);
+  EXPECT_EQ(Sds->FieldByName("B")->AsString(), "-12345678901234,5678");
+}
+
 TEST_F(GroupOperationTest, RefusalsCancelsAndNoChangeNothing) {
   Open();
   TSDS other(nullptr);
