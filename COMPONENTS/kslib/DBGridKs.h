@@ -512,6 +512,16 @@ class TCustomDBGridKs : public TCustomGrid,
   virtual void GridSizeChanged();
   virtual void GetCellParams(TColumnKs* Column, TFont* AFont, TColor& Background,
                              TGridDrawState State);
+  // The mouse's click events, each fired when assigned.
+  virtual void CellClick(TColumnKs* Column) {
+    if (OnCellClick) OnCellClick(Column);
+  }
+  virtual void TitleClick(TColumnKs* Column) {
+    if (OnTitleClick) OnTitleClick(Column);
+  }
+  virtual void TitleBtnClick(int ACol, TColumnKs* Column) {
+    if (OnTitleBtnClick) OnTitleBtnClick(this, ACol, Column);
+  }
   virtual bool CellHas3DFrame(int ACol, int ARow, TGridDrawState State, const RECT& Rect);
   virtual void DrawColumnCell(const RECT& Rect, int DataCol, TColumnKs* Column,
                               TGridDrawState State);

@@ -467,7 +467,7 @@ void TCustomDBGridKs::MouseUp(TMouseButton Button, TShiftState Shift, int X, int
     if (On && DataCol >= 0 && DataCol < FColumns->Count()) {
       TColumnKs* Column = FColumns->Items(DataCol);
       bool Ctrl = Shift.Contains(ssCtrl);
-      if (OnTitleBtnClick) OnTitleBtnClick(this, DataCol, Column);
+      TitleBtnClick(DataCol, Column);
       if (Ctrl) FSortMarkingPending = true;
       if (FOptionsKs.Contains(dghAutoSortMarking)) Column->Title()->ClickSortMarker(Ctrl);
       if (!Ctrl) SortMarkingChanged();
@@ -492,9 +492,9 @@ void TCustomDBGridKs::MouseUp(TMouseButton Button, TShiftState Shift, int X, int
   TColumnKs* Column = FColumns->Items(DataCol);
   if (Button == mbLeft) {
     if (Cell.Y < FTitleOffset) {
-      if (OnTitleClick) OnTitleClick(Column);
+      TitleClick(Column);
     } else if (Cell.Y < FTitleOffset + FDataLink->RecordCount()) {
-      if (OnCellClick) OnCellClick(Column);
+      CellClick(Column);
     }
   }
   if (Button == mbLeft && Cell == FCheckClickCell && !Column->DblClickNextVal() &&

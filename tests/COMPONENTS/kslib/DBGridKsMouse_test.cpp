@@ -172,6 +172,35 @@ TEST(DBGridMouse, OnlyTheFirstTitleRowPressesATitleButton) {
   }
 }
 
+// A left click tells its column: on a title OnTitleClick, on a data row
+// OnCellClick; the indicator and the rows below the data tell nothing.
+TEST(DBGridMouse, ClicksTellTheirColumnAsATitleOrACellClick) {
+  struct TCase {
+    const char* Where;
+    int Col, Row;  // Row -1: below the last data row
+    const char *Title, *Cell;
+  } Cases[] = {
+      {"a title", QtyCol, 0, "Qty", ""},
+      {"a data cell", NameCol, 2, "", "Name"},
+      {"the indicator", 0, 2, "", ""},
+      {"below the rows", QtyCol, -1, "", ""},
+  };
+  for (const TCase& C : Cases) {
+    SCOPED_TRACE(C.Where);
+    TCityGridForm F(3);
+    std::string Title, Cell;
+    F.Grid->OnTitleClick = [&](TColumnKs* Column) { Title += Column->FieldName(); };
+    F.Grid->OnCellClick = [&](TColumnKs* Column) { Cell += Column->FieldName(); };
+    F.Show();
+    POINT P = F.CellCenter(C.Col, C.Row < 0 ? F.Grid->TitleOffset() : C.Row);
+    if (C.Row < 0) P.y = F.Grid->CellRect(C.Col, F.Grid->TitleOffset() + 2).bottom + 20;
+    ClickAt(F.Grid->ClientToScreen(P));
+    PumpFor(30);
+    EXPECT_EQ(Title, C.Title);
+    EXPECT_EQ(Cell, C.Cell);
+  }
+}
+
 TEST(DBGridMouse, ThreePixelsStayATitlePressAndFourMoveTheColumn) {
   for (bool Button : {true, false}) {
     TCityGridForm F;
