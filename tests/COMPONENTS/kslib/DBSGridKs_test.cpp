@@ -605,6 +605,22 @@ TEST_F(ServiceGridTest, AltKeysExchangeValuesWithTheCalculator) {
   EXPECT_FALSE(Table.FieldByName("DAY")->IsNull());
 }
 
+// Alt+Enter puts the calculator's result into a money field rounded once to
+// its places: 13031.9 × 1.15 = 14986.685 is stored 14986.69.
+TEST_F(ServiceGridTest, ACalculatorResultGoesIntoAMoneyFieldRoundedOnce) {
+  Table.Close();
+  Table.FieldDefs()->Add("AMOUNT", ftBCD, 2);
+  Table.Open();
+  AppendValues(&Table, {"n", VarFromDateTime(EncodeDate(2024, 1, 1)), 1, Currency()});
+  Table.First();
+  Grid->SetSelectedField(Table.FieldByName("AMOUNT"));
+  Calculator()->edtExpression->SetText("13031.9*1.15");
+  Prompts.Answers = {true};
+  uint16_t key = VK_RETURN;
+  Grid->KeyDown(key, {ssAlt});
+  EXPECT_EQ(Table.FieldByName("AMOUNT")->AsString(), "14986,69");
+}
+
 // While a record is inserted the cursor passes the columns that still hold
 // their default, both ways; entering the last column that way posts.
 TEST_F(ServiceGridTest, InsertingPassesDefaultColumnsAndPostsAtTheLast) {
