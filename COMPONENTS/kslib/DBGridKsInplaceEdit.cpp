@@ -1144,7 +1144,7 @@ void TDBGridInplaceEdit::UpdateMRUList() {
     return;
   }
   FMRUListbox->Font()->Assign(Font());
-  FMRUListbox->SetBiDiMode(DBGrid()->BiDiMode());
+  FMRUListbox->SetBiDiMode(RightToLeft() ? bdRightToLeft : bdLeftToRight);
   FMRUListbox->SetItemHeight(FMRUListbox->ListboxTextHeight());
   FMRUListbox->SetWidth(FMRUList->Width() > 0 ? FMRUList->Width() : Width());
   FMRUListbox->SetRowCount(std::min(Count, FMRUList->Rows()));

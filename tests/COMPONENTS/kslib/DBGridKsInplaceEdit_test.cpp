@@ -589,6 +589,25 @@ TEST(DBGridInplaceEditMRU, TypingOffersTheMatchingValuesAndEnterTakesOne) {
   EXPECT_FALSE(PopupShown(Editor->MRUListbox())) << "no value matches";
 }
 
+// A right-to-left grid's list of recent values hangs from the cell's right
+// edge and reads right to left.
+TEST(DBGridInplaceEditMRU, ARightToLeftGridsListHangsFromTheRight) {
+  TEditorGridForm F;
+  F.Grid->SetBiDiMode(bdRightToLeft);
+  TMRUListKs* MRU = UseRecentCities(F);
+  TDBGridInplaceEdit* Editor = F.Edit(ColName);
+  MRU->SetWidth(Editor->Width() + 60);
+  Editor->SelectAll();
+  PostChars(Editor->Handle(), "М");
+  ASSERT_TRUE(PumpUntil([&] { return PopupShown(Editor->MRUListbox()); }));
+  RECT Cell, Drop;
+  GetWindowRect(Editor->Handle(), &Cell);
+  GetWindowRect(Editor->MRUListbox()->Handle(), &Drop);
+  EXPECT_EQ(Drop.right - Drop.left, Cell.right - Cell.left + 60);
+  EXPECT_EQ(Drop.right, Cell.right);
+  EXPECT_EQ(Editor->MRUListbox()->BiDiMode(), bdRightToLeft);
+}
+
 TEST(DBGridInplaceEditMRU, TheListKeepsTheSizeTheUserGaveIt) {
   TEditorGridForm F;
   TMRUListKs* MRU = UseRecentCities(F);
