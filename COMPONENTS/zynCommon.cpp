@@ -137,19 +137,6 @@ void TzynCommon::NewTableID() {
   while (FTableID == previous);
 }
 
-template <class Visit>
-void TzynCommon::WalkFieldDefs(TFieldDefs* Defs, int32_t& Entry, Visit&& Visit_) {
-  for (int i = 0; i < Defs->Count(); ++i) {
-    TFieldDef* def = Defs->Items(i);
-    Visit_(def, Entry);
-    ++Entry;
-    if (def->HasChildDefs()) {
-      int repeat = def->DataType() == ftArray ? def->Size() : 1;
-      for (int r = 0; r < repeat; ++r) WalkFieldDefs(def->ChildDefs(), Entry, Visit_);
-    }
-  }
-}
-
 void TzynCommon::LayoutRecord(int32_t FieldCount) {
   TzynLock lock(this);
   TDataSet* dataSet = FOwner->DataSet();
@@ -160,9 +147,11 @@ void TzynCommon::LayoutRecord(int32_t FieldCount) {
   int32_t running = 0;
   FFieldCount = FieldCount;
   std::memset(FFieldFlags, 0, sizeof FFieldFlags);
-  int32_t firstPass = 0;
-  WalkFieldDefs(defs, firstPass, [&](TFieldDef* def, int32_t entry) {
+  ForEachFieldDef(defs, [&](TFieldDef* def, const AnsiString&, int fieldNo) {
+    int32_t entry = fieldNo - 1;
     if (entry >= ZYN_MAX_FIELDS) throw EMemTableError(SzynTooManyFields);
+    // Nested definitions have entries of their own.
+    FFieldCount = std::max(FFieldCount, fieldNo);
     if (!IsSupportedType(def->DataType()))
       throw EMemTableError(Format(
           "Определение поля %s (%s) Тип данных %d не поддерживается.)",
@@ -190,8 +179,8 @@ void TzynCommon::LayoutRecord(int32_t FieldCount) {
   FStartBookmarks = FStartCalculated + FCalcFieldsSize;
   FStartOutOfLine = FStartBookmarks + FBookmarkArraySize;
   FOutOfLineCount = 0;
-  int32_t secondPass = 0;
-  WalkFieldDefs(defs, secondPass, [&](TFieldDef*, int32_t entry) {
+  ForEachFieldDef(defs, [&](TFieldDef*, const AnsiString&, int fieldNo) {
+    int32_t entry = fieldNo - 1;
     if (!(FFieldFlags[entry] & zffOutOfLine)) return;
     if (Performance == mtpfSmall) FFieldFlags[entry] |= zffCompressed;
     FFieldOffsets[entry] = FStartOutOfLine + zynOutOfLineSlotSize * FOutOfLineCount++;

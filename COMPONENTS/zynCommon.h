@@ -202,8 +202,6 @@ class TzynCommon {
   void NewTableID();
   void UpdateLocaleID();
   void RecountDeleted();
-  template <class Visit>
-  void WalkFieldDefs(TFieldDefs* Defs, int32_t& Entry, Visit&& Visit_);
 
   TCriticalSection FLock;
   bool FStandalone = false;

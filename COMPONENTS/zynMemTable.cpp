@@ -298,13 +298,40 @@ void TzynCustomMemTable::Progress(int Percent, TzynProgressCode Code) {
 
 // ---- Opening and closing ------------------------------------------------------------
 
+namespace {
+
+// The definition of a field under the name given, with those of its
+// children (an array's first element stands for all of them).
+void AddFieldDefOf(TFieldDefs* Defs, TField* Field, const AnsiString& Name) {
+  Defs->Add(Name, Field->DataType(), Field->IsBlob() ? 0 : Field->Size(), Field->Required());
+  auto* object = dynamic_cast<TObjectField*>(Field);
+  if (!object) return;
+  TFieldDefs* children = Defs->Items(Defs->Count() - 1)->ChildDefs();
+  for (TField* child : object->ChildFields()) {
+    // A child is named after its parent: "ADDR.CITY", "PHONES[0]".
+    AnsiString own =
+        child->FieldName().substr(std::min(Field->FieldName().size(), child->FieldName().size()));
+    if (!own.empty() && own[0] == '.') own.erase(0, 1);
+    AddFieldDefOf(children, child, own);
+    if (Field->DataType() == ftArray) break;
+  }
+}
+
+// A copy of the definition under another type, with its children.
+void AddFieldDefLike(TFieldDefs* Defs, TFieldDef* Def, TFieldType Type) {
+  Defs->Add(Def->Name(), Type, Def->Size(), Def->Required());
+  if (Def->HasChildDefs()) Defs->Items(Defs->Count() - 1)->ChildDefs()->Assign(Def->ChildDefs());
+}
+
+}  // namespace
+
 void TzynCustomMemTable::FieldDefsFromFields() {
   FieldDefs()->Clear();
   for (int i = 0; i < FieldCount(); ++i) {
     TField* field = Fields()->Fields(i);
-    if (field->FieldKind() == fkData || field->FieldKind() == fkInternalCalc)
-      FieldDefs()->Add(field->FieldName(), field->DataType(), field->IsBlob() ? 0 : field->Size(),
-                       field->Required());
+    if ((field->FieldKind() == fkData || field->FieldKind() == fkInternalCalc) &&
+        !field->ParentField())
+      AddFieldDefOf(FieldDefs(), field, field->FieldName());
   }
 }
 
@@ -312,10 +339,8 @@ void TzynCustomMemTable::InternalInitFieldDefs() {
   if (FAttachedTo) {
     FieldDefs()->Clear();
     TFieldDefs* source = FAttachedTo->FieldDefs();
-    for (int i = 0; i < source->Count(); ++i) {
-      TFieldDef* def = source->Items(i);
-      FieldDefs()->Add(def->Name(), def->DataType(), def->Size(), def->Required());
-    }
+    for (int i = 0; i < source->Count(); ++i)
+      AddFieldDefLike(FieldDefs(), source->Items(i), source->Items(i)->DataType());
   } else if (FieldCount() > 0) {
     // Persistent fields decide the definitions.
     FieldDefsFromFields();
@@ -329,7 +354,8 @@ void TzynCustomMemTable::InternalOpen() {
   InternalInitFieldDefs();
   if (OwnsStorage() && FieldCount() == 0 && FieldDefs()->Count() == 0)
     throw EMemTableError("Должно быть по крайней мере одно поле");
-  if (FieldDefs()->Count() > ZYN_MAX_FIELDS) throw EMemTableError(SzynTooManyFields);
+  if (CountFieldDefEntries(FieldDefs(), ZYN_MAX_FIELDS) > ZYN_MAX_FIELDS)
+    throw EMemTableError(SzynTooManyFields);
   if (FieldCount() == 0) {
     CreateFields();
     SetDefaultFields(true);
@@ -1494,7 +1520,7 @@ void TzynCustomMemTable::CreateTableAs(TDataSet* Source, int CopyFlags) {
     if (!IsSupportedType(type) || !DefaultFieldClass(type)) continue;
     if ((CopyFlags & cfSourceFieldsOnly) && Source->FieldCount() > 0 && !Source->FindField(def->Name()))
       continue;
-    FieldDefs()->Add(def->Name(), type, def->Size(), def->Required());
+    AddFieldDefLike(FieldDefs(), def, type);
   }
   DestroyFields();
   if (!Source->DefaultFields() && Source->FieldCount() > 0)
@@ -1580,7 +1606,8 @@ TzynCustomMemTable::TzynFieldMap TzynCustomMemTable::CopyFieldMap(TDataSet* Sour
   for (int i = 0; i < Destination->FieldCount(); ++i) {
     TField* to = Destination->Fields()->Fields(i);
     if (to->FieldKind() == fkLookup || to->FieldKind() == fkAggregate) continue;
-    if (!IsSupportedType(to->DataType())) continue;
+    // Its children carry its values.
+    if (!IsSupportedType(to->DataType()) || dynamic_cast<TObjectField*>(to)) continue;
     if (to->DataType() == ftAutoInc && !destinationEmpty) continue;
     if (TField* from = Source->FindField(to->FieldName())) map.emplace_back(to, from);
   }

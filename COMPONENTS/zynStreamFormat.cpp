@@ -318,6 +318,14 @@ void TzynCustomBinaryStreamFormat::WriteVersion(IzynMemTable* Table, TzynRecord*
   for (size_t i = 0; i < FSaveFields.size(); ++i) {
     TField* field = FSaveFields[i];
     if (Current && Table->OnSaveField) Table->OnSaveField(Table->DataSet(), static_cast<int>(i), field);
+    if (auto* object = dynamic_cast<TObjectField*>(field)) {
+      // Its text form, read from this version; its children follow with
+      // their own values.
+      TzynRecordOverride version(*Table, Record);
+      w.WriteBoolean(object->IsNull());
+      if (!object->IsNull()) w.WriteString(object->AsString());
+      continue;
+    }
     bool has = GetRecordValue(Table, Record, field, FieldDataOffset(common, field), value);
     w.WriteBoolean(!has);
     if (!has) continue;
@@ -477,47 +485,103 @@ void TzynCustomBinaryStreamFormat::LoadDef(IzynMemTable* Table) {
   bool apply = Flags.Contains(sfLoadDef) && dataSet->FieldCount() == 0;
   bool applied = false;
   std::vector<AnsiString> streamFields;
-  r.ReadListBegin();
-  while (!r.EndOfList()) {
-    AnsiString name = r.ReadString();
-    AnsiString typeName = r.ReadString();
-    int32_t size = r.ReadInteger();
-    AnsiString displayName = r.ReadString();
-    AnsiString editMask = r.ReadString();
-    int32_t displayWidth = r.ReadInteger();
-    bool required = r.ReadBoolean();
-    bool readOnly = r.ReadBoolean();
-    AnsiString kindName = FVersion >= 250 ? r.ReadString() : AnsiString("Data");
-    AnsiString defaultExpression = FVersion >= 251 ? r.ReadString() : AnsiString();
-    bool visible = FVersion >= 252 ? r.ReadBoolean() : true;
-    streamFields.push_back(name);
-    if (!apply) continue;
-    int type = 0;
-    while (type < FieldTypeCount && !SameText(FieldTypeNames[type], typeName)) ++type;
-    if (type == FieldTypeCount || !IsSupportedType(static_cast<TFieldType>(type)) ||
-        !DefaultFieldClass(static_cast<TFieldType>(type)))
-      throw EMemTableError(Format("Неизвестный тип поля (%s)", {typeName}));
-    int kind = 0;
-    while (kind < FieldKindCount && !SameText(FieldKindNames[kind], kindName)) ++kind;
-    if (kind == FieldKindCount) kind = fkData;
-    if (!applied) {
-      dataSet->Close();
-      dataSet->FieldDefs()->Clear();
-      applied = true;
-    }
-    if (dataSet->FieldDefs()->Count() >= ZYN_MAX_FIELDS) throw EMemTableError(SzynTooManyFields);
-    if (size < 0 || size > 0x7FFF) throw EMemTableError(Format("Неизвестный тип поля (%s)", {typeName}));
-    dataSet->FieldDefs()->Add(name, static_cast<TFieldType>(type), size, required);
+  // What an applied entry gives its field, once the fields are made.
+  struct TEntry {
+    AnsiString Name, DisplayName, EditMask, DefaultExpression;
+    int Kind;
+    int32_t DisplayWidth;
+    bool ReadOnly, Visible;
+  };
+  std::vector<TEntry> entries;
+  // The object definitions read, by the names of their fields: the entries
+  // of their children follow them, named after them.
+  std::vector<std::pair<AnsiString, TFieldDef*>> objects;
+  auto makeFields = [&] {
     TFieldDefs* defs = dataSet->FieldDefs();
-    TField* field = defs->Items(defs->Count() - 1)->CreateField(dataSet);
-    field->SetFieldKind(static_cast<TFieldKind>(kind));
-    if (displayName != name) field->SetDisplayLabel(displayName);
-    field->SetEditMask(editMask);
-    field->SetReadOnly(readOnly);
-    field->SetDisplayWidth(displayWidth);
-    field->SetDefaultExpression(defaultExpression);
-    field->SetVisible(visible);
+    for (int i = 0; i < defs->Count(); ++i)
+      if (!dataSet->FindField(defs->Items(i)->Name())) defs->Items(i)->CreateField(dataSet);
+    for (const TEntry& e : entries) {
+      TField* field = dataSet->FindField(e.Name);
+      if (!field) continue;
+      field->SetFieldKind(static_cast<TFieldKind>(e.Kind));
+      if (e.DisplayName != e.Name) field->SetDisplayLabel(e.DisplayName);
+      field->SetEditMask(e.EditMask);
+      field->SetReadOnly(e.ReadOnly);
+      field->SetDisplayWidth(e.DisplayWidth);
+      field->SetDefaultExpression(e.DefaultExpression);
+      field->SetVisible(e.Visible);
+    }
+  };
+  r.ReadListBegin();
+  try {
+    while (!r.EndOfList()) {
+      AnsiString name = r.ReadString();
+      AnsiString typeName = r.ReadString();
+      int32_t size = r.ReadInteger();
+      AnsiString displayName = r.ReadString();
+      AnsiString editMask = r.ReadString();
+      int32_t displayWidth = r.ReadInteger();
+      bool required = r.ReadBoolean();
+      bool readOnly = r.ReadBoolean();
+      AnsiString kindName = FVersion >= 250 ? r.ReadString() : AnsiString("Data");
+      AnsiString defaultExpression = FVersion >= 251 ? r.ReadString() : AnsiString();
+      bool visible = FVersion >= 252 ? r.ReadBoolean() : true;
+      streamFields.push_back(name);
+      if (!apply) continue;
+      int type = 0;
+      while (type < FieldTypeCount && !SameText(FieldTypeNames[type], typeName)) ++type;
+      if (type == FieldTypeCount || !IsSupportedType(static_cast<TFieldType>(type)) ||
+          !DefaultFieldClass(static_cast<TFieldType>(type)))
+        throw EMemTableError(Format("Неизвестный тип поля (%s)", {typeName}));
+      int kind = 0;
+      while (kind < FieldKindCount && !SameText(FieldKindNames[kind], kindName)) ++kind;
+      if (kind == FieldKindCount) kind = fkData;
+      if (!applied) {
+        dataSet->Close();
+        dataSet->FieldDefs()->Clear();
+        applied = true;
+      }
+      if (static_cast<int>(entries.size()) >= ZYN_MAX_FIELDS)
+        throw EMemTableError(SzynTooManyFields);
+      if (size < 0 || size > 0x7FFF)
+        throw EMemTableError(Format("Неизвестный тип поля (%s)", {typeName}));
+      entries.push_back(
+          {name, displayName, editMask, defaultExpression, kind, displayWidth, readOnly, visible});
+      // The innermost object this entry's name continues.
+      const std::pair<AnsiString, TFieldDef*>* parent = nullptr;
+      for (const auto& object : objects)
+        if (name.size() > object.first.size() + 1 &&
+            SameText(name.substr(0, object.first.size()), object.first) &&
+            (name[object.first.size()] == '.' || name[object.first.size()] == '[') &&
+            (!parent || object.first.size() > parent->first.size()))
+          parent = &object;
+      TFieldDefs* defs = dataSet->FieldDefs();
+      AnsiString own = name;
+      if (parent) {
+        own = name.substr(parent->first.size() + 1);
+        if (parent->second->DataType() == ftArray) {
+          // "P[0]" stands for the element of every index; "P[1]" and on
+          // are that element again.
+          size_t close = own.find(']');
+          if (close == AnsiString::npos || close == 0 || own.substr(0, close) != "0") continue;
+          own = own.substr(close + 1);
+          if (!own.empty() && own[0] == '.') own.erase(0, 1);
+          if (own.empty()) own = "[0]";
+        }
+        defs = parent->second->ChildDefs();
+      }
+      defs->Add(own, static_cast<TFieldType>(type), size, required);
+      TFieldDef* def = defs->Items(defs->Count() - 1);
+      if (type == ftADT || type == ftArray) objects.emplace_back(name, def);
+      // An array's children count once for each element.
+      if (parent && CountFieldDefEntries(dataSet->FieldDefs(), ZYN_MAX_FIELDS) > ZYN_MAX_FIELDS)
+        throw EMemTableError(SzynTooManyFields);
+    }
+  } catch (...) {
+    if (applied) makeFields();
+    throw;
   }
+  if (applied) makeFields();
   r.ReadListEnd();
   if (FVersion >= 200) {
     bool applyIndexes = applied && Flags.Contains(sfLoadIndexDef);
@@ -559,6 +623,8 @@ void TzynCustomBinaryStreamFormat::MapLoadFields(IzynMemTable* Table, bool Strea
   FLoadTargets.clear();
   auto target = [&](TField* field) -> TField* {
     if (!field || !LoadAllowed(field) || field->FieldNo() <= 0) return nullptr;
+    // The children's own values fill an object field.
+    if (dynamic_cast<TObjectField*>(field)) return nullptr;
     if (SameText(field->FieldName(), "IBX_INTERNAL_DBKEY")) return nullptr;
     return field;
   };

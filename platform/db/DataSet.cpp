@@ -866,6 +866,17 @@ void TDataSet::BindFields(bool Binding) {
   auto compatible = [](TFieldType a, TFieldType b) {
     return a == b || (IsStringType(a) && IsStringType(b)) || (IsBlobType(a) && IsBlobType(b));
   };
+  // The definitions by the names of their fields, nested ones too.
+  struct Entry {
+    AnsiString Name;
+    TFieldDef* Def;
+    int FieldNo;
+  };
+  std::vector<Entry> entries;
+  if (Binding)
+    ForEachFieldDef(FFieldDefs.get(), [&](TFieldDef* def, const AnsiString& name, int fieldNo) {
+      entries.push_back({name, def, fieldNo});
+    });
   for (int i = 0; i < FFields->Count(); ++i) {
     TField* field = FFields->Fields(i);
     if (!Binding) {
@@ -878,13 +889,17 @@ void TDataSet::BindFields(bool Binding) {
       field->FOffset = FCalcFieldsSize;
       FCalcFieldsSize += field->DataSize() + 1;
     } else {
-      TFieldDef* def = FFieldDefs->Find(field->FieldName());
+      auto entry = std::find_if(entries.begin(), entries.end(), [&](const Entry& e) {
+        return AnsiSameText(e.Name, field->FieldName());
+      });
+      if (entry == entries.end()) DatabaseErrorFmt(SFieldNotFound, {field->FieldName()}, this);
+      TFieldDef* def = entry->Def;
       if (!compatible(def->DataType(), field->DataType()))
         DatabaseErrorFmt(SFieldTypeMismatch,
                          {field->DisplayName(), FieldTypeNames[field->DataType()],
                           FieldTypeNames[def->DataType()]},
                          this);
-      field->FFieldNo = def->FieldNo();
+      field->FFieldNo = entry->FieldNo;
       if (def->InternalCalcField() || field->FieldKind() == fkInternalCalc)
         FInternalCalcFields = true;
     }

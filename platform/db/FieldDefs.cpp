@@ -13,7 +13,47 @@ int IndexOfName(const Defs& Collection, const AnsiString& Name) {
   return -1;
 }
 
+// The field name of a child definition of Parent (whose field is named
+// ParentName), for one element of an array.
+AnsiString ChildFieldName(TFieldDef* Parent, const AnsiString& ParentName, TFieldDef* Child,
+                          int Element) {
+  if (Parent->DataType() != ftArray) return ParentName + "." + Child->Name();
+  AnsiString name = ParentName + "[" + IntToStr(Element) + "]";
+  return Parent->ChildDefs()->Count() == 1 ? name : name + "." + Child->Name();
+}
+
+int ElementCount(TFieldDef* Def) { return Def->DataType() == ftArray ? Def->Size() : 1; }
+
+void WalkFieldDefs(TFieldDefs* Defs, const AnsiString* ParentName, TFieldDef* Parent, int Element,
+                   int& FieldNo, const TFieldDefVisit& Visit) {
+  for (int i = 0; i < Defs->Count(); ++i) {
+    TFieldDef* def = Defs->Items(i);
+    AnsiString name = ParentName ? ChildFieldName(Parent, *ParentName, def, Element) : def->Name();
+    Visit(def, name, FieldNo++);
+    if (!def->HasChildDefs()) continue;
+    for (int e = 0; e < ElementCount(def); ++e)
+      WalkFieldDefs(def->ChildDefs(), &name, def, e, FieldNo, Visit);
+  }
+}
+
 }  // namespace
+
+void ForEachFieldDef(TFieldDefs* Defs, const TFieldDefVisit& Visit) {
+  int fieldNo = 1;
+  WalkFieldDefs(Defs, nullptr, nullptr, 0, fieldNo, Visit);
+}
+
+int CountFieldDefEntries(TFieldDefs* Defs, int Limit) {
+  int count = 0;
+  for (int i = 0; i < Defs->Count() && count <= Limit; ++i) {
+    TFieldDef* def = Defs->Items(i);
+    ++count;
+    if (!def->HasChildDefs()) continue;
+    for (int e = 0; e < ElementCount(def) && count <= Limit; ++e)
+      count += CountFieldDefEntries(def->ChildDefs(), Limit - count);
+  }
+  return count;
+}
 
 TFieldDef::TFieldDef(TCollection* ACollection) : TCollectionItem(ACollection) {
   FFieldNo = Index() + 1;
@@ -40,7 +80,11 @@ TFieldDefs* TFieldDef::ChildDefs() {
 
 TField* TFieldDef::CreateField(TComponent* AOwner) {
   auto* defs = static_cast<TFieldDefs*>(Collection());
-  TDataSet* dataSet = defs ? defs->DataSet() : nullptr;
+  return CreateFieldNamed(AOwner, defs ? defs->DataSet() : nullptr, FName);
+}
+
+TField* TFieldDef::CreateFieldNamed(TComponent* AOwner, TDataSet* dataSet,
+                                    const AnsiString& FieldName) {
   TFieldClass fieldClass =
       dataSet ? dataSet->GetFieldClass(FDataType) : DefaultFieldClass(FDataType);
   if (!fieldClass) DatabaseErrorFmt(SUnknownFieldType, {FName}, dataSet);
@@ -48,7 +92,7 @@ TField* TFieldDef::CreateField(TComponent* AOwner) {
   try {
     if (field->DataType() != FDataType) field->SetDataType(FDataType);
     if (FSize != 0 || field->IsBlob()) field->SetSize(FSize);
-    field->SetFieldName(FName);
+    field->SetFieldName(FieldName);
     field->SetRequired(Required());
     field->SetReadOnly(FAttributes.Contains(faReadonly));
     if (FInternalCalcField) field->SetFieldKind(fkInternalCalc);
@@ -60,6 +104,15 @@ TField* TFieldDef::CreateField(TComponent* AOwner) {
     delete field;
     throw;
   }
+  if (auto* object = dynamic_cast<TObjectField*>(field); object && HasChildDefs())
+    for (int e = 0; e < ElementCount(this); ++e)
+      for (int i = 0; i < FChildDefs->Count(); ++i) {
+        TFieldDef* child = FChildDefs->Items(i);
+        TField* made =
+            child->CreateFieldNamed(AOwner, dataSet, ChildFieldName(this, FieldName, child, e));
+        made->FParentField = object;
+        object->FChildFields.push_back(made);
+      }
   return field;
 }
 

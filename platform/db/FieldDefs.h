@@ -2,6 +2,7 @@
 // which orders it offers, as collections owned by the dataset.
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include "db/DBTypes.h"
@@ -40,10 +41,12 @@ class TFieldDef : public TCollectionItem {
 
   // A field of the dataset's class for the type, named after the
   // definition, in the definitions' dataset; raises for a type without one.
+  // An ADT or array definition makes its child fields too (see TObjectField).
   TField* CreateField(TComponent* AOwner);
   void Assign(TPersistent* Source) override;
 
  private:
+  TField* CreateFieldNamed(TComponent* AOwner, TDataSet* DataSet, const AnsiString& FieldName);
   AnsiString FName;
   TFieldType FDataType = ftUnknown;
   int FSize = 0;
@@ -74,6 +77,17 @@ class TFieldDefs : public TOwnedCollection {
   TDataSet* FDataSet;
   bool FUpdated = false;
 };
+
+// Every definition with those nested in it, in the order of the record's
+// values (an array's children once for each element), with the name of the
+// field it stands for ("ADDR", "ADDR.CITY", "PHONES[0]") and that field's
+// number, 1 for the first.
+using TFieldDefVisit =
+    std::function<void(TFieldDef* Def, const AnsiString& FieldName, int FieldNo)>;
+void ForEachFieldDef(TFieldDefs* Defs, const TFieldDefVisit& Visit);
+// How many entries ForEachFieldDef visits; past Limit the count stops at
+// some number above it (nested arrays multiply fast).
+int CountFieldDefEntries(TFieldDefs* Defs, int Limit);
 
 class TIndexDef : public TCollectionItem {
  public:

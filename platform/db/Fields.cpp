@@ -48,6 +48,7 @@ TField* MakeField(TComponent* AOwner) {
 TField::TField(TComponent* AOwner) : TComponent(AOwner) { FValidChars.set(); }
 
 TField::~TField() {
+  if (FParentField) std::erase(FParentField->FChildFields, this);
   if (FDataSet) {
     if (FDataSet->Active()) FDataSet->Close();
     FDataSet->FFields->Remove(this);
@@ -1062,6 +1063,41 @@ void TBlobField::GetText(AnsiString& Text, bool) const {
   Text = "(" + (IsNull() ? LowerCase(kind) : kind) + ")";
 }
 
+// ---- Object fields -------------------------------------------------------------------
+
+TObjectField::TObjectField(TComponent* AOwner, TFieldType Type) : TField(AOwner) {
+  SetDataType(Type);
+}
+
+TObjectField::~TObjectField() {
+  for (TField* child : FChildFields) child->FParentField = nullptr;
+}
+
+AnsiString TObjectField::AsString() const {
+  AnsiString text = "(";
+  for (size_t i = 0; i < FChildFields.size(); ++i) {
+    if (i > 0) text += ", ";
+    text += FChildFields[i]->AsString();
+  }
+  return text + ")";
+}
+
+Variant TObjectField::Value() const {
+  Variant values = VarArrayCreate(0, static_cast<int>(FChildFields.size()) - 1, varVariant);
+  for (size_t i = 0; i < FChildFields.size(); ++i)
+    values[static_cast<int>(i)] = FChildFields[i]->Value();
+  return values;
+}
+
+void TObjectField::Clear() {
+  for (TField* child : FChildFields) child->Clear();
+}
+
+bool TObjectField::GetIsNull() const {
+  return std::all_of(FChildFields.begin(), FChildFields.end(),
+                     [](const TField* f) { return f->IsNull(); });
+}
+
 // ---- Field classes and the field list ---------------------------------------------
 
 TFieldClass DefaultFieldClass(TFieldType Type) {
@@ -1111,6 +1147,10 @@ TFieldClass DefaultFieldClass(TFieldType Type) {
       return MakeField<TGraphicField>;
     case ftGuid:
       return MakeField<TGuidField>;
+    case ftADT:
+      return MakeField<TADTField>;
+    case ftArray:
+      return MakeField<TArrayField>;
     default:
       return nullptr;
   }

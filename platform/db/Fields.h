@@ -32,6 +32,7 @@
 class TDataSet;
 class TField;
 class TFields;
+class TObjectField;
 
 using TFieldNotifyEvent = std::function<void(TField* Sender)>;
 using TFieldGetTextEvent = std::function<void(TField* Sender, AnsiString& Text, bool DisplayText)>;
@@ -146,6 +147,8 @@ class TField : public TComponent {
   void SetLookupResultField(const AnsiString& Value);
   const AnsiString& KeyFields() const { return FKeyFields; }
   void SetKeyFields(const AnsiString& Value);
+  // The object field this one is a child of; null for a top-level field.
+  TObjectField* ParentField() const { return FParentField; }
 
   TFieldNotifyEvent OnChange;
   TFieldNotifyEvent OnValidate;
@@ -175,7 +178,10 @@ class TField : public TComponent {
   friend class TDataSet;
   friend class TFieldDef;
   friend class TFields;
+  friend class TObjectField;
   void CalcLookupValue();
+
+  TObjectField* FParentField = nullptr;
 
   TDataSet* FDataSet = nullptr;
   AnsiString FFieldName;
@@ -562,6 +568,42 @@ void DateTimeToNative(TFieldType Type, TDateTime Value, void* Native);
 // Whether the value falls on a calendar day from 0001-01-01 to 9999-12-31
 // once rounded to the millisecond: what date fields hold.
 bool DateTimeInRange(TDateTime Value);
+
+// A field made of child fields (an ADT's members, an array's elements). The
+// children are fields of the dataset in their own right, listed right after
+// it and named after it ("ADDR.CITY", "PHONES[0]"); the values are theirs,
+// this field holds none of its own.
+class TObjectField : public TField {
+ public:
+  ~TObjectField() override;
+  const std::vector<TField*>& ChildFields() const { return FChildFields; }
+  // "(" + the children's texts separated by ", " + ")".
+  AnsiString AsString() const override;
+  // An array of the children's values.
+  Variant Value() const override;
+  void Clear() override;
+
+ protected:
+  TObjectField(TComponent* AOwner, TFieldType Type);
+  // Null while every child is.
+  bool GetIsNull() const override;
+
+ private:
+  friend class TField;
+  friend class TFieldDef;
+  std::vector<TField*> FChildFields;
+};
+
+class TADTField : public TObjectField {
+ public:
+  explicit TADTField(TComponent* AOwner) : TObjectField(AOwner, ftADT) {}
+};
+
+// Size: the number of elements.
+class TArrayField : public TObjectField {
+ public:
+  explicit TArrayField(TComponent* AOwner) : TObjectField(AOwner, ftArray) {}
+};
 
 // The class a dataset creates for a field type by default; null for the
 // types no field class stands for here.

@@ -48,8 +48,9 @@ struct Assembler {
     return Raw({signExponent & 0xFF, signExponent >> 8});
   }
   // Field definition of a given file version.
-  Assembler& Field(int version, const std::string& name, const std::string& type, int size) {
-    Str(name).Str(type).Int(size).Str(name).Str("").Int(10).Bool(false).Bool(false);
+  Assembler& Field(int version, const std::string& name, const std::string& type, int size,
+                   int width = 10) {
+    Str(name).Str(type).Int(size).Str(name).Str("").Int(width).Bool(false).Bool(false);
     if (version >= 250) Str("Data");
     if (version >= 251) Str("");
     if (version >= 252) Bool(true);
@@ -473,6 +474,132 @@ TEST(TzynBinaryStreamFormat, AFailedSaveOrLoadPutsTheTableBack) {
   }
 }
 
+// A record type and an array: their children are fields of the table named
+// after them, each with its own definition entry and value after theirs;
+// theirs is the text form, and the nesting comes back from the names.
+TEST(TzynBinaryStreamFormat, ObjectAndArrayFieldsRoundTripWithTheirChildren) {
+  TzynMemTable source(nullptr);
+  // Out of line from 13 characters: the children's values are buffers of their own.
+  source.SetPerformance(mtpfBalanced);
+  source.FieldDefs()->Add("ID", ftInteger);
+  source.FieldDefs()->Add("ADDR", ftADT);
+  TFieldDefs* addr = source.FieldDefs()->Items(1)->ChildDefs();
+  addr->Add("CITY", ftString, 20);
+  addr->Add("ZIP", ftInteger);
+  source.FieldDefs()->Add("PHONES", ftArray, 2);
+  source.FieldDefs()->Items(2)->ChildDefs()->Add("PHONE", ftString, 8);
+  source.Open();
+  ASSERT_EQ(source.FieldCount(), 7);
+  auto* adt = dynamic_cast<TADTField*>(source.FieldByName("ADDR"));
+  auto* array = dynamic_cast<TArrayField*>(source.FieldByName("PHONES"));
+  ASSERT_TRUE(adt && array);
+  EXPECT_EQ(adt->ChildFields(), (std::vector<TField*>{source.FieldByName("ADDR.CITY"),
+                                                      source.FieldByName("ADDR.ZIP")}));
+  EXPECT_EQ(source.FieldByName("PHONES[1]")->ParentField(), array);
+  source.AppendRecord({Variant(1), Variant(), Variant(AnsiString("Тверь")), Variant(170000),
+                       Variant(), Variant(AnsiString("111")), Variant(AnsiString("222"))});
+  EXPECT_EQ(adt->AsString(), "(Тверь, 170000)");
+  EXPECT_FALSE(adt->IsNull());
+  source.Append();
+  source.FieldByName("ID")->SetAsInteger(2);
+  source.FieldByName("PHONES[1]")->SetAsString("333");
+  source.Post();
+  EXPECT_TRUE(adt->IsNull());
+  EXPECT_EQ(array->AsString(), "(, 333)");
+
+  auto width = [&](const char* name) { return source.FieldByName(name)->DisplayWidth(); };
+  Assembler expected;
+  expected.Sig()
+      .Int(252)
+      .List()
+      .Field(252, "ID", "Integer", 0, width("ID"))
+      .Field(252, "ADDR", "ADT", 0, width("ADDR"))
+      .Field(252, "ADDR.CITY", "String", 20, width("ADDR.CITY"))
+      .Field(252, "ADDR.ZIP", "Integer", 0, width("ADDR.ZIP"))
+      .Field(252, "PHONES", "Array", 2, width("PHONES"))
+      .Field(252, "PHONES[0]", "String", 8, width("PHONES[0]"))
+      .Field(252, "PHONES[1]", "String", 8, width("PHONES[1]"))
+      .End()
+      .List()
+      .End()
+      .List()
+      .List()
+      .Int(0)
+      .Bool(false)
+      .Int(1)
+      .Bool(false)
+      .Str("(\xD2\xE2\xE5\xF0\xFC, 170000)")
+      .Bool(false)
+      .Str("\xD2\xE2\xE5\xF0\xFC")
+      .Bool(false)
+      .Int(170000)
+      .Bool(false)
+      .Str("(111, 222)")
+      .Bool(false)
+      .Str("111")
+      .Bool(false)
+      .Str("222")
+      .End()
+      .List()
+      .Int(0)
+      .Bool(false)
+      .Int(2)
+      .Bool(true)
+      .Bool(true)
+      .Bool(true)
+      .Bool(false)
+      .Str("(, 333)")
+      .Bool(true)
+      .Bool(false)
+      .Str("333")
+      .End()
+      .End();
+  TMemoryStream saved;
+  source.SaveToStream(&saved);
+  Bytes bytes = StreamBytes(saved);
+  EXPECT_EQ(bytes, expected.Out);
+
+  TzynMemTable loaded(nullptr);
+  loaded.SetPerformance(mtpfBalanced);
+  loaded.SetAttachMaxCount(2);
+  saved.SetPosition(0);
+  loaded.LoadFromStream(&saved);
+  ASSERT_TRUE(loaded.Active());
+  TFieldDefs* defs = loaded.FieldDefs();
+  ASSERT_EQ(defs->Count(), 3);
+  ASSERT_EQ(defs->Items(1)->ChildDefs()->Count(), 2);
+  EXPECT_EQ(defs->Items(1)->ChildDefs()->Items(0)->Name(), "CITY");
+  EXPECT_EQ(defs->Items(2)->Size(), 2);
+  ASSERT_EQ(defs->Items(2)->ChildDefs()->Count(), 1);
+  EXPECT_EQ(defs->Items(2)->ChildDefs()->Items(0)->DataType(), ftString);
+  ASSERT_TRUE(dynamic_cast<TADTField*>(loaded.FieldByName("ADDR")));
+  EXPECT_EQ(loaded.FieldByName("PHONES[0]")->ParentField(), loaded.FieldByName("PHONES"));
+  loaded.First();
+  EXPECT_EQ(loaded.FieldByName("ADDR")->AsString(), "(Тверь, 170000)");
+  EXPECT_EQ(loaded.FieldByName("PHONES[1]")->AsString(), "222");
+  loaded.Next();
+  EXPECT_TRUE(loaded.FieldByName("ADDR.CITY")->IsNull());
+  EXPECT_EQ(loaded.FieldByName("PHONES")->AsString(), "(, 333)");
+  TMemoryStream again;
+  loaded.SaveToStream(&again);
+  EXPECT_EQ(StreamBytes(again), bytes);
+
+  // A table attached to it has the same nesting.
+  TzynMemTable clone(nullptr);
+  clone.SetAttachedTo(&loaded);
+  clone.Open();
+  clone.Last();
+  EXPECT_EQ(clone.FieldByName("PHONES")->AsString(), "(, 333)");
+  EXPECT_EQ(clone.FieldByName("PHONES[1]")->ParentField(), clone.FieldByName("PHONES"));
+
+  // Each element takes a field of its own, and the table holds only so many.
+  TzynMemTable wide(nullptr);
+  wide.FieldDefs()->Add("A", ftArray, ZYN_MAX_FIELDS);
+  wide.FieldDefs()->Items(0)->ChildDefs()->Add("X", ftInteger);
+  EXPECT_THROW(wide.Open(), EMemTableError);
+  EXPECT_EQ(wide.FieldCount(), 0);
+}
+
 TEST(TzynBinaryStreamFormat, RefusesWhatItCannotRead) {
   TzynTestTable table;
   Assembler newer;
@@ -485,6 +612,21 @@ TEST(TzynBinaryStreamFormat, RefusesWhatItCannotRead) {
     FAIL();
   } catch (const EMemTableError& e) {
     EXPECT_EQ(e.Message(), "Неизвестный тип поля (WideString)");
+  }
+  // Nested arrays multiply their entries: refused before any field is made.
+  Assembler nested;
+  nested.Sig()
+      .Int(252)
+      .List()
+      .Field(252, "A", "Array", 32767)
+      .Field(252, "A[0]", "Array", 32767)
+      .Field(252, "A[0][0]", "Integer", 0)
+      .End();
+  try {
+    LoadBytes(table, nested.Out);
+    FAIL();
+  } catch (const EMemTableError& e) {
+    EXPECT_EQ(e.Message(), SzynTooManyFields);
   }
   EXPECT_THROW(LoadBytes(table, Bytes{'T', 'P', 'F', '1', 2, 0}), EReadError);
   EXPECT_NO_THROW(LoadBytes(table, Bytes{}));
