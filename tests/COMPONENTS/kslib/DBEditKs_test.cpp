@@ -629,6 +629,20 @@ TEST(DBEditKsBound, ARightToLeftEditTurnsItsSideByTheField) {
   EXPECT_EQ(F.Edit->Text(), "5");
   F.Edit->SetDataField("Name");
   EXPECT_TRUE(Right());
+  // The field's side changed under the edit: the window shows its text by
+  // the new one once it paints it.
+  TField* Name = F.Data.FieldByName("Name");
+  Name->SetAlignment(taCenter);
+  F.Edit->SetFocus();
+  ASSERT_TRUE(PumpUntilFocused(F.Edit->Handle()));
+  EXPECT_TRUE(PumpUntil([&] { return !Right(); }));
+  EXPECT_EQ(GetFocus(), F.Edit->Handle());
+  Name->SetAlignment(taLeftJustify);
+  F.Other->SetFocus();
+  ASSERT_TRUE(PumpUntilFocused(F.Other->Handle()));
+  F.Edit->SetDataField("Count");
+  F.Edit->SetDataField("Name");
+  EXPECT_TRUE(Right());
   F.Edit->SetAlignment(taRightJustify);
   RECT Text = F.Edit->CalcEditRect();
   auto [First, Last] = InkColumns(F.Edit);
