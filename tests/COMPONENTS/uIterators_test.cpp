@@ -706,4 +706,22 @@ TEST(GroupOperationInMemoryTest, MoneyAndWholeNumbersAreComputedExactly) {
   SetPromptValueHook(nullptr);
 }
 
+// A sum of money adds exactly: 1.0025 + 0.0025 = 1.005 shows 1,01, where a
+// sum of doubles lies below the half and showed 1,00.
+TEST(GroupOperationInMemoryTest, ASumOfMoneyIsExact) {
+  TScriptedDataPrompts prompts;
+  for (const TFieldType type : {ftCurrency, ftBCD}) {
+    TzynMemTable table(nullptr);
+    table.FieldDefs()->Add("V", type, type == ftBCD ? 4 : 0);
+    table.Open();
+    AppendValues(&table, {Currency::FromScaled(10025)});
+    AppendValues(&table, {Currency::FromScaled(25)});
+    TSDataSource source(nullptr);
+    source.SetDataSet(&table);
+    prompts.Messages.clear();
+    RunGroupOperation(&source, table.FieldByName("V"), grSum);
+    EXPECT_EQ(prompts.Messages, std::vector<AnsiString>{"Итого по ВСЕЙ графе V  1,01"}) << FieldTypeNames[type];
+  }
+}
+
 }  // namespace
