@@ -404,6 +404,33 @@ TEST_F(SDSWriteTest, WhatTheMemoryPostRefusesStopsThePostBeforeTheServer) {
   EXPECT_EQ(QueryValue(Server(), "select count(*) from MASTER_T where SYS$ID = 80"), "1");
 }
 
+TEST_F(SDSWriteTest, ARecordAddedWholeReachesTheServer) {
+  auto sds = A->Dataset("MASTER_T");
+  sds->Open();
+  std::vector<Variant> values(static_cast<size_t>(sds->FieldCount()));
+  auto at = [&](const char* name) -> Variant& {
+    return values[static_cast<size_t>(sds->FieldByName(name)->Index())];
+  };
+  at("NAME") = Variant(AnsiString("целиком"));
+  const int before = sds->RecordCount();
+  for (int id : {81, 82}) {
+    at("SYS$ID") = Variant(id);
+    if (id == 81)
+      sds->AppendRecord(values);
+    else
+      sds->InsertRecord(values);
+    EXPECT_EQ(sds->FieldByName("SYS$ID")->AsInteger(), id);
+    EXPECT_EQ(
+        QueryValue(Server(), "select NAME from MASTER_T where SYS$ID = " + std::to_string(id)),
+        "целиком");
+  }
+  // A duplicate identity is refused by the server and leaves nothing behind.
+  EXPECT_THROW(sds->AppendRecord(values), Exception);
+  EXPECT_EQ(sds->State(), dsBrowse);
+  EXPECT_EQ(QueryValue(Server(), "select count(*) from MASTER_T where SYS$ID = 82"), "1");
+  EXPECT_EQ(sds->RecordCount(), before + 2);
+}
+
 TEST_F(SDSWriteTest, ADetailWaitsForItsMastersPostAndNeedsAMasterRecord) {
   auto master = A->Dataset("MASTER_T");
   master->SetServerFilter("SYS$ID < 0");
