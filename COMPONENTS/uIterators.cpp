@@ -191,7 +191,8 @@ class TArifmeticIterator : public TIterator {
                                AllOr("в графе", "в ПОМЕЧЕННЫХ строках") + ")";
     Variant value;
     if (!PromptValue(caption, pvFloat, value)) return;
-    if (!VarToBCD(value, FOperand)) DatabaseErrorFmt(SInvalidFloatValue, {VarToStr(value), FField->DisplayName()});
+    if (!VarToBCD(value, FOperand))
+      DatabaseErrorFmt(SInvalidFloatValue, {VarToStr(value), FField->DisplayName()});
     FAccepted = true;
   }
   // A null field stays null. Money and whole numbers are computed exactly
@@ -254,8 +255,10 @@ class TInfoIterator : public TIterator {
     if (FOperation == grSum) {
       const AnsiString caption = Trim(FSource->GetFieldCaption(FField));
       const char* format = IsWholeNumberType(FField->DataType()) ? "#,##0" : "#,##0.00";
-      ShowInfoMessage("Итого " + AnsiString(AllOr("по ВСЕЙ графе ", "по ПОМЕЧЕННЫМ строкам в графе ")) + caption +
-                      "  " + (DecimalPlaces(FField) < 0 ? FormatFloat(format, FSum) : FormatBCD(format, FExactSum)));
+      ShowInfoMessage(
+          "Итого " + AnsiString(AllOr("по ВСЕЙ графе ", "по ПОМЕЧЕННЫМ строкам в графе ")) +
+          caption + "  " +
+          (DecimalPlaces(FField) < 0 ? FormatFloat(format, FSum) : FormatBCD(format, FExactSum)));
     } else {
       ShowInfoMessage("Количество " + AnsiString(AllOr("", "ПОМЕЧЕННЫХ")) + " строк = " + IntToStr(FCount));
     }
@@ -268,7 +271,8 @@ class TInfoIterator : public TIterator {
       FSum += FField->AsFloat();
     } else if (!FField->IsNull()) {
       TBcd value;
-      if (!VarToBCD(FField->Value(), value) || !BCDAdd(FExactSum, value, DecimalPlaces(FField), FExactSum))
+      if (!VarToBCD(FField->Value(), value) ||
+          !BCDAdd(FExactSum, value, DecimalPlaces(FField), FExactSum))
         throw EOverflow("Переполнение при операции с плавающей точкой");
     }
   }

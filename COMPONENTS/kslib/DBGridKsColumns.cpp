@@ -1353,7 +1353,9 @@ void TColumnKs::ApplyNextValue(long double Step) {
   auto* Bcd = dynamic_cast<TBCDField*>(F);
   if (Bcd && !F->IsNull()) {
     // Exactly: a double does not hold an 18-digit amount.
-    if (!DoubleToBCD(static_cast<double>(Step), StepBcd) || !BCDAdd(Bcd->AsBCD(), StepBcd, Bcd->Size(), Sum)) return;
+    if (!DoubleToBCD(static_cast<double>(Step), StepBcd) ||
+        !BCDAdd(Bcd->AsBCD(), StepBcd, Bcd->Size(), Sum))
+      return;
     Next = BCDToStr(Sum, FormatSettings.DecimalSeparator);
   } else {
     const long double Old = F->IsNull() ? -Step : static_cast<long double>(F->AsFloat());

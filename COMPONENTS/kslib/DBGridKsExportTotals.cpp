@@ -40,15 +40,13 @@ AnsiString FooterSumText(TField* Field, int64_t Scaled) {
     case ftWord:
     case ftAutoInc: {
       const auto* numeric = static_cast<TNumericField*>(Field);
-      if (!numeric->DisplayFormat().empty())
-        return FormatCurr(numeric->DisplayFormat(), total);
+      if (!numeric->DisplayFormat().empty()) return FormatCurr(numeric->DisplayFormat(), total);
       return IntToStr(Scaled / 10000);
     }
     case ftFloat:
     case ftCurrency: {
       const auto* number = static_cast<TFloatField*>(Field);
-      if (!number->DisplayFormat().empty())
-        return FormatCurr(number->DisplayFormat(), total);
+      if (!number->DisplayFormat().empty()) return FormatCurr(number->DisplayFormat(), total);
       if (number->IsCurrency())
         return FloatToStrF(total.ToDouble(), ffCurrency, number->Precision(),
                            FormatSettings.CurrencyDecimals);
@@ -56,8 +54,7 @@ AnsiString FooterSumText(TField* Field, int64_t Scaled) {
     }
     case ftBCD: {
       const auto* number = static_cast<TBCDField*>(Field);
-      if (!number->DisplayFormat().empty())
-        return FormatCurr(number->DisplayFormat(), total);
+      if (!number->DisplayFormat().empty()) return FormatCurr(number->DisplayFormat(), total);
       if (number->IsCurrency())
         return CurrToStrF(total, ffCurrency, FormatSettings.CurrencyDecimals);
       return CurrToStr(total);

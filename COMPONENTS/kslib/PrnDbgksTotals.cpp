@@ -27,7 +27,8 @@ AnsiString PlainSumText(Currency Sum, TField* Field) {
                : FloatToStrF(Value, ffGeneral, Float->Precision(), 0);
   }
   auto* Bcd = dynamic_cast<TBCDField*>(Field);
-  return Bcd->IsCurrency() ? CurrToStrF(Sum, ffCurrency, FormatSettings.CurrencyDecimals) : CurrToStr(Sum);
+  return Bcd->IsCurrency() ? CurrToStrF(Sum, ffCurrency, FormatSettings.CurrencyDecimals)
+                           : CurrToStr(Sum);
 }
 
 }  // namespace

@@ -116,7 +116,7 @@ int CompareMagnitude(const TBcd& a, const TBcd& b) {
   return 0;
 }
 
-
+// The value as the number formatting reads it.
 ksnum::Decimal DecimalOf(const TBcd& bcd) {
   ksnum::Decimal d;
   d.negative = IsNegative(bcd);
@@ -172,9 +172,10 @@ void RoundTo(TDigits& d, int Places) {
 // Leading zeros go; false when the digits do not fit.
 bool PackDigits(TDigits d, TBcd& bcd) {
   PadWhole(d, 1);
-  const size_t lead = std::min<size_t>(d.Whole() - 1, std::find_if(d.Digits.begin(), d.Digits.end(),
-                                                                   [](uint8_t x) { return x != 0; }) -
-                                                          d.Digits.begin());
+  const size_t lead =
+      std::min<size_t>(d.Whole() - 1, std::find_if(d.Digits.begin(), d.Digits.end(), [](uint8_t x) {
+                                        return x != 0;
+                                      }) - d.Digits.begin());
   d.Digits.erase(d.Digits.begin(), d.Digits.begin() + static_cast<std::ptrdiff_t>(lead));
   if (d.Digits.size() > MaxDigits) return false;
   Pack(d.Digits.data(), static_cast<int>(d.Digits.size()), d.Places, d.Negative, bcd);
@@ -329,16 +330,19 @@ bool BCDMultiply(const TBcd& a, const TBcd& b, int Places, TBcd& Result) {
     carry = column / 10;
     column %= 10;
   }
-  for (size_t i = columns.size(); i-- > 0;) product.Digits.push_back(static_cast<uint8_t>(columns[i]));
+  for (size_t i = columns.size(); i-- > 0;)
+    product.Digits.push_back(static_cast<uint8_t>(columns[i]));
   RoundTo(product, Places);
   return PackDigits(std::move(product), Result);
 }
 
 AnsiString FormatBCD(const AnsiString& Format, const TBcd& bcd) {
-  return WellFormed(bcd) ? ksnum::FormatPicture(Format, DecimalOf(bcd), FormatSettings) : AnsiString();
+  return WellFormed(bcd) ? ksnum::FormatPicture(Format, DecimalOf(bcd), FormatSettings)
+                         : AnsiString();
 }
 
 AnsiString BCDToStrF(const TBcd& bcd, TFloatFormat Format, int Precision, int Digits) {
-  return WellFormed(bcd) ? ksnum::FormatDecimal(DecimalOf(bcd), Format, Precision, Digits, FormatSettings)
-                         : AnsiString();
+  return WellFormed(bcd)
+             ? ksnum::FormatDecimal(DecimalOf(bcd), Format, Precision, Digits, FormatSettings)
+             : AnsiString();
 }

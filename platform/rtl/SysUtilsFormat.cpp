@@ -340,11 +340,13 @@ AnsiString Format(const AnsiString& format, std::initializer_list<TVarRec> args)
   return Format(format, args, FormatSettings);
 }
 
-AnsiString ksnum::FormatPicture(const AnsiString& format, const Decimal& d, const TFormatSettings& settings) {
+AnsiString ksnum::FormatPicture(const AnsiString& format, const Decimal& d,
+                                const TFormatSettings& settings) {
   const std::vector<AnsiString> sections = SplitSections(format);
   // A negative value takes the second section (which shows its own sign)
   // when there is one; a value that rounds to zero takes the third.
-  size_t index = d.negative && !d.digits.empty() && sections.size() > 1 && !sections[1].empty() ? 1 : 0;
+  size_t index =
+      d.negative && !d.digits.empty() && sections.size() > 1 && !sections[1].empty() ? 1 : 0;
   FloatPicture picture(sections[index], d, settings);
   if (picture.IsZero() && sections.size() > 2 && !sections[2].empty())
     return FloatPicture(sections[2], d, settings).Render(false);

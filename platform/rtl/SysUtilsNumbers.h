@@ -30,6 +30,7 @@ bool ToScaled(const Decimal& d, int64_t& scaled);
 AnsiString FormatDecimal(Decimal d, TFloatFormat format, int precision, int digits,
                          const TFormatSettings& settings);
 // FormatFloat's picture of an exact value.
-AnsiString FormatPicture(const AnsiString& format, const Decimal& d, const TFormatSettings& settings);
+AnsiString FormatPicture(const AnsiString& format, const Decimal& d,
+                         const TFormatSettings& settings);
 
 }  // namespace ksnum

@@ -57,7 +57,8 @@ TEST(BcdArithmeticTest, SumsAndProductsAreExactAndRoundOnceHalfAwayFromZero) {
       {"1.2", '+', "0.0345", 6, "1.2345"},
   };
   for (const auto& c : cases) {
-    const std::string what = std::string(c.A) + " " + c.Op + " " + c.B + " to " + std::to_string(c.Places);
+    const std::string what =
+        std::string(c.A) + " " + c.Op + " " + c.B + " to " + std::to_string(c.Places);
     SCOPED_TRACE(what);
     TBcd result;
     ASSERT_TRUE(c.Op == '*' ? BCDMultiply(Bcd(c.A), Bcd(c.B), c.Places, result)
