@@ -328,6 +328,34 @@ TEST_F(GroupOperationTest, MoneyIsComputedExactlyAndRoundedHalfAwayFromZero) {
   }
 }
 
+// A product the column cannot hold (the server's own limit: 64 bits at its
+// scale) is refused with the field's range error at that record; the walk
+// stops there, the record before it keeps its change.
+TEST_F(GroupOperationTest, AResultBeyondTheColumnIsRefusedWithItsRangeError) {
+  Refill(
+      "RECREATE TABLE MONEY (SYS$ID BIGINT NOT NULL PRIMARY KEY, SYS$STATE INTEGER DEFAULT 0 NOT NULL,\n"
+      "  A NUMERIC(15,2), B NUMERIC(18,4));\nCOMMIT;\n"
+      "INSERT INTO MONEY (SYS$ID, B) VALUES (1, 1);\n"
+      "INSERT INTO MONEY (SYS$ID, B) VALUES (2, 900000000000000);\n"
+      "INSERT INTO MONEY (SYS$ID, B) VALUES (3, 3);\n");
+  Open({}, "MONEY");
+  Answer = "2";
+  try {
+    Run("B", grMultiply);
+    ADD_FAILURE() << "no error";
+  } catch (const EDatabaseError& e) {
+    EXPECT_NE(std::string(e.Message()).find("1800000000000000 - недопустимое значение для поля 'B'"),
+              std::string::npos)
+        << e.Message();
+  }
+  EXPECT_EQ(QueryValue(*Db->Database,
+                       "select list(cast(B as varchar(30)), ' ') from (select * from MONEY order by SYS$ID)"),
+            "2.0000 900000000000000.0000 3.0000");
+  GoTo(2);
+  EXPECT_EQ(Sds->FieldByName("B")->AsString(), "900000000000000");
+  EXPECT_EQ(Sds->State(), dsBrowse);
+}
+
 // A fill takes the amount as typed: all 18 digits reach the server, which a
 // double would have cut to 17.
 TEST_F(GroupOperationTest, AFillOfMoneyKeepsEveryDigitTyped) {
