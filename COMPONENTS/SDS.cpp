@@ -65,8 +65,11 @@ TSDS::TSDS(TComponent* AOwner) : TzynCustomMemTable(AOwner) {
   for (auto& statement : FStatements) statement = std::make_unique<TIBSQL>(this);
   FLevelInfos = std::make_unique<TLevelInfos>();
   FLevelInfos->Add();
+  // A lookup clone offers for picking no record its indexes hide, in row
+  // order neither.
   OnFilterIndex = [this](TDataSet*, TzynIndex* Index, bool& Accept) {
-    if (FFilteredIndexes.count(Index->Name)) Accept = PassesIndexFilter();
+    if (FFilteredIndexes.count(Index->Name) || (Index->IsRowOrder && IsLookupClone()))
+      Accept = PassesIndexFilter();
   };
 }
 

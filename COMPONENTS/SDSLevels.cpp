@@ -103,7 +103,12 @@ void TSDS::SetIndexName(const AnsiString& Value) {
   const AnsiString name = Value.empty() && !FTableName.empty() ? AnsiString("PRIMARY_KEY") : Value;
   if (!name.empty() && !Indexes->IndexByName(name)) {
     if (AnsiSameText(name, "PRIMARY_KEY")) {
-      if (FKeyFields.empty()) return;
+      if (FKeyFields.empty()) {
+        // Row order would show every level: navigation takes the records
+        // of the level in the order they were stored instead.
+        if (NavigationMode() && CurrentIndex->IsRowOrder) SetIndexFieldNames("");
+        return;
+      }
       BuildIndex(name, FKeyFields, {ixUnique});
     } else {
       size_t at = 0;

@@ -30,6 +30,15 @@ INSERT INTO NO_KEY (NAME, AMOUNT) VALUES ('а', 2);
 COMMIT;
 )";
 
+// The same tree in a table without a key.
+const char* const NoKeyTree = R"(
+CREATE TABLE TREE_NO_KEY (SYS$ID BIGINT, SYS$PID INTEGER, SYS$STATE INTEGER, SYS$TIME TIMESTAMP,
+                          NAME VARCHAR(60));
+COMMIT;
+INSERT INTO TREE_NO_KEY SELECT SYS$ID, SYS$PID, SYS$STATE, SYS$TIME, NAME FROM MASTER_T;
+COMMIT;
+)";
+
 std::string Column(TDataSet& DataSet, const char* Field) {
   std::string values;
   for (DataSet.First(); !DataSet.Eof(); DataSet.Next())
@@ -41,6 +50,7 @@ std::string Column(TDataSet& DataSet, const char* Field) {
 // Each test on a file of its own, filled before the first attachment.
 TTestDatabase& TreeFile(TTestDatabase& File) {
   File.Isql(TreeRows);
+  File.Isql(NoKeyTree);
   return File;
 }
 
@@ -252,6 +262,85 @@ TEST_F(SDSOnTree, TheRefreshFindsARecordItsIndexesHideAsDeleted) {
   sds->SetIndexFieldNames("SYS$ID;NAME");
   EXPECT_EQ(Column(*sds, "SYS$ID"), "1,2,3,5,6,7,8,20,21") << "no second record 8";
   EXPECT_EQ(sds->Lookup("SYS$ID", Variant(8), "NAME").AsString(), "Удалён снова");
+}
+
+}  // namespace
+
+namespace {
+
+// Refuses the records of that NAME.
+TSDSAccessEvent Refusing(const char* Name) {
+  return [Name](const TSDS* sds, TAccess& access) {
+    if (sds->FieldByName("NAME")->AsString() == Name) access = acNone;
+  };
+}
+
+void AppendMaster(TSDS& Sds, int ID, const char* Name, uint32_t State) {
+  Sds.Append();
+  Sds.FieldByName("SYS$ID")->SetAsInteger(ID);
+  Sds.FieldByName("NAME")->SetAsString(Name);
+  Sds.FieldByName("SYS$STATE")->SetAsInteger(static_cast<int32_t>(State));
+  Sds.Post();
+}
+
+TEST_F(SDSOnTree, ALookupCloneOffersNoDeletedOrRefusedRecordInAnyOrder) {
+  auto master = Db.Dataset("MASTER_T", {dsoLookupClone});
+  // The master's own check refuses its own changes too; the second one only
+  // hides records from the clone.
+  master->OnGetAccess = Refusing("Цех");
+  master->OnGetAccessTmp = Refusing("Склад");
+  master->Loaded();
+  TSDS& clone = *master->LookupClone();
+  clone.Open();
+  const struct {
+    const char* Fields;
+    const char* IDs;
+  } orders[] = {{"", "1,3,6,7,20,21"}, {"NAME", "3,20,1,21,6,7"}, {"SYS$ID", "1,3,6,7,20,21"}};
+  for (const auto& order : orders) {
+    clone.SetIndexFieldNames(order.Fields);
+    EXPECT_EQ(Column(clone, "SYS$ID"), order.IDs) << "by \"" << order.Fields << '"';
+  }
+  EXPECT_EQ(master->RecordCount(), 9) << "the master itself hides nothing";
+
+  // Records the master adds meet the same check in row order.
+  clone.SetIndexFieldNames("");
+  AppendMaster(*master, 40, "Склад", 0);
+  AppendMaster(*master, 41, "Новый", 0);
+  AppendMaster(*master, 42, "Старый", 0x80000000u);
+  EXPECT_EQ(Column(clone, "SYS$ID"), "1,3,6,7,20,21,41");
+}
+
+TEST_F(SDSOnTree, NavigationWithoutAKeyShowsOneLevelAtATime) {
+  const struct {
+    bool Clone;
+    const char* Top;
+    const char* UnderFirst;
+  } cases[] = {
+      // A lookup clone of a dataset with a persistent SYS$PID navigates, and
+      // hides the deleted 8 and the refused 3.
+      {true, "1,2", "5"},
+      // The dataset itself hides neither.
+      {false, "1,2,8", "3,5"},
+  };
+  for (const auto& c : cases) {
+    auto master = Db.Dataset("TREE_NO_KEY", {dsoLookupClone});
+    master->OnGetAccess = Refusing("Иванов");
+    master->FieldDefs()->Add("SYS$PID", ftInteger);
+    master->FieldDefs()->Items(0)->CreateField(master.get());
+    master->Loaded();
+    if (!c.Clone) master->SetOptions(master->Options() + TSDSOptions{dsoLevels});
+    TSDS& sds = c.Clone ? *master->LookupClone() : *master;
+    sds.Open();
+    EXPECT_EQ(sds.KeyFields(), "");
+    EXPECT_EQ(sds.IndexFieldNames(), "") << c.Clone;
+    EXPECT_EQ(Column(sds, "SYS$ID"), c.Top) << c.Clone;
+    ASSERT_TRUE(sds.Locate("SYS$ID", 1, {}));
+    ASSERT_TRUE(sds.LevelDown());
+    EXPECT_EQ(Column(sds, "SYS$ID"), c.UnderFirst) << c.Clone;
+    ASSERT_TRUE(sds.LevelUp());
+    EXPECT_EQ(sds.CurrentID(), 1);
+    EXPECT_EQ(Column(sds, "SYS$ID"), c.Top) << c.Clone;
+  }
 }
 
 }  // namespace
