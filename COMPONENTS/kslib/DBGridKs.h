@@ -419,6 +419,11 @@ class TCustomDBGridKs : public TCustomGrid,
   bool UpdateAction(TBasicAction* Action) override;
 
   // Mouse (DBGridKsMouse.cpp).
+  // The shortest tick of a drag's timer: the system's own floor for a timer.
+  static constexpr int MinTrackInterval = USER_TIMER_MINIMUM;
+  // Read from the system, not from the messages: the release of a drag's
+  // button may never reach the grid, or reach it after a tick.
+  static bool DragButtonHeld(TMouseButton Button);
   void StartTimer(int Interval);
   void StopTimer();
   void RearmTimer(int Elapsed);

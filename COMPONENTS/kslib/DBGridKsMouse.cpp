@@ -15,15 +15,6 @@ constexpr int TitlePressSlack = 3;
 // How near a group title's right edge a press sizes the group.
 constexpr int TitleEdgeMargin = 2;
 constexpr int CellMargin = 4;
-// The shortest tick of the drag timer: the system's own floor for a timer.
-constexpr int MinTrackInterval = USER_TIMER_MINIMUM;
-
-// Read from the system, not from the messages: the release of a drag's
-// button may never reach the grid, or reach it after a tick.
-bool ButtonHeld(TMouseButton Button) {
-  bool Swapped = GetSystemMetrics(SM_SWAPBUTTON) != 0;
-  return GetAsyncKeyState((Button == mbRight) != Swapped ? VK_RBUTTON : VK_LBUTTON) < 0;
-}
 
 int TextWidth(TFont* Font, const AnsiString& Text) {
   TWindowDC DC;
@@ -48,7 +39,7 @@ bool TCustomDBGridKs::MouseMessage(TMessage& Message) {
         ClearSearch();
       } else if (Message.WParam == TrackTimerId) {
         if (FRowDrag || FHorzTracking || FTrackingKind == 2) {
-          if (!ButtonHeld(FTrackButton)) {
+          if (!DragButtonHeld(FTrackButton)) {
             EndDrag();
             return true;
           }
@@ -547,6 +538,12 @@ bool TCustomDBGridKs::ColumnPopupUp(TMessage& Message) {
   Menu->Popup(S.x, S.y);
   Message.Result = 1;
   return true;
+}
+
+// Swapped buttons swap the keys too: the system reports the physical ones.
+bool TCustomDBGridKs::DragButtonHeld(TMouseButton Button) {
+  bool Swapped = GetSystemMetrics(SM_SWAPBUTTON) != 0;
+  return GetAsyncKeyState((Button == mbRight) != Swapped ? VK_RBUTTON : VK_LBUTTON) < 0;
 }
 
 void TCustomDBGridKs::StartTimer(int Interval) {

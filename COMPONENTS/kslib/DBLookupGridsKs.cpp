@@ -961,8 +961,10 @@ void TDBLookupGridKs::TrackMouse() {
   } else if (List->MoveBy(Direction) != 0) {
     SelectCurrentListRecord();
   }
-  // Further from the edge, faster.
-  SetTimer(Handle(), TrackTimerId, static_cast<UINT>(std::max(0, 200 - 15 * Distance)), nullptr);
+  // Further from the edge, faster; armed from the tick's end and never at
+  // once, so a message loop finds the queue empty between ticks.
+  SetTimer(Handle(), TrackTimerId,
+           static_cast<UINT>(std::max(MinTrackInterval, 200 - 15 * Distance)), nullptr);
 }
 
 void TDBLookupGridKs::ScrollRequest(int Code, int Pos) {
@@ -1049,7 +1051,12 @@ void TDBLookupGridKs::WndProc(TMessage& Message) {
       return;
     case WM_TIMER:
       if (Message.WParam == TrackTimerId) {
-        if (FTracking) TrackMouse();
+        if (!FTracking) return;
+        if (DragButtonHeld(mbLeft)) {
+          TrackMouse();
+        } else {
+          StopTracking();
+        }
         return;
       }
       break;

@@ -583,18 +583,7 @@ TEST(DBGridMouse, ADragEndsWhenItsButtonIsFoundReleased) {
     TFarDrag D;
     int From = D.F.RecNo();
     D.ProcessUntil([&] { return D.F.RecNo() >= From + 16; }, 1000);
-    SendMouse(D.Far, MOUSEEVENTF_LEFTUP);
-    MSG Msg;
-    DWORD Began = GetTickCount();
-    while (GetTickCount() - Began < 150) {
-      if (Lost) {
-        while (PeekMessageA(&Msg, nullptr, WM_LBUTTONUP, WM_LBUTTONUP, PM_REMOVE)) {
-        }
-      }
-      // Only the timer's messages, the release left waiting behind them.
-      while (PeekMessageA(&Msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE)) DispatchMessageA(&Msg);
-      Sleep(5);
-    }
+    ReleaseBehindTimers(D.Far, Lost);
     int Stopped = D.F.RecNo();
     EXPECT_EQ(D.F.Grid->TimerInterval(), -1) << "no more ticks";
     EXPECT_NE(GetCapture(), D.F.Grid->Handle()) << "the mouse let go";

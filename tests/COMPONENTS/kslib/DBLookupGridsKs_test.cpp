@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
 #include "EditorForm.h"
 #include "RecordMarker.h"
 #include "SDS.h"
@@ -95,6 +98,10 @@ struct TLookupForm {
     RECT R = Grid->CellRect(0, GridRow);
     return POINT{(R.left + R.right) / 2, (R.top + R.bottom) / 2};
   }
+  POINT OnScreen(POINT Client) {
+    ClientToScreen(Grid->Handle(), &Client);
+    return Client;
+  }
   void ClickRow(int GridRow) {
     PostClickOn(Grid->Handle(), RowPoint(GridRow));
     PumpFor(50);
@@ -105,6 +112,14 @@ struct TLookupForm {
     TField* Field = Orders.FieldByName("CityCode");
     return Field->IsNull() ? -1 : Field->AsInteger();
   }
+};
+
+// The cursor a test moves through the input queue goes back where it was,
+// so that no window of a later test finds it over itself.
+struct TCursorKept {
+  POINT Saved{};
+  TCursorKept() { GetCursorPos(&Saved); }
+  ~TCursorKept() { MoveMouse(Saved); }
 };
 
 // The search clock, moved by the test.
@@ -404,6 +419,7 @@ TEST(DBLookupGrid, ClicksWheelAndScrollRequestsPickTheRowUnderThem) {
 }
 
 TEST(DBLookupGrid, DraggingPastTheEdgesKeepsTheListMovingUntilTheRelease) {
+  TCursorKept Cursor;
   TLookupForm F;
   F.Bind();
   F.Grid->SpecRow()->SetVisible(true);
@@ -412,21 +428,99 @@ TEST(DBLookupGrid, DraggingPastTheEdgesKeepsTheListMovingUntilTheRelease) {
   F.Key(VK_HOME);
   HWND Wnd = F.Grid->Handle();
   POINT P = F.RowPoint(F.Grid->TitleOffset());
-  PostMessageA(Wnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(P.x, P.y));
+  MoveMouse(F.OnScreen(P));
+  PressMouse(F.OnScreen(P), true);
   PumpFor(30);
   EXPECT_EQ(GetCapture(), Wnd);
-  int Below = F.Grid->ClientHeight() + 20;
-  PostMessageA(Wnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(P.x, Below));
+  MoveMouse(F.OnScreen(POINT{P.x, F.Grid->ClientHeight() + 20}));
   EXPECT_TRUE(PumpUntil([&] { return F.OrderCity() == 999; }, 5000)) << F.OrderCity();
-  PostMessageA(Wnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(P.x, -30));
+  POINT Above = F.OnScreen(POINT{P.x, -30});
+  MoveMouse(Above);
   EXPECT_TRUE(PumpUntil([&] { return F.OrderCity() == -1; }, 5000))
       << "above the first record the special row: " << F.OrderCity();
-  PostMessageA(Wnd, WM_LBUTTONUP, 0, MAKELPARAM(P.x, -30));
+  PressMouse(Above, false);
   PumpFor(30);
   EXPECT_NE(GetCapture(), Wnd);
   F.Key(VK_DOWN);
   PumpFor(300);
   EXPECT_EQ(F.OrderCity(), 10) << "the release stopped the timer";
+}
+
+// A real press on the first row of a long list, dragged 20 pixels below
+// the grid and held there: the list moves a record a tick.
+struct TLookupDrag {
+  TCursorKept Cursor;
+  TLookupForm F;
+  POINT Below{};
+  int Moves = 0;
+  TLookupDrag() {
+    for (int I = 0; I < 300; ++I) AppendValues(&F.Cities, {2000 + I, 0, "Город"});
+    F.Cities.First();
+    F.Bind();
+    F.Show();
+    F.Key(VK_HOME);
+    F.Cities.AfterScroll = [this](TDataSet*) {
+      // A loop that would never return is cut off here.
+      if (++Moves == 50) PostMessageA(F.Grid->Handle(), WM_CANCELMODE, 0, 0);
+    };
+    POINT P = F.RowPoint(F.Grid->TitleOffset());
+    MoveMouse(F.OnScreen(P));
+    PressMouse(F.OnScreen(P), true);
+    EXPECT_TRUE(PumpUntil([&] { return GetCapture() == F.Grid->Handle(); }));
+    Below = F.OnScreen(POINT{P.x, F.Grid->ClientHeight() + 20});
+    SendMouse(Below);
+  }
+  ~TLookupDrag() {
+    F.Cities.AfterScroll = nullptr;
+    if (GetAsyncKeyState(VK_LBUTTON) < 0) PressMouse(Below, false);
+    PumpFor(30);
+  }
+  TLookupDrag(const TLookupDrag&) = delete;
+  TLookupDrag& operator=(const TLookupDrag&) = delete;
+  int RecNo() { return F.Cities.RecNo(); }
+  // The application's own loop, called again and again as a long walk
+  // calls it, until Done() or the time is up; the most moves one call made.
+  int ProcessUntil(const std::function<bool()>& Done, int TimeoutMs) {
+    DWORD Began = GetTickCount();
+    int Most = 0;
+    while (!Done() && static_cast<int>(GetTickCount() - Began) < TimeoutMs) {
+      Moves = 0;
+      Application->ProcessMessages();
+      Most = std::max(Most, Moves);
+    }
+    return Most;
+  }
+};
+
+TEST(DBLookupGrid, ADragHeldBelowTheListLetsTheMessageLoopReturnBetweenTicks) {
+  TLookupDrag D;
+  int From = D.RecNo();
+  DWORD Began = GetTickCount();
+  int Most = D.ProcessUntil([&] { return D.RecNo() >= From + 40; }, 2000);
+  DWORD Took = GetTickCount() - Began;
+  EXPECT_GE(D.RecNo() - From, 40) << "at the same pace: " << D.RecNo() - From << " in " << Took
+                                  << " ms";
+  EXPECT_LE(Most, 2) << "the loop returns between ticks";
+  EXPECT_EQ(GetCapture(), D.F.Grid->Handle()) << "still dragging";
+  EXPECT_EQ(D.F.OrderCity(), D.F.Cities.FieldByName("Code")->AsInteger()) << "the row dragged to";
+}
+
+// The button goes up below the list: its release is lost, or reaches the
+// grid only after a tick; the tick finds the button up and the drag ends.
+TEST(DBLookupGrid, ADragEndsWhenItsButtonIsFoundReleased) {
+  for (bool Lost : {true, false}) {
+    SCOPED_TRACE(Lost ? "the release lost" : "the release late");
+    TLookupDrag D;
+    int From = D.RecNo();
+    D.ProcessUntil([&] { return D.RecNo() >= From + 8; }, 1000);
+    ReleaseBehindTimers(D.Below, Lost);
+    int Stopped = D.RecNo();
+    EXPECT_NE(GetCapture(), D.F.Grid->Handle()) << "the mouse let go";
+    D.ProcessUntil([] { return false; }, 300);
+    EXPECT_EQ(D.RecNo(), Stopped) << "not one record after the button went up";
+    EXPECT_LT(D.RecNo(), D.F.Cities.RecordCount()) << "not run through the list";
+    EXPECT_EQ(D.F.OrderCity(), D.F.Cities.FieldByName("Code")->AsInteger());
+  }
 }
 
 TEST(DBLookupGrid, TwoKeyFieldsTakeAnArrayAndAKeyThatDoesNotFitIsNotLocated) {
@@ -797,17 +891,19 @@ TEST(DBLookupGrid, ThePopupMarksWithTheServiceShortcutsAndPaintsMarkedRowsInTheM
 }
 
 TEST(DBLookupGrid, ClosingTheListWhileDraggingStopsTheTracking) {
+  TCursorKept Cursor;
   TLookupForm F;
   F.Bind();
   F.Show();
   HWND Wnd = F.Grid->Handle();
   POINT P = F.RowPoint(F.Grid->TitleOffset());
-  PostMessageA(Wnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(P.x, P.y));
-  PostMessageA(Wnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(P.x, F.Grid->ClientHeight() + 20));
-  PumpFor(60);
+  POINT Below = F.OnScreen(POINT{P.x, F.Grid->ClientHeight() + 20});
+  MoveMouse(F.OnScreen(P));
+  PressMouse(F.OnScreen(P), true);
+  MoveMouse(Below);
   F.Cities.Close();
   PumpFor(300);  // timer ticks over the closed list
-  PostMessageA(Wnd, WM_LBUTTONUP, 0, MAKELPARAM(P.x, P.y));
+  PressMouse(Below, false);
   PumpFor(30);
   EXPECT_NE(GetCapture(), Wnd);
   EXPECT_FALSE(F.Grid->ListActive());

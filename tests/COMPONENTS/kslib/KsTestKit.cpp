@@ -146,3 +146,17 @@ void PostClickOn(HWND Wnd, POINT Client) {
 bool PumpUntilFocused(HWND Wnd) {
   return PumpUntil([Wnd] { return GetFocus() == Wnd; });
 }
+
+void ReleaseBehindTimers(POINT Screen, bool Lost, int Ms) {
+  SendMouse(Screen, MOUSEEVENTF_LEFTUP);
+  MSG Msg;
+  DWORD Began = GetTickCount();
+  while (static_cast<int>(GetTickCount() - Began) < Ms) {
+    if (Lost) {
+      while (PeekMessageA(&Msg, nullptr, WM_LBUTTONUP, WM_LBUTTONUP, PM_REMOVE)) {
+      }
+    }
+    while (PeekMessageA(&Msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE)) DispatchMessageA(&Msg);
+    Sleep(5);
+  }
+}

@@ -51,6 +51,10 @@ void PostClick(POINT Screen);
 void PostClickOn(HWND Wnd, POINT Client);
 // Handles messages until the focus is on the window.
 bool PumpUntilFocused(HWND Wnd);
+// Lets the left button go at a screen point through the input queue, then
+// for Ms handles only timer messages: the release is dropped when Lost, else
+// left waiting behind them, as a release that reaches its window late.
+void ReleaseBehindTimers(POINT Screen, bool Lost, int Ms = 150);
 
 // The window's client area as the window paints it (WM_PRINTCLIENT).
 void PrintClient(HWND Wnd, TDibDC& Target);
