@@ -852,7 +852,7 @@ bool TCustomDBGridKs::CellHint(int X, int Y, TCellHintKs& Hint) {
     Hint.WordWrap = Column->WordWrap() && FRowsTallerThanText;
     // A picture or a box tells the value only through the hint.
     Always = Kind == 4 || Kind == 5;
-    for (const TCellButton& Button : CellButtons(Column)) Area.right -= Button.Width;
+    Area.right -= Column->EditButtonsWidth();
     if (IsTreeColumn(AreaCol)) Area.left += TreeIndentWidth();
     if (Column->ImageList() && Column->ShowImageAndText())
       Area.left += Column->ImageList()->Width() + 4;

@@ -478,6 +478,7 @@ class TCustomDBGridKs : public TCustomGrid,
   friend class TGridDataLinkKs;
   friend class TDBGridColumnsKs;
   friend class TDBGridInplaceEdit;
+  friend class TColumnKs;
   TInplaceEdit* CreateEditor() override;
   void Notification(TComponent* AComponent, TOperation Operation) override;
   void CreateParams(TCreateParams& Params) override;

@@ -977,6 +977,14 @@ int TColumnKs::GetCellImageIndex() {
   return Index == -1 ? FNotInKeyListIndex : Index;
 }
 
+int TColumnKs::EditButtonsWidth() {
+  TCustomDBGridKs* Grid = GetGrid();
+  if (!Grid) return 0;
+  int Width = 0;
+  for (const TCustomDBGridKs::TCellButton& Button : Grid->CellButtons(this)) Width += Button.Width;
+  return Width;
+}
+
 int TColumnKs::GetColumnType() {
   TField* F = Field();
   if (Checkboxes()) return 5;

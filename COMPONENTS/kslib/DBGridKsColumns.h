@@ -406,6 +406,9 @@ class TColumnKs : public TCollectionItem, public IDropDownBoxOwner {
   TColumnFootersKs* Footers() const { return FFooters.get(); }
   // Footers[Index] while there is one, else the single Footer.
   TColumnFooterKs* GetFooter(int Index) const;
+  // The width the buttons standing in the column's cells take: its edit
+  // style's and its visible extra ones; 0 outside a grid.
+  int EditButtonsWidth();
 
   // The column's editing kind: 0 plain, 1 pick list, 2 lookup, 3 key
   // list, 4 image, 5 check box.

@@ -282,8 +282,7 @@ bool TCustomDBGridKs::OnOwnTitle(TGridCoord Cell, int Y) {
 
 // Over the buttons a cell of the column shows beside its text.
 bool TCustomDBGridKs::OnCellButton(TColumnKs* Column, TGridCoord Cell, int X) {
-  int Width = 0;
-  for (const TCellButton& Button : CellButtons(Column)) Width += Button.Width;
+  int Width = Column->EditButtonsWidth();
   RECT R = CellRect(Cell.X, Cell.Y);
   X = MirroredX(X);
   return Width > 0 && X >= R.right - Width && X < R.right;
@@ -721,7 +720,7 @@ void TCustomDBGridKs::OptimizeColsWidth(const TColumnsKsList& Columns) {
       int Width = Kind == 5 ? CheckBoxGlyphSize.cx
                             : TextWidth(Column->Font(), Column->GetDisplayText());
       Width += CellMargin;
-      if (Column->AlwaysShowEditButton()) Width += FEditButtonWidth;
+      Width += Column->EditButtonsWidth();
       if (IsTreeColumn(Column->Index())) Width += TreeIndentWidth();
       Need[I] = std::max(Need[I], Width);
     }

@@ -291,6 +291,44 @@ TEST(DBGridMouse, AFitTakesAWiderFooterText) {
   EXPECT_EQ(Name->Width(), WidestText(Name->Footer()->Font(), {"Итого по всем городам"}) + 5);
 }
 
+// A fitted column keeps room for every button its cells show: the edit
+// style's, then each visible extra one at its own width or the default.
+TEST(DBGridMouse, AFitMakesRoomForTheTextAndAllTheCellsButtons) {
+  const std::initializer_list<const char*> Cities = {
+      "Москва", "Мурманск", "Тверь", "Омск", "Тула", "Город 6", "Город 7", "Город 8"};
+  struct TCase {
+    bool Flat;
+    TColumnButtonStyleKs Style;
+  } Cases[] = {{false, cbsEllipsis}, {true, cbsEllipsis}, {false, cbsNone}, {true, cbsNone}};
+  for (const TCase& C : Cases) {
+    SCOPED_TRACE(std::string(C.Flat ? "flat" : "3-D") +
+                 (C.Style == cbsNone ? ", extra buttons only" : ", with the style's button"));
+    TCityGridForm F(8);
+    F.Grid->SetFlat(C.Flat);
+    TColumnKs* Name = F.Grid->Columns()->Items(0);
+    Name->SetButtonStyle(C.Style);
+    Name->SetAlwaysShowEditButton(true);
+    Name->EditButtons()->Add()->SetWidth(14);
+    Name->EditButtons()->Add();  // the default width
+    TEditButtonKs* Hidden = Name->EditButtons()->Add();
+    Hidden->SetWidth(30);
+    Hidden->SetVisible(false);
+    F.Show();
+    Name->SetWidth(20);
+    TColumnsKsList Columns;
+    Columns.push_back(Name);
+    F.Grid->OptimizeColsWidth(Columns);
+    const int Default = F.Grid->EditButtonWidth() + (C.Flat ? 1 : 0);
+    const int Buttons = (C.Style == cbsNone ? 0 : Default) + 14 + Default;
+    EXPECT_EQ(Name->EditButtonsWidth(), Buttons);
+    EXPECT_EQ(Name->Width(), WidestText(Name->Font(), Cities) + 4 + Buttons);
+    Name->SetAlwaysShowEditButton(false);
+    EXPECT_EQ(Name->EditButtonsWidth(), 0) << "no buttons in the cells";
+    F.Grid->OptimizeColsWidth(Columns);
+    EXPECT_EQ(Name->Width(), WidestText(Name->Font(), Cities) + 4);
+  }
+}
+
 TEST(DBGridMouse, AFailingFitLeavesTheDatasetAsItWas) {
   TCityGridForm F(8);
   F.Show();
