@@ -950,7 +950,7 @@ void TCustomDBGridKs::AfterCreateWnd() {
   TCustomGrid::AfterCreateWnd();
   EndUpdate();
   FEditButtonBaseWidth = FFlat ? FlatEditButtonWidth : GetSystemMetrics(SM_CXVSCROLL);
-  FEditButtonWidth = FEditButtonBaseWidth;
+  UpdateEditButtonWidth();
   if (!FAutoFitColWidths) {
     UpdateRowLayout();
     RecordChanged();

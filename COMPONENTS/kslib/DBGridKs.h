@@ -577,6 +577,7 @@ class TCustomDBGridKs : public TCustomGrid,
   bool SameAsPriorRecord(TColumnKs* Column, const AnsiString& Text, TGridDrawState State);
   void InternalLayout();
   void RunLayout();
+  void UpdateEditButtonWidth();
   void AutoFitColumns();
   void CreateFieldTree();
   int SetTitleHeights(THeadTreeNode* Node);

@@ -176,11 +176,7 @@ void TCustomDBGridKs::RunLayout() {
   }
   SetDefaultRowHeight(RowH);
   TCustomGrid::SetRowHeights(0, TitleHeight);
-  if (DefaultRowHeight() > RoundHalfEven(FEditButtonBaseWidth * 3 / 2.0)) {
-    FEditButtonWidth = WideEditButtonWidth(FEditButtonBaseWidth, FFlat);
-  } else {
-    FEditButtonWidth = DefaultRowHeight();
-  }
+  UpdateEditButtonWidth();
   FRowsTallerThanText = M.Metrics.tmExternalLeading + M.Metrics.tmHeight +
                             M.Metrics.tmInternalLeading + FTitleTextMargin <
                         DefaultRowHeight();
@@ -249,6 +245,16 @@ void TCustomDBGridKs::UpdateColumnAttributes() {
     SetColWidths(Raw, Column->Visible() ? Column->Width() : FOptions.Contains(dgColLines) ? -1 : 0);
   }
   if (FOptions.Contains(dgIndicator)) SetColWidths(0, 11);
+}
+
+// A row tall enough takes the base width, widened when flat; a lower row
+// gives its own height, so that a button stays square.
+void TCustomDBGridKs::UpdateEditButtonWidth() {
+  if (DefaultRowHeight() > RoundHalfEven(FEditButtonBaseWidth * 3 / 2.0)) {
+    FEditButtonWidth = WideEditButtonWidth(FEditButtonBaseWidth, FFlat);
+  } else {
+    FEditButtonWidth = DefaultRowHeight();
+  }
 }
 
 void TCustomDBGridKs::UpdateRowLayout() {

@@ -313,8 +313,10 @@ TEST(DBGridMouse, AFitMakesRoomForTheTextAndAllTheCellsButtons) {
     TEditButtonKs* Hidden = Name->EditButtons()->Add();
     Hidden->SetWidth(30);
     Hidden->SetVisible(false);
-    F.Show();
     Name->SetWidth(20);
+    F.Show();
+    // Fitted before anything re-lays the grid out: the buttons then are as
+    // wide as the window's creation made them.
     TColumnsKsList Columns;
     Columns.push_back(Name);
     F.Grid->OptimizeColsWidth(Columns);
