@@ -187,8 +187,8 @@ int main(int argc, char** argv) {
   TzynMemTable table(nullptr);
   FillTextTable(table, Records, Columns, 40, CellText);
   std::printf("%d records x %d columns\n", Records, Columns);
-  Measure<TGridExportAsCSV>("CSV (TGridExportAsCSV)", table);
-  Measure<TGridExportAsVCLDBIF>("binary (TGridExportAsVCLDBIF)", table);
+  Measure<TDBGridKsExportAsCSV>("CSV (TDBGridKsExportAsCSV)", table);
+  Measure<TDBGridKsExportAsVCLDBIF>("binary (TDBGridKsExportAsVCLDBIF)", table);
   std::fflush(stdout);
   const char* python = R"(python3 - <<'PY'
 import csv, io, time

@@ -10,25 +10,30 @@
 
 char CsvSeparator = ';';
 
-void TGridExportWriter::Write(const AnsiString& Text) {
+void TDBGridKsExport::Write(const AnsiString& Text) {
   FTarget.WriteBuffer(Text.data(), static_cast<int32_t>(Text.size()));
 }
 
-void TGridExportAsText::WriteRow(const TExportRow& Row) {
-  AnsiString line = FFirstRow ? "" : "\r\n";
+void TDBGridKsExportAsText::WriteRowSeparator(AnsiString& Line) {
+  if (!FFirstRow) Line += "\r\n";
   FFirstRow = false;
+}
+
+void TDBGridKsExportAsText::WriteRow(const TExportRow& Row) {
+  AnsiString line;
+  WriteRowSeparator(line);
   for (size_t i = 0; i < Row.size(); ++i) {
-    if (i > 0) line += CellSeparator();
+    if (i > 0) WriteCellSeparator(line);
     line += CellText(Row[i].Text);
   }
   Write(line);
 }
 
-void TGridExportAsText::WriteTitle(const TExportRow& Row) { WriteRow(Row); }
-void TGridExportAsText::WriteRecord(const TExportRow& Row) { WriteRow(Row); }
-void TGridExportAsText::WriteFooter(const TExportRow& Row) { WriteRow(Row); }
+void TDBGridKsExportAsText::WriteTitle(const TExportRow& Row) { WriteRow(Row); }
+void TDBGridKsExportAsText::WriteRecord(const TExportRow& Row) { WriteRow(Row); }
+void TDBGridKsExportAsText::WriteFooter(const TExportRow& Row) { WriteRow(Row); }
 
-AnsiString TGridExportAsCSV::CellText(const AnsiString& Text) const {
+AnsiString TDBGridKsExportAsCSV::CellText(const AnsiString& Text) const {
   AnsiString quoted = "\"";
   for (char c : Text) {
     if (c == '"') quoted += '"';
@@ -37,22 +42,22 @@ AnsiString TGridExportAsCSV::CellText(const AnsiString& Text) const {
   return quoted + '"';
 }
 
-TGridExportAsRTF::TGridExportAsRTF(TStream& Target, TExportRgb ButtonFace, int PixelsPerInch,
-                                   bool Flat)
-    : TGridExportWriter(Target), FPixelsPerInch(PixelsPerInch), FFlat(Flat) {
+TDBGridKsExportAsRTF::TDBGridKsExportAsRTF(TStream& Target, TExportRgb ButtonFace,
+                                           int PixelsPerInch, bool Flat)
+    : TDBGridKsExport(Target), FPixelsPerInch(PixelsPerInch), FFlat(Flat) {
   ColourIndex({0, 0, 0});
   ColourIndex({255, 255, 255});
   ColourIndex(ButtonFace);
 }
 
-int TGridExportAsRTF::ColourIndex(TExportRgb Colour) {
+int TDBGridKsExportAsRTF::ColourIndex(TExportRgb Colour) {
   const auto found = std::find(FColours.begin(), FColours.end(), Colour);
   if (found != FColours.end()) return static_cast<int>(found - FColours.begin());
   FColours.push_back(Colour);
   return static_cast<int>(FColours.size()) - 1;
 }
 
-int TGridExportAsRTF::FontIndex(const AnsiString& Name) {
+int TDBGridKsExportAsRTF::FontIndex(const AnsiString& Name) {
   const auto found = std::find(FFonts.begin(), FFonts.end(), Name);
   if (found != FFonts.end()) return static_cast<int>(found - FFonts.begin());
   FFonts.push_back(Name);
@@ -72,7 +77,7 @@ constexpr size_t BodyBlock = 1 << 20;
 
 }  // namespace
 
-void TGridExportAsRTF::WriteTableRow(const TExportRow& Row) {
+void TDBGridKsExportAsRTF::WriteTableRow(const TExportRow& Row) {
   FBody += "\\trowd\\trgaph40\r\n";
   long long x = 0;
   for (const TExportCell& cell : Row) {
@@ -98,7 +103,7 @@ void TGridExportAsRTF::WriteTableRow(const TExportRow& Row) {
   }
 }
 
-void TGridExportAsRTF::WriteCell(const TExportCell& Cell) {
+void TDBGridKsExportAsRTF::WriteCell(const TExportCell& Cell) {
   static const char* const alignments[] = {"\\ql", "\\qr", "\\qc"};
   static const char hex[] = "0123456789abcdef";
   FBody += "\\pard\\intbl{";
@@ -144,7 +149,7 @@ void TGridExportAsRTF::WriteCell(const TExportCell& Cell) {
   FBody += "\\cell}\r\n";
 }
 
-void TGridExportAsRTF::WriteSuffix() {
+void TDBGridKsExportAsRTF::WriteSuffix() {
   FBody += "}";
   Write("{\\rtf0\\ansi\\ansicpg1251\\uc1\r\n");
   Write("{\\colortbl");
@@ -242,7 +247,7 @@ TExportValue ExportFieldValue(TField* Field) {
 }
 
 // Each part is put together in memory and written in one go.
-void TGridExportAsVCLDBIF::WritePrefix(const TExportRow& Columns) {
+void TDBGridKsExportAsVCLDBIF::WritePrefix(const TExportRow& Columns) {
   AnsiString header = "VCLDBIF\x01";
   AppendLittleEndian(header, Columns.size(), 4);
   for (const TExportCell& column : Columns) {
@@ -252,10 +257,10 @@ void TGridExportAsVCLDBIF::WritePrefix(const TExportRow& Columns) {
   Write(header);
 }
 
-void TGridExportAsVCLDBIF::WriteRecord(const TExportRow& Row) {
+void TDBGridKsExportAsVCLDBIF::WriteRecord(const TExportRow& Row) {
   AnsiString record;
   for (const TExportCell& cell : Row) AppendValue(record, cell.Value);
   Write(record);
 }
 
-void TGridExportAsVCLDBIF::WriteSuffix() { Write(AnsiString(1, '\x00')); }
+void TDBGridKsExportAsVCLDBIF::WriteSuffix() { Write(AnsiString(1, '\x00')); }

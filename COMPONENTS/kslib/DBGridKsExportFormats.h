@@ -74,10 +74,10 @@ using TExportRow = std::vector<TExportCell>;
 
 // Receives the rows of one export in order: prefix, titles, records, footers,
 // suffix. Each format writes what it needs and ignores the rest.
-class TGridExportWriter {
+class TDBGridKsExport {
  public:
-  explicit TGridExportWriter(TStream& Target) : FTarget(Target) {}
-  virtual ~TGridExportWriter() = default;
+  explicit TDBGridKsExport(TStream& Target) : FTarget(Target) {}
+  virtual ~TDBGridKsExport() = default;
 
   // The exported columns, one cell each, before anything else.
   virtual void WritePrefix(const TExportRow&) {}
@@ -92,19 +92,21 @@ class TGridExportWriter {
 };
 
 // Cells separated by TAB, rows by CR LF, with no CR LF after the last row and
-// the texts as they are.
-class TGridExportAsText : public TGridExportWriter {
+// the texts as they are. A row is put together in Line and written in one go.
+class TDBGridKsExportAsText : public TDBGridKsExport {
  public:
-  using TGridExportWriter::TGridExportWriter;
+  using TDBGridKsExport::TDBGridKsExport;
   void WriteTitle(const TExportRow& Row) override;
   void WriteRecord(const TExportRow& Row) override;
   void WriteFooter(const TExportRow& Row) override;
 
  protected:
-  virtual AnsiString CellSeparator() const { return "\t"; }
+  virtual void WriteCellSeparator(AnsiString& Line) const { Line += '\t'; }
   virtual AnsiString CellText(const AnsiString& Text) const { return Text; }
 
  private:
+  // CR LF before every row but the first.
+  void WriteRowSeparator(AnsiString& Line);
   void WriteRow(const TExportRow& Row);
   bool FFirstRow = true;
 };
@@ -114,13 +116,13 @@ extern char CsvSeparator;
 
 // As text, with the separator character between cells and every text in
 // double quotes, inner quotes doubled.
-class TGridExportAsCSV : public TGridExportAsText {
+class TDBGridKsExportAsCSV : public TDBGridKsExportAsText {
  public:
-  explicit TGridExportAsCSV(TStream& Target)
-      : TGridExportAsText(Target), FSeparator(CsvSeparator) {}
+  explicit TDBGridKsExportAsCSV(TStream& Target)
+      : TDBGridKsExportAsText(Target), FSeparator(CsvSeparator) {}
 
  protected:
-  AnsiString CellSeparator() const override { return AnsiString(1, FSeparator); }
+  void WriteCellSeparator(AnsiString& Line) const override { Line += FSeparator; }
   AnsiString CellText(const AnsiString& Text) const override;
 
  private:
@@ -132,12 +134,12 @@ class TGridExportAsCSV : public TGridExportAsText {
 // the code page and each byte from 0x80 goes out as its Unicode character
 // with the cp1251 byte as the fallback, so readers that honour either one
 // show the Cyrillic.
-class TGridExportAsRTF : public TGridExportWriter {
+class TDBGridKsExportAsRTF : public TDBGridKsExport {
  public:
   // ButtonFace: the button-face colour; PixelsPerInch: the grid canvas's
   // horizontal resolution, for the cell positions; Flat: the grid's Flat,
   // which narrows the space above and below each cell.
-  TGridExportAsRTF(TStream& Target, TExportRgb ButtonFace, int PixelsPerInch, bool Flat);
+  TDBGridKsExportAsRTF(TStream& Target, TExportRgb ButtonFace, int PixelsPerInch, bool Flat);
 
   void WriteTitle(const TExportRow& Row) override { WriteTableRow(Row); }
   void WriteRecord(const TExportRow& Row) override { WriteTableRow(Row); }
@@ -164,9 +166,9 @@ class TGridExportAsRTF : public TGridExportWriter {
 // The private binary format: a header naming the columns' count and
 // visibility, then one tagged value per column and record, then the end tag.
 // Integers little-endian, field by field.
-class TGridExportAsVCLDBIF : public TGridExportWriter {
+class TDBGridKsExportAsVCLDBIF : public TDBGridKsExport {
  public:
-  using TGridExportWriter::TGridExportWriter;
+  using TDBGridKsExport::TDBGridKsExport;
   void WritePrefix(const TExportRow& Columns) override;
   void WriteRecord(const TExportRow& Row) override;
   void WriteSuffix() override;

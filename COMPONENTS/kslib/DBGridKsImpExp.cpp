@@ -255,13 +255,13 @@ void AddToTotals(TExportFooterTotals& Totals, TDataSet* Data, int FooterRows,
     }
 }
 
-TExportRow FooterRow(TCustomDBGridKs* Grid, const TExportFooterTotals& Totals, int Row,
+TExportRow FooterRow(TCustomDBGridKs* Grid, const TExportFooterTotals& Totals, int FooterNo,
                      const std::vector<TColumnKs*>& Columns) {
   TDataSet* data = Grid->DataLink()->DataSet();
   TExportRow cells;
   for (size_t k = 0; k < Columns.size(); ++k) {
     TColumnKs* column = Columns[k];
-    TColumnFooterKs* footer = column->GetFooter(Row);
+    TColumnFooterKs* footer = column->GetFooter(FooterNo);
     TFont font;
     TColor background = clWindow;
     TAlignment alignment = taLeftJustify;
@@ -270,41 +270,41 @@ TExportRow FooterRow(TCustomDBGridKs* Grid, const TExportFooterTotals& Totals, i
       font.Assign(footer->Font());
       background = footer->Color();
       alignment = footer->Alignment();
-      const std::optional<int64_t> total = Totals.Scaled(Row, static_cast<int>(k));
+      const std::optional<int64_t> total = Totals.Scaled(FooterNo, static_cast<int>(k));
       TField* field = FooterField(data, column, footer);
       if (footer->ValueType() == fvtCount && total)
         text = FooterCountText(*total);
       else if (footer->ValueType() == fvtSum && total && field)
         text = FooterSumText(field, *total);
       else if (footer->ValueType() != fvtSum && footer->ValueType() != fvtCount)
-        Grid->FooterValueText(Row, column, text);
+        Grid->FooterValueText(FooterNo, column, text);
     }
     if (Grid->OnGetFooterParams)
-      Grid->OnGetFooterParams(Grid, column->Index(), Row, column, &font, background, alignment,
+      Grid->OnGetFooterParams(Grid, column->Index(), FooterNo, column, &font, background, alignment,
                               TGridDrawState{}, text);
     cells.push_back(StyledCell(text, &font, background, alignment, column, column->Width()));
   }
   return cells;
 }
 
-std::unique_ptr<TGridExportWriter> CreateWriter(TCustomDBGridKs* Grid, TStream& Target,
-                                                TGridExportFormat Format) {
+std::unique_ptr<TDBGridKsExport> CreateWriter(TCustomDBGridKs* Grid, TStream& Target,
+                                              TGridExportFormat Format) {
   switch (Format) {
     case TGridExportFormat::Text:
-      return std::make_unique<TGridExportAsText>(Target);
+      return std::make_unique<TDBGridKsExportAsText>(Target);
     case TGridExportFormat::CSV:
-      return std::make_unique<TGridExportAsCSV>(Target);
+      return std::make_unique<TDBGridKsExportAsCSV>(Target);
     case TGridExportFormat::RTF: {
       HDC screen = GetDC(nullptr);
       const int pixelsPerInch = GetDeviceCaps(screen, LOGPIXELSX);
       ReleaseDC(nullptr, screen);
-      return std::make_unique<TGridExportAsRTF>(Target, Rgb(clBtnFace), pixelsPerInch,
-                                                Grid->Flat());
+      return std::make_unique<TDBGridKsExportAsRTF>(Target, Rgb(clBtnFace), pixelsPerInch,
+                                                    Grid->Flat());
     }
     case TGridExportFormat::VCLDBIF:
       break;
   }
-  return std::make_unique<TGridExportAsVCLDBIF>(Target);
+  return std::make_unique<TDBGridKsExportAsVCLDBIF>(Target);
 }
 
 // A movable, shareable block of the bytes, handed to the open clipboard.
@@ -339,15 +339,15 @@ bool ConfirmDelete(TCustomDBGridKs* Grid, const AnsiString& Question) {
 
 }  // namespace
 
-void ExportDBGridKsToStream(TCustomDBGridKs* Grid, TStream& Target, TGridExportFormat Format,
-                            bool IsAll) {
-  const TDBGridKsSelectionType kind = IsAll ? gstAll : Grid->Selection()->SelectionType();
+void ExportDBGridKsToStream(TCustomDBGridKs* Grid, TStream& Stream, TGridExportFormat ExportClass,
+                            bool IsExportAll) {
+  const TDBGridKsSelectionType kind = IsExportAll ? gstAll : Grid->Selection()->SelectionType();
   if (kind == gstNon || !Grid->DataLink()->Active()) return;
   TDataSet* data = Grid->DataLink()->DataSet();
   const TGridTargets targets = SelectionTargets(Grid, kind);
   std::vector<TColumnKs*> columns;
   for (const TColumnTarget& target : targets.Columns) columns.push_back(target.Column());
-  const std::unique_ptr<TGridExportWriter> writer = CreateWriter(Grid, Target, Format);
+  const std::unique_ptr<TDBGridKsExport> writer = CreateWriter(Grid, Stream, ExportClass);
   TExportRow cells;
   std::vector<int> widths;
   for (TColumnKs* column : columns) {
@@ -363,7 +363,7 @@ void ExportDBGridKsToStream(TCustomDBGridKs* Grid, TStream& Target, TGridExportF
     TGridWalkScope scope(Grid, true);
     if (Grid->Options().Contains(dgTitles)) {
       const std::vector<TExportRow> levels =
-          Format == TGridExportFormat::RTF && Grid->UseMultiTitle()
+          ExportClass == TGridExportFormat::RTF && Grid->UseMultiTitle()
               ? MultiLevelTitles(Grid, columns)
               : std::vector<TExportRow>{};
       for (const TExportRow& row : levels.empty() ? std::vector<TExportRow>{cells} : levels)
@@ -379,16 +379,16 @@ void ExportDBGridKsToStream(TCustomDBGridKs* Grid, TStream& Target, TGridExportF
       AddToTotals(totals, data, footerRows, columns);
       return true;
     });
-    for (int footer = 0; footer < footerRows; ++footer)
-      writer->WriteFooter(FooterRow(Grid, totals, footer, columns));
+    for (int footerNo = 0; footerNo < footerRows; ++footerNo)
+      writer->WriteFooter(FooterRow(Grid, totals, footerNo, columns));
   }
   writer->WriteSuffix();
 }
 
 // Into a new file beside the target, which takes its place only once the
 // export is whole: a failed export leaves no part and the old file as it was.
-void ExportToFile(TCustomDBGridKs* Grid, const AnsiString& FileName, TGridExportFormat Format,
-                  bool IsAll) {
+void ExportToFile(TCustomDBGridKs* Grid, const AnsiString& FileName, TGridExportFormat ExportClass,
+                  bool IsExportAll) {
   AnsiString folder = ExtractFileDir(FileName);
   char part[MAX_PATH];
   if (GetTempFileNameA(folder.empty() ? "." : folder.c_str(), "ksx", 0, part) == 0)
@@ -396,7 +396,7 @@ void ExportToFile(TCustomDBGridKs* Grid, const AnsiString& FileName, TGridExport
   try {
     {
       TFileStream file(part, fmCreate);
-      ExportDBGridKsToStream(Grid, file, Format, IsAll);
+      ExportDBGridKsToStream(Grid, file, ExportClass, IsExportAll);
     }
     if (!OsReplaceFile(part, FileName)) RaiseLastOSError();
   } catch (...) {

@@ -16,12 +16,12 @@ extern UINT GridClipboardFormat, CsvClipboardFormat, RtfClipboardFormat;
 void InitDBGridKsImpExpUnit();
 void DoneDBGridKsImpExpUnit();
 
-// The selection's (with IsAll, every visible column's and record's) titles
+// The selection's (with IsExportAll, every visible column's and record's) titles
 // and cells; nothing without a selection.
-void ExportDBGridKsToStream(TCustomDBGridKs* Grid, TStream& Target, TGridExportFormat Format,
-                            bool IsAll);
-void ExportToFile(TCustomDBGridKs* Grid, const AnsiString& FileName, TGridExportFormat Format,
-                  bool IsAll);
+void ExportDBGridKsToStream(TCustomDBGridKs* Grid, TStream& Stream, TGridExportFormat ExportClass,
+                            bool IsExportAll);
+void ExportToFile(TCustomDBGridKs* Grid, const AnsiString& FileName, TGridExportFormat ExportClass,
+                  bool IsExportAll);
 
 // Rows into the grid's selection (with IsAll, into every record from the
 // first); the grid's position and the dataset's controls come back on

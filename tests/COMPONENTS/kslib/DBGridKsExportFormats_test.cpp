@@ -25,21 +25,21 @@ AnsiString Export(const std::vector<TExportRow>& Titles, const std::vector<TExpo
 }
 
 TEST(GridExportText, CellsByTabRowsByCrLfNoFinalLineBreak) {
-  EXPECT_EQ(Export<TGridExportAsText>({TextRow({"A", "B"})},
-                                      {TextRow({"1", "2"}), TextRow({"3", "4"})}, {}),
+  EXPECT_EQ(Export<TDBGridKsExportAsText>({TextRow({"A", "B"})},
+                                          {TextRow({"1", "2"}), TextRow({"3", "4"})}, {}),
             "A\tB\r\n1\t2\r\n3\t4");
 }
 
 TEST(GridExportText, TextsAsTheyAreFootersLastAndAnEmptyRowIsAnEmptyLine) {
-  EXPECT_EQ(Export<TGridExportAsText>({}, {TextRow({"a\"b", "c\r\nd"}), TextRow({"", ""})},
-                                      {TextRow({"", "7"})}),
+  EXPECT_EQ(Export<TDBGridKsExportAsText>({}, {TextRow({"a\"b", "c\r\nd"}), TextRow({"", ""})},
+                                          {TextRow({"", "7"})}),
             "a\"b\tc\r\nd\r\n\t\r\n\t7");
 }
 
 TEST(GridExportCSV, QuotedCellsSemicolonsAndDoubledQuotes) {
-  EXPECT_EQ(Export<TGridExportAsCSV>({TextRow({"Name", "Say \"hi\""})},
-                                     {TextRow({"", "a;b"}), TextRow({"\"", "x\r\ny"})},
-                                     {TextRow({"", "2"})}),
+  EXPECT_EQ(Export<TDBGridKsExportAsCSV>({TextRow({"Name", "Say \"hi\""})},
+                                         {TextRow({"", "a;b"}), TextRow({"\"", "x\r\ny"})},
+                                         {TextRow({"", "2"})}),
             "\"Name\";\"Say \"\"hi\"\"\"\r\n"
             "\"\";\"a;b\"\r\n"
             "\"\"\"\";\"x\r\ny\"\r\n"
@@ -49,7 +49,7 @@ TEST(GridExportCSV, QuotedCellsSemicolonsAndDoubledQuotes) {
 TEST(GridExportCSV, SeparatorIsTakenWhenTheWriterIsCreated) {
   TStringStream stream;
   CsvSeparator = ',';
-  TGridExportAsCSV writer(stream);
+  TDBGridKsExportAsCSV writer(stream);
   CsvSeparator = ';';
   writer.WriteRecord(TextRow({"1", "2"}));
   EXPECT_EQ(stream.DataString(), "\"1\",\"2\"");
@@ -81,7 +81,7 @@ TEST(GridExportRTF, TablesRowsCellsAndCyrillicByteForByte) {
   record[1].Borders = {};
 
   TStringStream stream;
-  TGridExportAsRTF writer(stream, ButtonFace, 96, false);
+  TDBGridKsExportAsRTF writer(stream, ButtonFace, 96, false);
   writer.WritePrefix(titles);
   writer.WriteTitle(titles);
   writer.WriteRecord(record);
@@ -116,7 +116,7 @@ TEST(GridExportRTF, TablesRowsCellsAndCyrillicByteForByte) {
 TEST(GridExportRTF, NoRowsStillNamesTheThreeFirstColoursAndFlatNarrowsTheSpacing) {
   {
     TStringStream stream;
-    TGridExportAsRTF writer(stream, ButtonFace, 96, false);
+    TDBGridKsExportAsRTF writer(stream, ButtonFace, 96, false);
     writer.WriteSuffix();
     EXPECT_EQ(stream.DataString(),
               "{\\rtf0\\ansi\\ansicpg1251\\uc1\r\n"
@@ -126,7 +126,7 @@ TEST(GridExportRTF, NoRowsStillNamesTheThreeFirstColoursAndFlatNarrowsTheSpacing
               "}");
   }
   TStringStream stream;
-  TGridExportAsRTF writer(stream, ButtonFace, 120, true);
+  TDBGridKsExportAsRTF writer(stream, ButtonFace, 120, true);
   TExportRow row = TextRow({"x", "y"});
   row[0].WidthPixels = 1;   // 12 twips
   row[1].WidthPixels = 10;  // 120 twips
@@ -143,7 +143,7 @@ TEST(GridExportRTF, NoRowsStillNamesTheThreeFirstColoursAndFlatNarrowsTheSpacing
 TEST(GridExportRTF, ALongBodyComesOutWholeAndInOrder) {
   const auto exportRows = [](int Count) {
     TStringStream stream;
-    TGridExportAsRTF writer(stream, ButtonFace, 96, false);
+    TDBGridKsExportAsRTF writer(stream, ButtonFace, 96, false);
     for (int i = 0; i < Count; ++i) writer.WriteRecord(TextRow({"row " + std::to_string(i)}));
     writer.WriteSuffix();
     return stream.DataString();
@@ -166,7 +166,7 @@ TEST(GridExportRTF, ALongBodyComesOutWholeAndInOrder) {
 AnsiString ExportVCLDBIF(const TExportRow& Columns,
                          const std::vector<std::vector<TExportValue>>& Records) {
   TStringStream stream;
-  TGridExportAsVCLDBIF writer(stream);
+  TDBGridKsExportAsVCLDBIF writer(stream);
   writer.WritePrefix(Columns);
   writer.WriteTitle(Columns);
   for (const auto& values : Records) {

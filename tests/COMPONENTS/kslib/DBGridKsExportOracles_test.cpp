@@ -57,7 +57,7 @@ TEST(GridExportOracles, PythonCsvReadsTheCellTextsBack) {
       TextRow({"a\tb", WideToAnsi(u"ёЁ"), "12,5"}),
   };
   TStringStream stream;
-  TGridExportAsCSV writer(stream);
+  TDBGridKsExportAsCSV writer(stream);
   writer.WriteTitle(rows[0]);
   for (size_t i = 1; i < rows.size(); ++i) writer.WriteRecord(rows[i]);
   const auto path = SaveExport(stream.DataString(), "export.csv");
@@ -111,7 +111,7 @@ TEST(GridExportOracles, UnrtfAndPandocReadEveryTableCellBack) {
   const TExportRow footer = TextRow({"", "", "12,50"});
 
   TStringStream stream;
-  TGridExportAsRTF writer(stream, {212, 208, 200}, 96, false);
+  TDBGridKsExportAsRTF writer(stream, {212, 208, 200}, 96, false);
   for (const TExportRow& row : titles) writer.WriteTitle(row);
   for (const TExportRow& row : records) writer.WriteRecord(row);
   writer.WriteFooter(footer);

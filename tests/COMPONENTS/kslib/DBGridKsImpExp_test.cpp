@@ -47,7 +47,7 @@ void PutOnClipboard(std::initializer_list<std::pair<UINT, AnsiString>> Blocks) {
 
 AnsiString BinaryRows(const std::vector<std::vector<TExportValue>>& Records) {
   TStringStream stream;
-  TGridExportAsVCLDBIF writer(stream);
+  TDBGridKsExportAsVCLDBIF writer(stream);
   writer.WritePrefix(TextRow({"", ""}));
   for (const auto& values : Records) {
     TExportRow row = TextRow({"", ""});

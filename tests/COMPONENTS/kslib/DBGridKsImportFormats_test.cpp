@@ -45,7 +45,7 @@ TEST(GridImportText, RowsAndCells) {
 TEST(GridImportText, ReadsBackWhatTheTextExportWrote) {
   const AnsiString ivan = WideToAnsi(u"Иванов И.И.");
   TStringStream stream;
-  TGridExportAsText writer(stream);
+  TDBGridKsExportAsText writer(stream);
   writer.WriteTitle(TextRow({"Name", ""}));
   writer.WriteRecord(TextRow({ivan, "12,5"}));
   writer.WriteFooter(TextRow({"", "7"}));
@@ -128,7 +128,7 @@ TEST(GridImportVCLDBIF, ReadsBackEveryTagTheWriterWrote) {
        Value(TExportValueKind::String, "-9223372036854775807")},
       {Value(TExportValueKind::String), Value(TExportValueKind::Bytes), FloatValue(-0.0)}};
   TStringStream stream;
-  TGridExportAsVCLDBIF writer(stream);
+  TDBGridKsExportAsVCLDBIF writer(stream);
   writer.WritePrefix(columns);
   for (const auto& values : records) {
     TExportRow row = columns;
@@ -152,7 +152,7 @@ TEST(GridImportVCLDBIF, ReadsBackEveryTagTheWriterWrote) {
 TEST(GridImportVCLDBIF, ReadsInBlocksAndStopsAfterTheEndTag) {
   TExportRow row = TextRow({"a", "b", "c"});
   TStringStream written;
-  TGridExportAsVCLDBIF writer(written);
+  TDBGridKsExportAsVCLDBIF writer(written);
   writer.WritePrefix(row);
   std::vector<std::vector<TExportValue>> records;
   for (int r = 0; r < 3000; ++r) {
@@ -226,7 +226,7 @@ TEST(GridImportVCLDBIF, ABrokenRowIsTheFormatErrorAfterTheWholeRowsBeforeIt) {
   // Cut at every length: whole rows before the cut, then the error; only a
   // cut right after the end tag reads to the end.
   TStringStream written;
-  TGridExportAsVCLDBIF writer(written);
+  TDBGridKsExportAsVCLDBIF writer(written);
   TExportRow row = TextRow({"a", "b"});
   writer.WritePrefix(row);
   row[0].Value = Value(TExportValueKind::String, "memo\r\n\tline");

@@ -62,7 +62,7 @@ class GridRoundTrip : public ::testing::Test {
     auto sds = db.Dataset("ALL_TYPES");
     sds->Open();
     TStringStream stream;
-    TGridExportAsVCLDBIF writer(stream);
+    TDBGridKsExportAsVCLDBIF writer(stream);
     TExportRow row(Columns.size());
     writer.WritePrefix(row);
     for (sds->SetRecNo(From); !sds->Eof() && sds->RecNo() <= To; sds->Next()) {
