@@ -124,16 +124,16 @@ class TGridWalkScope {
   bool FKeepPosition;
 };
 
-template <typename TReader>
-void ImportWith(TCustomDBGridKs* Grid, TStream& Source, bool IsAll) {
+template <typename ImportClass>
+void ImportFromStream(TCustomDBGridKs* Grid, TStream& Stream, bool IsImportAll) {
   TDataSet* data = Grid->DataLink()->DataSet();
-  if (IsAll) {
+  if (IsImportAll) {
     Grid->ClearSelection();
     data->First();
   }
-  const TDBGridKsSelectionType kind = IsAll ? gstAll : Grid->Selection()->SelectionType();
+  const TDBGridKsSelectionType kind = IsImportAll ? gstAll : Grid->Selection()->SelectionType();
   TGridTargets targets = SelectionTargets(Grid, kind);
-  TReader reader(Source);
+  ImportClass reader(Stream);
   TGridImportRecordWriter writer(*data, AskCellError);
   TGridWalkScope scope(Grid, data->State() != dsInsert);
   ImportRecords(*data, reader, targets.Records,
@@ -436,19 +436,19 @@ void CutGridSelection(TCustomDBGridKs* Grid, bool IsAll) {
   DeleteGridSelection(Grid, IsAll);
 }
 
-void ImportDBGridKsFromStream(TCustomDBGridKs* Grid, TStream& Source, TGridImportFormat Format,
-                              bool IsAll) {
+void ImportDBGridKsFromStream(TCustomDBGridKs* Grid, TStream& Stream, TGridImportFormat ImportClass,
+                              bool IsImportAll) {
   if (!Grid->DataLink()->Active()) return;
-  if (Format == TGridImportFormat::Text)
-    ImportWith<TGridImportAsText>(Grid, Source, IsAll);
+  if (ImportClass == TGridImportFormat::Text)
+    ImportFromStream<TDBGridKsImportAsText>(Grid, Stream, IsImportAll);
   else
-    ImportWith<TGridImportAsVCLDBIF>(Grid, Source, IsAll);
+    ImportFromStream<TDBGridKsImportAsVCLDBIF>(Grid, Stream, IsImportAll);
 }
 
-void ImportFromFile(TCustomDBGridKs* Grid, const AnsiString& FileName, TGridImportFormat Format,
-                    bool IsAll) {
+void ImportFromFile(TCustomDBGridKs* Grid, const AnsiString& FileName,
+                    TGridImportFormat ImportClass, bool IsImportAll) {
   TFileStream file(FileName, fmOpenRead);
-  ImportDBGridKsFromStream(Grid, file, Format, IsAll);
+  ImportDBGridKsFromStream(Grid, file, ImportClass, IsImportAll);
 }
 
 void PasteIntoGrid(TCustomDBGridKs* Grid, bool IsAll) {

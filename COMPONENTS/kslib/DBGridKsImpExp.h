@@ -23,13 +23,13 @@ void ExportDBGridKsToStream(TCustomDBGridKs* Grid, TStream& Stream, TGridExportF
 void ExportToFile(TCustomDBGridKs* Grid, const AnsiString& FileName, TGridExportFormat ExportClass,
                   bool IsExportAll);
 
-// Rows into the grid's selection (with IsAll, into every record from the
-// first); the grid's position and the dataset's controls come back on
+// Rows into the grid's selection (with IsImportAll, into every record from
+// the first); the grid's position and the dataset's controls come back on
 // every path.
-void ImportDBGridKsFromStream(TCustomDBGridKs* Grid, TStream& Source, TGridImportFormat Format,
-                              bool IsAll);
-void ImportFromFile(TCustomDBGridKs* Grid, const AnsiString& FileName, TGridImportFormat Format,
-                    bool IsAll);
+void ImportDBGridKsFromStream(TCustomDBGridKs* Grid, TStream& Stream, TGridImportFormat ImportClass,
+                              bool IsImportAll);
+void ImportFromFile(TCustomDBGridKs* Grid, const AnsiString& FileName,
+                    TGridImportFormat ImportClass, bool IsImportAll);
 
 // The four formats on the clipboard: text (as Unicode), CSV and RTF each
 // ending with a zero byte, the binary format as it is.

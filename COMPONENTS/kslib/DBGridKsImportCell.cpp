@@ -62,7 +62,7 @@ Variant ValueOf(const TExportValue& Value) {
 
 }  // namespace
 
-void ImportCellText(TGridImportTarget& Target, const AnsiString& Text) {
+void ImportCell(TGridImportTarget& Target, const AnsiString& Text) {
   TField* field = EditedField(Target, false);
   if (field == nullptr) return;
   if (Target.Field()->FieldKind() == fkLookup) {
@@ -79,7 +79,7 @@ void ImportCellText(TGridImportTarget& Target, const AnsiString& Text) {
   }
 }
 
-void ImportCellValue(TGridImportTarget& Target, const TExportValue& Value) {
+void ImportCell(TGridImportTarget& Target, const TExportValue& Value) {
   if (Value.Kind == TExportValueKind::NoField) return;
   TField* field = EditedField(Target, true);
   if (field == nullptr) return;
@@ -121,11 +121,11 @@ void TGridImportRecordWriter::Store(const TAssign& Assign) {
 void TGridImportRecordWriter::Write(const std::vector<TGridImportTarget*>& Targets,
                                     const std::vector<AnsiString>& Cells) {
   for (size_t k = 0; k < Cells.size() && k < Targets.size(); ++k)
-    Store([&] { ImportCellText(*Targets[k], Cells[k]); });
+    Store([&] { ImportCell(*Targets[k], Cells[k]); });
 }
 
 void TGridImportRecordWriter::Write(const std::vector<TGridImportTarget*>& Targets,
                                     const std::vector<TExportValue>& Values) {
   for (size_t k = 0; k < Values.size() && k < Targets.size(); ++k)
-    Store([&] { ImportCellValue(*Targets[k], Values[k]); });
+    Store([&] { ImportCell(*Targets[k], Values[k]); });
 }

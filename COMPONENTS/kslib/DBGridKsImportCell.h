@@ -28,9 +28,9 @@ class TGridImportTarget {
 // whose result equals the text (case-insensitively), else of the first
 // one it begins; a key-list column the key of the text's place in the pick
 // list, or null; any other its field's string conversion.
-void ImportCellText(TGridImportTarget& Target, const AnsiString& Text);
+void ImportCell(TGridImportTarget& Target, const AnsiString& Text);
 // A typed value of the binary format; an unassigned one changes nothing.
-void ImportCellValue(TGridImportTarget& Target, const TExportValue& Value);
+void ImportCell(TGridImportTarget& Target, const TExportValue& Value);
 // The cell cleared to null.
 void ClearImportCell(TGridImportTarget& Target);
 

@@ -54,7 +54,7 @@ int64_t TGridImportSource::Read(void* Buffer, int64_t Count) {
 
 // A broken character fails the row it begins or belongs to, not the one
 // before it.
-void TGridImportAsText::Next() {
+void TDBGridKsImportAsText::Next() {
   if (!FSource.ReadByte(FChar)) {
     FState = TState::End;
   } else if (FChar == '\0') {
@@ -69,7 +69,7 @@ void TGridImportAsText::Next() {
   }
 }
 
-const std::vector<AnsiString>& TGridImportAsText::ReadRecord() {
+const std::vector<AnsiString>& TDBGridKsImportAsText::ReadRecord() {
   FCells.assign(1, AnsiString());
   for (;;) {
     switch (FState) {
@@ -92,13 +92,13 @@ const std::vector<AnsiString>& TGridImportAsText::ReadRecord() {
   }
 }
 
-uint8_t TGridImportAsVCLDBIF::ReadByte() {
+uint8_t TDBGridKsImportAsVCLDBIF::ReadByte() {
   char byte = 0;
   if (!FSource.ReadByte(byte)) BinaryFormatError();
   return static_cast<uint8_t>(byte);
 }
 
-uint64_t TGridImportAsVCLDBIF::ReadLittleEndian(int Size) {
+uint64_t TDBGridKsImportAsVCLDBIF::ReadLittleEndian(int Size) {
   uint8_t bytes[8] = {};
   if (FSource.Read(bytes, Size) != Size) BinaryFormatError();
   uint64_t value = 0;
@@ -106,7 +106,7 @@ uint64_t TGridImportAsVCLDBIF::ReadLittleEndian(int Size) {
   return value;
 }
 
-void TGridImportAsVCLDBIF::ReadPrefix() {
+void TDBGridKsImportAsVCLDBIF::ReadPrefix() {
   char header[12];
   if (FSource.Read(header, sizeof header) != sizeof header || AnsiString(header, 7) != "VCLDBIF")
     BinaryFormatError();
@@ -127,7 +127,7 @@ void TGridImportAsVCLDBIF::ReadPrefix() {
 
 // A row's first value, or the end. A broken one fails that row's reading,
 // not the row before it.
-void TGridImportAsVCLDBIF::ReadAhead() {
+void TDBGridKsImportAsVCLDBIF::ReadAhead() {
   try {
     ReadValue();
   } catch (const Exception&) {
@@ -135,7 +135,7 @@ void TGridImportAsVCLDBIF::ReadAhead() {
   }
 }
 
-void TGridImportAsVCLDBIF::ReadValue() {
+void TDBGridKsImportAsVCLDBIF::ReadValue() {
   FValue = TExportValue();
   switch (const uint8_t tag = ReadByte()) {
     case 0:
@@ -170,7 +170,7 @@ void TGridImportAsVCLDBIF::ReadValue() {
   }
 }
 
-const std::vector<TExportValue>& TGridImportAsVCLDBIF::ReadRecord() {
+const std::vector<TExportValue>& TDBGridKsImportAsVCLDBIF::ReadRecord() {
   if (FBroken) BinaryFormatError();
   FValues.resize(FColumns.size());
   FValues[0] = std::move(FValue);

@@ -43,9 +43,9 @@ class TGridImportSource {
 // Cells separated by TAB, rows by CR LF; the data ends with the bytes. A
 // zero byte is the format error: a clipboard block's text is cut at its
 // zero before it comes here.
-class TGridImportAsText {
+class TDBGridKsImportAsText {
  public:
-  explicit TGridImportAsText(TStream& Source) : FSource(Source) {}
+  explicit TDBGridKsImportAsText(TStream& Source) : FSource(Source) {}
 
   // Reads the first character.
   void ReadPrefix() { Next(); }
@@ -72,9 +72,9 @@ struct TGridImportColumn {
 
 // The binary format. Every length and count is checked against the bytes
 // left before anything is read or allocated for it.
-class TGridImportAsVCLDBIF {
+class TDBGridKsImportAsVCLDBIF {
  public:
-  explicit TGridImportAsVCLDBIF(TStream& Source) : FSource(Source) {}
+  explicit TDBGridKsImportAsVCLDBIF(TStream& Source) : FSource(Source) {}
 
   // The header, the stored columns and the first value.
   void ReadPrefix();

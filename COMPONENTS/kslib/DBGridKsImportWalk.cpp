@@ -78,13 +78,14 @@ void ForEachTargetRecord(TDataSet& DataSet, const TGridTargetRecords& Records,
   }
 }
 
-void ImportRecords(TDataSet& DataSet, TGridImportAsText& Reader, const TGridTargetRecords& Records,
-                   bool AppendRest, const std::vector<TGridImportTarget*>& Targets,
+void ImportRecords(TDataSet& DataSet, TDBGridKsImportAsText& Reader,
+                   const TGridTargetRecords& Records, bool AppendRest,
+                   const std::vector<TGridImportTarget*>& Targets,
                    TGridImportRecordWriter& Writer) {
   ImportRows(DataSet, Reader, Records, AppendRest, Targets, Writer);
 }
 
-void ImportRecords(TDataSet& DataSet, TGridImportAsVCLDBIF& Reader,
+void ImportRecords(TDataSet& DataSet, TDBGridKsImportAsVCLDBIF& Reader,
                    const TGridTargetRecords& Records, bool AppendRest,
                    const std::vector<TGridImportTarget*>& Targets,
                    TGridImportRecordWriter& Writer) {

@@ -26,10 +26,10 @@ void ForEachTargetRecord(TDataSet& DataSet, const TGridTargetRecords& Records,
 // left at the end of them are appended. A dataset in insert state takes
 // every row as a new record, appended when it was at its end, else inserted
 // one after the other. Rows posted before an error stay.
-void ImportRecords(TDataSet& DataSet, TGridImportAsText& Reader, const TGridTargetRecords& Records,
-                   bool AppendRest, const std::vector<TGridImportTarget*>& Targets,
-                   TGridImportRecordWriter& Writer);
-void ImportRecords(TDataSet& DataSet, TGridImportAsVCLDBIF& Reader,
+void ImportRecords(TDataSet& DataSet, TDBGridKsImportAsText& Reader,
+                   const TGridTargetRecords& Records, bool AppendRest,
+                   const std::vector<TGridImportTarget*>& Targets, TGridImportRecordWriter& Writer);
+void ImportRecords(TDataSet& DataSet, TDBGridKsImportAsVCLDBIF& Reader,
                    const TGridTargetRecords& Records, bool AppendRest,
                    const std::vector<TGridImportTarget*>& Targets, TGridImportRecordWriter& Writer);
 

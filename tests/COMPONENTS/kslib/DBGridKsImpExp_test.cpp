@@ -143,7 +143,7 @@ TEST_F(ImpExpTest, CopyPutsTheFourFormatsOfTheSelection) {
   ExportDBGridKsToStream(F.Grid, exported, TGridExportFormat::VCLDBIF, false);
   EXPECT_EQ(ClipboardBlock(GridClipboardFormat), exported.DataString());
   TStringStream binary(ClipboardBlock(GridClipboardFormat));
-  TGridImportAsVCLDBIF reader(binary);
+  TDBGridKsImportAsVCLDBIF reader(binary);
   reader.ReadPrefix();
   ASSERT_EQ(reader.Columns().size(), 3u);
   const std::vector<TExportValue> second = reader.ReadRecord();
@@ -366,7 +366,7 @@ TEST(ImpExpLargeNumbers, AmountsUpToTheFieldsLimitsPaintAndExport) {
   TStringStream binary;
   ExportDBGridKsToStream(grid, binary, TGridExportFormat::VCLDBIF, true);
   binary.SetPosition(0);
-  TGridImportAsVCLDBIF reader(binary);
+  TDBGridKsImportAsVCLDBIF reader(binary);
   reader.ReadPrefix();
   data.First();
   for (int i = 0; i < 5; ++i, data.Next()) {

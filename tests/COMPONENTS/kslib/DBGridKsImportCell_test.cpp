@@ -54,7 +54,7 @@ TEST_F(ImportCellTest, LookupTakesAnExactMatchBeforeAPartialOne) {
   } cases[] = {{Ansi(u"Иван"), 2}, {Ansi(u"иВАН"), 2}, {Ansi(u"Ива"), 1}, {Ansi(u"Петров"), 7}};
   for (const auto& c : cases) {
     TTestTarget city(Field("City"));
-    ImportCellText(city, c.Text);
+    ImportCell(city, c.Text);
     EXPECT_EQ(Field("CityId")->AsInteger(), c.CityId) << c.Text;
     People.Cancel();
   }
@@ -64,27 +64,27 @@ TEST_F(ImportCellTest, KeyListTextsAndPlainTexts) {
   TTestTarget city(Field("CityId"));
   city.Picks.SetCommaText(Ansi(u"Да,Нет"));
   city.Keys.SetCommaText("1,0");
-  ImportCellText(city, Ansi(u"Нет"));
+  ImportCell(city, Ansi(u"Нет"));
   EXPECT_EQ(Field("CityId")->AsInteger(), 0);
-  ImportCellText(city, "?");
+  ImportCell(city, "?");
   EXPECT_TRUE(Field("CityId")->IsNull());
 
   TTestTarget name(Field("Name"));
-  ImportCellText(name, Ansi(u"Пётр"));
+  ImportCell(name, Ansi(u"Пётр"));
   EXPECT_EQ(Field("Name")->AsString(), Ansi(u"Пётр"));
   EXPECT_EQ(People.State(), dsEdit);
 }
 
 TEST_F(ImportCellTest, TypedValuesUnassignedLeavesNullClears) {
   TTestTarget id(Field("Id")), name(Field("Name"));
-  ImportCellValue(id, Value(TExportValueKind::NoField));
+  ImportCell(id, Value(TExportValueKind::NoField));
   EXPECT_EQ(People.State(), dsBrowse);
   EXPECT_EQ(Field("Id")->AsInteger(), 10);
-  ImportCellValue(id, IntegerValue(-5));
-  ImportCellValue(name, Value(TExportValueKind::String, "xyz"));
+  ImportCell(id, IntegerValue(-5));
+  ImportCell(name, Value(TExportValueKind::String, "xyz"));
   EXPECT_EQ(Field("Id")->AsInteger(), -5);
   EXPECT_EQ(Field("Name")->AsString(), "xyz");
-  ImportCellValue(name, Value(TExportValueKind::Null));
+  ImportCell(name, Value(TExportValueKind::Null));
   EXPECT_TRUE(Field("Name")->IsNull());
   ClearImportCell(id);
   EXPECT_TRUE(Field("Id")->IsNull());
@@ -93,11 +93,11 @@ TEST_F(ImportCellTest, TypedValuesUnassignedLeavesNullClears) {
 TEST_F(ImportCellTest, NothingChangesWhereTheColumnOrTheDataSetRefuses) {
   TTestTarget refusing(Field("Name"));
   refusing.Allowed = false;
-  ImportCellText(refusing, "x");
+  ImportCell(refusing, "x");
   ClearImportCell(refusing);
   People.SetReadOnly(true);
   TTestTarget name(Field("Name"));
-  ImportCellText(name, "x");
+  ImportCell(name, "x");
   EXPECT_EQ(People.State(), dsBrowse);
   EXPECT_EQ(Field("Name")->AsString(), "a");
 }

@@ -15,7 +15,7 @@ namespace {
 using TextRows = std::vector<std::vector<AnsiString>>;
 
 TextRows ReadText(TStream& Source) {
-  TGridImportAsText reader(Source);
+  TDBGridKsImportAsText reader(Source);
   reader.ReadPrefix();
   TextRows rows;
   while (!reader.EndOfData()) rows.push_back(reader.ReadRecord());
@@ -59,7 +59,7 @@ TEST(GridImportText, CrWithoutLfAndZeroBytesAreTheFormatErrorAfterTheRowsBeforeI
        {AnsiString("ok\r\nbad\rrow"), AnsiString("ok\r\nbad\r"), AnsiString("ok\r\nbad\r\0", 9),
         AnsiString("ok\r\nb\0ad\r\nmore", 15), AnsiString("ok\r\n\0", 5)}) {
     TStringStream stream(data);
-    TGridImportAsText reader(stream);
+    TDBGridKsImportAsText reader(stream);
     reader.ReadPrefix();
     EXPECT_EQ(reader.ReadRecord(), std::vector<AnsiString>{"ok"});
     try {
@@ -108,7 +108,7 @@ struct TBinaryRead {
 
 TBinaryRead ReadBinary(const AnsiString& Data) {
   TStringStream stream(Data);
-  TGridImportAsVCLDBIF reader(stream);
+  TDBGridKsImportAsVCLDBIF reader(stream);
   reader.ReadPrefix();
   TBinaryRead read{reader.Columns(), reader.NamesPresent(), {}};
   while (!reader.EndOfData()) read.Rows.push_back(reader.ReadRecord());
@@ -166,7 +166,7 @@ TEST(GridImportVCLDBIF, ReadsInBlocksAndStopsAfterTheEndTag) {
 
   TCountingStream stream(data + "after");
   {
-    TGridImportAsVCLDBIF reader(stream);
+    TDBGridKsImportAsVCLDBIF reader(stream);
     reader.ReadPrefix();
     for (const auto& values : records) {
       ASSERT_FALSE(reader.EndOfData());
@@ -216,7 +216,7 @@ TEST(GridImportVCLDBIF, ABrokenRowIsTheFormatErrorAfterTheWholeRowsBeforeIt) {
   for (const AnsiString& row : broken) {
     const AnsiString data = columns + whole + row + Bytes({0});
     TStringStream stream(data);
-    TGridImportAsVCLDBIF reader(stream);
+    TDBGridKsImportAsVCLDBIF reader(stream);
     reader.ReadPrefix();
     ASSERT_FALSE(reader.EndOfData());
     EXPECT_EQ(reader.ReadRecord()[1].Integer, 7);

@@ -56,7 +56,7 @@ class WalkTestBase : public ::testing::Test {
                   std::vector<TGridImportTarget*> Targets = {}) {
     if (Targets.empty()) Targets = {&Name};
     TStringStream stream(Text);
-    TGridImportAsText reader(stream);
+    TDBGridKsImportAsText reader(stream);
     TGridImportRecordWriter writer(Data, [](const AnsiString&) { return TCellErrorAnswer::Abort; });
     ImportRecords(Data, reader, Records, AppendRest, Targets, writer);
   }

@@ -21,7 +21,7 @@ void ReadAll(const uint8_t* Data, size_t Size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
-  ReadAll<TGridImportAsText>(Data, Size);
-  ReadAll<TGridImportAsVCLDBIF>(Data, Size);
+  ReadAll<TDBGridKsImportAsText>(Data, Size);
+  ReadAll<TDBGridKsImportAsVCLDBIF>(Data, Size);
   return 0;
 }

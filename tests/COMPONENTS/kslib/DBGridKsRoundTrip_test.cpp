@@ -140,7 +140,7 @@ TEST_F(GridRoundTrip, AppendedInsertedAndOverwrittenRowsEqualTheSource) {
   ASSERT_NE(source.find("Ёжик"), std::string::npos) << source;
 
   // No selection: the rows go from the current record on, the rest appended.
-  Import<TGridImportAsVCLDBIF>(Exported(1, 4), FromCurrent, true);
+  Import<TDBGridKsImportAsVCLDBIF>(Exported(1, 4), FromCurrent, true);
   EXPECT_EQ(Target.Isql(Dump), source);
 
   // Rows into existing records: a rectangle over records 1 and 2, then the
@@ -149,10 +149,10 @@ TEST_F(GridRoundTrip, AppendedInsertedAndOverwrittenRowsEqualTheSource) {
       "UPDATE ALL_TYPES SET CODE = 'x' || SYS$ID, F_NUM18_4 = 1, F_BLOB = NULL, F_STAMP = "
       "NULL;\nCOMMIT;");
   ASSERT_NE(Target.Isql(Dump), source);
-  Import<TGridImportAsVCLDBIF>(Exported(1, 2, ValueColumns), Range(1, 2), false, nullptr,
-                               ValueColumns);
-  Import<TGridImportAsVCLDBIF>(Exported(3, 4, ValueColumns), Listed({4, 3}), false, nullptr,
-                               ValueColumns);
+  Import<TDBGridKsImportAsVCLDBIF>(Exported(1, 2, ValueColumns), Range(1, 2), false, nullptr,
+                                   ValueColumns);
+  Import<TDBGridKsImportAsVCLDBIF>(Exported(3, 4, ValueColumns), Listed({4, 3}), false, nullptr,
+                                   ValueColumns);
   // In the bookmarks' order: record 4 took row 3's values.
   {
     TSDSOnFile db(Target);
@@ -160,13 +160,13 @@ TEST_F(GridRoundTrip, AppendedInsertedAndOverwrittenRowsEqualTheSource) {
         QueryValue(*db.Database, "select coalesce(CODE, '-') from ALL_TYPES where SYS$ID = 4"),
         "-");
   }
-  Import<TGridImportAsVCLDBIF>(Exported(3, 4, ValueColumns), Listed({3, 4}), false, nullptr,
-                               ValueColumns);
+  Import<TDBGridKsImportAsVCLDBIF>(Exported(3, 4, ValueColumns), Listed({3, 4}), false, nullptr,
+                                   ValueColumns);
   EXPECT_EQ(Target.Isql(Dump), source);
 }
 
 TEST_F(GridRoundTrip, AnInsertedRecordTakesEveryRowAsANewOne) {
-  Import<TGridImportAsVCLDBIF>(
+  Import<TDBGridKsImportAsVCLDBIF>(
       Exported(1, 4),
       [](TSDS& Sds) {
         Sds.Append();
@@ -201,7 +201,7 @@ TEST_F(GridRoundTrip, ACellErrorAnsweredYesNoOrAll) {
     Target.Isql("DELETE FROM ALL_TYPES; COMMIT;");
     size_t asked = 0;
     Aborted = false;
-    Import<TGridImportAsText>(
+    Import<TDBGridKsImportAsText>(
         rows,
         [](TSDS& Sds) {
           Sds.Append();
