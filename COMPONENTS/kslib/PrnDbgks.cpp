@@ -45,7 +45,7 @@ class TPrintDBGridKs::TRun {
   }
 
   void Print() {
-    FMacros.ComputeValues(1, Now());
+    FMacros.ComputeMacroValues(1, Now());
     FCanvas = FPrinter->GetCanvas();
     FCells.Canvas = FCanvas;
     Layout();
@@ -249,7 +249,7 @@ class TPrintDBGridKs::TRun {
       }
     }
     EndCounting();
-    FMacros.ComputeValues(FPageCount, Now());
+    FMacros.ComputeMacroValues(FPageCount, Now());
     FDataSet->First();
     FCells.ClearTotals();
   }
@@ -295,7 +295,7 @@ class TPrintDBGridKs::TRun {
       if (Text.empty()) continue;
       TPrintTextKs T;
       T.Rect = Band;
-      T.Text = FMacros.Substitute(Text, FPrinter->GetPageNumber());
+      T.Text = FMacros.SubstituteMacros(Text, FPrinter->GetPageNumber());
       T.Layout = Header ? tlTop : tlBottom;
       T.Alignment = Alignments[I];
       T.RightToLeftReading = FGrid->BiDiMode() == bdRightToLeft;
@@ -370,7 +370,7 @@ class TSubstitutedTexts {
     for (TRichEditStrings* Text : Texts) {
       if (!Text || Text->Count() == 0) continue;
       TRichEditSubstituteTarget Target(Text);
-      FMade.push_back({Text, Substitutes.Apply(Target)});
+      FMade.push_back({Text, Substitutes.ApplySubstitutes(Target)});
     }
   }
   void Restore() {

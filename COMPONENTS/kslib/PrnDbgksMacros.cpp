@@ -21,14 +21,14 @@ AnsiString ReplaceMacro(const AnsiString& S, const AnsiString& Token, const Ansi
   return Result;
 }
 
-void TPrintMacrosKs::ComputeValues(int PageCount, TDateTime Moment) {
+void TPrintMacrosKs::ComputeMacroValues(int PageCount, TDateTime Moment) {
   FShortDate = FormatDateTime(FormatSettings.ShortDateFormat, Moment);
   FLongDate = FormatDateTime(FormatSettings.LongDateFormat, Moment);
   FTime = FormatDateTime(FormatSettings.LongTimeFormat, Moment);
   FPages = IntToStr(PageCount);
 }
 
-AnsiString TPrintMacrosKs::Substitute(const AnsiString& Text, int PageNumber) const {
+AnsiString TPrintMacrosKs::SubstituteMacros(const AnsiString& Text, int PageNumber) const {
   const std::pair<const char*, AnsiString> Macros[] = {
       {"&[Page]", IntToStr(PageNumber)}, {"&[ShortDate]", FShortDate}, {"&[Date]", FShortDate},
       {"&[LongDate]", FLongDate},        {"&[Time]", FTime},           {"&[Pages]", FPages}};
@@ -55,7 +55,8 @@ void TPrintSubstitutesKs::Set(const std::vector<AnsiString>& Pairs) {
   }
 }
 
-std::vector<TSubstitutionKs> TPrintSubstitutesKs::Apply(TSubstituteTargetKs& Target) const {
+std::vector<TSubstitutionKs> TPrintSubstitutesKs::ApplySubstitutes(
+    TSubstituteTargetKs& Target) const {
   std::vector<TSubstitutionKs> Made;
   for (size_t I = 0; I < FSearches.size(); ++I) {
     const AnsiString& Search = FSearches[I];

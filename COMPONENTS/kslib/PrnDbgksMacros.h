@@ -19,9 +19,9 @@ AnsiString ReplaceMacro(const AnsiString& S, const AnsiString& Token, const Ansi
 class TPrintMacrosKs {
  public:
   // Dates and time from Moment, "&[Pages]" from PageCount.
-  void ComputeValues(int PageCount, TDateTime Moment);
+  void ComputeMacroValues(int PageCount, TDateTime Moment);
   // Every macro replaced in Text ("&" escapes, any letter case).
-  AnsiString Substitute(const AnsiString& Text, int PageNumber) const;
+  AnsiString SubstituteMacros(const AnsiString& Text, int PageNumber) const;
 
  private:
   AnsiString FShortDate, FLongDate, FTime, FPages = "1";
@@ -60,8 +60,8 @@ class TPrintSubstitutesKs {
   // on after each inserted replacement, so a replacement holding its own
   // search text is not found again. Returns the replacements in the order
   // they were made.
-  std::vector<TSubstitutionKs> Apply(TSubstituteTargetKs& Target) const;
-  // Puts back in place what Apply replaced, the last replacement first, so
+  std::vector<TSubstitutionKs> ApplySubstitutes(TSubstituteTargetKs& Target) const;
+  // Puts back in place what ApplySubstitutes replaced, the last replacement first, so
   // that the rest of the text (tables above all) is not touched.
   static void Revert(TSubstituteTargetKs& Target, const std::vector<TSubstitutionKs>& Made);
   bool Empty() const { return FSearches.empty(); }

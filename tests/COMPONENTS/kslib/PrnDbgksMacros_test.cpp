@@ -31,17 +31,17 @@ TEST(ReplaceMacroTest, IgnoresCaseOfCyrillicTokens) {
 TEST(PrintMacrosTest, SubstitutesEveryMacroOfTheRun) {
   TPrintMacrosKs Macros;
   const TDateTime Moment = EncodeDate(2026, 12, 10) + EncodeTime(9, 5, 7, 0);
-  Macros.ComputeValues(12, Moment);
-  EXPECT_EQ(Macros.Substitute("&[Page]/&[Pages] &[ShortDate] &[Date] &[Time]", 3),
+  Macros.ComputeMacroValues(12, Moment);
+  EXPECT_EQ(Macros.SubstituteMacros("&[Page]/&[Pages] &[ShortDate] &[Date] &[Time]", 3),
             "3/12 10.12.2026 10.12.2026 9:05:07");
-  EXPECT_EQ(Macros.Substitute("&[LongDate]", 1),
+  EXPECT_EQ(Macros.SubstituteMacros("&[LongDate]", 1),
             FormatDateTime(FormatSettings.LongDateFormat, Moment));
-  EXPECT_EQ(Macros.Substitute("&&[Pages] &[pages]", 1), "&&[Pages] 12");
+  EXPECT_EQ(Macros.SubstituteMacros("&&[Pages] &[pages]", 1), "&&[Pages] 12");
 }
 
 TEST(PrintMacrosTest, PageCountDefaultsToOneBeforeCounting) {
   TPrintMacrosKs Macros;
-  EXPECT_EQ(Macros.Substitute("&[PAGES]", 1), "1");
+  EXPECT_EQ(Macros.SubstituteMacros("&[PAGES]", 1), "1");
 }
 
 TEST(PrintMacrosTest, OnlyTheExactPageCountTokenAsksForCounting) {
@@ -72,7 +72,7 @@ TEST(PrintSubstitutesTest, ReplacesEveryOccurrenceOfEachPairInOrder) {
   TPrintSubstitutesKs Substitutes;
   Substitutes.Set({"[Отдел]", "Бухгалтерия", "бухгалтерия", "Касса"});
   TTextTarget Target("Отчёт: [отдел]. Итого по [ОТДЕЛ]");
-  Substitutes.Apply(Target);
+  Substitutes.ApplySubstitutes(Target);
   EXPECT_EQ(Target.Text, "Отчёт: Касса. Итого по Касса");
 }
 
@@ -80,7 +80,7 @@ TEST(PrintSubstitutesTest, AReplacementHoldingItsSearchTextEnds) {
   TPrintSubstitutesKs Substitutes;
   Substitutes.Set({"ab", "xABx", "", "never"});
   TTextTarget Target("ab-ab-AB");
-  Substitutes.Apply(Target);
+  Substitutes.ApplySubstitutes(Target);
   EXPECT_EQ(Target.Text, "xABx-xABx-xABx");
   EXPECT_EQ(Target.Finds, 4);
 }
@@ -105,7 +105,7 @@ TEST(PrintSubstitutesTest, RevertPutsBackExactlyWhatWasReplaced) {
     TPrintSubstitutesKs Substitutes;
     Substitutes.Set(Case.Pairs);
     TTextTarget Target(Case.Text);
-    const std::vector<TSubstitutionKs> Made = Substitutes.Apply(Target);
+    const std::vector<TSubstitutionKs> Made = Substitutes.ApplySubstitutes(Target);
     EXPECT_EQ(Target.Text, Case.Substituted);
     TPrintSubstitutesKs::Revert(Target, Made);
     EXPECT_EQ(Target.Text, Case.Text);
@@ -119,7 +119,7 @@ TEST(PrintSubstitutesTest, PairsReplaceTheFormerListAndAnOddCountIsRefused) {
   Substitutes.Set({});
   EXPECT_TRUE(Substitutes.Empty());
   TTextTarget Target("a");
-  Substitutes.Apply(Target);
+  Substitutes.ApplySubstitutes(Target);
   EXPECT_EQ(Target.Text, "a");
 }
 
