@@ -53,7 +53,7 @@ void Measure(const char* Name, TzynMemTable& Table) {
   writer.WriteSuffix();
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  std::printf("%-28s %10.1f MB %8.2f s %8.1f MB/s\n", Name, stream.Size() / 1e6, seconds,
+  std::printf("%-33s %10.1f MB %8.2f s %8.1f MB/s\n", Name, stream.Size() / 1e6, seconds,
               stream.Size() / 1e6 / seconds);
 }
 
@@ -199,7 +199,7 @@ out = io.StringIO()
 csv.writer(out, delimiter=';', quoting=csv.QUOTE_ALL, lineterminator='\r\n').writerows(rows)
 data = out.getvalue().encode('cp1251')
 seconds = time.perf_counter() - start
-print('%-28s %10.1f MB %8.2f s %8.1f MB/s' % ('CSV (python csv.writer)', len(data) / 1e6,
+print('%-33s %10.1f MB %8.2f s %8.1f MB/s' % ('CSV (python csv.writer)', len(data) / 1e6,
                                                 seconds, len(data) / 1e6 / seconds))
 PY)";
   return std::system(python) == 0 ? 0 : 1;
