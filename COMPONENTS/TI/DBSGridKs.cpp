@@ -367,11 +367,19 @@ bool TDBSGridKs::EditorHoldsList() {
 }
 
 bool TDBSGridKs::UpdateAction(TBasicAction* Action) {
-  auto* service = dynamic_cast<TServiceAction*>(Action);
-  if (!service) return TDBGridKs::UpdateAction(Action);
   const bool active = DataLink()->Active(), editing = DataLink()->Editing();
   const bool browsing = active && !editing;
   const auto on = [this](TServiceOption Option) { return ServiceOptions.Contains(Option); };
+  if (auto* paste = dynamic_cast<TREditPaste*>(Action)) {
+    paste->Enabled = active && editing && CanEditRecord();
+    return true;
+  }
+  if (auto* print = dynamic_cast<TStdPrintAction*>(Action)) {
+    print->Enabled = browsing && on(srvPrint);
+    return true;
+  }
+  auto* service = dynamic_cast<TServiceAction*>(Action);
+  if (!service) return TDBGridKs::UpdateAction(Action);
   TDataSet* dataSet = DataSource() ? DataSource()->DataSet() : nullptr;
   bool& enabled = service->Enabled;
   switch (service->Kind()) {
@@ -384,7 +392,8 @@ bool TDBSGridKs::UpdateAction(TBasicAction* Action) {
       enabled = browsing;
       break;
     case sakIterator:
-      switch (service->Operation()) {
+      // Only an iterator action has this kind.
+      switch (static_cast<TIteratorAction*>(service)->Operation) {
         case grSum:
           enabled = browsing && on(srvSum);
           break;
@@ -433,16 +442,9 @@ bool TDBSGridKs::UpdateAction(TBasicAction* Action) {
     case sakCopy:
       enabled = active;
       break;
-    case sakPaste:
-      enabled = active && editing && CanEditRecord();
+    case sakCallRef:
+      enabled = active && EditorHoldsList();
       break;
-    default:
-      if (service == StdPrint)
-        enabled = browsing && on(srvPrint);
-      else if (service == CallRef)
-        enabled = active && EditorHoldsList();
-      else
-        return TDBGridKs::UpdateAction(Action);
   }
   return true;
 }

@@ -1,5 +1,6 @@
 #include "ServiceActions.h"
 
+#include <iterator>
 #include <memory>
 #include <set>
 #include <vector>
@@ -72,6 +73,81 @@ const struct {
     {&REditPaste, "REditPaste1"},
 };
 
+struct TActionTexts {
+  const char* Category;
+  const char* Caption;
+  const char* Hint;
+  TShortCut ShortCut;
+  int Image;
+};
+
+constexpr const char* Service = "PelmService";
+constexpr const char* App = "PelmAppService";
+constexpr const char* Sys = "PelmSysService";
+
+// In the order of TActionName. Group multiply has the key next to group
+// add's: the grid's key table needs distinct shortcuts.
+const TActionTexts Texts[] = {
+    {Service, "&Отметить запись", "&Отметить запись", (VK_F3 | scShift), 10},
+    {Service, "Отметить/НЕотметить ВСЕ строки", "Отметить/НЕотметить ВСЕ строки ", 0, 7},
+    {Service, "Отметить начало/конец группы", "Отметить начало/конец группы", (VK_F4 | scShift), 6},
+    {Service, "&Поиск", "Поиск", (VK_F3 | scCtrl), 11},
+    {Service, "&Сумма по графе", "Сумма по графе", (VK_F4 | scShift | scCtrl), 3},
+    {Service, "Кол-во строк", "Кол-во строк", (VK_F5 | scCtrl), 25},
+    {Service, "&Фильтр", "Фильтр", (VK_F7 | scCtrl), 12},
+    {Service, "Сортировка", "Сортировка", (VK_F6 | scCtrl), 14},
+    {Service, "Отмена сортировки", "Отмена сортировки", (VK_F6 | scShift), 36},
+    {Service, "Отменить фильтр", "Отменить фильтр", (VK_F7 | scShift), 13},
+    {Service, "Удаление записи", "Удаление записи", (VK_DELETE | scCtrl), 4},
+    {Service, "Корректировка записи", "Корректировка записи", VK_F2, 1},
+    {Service, "Завершить ввод/корректировку", "Завершить ввод/корректировку", VK_F5, 17},
+    {Service, "Добавление записи", "Добавление записи", VK_INSERT, 0},
+    {Service, "Дублирование поля", "Дублирование поля", VK_F12, 18},
+    {Service, "Дублирование полей справа", "Дублирование полей справа", (VK_F12 | scCtrl), 19},
+    {Service, "Атрибуты записи", "Атрибуты записи", VK_F4, 32},
+    {Service, "Групповое удаление", "Групповое удаление", (VK_F9 | scShift), -1},
+    {Service, "Групповая замена", "Групповая замена", (VK_F10 | scCtrl), -1},
+    {Service, "Групповое заполнение", "Групповое заполнение", (VK_F9 | scCtrl), -1},
+    {Service, "Добавить к графе значение", "Добавить к графе значение", (VK_ADD | scCtrl), -1},
+    {Service, "Умножить графу на значение", "Умножить графу на значение", (VK_MULTIPLY | scCtrl), -1},
+    {Service, "Копировать в буфер", "", (VK_INSERT | scCtrl), -1},
+    {Service, "Вставить из буфера", "", (VK_INSERT | scShift), -1},
+    {App, "Уровневый-плоский", "Переключение между уровневым и плоским видом", VK_F3, -1},
+    {App, "Вызов пользовательских программ", "Вызов пользовательских программ", (VK_F12 | scShift | scCtrl), 27},
+    {App, "Переключение между активными прикладными формами", "Переключение между активными прикладными формами",
+     (VK_TAB | scCtrl), -1},
+    {App, "Закрытие прикладной формы", "Закрытие прикладной формы", (VK_F4 | scCtrl), -1},
+    {App, "Переключение между гридами", "Переключение между гридами в прикладной форме", VK_F9, -1},
+    {Sys, "Параметры системы", "Параметры системы", 0, -1},
+    {Sys, "Послать сообщение пользователям", "Послать сообщение пользователям", 0, -1},
+    {Sys, "Отключить пользователей", "Отключить пользователей", 0, -1},
+    {Sys, "Сменить пароль", "Сменить пароль", 0, -1},
+    {Sys, "Пользователи", "Управление пользователями", 0, -1},
+    {Sys, "О программе", "О программе", 0, -1},
+    {App, "Календарь", "Вызов календаря", 0, 34},
+    {App, "Калькулятор", "Вызов калькулятора", (VK_F1 | scAlt), 16},
+    {App, "Печать формы", "Печать формы", VK_F6, 20},
+    {App, "Экспорт в MS Excel", "Экспорт в MS Excel", 0, 37},
+    {App, "Параметры отображения таблицы", "Параметры отображения таблицы", 0, 38},
+    {App, "Вызов справочника", "Вызов справочника", VK_F8, -1},
+    {App, "Настройки интерфейса", "Настройки интерфейса", 0, -1},
+    {Sys, "Обновление", "Провести обновление базы данных", 0, -1},
+    {Sys, "Структура базы", "Просмотр / редактирование структуры базы данных", 0, -1},
+    {Sys, "Редактирование запросных форм", "Редактирование запросных форм", 0, -1},
+    {Sys, "Редактирование параметров системы", "Редактирование параметров системы", 0, -1},
+    {Sys, "Редактирование перечислений", "Редактирование перечислений", 0, -1},
+    {Sys, "Редактирование нумераторов", "Редактирование нумераторов", 0, -1},
+    {Sys, "Настройка параметров обновления", "Настройка параметров обновления", 0, -1},
+    {Sys, "Проверка структуры", "Проверка структуры базы (относительно эталонной)", 0, -1},
+    {App, "ReportGen", "Вызов генератора отчетов - ReportGen", 0, 39},
+    {Sys, "Восстановление", "Провести восстановление базы данных из копии", 0, -1},
+    {"Edit", "Cu&t", "Cut", ('X' | scCtrl), 41},
+    {"Edit", "Select &All", "", 0, -1},
+    {"Edit", "&Undo", "", (VK_BACK | scAlt), 42},
+    {"Edit", "&Delete", "", VK_DELETE, 43},
+};
+static_assert(std::size(Texts) == anEditDelete + 1);
+
 TCustomDBEditKs* ServiceEdit(TObject* Control) {
   auto* edit = dynamic_cast<TCustomDBEditKs*>(Control);
   return edit && dynamic_cast<TSDataSource*>(edit->DataSource()) ? edit : nullptr;
@@ -97,17 +173,23 @@ bool TPelmServiceAction::HandlesTarget(TObject* Target) {
   return !FGridOnly && dynamic_cast<TCustomDBEditKs*>(Target);
 }
 
-TServiceAction::TServiceAction(TComponent* AOwner, TServiceActionKind Kind, uint8_t Operation)
-    : TPelmServiceAction(AOwner), FKind(Kind), FOperation(Operation) {
+void SetActionTexts(TAction* Action, TActionName Name) {
+  const TActionTexts& texts = Texts[Name];
+  Action->Category = texts.Category;
+  Action->Caption = texts.Caption;
+  Action->Hint = texts.Hint;
+  Action->ShortCut = texts.ShortCut;
+  Action->ImageIndex = texts.Image;
+}
+
+TServiceAction::TServiceAction(TComponent* AOwner, TServiceActionKind Kind) : TPelmServiceAction(AOwner), FKind(Kind) {
   FGridOnly = Kind == sakDoubleField || Kind == sakDoubleRecord;
 }
 
 bool TServiceAction::HandlesTarget(TObject* Target) {
   switch (FKind) {
-    case sakCaptionOnly:
+    case sakCallRef:
       return false;
-    case sakPaste:
-      return dynamic_cast<TCustomEdit*>(Target) != nullptr;
     case sakCopy:
       return dynamic_cast<TDBSGridKs*>(Target) != nullptr;
     case sakLevels:
@@ -119,15 +201,13 @@ bool TServiceAction::HandlesTarget(TObject* Target) {
 
 void TServiceAction::UpdateTarget(TObject* Target) {
   auto* edit = dynamic_cast<TCustomDBEditKs*>(Target);
-  if (!edit || FKind == sakPaste) {
+  if (!edit) {
     Enabled = true;
     return;
   }
   TDataSource* source = edit->DataSource();
-  const bool anySource =
-      FKind == sakRecordPost || FKind == sakRecordInsert || FKind == sakRecordDelete;
-  Enabled =
-      anySource ? source && source->DataSet() : dynamic_cast<TSDataSource*>(source) != nullptr;
+  const bool anySource = FKind == sakRecordPost || FKind == sakRecordInsert || FKind == sakRecordDelete;
+  Enabled = anySource ? source && source->DataSet() : dynamic_cast<TSDataSource*>(source) != nullptr;
 }
 
 void TServiceAction::ExecuteTarget(TObject* Target) {
@@ -200,13 +280,9 @@ void ToggleLevelView(TDataSet* DataSet) {
 
 // Acts on the active control: the service grid or a data-aware edit (over
 // any data source for post, insert and delete; over a data source adapter
-// for the rest), or any text edit for paste.
+// for the rest).
 void TServiceAction::ExecuteOnControl() {
   TWinControl* control = ActiveServiceControl();
-  if (FKind == sakPaste) {
-    if (auto* edit = dynamic_cast<TCustomEdit*>(control)) PasteClipboardText(edit);
-    return;
-  }
   auto* grid = dynamic_cast<TDBSGridKs*>(control);
   auto* anyEdit = dynamic_cast<TCustomDBEditKs*>(control);
   if (!grid && !anyEdit) return;
@@ -256,7 +332,8 @@ void TServiceAction::ExecuteOnControl() {
   const bool sorts = !grid || grid->ServiceOptions.Contains(srvSort);
   switch (FKind) {
     case sakIterator:
-      RunGroupOperation(source, field, FOperation);
+      // Only an iterator action has this kind.
+      RunGroupOperation(source, field, static_cast<TIteratorAction*>(this)->Operation);
       break;
     case sakFilter:
       source->ShowFilterDialog(field);
@@ -277,6 +354,16 @@ void TServiceAction::ExecuteOnControl() {
     default:
       break;
   }
+}
+
+TREditPaste::TREditPaste(TComponent* AOwner) : TEditAction(AOwner, WM_PASTE, nClipboardText | nWritable) {
+  SetActionTexts(this, anREditPaste);
+}
+
+bool TREditPaste::HandlesTarget(TObject* Target) { return dynamic_cast<TCustomEdit*>(Target) != nullptr; }
+
+void TREditPaste::ExecuteTarget(TObject*) {
+  if (auto* edit = dynamic_cast<TCustomEdit*>(ActiveServiceControl())) PasteClipboardText(edit);
 }
 
 void InitServiceActionsUnit() {

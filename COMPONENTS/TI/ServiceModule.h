@@ -19,7 +19,6 @@ class TServiceModule : public TComponent {
   TPopupMenu* SysEditPopupMenu;
 
   TAction* Action(const AnsiString& Name) const;
-  TAction* EditAction(uint8_t Command);
   // The edit menu's copy and paste: the control that opened the menu.
   void mCopyPopupMenuClick(TObject* Sender);
   void mPastePopupMenuClick(TObject* Sender);

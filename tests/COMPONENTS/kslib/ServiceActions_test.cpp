@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "DBEditKs.h"
@@ -79,6 +80,141 @@ TEST(ServiceActionsUnit, CountedStartUpAndShutdownLeaveNoGlobalBehind) {
     EXPECT_EQ(global, nullptr);
   EXPECT_EQ(SysEditPopupMenu, nullptr);
   DoneServiceActionsUnit();  // one too many does nothing
+}
+
+// A class by its constructor and by the test of an object being one.
+struct TClassOf {
+  TAction* (*Make)(TComponent* Owner);
+  bool (*Is)(TObject* Object);
+};
+template <class TClass>
+constexpr TClassOf ClassOf{[](TComponent* Owner) -> TAction* { return new TClass(Owner); },
+                           [](TObject* Object) { return dynamic_cast<TClass*>(Object) != nullptr; }};
+
+// Each service class gives its own texts, key and image, an iterator class
+// its group operation, and TI holds an object of that very class.
+TEST(ServiceActionClasses, EachClassCarriesItsTextsAndTIHoldsOneOfIt) {
+  const struct {
+    TClassOf Class;
+    const char* Name;
+    const char* Caption;
+    const char* Hint;
+    TShortCut ShortCut;
+    int Image;
+    int Operation;  // -1: not an iterator action
+  } cases[] = {
+      {ClassOf<TRecordMarkAction>, "RecordMarkAction1", "&Отметить запись", "&Отметить запись", scShift | VK_F3, 10, -1},
+      {ClassOf<TRecordMarkAllAction>, "RecordMarkAllAction1", "Отметить/НЕотметить ВСЕ строки",
+       "Отметить/НЕотметить ВСЕ строки ", 0, 7, -1},
+      {ClassOf<TRecordMarkGroupAction>, "RecordMarkGroupAction1", "Отметить начало/конец группы",
+       "Отметить начало/конец группы", scShift | VK_F4, 6, -1},
+      {ClassOf<TFindAction>, "FindAction1", "&Поиск", "Поиск", 16498, 11, -1},
+      {ClassOf<TSumAction>, "SumAction1", "&Сумма по графе", "Сумма по графе", scShift | scCtrl | VK_F4, 3, 2},
+      {ClassOf<TRecordCountAction>, "RecordCountAction1", "Кол-во строк", "Кол-во строк", scCtrl | VK_F5, 25, 3},
+      {ClassOf<TFilterAction>, "FilterAction1", "&Фильтр", "Фильтр", scCtrl | VK_F7, 12, -1},
+      {ClassOf<TSortAction>, "SortAction1", "Сортировка", "Сортировка", scCtrl | VK_F6, 14, -1},
+      {ClassOf<TSortCancelAction>, "SortCancelAction1", "Отмена сортировки", "Отмена сортировки", scShift | VK_F6,
+       36, -1},
+      {ClassOf<TFilterCancelAction>, "FilterCancelAction1", "Отменить фильтр", "Отменить фильтр", scShift | VK_F7, 13,
+       -1},
+      {ClassOf<TRecordDeleteAction>, "RecordDeleteAction1", "Удаление записи", "Удаление записи", scCtrl | VK_DELETE,
+       4, -1},
+      {ClassOf<TRecordEditAction>, "RecordEditAction1", "Корректировка записи", "Корректировка записи", VK_F2, 1, -1},
+      {ClassOf<TRecordPostAction>, "RecordPostAction1", "Завершить ввод/корректировку",
+       "Завершить ввод/корректировку", VK_F5, 17, -1},
+      {ClassOf<TRecordInsertAction>, "RecordInsertAction1", "Добавление записи", "Добавление записи", VK_INSERT, 0,
+       -1},
+      {ClassOf<TRecordDoubleFieldAction>, "RecordDoubleFieldAction1", "Дублирование поля", "Дублирование поля",
+       VK_F12, 18, -1},
+      {ClassOf<TRecordDoubleRecordAction>, "RecordDoubleRecordAction1", "Дублирование полей справа",
+       "Дублирование полей справа", scCtrl | VK_F12, 19, -1},
+      {ClassOf<TRecordAttributesAction>, "RecordAttributesAction1", "Атрибуты записи", "Атрибуты записи", VK_F4, 32,
+       -1},
+      {ClassOf<TGroupDeleteAction>, "GroupDeleteAction1", "Групповое удаление", "Групповое удаление",
+       scShift | VK_F9, -1, 8},
+      {ClassOf<TGroupReplaceAction>, "GroupReplaceAction1", "Групповая замена", "Групповая замена",
+       scCtrl | VK_F10, -1, 0},
+      {ClassOf<TGroupFillAction>, "GroupFillAction1", "Групповое заполнение", "Групповое заполнение",
+       scCtrl | VK_F9, -1, 1},
+      {ClassOf<TGroupAddAction>, "GroupAddAction1", "Добавить к графе значение", "Добавить к графе значение",
+       scCtrl | VK_ADD, -1, 4},
+      {ClassOf<TGroupMulAction>, "GroupMulAction1", "Умножить графу на значение", "Умножить графу на значение",
+       scCtrl | VK_MULTIPLY, -1, 5},
+      {ClassOf<TREditCopy>, "REditCopy1", "Копировать в буфер", "", scCtrl | VK_INSERT, -1, -1},
+      {ClassOf<TREditPaste>, "REditPaste1", "Вставить из буфера", "", scShift | VK_INSERT, -1, -1},
+  };
+  InitServiceActionsUnit();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    std::unique_ptr<TAction> action(c.Class.Make(nullptr));
+    EXPECT_EQ(action->Category, "PelmService");
+    EXPECT_EQ(action->Caption, c.Caption);
+    EXPECT_EQ(action->Hint, c.Hint);
+    EXPECT_EQ(action->ShortCut, c.ShortCut);
+    EXPECT_EQ(action->ImageIndex, c.Image);
+    auto* iterator = dynamic_cast<TIteratorAction*>(action.get());
+    EXPECT_EQ(iterator ? iterator->Operation : -1, c.Operation);
+    EXPECT_TRUE(c.Class.Is(ServiceModule()->Action(c.Name)));
+  }
+  DoneServiceActionsUnit();
+}
+
+// The application and system actions carry texts only and take no target;
+// the reference and level actions are service actions of their own.
+TEST(ServiceActionClasses, ApplicationAndSystemClassesAreBareActions) {
+  const struct {
+    TClassOf Class;
+    const char* Name;
+    const char* Category;
+    TShortCut ShortCut;
+  } cases[] = {
+      {ClassOf<TPascalScriptAction>, "PascalScriptAction1", "PelmAppService", scShift | scCtrl | VK_F12},
+      {ClassOf<TShowNextAppFormAction>, "ShowNextAppFormAction1", "PelmAppService", scCtrl | VK_TAB},
+      {ClassOf<TCloseAppFormAction>, "CloseAppFormAction1", "PelmAppService", scCtrl | VK_F4},
+      {ClassOf<TTabGridAction>, "TabGridAction1", "PelmAppService", VK_F9},
+      {ClassOf<TEditSystemParams>, "EditSystemParams1", "PelmSysService", 0},
+      {ClassOf<TSendUserMsgAction>, "SendUserMsgAction1", "PelmSysService", 0},
+      {ClassOf<TKillUserSessions>, "KillUserSessions1", "PelmSysService", 0},
+      {ClassOf<TChangePasswordAction>, "ChangePasswordAction1", "PelmSysService", 0},
+      {ClassOf<TUserManagmenmtAction>, "UserManagmenmtAction1", "PelmSysService", 0},
+      {ClassOf<TAboutAction>, "AboutAction1", "PelmSysService", 0},
+      {ClassOf<TCalendarAction>, "CalendarAction1", "PelmAppService", 0},
+      {ClassOf<TCalcAction>, "CalcAction1", "PelmAppService", scAlt | VK_F1},
+      {ClassOf<TStdPrintAction>, "StdPrintAction1", "PelmAppService", VK_F6},
+      {ClassOf<TStdExcelAction>, "StdExcelAction1", "PelmAppService", 0},
+      {ClassOf<TGridCustomizeAction>, "GridCustomizeAction1", "PelmAppService", 0},
+      {ClassOf<TAdjustInterfaceAction>, "AdjustInterfaceAction1", "PelmAppService", 0},
+      {ClassOf<TDBSetupAction>, "DBSetupAction1", "PelmSysService", 0},
+      {ClassOf<TDBManageAction>, "DBManageAction1", "PelmSysService", 0},
+      {ClassOf<TEditInputFormsAction>, "EditInputFormsAction1", "PelmSysService", 0},
+      {ClassOf<TParamsAdjustmentAction>, "ParamsAdjustmentAction1", "PelmSysService", 0},
+      {ClassOf<TEnumsAdjustmentAction>, "EnumsAdjustmentAction1", "PelmSysService", 0},
+      {ClassOf<TNumbersAdjustmentAction>, "NumbersAdjustmentAction1", "PelmSysService", 0},
+      {ClassOf<TDBSetupAdjustmentAction>, "DBSetupAdjustmentAction1", "PelmSysService", 0},
+      {ClassOf<TDBCheckStructAction>, "DBCheckStructAction1", "PelmSysService", 0},
+      {ClassOf<TReportGenAction>, "ReportGenAction1", "PelmAppService", 0},
+      {ClassOf<TDBRestoreAction>, "DBRestoreAction1", "PelmSysService", 0},
+      {ClassOf<TCallRefAction>, "CallRefAction1", "PelmAppService", VK_F8},
+      {ClassOf<TTougleLevelsAction>, "TougleLevelsAction1", "PelmAppService", VK_F3},
+  };
+  InitServiceActionsUnit();
+  TDataSource source(nullptr);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    std::unique_ptr<TAction> action(c.Class.Make(nullptr));
+    EXPECT_EQ(action->Category, c.Category);
+    EXPECT_EQ(action->ShortCut, c.ShortCut);
+    EXPECT_FALSE(action->Caption.empty());
+    const bool service = c.Class.Is(ServiceModule()->Action("TougleLevelsAction1")) ||
+                         c.Class.Is(ServiceModule()->Action("CallRefAction1"));
+    EXPECT_EQ(dynamic_cast<TPelmServiceAction*>(action.get()) != nullptr, service);
+    EXPECT_FALSE(action->HandlesTarget(&source));
+    EXPECT_TRUE(c.Class.Is(ServiceModule()->Action(c.Name)));
+  }
+  // The paste works in any text edit: an edit action, not a service one.
+  EXPECT_NE(dynamic_cast<TEditAction*>(REditPaste), nullptr);
+  EXPECT_EQ(dynamic_cast<TPelmServiceAction*>(REditPaste), nullptr);
+  DoneServiceActionsUnit();
 }
 
 // A screen of 256 colours cannot show the pale mark colour: marks go bright
