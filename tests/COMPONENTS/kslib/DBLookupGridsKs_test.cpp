@@ -14,7 +14,7 @@
 #include "RecordMarker.h"
 #include "SDS.h"
 #include "SDataSource.h"
-#include "ServiceActions.h"
+#include "CommonInterface.h"
 #include "tests/COMPONENTS/SDSPlainTable.h"
 #include "GridForm.h"
 #include "zynMemTable.h"

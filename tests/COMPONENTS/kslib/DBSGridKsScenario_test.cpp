@@ -10,7 +10,7 @@
 #include "GridForm.h"
 #include "SDS.h"
 #include "SDataSource.h"
-#include "ServiceActions.h"
+#include "CommonInterface.h"
 #include "UKORRGR.h"
 #include "uIterators.h"
 #include "forms/Menus.h"

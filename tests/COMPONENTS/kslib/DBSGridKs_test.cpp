@@ -18,8 +18,8 @@
 #include "ServiceEnvironment.h"
 #include "SDataSource.h"
 #include "tests/COMPONENTS/ScriptedDataPrompts.h"
-#include "ServiceActions.h"
-#include "ServiceModule.h"
+#include "CommonInterface.h"
+#include "CommonInterfaceRes.h"
 #include "uIterators.h"
 #include "zynMemTable.h"
 

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "DBSGridKs.h"
-#include "ServiceActions.h"
+#include "CommonInterface.h"
 
 class TServiceEnvironment : public ::testing::Environment {
  public:

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "ServiceActions.h"
+#include "CommonInterface.h"
 #include "forms/StdCtrls.h"
 
 class TServiceModule : public TComponent {

@@ -1,4 +1,4 @@
-#include "ServiceModule.h"
+#include "CommonInterfaceRes.h"
 
 #include "common/RusClipboard.h"
 #include "ToolCtrlsKs.h"

@@ -1,7 +1,7 @@
 // The service actions as TI holds them: start-up and shutdown, the targets
 // they take, what they do on a data source and on the active data-aware
 // edit, and the clipboard with the Russian locale.
-#include "ServiceActions.h"
+#include "CommonInterface.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@
 #include "EditorForm.h"
 #include "SDS.h"
 #include "SDataSource.h"
-#include "ServiceModule.h"
+#include "CommonInterfaceRes.h"
 #include "ToolCtrlsKs.h"
 #include "tests/platform/db/ArrayDataSet.h"
 #include "uIterators.h"

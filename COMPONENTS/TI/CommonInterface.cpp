@@ -1,4 +1,4 @@
-#include "ServiceActions.h"
+#include "CommonInterface.h"
 
 #include <iterator>
 #include <memory>
@@ -10,7 +10,7 @@
 #include "DBSGridKs.h"
 #include "SDS.h"
 #include "SDataSource.h"
-#include "ServiceModule.h"
+#include "CommonInterfaceRes.h"
 #include "forms/Dialogs.h"
 #include "forms/Forms.h"
 #include "uIterators.h"
