@@ -840,9 +840,17 @@ void TzynIndexes::ReflectInIndex(TzynIndex* Index, TzynChange Operation, TzynRec
   bool maintained = !(Index->CompareOptions & mtcoNonMaintained) && FTable->EnableIndexes &&
                     Index->Enabled && Index->IsOrdered;
   if (Operation == zcModify && Index->IsRowOrder) {
-    if (OldRecord != NewRecord) {
-      int32_t row = Index->FindRecordNumber(OldRecord, Position);
-      if (row >= 0) Index->SetRow(row, NewRecord);
+    // A filter on the row order may refuse the edited record now, or take
+    // back one it refused (to the end, as an insert by another table goes).
+    const bool filtered = Index->HasOwnFilter() || Index->DataSet->OnFilterIndex;
+    if (OldRecord == NewRecord && !filtered) return;
+    int32_t row = Index->FindRecordNumber(OldRecord, Position);
+    if (filtered && !Index->PassesFilter(NewRecord)) {
+      if (row >= 0) Index->DeleteRow(row);
+    } else if (row >= 0) {
+      Index->SetRow(row, NewRecord);
+    } else if (filtered && !Index->PassesFilter(OldRecord)) {
+      Index->InsertRow(Index->Count(), NewRecord);
     }
     return;
   }

@@ -308,6 +308,19 @@ TEST_F(SDSOnTree, ALookupCloneOffersNoDeletedOrRefusedRecordInAnyOrder) {
   AppendMaster(*master, 41, "Новый", 0);
   AppendMaster(*master, 42, "Старый", 0x80000000u);
   EXPECT_EQ(Column(clone, "SYS$ID"), "1,3,6,7,20,21,41");
+
+  // An edit of the master hides a record from the clone, or shows it again.
+  const struct {
+    uint32_t State;
+    const char* IDs;
+  } edits[] = {{0x80000000u, "1,3,6,20,21,41"}, {0, "1,3,6,20,21,41,7"}};
+  for (const auto& edit : edits) {
+    ASSERT_TRUE(master->Locate("SYS$ID", 7, {}));
+    master->Edit();
+    master->FieldByName("SYS$STATE")->SetAsInteger(static_cast<int32_t>(edit.State));
+    master->Post();
+    EXPECT_EQ(Column(clone, "SYS$ID"), edit.IDs) << edit.State;
+  }
 }
 
 TEST_F(SDSOnTree, NavigationWithoutAKeyShowsOneLevelAtATime) {
