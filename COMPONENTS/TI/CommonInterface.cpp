@@ -26,7 +26,7 @@ bool ServiceMarkColorDeep;
 namespace {
 
 int StartCount = 0;
-std::unique_ptr<TServiceModule> Module;
+std::unique_ptr<TI> Module;
 TScreenDepthHook ScreenDepthHook;
 
 int ScreenDepth() {
@@ -370,7 +370,7 @@ void InitServiceActionsUnit() {
   if (StartCount++) return;
   ServiceMarkColorDeep = ScreenDepth() > 8;
   ServiceMarkColor = ServiceMarkColorDeep ? 0x00C0FFE0 : 0x0000FF00;
-  Module = std::make_unique<TServiceModule>(nullptr);
+  Module = std::make_unique<TI>(nullptr);
   for (const auto& global : Globals) *global.Global = Module->Action(global.Name);
   SysEditPopupMenu = Module->SysEditPopupMenu;
   PopupMarking = {RecordMark, RecordMarkGroup, ServiceMarkColor};
@@ -390,6 +390,8 @@ void DoneServiceActionsUnit() {
   Module.reset();
 }
 
-TServiceModule* ServiceModule() { return Module.get(); }
+TI* ServiceModule() { return Module.get(); }
+
+TImageList* ServiceImages() { return Module ? Module->ImageList : nullptr; }
 
 void SetScreenDepthHook(TScreenDepthHook Hook) { ScreenDepthHook = std::move(Hook); }

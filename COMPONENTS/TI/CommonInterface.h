@@ -15,7 +15,7 @@ class TDataSet;
 class TDataSource;
 class TField;
 class TSDataSource;
-class TServiceModule;
+class TI;
 
 class TPelmServiceAction : public TAction {
  public:
@@ -237,7 +237,9 @@ void SetScreenDepthHook(TScreenDepthHook Hook);
 // shutdown clears every global before TI goes.
 void InitServiceActionsUnit();
 void DoneServiceActionsUnit();
-TServiceModule* ServiceModule();
+TI* ServiceModule();
+// TI's action images; null outside start-up and shutdown.
+TImageList* ServiceImages();
 
 extern TAction *RecordMark, *RecordMarkAll, *RecordMarkGroup, *Find, *Sum, *RecordCount, *GroupDelete, *GroupReplace,
     *GroupFill, *GroupAdd, *GroupMul, *Filter, *FilterCancel, *Sort, *SortCancel, *RecordEdit, *RecordPost,

@@ -80,7 +80,7 @@ TCustomEdit* MenuEdit(TPopupMenu* Menu) { return dynamic_cast<TCustomEdit*>(Menu
 
 }  // namespace
 
-TServiceModule::TServiceModule(TComponent* AOwner) : TComponent(AOwner) {
+TI::TI(TComponent* AOwner) : TComponent(AOwner) {
   SetName("I");
   ImageList = new TImageList(this);
   TBitmap images;
@@ -100,13 +100,13 @@ TServiceModule::TServiceModule(TComponent* AOwner) : TComponent(AOwner) {
     const char* Name;
     const char* Caption;
     const char* Action;
-    void (TServiceModule::*Click)(TObject*);
+    void (TI::*Click)(TObject*);
   } items[] = {
       {"Undo1", "Отменить", "EditUndo1", nullptr},
       {"N1", "-", nullptr, nullptr},
       {"Cut1", "Вырезать", "EditCut1", nullptr},
-      {"mCopyPopupMenu", "Копировать", nullptr, &TServiceModule::mCopyPopupMenuClick},
-      {"mPastePopupMenu", "Вставить", nullptr, &TServiceModule::mPastePopupMenuClick},
+      {"mCopyPopupMenu", "Копировать", nullptr, &TI::mCopyPopupMenuClick},
+      {"mPastePopupMenu", "Вставить", nullptr, &TI::mPastePopupMenuClick},
       {"Delete1", "Удалить", "EditDelete1", nullptr},
       {"SelectAll1", "Отметить все", "EditSelectAll1", nullptr},
   };
@@ -123,17 +123,17 @@ TServiceModule::TServiceModule(TComponent* AOwner) : TComponent(AOwner) {
   }
 }
 
-TAction* TServiceModule::Action(const AnsiString& Name) const {
+TAction* TI::Action(const AnsiString& Name) const {
   for (TAction* action : Actions)
     if (action->Name() == Name) return action;
   return nullptr;
 }
 
-void TServiceModule::mCopyPopupMenuClick(TObject*) {
+void TI::mCopyPopupMenuClick(TObject*) {
   if (TCustomEdit* edit = MenuEdit(SysEditPopupMenu)) PutClipboardText(edit->SelText());
 }
 
-void TServiceModule::mPastePopupMenuClick(TObject*) {
+void TI::mPastePopupMenuClick(TObject*) {
   if (TCustomEdit* edit = MenuEdit(SysEditPopupMenu)) PasteClipboardText(edit);
 }
 

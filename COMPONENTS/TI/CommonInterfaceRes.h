@@ -8,9 +8,9 @@
 #include "CommonInterface.h"
 #include "forms/StdCtrls.h"
 
-class TServiceModule : public TComponent {
+class TI : public TComponent {
  public:
-  explicit TServiceModule(TComponent* AOwner);
+  explicit TI(TComponent* AOwner);
 
   TImageList* ImageList;
   TActionList* ActionList;

@@ -17,7 +17,6 @@
 #include "SDataPrompts.h"
 #include "SDataSource.h"
 #include "CommonInterface.h"
-#include "CommonInterfaceRes.h"
 #include "forms/Forms.h"
 #include "forms/Menus.h"
 #include "uIterators.h"
@@ -299,7 +298,7 @@ bool TDBSGridKs::CalculatorKey(uint16_t& Key) {
     TField* field = SelectedField();
     ApplyCalcOperator(fromEditor ? editor->Text() : field ? field->Text() : AnsiString(), op);
   } else if (Key == VK_RETURN) {
-    fromEditor ? ApplyCalcResultToEditor() : ApplyCalcResultToField();
+    fromEditor ? ApplyCalcResultToEditor() : ApplyCalcResult();
   } else {
     return false;
   }
@@ -316,7 +315,7 @@ void TDBSGridKs::ApplyCalcOperator(const AnsiString& Operand, char Operator) {
   }
 }
 
-void TDBSGridKs::ApplyCalcResultToField() {
+void TDBSGridKs::ApplyCalcResult() {
   TField* field = SelectedField();
   TDataSet* dataSet = DataSource()->DataSet();
   const TDataSetState state = dataSet->State();
@@ -522,8 +521,8 @@ void TDBSGridKs::KeyDown(uint16_t& Key, TShiftState Shift) {
       handled = Editing(dataSet) ? EditingKey(Key, Shift, shortCut) : BrowseKey(Key, Shift, shortCut);
   }
   if (handled) {
-    KillMessage(Handle(), WM_SYSCHAR);
-    KillMessage(Handle(), WM_CHAR);
+    DropPendingChar(WM_SYSCHAR);
+    DropPendingChar(WM_CHAR);
   }
   TDBGridKs::KeyDown(Key, Shift);
 }
@@ -702,13 +701,14 @@ void TDBSGridKs::AddStateColumn() {
 
 void TDBSGridKs::WndProc(TMessage& Message) {
   TDBGridKs::WndProc(Message);
-  if (Message.Msg == WM_RBUTTONDOWN && !ServiceOptions.Contains(srvDontCreatePopupMenu))
-    HookPopup(GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam));
+  if (Message.Msg == WM_RBUTTONDOWN) WMRButtonDown(Message);
 }
 
-// The menu that pops up next builds its service entries first.
-void TDBSGridKs::HookPopup(int X, int Y) {
-  const int column = MouseCoord(X, Y).X - IndicatorOffset();
+// After the grid core's handling: the menu that pops up next builds its
+// service entries first.
+void TDBSGridKs::WMRButtonDown(TMessage& Message) {
+  if (ServiceOptions.Contains(srvDontCreatePopupMenu)) return;
+  const int column = MouseCoord(GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)).X - IndicatorOffset();
   ClickedColumn = column >= 0 && column < Columns()->Count() ? Columns()->Items(column) : nullptr;
   if (!PopupMenu()) AssignOwnPopupMenu();
   TPopupMenu* menu = ClickedColumn && ClickedColumn->PopupMenu() ? ClickedColumn->PopupMenu() : PopupMenu();
@@ -749,7 +749,7 @@ TMenuItem* TDBSGridKs::AddActionItem(TAction* Action, TMenuItem* Parent) {
 
 void TDBSGridKs::BuildServicePopupMenu(TPopupMenu* Menu) {
   TMenuItem* root = Menu->Items();
-  if (!Menu->Images && ServiceModule()) Menu->Images = ServiceModule()->ImageList;
+  if (!Menu->Images) Menu->Images = ServiceImages();
   const auto separator = [&] { AddMenuCaption("-", root); };
   if (root->Count()) separator();
   root->Tag = ServiceMenuTag;

@@ -153,7 +153,10 @@ class TDBSGridKs : public TDBGridKs {
   bool CanEditAcceptKey(char Key) override;
 
  private:
-  void HookPopup(int X, int Y);
+  void WMRButtonDown(TMessage& Message);
+  // One pending message of the number off the grid's queue, so a handled
+  // key types no character.
+  void DropPendingChar(UINT Msg) { KillMessage(Handle(), Msg); }
   void AddStateColumn();
   void AssignOwnPopupMenu();
   void ServicePopup(TObject* Sender);
@@ -178,7 +181,7 @@ class TDBSGridKs : public TDBGridKs {
   // The calculator keys (Alt with a key); true when one was handled.
   bool CalculatorKey(uint16_t& Key);
   void ApplyCalcOperator(const AnsiString& Operand, char Operator);
-  void ApplyCalcResultToField();
+  void ApplyCalcResult();
   void ApplyCalcResultToEditor();
   // Stores the calculator's result in the selected field; an integer field
   // refuses a result beyond its range.

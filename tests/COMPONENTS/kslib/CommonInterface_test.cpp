@@ -37,8 +37,9 @@ std::wstring UnicodeClipboardText() {
 TEST(ServiceActionsUnit, CountedStartUpAndShutdownLeaveNoGlobalBehind) {
   InitServiceActionsUnit();
   InitServiceActionsUnit();
-  TServiceModule* module = ServiceModule();
+  TI* module = ServiceModule();
   ASSERT_NE(module, nullptr);
+  EXPECT_EQ(ServiceImages(), module->ImageList);
   EXPECT_EQ(module->Actions.size(), 56u);
   EXPECT_EQ(module->ActionList->ActionCount(), 56);
   EXPECT_EQ(module->SysEditPopupMenu->Items()->Count(), 7);
@@ -72,6 +73,7 @@ TEST(ServiceActionsUnit, CountedStartUpAndShutdownLeaveNoGlobalBehind) {
   EXPECT_NE(REditPaste, nullptr);
   DoneServiceActionsUnit();
   EXPECT_EQ(ServiceModule(), nullptr);
+  EXPECT_EQ(ServiceImages(), nullptr);
   for (TAction* global : {RecordMark, RecordMarkAll, RecordMarkGroup, Find, Sum, RecordCount, GroupDelete,
                           GroupReplace, GroupFill, GroupAdd, GroupMul, Filter, FilterCancel, Sort, SortCancel,
                           RecordEdit, RecordPost, RecordInsert, RecordDelete, RecordDoubleField, RecordDoubleRecord,
