@@ -573,9 +573,14 @@ void TzynCustomBinaryStreamFormat::LoadDef(IzynMemTable* Table) {
       defs->Add(own, static_cast<TFieldType>(type), size, required);
       TFieldDef* def = defs->Items(defs->Count() - 1);
       if (type == ftADT || type == ftArray) objects.emplace_back(name, def);
-      // An array's children count once for each element.
-      if (parent && CountFieldDefEntries(dataSet->FieldDefs(), ZYN_MAX_FIELDS) > ZYN_MAX_FIELDS)
+      // An array's children count once for each element. The definition
+      // that overflows goes before the fields read so far are made, or they
+      // would be made for every element of it.
+      if (parent && CountFieldDefEntries(dataSet->FieldDefs(), ZYN_MAX_FIELDS) > ZYN_MAX_FIELDS) {
+        if (type == ftADT || type == ftArray) objects.pop_back();
+        defs->Delete(defs->Count() - 1);
         throw EMemTableError(SzynTooManyFields);
+      }
     }
   } catch (...) {
     if (applied) makeFields();

@@ -628,6 +628,8 @@ TEST(TzynBinaryStreamFormat, RefusesWhatItCannotRead) {
   } catch (const EMemTableError& e) {
     EXPECT_EQ(e.Message(), SzynTooManyFields);
   }
+  // Nor is a field made for each element of the array that overflowed.
+  EXPECT_LE(table.FieldCount(), ZYN_MAX_FIELDS);
   EXPECT_THROW(LoadBytes(table, Bytes{'T', 'P', 'F', '1', 2, 0}), EReadError);
   EXPECT_NO_THROW(LoadBytes(table, Bytes{}));
   EXPECT_FALSE(table.Active());
