@@ -46,13 +46,66 @@ inline constexpr TzynStreamFlags zynDefaultStreamFlags{
     sfSaveFiltered, sfSaveIgnoreRange, sfSaveIgnoreMasterDetail, sfSaveFieldKind,
     sfLoadFromStart, sfSaveUsingIndex};
 
+// The members of each published flag set.
+inline constexpr TzynStreamFlags zynsfDataMembers{sfSaveData, sfLoadData};
+inline constexpr TzynStreamFlags zynsfCalculatedMembers{sfSaveCalculated, sfLoadCalculated};
+inline constexpr TzynStreamFlags zynsfLookupMembers{sfSaveLookup, sfLoadLookup};
+inline constexpr TzynStreamFlags zynsfNonVisibleMembers{sfSaveNonVisible, sfLoadNonVisible};
+inline constexpr TzynStreamFlags zynsfBlobsMembers{sfSaveBlobs, sfLoadBlobs};
+inline constexpr TzynStreamFlags zynsfDefMembers{sfSaveDef, sfLoadDef};
+inline constexpr TzynStreamFlags zynsfIndexDefMembers{sfSaveIndexDef, sfLoadIndexDef};
+inline constexpr TzynStreamFlags zynsfFilteredMembers{sfSaveFiltered};
+inline constexpr TzynStreamFlags zynsfIgnoreRangeMembers{sfSaveIgnoreRange};
+inline constexpr TzynStreamFlags zynsfIgnoreMasterDetailMembers{sfSaveIgnoreMasterDetail};
+inline constexpr TzynStreamFlags zynsfDeltasMembers{sfSaveDeltas, sfLoadDeltas};
+inline constexpr TzynStreamFlags zynsfDontFilterDeltasMembers{sfSaveDontFilterDeltas};
+inline constexpr TzynStreamFlags zynsfAppendMembers{sfSaveAppend, sfSaveInsert};
+inline constexpr TzynStreamFlags zynsfFieldKindMembers{sfSaveFieldKind, sfLoadFieldKind};
+inline constexpr TzynStreamFlags zynsfFromStartMembers{sfLoadFromStart};
+inline constexpr TzynStreamFlags zynsfUsingIndexMembers{sfSaveUsingIndex};
+
 class TzynCustomStreamFormat : public TComponent {
  public:
   explicit TzynCustomStreamFormat(TComponent* AOwner);
   ~TzynCustomStreamFormat() override;
 
   AnsiString Version() const { return GetVersion(); }
+  // Every switch lives here; the published sets are views of their own members of it.
   TzynStreamFlags Flags = zynDefaultStreamFlags;
+  TzynStreamFlags sfData() const { return FlagGroup(zynsfDataMembers); }
+  void SetsfData(TzynStreamFlags Value) { SetFlagGroup(zynsfDataMembers, Value); }
+  TzynStreamFlags sfCalculated() const { return FlagGroup(zynsfCalculatedMembers); }
+  void SetsfCalculated(TzynStreamFlags Value) { SetFlagGroup(zynsfCalculatedMembers, Value); }
+  TzynStreamFlags sfLookup() const { return FlagGroup(zynsfLookupMembers); }
+  void SetsfLookup(TzynStreamFlags Value) { SetFlagGroup(zynsfLookupMembers, Value); }
+  TzynStreamFlags sfNonVisible() const { return FlagGroup(zynsfNonVisibleMembers); }
+  void SetsfNonVisible(TzynStreamFlags Value) { SetFlagGroup(zynsfNonVisibleMembers, Value); }
+  TzynStreamFlags sfBlobs() const { return FlagGroup(zynsfBlobsMembers); }
+  void SetsfBlobs(TzynStreamFlags Value) { SetFlagGroup(zynsfBlobsMembers, Value); }
+  TzynStreamFlags sfDef() const { return FlagGroup(zynsfDefMembers); }
+  void SetsfDef(TzynStreamFlags Value) { SetFlagGroup(zynsfDefMembers, Value); }
+  TzynStreamFlags sfIndexDef() const { return FlagGroup(zynsfIndexDefMembers); }
+  void SetsfIndexDef(TzynStreamFlags Value) { SetFlagGroup(zynsfIndexDefMembers, Value); }
+  TzynStreamFlags sfFiltered() const { return FlagGroup(zynsfFilteredMembers); }
+  void SetsfFiltered(TzynStreamFlags Value) { SetFlagGroup(zynsfFilteredMembers, Value); }
+  TzynStreamFlags sfIgnoreRange() const { return FlagGroup(zynsfIgnoreRangeMembers); }
+  void SetsfIgnoreRange(TzynStreamFlags Value) { SetFlagGroup(zynsfIgnoreRangeMembers, Value); }
+  TzynStreamFlags sfIgnoreMasterDetail() const { return FlagGroup(zynsfIgnoreMasterDetailMembers); }
+  void SetsfIgnoreMasterDetail(TzynStreamFlags Value) {
+    SetFlagGroup(zynsfIgnoreMasterDetailMembers, Value);
+  }
+  TzynStreamFlags sfDeltas() const { return FlagGroup(zynsfDeltasMembers); }
+  void SetsfDeltas(TzynStreamFlags Value) { SetFlagGroup(zynsfDeltasMembers, Value); }
+  TzynStreamFlags sfDontFilterDeltas() const { return FlagGroup(zynsfDontFilterDeltasMembers); }
+  void SetsfDontFilterDeltas(TzynStreamFlags Value) {
+    SetFlagGroup(zynsfDontFilterDeltasMembers, Value);
+  }
+  TzynStreamFlags sfAppend() const { return FlagGroup(zynsfAppendMembers); }
+  void SetsfAppend(TzynStreamFlags Value) { SetFlagGroup(zynsfAppendMembers, Value); }
+  TzynStreamFlags sfFieldKind() const { return FlagGroup(zynsfFieldKindMembers); }
+  void SetsfFieldKind(TzynStreamFlags Value) { SetFlagGroup(zynsfFieldKindMembers, Value); }
+  TzynStreamFlags sfFromStart() const { return FlagGroup(zynsfFromStartMembers); }
+  void SetsfFromStart(TzynStreamFlags Value) { SetFlagGroup(zynsfFromStartMembers, Value); }
   // Copies the flags of another format.
   void Assign(TPersistent* Source) override;
 
@@ -66,6 +119,12 @@ class TzynCustomStreamFormat : public TComponent {
   TNotifyEvent OnBeforeSave, OnAfterSave, OnBeforeLoad, OnAfterLoad;
 
  protected:
+  TzynStreamFlags FlagGroup(TzynStreamFlags Members) const { return Flags * Members; }
+  // Members outside the group are neither set nor cleared.
+  void SetFlagGroup(TzynStreamFlags Members, TzynStreamFlags Value) {
+    Flags = (Flags - Members) + (Value * Members);
+  }
+
   virtual AnsiString GetVersion() const { return "1.00"; }
   virtual void DetermineSaveFields(IzynMemTable* Table);
   virtual void BeforeSave(IzynMemTable* Table);
@@ -116,6 +175,8 @@ class TzynCustomBinaryStreamFormat : public TzynCustomStreamFormat {
   static constexpr int32_t FileVersion = 252;
   int BufferSize() const { return FBufferSize; }
   void SetBufferSize(int Value) { FBufferSize = Value < 16384 ? 16384 : Value; }
+  TzynStreamFlags sfUsingIndex() const { return FlagGroup(zynsfUsingIndexMembers); }
+  void SetsfUsingIndex(TzynStreamFlags Value) { SetFlagGroup(zynsfUsingIndexMembers, Value); }
   // The version of the stream read last.
   int32_t StreamVersion() const { return FVersion; }
 

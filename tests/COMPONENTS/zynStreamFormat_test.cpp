@@ -635,6 +635,65 @@ TEST(TzynBinaryStreamFormat, RefusesWhatItCannotRead) {
   EXPECT_FALSE(table.Active());
 }
 
+TEST(TzynBinaryStreamFormat, EachPublishedFlagSetOwnsOnlyItsMembers) {
+  using F = TzynCustomBinaryStreamFormat;
+  struct Case {
+    const char* Name;
+    TzynStreamFlags (F::*Get)() const;
+    void (F::*Set)(TzynStreamFlags);
+    TzynStreamFlags Members, Default;
+  };
+  const Case cases[] = {
+      {"sfData", &F::sfData, &F::SetsfData, {sfSaveData, sfLoadData}, {sfSaveData, sfLoadData}},
+      {"sfCalculated", &F::sfCalculated, &F::SetsfCalculated,
+       {sfSaveCalculated, sfLoadCalculated}, {}},
+      {"sfLookup", &F::sfLookup, &F::SetsfLookup, {sfSaveLookup, sfLoadLookup}, {}},
+      {"sfNonVisible", &F::sfNonVisible, &F::SetsfNonVisible,
+       {sfSaveNonVisible, sfLoadNonVisible}, {sfSaveNonVisible, sfLoadNonVisible}},
+      {"sfBlobs", &F::sfBlobs, &F::SetsfBlobs, {sfSaveBlobs, sfLoadBlobs},
+       {sfSaveBlobs, sfLoadBlobs}},
+      {"sfDef", &F::sfDef, &F::SetsfDef, {sfSaveDef, sfLoadDef}, {sfSaveDef, sfLoadDef}},
+      {"sfIndexDef", &F::sfIndexDef, &F::SetsfIndexDef, {sfSaveIndexDef, sfLoadIndexDef},
+       {sfSaveIndexDef, sfLoadIndexDef}},
+      {"sfFiltered", &F::sfFiltered, &F::SetsfFiltered, {sfSaveFiltered}, {sfSaveFiltered}},
+      {"sfIgnoreRange", &F::sfIgnoreRange, &F::SetsfIgnoreRange, {sfSaveIgnoreRange},
+       {sfSaveIgnoreRange}},
+      {"sfIgnoreMasterDetail", &F::sfIgnoreMasterDetail, &F::SetsfIgnoreMasterDetail,
+       {sfSaveIgnoreMasterDetail}, {sfSaveIgnoreMasterDetail}},
+      {"sfDeltas", &F::sfDeltas, &F::SetsfDeltas, {sfSaveDeltas, sfLoadDeltas}, {}},
+      {"sfDontFilterDeltas", &F::sfDontFilterDeltas, &F::SetsfDontFilterDeltas,
+       {sfSaveDontFilterDeltas}, {}},
+      {"sfAppend", &F::sfAppend, &F::SetsfAppend, {sfSaveAppend, sfSaveInsert}, {}},
+      {"sfFieldKind", &F::sfFieldKind, &F::SetsfFieldKind, {sfSaveFieldKind, sfLoadFieldKind},
+       {sfSaveFieldKind}},
+      {"sfFromStart", &F::sfFromStart, &F::SetsfFromStart, {sfLoadFromStart}, {sfLoadFromStart}},
+      {"sfUsingIndex", &F::sfUsingIndex, &F::SetsfUsingIndex, {sfSaveUsingIndex},
+       {sfSaveUsingIndex}},
+  };
+  TzynStreamFlags every;
+  for (int f = sfSaveData; f <= sfSaveUsingIndex; ++f) every.Include(TzynStreamFlag(f));
+  TzynStreamFlags covered;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    EXPECT_TRUE((covered * c.Members).Empty()) << "a flag in two sets";
+    covered = covered + c.Members;
+    TzynBinaryStreamFormat format(nullptr);
+    EXPECT_EQ((format.*c.Get)(), c.Default);
+    // Writing a set touches none of the others, whatever it is given.
+    format.Flags = every;
+    (format.*c.Set)({});
+    EXPECT_EQ(format.Flags, every - c.Members);
+    EXPECT_TRUE((format.*c.Get)().Empty());
+    (format.*c.Set)(every);
+    EXPECT_EQ(format.Flags, every);
+    format.Flags = {};
+    (format.*c.Set)(every);
+    EXPECT_EQ(format.Flags, c.Members);
+    EXPECT_EQ((format.*c.Get)(), c.Members);
+  }
+  EXPECT_EQ(covered, every);
+}
+
 TEST(TzynBinaryStreamFormat, LimitsProgressAndBufferSize) {
   TzynTestTable table;
   table.FieldDefs()->Add("ID", ftInteger);
