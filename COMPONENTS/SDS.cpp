@@ -886,7 +886,7 @@ TAccess TSDS::GetAccess(unsigned Sources) const {
   if ((Sources & (asMasterAccess | asMasterAccessTmp)) && !FMasterDataset)
     throw EAssertionFailed("MasterDataSet must be defined.", "COMPONENTS/SDS", __LINE__);
   TAccess result = acFull;
-  const auto ask = [&](const TSDSAccessEvent& Event) {
+  const auto ask = [&](const TSDSAccess_vent& Event) {
     if (!Event) return;
     TAccess access = acFull;
     Event(this, access);
@@ -949,7 +949,7 @@ void TSDS::DoAfterEdit() {
   // changed before it was taken: the locked record is read again too.
   if (FOptions.Contains(dsoRefreshBeforeEdit) || std::exchange(FLockedForEdit, false)) {
     try {
-      TSDSWriter(*this).RereadRecord();
+      TSDSWriter(*this).RefreshRecord();
     } catch (const std::exception&) {
       // A row found gone says so; a lost connection says what it is.
       Cancel();

@@ -77,9 +77,10 @@ class EHintError : public Exception {
 enum TAccess : uint8_t { acNone, acPartial, acFull };
 // Whose access events GetAccess asks.
 enum TAccessSource : unsigned { asMasterAccess = 1, asMasterAccessTmp = 2, asOwnAccess = 4 };
-using TSDSAccessEvent = std::function<void(const TSDS* sds, TAccess& access)>;
+using TSDSAccess_vent = std::function<void(const TSDS* sds, TAccess& access)>;
 // OnLogEvent's operation: 0 insert, 1 update, 2 delete.
-using TLogEvent = std::function<void(const TSDS* sds, int OperationType)>;
+using TOperationType = int;
+using TLogEvent = std::function<void(const TSDS* sds, TOperationType OperationType)>;
 
 // The operation codes of ESDS_IBError and of change notifications.
 enum TSDSOperation : int { soUpdate = 0, soInsert = 1, soDelete = 2 };
@@ -159,8 +160,8 @@ class TSDS : public TzynCustomMemTable {
   std::function<void(TDataSet*)> OnRecordLoaded;
   // Asked before an edit, a post or a delete; anything below full access
   // refuses it.
-  TSDSAccessEvent OnGetAccess;
-  TSDSAccessEvent OnGetAccessTmp;
+  TSDSAccess_vent OnGetAccess;
+  TSDSAccess_vent OnGetAccessTmp;
   // Fired when a change has been written.
   TLogEvent OnLogEvent;
   // Fired for a record just brought up to date from its row on the server

@@ -323,7 +323,7 @@ void TSDSWriter::Insert() {
     DS.ClearRowKey();
     CopyRow(statement);
     statement.Close();
-    RereadRecord();
+    RefreshRecord();
     scope.Commit();
   });
   OweCommit(end, statement);
@@ -352,7 +352,7 @@ void TSDSWriter::Update() {
     ExecuteOneRow(statement);
     statement.Close();
     if (DS.OnLogEvent) DS.OnLogEvent(&DS, 1);
-    if (reread) RereadRecord();
+    if (reread) RefreshRecord();
     scope.Commit();
   });
   OweCommit(end, statement);
@@ -454,7 +454,7 @@ void TSDS::CommitHeldWrites(bool RaiseFailure) {
 
 // ---- Re-reading -----------------------------------------------------------------------------
 
-void TSDSWriter::RereadRecord() {
+void TSDSWriter::RefreshRecord() {
   TIBSQL& statement = TSDS::IDAssigned(DS.DBKey()) ? *DS.RefreshSQL() : *DS.RefreshByKeySQL();
   if (TIBTransaction* transaction = statement.TransactionInUse(); transaction && !transaction->Active())
     transaction->StartTransaction();

@@ -75,7 +75,7 @@ class TSDSWriter {
   void Delete();
   // Reads the current record's row again into the record being edited,
   // then fires OnRecordLoaded.
-  void RereadRecord();
+  void RefreshRecord();
   // Locks the current record for an edit when the dataset locks records;
   // true when it did.
   bool LockForEdit();

@@ -269,7 +269,7 @@ TEST_F(SDSOnTree, TheRefreshFindsARecordItsIndexesHideAsDeleted) {
 namespace {
 
 // Refuses the records of that NAME.
-TSDSAccessEvent Refusing(const char* Name) {
+TSDSAccess_vent Refusing(const char* Name) {
   return [Name](const TSDS* sds, TAccess& access) {
     if (sds->FieldByName("NAME")->AsString() == Name) access = acNone;
   };

@@ -74,7 +74,7 @@ TEST_F(SDSRefreshTest, ARecordIsReadAgainByRowKeyOrByKeyAndAGoneRowCancelsTheEdi
   ASSERT_TRUE(sds->Locate("SYS$ID", Variant(int64_t{101}), {}));
   sds->Edit();
   sds->ClearRowKey();
-  TSDSWriter(*sds).RereadRecord();
+  TSDSWriter(*sds).RefreshRecord();
   EXPECT_EQ(sds->FieldByName("AMOUNT")->AsCurrency().Scaled, INT64_MAX);
   EXPECT_NE(sds->DBKey(), 0);
   sds->Cancel();

@@ -92,7 +92,7 @@ TEST(SDSWrite, AQuotedTableNameIsOneNameInEveryStatement) {
   auto sds = db.Dataset("Кв'ота\";--", {dsoPessimisticLock, dsoAudit, dsoSendNotification});
   sds->Open();
   std::vector<int> logged;
-  sds->OnLogEvent = [&](const TSDS*, int Operation) { logged.push_back(Operation); };
+  sds->OnLogEvent = [&](const TSDS*, TOperationType Operation) { logged.push_back(Operation); };
   sds->Append();
   sds->FieldByName("ID")->SetAsInteger(1);
   sds->FieldByName("NAME")->SetAsString("один");
