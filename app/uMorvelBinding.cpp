@@ -77,20 +77,20 @@ F SessionEntry(const char* name) {
   return Entry<F>(TokenLibrary, name);
 }
 
-bool SessionResult(int32_t result, uint8_t* buffer, int32_t length, AnsiString& Out) {
+bool SessionResult(int32_t result, uint8_t* outPtr, int32_t outLen, AnsiString& Out) {
   if (result != 1) return false;
-  Out = TakeBuffer(TokenLibrary, buffer, length);
+  Out = TakeBuffer(TokenLibrary, outPtr, outLen);
   return true;
 }
 
 bool CryptMem(const char* name, const AnsiString& Data, const AnsiString& Cert, AnsiString& Out) {
   auto crypt = SessionEntry<TCryptMem>(name);
   if (!crypt) return false;
-  uint8_t* buffer = nullptr;
-  int32_t length = 0;
+  uint8_t* outPtr = nullptr;
+  int32_t outLen = 0;
   int32_t result =
-      crypt(TokenSession, Bytes(Cert), Length(Cert), Bytes(Data), Length(Data), &buffer, &length);
-  return SessionResult(result, buffer, length, Out);
+      crypt(TokenSession, Bytes(Cert), Length(Cert), Bytes(Data), Length(Data), &outPtr, &outLen);
+  return SessionResult(result, outPtr, outLen, Out);
 }
 
 }  // namespace
@@ -142,11 +142,11 @@ bool TokenVerifyDetachedSign(const AnsiString& Data, const AnsiString& Sig) {
 bool TokenSignMem(const AnsiString& Data, const AnsiString& Cert, bool Detached, AnsiString& Out) {
   auto sign = SessionEntry<TSignMem>("SignMem");
   if (!sign) return false;
-  uint8_t* buffer = nullptr;
-  int32_t length = 0;
+  uint8_t* outPtr = nullptr;
+  int32_t outLen = 0;
   int32_t result = sign(TokenSession, Bytes(Cert), Length(Cert), Bytes(Data), Length(Data),
-                        Detached ? 1 : 0, &buffer, &length);
-  return SessionResult(result, buffer, length, Out);
+                        Detached ? 1 : 0, &outPtr, &outLen);
+  return SessionResult(result, outPtr, outLen, Out);
 }
 
 void TokenGenCertRequestsEKU(const AnsiString& Pin, const AnsiString& Label, const AnsiString& Id,
@@ -154,22 +154,22 @@ void TokenGenCertRequestsEKU(const AnsiString& Pin, const AnsiString& Label, con
                              AnsiString& Request) {
   TMorvelCall call;
   auto generate = call.Require<TGenCertRequestsEKU>("GenCertRequestsEKU");
-  uint8_t* buffer = nullptr;
-  int32_t length = 0;
+  uint8_t* outPtr = nullptr;
+  int32_t outLen = 0;
   TMorvelCall::Check(generate(Pin.c_str(), Label.c_str(), Id.c_str(), Eku.c_str(), Dn.data(),
-                              DnCount, &buffer, &length));
-  Request = TakeBuffer(call.Module, buffer, length);
+                              DnCount, &outPtr, &outLen));
+  Request = TakeBuffer(call.Module, outPtr, outLen);
 }
 
 void TokenGenCertRequests(const AnsiString& Pin, const AnsiString& Label, const AnsiString& Id,
                           TDnArray Dn, int32_t DnCount, AnsiString& Request) {
   TMorvelCall call;
   auto generate = call.Require<TGenCertRequests>("GenCertRequests");
-  uint8_t* buffer = nullptr;
-  int32_t length = 0;
+  uint8_t* outPtr = nullptr;
+  int32_t outLen = 0;
   TMorvelCall::Check(
-      generate(Pin.c_str(), Label.c_str(), Id.c_str(), Dn.data(), DnCount, &buffer, &length));
-  Request = TakeBuffer(call.Module, buffer, length);
+      generate(Pin.c_str(), Label.c_str(), Id.c_str(), Dn.data(), DnCount, &outPtr, &outLen));
+  Request = TakeBuffer(call.Module, outPtr, outLen);
 }
 
 void TokenInstallCertificate(const AnsiString& Pin, const AnsiString& Label, const AnsiString& Id,
@@ -205,11 +205,11 @@ bool TokenGetSignEx(const AnsiString& Pin, const AnsiString& Data, const AnsiStr
                     bool Detached, AnsiString& Out) {
   TMorvelCall call;
   auto sign = call.Require<TGetSignEx>("GetSignEx");
-  uint8_t* buffer = nullptr;
-  int32_t length = 0;
+  uint8_t* outPtr = nullptr;
+  int32_t outLen = 0;
   TMorvelCall::CheckSign(sign(Pin.c_str(), Bytes(Cert), Length(Cert), Bytes(Data), Length(Data),
-                              Detached ? 1 : 0, &buffer, &length));
-  Out = TakeBuffer(call.Module, buffer, length);
+                              Detached ? 1 : 0, &outPtr, &outLen));
+  Out = TakeBuffer(call.Module, outPtr, outLen);
   return true;
 }
 
@@ -217,11 +217,11 @@ bool TokenGetSign(const AnsiString& Pin, const AnsiString& Data, const AnsiStrin
                   AnsiString& Out) {
   TMorvelCall call;
   auto sign = call.Require<TGetSign>("GetSign");
-  uint8_t* buffer = nullptr;
-  int32_t length = 0;
+  uint8_t* outPtr = nullptr;
+  int32_t outLen = 0;
   TMorvelCall::CheckSign(
-      sign(Pin.c_str(), Bytes(Cert), Length(Cert), Bytes(Data), Length(Data), &buffer, &length));
-  Out = TakeBuffer(call.Module, buffer, length);
+      sign(Pin.c_str(), Bytes(Cert), Length(Cert), Bytes(Data), Length(Data), &outPtr, &outLen));
+  Out = TakeBuffer(call.Module, outPtr, outLen);
   return true;
 }
 

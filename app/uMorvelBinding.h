@@ -28,24 +28,24 @@ using TDnArray = std::array<const char*, 128>;
 // 1 for success; out-buffers belong to Morvel until FreeBuffMemory).
 using TGenCertRequests = int32_t(MORVEL_CDECL*)(const char* Pin, const char* Label, const char* Id,
                                                 const char* const* Dn, int32_t DnCount,
-                                                uint8_t** Request, int32_t* RequestLen);
+                                                uint8_t** outPtr, int32_t* outLen);
 using TGenCertRequestsEKU = int32_t(MORVEL_CDECL*)(const char* Pin, const char* Label,
                                                    const char* Id, const char* Eku,
                                                    const char* const* Dn, int32_t DnCount,
-                                                   uint8_t** Request, int32_t* RequestLen);
+                                                   uint8_t** outPtr, int32_t* outLen);
 using TInstallCertificate = int32_t(MORVEL_CDECL*)(const char* Pin, const char* Label,
                                                    const char* Id, const uint8_t* Cert,
                                                    int32_t CertLen);
 using TFreeBuffMemory = int32_t(MORVEL_CDECL*)(void* Buffer);
 using TInitSession = int32_t(MORVEL_CDECL*)(const char* Pin);
 using TFreeSession = int32_t(MORVEL_CDECL*)(int32_t Session);
-// EncryptMem, DecryptMem: (session, Cert, length, Data, length, &out, &outLen).
+// EncryptMem, DecryptMem: (session, Cert, length, Data, length, &outPtr, &outLen).
 using TCryptMem = int32_t(MORVEL_CDECL*)(int32_t Session, const uint8_t* Cert, int32_t CertLen,
-                                         const uint8_t* Data, int32_t DataLen, uint8_t** Out,
-                                         int32_t* OutLen);
+                                         const uint8_t* Data, int32_t DataLen, uint8_t** outPtr,
+                                         int32_t* outLen);
 using TSignMem = int32_t(MORVEL_CDECL*)(int32_t Session, const uint8_t* Cert, int32_t CertLen,
                                         const uint8_t* Data, int32_t DataLen, int32_t Detached,
-                                        uint8_t** Out, int32_t* OutLen);
+                                        uint8_t** outPtr, int32_t* outLen);
 using TVerifySign = int32_t(MORVEL_CDECL*)(int32_t Session, const uint8_t* Signed,
                                            int32_t SignedLen);
 using TVerifyDetachedSign = int32_t(MORVEL_CDECL*)(int32_t Session, const uint8_t* Data,
@@ -65,10 +65,10 @@ using TFreeTokenCertificates = int32_t(MORVEL_CDECL*)(TTokenCertificate* Certifi
                                                       int32_t Count);
 using TGetSignEx = int32_t(MORVEL_CDECL*)(const char* Pin, const uint8_t* Cert, int32_t CertLen,
                                           const uint8_t* Data, int32_t DataLen, int32_t Detached,
-                                          uint8_t** Out, int32_t* OutLen);
+                                          uint8_t** outPtr, int32_t* outLen);
 using TGetSign = int32_t(MORVEL_CDECL*)(const char* Pin, const uint8_t* Cert, int32_t CertLen,
-                                        const uint8_t* Data, int32_t DataLen, uint8_t** Out,
-                                        int32_t* OutLen);
+                                        const uint8_t* Data, int32_t DataLen, uint8_t** outPtr,
+                                        int32_t* outLen);
 
 // Session-style routines: one module handle and one token session for the
 // process, between TokenInitSession and TokenFreeSession (or around an
