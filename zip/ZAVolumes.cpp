@@ -110,7 +110,7 @@ void TZAVolumes::SetStream(TStream* stream) {
 }
 
 void TZAVolumes::CreateFirst() {
-  FNumber = 0;
+  FNumbers.SetFirst();
   OpenForWriting();
 }
 
@@ -150,7 +150,7 @@ void TZAVolumes::NextVolume() {
     DeleteFile(numbered);
     if (!RenameFile(FNaming.FileName, numbered)) throw EZAException(19, {numbered});
   }
-  ++FNumber;
+  FNumbers.SetNumber(FNumbers.Current + 1);
   OpenForWriting();
 }
 
@@ -187,7 +187,7 @@ void TZAVolumes::WriteRecord(const TBytes& bytes) {
 }
 
 void TZAVolumes::Finish() {
-  if (!MultiVolume() || Number() == 0) return;
+  if (!MultiVolume() || FNumbers.IsFirst()) return;
   AnsiString last = ZAVolumeFileName(FNaming, Number(), true);
   if (last == FNaming.FileName) return;
   CloseStream();
@@ -196,14 +196,14 @@ void TZAVolumes::Finish() {
 }
 
 void TZAVolumes::Rewind(int64_t position) {
-  if (MultiVolume() && Number() > 0) {
+  if (MultiVolume() && !FNumbers.IsFirst()) {
     CloseStream();
     DeleteFile(FNaming.FileName);
     for (int32_t i = Number() - 1; i > 0; --i) DeleteFile(ZAVolumeFileName(FNaming, i, false));
     AnsiString first = ZAVolumeFileName(FNaming, 0, false);
     if (first != FNaming.FileName && !RenameFile(first, FNaming.FileName))
       throw EZAException(19, {FNaming.FileName});
-    FNumber = 0;
+    FNumbers.SetFirst();
     SetStream(new TFileStream(FNaming.FileName, fmOpenReadWrite | fmShareDenyWrite));
   }
   FStream->SetPosition(position);
@@ -226,5 +226,6 @@ void TZAVolumes::OpenExisting(int32_t volume, int32_t last) {
     name = nameOf();
   }
   SetStream(new TFileStream(name, fmOpenRead | fmShareDenyNone));
-  FNumber = volume;
+  FNumbers.Last = uint32_t(last);
+  FNumbers.SetNumber(uint32_t(volume));
 }

@@ -63,6 +63,25 @@ AnsiString ZAOtherVolumeFileName(TZAVolumeNaming naming, int32_t volume, bool la
 // An archive has a stub when its name's extension contains ".exe".
 bool ZAIsExeName(const AnsiString& fileName);
 
+// The current and the last volume number.
+class TZAVolumeNumberInfo {
+ public:
+  static constexpr uint32_t Unknown = 0xFFFFFFFF;
+  int32_t State = 0;  // 0 none, 1 last volume known, 2 numbered
+  uint32_t Current = 0;
+  uint32_t Last = Unknown;
+
+  bool IsFirst() const { return Current == 0; }
+  void SetFirst() {
+    Current = 0;
+    State = 0;
+  }
+  void SetNumber(uint32_t number) {
+    State = 2;
+    Current = number;
+  }
+};
+
 // What the volumes ask of the archiver that owns them.
 class TZAVolumeHost {
  public:
@@ -93,7 +112,7 @@ class TZAVolumes {
   TZASpanningMode Mode() const { return FNaming.Mode; }
   TStream* Stream() const { return FStream; }
   // The current volume, 0 for the first.
-  int32_t Number() const { return FNumber; }
+  int32_t Number() const { return int32_t(FNumbers.Current); }
   int64_t Position() const { return FStream->Position(); }
 
   // Writing. Every volume is written under the archive's FileName and gets
@@ -128,5 +147,5 @@ class TZAVolumes {
   TZASpanningOptions FOptions;
   TStream* FStream = nullptr;
   bool FOwnsStream = true;
-  int32_t FNumber = 0;
+  TZAVolumeNumberInfo FNumbers;
 };
