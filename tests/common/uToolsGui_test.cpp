@@ -76,6 +76,18 @@ TEST(MessageDialog, ButtonsShareTheWidestCaptionsWidth) {
 }
 
 // A missing caption used to be read past the end of the list.
+TEST(MessageDialog, TheFormTalksInTheSystemsMessageFont) {
+  NONCLIENTMETRICSA Metrics{};
+  Metrics.cbSize = sizeof Metrics;
+  ASSERT_TRUE(SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof Metrics, &Metrics, 0));
+  TMessageForm Form(Application);
+  EXPECT_EQ(Form.Font()->Name(), Metrics.lfMessageFont.lfFaceName);
+  EXPECT_EQ(Form.Font()->Height(), Metrics.lfMessageFont.lfHeight);
+  LOGFONTA Drawn{};
+  ASSERT_NE(GetObjectA(Form.Font()->Handle(), sizeof Drawn, &Drawn), 0);
+  EXPECT_STREQ(Drawn.lfFaceName, Metrics.lfMessageFont.lfFaceName);
+}
+
 TEST(MessageDialog, AMissingCaptionFallsBackToTheUsualOne) {
   std::unique_ptr<TMessageForm> Form(
       BuildMessageForm("Текст", mtWarning, YesNoCancel, mbYes, {"Да, конечно"}, {"подсказка"}));
