@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "FieldFilter.h"
-#include "RecordMarker.h"
+#include "URecordMarker.h"
 #include "db/DB.h"
 
 class TSDataSource;

@@ -4,7 +4,7 @@
 
 #include "COMPONENTS/kslib/ToolCtrlsKs.h"
 
-#include "RecordMarker.h"
+#include "URecordMarker.h"
 #include "SDS.h"
 #include "SDataSource.h"
 #include "forms/Forms.h"

@@ -11,7 +11,7 @@
 #include <functional>
 
 #include "EditorForm.h"
-#include "RecordMarker.h"
+#include "URecordMarker.h"
 #include "SDS.h"
 #include "SDataSource.h"
 #include "CommonInterface.h"

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "DBSGridKs.h"
-#include "FilterDlg.h"
+#include "uFilterDlg.h"
 #include "FormsTestKit.h"
 #include "GridForm.h"
 #include "SDS.h"

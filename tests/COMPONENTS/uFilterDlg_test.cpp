@@ -1,6 +1,6 @@
 // The filter dialog through its real window and real keys, reached through
 // the data source as the grid reaches it.
-#include "FilterDlg.h"
+#include "uFilterDlg.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "FilterDlg.h"
+#include "uFilterDlg.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "RecordMarker.h"
+#include "URecordMarker.h"
 
 #include <functional>
 #include <vector>
