@@ -61,7 +61,7 @@ class TPrintDBGridKs::TRun {
   void PrintPages() {
     FPosition = 0;
     PrintRichText(FOwner->FBeforeGridText.get());
-    TPrintPagerKs Pager(FArea, FGroups.ClippedWidths, FGroups.LastColumns);
+    TPrintPagerKs Pager(FArea, FGroups.PageColWidths, FGroups.PageBreaks);
     Pager.Position = FPosition;
     Pager.PrintRows(FRows, FCells);
     FPosition = Pager.Position;
@@ -155,7 +155,7 @@ class TPrintDBGridKs::TRun {
       }
     }
     FGroups = SplitPageGroups(Widths, M.Left, M.Right, M.LineWidth);
-    FCells.Widths = FGroups.ClippedWidths;
+    FCells.PageColWidths = FGroups.PageColWidths;
     SetUpCanvas();
 
     FPageTop = M.Top;

@@ -118,7 +118,7 @@ void TPrintCellsKs::MeasureTitles() {
   }
   if (MultiTitle()) {
     FTitlesHeight = FTitleTree.Layout(
-        FGrid->HeadTree(), Columns, Widths, [this, &M](THeadTreeNode* Node, int Width) {
+        FGrid->HeadTree(), Columns, PageColWidths, [this, &M](THeadTreeNode* Node, int Width) {
           AssignPrintFont(Canvas->Font(), Node->Column ? Node->Column->Title()->Font() : FGrid->TitleFont(),
                           PrintFontName);
           TPrintTextKs T;
@@ -133,7 +133,7 @@ void TPrintCellsKs::MeasureTitles() {
   FTitleTextHeight = 0;
   if (TitleText && TitleText->Count() > 0) {
     int Width = 0;
-    for (int W : Widths) Width += W;
+    for (int W : PageColWidths) Width += W;
     AssignPrintFont(Canvas->Font(), FGrid->TitleFont(), PrintFontName);
     TPrintTextKs T;
     T.Rect = {0, 0, Width, 0};
@@ -147,7 +147,7 @@ void TPrintCellsKs::MeasureTitles() {
 }
 
 void TPrintCellsKs::ClearTotals() {
-  FTotals.assign(FGrid->FooterRowCount(), std::vector<TPrintTotalKs>(Columns.size()));
+  FFooterTotals.assign(FGrid->FooterRowCount(), std::vector<TPrintTotalKs>(Columns.size()));
   FLastTexts.clear();
 }
 
@@ -205,14 +205,14 @@ TField* TPrintCellsKs::FooterField(TColumnFooterKs* Footer, TColumnKs* Column) {
 }
 
 void TPrintCellsKs::AddToTotals(const TPrintRowKs&) {
-  for (size_t Row = 0; Row < FTotals.size(); ++Row)
+  for (size_t Row = 0; Row < FFooterTotals.size(); ++Row)
     for (size_t Col = 0; Col < Columns.size(); ++Col) {
       TColumnFooterKs* Footer = FooterOf(Columns[Col], int(Row));
       if (Footer->ValueType() == fvtCount) {
-        FTotals[Row][Col].Add(1);
+        FFooterTotals[Row][Col].Add(1);
       } else if (Footer->ValueType() == fvtSum) {
         TField* Field = FooterField(Footer, Columns[Col]);
-        if (Field && !Field->IsNull()) FTotals[Row][Col].Add(Field->Value());
+        if (Field && !Field->IsNull()) FFooterTotals[Row][Col].Add(Field->Value());
       }
     }
 }
@@ -220,7 +220,7 @@ void TPrintCellsKs::AddToTotals(const TPrintRowKs&) {
 int TPrintCellsKs::MeasureRow(const TPrintRowKs& Row) {
   int Height = 0;
   for (size_t Col = 0; Col < Columns.size(); ++Col) {
-    const RECT Cell{0, 0, Widths[Col], 0};
+    const RECT Cell{0, 0, PageColWidths[Col], 0};
     Height = std::max(Height, Row.Footer ? FooterCell(StrToInt(Row.Key), int(Col), Cell, true)
                                          : DataCell(int(Col), Cell, false, true));
   }
@@ -494,8 +494,8 @@ void TPrintCellsKs::DrawTitles(int FirstColumn, int LastColumn, int RowsTop) {
   int X = M.Left;
   for (int Col = FirstColumn; Col <= LastColumn; ++Col) {
     TColumnTitleKs* Title = Columns[Col]->Title();
-    const RECT Cell = Mirrored({X, RowsTop - FTitlesHeight, X + Widths[Col], RowsTop});
-    X += Widths[Col];
+    const RECT Cell = Mirrored({X, RowsTop - FTitlesHeight, X + PageColWidths[Col], RowsTop});
+    X += PageColWidths[Col];
     AddBorders(Cell);
     AssignPrintFont(Canvas->Font(), Title->Font(), PrintFontName);
     Canvas->Brush()->SetColor(Colored ? Title->Color() : clWhite);
@@ -526,8 +526,8 @@ void TPrintCellsKs::DrawTitles(int FirstColumn, int LastColumn, int RowsTop) {
 void TPrintCellsKs::DrawTitleText(int FirstColumn, int LastColumn, int Top) {
   const TPrintMetricsKs& M = Metrics;
   int Before = 0, Group = 0, After = 0;
-  for (int Col = 0; Col < int(Widths.size()); ++Col)
-    (Col < FirstColumn ? Before : Col <= LastColumn ? Group : After) += Widths[Col];
+  for (int Col = 0; Col < int(PageColWidths.size()); ++Col)
+    (Col < FirstColumn ? Before : Col <= LastColumn ? Group : After) += PageColWidths[Col];
   const RECT Slice = Mirrored({M.Left, Top - FTitleTextHeight, M.Left + Group, Top});
   FTitleLines.push_back({{Slice.left, Slice.bottom},
                          {Slice.left, Slice.top},

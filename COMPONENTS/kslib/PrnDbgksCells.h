@@ -62,7 +62,7 @@ class TPrintCellsKs : public TPrintBandPainterKs {
   TPrintDBGridKsOptions Options;
   AnsiString PrintFontName;
   std::vector<TColumnKs*> Columns;
-  std::vector<int> Widths;  // clipped to the page
+  std::vector<int> PageColWidths;  // clipped to the page
   TStrings* TitleText = nullptr;
   bool Counting = false;
   bool MultiLineRows = false;
@@ -78,7 +78,7 @@ class TPrintCellsKs : public TPrintBandPainterKs {
   // rows, on the current canvas; the rows' totals are kept for the footers.
   std::vector<int> OptimalWidths(TPrintRowSequenceKs& Rows);
   const TPrintTotalKs& Total(int FooterRow, int Column) const {
-    return FTotals.at(FooterRow).at(Column);
+    return FFooterTotals.at(FooterRow).at(Column);
   }
 
   int MeasureRow(const TPrintRowKs& Row) override;
@@ -121,7 +121,7 @@ class TPrintCellsKs : public TPrintBandPainterKs {
   TCustomDBGridKs* FGrid;
   TColCellParamsKs* FCellParams;
   int FTitlesHeight = 0, FTitleTextHeight = 0;
-  std::vector<std::vector<TPrintTotalKs>> FTotals;  // footer row, column
+  std::vector<std::vector<TPrintTotalKs>> FFooterTotals;  // footer row, column
   std::map<TColumnKs*, AnsiString> FLastTexts;      // columns hiding duplicates
   struct TLineHeightKs {
     AnsiString Name;

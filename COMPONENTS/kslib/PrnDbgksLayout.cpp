@@ -98,14 +98,14 @@ TPrintPageGroupsKs SplitPageGroups(const std::vector<int>& Widths, int Left, int
   int X = Left + LineWidth;
   for (size_t I = 0; I < Widths.size(); ++I) {
     const int Clipped = std::min(Widths[I], Right - Left);
-    Groups.ClippedWidths.push_back(Clipped);
+    Groups.PageColWidths.push_back(Clipped);
     X += Clipped;
     if (X > Right && I > 0) {
-      Groups.LastColumns.push_back(static_cast<int>(I) - 1);
+      Groups.PageBreaks.push_back(static_cast<int>(I) - 1);
       X = Left + Clipped + LineWidth;
     }
   }
-  if (!Widths.empty()) Groups.LastColumns.push_back(static_cast<int>(Widths.size()) - 1);
+  if (!Widths.empty()) Groups.PageBreaks.push_back(static_cast<int>(Widths.size()) - 1);
   return Groups;
 }
 

@@ -65,8 +65,8 @@ bool FitPageToGridWidth(TPrintMetricsKs& Metrics, int GridWidth, TPrintFitMappin
 // Horizontal page groups: widths clipped to the page, and the index of the
 // last column of each group. A column wider than the page stands alone.
 struct TPrintPageGroupsKs {
-  std::vector<int> ClippedWidths;
-  std::vector<int> LastColumns;
+  std::vector<int> PageColWidths;
+  std::vector<int> PageBreaks;
 };
 TPrintPageGroupsKs SplitPageGroups(const std::vector<int>& Widths, int Left, int Right,
                                    int LineWidth);

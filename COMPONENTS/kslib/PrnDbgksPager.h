@@ -65,9 +65,9 @@ struct TPrintAreaKs {
 
 class TPrintPagerKs {
  public:
-  // ClippedWidths and LastColumns as the page groups split them.
-  TPrintPagerKs(const TPrintAreaKs& Area, std::vector<int> ClippedWidths,
-                std::vector<int> LastColumns);
+  // PageColWidths and PageBreaks as the page groups split them.
+  TPrintPagerKs(const TPrintAreaKs& Area, std::vector<int> PageColWidths,
+                std::vector<int> PageBreaks);
   // Prints every row of the sequence from the current Position of the
   // current page. Every band holds at least one row: a row taller than the
   // area prints clipped on a page of its own; a band that does not fit below
@@ -85,7 +85,7 @@ class TPrintPagerKs {
   TPrintRectKs Mirrored(TPrintRectKs Cell) const;
 
   TPrintAreaKs FArea;
-  std::vector<int> FClippedWidths, FLastColumns;
-  std::vector<int> FBandHeights;
+  std::vector<int> FPageColWidths, FPageBreaks;
+  std::vector<int> FBandRowHeights;
   bool FFirstGroup = true;
 };

@@ -478,7 +478,7 @@ TEST(DBGridTreePrint, TheFirstPrintedColumnShowsTheScaledTreeLinesBeforeItsText)
   Cells.Metrics.PadX = 4;
   Cells.Metrics.PadY = 2;
   Cells.Columns = {F.Grid->Columns()->Items(0), F.Grid->Columns()->Items(1)};
-  Cells.Widths = {250, 40};
+  Cells.PageColWidths = {250, 40};
   F.Data.Last();
   Cells.DrawCell(TPrintRowKs{}, 0, TPrintRectKs{0, 0, 250, 40}, true);
   DrawLines(Expected.DC(), {-1, -1, 7}, 36, 40, 2);

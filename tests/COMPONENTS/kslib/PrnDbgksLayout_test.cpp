@@ -127,7 +127,7 @@ TEST(FitPageToGridWidthTest, AGridTwiceAsWideDoublesThePage) {
 TEST(PageGroupsTest, ColumnsSplitWhereThePageOverflows) {
   struct Case {
     std::vector<int> Widths;
-    std::vector<int> Clipped, LastColumns;
+    std::vector<int> Clipped, PageBreaks;
   } Cases[] = {
       // Each fits, the third overflows: it starts the next group.
       {{40, 40, 40}, {40, 40, 40}, {1, 2}},
@@ -139,8 +139,8 @@ TEST(PageGroupsTest, ColumnsSplitWhereThePageOverflows) {
   };
   for (const Case& C : Cases) {
     const TPrintPageGroupsKs Groups = SplitPageGroups(C.Widths, 0, 100, 1);
-    EXPECT_EQ(Groups.ClippedWidths, C.Clipped);
-    EXPECT_EQ(Groups.LastColumns, C.LastColumns);
+    EXPECT_EQ(Groups.PageColWidths, C.Clipped);
+    EXPECT_EQ(Groups.PageBreaks, C.PageBreaks);
   }
 }
 

@@ -143,7 +143,7 @@ TEST_F(PrintGridTest, RowsAreAsTallAsTheirTextsMeasure) {
   Cells.Metrics.PadX = 4;
   Cells.Metrics.PadY = 2;
   Cells.Columns = {Name};
-  Cells.Widths = {300};
+  Cells.PageColWidths = {300};
   TDibDC Plain(10, 10), Halved(10, 10);
   SetMapMode(Halved.DC(), MM_ISOTROPIC);
   SetWindowExtEx(Halved.DC(), 2, 2, nullptr);
@@ -186,7 +186,7 @@ TEST_F(PrintGridTest, TitlesOfASetHeightPrintThatTall) {
   Cells.Metrics.PadY = 4;
   Cells.Metrics.HalfPadY = 2;
   Cells.Columns = {Name};
-  Cells.Widths = {300};
+  Cells.PageColWidths = {300};
   TDibDC Page(10, 10);
   TCanvas Canvas;
   Canvas.SetHandle(Page.DC());
