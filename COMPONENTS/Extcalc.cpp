@@ -439,8 +439,12 @@ void TfrmCalculator::ToCalculator() {
     edtExpression->SetText(ExpressionNumber(Value));
     return;
   }
+  ApplyOperation(Value, GetOp());
+}
+
+char TfrmCalculator::GetOp() {
   const POINT Below = edtExpression->ClientToScreen(POINT{0, edtExpression->Height()});
-  ApplyOperation(Value, ShowMathAction(Below.x, Below.y));
+  return ShowMathAction(Below.x, Below.y);
 }
 
 void TfrmCalculator::FormActivated() {

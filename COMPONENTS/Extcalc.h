@@ -74,6 +74,8 @@ class TfrmCalculator : public TForm {
   void UpdateVariable();
   void VariableSelected();
   void ToCalculator();
+  // The operator picked under the expression; a blank when none was.
+  char GetOp();
   void FormActivated();
   int FDigits = 2;
   long double FResultValue = 0;

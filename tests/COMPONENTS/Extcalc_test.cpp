@@ -239,9 +239,16 @@ TEST_F(CalculatorTest, NewVariablesThroughTheInputBoxAndByDraggingTheResult) {
   EXPECT_EQ(Expression(), "0.75");
   SetWhole(true);
   F->edtExpression->SetText("1+2");
-  Later([] { PostText("/"); });
+  RECT Picker{};
+  Later([&Picker] {
+    GetWindowRect(GetActiveWindow(), &Picker);
+    PostText("/");
+  });
   F->btnToCalculator->Click();
   EXPECT_EQ(Expression(), "(1+2)/0.75");
+  const POINT Below = F->edtExpression->ClientToScreen(POINT{0, F->edtExpression->Height()});
+  EXPECT_EQ(Picker.left, Below.x) << "the picker opens at the expression's left edge";
+  EXPECT_EQ(Picker.top, Below.y) << "just below it";
 }
 
 TEST_F(CalculatorTest, KeysTypedInAnotherControlGoToTheExpression) {
