@@ -276,7 +276,7 @@ TzynIndex::TzynIndex(const AnsiString& AName, bool RowOrder, bool ASortOnRebuild
 }
 
 void TzynIndex::Clear() {
-  FRows.Clear();
+  FReferences.Clear();
   FGapAt = FGapLength = 0;
   FLeaving.clear();
   IsOrdered = false;
@@ -287,7 +287,7 @@ void TzynIndex::MoveGap(int32_t Row) const {
     FGapAt = Row;
     return;
   }
-  void** items = FRows.List();
+  void** items = FReferences.List();
   if (Row < FGapAt)
     std::memmove(items + Row + FGapLength, items + Row, sizeof(void*) * static_cast<size_t>(FGapAt - Row));
   else if (Row > FGapAt)
@@ -298,26 +298,26 @@ void TzynIndex::MoveGap(int32_t Row) const {
 
 void TzynIndex::CloseGap() const {
   if (FGapLength == 0) return;
-  MoveGap(FRows.Count() - FGapLength);
-  FRows.SetCount(FRows.Count() - FGapLength);
+  MoveGap(FReferences.Count() - FGapLength);
+  FReferences.SetCount(FReferences.Count() - FGapLength);
   FGapAt = FGapLength = 0;
 }
 
 void TzynIndex::DropLeaving() const {
   CloseGap();
-  void** items = FRows.List();
+  void** items = FReferences.List();
   int32_t kept = 0;
-  for (int32_t i = 0; i < FRows.Count(); ++i)
+  for (int32_t i = 0; i < FReferences.Count(); ++i)
     if (!FLeaving.count(static_cast<const TzynRecord*>(items[i]))) items[kept++] = items[i];
-  FRows.SetCount(kept);
+  FReferences.SetCount(kept);
   FLeaving.clear();
 }
 
 void TzynIndex::OpenGap(int32_t Row) const {
-  int32_t count = FRows.Count();
+  int32_t count = FReferences.Count();
   int32_t length = std::max(16, count / 8);
-  FRows.SetCount(count + length);
-  void** items = FRows.List();
+  FReferences.SetCount(count + length);
+  void** items = FReferences.List();
   std::memmove(items + Row + length, items + Row, sizeof(void*) * static_cast<size_t>(count - Row));
   FGapAt = Row;
   FGapLength = length;
@@ -328,13 +328,13 @@ void TzynIndex::InsertRow(int32_t Row, TzynRecord* Record) {
   // The gap's first slot takes the row: a run of inserts near one another
   // moves only the rows between them, and the whole list once a gap's worth.
   if (FGapLength == 0) OpenGap(Row); else MoveGap(Row);
-  FRows.SetItems(FGapAt++, Record);
+  FReferences.SetItems(FGapAt++, Record);
   --FGapLength;
 }
 
 void TzynIndex::SetRow(int32_t Row, TzynRecord* Record) {
   Settle();
-  FRows.SetItems(Row < FGapAt ? Row : Row + FGapLength, Record);
+  FReferences.SetItems(Row < FGapAt ? Row : Row + FGapLength, Record);
 }
 
 void TzynIndex::DeleteRow(int32_t Row) {
@@ -363,10 +363,10 @@ void TzynIndex::LoadReferences() {
   Clear();
   TzynCommon* common = DataSet->Common;
   TzynLock lock(common);
-  FRows.SetCapacity(IsFiltered ? 100 : common->RecordCount());
+  FReferences.SetCapacity(IsFiltered ? 100 : common->RecordCount());
   for (int32_t slot = 0; slot < common->RecordCount(); ++slot) {
     TzynRecord* record = common->Records(slot);
-    if (record && PassesFilter(record)) FRows.Add(record);
+    if (record && PassesFilter(record)) FReferences.Add(record);
   }
 }
 
@@ -398,7 +398,7 @@ void TzynIndex::Sort() {
   }
   Settle();
   CloseGap();
-  void** rows = FRows.List();
+  void** rows = FReferences.List();
   auto less = [&](void* a, void* b) {
     return CompareRows(static_cast<TzynRecord*>(a), static_cast<TzynRecord*>(b)) < 0;
   };

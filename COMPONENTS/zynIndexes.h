@@ -47,11 +47,11 @@ class TzynIndex {
 
   int32_t Count() const {
     Settle();
-    return FRows.Count() - FGapLength;
+    return FReferences.Count() - FGapLength;
   }
   TzynRecord* Rows(int32_t Row) const {
     Settle();
-    return static_cast<TzynRecord*>(FRows.Items(Row < FGapAt ? Row : Row + FGapLength));
+    return static_cast<TzynRecord*>(FReferences.Items(Row < FGapAt ? Row : Row + FGapLength));
   }
   // A run of inserts or deletes near one another moves only the rows
   // between them.
@@ -102,9 +102,9 @@ class TzynIndex {
                               bool RespectFilter);
 
  private:
-  // The rows are FRows less a gap of FGapLength slots before row FGapAt,
+  // The rows are FReferences less a gap of FGapLength slots before row FGapAt,
   // and less the records that are leaving.
-  mutable TFastList FRows;
+  mutable TFastList FReferences;
   mutable int32_t FGapAt = 0, FGapLength = 0;
   mutable std::unordered_set<const TzynRecord*> FLeaving;
   void Settle() const {
