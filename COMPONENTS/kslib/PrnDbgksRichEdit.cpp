@@ -143,6 +143,13 @@ void TRichEditStrings::SetUpdateState(bool Updating) {
   if (!Updating) InvalidateRect(FEdit, nullptr, TRUE);
 }
 
+void TRichEditStrings::SetTextStr(const AnsiString& Value) {
+  const LPARAM Mask = SendMessageA(FEdit, EM_GETEVENTMASK, 0, 0);
+  SendMessageA(FEdit, EM_SETEVENTMASK, 0, Mask & ~ENM_CHANGE);
+  SetWindowTextA(FEdit, NormalizeLineEnds(Value).c_str());
+  SendMessageA(FEdit, EM_SETEVENTMASK, 0, Mask);
+}
+
 bool TRichEditStrings::StreamIn(const AnsiString& Data, UINT Format) {
   TStreamData Stream;
   Stream.In = &Data;

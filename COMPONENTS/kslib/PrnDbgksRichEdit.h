@@ -42,6 +42,8 @@ class TRichEditStrings : public TStrings {
   AnsiString Get(int Index) const override;
   int GetCount() const override;
   void SetUpdateState(bool Updating) override;
+  // The whole text at once, the control's change notice held back meanwhile.
+  void SetTextStr(const AnsiString& Value) override;
 
  private:
   int LineStart(int Index) const;

@@ -448,7 +448,7 @@ AnsiString TStrings::Text() const {
   return result;
 }
 
-void TStrings::SetText(const AnsiString& text) {
+void TStrings::SetTextStr(const AnsiString& text) {
   BeginUpdate();
   Clear();
   size_t p = 0;

@@ -213,7 +213,7 @@ class TStrings : public TPersistent {
   void SetCommaText(const AnsiString& text);
   // Every line followed by CR LF; reading splits at CR LF, CR or LF.
   AnsiString Text() const;
-  void SetText(const AnsiString& text);
+  void SetText(const AnsiString& text) { SetTextStr(text); }
 
   void LoadFromFile(const AnsiString& fileName);
   void SaveToFile(const AnsiString& fileName) const;
@@ -230,6 +230,8 @@ class TStrings : public TPersistent {
   virtual TObject* GetObject(int) const { return nullptr; }
   // Called when the first BeginUpdate starts and the last EndUpdate ends.
   virtual void SetUpdateState(bool) {}
+  // What SetText does: by default the lines one by one.
+  virtual void SetTextStr(const AnsiString& text);
   virtual int CompareStrings(const AnsiString& s1, const AnsiString& s2) const;
   int UpdateCount() const { return updateCount_; }
   [[noreturn]] void Error(const AnsiString& message, int index) const;

@@ -4,6 +4,7 @@
 #include "COMPONENTS/kslib/PrnDbgks.h"
 
 #include <gtest/gtest.h>
+#include <richedit.h>
 
 #include "COMPONENTS/kslib/PrnDbgksCells.h"
 #include "KsTestKit.h"
@@ -379,6 +380,24 @@ TEST(RichEditStringsTest, IsALineListThatKeepsFormatting) {
   EXPECT_EQ(Lines.Text(), "строка 1\r\nстрока 2\r\n");
   Lines.Clear();
   EXPECT_EQ(Lines.Count(), 0);
+}
+
+TEST(RichEditStringsTest, SetTextGivesTheLinesAStringListGives) {
+  TRichEditStrings Lines;
+  for (const char* Text : {"", "a", "\r\n", "один\nдва", "a\r\n\r\nb\r", "x\ry\n\nz\r\n"}) {
+    TStringList Expected;
+    Expected.SetText(Text);
+    Lines.Add("left over");
+    Lines.SetText(Text);
+    EXPECT_EQ(Lines.Text(), Expected.Text()) << Text;
+    EXPECT_EQ(Lines.Count(), Expected.Count()) << Text;
+  }
+  // The change notice is held back only while the text is set.
+  for (LPARAM Mask : {LPARAM{ENM_CHANGE}, LPARAM{ENM_NONE}, LPARAM{ENM_CHANGE | ENM_SELCHANGE}}) {
+    SendMessageA(Lines.Handle(), EM_SETEVENTMASK, 0, Mask);
+    Lines.SetText("три");
+    EXPECT_EQ(SendMessageA(Lines.Handle(), EM_GETEVENTMASK, 0, 0), Mask);
+  }
 }
 
 TEST_F(PrintGridTest, UnitsConvertTheMarginsBothWays) {
