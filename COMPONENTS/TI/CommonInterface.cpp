@@ -155,6 +155,11 @@ TCustomDBEditKs* ServiceEdit(TObject* Control) {
 
 TDataSet* DataSetOf(TDataSource* Source) { return Source ? Source->DataSet() : nullptr; }
 
+// The post key on a browsing record does nothing rather than raise.
+void PostEdits(TDataSet* DataSet) {
+  if (DataSet && (DataSet->State() == dsEdit || DataSet->State() == dsInsert)) DataSet->Post();
+}
+
 }  // namespace
 
 TWinControl* ActiveServiceControl() {
@@ -226,11 +231,7 @@ void TServiceAction::ExecuteTarget(TObject* Target) {
       return;
     }
     case sakRecordPost:
-      if (auto* source = dynamic_cast<TDataSource*>(Target)) {
-        TDataSet* dataSet = DataSetOf(source);
-        if (dataSet && (dataSet->State() == dsEdit || dataSet->State() == dsInsert)) dataSet->Post();
-        return;
-      }
+      if (auto* source = dynamic_cast<TDataSource*>(Target)) return PostEdits(source->DataSet());
       break;
     default:
       break;
@@ -299,7 +300,7 @@ void TServiceAction::ExecuteOnControl() {
       if (grid) grid->DuplicateFieldsToRight();
       return;
     case sakRecordPost:
-      if (dataSet && (dataSet->State() == dsEdit || dataSet->State() == dsInsert)) dataSet->Post();
+      PostEdits(dataSet);
       return;
     case sakRecordInsert:
       if (grid ? !grid->CanInsertRecord() : !CanModifyDataSet(dataSet)) RaiseHintError("Добавление запрещено !");
