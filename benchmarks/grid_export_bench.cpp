@@ -19,6 +19,7 @@
 #include "BenchMemTable.h"
 #include "DBGridKsExportFormats.h"
 #ifdef _WIN32
+#include "BenchTypedRecords.h"
 #include "COMPONENTS/kslib/DBGridKsImpExp.h"
 #include "forms/Forms.h"
 #endif
@@ -70,22 +71,10 @@ double Seconds(const std::function<void()>& Work) {
 }
 
 void FillTypedTable(TzynMemTable& Table, int Records) {
-  Table.FieldDefs()->Add("Id", ftInteger);
-  Table.FieldDefs()->Add("Name", ftString, 30);
-  Table.FieldDefs()->Add("Amount", ftFloat);
-  Table.FieldDefs()->Add("Day", ftDateTime);
+  DefineBenchFields(Table.FieldDefs());
   Table.Open();
-  Table.DisableControls();
-  for (int r = 0; r < Records; ++r) {
-    Table.Append();
-    Table.Fields()->Fields(0)->SetAsInteger(r);
-    Table.Fields()->Fields(1)->SetAsString("name " + std::to_string(r));
-    Table.Fields()->Fields(2)->SetAsFloat(r * 1.25 + 0.5);
-    Table.Fields()->Fields(3)->SetAsDateTime(45000 + r / 24.0);
-    Table.Post();
-  }
+  AppendBenchRecords(Table, MakeBenchRecords(Records));
   Table.First();
-  Table.EnableControls();
 }
 
 int GridBench(int Records) {

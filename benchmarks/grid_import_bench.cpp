@@ -11,9 +11,9 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
-#include <string>
 #include <vector>
 
+#include "BenchTypedRecords.h"
 #include "COMPONENTS/kslib/DBGridKsImpExp.h"
 #include "forms/Forms.h"
 #include "tests/platform/db/ArrayDataSet.h"
@@ -21,46 +21,15 @@
 
 namespace {
 
-struct TRow {
-  int32_t Id;
-  AnsiString Name;
-  double Amount;
-  TDateTime Day;
-};
-
-std::vector<TRow> MakeRows(int Records) {
-  std::vector<TRow> rows;
-  rows.reserve(static_cast<size_t>(Records));
-  for (int r = 0; r < Records; ++r)
-    rows.push_back({r, "name " + std::to_string(r), r * 1.25 + 0.5, 45000 + (r % 100000) / 24.0});
-  return rows;
-}
-
 template <class TTable>
 std::unique_ptr<TDataSet> EmptyTable() {
   auto table = std::make_unique<TTable>(nullptr);
-  table->FieldDefs()->Add("Id", ftInteger);
-  table->FieldDefs()->Add("Name", ftString, 30);
-  table->FieldDefs()->Add("Amount", ftFloat);
-  table->FieldDefs()->Add("Day", ftDateTime);
+  DefineBenchFields(table->FieldDefs());
   table->Open();
   return table;
 }
 
 using TTableMaker = std::unique_ptr<TDataSet> (*)();
-
-void AppendRows(TDataSet& Table, const std::vector<TRow>& Rows) {
-  Table.DisableControls();
-  for (const TRow& row : Rows) {
-    Table.Append();
-    Table.Fields()->Fields(0)->SetAsInteger(row.Id);
-    Table.Fields()->Fields(1)->SetAsString(row.Name);
-    Table.Fields()->Fields(2)->SetAsFloat(row.Amount);
-    Table.Fields()->Fields(3)->SetAsDateTime(row.Day);
-    Table.Post();
-  }
-  Table.EnableControls();
-}
 
 // A grid over the source on a form of its own, shown.
 TDBGridKs* ShownGrid(TDataSource& Source) {
@@ -96,9 +65,9 @@ double Seconds(TTableMaker Make, int Records,
 }
 
 // The two files, as the grid exports them without titles.
-void WriteFiles(const std::vector<TRow>& Rows, const AnsiString& Text, const AnsiString& Binary) {
+void WriteFiles(const std::vector<TBenchRecord>& Rows, const AnsiString& Text, const AnsiString& Binary) {
   const std::unique_ptr<TDataSet> table = EmptyTable<TzynMemTable>();
-  AppendRows(*table, Rows);
+  AppendBenchRecords(*table, Rows);
   table->First();
   TDataSource source(nullptr);
   source.SetDataSet(table.get());
@@ -129,11 +98,11 @@ int main(int argc, char** argv) {
       "| dataset | records | append loop | binary import | ratio | text import | ratio |\n");
   std::printf("|---|---|---|---|---|---|---|\n");
   for (int records : counts) {
-    const std::vector<TRow> rows = MakeRows(records);
+    const std::vector<TBenchRecord> rows = MakeBenchRecords(records);
     WriteFiles(rows, text, binary);
     for (const auto& [name, make] : tables) {
       const double appending =
-          Seconds(make, records, [&](TDataSet& Table, TDBGridKs*) { AppendRows(Table, rows); });
+          Seconds(make, records, [&](TDataSet& Table, TDBGridKs*) { AppendBenchRecords(Table, rows); });
       const auto importing = [&](const AnsiString& File, TGridImportFormat Format) {
         return Seconds(make, records, [&](TDataSet&, TDBGridKs* Grid) {
           ImportFromFile(Grid, File, Format, false);
