@@ -75,7 +75,6 @@ TEST(MessageDialog, ButtonsShareTheWidestCaptionsWidth) {
   EXPECT_NE(Find<TImage>(Form.get(), "Image"), nullptr);
 }
 
-// A missing caption used to be read past the end of the list.
 TEST(MessageDialog, TheFormTalksInTheSystemsMessageFont) {
   NONCLIENTMETRICSA Metrics{};
   Metrics.cbSize = sizeof Metrics;
@@ -88,6 +87,7 @@ TEST(MessageDialog, TheFormTalksInTheSystemsMessageFont) {
   EXPECT_STREQ(Drawn.lfFaceName, Metrics.lfMessageFont.lfFaceName);
 }
 
+// A missing caption used to be read past the end of the list.
 TEST(MessageDialog, AMissingCaptionFallsBackToTheUsualOne) {
   std::unique_ptr<TMessageForm> Form(
       BuildMessageForm("Текст", mtWarning, YesNoCancel, mbYes, {"Да, конечно"}, {"подсказка"}));
