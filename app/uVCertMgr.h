@@ -65,6 +65,13 @@ struct TCertInfo {
   std::vector<AnsiString> Policies;          // policy OIDs
   std::vector<AnsiString> EnhancedKeyUsage;  // usage OIDs, in the certificate's order
   AnsiString Thumbprint;                     // 20 raw bytes
+
+  // The lengths a reader walks the lists and the hash by.
+  uint32_t PolicyCount() const { return static_cast<uint32_t>(Policies.size()); }
+  uint32_t EnhancedKeyUsageCount() const {
+    return static_cast<uint32_t>(EnhancedKeyUsage.size());
+  }
+  uint32_t ThumbprintLength() const { return static_cast<uint32_t>(Thumbprint.size()); }
 };
 
 class TVCertMgr {

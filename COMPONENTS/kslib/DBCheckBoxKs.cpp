@@ -52,7 +52,7 @@ void TCustomDBCheckBoxKs::Notification(TComponent* AComponent, TOperation Operat
   if (Operation == opRemove && FDataLink && AComponent == DataSource()) SetDataSource(nullptr);
 }
 
-void TCustomDBCheckBoxKs::SetAlignment(TAlignment Value) {
+void TCustomDBCheckBoxKs::SetAlignment(TLeftRight Value) {
   if (FAlignment == Value) return;
   FAlignment = Value;
   RecreateWnd();

@@ -19,8 +19,8 @@ class TCustomDBCheckBoxKs : public TButtonControl {
   TField* Field() const { return FDataLink->Field(); }
 
   // taRightJustify: the caption right of the box; taLeftJustify: left of it.
-  TAlignment Alignment() const { return FAlignment; }
-  void SetAlignment(TAlignment Value);
+  TLeftRight Alignment() const { return FAlignment; }
+  void SetAlignment(TLeftRight Value);
   // A click steps through the grayed state too.
   bool AllowGrayed() const { return FAllowGrayed; }
   void SetAllowGrayed(bool Value) { FAllowGrayed = Value; }
@@ -66,7 +66,7 @@ class TCustomDBCheckBoxKs : public TButtonControl {
   void DataChange();
   void LinkUpdateData();
   TFieldDataLinkKs* FDataLink;
-  TAlignment FAlignment = taRightJustify;
+  TLeftRight FAlignment = taRightJustify;
   bool FAllowGrayed = false, FAlwaysShowBorder = false, FClicking = false, FFlat = false;
   bool FModified = false, FInUpdateData = false;
   TCheckBoxState FState = cbUnchecked;

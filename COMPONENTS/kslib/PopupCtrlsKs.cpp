@@ -114,11 +114,14 @@ TSizeGripKs::TSizeGripKs(TComponent* AOwner) : TCustomControl(AOwner) {
   FWidth = GetSystemMetrics(SM_CXVSCROLL);
   FHeight = GetSystemMetrics(SM_CYVSCROLL);
   SetColor(clBtnFace);
+  SetCursor(crSizeNWSE);
 }
 
 void TSizeGripKs::SetPosition(TSizeGripPosition Value) {
   if (FPosition == Value) return;
   FPosition = Value;
+  // The arrows point along the diagonal through the grip's corner.
+  SetCursor(FPosition == sgpTopLeft || FPosition == sgpBottomRight ? crSizeNWSE : crSizeNESW);
   UpdateRegion();
   AlignSizeGrip();
   Invalidate();
@@ -195,16 +198,6 @@ void TSizeGripKs::Paint() {
       C->LineTo(X(W), Y(I + J));
     }
   }
-}
-
-void TSizeGripKs::WndProc(TMessage& Message) {
-  if (Message.Msg == WM_SETCURSOR && LOWORD(Message.LParam) == HTCLIENT) {
-    bool Falling = FPosition == sgpTopLeft || FPosition == sgpBottomRight;
-    ::SetCursor(LoadCursorA(nullptr, Falling ? IDC_SIZENWSE : IDC_SIZENESW));
-    Message.Result = 1;
-    return;
-  }
-  TCustomControl::WndProc(Message);
 }
 
 void TSizeGripKs::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {

@@ -65,7 +65,6 @@ class TSizeGripKs : public TCustomControl {
   // Puts the grip into its corner of the parent's client area.
   void AlignSizeGrip();
   void ShowSizeGripWindow(bool Show);
-  void WndProc(TMessage& Message) override;
 
   TNotifyEvent OnParentResized;
 

@@ -26,8 +26,8 @@ int WinDrawTextStr(HDC DC, const AnsiString& Text, int Count, RECT& Rect, UINT F
 }
 
 int WinDrawTextExStr(HDC DC, const AnsiString& Text, int Count, RECT& Rect, UINT Format,
-                     const DRAWTEXTPARAMS& Params) {
-  DRAWTEXTPARAMS Copy = Params;
+                     const DRAWTEXTPARAMS& DrawTextParams) {
+  DRAWTEXTPARAMS Copy = DrawTextParams;
   // DrawTextExA takes a writable text because of DT_MODIFYSTRING, which the
   // callers never pass; a copy keeps the string untouched all the same.
   AnsiString Buffer = Text;

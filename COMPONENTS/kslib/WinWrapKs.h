@@ -28,7 +28,7 @@ TDataSet* DataSetOfDataSourceProp(TComponent* Component, const AnsiString& PropN
 int WinDrawTextStr(HDC DC, const AnsiString& Text, int Count, RECT& Rect, UINT Format);
 // DrawTextEx with a copy of the parameters, so the caller's record stays as it was.
 int WinDrawTextExStr(HDC DC, const AnsiString& Text, int Count, RECT& Rect, UINT Format,
-                     const DRAWTEXTPARAMS& Params);
+                     const DRAWTEXTPARAMS& DrawTextParams);
 int WinDrawTextExStrNoParams(HDC DC, const AnsiString& Text, int Count, RECT& Rect, UINT Format);
 bool WinExtTextOutStr(HDC DC, int X, int Y, UINT Options, const RECT* Rect,
                       const AnsiString& Text, int Count);

@@ -109,6 +109,12 @@ HCURSOR CursorHandle(TCursor Cursor) {
     case crVSplit:
       Id = IDC_SIZENS;
       break;
+    case crSizeNESW:
+      Id = IDC_SIZENESW;
+      break;
+    case crSizeNWSE:
+      Id = IDC_SIZENWSE;
+      break;
     default:
       break;
   }

@@ -104,8 +104,8 @@ using TBorderStyle = TFormBorderStyle;
 
 using TCursor = int16_t;
 // crVSplit: a bar between panes stacked one above the other.
-constexpr TCursor crDefault = 0, crArrow = -2, crIBeam = -4, crHourGlass = -11, crVSplit = -15,
-                  crHandPoint = -21;
+constexpr TCursor crDefault = 0, crArrow = -2, crIBeam = -4, crSizeNESW = -6, crSizeNWSE = -8,
+                  crHourGlass = -11, crVSplit = -15, crHandPoint = -21;
 HCURSOR CursorHandle(TCursor Cursor);
 
 using TKeyEvent = std::function<void(TObject* Sender, uint16_t& Key, TShiftState Shift)>;

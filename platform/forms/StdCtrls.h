@@ -70,6 +70,8 @@ class TButton : public TButtonControl {
 };
 
 enum TCheckBoxState { cbUnchecked, cbChecked, cbGrayed };
+// The side of a check box's caption: taLeftJustify or taRightJustify.
+using TLeftRight = TAlignment;
 
 class TCustomCheckBox : public TButtonControl {
  public:

@@ -347,6 +347,7 @@ TEST(DecodeCertInfo, LegalEntityFieldByField) {
   EXPECT_EQ(info.PrivateKeyNotBefore, 1704067200);
   EXPECT_EQ(info.PrivateKeyNotAfter, 1743508800);
   EXPECT_EQ(info.PrivateExtensionTail, "CA/ver.1.0.3");
+  ASSERT_EQ(info.ThumbprintLength(), 20u) << "raw bytes, not text";
   EXPECT_EQ(
       TVCertMgr::BytesToHex(AnsiString(info.Thumbprint.rbegin(), info.Thumbprint.rend()), false),
       HexOfFile("legal.sha1"));
@@ -389,10 +390,10 @@ TEST(DecodeCertInfo, EntrepreneurWithoutKeyUsageAndWithLongLists) {
   EXPECT_EQ(info.NotBefore, 1709280000);
   EXPECT_EQ(info.NotAfter, 1740816000);
   // Lists longer than any fixed buffer arrive whole and in order.
-  ASSERT_EQ(info.EnhancedKeyUsage.size(), 60u);
+  ASSERT_EQ(info.EnhancedKeyUsageCount(), 60u);
   EXPECT_EQ(info.EnhancedKeyUsage.front(), "1.3.6.1.5.5.7.3.2");
   EXPECT_EQ(info.EnhancedKeyUsage.back(), "1.2.643.6.3.1.59");
-  ASSERT_EQ(info.Policies.size(), 60u);
+  ASSERT_EQ(info.PolicyCount(), 60u);
   EXPECT_EQ(info.Policies[1], "1.2.643.100.114.1");
   EXPECT_EQ(info.Policies.back(), "1.2.643.100.114.59");
   EXPECT_EQ(info.SubjectAltName.Organization, "");

@@ -323,11 +323,18 @@ TEST(SizeGripKs, MovesToTheCornerItIsToldAndKeepsATriangleWindow) {
   };
   TListForm F;
   TSizeGripKs* Grip = F.List->SizeGrip();
+  EXPECT_EQ(Grip->Cursor(), crSizeNWSE) << "a new grip sits bottom-right";
   for (const Case& C : Cases) {
     Grip->SetPosition(C.From);
     F.List->Perform(CM_SIZEGRIPCHANGEPOSITIONKS, C.Change);
     EXPECT_EQ(Grip->Position(), C.To) << C.From << " " << C.Change;
+    const bool Falling = C.To == sgpTopLeft || C.To == sgpBottomRight;
+    EXPECT_EQ(Grip->Cursor(), Falling ? crSizeNWSE : crSizeNESW) << "arrows along the corner's diagonal";
   }
+  Grip->SetPosition(sgpTopRight);
+  SendMessageA(Grip->Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(Grip->Handle()),
+               MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+  EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, IDC_SIZENESW)) << "the cursor shown over the grip";
   Grip->SetPosition(sgpBottomRight);
   HRGN Region = CreateRectRgn(0, 0, 0, 0);
   ASSERT_NE(GetWindowRgn(Grip->Handle(), Region), ERROR);
