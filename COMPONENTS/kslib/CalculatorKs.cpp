@@ -92,7 +92,7 @@ void TCalculatorKs::BuildPad() {
     Button->OnClick = [this](TObject* Sender) { SpeedButtonClick(Sender); };
     Button->SetStyle(ebsGlyphKs);
     Button->SetActive(true);
-    if (B.Tag == kEqualTag) FEqualButton = Button;
+    if (B.Tag == kEqualTag) FspEqual = Button;
   }
 }
 
@@ -294,7 +294,7 @@ void TCalculatorKs::Operator(char Key) {
 
 void TCalculatorKs::UpdateEqualCaption() {
   const bool Pending = FOperator == '*' || FOperator == '+' || FOperator == '-' || FOperator == '/';
-  FEqualButton->SetCaption(FOperand != 0 && FState == csTyping && Pending ? "=" : "Ok");
+  FspEqual->SetCaption(FOperand != 0 && FState == csTyping && Pending ? "=" : "Ok");
 }
 
 void TCalculatorKs::WndProc(TMessage& Message) {
@@ -341,7 +341,7 @@ void TPopupCalculatorKs::SetCtl3D(bool Value) {
   UpdateAutoSize();
 }
 
-bool TPopupCalculatorKs::CanAccept() { return EqualButton()->Caption() == "Ok"; }
+bool TPopupCalculatorKs::CanAccept() { return spEqual()->Caption() == "Ok"; }
 
 Variant TPopupCalculatorKs::GetValue() {
   if (State() == csError) return VarAsError(0);

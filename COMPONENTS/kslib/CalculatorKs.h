@@ -20,7 +20,8 @@ class TCalculatorKs : public TCustomControl {
   TBorderStyle BorderStyle() const { return FBorderStyle; }
   void SetBorderStyle(TBorderStyle Value);
   TState State() const { return FState; }
-  TSpeedButtonKs* EqualButton() const { return FEqualButton; }
+  // The equal button, reading "Ok" or "=".
+  TSpeedButtonKs* spEqual() const { return FspEqual; }
   TLabel* TextBox() const { return FTextBox; }
   // The shown number; 0 in the error state. Raises the conversion error
   // for a display that is not a number.
@@ -53,7 +54,7 @@ class TCalculatorKs : public TCustomControl {
   void UpdateEqualCaption();
   TPanel* FDisplay;
   TLabel* FTextBox;
-  TSpeedButtonKs* FEqualButton = nullptr;
+  TSpeedButtonKs* FspEqual = nullptr;
   TBorderStyle FBorderStyle = bsNone;
   int FStoredClientWidth = 184, FStoredClientHeight = 127;
   double FOperand = 0;

@@ -549,11 +549,11 @@ void UnregisterDatasetFeatures(TDatasetFeaturesKs* Features) {
                 [&](const TFeaturesEntry& Entry) { return Entry.Features.get() == Features; });
 }
 
-TDatasetFeaturesKs* FindDatasetFeatures(const TDataSet* DataSet) {
+TDatasetFeaturesKs* FindDatasetFeatures(const TDataSet* Obj) {
   const TFeaturesEntry* Best = nullptr;
-  if (!DataSet) return nullptr;
+  if (!Obj) return nullptr;
   for (const TFeaturesEntry& Entry : Registry()) {
-    if ((!Best || Entry.Depth > Best->Depth) && Entry.Test(DataSet)) Best = &Entry;
+    if ((!Best || Entry.Depth > Best->Depth) && Entry.Test(Obj)) Best = &Entry;
   }
   return Best ? Best->Features.get() : nullptr;
 }

@@ -125,5 +125,5 @@ void RegisterDatasetFeatures(TDatasetClassTestKs Test, int Depth,
                              std::unique_ptr<TDatasetFeaturesKs> Features);
 // Removes and frees the entry of Features (nothing when not registered).
 void UnregisterDatasetFeatures(TDatasetFeaturesKs* Features);
-// The nearest entry for the dataset, or nullptr.
-TDatasetFeaturesKs* FindDatasetFeatures(const TDataSet* DataSet);
+// The nearest entry for the dataset Obj, or nullptr.
+TDatasetFeaturesKs* FindDatasetFeatures(const TDataSet* Obj);

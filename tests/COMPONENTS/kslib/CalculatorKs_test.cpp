@@ -26,7 +26,7 @@ TSpeedButtonKs* ButtonByCaption(TCalculatorKs& C, const AnsiString& Caption) {
   for (int I = 0; I < C.ControlCount(); ++I)
     if (auto* B = dynamic_cast<TSpeedButtonKs*>(C.Controls(I)); B && B->Caption() == Caption)
       return B;
-  return Caption == "Ok" ? C.EqualButton() : nullptr;
+  return Caption == "Ok" ? C.spEqual() : nullptr;
 }
 
 int TextHeightOfZero(TFont* Font) {
@@ -64,7 +64,7 @@ TEST(CalculatorKs, LaysOutItsPadAtTheResourcePositionsScaledByTheTextHeight) {
     EXPECT_EQ(B->Font()->Color(), Case.Color) << Case.Caption;
     EXPECT_TRUE(B->Flat() && B->Active() && B->Style() == ebsGlyphKs) << Case.Caption;
   }
-  EXPECT_EQ(C.EqualButton(), ButtonByCaption(C, "Ok"));
+  EXPECT_EQ(C.spEqual(), ButtonByCaption(C, "Ok"));
   EXPECT_EQ(Shown(C), "0");
   C.SetBorderStyle(bsSingle);
   EXPECT_EQ(C.Width(), S(184) + C.GetBorderSize());
@@ -106,7 +106,7 @@ TEST(CalculatorKs, KeySequences) {
     TCalculatorKs C(nullptr);
     Keys(C, Case.Keys);
     EXPECT_EQ(Shown(C), Case.Shown) << Case.Keys;
-    EXPECT_EQ(C.EqualButton()->Caption(), Case.Equal) << Case.Keys;
+    EXPECT_EQ(C.spEqual()->Caption(), Case.Equal) << Case.Keys;
     EXPECT_EQ(C.State() == TCalculatorKs::csError, AnsiString(Case.Shown) == "Error") << Case.Keys;
   }
 }
