@@ -14,24 +14,54 @@ void TDBGridKsExport::Write(const AnsiString& Text) {
   FTarget.WriteBuffer(Text.data(), static_cast<int32_t>(Text.size()));
 }
 
-void TDBGridKsExportAsText::WriteRowSeparator(AnsiString& Line) {
-  if (!FFirstRow) Line += "\r\n";
+void TDBGridKsExport::WriteRecord(const TExportRow& Row) {
+  for (const TExportCell& cell : Row) WriteDataCell(cell);
+}
+
+void TDBGridKsExport::WriteFooter(const TExportRow& Row) {
+  for (const TExportCell& cell : Row) WriteFooterCell(cell);
+}
+
+void TDBGridKsExportAsText::WriteRowSeparator() {
+  if (!FFirstRow) FLine += "\r\n";
   FFirstRow = false;
 }
 
-void TDBGridKsExportAsText::WriteRow(const TExportRow& Row) {
-  AnsiString line;
-  WriteRowSeparator(line);
-  for (size_t i = 0; i < Row.size(); ++i) {
-    if (i > 0) WriteCellSeparator(line);
-    line += CellText(Row[i].Text);
-  }
-  Write(line);
+void TDBGridKsExportAsText::WriteCellSeparator() {
+  if (!FFirstCell) FLine += CellSeparator();
+  FFirstCell = false;
 }
 
-void TDBGridKsExportAsText::WriteTitle(const TExportRow& Row) { WriteRow(Row); }
-void TDBGridKsExportAsText::WriteRecord(const TExportRow& Row) { WriteRow(Row); }
-void TDBGridKsExportAsText::WriteFooter(const TExportRow& Row) { WriteRow(Row); }
+void TDBGridKsExportAsText::WriteCellText(const AnsiString& Text) {
+  WriteCellSeparator();
+  FLine += CellText(Text);
+}
+
+void TDBGridKsExportAsText::BeginRow() {
+  FLine.clear();
+  WriteRowSeparator();
+  FFirstCell = true;
+}
+
+void TDBGridKsExportAsText::EndRow() { Write(FLine); }
+
+void TDBGridKsExportAsText::WriteTitle(const TExportRow& Row) {
+  BeginRow();
+  for (const TExportCell& cell : Row) WriteCellText(cell.Text);
+  EndRow();
+}
+
+void TDBGridKsExportAsText::WriteRecord(const TExportRow& Row) {
+  BeginRow();
+  TDBGridKsExport::WriteRecord(Row);
+  EndRow();
+}
+
+void TDBGridKsExportAsText::WriteFooter(const TExportRow& Row) {
+  BeginRow();
+  TDBGridKsExport::WriteFooter(Row);
+  EndRow();
+}
 
 AnsiString TDBGridKsExportAsCSV::CellText(const AnsiString& Text) const {
   AnsiString quoted = "\"";
@@ -77,7 +107,7 @@ constexpr size_t BodyBlock = 1 << 20;
 
 }  // namespace
 
-void TDBGridKsExportAsRTF::WriteTableRow(const TExportRow& Row) {
+void TDBGridKsExportAsRTF::BeginTableRow(const TExportRow& Row) {
   FBody += "\\trowd\\trgaph40\r\n";
   long long x = 0;
   for (const TExportCell& cell : Row) {
@@ -94,13 +124,33 @@ void TDBGridKsExportAsRTF::WriteTableRow(const TExportRow& Row) {
     FBody += "\r\n";
   }
   FBody += "{\\trrh0\r\n";
-  for (const TExportCell& cell : Row) WriteCell(cell);
+}
+
+void TDBGridKsExportAsRTF::EndTableRow() {
   FBody += "\\pard\\intbl\\row}\r\n";
   if (FBody.size() >= BodyBlock) {
     FBodyBlocks.push_back(std::move(FBody));
     FBody = AnsiString();
     FBody.reserve(2 * BodyBlock);
   }
+}
+
+void TDBGridKsExportAsRTF::WriteTitle(const TExportRow& Row) {
+  BeginTableRow(Row);
+  for (const TExportCell& cell : Row) WriteCell(cell);
+  EndTableRow();
+}
+
+void TDBGridKsExportAsRTF::WriteRecord(const TExportRow& Row) {
+  BeginTableRow(Row);
+  TDBGridKsExport::WriteRecord(Row);
+  EndTableRow();
+}
+
+void TDBGridKsExportAsRTF::WriteFooter(const TExportRow& Row) {
+  BeginTableRow(Row);
+  TDBGridKsExport::WriteFooter(Row);
+  EndTableRow();
 }
 
 void TDBGridKsExportAsRTF::WriteCell(const TExportCell& Cell) {
@@ -258,9 +308,13 @@ void TDBGridKsExportAsVCLDBIF::WritePrefix(const TExportRow& Columns) {
 }
 
 void TDBGridKsExportAsVCLDBIF::WriteRecord(const TExportRow& Row) {
-  AnsiString record;
-  for (const TExportCell& cell : Row) AppendValue(record, cell.Value);
-  Write(record);
+  FRecord.clear();
+  TDBGridKsExport::WriteRecord(Row);
+  Write(FRecord);
+}
+
+void TDBGridKsExportAsVCLDBIF::WriteDataCell(const TExportCell& Cell) {
+  AppendValue(FRecord, Cell.Value);
 }
 
 void TDBGridKsExportAsVCLDBIF::WriteSuffix() { Write(AnsiString(1, '\x00')); }

@@ -81,10 +81,14 @@ class TDBGridKsExport {
 
   // The exported columns, one cell each, before anything else.
   virtual void WritePrefix(const TExportRow&) {}
-  virtual void WriteTitle(const TExportRow&) {}
-  virtual void WriteRecord(const TExportRow&) {}
-  virtual void WriteFooter(const TExportRow&) {}
   virtual void WriteSuffix() {}
+  virtual void WriteTitle(const TExportRow&) {}
+  // Each cell through WriteDataCell.
+  virtual void WriteRecord(const TExportRow& Row);
+  virtual void WriteDataCell(const TExportCell&) {}
+  // Each cell through WriteFooterCell.
+  virtual void WriteFooter(const TExportRow& Row);
+  virtual void WriteFooterCell(const TExportCell&) {}
 
  protected:
   void Write(const AnsiString& Text);
@@ -92,23 +96,31 @@ class TDBGridKsExport {
 };
 
 // Cells separated by TAB, rows by CR LF, with no CR LF after the last row and
-// the texts as they are. A row is put together in Line and written in one go.
+// the texts as they are. A row is put together in FLine and written in one go.
 class TDBGridKsExportAsText : public TDBGridKsExport {
  public:
   using TDBGridKsExport::TDBGridKsExport;
   void WriteTitle(const TExportRow& Row) override;
   void WriteRecord(const TExportRow& Row) override;
+  void WriteDataCell(const TExportCell& Cell) override { WriteCellText(Cell.Text); }
   void WriteFooter(const TExportRow& Row) override;
+  void WriteFooterCell(const TExportCell& Cell) override { WriteCellText(Cell.Text); }
 
  protected:
-  virtual void WriteCellSeparator(AnsiString& Line) const { Line += '\t'; }
+  virtual char CellSeparator() const { return '\t'; }
   virtual AnsiString CellText(const AnsiString& Text) const { return Text; }
 
  private:
   // CR LF before every row but the first.
-  void WriteRowSeparator(AnsiString& Line);
-  void WriteRow(const TExportRow& Row);
+  void WriteRowSeparator();
+  // The separator before every cell of a row but the first.
+  void WriteCellSeparator();
+  void WriteCellText(const AnsiString& Text);
+  void BeginRow();
+  void EndRow();
   bool FFirstRow = true;
+  bool FFirstCell = true;
+  AnsiString FLine;
 };
 
 // The separator used by CSV exporters created from now on.
@@ -122,7 +134,7 @@ class TDBGridKsExportAsCSV : public TDBGridKsExportAsText {
       : TDBGridKsExportAsText(Target), FSeparator(CsvSeparator) {}
 
  protected:
-  void WriteCellSeparator(AnsiString& Line) const override { Line += FSeparator; }
+  char CellSeparator() const override { return FSeparator; }
   AnsiString CellText(const AnsiString& Text) const override;
 
  private:
@@ -141,14 +153,18 @@ class TDBGridKsExportAsRTF : public TDBGridKsExport {
   // which narrows the space above and below each cell.
   TDBGridKsExportAsRTF(TStream& Target, TExportRgb ButtonFace, int PixelsPerInch, bool Flat);
 
-  void WriteTitle(const TExportRow& Row) override { WriteTableRow(Row); }
-  void WriteRecord(const TExportRow& Row) override { WriteTableRow(Row); }
-  void WriteFooter(const TExportRow& Row) override { WriteTableRow(Row); }
   // Closes the body and writes the header, the tables and the body.
   void WriteSuffix() override;
+  void WriteTitle(const TExportRow& Row) override;
+  void WriteRecord(const TExportRow& Row) override;
+  void WriteDataCell(const TExportCell& Cell) override { WriteCell(Cell); }
+  void WriteFooter(const TExportRow& Row) override;
+  void WriteFooterCell(const TExportCell& Cell) override { WriteCell(Cell); }
 
  private:
-  void WriteTableRow(const TExportRow& Row);
+  // A table row's cell borders, shading and right edges.
+  void BeginTableRow(const TExportRow& Row);
+  void EndTableRow();
   void WriteCell(const TExportCell& Cell);
   int ColourIndex(TExportRgb Colour);
   int FontIndex(const AnsiString& Name);
@@ -170,6 +186,11 @@ class TDBGridKsExportAsVCLDBIF : public TDBGridKsExport {
  public:
   using TDBGridKsExport::TDBGridKsExport;
   void WritePrefix(const TExportRow& Columns) override;
-  void WriteRecord(const TExportRow& Row) override;
   void WriteSuffix() override;
+  // The values of a record are put together in FRecord and written in one go.
+  void WriteRecord(const TExportRow& Row) override;
+  void WriteDataCell(const TExportCell& Cell) override;
+
+ private:
+  AnsiString FRecord;
 };

@@ -36,6 +36,24 @@ TEST(GridExportText, TextsAsTheyAreFootersLastAndAnEmptyRowIsAnEmptyLine) {
             "a\"b\tc\r\nd\r\n\t\r\n\t7");
 }
 
+// A format that sets footers apart overrides only the footer cell slot; the
+// rows around the cells stay the text format's.
+class TBracketedFooters : public TDBGridKsExportAsText {
+ public:
+  using TDBGridKsExportAsText::TDBGridKsExportAsText;
+  void WriteFooterCell(const TExportCell& Cell) override {
+    TExportCell bracketed = Cell;
+    bracketed.Text = "[" + Cell.Text + "]";
+    TDBGridKsExportAsText::WriteFooterCell(bracketed);
+  }
+};
+
+TEST(GridExportText, RecordCellsAndFooterCellsComeThroughTheirOwnSlots) {
+  EXPECT_EQ(Export<TBracketedFooters>({TextRow({"A", "B"})}, {TextRow({"1", "2"})},
+                                      {TextRow({"", "3"})}),
+            "A\tB\r\n1\t2\r\n[]\t[3]");
+}
+
 TEST(GridExportCSV, QuotedCellsSemicolonsAndDoubledQuotes) {
   EXPECT_EQ(Export<TDBGridKsExportAsCSV>({TextRow({"Name", "Say \"hi\""})},
                                          {TextRow({"", "a;b"}), TextRow({"\"", "x\r\ny"})},
