@@ -359,12 +359,6 @@ void TDBSGridKs::SetFieldFromCalc(TField* Field, long double Result) {
     Field->SetAsFloat(static_cast<double>(Result));
 }
 
-bool TDBSGridKs::EditorHoldsList() {
-  auto* editor = dynamic_cast<TDBGridInplaceEdit*>(InplaceEditor());
-  return editor && editor->Visible() &&
-         (editor->EditStyle() == iesPickList || editor->EditStyle() == iesDataList);
-}
-
 bool TDBSGridKs::UpdateAction(TBasicAction* Action) {
   const bool active = DataLink()->Active(), editing = DataLink()->Editing();
   const bool browsing = active && !editing;
@@ -442,7 +436,7 @@ bool TDBSGridKs::UpdateAction(TBasicAction* Action) {
       enabled = active;
       break;
     case sakCallRef:
-      enabled = active && EditorHoldsList();
+      enabled = active && InplaceEditorHasDropDownList();
       break;
   }
   return true;

@@ -171,8 +171,6 @@ class TDBSGridKs : public TDBGridKs {
   bool CanDuplicate();
   // A dataset that can be modified, through an editing grid.
   bool CanModifyThrough();
-  // The cell editor is up with a drop-down list.
-  bool EditorHoldsList();
   bool Marked();
   // The editing-state and browse tables; true when the key was handled.
   bool EditingKey(uint16_t& Key, TShiftState Shift, uint16_t ShortCut);

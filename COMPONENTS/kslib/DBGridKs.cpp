@@ -533,8 +533,8 @@ void TCustomDBGridKs::RefreshEditor() {
 bool TCustomDBGridKs::CellInSelection(int ACol, int ARow, int DataCol, const AnsiString& Bookmark) {
   TDBGridKsSelectionType Kind = FSelection->SelectionType();
   if (Kind == gstAll) return true;
-  int DataBottom = RowCount() - (FFooterRowCount > 0 ? FFooterRowCount + 2 : 1);
-  bool DataRow = ARow >= FTitleOffset && ARow <= DataBottom;
+  TGridRect Data = GetDataRect();
+  bool DataRow = ARow >= Data.Top && ARow <= Data.Bottom;
   if (ACol < FIndicatorOffset)
     return DataRow && Kind == gstRecordBookmarks && FSelectedRows->IndexOf(Bookmark) >= 0;
   if (!DataRow)
@@ -562,15 +562,18 @@ TGridRect TCustomDBGridKs::BookmarksSelectionRect() {
   TGridRect None{-1, -1, -1, -1};
   if (!FDataLink->Active()) return None;
   int First = -1, Last = -1;
-  TDataSet* Data = FDataLink->DataSet();
   for (int I = 0; I < FDataLink->RecordCount(); ++I) {
-    TActiveRecordScope Scope(FDataLink.get(), I);
-    if (FSelectedRows->IndexOf(Data->GetBookmark()) < 0) continue;
+    if (!RowInSelection(I)) continue;
     if (First < 0) First = I;
     Last = I;
   }
   if (First < 0) return None;
   return TGridRect{0, FTitleOffset + First, ColCount() - 1, FTitleOffset + Last};
+}
+
+bool TCustomDBGridKs::RowInSelection(int DataRow) {
+  TActiveRecordScope Scope(FDataLink.get(), DataRow);
+  return FSelectedRows->IndexOf(FDataLink->DataSet()->GetBookmark()) >= 0;
 }
 
 RECT TCustomDBGridKs::SelectionBox(int LeftCol, const AnsiString& Top, int RightCol,
@@ -754,6 +757,12 @@ void TCustomDBGridKs::DoDropDown(TColumnKs* Column) {
 
 void TCustomDBGridKs::DoCloseUp(TColumnKs* Column) {
   if (OnCloseUp) OnCloseUp(this, Column);
+}
+
+bool TCustomDBGridKs::InplaceEditorHasDropDownList() {
+  auto* Editor = dynamic_cast<TDBGridInplaceEdit*>(InplaceEditor());
+  return Editor && Editor->Visible() &&
+         (Editor->EditStyle() == iesPickList || Editor->EditStyle() == iesDataList);
 }
 
 void TCustomDBGridKs::ColumnMoved(int FromIndex, int ToIndex) {

@@ -65,7 +65,9 @@ using TDBGridKsOptions = TSet<TDBGridKsOption>;
 
 enum TDBGridKsAllowedOperation { alopInsertKs, alopUpdateKs, alopDeleteKs, alopAppendKs };
 using TDBGridKsAllowedOperations = TSet<TDBGridKsAllowedOperation>;
-using TDBGridKsAllowedSelections = TSet<TDBGridKsSelectionType>;
+// The selection kinds the input may create: the kinds of a selection.
+using TDBGridKsAllowedSelection = TDBGridKsSelectionType;
+using TDBGridKsAllowedSelections = TSet<TDBGridKsAllowedSelection>;
 enum TDBGridKsEditAction { geaCutKs, geaCopyKs, geaPasteKs, geaDeleteKs, geaSelectAllKs };
 using TDBGridKsEditActions = TSet<TDBGridKsEditAction>;
 
@@ -89,6 +91,7 @@ TSet<E> BitsToSet(uint64_t Bits) {
 constexpr UINT WM_DEFERRED_LAYOUT_KS = WM_USER + 100;
 
 using TDBGridKsClickEvent = std::function<void(TColumnKs* Column)>;
+using TMovedEvent = std::function<void(TObject* Sender, int FromIndex, int ToIndex)>;
 // A wheel notch; Handled stops the grid's own handling.
 using TMouseWheelUpDownEvent =
     std::function<void(TObject* Sender, TShiftState Shift, POINT MousePos, bool& Handled)>;
@@ -267,6 +270,10 @@ class TCustomDBGridKs : public TCustomGrid,
   void ClearSelection();
   // The grid rows whose buffered records are selected.
   TGridRect BookmarksSelectionRect();
+  // Whether the record of a buffered row is among the selected ones.
+  bool RowInSelection(int DataRow);
+  // Whether the grid row shows the data link's active record.
+  bool IsActiveRow(int ARow) const { return ARow - FTitleOffset == FDataLink->ActiveRecord(); }
   // The data cells between two bookmarks and data columns, for repainting.
   RECT SelectionBox(int LeftCol, const AnsiString& Top, int RightCol, const AnsiString& Bottom);
 
@@ -298,6 +305,8 @@ class TCustomDBGridKs : public TCustomGrid,
   void CheckTitleButton(int ACol, bool& Enabled);
   void DoDropDown(TColumnKs* Column);
   void DoCloseUp(TColumnKs* Column);
+  // The cell editor is up with a pick list or a lookup list.
+  bool InplaceEditorHasDropDownList();
   void RaiseGridError(const AnsiString& Message) { throw EInvalidGridOperation(Message); }
   // Scales fonts and column widths with the form.
   void ChangeScale(int M, int D);
@@ -315,6 +324,9 @@ class TCustomDBGridKs : public TCustomGrid,
   // low byte, the row area (0 title, 1 extra title, 2 data, 3 separator
   // above the footers, 4 footer) in the high one; the indexes inside them.
   int GetCellType(int ACol, int ARow, int& AreaCol, int& AreaRow);
+  // The raw cells of the data: right of the indicator, below the titles
+  // and above the footers' separator row (to RowCount without footers).
+  TGridRect GetDataRect();
   // Raised, or sunken when highlighted or pressed; flat grids keep only the
   // top (and left) edge.
   void Draw3DFrame(TCanvas* ACanvas, const RECT& Rect, bool Pressed, bool Highlighted,
@@ -395,6 +407,8 @@ class TCustomDBGridKs : public TCustomGrid,
   // Direction 0 from the first record, 1 from the next, 2 back from the prior.
   void IncrementalSearch(const AnsiString& Text, int Timeout, int Direction);
   void ClearSearch();
+  // What the find dialog is opened with: true makes it modal.
+  virtual bool FindDialogFlag() { return true; }
   bool IsSelectionTypeAllowed(TDBGridKsSelectionType Kind);
   bool CanCopySelection();
   bool CanCutSelection();
@@ -464,7 +478,7 @@ class TCustomDBGridKs : public TCustomGrid,
   TTitleKsClickEvent OnTitleBtnClick;
   TDropDownCloseUpEvent OnDropDown, OnCloseUp;
   TGetCellKsParamsEvent OnGetCellParams;
-  std::function<void(TObject*, int FromIndex, int ToIndex)> OnColumnMoved;
+  TMovedEvent OnColumnMoved;
   TDrawColumnKsCellEvent OnDrawColumnCell;
   TDrawDataCellEvent OnDrawDataCell;
   TGetBtnKsParamsEvent OnGetBtnParams;
@@ -556,6 +570,7 @@ class TCustomDBGridKs : public TCustomGrid,
   // Check box, image or text of a data cell.
   void DrawCellContent(TColumnKs* Column, const TColCellParamsKs& Params, RECT Cell, int DX,
                        int DY);
+  void DrawCheckBoxCell(const RECT& Cell, const TColCellParamsKs& Params);
   // The buttons standing in a cell: the column's edit style's, then its
   // visible extra buttons; drawn left to right from TextRight.
   struct TCellButton {

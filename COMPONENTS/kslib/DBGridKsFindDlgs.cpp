@@ -213,5 +213,7 @@ void ExecuteDBGridKsFindDialog(TCustomDBGridKs* Grid, const AnsiString& Text, bo
 }
 
 void InstallFindDialogHook() {
-  ShowFindDialogProc = [](TCustomDBGridKs* Grid) { ExecuteDBGridKsFindDialog(Grid, "", true); };
+  ShowFindDialogProc = [](TCustomDBGridKs* Grid) {
+    ExecuteDBGridKsFindDialog(Grid, "", Grid->FindDialogFlag());
+  };
 }

@@ -62,8 +62,8 @@ class TDBGridKsFindDlg : public TForm {
 void ExecuteDBGridKsFindDialog(TCustomDBGridKs* Grid, const AnsiString& Text, bool Modal,
                                const TFindColumnChoicesKs* ColumnChoices = nullptr);
 // The dialog unit's start-up, which a program that links the dialog calls
-// beside the grid unit's: from then on the grid's find key opens the dialog,
-// modal, for the grid. The grid works without it, and it without the
+// beside the grid unit's: from then on the grid's find key opens the dialog
+// for the grid, modal as the grid's FindDialogFlag says. The grid works without it, and it without the
 // service actions. Calling it again changes nothing.
 void InstallFindDialogHook();
 // The dialog of the process, or null before the first call.

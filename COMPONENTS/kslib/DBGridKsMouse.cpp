@@ -213,7 +213,7 @@ void TCustomDBGridKs::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
     }
     return;
   }
-  bool BelowData = FFooterRowCount > 0 && Cell.Y >= RowCount() - FFooterRowCount - 1;
+  bool BelowData = Cell.Y > GetDataRect().Bottom;
   if (Cell.X < 0 || Cell.Y < 0 || BelowData || !FDataLink->Active() || CellClickHandled(X, Y)) {
     TCustomControl::MouseDown(Button, Shift, X, Y);
     return;

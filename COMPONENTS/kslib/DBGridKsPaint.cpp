@@ -107,7 +107,7 @@ bool TCustomDBGridKs::DrawColumnDataCell(TColumnKs* Column, int ACol, int ARow, 
                                          int DX, int DY, TGridDrawState AState) {
   TCanvas* C = Canvas();
   int DataRow = ARow - FTitleOffset, DataCol = RawToDataColumn(ACol);
-  bool ActiveRow = DataRow == FDataLink->ActiveRecord();
+  bool ActiveRow = IsActiveRow(ARow);
   bool Has3D = DX == 1;
   TActiveRecordScope Scope(FDataLink.get(), DataRow);
   C->Font()->Assign(Column->Font());
@@ -152,13 +152,9 @@ void TCustomDBGridKs::DrawCellContent(TColumnKs* Column, const TColCellParamsKs&
       C->FillRect(Cell);
       DrawImageInCell(Images, nullptr, C, Cell, Params.ImageIndex, 0, taCenter);
       return;
-    case 5: {
-      C->FillRect(Cell);
-      RECT Box = FitRectToMaxSize(Cell, 2, 1);
-      PaintButtonControlKs(C->Handle(), Box, Params.Background, Params.CheckboxState, true, false,
-                           FFlat, 0, bcsCheckboxKs);
+    case 5:
+      DrawCheckBoxCell(Cell, Params);
       return;
-    }
     default:
       break;
   }
@@ -175,6 +171,14 @@ void TCustomDBGridKs::DrawCellContent(TColumnKs* Column, const TColCellParamsKs&
                               : Params.Text;
   WriteCellTextEx(Cell, true, DX, DY, Text, Params.Alignment, Column->Layout(), MultiLine,
                   Column->EndEllipsis(), 0, 0);
+}
+
+void TCustomDBGridKs::DrawCheckBoxCell(const RECT& Cell, const TColCellParamsKs& Params) {
+  TCanvas* C = Canvas();
+  C->FillRect(Cell);
+  RECT Box = FitRectToMaxSize(Cell, 2, 1);
+  PaintButtonControlKs(C->Handle(), Box, Params.Background, Params.CheckboxState, true, false,
+                       FFlat, 0, bcsCheckboxKs);
 }
 
 std::vector<TCustomDBGridKs::TCellButton> TCustomDBGridKs::CellButtons(TColumnKs* Column) {
@@ -311,15 +315,12 @@ bool TCustomDBGridKs::DrawIndicatorCell(int ARow, const RECT& ARect, int DX) {
   }
   bool Selected = FSelection->SelectionType() == gstAll;
   bool DataRowCell = DataRow < FDataLink->RecordCount();
-  if (!Selected && DataRowCell) {
-    TActiveRecordScope Scope(FDataLink.get(), DataRow);
-    Selected = FSelectedRows->CurrentRowSelected();
-  }
+  if (!Selected && DataRowCell) Selected = RowInSelection(DataRow);
   if (Selected)
     GetStyleCellColors(0, ARow, AreaCol, AreaRow, Kind, {gdFixed}, true, Background, C->Font());
   C->Brush()->SetColor(Background);
   C->FillRect(ARect);
-  if (!DataRowCell || DataRow != FDataLink->ActiveRecord()) return Selected;
+  if (!DataRowCell || !IsActiveRow(ARow)) return Selected;
   // Only the current row gets a picture: browsing shows where one stands,
   // editing and inserting what happens to the record.
   TDataSetState State = FDataLink->DataSet()->State();
@@ -346,11 +347,16 @@ bool TCustomDBGridKs::DrawFillerCell(int ACol, int ARow, const RECT& Cell,
   return Highlighted;
 }
 
+// With footers one separator row stands between the data and them.
+TGridRect TCustomDBGridKs::GetDataRect() {
+  return TGridRect{FIndicatorOffset, FTitleOffset, ColCount() - 1,
+                   FFooterRowCount >= 1 ? RowCount() - FFooterRowCount - 2 : RowCount()};
+}
+
 int TCustomDBGridKs::GetCellType(int ACol, int ARow, int& AreaCol, int& AreaRow) {
   int ColumnArea = ACol < FIndicatorOffset ? 0 : 1;
   AreaCol = ColumnArea == 0 ? ACol : ACol - FIndicatorOffset;
-  // With footers one separator row stands between the data and them.
-  int DataBottom = FFooterRowCount >= 1 ? RowCount() - FFooterRowCount - 2 : RowCount();
+  int DataBottom = GetDataRect().Bottom;
   int TitleRowCount = FTitleOffset - ExtraTitleRowCount();
   int RowArea;
   if (ARow < 0) throw Exception("Algorithm error in TCustomDBGridKs.GetCellType");

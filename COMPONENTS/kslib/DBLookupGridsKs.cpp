@@ -897,7 +897,7 @@ void TDBLookupGridKs::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
     if (!Focused()) return;
   }
   if (CanModifyKey() && Cell.Y != SpecGridRow() &&
-      Cell.Y - TitleOffset() == DataLink()->ActiveRecord())
+      IsActiveRow(Cell.Y))
     DblClick();
   FTracking = true;
   FTrackY = Y;

@@ -163,6 +163,34 @@ TEST(DBGridFindDialog, TheGridsFindKeyOpensTheDialogOnceInstalled) {
   EXPECT_FALSE(IsWindowVisible(DBGridKsFindDlg()->Handle()));
 }
 
+// A grid whose flag answers false gets the dialog modeless.
+struct TModelessFindGrid : TDBGridKs {
+  using TDBGridKs::TDBGridKs;
+  bool FindDialogFlag() override { return false; }
+};
+
+TEST(DBGridFindDialog, TheGridsFlagChoosesBetweenModalAndModeless) {
+  TScriptedPrompts Prompts;
+  TGridForm<TModelessFindGrid> F;
+  F.Show();
+  bool Modal = false;
+  // A modal dialog would hold the find key until this closes it.
+  Later(
+      [&] {
+        Modal = DBGridKsFindDlg()->Modal();
+        if (Modal) PostKey(VK_ESCAPE);
+      },
+      300);
+  InstallFindDialogHook();
+  PostKey(VK_F3, {VK_CONTROL});
+  PumpFor(400);
+  ShowFindDialogProc = nullptr;
+  EXPECT_FALSE(Modal);
+  ASSERT_TRUE(DBGridKsFindDlg());
+  EXPECT_TRUE(IsWindowVisible(DBGridKsFindDlg()->Handle()));
+  DBGridKsFindDlg()->Close();
+}
+
 TEST(DBGridFindDialog, AModalDialogFindsAndClosesWithEscape) {
   TScriptedPrompts Prompts;
   TFindForm F;
