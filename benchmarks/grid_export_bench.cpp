@@ -101,7 +101,7 @@ int GridBench(int Records) {
     table.DisableControls();
     for (table.First(); !table.Eof(); table.Next())
       for (int c = 0; c < grid->Columns()->Count(); ++c)
-        sink += grid->Columns()->Items(c)->Field()->DisplayText().size();
+        sink += grid->Columns()->Items(c)->GetField()->DisplayText().size();
     table.First();
     table.EnableControls();
   });

@@ -45,7 +45,7 @@ bool IsWholeNumber(TField* Field) {
 
 // The field a column writes: a lookup column's key field.
 TField* WrittenField(TColumnKs* Column) {
-  TField* field = Column->Field();
+  TField* field = Column->GetField();
   return field && field->Lookup() ? field->DataSet()->FindField(field->KeyFields()) : field;
 }
 
@@ -146,7 +146,7 @@ void TDBSGridKs::InsertAfterCurrent() {
   if (!last) dataSet->Next();
   TDBGridKs::KeyDown(key, {});
   if (dataSet->State() == dsInsert) {
-    SetSelectedField(Columns()->Count() ? Columns()->Items(0)->Field() : nullptr);
+    SetSelectedField(Columns()->Count() ? Columns()->Items(0)->GetField() : nullptr);
     OpenCellEditor();
   } else if (!last) {
     dataSet->Prior();
@@ -253,7 +253,7 @@ void TDBSGridKs::DuplicateFieldFromPrevious() {
   if (!field) return;
   field->SetValue(ValueAbove(field));
   const size_t next = SelectedIndex() + 1;
-  if (next < VisibleColumns().size()) SetSelectedField(VisibleColumns()[next]->Field());
+  if (next < VisibleColumns().size()) SetSelectedField(VisibleColumns()[next]->GetField());
 }
 
 void TDBSGridKs::DuplicateFieldsToRight() {
@@ -325,7 +325,7 @@ void TDBSGridKs::ApplyCalcResult() {
   if (CalculatorAskConfirmation()) {
     AnsiString title = field->DisplayName();
     for (int i = 0; i < Columns()->Count(); ++i)
-      if (Columns()->Items(i)->Field() == field) title = Columns()->Items(i)->Title()->Caption();
+      if (Columns()->Items(i)->GetField() == field) title = Columns()->Items(i)->Title()->Caption();
     if (!DataPrompts().AskYesNo(Format("Заменить значение поля \"%s\" на значение %f из калькулятора",
                                        {title, static_cast<double>(result)})))
       return;

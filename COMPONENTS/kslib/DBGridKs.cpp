@@ -609,14 +609,14 @@ bool TCustomDBGridKs::FieldIsMapped(TField* Field) const {
 
 TField* TCustomDBGridKs::SelectedField() {
   int I = SelectedIndex();
-  return I >= 0 && I < FColumns->Count() ? FColumns->Items(I)->Field() : nullptr;
+  return I >= 0 && I < FColumns->Count() ? FColumns->Items(I)->GetField() : nullptr;
 }
 
 // With several columns over the field the last one stays current.
 void TCustomDBGridKs::SetSelectedField(TField* Value) {
   if (!Value) return;
   for (int I = 0; I < FColumns->Count(); ++I)
-    if (FColumns->Items(I)->Field() == Value && FColumns->Items(I)->Visible())
+    if (FColumns->Items(I)->GetField() == Value && FColumns->Items(I)->Visible())
       MoveColRow(DataToRawColumn(I), Row(), true, true);
 }
 
@@ -781,7 +781,7 @@ TColumnKs* TCustomDBGridKs::HintColumn(int X, int Y, TGridCoord& Cell) {
 
 bool TCustomDBGridKs::NumberCell(TColumnKs* Column, int FooterIndex) {
   if (FooterIndex < 0)
-    return Column->GetColumnType() == 0 && dynamic_cast<TNumericField*>(Column->Field());
+    return Column->GetColumnType() == 0 && dynamic_cast<TNumericField*>(Column->GetField());
   TColumnFooterKs* Footer = Column->GetFooter(FooterIndex);
   switch (Footer->ValueType()) {
     case fvtSum:

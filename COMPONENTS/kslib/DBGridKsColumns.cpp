@@ -158,14 +158,14 @@ void TColumnTitleKs::FontChanged(TObject*) {
 
 AnsiString TColumnTitleKs::Caption() const {
   if (IsSet(cvTitleCaption)) return FCaption;
-  if (TField* F = FColumn->Field()) return F->DisplayLabel();
+  if (TField* F = FColumn->GetField()) return F->DisplayLabel();
   return FColumn->FieldName();
 }
 
 void TColumnTitleKs::SetCaption(const AnsiString& Value) {
   TCustomDBGridKs* Grid = FColumn->GetGrid();
   if (FColumn->FollowsField() && Grid && Grid->DataLink()->Active()) {
-    if (TField* F = FColumn->Field()) {
+    if (TField* F = FColumn->GetField()) {
       F->SetDisplayLabel(Value);
       return;
     }
@@ -175,7 +175,7 @@ void TColumnTitleKs::SetCaption(const AnsiString& Value) {
 
 bool TColumnTitleKs::CaptionStored() const {
   if (!IsSet(cvTitleCaption)) return false;
-  TField* F = FColumn->Field();
+  TField* F = FColumn->GetField();
   return FCaption != (F ? F->DisplayLabel() : FColumn->FieldName());
 }
 
@@ -447,7 +447,7 @@ TColumnKs::~TColumnKs() {
   delete FDropDownGrid;
 }
 
-TPopupDataGridKs* TColumnKs::DropDownGrid() {
+TPopupDataGridKs* TColumnKs::GetPopupDataGrid() {
   // The grid owns the window too: its form is the popup's owner window.
   if (!FDropDownGrid) {
     FDropDownGrid = new TPopupDataGridKs(GetGrid());
@@ -472,23 +472,23 @@ void TColumnKs::SpecRowChanged() {
 }
 
 TCheckTitleKsBtnEvent& TColumnKs::OnDropDownBoxCheckButton() {
-  return DropDownGrid()->OnCheckButton;
+  return GetPopupDataGrid()->OnCheckButton;
 }
 
 TDrawColumnKsCellEvent& TColumnKs::OnDropDownBoxDrawColumnCell() {
-  return DropDownGrid()->OnDrawColumnCell;
+  return GetPopupDataGrid()->OnDrawColumnCell;
 }
 
 TGetCellKsParamsEvent& TColumnKs::OnDropDownBoxGetCellParams() {
-  return DropDownGrid()->OnGetCellParams;
+  return GetPopupDataGrid()->OnGetCellParams;
 }
 
 TNotifyEvent& TColumnKs::OnDropDownBoxSortMarkingChanged() {
-  return DropDownGrid()->OnSortMarkingChanged;
+  return GetPopupDataGrid()->OnSortMarkingChanged;
 }
 
 TTitleKsClickEvent& TColumnKs::OnDropDownBoxTitleBtnClick() {
-  return DropDownGrid()->OnTitleBtnClick;
+  return GetPopupDataGrid()->OnTitleBtnClick;
 }
 
 void TColumnKs::SetListSource(TDataSource* Value) {
@@ -496,11 +496,11 @@ void TColumnKs::SetListSource(TDataSource* Value) {
 }
 
 TDBLookupGridKsOptions TColumnKs::GetLookupOptions() {
-  return BitsToSet<TDBLookupGridKsOption>(DropDownGrid()->LookupOptions());
+  return BitsToSet<TDBLookupGridKsOption>(GetPopupDataGrid()->LookupOptions());
 }
 
 void TColumnKs::SetLookupOptions(TDBLookupGridKsOptions Value) {
-  DropDownGrid()->SetLookupOptions(static_cast<uint8_t>(SetToBits(Value)));
+  GetPopupDataGrid()->SetLookupOptions(static_cast<uint8_t>(SetToBits(Value)));
 }
 
 TCustomDBGridKs* TColumnKs::GetGrid() const {
@@ -537,7 +537,7 @@ AnsiString TColumnKs::DisplayName() const {
 void TColumnKs::SetIndex(int Value) {
   TCustomDBGridKs* Grid = GetGrid();
   if (FollowsField() && Grid && Grid->DataLink()->Active()) {
-    TField* Own = Field();
+    TField* Own = GetField();
     TField* There = Grid->GetFields(Value);
     if (Own && There && Own != There) Own->SetIndex(There->Index());
   }
@@ -557,7 +557,7 @@ void TColumnKs::SetFieldName(const AnsiString& Value) {
   ColumnChanged();
 }
 
-TField* TColumnKs::Field() {
+TField* TColumnKs::GetField() {
   if (FField || FFieldName.empty()) return FField;
   TCustomDBGridKs* Grid = GetGrid();
   TDataSet* DataSet = Grid ? Grid->DataLink()->DataSet() : nullptr;
@@ -585,13 +585,13 @@ void TColumnKs::SetField(TField* Value) {
 
 TAlignment TColumnKs::Alignment() {
   if (FExplicit.Contains(cvAlignment)) return FAlignment;
-  TField* F = Field();
+  TField* F = GetField();
   return F ? F->Alignment() : taLeftJustify;
 }
 
 void TColumnKs::SetAlignment(TAlignment Value) {
   if (FollowsField()) {
-    if (TField* F = Field()) {
+    if (TField* F = GetField()) {
       F->SetAlignment(Value);
       return;
     }
@@ -615,7 +615,7 @@ bool TColumnKs::ReadOnly() {
   if (FExplicit.Contains(cvReadOnly)) return FReadOnly;
   TCustomDBGridKs* Grid = GetGrid();
   if (Grid && Grid->ReadOnly()) return true;
-  TField* F = Field();
+  TField* F = GetField();
   return F && F->ReadOnly();
 }
 
@@ -632,7 +632,7 @@ void TColumnKs::SetVisible(bool Value) {
 int TColumnKs::DefaultWidth() {
   TCustomDBGridKs* Grid = GetGrid();
   if (!Grid) return 64;
-  TField* F = Field();
+  TField* F = GetField();
   if (!F) return Grid->DefaultColWidth();
   TFontMetricsKs W = MeasureFontKs(Font());
   int Overhang = W.Metrics.tmOverhang;
@@ -644,7 +644,7 @@ int TColumnKs::Width() { return FExplicit.Contains(cvWidth) ? FWidth : DefaultWi
 void TColumnKs::SetWidth(int Value) {
   TCustomDBGridKs* Grid = GetGrid();
   if (FollowsField() && Grid) {
-    TField* F = Field();
+    TField* F = GetField();
     if (Grid->HandleAllocated() && F && Value >= 0) {
       TFontMetricsKs W = MeasureFontKs(Font());
       if (W.ZeroWidth > 0)
@@ -773,7 +773,7 @@ void TColumnKs::SetLayout(TTextLayout Value) { SetExplicit(cvLayout, FLayout, Va
 
 bool TColumnKs::WordWrap() {
   if (FExplicit.Contains(cvWordWrap)) return FWordWrap;
-  TField* F = Field();
+  TField* F = GetField();
   if (!F) return false;
   TFieldType T = F->DataType();
   return T == ftString || T == ftMemo || T == ftFmtMemo || T == ftWideString;
@@ -818,7 +818,7 @@ void TColumnKs::SetImeName(const AnsiString& Value) { SetExplicit(cvImeName, FIm
 
 AnsiString TColumnKs::LookupDisplayFields() {
   if (FExplicit.Contains(cvLookupDisplayFields)) return FLookupDisplayFields;
-  TField* F = Field();
+  TField* F = GetField();
   return F && F->Lookup() ? F->LookupResultField() : AnsiString();
 }
 
@@ -882,7 +882,7 @@ bool TColumnKs::Stored(TColumnKsValue Flag) {
 
 bool TColumnKs::Checkboxes() {
   if (FExplicit.Contains(cvCheckboxes)) return FCheckboxes;
-  TField* F = Field();
+  TField* F = GetField();
   return F && F->DataType() == ftBoolean;
 }
 
@@ -932,9 +932,9 @@ void TColumnKs::SetDisplayFormat(const AnsiString& Value) {
   ColumnChanged();
 }
 
-AnsiString FormatValueText(TFieldType Type, const Variant& Value, const AnsiString& Format) {
+AnsiString FormatFieldValue(TField* Field, const AnsiString& Format, const Variant& Value) {
   if (VarIsClear(Value) || VarIsNull(Value)) return "";
-  switch (FilterOperandTypeOf(Type)) {
+  switch (FilterOperandTypeOf(Field->DataType())) {
     case fotNumber:
       return FormatFloat(Format, Value.AsDouble());
     case fotDateTime: {
@@ -949,19 +949,19 @@ AnsiString FormatValueText(TFieldType Type, const Variant& Value, const AnsiStri
 
 AnsiString FormatFieldText(TField* Field, const AnsiString& Format) {
   if (Format.empty()) return Field->DisplayText();
-  return FormatValueText(Field->DataType(), Field->Value(), Format);
+  return FormatFieldValue(Field, Format, Field->Value());
 }
 
 AnsiString TColumnKs::ValueDisplayText(const Variant& Value) {
-  TField* F = Field();
+  TField* F = GetField();
   if (F && F->FieldName() == StateFieldName) return StateText(Value);
   if (FKeyList.Count() > 0) return PickedText(VarToStr(Value));
   if (!F || FDisplayFormat.empty()) return VarToStr(Value);
-  return FormatValueText(F->DataType(), Value, FDisplayFormat);
+  return FormatFieldValue(F, FDisplayFormat, Value);
 }
 
 int TColumnKs::GetCellImageIndex() {
-  TField* F = Field();
+  TField* F = GetField();
   if (!F) return FNotInKeyListIndex;
   int Index = -1;
   if (FKeyList.Count() > 0) {
@@ -986,7 +986,7 @@ int TColumnKs::EditButtonsWidth() {
 }
 
 int TColumnKs::GetColumnType() {
-  TField* F = Field();
+  TField* F = GetField();
   if (Checkboxes()) return 5;
   if (F && F->Lookup()) return 2;
   if (FPickList.Count() > 0 && FKeyList.Count() == 0) return 1;
@@ -996,7 +996,7 @@ int TColumnKs::GetColumnType() {
 }
 
 AnsiString TColumnKs::GetDisplayText() {
-  TField* F = Field();
+  TField* F = GetField();
   if (!F || GetColumnType() == 4) return "";
   if (F->FieldName() == StateFieldName) return StateText(F->Value());
   TCustomDBGridKs* Grid = GetGrid();
@@ -1032,7 +1032,7 @@ AnsiString TColumnKs::PickedText(const AnsiString& Key) {
 }
 
 TCheckBoxState TColumnKs::GetCheckboxState() {
-  TField* F = Field();
+  TField* F = GetField();
   if (!F) return cbUnchecked;
   if (F->IsNull()) return cbGrayed;
   if (F->DataType() == ftBoolean) return F->AsBoolean() ? cbChecked : cbUnchecked;
@@ -1234,7 +1234,7 @@ bool TColumnKs::Modifiable(bool Stepping, bool WholeValue) {
   TCustomDBGridKs* Grid = GetGrid();
   if (Grid && (Grid->ReadOnly() || !Grid->DataLink()->Active() || Grid->DataLink()->ReadOnly()))
     return false;
-  TField* F = Field();
+  TField* F = GetField();
   if (ReadOnly() || !F) return false;
   TField* Tested = F;
   if (F->Lookup()) {
@@ -1265,7 +1265,7 @@ bool TColumnKs::CanModify(bool TryEdit) {
 }
 
 TDataSet* TColumnKs::GetLookupListDataSet() {
-  TField* F = Field();
+  TField* F = GetField();
   TDataSource* Box = FDropDownBox->ListSource();
   TDataSet* List = Box && Box->DataSet() ? Box->DataSet()
                    : F && F->Lookup()    ? F->LookupDataSet()
@@ -1284,7 +1284,7 @@ TDataSet* TColumnKs::GetLookupListDataSet() {
 void TColumnKs::StepInList(TStrings* List, long double Step, bool AsText) {
   int Count = List->Count();
   if (Count == 0) return;
-  TField* F = Field();
+  TField* F = GetField();
   int I = List->IndexOf(F->Text());
   bool Next = Step == 1.0L;
   AnsiString Line;
@@ -1307,7 +1307,7 @@ void TColumnKs::StepInList(TStrings* List, long double Step, bool AsText) {
 }
 
 void TColumnKs::StepLookup(long double Step) {
-  TField* F = Field();
+  TField* F = GetField();
   TDataSet* List = GetLookupListDataSet();
   Variant Key = F->DataSet()->FieldValues(F->KeyFields());
   bool Found = !Key.IsNull() && List->Locate(F->LookupKeyFields(), Key, {});
@@ -1331,7 +1331,7 @@ void TColumnKs::StepLookup(long double Step) {
 
 void TColumnKs::ApplyNextValue(long double Step) {
   if (!Modifiable(true) || !CanModify(true)) return;
-  TField* F = Field();
+  TField* F = GetField();
   TCustomDBGridKs* Grid = GetGrid();
   TInplaceEdit* Editor = Grid ? Grid->InplaceEditor() : nullptr;
   AnsiString Current = Editor && Editor->Visible() ? Editor->Text() : F->Text();
@@ -1377,7 +1377,7 @@ void TColumnKs::ApplyNextValue(long double Step) {
 }
 
 void TColumnKs::SetCheckboxState(TCheckBoxState Value) {
-  TField* F = Field();
+  TField* F = GetField();
   if (!F || !CanModify(true)) return;
   if (Value == cbGrayed) {
     UpdateData("", Variant::Null(), false);
@@ -1410,7 +1410,7 @@ void TColumnKs::UpdateData(const AnsiString& AText, const Variant& AValue, bool 
 
 void TColumnKs::WriteData(const AnsiString& Text, const Variant& Value, bool UseText) {
   TCustomDBGridKs* Grid = GetGrid();
-  TField* F = Field();
+  TField* F = GetField();
   if (!F) return;
   if (!UseText) {
     if (F->Lookup() && !F->KeyFields().empty()) {

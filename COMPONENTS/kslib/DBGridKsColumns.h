@@ -280,7 +280,7 @@ class TColumnKs : public TCollectionItem, public IDropDownBoxOwner {
   const AnsiString& FieldName() const { return FFieldName; }
   void SetFieldName(const AnsiString& Value);
   // Resolved by name on demand.
-  TField* Field();
+  TField* GetField();
   virtual void SetField(TField* Value);
   void ClearFieldCache() { FField = nullptr; }
   // The field bound now, without looking it up.
@@ -361,7 +361,7 @@ class TColumnKs : public TCollectionItem, public IDropDownBoxOwner {
   TEditButtonsKs* EditButtons() const { return FEditButtons.get(); }
   TMRUListKs* MRUList() const { return FMRUList.get(); }
   // A lookup column's drop-down list, made on first use.
-  TPopupDataGridKs* DropDownGrid();
+  TPopupDataGridKs* GetPopupDataGrid();
   // Opens the list of the grid's cell editor while the grid edits.
   void DropDown();
   // What the drop-down list shows: its source, columns and options.
@@ -380,7 +380,7 @@ class TColumnKs : public TCollectionItem, public IDropDownBoxOwner {
   TTitleKsClickEvent& OnDropDownBoxTitleBtnClick();
   // The box's owner interface.
   void SetListSource(TDataSource* Value) override;
-  TPopupDataGridKs* GetLookupGrid() override { return DropDownGrid(); }
+  TPopupDataGridKs* GetLookupGrid() override { return GetPopupDataGrid(); }
   TDBLookupGridKsOptions GetLookupOptions() override;
   void SetLookupOptions(TDBLookupGridKsOptions Value) override;
   // The column's cell in the grid's filter row.
@@ -525,8 +525,8 @@ class TColumnKs : public TCollectionItem, public IDropDownBoxOwner {
 // times through DateTimeToString; the field's own text without a format,
 // empty for a null field or another type.
 AnsiString FormatFieldText(TField* Field, const AnsiString& Format);
-// The same for a value of a field of the type.
-AnsiString FormatValueText(TFieldType Type, const Variant& Value, const AnsiString& Format);
+// The same for a value the field may hold.
+AnsiString FormatFieldValue(TField* Field, const AnsiString& Format, const Variant& Value);
 // A record-state value as a cell shows it: "+" for a node, empty for a
 // list record or no value.
 AnsiString StateText(const Variant& Value);

@@ -59,7 +59,7 @@ bool TCustomDBGridKs::CanEditShow() {
 
 bool TCustomDBGridKs::CanEditAcceptKey(char Key) {
   TColumnKs* Column = CurrentColumn();
-  TField* Field = Column ? Column->Field() : nullptr;
+  TField* Field = Column ? Column->GetField() : nullptr;
   bool EditorReadOnly = InplaceEditor() && InplaceEditor()->ReadOnly();
   if (!FDataLink->Active() || !Field) return EditorShowsList() && !EditorReadOnly;
   if (EditorShowsList()) {
@@ -81,7 +81,7 @@ bool TCustomDBGridKs::CanEditModifyCell() {
   if (EditorShowsList() && InplaceEditor() && InplaceEditor()->ReadOnly()) return false;
   if (FReadOnly || !FDataLink->Active() || FDataLink->ReadOnly()) return false;
   TColumnKs* Column = CurrentColumn();
-  TField* Field = Column ? Column->Field() : nullptr;
+  TField* Field = Column ? Column->GetField() : nullptr;
   if (!Column || Column->ReadOnly() || !Field || !FieldModifiable(Field)) return false;
   if (Field->IsBlob() && !Field->OnSetText && !IsMemoText(Field, FDrawMemoText)) return false;
   if (!Column->CanModify(false)) return false;
@@ -103,7 +103,7 @@ bool TCustomDBGridKs::FieldModifiable(TField* Field) {
 int TCustomDBGridKs::GetEditLimit() {
   TColumnKs* Column = CurrentColumn();
   if (!Column || Column->KeyList()->Count() > 0) return 0;
-  TField* Field = Column->Field();
+  TField* Field = Column->GetField();
   return Field && Field->DataType() == ftString ? Field->Size() : 0;
 }
 
@@ -112,7 +112,7 @@ AnsiString TCustomDBGridKs::GetEditMask(int ACol, int) {
   int DataCol = RawToDataColumn(ACol);
   if (DataCol < 0 || DataCol >= FColumns->Count()) return "";
   TColumnKs* Column = FColumns->Items(DataCol);
-  TField* Field = Column->Field();
+  TField* Field = Column->GetField();
   AnsiString Mask = Column->EditMask;
   if (Mask.empty() && Field && Column->KeyList()->Count() == 0) Mask = Field->EditMask();
   if (Mask.empty() && Field && (Field->DataType() == ftDate || Field->DataType() == ftDateTime))
@@ -135,13 +135,13 @@ AnsiString TCustomDBGridKs::GetEditText(int ACol, int) {
   int DataCol = RawToDataColumn(ACol);
   if (!FDataLink->Active() || DataCol < 0 || DataCol >= FColumns->Count()) return FEditText;
   TColumnKs* Column = FColumns->Items(DataCol);
-  TField* Field = Column->Field();
+  TField* Field = Column->GetField();
   if (!Field) return FEditText;
   AnsiString Text = FieldEditText(Column, Field, FDrawMemoText);
   if (Field->Lookup() && !Field->KeyFields().empty()) {
     FEditValue = Field->DataSet()->FieldValues(Field->KeyFields());
     // The list's special row stands for its value.
-    TPopupDataGridKs* List = Column->DropDownGrid();
+    TPopupDataGridKs* List = Column->GetPopupDataGrid();
     TSpecRowKs* Spec = List->SpecRow();
     if (Spec->Visible() && VarEqualsKs(Spec->Value(), FEditValue)) {
       FEditValue = Spec->Value();
@@ -209,7 +209,7 @@ void TCustomDBGridKs::FieldValueChanged(TField* Field) {
   if (!HandleAllocated()) return;
   if (Field) {
     for (int I = 0; I < FColumns->Count(); ++I)
-      if (FColumns->Items(I)->Field() == Field) InvalidateCell(DataToRawColumn(I), Row());
+      if (FColumns->Items(I)->GetField() == Field) InvalidateCell(DataToRawColumn(I), Row());
   } else {
     Invalidate();
   }

@@ -34,7 +34,7 @@ void TColumnFooterKs::FontChanged(TObject*) {
 
 TAlignment TColumnFooterKs::Alignment() const {
   if (FExplicit & AlignmentFlag) return FAlignment;
-  TField* F = FColumn ? FColumn->Field() : nullptr;
+  TField* F = FColumn ? FColumn->GetField() : nullptr;
   return F ? F->Alignment() : taLeftJustify;
 }
 
@@ -47,7 +47,7 @@ void TColumnFooterKs::SetAlignment(TAlignment Value) {
 
 bool TColumnFooterKs::AlignmentStored() const {
   if (!(FExplicit & AlignmentFlag)) return false;
-  TField* F = FColumn ? FColumn->Field() : nullptr;
+  TField* F = FColumn ? FColumn->GetField() : nullptr;
   return FAlignment != (F ? F->Alignment() : taLeftJustify);
 }
 

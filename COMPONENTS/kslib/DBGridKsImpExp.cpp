@@ -30,7 +30,7 @@ class TColumnTarget : public TGridImportTarget {
   bool AllowsChange(bool WholeValue) override {
     return WholeValue ? FColumn->ValueModifiable() : FColumn->CanModify(false);
   }
-  TField* Field() override { return FColumn->Field(); }
+  TField* Field() override { return FColumn->GetField(); }
   bool HasKeyList() override { return FColumn->GetColumnType() == 3; }
   const TStrings& PickList() override { return *FColumn->PickList(); }
   const TStrings& KeyList() override { return *FColumn->KeyList(); }
@@ -228,7 +228,7 @@ std::vector<TExportRow> MultiLevelTitles(TCustomDBGridKs* Grid,
 // The field's value as the binary format carries it; a lookup column
 // carries its key.
 TExportValue FieldValue(TColumnKs* Column) {
-  TField* field = Column->Field();
+  TField* field = Column->GetField();
   if (field && field->FieldKind() == fkLookup)
     field = field->KeyFields().empty() ? nullptr : field->DataSet()->FindField(field->KeyFields());
   return ExportFieldValue(field);

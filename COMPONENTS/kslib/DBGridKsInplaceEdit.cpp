@@ -31,7 +31,7 @@ bool KeyFieldsModifiable(TField* Field, bool Designing) {
 // decision also asks the grid's allowed operations and, for pick lists,
 // whether the grid may be edited at all.
 TInplaceEditStyleKs AutoEditStyle(TColumnKs* Column, bool ForEditor) {
-  TField* Field = Column->Field();
+  TField* Field = Column->GetField();
   if (!Field) return iesSimple;
   TCustomDBGridKs* Grid = Column->GetGrid();
   bool GridEditable =
@@ -167,10 +167,10 @@ void TDBGridInplaceEdit::SetEditStyle(TInplaceEditStyleKs Value) {
       break;
     case iesDropDown:
       FActiveList =
-          Col && dynamic_cast<TNumericField*>(Col->Field()) ? GetPopupCalculator() : nullptr;
+          Col && dynamic_cast<TNumericField*>(Col->GetField()) ? GetPopupCalculator() : nullptr;
       break;
     case iesDataList:
-      SetDataList(Col ? Col->DropDownGrid() : nullptr);
+      SetDataList(Col ? Col->GetPopupDataGrid() : nullptr);
       FActiveList = FDataList;
       break;
     default:
@@ -404,7 +404,7 @@ void TDBGridInplaceEdit::UpdateEditImage() {
   int Index = -1;
   if (Col->PickList()->Count() > 0) {
     Index = Col->PickList()->IndexOf(Text());
-  } else if (TField* F = Col->Field();
+  } else if (TField* F = Col->GetField();
              F && (F->DataType() == ftSmallint || F->DataType() == ftInteger ||
                    F->DataType() == ftWord)) {
     Index = F->IsNull() ? -1 : F->AsInteger();
@@ -420,7 +420,7 @@ void TDBGridInplaceEdit::UpdateEditImage() {
 void TDBGridInplaceEdit::ButtonDown(bool IsDownButton) {
   if (FEditStyle == iesUpDown) {
     TColumnKs* Col = Column();
-    TField* F = Col ? Col->Field() : nullptr;
+    TField* F = Col ? Col->GetField() : nullptr;
     if (!F || !Col->CanModify(true)) return;
     // A typed text goes into the field before the step.
     if (Text() != F->DisplayText()) F->SetText(Text());
@@ -542,7 +542,7 @@ bool TDBGridInplaceEdit::EditButtonShortCut(uint16_t Key, TShiftState Shift) {
 void TDBGridInplaceEdit::DrawRequiredState(HDC DC) {
   TCustomDBGridKs* G = DBGrid();
   TColumnKs* Col = Column();
-  TField* F = Col ? Col->Field() : nullptr;
+  TField* F = Col ? Col->GetField() : nullptr;
   TDataSet* Data = G && G->DataLink()->Active() ? G->DataLink()->DataSet() : nullptr;
   bool Draw = Col && Col->HighlightRequired() && Data && Data->State() == dsInsert && F &&
               F->Required() && F->IsNull();
@@ -841,7 +841,7 @@ bool TDBGridInplaceEdit::PickListLookup(const AnsiString& NewText) {
 void TDBGridInplaceEdit::LookupText(const AnsiString& NewText, bool SelectRest) {
   TCustomDBGridKs* G = DBGrid();
   TColumnKs* Col = Column();
-  TField* F = Col->Field();
+  TField* F = Col->GetField();
   TDataSet* List = Col->GetLookupListDataSet();
   auto* Tree = dynamic_cast<TSDS*>(List);
   // Only an open list is filtered: its close-up puts the filter back.
@@ -874,7 +874,7 @@ void TDBGridInplaceEdit::LookupText(const AnsiString& NewText, bool SelectRest) 
 // SelectFrom on is selected (-1: the caret at its end).
 void TDBGridInplaceEdit::TakeListRecord(TDataSet* List, int SelectFrom) {
   TCustomDBGridKs* G = DBGrid();
-  TField* F = Column()->Field();
+  TField* F = Column()->GetField();
   G->DataLink()->Edit();
   G->DataLink()->Modified();
   G->FEditValue = List->FieldValues(F->LookupKeyFields());
@@ -940,7 +940,7 @@ void TDBGridInplaceEdit::FillPickList(TColumnKs* Col) {
   for (int I = 0; I < Count; ++I) Items->Add(Col->PickList()->Strings(I));
   Items->EndUpdate();
   FPickList->SetRowCount(std::max(1, std::min(Col->DropDownRows(), Count)));
-  TField* F = Col->Field();
+  TField* F = Col->GetField();
   FPickList->SetItemIndex(!F || F->IsNull() ? -1 : Items->IndexOf(Text()));
   int Widest = WidestItemWidth(Items, Count, Font());
   FPickList->SetWidth(std::max<int>(Widest + FPickList->NonClientSize().cx, Width()));
@@ -949,7 +949,7 @@ void TDBGridInplaceEdit::FillPickList(TColumnKs* Col) {
 // The data list over the column's list dataset; false without one.
 bool TDBGridInplaceEdit::PrepareDataList(TColumnKs* Col) {
   TDataSet* ListData = Col->GetLookupListDataSet();
-  TField* F = Col->Field();
+  TField* F = Col->GetField();
   if (!ListData || !F) return false;
   TCustomDBGridKs* G = DBGrid();
   G->DoDropDown(Col);
@@ -1179,7 +1179,10 @@ void TDBGridInplaceEdit::MRUListCloseUp(bool Accept) {
 
 void TDBGridInplaceEdit::Change() {
   TInplaceEdit::Change();
-  if (FLoading) return;
+  if (!FLoading) EditTextChanged();
+}
+
+void TDBGridInplaceEdit::EditTextChanged() {
   FTextChanged = true;
   UpdateEditImage();
 }

@@ -102,6 +102,9 @@ class TDBGridInplaceEdit : public TInplaceEdit, public IPopupOwnerKs {
   virtual void DrawRequiredState(HDC DC);
   // The recently used values' list as the user sized it: its rows and width.
   virtual void SaveMRUListSize();
+  // The text changed other than by taking the cell's: the recently used
+  // values follow once the message is done, the image at once.
+  virtual void EditTextChanged();
   // The keys of an open (or openable) list, before the editor's own.
   void ListKeyDown(uint16_t& Key, TShiftState Shift);
 

@@ -78,7 +78,7 @@ void TCustomDBGridKs::KeyDown(uint16_t& Key, TShiftState Shift) {
   TColumnKs* Column = CurrentColumn();
   if (TableKey == VK_DELETE && !Shift.Contains(ssCtrl) && !FOptions.Contains(dgRowSelect) &&
       Column && (Column->GetColumnType() == 4 || Column->GetColumnType() == 5) &&
-      Column->Field() && !Column->Field()->Required() && Column->CanModify(true))
+      Column->GetField() && !Column->GetField()->Required() && Column->CanModify(true))
     Column->UpdateData("", Variant(), false);
 }
 
@@ -609,10 +609,10 @@ bool TCustomDBGridKs::DeletePrompt() {
 // The active record is put back on every path, also when the read fails.
 void TCustomDBGridKs::CopyFromRecordAbove() {
   TColumnKs* Column = CurrentColumn();
-  if (!FDataLink->Active() || FDataLink->ActiveRecord() <= 0 || !Column || !Column->Field() ||
+  if (!FDataLink->Active() || FDataLink->ActiveRecord() <= 0 || !Column || !Column->GetField() ||
       !Column->CanModify(true))
     return;
-  TField* Field = Column->Field();
+  TField* Field = Column->GetField();
   Variant Value;
   {
     TActiveRecordScope Scope(FDataLink.get(), FDataLink->ActiveRecord() - 1);

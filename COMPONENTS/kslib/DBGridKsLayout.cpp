@@ -118,7 +118,7 @@ void TCustomDBGridKs::RunLayout() {
     } else {
       for (int I = FColumns->Count() - 1; I >= 0; --I) {
         TColumnKs* Column = FColumns->Items(I);
-        if (!FieldIsMapped(Column->Field())) delete Column;
+        if (!FieldIsMapped(Column->GetField())) delete Column;
       }
     }
     int N = FDataLink->FieldCount();
@@ -128,7 +128,7 @@ void TCustomDBGridKs::RunLayout() {
       TColumnKs* Column = nullptr;
       if (F)
         for (int K = J; K < FColumns->Count() && !Column; ++K)
-          if (FColumns->Items(K)->Field() == F) Column = FColumns->Items(K);
+          if (FColumns->Items(K)->GetField() == F) Column = FColumns->Items(K);
       if (!Column) {
         Column = static_cast<TColumnKs*>(FColumns->TCollection::Add());
         Column->SetPersistentColumn(false);
@@ -228,7 +228,7 @@ void TCustomDBGridKs::UpdateColumnAttributes() {
     int Raw = DataToRawColumn(I);
     bool Stop = Column->Visible() && !Column->ReadOnly();
     if (Stop && FDataLink->Active()) {
-      TField* F = Column->Field();
+      TField* F = Column->GetField();
       if (!F || F->Calculated() || (!F->Lookup() && F->ReadOnly())) {
         Stop = false;
       } else if (F->Lookup()) {

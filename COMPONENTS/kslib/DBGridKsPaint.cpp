@@ -134,7 +134,7 @@ bool TCustomDBGridKs::DrawColumnDataCell(TColumnKs* Column, int ACol, int ARow, 
   if (FDefaultDrawing && Cell.right > Cell.left) DrawCellContent(Column, Params, Cell, DX, DY);
   if (!Buttons.empty()) DrawCellButtons(Buttons, Full, Cell.right, Has3D, Column->Color());
   if (ActiveRow) DrawRequiredMark(Column, Cell, Params.Text);
-  if (FColumns->GetState() == csDefault) DrawDataCell(Cell, Column->Field(), AState);
+  if (FColumns->GetState() == csDefault) DrawDataCell(Cell, Column->GetField(), AState);
   DrawColumnCell(Cell, DataCol, Column, AState);
   DrawSearchMatch(Column, Cell, DX, DY, Params, AState);
   if (FDefaultDrawing && AState.Contains(gdFocused) && GridOrEditorFocused() && !Designing() &&
@@ -285,7 +285,7 @@ void TCustomDBGridKs::DrawRequiredMark(TColumnKs* Column, const RECT& Cell,
                                        const AnsiString& Text) {
   if (!Column->HighlightRequired()) return;
   TDataSetState State = FDataLink->DataSet()->State();
-  TField* Field = Column->Field();
+  TField* Field = Column->GetField();
   bool Wanted = (State == dsEdit || State == dsInsert) && Field && Field->Required() &&
                 Field->IsNull();
   if (Column->OnCheckDrawRequiredState) Column->OnCheckDrawRequiredState(this, Text, Wanted);

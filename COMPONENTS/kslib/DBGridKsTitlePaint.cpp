@@ -29,7 +29,7 @@ bool TCustomDBGridKs::DrawTitleCell(TColumnKs* Column, int ACol, const RECT& Cel
   int ImageWidth = TitleImage ? FTitleImages->Width() : 0;
   if (TitleImage) Caption.clear();
   TSortMarkerKs Marker = Title->SortMarker();
-  if (Column->Field() && OnGetBtnParams)
+  if (Column->GetField() && OnGetBtnParams)
     OnGetBtnParams(this, Column, C->Font(), Background, Marker, Pressed);
   bool Wrapped = FUseMultiTitle || TitleSizeSet();
   int Offset = Pressed ? (Wrapped ? 2 : 1) : 0;
@@ -42,7 +42,7 @@ bool TCustomDBGridKs::DrawTitleCell(TColumnKs* Column, int ACol, const RECT& Cel
     if (DrawIndex) IndexWidth = Title->SortIndexWidth();
   }
   C->Font()->Assign(Title->Font());
-  if (Column->Field() && OnGetBtnParams)
+  if (Column->GetField() && OnGetBtnParams)
     OnGetBtnParams(this, Column, C->Font(), Background, Marker, Pressed);
   int AreaCol, AreaRow;
   int Kind = GetCellType(ACol, 0, AreaCol, AreaRow);

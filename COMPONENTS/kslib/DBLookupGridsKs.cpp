@@ -523,7 +523,7 @@ void TDBLookupGridKs::MoveListColumn(TColumnKs* Column, int Value) {
     TColumnKs* ListFieldColumn = nullptr;
     std::vector<AnsiString> Texts;
     for (int I = 0; I < Cols->Count(); ++I) {
-      if (FListField && Cols->Items(I)->Field() == FListField) ListFieldColumn = Cols->Items(I);
+      if (FListField && Cols->Items(I)->GetField() == FListField) ListFieldColumn = Cols->Items(I);
       Texts.push_back(FSpecRow->CellText(I));
     }
     int From = Column->Index();

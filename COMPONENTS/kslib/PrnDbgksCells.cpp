@@ -199,7 +199,7 @@ std::vector<int> TPrintCellsKs::OptimalWidths(TPrintRowSequenceKs& Rows) {
 }
 
 TField* TPrintCellsKs::FooterField(TColumnFooterKs* Footer, TColumnKs* Column) {
-  if (Footer->FieldName().empty()) return Column->Field();
+  if (Footer->FieldName().empty()) return Column->GetField();
   TDataSet* DataSet = FGrid->DataSource()->DataSet();
   return DataSet ? DataSet->FindField(Footer->FieldName()) : nullptr;
 }

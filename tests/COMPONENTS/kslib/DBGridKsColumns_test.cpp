@@ -169,7 +169,7 @@ TEST(GridColumn, TheDropDownBoxCopiesWithItsColumn) {
   EXPECT_EQ(Copy->SpecRow()->CellsText(), "(нет)");
   EXPECT_TRUE(Copy->SpecRow()->Visible());
   EXPECT_EQ(To->DropDownSpecRow()->CellsText(), "(все)");
-  EXPECT_EQ(To->DropDownGrid()->SpecRow()->CellsText(), "(все)") << "handed to the list";
+  EXPECT_EQ(To->GetPopupDataGrid()->SpecRow()->CellsText(), "(все)") << "handed to the list";
 
   Box->Columns()->Clear();
   To->Assign(From);
@@ -239,7 +239,7 @@ TEST(GridColumn, ABuiltColumnWritesToItsField) {
   EXPECT_EQ(F->DisplayLabel(), "Имя");
   C->SetIndex(0);
   EXPECT_EQ(F->Index(), 0) << "the field moves with the column";
-  EXPECT_EQ(G.Grid.Columns()->Items(0)->Field(), F);
+  EXPECT_EQ(G.Grid.Columns()->Items(0)->GetField(), F);
 }
 
 TEST(GridColumn, KindsTextsAndCheckBoxes) {

@@ -266,7 +266,7 @@ TEST_F(ImpExpTest, AFailedExportLeavesThePreviousFileAndNoPart) {
   CreateDirectoryA(dir.c_str(), nullptr);
   const AnsiString file = dir + "\\grid.txt";
   F.Grid->OnGetCellParams = [](TObject*, TColumnKs* Column, TFont*, TColor&, TGridDrawState) {
-    if (Column->Field()->DataSet()->RecNo() == 3) throw Exception("cell failed");
+    if (Column->GetField()->DataSet()->RecNo() == 3) throw Exception("cell failed");
   };
   for (TGridExportFormat format : {TGridExportFormat::Text, TGridExportFormat::CSV,
                                    TGridExportFormat::RTF, TGridExportFormat::VCLDBIF}) {
@@ -446,7 +446,7 @@ TEST_F(ImpExpTest, FootersFollowTheRecordsWithTheirSumsAndCounts) {
 TEST_F(ImpExpTest, CellsAreWhatTheCellParamsEventsMakeThem) {
   F.Grid->OnGetCellParams = [](TObject*, TColumnKs* Column, TFont* Font, TColor& Background,
                                TGridDrawState) {
-    if (Column->Field()->DataSet()->FieldByName("Price")->AsFloat() > 4) {
+    if (Column->GetField()->DataSet()->FieldByName("Price")->AsFloat() > 4) {
       Font->SetStyle({fsBold});
       Background = clRed;
     }

@@ -143,13 +143,13 @@ TEST(DBGridCore, RemovedComponentsAreLetGo) {
   EXPECT_FALSE(F.Grid->DataLink()->Active());
   // Fields that go with a closing dataset unbind their columns.
   F.Grid->SetDataSource(&F.Source);
-  ASSERT_NE(F.Grid->Columns()->Items(1)->Field(), nullptr);
+  ASSERT_NE(F.Grid->Columns()->Items(1)->GetField(), nullptr);
   F.Data.Close();
   EXPECT_EQ(F.Grid->GetFields(1), nullptr);
   ExpectUnlocked(F.Grid);
   F.Data.Open();
   EXPECT_EQ(F.Grid->Columns()->Count(), 4);
-  EXPECT_EQ(F.Grid->Columns()->Items(3)->Field(), F.Data.FieldByName("Qty"));
+  EXPECT_EQ(F.Grid->Columns()->Items(3)->GetField(), F.Data.FieldByName("Qty"));
 }
 
 // A menu or image list of no owner, shared by two columns and the titles:
@@ -406,7 +406,7 @@ TEST(DBGridDataLink, CustomizedColumnsMayNameMissingFields) {
   EXPECT_EQ(F.Grid->GetFields(0), F.Data.FieldByName("Name"));
   EXPECT_EQ(F.Grid->GetFields(1), nullptr);
   EXPECT_FALSE(F.Grid->DataLink()->DefaultFields());
-  EXPECT_EQ(F.Grid->Columns()->Items(1)->Field(), nullptr);
+  EXPECT_EQ(F.Grid->Columns()->Items(1)->GetField(), nullptr);
 }
 
 TEST(DBGridDataLink, ResetCancelsOnlyAnUnmarkedEdit) {
