@@ -494,10 +494,9 @@ void TDBSGridKs::KeyDown(uint16_t& Key, TShiftState Shift) {
   // The reference key opens the cell's list, or at least its editor.
   if (Key == KeyOf(CallRef) && Key && ServiceOptions.Contains(srvCallRef)) {
     if (!InplaceEditor() || !InplaceEditor()->Visible()) ShowEditor();
-    if (auto* editor = dynamic_cast<TDBGridInplaceEdit*>(InplaceEditor()); editor && editor->Visible()) {
-      const TInplaceEditStyleKs style = editor->EditStyle();
-      if (style == iesPickList || style == iesDataList || style == iesDropDown) {
-        editor->DropDown();
+    if (InplaceEditor() && InplaceEditor()->Visible()) {
+      if (InplaceEditorHasDropDownList()) {
+        static_cast<TDBGridInplaceEdit*>(InplaceEditor())->DropDown();
         Key = 0;
       }
       return;

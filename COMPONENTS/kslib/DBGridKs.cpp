@@ -761,8 +761,7 @@ void TCustomDBGridKs::DoCloseUp(TColumnKs* Column) {
 
 bool TCustomDBGridKs::InplaceEditorHasDropDownList() {
   auto* Editor = dynamic_cast<TDBGridInplaceEdit*>(InplaceEditor());
-  return Editor && Editor->Visible() &&
-         (Editor->EditStyle() == iesPickList || Editor->EditStyle() == iesDataList);
+  return Editor && Editor->Visible() && Editor->ActiveList();
 }
 
 void TCustomDBGridKs::ColumnMoved(int FromIndex, int ToIndex) {

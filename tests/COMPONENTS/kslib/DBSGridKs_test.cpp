@@ -391,6 +391,29 @@ TEST_F(ServiceGridTest, ReferenceKeyOpensTheListOrTheEditor) {
   EXPECT_TRUE(Grid->InplaceEditor()->Visible());
   EXPECT_FALSE(editor->ListVisible());
   EXPECT_FALSE(callRefEnabled()) << "an editor without a list";
+  Grid->SetEditorMode(false);
+
+  // Every list the editor holds counts: the calendar, the calculator of a
+  // number; a drop-down button over text holds none.
+  struct Case {
+    const char* field;
+    TColumnButtonStyleKs button;
+    bool list;
+  } cases[] = {{"DAY", cbsAuto, true}, {"QTY", cbsDropDown, true}, {"NAME", cbsDropDown, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.field);
+    Grid->SetSelectedField(Table.FieldByName(c.field));
+    TColumnKs* column = Grid->Columns()->Items(Grid->SelectedIndex());
+    const TColumnButtonStyleKs before = column->ButtonStyle();
+    column->SetButtonStyle(c.button);
+    PostKey(VK_F8);
+    EXPECT_TRUE(Grid->InplaceEditor()->Visible());
+    EXPECT_EQ(editor->ListVisible(), c.list);
+    EXPECT_EQ(callRefEnabled(), c.list);
+    if (editor->ListVisible()) editor->CloseUp(false);
+    Grid->SetEditorMode(false);
+    column->SetButtonStyle(before);
+  }
 }
 
 TEST_F(ServiceGridTest, DuplicatesTakeTheRowAbove) {
