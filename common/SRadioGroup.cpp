@@ -80,6 +80,7 @@ void TSCustomRadioGroup::SetItemIndex(int Value) {
   FItemIndex = Value;
   if (Value >= 0) FButtons[Value]->SetChecked(true);
   FUpdating = false;
+  UpdateTabStop();
 }
 
 void TSCustomRadioGroup::SetColumns(int Value) {
@@ -96,6 +97,7 @@ void TSCustomRadioGroup::ButtonClicked(TGroupButton* Button) {
   if (FUpdating) return;
   FItemIndex =
       static_cast<int>(std::find(FButtons.begin(), FButtons.end(), Button) - FButtons.begin());
+  UpdateTabStop();
   Click();
 }
 
@@ -107,6 +109,17 @@ void TSCustomRadioGroup::Resize() {
 void TSCustomRadioGroup::WndProc(TMessage& Message) {
   TCustomGroupBox::WndProc(Message);
   if (Message.Msg == CM_FONTCHANGED) ArrangeButtons();
+  if (Message.Msg == WM_SETFOCUS) FocusButton();
+}
+
+void TSCustomRadioGroup::UpdateTabStop() { SetTabStop(FItemIndex < 0 && ButtonCount() > 0); }
+
+// The group box shows no focus of its own and its arrow keys would leave
+// the group: the chosen button, or the first, takes the focus instead.
+void TSCustomRadioGroup::FocusButton() {
+  if (ButtonCount() == 0) return;
+  TGroupButton* Button = FButtons[FItemIndex >= 0 ? FItemIndex : 0];
+  if (Button->CanFocus()) Button->SetFocus();
 }
 
 // Filled column by column; an empty group has nothing to lay out (the

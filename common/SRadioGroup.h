@@ -48,6 +48,10 @@ class TSCustomRadioGroup : public TCustomGroupBox {
  private:
   void ItemsChanged(TObject*);
   void ArrangeButtons();
+  // With no item chosen the group itself is the tab stop, so that Tab
+  // still reaches it; focus given to it goes on to a button.
+  void UpdateTabStop();
+  void FocusButton();
   void ButtonClicked(TGroupButton* Button);
   TStringList* FItems;
   std::vector<TGroupButton*> FButtons;

@@ -123,6 +123,57 @@ TEST_F(FormKeysTest, CtrlASelectsAllInTheRequisiteFields) {
   }
 }
 
+// --- The owner type
+
+// The radio button of the owner type that has the focus; -1 for none.
+int FocusedOwnerType(TfCertRequestAlt& F) {
+  for (int I = 0; I < F.rgCertOwnerType->ButtonCount(); ++I)
+    if (GetFocus() == F.rgCertOwnerType->Buttons(I)->Handle()) return I;
+  return -1;
+}
+
+// A failed check that names the owner type leaves the focus on one of its
+// buttons, where Space chooses; with no type chosen Tab and Shift+Tab still
+// reach the group. The group box itself used to take the focus and show
+// none, and with nothing chosen Tab passed it by.
+TEST_F(FormKeysTest, TheOwnerTypeTakesTheFocusOnAButtonAndTabReachesItWithNoneChosen) {
+  TfCertRequestAlt& F = *Form;
+  struct Case {
+    int Chosen;
+    const char* Message;
+  } Cases[] = {
+      {0, "Укажите ИНН!"},
+      {1, "Укажите ИНН!"},
+      {-1, "Не указан тип владельца сертификата!"},
+  };
+  for (const Case& C : Cases) {
+    SCOPED_TRACE(C.Chosen);
+    F.rgCertOwnerType->SetItemIndex(C.Chosen);
+    F.rgCertOwnerTypeClick(F.rgCertOwnerType);
+    F.edtINN->SetText("");
+    Focus(F.edtSN);
+    Script.Asked.clear();
+    Press(F.btnOK);
+    ASSERT_EQ(Script.Asked.size(), 1u);
+    EXPECT_EQ(Script.Asked[0].Text, C.Message);
+    int Expected = C.Chosen >= 0 ? C.Chosen : 0;
+    EXPECT_TRUE(PumpUntil([&] { return FocusedOwnerType(F) == Expected; }))
+        << "the focus is on " << FocusedOwnerType(F);
+    EXPECT_EQ(F.ActiveControl(), F.rgCertOwnerType->Buttons(Expected));
+
+    PressKey(VK_TAB);
+    EXPECT_TRUE(PumpUntil([&] { return F.ActiveControl() == F.edtSN; }));
+    PressKey(VK_TAB, true);
+    EXPECT_TRUE(PumpUntil([&] { return FocusedOwnerType(F) == Expected; }))
+        << "Shift+Tab from the surname";
+    if (C.Chosen < 0) {
+      PressKey(VK_SPACE);
+      EXPECT_TRUE(PumpUntil([&] { return F.rgCertOwnerType->ItemIndex() == 0; }))
+          << "Space chooses the focused type";
+    }
+  }
+}
+
 // --- The drop-down requisites
 
 struct TDropDownCase {
