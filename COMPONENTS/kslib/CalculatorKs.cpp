@@ -297,14 +297,16 @@ void TCalculatorKs::UpdateEqualCaption() {
   FspEqual->SetCaption(FOperand != 0 && FState == csTyping && Pending ? "=" : "Ok");
 }
 
-void TCalculatorKs::WndProc(TMessage& Message) {
-  if (Message.Msg == WM_MOUSEWHEEL) {
-    if (FState != csError)
-      SetDisplayValue(DisplayValue() + (static_cast<short>(HIWORD(Message.WParam)) > 0 ? 1 : -1));
-    Message.Result = 1;
-    return;
-  }
-  TCustomControl::WndProc(Message);
+// A notch takes 1 off the number or adds 1; in the error state it is used
+// up and changes nothing.
+bool TCalculatorKs::DoMouseWheelDown(TShiftState, POINT) {
+  if (FState != csError) SetDisplayValue(DisplayValue() - 1);
+  return true;
+}
+
+bool TCalculatorKs::DoMouseWheelUp(TShiftState, POINT) {
+  if (FState != csError) SetDisplayValue(DisplayValue() + 1);
+  return true;
 }
 
 // --- TPopupCalculatorKs

@@ -34,11 +34,12 @@ class TCalculatorKs : public TCustomControl {
   void SetBounds(int ALeft, int ATop, int AWidth, int AHeight) override;
   void SpeedButtonClick(TObject* Sender);
   virtual void ProcessKey(char Key);
-  void WndProc(TMessage& Message) override;
 
  protected:
   void CreateParams(TCreateParams& Params) override;
   void KeyPress(char& Key) override;
+  bool DoMouseWheelDown(TShiftState Shift, POINT MousePos) override;
+  bool DoMouseWheelUp(TShiftState Shift, POINT MousePos) override;
   // The size auto-size gives the control.
   virtual void CanAutoSize(int& NewWidth, int& NewHeight);
   void UpdateAutoSize();

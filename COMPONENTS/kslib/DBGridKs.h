@@ -244,7 +244,7 @@ class TCustomDBGridKs : public TCustomGrid,
   void UpdateTreeRows();
   // The tree's scroll codes and wheel move the top row, not the dataset.
   void TreeVertScroll(int Code, int TrackPos);
-  void TreeMouseWheel(int Delta, WPARAM Keys, POINT MousePos);
+  void TreeMouseWheel(bool Down, TShiftState Shift, POINT MousePos);
   // The dataset shows a tree and moves along it: numpad +, - and * open,
   // close or toggle the current row's node, and their characters open no
   // editor.
@@ -511,6 +511,8 @@ class TCustomDBGridKs : public TCustomGrid,
   void KeyPress(char& Key) override;
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
   void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  bool DoMouseWheelDown(TShiftState Shift, POINT MousePos) override;
+  bool DoMouseWheelUp(TShiftState Shift, POINT MousePos) override;
   // A column border inside a group title's box is no edge to size at.
   void CalcSizingState(int X, int Y, TGridState& State, int& Index, int& SizingPos,
                        int& SizingOfs, TGridDrawInfo& FixedInfo) override;
@@ -686,6 +688,7 @@ class TCustomDBGridKs : public TCustomGrid,
   bool MouseMessage(TMessage& Message);
   bool ScrollMessage(TMessage& Message);
   bool WheelToEditors(TMessage& Message);
+  void WheelNotch(bool Down, TShiftState Shift, POINT MousePos);
   void KeyWithCtrl(uint16_t& Key, bool ShiftMulti);
   void KeyWithoutCtrl(uint16_t& Key, TShiftState Shift, bool ShiftMulti);
   bool ShortCutKey(uint16_t Key, TShiftState Shift);

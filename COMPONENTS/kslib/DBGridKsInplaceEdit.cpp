@@ -80,6 +80,12 @@ bool IsNumberVariant(const Variant& Value) {
   return Type >= varSmallint && Type <= varCurrency;
 }
 
+WPARAM MouseKeys(TShiftState Shift) {
+  return (Shift.Contains(ssShift) ? MK_SHIFT : 0) | (Shift.Contains(ssCtrl) ? MK_CONTROL : 0) |
+         (Shift.Contains(ssLeft) ? MK_LBUTTON : 0) | (Shift.Contains(ssRight) ? MK_RBUTTON : 0) |
+         (Shift.Contains(ssMiddle) ? MK_MBUTTON : 0);
+}
+
 }  // namespace
 
 TDBGridInplaceEdit::TDBGridInplaceEdit(TComponent* AOwner)
@@ -1256,15 +1262,6 @@ void TDBGridInplaceEdit::WndProc(TMessage& Message) {
       }
       break;
     }
-    case WM_MOUSEWHEEL:
-      // The open list moves; the grid under it stays.
-      if (FListVisible) {
-        if (FActiveList && FActiveList->HandleAllocated())
-          SendMessageA(FActiveList->Handle(), Message.Msg, Message.WParam, Message.LParam);
-        Message.Result = 1;
-        return;
-      }
-      break;
     case WM_PASTE:
       if ((FEditStyle == iesDataList || KeyPickListColumn()) && CellModifiable() &&
           Column()->CanModify(false)) {
@@ -1341,4 +1338,22 @@ void TDBGridInplaceEdit::WndProc(TMessage& Message) {
     FTextChanged = false;
     UpdateMRUList();
   }
+}
+
+bool TDBGridInplaceEdit::DoMouseWheelDown(TShiftState Shift, POINT MousePos) {
+  return WheelToList(true, Shift, MousePos);
+}
+
+bool TDBGridInplaceEdit::DoMouseWheelUp(TShiftState Shift, POINT MousePos) {
+  return WheelToList(false, Shift, MousePos);
+}
+
+// The open list moves a notch; the grid under it stays.
+bool TDBGridInplaceEdit::WheelToList(bool Down, TShiftState Shift, POINT MousePos) {
+  if (!FListVisible) return false;
+  if (FActiveList && FActiveList->HandleAllocated())
+    SendMessageA(FActiveList->Handle(), WM_MOUSEWHEEL,
+                 MAKEWPARAM(MouseKeys(Shift), Down ? -WHEEL_DELTA : WHEEL_DELTA),
+                 MAKELPARAM(MousePos.x, MousePos.y));
+  return true;
 }

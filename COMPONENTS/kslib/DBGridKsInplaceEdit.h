@@ -78,6 +78,8 @@ class TDBGridInplaceEdit : public TInplaceEdit, public IPopupOwnerKs {
   void KeyDown(uint16_t& Key, TShiftState Shift) override;
   void KeyUp(uint16_t& Key, TShiftState Shift) override;
   void KeyPress(char& Key) override;
+  bool DoMouseWheelDown(TShiftState Shift, POINT MousePos) override;
+  bool DoMouseWheelUp(TShiftState Shift, POINT MousePos) override;
   void Notification(TComponent* AComponent, TOperation Operation) override;
 
   // The column image for the text: its pick-list line, or an integer field's value.
@@ -110,6 +112,7 @@ class TDBGridInplaceEdit : public TInplaceEdit, public IPopupOwnerKs {
 
  private:
   TCustomDBGridKs* DBGrid() const;
+  bool WheelToList(bool Down, TShiftState Shift, POINT MousePos);
   TColumnKs* Column() const;
   // The grid draws right to left: buttons and image on the other side.
   bool RightToLeft() const;

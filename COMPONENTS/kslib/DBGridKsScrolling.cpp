@@ -2,8 +2,6 @@
 // vertical bar in records of the dataset, the scroll messages and the wheel.
 #include "COMPONENTS/kslib/DBGridKs.h"
 
-#include <windowsx.h>
-
 #include "COMPONENTS/kslib/DBGridKsFilterRow.h"
 #include "COMPONENTS/kslib/DBGridKsInplaceEdit.h"
 #include "COMPONENTS/kslib/ToolCtrlsKs.h"
@@ -140,6 +138,28 @@ bool TCustomDBGridKs::WheelToEditors(TMessage& Message) {
   return false;
 }
 
+bool TCustomDBGridKs::DoMouseWheelDown(TShiftState Shift, POINT MousePos) {
+  WheelNotch(true, Shift, MousePos);
+  return true;
+}
+
+bool TCustomDBGridKs::DoMouseWheelUp(TShiftState Shift, POINT MousePos) {
+  WheelNotch(false, Shift, MousePos);
+  return true;
+}
+
+// A notch moves to the next or prior record; the tree has its own rules.
+void TCustomDBGridKs::WheelNotch(bool Down, TShiftState Shift, POINT MousePos) {
+  if (!FDataLink->Active()) return;
+  if (TreeModeNoFooter()) {
+    TreeMouseWheel(Down, Shift, MousePos);
+    return;
+  }
+  TDataSet* Data = FDataLink->DataSet();
+  if (Down && !Data->Eof()) Data->Next();
+  if (!Down && !Data->Bof()) Data->Prior();
+}
+
 bool TCustomDBGridKs::ScrollMessage(TMessage& Message) {
   if (Message.Msg == WM_HSCROLL) {
     if (FHorzScrollBar->Tracking && LOWORD(Message.WParam) == SB_THUMBTRACK)
@@ -148,21 +168,8 @@ bool TCustomDBGridKs::ScrollMessage(TMessage& Message) {
     UpdateHorzScrollBar();
     return true;
   }
-  if (Message.Msg == WM_MOUSEWHEEL) {
+  if (Message.Msg == WM_MOUSEWHEEL && WheelToEditors(Message)) {
     Message.Result = 1;
-    if (WheelToEditors(Message)) return true;
-    if (!FDataLink->Active()) return true;
-    int Delta = static_cast<short>(HIWORD(Message.WParam));
-    if (TreeModeNoFooter()) {
-      TreeMouseWheel(Delta, LOWORD(Message.WParam),
-                     POINT{GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)});
-      return true;
-    }
-    TDataSet* Data = FDataLink->DataSet();
-    for (int Notch = std::max(std::abs(Delta) / WHEEL_DELTA, 1); Notch > 0; --Notch) {
-      if (Delta < 0 && !Data->Eof()) Data->Next();
-      if (Delta > 0 && !Data->Bof()) Data->Prior();
-    }
     return true;
   }
   if (Message.Msg != WM_VSCROLL) return false;

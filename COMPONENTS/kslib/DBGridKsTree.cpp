@@ -143,20 +143,17 @@ void TCustomDBGridKs::TreeVertScroll(int Code, int TrackPos) {
 
 // The program's wheel event first; then Shift moves the record (Ctrl with
 // it by a page); otherwise the rows scroll, by a page with Ctrl.
-void TCustomDBGridKs::TreeMouseWheel(int Delta, WPARAM Keys, POINT MousePos) {
-  bool Shift = Keys & MK_SHIFT, Ctrl = Keys & MK_CONTROL;
-  int Step = Ctrl ? VisibleDataRows() : 1;
-  TMouseWheelUpDownEvent& Event = Delta < 0 ? OnMouseWheelDown : OnMouseWheelUp;
-  for (int Notch = std::max(std::abs(Delta) / WHEEL_DELTA, 1); Notch > 0; --Notch) {
-    bool Handled = false;
-    if (Event) Event(this, MouseShiftState(Keys), MousePos, Handled);
-    if (Handled) continue;
-    int Distance = Delta < 0 ? Step : -Step;
-    if (Shift) {
-      FDataLink->DataSet()->MoveBy(Distance);
-    } else {
-      SetTopRow(TopRow() + Distance);
-    }
+void TCustomDBGridKs::TreeMouseWheel(bool Down, TShiftState Shift, POINT MousePos) {
+  bool Handled = false;
+  TMouseWheelUpDownEvent& Event = Down ? OnMouseWheelDown : OnMouseWheelUp;
+  if (Event) Event(this, Shift, MousePos, Handled);
+  if (Handled) return;
+  int Step = Shift.Contains(ssCtrl) ? VisibleDataRows() : 1;
+  int Distance = Down ? Step : -Step;
+  if (Shift.Contains(ssShift)) {
+    FDataLink->DataSet()->MoveBy(Distance);
+  } else {
+    SetTopRow(TopRow() + Distance);
   }
 }
 

@@ -1,6 +1,7 @@
 #include "forms/Controls.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "forms/ActnList.h"
 #include "forms/DragManager.h"
@@ -351,6 +352,13 @@ void TControl::WndProc(TMessage& Message) {
       MouseMove(MouseShiftState(Message.WParam), P.x, P.y);
       break;
     }
+    case WM_MOUSEWHEEL:
+      if (DoMouseWheel(MouseShiftState(LOWORD(Message.WParam)),
+                       GET_WHEEL_DELTA_WPARAM(Message.WParam), PointOf(Message.LParam))) {
+        Message.Result = 1;
+        return;
+      }
+      break;
     case CM_MOUSEENTER:
       FMouseInControl = true;
       MouseEnter();
@@ -435,6 +443,14 @@ void TControl::MouseEnter() {
 
 void TControl::MouseLeave() {
   if (OnMouseLeave) OnMouseLeave(this);
+}
+
+bool TControl::DoMouseWheel(TShiftState Shift, int WheelDelta, POINT MousePos) {
+  if (WheelDelta == 0) return false;
+  bool Used = false;
+  for (int Notch = std::max(std::abs(WheelDelta) / WHEEL_DELTA, 1); Notch > 0; --Notch)
+    Used |= WheelDelta < 0 ? DoMouseWheelDown(Shift, MousePos) : DoMouseWheelUp(Shift, MousePos);
+  return Used;
 }
 
 void TControl::Resize() {

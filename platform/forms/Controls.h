@@ -268,6 +268,13 @@ class TControl : public TComponent {
   virtual void MouseMove(TShiftState Shift, int X, int Y);
   virtual void MouseEnter();
   virtual void MouseLeave();
+  // The wheel turned by WheelDelta (WHEEL_DELTA a notch, negative towards
+  // the user) with the mouse at the screen point MousePos; true when used.
+  // Each notch, a part of one counting as one, goes to DoMouseWheelDown or
+  // DoMouseWheelUp. An unused wheel goes on to the window's default handling.
+  virtual bool DoMouseWheel(TShiftState Shift, int WheelDelta, POINT MousePos);
+  virtual bool DoMouseWheelDown(TShiftState, POINT) { return false; }
+  virtual bool DoMouseWheelUp(TShiftState, POINT) { return false; }
   virtual void Resize();
   // Lets an auto-sized control fit its content.
   virtual void AdjustSize() {}

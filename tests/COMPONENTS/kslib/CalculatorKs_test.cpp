@@ -165,6 +165,27 @@ TEST(CalculatorKs, TheWheelStepsTheNumberExceptInTheErrorState) {
   EXPECT_EQ(C.State(), TCalculatorKs::csError);
 }
 
+// Turned over the focused calculator through the input queue: a notch at a
+// time, nothing in the error state.
+TEST(CalculatorKs, ARealWheelStepsTheNumberANotchAtATime) {
+  TEditorForm<TCalculatorKs> F;
+  F.Show();
+  TCalculatorKs& C = *F.Edit;
+  Keys(C, "5");
+  const POINT Over = C.ClientToScreen(POINT{C.ClientWidth() / 2, C.ClientHeight() / 2});
+  auto Wheel = [&](int Delta, const char* Expected) {
+    TurnWheel(Over, Delta);
+    EXPECT_TRUE(PumpUntil([&] { return Shown(C) == Expected; })) << Delta << " " << Shown(C);
+  };
+  Wheel(WHEEL_DELTA, "6");
+  Wheel(-3 * WHEEL_DELTA, "3");
+  Keys(C, "/0=");
+  ASSERT_EQ(C.State(), TCalculatorKs::csError);
+  TurnWheel(Over, WHEEL_DELTA);
+  PumpFor(50);
+  EXPECT_EQ(Shown(C), "Error");
+}
+
 // The owning editor: keeps Enter and Esc while the popup is down and
 // forwards its keys to it, as the grid's editor does.
 class TOwnerEdit : public TEdit, public IPopupOwnerKs {

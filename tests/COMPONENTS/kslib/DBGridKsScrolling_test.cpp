@@ -1,6 +1,6 @@
 // The grid's vertical bar in records under Wine: each scroll code on a
 // numbered and an unnumbered dataset, thumb tracking, a long table, the
-// wheel and the bar's three visibility modes.
+// wheel (sent and turned) and the bar's three visibility modes.
 #include <gtest/gtest.h>
 
 #include "CityGridForm.h"
@@ -130,6 +130,20 @@ TEST(DBGridScrolling, TheWheelStepsOneRecordPerNotch) {
   F.Table.First();
   Wheel(WHEEL_DELTA);
   EXPECT_EQ(F.RecNo(), 1);
+}
+
+// Turned as a person does, through the input queue.
+TEST(DBGridScrolling, ARealWheelMovesTheRecordsANotchAtATime) {
+  TCityGridForm F;
+  F.Show();
+  const POINT Over = F.Grid->ClientToScreen(F.CellCenter(1, 4));
+  auto Wheel = [&](int Delta, int Expected) {
+    TurnWheel(Over, Delta);
+    EXPECT_TRUE(PumpUntil([&] { return F.RecNo() == Expected; })) << Delta << " " << F.RecNo();
+  };
+  Wheel(-WHEEL_DELTA, 2);
+  Wheel(-2 * WHEEL_DELTA, 4);
+  Wheel(WHEEL_DELTA, 3);
 }
 
 TEST(DBGridScrolling, TheBarShowsByItsMode) {

@@ -250,6 +250,19 @@ TEST(DBGridTreeScrolling, TheWheelScrollsTheRowsAndWithShiftMovesTheRecord) {
   EXPECT_EQ(F.DataRow(), Page - 1) << "a notch a record";
 }
 
+// Turned through the input queue, the keys held come with the wheel.
+TEST(DBGridTreeScrolling, ARealWheelScrollsTheRowsAndWithShiftHeldMovesTheRecord) {
+  TTreeForm F(Crates(20), {1, 5});
+  const POINT Over = F.Grid->ClientToScreen(POINT{20, F.Grid->ClientHeight() / 2});
+  const int Top = F.Grid->TopRow();
+  TurnWheel(Over, -WHEEL_DELTA);
+  EXPECT_TRUE(PumpUntil([&] { return F.Grid->TopRow() == Top + 1; }));
+  EXPECT_EQ(F.DataRow(), 0) << "the record stays";
+  TurnWheel(Over, -2 * WHEEL_DELTA, {VK_SHIFT});
+  EXPECT_TRUE(PumpUntil([&] { return F.DataRow() == 2; })) << F.DataRow();
+  EXPECT_EQ(F.Grid->TopRow(), Top + 1);
+}
+
 // The program's wheel events come first, once a notch, and may keep the
 // grid from scrolling.
 TEST(DBGridTreeScrolling, TheWheelEventsAreAskedFirst) {

@@ -39,9 +39,10 @@ void PressKey(WORD Key, bool Shift) {
   }
 }
 
-void SendMouse(POINT Screen, DWORD Flags) {
+void SendMouse(POINT Screen, DWORD Flags, int Data) {
   INPUT Input{};
   Input.type = INPUT_MOUSE;
+  Input.mi.mouseData = static_cast<DWORD>(Data);
   Input.mi.dx = MulDiv(Screen.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
   Input.mi.dy = MulDiv(Screen.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
   Input.mi.dwFlags = Flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
@@ -56,6 +57,12 @@ void MoveMouse(POINT Screen) {
 void PressMouse(POINT Screen, bool Down, bool Right) {
   SendMouse(Screen, Right ? (Down ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_RIGHTUP)
                           : (Down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP));
+}
+
+void TurnWheel(POINT Screen, int Delta, std::initializer_list<WORD> Modifiers) {
+  SendKeys(Modifiers, true);
+  SendMouse(Screen, MOUSEEVENTF_WHEEL, Delta);
+  SendKeys(Modifiers, false);
 }
 
 void ClickAt(POINT Screen, std::initializer_list<WORD> Modifiers, bool Right) {

@@ -30,9 +30,13 @@ void PostAltChar(char Char, HWND Wnd = nullptr);
 // The mouse through the input queue, as a person moves and presses it, at
 // a screen point; the modifiers are held down around a click.
 void MoveMouse(POINT Screen);
-// The input alone (MOUSEEVENTF_* flags besides the move), nothing handled.
-void SendMouse(POINT Screen, DWORD Flags = 0);
+// The input alone (MOUSEEVENTF_* flags besides the move, with their data:
+// the wheel's delta), nothing handled.
+void SendMouse(POINT Screen, DWORD Flags = 0, int Data = 0);
 void PressMouse(POINT Screen, bool Down, bool Right = false);
+// The wheel turned by Delta (WHEEL_DELTA a notch, negative towards the
+// user) at a screen point, the modifiers held down around it.
+void TurnWheel(POINT Screen, int Delta, std::initializer_list<WORD> Modifiers = {});
 void ClickAt(POINT Screen, std::initializer_list<WORD> Modifiers = {}, bool Right = false);
 // The same at a point of a window's client area.
 void ClickOn(HWND Wnd, POINT Client, std::initializer_list<WORD> Modifiers = {});
