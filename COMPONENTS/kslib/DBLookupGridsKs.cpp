@@ -1037,18 +1037,6 @@ void TDBLookupGridKs::WndProc(TMessage& Message) {
         return;
       }
       break;
-    case WM_MOUSEWHEEL:
-      if (FListActive && ListDataSet()->Active()) {
-        int Active = DataLink()->ActiveRecord();
-        if (GET_WHEEL_DELTA_WPARAM(Message.WParam) < 0) {
-          ListDataSet()->MoveBy(DataLink()->RecordCount() - Active);
-        } else {
-          ListDataSet()->MoveBy(-(Active + 1));
-        }
-        SelectCurrentListRecord();
-      }
-      Message.Result = 1;
-      return;
     case WM_TIMER:
       if (Message.WParam == TrackTimerId) {
         if (!FTracking) return;
@@ -1067,6 +1055,24 @@ void TDBLookupGridKs::WndProc(TMessage& Message) {
       break;
   }
   TCustomDBGridKs::WndProc(Message);
+}
+
+bool TDBLookupGridKs::DoMouseWheelDown(TShiftState, POINT) {
+  WheelMove(true);
+  return true;
+}
+
+bool TDBLookupGridKs::DoMouseWheelUp(TShiftState, POINT) {
+  WheelMove(false);
+  return true;
+}
+
+// A notch moves the list just past the rows shown.
+void TDBLookupGridKs::WheelMove(bool Down) {
+  if (!FListActive || !ListDataSet()->Active()) return;
+  int Active = DataLink()->ActiveRecord();
+  ListDataSet()->MoveBy(Down ? DataLink()->RecordCount() - Active : -(Active + 1));
+  SelectCurrentListRecord();
 }
 
 // --- painting

@@ -200,6 +200,8 @@ class TDBLookupGridKs : public TCustomDBGridKs {
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
   void MouseMove(TShiftState Shift, int X, int Y) override;
   void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  bool DoMouseWheelDown(TShiftState Shift, POINT MousePos) override;
+  bool DoMouseWheelUp(TShiftState Shift, POINT MousePos) override;
 
   // The list moves by Distance (Home and End by the first and last flags)
   // and its current record becomes the key.
@@ -221,6 +223,7 @@ class TDBLookupGridKs : public TCustomDBGridKs {
  private:
   void TrackMouse();
   void ScrollRequest(int Code, int Pos);
+  void WheelMove(bool Down);
   void CheckNotLookupField();
   void ApplyLookupOptions();
   int TitleRowHeight();
