@@ -144,7 +144,33 @@ void TPageControl::SetActivePage(TTabSheet* Page) {
   }
 }
 
+void TPageControl::SelectNextPage(bool GoForward) {
+  std::vector<TTabSheet*> Shown;
+  for (TTabSheet* Page : FPages)
+    if (Page->TabVisible()) Shown.push_back(Page);
+  if (Shown.empty()) return;
+  auto Count = static_cast<int>(Shown.size());
+  auto At = static_cast<int>(std::find(Shown.begin(), Shown.end(), FActivePage) - Shown.begin());
+  if (At == Count) At = GoForward ? Count - 1 : 0;
+  TTabSheet* Next = Shown[(At + (GoForward ? 1 : Count - 1)) % Count];
+  if (Next == FActivePage) return;
+  HWND Focus = GetFocus();
+  bool FocusInPage = FActivePage && FActivePage->HandleAllocated() &&
+                     IsChild(FActivePage->Handle(), Focus);
+  SetActivePage(Next);
+  if (OnChange) OnChange(this);
+  if (!FocusInPage) return;
+  Next->SelectNext(nullptr, true, true);
+  if (!IsChild(Next->Handle(), GetFocus())) SetFocus();
+}
+
 void TPageControl::WndProc(TMessage& Message) {
+  if (Message.Msg == CM_DIALOGKEY && Message.WParam == VK_TAB && GetKeyState(VK_CONTROL) < 0 &&
+      FHandle && (GetFocus() == FHandle || IsChild(FHandle, GetFocus()))) {
+    SelectNextPage(GetKeyState(VK_SHIFT) >= 0);
+    Message.Result = 1;
+    return;
+  }
   if (Message.Msg == CM_DIALOGCHAR && CanFocus()) {
     for (TTabSheet* Page : FPages) {
       if (!Page->TabVisible() || !IsAccel(static_cast<char>(Message.WParam), Page->Text()))

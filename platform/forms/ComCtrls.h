@@ -58,6 +58,9 @@ class TPageControl : public TWinControl {
   void RemovePage(TTabSheet* Page);
   void UpdateTabs();
   void PlacePages();
+  // Ctrl+Tab: the next page whose tab shows, round the end; the focus
+  // follows from the page left into the page shown.
+  void SelectNextPage(bool GoForward);
   std::vector<TTabSheet*> FPages;
   TTabSheet* FActivePage = nullptr;
 };

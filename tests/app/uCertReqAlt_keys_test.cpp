@@ -174,6 +174,38 @@ TEST_F(FormKeysTest, TheOwnerTypeTakesTheFocusOnAButtonAndTabReachesItWithNoneCh
   }
 }
 
+// --- The pages
+
+// Ctrl+Tab and Ctrl+Shift+Tab turn the pages whose tabs show, round the
+// end, and the focus goes along into the page shown; they used to do
+// nothing.
+TEST_F(FormKeysTest, CtrlTabAndCtrlShiftTabTurnTheShownPagesAndTheFocusGoesAlong) {
+  TfCertRequestAlt& F = *Form;
+  Focus(F.edtSN);
+  TWinControl* FirstOnMain = F.rgCertOwnerType->Buttons(F.rgCertOwnerType->ItemIndex());
+  struct Step {
+    bool Back;
+    TTabSheet* Page;
+    TWinControl* Focused;
+  } Steps[] = {
+      {false, F.tsInstallCert, F.edtCertFileName},
+      {false, F.tsMain, FirstOnMain},
+      {true, F.tsInstallCert, F.edtCertFileName},
+      {true, F.tsMain, FirstOnMain},
+  };
+  for (const Step& S : Steps) {
+    SCOPED_TRACE(S.Page->Name());
+    if (S.Back)
+      PressKeys(VK_TAB, {VK_CONTROL, VK_SHIFT});
+    else
+      PressKeys(VK_TAB, {VK_CONTROL});
+    EXPECT_TRUE(PumpUntil([&] { return F.PageControl->ActivePage() == S.Page; }))
+        << "the page shown is " << F.PageControl->ActivePage()->Name();
+    EXPECT_TRUE(PumpUntil([&] { return F.ActiveControl() == S.Focused && GetFocus(); }))
+        << "the focus is on " << (F.ActiveControl() ? F.ActiveControl()->Name() : "nothing");
+  }
+}
+
 // --- The drop-down requisites
 
 struct TDropDownCase {
