@@ -11,6 +11,12 @@ void DropQueuedMouse(HWND Wnd) {
   }
 }
 
+bool ArrowKeyDown() {
+  for (int Key : {VK_LEFT, VK_RIGHT, VK_UP, VK_DOWN})
+    if (GetKeyState(Key) < 0) return true;
+  return false;
+}
+
 }  // namespace
 
 TGroupButton::TGroupButton(TSCustomRadioGroup* Group) : TRadioButton(Group), FGroup(Group) {
@@ -34,6 +40,10 @@ void TGroupButton::WndProc(TMessage& Message) {
     return;
   }
   TRadioButton::WndProc(Message);
+  // An arrow key moves the focus through the group and chooses as it goes,
+  // as radio buttons do everywhere; the button hears of no click then.
+  if (Message.Msg == WM_SETFOCUS && ArrowKeyDown() && !Checked() && FGroup->CanModify())
+    SetChecked(true);
 }
 
 void TGroupButton::KeyDown(uint16_t& Key, TShiftState Shift) {

@@ -174,6 +174,36 @@ TEST_F(FormKeysTest, TheOwnerTypeTakesTheFocusOnAButtonAndTabReachesItWithNoneCh
   }
 }
 
+// The arrow keys go through the owner types and choose as they go, round
+// the end, as in any group of radio buttons; they used to move the focus
+// alone.
+TEST_F(FormKeysTest, ArrowKeysChooseTheOwnerTypeTheyMoveTo) {
+  TfCertRequestAlt& F = *Form;
+  F.rgCertOwnerType->SetItemIndex(0);
+  F.rgCertOwnerTypeClick(F.rgCertOwnerType);
+  Focus(F.rgCertOwnerType->Buttons(0));
+  const AnsiString Entrepreneur = "Сведения об индивидуальном предпринимателе";
+  const AnsiString Organisation = "Сведения об организации";
+  struct Step {
+    WORD Key;
+    int Chosen;
+    const AnsiString& Caption;
+  } Steps[] = {
+      {VK_RIGHT, 1, Entrepreneur},
+      {VK_DOWN, 0, Organisation},
+      {VK_UP, 1, Entrepreneur},
+      {VK_LEFT, 0, Organisation},
+  };
+  for (const Step& S : Steps) {
+    SCOPED_TRACE(S.Key);
+    PressKey(S.Key);
+    EXPECT_TRUE(PumpUntil([&] { return F.rgCertOwnerType->ItemIndex() == S.Chosen; }))
+        << "chosen: " << F.rgCertOwnerType->ItemIndex();
+    EXPECT_EQ(FocusedOwnerType(F), S.Chosen);
+    EXPECT_EQ(F.gbOrgSettings->Text(), S.Caption) << "the choice ran the owner type's layout";
+  }
+}
+
 // --- The pages
 
 // Ctrl+Tab and Ctrl+Shift+Tab turn the pages whose tabs show, round the
