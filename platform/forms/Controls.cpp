@@ -352,13 +352,19 @@ void TControl::WndProc(TMessage& Message) {
       MouseMove(MouseShiftState(Message.WParam), P.x, P.y);
       break;
     }
-    case WM_MOUSEWHEEL:
-      if (DoMouseWheel(MouseShiftState(LOWORD(Message.WParam)),
-                       GET_WHEEL_DELTA_WPARAM(Message.WParam), PointOf(Message.LParam))) {
-        Message.Result = 1;
-        return;
-      }
+    case WM_MOUSEWHEEL: {
+      // A control that leaves the wheel unused offers it to its parents, as a
+      // cell editor without a list leaves it to its grid.
+      const TShiftState Shift = MouseShiftState(LOWORD(Message.WParam));
+      const int Delta = GET_WHEEL_DELTA_WPARAM(Message.WParam);
+      const POINT At = PointOf(Message.LParam);
+      for (TControl* Control = this; Control; Control = Control->Parent())
+        if (Control->DoMouseWheel(Shift, Delta, At)) {
+          Message.Result = 1;
+          return;
+        }
       break;
+    }
     case CM_MOUSEENTER:
       FMouseInControl = true;
       MouseEnter();

@@ -271,7 +271,8 @@ class TControl : public TComponent {
   // The wheel turned by WheelDelta (WHEEL_DELTA a notch, negative towards
   // the user) with the mouse at the screen point MousePos; true when used.
   // Each notch, a part of one counting as one, goes to DoMouseWheelDown or
-  // DoMouseWheelUp. An unused wheel goes on to the window's default handling.
+  // DoMouseWheelUp. A wheel unused here and by the parents goes on to the
+  // window's default handling.
   virtual bool DoMouseWheel(TShiftState Shift, int WheelDelta, POINT MousePos);
   virtual bool DoMouseWheelDown(TShiftState, POINT) { return false; }
   virtual bool DoMouseWheelUp(TShiftState, POINT) { return false; }

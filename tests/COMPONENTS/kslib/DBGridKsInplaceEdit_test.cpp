@@ -1048,6 +1048,11 @@ TEST(DBGridInplaceEditDataList, TheWheelMovesTheOpenListNotTheGrid) {
   EXPECT_EQ(F.Orders.FieldByName("Id")->AsInteger(), 1) << "the grid stays on its record";
   PressKey(VK_ESCAPE);
   ASSERT_TRUE(PumpUntil([&] { return !PopupShown(List); }));
+
+  // With no list open the editor passes the wheel on: the grid moves.
+  ASSERT_TRUE(Editor->Visible());
+  TurnWheel(POINT{Cell.left + 5, Cell.top + 5}, -WHEEL_DELTA);
+  EXPECT_TRUE(PumpUntil([&] { return F.Orders.FieldByName("Id")->AsInteger() == 2; }));
 }
 
 // A drop-down box of its own: the list opens under the cell over the box's
