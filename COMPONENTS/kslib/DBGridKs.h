@@ -305,7 +305,7 @@ class TCustomDBGridKs : public TCustomGrid,
   void CheckTitleButton(int ACol, bool& Enabled);
   void DoDropDown(TColumnKs* Column);
   void DoCloseUp(TColumnKs* Column);
-  // The cell editor is up with a pick list or a lookup list.
+  // The cell editor is up and holds a list: pick, lookup, calendar or calculator.
   bool InplaceEditorHasDropDownList();
   void RaiseGridError(const AnsiString& Message) { throw EInvalidGridOperation(Message); }
   // Scales fonts and column widths with the form.
