@@ -8,6 +8,7 @@
 #include "common/uTools.h"
 #include "forms/Dialogs.h"
 #include "forms/StdCtrls.h"
+#include "rtl/Streams.h"
 
 namespace {
 
@@ -20,6 +21,12 @@ class TTokenLibraryScope {
   TTokenLibraryScope& operator=(const TTokenLibraryScope&) = delete;
 };
 
+const char* const NoCertificate = "Файл не содержит сертификата или в сертификате не указан ИНН!";
+
+// Far above any certificate: a larger file is not read whole into the
+// memory of a 32-bit process.
+constexpr int64_t MaxCertificateFileSize = 1 << 20;
+
 }  // namespace
 
 AnsiString CertificateObjectId(const AnsiString& Subject) {
@@ -30,6 +37,8 @@ AnsiString CertificateObjectId(const AnsiString& Subject) {
 }
 
 TCertificateToInstall ReadCertificateToInstall(const AnsiString& FileName) {
+  if (TFileStream(FileName, fmOpenRead | fmShareDenyWrite).Size() > MaxCertificateFileSize)
+    throw Exception(NoCertificate);
   const AnsiString Der = TVCertMgr::PemToDer(ReadFileToString(FileName));
   // Bytes that are not a certificate decode to an empty subject.
   TCertInfo Info;
@@ -37,7 +46,7 @@ TCertificateToInstall ReadCertificateToInstall(const AnsiString& FileName) {
   const AnsiString Subject = Info.Subject;
   TVCertMgr::FreeCertInfo(Info);
   if (TVCertMgr::GetDNAttribute(Subject, "INN").empty())
-    throw Exception("Файл не содержит сертификата или в сертификате не указан ИНН!");
+    throw Exception(NoCertificate);
   return {Der, CertificateObjectId(Subject)};
 }
 

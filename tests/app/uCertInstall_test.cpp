@@ -114,6 +114,19 @@ TEST_F(CertificateFileTest, AFileWithoutACertificateOrItsInnIsRefused) {
   }
 }
 
+// A file of gigabytes chosen by mistake is refused like any other file that
+// is not a certificate, not read whole into the memory of the process.
+TEST_F(CertificateFileTest, AFileFarLargerThanACertificateIsRefusedUnread) {
+  AnsiString Huge = Write("huge.cer", "");
+  std::filesystem::resize_file(Huge.c_str(), 3ull << 30);
+  try {
+    ReadCertificateToInstall(Huge);
+    ADD_FAILURE() << "a file of 3 GiB was taken";
+  } catch (const Exception& E) {
+    EXPECT_EQ(E.Message(), NoCertificate);
+  }
+}
+
 // The installation page of the form on an emulated token.
 class InstallPageTest : public MainFormOnToken {
  protected:
