@@ -21,8 +21,6 @@ class TTokenLibraryScope {
   TTokenLibraryScope& operator=(const TTokenLibraryScope&) = delete;
 };
 
-const char* const NoCertificate = "Файл не содержит сертификата или в сертификате не указан ИНН!";
-
 // Far above any certificate: a larger file is not read whole into the
 // memory of a 32-bit process.
 constexpr int64_t MaxCertificateFileSize = 1 << 20;
@@ -36,17 +34,21 @@ AnsiString CertificateObjectId(const AnsiString& Subject) {
   return Id;
 }
 
-TCertificateToInstall ReadCertificateToInstall(const AnsiString& FileName) {
+AnsiString ReadCertificateFile(const AnsiString& FileName) {
   if (TFileStream(FileName, fmOpenRead | fmShareDenyWrite).Size() > MaxCertificateFileSize)
-    throw Exception(NoCertificate);
-  const AnsiString Der = TVCertMgr::PemToDer(ReadFileToString(FileName));
+    return AnsiString();
+  return ReadFileToString(FileName);
+}
+
+TCertificateToInstall ReadCertificateToInstall(const AnsiString& FileName) {
+  const AnsiString Der = TVCertMgr::PemToDer(ReadCertificateFile(FileName));
   // Bytes that are not a certificate decode to an empty subject.
   TCertInfo Info;
   TVCertMgr::GetCertInfoFromDER(Der, cifSubject, Info);
   const AnsiString Subject = Info.Subject;
   TVCertMgr::FreeCertInfo(Info);
   if (TVCertMgr::GetDNAttribute(Subject, "INN").empty())
-    throw Exception(NoCertificate);
+    throw Exception("Файл не содержит сертификата или в сертификате не указан ИНН!");
   return {Der, CertificateObjectId(Subject)};
 }
 

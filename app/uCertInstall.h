@@ -18,10 +18,14 @@ struct TCertificateToInstall {
   AnsiString Der;
   AnsiString Id;
 };
+// The bytes of a file chosen as a certificate; none for a file far larger
+// than any certificate, which is not read.
+AnsiString ReadCertificateFile(const AnsiString& FileName);
+
 // A certificate file, PEM or DER, as the token stores it. A file that holds
-// no certificate (or is far too large for one), or whose subject names no
-// INN, raises "Файл не содержит сертификата или в сертификате не указан
-// ИНН!": nothing of it may reach the token.
+// no certificate, or whose subject names no INN, raises "Файл не содержит
+// сертификата или в сертификате не указан ИНН!": nothing of it may reach
+// the token.
 TCertificateToInstall ReadCertificateToInstall(const AnsiString& FileName);
 
 // Whether a field's text (trimmed) names an existing file.

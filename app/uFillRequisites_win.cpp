@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "app/uCertInstall.h"
 #include "app/uCertReqAlt.h"
 #include "app/uFillRequisites.h"
 #include "app/uSignPage.h"
@@ -59,8 +60,8 @@ void FillFromStore(TfCertRequestAlt& Form) {
 
 void FillFromFile(TfCertRequestAlt& Form) {
   if (!Form.OpenDialog->Execute()) return;
-  // A PEM or damaged file makes no certificate: nothing is filled.
-  FillAndFree(Form, TVCertMgr::CertFromDER(ReadFileToString(Form.OpenDialog->FileName)));
+  // A PEM, damaged or huge file makes no certificate: nothing is filled.
+  FillAndFree(Form, TVCertMgr::CertFromDER(ReadCertificateFile(Form.OpenDialog->FileName)));
 }
 
 void FillFromToken(TfCertRequestAlt& Form) {

@@ -94,8 +94,11 @@ TEST_F(FillPageTest, ADerFileClearsThePageAndFillsEveryField) {
 
 TEST_F(FillPageTest, APemOrDamagedFileOrACancelChangesNothing) {
   TypeSomething();
+  // Gigabytes chosen by mistake are no certificate either, and are not read.
+  AnsiString Huge = Place("huge.cer", "");
+  std::filesystem::resize_file(Huge.c_str(), 3ull << 30);
   for (const AnsiString& File :
-       {CertFile("legal.pem"), Place("text.cer", "не сертификат"), AnsiString()}) {
+       {CertFile("legal.pem"), Place("text.cer", "не сертификат"), Huge, AnsiString()}) {
     Script.Answer(File.empty() ? 0 : 1, File);
     Form->N1Click(nullptr);
     EXPECT_EQ(Page(), Typed) << File;
