@@ -166,6 +166,12 @@ void TSizeGripKs::SetSizeGripFlag(bool Value) {
 
 void TSizeGripKs::AfterCreateWnd() { UpdateRegion(); }
 
+void TSizeGripKs::WndProc(TMessage& Message) {
+  TCustomControl::WndProc(Message);
+  // A list box scrolls its children with its rows; the grip goes back.
+  if (Message.Msg == WM_WINDOWPOSCHANGED) AlignSizeGrip();
+}
+
 void TSizeGripKs::UpdateRegion() {
   if (!HandleAllocated()) return;
   if (!FTriangle) {

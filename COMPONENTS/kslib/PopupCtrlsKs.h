@@ -70,6 +70,7 @@ class TSizeGripKs : public TCustomControl {
 
  protected:
   void AfterCreateWnd() override;
+  void WndProc(TMessage& Message) override;
   void Paint() override;
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
   void MouseMove(TShiftState Shift, int X, int Y) override;

@@ -309,6 +309,35 @@ TEST(PopupListboxKs, DraggingTheGripResizesTheListWithinTheWorkArea) {
   EXPECT_EQ(Grip->Top(), 0);
 }
 
+TEST(PopupListboxKs, TheGripStaysInItsCornerWhileTheRowsScroll) {
+  TListForm F;
+  TSizeGripKs* Grip = F.List->SizeGrip();
+  ASSERT_TRUE(IsWindowVisible(Grip->Handle()));
+  RECT Frame;
+  GetWindowRect(F.List->Handle(), &Frame);
+  int Border = F.List->NonClientSize().cy / 2;
+  int Arrow = GetSystemMetrics(SM_CYVSCROLL);
+  POINT DownArrow{Frame.right - Border - Arrow / 2, Frame.bottom - Border - Arrow / 2};
+  POINT UpArrow{DownArrow.x, Frame.top + Border + Arrow / 2};
+  struct Case {
+    const char* Doing;
+    POINT Where;
+    int Top;
+  } Cases[] = {
+      {"the down arrow", DownArrow, 1}, {"again", DownArrow, 2}, {"the up arrow", UpArrow, 1}};
+  for (const Case& C : Cases) {
+    ClickAt(C.Where);
+    PumpFor(40);
+    ASSERT_EQ(F.List->TopIndex(), C.Top) << C.Doing;
+    RECT Client = F.List->ClientRect();
+    RECT Shown;
+    GetWindowRect(Grip->Handle(), &Shown);
+    MapWindowPoints(nullptr, F.List->Handle(), reinterpret_cast<POINT*>(&Shown), 2);
+    EXPECT_EQ(Shown.right, Client.right) << C.Doing << ": the grip went with the rows";
+    EXPECT_EQ(Shown.bottom, Client.bottom) << C.Doing;
+  }
+}
+
 TEST(SizeGripKs, MovesToTheCornerItIsToldAndKeepsATriangleWindow) {
   struct Case {
     TSizeGripPosition From;
