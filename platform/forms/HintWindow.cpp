@@ -51,6 +51,8 @@ void THintWindow::Paint() {
   Canvas()->Brush()->SetColor(Color());
   Canvas()->FillRect(R);
   R.left += 2;
+  // In the font the text was measured in, not the context's own.
+  Canvas()->Prepare(true, false, false);
   SetBkMode(Canvas()->Handle(), TRANSPARENT);
   DrawTextA(Canvas()->Handle(), FHintText.c_str(), static_cast<int>(FHintText.size()), &R,
             DT_WORDBREAK | DT_NOPREFIX | DT_LEFT);

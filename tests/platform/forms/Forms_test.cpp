@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <vector>
 
@@ -325,15 +326,21 @@ class THintedControl : public TCustomControl {
   }
 };
 
-TEST(FormsApplication, AHintShowsAfterThePauseStaysInItsAreaAndGoesWithAPress) {
-  TForm* Form = new TForm(Application);
+// The control on the form, shown, with that hint.
+THintedControl* ShownWithHint(TForm* Form, const char* Hint) {
   Form->SetBounds(40, 40, 300, 200);
   auto* Control = new THintedControl(Form);
   Control->SetParent(Form);
   Control->SetBounds(10, 10, 200, 100);
-  Control->SetHint("Подсказка");
+  Control->SetHint(Hint);
   Control->SetShowHint(true);
   Form->Show();
+  return Control;
+}
+
+TEST(FormsApplication, AHintShowsAfterThePauseStaysInItsAreaAndGoesWithAPress) {
+  TForm* Form = new TForm(Application);
+  THintedControl* Control = ShownWithHint(Form, "Подсказка");
   Application->SetHintPause(150);
   auto Move = [&](int X, int Y, WPARAM Keys = 0) {
     PostMessageA(Control->Handle(), WM_MOUSEMOVE, Keys, MAKELPARAM(X, Y));
@@ -358,6 +365,33 @@ TEST(FormsApplication, AHintShowsAfterThePauseStaysInItsAreaAndGoesWithAPress) {
   Control->Refuse = true;
   Move(130, 60);
   EXPECT_FALSE(Shown()) << "out of the area the control is asked again, and refuses";
+  Application->SetHintPause(500);
+  delete Form;
+}
+
+TEST(FormsApplication, AHintShowsItsWholeTextInTheFontItWasMeasuredIn) {
+  TForm* Form = new TForm(Application);
+  THintedControl* Control = ShownWithHint(Form, "Выберите должность из списка или введите вручную нужное значение");
+  SetForegroundWindow(Form->Handle());
+  Application->SetHintPause(50);
+  MoveMouse(Control->ClientToScreen(POINT{5, 5}));
+  ASSERT_TRUE(PumpUntil([] { return Application->ShownHintWindow() != nullptr; }, 1000));
+  HWND Hint = Application->ShownHintWindow()->Handle();
+  PumpFor(20);
+  TPicture32 Shown = Capture(Hint);
+  // The text's pixels are those of another colour than the background,
+  // inside the one-pixel border.
+  uint32_t Background = Shown.Pixels[Shown.Width + 1];
+  int Right = -1, Bottom = -1;
+  for (int Y = 1; Y < Shown.Height - 1; ++Y)
+    for (int X = 1; X < Shown.Width - 1; ++X)
+      if (Shown.Pixels[Y * Shown.Width + X] != Background) {
+        Right = std::max(Right, X);
+        Bottom = std::max(Bottom, Y);
+      }
+  ASSERT_GE(Right, 0) << "no text shows";
+  EXPECT_LT(Right, Shown.Width - 3) << "the text is cut at the right";
+  EXPECT_LT(Bottom, Shown.Height - 2) << "the text is cut at the bottom";
   Application->SetHintPause(500);
   delete Form;
 }
