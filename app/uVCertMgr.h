@@ -68,9 +68,7 @@ struct TCertInfo {
 
   // The lengths a reader walks the lists and the hash by.
   uint32_t PolicyCount() const { return static_cast<uint32_t>(Policies.size()); }
-  uint32_t EnhancedKeyUsageCount() const {
-    return static_cast<uint32_t>(EnhancedKeyUsage.size());
-  }
+  uint32_t EnhancedKeyUsageCount() const { return static_cast<uint32_t>(EnhancedKeyUsage.size()); }
   uint32_t ThumbprintLength() const { return static_cast<uint32_t>(Thumbprint.size()); }
 };
 

@@ -65,7 +65,8 @@ double Seconds(TTableMaker Make, int Records,
 }
 
 // The two files, as the grid exports them without titles.
-void WriteFiles(const std::vector<TBenchRecord>& Rows, const AnsiString& Text, const AnsiString& Binary) {
+void WriteFiles(const std::vector<TBenchRecord>& Rows, const AnsiString& Text,
+                const AnsiString& Binary) {
   const std::unique_ptr<TDataSet> table = EmptyTable<TzynMemTable>();
   AppendBenchRecords(*table, Rows);
   table->First();
@@ -101,8 +102,8 @@ int main(int argc, char** argv) {
     const std::vector<TBenchRecord> rows = MakeBenchRecords(records);
     WriteFiles(rows, text, binary);
     for (const auto& [name, make] : tables) {
-      const double appending =
-          Seconds(make, records, [&](TDataSet& Table, TDBGridKs*) { AppendBenchRecords(Table, rows); });
+      const double appending = Seconds(
+          make, records, [&](TDataSet& Table, TDBGridKs*) { AppendBenchRecords(Table, rows); });
       const auto importing = [&](const AnsiString& File, TGridImportFormat Format) {
         return Seconds(make, records, [&](TDataSet&, TDBGridKs* Grid) {
           ImportFromFile(Grid, File, Format, false);

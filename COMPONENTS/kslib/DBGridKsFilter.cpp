@@ -94,7 +94,8 @@ AnsiString TSTColumnFilterKs::GetExpressionAsString() const {
 
 AnsiString TSTColumnFilterKs::ParseExpressionText(const AnsiString& Text) {
   TSTFilterExpressionKs Parsed = FExpression;
-  if (TField* Field = FColumn->GetField()) Parsed.OperandType = FilterOperandTypeOf(Field->DataType());
+  if (TField* Field = FColumn->GetField())
+    Parsed.OperandType = FilterOperandTypeOf(Field->DataType());
   ParseFilterExpression(Text, Parsed);
   FExpression = std::move(Parsed);
   return GetExpressionAsString();

@@ -63,8 +63,9 @@ void ExecuteDBGridKsFindDialog(TCustomDBGridKs* Grid, const AnsiString& Text, bo
                                const TFindColumnChoicesKs* ColumnChoices = nullptr);
 // The dialog unit's start-up, which a program that links the dialog calls
 // beside the grid unit's: from then on the grid's find key opens the dialog
-// for the grid, modal as the grid's FindDialogFlag says. The grid works without it, and it without the
-// service actions. Calling it again changes nothing.
+// for the grid, modal as the grid's FindDialogFlag says. The grid works
+// without it, and it without the service actions. Calling it again changes
+// nothing.
 void InstallFindDialogHook();
 // The dialog of the process, or null before the first call.
 TDBGridKsFindDlg* DBGridKsFindDlg();

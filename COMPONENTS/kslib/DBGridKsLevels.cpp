@@ -27,6 +27,7 @@ int TCustomDBGridKs::LevelOfRow(int ARow) const {
 
 AnsiString TCustomDBGridKs::LevelCellText(int Level, TColumnKs* Column) {
   TSDS* Tree = LevelledDataSet(FDataLink.get());
-  if (!Tree || !Column || !Column->GetField() || Level < 1 || Level >= Tree->LevelCount()) return "";
+  if (!Tree || !Column || !Column->GetField() || Level < 1 || Level >= Tree->LevelCount())
+    return "";
   return Column->ValueDisplayText(Tree->LevelInfos()->Items(Level)->FieldValue(Column->FieldName()));
 }

@@ -896,9 +896,7 @@ void TDBLookupGridKs::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
     SetFocus();
     if (!Focused()) return;
   }
-  if (CanModifyKey() && Cell.Y != SpecGridRow() &&
-      IsActiveRow(Cell.Y))
-    DblClick();
+  if (CanModifyKey() && Cell.Y != SpecGridRow() && IsActiveRow(Cell.Y)) DblClick();
   FTracking = true;
   FTrackY = Y;
   SetCapture(Handle());

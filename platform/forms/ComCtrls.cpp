@@ -155,8 +155,8 @@ void TPageControl::SelectNextPage(bool GoForward) {
   TTabSheet* Next = Shown[(At + (GoForward ? 1 : Count - 1)) % Count];
   if (Next == FActivePage) return;
   HWND Focus = GetFocus();
-  bool FocusInPage = FActivePage && FActivePage->HandleAllocated() &&
-                     IsChild(FActivePage->Handle(), Focus);
+  bool FocusInPage =
+      FActivePage && FActivePage->HandleAllocated() && IsChild(FActivePage->Handle(), Focus);
   SetActivePage(Next);
   if (OnChange) OnChange(this);
   if (!FocusInPage) return;

@@ -49,9 +49,9 @@ class TBracketedFooters : public TDBGridKsExportAsText {
 };
 
 TEST(GridExportText, RecordCellsAndFooterCellsComeThroughTheirOwnSlots) {
-  EXPECT_EQ(Export<TBracketedFooters>({TextRow({"A", "B"})}, {TextRow({"1", "2"})},
-                                      {TextRow({"", "3"})}),
-            "A\tB\r\n1\t2\r\n[]\t[3]");
+  EXPECT_EQ(
+      Export<TBracketedFooters>({TextRow({"A", "B"})}, {TextRow({"1", "2"})}, {TextRow({"", "3"})}),
+      "A\tB\r\n1\t2\r\n[]\t[3]");
 }
 
 TEST(GridExportCSV, QuotedCellsSemicolonsAndDoubledQuotes) {

@@ -358,7 +358,8 @@ TEST(SizeGripKs, MovesToTheCornerItIsToldAndKeepsATriangleWindow) {
     F.List->Perform(CM_SIZEGRIPCHANGEPOSITIONKS, C.Change);
     EXPECT_EQ(Grip->Position(), C.To) << C.From << " " << C.Change;
     const bool Falling = C.To == sgpTopLeft || C.To == sgpBottomRight;
-    EXPECT_EQ(Grip->Cursor(), Falling ? crSizeNWSE : crSizeNESW) << "arrows along the corner's diagonal";
+    EXPECT_EQ(Grip->Cursor(), Falling ? crSizeNWSE : crSizeNESW)
+        << "arrows along the corner's diagonal";
   }
   Grip->SetPosition(sgpTopRight);
   SendMessageA(Grip->Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(Grip->Handle()),

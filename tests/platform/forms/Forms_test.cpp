@@ -371,7 +371,8 @@ TEST(FormsApplication, AHintShowsAfterThePauseStaysInItsAreaAndGoesWithAPress) {
 
 TEST(FormsApplication, AHintShowsItsWholeTextInTheFontItWasMeasuredIn) {
   TForm* Form = new TForm(Application);
-  THintedControl* Control = ShownWithHint(Form, "Выберите должность из списка или введите вручную нужное значение");
+  THintedControl* Control =
+      ShownWithHint(Form, "Выберите должность из списка или введите вручную нужное значение");
   SetForegroundWindow(Form->Handle());
   Application->SetHintPause(50);
   MoveMouse(Control->ClientToScreen(POINT{5, 5}));
